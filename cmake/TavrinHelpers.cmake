@@ -1,0 +1,42 @@
+# tavrin_library(NAME folder DEPS ...): one library per subsystem folder, built
+# from every .cpp in it so that adding a unit needs no edit here.
+function(tavrin_library name folder)
+  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS "${folder}/*.cpp" "${folder}/*.h")
+  add_library(${name} STATIC ${sources})
+  target_include_directories(${name} PUBLIC "${CMAKE_SOURCE_DIR}/src")
+  target_link_libraries(${name} PUBLIC ${ARG_DEPS})
+endfunction()
+
+# tavrin_tests(folder DEPS ...): one GoogleTest executable per *_test.cpp file,
+# so a unit's tests build and run on their own.
+function(tavrin_tests folder)
+  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  file(GLOB tests CONFIGURE_DEPENDS "${folder}/*_test.cpp")
+  file(GLOB support CONFIGURE_DEPENDS "${folder}/support/*.cpp")
+  foreach(test_source ${tests})
+    get_filename_component(test_name ${test_source} NAME_WE)
+    get_filename_component(folder_name ${folder} NAME)
+    set(target "${folder_name}_${test_name}")
+    add_executable(${target} ${test_source} ${support})
+    target_link_libraries(${target} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gtest_main GTest::gmock)
+    target_include_directories(${target} PRIVATE "${CMAKE_SOURCE_DIR}/src" "${CMAKE_SOURCE_DIR}/tests" "${folder}")
+    target_compile_definitions(${target} PRIVATE
+      TAVRIN_SHARED_DIR="${TAVRIN_SHARED_DIR}"
+      TAVRIN_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
+      TAVRIN_BINARY_DIR="${CMAKE_BINARY_DIR}")
+    gtest_discover_tests(${target}
+      PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen"
+      DISCOVERY_TIMEOUT 60)
+  endforeach()
+endfunction()
+
+# tavrin_z80asm(OUTPUT_VAR source.asm out.bin): assemble a Z80 program at build time.
+function(tavrin_z80asm out_var source output)
+  add_custom_command(
+    OUTPUT "${output}"
+    COMMAND ${Z80ASM} -o "${output}" "${source}"
+    DEPENDS "${source}"
+    COMMENT "Assembling ${source}")
+  set(${out_var} "${output}" PARENT_SCOPE)
+endfunction()
