@@ -24,7 +24,8 @@ function(tavrin_tests folder)
     target_compile_definitions(${target} PRIVATE
       TAVRIN_SHARED_DIR="${TAVRIN_SHARED_DIR}"
       TAVRIN_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
-      TAVRIN_BINARY_DIR="${CMAKE_BINARY_DIR}")
+      TAVRIN_BINARY_DIR="${CMAKE_BINARY_DIR}"
+      TAVRIN_PROGRAM_DIR="${TAVRIN_PROGRAM_DIR}")
     gtest_discover_tests(${target}
       PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen"
       DISCOVERY_TIMEOUT 60)
