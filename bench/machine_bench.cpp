@@ -1,0 +1,117 @@
+// The machine's run burst (port map, break-point check, counters) against a
+// bare ExecuteOpcode loop on the same workload, and the TTY console's
+// throughput for text a Z80 loop writes to port 11h, with the main window
+// present offscreen.
+
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QTabWidget>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+#include <vector>
+
+#include "machine/TavrinMachine.h"
+#include "machine/gui/frmTavrin.h"
+#include "platform/ScriptedUiPrompts.h"
+
+namespace {
+
+std::vector<uint8_t> Workload()
+{
+    std::ifstream file(TAVRIN_CPU_WORKLOAD, std::ios::binary);
+    if (!file)
+        throw std::runtime_error("workload image missing: " TAVRIN_CPU_WORKLOAD);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(file), {});
+}
+
+void LoadWorkload(TCpuEmu& cpu)
+{
+    static const std::vector<uint8_t> image = Workload();
+    cpu.WriteMemory(0, static_cast<uint16_t>(image.size()), image.data());
+    cpu.Reset(0);
+}
+
+constexpr uint32_t Burst = 100001;
+
+void BM_BareExecuteOpcode(benchmark::State& state)
+{
+    TCpuEmu cpu;
+    cpu.OnPortRead = [](TCpuEmu&, uint16_t, uint8_t& b) { b = 0xFF; };
+    cpu.OnPortWrite = [](TCpuEmu&, uint16_t, uint8_t) {};
+    LoadWorkload(cpu);
+    for (auto _ : state)
+        for (uint32_t i = 0; i < Burst; ++i)
+            cpu.ExecuteOpcode();
+    state.counters["instr/s"] = benchmark::Counter(double(Burst) * double(state.iterations()), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_BareExecuteOpcode)->Unit(benchmark::kMillisecond);
+
+void BM_MachineRunBurst(benchmark::State& state)
+{
+    std::string folder = std::filesystem::temp_directory_path().string() + "/";
+    TTavrinMachine machine(folder);
+    machine.FBreakPointSet = state.range(0) != 0;
+    machine.FBreakPoint = 0xFFF0;  // armed but never reached
+    LoadWorkload(machine.CpuEmu1);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(machine.RunBurst(Burst));
+    state.counters["instr/s"] = benchmark::Counter(double(Burst) * double(state.iterations()), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_MachineRunBurst)->Arg(0)->Arg(1)->ArgName("breakpoint")->Unit(benchmark::kMillisecond);
+
+QApplication& App()
+{
+    static int argc = 1;
+    static char name[] = "machine_bench";
+    static char* argv[] = {name, nullptr};
+    static QApplication* app = [] {
+        ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+        return new QApplication(argc, argv);
+    }();
+    return *app;
+}
+
+void BM_TtyConsoleThroughput(benchmark::State& state)
+{
+    App();
+    std::string folder = std::filesystem::temp_directory_path().string() + "/tavrin-bench-" + std::to_string(::getpid());
+    std::filesystem::create_directories(folder);
+    ::setenv("TAVRIN_HOME", folder.c_str(), 1);
+    {
+        TScriptedUiPrompts prompts;
+        TMainHalvoret window(&prompts);
+        window.show();
+        window.PageControl1->setCurrentWidget(window.TtyPage);
+        TTavrinMachine& m = window.Machine();
+        // 9000h: 256 bytes of text, lines of 62 characters and CR LF.
+        for (int i = 0; i < 256; ++i)
+            m.CpuEmu1.WriteMemoryByte(static_cast<uint16_t>(0x9000 + i),
+                                      static_cast<uint8_t>(i % 64 == 62 ? '\r' : i % 64 == 63 ? '\n' : 'A' + i % 26));
+        // 8000h: LD HL,9000h; loop: LD A,(HL); OUT (11h),A; INC L; JP loop
+        const uint8_t code[] = {0x21, 0x00, 0x90, 0x7E, 0xD3, 0x11, 0x2C, 0xC3, 0x03, 0x80};
+        m.CpuEmu1.WriteMemory(0x8000, sizeof code, code);
+        m.CpuEmu1.Reset(0x8000);
+        m.CpuEmu1.ExecuteOpcode();
+        window.RunCpuAct->trigger();
+        int64_t start = m.CpuEmu1.OpcodeCount;
+        for (auto _ : state) {
+            window.ApplicationEvents1Idle();
+            QApplication::processEvents();  // paints, coalesced per pass
+        }
+        int64_t bytes = (m.CpuEmu1.OpcodeCount - start) / 4;
+        state.SetBytesProcessed(bytes);
+        window.RunCpuAct->trigger();
+        window.close();
+    }
+    ::unsetenv("TAVRIN_HOME");
+    std::filesystem::remove_all(folder);
+}
+BENCHMARK(BM_TtyConsoleThroughput)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+} // namespace
+BENCHMARK_MAIN();

@@ -1,0 +1,615 @@
+#include "console/QnTerminal.h"
+
+#include <QApplication>
+#include <QFocusEvent>
+#include <QFontInfo>
+#include <QFontMetrics>
+#include <QKeyEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QResizeEvent>
+
+#include <algorithm>
+#include <climits>
+
+#include "console/QnTerminalPaint.h"
+#include "platform/PlatformEvents.h"
+
+namespace {
+// With NumLock off the keypad produces navigation codes; the terminal gives
+// them the keypad's own codes so the emulator can tell them apart from the
+// dedicated navigation block.
+uint16_t KeypadCodeOf(uint16_t vk) {
+    switch (vk) {
+        case VK_CLEAR: return VK_NUMPAD0 + 5;
+        case VK_PRIOR: return VK_NUMPAD0 + 9;
+        case VK_NEXT: return VK_NUMPAD0 + 3;
+        case VK_END: return VK_NUMPAD0 + 1;
+        case VK_HOME: return VK_NUMPAD0 + 7;
+        case VK_LEFT: return VK_NUMPAD0 + 4;
+        case VK_UP: return VK_NUMPAD0 + 8;
+        case VK_RIGHT: return VK_NUMPAD0 + 6;
+        case VK_DOWN: return VK_NUMPAD0 + 2;
+        case VK_INSERT: return VK_NUMPAD0;
+        case VK_DELETE: return VK_DECIMAL;
+        default: return vk;
+    }
+}
+
+int CellWidthOf(const QFont& font) {
+    const QFontMetrics m(font);
+    return QFontInfo(font).fixedPitch() ? m.horizontalAdvance(QLatin1Char('M')) : m.maxWidth();
+}
+
+int CellHeightOf(const QFont& font) {
+    const QFontMetrics m(font);
+    return m.height() + std::max(m.leading(), 0);
+}
+}  // namespace
+
+TQnCustomTerminal::TQnCustomTerminal(QWidget* parent) : TQnBaseWinControl(parent) {
+    setFocusPolicy(Qt::StrongFocus);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setAttribute(Qt::WA_InputMethodEnabled, false);
+    FDefaultEmulator = std::make_unique<TQnTTYEmulator>();
+    FDefaultEmulator->SetInternal(true);
+    FDefaultEmulator->SetTerminal(this);
+    FCurrent = FDefaultEmulator.get();
+    AttachBuffer(FCurrent);
+    FTimer.setInterval(100);
+    QObject::connect(&FTimer, &QTimer::timeout, this, [this] { TimerTick(); });
+    FTimer.start();
+    resize(300, 200);
+    setFont(TerminalFont(QStringLiteral("Terminal"), 0, 9));
+    CalcCharSize();
+}
+
+TQnCustomTerminal::~TQnCustomTerminal() {
+    FDestroying = true;
+    FTimer.stop();
+    SetEmulator(nullptr);
+    DetachBuffer(FDefaultEmulator.get());
+    FCurrent = nullptr;
+    FDefaultEmulator.reset();
+    DetachTerminalEmulator(this, false);
+    CloseCapture();
+}
+
+QFont TQnCustomTerminal::TerminalFont(const QString& name, int pixelSize, int pointSize) {
+    QFont f;
+    f.setFamilies({name, QStringLiteral("DejaVu Sans Mono"), QStringLiteral("Monospace")});
+    f.setStyleHint(QFont::TypeWriter);
+    f.setFixedPitch(true);
+    if (pixelSize > 0) f.setPixelSize(pixelSize);
+    else f.setPointSize(std::max(pointSize, 1));
+    return f;
+}
+
+// --- data path -------------------------------------------------------------------
+
+void TQnCustomTerminal::WriteChar(uint8_t ch) {
+    FDataQueue.Put(ch);
+    PostDataAvailable();
+}
+
+void TQnCustomTerminal::WriteString(const std::string& s) {
+    for (size_t done = 0; done < s.size();) {
+        const int n = static_cast<int>(std::min<size_t>(s.size() - done, INT_MAX / 4));
+        FDataQueue.Put(s.data() + done, n);
+        done += static_cast<size_t>(n);
+    }
+    PostDataAvailable();
+}
+
+void TQnCustomTerminal::PostDataAvailable() {
+    // One posted event per burst: the first handles everything queued.
+    if (FDataPending) return;
+    FDataPending = true;
+    PostPlatformEvent(this, WM_TERMINAL_DATA, csWriteChar, 0);
+}
+
+void TQnCustomTerminal::PostBufferChanged() {
+    if (FChangePending) return;
+    FChangePending = true;
+    PostPlatformEvent(this, WM_SCREEN_CHANGED, 0, 0);
+}
+
+void TQnCustomTerminal::ProcessQueuedData(TQnCharSource source) {
+    if (FInProcess) {
+        // Reached from a nested event loop: the running call keeps the order,
+        // so these bytes wait for the next event.
+        PostDataAvailable();
+        return;
+    }
+    const int n = FDataQueue.Count();
+    if (n <= 0 || !FCurrent) return;
+    // The block is taken out of the queue before it is interpreted, so bytes
+    // written meanwhile (which may move the queue's storage) wait behind it.
+    const uint8_t* front = FDataQueue.Peek(n);
+    FProcessing.assign(front, front + n);
+    FDataQueue.Remove(n);
+    if (FCapture == cmOn && FCaptureStream) WriteCapture(FProcessing.data(), n);
+    FInProcess = true;
+    try {
+        FCurrent->ProcessBlock(FProcessing.data(), n, source);
+    } catch (const std::exception&) {
+        // A bad size request from the byte stream leaves the screen as it is.
+    }
+    FInProcess = false;
+    if (!FUseLazyDisplay && FCurrent->NeedsUpdate()) LazyRepaint();
+    FLazyBytes = static_cast<int>(std::min<int64_t>(static_cast<int64_t>(FLazyBytes) + n, INT_MAX / 2));
+}
+
+void TQnCustomTerminal::BufferChanged() {
+    if (!FUseLazyDisplay) LazyRepaint();
+}
+
+void TQnCustomTerminal::Clear() {
+    if (FCurrent) FCurrent->ClearScreen();
+}
+
+bool TQnCustomTerminal::event(QEvent* e) {
+    const int type = static_cast<int>(e->type());
+    if (type == WM_TERMINAL_DATA) {
+        FDataPending = false;
+        const auto* pe = static_cast<TPlatformEvent*>(e);
+        ProcessQueuedData(static_cast<TQnCharSource>(pe->WParam & 0xFF));
+        return true;
+    }
+    if (type == WM_SCREEN_CHANGED) {
+        FChangePending = false;
+        BufferChanged();
+        return true;
+    }
+    return TQnBaseWinControl::event(e);
+}
+
+// --- capture ------------------------------------------------------------------------
+
+void TQnCustomTerminal::CloseCapture() {
+    if (FCaptureStream) std::fclose(FCaptureStream);
+    FCaptureStream = nullptr;
+}
+
+void TQnCustomTerminal::WriteCapture(const uint8_t* data, int n) {
+    if (std::fwrite(data, 1, static_cast<size_t>(n), FCaptureStream) != static_cast<size_t>(n)) return;
+    std::fflush(FCaptureStream);
+}
+
+void TQnCustomTerminal::SetCapture(TQnCaptureMode mode) {
+    if (mode == FCapture) return;
+    if (mode == cmAppend && FCapture == cmOn) return;
+    if (FCapture == cmOn) CloseCapture();
+    FCapture = mode;
+    if (mode == cmOff) return;
+    if (FCaptureFile.empty()) FCaptureFile = "QUONTERM.CAP";
+    if (mode == cmOn) {
+        FCaptureStream = std::fopen(FCaptureFile.c_str(), "wb");
+        if (!FCaptureStream) throw EQnCaptureError("Cannot create file \"" + FCaptureFile + "\"");
+    } else {
+        FCaptureStream = std::fopen(FCaptureFile.c_str(), "r+b");
+        if (!FCaptureStream) throw EQnCaptureError("Cannot open file \"" + FCaptureFile + "\"");
+        std::fseek(FCaptureStream, 0, SEEK_END);
+        FCapture = cmOn;
+    }
+}
+
+void TQnCustomTerminal::SetCaptureFile(const std::string& name) {
+    if (name == FCaptureFile) return;
+    const bool on = FCapture == cmOn;
+    if (on) SetCapture(cmOff);
+    FCaptureFile = name;
+    if (on) SetCapture(cmOn);
+}
+
+// --- properties ------------------------------------------------------------------------
+
+void TQnCustomTerminal::SetBlinkTime(int ms) {
+    if (ms < 1) FBlinkTime = 0;
+    else if (ms <= 250) FBlinkTime = 250;
+    else FBlinkTime = ms;
+}
+
+void TQnCustomTerminal::SetLazyByteDelay(int n) {
+    if (n >= 1 && n <= 1024) FLazyByteDelay = n;
+}
+
+void TQnCustomTerminal::SetLazyTimeDelay(int ms) {
+    if (ms >= 1 && ms <= 1000) FLazyTimeDelay = ms;
+}
+
+int TQnCustomTerminal::Columns() const {
+    return FCurrent && FCurrent->Buffer() ? FCurrent->Buffer()->ColCount() : 0;
+}
+
+int TQnCustomTerminal::Rows() const {
+    return FCurrent && FCurrent->Buffer() ? FCurrent->Buffer()->RowCount() : 0;
+}
+
+int TQnCustomTerminal::ScrollbackRows() const {
+    return FCurrent && FCurrent->Buffer() ? FCurrent->Buffer()->SVRowCount() : 0;
+}
+
+void TQnCustomTerminal::SetColumns(int n) {
+    if (n <= 0 || n == Columns() || !FCurrent || !FCurrent->Buffer()) return;
+    FCurrent->Buffer()->SetColCount(n);
+    FLeftCol = 1;
+    FTopRow = 1;
+    UpdateViewMetrics();
+    FCanvasStale = true;
+    update();
+}
+
+void TQnCustomTerminal::SetRows(int n) {
+    if (n <= 0 || n == Rows() || !FCurrent || !FCurrent->Buffer()) return;
+    FCurrent->Buffer()->SetRowCount(n);
+    ClampViewOrigin();
+    FCanvasStale = true;
+    update();
+}
+
+void TQnCustomTerminal::SetScrollbackRows(int n) {
+    if (n <= 0 || !FCurrent || !FCurrent->Buffer()) return;
+    FCurrent->Buffer()->SetSVRowCount(n);
+    ClampViewOrigin();
+    FCanvasStale = true;
+    update();
+}
+
+void TQnCustomTerminal::SetCursorType(TQnCursorType t) {
+    if (t == FCursorType) return;
+    HideCaretIfShown();
+    FCursorType = t;
+    ShowCaretIfHidden();
+}
+
+void TQnCustomTerminal::SetFollowCursor(bool v) {
+    FFollowCursor = v;
+    FollowCursorIntoView();
+}
+
+void TQnCustomTerminal::SetColor(TQnColor c) {
+    if (c == FColor) return;
+    FColor = c;
+    FCanvasStale = true;
+    update();
+}
+
+void TQnCustomTerminal::SetFontColor(TQnColor c) {
+    if (c == FFontColor) return;
+    FFontColor = c;
+    FCanvasStale = true;
+    update();
+}
+
+void TQnCustomTerminal::SetTerminalFont(const QFont& font) {
+    setFont(font);
+    CalcCharSize();
+}
+
+// --- emulators --------------------------------------------------------------------------
+
+TQnTerminalEmulator* TQnCustomTerminal::Emulator() const { return FUserEmulator; }
+
+void TQnCustomTerminal::AttachBuffer(TQnTerminalEmulator* emulator) {
+    if (emulator && emulator->Buffer())
+        emulator->Buffer()->RegisterTerminalHandle([this] { PostBufferChanged(); });
+}
+
+void TQnCustomTerminal::DetachBuffer(TQnTerminalEmulator* emulator) {
+    if (emulator && emulator->Buffer()) emulator->Buffer()->DeregisterTerminalHandle();
+}
+
+void TQnCustomTerminal::SetEmulator(TQnTerminalEmulator* emulator) {
+    if (emulator == FDefaultEmulator.get()) emulator = nullptr;
+    if (!FCurrent || !FCurrent->Buffer() || emulator == FUserEmulator) return;
+    FTimer.stop();
+    const int sv = ScrollbackRows(), rows = Rows(), cols = Columns();
+    if (FUserEmulator) {
+        if (!FDestroying) DetachBuffer(FUserEmulator);
+        FCurrent = nullptr;
+        FUserEmulator = nullptr;
+        DetachTerminalEmulator(this, true);
+    }
+    if (emulator) {
+        FCurrent = emulator;
+        FUserEmulator = emulator;
+        AttachTerminalEmulator(this, emulator);
+    } else {
+        FCurrent = FDefaultEmulator.get();
+    }
+    if (FDestroying) return;
+    // Registered after the pairing: leaving another terminal deregisters it there.
+    AttachBuffer(FCurrent);
+    TQnTerminalBuffer* b = FCurrent->Buffer();
+    if (b && sv > 0) {
+        b->SetSVRowCount(sv);
+        b->SetRowCount(rows);
+        b->SetColCount(cols);
+    }
+    FTimer.start();
+    CalcCharSize();
+    ClampViewOrigin();
+    FCanvasStale = true;
+    update();
+}
+
+void TQnCustomTerminal::BufferCursorMoved(TQnTerminalEmulator&, int row, int col) {
+    if (!FUseLazyDisplay) PostBufferChanged();
+    if (FFollowCursor) FollowCursorIntoView();
+    if (OnCursorMoved) OnCursorMoved(*this, row, col);
+}
+
+void TQnCustomTerminal::KeyboardData(TQnTerminalEmulator& sender, char ch) {
+    if (OnKeyboardData) OnKeyboardData(sender, ch);
+}
+
+void TQnCustomTerminal::Beep() { QApplication::beep(); }
+
+// --- view -------------------------------------------------------------------------------
+
+TQnTerminalView TQnCustomTerminal::View() const {
+    return TQnTerminalView{FLeftCol, FTopRow, FDrawCols, FDrawRows, CharWidth(), CharHeight()};
+}
+
+void TQnCustomTerminal::UpdateViewMetrics() {
+    if (!FCurrent || !FCurrent->Buffer()) {
+        FDrawCols = FDrawRows = FFullCols = FFullRows = 0;
+        return;
+    }
+    const int c = Columns(), r = Rows(), w = width(), h = height();
+    const int cw = CharWidth(), ch = CharHeight();
+    FDrawCols = std::max(0, std::min((w + cw - 1) / cw, c - FLeftCol + 1));
+    FFullCols = std::max(0, std::min(w / cw, c - FLeftCol + 1));
+    FDrawRows = std::max(0, std::min((h + ch - 1) / ch, r - FTopRow + 1));
+    FFullRows = std::max(0, std::min(h / ch, r - FTopRow + 1));
+}
+
+void TQnCustomTerminal::ClampViewOrigin() {
+    // After the buffer's sizes change the view must still start on the grid.
+    const int r = Rows(), sv = ScrollbackRows(), c = Columns();
+    const int lowest = r - sv + 1;
+    const int highest = std::max(r - height() / CharHeight() + 1, 1);
+    FTopRow = std::clamp(FTopRow, std::min(lowest, 1), std::max(highest, 1));
+    FLeftCol = std::clamp(FLeftCol, 1, std::max(c - width() / CharWidth() + 1, 1));
+    UpdateViewMetrics();
+}
+
+void TQnCustomTerminal::SetLeftCol(int col) {
+    const int limit = std::max(Columns() - FFullCols + 1, 1);
+    const int next = col < 1 ? 1 : std::min(col, limit);
+    if (next == FLeftCol) return;
+    FLeftCol = next;
+    UpdateViewMetrics();
+    FCanvasStale = true;
+    update();
+}
+
+void TQnCustomTerminal::SetTopRow(int row) {
+    const int lowest = FScrollback ? Rows() - ScrollbackRows() + 1 : 1;
+    const int limit = std::max(Rows() - FFullRows + 1, 1);
+    const int next = row < lowest ? lowest : std::min(row, limit);
+    if (next == FTopRow) return;
+    FTopRow = next;
+    UpdateViewMetrics();
+    FCanvasStale = true;
+    update();
+}
+
+void TQnCustomTerminal::FollowCursorIntoView() {
+    if (!FFollowCursor || !FUserEmulator || !FUserEmulator->Buffer()) return;
+    const TQnTerminalBuffer& b = *FUserEmulator->Buffer();
+    const int c = b.CursorScreenCol(), r = b.CursorScreenRow();
+    if (c < FLeftCol) SetLeftCol(c);
+    else if (c >= FLeftCol + FFullCols) SetLeftCol(c - FFullCols + 1);
+    if (r < FTopRow) SetTopRow(r);
+    else if (r >= FTopRow + FFullRows) SetTopRow(r - FFullRows + 1);
+}
+
+void TQnCustomTerminal::CalcCharSize() {
+    FCharHeight = 0;
+    FCharWidth = 0;
+    FRunCache.Clear();
+    // The cell must hold a glyph of every font the emulator draws with,
+    // the window's own font included.
+    const auto measure = [this](const QFont& f) {
+        FCharHeight = std::max(FCharHeight, CellHeightOf(f));
+        FCharWidth = std::max(FCharWidth, CellWidthOf(f));
+    };
+    measure(font());
+    if (FCurrent) {
+        for (const std::string& name : FCurrent->FontNames()) {
+            QFont f = font();
+            if (name != "<Default>") f.setFamily(QString::fromLatin1(name.c_str()));
+            measure(f);
+        }
+    }
+    UpdateViewMetrics();
+    FCanvasStale = true;
+    update();
+}
+
+// --- painting ----------------------------------------------------------------------------
+
+void TQnCustomTerminal::EnsureCanvas() {
+    const QSize s = size().expandedTo(QSize(1, 1));
+    if (FCanvas.size() != s) {
+        FCanvas = QImage(s, QImage::Format_RGB32);
+        FCanvasStale = true;
+    }
+}
+
+void TQnCustomTerminal::RepaintCanvas() {
+    EnsureCanvas();
+    FCanvas.fill(QnToQColor(FColor));
+    FCanvasStale = false;
+    if (!FCurrent) return;
+    const QRect area(0, 0, CharWidth() * FDrawCols, CharHeight() * FDrawRows);
+    if (area.isEmpty()) return;
+    TQnQtPainter painter(FCanvas, font(), area, &FRunCache);
+    FCurrent->Paint(painter);
+}
+
+void TQnCustomTerminal::LazyRepaint() {
+    if (!FCurrent) return;
+    HideCaretIfShown();
+    EnsureCanvas();
+    if (FCanvasStale) {
+        RepaintCanvas();
+        update();
+    }
+    const QRect area(0, 0, CharWidth() * FDrawCols, CharHeight() * FDrawRows);
+    if (!area.isEmpty()) {
+        TQnQtPainter painter(FCanvas, font(), area, &FRunCache);
+        FCurrent->LazyPaint(painter);
+        if (!painter.Dirty().isEmpty()) update(painter.Dirty());
+    }
+    ShowCaretIfHidden();
+}
+
+void TQnCustomTerminal::paintEvent(QPaintEvent* e) {
+    EnsureCanvas();
+    if (FCanvasStale) RepaintCanvas();
+    QPainter p(this);
+    p.drawImage(e->rect(), FCanvas, e->rect());
+    if (FCaretShown && !FCaretRect.isEmpty()) {
+        // The caret inverts the cell it covers.
+        p.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+        p.fillRect(FCaretRect, Qt::white);
+    }
+}
+
+void TQnCustomTerminal::resizeEvent(QResizeEvent* e) {
+    TQnBaseWinControl::resizeEvent(e);
+    UpdateViewMetrics();
+    ClampViewOrigin();
+    EnsureCanvas();
+    update();
+}
+
+void TQnCustomTerminal::changeEvent(QEvent* e) {
+    TQnBaseWinControl::changeEvent(e);
+    if (e->type() == QEvent::FontChange) CalcCharSize();
+}
+
+// --- caret --------------------------------------------------------------------------------
+
+void TQnCustomTerminal::HideCaretIfShown() {
+    if (!FCaretShown) return;
+    FCaretShown = false;
+    update(FCaretRect);
+}
+
+void TQnCustomTerminal::ShowCaretIfHidden() {
+    if (FCaretShown || FCursorType == ctNone || !hasFocus()) return;
+    PositionCaret();
+}
+
+void TQnCustomTerminal::PositionCaret() {
+    if (!FCurrent || !FCurrent->Buffer()) return;
+    const TQnTerminalBuffer& b = *FCurrent->Buffer();
+    const int x = (b.CursorScreenCol() - FLeftCol) * CharWidth();
+    int y = (b.CursorScreenRow() - FTopRow) * CharHeight();
+    int h = CharHeight();
+    if (FCursorType == ctUnderline) {
+        y += CharHeight() - 2;
+        h = 2;
+    }
+    if (x < 0 || x >= width() || y < 0 || y >= height()) return;
+    FCaretRect = QRect(x, y, CharWidth(), h);
+    FCaretShown = true;
+    update(FCaretRect);
+}
+
+void TQnCustomTerminal::focusInEvent(QFocusEvent* e) {
+    TQnBaseWinControl::focusInEvent(e);
+    ShowCaretIfHidden();
+}
+
+void TQnCustomTerminal::focusOutEvent(QFocusEvent* e) {
+    HideCaretIfShown();
+    TQnBaseWinControl::focusOutEvent(e);
+}
+
+// --- timer ----------------------------------------------------------------------------------
+
+void TQnCustomTerminal::TimerTick() {
+    if (!FCurrent) return;
+    if (FBlinkTime > 0) {
+        FBlinkElapsed += 100;
+        if (FBlinkElapsed > FBlinkTime) {
+            FBlinkPhase = !FBlinkPhase;
+            if (FCurrent->HasBlinkingText()) {
+                HideCaretIfShown();
+                EnsureCanvas();
+                const QRect area(0, 0, CharWidth() * FDrawCols, CharHeight() * FDrawRows);
+                if (!area.isEmpty()) {
+                    TQnQtPainter painter(FCanvas, font(), area, &FRunCache);
+                    FCurrent->BlinkPaint(painter, FBlinkPhase);
+                    if (!painter.Dirty().isEmpty()) update(painter.Dirty());
+                }
+                ShowCaretIfHidden();
+            }
+            FBlinkElapsed = 0;
+        }
+    }
+    if (FUseLazyDisplay) {
+        FLazyElapsed = std::min(FLazyElapsed + 100, INT_MAX / 2);
+        if (FCurrent->NeedsUpdate()) {
+            if (FLazyElapsed <= FLazyTimeDelay && FLazyBytes <= FLazyByteDelay) return;
+            LazyRepaint();
+            FLazyElapsed = 0;
+            FLazyBytes = 0;
+        }
+    }
+}
+
+// --- keys -------------------------------------------------------------------------------------
+
+bool TQnCustomTerminal::focusNextPrevChild(bool next) {
+    // Tab belongs to the terminal while it wants all keys.
+    if (FWantAllKeys) return false;
+    return TQnBaseWinControl::focusNextPrevChild(next);
+}
+
+void TQnCustomTerminal::CNKeyDown(QKeyEvent* e) {
+    const TVirtualKey vk = TranslateKeyEvent(*e);
+    if (vk.Key == VK_SHIFT || vk.Key == VK_CONTROL || vk.Key == VK_MENU) return;
+    uint16_t key = vk.Key;
+    if (key != 0) {
+        if (e->modifiers() & Qt::KeypadModifier) key = key == VK_RETURN ? QnVkKeypadEnter : KeypadCodeOf(key);
+        if (e->isAutoRepeat()) key |= 0x8000;
+        FCurrent->KeyDown(key, vk.Shift);
+        if (key == 0) {
+            e->accept();
+            return;
+        }
+    }
+    // Not consumed: the ordinary key-down and the typed character follow.
+    if (!FWantAllKeys && vk.Key != 0) {
+        uint16_t plain = vk.Key;
+        FCurrent->KeyDown(plain, vk.Shift);
+    }
+    const int ch = KeyEventCharacter(*e);
+    if (ch > 0) {
+        char c = static_cast<char>(ch);
+        FCurrent->KeyPress(c);
+        if (!FUseLazyDisplay && FCurrent->NeedsUpdate()) LazyRepaint();
+    }
+    e->accept();
+}
+
+void TQnCustomTerminal::keyPressEvent(QKeyEvent* e) {
+    const int key = e->key();
+    if (!FCurrent || key == Qt::Key_Shift || key == Qt::Key_Control || key == Qt::Key_Alt ||
+        key == Qt::Key_AltGr || key == Qt::Key_Meta) {
+        TQnBaseWinControl::keyPressEvent(e);
+        return;
+    }
+    try {
+        CNKeyDown(e);
+    } catch (const std::exception&) {
+        // A failing listener must not take the event loop down; the key is dropped.
+        e->accept();
+    }
+}

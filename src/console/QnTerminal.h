@@ -1,0 +1,236 @@
+#pragma once
+// The CRT console's terminal window. It owns no screen state: characters
+// live in the buffer of its emulator, which interprets the byte stream and
+// paints. The window does the plumbing around that: a byte queue that
+// decouples writers from interpretation (one coalesced posted event per
+// burst of writes), an optional capture file of the raw bytes, immediate or
+// lazy repainting, a 100 ms timer (blink, lazy display), the caret and the
+// routing of keys to the emulator.
+//
+// Wiring it into a machine:
+//   - bytes the program sends to the console: WriteChar(byte) / WriteString;
+//     they are interpreted when the posted data event is handled, so writers
+//     never wait for painting;
+//   - keys typed on the terminal: OnKeyboardData(sender, ch) fires once per
+//     character to be sent to the program (after the emulator's key map);
+//   - SetEmulator(e) selects a user emulator (nullptr = the window's own
+//     teletype emulator); Rows(), Columns(), ScrollbackRows() and their
+//     setters reach the emulator's buffer.
+
+#include <QFont>
+#include <QImage>
+#include <QTimer>
+
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "console/QnByteQueue.h"
+#include "console/QnMiscControls.h"
+#include "console/QnTerminalPaint.h"
+#include "console/QnTrmEmu.h"
+
+enum TQnCaptureMode : uint8_t { cmOff = 0, cmOn = 1, cmAppend = 2 };
+
+// Raised when the capture file cannot be created or opened.
+class EQnCaptureError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Virtual-key code that the keypad Enter key is given, so that it differs
+// from the main Return key.
+inline constexpr uint16_t QnVkKeypadEnter = 0x2B;
+
+class TQnCustomTerminal : public TQnBaseWinControl, public TQnTerminalHost {
+public:
+    using TQnKeyboardDataEvent = std::function<void(TQnTerminalEmulator& sender, char ch)>;
+    using TQnTerminalCursorMovedEvent = std::function<void(TQnCustomTerminal& sender, int row, int col)>;
+
+    explicit TQnCustomTerminal(QWidget* parent = nullptr);
+    ~TQnCustomTerminal() override;
+
+    // --- data in ---------------------------------------------------------------
+    void WriteChar(uint8_t ch);
+    void WriteString(const std::string& s);
+    // The emulator's ClearScreen: the screen rows move into the scrollback.
+    void Clear();
+
+    // --- events ------------------------------------------------------------------
+    TQnKeyboardDataEvent OnKeyboardData;
+    TQnTerminalCursorMovedEvent OnCursorMoved;
+
+    // --- properties ---------------------------------------------------------------
+    bool Active() const { return FActive; }
+    void SetActive(bool v) { FActive = v; }
+    bool AutoCopy() const { return FAutoCopy; }
+    void SetAutoCopy(bool v) { FAutoCopy = v; }
+    bool AutoScrollback() const { return FAutoScrollback; }
+    void SetAutoScrollback(bool v) { FAutoScrollback = v; }
+    int BlinkTime() const { return FBlinkTime; }
+    void SetBlinkTime(int ms);
+    TQnCaptureMode Capture() const { return FCapture; }
+    void SetCapture(TQnCaptureMode mode);  // throws EQnCaptureError
+    std::string CaptureFile() const { return FCaptureFile; }
+    void SetCaptureFile(const std::string& name);
+    int Columns() const;
+    void SetColumns(int n);
+    int Rows() const;
+    void SetRows(int n);
+    int ScrollbackRows() const;
+    void SetScrollbackRows(int n);
+    TQnCursorType CursorType() const { return FCursorType; }
+    void SetCursorType(TQnCursorType t) override;
+    TQnTerminalEmulator* Emulator() const override;
+    void SetEmulator(TQnTerminalEmulator* emulator) override;
+    // The emulator in use: the user emulator or the window's own.
+    TQnTerminalEmulator* CurrentEmulator() const { return FCurrent; }
+    bool FollowCursor() const { return FFollowCursor; }
+    void SetFollowCursor(bool v);
+    bool FreezeScrollBack() const override { return FFreezeScrollBack; }
+    void SetFreezeScrollBack(bool v) { FFreezeScrollBack = v; }
+    bool HalfDuplex() const override { return FHalfDuplex; }
+    void SetHalfDuplex(bool v) { FHalfDuplex = v; }
+    bool HideScrollbars() const { return FHideScrollbars; }
+    void SetHideScrollbars(bool v) { FHideScrollbars = v; }
+    int LazyByteDelay() const { return FLazyByteDelay; }
+    void SetLazyByteDelay(int n);  // 1..1024, others ignored
+    int LazyTimeDelay() const { return FLazyTimeDelay; }
+    void SetLazyTimeDelay(int ms);  // 1..1000, others ignored
+    bool MouseSelect() const { return FMouseSelect; }
+    void SetMouseSelect(bool v) { FMouseSelect = v; }
+    bool PasteToPort() const { return FPasteToPort; }
+    void SetPasteToPort(bool v) { FPasteToPort = v; }
+    bool PasteToScreen() const { return FPasteToScreen; }
+    void SetPasteToScreen(bool v) { FPasteToScreen = v; }
+    bool Scrollback() const { return FScrollback; }
+    void SetScrollback(bool v) { FScrollback = v; }
+    bool UseLazyDisplay() const override { return FUseLazyDisplay; }
+    void SetUseLazyDisplay(bool v) { FUseLazyDisplay = v; }
+    bool WantAllKeys() const { return FWantAllKeys; }
+    void SetWantAllKeys(bool v) { FWantAllKeys = v; }
+    TQnColor Color() const override { return FColor; }
+    void SetColor(TQnColor c) override;
+    TQnColor FontColor() const override { return FFontColor; }
+    void SetFontColor(TQnColor c) override;
+    // Sets the window's font and measures the cell again.
+    void SetTerminalFont(const QFont& font);
+
+    // A font asked for by name, falling back to a monospace face when the
+    // name is not installed. pixelSize > 0 sets the height in pixels,
+    // otherwise pointSize is used.
+    static QFont TerminalFont(const QString& name, int pixelSize, int pointSize = 9);
+
+    // --- metrics and view ---------------------------------------------------------
+    void CalcCharSize();
+    int CharWidth() const { return FCharWidth ? FCharWidth : 1; }
+    int CharHeight() const { return FCharHeight ? FCharHeight : 1; }
+    TQnTerminalView View() const override;
+    int LeftCol() const { return FLeftCol; }
+    int TopRow() const { return FTopRow; }
+    void SetLeftCol(int col);
+    void SetTopRow(int row);
+    // Whether the caret is shown, and its cell (client pixels) when it is.
+    bool CaretShown() const { return FCaretShown; }
+    QRect CaretRect() const { return FCaretRect; }
+
+    // --- host services for the emulator --------------------------------------------
+    void BufferCursorMoved(TQnTerminalEmulator& sender, int row, int col) override;
+    void KeyboardData(TQnTerminalEmulator& sender, char ch) override;
+    void Beep() override;
+
+protected:
+    bool event(QEvent* e) override;
+    void paintEvent(QPaintEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
+    void focusInEvent(QFocusEvent* e) override;
+    void focusOutEvent(QFocusEvent* e) override;
+    void changeEvent(QEvent* e) override;
+    bool focusNextPrevChild(bool next) override;
+
+    // Key handling the emulator sees: K may carry 8000h (auto-repeat).
+    void CNKeyDown(QKeyEvent* e);
+    void ProcessQueuedData(TQnCharSource source);
+    void BufferChanged();
+    void TimerTick();
+    void UpdateViewMetrics();
+    void FollowCursorIntoView();
+
+private:
+    void PostDataAvailable();
+    void PostBufferChanged();
+    void LazyRepaint();
+    void RepaintCanvas();
+    void EnsureCanvas();
+    void HideCaretIfShown();
+    void ShowCaretIfHidden();
+    void PositionCaret();
+    void AttachBuffer(TQnTerminalEmulator* emulator);
+    void DetachBuffer(TQnTerminalEmulator* emulator);
+    void ClampViewOrigin();
+    void WriteCapture(const uint8_t* data, int n);
+    void CloseCapture();
+
+    TaaByteQueue FDataQueue;
+    std::vector<uint8_t> FProcessing;  // the block being interpreted
+    bool FInProcess = false;
+    bool FDataPending = false;
+    bool FChangePending = false;
+    std::FILE* FCaptureStream = nullptr;
+    QImage FCanvas;
+    TQnRunImageCache FRunCache;
+    bool FCanvasStale = true;
+    QTimer FTimer;
+    std::unique_ptr<TQnTTYEmulator> FDefaultEmulator;
+    TQnTerminalEmulator* FCurrent = nullptr;
+    TQnTerminalEmulator* FUserEmulator = nullptr;
+    bool FDestroying = false;
+
+    int FCharHeight = 0;
+    int FCharWidth = 0;
+    int FBlinkElapsed = 0;
+    bool FBlinkPhase = false;
+    int FLazyBytes = 0;
+    int FLazyElapsed = 0;
+    bool FCaretShown = false;
+    QRect FCaretRect;
+
+    int FLeftCol = 1;
+    int FTopRow = 1;
+    int FDrawCols = 0;
+    int FFullCols = 0;
+    int FDrawRows = 0;
+    int FFullRows = 0;
+
+    bool FActive = true;
+    bool FAutoCopy = true;
+    bool FAutoScrollback = true;
+    int FBlinkTime = 500;
+    TQnCaptureMode FCapture = cmOff;
+    std::string FCaptureFile = "QUONTERM.CAP";
+    TQnCursorType FCursorType = ctBlock;
+    bool FFollowCursor = true;
+    bool FFreezeScrollBack = true;
+    bool FHalfDuplex = false;
+    bool FHideScrollbars = false;
+    int FLazyByteDelay = 200;
+    int FLazyTimeDelay = 100;
+    bool FMouseSelect = true;
+    bool FPasteToPort = false;
+    bool FPasteToScreen = false;
+    bool FScrollback = false;
+    bool FUseLazyDisplay = true;
+    bool FWantAllKeys = true;
+    TQnColor FColor = QnBlack;
+    TQnColor FFontColor = QnSilver;
+};
+
+// The published form of the terminal window.
+class TQnTerminal : public TQnCustomTerminal {
+public:
+    using TQnCustomTerminal::TQnCustomTerminal;
+};

@@ -1,0 +1,494 @@
+#include "console/SimpleTerminal.h"
+
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QFontMetrics>
+#include <QKeyEvent>
+#include <QLayout>
+#include <QPainter>
+#include <QPaintEvent>
+#include <QScrollBar>
+
+#include <algorithm>
+#include <cstring>
+
+#include "console/CodePage437.h"
+
+namespace {
+
+// Text whose average glyph width and height give the cell size.
+const char kMetricsSample[] = "1234567890ABCDEFGHIJKLMNOP~1!@#$%^&*()_{}[]><?gjq";
+constexpr int kMetricsSampleLength = sizeof(kMetricsSample) - 1;  // 49
+constexpr int kCursorBarHeight = 4;
+
+// Windows' default values of the system colours (index = low byte of
+// FF0000xxh), as 00BBGGRRh.
+constexpr TColor kSystemColors[] = {
+    0xC8C8C8, 0x000000, 0xD1B499, 0xDBCDBF, 0xF0F0F0, 0xFFFFFF, 0x646464, 0x000000,
+    0x000000, 0x000000, 0xB4B4B4, 0xFCF7F4, 0xABABAB, 0xFF9933, 0xFFFFFF, 0xF0F0F0,
+    0xA0A0A0, 0x6D6D6D, 0x000000, 0x544E43, 0xFFFFFF, 0x696969, 0xE3E3E3, 0x000000,
+    0xE1FFFF, 0xFFD5B5, 0xCC6600, 0xEAD1B9, 0xF2E4D7, 0xFF9933, 0xF0F0F0,
+};
+
+}  // namespace
+
+TSimpleTerminal::TSimpleTerminal(QWidget* parent) : QAbstractScrollArea(parent) {
+    setFocusPolicy(Qt::StrongFocus);
+    setAttribute(Qt::WA_InputMethodEnabled, false);
+    viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+
+    FColor = 0xFF00000F;      // button face
+    FFontColor = 0xFF000008;  // window text
+    FCursorColor = FHighVideoFontColor = FLowVideoFontColor = FFontColor;
+    FFont = MakeFontPoints(FFontName, FFontSize);
+
+    FModel.OnRowsChanged = [this](TSimpleTerminalModel&, int first, int last) { ModelRowsChanged(first, last); };
+    FModel.OnScrolledUp = [this](TSimpleTerminalModel&) { ModelScrolledUp(); };
+    FModel.OnCursorMoved = [this](TSimpleTerminalModel&) { ModelCursorMoved(); };
+
+    RebuildScreen(false);
+}
+
+TSimpleTerminal::~TSimpleTerminal() {
+    // The model outlives nothing of ours, but drop the callbacks first anyway.
+    FModel.OnRowsChanged = nullptr;
+    FModel.OnScrolledUp = nullptr;
+    FModel.OnCursorMoved = nullptr;
+}
+
+// --- colours and fonts -----------------------------------------------------
+
+QColor TSimpleTerminal::ToQColor(TColor color) {
+    if ((color >> 24) == 0xFF) {
+        const uint32_t index = color & 0xFF;
+        color = index < std::size(kSystemColors) ? kSystemColors[index] : 0;
+    }
+    return QColor(int(color & 0xFF), int((color >> 8) & 0xFF), int((color >> 16) & 0xFF));
+}
+
+QFont TSimpleTerminal::MakeFont(const std::string& family, int height) {
+    QFont font(QString::fromStdString(family));
+    font.setStyleHint(QFont::TypeWriter);
+    // Crisp cells, as a console's bitmap fonts draw them.
+    font.setStyleStrategy(QFont::NoAntialias);
+    const int pixels = std::max(1, std::abs(height));
+    font.setPixelSize(pixels);
+    if (QFontInfo(font).family().compare(QString::fromStdString(family), Qt::CaseInsensitive) != 0) {
+        QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+        fixed.setStyleStrategy(QFont::NoAntialias);
+        fixed.setPixelSize(pixels);
+        return fixed;
+    }
+    return font;
+}
+
+QFont TSimpleTerminal::MakeFontPoints(const std::string& family, int pointSize) {
+    return MakeFont(family, -((std::max(1, pointSize) * 96 + 36) / 72));
+}
+
+void TSimpleTerminal::SetTerminalFont(const QFont& font) {
+    FFont = font;
+    FFont.setStyleStrategy(QFont::NoAntialias);
+    FFontName = font.family().toStdString();
+    if (font.pointSize() > 0)
+        FFontSize = font.pointSize();
+    else if (font.pixelSize() > 0)
+        FFontSize = (font.pixelSize() * 72 + 48) / 96;
+    RebuildScreen(true);
+}
+
+void TSimpleTerminal::SetFontNameAndSize(const std::string& name, int pointSize) {
+    FFont = MakeFontPoints(name, pointSize);
+    FFontName = name;
+    FFontSize = std::max(1, pointSize);
+    RebuildScreen(true);
+}
+
+void TSimpleTerminal::SetColor(TColor value) {
+    if (value == FColor) return;
+    FColor = value;
+    RedrawAll();
+}
+
+void TSimpleTerminal::SetCursorColor(TColor value) {
+    if (value == FCursorColor) return;
+    FCursorColor = value;
+    ShowCursor();
+    RequestRepaint();
+}
+
+void TSimpleTerminal::SetHighVideoFontColor(TColor value) {
+    if (value == FHighVideoFontColor) return;
+    FHighVideoFontColor = value;
+    RedrawAll();
+}
+
+void TSimpleTerminal::SetLowVideoFontColor(TColor value) {
+    if (value == FLowVideoFontColor) return;
+    FLowVideoFontColor = value;
+    RedrawAll();
+}
+
+// --- properties --------------------------------------------------------------
+
+void TSimpleTerminal::SetRows(int value) {
+    if (FModel.SetRows(value)) RebuildScreen(true);
+}
+
+void TSimpleTerminal::SetColumns(int value) {
+    if (FModel.SetColumns(value)) RebuildScreen(true);
+}
+
+void TSimpleTerminal::SetDisplayCursor(bool value) {
+    if (value == FDisplayCursor) return;
+    FDisplayCursor = value;
+    if (value) FCursorHidden = false;
+    RequestRepaint();
+}
+
+void TSimpleTerminal::SetAutoSize(bool value) {
+    if (value == FAutoSize) return;
+    FAutoSize = value;
+    updateGeometry();
+    if (FAutoSize && !(parentWidget() && parentWidget()->layout())) resize(sizeHint());
+}
+
+void TSimpleTerminal::SetScrollToCursor(bool value) {
+    if (value == FScrollToCursor) return;
+    FScrollToCursor = value;
+    if (value) ScrollCursorIntoView();
+}
+
+QSize TSimpleTerminal::sizeHint() const {
+    if (!FAutoSize) return QAbstractScrollArea::sizeHint();
+    const int frame = 2 * frameWidth();
+    return FBitmap.size() + QSize(frame, frame);
+}
+
+// --- operations ----------------------------------------------------------------
+
+void TSimpleTerminal::GotoXY(int column, int row) { FModel.GotoXY(column, row); ShowCursor(); }
+void TSimpleTerminal::CursorHome() { FModel.CursorHome(); ShowCursor(); }
+void TSimpleTerminal::CursorRight() { FModel.CursorRight(); ShowCursor(); }
+void TSimpleTerminal::CursorLeft() { FModel.CursorLeft(); ShowCursor(); }
+void TSimpleTerminal::CursorDown() { FModel.CursorDown(); ShowCursor(); }
+void TSimpleTerminal::CursorUp() { FModel.CursorUp(); ShowCursor(); }
+void TSimpleTerminal::WriteChar(uint8_t ch) { FModel.WriteChar(ch); ShowCursor(); }
+void TSimpleTerminal::WriteString(const std::string& text) { FModel.WriteString(text); ShowCursor(); }
+void TSimpleTerminal::ClearLine() { FModel.ClearLine(); ShowCursor(); }
+void TSimpleTerminal::ClearToEndOfLine() { FModel.ClearToEndOfLine(); ShowCursor(); }
+void TSimpleTerminal::ClearToEndOfText() { FModel.ClearToEndOfText(); ShowCursor(); }
+void TSimpleTerminal::ClearScreen() { FModel.ClearScreen(); ShowCursor(); }
+void TSimpleTerminal::DeleteLineAt(int row) { FModel.DeleteLineAt(row); ShowCursor(); }
+void TSimpleTerminal::DeleteLine() { FModel.DeleteLine(); ShowCursor(); }
+void TSimpleTerminal::InsertLineAt(int row) { FModel.InsertLineAt(row); ShowCursor(); }
+void TSimpleTerminal::InsertLine() { FModel.InsertLine(); ShowCursor(); }
+void TSimpleTerminal::ScrollUp() { FModel.ScrollUp(); }
+void TSimpleTerminal::PutCell(int column, int row, TTerminalCell cell) { FModel.PutCell(column, row, cell); }
+
+void TSimpleTerminal::ShowCursor() {
+    if (!FCursorHidden) return;
+    FCursorHidden = false;
+    RequestRepaint();
+}
+
+void TSimpleTerminal::HideCursor() {
+    if (FCursorHidden) return;
+    FCursorHidden = true;
+    RequestRepaint();
+}
+
+void TSimpleTerminal::RedrawAll() {
+    MarkAllDirty();
+    ShowCursor();
+    RequestRepaint();
+}
+
+void TSimpleTerminal::ComputeCellMetrics() {
+    const QFontMetrics metrics(FFont);
+    FCellHeight = metrics.height() + 2;
+    const int w = metrics.horizontalAdvance(QString::fromLatin1(kMetricsSample, kMetricsSampleLength));
+    FCellWidth = w / kMetricsSampleLength + (w % kMetricsSampleLength != 0 ? 1 : 0) + 2;
+    FAscent = metrics.ascent();
+    FGlyphCache.clear();
+
+    for (int i = 0; i < 4; ++i) {
+        FStyledFonts[i] = FFont;
+        FStyledFonts[i].setBold((i & 1) != 0);
+        FStyledFonts[i].setUnderline((i & 2) != 0);
+    }
+}
+
+void TSimpleTerminal::RebuildScreen(bool KeepText) {
+    if (!KeepText) FModel.Clear();
+    ComputeCellMetrics();
+    FBitmap = QImage(FCellWidth * FModel.Columns(), FCellHeight * FModel.Rows(), QImage::Format_RGB32);
+    FBitmap.fill(ToQColor(FColor));
+    FPendingScrollRows = 0;
+    MarkAllDirty();
+    if (FAutoSize) {
+        updateGeometry();
+        if (!(parentWidget() && parentWidget()->layout())) resize(sizeHint());
+    }
+    LayoutScrollBars();
+    FCursorHidden = false;
+    if (FScrollToCursor) ScrollCursorIntoView();
+    RequestRepaint();
+}
+
+// --- model notifications -----------------------------------------------------
+
+void TSimpleTerminal::MarkAllDirty() {
+    FDirtyRows.assign(size_t(FModel.Rows()), 1);
+    FAnyDirty = true;
+}
+
+void TSimpleTerminal::ModelRowsChanged(int firstRow, int lastRow) {
+    if (FDirtyRows.size() != size_t(FModel.Rows())) FDirtyRows.assign(size_t(FModel.Rows()), 1);
+    firstRow = std::max(firstRow, 0);
+    lastRow = std::min(lastRow, FModel.Rows() - 1);
+    for (int r = firstRow; r <= lastRow; ++r) FDirtyRows[size_t(r)] = 1;
+    FAnyDirty = true;
+    RequestRepaint();
+}
+
+void TSimpleTerminal::ModelScrolledUp() {
+    // The image moves up when it is next drawn (once for a whole burst of
+    // lines); rows still waiting to be drawn move with it now.
+    const int rows = FModel.Rows();
+    if (FDirtyRows.size() == size_t(rows) && rows > 1) {
+        std::rotate(FDirtyRows.begin(), FDirtyRows.begin() + 1, FDirtyRows.end());
+        FDirtyRows.back() = 1;
+        if (FPendingScrollRows < rows) ++FPendingScrollRows;
+    } else {
+        FDirtyRows.assign(size_t(rows), 1);
+    }
+    FAnyDirty = true;
+    RequestRepaint();
+}
+
+void TSimpleTerminal::ModelCursorMoved() {
+    if (FScrollToCursor) ScrollCursorIntoView();
+    RequestRepaint();
+}
+
+void TSimpleTerminal::RequestRepaint() {
+    if (FRepaintPending) return;
+    FRepaintPending = true;
+    viewport()->update();
+}
+
+// --- drawing ---------------------------------------------------------------------
+
+void TSimpleTerminal::RenderDirtyRows() {
+    if (!FAnyDirty) return;
+    FAnyDirty = false;
+    const int rows = std::min<int>(FModel.Rows(), int(FDirtyRows.size()));
+    const int columns = FModel.Columns();
+
+    if (FPendingScrollRows > 0) {
+        const int shift = FPendingScrollRows * FCellHeight;
+        FPendingScrollRows = 0;
+        if (shift < FBitmap.height()) {
+            const qsizetype stride = FBitmap.bytesPerLine();
+            uchar* bits = FBitmap.bits();
+            std::memmove(bits, bits + stride * shift, size_t(stride * (FBitmap.height() - shift)));
+        }
+    }
+
+    const QColor background = ToQColor(FColor);
+    const QColor highVideo = ToQColor(FHighVideoFontColor);
+    const QColor lowVideo = ToQColor(FLowVideoFontColor);
+    if (FGlyphCache.size() > 4096) FGlyphCache.clear();
+
+    QPainter painter(&FBitmap);
+    for (int r = 0; r < rows; ++r) {
+        if (!FDirtyRows[size_t(r)]) continue;
+        FDirtyRows[size_t(r)] = 0;
+        const int top = r * FCellHeight;
+        for (int c = 0; c < columns; ++c) {
+            const TTerminalCell cell = FModel.GetCell(c, r);
+            const TTerminalCharAttributes a = cell.Attributes;
+            QColor text = a.Contains(tca_HighVideo) ? highVideo : lowVideo;
+            QColor back = background;
+            if (a.Contains(tca_Inverted)) std::swap(text, back);
+            const int left = c * FCellWidth;
+            if ((cell.Ch == 0x20 || cell.Ch == 0x00) && !a.Contains(tca_Underlined)) {
+                painter.fillRect(left, top, FCellWidth, FCellHeight, back);
+                continue;
+            }
+            const int style = (a.Contains(tca_Bold) ? 1 : 0) | (a.Contains(tca_Underlined) ? 2 : 0);
+            const uint64_t key = uint64_t(cell.Ch) | uint64_t(style) << 8 | uint64_t(text.rgb() & 0xFFFFFF) << 10 |
+                                 uint64_t(back.rgb() & 0xFFFFFF) << 34;
+            auto it = FGlyphCache.find(key);
+            if (it == FGlyphCache.end()) {
+                QImage glyph(FCellWidth, FCellHeight, QImage::Format_RGB32);
+                glyph.fill(back);
+                QPainter gp(&glyph);
+                gp.setFont(FStyledFonts[style]);
+                gp.setPen(text);
+                gp.drawText(0, FAscent, QString(QChar(Cp437ToUnicode(cell.Ch))));
+                gp.end();
+                it = FGlyphCache.emplace(key, std::move(glyph)).first;
+            }
+            painter.drawImage(left, top, it->second);
+        }
+    }
+}
+
+void TSimpleTerminal::paintEvent(QPaintEvent* event) {
+    FRepaintPending = false;
+    RenderDirtyRows();
+
+    const int ox = horizontalScrollBar()->value();  // 0 while the bar is not needed
+    const int oy = verticalScrollBar()->value();
+    QPainter painter(viewport());
+    const QRect area = event->rect();
+    const QRect image = FBitmap.rect().translated(-ox, -oy);
+    // Outside the grid the control shows its background colour.
+    const QRegion outside = QRegion(area) - QRegion(image);
+    for (const QRect& r : outside) painter.fillRect(r, ToQColor(FColor));
+    const QRect shown = area & image;
+    if (!shown.isEmpty()) painter.drawImage(shown, FBitmap, shown.translated(ox, oy));
+
+    if (FDisplayCursor && !FCursorHidden) {
+        const int c = FModel.CursorColumn();
+        const int r = FModel.CursorRow();
+        const QRect bar(c * FCellWidth - ox, (r + 1) * FCellHeight - kCursorBarHeight - oy, FCellWidth,
+                        kCursorBarHeight);
+        painter.fillRect(bar, ToQColor(FCursorColor));
+    }
+}
+
+// --- scrolling -------------------------------------------------------------------
+
+void TSimpleTerminal::LayoutScrollBars() {
+    // Decide both bars from the space inside the frame, so that one bar
+    // appearing (and narrowing the view) is taken into account for the other.
+    const QSize client = contentsRect().size();
+    const int contentHeight = FModel.Rows() * FCellHeight;
+    const int contentWidth = FModel.Columns() * FCellWidth;
+    QScrollBar* v = verticalScrollBar();
+    QScrollBar* h = horizontalScrollBar();
+    const int barWidth = v->sizeHint().width();
+    const int barHeight = h->sizeHint().height();
+    bool needV = client.height() < contentHeight;
+    bool needH = client.width() < contentWidth;
+    if (needV && !needH)
+        needH = client.width() - barWidth < contentWidth;
+    else if (needH && !needV)
+        needV = client.height() - barHeight < contentHeight;
+    const int viewWidth = client.width() - (needV ? barWidth : 0);
+    const int viewHeight = client.height() - (needH ? barHeight : 0);
+    FVerticalBarNeeded = needV;
+    FHorizontalBarNeeded = needH;
+
+    v->setRange(0, needV ? std::max(1, contentHeight + 1 - viewHeight) : 0);
+    v->setPageStep(FCellHeight);
+    v->setSingleStep(FCellHeight / 4 + 1);
+    h->setRange(0, needH ? std::max(1, contentWidth - viewWidth) : 0);
+    h->setPageStep(FCellWidth);
+    h->setSingleStep(FCellWidth / 4 + 1);
+}
+
+void TSimpleTerminal::resizeEvent(QResizeEvent* event) {
+    QAbstractScrollArea::resizeEvent(event);
+    LayoutScrollBars();
+}
+
+void TSimpleTerminal::scrollContentsBy(int, int) {
+    viewport()->update();
+}
+
+void TSimpleTerminal::ScrollCursorIntoView() {
+    // Runs for every cursor move, so the common case (no bars) returns early.
+    if (!FScrollToCursor || !(FVerticalBarNeeded || FHorizontalBarNeeded)) return;
+    QScrollBar* v = verticalScrollBar();
+    QScrollBar* h = horizontalScrollBar();
+    const bool vShown = FVerticalBarNeeded;
+    const bool hShown = FHorizontalBarNeeded;
+    const int c = FModel.CursorColumn();
+    const int r = FModel.CursorRow();
+    const QSize view = viewport()->size();
+    if (vShown) {
+        const int cellTop = r * FCellHeight;
+        const int cellBottom = cellTop + FCellHeight;
+        const int visibleTop = v->value();
+        const int visibleBottom = visibleTop + view.height();
+        if (cellBottom - visibleBottom >= 1)
+            v->setValue(v->value() + (cellBottom - visibleBottom));
+        else if (visibleTop - cellTop > 0)
+            v->setValue(v->value() - (visibleTop - cellTop));
+    }
+    if (hShown) {
+        const int cellLeft = c * FCellWidth;
+        const int cellRight = cellLeft + FCellWidth;
+        const int visibleLeft = h->value();
+        const int visibleRight = visibleLeft + view.width();
+        if (cellRight - visibleRight >= 1)
+            h->setValue(h->value() + (cellRight - visibleRight));
+        else if (visibleLeft - cellLeft > 0)
+            h->setValue(h->value() - (visibleLeft - cellLeft));
+    }
+}
+
+// --- keyboard --------------------------------------------------------------------
+
+bool TSimpleTerminal::WantsKey(const QKeyEvent& event) const {
+    switch (event.key()) {
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab: return FWantTabs;
+    case Qt::Key_Return:
+    case Qt::Key_Enter: return FWantReturns;
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+    case Qt::Key_Up:
+    case Qt::Key_Down: return FWantArrowKeys;
+    default: return true;
+    }
+}
+
+bool TSimpleTerminal::event(QEvent* event) {
+    // Tab would move the focus before keyPressEvent sees it.
+    if (event->type() == QEvent::KeyPress && FWantTabs) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) {
+            keyPressEvent(key);
+            return true;
+        }
+    }
+    return QAbstractScrollArea::event(event);
+}
+
+void TSimpleTerminal::keyPressEvent(QKeyEvent* event) {
+    if (!WantsKey(*event)) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    const TVirtualKey vk = TranslateKeyEvent(*event);
+    uint16_t key = vk.Key;
+    if (key != 0 && OnKeyDown) {
+        OnKeyDown(*this, key, vk.Shift);
+        if (key == 0) return;  // swallowed: no character follows
+    }
+    const int ch = KeyEventCharacter(*event);
+    if (ch >= 0 && OnKeyPress) {
+        char c = static_cast<char>(ch);
+        OnKeyPress(*this, c);
+    }
+}
+
+void TSimpleTerminal::keyReleaseEvent(QKeyEvent* event) {
+    if (!WantsKey(*event)) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    if (event->isAutoRepeat()) return;  // auto-repeat shows as repeated key downs only
+    const TVirtualKey vk = TranslateKeyEvent(*event);
+    uint16_t key = vk.Key;
+    if (key != 0 && OnKeyUp) OnKeyUp(*this, key, vk.Shift);
+}

@@ -1,0 +1,150 @@
+// File operations that look files up by name: exists, delete, attributes
+// and user area, rename, export.
+
+#include <algorithm>
+#include <ostream>
+#include <stdexcept>
+
+#include "disk/CpmDiskDrive.h"
+
+namespace {
+
+std::string Q(const std::string& s) { return "\"" + s + "\""; }
+
+std::string AsciiUpper(std::string s) {
+    for (char& c : s)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return s;
+}
+
+constexpr uint8_t EndOfText = 0x1A;
+
+}  // namespace
+
+bool TCpmDiskDrive::FileExists(const std::string& Name, uint8_t User) {
+    TCpmDirEntry entry;
+    for (uint16_t i = 0; i < DirEntries; ++i) {
+        ReadDirEntry(i, entry);
+        if (EntryBelongs(entry, Name, User)) return true;
+    }
+    return false;
+}
+
+void TCpmDiskDrive::DeleteFile(const std::string& Name, uint8_t User) {
+    TCpmDirEntry entry;
+    for (uint16_t i = 0; i < DirEntries; ++i) {
+        ReadDirEntry(i, entry);
+        if (!EntryBelongs(entry, Name, User)) continue;
+        // Every pointer is released, whatever RC says: blocks past RC are
+        // still this entry's.
+        ReleaseBlocks(entry);
+        entry.fill(CpmFreeEntry);
+        WriteDirEntry(i, entry);
+    }
+    FileList->Delete(FileList->IndexOf(CpmFileKey(User, Name)));
+}
+
+void TCpmDiskDrive::SetFileAttributes(const std::string& Name, uint8_t Attributes, int& Index,
+                                      uint8_t NewUser, uint8_t User) {
+    if (!FileExists(Name, User)) throw std::runtime_error("The file " + Q(Name) + " does not exist!");
+    NewUser &= 0x0F;
+    if (NewUser != User && FileExists(Name, NewUser))
+        throw std::runtime_error("A file named " + Q(Name) + " already exists in user area " +
+                                 std::to_string(NewUser) + "!");
+    Attributes &= CpmAttrReadOnly | CpmAttrSystem | CpmAttrArchive;
+
+    TCpmDirEntry entry;
+    for (uint16_t i = 0; i < DirEntries; ++i) {
+        ReadDirEntry(i, entry);
+        if (!EntryBelongs(entry, Name, User)) continue;
+        CpmEntrySetAttributes(entry, Attributes);
+        entry[0] = NewUser;
+        WriteDirEntry(i, entry);
+    }
+
+    Index = -1;
+    const int at = FileList->IndexOf(CpmFileKey(User, Name));
+    if (at < 0) return;
+    TCpmDiskFileInfo info = *FileList->GetItem(at);
+    FileList->Delete(at);
+    info.Attributes = Attributes;
+    info.User = NewUser;
+    Index = FileList->Add(CpmFileKey(NewUser, info.FileName), info);
+}
+
+void TCpmDiskDrive::RenameFile(const std::string& OldName, const std::string& NewName, int& Index,
+                               uint8_t User) {
+    Index = -1;
+    // The name as it will read back from the entry, so that the existence
+    // test and the listing see exactly what is stored.
+    const std::string shortName = AsciiUpper(MakeCpmShortName(NewName));
+    TCpmDirEntry shaped{};
+    CpmEntrySetName(shortName, shaped, false);
+    const std::string n = CpmEntryGetFullName(shaped);
+    if (FileExists(n, User)) throw std::runtime_error("The file " + Q(n) + " already exists!");
+
+    TCpmDirEntry entry;
+    for (uint16_t i = 0; i < DirEntries; ++i) {
+        ReadDirEntry(i, entry);
+        if (!EntryBelongs(entry, OldName, User)) continue;
+        CpmEntrySetName(n, entry, true);
+        WriteDirEntry(i, entry);
+    }
+
+    const int at = FileList->IndexOf(CpmFileKey(User, OldName));
+    if (at < 0) return;
+    TCpmDiskFileInfo info = *FileList->GetItem(at);
+    FileList->Delete(at);
+    info.FileName = n;
+    Index = FileList->Add(CpmFileKey(User, n), info);
+}
+
+void TCpmDiskDrive::ExportFile(const std::string& Name, bool TextMode, std::ostream& Stream,
+                               uint8_t User) {
+    const uint8_t u = User & 0x0F;
+    TCpmDiskExtentList extents;
+    TCpmDirEntry entry;
+    for (uint16_t i = 0; i < DirEntries; ++i) {
+        ReadDirEntry(i, entry);
+        if (EntryBelongs(entry, Name, u)) extents.AddExtent(i, entry);
+    }
+    if (extents.Count() == 0)
+        throw std::runtime_error("Unable to locate file " + Q(Name) + " in user area " +
+                                 std::to_string(u) + "!");
+    // A damaged entry is refused before anything is written.
+    for (const auto& extent : extents.Items) CheckExtentBlocks(Name, extent);
+
+    bool done = false;
+    for (const auto& extent : extents.Items) {
+        ReadExtent16(extent, TextMode, done, Stream);
+        if (done) break;
+    }
+}
+
+int TCpmDiskDrive::FindByteInRecord(const uint8_t* Record, uint8_t Value) {
+    const uint8_t* end = Record + TDiskDrive::RecordSize;
+    return static_cast<int>(std::find(Record, end, Value) - Record);
+}
+
+void TCpmDiskDrive::ReadExtent16(const TCpmDiskExtentInfo& Extent, bool TextMode, bool& Done,
+                                 std::ostream& Stream) {
+    Done = false;
+    const int recordsPerBlock = BlockSize / TDiskDrive::RecordSize;
+    int copied = 0;
+    uint8_t record[TDiskDrive::RecordSize];
+    for (int p = 0; p < 8; ++p) {
+        const auto b = static_cast<uint16_t>(Extent.Pointers[2 * p] | (Extent.Pointers[2 * p + 1] << 8));
+        if (b == 0) continue;
+        int32_t r = int32_t{b} * recordsPerBlock;
+        for (int k = 0; k < recordsPerBlock && copied < Extent.RecordCount; ++k, ++copied, ++r) {
+            ReadDataRecord(r, record);
+            const int length = TextMode ? FindByteInRecord(record, EndOfText) : TDiskDrive::RecordSize;
+            if (length > 0 && !Stream.write(reinterpret_cast<const char*>(record), length))
+                throw std::runtime_error("Unable to save data read from CPM file to stream!");
+            if (TextMode && length < TDiskDrive::RecordSize) {
+                Done = true;
+                return;
+            }
+        }
+    }
+}

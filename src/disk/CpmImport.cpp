@@ -1,0 +1,149 @@
+// Import of a host stream as a new CP/M file. Everything the import changes
+// on the image is journalled, so a failure (short stream, full disk, full
+// directory, image write error) puts the image back as it was.
+
+#include <algorithm>
+#include <array>
+#include <istream>
+#include <stdexcept>
+
+#include "disk/CpmDiskDrive.h"
+
+struct TCpmDiskDrive::TImportJournal {
+    TCpmDiskFileInfoList Listing;
+    std::vector<uint16_t> Claims;
+    std::vector<std::pair<uint16_t, TCpmDirEntry>> Entries;
+    std::vector<std::pair<int32_t, std::array<uint8_t, TDiskDrive::RecordSize>>> Records;
+};
+
+int32_t TCpmDiskDrive::ImportFile(const std::string& Name, std::istream& Stream, int32_t Size,
+                                  int& Index, uint8_t User, uint8_t PadByte) {
+    Index = -1;
+    if (!Disk) return 0;
+    CheckCpmFileName(Name);
+    const uint8_t user = User & 0x0F;
+
+    TImportJournal journal;
+    journal.Listing.Assign(*FileList);
+    journal.Claims = FClaims;
+
+    int32_t total = 0;
+    TCpmDirEntry last{};
+    try {
+        int x = 0;
+        int p = 0;
+        while (total < Size) {
+            p = FindFreeDirEntry(p);
+            if (p < 0)
+                throw std::runtime_error(
+                    "Copy to CPM file failed, all available directory entries are used!");
+            TCpmDirEntry entry;
+            const int32_t n = WriteExtent(entry, Name, user, x, Size - total, Stream, PadByte, journal);
+            if (n <= 0) break;
+            TCpmDirEntry old;
+            ReadDirEntry(static_cast<uint16_t>(p), old);
+            journal.Entries.emplace_back(static_cast<uint16_t>(p), old);
+            WriteDirEntry(static_cast<uint16_t>(p), entry);
+            FileList->AddDirEntry(entry, Use16BitBlocks);
+            ClaimBlocks(static_cast<uint16_t>(p), entry);
+            last = entry;
+            total += n;
+            ++x;
+            ++p;
+        }
+    } catch (...) {
+        // Undo in reverse order; a write that fails here cannot be helped,
+        // and the original error is the one worth reporting.
+        for (auto it = journal.Records.rbegin(); it != journal.Records.rend(); ++it) {
+            try {
+                WriteDataRecord(it->first, it->second.data());
+            } catch (...) {
+            }
+        }
+        for (auto it = journal.Entries.rbegin(); it != journal.Entries.rend(); ++it) {
+            try {
+                WriteDirEntry(it->first, it->second);
+            } catch (...) {
+            }
+        }
+        FileList->Assign(journal.Listing);
+        FClaims = journal.Claims;
+        throw;
+    }
+    if (total > 0) Index = FileList->IndexOf(CpmFileKey(user, CpmEntryGetFullName(last)));
+    return total;
+}
+
+int TCpmDiskDrive::FindFreeDirEntry(int From) {
+    TCpmDirEntry entry;
+    for (int i = std::max(From, 0); i < DirEntries; ++i) {
+        ReadDirEntry(static_cast<uint16_t>(i), entry);
+        if (entry[0] == CpmFreeEntry) return i;
+    }
+    return -1;
+}
+
+int32_t TCpmDiskDrive::WriteExtent(TCpmDirEntry& Entry, const std::string& Name, uint8_t User,
+                                   int X, int32_t Remaining, std::istream& Stream,
+                                   uint8_t PadByte, TImportJournal& Journal) {
+    Entry.fill(0);
+    CpmEntrySetName(Name, Entry, false);
+    Entry[0] = User & 0x0F;
+    Entry[12] = static_cast<uint8_t>(X & 0x1F);
+    Entry[14] = X > 31 ? static_cast<uint8_t>((X >> 5) & 0x0F) : 0;
+
+    const int recordsPerEntry = 8 * (BlockSize / TDiskDrive::RecordSize);
+    int32_t written = 0;
+    int p = 0;
+    while (written < Remaining && Entry[15] < recordsPerEntry && p < 8) {
+        const uint16_t b = FileList->Allocation.TakeFreeBlock();
+        if (b == 0xFFFF)
+            throw std::runtime_error("Unable to write CPM file, not enough free space remaining!");
+        int records = 0;
+        const int32_t m = WriteDataBlock(b, records, Remaining - written, Stream, PadByte, Journal);
+        if (m < 1) {
+            FileList->Allocation.FreeBlock(b);
+            break;
+        }
+        written += m;
+        Entry[15] = static_cast<uint8_t>(Entry[15] + records);
+        Entry[16 + 2 * p] = static_cast<uint8_t>(b);
+        Entry[17 + 2 * p] = static_cast<uint8_t>(b >> 8);
+        ++p;
+    }
+    return written;
+}
+
+int32_t TCpmDiskDrive::WriteDataBlock(uint16_t Block, int& Records, int32_t Remaining,
+                                      std::istream& Stream, uint8_t PadByte,
+                                      TImportJournal& Journal) {
+    const int recordsPerBlock = BlockSize / TDiskDrive::RecordSize;
+    int32_t r = int32_t{Block} * recordsPerBlock;
+    Records = 0;
+    int32_t written = 0;
+    std::array<uint8_t, TDiskDrive::RecordSize> record;
+    std::array<uint8_t, TDiskDrive::RecordSize> old;
+    while (Remaining - written > 0 && Records < recordsPerBlock) {
+        const auto want = static_cast<std::streamsize>(
+            std::min<int32_t>(Remaining - written, TDiskDrive::RecordSize));
+        Stream.read(reinterpret_cast<char*>(record.data()), want);
+        const std::streamsize got = Stream.gcount();
+        // The caller promised Size bytes: a stream that ends or fails sooner
+        // would leave a silently shortened file.
+        if (got < want)
+            throw std::runtime_error("Unable to read the data for the CPM file from the stream!");
+        std::fill(record.begin() + got, record.end(), PadByte);
+        bool saved = true;
+        try {
+            ReadDataRecord(r, old.data());
+        } catch (const EDiskError&) {
+            saved = false;  // unreadable, so the write below fails as well
+        }
+        if (saved) Journal.Records.emplace_back(r, old);
+        WriteDataRecord(r, record.data());
+        written += TDiskDrive::RecordSize;
+        ++Records;
+        ++r;
+    }
+    return written;
+}

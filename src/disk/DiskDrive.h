@@ -1,0 +1,89 @@
+#pragma once
+// One open disk image: 256 tracks x 32 sectors x 128 bytes (1,048,576 bytes,
+// no header), addressed as a current track and sector. Reads go through a
+// 64-record window; writes go straight to the file.
+
+#include <cstdint>
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+#include "disk/ImageRegistry.h"
+#include "disk/StreamCache.h"
+
+// The disk layer's error; Code becomes the controller's status byte and the
+// remote disk server's error reply.
+class EDiskError : public std::runtime_error {
+public:
+    static constexpr int NoDisk = 1;          // no disk, bad disk, already mounted
+    static constexpr int BadPosition = 2;     // track or sector out of range
+    static constexpr int ReadFailed = 4;
+    static constexpr int WriteFailed = 8;
+    static constexpr int DiskInUse = 16;      // remote: in use or client mismatch
+    static constexpr int DiskMounted = 64;    // remote: mounted
+
+    EDiskError(const std::string& msg, int code) : std::runtime_error(msg), Code(code) {}
+    int Code;
+};
+
+class TDiskDrive {
+public:
+    static constexpr int RecordSize = 128;
+    static constexpr int kSectorsPerTrack = 32;
+    static constexpr int kTrackCount = 256;
+    static constexpr int RecordTotal = kSectorsPerTrack * kTrackCount;   // 8192
+    static constexpr int64_t ImageSize = int64_t{RecordTotal} * RecordSize;  // 1,048,576
+    static constexpr int WindowRecords = 64;
+    static constexpr uint8_t FillByte = 0xE5;
+
+    // Opens an existing regular file read/write; any failure is
+    // EDiskError("Selected disk is bad!", 1). The open image is registered
+    // in TImageRegistry under role and owner until the drive is destroyed.
+    explicit TDiskDrive(const std::string& fileName, TImageRole role = TImageRole::Other,
+                        const void* owner = nullptr);
+    ~TDiskDrive();
+    TDiskDrive(const TDiskDrive&) = delete;
+    TDiskDrive& operator=(const TDiskDrive&) = delete;
+
+    // Current position; callers set it before each transfer.
+    uint16_t Sector = 0;
+    uint16_t Track = 0;
+    uint16_t SectorsPerTrack = kSectorsPerTrack;
+    uint16_t TrackCount = kTrackCount;
+
+    static int GetBlockSize() { return 2048; }
+    static int GetBlockCount() { return 512; }
+    static int GetDirEntryCount() { return 256; }
+
+    // Makes a fresh image (1,048,576 bytes of E5h), written to a temporary
+    // file and renamed into place. Raises std::runtime_error("Unable to
+    // format the virtual drive, the drive could not be written to!") when the
+    // image is open anywhere in the process (checked by identity) or the data
+    // cannot be written; a file that cannot be created or renamed into place
+    // raises EFileReplaceError (a std::system_error). The old file is kept.
+    static void FormatDiskImage(const std::string& fileName);
+
+    // EDiskError code 2 when Sector >= 32 (tested first) or Track >= 256.
+    void CheckPosition() const;
+    // 128 bytes of the current sector; code 4 on failure.
+    void ReadSector(uint8_t* buffer);
+    // 128 bytes to the current sector; code 8 on failure.
+    void WriteSector(const uint8_t* buffer);
+    // 2048 bytes: the half track (sectors 0-15 or 16-31) holding Sector.
+    void ReadBlock(uint8_t* buffer);
+    void WriteBlock(const uint8_t* buffer);
+
+    const std::string& FileName() const { return FFileName; }
+    const TImageIdentity& Identity() const { return FRegistration.Identity(); }
+    TImageRole Role() const { return FRole; }
+    TDiskFileStream& Stream() { return *FStream; }
+    TStreamCache& Cache() { return *FCache; }
+    const TStreamCache& Cache() const { return *FCache; }
+
+private:
+    std::string FFileName;
+    TImageRole FRole;
+    std::unique_ptr<TDiskFileStream> FStream;
+    std::unique_ptr<TStreamCache> FCache;
+    TImageRegistry::TRegistration FRegistration;
+};

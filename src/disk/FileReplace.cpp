@@ -1,0 +1,120 @@
+#include "disk/FileReplace.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <random>
+#include <system_error>
+
+namespace {
+
+using TStage = EFileReplaceError::TStage;
+
+[[noreturn]] void Fail(TStage stage, int err, const std::string& what) {
+    throw EFileReplaceError(stage, err, what);
+}
+
+// The file a link points to, so that replacing keeps the link; the path
+// itself when it is no link or its target is missing.
+std::string ResolveTarget(const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+    char* real = ::realpath(path.c_str(), nullptr);
+    if (!real) return path;
+    std::string result(real);
+    std::free(real);
+    return result;
+}
+
+std::string FolderOf(const std::string& path) {
+    const auto slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
+
+std::string NameOf(const std::string& path) {
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// Creates a fresh temporary file beside target; returns its descriptor.
+int CreateTemp(const std::string& target, std::string& tempPath) {
+    static std::atomic<unsigned> counter{0};
+    std::random_device rd;
+    const std::string base = FolderOf(target) + "/." + NameOf(target) + ".";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        tempPath = base + std::to_string(::getpid()) + "-" + std::to_string(counter++) + "-" +
+                   std::to_string(rd() % 1000000u) + ".tmp";
+        // 0666 so the process umask decides, as for any new file.
+        const int fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+        if (fd >= 0) return fd;
+        const int err = errno;
+        if (err != EEXIST) Fail(TStage::Create, err, "Cannot create file \"" + target + "\"");
+    }
+    Fail(TStage::Create, EEXIST, "Cannot create file \"" + target + "\"");
+}
+
+}  // namespace
+
+void ReplaceFileContents(const std::string& path, std::string_view data) {
+    if (path.empty()) Fail(TStage::Create, ENOENT, "Cannot create file \"\"");
+    const std::string target = ResolveTarget(path);
+
+    // Refuse early what rename would refuse anyway, before writing anything.
+    struct stat old {};
+    const bool exists = ::stat(target.c_str(), &old) == 0;
+    if (exists && S_ISDIR(old.st_mode)) Fail(TStage::Create, EISDIR, "Cannot create file \"" + path + "\"");
+    // Never swap a device node, pipe or socket for a plain file.
+    if (exists && !S_ISREG(old.st_mode)) Fail(TStage::Create, EINVAL, "Cannot create file \"" + path + "\"");
+
+    std::string tempPath;
+    const int fd = CreateTemp(target, tempPath);
+    auto abandon = [&](int err, const std::string& what) {
+        ::close(fd);
+        ::unlink(tempPath.c_str());
+        Fail(TStage::Write, err, what);
+    };
+
+    // Keep the old file's permission bits.
+    if (exists) (void)::fchmod(fd, old.st_mode & 07777);
+
+    const char* p = data.data();
+    size_t left = data.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd, p, left);
+        if (n < 0) {
+            const int err = errno;
+            if (err == EINTR) continue;
+            abandon(err, "Error writing file \"" + path + "\"");
+        }
+        if (n == 0) abandon(EIO, "Error writing file \"" + path + "\"");
+        p += n;
+        left -= static_cast<size_t>(n);
+    }
+    if (::fsync(fd) != 0) {
+        const int err = errno;
+        abandon(err, "Error writing file \"" + path + "\"");
+    }
+    if (::close(fd) != 0) {
+        const int err = errno;
+        ::unlink(tempPath.c_str());
+        Fail(TStage::Write, err, "Error writing file \"" + path + "\"");
+    }
+    if (::rename(tempPath.c_str(), target.c_str()) != 0) {
+        const int err = errno;
+        ::unlink(tempPath.c_str());
+        Fail(TStage::Rename, err, "Cannot create file \"" + path + "\"");
+    }
+    // Make the new name itself durable; a failure here loses nothing.
+    const int dirFd = ::open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd >= 0) {
+        (void)::fsync(dirFd);
+        ::close(dirFd);
+    }
+}

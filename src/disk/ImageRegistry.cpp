@@ -1,0 +1,112 @@
+#include "disk/ImageRegistry.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+
+namespace {
+
+TImageIdentity FromStat(const struct stat& st) {
+    return TImageIdentity{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
+}
+
+}  // namespace
+
+// ---- TRegistration ---------------------------------------------------------
+
+TImageRegistry::TRegistration::~TRegistration() { Release(); }
+
+TImageRegistry::TRegistration::TRegistration(TRegistration&& other) noexcept
+    : FId(other.FId), FIdentity(other.FIdentity) {
+    other.FId = 0;
+}
+
+TImageRegistry::TRegistration& TImageRegistry::TRegistration::operator=(TRegistration&& other) noexcept {
+    if (this != &other) {
+        Release();
+        FId = other.FId;
+        FIdentity = other.FIdentity;
+        other.FId = 0;
+    }
+    return *this;
+}
+
+void TImageRegistry::TRegistration::Release() {
+    if (FId == 0) return;
+    TImageRegistry::Instance().Unregister(FId);
+    FId = 0;
+}
+
+// ---- TImageRegistry --------------------------------------------------------
+
+TImageRegistry& TImageRegistry::Instance() {
+    static TImageRegistry registry;
+    return registry;
+}
+
+std::optional<TImageIdentity> TImageRegistry::IdentityOfPath(const std::string& path) {
+    struct stat st {};
+    if (path.empty() || ::stat(path.c_str(), &st) != 0) return std::nullopt;
+    return FromStat(st);
+}
+
+std::optional<TImageIdentity> TImageRegistry::IdentityOfFd(int fd) {
+    struct stat st {};
+    if (fd < 0 || ::fstat(fd, &st) != 0) return std::nullopt;
+    return FromStat(st);
+}
+
+TImageRegistry::TRegistration TImageRegistry::Register(const TImageIdentity& identity, TImageRole role,
+                                                       const void* owner, const std::string& path) {
+    std::lock_guard<std::mutex> lock(FLock);
+    const uint64_t id = FNextId++;
+    FEntries.push_back(TEntry{id, identity, role, owner, path});
+    return TRegistration(id, identity);
+}
+
+void TImageRegistry::Unregister(uint64_t id) {
+    std::lock_guard<std::mutex> lock(FLock);
+    std::erase_if(FEntries, [id](const TEntry& e) { return e.Id == id; });
+}
+
+bool TImageRegistry::IsOpen(const TImageIdentity& identity) const {
+    std::lock_guard<std::mutex> lock(FLock);
+    return std::any_of(FEntries.begin(), FEntries.end(),
+                       [&](const TEntry& e) { return e.Identity == identity; });
+}
+
+bool TImageRegistry::IsOpen(const std::string& path) const {
+    const auto identity = IdentityOfPath(path);
+    return identity && IsOpen(*identity);
+}
+
+bool TImageRegistry::IsOpenAs(const TImageIdentity& identity, TImageRole role) const {
+    std::lock_guard<std::mutex> lock(FLock);
+    return std::any_of(FEntries.begin(), FEntries.end(),
+                       [&](const TEntry& e) { return e.Identity == identity && e.Role == role; });
+}
+
+bool TImageRegistry::IsOpenBy(const TImageIdentity& identity, TImageRole role, const void* owner) const {
+    std::lock_guard<std::mutex> lock(FLock);
+    return std::any_of(FEntries.begin(), FEntries.end(), [&](const TEntry& e) {
+        return e.Identity == identity && e.Role == role && e.Owner == owner;
+    });
+}
+
+std::vector<TImageRegistry::TEntry> TImageRegistry::EntriesFor(const TImageIdentity& identity) const {
+    std::lock_guard<std::mutex> lock(FLock);
+    std::vector<TEntry> result;
+    for (const TEntry& e : FEntries)
+        if (e.Identity == identity) result.push_back(e);
+    return result;
+}
+
+std::vector<TImageRegistry::TEntry> TImageRegistry::EntriesFor(const std::string& path) const {
+    const auto identity = IdentityOfPath(path);
+    return identity ? EntriesFor(*identity) : std::vector<TEntry>{};
+}
+
+size_t TImageRegistry::OpenCount() const {
+    std::lock_guard<std::mutex> lock(FLock);
+    return FEntries.size();
+}

@@ -1,0 +1,91 @@
+#pragma once
+// Process-wide registry of open disk images.
+//
+// An image is known by its file identity (device and inode), not by its name,
+// so the same file reached through another name, path or link is the same
+// image. Every open of an image registers here (TDiskDrive does so for its
+// whole life), which lets any part of the program ask whether a file is in
+// use and by whom before it formats, overwrites or mounts it again.
+
+#include <compare>
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+struct TImageIdentity {
+    uint64_t Device = 0;
+    uint64_t Inode = 0;
+    auto operator<=>(const TImageIdentity&) const = default;
+};
+
+// Who holds an image open.
+enum class TImageRole : uint8_t {
+    Other,          // boot code, tools, anything short-lived
+    Drive,          // a drive of the disk controller
+    RemoteSession,  // a remote disk client's session
+    DiskManager,    // a file-system operation of the Disk Manager
+};
+
+class TImageRegistry {
+public:
+    struct TEntry {
+        uint64_t Id = 0;  // unique per registration
+        TImageIdentity Identity;
+        TImageRole Role = TImageRole::Other;
+        const void* Owner = nullptr;  // the object that opened it, may be null
+        std::string Path;             // the name it was opened by
+    };
+
+    // Keeps an image registered while it lives; move-only.
+    class TRegistration {
+    public:
+        TRegistration() = default;
+        ~TRegistration();
+        TRegistration(TRegistration&& other) noexcept;
+        TRegistration& operator=(TRegistration&& other) noexcept;
+        TRegistration(const TRegistration&) = delete;
+        TRegistration& operator=(const TRegistration&) = delete;
+
+        bool Active() const { return FId != 0; }
+        const TImageIdentity& Identity() const { return FIdentity; }
+        void Release();
+
+    private:
+        friend class TImageRegistry;
+        TRegistration(uint64_t id, TImageIdentity identity) : FId(id), FIdentity(identity) {}
+        uint64_t FId = 0;
+        TImageIdentity FIdentity;
+    };
+
+    static TImageRegistry& Instance();
+
+    // Identity of the file a path names (links followed); nullopt when the
+    // path cannot be examined.
+    static std::optional<TImageIdentity> IdentityOfPath(const std::string& path);
+    // Identity of an open file descriptor.
+    static std::optional<TImageIdentity> IdentityOfFd(int fd);
+
+    TRegistration Register(const TImageIdentity& identity, TImageRole role,
+                           const void* owner, const std::string& path);
+
+    bool IsOpen(const TImageIdentity& identity) const;
+    // False when the path does not name an existing file.
+    bool IsOpen(const std::string& path) const;
+    bool IsOpenAs(const TImageIdentity& identity, TImageRole role) const;
+    bool IsOpenBy(const TImageIdentity& identity, TImageRole role, const void* owner) const;
+    // Every registration of that image, oldest first.
+    std::vector<TEntry> EntriesFor(const TImageIdentity& identity) const;
+    std::vector<TEntry> EntriesFor(const std::string& path) const;
+    // Number of registrations of all images.
+    size_t OpenCount() const;
+
+private:
+    TImageRegistry() = default;
+    void Unregister(uint64_t id);
+
+    mutable std::mutex FLock;
+    std::vector<TEntry> FEntries;
+    uint64_t FNextId = 1;
+};

@@ -1,0 +1,214 @@
+// The I/O port map: only the low byte of the port is decoded. Data ports with
+// nothing to give leave the CPU's destination register as it was.
+
+#include "machine/TavrinMachine.h"
+
+#include <cerrno>
+#include <unistd.h>
+
+void TTavrinMachine::ReaderRefill()
+{
+    if (FReaderFd < 0 || FReaderIndex != FReaderCount)
+        return;
+    auto readBlock = [this]() {
+        ssize_t n = ::read(FReaderFd, FReaderBuffer.data(), FReaderBuffer.size());
+        FReaderCount = n > 0 ? static_cast<int>(n) : 0;
+    };
+    FReaderIndex = 0;
+    readBlock();
+    if (FReaderCount != 0)
+        return;
+    switch (Settings.ReaderEnd) {
+    case TReaderEndOption::Restart:
+        ::lseek(FReaderFd, 0, SEEK_SET);
+        readBlock();
+        break;
+    case TReaderEndOption::ReturnEndOfStream:
+        FReaderCount = 1;
+        FReaderBuffer[0] = 0x1A;
+        break;
+    case TReaderEndOption::SwitchConsole:
+        Settings.MappingIndex[0] = Settings.InFileChangeCon;
+        MappingChanged();
+        [[fallthrough]];
+    case TReaderEndOption::ReportNothing:
+        CloseReaderFile();
+        if (OnReaderClosed)
+            OnReaderClosed(*this);
+        break;
+    }
+}
+
+void TTavrinMachine::CpuPortRead(TCpuEmu&, uint16_t port, uint8_t& dataByte)
+{
+    switch (port & 0xFF) {
+    case 0x10:
+        dataByte = FTtyKeyQueue.Count() > 0 ? 0x06 : 0x04;
+        break;
+    case 0x11:
+        FTtyKeyQueue.GetByte(FLastTtyKey);
+        dataByte = FLastTtyKey;
+        break;
+    case 0x12:
+        dataByte = FCrtKeyQueue.Count() > 0 ? 0x06 : 0x04;
+        break;
+    case 0x13:
+        FCrtKeyQueue.GetByte(FLastCrtKey);
+        dataByte = FLastCrtKey;
+        break;
+    case 0x14: {
+        uint8_t status = 0;
+        if (Settings.UseTCPasCom1) {
+            if (TcpPortModule && TcpPortModule->GetActive()) {
+                if (TcpPortModule->DataAvailable())
+                    status |= 0x02;
+                if (TcpPortModule->CanWrite())
+                    status |= 0x04;
+            }
+        } else if (ComRx1 && ComRx1->IsOpen()) {
+            if (FCom1RxQueue.Count() > 0)
+                status |= 0x02;
+            if (ComRx1->CanWrite())
+                status |= 0x04;
+        }
+        dataByte = status;
+        break;
+    }
+    case 0x15:
+        if (Settings.UseTCPasCom1) {
+            if (TcpPortModule)
+                TcpPortModule->ReadByte(dataByte);
+        } else {
+            FCom1RxQueue.GetByte(dataByte);
+        }
+        break;
+    case 0x16: {
+        uint8_t status = 0;
+        if (ComRx2 && ComRx2->IsOpen()) {
+            if (FCom2RxQueue.Count() > 0)
+                status |= 0x02;
+            if (ComRx2->CanWrite())
+                status |= 0x04;
+        }
+        dataByte = status;
+        break;
+    }
+    case 0x17:
+        FCom2RxQueue.GetByte(dataByte);
+        break;
+    case 0x18:
+        dataByte = (Printer && Printer->IsReady()) ? 0x04 : 0x00;
+        break;
+    case 0x1A:
+        ReaderRefill();
+        dataByte = FReaderIndex < FReaderCount ? 0x02 : 0x00;
+        break;
+    case 0x1B:
+        ReaderRefill();
+        if (FReaderIndex < FReaderCount)
+            dataByte = FReaderBuffer[static_cast<size_t>(FReaderIndex++)];
+        break;
+    case 0x1C:
+        dataByte = FPunchFd >= 0 ? 0x04 : 0x00;
+        break;
+    case 0x30:
+        dataByte = GetComConfigByte(1);
+        break;
+    case 0x31:
+        dataByte = GetComConfigByte(2);
+        break;
+    case 0x40: {
+        uint8_t status = 0;
+        if (FSysReplyQueue.Count() > 0)
+            status |= 0x02;
+        if (FSysCommandQueue.Count() < FSysCommandQueue.Capacity())
+            status |= 0x04;
+        if (FSysDiskChanged)
+            status |= 0x80;
+        dataByte = status;
+        break;
+    }
+    case 0x41:
+        if (!FSysReplyQueue.GetByte(dataByte))
+            dataByte = 0x1A;
+        break;
+    case 0x48:
+        dataByte = FColdBootMapping;
+        break;
+    case 0x70: case 0x71: case 0x72: case 0x73:
+    case 0x74: case 0x75: case 0x76: case 0x77:
+        if (FDiskController)
+            dataByte = FDiskController->ReadPort(port & 7);
+        break;
+    default:  // 19h and 1Dh included: output-only data ports
+        dataByte = 0xFF;
+        break;
+    }
+}
+
+void TTavrinMachine::CpuPortWrite(TCpuEmu&, uint16_t port, uint8_t dataByte)
+{
+    switch (port & 0xFF) {
+    case 0x11:
+        if (TtyConsole)
+            TtyConsole->WriteTtyByte(dataByte);
+        break;
+    case 0x13:
+        if (CrtConsole)
+            CrtConsole->WriteChar(dataByte);
+        break;
+    case 0x15:
+        if (Settings.UseTCPasCom1) {
+            if (TcpPortModule)
+                TcpPortModule->WriteByte(dataByte);
+        } else if (ComRx1 && ComRx1->IsOpen()) {
+            ComRx1->WriteByte(dataByte);
+        }
+        break;
+    case 0x17:
+        if (ComRx2 && ComRx2->IsOpen())
+            ComRx2->WriteByte(dataByte);
+        break;
+    case 0x19:
+        if (Printer)
+            Printer->WriteChar(dataByte);
+        break;
+    case 0x1D:
+        if (FPunchFd >= 0) {
+            ssize_t written;
+            do
+                written = ::write(FPunchFd, &dataByte, 1);
+            while (written < 0 && errno == EINTR);
+            if (written != 1) {
+                ClosePunchFile();
+                if (OnPunchClosed)
+                    OnPunchClosed(*this);
+            }
+        }
+        break;
+    case 0x30:
+        SetComConfigByte(1, dataByte);
+        break;
+    case 0x31:
+        SetComConfigByte(2, dataByte);
+        break;
+    case 0x40:
+        if (dataByte == 0) {
+            FSysDiskChanged = false;
+            FSysCommandQueue.Clear();
+        } else if (dataByte == 1) {
+            ExecuteSysCommand();
+        }
+        break;
+    case 0x41:
+        FSysCommandQueue.PutByte(dataByte);
+        break;
+    case 0x70: case 0x71: case 0x72: case 0x73:
+    case 0x74: case 0x75: case 0x76: case 0x77:
+        if (FDiskController)
+            FDiskController->WritePort(port & 7, dataByte);
+        break;
+    default:
+        break;
+    }
+}

@@ -1,0 +1,223 @@
+#include "machine/TavrinMachine.h"
+
+#include "machine/ConfigObject.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <stdexcept>
+#include <unistd.h>
+
+namespace {
+
+int OpenOrThrow(const std::string& fileName, int flags)
+{
+    int fd = ::open(fileName.c_str(), flags | O_CLOEXEC, 0666);
+    if (fd < 0)
+        throw std::runtime_error("Cannot open file \"" + fileName + "\". " + std::strerror(errno));
+    return fd;
+}
+
+} // namespace
+
+TTavrinMachine::TTavrinMachine(const std::string& programFolder)
+    : FProgramFolder(programFolder)
+{
+    CpuEmu1.OnPortRead = [this](TCpuEmu& s, uint16_t port, uint8_t& b) { CpuPortRead(s, port, b); };
+    CpuEmu1.OnPortWrite = [this](TCpuEmu& s, uint16_t port, uint8_t b) { CpuPortWrite(s, port, b); };
+
+    FDiskController = std::make_unique<TDiskController>();
+    FDiskController->OnDmaFromMemory = [this](TDiskController& s, uint16_t a, uint16_t n, uint8_t* buf) {
+        DiskDmaFromMemory(s, a, n, buf);
+    };
+    FDiskController->OnDmaToMemory = [this](TDiskController& s, uint16_t a, uint16_t n, uint8_t* buf) {
+        DiskDmaToMemory(s, a, n, buf);
+    };
+    FDiskController->OnDiskRead = [this](TDiskController& s, uint8_t d) { DiskReadLight(s, d); };
+    FDiskController->OnDiskWrite = [this](TDiskController& s, uint8_t d) { DiskWriteLight(s, d); };
+    FDiskController->OnReset = [this](TDiskController& s) { DiskLightsOff(s); };
+
+    FDrivePaths[0] = FProgramFolder + "DiskA" + ".cpmdsk";
+    FDriveCaptions.fill("(no disk)");
+}
+
+TTavrinMachine::~TTavrinMachine()
+{
+    // The images are released with the machine, so another machine in the
+    // same process (or a later format) does not find them still in use.
+    try {
+        if (FDiskController)
+            FDiskController->UnmountAll();
+    } catch (...) {
+    }
+    CloseReaderFile();
+    ClosePunchFile();
+}
+
+// --- disk controller callbacks ---------------------------------------------
+
+void TTavrinMachine::DiskDmaToMemory(TDiskController&, uint16_t address, uint16_t count, uint8_t* buffer)
+{
+    CpuEmu1.WriteMemory(address, count, buffer);
+}
+
+void TTavrinMachine::DiskDmaFromMemory(TDiskController&, uint16_t address, uint16_t count, uint8_t* buffer)
+{
+    CpuEmu1.ReadMemory(address, count, buffer);
+}
+
+void TTavrinMachine::SetLamp(uint8_t drive, bool lit, uint32_t color)
+{
+    if (drive > 3)
+        return;
+    TDriveLamp& lamp = FLamps[drive];
+    if (lamp.Lit == lit && lamp.LitColor == color)
+        return;
+    lamp.Lit = lit;
+    lamp.LitColor = color;
+    if (OnLampChanged)
+        OnLampChanged(*this, drive);
+}
+
+void TTavrinMachine::DiskReadLight(TDiskController&, uint8_t drive)
+{
+    SetLamp(drive, true, LampReadColor);
+}
+
+void TTavrinMachine::DiskWriteLight(TDiskController&, uint8_t drive)
+{
+    SetLamp(drive, true, LampWriteColor);
+}
+
+void TTavrinMachine::DiskLightsOff(TDiskController&)
+{
+    for (uint8_t d = 0; d < 4; ++d)
+        SetLamp(d, false, FLamps[d].LitColor);
+}
+
+// --- reader and punch -------------------------------------------------------
+
+void TTavrinMachine::OpenReaderFile(const std::string& fileName)
+{
+    CloseReaderFile();
+    FReaderFd = OpenOrThrow(fileName, O_RDONLY);
+    FReaderIndex = 0;
+    FReaderCount = 0;
+}
+
+void TTavrinMachine::CloseReaderFile()
+{
+    if (FReaderFd >= 0)
+        ::close(FReaderFd);
+    FReaderFd = -1;
+    FReaderIndex = 0;
+    FReaderCount = 0;
+}
+
+void TTavrinMachine::OpenPunchFile(const std::string& fileName, bool append)
+{
+    ClosePunchFile();
+    FPunchFd = OpenOrThrow(fileName, O_WRONLY | O_CREAT | (append ? O_APPEND : O_TRUNC));
+}
+
+void TTavrinMachine::ClosePunchFile()
+{
+    if (FPunchFd >= 0)
+        ::close(FPunchFd);
+    FPunchFd = -1;
+}
+
+// --- device mapping byte ----------------------------------------------------
+
+uint8_t TTavrinMachine::GetMappingByte() const
+{
+    const auto& m = Settings.MappingIndex;
+    return static_cast<uint8_t>((m[0] & 3) | (m[1] & 3) << 2 | (m[2] & 3) << 4 | (m[3] & 3) << 6);
+}
+
+void TTavrinMachine::SetMappingCombos(uint8_t value)
+{
+    for (int i = 0; i < 4; ++i)
+        Settings.MappingIndex[i] = (value >> (2 * i)) & 3;
+}
+
+void TTavrinMachine::MappingChanged()
+{
+    if (FBooted)
+        CpuEmu1.WriteMemoryByte(0x0003, GetMappingByte());
+    if (OnMappingChanged)
+        OnMappingChanged(*this);
+}
+
+// --- serial glue ------------------------------------------------------------
+
+uint8_t TTavrinMachine::GetComConfigByte(int line) const
+{
+    const TComLineSettings& s = line == 1 ? Settings.Com1 : Settings.Com2;
+    uint8_t value = static_cast<uint8_t>((s.BaudIndex & 7) | (s.FormatIndex & 3) << 3);
+    if (s.TwoStopBits)
+        value |= 0x20;
+    if (s.HandShake)
+        value |= 0x40;
+    return value;
+}
+
+void TTavrinMachine::SetComConfigByte(int line, uint8_t value)
+{
+    TComLineSettings& s = line == 1 ? Settings.Com1 : Settings.Com2;
+    s.BaudIndex = value & 7;
+    s.FormatIndex = (value >> 3) & 3;
+    s.TwoStopBits = (value & 0x20) != 0;
+    s.HandShake = (value & 0x40) != 0;
+    if (OnApplyComSettings)
+        OnApplyComSettings(*this, line);
+}
+
+void TTavrinMachine::ComDataBlock(int line, const uint8_t* data, size_t count)
+{
+    bool& drop = line == 1 ? FCom1DropNextBlock : FCom2DropNextBlock;
+    TByteFIFO& queue = line == 1 ? FCom1RxQueue : FCom2RxQueue;
+    if (drop) {
+        drop = false;
+        return;
+    }
+    for (size_t i = 0; i < count; ++i)
+        queue.PutByte(data[i]);
+}
+
+// --- system-manager channel -------------------------------------------------
+
+void TTavrinMachine::ExecuteSysCommand()
+{
+    FSysDiskChanged = false;
+    FSysReplyQueue.Clear();
+    std::string command;
+    uint8_t b = 0;
+    for (uint16_t n = FSysCommandQueue.Count(); n > 0 && FSysCommandQueue.GetByte(b); --n)
+        command += static_cast<char>(b);
+    command = NrTrim(command);
+    std::string reply;
+    if (OnSysCommand)
+        OnSysCommand(*this, command, reply);
+    for (char c : reply)
+        if (!FSysReplyQueue.PutByte(static_cast<uint8_t>(c)))
+            break;
+}
+
+// --- run --------------------------------------------------------------------
+
+TBurstResult TTavrinMachine::RunBurst(uint32_t maxCount)
+{
+    if (!FBreakPointSet) {
+        for (uint32_t i = 0; i < maxCount; ++i)
+            CpuEmu1.ExecuteOpcode();
+        return TBurstResult::Completed;
+    }
+    const uint16_t breakPoint = FBreakPoint;
+    for (uint32_t i = 0; i < maxCount; ++i) {
+        CpuEmu1.ExecuteOpcode();
+        if (CpuEmu1.NextPC == breakPoint)
+            return TBurstResult::BreakPoint;
+    }
+    return TBurstResult::Completed;
+}

@@ -1,0 +1,182 @@
+#pragma once
+// The emulated computer, without any window: the Z80, its six byte queues,
+// the disk controller, the staging image for HEX loads, the reader and punch
+// files, the break point and the I/O port map that ties them together. The
+// main window owns one and reaches the devices it adds (consoles, printer,
+// serial lines, TCP server) through the interfaces of MachineDevices.h;
+// settings the ports consult live in the plain model Settings.
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "cpu/z80Cpu.h"
+#include "disk/DiskController.h"
+#include "machine/ByteFIFO.h"
+#include "machine/HexImage.h"
+#include "machine/MachineDevices.h"
+#include "machine/MachineSettings.h"
+
+// Lamp colours as Windows colour values (00BBGGRRh).
+inline constexpr uint32_t LampReadColor = 0x00FFFF;   // yellow
+inline constexpr uint32_t LampWriteColor = 0x0000FF;  // red
+inline constexpr uint32_t LampMountedColor = 0xFF0000; // blue
+inline constexpr uint32_t LampEmptyColor = 0x808080;  // grey
+
+struct TDriveLamp {
+    bool Lit = false;
+    uint32_t LitColor = LampReadColor;
+    uint32_t NotLitColor = LampEmptyColor;
+};
+
+// How a run burst ended.
+enum class TBurstResult : uint8_t { Completed, BreakPoint };
+
+class TTavrinMachine {
+public:
+    static constexpr uint32_t BurstLength = 100001;
+    static constexpr uint32_t SystemTrackBytes = 2 * 32 * 128;  // 8192
+    static constexpr int64_t DiskImageSize = 1048576;
+    static constexpr int64_t ProgramSizeLimit = 0xDB00;        // 56064
+
+    // programFolder: where images and disks resolve, with trailing separator.
+    explicit TTavrinMachine(const std::string& programFolder);
+    ~TTavrinMachine();
+    TTavrinMachine(const TTavrinMachine&) = delete;
+    TTavrinMachine& operator=(const TTavrinMachine&) = delete;
+
+    // --- the machine --------------------------------------------------------
+    TCpuEmu CpuEmu1;
+    TMachineSettings Settings;
+
+    uint8_t FColdBootMapping = 1;
+    bool FBooted = false;
+    std::unique_ptr<TDiskController> FDiskController;
+    TMemoryImage FStagingImage{};
+    std::array<std::string, 4> FDrivePaths;
+
+    TByteFIFO FTtyKeyQueue{32};
+    uint8_t FLastTtyKey = 0;
+    TByteFIFO FCrtKeyQueue{32};
+    uint8_t FLastCrtKey = 0;
+    TByteFIFO FCom1RxQueue{512};
+    TByteFIFO FCom2RxQueue{512};
+    bool FCom1DropNextBlock = false;
+    bool FCom2DropNextBlock = false;
+    TByteFIFO FSysCommandQueue{512};
+    TByteFIFO FSysReplyQueue{16384};
+    bool FSysDiskChanged = false;
+
+    uint16_t FBreakPoint = 0;
+    bool FBreakPointSet = false;
+
+    // --- devices (null = absent) -------------------------------------------
+    ITtyConsole* TtyConsole = nullptr;
+    ICrtConsole* CrtConsole = nullptr;
+    IPrinterDevice* Printer = nullptr;
+    ISerialLine* ComRx1 = nullptr;
+    ISerialLine* ComRx2 = nullptr;
+    ITcpComServer* TcpPortModule = nullptr;
+
+    // --- notifications to the window ---------------------------------------
+    // A drive's caption, lamp colours or mount state changed.
+    std::function<void(TTavrinMachine& sender, uint8_t drive)> OnDriveChanged;
+    // A lamp lit or went out (drive 0-3).
+    std::function<void(TTavrinMachine& sender, uint8_t drive)> OnLampChanged;
+    // The mapping combos changed from the machine side (reader console switch).
+    std::function<void(TTavrinMachine& sender)> OnMappingChanged;
+    // Apply the COM line's settings (1 or 2) after the CPU changed them.
+    std::function<void(TTavrinMachine& sender, int line)> OnApplyComSettings;
+    // Runs one system-manager command; the reply text is appended for the
+    // program to read. Without a handler the reply is empty.
+    std::function<void(TTavrinMachine& sender, const std::string& command, std::string& reply)> OnSysCommand;
+    // The reader file was closed at its end of file.
+    std::function<void(TTavrinMachine& sender)> OnReaderClosed;
+    // The punch file was closed after a failed write.
+    std::function<void(TTavrinMachine& sender)> OnPunchClosed;
+
+    // --- port map ----------------------------------------------------------
+    void CpuPortRead(TCpuEmu& sender, uint16_t port, uint8_t& dataByte);
+    void CpuPortWrite(TCpuEmu& sender, uint16_t port, uint8_t dataByte);
+    void DiskDmaToMemory(TDiskController& sender, uint16_t address, uint16_t count, uint8_t* buffer);
+    void DiskDmaFromMemory(TDiskController& sender, uint16_t address, uint16_t count, uint8_t* buffer);
+    void DiskReadLight(TDiskController& sender, uint8_t drive);
+    void DiskWriteLight(TDiskController& sender, uint8_t drive);
+    void DiskLightsOff(TDiskController& sender);
+    const TDriveLamp& Lamp(uint8_t drive) const { return FLamps[drive & 3]; }
+
+    // --- reader and punch files --------------------------------------------
+    // Throw std::runtime_error with the system's reason when the file cannot
+    // be opened; an open file is closed first.
+    void OpenReaderFile(const std::string& fileName);
+    void CloseReaderFile();
+    bool ReaderOpen() const { return FReaderFd >= 0; }
+    void OpenPunchFile(const std::string& fileName, bool append);
+    void ClosePunchFile();
+    bool PunchOpen() const { return FPunchFd >= 0; }
+
+    // --- device mapping byte -----------------------------------------------
+    uint8_t GetMappingByte() const;
+    void SetMappingCombos(uint8_t value);
+    // A mapping combo changed: memory 0003h follows while booted.
+    void MappingChanged();
+
+    // --- serial glue helpers -----------------------------------------------
+    uint8_t GetComConfigByte(int line) const;
+    void SetComConfigByte(int line, uint8_t value);
+    // Bytes received on line 1 or 2 (dropped when the drop flag is set).
+    void ComDataBlock(int line, const uint8_t* data, size_t count);
+
+    // --- system-manager channel --------------------------------------------
+    void ExecuteSysCommand();
+
+    // --- boot and loading --------------------------------------------------
+    std::string ResolveImagePath(const std::string& name, const std::string& defaultName) const;
+    struct TSystemLoad {
+        uint16_t BiosFirst = 0;
+        uint16_t CpmFirst = 0;
+        uint16_t NextFree = 0;
+        uint32_t Length = 0;  // bytes from CpmFirst to NextFree
+    };
+    TSystemLoad LoadSystemImages(TMemoryImage& image);
+    void WriteSystemTracks(const std::string& fileName);
+    void MountDrive(uint8_t drive, const std::string& fileName);
+    void UnmountDrive(uint8_t drive);
+    bool DriveMounted(uint8_t drive) const;
+    // "(no disk)" or the image name in double quotes.
+    const std::string& DriveCaption(uint8_t drive) const { return FDriveCaptions[drive & 3]; }
+    // The machine part of "Boot CPM System" between stopping and starting the
+    // run: queues cleared, images loaded, drives mounted, CPU reset to the
+    // BIOS. Throws on failure (the CPU is then not reset).
+    void BootSystem();
+    // "Load Hex File": loads into memory and resets the CPU to the first record.
+    THexLoadResult LoadHexToMemory(const std::string& fileName);
+    // "Load Binnary File": the program at 0100h; returns its 256-byte pages.
+    uint32_t LoadBinaryProgram(const std::string& fileName);
+    // Creates the drive A image (1 MB of E5h) when it is missing.
+    void EnsureDriveAImage();
+
+    // --- run ---------------------------------------------------------------
+    // Up to maxCount instructions; stops after the instruction that leaves
+    // the next PC on the armed break point.
+    TBurstResult RunBurst(uint32_t maxCount = BurstLength);
+    void StepCpu() { CpuEmu1.ExecuteOpcode(); }
+
+    const std::string& ProgramFolderPath() const { return FProgramFolder; }
+
+private:
+    void ReaderRefill();
+    void SetLamp(uint8_t drive, bool lit, uint32_t color);
+
+    std::string FProgramFolder;
+    std::array<TDriveLamp, 4> FLamps;
+    std::array<std::string, 4> FDriveCaptions;
+
+    int FReaderFd = -1;
+    int FReaderIndex = 0;
+    int FReaderCount = 0;
+    std::array<uint8_t, 512> FReaderBuffer{};
+    int FPunchFd = -1;
+};

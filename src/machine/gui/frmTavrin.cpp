@@ -1,0 +1,428 @@
+// Start-up and shut-down of the main window, its pages and actions.
+
+#include "machine/gui/frmTavrin.h"
+
+#include "console/SimpleTerminal.h"
+#include "platform/ActionPump.h"
+#include "platform/PlatformEvents.h"
+#include "platform/ProgramFolder.h"
+#include "platform/QtUiPrompts.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QFormLayout>
+#include <QFrame>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace {
+
+QString Q(const std::string& s) { return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size())); }
+
+QColor WinColor(uint32_t c) { return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF); }
+
+QFrame* EmptyPage(QWidget* parent, const char* text)
+{
+    auto* frame = new QFrame(parent);
+    frame->setFrameShape(QFrame::StyledPanel);
+    auto* layout = new QVBoxLayout(frame);
+    auto* label = new QLabel(QString::fromLatin1(text), frame);
+    label->setAlignment(Qt::AlignCenter);
+    label->setEnabled(false);
+    layout->addWidget(label);
+    return frame;
+}
+
+} // namespace
+
+TMainHalvoret::TMainHalvoret(IUiPrompts* prompts, QWidget* parent)
+    : QMainWindow(parent)
+{
+    if (prompts) {
+        FPrompts = prompts;
+    } else {
+        auto qtPrompts = std::make_unique<TQtUiPrompts>(this);
+        // No burst starts inside a box's own event loop.
+        qtPrompts->OnModal = [this](bool entering) {
+            FModalDepth += entering ? 1 : -1;
+            if (!FIdleTimer)
+                return;
+            if (FModalDepth > 0)
+                FIdleTimer->stop();
+            else
+                SetRunning(RunCpuAct->isChecked());
+        };
+        FPrompts = qtPrompts.get();
+        FOwnPrompts = std::move(qtPrompts);
+    }
+    FormCreate();
+}
+
+TMainHalvoret::~TMainHalvoret()
+{
+    FIdleTimer->stop();
+    FActionPump->StopTimer();
+    // The machine holds pointers to devices and to this window's TTY side.
+    FMachine->TtyConsole = nullptr;
+    FMachine->OnDriveChanged = nullptr;
+    FMachine->OnLampChanged = nullptr;
+}
+
+void TMainHalvoret::FormCreate()
+{
+    setWindowTitle(QStringLiteral("Tavrin"));
+    FMachine = std::make_unique<TTavrinMachine>(ProgramFolder());
+    TTavrinMachine& m = *FMachine;
+
+    m.FColdBootMapping = 1;
+    m.SetMappingCombos(1);
+
+    FTtyParser.OnCommand = [this](TSimpTermParser& s, uint8_t cmd, int a, int b) { TtyParserCommand(s, cmd, a, b); };
+    FTtyParser.OnChar = [this](TSimpTermParser& s, uint8_t ch) { TtyParserWriteChar(s, ch); };
+    m.TtyConsole = this;
+
+    BuildActions();
+    BuildPages();
+    BuildMenus();
+    PageControl1->setCurrentWidget(CrtPage);
+
+    m.OnDriveChanged = [this](TTavrinMachine&, uint8_t d) { DriveChanged(d); };
+    m.OnLampChanged = [this](TTavrinMachine&, uint8_t d) { LampChanged(d); };
+    for (uint8_t d = 0; d < 4; ++d) {
+        DriveChanged(d);
+        LampChanged(d);
+    }
+
+    FDefaultDir = m.ProgramFolderPath();
+    FLastExportDir = FDefaultDir;
+
+    FIdleTimer = new QTimer(this);
+    FIdleTimer->setInterval(0);
+    connect(FIdleTimer, &QTimer::timeout, this, &TMainHalvoret::ApplicationEvents1Idle);
+
+    SimpleTerminal1->setFocus();
+    UpdateCpuDisplay();
+    FActionPump->StartTimer(100);
+
+    // A drive A that cannot be created is reported; the window still opens.
+    try {
+        m.EnsureDriveAImage();
+    } catch (const std::exception& e) {
+        QTimer::singleShot(0, this, [this, text = std::string(e.what())] { FPrompts->ShowError(text); });
+    }
+}
+
+void TMainHalvoret::BuildActions()
+{
+    FActionPump = new TActionUpdatePump(this);
+    auto make = [this](const char* name, const char* caption, std::function<void()> execute,
+                       std::function<void(QAction&)> update = {}) {
+        auto* action = new QAction(QString::fromLatin1(caption), this);
+        action->setObjectName(QString::fromLatin1(name));
+        connect(action, &QAction::triggered, this, [this, execute] { RunGuarded(execute); });
+        FActionPump->Add(action, std::move(update));
+        return action;
+    };
+
+    ResetCPMAct = make("ResetCPMAct", "Boot CPM System", [this] { ResetCPMActExecute(); });
+    RunCpuAct = make("RunCpuAct", "Run CPU", [this] { RunCpuActExecute(); });
+    RunCpuAct->setCheckable(true);
+    connect(RunCpuAct, &QAction::toggled, this, [this](bool on) { SetRunning(on); });
+    StepCpuAct = make("StepCpuAct", "Execute Next", [this] { StepCpuActExecute(); },
+                      [this](QAction& a) { a.setEnabled(!RunCpuAct->isChecked()); });
+    LoadHexFileAct = make("LoadHexFileAct", "Load Hex File", [this] { LoadHexFileActExecute(); });
+    LoadBinFileAct = make("LoadBinFileAct", "Load Binnary File", [this] { LoadBinFileActExecute(); });
+    CPMSelectImageNameAct = make("CPMSelectImageNameAct", "Set CPM Hex File", [this] { CPMSelectImageNameActExecute(); });
+    BIOSSelectImageNameAct = make("BIOSSelectImageNameAct", "Set BIOS Hex File", [this] { BIOSSelectImageNameActExecute(); });
+    static const char* names[4] = {"ChangeADriveAct", "ChangeBDriveAct", "ChangeCDriveAct", "ChangeDDriveAct"};
+    static const char* captions[4] = {"Insert A:", "Insert B:", "Insert C:", "Insert D:"};
+    for (uint8_t d = 0; d < 4; ++d) {
+        ChangeDriveActs[d] = make(names[d], captions[d], [this, d] { ChangeDriveActExecute(d); });
+        ChangeDriveActs[d]->setProperty("ImageIndex", 4);
+    }
+    ShutdownAct = make("ShutdownAct", "Shutdown", [this] { ShutdownActExecute(); });
+    ShutdownAct->setEnabled(false);
+}
+
+void TMainHalvoret::BuildPages()
+{
+    PageControl1 = new QTabWidget(this);
+    setCentralWidget(PageControl1);
+
+    CrtPage = new QWidget(PageControl1);
+    {
+        auto* layout = new QVBoxLayout(CrtPage);
+        layout->setContentsMargins(0, 0, 0, 0);
+        CrtPlaceholder = EmptyPage(CrtPage, "CRT console");
+        layout->addWidget(CrtPlaceholder);
+    }
+    TtyPage = new QWidget(PageControl1);
+    {
+        auto* layout = new QVBoxLayout(TtyPage);
+        layout->setContentsMargins(0, 0, 0, 0);
+        SimpleTerminal1 = new TSimpleTerminal(TtyPage);
+        SimpleTerminal1->setObjectName(QStringLiteral("SimpleTerminal1"));
+        SimpleTerminal1->OnKeyPress = [this](TSimpleTerminal&, char& key) { QnTerminal2KeyPress(key); };
+        SimpleTerminal1->OnKeyDown = [this](TSimpleTerminal&, uint16_t& key, TShiftState shift) {
+            SimpleTerminal1KeyDown(key, shift);
+        };
+        SimpleTerminal1->OnKeyUp = [this](TSimpleTerminal&, uint16_t& key, TShiftState shift) {
+            SimpleTerminal1KeyUp(key, shift);
+        };
+        layout->addWidget(SimpleTerminal1);
+    }
+    CpuPage = EmptyPage(PageControl1, "CPU");
+    DiskManagerPage = EmptyPage(PageControl1, "Disk Manager");
+    DisksPage = new QWidget(PageControl1);
+    {
+        auto* layout = new QVBoxLayout(DisksPage);
+        auto* images = new QFormLayout();
+        C_CpmSourceFile = new QLineEdit(Q(FMachine->Settings.CpmSourceFile), DisksPage);
+        C_BiosSourceFile = new QLineEdit(Q(FMachine->Settings.BiosSourceFile), DisksPage);
+        connect(C_CpmSourceFile, &QLineEdit::textChanged, this,
+                [this](const QString& t) { FMachine->Settings.CpmSourceFile = t.toLatin1().toStdString(); });
+        connect(C_BiosSourceFile, &QLineEdit::textChanged, this,
+                [this](const QString& t) { FMachine->Settings.BiosSourceFile = t.toLatin1().toStdString(); });
+        auto row = [this](QLineEdit* edit, QAction* action) {
+            auto* box = new QHBoxLayout();
+            box->addWidget(edit);
+            auto* button = new QToolButton(DisksPage);
+            button->setDefaultAction(action);
+            box->addWidget(button);
+            return box;
+        };
+        images->addRow(QStringLiteral("CP/M image:"), row(C_CpmSourceFile, CPMSelectImageNameAct));
+        images->addRow(QStringLiteral("BIOS image:"), row(C_BiosSourceFile, BIOSSelectImageNameAct));
+        layout->addLayout(images);
+
+        auto* drives = new QGridLayout();
+        for (int d = 0; d < 4; ++d) {
+            DiskLights[d] = new QFrame(DisksPage);
+            DiskLights[d]->setFixedSize(14, 14);
+            DiskLights[d]->setFrameShape(QFrame::Box);
+            DiskLights[d]->setAutoFillBackground(true);
+            DiskCaptions[d] = new QLabel(DisksPage);
+            auto* button = new QToolButton(DisksPage);
+            button->setDefaultAction(ChangeDriveActs[d]);
+            button->setToolButtonStyle(Qt::ToolButtonTextOnly);
+            drives->addWidget(new QLabel(QString(QChar('A' + d)) + QStringLiteral(":"), DisksPage), d, 0);
+            drives->addWidget(DiskLights[d], d, 1);
+            drives->addWidget(DiskCaptions[d], d, 2);
+            drives->addWidget(button, d, 3);
+        }
+        drives->setColumnStretch(2, 1);
+        layout->addLayout(drives);
+        auto* boot = new QPushButton(DisksPage);
+        connect(boot, &QPushButton::clicked, ResetCPMAct, &QAction::trigger);
+        boot->setText(ResetCPMAct->text());
+        layout->addWidget(boot);
+        layout->addStretch(1);
+    }
+    PortsPage = EmptyPage(PageControl1, "Ports");
+
+    PageControl1->addTab(CrtPage, QStringLiteral("CRT"));
+    PageControl1->addTab(TtyPage, QStringLiteral("TTY"));
+    PageControl1->addTab(CpuPage, QStringLiteral("CPU"));
+    PageControl1->addTab(DiskManagerPage, QStringLiteral("Disk Manager"));
+    PageControl1->addTab(DisksPage, QStringLiteral("Disks"));
+    PageControl1->addTab(PortsPage, QStringLiteral("Ports"));
+    resize(900, 700);
+}
+
+void TMainHalvoret::BuildMenus()
+{
+    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+    file->addAction(LoadHexFileAct);
+    file->addAction(LoadBinFileAct);
+    file->addSeparator();
+    file->addAction(CPMSelectImageNameAct);
+    file->addAction(BIOSSelectImageNameAct);
+    file->addSeparator();
+    QAction* exit = file->addAction(QStringLiteral("E&xit"));
+    connect(exit, &QAction::triggered, this, &QWidget::close);
+
+    QMenu* cpu = menuBar()->addMenu(QStringLiteral("&CPU"));
+    cpu->addAction(ResetCPMAct);
+    cpu->addAction(RunCpuAct);
+    cpu->addAction(StepCpuAct);
+
+    QMenu* disks = menuBar()->addMenu(QStringLiteral("&Disks"));
+    for (QAction* a : ChangeDriveActs)
+        disks->addAction(a);
+
+    for (QMenu* menu : {file, cpu, disks})
+        FActionPump->WatchMenu(menu);
+
+    QToolBar* bar = addToolBar(QStringLiteral("Machine"));
+    bar->setObjectName(QStringLiteral("MachineToolBar"));
+    bar->addAction(ResetCPMAct);
+    bar->addAction(RunCpuAct);
+    bar->addAction(StepCpuAct);
+}
+
+std::string TMainHalvoret::SettingsFileName() const
+{
+    return ProgramFilePath(".config");
+}
+
+void TMainHalvoret::RunGuarded(const std::function<void()>& body)
+{
+    try {
+        body();
+    } catch (const std::exception& e) {
+        FPrompts->ShowError(e.what());
+    }
+}
+
+void TMainHalvoret::DriveChanged(uint8_t drive)
+{
+    if (drive > 3 || !DiskCaptions[drive])
+        return;
+    static const char letters[] = "ABCD";
+    bool mounted = FMachine->DriveMounted(drive);
+    DiskCaptions[drive]->setText(Q(FMachine->DriveCaption(drive)));
+    QAction* action = ChangeDriveActs[drive];
+    action->setText(QString::fromLatin1(mounted ? "Change " : "Insert ") + QChar(letters[drive]) + QChar(':'));
+    action->setProperty("ImageIndex", mounted ? 7 : 4);
+    FActionPump->UpdateAction(action);
+    LampChanged(drive);
+}
+
+void TMainHalvoret::LampChanged(uint8_t drive)
+{
+    if (drive > 3 || !DiskLights[drive])
+        return;
+    const TDriveLamp& lamp = FMachine->Lamp(drive);
+    QPalette palette = DiskLights[drive]->palette();
+    palette.setColor(QPalette::Window, WinColor(lamp.Lit ? lamp.LitColor : lamp.NotLitColor));
+    DiskLights[drive]->setPalette(palette);
+}
+
+// --- TTY glue ---------------------------------------------------------------
+
+void TMainHalvoret::WriteTtyByte(uint8_t ch)
+{
+    FTtyParser.ProcessChar(ch);
+}
+
+void TMainHalvoret::TtyParserWriteChar(TSimpTermParser&, uint8_t ch)
+{
+    SimpleTerminal1->WriteChar(ch);
+}
+
+void TMainHalvoret::TtyParserCommand(TSimpTermParser&, uint8_t cmd, int a, int b)
+{
+    TSimpleTerminal& t = *SimpleTerminal1;
+    switch (cmd) {
+    case TSimpTermParser::cmdClearScreen: t.ClearScreen(); break;
+    case TSimpTermParser::cmdHighVideoOn:
+        t.SetDefaultAttributes(t.DefaultAttributes().Include(tca_HighVideo));
+        break;
+    case TSimpTermParser::cmdHighVideoOff:
+        t.SetDefaultAttributes(t.DefaultAttributes().Exclude(tca_HighVideo));
+        break;
+    case TSimpTermParser::cmdClearLine: t.ClearLine(); break;
+    case TSimpTermParser::cmdClearToEndOfLine: t.ClearToEndOfLine(); break;
+    case TSimpTermParser::cmdInsertLine: t.InsertLine(); break;
+    case TSimpTermParser::cmdDeleteLine: t.DeleteLine(); break;
+    case TSimpTermParser::cmdGotoXY: t.GotoXY(b, a); break;
+    case TSimpTermParser::cmdCursorHome: t.CursorHome(); break;
+    default: break;
+    }
+}
+
+void TMainHalvoret::QnTerminal2KeyPress(char& key)
+{
+    FMachine->FTtyKeyQueue.PutByte(static_cast<uint8_t>(key));
+}
+
+void TMainHalvoret::SimpleTerminal1KeyDown(uint16_t& key, TShiftState shift)
+{
+    std::string bytes;
+    if (TtyKeyMapLookup && TtyKeyMapLookup(key, shift, bytes)) {
+        key = 0;
+        for (char c : bytes)
+            FMachine->FTtyKeyQueue.PutByte(static_cast<uint8_t>(c));
+    }
+}
+
+void TMainHalvoret::SimpleTerminal1KeyUp(uint16_t& key, TShiftState shift)
+{
+    std::string bytes;
+    if (TtyKeyMapLookup && TtyKeyMapLookup(key, shift, bytes))
+        key = 0;
+}
+
+// --- window events ----------------------------------------------------------
+
+void TMainHalvoret::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    // Offscreen and some window managers never activate the window.
+    if (FFirstActivate)
+        QTimer::singleShot(0, this, [this] {
+            if (FFirstActivate)
+                RunGuarded([this] { FormActivate(); });
+        });
+}
+
+void TMainHalvoret::changeEvent(QEvent* event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() && FFirstActivate)
+        RunGuarded([this] { FormActivate(); });
+}
+
+bool TMainHalvoret::event(QEvent* event)
+{
+    if (static_cast<int>(event->type()) == WM_COMBREAK) {
+        WMComBreak(static_cast<TPlatformEvent*>(event)->WParam);
+        return true;
+    }
+    return QMainWindow::event(event);
+}
+
+void TMainHalvoret::WMComBreak(intptr_t line)
+{
+    if (line == 1)
+        FMachine->FCom1DropNextBlock = true;
+    else
+        FMachine->FCom2DropNextBlock = true;
+    ResetCPMAct->trigger();
+}
+
+void TMainHalvoret::closeEvent(QCloseEvent* event)
+{
+    if (FormCloseQuery())
+        event->accept();
+    else
+        event->ignore();
+}
+
+bool TMainHalvoret::FormCloseQuery()
+{
+    if (RunCpuAct->isChecked())
+        RunCpuAct->trigger();
+    FClosing = true;
+    RunGuarded([this] {
+        TNrKeyValueSections store;
+        SaveSettings(store);
+        store.SaveToFile(SettingsFileName());
+    });
+    return true;
+}
+
+void TMainHalvoret::ShutdownActExecute()
+{
+    close();
+}

@@ -1,0 +1,157 @@
+#pragma once
+// The main window: owns the emulated machine (a headless TTavrinMachine) and
+// shows it on six pages. It builds the machine in its constructor, runs the
+// CPU in bursts from a zero-interval timer while "Run CPU" is checked, and
+// saves the settings when it closes.
+//
+// Devices and pages that come with later units plug in through the seams
+// below: SetCrtConsole, SetPrinter, SetSerialLines, SetTcpServer, the
+// OnUpdateCpuDisplay / OnLoadSettings / OnSaveSettings hooks and
+// TtyKeyMapLookup. Until then the machine answers for them as for an absent
+// or switched-off device.
+
+#include <QMainWindow>
+
+#include <array>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "console/SimpTermParser.h"
+#include "machine/ConfigObject.h"
+#include "machine/TavrinMachine.h"
+#include "platform/UiPrompts.h"
+#include "platform/VirtualKeys.h"
+
+class QAction;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QTabWidget;
+class QTimer;
+class TActionUpdatePump;
+class TSimpleTerminal;
+
+class TMainHalvoret : public QMainWindow, private ITtyConsole {
+    Q_OBJECT
+public:
+    // prompts: where boxes and dialogs go; null gives the Qt dialogs.
+    explicit TMainHalvoret(IUiPrompts* prompts = nullptr, QWidget* parent = nullptr);
+    ~TMainHalvoret() override;
+
+    TTavrinMachine& Machine() { return *FMachine; }
+    IUiPrompts& Prompts() { return *FPrompts; }
+    bool Closing() const { return FClosing; }
+    bool Booted() const { return FMachine->FBooted; }
+    // The settings file: the program's path with the extension ".config".
+    std::string SettingsFileName() const;
+
+    // --- pages and controls -------------------------------------------------
+    QTabWidget* PageControl1 = nullptr;
+    QWidget* CrtPage = nullptr;
+    QWidget* TtyPage = nullptr;
+    QWidget* CpuPage = nullptr;
+    QWidget* DiskManagerPage = nullptr;
+    QWidget* DisksPage = nullptr;
+    QWidget* PortsPage = nullptr;
+    QFrame* CrtPlaceholder = nullptr;
+    TSimpleTerminal* SimpleTerminal1 = nullptr;
+    QLineEdit* C_CpmSourceFile = nullptr;
+    QLineEdit* C_BiosSourceFile = nullptr;
+    std::array<QLabel*, 4> DiskCaptions{};
+    std::array<QFrame*, 4> DiskLights{};
+
+    // --- actions ------------------------------------------------------------
+    QAction* RunCpuAct = nullptr;
+    QAction* StepCpuAct = nullptr;
+    QAction* ResetCPMAct = nullptr;
+    QAction* LoadHexFileAct = nullptr;
+    QAction* LoadBinFileAct = nullptr;
+    QAction* CPMSelectImageNameAct = nullptr;
+    QAction* BIOSSelectImageNameAct = nullptr;
+    std::array<QAction*, 4> ChangeDriveActs{};
+    QAction* ShutdownAct = nullptr;
+
+    // --- operations -----------------------------------------------------------
+    // One run burst (the idle handler); public so a test can pump the run.
+    void ApplicationEvents1Idle();
+    void UpdateAllActions();
+    void UpdateCpuDisplay();
+    // First activation: loads the settings file.
+    void FormActivate();
+    void SaveSettings(TNrKeyValueSections& store);
+    void LoadSettings(const TNrKeyValueSections& store);
+
+    // --- seams for later units ----------------------------------------------
+    void SetCrtConsole(ICrtConsole* console) { FMachine->CrtConsole = console; }
+    void SetPrinter(IPrinterDevice* printer) { FMachine->Printer = printer; }
+    void SetSerialLines(ISerialLine* com1, ISerialLine* com2)
+    {
+        FMachine->ComRx1 = com1;
+        FMachine->ComRx2 = com2;
+    }
+    void SetTcpServer(ITcpComServer* server) { FMachine->TcpPortModule = server; }
+    // The CPU page (and register dialog) redraws from the CPU.
+    std::function<void(TMainHalvoret& sender)> OnUpdateCpuDisplay;
+    // After a burst while the CPU page is hidden: the register dialog, when
+    // it is visible, repaints from the CPU.
+    std::function<void(TMainHalvoret& sender)> OnRefreshRegisterDialog;
+    // Further settings sections written after / read after the machine's own.
+    std::function<void(TMainHalvoret& sender, TNrKeyValueSections& store)> OnSaveSettings;
+    std::function<void(TMainHalvoret& sender, const TNrKeyValueSections& store)> OnLoadSettings;
+    // The TTY key map: true and the bytes to send when the key is mapped.
+    std::function<bool(uint16_t key, TShiftState shift, std::string& bytes)> TtyKeyMapLookup;
+
+    // --- action handlers ----------------------------------------------------
+    void RunCpuActExecute();
+    void StepCpuActExecute();
+    void ResetCPMActExecute();
+    void LoadHexFileActExecute();
+    void LoadBinFileActExecute();
+    void CPMSelectImageNameActExecute();
+    void BIOSSelectImageNameActExecute();
+    void ChangeDriveActExecute(uint8_t drive);
+    void ShutdownActExecute();
+
+    // TTY glue.
+    void TtyParserCommand(TSimpTermParser& sender, uint8_t cmd, int a, int b);
+    void TtyParserWriteChar(TSimpTermParser& sender, uint8_t ch);
+    void QnTerminal2KeyPress(char& key);
+    void SimpleTerminal1KeyDown(uint16_t& key, TShiftState shift);
+    void SimpleTerminal1KeyUp(uint16_t& key, TShiftState shift);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    bool event(QEvent* event) override;
+
+private:
+    void WriteTtyByte(uint8_t ch) override;
+    void FormCreate();
+    void BuildActions();
+    void BuildPages();
+    void BuildMenus();
+    bool FormCloseQuery();
+    void RunGuarded(const std::function<void()>& body);
+    void SetRunning(bool on);
+    void DriveChanged(uint8_t drive);
+    void LampChanged(uint8_t drive);
+    void WMComBreak(intptr_t line);
+
+    std::unique_ptr<TTavrinMachine> FMachine;
+    std::unique_ptr<IUiPrompts> FOwnPrompts;
+    IUiPrompts* FPrompts = nullptr;
+    TSimpTermParser FTtyParser;
+    TActionUpdatePump* FActionPump = nullptr;
+    QTimer* FIdleTimer = nullptr;  // the run: one burst per timeout
+    // Settings read at start-up; keys the window does not hold are written
+    // back as they were read.
+    TNrKeyValueSections FLoadedSettings;
+    std::string FDefaultDir;
+    std::string FLastExportDir;
+    bool FFirstActivate = true;
+    bool FClosing = false;
+    bool FInBurst = false;
+    int FModalDepth = 0;
+};

@@ -1,0 +1,186 @@
+// The run loop, single step, boot and the loading actions of the main window.
+
+#include "machine/gui/frmTavrin.h"
+
+#include "platform/ActionPump.h"
+#include "platform/ProgramFolder.h"
+
+#include <QAction>
+#include <QLineEdit>
+#include <QTabWidget>
+#include <QTimer>
+
+#include <cstdio>
+
+namespace {
+
+QString Q(const std::string& s) { return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size())); }
+
+} // namespace
+
+void TMainHalvoret::SetRunning(bool on)
+{
+    if (on && !FClosing)
+        FIdleTimer->start();
+    else
+        FIdleTimer->stop();
+}
+
+void TMainHalvoret::ApplicationEvents1Idle()
+{
+    if (!RunCpuAct->isChecked() || FClosing) {
+        FIdleTimer->stop();
+        return;
+    }
+    // A burst never starts inside another, nor inside a box opened by one.
+    if (FInBurst || FModalDepth > 0)
+        return;
+
+    TBurstResult result = TBurstResult::Completed;
+    std::string failure;
+    FInBurst = true;
+    try {
+        result = FMachine->RunBurst(TTavrinMachine::BurstLength);
+    } catch (const std::exception& e) {
+        failure = e.what();
+    } catch (...) {
+        failure = "Unknown error in a device.";
+    }
+    FInBurst = false;
+
+    if (!failure.empty()) {
+        // A failing device stops the run, so the error is reported once.
+        if (RunCpuAct->isChecked())
+            RunCpuAct->trigger();
+        UpdateCpuDisplay();
+        FPrompts->ShowError(failure);
+    } else if (result == TBurstResult::BreakPoint) {
+        if (RunCpuAct->isChecked())
+            RunCpuAct->trigger();
+        UpdateCpuDisplay();
+        char text[40];
+        std::snprintf(text, sizeof text, "Reached break point at %04X", FMachine->FBreakPoint);
+        FPrompts->ShowMessage(text);
+    }
+
+    if (RunCpuAct->isChecked() && !FClosing) {
+        if (PageControl1->currentWidget() == CpuPage)
+            UpdateCpuDisplay();
+        else if (OnRefreshRegisterDialog)
+            OnRefreshRegisterDialog(*this);
+    }
+    if (FClosing) {
+        if (RunCpuAct->isChecked())
+            RunCpuAct->trigger();
+        close();
+    } else {
+        UpdateAllActions();
+    }
+}
+
+void TMainHalvoret::UpdateAllActions()
+{
+    FActionPump->UpdateAllActions();
+}
+
+void TMainHalvoret::UpdateCpuDisplay()
+{
+    if (OnUpdateCpuDisplay)
+        OnUpdateCpuDisplay(*this);
+}
+
+void TMainHalvoret::RunCpuActExecute()
+{
+    if (FClosing)
+        RunCpuAct->setChecked(false);
+}
+
+void TMainHalvoret::StepCpuActExecute()
+{
+    FMachine->StepCpu();
+    UpdateCpuDisplay();
+}
+
+void TMainHalvoret::ResetCPMActExecute()
+{
+    if (RunCpuAct->isChecked())
+        RunCpuAct->trigger();
+    FMachine->BootSystem();
+    UpdateCpuDisplay();
+    if (!RunCpuAct->isChecked())
+        RunCpuAct->trigger();
+    FMachine->FBooted = true;
+}
+
+void TMainHalvoret::LoadHexFileActExecute()
+{
+    TFileDialogSpec dialog;
+    dialog.Title = "Load Hex File To Memory";
+    dialog.Filter = "Hex Files|*.hex|All Files|*.*";
+    dialog.DefaultExt = "hex";
+    dialog.InitialDir = FDefaultDir;
+    dialog.FileName = "*.hex";
+    if (!FPrompts->OpenFileDialog(dialog))
+        return;
+    FMachine->LoadHexToMemory(dialog.FileName);
+    UpdateCpuDisplay();
+}
+
+void TMainHalvoret::LoadBinFileActExecute()
+{
+    TFileDialogSpec dialog;
+    dialog.Title = "Load CPM Program Image";
+    dialog.Filter = "CPM Programs|*.com;*.cpm|All Files|*.*";
+    dialog.InitialDir = FDefaultDir;
+    if (!FPrompts->OpenFileDialog(dialog))
+        return;
+    uint32_t blocks = FMachine->LoadBinaryProgram(dialog.FileName);
+    FPrompts->MessageDlg("Program loaded, uses " + std::to_string(blocks) + " blocks.",
+                         TMsgDlgType::Information, mbOK);
+}
+
+void TMainHalvoret::CPMSelectImageNameActExecute()
+{
+    TFileDialogSpec dialog;
+    dialog.Title = "Select CPM Hex File To Load";
+    dialog.Filter = "Hex Files|*.hex|All Files|*.*";
+    dialog.DefaultExt = "hex";
+    dialog.InitialDir = FDefaultDir;
+    std::string text = C_CpmSourceFile->text().toLatin1().toStdString();
+    dialog.FileName = text.empty() ? "*.hex" : text;
+    if (FPrompts->OpenFileDialog(dialog))
+        C_CpmSourceFile->setText(Q(dialog.FileName));
+}
+
+void TMainHalvoret::BIOSSelectImageNameActExecute()
+{
+    TFileDialogSpec dialog;
+    dialog.Title = "Select BIOS Hex File To Load";
+    dialog.Filter = "Hex Files|*.hex|All Files|*.*";
+    dialog.DefaultExt = "hex";
+    dialog.InitialDir = FDefaultDir;
+    std::string text = C_BiosSourceFile->text().toLatin1().toStdString();
+    dialog.FileName = text.empty() ? "*.hex" : text;
+    if (FPrompts->OpenFileDialog(dialog))
+        C_BiosSourceFile->setText(Q(dialog.FileName));
+}
+
+void TMainHalvoret::ChangeDriveActExecute(uint8_t drive)
+{
+    static const char letters[] = "ABCD";
+    TFileDialogSpec dialog;
+    dialog.Title = std::string("Select Drive ") + letters[drive & 3] + " Disk";
+    dialog.Filter = "Emulator Disk Files|*.cpmdsk|All Files|*.*";
+    dialog.DefaultExt = "cpmdsk";
+    dialog.InitialDir = FDefaultDir;
+    dialog.MustExist = true;
+    if (!FPrompts->OpenFileDialog(dialog))
+        return;
+    try {
+        FMachine->MountDrive(drive, dialog.FileName);
+        FMachine->FDrivePaths[drive] = dialog.FileName;
+    } catch (...) {
+        FMachine->FDrivePaths[drive].clear();
+        throw;
+    }
+}

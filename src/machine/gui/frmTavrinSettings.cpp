@@ -1,0 +1,168 @@
+// The settings file: every key is written in a fixed order. Keys the window
+// holds come from the machine's model and the window; the others are written
+// back as they were read, or with their first-run values.
+
+#include "machine/gui/frmTavrin.h"
+
+#include "console/SimpleTerminal.h"
+
+#include <QLineEdit>
+#include <QTabWidget>
+
+namespace {
+
+QString Q(const std::string& s) { return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size())); }
+
+struct TDefaultKey {
+    const char* Section;
+    const char* Key;
+    const char* FirstRun;
+};
+
+// Keys held by units that plug into the window later, with first-run values.
+const TDefaultKey DeviceDefaults[] = {
+    {"PORT_DEVICE_PRINTER", "PrinterEnable", "0"},
+    {"PORT_DEVICE_PRINTER", "PrinterName", ""},
+    {"PORT_DEVICE_PRINTER", "PrintOrientaion", "0"},
+    {"PORT_DEVICE_PRINTER", "TabSpacing", "8"},
+    {"PORT_DEVICE_PRINTER", "TopBottomMargin", "0.25"},
+    {"PORT_DEVICE_PRINTER", "LeftRightMargin", "0.25"},
+    {"PORT_DEVICE_PRINTER", "LineSpacing", "1.1"},
+    {"PORT_DEVICE_PRINTER", "IgnoreFormFeeds", "0"},
+    {"PORT_DEVICE_PRINTER", "AutoLineWrap", "1"},
+    {"PORT_DEVICE_PRINTER", "EosEjectsPrinter", "1"},
+};
+
+const char* const ReaderEndKeys[4] = {"InFileEosDone", "InFileEosReturnEOS", "InFileEosRestart", "InFileEosSwitchCon"};
+
+} // namespace
+
+void TMainHalvoret::SaveSettings(TNrKeyValueSections& store)
+{
+    const TTavrinMachine& m = *FMachine;
+    const TMachineSettings& s = m.Settings;
+    auto carried = [this](const char* section, const char* key, const std::string& firstRun) {
+        return FLoadedSettings.ReadString(section, key, firstRun);
+    };
+    QRect normal = normalGeometry().isValid() ? normalGeometry() : geometry();
+
+    store.WriteInteger("MAIN", "DSP_TOP", -1);
+    store.WriteInteger("MAIN", "DSP_LEFT", -1);
+    store.WriteInteger("MAIN", "DSP_HEIGHT", normal.height());
+    store.WriteInteger("MAIN", "DSP_WIDTH", normal.width());
+    store.WriteString("CPU", "HexMemoryDisplay", carried("CPU", "HexMemoryDisplay", "1"));
+    store.WriteString("CRT", "Crt132", carried("CRT", "Crt132", "0"));
+    store.WriteString("CRT", "CrtAnsi", carried("CRT", "CrtAnsi", "1"));
+    store.WriteString("CRT", "FontFace", carried("CRT", "FontFace", "Terminal"));
+    store.WriteString("CRT", "FontSize", carried("CRT", "FontSize", "9"));
+    store.WriteString("TTY", "TTY132", carried("TTY", "TTY132", "0"));
+    store.WriteString("TTY", "FontFace", carried("TTY", "FontFace", "Terminal"));
+    store.WriteString("TTY", "FontSize", carried("TTY", "FontSize", "9"));
+    store.WriteInteger("TTY", "BgColor", static_cast<int32_t>(SimpleTerminal1->Color()));
+    store.WriteInteger("TTY", "FontColor", static_cast<int32_t>(SimpleTerminal1->FontColor()));
+    store.WriteInteger("TTY", "CursorColor", static_cast<int32_t>(SimpleTerminal1->CursorColor()));
+    store.WriteInteger("TTY", "DisplayRows", SimpleTerminal1->Rows());
+    store.WriteString("DISKS", "CpmSourceFile", s.CpmSourceFile);
+    store.WriteString("DISKS", "BiosSourceFile", s.BiosSourceFile);
+    store.WriteInteger("PORTS", "ColdBootDeviceMapping", m.FColdBootMapping);
+
+    const char* com1 = "PORT_DEVICE_COM1";
+    store.WriteBool(com1, "Com1Enable", s.Com1.Enabled);
+    store.WriteBool(com1, "Com12StopBits", s.Com1.TwoStopBits);
+    store.WriteBool(com1, "Com1HandShake", s.Com1.HandShake);
+    store.WriteBool(com1, "UseTCPasCom1", s.UseTCPasCom1);
+    store.WriteString(com1, "Com1TCPPort", s.Com1TCPPort);
+    store.WriteInteger(com1, "Com1Port", s.Com1.PortNumber);
+    store.WriteInteger(com1, "Com1Baud", s.Com1.BaudIndex);
+    store.WriteInteger(com1, "Com1Format", s.Com1.FormatIndex);
+    const char* com2 = "PORT_DEVICE_COM2";
+    store.WriteBool(com2, "Com2Enable", s.Com2.Enabled);
+    store.WriteBool(com2, "Com22StopBits", s.Com2.TwoStopBits);
+    store.WriteBool(com2, "Com2HandShake", s.Com2.HandShake);
+    store.WriteInteger(com2, "Com2Port", s.Com2.PortNumber);
+    store.WriteInteger(com2, "Com2Baud", s.Com2.BaudIndex);
+    store.WriteInteger(com2, "Com2Format", s.Com2.FormatIndex);
+
+    for (const TDefaultKey& k : DeviceDefaults)
+        store.WriteString(k.Section, k.Key, carried(k.Section, k.Key, k.FirstRun));
+
+    const char* in = "PORT_DEVICE_FILE_IN";
+    store.WriteString(in, "EnableInputFile", carried(in, "EnableInputFile", "0"));
+    store.WriteString(in, "InputFileName", carried(in, "InputFileName", ""));
+    for (int i = 0; i < 4; ++i)
+        store.WriteBool(in, ReaderEndKeys[i], static_cast<int>(s.ReaderEnd) == i);
+    store.WriteInteger(in, "InFileChangeCon", s.InFileChangeCon);
+    const char* out = "PORT_DEVICE_FILE_OUT";
+    store.WriteString(out, "EnableOutputFile", carried(out, "EnableOutputFile", "0"));
+    store.WriteString(out, "OutputFileName", carried(out, "OutputFileName", ""));
+    store.WriteString(out, "AppendOutputFile", carried(out, "AppendOutputFile", "0"));
+    const char* server = "DISK SERVER";
+    store.WriteString(server, "DiskServerPort", carried(server, "DiskServerPort", "999"));
+    store.WriteString(server, "UseRemoteDiskAutoUnMount", carried(server, "UseRemoteDiskAutoUnMount", "1"));
+    store.WriteString(server, "RemoteDiskServerActive", carried(server, "RemoteDiskServerActive", "0"));
+
+    if (OnSaveSettings)
+        OnSaveSettings(*this, store);
+}
+
+void TMainHalvoret::LoadSettings(const TNrKeyValueSections& store)
+{
+    TTavrinMachine& m = *FMachine;
+    TMachineSettings& s = m.Settings;
+
+    QRect normal = normalGeometry().isValid() ? normalGeometry() : geometry();
+    int top = store.ReadInteger("MAIN", "DSP_TOP", -1);
+    int left = store.ReadInteger("MAIN", "DSP_LEFT", -1);
+    int width = store.ReadInteger("MAIN", "DSP_WIDTH", normal.width());
+    int height = store.ReadInteger("MAIN", "DSP_HEIGHT", normal.height());
+    if (width > 0 && height > 0)
+        resize(width, height);
+    if (top >= 0 || left >= 0)
+        move(left >= 0 ? left : pos().x(), top >= 0 ? top : pos().y());
+
+    C_CpmSourceFile->setText(Q(store.ReadString("DISKS", "CpmSourceFile", s.CpmSourceFile)));
+    C_BiosSourceFile->setText(Q(store.ReadString("DISKS", "BiosSourceFile", s.BiosSourceFile)));
+
+    int mapping = store.ReadInteger("PORTS", "ColdBootDeviceMapping", m.FColdBootMapping);
+    m.FColdBootMapping = static_cast<uint8_t>(mapping & 0xFF);
+    m.SetMappingCombos(m.FColdBootMapping);
+
+    auto readLine = [&store](const char* section, const std::string& n, const std::string& stop, TComLineSettings& c) {
+        c.TwoStopBits = store.ReadBool(section, stop, c.TwoStopBits);
+        c.HandShake = store.ReadBool(section, "Com" + n + "HandShake", c.HandShake);
+        int port = store.ReadInteger(section, "Com" + n + "Port", c.PortNumber);
+        if (port >= 1 && port <= 255)
+            c.PortNumber = port;
+        int baud = store.ReadInteger(section, "Com" + n + "Baud", c.BaudIndex);
+        c.BaudIndex = baud >= -1 && baud <= 15 ? baud : -1;
+        int format = store.ReadInteger(section, "Com" + n + "Format", c.FormatIndex);
+        c.FormatIndex = format >= -1 && format <= 3 ? format : -1;
+        c.Enabled = store.ReadBool(section, "Com" + n + "Enable", c.Enabled);
+    };
+    s.UseTCPasCom1 = store.ReadBool("PORT_DEVICE_COM1", "UseTCPasCom1", s.UseTCPasCom1);
+    s.Com1TCPPort = store.ReadString("PORT_DEVICE_COM1", "Com1TCPPort", s.Com1TCPPort);
+    readLine("PORT_DEVICE_COM1", "1", "Com12StopBits", s.Com1);
+    readLine("PORT_DEVICE_COM2", "2", "Com22StopBits", s.Com2);
+
+    for (int i = 3; i >= 0; --i)
+        if (store.ReadBool("PORT_DEVICE_FILE_IN", ReaderEndKeys[i], false)) {
+            s.ReaderEnd = static_cast<TReaderEndOption>(i);
+            break;
+        }
+    int con = store.ReadInteger("PORT_DEVICE_FILE_IN", "InFileChangeCon", s.InFileChangeCon);
+    s.InFileChangeCon = con >= 0 && con <= 3 ? con : s.InFileChangeCon;
+
+    if (OnLoadSettings)
+        OnLoadSettings(*this, store);
+}
+
+void TMainHalvoret::FormActivate()
+{
+    FFirstActivate = false;
+    TNrKeyValueSections store;
+    if (!store.LoadFromFile(SettingsFileName()))
+        return;
+    LoadSettings(store);
+    FLoadedSettings.SetText(store.GetText());
+    PageControl1->setCurrentWidget(FMachine->Settings.MappingIndex[0] == 0 ? TtyPage : CrtPage);
+}

@@ -1,0 +1,162 @@
+#include "platform/QtUiPrompts.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QMessageBox>
+
+namespace {
+
+QString Q(const std::string& s) { return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size())); }
+std::string S(const QString& s) { return s.toLatin1().toStdString(); }
+
+QString Caption()
+{
+    QString title = QApplication::applicationDisplayName();
+    return title.isEmpty() ? QStringLiteral("Tavrin") : title;
+}
+
+} // namespace
+
+class TQtUiPrompts::TModalScope {
+public:
+    explicit TModalScope(const TQtUiPrompts& owner) : FOwner(owner)
+    {
+        if (FOwner.OnModal)
+            FOwner.OnModal(true);
+    }
+    ~TModalScope()
+    {
+        if (FOwner.OnModal)
+            FOwner.OnModal(false);
+    }
+
+private:
+    const TQtUiPrompts& FOwner;
+};
+
+void TQtUiPrompts::ShowMessage(const std::string& text)
+{
+    TModalScope scope(*this);
+    QMessageBox box(QMessageBox::NoIcon, Caption(), Q(text), QMessageBox::Ok, FParent);
+    box.exec();
+}
+
+int TQtUiPrompts::MessageDlg(const std::string& text, TMsgDlgType type, TMsgDlgButtons buttons)
+{
+    TModalScope scope(*this);
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QString title = Caption();
+    switch (type) {
+    case TMsgDlgType::Warning: icon = QMessageBox::Warning; title = QStringLiteral("Warning"); break;
+    case TMsgDlgType::Error: icon = QMessageBox::Critical; title = QStringLiteral("Error"); break;
+    case TMsgDlgType::Information: icon = QMessageBox::Information; title = QStringLiteral("Information"); break;
+    case TMsgDlgType::Confirmation: icon = QMessageBox::Question; title = QStringLiteral("Confirm"); break;
+    case TMsgDlgType::Custom: break;
+    }
+    static const std::pair<TMsgDlgBtn, QMessageBox::StandardButton> map[] = {
+        {mbYes, QMessageBox::Yes}, {mbNo, QMessageBox::No}, {mbOK, QMessageBox::Ok},
+        {mbCancel, QMessageBox::Cancel}, {mbAbort, QMessageBox::Abort},
+        {mbRetry, QMessageBox::Retry}, {mbIgnore, QMessageBox::Ignore}};
+    QMessageBox::StandardButtons set;
+    for (const auto& [b, q] : map)
+        if (buttons & b)
+            set |= q;
+    if (!set)
+        set = QMessageBox::Ok;
+    QMessageBox box(icon, title, Q(text), set, FParent);
+    switch (box.exec()) {
+    case QMessageBox::Yes: return mrYes;
+    case QMessageBox::No: return mrNo;
+    case QMessageBox::Ok: return mrOk;
+    case QMessageBox::Cancel: return mrCancel;
+    case QMessageBox::Abort: return mrAbort;
+    case QMessageBox::Retry: return mrRetry;
+    case QMessageBox::Ignore: return mrIgnore;
+    default: return mrCancel;
+    }
+}
+
+void TQtUiPrompts::ShowError(const std::string& text)
+{
+    TModalScope scope(*this);
+    QMessageBox box(QMessageBox::Critical, Caption(), Q(text), QMessageBox::Ok, FParent);
+    box.exec();
+}
+
+std::string TQtUiPrompts::QtFilter(const std::string& filter)
+{
+    std::vector<std::string> parts;
+    size_t start = 0;
+    while (start <= filter.size()) {
+        size_t bar = filter.find('|', start);
+        if (bar == std::string::npos)
+            bar = filter.size();
+        parts.push_back(filter.substr(start, bar - start));
+        start = bar + 1;
+    }
+    std::string result;
+    for (size_t i = 0; i + 1 < parts.size(); i += 2) {
+        std::string patterns;
+        size_t p = 0;
+        const std::string& list = parts[i + 1];
+        while (p <= list.size()) {
+            size_t semi = list.find(';', p);
+            if (semi == std::string::npos)
+                semi = list.size();
+            std::string one = list.substr(p, semi - p);
+            if (one == "*.*")
+                one = "*";
+            if (!one.empty())
+                patterns += (patterns.empty() ? "" : " ") + one;
+            p = semi + 1;
+        }
+        if (!result.empty())
+            result += ";;";
+        result += parts[i] + " (" + patterns + ")";
+    }
+    return result;
+}
+
+bool TQtUiPrompts::OpenFileDialog(TFileDialogSpec& spec)
+{
+    TModalScope scope(*this);
+    QFileDialog dialog(FParent, Q(spec.Title), Q(spec.InitialDir), Q(QtFilter(spec.Filter)));
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(spec.MustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    if (!spec.DefaultExt.empty())
+        dialog.setDefaultSuffix(Q(spec.DefaultExt));
+    if (!spec.FileName.empty() && spec.FileName.find('*') == std::string::npos)
+        dialog.selectFile(Q(spec.FileName));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return false;
+    spec.FileName = S(dialog.selectedFiles().front());
+    return true;
+}
+
+bool TQtUiPrompts::SaveFileDialog(TFileDialogSpec& spec)
+{
+    TModalScope scope(*this);
+    QFileDialog dialog(FParent, Q(spec.Title), Q(spec.InitialDir), Q(QtFilter(spec.Filter)));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    if (!spec.DefaultExt.empty())
+        dialog.setDefaultSuffix(Q(spec.DefaultExt));
+    if (!spec.FileName.empty())
+        dialog.selectFile(Q(spec.FileName));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return false;
+    spec.FileName = S(dialog.selectedFiles().front());
+    return true;
+}
+
+bool TQtUiPrompts::InputQuery(const std::string& caption, const std::string& prompt, std::string& value)
+{
+    TModalScope scope(*this);
+    bool ok = false;
+    QString text = QInputDialog::getText(FParent, Q(caption), Q(prompt), QLineEdit::Normal, Q(value), &ok);
+    if (!ok)
+        return false;
+    value = S(text);
+    return true;
+}

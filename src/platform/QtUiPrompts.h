@@ -1,0 +1,32 @@
+#pragma once
+// The user-facing implementation of IUiPrompts: Qt message boxes, file
+// dialogs and input dialogs, parented to the given window.
+
+#include "platform/UiPrompts.h"
+
+#include <functional>
+
+class QWidget;
+
+class TQtUiPrompts : public IUiPrompts {
+public:
+    explicit TQtUiPrompts(QWidget* parent) : FParent(parent) {}
+
+    // Called around every modal box, so the caller can hold work (the CPU
+    // run) that must not start inside the box's own event loop.
+    std::function<void(bool entering)> OnModal;
+
+    void ShowMessage(const std::string& text) override;
+    int MessageDlg(const std::string& text, TMsgDlgType type, TMsgDlgButtons buttons) override;
+    void ShowError(const std::string& text) override;
+    bool OpenFileDialog(TFileDialogSpec& spec) override;
+    bool SaveFileDialog(TFileDialogSpec& spec) override;
+    bool InputQuery(const std::string& caption, const std::string& prompt, std::string& value) override;
+
+    // "Desc|*.a;*.b|All|*.*" as a Qt name filter list "Desc (*.a *.b);;All (*)".
+    static std::string QtFilter(const std::string& filter);
+
+private:
+    QWidget* FParent;
+    class TModalScope;
+};

@@ -1,0 +1,82 @@
+#include "platform/ScriptedUiPrompts.h"
+
+void TScriptedUiPrompts::ShowMessage(const std::string& text)
+{
+    Log.push_back({TKind::Message, text, TMsgDlgType::Custom, {}});
+}
+
+int TScriptedUiPrompts::MessageDlg(const std::string& text, TMsgDlgType type, TMsgDlgButtons buttons)
+{
+    Log.push_back({TKind::Dialog, text, type, {}});
+    if (!DialogAnswers.empty()) {
+        int answer = DialogAnswers.front();
+        DialogAnswers.pop_front();
+        return answer;
+    }
+    // The first button of the set, as a user pressing Enter would choose.
+    static const std::pair<TMsgDlgBtn, int> order[] = {
+        {mbYes, mrYes}, {mbNo, mrNo}, {mbOK, mrOk}, {mbCancel, mrCancel},
+        {mbAbort, mrAbort}, {mbRetry, mrRetry}, {mbIgnore, mrIgnore}};
+    for (const auto& [button, result] : order)
+        if (buttons & button)
+            return result;
+    return mrNone;
+}
+
+void TScriptedUiPrompts::ShowError(const std::string& text)
+{
+    Log.push_back({TKind::Error, text, TMsgDlgType::Error, {}});
+}
+
+bool TScriptedUiPrompts::AnswerFile(TKind kind, TFileDialogSpec& spec)
+{
+    Log.push_back({kind, spec.Title, TMsgDlgType::Custom, spec});
+    if (FileAnswers.empty())
+        return false;
+    std::optional<std::string> answer = FileAnswers.front();
+    FileAnswers.pop_front();
+    if (!answer)
+        return false;
+    spec.FileName = *answer;
+    return true;
+}
+
+bool TScriptedUiPrompts::OpenFileDialog(TFileDialogSpec& spec)
+{
+    return AnswerFile(TKind::OpenFile, spec);
+}
+
+bool TScriptedUiPrompts::SaveFileDialog(TFileDialogSpec& spec)
+{
+    return AnswerFile(TKind::SaveFile, spec);
+}
+
+bool TScriptedUiPrompts::InputQuery(const std::string& caption, const std::string& prompt, std::string& value)
+{
+    TFileDialogSpec shown;
+    shown.Title = caption;
+    Log.push_back({TKind::Input, prompt, TMsgDlgType::Custom, shown});
+    if (InputAnswers.empty())
+        return false;
+    std::optional<std::string> answer = InputAnswers.front();
+    InputAnswers.pop_front();
+    if (!answer)
+        return false;
+    value = *answer;
+    return true;
+}
+
+std::vector<std::string> TScriptedUiPrompts::Texts() const
+{
+    std::vector<std::string> texts;
+    for (const TRecord& r : Log)
+        if (r.Kind == TKind::Message || r.Kind == TKind::Dialog || r.Kind == TKind::Error)
+            texts.push_back(r.Text);
+    return texts;
+}
+
+std::string TScriptedUiPrompts::LastText() const
+{
+    std::vector<std::string> texts = Texts();
+    return texts.empty() ? std::string() : texts.back();
+}

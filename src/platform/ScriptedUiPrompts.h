@@ -1,0 +1,44 @@
+#pragma once
+// Stand-in for the user in tests: records every prompt in order and answers
+// from queues prepared by the test. A question without a prepared answer is
+// answered as if the user cancelled it (message boxes: their first button).
+
+#include "platform/UiPrompts.h"
+
+#include <deque>
+#include <optional>
+#include <string>
+#include <vector>
+
+class TScriptedUiPrompts : public IUiPrompts {
+public:
+    enum class TKind : uint8_t { Message, Dialog, Error, OpenFile, SaveFile, Input };
+
+    struct TRecord {
+        TKind Kind;
+        std::string Text;      // message text, dialog title or input prompt
+        TMsgDlgType Type = TMsgDlgType::Custom;
+        TFileDialogSpec File;  // the dialog as it was shown (file kinds)
+    };
+
+    std::vector<TRecord> Log;
+    std::deque<int> DialogAnswers;
+    std::deque<std::optional<std::string>> FileAnswers;
+    std::deque<std::optional<std::string>> InputAnswers;
+
+    void ShowMessage(const std::string& text) override;
+    int MessageDlg(const std::string& text, TMsgDlgType type, TMsgDlgButtons buttons) override;
+    void ShowError(const std::string& text) override;
+    bool OpenFileDialog(TFileDialogSpec& spec) override;
+    bool SaveFileDialog(TFileDialogSpec& spec) override;
+    bool InputQuery(const std::string& caption, const std::string& prompt, std::string& value) override;
+
+    // Texts of the boxes shown (messages, dialogs and errors), in order.
+    std::vector<std::string> Texts() const;
+    // Text of the last box, empty when none was shown.
+    std::string LastText() const;
+    void Clear() { Log.clear(); }
+
+private:
+    bool AnswerFile(TKind kind, TFileDialogSpec& spec);
+};

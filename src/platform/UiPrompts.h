@@ -1,0 +1,55 @@
+#pragma once
+// Everything the program asks of the user goes through one interface:
+// message boxes, file dialogs and the one-line input query. The window uses
+// the Qt implementation; tests use a scripted fake that records every text
+// and answers from a prepared list.
+
+#include <cstdint>
+#include <string>
+
+enum class TMsgDlgType : uint8_t { Warning, Error, Information, Confirmation, Custom };
+
+// Button set and results of a message box.
+enum TMsgDlgBtn : uint16_t {
+    mbYes = 1u << 0,
+    mbNo = 1u << 1,
+    mbOK = 1u << 2,
+    mbCancel = 1u << 3,
+    mbAbort = 1u << 4,
+    mbRetry = 1u << 5,
+    mbIgnore = 1u << 6,
+};
+using TMsgDlgButtons = uint16_t;
+
+enum TModalResult : int { mrNone = 0, mrOk = 1, mrCancel = 2, mrAbort = 3, mrRetry = 4, mrIgnore = 5, mrYes = 6, mrNo = 7 };
+
+// One file dialog: the caller fills the fields, a confirmed dialog hands the
+// chosen path back in FileName.
+struct TFileDialogSpec {
+    std::string Title;
+    // Pairs "Description|patterns|Description|patterns", patterns split by ';'.
+    std::string Filter;
+    std::string DefaultExt;   // without the dot
+    std::string InitialDir;
+    std::string FileName;
+    bool MustExist = true;    // open dialogs: existing files only
+};
+
+class IUiPrompts {
+public:
+    virtual ~IUiPrompts() = default;
+
+    // A plain box with one OK button (no icon).
+    virtual void ShowMessage(const std::string& text) = 0;
+    // A box of the given type; returns the TModalResult of the button pressed.
+    virtual int MessageDlg(const std::string& text, TMsgDlgType type, TMsgDlgButtons buttons) = 0;
+    // The report of an error that ended an operation (an exception's text).
+    virtual void ShowError(const std::string& text) = 0;
+
+    // True and spec.FileName set when the user confirmed.
+    virtual bool OpenFileDialog(TFileDialogSpec& spec) = 0;
+    virtual bool SaveFileDialog(TFileDialogSpec& spec) = 0;
+
+    // True and value set when the user confirmed.
+    virtual bool InputQuery(const std::string& caption, const std::string& prompt, std::string& value) = 0;
+};

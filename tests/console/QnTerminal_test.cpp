@@ -1,0 +1,452 @@
+// Terminal window, offscreen: the posted data path, capture file, key
+// routing, emulator switching, metrics and what ends up on the screen.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QFontMetrics>
+#include <QImage>
+#include <QKeyEvent>
+#include <QtTest/QTest>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "console/QnTerminal.h"
+#include "platform/PlatformEvents.h"
+
+namespace {
+
+QApplication& App() {
+    static int argc = 1;
+    static char name[] = "console_test";
+    static char* argv[] = {name, nullptr};
+    static QApplication* app = new QApplication(argc, argv);
+    return *app;
+}
+
+void Pump() {
+    for (int i = 0; i < 3; ++i) QApplication::processEvents();
+}
+
+// Counts the data events the terminal receives.
+class EventCounter : public QObject {
+public:
+    bool eventFilter(QObject*, QEvent* e) override {
+        if (static_cast<int>(e->type()) == WM_TERMINAL_DATA) ++dataEvents;
+        return false;
+    }
+    int dataEvents = 0;
+};
+
+// A user emulator that records the keys it is given and can consume them.
+class KeyRecorder : public TQnTTYEmulator {
+public:
+    void KeyDown(uint16_t& key, TShiftState shift) override {
+        keys.push_back(key);
+        shifts.push_back(shift);
+        if (consume) key = 0;
+    }
+    void ProcessBlock(const uint8_t* data, int len, TQnCharSource source) override {
+        ++blocks;
+        TQnTTYEmulator::ProcessBlock(data, len, source);
+        if (onBlock) {
+            auto f = std::move(onBlock);
+            onBlock = nullptr;
+            f();
+        }
+    }
+    std::vector<std::string> FontNames() const override { return fonts; }
+
+    std::vector<uint16_t> keys;
+    std::vector<TShiftState> shifts;
+    bool consume = false;
+    int blocks = 0;
+    std::function<void()> onBlock;
+    std::vector<std::string> fonts;
+};
+
+class TerminalTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        App();
+        term = std::make_unique<TQnTerminal>();
+        term->SetTerminalFont(TQnCustomTerminal::TerminalFont(QStringLiteral("DejaVu Sans Mono"), 12));
+        term->SetUseLazyDisplay(false);
+        term->SetFontColor(0xFFFFFF);
+        term->resize(term->CharWidth() * 80, term->CharHeight() * 24);
+        tempDir = std::filesystem::temp_directory_path() / ("qnterm_test_" + std::to_string(::getpid()));
+        std::filesystem::create_directories(tempDir);
+    }
+    void TearDown() override {
+        term.reset();
+        std::error_code ec;
+        std::filesystem::remove_all(tempDir, ec);
+    }
+
+    TQnTerminalBuffer& Buf() { return *term->CurrentEmulator()->Buffer(); }
+    QImage Grab() { return term->grab().toImage().convertToFormat(QImage::Format_RGB32); }
+    // Bright pixels inside the cell of a 1-based screen row and column.
+    int BrightPixels(const QImage& img, int row, int col) {
+        int n = 0;
+        const int cw = term->CharWidth(), ch = term->CharHeight();
+        for (int y = (row - 1) * ch; y < row * ch; ++y)
+            for (int x = (col - 1) * cw; x < col * cw; ++x)
+                if (qGray(img.pixel(x, y)) > 128) ++n;
+        return n;
+    }
+    std::string ReadFile(const std::filesystem::path& p) {
+        std::ifstream in(p, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    void Key(int key, Qt::KeyboardModifiers mods, const QString& text = {}, bool autoRepeat = false) {
+        QKeyEvent e(QEvent::KeyPress, key, mods, text, autoRepeat);
+        QApplication::sendEvent(term.get(), &e);
+    }
+
+    std::unique_ptr<TQnTerminal> term;
+    std::filesystem::path tempDir;
+};
+
+TEST_F(TerminalTest, WrittenBytesArriveThroughOnePostedEvent) {
+    EventCounter counter;
+    term->installEventFilter(&counter);
+    term->WriteChar('A');
+    EXPECT_EQ(Buf().CharAt(1, 1), ' ');  // writers never interpret
+    for (int i = 0; i < 999; ++i) term->WriteChar(static_cast<uint8_t>('0' + i % 10));
+    term->WriteString("\r\nend");
+    Pump();
+    EXPECT_EQ(counter.dataEvents, 1);
+    EXPECT_EQ(Buf().CharAt(1, 1), 'A');
+    EXPECT_EQ(Buf().CharAt(1, 2), '0');
+    EXPECT_EQ(Buf().LineText(14).substr(0, 3), "end");  // 1000 characters fill 12.5 rows
+
+    term->WriteString("");  // still posts; nothing to do
+    Pump();
+    EXPECT_EQ(counter.dataEvents, 2);
+    EXPECT_EQ(Buf().LineText(14).substr(0, 4), "end ");
+    term->removeEventFilter(&counter);
+}
+
+TEST_F(TerminalTest, BytesWrittenWhileProcessingAreKept) {
+    KeyRecorder emu;
+    term->SetEmulator(&emu);
+    // Writing from inside the interpretation makes the queue grow (and move).
+    emu.onBlock = [&] { term->WriteString(std::string(5000, 'x') + "tail"); };
+    term->WriteString("head");
+    Pump();
+    EXPECT_EQ(emu.blocks, 2);
+    // 4 + 5004 characters fill 63 rows: "head" scrolled into the scrollback,
+    // directly followed by the x's written during its own processing.
+    int headRow = 0;
+    for (int r = Buf().RowCount() - Buf().SVRowCount() + 1; r <= Buf().RowCount(); ++r)
+        if (Buf().LineText(r).substr(0, 4) == "head") headRow = r;
+    ASSERT_NE(headRow, 0);
+    EXPECT_EQ(Buf().LineText(headRow), "head" + std::string(76, 'x'));
+    const std::string last = Buf().LineText(Buf().CursorScreenRow());
+    EXPECT_NE(last.find("tail"), std::string::npos);
+    term->SetEmulator(nullptr);
+}
+
+TEST_F(TerminalTest, CaptureFileHoldsTheRawBytes) {
+    const auto file = tempDir / "raw.cap";
+    term->SetCaptureFile(file.string());
+    term->SetCapture(cmOn);
+    const std::string raw = std::string("ab\r\n\x1b[1m\xC4\x00\xFF", 10);
+    term->WriteString(raw);
+    Pump();
+    term->SetCapture(cmAppend);  // while on: no change
+    EXPECT_EQ(term->Capture(), cmOn);
+    term->SetCapture(cmOff);
+    term->WriteString("not captured");
+    Pump();
+    EXPECT_EQ(ReadFile(file), raw);
+
+    term->SetCapture(cmAppend);
+    EXPECT_EQ(term->Capture(), cmOn);
+    term->WriteString("more");
+    Pump();
+    term->SetCapture(cmOff);
+    EXPECT_EQ(ReadFile(file), raw + "more");
+
+    term->SetCapture(cmOn);  // on again: the file starts afresh
+    term->WriteChar('z');
+    Pump();
+    const auto second = tempDir / "second.cap";
+    term->SetCaptureFile(second.string());  // switches over, new file created
+    term->WriteChar('y');
+    Pump();
+    term->SetCapture(cmOff);
+    EXPECT_EQ(ReadFile(file), "z");
+    EXPECT_EQ(ReadFile(second), "y");
+}
+
+TEST_F(TerminalTest, CaptureModeChanges) {
+    EXPECT_EQ(term->CaptureFile(), "QUONTERM.CAP");
+    struct Case { TQnCaptureMode from, to, expected; };
+    const Case cases[] = {
+        {cmOff, cmOn, cmOn}, {cmOff, cmAppend, cmOn}, {cmOn, cmAppend, cmOn}, {cmOn, cmOff, cmOff}, {cmOff, cmOff, cmOff},
+    };
+    for (const Case& c : cases) {
+        const auto file = tempDir / "mode.cap";
+        { std::ofstream(file) << "x"; }
+        term->SetCaptureFile(file.string());
+        term->SetCapture(c.from);
+        term->SetCapture(c.to);
+        EXPECT_EQ(term->Capture(), c.expected) << int(c.from) << "->" << int(c.to);
+        term->SetCapture(cmOff);
+    }
+    // A file that cannot be created: the mode is taken, nothing is captured.
+    term->SetCaptureFile((tempDir / "no" / "such" / "dir.cap").string());
+    EXPECT_THROW(term->SetCapture(cmOn), EQnCaptureError);
+    EXPECT_EQ(term->Capture(), cmOn);
+    term->WriteString("still shown");
+    Pump();
+    EXPECT_EQ(Buf().LineText(1).substr(0, 11), "still shown");
+    term->SetCapture(cmOff);
+}
+
+TEST_F(TerminalTest, KeysReachTheEmulatorAsVirtualKeys) {
+    KeyRecorder emu;
+    term->SetEmulator(&emu);
+    struct Case {
+        const char* what;
+        int key;
+        Qt::KeyboardModifiers mods;
+        bool autoRepeat;
+        uint16_t expected;
+    };
+    const Case cases[] = {
+        {"Return", Qt::Key_Return, Qt::NoModifier, false, VK_RETURN},
+        {"keypad Enter", Qt::Key_Enter, Qt::KeypadModifier, false, QnVkKeypadEnter},
+        {"keypad 7, NumLock off", Qt::Key_Home, Qt::KeypadModifier, false, 0x67},
+        {"keypad 7, NumLock on", Qt::Key_7, Qt::KeypadModifier, false, 0x67},
+        {"Home of the navigation block", Qt::Key_Home, Qt::NoModifier, false, VK_HOME},
+        {"keypad 5, NumLock off", Qt::Key_Clear, Qt::KeypadModifier, false, 0x65},
+        {"keypad 0, NumLock off", Qt::Key_Insert, Qt::KeypadModifier, false, 0x60},
+        {"keypad point, NumLock off", Qt::Key_Delete, Qt::KeypadModifier, false, VK_DECIMAL},
+        {"keypad up, NumLock off", Qt::Key_Up, Qt::KeypadModifier, false, 0x68},
+        {"Up of the cursor block", Qt::Key_Up, Qt::NoModifier, false, VK_UP},
+        {"keypad page down", Qt::Key_PageDown, Qt::KeypadModifier, false, 0x63},
+        {"held key repeats with 8000h", Qt::Key_A, Qt::NoModifier, true, 0x8041},
+        {"held cursor key", Qt::Key_Down, Qt::NoModifier, true, 0x8028},
+        {"F1", Qt::Key_F1, Qt::NoModifier, false, VK_F1},
+    };
+    for (const Case& c : cases) {
+        emu.keys.clear();
+        Key(c.key, c.mods, {}, c.autoRepeat);
+        ASSERT_EQ(emu.keys.size(), 1u) << c.what;  // WantAllKeys: only the translated key-down
+        EXPECT_EQ(emu.keys[0], c.expected) << c.what;
+    }
+    // Modifier keys alone reach nobody.
+    emu.keys.clear();
+    emu.shifts.clear();
+    Key(Qt::Key_Shift, Qt::ShiftModifier);
+    EXPECT_TRUE(emu.keys.empty());
+    Key(Qt::Key_Left, Qt::ControlModifier | Qt::ShiftModifier);
+    ASSERT_EQ(emu.shifts.size(), 1u);
+    EXPECT_TRUE(emu.shifts[0].Contains(ssCtrl));
+    EXPECT_TRUE(emu.shifts[0].Contains(ssShift));
+    term->SetEmulator(nullptr);
+}
+
+TEST_F(TerminalTest, TypedCharactersGoToTheKeyboardEvent) {
+    KeyRecorder emu;
+    term->SetEmulator(&emu);
+    std::string sent;
+    term->OnKeyboardData = [&](TQnTerminalEmulator& sender, char ch) {
+        EXPECT_EQ(&sender, &emu);
+        sent += ch;
+    };
+    Key(Qt::Key_A, Qt::NoModifier, QStringLiteral("a"));
+    Key(Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"));
+    Key(Qt::Key_C, Qt::ControlModifier);
+    Key(Qt::Key_Tab, Qt::NoModifier, QStringLiteral("\t"));
+    Key(Qt::Key_F2, Qt::NoModifier);  // no character
+    EXPECT_EQ(sent, "a\r\x03\t");
+    emu.consume = true;  // a key the emulator handles sends no character
+    Key(Qt::Key_B, Qt::NoModifier, QStringLiteral("b"));
+    EXPECT_EQ(sent, "a\r\x03\t");
+
+    // Half duplex shows the typed character too.
+    emu.consume = false;
+    term->SetHalfDuplex(true);
+    Key(Qt::Key_Q, Qt::NoModifier, QStringLiteral("q"));
+    EXPECT_EQ(sent.back(), 'q');
+    EXPECT_EQ(Buf().CharAt(1, 1), 'q');
+    term->SetEmulator(nullptr);
+}
+
+TEST_F(TerminalTest, EmulatorSwitchingKeepsTheSizesAndFallsBack) {
+    TQnTerminalEmulator* own = term->CurrentEmulator();
+    term->SetScrollbackRows(100);
+    term->SetRows(30);
+    term->SetColumns(132);
+    {
+        KeyRecorder emu;
+        term->SetEmulator(&emu);
+        EXPECT_EQ(term->Emulator(), &emu);
+        EXPECT_EQ(term->CurrentEmulator(), &emu);
+        EXPECT_EQ(emu.Terminal(), term.get());
+        EXPECT_EQ(term->ScrollbackRows(), 100);
+        EXPECT_EQ(term->Rows(), 30);
+        EXPECT_EQ(term->Columns(), 132);
+        term->WriteString("user");
+        Pump();
+        EXPECT_EQ(emu.Buffer()->LineText(1).substr(0, 4), "user");
+        EXPECT_EQ(own->Buffer()->CharAt(1, 1), ' ');
+    }  // the user emulator goes away: back to the terminal's own
+    EXPECT_EQ(term->Emulator(), nullptr);
+    EXPECT_EQ(term->CurrentEmulator(), own);
+    term->WriteString("own");
+    Pump();
+    EXPECT_EQ(own->Buffer()->LineText(1).substr(0, 3), "own");
+
+    // Two terminals: an emulator moves from one to the other.
+    KeyRecorder emu;
+    TQnTerminal other;
+    term->SetEmulator(&emu);
+    other.SetEmulator(&emu);
+    EXPECT_EQ(term->Emulator(), nullptr);
+    EXPECT_EQ(other.Emulator(), &emu);
+    EXPECT_EQ(emu.Terminal(), &other);
+    other.SetEmulator(nullptr);
+}
+
+TEST_F(TerminalTest, PropertySetters) {
+    struct Case {
+        const char* what;
+        std::function<void(int)> set;
+        std::function<int()> get;
+        int value, expected;
+    };
+    auto blink = [this](int v) { term->SetBlinkTime(v); };
+    auto blinkGet = [this] { return term->BlinkTime(); };
+    auto bytes = [this](int v) { term->SetLazyByteDelay(v); };
+    auto bytesGet = [this] { return term->LazyByteDelay(); };
+    auto time = [this](int v) { term->SetLazyTimeDelay(v); };
+    auto timeGet = [this] { return term->LazyTimeDelay(); };
+    const Case cases[] = {
+        {"blink 0", blink, blinkGet, 0, 0},       {"blink -5", blink, blinkGet, -5, 0},
+        {"blink 1", blink, blinkGet, 1, 250},     {"blink 250", blink, blinkGet, 250, 250},
+        {"blink 251", blink, blinkGet, 251, 251}, {"bytes 0", bytes, bytesGet, 0, 200},
+        {"bytes 1025", bytes, bytesGet, 1025, 200}, {"bytes 1", bytes, bytesGet, 1, 1},
+        {"bytes 1024", bytes, bytesGet, 1024, 1024}, {"time 0", time, timeGet, 0, 100},
+        {"time 1001", time, timeGet, 1001, 100},  {"time 1000", time, timeGet, 1000, 1000},
+    };
+    for (const Case& c : cases) {
+        // Each starts from the defaults.
+        term = std::make_unique<TQnTerminal>();
+        c.set(c.value);
+        EXPECT_EQ(c.get(), c.expected) << c.what;
+    }
+    EXPECT_EQ(term->Version(), "v4.06");
+    EXPECT_EQ(term->CursorType(), ctBlock);
+    EXPECT_TRUE(term->WantAllKeys());
+    EXPECT_TRUE(term->UseLazyDisplay());
+    EXPECT_EQ(term->Columns(), 80);
+    EXPECT_EQ(term->Rows(), 24);
+    EXPECT_EQ(term->ScrollbackRows(), 200);
+    term->SetColumns(0);
+    term->SetRows(-3);
+    EXPECT_EQ(term->Columns(), 80);
+    EXPECT_EQ(term->Rows(), 24);
+    EXPECT_THROW(term->SetColumns(1), EQnTerminalBuffer);
+}
+
+TEST_F(TerminalTest, CellSizeCoversEveryFont) {
+    const QFont mono = TQnCustomTerminal::TerminalFont(QStringLiteral("DejaVu Sans Mono"), 12);
+    const QFontMetrics m(mono);
+    EXPECT_EQ(term->CharWidth(), m.horizontalAdvance(QLatin1Char('M')));
+    EXPECT_GE(term->CharHeight(), m.height());
+
+    KeyRecorder emu;
+    emu.fonts = {"<Default>", "DejaVu Sans"};
+    term->SetEmulator(&emu);
+    QFont wide = mono;
+    wide.setFamily(QStringLiteral("DejaVu Sans"));
+    EXPECT_GE(term->CharWidth(), QFontMetrics(wide).maxWidth());
+    EXPECT_GT(term->CharWidth(), m.horizontalAdvance(QLatin1Char('M')));
+    term->SetEmulator(nullptr);
+    EXPECT_EQ(term->CharWidth(), m.horizontalAdvance(QLatin1Char('M')));
+
+    // A name that is not installed still gives a monospace face.
+    term->SetTerminalFont(TQnCustomTerminal::TerminalFont(QStringLiteral("Terminal"), 12));
+    EXPECT_GT(term->CharWidth(), 1);
+    EXPECT_EQ(QFontMetrics(term->font()).horizontalAdvance(QLatin1Char('i')),
+              QFontMetrics(term->font()).horizontalAdvance(QLatin1Char('W')));
+}
+
+TEST_F(TerminalTest, ViewOriginFollowsTheBufferSizes) {
+    term->SetScrollback(true);
+    term->SetTopRow(-150);
+    EXPECT_EQ(term->TopRow(), -150);
+    term->SetScrollbackRows(30);
+    EXPECT_GE(term->TopRow(), term->Rows() - 30 + 1);
+    term->SetRows(10);
+    EXPECT_GE(term->TopRow(), term->Rows() - term->ScrollbackRows() + 1);
+    EXPECT_LE(term->TopRow(), 1);
+    term->SetScrollback(false);
+    term->SetTopRow(-5);
+    EXPECT_EQ(term->TopRow(), 1);
+}
+
+TEST_F(TerminalTest, TextAndCaretOnTheScreen) {
+    term->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(term.get()));
+    term->activateWindow();
+    term->setFocus();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(term.get()));
+    Pump();
+    term->WriteString("X\xC4");  // C4h: a code page 437 horizontal line
+    Pump();
+    ASSERT_TRUE(term->CaretShown());
+    QImage img = Grab();
+    EXPECT_GT(BrightPixels(img, 1, 1), 5);            // the X
+    EXPECT_GT(BrightPixels(img, 1, 2), 2);            // the box-drawing line
+    EXPECT_EQ(BrightPixels(img, 2, 1), 0);            // empty cell stays black
+    const int cell = term->CharWidth() * term->CharHeight();
+    EXPECT_EQ(BrightPixels(img, 1, 3), cell);         // block caret inverts the empty cell
+
+    term->SetCursorType(ctUnderline);
+    Pump();
+    img = Grab();
+    EXPECT_EQ(BrightPixels(img, 1, 3), 2 * term->CharWidth());
+    term->SetCursorType(ctNone);
+    Pump();
+    img = Grab();
+    EXPECT_EQ(BrightPixels(img, 1, 3), 0);
+
+    // Colours: the window colour fills, reverse cells swap.
+    term->SetColor(0x800000);  // blue
+    Pump();
+    img = Grab();
+    EXPECT_EQ(QColor(img.pixel(term->width() - 1, term->height() - 1)), QColor(0, 0, 0x80));
+    Buf().SetCharAttrs(atReverse);
+    term->WriteString("\r\n ");
+    Pump();
+    img = Grab();
+    EXPECT_EQ(BrightPixels(img, 2, 1), cell);  // a reversed space shows the fore colour
+
+    // The caret is not shown when its cell lies outside the window.
+    term->SetCursorType(ctBlock);
+    term->resize(term->CharWidth() * 4, term->CharHeight() * 2);
+    term->WriteString("\r\n\r\n\r\n");
+    Pump();
+    EXPECT_FALSE(term->CaretShown());
+}
+
+TEST_F(TerminalTest, ClearMovesTheScreenIntoTheScrollback) {
+    term->WriteString("first");
+    Pump();
+    term->Clear();
+    Pump();
+    EXPECT_EQ(Buf().CharAt(1, 1), ' ');
+    EXPECT_EQ(Buf().LineText(-23).substr(0, 5), "first");
+}
+
+}  // namespace

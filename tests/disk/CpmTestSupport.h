@@ -1,0 +1,126 @@
+#pragma once
+// Helpers for the CP/M file-system tests: a temporary folder, fresh images,
+// and raw access to directory entries and blocks by file offset, so tests
+// can lay out exactly the directory they need and check what was written.
+
+#include <array>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <initializer_list>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "disk/CpmDiskDrive.h"
+
+namespace cpmtest {
+
+constexpr int64_t DirOffset = 2 * 32 * 128;  // track 2 sector 0
+constexpr int64_t BlockBytes = 2048;
+constexpr int64_t ImageBytes = 1048576;
+
+inline int64_t EntryOffset(int index) { return DirOffset + int64_t{index} * 32; }
+inline int64_t BlockOffset(int block) { return DirOffset + int64_t{block} * BlockBytes; }
+
+class TempDir {
+public:
+    TempDir() {
+        std::string tmpl = (std::filesystem::temp_directory_path() / "cpmfs-XXXXXX").string();
+        if (::mkdtemp(tmpl.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+        FPath = tmpl;
+    }
+    ~TempDir() {
+        std::error_code ec;
+        std::filesystem::remove_all(FPath, ec);
+    }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::filesystem::path& Path() const { return FPath; }
+    std::string File(const std::string& name) const { return (FPath / name).string(); }
+
+private:
+    std::filesystem::path FPath;
+};
+
+inline std::vector<uint8_t> ReadFileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+inline void WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+inline void MakeFreshImage(const std::string& path) {
+    WriteFileBytes(path, std::vector<uint8_t>(ImageBytes, 0xE5));
+}
+
+inline void Poke(const std::string& path, int64_t offset, const std::vector<uint8_t>& bytes) {
+    std::fstream f(path, std::ios::binary | std::ios::in | std::ios::out);
+    f.seekp(offset);
+    f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+inline std::vector<uint8_t> Peek(const std::string& path, int64_t offset, size_t count) {
+    std::ifstream f(path, std::ios::binary);
+    f.seekg(offset);
+    std::vector<uint8_t> bytes(count);
+    f.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(count));
+    bytes.resize(static_cast<size_t>(f.gcount()));
+    return bytes;
+}
+
+// An entry with the given 8+3 name bytes (blank padded, taken as they are).
+inline TCpmDirEntry MakeEntry(uint8_t user, const std::string& name, const std::string& ext,
+                              uint8_t ex, uint8_t s2, uint8_t rc,
+                              std::initializer_list<uint16_t> pointers) {
+    TCpmDirEntry e{};
+    e[0] = user;
+    for (int i = 0; i < 8; ++i)
+        e[1 + i] = static_cast<uint8_t>(i < static_cast<int>(name.size()) ? name[i] : ' ');
+    for (int i = 0; i < 3; ++i)
+        e[9 + i] = static_cast<uint8_t>(i < static_cast<int>(ext.size()) ? ext[i] : ' ');
+    e[12] = ex;
+    e[14] = s2;
+    e[15] = rc;
+    int p = 0;
+    for (uint16_t b : pointers) {
+        e[16 + 2 * p] = static_cast<uint8_t>(b);
+        e[17 + 2 * p] = static_cast<uint8_t>(b >> 8);
+        ++p;
+    }
+    return e;
+}
+
+inline void PokeEntry(const std::string& path, int index, const TCpmDirEntry& e) {
+    Poke(path, EntryOffset(index), std::vector<uint8_t>(e.begin(), e.end()));
+}
+
+inline TCpmDirEntry PeekEntry(const std::string& path, int index) {
+    const auto bytes = Peek(path, EntryOffset(index), 32);
+    TCpmDirEntry e{};
+    std::copy(bytes.begin(), bytes.end(), e.begin());
+    return e;
+}
+
+// Deterministic filler that never contains 1Ah, so text exports keep it all.
+inline std::vector<uint8_t> Pattern(size_t count, uint32_t seed) {
+    std::vector<uint8_t> v(count);
+    uint32_t x = seed * 2654435761u + 1;
+    for (auto& b : v) {
+        x = x * 1103515245u + 12345u;
+        b = static_cast<uint8_t>(x >> 16);
+        if (b == 0x1A) b = 0x1B;
+    }
+    return v;
+}
+
+inline std::string AsString(const std::vector<uint8_t>& v) { return std::string(v.begin(), v.end()); }
+
+}  // namespace cpmtest

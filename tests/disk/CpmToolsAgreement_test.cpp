@@ -1,0 +1,282 @@
+// Agreement with Debian's cpmtools, an independent reader and writer of the
+// same file system: images we write pass its checker and list and copy out
+// alike; files it writes list and export alike through our code.
+
+#include <array>
+#include <cctype>
+#include <cstdio>
+#include <map>
+#include <set>
+#include <sstream>
+
+#include "CpmTestSupport.h"
+
+using namespace cpmtest;
+
+namespace {
+
+struct ToolResult {
+    int status = -1;
+    std::string output;
+};
+
+class CpmToolsAgreement : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (const char* tool : {"cpmls", "cpmcp", "cpmrm", "cpmchattr", "fsck.cpm"}) {
+            const std::string probe = std::string("command -v ") + tool + " >/dev/null 2>&1";
+            ASSERT_EQ(std::system(probe.c_str()), 0)
+                << tool << " (Debian package cpmtools) is needed for this test and was not found";
+        }
+        // cpmtools reads "diskdefs" from the working folder first.
+        std::ofstream defs(Dir.File("diskdefs"));
+        defs << "diskdef cpmdsk1m\n  seclen 128\n  tracks 256\n  sectrk 32\n  blocksize 2048\n"
+                "  maxdir 256\n  skew 0\n  boottrk 2\n  os 2.2\nend\n";
+        Image = Dir.File("img.cpmdsk");
+        MakeFreshImage(Image);
+    }
+
+    ToolResult Run(const std::string& args) {
+        const std::string cmd = "cd '" + Dir.Path().string() + "' && " + args + " 2>&1";
+        ToolResult r;
+        FILE* p = ::popen(cmd.c_str(), "r");
+        if (p == nullptr) return r;
+        std::array<char, 4096> buf;
+        size_t n;
+        while ((n = std::fread(buf.data(), 1, buf.size(), p)) > 0) r.output.append(buf.data(), n);
+        r.status = ::pclose(p);
+        return r;
+    }
+
+    ToolResult Tool(const std::string& tool, const std::string& args) {
+        return Run(tool + " -f cpmdsk1m -T raw " + args);
+    }
+
+    void ExpectClean() {
+        const ToolResult r = Run("fsck.cpm -f cpmdsk1m -T raw -n img.cpmdsk");
+        EXPECT_EQ(r.status, 0) << r.output;
+        EXPECT_EQ(r.output.find("Error"), std::string::npos) << r.output;
+    }
+
+    // Blocks in use as the checker counts them ("n/508 blocks").
+    int ToolUsedBlocks() {
+        const ToolResult r = Run("fsck.cpm -f cpmdsk1m -T raw -n img.cpmdsk");
+        const size_t slash = r.output.find("/508 blocks");
+        if (slash == std::string::npos) {
+            ADD_FAILURE() << r.output;
+            return -1;
+        }
+        size_t start = slash;
+        while (start > 0 && std::isdigit(static_cast<unsigned char>(r.output[start - 1]))) --start;
+        return std::stoi(r.output.substr(start, slash - start));
+    }
+
+    struct ToolFile {
+        int records = 0;
+        uint8_t attributes = 0;
+    };
+
+    // "user:NAME.EXT" -> records and attributes, from the tool's full listing.
+    std::map<std::string, ToolFile> ToolListing() {
+        const ToolResult r = Tool("cpmls", "-F img.cpmdsk");
+        EXPECT_EQ(r.status, 0) << r.output;
+        std::map<std::string, ToolFile> files;
+        std::istringstream in(r.output);
+        std::string line;
+        int user = -1;
+        const std::string heading = "Directory For Drive A:  User";
+        while (std::getline(in, line)) {
+            if (line.rfind(heading, 0) == 0) {
+                user = std::stoi(line.substr(heading.size()));
+                continue;
+            }
+            if (user < 0 || line.size() < 13 || line[8] != ' ' || line.find("None") == std::string::npos)
+                continue;
+            auto trim = [](std::string s) {
+                while (!s.empty() && s.back() == ' ') s.pop_back();
+                return s;
+            };
+            const std::string name = trim(line.substr(0, 8)), ext = trim(line.substr(9, 3));
+            std::istringstream rest(line.substr(12));
+            std::string size, recs, attrs;
+            rest >> size >> recs >> attrs;
+            ToolFile f;
+            f.records = std::stoi(recs);
+            if (attrs != "None") {
+                if (attrs.find('R') != std::string::npos) f.attributes |= CpmAttrReadOnly;
+                if (attrs.find('S') != std::string::npos) f.attributes |= CpmAttrSystem;
+                if (attrs.find('A') != std::string::npos) f.attributes |= CpmAttrArchive;
+            }
+            files[std::to_string(user) + ":" + name + (ext.empty() ? "" : "." + ext)] = f;
+        }
+        return files;
+    }
+
+    std::map<std::string, ToolFile> OurListing(int* freeBlocks = nullptr) {
+        TCpmDiskDrive drive(Image);
+        std::map<std::string, ToolFile> files;
+        for (int i = 0; i < drive.FileList->GetCount(); ++i) {
+            const TCpmDiskFileInfo* f = drive.FileList->GetItem(i);
+            files[drive.FileList->GetKey(i)] = {f->Records, f->Attributes};
+        }
+        if (freeBlocks) *freeBlocks = drive.FileList->Allocation.FreeCount;
+        return files;
+    }
+
+    void ExpectSameListing() {
+        int freeBlocks = 0;
+        const auto ours = OurListing(&freeBlocks);
+        const auto theirs = ToolListing();
+        EXPECT_EQ(ours.size(), theirs.size());
+        for (const auto& [key, f] : theirs) {
+            const auto it = ours.find(key);
+            if (it == ours.end()) {
+                ADD_FAILURE() << key << " listed by cpmls only";
+                continue;
+            }
+            EXPECT_EQ(it->second.records, f.records) << key;
+            EXPECT_EQ(it->second.attributes, f.attributes) << key;
+        }
+        for (const auto& [key, f] : ours)
+            EXPECT_TRUE(theirs.count(key)) << key << " listed by us only";
+        EXPECT_EQ(508 - freeBlocks, ToolUsedBlocks());
+    }
+
+    void Import(const std::string& name, const std::vector<uint8_t>& data, uint8_t user, uint8_t pad) {
+        TCpmDiskDrive drive(Image);
+        std::istringstream in(AsString(data));
+        int index;
+        drive.ImportFile(name, in, static_cast<int32_t>(data.size()), index, user, pad);
+    }
+
+    std::string Export(const std::string& name, uint8_t user) {
+        TCpmDiskDrive drive(Image);
+        std::ostringstream out;
+        drive.ExportFile(name, false, out, user);
+        return out.str();
+    }
+
+    TempDir Dir;
+    std::string Image;
+};
+
+std::vector<uint8_t> Padded(std::vector<uint8_t> v, uint8_t pad) {
+    v.resize((v.size() + 127) / 128 * 128, pad);
+    return v;
+}
+
+TEST_F(CpmToolsAgreement, FilesWeWriteCheckListAndCopyOutAlike) {
+    const struct {
+        std::string name;
+        size_t size;
+        uint8_t user, pad;
+    } files[] = {
+        {"ONE.BIN", 1, 0, 0x00},        {"REC.BIN", 128, 0, 0x00},     {"TEXT.TXT", 300, 0, 0x1A},
+        {"EXT.BIN", 16384, 3, 0x00},    {"EXT2.BIN", 16385, 3, 0x00},  {"BIG.DAT", 200000, 15, 0x00},
+        {"NOEXT", 5000, 0, 0x1A},       {"GONE.TMP", 9000, 0, 0x00},   {"OLD.NAM", 2048, 7, 0x00},
+    };
+    for (const auto& f : files)
+        Import(f.name, Pattern(f.size, static_cast<uint32_t>(f.size)), f.user, f.pad);
+    {
+        TCpmDiskDrive drive(Image);
+        int index;
+        drive.DeleteFile("GONE.TMP", 0);
+        drive.RenameFile("OLD.NAM", "new.nam", index, 7);
+        drive.SetFileAttributes("TEXT.TXT", CpmAttrReadOnly | CpmAttrSystem, index, 0, 0);
+        drive.SetFileAttributes("EXT.BIN", CpmAttrArchive, index, 9, 3);
+    }
+    ExpectClean();
+    ExpectSameListing();
+
+    const struct {
+        std::string ref;
+        size_t size;
+        uint8_t pad;
+    } out[] = {
+        {"0:one.bin", 1, 0x00},   {"0:rec.bin", 128, 0x00},  {"0:text.txt", 300, 0x1A},
+        {"9:ext.bin", 16384, 0x00}, {"3:ext2.bin", 16385, 0x00}, {"15:big.dat", 200000, 0x00},
+        {"0:noext", 5000, 0x1A},  {"7:new.nam", 2048, 0x00},
+    };
+    for (const auto& o : out) {
+        const std::string host = "out-" + std::to_string(o.size);
+        const ToolResult r = Tool("cpmcp", "img.cpmdsk " + o.ref + " " + host);
+        ASSERT_EQ(r.status, 0) << o.ref << ": " << r.output;
+        EXPECT_TRUE(ReadFileBytes(Dir.File(host)) ==
+                    Padded(Pattern(o.size, static_cast<uint32_t>(o.size)), o.pad))
+            << o.ref;
+    }
+    Tool("cpmcp", "img.cpmdsk 0:gone.tmp gone.out");
+    EXPECT_FALSE(std::filesystem::exists(Dir.File("gone.out"))) << "deleted file still there";
+}
+
+TEST_F(CpmToolsAgreement, FilesTheyWriteListAndExportAlike) {
+    const struct {
+        std::string name;
+        size_t size;
+        std::string user;
+    } files[] = {
+        {"empty.txt", 0, "0"},     {"one.bin", 1, "0"},      {"short.txt", 127, "0"},
+        {"rec.bin", 128, "0"},     {"ext.bin", 16384, "5"},  {"ext2.bin", 16385, "5"},
+        {"big.dat", 300000, "12"}, {"noext", 4096, "0"},     {"mid.com", 20480, "0"},
+    };
+    for (const auto& f : files) {
+        WriteFileBytes(Dir.File("host-" + f.name), Pattern(f.size, static_cast<uint32_t>(f.size) + 1));
+        const ToolResult r = Tool("cpmcp", "img.cpmdsk host-" + f.name + " " + f.user + ":" + f.name);
+        ASSERT_EQ(r.status, 0) << f.name << ": " << r.output;
+    }
+    ASSERT_EQ(Tool("cpmchattr", "img.cpmdsk rs 0:one.bin").status, 0);
+    ASSERT_EQ(Tool("cpmchattr", "img.cpmdsk a 5:ext2.bin").status, 0);
+    ASSERT_EQ(Tool("cpmrm", "img.cpmdsk 0:mid.com").status, 0);
+    ExpectSameListing();
+
+    for (const auto& f : files) {
+        if (f.name == "mid.com") continue;
+        std::string upper = f.name;
+        for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        const auto data = Pattern(f.size, static_cast<uint32_t>(f.size) + 1);
+        const std::string exported = Export(upper, static_cast<uint8_t>(std::stoi(f.user)));
+        // Whole records come out; the tool fills the last one with zeros.
+        EXPECT_EQ(exported, AsString(Padded(data, 0x00))) << f.name;
+    }
+    // The space the tool freed is used again by our import, and the tool
+    // reads our file back.
+    const auto data = Pattern(20480, 99);
+    Import("AGAIN.COM", data, 0, 0x00);
+    ExpectClean();
+    ExpectSameListing();
+    ASSERT_EQ(Tool("cpmcp", "img.cpmdsk 0:again.com again.out").status, 0);
+    EXPECT_TRUE(ReadFileBytes(Dir.File("again.out")) == data);
+}
+
+TEST_F(CpmToolsAgreement, DeletesAndRenamesAgreeBothWays) {
+    for (int i = 0; i < 6; ++i) {
+        WriteFileBytes(Dir.File("f" + std::to_string(i)), Pattern(3000 * (i + 1), static_cast<uint32_t>(i)));
+        ASSERT_EQ(Tool("cpmcp", "img.cpmdsk f" + std::to_string(i) + " 0:file" + std::to_string(i) + ".dat")
+                      .status,
+                  0);
+    }
+    {
+        TCpmDiskDrive drive(Image);
+        int index;
+        drive.DeleteFile("FILE1.DAT", 0);
+        drive.DeleteFile("file4.dat", 0);
+        drive.RenameFile("FILE2.DAT", "renamed.dat", index, 0);
+    }
+    ExpectClean();
+    ExpectSameListing();
+    ASSERT_EQ(Tool("cpmcp", "img.cpmdsk 0:renamed.dat r.out").status, 0);
+    // The tool's own byte count in the entry survives our rename.
+    EXPECT_TRUE(ReadFileBytes(Dir.File("r.out")) == Pattern(9000, 2));
+
+    // Their delete, our listing and import into the freed blocks.
+    ASSERT_EQ(Tool("cpmrm", "img.cpmdsk 0:file0.dat").status, 0);
+    const auto data = Pattern(30000, 5);
+    Import("FILL.DAT", data, 0, 0x00);
+    ExpectClean();
+    ExpectSameListing();
+    EXPECT_EQ(Export("FILE5.DAT", 0), AsString(Padded(Pattern(18000, 5), 0x00)));
+    ASSERT_EQ(Tool("cpmcp", "img.cpmdsk 0:fill.dat fill.out").status, 0);
+    EXPECT_TRUE(ReadFileBytes(Dir.File("fill.out")) == Padded(data, 0x00));
+}
+
+}  // namespace

@@ -1,0 +1,179 @@
+// libFuzzer target: a mutated disk image is opened as a CP/M file system,
+// listed, every file exported, and a file imported, deleted, renamed and
+// re-attributed. Errors are exceptions; anything else (a crash, a hang, an
+// access outside a buffer, a broken invariant) is a finding.
+//
+// Input: byte 0 chooses the image size, the rest is laid over the image from
+// the directory (track 2) on; the remainder of a full image is E5h.
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "disk/CpmDiskDrive.h"
+
+namespace {
+
+constexpr size_t ImageBytes = 1048576;
+constexpr size_t DirOffset = 8192;
+
+std::string g_path;
+int g_fd = -1;
+
+void Check(bool ok) {
+    if (!ok) __builtin_trap();
+}
+
+void RemoveImage() {
+    if (!g_path.empty()) ::unlink(g_path.c_str());
+}
+
+void Setup() {
+    if (g_fd >= 0) return;
+    const char* tmp = std::getenv("TMPDIR");
+    std::string tmpl = std::string(tmp && *tmp ? tmp : "/tmp") + "/cpmfuzz-XXXXXX";
+    g_fd = ::mkstemp(tmpl.data());
+    Check(g_fd >= 0);
+    g_path = tmpl;
+    std::atexit(RemoveImage);
+}
+
+// Snapshots of the image file in reused buffers (no fresh pages per run).
+struct Snapshot {
+    std::vector<uint8_t> bytes = std::vector<uint8_t>(ImageBytes + 1);
+    size_t size = 0;
+    void Take() {
+        const ssize_t n = ::pread(g_fd, bytes.data(), bytes.size(), 0);
+        size = n > 0 ? static_cast<size_t>(n) : 0;
+    }
+    bool operator==(const Snapshot& o) const {
+        return size == o.size && std::memcmp(bytes.data(), o.bytes.data(), size) == 0;
+    }
+};
+
+size_t ImageSize(uint8_t mode, size_t inputSize) {
+    switch (mode & 3) {
+        case 0: return ImageBytes;
+        case 1: return DirOffset + 64 * 128 + (mode >> 2) * 2048;  // directory and a little data
+        case 2: return DirOffset + inputSize;                      // exactly what was given
+        default: return (size_t{mode} << 12) % ImageBytes;         // anything, also tiny
+    }
+}
+
+void ExerciseListing(TCpmDiskDrive& drive) {
+    TCpmDiskFileInfoList list;
+    drive.GetFileList(list);
+    const TCpmDiskAllocationList& map = list.Allocation;
+    Check(map.GetBlockCount() == 508);
+    int free = 0;
+    for (int b = 0; b <= map.MaxBlock; ++b) free += map.TestBit(static_cast<uint16_t>(b)) ? 0 : 1;
+    Check(free == map.FreeCount);
+    for (int i = 0; i < list.GetCount(); ++i) {
+        const TCpmDiskFileInfo* f = list.GetItem(i);
+        Check(f != nullptr && f->User <= 15);
+        for (bool text : {false, true}) {
+            std::ostringstream out;
+            try {
+                drive.ExportFile(f->FileName, text, out, f->User);
+            } catch (const std::exception&) {
+                continue;
+            }
+            // Never more than the records the entries claim.
+            Check(out.str().size() <= static_cast<size_t>(f->Records) * 128);
+        }
+        Check(!MakeHostSafeName(f->FileName).empty());
+        Check(MakeHostSafeName(f->FileName).find('/') == std::string::npos);
+    }
+}
+
+void ExerciseImport(TCpmDiskDrive& drive, const uint8_t* data, size_t size) {
+    const std::string name = "FZ" + std::to_string(size % 1000) + ".DAT";
+    if (drive.FileExists(name, 3)) return;
+    const size_t want = (size * 131) % 20000;
+    std::string payload(want, '\0');
+    for (size_t i = 0; i < want; ++i) payload[i] = static_cast<char>(data[i % size] ^ i);
+    // Now and then the stream is shorter than announced.
+    const bool shortStream = size % 7 == 3 && want > 0;
+    std::istringstream in(shortStream ? payload.substr(0, want / 2) : payload);
+    static Snapshot before, after;
+    before.Take();
+    int index = -1;
+    int32_t written = 0;
+    try {
+        written = drive.ImportFile(name, in, static_cast<int32_t>(want), index, 3, 0);
+    } catch (const std::exception&) {
+        after.Take();
+        Check(after == before);  // a failed import changes nothing
+        return;
+    }
+    Check(!shortStream);
+    Check(written == static_cast<int32_t>((want + 127) / 128 * 128));
+    if (written == 0) return;
+    Check(index >= 0);
+    // What was imported reads back, byte for byte, from a fresh open.
+    std::ostringstream out;
+    try {
+        TCpmDiskDrive again(g_path);
+        again.ExportFile(name, false, out, 3);
+    } catch (const std::exception&) {
+        Check(false);
+    }
+    std::string padded = payload;
+    padded.resize(static_cast<size_t>(written), '\0');
+    Check(out.str() == padded);
+}
+
+void ExerciseChanges(TCpmDiskDrive& drive) {
+    const int count = drive.FileList->GetCount();
+    if (count == 0) return;
+    const TCpmDiskFileInfo first = *drive.FileList->GetItem(0);
+    const TCpmDiskFileInfo last = *drive.FileList->GetItem(count - 1);
+    int index = -1;
+    try {
+        drive.SetFileAttributes(last.FileName, 7, index, static_cast<uint8_t>(last.User + 1), last.User);
+    } catch (const std::exception&) {
+    }
+    try {
+        drive.RenameFile(first.FileName, "renamed.fz", index, first.User);
+    } catch (const std::exception&) {
+    }
+    try {
+        drive.DeleteFile(first.FileName, first.User);
+        drive.DeleteFile("RENAMED.FZ", first.User);
+    } catch (const std::exception&) {
+    }
+    // Freed blocks never include the directory.
+    for (uint16_t b = 0; b < drive.FileList->DirBlocks; ++b) Check(drive.FileList->Allocation.TestBit(b));
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size == 0) return 0;
+    Setup();
+    static std::vector<uint8_t> image(ImageBytes);
+    std::memset(image.data(), 0xE5, image.size());
+    const size_t body = std::min(size - 1, ImageBytes - DirOffset);
+    std::memcpy(image.data() + DirOffset, data + 1, body);
+    const size_t imageSize = std::min(ImageSize(data[0], body), ImageBytes);
+    Check(::pwrite(g_fd, image.data(), imageSize, 0) == static_cast<ssize_t>(imageSize));
+    Check(::ftruncate(g_fd, static_cast<off_t>(imageSize)) == 0);
+
+    try {
+        TCpmDiskDrive drive(g_path);
+        ExerciseListing(drive);
+        ExerciseImport(drive, data, size);
+        ExerciseChanges(drive);
+        TCpmDiskDrive reopened(g_path);
+        ExerciseListing(reopened);
+    } catch (const std::exception&) {
+        // Refusals (bad image, damaged directory, full disk) are expected.
+    }
+    return 0;
+}

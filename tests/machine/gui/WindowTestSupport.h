@@ -1,0 +1,92 @@
+#pragma once
+// A main window in a temporary program folder (TAVRIN_HOME), with the
+// scripted prompts and helpers that read the TTY grid.
+
+#include <QApplication>
+
+#include <memory>
+#include <string>
+
+#include "console/SimpleTerminal.h"
+#include "machine/gui/frmTavrin.h"
+#include "platform/ScriptedUiPrompts.h"
+#include "support/MachineTestSupport.h"
+
+namespace tavrin::test {
+
+inline QApplication& App()
+{
+    static int argc = 1;
+    static char name[] = "tavrin-test";
+    static char* argv[] = {name, nullptr};
+    static QApplication* app = [] {
+        auto* a = new QApplication(argc, argv);
+        QApplication::setApplicationName(QStringLiteral("Tavrin"));
+        return a;
+    }();
+    return *app;
+}
+
+class TWindowHarness {
+public:
+    // copyImages: put the example zubios.hex and cpm22.hex in the folder.
+    explicit TWindowHarness(bool copyImages = true)
+    {
+        App();
+        ::setenv("TAVRIN_HOME", Temp.Folder().c_str(), 1);
+        if (copyImages)
+            for (const char* name : {"zubios.hex", "cpm22.hex"})
+                WriteFile(Temp.File(name), ReadFile(std::string(TAVRIN_PROGRAM_DIR) + "/" + name));
+    }
+    ~TWindowHarness()
+    {
+        Window.reset();
+        ::unsetenv("TAVRIN_HOME");
+    }
+    TMainHalvoret& Open()
+    {
+        Window = std::make_unique<TMainHalvoret>(&Prompts);
+        return *Window;
+    }
+
+    // Row r of the TTY grid, trailing blanks removed.
+    std::string TtyRow(int row) const
+    {
+        const TSimpleTerminal& t = *Window->SimpleTerminal1;
+        std::string text;
+        for (int c = 0; c < t.Columns(); ++c) {
+            uint8_t ch = t.GetCell(c, row).Ch;
+            text += ch ? static_cast<char>(ch) : ' ';
+        }
+        while (!text.empty() && text.back() == ' ')
+            text.pop_back();
+        return text;
+    }
+    std::string TtyText() const
+    {
+        std::string all;
+        for (int r = 0; r < Window->SimpleTerminal1->Rows(); ++r)
+            all += TtyRow(r) + "\n";
+        return all;
+    }
+    // Runs bursts (and the event loop between them) until the TTY shows
+    // text, the run stops, or maxBursts bursts have run.
+    bool RunUntilTty(const std::string& text, int maxBursts = 200)
+    {
+        for (int i = 0; i < maxBursts; ++i) {
+            if (TtyText().find(text) != std::string::npos)
+                return true;
+            if (!Window->RunCpuAct->isChecked())
+                return false;
+            Window->ApplicationEvents1Idle();
+            QApplication::processEvents();
+        }
+        return TtyText().find(text) != std::string::npos;
+    }
+
+    TTempFolder Temp;
+    TScriptedUiPrompts Prompts;
+    std::unique_ptr<TMainHalvoret> Window;
+};
+
+} // namespace tavrin::test

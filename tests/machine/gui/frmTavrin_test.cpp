@@ -1,0 +1,361 @@
+// The main window end to end, offscreen: start-up, boot from drive A onto the
+// TTY console, keys, break point, single step, the quoted messages through
+// the scripted prompts, and the settings file written at close.
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTabWidget>
+#include <QTest>
+
+#include "disk/DiskDrive.h"
+#include "platform/PlatformEvents.h"
+#include "platform/ProgramFolder.h"
+#include "WindowTestSupport.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sys/wait.h>
+
+using namespace tavrin::test;
+
+namespace {
+
+// Places a file on a CP/M disk image with cpmtools.
+void CpmCopy(const TTempFolder& temp, const std::string& image, const std::string& hostFile, const std::string& cpmName)
+{
+    std::ofstream defs(temp.File("diskdefs"));
+    defs << "diskdef cpmdsk1m\n  seclen 128\n  tracks 256\n  sectrk 32\n  blocksize 2048\n"
+            "  maxdir 256\n  skew 0\n  boottrk 2\n  os 2.2\nend\n";
+    defs.close();
+    std::string command = "cd '" + temp.Folder() + "' && cpmcp -f cpmdsk1m -T raw '" + image + "' '" + hostFile +
+                          "' 0:" + cpmName;
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+}
+
+TEST(MainWindowStartTest, FirstStartCreatesDriveAAndLeavesItOnTheNext)
+{
+    TWindowHarness h(false);
+    TMainHalvoret& w = h.Open();
+    std::string diskA = h.Temp.File("DiskA.cpmdsk");
+    ASSERT_TRUE(std::filesystem::exists(diskA));
+    EXPECT_EQ(ReadFile(diskA), std::string(1048576, '\xE5'));
+    EXPECT_EQ(w.windowTitle().toStdString(), "Tavrin");
+    EXPECT_EQ(QApplication::applicationName().toStdString(), "Tavrin");
+    EXPECT_EQ(w.DiskCaptions[0]->text().toStdString(), "(no disk)");
+    EXPECT_EQ(w.ChangeDriveActs[0]->text().toStdString(), "Insert A:");
+    EXPECT_EQ(w.PageControl1->currentWidget(), w.CrtPage);
+    std::vector<std::string> tabs;
+    for (int i = 0; i < w.PageControl1->count(); ++i)
+        tabs.push_back(w.PageControl1->tabText(i).toStdString());
+    EXPECT_EQ(tabs, (std::vector<std::string>{"CRT", "TTY", "CPU", "Disk Manager", "Disks", "Ports"}));
+    EXPECT_EQ(w.Machine().FColdBootMapping, 1);
+    EXPECT_TRUE(h.Prompts.Log.empty());
+    h.Window.reset();
+
+    std::string changed = ReadFile(diskA);
+    changed[5000] = 'Q';
+    WriteFile(diskA, changed);
+    h.Open();
+    EXPECT_EQ(ReadFile(diskA), changed) << "not reformatted";
+}
+
+class MainWindowBootTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        W = &H.Open();
+        std::string hello = H.Temp.File("hello.txt");
+        WriteFile(hello, "Hello, world\r\n\x1A");
+        CpmCopy(H.Temp, H.Temp.File("DiskA.cpmdsk"), hello, "HELLO.TXT");
+        W->Machine().FColdBootMapping = 0;  // CON = TTY
+    }
+    TWindowHarness H;
+    TMainHalvoret* W = nullptr;
+};
+
+TEST_F(MainWindowBootTest, BootsFromDriveAAndEchoesOnTheTty)
+{
+    W->ResetCPMAct->trigger();
+    ASSERT_TRUE(H.Prompts.Log.empty()) << H.Prompts.LastText();
+    EXPECT_TRUE(W->RunCpuAct->isChecked());
+    EXPECT_TRUE(W->Booted());
+    EXPECT_EQ(W->DiskCaptions[0]->text().toStdString(), "\"DiskA\"");
+    EXPECT_EQ(W->ChangeDriveActs[0]->text().toStdString(), "Change A:");
+
+    ASSERT_TRUE(H.RunUntilTty("HELLO.TXT\n>\n")) << H.TtyText();
+    EXPECT_EQ(H.TtyRow(0), "Tavrin 64K BIOS");
+    EXPECT_EQ(H.TtyRow(1), "Tavrin example system");
+    EXPECT_EQ(H.TtyRow(2), "HELLO.TXT");
+    EXPECT_EQ(H.TtyRow(3), ">");
+
+    QTest::keyClicks(W->SimpleTerminal1, "dir");
+    ASSERT_TRUE(H.RunUntilTty("> dir")) << H.TtyText();
+    QTest::keyClick(W->SimpleTerminal1, Qt::Key_Return);
+    W->Machine().FTtyKeyQueue.PutByte('x');
+    ASSERT_TRUE(H.RunUntilTty("\n> x")) << H.TtyText();
+    EXPECT_TRUE(H.Prompts.Log.empty());
+
+    // Booting again while running stops, reloads and starts at the BIOS.
+    W->ResetCPMAct->trigger();
+    EXPECT_EQ(W->Machine().CpuEmu1.NextPC, 0xFA00);
+    EXPECT_TRUE(W->RunCpuAct->isChecked());
+}
+
+TEST_F(MainWindowBootTest, BreakPointStopsTheRunAndStepExecutesOne)
+{
+    W->Machine().FBreakPoint = 0xE400;
+    W->Machine().FBreakPointSet = true;
+    int displays = 0;
+    W->OnUpdateCpuDisplay = [&](TMainHalvoret&) { ++displays; };
+    W->ResetCPMAct->trigger();
+    for (int i = 0; i < 50 && W->RunCpuAct->isChecked(); ++i)
+        W->ApplicationEvents1Idle();
+    EXPECT_FALSE(W->RunCpuAct->isChecked());
+    EXPECT_EQ(H.Prompts.Texts(), (std::vector<std::string>{"Reached break point at E400"}));
+    EXPECT_EQ(W->Machine().CpuEmu1.NextPC, 0xE400);
+    EXPECT_GE(displays, 2);
+    W->UpdateAllActions();
+    EXPECT_TRUE(W->StepCpuAct->isEnabled());
+
+    W->StepCpuAct->trigger();
+    EXPECT_NE(W->Machine().CpuEmu1.NextPC, 0xE400);
+    EXPECT_EQ(H.Prompts.Texts().size(), 1u) << "a step never stops at the break point";
+
+    W->RunCpuAct->trigger();
+    W->UpdateAllActions();
+    EXPECT_FALSE(W->StepCpuAct->isEnabled());
+    W->ApplicationEvents1Idle();
+    EXPECT_TRUE(W->RunCpuAct->isChecked()) << "the stand-in's echo loop never returns to E400h";
+}
+
+TEST_F(MainWindowBootTest, ComBreakRebootsAndDropsTheNextBlock)
+{
+    W->Machine().CpuEmu1.Reset(0x1234);
+    SendPlatformEvent(W, WM_COMBREAK, 2);
+    EXPECT_TRUE(W->Machine().FCom2DropNextBlock);
+    EXPECT_FALSE(W->Machine().FCom1DropNextBlock);
+    EXPECT_EQ(W->Machine().CpuEmu1.NextPC, 0xFA00);
+    EXPECT_TRUE(W->RunCpuAct->isChecked());
+}
+
+struct TThrowingPrinter : IPrinterDevice {
+    bool IsReady() override { return true; }
+    void WriteChar(uint8_t) override { throw std::runtime_error("printer on fire"); }
+};
+
+TEST(MainWindowRunTest, DeviceErrorStopsTheRunAndIsReportedOnce)
+{
+    TWindowHarness h;
+    TMainHalvoret& w = h.Open();
+    TThrowingPrinter printer;
+    w.SetPrinter(&printer);
+    // 8000h: OUT (19h),A; JP 8000h
+    LoadProgram(w.Machine(), 0x8000, {0xD3, 0x19, 0xC3, 0x00, 0x80});
+    w.RunCpuAct->trigger();
+    w.ApplicationEvents1Idle();
+    w.ApplicationEvents1Idle();
+    EXPECT_FALSE(w.RunCpuAct->isChecked());
+    EXPECT_EQ(h.Prompts.Texts(), (std::vector<std::string>{"printer on fire"}));
+    w.SetPrinter(nullptr);
+}
+
+TEST(MainWindowRunTest, TtyCommandsReachTheConsole)
+{
+    TWindowHarness h;
+    TMainHalvoret& w = h.Open();
+    TTavrinMachine& m = w.Machine();
+    auto out = [&](const std::string& bytes) {
+        for (char c : bytes)
+            m.CpuPortWrite(m.CpuEmu1, 0x0011, static_cast<uint8_t>(c));
+    };
+    out("abc\x1B" "C\x70\x05\x0A" "X");
+    EXPECT_EQ(h.TtyRow(0), "abc");
+    EXPECT_EQ(h.TtyRow(10), "     X");
+    out("\x1BSh" "H" "\x1BSl" "L");
+    EXPECT_TRUE(w.SimpleTerminal1->GetCell(6, 10).Attributes.Contains(tca_HighVideo));
+    EXPECT_FALSE(w.SimpleTerminal1->GetCell(7, 10).Attributes.Contains(tca_HighVideo));
+    out("\x1B" "Ch" "Z\x1BL>");
+    EXPECT_EQ(h.TtyRow(0), "Z");
+    out("\x1BSc");
+    EXPECT_EQ(h.TtyRow(10), "");
+    // Typed characters are queued for port 11h; 32 at most.
+    QTest::keyClicks(w.SimpleTerminal1, QString(40, QChar('k')));
+    EXPECT_EQ(m.FTtyKeyQueue.Count(), 32);
+}
+
+TEST(MainWindowMessagesTest, BootFailuresAreReportedAndLeaveTheRunStopped)
+{
+    struct TCase {
+        const char* Name;
+        std::function<void(TWindowHarness&)> Arrange;
+        std::string Message;
+        const char* CaptionA;
+    };
+    const TCase cases[] = {
+        {"no drive A", [](TWindowHarness& h) { std::filesystem::remove(h.Temp.File("DiskA.cpmdsk")); },
+         "A disk must be selected for drive A before you may boot CPM!", "(no disk)"},
+        {"missing BIOS", [](TWindowHarness& h) { std::filesystem::remove(h.Temp.File("zubios.hex")); },
+         "Cannot open file \"@zubios.hex\". No such file or directory", "(no disk)"},
+        {"drive A in B", [](TWindowHarness& h) {
+             h.Window->Machine().FDrivePaths[1] = h.Temp.File("DiskA.cpmdsk");
+             h.Window->Machine().MountDrive(1, h.Temp.File("DiskA.cpmdsk"));
+         }, "The disk is already mounted in another drive!", "\"DiskA\""},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TWindowHarness h;
+        TMainHalvoret& w = h.Open();
+        c.Arrange(h);
+        w.ResetCPMAct->trigger();
+        std::string expected = c.Message;
+        if (size_t at = expected.find('@'); at != std::string::npos)
+            expected.replace(at, 1, h.Temp.Folder());
+        EXPECT_EQ(h.Prompts.Texts(), (std::vector<std::string>{expected}));
+        EXPECT_FALSE(w.RunCpuAct->isChecked());
+        EXPECT_FALSE(w.Booted());
+        EXPECT_EQ(w.DiskCaptions[0]->text().toStdString(), c.CaptionA);
+        EXPECT_EQ(w.DiskCaptions[1]->text().toStdString(), "(no disk)") << "boot stops at the failing drive";
+    }
+}
+
+TEST(MainWindowMessagesTest, LoadingActionsUseTheirDialogsAndMessages)
+{
+    TWindowHarness h;
+    TMainHalvoret& w = h.Open();
+    WriteFile(h.Temp.File("p.com"), std::string(257, 'p'));
+    WriteFile(h.Temp.File("big.com"), std::string(56064, 'b'));
+    WriteFile(h.Temp.File("t.hex"), MakeHex(0x3000, {0x3E, 0x01}));
+
+    h.Prompts.FileAnswers = {h.Temp.File("p.com"), h.Temp.File("big.com"), std::nullopt, h.Temp.File("t.hex")};
+    w.LoadBinFileAct->trigger();
+    w.LoadBinFileAct->trigger();
+    w.LoadHexFileAct->trigger();  // cancelled
+    w.LoadHexFileAct->trigger();
+    EXPECT_EQ(h.Prompts.Texts(), (std::vector<std::string>{"Program loaded, uses 2 blocks.",
+                                                           "Program file is to large to fit into memory!"}));
+    EXPECT_EQ(w.Machine().CpuEmu1.ReadMemoryByte(0x0100), 'p');
+    EXPECT_EQ(w.Machine().CpuEmu1.NextPC, 0x3000);
+
+    std::vector<std::string> titles;
+    std::vector<TFileDialogSpec> dialogs;
+    for (const auto& r : h.Prompts.Log)
+        if (r.Kind == TScriptedUiPrompts::TKind::OpenFile) {
+            titles.push_back(r.Text);
+            dialogs.push_back(r.File);
+            EXPECT_EQ(r.File.InitialDir, h.Temp.Folder());
+        }
+    EXPECT_EQ(titles, (std::vector<std::string>{"Load CPM Program Image", "Load CPM Program Image",
+                                                "Load Hex File To Memory", "Load Hex File To Memory"}));
+    ASSERT_EQ(dialogs.size(), 4u);
+    EXPECT_EQ(dialogs[0].Filter, "CPM Programs|*.com;*.cpm|All Files|*.*");
+    EXPECT_EQ(dialogs[2].FileName, "*.hex");
+}
+
+TEST(MainWindowMessagesTest, InsertAndImageSelectionActions)
+{
+    TWindowHarness h;
+    TMainHalvoret& w = h.Open();
+    std::string work = h.Temp.File("WORK.cpmdsk");
+    TDiskDrive::FormatDiskImage(work);
+    h.Prompts.FileAnswers = {work, work, h.Temp.File("other/my cpm.hex")};
+    w.ChangeDriveActs[1]->trigger();
+    w.ChangeDriveActs[2]->trigger();
+    EXPECT_EQ(h.Prompts.Log[0].Text, "Select Drive B Disk");
+    EXPECT_EQ(h.Prompts.Log[0].File.Filter, "Emulator Disk Files|*.cpmdsk|All Files|*.*");
+    EXPECT_EQ(h.Prompts.Log[1].Text, "Select Drive C Disk");
+    EXPECT_EQ(h.Prompts.Texts(), (std::vector<std::string>{"The disk is already mounted in another drive!"}));
+    EXPECT_EQ(w.DiskCaptions[1]->text().toStdString(), "\"WORK\"");
+    EXPECT_EQ(w.ChangeDriveActs[1]->text().toStdString(), "Change B:");
+    EXPECT_EQ(w.ChangeDriveActs[2]->text().toStdString(), "Insert C:");
+    EXPECT_EQ(w.Machine().FDrivePaths[1], work);
+    EXPECT_EQ(w.Machine().FDrivePaths[2], "");
+
+    w.CPMSelectImageNameAct->trigger();
+    EXPECT_EQ(h.Prompts.Log.back().Text, "Select CPM Hex File To Load");
+    EXPECT_EQ(h.Prompts.Log.back().File.FileName, "cpm22.hex");
+    EXPECT_EQ(w.C_CpmSourceFile->text().toStdString(), h.Temp.File("other/my cpm.hex"));
+    EXPECT_EQ(w.Machine().Settings.CpmSourceFile, h.Temp.File("other/my cpm.hex"));
+    w.C_BiosSourceFile->clear();
+    w.BIOSSelectImageNameAct->trigger();  // cancelled
+    EXPECT_EQ(h.Prompts.Log.back().Text, "Select BIOS Hex File To Load");
+    EXPECT_EQ(h.Prompts.Log.back().File.FileName, "*.hex");
+    EXPECT_EQ(w.C_BiosSourceFile->text().toStdString(), "");
+}
+
+TEST(MainWindowSettingsTest, CloseStopsTheRunAndWritesTheSettingsFile)
+{
+    TWindowHarness h;
+    TMainHalvoret& w = h.Open();
+    std::string file = w.SettingsFileName();
+    EXPECT_EQ(file.rfind(h.Temp.Folder(), 0), 0u);
+    EXPECT_FALSE(std::filesystem::exists(file));
+    LoadProgram(w.Machine(), 0x8000, {0xC3, 0x00, 0x80});
+    w.RunCpuAct->trigger();
+    w.C_CpmSourceFile->setText("mine.hex");
+    EXPECT_TRUE(w.close());
+    EXPECT_FALSE(w.RunCpuAct->isChecked());
+    EXPECT_TRUE(w.Closing());
+    w.RunCpuAct->trigger();
+    EXPECT_FALSE(w.RunCpuAct->isChecked()) << "no run after a close";
+
+    TNrKeyValueSections store;
+    ASSERT_TRUE(store.LoadFromFile(file));
+    EXPECT_EQ(store.ReadString("MAIN", "DSP_TOP", "x"), "-1");
+    EXPECT_EQ(store.ReadString("DISKS", "CpmSourceFile", ""), "mine.hex");
+    EXPECT_EQ(store.ReadString("DISKS", "BiosSourceFile", ""), "zubios.hex");
+    EXPECT_EQ(store.ReadInteger("PORTS", "ColdBootDeviceMapping", -5), 1);
+    EXPECT_EQ(store.ReadInteger("PORT_DEVICE_COM1", "Com1Baud", 9), -1);
+    EXPECT_EQ(store.ReadString("DISK SERVER", "DiskServerPort", ""), "999");
+    std::string text = ReadFile(file);
+    EXPECT_EQ(text.rfind("[MAIN]\r\nDSP_TOP=-1\r\n", 0), 0u) << text.substr(0, 40);
+}
+
+TEST(MainWindowSettingsTest, FirstActivationAppliesTheSettingsFile)
+{
+    TWindowHarness h;
+    {
+        TNrKeyValueSections store;
+        store.WriteString("DISKS", "CpmSourceFile", "alt.hex");
+        store.WriteInteger("PORTS", "ColdBootDeviceMapping", 0x94);
+        store.WriteString("PORT_DEVICE_PRINTER", "TabSpacing", "4");
+        store.WriteBool("PORT_DEVICE_FILE_IN", "InFileEosRestart", true);
+        store.SaveToFile(h.Temp.Folder() + ProgramName() + ".config");
+    }
+    TMainHalvoret& w = h.Open();
+    w.FormActivate();
+    EXPECT_EQ(w.C_CpmSourceFile->text().toStdString(), "alt.hex");
+    EXPECT_EQ(w.Machine().FColdBootMapping, 0x94);
+    EXPECT_EQ(w.Machine().Settings.ReaderEnd, TReaderEndOption::Restart);
+    EXPECT_EQ(w.PageControl1->currentWidget(), w.TtyPage) << "CON = TTY shows the TTY page";
+    w.close();
+    TNrKeyValueSections saved;
+    ASSERT_TRUE(saved.LoadFromFile(w.SettingsFileName()));
+    EXPECT_EQ(saved.ReadString("PORT_DEVICE_PRINTER", "TabSpacing", ""), "4") << "keys held elsewhere survive";
+    EXPECT_EQ(saved.ReadString("PORT_DEVICE_PRINTER", "LineSpacing", ""), "1.1");
+    EXPECT_TRUE(saved.ReadBool("PORT_DEVICE_FILE_IN", "InFileEosRestart", false));
+    EXPECT_FALSE(saved.ReadBool("PORT_DEVICE_FILE_IN", "InFileEosDone", true));
+}
+
+} // namespace
+
+namespace {
+
+TEST(ProgramStartTest, WithoutADisplayTheProgramExplainsAndFails)
+{
+    TTempFolder temp;
+    std::string err = temp.File("stderr.txt");
+    std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM TAVRIN_HOME='" + temp.Folder() +
+                          "' '" TAVRIN_PROGRAM_DIR "/tavrin' 2>'" + err + "'";
+    int status = std::system(command.c_str());
+    ASSERT_NE(status, -1);
+    EXPECT_TRUE(WIFEXITED(status)) << "no crash";
+    EXPECT_NE(WEXITSTATUS(status), 0);
+    EXPECT_NE(ReadFile(err).find("no display found"), std::string::npos) << ReadFile(err);
+    EXPECT_FALSE(std::filesystem::exists(temp.File("DiskA.cpmdsk"))) << "nothing built without a window";
+}
+
+} // namespace

@@ -1,0 +1,86 @@
+#include "support/MachineTestSupport.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace tavrin::test {
+
+TTempFolder::TTempFolder()
+{
+    std::string pattern = (std::filesystem::temp_directory_path() / "tavrin-machine-XXXXXX").string();
+    if (!::mkdtemp(pattern.data()))
+        throw std::runtime_error("mkdtemp failed");
+    FPath = pattern;
+}
+
+TTempFolder::~TTempFolder()
+{
+    std::error_code ec;
+    std::filesystem::remove_all(FPath, ec);
+}
+
+void WriteFile(const std::string& path, const std::string& bytes)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+
+std::string ReadFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void LoadProgram(TTavrinMachine& m, uint16_t address, const std::vector<uint8_t>& code)
+{
+    m.CpuEmu1.WriteMemory(address, static_cast<uint16_t>(code.size()), code.data());
+    m.CpuEmu1.Reset(address);
+}
+
+void Step(TTavrinMachine& m, int count)
+{
+    for (int i = 0; i < count; ++i)
+        m.CpuEmu1.ExecuteOpcode();
+}
+
+uint8_t InPort(TTavrinMachine& m, uint8_t port, uint8_t presetA)
+{
+    LoadProgram(m, 0x8000, {0x3E, presetA, 0xDB, port});
+    Step(m, 2);
+    return m.CpuEmu1.RegisterA();
+}
+
+void OutPort(TTavrinMachine& m, uint8_t port, uint8_t value)
+{
+    LoadProgram(m, 0x8000, {0x3E, value, 0xD3, port});
+    Step(m, 2);
+}
+
+std::string MakeHex(uint16_t origin, const std::vector<uint8_t>& bytes)
+{
+    std::string text;
+    char line[64];
+    for (size_t pos = 0; pos < bytes.size(); pos += 16) {
+        size_t n = std::min<size_t>(16, bytes.size() - pos);
+        uint16_t address = static_cast<uint16_t>(origin + pos);
+        std::snprintf(line, sizeof line, ":%02X%04X00", static_cast<unsigned>(n), address);
+        text += line;
+        unsigned sum = static_cast<unsigned>(n) + (address >> 8) + (address & 0xFF);
+        for (size_t i = 0; i < n; ++i) {
+            std::snprintf(line, sizeof line, "%02X", bytes[pos + i]);
+            text += line;
+            sum += bytes[pos + i];
+        }
+        std::snprintf(line, sizeof line, "%02X\r\n", (0x100 - (sum & 0xFF)) & 0xFF);
+        text += line;
+    }
+    text += ":00000001FF\r\n";
+    return text;
+}
+
+} // namespace tavrin::test

@@ -1,0 +1,92 @@
+#pragma once
+// Helpers for the machine tests: a temporary program folder, small Z80
+// programs and recording stand-ins for the devices.
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "machine/MachineDevices.h"
+#include "machine/TavrinMachine.h"
+
+namespace tavrin::test {
+
+// A fresh folder under the system's temporary folder, removed on destruction.
+class TTempFolder {
+public:
+    TTempFolder();
+    ~TTempFolder();
+    TTempFolder(const TTempFolder&) = delete;
+    TTempFolder& operator=(const TTempFolder&) = delete;
+    const std::filesystem::path& Path() const { return FPath; }
+    // The folder with a trailing separator, as the machine expects it.
+    std::string Folder() const { return FPath.string() + "/"; }
+    std::string File(const std::string& name) const { return (FPath / name).string(); }
+
+private:
+    std::filesystem::path FPath;
+};
+
+void WriteFile(const std::string& path, const std::string& bytes);
+std::string ReadFile(const std::string& path);
+
+// Loads code at address and resets the CPU there.
+void LoadProgram(TTavrinMachine& m, uint16_t address, const std::vector<uint8_t>& code);
+// Executes count instructions.
+void Step(TTavrinMachine& m, int count);
+// Executes IN A,(port) with A preset; returns A.
+uint8_t InPort(TTavrinMachine& m, uint8_t port, uint8_t presetA = 0x5A);
+// Executes OUT (port),A.
+void OutPort(TTavrinMachine& m, uint8_t port, uint8_t value);
+
+struct TRecordingTty : ITtyConsole {
+    std::string Bytes;
+    void WriteTtyByte(uint8_t ch) override { Bytes += static_cast<char>(ch); }
+};
+struct TRecordingCrt : ICrtConsole {
+    std::string Bytes;
+    void WriteChar(uint8_t ch) override { Bytes += static_cast<char>(ch); }
+};
+struct TFakePrinter : IPrinterDevice {
+    bool Ready = true;
+    std::string Bytes;
+    bool IsReady() override { return Ready; }
+    void WriteChar(uint8_t ch) override { Bytes += static_cast<char>(ch); }
+};
+struct TFakeSerial : ISerialLine {
+    bool Open = true;
+    bool Writable = true;
+    std::string Written;
+    bool IsOpen() override { return Open; }
+    bool CanWrite() override { return Writable; }
+    void WriteByte(uint8_t b) override { Written += static_cast<char>(b); }
+};
+struct TFakeTcp : ITcpComServer {
+    bool Active = true;
+    bool Writable = true;
+    std::string Incoming;
+    std::string Written;
+    bool GetActive() override { return Active; }
+    bool DataAvailable() override { return Active && !Incoming.empty(); }
+    bool CanWrite() override { return Active && Writable; }
+    bool ReadByte(uint8_t& b) override
+    {
+        if (!Active || Incoming.empty())
+            return false;
+        b = static_cast<uint8_t>(Incoming.front());
+        Incoming.erase(0, 1);
+        return true;
+    }
+    void WriteByte(uint8_t b) override
+    {
+        if (Active)
+            Written += static_cast<char>(b);
+    }
+};
+
+// An Intel HEX file of the bytes at origin, 16 bytes per data record, with
+// the end record.
+std::string MakeHex(uint16_t origin, const std::vector<uint8_t>& bytes);
+
+} // namespace tavrin::test
