@@ -117,8 +117,8 @@ void TQnCustomTerminal::PostBufferChanged() {
 void TQnCustomTerminal::ProcessQueuedData(TQnCharSource source) {
     if (FInProcess) {
         // Reached from a nested event loop: the running call keeps the order,
-        // so these bytes wait for the next event.
-        PostDataAvailable();
+        // so these bytes wait until it has finished.
+        FDataDeferred = true;
         return;
     }
     const int n = FDataQueue.Count();
@@ -136,6 +136,10 @@ void TQnCustomTerminal::ProcessQueuedData(TQnCharSource source) {
         // A bad size request from the byte stream leaves the screen as it is.
     }
     FInProcess = false;
+    if (FDataDeferred) {
+        FDataDeferred = false;
+        PostDataAvailable();
+    }
     if (!FUseLazyDisplay && FCurrent->NeedsUpdate()) LazyRepaint();
     FLazyBytes = static_cast<int>(std::min<int64_t>(static_cast<int64_t>(FLazyBytes) + n, INT_MAX / 2));
 }
@@ -443,6 +447,7 @@ void TQnCustomTerminal::RepaintCanvas() {
     EnsureCanvas();
     FCanvas.fill(QnToQColor(FColor));
     FCanvasStale = false;
+    FPendingPaint = QRegion();
     if (!FCurrent) return;
     const QRect area(0, 0, CharWidth() * FDrawCols, CharHeight() * FDrawRows);
     if (area.isEmpty()) return;
@@ -450,14 +455,46 @@ void TQnCustomTerminal::RepaintCanvas() {
     FCurrent->Paint(painter);
 }
 
-void TQnCustomTerminal::LazyRepaint() {
-    if (!FCurrent) return;
-    HideCaretIfShown();
+void TQnCustomTerminal::FlushPendingPaint() {
     EnsureCanvas();
     if (FCanvasStale) {
         RepaintCanvas();
-        update();
+        return;
     }
+    if (FPendingPaint.isEmpty() || !FCurrent) return;
+    const QRegion pending = FPendingPaint;
+    FPendingPaint = QRegion();
+    const QRect area(0, 0, CharWidth() * FDrawCols, CharHeight() * FDrawRows);
+    for (const QRect& r : pending) {
+        // Beside the character area the window colour shows.
+        {
+            QPainter fill(&FCanvas);
+            fill.fillRect(r, QnToQColor(FColor));
+        }
+        const QRect cells = r & area;
+        if (cells.isEmpty()) continue;
+        TQnQtPainter painter(FCanvas, font(), cells, &FRunCache);
+        FCurrent->Paint(painter);
+    }
+}
+
+void TQnCustomTerminal::InvalidateArea(const QRect& r) {
+    const QRect clipped = r & rect();
+    if (clipped.isEmpty()) return;
+    FPendingPaint |= clipped;
+    update(clipped);
+}
+
+void TQnCustomTerminal::InvalidateRow(int row) {
+    if (row < FTopRow || row >= FTopRow + FDrawRows) return;
+    InvalidateArea(QRect(0, (row - FTopRow) * CharHeight(), width(), CharHeight()));
+}
+
+void TQnCustomTerminal::LazyRepaint() {
+    if (!FCurrent) return;
+    HideCaretIfShown();
+    if (FCanvasStale) update();
+    FlushPendingPaint();
     const QRect area(0, 0, CharWidth() * FDrawCols, CharHeight() * FDrawRows);
     if (!area.isEmpty()) {
         TQnQtPainter painter(FCanvas, font(), area, &FRunCache);
@@ -468,8 +505,7 @@ void TQnCustomTerminal::LazyRepaint() {
 }
 
 void TQnCustomTerminal::paintEvent(QPaintEvent* e) {
-    EnsureCanvas();
-    if (FCanvasStale) RepaintCanvas();
+    FlushPendingPaint();
     QPainter p(this);
     p.drawImage(e->rect(), FCanvas, e->rect());
     if (FCaretShown && !FCaretRect.isEmpty()) {

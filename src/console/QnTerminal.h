@@ -19,6 +19,7 @@
 
 #include <QFont>
 #include <QImage>
+#include <QRegion>
 #include <QTimer>
 
 #include <cstdio>
@@ -77,7 +78,7 @@ public:
     std::string CaptureFile() const { return FCaptureFile; }
     void SetCaptureFile(const std::string& name);
     int Columns() const;
-    void SetColumns(int n);
+    void SetColumns(int n) override;
     int Rows() const;
     void SetRows(int n);
     int ScrollbackRows() const;
@@ -141,6 +142,9 @@ public:
     void BufferCursorMoved(TQnTerminalEmulator& sender, int row, int col) override;
     void KeyboardData(TQnTerminalEmulator& sender, char ch) override;
     void Beep() override;
+    void InvalidateRow(int row) override;
+    // Schedules a repaint of an area (client pixels) through the emulator.
+    void InvalidateArea(const QRect& r);
 
 protected:
     bool event(QEvent* e) override;
@@ -165,6 +169,7 @@ private:
     void PostBufferChanged();
     void LazyRepaint();
     void RepaintCanvas();
+    void FlushPendingPaint();
     void EnsureCanvas();
     void HideCaretIfShown();
     void ShowCaretIfHidden();
@@ -178,12 +183,14 @@ private:
     TaaByteQueue FDataQueue;
     std::vector<uint8_t> FProcessing;  // the block being interpreted
     bool FInProcess = false;
+    bool FDataDeferred = false;  // data arrived during a nested event loop
     bool FDataPending = false;
     bool FChangePending = false;
     std::FILE* FCaptureStream = nullptr;
     QImage FCanvas;
     TQnRunImageCache FRunCache;
     bool FCanvasStale = true;
+    QRegion FPendingPaint;  // areas to repaint through the emulator
     QTimer FTimer;
     std::unique_ptr<TQnTTYEmulator> FDefaultEmulator;
     TQnTerminalEmulator* FCurrent = nullptr;

@@ -55,6 +55,11 @@ public:
     virtual void SetFontColor(TQnColor c) = 0;
     virtual void SetCursorType(TQnCursorType t) = 0;
     virtual TQnTerminalView View() const = 0;
+    // Column count of the terminal (its emulator's buffer), e.g. 80 / 132.
+    virtual void SetColumns(int n) = 0;
+    // Schedules a repaint, through the emulator's Paint, of one screen row
+    // (1-based, as the view counts rows) when it is in view.
+    virtual void InvalidateRow(int /*row*/) {}
 
     // Called by the emulator for every cursor move of its buffer (1-based
     // row and column in the buffer's addressing): schedule a repaint, keep

@@ -28,6 +28,7 @@ void TCpuEmu::Reset(uint16_t address) {
 }
 
 void TCpuEmu::WriteMemory(uint16_t address, uint16_t count, const void* buffer) {
+    if (count == 0) return;
     const auto* src = static_cast<const uint8_t*>(buffer);
     const size_t first = std::min<size_t>(count, 0x10000 - size_t(address));
     std::memcpy(mem_ + address, src, first);
@@ -35,6 +36,7 @@ void TCpuEmu::WriteMemory(uint16_t address, uint16_t count, const void* buffer) 
 }
 
 void TCpuEmu::ReadMemory(uint16_t address, uint16_t count, void* buffer) const {
+    if (count == 0) return;
     auto* dst = static_cast<uint8_t*>(buffer);
     const size_t first = std::min<size_t>(count, 0x10000 - size_t(address));
     std::memcpy(dst, mem_ + address, first);

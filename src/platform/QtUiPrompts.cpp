@@ -118,35 +118,35 @@ std::string TQtUiPrompts::QtFilter(const std::string& filter)
     return result;
 }
 
-bool TQtUiPrompts::OpenFileDialog(TFileDialogSpec& spec)
+bool TQtUiPrompts::OpenFileDialog(TFileDialogRequest& request)
 {
     TModalScope scope(*this);
-    QFileDialog dialog(FParent, Q(spec.Title), Q(spec.InitialDir), Q(QtFilter(spec.Filter)));
+    QFileDialog dialog(FParent, Q(request.Title), Q(request.InitialDir), Q(QtFilter(request.Filter)));
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(spec.MustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
-    if (!spec.DefaultExt.empty())
-        dialog.setDefaultSuffix(Q(spec.DefaultExt));
-    if (!spec.FileName.empty() && spec.FileName.find('*') == std::string::npos)
-        dialog.selectFile(Q(spec.FileName));
+    dialog.setFileMode(request.MustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    if (!request.DefaultExt.empty())
+        dialog.setDefaultSuffix(Q(request.DefaultExt));
+    if (!request.FileName.empty() && request.FileName.find('*') == std::string::npos)
+        dialog.selectFile(Q(request.FileName));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return false;
-    spec.FileName = S(dialog.selectedFiles().front());
+    request.FileName = S(dialog.selectedFiles().front());
     return true;
 }
 
-bool TQtUiPrompts::SaveFileDialog(TFileDialogSpec& spec)
+bool TQtUiPrompts::SaveFileDialog(TFileDialogRequest& request)
 {
     TModalScope scope(*this);
-    QFileDialog dialog(FParent, Q(spec.Title), Q(spec.InitialDir), Q(QtFilter(spec.Filter)));
+    QFileDialog dialog(FParent, Q(request.Title), Q(request.InitialDir), Q(QtFilter(request.Filter)));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
-    if (!spec.DefaultExt.empty())
-        dialog.setDefaultSuffix(Q(spec.DefaultExt));
-    if (!spec.FileName.empty())
-        dialog.selectFile(Q(spec.FileName));
+    if (!request.DefaultExt.empty())
+        dialog.setDefaultSuffix(Q(request.DefaultExt));
+    if (!request.FileName.empty())
+        dialog.selectFile(Q(request.FileName));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return false;
-    spec.FileName = S(dialog.selectedFiles().front());
+    request.FileName = S(dialog.selectedFiles().front());
     return true;
 }
 

@@ -19,8 +19,8 @@ public:
     void ShowMessage(const std::string& text) override;
     int MessageDlg(const std::string& text, TMsgDlgType type, TMsgDlgButtons buttons) override;
     void ShowError(const std::string& text) override;
-    bool OpenFileDialog(TFileDialogSpec& spec) override;
-    bool SaveFileDialog(TFileDialogSpec& spec) override;
+    bool OpenFileDialog(TFileDialogRequest& request) override;
+    bool SaveFileDialog(TFileDialogRequest& request) override;
     bool InputQuery(const std::string& caption, const std::string& prompt, std::string& value) override;
 
     // "Desc|*.a;*.b|All|*.*" as a Qt name filter list "Desc (*.a *.b);;All (*)".

@@ -28,32 +28,32 @@ void TScriptedUiPrompts::ShowError(const std::string& text)
     Log.push_back({TKind::Error, text, TMsgDlgType::Error, {}});
 }
 
-bool TScriptedUiPrompts::AnswerFile(TKind kind, TFileDialogSpec& spec)
+bool TScriptedUiPrompts::AnswerFile(TKind kind, TFileDialogRequest& request)
 {
-    Log.push_back({kind, spec.Title, TMsgDlgType::Custom, spec});
+    Log.push_back({kind, request.Title, TMsgDlgType::Custom, request});
     if (FileAnswers.empty())
         return false;
     std::optional<std::string> answer = FileAnswers.front();
     FileAnswers.pop_front();
     if (!answer)
         return false;
-    spec.FileName = *answer;
+    request.FileName = *answer;
     return true;
 }
 
-bool TScriptedUiPrompts::OpenFileDialog(TFileDialogSpec& spec)
+bool TScriptedUiPrompts::OpenFileDialog(TFileDialogRequest& request)
 {
-    return AnswerFile(TKind::OpenFile, spec);
+    return AnswerFile(TKind::OpenFile, request);
 }
 
-bool TScriptedUiPrompts::SaveFileDialog(TFileDialogSpec& spec)
+bool TScriptedUiPrompts::SaveFileDialog(TFileDialogRequest& request)
 {
-    return AnswerFile(TKind::SaveFile, spec);
+    return AnswerFile(TKind::SaveFile, request);
 }
 
 bool TScriptedUiPrompts::InputQuery(const std::string& caption, const std::string& prompt, std::string& value)
 {
-    TFileDialogSpec shown;
+    TFileDialogRequest shown;
     shown.Title = caption;
     Log.push_back({TKind::Input, prompt, TMsgDlgType::Custom, shown});
     if (InputAnswers.empty())

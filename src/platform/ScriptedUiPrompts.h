@@ -18,7 +18,7 @@ public:
         TKind Kind;
         std::string Text;      // message text, dialog title or input prompt
         TMsgDlgType Type = TMsgDlgType::Custom;
-        TFileDialogSpec File;  // the dialog as it was shown (file kinds)
+        TFileDialogRequest File;  // the dialog as it was shown (file kinds)
     };
 
     std::vector<TRecord> Log;
@@ -29,8 +29,8 @@ public:
     void ShowMessage(const std::string& text) override;
     int MessageDlg(const std::string& text, TMsgDlgType type, TMsgDlgButtons buttons) override;
     void ShowError(const std::string& text) override;
-    bool OpenFileDialog(TFileDialogSpec& spec) override;
-    bool SaveFileDialog(TFileDialogSpec& spec) override;
+    bool OpenFileDialog(TFileDialogRequest& request) override;
+    bool SaveFileDialog(TFileDialogRequest& request) override;
     bool InputQuery(const std::string& caption, const std::string& prompt, std::string& value) override;
 
     // Texts of the boxes shown (messages, dialogs and errors), in order.
@@ -40,5 +40,5 @@ public:
     void Clear() { Log.clear(); }
 
 private:
-    bool AnswerFile(TKind kind, TFileDialogSpec& spec);
+    bool AnswerFile(TKind kind, TFileDialogRequest& request);
 };

@@ -25,7 +25,7 @@ enum TModalResult : int { mrNone = 0, mrOk = 1, mrCancel = 2, mrAbort = 3, mrRet
 
 // One file dialog: the caller fills the fields, a confirmed dialog hands the
 // chosen path back in FileName.
-struct TFileDialogSpec {
+struct TFileDialogRequest {
     std::string Title;
     // Pairs "Description|patterns|Description|patterns", patterns split by ';'.
     std::string Filter;
@@ -46,9 +46,9 @@ public:
     // The report of an error that ended an operation (an exception's text).
     virtual void ShowError(const std::string& text) = 0;
 
-    // True and spec.FileName set when the user confirmed.
-    virtual bool OpenFileDialog(TFileDialogSpec& spec) = 0;
-    virtual bool SaveFileDialog(TFileDialogSpec& spec) = 0;
+    // True and request.FileName set when the user confirmed.
+    virtual bool OpenFileDialog(TFileDialogRequest& request) = 0;
+    virtual bool SaveFileDialog(TFileDialogRequest& request) = 0;
 
     // True and value set when the user confirmed.
     virtual bool InputQuery(const std::string& caption, const std::string& prompt, std::string& value) = 0;

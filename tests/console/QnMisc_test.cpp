@@ -6,6 +6,9 @@
 #include "console/QnMisc.h"
 #include "console/QnMiscControls.h"
 
+// The font library Qt loads keeps caches it never frees.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig\n"; }
+
 namespace {
 
 QApplication& App() {

@@ -19,6 +19,9 @@
 #include "console/QnTerminal.h"
 #include "platform/PlatformEvents.h"
 
+// The font library Qt loads keeps caches it never frees.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig\n"; }
+
 namespace {
 
 QApplication& App() {
@@ -61,6 +64,10 @@ public:
         }
     }
     std::vector<std::string> FontNames() const override { return fonts; }
+    void Paint(TQnTerminalPainter& painter) override {
+        clips.push_back(painter.ClipBox());
+        TQnTTYEmulator::Paint(painter);
+    }
 
     std::vector<uint16_t> keys;
     std::vector<TShiftState> shifts;
@@ -68,6 +75,7 @@ public:
     int blocks = 0;
     std::function<void()> onBlock;
     std::vector<std::string> fonts;
+    std::vector<TQnRect> clips;
 };
 
 class TerminalTest : public ::testing::Test {
@@ -149,6 +157,18 @@ TEST_F(TerminalTest, BytesWrittenWhileProcessingAreKept) {
     EXPECT_EQ(Buf().LineText(headRow), "head" + std::string(76, 'x'));
     const std::string last = Buf().LineText(Buf().CursorScreenRow());
     EXPECT_NE(last.find("tail"), std::string::npos);
+
+    // A nested event loop inside the interpretation (a modal box, say) does
+    // not interpret the newer bytes ahead of the running block.
+    Buf().EraseAll();
+    emu.onBlock = [&] {
+        term->WriteString("2nd");
+        QApplication::processEvents();
+        EXPECT_EQ(Buf().LineText(1).substr(0, 4), "1st ");
+    };
+    term->WriteString("1st");
+    Pump();
+    EXPECT_EQ(Buf().LineText(1).substr(0, 7), "1st2nd ");
     term->SetEmulator(nullptr);
 }
 
@@ -438,6 +458,67 @@ TEST_F(TerminalTest, TextAndCaretOnTheScreen) {
     term->WriteString("\r\n\r\n\r\n");
     Pump();
     EXPECT_FALSE(term->CaretShown());
+}
+
+TEST_F(TerminalTest, InvalidatedRowsArePaintedThroughTheEmulator) {
+    KeyRecorder emu;
+    term->SetEmulator(&emu);
+    term->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(term.get()));
+    Pump();
+    ASSERT_FALSE(emu.clips.empty());  // the first paint covers the character area
+    EXPECT_EQ(emu.clips.back(), (TQnRect{0, 0, 80 * term->CharWidth(), 24 * term->CharHeight()}));
+    emu.clips.clear();
+    struct Case { int row; bool painted; };
+    for (const Case& c : {Case{3, true}, Case{24, true}, Case{0, false}, Case{25, false}}) {
+        emu.clips.clear();
+        term->InvalidateRow(c.row);
+        Pump();
+        ASSERT_EQ(emu.clips.size(), c.painted ? 1u : 0u) << c.row;
+        if (c.painted) {
+            EXPECT_EQ(emu.clips[0].Top, (c.row - 1) * term->CharHeight()) << c.row;
+            EXPECT_EQ(emu.clips[0].Bottom - emu.clips[0].Top, term->CharHeight()) << c.row;
+        }
+    }
+    term->SetEmulator(nullptr);
+}
+
+// Gives the test the timer's tick without waiting for the timer.
+class TickedTerminal : public TQnTerminal {
+public:
+    using TQnTerminal::TimerTick;
+};
+
+TEST_F(TerminalTest, LazyDisplayPaintsFromTheTimer) {
+    TickedTerminal lazy;
+    lazy.SetTerminalFont(TQnCustomTerminal::TerminalFont(QStringLiteral("DejaVu Sans Mono"), 12));
+    lazy.SetFontColor(0xFFFFFF);
+    lazy.resize(lazy.CharWidth() * 80, lazy.CharHeight() * 24);
+    ASSERT_TRUE(lazy.UseLazyDisplay());
+    auto xPixels = [&] {
+        const QImage img = lazy.grab().toImage().convertToFormat(QImage::Format_RGB32);
+        int n = 0;
+        for (int y = 0; y < lazy.CharHeight(); ++y)
+            for (int x = 0; x < lazy.CharWidth(); ++x) n += qGray(img.pixel(x, y)) > 128;
+        return n;
+    };
+    EXPECT_EQ(xPixels(), 0);
+    lazy.WriteString("X");
+    Pump();
+    EXPECT_EQ(lazy.CurrentEmulator()->Buffer()->CharAt(1, 1), 'X');
+    EXPECT_EQ(xPixels(), 0);  // interpreted, not yet painted
+    lazy.TimerTick();         // 100 ms: within LazyTimeDelay and LazyByteDelay
+    EXPECT_EQ(xPixels(), 0);
+    lazy.TimerTick();         // 200 ms: past the delay
+    EXPECT_GT(xPixels(), 5);
+
+    // Enough bytes paint on the next tick.
+    lazy.SetLazyByteDelay(1);
+    lazy.WriteString("\rY");
+    Pump();
+    const int before = xPixels();
+    lazy.TimerTick();
+    EXPECT_NE(xPixels(), before);
 }
 
 TEST_F(TerminalTest, ClearMovesTheScreenIntoTheScrollback) {

@@ -37,6 +37,9 @@ public:
     void SetFontColor(TQnColor c) override { fontColor = c; }
     void SetCursorType(TQnCursorType t) override { cursorType = t; }
     TQnTerminalView View() const override { return view; }
+    void SetColumns(int n) override {
+        if (emulator) emulator->Buffer()->SetColCount(n);
+    }
     void BufferCursorMoved(TQnTerminalEmulator&, int row, int col) override { moves.push_back({row, col}); }
     void KeyboardData(TQnTerminalEmulator&, char ch) override { keyboard += ch; }
     void Beep() override { ++beeps; }

@@ -132,55 +132,6 @@ TEST(DaaExhaustive, DocumentedFlagsMatchDecimalTable) {
     EXPECT_EQ(failures, 0);
 }
 
-// INC r, DEC r and the CB rotates for every value.
-TEST(UnaryExhaustive, IncDecAndRotatesMatchDefinition) {
-    auto cpu = MakeCpu({});
-    int failures = 0;
-    auto run = [&](std::initializer_list<uint8_t> code, int v, int carry) {
-        const std::vector<uint8_t> bytes(code);
-        cpu->WriteMemory(0x0100, uint16_t(bytes.size()), bytes.data());
-        cpu->SetRegisterPCH(0x01);
-        cpu->SetRegisterPCL(0x00);
-        cpu->SetRegisterB(uint8_t(v));
-        cpu->SetStatusFlags(carry ? 0xFF : 0x00);
-        cpu->ExecuteOpcode();
-    };
-    for (int carry = 0; carry < 2; ++carry) {
-        for (int v = 0; v < 256; ++v) {
-            struct Want {
-                const char* name;
-                std::initializer_list<uint8_t> code;
-                int result;
-                uint8_t flags;
-            };
-            const int inc = (v + 1) & 0xFF, dec = (v - 1) & 0xFF;
-            const int rl = ((v << 1) | carry) & 0xFF, rr = (v >> 1) | (carry << 7);
-            const Want wants[] = {
-                {"INC B", {0x04}, inc,
-                 uint8_t(SignZero(inc) | ((v & 0x0F) == 0x0F ? kH : 0) | (v == 0x7F ? kP : 0) | (carry ? kC : 0))},
-                {"DEC B", {0x05}, dec,
-                 uint8_t(SignZero(dec) | ((v & 0x0F) == 0x00 ? kH : 0) | (v == 0x80 ? kP : 0) | kN |
-                         (carry ? kC : 0))},
-                {"RL B", {0xCB, 0x10}, rl, uint8_t(SignZero(rl) | Parity(rl) | (v & 0x80 ? kC : 0))},
-                {"RR B", {0xCB, 0x18}, rr, uint8_t(SignZero(rr) | Parity(rr) | (v & 1 ? kC : 0))},
-                {"SRA B", {0xCB, 0x28}, (v >> 1) | (v & 0x80),
-                 uint8_t(SignZero((v >> 1) | (v & 0x80)) | Parity((v >> 1) | (v & 0x80)) | (v & 1 ? kC : 0))},
-                {"BIT 6,B", {0xCB, 0x70}, v,
-                 uint8_t((v & 0x40 ? 0 : kZ | kP) | kH | (carry ? kC : 0))},
-            };
-            for (const Want& w : wants) {
-                run(w.code, v, carry);
-                if ((cpu->RegisterB() != w.result || (cpu->StatusFlags() & kDocumented) != w.flags) &&
-                    ++failures <= 5)
-                    ADD_FAILURE() << w.name << " v=" << v << " carry=" << carry << ": B=" << int(cpu->RegisterB())
-                                  << " F=" << int(cpu->StatusFlags() & kDocumented) << " want B=" << w.result
-                                  << " F=" << int(w.flags);
-            }
-        }
-    }
-    EXPECT_EQ(failures, 0);
-}
-
 // 16-bit ADD, ADC and SBC on a grid of boundary values.
 TEST(WordArithmetic, DocumentedFlagsMatchDefinition) {
     const uint16_t values[] = {0x0000, 0x0001, 0x00FF, 0x0100, 0x0FFF, 0x1000, 0x7FFF,

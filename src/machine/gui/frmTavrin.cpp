@@ -84,8 +84,8 @@ void TMainHalvoret::FormCreate()
     FMachine = std::make_unique<TTavrinMachine>(ProgramFolder());
     TTavrinMachine& m = *FMachine;
 
-    m.FColdBootMapping = 1;
-    m.SetMappingCombos(1);
+    m.FColdBootMapping = DefaultColdBootMapping;
+    m.SetMappingCombos(DefaultColdBootMapping);
 
     FTtyParser.OnCommand = [this](TSimpTermParser& s, uint8_t cmd, int a, int b) { TtyParserCommand(s, cmd, a, b); };
     FTtyParser.OnChar = [this](TSimpTermParser& s, uint8_t ch) { TtyParserWriteChar(s, ch); };
@@ -94,7 +94,7 @@ void TMainHalvoret::FormCreate()
     BuildActions();
     BuildPages();
     BuildMenus();
-    PageControl1->setCurrentWidget(CrtPage);
+    PageControl1->setCurrentWidget((DefaultColdBootMapping & 3) == 0 ? TtyPage : CrtPage);
 
     m.OnDriveChanged = [this](TTavrinMachine&, uint8_t d) { DriveChanged(d); };
     m.OnLampChanged = [this](TTavrinMachine&, uint8_t d) { LampChanged(d); };

@@ -35,6 +35,11 @@ class TSimpleTerminal;
 class TMainHalvoret : public QMainWindow, private ITtyConsole {
     Q_OBJECT
 public:
+    // The cold-boot device mapping at start-up. CON = TTY (0) while the CRT
+    // console is not wired in, so a booted system talks where the user sees
+    // it; with the CRT console in place this becomes 1 (CON = CRT).
+    static constexpr uint8_t DefaultColdBootMapping = 0;
+
     // prompts: where boxes and dialogs go; null gives the Qt dialogs.
     explicit TMainHalvoret(IUiPrompts* prompts = nullptr, QWidget* parent = nullptr);
     ~TMainHalvoret() override;

@@ -114,7 +114,7 @@ void TMainHalvoret::ResetCPMActExecute()
 
 void TMainHalvoret::LoadHexFileActExecute()
 {
-    TFileDialogSpec dialog;
+    TFileDialogRequest dialog;
     dialog.Title = "Load Hex File To Memory";
     dialog.Filter = "Hex Files|*.hex|All Files|*.*";
     dialog.DefaultExt = "hex";
@@ -128,7 +128,7 @@ void TMainHalvoret::LoadHexFileActExecute()
 
 void TMainHalvoret::LoadBinFileActExecute()
 {
-    TFileDialogSpec dialog;
+    TFileDialogRequest dialog;
     dialog.Title = "Load CPM Program Image";
     dialog.Filter = "CPM Programs|*.com;*.cpm|All Files|*.*";
     dialog.InitialDir = FDefaultDir;
@@ -141,7 +141,7 @@ void TMainHalvoret::LoadBinFileActExecute()
 
 void TMainHalvoret::CPMSelectImageNameActExecute()
 {
-    TFileDialogSpec dialog;
+    TFileDialogRequest dialog;
     dialog.Title = "Select CPM Hex File To Load";
     dialog.Filter = "Hex Files|*.hex|All Files|*.*";
     dialog.DefaultExt = "hex";
@@ -154,7 +154,7 @@ void TMainHalvoret::CPMSelectImageNameActExecute()
 
 void TMainHalvoret::BIOSSelectImageNameActExecute()
 {
-    TFileDialogSpec dialog;
+    TFileDialogRequest dialog;
     dialog.Title = "Select BIOS Hex File To Load";
     dialog.Filter = "Hex Files|*.hex|All Files|*.*";
     dialog.DefaultExt = "hex";
@@ -168,7 +168,7 @@ void TMainHalvoret::BIOSSelectImageNameActExecute()
 void TMainHalvoret::ChangeDriveActExecute(uint8_t drive)
 {
     static const char letters[] = "ABCD";
-    TFileDialogSpec dialog;
+    TFileDialogRequest dialog;
     dialog.Title = std::string("Select Drive ") + letters[drive & 3] + " Disk";
     dialog.Filter = "Emulator Disk Files|*.cpmdsk|All Files|*.*";
     dialog.DefaultExt = "cpmdsk";
