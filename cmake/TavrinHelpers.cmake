@@ -27,7 +27,7 @@ function(tavrin_tests folder)
       TAVRIN_BINARY_DIR="${CMAKE_BINARY_DIR}"
       TAVRIN_PROGRAM_DIR="${TAVRIN_PROGRAM_DIR}")
     gtest_discover_tests(${target}
-      PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/support/lsan.supp"
+      PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen"
       DISCOVERY_TIMEOUT 60)
   endforeach()
 endfunction()

@@ -161,7 +161,6 @@ struct TZ80Core {
             f = uint8_t((f & ~z80::FXY) | (v & z80::FXY));
         }
     }
-    static void AluRuntime(C& c, int y, uint8_t v);
 
     // CB rotate and shift y on v; S, Z, parity, bits 3 and 5 from the result.
     template <int Y>
@@ -205,6 +204,6 @@ struct TZ80Core {
 
     // Pages reached after the first opcode byte.
     static void Prefixed(C& c, int mode);
-    static void EdPage(C& c);
+    static TAVRIN_Z80_INLINE void EdPage(C& c);
     static void IndexedCb(C& c, uint16_t address);
 };

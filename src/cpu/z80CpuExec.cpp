@@ -4,6 +4,7 @@
 // switch per opcode byte.
 
 #include "cpu/z80Core.h"
+#include "cpu/z80EdPage.h"
 
 using namespace z80;
 
@@ -100,7 +101,7 @@ struct TZ80Exec : TZ80Core {
 
     template <int OP>
     static TAVRIN_Z80_INLINE void CbOp(C& c);
-    static void CbPage(C& c);
+    static TAVRIN_Z80_INLINE void CbPage(C& c);
 };
 
 template <int X, int OP>
@@ -362,7 +363,7 @@ TAVRIN_Z80_INLINE void TZ80Exec::CbOp(C& c) {
     }
 }
 
-void TZ80Exec::CbPage(C& c) {
+TAVRIN_Z80_INLINE void TZ80Exec::CbPage(C& c) {
     const uint8_t op = Fetch(c);
     CountR(c);
 #define TAVRIN_Z80_CB_CASE(n) \
@@ -404,19 +405,6 @@ uint8_t TZ80Core::RotRuntime(int y, uint8_t v, uint8_t& f) {
         case 5: return Rot<5>(v, f);
         case 6: return Rot<6>(v, f);
         default: return Rot<7>(v, f);
-    }
-}
-
-void TZ80Core::AluRuntime(C& c, int y, uint8_t v) {
-    switch (y) {
-        case 0: Alu<0>(c, v); break;
-        case 1: Alu<1>(c, v); break;
-        case 2: Alu<2>(c, v); break;
-        case 3: Alu<3>(c, v); break;
-        case 4: Alu<4>(c, v); break;
-        case 5: Alu<5>(c, v); break;
-        case 6: Alu<6>(c, v); break;
-        default: Alu<7>(c, v); break;
     }
 }
 

@@ -1,19 +1,13 @@
+#pragma once
 // The ED page: port I/O through C, 16-bit ADC/SBC, loads through memory,
 // NEG, RETN/RETI, IM, the I and R transfers, RRD/RLD and the block
-// instructions (one iteration per call).
+// instructions (one iteration per call). Included by the execution unit only,
+// so that the page inlines into the main dispatch.
 
 #include "cpu/z80Core.h"
 
-using namespace z80;
-
-namespace {
-
-constexpr int kPlainReg[8] = {TZ80Core::kB, TZ80Core::kC, TZ80Core::kD, TZ80Core::kE,
-                              TZ80Core::kH, TZ80Core::kL, TZ80Core::kF, TZ80Core::kA};
-
-}  // namespace
-
 struct TZ80Ed : TZ80Core {
+    static constexpr int kPlainReg[8] = {kB, kC, kD, kE, kH, kL, kF, kA};
     static uint16_t GetRp(const C& c, int p) { return p == 3 ? c.sp_ : Pair(c, kPlainLo(p)); }
     static void SetRp(C& c, int p, uint16_t v) {
         if (p == 3)
@@ -42,17 +36,17 @@ TAVRIN_Z80_INLINE void TZ80Ed::Group1(C& c) {
         case 0: {  // IN r,(C); ED 70 only sets the flags
             uint8_t v = 0xFF;  // idle bus when the handler answers nothing
             PortRead(c, Pair(c, kC), v);
-            f = uint8_t(Szp(v) | (f & FC));
-            if (y != 6) reg[kPlainReg[y]] = v;
+            f = uint8_t(Szp(v) | (f & z80::FC));
+            if (y != 6) reg[TZ80Ed::kPlainReg[y]] = v;
             break;
         }
         case 1:  // OUT (C),r; ED 71 sends 0
-            PortWrite(c, Pair(c, kC), y == 6 ? uint8_t(0) : reg[kPlainReg[y]]);
+            PortWrite(c, Pair(c, kC), y == 6 ? uint8_t(0) : reg[TZ80Ed::kPlainReg[y]]);
             break;
         case 2: {  // SBC HL,rp / ADC HL,rp
             const uint32_t hl = Pair(c, kL);
             const uint32_t rr = GetRp(c, p);
-            const uint32_t carry = f & FC;
+            const uint32_t carry = f & z80::FC;
             uint32_t r;
             uint32_t overflow;
             if (q) {
@@ -63,8 +57,8 @@ TAVRIN_Z80_INLINE void TZ80Ed::Group1(C& c) {
                 overflow = (hl ^ rr) & (hl ^ r) & 0x8000;
             }
             const uint16_t res = uint16_t(r);
-            f = uint8_t(((res >> 8) & FS) | (res == 0 ? FZ : 0) | ((hl >> 8) & FXY) |
-                        (((hl ^ rr ^ r) >> 8) & FH) | (overflow >> 13) | ((r >> 16) & FC) | (q ? 0 : FN));
+            f = uint8_t(((res >> 8) & z80::FS) | (res == 0 ? z80::FZ : 0) | ((hl >> 8) & z80::FXY) |
+                        (((hl ^ rr ^ r) >> 8) & z80::FH) | (overflow >> 13) | ((r >> 16) & z80::FC) | (q ? 0 : z80::FN));
             SetPair(c, kL, res);
             break;
         }
@@ -79,7 +73,7 @@ TAVRIN_Z80_INLINE void TZ80Ed::Group1(C& c) {
         case 4: {  // NEG
             const uint8_t t = a;
             a = Sub8(0, t, 0, f);
-            f = uint8_t((f & ~(FP | FC)) | (t == 0x80 ? FP : 0) | (t != 0 ? FC : 0));
+            f = uint8_t((f & ~(z80::FP | z80::FC)) | (t == 0x80 ? z80::FP : 0) | (t != 0 ? z80::FC : 0));
             break;
         }
         case 5:  // RETI keeps IFF1; RETN restores it from IFF2
@@ -102,14 +96,14 @@ TAVRIN_Z80_INLINE void TZ80Ed::Group1(C& c) {
                 case 2:
                 case 3:
                     a = y == 2 ? c.i_ : c.RegisterR();
-                    f = uint8_t((Szp(a) & ~FP) | (f & FC) | ((c.state_ & C::kStateIff2) ? FP : 0));
+                    f = uint8_t((Szp(a) & ~z80::FP) | (f & z80::FC) | ((c.state_ & C::kStateIff2) ? z80::FP : 0));
                     break;
                 case 4: {  // RRD
                     uint8_t& m = c.mem_[Pair(c, kL)];
                     const uint8_t old = m;
                     m = uint8_t(((a & 0x0F) << 4) | (old >> 4));
                     a = uint8_t((a & 0xF0) | (old & 0x0F));
-                    f = uint8_t(Szp(a) | (f & FC));
+                    f = uint8_t(Szp(a) | (f & z80::FC));
                     break;
                 }
                 case 5: {  // RLD
@@ -117,7 +111,7 @@ TAVRIN_Z80_INLINE void TZ80Ed::Group1(C& c) {
                     const uint8_t old = m;
                     m = uint8_t(((old << 4) & 0xF0) | (a & 0x0F));
                     a = uint8_t((a & 0xF0) | (old >> 4));
-                    f = uint8_t(Szp(a) | (f & FC));
+                    f = uint8_t(Szp(a) | (f & z80::FC));
                     break;
                 }
                 default: break;  // ED 77, ED 7F
@@ -136,7 +130,7 @@ TAVRIN_Z80_INLINE void TZ80Ed::Block(C& c) {
     const bool repeat = (op & 0x10) != 0;
     uint8_t* const reg = c.reg_;
     uint8_t& f = reg[kF];
-    const uint8_t oldC = f & FC;
+    const uint8_t oldC = f & z80::FC;
     const uint16_t hl = Pair(c, kL);
     switch (op & 3) {
         case 0: {  // LDI LDD LDIR LDDR
@@ -146,7 +140,7 @@ TAVRIN_Z80_INLINE void TZ80Ed::Block(C& c) {
             SetPair(c, kE, uint16_t(de + step));
             const uint16_t bc = uint16_t(Pair(c, kC) - 1);
             SetPair(c, kC, bc);
-            f = uint8_t((f & (FS | FZ | FC)) | (bc != 0 ? FP : 0) | (reg[kB] & FXY));
+            f = uint8_t((f & (z80::FS | z80::FZ | z80::FC)) | (bc != 0 ? z80::FP : 0) | (reg[kB] & z80::FXY));
             if (repeat && bc != 0) c.pc_ = uint16_t(c.pc_ - 2);
             break;
         }
@@ -156,7 +150,7 @@ TAVRIN_Z80_INLINE void TZ80Ed::Block(C& c) {
             SetPair(c, kL, uint16_t(hl + step));
             const uint16_t bc = uint16_t(Pair(c, kC) - 1);
             SetPair(c, kC, bc);
-            f = uint8_t((sf & ~(FP | FC)) | (bc != 0 ? FP : 0) | oldC);
+            f = uint8_t((sf & ~(z80::FP | z80::FC)) | (bc != 0 ? z80::FP : 0) | oldC);
             if (repeat && bc != 0 && res != 0) c.pc_ = uint16_t(c.pc_ - 2);
             break;
         }
@@ -174,7 +168,7 @@ TAVRIN_Z80_INLINE void TZ80Ed::Block(C& c) {
             }
             SetPair(c, kL, uint16_t(hl + step));
             const uint8_t b = --reg[kB];
-            f = uint8_t((v & ~(FZ | FN | FC)) | (b == 0 ? FZ : 0) | FN | oldC);
+            f = uint8_t((v & ~(z80::FZ | z80::FN | z80::FC)) | (b == 0 ? z80::FZ : 0) | z80::FN | oldC);
             if (repeat && b != 0) c.pc_ = uint16_t(c.pc_ - 2);
             break;
         }
@@ -192,7 +186,7 @@ TAVRIN_Z80_INLINE void TZ80Ed::Op(C& c) {
     // ED 00-3F, ED C0-FF and the rest of ED 80-BF do nothing.
 }
 
-void TZ80Core::EdPage(C& c) {
+TAVRIN_Z80_INLINE void TZ80Core::EdPage(C& c) {
     const uint8_t op = Fetch(c);
     CountR(c);
 #define TAVRIN_Z80_ED_CASE(n) \
