@@ -27,6 +27,11 @@ bool InRange(int index, int state) {
     return index >= 0 && index < TermKeyCount && state >= 0 && state < KeyStateCount;
 }
 
+// 1Eh, the one control byte without a caret form of its own.
+constexpr unsigned char kRecordSeparator = 0x1E;
+// A caret before a character below "@" decodes to nothing.
+constexpr const char* kNoByte = "^!";
+
 std::string SectionName(int state) {
     return std::string("State_") + KeyStateNames[size_t(state)];
 }
@@ -140,6 +145,14 @@ std::string TMapTermKeys::EncodeKeyString(const std::string& bytes) {
         const auto c = static_cast<unsigned char>(bytes[i]);
         if (c == ' ' && (first == std::string::npos || i < first || i > last)) {
             text += "^`";
+        } else if (c == kRecordSeparator) {
+            // Its caret form would be "^^", which stands for "^" itself, so
+            // it is kept as the raw byte, which decodes as itself. At either
+            // end of the text the file would trim it away; a caret pair
+            // that decodes to nothing keeps it inside.
+            if (i == 0) text += kNoByte;
+            text += char(c);
+            if (i + 1 == bytes.size()) text += kNoByte;
         } else if (c < 0x20) {
             text += '^';
             text += char(c + 0x40);

@@ -78,7 +78,8 @@ public:
     static std::string DecodeKeyString(const std::string& text);
     // Bytes to caret form: bytes below 20h as "^" and the character 40h
     // above, "^" as "^^", leading and trailing blanks as "^`" (the settings
-    // file trims values), everything else as itself.
+    // file trims values), everything else as itself. 1Eh stays a raw byte
+    // ("^^" is taken by the caret), fenced by "^!" at either end of the text.
     static std::string EncodeKeyString(const std::string& bytes);
 
 private:

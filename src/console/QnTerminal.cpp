@@ -4,6 +4,8 @@
 #include <QFocusEvent>
 #include <QFontInfo>
 #include <QFontMetrics>
+#include <QGuiApplication>
+#include <QStyleHints>
 #include <QKeyEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -14,6 +16,7 @@
 
 #include "console/QnTerminalPaint.h"
 #include "platform/PlatformEvents.h"
+#include "platform/ProgramFolder.h"
 
 namespace {
 // With NumLock off the keypad produces navigation codes; the terminal gives
@@ -56,6 +59,7 @@ TQnCustomTerminal::TQnCustomTerminal(QWidget* parent) : TQnBaseWinControl(parent
     FDefaultEmulator->SetTerminal(this);
     FCurrent = FDefaultEmulator.get();
     AttachBuffer(FCurrent);
+    SetCaretBlinkTime(QGuiApplication::styleHints()->cursorFlashTime() / 2);
     FTimer.setInterval(100);
     QObject::connect(&FTimer, &QTimer::timeout, this, [this] { TimerTick(); });
     FTimer.start();
@@ -187,12 +191,15 @@ void TQnCustomTerminal::SetCapture(TQnCaptureMode mode) {
     FCapture = mode;
     if (mode == cmOff) return;
     if (FCaptureFile.empty()) FCaptureFile = "QUONTERM.CAP";
+    // A bare name belongs in the program folder, not wherever the program
+    // happened to be started from.
+    const std::string path = FCaptureFile.front() == '/' ? FCaptureFile : ProgramFolder() + FCaptureFile;
     if (mode == cmOn) {
-        FCaptureStream = std::fopen(FCaptureFile.c_str(), "wb");
-        if (!FCaptureStream) throw EQnCaptureError("Cannot create file \"" + FCaptureFile + "\"");
+        FCaptureStream = std::fopen(path.c_str(), "wb");
+        if (!FCaptureStream) throw EQnCaptureError("Cannot create file \"" + path + "\"");
     } else {
-        FCaptureStream = std::fopen(FCaptureFile.c_str(), "r+b");
-        if (!FCaptureStream) throw EQnCaptureError("Cannot open file \"" + FCaptureFile + "\"");
+        FCaptureStream = std::fopen(path.c_str(), "r+b");
+        if (!FCaptureStream) throw EQnCaptureError("Cannot open file \"" + path + "\"");
         std::fseek(FCaptureStream, 0, SEEK_END);
         FCapture = cmOn;
     }
@@ -508,7 +515,7 @@ void TQnCustomTerminal::paintEvent(QPaintEvent* e) {
     FlushPendingPaint();
     QPainter p(this);
     p.drawImage(e->rect(), FCanvas, e->rect());
-    if (FCaretShown && !FCaretRect.isEmpty()) {
+    if (FCaretShown && FCaretOn && !FCaretRect.isEmpty()) {
         // The caret inverts the cell it covers.
         p.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
         p.fillRect(FCaretRect, Qt::white);
@@ -554,6 +561,27 @@ void TQnCustomTerminal::PositionCaret() {
     if (x < 0 || x >= width() || y < 0 || y >= height()) return;
     FCaretRect = QRect(x, y, CharWidth(), h);
     FCaretShown = true;
+    // A caret that has just moved shows at once.
+    FCaretOn = true;
+    FCaretElapsed = 0;
+    update(FCaretRect);
+}
+
+void TQnCustomTerminal::SetCaretBlinkTime(int ms) {
+    FCaretBlinkTime = std::max(ms, 0);
+    FCaretElapsed = 0;
+    if (!FCaretOn) {
+        FCaretOn = true;
+        if (FCaretShown) update(FCaretRect);
+    }
+}
+
+void TQnCustomTerminal::BlinkCaret() {
+    if (!FCaretShown || FCaretBlinkTime <= 0) return;
+    FCaretElapsed += 100;
+    if (FCaretElapsed < FCaretBlinkTime) return;
+    FCaretElapsed = 0;
+    FCaretOn = !FCaretOn;
     update(FCaretRect);
 }
 
@@ -571,6 +599,7 @@ void TQnCustomTerminal::focusOutEvent(QFocusEvent* e) {
 
 void TQnCustomTerminal::TimerTick() {
     if (!FCurrent) return;
+    BlinkCaret();
     if (FBlinkTime > 0) {
         FBlinkElapsed += 100;
         if (FBlinkElapsed > FBlinkTime) {
@@ -613,7 +642,7 @@ void TQnCustomTerminal::CNKeyDown(QKeyEvent* e) {
     if (vk.Key == VK_SHIFT || vk.Key == VK_CONTROL || vk.Key == VK_MENU) return;
     uint16_t key = vk.Key;
     if (key != 0) {
-        if (e->modifiers() & Qt::KeypadModifier) key = key == VK_RETURN ? QnVkKeypadEnter : KeypadCodeOf(key);
+        if (e->modifiers() & Qt::KeypadModifier) key = key == VK_RETURN ? VK_EXECUTE : KeypadCodeOf(key);
         if (e->isAutoRepeat()) key |= 0x8000;
         FCurrent->KeyDown(key, vk.Shift);
         if (key == 0) {

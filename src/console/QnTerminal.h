@@ -42,10 +42,6 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// Virtual-key code that the keypad Enter key is given, so that it differs
-// from the main Return key.
-inline constexpr uint16_t QnVkKeypadEnter = 0x2B;
-
 class TQnCustomTerminal : public TQnBaseWinControl, public TQnTerminalHost {
 public:
     using TQnKeyboardDataEvent = std::function<void(TQnTerminalEmulator& sender, char ch)>;
@@ -137,6 +133,12 @@ public:
     // Whether the caret is shown, and its cell (client pixels) when it is.
     bool CaretShown() const { return FCaretShown; }
     QRect CaretRect() const { return FCaretRect; }
+    // The shown caret blinks: visible and hidden for this many ms each
+    // (0: steady). Starts at the desktop's cursor flash rate.
+    int CaretBlinkTime() const { return FCaretBlinkTime; }
+    void SetCaretBlinkTime(int ms);
+    // The caret is shown and in the visible half of its blink.
+    bool CaretVisible() const { return FCaretShown && FCaretOn; }
 
     // --- host services for the emulator --------------------------------------------
     void BufferCursorMoved(TQnTerminalEmulator& sender, int row, int col) override;
@@ -174,6 +176,7 @@ private:
     void HideCaretIfShown();
     void ShowCaretIfHidden();
     void PositionCaret();
+    void BlinkCaret();
     void AttachBuffer(TQnTerminalEmulator* emulator);
     void DetachBuffer(TQnTerminalEmulator* emulator);
     void ClampViewOrigin();
@@ -205,6 +208,9 @@ private:
     int FLazyElapsed = 0;
     bool FCaretShown = false;
     QRect FCaretRect;
+    int FCaretBlinkTime = 0;
+    int FCaretElapsed = 0;
+    bool FCaretOn = true;
 
     int FLeftCol = 1;
     int FTopRow = 1;

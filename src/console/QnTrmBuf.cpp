@@ -18,7 +18,7 @@ TQnTerminalBuffer::TQnTerminalBuffer(bool useWideChars)
     FAttrs.SetDefaultItem(FCharAttrs);
     FFores.SetDefaultItem(FForeColor);
     FBacks.SetDefaultItem(FBackColor);
-    for (TadTerminalArray* p : {&FChars, &FCharSets, &FAttrs, &FFores, &FBacks}) {
+    for (TadTerminalArray* p : Planes()) {
         p->SetRowCount(FSVRowCount);
         p->SetColCount(FColCount);
     }
@@ -116,7 +116,7 @@ void TQnTerminalBuffer::InvalidateScreen() {
 
 void TQnTerminalBuffer::ScrollGrid(int count, int first, int last) {
     if (count == 0) return;
-    for (TadTerminalArray* p : {&FChars, &FCharSets, &FAttrs, &FFores, &FBacks}) p->ScrollRows(count, first, last);
+    for (TadTerminalArray* p : Planes()) p->ScrollRows(count, first, last);
     if (OnScroll) {
         const int shift = FRowCount - FSVRowCount + 1;
         OnScroll(*this, count, first + shift, last + shift);
@@ -141,7 +141,7 @@ void TQnTerminalBuffer::EraseCells(int row, int fromCol, int toCol) {
     fromCol = std::max(fromCol, 0);
     toCol = std::min(toCol, FColCount - 1);
     if (fromCol > toCol) return;
-    for (TadTerminalArray* p : {&FChars, &FCharSets, &FAttrs, &FFores, &FBacks}) p->ClearItems(row, fromCol, toCol);
+    for (TadTerminalArray* p : Planes()) p->ClearItems(row, fromCol, toCol);
     InvalidateGrid(row, fromCol, row, toCol);
 }
 
@@ -160,7 +160,7 @@ void TQnTerminalBuffer::SetColCount(int n) {
     if (n < 2) throw EQnTerminalBuffer("TQnTerminalBuffer.tbSetColCount: new count too small");
     const int old = FColCount;
     FHorzTabs.Resize(n);
-    for (TadTerminalArray* p : {&FChars, &FCharSets, &FAttrs, &FFores, &FBacks}) p->SetColCount(n);
+    for (TadTerminalArray* p : Planes()) p->SetColCount(n);
     FColCount = n;
     ResetHorzTabs(old);  // only the new columns get the default stops
     FBeyondMargin = false;
@@ -204,7 +204,7 @@ void TQnTerminalBuffer::SetSVRowCount(int n) {
     FScrollTop += delta;
     FScrollBottom += delta;
     FSVRowCount = n;
-    for (TadTerminalArray* p : {&FChars, &FCharSets, &FAttrs, &FFores, &FBacks}) p->SetRowCount(n);
+    for (TadTerminalArray* p : Planes()) p->SetRowCount(n);
     FScrollTop = ClampInt(FScrollTop, FirstScreenRow(), n - 1);
     FScrollBottom = ClampInt(FScrollBottom, FirstScreenRow(), n - 1);
     RecomputeRegion();
@@ -445,7 +445,7 @@ void TQnTerminalBuffer::StoreCell(uint16_t ch) {
     const int row = FCursorRow;
     const int col = FCursorCol;
     if (UseInsertMode) {
-        for (TadTerminalArray* p : {&FChars, &FCharSets, &FAttrs, &FFores, &FBacks}) p->InsertItems(1, row, col);
+        for (TadTerminalArray* p : Planes()) p->InsertItems(1, row, col);
         InvalidateGrid(row, col, row, RightMargin());
     }
     if (FUseWideChars) {
@@ -478,7 +478,7 @@ void TQnTerminalBuffer::InsertChars(int n) {
     if (n <= 0) return;
     n = std::min(n, RightMargin() - FCursorCol + 1);
     if (n <= 0) return;
-    for (TadTerminalArray* p : {&FChars, &FCharSets, &FAttrs, &FFores, &FBacks}) p->InsertItems(n, FCursorRow, FCursorCol);
+    for (TadTerminalArray* p : Planes()) p->InsertItems(n, FCursorRow, FCursorCol);
     InvalidateGrid(FCursorRow, FCursorCol, FCursorRow, RightMargin());
 }
 
@@ -487,7 +487,7 @@ void TQnTerminalBuffer::DeleteChars(int n) {
     if (n <= 0) return;
     n = std::min(n, RightMargin() - FCursorCol + 1);
     if (n <= 0) return;
-    for (TadTerminalArray* p : {&FChars, &FCharSets, &FAttrs, &FFores, &FBacks}) p->DeleteItems(n, FCursorRow, FCursorCol);
+    for (TadTerminalArray* p : Planes()) p->DeleteItems(n, FCursorRow, FCursorCol);
     InvalidateGrid(FCursorRow, FCursorCol, FCursorRow, RightMargin());
 }
 
@@ -556,7 +556,7 @@ void TQnTerminalBuffer::EraseScreen() {
 
 void TQnTerminalBuffer::EraseAll() {
     FBeyondMargin = false;
-    for (TadTerminalArray* p : {&FChars, &FCharSets, &FAttrs, &FFores, &FBacks}) p->Clear();
+    for (TadTerminalArray* p : Planes()) p->Clear();
     SetCursorPosition(1, 1);
     // The scrollback was cleared as well, so a view onto it must repaint.
     InvalidateGrid(0, 0, FSVRowCount - 1, FColCount - 1);
@@ -585,7 +585,7 @@ void TQnTerminalBuffer::Reset() {
     FAttrs.SetDefaultItem(FCharAttrs);
     FFores.SetDefaultItem(FForeColor);
     FBacks.SetDefaultItem(FBackColor);
-    for (TadTerminalArray* p : {&FChars, &FCharSets, &FAttrs, &FFores, &FBacks}) p->Clear();
+    for (TadTerminalArray* p : Planes()) p->Clear();
     FHorzTabs.ClearAll();
     FVertTabs.ClearAll();
     ResetHorzTabs(0);

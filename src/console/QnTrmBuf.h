@@ -11,6 +11,7 @@
 //
 // Plain C++, GUI thread only.
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <stdexcept>
@@ -298,7 +299,8 @@ private:
     void RecomputeRegion();
     void StoreCell(uint16_t ch);
 
-    TadTerminalArray& CharPlane() { return FChars; }
+    // The five planes, for operations that treat every cell part alike.
+    std::array<TadTerminalArray*, 5> Planes() { return {&FChars, &FCharSets, &FAttrs, &FFores, &FBacks}; }
 
     TQnCharAttrs FCharAttrs = 0;
     TQnColor FBackColor = QnBlack;

@@ -241,7 +241,7 @@ void Add(std::vector<TOpcodeEntry>& rows, int count, int p1, int p2, int op, std
     e.HasDisplacement = count == 2 ? 1 : 0;
     e.OperandKind = count == 2 ? 0 : KindOf(text);
     // LD (IX+d),n carries two operand bytes, though of different kinds.
-    if (count == 1 && op == 0x36) e.OperandKind = 2;
+    if (count == 1 && (p1 == kDD || p1 == kFD) && op == 0x36) e.OperandKind = 2;
     e.Mnemonic = std::move(text);
     rows.push_back(std::move(e));
 }

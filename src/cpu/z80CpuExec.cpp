@@ -412,7 +412,7 @@ uint8_t TZ80Core::RotRuntime(int y, uint8_t v, uint8_t& f) {
 // prefix and its opcode is always skipped, which clears the skip bit.
 void TZ80Core::Prefixed(C& c, int mode) {
     uint8_t op;
-    for (;;) {
+    for (unsigned fetched = 1;; ++fetched) {
         op = Fetch(c);
         CountR(c);
         if (op == 0xDD)
@@ -421,6 +421,13 @@ void TZ80Core::Prefixed(C& c, int mode) {
             mode = kModeIY;
         else
             break;
+        // Nothing can change memory during a chain, so one that has gone once
+        // round the address space never ends: stop it there, with PC back
+        // where it began, so that the call still returns.
+        if (fetched == 0xFFFF) {
+            c.state_ &= uint8_t(~C::kStateSkipPoll);
+            return;
+        }
     }
     c.state_ &= uint8_t(~C::kStateSkipPoll);
     if (mode == kModeIX)

@@ -38,42 +38,47 @@ void TCpmDiskDrive::ReadDirectory() {
     }
 }
 
-void TCpmDiskDrive::ReadDirEntry(uint16_t Index, TCpmDirEntry& Entry) {
+// Points the drive at a record counted from track 2 sector 0. A record
+// outside the image's tracks is refused here, before the track number could
+// wrap round in the drive's 16-bit position.
+void TCpmDiskDrive::SelectRecord(int32_t Record) {
+    if (!Disk) throw EDiskError("No disk file is currently selected!", EDiskError::NoDisk);
+    const int64_t track = Record < 0 ? -1 : int64_t{Record} / Disk->SectorsPerTrack + ReservedTracks;
+    if (track < 0 || track >= Disk->TrackCount)
+        throw EDiskError("Invalid disk track (" + std::to_string(track) + ")!", EDiskError::BadPosition);
+    Disk->Sector = static_cast<uint16_t>(Record % Disk->SectorsPerTrack);
+    Disk->Track = static_cast<uint16_t>(track);
+}
+
+// Reads the directory record that holds entry Index into SectorBuffer.
+void TCpmDiskDrive::LoadDirRecord(uint16_t Index) {
     if (!Disk) throw EDiskError("No disk file is currently selected!", EDiskError::NoDisk);
     if (Index >= DirEntries)
         throw EDiskError("Directory entry does not exist!", EDiskError::BadPosition);
-    const int r = Index / EntriesPerRecord;
-    Disk->Sector = static_cast<uint16_t>(r % Disk->SectorsPerTrack);
-    Disk->Track = static_cast<uint16_t>(r / Disk->SectorsPerTrack + ReservedTracks);
+    SelectRecord(Index / EntriesPerRecord);
     Disk->ReadSector(SectorBuffer.data());
+}
+
+void TCpmDiskDrive::ReadDirEntry(uint16_t Index, TCpmDirEntry& Entry) {
+    LoadDirRecord(Index);
     std::memcpy(Entry.data(), SectorBuffer.data() + (Index % EntriesPerRecord) * DirEntrySize,
                 DirEntrySize);
 }
 
 void TCpmDiskDrive::WriteDirEntry(uint16_t Index, const TCpmDirEntry& Entry) {
-    if (!Disk) throw EDiskError("No disk file is currently selected!", EDiskError::NoDisk);
-    if (Index >= DirEntries)
-        throw EDiskError("Directory entry does not exist!", EDiskError::BadPosition);
-    const int r = Index / EntriesPerRecord;
-    Disk->Sector = static_cast<uint16_t>(r % Disk->SectorsPerTrack);
-    Disk->Track = static_cast<uint16_t>(r / Disk->SectorsPerTrack + ReservedTracks);
-    Disk->ReadSector(SectorBuffer.data());
+    LoadDirRecord(Index);
     std::memcpy(SectorBuffer.data() + (Index % EntriesPerRecord) * DirEntrySize, Entry.data(),
                 DirEntrySize);
     Disk->WriteSector(SectorBuffer.data());
 }
 
 void TCpmDiskDrive::ReadDataRecord(int32_t Record, uint8_t* Buffer) {
-    if (!Disk) throw EDiskError("No disk file is currently selected!", EDiskError::NoDisk);
-    Disk->Sector = static_cast<uint16_t>(Record % Disk->SectorsPerTrack);
-    Disk->Track = static_cast<uint16_t>(Record / Disk->SectorsPerTrack + ReservedTracks);
+    SelectRecord(Record);
     Disk->ReadSector(Buffer);
 }
 
 void TCpmDiskDrive::WriteDataRecord(int32_t Record, const uint8_t* Buffer) {
-    if (!Disk) throw EDiskError("No disk file is currently selected!", EDiskError::NoDisk);
-    Disk->Sector = static_cast<uint16_t>(Record % Disk->SectorsPerTrack);
-    Disk->Track = static_cast<uint16_t>(Record / Disk->SectorsPerTrack + ReservedTracks);
+    SelectRecord(Record);
     Disk->WriteSector(Buffer);
 }
 

@@ -230,7 +230,8 @@ public:
     int32_t ImportFile(const std::string& Name, std::istream& Stream, int32_t Size, int& Index,
                        uint8_t User, uint8_t PadByte);
 
-    // Records counted from track 2 sector 0 (block b starts at record 16 b).
+    // Records counted from track 2 sector 0 (block b starts at record 16 b);
+    // a record outside the image's tracks is EDiskError code 2.
     void ReadDataRecord(int32_t Record, uint8_t* Buffer);
     void WriteDataRecord(int32_t Record, const uint8_t* Buffer);
 
@@ -238,6 +239,8 @@ private:
     struct TImportJournal;
 
     void ReadDirectory();
+    void SelectRecord(int32_t Record);
+    void LoadDirRecord(uint16_t Index);
     bool EntryBelongs(const TCpmDirEntry& Entry, const std::string& Name, uint8_t User) const;
     bool IsDataBlock(uint16_t Block) const;
     void ClaimBlocks(uint16_t DirIndex, const TCpmDirEntry& Entry);

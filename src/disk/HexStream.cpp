@@ -1,8 +1,10 @@
 #include "disk/HexStream.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <stdexcept>
+#include <system_error>
 
 namespace {
 
@@ -51,8 +53,9 @@ TZilogHex32WriterStream::TZilogHex32WriterStream(const std::string& FileName,
         ExtPending = true;
     }
     HexFile = std::fopen(FileName.c_str(), "wb");
+    // The same failure as any other file that cannot be created.
     if (HexFile == nullptr)
-        throw std::runtime_error("Unable to create the Hex32 file " + Quoted(FileName) + "!");
+        throw std::system_error(errno, std::generic_category(), "Cannot create file " + Quoted(FileName));
 }
 
 TZilogHex32WriterStream::~TZilogHex32WriterStream() {

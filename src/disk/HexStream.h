@@ -4,7 +4,8 @@
 // 64 KiB segment announced by an extended linear address record (type 04),
 // and an end record (type 01). Lines end with CR LF.
 //
-// Every file operation is checked: a failed create, write or close raises
+// Every file operation is checked: a file that cannot be created raises
+// std::system_error ("Cannot create file ..."), a failed write or close
 // std::runtime_error. The file is written in place; removing a partial file
 // after a failure is the caller's business.
 

@@ -40,8 +40,10 @@ void TImageRegistry::TRegistration::Release() {
 // ---- TImageRegistry --------------------------------------------------------
 
 TImageRegistry& TImageRegistry::Instance() {
-    static TImageRegistry registry;
-    return registry;
+    // Never destroyed: an image held by a static object may be released
+    // after every function-local static has gone at exit.
+    static TImageRegistry* const registry = new TImageRegistry;
+    return *registry;
 }
 
 std::optional<TImageIdentity> TImageRegistry::IdentityOfPath(const std::string& path) {

@@ -27,38 +27,42 @@ int64_t TDiskFileStream::Seek(int64_t offset) {
     return FPosition;
 }
 
-int64_t TDiskFileStream::Read(void* buffer, int64_t count) {
-    if (count < 0 || !buffer) return -1;
-    auto* p = static_cast<uint8_t*>(buffer);
+namespace {
+
+// Repeats a positioned read or write until count bytes are done, the file
+// ends, or it fails: the bytes done, or -1 when the first call failed.
+template <typename TCall>
+int64_t TransferAll(int64_t count, int64_t& position, TCall call) {
     int64_t done = 0;
     while (done < count) {
-        const ssize_t n = ::pread(FFd, p + done, static_cast<size_t>(count - done), FPosition);
+        const ssize_t n = call(done, static_cast<size_t>(count - done), position);
         if (n < 0) {
             if (errno == EINTR) continue;
             return done > 0 ? done : -1;
         }
         if (n == 0) break;
         done += n;
-        FPosition += n;
+        position += n;
     }
     return done;
+}
+
+}  // namespace
+
+int64_t TDiskFileStream::Read(void* buffer, int64_t count) {
+    if (count < 0 || !buffer) return -1;
+    auto* p = static_cast<uint8_t*>(buffer);
+    return TransferAll(count, FPosition, [&](int64_t done, size_t n, int64_t at) {
+        return ::pread(FFd, p + done, n, at);
+    });
 }
 
 int64_t TDiskFileStream::Write(const void* buffer, int64_t count) {
     if (count < 0 || !buffer) return -1;
     const auto* p = static_cast<const uint8_t*>(buffer);
-    int64_t done = 0;
-    while (done < count) {
-        const ssize_t n = ::pwrite(FFd, p + done, static_cast<size_t>(count - done), FPosition);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return done > 0 ? done : -1;
-        }
-        if (n == 0) break;
-        done += n;
-        FPosition += n;
-    }
-    return done;
+    return TransferAll(count, FPosition, [&](int64_t done, size_t n, int64_t at) {
+        return ::pwrite(FFd, p + done, n, at);
+    });
 }
 
 // ---- TStreamCache ----------------------------------------------------------

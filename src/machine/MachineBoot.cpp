@@ -157,6 +157,7 @@ void TTavrinMachine::BootSystem()
         if (FileExists(FDrivePaths[d]))
             MountDrive(d, FDrivePaths[d]);
     CpuEmu1.Reset(load.BiosFirst);
+    FMapping.FBooted = true;
 }
 
 THexLoadResult TTavrinMachine::LoadHexToMemory(const std::string& fileName)

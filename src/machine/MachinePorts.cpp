@@ -28,8 +28,7 @@ void TTavrinMachine::ReaderRefill()
         FReaderBuffer[0] = 0x1A;
         break;
     case TReaderEndOption::SwitchConsole:
-        Settings.MappingIndex[0] = Settings.InFileChangeCon;
-        MappingChanged();
+        FMapping.SetItemIndex(TMappedDevice::Con, Settings.InFileChangeCon);
         [[fallthrough]];
     case TReaderEndOption::ReportNothing:
         CloseReaderFile();
@@ -117,23 +116,14 @@ void TTavrinMachine::CpuPortRead(TCpuEmu&, uint16_t port, uint8_t& dataByte)
     case 0x31:
         dataByte = GetComConfigByte(2);
         break;
-    case 0x40: {
-        uint8_t status = 0;
-        if (FSysReplyQueue.Count() > 0)
-            status |= 0x02;
-        if (FSysCommandQueue.Count() < FSysCommandQueue.Capacity())
-            status |= 0x04;
-        if (FSysDiskChanged)
-            status |= 0x80;
-        dataByte = status;
+    case 0x40:
+        dataByte = FSysChannel.StatusPortRead();
         break;
-    }
     case 0x41:
-        if (!FSysReplyQueue.GetByte(dataByte))
-            dataByte = 0x1A;
+        dataByte = FSysChannel.ReplyPortRead();
         break;
     case 0x48:
-        dataByte = FColdBootMapping;
+        dataByte = FMapping.MappingPortRead();
         break;
     case 0x70: case 0x71: case 0x72: case 0x73:
     case 0x74: case 0x75: case 0x76: case 0x77:
@@ -193,15 +183,10 @@ void TTavrinMachine::CpuPortWrite(TCpuEmu&, uint16_t port, uint8_t dataByte)
         SetComConfigByte(2, dataByte);
         break;
     case 0x40:
-        if (dataByte == 0) {
-            FSysDiskChanged = false;
-            FSysCommandQueue.Clear();
-        } else if (dataByte == 1) {
-            ExecuteSysCommand();
-        }
+        FSysChannel.ControlPortWrite(dataByte);
         break;
     case 0x41:
-        FSysCommandQueue.PutByte(dataByte);
+        FSysChannel.CommandPortWrite(dataByte);
         break;
     case 0x70: case 0x71: case 0x72: case 0x73:
     case 0x74: case 0x75: case 0x76: case 0x77:

@@ -2,7 +2,6 @@
 // The settings the port map and boot consult, held as plain values. The
 // window's controls edit this model; port handlers never read a widget.
 
-#include <array>
 #include <cstdint>
 #include <string>
 
@@ -29,12 +28,9 @@ struct TMachineSettings {
     std::string CpmSourceFile = "cpm22.hex";
     std::string BiosSourceFile = "zubios.hex";
 
-    // Mapping combo boxes CON, RDR, PUN, LST: item index 0-3, -1 = none.
-    std::array<int, 4> MappingIndex{1, 0, 0, 0};
-
     // Input file panel.
     TReaderEndOption ReaderEnd = TReaderEndOption::ReportNothing;
-    int InFileChangeCon = 1;   // console to switch to (item index)
+    int InFileChangeCon = 1;   // console list item to switch to
 
     // COM lines.
     TComLineSettings Com1{false, 1, -1, 3, false, true};

@@ -1,7 +1,5 @@
 #include "machine/TavrinMachine.h"
 
-#include "machine/ConfigObject.h"
-
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -36,6 +34,11 @@ TTavrinMachine::TTavrinMachine(const std::string& programFolder)
     FDiskController->OnDiskRead = [this](TDiskController& s, uint8_t d) { DiskReadLight(s, d); };
     FDiskController->OnDiskWrite = [this](TDiskController& s, uint8_t d) { DiskWriteLight(s, d); };
     FDiskController->OnReset = [this](TDiskController& s) { DiskLightsOff(s); };
+
+    // The IOBYTE is CP/M's own memory; the lists reach it only once booted.
+    FMapping.OnWriteIOByte = [this](TDeviceMapping&, uint8_t value) {
+        CpuEmu1.WriteMemoryByte(TDeviceMapping::IOByteAddress, value);
+    };
 
     FDrivePaths[0] = FProgramFolder + "DiskA" + ".cpmdsk";
     FDriveCaptions.fill("(no disk)");
@@ -127,26 +130,13 @@ void TTavrinMachine::ClosePunchFile()
     FPunchFd = -1;
 }
 
-// --- device mapping byte ----------------------------------------------------
+// --- keyboards ----------------------------------------------------------------
 
-uint8_t TTavrinMachine::GetMappingByte() const
+void TTavrinMachine::QueueKeys(TConsoleKeyboard keyboard, std::string_view bytes)
 {
-    const auto& m = Settings.MappingIndex;
-    return static_cast<uint8_t>((m[0] & 3) | (m[1] & 3) << 2 | (m[2] & 3) << 4 | (m[3] & 3) << 6);
-}
-
-void TTavrinMachine::SetMappingCombos(uint8_t value)
-{
-    for (int i = 0; i < 4; ++i)
-        Settings.MappingIndex[i] = (value >> (2 * i)) & 3;
-}
-
-void TTavrinMachine::MappingChanged()
-{
-    if (FBooted)
-        CpuEmu1.WriteMemoryByte(0x0003, GetMappingByte());
-    if (OnMappingChanged)
-        OnMappingChanged(*this);
+    TByteFIFO& queue = keyboard == TConsoleKeyboard::Tty ? FTtyKeyQueue : FCrtKeyQueue;
+    for (char c : bytes)
+        queue.PutByte(static_cast<uint8_t>(c));
 }
 
 // --- serial glue ------------------------------------------------------------
@@ -187,21 +177,11 @@ void TTavrinMachine::ComDataBlock(int line, const uint8_t* data, size_t count)
 
 // --- system-manager channel -------------------------------------------------
 
-void TTavrinMachine::ExecuteSysCommand()
+std::optional<std::string> TTavrinMachine::SelectedPrinterName()
 {
-    FSysDiskChanged = false;
-    FSysReplyQueue.Clear();
-    std::string command;
-    uint8_t b = 0;
-    for (uint16_t n = FSysCommandQueue.Count(); n > 0 && FSysCommandQueue.GetByte(b); --n)
-        command += static_cast<char>(b);
-    command = NrTrim(command);
-    std::string reply;
-    if (OnSysCommand)
-        OnSysCommand(*this, command, reply);
-    for (char c : reply)
-        if (!FSysReplyQueue.PutByte(static_cast<uint8_t>(c)))
-            break;
+    if (OnSelectedPrinterName)
+        return OnSelectedPrinterName(*this);
+    return std::nullopt;
 }
 
 // --- run --------------------------------------------------------------------

@@ -4,13 +4,18 @@
 // files, the break point and the I/O port map that ties them together. The
 // main window owns one and reaches the devices it adds (consoles, printer,
 // serial lines, TCP server) through the interfaces of MachineDevices.h;
-// settings the ports consult live in the plain model Settings.
+// settings the ports consult live in the plain model Settings. The
+// system-manager channel (ports 40h/41h) and the device mapping byte (port
+// 48h, IOBYTE at 0003h) are units of their own that the machine holds and
+// serves as their host.
 
 #include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "cpu/z80Cpu.h"
 #include "disk/DiskController.h"
@@ -18,6 +23,8 @@
 #include "machine/HexImage.h"
 #include "machine/MachineDevices.h"
 #include "machine/MachineSettings.h"
+#include "machine/MappingByte.h"
+#include "machine/SysCommand.h"
 
 // Lamp colours as Windows colour values (00BBGGRRh).
 inline constexpr uint32_t LampReadColor = 0x00FFFF;   // yellow
@@ -34,7 +41,10 @@ struct TDriveLamp {
 // How a run burst ended.
 enum class TBurstResult : uint8_t { Completed, BreakPoint };
 
-class TTavrinMachine {
+// The two keyboards the CPU reads: TTY on ports 10h/11h, CRT on 12h/13h.
+enum class TConsoleKeyboard : uint8_t { Tty, Crt };
+
+class TTavrinMachine : public ISysHost {
 public:
     static constexpr uint32_t BurstLength = 100001;
     static constexpr uint32_t SystemTrackBytes = 2 * 32 * 128;  // 8192
@@ -43,7 +53,7 @@ public:
 
     // programFolder: where images and disks resolve, with trailing separator.
     explicit TTavrinMachine(const std::string& programFolder);
-    ~TTavrinMachine();
+    ~TTavrinMachine() override;
     TTavrinMachine(const TTavrinMachine&) = delete;
     TTavrinMachine& operator=(const TTavrinMachine&) = delete;
 
@@ -51,8 +61,9 @@ public:
     TCpuEmu CpuEmu1;
     TMachineSettings Settings;
 
-    uint8_t FColdBootMapping = 1;
-    bool FBooted = false;
+    // The mapping lists, the cold-boot default (port 48h) and the booted
+    // flag (set by BootSystem) that lets list changes reach 0003h.
+    TDeviceMapping FMapping;
     std::unique_ptr<TDiskController> FDiskController;
     TMemoryImage FStagingImage{};
     std::array<std::string, 4> FDrivePaths;
@@ -65,9 +76,6 @@ public:
     TByteFIFO FCom2RxQueue{512};
     bool FCom1DropNextBlock = false;
     bool FCom2DropNextBlock = false;
-    TByteFIFO FSysCommandQueue{512};
-    TByteFIFO FSysReplyQueue{16384};
-    bool FSysDiskChanged = false;
 
     uint16_t FBreakPoint = 0;
     bool FBreakPointSet = false;
@@ -85,13 +93,11 @@ public:
     std::function<void(TTavrinMachine& sender, uint8_t drive)> OnDriveChanged;
     // A lamp lit or went out (drive 0-3).
     std::function<void(TTavrinMachine& sender, uint8_t drive)> OnLampChanged;
-    // The mapping combos changed from the machine side (reader console switch).
-    std::function<void(TTavrinMachine& sender)> OnMappingChanged;
     // Apply the COM line's settings (1 or 2) after the CPU changed them.
     std::function<void(TTavrinMachine& sender, int line)> OnApplyComSettings;
-    // Runs one system-manager command; the reply text is appended for the
-    // program to read. Without a handler the reply is empty.
-    std::function<void(TTavrinMachine& sender, const std::string& command, std::string& reply)> OnSysCommand;
+    // The selected system printer's name for the PRINT command; none while
+    // the host has no printer (or no handler is set).
+    std::function<std::optional<std::string>(TTavrinMachine& sender)> OnSelectedPrinterName;
     // The reader file was closed at its end of file.
     std::function<void(TTavrinMachine& sender)> OnReaderClosed;
     // The punch file was closed after a failed write.
@@ -117,11 +123,10 @@ public:
     void ClosePunchFile();
     bool PunchOpen() const { return FPunchFd >= 0; }
 
-    // --- device mapping byte -----------------------------------------------
-    uint8_t GetMappingByte() const;
-    void SetMappingCombos(uint8_t value);
-    // A mapping combo changed: memory 0003h follows while booted.
-    void MappingChanged();
+    // --- keyboards ------------------------------------------------------------
+    // The one road of typed bytes to the CPU: appended in order to the
+    // keyboard's queue; bytes that find it full are dropped.
+    void QueueKeys(TConsoleKeyboard keyboard, std::string_view bytes);
 
     // --- serial glue helpers -----------------------------------------------
     uint8_t GetComConfigByte(int line) const;
@@ -129,8 +134,12 @@ public:
     // Bytes received on line 1 or 2 (dropped when the drop flag is set).
     void ComDataBlock(int line, const uint8_t* data, size_t count);
 
-    // --- system-manager channel --------------------------------------------
-    void ExecuteSysCommand();
+    // --- system-manager channel (host side) ---------------------------------
+    TSysCommandChannel FSysChannel{*this};
+    std::string DrivePath(uint8_t d) const override { return d < 4 ? FDrivePaths[d] : std::string(); }
+    // The printer device when it also serves the PRINT command.
+    ISysPrinter* SysPrinter() override { return dynamic_cast<ISysPrinter*>(Printer); }
+    std::optional<std::string> SelectedPrinterName() override;
 
     // --- boot and loading --------------------------------------------------
     std::string ResolveImagePath(const std::string& name, const std::string& defaultName) const;
@@ -142,14 +151,15 @@ public:
     };
     TSystemLoad LoadSystemImages(TMemoryImage& image);
     void WriteSystemTracks(const std::string& fileName);
-    void MountDrive(uint8_t drive, const std::string& fileName);
-    void UnmountDrive(uint8_t drive);
-    bool DriveMounted(uint8_t drive) const;
+    void MountDrive(uint8_t drive, const std::string& fileName) override;
+    void UnmountDrive(uint8_t drive) override;
+    bool DriveMounted(uint8_t drive) const override;
     // "(no disk)" or the image name in double quotes.
-    const std::string& DriveCaption(uint8_t drive) const { return FDriveCaptions[drive & 3]; }
+    const std::string& DriveCaption(uint8_t drive) const override { return FDriveCaptions[drive & 3]; }
     // The machine part of "Boot CPM System" between stopping and starting the
     // run: queues cleared, images loaded, drives mounted, CPU reset to the
-    // BIOS. Throws on failure (the CPU is then not reset).
+    // BIOS; from then on mapping changes reach 0003h. Throws on failure (the
+    // CPU is then not reset and the booted state is unchanged).
     void BootSystem();
     // "Load Hex File": loads into memory and resets the CPU to the first record.
     THexLoadResult LoadHexToMemory(const std::string& fileName);
@@ -164,7 +174,7 @@ public:
     TBurstResult RunBurst(uint32_t maxCount = BurstLength);
     void StepCpu() { CpuEmu1.ExecuteOpcode(); }
 
-    const std::string& ProgramFolderPath() const { return FProgramFolder; }
+    const std::string& ProgramFolderPath() const override { return FProgramFolder; }
 
 private:
     void ReaderRefill();

@@ -28,6 +28,9 @@ inline constexpr uint16_t VK_UP = 0x26;
 inline constexpr uint16_t VK_RIGHT = 0x27;
 inline constexpr uint16_t VK_DOWN = 0x28;
 inline constexpr uint16_t VK_PRINT = 0x2A;
+// The CRT terminal gives the keypad Enter this code so that it differs from
+// the main Return key.
+inline constexpr uint16_t VK_EXECUTE = 0x2B;
 inline constexpr uint16_t VK_SNAPSHOT = 0x2C;
 inline constexpr uint16_t VK_INSERT = 0x2D;
 inline constexpr uint16_t VK_DELETE = 0x2E;

@@ -126,7 +126,10 @@ TMapTermKeysDlg::TMapTermKeysDlg(TMapTermKeys& keys, IUiPrompts* prompts, QWidge
     layout->addWidget(ListBox1, 1);
     layout->addWidget(Panel1);
 
+    // A click shows the stored text again even on the row already selected
+    // (dropping an edit that was not applied with "Update").
     connect(ListBox1, &QListWidget::currentRowChanged, this, [this] { ListBox1Click(); });
+    connect(ListBox1, &QListWidget::itemClicked, this, [this] { ListBox1Click(); });
     connect(FStateButtons, &QButtonGroup::idClicked, this, [this] { KeyStateClick(); });
     connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
 

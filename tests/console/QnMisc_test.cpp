@@ -5,19 +5,9 @@
 
 #include "console/QnMisc.h"
 #include "console/QnMiscControls.h"
-
-// The font library Qt loads keeps caches it never frees.
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig\n"; }
+#include "support/QtTestApp.h"
 
 namespace {
-
-QApplication& App() {
-    static int argc = 1;
-    static char name[] = "console_test";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = new QApplication(argc, argv);
-    return *app;
-}
 
 TEST(QnMisc, TicksPerMillisecond) {
     struct Case { uint64_t frequency; uint32_t expected; };
@@ -42,7 +32,7 @@ TEST(QnMisc, TicksPerMillisecond) {
 }
 
 TEST(QnMisc, VersionIsFixed) {
-    App();
+    tavrin::test::QtTestApp();
     TQnBaseComponent component;
     TQnBaseWinControl win;
     TQnBaseGraphicControl graphic;

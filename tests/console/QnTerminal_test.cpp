@@ -9,6 +9,7 @@
 #include <QtTest/QTest>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -18,19 +19,9 @@
 
 #include "console/QnTerminal.h"
 #include "platform/PlatformEvents.h"
-
-// The font library Qt loads keeps caches it never frees.
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig\n"; }
+#include "support/QtTestApp.h"
 
 namespace {
-
-QApplication& App() {
-    static int argc = 1;
-    static char name[] = "console_test";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = new QApplication(argc, argv);
-    return *app;
-}
 
 void Pump() {
     for (int i = 0; i < 3; ++i) QApplication::processEvents();
@@ -81,10 +72,11 @@ public:
 class TerminalTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        App();
+        tavrin::test::QtTestApp();
         term = std::make_unique<TQnTerminal>();
         term->SetTerminalFont(TQnCustomTerminal::TerminalFont(QStringLiteral("DejaVu Sans Mono"), 12));
         term->SetUseLazyDisplay(false);
+        term->SetCaretBlinkTime(0);  // a steady caret for the pixel checks
         term->SetFontColor(0xFFFFFF);
         term->resize(term->CharWidth() * 80, term->CharHeight() * 24);
         tempDir = std::filesystem::temp_directory_path() / ("qnterm_test_" + std::to_string(::getpid()));
@@ -205,6 +197,26 @@ TEST_F(TerminalTest, CaptureFileHoldsTheRawBytes) {
     EXPECT_EQ(ReadFile(second), "y");
 }
 
+TEST_F(TerminalTest, BareCaptureNameGoesToTheProgramFolder) {
+    const char* old = std::getenv("TAVRIN_HOME");
+    const std::string saved = old ? old : "";
+    ::setenv("TAVRIN_HOME", tempDir.c_str(), 1);
+    term->SetCaptureFile("bare.cap");
+    term->SetCapture(cmOn);
+    term->WriteString("home");
+    Pump();
+    term->SetCapture(cmOff);
+    term->SetCapture(cmAppend);  // appending finds the same file
+    term->WriteString("+");
+    Pump();
+    term->SetCapture(cmOff);
+    if (old) ::setenv("TAVRIN_HOME", saved.c_str(), 1);
+    else ::unsetenv("TAVRIN_HOME");
+    EXPECT_EQ(term->CaptureFile(), "bare.cap");
+    EXPECT_EQ(ReadFile(tempDir / "bare.cap"), "home+");
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::current_path() / "bare.cap"));
+}
+
 TEST_F(TerminalTest, CaptureModeChanges) {
     EXPECT_EQ(term->CaptureFile(), "QUONTERM.CAP");
     struct Case { TQnCaptureMode from, to, expected; };
@@ -242,7 +254,7 @@ TEST_F(TerminalTest, KeysReachTheEmulatorAsVirtualKeys) {
     };
     const Case cases[] = {
         {"Return", Qt::Key_Return, Qt::NoModifier, false, VK_RETURN},
-        {"keypad Enter", Qt::Key_Enter, Qt::KeypadModifier, false, QnVkKeypadEnter},
+        {"keypad Enter", Qt::Key_Enter, Qt::KeypadModifier, false, VK_EXECUTE},
         {"keypad 7, NumLock off", Qt::Key_Home, Qt::KeypadModifier, false, 0x67},
         {"keypad 7, NumLock on", Qt::Key_7, Qt::KeypadModifier, false, 0x67},
         {"Home of the navigation block", Qt::Key_Home, Qt::NoModifier, false, VK_HOME},
@@ -519,6 +531,47 @@ TEST_F(TerminalTest, LazyDisplayPaintsFromTheTimer) {
     const int before = xPixels();
     lazy.TimerTick();
     EXPECT_NE(xPixels(), before);
+}
+
+TEST_F(TerminalTest, CaretBlinksFromTheTimer) {
+    TickedTerminal blinking;
+    blinking.SetTerminalFont(TQnCustomTerminal::TerminalFont(QStringLiteral("DejaVu Sans Mono"), 12));
+    blinking.SetUseLazyDisplay(false);
+    blinking.resize(blinking.CharWidth() * 20, blinking.CharHeight() * 4);
+    blinking.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&blinking));
+    blinking.activateWindow();
+    blinking.setFocus();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&blinking));
+    blinking.WriteString("ab");
+    Pump();
+    ASSERT_TRUE(blinking.CaretShown());
+    blinking.SetCaretBlinkTime(300);
+    const int cell = blinking.CharWidth() * blinking.CharHeight();
+    auto caretPixels = [&] {
+        const QImage img = blinking.grab().toImage().convertToFormat(QImage::Format_RGB32);
+        int n = 0;
+        for (int y = 0; y < blinking.CharHeight(); ++y)
+            for (int x = 2 * blinking.CharWidth(); x < 3 * blinking.CharWidth(); ++x)
+                n += qGray(img.pixel(x, y)) > 128;
+        return n;
+    };
+    // Visible, hidden, visible again: three ticks (300 ms) for each half.
+    const bool expected[] = {true, true, true, false, false, false, true, true, true, false};
+    for (size_t i = 0; i < std::size(expected); ++i) {
+        if (i > 0) blinking.TimerTick();
+        EXPECT_TRUE(blinking.CaretShown()) << i;
+        EXPECT_EQ(blinking.CaretVisible(), expected[i]) << i;
+        EXPECT_EQ(caretPixels(), expected[i] ? cell : 0) << i;
+    }
+    // Moving the caret shows it at once.
+    blinking.WriteString("c");
+    Pump();
+    EXPECT_TRUE(blinking.CaretVisible());
+    // A steady caret stops blinking.
+    blinking.SetCaretBlinkTime(0);
+    for (int i = 0; i < 10; ++i) blinking.TimerTick();
+    EXPECT_TRUE(blinking.CaretVisible());
 }
 
 TEST_F(TerminalTest, ClearMovesTheScreenIntoTheScrollback) {

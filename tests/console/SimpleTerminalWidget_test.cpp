@@ -15,21 +15,9 @@
 #include "console/CodePage437.h"
 #include "console/SimpleTerminal.h"
 #include "platform/VirtualKeys.h"
-
-// The system font library keeps a few caches for the life of the process;
-// they are not ours to free.
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig\n"; }
+#include "support/QtTestApp.h"
 
 namespace {
-
-QApplication& App() {
-    static int argc = 1;
-    static char name[] = "console_test";
-    static char* argv[] = {name, nullptr};
-    // Left alive to the end: Qt's own globals must not outlive it.
-    static QApplication* app = new QApplication(argc, argv);
-    return *app;
-}
 
 constexpr TColor kWhite = 0x00FFFFFF;
 constexpr TColor kBlack = 0x00000000;
@@ -39,7 +27,7 @@ constexpr TColor kBlue = 0x00FF0000;
 class SimpleTerminalWidget : public ::testing::Test {
 protected:
     void SetUp() override {
-        App();
+        tavrin::test::QtTestApp();
         term = std::make_unique<TSimpleTerminal>();
         term->SetColor(kWhite);
         term->SetLowVideoFontColor(kBlack);
@@ -303,7 +291,7 @@ TEST_F(SimpleTerminalWidget, UnwantedKeysPassToParent) {
 }
 
 TEST(VirtualKeys, TranslatesKeyEvents) {
-    App();
+    tavrin::test::QtTestApp();
     struct Case {
         const char* name;
         int key;

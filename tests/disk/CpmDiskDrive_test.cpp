@@ -151,6 +151,23 @@ TEST_F(CpmDisk, DirectoryEntriesLiveFromTrackTwo) {
         }
         EXPECT_THROW(drive.WriteDirEntry(bad, e), EDiskError);
     }
+
+    // Data records stop at the last track; none wraps round to another place.
+    std::array<uint8_t, 128> record{};
+    drive.ReadDataRecord(254 * 32 - 1, record.data());
+    EXPECT_EQ(record[0], 0xE5);
+    record.fill(0x3C);
+    const auto before = ReadFileBytes(Image);
+    for (int32_t bad : {254 * 32, 65534 * 32, 65536 * 32, -1}) {
+        try {
+            drive.ReadDataRecord(bad, record.data());
+            ADD_FAILURE() << "read record " << bad;
+        } catch (const EDiskError& err) {
+            EXPECT_EQ(err.Code, 2) << bad;
+        }
+        EXPECT_THROW(drive.WriteDataRecord(bad, record.data()), EDiskError) << bad;
+    }
+    EXPECT_TRUE(ReadFileBytes(Image) == before) << "nothing written";
 }
 
 TEST_F(CpmDisk, ListingOfAPreparedDirectory) {

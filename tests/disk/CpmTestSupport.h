@@ -16,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include "StoreTestSupport.h"
 #include "disk/CpmDiskDrive.h"
 
 namespace cpmtest {
@@ -27,25 +28,7 @@ constexpr int64_t ImageBytes = 1048576;
 inline int64_t EntryOffset(int index) { return DirOffset + int64_t{index} * 32; }
 inline int64_t BlockOffset(int block) { return DirOffset + int64_t{block} * BlockBytes; }
 
-class TempDir {
-public:
-    TempDir() {
-        std::string tmpl = (std::filesystem::temp_directory_path() / "cpmfs-XXXXXX").string();
-        if (::mkdtemp(tmpl.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-        FPath = tmpl;
-    }
-    ~TempDir() {
-        std::error_code ec;
-        std::filesystem::remove_all(FPath, ec);
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    const std::filesystem::path& Path() const { return FPath; }
-    std::string File(const std::string& name) const { return (FPath / name).string(); }
-
-private:
-    std::filesystem::path FPath;
-};
+using TempDir = storetest::TempFolder;
 
 inline std::vector<uint8_t> ReadFileBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);

@@ -269,10 +269,19 @@ TEST(DiskFormatFaults, FailuresKeepWhatIsThere) {
     EXPECT_EQ(message, kFormatFailed);
     EXPECT_EQ(ReadFile(image), std::string(1000, '\x24'));
 
+    // A file that cannot be created is the creation error itself, not the
+    // message for a failed write.
     fs::create_directory(dir / "folder.cpmdsk");
-    EXPECT_THROW(TDiskDrive::FormatDiskImage(dir / "folder.cpmdsk"), std::system_error);
-    EXPECT_THROW(TDiskDrive::FormatDiskImage(dir / "no/such.cpmdsk"), std::system_error);
-    EXPECT_TRUE(fs::is_directory(dir / "folder.cpmdsk"));
+    for (const std::string& name : {dir / "folder.cpmdsk", dir / "no/such.cpmdsk"}) {
+        message.clear();
+        try {
+            TDiskDrive::FormatDiskImage(name);
+        } catch (const std::system_error& e) {
+            message = e.what();
+        }
+        EXPECT_EQ(message.rfind("Cannot create file \"" + name + "\"", 0), 0u) << message;
+    }
+    EXPECT_TRUE(fs::is_empty(dir / "folder.cpmdsk"));
     EXPECT_EQ(dir.Count(), 2);
 }
 

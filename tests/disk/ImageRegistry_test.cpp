@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <memory>
 
 #include "StoreTestSupport.h"
 #include "disk/DiskDrive.h"
@@ -16,6 +17,10 @@ namespace {
 void Touch(const std::string& p) { storetest::WriteFile(p, std::string(1024, '\xE5')); }
 
 TImageRegistry& Registry() { return TImageRegistry::Instance(); }
+
+// Made before the registry and so destroyed after it at exit: its release
+// must still find the registry alive (the sanitizer build sees it if not).
+std::unique_ptr<TDiskDrive> g_openAtExit;
 
 TEST(ImageIdentity, NamesOfOneFileShareIt) {
     TempFolder dir;
@@ -107,6 +112,13 @@ TEST(ImageRegistry, DeletedFileStaysOpenUnderItsIdentity) {
     // A new file under the old name is another image.
     Touch(dir / "gone.cpmdsk");
     EXPECT_FALSE(Registry().IsOpen(dir / "gone.cpmdsk"));
+}
+
+TEST(ImageRegistry, ImageHeldByAStaticIsReleasedSafelyAtExit) {
+    TempFolder dir;
+    Touch(dir / "late.cpmdsk");
+    g_openAtExit = std::make_unique<TDiskDrive>(dir / "late.cpmdsk");
+    EXPECT_TRUE(Registry().IsOpen(g_openAtExit->Identity()));
 }
 
 TEST(ImageRegistry, RegistrationMovesAndReleasesOnce) {

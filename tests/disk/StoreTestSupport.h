@@ -32,6 +32,7 @@ public:
     TempFolder& operator=(const TempFolder&) = delete;
 
     std::string operator/(const std::string& name) const { return (FPath / name).string(); }
+    std::string File(const std::string& name) const { return *this / name; }
     const std::filesystem::path& Path() const { return FPath; }
     // Entries in the folder: stray temporary files show up here.
     long Count() const {

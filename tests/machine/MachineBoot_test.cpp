@@ -198,6 +198,45 @@ TEST_F(BootTest, BootWithoutDriveAImageStopsAfterLoadingMemory)
         EXPECT_FALSE(m.DriveMounted(d));
 }
 
+TEST_F(BootTest, MappingListsReachTheIOByteOnlyOnceBooted)
+{
+    TTavrinMachine m(Temp.Folder());
+    TDeviceMapping& map = m.FMapping;
+    m.CpuEmu1.WriteMemoryByte(0x0003, 0x77);
+    EXPECT_EQ(InPort(m, 0x48), 0x01) << "CON=CRT, the others TTY";
+    EXPECT_EQ(map.ConLstDeviceLabel(), "CON=CRT, LST=TTY");
+    EXPECT_EQ(map.PtrPtpDeviceLabel(), "RDR=TTY, PUN=TTY");
+
+    map.SetItemIndex(TMappedDevice::Con, 3);
+    map.SetItemIndex(TMappedDevice::Rdr, 2);
+    map.SetItemIndex(TMappedDevice::Pun, 2);
+    map.SetItemIndex(TMappedDevice::Lst, 2);
+    EXPECT_EQ(map.GetMappingByte(), 0xAB);
+    map.RestoreDefaults();
+    EXPECT_EQ(m.CpuEmu1.ReadMemoryByte(0x0003), 0x77) << "not booted yet";
+
+    // A failed boot leaves the machine unbooted.
+    EXPECT_THROW(m.BootSystem(), std::runtime_error);
+    map.SetItemIndex(TMappedDevice::Con, 0);
+    EXPECT_FALSE(map.FBooted);
+    EXPECT_EQ(m.CpuEmu1.ReadMemoryByte(0x0003), 0x77);
+
+    m.EnsureDriveAImage();
+    m.BootSystem();
+    EXPECT_TRUE(map.FBooted);
+    EXPECT_EQ(m.CpuEmu1.ReadMemoryByte(0x0003), 0x77) << "boot itself leaves the IOBYTE to the BIOS";
+    map.SetItemIndex(TMappedDevice::Lst, 2);
+    EXPECT_EQ(m.CpuEmu1.ReadMemoryByte(0x0003), 0x80);
+    map.SetItemIndex(TMappedDevice::Con, -1);
+    EXPECT_EQ(m.CpuEmu1.ReadMemoryByte(0x0003), 0x83) << "a list without a selection gives 3";
+    map.SetDefaults();
+    EXPECT_EQ(InPort(m, 0x48), 0x83);
+    EXPECT_EQ(map.ConLstDeviceLabel(), "CON=UC1, LST=LPT");
+    map.SetItemIndex(TMappedDevice::Con, 1);
+    map.RestoreDefaults();
+    EXPECT_EQ(m.CpuEmu1.ReadMemoryByte(0x0003), 0x83);
+}
+
 TEST_F(BootTest, MountRefusalsLeaveTheDriveEmptyAndTheImageUntouched)
 {
     TTavrinMachine m(Temp.Folder());

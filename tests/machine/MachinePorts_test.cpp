@@ -6,6 +6,7 @@
 #include "disk/DiskDrive.h"
 #include "support/MachineTestSupport.h"
 
+#include <ctime>
 #include <functional>
 
 using namespace tavrin::test;
@@ -66,10 +67,11 @@ TEST_F(PortMapTest, StatusPortsReportWaitingInputAndReadiness)
         {"punch closed", 0x1C, [](TTavrinMachine&) {}, 0x00},
         {"sys idle", 0x40, [](TTavrinMachine&) {}, 0x04},
         {"sys reply and changed", 0x40,
-         [](TTavrinMachine& m) { m.FSysReplyQueue.PutByte('a'); m.FSysDiskChanged = true; }, 0x86},
+         [](TTavrinMachine& m) { m.FSysChannel.FSysReplyQueue.PutByte('a'); m.FSysChannel.FSysDiskChanged = true; }, 0x86},
         {"sys command full", 0x40,
-         [](TTavrinMachine& m) { for (int i = 0; i < 512; ++i) m.FSysCommandQueue.PutByte('a'); }, 0x00},
-        {"cold boot mapping", 0x48, [](TTavrinMachine& m) { m.FColdBootMapping = 0xAB; }, 0xAB},
+         [](TTavrinMachine& m) { for (int i = 0; i < 512; ++i) m.FSysChannel.FSysCommandQueue.PutByte('a'); }, 0x00},
+        {"cold boot mapping first run", 0x48, [](TTavrinMachine&) {}, 0x01},
+        {"cold boot mapping", 0x48, [](TTavrinMachine& m) { m.FMapping.FColdBootMapping = 0xAB; }, 0xAB},
         {"com1 config first run", 0x30, [](TTavrinMachine&) {}, 0x5F},
         {"com2 config", 0x31,
          [](TTavrinMachine& m) { m.Settings.Com2 = {false, 2, 5, 0, true, false}; }, 0x25},
@@ -195,36 +197,40 @@ TEST_F(PortMapTest, ComConfigurationBytesRoundTripAndApply)
 
 TEST_F(PortMapTest, SystemManagerChannel)
 {
-    std::vector<std::string> commands;
-    M.OnSysCommand = [&](TTavrinMachine&, const std::string& command, std::string& reply) {
-        commands.push_back(command);
-        reply = "\r\nOK\r\n";
+    std::tm fixed{};
+    fixed.tm_year = 2026 - 1900;
+    fixed.tm_mon = 11;
+    fixed.tm_mday = 6;
+    fixed.tm_wday = 0;
+    M.FSysChannel.SetTimeLocale("C");
+    M.FSysChannel.Clock = [fixed] { return fixed; };
+    auto readReply = [this] {
+        std::string reply;
+        for (uint8_t b; (b = InPort(M, 0x41)) != 0x1A;)
+            reply += static_cast<char>(b);
+        return reply;
     };
+
     EXPECT_EQ(InPort(M, 0x41, 0), 0x1A) << "nothing queued";
     OutPort(M, 0x41, 'X');
     OutPort(M, 0x40, 0);  // empties the command queue
     for (char c : std::string("  date x \t"))
         OutPort(M, 0x41, static_cast<uint8_t>(c));
-    M.FSysDiskChanged = true;
+    M.FSysChannel.FSysDiskChanged = true;
     OutPort(M, 0x40, 2);  // ignored
-    EXPECT_TRUE(commands.empty());
-    EXPECT_EQ(InPort(M, 0x40), 0x84);
+    EXPECT_EQ(InPort(M, 0x40), 0x84) << "no reply yet, flag still set";
     OutPort(M, 0x40, 1);
-    ASSERT_EQ(commands.size(), 1u);
-    EXPECT_EQ(commands[0], "date x");
     EXPECT_EQ(InPort(M, 0x40), 0x06) << "reply waiting, disk-changed cleared";
-    std::string reply;
-    for (uint8_t b; (b = InPort(M, 0x41)) != 0x1A;)
-        reply += static_cast<char>(b);
-    EXPECT_EQ(reply, "\r\nOK\r\n");
+    EXPECT_EQ(readReply(), "\r\nSunday December 06, 2026\r\n") << "trimmed, word upper-cased";
     EXPECT_EQ(InPort(M, 0x41), 0x1A);
+    EXPECT_EQ(InPort(M, 0x40), 0x04);
 
     // Commands beyond the queue's 512 bytes are cut.
     OutPort(M, 0x40, 0);
     for (int i = 0; i < 600; ++i)
         M.CpuPortWrite(M.CpuEmu1, 0x41, 'a');
     M.CpuPortWrite(M.CpuEmu1, 0x40, 1);
-    EXPECT_EQ(commands.back().size(), 512u);
+    EXPECT_EQ(readReply(), "\r\nInvalid command \"" + std::string(512, 'a') + "\"!\r\n");
 }
 
 TEST_F(PortMapTest, DiskControllerMovesSectorsThroughCpuMemory)
@@ -291,7 +297,7 @@ TEST_F(PortMapTest, ReaderEndOfStreamBehaviours)
         TTavrinMachine m(Temp.Folder());
         m.Settings.ReaderEnd = c.Option;
         m.Settings.InFileChangeCon = 3;
-        m.FBooted = true;
+        m.FMapping.FBooted = true;
         m.CpuEmu1.WriteMemoryByte(3, 0x55);
         int closed = 0;
         m.OnReaderClosed = [&](TTavrinMachine&) { ++closed; };
@@ -308,7 +314,7 @@ TEST_F(PortMapTest, ReaderEndOfStreamBehaviours)
         EXPECT_EQ(m.ReaderOpen(), !closes);
         EXPECT_EQ(closed, closes ? 1 : 0);
         if (c.Option == TReaderEndOption::SwitchConsole) {
-            EXPECT_EQ(m.Settings.MappingIndex[0], 3);
+            EXPECT_EQ(m.FMapping.ItemIndex(TMappedDevice::Con), 3);
             EXPECT_EQ(m.CpuEmu1.ReadMemoryByte(3), 0x03) << "IOBYTE follows while booted (CON=UC1, others TTY)";
         } else {
             EXPECT_EQ(m.CpuEmu1.ReadMemoryByte(3), 0x55);
@@ -365,22 +371,6 @@ TEST_F(PortMapTest, PunchWritesBytesAndClosesOnAShortWrite)
     EXPECT_EQ(InPort(M, 0x1C), 0x00);
     OutPort(M, 0x1D, 'r');  // closed: dropped
     EXPECT_EQ(closed, 1);
-}
-
-TEST_F(PortMapTest, MappingByteFollowsCombosOnlyWhileBooted)
-{
-    M.Settings.MappingIndex = {3, 2, 2, 2};
-    EXPECT_EQ(M.GetMappingByte(), 0xAB);
-    M.Settings.MappingIndex = {-1, 0, 0, 0};
-    EXPECT_EQ(M.GetMappingByte(), 0x03) << "no selection gives 3";
-    M.CpuEmu1.WriteMemoryByte(3, 0x77);
-    M.MappingChanged();
-    EXPECT_EQ(M.CpuEmu1.ReadMemoryByte(3), 0x77);
-    M.FBooted = true;
-    M.MappingChanged();
-    EXPECT_EQ(M.CpuEmu1.ReadMemoryByte(3), 0x03);
-    M.SetMappingCombos(0x1B);
-    EXPECT_EQ(M.Settings.MappingIndex, (std::array<int, 4>{3, 2, 1, 0}));
 }
 
 TEST_F(PortMapTest, ComDataBlocksQueueAndDropAfterBreak)

@@ -5,6 +5,7 @@
 
 #include "console/MapKeys.h"
 #include "platform/ScriptedUiPrompts.h"
+#include "support/QtTestApp.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -14,6 +15,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QtTest/QTest>
 
 #include <gtest/gtest.h>
 
@@ -26,18 +28,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-QApplication& App() {
-    static int argc = 1;
-    static char name[] = "tavrin-test";
-    static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-    return app;
-}
-
 class MapTermKeysDlgTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        App();
+        tavrin::test::QtTestApp();
         std::string pattern = (fs::temp_directory_path() / "mapdlg-XXXXXX").string();
         ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
         FFolder = pattern;
@@ -97,6 +91,30 @@ TEST_F(MapTermKeysDlgTest, UpdateStoresTheNormalisedTextForTheChosenState) {
     dlg.Button1->click();
     EXPECT_FALSE(keys.IsKeyMapped(VK_UP, TShiftState().Include(ssShift)));
     EXPECT_TRUE(keys.IsKeyMapped(VK_UP, TShiftState()));
+
+    // Clicking the selected row again drops an edit that was not applied.
+    StateButton(dlg, tksNormal)->click();
+    dlg.show();
+    QApplication::processEvents();
+    dlg.Edit1->setText("not applied");
+    const QRect row0 = dlg.ListBox1->visualItemRect(dlg.ListBox1->item(0));
+    QTest::mouseClick(dlg.ListBox1->viewport(), Qt::LeftButton, {}, row0.center());
+    EXPECT_EQ(dlg.ListBox1->currentRow(), 0);
+    EXPECT_EQ(dlg.Edit1->text(), "^A");
+}
+
+TEST_F(MapTermKeysDlgTest, RecordSeparatorSurvivesTheEditBox) {
+    // 1Eh has no caret form; the edit box must hand the raw byte back intact.
+    TMapTermKeys keys(File("k.kmap"));
+    keys.SetMapping(2, tksNormal, TMapTermKeys::EncodeKeyString("\x1E"));
+    keys.SetMapping(3, tksNormal, "x^^");
+    TMapTermKeysDlg dlg(keys);
+    for (int row : {2, 3}) {
+        dlg.ListBox1->setCurrentRow(row);
+        dlg.Button1->click();
+    }
+    EXPECT_EQ(keys.GetKeyBytes(VK_LEFT, TShiftState()), "\x1E");
+    EXPECT_EQ(keys.GetKeyBytes(VK_RIGHT, TShiftState()), "x^");
 }
 
 TEST_F(MapTermKeysDlgTest, RowsPaintCaptionAndMappingCells) {

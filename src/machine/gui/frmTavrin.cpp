@@ -3,6 +3,7 @@
 #include "machine/gui/frmTavrin.h"
 
 #include "console/SimpleTerminal.h"
+#include "ui/MapTermKeysDlg.h"
 #include "platform/ActionPump.h"
 #include "platform/PlatformEvents.h"
 #include "platform/ProgramFolder.h"
@@ -66,12 +67,16 @@ TMainHalvoret::TMainHalvoret(IUiPrompts* prompts, QWidget* parent)
         FOwnPrompts = std::move(qtPrompts);
     }
     FormCreate();
+    CreateToolDialogs();
 }
 
 TMainHalvoret::~TMainHalvoret()
 {
     FIdleTimer->stop();
     FActionPump->StopTimer();
+    // The dialog works on the key map, which goes before the child widgets.
+    delete MapTermKeys;
+    MapTermKeys = nullptr;
     // The machine holds pointers to devices and to this window's TTY side.
     FMachine->TtyConsole = nullptr;
     FMachine->OnDriveChanged = nullptr;
@@ -84,8 +89,8 @@ void TMainHalvoret::FormCreate()
     FMachine = std::make_unique<TTavrinMachine>(ProgramFolder());
     TTavrinMachine& m = *FMachine;
 
-    m.FColdBootMapping = DefaultColdBootMapping;
-    m.SetMappingCombos(DefaultColdBootMapping);
+    m.FMapping.FColdBootMapping = DefaultColdBootMapping;
+    m.FMapping.SetMappingCombos(DefaultColdBootMapping);
 
     FTtyParser.OnCommand = [this](TSimpTermParser& s, uint8_t cmd, int a, int b) { TtyParserCommand(s, cmd, a, b); };
     FTtyParser.OnChar = [this](TSimpTermParser& s, uint8_t ch) { TtyParserWriteChar(s, ch); };
@@ -122,6 +127,21 @@ void TMainHalvoret::FormCreate()
     }
 }
 
+// The tool dialogs exist after the window has built the machine, as the
+// window's start-up expects; uses from the window test them for null.
+void TMainHalvoret::CreateToolDialogs()
+{
+    FKeyMap = std::make_unique<TMapTermKeys>();
+    try {
+        FKeyMap->Load();
+    } catch (const std::exception& e) {
+        // An unreadable key map is reported and left as it is: the empty map
+        // in its place is never saved over it.
+        QTimer::singleShot(0, this, [this, text = std::string(e.what())] { FPrompts->ShowError(text); });
+    }
+    MapTermKeys = new TMapTermKeysDlg(*FKeyMap, FPrompts, this);
+}
+
 void TMainHalvoret::BuildActions()
 {
     FActionPump = new TActionUpdatePump(this);
@@ -152,6 +172,7 @@ void TMainHalvoret::BuildActions()
     }
     ShutdownAct = make("ShutdownAct", "Shutdown", [this] { ShutdownActExecute(); });
     ShutdownAct->setEnabled(false);
+    TTYMapKeysAct = make("TTYMapKeysAct", "&Map TTY Keys", [this] { TTYMapKeysActExecute(); });
 }
 
 void TMainHalvoret::BuildPages()
@@ -260,7 +281,10 @@ void TMainHalvoret::BuildMenus()
     for (QAction* a : ChangeDriveActs)
         disks->addAction(a);
 
-    for (QMenu* menu : {file, cpu, disks})
+    QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
+    view->addAction(TTYMapKeysAct);
+
+    for (QMenu* menu : {file, cpu, disks, view})
         FActionPump->WatchMenu(menu);
 
     QToolBar* bar = addToolBar(QStringLiteral("Machine"));
@@ -343,24 +367,35 @@ void TMainHalvoret::TtyParserCommand(TSimpTermParser&, uint8_t cmd, int a, int b
 
 void TMainHalvoret::QnTerminal2KeyPress(char& key)
 {
-    FMachine->FTtyKeyQueue.PutByte(static_cast<uint8_t>(key));
+    FMachine->QueueKeys(TConsoleKeyboard::Tty, std::string_view(&key, 1));
 }
 
+// A mapped key sends its bytes instead and never reaches the console, so no
+// key-press character follows it.
 void TMainHalvoret::SimpleTerminal1KeyDown(uint16_t& key, TShiftState shift)
 {
-    std::string bytes;
-    if (TtyKeyMapLookup && TtyKeyMapLookup(key, shift, bytes)) {
-        key = 0;
-        for (char c : bytes)
-            FMachine->FTtyKeyQueue.PutByte(static_cast<uint8_t>(c));
-    }
+    if (!FKeyMap || !FKeyMap->IsKeyMapped(key, shift))
+        return;
+    std::string bytes = FKeyMap->GetKeyBytes(key, shift);
+    key = 0;
+    FMachine->QueueKeys(TConsoleKeyboard::Tty, bytes);
 }
 
 void TMainHalvoret::SimpleTerminal1KeyUp(uint16_t& key, TShiftState shift)
 {
-    std::string bytes;
-    if (TtyKeyMapLookup && TtyKeyMapLookup(key, shift, bytes))
+    if (FKeyMap && FKeyMap->IsKeyMapped(key, shift))
         key = 0;
+}
+
+void TMainHalvoret::QnTerminal1KeyboardData(char ch)
+{
+    FMachine->QueueKeys(TConsoleKeyboard::Crt, std::string_view(&ch, 1));
+}
+
+void TMainHalvoret::TTYMapKeysActExecute()
+{
+    if (MapTermKeys)
+        MapTermKeys->exec();
 }
 
 // --- window events ----------------------------------------------------------

@@ -7,8 +7,8 @@
 // Devices and pages that come with later units plug in through the seams
 // below: SetCrtConsole, SetPrinter, SetSerialLines, SetTcpServer, the
 // OnUpdateCpuDisplay / OnLoadSettings / OnSaveSettings hooks and
-// TtyKeyMapLookup. Until then the machine answers for them as for an absent
-// or switched-off device.
+// QnTerminal1KeyboardData for the CRT console's keys. Until then the machine
+// answers for them as for an absent or switched-off device.
 
 #include <QMainWindow>
 
@@ -17,6 +17,7 @@
 #include <memory>
 #include <string>
 
+#include "console/MapKeys.h"
 #include "console/SimpTermParser.h"
 #include "machine/ConfigObject.h"
 #include "machine/TavrinMachine.h"
@@ -30,6 +31,7 @@ class QLineEdit;
 class QTabWidget;
 class QTimer;
 class TActionUpdatePump;
+class TMapTermKeysDlg;
 class TSimpleTerminal;
 
 class TMainHalvoret : public QMainWindow, private ITtyConsole {
@@ -47,7 +49,9 @@ public:
     TTavrinMachine& Machine() { return *FMachine; }
     IUiPrompts& Prompts() { return *FPrompts; }
     bool Closing() const { return FClosing; }
-    bool Booted() const { return FMachine->FBooted; }
+    bool Booted() const { return FMachine->FMapping.FBooted; }
+    // The TTY console's key map, loaded from the ".kmap" file at start-up.
+    TMapTermKeys& KeyMap() { return *FKeyMap; }
     // The settings file: the program's path with the extension ".config".
     std::string SettingsFileName() const;
 
@@ -76,6 +80,10 @@ public:
     QAction* BIOSSelectImageNameAct = nullptr;
     std::array<QAction*, 4> ChangeDriveActs{};
     QAction* ShutdownAct = nullptr;
+    QAction* TTYMapKeysAct = nullptr;
+
+    // --- tool dialogs, created once and reused ----------------------------
+    TMapTermKeysDlg* MapTermKeys = nullptr;
 
     // --- operations -----------------------------------------------------------
     // One run burst (the idle handler); public so a test can pump the run.
@@ -104,8 +112,6 @@ public:
     // Further settings sections written after / read after the machine's own.
     std::function<void(TMainHalvoret& sender, TNrKeyValueSections& store)> OnSaveSettings;
     std::function<void(TMainHalvoret& sender, const TNrKeyValueSections& store)> OnLoadSettings;
-    // The TTY key map: true and the bytes to send when the key is mapped.
-    std::function<bool(uint16_t key, TShiftState shift, std::string& bytes)> TtyKeyMapLookup;
 
     // --- action handlers ----------------------------------------------------
     void RunCpuActExecute();
@@ -117,6 +123,7 @@ public:
     void BIOSSelectImageNameActExecute();
     void ChangeDriveActExecute(uint8_t drive);
     void ShutdownActExecute();
+    void TTYMapKeysActExecute();
 
     // TTY glue.
     void TtyParserCommand(TSimpTermParser& sender, uint8_t cmd, int a, int b);
@@ -124,6 +131,9 @@ public:
     void QnTerminal2KeyPress(char& key);
     void SimpleTerminal1KeyDown(uint16_t& key, TShiftState shift);
     void SimpleTerminal1KeyUp(uint16_t& key, TShiftState shift);
+    // Every character the CRT terminal's keyboard produces (escape sequences
+    // of function and cursor keys included).
+    void QnTerminal1KeyboardData(char ch);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -134,6 +144,7 @@ protected:
 private:
     void WriteTtyByte(uint8_t ch) override;
     void FormCreate();
+    void CreateToolDialogs();
     void BuildActions();
     void BuildPages();
     void BuildMenus();
@@ -148,6 +159,7 @@ private:
     std::unique_ptr<IUiPrompts> FOwnPrompts;
     IUiPrompts* FPrompts = nullptr;
     TSimpTermParser FTtyParser;
+    std::unique_ptr<TMapTermKeys> FKeyMap;
     TActionUpdatePump* FActionPump = nullptr;
     QTimer* FIdleTimer = nullptr;  // the run: one burst per timeout
     // Settings read at start-up; keys the window does not hold are written

@@ -109,7 +109,6 @@ void TMainHalvoret::ResetCPMActExecute()
     UpdateCpuDisplay();
     if (!RunCpuAct->isChecked())
         RunCpuAct->trigger();
-    FMachine->FBooted = true;
 }
 
 void TMainHalvoret::LoadHexFileActExecute()

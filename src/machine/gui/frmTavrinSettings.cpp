@@ -64,7 +64,7 @@ void TMainHalvoret::SaveSettings(TNrKeyValueSections& store)
     store.WriteInteger("TTY", "DisplayRows", SimpleTerminal1->Rows());
     store.WriteString("DISKS", "CpmSourceFile", s.CpmSourceFile);
     store.WriteString("DISKS", "BiosSourceFile", s.BiosSourceFile);
-    store.WriteInteger("PORTS", "ColdBootDeviceMapping", m.FColdBootMapping);
+    store.WriteInteger("PORTS", "ColdBootDeviceMapping", m.FMapping.FColdBootMapping);
 
     const char* com1 = "PORT_DEVICE_COM1";
     store.WriteBool(com1, "Com1Enable", s.Com1.Enabled);
@@ -123,9 +123,9 @@ void TMainHalvoret::LoadSettings(const TNrKeyValueSections& store)
     C_CpmSourceFile->setText(Q(store.ReadString("DISKS", "CpmSourceFile", s.CpmSourceFile)));
     C_BiosSourceFile->setText(Q(store.ReadString("DISKS", "BiosSourceFile", s.BiosSourceFile)));
 
-    int mapping = store.ReadInteger("PORTS", "ColdBootDeviceMapping", m.FColdBootMapping);
-    m.FColdBootMapping = static_cast<uint8_t>(mapping & 0xFF);
-    m.SetMappingCombos(m.FColdBootMapping);
+    int mapping = store.ReadInteger("PORTS", "ColdBootDeviceMapping", m.FMapping.FColdBootMapping);
+    m.FMapping.FColdBootMapping = static_cast<uint8_t>(mapping & 0xFF);
+    m.FMapping.SetMappingCombos(m.FMapping.FColdBootMapping);
 
     auto readLine = [&store](const char* section, const std::string& n, const std::string& stop, TComLineSettings& c) {
         c.TwoStopBits = store.ReadBool(section, stop, c.TwoStopBits);
@@ -164,5 +164,5 @@ void TMainHalvoret::FormActivate()
         return;
     LoadSettings(store);
     FLoadedSettings.SetText(store.GetText());
-    PageControl1->setCurrentWidget(FMachine->Settings.MappingIndex[0] == 0 ? TtyPage : CrtPage);
+    PageControl1->setCurrentWidget(FMachine->FMapping.ItemIndex(TMappedDevice::Con) == 0 ? TtyPage : CrtPage);
 }

@@ -58,8 +58,8 @@ TEST(MainWindowStartTest, FirstStartCreatesDriveAAndLeavesItOnTheNext)
     for (int i = 0; i < w.PageControl1->count(); ++i)
         tabs.push_back(w.PageControl1->tabText(i).toStdString());
     EXPECT_EQ(tabs, (std::vector<std::string>{"CRT", "TTY", "CPU", "Disk Manager", "Disks", "Ports"}));
-    EXPECT_EQ(w.Machine().FColdBootMapping, TMainHalvoret::DefaultColdBootMapping);
-    EXPECT_EQ(w.Machine().GetMappingByte(), TMainHalvoret::DefaultColdBootMapping);
+    EXPECT_EQ(w.Machine().FMapping.FColdBootMapping, TMainHalvoret::DefaultColdBootMapping);
+    EXPECT_EQ(w.Machine().FMapping.GetMappingByte(), TMainHalvoret::DefaultColdBootMapping);
     EXPECT_TRUE(h.Prompts.Log.empty());
     h.Window.reset();
 
@@ -91,7 +91,7 @@ protected:
         std::string hello = H.Temp.File("hello.txt");
         WriteFile(hello, "Hello, world\r\n\x1A");
         CpmCopy(H.Temp, H.Temp.File("DiskA.cpmdsk"), hello, "HELLO.TXT");
-        W->Machine().FColdBootMapping = 0;  // CON = TTY
+        W->Machine().FMapping.FColdBootMapping = 0;  // CON = TTY
     }
     TWindowHarness H;
     TMainHalvoret* W = nullptr;
@@ -181,30 +181,6 @@ TEST(MainWindowRunTest, DeviceErrorStopsTheRunAndIsReportedOnce)
     EXPECT_FALSE(w.RunCpuAct->isChecked());
     EXPECT_EQ(h.Prompts.Texts(), (std::vector<std::string>{"printer on fire"}));
     w.SetPrinter(nullptr);
-}
-
-TEST(MainWindowRunTest, TtyCommandsReachTheConsole)
-{
-    TWindowHarness h;
-    TMainHalvoret& w = h.Open();
-    TTavrinMachine& m = w.Machine();
-    auto out = [&](const std::string& bytes) {
-        for (char c : bytes)
-            m.CpuPortWrite(m.CpuEmu1, 0x0011, static_cast<uint8_t>(c));
-    };
-    out("abc\x1B" "C\x70\x05\x0A" "X");
-    EXPECT_EQ(h.TtyRow(0), "abc");
-    EXPECT_EQ(h.TtyRow(10), "     X");
-    out("\x1BSh" "H" "\x1BSl" "L");
-    EXPECT_TRUE(w.SimpleTerminal1->GetCell(6, 10).Attributes.Contains(tca_HighVideo));
-    EXPECT_FALSE(w.SimpleTerminal1->GetCell(7, 10).Attributes.Contains(tca_HighVideo));
-    out("\x1B" "Ch" "Z\x1BL>");
-    EXPECT_EQ(h.TtyRow(0), "Z");
-    out("\x1BSc");
-    EXPECT_EQ(h.TtyRow(10), "");
-    // Typed characters are queued for port 11h; 32 at most.
-    QTest::keyClicks(w.SimpleTerminal1, QString(40, QChar('k')));
-    EXPECT_EQ(m.FTtyKeyQueue.Count(), 32);
 }
 
 TEST(MainWindowMessagesTest, BootFailuresAreReportedAndLeaveTheRunStopped)
@@ -348,7 +324,7 @@ TEST(MainWindowSettingsTest, FirstActivationAppliesTheSettingsFile)
     TMainHalvoret& w = h.Open();
     w.FormActivate();
     EXPECT_EQ(w.C_CpmSourceFile->text().toStdString(), "alt.hex");
-    EXPECT_EQ(w.Machine().FColdBootMapping, 0x95);
+    EXPECT_EQ(w.Machine().FMapping.FColdBootMapping, 0x95);
     EXPECT_EQ(w.Machine().Settings.ReaderEnd, TReaderEndOption::Restart);
     EXPECT_EQ(w.PageControl1->currentWidget(), w.CrtPage) << "CON = CRT shows the CRT page";
     w.close();
