@@ -3,9 +3,10 @@
 // live in the buffer of its emulator, which interprets the byte stream and
 // paints. The window does the plumbing around that: a byte queue that
 // decouples writers from interpretation (one coalesced posted event per
-// burst of writes), an optional capture file of the raw bytes, immediate or
-// lazy repainting, a 100 ms timer (blink, lazy display), the caret and the
-// routing of keys to the emulator.
+// burst of writes), an optional capture file of the raw bytes (a bare file
+// name lands in the program folder), immediate or lazy repainting, a 100 ms
+// timer (text and caret blink, lazy display), the caret and the routing of
+// keys to the emulator.
 //
 // Wiring it into a machine:
 //   - bytes the program sends to the console: WriteChar(byte) / WriteString;

@@ -62,59 +62,77 @@ int CreateTemp(const std::string& target, std::string& tempPath) {
 
 }  // namespace
 
-void ReplaceFileContents(const std::string& path, std::string_view data) {
+TReplacementFile::TReplacementFile(const std::string& path) : FPath(path) {
     if (path.empty()) Fail(TStage::Create, ENOENT, "Cannot create file \"\"");
-    const std::string target = ResolveTarget(path);
+    FTarget = ResolveTarget(path);
 
     // Refuse early what rename would refuse anyway, before writing anything.
     struct stat old {};
-    const bool exists = ::stat(target.c_str(), &old) == 0;
+    const bool exists = ::stat(FTarget.c_str(), &old) == 0;
     if (exists && S_ISDIR(old.st_mode)) Fail(TStage::Create, EISDIR, "Cannot create file \"" + path + "\"");
     // Never swap a device node, pipe or socket for a plain file.
     if (exists && !S_ISREG(old.st_mode)) Fail(TStage::Create, EINVAL, "Cannot create file \"" + path + "\"");
 
-    std::string tempPath;
-    const int fd = CreateTemp(target, tempPath);
-    auto abandon = [&](int err, const std::string& what) {
-        ::close(fd);
-        ::unlink(tempPath.c_str());
-        Fail(TStage::Write, err, what);
-    };
-
+    FFd = CreateTemp(FTarget, FTempPath);
     // Keep the old file's permission bits.
-    if (exists) (void)::fchmod(fd, old.st_mode & 07777);
+    if (exists) (void)::fchmod(FFd, old.st_mode & 07777);
+}
 
+TReplacementFile::~TReplacementFile() { Abandon(); }
+
+void TReplacementFile::Abandon() {
+    if (FFd < 0) return;
+    ::close(FFd);
+    FFd = -1;
+    ::unlink(FTempPath.c_str());
+}
+
+void TReplacementFile::Write(std::string_view data) {
+    if (FFd < 0) Fail(TStage::Write, EBADF, "Error writing file \"" + FPath + "\"");
     const char* p = data.data();
     size_t left = data.size();
     while (left > 0) {
-        const ssize_t n = ::write(fd, p, left);
-        if (n < 0) {
-            const int err = errno;
-            if (err == EINTR) continue;
-            abandon(err, "Error writing file \"" + path + "\"");
+        const ssize_t n = ::write(FFd, p, left);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            const int err = n < 0 ? errno : EIO;
+            Abandon();
+            Fail(TStage::Write, err, "Error writing file \"" + FPath + "\"");
         }
-        if (n == 0) abandon(EIO, "Error writing file \"" + path + "\"");
         p += n;
         left -= static_cast<size_t>(n);
     }
-    if (::fsync(fd) != 0) {
+}
+
+void TReplacementFile::Commit() {
+    if (FFd < 0) Fail(TStage::Write, EBADF, "Error writing file \"" + FPath + "\"");
+    if (::fsync(FFd) != 0) {
         const int err = errno;
-        abandon(err, "Error writing file \"" + path + "\"");
+        Abandon();
+        Fail(TStage::Write, err, "Error writing file \"" + FPath + "\"");
     }
+    const int fd = FFd;
+    FFd = -1;
     if (::close(fd) != 0) {
         const int err = errno;
-        ::unlink(tempPath.c_str());
-        Fail(TStage::Write, err, "Error writing file \"" + path + "\"");
+        ::unlink(FTempPath.c_str());
+        Fail(TStage::Write, err, "Error writing file \"" + FPath + "\"");
     }
-    if (::rename(tempPath.c_str(), target.c_str()) != 0) {
+    if (::rename(FTempPath.c_str(), FTarget.c_str()) != 0) {
         const int err = errno;
-        ::unlink(tempPath.c_str());
-        Fail(TStage::Rename, err, "Cannot create file \"" + path + "\"");
+        ::unlink(FTempPath.c_str());
+        Fail(TStage::Rename, err, "Cannot create file \"" + FPath + "\"");
     }
     // Make the new name itself durable; a failure here loses nothing.
-    const int dirFd = ::open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int dirFd = ::open(FolderOf(FTarget).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dirFd >= 0) {
         (void)::fsync(dirFd);
         ::close(dirFd);
     }
+}
+
+void ReplaceFileContents(const std::string& path, std::string_view data) {
+    TReplacementFile file(path);
+    file.Write(data);
+    file.Commit();
 }

@@ -17,6 +17,31 @@ public:
     TStage Stage;
 };
 
-// Throws EFileReplaceError naming the path on failure. A path that is a
-// link to a file replaces the file the link points to, keeping the link.
+// A new file written beside path and put in its place by Commit. Until then
+// the old file stays as it was; a replacement destroyed uncommitted removes
+// its temporary file. A path that is a link to a file replaces the file the
+// link points to, keeping the link. Failures throw EFileReplaceError naming
+// the path.
+class TReplacementFile {
+public:
+    explicit TReplacementFile(const std::string& path);
+    ~TReplacementFile();
+    TReplacementFile(const TReplacementFile&) = delete;
+    TReplacementFile& operator=(const TReplacementFile&) = delete;
+
+    void Write(std::string_view data);
+    // Flushes the data to the device and renames the file into place.
+    void Commit();
+    // Drops the temporary file; the old file stays. Also done on destruction.
+    void Abandon();
+    bool Open() const { return FFd >= 0; }
+
+private:
+    std::string FPath;    // as given, for messages
+    std::string FTarget;  // the file that is replaced
+    std::string FTempPath;
+    int FFd = -1;
+};
+
+// The whole contents at once.
 void ReplaceFileContents(const std::string& path, std::string_view data);

@@ -6,6 +6,8 @@
 #include <stdexcept>
 #include <system_error>
 
+#include "disk/ImageRegistry.h"
+
 namespace {
 
 constexpr uint64_t SegmentMask = ~uint64_t{0xFFFF};
@@ -52,25 +54,23 @@ TZilogHex32WriterStream::TZilogHex32WriterStream(const std::string& FileName,
         UpperAddress = StartAddress & SegmentMask;
         ExtPending = true;
     }
-    HexFile = std::fopen(FileName.c_str(), "wb");
-    // The same failure as any other file that cannot be created.
-    if (HexFile == nullptr)
-        throw std::system_error(errno, std::generic_category(), "Cannot create file " + Quoted(FileName));
+    // Never replace a disk image that something in this program holds open.
+    if (TImageRegistry::Instance().IsOpen(FileName))
+        throw std::system_error(EBUSY, std::generic_category(), "Cannot create file " + Quoted(FileName));
+    HexFile = std::make_unique<TReplacementFile>(FileName);
 }
 
 TZilogHex32WriterStream::~TZilogHex32WriterStream() {
     try {
         Finish();
     } catch (...) {
-        // A destructor must not throw; Finish has already closed the file.
+        // A destructor must not throw; the unfinished file is already gone.
     }
 }
 
 void TZilogHex32WriterStream::Fail() {
-    if (HexFile != nullptr) {
-        std::fclose(HexFile);
-        HexFile = nullptr;
-    }
+    HexFile.reset();  // drops the unfinished file
+    Output.clear();
     throw std::runtime_error("Unable to write to the Hex32 file " + Quoted(FFileName) + "!");
 }
 
@@ -97,10 +97,13 @@ void TZilogHex32WriterStream::Finish() {
     if (HexFile == nullptr) return;
     if (BufferCount > 0) Flush();
     WriteEndRecord();
-    std::FILE* f = HexFile;
-    HexFile = nullptr;
-    if (std::fclose(f) != 0)
-        throw std::runtime_error("Unable to write to the Hex32 file " + Quoted(FFileName) + "!");
+    FlushOutput();
+    try {
+        HexFile->Commit();
+    } catch (const EFileReplaceError&) {
+        Fail();
+    }
+    HexFile.reset();
 }
 
 // Writes the buffered bytes so that no record crosses a 64 KiB boundary: a
@@ -141,7 +144,17 @@ void TZilogHex32WriterStream::WriteEndRecord() { WriteLine(FormatEndRecord()); }
 
 void TZilogHex32WriterStream::WriteLine(const std::string& Line) {
     if (HexFile == nullptr) Fail();
-    if (std::fwrite(Line.data(), 1, Line.size(), HexFile) != Line.size()) Fail();
+    Output += Line;
+    if (Output.size() >= 64 * 1024) FlushOutput();
+}
+
+void TZilogHex32WriterStream::FlushOutput() {
+    try {
+        HexFile->Write(Output);
+    } catch (const EFileReplaceError&) {
+        Fail();
+    }
+    Output.clear();
 }
 
 std::string TZilogHex32WriterStream::FormatDataRecord(uint32_t Address, const uint8_t* Data,

@@ -4,20 +4,24 @@
 // 64 KiB segment announced by an extended linear address record (type 04),
 // and an end record (type 01). Lines end with CR LF.
 //
-// Every file operation is checked: a file that cannot be created raises
-// std::system_error ("Cannot create file ..."), a failed write or close
-// std::runtime_error. The file is written in place; removing a partial file
-// after a failure is the caller's business.
+// The file is written beside its final name and put in place when it is
+// finished, so a failure never leaves a partial file or spoils an old one.
+// A file that cannot be created (or is a disk image open in this program)
+// raises std::system_error ("Cannot create file ..."); a failed write
+// raises std::runtime_error and drops the new file.
 
 #include <cstdint>
-#include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "disk/FileReplace.h"
+
 class TZilogHex32WriterStream {
 public:
-    // Creates (or truncates) FileName. RecordLength must be 1-255, since the
-    // record's length field holds one byte.
+    // Starts FileName anew (an old file is replaced when the new one is
+    // finished). RecordLength must be 1-255, since the record's length
+    // field holds one byte.
     TZilogHex32WriterStream(const std::string& FileName, uint32_t StartAddress,
                             uint16_t RecordLength);
     // Finishes the file when Finish was not called; errors are swallowed
@@ -32,8 +36,8 @@ public:
     int32_t Write(const void* Data, int32_t Count);
     // The stream cannot be read: always 0.
     int32_t Read(void* Data, int32_t Count);
-    // Flushes buffered data, writes the end record and closes the file.
-    // Further calls do nothing.
+    // Flushes buffered data, writes the end record and puts the file in
+    // place. Further calls do nothing.
     void Finish();
 
     bool IsOpen() const { return HexFile != nullptr; }
@@ -50,11 +54,13 @@ private:
     void WriteExtAddressRecord();
     void WriteEndRecord();
     void WriteLine(const std::string& Line);
+    void FlushOutput();
     [[noreturn]] void Fail();
 
     std::string FFileName;
     bool ExtPending = false;
-    std::FILE* HexFile = nullptr;
+    std::unique_ptr<TReplacementFile> HexFile;
+    std::string Output;  // lines not yet handed to the file
     uint64_t Address = 0;  // wide, so running past 4 GiB is noticed
     int32_t RecordLength = 0;
     std::vector<uint8_t> Buffer;

@@ -136,7 +136,7 @@ Expectations ExpectationsFor(const std::string& name) {
         xyFrom([prefix](const json& in, const json&) { return OperandBefore(in, prefix, 4); });
     if (x == 0 && z == 0 && y >= 2)  // DJNZ, JR: from the low byte of the new PC
         xyFrom([](const json&, const json& out) { return int(out["pc"]); });
-    if (op0 == 0x27 || ((x == 2 && y < 4) || (x == 3 && z == 6 && y < 4)))  // DAA, ADD ADC SUB SBC: from A before
+    if (op0 == 0x27 || (y < 4 && (x == 2 || (x == 3 && z == 6))))  // DAA; ADD ADC SUB SBC: from A before
         xyFrom([](const json& in, const json&) { return int(in["a"]); });
     if (op0 == 0x2F || op0 == 0x37 || op0 == 0x3F)  // CPL, SCF, CCF keep them
         xyFrom([](const json& in, const json&) { return int(in["f"]); });

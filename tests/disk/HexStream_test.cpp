@@ -179,7 +179,7 @@ TEST(HexWriter, RecordLengthsOutsideOneTo255AreRefused) {
     EXPECT_EQ(d.longestRecord, 255);
 }
 
-TEST(HexWriter, FailuresAreRaised) {
+TEST(HexWriter, FailuresAreRaisedAndLeaveNoPartialFile) {
     TempDir dir;
     const std::string missing = dir.File("no/such/folder/x.hex");
     try {
@@ -189,20 +189,33 @@ TEST(HexWriter, FailuresAreRaised) {
         EXPECT_EQ(std::string(e.what()).rfind("Cannot create file \"" + missing + "\"", 0), 0u) << e.what();
     }
 
-    // A device that refuses every byte: the error shows at the latest when
-    // the file is finished.
-    if (std::filesystem::exists("/dev/full")) {
-        const auto data = Pattern(200000, 1);
-        std::string message;
+    // A disk image open in the program is never overwritten.
+    const std::string image = dir.File("open.cpmdsk");
+    MakeFreshImage(image);
+    {
+        TDiskDrive drive(image);
+        EXPECT_THROW(TZilogHex32WriterStream(image, 0, 64), std::system_error);
+    }
+    EXPECT_EQ(ReadFileBytes(image), std::vector<uint8_t>(ImageBytes, 0xE5));
+
+    // A write that fails drops the new file and keeps the old one.
+    const std::string kept = dir.File("kept.hex");
+    storetest::WriteFile(kept, "old");
+    std::string message;
+    {
+        storetest::FileSizeLimit limit(16 * 1024);
         try {
-            TZilogHex32WriterStream out("/dev/full", 0x100000, 64);
+            const auto data = Pattern(200000, 1);
+            TZilogHex32WriterStream out(kept, 0x100000, 64);
             out.Write(data.data(), static_cast<int32_t>(data.size()));
             out.Finish();
         } catch (const std::runtime_error& e) {
             message = e.what();
         }
-        EXPECT_EQ(message, "Unable to write to the Hex32 file \"/dev/full\"!");
     }
+    EXPECT_EQ(message, "Unable to write to the Hex32 file \"" + kept + "\"!");
+    EXPECT_EQ(ReadText(kept), "old");
+    EXPECT_EQ(dir.Count(), 2) << "no temporary file left behind";
 
     // Data past the 32-bit address space.
     TZilogHex32WriterStream out(dir.File("top.hex"), 0xFFFFFFF0, 64);
@@ -218,6 +231,7 @@ TEST(HexWriter, FailuresAreRaised) {
 TEST(HexWriter, ClosedStreamAcceptsNothingAndReadsNothing) {
     TempDir dir;
     const std::string path = dir.File("c.hex");
+    storetest::WriteFile(path, "old");
     TZilogHex32WriterStream out(path, 0, 16);
     uint8_t buf[4] = {1, 2, 3, 4};
     EXPECT_EQ(out.Read(buf, 4), 0);
@@ -225,6 +239,7 @@ TEST(HexWriter, ClosedStreamAcceptsNothingAndReadsNothing) {
     EXPECT_EQ(out.Write(buf, 0), 0);
     EXPECT_EQ(out.Write(buf, -3), 0);
     EXPECT_EQ(out.Write(buf, 4), 4);
+    EXPECT_EQ(ReadText(path), "old") << "the old file stays until the new one is finished";
     out.Finish();
     EXPECT_FALSE(out.IsOpen());
     EXPECT_EQ(out.Write(buf, 4), 0);
