@@ -1,7 +1,7 @@
 // The machine's run burst (port map, break-point check, counters) against a
-// bare ExecuteOpcode loop on the same workload, and the TTY console's
-// throughput for text a Z80 loop writes to port 11h, with the main window
-// present offscreen.
+// bare ExecuteOpcode loop on the same workload, and the throughput of the two
+// consoles for text a Z80 loop writes to port 11h (TTY) or 13h (CRT), with
+// the main window present offscreen and the console's page shown.
 
 #include <benchmark/benchmark.h>
 
@@ -76,7 +76,7 @@ QApplication& App()
     return *app;
 }
 
-void BM_TtyConsoleThroughput(benchmark::State& state)
+void ConsoleThroughput(benchmark::State& state, uint8_t port)
 {
     App();
     std::string folder = std::filesystem::temp_directory_path().string() + "/tavrin-bench-" + std::to_string(::getpid());
@@ -86,14 +86,14 @@ void BM_TtyConsoleThroughput(benchmark::State& state)
         TScriptedUiPrompts prompts;
         TMainHalvoret window(&prompts);
         window.show();
-        window.PageControl1->setCurrentWidget(window.TtyPage);
+        window.PageControl1->setCurrentWidget(port == 0x11 ? window.TtyPage : window.CrtPage);
         TTavrinMachine& m = window.Machine();
         // 9000h: 256 bytes of text, lines of 62 characters and CR LF.
         for (int i = 0; i < 256; ++i)
             m.CpuEmu1.WriteMemoryByte(static_cast<uint16_t>(0x9000 + i),
                                       static_cast<uint8_t>(i % 64 == 62 ? '\r' : i % 64 == 63 ? '\n' : 'A' + i % 26));
-        // 8000h: LD HL,9000h; loop: LD A,(HL); OUT (11h),A; INC L; JP loop
-        const uint8_t code[] = {0x21, 0x00, 0x90, 0x7E, 0xD3, 0x11, 0x2C, 0xC3, 0x03, 0x80};
+        // 8000h: LD HL,9000h; loop: LD A,(HL); OUT (port),A; INC L; JP loop
+        const uint8_t code[] = {0x21, 0x00, 0x90, 0x7E, 0xD3, port, 0x2C, 0xC3, 0x03, 0x80};
         m.CpuEmu1.WriteMemory(0x8000, sizeof code, code);
         m.CpuEmu1.Reset(0x8000);
         m.CpuEmu1.ExecuteOpcode();
@@ -111,7 +111,10 @@ void BM_TtyConsoleThroughput(benchmark::State& state)
     ::unsetenv("TAVRIN_HOME");
     std::filesystem::remove_all(folder);
 }
+void BM_TtyConsoleThroughput(benchmark::State& state) { ConsoleThroughput(state, 0x11); }
+void BM_CrtConsoleThroughput(benchmark::State& state) { ConsoleThroughput(state, 0x13); }
 BENCHMARK(BM_TtyConsoleThroughput)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_CrtConsoleThroughput)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 } // namespace
 BENCHMARK_MAIN();

@@ -2,6 +2,7 @@
 
 #include "machine/gui/frmTavrin.h"
 
+#include "console/QnTerminal.h"
 #include "console/SimpleTerminal.h"
 #include "ui/MapTermKeysDlg.h"
 #include "platform/ActionPump.h"
@@ -29,6 +30,9 @@
 namespace {
 
 QString Q(const std::string& s) { return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size())); }
+
+// The CRT's text colour: lime, as a Windows colour value.
+constexpr TQnColor CrtFontColor = 0x00FF00;
 
 QColor WinColor(uint32_t c) { return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF); }
 
@@ -77,8 +81,9 @@ TMainHalvoret::~TMainHalvoret()
     // The dialog works on the key map, which goes before the child widgets.
     delete MapTermKeys;
     MapTermKeys = nullptr;
-    // The machine holds pointers to devices and to this window's TTY side.
+    // The machine holds pointers to devices and to this window's consoles.
     FMachine->TtyConsole = nullptr;
+    FMachine->CrtConsole = nullptr;
     FMachine->OnDriveChanged = nullptr;
     FMachine->OnLampChanged = nullptr;
 }
@@ -99,7 +104,16 @@ void TMainHalvoret::FormCreate()
     BuildActions();
     BuildPages();
     BuildMenus();
-    PageControl1->setCurrentWidget((DefaultColdBootMapping & 3) == 0 ? TtyPage : CrtPage);
+
+    // The CRT's VT100 emulator takes its place here, once it exists, with
+    // ANSI mode on, cursor-key and keypad application modes off, auto-repeat
+    // on, and Page Down, Page Up, Home and End mapped to PF3, PF4, PF1 and
+    // PF2. Until then QnTerminal1 runs its own teletype emulator.
+    QnTerminal1->SetWantAllKeys(true);
+    QnTerminal1->OnKeyboardData = [this](TQnTerminalEmulator&, char ch) { QnTerminal1KeyboardData(ch); };
+    FCrtConsole = std::make_unique<TCrtConsoleAdapter>(*QnTerminal1);
+    m.CrtConsole = FCrtConsole.get();
+    PageControl1->setCurrentWidget(CrtPage);
 
     m.OnDriveChanged = [this](TTavrinMachine&, uint8_t d) { DriveChanged(d); };
     m.OnLampChanged = [this](TTavrinMachine&, uint8_t d) { LampChanged(d); };
@@ -115,7 +129,7 @@ void TMainHalvoret::FormCreate()
     FIdleTimer->setInterval(0);
     connect(FIdleTimer, &QTimer::timeout, this, &TMainHalvoret::ApplicationEvents1Idle);
 
-    SimpleTerminal1->setFocus();
+    QnTerminal1->setFocus();
     UpdateCpuDisplay();
     FActionPump->StartTimer(100);
 
@@ -184,8 +198,8 @@ void TMainHalvoret::BuildPages()
     {
         auto* layout = new QVBoxLayout(CrtPage);
         layout->setContentsMargins(0, 0, 0, 0);
-        CrtPlaceholder = EmptyPage(CrtPage, "CRT console");
-        layout->addWidget(CrtPlaceholder);
+        BuildCrtTerminal();
+        layout->addWidget(QnTerminal1);
     }
     TtyPage = new QWidget(PageControl1);
     {
@@ -258,6 +272,27 @@ void TMainHalvoret::BuildPages()
     PageControl1->addTab(DisksPage, QStringLiteral("Disks"));
     PageControl1->addTab(PortsPage, QStringLiteral("Ports"));
     resize(900, 700);
+}
+
+// The CRT console as the form sets it up: green on black, underline caret,
+// every data event painted at once, no scrollback or mouse selection.
+void TMainHalvoret::BuildCrtTerminal()
+{
+    QnTerminal1 = new TQnTerminal(CrtPage);
+    QnTerminal1->setObjectName(QStringLiteral("QnTerminal1"));
+    QnTerminal1->SetAutoScrollback(false);
+    QnTerminal1->SetCaptureFile("QUONTERM.CAP");
+    QnTerminal1->SetCursorType(ctUnderline);
+    QnTerminal1->SetLazyByteDelay(1);
+    QnTerminal1->SetLazyTimeDelay(1);
+    QnTerminal1->SetMouseSelect(false);
+    QnTerminal1->SetScrollback(false);
+    QnTerminal1->SetUseLazyDisplay(false);
+    QnTerminal1->SetFreezeScrollBack(false);
+    QnTerminal1->SetColor(QnBlack);
+    QnTerminal1->SetFontColor(CrtFontColor);
+    QnTerminal1->SetTerminalFont(TQnCustomTerminal::TerminalFont(QStringLiteral("Terminal"), 12));
+    QnTerminal1->setFocusPolicy(Qt::StrongFocus);
 }
 
 void TMainHalvoret::BuildMenus()

@@ -4,11 +4,15 @@
 // CPU in bursts from a zero-interval timer while "Run CPU" is checked, and
 // saves the settings when it closes.
 //
+// The CRT console is the terminal window QnTerminal1 on the first page: port
+// 13h output reaches it through a TCrtConsoleAdapter and its keyboard data
+// comes back through QnTerminal1KeyboardData into the CRT key queue.
+//
 // Devices and pages that come with later units plug in through the seams
-// below: SetCrtConsole, SetPrinter, SetSerialLines, SetTcpServer, the
-// OnUpdateCpuDisplay / OnLoadSettings / OnSaveSettings hooks and
-// QnTerminal1KeyboardData for the CRT console's keys. Until then the machine
-// answers for them as for an absent or switched-off device.
+// below: SetPrinter, SetSerialLines, SetTcpServer, the OnUpdateCpuDisplay /
+// OnLoadSettings / OnSaveSettings hooks. Until then the machine answers for
+// them as for an absent or switched-off device. The CRT terminal runs its own
+// teletype emulator until its VT100 emulator is set up in FormCreate.
 
 #include <QMainWindow>
 
@@ -21,6 +25,7 @@
 #include "console/SimpTermParser.h"
 #include "machine/ConfigObject.h"
 #include "machine/TavrinMachine.h"
+#include "machine/gui/CrtConsoleAdapter.h"
 #include "platform/UiPrompts.h"
 #include "platform/VirtualKeys.h"
 
@@ -32,15 +37,15 @@ class QTabWidget;
 class QTimer;
 class TActionUpdatePump;
 class TMapTermKeysDlg;
+class TQnTerminal;
 class TSimpleTerminal;
 
 class TMainHalvoret : public QMainWindow, private ITtyConsole {
     Q_OBJECT
 public:
-    // The cold-boot device mapping at start-up. CON = TTY (0) while the CRT
-    // console is not wired in, so a booted system talks where the user sees
-    // it; with the CRT console in place this becomes 1 (CON = CRT).
-    static constexpr uint8_t DefaultColdBootMapping = 0;
+    // The cold-boot device mapping at start-up: CON = CRT; LST, RDR and
+    // PUN = TTY.
+    static constexpr uint8_t DefaultColdBootMapping = 1;
 
     // prompts: where boxes and dialogs go; null gives the Qt dialogs.
     explicit TMainHalvoret(IUiPrompts* prompts = nullptr, QWidget* parent = nullptr);
@@ -63,7 +68,7 @@ public:
     QWidget* DiskManagerPage = nullptr;
     QWidget* DisksPage = nullptr;
     QWidget* PortsPage = nullptr;
-    QFrame* CrtPlaceholder = nullptr;
+    TQnTerminal* QnTerminal1 = nullptr;
     TSimpleTerminal* SimpleTerminal1 = nullptr;
     QLineEdit* C_CpmSourceFile = nullptr;
     QLineEdit* C_BiosSourceFile = nullptr;
@@ -96,6 +101,8 @@ public:
     void LoadSettings(const TNrKeyValueSections& store);
 
     // --- seams for later units ----------------------------------------------
+    // Port 13h output goes here; null makes the CRT absent. The window's own
+    // adapter to QnTerminal1 is in place from start-up.
     void SetCrtConsole(ICrtConsole* console) { FMachine->CrtConsole = console; }
     void SetPrinter(IPrinterDevice* printer) { FMachine->Printer = printer; }
     void SetSerialLines(ISerialLine* com1, ISerialLine* com2)
@@ -147,6 +154,7 @@ private:
     void CreateToolDialogs();
     void BuildActions();
     void BuildPages();
+    void BuildCrtTerminal();
     void BuildMenus();
     bool FormCloseQuery();
     void RunGuarded(const std::function<void()>& body);
@@ -159,6 +167,7 @@ private:
     std::unique_ptr<IUiPrompts> FOwnPrompts;
     IUiPrompts* FPrompts = nullptr;
     TSimpTermParser FTtyParser;
+    std::unique_ptr<TCrtConsoleAdapter> FCrtConsole;
     std::unique_ptr<TMapTermKeys> FKeyMap;
     TActionUpdatePump* FActionPump = nullptr;
     QTimer* FIdleTimer = nullptr;  // the run: one burst per timeout

@@ -1,12 +1,14 @@
 #pragma once
 // A main window in a temporary program folder (TAVRIN_HOME), with the
-// scripted prompts and helpers that read the TTY grid.
+// scripted prompts and helpers that read the TTY grid and the CRT buffer.
 
 #include <QApplication>
 
+#include <functional>
 #include <memory>
 #include <string>
 
+#include "console/QnTerminal.h"
 #include "console/SimpleTerminal.h"
 #include "machine/gui/frmTavrin.h"
 #include "platform/ScriptedUiPrompts.h"
@@ -69,19 +71,50 @@ public:
             all += TtyRow(r) + "\n";
         return all;
     }
+    // Screen row r (1-based) of the CRT terminal's buffer, trailing blanks
+    // removed.
+    std::string CrtRow(int row) const
+    {
+        const TQnTerminalBuffer* b = Window->QnTerminal1->CurrentEmulator()->Buffer();
+        std::string text = b ? b->LineText(row) : std::string();
+        for (char& c : text)
+            if (c == '\0')
+                c = ' ';
+        while (!text.empty() && text.back() == ' ')
+            text.pop_back();
+        return text;
+    }
+    std::string CrtText() const
+    {
+        std::string all;
+        for (int r = 1; r <= Window->QnTerminal1->Rows(); ++r)
+            all += CrtRow(r) + "\n";
+        return all;
+    }
     // Runs bursts (and the event loop between them) until the TTY shows
     // text, the run stops, or maxBursts bursts have run.
     bool RunUntilTty(const std::string& text, int maxBursts = 200)
     {
+        return RunUntil([this] { return TtyText(); }, text, maxBursts);
+    }
+    // The same for the CRT terminal, whose data is shown when the event loop
+    // hands it its queued bytes.
+    bool RunUntilCrt(const std::string& text, int maxBursts = 200)
+    {
+        return RunUntil([this] { return CrtText(); }, text, maxBursts);
+    }
+    bool RunUntil(const std::function<std::string()>& screen, const std::string& text, int maxBursts)
+    {
         for (int i = 0; i < maxBursts; ++i) {
-            if (TtyText().find(text) != std::string::npos)
+            if (screen().find(text) != std::string::npos)
                 return true;
             if (!Window->RunCpuAct->isChecked())
                 return false;
             Window->ApplicationEvents1Idle();
             QApplication::processEvents();
         }
-        return TtyText().find(text) != std::string::npos;
+        QApplication::processEvents();
+        return screen().find(text) != std::string::npos;
     }
 
     TTempFolder Temp;

@@ -1,5 +1,5 @@
-// The main window end to end, offscreen: start-up, boot from drive A onto the
-// TTY console, keys, break point, single step, the quoted messages through
+// The main window end to end, offscreen: start-up, boot from drive A with
+// CON mapped to the TTY console, keys, break point, single step, the quoted messages through
 // the scripted prompts, and the settings file written at close.
 
 #include <gtest/gtest.h>
@@ -53,13 +53,13 @@ TEST(MainWindowStartTest, FirstStartCreatesDriveAAndLeavesItOnTheNext)
     EXPECT_EQ(QApplication::applicationName().toStdString(), "Tavrin");
     EXPECT_EQ(w.DiskCaptions[0]->text().toStdString(), "(no disk)");
     EXPECT_EQ(w.ChangeDriveActs[0]->text().toStdString(), "Insert A:");
-    EXPECT_EQ(w.PageControl1->currentWidget(), w.TtyPage) << "the console page is shown";
+    EXPECT_EQ(w.PageControl1->currentWidget(), w.CrtPage) << "the console page is shown";
     std::vector<std::string> tabs;
     for (int i = 0; i < w.PageControl1->count(); ++i)
         tabs.push_back(w.PageControl1->tabText(i).toStdString());
     EXPECT_EQ(tabs, (std::vector<std::string>{"CRT", "TTY", "CPU", "Disk Manager", "Disks", "Ports"}));
-    EXPECT_EQ(w.Machine().FMapping.FColdBootMapping, TMainHalvoret::DefaultColdBootMapping);
-    EXPECT_EQ(w.Machine().FMapping.GetMappingByte(), TMainHalvoret::DefaultColdBootMapping);
+    EXPECT_EQ(w.Machine().FMapping.FColdBootMapping, 0x01) << "CON = CRT";
+    EXPECT_EQ(w.Machine().FMapping.GetMappingByte(), 0x01);
     EXPECT_TRUE(h.Prompts.Log.empty());
     h.Window.reset();
 
@@ -303,7 +303,7 @@ TEST(MainWindowSettingsTest, CloseStopsTheRunAndWritesTheSettingsFile)
     EXPECT_EQ(store.ReadString("MAIN", "DSP_TOP", "x"), "-1");
     EXPECT_EQ(store.ReadString("DISKS", "CpmSourceFile", ""), "mine.hex");
     EXPECT_EQ(store.ReadString("DISKS", "BiosSourceFile", ""), "zubios.hex");
-    EXPECT_EQ(store.ReadInteger("PORTS", "ColdBootDeviceMapping", -5), TMainHalvoret::DefaultColdBootMapping);
+    EXPECT_EQ(store.ReadInteger("PORTS", "ColdBootDeviceMapping", -5), 0x01);
     EXPECT_EQ(store.ReadInteger("PORT_DEVICE_COM1", "Com1Baud", 9), -1);
     EXPECT_EQ(store.ReadString("DISK SERVER", "DiskServerPort", ""), "999");
     std::string text = ReadFile(file);
