@@ -2,8 +2,6 @@
 
 #include <QApplication>
 #include <QFocusEvent>
-#include <QFontInfo>
-#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QStyleHints>
 #include <QKeyEvent>
@@ -37,16 +35,6 @@ uint16_t KeypadCodeOf(uint16_t vk) {
         case VK_DELETE: return VK_DECIMAL;
         default: return vk;
     }
-}
-
-int CellWidthOf(const QFont& font) {
-    const QFontMetrics m(font);
-    return QFontInfo(font).fixedPitch() ? m.horizontalAdvance(QLatin1Char('M')) : m.maxWidth();
-}
-
-int CellHeightOf(const QFont& font) {
-    const QFontMetrics m(font);
-    return m.height() + std::max(m.leading(), 0);
 }
 }  // namespace
 
@@ -424,10 +412,12 @@ void TQnCustomTerminal::CalcCharSize() {
     // The cell must hold a glyph of every font the emulator draws with,
     // the window's own font included.
     const auto measure = [this](const QFont& f) {
-        FCharHeight = std::max(FCharHeight, CellHeightOf(f));
-        FCharWidth = std::max(FCharWidth, CellWidthOf(f));
+        const TQnGlyphCell cell = QnGlyphCellOf(f);
+        FCharHeight = std::max(FCharHeight, cell.Height);
+        FCharWidth = std::max(FCharWidth, cell.Width);
+        return cell;
     };
-    measure(font());
+    FCellAscent = measure(font()).Ascent;
     if (FCurrent) {
         for (const std::string& name : FCurrent->FontNames()) {
             QFont f = font();
@@ -458,7 +448,7 @@ void TQnCustomTerminal::RepaintCanvas() {
     if (!FCurrent) return;
     const QRect area(0, 0, CharWidth() * FDrawCols, CharHeight() * FDrawRows);
     if (area.isEmpty()) return;
-    TQnQtPainter painter(FCanvas, font(), area, &FRunCache);
+    TQnQtPainter painter(FCanvas, font(), area, &FRunCache, FCellAscent);
     FCurrent->Paint(painter);
 }
 
@@ -480,7 +470,7 @@ void TQnCustomTerminal::FlushPendingPaint() {
         }
         const QRect cells = r & area;
         if (cells.isEmpty()) continue;
-        TQnQtPainter painter(FCanvas, font(), cells, &FRunCache);
+        TQnQtPainter painter(FCanvas, font(), cells, &FRunCache, FCellAscent);
         FCurrent->Paint(painter);
     }
 }
@@ -504,7 +494,7 @@ void TQnCustomTerminal::LazyRepaint() {
     FlushPendingPaint();
     const QRect area(0, 0, CharWidth() * FDrawCols, CharHeight() * FDrawRows);
     if (!area.isEmpty()) {
-        TQnQtPainter painter(FCanvas, font(), area, &FRunCache);
+        TQnQtPainter painter(FCanvas, font(), area, &FRunCache, FCellAscent);
         FCurrent->LazyPaint(painter);
         if (!painter.Dirty().isEmpty()) update(painter.Dirty());
     }
@@ -609,7 +599,7 @@ void TQnCustomTerminal::TimerTick() {
                 EnsureCanvas();
                 const QRect area(0, 0, CharWidth() * FDrawCols, CharHeight() * FDrawRows);
                 if (!area.isEmpty()) {
-                    TQnQtPainter painter(FCanvas, font(), area, &FRunCache);
+                    TQnQtPainter painter(FCanvas, font(), area, &FRunCache, FCellAscent);
                     FCurrent->BlinkPaint(painter, FBlinkPhase);
                     if (!painter.Dirty().isEmpty()) update(painter.Dirty());
                 }

@@ -203,6 +203,7 @@ private:
 
     int FCharHeight = 0;
     int FCharWidth = 0;
+    int FCellAscent = -1;  // baseline of the window's font within a cell
     int FBlinkElapsed = 0;
     bool FBlinkPhase = false;
     int FLazyBytes = 0;

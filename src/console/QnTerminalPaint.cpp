@@ -1,6 +1,11 @@
 #include "console/QnTerminalPaint.h"
 
 #include <QFontInfo>
+#include <QFontMetrics>
+#include <QGlyphRun>
+
+#include <algorithm>
+#include <cmath>
 
 #include "console/CodePage437.h"
 
@@ -38,11 +43,55 @@ void TQnRunImageCache::Clear() {
     FPixels = 0;
 }
 
-TQnQtPainter::TQnQtPainter(QImage& image, const QFont& font, const QRect& clip, TQnRunImageCache* cache)
-    : FPainter(&image), FFont(font), FMetrics(font), FFixedAdvanceFont(QFontInfo(font).fixedPitch()),
-      FClip(clip & image.rect()), FCache(cache) {
+TQnGlyphCell QnGlyphCellOf(const QFont& font) {
+    const QFontMetricsF exact(font);
+    const QFontMetrics whole(font);
+    // The real advance, not the rounded one: runs of glyphs are laid out on
+    // the cell grid, and a cell narrower than the advance cuts the glyphs.
+    double right = QFontInfo(font).fixedPitch() ? exact.horizontalAdvance(QLatin1Char('M')) : exact.maxWidth();
+    double top = -whole.ascent();
+    double bottom = whole.descent();
+    for (char16_t c = 0x21; c < 0x7F; ++c) {
+        const QRectF ink = exact.boundingRect(QChar(c));
+        right = std::max(right, ink.right());
+        top = std::min(top, ink.top());
+        bottom = std::max(bottom, ink.bottom());
+    }
+    // Metrics are in 1/64 pixel; the slack keeps an exact whole number whole.
+    const auto up = [](double v) { return static_cast<int>(std::ceil(v - 1.0 / 128)); };
+    TQnGlyphCell cell;
+    cell.Ascent = std::max(whole.ascent(), up(-top));
+    cell.Width = std::max(up(right), 1);
+    cell.Height = std::max({whole.height() + std::max(whole.leading(), 0) + cell.Ascent - whole.ascent(),
+                            cell.Ascent + up(bottom), 1});
+    return cell;
+}
+
+TQnQtPainter::TQnQtPainter(QImage& image, const QFont& font, const QRect& clip, TQnRunImageCache* cache,
+                           int ascent)
+    : FPainter(&image), FClip(clip & image.rect()), FCache(cache) {
+    FOwn.Font = font;
+    FOwn.Ascent = ascent;
     FPainter.setClipRect(FClip);
-    FPainter.setFont(FFont);
+    FPainter.setFont(font);
+}
+
+void TQnQtPainter::LoadFace(TFontFace& face, const QFont& font) {
+    face.Font = font;
+    face.Raw = QRawFont::fromFont(font);
+    // The terminal's own baseline is the one its cells were measured with
+    // (and measuring again costs more than drawing a short run).
+    if (&face != &FOwn || face.Ascent < 0) {
+        const TQnGlyphCell cell = QnGlyphCellOf(font);
+        face.Ascent = cell.Ascent;
+        face.Height = cell.Height;
+    }
+    face.Loaded = true;
+}
+
+int TQnQtPainter::FaceHeight(TFontFace& face) {
+    if (face.Height <= 0) face.Height = QnGlyphCellOf(face.Font).Height;
+    return face.Height;
 }
 
 TQnRect TQnQtPainter::ClipBox() const {
@@ -86,7 +135,7 @@ void TQnQtPainter::TextOut(int x, int y, const TQnRect& opaque, const char* glyp
             run.fill(QnToQColor(fill));
             {
                 QPainter p(&run);
-                p.setFont(FFont);
+                p.setFont(FOwn.Font);
                 DrawGlyphs(p, 0, 0, glyphs, count, advance, text, fontName, doubleHeight);
             }
             FCache->Add(FKey, run);
@@ -105,41 +154,69 @@ void TQnQtPainter::TextOut(int x, int y, const TQnRect& opaque, const char* glyp
     if (!box.isEmpty()) FPainter.setClipRect(box & FClip);
     DrawGlyphs(FPainter, x, y, glyphs, count, advance, text, fontName, doubleHeight);
     FPainter.restore();
-    Touch(QRect(x, y, count * advance, FMetrics.height() * (doubleHeight ? 2 : 1)));
+    // Text drawn into the opaque box is clipped to it, and the box is marked.
+    if (box.isEmpty()) {
+        TFontFace& face = !fontName.empty() || doubleHeight ? FOther : FOwn;
+        Touch(QRect(x, y, count * advance, FaceHeight(face)));
+    }
 }
 
 void TQnQtPainter::DrawGlyphs(QPainter& painter, int x, int y, const char* glyphs, int count, int advance,
                               TQnColor text, const std::string& fontName, bool doubleHeight) {
     if (count <= 0) return;
-    QFont font = FFont;
-    if (!fontName.empty()) font.setFamily(QString::fromLatin1(fontName.c_str()));
-    if (doubleHeight) {
-        if (font.pixelSize() > 0) font.setPixelSize(font.pixelSize() * 2);
-        else font.setPointSizeF(font.pointSizeF() * 2);
-    }
-    const bool ownFont = fontName.empty() && !doubleHeight;
-    const QFontMetrics metrics = ownFont ? FMetrics : QFontMetrics(font);
-    painter.setFont(font);
-    painter.setPen(QnToQColor(text));
-    const int baseline = y + metrics.ascent();
-    // One call for a run of plain ASCII in a font whose advance is the cell;
-    // otherwise glyph by glyph, so substituted glyphs stay on the grid.
-    bool ascii = ownFont && FFixedAdvanceFont && metrics.horizontalAdvance(QLatin1Char('M')) == advance;
-    FText.resize(count);
-    for (int i = 0; i < count; ++i) {
-        const uint8_t b = static_cast<uint8_t>(glyphs[i]);
-        if (b < 0x20 || b >= 0x7F) ascii = false;
-        FText[i] = GlyphOf(b);
-    }
-    if (ascii) {
-        painter.drawText(QPoint(x, baseline), FText);
-    } else {
-        for (int i = 0; i < count; ++i) {
-            if (FText[i] == QLatin1Char(' ')) continue;
-            painter.drawText(QPoint(x + i * advance, baseline), QString(FText[i]));
+    TFontFace* face = &FOwn;
+    if (!fontName.empty() || doubleHeight) {
+        QFont font = FOwn.Font;
+        if (!fontName.empty()) font.setFamily(QString::fromLatin1(fontName.c_str()));
+        if (doubleHeight) {
+            if (font.pixelSize() > 0) font.setPixelSize(font.pixelSize() * 2);
+            else font.setPointSizeF(font.pointSizeF() * 2);
         }
+        if (!FOther.Loaded || !(FOther.Font == font)) LoadFace(FOther, font);
+        face = &FOther;
+    } else if (!FOwn.Loaded) {
+        LoadFace(FOwn, FOwn.Font);
     }
-    if (!ownFont) painter.setFont(FFont);
+    painter.setPen(QnToQColor(text));
+    const int baseline = y + face->Ascent;
+    FText.resize(count);
+    for (int i = 0; i < count; ++i) FText[i] = GlyphOf(static_cast<uint8_t>(glyphs[i]));
+    // Every glyph sits at the origin of its own cell, whatever the font's
+    // own advance: one glyph run with the positions given, so the run costs
+    // one call and never drifts off the grid.
+    FGlyphIndexes.resize(count);
+    int found = count;
+    const bool raw = face->Raw.isValid() &&
+                     face->Raw.glyphIndexesForChars(FText.constData(), count, FGlyphIndexes.data(), &found) &&
+                     found == count;
+    FRunIndexes.clear();
+    FRunPositions.clear();
+    bool missing = false;
+    for (int i = 0; i < count; ++i) {
+        if (FText[i] == QLatin1Char(' ')) continue;
+        if (!raw || FGlyphIndexes[i] == 0) {
+            missing = true;
+            continue;
+        }
+        FRunIndexes.append(FGlyphIndexes[i]);
+        FRunPositions.append(QPointF(i * advance, 0));
+    }
+    if (!FRunIndexes.isEmpty()) {
+        QGlyphRun run;
+        run.setRawFont(face->Raw);
+        run.setGlyphIndexes(FRunIndexes);
+        run.setPositions(FRunPositions);
+        painter.drawGlyphRun(QPointF(x, baseline), run);
+    }
+    if (!missing) return;
+    // Glyphs the face lacks come from whichever font the system substitutes,
+    // each placed on its cell the same way.
+    painter.setFont(face->Font);
+    for (int i = 0; i < count; ++i) {
+        if (FText[i] == QLatin1Char(' ') || (raw && FGlyphIndexes[i] != 0)) continue;
+        painter.drawText(QPoint(x + i * advance, baseline), QString(FText[i]));
+    }
+    painter.setFont(FOwn.Font);
 }
 
 void TQnQtPainter::Line(int x1, int y1, int x2, int y2, TQnColor color) {

@@ -3,9 +3,9 @@
 // backing image, glyph bytes shown through the code page 437 table.
 
 #include <QFont>
-#include <QFontMetrics>
 #include <QImage>
 #include <QPainter>
+#include <QRawFont>
 #include <QRect>
 
 #include <list>
@@ -15,6 +15,18 @@
 #include "console/QnTrmEmu.h"
 
 inline QColor QnToQColor(TQnColor c) { return QColor(int(c & 0xFF), int((c >> 8) & 0xFF), int((c >> 16) & 0xFF)); }
+
+// The character cell of a font, in whole pixels: wide and tall enough for
+// the font's real (often fractional) advance and for the ink of every
+// printable ASCII glyph drawn at the cell's origin, so that no glyph reaches
+// into a neighbouring cell, where repainting that cell alone would cut it.
+// Ascent is the baseline's distance from the top of the cell.
+struct TQnGlyphCell {
+    int Width = 1;
+    int Height = 1;
+    int Ascent = 0;
+};
+TQnGlyphCell QnGlyphCellOf(const QFont& font);
 
 // Recently drawn text runs as images. Scrolling text repaints the same runs
 // on other rows again and again; a blit is far cheaper than shaping and
@@ -38,8 +50,11 @@ private:
 class TQnQtPainter : public TQnTerminalPainter {
 public:
     // Draws on `image` inside `clip` (client pixels) with `font` as the
-    // terminal's own font; `cache` (optional) keeps drawn runs for reuse.
-    TQnQtPainter(QImage& image, const QFont& font, const QRect& clip, TQnRunImageCache* cache = nullptr);
+    // terminal's own font, its baseline `ascent` pixels below the top of a
+    // cell (negative: that of QnGlyphCellOf(font)); `cache` (optional) keeps
+    // drawn runs for reuse.
+    TQnQtPainter(QImage& image, const QFont& font, const QRect& clip, TQnRunImageCache* cache = nullptr,
+                 int ascent = -1);
 
     TQnRect ClipBox() const override;
     void FillRect(const TQnRect& r, TQnColor color) override;
@@ -55,13 +70,27 @@ private:
     void DrawGlyphs(QPainter& painter, int x, int y, const char* glyphs, int count, int advance, TQnColor text,
                     const std::string& fontName, bool doubleHeight);
 
+    // The glyph source and baseline of a font, kept for the last font asked
+    // for besides the terminal's own.
+    struct TFontFace {
+        QFont Font;
+        QRawFont Raw;
+        int Ascent = -1;
+        int Height = 0;  // 0: not measured yet
+        bool Loaded = false;
+    };
+    void LoadFace(TFontFace& face, const QFont& font);
+    int FaceHeight(TFontFace& face);
+
     QPainter FPainter;
-    QFont FFont;
-    QFontMetrics FMetrics;
-    bool FFixedAdvanceFont;
+    TFontFace FOwn;
+    TFontFace FOther;
     QRect FClip;
     QRect FDirty;
     QString FText;
+    QList<quint32> FGlyphIndexes;
+    QList<quint32> FRunIndexes;
+    QList<QPointF> FRunPositions;
     TQnRunImageCache* FCache;
     std::string FKey;
 };

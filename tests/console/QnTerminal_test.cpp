@@ -4,10 +4,12 @@
 
 #include <QApplication>
 #include <QFontMetrics>
+#include <QPainter>
 #include <QImage>
 #include <QKeyEvent>
 #include <QtTest/QTest>
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -17,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "console/CodePage437.h"
 #include "console/QnTerminal.h"
 #include "platform/PlatformEvents.h"
 #include "support/QtTestApp.h"
@@ -392,25 +395,191 @@ TEST_F(TerminalTest, PropertySetters) {
 
 TEST_F(TerminalTest, CellSizeCoversEveryFont) {
     const QFont mono = TQnCustomTerminal::TerminalFont(QStringLiteral("DejaVu Sans Mono"), 12);
-    const QFontMetrics m(mono);
-    EXPECT_EQ(term->CharWidth(), m.horizontalAdvance(QLatin1Char('M')));
-    EXPECT_GE(term->CharHeight(), m.height());
+    // The real advance, fractional at this size, fits in the cell; a whole
+    // pixel more would be waste.
+    const qreal advance = QFontMetricsF(mono).horizontalAdvance(QLatin1Char('M'));
+    ASSERT_NE(advance, std::floor(advance)) << "the font no longer shows the case";
+    EXPECT_GE(term->CharWidth(), advance);
+    EXPECT_LT(term->CharWidth(), advance + 1);
+    EXPECT_GE(term->CharHeight(), QFontMetrics(mono).height());
+    const int monoWidth = term->CharWidth();
 
     KeyRecorder emu;
     emu.fonts = {"<Default>", "DejaVu Sans"};
     term->SetEmulator(&emu);
     QFont wide = mono;
     wide.setFamily(QStringLiteral("DejaVu Sans"));
-    EXPECT_GE(term->CharWidth(), QFontMetrics(wide).maxWidth());
-    EXPECT_GT(term->CharWidth(), m.horizontalAdvance(QLatin1Char('M')));
+    EXPECT_GE(term->CharWidth(), QFontMetricsF(wide).maxWidth());
+    EXPECT_GT(term->CharWidth(), monoWidth);
     term->SetEmulator(nullptr);
-    EXPECT_EQ(term->CharWidth(), m.horizontalAdvance(QLatin1Char('M')));
+    EXPECT_EQ(term->CharWidth(), monoWidth);
 
     // A name that is not installed still gives a monospace face.
     term->SetTerminalFont(TQnCustomTerminal::TerminalFont(QStringLiteral("Terminal"), 12));
     EXPECT_GT(term->CharWidth(), 1);
     EXPECT_EQ(QFontMetrics(term->font()).horizontalAdvance(QLatin1Char('i')),
               QFontMetrics(term->font()).horizontalAdvance(QLatin1Char('W')));
+}
+
+// One glyph drawn alone with its baseline `ascent` below the top of a cell,
+// in an image one cell larger on every side: the middle cell is what a cell
+// showing that glyph must look like, and the margin must stay blank.
+QImage LoneGlyph(const QFont& font, int ascent, QSize cell, QChar glyph, QColor text, QColor back) {
+    QImage img(cell * 3, QImage::Format_RGB32);
+    img.fill(back);
+    QPainter p(&img);
+    p.setFont(font);
+    p.setPen(text);
+    p.drawText(QPoint(cell.width(), cell.height() + ascent), QString(glyph));
+    return img;
+}
+
+bool MarginBlank(const QImage& lone, QSize cell, QColor back) {
+    const QRect middle(QPoint(cell.width(), cell.height()), cell);
+    for (int y = 0; y < lone.height(); ++y)
+        for (int x = 0; x < lone.width(); ++x)
+            if (!middle.contains(x, y) && lone.pixelColor(x, y) != back) return false;
+    return true;
+}
+
+QImage MiddleCell(const QImage& lone, QSize cell) {
+    return lone.copy(QRect(QPoint(cell.width(), cell.height()), cell));
+}
+
+TEST(GlyphCell, HoldsTheInkOfEveryPrintableGlyph) {
+    tavrin::test::QtTestApp();
+    std::vector<QFont> fonts;
+    for (int px = 8; px <= 24; ++px) fonts.push_back(TQnCustomTerminal::TerminalFont(QStringLiteral("Terminal"), px));
+    QFont bold = TQnCustomTerminal::TerminalFont(QStringLiteral("DejaVu Sans Mono"), 13);
+    bold.setBold(true);
+    fonts.push_back(bold);
+    for (const QFont& font : fonts) {
+        SCOPED_TRACE(font.toString().toStdString());
+        const TQnGlyphCell cell = QnGlyphCellOf(font);
+        const QSize size(cell.Width, cell.Height);
+        EXPECT_GE(cell.Width, QFontMetricsF(font).horizontalAdvance(QLatin1Char('M')));
+        EXPECT_GE(cell.Height, QFontMetrics(font).height());
+        for (char16_t c = 0x21; c < 0x7F; ++c) {
+            EXPECT_TRUE(MarginBlank(LoneGlyph(font, cell.Ascent, size, QChar(c), Qt::green, Qt::black), size,
+                                    Qt::black))
+                << "glyph " << char(c) << " leaves its cell";
+        }
+    }
+}
+
+// Runs drawn straight on an image: each glyph on its own cell, the same as
+// when drawn alone, whatever the face's own advance, and also for a glyph
+// the face lacks (9Eh, which another face stands in for).
+TEST(QtPainter, RunsKeepEveryGlyphOnItsCell) {
+    tavrin::test::QtTestApp();
+    const QFont own = TQnCustomTerminal::TerminalFont(QStringLiteral("Terminal"), 12);
+    const TQnGlyphCell ownCell = QnGlyphCellOf(own);
+    struct Case { const char* name; std::string fontName; bool cached; std::string text; };
+    for (const Case& c : {Case{"own font", "", false, "> hello world WiW"},
+                          Case{"own font, cached run", "", true, "> hello world WiW"},
+                          Case{"a proportional face", "DejaVu Sans", false, "WiWi mm ll"},
+                          Case{"a face lacking a glyph", "DejaVu Serif", false, "Pt\x9E 12\x9E"}}) {
+        SCOPED_TRACE(c.name);
+        QFont font = own;
+        if (!c.fontName.empty()) font.setFamily(QString::fromStdString(c.fontName));
+        const TQnGlyphCell cell = QnGlyphCellOf(font);
+        const int width = std::max(ownCell.Width, cell.Width);
+        const int height = std::max(ownCell.Height, cell.Height);
+        const int n = static_cast<int>(c.text.size());
+        QImage canvas(width * (n + 2), height * 3, QImage::Format_RGB32);
+        canvas.fill(Qt::black);
+        TQnRunImageCache cache;
+        {
+            TQnQtPainter painter(canvas, own, canvas.rect(), c.cached ? &cache : nullptr, ownCell.Ascent);
+            const int left = width, top = height;
+            painter.TextOut(left, top, TQnRect{left, top, left + n * width, top + height}, c.text.data(), n, width,
+                            0x00FF00, 0x000000, c.fontName, false);
+        }
+        EXPECT_EQ(cache.Count(), c.cached ? 1 : 0);
+        const QSize size(width, height);
+        for (int i = 0; i < n; ++i) {
+            const uint8_t b = static_cast<uint8_t>(c.text[i]);
+            const QChar glyph = b < 0x80 ? QChar(b) : QChar(Cp437ToUnicode(b));
+            const QImage lone = LoneGlyph(font, cell.Ascent, size, glyph, QColor(0, 255, 0), Qt::black);
+            EXPECT_EQ(canvas.copy((i + 1) * width, height, width, height), MiddleCell(lone, size))
+                << "cell " << i << " '" << c.text[i] << "'";
+        }
+    }
+}
+
+// The window as the machine sets it up for its CRT console: lime on black,
+// an underline caret, immediate display.
+class CrtLikeTerminal : public ::testing::Test {
+protected:
+    void SetUp() override {
+        tavrin::test::QtTestApp();
+        term = std::make_unique<TQnTerminal>();
+        term->SetAutoScrollback(false);
+        term->SetCursorType(ctUnderline);
+        term->SetLazyByteDelay(1);
+        term->SetLazyTimeDelay(1);
+        term->SetScrollback(false);
+        term->SetUseLazyDisplay(false);
+        term->SetFreezeScrollBack(false);
+        term->SetColor(QnBlack);
+        term->SetFontColor(0x00FF00);
+        term->SetTerminalFont(TQnCustomTerminal::TerminalFont(QStringLiteral("Terminal"), 12));
+        term->SetCaretBlinkTime(0);
+        term->resize(term->CharWidth() * 80, term->CharHeight() * 24);
+        term->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(term.get()));
+        term->activateWindow();
+        term->setFocus();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(term.get()));
+        Pump();
+    }
+    std::unique_ptr<TQnTerminal> term;
+};
+
+TEST_F(CrtLikeTerminal, TypedLineShowsEveryGlyphWhole) {
+    const std::string line = "> hello world";
+    enum Way { ByteByByte, OneWrite, ThenRepaintedWhole };
+    struct Case { const char* name; Way way; };
+    for (const Case& c : {Case{"a byte per event-loop turn", ByteByByte}, Case{"the line in one write", OneWrite},
+                          Case{"then the whole window repainted", ThenRepaintedWhole}}) {
+        SCOPED_TRACE(c.name);
+        term->Clear();
+        term->WriteString("\r");
+        Pump();
+        if (c.way == OneWrite) {
+            term->WriteString(line);
+            Pump();
+        } else {
+            for (char ch : line) {
+                term->WriteChar(static_cast<uint8_t>(ch));
+                Pump();
+            }
+        }
+        if (c.way == ThenRepaintedWhole) {
+            // A new backing image: everything is painted again, a row at a time.
+            term->resize(term->width() + 1, term->height());
+            Pump();
+            term->resize(term->width() - 1, term->height());
+            Pump();
+        }
+        ASSERT_TRUE(term->CaretShown());
+        const int cw = term->CharWidth(), ch = term->CharHeight();
+        ASSERT_EQ(term->CaretRect().topLeft(), QPoint(static_cast<int>(line.size()) * cw, ch - 2));
+        const QImage img = term->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        const QSize size(cw, ch);
+        const int ascent = QnGlyphCellOf(term->font()).Ascent;
+        for (size_t i = 0; i < line.size(); ++i) {
+            const QImage lone = LoneGlyph(term->font(), ascent, size, QChar(line[i]), QColor(0, 255, 0), Qt::black);
+            EXPECT_TRUE(MarginBlank(lone, size, Qt::black)) << "'" << line[i] << "' is wider than its cell";
+            EXPECT_EQ(img.copy(static_cast<int>(i) * cw, 0, cw, ch), MiddleCell(lone, size))
+                << "cell " << i << " '" << line[i] << "'";
+        }
+        // Nothing of the last glyph reaches the caret's cell above the caret.
+        const QImage caretCell = img.copy(static_cast<int>(line.size()) * cw, 0, cw, ch - 2);
+        QImage blank(caretCell.size(), QImage::Format_RGB32);
+        blank.fill(Qt::black);
+        EXPECT_EQ(caretCell, blank);
+    }
 }
 
 TEST_F(TerminalTest, ViewOriginFollowsTheBufferSizes) {

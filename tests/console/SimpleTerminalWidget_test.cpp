@@ -5,7 +5,9 @@
 
 #include <QApplication>
 #include <QImage>
+#include <QFontMetrics>
 #include <QKeyEvent>
+#include <QPainter>
 #include <QScrollBar>
 #include <QtTest/QTest>
 
@@ -207,6 +209,56 @@ TEST_F(SimpleTerminalWidget, MissingFontFallsBackToFixedPitchAndKeepsItsName) {
     EXPECT_EQ(term->TerminalFont().pixelSize(), 24);
     EXPECT_GT(term->CellHeight(), smallHeight);
     EXPECT_EQ(term->GetCell(3, 0).Ch, 't');
+}
+
+// A line typed a byte at a time shows each glyph exactly as it looks drawn
+// alone on its cell, and whole: the cell holds all of its ink, and neither
+// the neighbours painted later nor the cursor bar cut into it.
+TEST_F(SimpleTerminalWidget, TypedLineShowsEveryGlyphWhole) {
+    const std::string line = "> hello world";
+    enum Way { ByteByByte, OneWrite, ThenRedrawn };
+    struct Case { const char* name; int points; Way way; };
+    for (const Case& c : {Case{"a byte per event-loop turn", 9, ByteByByte}, Case{"the line in one write", 9, OneWrite},
+                          Case{"then everything redrawn", 9, ThenRedrawn}, Case{"small font", 6, ByteByByte},
+                          Case{"large font", 14, ByteByByte}}) {
+        SCOPED_TRACE(c.name);
+        term->SetFontNameAndSize("Terminal", c.points);
+        term->ClearScreen();
+        term->CursorHome();
+        QApplication::processEvents();
+        if (c.way == OneWrite) {
+            term->WriteString(line);
+        } else {
+            for (char ch : line) {
+                term->WriteChar(static_cast<uint8_t>(ch));
+                QApplication::processEvents();
+            }
+        }
+        if (c.way == ThenRedrawn) term->RedrawAll();
+        const QImage img = Grab();
+        const int w = term->CellWidth(), h = term->CellHeight();
+        const QColor back = TSimpleTerminal::ToQColor(kWhite), text = TSimpleTerminal::ToQColor(kBlack);
+        for (size_t i = 0; i < line.size(); ++i) {
+            // The glyph alone in an image one cell larger on every side.
+            QImage lone(w * 3, h * 3, QImage::Format_RGB32);
+            lone.fill(back);
+            {
+                QPainter p(&lone);
+                p.setFont(term->TerminalFont());
+                p.setPen(text);
+                p.drawText(w, h + QFontMetrics(term->TerminalFont()).ascent(), QString(QChar(line[i])));
+            }
+            const QRect middle(w, h, w, h);
+            int outside = 0;
+            for (int y = 0; y < lone.height(); ++y)
+                for (int x = 0; x < lone.width(); ++x)
+                    if (!middle.contains(x, y) && lone.pixelColor(x, y) != back) ++outside;
+            EXPECT_EQ(outside, 0) << "'" << line[i] << "' leaves its cell";
+            EXPECT_EQ(CellImage(img, int(i), 0), lone.copy(middle)) << "cell " << i << " '" << line[i] << "'";
+        }
+        // The cursor bar stands in the next cell, below nothing but background.
+        EXPECT_EQ(CountInCell(img, int(line.size()), 0, back, true), w * (h - 4));
+    }
 }
 
 // --- keys -------------------------------------------------------------------
