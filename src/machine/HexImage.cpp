@@ -4,6 +4,7 @@
 #include <cstring>
 #include <fstream>
 #include <sstream>
+#include <sys/stat.h>
 
 namespace {
 
@@ -41,6 +42,14 @@ uint32_t HexField(const std::string& line, size_t pos, size_t len)
 
 std::vector<std::string> ReadTextLines(const std::string& fileName)
 {
+    // Checked before opening: a FIFO or a device would block or never end.
+    struct stat st {};
+    if (::stat(fileName.c_str(), &st) != 0)
+        throw EFileOpenError("Cannot open file \"" + fileName + "\". " + std::strerror(errno));
+    if (!S_ISREG(st.st_mode))
+        throw EFileOpenError("Cannot open file \"" + fileName + "\". Not a regular file");
+    if (st.st_size > MaxTextFileSize)
+        throw EFileOpenError("Cannot open file \"" + fileName + "\". File too large");
     std::ifstream in(fileName, std::ios::binary);
     if (!in)
         throw EFileOpenError("Cannot open file \"" + fileName + "\". " + std::strerror(errno));

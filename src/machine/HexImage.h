@@ -40,5 +40,9 @@ THexLoadResult LoadHexImage(const std::string& fileName, TMemoryImage& image);
 // (length 0) covers all 65,536 bytes.
 uint32_t HexCopyLength(uint16_t first, uint16_t nextFree, uint32_t bytesStored);
 
-// Reads a whole file as lines without their line ends.
+// A HEX file for 64 KB of memory is far smaller; anything larger is not one.
+inline constexpr long long MaxTextFileSize = 16LL * 1024 * 1024;
+
+// Reads a whole regular file of at most MaxTextFileSize bytes as lines
+// without their line ends; throws EFileOpenError otherwise.
 std::vector<std::string> ReadTextLines(const std::string& fileName);

@@ -94,6 +94,13 @@ void TTavrinMachine::MountDrive(uint8_t drive, const std::string& fileName)
         return;
     std::string caption = "\"" + FileNameWithoutExt(fileName) + "\"";
     try {
+        // Inserting the image a drive already holds is a fresh mount of it,
+        // not a clash with "another drive" that would leave the drive empty.
+        if (TDiskDrive* current = FDiskController->GetDrive(drive)) {
+            std::optional<TImageIdentity> id = TImageRegistry::IdentityOfPath(fileName);
+            if (id && current->Identity() == *id)
+                FDiskController->UnmountDisk(drive);
+        }
         if (drive == 0) {
             // Checked before the system tracks are written, so a refused
             // image is left untouched.
@@ -172,7 +179,8 @@ THexLoadResult TTavrinMachine::LoadHexToMemory(const std::string& fileName)
 uint32_t TTavrinMachine::LoadBinaryProgram(const std::string& fileName)
 {
     FStagingImage.fill(0);
-    int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking open: a FIFO chosen by mistake must not hang the window.
+    int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         throw std::runtime_error("Cannot open file \"" + fileName + "\". " + std::strerror(errno));
     struct TCloser {
@@ -182,6 +190,8 @@ uint32_t TTavrinMachine::LoadBinaryProgram(const std::string& fileName)
     struct stat st {};
     if (::fstat(fd, &st) != 0)
         throw std::runtime_error("Cannot open file \"" + fileName + "\". " + std::strerror(errno));
+    if (!S_ISREG(st.st_mode))
+        throw std::runtime_error("Cannot open file \"" + fileName + "\". Not a regular file");
     if (st.st_size >= ProgramSizeLimit)
         throw std::runtime_error("Program file is to large to fit into memory!");
     size_t size = static_cast<size_t>(st.st_size);

@@ -6,12 +6,33 @@
 #include <cerrno>
 #include <unistd.h>
 
+namespace {
+
+// A serial line's status port: nothing while the line is closed, even with
+// bytes left in its receive queue.
+uint8_t SerialStatus(ISerialLine* line, const TByteFIFO& rxQueue)
+{
+    uint8_t status = 0;
+    if (line && line->IsOpen()) {
+        if (rxQueue.Count() > 0)
+            status |= 0x02;
+        if (line->CanWrite())
+            status |= 0x04;
+    }
+    return status;
+}
+
+} // namespace
+
 void TTavrinMachine::ReaderRefill()
 {
     if (FReaderFd < 0 || FReaderIndex != FReaderCount)
         return;
     auto readBlock = [this]() {
-        ssize_t n = ::read(FReaderFd, FReaderBuffer.data(), FReaderBuffer.size());
+        ssize_t n;
+        do
+            n = ::read(FReaderFd, FReaderBuffer.data(), FReaderBuffer.size());
+        while (n < 0 && errno == EINTR);
         FReaderCount = n > 0 ? static_cast<int>(n) : 0;
     };
     FReaderIndex = 0;
@@ -64,11 +85,8 @@ void TTavrinMachine::CpuPortRead(TCpuEmu&, uint16_t port, uint8_t& dataByte)
                 if (TcpPortModule->CanWrite())
                     status |= 0x04;
             }
-        } else if (ComRx1 && ComRx1->IsOpen()) {
-            if (FCom1RxQueue.Count() > 0)
-                status |= 0x02;
-            if (ComRx1->CanWrite())
-                status |= 0x04;
+        } else {
+            status = SerialStatus(ComRx1, FCom1RxQueue);
         }
         dataByte = status;
         break;
@@ -81,17 +99,9 @@ void TTavrinMachine::CpuPortRead(TCpuEmu&, uint16_t port, uint8_t& dataByte)
             FCom1RxQueue.GetByte(dataByte);
         }
         break;
-    case 0x16: {
-        uint8_t status = 0;
-        if (ComRx2 && ComRx2->IsOpen()) {
-            if (FCom2RxQueue.Count() > 0)
-                status |= 0x02;
-            if (ComRx2->CanWrite())
-                status |= 0x04;
-        }
-        dataByte = status;
+    case 0x16:
+        dataByte = SerialStatus(ComRx2, FCom2RxQueue);
         break;
-    }
     case 0x17:
         FCom2RxQueue.GetByte(dataByte);
         break;

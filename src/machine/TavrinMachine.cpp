@@ -8,9 +8,11 @@
 
 namespace {
 
+// Non-blocking, so a FIFO or device named by mistake can neither hang the
+// open nor a port access: it simply has nothing to give or take.
 int OpenOrThrow(const std::string& fileName, int flags)
 {
-    int fd = ::open(fileName.c_str(), flags | O_CLOEXEC, 0666);
+    int fd = ::open(fileName.c_str(), flags | O_CLOEXEC | O_NONBLOCK, 0666);
     if (fd < 0)
         throw std::runtime_error("Cannot open file \"" + fileName + "\". " + std::strerror(errno));
     return fd;

@@ -1,6 +1,7 @@
 #include "platform/QtUiPrompts.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
@@ -17,6 +18,16 @@ QString Caption()
 }
 
 } // namespace
+
+QString PathToQt(const std::string& path)
+{
+    return QFile::decodeName(QByteArray(path.data(), static_cast<qsizetype>(path.size())));
+}
+
+std::string PathFromQt(const QString& path)
+{
+    return QFile::encodeName(path).toStdString();
+}
 
 class TQtUiPrompts::TModalScope {
 public:
@@ -121,32 +132,32 @@ std::string TQtUiPrompts::QtFilter(const std::string& filter)
 bool TQtUiPrompts::OpenFileDialog(TFileDialogRequest& request)
 {
     TModalScope scope(*this);
-    QFileDialog dialog(FParent, Q(request.Title), Q(request.InitialDir), Q(QtFilter(request.Filter)));
+    QFileDialog dialog(FParent, Q(request.Title), PathToQt(request.InitialDir), Q(QtFilter(request.Filter)));
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(request.MustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
     if (!request.DefaultExt.empty())
         dialog.setDefaultSuffix(Q(request.DefaultExt));
     if (!request.FileName.empty() && request.FileName.find('*') == std::string::npos)
-        dialog.selectFile(Q(request.FileName));
+        dialog.selectFile(PathToQt(request.FileName));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return false;
-    request.FileName = S(dialog.selectedFiles().front());
+    request.FileName = PathFromQt(dialog.selectedFiles().front());
     return true;
 }
 
 bool TQtUiPrompts::SaveFileDialog(TFileDialogRequest& request)
 {
     TModalScope scope(*this);
-    QFileDialog dialog(FParent, Q(request.Title), Q(request.InitialDir), Q(QtFilter(request.Filter)));
+    QFileDialog dialog(FParent, Q(request.Title), PathToQt(request.InitialDir), Q(QtFilter(request.Filter)));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     if (!request.DefaultExt.empty())
         dialog.setDefaultSuffix(Q(request.DefaultExt));
     if (!request.FileName.empty())
-        dialog.selectFile(Q(request.FileName));
+        dialog.selectFile(PathToQt(request.FileName));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return false;
-    request.FileName = S(dialog.selectedFiles().front());
+    request.FileName = PathFromQt(dialog.selectedFiles().front());
     return true;
 }
 

@@ -5,8 +5,15 @@
 #include "platform/UiPrompts.h"
 
 #include <functional>
+#include <string>
 
+class QString;
 class QWidget;
+
+// Host file paths are byte strings in the file system's encoding, not
+// Latin-1 texts: these convert them to and from what a widget shows.
+QString PathToQt(const std::string& path);
+std::string PathFromQt(const QString& path);
 
 class TQtUiPrompts : public IUiPrompts {
 public:

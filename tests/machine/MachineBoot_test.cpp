@@ -7,6 +7,7 @@
 #include "support/MachineTestSupport.h"
 
 #include <filesystem>
+#include <sys/stat.h>
 
 using namespace tavrin::test;
 
@@ -68,6 +69,25 @@ TEST(HexImageTest, MalformedInputRaisesConversionError)
     }
     TMemoryImage image{};
     EXPECT_THROW(LoadHexImage(temp.File("missing.hex"), image), EFileOpenError);
+}
+
+TEST(HexImageTest, FilesThatCannotBeHexImagesAreRefusedWithoutReading)
+{
+    TTempFolder temp;
+    // A FIFO without a writer would block an open for ever; a huge file
+    // would be read whole into memory.
+    ASSERT_EQ(::mkfifo(temp.File("pipe.hex").c_str(), 0600), 0);
+    WriteFile(temp.File("huge.hex"), ":0101000011ED\r\n");
+    std::filesystem::resize_file(temp.File("huge.hex"), 64u * 1024 * 1024);
+    std::filesystem::create_directory(temp.File("dir.hex"));
+    for (const char* name : {"pipe.hex", "huge.hex", "dir.hex"}) {
+        SCOPED_TRACE(name);
+        TMemoryImage image{};
+        EXPECT_THROW(LoadHexImage(temp.File(name), image), EFileOpenError);
+        EXPECT_EQ(image[0x0100], 0);
+    }
+    TTavrinMachine m(temp.Folder());
+    EXPECT_THROW(m.LoadBinaryProgram(temp.File("pipe.hex")), std::runtime_error);
 }
 
 TEST(HexImageTest, CopyLengthCoversAWholeMemoryLoad)
@@ -280,6 +300,23 @@ TEST_F(BootTest, MountRefusalsLeaveTheDriveEmptyAndTheImageUntouched)
     m.MountDrive(0, work);
     EXPECT_EQ(m.DriveCaption(0), "\"WORK\"");
     EXPECT_NE(ReadFile(work), before) << "system tracks written";
+}
+
+TEST_F(BootTest, InsertingTheImageADriveHoldsRemountsIt)
+{
+    TTavrinMachine m(Temp.Folder());
+    WriteFile(Temp.File("cpm22.hex"), MakeHex(0xE400, Cpm));
+    std::string work = Temp.File("WORK.cpmdsk");
+    TDiskDrive::FormatDiskImage(work);
+    for (uint8_t drive : {uint8_t{1}, uint8_t{0}}) {
+        SCOPED_TRACE(int(drive));
+        m.MountDrive(drive, work);
+        EXPECT_NO_THROW(m.MountDrive(drive, work));
+        EXPECT_TRUE(m.DriveMounted(drive));
+        EXPECT_EQ(m.DriveCaption(drive), "\"WORK\"");
+        EXPECT_EQ(m.FDrivePaths[drive], work);
+        m.UnmountDrive(drive);
+    }
 }
 
 TEST_F(BootTest, BinaryProgramsLoadAt0100h)

@@ -8,6 +8,7 @@
 
 #include <ctime>
 #include <functional>
+#include <sys/stat.h>
 
 using namespace tavrin::test;
 
@@ -224,13 +225,6 @@ TEST_F(PortMapTest, SystemManagerChannel)
     EXPECT_EQ(readReply(), "\r\nSunday December 06, 2026\r\n") << "trimmed, word upper-cased";
     EXPECT_EQ(InPort(M, 0x41), 0x1A);
     EXPECT_EQ(InPort(M, 0x40), 0x04);
-
-    // Commands beyond the queue's 512 bytes are cut.
-    OutPort(M, 0x40, 0);
-    for (int i = 0; i < 600; ++i)
-        M.CpuPortWrite(M.CpuEmu1, 0x41, 'a');
-    M.CpuPortWrite(M.CpuEmu1, 0x40, 1);
-    EXPECT_EQ(readReply(), "\r\nInvalid command \"" + std::string(512, 'a') + "\"!\r\n");
 }
 
 TEST_F(PortMapTest, DiskControllerMovesSectorsThroughCpuMemory)
@@ -371,6 +365,19 @@ TEST_F(PortMapTest, PunchWritesBytesAndClosesOnAShortWrite)
     EXPECT_EQ(InPort(M, 0x1C), 0x00);
     OutPort(M, 0x1D, 'r');  // closed: dropped
     EXPECT_EQ(closed, 1);
+}
+
+TEST_F(PortMapTest, ReaderAndPunchOnAFifoNeverBlock)
+{
+    // No process at the other end: the open and every port access return.
+    std::string fifo = Temp.File("pipe");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    M.OpenReaderFile(fifo);
+    EXPECT_EQ(InPort(M, 0x1A), 0x00);
+    EXPECT_EQ(InPort(M, 0x1B, 0x5A), 0x5A);
+    EXPECT_FALSE(M.ReaderOpen()) << "nothing to read counts as the end of the file";
+    EXPECT_THROW(M.OpenPunchFile(fifo, false), std::runtime_error);
+    EXPECT_FALSE(M.PunchOpen());
 }
 
 TEST_F(PortMapTest, ComDataBlocksQueueAndDropAfterBreak)

@@ -217,22 +217,6 @@ TEST_F(SysChannel, StatusBitsFollowTheReplyAndTheEndMarkRepeats)
         EXPECT_EQ(Channel.ReplyPortRead(), 0x1A);
 }
 
-TEST_F(SysChannel, StartMarkDropsEarlierTextAndOtherControlValuesAreIgnored)
-{
-    for (char c : std::string("JUNK"))
-        Channel.CommandPortWrite(static_cast<uint8_t>(c));
-    Channel.ControlPortWrite(0);
-    for (char c : std::string("TI"))
-        Channel.CommandPortWrite(static_cast<uint8_t>(c));
-    Channel.ControlPortWrite(2);     // ignored: neither clears nor runs
-    Channel.ControlPortWrite(0xFF);
-    EXPECT_EQ(Channel.StatusPortRead() & 0x02, 0);
-    for (char c : std::string("ME"))
-        Channel.CommandPortWrite(static_cast<uint8_t>(c));
-    Channel.ControlPortWrite(1);
-    EXPECT_EQ(ReadReply(), "\r\n8:05:09 pm\r\n");
-}
-
 TEST_F(SysChannel, NextCommandReplacesAnUnreadReply)
 {
     Channel.ControlPortWrite(0);
@@ -385,23 +369,6 @@ TEST_F(SysChannel, ExactNameIsPreferredAndNameMayHoldBlanks)
     EXPECT_EQ(Transact("MOUNT D:   TEXT EDIT"), Lines({"", "Mounted \"TEXT EDIT\" in drive \"D\"!"}));
     ASSERT_EQ(Host.MountCalls.size(), 1u);
     EXPECT_EQ(Host.MountCalls[0], std::make_pair(3, Disk("TEXT EDIT")));
-}
-
-TEST_F(SysChannel, MountIntoAnOccupiedDriveRaisesDiskChangedUntilNextControlWrite)
-{
-    Touch(Disk("WORK"));
-    Host.Insert(1, Disk("OLD"), "OLD");
-    EXPECT_EQ(Transact("MOUNT B:WORK"), Lines({"", "Mounted \"WORK\" in drive \"B\"!"}));
-    EXPECT_EQ(Channel.StatusPortRead(), 0x84);
-    EXPECT_EQ(Channel.StatusPortRead(), 0x84) << "reading does not clear it";
-    Channel.ControlPortWrite(0);
-    EXPECT_EQ(Channel.StatusPortRead(), 0x04);
-
-    Touch(Disk("OTHER"));
-    Transact("MOUNT B: OTHER");
-    EXPECT_EQ(Channel.StatusPortRead() & 0x80, 0x80);
-    Channel.ControlPortWrite(1);  // runs an empty command: help, flag cleared
-    EXPECT_EQ(Channel.StatusPortRead() & 0x80, 0);
 }
 
 TEST_F(SysChannel, MountIntoDriveAGoesThroughTheHostMount)

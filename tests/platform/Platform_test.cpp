@@ -12,25 +12,11 @@
 #include "platform/ProgramFolder.h"
 #include "platform/QtUiPrompts.h"
 #include "platform/ScriptedUiPrompts.h"
+#include "support/QtTestApp.h"
 
 #include <cstdlib>
 
-// Under LeakSanitizer: the font library Qt loads keeps caches it never frees.
-extern "C" const char* __lsan_default_suppressions()
-{
-    return "leak:libfontconfig\n";
-}
-
 namespace {
-
-QApplication& App()
-{
-    static int argc = 1;
-    static char name[] = "platform-test";
-    static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-    return app;
-}
 
 TEST(ProgramFolderTest, HomeVariableOverridesTheExecutableFolder)
 {
@@ -83,6 +69,17 @@ TEST(QtUiPromptsTest, FilterTranslation)
     EXPECT_EQ(TQtUiPrompts::QtFilter(""), "");
 }
 
+TEST(QtUiPromptsTest, HostPathsKeepTheirBytes)
+{
+    // "/tmp/d\u00e9j\u00e0 \u0436.hex" as the file system stores it.
+    const std::string path = "/tmp/d\xC3\xA9j\xC3\xA0 \xD0\xB6.hex";
+    const QString shown = PathToQt(path);
+    EXPECT_EQ(shown, QString::fromUtf8(path.c_str()));
+    EXPECT_EQ(shown.size(), 15);
+    EXPECT_EQ(PathFromQt(shown), path);
+    EXPECT_EQ(PathFromQt(PathToQt("")), "");
+}
+
 TEST(ScriptedUiPromptsTest, RecordsAndAnswersInOrder)
 {
     TScriptedUiPrompts p;
@@ -113,7 +110,7 @@ TEST(ScriptedUiPromptsTest, RecordsAndAnswersInOrder)
 
 TEST(ActionPumpTest, UpdatesEveryActionInOrderAndBeforeMenus)
 {
-    App();
+    tavrin::test::QtTestApp();
     TActionUpdatePump pump;
     QAction a(QStringLiteral("a")), b(QStringLiteral("b")), c(QStringLiteral("c"));
     std::string order;
@@ -153,7 +150,7 @@ public:
 
 TEST(PlatformEventsTest, MessagesKeepTheirNumbers)
 {
-    App();
+    tavrin::test::QtTestApp();
     EXPECT_EQ(WM_COMBREAK, 1066);
     TEventSink sink;
     EXPECT_TRUE(SendPlatformEvent(&sink, WM_COMBREAK, 2));

@@ -127,7 +127,9 @@ void TMainHalvoret::FormCreate()
 
     FIdleTimer = new QTimer(this);
     FIdleTimer->setInterval(0);
-    connect(FIdleTimer, &QTimer::timeout, this, &TMainHalvoret::ApplicationEvents1Idle);
+    // Display hooks of other units run after the burst; nothing they raise
+    // may leave the timer's slot.
+    connect(FIdleTimer, &QTimer::timeout, this, [this] { RunGuarded([this] { ApplicationEvents1Idle(); }); });
 
     QnTerminal1->setFocus();
     UpdateCpuDisplay();
@@ -222,12 +224,12 @@ void TMainHalvoret::BuildPages()
     {
         auto* layout = new QVBoxLayout(DisksPage);
         auto* images = new QFormLayout();
-        C_CpmSourceFile = new QLineEdit(Q(FMachine->Settings.CpmSourceFile), DisksPage);
-        C_BiosSourceFile = new QLineEdit(Q(FMachine->Settings.BiosSourceFile), DisksPage);
+        C_CpmSourceFile = new QLineEdit(PathToQt(FMachine->Settings.CpmSourceFile), DisksPage);
+        C_BiosSourceFile = new QLineEdit(PathToQt(FMachine->Settings.BiosSourceFile), DisksPage);
         connect(C_CpmSourceFile, &QLineEdit::textChanged, this,
-                [this](const QString& t) { FMachine->Settings.CpmSourceFile = t.toLatin1().toStdString(); });
+                [this](const QString& t) { FMachine->Settings.CpmSourceFile = PathFromQt(t); });
         connect(C_BiosSourceFile, &QLineEdit::textChanged, this,
-                [this](const QString& t) { FMachine->Settings.BiosSourceFile = t.toLatin1().toStdString(); });
+                [this](const QString& t) { FMachine->Settings.BiosSourceFile = PathFromQt(t); });
         auto row = [this](QLineEdit* edit, QAction* action) {
             auto* box = new QHBoxLayout();
             box->addWidget(edit);
@@ -456,7 +458,8 @@ void TMainHalvoret::changeEvent(QEvent* event)
 bool TMainHalvoret::event(QEvent* event)
 {
     if (static_cast<int>(event->type()) == WM_COMBREAK) {
-        WMComBreak(static_cast<TPlatformEvent*>(event)->WParam);
+        if (auto* message = dynamic_cast<TPlatformEvent*>(event))
+            WMComBreak(message->WParam);
         return true;
     }
     return QMainWindow::event(event);
@@ -466,7 +469,7 @@ void TMainHalvoret::WMComBreak(intptr_t line)
 {
     if (line == 1)
         FMachine->FCom1DropNextBlock = true;
-    else
+    else if (line == 2)
         FMachine->FCom2DropNextBlock = true;
     ResetCPMAct->trigger();
 }
@@ -484,6 +487,8 @@ bool TMainHalvoret::FormCloseQuery()
     if (RunCpuAct->isChecked())
         RunCpuAct->trigger();
     FClosing = true;
+    if (FSettingsUnread)
+        return true;
     RunGuarded([this] {
         TNrKeyValueSections store;
         SaveSettings(store);

@@ -158,6 +158,8 @@ private:
     void BuildMenus();
     bool FormCloseQuery();
     void RunGuarded(const std::function<void()>& body);
+    // "Set CPM Hex File" / "Set BIOS Hex File": the chosen path into the edit.
+    void SelectImageName(const char* title, QLineEdit& edit);
     void SetRunning(bool on);
     void DriveChanged(uint8_t drive);
     void LampChanged(uint8_t drive);
@@ -177,6 +179,8 @@ private:
     std::string FDefaultDir;
     std::string FLastExportDir;
     bool FFirstActivate = true;
+    // The settings file exists but could not be read: it is kept as it is.
+    bool FSettingsUnread = false;
     bool FClosing = false;
     bool FInBurst = false;
     int FModalDepth = 0;

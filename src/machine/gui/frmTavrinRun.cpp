@@ -4,6 +4,7 @@
 
 #include "platform/ActionPump.h"
 #include "platform/ProgramFolder.h"
+#include "platform/QtUiPrompts.h"
 
 #include <QAction>
 #include <QLineEdit>
@@ -11,12 +12,6 @@
 #include <QTimer>
 
 #include <cstdio>
-
-namespace {
-
-QString Q(const std::string& s) { return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size())); }
-
-} // namespace
 
 void TMainHalvoret::SetRunning(bool on)
 {
@@ -138,30 +133,27 @@ void TMainHalvoret::LoadBinFileActExecute()
                          TMsgDlgType::Information, mbOK);
 }
 
-void TMainHalvoret::CPMSelectImageNameActExecute()
+void TMainHalvoret::SelectImageName(const char* title, QLineEdit& edit)
 {
     TFileDialogRequest dialog;
-    dialog.Title = "Select CPM Hex File To Load";
+    dialog.Title = title;
     dialog.Filter = "Hex Files|*.hex|All Files|*.*";
     dialog.DefaultExt = "hex";
     dialog.InitialDir = FDefaultDir;
-    std::string text = C_CpmSourceFile->text().toLatin1().toStdString();
+    std::string text = PathFromQt(edit.text());
     dialog.FileName = text.empty() ? "*.hex" : text;
     if (FPrompts->OpenFileDialog(dialog))
-        C_CpmSourceFile->setText(Q(dialog.FileName));
+        edit.setText(PathToQt(dialog.FileName));
+}
+
+void TMainHalvoret::CPMSelectImageNameActExecute()
+{
+    SelectImageName("Select CPM Hex File To Load", *C_CpmSourceFile);
 }
 
 void TMainHalvoret::BIOSSelectImageNameActExecute()
 {
-    TFileDialogRequest dialog;
-    dialog.Title = "Select BIOS Hex File To Load";
-    dialog.Filter = "Hex Files|*.hex|All Files|*.*";
-    dialog.DefaultExt = "hex";
-    dialog.InitialDir = FDefaultDir;
-    std::string text = C_BiosSourceFile->text().toLatin1().toStdString();
-    dialog.FileName = text.empty() ? "*.hex" : text;
-    if (FPrompts->OpenFileDialog(dialog))
-        C_BiosSourceFile->setText(Q(dialog.FileName));
+    SelectImageName("Select BIOS Hex File To Load", *C_BiosSourceFile);
 }
 
 void TMainHalvoret::ChangeDriveActExecute(uint8_t drive)

@@ -5,13 +5,12 @@
 #include "machine/gui/frmTavrin.h"
 
 #include "console/SimpleTerminal.h"
+#include "platform/QtUiPrompts.h"
 
 #include <QLineEdit>
 #include <QTabWidget>
 
 namespace {
-
-QString Q(const std::string& s) { return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size())); }
 
 struct TDefaultKey {
     const char* Section;
@@ -120,8 +119,8 @@ void TMainHalvoret::LoadSettings(const TNrKeyValueSections& store)
     if (top >= 0 || left >= 0)
         move(left >= 0 ? left : pos().x(), top >= 0 ? top : pos().y());
 
-    C_CpmSourceFile->setText(Q(store.ReadString("DISKS", "CpmSourceFile", s.CpmSourceFile)));
-    C_BiosSourceFile->setText(Q(store.ReadString("DISKS", "BiosSourceFile", s.BiosSourceFile)));
+    C_CpmSourceFile->setText(PathToQt(store.ReadString("DISKS", "CpmSourceFile", s.CpmSourceFile)));
+    C_BiosSourceFile->setText(PathToQt(store.ReadString("DISKS", "BiosSourceFile", s.BiosSourceFile)));
 
     int mapping = store.ReadInteger("PORTS", "ColdBootDeviceMapping", m.FMapping.FColdBootMapping);
     m.FMapping.FColdBootMapping = static_cast<uint8_t>(mapping & 0xFF);
@@ -160,7 +159,12 @@ void TMainHalvoret::FormActivate()
 {
     FFirstActivate = false;
     TNrKeyValueSections store;
-    if (!store.LoadFromFile(SettingsFileName()))
+    // Until the file has been read, closing must not replace it with the
+    // first-run values.
+    FSettingsUnread = true;
+    const bool found = store.LoadFromFile(SettingsFileName());
+    FSettingsUnread = false;
+    if (!found)
         return;
     LoadSettings(store);
     FLoadedSettings.SetText(store.GetText());

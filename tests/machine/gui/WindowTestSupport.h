@@ -13,28 +13,16 @@
 #include "machine/gui/frmTavrin.h"
 #include "platform/ScriptedUiPrompts.h"
 #include "support/MachineTestSupport.h"
+#include "support/QtTestApp.h"
 
 namespace tavrin::test {
-
-inline QApplication& App()
-{
-    static int argc = 1;
-    static char name[] = "tavrin-test";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = [] {
-        auto* a = new QApplication(argc, argv);
-        QApplication::setApplicationName(QStringLiteral("Tavrin"));
-        return a;
-    }();
-    return *app;
-}
 
 class TWindowHarness {
 public:
     // copyImages: put the example zubios.hex and cpm22.hex in the folder.
     explicit TWindowHarness(bool copyImages = true)
     {
-        App();
+        QtTestApp();
         ::setenv("TAVRIN_HOME", Temp.Folder().c_str(), 1);
         if (copyImages)
             for (const char* name : {"zubios.hex", "cpm22.hex"})

@@ -27,11 +27,6 @@
 using namespace tavrin::test;
 using namespace std::string_literals;
 
-extern "C" const char* __lsan_default_suppressions()
-{
-    return "leak:libfontconfig\n";
-}
-
 namespace {
 
 void TtyOut(TMainHalvoret& w, const std::string& bytes)

@@ -15,11 +15,6 @@
 
 using namespace tavrin::test;
 
-extern "C" const char* __lsan_default_suppressions()
-{
-    return "leak:libfontconfig\n";
-}
-
 namespace {
 
 void CrtOut(TMainHalvoret& w, const std::string& bytes)
@@ -185,21 +180,6 @@ TEST_F(CrtBootTest, ExampleSystemBootsOntoTheCrtAndEchoesItsKeys)
     ASSERT_TRUE(H.RunUntilCrt("> okTavrin example system\n>\n")) << H.CrtText();
     EXPECT_TRUE(H.Prompts.Log.empty());
     EXPECT_EQ(H.TtyText().find_first_not_of('\n'), std::string::npos);
-}
-
-TEST_F(CrtBootTest, ConOnTheTtyLeavesTheCrtBlank)
-{
-    W->Machine().FMapping.FColdBootMapping = 0;
-    W->ResetCPMAct->trigger();
-    ASSERT_TRUE(H.RunUntilTty("Tavrin example system\n>\n")) << H.TtyText();
-    QTest::keyClicks(W->QnTerminal1, QStringLiteral("zz"));
-    for (int i = 0; i < 5; ++i) {
-        W->ApplicationEvents1Idle();
-        QApplication::processEvents();
-    }
-    EXPECT_EQ(H.CrtText().find_first_not_of('\n'), std::string::npos) << H.CrtText();
-    EXPECT_EQ(W->Machine().FCrtKeyQueue.Count(), 2) << "the CRT keyboard is not read while CON = TTY";
-    EXPECT_EQ(H.TtyText().find("zz"), std::string::npos);
 }
 
 } // namespace
