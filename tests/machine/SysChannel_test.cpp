@@ -49,14 +49,6 @@ TTranscript RunTranscript(TTavrinMachine& m, const std::string& command)
     return t;
 }
 
-// Reply lines, each followed by CR LF.
-std::string Lines(std::initializer_list<std::string> lines)
-{
-    std::string text;
-    for (const std::string& line : lines)
-        text += line + "\r\n";
-    return text;
-}
 
 bool EndsWith(const std::string& text, const std::string& tail)
 {

@@ -2,6 +2,7 @@
 // program drives it, against a recording host over real files.
 
 #include "machine/SysCommand.h"
+#include "support/MachineTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -12,6 +13,8 @@
 #include <ostream>
 #include <stdexcept>
 #include <vector>
+
+using tavrin::test::Lines;
 
 namespace {
 
@@ -123,13 +126,6 @@ std::tm FixedTime(int hour, int minute, int second)
     return t;
 }
 
-std::string Lines(std::initializer_list<std::string> lines)
-{
-    std::string text;
-    for (const std::string& line : lines)
-        text += line + "\r\n";
-    return text;
-}
 
 // OUT (40h),0; the command on 41h; OUT (40h),1; IN (41h) until 1Ah.
 std::string RunOn(TSysCommandChannel& channel, const std::string& command)

@@ -83,4 +83,12 @@ std::string MakeHex(uint16_t origin, const std::vector<uint8_t>& bytes)
     return text;
 }
 
+std::string Lines(std::initializer_list<std::string> lines)
+{
+    std::string text;
+    for (const std::string& line : lines)
+        text += line + "\r\n";
+    return text;
+}
+
 } // namespace tavrin::test

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -88,5 +89,8 @@ struct TFakeTcp : ITcpComServer {
 // An Intel HEX file of the bytes at origin, 16 bytes per data record, with
 // the end record.
 std::string MakeHex(uint16_t origin, const std::vector<uint8_t>& bytes);
+
+// Reply text of the system-manager channel: each line followed by CR LF.
+std::string Lines(std::initializer_list<std::string> lines);
 
 } // namespace tavrin::test
