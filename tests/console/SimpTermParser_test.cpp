@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <string>
 #include <vector>
 
@@ -37,6 +39,8 @@ struct ParserCase {
     std::string input;
     std::vector<std::string> expected;
 };
+// Table rows show as their name in test listings, not as raw bytes.
+void PrintTo(const ParserCase& c, std::ostream* os) { *os << c.name; }
 
 const std::string ESC = "\x1b";
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <string>
 
 #include "console/SimpleTerminalModel.h"
@@ -34,6 +36,8 @@ struct WriteCase {
     std::string input;
     int column, row;  // expected cursor
 };
+// Table rows show as their name in test listings, not as raw bytes.
+void PrintTo(const WriteCase& c, std::ostream* os) { *os << c.name; }
 
 class WriteCharCases : public ::testing::TestWithParam<WriteCase> {};
 

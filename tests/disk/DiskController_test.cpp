@@ -1,6 +1,8 @@
 #include "disk/DiskController.h"
 
 #include <gtest/gtest.h>
+
+#include <ostream>
 #include <unistd.h>
 
 #include <array>
@@ -122,6 +124,8 @@ struct CommandCase {
     uint8_t status;
     Log events;
 };
+// Table rows show as their name in test listings, not as raw bytes.
+void PrintTo(const CommandCase& c, std::ostream* os) { *os << c.name; }
 
 class ControllerCommand : public ControllerTest, public ::testing::WithParamInterface<CommandCase> {};
 

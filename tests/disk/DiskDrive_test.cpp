@@ -2,6 +2,8 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+
+#include <ostream>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -72,6 +74,7 @@ struct PositionCase {
     uint16_t track;
     const char* message;  // empty when the position is valid
 };
+void PrintTo(const PositionCase& c, std::ostream* os) { *os << c.track << "/" << c.sector; }
 
 class DiskPosition : public ::testing::TestWithParam<PositionCase> {};
 
@@ -103,6 +106,7 @@ struct ShortCase {
     size_t bytes;
     int32_t records;
 };
+void PrintTo(const ShortCase& c, std::ostream* os) { *os << c.bytes; }
 
 class DiskShortFile : public ::testing::TestWithParam<ShortCase> {};
 
@@ -163,6 +167,7 @@ struct BlockCase {
     uint16_t sector;
     int firstRecord;
 };
+void PrintTo(const BlockCase& c, std::ostream* os) { *os << c.track << "/" << c.sector; }
 
 class DiskBlock : public ::testing::TestWithParam<BlockCase> {};
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <cstring>
 #include <stdexcept>
 #include <vector>
@@ -61,6 +63,8 @@ struct WindowCase {
     int32_t window;
     std::vector<WindowStep> steps;
 };
+// Table rows show as their name in test listings, not as raw bytes.
+void PrintTo(const WindowCase& c, std::ostream* os) { *os << c.name; }
 
 class StreamCacheWindow : public ::testing::TestWithParam<WindowCase> {};
 
@@ -179,6 +183,8 @@ struct WriteFault {
     bool throwOnWrite;
     int expected;
 };
+// Table rows show as their name in test listings, not as raw bytes.
+void PrintTo(const WriteFault& c, std::ostream* os) { *os << c.name; }
 
 class StreamCacheWriteFault : public ::testing::TestWithParam<WriteFault> {};
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <deque>
 
 namespace {
@@ -11,6 +13,7 @@ struct SizeCase {
     uint16_t capacity;
     int32_t allocated;
 };
+void PrintTo(const SizeCase& c, std::ostream* os) { *os << c.requested; }
 
 class ByteFifoSize : public ::testing::TestWithParam<SizeCase> {};
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <filesystem>
 #include <sstream>
 #include <system_error>
@@ -45,6 +47,8 @@ struct ParseCase {
     const char* key;
     const char* value;
 };
+// Table rows show as their name in test listings, not as raw bytes.
+void PrintTo(const ParseCase& c, std::ostream* os) { *os << c.name; }
 
 class ConfigParse : public ::testing::TestWithParam<ParseCase> {};
 
@@ -117,6 +121,7 @@ struct TypedCase {
     bool boolWantDefFalse;
     bool boolWantDefTrue;
 };
+void PrintTo(const TypedCase& c, std::ostream* os) { *os << "\"" << c.stored << "\""; }
 
 class ConfigTyped : public ::testing::TestWithParam<TypedCase> {};
 
@@ -153,6 +158,7 @@ struct FloatCase {
     const char* stored;
     double want;  // 99.5, the default, when the text is no number
 };
+void PrintTo(const FloatCase& c, std::ostream* os) { *os << "\"" << c.stored << "\""; }
 
 class ConfigFloatRead : public ::testing::TestWithParam<FloatCase> {};
 
