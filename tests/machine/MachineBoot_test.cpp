@@ -353,6 +353,25 @@ TEST_F(BootTest, BinaryProgramsLoadAt0100h)
     }
 }
 
+TEST_F(BootTest, ProgramFileThatGivesLessThanItsSizeIsRefused)
+{
+    // A sysfs attribute is a regular file whose size (a page) is more than
+    // a read ever returns: the short read must be noticed, not loaded.
+    const std::string shortFile = "/sys/devices/system/cpu/online";
+    struct stat st {};
+    if (::stat(shortFile.c_str(), &st) != 0 || !S_ISREG(st.st_mode) ||
+        static_cast<size_t>(st.st_size) <= ReadFile(shortFile).size())
+        GTEST_SKIP() << "no file here that reads shorter than its size";
+    TTavrinMachine m(Temp.Folder());
+    try {
+        m.LoadBinaryProgram(shortFile);
+        FAIL() << "short read accepted";
+    } catch (const std::runtime_error& e) {
+        EXPECT_STREQ(e.what(), "Unable to read entire program file!");
+    }
+    EXPECT_EQ(m.CpuEmu1.ReadMemoryByte(0x0100), 0) << "nothing written";
+}
+
 TEST(RunBurstTest, BreakPointStopsBeforeTheArmedAddress)
 {
     TTempFolder temp;
