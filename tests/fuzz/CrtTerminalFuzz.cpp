@@ -1,0 +1,325 @@
+// libFuzzer target: bytes from the emulated program go through the CRT
+// terminal's teletype emulator and screen buffer on a terminal without a
+// window, interleaved with buffer operations and generic commands whose
+// arguments come from the input (absurd ones included), and with repaints.
+// Refusals are exceptions of the buffer; a crash, a hang, an access outside
+// a plane, or a cursor or region outside the grid is a finding.
+//
+// Input: the first bytes choose columns, screen rows, scrollback rows and the
+// modes; then each control byte either feeds a run of output bytes (high bit
+// clear) or performs one operation (high bit set).
+
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <climits>
+#include <cstdint>
+#include <string>
+
+#include "console/QnTrmEmu.h"
+
+namespace {
+
+void Check(bool ok) {
+    if (!ok) __builtin_trap();
+}
+
+constexpr int MaxCols = 300;
+constexpr int MaxSVRows = 600;
+
+class FakeHost : public TQnTerminalHost {
+public:
+    ~FakeHost() override { DetachTerminalEmulator(this, false); }
+
+    TQnTerminalEmulator* Emulator() const override { return emulator; }
+    void SetEmulator(TQnTerminalEmulator* e) override {
+        if (e == emulator) return;
+        if (emulator) {
+            emulator = nullptr;
+            DetachTerminalEmulator(this, true);
+        }
+        if (e) {
+            emulator = e;
+            AttachTerminalEmulator(this, e);
+        }
+    }
+    bool HalfDuplex() const override { return halfDuplex; }
+    bool UseLazyDisplay() const override { return false; }
+    bool FreezeScrollBack() const override { return freeze; }
+    TQnColor Color() const override { return color; }
+    void SetColor(TQnColor c) override { color = c; }
+    TQnColor FontColor() const override { return fontColor; }
+    void SetFontColor(TQnColor c) override { fontColor = c; }
+    void SetCursorType(TQnCursorType) override {}
+    TQnTerminalView View() const override { return view; }
+    void SetColumns(int n) override {
+        // A window offers only sizes it can show.
+        if (emulator && n >= 2 && n <= MaxCols) emulator->Buffer()->SetColCount(n);
+    }
+    void BufferCursorMoved(TQnTerminalEmulator& sender, int row, int col) override {
+        // The position comes in the buffer's addressing: screen numbers, or
+        // numbers from the origin of the scroll region when not absolute.
+        const TQnTerminalBuffer& b = *sender.Buffer();
+        const int64_t screenRow = int64_t{row} + (b.UseAbsAddress ? 0 : b.GetOriginRow() - 1);
+        const int64_t screenCol = int64_t{col} + (b.UseAbsAddress ? 0 : b.GetOriginCol() - 1);
+        Check(screenRow == b.CursorScreenRow() && screenCol == b.CursorScreenCol());
+        Check(screenCol >= 1 && screenCol <= b.ColCount());
+        Check(screenRow <= b.RowCount() && screenRow > b.RowCount() - b.SVRowCount());
+    }
+    void KeyboardData(TQnTerminalEmulator&, char) override { ++keys; }
+    bool PortOpen() const override { return portOpen; }
+    bool PortServesTerminal() const override { return portOpen; }
+    void PortWriteChar(char) override { ++portBytes; }
+    void PortWriteString(const std::string& s) override { portBytes += s.size(); }
+
+    TQnTerminalEmulator* emulator = nullptr;
+    bool halfDuplex = false;
+    bool freeze = true;
+    bool portOpen = false;
+    TQnColor color = QnBlack;
+    TQnColor fontColor = QnSilver;
+    TQnTerminalView view{1, 1, 80, 24, 8, 16};
+    size_t keys = 0;
+    size_t portBytes = 0;
+};
+
+// Reads every glyph it is given, so a run past the end of a row shows.
+class CheckingPainter : public TQnTerminalPainter {
+public:
+    TQnRect ClipBox() const override { return clip; }
+    void FillRect(const TQnRect&, TQnColor) override {}
+    void TextOut(int, int, const TQnRect&, const char* glyphs, int count, int, TQnColor, TQnColor,
+                 const std::string&, bool) override {
+        Check(count >= 1 && count <= maxRun);
+        for (int i = 0; i < count; ++i) sum += static_cast<uint8_t>(glyphs[i]);
+    }
+    void Line(int, int, int, int, TQnColor) override {}
+
+    TQnRect clip{0, 0, 640, 384};
+    int maxRun = 0;
+    unsigned sum = 0;
+};
+
+void CheckBuffer(const TQnTerminalBuffer& b) {
+    const int rows = b.RowCount(), cols = b.ColCount(), sv = b.SVRowCount();
+    Check(cols >= 2 && rows >= 2 && rows <= sv);
+    const int firstScreenRow = rows - sv + 1;  // screen number of the oldest scrollback row
+    Check(b.CursorScreenCol() >= 1 && b.CursorScreenCol() <= cols);
+    Check(b.CursorScreenRow() >= firstScreenRow && b.CursorScreenRow() <= rows);
+    Check(b.ScrollTop() >= firstScreenRow && b.ScrollTop() <= b.ScrollBottom() && b.ScrollBottom() <= rows);
+    Check(b.GetOriginCol() >= 1 && b.GetOriginCol() <= cols);
+    Check(b.GetOriginRow() >= firstScreenRow && b.GetOriginRow() <= rows);
+}
+
+// A number that is usually small but sometimes absurd.
+int Arg(FuzzedDataProvider& in) {
+    switch (in.ConsumeIntegralInRange<int>(0, 7)) {
+        case 0: return INT_MIN;
+        case 1: return INT_MAX;
+        case 2: return in.ConsumeIntegral<int32_t>();
+        case 3: return -in.ConsumeIntegralInRange<int>(0, 300);
+        default: return in.ConsumeIntegralInRange<int>(0, 300);
+    }
+}
+
+// Two byte-sized attempts at a size, sometimes below the minimum of 2.
+int SizeArg(FuzzedDataProvider& in, int max) { return in.ConsumeIntegralInRange<int>(0, max); }
+
+void Resize(TQnTerminalBuffer& b, int which, int n) {
+    try {
+        switch (which) {
+            case 0: b.SetColCount(n); break;
+            case 1: b.SetRowCount(n); break;
+            default: b.SetSVRowCount(n); break;
+        }
+    } catch (const EQnTerminalBuffer& e) {
+        Check(n < 2 && *e.what() != '\0');
+    }
+}
+
+void Repaint(FakeHost& host, TQnTerminalEmulator& emu, FuzzedDataProvider& in) {
+    const TQnTerminalBuffer& b = *emu.Buffer();
+    TQnTerminalView v;
+    v.CharWidth = in.ConsumeIntegralInRange<int>(1, 12);
+    v.CharHeight = in.ConsumeIntegralInRange<int>(1, 20);
+    // What a window scrolled anywhere over the buffer would show, including
+    // a partly visible last column and row.
+    v.LeftCol = in.ConsumeIntegralInRange<int>(1, b.ColCount());
+    v.TopRow = in.ConsumeIntegralInRange<int>(b.RowCount() - b.SVRowCount() + 1, 1);
+    v.DrawCols = in.ConsumeIntegralInRange<int>(0, b.ColCount() - v.LeftCol + 2);
+    v.DrawRows = in.ConsumeIntegralInRange<int>(0, b.RowCount() + 1);
+    host.view = v;
+    host.freeze = in.ConsumeBool();
+    CheckingPainter painter;
+    painter.maxRun = b.ColCount();
+    painter.clip = {0, 0, v.DrawCols * v.CharWidth, v.DrawRows * v.CharHeight};
+    if (in.ConsumeBool()) emu.Paint(painter);
+    else emu.LazyPaint(painter);
+}
+
+void Operation(FakeHost& host, TQnTerminalEmulator& emu, uint8_t op, FuzzedDataProvider& in) {
+    TQnTerminalBuffer& b = *emu.Buffer();
+    switch (op % 32) {
+        case 0: b.SetScrollRegion(Arg(in), Arg(in)); break;
+        case 1: b.SetUseScrollRegion(in.ConsumeBool()); break;
+        case 2: b.InsertLines(Arg(in)); break;
+        case 3: b.DeleteLines(Arg(in)); break;
+        case 4: b.InsertChars(Arg(in)); break;
+        case 5: b.DeleteChars(Arg(in)); break;
+        case 6: b.EraseChars(Arg(in)); break;
+        case 7:
+            switch (in.ConsumeIntegralInRange<int>(0, 7)) {
+                case 0: b.EraseToEOL(); break;
+                case 1: b.EraseFromBOL(); break;
+                case 2: b.EraseLine(); break;
+                case 3: b.EraseToEOW(); break;
+                case 4: b.EraseFromBOW(); break;
+                case 5: b.EraseScreen(); break;
+                case 6: b.EraseAll(); break;
+                default: emu.ClearScreen(); break;
+            }
+            break;
+        case 8: Resize(b, 0, SizeArg(in, MaxCols)); break;
+        case 9: Resize(b, 1, SizeArg(in, MaxSVRows)); break;
+        case 10: Resize(b, 2, SizeArg(in, MaxSVRows)); break;
+        case 11: b.SetCursorPosition(Arg(in), Arg(in)); break;
+        case 12: b.SetHostCursorPosition(Arg(in), Arg(in)); break;
+        case 13: b.SetRow(Arg(in)); break;
+        case 14: b.SetCol(Arg(in)); break;
+        case 15: b.SetHostRow(Arg(in)); break;
+        case 16: {
+            const bool wrap = in.ConsumeBool(), scroll = in.ConsumeBool();
+            switch (in.ConsumeIntegralInRange<int>(0, 3)) {
+                case 0: b.MoveCursorUp(scroll); break;
+                case 1: b.MoveCursorDown(scroll); break;
+                case 2: b.MoveCursorLeft(wrap, scroll); break;
+                default: b.MoveCursorRight(wrap, scroll); break;
+            }
+            break;
+        }
+        case 17:
+            switch (in.ConsumeIntegralInRange<int>(0, 9)) {
+                case 0: b.SetHorzTabStop(); break;
+                case 1: b.ClearHorzTabStop(); break;
+                case 2: b.ClearAllHorzTabStops(); break;
+                case 3: b.SetVertTabStop(); break;
+                case 4: b.ClearVertTabStop(); break;
+                case 5: b.ClearAllVertTabStops(); break;
+                case 6: b.DoVertTab(); break;
+                case 7: b.DoBackVertTab(); break;
+                case 8: b.DoBackHorzTab(); break;
+                default: b.DoHorzTab(); break;
+            }
+            break;
+        case 18: {
+            const uint8_t modes = in.ConsumeIntegral<uint8_t>();
+            b.UseAbsAddress = modes & 1;
+            b.UseAutoWrap = modes & 2;
+            b.UseAutoWrapDelay = modes & 4;
+            b.UseInsertMode = modes & 8;
+            b.UseNewLineMode = modes & 16;
+            host.portOpen = modes & 32;
+            host.halfDuplex = modes & 64;
+            break;
+        }
+        case 19: b.Reset(); break;
+        case 20: b.WriteWideChar(in.ConsumeIntegral<uint16_t>()); break;
+        case 21: b.SetCharAttrs(in.ConsumeIntegral<TQnCharAttrs>()); break;
+        case 22: b.SetCharSet(in.ConsumeIntegral<uint8_t>()); break;
+        case 23: {
+            // A generic command with positional arguments, as a per-character
+            // hook of a user emulator would queue it.
+            const auto command = static_cast<TQnEmuCommand>(in.ConsumeIntegralInRange<int>(0, QnEmuCommandCount - 1));
+            TQnEmuCommandParams params;
+            const int count = in.ConsumeIntegralInRange<int>(0, 4);
+            for (int i = 0; i < count; ++i) {
+                if (in.ConsumeBool()) params.Add("", std::to_string(Arg(in)));
+                else params.Add("", in.ConsumeRandomLengthString(16));
+            }
+            emu.ExecuteCommand(command, &params);
+            break;
+        }
+        case 24: {
+            char key = static_cast<char>(in.ConsumeIntegral<uint8_t>());
+            emu.KeyPress(key);
+            break;
+        }
+        case 25: emu.SendChar(static_cast<char>(in.ConsumeIntegral<uint8_t>()), in.ConsumeBool(), csKeyboard); break;
+        case 26: {
+            // Reading every row the buffer answers for, a whole row each.
+            for (int row = b.RowCount() - b.SVRowCount() - 1; row <= b.RowCount() + 1; ++row) {
+                const char* chars = b.GetLineCharPtr(row);
+                const TQnCharAttrs* attrs = b.GetLineAttrPtr(row);
+                const TQnColor* fores = b.GetLineForeColorPtr(row);
+                const uint8_t* sets = b.GetLineCharSetPtr(row);
+                const bool inside = row >= b.RowCount() - b.SVRowCount() + 1 && row <= b.RowCount();
+                Check((chars != nullptr) == inside && (attrs != nullptr) == inside);
+                if (!inside) continue;
+                unsigned sum = 0;
+                for (int c = 0; c < b.ColCount(); ++c) sum += uint8_t(chars[c]) + attrs[c] + fores[c] + sets[c];
+                Check(sum != 0xFFFFFFFF || b.LineText(row).size() == static_cast<size_t>(b.ColCount()));
+            }
+            b.CharAt(Arg(in), Arg(in));
+            b.AttrAt(Arg(in), Arg(in));
+            break;
+        }
+        case 27: {
+            TQnRect r;
+            while (b.GetInvalidRect(r)) {}
+            b.InvalidateScreenRect(Arg(in), Arg(in), Arg(in), Arg(in));
+            break;
+        }
+        case 28:
+        case 29: Repaint(host, emu, in); break;
+        case 30: emu.ClearAll(); break;
+        default: b.SetDefChar(static_cast<char>(in.ConsumeIntegral<uint8_t>())); break;
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    FuzzedDataProvider in(data, size);
+    FakeHost host;
+    TQnTTYEmulator emu;
+    emu.SetTerminal(&host);
+    TQnTerminalBuffer& b = *emu.Buffer();
+
+    Resize(b, 2, in.ConsumeIntegralInRange<int>(2, MaxSVRows));
+    Resize(b, 1, in.ConsumeIntegralInRange<int>(2, b.SVRowCount()));
+    Resize(b, 0, in.ConsumeIntegralInRange<int>(2, MaxCols));
+    const uint8_t modes = in.ConsumeIntegral<uint8_t>();
+    b.UseAbsAddress = modes & 1;
+    b.UseAutoWrap = modes & 2;
+    b.UseAutoWrapDelay = modes & 4;
+    b.UseInsertMode = modes & 8;
+    b.UseNewLineMode = modes & 16;
+    if (modes & 32) {
+        // A hook that turns bytes from 80h up into generic commands, the
+        // way a user emulator's hook does.
+        emu.OnProcessChar = [](TQnTerminalEmulator&, char ch, std::string& replaceWith, TQnEmuCommandList& commands,
+                               TQnCharSource) {
+            const auto u = static_cast<uint8_t>(ch);
+            if (u < 0x80) return;
+            replaceWith.clear();
+            TQnEmuCommandListItem& item = commands.Add(static_cast<TQnEmuCommand>(u % QnEmuCommandCount));
+            item.Params.Add("", std::to_string(static_cast<int32_t>(uint32_t{u} * 0x01010101u)));
+            item.Params.Add("", std::to_string(-int32_t(u)));
+        };
+    }
+    CheckBuffer(b);
+
+    int steps = 0;
+    while (in.remaining_bytes() > 0 && ++steps < 4000) {
+        const uint8_t control = in.ConsumeIntegral<uint8_t>();
+        if (control & 0x80) {
+            Operation(host, emu, control, in);
+        } else {
+            const std::string run = in.ConsumeBytesAsString(static_cast<size_t>(control) + 1);
+            emu.ProcessBlock(reinterpret_cast<const uint8_t*>(run.data()), static_cast<int>(run.size()),
+                             (control & 1) ? csPort : csWriteChar);
+        }
+        CheckBuffer(b);
+    }
+    emu.SetTerminal(nullptr);
+    return 0;
+}

@@ -1,0 +1,133 @@
+// libFuzzer target: arbitrary text is loaded as an Intel HEX file, both from
+// lines split in memory and from a file on disk. Refusals are exceptions with
+// a message; anything else (a crash, a hang, a write outside the 64 KB image,
+// the two paths disagreeing) is a finding.
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "machine/HexImage.h"
+
+namespace {
+
+void Check(bool ok) {
+    if (!ok) __builtin_trap();
+}
+
+// The image between two guard areas: a store outside the image lands in a
+// guard, inside the same object, where the address sanitizer cannot see it.
+struct GuardedImage {
+    std::array<uint8_t, 4096> Before;
+    TMemoryImage Image;
+    std::array<uint8_t, 4096> After;
+
+    void Reset() {
+        Before.fill(0xA5);
+        After.fill(0x5A);
+        Image.fill(0);
+    }
+    bool GuardsIntact() const {
+        for (uint8_t b : Before)
+            if (b != 0xA5) return false;
+        for (uint8_t b : After)
+            if (b != 0x5A) return false;
+        return true;
+    }
+};
+
+std::string g_path;
+
+void RemoveFile() {
+    if (!g_path.empty()) ::unlink(g_path.c_str());
+}
+
+const std::string& TempPath() {
+    if (g_path.empty()) {
+        const char* tmp = std::getenv("TMPDIR");
+        std::string tmpl = std::string(tmp && *tmp ? tmp : "/tmp") + "/hexfuzz-XXXXXX";
+        const int fd = ::mkstemp(tmpl.data());
+        Check(fd >= 0);
+        ::close(fd);
+        g_path = tmpl;
+        std::atexit(RemoveFile);
+    }
+    return g_path;
+}
+
+// Lines ending at CR, LF or CR LF, as a text file is read.
+std::vector<std::string> SplitLines(const std::string& text) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < text.size()) {
+        const size_t end = text.find_first_of("\r\n", start);
+        if (end == std::string::npos) {
+            lines.push_back(text.substr(start));
+            break;
+        }
+        lines.push_back(text.substr(start, end - start));
+        start = end + ((text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n') ? 2 : 1);
+    }
+    return lines;
+}
+
+struct Outcome {
+    bool Failed = false;
+    std::string Message;
+    THexLoadResult Result;
+};
+
+template <typename Load>
+Outcome Run(GuardedImage& g, Load load) {
+    Outcome o;
+    g.Reset();
+    try {
+        o.Result = load(g.Image);
+    } catch (const EConvertError& e) {
+        o.Failed = true;
+        o.Message = e.what();
+        Check(!o.Message.empty());
+    }
+    Check(g.GuardsIntact());
+    return o;
+}
+
+size_t HexPairs(const std::string& text) { return text.size() / 2; }
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::string text(reinterpret_cast<const char*>(data), size);
+    static GuardedImage fromLines, fromFile;
+
+    const std::vector<std::string> lines = SplitLines(text);
+    const Outcome a = Run(fromLines, [&](TMemoryImage& image) { return LoadHexLines(lines, image); });
+    if (!a.Failed) {
+        // Each stored byte took two characters of the text.
+        Check(a.Result.BytesStored <= HexPairs(text));
+        const uint32_t length = HexCopyLength(a.Result.First, a.Result.NextFree, a.Result.BytesStored);
+        Check(length <= 65536);
+    }
+
+    const std::string& path = TempPath();
+    {
+        const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC);
+        Check(fd >= 0);
+        Check(::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size()));
+        ::close(fd);
+    }
+    const Outcome b = Run(fromFile, [&](TMemoryImage& image) { return LoadHexImage(path, image); });
+
+    // The file path reads the same lines, so it must end the same way.
+    Check(a.Failed == b.Failed);
+    Check(a.Message == b.Message);
+    Check(a.Result.First == b.Result.First && a.Result.NextFree == b.Result.NextFree &&
+          a.Result.BytesStored == b.Result.BytesStored);
+    Check(fromLines.Image == fromFile.Image);
+    return 0;
+}

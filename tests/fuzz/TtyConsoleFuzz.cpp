@@ -1,0 +1,98 @@
+// libFuzzer target: the bytes a CP/M program writes to the TTY console go
+// through the sequence parser into the character grid, wired as the main
+// window wires them. The grid size comes from the first bytes. The cursor must
+// stay inside the grid, change notifications must name visible rows, and no
+// cell outside the grid may change.
+//
+// Input: byte 0 rows, byte 1 columns (values the model refuses leave its
+// 24 x 80), byte 2 line wrap / scroll lock / high video, then the output.
+
+#include <cstdint>
+
+#include "console/SimpTermParser.h"
+#include "console/SimpleTerminalModel.h"
+
+namespace {
+
+void Check(bool ok) {
+    if (!ok) __builtin_trap();
+}
+
+// The window's mapping of parser commands to screen operations.
+void Command(TSimpleTerminalModel& t, uint8_t cmd, int row, int column) {
+    switch (cmd) {
+        case TSimpTermParser::cmdClearScreen: t.ClearScreen(); break;
+        case TSimpTermParser::cmdHighVideoOn: t.DefaultAttributes.Include(tca_HighVideo); break;
+        case TSimpTermParser::cmdHighVideoOff: t.DefaultAttributes.Exclude(tca_HighVideo); break;
+        case TSimpTermParser::cmdClearLine: t.ClearLine(); break;
+        case TSimpTermParser::cmdClearToEndOfLine: t.ClearToEndOfLine(); break;
+        case TSimpTermParser::cmdInsertLine: t.InsertLine(); break;
+        case TSimpTermParser::cmdDeleteLine: t.DeleteLine(); break;
+        case TSimpTermParser::cmdGotoXY: t.GotoXY(column, row); break;
+        case TSimpTermParser::cmdCursorHome: t.CursorHome(); break;
+        default: Check(false);  // the parser reports only the codes above
+    }
+}
+
+bool CursorInside(const TSimpleTerminalModel& t) {
+    return t.CursorRow() >= 0 && t.CursorRow() < t.Rows() && t.CursorColumn() >= 0 &&
+           t.CursorColumn() < t.Columns();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size < 3) return 0;
+    static TSimpleTerminalModel* model = new TSimpleTerminalModel();  // 64 KB: built once
+    TSimpleTerminalModel& t = *model;
+    t.SetRows(TSimpleTerminalModel::MaxRows);
+    t.SetColumns(TSimpleTerminalModel::MaxColumns);
+    t.Clear();
+    t.SetRows(24);
+    t.SetColumns(80);
+    t.OnRowsChanged = nullptr;
+    t.OnScrolledUp = nullptr;
+    t.OnCursorMoved = nullptr;
+
+    t.SetRows(data[0]);
+    t.SetColumns(data[1]);
+    const int rows = t.Rows();
+    const int columns = t.Columns();
+    Check(rows >= 1 && rows <= TSimpleTerminalModel::MaxRows);
+    Check(columns >= 1 && columns <= TSimpleTerminalModel::MaxColumns);
+    t.SetLineWrap(data[2] & 1);
+    t.SetScrollLock(data[2] & 2);
+    t.DefaultAttributes = TTerminalCharAttributes(static_cast<uint8_t>(data[2] & 0x3C));
+
+    t.OnRowsChanged = [](TSimpleTerminalModel& s, int first, int last) {
+        Check(first >= 0 && first <= last && last < s.Rows());
+    };
+    t.OnCursorMoved = [](TSimpleTerminalModel& s) { Check(CursorInside(s)); };
+
+    TSimpTermParser parser;
+    parser.OnChar = [&t](TSimpTermParser&, uint8_t ch) { t.WriteChar(ch); };
+    parser.OnCommand = [&t](TSimpTermParser&, uint8_t cmd, int row, int column) { Command(t, cmd, row, column); };
+    for (size_t i = 3; i < size; ++i) {
+        parser.ProcessChar(data[i]);
+        Check(CursorInside(t));
+        Check(t.Rows() == rows && t.Columns() == columns);
+    }
+
+    // Everything outside the grid is still blank: show the whole buffer.
+    t.OnRowsChanged = nullptr;
+    t.OnCursorMoved = nullptr;
+    for (int r = 0; r < rows; ++r)
+        for (int c = 0; c < columns; ++c) {
+            const TTerminalCell cell = t.GetCell(c, r);
+            Check(cell == BlankTerminalCell || !cell.Attributes.Contains(tca_Null));
+            Check(cell == BlankTerminalCell || cell.Ch >= 0x20);
+        }
+    Check(t.GetCell(columns, 0) == BlankTerminalCell && t.GetCell(0, rows) == BlankTerminalCell);
+    Check(t.GetCell(-1, 0) == BlankTerminalCell && t.GetCell(0, -1) == BlankTerminalCell);
+    t.SetRows(TSimpleTerminalModel::MaxRows);
+    t.SetColumns(TSimpleTerminalModel::MaxColumns);
+    for (int r = 0; r < TSimpleTerminalModel::MaxRows; ++r)
+        for (int c = 0; c < TSimpleTerminalModel::MaxColumns; ++c)
+            if (r >= rows || c >= columns) Check(t.GetCell(c, r) == BlankTerminalCell);
+    return 0;
+}
