@@ -16,6 +16,7 @@
 #include <string>
 
 #include "console/QnTrmEmu.h"
+#include "support/FakeTerminalHost.h"
 
 namespace {
 
@@ -26,31 +27,10 @@ void Check(bool ok) {
 constexpr int MaxCols = 300;
 constexpr int MaxSVRows = 600;
 
-class FakeHost : public TQnTerminalHost {
+// The recording terminal, checking each cursor move as it comes instead of
+// recording it, and offering only the sizes a window can show.
+class FakeHost : public tavrin::test::TFakeTerminalHost {
 public:
-    ~FakeHost() override { DetachTerminalEmulator(this, false); }
-
-    TQnTerminalEmulator* Emulator() const override { return emulator; }
-    void SetEmulator(TQnTerminalEmulator* e) override {
-        if (e == emulator) return;
-        if (emulator) {
-            emulator = nullptr;
-            DetachTerminalEmulator(this, true);
-        }
-        if (e) {
-            emulator = e;
-            AttachTerminalEmulator(this, e);
-        }
-    }
-    bool HalfDuplex() const override { return halfDuplex; }
-    bool UseLazyDisplay() const override { return false; }
-    bool FreezeScrollBack() const override { return freeze; }
-    TQnColor Color() const override { return color; }
-    void SetColor(TQnColor c) override { color = c; }
-    TQnColor FontColor() const override { return fontColor; }
-    void SetFontColor(TQnColor c) override { fontColor = c; }
-    void SetCursorType(TQnCursorType) override {}
-    TQnTerminalView View() const override { return view; }
     void SetColumns(int n) override {
         // A window offers only sizes it can show.
         if (emulator && n >= 2 && n <= MaxCols) emulator->Buffer()->SetColCount(n);
@@ -65,21 +45,6 @@ public:
         Check(screenCol >= 1 && screenCol <= b.ColCount());
         Check(screenRow <= b.RowCount() && screenRow > b.RowCount() - b.SVRowCount());
     }
-    void KeyboardData(TQnTerminalEmulator&, char) override { ++keys; }
-    bool PortOpen() const override { return portOpen; }
-    bool PortServesTerminal() const override { return portOpen; }
-    void PortWriteChar(char) override { ++portBytes; }
-    void PortWriteString(const std::string& s) override { portBytes += s.size(); }
-
-    TQnTerminalEmulator* emulator = nullptr;
-    bool halfDuplex = false;
-    bool freeze = true;
-    bool portOpen = false;
-    TQnColor color = QnBlack;
-    TQnColor fontColor = QnSilver;
-    TQnTerminalView view{1, 1, 80, 24, 8, 16};
-    size_t keys = 0;
-    size_t portBytes = 0;
 };
 
 // Reads every glyph it is given, so a run past the end of a row shows.

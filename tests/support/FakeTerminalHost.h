@@ -1,0 +1,64 @@
+#pragma once
+// A terminal without a window for the CRT emulators: it pairs with an
+// emulator like the real terminal does and records what the emulator asks
+// of it (cursor moves, keyboard data, port output, bells, colours).
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "console/QnTrmEmu.h"
+
+namespace tavrin::test {
+
+class TFakeTerminalHost : public TQnTerminalHost {
+public:
+    ~TFakeTerminalHost() override { DetachTerminalEmulator(this, false); }
+
+    TQnTerminalEmulator* Emulator() const override { return emulator; }
+    void SetEmulator(TQnTerminalEmulator* e) override {
+        if (e == emulator) return;
+        if (emulator) {
+            emulator = nullptr;
+            DetachTerminalEmulator(this, true);
+        }
+        if (e) {
+            emulator = e;
+            AttachTerminalEmulator(this, e);
+        }
+    }
+    bool HalfDuplex() const override { return halfDuplex; }
+    bool UseLazyDisplay() const override { return false; }
+    bool FreezeScrollBack() const override { return freeze; }
+    TQnColor Color() const override { return color; }
+    void SetColor(TQnColor c) override { color = c; }
+    TQnColor FontColor() const override { return fontColor; }
+    void SetFontColor(TQnColor c) override { fontColor = c; }
+    void SetCursorType(TQnCursorType t) override { cursorType = t; }
+    TQnTerminalView View() const override { return view; }
+    void SetColumns(int n) override {
+        if (emulator) emulator->Buffer()->SetColCount(n);
+    }
+    void BufferCursorMoved(TQnTerminalEmulator&, int row, int col) override { moves.push_back({row, col}); }
+    void KeyboardData(TQnTerminalEmulator&, char ch) override { keyboard += ch; }
+    void Beep() override { ++beeps; }
+    bool PortOpen() const override { return portOpen; }
+    bool PortServesTerminal() const override { return portOpen; }
+    void PortWriteChar(char ch) override { port += ch; }
+    void PortWriteString(const std::string& s) override { port += s; }
+
+    TQnTerminalEmulator* emulator = nullptr;
+    bool halfDuplex = false;
+    bool freeze = true;
+    bool portOpen = false;
+    TQnColor color = QnBlack;
+    TQnColor fontColor = QnSilver;
+    TQnCursorType cursorType = ctBlock;
+    TQnTerminalView view{1, 1, 80, 24, 8, 16};
+    std::vector<std::pair<int, int>> moves;
+    std::string keyboard;
+    std::string port;
+    int beeps = 0;
+};
+
+}  // namespace tavrin::test
