@@ -1,8 +1,12 @@
 # tavrin_library(NAME folder DEPS ...): one library per subsystem folder, built
 # from every .cpp in it so that adding a unit needs no edit here.
+# EXCLUDE names files of the folder that another target builds.
 function(tavrin_library name folder)
-  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "DEPS;EXCLUDE" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS "${folder}/*.cpp" "${folder}/*.h")
+  foreach(excluded ${ARG_EXCLUDE})
+    list(REMOVE_ITEM sources "${folder}/${excluded}")
+  endforeach()
   add_library(${name} STATIC ${sources})
   target_include_directories(${name} PUBLIC "${CMAKE_SOURCE_DIR}/src")
   target_link_libraries(${name} PUBLIC ${ARG_DEPS})
