@@ -105,6 +105,8 @@ void TTavrinMachine::MountDrive(uint8_t drive, const std::string& fileName)
             // Checked before the system tracks are written, so a refused
             // image is left untouched.
             std::optional<TImageIdentity> id = TImageRegistry::IdentityOfPath(fileName);
+            if (id && TImageRegistry::Instance().IsOpenAs(*id, TImageRole::RemoteSession))
+                throw EDiskError("The disk is already mounted in another drive!", EDiskError::NoDisk);
             for (uint8_t d = 1; d < 4 && id; ++d) {
                 TDiskDrive* other = FDiskController->GetDrive(d);
                 if (other && other->Identity() == *id)

@@ -1,0 +1,248 @@
+// The UDP receiver on real sockets over 127.0.0.1: options, binding,
+// delivery on the owner's thread, and stopping.
+
+#include <gtest/gtest.h>
+
+#include <netinet/ip.h>
+
+#include <thread>
+
+#include "NetTestSupport.h"
+
+using namespace nettest;
+
+namespace {
+
+struct ClampCase {
+    const char* name;
+    int set;
+    int read;
+};
+
+class TtlClamp : public ::testing::TestWithParam<ClampCase> {};
+
+TEST_P(TtlClamp, SocketAndReceiverClampTo0Through255) {
+    TBaseUdpSocket socket;
+    TBaseUdpRx rx;
+    socket.SetTTL(GetParam().set);
+    rx.SetTTL(GetParam().set);
+    EXPECT_EQ(socket.GetTTL(), GetParam().read);
+    EXPECT_EQ(rx.GetTTL(), GetParam().read);
+}
+
+INSTANTIATE_TEST_SUITE_P(Values, TtlClamp,
+                         ::testing::Values(ClampCase{"Above", 300, 255}, ClampCase{"Below", -5, 0},
+                                           ClampCase{"Zero", 0, 0}, ClampCase{"Inside", 64, 64}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+struct PortCase {
+    const char* name;
+    const char* text;
+    int port;  // -1: refused
+};
+
+class PortText : public ::testing::TestWithParam<PortCase> {};
+
+TEST_P(PortText, ResolvesOrRefuses) {
+    if (GetParam().port < 0) {
+        EXPECT_THROW(TBaseUdpSocket::ResolvePort(GetParam().text), EUdpSocketError);
+    } else {
+        EXPECT_EQ(TBaseUdpSocket::ResolvePort(GetParam().text), GetParam().port);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Values, PortText,
+                         ::testing::Values(PortCase{"Empty", "", 0}, PortCase{"Number", "999", 999},
+                                           PortCase{"Highest", "65535", 65535}, PortCase{"Service", "domain", 53},
+                                           PortCase{"TooHigh", "65536", -1}, PortCase{"Huge", "99999999999", -1},
+                                           PortCase{"Negative", "-1", -1}, PortCase{"Word", "nosuchservice", -1},
+                                           PortCase{"Spaces", " 80", -1}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ResolveHost, NamesAndDottedAddresses) {
+    EXPECT_EQ(TBaseUdpSocket::ResolveHost(""), "0.0.0.0");
+    EXPECT_EQ(TBaseUdpSocket::ResolveHost("127.0.0.1"), "127.0.0.1");
+    EXPECT_EQ(TBaseUdpSocket::ResolveHost("localhost"), "127.0.0.1");
+    EXPECT_EQ(TBaseUdpSocket::ResolveHost("1.2.3"), "");
+    EXPECT_EQ(TBaseUdpSocket::ResolveHost("no-such-host.invalid"), "");
+}
+
+TEST(BaseUdpSocket, UnresolvedAdapterFailsExplicitly) {
+    TBaseUdpSocket socket;
+    EXPECT_THROW(socket.SetAdapterAddress("no-such-host.invalid"), EUdpSocketError);
+    TBaseUdpRx rx;
+    rx.AdapterAddress = "no-such-host.invalid";
+    rx.SetActive(true);
+    EXPECT_FALSE(rx.GetActive());
+    EXPECT_EQ(rx.LastError(), "The adapter address could not be resolved!");
+}
+
+TEST(BaseUdpSocket, ZeroTtlIsSentAsOneAndReuseIsAnInt) {
+    TBaseUdpSocket socket;
+    socket.SetTTL(0);
+    socket.ReuseAddress = true;
+    socket.BindAddress = htonl(INADDR_LOOPBACK);
+    ASSERT_TRUE(socket.Open()) << socket.LastError();
+    int ttl = -1, reuse = -1;
+    socklen_t len = sizeof(int);
+    ASSERT_EQ(::getsockopt(socket.Handle(), IPPROTO_IP, IP_TTL, &ttl, &len), 0);
+    len = sizeof(int);
+    ASSERT_EQ(::getsockopt(socket.Handle(), SOL_SOCKET, SO_REUSEADDR, &reuse, &len), 0);
+    EXPECT_EQ(ttl, 1);
+    EXPECT_EQ(reuse, 1);
+    EXPECT_EQ(socket.GetTTL(), 0);
+    EXPECT_NE(socket.BoundPort(), 0);
+}
+
+TEST(BaseUdpSocket, RecvFromAndSendToHonourTimeouts) {
+    TBaseUdpSocket a, b;
+    a.BindAddress = b.BindAddress = htonl(INADDR_LOOPBACK);
+    ASSERT_TRUE(a.Open());
+    ASSERT_TRUE(b.Open());
+    uint8_t buffer[16];
+    sockaddr_in from{};
+    EXPECT_EQ(a.RecvFrom(buffer, sizeof(buffer), 10, from), 0);
+    EXPECT_EQ(a.LastSender().sin_addr.s_addr, INADDR_NONE);
+    EXPECT_EQ(b.SendTo("hello", 5, 100, Loopback(a.BoundPort())), 5);
+    EXPECT_EQ(a.RecvFrom(buffer, sizeof(buffer), 1000, from), 5);
+    EXPECT_EQ(ntohs(a.LastSender().sin_port), b.BoundPort());
+    a.Close();
+    EXPECT_FALSE(a.WaitWritable(0));
+    EXPECT_EQ(a.SendTo("x", 1, 0, Loopback(b.BoundPort())), 0);
+}
+
+class Receiver : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Rx.AdapterAddress = "127.0.0.1";
+        Rx.Poster = Queue.Poster();
+        Rx.OnDatagram = [this](TBaseUdpRx&, const uint8_t* data, int size, int, const sockaddr_in& from) {
+            Received.emplace_back(data, data + size);
+            Threads.push_back(std::this_thread::get_id());
+            From = from;
+        };
+    }
+    // Runs posted callbacks until count datagrams have arrived or a second passes.
+    void Await(size_t count) {
+        for (int i = 0; i < 200 && Received.size() < count; ++i) Queue.RunOne(5);
+    }
+
+    TCallbackQueue Queue;
+    TBaseUdpRx Rx;
+    std::vector<std::vector<uint8_t>> Received;
+    std::vector<std::thread::id> Threads;
+    sockaddr_in From{};
+};
+
+TEST_F(Receiver, EmptyPortBindsASystemPortAndDeliversOnTheOwnersThread) {
+    Rx.SetActive(true);
+    ASSERT_TRUE(Rx.GetActive()) << Rx.LastError();
+    TUdpClient client(Rx.BoundPort());
+    client.Send({1, 2, 3});
+    Await(1);
+    ASSERT_EQ(Received.size(), 1u);
+    EXPECT_EQ(Received[0], (std::vector<uint8_t>{1, 2, 3}));
+    EXPECT_EQ(Threads[0], std::this_thread::get_id());
+    EXPECT_EQ(ntohs(From.sin_port), client.Port());
+    EXPECT_EQ(Rx.LastSender().sin_port, From.sin_port);
+
+    // The reply leaves through the same socket.
+    ASSERT_TRUE(Rx.SendTo(From, 1000, 2, "ok"));
+    const auto reply = client.Receive(1000);
+    ASSERT_TRUE(reply);
+    EXPECT_EQ(std::string(reply->begin(), reply->end()), "ok");
+}
+
+TEST_F(Receiver, EmptyDatagramIsNotDeliveredAndLongOnesAreCut) {
+    Rx.SetActive(true);
+    TUdpClient client(Rx.BoundPort());
+    client.Send({});
+    client.Send(std::vector<uint8_t>(9000, 0xAB));
+    Await(1);
+    ASSERT_EQ(Received.size(), 1u);
+    EXPECT_EQ(Received[0].size(), TBaseUdpSocketThread::BufferSize);
+}
+
+TEST_F(Receiver, WithoutSynchronizingDeliversOnTheReceiveThread) {
+    Rx.SynchronizeCallbacks = false;
+    std::mutex lock;
+    std::condition_variable arrived;
+    std::thread::id where;
+    Rx.OnDatagram = [&](TBaseUdpRx&, const uint8_t*, int, int, const sockaddr_in&) {
+        std::lock_guard<std::mutex> guard(lock);
+        where = std::this_thread::get_id();
+        arrived.notify_one();
+    };
+    Rx.SetActive(true);
+    TUdpClient client(Rx.BoundPort());
+    client.Send({7});
+    std::unique_lock<std::mutex> guard(lock);
+    ASSERT_TRUE(arrived.wait_for(guard, std::chrono::seconds(2), [&] { return where != std::thread::id(); }));
+    EXPECT_NE(where, std::this_thread::get_id());
+    EXPECT_EQ(Queue.Pending(), 0u);
+}
+
+TEST_F(Receiver, DeactivationDropsQueuedDatagramsAndFreesThePortAtOnce) {
+    Rx.SetActive(true);
+    const uint16_t port = Rx.BoundPort();
+    TUdpClient client(port);
+    client.Send({1});
+    for (int i = 0; i < 200 && Queue.Pending() == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ASSERT_EQ(Queue.Pending(), 1u);
+    Rx.SetActive(false);
+    EXPECT_FALSE(Rx.GetActive());
+    EXPECT_FALSE(Rx.SendTo(Loopback(client.Port()), 0, 1, "x"));
+    Queue.RunOne(0);
+    EXPECT_TRUE(Received.empty());
+
+    // Same port again straight away, without ReuseAddress.
+    Rx.LocalPort = std::to_string(port);
+    Rx.SetActive(true);
+    ASSERT_TRUE(Rx.GetActive()) << Rx.LastError();
+    client.Send({2});
+    Await(1);
+    ASSERT_EQ(Received.size(), 1u);
+    EXPECT_EQ(Received[0], std::vector<uint8_t>{2});
+}
+
+TEST_F(Receiver, PortHeldByAnotherSocketLeavesItInactiveWithAReason) {
+    TBaseUdpSocket holder;
+    holder.BindAddress = htonl(INADDR_LOOPBACK);
+    ASSERT_TRUE(holder.Open());
+    Rx.LocalPort = std::to_string(holder.BoundPort());
+    Rx.SetActive(true);
+    EXPECT_FALSE(Rx.GetActive());
+    EXPECT_EQ(Rx.LastError(), "UDP port " + Rx.LocalPort + " is in use by another program!");
+    EXPECT_EQ(Rx.BoundPort(), 0);
+}
+
+TEST_F(Receiver, BadPortTextLeavesItInactive) {
+    Rx.LocalPort = "70000";
+    Rx.SetActive(true);
+    EXPECT_FALSE(Rx.GetActive());
+    EXPECT_EQ(Rx.LastError(), "\"70000\" is not a valid port number!");
+}
+
+TEST_F(Receiver, AFloodWaitingForTheOwnerIsBounded) {
+    Rx.SetActive(true);
+    TUdpClient client(Rx.BoundPort());
+    const int sent = TBaseUdpRx::MaxPendingDatagrams + 200;
+    for (int i = 0; i < sent; ++i) client.Send({static_cast<uint8_t>(i)});
+    // Let the receive thread drain the socket without the owner running anything.
+    size_t last = 0;
+    for (int quiet = 0; quiet < 20;) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        const size_t now = Queue.Pending();
+        quiet = now == last ? quiet + 1 : 0;
+        last = now;
+    }
+    EXPECT_LE(Queue.Pending(), static_cast<size_t>(TBaseUdpRx::MaxPendingDatagrams));
+    while (Queue.RunOne(0)) {
+    }
+    // Room again once the owner has caught up.
+    client.Send({9});
+    Await(Received.size() + 1);
+    EXPECT_EQ(Received.back(), std::vector<uint8_t>{9});
+}
+
+}  // namespace
