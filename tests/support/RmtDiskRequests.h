@@ -2,6 +2,7 @@
 // Request datagrams of the remote disk protocol, built the way a client
 // builds them, for the tests, the fuzz target and the benchmark.
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -61,10 +62,11 @@ inline std::vector<uint8_t> Read(uint16_t tag, uint32_t id, uint16_t disk, uint1
 
 inline std::vector<uint8_t> Write(uint16_t tag, uint32_t id, uint16_t disk, uint16_t track, uint16_t sector,
                                   const std::vector<uint8_t>& block) {
-    std::vector<uint8_t> out = Read(tag, id, disk, track, sector);
+    std::vector<uint8_t> out(14 + 2048, 0);
+    const std::vector<uint8_t> header = Read(tag, id, disk, track, sector);
+    std::copy(header.begin(), header.end(), out.begin());
     out[0] = 4;
-    out.insert(out.end(), block.begin(), block.end());
-    out.resize(14 + 2048, 0);
+    std::copy_n(block.begin(), std::min<size_t>(block.size(), 2048), out.begin() + 14);
     return out;
 }
 
