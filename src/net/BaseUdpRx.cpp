@@ -1,13 +1,42 @@
 #include "net/BaseUdpRx.h"
 
+#include <deque>
+#include <mutex>
 #include <vector>
 
-// What a posted datagram needs to find its receiver. Owner is read and
-// cleared only on the owner's thread; Pending counts datagrams posted and
-// not yet run.
+// Datagrams on their way from the receive thread to the owner's thread.
+// Owner is read and cleared only on the owner's thread. One drain callback
+// at a time is posted; it hands on every datagram waiting, so a burst of
+// datagrams costs the owner one wake-up, not one each.
 struct TBaseUdpRx::TGate {
+    struct TDatagram {
+        std::vector<uint8_t> Data;
+        sockaddr_in From;
+    };
+
     TBaseUdpRx* Owner = nullptr;
-    std::atomic<int> Pending{0};
+    int Handle = -1;
+    std::mutex Lock;
+    std::deque<TDatagram> Waiting;  // guarded by Lock
+    bool DrainPosted = false;       // guarded by Lock
+
+    // Runs on the owner's thread.
+    void Drain() {
+        for (;;) {
+            TDatagram datagram;
+            {
+                std::lock_guard<std::mutex> guard(Lock);
+                if (Waiting.empty() || Owner == nullptr) {
+                    Waiting.clear();
+                    DrainPosted = false;
+                    return;
+                }
+                datagram = std::move(Waiting.front());
+                Waiting.pop_front();
+            }
+            Owner->ThreadDatagram(datagram.Data.data(), static_cast<int>(datagram.Data.size()), Handle, datagram.From);
+        }
+    }
 };
 
 TBaseUdpRx::TBaseUdpRx() {
@@ -46,13 +75,14 @@ void TBaseUdpRx::SetActive(bool value) {
     }
     auto gate = std::make_shared<TGate>();
     gate->Owner = this;
+    gate->Handle = socket->Handle();
     const bool posted = SynchronizeCallbacks && Poster;
     const int handle = socket->Handle();
     try {
         FThread = std::make_unique<TBaseUdpSocketThread>(
             std::move(socket), [this, gate, posted, handle](const uint8_t* data, size_t size, const sockaddr_in& from) {
                 if (posted)
-                    Deliver(gate, data, size, handle, from);
+                    Deliver(gate, data, size, from);
                 else
                     ThreadDatagram(data, static_cast<int>(size), handle, from);
             });
@@ -64,17 +94,18 @@ void TBaseUdpRx::SetActive(bool value) {
     FLastError.clear();
 }
 
-// Runs on the receive thread: copies the datagram and posts it.
-void TBaseUdpRx::Deliver(const std::shared_ptr<TGate>& gate, const uint8_t* data, size_t size, int handle,
+// Runs on the receive thread: queues a copy of the datagram and posts a
+// drain unless one is on its way.
+void TBaseUdpRx::Deliver(const std::shared_ptr<TGate>& gate, const uint8_t* data, size_t size,
                          const sockaddr_in& from) {
-    if (gate->Pending.fetch_add(1) >= MaxPendingDatagrams) {
-        gate->Pending.fetch_sub(1);
-        return;
+    {
+        std::lock_guard<std::mutex> guard(gate->Lock);
+        if (gate->Waiting.size() >= MaxPendingDatagrams) return;
+        gate->Waiting.push_back({std::vector<uint8_t>(data, data + size), from});
+        if (gate->DrainPosted) return;
+        gate->DrainPosted = true;
     }
-    Poster([gate, copy = std::vector<uint8_t>(data, data + size), handle, from] {
-        gate->Pending.fetch_sub(1);
-        if (TBaseUdpRx* owner = gate->Owner) owner->ThreadDatagram(copy.data(), static_cast<int>(copy.size()), handle, from);
-    });
+    Poster([gate] { gate->Drain(); });
 }
 
 void TBaseUdpRx::ThreadDatagram(const uint8_t* data, int size, int socketHandle, const sockaddr_in& from) {

@@ -10,7 +10,6 @@
 
 #include <netinet/in.h>
 
-#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -30,7 +29,7 @@ class TBaseUdpRx {
 public:
     // Datagrams waiting for the owner beyond this are dropped, so a flood
     // cannot grow the owner's queue without bound.
-    static constexpr int MaxPendingDatagrams = 512;
+    static constexpr size_t MaxPendingDatagrams = 512;
 
     TBaseUdpRx();
     ~TBaseUdpRx();
@@ -65,8 +64,7 @@ public:
 private:
     struct TGate;
     void ThreadDatagram(const uint8_t* data, int size, int socketHandle, const sockaddr_in& from);
-    void Deliver(const std::shared_ptr<TGate>& gate, const uint8_t* data, size_t size, int handle,
-                 const sockaddr_in& from);
+    void Deliver(const std::shared_ptr<TGate>& gate, const uint8_t* data, size_t size, const sockaddr_in& from);
 
     int FTTL = TBaseUdpSocket::DefaultTTL;
     std::string FLastError;

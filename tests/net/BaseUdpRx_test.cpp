@@ -223,26 +223,42 @@ TEST_F(Receiver, BadPortTextLeavesItInactive) {
     EXPECT_EQ(Rx.LastError(), "\"70000\" is not a valid port number!");
 }
 
-TEST_F(Receiver, AFloodWaitingForTheOwnerIsBounded) {
+TEST_F(Receiver, AFloodWaitingForTheOwnerIsBoundedAndCostsOneWakeUp) {
     Rx.SetActive(true);
     TUdpClient client(Rx.BoundPort());
-    const int sent = TBaseUdpRx::MaxPendingDatagrams + 200;
-    for (int i = 0; i < sent; ++i) client.Send({static_cast<uint8_t>(i)});
-    // Let the receive thread drain the socket without the owner running anything.
-    size_t last = 0;
-    for (int quiet = 0; quiet < 20;) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        const size_t now = Queue.Pending();
-        quiet = now == last ? quiet + 1 : 0;
-        last = now;
-    }
-    EXPECT_LE(Queue.Pending(), static_cast<size_t>(TBaseUdpRx::MaxPendingDatagrams));
+    const size_t sent = TBaseUdpRx::MaxPendingDatagrams + 200;
+    for (size_t i = 0; i < sent; ++i) client.Send({static_cast<uint8_t>(i)});
+    // The owner runs nothing until the receive thread has drained the socket.
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(Queue.Pending(), 1u);
     while (Queue.RunOne(0)) {
     }
+    EXPECT_GT(Received.size(), 0u);
+    EXPECT_LE(Received.size(), TBaseUdpRx::MaxPendingDatagrams);
+    EXPECT_EQ(Received.front(), std::vector<uint8_t>{0}) << "kept in order of arrival";
+
     // Room again once the owner has caught up.
+    const size_t before = Received.size();
     client.Send({9});
-    Await(Received.size() + 1);
+    Await(before + 1);
+    ASSERT_EQ(Received.size(), before + 1);
     EXPECT_EQ(Received.back(), std::vector<uint8_t>{9});
+}
+
+TEST_F(Receiver, AHandlerThatStopsTheReceiverDropsTheRest) {
+    Rx.OnDatagram = [this](TBaseUdpRx& sender, const uint8_t* data, int size, int, const sockaddr_in&) {
+        Received.emplace_back(data, data + size);
+        sender.SetActive(false);
+    };
+    Rx.SetActive(true);
+    TUdpClient client(Rx.BoundPort());
+    client.Send({1});
+    client.Send({2});
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    while (Queue.RunOne(0)) {
+    }
+    EXPECT_EQ(Received, (std::vector<std::vector<uint8_t>>{{1}}));
+    EXPECT_FALSE(Rx.GetActive());
 }
 
 }  // namespace

@@ -29,8 +29,10 @@ class TCallbackQueue {
 public:
     TCallbackPoster Poster() {
         return [this](std::function<void()> callback) {
-            std::lock_guard<std::mutex> lock(FLock);
-            FQueue.push_back(std::move(callback));
+            {
+                std::lock_guard<std::mutex> lock(FLock);
+                FQueue.push_back(std::move(callback));
+            }
             FReady.notify_one();
         };
     }
@@ -88,11 +90,9 @@ public:
     std::optional<std::vector<uint8_t>> Receive(int timeoutMs) const {
         pollfd p{FFd, POLLIN, 0};
         if (::poll(&p, 1, timeoutMs) <= 0) return std::nullopt;
-        std::vector<uint8_t> buffer(65536);
-        const ssize_t n = ::recv(FFd, buffer.data(), buffer.size(), 0);
+        const ssize_t n = ::recv(FFd, FBuffer.data(), FBuffer.size(), 0);
         if (n < 0) return std::nullopt;
-        buffer.resize(static_cast<size_t>(n));
-        return buffer;
+        return std::vector<uint8_t>(FBuffer.begin(), FBuffer.begin() + n);
     }
 
     uint16_t Port() const {
@@ -108,6 +108,7 @@ public:
 private:
     int FFd = -1;
     sockaddr_in FServer;
+    mutable std::vector<uint8_t> FBuffer = std::vector<uint8_t>(65536);
 };
 
 // Sends a request and runs posted callbacks (as the GUI thread would) until
