@@ -71,15 +71,4 @@ TEST(MainWindowRemoteDiskTest, SavedServerStartsAndLendsTheProgramFoldersImages)
     EXPECT_TRUE(saved.ReadBool("DISK SERVER", "UseRemoteDiskAutoUnMount", false));
 }
 
-TEST(MainWindowRemoteDiskTest, FirstRunSavesTheServerOff) {
-    TWindowHarness h;
-    TMainHalvoret& w = h.Open();
-    EXPECT_FALSE(w.RmtDskMod->GetActive());
-    EXPECT_TRUE(w.close());
-    TNrKeyValueSections saved;
-    ASSERT_TRUE(saved.LoadFromFile(w.SettingsFileName()));
-    EXPECT_EQ(saved.ReadString("DISK SERVER", "DiskServerPort", ""), "999");
-    EXPECT_FALSE(saved.ReadBool("DISK SERVER", "RemoteDiskServerActive", true));
-}
-
 }  // namespace

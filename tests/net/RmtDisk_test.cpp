@@ -252,18 +252,6 @@ TEST(RmtDiskWire, ErrorTextIsCutTo63AndCodeIsNeverZero) {
     EXPECT_EQ(req::Get16(rmtdsk::ErrorReply(1, 0, "x"), 0), 255);
 }
 
-TEST(RmtDiskWire, RequestFieldsPastTheEndReadAsZero) {
-    const uint8_t data[] = {0x83, 0xAA, 0x34, 0x12, 0x01};
-    const rmtdsk::TRequestView view(data, sizeof(data));
-    EXPECT_EQ(view.Command(), 3);
-    EXPECT_EQ(view.Tag(), 0x1234);
-    EXPECT_EQ(view.U32(4), 1u);
-    EXPECT_EQ(view.U16(5), 0);
-    EXPECT_EQ(view.Text(3, 10), std::string("\x12\x01"));
-    EXPECT_EQ(view.Bytes(4, 2), nullptr);
-    EXPECT_EQ(view.Bytes(4, 1), data + 4);
-}
-
 TEST_F(RemoteDisk, DeactivationClosesEverySession) {
     MountOk(Client, 0, "DiskB");
     const auto identity = TImageRegistry::IdentityOfPath(Image("DiskB"));
