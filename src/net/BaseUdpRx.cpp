@@ -77,14 +77,13 @@ void TBaseUdpRx::SetActive(bool value) {
     gate->Owner = this;
     gate->Handle = socket->Handle();
     const bool posted = SynchronizeCallbacks && Poster;
-    const int handle = socket->Handle();
     try {
         FThread = std::make_unique<TBaseUdpSocketThread>(
-            std::move(socket), [this, gate, posted, handle](const uint8_t* data, size_t size, const sockaddr_in& from) {
+            std::move(socket), [this, gate, posted](const uint8_t* data, size_t size, const sockaddr_in& from) {
                 if (posted)
                     Deliver(gate, data, size, from);
                 else
-                    ThreadDatagram(data, static_cast<int>(size), handle, from);
+                    ThreadDatagram(data, static_cast<int>(size), gate->Handle, from);
             });
     } catch (const EUdpSocketError& e) {
         FLastError = e.what();
@@ -105,7 +104,14 @@ void TBaseUdpRx::Deliver(const std::shared_ptr<TGate>& gate, const uint8_t* data
         if (gate->DrainPosted) return;
         gate->DrainPosted = true;
     }
-    Poster([gate] { gate->Drain(); });
+    try {
+        Poster([gate] { gate->Drain(); });
+    } catch (...) {
+        // Nothing will drain: start afresh with the next datagram.
+        std::lock_guard<std::mutex> guard(gate->Lock);
+        gate->Waiting.clear();
+        gate->DrainPosted = false;
+    }
 }
 
 void TBaseUdpRx::ThreadDatagram(const uint8_t* data, int size, int socketHandle, const sockaddr_in& from) {
