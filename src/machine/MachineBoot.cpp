@@ -52,7 +52,9 @@ TTavrinMachine::TSystemLoad TTavrinMachine::LoadSystemImages(TMemoryImage& image
     load.CpmFirst = cpm.First;
     load.BiosFirst = bios.First;
     load.NextFree = bios.NextFree;
-    load.Length = HexCopyLength(cpm.First, bios.NextFree, cpm.BytesStored + bios.BytesStored);
+    THexSpan span = HexLoadedSpan(cpm.Stored | bios.Stored, cpm.First);
+    load.Start = span.Start;
+    load.Length = span.Length;
     return load;
 }
 
@@ -69,7 +71,7 @@ void TTavrinMachine::WriteSystemTracks(const std::string& fileName)
     TDiskDrive drive(fileName);
     drive.Sector = 0;
     drive.Track = 0;
-    uint32_t cursor = load.CpmFirst;
+    uint32_t cursor = load.Start;
     uint8_t buffer[128];
     for (uint32_t r = 0; r < records; ++r) {
         for (uint32_t i = 0; i < 128; ++i)
@@ -156,7 +158,7 @@ void TTavrinMachine::BootSystem()
             OnDriveChanged(*this, d);
     }
     TSystemLoad load = LoadSystemImages(FStagingImage);
-    CopyToMemory(CpuEmu1, FStagingImage, load.CpmFirst, load.Length);
+    CopyToMemory(CpuEmu1, FStagingImage, load.Start, load.Length);
     if (!FileExists(FDrivePaths[0]))
         throw std::runtime_error("A disk must be selected for drive A before you may boot CPM!");
     MountDrive(0, FDrivePaths[0]);
@@ -171,7 +173,8 @@ THexLoadResult TTavrinMachine::LoadHexToMemory(const std::string& fileName)
 {
     FStagingImage.fill(0);
     THexLoadResult load = LoadHexImage(fileName, FStagingImage);
-    CopyToMemory(CpuEmu1, FStagingImage, load.First, HexCopyLength(load.First, load.NextFree, load.BytesStored));
+    THexSpan span = HexLoadedSpan(load.Stored, load.First);
+    CopyToMemory(CpuEmu1, FStagingImage, span.Start, span.Length);
     CpuEmu1.Reset(load.First);
     return load;
 }

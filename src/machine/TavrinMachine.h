@@ -147,7 +147,8 @@ public:
         uint16_t BiosFirst = 0;
         uint16_t CpmFirst = 0;
         uint16_t NextFree = 0;
-        uint32_t Length = 0;  // bytes from CpmFirst to NextFree
+        uint16_t Start = 0;   // the loaded span: CpmFirst when CP/M lies lowest
+        uint32_t Length = 0;  // bytes of the span
     };
     TSystemLoad LoadSystemImages(TMemoryImage& image);
     void WriteSystemTracks(const std::string& fileName);
