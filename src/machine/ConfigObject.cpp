@@ -224,6 +224,28 @@ int32_t TNrKeyValueSections::ReadInteger(const std::string& section, const std::
     return ParseInt32(ReadString(section, key, std::to_string(def)), value) ? value : def;
 }
 
+int32_t TNrKeyValueSections::ReadInteger(const std::string& section, const std::string& key, int32_t def,
+                                         int32_t min, int32_t max) const {
+    if (!KeyExists(section, key)) return def;
+    const TNrKeyValueList* list = FindSection(section);
+    const TNrKeyValuePair* pair = list->GetPair(list->IndexOf(key));
+    int32_t value = def;
+    if (ParseInt32(pair->Value, value) && value >= min && value <= max) return value;
+    // Named as stored, so reads in other letter case report it once.
+    const std::string problem = "The setting " + pair->Key + "=" + pair->Value + " in section [" + list->Name +
+                                "] is not a whole number from " + std::to_string(min) + " to " +
+                                std::to_string(max) + "; the default " + std::to_string(def) + " is used.";
+    if (std::find(FReadProblems.begin(), FReadProblems.end(), problem) == FReadProblems.end())
+        FReadProblems.push_back(problem);
+    return def;
+}
+
+std::vector<std::string> TNrKeyValueSections::TakeReadProblems() {
+    std::vector<std::string> problems;
+    problems.swap(FReadProblems);
+    return problems;
+}
+
 void TNrKeyValueSections::WriteInteger(const std::string& section, const std::string& key, int32_t value) {
     SetValue(section, key, std::to_string(value));
 }

@@ -84,6 +84,14 @@ public:
     std::string ReadString(const std::string& section, const std::string& key, const std::string& def) const;
     void WriteString(const std::string& section, const std::string& key, const std::string& value);
     int32_t ReadInteger(const std::string& section, const std::string& key, int32_t def) const;
+    // An integer in min..max. A missing key gives def quietly; text that is
+    // no integer or lies outside the range gives def and records one
+    // problem sentence (once per key) for TakeReadProblems.
+    int32_t ReadInteger(const std::string& section, const std::string& key, int32_t def, int32_t min,
+                        int32_t max) const;
+    // The problems recorded by ranged reads, in reading order; clears them,
+    // so a caller reports each once.
+    std::vector<std::string> TakeReadProblems();
     void WriteInteger(const std::string& section, const std::string& key, int32_t value);
     // Accepts "." or "," as the decimal separator.
     double ReadFloat(const std::string& section, const std::string& key, double def) const;
@@ -122,4 +130,5 @@ private:
 
     std::vector<std::unique_ptr<TNrKeyValueList>> FSections;
     std::unordered_map<std::string, size_t> FSectionIndex;  // NameUpper -> position
+    mutable std::vector<std::string> FReadProblems;
 };
