@@ -1,6 +1,7 @@
 // The tavrin program: one main window around the emulated Z80 machine.
 
 #include "machine/gui/frmTavrin.h"
+#include "platform/FileSizeSignal.h"
 
 #include <QApplication>
 
@@ -44,6 +45,7 @@ bool HasDisplay()
 
 int main(int argc, char* argv[])
 {
+    IgnoreFileSizeSignal();
     if (!HasDisplay()) {
         std::fprintf(stderr,
                      "tavrin: no display found. Tavrin is a desktop program; start it in a graphical\n"
