@@ -90,12 +90,36 @@ bool TTavrinMachine::DriveMounted(uint8_t drive) const
     return drive < 4 && FDiskController && FDiskController->IsDriveMounted(drive);
 }
 
+void TTavrinMachine::CheckImageToMount(uint8_t drive, const std::string& fileName) const
+{
+    std::optional<TImageIdentity> id = TImageRegistry::IdentityOfPath(fileName);
+    for (uint8_t d = 0; d < 4 && id; ++d) {
+        TDiskDrive* other = d == drive ? nullptr : FDiskController->GetDrive(d);
+        if (other && other->Identity() == *id)
+            throw EDiskError("The disk is already mounted in another drive!", EDiskError::NoDisk);
+    }
+    struct stat st {};
+    if (::stat(fileName.c_str(), &st) != 0) {
+        // Drive A's system tracks need the file; the other drives report
+        // a missing one as the open does.
+        if (drive == 0)
+            throw std::runtime_error("The disk \"" + ExtractFileName(fileName) + "\" could not be found!");
+        throw EDiskError("Selected disk is bad!", EDiskError::NoDisk);
+    }
+    if (!S_ISREG(st.st_mode) || (drive == 0 && st.st_size != DiskImageSize))
+        throw EDiskError("Selected disk is bad!", EDiskError::NoDisk);
+}
+
 void TTavrinMachine::MountDrive(uint8_t drive, const std::string& fileName)
 {
     if (!FDiskController || drive > 3)
         return;
+    const std::string previous = FDiskController->IsDriveMounted(drive) ? FDrivePaths[drive] : std::string();
     std::string caption = "\"" + FileNameWithoutExt(fileName) + "\"";
     try {
+        // Checked before anything changes, so a refused image leaves the
+        // drive with the disk it held (and drive A's new image untouched).
+        CheckImageToMount(drive, fileName);
         // Inserting the image a drive already holds is a fresh mount of it,
         // not a clash with "another drive" that would leave the drive empty.
         if (TDiskDrive* current = FDiskController->GetDrive(drive)) {
@@ -103,20 +127,8 @@ void TTavrinMachine::MountDrive(uint8_t drive, const std::string& fileName)
             if (id && current->Identity() == *id)
                 FDiskController->UnmountDisk(drive);
         }
-        if (drive == 0) {
-            // Checked before the system tracks are written, so a refused
-            // image is left untouched.
-            std::optional<TImageIdentity> id = TImageRegistry::IdentityOfPath(fileName);
-            for (uint8_t d = 1; d < 4 && id; ++d) {
-                TDiskDrive* other = FDiskController->GetDrive(d);
-                if (other && other->Identity() == *id)
-                    throw EDiskError("The disk is already mounted in another drive!", EDiskError::NoDisk);
-            }
-            struct stat st {};
-            if (FileExists(fileName) && (::stat(fileName.c_str(), &st) != 0 || st.st_size != DiskImageSize))
-                throw EDiskError("Selected disk is bad!", EDiskError::NoDisk);
+        if (drive == 0)
             WriteSystemTracks(fileName);
-        }
         FDiskController->MountDisk(fileName, drive);
         FDriveCaptions[drive] = caption;
         FLamps[drive].NotLitColor = LampMountedColor;
@@ -124,9 +136,24 @@ void TTavrinMachine::MountDrive(uint8_t drive, const std::string& fileName)
         if (OnDriveChanged)
             OnDriveChanged(*this, drive);
     } catch (...) {
-        UnmountDrive(drive);
+        if (!RestoreDrive(drive, previous))
+            UnmountDrive(drive);
         throw;
     }
+}
+
+bool TTavrinMachine::RestoreDrive(uint8_t drive, const std::string& previous)
+{
+    if (previous.empty())
+        return false;
+    if (FDiskController->IsDriveMounted(drive))
+        return true;  // the failure came before the old disk was taken out
+    try {
+        FDiskController->MountDisk(previous, drive);
+    } catch (...) {
+        return false;
+    }
+    return true;
 }
 
 void TTavrinMachine::UnmountDrive(uint8_t drive)
