@@ -100,14 +100,13 @@ TEST_F(CpmDirectoryDamage, RepeatedExtentIsReportedAndRefused) {
         [&] { drive.DeleteFile("TWICE.TXT", 0); },
         [&] { drive.SetFileAttributes("TWICE.TXT", CpmAttrReadOnly, index, 3, 0); },
     };
-    for (const auto& operation : operations) {
-        try {
-            operation();
-            ADD_FAILURE() << "not refused";
-        } catch (const EDiskError& e) {
-            EXPECT_EQ(std::string(e.what()), refusal);
-        }
-    }
+    for (const auto& operation : operations)
+        EXPECT_THROW(
+            try { operation(); } catch (const EDiskError& e) {
+                EXPECT_EQ(std::string(e.what()), refusal);
+                throw;
+            },
+            EDiskError);
     EXPECT_TRUE(out.str().empty());
     EXPECT_TRUE(ReadFileBytes(Image) == before) << "nothing written";
     // The undamaged file is followed as before.
