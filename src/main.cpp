@@ -1,12 +1,13 @@
 // The tavrin program: one main window around the emulated Z80 machine.
 
 #include "machine/gui/frmTavrin.h"
-#include "platform/FileSizeSignal.h"
 
 #include <QApplication>
 
 #include <cstdio>
 #include <cstdlib>
+
+#include "platform/FileSizeSignal.h"
 
 namespace {
 
