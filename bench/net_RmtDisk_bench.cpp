@@ -2,9 +2,12 @@
 // one client, against the same count of round trips to bare UDP sockets in
 // this binary (one echoing 2048-byte datagrams, one answering a 14-byte
 // request with 2052 bytes, the read's own shape). The server runs as in the
-// program: a receive thread posts each datagram to an owner thread (the
-// GUI thread there), which decodes, reads the image and replies. Reads from
-// 8 clients at once use one server.
+// program: a receive thread posts datagrams to a Qt event loop (the GUI
+// thread there), which decodes, reads the image and replies. Two more
+// figures split the cost: a bare receiver answering through the same event
+// loop (the thread hop alone), and the server handling requests on its
+// receive thread (the protocol alone). Reads from 8 clients at once use one
+// server.
 
 #include <poll.h>
 
@@ -25,24 +28,6 @@
 using namespace nettest;
 
 namespace {
-
-// The owner thread: runs posted callbacks until stopped.
-class OwnerThread {
-public:
-    OwnerThread() : FThread([this] {
-        while (!FStop.load()) FQueue.RunOne(20);
-    }) {}
-    ~OwnerThread() {
-        FStop = true;
-        FThread.join();
-    }
-    TCallbackPoster Poster() { return FQueue.Poster(); }
-
-private:
-    TCallbackQueue FQueue;
-    std::atomic<bool> FStop{false};
-    std::thread FThread;
-};
 
 // The owner thread as in the program: a Qt event loop, reached through the
 // program's own poster.
@@ -74,10 +59,9 @@ private:
 };
 
 // A server on a free loopback port serving one image, on its own owner thread.
-template <class Owner>
 struct ServerRig {
     storetest::TempFolder Folder;
-    Owner OwnerLoop;
+    QtOwnerThread OwnerLoop;
     TRmtDskMod Server{Folder.Path().string() + "/"};
 
     explicit ServerRig(bool posted) {
@@ -179,23 +163,37 @@ BENCHMARK(BM_BareReadShapedReply)->UseRealTime();
 
 // As in the program: each datagram is posted to a Qt event loop.
 void BM_ServerSequentialReads(benchmark::State& state) {
-    ServerRig<QtOwnerThread> rig(true);
+    ServerRig rig(true);
     TUdpClient client(rig.Server.BaseUdpRx1.BoundPort());
     ReadSequentially(state, client, 0);
 }
 BENCHMARK(BM_ServerSequentialReads)->UseRealTime();
 
-// The same with a plain queue and condition variable as the owner thread.
-void BM_ServerSequentialReadsPlainQueue(benchmark::State& state) {
-    ServerRig<OwnerThread> rig(true);
-    TUdpClient client(rig.Server.BaseUdpRx1.BoundPort());
-    ReadSequentially(state, client, 0);
+// The hop alone: a bare receiver answering read-shaped requests from the
+// same Qt owner thread, without the protocol, sessions or image.
+void BM_BareReplyThroughOwnerThread(benchmark::State& state) {
+    QtOwnerThread owner;
+    TBaseUdpRx rx;
+    rx.AdapterAddress = "127.0.0.1";
+    rx.Poster = owner.Poster();
+    const std::vector<uint8_t> reply(2052, 0x5A);
+    rx.OnDatagram = [&reply](TBaseUdpRx& sender, const uint8_t*, int, int, const sockaddr_in& from) {
+        sender.SendTo(from, 1000, static_cast<int>(reply.size()), reply.data());
+    };
+    rx.SetActive(true);
+    TUdpClient client(rx.BoundPort());
+    const auto request = rmtreq::Read(2, 1, 0, 0, 0);
+    for (auto _ : state)
+        if (RoundTrip(client, request).size() != 2052) state.SkipWithError("reply lost");
+    state.SetBytesProcessed(state.iterations() * 2048);
+    state.SetItemsProcessed(state.iterations());
+    rx.SetActive(false);
 }
-BENCHMARK(BM_ServerSequentialReadsPlainQueue)->UseRealTime();
+BENCHMARK(BM_BareReplyThroughOwnerThread)->UseRealTime();
 
 // The protocol alone: requests handled on the receive thread itself.
 void BM_ServerSequentialReadsOnReceiveThread(benchmark::State& state) {
-    ServerRig<OwnerThread> rig(false);
+    ServerRig rig(false);
     TUdpClient client(rig.Server.BaseUdpRx1.BoundPort());
     ReadSequentially(state, client, 0);
 }
@@ -206,7 +204,7 @@ BENCHMARK(BM_ServerSequentialReadsOnReceiveThread)->UseRealTime();
 void BM_ServerReadsEightClients(benchmark::State& state) {
     constexpr int Clients = 8;
     constexpr int ReadsEach = 64;
-    ServerRig<QtOwnerThread> rig(true);
+    ServerRig rig(true);
     std::vector<std::unique_ptr<TUdpClient>> clients;
     std::vector<uint32_t> ids;
     for (uint16_t c = 0; c < Clients; ++c) {
