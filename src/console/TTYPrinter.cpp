@@ -216,3 +216,21 @@ void TTTYPrinter::PrintGlyph(uint8_t b)
     FPageBlank = false;
     FJobDrawn = true;
 }
+
+void TTTYPrinterSetup::ApplyOptions(TTTYPrinter& printer) const
+{
+    printer.AutoLineWrap = AutoLineWrap;
+    printer.IgnoreFormFeed = IgnoreFormFeed;
+    printer.CtrlZEndsJob = CtrlZEndsJob;
+}
+
+void TTTYPrinterSetup::ApplyAll(TTTYPrinter& printer) const
+{
+    printer.SetTabSpacing(TabSpacing);
+    printer.SetLeftMargin(LeftRightMargin);
+    printer.SetRightMargin(LeftRightMargin);
+    printer.SetTopMargin(TopBottomMargin);
+    printer.SetBottomMargin(TopBottomMargin);
+    printer.SetLineSpacing(LineSpacing);
+    ApplyOptions(printer);
+}

@@ -108,3 +108,18 @@ private:
     bool FJobDrawn = false;
     int FPageCount = 0;
 };
+
+// The printer panel's values: a device takes them all when it is created,
+// and the three option flags again whenever they change.
+struct TTTYPrinterSetup {
+    int TabSpacing = 8;
+    double TopBottomMargin = 0.25;
+    double LeftRightMargin = 0.25;
+    double LineSpacing = 1.1;
+    bool IgnoreFormFeed = false;
+    bool AutoLineWrap = true;
+    bool CtrlZEndsJob = true;
+
+    void ApplyOptions(TTTYPrinter& printer) const;
+    void ApplyAll(TTTYPrinter& printer) const;
+};

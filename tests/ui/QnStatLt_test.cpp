@@ -36,12 +36,12 @@ struct PaintCounter : QObject {
 };
 
 struct ShownLamp {
+    QApplication& app = QtTestApp();
     QWidget parent;
     TQnStatusLight* lamp = new TQnStatusLight(&parent);
     PaintCounter counter;
     ShownLamp()
     {
-        QtTestApp();
         parent.resize(40, 40);
         parent.show();
         lamp->installEventFilter(&counter);
