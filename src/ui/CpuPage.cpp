@@ -13,6 +13,7 @@
 #include <QAction>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QStyle>
 #include <QToolBar>
 #include <QVBoxLayout>
 
@@ -100,6 +101,8 @@ TCpuPage::TCpuPage(TTavrinMachine& machine, IUiPrompts& prompts, const TCpuPageA
     SimpleTerminal2->SetWantArrowKeys(false);
     SimpleTerminal2->SetWantTabs(false);
     SimpleTerminal2->setFixedWidth(180);
+    SimpleTerminal2->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    SimpleTerminal2->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     body->addWidget(SimpleTerminal2);
 
     MemoryModel = new TMemoryGridModel(this);
@@ -135,15 +138,17 @@ void TCpuPage::SetupMemoryGrid()
         header->setMinimumSectionSize(1);
         header->setSectionResizeMode(QHeaderView::Fixed);
     }
+    // Each cell holds its text and 3 pixels either side, beyond the margins
+    // the style puts around an item's text.
+    const int styleMargin = 2 * (CpuMemoryGrid->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, CpuMemoryGrid) + 1);
+    auto width = [&](const char* sample) { return metrics.horizontalAdvance(QString::fromLatin1(sample)) + 6 + styleMargin; };
     const int rowHeight = metrics.height() + 6;
     rows->setDefaultSectionSize(rowHeight);
     columns->setFixedHeight(rowHeight);
-    const int byteWidth = metrics.horizontalAdvance(QString(hex ? "00" : "000")) + 6;
     for (int c = 0; c < TMemoryGridModel::ByteColumns; ++c)
-        CpuMemoryGrid->setColumnWidth(c, byteWidth);
-    CpuMemoryGrid->setColumnWidth(TMemoryGridModel::TextColumn,
-                                  metrics.horizontalAdvance(QStringLiteral("WWWWWWWWWWWWWWWW")) + 6);
-    rows->setFixedWidth(metrics.horizontalAdvance(QString(hex ? "0000" : "00000")) + 6);
+        CpuMemoryGrid->setColumnWidth(c, width(hex ? "00" : "000"));
+    CpuMemoryGrid->setColumnWidth(TMemoryGridModel::TextColumn, width("WWWWWWWWWWWWWWWW"));
+    rows->setFixedWidth(width(hex ? "0000" : "00000"));
     CpuMemoryGrid->viewport()->update();
 }
 
