@@ -65,23 +65,6 @@ TEST(QtPrintTarget, TwoPagesOfTextReachThePdf)
     EXPECT_EQ(pages[1].find("First"), std::string::npos);
 }
 
-TEST(QtPrintTarget, LongLinesWrapOntoTheNextLine)
-{
-    PdfDevice d;
-    d.printer->SetLeftMargin(2.5);
-    d.printer->SetRightMargin(2.5);
-    std::string words;
-    for (int i = 0; i < 12; ++i)
-        words += "word" + std::to_string(i) + " ";
-    d.Write(words + "\x1A");
-    std::vector<std::string> pages = PdfPages(d.file);
-    ASSERT_EQ(pages.size(), 1u);
-    // 3.5 inches of a 10 point font hold about 29 characters a line.
-    EXPECT_NE(pages[0].find('\n'), pages[0].rfind('\n'));
-    EXPECT_NE(pages[0].find("word0"), std::string::npos);
-    EXPECT_NE(pages[0].find("d11"), std::string::npos);
-}
-
 TEST(QtPrintTarget, JobsNeverOverwriteEarlierFiles)
 {
     PdfDevice d;
@@ -101,22 +84,6 @@ TEST(QtPrintTarget, AbortedAndEmptyJobsLeaveNoFile)
     d.printer->AbortJob();
     EXPECT_FALSE(std::filesystem::exists(d.file));
     EXPECT_FALSE(d.printer->IsPrinting());
-}
-
-TEST(QtPrintTarget, UnwritableFileIsAPrinterError)
-{
-    PdfDevice d;
-    d.target->SetPdfFileName(d.dir.filePath(QStringLiteral("missing/sub/lst.pdf")).toStdString());
-    EXPECT_THROW(d.Write("A"), std::runtime_error);
-    EXPECT_FALSE(d.printer->IsPrinting());
-}
-
-TEST(QtPrintTarget, DestroyingTheDevicePrintsTheJob)
-{
-    PdfDevice d;
-    d.Write("kept text");
-    d.printer.reset();
-    EXPECT_NE(PdfPages(d.file).at(0).find("kept text"), std::string::npos);
 }
 
 } // namespace
