@@ -11,37 +11,18 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <stdexcept>
 #include <unistd.h>
 #include <vector>
 
 #include "app/frmTavrin.h"
 #include "platform/ScriptedUiPrompts.h"
+#include "BenchSupport.h"
 #include "ui/CpuPage.h"
 
 namespace {
 
-std::vector<uint8_t> Workload()
-{
-    std::ifstream file(TAVRIN_CPU_WORKLOAD, std::ios::binary);
-    if (!file)
-        throw std::runtime_error("workload image missing: " TAVRIN_CPU_WORKLOAD);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(file), {});
-}
-
-QApplication& App()
-{
-    static int argc = 1;
-    static char name[] = "app_CpuPage_bench";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = [] {
-        ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
-        return new QApplication(argc, argv);
-    }();
-    return *app;
-}
+using tavrin::bench::App;
+using tavrin::bench::Workload;
 
 void BM_RunLoop(benchmark::State& state)
 {

@@ -217,6 +217,12 @@ void TCpuPage::UpdateCpuDisplay()
     RefreshRegisterDialog();
 }
 
+void TCpuPage::showEvent(QShowEvent* event)
+{
+    QFrame::showEvent(event);
+    UpdateCpuDisplay();
+}
+
 void TCpuPage::RefreshRegisterDialog()
 {
     if (FRegistersDlg && FRegistersDlg->isVisible())

@@ -71,6 +71,10 @@ public:
     TMemoryGridView* CpuMemoryGrid = nullptr;
     TMemoryGridModel* MemoryModel = nullptr;
 
+protected:
+    // A page shown again may have missed refreshes while the CPU ran.
+    void showEvent(QShowEvent* event) override;
+
 private:
     void WriteInstructionRow(int row, uint16_t address, bool known);
 

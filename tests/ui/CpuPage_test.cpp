@@ -244,6 +244,15 @@ INSTANTIATE_TEST_SUITE_P(
                       BreakCase{"Cancel", std::nullopt, "", false, 0x1234}),
     [](const auto& info) { return std::string(info.param.name); });
 
+TEST(CpuPage, ShowingThePageRefreshesIt)
+{
+    PageHarness h;
+    h.machine.CpuEmu1.Reset(0x4321);
+    EXPECT_NE(h.PanelRow(1), "PC : 43 21");
+    h.page.show();
+    EXPECT_EQ(h.PanelRow(1), "PC : 43 21");
+}
+
 TEST(CpuPage, ClearBreakPointDisarmsAndDisablesAtOnce)
 {
     PageHarness h;
