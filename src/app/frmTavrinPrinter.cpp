@@ -23,9 +23,11 @@ void TMainHalvoret::PrinterEnableActUpdate(QAction& action)
 void TMainHalvoret::PrinterEnableActExecute()
 {
     if (FPrinter && !PrinterEnableAct->isChecked()) {
-        // A running job is finished and printed first.
+        // A running job is finished and printed first; a printing error is
+        // reported, and the device goes all the same.
+        std::unique_ptr<TTTYPrinter> device = std::move(FPrinter);
         FMachine->Printer = nullptr;
-        FPrinter.reset();
+        device->EndJob();
     } else if (!FPrinter && PrinterEnableAct->isChecked()) {
         FPrinter = std::make_unique<TTTYPrinter>(*FPrinterObject);
         PrinterSetup.ApplyAll(*FPrinter);

@@ -1,5 +1,7 @@
 #include "console/QtPrintTarget.h"
 
+#include "platform/QtUiPrompts.h"
+
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QFontMetrics>
@@ -145,7 +147,7 @@ void TQtPrintTarget::OpenPainter()
         return;
     if (PdfSelected()) {
         FJobPdfFile = FreePdfName(FPdfFileName);
-        FPrinter.setOutputFileName(QString::fromStdString(FJobPdfFile));
+        FPrinter.setOutputFileName(PathToQt(FJobPdfFile));
     }
     if (!FPainter.begin(&FPrinter)) {
         FPrinting = false;
