@@ -3,6 +3,7 @@
 // test chooses: by default 10-pixel characters, 20-pixel text height,
 // 100 pixels per inch and an 8.5 x 11 inch page.
 
+#include <algorithm>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -13,15 +14,8 @@ namespace tavrin::test {
 
 class TRecordingPrintTarget : public IPrintTarget {
 public:
-    bool Selected = true;
-    bool IsPrinting = false;
-    bool WasAborted = false;
-    int WidthOfW0 = 20;
-    int Height = 20;
-    int Ppi = 100;
-    int Width = 850;
-    int PageHeightPx = 1100;
-    bool FailBeginDoc = false;
+    bool Selected = true, IsPrinting = false, WasAborted = false, FailBeginDoc = false;
+    int WidthOfW0 = 20, Height = 20, Ppi = 100, Width = 850, PageHeightPx = 1100;
     // "begin", "page", "end", "abort" and "'c' x,y" for each glyph.
     std::vector<std::string> Log;
 
@@ -32,22 +26,11 @@ public:
     {
         if (FailBeginDoc)
             throw std::runtime_error("The printer could not start the print job.");
-        IsPrinting = true;
-        WasAborted = false;
-        Log.push_back("begin");
+        Close(true, false, "begin");
     }
     void NewPage() override { Log.push_back("page"); }
-    void EndDoc() override
-    {
-        IsPrinting = false;
-        Log.push_back("end");
-    }
-    void Abort() override
-    {
-        IsPrinting = false;
-        WasAborted = true;
-        Log.push_back("abort");
-    }
+    void EndDoc() override { Close(false, false, "end"); }
+    void Abort() override { Close(false, true, "abort"); }
     int TextWidth(const std::string& text) override { return text == "W0" ? WidthOfW0 : 0; }
     int TextHeight(const std::string&) override { return Height; }
     int PixelsPerInch() override { return Ppi; }
@@ -58,21 +41,25 @@ public:
         Log.push_back("'" + text + "' " + std::to_string(x) + "," + std::to_string(y));
     }
 
-    // Calls of one kind ("page", "end", ...); glyphs are counted by "'".
+    // Calls of one kind ("page", "end", ...); "'" counts the glyphs.
     int Count(const std::string& kind) const
     {
-        int n = 0;
-        for (const std::string& line : Log)
-            if (kind == "'" ? line[0] == '\'' : line == kind)
-                ++n;
-        return n;
+        return static_cast<int>(std::count_if(Log.begin(), Log.end(), [&](const std::string& line) {
+            return kind == "'" ? line[0] == '\'' : line == kind;
+        }));
     }
     std::string LastGlyph() const
     {
-        for (auto it = Log.rbegin(); it != Log.rend(); ++it)
-            if ((*it)[0] == '\'')
-                return *it;
-        return "";
+        auto it = std::find_if(Log.rbegin(), Log.rend(), [](const std::string& line) { return line[0] == '\''; });
+        return it == Log.rend() ? "" : *it;
+    }
+
+private:
+    void Close(bool printing, bool aborted, const char* entry)
+    {
+        IsPrinting = printing;
+        WasAborted = aborted;
+        Log.push_back(entry);
     }
 };
 
