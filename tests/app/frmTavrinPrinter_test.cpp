@@ -11,6 +11,7 @@
 #include "console/QtPrintTarget.h"
 #include "console/SimpleTerminal.h"
 #include "support/PdfText.h"
+#include "support/TerminalText.h"
 #include "ui/CpuPage.h"
 #include "ui/CpuRegistersDlg.h"
 #include "ui/DisksPage.h"
@@ -157,12 +158,7 @@ TEST(MainWindowLamps, ShowMountedEmptyAndActivity)
 // Row r of the CPU page's register panel from column 1.
 std::string PanelRow(TMainHalvoret& w, int row)
 {
-    std::string text;
-    for (int c = 1; c < w.CpuPage->SimpleTerminal2->Columns(); ++c) {
-        uint8_t ch = w.CpuPage->SimpleTerminal2->GetCell(c, row).Ch;
-        text += ch ? static_cast<char>(ch) : ' ';
-    }
-    return text.substr(0, text.find_last_not_of(' ') + 1);
+    return TerminalRow(*w.CpuPage->SimpleTerminal2, row, 1);
 }
 
 TEST(MainWindowCpuPage, RunningRefreshIsRateLimitedAndCatchesUp)

@@ -14,6 +14,7 @@
 #include "machine/TavrinMachine.h"
 #include "platform/ScriptedUiPrompts.h"
 #include "support/QtTestApp.h"
+#include "support/TerminalText.h"
 #include "ui/CpuPage.h"
 #include "ui/MemoryGridModel.h"
 #include "ui/MemoryGridView.h"
@@ -39,16 +40,7 @@ struct PageHarness {
     {
         return Model().data(Model().index(row, column), Qt::DisplayRole).toString().toStdString();
     }
-    // Panel row r from column 1, trailing blanks removed.
-    std::string PanelRow(int row)
-    {
-        std::string text;
-        for (int c = 1; c < page.SimpleTerminal2->Columns(); ++c) {
-            uint8_t ch = page.SimpleTerminal2->GetCell(c, row).Ch;
-            text += ch ? static_cast<char>(ch) : ' ';
-        }
-        return text.substr(0, text.find_last_not_of(' ') + 1);
-    }
+    std::string PanelRow(int row) { return tavrin::test::TerminalRow(*page.SimpleTerminal2, row, 1); }
     void SetHex(bool hex)
     {
         if (page.HexMemoryDisplayAct->isChecked() != hex)
