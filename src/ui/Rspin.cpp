@@ -2,10 +2,15 @@
 
 #include "platform/UiPrompts.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QLocale>
+#include <QMenu>
 #include <QToolButton>
+
+#include <memory>
 
 namespace {
 
@@ -104,7 +109,7 @@ void TRSpinEdit::keyPressEvent(QKeyEvent* event)
         return;
     }
     if (event->matches(QKeySequence::Paste) || event->matches(QKeySequence::Cut)) {
-        if (FEditorEnabled && !isReadOnly())
+        if (MayPasteOrCut())
             QLineEdit::keyPressEvent(event);
         return;
     }
@@ -124,6 +129,15 @@ void TRSpinEdit::focusOutEvent(QFocusEvent* event)
     const double value = Value();
     if (CheckValue(value) != value)
         SetValue(value);
+}
+
+void TRSpinEdit::contextMenuEvent(QContextMenuEvent* event)
+{
+    std::unique_ptr<QMenu> menu(createStandardContextMenu());
+    for (QAction* action : menu->actions())
+        if (action->objectName() == QLatin1String("edit-paste") || action->objectName() == QLatin1String("edit-cut"))
+            action->setEnabled(action->isEnabled() && MayPasteOrCut());
+    menu->exec(event->globalPos());
 }
 
 void TRSpinEdit::resizeEvent(QResizeEvent* event)

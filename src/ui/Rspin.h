@@ -42,11 +42,14 @@ public:
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:
     void Beep();
     void Step(double delta);
+    // Paste and cut reach the text only while typing is allowed.
+    bool MayPasteOrCut() const { return FEditorEnabled && !isReadOnly(); }
 
     float FMinValue = 0;
     double FMaxValue = 10;

@@ -182,7 +182,7 @@ TEST(MainWindowCpuPage, RunningRefreshIsRateLimitedAndCatchesUp)
     EXPECT_GE(displays, 1);
     EXPECT_LE(displays, elapsed.count() / 100 + 1) << bursts << " bursts";
 
-    QTest::qWait(250);  // the owed refresh
+    QTest::qWait(400);  // the owed refresh, within two ticks
     const TCpuEmu& cpu = w.Machine().CpuEmu1;
     char hl[16];
     std::snprintf(hl, sizeof hl, "HL : %02X %02X", cpu.RegisterH(), cpu.RegisterL());
