@@ -99,7 +99,6 @@ TEST_F(PrinterWindow, ActionsFollowTheDevice)
     W->PrinterOptionsChanged();
     EXPECT_FALSE(W->Printer()->CtrlZEndsJob);
 
-
     // Abort discards the job; then the device can be disabled.
     LoadPrintProgram(W->Machine(), "thrown away");
     RunOneBurst();
@@ -118,8 +117,6 @@ TEST_F(PrinterWindow, ClosingPrintsTheRunningJob)
     W->PrinterEnableAct->trigger();
     LoadPrintProgram(W->Machine(), "kept at close");
     RunOneBurst();
-    W->UpdateAllActions();
-    EXPECT_FALSE(W->PrinterEnableAct->isEnabled()) << "no disabling while a job prints";
     H.Window.reset();
     EXPECT_NE(PdfPages(Pdf).at(0).find("kept at close"), std::string::npos);
 }
