@@ -1,0 +1,175 @@
+// The dispatcher's two rings: received bytes (filled by the dispatch thread,
+// taken by GetBlock) and queued output (filled by PutBlock, written by the
+// output thread).
+#include <algorithm>
+#include <cstring>
+
+#include "serial/QwUser.h"
+
+namespace {
+
+constexpr int32_t BufferIsEmpty = -3007;
+constexpr int32_t OutputBufferTooSmall = -3006;
+constexpr int PurgeAcknowledgeMs = 5000;
+
+}  // namespace
+
+uint32_t TQnBaseDispatcher::RingUsedLocked() const {
+    if (ringHead_ > ringTail_) return ringHead_ - ringTail_;
+    if (ringHead_ < ringTail_) return ringHead_ + DispatchRingSize - ringTail_;
+    return ringFull_ ? DispatchRingSize : 0;
+}
+
+uint32_t TQnBaseDispatcher::OutUsedLocked() const {
+    if (outHead_ > outTail_) return outHead_ - outTail_;
+    if (outHead_ < outTail_) return outHead_ + outSize_ - outTail_;
+    return outFull_ ? outSize_ : 0;
+}
+
+uint32_t TQnBaseDispatcher::InBuffUsed() {
+    std::lock_guard ring(ringLock_);
+    return ring_.empty() ? 0 : RingUsedLocked();
+}
+
+uint32_t TQnBaseDispatcher::OutBuffUsed() {
+    std::lock_guard output(outputLock_);
+    return outBuffer_.empty() ? 0 : OutUsedLocked();
+}
+
+uint32_t TQnBaseDispatcher::OutBuffFree() {
+    std::lock_guard output(outputLock_);
+    return outBuffer_.empty() ? 0 : outSize_ - OutUsedLocked();
+}
+
+void TQnBaseDispatcher::RefreshLineErrors() {
+    // Errors are latched: new bits join the ones not yet reported.
+    if (IsOpen()) lineErrors_ |= device_->TakeLineErrors() & 0x1F;
+}
+
+void TQnBaseDispatcher::RefreshModemStatus() {
+    const uint8_t lines = device_->ModemLines() & 0xF0;
+    uint8_t previous = modemStatus_.load();
+    uint8_t next;
+    do {
+        next = static_cast<uint8_t>(lines | (previous & 0x0F) | (((previous ^ lines) & 0xF0) >> 4));
+    } while (!modemStatus_.compare_exchange_weak(previous, next));
+}
+
+uint8_t TQnBaseDispatcher::GetModemStatus() {
+    if (!IsOpen()) return 0;
+    RefreshModemStatus();
+    return modemStatus_.fetch_and(0xF0);
+}
+
+int32_t TQnBaseDispatcher::GetLineError() {
+    std::lock_guard data(dataLock_);
+    const uint32_t errors = lineErrors_.load();
+    static const std::pair<uint32_t, int32_t> order[] = {
+        {QnErrorRxOverflow, 1}, {QnErrorOverrun, 2}, {QnErrorParity, 3}, {QnErrorFraming, 4}, {QnErrorBreak, 9}};
+    for (const auto& [bit, code] : order) {
+        if (errors & bit) {
+            lineErrors_ &= ~(QnErrorRxOverflow | QnErrorOverrun | QnErrorParity | QnErrorFraming);
+            return code;
+        }
+    }
+    return 0;
+}
+
+bool TQnBaseDispatcher::CheckLineBreak() {
+    return (lineErrors_.fetch_and(~QnErrorBreak) & QnErrorBreak) != 0;
+}
+
+int32_t TQnBaseDispatcher::GetBlock(uint8_t* bytes, uint32_t count) {
+    {
+        std::lock_guard ring(ringLock_);
+        if (ring_.empty() || RingUsedLocked() < count) return BufferIsEmpty;
+        const uint32_t first = std::min(count, DispatchRingSize - ringTail_);
+        std::memcpy(bytes, ring_.data() + ringTail_, first);
+        std::memcpy(bytes + first, ring_.data(), count - first);
+        ringTail_ = (ringTail_ + count) % DispatchRingSize;
+        if (count != 0) ringFull_ = false;
+    }
+    trace_.AddTraceBlock('R', bytes, count);
+    return static_cast<int32_t>(count);
+}
+
+int32_t TQnBaseDispatcher::PutChar(uint8_t byte) { return PutBlock(&byte, 1); }
+
+int32_t TQnBaseDispatcher::PutBlock(const uint8_t* bytes, uint32_t count) {
+    if (count == 0) return 0;
+    if (!IsOpen()) return -2007;
+    if (rs485Mode_) SetRts(true);
+    {
+        // The room check, the copy and the full flag are one locked step, so
+        // no other writer can slip in between.
+        std::lock_guard output(outputLock_);
+        RefreshLineErrors();
+        const uint32_t free = outSize_ - OutUsedLocked();
+        if (count > free) return OutputBufferTooSmall;
+        const uint32_t first = std::min(count, outSize_ - outHead_);
+        std::memcpy(outBuffer_.data() + outHead_, bytes, first);
+        std::memcpy(outBuffer_.data(), bytes + first, count - first);
+        outHead_ = (outHead_ + count) % outSize_;
+        if (count == free) outFull_ = true;
+        outputSent_ = true;
+    }
+    events_->outputReady.Signal();
+    log_.AddDispatchEntry(1, 2, count, bytes, count);
+    trace_.AddTraceBlock('T', bytes, count);
+    return 0;
+}
+
+int32_t TQnBaseDispatcher::PurgeQueue(bool output) {
+    if (!IsOpen()) return 0;
+    if (!output) return device_->Purge(false);
+    if (outThread_.joinable()) {
+        // Abandon a write in progress and wait for the output thread to say
+        // it let go of the ring before clearing it.
+        events_->threadReady.Reset();
+        events_->outputStop.Signal();
+        events_->threadReady.Wait(PurgeAcknowledgeMs);
+    }
+    std::lock_guard guard(outputLock_);
+    outHead_ = outTail_ = 0;
+    outFull_ = false;
+    ++outGeneration_;
+    return device_->Purge(true);
+}
+
+int32_t TQnBaseDispatcher::FlushOutBuffer() { return PurgeQueue(true); }
+
+int32_t TQnBaseDispatcher::FlushInBuffer() {
+    std::lock_guard ring(ringLock_);
+    const int32_t result = PurgeQueue(false);
+    ringTail_ = ringHead_;
+    ringFull_ = false;
+    return result;
+}
+
+bool TQnBaseDispatcher::ReadDevice() {
+    std::lock_guard ring(ringLock_);
+    if (ringFull_) return true;
+    RefreshLineErrors();
+    const uint32_t waiting = device_->InputCount();
+    if (waiting == 0) return false;
+    const uint32_t free = ringHead_ == ringTail_ ? DispatchRingSize
+                          : ringTail_ > ringHead_ ? ringTail_ - ringHead_
+                                                  : ringTail_ + DispatchRingSize - ringHead_;
+    const uint32_t first = ringTail_ > ringHead_ ? ringTail_ - ringHead_ : DispatchRingSize - ringHead_;
+    const uint32_t want = std::min(free, waiting);
+    uint32_t pieces[2] = {std::min(first, want), want > first ? want - first : 0};
+    bool readAny = false;
+    for (uint32_t piece : pieces) {
+        if (piece == 0) break;
+        const int32_t n = device_->Read(ring_.data() + ringHead_, piece);
+        log_.AddDispatchEntry(1, 1, static_cast<uint32_t>(n), ring_.data() + ringHead_, static_cast<uint32_t>(n));
+        ringHead_ = (ringHead_ + static_cast<uint32_t>(n)) % DispatchRingSize;
+        if (n > 0) {
+            readAny = true;
+            ringFull_ = ringHead_ == ringTail_;
+        }
+        if (static_cast<uint32_t>(n) < piece) break;  // a short read cancels the second part
+    }
+    if (readAny) dataAvailable_.Signal();
+    return true;
+}
