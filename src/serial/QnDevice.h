@@ -85,8 +85,12 @@ public:
     virtual int32_t Escape(QnEscape function) = 0;
     // Drops queued input, or queued output.
     virtual int32_t Purge(bool output) = 0;
-    // Waits up to timeoutMs for line events (QnEvent* bits; 0 when none came
-    // or stopFd became readable).
+    // A descriptor that polls readable while received bytes wait, so the
+    // dispatch thread can wait for data itself; -1 when there is none.
+    virtual int InputFd() = 0;
+    // Waits up to timeoutMs for modem-line changes, line errors and BREAK
+    // (QnEvent* bits; 0 when none came or stopFd became readable). Received
+    // bytes are not reported here: InputFd serves them.
     virtual uint32_t WaitLineEvent(int stopFd, int timeoutMs) = 0;
     // Waits until the last written bit has left the device, or stopFd.
     virtual void WaitTransmitterEmpty(int stopFd) = 0;

@@ -143,6 +143,12 @@ int32_t TQnTermiosDevice::WriteState(const TQnLineState& state) {
     settings.c_cc[VSTART] = state.XonChar;
     settings.c_cc[VSTOP] = state.XoffChar;
     if (::tcsetattr(fd_, TCSANOW, &settings) != 0) return -errno;
+    // tcsetattr succeeds when any part was taken: a device that kept its own
+    // framing (a pseudo-terminal stays 8 bits, no parity) must not pass as set.
+    termios taken {};
+    constexpr tcflag_t framing = CSIZE | PARENB | PARODD | CMSPAR | CSTOPB;
+    if (::tcgetattr(fd_, &taken) != 0) return -errno;
+    if ((taken.c_cflag & framing) != (settings.c_cflag & framing)) return -EINVAL;
     if (const int32_t failed = WriteLineSpeed(fd_, state.Baud)) return failed;
     std::lock_guard guard(lock_);
     shadowFlags_ = state.Flags & ShadowFlags;
@@ -187,8 +193,12 @@ uint32_t TQnTermiosDevice::InputCount() {
 }
 
 uint32_t TQnTermiosDevice::PollLineErrors() {
+    if (!hasCounters_) return 0;
     serial_icounter_struct counts {};
-    if (::ioctl(fd_, TIOCGICOUNT, &counts) != 0) return 0;  // a pseudo-terminal has none
+    if (::ioctl(fd_, TIOCGICOUNT, &counts) != 0) {
+        hasCounters_ = errno != ENOTTY && errno != EINVAL;  // a pseudo-terminal has none: stop asking
+        return 0;
+    }
     const int now[5] = {counts.buf_overrun, counts.overrun, counts.parity, counts.frame, counts.brk};
     uint32_t errors = 0;
     if (haveCounts_)
@@ -209,8 +219,12 @@ uint32_t TQnTermiosDevice::TakeLineErrors() {
 }
 
 uint8_t TQnTermiosDevice::ModemLines() {
+    if (!hasModemLines_) return 0;
     int lines = 0;
-    if (::ioctl(fd_, TIOCMGET, &lines) != 0) return 0;  // a pseudo-terminal has none
+    if (::ioctl(fd_, TIOCMGET, &lines) != 0) {
+        hasModemLines_ = errno != ENOTTY && errno != EINVAL;  // a pseudo-terminal has none: stop asking
+        return 0;
+    }
     uint8_t result = 0;
     if (lines & TIOCM_CTS) result |= QnLineCts;
     if (lines & TIOCM_DSR) result |= QnLineDsr;
@@ -241,20 +255,15 @@ int32_t TQnTermiosDevice::Purge(bool output) {
 }
 
 uint32_t TQnTermiosDevice::WaitLineEvent(int stopFd, int timeoutMs) {
-    std::vector<pollfd> fds{{fd_, POLLIN, 0}, {stopFd, POLLIN, 0}};
-    const int ready = PollRetrying(fds, timeoutMs);
-    if (ready > 0 && fds[1].revents != 0) return 0;
-    uint32_t events = 0;
-    if (ready > 0 && (fds[0].revents & POLLIN)) events |= QnEventRxChar;
-    else if (ready > 0) {
-        // Hung up (the peer closed): nothing will come; do not spin on it.
-        std::vector<pollfd> stop{{stopFd, POLLIN, 0}};
-        PollRetrying(stop, timeoutMs);
-    }
+    // Modem lines and error counters have no descriptor to wait on: they are
+    // sampled once per wait.
+    std::vector<pollfd> stop{{stopFd, POLLIN, 0}};
+    if (PollRetrying(stop, timeoutMs) != 0) return 0;
     const uint8_t lines = ModemLines();
     std::lock_guard guard(lock_);
     const uint8_t changed = lines ^ lastLines_;
     lastLines_ = lines;
+    uint32_t events = 0;
     if (changed & QnLineCts) events |= QnEventCts;
     if (changed & QnLineDsr) events |= QnEventDsr;
     if (changed & QnLineDcd) events |= QnEventRlsd;

@@ -4,6 +4,7 @@
 // output flow, DTR handshake, the XON/XOFF limits) are kept beside it so
 // that what was written reads back.
 
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -30,6 +31,7 @@ public:
     uint8_t ModemLines() override;
     int32_t Escape(QnEscape function) override;
     int32_t Purge(bool output) override;
+    int InputFd() override { return fd_; }
     uint32_t WaitLineEvent(int stopFd, int timeoutMs) override;
     void WaitTransmitterEmpty(int stopFd) override;
 
@@ -39,6 +41,8 @@ private:
     uint32_t PollLineErrors();
 
     int fd_;
+    std::atomic<bool> hasModemLines_{true};
+    bool hasCounters_ = true;  // guarded by lock_ after construction
     std::mutex lock_;  // guards the fields below
     uint32_t shadowFlags_ = 0;
     uint16_t xonLim_ = 0;

@@ -87,7 +87,10 @@ int32_t TQnBaseDispatcher::GetBlock(uint8_t* bytes, uint32_t count) {
         std::memcpy(bytes, ring_.data() + ringTail_, first);
         std::memcpy(bytes + first, ring_.data(), count - first);
         ringTail_ = (ringTail_ + count) % DispatchRingSize;
-        if (count != 0) ringFull_ = false;
+        if (count != 0 && ringFull_) {
+            ringFull_ = false;
+            events_->ringRoom.Signal();
+        }
     }
     trace_.AddTraceBlock('R', bytes, count);
     return static_cast<int32_t>(count);
@@ -142,34 +145,53 @@ int32_t TQnBaseDispatcher::FlushInBuffer() {
     std::lock_guard ring(ringLock_);
     const int32_t result = PurgeQueue(false);
     ringTail_ = ringHead_;
-    ringFull_ = false;
+    if (ringFull_) {
+        ringFull_ = false;
+        events_->ringRoom.Signal();
+    }
     return result;
 }
 
 bool TQnBaseDispatcher::ReadDevice() {
-    std::lock_guard ring(ringLock_);
-    if (ringFull_) return true;
+    // Only this thread moves the head, so the free span worked out under the
+    // lock stays free while the device reads into it without the lock; the
+    // consumer keeps taking bytes meanwhile. The new head is published under
+    // the lock.
+    uint32_t head;
+    uint32_t pieces[2];
+    {
+        std::lock_guard ring(ringLock_);
+        if (ringFull_) return true;
+        head = ringHead_;
+        const uint32_t tail = ringTail_;
+        const uint32_t free = head == tail ? DispatchRingSize
+                              : tail > head ? tail - head
+                                            : tail + DispatchRingSize - head;
+        const uint32_t first = tail > head ? tail - head : DispatchRingSize - head;
+        pieces[0] = first;
+        pieces[1] = free - first;
+    }
     RefreshLineErrors();
     const uint32_t waiting = device_->InputCount();
     if (waiting == 0) return false;
-    const uint32_t free = ringHead_ == ringTail_ ? DispatchRingSize
-                          : ringTail_ > ringHead_ ? ringTail_ - ringHead_
-                                                  : ringTail_ + DispatchRingSize - ringHead_;
-    const uint32_t first = ringTail_ > ringHead_ ? ringTail_ - ringHead_ : DispatchRingSize - ringHead_;
-    const uint32_t want = std::min(free, waiting);
-    uint32_t pieces[2] = {std::min(first, want), want > first ? want - first : 0};
-    bool readAny = false;
+    // Ask for no more than is queued: a larger read makes a terminal wait for
+    // input still on its way.
+    pieces[0] = std::min(pieces[0], waiting);
+    pieces[1] = std::min(pieces[1], waiting - pieces[0]);
+    uint32_t total = 0;
     for (uint32_t piece : pieces) {
         if (piece == 0) break;
-        const int32_t n = device_->Read(ring_.data() + ringHead_, piece);
-        log_.AddDispatchEntry(1, 1, static_cast<uint32_t>(n), ring_.data() + ringHead_, static_cast<uint32_t>(n));
-        ringHead_ = (ringHead_ + static_cast<uint32_t>(n)) % DispatchRingSize;
-        if (n > 0) {
-            readAny = true;
-            ringFull_ = ringHead_ == ringTail_;
-        }
+        const int32_t n = device_->Read(ring_.data() + head, piece);
+        log_.AddDispatchEntry(1, 1, static_cast<uint32_t>(n), ring_.data() + head, static_cast<uint32_t>(n));
+        head = (head + static_cast<uint32_t>(n)) % DispatchRingSize;
+        total += static_cast<uint32_t>(n);
         if (static_cast<uint32_t>(n) < piece) break;  // a short read cancels the second part
     }
-    if (readAny) dataAvailable_.Signal();
+    if (total > 0) {
+        std::lock_guard ring(ringLock_);
+        ringHead_ = head;
+        ringFull_ = ringHead_ == ringTail_;
+        dataAvailable_.Signal();
+    }
     return true;
 }

@@ -1,12 +1,15 @@
 // The dispatcher's three worker threads and how they start, hand over and stop.
 //
-// The comm thread waits for line events and wakes the dispatch thread through
-// commEvent, then waits for dispatchDone before the next wait. The dispatch
-// thread also runs a pass every 50 ms without an event. The output thread is
+// The comm thread waits for line events (modem lines, errors, BREAK) and wakes
+// the dispatch thread through commEvent, then waits for dispatchDone before
+// the next wait. The dispatch thread waits for received bytes on the device
+// itself, beside commEvent, so data costs one wake-up, not two; it also runs
+// a pass every 50 ms without an event. The output thread is
 // woken by outputReady and writes the pending span of the output ring without
 // holding a lock during the device write. Every wait also watches stopAll, so
 // StopDispatcher only has to raise the stop flag, signal and join.
 #include <algorithm>
+#include <poll.h>
 #include <cstring>
 #include <vector>
 
@@ -18,7 +21,6 @@ namespace {
 constexpr int StartAcknowledgeMs = 3000;
 constexpr int DispatchPollMs = 50;
 constexpr int LineEventPollMs = 50;
-constexpr int RingFullBackOffMs = 10;
 constexpr uint32_t ModemEvents = 0x2138;  // CTS, DSR, RLSD, ring, and the ring latch bit
 constexpr uint32_t ErrorEvents = QnEventBreak | QnEventError;
 
@@ -74,15 +76,6 @@ void TQnBaseDispatcher::ComThreadBody() {
             eventMask_ |= events;
             events_->commEvent.Signal();
             if (WaitAny({&events_->dispatchDone, &events_->stopAll}, -1) != 0) break;
-            if (killThreads_) break;
-            // A full ring is not read until bytes are taken out; do not spin
-            // on input that stays waiting.
-            bool full;
-            {
-                std::lock_guard ring(ringLock_);
-                full = ringFull_;
-            }
-            if (full) AnyReadable({events_->stopAll.Fd()}, RingFullBackOffMs);
         }
     } catch (...) {
         RecordThreadFailure();
@@ -95,7 +88,7 @@ void TQnBaseDispatcher::DispThreadBody() {
     events_->threadReady.Signal();
     try {
         while (!killThreads_) {
-            WaitAny({&events_->commEvent, &events_->stopAll}, DispatchPollMs);
+            WaitForDispatch();
             if (killThreads_) break;
             DispatchPass();
         }
@@ -103,6 +96,23 @@ void TQnBaseDispatcher::DispThreadBody() {
         RecordThreadFailure();
     }
     --threadCount_;
+}
+
+void TQnBaseDispatcher::WaitForDispatch() {
+    bool full;
+    {
+        std::lock_guard ring(ringLock_);
+        full = ringFull_;
+    }
+    // Received bytes wake the pass directly, unless the ring is full: then
+    // waiting input would wake it in vain, and GetBlock says when room is made.
+    const int inputFd = device_->InputFd();
+    pollfd fds[3] = {{events_->commEvent.Fd(), POLLIN, 0}, {events_->stopAll.Fd(), POLLIN, 0},
+                     {full ? events_->ringRoom.Fd() : inputFd, POLLIN, 0}};
+    const nfds_t count = (full || inputFd >= 0) ? 3 : 2;
+    if (::poll(fds, count, DispatchPollMs) <= 0) return;
+    if (fds[0].revents != 0) events_->commEvent.Reset();
+    if (full && fds[2].revents != 0) events_->ringRoom.Reset();
 }
 
 void TQnBaseDispatcher::DispatchPass() {

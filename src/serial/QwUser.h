@@ -136,6 +136,7 @@ private:
     void ComThreadBody();
     void DispThreadBody();
     void OutThreadBody();
+    void WaitForDispatch();
     void DispatchPass();
     void WriteOutput();
     void RecordThreadFailure();
@@ -176,7 +177,7 @@ private:
 
     // Thread hand-over events, made by InitPort and freed when closed.
     struct Events {
-        TQnEvent commEvent, dispatchDone, threadReady, outputReady, outputStop;
+        TQnEvent commEvent, dispatchDone, threadReady, outputReady, outputStop, ringRoom;
         TQnEvent stopAll{true};
     };
     std::unique_ptr<Events> events_;

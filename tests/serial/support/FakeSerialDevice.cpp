@@ -37,7 +37,7 @@ void TFakeSerialDevice::Raise(uint32_t events) {
 void TFakeSerialDevice::Feed(const std::string& bytes) {
     std::lock_guard guard(lock_);
     input_.insert(input_.end(), bytes.begin(), bytes.end());
-    Raise(QnEventRxChar);
+    if (!input_.empty()) inputWaiting_.Signal();
 }
 
 void TFakeSerialDevice::SetModemLines(uint8_t lines) {
@@ -125,6 +125,7 @@ int32_t TFakeSerialDevice::Read(uint8_t* bytes, uint32_t count) {
         bytes[n++] = input_.front();
         input_.pop_front();
     }
+    if (input_.empty()) inputWaiting_.Reset();
     return static_cast<int32_t>(n);
 }
 
@@ -182,7 +183,10 @@ int32_t TFakeSerialDevice::Escape(QnEscape function) {
 
 int32_t TFakeSerialDevice::Purge(bool output) {
     std::lock_guard guard(lock_);
-    if (!output) input_.clear();
+    if (!output) {
+        input_.clear();
+        inputWaiting_.Reset();
+    }
     journal_.push_back(output ? "purge out" : "purge in");
     return 0;
 }

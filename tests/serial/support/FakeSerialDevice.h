@@ -42,6 +42,7 @@ public:
     uint8_t ModemLines() override;
     int32_t Escape(QnEscape function) override;
     int32_t Purge(bool output) override;
+    int InputFd() override { return inputWaiting_.Fd(); }
     uint32_t WaitLineEvent(int stopFd, int timeoutMs) override;
     void WaitTransmitterEmpty(int stopFd) override;
 
@@ -52,6 +53,7 @@ private:
     std::condition_variable written_;
     TQnEvent lineEvent_;
     TQnEvent unstalled_;
+    TQnEvent inputWaiting_{true};  // set while input is queued
     std::deque<uint8_t> input_;
     std::string output_;
     std::vector<uint32_t> writeSizes_;
