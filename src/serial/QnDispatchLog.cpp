@@ -158,6 +158,7 @@ void TQnDispatchLog::SetDeviceName(const std::string& name) {
 }
 
 void TQnDispatchLog::PutBytes(const uint8_t* bytes, uint32_t count) {
+    if (count == 0) return;
     const auto size = static_cast<uint32_t>(ring_.size());
     const uint32_t first = std::min(count, size - head_);
     std::memcpy(ring_.data() + head_, bytes, first);
@@ -167,6 +168,7 @@ void TQnDispatchLog::PutBytes(const uint8_t* bytes, uint32_t count) {
 }
 
 void TQnDispatchLog::CopyOut(uint32_t from, uint8_t* bytes, uint32_t count) const {
+    if (count == 0) return;
     const auto size = static_cast<uint32_t>(ring_.size());
     const uint32_t first = std::min(count, size - from);
     std::memcpy(bytes, ring_.data() + from, first);

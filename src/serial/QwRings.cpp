@@ -80,6 +80,7 @@ bool TQnBaseDispatcher::CheckLineBreak() {
 }
 
 int32_t TQnBaseDispatcher::GetBlock(uint8_t* bytes, uint32_t count) {
+    if (count == 0) return 0;
     {
         std::lock_guard ring(ringLock_);
         if (ring_.empty() || RingUsedLocked() < count) return BufferIsEmpty;
@@ -87,7 +88,7 @@ int32_t TQnBaseDispatcher::GetBlock(uint8_t* bytes, uint32_t count) {
         std::memcpy(bytes, ring_.data() + ringTail_, first);
         std::memcpy(bytes + first, ring_.data(), count - first);
         ringTail_ = (ringTail_ + count) % DispatchRingSize;
-        if (count != 0 && ringFull_) {
+        if (ringFull_) {
             ringFull_ = false;
             events_->ringRoom.Signal();
         }

@@ -49,7 +49,11 @@ int32_t TQnBaseDispatcher::InitPort(const std::string& name, uint32_t baud, uint
     if (IsOpen()) return AlreadyOpen;
     if (outSize == 0 || outSize > MaxQueueSize || inSize > MaxQueueSize) return BadArgument;
 
-    events_ = std::make_unique<Events>();
+    try {
+        events_ = std::make_unique<Events>();
+    } catch (const std::system_error& error) {
+        return -error.code().value();
+    }
     int32_t result = 0;
     std::unique_ptr<IQnSerialDevice> device = OpenCom(name, result);
     if (device == nullptr) {
@@ -327,4 +331,9 @@ void TQnBaseDispatcher::SetThreadBoost(uint8_t boost) {
 uint8_t TQnBaseDispatcher::ThreadBoost() {
     std::lock_guard data(dataLock_);
     return threadBoost_;
+}
+
+int32_t TQnBaseDispatcher::YieldTime() {
+    std::this_thread::yield();
+    return 0;
 }

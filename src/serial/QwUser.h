@@ -99,6 +99,8 @@ public:
     // an unprivileged process cannot raise.
     void SetThreadBoost(uint8_t boost);
     uint8_t ThreadBoost();
+    // Lets the worker threads run; the owner calls it while it polls.
+    int32_t YieldTime();
 
     TQnTrace& Trace() { return trace_; }
     TQnDispatchLog& Log() { return log_; }
