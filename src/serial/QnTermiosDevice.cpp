@@ -45,17 +45,25 @@ uint8_t ByteSizeOf(tcflag_t cflag) {
 
 }  // namespace
 
-TQnTermiosDevice::TQnTermiosDevice(int fd) : fd_(fd) {}
+TQnTermiosDevice::TQnTermiosDevice(int fd, int lenderFlags) : fd_(fd), lenderFlags_(lenderFlags) {}
 
 TQnTermiosDevice::~TQnTermiosDevice() {
-    ::flock(fd_, LOCK_UN);
+    if (lenderFlags_ >= 0) {
+        // A duplicate shares its status flags with the lender's descriptor:
+        // hand it back as it was lent.
+        ::fcntl(fd_, F_SETFL, lenderFlags_);
+    } else {
+        ::flock(fd_, LOCK_UN);
+    }
     ::close(fd_);
 }
 
-std::unique_ptr<TQnTermiosDevice> TQnTermiosDevice::Prepare(int fd, int32_t& result) {
+std::unique_ptr<TQnTermiosDevice> TQnTermiosDevice::Prepare(int fd, int lenderFlags, int32_t& result) {
     // The descriptor is owned from here on: every failure below closes it.
-    std::unique_ptr<TQnTermiosDevice> device(new TQnTermiosDevice(fd));
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    std::unique_ptr<TQnTermiosDevice> device(new TQnTermiosDevice(fd, lenderFlags));
+    // An opened device is taken exclusively. A lent one is not locked: the
+    // lock would be shared with the lender's descriptor and dropped for it too.
+    if (lenderFlags < 0 && ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         result = errno == EWOULDBLOCK ? -EBUSY : -errno;
         return nullptr;
     }
@@ -64,7 +72,7 @@ std::unique_ptr<TQnTermiosDevice> TQnTermiosDevice::Prepare(int fd, int32_t& res
         result = -errno;
         return nullptr;
     }
-    ::ioctl(fd, TIOCEXCL);
+    if (lenderFlags < 0) ::ioctl(fd, TIOCEXCL);
     ::cfmakeraw(&settings);
     settings.c_cflag |= CLOCAL | CREAD;
     settings.c_cflag &= ~CRTSCTS;
@@ -87,22 +95,22 @@ std::unique_ptr<TQnTermiosDevice> TQnTermiosDevice::Open(const std::string& name
         result = -errno;
         return nullptr;
     }
-    return Prepare(fd, result);
+    return Prepare(fd, -1, result);
 }
 
 std::unique_ptr<TQnTermiosDevice> TQnTermiosDevice::Adopt(int fd, int32_t& result) {
-    const int copy = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    const int flags = ::fcntl(fd, F_GETFL);
+    const int copy = flags < 0 ? -1 : ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
     if (copy < 0) {
         result = -errno;
         return nullptr;
     }
-    const int flags = ::fcntl(copy, F_GETFL);
-    if (flags < 0 || ::fcntl(copy, F_SETFL, flags | O_NONBLOCK) != 0) {
+    if (::fcntl(copy, F_SETFL, flags | O_NONBLOCK) != 0) {
         result = -errno;
         ::close(copy);
         return nullptr;
     }
-    return Prepare(copy, result);
+    return Prepare(copy, flags, result);
 }
 
 int32_t TQnTermiosDevice::ReadState(TQnLineState& state) {

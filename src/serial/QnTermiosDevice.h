@@ -17,8 +17,8 @@ public:
     // mode. nullptr with `result` set to minus the errno on failure; a device
     // held by another opener gives -EBUSY.
     static std::unique_ptr<TQnTermiosDevice> Open(const std::string& name, int32_t& result);
-    // Takes over a duplicate of an already open descriptor (the caller keeps
-    // its own); the same failures.
+    // Takes over a duplicate of an already open descriptor; the lender keeps
+    // its own, and gets its status flags back when the device closes.
     static std::unique_ptr<TQnTermiosDevice> Adopt(int fd, int32_t& result);
     ~TQnTermiosDevice() override;
 
@@ -36,11 +36,12 @@ public:
     void WaitTransmitterEmpty(int stopFd) override;
 
 private:
-    explicit TQnTermiosDevice(int fd);
-    static std::unique_ptr<TQnTermiosDevice> Prepare(int fd, int32_t& result);
+    TQnTermiosDevice(int fd, int lenderFlags);
+    static std::unique_ptr<TQnTermiosDevice> Prepare(int fd, int lenderFlags, int32_t& result);
     uint32_t PollLineErrors();
 
     int fd_;
+    int lenderFlags_;  // status flags of a lent descriptor; -1 for one opened here
     std::atomic<bool> hasModemLines_{true};
     bool hasCounters_ = true;  // guarded by lock_ after construction
     std::mutex lock_;  // guards the fields below

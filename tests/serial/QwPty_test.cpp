@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/file.h>
 #include <string>
 #include <termios.h>
 #include <thread>
@@ -196,8 +197,10 @@ INSTANTIATE_TEST_SUITE_P(Paths, FailedOpen, ::testing::Values(
     OpenFailure{"Missing", -ENOENT}, OpenFailure{"NotATerminal", -ENOTTY}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(AdoptingDispatcher, WorksOnADuplicateAndLeavesTheLenderOpen) {
+TEST(AdoptingDispatcher, WorksOnADuplicateAndLeavesTheLenderAsItWas) {
     PtyPair pty;
+    const int lentFlags = ::fcntl(pty.Slave(), F_GETFL);
+    ASSERT_EQ(::flock(pty.Slave(), LOCK_EX | LOCK_NB), 0);
     {
         TQnTAPI32Dispatcher dispatcher(nullptr, pty.Slave());
         ASSERT_EQ(dispatcher.InitPort("", 9600, 0, 8, 1, 1024, 1024, 0), 0);
@@ -206,7 +209,10 @@ TEST(AdoptingDispatcher, WorksOnADuplicateAndLeavesTheLenderOpen) {
         pty.Send("back");
         ASSERT_TRUE(Eventually([&] { return dispatcher.InBuffUsed() == 4; }));
     }
-    EXPECT_EQ(::fcntl(pty.Slave(), F_GETFD), FD_CLOEXEC & 0);  // still open, flags untouched
+    EXPECT_EQ(::fcntl(pty.Slave(), F_GETFL), lentFlags);  // still open, blocking as lent
+    // The lender still holds its lock: another opener is kept out.
+    TQnWin32Dispatcher other;
+    EXPECT_EQ(other.InitPort(pty.Path(), 9600, 0, 8, 1, 1024, 1024, 0), -EBUSY);
     TQnTAPI32Dispatcher none(nullptr, -1);
     EXPECT_EQ(none.InitPort("", 9600, 0, 8, 1, 1024, 1024, 0), -2007);
 }
