@@ -87,8 +87,9 @@ void TQnBaseDispatcher::DispThreadBody() {
     ++threadCount_;
     events_->threadReady.Signal();
     try {
+        bool inputHungUp = false;
         while (!killThreads_) {
-            WaitForDispatch();
+            WaitForDispatch(inputHungUp);
             if (killThreads_) break;
             DispatchPass();
         }
@@ -98,21 +99,24 @@ void TQnBaseDispatcher::DispThreadBody() {
     --threadCount_;
 }
 
-void TQnBaseDispatcher::WaitForDispatch() {
+void TQnBaseDispatcher::WaitForDispatch(bool& inputHungUp) {
     bool full;
     {
         std::lock_guard ring(ringLock_);
         full = ringFull_;
     }
-    // Received bytes wake the pass directly, unless the ring is full: then
-    // waiting input would wake it in vain, and GetBlock says when room is made.
-    const int inputFd = device_->InputFd();
+    // Received bytes wake the pass directly, unless the ring is full (then
+    // waiting input would wake it in vain, and GetBlock says when room is
+    // made) or the device has hung up (it would wake it without end; the
+    // 50 ms pass still reads whatever comes).
+    const int inputFd = inputHungUp ? -1 : device_->InputFd();
     pollfd fds[3] = {{events_->commEvent.Fd(), POLLIN, 0}, {events_->stopAll.Fd(), POLLIN, 0},
                      {full ? events_->ringRoom.Fd() : inputFd, POLLIN, 0}};
     const nfds_t count = (full || inputFd >= 0) ? 3 : 2;
     if (::poll(fds, count, DispatchPollMs) <= 0) return;
     if (fds[0].revents != 0) events_->commEvent.Reset();
     if (full && fds[2].revents != 0) events_->ringRoom.Reset();
+    if (!full && count == 3 && (fds[2].revents & (POLLHUP | POLLERR | POLLNVAL))) inputHungUp = true;
 }
 
 void TQnBaseDispatcher::DispatchPass() {

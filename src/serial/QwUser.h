@@ -138,7 +138,7 @@ private:
     void ComThreadBody();
     void DispThreadBody();
     void OutThreadBody();
-    void WaitForDispatch();
+    void WaitForDispatch(bool& inputHungUp);
     void DispatchPass();
     void WriteOutput();
     void RecordThreadFailure();

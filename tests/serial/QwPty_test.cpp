@@ -8,6 +8,7 @@
 #include <poll.h>
 #include <pty.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <string>
 #include <termios.h>
 #include <thread>
@@ -224,6 +225,26 @@ TEST(AdoptingDispatcher, WorksOnADuplicateAndLeavesTheLenderAsItWas) {
     EXPECT_EQ(other.InitPort(pty.Path(), 9600, 0, 8, 1, 1024, 1024, 0), -EBUSY);
     TQnTAPI32Dispatcher none(nullptr, -1);
     EXPECT_EQ(none.InitPort("", 9600, 0, 8, 1, 1024, 1024, 0), -2007);
+}
+
+long ProcessCpuMs() {
+    rusage usage {};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000 +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000;
+}
+
+// A hung-up line stays readable for ever; the threads must not spin on it.
+TEST(PtyDispatcherLife, PeerHangUpLeavesTheThreadsIdle) {
+    auto pty = std::make_unique<PtyPair>();
+    TQnWin32Dispatcher dispatcher;
+    ASSERT_EQ(dispatcher.InitPort(pty->Path(), 9600, 0, 8, 1, 1024, 1024, 0), 0);
+    pty.reset();
+    const long before = ProcessCpuMs();
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    EXPECT_LT(ProcessCpuMs() - before, 200);
+    EXPECT_EQ(dispatcher.PutBlock(Bytes("lost"), 4), 0);  // written into the void, dropped
+    EXPECT_TRUE(Eventually([&] { return dispatcher.OutBuffUsed() == 0; }));
 }
 
 TEST(PtyDispatcherLife, OpenCloseLoopsWithTraffic) {
