@@ -4,13 +4,13 @@
 // the dispatch thread through commEvent, then waits for dispatchDone before
 // the next wait. The dispatch thread waits for received bytes on the device
 // itself, beside commEvent, so data costs one wake-up, not two; it also runs
-// a pass every 50 ms without an event. The output thread is
-// woken by outputReady and writes the pending span of the output ring without
-// holding a lock during the device write. Every wait also watches stopAll, so
+// a pass every 50 ms without an event. The output thread is woken by
+// outputReady and writes the pending span of the output ring without holding
+// a lock during the device write. Every wait also watches stopAll, so
 // StopDispatcher only has to raise the stop flag, signal and join.
 #include <algorithm>
-#include <poll.h>
 #include <cstring>
+#include <poll.h>
 #include <vector>
 
 #include "serial/QnExcept.h"
