@@ -47,16 +47,17 @@ void TQnBaseDispatcher::RefreshLineErrors() {
 }
 
 void TQnBaseDispatcher::RefreshModemStatus() {
+    // Serialised, so a reading taken before a line change can never be
+    // stored after one taken since.
+    std::lock_guard data(dataLock_);
     const uint8_t lines = device_->ModemLines() & 0xF0;
-    uint8_t previous = modemStatus_.load();
-    uint8_t next;
-    do {
-        next = static_cast<uint8_t>(lines | (previous & 0x0F) | (((previous ^ lines) & 0xF0) >> 4));
-    } while (!modemStatus_.compare_exchange_weak(previous, next));
+    const uint8_t previous = modemStatus_.load();
+    modemStatus_ = static_cast<uint8_t>(lines | (previous & 0x0F) | (((previous ^ lines) & 0xF0) >> 4));
 }
 
 uint8_t TQnBaseDispatcher::GetModemStatus() {
     if (!IsOpen()) return 0;
+    std::lock_guard data(dataLock_);
     RefreshModemStatus();
     return modemStatus_.fetch_and(0xF0);
 }

@@ -76,6 +76,13 @@ protected:
         return got;
     }
 
+    // The terminal takes XOFF off the line in order with the bytes after it:
+    // once the byte sent behind it has arrived, output is stopped.
+    void StopOutputWithXoff() {
+        pty.Send("\x13m");
+        ASSERT_EQ(Take(1), "m");
+    }
+
     PtyPair pty;
     TQnWin32Dispatcher dispatcher;
 };
@@ -130,9 +137,7 @@ TEST_F(PtyDispatcher, XoffStallsOutputUntilXon) {
     termios seen {};
     ::tcgetattr(pty.Slave(), &seen);
     ASSERT_TRUE(seen.c_iflag & IXON);
-    pty.Send("\x13");
-    // The terminal takes XOFF off the line on its own time; give it that.
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    StopOutputWithXoff();
     ASSERT_EQ(dispatcher.PutBlock(Bytes("held back"), 9), 0);
     EXPECT_EQ(pty.Receive(9, 200), "");
     EXPECT_EQ(dispatcher.OutBuffUsed(), 9u);
@@ -143,8 +148,7 @@ TEST_F(PtyDispatcher, XoffStallsOutputUntilXon) {
 
 TEST_F(PtyDispatcher, CloseWhileStalledByXoff) {
     ASSERT_EQ(dispatcher.SetSoftwareFlow(3072, 1024, QnSwTransmit), 0);
-    pty.Send("\x13");
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    StopOutputWithXoff();
     const std::string block(4000, 'z');
     ASSERT_EQ(dispatcher.PutBlock(Bytes(block), 4000), 0);
     dispatcher.DonePort();

@@ -27,6 +27,16 @@ protected:
         return bytes;
     }
     TFakeSerialDevice& Device() { return dispatcher.Device(); }
+    // Injects line errors and waits until the dispatch thread has latched
+    // them: a byte fed afterwards is read by a later pass than the one that
+    // took the errors.
+    void InjectAndSettle(uint32_t errors) {
+        Device().InjectLineErrors(errors);
+        ASSERT_TRUE(Eventually([&] { return Device().PendingErrors() == 0; }));
+        Device().Feed("z");
+        ASSERT_TRUE(Eventually([&] { return dispatcher.InBuffUsed() == 1; }));
+        ASSERT_EQ(Take(1), "z");
+    }
 
     TFakeDispatcher dispatcher;
 };
@@ -65,9 +75,8 @@ TEST_F(FakeDispatcher, ModemLineChangesLatchUntilRead) {
 }
 
 TEST_F(FakeDispatcher, BreakIsLatchedUntilChecked) {
-    Device().InjectLineErrors(QnErrorBreak);
-    ASSERT_TRUE(Eventually([&] { return Device().PendingErrors() == 0; }));
-    ASSERT_TRUE(Eventually([&] { return dispatcher.GetLineError() == 9; }));
+    InjectAndSettle(QnErrorBreak);
+    EXPECT_EQ(dispatcher.GetLineError(), 9);
     EXPECT_EQ(dispatcher.GetLineError(), 9);  // the break bit survives GetLineError
     EXPECT_TRUE(dispatcher.CheckLineBreak());
     EXPECT_FALSE(dispatcher.CheckLineBreak());
@@ -75,10 +84,8 @@ TEST_F(FakeDispatcher, BreakIsLatchedUntilChecked) {
 }
 
 TEST_F(FakeDispatcher, LineErrorsAccumulateAndReportInOrder) {
-    Device().InjectLineErrors(QnErrorFraming);
-    ASSERT_TRUE(Eventually([&] { return Device().PendingErrors() == 0; }));
-    Device().InjectLineErrors(QnErrorParity);
-    ASSERT_TRUE(Eventually([&] { return Device().PendingErrors() == 0; }));
+    InjectAndSettle(QnErrorFraming);
+    InjectAndSettle(QnErrorParity);
     // A block sent meanwhile refreshes the errors without losing earlier ones.
     ASSERT_EQ(dispatcher.PutBlock(Bytes("x"), 1), 0);
     EXPECT_EQ(dispatcher.GetLineError(), 3);  // parity before framing
