@@ -106,9 +106,9 @@ public:
     TQnDispatchLog& Log() { return log_; }
     void SetDeviceName(const std::string& name);
 
-    // Readable whenever received bytes reached the ring since the last wait
-    // on it; lets a consumer thread sleep until there is something to get.
-    int DataAvailableFd() const { return dataAvailable_.Fd(); }
+    // Set whenever received bytes reached the ring since the last wait on
+    // it; a consumer thread sleeps on it (or polls its Fd) until there is
+    // something to get.
     TQnEvent& DataAvailable() { return dataAvailable_; }
 
     bool DispatcherActive() const { return dispatcherActive_.load(); }
