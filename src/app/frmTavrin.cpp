@@ -5,6 +5,7 @@
 #include "console/QnTerminal.h"
 #include "console/SimpleTerminal.h"
 #include "console/QtPrintTarget.h"
+#include "console/TTYDisplayOptionsDlg.h"
 #include "ui/CpuPage.h"
 #include "ui/CpuRegistersDlg.h"
 #include "ui/DiskManagerPage.h"
@@ -77,6 +78,9 @@ TMainHalvoret::~TMainHalvoret()
     FMachine->CrtConsole = nullptr;
     FMachine->OnDriveChanged = nullptr;
     FMachine->OnLampChanged = nullptr;
+    FMachine->OnReaderClosed = nullptr;
+    FMachine->OnPunchClosed = nullptr;
+    FMachine->FMapping.OnChanged = nullptr;
 }
 
 void TMainHalvoret::FormCreate()
@@ -157,6 +161,7 @@ void TMainHalvoret::CreateToolDialogs()
     }
     MapTermKeys = new TMapTermKeysDlg(*FKeyMap, FPrompts, this);
     Z80RegistersDlg = new TZ80RegistersDlg(this);
+    TTYDisplaySettingsDlg = new TTTYDisplaySettingsDlg(*FPrompts, this);
     CpuPage->SetRegisterDialog(Z80RegistersDlg);
 }
 
@@ -198,6 +203,22 @@ void TMainHalvoret::BuildActions()
                            [this](QAction& a) { PrinterJobActUpdate(a); });
     PrinterEjectAct = make("PrinterEjectAct", "Eject", [this] { PrinterEjectActExecute(); },
                            [this](QAction& a) { PrinterJobActUpdate(a); });
+    PrinterSetupAct = make("PrinterSetupAct", "Setup", [this] { PrinterSetupActExecute(); },
+                           [this](QAction& a) { PrinterSetupActUpdate(a); });
+    PrinterFontAct = make("PrinterFontAct", "Font", [this] { PrinterFontActExecute(); },
+                          [this](QAction& a) { PrinterFontActUpdate(a); });
+    EnableInputFileAct = make("EnableInputFileAct", "Enable Input File", [this] { EnableInputFileActExecute(); });
+    EnableInputFileAct->setCheckable(true);
+    EnableInputFileAct->setToolTip(QStringLiteral("Enable the input file for the reader port"));
+    EnableOutputFileAct = make("EnableOutputFileAct", "Enable Output File", [this] { EnableOutputFileActExecute(); });
+    EnableOutputFileAct->setCheckable(true);
+    EnableOutputFileAct->setToolTip(QStringLiteral("Activate the output file for the list and punch devices"));
+    SetCrtFont = make("SetCrtFont", "CRT &Font", [this] { SetCrtFontExecute(); });
+    SetCrtFont->setToolTip(QStringLiteral("Set the font to use for the CRT terminal"));
+    SetTttyFont = make("SetTttyFont", "TT&Y Font", [this] { SetTttyFontExecute(); });
+    SetTttyFont->setToolTip(QStringLiteral("Set the font to use for the TTY terminal"));
+    TTYDisplaySettingsAct = make("TTYDisplaySettingsAct", "TTY Display Settings",
+                                 [this] { TTYDisplaySettingsActExecute(); });
 }
 
 void TMainHalvoret::BuildPages()
@@ -246,6 +267,7 @@ void TMainHalvoret::BuildPages()
                      [this](QAction& a) { RemoteDiskPanel->ActivateRemoteDiskServerActUpdate(a); });
     DisksPage->AddPanel(RemoteDiskPanel);
     PortsPage = new TPortsPage(PageControl1);
+    BuildPortsPage();
 
     PageControl1->addTab(CrtPage, QStringLiteral("CRT"));
     PageControl1->addTab(TtyPage, QStringLiteral("TTY"));
@@ -273,7 +295,7 @@ void TMainHalvoret::BuildCrtTerminal()
     QnTerminal1->SetFreezeScrollBack(false);
     QnTerminal1->SetColor(QnBlack);
     QnTerminal1->SetFontColor(CrtFontColor);
-    QnTerminal1->SetTerminalFont(TQnCustomTerminal::TerminalFont(QStringLiteral("Terminal"), 12));
+    SetCrtFontNameAndSize(FCrtFontName, FCrtFontSize);
     QnTerminal1->setFocusPolicy(Qt::StrongFocus);
 }
 
@@ -303,15 +325,15 @@ void TMainHalvoret::BuildMenus()
         disks->addAction(a);
 
     QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
+    view->addAction(SetCrtFont);
+    view->addSeparator();
+    view->addAction(SetTttyFont);
+    view->addAction(TTYDisplaySettingsAct);
     view->addAction(TTYMapKeysAct);
+    view->addSeparator();
     view->addAction(CpuPage->HexMemoryDisplayAct);
 
-    QMenu* printer = menuBar()->addMenu(QStringLiteral("&Printer"));
-    printer->addAction(PrinterEnableAct);
-    printer->addAction(PrinterEjectAct);
-    printer->addAction(PrinterAbortAct);
-
-    for (QMenu* menu : {file, cpu, disks, view, printer})
+    for (QMenu* menu : {file, cpu, disks, view})
         FActionPump->WatchMenu(menu);
 
     QToolBar* bar = addToolBar(QStringLiteral("Machine"));

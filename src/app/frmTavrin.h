@@ -39,6 +39,11 @@ class TActionUpdatePump;
 class TCpuPage;
 class TDiskManagerPage;
 class TDisksPage;
+class TDeviceMappingPanel;
+class TInputFilePanel;
+class TOutputFilePanel;
+class TPrinterPanel;
+class TTTYDisplaySettingsDlg;
 class TMapTermKeysDlg;
 class TPortsPage;
 class TRemoteDiskPanel;
@@ -76,6 +81,11 @@ public:
     TDiskManagerPage* DiskManagerPage = nullptr;
     TDisksPage* DisksPage = nullptr;
     TPortsPage* PortsPage = nullptr;
+    // On the Ports page.
+    TDeviceMappingPanel* DeviceMappingPanel = nullptr;
+    TPrinterPanel* PrinterPanel = nullptr;
+    TInputFilePanel* InputFilePanel = nullptr;
+    TOutputFilePanel* OutputFilePanel = nullptr;
     // On the Disks page: starts and stops the remote disk server, lists its clients.
     TRemoteDiskPanel* RemoteDiskPanel = nullptr;
     TQnTerminal* QnTerminal1 = nullptr;
@@ -95,12 +105,23 @@ public:
     QAction* PrinterEnableAct = nullptr;
     QAction* PrinterAbortAct = nullptr;
     QAction* PrinterEjectAct = nullptr;
+    QAction* PrinterSetupAct = nullptr;
+    QAction* PrinterFontAct = nullptr;
+    QAction* EnableInputFileAct = nullptr;
+    QAction* EnableOutputFileAct = nullptr;
+    QAction* SetCrtFont = nullptr;
+    QAction* SetTttyFont = nullptr;
+    QAction* TTYDisplaySettingsAct = nullptr;
 
     // --- tool dialogs, created once and reused ----------------------------
     TMapTermKeysDlg* MapTermKeys = nullptr;
     // The remote disk server; its datagrams are handled on this window's thread.
     std::unique_ptr<TRmtDskMod> RmtDskMod;
     TZ80RegistersDlg* Z80RegistersDlg = nullptr;
+    TTTYDisplaySettingsDlg* TTYDisplaySettingsDlg = nullptr;
+    // Shows the host printer set-up for the printer object; true on OK.
+    // Replaceable so that tests can answer it.
+    std::function<bool(TQtPrintTarget& printer)> OnPrinterSetupDialog;
 
     // --- the printer ----------------------------------------------------------
     // The host's printer object: its list, selection, orientation and font.
@@ -160,6 +181,31 @@ public:
     void PrinterAbortActExecute();
     void PrinterEjectActExecute();
     void PrinterJobActUpdate(QAction& action);
+    void C_PrintersListChange();
+    void C_PrintOrientaionClick();
+    // Also locks the printer panel's settings while the device exists.
+    void PrinterSetupActUpdate(QAction& action);
+    void PrinterSetupActExecute();
+    void PrinterFontActUpdate(QAction& action);
+    void PrinterFontActExecute();
+
+    // Ports page: reader and punch files, device mapping, page change.
+    void EnableInputFileActExecute();
+    void EnableOutputFileActExecute();
+    void PageControl1Change();
+
+    // View actions: console fonts and the TTY display settings, whose four
+    // values travel as background, font colour, rows, cursor colour.
+    void SetCrtFontExecute();
+    void SetTttyFontExecute();
+    void TTYDisplaySettingsActExecute();
+    void GetTtyDisplaySettings(uint32_t& background, uint32_t& fontColor, int& rows, uint32_t& cursorColor) const;
+    void SetTtyDisplaySettings(uint32_t background, uint32_t fontColor, int rows, uint32_t cursorColor);
+    // The CRT font as the settings keep it: the face asked for and its size
+    // in points at 96 dots per inch.
+    const std::string& CrtFontName() const { return FCrtFontName; }
+    int CrtFontSize() const { return FCrtFontSize; }
+    void SetCrtFontNameAndSize(const std::string& name, int pointSize);
 
     // TTY glue.
     void TtyParserCommand(TSimpTermParser& sender, uint8_t cmd, int a, int b);
@@ -193,6 +239,8 @@ private:
     // next tick of FRunRefreshTimer.
     void RefreshCpuDisplayWhileRunning();
     void BuildPrinter();
+    void BuildPortsPage();
+    void ShowPrinterList();
     void DriveChanged(uint8_t drive);
     void LampChanged(uint8_t drive);
     void WMComBreak(intptr_t line);
@@ -214,6 +262,8 @@ private:
     // Settings read at start-up; keys the window does not hold are written
     // back as they were read.
     TNrKeyValueSections FLoadedSettings;
+    std::string FCrtFontName = "Terminal";
+    int FCrtFontSize = 9;
     std::string FDefaultDir;
     std::string FLastExportDir;
     bool FFirstActivate = true;

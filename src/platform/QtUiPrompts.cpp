@@ -3,6 +3,8 @@
 #include "platform/HostPathText.h"
 
 #include <QApplication>
+#include <QColorDialog>
+#include <QFontDialog>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
@@ -178,4 +180,36 @@ bool TQtUiPrompts::InputQuery(const std::string& caption, const std::string& pro
 void TQtUiPrompts::Beep()
 {
     QApplication::beep();
+}
+
+// Colours are 00BBGGRRh values outside this file.
+bool TQtUiPrompts::ChooseColor(uint32_t& color)
+{
+    TModalScope scope(*this);
+    QColor start(static_cast<int>(color & 0xFF), static_cast<int>((color >> 8) & 0xFF),
+                 static_cast<int>((color >> 16) & 0xFF));
+    QColor chosen = QColorDialog::getColor(start, FParent);
+    if (!chosen.isValid())
+        return false;
+    color = static_cast<uint32_t>(chosen.red()) | static_cast<uint32_t>(chosen.green()) << 8 |
+            static_cast<uint32_t>(chosen.blue()) << 16;
+    return true;
+}
+
+bool TQtUiPrompts::ChooseFont(TFontChoice& font, bool fixedPitch)
+{
+    TModalScope scope(*this);
+    QFont start(Q(font.Family), font.PointSize > 0 ? font.PointSize : 9);
+    start.setBold(font.Bold);
+    start.setItalic(font.Italic);
+    bool ok = false;
+    QFont chosen = QFontDialog::getFont(&ok, start, FParent, QString(),
+                                        fixedPitch ? QFontDialog::MonospacedFonts : QFontDialog::FontDialogOptions());
+    if (!ok)
+        return false;
+    font.Family = S(chosen.family());
+    font.PointSize = chosen.pointSize() > 0 ? chosen.pointSize() : font.PointSize;
+    font.Bold = chosen.bold();
+    font.Italic = chosen.italic();
+    return true;
 }

@@ -30,6 +30,8 @@ public:
     bool OpenFileDialog(TFileDialogRequest& request) override;
     bool SaveFileDialog(TFileDialogRequest& request) override;
     bool InputQuery(const std::string& caption, const std::string& prompt, std::string& value) override;
+    bool ChooseColor(uint32_t& color) override;
+    bool ChooseFont(TFontChoice& font, bool fixedPitch) override;
     void Beep() override;
 
     // "Desc|*.a;*.b|All|*.*" as a Qt name filter list "Desc (*.a *.b);;All (*)".

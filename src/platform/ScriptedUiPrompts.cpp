@@ -66,6 +66,20 @@ bool TScriptedUiPrompts::InputQuery(const std::string& caption, const std::strin
     return true;
 }
 
+bool TScriptedUiPrompts::ChooseColor(uint32_t& color)
+{
+    Log.push_back({TKind::Color, {}, TMsgDlgType::Custom, {}});
+    ColorsShown.push_back(color);
+    return Answer(ColorAnswers, color);
+}
+
+bool TScriptedUiPrompts::ChooseFont(TFontChoice& font, bool fixedPitch)
+{
+    Log.push_back({TKind::Font, fixedPitch ? "fixed pitch" : "", TMsgDlgType::Custom, {}});
+    FontsShown.push_back(font);
+    return Answer(FontAnswers, font);
+}
+
 std::vector<std::string> TScriptedUiPrompts::Texts() const
 {
     std::vector<std::string> texts;

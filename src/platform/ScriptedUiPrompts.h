@@ -12,7 +12,7 @@
 
 class TScriptedUiPrompts : public IUiPrompts {
 public:
-    enum class TKind : uint8_t { Message, Dialog, Error, OpenFile, SaveFile, Input };
+    enum class TKind : uint8_t { Message, Dialog, Error, OpenFile, SaveFile, Input, Color, Font };
 
     struct TRecord {
         TKind Kind;
@@ -25,6 +25,11 @@ public:
     std::deque<int> DialogAnswers;
     std::deque<std::optional<std::string>> FileAnswers;
     std::deque<std::optional<std::string>> InputAnswers;
+    std::deque<std::optional<uint32_t>> ColorAnswers;
+    std::deque<std::optional<TFontChoice>> FontAnswers;
+    // The colour and font each dialog started from, in order.
+    std::vector<uint32_t> ColorsShown;
+    std::vector<TFontChoice> FontsShown;
     int Beeps = 0;
 
     void ShowMessage(const std::string& text) override;
@@ -33,6 +38,8 @@ public:
     bool OpenFileDialog(TFileDialogRequest& request) override;
     bool SaveFileDialog(TFileDialogRequest& request) override;
     bool InputQuery(const std::string& caption, const std::string& prompt, std::string& value) override;
+    bool ChooseColor(uint32_t& color) override;
+    bool ChooseFont(TFontChoice& font, bool fixedPitch) override;
     void Beep() override { ++Beeps; }
 
     // Texts of the boxes shown (messages, dialogs and errors), in order.
@@ -46,5 +53,16 @@ public:
     }
 
 private:
+    template <typename T>
+    static bool Answer(std::deque<std::optional<T>>& answers, T& value)
+    {
+        if (answers.empty())
+            return false;
+        std::optional<T> answer = answers.front();
+        answers.pop_front();
+        if (answer)
+            value = *answer;
+        return answer.has_value();
+    }
     bool AnswerFile(TKind kind, TFileDialogRequest& request);
 };

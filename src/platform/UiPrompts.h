@@ -35,6 +35,14 @@ struct TFileDialogRequest {
     bool MustExist = true;    // open dialogs: existing files only
 };
 
+// A font as the font dialogs show and return it.
+struct TFontChoice {
+    std::string Family;
+    int PointSize = 9;
+    bool Bold = false;
+    bool Italic = false;
+};
+
 class IUiPrompts {
 public:
     virtual ~IUiPrompts() = default;
@@ -52,6 +60,13 @@ public:
 
     // True and value set when the user confirmed.
     virtual bool InputQuery(const std::string& caption, const std::string& prompt, std::string& value) = 0;
+
+    // The colour dialog, starting from color (a 00BBGGRRh value); true and
+    // color set when the user confirmed.
+    virtual bool ChooseColor(uint32_t& color) = 0;
+    // The font dialog, starting from font; fixedPitch offers only fixed-pitch
+    // fonts. True and font set when the user confirmed.
+    virtual bool ChooseFont(TFontChoice& font, bool fixedPitch) = 0;
 
     // The standard system beep of rejected input.
     virtual void Beep() {}

@@ -1,0 +1,88 @@
+// The Ports page of the main window: the device mapping, the printer panel
+// and the reader and punch files, and the main page control's change.
+
+#include "app/frmTavrin.h"
+
+#include "console/QtPrintTarget.h"
+#include "platform/QtUiPrompts.h"
+#include "ui/CpuPage.h"
+#include "ui/DeviceFilePanels.h"
+#include "ui/DeviceMappingPanel.h"
+#include "ui/MemoryGridView.h"
+#include "ui/PortsPage.h"
+#include "ui/PrinterPanel.h"
+
+#include <QAction>
+#include <QLineEdit>
+#include <QCheckBox>
+#include <QTabWidget>
+
+void TMainHalvoret::BuildPortsPage()
+{
+    TTavrinMachine& m = *FMachine;
+    DeviceMappingPanel = new TDeviceMappingPanel(m.FMapping, PortsPage);
+    PortsPage->SetMappingPanel(DeviceMappingPanel);
+
+    TPrinterPanelActions printerActions{PrinterEnableAct, PrinterSetupAct, PrinterFontAct, PrinterAbortAct,
+                                        PrinterEjectAct};
+    PrinterPanel = new TPrinterPanel(PrinterSetup, printerActions, PortsPage);
+    connect(PrinterPanel, &TPrinterPanel::PrinterSelected, this, [this] { RunGuarded([this] { C_PrintersListChange(); }); });
+    connect(PrinterPanel, &TPrinterPanel::OrientationClicked, this,
+            [this] { RunGuarded([this] { C_PrintOrientaionClick(); }); });
+    connect(PrinterPanel, &TPrinterPanel::OptionsChanged, this, [this] { RunGuarded([this] { PrinterOptionsChanged(); }); });
+    PortsPage->AddDevicePanel(PrinterPanel, QStringLiteral("Printer"));
+
+    InputFilePanel = new TInputFilePanel(m.Settings, *EnableInputFileAct, *FPrompts, PortsPage);
+    PortsPage->AddDevicePanel(InputFilePanel, QStringLiteral("Input File"));
+    OutputFilePanel = new TOutputFilePanel(*EnableOutputFileAct, *FPrompts, PortsPage);
+    PortsPage->AddDevicePanel(OutputFilePanel, QStringLiteral("Output File"));
+
+    // The reader closes itself at its end; the punch after a failed write.
+    m.OnReaderClosed = [this](TTavrinMachine&) { EnableInputFileAct->setChecked(false); };
+    m.OnPunchClosed = [this](TTavrinMachine&) { EnableOutputFileAct->setChecked(false); };
+    connect(PageControl1, &QTabWidget::currentChanged, this, [this] { RunGuarded([this] { PageControl1Change(); }); });
+}
+
+void TMainHalvoret::EnableInputFileActExecute()
+{
+    TTavrinMachine& m = *FMachine;
+    if (m.ReaderOpen()) {
+        // Nothing read ahead from the old file reaches the CPU.
+        m.CloseReaderFile();
+    } else {
+        const std::string name = PathFromQt(InputFilePanel->C_InputFileNameEdit->text());
+        try {
+            m.OpenReaderFile(name);
+        } catch (const std::exception&) {
+            EnableInputFileAct->setChecked(false);
+            FPrompts->MessageDlg("Unable to open the input file \"" + name + "\".", TMsgDlgType::Warning, mbOK);
+        }
+    }
+    EnableInputFileAct->setChecked(m.ReaderOpen());
+}
+
+void TMainHalvoret::EnableOutputFileActExecute()
+{
+    TTavrinMachine& m = *FMachine;
+    if (m.PunchOpen()) {
+        m.ClosePunchFile();
+    } else {
+        const std::string name = PathFromQt(OutputFilePanel->C_OutputFileNameEdit->text());
+        try {
+            // Append on a missing file creates it, as the truncate does.
+            m.OpenPunchFile(name, OutputFilePanel->C_AppendOutputFileBtn->isChecked());
+        } catch (const std::exception&) {
+            EnableOutputFileAct->setChecked(false);
+            FPrompts->MessageDlg("Unable to open the output file \"" + name + "\".", TMsgDlgType::Warning, mbOK);
+        }
+    }
+    EnableOutputFileAct->setChecked(m.PunchOpen());
+}
+
+void TMainHalvoret::PageControl1Change()
+{
+    CpuPage->CpuMemoryGrid->viewport()->update();
+    // A CP/M program may have changed the IOBYTE since the page was last shown.
+    if (PageControl1->currentWidget() == PortsPage && Booted())
+        FMachine->FMapping.ShowIOByte(FMachine->CpuEmu1.ReadMemoryByte(TDeviceMapping::IOByteAddress));
+}

@@ -1,0 +1,65 @@
+// The View actions of the main window that set how the consoles look: the
+// CRT and TTY fonts and the TTY display settings.
+
+#include "app/frmTavrin.h"
+
+#include "console/QnTerminal.h"
+#include "console/SimpleTerminal.h"
+#include "console/TTYDisplayOptionsDlg.h"
+
+#include <algorithm>
+
+void TMainHalvoret::SetCrtFontExecute()
+{
+    TFontChoice font{FCrtFontName, FCrtFontSize, false, false};
+    if (FPrompts->ChooseFont(font, true))
+        SetCrtFontNameAndSize(font.Family, font.PointSize);
+}
+
+void TMainHalvoret::SetCrtFontNameAndSize(const std::string& name, int pointSize)
+{
+    FCrtFontName = name;
+    FCrtFontSize = std::clamp(pointSize, 1, 200);
+    // Sizes are points at 96 dots per inch, whatever the screen.
+    QnTerminal1->SetTerminalFont(
+        TQnCustomTerminal::TerminalFont(QString::fromStdString(FCrtFontName), (FCrtFontSize * 96 + 36) / 72));
+}
+
+void TMainHalvoret::SetTttyFontExecute()
+{
+    TSimpleTerminal& t = *SimpleTerminal1;
+    TFontChoice font{t.FontName(), t.FontSize(), false, false};
+    if (FPrompts->ChooseFont(font, true))
+        t.SetFontNameAndSize(font.Family, font.PointSize);
+}
+
+void TMainHalvoret::GetTtyDisplaySettings(uint32_t& background, uint32_t& fontColor, int& rows,
+                                          uint32_t& cursorColor) const
+{
+    const TSimpleTerminal& t = *SimpleTerminal1;
+    background = t.Color();
+    fontColor = t.LowVideoFontColor();
+    rows = t.Rows();
+    cursorColor = t.CursorColor();
+}
+
+void TMainHalvoret::SetTtyDisplaySettings(uint32_t background, uint32_t fontColor, int rows, uint32_t cursorColor)
+{
+    TSimpleTerminal& t = *SimpleTerminal1;
+    t.SetColor(background);
+    t.SetLowVideoFontColor(fontColor);
+    t.SetCursorColor(cursorColor);
+    t.SetRows(rows);
+}
+
+void TMainHalvoret::TTYDisplaySettingsActExecute()
+{
+    uint32_t background = 0, fontColor = 0, cursorColor = 0;
+    int rows = 0;
+    GetTtyDisplaySettings(background, fontColor, rows, cursorColor);
+    TTYDisplaySettingsDlg->SetSettings(background, fontColor, rows, cursorColor);
+    if (TTYDisplaySettingsDlg->exec() != QDialog::Accepted)
+        return;
+    TTYDisplaySettingsDlg->GetSettings(background, fontColor, rows, cursorColor);
+    SetTtyDisplaySettings(background, fontColor, rows, cursorColor);
+}
