@@ -1,0 +1,212 @@
+// A host serial port on pseudo-terminal pairs: data both ways, line
+// settings as the kernel holds them, flow-control stalls, exclusive open,
+// hang-up and close.
+
+#include <gtest/gtest.h>
+
+#include <asm/termbits.h>
+
+#include <cstdlib>
+#include <fcntl.h>
+#include <thread>
+#include <unistd.h>
+
+#include "net/ComRx.h"
+#include "support/NetTestSupport.h"
+
+using namespace tavrin::test;
+
+namespace {
+
+class ComRxPty : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        Port.PortName = Pty.SlavePath();
+        Port.Dispatcher = Posts.Dispatcher();
+        Port.OnDataBlock = [this](TComRx&, const uint8_t* data, uint32_t count) {
+            Received.append(reinterpret_cast<const char*>(data), count);
+        };
+        Port.OnError = [this](TComRx&, int32_t, bool&) { ++Errors; };
+    }
+    bool ReceiveAll(size_t count) { return Posts.PumpUntil([&] { return Received.size() >= count; }, 10s); }
+
+    TPty Pty;
+    TPostQueue Posts;
+    TComRx Port;
+    std::string Received;
+    int Errors = 0;
+};
+
+TEST_F(ComRxPty, CarriesDataBothWaysInOrder)
+{
+    Port.Open();
+    ASSERT_TRUE(Port.Active());
+    const std::string in = Pattern(3000, 1);
+    WriteAll(Pty.Master(), in);
+    ASSERT_TRUE(ReceiveAll(in.size()));
+    EXPECT_EQ(Received, in);
+
+    const std::string out = Pattern(2000, 2);
+    for (char c : out)
+        ASSERT_TRUE(Port.WriteByte(static_cast<uint8_t>(c), 1000));
+    EXPECT_EQ(ReadFor(Pty.Master(), out.size()), out);
+}
+
+TEST_F(ComRxPty, DeliversBurstsLargerThanOneRead)
+{
+    Port.Open();
+    const std::string burst = Pattern(200000, 3);
+    std::thread writer([&] { WriteAll(Pty.Master(), burst); });
+    const bool all = ReceiveAll(burst.size());
+    writer.join();
+    ASSERT_TRUE(all);
+    EXPECT_EQ(Received, burst);
+}
+
+TEST_F(ComRxPty, PerByteEventsFollowTheBlock)
+{
+    std::string order;
+    Port.OnDataBlock = [&](TComRx&, const uint8_t*, uint32_t count) { order += "block" + std::to_string(count) + ";"; };
+    Port.OnData = [&](TComRx&, uint8_t b) { order += static_cast<char>(b); };
+    Port.Open();
+    WriteAll(Pty.Master(), "xyz");
+    ASSERT_TRUE(Posts.PumpUntil([&] { return order.find('z') != std::string::npos; }));
+    EXPECT_EQ(order, "block3;xyz");
+}
+
+TEST_F(ComRxPty, XoffStallsWritesForABoundedTimeAndXonResumes)
+{
+    Port.Options().SoftwareFlow().SetTxFlow(true);
+    Port.Open();
+    ASSERT_TRUE(Port.CanWrite());
+    WriteAll(Pty.Master(), "\x13");
+    ASSERT_TRUE(Posts.PumpUntil([&] { return !Port.CanWrite(); }, 2s)) << "XOFF did not stall the line";
+    EXPECT_FALSE(Port.WriteByte('a', 100));  // returns, byte dropped
+    EXPECT_TRUE(NothingArrives(Pty.Master()));
+    WriteAll(Pty.Master(), "\x11");
+    ASSERT_TRUE(Posts.PumpUntil([&] { return Port.CanWrite(); }, 2s));
+    EXPECT_TRUE(Port.WriteByte('b', 100));
+    EXPECT_EQ(ReadFor(Pty.Master(), 1), "b");
+    EXPECT_TRUE(Received.empty()) << "XON/XOFF must not reach the data";
+}
+
+struct TSettingsCase {
+    const char* Name;
+    TComBaudRate Rate;
+    TComStopBits Stop;
+    bool Handshake;
+    bool SoftwareFlow;
+    uint32_t Speed;
+};
+class ComRxSettings : public ComRxPty, public testing::WithParamInterface<TSettingsCase> {};
+
+TEST_P(ComRxSettings, ReachTheDevice)
+{
+    const TSettingsCase& c = GetParam();
+    TComOptions& o = Port.Options();
+    o.SetBaudRate(c.Rate);
+    o.SetStopBits(c.Stop);
+    o.HardwareFlow().SetTxUseCtsFlow(c.Handshake);
+    o.SoftwareFlow().SetTxFlow(c.SoftwareFlow);
+    o.SoftwareFlow().SetRxFlow(c.SoftwareFlow);
+    o.SoftwareFlow().SetXonChar(0x05);
+    o.SoftwareFlow().SetXoffChar(0x06);
+    Port.Open();
+    const int slave = ::open(Pty.SlavePath().c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(slave, 0);
+    const TComTermios t = ReadTermios(slave);
+    ::close(slave);
+    EXPECT_EQ(t.c_ospeed, c.Speed);
+    EXPECT_EQ(t.c_ispeed, c.Speed);
+    EXPECT_EQ((t.c_cflag & CSTOPB) != 0, c.Stop == Com_sbTwo);
+    EXPECT_EQ((t.c_cflag & CRTSCTS) != 0, c.Handshake);
+    EXPECT_EQ((t.c_iflag & IXON) != 0, c.SoftwareFlow);
+    EXPECT_EQ((t.c_iflag & IXOFF) != 0, c.SoftwareFlow);
+    EXPECT_EQ(t.c_cc[VSTART], 0x05);
+    EXPECT_EQ(t.c_cc[VSTOP], 0x06);
+    EXPECT_FALSE(t.c_lflag & (ICANON | ECHO | ISIG));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    All, ComRxSettings,
+    testing::Values(TSettingsCase{"b9600", Com_br9600, Com_sbOne, false, false, 9600},
+                    TSettingsCase{"b14400_twoStop", Com_br14400, Com_sbTwo, false, true, 14400},
+                    TSettingsCase{"b115200_rtscts", Com_br115200, Com_sbOne, true, false, 115200},
+                    TSettingsCase{"b921600_all", Com_br921600, Com_sbTwo, true, true, 921600}),
+    [](const testing::TestParamInfo<TSettingsCase>& info) { return std::string(info.param.Name); });
+
+TEST_F(ComRxPty, ASecondOpenFindsThePortInUse)
+{
+    Port.Open();
+    TComRx other;
+    other.PortName = Pty.SlavePath();
+    EXPECT_THROW(other.Open(), EComPortInUse);
+    Port.Close();
+    EXPECT_NO_THROW(other.Open()) << "closing must release the port";
+}
+
+TEST_F(ComRxPty, CloseStopsTheThreadAndDropsEventsStillPosted)
+{
+    Port.Open();
+    WriteAll(Pty.Master(), "late");
+    std::this_thread::sleep_for(50ms);  // the block is posted, not yet run
+    Port.Close();
+    EXPECT_FALSE(Port.Active());
+    Posts.PumpPending();
+    EXPECT_TRUE(Received.empty());
+    EXPECT_FALSE(Port.CanWrite());
+    EXPECT_FALSE(Port.WriteByte('x', 100));
+}
+
+TEST_F(ComRxPty, AHungUpLineIsReportedOnceAndStops)
+{
+    Port.Open();
+    Pty.CloseMaster();
+    ASSERT_TRUE(Posts.PumpUntil([&] { return Errors > 0; }));
+    Posts.PumpUntil([] { return false; }, 200ms);
+    EXPECT_EQ(Errors, 1);
+    EXPECT_FALSE(Port.Active());
+    Port.Close();
+}
+
+TEST(ComRxOpen, MissingDevicesAreInvalidPorts)
+{
+    for (const char* name : {"/dev/tavrin-no-such-port", "COM250"}) {
+        TComRx port;
+        port.PortName = name;
+        try {
+            port.Open();
+            ADD_FAILURE() << name << " opened";
+        } catch (const EComInvalidPort& e) {
+            EXPECT_STREQ(e.what(), "The request could not be completed because the specified comunications port "
+                                   "could not be accessed!");
+        }
+        EXPECT_FALSE(port.Active());
+    }
+}
+
+TEST(ComRxOpen, ANonTerminalRefusesTheOptions)
+{
+    TComRx port;
+    port.PortName = "/dev/null";
+    EXPECT_THROW(port.Open(), EComSetOptions);
+}
+
+TEST(ComRxOpen, ComNamesResolveThroughTheEnvironment)
+{
+    ::unsetenv("TAVRIN_COM3");
+    EXPECT_EQ(ResolveComPortName("COM3"), "/dev/ttyS2");
+    EXPECT_EQ(ResolveComPortName("COM1"), "/dev/ttyS0");
+    EXPECT_EQ(ResolveComPortName("/dev/ttyUSB0"), "/dev/ttyUSB0");
+    EXPECT_EQ(ResolveComPortName("COMX"), "COMX");
+    TPty pty;
+    ::setenv("TAVRIN_COM3", pty.SlavePath().c_str(), 1);
+    EXPECT_EQ(ResolveComPortName("COM3"), pty.SlavePath());
+    TComRx port;
+    port.PortName = "COM3";
+    EXPECT_NO_THROW(port.Open());
+    ::unsetenv("TAVRIN_COM3");
+}
+
+} // namespace
