@@ -3,6 +3,7 @@
 #include "app/frmTavrin.h"
 
 #include "console/QnTerminal.h"
+#include "net/ComRxGlue.h"
 #include "console/SimpleTerminal.h"
 #include "ui/CpuPage.h"
 #include "ui/DiskManagerPage.h"
@@ -66,6 +67,9 @@ TMainHalvoret::~TMainHalvoret()
     FMachine->CrtConsole = nullptr;
     FMachine->OnDriveChanged = nullptr;
     FMachine->OnLampChanged = nullptr;
+    // The lines close (their threads joined) while the window still stands.
+    FMachine->OnApplyComSettings = nullptr;
+    FComGlue.reset();
 }
 
 void TMainHalvoret::FormCreate()
@@ -84,6 +88,8 @@ void TMainHalvoret::FormCreate()
     BuildActions();
     BuildPages();
     BuildMenus();
+    BuildSerialLines();
+    ApplyCom1Settings();  // start-up applies COM1 only; the settings apply both
 
     // The CRT's VT100 emulator takes its place here, once it exists, with
     // ANSI mode on, cursor-key and keypad application modes off, auto-repeat
