@@ -1,11 +1,15 @@
 #include "net/TcpPortMod.h"
 
 #include <array>
+#include <chrono>
+#include <optional>
 #include <cerrno>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <stdexcept>
 #include <sys/eventfd.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -98,6 +102,7 @@ public:
 private:
     void Execute()
     {
+        ::prctl(PR_SET_TIMERSLACK, 1000UL);  // the linger is short: keep its wake-up close
         bool moved = false;
         for (;;) {
             std::array<pollfd, 4> fds{{{FStopFd, POLLIN, 0},
@@ -107,7 +112,14 @@ private:
             if (FClientFd >= 0)
                 fds[3].events = static_cast<short>((FRecvPos == FRecvLen ? POLLIN : 0) |
                                                    (FSendPos < FSendLen ? POLLOUT : 0));
-            if (::poll(fds.data(), FClientFd >= 0 ? 4 : 3, moved ? 0 : -1) < 0 && errno != EINTR)
+            timespec wait{0, 0};
+            if (FLingerUntil && !moved) {
+                const auto left = std::max(*FLingerUntil - Clock::now(), Clock::duration::zero());
+                wait.tv_nsec = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
+            }
+            const bool forever = !moved && !FLingerUntil;
+            if (::ppoll(fds.data(), FClientFd >= 0 ? 4 : 3, forever ? nullptr : &wait, nullptr) < 0 &&
+                errno != EINTR)
                 return;
             if (fds[0].revents)
                 return;
@@ -128,6 +140,9 @@ private:
             ::close(fd);
             return;
         }
+        // A terminal line: each byte goes out at once, not held for more.
+        const int on = 1;
+        ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
         FClientFd = fd;
         FOwner.FClientConnected = true;
     }
@@ -142,11 +157,31 @@ private:
         FOwner.FClientConnected = false;
     }
 
+    // While the Z80 streams (the last send was moments ago), a few bytes in
+    // the queue are left to gather for a moment so they leave in one segment
+    // rather than one byte each; a byte after a pause goes out at once.
+    bool RefillDue()
+    {
+        const auto now = Clock::now();
+        if (FLingerUntil) {
+            if (now < *FLingerUntil)
+                return false;
+            FLingerUntil.reset();
+            return true;
+        }
+        const size_t waiting = FOwner.TxCount();
+        if (waiting > 0 && waiting < LingerBytes && now - FLastSend < StreamGap) {
+            FLingerUntil = now + LingerTime;
+            return false;
+        }
+        return true;
+    }
+
     // One pass each way; true when any byte moved.
     bool Pump()
     {
         bool moved = false;
-        if (FSendPos == FSendLen) {
+        if (FSendPos == FSendLen && RefillDue()) {
             FSendLen = FOwner.GetTxData(FSendBuffer.data(), FSendBuffer.size());
             FSendPos = 0;
         }
@@ -155,6 +190,7 @@ private:
                                      MSG_NOSIGNAL | MSG_DONTWAIT);
             if (n > 0) {
                 FSendPos += static_cast<size_t>(n);
+                FLastSend = Clock::now();
                 moved = true;
             } else if (n < 0 && !WouldBlock(errno)) {
                 Disconnect();
@@ -180,6 +216,11 @@ private:
         return moved;
     }
 
+    using Clock = std::chrono::steady_clock;
+    static constexpr size_t LingerBytes = 128;
+    static constexpr Clock::duration LingerTime = std::chrono::microseconds(50);
+    static constexpr Clock::duration StreamGap = std::chrono::milliseconds(1);
+
     TTcpPortModule& FOwner;
     int FListenFd;
     int FStopFd = -1;
@@ -190,6 +231,8 @@ private:
     std::array<uint8_t, TransferSize> FRecvBuffer{};
     size_t FRecvLen = 0;
     size_t FRecvPos = 0;
+    Clock::time_point FLastSend{};
+    std::optional<Clock::time_point> FLingerUntil;
     std::thread FThread;  // last: starts once everything above is set
 };
 
@@ -273,6 +316,12 @@ void TTcpPortModule::WriteByte(uint8_t b)
     }
     if (wasEmpty)
         Wake();
+}
+
+size_t TTcpPortModule::TxCount()
+{
+    std::lock_guard lock(FLock);
+    return FTxQueue.Count();
 }
 
 size_t TTcpPortModule::GetTxData(uint8_t* buffer, size_t max)

@@ -52,6 +52,7 @@ public:
 private:
     class TServerThread;
     void Wake();
+    size_t TxCount();
 
     std::mutex FLock;  // guards both queues
     TByteFIFO FRxQueue{QueueCapacity};
