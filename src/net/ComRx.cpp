@@ -66,7 +66,9 @@ void TComRxThread::Execute()
 
 bool TComRxThread::ReadPending()
 {
-    for (;;) {
+    // A bounded number of reads per wake-up, so a flood never keeps the
+    // thread from seeing its stop signal.
+    for (int reads = 0; reads < MaxReadsPerWake; ++reads) {
         const ssize_t n = FDevice.Read(FBuffer.data(), FBuffer.size());
         if (n > 0) {
             Parse(FBuffer.data(), static_cast<size_t>(n));
@@ -80,6 +82,7 @@ bool TComRxThread::ReadPending()
         ReportError(n == 0 ? EIO : errno);
         return false;
     }
+    return true;
 }
 
 // The input marks (PARMRK): FF FF is a real FF, FF 00 00 a break, FF 00 x a

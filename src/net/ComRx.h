@@ -69,6 +69,7 @@ public:
     static constexpr size_t BufferSize = 65536;
     // How often modem-line counters are read on devices that have them.
     static constexpr int ModemPollMs = 20;
+    static constexpr int MaxReadsPerWake = 16;
 
     TComRxThread(IComDevice& device, TEvents events);
     ~TComRxThread();
