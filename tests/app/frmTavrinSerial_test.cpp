@@ -52,7 +52,7 @@ protected:
     TMainHalvoret* W = nullptr;
 };
 
-TEST_F(MainWindowSerial, EnablingCom2OpensTheHostPortAndLocksItsControls)
+TEST_F(MainWindowSerial, EnablingCom2OpensTheHostPortAndLocksItsControlsUntilClosed)
 {
     TPty pty;
     ::setenv("TAVRIN_COM2", pty.SlavePath().c_str(), 1);
@@ -72,8 +72,17 @@ TEST_F(MainWindowSerial, EnablingCom2OpensTheHostPortAndLocksItsControls)
 
     p.EnableBtn->click();
     EXPECT_FALSE(W->ComLines().ComRx2.Active());
-    EXPECT_FALSE(Locked(p) || !p.BaudList->isEnabled());
+    EXPECT_TRUE(p.BaudList->isEnabled() && p.HandShake->isEnabled());
     EXPECT_TRUE(H.Prompts.Log.empty());
+
+    // Closing the window with the line open releases it.
+    p.EnableBtn->click();
+    WriteAll(pty.Master(), "pending");
+    H.Window.reset();
+    TComRx probe;
+    probe.PortName = pty.SlavePath();
+    EXPECT_NO_THROW(probe.Open());
+    QApplication::processEvents();  // events the closed port had posted
 }
 
 TEST_F(MainWindowSerial, ALineThatCannotOpenWarnsAndUnticks)
@@ -90,25 +99,21 @@ TEST_F(MainWindowSerial, ALineThatCannotOpenWarnsAndUnticks)
     EXPECT_FALSE(W->ComLines().ComRx2.Active());
 }
 
-TEST_F(MainWindowSerial, Com1OverTcpListensAndRefusesABadPort)
+TEST_F(MainWindowSerial, Com1OverTcpListensWhileEnabled)
 {
     TComSettingsPanel& p = Panel(1);
-    p.UseTCP->setChecked(true);
-    p.TCPPort->setText("70000");
-    emit p.TCPPort->textEdited(p.TCPPort->text());
-    p.EnableBtn->click();
-    EXPECT_EQ(H.Prompts.LastText(), "Unable to activate Com Port 1, The TCP port must be a number from 1 to 65535.");
-    EXPECT_FALSE(p.EnableBtn->isChecked());
-
     const std::string port = std::to_string(FreeTcpPort());
+    p.UseTCP->setChecked(true);
     p.TCPPort->setText(QString::fromStdString(port));
     emit p.TCPPort->textEdited(p.TCPPort->text());
     p.EnableBtn->click();
-    ASSERT_TRUE(W->ComLines().TcpPortModule.GetActive());
+    ASSERT_TRUE(W->ComLines().TcpPortModule.GetActive()) << H.Prompts.LastText();
     EXPECT_TRUE(Locked(p));
     const int client = ConnectTcp(static_cast<uint16_t>(std::stoi(port)));
     EXPECT_GE(client, 0);
     ::close(client);
+    p.EnableBtn->click();
+    EXPECT_FALSE(W->ComLines().TcpPortModule.GetActive());
 }
 
 TEST_F(MainWindowSerial, TheCpusConfigurationByteShowsInThePanel)
@@ -145,20 +150,6 @@ TEST_F(MainWindowSerial, ABreakRebootsAndDropsItsOwnBlock)
     m.FCom2RxQueue.GetByte(b);
     EXPECT_EQ(b, 'c') << "the boot emptied the queue and the break's own byte was dropped";
     EXPECT_FALSE(m.FCom2DropNextBlock);
-}
-
-TEST_F(MainWindowSerial, ClosingTheWindowClosesOpenLines)
-{
-    TPty pty;
-    ::setenv("TAVRIN_COM2", pty.SlavePath().c_str(), 1);
-    Panel(2).EnableBtn->click();
-    ASSERT_TRUE(W->ComLines().ComRx2.Active());
-    WriteAll(pty.Master(), "pending");
-    H.Window.reset();
-    TComRx probe;
-    probe.PortName = pty.SlavePath();
-    EXPECT_NO_THROW(probe.Open()) << "the window released the port";
-    QApplication::processEvents();  // events still posted by the closed port
 }
 
 } // namespace

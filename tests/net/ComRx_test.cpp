@@ -27,52 +27,34 @@ protected:
         Port.OnDataBlock = [this](TComRx&, const uint8_t* data, uint32_t count) {
             Received.append(reinterpret_cast<const char*>(data), count);
         };
+        Port.OnData = [this](TComRx&, uint8_t) { ++Bytes; };
         Port.OnError = [this](TComRx&, int32_t, bool&) { ++Errors; };
     }
-    bool ReceiveAll(size_t count) { return Posts.PumpUntil([&] { return Received.size() >= count; }, 10s); }
 
     TPty Pty;
     TPostQueue Posts;
     TComRx Port;
     std::string Received;
+    size_t Bytes = 0;
     int Errors = 0;
 };
 
-TEST_F(ComRxPty, CarriesDataBothWaysInOrder)
+TEST_F(ComRxPty, CarriesBurstsBothWaysInOrder)
 {
     Port.Open();
     ASSERT_TRUE(Port.Active());
-    const std::string in = Pattern(3000, 1);
-    WriteAll(Pty.Master(), in);
-    ASSERT_TRUE(ReceiveAll(in.size()));
-    EXPECT_EQ(Received, in);
+    const std::string in = Pattern(200000, 1);  // several reads of 64 KB
+    std::thread writer([&] { WriteAll(Pty.Master(), in); });
+    const bool all = Posts.PumpUntil([&] { return Received.size() >= in.size(); }, 10s);
+    writer.join();
+    ASSERT_TRUE(all);
+    EXPECT_TRUE(Received == in);
+    EXPECT_EQ(Bytes, in.size()) << "one OnData per byte after its block";
 
     const std::string out = Pattern(2000, 2);
     for (char c : out)
         ASSERT_TRUE(Port.WriteByte(static_cast<uint8_t>(c), 1000));
     EXPECT_EQ(ReadFor(Pty.Master(), out.size()), out);
-}
-
-TEST_F(ComRxPty, DeliversBurstsLargerThanOneRead)
-{
-    Port.Open();
-    const std::string burst = Pattern(200000, 3);
-    std::thread writer([&] { WriteAll(Pty.Master(), burst); });
-    const bool all = ReceiveAll(burst.size());
-    writer.join();
-    ASSERT_TRUE(all);
-    EXPECT_EQ(Received, burst);
-}
-
-TEST_F(ComRxPty, PerByteEventsFollowTheBlock)
-{
-    std::string order;
-    Port.OnDataBlock = [&](TComRx&, const uint8_t*, uint32_t count) { order += "block" + std::to_string(count) + ";"; };
-    Port.OnData = [&](TComRx&, uint8_t b) { order += static_cast<char>(b); };
-    Port.Open();
-    WriteAll(Pty.Master(), "xyz");
-    ASSERT_TRUE(Posts.PumpUntil([&] { return order.find('z') != std::string::npos; }));
-    EXPECT_EQ(order, "block3;xyz");
 }
 
 TEST_F(ComRxPty, XoffStallsWritesForABoundedTimeAndXonResumes)
@@ -94,9 +76,7 @@ TEST_F(ComRxPty, XoffStallsWritesForABoundedTimeAndXonResumes)
 struct TSettingsCase {
     const char* Name;
     TComBaudRate Rate;
-    TComStopBits Stop;
-    bool Handshake;
-    bool SoftwareFlow;
+    bool TwoStop, Handshake, Xon;
     uint32_t Speed;
 };
 class ComRxSettings : public ComRxPty, public testing::WithParamInterface<TSettingsCase> {};
@@ -106,44 +86,41 @@ TEST_P(ComRxSettings, ReachTheDevice)
     const TSettingsCase& c = GetParam();
     TComOptions& o = Port.Options();
     o.SetBaudRate(c.Rate);
-    o.SetStopBits(c.Stop);
+    o.SetStopBits(c.TwoStop ? Com_sbTwo : Com_sbOne);
     o.HardwareFlow().SetTxUseCtsFlow(c.Handshake);
-    o.SoftwareFlow().SetTxFlow(c.SoftwareFlow);
-    o.SoftwareFlow().SetRxFlow(c.SoftwareFlow);
+    o.SoftwareFlow().SetTxFlow(c.Xon);
+    o.SoftwareFlow().SetRxFlow(c.Xon);
     o.SoftwareFlow().SetXonChar(0x05);
     o.SoftwareFlow().SetXoffChar(0x06);
     Port.Open();
     const int slave = ::open(Pty.SlavePath().c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
-    ASSERT_GE(slave, 0);
     const TComTermios t = ReadTermios(slave);
     ::close(slave);
     EXPECT_EQ(t.c_ospeed, c.Speed);
     EXPECT_EQ(t.c_ispeed, c.Speed);
-    EXPECT_EQ((t.c_cflag & CSTOPB) != 0, c.Stop == Com_sbTwo);
+    EXPECT_EQ((t.c_cflag & CSTOPB) != 0, c.TwoStop);
     EXPECT_EQ((t.c_cflag & CRTSCTS) != 0, c.Handshake);
-    EXPECT_EQ((t.c_iflag & IXON) != 0, c.SoftwareFlow);
-    EXPECT_EQ((t.c_iflag & IXOFF) != 0, c.SoftwareFlow);
+    EXPECT_EQ(t.c_iflag & (IXON | IXOFF), c.Xon ? static_cast<uint32_t>(IXON | IXOFF) : 0u);
     EXPECT_EQ(t.c_cc[VSTART], 0x05);
     EXPECT_EQ(t.c_cc[VSTOP], 0x06);
     EXPECT_FALSE(t.c_lflag & (ICANON | ECHO | ISIG));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    All, ComRxSettings,
-    testing::Values(TSettingsCase{"b9600", Com_br9600, Com_sbOne, false, false, 9600},
-                    TSettingsCase{"b14400_twoStop", Com_br14400, Com_sbTwo, false, true, 14400},
-                    TSettingsCase{"b115200_rtscts", Com_br115200, Com_sbOne, true, false, 115200},
-                    TSettingsCase{"b921600_all", Com_br921600, Com_sbTwo, true, true, 921600}),
-    [](const testing::TestParamInfo<TSettingsCase>& info) { return std::string(info.param.Name); });
+INSTANTIATE_TEST_SUITE_P(All, ComRxSettings,
+                         testing::Values(TSettingsCase{"b9600", Com_br9600, false, false, false, 9600},
+                                         TSettingsCase{"b14400", Com_br14400, true, false, true, 14400},
+                                         TSettingsCase{"b115200", Com_br115200, false, true, false, 115200},
+                                         TSettingsCase{"b921600", Com_br921600, true, true, true, 921600}),
+                         [](const testing::TestParamInfo<TSettingsCase>& info) { return std::string(info.param.Name); });
 
-TEST_F(ComRxPty, ASecondOpenFindsThePortInUse)
+TEST_F(ComRxPty, ASecondOpenFindsThePortInUseUntilClosed)
 {
     Port.Open();
     TComRx other;
     other.PortName = Pty.SlavePath();
     EXPECT_THROW(other.Open(), EComPortInUse);
     Port.Close();
-    EXPECT_NO_THROW(other.Open()) << "closing must release the port";
+    EXPECT_NO_THROW(other.Open());
 }
 
 TEST_F(ComRxPty, CloseStopsTheThreadAndDropsEventsStillPosted)
@@ -167,42 +144,34 @@ TEST_F(ComRxPty, AHungUpLineIsReportedOnceAndStops)
     Posts.PumpUntil([] { return false; }, 200ms);
     EXPECT_EQ(Errors, 1);
     EXPECT_FALSE(Port.Active());
-    Port.Close();
 }
 
-TEST(ComRxOpen, MissingDevicesAreInvalidPorts)
-{
-    for (const char* name : {"/dev/tavrin-no-such-port", "COM250"}) {
-        TComRx port;
-        port.PortName = name;
-        try {
-            port.Open();
-            ADD_FAILURE() << name << " opened";
-        } catch (const EComInvalidPort& e) {
-            EXPECT_STREQ(e.what(), "The request could not be completed because the specified comunications port "
-                                   "could not be accessed!");
-        }
-        EXPECT_FALSE(port.Active());
-    }
-}
-
-TEST(ComRxOpen, ANonTerminalRefusesTheOptions)
+TEST(ComRxOpen, FailuresRaiseTheirExceptions)
 {
     TComRx port;
-    port.PortName = "/dev/null";
+    port.PortName = "/dev/tavrin-no-such-port";
+    try {
+        port.Open();
+        ADD_FAILURE() << "opened";
+    } catch (const EComInvalidPort& e) {
+        EXPECT_STREQ(e.what(), "The request could not be completed because the specified comunications port "
+                               "could not be accessed!");
+    }
+    port.PortName = "COM250";
+    EXPECT_THROW(port.Open(), EComInvalidPort);
+    port.PortName = "/dev/null";  // not a terminal
     EXPECT_THROW(port.Open(), EComSetOptions);
+    EXPECT_FALSE(port.Active());
 }
 
 TEST(ComRxOpen, ComNamesResolveThroughTheEnvironment)
 {
     ::unsetenv("TAVRIN_COM3");
     EXPECT_EQ(ResolveComPortName("COM3"), "/dev/ttyS2");
-    EXPECT_EQ(ResolveComPortName("COM1"), "/dev/ttyS0");
     EXPECT_EQ(ResolveComPortName("/dev/ttyUSB0"), "/dev/ttyUSB0");
     EXPECT_EQ(ResolveComPortName("COMX"), "COMX");
     TPty pty;
     ::setenv("TAVRIN_COM3", pty.SlavePath().c_str(), 1);
-    EXPECT_EQ(ResolveComPortName("COM3"), pty.SlavePath());
     TComRx port;
     port.PortName = "COM3";
     EXPECT_NO_THROW(port.Open());

@@ -59,7 +59,7 @@ TPty::TPty()
 TPty::~TPty()
 {
     CloseMaster();
-    CloseSlave();
+    ::close(FSlave);
 }
 
 void TPty::CloseMaster()
@@ -67,13 +67,6 @@ void TPty::CloseMaster()
     if (FMaster >= 0)
         ::close(FMaster);
     FMaster = -1;
-}
-
-void TPty::CloseSlave()
-{
-    if (FSlave >= 0)
-        ::close(FSlave);
-    FSlave = -1;
 }
 
 void WriteAll(int fd, const std::string& bytes)

@@ -52,8 +52,6 @@ public:
     const std::string& SlavePath() const { return FSlavePath; }
     // Closes the master side: the slave hangs up.
     void CloseMaster();
-    // Closes the slave descriptor openpty kept, so the port's is the only one.
-    void CloseSlave();
 
 private:
     int FMaster = -1;
