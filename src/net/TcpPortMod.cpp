@@ -125,6 +125,8 @@ private:
                 return;
             if (fds[1].revents)
                 DrainEventFd(FOwner.FWakeFd);
+            if (FClientFd >= 0 && (fds[3].revents & (POLLHUP | POLLERR)))
+                Disconnect();  // reset or failed: bytes already taken stay buffered
             if (fds[2].revents & POLLIN)
                 Accept();
             moved = FClientFd >= 0 && Pump();
