@@ -73,6 +73,12 @@ TDisksPage::TDisksPage(TTavrinMachine& machine, IUiPrompts& prompts, const TDisk
     layout->addStretch(1);
 }
 
+void TDisksPage::AddPanel(QWidget* panel)
+{
+    auto* box = static_cast<QVBoxLayout*>(layout());
+    box->insertWidget(box->count() - 1, panel);  // above the closing stretch
+}
+
 void TDisksPage::ShowDrive(uint8_t drive)
 {
     if (drive > 3)

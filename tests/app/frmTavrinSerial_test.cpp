@@ -15,7 +15,7 @@
 #include <unistd.h>
 
 #include "net/ComRxGlue.h"
-#include "support/NetTestSupport.h"
+#include "support/ComRxTestSupport.h"
 #include "ui/ComSettingsPanel.h"
 #include "ui/PortsPage.h"
 #include "WindowTestSupport.h"

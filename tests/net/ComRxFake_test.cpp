@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "net/ComRx.h"
-#include "support/NetTestSupport.h"
+#include "support/ComRxTestSupport.h"
 
 using namespace tavrin::test;
 using namespace std::string_literals;

@@ -12,7 +12,7 @@
 #include <unistd.h>
 
 #include "net/ComRx.h"
-#include "support/NetTestSupport.h"
+#include "support/ComRxTestSupport.h"
 
 using namespace tavrin::test;
 

@@ -10,7 +10,7 @@
 #include <thread>
 
 #include "net/ComRxGlue.h"
-#include "support/NetTestSupport.h"
+#include "support/ComRxTestSupport.h"
 
 using namespace tavrin::test;
 

@@ -9,7 +9,7 @@
 #include <unistd.h>
 
 #include "net/TcpPortMod.h"
-#include "support/NetTestSupport.h"
+#include "support/ComRxTestSupport.h"
 
 using namespace tavrin::test;
 

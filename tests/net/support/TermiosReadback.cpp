@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-#include "support/NetTestSupport.h"
+#include "support/ComRxTestSupport.h"
 
 namespace tavrin::test {
 

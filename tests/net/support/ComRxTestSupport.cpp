@@ -1,4 +1,4 @@
-#include "support/NetTestSupport.h"
+#include "support/ComRxTestSupport.h"
 
 #include <arpa/inet.h>
 #include <cerrno>
