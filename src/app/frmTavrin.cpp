@@ -3,6 +3,7 @@
 #include "app/frmTavrin.h"
 
 #include "console/QnTerminal.h"
+#include "net/ComRxGlue.h"
 #include "console/SimpleTerminal.h"
 #include "console/QtPrintTarget.h"
 #include "ui/CpuPage.h"
@@ -77,6 +78,9 @@ TMainHalvoret::~TMainHalvoret()
     FMachine->CrtConsole = nullptr;
     FMachine->OnDriveChanged = nullptr;
     FMachine->OnLampChanged = nullptr;
+    // The lines close (their threads joined) while the window still stands.
+    FMachine->OnApplyComSettings = nullptr;
+    FComGlue.reset();
 }
 
 void TMainHalvoret::FormCreate()
@@ -96,6 +100,8 @@ void TMainHalvoret::FormCreate()
     BuildPages();
     BuildMenus();
     BuildPrinter();
+    BuildSerialLines();
+    ApplyCom1Settings();  // start-up applies COM1 only; the settings apply both
 
     // The CRT's VT100 emulator takes its place here, once it exists, with
     // ANSI mode on, cursor-key and keypad application modes off, auto-repeat

@@ -36,6 +36,7 @@ class QAction;
 class QTabWidget;
 class QTimer;
 class TActionUpdatePump;
+class TComGlue;
 class TCpuPage;
 class TDiskManagerPage;
 class TDisksPage;
@@ -161,6 +162,16 @@ public:
     void PrinterEjectActExecute();
     void PrinterJobActUpdate(QAction& action);
 
+    // Serial glue: the COM panels of the Ports page edit the machine's
+    // settings model; applying opens or closes the line, shows its controls
+    // locked while it is enabled and warns when it cannot be opened.
+    void ApplyCom1Settings() { ApplyComSettings(1); }
+    void ApplyCom2Settings() { ApplyComSettings(2); }
+    // The click of either enable box (sender: the box).
+    void C_ComPortEnableBtnClick(QObject* sender);
+    // The host ports COM1 and COM2 and the TCP server for COM1.
+    TComGlue& ComLines() { return *FComGlue; }
+
     // TTY glue.
     void TtyParserCommand(TSimpTermParser& sender, uint8_t cmd, int a, int b);
     void TtyParserWriteChar(TSimpTermParser& sender, uint8_t ch);
@@ -196,8 +207,13 @@ private:
     void DriveChanged(uint8_t drive);
     void LampChanged(uint8_t drive);
     void WMComBreak(intptr_t line);
+    void BuildSerialLines();
+    void ApplyComSettings(int line);
+    void ComSettingsEdited(int line);
 
     std::unique_ptr<TTavrinMachine> FMachine;
+    // After the machine, so its lines close before the machine goes.
+    std::unique_ptr<TComGlue> FComGlue;
     std::unique_ptr<IUiPrompts> FOwnPrompts;
     IUiPrompts* FPrompts = nullptr;
     TSimpTermParser FTtyParser;
