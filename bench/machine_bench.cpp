@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "machine/TavrinMachine.h"
-#include "machine/gui/frmTavrin.h"
+#include "app/frmTavrin.h"
 #include "platform/ScriptedUiPrompts.h"
 
 namespace {

@@ -1,13 +1,14 @@
 // The run loop, single step, boot and the loading actions of the main window.
 
-#include "machine/gui/frmTavrin.h"
+#include "app/frmTavrin.h"
 
 #include "platform/ActionPump.h"
 #include "platform/ProgramFolder.h"
 #include "platform/QtUiPrompts.h"
+#include "ui/CpuPage.h"
+#include "ui/DisksPage.h"
 
 #include <QAction>
-#include <QLineEdit>
 #include <QTabWidget>
 #include <QTimer>
 
@@ -133,45 +134,17 @@ void TMainHalvoret::LoadBinFileActExecute()
                          TMsgDlgType::Information, mbOK);
 }
 
-void TMainHalvoret::SelectImageName(const char* title, QLineEdit& edit)
-{
-    TFileDialogRequest dialog;
-    dialog.Title = title;
-    dialog.Filter = "Hex Files|*.hex|All Files|*.*";
-    dialog.DefaultExt = "hex";
-    dialog.InitialDir = FDefaultDir;
-    std::string text = PathFromQt(edit.text());
-    dialog.FileName = text.empty() ? "*.hex" : text;
-    if (FPrompts->OpenFileDialog(dialog))
-        edit.setText(PathToQt(dialog.FileName));
-}
-
 void TMainHalvoret::CPMSelectImageNameActExecute()
 {
-    SelectImageName("Select CPM Hex File To Load", *C_CpmSourceFile);
+    DisksPage->SelectCpmImageName(FDefaultDir);
 }
 
 void TMainHalvoret::BIOSSelectImageNameActExecute()
 {
-    SelectImageName("Select BIOS Hex File To Load", *C_BiosSourceFile);
+    DisksPage->SelectBiosImageName(FDefaultDir);
 }
 
 void TMainHalvoret::ChangeDriveActExecute(uint8_t drive)
 {
-    static const char letters[] = "ABCD";
-    TFileDialogRequest dialog;
-    dialog.Title = std::string("Select Drive ") + letters[drive & 3] + " Disk";
-    dialog.Filter = "Emulator Disk Files|*.cpmdsk|All Files|*.*";
-    dialog.DefaultExt = "cpmdsk";
-    dialog.InitialDir = FDefaultDir;
-    dialog.MustExist = true;
-    if (!FPrompts->OpenFileDialog(dialog))
-        return;
-    try {
-        FMachine->MountDrive(drive, dialog.FileName);
-        FMachine->FDrivePaths[drive] = dialog.FileName;
-    } catch (...) {
-        FMachine->FDrivePaths[drive].clear();
-        throw;
-    }
+    DisksPage->ChangeDrive(drive, FDefaultDir);
 }

@@ -1,10 +1,14 @@
 // Start-up and shut-down of the main window, its pages and actions.
 
-#include "machine/gui/frmTavrin.h"
+#include "app/frmTavrin.h"
 
 #include "console/QnTerminal.h"
 #include "console/SimpleTerminal.h"
+#include "ui/CpuPage.h"
+#include "ui/DiskManagerPage.h"
+#include "ui/DisksPage.h"
 #include "ui/MapTermKeysDlg.h"
+#include "ui/PortsPage.h"
 #include "platform/ActionPump.h"
 #include "platform/PlatformEvents.h"
 #include "platform/ProgramFolder.h"
@@ -12,41 +16,17 @@
 
 #include <QAction>
 #include <QCloseEvent>
-#include <QFormLayout>
-#include <QFrame>
-#include <QGridLayout>
-#include <QHBoxLayout>
-#include <QLabel>
-#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPushButton>
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolBar>
-#include <QToolButton>
 #include <QVBoxLayout>
 
 namespace {
 
-QString Q(const std::string& s) { return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size())); }
-
 // The CRT's text colour: lime, as a Windows colour value.
 constexpr TQnColor CrtFontColor = 0x00FF00;
-
-QColor WinColor(uint32_t c) { return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF); }
-
-QFrame* EmptyPage(QWidget* parent, const char* text)
-{
-    auto* frame = new QFrame(parent);
-    frame->setFrameShape(QFrame::StyledPanel);
-    auto* layout = new QVBoxLayout(frame);
-    auto* label = new QLabel(QString::fromLatin1(text), frame);
-    label->setAlignment(Qt::AlignCenter);
-    label->setEnabled(false);
-    layout->addWidget(label);
-    return frame;
-}
 
 } // namespace
 
@@ -218,54 +198,15 @@ void TMainHalvoret::BuildPages()
         };
         layout->addWidget(SimpleTerminal1);
     }
-    CpuPage = EmptyPage(PageControl1, "CPU");
-    DiskManagerPage = EmptyPage(PageControl1, "Disk Manager");
-    DisksPage = new QWidget(PageControl1);
-    {
-        auto* layout = new QVBoxLayout(DisksPage);
-        auto* images = new QFormLayout();
-        C_CpmSourceFile = new QLineEdit(PathToQt(FMachine->Settings.CpmSourceFile), DisksPage);
-        C_BiosSourceFile = new QLineEdit(PathToQt(FMachine->Settings.BiosSourceFile), DisksPage);
-        connect(C_CpmSourceFile, &QLineEdit::textChanged, this,
-                [this](const QString& t) { FMachine->Settings.CpmSourceFile = PathFromQt(t); });
-        connect(C_BiosSourceFile, &QLineEdit::textChanged, this,
-                [this](const QString& t) { FMachine->Settings.BiosSourceFile = PathFromQt(t); });
-        auto row = [this](QLineEdit* edit, QAction* action) {
-            auto* box = new QHBoxLayout();
-            box->addWidget(edit);
-            auto* button = new QToolButton(DisksPage);
-            button->setDefaultAction(action);
-            box->addWidget(button);
-            return box;
-        };
-        images->addRow(QStringLiteral("CP/M image:"), row(C_CpmSourceFile, CPMSelectImageNameAct));
-        images->addRow(QStringLiteral("BIOS image:"), row(C_BiosSourceFile, BIOSSelectImageNameAct));
-        layout->addLayout(images);
-
-        auto* drives = new QGridLayout();
-        for (int d = 0; d < 4; ++d) {
-            DiskLights[d] = new QFrame(DisksPage);
-            DiskLights[d]->setFixedSize(14, 14);
-            DiskLights[d]->setFrameShape(QFrame::Box);
-            DiskLights[d]->setAutoFillBackground(true);
-            DiskCaptions[d] = new QLabel(DisksPage);
-            auto* button = new QToolButton(DisksPage);
-            button->setDefaultAction(ChangeDriveActs[d]);
-            button->setToolButtonStyle(Qt::ToolButtonTextOnly);
-            drives->addWidget(new QLabel(QString(QChar('A' + d)) + QStringLiteral(":"), DisksPage), d, 0);
-            drives->addWidget(DiskLights[d], d, 1);
-            drives->addWidget(DiskCaptions[d], d, 2);
-            drives->addWidget(button, d, 3);
-        }
-        drives->setColumnStretch(2, 1);
-        layout->addLayout(drives);
-        auto* boot = new QPushButton(DisksPage);
-        connect(boot, &QPushButton::clicked, ResetCPMAct, &QAction::trigger);
-        boot->setText(ResetCPMAct->text());
-        layout->addWidget(boot);
-        layout->addStretch(1);
-    }
-    PortsPage = EmptyPage(PageControl1, "Ports");
+    CpuPage = new TCpuPage(PageControl1);
+    DiskManagerPage = new TDiskManagerPage(PageControl1);
+    TDisksPageActions disksActions;
+    disksActions.SelectCpmImage = CPMSelectImageNameAct;
+    disksActions.SelectBiosImage = BIOSSelectImageNameAct;
+    disksActions.ChangeDrive = ChangeDriveActs;
+    disksActions.Boot = ResetCPMAct;
+    DisksPage = new TDisksPage(*FMachine, *FPrompts, disksActions, PageControl1);
+    PortsPage = new TPortsPage(PageControl1);
 
     PageControl1->addTab(CrtPage, QStringLiteral("CRT"));
     PageControl1->addTab(TtyPage, QStringLiteral("TTY"));
@@ -347,26 +288,16 @@ void TMainHalvoret::RunGuarded(const std::function<void()>& body)
 
 void TMainHalvoret::DriveChanged(uint8_t drive)
 {
-    if (drive > 3 || !DiskCaptions[drive])
+    if (drive > 3 || !DisksPage)
         return;
-    static const char letters[] = "ABCD";
-    bool mounted = FMachine->DriveMounted(drive);
-    DiskCaptions[drive]->setText(Q(FMachine->DriveCaption(drive)));
-    QAction* action = ChangeDriveActs[drive];
-    action->setText(QString::fromLatin1(mounted ? "Change " : "Insert ") + QChar(letters[drive]) + QChar(':'));
-    action->setProperty("ImageIndex", mounted ? 7 : 4);
-    FActionPump->UpdateAction(action);
-    LampChanged(drive);
+    DisksPage->ShowDrive(drive);
+    FActionPump->UpdateAction(ChangeDriveActs[drive]);
 }
 
 void TMainHalvoret::LampChanged(uint8_t drive)
 {
-    if (drive > 3 || !DiskLights[drive])
-        return;
-    const TDriveLamp& lamp = FMachine->Lamp(drive);
-    QPalette palette = DiskLights[drive]->palette();
-    palette.setColor(QPalette::Window, WinColor(lamp.Lit ? lamp.LitColor : lamp.NotLitColor));
-    DiskLights[drive]->setPalette(palette);
+    if (DisksPage)
+        DisksPage->ShowLamp(drive);
 }
 
 // --- TTY glue ---------------------------------------------------------------

@@ -10,7 +10,9 @@
 
 #include "console/QnTerminal.h"
 #include "console/SimpleTerminal.h"
-#include "machine/gui/frmTavrin.h"
+#include "app/frmTavrin.h"
+#include "ui/CpuPage.h"
+#include "ui/DisksPage.h"
 #include "platform/ScriptedUiPrompts.h"
 #include "support/MachineTestSupport.h"
 #include "support/QtTestApp.h"

@@ -1,6 +1,6 @@
 // The tavrin program: one main window around the emulated Z80 machine.
 
-#include "machine/gui/frmTavrin.h"
+#include "app/frmTavrin.h"
 
 #include <QApplication>
 

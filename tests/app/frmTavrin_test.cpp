@@ -45,7 +45,7 @@ TEST(MainWindowStartTest, FirstStartCreatesDriveAAndLeavesItOnTheNext)
     ASSERT_TRUE(std::filesystem::exists(diskA));
     EXPECT_EQ(ReadFile(diskA), std::string(1048576, '\xE5'));
     EXPECT_EQ(w.windowTitle().toStdString(), "Tavrin");
-    EXPECT_EQ(w.DiskCaptions[0]->text().toStdString(), "(no disk)");
+    EXPECT_EQ(w.DisksPage->DiskCaptions[0]->text().toStdString(), "(no disk)");
     EXPECT_EQ(w.ChangeDriveActs[0]->text().toStdString(), "Insert A:");
     const std::pair<QAction*, const char*> captions[] = {
         {w.ResetCPMAct, "Boot CPM System"}, {w.RunCpuAct, "Run CPU"}, {w.StepCpuAct, "Execute Next"},
@@ -81,7 +81,7 @@ TEST(MainWindowStartTest, ADriveAThatCannotBeCreatedIsReported)
     ASSERT_EQ(h.Prompts.Texts().size(), 1u);
     EXPECT_EQ(h.Prompts.Log[0].Kind, TScriptedUiPrompts::TKind::Error);
     EXPECT_FALSE(h.Prompts.Texts()[0].empty());
-    EXPECT_EQ(h.Window->DiskCaptions[0]->text().toStdString(), "(no disk)");
+    EXPECT_EQ(h.Window->DisksPage->DiskCaptions[0]->text().toStdString(), "(no disk)");
 }
 
 class MainWindowBootTest : public ::testing::Test {
@@ -104,7 +104,7 @@ TEST_F(MainWindowBootTest, BootsFromDriveAAndEchoesOnTheTty)
     ASSERT_TRUE(H.Prompts.Log.empty()) << H.Prompts.LastText();
     EXPECT_TRUE(W->RunCpuAct->isChecked());
     EXPECT_TRUE(W->Booted());
-    EXPECT_EQ(W->DiskCaptions[0]->text().toStdString(), "\"DiskA\"");
+    EXPECT_EQ(W->DisksPage->DiskCaptions[0]->text().toStdString(), "\"DiskA\"");
     EXPECT_EQ(W->ChangeDriveActs[0]->text().toStdString(), "Change A:");
 
     ASSERT_TRUE(H.RunUntilTty("HELLO.TXT\n>\n")) << H.TtyText();
@@ -282,8 +282,8 @@ TEST(MainWindowMessagesTest, BootFailuresAreReportedAndLeaveTheRunStopped)
         EXPECT_EQ(h.Prompts.Texts(), (std::vector<std::string>{expected}));
         EXPECT_FALSE(w.RunCpuAct->isChecked());
         EXPECT_FALSE(w.Booted());
-        EXPECT_EQ(w.DiskCaptions[0]->text().toStdString(), c.CaptionA);
-        EXPECT_EQ(w.DiskCaptions[1]->text().toStdString(), "(no disk)") << "boot stops at the failing drive";
+        EXPECT_EQ(w.DisksPage->DiskCaptions[0]->text().toStdString(), c.CaptionA);
+        EXPECT_EQ(w.DisksPage->DiskCaptions[1]->text().toStdString(), "(no disk)") << "boot stops at the failing drive";
     }
 }
 
@@ -335,7 +335,7 @@ TEST(MainWindowMessagesTest, InsertAndImageSelectionActions)
     EXPECT_EQ(h.Prompts.Log[0].File.Filter, "Emulator Disk Files|*.cpmdsk|All Files|*.*");
     EXPECT_EQ(h.Prompts.Log[1].Text, "Select Drive C Disk");
     EXPECT_EQ(h.Prompts.Texts(), (std::vector<std::string>{"The disk is already mounted in another drive!"}));
-    EXPECT_EQ(w.DiskCaptions[1]->text().toStdString(), "\"WORK\"");
+    EXPECT_EQ(w.DisksPage->DiskCaptions[1]->text().toStdString(), "\"WORK\"");
     EXPECT_EQ(w.ChangeDriveActs[1]->text().toStdString(), "Change B:");
     EXPECT_EQ(w.ChangeDriveActs[2]->text().toStdString(), "Insert C:");
     EXPECT_EQ(w.Machine().FDrivePaths[1], work);
@@ -344,13 +344,13 @@ TEST(MainWindowMessagesTest, InsertAndImageSelectionActions)
     w.CPMSelectImageNameAct->trigger();
     EXPECT_EQ(h.Prompts.Log.back().Text, "Select CPM Hex File To Load");
     EXPECT_EQ(h.Prompts.Log.back().File.FileName, "cpm22.hex");
-    EXPECT_EQ(w.C_CpmSourceFile->text(), QString::fromUtf8(chosen.c_str()));
+    EXPECT_EQ(w.DisksPage->C_CpmSourceFile->text(), QString::fromUtf8(chosen.c_str()));
     EXPECT_EQ(w.Machine().Settings.CpmSourceFile, chosen);
-    w.C_BiosSourceFile->clear();
+    w.DisksPage->C_BiosSourceFile->clear();
     w.BIOSSelectImageNameAct->trigger();  // cancelled
     EXPECT_EQ(h.Prompts.Log.back().Text, "Select BIOS Hex File To Load");
     EXPECT_EQ(h.Prompts.Log.back().File.FileName, "*.hex");
-    EXPECT_EQ(w.C_BiosSourceFile->text().toStdString(), "");
+    EXPECT_EQ(w.DisksPage->C_BiosSourceFile->text().toStdString(), "");
 }
 
 TEST(MainWindowSettingsTest, CloseStopsTheRunAndWritesTheSettingsFile)
@@ -362,7 +362,7 @@ TEST(MainWindowSettingsTest, CloseStopsTheRunAndWritesTheSettingsFile)
     EXPECT_FALSE(std::filesystem::exists(file));
     LoadProgram(w.Machine(), 0x8000, {0xC3, 0x00, 0x80});
     w.RunCpuAct->trigger();
-    w.C_CpmSourceFile->setText("mine.hex");
+    w.DisksPage->C_CpmSourceFile->setText("mine.hex");
     EXPECT_TRUE(w.close());
     EXPECT_FALSE(w.RunCpuAct->isChecked());
     EXPECT_TRUE(w.Closing());
@@ -394,7 +394,7 @@ TEST(MainWindowSettingsTest, FirstActivationAppliesTheSettingsFile)
     }
     TMainHalvoret& w = h.Open();
     w.FormActivate();
-    EXPECT_EQ(w.C_CpmSourceFile->text().toStdString(), "alt.hex");
+    EXPECT_EQ(w.DisksPage->C_CpmSourceFile->text().toStdString(), "alt.hex");
     EXPECT_EQ(w.Machine().FMapping.FColdBootMapping, 0x95);
     EXPECT_EQ(w.Machine().Settings.ReaderEnd, TReaderEndOption::Restart);
     w.close();

@@ -1,6 +1,7 @@
 #pragma once
 // The main window: owns the emulated machine (a headless TTavrinMachine) and
-// shows it on six pages. It builds the machine in its constructor, runs the
+// shows it on six pages, each a widget of its own (src/ui) that the window
+// creates, lays out and wires. It builds the machine in its constructor, runs the
 // CPU in bursts from a zero-interval timer while "Run CPU" is checked, and
 // saves the settings when it closes.
 //
@@ -25,18 +26,19 @@
 #include "console/SimpTermParser.h"
 #include "machine/ConfigObject.h"
 #include "machine/TavrinMachine.h"
-#include "machine/gui/CrtConsoleAdapter.h"
+#include "app/CrtConsoleAdapter.h"
 #include "platform/UiPrompts.h"
 #include "platform/VirtualKeys.h"
 
 class QAction;
-class QFrame;
-class QLabel;
-class QLineEdit;
 class QTabWidget;
 class QTimer;
 class TActionUpdatePump;
+class TCpuPage;
+class TDiskManagerPage;
+class TDisksPage;
 class TMapTermKeysDlg;
+class TPortsPage;
 class TQnTerminal;
 class TSimpleTerminal;
 
@@ -64,16 +66,12 @@ public:
     QTabWidget* PageControl1 = nullptr;
     QWidget* CrtPage = nullptr;
     QWidget* TtyPage = nullptr;
-    QWidget* CpuPage = nullptr;
-    QWidget* DiskManagerPage = nullptr;
-    QWidget* DisksPage = nullptr;
-    QWidget* PortsPage = nullptr;
+    TCpuPage* CpuPage = nullptr;
+    TDiskManagerPage* DiskManagerPage = nullptr;
+    TDisksPage* DisksPage = nullptr;
+    TPortsPage* PortsPage = nullptr;
     TQnTerminal* QnTerminal1 = nullptr;
     TSimpleTerminal* SimpleTerminal1 = nullptr;
-    QLineEdit* C_CpmSourceFile = nullptr;
-    QLineEdit* C_BiosSourceFile = nullptr;
-    std::array<QLabel*, 4> DiskCaptions{};
-    std::array<QFrame*, 4> DiskLights{};
 
     // --- actions ------------------------------------------------------------
     QAction* RunCpuAct = nullptr;
@@ -121,6 +119,8 @@ public:
     std::function<void(TMainHalvoret& sender, const TNrKeyValueSections& store)> OnLoadSettings;
 
     // --- action handlers ----------------------------------------------------
+    // The handlers of a page's controls stay here under their own names and
+    // delegate to the page that holds the state.
     void RunCpuActExecute();
     void StepCpuActExecute();
     void ResetCPMActExecute();
@@ -158,8 +158,6 @@ private:
     void BuildMenus();
     bool FormCloseQuery();
     void RunGuarded(const std::function<void()>& body);
-    // "Set CPM Hex File" / "Set BIOS Hex File": the chosen path into the edit.
-    void SelectImageName(const char* title, QLineEdit& edit);
     void SetRunning(bool on);
     void DriveChanged(uint8_t drive);
     void LampChanged(uint8_t drive);

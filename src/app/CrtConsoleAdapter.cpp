@@ -1,6 +1,6 @@
 // Port 13h output on its way to the CRT terminal window.
 
-#include "machine/gui/CrtConsoleAdapter.h"
+#include "app/CrtConsoleAdapter.h"
 
 #include "console/QnTerminal.h"
 

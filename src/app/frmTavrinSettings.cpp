@@ -2,12 +2,12 @@
 // holds come from the machine's model and the window; the others are written
 // back as they were read, or with their first-run values.
 
-#include "machine/gui/frmTavrin.h"
+#include "app/frmTavrin.h"
 
 #include "console/SimpleTerminal.h"
 #include "platform/QtUiPrompts.h"
+#include "ui/DisksPage.h"
 
-#include <QLineEdit>
 #include <QTabWidget>
 
 namespace {
@@ -61,8 +61,7 @@ void TMainHalvoret::SaveSettings(TNrKeyValueSections& store)
     store.WriteInteger("TTY", "FontColor", static_cast<int32_t>(SimpleTerminal1->FontColor()));
     store.WriteInteger("TTY", "CursorColor", static_cast<int32_t>(SimpleTerminal1->CursorColor()));
     store.WriteInteger("TTY", "DisplayRows", SimpleTerminal1->Rows());
-    store.WriteString("DISKS", "CpmSourceFile", s.CpmSourceFile);
-    store.WriteString("DISKS", "BiosSourceFile", s.BiosSourceFile);
+    DisksPage->SaveSettings(store);
     store.WriteInteger("PORTS", "ColdBootDeviceMapping", m.FMapping.FColdBootMapping);
 
     const char* com1 = "PORT_DEVICE_COM1";
@@ -119,8 +118,7 @@ void TMainHalvoret::LoadSettings(const TNrKeyValueSections& store)
     if (top >= 0 || left >= 0)
         move(left >= 0 ? left : pos().x(), top >= 0 ? top : pos().y());
 
-    C_CpmSourceFile->setText(PathToQt(store.ReadString("DISKS", "CpmSourceFile", s.CpmSourceFile)));
-    C_BiosSourceFile->setText(PathToQt(store.ReadString("DISKS", "BiosSourceFile", s.BiosSourceFile)));
+    DisksPage->LoadSettings(store);
 
     int mapping = store.ReadInteger("PORTS", "ColdBootDeviceMapping", m.FMapping.FColdBootMapping);
     m.FMapping.FColdBootMapping = static_cast<uint8_t>(mapping & 0xFF);

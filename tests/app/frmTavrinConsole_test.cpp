@@ -253,10 +253,10 @@ TEST(ConsoleGlueTest, DisksPageFollowsAMountByTheCpu)
         m.CpuPortWrite(m.CpuEmu1, 0x40, 1);
     };
     command("MOUNT B: WORK");
-    EXPECT_EQ(w.DiskCaptions[1]->text().toStdString(), "\"WORK\"");
+    EXPECT_EQ(w.DisksPage->DiskCaptions[1]->text().toStdString(), "\"WORK\"");
     EXPECT_EQ(w.ChangeDriveActs[1]->text().toStdString(), "Change B:");
     command("UNMOUNT B:");
-    EXPECT_EQ(w.DiskCaptions[1]->text().toStdString(), "(no disk)");
+    EXPECT_EQ(w.DisksPage->DiskCaptions[1]->text().toStdString(), "(no disk)");
     EXPECT_EQ(w.ChangeDriveActs[1]->text().toStdString(), "Insert B:");
     EXPECT_TRUE(h.Prompts.Log.empty());
 }
