@@ -70,11 +70,23 @@ void TQnVT100Emulator::SetPrivateMode(int mode, bool on) {
     switch (mode) {
         case 1: CursorKeyAppMode = on; break;
         case 2: SetANSIMode(on); break;
-        case 3: SetCol132Mode(on); break;
+        case 3:
+            // The host's column switch also clears the screen, homes the
+            // cursor and drops the scroll region, as programs expect of it.
+            SetCol132Mode(on);
+            Buffer()->SetScrollRegion(1, Buffer()->RowCount());
+            Buffer()->EraseScreen();
+            Buffer()->SetHostCursorPosition(1, 1);
+            break;
         case 4: FSmoothScroll = on; break;
         case 5: SetReverseScreen(on); break;
         case 6: SetOriginMode(on); break;
-        case 7: Buffer()->UseAutoWrap = on; break;
+        case 7:
+            // A character written into the last column while wrapping was
+            // off leaves no wrap pending for the next one.
+            if (on && !Buffer()->UseAutoWrap && Buffer()->BeyondMargin()) Buffer()->SetCol(Buffer()->GetCol());
+            Buffer()->UseAutoWrap = on;
+            break;
         case 8: AutoRepeat = on; break;
         case 9: FInterlace = on; break;
         case 999: KeypadAppMode = on; break;

@@ -62,13 +62,16 @@ TEST(CrtVt100Test, EscapeSequencesOnThePortAct)
 {
     TWindowHarness h(false);
     TMainHalvoret& w = h.Open();
-    CrtOut(w, "first\r\n\x1b[2J\x1b[3;5Hxy\x1b[1;31mZ\x1b[0m\x1b[?3h");
+    CrtOut(w, "first\r\n\x1b[2J\x1b[3;5Hxy\x1b[1;31mZ\x1b[0m");
     EXPECT_EQ(h.CrtRow(1), "");
     EXPECT_EQ(h.CrtRow(3), "    xyZ");
     const TQnTerminalBuffer& b = *w.QnVT100Emulator1->Buffer();
     EXPECT_EQ(b.AttrAt(3, 7), atBold);
     EXPECT_EQ(b.ForeColorAt(3, 7), 0x000080u);
+    CrtOut(w, "\x1b[?3h");
     EXPECT_EQ(w.QnTerminal1->Columns(), 132) << "DECCOLM reaches the terminal";
+    EXPECT_EQ(h.CrtRow(3), "") << "and clears the screen";
+    CrtOut(w, "\x1b[3;5Hxy");
     CrtOut(w, "\x1b" "c");
     EXPECT_EQ(w.QnTerminal1->Columns(), 80);
     EXPECT_EQ(h.CrtRow(3), "");

@@ -90,6 +90,7 @@ const CursorCase CursorCases[] = {
     {"Vt52Up", CSI + "?2l" + E + "A", 9, 20},
     {"Vt52Address", CSI + "?2l" + E + "Y%0", 6, 17},
     {"Vt52Home", CSI + "?2l" + E + "H", 1, 1},
+    {"ColumnSwitchHomes", CSI + "5;10r" + CSI + "?3l" + CSI + "B", 2, 1},
 };
 
 INSTANTIATE_TEST_SUITE_P(QnVT100Emulator, CursorMotion, testing::ValuesIn(CursorCases),
@@ -116,6 +117,8 @@ const ScreenCase ScreenCases[] = {
     {"Text", "hello", {"hello"}},
     {"DelayedWrap", std::string(80, 'x') + "y", {std::string(80, 'x'), "y"}},
     {"NoWrap", CSI + "?7l" + std::string(80, 'x') + "yz", {std::string(79, 'x') + "z", ""}},
+    {"WrapOnAgainAtLastColumn", CSI + "?7l" + std::string(80, 'x') + CSI + "?7hyz", {std::string(79, 'x') + "y", "z"}},
+    {"ColumnSwitchClears", "abc\r\ndef" + CSI + "?3h", {"", ""}},
     {"InsertMode", "abcd\r" + CSI + "4hXY" + CSI + "4lZ", {"XYZbcd"}},
     {"InsertChars", "abcd" + CSI + "1;2H" + CSI + "2@", {"a  bcd"}},
     {"InsertCharsZeroIsOne", "abcd" + CSI + "1;2H" + CSI + "0@", {"a bcd"}},
