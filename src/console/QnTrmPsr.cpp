@@ -43,6 +43,15 @@ constexpr TCsiFinal CsiFinals[] = {
     {'y', vcDECTST, false, 0, 0, 0},
 };
 
+// The finals above, indexed by the final byte less 40h (null: unknown).
+struct TCsiFinalIndex {
+    const TCsiFinal* ByFinal[0x3F] = {};
+    constexpr TCsiFinalIndex() {
+        for (const TCsiFinal& f : CsiFinals) ByFinal[f.Final - 0x40] = &f;
+    }
+};
+constexpr TCsiFinalIndex CsiFinalIndex;
+
 // The only CSI sequence with an intermediate byte that the terminal knows.
 constexpr uint8_t SoftReset61[] = {ESC, '[', '6', '1', '"', 'p'};
 }  // namespace
@@ -77,6 +86,14 @@ TQnParseResult TQnVT100Parser::Nothing() {
 }
 
 TQnParseResult TQnVT100Parser::ProcessChar(uint8_t ch) {
+    // Text between sequences is most of the stream: a character after a
+    // character takes the short road.
+    if (FState == stDone && ch >= 0x20 && ch < 0x7F) {
+        FArgumentCount = 0;
+        FSequence.Assign(ch);
+        FCommand = vcCharacter;
+        return prChar;
+    }
     if (FState == stDone) {
         FArgumentCount = 0;
         FSequence.Reset();
@@ -85,7 +102,7 @@ TQnParseResult TQnVT100Parser::ProcessChar(uint8_t ch) {
     } else if (FState == stResume) {
         FArgumentCount = 0;
         FCommand = 0;
-        FSequence = FSaved;
+        FSequence.CopyFrom(FSaved);
         FState = FSavedState;
     }
     if (ch < 0x20) return ProcessControl(ch);
@@ -124,7 +141,7 @@ TQnParseResult TQnVT100Parser::ProcessChar(uint8_t ch) {
 // continues with the next byte; ESC abandons the sequence and starts anew.
 TQnParseResult TQnVT100Parser::ProcessControl(uint8_t ch) {
     FSavedState = FState;
-    FSaved = FSequence;
+    FSaved.CopyFrom(FSequence);
     FState = stResume;
     switch (ch) {
         case 0x05: FSequence.Assign(ch); return Yield(vcENQ, {});
@@ -302,14 +319,14 @@ TQnParseResult TQnVT100Parser::DispatchCSI(uint8_t final) {
         std::memcmp(FSequence.Bytes.data(), SoftReset61, sizeof SoftReset61) == 0)
         return Yield(vcRIS, {});
     if (!ScanParameters()) return Nothing();
-    for (const TCsiFinal& f : CsiFinals) {
-        if (f.Final != final) continue;
-        FCommand = f.Command;
-        if (f.Checked && !CheckArguments(f.Min, f.Max, f.Default)) return prNone;
-        if (f.Command == vcRM && FArgumentCount == 2 && FArguments[0] == QnPrivateMarker && FArguments[1] == 2)
-            FVT52Mode = true;
-        return prCommand;
+    const TCsiFinal* f = CsiFinalIndex.ByFinal[final - 0x40];
+    if (!f) {
+        FCommand = 0;
+        return prNone;
     }
-    FCommand = 0;
-    return prNone;
+    FCommand = f->Command;
+    if (f->Checked && !CheckArguments(f->Min, f->Max, f->Default)) return prNone;
+    if (f->Command == vcRM && FArgumentCount == 2 && FArguments[0] == QnPrivateMarker && FArguments[1] == 2)
+        FVT52Mode = true;
+    return prCommand;
 }

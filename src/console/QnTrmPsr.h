@@ -9,6 +9,7 @@
 // QnMaxArguments arguments; a longer one is swallowed up to its final byte
 // and yields nothing. Plain C++, no allocation per byte.
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <string>
@@ -112,6 +113,8 @@ public:
     // interrupted sequence and the VT52 mode stay.
     void Clear() override;
 
+    // No sequence is open: printable bytes are plain characters.
+    bool BetweenSequences() const { return FState == 0 || FState == 7; }
     bool VT52Mode() const { return FVT52Mode; }
     void SetVT52Mode(bool on) { FVT52Mode = on; }
     // State of the byte machine (0 ground .. 9 VT52 cursor address), for tests.
@@ -130,6 +133,12 @@ private:
         }
         void Reset() { Length = 0; Overflow = false; }
         void Assign(uint8_t b) { Length = 1; Bytes[0] = b; Overflow = false; }
+        // Copies only the bytes in use: controls arrive between most characters.
+        void CopyFrom(const TSequence& other) {
+            Length = other.Length;
+            Overflow = other.Overflow;
+            std::copy_n(other.Bytes.begin(), Length, Bytes.begin());
+        }
     };
 
     TQnParseResult ProcessControl(uint8_t ch);

@@ -107,6 +107,16 @@ void TQnVT100Emulator::ProcessBlock(const uint8_t* data, int len, TQnCharSource 
     if (!data) return;
     for (int i = 0; i < len; ++i) {
         if (!OnProcessChar) {
+            // A run of text between sequences goes to the buffer in one call;
+            // its last character takes the parser's road so that the parser
+            // ends in the state one character leaves.
+            int end = i;
+            if (FParser.BetweenSequences())
+                while (end < len && data[end] >= 0x20 && data[end] < 0x7F) ++end;
+            if (end - i >= 2) {
+                Buffer()->WriteRun(reinterpret_cast<const char*>(data + i), end - i - 1);
+                i = end - 1;
+            }
             HandleByte(data[i]);
             continue;
         }
