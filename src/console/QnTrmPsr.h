@@ -114,7 +114,7 @@ public:
     void Clear() override;
 
     // No sequence is open: printable bytes are plain characters.
-    bool BetweenSequences() const { return FState == 0 || FState == 7; }
+    bool BetweenSequences() const { return FState == 0 || FState == 7 || (FState == 8 && FSavedState == 0); }
     bool VT52Mode() const { return FVT52Mode; }
     void SetVT52Mode(bool on) { FVT52Mode = on; }
     // State of the byte machine (0 ground .. 9 VT52 cursor address), for tests.
