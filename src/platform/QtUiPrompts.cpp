@@ -1,7 +1,8 @@
 #include "platform/QtUiPrompts.h"
 
+#include "platform/HostPathText.h"
+
 #include <QApplication>
-#include <QFile>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
@@ -21,12 +22,14 @@ QString Caption()
 
 QString PathToQt(const std::string& path)
 {
-    return QFile::decodeName(QByteArray(path.data(), static_cast<qsizetype>(path.size())));
+    const std::u16string text = HostPathToUtf16(path);
+    return QString(reinterpret_cast<const QChar*>(text.data()), static_cast<qsizetype>(text.size()));
 }
 
 std::string PathFromQt(const QString& path)
 {
-    return QFile::encodeName(path).toStdString();
+    return HostPathFromUtf16(std::u16string_view(reinterpret_cast<const char16_t*>(path.utf16()),
+                                                 static_cast<size_t>(path.size())));
 }
 
 class TQtUiPrompts::TModalScope {

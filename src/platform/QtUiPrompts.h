@@ -11,7 +11,8 @@ class QString;
 class QWidget;
 
 // Host file paths are byte strings in the file system's encoding, not
-// Latin-1 texts: these convert them to and from what a widget shows.
+// Latin-1 texts: these convert them to and from what a widget shows, keeping
+// every byte (see HostPathText.h).
 QString PathToQt(const std::string& path);
 std::string PathFromQt(const QString& path);
 
