@@ -3,6 +3,7 @@
 #include "app/frmTavrin.h"
 
 #include "console/QnTerminal.h"
+#include "net/ComRxGlue.h"
 #include "console/SimpleTerminal.h"
 #include "console/QtPrintTarget.h"
 #include "console/TTYDisplayOptionsDlg.h"
@@ -81,6 +82,9 @@ TMainHalvoret::~TMainHalvoret()
     FMachine->OnReaderClosed = nullptr;
     FMachine->OnPunchClosed = nullptr;
     FMachine->FMapping.OnChanged = nullptr;
+    // The lines close (their threads joined) while the window still stands.
+    FMachine->OnApplyComSettings = nullptr;
+    FComGlue.reset();
 }
 
 void TMainHalvoret::FormCreate()
@@ -100,11 +104,10 @@ void TMainHalvoret::FormCreate()
     BuildPages();
     BuildMenus();
     BuildPrinter();
+    BuildSerialLines();
+    ApplyCom1Settings();  // start-up applies COM1 only; the settings apply both
 
-    // The CRT's VT100 emulator takes its place here, once it exists, with
-    // ANSI mode on, cursor-key and keypad application modes off, auto-repeat
-    // on, and Page Down, Page Up, Home and End mapped to PF3, PF4, PF1 and
-    // PF2. Until then QnTerminal1 runs its own teletype emulator.
+    BuildCrtEmulator();
     QnTerminal1->SetWantAllKeys(true);
     QnTerminal1->OnKeyboardData = [this](TQnTerminalEmulator&, char ch) { QnTerminal1KeyboardData(ch); };
     FCrtConsole = std::make_unique<TCrtConsoleAdapter>(*QnTerminal1);
@@ -144,6 +147,36 @@ void TMainHalvoret::FormCreate()
         m.EnsureDriveAImage();
     } catch (const std::exception& e) {
         QTimer::singleShot(0, this, [this, text = std::string(e.what())] { FPrompts->ShowError(text); });
+    }
+}
+
+// The CRT runs the VT100 emulator with ANSI mode on, cursor-key and keypad
+// application modes off, auto-repeat on, and Page Down, Page Up, Home and End
+// sending PF3, PF4, PF1 and PF2. Should the emulator not come up, the
+// terminal keeps its own teletype emulator and the reason is shown.
+void TMainHalvoret::BuildCrtEmulator()
+{
+    auto report = [this](const std::string& text) {
+        QTimer::singleShot(0, this, [this, text] { FPrompts->ShowError(text); });
+    };
+    try {
+        auto emulator = std::make_unique<TQnVT100Emulator>();
+        emulator->Answerback.clear();
+        emulator->DisplayUpperASCII = true;
+        emulator->SetANSIMode(true);
+        emulator->CursorKeyAppMode = false;
+        emulator->KeypadAppMode = false;
+        emulator->AutoRepeat = true;
+        TQnKeyboardMapping& keys = emulator->KeyboardMap();
+        keys.Add("VK_NEXT", "DEC_PF3k");
+        keys.Add("VK_PRIOR", "DEC_PF4k");
+        keys.Add("VK_HOME", "DEC_PF1k");
+        keys.Add("VK_END", "DEC_PF2k");
+        emulator->SetTerminal(QnTerminal1);
+        if (!emulator->MapLoadError().empty()) report(emulator->MapLoadError());
+        QnVT100Emulator1 = std::move(emulator);
+    } catch (const std::exception& e) {
+        report(e.what());
     }
 }
 
@@ -219,6 +252,9 @@ void TMainHalvoret::BuildActions()
     SetTttyFont->setToolTip(QStringLiteral("Set the font to use for the TTY terminal"));
     TTYDisplaySettingsAct = make("TTYDisplaySettingsAct", "TTY Display Settings",
                                  [this] { TTYDisplaySettingsActExecute(); });
+    CrtAnsiAct = make("CrtAnsiAct", "C&RT ANSI", [this] { CrtAnsiActExecute(); },
+                      [this](QAction& a) { CrtAnsiActUpdate(a); });
+    CrtAnsiAct->setCheckable(true);
 }
 
 void TMainHalvoret::BuildPages()
@@ -325,6 +361,7 @@ void TMainHalvoret::BuildMenus()
         disks->addAction(a);
 
     QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
+    view->addAction(CrtAnsiAct);
     view->addAction(SetCrtFont);
     view->addSeparator();
     view->addAction(SetTttyFont);
@@ -332,6 +369,10 @@ void TMainHalvoret::BuildMenus()
     view->addAction(TTYMapKeysAct);
     view->addSeparator();
     view->addAction(CpuPage->HexMemoryDisplayAct);
+
+    // The CRT terminal's pop-up menu.
+    QnTerminal1->setContextMenuPolicy(Qt::ActionsContextMenu);
+    QnTerminal1->addAction(CrtAnsiAct);
 
     for (QMenu* menu : {file, cpu, disks, view})
         FActionPump->WatchMenu(menu);

@@ -4,8 +4,11 @@
 #include "app/frmTavrin.h"
 
 #include "console/QnTerminal.h"
+#include "console/QnTrmVT100.h"
 #include "console/SimpleTerminal.h"
 #include "console/TTYDisplayOptionsDlg.h"
+
+#include <QAction>
 
 #include <algorithm>
 
@@ -23,6 +26,21 @@ void TMainHalvoret::SetCrtFontNameAndSize(const std::string& name, int pointSize
     // Sizes are points at 96 dots per inch, whatever the screen.
     QnTerminal1->SetTerminalFont(
         TQnCustomTerminal::TerminalFont(QString::fromStdString(FCrtFontName), (FCrtFontSize * 96 + 36) / 72));
+}
+
+void TMainHalvoret::CrtAnsiActUpdate(QAction& action)
+{
+    action.setEnabled(QnVT100Emulator1 != nullptr);
+    action.setChecked(QnVT100Emulator1 && QnVT100Emulator1->ANSIMode());
+}
+
+// The action has flipped its checked state before this runs.
+void TMainHalvoret::CrtAnsiActExecute()
+{
+    if (!QnVT100Emulator1)
+        return;
+    QnVT100Emulator1->SetANSIMode(!QnVT100Emulator1->ANSIMode());
+    CrtAnsiAct->setChecked(QnVT100Emulator1->ANSIMode());
 }
 
 void TMainHalvoret::SetTttyFontExecute()

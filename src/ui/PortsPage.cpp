@@ -1,5 +1,7 @@
 #include "ui/PortsPage.h"
 
+#include "ui/ComSettingsPanel.h"
+
 #include <QHBoxLayout>
 #include <QTabWidget>
 
@@ -9,6 +11,10 @@ TPortsPage::TPortsPage(QWidget* parent)
     setFrameShape(QFrame::StyledPanel);
     FLayout = new QHBoxLayout(this);
     DevicePages = new QTabWidget(this);
+    Com1Panel = new TComSettingsPanel(1, DevicePages);
+    Com2Panel = new TComSettingsPanel(2, DevicePages);
+    DevicePages->addTab(Com1Panel, QStringLiteral("Com 1"));
+    DevicePages->addTab(Com2Panel, QStringLiteral("Com 2"));
     FLayout->addWidget(DevicePages, 1);
 }
 
