@@ -1,0 +1,228 @@
+// The Ports page offscreen: the printer panel's locking, the reader and
+// punch files with their warnings, and the mapping lists reaching 0003h.
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QTabWidget>
+
+#include "console/QtPrintTarget.h"
+#include "ui/DeviceFilePanels.h"
+#include "ui/DeviceMappingPanel.h"
+#include "ui/PortsPage.h"
+#include "ui/PrinterPanel.h"
+#include "ui/Rspin.h"
+#include "WindowTestSupport.h"
+
+#include <filesystem>
+
+using namespace tavrin::test;
+
+namespace {
+
+struct PortsWindow : ::testing::Test {
+    TWindowHarness H;
+    TMainHalvoret* W = nullptr;
+
+    void SetUp() override { W = &H.Open(); }
+    uint8_t Port(uint16_t port)
+    {
+        uint8_t value = 0xEE;
+        W->Machine().CpuPortRead(W->Machine().CpuEmu1, port, value);
+        return value;
+    }
+    std::vector<QWidget*> LockedByTheDevice() const
+    {
+        const TPrinterPanel& p = *W->PrinterPanel;
+        return {p.C_PrintersList, p.C_PrintOrientaion, p.C_TabSpacingEdit, p.C_TopBottomMarginEdit,
+                p.C_LeftRightMarginEdit, p.C_LineSpacingEdit};
+    }
+};
+
+TEST_F(PortsWindow, ThePageHoldsTheMappingAndFiveDeviceTabs)
+{
+    QTabWidget& tabs = *W->PortsPage->DevicePages;
+    std::vector<std::string> captions;
+    for (int i = 0; i < tabs.count(); ++i)
+        captions.push_back(tabs.tabText(i).toStdString());
+    EXPECT_EQ(captions, (std::vector<std::string>{"Com 1", "Com 2", "Printer", "Input File", "Output File"}));
+    const TDeviceMappingPanel& map = *W->DeviceMappingPanel;
+    EXPECT_EQ(map.C_CpmConsolePortId->currentIndex(), 1);
+    EXPECT_EQ(map.C_CpmListPortId->currentIndex(), 0);
+    EXPECT_EQ(map.ConLstDeviceLabel->text().toStdString(), "CON=CRT, LST=TTY");
+    EXPECT_EQ(map.PtrPtpDeviceLabel->text().toStdString(), "RDR=TTY, PUN=TTY");
+}
+
+TEST_F(PortsWindow, WithoutAPrinterSetupFontAndEnableAreDisabled)
+{
+    W->PrinterObject().SetPrinterIndex(-1);
+    W->UpdateAllActions();
+    for (QAction* a : {W->PrinterSetupAct, W->PrinterFontAct, W->PrinterEnableAct})
+        EXPECT_FALSE(a->isEnabled()) << a->objectName().toStdString();
+    EXPECT_FALSE(W->PrinterPanel->C_EnablePrinterBtn->isEnabled());
+}
+
+TEST_F(PortsWindow, TheDeviceLocksThePrinterSettingsButNotTheOptions)
+{
+    W->PrinterObject().SelectPdf();
+    W->UpdateAllActions();
+    for (QWidget* w : LockedByTheDevice())
+        EXPECT_TRUE(w->isEnabled()) << w->objectName().toStdString();
+    W->PrinterPanel->C_TabSpacingEdit->setValue(4);
+    W->PrinterPanel->C_EnablePrinterBtn->click();
+    ASSERT_NE(W->Printer(), nullptr);
+    EXPECT_EQ(W->Printer()->TabSpacing(), 4) << "the spin edit is read when the device is made";
+    W->UpdateAllActions();
+    for (QWidget* w : LockedByTheDevice())
+        EXPECT_FALSE(w->isEnabled()) << w->objectName().toStdString();
+    EXPECT_FALSE(W->PrinterSetupAct->isEnabled());
+    EXPECT_FALSE(W->PrinterFontAct->isEnabled());
+    EXPECT_TRUE(W->PrinterPanel->C_EnablePrinterBtn->isChecked());
+    ASSERT_TRUE(W->PrinterPanel->C_AutoLineWrapBtn->isEnabled());
+    W->PrinterPanel->C_AutoLineWrapBtn->click();
+    EXPECT_FALSE(W->Printer()->AutoLineWrap) << "the option reaches the device at once";
+    W->PrinterPanel->C_EnablePrinterBtn->click();
+    EXPECT_EQ(W->Printer(), nullptr);
+    W->UpdateAllActions();
+    EXPECT_TRUE(W->PrinterPanel->C_PrintersList->isEnabled());
+}
+
+TEST_F(PortsWindow, OrientationAndPrinterChoiceReachThePrinterObject)
+{
+    TPrinterPanel& p = *W->PrinterPanel;
+    p.LandscapeBtn->click();
+    EXPECT_TRUE(W->PrinterObject().Landscape());
+    p.SelectPrinterName("no such printer");
+    EXPECT_EQ(p.PrinterIndex(), -1);
+    EXPECT_FALSE(W->PrinterObject().PrinterSelected());
+    p.SelectPrinterName(TQtPrintTarget::PdfEntryName);
+    EXPECT_TRUE(W->PrinterObject().PdfSelected());
+}
+
+struct OutputCase {
+    bool Exists;
+    bool Append;
+    const char* Expected;
+};
+
+class OutputFile : public PortsWindow, public ::testing::WithParamInterface<OutputCase> {};
+
+TEST_P(OutputFile, AppendsOrTruncates)
+{
+    const OutputCase& c = GetParam();
+    const std::string path = H.Temp.File("punch.txt");
+    if (c.Exists)
+        WriteFile(path, "old");
+    W->OutputFilePanel->C_OutputFileNameEdit->setText(QString::fromStdString(path));
+    W->OutputFilePanel->C_AppendOutputFileBtn->setChecked(c.Append);
+    W->OutputFilePanel->EnableOutputFileBtn->click();
+    ASSERT_TRUE(W->EnableOutputFileAct->isChecked());
+    EXPECT_EQ(Port(0x1C), 0x04);
+    W->Machine().CpuPortWrite(W->Machine().CpuEmu1, 0x1D, 'N');
+    W->EnableOutputFileAct->trigger();
+    EXPECT_FALSE(W->Machine().PunchOpen());
+    EXPECT_FALSE(W->OutputFilePanel->EnableOutputFileBtn->isChecked());
+    EXPECT_EQ(ReadFile(path), c.Expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Ports, OutputFile,
+                         ::testing::Values(OutputCase{false, true, "N"}, OutputCase{true, true, "oldN"},
+                                           OutputCase{true, false, "N"}));
+
+struct OpenFailure {
+    bool Input;
+    const char* Name;
+    const char* Warning;
+};
+
+class FileWarning : public PortsWindow, public ::testing::WithParamInterface<OpenFailure> {};
+
+TEST_P(FileWarning, IsShownAndTheActionStaysUnchecked)
+{
+    const OpenFailure& c = GetParam();
+    QAction* action = c.Input ? W->EnableInputFileAct : W->EnableOutputFileAct;
+    QLineEdit* edit = c.Input ? W->InputFilePanel->C_InputFileNameEdit : W->OutputFilePanel->C_OutputFileNameEdit;
+    const std::string name = *c.Name ? H.Temp.File(c.Name) : std::string();
+    edit->setText(QString::fromStdString(name));
+    action->trigger();
+    EXPECT_FALSE(action->isChecked());
+    ASSERT_EQ(H.Prompts.Log.size(), 1u);
+    EXPECT_EQ(H.Prompts.Log[0].Type, TMsgDlgType::Warning);
+    EXPECT_EQ(H.Prompts.LastText(), std::string(c.Warning) + " \"" + name + "\".");
+}
+
+INSTANTIATE_TEST_SUITE_P(Ports, FileWarning,
+                         ::testing::Values(OpenFailure{true, "", "Unable to open the input file"},
+                                           OpenFailure{true, "missing.txt", "Unable to open the input file"},
+                                           OpenFailure{false, "no/such/folder/out.txt",
+                                                       "Unable to open the output file"}));
+
+TEST_F(PortsWindow, ANewInputFileStartsWithNoBytesOfTheOldOne)
+{
+    WriteFile(H.Temp.File("one.txt"), "ABC");
+    WriteFile(H.Temp.File("two.txt"), "XYZ");
+    TInputFilePanel& p = *W->InputFilePanel;
+    p.C_InputFileNameEdit->setText(QString::fromStdString(H.Temp.File("one.txt")));
+    p.C_EnableInputFileBtn->click();
+    ASSERT_TRUE(p.C_EnableInputFileBtn->isChecked());
+    EXPECT_EQ(Port(0x1B), 'A');
+    p.C_EnableInputFileBtn->click();
+    EXPECT_EQ(Port(0x1A), 0x00) << "nothing left to read once disabled";
+    p.C_InputFileNameEdit->setText(QString::fromStdString(H.Temp.File("two.txt")));
+    p.C_EnableInputFileBtn->click();
+    EXPECT_EQ(Port(0x1B), 'X');
+}
+
+TEST_F(PortsWindow, TheEndOfStreamChoiceReachesTheReader)
+{
+    WriteFile(H.Temp.File("in.txt"), "Q");
+    TInputFilePanel& p = *W->InputFilePanel;
+    p.C_InFileEosReturnEOS->click();
+    p.C_InputFileNameEdit->setText(QString::fromStdString(H.Temp.File("in.txt")));
+    p.C_EnableInputFileBtn->click();
+    EXPECT_EQ(Port(0x1B), 'Q');
+    EXPECT_EQ(Port(0x1B), 0x1A);
+    EXPECT_EQ(Port(0x1B), 0x1A) << "end of stream for ever";
+    p.C_InFileEosDone->click();
+    EXPECT_EQ(Port(0x1B), 0xEE) << "nothing to read leaves the register as it was";
+    EXPECT_FALSE(W->EnableInputFileAct->isChecked()) << "the reader closed itself at the end";
+}
+
+TEST_F(PortsWindow, MappingListsReachTheIOByteOnlyAfterBoot)
+{
+    TTavrinMachine& m = W->Machine();
+    TDeviceMappingPanel& p = *W->DeviceMappingPanel;
+    m.CpuEmu1.WriteMemoryByte(0x0003, 0x77);
+    p.C_CpmListPortId->setCurrentIndex(2);
+    EXPECT_EQ(m.CpuEmu1.ReadMemoryByte(0x0003), 0x77) << "before boot nothing is written";
+    p.SetDefaultMappingsBtn->click();
+    EXPECT_EQ(m.FMapping.FColdBootMapping, 0x81);
+    EXPECT_EQ(p.ConLstDeviceLabel->text().toStdString(), "CON=CRT, LST=LPT");
+
+    W->ResetCPMAct->trigger();
+    ASSERT_TRUE(W->Booted()) << H.Prompts.LastText();
+    if (W->RunCpuAct->isChecked())
+        W->RunCpuAct->trigger();
+    p.C_CpmConsolePortId->setCurrentIndex(0);
+    EXPECT_EQ(m.CpuEmu1.ReadMemoryByte(0x0003), 0x80);
+    p.UseDefaultDeviceMappings->click();
+    EXPECT_EQ(m.CpuEmu1.ReadMemoryByte(0x0003), 0x81);
+    EXPECT_EQ(p.C_CpmConsolePortId->currentIndex(), 1);
+
+    // A CP/M program changes the IOBYTE; the page shows it when it opens.
+    m.CpuEmu1.WriteMemoryByte(0x0003, 0x06);
+    W->PageControl1->setCurrentWidget(W->PortsPage);
+    EXPECT_EQ(p.C_CpmConsolePortId->currentIndex(), 2);
+    EXPECT_EQ(p.C_CpmReaderPortId->currentIndex(), 1);
+    EXPECT_EQ(p.C_CpmListPortId->currentIndex(), 0);
+}
+
+} // namespace
