@@ -187,15 +187,7 @@ void TMainHalvoret::BuildPages()
     {
         auto* layout = new QVBoxLayout(TtyPage);
         layout->setContentsMargins(0, 0, 0, 0);
-        SimpleTerminal1 = new TSimpleTerminal(TtyPage);
-        SimpleTerminal1->setObjectName(QStringLiteral("SimpleTerminal1"));
-        SimpleTerminal1->OnKeyPress = [this](TSimpleTerminal&, char& key) { QnTerminal2KeyPress(key); };
-        SimpleTerminal1->OnKeyDown = [this](TSimpleTerminal&, uint16_t& key, TShiftState shift) {
-            SimpleTerminal1KeyDown(key, shift);
-        };
-        SimpleTerminal1->OnKeyUp = [this](TSimpleTerminal&, uint16_t& key, TShiftState shift) {
-            SimpleTerminal1KeyUp(key, shift);
-        };
+        BuildTtyTerminal();
         layout->addWidget(SimpleTerminal1);
     }
     CpuPage = new TCpuPage(PageControl1);

@@ -40,6 +40,7 @@ class TDisksPage;
 class TMapTermKeysDlg;
 class TPortsPage;
 class TQnTerminal;
+class TSettingsReader;
 class TSimpleTerminal;
 
 class TMainHalvoret : public QMainWindow, private ITtyConsole {
@@ -97,6 +98,16 @@ public:
     void FormActivate();
     void SaveSettings(TNrKeyValueSections& store);
     void LoadSettings(const TNrKeyValueSections& store);
+    // The TTY console's display values, as the TTY display settings dialog
+    // and the settings file take them (colours are Windows colour values).
+    struct TTtyDisplaySettings {
+        uint32_t Background = 0;
+        uint32_t FontColor = 0;  // the low-video text colour
+        int Rows = 0;
+        uint32_t CursorColor = 0;
+    };
+    TTtyDisplaySettings GetTtyDisplaySettings() const;
+    void SetTtyDisplaySettings(const TTtyDisplaySettings& settings);
 
     // --- seams for later units ----------------------------------------------
     // Port 13h output goes here; null makes the CRT absent. The window's own
@@ -155,8 +166,10 @@ private:
     void BuildActions();
     void BuildPages();
     void BuildCrtTerminal();
+    void BuildTtyTerminal();
     void BuildMenus();
     bool FormCloseQuery();
+    void LoadPlacement(TSettingsReader& read);
     void RunGuarded(const std::function<void()>& body);
     void SetRunning(bool on);
     void DriveChanged(uint8_t drive);

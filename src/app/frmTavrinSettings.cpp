@@ -4,11 +4,17 @@
 
 #include "app/frmTavrin.h"
 
+#include "app/SettingsReader.h"
+
 #include "console/SimpleTerminal.h"
 #include "platform/QtUiPrompts.h"
 #include "ui/DisksPage.h"
 
+#include <QScreen>
 #include <QTabWidget>
+
+#include <algorithm>
+#include <climits>
 
 namespace {
 
@@ -31,6 +37,9 @@ const TDefaultKey DeviceDefaults[] = {
     {"PORT_DEVICE_PRINTER", "AutoLineWrap", "1"},
     {"PORT_DEVICE_PRINTER", "EosEjectsPrinter", "1"},
 };
+
+// Larger console fonts make grids far wider than any screen.
+constexpr int MaxFontSize = 72;
 
 const char* const ReaderEndKeys[4] = {"InFileEosDone", "InFileEosReturnEOS", "InFileEosRestart", "InFileEosSwitchCon"};
 
@@ -55,12 +64,13 @@ void TMainHalvoret::SaveSettings(TNrKeyValueSections& store)
     store.WriteString("CRT", "FontFace", carried("CRT", "FontFace", "Terminal"));
     store.WriteString("CRT", "FontSize", carried("CRT", "FontSize", "9"));
     store.WriteString("TTY", "TTY132", carried("TTY", "TTY132", "0"));
-    store.WriteString("TTY", "FontFace", carried("TTY", "FontFace", "Terminal"));
-    store.WriteString("TTY", "FontSize", carried("TTY", "FontSize", "9"));
-    store.WriteInteger("TTY", "BgColor", static_cast<int32_t>(SimpleTerminal1->Color()));
-    store.WriteInteger("TTY", "FontColor", static_cast<int32_t>(SimpleTerminal1->FontColor()));
-    store.WriteInteger("TTY", "CursorColor", static_cast<int32_t>(SimpleTerminal1->CursorColor()));
-    store.WriteInteger("TTY", "DisplayRows", SimpleTerminal1->Rows());
+    store.WriteString("TTY", "FontFace", SimpleTerminal1->FontName());
+    store.WriteInteger("TTY", "FontSize", SimpleTerminal1->FontSize());
+    const TTtyDisplaySettings tty = GetTtyDisplaySettings();
+    store.WriteInteger("TTY", "BgColor", static_cast<int32_t>(tty.Background));
+    store.WriteInteger("TTY", "FontColor", static_cast<int32_t>(tty.FontColor));
+    store.WriteInteger("TTY", "CursorColor", static_cast<int32_t>(tty.CursorColor));
+    store.WriteInteger("TTY", "DisplayRows", tty.Rows);
     DisksPage->SaveSettings(store);
     store.WriteInteger("PORTS", "ColdBootDeviceMapping", m.FMapping.FColdBootMapping);
 
@@ -107,50 +117,74 @@ void TMainHalvoret::LoadSettings(const TNrKeyValueSections& store)
 {
     TTavrinMachine& m = *FMachine;
     TMachineSettings& s = m.Settings;
+    TSettingsReader read(store);
 
-    QRect normal = normalGeometry().isValid() ? normalGeometry() : geometry();
-    int top = store.ReadInteger("MAIN", "DSP_TOP", -1);
-    int left = store.ReadInteger("MAIN", "DSP_LEFT", -1);
-    int width = store.ReadInteger("MAIN", "DSP_WIDTH", normal.width());
-    int height = store.ReadInteger("MAIN", "DSP_HEIGHT", normal.height());
-    if (width > 0 && height > 0)
-        resize(width, height);
-    if (top >= 0 || left >= 0)
-        move(left >= 0 ? left : pos().x(), top >= 0 ? top : pos().y());
+    LoadPlacement(read);
+
+    const std::string face = read.String("TTY", "FontFace", SimpleTerminal1->FontName());
+    const int size = read.Integer("TTY", "FontSize", SimpleTerminal1->FontSize(), 1, MaxFontSize);
+    if (face != SimpleTerminal1->FontName() || size != SimpleTerminal1->FontSize())
+        SimpleTerminal1->SetFontNameAndSize(face, size);
+    TTtyDisplaySettings tty = GetTtyDisplaySettings();
+    tty.Background = read.Color("TTY", "BgColor", tty.Background);
+    tty.FontColor = read.Color("TTY", "FontColor", tty.FontColor);
+    tty.CursorColor = read.Color("TTY", "CursorColor", tty.CursorColor);
+    tty.Rows = read.Integer("TTY", "DisplayRows", tty.Rows, 1, 255);
+    SetTtyDisplaySettings(tty);
 
     DisksPage->LoadSettings(store);
 
-    int mapping = store.ReadInteger("PORTS", "ColdBootDeviceMapping", m.FMapping.FColdBootMapping);
-    m.FMapping.FColdBootMapping = static_cast<uint8_t>(mapping & 0xFF);
+    m.FMapping.FColdBootMapping = static_cast<uint8_t>(
+        read.Integer("PORTS", "ColdBootDeviceMapping", m.FMapping.FColdBootMapping, 0, 255));
     m.FMapping.SetMappingCombos(m.FMapping.FColdBootMapping);
 
-    auto readLine = [&store](const char* section, const std::string& n, const std::string& stop, TComLineSettings& c) {
-        c.TwoStopBits = store.ReadBool(section, stop, c.TwoStopBits);
-        c.HandShake = store.ReadBool(section, "Com" + n + "HandShake", c.HandShake);
-        int port = store.ReadInteger(section, "Com" + n + "Port", c.PortNumber);
-        if (port >= 1 && port <= 255)
-            c.PortNumber = port;
-        int baud = store.ReadInteger(section, "Com" + n + "Baud", c.BaudIndex);
-        c.BaudIndex = baud >= -1 && baud <= 15 ? baud : -1;
-        int format = store.ReadInteger(section, "Com" + n + "Format", c.FormatIndex);
-        c.FormatIndex = format >= -1 && format <= 3 ? format : -1;
-        c.Enabled = store.ReadBool(section, "Com" + n + "Enable", c.Enabled);
+    auto readLine = [&read](const char* section, const std::string& n, const std::string& stop, TComLineSettings& c) {
+        c.TwoStopBits = read.Bool(section, stop, c.TwoStopBits);
+        c.HandShake = read.Bool(section, "Com" + n + "HandShake", c.HandShake);
+        c.PortNumber = read.Integer(section, "Com" + n + "Port", c.PortNumber, 1, 255);
+        c.BaudIndex = read.Integer(section, "Com" + n + "Baud", c.BaudIndex, -1, 15);
+        c.FormatIndex = read.Integer(section, "Com" + n + "Format", c.FormatIndex, -1, 3);
+        c.Enabled = read.Bool(section, "Com" + n + "Enable", c.Enabled);
     };
-    s.UseTCPasCom1 = store.ReadBool("PORT_DEVICE_COM1", "UseTCPasCom1", s.UseTCPasCom1);
-    s.Com1TCPPort = store.ReadString("PORT_DEVICE_COM1", "Com1TCPPort", s.Com1TCPPort);
+    s.UseTCPasCom1 = read.Bool("PORT_DEVICE_COM1", "UseTCPasCom1", s.UseTCPasCom1);
+    s.Com1TCPPort = read.String("PORT_DEVICE_COM1", "Com1TCPPort", s.Com1TCPPort);
     readLine("PORT_DEVICE_COM1", "1", "Com12StopBits", s.Com1);
     readLine("PORT_DEVICE_COM2", "2", "Com22StopBits", s.Com2);
 
     for (int i = 3; i >= 0; --i)
-        if (store.ReadBool("PORT_DEVICE_FILE_IN", ReaderEndKeys[i], false)) {
+        if (read.Bool("PORT_DEVICE_FILE_IN", ReaderEndKeys[i], false)) {
             s.ReaderEnd = static_cast<TReaderEndOption>(i);
             break;
         }
-    int con = store.ReadInteger("PORT_DEVICE_FILE_IN", "InFileChangeCon", s.InFileChangeCon);
-    s.InFileChangeCon = con >= 0 && con <= 3 ? con : s.InFileChangeCon;
+    s.InFileChangeCon = read.Integer("PORT_DEVICE_FILE_IN", "InFileChangeCon", s.InFileChangeCon, 0, 3);
 
     if (OnLoadSettings)
         OnLoadSettings(*this, store);
+    const std::string report = read.Report(SettingsFileName());
+    if (!report.empty())
+        FPrompts->MessageDlg(report, TMsgDlgType::Warning, mbOK);
+}
+
+// The saved size and a position placed in the file by hand, kept on the
+// screen the window is on: nothing wider or taller than its free area, and
+// no corner outside it.
+void TMainHalvoret::LoadPlacement(TSettingsReader& read)
+{
+    const QRect normal = normalGeometry().isValid() ? normalGeometry() : geometry();
+    const QRect free = screen()->availableGeometry();
+    const int top = read.Integer("MAIN", "DSP_TOP", -1, INT32_MIN, INT32_MAX);
+    const int left = read.Integer("MAIN", "DSP_LEFT", -1, INT32_MIN, INT32_MAX);
+    int width = read.Integer("MAIN", "DSP_WIDTH", normal.width(), 1, INT32_MAX);
+    int height = read.Integer("MAIN", "DSP_HEIGHT", normal.height(), 1, INT32_MAX);
+    width = std::clamp(width, std::min(minimumSizeHint().width(), free.width()), free.width());
+    height = std::clamp(height, std::min(minimumSizeHint().height(), free.height()), free.height());
+    resize(width, height);
+    if (top >= 0 || left >= 0) {
+        const QRect frame = frameGeometry();
+        const int x = std::clamp(left >= 0 ? left : pos().x(), free.left(), free.right() + 1 - frame.width());
+        const int y = std::clamp(top >= 0 ? top : pos().y(), free.top(), free.bottom() + 1 - frame.height());
+        move(std::max(x, free.left()), std::max(y, free.top()));
+    }
 }
 
 void TMainHalvoret::FormActivate()
