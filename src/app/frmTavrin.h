@@ -170,6 +170,9 @@ private:
     void BuildMenus();
     bool FormCloseQuery();
     void LoadPlacement(TSettingsReader& read);
+    // The console of the page shown (CRT or TTY); null on the other pages.
+    QWidget* PageConsole() const;
+    void FocusConsoleLater();
     void RunGuarded(const std::function<void()>& body);
     void SetRunning(bool on);
     void DriveChanged(uint8_t drive);

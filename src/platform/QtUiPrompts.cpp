@@ -8,8 +8,10 @@
 
 namespace {
 
-QString Q(const std::string& s) { return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size())); }
-std::string S(const QString& s) { return s.toLatin1().toStdString(); }
+// Texts of boxes and dialogs name host files, so they decode as paths do.
+QString Q(const std::string& s) { return WrappableText(s); }
+// Fixed texts: titles, filters, suffixes.
+QString F(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
 QString Caption()
 {
@@ -18,16 +20,6 @@ QString Caption()
 }
 
 } // namespace
-
-QString PathToQt(const std::string& path)
-{
-    return QFile::decodeName(QByteArray(path.data(), static_cast<qsizetype>(path.size())));
-}
-
-std::string PathFromQt(const QString& path)
-{
-    return QFile::encodeName(path).toStdString();
-}
 
 class TQtUiPrompts::TModalScope {
 public:
@@ -132,11 +124,11 @@ std::string TQtUiPrompts::QtFilter(const std::string& filter)
 bool TQtUiPrompts::OpenFileDialog(TFileDialogRequest& request)
 {
     TModalScope scope(*this);
-    QFileDialog dialog(FParent, Q(request.Title), PathToQt(request.InitialDir), Q(QtFilter(request.Filter)));
+    QFileDialog dialog(FParent, F(request.Title), PathToQt(request.InitialDir), F(QtFilter(request.Filter)));
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(request.MustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
     if (!request.DefaultExt.empty())
-        dialog.setDefaultSuffix(Q(request.DefaultExt));
+        dialog.setDefaultSuffix(F(request.DefaultExt));
     if (!request.FileName.empty() && request.FileName.find('*') == std::string::npos)
         dialog.selectFile(PathToQt(request.FileName));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
@@ -148,11 +140,11 @@ bool TQtUiPrompts::OpenFileDialog(TFileDialogRequest& request)
 bool TQtUiPrompts::SaveFileDialog(TFileDialogRequest& request)
 {
     TModalScope scope(*this);
-    QFileDialog dialog(FParent, Q(request.Title), PathToQt(request.InitialDir), Q(QtFilter(request.Filter)));
+    QFileDialog dialog(FParent, F(request.Title), PathToQt(request.InitialDir), F(QtFilter(request.Filter)));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     if (!request.DefaultExt.empty())
-        dialog.setDefaultSuffix(Q(request.DefaultExt));
+        dialog.setDefaultSuffix(F(request.DefaultExt));
     if (!request.FileName.empty())
         dialog.selectFile(PathToQt(request.FileName));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
@@ -165,9 +157,9 @@ bool TQtUiPrompts::InputQuery(const std::string& caption, const std::string& pro
 {
     TModalScope scope(*this);
     bool ok = false;
-    QString text = QInputDialog::getText(FParent, Q(caption), Q(prompt), QLineEdit::Normal, Q(value), &ok);
+    QString text = QInputDialog::getText(FParent, Q(caption), Q(prompt), QLineEdit::Normal, PathToQt(value), &ok);
     if (!ok)
         return false;
-    value = S(text);
+    value = PathFromQt(text);
     return true;
 }

@@ -102,6 +102,9 @@ struct TOutOfRangeCase {
     std::function<bool(TMainHalvoret&)> KeptDefault;
 };
 
+void PrintTo(const TOutOfRangeCase& c, std::ostream* os) { *os << c.Name; }
+
+
 class OutOfRangeSettingsTest : public ::testing::TestWithParam<TOutOfRangeCase> {};
 
 TEST_P(OutOfRangeSettingsTest, KeepsTheDefaultAndIsReported)

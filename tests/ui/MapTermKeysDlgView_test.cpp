@@ -1,0 +1,153 @@
+// What the user of "Map Terminal Keys" sees: whole key names without a
+// horizontal scroll bar, readable text on the blue and olive cells, and the
+// edit box showing the mapping of the state that is chosen.
+
+#include "ui/MapTermKeysDlg.h"
+
+#include "console/MapKeys.h"
+#include "support/QtTestApp.h"
+
+#include <QApplication>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+
+namespace {
+
+// The key-map file goes to a folder of its own, removed afterwards.
+class TKeyMapFolder {
+public:
+    TKeyMapFolder()
+    {
+        std::string pattern = (std::filesystem::temp_directory_path() / "mapview-XXXXXX").string();
+        if (::mkdtemp(pattern.data()))
+            FPath = pattern;
+    }
+    ~TKeyMapFolder()
+    {
+        std::error_code ec;
+        std::filesystem::remove_all(FPath, ec);
+    }
+    std::string File(const char* name) const { return (FPath / name).string(); }
+
+private:
+    std::filesystem::path FPath;
+};
+
+QRadioButton* StateButton(TMapTermKeysDlg& dlg, int state)
+{
+    return dlg.KeyState->findChildren<QRadioButton*>().at(state);
+}
+
+// Relative luminance contrast of two colours (1 to 21).
+double Contrast(const QColor& a, const QColor& b)
+{
+    auto luminance = [](const QColor& c) {
+        auto channel = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+        return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
+    };
+    const double x = luminance(a), y = luminance(b);
+    return (std::max(x, y) + 0.05) / (std::min(x, y) + 0.05);
+}
+
+// The strongest contrast of any pixel in the cell against its background.
+double TextContrast(const QImage& image, const QRect& cell, const QColor& background)
+{
+    double best = 1;
+    for (int y = cell.top(); y <= cell.bottom(); ++y)
+        for (int x = cell.left(); x <= cell.right(); ++x)
+            best = std::max(best, Contrast(image.pixelColor(x, y), background));
+    return best;
+}
+
+class MapTermKeysViewTest : public ::testing::Test {
+protected:
+    void SetUp() override { tavrin::test::QtTestApp(); }
+    TKeyMapFolder Temp;
+    TMapTermKeys Keys{Temp.File("k.kmap")};
+};
+
+TEST_F(MapTermKeysViewTest, NamesAreNeverCutByAHorizontalScrollBar)
+{
+    TMapTermKeysDlg dlg(Keys);
+    Keys.SetMapping(3, tksNormal, std::string(200, 'x'));  // wider than the list
+    for (int width : {338, 240, 600}) {
+        dlg.resize(width, 401);
+        dlg.show();
+        QApplication::processEvents();
+        EXPECT_FALSE(dlg.ListBox1->horizontalScrollBar()->isVisible()) << width;
+        EXPECT_EQ(dlg.ListBox1->horizontalScrollBar()->value(), 0);
+        EXPECT_EQ(dlg.ListBox1->visualItemRect(dlg.ListBox1->item(1)).left(), 0);
+    }
+}
+
+TEST_F(MapTermKeysViewTest, TextReadsWellOnEveryCell)
+{
+    Keys.SetMapping(0, tksNormal, "MMMM");
+    Keys.SetMapping(1, tksNormal, "MMMM");
+    TMapTermKeysDlg dlg(Keys);
+    dlg.show();
+    dlg.ListBox1->setCurrentRow(1);
+    QApplication::processEvents();
+    const QImage image = dlg.ListBox1->viewport()->grab().toImage();
+    const int captionWidth = dlg.CaptionWidth();
+    const QColor blue(0, 0, 255), olive(128, 128, 0);
+    struct TCell {
+        const char* Name;
+        int Row;
+        bool Caption;
+        QColor Background;
+    };
+    for (const TCell& c : {TCell{"caption", 0, true, blue}, TCell{"mapping", 0, false, olive},
+                           TCell{"selected caption", 1, true, blue}, TCell{"selected mapping", 1, false, blue}}) {
+        const QRect row = dlg.ListBox1->visualItemRect(dlg.ListBox1->item(c.Row));
+        const QRect cell = c.Caption ? QRect(row.left(), row.top(), captionWidth, row.height())
+                                     : QRect(captionWidth, row.top(), 60, row.height());
+        EXPECT_EQ(image.pixelColor(cell.left() + 1, cell.bottom() - 1), c.Background) << c.Name;
+        EXPECT_GE(TextContrast(image, cell, c.Background), 4.5) << c.Name;
+    }
+}
+
+struct TSwitchCase {
+    const char* Name;
+    int To;
+    const char* Shown;
+};
+
+void PrintTo(const TSwitchCase& c, std::ostream* os) { *os << c.Name; }
+
+
+class MapTermKeysStateSwitchTest : public MapTermKeysViewTest, public ::testing::WithParamInterface<TSwitchCase> {};
+
+TEST_P(MapTermKeysStateSwitchTest, TheEditShowsTheChosenStatesTextAndUpdateKeepsTheOthers)
+{
+    const TSwitchCase& c = GetParam();
+    Keys.SetMapping(0, tksNormal, "^[A");
+    Keys.SetMapping(0, tksShift, "^[[1;2A");
+    TMapTermKeysDlg dlg(Keys);
+    dlg.ListBox1->setCurrentRow(0);
+    ASSERT_EQ(dlg.Edit1->text(), "^[A");
+    StateButton(dlg, c.To)->click();
+    EXPECT_EQ(dlg.Edit1->text().toStdString(), c.Shown);
+    dlg.Button1->click();
+    EXPECT_EQ(Keys.GetMapping(0, tksNormal), "^[A");
+    EXPECT_EQ(Keys.GetMapping(0, tksShift), "^[[1;2A");
+    EXPECT_EQ(Keys.GetMapping(0, tksCtrl), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(States, MapTermKeysStateSwitchTest,
+                         ::testing::Values(TSwitchCase{"ToShift", tksShift, "^[[1;2A"},
+                                           TSwitchCase{"ToCtrl", tksCtrl, ""},
+                                           TSwitchCase{"BackToNormal", tksNormal, "^[A"}),
+                         [](const auto& info) { return std::string(info.param.Name); });
+
+} // namespace
