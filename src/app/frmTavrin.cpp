@@ -387,8 +387,14 @@ void TMainHalvoret::FocusConsoleLater()
 {
     QTimer::singleShot(0, this, [this] {
         QWidget* console = PageConsole();
-        if (console && !QApplication::activePopupWidget() && !QApplication::activeModalWidget())
-            console->setFocus(Qt::OtherFocusReason);
+        if (!console || QApplication::activePopupWidget() || QApplication::activeModalWidget())
+            return;
+        // A closed dialog may still count as the active window where no
+        // window manager hands activation back.
+        QWidget* active = QApplication::activeWindow();
+        if (active != this && (!active || !active->isVisible()))
+            activateWindow();
+        console->setFocus(Qt::OtherFocusReason);
     });
 }
 
