@@ -4,13 +4,6 @@
 
 #include <limits>
 
-namespace {
-
-// The highest system colour index the console resolves.
-constexpr uint32_t LastSystemColor = 0xFF00001E;
-
-} // namespace
-
 void TSettingsReader::Reject(const std::string& section, const std::string& key)
 {
     FRejected.push_back(key + "=" + FStore.GetValue(section, key) + " [" + section + "]");
@@ -36,13 +29,7 @@ int32_t TSettingsReader::Integer(const std::string& section, const std::string& 
 
 uint32_t TSettingsReader::Color(const std::string& section, const std::string& key, uint32_t def)
 {
-    const int32_t value = Integer(section, key, static_cast<int32_t>(def), std::numeric_limits<int32_t>::min(),
-                                  std::numeric_limits<int32_t>::max());
-    const uint32_t color = static_cast<uint32_t>(value);
-    if (color <= 0x00FFFFFF || (color >= 0xFF000000 && color <= LastSystemColor))
-        return color;
-    Reject(section, key);
-    return def;
+    return static_cast<uint32_t>(Integer(section, key, static_cast<int32_t>(def), 0, 0x00FFFFFF));
 }
 
 bool TSettingsReader::Bool(const std::string& section, const std::string& key, bool def) const

@@ -15,7 +15,7 @@ public:
 
     // def when the key is missing, not a number, or outside min..max.
     int32_t Integer(const std::string& section, const std::string& key, int32_t def, int32_t min, int32_t max);
-    // A colour value: 00BBGGRRh, or a system colour FF0000xxh.
+    // A colour value 00BBGGRRh.
     uint32_t Color(const std::string& section, const std::string& key, uint32_t def);
     bool Bool(const std::string& section, const std::string& key, bool def) const;
     std::string String(const std::string& section, const std::string& key, const std::string& def) const;
