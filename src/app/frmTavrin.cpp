@@ -390,9 +390,10 @@ void TMainHalvoret::FocusConsoleLater()
         if (!console || QApplication::activePopupWidget() || QApplication::activeModalWidget())
             return;
         // A closed dialog may still count as the active window where no
-        // window manager hands activation back.
+        // window manager hands activation back (never taken from another
+        // program, though).
         QWidget* active = QApplication::activeWindow();
-        if (active != this && (!active || !active->isVisible()))
+        if (active && active != this && !active->isVisible())
             activateWindow();
         console->setFocus(Qt::OtherFocusReason);
     });
