@@ -14,34 +14,13 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdlib>
-#include <filesystem>
 
 namespace {
-
-// The key-map file goes to a folder of its own, removed afterwards.
-class TKeyMapFolder {
-public:
-    TKeyMapFolder()
-    {
-        std::string pattern = (std::filesystem::temp_directory_path() / "mapview-XXXXXX").string();
-        if (::mkdtemp(pattern.data()))
-            FPath = pattern;
-    }
-    ~TKeyMapFolder()
-    {
-        std::error_code ec;
-        std::filesystem::remove_all(FPath, ec);
-    }
-    std::string File(const char* name) const { return (FPath / name).string(); }
-
-private:
-    std::filesystem::path FPath;
-};
 
 QRadioButton* StateButton(TMapTermKeysDlg& dlg, int state)
 {
@@ -72,8 +51,8 @@ double TextContrast(const QImage& image, const QRect& cell, const QColor& backgr
 class MapTermKeysViewTest : public ::testing::Test {
 protected:
     void SetUp() override { tavrin::test::QtTestApp(); }
-    TKeyMapFolder Temp;
-    TMapTermKeys Keys{Temp.File("k.kmap")};
+    QTemporaryDir Temp;
+    TMapTermKeys Keys{Temp.filePath("k.kmap").toStdString()};
 };
 
 TEST_F(MapTermKeysViewTest, NamesAreNeverCutByAHorizontalScrollBar)
