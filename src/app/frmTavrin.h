@@ -40,7 +40,6 @@ class TDisksPage;
 class TMapTermKeysDlg;
 class TPortsPage;
 class TQnTerminal;
-class TSettingsReader;
 class TSimpleTerminal;
 
 class TMainHalvoret : public QMainWindow, private ITtyConsole {
@@ -169,7 +168,7 @@ private:
     void BuildTtyTerminal();
     void BuildMenus();
     bool FormCloseQuery();
-    void LoadPlacement(TSettingsReader& read);
+    void LoadPlacement(const TNrKeyValueSections& store);
     // The console of the page shown (CRT or TTY); null on the other pages.
     QWidget* PageConsole() const;
     void FocusConsoleLater();

@@ -4,8 +4,6 @@
 
 #include "app/frmTavrin.h"
 
-#include "app/SettingsReader.h"
-
 #include "console/SimpleTerminal.h"
 #include "platform/QtUiPrompts.h"
 #include "ui/DisksPage.h"
@@ -40,6 +38,8 @@ const TDefaultKey DeviceDefaults[] = {
 
 // Larger console fonts make grids far wider than any screen.
 constexpr int MaxFontSize = 72;
+// Colours are 00BBGGRRh.
+constexpr int32_t MaxColor = 0x00FFFFFF;
 
 const char* const ReaderEndKeys[4] = {"InFileEosDone", "InFileEosReturnEOS", "InFileEosRestart", "InFileEosSwitchCon"};
 
@@ -117,65 +117,64 @@ void TMainHalvoret::LoadSettings(const TNrKeyValueSections& store)
 {
     TTavrinMachine& m = *FMachine;
     TMachineSettings& s = m.Settings;
-    TSettingsReader read(store);
 
-    LoadPlacement(read);
+    LoadPlacement(store);
 
-    const std::string face = read.String("TTY", "FontFace", SimpleTerminal1->FontName());
-    const int size = read.Integer("TTY", "FontSize", SimpleTerminal1->FontSize(), 1, MaxFontSize);
+    const std::string face = store.ReadString("TTY", "FontFace", SimpleTerminal1->FontName());
+    const int size = store.ReadInteger("TTY", "FontSize", SimpleTerminal1->FontSize(), 1, MaxFontSize);
     if (face != SimpleTerminal1->FontName() || size != SimpleTerminal1->FontSize())
         SimpleTerminal1->SetFontNameAndSize(face, size);
     TTtyDisplaySettings tty = GetTtyDisplaySettings();
-    tty.Background = read.Color("TTY", "BgColor", tty.Background);
-    tty.FontColor = read.Color("TTY", "FontColor", tty.FontColor);
-    tty.CursorColor = read.Color("TTY", "CursorColor", tty.CursorColor);
-    tty.Rows = read.Integer("TTY", "DisplayRows", tty.Rows, 1, 255);
+    auto readColor = [&store](const char* key, uint32_t def) {
+        return static_cast<uint32_t>(store.ReadInteger("TTY", key, static_cast<int32_t>(def), 0, MaxColor));
+    };
+    tty.Background = readColor("BgColor", tty.Background);
+    tty.FontColor = readColor("FontColor", tty.FontColor);
+    tty.CursorColor = readColor("CursorColor", tty.CursorColor);
+    tty.Rows = store.ReadInteger("TTY", "DisplayRows", tty.Rows, 1, 255);
     SetTtyDisplaySettings(tty);
 
     DisksPage->LoadSettings(store);
 
     m.FMapping.FColdBootMapping = static_cast<uint8_t>(
-        read.Integer("PORTS", "ColdBootDeviceMapping", m.FMapping.FColdBootMapping, 0, 255));
+        store.ReadInteger("PORTS", "ColdBootDeviceMapping", m.FMapping.FColdBootMapping, 0, 255));
     m.FMapping.SetMappingCombos(m.FMapping.FColdBootMapping);
 
-    auto readLine = [&read](const char* section, const std::string& n, const std::string& stop, TComLineSettings& c) {
-        c.TwoStopBits = read.Bool(section, stop, c.TwoStopBits);
-        c.HandShake = read.Bool(section, "Com" + n + "HandShake", c.HandShake);
-        c.PortNumber = read.Integer(section, "Com" + n + "Port", c.PortNumber, 1, 255);
-        c.BaudIndex = read.Integer(section, "Com" + n + "Baud", c.BaudIndex, -1, 15);
-        c.FormatIndex = read.Integer(section, "Com" + n + "Format", c.FormatIndex, -1, 3);
-        c.Enabled = read.Bool(section, "Com" + n + "Enable", c.Enabled);
+    auto readLine = [&store](const char* section, const std::string& n, const std::string& stop, TComLineSettings& c) {
+        c.TwoStopBits = store.ReadBool(section, stop, c.TwoStopBits);
+        c.HandShake = store.ReadBool(section, "Com" + n + "HandShake", c.HandShake);
+        c.PortNumber = store.ReadInteger(section, "Com" + n + "Port", c.PortNumber, 1, 255);
+        c.BaudIndex = store.ReadInteger(section, "Com" + n + "Baud", c.BaudIndex, -1, 15);
+        c.FormatIndex = store.ReadInteger(section, "Com" + n + "Format", c.FormatIndex, -1, 3);
+        c.Enabled = store.ReadBool(section, "Com" + n + "Enable", c.Enabled);
     };
-    s.UseTCPasCom1 = read.Bool("PORT_DEVICE_COM1", "UseTCPasCom1", s.UseTCPasCom1);
-    s.Com1TCPPort = read.String("PORT_DEVICE_COM1", "Com1TCPPort", s.Com1TCPPort);
+    s.UseTCPasCom1 = store.ReadBool("PORT_DEVICE_COM1", "UseTCPasCom1", s.UseTCPasCom1);
+    s.Com1TCPPort = store.ReadString("PORT_DEVICE_COM1", "Com1TCPPort", s.Com1TCPPort);
     readLine("PORT_DEVICE_COM1", "1", "Com12StopBits", s.Com1);
     readLine("PORT_DEVICE_COM2", "2", "Com22StopBits", s.Com2);
 
     for (int i = 3; i >= 0; --i)
-        if (read.Bool("PORT_DEVICE_FILE_IN", ReaderEndKeys[i], false)) {
+        if (store.ReadBool("PORT_DEVICE_FILE_IN", ReaderEndKeys[i], false)) {
             s.ReaderEnd = static_cast<TReaderEndOption>(i);
             break;
         }
-    s.InFileChangeCon = read.Integer("PORT_DEVICE_FILE_IN", "InFileChangeCon", s.InFileChangeCon, 0, 3);
+    s.InFileChangeCon = store.ReadInteger("PORT_DEVICE_FILE_IN", "InFileChangeCon", s.InFileChangeCon, 0, 3);
 
     if (OnLoadSettings)
         OnLoadSettings(*this, store);
-    const std::string report = read.Report(SettingsFileName());
-    if (!report.empty())
-        FPrompts->MessageDlg(report, TMsgDlgType::Warning, mbOK);
 }
 
 // The saved size and a position placed in the file by hand, kept on the
 // screen the window is on: nothing wider or taller than its free area, and
 // no corner outside it.
-void TMainHalvoret::LoadPlacement(TSettingsReader& read)
+void TMainHalvoret::LoadPlacement(const TNrKeyValueSections& store)
 {
     const QRect normal = normalGeometry().isValid() ? normalGeometry() : geometry();
     const QRect free = screen()->availableGeometry();
-    const int top = read.Integer("MAIN", "DSP_TOP", -1, INT32_MIN, INT32_MAX);
-    const int left = read.Integer("MAIN", "DSP_LEFT", -1, INT32_MIN, INT32_MAX);
-    int width = read.Integer("MAIN", "DSP_WIDTH", normal.width(), 1, INT32_MAX);
-    int height = read.Integer("MAIN", "DSP_HEIGHT", normal.height(), 1, INT32_MAX);
+    const int top = store.ReadInteger("MAIN", "DSP_TOP", -1, INT32_MIN, INT32_MAX);
+    const int left = store.ReadInteger("MAIN", "DSP_LEFT", -1, INT32_MIN, INT32_MAX);
+    int width = store.ReadInteger("MAIN", "DSP_WIDTH", normal.width(), 1, INT32_MAX);
+    int height = store.ReadInteger("MAIN", "DSP_HEIGHT", normal.height(), 1, INT32_MAX);
     width = std::clamp(width, std::min(minimumSizeHint().width(), free.width()), free.width());
     height = std::clamp(height, std::min(minimumSizeHint().height(), free.height()), free.height());
     resize(width, height);
@@ -199,6 +198,12 @@ void TMainHalvoret::FormActivate()
     if (!found)
         return;
     LoadSettings(store);
+    // Values the reads refused (out of range, not numbers), all in one box.
+    std::string problems;
+    for (const std::string& problem : store.TakeReadProblems())
+        problems += (problems.empty() ? "" : "\n") + problem;
+    if (!problems.empty())
+        FPrompts->MessageDlg(problems, TMsgDlgType::Warning, mbOK);
     FLoadedSettings.SetText(store.GetText());
     PageControl1->setCurrentWidget(FMachine->FMapping.ItemIndex(TMappedDevice::Con) == 0 ? TtyPage : CrtPage);
 }

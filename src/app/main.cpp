@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "platform/FileSizeSignal.h"
+
 namespace {
 
 QtMessageHandler PreviousMessageHandler = nullptr;
@@ -44,6 +46,7 @@ bool HasDisplay()
 
 int main(int argc, char* argv[])
 {
+    IgnoreFileSizeSignal();
     if (!HasDisplay()) {
         std::fprintf(stderr,
                      "tavrin: no display found. Tavrin is a desktop program; start it in a graphical\n"

@@ -12,15 +12,28 @@ public:
     EaaQueueUnderflow(int queued, int requested);
 };
 
+// A put that would take the queue past TaaByteQueue::MaxCapacity.
+class EaaQueueOverflow : public std::runtime_error {
+public:
+    EaaQueueOverflow();
+};
+
 class TaaByteQueue {
 public:
+    // Far more than a terminal ever leaves unprocessed; the bound keeps the
+    // doubling within int.
+    static constexpr int MaxCapacity = 1 << 28;
+
     TaaByteQueue() { SetCapacity(64); }
 
     int Count() const { return FCount; }
     int Capacity() const { return static_cast<int>(FData.size()); }
-    // Capacity := max(n, Count) rounded up to a multiple of 64.
+    // Capacity := max(n, Count) rounded up to a multiple of 64, at most
+    // MaxCapacity.
     void SetCapacity(int n);
 
+    // Put and ReserveTail raise EaaQueueOverflow, the queue unchanged, when
+    // Count + n would exceed MaxCapacity.
     void Put(const void* data, int n);
     void Put(uint8_t byte) { Put(&byte, 1); }
     // Room for n more bytes; write them, then AdvanceTail(n). The address is

@@ -180,7 +180,7 @@ void TCpmDiskFileInfoList::Delete(int i) {
 
 void TCpmDiskFileInfoList::AddDirEntry(const TCpmDirEntry& Entry, bool Use16BitBlocks) {
     const uint8_t user = Entry[0];
-    if (user > CpmMaxOwnerByte) return;
+    if (!CpmEntryOwnsBlocks(Entry)) return;
 
     // Blocks of every owning entry are in use, listed or not; pointers into
     // the directory or past the map are never marked (they are not data).

@@ -30,12 +30,47 @@ void TCpmDiskDrive::ReadDirectory() {
     FileList->Clear();
     FClaims.assign(BlockCount, 0);
     FProblems.clear();
+    FRepeatedExtents.clear();
+    std::map<std::string, uint16_t> seen;  // "user:NAME:extent" -> first entry
     TCpmDirEntry entry;
     for (uint16_t i = 0; i < DirEntries; ++i) {
         ReadDirEntry(i, entry);
         FileList->AddDirEntry(entry, Use16BitBlocks);
         ClaimBlocks(i, entry);
+        NoteRepeatedExtent(i, entry, seen);
     }
+}
+
+namespace {
+
+std::string FileIdentity(uint8_t User, std::string Name) {
+    for (char& c : Name)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return CpmFileKey(User, Name);
+}
+
+}  // namespace
+
+void TCpmDiskDrive::NoteRepeatedExtent(uint16_t DirIndex, const TCpmDirEntry& Entry,
+                                       std::map<std::string, uint16_t>& Seen) {
+    if (Entry[0] > CpmMaxUser) return;
+    const std::string name = CpmEntryGetFullName(Entry);
+    const std::string file = FileIdentity(Entry[0], name);
+    const uint16_t extent = CpmEntryGetExtentNo(Entry);
+    const auto [first, fresh] = Seen.emplace(file + ":" + std::to_string(extent), DirIndex);
+    if (fresh) return;
+    FProblems.push_back("Directory entries " + std::to_string(first->second) + " and " +
+                        std::to_string(DirIndex) + " both hold extent " + std::to_string(extent) +
+                        " of the file \"" + name + "\" in user area " + std::to_string(Entry[0]) + ".");
+    FRepeatedExtents.emplace(file, extent);
+}
+
+void TCpmDiskDrive::CheckNoRepeatedExtent(const std::string& Name, uint8_t User) const {
+    const auto found = FRepeatedExtents.find(FileIdentity(User, Name));
+    if (found == FRepeatedExtents.end()) return;
+    throw EDiskError("The file \"" + Name + "\" has more than one directory entry for extent " +
+                         std::to_string(found->second) + "!",
+                     EDiskError::BadPosition);
 }
 
 // Points the drive at a record counted from track 2 sector 0. A record
@@ -89,9 +124,9 @@ bool TCpmDiskDrive::IsDataBlock(uint16_t Block) const {
 }
 
 // Counts the entry's claims on its blocks and notes pointers that cannot be
-// followed. Only entries that own blocks (user bytes 0-31) take part.
+// followed. Only entries that own blocks (all but free ones) take part.
 void TCpmDiskDrive::ClaimBlocks(uint16_t DirIndex, const TCpmDirEntry& Entry) {
-    if (Entry[0] > CpmMaxOwnerByte) return;
+    if (!CpmEntryOwnsBlocks(Entry)) return;
     for (int p = 0; p < 8; ++p) {
         const uint16_t b = CpmEntryGetPointer(Entry, p);
         if (b == 0) continue;
@@ -108,7 +143,7 @@ void TCpmDiskDrive::ClaimBlocks(uint16_t DirIndex, const TCpmDirEntry& Entry) {
 // Drops the entry's claims; a block returns to the free map only when no
 // other entry still names it, and directory blocks never do.
 void TCpmDiskDrive::ReleaseBlocks(const TCpmDirEntry& Entry) {
-    if (Entry[0] > CpmMaxOwnerByte) return;
+    if (!CpmEntryOwnsBlocks(Entry)) return;
     for (int p = 0; p < 8; ++p) {
         const uint16_t b = CpmEntryGetPointer(Entry, p);
         if (b == 0 || !IsDataBlock(b)) continue;

@@ -16,6 +16,7 @@
 #include <array>
 #include <cstdint>
 #include <iosfwd>
+#include <map>
 #include <memory>
 #include <string>
 #include <utility>
@@ -30,7 +31,9 @@ using TCpmDirEntry = std::array<uint8_t, 32>;
 
 constexpr uint8_t CpmFreeEntry = 0xE5;       // user byte of a free entry
 constexpr uint8_t CpmMaxUser = 15;           // highest listed user area
-constexpr uint8_t CpmMaxOwnerByte = 31;      // entries up to here own blocks
+// Every entry but a free one owns the blocks it names: whatever wrote a
+// user byte above 31 may still hold data there, so no import reuses them.
+inline bool CpmEntryOwnsBlocks(const TCpmDirEntry& Entry) { return Entry[0] != CpmFreeEntry; }
 
 // File attribute bits.
 constexpr uint8_t CpmAttrReadOnly = 1;
@@ -157,8 +160,8 @@ public:
     void Delete(int i);
 
     // Adds one directory entry: user areas 0-15 are listed; the blocks of
-    // entries with user bytes 0-31 are marked used when they lie in the data
-    // area, so no other file's data is ever handed out again.
+    // every entry that is not free are marked used when they lie in the
+    // data area, so no other file's data is ever handed out again.
     void AddDirEntry(const TCpmDirEntry& Entry, bool Use16BitBlocks);
 
 private:
@@ -215,7 +218,8 @@ public:
     void WriteDirEntry(uint16_t Index, const TCpmDirEntry& Entry);
     void GetFileList(TCpmDiskFileInfoList& Dest) const;
     // Faults found in the directory when it was read: block pointers outside
-    // the data area and blocks claimed by more than one entry.
+    // the data area, blocks claimed by more than one entry and extents of a
+    // file held by more than one entry.
     const std::vector<std::string>& Problems() const { return FProblems; }
 
     bool FileExists(const std::string& Name, uint8_t User);
@@ -246,10 +250,16 @@ private:
     void ClaimBlocks(uint16_t DirIndex, const TCpmDirEntry& Entry);
     void ReleaseBlocks(const TCpmDirEntry& Entry);
     void CheckExtentBlocks(const std::string& Name, const TCpmDiskExtentInfo& Extent) const;
+    // Refuses to follow a file whose extent is held by two entries: joining
+    // or changing both would spread the damage.
+    void CheckNoRepeatedExtent(const std::string& Name, uint8_t User) const;
+    void NoteRepeatedExtent(uint16_t DirIndex, const TCpmDirEntry& Entry,
+                            std::map<std::string, uint16_t>& Seen);
 
     static int FindByteInRecord(const uint8_t* Record, uint8_t Value);
-    void ReadExtent16(const TCpmDiskExtentInfo& Extent, bool TextMode, bool& Done,
-                      std::ostream& Stream);
+    // Record Record of the file (counted from its start) into Buffer: zeros
+    // where no entry holds its extent or its block pointer is 0.
+    void ReadFileRecord(const TCpmDiskExtentList& Extents, int32_t Record, uint8_t* Buffer);
     int FindFreeDirEntry(int From);
     int32_t WriteExtent(TCpmDirEntry& Entry, const std::string& Name, uint8_t User, int X,
                         int32_t Remaining, std::istream& Stream, uint8_t PadByte,
@@ -259,4 +269,5 @@ private:
 
     std::vector<uint16_t> FClaims;  // entries naming each block
     std::vector<std::string> FProblems;
+    std::map<std::string, uint16_t> FRepeatedExtents;  // "user:NAME" -> extent number
 };

@@ -18,6 +18,8 @@ std::string AsciiUpper(std::string s) {
 }
 
 constexpr uint8_t EndOfText = 0x1A;
+// One entry maps 8 blocks of 16 records.
+constexpr int32_t RecordsPerExtent = 128;
 
 }  // namespace
 
@@ -31,6 +33,7 @@ bool TCpmDiskDrive::FileExists(const std::string& Name, uint8_t User) {
 }
 
 void TCpmDiskDrive::DeleteFile(const std::string& Name, uint8_t User) {
+    CheckNoRepeatedExtent(Name, User);
     TCpmDirEntry entry;
     for (uint16_t i = 0; i < DirEntries; ++i) {
         ReadDirEntry(i, entry);
@@ -47,6 +50,7 @@ void TCpmDiskDrive::DeleteFile(const std::string& Name, uint8_t User) {
 void TCpmDiskDrive::SetFileAttributes(const std::string& Name, uint8_t Attributes, int& Index,
                                       uint8_t NewUser, uint8_t User) {
     if (!FileExists(Name, User)) throw std::runtime_error("The file " + Q(Name) + " does not exist!");
+    CheckNoRepeatedExtent(Name, User);
     NewUser &= 0x0F;
     if (NewUser != User && FileExists(Name, NewUser))
         throw std::runtime_error("A file named " + Q(Name) + " already exists in user area " +
@@ -82,6 +86,7 @@ void TCpmDiskDrive::RenameFile(const std::string& OldName, const std::string& Ne
     CpmEntrySetName(shortName, shaped, false);
     const std::string n = CpmEntryGetFullName(shaped);
     if (FileExists(n, User)) throw std::runtime_error("The file " + Q(n) + " already exists!");
+    CheckNoRepeatedExtent(OldName, User);
 
     TCpmDirEntry entry;
     for (uint16_t i = 0; i < DirEntries; ++i) {
@@ -112,12 +117,22 @@ void TCpmDiskDrive::ExportFile(const std::string& Name, bool TextMode, std::ostr
         throw std::runtime_error("Unable to locate file " + Q(Name) + " in user area " +
                                  std::to_string(u) + "!");
     // A damaged entry is refused before anything is written.
+    CheckNoRepeatedExtent(Name, u);
     for (const auto& extent : extents.Items) CheckExtentBlocks(Name, extent);
 
-    bool done = false;
-    for (const auto& extent : extents.Items) {
-        ReadExtent16(extent, TextMode, done, Stream);
-        if (done) break;
+    // Each extent sits at its own place in the file, whether or not the
+    // extents before it exist (a file written at random); the last one's
+    // record count ends the file.
+    const TCpmDiskExtentInfo& last = extents.Items.back();
+    const int32_t records =
+        int32_t{last.ExtentNo} * RecordsPerExtent + std::min<int32_t>(last.RecordCount, RecordsPerExtent);
+    uint8_t record[TDiskDrive::RecordSize];
+    for (int32_t r = 0; r < records; ++r) {
+        ReadFileRecord(extents, r, record);
+        const int length = TextMode ? FindByteInRecord(record, EndOfText) : TDiskDrive::RecordSize;
+        if (length > 0 && !Stream.write(reinterpret_cast<const char*>(record), length))
+            throw std::runtime_error("Unable to save data read from CPM file to stream!");
+        if (TextMode && length < TDiskDrive::RecordSize) return;
     }
 }
 
@@ -126,25 +141,20 @@ int TCpmDiskDrive::FindByteInRecord(const uint8_t* Record, uint8_t Value) {
     return static_cast<int>(std::find(Record, end, Value) - Record);
 }
 
-void TCpmDiskDrive::ReadExtent16(const TCpmDiskExtentInfo& Extent, bool TextMode, bool& Done,
-                                 std::ostream& Stream) {
-    Done = false;
+void TCpmDiskDrive::ReadFileRecord(const TCpmDiskExtentList& Extents, int32_t Record, uint8_t* Buffer) {
     const int recordsPerBlock = BlockSize / TDiskDrive::RecordSize;
-    int copied = 0;
-    uint8_t record[TDiskDrive::RecordSize];
-    for (int p = 0; p < 8; ++p) {
-        const auto b = static_cast<uint16_t>(Extent.Pointers[2 * p] | (Extent.Pointers[2 * p + 1] << 8));
-        if (b == 0) continue;
-        int32_t r = int32_t{b} * recordsPerBlock;
-        for (int k = 0; k < recordsPerBlock && copied < Extent.RecordCount; ++k, ++copied, ++r) {
-            ReadDataRecord(r, record);
-            const int length = TextMode ? FindByteInRecord(record, EndOfText) : TDiskDrive::RecordSize;
-            if (length > 0 && !Stream.write(reinterpret_cast<const char*>(record), length))
-                throw std::runtime_error("Unable to save data read from CPM file to stream!");
-            if (TextMode && length < TDiskDrive::RecordSize) {
-                Done = true;
-                return;
-            }
-        }
+    const auto extentNo = static_cast<uint16_t>(Record / RecordsPerExtent);
+    const auto extent = std::lower_bound(
+        Extents.Items.begin(), Extents.Items.end(), extentNo,
+        [](const TCpmDiskExtentInfo& e, uint16_t no) { return e.ExtentNo < no; });
+    const int inExtent = Record % RecordsPerExtent;
+    const int p = inExtent / recordsPerBlock;
+    uint16_t block = 0;
+    if (extent != Extents.Items.end() && extent->ExtentNo == extentNo)
+        block = static_cast<uint16_t>(extent->Pointers[2 * p] | (extent->Pointers[2 * p + 1] << 8));
+    if (block == 0) {
+        std::fill(Buffer, Buffer + TDiskDrive::RecordSize, uint8_t{0});
+        return;
     }
+    ReadDataRecord(int32_t{block} * recordsPerBlock + inExtent % recordsPerBlock, Buffer);
 }

@@ -61,7 +61,10 @@ std::string TNrKeyValuePair::GetText() const { return Key + "=" + Value; }
 
 // ---- TNrKeyValueList -------------------------------------------------------
 
-void TNrKeyValueList::Clear() { FPairs.clear(); }
+void TNrKeyValueList::Clear() {
+    FPairs.clear();
+    FIndex.clear();
+}
 
 void TNrKeyValueList::SetName(const std::string& name) {
     if (name.empty()) return;
@@ -71,11 +74,6 @@ void TNrKeyValueList::SetName(const std::string& name) {
 
 int TNrKeyValueList::GetCount() const { return static_cast<int>(FPairs.size()); }
 
-TNrKeyValuePair* TNrKeyValueList::GetPair(int index) {
-    if (index < 0 || index >= GetCount()) return nullptr;
-    return FPairs[static_cast<size_t>(index)].get();
-}
-
 const TNrKeyValuePair* TNrKeyValueList::GetPair(int index) const {
     if (index < 0 || index >= GetCount()) return nullptr;
     return FPairs[static_cast<size_t>(index)].get();
@@ -83,10 +81,8 @@ const TNrKeyValuePair* TNrKeyValueList::GetPair(int index) const {
 
 int TNrKeyValueList::IndexOf(const std::string& key) const {
     if (key.empty()) return -1;
-    const std::string upper = NrUpperCase(key);
-    for (size_t i = 0; i < FPairs.size(); ++i)
-        if (FPairs[i]->KeyUpper == upper) return static_cast<int>(i);
-    return -1;
+    const auto found = FIndex.find(NrUpperCase(key));
+    return found == FIndex.end() ? -1 : static_cast<int>(found->second);
 }
 
 std::string TNrKeyValueList::GetValue(const std::string& key) const {
@@ -104,6 +100,7 @@ void TNrKeyValueList::SetValue(const std::string& key, const std::string& value)
     auto pair = std::make_unique<TNrKeyValuePair>();
     pair->SetKey(key);
     pair->Value = value;
+    FIndex.emplace(pair->KeyUpper, FPairs.size());
     FPairs.push_back(std::move(pair));
 }
 
@@ -112,21 +109,17 @@ void TNrKeyValueList::SetValue(const std::string& key, const std::string& value)
 TNrKeyValueSections::TNrKeyValueSections() = default;
 TNrKeyValueSections::~TNrKeyValueSections() = default;
 
-void TNrKeyValueSections::Clear() { FSections.clear(); }
+void TNrKeyValueSections::Clear() {
+    FSections.clear();
+    FSectionIndex.clear();
+}
 
 int TNrKeyValueSections::GetSectionCount() const { return static_cast<int>(FSections.size()); }
 
 int TNrKeyValueSections::IndexOfSection(const std::string& name) const {
     if (name.empty()) return -1;
-    const std::string upper = NrUpperCase(name);
-    for (size_t i = 0; i < FSections.size(); ++i)
-        if (FSections[i]->NameUpper == upper) return static_cast<int>(i);
-    return -1;
-}
-
-TNrKeyValueList* TNrKeyValueSections::GetSection(int index) {
-    if (index < 0 || index >= GetSectionCount()) return nullptr;
-    return FSections[static_cast<size_t>(index)].get();
+    const auto found = FSectionIndex.find(NrUpperCase(name));
+    return found == FSectionIndex.end() ? -1 : static_cast<int>(found->second);
 }
 
 const TNrKeyValueList* TNrKeyValueSections::GetSection(int index) const {
@@ -134,8 +127,9 @@ const TNrKeyValueList* TNrKeyValueSections::GetSection(int index) const {
     return FSections[static_cast<size_t>(index)].get();
 }
 
-TNrKeyValueList* TNrKeyValueSections::FindSection(const std::string& name) {
-    return GetSection(IndexOfSection(name));
+TNrKeyValueList* TNrKeyValueSections::SectionToWrite(const std::string& name) {
+    const int index = IndexOfSection(name);
+    return index < 0 ? nullptr : FSections[static_cast<size_t>(index)].get();
 }
 
 const TNrKeyValueList* TNrKeyValueSections::FindSection(const std::string& name) const {
@@ -157,11 +151,12 @@ bool TNrKeyValueSections::KeyExists(const std::string& section, const std::strin
 void TNrKeyValueSections::SetValue(const std::string& section, const std::string& key,
                                    const std::string& value) {
     if (section.empty() || key.empty()) return;
-    TNrKeyValueList* list = FindSection(section);
+    TNrKeyValueList* list = SectionToWrite(section);
     if (!list) {
         auto created = std::make_unique<TNrKeyValueList>();
         created->SetName(section);
         list = created.get();
+        FSectionIndex.emplace(created->NameUpper, FSections.size());
         FSections.push_back(std::move(created));
     }
     list->SetValue(key, value);
@@ -229,6 +224,28 @@ int32_t TNrKeyValueSections::ReadInteger(const std::string& section, const std::
     return ParseInt32(ReadString(section, key, std::to_string(def)), value) ? value : def;
 }
 
+int32_t TNrKeyValueSections::ReadInteger(const std::string& section, const std::string& key, int32_t def,
+                                         int32_t min, int32_t max) const {
+    if (!KeyExists(section, key)) return def;
+    const TNrKeyValueList* list = FindSection(section);
+    const TNrKeyValuePair* pair = list->GetPair(list->IndexOf(key));
+    int32_t value = def;
+    if (ParseInt32(pair->Value, value) && value >= min && value <= max) return value;
+    // Named as stored, so reads in other letter case report it once.
+    const std::string problem = "The setting " + pair->Key + "=" + pair->Value + " in section [" + list->Name +
+                                "] is not a whole number from " + std::to_string(min) + " to " +
+                                std::to_string(max) + "; the default " + std::to_string(def) + " is used.";
+    if (std::find(FReadProblems.begin(), FReadProblems.end(), problem) == FReadProblems.end())
+        FReadProblems.push_back(problem);
+    return def;
+}
+
+std::vector<std::string> TNrKeyValueSections::TakeReadProblems() {
+    std::vector<std::string> problems;
+    problems.swap(FReadProblems);
+    return problems;
+}
+
 void TNrKeyValueSections::WriteInteger(const std::string& section, const std::string& key, int32_t value) {
     SetValue(section, key, std::to_string(value));
 }
@@ -264,23 +281,25 @@ void TNrKeyValueSections::SaveToStrings(std::vector<std::string>& lines) const {
     }
 }
 
+void TNrKeyValueSections::ParseLine(std::string_view raw, std::string& current) {
+    while (!raw.empty() && static_cast<unsigned char>(raw.front()) <= ' ') raw.remove_prefix(1);
+    while (!raw.empty() && static_cast<unsigned char>(raw.back()) <= ' ') raw.remove_suffix(1);
+    if (raw.empty()) return;
+    if (raw.size() >= 2 && raw.front() == '[' && raw.back() == ']') {
+        const std::string name = NrTrim(std::string(raw.substr(1, raw.size() - 2)));
+        if (!name.empty()) current = name;
+        return;
+    }
+    if (current.empty()) return;
+    TNrKeyValuePair pair;
+    pair.SetText(std::string(raw));
+    SetValue(current, pair.Key, pair.Value);
+}
+
 void TNrKeyValueSections::LoadFromStrings(const std::vector<std::string>& lines) {
     Clear();
     std::string current;
-    TNrKeyValuePair pair;
-    for (const std::string& raw : lines) {
-        const std::string line = NrTrim(raw);
-        if (line.empty()) continue;
-        if (line.size() >= 2 && line.front() == '[' && line.back() == ']') {
-            const std::string name = NrTrim(line.substr(1, line.size() - 2));
-            if (!name.empty()) current = name;
-            continue;
-        }
-        if (current.empty()) continue;
-        pair = TNrKeyValuePair();
-        pair.SetText(line);
-        SetValue(current, pair.Key, pair.Value);
-    }
+    for (const std::string& line : lines) ParseLine(line, current);
 }
 
 std::vector<std::string> TNrKeyValueSections::SplitLines(const std::string& text) {
@@ -312,7 +331,20 @@ std::string TNrKeyValueSections::GetText() const {
     return text;
 }
 
-void TNrKeyValueSections::SetText(const std::string& text) { LoadFromStrings(SplitLines(text)); }
+void TNrKeyValueSections::SetText(const std::string& text) {
+    // Parsed in place: a file of many short lines is not copied line by line.
+    Clear();
+    std::string current;
+    const std::string_view all(text);
+    size_t start = 0;
+    while (start < all.size()) {
+        size_t end = all.find_first_of("\r\n", start);
+        if (end == std::string_view::npos) end = all.size();
+        ParseLine(all.substr(start, end - start), current);
+        if (end + 1 < all.size() && all[end] == '\r' && all[end + 1] == '\n') ++end;
+        start = end + 1;
+    }
+}
 
 bool TNrKeyValueSections::SaveToStream(std::ostream& stream) const {
     if (!stream) return false;

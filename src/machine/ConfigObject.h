@@ -7,11 +7,16 @@
 // Section names and keys compare without regard to letter case (Latin-1
 // letters included); a name keeps the spelling it was first stored with.
 // Values are text; typed reads convert and fall back to a default.
+// Sections and keys are indexed by their upper-cased names, so loading and
+// lookups stay fast for any number of them; lists keep insertion order.
+// Pairs and sections are handed out read-only so the index stays true.
 
 #include <cstdint>
 #include <iosfwd>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 // Upper-cases a Latin-1 string (a-z and the accented letters E0h-FEh except F7h).
@@ -44,7 +49,6 @@ public:
     void SetName(const std::string& name);
     int GetCount() const;
     // Nullptr outside 0..GetCount()-1.
-    TNrKeyValuePair* GetPair(int index);
     const TNrKeyValuePair* GetPair(int index) const;
     // -1 when missing or key is empty.
     int IndexOf(const std::string& key) const;
@@ -55,6 +59,7 @@ public:
 
 private:
     std::vector<std::unique_ptr<TNrKeyValuePair>> FPairs;
+    std::unordered_map<std::string, size_t> FIndex;  // KeyUpper -> position
 };
 
 class TNrKeyValueSections {
@@ -68,9 +73,7 @@ public:
     int GetSectionCount() const;
     int IndexOfSection(const std::string& name) const;
     // Nullptr outside 0..GetSectionCount()-1.
-    TNrKeyValueList* GetSection(int index);
     const TNrKeyValueList* GetSection(int index) const;
-    TNrKeyValueList* FindSection(const std::string& name);
     const TNrKeyValueList* FindSection(const std::string& name) const;
 
     std::string GetValue(const std::string& section, const std::string& key) const;
@@ -81,6 +84,14 @@ public:
     std::string ReadString(const std::string& section, const std::string& key, const std::string& def) const;
     void WriteString(const std::string& section, const std::string& key, const std::string& value);
     int32_t ReadInteger(const std::string& section, const std::string& key, int32_t def) const;
+    // An integer in min..max. A missing key gives def quietly; text that is
+    // no integer or lies outside the range gives def and records one
+    // problem sentence (once per key) for TakeReadProblems.
+    int32_t ReadInteger(const std::string& section, const std::string& key, int32_t def, int32_t min,
+                        int32_t max) const;
+    // The problems recorded by ranged reads, in reading order; clears them,
+    // so a caller reports each once.
+    std::vector<std::string> TakeReadProblems();
     void WriteInteger(const std::string& section, const std::string& key, int32_t value);
     // Accepts "." or "," as the decimal separator.
     double ReadFloat(const std::string& section, const std::string& key, double def) const;
@@ -113,5 +124,11 @@ public:
     bool LoadFromFile(const std::string& fileName);
 
 private:
+    TNrKeyValueList* SectionToWrite(const std::string& name);
+    // One line of the text form; current is the section it falls in.
+    void ParseLine(std::string_view line, std::string& current);
+
     std::vector<std::unique_ptr<TNrKeyValueList>> FSections;
+    std::unordered_map<std::string, size_t> FSectionIndex;  // NameUpper -> position
+    mutable std::vector<std::string> FReadProblems;
 };

@@ -52,7 +52,9 @@ TTavrinMachine::TSystemLoad TTavrinMachine::LoadSystemImages(TMemoryImage& image
     load.CpmFirst = cpm.First;
     load.BiosFirst = bios.First;
     load.NextFree = bios.NextFree;
-    load.Length = HexCopyLength(cpm.First, bios.NextFree, cpm.BytesStored + bios.BytesStored);
+    THexSpan span = HexLoadedSpan(cpm.Stored | bios.Stored, cpm.First);
+    load.Start = span.Start;
+    load.Length = span.Length;
     return load;
 }
 
@@ -69,7 +71,7 @@ void TTavrinMachine::WriteSystemTracks(const std::string& fileName)
     TDiskDrive drive(fileName);
     drive.Sector = 0;
     drive.Track = 0;
-    uint32_t cursor = load.CpmFirst;
+    uint32_t cursor = load.Start;
     uint8_t buffer[128];
     for (uint32_t r = 0; r < records; ++r) {
         for (uint32_t i = 0; i < 128; ++i)
@@ -88,12 +90,36 @@ bool TTavrinMachine::DriveMounted(uint8_t drive) const
     return drive < 4 && FDiskController && FDiskController->IsDriveMounted(drive);
 }
 
+void TTavrinMachine::CheckImageToMount(uint8_t drive, const std::string& fileName) const
+{
+    std::optional<TImageIdentity> id = TImageRegistry::IdentityOfPath(fileName);
+    for (uint8_t d = 0; d < 4 && id; ++d) {
+        TDiskDrive* other = d == drive ? nullptr : FDiskController->GetDrive(d);
+        if (other && other->Identity() == *id)
+            throw EDiskError("The disk is already mounted in another drive!", EDiskError::NoDisk);
+    }
+    struct stat st {};
+    if (::stat(fileName.c_str(), &st) != 0) {
+        // Drive A's system tracks need the file; the other drives report
+        // a missing one as the open does.
+        if (drive == 0)
+            throw std::runtime_error("The disk \"" + ExtractFileName(fileName) + "\" could not be found!");
+        throw EDiskError("Selected disk is bad!", EDiskError::NoDisk);
+    }
+    if (!S_ISREG(st.st_mode) || (drive == 0 && st.st_size != DiskImageSize))
+        throw EDiskError("Selected disk is bad!", EDiskError::NoDisk);
+}
+
 void TTavrinMachine::MountDrive(uint8_t drive, const std::string& fileName)
 {
     if (!FDiskController || drive > 3)
         return;
+    const std::string previous = FDiskController->IsDriveMounted(drive) ? FDrivePaths[drive] : std::string();
     std::string caption = "\"" + FileNameWithoutExt(fileName) + "\"";
     try {
+        // Checked before anything changes, so a refused image leaves the
+        // drive with the disk it held (and drive A's new image untouched).
+        CheckImageToMount(drive, fileName);
         // Inserting the image a drive already holds is a fresh mount of it,
         // not a clash with "another drive" that would leave the drive empty.
         if (TDiskDrive* current = FDiskController->GetDrive(drive)) {
@@ -101,20 +127,8 @@ void TTavrinMachine::MountDrive(uint8_t drive, const std::string& fileName)
             if (id && current->Identity() == *id)
                 FDiskController->UnmountDisk(drive);
         }
-        if (drive == 0) {
-            // Checked before the system tracks are written, so a refused
-            // image is left untouched.
-            std::optional<TImageIdentity> id = TImageRegistry::IdentityOfPath(fileName);
-            for (uint8_t d = 1; d < 4 && id; ++d) {
-                TDiskDrive* other = FDiskController->GetDrive(d);
-                if (other && other->Identity() == *id)
-                    throw EDiskError("The disk is already mounted in another drive!", EDiskError::NoDisk);
-            }
-            struct stat st {};
-            if (FileExists(fileName) && (::stat(fileName.c_str(), &st) != 0 || st.st_size != DiskImageSize))
-                throw EDiskError("Selected disk is bad!", EDiskError::NoDisk);
+        if (drive == 0)
             WriteSystemTracks(fileName);
-        }
         FDiskController->MountDisk(fileName, drive);
         FDriveCaptions[drive] = caption;
         FLamps[drive].NotLitColor = LampMountedColor;
@@ -122,9 +136,24 @@ void TTavrinMachine::MountDrive(uint8_t drive, const std::string& fileName)
         if (OnDriveChanged)
             OnDriveChanged(*this, drive);
     } catch (...) {
-        UnmountDrive(drive);
+        if (!RestoreDrive(drive, previous))
+            UnmountDrive(drive);
         throw;
     }
+}
+
+bool TTavrinMachine::RestoreDrive(uint8_t drive, const std::string& previous)
+{
+    if (previous.empty())
+        return false;
+    if (FDiskController->IsDriveMounted(drive))
+        return true;  // the failure came before the old disk was taken out
+    try {
+        FDiskController->MountDisk(previous, drive);
+    } catch (...) {
+        return false;
+    }
+    return true;
 }
 
 void TTavrinMachine::UnmountDrive(uint8_t drive)
@@ -156,7 +185,7 @@ void TTavrinMachine::BootSystem()
             OnDriveChanged(*this, d);
     }
     TSystemLoad load = LoadSystemImages(FStagingImage);
-    CopyToMemory(CpuEmu1, FStagingImage, load.CpmFirst, load.Length);
+    CopyToMemory(CpuEmu1, FStagingImage, load.Start, load.Length);
     if (!FileExists(FDrivePaths[0]))
         throw std::runtime_error("A disk must be selected for drive A before you may boot CPM!");
     MountDrive(0, FDrivePaths[0]);
@@ -171,7 +200,8 @@ THexLoadResult TTavrinMachine::LoadHexToMemory(const std::string& fileName)
 {
     FStagingImage.fill(0);
     THexLoadResult load = LoadHexImage(fileName, FStagingImage);
-    CopyToMemory(CpuEmu1, FStagingImage, load.First, HexCopyLength(load.First, load.NextFree, load.BytesStored));
+    THexSpan span = HexLoadedSpan(load.Stored, load.First);
+    CopyToMemory(CpuEmu1, FStagingImage, span.Start, span.Length);
     CpuEmu1.Reset(load.First);
     return load;
 }

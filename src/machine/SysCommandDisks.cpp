@@ -133,6 +133,9 @@ char TSysCommandChannel::FindMountedDrive(const std::string& fileName) const
 
 std::string TSysCommandChannel::FindDiskFile(const std::string& name) const
 {
+    // Hidden files are not listed, so they cannot be mounted either.
+    if (name.empty() || name[0] == '.')
+        return {};
     const std::string& folder = FHost.ProgramFolderPath();
     const std::string wanted = name + DiskExtension;
     if (IsRegularFile(folder + wanted))
@@ -188,18 +191,23 @@ void TSysCommandChannel::SysMountDisk(TLines& lines, char letter, const std::str
         return;
     }
     const auto drive = static_cast<uint8_t>(letter - 'A');
-    FSysDiskChanged = FHost.DriveMounted(drive);
+    // A disk the drive held counts as changed unless a refused mount left
+    // that same disk in place.
+    const bool held = FHost.DriveMounted(drive);
+    const std::string heldPath = FHost.DrivePath(drive);
+    bool mounted = false;
     try {
         FHost.MountDrive(drive, file);
-        if (FHost.DriveMounted(drive))
-            lines.push_back("Mounted \"" + name + "\" in drive \"" + letter + "\"!");
-        else
-            lines.push_back("An error occurred while mounting the disk!");
+        mounted = FHost.DriveMounted(drive);
+        lines.push_back(mounted ? "Mounted \"" + name + "\" in drive \"" + letter + "\"!"
+                                : "An error occurred while mounting the disk!");
     } catch (const std::exception& e) {
         lines.push_back(e.what());
     } catch (...) {
         lines.push_back("An error occurred while mounting the disk!");
     }
+    const bool keptOld = !mounted && FHost.DriveMounted(drive) && FHost.DrivePath(drive) == heldPath;
+    FSysDiskChanged = held && !keptOld;
 }
 
 std::string TSysCommandChannel::SysMountCommand(const std::string& arguments)

@@ -147,12 +147,20 @@ public:
         uint16_t BiosFirst = 0;
         uint16_t CpmFirst = 0;
         uint16_t NextFree = 0;
-        uint32_t Length = 0;  // bytes from CpmFirst to NextFree
+        uint16_t Start = 0;   // the loaded span: CpmFirst when CP/M lies lowest
+        uint32_t Length = 0;  // bytes of the span
     };
     TSystemLoad LoadSystemImages(TMemoryImage& image);
+    // After a failed mount: puts the previous image back (its caption,
+    // lamp and path were never changed); false when there is none or it
+    // cannot be opened again.
+    bool RestoreDrive(uint8_t drive, const std::string& previous);
     void WriteSystemTracks(const std::string& fileName);
     void MountDrive(uint8_t drive, const std::string& fileName) override;
     void UnmountDrive(uint8_t drive) override;
+    // Refusals of MountDrive that come before anything changes: an image in
+    // another drive, a missing file, or one that is no disk image.
+    void CheckImageToMount(uint8_t drive, const std::string& fileName) const;
     bool DriveMounted(uint8_t drive) const override;
     // "(no disk)" or the image name in double quotes.
     const std::string& DriveCaption(uint8_t drive) const override { return FDriveCaptions[drive & 3]; }

@@ -1,10 +1,7 @@
 #pragma once
-// Host file paths are byte strings in the file system's encoding (UTF-8
-// here), not always valid ones. These turn them into the text a widget shows
-// and edits, and back, without losing a byte: valid UTF-8 decodes as such;
-// every byte that is not part of a valid sequence becomes one of the lone
-// surrogates DC80h-DCFFh (which valid UTF-8 never yields) and turns back
-// into that byte.
+// Host file paths as the text widgets show and edit: byte strings in the
+// file system's encoding (UTF-8 here), not always valid ones, turn into
+// QStrings and back without losing a byte (the escapes of HostPathText.h).
 
 #include <string>
 

@@ -1,7 +1,6 @@
 #include "platform/QtUiPrompts.h"
 
 #include <QApplication>
-#include <QFile>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>

@@ -152,13 +152,7 @@ void TDisksPage::ChangeDrive(uint8_t drive, const std::string& initialDir)
     dialog.MustExist = true;
     if (!FPrompts.OpenFileDialog(dialog))
         return;
-    try {
-        FMachine.MountDrive(drive, dialog.FileName);
-        FMachine.FDrivePaths[drive] = dialog.FileName;
-    } catch (...) {
-        FMachine.FDrivePaths[drive].clear();
-        throw;
-    }
+    FMachine.MountDrive(drive, dialog.FileName);
 }
 
 void TDisksPage::LoadSettings(const TNrKeyValueSections& store)

@@ -96,8 +96,9 @@ INSTANTIATE_TEST_SUITE_P(
                        h.Prompts.FileAnswers = {h.Temp.File("Short.cpmdsk")};
                        w.ChangeDriveActs[0]->trigger();
                        EXPECT_EQ(h.Prompts.LastText(), "Selected disk is bad!");
+                       EXPECT_EQ(w.Machine().FDrivePaths[0], h.Temp.File("Disk.cpmdsk")) << "the disk stays";
                    },
-                   EmptyA},
+                   {"\"Disk\"", Yellow, "Change A:"}},
         TMountCase{"FailedBoot", 0,
                    [](TWindowHarness& h, TMainHalvoret& w) {
                        std::filesystem::remove(h.Temp.File("cpm22.hex"));

@@ -88,7 +88,7 @@ Outcome Run(GuardedImage& g, Load load) {
     g.Reset();
     try {
         o.Result = load(g.Image);
-    } catch (const EConvertError& e) {
+    } catch (const std::runtime_error& e) {  // conversion error or no data
         o.Failed = true;
         o.Message = e.what();
         Check(!o.Message.empty());
@@ -105,16 +105,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);
     static GuardedImage fromLines, fromFile;
 
+    const std::string& path = TempPath();
     const std::vector<std::string> lines = SplitLines(text);
-    const Outcome a = Run(fromLines, [&](TMemoryImage& image) { return LoadHexLines(lines, image); });
+    const Outcome a = Run(fromLines, [&](TMemoryImage& image) { return LoadHexLines(lines, image, path); });
     if (!a.Failed) {
         // Each stored byte took two characters of the text.
         Check(a.Result.BytesStored <= HexPairs(text));
-        const uint32_t length = HexCopyLength(a.Result.First, a.Result.NextFree, a.Result.BytesStored);
-        Check(length <= 65536);
+        // The span holds every stored byte and nothing past the bytes stored.
+        const THexSpan span = HexLoadedSpan(a.Result.Stored, a.Result.First);
+        Check(span.Length >= a.Result.Stored.count() && span.Length <= 65536);
+        for (uint32_t k = 0; k < 65536; ++k)
+            if (a.Result.Stored.test(k)) Check(((k - span.Start) & 0xFFFF) < span.Length);
     }
 
-    const std::string& path = TempPath();
     {
         const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC);
         Check(fd >= 0);
@@ -127,7 +130,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Check(a.Failed == b.Failed);
     Check(a.Message == b.Message);
     Check(a.Result.First == b.Result.First && a.Result.NextFree == b.Result.NextFree &&
-          a.Result.BytesStored == b.Result.BytesStored);
+          a.Result.BytesStored == b.Result.BytesStored && a.Result.Stored == b.Result.Stored);
     Check(fromLines.Image == fromFile.Image);
     return 0;
 }

@@ -123,10 +123,10 @@ TEST_F(SysChannelTest, DriveCommandTranscripts)
          Lines({"", "The disk is already mounted in drive \"C\"!"}), 0x06,
          [](TTavrinMachine& m, const SysChannelTest&) { EXPECT_FALSE(m.DriveMounted(1)); }},
         {"disk layer refuses the image", mountIn(0, "DiskA"), "MOUNT A: BAD", TMatch::Whole,
-         Lines({"", "Selected disk is bad!"}), 0x86,
+         Lines({"", "Selected disk is bad!"}), 0x06,
          [](TTavrinMachine& m, const SysChannelTest&) {
-             EXPECT_FALSE(m.DriveMounted(0));
-             EXPECT_EQ(m.DriveCaption(0), "(no disk)");
+             EXPECT_TRUE(m.DriveMounted(0));
+             EXPECT_EQ(m.DriveCaption(0), "\"DiskA\"");
          }},
         {"mount into A writes the system tracks", none, "MOUNT A: WORK", TMatch::Whole,
          Lines({"", "Mounted \"WORK\" in drive \"A\"!"}), 0x06,
