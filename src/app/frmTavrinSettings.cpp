@@ -179,10 +179,12 @@ void TMainHalvoret::LoadPlacement(const TNrKeyValueSections& store)
     height = std::clamp(height, std::min(minimumSizeHint().height(), free.height()), free.height());
     resize(width, height);
     if (top >= 0 || left >= 0) {
+        // The frame may be a little wider than the free area.
         const QRect frame = frameGeometry();
-        const int x = std::clamp(left >= 0 ? left : pos().x(), free.left(), free.right() + 1 - frame.width());
-        const int y = std::clamp(top >= 0 ? top : pos().y(), free.top(), free.bottom() + 1 - frame.height());
-        move(std::max(x, free.left()), std::max(y, free.top()));
+        const int lastX = std::max(free.left(), free.right() + 1 - frame.width());
+        const int lastY = std::max(free.top(), free.bottom() + 1 - frame.height());
+        move(std::clamp(left >= 0 ? left : pos().x(), free.left(), lastX),
+             std::clamp(top >= 0 ? top : pos().y(), free.top(), lastY));
     }
 }
 
