@@ -9,6 +9,9 @@
 #include "ui/DisksPage.h"
 #include "ui/MapTermKeysDlg.h"
 #include "ui/PortsPage.h"
+#include "ui/RemoteDiskPanel.h"
+#include "net/RmtDisk.h"
+#include "platform/GuiThreadPoster.h"
 #include "platform/ActionPump.h"
 #include "platform/PlatformEvents.h"
 #include "platform/ProgramFolder.h"
@@ -64,6 +67,8 @@ TMainHalvoret::~TMainHalvoret()
 {
     FIdleTimer->stop();
     FActionPump->StopTimer();
+    // The server's thread is joined and its images closed before the panel goes.
+    RmtDskMod->SetActive(false);
     // The dialog works on the key map, which goes before the child widgets.
     delete MapTermKeys;
     MapTermKeys = nullptr;
@@ -207,6 +212,12 @@ void TMainHalvoret::BuildPages()
     disksActions.ChangeDrive = ChangeDriveActs;
     disksActions.Boot = ResetCPMAct;
     DisksPage = new TDisksPage(*FMachine, *FPrompts, disksActions, PageControl1);
+    RmtDskMod = std::make_unique<TRmtDskMod>(ProgramFolder());
+    RmtDskMod->BaseUdpRx1.Poster = GuiThreadPoster(this);
+    RemoteDiskPanel = new TRemoteDiskPanel(RmtDskMod.get(), *FPrompts, DisksPage);
+    FActionPump->Add(RemoteDiskPanel->ActivateRemoteDiskServerAct,
+                     [this](QAction& a) { RemoteDiskPanel->ActivateRemoteDiskServerActUpdate(a); });
+    DisksPage->AddPanel(RemoteDiskPanel);
     PortsPage = new TPortsPage(PageControl1);
 
     // A click on a console page's tab leaves the keys with its console.

@@ -39,6 +39,8 @@ class TDiskManagerPage;
 class TDisksPage;
 class TMapTermKeysDlg;
 class TPortsPage;
+class TRemoteDiskPanel;
+class TRmtDskMod;
 class TQnTerminal;
 class TSimpleTerminal;
 
@@ -70,6 +72,8 @@ public:
     TDiskManagerPage* DiskManagerPage = nullptr;
     TDisksPage* DisksPage = nullptr;
     TPortsPage* PortsPage = nullptr;
+    // On the Disks page: starts and stops the remote disk server, lists its clients.
+    TRemoteDiskPanel* RemoteDiskPanel = nullptr;
     TQnTerminal* QnTerminal1 = nullptr;
     TSimpleTerminal* SimpleTerminal1 = nullptr;
 
@@ -87,6 +91,8 @@ public:
 
     // --- tool dialogs, created once and reused ----------------------------
     TMapTermKeysDlg* MapTermKeys = nullptr;
+    // The remote disk server; its datagrams are handled on this window's thread.
+    std::unique_ptr<TRmtDskMod> RmtDskMod;
 
     // --- operations -----------------------------------------------------------
     // One run burst (the idle handler); public so a test can pump the run.

@@ -7,6 +7,7 @@
 #include "console/SimpleTerminal.h"
 #include "platform/QtUiPrompts.h"
 #include "ui/DisksPage.h"
+#include "ui/RemoteDiskPanel.h"
 
 #include <QScreen>
 #include <QTabWidget>
@@ -104,10 +105,7 @@ void TMainHalvoret::SaveSettings(TNrKeyValueSections& store)
     store.WriteString(out, "EnableOutputFile", carried(out, "EnableOutputFile", "0"));
     store.WriteString(out, "OutputFileName", carried(out, "OutputFileName", ""));
     store.WriteString(out, "AppendOutputFile", carried(out, "AppendOutputFile", "0"));
-    const char* server = "DISK SERVER";
-    store.WriteString(server, "DiskServerPort", carried(server, "DiskServerPort", "999"));
-    store.WriteString(server, "UseRemoteDiskAutoUnMount", carried(server, "UseRemoteDiskAutoUnMount", "1"));
-    store.WriteString(server, "RemoteDiskServerActive", carried(server, "RemoteDiskServerActive", "0"));
+    RemoteDiskPanel->SaveSettings(store);
 
     if (OnSaveSettings)
         OnSaveSettings(*this, store);
@@ -160,6 +158,8 @@ void TMainHalvoret::LoadSettings(const TNrKeyValueSections& store)
         }
     s.InFileChangeCon = store.ReadInteger("PORT_DEVICE_FILE_IN", "InFileChangeCon", s.InFileChangeCon, 0, 3);
 
+    RemoteDiskPanel->LoadSettings(store);
+
     if (OnLoadSettings)
         OnLoadSettings(*this, store);
 }
@@ -191,6 +191,7 @@ void TMainHalvoret::LoadPlacement(const TNrKeyValueSections& store)
 void TMainHalvoret::FormActivate()
 {
     FFirstActivate = false;
+    RemoteDiskPanel->SetupRemoteDiskStatusList();
     TNrKeyValueSections store;
     // Until the file has been read, closing must not replace it with the
     // first-run values.

@@ -37,8 +37,10 @@ int OpenImageFile(const std::string& fileName) {
 }  // namespace
 
 TDiskDrive::TDiskDrive(const std::string& fileName, TImageRole role, const void* owner)
+    : TDiskDrive(OpenImageFile(fileName), fileName, role, owner) {}
+
+TDiskDrive::TDiskDrive(int fd, const std::string& fileName, TImageRole role, const void* owner)
     : FFileName(fileName), FRole(role) {
-    const int fd = OpenImageFile(fileName);
     if (fd < 0) throw EDiskError(kBadDisk, EDiskError::NoDisk);
     FStream = std::make_unique<TDiskFileStream>(fd);
 

@@ -41,6 +41,9 @@ public:
     // in TImageRegistry under role and owner until the drive is destroyed.
     explicit TDiskDrive(const std::string& fileName, TImageRole role = TImageRole::Other,
                         const void* owner = nullptr);
+    // Takes over a descriptor the caller opened (read-only or read/write);
+    // it is closed with the drive, or at once when the constructor raises.
+    TDiskDrive(int fd, const std::string& fileName, TImageRole role, const void* owner);
     ~TDiskDrive();
     TDiskDrive(const TDiskDrive&) = delete;
     TDiskDrive& operator=(const TDiskDrive&) = delete;

@@ -24,7 +24,8 @@ struct TImageIdentity {
 enum class TImageRole : uint8_t {
     Other,          // boot code, tools, anything short-lived
     Drive,          // a drive of the disk controller
-    RemoteSession,  // a remote disk client's session
+    RemoteSession,  // a remote disk client's read/write session
+    RemoteReader,   // a remote disk client's read-only session
     DiskManager,    // a file-system operation of the Disk Manager
 };
 

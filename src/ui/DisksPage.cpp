@@ -89,6 +89,12 @@ TDisksPage::TDisksPage(TTavrinMachine& machine, IUiPrompts& prompts, const TDisk
     layout->addStretch(1);
 }
 
+void TDisksPage::AddPanel(QWidget* panel)
+{
+    auto* box = static_cast<QVBoxLayout*>(layout());
+    box->insertWidget(box->count() - 1, panel);  // above the closing stretch
+}
+
 // Caption, lamp and button follow the controller: a drive it holds no image
 // in is empty whatever happened to it (a failed mount, an image that vanished
 // from the host and was dropped by a reset).

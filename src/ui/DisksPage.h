@@ -36,6 +36,8 @@ public:
     // its lamp, from the machine.
     void ShowDrive(uint8_t drive);
     void ShowLamp(uint8_t drive);
+    // Places a further panel (the remote disk server's) below the drives.
+    void AddPanel(QWidget* panel);
 
     // "Set CPM Hex File" / "Set BIOS Hex File": the chosen path into the edit.
     void SelectCpmImageName(const std::string& initialDir);

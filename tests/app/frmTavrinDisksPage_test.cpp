@@ -167,7 +167,7 @@ TEST(DisksPageLayoutTest, EditsCaptionsAndButtonsLineUp)
     EXPECT_EQ(right(page.C_CpmSourceFile), right(page.C_BiosSourceFile));
     for (QLabel* caption : page.DiskCaptions)
         EXPECT_EQ(right(caption), right(page.C_CpmSourceFile));
-    const QList<QToolButton*> buttons = page.findChildren<QToolButton*>();
+    const QList<QToolButton*> buttons = page.findChildren<QToolButton*>(Qt::FindDirectChildrenOnly);
     ASSERT_EQ(buttons.size(), 6);
     for (QToolButton* button : buttons) {
         EXPECT_EQ(button->width(), buttons.front()->width()) << button->text().toStdString();

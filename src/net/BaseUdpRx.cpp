@@ -1,0 +1,125 @@
+#include "net/BaseUdpRx.h"
+
+#include <deque>
+#include <mutex>
+#include <vector>
+
+// Datagrams on their way from the receive thread to the owner's thread.
+// Owner is read and cleared only on the owner's thread. One drain callback
+// at a time is posted; it hands on every datagram waiting, so a burst of
+// datagrams costs the owner one wake-up, not one each.
+struct TBaseUdpRx::TGate {
+    struct TDatagram {
+        std::vector<uint8_t> Data;
+        sockaddr_in From;
+    };
+
+    TBaseUdpRx* Owner = nullptr;
+    int Handle = -1;
+    std::mutex Lock;
+    std::deque<TDatagram> Waiting;  // guarded by Lock
+    bool DrainPosted = false;       // guarded by Lock
+
+    // Runs on the owner's thread.
+    void Drain() {
+        for (;;) {
+            TDatagram datagram;
+            {
+                std::lock_guard<std::mutex> guard(Lock);
+                if (Waiting.empty() || Owner == nullptr) {
+                    Waiting.clear();
+                    DrainPosted = false;
+                    return;
+                }
+                datagram = std::move(Waiting.front());
+                Waiting.pop_front();
+            }
+            Owner->ThreadDatagram(datagram.Data.data(), static_cast<int>(datagram.Data.size()), Handle, datagram.From);
+        }
+    }
+};
+
+TBaseUdpRx::TBaseUdpRx() {
+    FLastSender.sin_family = AF_INET;
+    FLastSender.sin_addr.s_addr = INADDR_NONE;
+}
+
+TBaseUdpRx::~TBaseUdpRx() { SetActive(false); }
+
+void TBaseUdpRx::SetTTL(int value) { FTTL = value < 0 ? 0 : (value > 255 ? 255 : value); }
+
+uint16_t TBaseUdpRx::BoundPort() const { return FThread ? FThread->Socket().BoundPort() : 0; }
+
+void TBaseUdpRx::SetActive(bool value) {
+    if (value == GetActive()) return;
+    if (!value) {
+        FGate->Owner = nullptr;
+        FGate.reset();
+        FThread.reset();  // stops, joins and closes the socket
+        return;
+    }
+    auto socket = std::make_unique<TBaseUdpSocket>();
+    try {
+        socket->SetAdapterAddress(AdapterAddress);
+    } catch (const EUdpSocketError& e) {
+        FLastError = e.what();
+        return;
+    }
+    socket->Port = LocalPort;
+    socket->SetTTL(FTTL);
+    socket->Broadcast = TxBroadcast;
+    socket->ReuseAddress = ReuseAddress;
+    if (!socket->Open()) {
+        FLastError = socket->LastError();
+        return;
+    }
+    auto gate = std::make_shared<TGate>();
+    gate->Owner = this;
+    gate->Handle = socket->Handle();
+    const bool posted = SynchronizeCallbacks && Poster;
+    try {
+        FThread = std::make_unique<TBaseUdpSocketThread>(
+            std::move(socket), [this, gate, posted](const uint8_t* data, size_t size, const sockaddr_in& from) {
+                if (posted)
+                    Deliver(gate, data, size, from);
+                else
+                    ThreadDatagram(data, static_cast<int>(size), gate->Handle, from);
+            });
+    } catch (const EUdpSocketError& e) {
+        FLastError = e.what();
+        return;
+    }
+    FGate = std::move(gate);
+    FLastError.clear();
+}
+
+// Runs on the receive thread: queues a copy of the datagram and posts a
+// drain unless one is on its way.
+void TBaseUdpRx::Deliver(const std::shared_ptr<TGate>& gate, const uint8_t* data, size_t size,
+                         const sockaddr_in& from) {
+    {
+        std::lock_guard<std::mutex> guard(gate->Lock);
+        if (gate->Waiting.size() >= MaxPendingDatagrams) return;
+        gate->Waiting.push_back({std::vector<uint8_t>(data, data + size), from});
+        if (gate->DrainPosted) return;
+        gate->DrainPosted = true;
+    }
+    try {
+        Poster([gate] { gate->Drain(); });
+    } catch (...) {
+        // Nothing will drain: start afresh with the next datagram.
+        std::lock_guard<std::mutex> guard(gate->Lock);
+        gate->Waiting.clear();
+        gate->DrainPosted = false;
+    }
+}
+
+void TBaseUdpRx::ThreadDatagram(const uint8_t* data, int size, int socketHandle, const sockaddr_in& from) {
+    FLastSender = from;
+    if (OnDatagram) OnDatagram(*this, data, size, socketHandle, from);
+}
+
+bool TBaseUdpRx::SendTo(const sockaddr_in& address, int timeoutMs, int length, const void* buffer) {
+    if (!FThread || length < 0) return false;
+    return FThread->Socket().SendTo(buffer, static_cast<size_t>(length), timeoutMs, address) == length;
+}

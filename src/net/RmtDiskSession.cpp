@@ -1,0 +1,147 @@
+#include "net/RmtDiskSession.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <random>
+#include <stdexcept>
+
+#include "net/RmtDiskImage.h"
+
+namespace {
+
+const char* const kSessionNotValid = "Session is not valid!";
+const char* const kClientMismatch = "Client info does not match!";
+const char* const kDiskInUse = "Disk is in use!";
+const char* const kDiskMounted = "Disk is mounted!";
+const char* const kReadOnlySession = "Disk is mounted read-only!";
+const char* const kTooManySessions = "Too many remote disk sessions!";
+
+// Whether the registry allows this mount: nothing may hold the image for a
+// remote writer, and a writer needs the image to itself (no local drive, no
+// reading session).
+bool MayShare(const TImageIdentity& identity, bool readOnly) {
+    for (const auto& entry : TImageRegistry::Instance().EntriesFor(identity))
+        if (!readOnly || entry.Role == TImageRole::RemoteSession) return false;
+    return true;
+}
+
+}  // namespace
+
+TRmtDskSession::TRmtDskSession(uint32_t id, bool readOnly, std::string fileName, const TRmtDskClientInfo& client,
+                               std::unique_ptr<TDiskDrive> disk)
+    : Id(id),
+      ReadOnly(readOnly),
+      FileName(std::move(fileName)),
+      ClientInfo(client),
+      LastUsed(std::chrono::system_clock::now()),
+      Disk(std::move(disk)) {}
+
+TRmtDskSessionList::TRmtDskSessionList(std::string imageFolder) : FImageFolder(std::move(imageFolder)) {}
+
+TRmtDskSessionList::~TRmtDskSessionList() = default;
+
+uint32_t TRmtDskSessionList::Mount(const TRmtDskClientInfo& client, bool readOnly, const std::string& imageName) {
+    if (TRmtDskSession* current = FindByClient(client)) {
+        const auto identity = RemoteImageIdentity(FImageFolder, imageName);
+        if (identity && *identity == current->Disk->Identity() && current->ReadOnly == readOnly) {
+            current->LastUsed = std::chrono::system_clock::now();
+            return current->Id;
+        }
+        if (!AutoUnmount) throw EDiskError(kDiskMounted, EDiskError::DiskMounted);
+        Unmount(current->Id, client, false);
+    }
+    return MountNew(client, readOnly, imageName);
+}
+
+uint32_t TRmtDskSessionList::MountNew(const TRmtDskClientInfo& client, bool readOnly, const std::string& imageName) {
+    CheckRoomFor(client);
+    const int fd = OpenRemoteImage(FImageFolder, imageName, readOnly);
+    const auto identity = TImageRegistry::IdentityOfFd(fd);
+    if (!identity || !MayShare(*identity, readOnly)) {
+        ::close(fd);
+        if (!identity) throw EDiskError("Selected disk is bad!", EDiskError::NoDisk);
+        throw EDiskError(kDiskInUse, EDiskError::DiskInUse);
+    }
+    const uint32_t id = NewId();
+    const std::string fileName = imageName + RemoteImageExtension;
+    auto disk = std::make_unique<TDiskDrive>(fd, fileName, readOnly ? TImageRole::RemoteReader : TImageRole::RemoteSession,
+                                             this);
+    FSessions.push_back(std::make_unique<TRmtDskSession>(id, readOnly, fileName, client, std::move(disk)));
+    return id;
+}
+
+void TRmtDskSessionList::CheckRoomFor(const TRmtDskClientInfo& client) const {
+    const auto sameAddress = std::count_if(FSessions.begin(), FSessions.end(), [&](const auto& s) {
+        return s->ClientInfo.Address == client.Address;
+    });
+    if (FSessions.size() >= MaxSessions || static_cast<size_t>(sameAddress) >= MaxSessionsPerAddress)
+        throw std::runtime_error(kTooManySessions);
+}
+
+// Ids are random, so a client cannot guess another's session; never 0 and
+// unique among live sessions.
+uint32_t TRmtDskSessionList::NewId() const {
+    static thread_local std::random_device source;
+    for (;;) {
+        const uint32_t id = source();
+        if (id != 0 && !FindById(id)) return id;
+    }
+}
+
+void TRmtDskSessionList::Unmount(uint32_t id, const TRmtDskClientInfo& client, bool force) {
+    const auto it = std::find_if(FSessions.begin(), FSessions.end(), [id](const auto& s) { return s->Id == id; });
+    if (it == FSessions.end()) return;
+    if (!force && !SameClient((*it)->ClientInfo, client)) throw EDiskError(kClientMismatch, EDiskError::DiskInUse);
+    FSessions.erase(it);
+}
+
+TRmtDskSession& TRmtDskSessionList::OwnedSession(uint32_t id, const TRmtDskClientInfo& client) const {
+    TRmtDskSession* session = FindById(id);
+    if (!session) throw EDiskError(kSessionNotValid, EDiskError::NoDisk);
+    if (!SameClient(session->ClientInfo, client)) throw EDiskError(kClientMismatch, EDiskError::DiskInUse);
+    return *session;
+}
+
+void TRmtDskSessionList::ReadBlock(uint32_t id, uint16_t track, uint16_t sector, const TRmtDskClientInfo& client,
+                                   uint8_t* block) {
+    TRmtDskSession& session = OwnedSession(id, client);
+    session.Disk->Track = track;
+    session.Disk->Sector = sector;
+    session.Disk->ReadBlock(block);
+    session.LastUsed = std::chrono::system_clock::now();
+}
+
+void TRmtDskSessionList::WriteBlock(uint32_t id, uint16_t track, uint16_t sector, const TRmtDskClientInfo& client,
+                                    const uint8_t* block) {
+    TRmtDskSession& session = OwnedSession(id, client);
+    if (session.ReadOnly) throw EDiskError(kReadOnlySession, EDiskError::WriteFailed);
+    session.Disk->Track = track;
+    session.Disk->Sector = sector;
+    session.Disk->WriteBlock(block);
+    session.LastUsed = std::chrono::system_clock::now();
+}
+
+TRmtDskSession* TRmtDskSessionList::FindById(uint32_t id) const {
+    for (const auto& s : FSessions)
+        if (s->Id == id) return s.get();
+    return nullptr;
+}
+
+TRmtDskSession* TRmtDskSessionList::FindByClient(const TRmtDskClientInfo& client) const {
+    for (const auto& s : FSessions)
+        if (SameClient(s->ClientInfo, client)) return s.get();
+    return nullptr;
+}
+
+TRmtDskSession* TRmtDskSessionList::FindByIdentity(const TImageIdentity& identity) const {
+    for (const auto& s : FSessions)
+        if (s->Disk->Identity() == identity) return s.get();
+    return nullptr;
+}
+
+TRmtDskSession* TRmtDskSessionList::GetSession(size_t index) const {
+    return index < FSessions.size() ? FSessions[index].get() : nullptr;
+}
+
+void TRmtDskSessionList::Clear() { FSessions.clear(); }

@@ -1,0 +1,76 @@
+#pragma once
+// Sessions of the remote disk server: one per client drive, each holding
+// its image open until the client unmounts it or the server stops.
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "disk/DiskDrive.h"
+
+// One client drive: the sender's address and UDP port (network byte order,
+// as received) and the drive number from the request.
+struct TRmtDskClientInfo {
+    uint32_t Address = 0;
+    uint16_t Port = 0;
+    uint16_t ClientDisk = 0;
+    bool operator==(const TRmtDskClientInfo&) const = default;
+};
+
+using TRmtDskTime = std::chrono::system_clock::time_point;
+
+class TRmtDskSession {
+public:
+    TRmtDskSession(uint32_t id, bool readOnly, std::string fileName, const TRmtDskClientInfo& client,
+                   std::unique_ptr<TDiskDrive> disk);
+
+    uint32_t Id;
+    bool ReadOnly;
+    std::string FileName;  // the image name as the client asked, with ".cpmdsk"
+    TRmtDskClientInfo ClientInfo;
+    TRmtDskTime LastUsed;
+    std::unique_ptr<TDiskDrive> Disk;
+};
+
+class TRmtDskSessionList {
+public:
+    // Bounds that keep one client, or many, from holding every descriptor.
+    static constexpr size_t MaxSessions = 64;
+    static constexpr size_t MaxSessionsPerAddress = 8;
+
+    // Images are looked up in imageFolder only.
+    explicit TRmtDskSessionList(std::string imageFolder);
+    ~TRmtDskSessionList();
+
+    bool AutoUnmount = true;
+    const std::string& ImageFolder() const { return FImageFolder; }
+
+    // These raise EDiskError with the protocol's codes, or another
+    // std::exception for failures without a code of their own.
+    uint32_t Mount(const TRmtDskClientInfo& client, bool readOnly, const std::string& imageName);
+    void Unmount(uint32_t id, const TRmtDskClientInfo& client, bool force);
+    void ReadBlock(uint32_t id, uint16_t track, uint16_t sector, const TRmtDskClientInfo& client, uint8_t* block);
+    void WriteBlock(uint32_t id, uint16_t track, uint16_t sector, const TRmtDskClientInfo& client,
+                    const uint8_t* block);
+
+    TRmtDskSession* FindById(uint32_t id) const;
+    TRmtDskSession* FindByClient(const TRmtDskClientInfo& client) const;
+    // The first session on that image (any name or link reaching the same file).
+    TRmtDskSession* FindByIdentity(const TImageIdentity& identity) const;
+    static bool SameClient(const TRmtDskClientInfo& a, const TRmtDskClientInfo& b) { return a == b; }
+    size_t Count() const { return FSessions.size(); }
+    TRmtDskSession* GetSession(size_t index) const;
+    void Clear();
+
+private:
+    TRmtDskSession& OwnedSession(uint32_t id, const TRmtDskClientInfo& client) const;
+    void CheckRoomFor(const TRmtDskClientInfo& client) const;
+    uint32_t NewId() const;
+    uint32_t MountNew(const TRmtDskClientInfo& client, bool readOnly, const std::string& imageName);
+
+    std::string FImageFolder;
+    std::vector<std::unique_ptr<TRmtDskSession>> FSessions;
+};

@@ -1,0 +1,74 @@
+// The remote disk server in the main window: its panel on the Disks page,
+// started from the settings file, serving the program folder's images
+// through the window's event loop and refusing them to the local drives
+// while a client writes them.
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QLineEdit>
+
+#include <gtest/gtest.h>
+
+#include "WindowTestSupport.h"
+#include "net/NetTestSupport.h"
+#include "platform/ProgramFolder.h"
+#include "ui/RemoteDiskPanel.h"
+
+using namespace tavrin::test;
+
+namespace {
+
+std::string FreePort() {
+    TBaseUdpSocket probe;
+    probe.BindAddress = htonl(INADDR_LOOPBACK);
+    probe.Open();
+    return std::to_string(probe.BoundPort());
+}
+
+std::vector<uint8_t> Ask(const nettest::TUdpClient& client, const std::vector<uint8_t>& request) {
+    client.Send(request);
+    for (int i = 0; i < 400; ++i) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        if (auto reply = client.Receive(1)) return *reply;
+    }
+    ADD_FAILURE() << "no reply";
+    return {};
+}
+
+TEST(MainWindowRemoteDiskTest, SavedServerStartsAndLendsTheProgramFoldersImages) {
+    TWindowHarness h;
+    const std::string port = FreePort();
+    {
+        TNrKeyValueSections store;
+        store.WriteString("DISK SERVER", "DiskServerPort", port);
+        store.WriteBool("DISK SERVER", "RemoteDiskServerActive", true);
+        store.SaveToFile(h.Temp.Folder() + ProgramName() + ".config");
+    }
+    nettest::MakeImage(h.Temp.File("Lent.cpmdsk"));
+    TMainHalvoret& w = h.Open();
+    ASSERT_NE(w.RemoteDiskPanel, nullptr);
+    EXPECT_TRUE(w.DisksPage->isAncestorOf(w.RemoteDiskPanel));
+    w.FormActivate();
+    ASSERT_TRUE(w.RmtDskMod->GetActive()) << h.Prompts.LastText();
+    EXPECT_TRUE(w.RemoteDiskPanel->ActivateRemoteDiskServerAct->isChecked());
+    EXPECT_TRUE(w.RemoteDiskPanel->C_DiskServerPort->isReadOnly());
+
+    nettest::TUdpClient client(static_cast<uint16_t>(std::stoi(port)));
+    const auto mounted = Ask(client, rmtreq::Mount(1, 0, "Lent"));
+    ASSERT_EQ(mounted.size(), 14u);
+    w.RemoteDiskPanel->RemoteDiskStatusTimer();
+    ASSERT_EQ(w.RemoteDiskPanel->ItemCount(), 1);
+    EXPECT_EQ(w.RemoteDiskPanel->ItemLines(0)[1], "File name: Lent.cpmdsk");
+
+    EXPECT_THROW(w.Machine().MountDrive(1, h.Temp.File("Lent.cpmdsk")), EDiskError);
+    EXPECT_FALSE(w.Machine().DriveMounted(1));
+
+    EXPECT_TRUE(w.close());
+    TNrKeyValueSections saved;
+    ASSERT_TRUE(saved.LoadFromFile(w.SettingsFileName()));
+    EXPECT_EQ(saved.ReadString("DISK SERVER", "DiskServerPort", ""), port);
+    EXPECT_TRUE(saved.ReadBool("DISK SERVER", "RemoteDiskServerActive", false));
+    EXPECT_TRUE(saved.ReadBool("DISK SERVER", "UseRemoteDiskAutoUnMount", false));
+}
+
+}  // namespace

@@ -1,0 +1,155 @@
+#pragma once
+// A stand-in for the GUI thread (a queue of posted callbacks that the test
+// runs), a real UDP client on 127.0.0.1, and image folders for the remote
+// disk server.
+
+#include <arpa/inet.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "disk/StoreTestSupport.h"
+#include "net/BaseUdpRx.h"
+#include "net/RmtDisk.h"
+#include "support/RmtDiskRequests.h"
+
+namespace nettest {
+
+class TCallbackQueue {
+public:
+    TCallbackPoster Poster() {
+        return [this](std::function<void()> callback) {
+            {
+                std::lock_guard<std::mutex> lock(FLock);
+                FQueue.push_back(std::move(callback));
+            }
+            FReady.notify_one();
+        };
+    }
+
+    // Waits up to timeoutMs for one callback and runs it here.
+    bool RunOne(int timeoutMs) {
+        std::function<void()> callback;
+        {
+            std::unique_lock<std::mutex> lock(FLock);
+            if (!FReady.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return !FQueue.empty(); }))
+                return false;
+            callback = std::move(FQueue.front());
+            FQueue.pop_front();
+        }
+        callback();
+        return true;
+    }
+
+    size_t Pending() {
+        std::lock_guard<std::mutex> lock(FLock);
+        return FQueue.size();
+    }
+
+private:
+    std::mutex FLock;
+    std::condition_variable FReady;
+    std::deque<std::function<void()>> FQueue;
+};
+
+inline sockaddr_in Loopback(uint16_t port) {
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    a.sin_port = htons(port);
+    return a;
+}
+
+class TUdpClient {
+public:
+    explicit TUdpClient(uint16_t serverPort) : FServer(Loopback(serverPort)) {
+        FFd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        const sockaddr_in local = Loopback(0);
+        if (FFd < 0 || ::bind(FFd, reinterpret_cast<const sockaddr*>(&local), sizeof(local)) != 0)
+            throw std::runtime_error("test client socket failed");
+    }
+    ~TUdpClient() { ::close(FFd); }
+    TUdpClient(const TUdpClient&) = delete;
+    TUdpClient& operator=(const TUdpClient&) = delete;
+
+    void Send(const std::vector<uint8_t>& datagram) const {
+        ::sendto(FFd, datagram.data(), datagram.size(), 0, reinterpret_cast<const sockaddr*>(&FServer),
+                 sizeof(FServer));
+    }
+
+    std::optional<std::vector<uint8_t>> Receive(int timeoutMs) const {
+        pollfd p{FFd, POLLIN, 0};
+        if (::poll(&p, 1, timeoutMs) <= 0) return std::nullopt;
+        const ssize_t n = ::recv(FFd, FBuffer.data(), FBuffer.size(), 0);
+        if (n < 0) return std::nullopt;
+        return std::vector<uint8_t>(FBuffer.begin(), FBuffer.begin() + n);
+    }
+
+    uint16_t Port() const {
+        sockaddr_in local{};
+        socklen_t len = sizeof(local);
+        ::getsockname(FFd, reinterpret_cast<sockaddr*>(&local), &len);
+        return ntohs(local.sin_port);
+    }
+
+    // The identity the server gives this client's drive.
+    TRmtDskClientInfo Info(uint16_t disk) const { return {htonl(INADDR_LOOPBACK), htons(Port()), disk}; }
+
+private:
+    int FFd = -1;
+    sockaddr_in FServer;
+    mutable std::vector<uint8_t> FBuffer = std::vector<uint8_t>(65536);
+};
+
+// Sends a request and runs posted callbacks (as the GUI thread would) until
+// the reply arrives; nullopt when none comes within timeoutMs.
+inline std::optional<std::vector<uint8_t>> Transact(const TUdpClient& client, TCallbackQueue& queue,
+                                                    const std::vector<uint8_t>& request, int timeoutMs = 2000) {
+    client.Send(request);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (std::chrono::steady_clock::now() < deadline) {
+        queue.RunOne(5);
+        if (auto reply = client.Receive(0)) return reply;
+    }
+    return std::nullopt;
+}
+
+inline std::vector<uint8_t> Pattern(uint8_t seed) {
+    std::vector<uint8_t> block(2048);
+    for (size_t i = 0; i < block.size(); ++i) block[i] = static_cast<uint8_t>(seed + i * 7);
+    return block;
+}
+
+inline void MakeImage(const std::string& path, uint8_t fill = 0xE5) {
+    storetest::WriteFile(path, std::string(1048576, static_cast<char>(fill)));
+}
+
+// A server on a free port of 127.0.0.1 whose images live in a fresh folder;
+// its datagrams wait in Queue for the test to run them.
+struct TServerFixture {
+    storetest::TempFolder Folder;
+    TCallbackQueue Queue;
+    TRmtDskMod Server{Folder.Path().string() + "/"};
+
+    TServerFixture() {
+        Server.BaseUdpRx1.LocalPort = "";
+        Server.BaseUdpRx1.AdapterAddress = "127.0.0.1";
+        Server.BaseUdpRx1.Poster = Queue.Poster();
+        Server.SetActive(true);
+        if (!Server.GetActive()) throw std::runtime_error(Server.BaseUdpRx1.LastError());
+    }
+    uint16_t Port() const { return Server.BaseUdpRx1.BoundPort(); }
+    std::string Image(const std::string& name) const { return Folder.File(name + ".cpmdsk"); }
+};
+
+}  // namespace nettest

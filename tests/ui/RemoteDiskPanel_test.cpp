@@ -1,0 +1,246 @@
+// The remote disk server panel offscreen: captions, starting and stopping
+// the server, refusals the user is told about, and the client list with its
+// refresh on change only.
+
+#include "ui/RemoteDiskPanel.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QPushButton>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <regex>
+
+#include "machine/ConfigObject.h"
+#include "net/NetTestSupport.h"
+#include "platform/GuiThreadPoster.h"
+#include "platform/ScriptedUiPrompts.h"
+#include "support/QtTestApp.h"
+
+using namespace nettest;
+
+namespace {
+
+// A port nobody holds right now.
+std::string FreePort() {
+    TBaseUdpSocket probe;
+    probe.BindAddress = htonl(INADDR_LOOPBACK);
+    probe.Open();
+    return std::to_string(probe.BoundPort());
+}
+
+class RemoteDiskPanel : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Server.BaseUdpRx1.AdapterAddress = "127.0.0.1";
+        Server.BaseUdpRx1.Poster = GuiThreadPoster(QCoreApplication::instance());
+        MakeImage(Folder.File("Remote.cpmdsk"));
+    }
+
+    void Start() {
+        Panel.C_DiskServerPort->setText(QString::fromStdString(FreePort()));
+        Panel.ActivateRemoteDiskServerAct->trigger();
+        ASSERT_TRUE(Server.GetActive()) << Prompts.LastText();
+    }
+
+    // A client request answered through the Qt event loop, as in the program.
+    std::vector<uint8_t> Ask(const TUdpClient& client, const std::vector<uint8_t>& request) {
+        client.Send(request);
+        for (int i = 0; i < 400; ++i) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+            if (auto reply = client.Receive(1)) return *reply;
+        }
+        ADD_FAILURE() << "no reply";
+        return {};
+    }
+
+    QApplication& App = tavrin::test::QtTestApp();
+    storetest::TempFolder Folder;
+    TRmtDskMod Server{Folder.Path().string() + "/"};
+    TScriptedUiPrompts Prompts;
+    TRemoteDiskPanel Panel{&Server, Prompts};
+};
+
+TEST_F(RemoteDiskPanel, CaptionsHintsAndFirstState) {
+    EXPECT_EQ(Panel.ActivateRemoteDiskServerAct->text(), "Activate Disk Server");
+    EXPECT_EQ(Panel.ActivateRemoteDiskServerAct->property("Category").toString(), "Disk Manager");
+    EXPECT_EQ(Panel.C_RemoteDiskServerActive->text(), "Activate Disk Server");
+    EXPECT_EQ(Panel.C_DiskServerPort->text(), "999");
+    EXPECT_EQ(Panel.C_DiskServerPort->toolTip(), "IP port used by disk server (default 999)");
+    EXPECT_EQ(Panel.C_UseRemoteDiskAutoUnMount->text(), "Allow auto unmount");
+    EXPECT_TRUE(Panel.C_UseRemoteDiskAutoUnMount->isChecked());
+    EXPECT_EQ(Panel.C_UseRemoteDiskAutoUnMount->toolTip(), "Auto unmount current disk if new disk mount requested");
+    EXPECT_EQ(Panel.RemoteDiskServerStatus->toolTip(), "Shows a list of active clients");
+    EXPECT_EQ(Panel.Refresh->text(), "Refresh");
+    EXPECT_EQ(Panel.Refresh->toolTip(), "Update client status display");
+    EXPECT_EQ(Panel.RemoteDiskStatus->interval(), 1000);
+    QStringList labels;
+    for (const QLabel* label : Panel.findChildren<QLabel*>()) labels << label->text();
+    EXPECT_TRUE(labels.contains("Remote Disk Server"));
+    EXPECT_TRUE(labels.contains("Server Port"));
+    EXPECT_EQ(Panel.ServerListLineHeight(), 20);
+    EXPECT_TRUE(Panel.ActivateRemoteDiskServerAct->isEnabled());
+    EXPECT_FALSE(Panel.ActivateRemoteDiskServerAct->isChecked());
+}
+
+TEST_F(RemoteDiskPanel, WithoutAServerTheActionIsDisabled) {
+    TRemoteDiskPanel orphan(nullptr, Prompts);
+    EXPECT_FALSE(orphan.ActivateRemoteDiskServerAct->isEnabled());
+    EXPECT_FALSE(orphan.C_DiskServerPort->isReadOnly());
+    orphan.ActivateRemoteDiskServerActExecute();
+    orphan.RemoteDiskStatusTimer();
+    EXPECT_EQ(orphan.ItemCount(), 0);
+    EXPECT_TRUE(Prompts.Log.empty());
+}
+
+TEST_F(RemoteDiskPanel, StartAndStopLockAndFreeThePortEdit) {
+    Start();
+    EXPECT_TRUE(Panel.ActivateRemoteDiskServerAct->isChecked());
+    EXPECT_TRUE(Panel.C_RemoteDiskServerActive->isChecked());
+    EXPECT_TRUE(Panel.C_DiskServerPort->isReadOnly());
+    EXPECT_TRUE(Panel.RemoteDiskStatus->isActive());
+    EXPECT_EQ(Server.BaseUdpRx1.LocalPort, Panel.C_DiskServerPort->text().toStdString());
+
+    Panel.C_RemoteDiskServerActive->click();
+    EXPECT_FALSE(Server.GetActive());
+    EXPECT_FALSE(Panel.ActivateRemoteDiskServerAct->isChecked());
+    EXPECT_FALSE(Panel.C_DiskServerPort->isReadOnly());
+    EXPECT_FALSE(Panel.RemoteDiskStatus->isActive());
+    EXPECT_TRUE(Prompts.Log.empty());
+}
+
+TEST_F(RemoteDiskPanel, EmptyPortMeansPort999) {
+    Panel.C_DiskServerPort->clear();
+    Panel.ActivateRemoteDiskServerAct->trigger();
+    EXPECT_EQ(Server.BaseUdpRx1.LocalPort, "999");
+    // Port 999 needs root: either the server runs or the user is told why not.
+    if (!Server.GetActive()) {
+        EXPECT_EQ(Prompts.LastText().rfind("The remote disk server could not be started. UDP port 999 ", 0), 0u)
+            << Prompts.LastText();
+    }
+    Panel.ActivateRemoteDiskServerActExecute();
+    EXPECT_FALSE(Server.GetActive());
+}
+
+class RefusedPorts : public RemoteDiskPanel, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(RefusedPorts, AreReportedAndNothingStarts) {
+    Panel.C_DiskServerPort->setText(GetParam());
+    Panel.ActivateRemoteDiskServerAct->trigger();
+    EXPECT_FALSE(Server.GetActive());
+    EXPECT_FALSE(Panel.ActivateRemoteDiskServerAct->isChecked());
+    EXPECT_FALSE(Panel.RemoteDiskStatus->isActive());
+    EXPECT_EQ(Prompts.LastText(), "The server port must be a number from 1 to 65535!");
+}
+
+INSTANTIATE_TEST_SUITE_P(Texts, RefusedPorts, ::testing::Values("0", "65536", "123456", "-1", "http", "12 3", "0x10"));
+
+TEST_F(RemoteDiskPanel, PortHeldElsewhereIsReported) {
+    TBaseUdpSocket holder;
+    ASSERT_TRUE(holder.Open());
+    const std::string port = std::to_string(holder.BoundPort());
+    Panel.C_DiskServerPort->setText(QString::fromStdString(port));
+    Panel.ActivateRemoteDiskServerAct->trigger();
+    EXPECT_FALSE(Server.GetActive());
+    EXPECT_FALSE(Panel.C_RemoteDiskServerActive->isChecked());
+    EXPECT_EQ(Prompts.LastText(),
+              "The remote disk server could not be started. UDP port " + port + " is in use by another program!");
+}
+
+TEST_F(RemoteDiskPanel, ClientAppearsAtTheNextTickAndReadsDoNotRepaint) {
+    Panel.SetupRemoteDiskStatusList();
+    EXPECT_GT(Panel.ServerListLineHeight(), 4);
+    Start();
+    Panel.RemoteDiskStatusTimer();
+    EXPECT_EQ(Panel.ItemCount(), 0);
+
+    TUdpClient client(Server.BaseUdpRx1.BoundPort());
+    const auto mounted = Ask(client, rmtreq::Mount(1, 2, "Remote", true));
+    ASSERT_EQ(mounted.size(), 14u);
+    EXPECT_EQ(Panel.ItemCount(), 0) << "nothing before the tick";
+    Panel.RemoteDiskStatusTimer();
+    EXPECT_TRUE(Panel.RemoteDiskStatus->isActive());
+    ASSERT_EQ(Panel.ItemCount(), 1);
+    const auto lines = Panel.ItemLines(0);
+    EXPECT_EQ(lines[0], "Client: 127.0.0.1:" + std::to_string(client.Port()) + "  Disk: 2 RO");
+    EXPECT_EQ(lines[1], "File name: Remote.cpmdsk");
+    EXPECT_TRUE(std::regex_match(lines[2], std::regex("Last used: [A-Z][a-z]{2} [A-Z][a-z]{2} \\d\\d @ \\d\\d:\\d\\d:\\d\\d")))
+        << lines[2];
+    EXPECT_EQ(Panel.RemoteDiskServerStatus->sizeHintForRow(0), 3 * Panel.ServerListLineHeight());
+
+    // A read moves the session's time but not the server's activity mark.
+    Server.Sessions().GetSession(0)->LastUsed = std::chrono::system_clock::from_time_t(0);
+    ASSERT_EQ(Ask(client, rmtreq::Read(2, rmtreq::Get32(mounted, 4), 2, 0, 0)).size(), 2052u);
+    Server.Sessions().GetSession(0)->LastUsed = std::chrono::system_clock::from_time_t(86400 * 3);
+    Panel.RemoteDiskStatusTimer();
+    EXPECT_EQ(Panel.ItemLines(0), lines);
+    Panel.Refresh->click();
+    EXPECT_NE(Panel.ItemLines(0)[2], lines[2]);
+
+    // An unmount empties the list at the next tick.
+    ASSERT_EQ(Ask(client, rmtreq::Session(2, 3, rmtreq::Get32(mounted, 4), 2)), rmtreq::Status(3));
+    Panel.RemoteDiskStatusTimer();
+    EXPECT_EQ(Panel.ItemCount(), 0);
+}
+
+TEST_F(RemoteDiskPanel, TimerStopsItselfWhenTheServerIsNotRunning) {
+    Panel.RemoteDiskStatus->start();
+    Panel.RemoteDiskStatusTimer();
+    EXPECT_FALSE(Panel.RemoteDiskStatus->isActive());
+}
+
+TEST(RemoteSessionLines, ShowTheClientTheImageAndTheTime) {
+    in_addr address{};
+    inet_pton(AF_INET, "192.168.1.20", &address);
+    EXPECT_EQ(IpAddressToStr(address.s_addr), "192.168.1.20");
+    TRmtDskSession session(7, true, "Work.cpmdsk", {address.s_addr, htons(1025), 2}, nullptr);
+    std::tm when{};
+    when.tm_year = 2026 - 1900;
+    when.tm_mon = 0;
+    when.tm_mday = 5;
+    when.tm_hour = 9;
+    when.tm_min = 8;
+    when.tm_sec = 7;
+    when.tm_isdst = -1;
+    session.LastUsed = std::chrono::system_clock::from_time_t(std::mktime(&when));
+    const auto lines = RemoteSessionLines(session);
+    EXPECT_EQ(lines[0], "Client: 192.168.1.20:1025  Disk: 2 RO");
+    EXPECT_EQ(lines[1], "File name: Work.cpmdsk");
+    EXPECT_EQ(lines[2], "Last used: Mon Jan 05 @ 09:08:07");
+    session.ReadOnly = false;
+    EXPECT_EQ(RemoteSessionLines(session)[0], "Client: 192.168.1.20:1025  Disk: 2 RW");
+}
+
+TEST_F(RemoteDiskPanel, AutoUnmountBoxReachesTheRunningServer) {
+    Start();
+    Panel.C_UseRemoteDiskAutoUnMount->click();
+    EXPECT_FALSE(Server.GetAutoUnmount());
+    Panel.C_UseRemoteDiskAutoUnMount->click();
+    EXPECT_TRUE(Server.GetAutoUnmount());
+}
+
+TEST_F(RemoteDiskPanel, SettingsRestartASavedServer) {
+    TNrKeyValueSections store;
+    const std::string port = FreePort();
+    store.WriteString("DISK SERVER", "DiskServerPort", port);
+    store.WriteBool("DISK SERVER", "UseRemoteDiskAutoUnMount", false);
+    store.WriteBool("DISK SERVER", "RemoteDiskServerActive", true);
+    Panel.LoadSettings(store);
+    EXPECT_TRUE(Server.GetActive()) << Prompts.LastText();
+    EXPECT_EQ(Server.BaseUdpRx1.BoundPort(), std::stoi(port));
+    EXPECT_FALSE(Server.GetAutoUnmount());
+
+    TNrKeyValueSections saved;
+    Panel.SaveSettings(saved);
+    EXPECT_EQ(saved.ReadString("DISK SERVER", "DiskServerPort", ""), port);
+    EXPECT_FALSE(saved.ReadBool("DISK SERVER", "UseRemoteDiskAutoUnMount", true));
+    EXPECT_TRUE(saved.ReadBool("DISK SERVER", "RemoteDiskServerActive", false));
+}
+
+}  // namespace
