@@ -5,7 +5,6 @@
 
 #include <QAction>
 #include <QDialog>
-#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QTabWidget>
@@ -80,16 +79,7 @@ INSTANTIATE_TEST_SUITE_P(
     Interruptions, ConsoleFocusTest,
     ::testing::Values(TFocusCase{"DisksMenuOnCrt", false, [](TMainHalvoret& w) { OpenAndEscapeMenu(w, "&Disks"); }},
                       TFocusCase{"FileMenuOnTty", true, [](TMainHalvoret& w) { OpenAndEscapeMenu(w, "&File"); }},
-                      TFocusCase{"DialogOnTty", true, CloseMapKeysDialog},
-                      TFocusCase{"DialogAfterTheDisksPage", true,
-                                 [](TMainHalvoret& w) {
-                                     // The edit had the keys before the user went back.
-                                     w.PageControl1->setCurrentWidget(w.DisksPage);
-                                     QApplication::processEvents();
-                                     w.DisksPage->C_CpmSourceFile->setFocus();
-                                     w.PageControl1->setCurrentWidget(w.TtyPage);
-                                     CloseMapKeysDialog(w);
-                                 }}),
+                      TFocusCase{"DialogOnTty", true, CloseMapKeysDialog}),
     [](const auto& info) { return std::string(info.param.Name); });
 
 } // namespace

@@ -50,12 +50,6 @@ INSTANTIATE_TEST_SUITE_P(
                                      w.FormActivate();
                                      return w.Machine().Settings.CpmSourceFile;
                                  }},
-                      TPathRoute{"FileDialog",
-                                 [](TWindowHarness& h, TMainHalvoret& w) {
-                                     h.Prompts.FileAnswers = {Latin1Name};
-                                     w.CPMSelectImageNameAct->trigger();
-                                     return w.Machine().Settings.CpmSourceFile;
-                                 }},
                       TPathRoute{"EditedAround",
                                  [](TWindowHarness& h, TMainHalvoret& w) {
                                      h.Prompts.FileAnswers = {"x" + Latin1Name};
