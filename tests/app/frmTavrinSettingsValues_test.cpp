@@ -104,15 +104,17 @@ TEST_P(OutOfRangeSettingsTest, KeepsTheDefaultAndIsReported)
 {
     const TOutOfRangeCase& c = GetParam();
     TWindowHarness h;
-    WriteSettings(h, {c.Entry, {"TTY", "DisplayRows", "40"}});
+    WriteSettings(h, {c.Entry, {"TTY", "DisplayRows", "40"}, {"PORT_DEVICE_COM2", "Com2Format", "9"}});
     TMainHalvoret& w = h.Open();
     w.FormActivate();
     EXPECT_TRUE(c.KeptDefault(w));
     EXPECT_EQ(w.SimpleTerminal1->Rows(), 40) << "values in range still apply";
-    ASSERT_EQ(h.Prompts.Log.size(), 1u);
+    ASSERT_EQ(h.Prompts.Log.size(), 1u) << "one box for every refused value";
+    const std::string& text = h.Prompts.Log[0].Text;
     EXPECT_EQ(h.Prompts.Log[0].Type, TMsgDlgType::Warning);
-    EXPECT_NE(h.Prompts.Log[0].Text.find(std::string(c.Entry.Key) + "=" + c.Entry.Value), std::string::npos)
-        << h.Prompts.Log[0].Text;
+    EXPECT_NE(text.find(std::string(c.Entry.Key) + "=" + c.Entry.Value), std::string::npos) << text;
+    EXPECT_NE(text.find("Com2Format=9"), std::string::npos) << text;
+    EXPECT_EQ(w.Machine().Settings.Com2.FormatIndex, 3);
 }
 
 INSTANTIATE_TEST_SUITE_P(
