@@ -4,7 +4,9 @@
 
 #include "console/QnTerminal.h"
 #include "console/SimpleTerminal.h"
+#include "console/QtPrintTarget.h"
 #include "ui/CpuPage.h"
+#include "ui/CpuRegistersDlg.h"
 #include "ui/DiskManagerPage.h"
 #include "ui/DisksPage.h"
 #include "ui/MapTermKeysDlg.h"
@@ -72,6 +74,10 @@ TMainHalvoret::~TMainHalvoret()
     // The dialog works on the key map, which goes before the child widgets.
     delete MapTermKeys;
     MapTermKeys = nullptr;
+    // A running print job is finished and printed before the printer object goes.
+    FMachine->Printer = nullptr;
+    FMachine->OnSelectedPrinterName = nullptr;
+    FPrinter.reset();
     // The machine holds pointers to devices and to this window's consoles.
     FMachine->TtyConsole = nullptr;
     FMachine->CrtConsole = nullptr;
@@ -95,6 +101,7 @@ void TMainHalvoret::FormCreate()
     BuildActions();
     BuildPages();
     BuildMenus();
+    BuildPrinter();
 
     // The CRT's VT100 emulator takes its place here, once it exists, with
     // ANSI mode on, cursor-key and keypad application modes off, auto-repeat
@@ -122,6 +129,14 @@ void TMainHalvoret::FormCreate()
     // may leave the timer's slot.
     connect(FIdleTimer, &QTimer::timeout, this, [this] { RunGuarded([this] { ApplicationEvents1Idle(); }); });
 
+    FRunRefreshTimer = new QTimer(this);
+    FRunRefreshTimer->setInterval(static_cast<int>(TCpuPage::RunRefreshInterval.count()));
+    connect(FRunRefreshTimer, &QTimer::timeout, this, [this] {
+        if (FRunRefreshOwed)
+            RunGuarded([this] { RefreshCpuDisplayWhileRunning(); });
+    });
+    FRunRefreshTimer->start();
+
     QnTerminal1->setFocus();
     UpdateCpuDisplay();
     FActionPump->StartTimer(100);
@@ -147,6 +162,8 @@ void TMainHalvoret::CreateToolDialogs()
         QTimer::singleShot(0, this, [this, text = std::string(e.what())] { FPrompts->ShowError(text); });
     }
     MapTermKeys = new TMapTermKeysDlg(*FKeyMap, FPrompts, this);
+    Z80RegistersDlg = new TZ80RegistersDlg(this);
+    CpuPage->SetRegisterDialog(Z80RegistersDlg);
 }
 
 void TMainHalvoret::BuildActions()
@@ -183,6 +200,13 @@ void TMainHalvoret::BuildActions()
     ShutdownAct = make("ShutdownAct", "Shutdown", [this] { ShutdownActExecute(); });
     ShutdownAct->setEnabled(false);
     TTYMapKeysAct = make("TTYMapKeysAct", "&Map TTY Keys", [this] { TTYMapKeysActExecute(); });
+    PrinterEnableAct = make("PrinterEnableAct", "Enable", [this] { PrinterEnableActExecute(); },
+                            [this](QAction& a) { PrinterEnableActUpdate(a); });
+    PrinterEnableAct->setCheckable(true);
+    PrinterAbortAct = make("PrinterAbortAct", "Abort", [this] { PrinterAbortActExecute(); },
+                           [this](QAction& a) { PrinterJobActUpdate(a); });
+    PrinterEjectAct = make("PrinterEjectAct", "Eject", [this] { PrinterEjectActExecute(); },
+                           [this](QAction& a) { PrinterJobActUpdate(a); });
 }
 
 void TMainHalvoret::BuildPages()
@@ -204,7 +228,11 @@ void TMainHalvoret::BuildPages()
         BuildTtyTerminal();
         layout->addWidget(SimpleTerminal1);
     }
-    CpuPage = new TCpuPage(PageControl1);
+    CpuPage = new TCpuPage(*FMachine, *FPrompts, TCpuPageActions{ResetCPMAct, RunCpuAct, StepCpuAct}, PageControl1);
+    FActionPump->Add(CpuPage->HexMemoryDisplayAct);
+    FActionPump->Add(CpuPage->SetBreakPoint);
+    FActionPump->Add(CpuPage->ClearBreakPointAct, [this](QAction& a) { CpuPage->ClearBreakPointActUpdate(a); });
+    FActionPump->Add(CpuPage->ShowCPUWindowAct);
     DiskManagerPage = new TDiskManagerPage(PageControl1);
     TDisksPageActions disksActions;
     disksActions.SelectCpmImage = CPMSelectImageNameAct;
@@ -270,6 +298,10 @@ void TMainHalvoret::BuildMenus()
     cpu->addAction(ResetCPMAct);
     cpu->addAction(RunCpuAct);
     cpu->addAction(StepCpuAct);
+    cpu->addSeparator();
+    cpu->addAction(CpuPage->SetBreakPoint);
+    cpu->addAction(CpuPage->ClearBreakPointAct);
+    cpu->addAction(CpuPage->ShowCPUWindowAct);
 
     QMenu* disks = menuBar()->addMenu(QStringLiteral("&Disks"));
     for (QAction* a : ChangeDriveActs)
@@ -277,8 +309,14 @@ void TMainHalvoret::BuildMenus()
 
     QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
     view->addAction(TTYMapKeysAct);
+    view->addAction(CpuPage->HexMemoryDisplayAct);
 
-    for (QMenu* menu : {file, cpu, disks, view}) {
+    QMenu* printer = menuBar()->addMenu(QStringLiteral("&Printer"));
+    printer->addAction(PrinterEnableAct);
+    printer->addAction(PrinterEjectAct);
+    printer->addAction(PrinterAbortAct);
+
+    for (QMenu* menu : {file, cpu, disks, view, printer}) {
         FActionPump->WatchMenu(menu);
         // A menu closed with Esc leaves the bar in keyboard mode, where
         // typed letters open menus; typing belongs to the console.

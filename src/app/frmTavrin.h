@@ -18,12 +18,14 @@
 #include <QMainWindow>
 
 #include <array>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
 
 #include "console/MapKeys.h"
 #include "console/SimpTermParser.h"
+#include "console/TTYPrinter.h"
 #include "machine/ConfigObject.h"
 #include "machine/TavrinMachine.h"
 #include "app/CrtConsoleAdapter.h"
@@ -41,6 +43,8 @@ class TMapTermKeysDlg;
 class TPortsPage;
 class TRemoteDiskPanel;
 class TRmtDskMod;
+class TQtPrintTarget;
+class TZ80RegistersDlg;
 class TQnTerminal;
 class TSimpleTerminal;
 
@@ -88,11 +92,25 @@ public:
     std::array<QAction*, 4> ChangeDriveActs{};
     QAction* ShutdownAct = nullptr;
     QAction* TTYMapKeysAct = nullptr;
+    QAction* PrinterEnableAct = nullptr;
+    QAction* PrinterAbortAct = nullptr;
+    QAction* PrinterEjectAct = nullptr;
 
     // --- tool dialogs, created once and reused ----------------------------
     TMapTermKeysDlg* MapTermKeys = nullptr;
     // The remote disk server; its datagrams are handled on this window's thread.
     std::unique_ptr<TRmtDskMod> RmtDskMod;
+    TZ80RegistersDlg* Z80RegistersDlg = nullptr;
+
+    // --- the printer ----------------------------------------------------------
+    // The host's printer object: its list, selection, orientation and font.
+    TQtPrintTarget& PrinterObject() { return *FPrinterObject; }
+    // The LST device; null while printing is disabled.
+    TTTYPrinter* Printer() const { return FPrinter.get(); }
+    // The values a device takes when "Enable" creates it.
+    TTTYPrinterSetup PrinterSetup;
+    // The three option flags of PrinterSetup, on the device when it exists.
+    void PrinterOptionsChanged();
 
     // --- operations -----------------------------------------------------------
     // One run burst (the idle handler); public so a test can pump the run.
@@ -147,6 +165,11 @@ public:
     void ChangeDriveActExecute(uint8_t drive);
     void ShutdownActExecute();
     void TTYMapKeysActExecute();
+    void PrinterEnableActExecute();
+    void PrinterEnableActUpdate(QAction& action);
+    void PrinterAbortActExecute();
+    void PrinterEjectActExecute();
+    void PrinterJobActUpdate(QAction& action);
 
     // TTY glue.
     void TtyParserCommand(TSimpTermParser& sender, uint8_t cmd, int a, int b);
@@ -180,6 +203,11 @@ private:
     void FocusConsoleLater();
     void RunGuarded(const std::function<void()>& body);
     void SetRunning(bool on);
+    // While the CPU runs: the CPU page when shown, else the register dialog,
+    // at most once a RunRefreshInterval; a refresh skipped is owed to the
+    // next tick of FRunRefreshTimer.
+    void RefreshCpuDisplayWhileRunning();
+    void BuildPrinter();
     void DriveChanged(uint8_t drive);
     void LampChanged(uint8_t drive);
     void WMComBreak(intptr_t line);
@@ -191,6 +219,12 @@ private:
     std::unique_ptr<TCrtConsoleAdapter> FCrtConsole;
     std::unique_ptr<TMapTermKeys> FKeyMap;
     TActionUpdatePump* FActionPump = nullptr;
+    std::unique_ptr<TQtPrintTarget> FPrinterObject;
+    std::unique_ptr<TTTYPrinter> FPrinter;
+    QTimer* FRunRefreshTimer = nullptr;
+    std::chrono::steady_clock::time_point FLastPageRefresh{};
+    std::chrono::steady_clock::time_point FLastDialogRefresh{};
+    bool FRunRefreshOwed = false;
     QTimer* FIdleTimer = nullptr;  // the run: one burst per timeout
     // Settings read at start-up; keys the window does not hold are written
     // back as they were read.

@@ -6,6 +6,7 @@
 
 #include "console/SimpleTerminal.h"
 #include "platform/QtUiPrompts.h"
+#include "ui/CpuPage.h"
 #include "ui/DisksPage.h"
 #include "ui/RemoteDiskPanel.h"
 
@@ -59,7 +60,7 @@ void TMainHalvoret::SaveSettings(TNrKeyValueSections& store)
     store.WriteInteger("MAIN", "DSP_LEFT", -1);
     store.WriteInteger("MAIN", "DSP_HEIGHT", normal.height());
     store.WriteInteger("MAIN", "DSP_WIDTH", normal.width());
-    store.WriteString("CPU", "HexMemoryDisplay", carried("CPU", "HexMemoryDisplay", "1"));
+    CpuPage->SaveSettings(store);
     store.WriteString("CRT", "Crt132", carried("CRT", "Crt132", "0"));
     store.WriteString("CRT", "CrtAnsi", carried("CRT", "CrtAnsi", "1"));
     store.WriteString("CRT", "FontFace", carried("CRT", "FontFace", "Terminal"));
@@ -133,6 +134,7 @@ void TMainHalvoret::LoadSettings(const TNrKeyValueSections& store)
     SetTtyDisplaySettings(tty);
 
     DisksPage->LoadSettings(store);
+    CpuPage->LoadSettings(store);
 
     m.FMapping.FColdBootMapping = static_cast<uint8_t>(
         store.ReadInteger("PORTS", "ColdBootDeviceMapping", m.FMapping.FColdBootMapping, 0, 255));

@@ -162,3 +162,8 @@ bool TQtUiPrompts::InputQuery(const std::string& caption, const std::string& pro
     value = PathFromQt(text);
     return true;
 }
+
+void TQtUiPrompts::Beep()
+{
+    QApplication::beep();
+}

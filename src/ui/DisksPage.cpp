@@ -6,9 +6,9 @@
 #include "machine/TavrinMachine.h"
 #include "platform/QtUiPrompts.h"
 #include "ui/PathLabel.h"
+#include "ui/QnStatLt.h"
 
 #include <QAction>
-#include <QFrame>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -23,8 +23,6 @@ namespace {
 constexpr char DriveLetters[] = "ABCD";
 constexpr int ButtonColumn = 3;
 constexpr int FirstDriveRow = 3;
-
-QColor WinColor(uint32_t c) { return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF); }
 
 } // namespace
 
@@ -62,10 +60,8 @@ TDisksPage::TDisksPage(TTavrinMachine& machine, IUiPrompts& prompts, const TDisk
     int widestButton = 0;
     for (int d = 0; d < 4; ++d) {
         const int row = FirstDriveRow + d;
-        DiskLights[d] = new QFrame(this);
-        DiskLights[d]->setFixedSize(14, 14);
-        DiskLights[d]->setFrameShape(QFrame::Box);
-        DiskLights[d]->setAutoFillBackground(true);
+        DiskLights[d] = new TQnStatusLight(this);
+        DiskLights[d]->setObjectName(QStringLiteral("Disk%1Light").arg(QChar(DriveLetters[d])));
         DiskCaptions[d] = new TPathLabel(this);
         grid->addWidget(new QLabel(QString(QChar(DriveLetters[d])) + QStringLiteral(":"), this), row, 0);
         grid->addWidget(DiskLights[d], row, 1);
@@ -116,13 +112,12 @@ void TDisksPage::ShowLamp(uint8_t drive)
     if (drive > 3)
         return;
     const TDriveLamp& lamp = FMachine.Lamp(drive);
+    // An empty drive's lamp is grey and dark, whatever it showed before.
     const bool mounted = FMachine.DriveMounted(drive);
-    const uint32_t color = !mounted ? LampEmptyColor : lamp.Lit ? lamp.LitColor : LampMountedColor;
-    QPalette palette = DiskLights[drive]->palette();
-    if (palette.color(QPalette::Window) == WinColor(color))
-        return;
-    palette.setColor(QPalette::Window, WinColor(color));
-    DiskLights[drive]->setPalette(palette);
+    TQnStatusLight& light = *DiskLights[drive];
+    light.SetLitColor(lamp.LitColor);
+    light.SetNotLitColor(mounted ? LampMountedColor : LampEmptyColor);
+    light.SetLit(mounted && lamp.Lit);
 }
 
 void TDisksPage::SelectImageName(const char* title, QLineEdit& edit, const std::string& initialDir)

@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
-#include <QFrame>
 #include <QLineEdit>
 #include <QScreen>
 #include <QTabWidget>
@@ -14,6 +13,7 @@
 
 #include "disk/DiskDrive.h"
 #include "ui/PathLabel.h"
+#include "ui/QnStatLt.h"
 #include "WindowTestSupport.h"
 
 #include <filesystem>
@@ -22,19 +22,21 @@ using namespace tavrin::test;
 
 namespace {
 
-const QRgb Grey = qRgb(0x80, 0x80, 0x80), Blue = qRgb(0, 0, 0xFF), Yellow = qRgb(0xFF, 0xFF, 0);
-
-QColor LampColor(TMainHalvoret& w, int drive)
+// The colour a drive's lamp shows (a Windows colour value).
+uint32_t LampColor(TMainHalvoret& w, int drive)
 {
-    return w.DisksPage->DiskLights[drive]->palette().color(QPalette::Window);
+    const TQnStatusLight& light = *w.DisksPage->DiskLights[drive];
+    return light.Lit() ? light.LitColor() : light.NotLitColor();
 }
 
+const uint32_t Grey = LampEmptyColor, Blue = LampMountedColor, Yellow = LampReadColor;
+
 // Caption, lamp colour and button text of a drive's row.
-using TDriveRow = std::tuple<std::string, QRgb, std::string>;
+using TDriveRow = std::tuple<std::string, uint32_t, std::string>;
 
 TDriveRow Row(TMainHalvoret& w, int drive)
 {
-    return {w.DisksPage->DiskCaptions[drive]->text().toStdString(), LampColor(w, drive).rgb(),
+    return {w.DisksPage->DiskCaptions[drive]->text().toStdString(), LampColor(w, drive),
             w.ChangeDriveActs[drive]->text().toStdString()};
 }
 
@@ -63,7 +65,7 @@ TEST_P(DriveRowTest, FollowsTheControllersMountState)
         m.FDrivePaths[0] = image;
     m.MountDrive(static_cast<uint8_t>(c.Drive), image);
     m.DiskReadLight(*m.FDiskController, static_cast<uint8_t>(c.Drive));
-    ASSERT_EQ(LampColor(w, c.Drive).rgb(), Yellow);
+    ASSERT_EQ(LampColor(w, c.Drive), Yellow);
     c.Act(h, w);
     w.UpdateAllActions();
     EXPECT_EQ(Row(w, c.Drive), c.Expected);
