@@ -12,8 +12,9 @@
 // Devices and pages that come with later units plug in through the seams
 // below: SetPrinter, SetSerialLines, SetTcpServer, the OnUpdateCpuDisplay /
 // OnLoadSettings / OnSaveSettings hooks. Until then the machine answers for
-// them as for an absent or switched-off device. The CRT terminal runs its own
-// teletype emulator until its VT100 emulator is set up in FormCreate.
+// them as for an absent or switched-off device. The CRT terminal runs the
+// VT100 emulator QnVT100Emulator1, set up in FormCreate; its own teletype
+// emulator stays as the fallback.
 
 #include <QMainWindow>
 
@@ -24,6 +25,7 @@
 #include <string>
 
 #include "console/MapKeys.h"
+#include "console/QnTrmVT100.h"
 #include "console/SimpTermParser.h"
 #include "console/TTYPrinter.h"
 #include "machine/ConfigObject.h"
@@ -36,6 +38,7 @@ class QAction;
 class QTabWidget;
 class QTimer;
 class TActionUpdatePump;
+class TComGlue;
 class TCpuPage;
 class TDiskManagerPage;
 class TDisksPage;
@@ -79,6 +82,8 @@ public:
     // On the Disks page: starts and stops the remote disk server, lists its clients.
     TRemoteDiskPanel* RemoteDiskPanel = nullptr;
     TQnTerminal* QnTerminal1 = nullptr;
+    // The CRT terminal's emulator; null when it could not be created.
+    std::unique_ptr<TQnVT100Emulator> QnVT100Emulator1;
     TSimpleTerminal* SimpleTerminal1 = nullptr;
 
     // --- actions ------------------------------------------------------------
@@ -171,6 +176,16 @@ public:
     void PrinterEjectActExecute();
     void PrinterJobActUpdate(QAction& action);
 
+    // Serial glue: the COM panels of the Ports page edit the machine's
+    // settings model; applying opens or closes the line, shows its controls
+    // locked while it is enabled and warns when it cannot be opened.
+    void ApplyCom1Settings() { ApplyComSettings(1); }
+    void ApplyCom2Settings() { ApplyComSettings(2); }
+    // The click of either enable box (sender: the box).
+    void C_ComPortEnableBtnClick(QObject* sender);
+    // The host ports COM1 and COM2 and the TCP server for COM1.
+    TComGlue& ComLines() { return *FComGlue; }
+
     // TTY glue.
     void TtyParserCommand(TSimpTermParser& sender, uint8_t cmd, int a, int b);
     void TtyParserWriteChar(TSimpTermParser& sender, uint8_t ch);
@@ -194,6 +209,7 @@ private:
     void BuildActions();
     void BuildPages();
     void BuildCrtTerminal();
+    void BuildCrtEmulator();
     void BuildTtyTerminal();
     void BuildMenus();
     bool FormCloseQuery();
@@ -211,8 +227,13 @@ private:
     void DriveChanged(uint8_t drive);
     void LampChanged(uint8_t drive);
     void WMComBreak(intptr_t line);
+    void BuildSerialLines();
+    void ApplyComSettings(int line);
+    void ComSettingsEdited(int line);
 
     std::unique_ptr<TTavrinMachine> FMachine;
+    // After the machine, so its lines close before the machine goes.
+    std::unique_ptr<TComGlue> FComGlue;
     std::unique_ptr<IUiPrompts> FOwnPrompts;
     IUiPrompts* FPrompts = nullptr;
     TSimpTermParser FTtyParser;

@@ -152,6 +152,9 @@ void TMainHalvoret::LoadSettings(const TNrKeyValueSections& store)
     s.Com1TCPPort = store.ReadString("PORT_DEVICE_COM1", "Com1TCPPort", s.Com1TCPPort);
     readLine("PORT_DEVICE_COM1", "1", "Com12StopBits", s.Com1);
     readLine("PORT_DEVICE_COM2", "2", "Com22StopBits", s.Com2);
+    // As if the enable boxes were clicked into their saved state.
+    ApplyCom1Settings();
+    ApplyCom2Settings();
 
     for (int i = 3; i >= 0; --i)
         if (store.ReadBool("PORT_DEVICE_FILE_IN", ReaderEndKeys[i], false)) {
