@@ -210,16 +210,13 @@ public:
     void EnableOutputFileActExecute();
     void PageControl1Change();
 
-    // View actions: console fonts and the TTY display settings, whose four
-    // values travel as background, font colour, rows, cursor colour.
+    // View actions: console fonts and the TTY display settings.
     void SetCrtFontExecute();
     void SetTttyFontExecute();
     void TTYDisplaySettingsActExecute();
     // Checked while the CRT's VT100 emulator is in ANSI mode (not VT52).
     void CrtAnsiActUpdate(QAction& action);
     void CrtAnsiActExecute();
-    void GetTtyDisplaySettings(uint32_t& background, uint32_t& fontColor, int& rows, uint32_t& cursorColor) const;
-    void SetTtyDisplaySettings(uint32_t background, uint32_t fontColor, int rows, uint32_t cursorColor);
     // The CRT font as the settings keep it: the face asked for and its size
     // in points at 96 dots per inch.
     const std::string& CrtFontName() const { return FCrtFontName; }

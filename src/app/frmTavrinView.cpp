@@ -51,33 +51,12 @@ void TMainHalvoret::SetTttyFontExecute()
         t.SetFontNameAndSize(font.Family, font.PointSize);
 }
 
-void TMainHalvoret::GetTtyDisplaySettings(uint32_t& background, uint32_t& fontColor, int& rows,
-                                          uint32_t& cursorColor) const
-{
-    const TSimpleTerminal& t = *SimpleTerminal1;
-    background = t.Color();
-    fontColor = t.LowVideoFontColor();
-    rows = t.Rows();
-    cursorColor = t.CursorColor();
-}
-
-void TMainHalvoret::SetTtyDisplaySettings(uint32_t background, uint32_t fontColor, int rows, uint32_t cursorColor)
-{
-    TSimpleTerminal& t = *SimpleTerminal1;
-    t.SetColor(background);
-    t.SetLowVideoFontColor(fontColor);
-    t.SetCursorColor(cursorColor);
-    t.SetRows(rows);
-}
-
 void TMainHalvoret::TTYDisplaySettingsActExecute()
 {
-    uint32_t background = 0, fontColor = 0, cursorColor = 0;
-    int rows = 0;
-    GetTtyDisplaySettings(background, fontColor, rows, cursorColor);
-    TTYDisplaySettingsDlg->SetSettings(background, fontColor, rows, cursorColor);
+    TTtyDisplaySettings tty = GetTtyDisplaySettings();
+    TTYDisplaySettingsDlg->SetSettings(tty.Background, tty.FontColor, tty.Rows, tty.CursorColor);
     if (TTYDisplaySettingsDlg->exec() != QDialog::Accepted)
         return;
-    TTYDisplaySettingsDlg->GetSettings(background, fontColor, rows, cursorColor);
-    SetTtyDisplaySettings(background, fontColor, rows, cursorColor);
+    TTYDisplaySettingsDlg->GetSettings(tty.Background, tty.FontColor, tty.Rows, tty.CursorColor);
+    SetTtyDisplaySettings(tty);
 }
