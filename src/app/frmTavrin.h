@@ -23,6 +23,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "console/MapKeys.h"
 #include "console/QnTrmVT100.h"
@@ -272,6 +273,14 @@ private:
     void RefreshCpuDisplayWhileRunning();
     void BuildPrinter();
     void BuildPortsPage();
+    // Settings loading: one step in its own guard (a failure is kept for the
+    // one report after loading); an action-backed key executes its action
+    // when the saved state differs from the checked one.
+    void LoadStep(const std::function<void()>& step);
+    void LoadActionKey(const TNrKeyValueSections& store, const char* section, const char* key, QAction& action);
+    void LoadPrinterSettings(const TNrKeyValueSections& store);
+    void LoadFileSettings(const TNrKeyValueSections& store);
+    void SaveDeviceSettings(TNrKeyValueSections& store) const;
     void ShowPrinterList();
     void DriveChanged(uint8_t drive);
     void LampChanged(uint8_t drive);
@@ -299,6 +308,7 @@ private:
     // Settings read at start-up; keys the window does not hold are written
     // back as they were read.
     TNrKeyValueSections FLoadedSettings;
+    std::vector<std::string> FLoadFailures;
     std::string FCrtFontName = "Terminal";
     int FCrtFontSize = 9;
     std::string FDefaultDir;

@@ -4,6 +4,7 @@
 
 #include "app/frmTavrin.h"
 
+#include "console/QnTrmVT100.h"
 #include "console/SimpleTerminal.h"
 #include "platform/QtUiPrompts.h"
 #include "ui/CpuPage.h"
@@ -18,32 +19,10 @@
 
 namespace {
 
-struct TDefaultKey {
-    const char* Section;
-    const char* Key;
-    const char* FirstRun;
-};
-
-// Keys held by units that plug into the window later, with first-run values.
-const TDefaultKey DeviceDefaults[] = {
-    {"PORT_DEVICE_PRINTER", "PrinterEnable", "0"},
-    {"PORT_DEVICE_PRINTER", "PrinterName", ""},
-    {"PORT_DEVICE_PRINTER", "PrintOrientaion", "0"},
-    {"PORT_DEVICE_PRINTER", "TabSpacing", "8"},
-    {"PORT_DEVICE_PRINTER", "TopBottomMargin", "0.25"},
-    {"PORT_DEVICE_PRINTER", "LeftRightMargin", "0.25"},
-    {"PORT_DEVICE_PRINTER", "LineSpacing", "1.1"},
-    {"PORT_DEVICE_PRINTER", "IgnoreFormFeeds", "0"},
-    {"PORT_DEVICE_PRINTER", "AutoLineWrap", "1"},
-    {"PORT_DEVICE_PRINTER", "EosEjectsPrinter", "1"},
-};
-
 // Larger console fonts make grids far wider than any screen.
 constexpr int MaxFontSize = 72;
 // Colours are 00BBGGRRh.
 constexpr int32_t MaxColor = 0x00FFFFFF;
-
-const char* const ReaderEndKeys[4] = {"InFileEosDone", "InFileEosReturnEOS", "InFileEosRestart", "InFileEosSwitchCon"};
 
 } // namespace
 
@@ -62,9 +41,12 @@ void TMainHalvoret::SaveSettings(TNrKeyValueSections& store)
     store.WriteInteger("MAIN", "DSP_WIDTH", normal.width());
     CpuPage->SaveSettings(store);
     store.WriteString("CRT", "Crt132", carried("CRT", "Crt132", "0"));
-    store.WriteString("CRT", "CrtAnsi", carried("CRT", "CrtAnsi", "1"));
-    store.WriteString("CRT", "FontFace", carried("CRT", "FontFace", "Terminal"));
-    store.WriteString("CRT", "FontSize", carried("CRT", "FontSize", "9"));
+    if (QnVT100Emulator1)
+        store.WriteBool("CRT", "CrtAnsi", QnVT100Emulator1->ANSIMode());
+    else
+        store.WriteString("CRT", "CrtAnsi", carried("CRT", "CrtAnsi", "1"));
+    store.WriteString("CRT", "FontFace", FCrtFontName);
+    store.WriteInteger("CRT", "FontSize", FCrtFontSize);
     store.WriteString("TTY", "TTY132", carried("TTY", "TTY132", "0"));
     store.WriteString("TTY", "FontFace", SimpleTerminal1->FontName());
     store.WriteInteger("TTY", "FontSize", SimpleTerminal1->FontSize());
@@ -93,19 +75,7 @@ void TMainHalvoret::SaveSettings(TNrKeyValueSections& store)
     store.WriteInteger(com2, "Com2Baud", s.Com2.BaudIndex);
     store.WriteInteger(com2, "Com2Format", s.Com2.FormatIndex);
 
-    for (const TDefaultKey& k : DeviceDefaults)
-        store.WriteString(k.Section, k.Key, carried(k.Section, k.Key, k.FirstRun));
-
-    const char* in = "PORT_DEVICE_FILE_IN";
-    store.WriteString(in, "EnableInputFile", carried(in, "EnableInputFile", "0"));
-    store.WriteString(in, "InputFileName", carried(in, "InputFileName", ""));
-    for (int i = 0; i < 4; ++i)
-        store.WriteBool(in, ReaderEndKeys[i], static_cast<int>(s.ReaderEnd) == i);
-    store.WriteInteger(in, "InFileChangeCon", s.InFileChangeCon);
-    const char* out = "PORT_DEVICE_FILE_OUT";
-    store.WriteString(out, "EnableOutputFile", carried(out, "EnableOutputFile", "0"));
-    store.WriteString(out, "OutputFileName", carried(out, "OutputFileName", ""));
-    store.WriteString(out, "AppendOutputFile", carried(out, "AppendOutputFile", "0"));
+    SaveDeviceSettings(store);
     RemoteDiskPanel->SaveSettings(store);
 
     if (OnSaveSettings)
@@ -117,28 +87,42 @@ void TMainHalvoret::LoadSettings(const TNrKeyValueSections& store)
     TTavrinMachine& m = *FMachine;
     TMachineSettings& s = m.Settings;
 
-    LoadPlacement(store);
+    LoadStep([&] { LoadPlacement(store); });
+    LoadStep([&] { CpuPage->LoadSettings(store); });
 
-    const std::string face = store.ReadString("TTY", "FontFace", SimpleTerminal1->FontName());
-    const int size = store.ReadInteger("TTY", "FontSize", SimpleTerminal1->FontSize(), 1, MaxFontSize);
-    if (face != SimpleTerminal1->FontName() || size != SimpleTerminal1->FontSize())
-        SimpleTerminal1->SetFontNameAndSize(face, size);
-    TTtyDisplaySettings tty = GetTtyDisplaySettings();
-    auto readColor = [&store](const char* key, uint32_t def) {
-        return static_cast<uint32_t>(store.ReadInteger("TTY", key, static_cast<int32_t>(def), 0, MaxColor));
-    };
-    tty.Background = readColor("BgColor", tty.Background);
-    tty.FontColor = readColor("FontColor", tty.FontColor);
-    tty.CursorColor = readColor("CursorColor", tty.CursorColor);
-    tty.Rows = store.ReadInteger("TTY", "DisplayRows", tty.Rows, 1, 255);
-    SetTtyDisplaySettings(tty);
+    LoadActionKey(store, "CRT", "CrtAnsi", *CrtAnsiAct);
+    LoadStep([&] {
+        const std::string face = store.ReadString("CRT", "FontFace", FCrtFontName);
+        const int size = store.ReadInteger("CRT", "FontSize", FCrtFontSize, 1, MaxFontSize);
+        if (face != FCrtFontName || size != FCrtFontSize)
+            SetCrtFontNameAndSize(face, size);
+    });
 
-    DisksPage->LoadSettings(store);
-    CpuPage->LoadSettings(store);
+    LoadStep([&] {
+        const std::string face = store.ReadString("TTY", "FontFace", SimpleTerminal1->FontName());
+        const int size = store.ReadInteger("TTY", "FontSize", SimpleTerminal1->FontSize(), 1, MaxFontSize);
+        if (face != SimpleTerminal1->FontName() || size != SimpleTerminal1->FontSize())
+            SimpleTerminal1->SetFontNameAndSize(face, size);
+    });
+    LoadStep([&] {
+        TTtyDisplaySettings tty = GetTtyDisplaySettings();
+        auto readColor = [&store](const char* key, uint32_t def) {
+            return static_cast<uint32_t>(store.ReadInteger("TTY", key, static_cast<int32_t>(def), 0, MaxColor));
+        };
+        tty.Background = readColor("BgColor", tty.Background);
+        tty.FontColor = readColor("FontColor", tty.FontColor);
+        tty.CursorColor = readColor("CursorColor", tty.CursorColor);
+        tty.Rows = store.ReadInteger("TTY", "DisplayRows", tty.Rows, 1, 255);
+        SetTtyDisplaySettings(tty);
+    });
 
-    m.FMapping.FColdBootMapping = static_cast<uint8_t>(
-        store.ReadInteger("PORTS", "ColdBootDeviceMapping", m.FMapping.FColdBootMapping, 0, 255));
-    m.FMapping.SetMappingCombos(m.FMapping.FColdBootMapping);
+    LoadStep([&] { DisksPage->LoadSettings(store); });
+
+    LoadStep([&] {
+        m.FMapping.FColdBootMapping = static_cast<uint8_t>(
+            store.ReadInteger("PORTS", "ColdBootDeviceMapping", m.FMapping.FColdBootMapping, 0, 255));
+        m.FMapping.SetMappingCombos(m.FMapping.FColdBootMapping);
+    });
 
     auto readLine = [&store](const char* section, const std::string& n, const std::string& stop, TComLineSettings& c) {
         c.TwoStopBits = store.ReadBool(section, stop, c.TwoStopBits);
@@ -148,22 +132,21 @@ void TMainHalvoret::LoadSettings(const TNrKeyValueSections& store)
         c.FormatIndex = store.ReadInteger(section, "Com" + n + "Format", c.FormatIndex, -1, 3);
         c.Enabled = store.ReadBool(section, "Com" + n + "Enable", c.Enabled);
     };
-    s.UseTCPasCom1 = store.ReadBool("PORT_DEVICE_COM1", "UseTCPasCom1", s.UseTCPasCom1);
-    s.Com1TCPPort = store.ReadString("PORT_DEVICE_COM1", "Com1TCPPort", s.Com1TCPPort);
-    readLine("PORT_DEVICE_COM1", "1", "Com12StopBits", s.Com1);
-    readLine("PORT_DEVICE_COM2", "2", "Com22StopBits", s.Com2);
-    // As if the enable boxes were clicked into their saved state.
-    ApplyCom1Settings();
-    ApplyCom2Settings();
+    // Each line's enable box last, as if clicked into its saved state.
+    LoadStep([&] {
+        s.UseTCPasCom1 = store.ReadBool("PORT_DEVICE_COM1", "UseTCPasCom1", s.UseTCPasCom1);
+        s.Com1TCPPort = store.ReadString("PORT_DEVICE_COM1", "Com1TCPPort", s.Com1TCPPort);
+        readLine("PORT_DEVICE_COM1", "1", "Com12StopBits", s.Com1);
+        ApplyCom1Settings();
+    });
+    LoadStep([&] {
+        readLine("PORT_DEVICE_COM2", "2", "Com22StopBits", s.Com2);
+        ApplyCom2Settings();
+    });
 
-    for (int i = 3; i >= 0; --i)
-        if (store.ReadBool("PORT_DEVICE_FILE_IN", ReaderEndKeys[i], false)) {
-            s.ReaderEnd = static_cast<TReaderEndOption>(i);
-            break;
-        }
-    s.InFileChangeCon = store.ReadInteger("PORT_DEVICE_FILE_IN", "InFileChangeCon", s.InFileChangeCon, 0, 3);
-
-    RemoteDiskPanel->LoadSettings(store);
+    LoadPrinterSettings(store);
+    LoadFileSettings(store);
+    LoadStep([&] { RemoteDiskPanel->LoadSettings(store); });
 
     if (OnLoadSettings)
         OnLoadSettings(*this, store);
@@ -205,11 +188,15 @@ void TMainHalvoret::FormActivate()
     FSettingsUnread = false;
     if (!found)
         return;
+    FLoadFailures.clear();
     LoadSettings(store);
-    // Values the reads refused (out of range, not numbers), all in one box.
+    // Values the reads refused (out of range, not numbers) and steps that
+    // failed, all in one box.
     std::string problems;
     for (const std::string& problem : store.TakeReadProblems())
         problems += (problems.empty() ? "" : "\n") + problem;
+    for (const std::string& failure : FLoadFailures)
+        problems += (problems.empty() ? "" : "\n") + failure;
     if (!problems.empty())
         FPrompts->MessageDlg(problems, TMsgDlgType::Warning, mbOK);
     FLoadedSettings.SetText(store.GetText());

@@ -148,9 +148,10 @@ int TPrinterPanel::PrinterIndex() const
 void TPrinterPanel::SelectPrinterName(const std::string& name)
 {
     const int index = name.empty() ? -1 : C_PrintersList->findText(QString::fromStdString(name), Qt::MatchExactly);
+    const int before = C_PrintersList->currentIndex();
     C_PrintersList->setCurrentIndex(index);
     // An unchanged index still reaches the printer object.
-    if (index == C_PrintersList->currentIndex())
+    if (index == before)
         emit PrinterSelected(index);
 }
 
