@@ -9,6 +9,8 @@
 #include "ui/DisksPage.h"
 #include "ui/MapTermKeysDlg.h"
 #include "ui/PortsPage.h"
+#include "ui/SetAttributesDlg.h"
+#include "ui/TextViewer.h"
 #include "platform/ActionPump.h"
 #include "platform/PlatformEvents.h"
 #include "platform/ProgramFolder.h"
@@ -136,6 +138,9 @@ void TMainHalvoret::CreateToolDialogs()
         QTimer::singleShot(0, this, [this, text = std::string(e.what())] { FPrompts->ShowError(text); });
     }
     MapTermKeys = new TMapTermKeysDlg(*FKeyMap, FPrompts, this);
+    TextViewer = new TTextViewer(*FPrompts, this);
+    SetAttributesDlg = new TSetAttributesDlg(this);
+    DiskManagerPage->SetToolDialogs(TextViewer, SetAttributesDlg);
 }
 
 void TMainHalvoret::BuildActions()
@@ -169,6 +174,7 @@ void TMainHalvoret::BuildActions()
     ShutdownAct = make("ShutdownAct", "Shutdown", [this] { ShutdownActExecute(); });
     ShutdownAct->setEnabled(false);
     TTYMapKeysAct = make("TTYMapKeysAct", "&Map TTY Keys", [this] { TTYMapKeysActExecute(); });
+    BuildEjectActions();
 }
 
 void TMainHalvoret::BuildPages()
@@ -199,7 +205,7 @@ void TMainHalvoret::BuildPages()
         layout->addWidget(SimpleTerminal1);
     }
     CpuPage = new TCpuPage(PageControl1);
-    DiskManagerPage = new TDiskManagerPage(PageControl1);
+    DiskManagerPage = new TDiskManagerPage(*FMachine, *FPrompts, FMachine->ProgramFolderPath(), PageControl1);
     TDisksPageActions disksActions;
     disksActions.SelectCpmImage = CPMSelectImageNameAct;
     disksActions.SelectBiosImage = BIOSSelectImageNameAct;
@@ -258,12 +264,16 @@ void TMainHalvoret::BuildMenus()
     QMenu* disks = menuBar()->addMenu(QStringLiteral("&Disks"));
     for (QAction* a : ChangeDriveActs)
         disks->addAction(a);
+    disks->addSeparator();
+    for (QAction* a : EjectDriveActs)
+        disks->addAction(a);
 
     QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
     view->addAction(TTYMapKeysAct);
 
     for (QMenu* menu : {file, cpu, disks, view})
         FActionPump->WatchMenu(menu);
+    BuildDiskManagerMenu();
 
     QToolBar* bar = addToolBar(QStringLiteral("Machine"));
     bar->setObjectName(QStringLiteral("MachineToolBar"));

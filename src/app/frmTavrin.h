@@ -40,7 +40,9 @@ class TDisksPage;
 class TMapTermKeysDlg;
 class TPortsPage;
 class TQnTerminal;
+class TSetAttributesDlg;
 class TSimpleTerminal;
+class TTextViewer;
 
 class TMainHalvoret : public QMainWindow, private ITtyConsole {
     Q_OBJECT
@@ -84,9 +86,13 @@ public:
     std::array<QAction*, 4> ChangeDriveActs{};
     QAction* ShutdownAct = nullptr;
     QAction* TTYMapKeysAct = nullptr;
+    // "Eject A:" ... "Eject D:".
+    std::array<QAction*, 4> EjectDriveActs{};
 
     // --- tool dialogs, created once and reused ----------------------------
     TMapTermKeysDlg* MapTermKeys = nullptr;
+    TTextViewer* TextViewer = nullptr;
+    TSetAttributesDlg* SetAttributesDlg = nullptr;
 
     // --- operations -----------------------------------------------------------
     // One run burst (the idle handler); public so a test can pump the run.
@@ -131,6 +137,9 @@ public:
     void ChangeDriveActExecute(uint8_t drive);
     void ShutdownActExecute();
     void TTYMapKeysActExecute();
+    void EjectDriveActExecute(uint8_t drive);
+    // Every page change rereads the Disk Manager's disk.
+    void PageControl1Change();
 
     // TTY glue.
     void TtyParserCommand(TSimpTermParser& sender, uint8_t cmd, int a, int b);
@@ -156,6 +165,8 @@ private:
     void BuildPages();
     void BuildCrtTerminal();
     void BuildMenus();
+    void BuildEjectActions();
+    void BuildDiskManagerMenu();
     bool FormCloseQuery();
     void RunGuarded(const std::function<void()>& body);
     void SetRunning(bool on);

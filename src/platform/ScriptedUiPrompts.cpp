@@ -16,7 +16,7 @@ int TScriptedUiPrompts::MessageDlg(const std::string& text, TMsgDlgType type, TM
     // The first button of the set, as a user pressing Enter would choose.
     static const std::pair<TMsgDlgBtn, int> order[] = {
         {mbYes, mrYes}, {mbNo, mrNo}, {mbOK, mrOk}, {mbCancel, mrCancel},
-        {mbAbort, mrAbort}, {mbRetry, mrRetry}, {mbIgnore, mrIgnore}};
+        {mbAbort, mrAbort}, {mbRetry, mrRetry}, {mbIgnore, mrIgnore}, {mbAll, mrAll}};
     for (const auto& [button, result] : order)
         if (buttons & button)
             return result;
@@ -63,6 +63,35 @@ bool TScriptedUiPrompts::InputQuery(const std::string& caption, const std::strin
     if (!answer)
         return false;
     value = *answer;
+    return true;
+}
+
+bool TScriptedUiPrompts::OpenFilesDialog(TFileDialogRequest& request, std::vector<std::string>& files)
+{
+    Log.push_back({TKind::OpenFiles, request.Title, TMsgDlgType::Custom, request});
+    if (FilesAnswers.empty())
+        return false;
+    std::optional<std::vector<std::string>> answer = FilesAnswers.front();
+    FilesAnswers.pop_front();
+    if (!answer)
+        return false;
+    files = *answer;
+    return true;
+}
+
+bool TScriptedUiPrompts::SelectDirectory(const std::string& caption, std::string& folder)
+{
+    TFileDialogRequest shown;
+    shown.Title = caption;
+    shown.InitialDir = folder;
+    Log.push_back({TKind::Folder, caption, TMsgDlgType::Custom, shown});
+    if (FolderAnswers.empty())
+        return false;
+    std::optional<std::string> answer = FolderAnswers.front();
+    FolderAnswers.pop_front();
+    if (!answer)
+        return false;
+    folder = *answer;
     return true;
 }
 

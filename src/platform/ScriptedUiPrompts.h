@@ -12,7 +12,7 @@
 
 class TScriptedUiPrompts : public IUiPrompts {
 public:
-    enum class TKind : uint8_t { Message, Dialog, Error, OpenFile, SaveFile, Input };
+    enum class TKind : uint8_t { Message, Dialog, Error, OpenFile, SaveFile, Input, OpenFiles, Folder };
 
     struct TRecord {
         TKind Kind;
@@ -25,6 +25,9 @@ public:
     std::deque<int> DialogAnswers;
     std::deque<std::optional<std::string>> FileAnswers;
     std::deque<std::optional<std::string>> InputAnswers;
+    // Answers of the several-files dialog and of the folder chooser.
+    std::deque<std::optional<std::vector<std::string>>> FilesAnswers;
+    std::deque<std::optional<std::string>> FolderAnswers;
 
     void ShowMessage(const std::string& text) override;
     int MessageDlg(const std::string& text, TMsgDlgType type, TMsgDlgButtons buttons) override;
@@ -32,6 +35,8 @@ public:
     bool OpenFileDialog(TFileDialogRequest& request) override;
     bool SaveFileDialog(TFileDialogRequest& request) override;
     bool InputQuery(const std::string& caption, const std::string& prompt, std::string& value) override;
+    bool OpenFilesDialog(TFileDialogRequest& request, std::vector<std::string>& files) override;
+    bool SelectDirectory(const std::string& caption, std::string& folder) override;
 
     // Texts of the boxes shown (messages, dialogs and errors), in order.
     std::vector<std::string> Texts() const;
