@@ -17,6 +17,7 @@
 #include <QLabel>
 #include <QListWidget>
 
+#include <exception>
 #include <filesystem>
 #include <optional>
 #include <stdexcept>
@@ -357,7 +358,10 @@ void TDiskManagerPage::DM_SetAttributesActExecute()
     FSetAttributesDlg->GetAttributes(attributes, unchanged);
     const uint8_t newUser = FSetAttributesDlg->GetUserArea();
 
+    // The list is refilled and the changed files selected again also when
+    // one of them fails.
     std::vector<std::pair<std::string, uint8_t>> changed;
+    std::exception_ptr failure;
     try {
         for (const TCpmDiskFileInfo& item : items) {
             const auto a = static_cast<uint8_t>((attributes & ~unchanged) | (item.Attributes & unchanged));
@@ -367,8 +371,7 @@ void TDiskManagerPage::DM_SetAttributesActExecute()
             changed.emplace_back(item.FileName, u);
         }
     } catch (...) {
-        FillDiskFileList();
-        throw;
+        failure = std::current_exception();
     }
     FillDiskFileList();
     bool firstRow = true;
@@ -380,4 +383,6 @@ void TDiskManagerPage::DM_SetAttributesActExecute()
                 firstRow = false;
             }
     }
+    if (failure)
+        std::rethrow_exception(failure);
 }
