@@ -113,7 +113,9 @@ std::string ReadCpmFile(const std::string& DiskFile, const std::string& Name, bo
 void ExportCpmFile(const std::string& DiskFile, const std::string& Name, const std::string& HostFile,
                    bool TextMode, uint8_t User)
 {
-    ReplaceFileContents(HostFile, ReadCpmFile(DiskFile, Name, TextMode, User));
+    // The file stays on the image, so the copy is not forced to the device
+    // one by one: a many-file export would wait on every flush.
+    ReplaceFileContents(HostFile, ReadCpmFile(DiskFile, Name, TextMode, User), false);
 }
 
 int ImportCpmFile(const std::string& DiskFile, const std::string& CpmName, const std::string& HostFile,
