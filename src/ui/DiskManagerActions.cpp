@@ -165,22 +165,17 @@ void TDiskManagerPage::SaveDiskToHex32(const std::string& Source, const std::str
 
 // --- import ---------------------------------------------------------------------
 
-void TDiskManagerPage::DM_ImportTextFileActExecute()
-{
-    TFileDialogRequest request;
-    request.Title = "Import Text Files";
-    std::vector<std::string> files;
-    if (DiskOpen() && FPrompts.OpenFilesDialog(request, files))
-        ImportTextFiles(files);
-}
+void TDiskManagerPage::DM_ImportTextFileActExecute() { AskAndImport("Import Text Files", TextPad); }
 
-void TDiskManagerPage::DM_ImportBinaryFileActExecute()
+void TDiskManagerPage::DM_ImportBinaryFileActExecute() { AskAndImport("Import Binary Files", BinaryPad); }
+
+void TDiskManagerPage::AskAndImport(const std::string& Title, uint8_t PadByte)
 {
     TFileDialogRequest request;
-    request.Title = "Import Binary Files";
+    request.Title = Title;
     std::vector<std::string> files;
     if (DiskOpen() && FPrompts.OpenFilesDialog(request, files))
-        ImportBinaryFiles(files);
+        ImportFiles(files, PadByte);
 }
 
 void TDiskManagerPage::ImportTextFiles(const std::vector<std::string>& Files) { ImportFiles(Files, TextPad); }
@@ -210,22 +205,18 @@ void TDiskManagerPage::ImportFiles(const std::vector<std::string>& Files, uint8_
 
 // --- export and view ----------------------------------------------------------------
 
-void TDiskManagerPage::DM_ExportTextFileActExecute()
-{
-    const int count = SelectedCount();
-    if (count == 1)
-        ExportSelectedFile(true);
-    else if (count > 1)
-        ExportSelectedFiles(true);
-}
+void TDiskManagerPage::DM_ExportTextFileActExecute() { ExportSelection(true); }
 
-void TDiskManagerPage::DM_ExportBinaryFileActExecute()
+void TDiskManagerPage::DM_ExportBinaryFileActExecute() { ExportSelection(false); }
+
+// One selected row asks for a file, several for a folder; none does nothing.
+void TDiskManagerPage::ExportSelection(bool TextMode)
 {
     const int count = SelectedCount();
     if (count == 1)
-        ExportSelectedFile(false);
+        ExportSelectedFile(TextMode);
     else if (count > 1)
-        ExportSelectedFiles(false);
+        ExportSelectedFiles(TextMode);
 }
 
 void TDiskManagerPage::ExportSelectedFile(bool TextMode)

@@ -126,6 +126,8 @@ private:
     std::vector<TCpmDiskFileInfo> SelectedItems() const;
     void SelectRow(int Row, bool ClearOthers = true);
     void ImportFiles(const std::vector<std::string>& Files, uint8_t PadByte);
+    void AskAndImport(const std::string& Title, uint8_t PadByte);
+    void ExportSelection(bool TextMode);
     // Asks where an image goes; the name with ".cpmdsk" or empty.
     std::string AskDiskFileName(const std::string& Title);
     bool ConfirmReplace(const std::string& Chosen, const std::string& Final);

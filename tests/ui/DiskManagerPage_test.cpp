@@ -1,10 +1,9 @@
 // The Disk Manager page on real images through the scripted prompts: the
-// listing's format, the enabling rules, imports from a temporary folder,
-// delete, rename, attributes and user areas, refresh and view.
+// listing's format, the enabling rules, imports, delete, rename, attributes,
+// refresh, view, and what a mounted drive wrote.
 
 #include "DiskManagerTestSupport.h"
 
-#include <QAction>
 #include <QComboBox>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -12,188 +11,122 @@
 #include <set>
 
 using namespace cpmtest;
-using dmtest::DiskManagerFixture;
 
 namespace {
 
-class DiskManagerPageTest : public DiskManagerFixture {};
+using DiskManagerPageTest = dmtest::DiskManagerFixture;
 
-TEST_F(DiskManagerPageTest, HeaderRowsAndStatusFollowTheListing)
+TEST_F(DiskManagerPageTest, HeaderRowsStatusAndABadImage)
 {
-    EXPECT_EQ(Page->DiskListHeader->text().toStdString(),
-              "Usr       FileName  Attr  Recs  Exts      Size     Space");
-    EXPECT_EQ(Page->DiskSizeValue->text(), "0");
-    EXPECT_EQ(Page->FileNameValue->text(), "");
-    Open();
+    EXPECT_EQ(Page->DiskListHeader->text(), "Usr       FileName  Attr  Recs  Exts      Size     Space");
     Put({{"a.txt", std::string(300, 'x')}});
-    ASSERT_EQ(List().count(), 1);
-    EXPECT_EQ(Row(0), " 0           A.TXT  rsa     3     1       384      2048");
+    EXPECT_EQ(List().item(0)->text(), " 0           A.TXT  rsa     3     1       384      2048");
     EXPECT_EQ(Page->DiskSizeValue->text(), "1,040,384");
     EXPECT_EQ(Page->FreeSpaceValue->text(), "1,030,144");
     EXPECT_EQ(Page->FileNameValue->text(), "work");
-    Page->DM_EjectDiskAct->trigger();
+    Prompts.FileAnswers.push_back(Dir.File("missing.cpmdsk"));
+    Run(Page->DM_SelectDiskFileAct);
+    EXPECT_EQ(Prompts.Log.front().File.Title, "Select CPM Disk File To View");
+    EXPECT_EQ(Prompts.LastText(), "Selected disk is bad!");
     EXPECT_EQ(List().count(), 0);
+    EXPECT_EQ(Page->ManagerDiskFile(), Image);
+    Run(Page->DM_EjectDiskAct);
     EXPECT_EQ(Page->FreeSpaceValue->text(), "0");
     EXPECT_TRUE(Page->ManagerDiskFile().empty());
 }
 
 struct EnablingCase {
     const char* name;
-    bool open;
+    bool open, mounted;
     std::vector<int> selected;
-    bool mounted;
-    std::set<std::string> enabled;
+    std::string enabled;  // initials of the enabled actions, in the order of Actions()
 };
-
 void PrintTo(const EnablingCase& c, std::ostream* os) { *os << c.name; }
 
-class DiskManagerEnabling : public DiskManagerFixture, public ::testing::WithParamInterface<EnablingCase> {};
+class DiskManagerEnabling : public dmtest::DiskManagerFixture, public ::testing::WithParamInterface<EnablingCase> {};
 
-TEST_P(DiskManagerEnabling, ActionsFollowDiskSelectionAndMount)
+TEST_P(DiskManagerEnabling, FollowsDiskSelectionAndMount)
 {
     const EnablingCase& c = GetParam();
-    Open();
     Put({{"a.txt", "1"}, {"b.txt", "2"}, {"c.txt", "3"}});
     if (!c.open)
         Page->DM_EjectDiskAct->trigger();
     List().setCurrentRow(-1);
-    List().clearSelection();
-    if (!c.selected.empty()) {
-        List().setCurrentRow(c.selected.front(), QItemSelectionModel::ClearAndSelect);
-        for (int r : c.selected)
-            List().item(r)->setSelected(true);
-    }
+    if (!c.selected.empty())
+        Select({c.selected.front(), c.selected.back()});
     if (c.mounted)
-        Machine->MountDrive(1, Image);
+        Machine.MountDrive(1, Image);
     Page->UpdateActions();
-    std::set<std::string> enabled;
-    for (const auto& a : Page->Actions())
-        if (a.Action->isEnabled())
-            enabled.insert(a.Action->objectName().toStdString().substr(3));
+    // Import T/B, Export T/B, Delete, reName, Attributes, View, Select, Refresh, Eject, Create, Copy, Hex.
+    const char* letters = "tbTBdnavsrecxh";
+    std::string enabled;
+    for (size_t i = 0; i < Page->Actions().size(); ++i)
+        if (Page->Actions()[i].Action->isEnabled())
+            enabled += letters[i];
     EXPECT_EQ(enabled, c.enabled);
 }
 
-const std::set<std::string> Always = {"SelectDiskFileAct", "CreateDiskAct"};
-std::set<std::string> With(std::set<std::string> more)
-{
-    more.insert(Always.begin(), Always.end());
-    for (const char* a : {"RefreshDisplayAct", "EjectDiskAct", "BackupDiskAct", "SaveDiskToHexAct"})
-        more.insert(a);
-    return more;
-}
+INSTANTIATE_TEST_SUITE_P(Rules, DiskManagerEnabling,
+                         ::testing::Values(EnablingCase{"NoDisk", false, false, {}, "sc"},
+                                           EnablingCase{"NothingSelected", true, false, {}, "tbsrecxh"},
+                                           EnablingCase{"OneSelected", true, false, {1}, "tbTBdnavsrecxh"},
+                                           EnablingCase{"TwoSelected", true, false, {0, 2}, "tbTBdasrecxh"},
+                                           EnablingCase{"MountedInDriveB", true, true, {1}, "TBvsrecxh"}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
-INSTANTIATE_TEST_SUITE_P(
-    Rules, DiskManagerEnabling,
-    ::testing::Values(
-        EnablingCase{"NoDisk", false, {}, false, Always},
-        EnablingCase{"NothingSelected", true, {}, false, With({"ImportTextFileAct", "ImportBinaryFileAct"})},
-        EnablingCase{"OneSelected", true, {1}, false,
-                     With({"ImportTextFileAct", "ImportBinaryFileAct", "ExportTextFileAct", "ExportBinaryFileAct",
-                           "DeleteFileAct", "RenameFileAct", "SetAttributesAct", "ViewFileAct"})},
-        EnablingCase{"TwoSelected", true, {0, 2}, false,
-                     With({"ImportTextFileAct", "ImportBinaryFileAct", "ExportTextFileAct", "ExportBinaryFileAct",
-                           "DeleteFileAct", "SetAttributesAct"})},
-        EnablingCase{"MountedInDriveB", true, {1}, true,
-                     With({"ExportTextFileAct", "ExportBinaryFileAct", "ViewFileAct"})}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-TEST_F(DiskManagerPageTest, ImportsNameFilesAsCpmDoesAndSelectTheLastOne)
+TEST_F(DiskManagerPageTest, ImportsTakeCpmNamesAndStopAtTheFirstRefusal)
 {
-    Open();
-    Prompts.FilesAnswers.push_back(std::vector<std::string>{HostFile("readme.markdown", "# hi\n"),
-                                                            HostFile("Prog.Com", std::string(3000, '\x01'))});
+    Put({});
+    Prompts.FilesAnswers.push_back(std::vector<std::string>{HostFile("readme.markdown", "# hi"), HostFile("Prog.Com", "x")});
     ASSERT_TRUE(Run(Page->DM_ImportTextFileAct));
     EXPECT_EQ(Prompts.Log.front().File.Title, "Import Text Files");
     EXPECT_EQ(Names(), (std::vector<std::string>{"PROG.COM", "README.MAR"}));
-    EXPECT_EQ(SelectedRows(), std::vector<int>{0});
-    // Text imports pad the last record with 1Ah.
-    const std::string text = cpmtest::AsString(cpmtest::Peek(Image, BlockOffset(4), 128));
-    EXPECT_EQ(text.substr(0, 5), "# hi\n");
-    EXPECT_EQ(text.substr(5), std::string(123, '\x1A'));
+    EXPECT_EQ(SelectedRows(), std::vector<int>{0});  // the last one imported
+    EXPECT_EQ(AsString(Peek(Image, BlockOffset(4), 6)), "# hi\x1A\x1A");
+
+    const std::pair<std::vector<std::string>, std::string> refusals[] = {
+        {{HostFile("big1", std::string(600000, 'b')), HostFile("big2", std::string(600000, 'c'))},
+         "The files to be copied require more space then is available on the disk!"},
+        {{HostFile("ok.txt", "1"), HostFile(".profile", "2")}, "The file name \".profile\" does not make a CPM file name."},
+        {{HostFile("two.txt", "2"), Dir.File("readme.markdown"), HostFile("three.txt", "3")}, "The CPM file already exists!"}};
+    for (const auto& [files, message] : refusals) {
+        Prompts.FilesAnswers.push_back(files);
+        Run(Page->DM_ImportBinaryFileAct);
+        EXPECT_EQ(Prompts.LastText(), message);
+    }
+    EXPECT_EQ(Names(), (std::vector<std::string>{"PROG.COM", "README.MAR", "TWO.TXT"}));
 }
 
-TEST_F(DiskManagerPageTest, ImportRefusalsAndTheirMessages)
+TEST_F(DiskManagerPageTest, DeleteAndRenameAskAndKeepASelectionInRange)
 {
-    Open();
-    const std::string big = HostFile("big.bin", std::string(600000, 'b'));
-    const std::string big2 = HostFile("big2.bin", std::string(600000, 'c'));
-    EXPECT_THROW(Page->ImportBinaryFiles({big, big2}), std::runtime_error);
-    Prompts.FilesAnswers.push_back(std::vector<std::string>{big, big2});
-    Run(Page->DM_ImportBinaryFileAct);
-    EXPECT_EQ(Prompts.LastText(), "The files to be copied require more space then is available on the disk!");
-    EXPECT_EQ(List().count(), 0);
-
-    // A host name that leaves no CP/M name stops the import before it starts.
-    Prompts.FilesAnswers.push_back(std::vector<std::string>{HostFile("ok.txt", "1"), HostFile(".profile", "2")});
-    Run(Page->DM_ImportBinaryFileAct);
-    EXPECT_EQ(Prompts.LastText(), "The file name \".profile\" does not make a CPM file name.");
-    EXPECT_EQ(List().count(), 0);
-
-    // An existing name ends the loop after the files before it.
-    Put({{"one.txt", "1"}});
-    Prompts.FilesAnswers.push_back(
-        std::vector<std::string>{HostFile("two.txt", "2"), HostFile("one.txt", "1"), HostFile("three.txt", "3")});
-    Run(Page->DM_ImportBinaryFileAct);
-    EXPECT_EQ(Prompts.LastText(), "The CPM file already exists!");
-    EXPECT_EQ(Names(), (std::vector<std::string>{"ONE.TXT", "TWO.TXT"}));
-}
-
-TEST_F(DiskManagerPageTest, HostFileNamesDifferingInCaseAreTwoFiles)
-{
-    Open();
-    // Both give the CP/M name A.TXT: the second is refused as existing, so
-    // each was taken as a file of its own.
-    Put({{"a.txt", "lower"}});
-    Prompts.FilesAnswers.push_back(std::vector<std::string>{HostFile("A.TXT", "upper")});
-    Run(Page->DM_ImportBinaryFileAct);
-    EXPECT_EQ(Prompts.LastText(), "The CPM file already exists!");
-}
-
-TEST_F(DiskManagerPageTest, DeleteAsksAndKeepsTheSelectionInRange)
-{
-    Open();
-    Put({{"a.txt", "1"}, {"b.txt", "2"}, {"c.txt", "3"}});
-    Select({2});
-    Prompts.DialogAnswers.push_back(mrCancel);
-    ASSERT_TRUE(Run(Page->DM_DeleteFileAct));
-    EXPECT_EQ(Prompts.LastText(), "Delete File \"C.TXT\"?");
-    EXPECT_EQ(Prompts.Log.back().Type, TMsgDlgType::Confirmation);
-    EXPECT_EQ(List().count(), 3);
-
-    Prompts.DialogAnswers.push_back(mrOk);
+    Put({{"a.txt", "1"}, {"b.txt", "2"}, {"c.txt", "3"}, {"d.txt", "4"}});
+    Select({3});
+    Prompts.DialogAnswers = {mrCancel, mrOk};
     Run(Page->DM_DeleteFileAct);
-    EXPECT_EQ(Names(), (std::vector<std::string>{"A.TXT", "B.TXT"}));
-    EXPECT_EQ(SelectedRows(), std::vector<int>{1});
-
-    Put({{"c.txt", "3"}});
+    Run(Page->DM_DeleteFileAct);
+    EXPECT_EQ(Prompts.Texts(), std::vector<std::string>(2, "Delete File \"D.TXT\"?"));
+    EXPECT_EQ(SelectedRows(), std::vector<int>{2});  // the new last row
     Select({0, 2});
-    Prompts.DialogAnswers.push_back(mrOk);
+    Prompts.DialogAnswers = {mrOk};
     Run(Page->DM_DeleteFileAct);
     EXPECT_EQ(Prompts.LastText(), "Delete the 2 selected files from the disk?");
     EXPECT_EQ(Names(), std::vector<std::string>{"B.TXT"});
-    EXPECT_EQ(SelectedRows(), std::vector<int>{0});
-}
 
-TEST_F(DiskManagerPageTest, RenameAsksWithTheOldNameAndSelectsTheNewRow)
-{
-    Open();
-    Put({{"a.txt", "1"}, {"b.txt", "2"}});
-    Select({0});
-    Prompts.InputAnswers.push_back("zed.doc");
+    Put({{"a.txt", "1"}});
+    // The selected row counts, not the cursor's unselected one.
+    List().clearSelection();
+    List().item(1)->setSelected(true);
+    List().setCurrentRow(0, QItemSelectionModel::NoUpdate);
+    Prompts.InputAnswers = {"zed.doc"};
     ASSERT_TRUE(Run(Page->DM_RenameFileAct));
     EXPECT_EQ(Prompts.Log.back().File.Title, "Rename File");
-    EXPECT_EQ(Prompts.Log.back().Text, "Old File Name: A.TXT");
-    EXPECT_EQ(Names(), (std::vector<std::string>{"B.TXT", "ZED.DOC"}));
+    EXPECT_EQ(Prompts.Log.back().Text, "Old File Name: B.TXT");
+    EXPECT_EQ(Names(), (std::vector<std::string>{"A.TXT", "ZED.DOC"}));
     EXPECT_EQ(SelectedRows(), std::vector<int>{1});
-    // An empty answer changes nothing.
-    Prompts.InputAnswers.push_back("");
-    Run(Page->DM_RenameFileAct);
-    EXPECT_EQ(Names(), (std::vector<std::string>{"B.TXT", "ZED.DOC"}));
 }
 
 TEST_F(DiskManagerPageTest, AttributesOfSeveralFilesKeepGrayedBitsAndMoveUsers)
 {
-    Open();
     Put({{"a.txt", "1"}, {"b.txt", "2"}, {"c.txt", "3"}});
     Select({0});
     Page->ExecAttributesDialog = [](TSetAttributesDlg& d) {
@@ -201,10 +134,7 @@ TEST_F(DiskManagerPageTest, AttributesOfSeveralFilesKeepGrayedBitsAndMoveUsers)
         d.ReadFile->setChecked(true);
         return int(QDialog::Accepted);
     };
-    ASSERT_TRUE(Run(Page->DM_SetAttributesAct));
-    EXPECT_EQ(Page->ManagerFileList()->GetItem(0)->Attributes, CpmAttrReadOnly);
-
-    // A.TXT read-only, B.TXT not: the grayed box keeps each one's bit.
+    Run(Page->DM_SetAttributesAct);
     Select({0, 1});
     Page->ExecAttributesDialog = [](TSetAttributesDlg& d) {
         EXPECT_EQ(d.Label2->text(), "(2 files selected)");
@@ -214,104 +144,42 @@ TEST_F(DiskManagerPageTest, AttributesOfSeveralFilesKeepGrayedBitsAndMoveUsers)
         return int(QDialog::Accepted);
     };
     Run(Page->DM_SetAttributesAct);
-    ASSERT_EQ(Page->ManagerFileList()->GetCount(), 3);
-    const auto* a = Page->ManagerFileList()->GetItem(1);
-    const auto* b = Page->ManagerFileList()->GetItem(2);
-    EXPECT_EQ(a->FileName, "A.TXT");
-    EXPECT_EQ(a->User, 3);
-    EXPECT_EQ(a->Attributes, CpmAttrReadOnly | CpmAttrSystem);
-    EXPECT_EQ(b->User, 3);
-    EXPECT_EQ(b->Attributes, CpmAttrSystem);
+    const TCpmDiskFileInfoList& list = *Page->ManagerFileList();
+    EXPECT_EQ(list.GetKey(1) + list.GetKey(2), "3:A.TXT3:B.TXT");
+    EXPECT_EQ(list.GetItem(1)->Attributes, CpmAttrReadOnly | CpmAttrSystem);
+    EXPECT_EQ(list.GetItem(2)->Attributes, CpmAttrSystem);
     EXPECT_EQ(SelectedRows(), (std::vector<int>{1, 2}));
-
-    // Cancel changes nothing.
-    Page->ExecAttributesDialog = [](TSetAttributesDlg& d) {
-        d.ArcFile->setChecked(true);
-        return int(QDialog::Rejected);
-    };
-    Run(Page->DM_SetAttributesAct);
-    EXPECT_EQ(Page->ManagerFileList()->GetItem(2)->Attributes, CpmAttrSystem);
-}
-
-TEST_F(DiskManagerPageTest, RefreshKeepsTheCurrentFileSelectedByNameAndUser)
-{
-    Open();
-    Put({{"b.txt", "2"}, {"c.txt", "3"}});
-    Select({1});
-    Put({{"a.txt", "1"}});  // rows move down by one
+    // Refresh finds the current file again by name and user.
     Select({2});
-    ASSERT_TRUE(Run(Page->DM_RefreshDisplayAct));
+    Run(Page->DM_RefreshDisplayAct);
     EXPECT_EQ(SelectedRows(), std::vector<int>{2});
-    EXPECT_EQ(Page->ManagerFileList()->GetItem(2)->FileName, "C.TXT");
 }
 
 // The drive writes through to the file, so the page reads what the
-// emulated machine wrote into its directory.
-TEST_F(DiskManagerPageTest, SeesWhatAMountedDriveWrote)
+// emulated machine wrote into the directory, and the drive reads it back.
+TEST_F(DiskManagerPageTest, SeesWhatAMountedDriveWroteAndViewsIt)
 {
-    Open();
-    Machine->MountDrive(1, Image);
-    TDiskDrive* drive = Machine->FDiskController->GetDrive(1);
-    ASSERT_NE(drive, nullptr);
-    std::array<uint8_t, 128> record{};
-    drive->Track = 2;
-    drive->Sector = 0;
-    drive->ReadSector(record.data());  // fill the drive's read window first
-    const TCpmDirEntry entry = MakeEntry(5, "FROMCPM", "TXT", 0, 0, 1, {4});
-    std::copy(entry.begin(), entry.end(), record.begin());
-    drive->WriteSector(record.data());
-    ASSERT_TRUE(Run(Page->DM_RefreshDisplayAct));
-    ASSERT_EQ(List().count(), 1);
-    EXPECT_EQ(Row(0).substr(0, 18), " 5     FROMCPM.TXT");
-    // The drive itself reads back its own write.
-    std::array<uint8_t, 128> again{};
-    drive->ReadSector(again.data());
+    Put({{"notes.txt", std::string("line one\r\nline two\r\n\x1A tail")}});
+    Machine.MountDrive(1, Image);
+    TDiskDrive& drive = *Machine.FDiskController->GetDrive(1);
+    std::array<uint8_t, 128> record{}, again{};
+    drive.Track = 2;
+    drive.Sector = 0;
+    drive.ReadSector(record.data());
+    const TCpmDirEntry entry = MakeEntry(5, "FROMCPM", "TXT", 0, 0, 1, {10});
+    std::copy(entry.begin(), entry.end(), record.begin() + 32);
+    drive.WriteSector(record.data());
+    drive.ReadSector(again.data());
     EXPECT_EQ(again, record);
-}
+    Run(Page->DM_RefreshDisplayAct);
+    ASSERT_EQ(List().count(), 2);
+    EXPECT_EQ(List().item(1)->text().toStdString().substr(0, 18), " 5     FROMCPM.TXT");
 
-TEST_F(DiskManagerPageTest, ViewShowsTheFileReadOnlyWithItsInfo)
-{
-    Open();
-    Put({{"notes.txt", std::string("line one\r\nline two\r\n\x1A garbage")}});
     Select({0});
-    ASSERT_TRUE(Run(Page->DM_ViewFileAct));
-    EXPECT_EQ(Viewer->TextViewer->toPlainText().toStdString(), "line one\nline two\n");
-    EXPECT_EQ(Viewer->windowTitle().toStdString(), "View [NOTES.TXT user area: 0]");
-    EXPECT_EQ(Viewer->DiskFileValue->text(), "work");
-    EXPECT_TRUE(Viewer->TextViewer->isReadOnly());
-    EXPECT_TRUE(Viewer->isVisible());
-    Viewer->hide();
-    // A double click views the row too, and the list click rule keeps one row.
     Page->DiskFileListDblClick();
-    EXPECT_TRUE(Viewer->isVisible());
-}
-
-TEST_F(DiskManagerPageTest, MouseUpSelectsOnlyTheCursorRowOrClears)
-{
-    Open();
-    Put({{"a.txt", "1"}, {"b.txt", "2"}});
-    List().clearSelection();
-    List().setCurrentRow(1, QItemSelectionModel::NoUpdate);
-    List().item(0)->setSelected(true);
-    Page->DiskFileListMouseUp();
-    EXPECT_EQ(SelectedRows(), std::vector<int>{1});
-    Page->DM_EjectDiskAct->trigger();
-    Page->DiskFileListMouseUp();
-    EXPECT_TRUE(SelectedRows().empty());
-}
-
-TEST_F(DiskManagerPageTest, SelectDiskAsksWithTheTitleAndReportsABadImage)
-{
-    Prompts.FileAnswers.push_back(Image);
-    ASSERT_TRUE(Run(Page->DM_SelectDiskFileAct));
-    EXPECT_EQ(Prompts.Log.back().File.Title, "Select CPM Disk File To View");
-    EXPECT_EQ(Prompts.Log.back().File.Filter, "Emulator Disk Files|*.cpmdsk|All Files|*.*");
-    EXPECT_EQ(Page->ManagerDiskFile(), Image);
-    Prompts.FileAnswers.push_back(Dir.File("missing.cpmdsk"));
-    Run(Page->DM_SelectDiskFileAct);
-    EXPECT_EQ(Prompts.LastText(), "Selected disk is bad!");
-    EXPECT_EQ(List().count(), 0);
-    EXPECT_EQ(Page->ManagerDiskFile(), Image);
+    EXPECT_EQ(Viewer.TextViewer->toPlainText(), "line one\nline two\n");
+    EXPECT_EQ(Viewer.windowTitle(), "View [NOTES.TXT user area: 0]");
+    EXPECT_TRUE(Viewer.isVisible());
 }
 
 }  // namespace

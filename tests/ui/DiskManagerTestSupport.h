@@ -1,13 +1,11 @@
 #pragma once
 // A Disk Manager page on a machine in a temporary folder, answered by the
-// scripted prompts: helpers to make images and host files, read the rows
-// and select them as a user would.
+// scripted prompts, with an empty image and helpers to fill and select it.
 
+#include <QAction>
 #include <QListWidget>
 
 #include <memory>
-#include <string>
-#include <vector>
 
 #include "disk/CpmTestSupport.h"
 #include "machine/TavrinMachine.h"
@@ -23,40 +21,24 @@ class DiskManagerFixture : public ::testing::Test {
 protected:
     DiskManagerFixture()
     {
-        tavrin::test::QtTestApp();
-        Machine = std::make_unique<TTavrinMachine>(Dir.Path().string() + "/");
-        Page = std::make_unique<TDiskManagerPage>(*Machine, Prompts, Dir.Path().string() + "/");
-        Viewer = std::make_unique<TTextViewer>(Prompts);
-        Attributes = std::make_unique<TSetAttributesDlg>();
-        Page->SetToolDialogs(Viewer.get(), Attributes.get());
-        Image = Dir.File("work.cpmdsk");
+        Page->SetToolDialogs(&Viewer, &Attributes);
         cpmtest::MakeFreshImage(Image);
     }
-    ~DiskManagerFixture() override
-    {
-        Page.reset();
-        Machine.reset();
-    }
-
     std::string HostFile(const std::string& name, const std::string& data)
     {
-        const std::string path = Dir.File(name);
-        storetest::WriteFile(path, data);
-        return path;
+        storetest::WriteFile(Dir.File(name), data);
+        return Dir.File(name);
     }
-    // Puts host files on the image (binary, user 0) through the page.
+    // Opens the image and imports host files (binary, user 0) through the page.
     void Put(const std::vector<std::pair<std::string, std::string>>& files)
     {
+        Page->OpenManagerDisk(Image);
         std::vector<std::string> paths;
         for (const auto& [name, data] : files)
             paths.push_back(HostFile(name, data));
         Page->ImportBinaryFiles(paths);
     }
-    void Open() { Page->OpenManagerDisk(Image); }
-
     QListWidget& List() { return *Page->DiskFileList; }
-    std::string Row(int r) { return List().item(r)->text().toStdString(); }
-    // The names of the listing's rows, in order.
     std::vector<std::string> Names()
     {
         std::vector<std::string> names;
@@ -72,32 +54,31 @@ protected:
                 rows.push_back(r);
         return rows;
     }
+    // The first row becomes the current one.
     void Select(std::initializer_list<int> rows)
     {
         List().clearSelection();
-        bool first = true;
-        for (int r : rows) {
-            List().setCurrentRow(r, first ? QItemSelectionModel::ClearAndSelect : QItemSelectionModel::Select);
-            first = false;
-        }
+        for (int r : rows)
+            List().setCurrentRow(r, r == *rows.begin() ? QItemSelectionModel::ClearAndSelect : QItemSelectionModel::Select);
     }
     // Runs the action as the menu would: only when its update enables it.
     bool Run(QAction* action)
     {
         Page->UpdateActions();
-        if (!action->isEnabled())
-            return false;
-        action->trigger();
-        return true;
+        if (action->isEnabled())
+            action->trigger();
+        return action->isEnabled();
     }
 
+    bool FApp = (tavrin::test::QtTestApp(), true);  // before any widget
     cpmtest::TempDir Dir;
     TScriptedUiPrompts Prompts;
-    std::unique_ptr<TTavrinMachine> Machine;
-    std::unique_ptr<TDiskManagerPage> Page;
-    std::unique_ptr<TTextViewer> Viewer;
-    std::unique_ptr<TSetAttributesDlg> Attributes;
-    std::string Image;
+    TTavrinMachine Machine{Dir.Path().string() + "/"};
+    std::unique_ptr<TDiskManagerPage> Page =
+        std::make_unique<TDiskManagerPage>(Machine, Prompts, Dir.Path().string() + "/");
+    TTextViewer Viewer{Prompts};
+    TSetAttributesDlg Attributes;
+    std::string Image = Dir.File("work.cpmdsk");
 };
 
 }  // namespace dmtest
