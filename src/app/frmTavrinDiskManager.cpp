@@ -6,11 +6,13 @@
 
 #include "platform/ActionPump.h"
 #include "ui/DiskManagerPage.h"
+#include "ui/SetAttributesDlg.h"
 
 #include <QAction>
 #include <QMenu>
 #include <QMenuBar>
 #include <QTabWidget>
+#include <QTimer>
 
 void TMainHalvoret::BuildEjectActions()
 {
@@ -58,6 +60,16 @@ void TMainHalvoret::BuildDiskManagerMenu()
     menu->addAction(page.DM_BackupDiskAct);
     menu->addAction(page.DM_SaveDiskToHexAct);
     FActionPump->WatchMenu(menu);
+
+    // No run burst inside the attribute dialog's own event loop.
+    page.ExecAttributesDialog = [this](TSetAttributesDlg& dialog) {
+        ++FModalDepth;
+        FIdleTimer->stop();
+        const int result = dialog.exec();
+        if (--FModalDepth == 0)
+            SetRunning(RunCpuAct->isChecked());
+        return result;
+    };
 
     connect(PageControl1, &QTabWidget::currentChanged, this, [this] { PageControl1Change(); });
 }

@@ -167,7 +167,8 @@ bool TTextViewer::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == FindTextEdit && (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease)) {
         auto* key = static_cast<QKeyEvent*>(event);
-        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && key->modifiers() == Qt::NoModifier) {
+        const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+        if (enter && (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
             if (event->type() == QEvent::KeyPress) {
                 FindNextActExecute();
                 FindTextEdit->setFocus();
