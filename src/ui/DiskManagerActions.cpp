@@ -97,12 +97,19 @@ bool TDiskManagerPage::ConfirmReplace(const std::string& Chosen, const std::stri
                                mbYes | mbNo) == mrYes;
 }
 
+// Open anywhere in the program (by identity), or the name a drive holds.
+bool TDiskManagerPage::ImageInUse(const std::string& FileName) const
+{
+    return TImageRegistry::Instance().IsOpen(FileName) ||
+           (FMachine.FDiskController && FMachine.FDiskController->IsImageMounted(FileName));
+}
+
 void TDiskManagerPage::DM_CreateDiskActExecute()
 {
     const std::string name = AskDiskFileName("Create New Disk File");
     if (name.empty())
         return;
-    if (TImageRegistry::Instance().IsOpen(name)) {
+    if (ImageInUse(name)) {
         FPrompts.MessageDlg(DiskInUse, TMsgDlgType::Warning, mbOK);
         return;
     }
@@ -116,8 +123,7 @@ void TDiskManagerPage::DM_BackupDiskActExecute()
     const std::string dest = AskDiskFileName("Copy Disk File " + Quoted(FileNameWithoutExt(FManagerDiskFile)));
     if (dest.empty())
         return;
-    if (dest == FManagerDiskFile || SameHostFile(dest, FManagerDiskFile) || TImageRegistry::Instance().IsOpen(dest) ||
-        (FMachine.FDiskController && FMachine.FDiskController->IsImageMounted(dest))) {
+    if (dest == FManagerDiskFile || SameHostFile(dest, FManagerDiskFile) || ImageInUse(dest)) {
         FPrompts.MessageDlg(DiskInUse, TMsgDlgType::Warning, mbOK);
         return;
     }

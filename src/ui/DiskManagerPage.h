@@ -122,6 +122,7 @@ private:
     void BuildControls();
     bool DiskOpen() const { return !FManagerDiskFile.empty(); }
     bool DiskMounted() const;
+    bool ImageInUse(const std::string& FileName) const;
     // Copies of the items of the selected rows, in list order.
     std::vector<TCpmDiskFileInfo> SelectedItems() const;
     void SelectRow(int Row, bool ClearOthers = true);
