@@ -17,16 +17,13 @@
 #include "serial/QnExcept.h"
 #include "serial/QwWin32.h"
 #include "support/FakeSerialDevice.h"
+#include "support/PtyPair.h"
 #include "support/SerialTestFiles.h"
 
 namespace {
 
 const uint8_t* Bytes(const std::string& text) { return reinterpret_cast<const uint8_t*>(text.data()); }
 
-class PtyPair {
-public:
-    PtyPair() {
-        char name[128] = {};
         if (::openpty(&master_, &slave_, name, nullptr, nullptr) != 0) throw std::runtime_error("openpty failed");
         path_ = name;
         termios raw {};
