@@ -125,15 +125,17 @@ void TQnCustomComPort::SetXoffChar(uint8_t value) {
     if (Live()) Check(dispatcher_->SetFlowChars(s_.XonChar, s_.XoffChar));
 }
 
+// A line the device cannot drive (a pseudo-terminal has no modem lines, or
+// flow control owns it) keeps its old value rather than failing the caller.
 void TQnCustomComPort::SetDTR(bool value) {
     if (Unchanged(value == s_.DTR)) return;
-    if (Live() && Check(dispatcher_->SetDtr(value)) != 0) return;
+    if (Live() && dispatcher_->SetDtr(value) != 0) return;
     s_.DTR = value;
 }
 
 void TQnCustomComPort::SetRTS(bool value) {
     if (Unchanged(value == s_.RTS)) return;
-    if (Live() && Check(dispatcher_->SetRts(value)) != 0) return;
+    if (Live() && dispatcher_->SetRts(value) != 0) return;
     s_.RTS = value;
 }
 
