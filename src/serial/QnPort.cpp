@@ -151,6 +151,7 @@ void TQnCustomComPort::OpenPort() {
         // Nothing of a failed open stays behind; saved triggers wait for
         // the next open.
         force_ = false;
+        if (dispatcher_) dispatcher_->DonePort();  // no thread may still see the window
         PortWindow(false);
         dispatcher_.reset();
         state_ = TQnPortState::Closed;

@@ -23,11 +23,17 @@ void TQnCustomComPort::SetComNumber(uint16_t value) {
     // open uses up, so a failed reopen leaves them for the next one.
     const uint8_t trace = s_.TraceState;
     const uint8_t log = s_.LogState;
-    ClosePort();
+    std::exception_ptr dumpFailure;
+    try {
+        ClosePort();
+    } catch (...) {
+        dumpFailure = std::current_exception();  // the port is closed all the same
+    }
     s_.ComNumber = value;
     s_.TraceState = trace;
     s_.LogState = log;
     OpenPort();
+    if (dumpFailure) std::rethrow_exception(dumpFailure);
 }
 
 void TQnCustomComPort::ApplyLine() {
