@@ -175,6 +175,20 @@ TEST_F(Port, TriggerEventsArriveOnTheGuiThread) {
     EXPECT_FALSE(avail.empty());
 }
 
+TEST_F(Port, HandlerMayCloseThePortItIsCalledFor) {
+    TQnComPortEvents events;
+    events.OnTriggerAvail = [](TQnCustomComPort& p, uint32_t) { p.SetOpen(false); };
+    port.SetEvents(events);
+    port.SetComNumber(7);
+    port.SetOpen(true);
+    first.Send("bye");
+    ASSERT_TRUE(PumpUntil([&] { return !port.Open(); }));
+    EXPECT_EQ(port.Dispatcher(), nullptr);
+    EXPECT_EQ(port.PortState(), TQnPortState::Closed);
+    port.SetOpen(true);  // and it opens again
+    EXPECT_TRUE(port.Open());
+}
+
 TEST_F(Port, NewNumberReopensWithTriggersAndTrace) {
     std::vector<uint32_t> data;
     TQnComPortEvents events;

@@ -266,3 +266,20 @@ TEST_F(Triggers, SavedTriggersSurviveAReopen) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(Triggers, HandlerClosingTheDispatcherEndsTheDeliveryAndTheOwnerFinishes) {
+    Recorder later;
+    dispatcher.RegisterEventHandler([this](uint32_t, uint32_t, uint32_t) { dispatcher.DonePort(); });
+    Listen(later);
+    dispatcher.SetDataTriggerLength(1);
+    dispatcher.Device().Feed("x");
+    ASSERT_TRUE(Eventually([&] { return dispatcher.ThreadCount() == 2; }));  // the dispatch thread has ended
+    EXPECT_TRUE(later.Of(QnMsgDataAvailable).empty());
+    dispatcher.DonePort();
+    EXPECT_FALSE(dispatcher.IsOpen());
+    EXPECT_EQ(dispatcher.ThreadCount(), 0);
+}
+
+}  // namespace
