@@ -178,8 +178,14 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         StatusCase{"ModemLine", QnStatusModem, 0x1000,
                    [](TFakeDispatcher& d) { d.Device().SetModemLines(d.GetModemStatus() & QnLineCts ? 0 : QnLineCts); }},
-        StatusCase{"LineErrorKeepsItsMask", QnStatusLineError, QnErrorParity,
-                   [](TFakeDispatcher& d) { d.Device().InjectLineErrors(QnErrorParity); }},
+        // Parity first, framing after the re-arm: either error of the mask fires.
+        StatusCase{"LineErrorInTheMask", QnStatusLineError, QnErrorParity | QnErrorFraming,
+                   [](TFakeDispatcher& d) {
+                       static int round = 0;
+                       while (d.GetLineError() != 0) {
+                       }
+                       d.Device().InjectLineErrors(round++ % 3 == 0 ? QnErrorParity : QnErrorFraming);
+                   }},
         StatusCase{"OutputFree", QnStatusOutFree, 4000, [](TFakeDispatcher&) {}},
         StatusCase{"OutputUsed", QnStatusOutUsed, 0, [](TFakeDispatcher&) {}},
         StatusCase{"OutputSent", QnStatusOutSent, 0, [](TFakeDispatcher& d) { d.PutBlock(sent, 2); }}),
