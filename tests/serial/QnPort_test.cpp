@@ -175,6 +175,77 @@ TEST_F(Port, TriggerEventsArriveOnTheGuiThread) {
     EXPECT_FALSE(avail.empty());
 }
 
+struct TriggerCase {
+    const char* Name;
+    // Sets the trigger up on the open port's dispatcher and causes it.
+    std::function<void(TFakeDispatcher&)> Cause;
+    std::vector<std::string> Events;
+};
+
+class TriggerEvent : public Port, public ::testing::WithParamInterface<TriggerCase> {};
+
+TEST_P(TriggerEvent, ReachesItsEventAfterTheGeneralOnes) {
+    std::vector<std::string> seen;
+    auto note = [&](const char* name) { return [&seen, name](TQnCustomComPort&, auto...) { seen.push_back(name); }; };
+    TQnComPortEvents events;
+    events.OnTrigger = note("Trigger");
+    events.OnTriggerStatus = note("Status");
+    events.OnTriggerTimer = note("Timer");
+    events.OnTriggerModemStatus = note("ModemStatus");
+    events.OnTriggerLineError = [&](TQnCustomComPort&, int32_t error, bool lineBreak) {
+        seen.push_back("LineError " + std::to_string(error) + (lineBreak ? " break" : ""));
+    };
+    events.OnTriggerOutbuffFree = note("OutbuffFree");
+    events.OnTriggerOutbuffUsed = note("OutbuffUsed");
+    events.OnTriggerOutSent = note("OutSent");
+    port.SetEvents(events);
+    TFakeDispatcher* fake = nullptr;
+    port.SetDispatcherFactory([&](TQnCustomComPort& p) {
+        auto made = std::make_unique<TFakeDispatcher>(&p);
+        fake = made.get();
+        return made;
+    });
+    port.SetComNumber(7);
+    port.SetOpen(true);
+    GetParam().Cause(*fake);
+    ASSERT_TRUE(PumpUntil([&] { return seen.size() >= GetParam().Events.size(); }));
+    EXPECT_EQ(seen, GetParam().Events);
+}
+
+void ArmStatus(TFakeDispatcher& d, uint32_t kind, uint16_t value) {
+    d.SetStatusTrigger(static_cast<uint32_t>(d.AddStatusTrigger(kind)), value, true);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, TriggerEvent,
+    ::testing::Values(
+        TriggerCase{"Timer",
+                    [](TFakeDispatcher& d) { d.SetTimerTrigger(static_cast<uint32_t>(d.AddTimerTrigger()), 1, true); },
+                    {"Trigger", "Timer"}},
+        TriggerCase{"ModemStatus",
+                    [](TFakeDispatcher& d) {
+                        ArmStatus(d, QnStatusModem, 0x2000);
+                        d.Device().SetModemLines(QnLineDsr);
+                    },
+                    {"Trigger", "Status", "ModemStatus"}},
+        TriggerCase{"LineError",
+                    [](TFakeDispatcher& d) {
+                        ArmStatus(d, QnStatusLineError, QnErrorFraming | QnErrorBreak);
+                        d.Device().InjectLineErrors(QnErrorFraming | QnErrorBreak);
+                    },
+                    {"Trigger", "Status", "LineError 4 break"}},
+        TriggerCase{"OutbuffFree", [](TFakeDispatcher& d) { ArmStatus(d, QnStatusOutFree, 100); },
+                    {"Trigger", "Status", "OutbuffFree"}},
+        TriggerCase{"OutbuffUsed", [](TFakeDispatcher& d) { ArmStatus(d, QnStatusOutUsed, 100); },
+                    {"Trigger", "Status", "OutbuffUsed"}},
+        TriggerCase{"OutSent",
+                    [](TFakeDispatcher& d) {
+                        ArmStatus(d, QnStatusOutSent, 0);
+                        d.PutChar('!');
+                    },
+                    {"Trigger", "Status", "OutSent"}}),
+    [](const auto& info) { return std::string(info.param.Name); });
+
 TEST_F(Port, HandlerMayCloseThePortItIsCalledFor) {
     TQnComPortEvents events;
     events.OnTriggerAvail = [](TQnCustomComPort& p, uint32_t) { p.SetOpen(false); };
