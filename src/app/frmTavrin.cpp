@@ -16,6 +16,8 @@
 #include "ui/RemoteDiskPanel.h"
 #include "net/RmtDisk.h"
 #include "platform/GuiThreadPoster.h"
+#include "ui/SetAttributesDlg.h"
+#include "ui/TextViewer.h"
 #include "platform/ActionPump.h"
 #include "platform/PlatformEvents.h"
 #include "platform/ProgramFolder.h"
@@ -202,6 +204,9 @@ void TMainHalvoret::CreateToolDialogs()
     Z80RegistersDlg = new TZ80RegistersDlg(this);
     TTYDisplaySettingsDlg = new TTTYDisplaySettingsDlg(*FPrompts, this);
     CpuPage->SetRegisterDialog(Z80RegistersDlg);
+    TextViewer = new TTextViewer(*FPrompts, this);
+    SetAttributesDlg = new TSetAttributesDlg(this);
+    DiskManagerPage->SetToolDialogs(TextViewer, SetAttributesDlg);
 }
 
 void TMainHalvoret::BuildActions()
@@ -264,6 +269,7 @@ void TMainHalvoret::BuildActions()
     CrtAnsiAct = make("CrtAnsiAct", "C&RT ANSI", [this] { CrtAnsiActExecute(); },
                       [this](QAction& a) { CrtAnsiActUpdate(a); });
     CrtAnsiAct->setCheckable(true);
+    BuildEjectActions();
 }
 
 void TMainHalvoret::BuildPages()
@@ -290,7 +296,7 @@ void TMainHalvoret::BuildPages()
     FActionPump->Add(CpuPage->SetBreakPoint);
     FActionPump->Add(CpuPage->ClearBreakPointAct, [this](QAction& a) { CpuPage->ClearBreakPointActUpdate(a); });
     FActionPump->Add(CpuPage->ShowCPUWindowAct);
-    DiskManagerPage = new TDiskManagerPage(PageControl1);
+    DiskManagerPage = new TDiskManagerPage(*FMachine, *FPrompts, FMachine->ProgramFolderPath(), PageControl1);
     TDisksPageActions disksActions;
     disksActions.SelectCpmImage = CPMSelectImageNameAct;
     disksActions.SelectBiosImage = BIOSSelectImageNameAct;
@@ -364,6 +370,9 @@ void TMainHalvoret::BuildMenus()
     QMenu* disks = menuBar()->addMenu(QStringLiteral("&Disks"));
     for (QAction* a : ChangeDriveActs)
         disks->addAction(a);
+    disks->addSeparator();
+    for (QAction* a : EjectDriveActs)
+        disks->addAction(a);
 
     QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
     view->addAction(CrtAnsiAct);
@@ -385,6 +394,7 @@ void TMainHalvoret::BuildMenus()
         // typed letters open menus; typing belongs to the console.
         connect(menu, &QMenu::aboutToHide, this, [this] { FocusConsoleLater(); });
     }
+    BuildDiskManagerMenu();
 
     QToolBar* bar = addToolBar(QStringLiteral("Machine"));
     bar->setObjectName(QStringLiteral("MachineToolBar"));

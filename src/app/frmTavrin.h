@@ -55,7 +55,9 @@ class TRmtDskMod;
 class TQtPrintTarget;
 class TZ80RegistersDlg;
 class TQnTerminal;
+class TSetAttributesDlg;
 class TSimpleTerminal;
+class TTextViewer;
 
 class TMainHalvoret : public QMainWindow, private ITtyConsole {
     Q_OBJECT
@@ -108,6 +110,9 @@ public:
     std::array<QAction*, 4> ChangeDriveActs{};
     QAction* ShutdownAct = nullptr;
     QAction* TTYMapKeysAct = nullptr;
+    // "Eject A:" ... "Eject D:".
+    std::array<QAction*, 4> EjectDriveActs{};
+
     QAction* PrinterEnableAct = nullptr;
     QAction* PrinterAbortAct = nullptr;
     QAction* PrinterEjectAct = nullptr;
@@ -129,6 +134,8 @@ public:
     // Shows the host printer set-up for the printer object; true on OK.
     // Replaceable so that tests can answer it.
     std::function<bool(TQtPrintTarget& printer)> OnPrinterSetupDialog;
+    TTextViewer* TextViewer = nullptr;
+    TSetAttributesDlg* SetAttributesDlg = nullptr;
 
     // --- the printer ----------------------------------------------------------
     // The host's printer object: its list, selection, orientation and font.
@@ -206,7 +213,8 @@ public:
     void PrinterFontActUpdate(QAction& action);
     void PrinterFontActExecute();
 
-    // Ports page: reader and punch files, device mapping, page change.
+    // Ports page: reader and punch files. Every page change rereads the
+    // Disk Manager's disk and, on the Ports page, the IOBYTE.
     void EnableInputFileActExecute();
     void EnableOutputFileActExecute();
     void PageControl1Change();
@@ -234,6 +242,8 @@ public:
     // The host ports COM1 and COM2 and the TCP server for COM1.
     TComGlue& ComLines() { return *FComGlue; }
 
+    void EjectDriveActExecute(uint8_t drive);
+
     // TTY glue.
     void TtyParserCommand(TSimpTermParser& sender, uint8_t cmd, int a, int b);
     void TtyParserWriteChar(TSimpTermParser& sender, uint8_t ch);
@@ -260,6 +270,8 @@ private:
     void BuildCrtEmulator();
     void BuildTtyTerminal();
     void BuildMenus();
+    void BuildEjectActions();
+    void BuildDiskManagerMenu();
     bool FormCloseQuery();
     void LoadPlacement(const TNrKeyValueSections& store);
     // The console of the page shown (CRT or TTY); null on the other pages.

@@ -5,7 +5,9 @@
 
 #include "console/QtPrintTarget.h"
 #include "platform/QtUiPrompts.h"
+#include "platform/ActionPump.h"
 #include "ui/CpuPage.h"
+#include "ui/DiskManagerPage.h"
 #include "ui/DeviceFilePanels.h"
 #include "ui/DeviceMappingPanel.h"
 #include "ui/MemoryGridView.h"
@@ -81,6 +83,9 @@ void TMainHalvoret::EnableOutputFileActExecute()
 
 void TMainHalvoret::PageControl1Change()
 {
+    FActionPump->UpdateAction(DiskManagerPage->DM_RefreshDisplayAct);
+    if (DiskManagerPage->DM_RefreshDisplayAct->isEnabled())
+        DiskManagerPage->DM_RefreshDisplayAct->trigger();
     CpuPage->CpuMemoryGrid->viewport()->update();
     // A CP/M program may have changed the IOBYTE since the page was last shown.
     if (PageControl1->currentWidget() == PortsPage && Booted())

@@ -28,6 +28,8 @@ public:
     bool ChooseColor(uint32_t& color) override;
     bool ChooseFont(TFontChoice& font, bool fixedPitch) override;
     void Beep() override;
+    bool OpenFilesDialog(TFileDialogRequest& request, std::vector<std::string>& files) override;
+    bool SelectDirectory(const std::string& caption, std::string& folder) override;
 
     // "Desc|*.a;*.b|All|*.*" as a Qt name filter list "Desc (*.a *.b);;All (*)".
     static std::string QtFilter(const std::string& filter);

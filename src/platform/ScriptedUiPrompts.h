@@ -12,7 +12,7 @@
 
 class TScriptedUiPrompts : public IUiPrompts {
 public:
-    enum class TKind : uint8_t { Message, Dialog, Error, OpenFile, SaveFile, Input, Color, Font };
+    enum class TKind : uint8_t { Message, Dialog, Error, OpenFile, SaveFile, Input, OpenFiles, Folder, Color, Font };
 
     struct TRecord {
         TKind Kind;
@@ -31,6 +31,9 @@ public:
     std::vector<uint32_t> ColorsShown;
     std::vector<TFontChoice> FontsShown;
     int Beeps = 0;
+    // Answers of the several-files dialog and of the folder chooser.
+    std::deque<std::optional<std::vector<std::string>>> FilesAnswers;
+    std::deque<std::optional<std::string>> FolderAnswers;
 
     void ShowMessage(const std::string& text) override;
     int MessageDlg(const std::string& text, TMsgDlgType type, TMsgDlgButtons buttons) override;
@@ -41,6 +44,8 @@ public:
     bool ChooseColor(uint32_t& color) override;
     bool ChooseFont(TFontChoice& font, bool fixedPitch) override;
     void Beep() override { ++Beeps; }
+    bool OpenFilesDialog(TFileDialogRequest& request, std::vector<std::string>& files) override;
+    bool SelectDirectory(const std::string& caption, std::string& folder) override;
 
     // Texts of the boxes shown (messages, dialogs and errors), in order.
     std::vector<std::string> Texts() const;
