@@ -13,6 +13,7 @@
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QTabWidget>
+#include <QToolButton>
 
 #include "console/QtPrintTarget.h"
 #include "ui/DeviceFilePanels.h"
@@ -105,6 +106,39 @@ TEST_F(PortsWindow, OrientationAndPrinterChoiceReachThePrinterObject)
     EXPECT_FALSE(W->PrinterObject().PrinterSelected());
     p.SelectPrinterName(TQtPrintTarget::PdfEntryName);
     EXPECT_TRUE(W->PrinterObject().PdfSelected());
+}
+
+TEST_F(PortsWindow, PrinterSetupReloadsTheListOnlyOnOk)
+{
+    int shown = 0;
+    bool answer = false;
+    W->OnPrinterSetupDialog = [&](TQtPrintTarget& printer) {
+        ++shown;
+        printer.SetLandscape(true);
+        return answer;
+    };
+    W->PrinterSetupAct->trigger();
+    EXPECT_EQ(W->PrinterPanel->OrientationIndex(), 0) << "cancelled: the panel is not reloaded";
+    answer = true;
+    W->PrinterSetupAct->trigger();
+    EXPECT_EQ(shown, 2);
+    EXPECT_EQ(W->PrinterPanel->OrientationIndex(), 1);
+    EXPECT_EQ(W->PrinterPanel->PrinterIndex(), W->PrinterObject().PrinterIndex());
+}
+
+TEST_F(PortsWindow, BrowseButtonsFillTheNameOnlyWhenConfirmed)
+{
+    H.Prompts.FileAnswers = {std::nullopt, std::string("/tmp/reader.txt"), std::string("/tmp/punch.txt")};
+    W->InputFilePanel->InputFileBrowseBtn->click();
+    EXPECT_TRUE(W->InputFilePanel->C_InputFileNameEdit->text().isEmpty());
+    W->InputFilePanel->InputFileBrowseBtn->click();
+    W->OutputFilePanel->OutputFileBrowseBtn->click();
+    EXPECT_EQ(W->InputFilePanel->C_InputFileNameEdit->text().toStdString(), "/tmp/reader.txt");
+    EXPECT_EQ(W->OutputFilePanel->C_OutputFileNameEdit->text().toStdString(), "/tmp/punch.txt");
+    ASSERT_EQ(H.Prompts.Log.size(), 3u);
+    EXPECT_EQ(H.Prompts.Log[0].Text, "Select Input File Name");
+    EXPECT_EQ(H.Prompts.Log[2].Text, "Select Output File Name");
+    EXPECT_FALSE(H.Prompts.Log[2].File.MustExist);
 }
 
 struct OutputCase {

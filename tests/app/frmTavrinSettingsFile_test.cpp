@@ -216,6 +216,23 @@ TEST_F(SettingsRestart, EveryChangedControlComesBack)
     EXPECT_EQ(ReadFile(second.SettingsFileName()), saved);
 }
 
+TEST_F(SettingsRestart, AFailingEnableIsReportedAndLoadingGoesOn)
+{
+    TNrKeyValueSections store;
+    store.WriteString("PORT_DEVICE_FILE_IN", "InputFileName", H.Temp.File("gone.txt"));
+    store.WriteBool("PORT_DEVICE_FILE_IN", "EnableInputFile", true);
+    store.WriteString("PORT_DEVICE_FILE_OUT", "OutputFileName", H.Temp.File("out.txt"));
+    store.WriteBool("PORT_DEVICE_FILE_OUT", "EnableOutputFile", true);
+    store.WriteString("DISK SERVER", "DiskServerPort", "1234");
+    store.SaveToFile(H.Temp.Folder() + ProgramName() + ".config");
+    TMainHalvoret& w = Start();
+    EXPECT_EQ(H.Prompts.Texts(), (std::vector<std::string>{"Unable to open the input file \"" +
+                                                             H.Temp.File("gone.txt") + "\"."}));
+    EXPECT_FALSE(w.EnableInputFileAct->isChecked());
+    EXPECT_TRUE(w.Machine().PunchOpen()) << "the keys after the failure still apply";
+    EXPECT_EQ(w.RemoteDiskPanel->C_DiskServerPort->text().toStdString(), "1234");
+}
+
 TEST_F(SettingsRestart, AMissingFileKeepsTheFormValues)
 {
     TMainHalvoret& w = Start();
