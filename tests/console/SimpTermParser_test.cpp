@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "console/SimpTermParser.h"
+#include "support/NamedRows.h"
 
 namespace {
 
@@ -39,11 +40,10 @@ struct ParserCase {
     std::string input;
     std::vector<std::string> expected;
 };
-// Table rows show as their name in test listings, not as raw bytes.
-void PrintTo(const ParserCase& c, std::ostream* os) { *os << c.name; }
 
 const std::string ESC = "\x1b";
 
+TAVRIN_PRINT_AS_NAME(ParserCase)
 class SimpTermParserCases : public ::testing::TestWithParam<ParserCase> {};
 
 TEST_P(SimpTermParserCases, ProducesEvents) {
@@ -79,42 +79,6 @@ INSTANTIATE_TEST_SUITE_P(
         ParserCase{"GroundAfterReplay", ESC + "Lx" + ESC + "Lc", {"c1B", "c4C", "c78", "4:0,0"}},
         ParserCase{"BackToBackCommands", ESC + "Cp\x01\x02" + ESC + "Ch", {"8:2,1", "9:0,0"}},
         ParserCase{"IncompleteSequenceWaits", ESC + "Cp\x01", {}}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-TEST(SimpTermParser, ResetDropsHalfReadSequence) {
-    struct Step {
-        const char* name;
-        std::string before;
-    };
-    for (const Step& s : {Step{"AfterEsc", ESC}, Step{"AfterFamily", ESC + "C"},
-                          Step{"InGotoArguments", ESC + "Cp\x05"}}) {
-        SCOPED_TRACE(s.name);
-        Recorder r;
-        r.Feed(s.before);
-        r.parser.Reset();
-        r.Feed("\x0a" "B");
-        EXPECT_EQ(r.events, (std::vector<std::string>{"c0A", "c42"}));
-    }
-}
-
-TEST(SimpTermParser, UnassignedEventsAreSkipped) {
-    TSimpTermParser parser;  // nothing bound: must simply keep going
-    for (char c : ESC + "Sc" + ESC + "Lx" + "AB" + ESC + "Cp\x01\x02") parser.ProcessChar(uint8_t(c));
-    int chars = 0;
-    parser.OnChar = [&](TSimpTermParser&, uint8_t) { ++chars; };
-    parser.ProcessChar('Q');
-    EXPECT_EQ(chars, 1);
-}
-
-TEST(SimpTermParser, HandlerMayResetOrFeedDuringCommand) {
-    Recorder r;
-    r.parser.OnCommand = [&](TSimpTermParser& p, uint8_t cmd, int, int) {
-        r.events.push_back("cmd" + std::to_string(cmd));
-        p.Reset();
-        p.ProcessChar('z');
-    };
-    r.Feed(ESC + "Cp\x01\x02" "A");
-    EXPECT_EQ(r.events, (std::vector<std::string>{"cmd8", "c7A", "c41"}));
-}
+    tavrin::test::RowName);
 
 }  // namespace

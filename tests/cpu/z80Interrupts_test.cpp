@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "CpuHarness.h"
+#include "support/NamedRows.h"
 
 namespace {
 
@@ -57,8 +58,8 @@ struct AcceptCase {
     uint8_t expectR;
 };
 
-void PrintTo(const AcceptCase& c, std::ostream* os) { *os << c.name; }
 
+TAVRIN_PRINT_AS_NAME(AcceptCase)
 class MaskableAcceptance : public ::testing::TestWithParam<AcceptCase> {};
 
 // Handlers hold NOPs, so the first handler instruction runs in the same call.
@@ -103,20 +104,7 @@ INSTANTIATE_TEST_SUITE_P(
         AcceptCase{"Im1CallsRestart38", 2, true, 0x00, 0x0039, true, 0x0100, 1},
         AcceptCase{"Im2ReadsTableAtIAndVector", 3, true, 0xFE, 0x1235, true, 0x0100, 1},
         AcceptCase{"Im2UnansweredVectorUsesFF", 3, false, 0x00, 0x5613, true, 0x0100, 1}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-// A vector opcode takes its operand bytes from memory at PC.
-TEST(Interrupts, Im0VectorOperandFromMemoryLoadsA) {
-    auto cpu = MakeCpu({0x55});
-    cpu->SetCpuState(kIff1);
-    Device dev;
-    dev.irq = true;
-    dev.vector = 0x3E;  // LD A,n
-    dev.Attach(*cpu);
-    cpu->ExecuteOpcode();
-    EXPECT_EQ(cpu->RegisterA(), 0x55);
-    EXPECT_EQ(cpu->NextPC, 0x0101);
-}
+    tavrin::test::RowName);
 
 TEST(Interrupts, NmiSavesIff1AndRunsHandler) {
     auto cpu = MakeCpu({0x00});
@@ -131,34 +119,6 @@ TEST(Interrupts, NmiSavesIff1AndRunsHandler) {
     EXPECT_EQ(StackWord(*cpu), 0x0100);
     EXPECT_EQ(cpu->CpuState() & (kIff1 | kIff2), kIff2) << "IFF2 keeps the old IFF1";
     EXPECT_EQ(dev.irqPolls, 0) << "an NMI wins, the maskable line is not asked";
-}
-
-TEST(Interrupts, NmiIsPolledWithInterruptsDisabled) {
-    auto cpu = MakeCpu({0x00, 0x00});
-    Device dev;
-    dev.Attach(*cpu);
-    cpu->ExecuteOpcode();
-    dev.nmi = true;
-    cpu->ExecuteOpcode();
-    EXPECT_EQ(dev.nmiPolls, 2);
-    EXPECT_EQ(dev.irqPolls, 0);
-    EXPECT_EQ(cpu->NextPC, 0x0067);
-    EXPECT_EQ(cpu->CpuState() & (kIff1 | kIff2), 0);
-}
-
-TEST(Interrupts, NmiWakesHaltPastTheHalt) {
-    auto cpu = MakeCpu({0x76});
-    Set(*cpu, Reg::SP, 0x8000);
-    Device dev;
-    dev.Attach(*cpu);
-    for (int i = 0; i < 3; ++i) cpu->ExecuteOpcode();
-    EXPECT_EQ(cpu->NextPC, 0x0100);
-    dev.nmi = true;
-    cpu->ExecuteOpcode();
-    EXPECT_EQ(StackWord(*cpu), 0x0101);
-    EXPECT_EQ(cpu->NextPC, 0x0067);
-    EXPECT_EQ(cpu->CpuState() & kHalted, 0);
-    EXPECT_EQ(cpu->OpcodeCount, 4);
 }
 
 TEST(Interrupts, MaskableWakesHaltAfterEi) {
@@ -212,36 +172,6 @@ TEST(Interrupts, DiBlocksAndSkipsTheNextPoll) {
     EXPECT_EQ(cpu->NextPC, 0x0103);
 }
 
-// One poll per instruction however many prefixes it has; none between a
-// prefix and its opcode.
-TEST(Interrupts, PrefixesAreNotInterruptible) {
-    auto cpu = MakeCpu({0xDD, 0xFD, 0xDD, 0x21, 0x34, 0x12, 0x00});
-    cpu->SetCpuState(kIff1 | kIff2);
-    Device dev;
-    dev.Attach(*cpu);
-    cpu->ExecuteOpcode();
-    EXPECT_EQ(dev.irqPolls, 1);
-    EXPECT_EQ(Get(*cpu, Reg::IX), 0x1234);
-    cpu->ExecuteOpcode();
-    EXPECT_EQ(dev.irqPolls, 2) << "the instruction after a prefixed one is polled again";
-}
-
-TEST(Interrupts, BlockRepeatIsInterruptibleBetweenIterations) {
-    auto cpu = MakeCpu({0xED, 0xB0});
-    Set(*cpu, Reg::BC, 0x0004);
-    Set(*cpu, Reg::HL, 0x2000);
-    Set(*cpu, Reg::DE, 0x3000);
-    Set(*cpu, Reg::SP, 0x8000);
-    cpu->SetCpuState(2 | kIff1 | kIff2);
-    Device dev;
-    dev.Attach(*cpu);
-    cpu->ExecuteOpcode();
-    dev.irq = true;
-    cpu->ExecuteOpcode();
-    EXPECT_EQ(StackWord(*cpu), 0x0100) << "returns to the repeating instruction";
-    EXPECT_EQ(Get(*cpu, Reg::BC), 0x0003);
-}
-
 // The returns themselves (PC, SP, IFF1) are in the recorded vectors; only
 // RETI signals the end of the interrupt to the device.
 TEST(Interrupts, OnlyRetiSignalsEndOfInterrupt) {
@@ -260,23 +190,5 @@ struct ImCase {
     uint8_t op;
     uint8_t code;
 };
-
-TEST(Interrupts, ImOpcodesSetTheModeCode) {
-    const ImCase cases[] = {{0x46, 0}, {0x66, 0}, {0x4E, 1}, {0x6E, 1}, {0x56, 2}, {0x76, 2}, {0x5E, 3}, {0x7E, 3}};
-    for (const ImCase& ic : cases) {
-        auto cpu = MakeCpu({0xED, ic.op});
-        cpu->SetCpuState(uint8_t(kIff2 | (ic.code ^ 3)));
-        cpu->ExecuteOpcode();
-        EXPECT_EQ(cpu->CpuState(), kIff2 | ic.code) << std::hex << int(ic.op);
-    }
-}
-
-TEST(Interrupts, UnassignedEventsMeanNoInterrupt) {
-    auto cpu = MakeCpu({0xFB, 0x00, 0x00});
-    cpu->SetCpuState(2);
-    for (int i = 0; i < 3; ++i) cpu->ExecuteOpcode();
-    EXPECT_EQ(cpu->NextPC, 0x0103);
-    EXPECT_EQ(Get(*cpu, Reg::SP), 0xFFFF);
-}
 
 }  // namespace

@@ -15,25 +15,6 @@ struct NameCase {
     std::string wantName, wantExt, wantFull;
 };
 
-TEST(CpmEntryNames, ReadBackWithoutHighBitsAndTrailingBlanks) {
-    const NameCase cases[] = {
-        {"README", "TXT", 0x00, "README", "TXT", "README.TXT"},
-        {"README", "", 0x00, "README", "", "README"},
-        {"README", "TXT", 0x80, "README", "TXT", "README.TXT"},
-        {"A B", "C", 0x00, "A B", "C", "A B.C"},             // inner blank stays
-        {"X\x01\x02", "\x03", 0x00, "X", "", "X"},           // trailing controls go
-        {"", "", 0x00, "", "", ""},
-        {"12345678", "123", 0x00, "12345678", "123", "12345678.123"},
-    };
-    for (const auto& c : cases) {
-        TCpmDirEntry e = MakeEntry(0, c.name, c.ext, 0, 0, 0, {});
-        for (int i = 1; i <= 11; ++i) e[i] |= c.highBits;
-        EXPECT_EQ(CpmEntryGetName(e), c.wantName) << c.name;
-        EXPECT_EQ(CpmEntryGetExt(e), c.wantExt) << c.name;
-        EXPECT_EQ(CpmEntryGetFullName(e), c.wantFull) << c.name;
-    }
-}
-
 TEST(CpmEntryAttributes, HighBitsOfTheTypeBytes) {
     struct Case {
         uint8_t b9, b10, b11, want;
@@ -73,106 +54,6 @@ TEST(CpmEntryNumbers, ExtentNumberAndBlockCount) {
     // Block 256 is one word but two bytes of which one is zero.
     EXPECT_EQ(CpmEntryCountBlocks(MakeEntry(0, "F", "", 0, 0, 0, {256, 0x0101}), true), 2);
     EXPECT_EQ(CpmEntryCountBlocks(MakeEntry(0, "F", "", 0, 0, 0, {256, 0x0101}), false), 3);
-}
-
-TEST(CpmEntryNames, SetNameShapesAndKeepsAttributesOnRequest) {
-    struct Case {
-        std::string in, wantBytes;
-    };
-    const Case cases[] = {
-        {"letter.text", "LETTER  TEX"},
-        {"readme", "README     "},
-        {"verylongname.c", "VERYLONGC  "},
-        {"B:stat.com", "STAT    COM"},
-        {"dir/sub/pip.com", "PIP     COM"},
-        {"c:\\cpm\\ed.com", "ED      COM"},
-        {"$$$.sub", "$$$     SUB"},
-        {"a-b_c.x!", "A-B_C   X! "},
-        {"FOO.", "FOO        "},
-    };
-    for (const auto& c : cases) {
-        TCpmDirEntry e{};
-        e.fill(0xFF);
-        CpmEntrySetName(c.in, e, false);
-        EXPECT_EQ(std::string(e.begin() + 1, e.begin() + 12), c.wantBytes) << c.in;
-        EXPECT_EQ(e[0], 0xFF) << "user byte untouched";
-        EXPECT_EQ(e[12], 0xFF) << "EX untouched";
-    }
-
-    TCpmDirEntry e = MakeEntry(0, "OLD", "TXT", 0, 0, 0, {});
-    e[1] |= 0x80;                         // a flag in a name byte
-    CpmEntrySetAttributes(e, CpmAttrReadOnly | CpmAttrArchive);
-    CpmEntrySetName("new.doc", e, true);
-    EXPECT_EQ(CpmEntryGetFullName(e), "NEW.DOC");
-    EXPECT_EQ(CpmEntryGetAttributes(e), CpmAttrReadOnly | CpmAttrArchive);
-    EXPECT_EQ(e[1], 'N' | 0x80);
-    CpmEntrySetName("new.doc", e, false);
-    EXPECT_EQ(CpmEntryGetAttributes(e), 0);
-    EXPECT_EQ(e[1], 'N');
-}
-
-TEST(CpmEntryNames, NamesThatCannotBeStoredAreRefused) {
-    const std::string bad[] = {
-        "", ".txt", "dir/", "a*b.txt", "a?.txt", "a b.txt", "a.b.txt", "a;b", "a=b", "a[1]",
-        "a<b", "a,b", "a|b", "a(b)", "a%", "a.t*t", std::string("a\x01.txt"), "\xC4rger.txt",
-        std::string("a\x7F"),
-    };
-    for (const auto& name : bad) {
-        EXPECT_FALSE(CpmIsValidName(name)) << name;
-        TCpmDirEntry e{};
-        e.fill(0x11);
-        try {
-            CpmEntrySetName(name, e, false);
-            ADD_FAILURE() << "accepted " << name;
-        } catch (const std::runtime_error& err) {
-            EXPECT_EQ(std::string(err.what()), "The name \"" + name + "\" is not a valid CPM file name!");
-        }
-        EXPECT_EQ(e[1], 0x11) << "a refused name writes nothing: " << name;
-    }
-    const std::string good[] = {"a", "readme.txt", "$$$.sub", "x-1.#!@", "verylongname.text", "A:B.C",
-                                "name.", "~{}.^'&"};
-    for (const auto& name : good) EXPECT_TRUE(CpmIsValidName(name)) << name;
-}
-
-TEST(CpmNameShaping, ShortNameFromHostName) {
-    struct Case {
-        std::string in, want;
-    };
-    const Case cases[] = {
-        {"verylongname.text", "verylong.tex"},
-        {"readme.markdown", "readme.mar"},
-        {"README", "README"},
-        {"averyveryverylongname", "averyver"},
-        {"a.b.c", "a.b.c"},
-        {"my.long.name.txt", "my.long..txt"},
-        {"/tmp/some dir/file.txt", "file.txt"},
-        {"C.", "C."},
-    };
-    for (const auto& c : cases) EXPECT_EQ(MakeCpmShortName(c.in), c.want) << c.in;
-}
-
-TEST(CpmNameShaping, NamesFromAnImageBecomeSafeHostNames) {
-    struct Case {
-        std::string in, want;
-    };
-    const Case cases[] = {
-        {"README.TXT", "README.TXT"},
-        {"..", "__"},
-        {".", "_"},
-        {"", "_"},
-        {".TXT", "_TXT"},
-        {"A/B.C", "A_B.C"},
-        {"..\\X", "___X"},
-        {std::string("A\x01" "B"), "A_B"},
-        {"\xC1" "BC", "_BC"},
-        {"A..B", "A..B"},
-    };
-    for (const auto& c : cases) {
-        const std::string out = MakeHostSafeName(c.in);
-        EXPECT_EQ(out, c.want) << c.in;
-        EXPECT_EQ(out.find('/'), std::string::npos);
-        EXPECT_NE(out, "..");
-    }
 }
 
 TEST(CpmAllocation, BitsCountsAndFirstFit) {
@@ -224,38 +105,6 @@ TEST(CpmAllocation, ExhaustionNeverHandsOutBlocksPastTheMap) {
         EXPECT_EQ(map.TakeFreeBlock(), 0xFFFF);
         EXPECT_EQ(map.FreeCount, 0) << "a failed take marks nothing";
     }
-}
-
-TEST(CpmListing, KeysSortUsersAsTextAndIgnoreCase) {
-    EXPECT_LT(CpmCompareKeys("1:X", "10:X"), 0);
-    EXPECT_LT(CpmCompareKeys("10:X", "2:X"), 0);
-    EXPECT_EQ(CpmCompareKeys("0:readme.txt", "0:README.TXT"), 0);
-    EXPECT_LT(CpmCompareKeys("0:A", "0:B"), 0);
-    EXPECT_LT(CpmCompareKeys("0:A", "0:A.B"), 0);
-    EXPECT_LT(CpmCompareKeys("0:$X", "0:1X"), 0);
-    EXPECT_LT(CpmCompareKeys("0:9X", "0:AX"), 0);
-    EXPECT_GT(CpmCompareKeys("0:b", "0:A"), 0);
-}
-
-TEST(CpmExtents, SortedByExtentNumberTiesInDirectoryOrder) {
-    TCpmDiskExtentList list;
-    const struct {
-        uint16_t dir;
-        uint8_t ex, s2;
-    } adds[] = {{0, 3, 0}, {1, 1, 0}, {2, 0, 1}, {3, 1, 0}, {4, 2, 0}};
-    for (const auto& a : adds) list.AddExtent(a.dir, MakeEntry(0, "F", "", a.ex, a.s2, 7, {9}));
-    ASSERT_EQ(list.Count(), 5);
-    const uint16_t wantExtent[] = {1, 1, 2, 3, 32};
-    const uint16_t wantDir[] = {1, 3, 4, 0, 2};
-    for (int i = 0; i < 5; ++i) {
-        EXPECT_EQ(list.GetItem(i)->ExtentNo, wantExtent[i]);
-        EXPECT_EQ(list.GetItem(i)->DirIndex, wantDir[i]);
-        EXPECT_EQ(list.GetItem(i)->RecordCount, 7);
-        EXPECT_EQ(list.GetItem(i)->Pointers[0], 9);
-    }
-    EXPECT_EQ(list.GetItem(5), nullptr);
-    list.Clear();
-    EXPECT_EQ(list.Count(), 0);
 }
 
 }  // namespace

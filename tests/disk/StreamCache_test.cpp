@@ -7,6 +7,7 @@
 #include <cstring>
 #include <stdexcept>
 #include <vector>
+#include "support/NamedRows.h"
 
 namespace {
 
@@ -63,9 +64,8 @@ struct WindowCase {
     int32_t window;
     std::vector<WindowStep> steps;
 };
-// Table rows show as their name in test listings, not as raw bytes.
-void PrintTo(const WindowCase& c, std::ostream* os) { *os << c.name; }
 
+TAVRIN_PRINT_AS_NAME(WindowCase)
 class StreamCacheWindow : public ::testing::TestWithParam<WindowCase> {};
 
 TEST_P(StreamCacheWindow, LoadsAroundTheRecord) {
@@ -98,34 +98,7 @@ INSTANTIATE_TEST_SUITE_P(
         WindowCase{"EmptyStream", 0, 64, {{0, false, -1, 0}}},
         WindowCase{"OddWindow", 100, 5, {{50, true, 49, 5}, {40, true, 37, 5}, {99, true, 95, 5}}},
         WindowCase{"WindowOfOne", 10, 1, {{4, true, 4, 1}, {2, true, 2, 1}}}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-TEST(StreamCache, HitsNeedNoStreamAccess) {
-    MemoryStream stream(8192);
-    TStreamCache cache(&stream, 0, 8192, 128, 64);
-    ASSERT_NE(cache.GetRecord(100), nullptr);
-    EXPECT_EQ(stream.reads, 1);
-    for (int i = 84; i < 148; ++i) {
-        const uint8_t* rec = cache.GetRecord(i);
-        ASSERT_NE(rec, nullptr);
-        EXPECT_EQ(rec[5], static_cast<uint8_t>(i));
-    }
-    EXPECT_EQ(stream.reads, 1);
-    EXPECT_TRUE(cache.IsCached(147));
-    EXPECT_FALSE(cache.IsCached(148));
-    EXPECT_EQ(cache.GetCachedRecord(148), nullptr);
-    ASSERT_NE(cache.GetRecord(148), nullptr);
-    EXPECT_EQ(stream.reads, 2);
-}
-
-TEST(StreamCache, BaseOffsetShiftsRecords) {
-    MemoryStream stream(20);
-    TStreamCache cache(&stream, 3 * 128, 10, 128, 4);
-    const uint8_t* rec = cache.GetRecord(0);
-    ASSERT_NE(rec, nullptr);
-    EXPECT_EQ(rec[0], 3);
-    EXPECT_EQ(cache.GetRecord(10), nullptr);
-}
+    tavrin::test::RowName);
 
 TEST(StreamCache, FailedLoadEmptiesTheWindow) {
     MemoryStream stream(100);
@@ -174,43 +147,5 @@ TEST(StreamCache, WritesGoStraightThroughAndNeverLoad) {
     EXPECT_EQ(cache.GetRecord(100)[0], 100);
     EXPECT_EQ(stream.reads, readsBefore);
 }
-
-struct WriteFault {
-    const char* name;
-    int32_t index;
-    int64_t seekSkew;
-    bool shortWrite;
-    bool throwOnWrite;
-    int expected;
-};
-// Table rows show as their name in test listings, not as raw bytes.
-void PrintTo(const WriteFault& c, std::ostream* os) { *os << c.name; }
-
-class StreamCacheWriteFault : public ::testing::TestWithParam<WriteFault> {};
-
-TEST_P(StreamCacheWriteFault, ReportsTheFailure) {
-    const WriteFault& f = GetParam();
-    MemoryStream stream(16);
-    TStreamCache cache(&stream, 0, 16, 128, 8);
-    ASSERT_NE(cache.GetRecord(2), nullptr);
-    stream.seekSkew = f.seekSkew;
-    stream.shortWrite = f.shortWrite;
-    stream.throwOnWrite = f.throwOnWrite;
-    std::vector<uint8_t> rec(128, 0x11);
-    EXPECT_EQ(cache.WriteRecord(f.index, rec.data()), f.expected);
-    // A failed write never reaches the cached copy.
-    if (f.expected != TStreamCache::WriteOk && cache.IsCached(f.index)) {
-        EXPECT_EQ(cache.GetCachedRecord(f.index)[0], static_cast<uint8_t>(f.index));
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(Faults, StreamCacheWriteFault,
-                         ::testing::Values(WriteFault{"Negative", -1, 0, false, false, TStreamCache::WriteOutOfRange},
-                                           WriteFault{"PastEnd", 16, 0, false, false, TStreamCache::WriteOutOfRange},
-                                           WriteFault{"SeekMisses", 3, 5, false, false, TStreamCache::WriteSeekFailed},
-                                           WriteFault{"ShortWrite", 3, 0, true, false, TStreamCache::WriteFailed},
-                                           WriteFault{"Raises", 3, 0, false, true, TStreamCache::WriteFailed},
-                                           WriteFault{"Fine", 3, 0, false, false, TStreamCache::WriteOk}),
-                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

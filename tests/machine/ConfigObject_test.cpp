@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "disk/StoreTestSupport.h"
+#include "support/NamedRows.h"
 
 namespace fs = std::filesystem;
 using storetest::ReadFile;
@@ -47,9 +48,8 @@ struct ParseCase {
     const char* key;
     const char* value;
 };
-// Table rows show as their name in test listings, not as raw bytes.
-void PrintTo(const ParseCase& c, std::ostream* os) { *os << c.name; }
 
+TAVRIN_PRINT_AS_NAME(ParseCase)
 class ConfigParse : public ::testing::TestWithParam<ParseCase> {};
 
 TEST_P(ConfigParse, ReadsLineByTheRules) {
@@ -78,42 +78,7 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"HeaderNameTrimmed", "[  Spaced Name ]\r\nk=1\r\n", "Spaced Name", "k", "1"},
         ParseCase{"LoneCR", "[S]\rk=1\rj=2", "S", "j", "2"},
         ParseCase{"LoneLF", "[S]\nk=1\nj=2\n", "S", "k", "1"}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-TEST(ConfigText, RepeatsKeepFirstPositionAndSpelling) {
-    TNrKeyValueSections store;
-    store.WriteString("Old", "k", "v");  // loading replaces everything
-    store.SetText("[Sec]\r\nAlpha=1\r\nbeta=2\r\nALPHA=3\r\n[Empty]\r\n[Other]\r\nz=0\r\n[SEC]\r\nGamma=4\r\n");
-    EXPECT_EQ(store.GetText(), "[Sec]\r\nAlpha=3\r\nbeta=2\r\nGamma=4\r\n\r\n[Other]\r\nz=0\r\n\r\n");
-    EXPECT_EQ(store.GetSection(2), nullptr);
-    EXPECT_EQ(store.GetSection(0)->GetPair(3), nullptr);
-    EXPECT_EQ(store.GetSection(0)->GetPair(-1), nullptr);
-}
-
-TEST(ConfigNames, CaseInsensitiveIncludingLatin1Letters) {
-    TNrKeyValueSections store;
-    store.WriteString("Gr\xFC\xDF" "e", "K\xE9y", "1");  // small u-umlaut, e-acute
-    store.WriteString("GR\xDC\xDF" "E", "K\xC9Y", "2");  // their capitals
-    ASSERT_EQ(store.GetSectionCount(), 1);
-    EXPECT_EQ(store.GetText(), "[Gr\xFC\xDF" "e]\r\nK\xE9y=2\r\n\r\n");
-    // The division and multiplication signs are not letters.
-    store.WriteString("S", "a\xF7", "x");
-    store.WriteString("S", "A\xD7", "y");
-    EXPECT_EQ(store.FindSection("s")->GetCount(), 2);
-}
-
-TEST(ConfigNames, EmptyNamesAndMissingEntries) {
-    TNrKeyValueSections store;
-    store.WriteString("", "k", "v");
-    store.WriteString("S", "", "v");
-    EXPECT_EQ(store.GetSectionCount(), 0);
-    store.WriteString("S", "present", "");
-    EXPECT_EQ(store.ReadString("S", "absent", "def"), "def");
-    EXPECT_EQ(store.ReadString("T", "present", "def"), "def");
-    EXPECT_EQ(store.ReadString("S", "present", "def"), "");
-    EXPECT_EQ(store.GetValue("S", "absent"), "");
-    EXPECT_FALSE(store.KeyExists("", "present"));
-}
+    tavrin::test::RowName);
 
 struct TypedCase {
     const char* stored;
@@ -143,16 +108,6 @@ INSTANTIATE_TEST_SUITE_P(
                       TypedCase{"-2147483648", INT32_MIN, false, false},
                       TypedCase{"2147483648", 7, false, true}, TypedCase{"+-1", 7, false, true},
                       TypedCase{"1.0", 7, false, true}));
-
-TEST(ConfigTyped, WrittenForms) {
-    TNrKeyValueSections store;
-    store.WriteBool("S", "on", true);
-    store.WriteBool("S", "off", false);
-    store.WriteInteger("S", "neg", -42);
-    EXPECT_EQ(store.GetText(), "[S]\r\non=1\r\noff=0\r\nneg=-42\r\n\r\n");
-    EXPECT_TRUE(store.ReadBool("S", "missing", true));
-    EXPECT_EQ(store.ReadInteger("X", "missing", 123), 123);
-}
 
 struct FloatCase {
     const char* stored;
@@ -214,22 +169,6 @@ TEST(ConfigFile, SaveLoadAndMissingFile) {
     ASSERT_TRUE(store.SaveToFile(dir / "link.config"));
     EXPECT_TRUE(fs::is_symlink(dir / "link.config"));
     EXPECT_EQ(ReadFile(file), "[Main]\r\nName=y\r\n\r\n");
-}
-
-TEST(ConfigFileFaults, UnusableTargetsRaiseAndKeepWhatIsThere) {
-    TempFolder dir;
-    fs::create_directory(dir / "folder.config");
-    WriteFile(dir / "folder.config/inside", "keep");
-    WriteFile(dir / "plain", "x");
-    TNrKeyValueSections store;
-    store.WriteString("S", "k", "v");
-    for (const std::string& target : {dir / "folder.config", dir / "gone/a.config", dir / "plain/a.config"})
-        EXPECT_THROW(store.SaveToFile(target), std::system_error) << target;
-    EXPECT_EQ(ReadFile(dir / "folder.config/inside"), "keep");
-    EXPECT_EQ(ReadFile(dir / "plain"), "x");
-    EXPECT_EQ(dir.Count(), 2);
-    EXPECT_THROW(store.LoadFromFile(dir / "folder.config"), std::system_error);
-    EXPECT_EQ(store.GetValue("S", "k"), "v");
 }
 
 TEST(ConfigFileFaults, WriteFailureKeepsOldFile) {
