@@ -1,5 +1,5 @@
-// Terminal key mappings: caret codec, lookup by shift state and the key-map
-// file.
+// Terminal key mappings: the caret codec, and the key-map file read back
+// by key and shift state.
 
 #include "console/MapKeys.h"
 
@@ -20,11 +20,6 @@ std::string Bytes(std::initializer_list<int> values) {
     return s;
 }
 
-TShiftState Shift(std::initializer_list<TShiftStateElement> elements) {
-    TShiftState state;
-    for (auto e : elements) state.Include(e);
-    return state;
-}
 
 using tavrin::test::ReadFile;
 using TempFolder = tavrin::test::TTempFolder;
@@ -67,35 +62,6 @@ TEST(KeyStringCodecTest, EveryByteRoundTrips) {
         EXPECT_EQ(TMapTermKeys::DecodeKeyString(TMapTermKeys::EncodeKeyString(framed)), framed)
             << b;
     }
-}
-
-TEST(KeyLookupTest, ShiftStateChoosesTheMapping) {
-    TMapTermKeys map("unused.kmap");
-    map.SetMapping(0, tksNormal, "^[[A");
-    map.SetMapping(0, tksCtrl, "^[OA");
-    struct Case {
-        const char* what;
-        TShiftState shift;
-        bool mapped;
-        std::string bytes;
-    };
-    const std::string normal = Bytes({0x1B, '[', 'A'});
-    const std::string ctrl = Bytes({0x1B, 'O', 'A'});
-    const std::vector<Case> cases = {
-        {"none", Shift({}), true, normal},
-        {"Shift (not mapped)", Shift({ssShift}), false, ""},
-        {"Ctrl", Shift({ssCtrl}), true, ctrl},
-        {"Shift+Ctrl", Shift({ssShift, ssCtrl}), true, normal},
-        {"Alt", Shift({ssAlt}), true, normal},
-        {"Ctrl+Alt", Shift({ssCtrl, ssAlt}), true, normal},
-        {"Shift+left button", Shift({ssShift, ssLeft}), true, normal},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(map.IsKeyMapped(VK_UP, c.shift), c.mapped) << c.what;
-        EXPECT_EQ(map.GetKeyBytes(VK_UP, c.shift), c.bytes) << c.what;
-    }
-    EXPECT_FALSE(map.IsKeyMapped(VK_DOWN, Shift({})));
-    EXPECT_EQ(map.GetKeyBytes(VK_DOWN, Shift({})), "");
 }
 
 TEST(KeyMapFileTest, MappingsSurviveSaveAndLoad) {

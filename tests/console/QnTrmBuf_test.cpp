@@ -54,16 +54,6 @@ TEST(QnTerminalBuffer, WrapAtTheRightMargin) {
         EXPECT_EQ(b.GetCol(), c.col) << c.what;
         EXPECT_EQ(b.BeyondMargin(), c.beyond) << c.what;
     }
-    // Where the 81st character landed.
-    TQnTerminalBuffer wrapped;
-    wrapped.WriteString(std::string(80, 'a') + "Z");
-    EXPECT_EQ(wrapped.CharAt(2, 1), 'Z');
-    EXPECT_EQ(wrapped.CharAt(1, 80), 'a');
-    TQnTerminalBuffer noWrap;
-    noWrap.UseAutoWrap = false;
-    noWrap.WriteString(std::string(80, 'a') + "Z");
-    EXPECT_EQ(noWrap.CharAt(1, 80), 'Z');
-    EXPECT_EQ(noWrap.CharAt(2, 1), ' ');
 }
 
 TEST(QnTerminalBuffer, LineFeedAtTheBottom) {

@@ -1,8 +1,7 @@
-// The TTY console's character grid: writing, wrapping, scrolling, clearing.
+// The TTY console's character grid: the cursor as bytes are written, line
+// wrap, and scrolling with and without scroll lock.
 
 #include <gtest/gtest.h>
-
-#include <ostream>
 
 #include <string>
 
@@ -11,22 +10,12 @@
 
 namespace {
 
-std::string RowText(const TSimpleTerminalModel& m, int row, int from = 0, int count = -1) {
-    if (count < 0) count = m.Columns() - from;
+// A row's text without the blanks at its end.
+std::string Trimmed(const TSimpleTerminalModel& m, int row) {
     std::string s;
-    for (int c = from; c < from + count; ++c) s.push_back(char(m.GetCell(c, row).Ch));
-    return s;
-}
-
-std::string Trimmed(std::string s) {
+    for (int c = 0; c < m.Columns(); ++c) s.push_back(char(m.GetCell(c, row).Ch));
     while (!s.empty() && s.back() == ' ') s.pop_back();
     return s;
-}
-
-bool RowBlank(const TSimpleTerminalModel& m, int row) {
-    for (int c = 0; c < m.Columns(); ++c)
-        if (!(m.GetCell(c, row) == BlankTerminalCell)) return false;
-    return true;
 }
 
 struct WriteCase {
@@ -89,27 +78,10 @@ TEST(SimpleTerminalModel, ScrollingDropsTopRowAndBlanksBottom) {
         // The last line wraps off the bottom row: "cccc" fills row 2, then "dd" follows.
         m.WriteString("aaaabbbbcccc");
         if (c.scrollLock) m.WriteString("dd");
-        EXPECT_EQ(Trimmed(RowText(m, 0)), c.row0);
-        EXPECT_EQ(Trimmed(RowText(m, 1)), c.row1);
-        EXPECT_EQ(Trimmed(RowText(m, 2)), c.scrollLock ? "ddcc" : c.row2);
+        EXPECT_EQ(Trimmed(m, 0), c.row0);
+        EXPECT_EQ(Trimmed(m, 1), c.row1);
+        EXPECT_EQ(Trimmed(m, 2), c.scrollLock ? "ddcc" : c.row2);
     }
-}
-
-TEST(SimpleTerminalModel, RowEnteringAtBottomIsBlankEvenWithHiddenText) {
-    TSimpleTerminalModel m;
-    m.SetRows(5);
-    m.GotoXY(0, 3);
-    m.WriteString("hidden");
-    m.GotoXY(0, 4);
-    m.WriteString("hidden too");
-    m.SetRows(3);
-    m.GotoXY(0, 2);
-    m.WriteString("last\n");
-    EXPECT_EQ(Trimmed(RowText(m, 1)), "last");
-    EXPECT_TRUE(RowBlank(m, 2));
-    // Rows below the visible grid are not touched by the scroll.
-    m.SetRows(5);
-    EXPECT_EQ(Trimmed(RowText(m, 3)), "hidden");
 }
 
 }  // namespace

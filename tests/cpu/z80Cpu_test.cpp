@@ -1,176 +1,110 @@
 // The processor where random single-instruction states rarely or never go:
-// port handlers that answer nothing, loop ends and
-// wrap-around, multi-call repeats, and the ED 80-9F block mirrors, which the
-// hardware does not have.
+// multi-call repeats and loop ends, wrap-around at the top of memory, the ED
+// 80-9F block mirrors (which the hardware does not have), and interrupts:
+// acceptance in the three modes and the polls skipped after EI and DI.
 
-#include <algorithm>
-#include <array>
-#include <memory>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include "CpuHarness.h"
 #include "support/NamedRows.h"
+#include "support/Z80State.h"
 
 namespace {
 
-using namespace cputest;
+using namespace tavrin::test;
+using TState = TZ80State;
+using TMemory = std::vector<std::pair<uint16_t, uint8_t>>;
 
-struct PortEvent {
-    uint16_t port;
-    uint8_t value;
-    bool write;
-    bool operator==(const PortEvent&) const = default;
-};
+constexpr uint8_t kZ = 0x40, kY = 0x20, kX = 0x08, kP = 0x04, kN = 0x02, kC = 0x01;
+constexpr uint8_t kIff1 = TCpuEmu::kStateIff1, kIff2 = TCpuEmu::kStateIff2;
 
-std::ostream& operator<<(std::ostream& os, const PortEvent& e) {
-    return os << (e.write ? "out " : "in ") << std::hex << e.port << "=" << int(e.value);
-}
-
-enum class ReadHandler { Answers, LeavesByte, Missing };
-
-struct PortCase {
-    const char* name;
-    std::vector<uint8_t> code;
-    RegValues regs;
-    MemValues mem;
-    ReadHandler handler;
-    uint8_t answer;
-    int calls;
-    std::vector<PortEvent> traffic;
-    RegValues expectRegs;
-    MemValues expectMem;
-};
-
-
-TAVRIN_PRINT_AS_NAME(PortCase)
-class PortTraffic : public ::testing::TestWithParam<PortCase> {};
-
-TEST_P(PortTraffic, MatchesExpectedBusAndState) {
-    const PortCase& pc = GetParam();
-    auto cpu = MakeCpu(pc.code);
-    Apply(*cpu, pc.regs);
-    Apply(*cpu, pc.mem);
-    std::vector<PortEvent> seen;
-    if (pc.handler != ReadHandler::Missing) {
-        cpu->OnPortRead = [&](TCpuEmu&, uint16_t port, uint8_t& data) {
-            seen.push_back({port, 0, false});
-            if (pc.handler == ReadHandler::Answers) data = pc.answer;
-        };
+// A processor reset to `origin` with `code` there, its state then changed by
+// `setup`, and `memory` poked; `cpuState` is TCpuEmu's state byte.
+struct TBench {
+    TCpuEmu cpu;
+    TBench(const std::vector<uint8_t>& code, uint16_t origin = 0x0100,
+           const std::function<void(TState&)>& setup = {}, const TMemory& memory = {}, uint8_t cpuState = 0) {
+        cpu.WriteMemory(origin, uint16_t(code.size()), code.data());
+        cpu.Reset(origin);
+        TState s = SaveZ80State(cpu);
+        if (setup) setup(s);
+        LoadZ80State(cpu, s, 0, cpuState);
+        for (const auto& [a, v] : memory) cpu.WriteMemoryByte(a, v);
     }
-    cpu->OnPortWrite = [&](TCpuEmu&, uint16_t port, uint8_t data) { seen.push_back({port, data, true}); };
-    for (int i = 0; i < pc.calls; ++i) cpu->ExecuteOpcode();
-    EXPECT_EQ(seen, pc.traffic);
-    for (const auto& [r, v] : pc.expectRegs) EXPECT_EQ(Get(*cpu, r), v) << "register " << RegName(r);
-    for (const auto& [a, v] : pc.expectMem) EXPECT_EQ(cpu->ReadMemoryByte(a), v) << "memory at " << std::hex << a;
-}
-
-constexpr auto kAnswers = ReadHandler::Answers;
-constexpr auto kLeaves = ReadHandler::LeavesByte;
-constexpr auto kMissing = ReadHandler::Missing;
-
-const PortCase kPortCases[] = {
-    {"InAWithoutHandlerReadsIdleBus", {0xDB, 0x20}, {{Reg::A, 0x12}}, {}, kMissing, 0, 1, {}, {{Reg::A, 0xFF}}, {}},
-    {"InRegisterReadsIdleBusWhenUnanswered", {0xED, 0x50}, {{Reg::BC, 0x1234}, {Reg::D, 0x00}, {Reg::F, 0x00}}, {},
-     kLeaves, 0, 1, {{0x1234, 0, false}}, {{Reg::D, 0xFF}, {Reg::F, kS | kY | kX | kP}}, {}},
-    {"InirWithoutHandlerStoresIdleBus", {0xED, 0xB2}, {{Reg::BC, 0x0210}, {Reg::HL, 0x2000}}, {}, kMissing, 0, 2, {},
-     {{Reg::B, 0x00}, {Reg::PC, 0x0102}}, {{0x2000, 0xFF}, {0x2001, 0xFF}}},
-    {"OtirThreeRounds", {0xED, 0xB3}, {{Reg::BC, 0x0340}, {Reg::HL, 0x2000}, {Reg::F, 0x00}},
-     {{0x2000, 0x11}, {0x2001, 0x22}, {0x2002, 0x33}}, kAnswers, 0, 3,
-     {{0x0340, 0x11, true}, {0x0240, 0x22, true}, {0x0140, 0x33, true}},
-     {{Reg::B, 0x00}, {Reg::PC, 0x0102}, {Reg::HL, 0x2003}, {Reg::F, kY | kH | kZ | kN}}, {}},
+    TState State() const { return SaveZ80State(cpu); }
+    uint16_t StackWord() const {
+        const uint16_t sp = State().sp;
+        return uint16_t(cpu.ReadMemoryByte(sp) | cpu.ReadMemoryByte(uint16_t(sp + 1)) << 8);
+    }
 };
 
-INSTANTIATE_TEST_SUITE_P(Cpu, PortTraffic, ::testing::ValuesIn(kPortCases),
-                         tavrin::test::RowName);
-
-struct InstructionCase {
+// Runs `calls` instructions; the whole state must then be the start state as
+// `change` alters it (R, which counts fetches, aside), and `memory` must hold.
+struct TInstructionCase {
     const char* name;
     std::vector<uint8_t> code;
-    RegValues regs;
-    MemValues mem;
+    std::function<void(TState&)> setup;
+    TMemory memory;
     int calls;
-    RegValues expectRegs;
-    MemValues expectMem;
+    std::function<void(TState&)> change;
+    TMemory expectMemory;
     uint16_t origin = 0x0100;
 };
 
-
-TAVRIN_PRINT_AS_NAME(InstructionCase)
-class InstructionTable : public ::testing::TestWithParam<InstructionCase> {};
+TAVRIN_PRINT_AS_NAME(TInstructionCase)
+class InstructionTable : public ::testing::TestWithParam<TInstructionCase> {};
 
 TEST_P(InstructionTable, ProducesExpectedState) {
-    const InstructionCase& tc = GetParam();
-    auto cpu = MakeCpu(tc.code, tc.origin);
-    Apply(*cpu, tc.regs);
-    Apply(*cpu, tc.mem);
-    for (int i = 0; i < tc.calls; ++i) cpu->ExecuteOpcode();
-    for (const auto& [r, v] : tc.expectRegs)
-        EXPECT_EQ(Get(*cpu, r), v) << tc.name << ": register " << RegName(r);
-    for (const auto& [a, v] : tc.expectMem)
-        EXPECT_EQ(cpu->ReadMemoryByte(a), v) << tc.name << ": memory at " << std::hex << a;
-    EXPECT_EQ(cpu->OpcodeCount, tc.calls);
+    const TInstructionCase& c = GetParam();
+    TBench b(c.code, c.origin, c.setup, c.memory);
+    TState want = b.State();
+    for (int i = 0; i < c.calls; ++i) b.cpu.ExecuteOpcode();
+    c.change(want);
+    want.r = b.State().r;
+    EXPECT_EQ(Describe(b.State()), Describe(want));
+    for (const auto& [a, v] : c.expectMemory) EXPECT_EQ(b.cpu.ReadMemoryByte(a), v) << "memory at " << a;
+    EXPECT_EQ(b.cpu.OpcodeCount, c.calls);
 }
 
-// Values below are hexadecimal like the instruction bytes; F is given whole.
-const InstructionCase kEdgeCases[] = {
-    {"DjnzLastRoundFallsThrough", {0x10, 0xFE}, {{Reg::B, 0x01}, {Reg::F, 0x00}}, {}, 1,
-     {{Reg::B, 0x00}, {Reg::PC, 0x012A}, {Reg::F, kY | kX}}, {}, 0x0128},
-    {"StoreHlWrapsAtTop", {0x22, 0xFF, 0xFF}, {{Reg::HL, 0x1234}}, {}, 1, {}, {{0xFFFF, 0x34}, {0x0000, 0x12}}},
-    {"LoadPairWrapsAtTop", {0xED, 0x4B, 0xFF, 0xFF}, {}, {{0xFFFF, 0x34}, {0x0000, 0xED}}, 1,
-     {{Reg::BC, 0xED34}}, {}},
-    {"LdirSecondOfTwo", {0xED, 0xB0}, {{Reg::HL, 0x2000}, {Reg::DE, 0x3000}, {Reg::BC, 0x0002}, {Reg::F, 0x00}},
-     {{0x2000, 0x11}, {0x2001, 0x22}}, 2, {{Reg::BC, 0x0000}, {Reg::PC, 0x0102}, {Reg::F, 0x00}},
-     {{0x3000, 0x11}, {0x3001, 0x22}}},
-    {"CpirStopsOnMatch", {0xED, 0xB1}, {{Reg::A, 0x33}, {Reg::HL, 0x2000}, {Reg::BC, 0x0010}, {Reg::F, 0x00}},
-     {{0x2000, 0x11}, {0x2001, 0x33}}, 2,
-     {{Reg::PC, 0x0102}, {Reg::HL, 0x2002}, {Reg::BC, 0x000E}, {Reg::F, kZ | kY | kP | kN}}, {}},
-    {"CpirRunsOut", {0xED, 0xB1}, {{Reg::A, 0x99}, {Reg::HL, 0x2000}, {Reg::BC, 0x0002}, {Reg::F, kC}},
-     {{0x2000, 0x11}, {0x2001, 0x22}}, 2, {{Reg::PC, 0x0102}, {Reg::BC, 0x0000}, {Reg::F, kX | kN | kC}}, {}},
-};
-INSTANTIATE_TEST_SUITE_P(EdgeCases, InstructionTable, ::testing::ValuesIn(kEdgeCases),
-                         tavrin::test::RowName);
+// F is given whole; bits 3 and 5 follow this processor's rules.
+INSTANTIATE_TEST_SUITE_P(EdgeCases, InstructionTable, ::testing::Values(
+    TInstructionCase{"DjnzLastRoundFallsThrough", {0x10, 0xFE}, [](TState& s) { s.bc = 0x0100, s.af = 0; }, {}, 1,
+                     [](TState& s) { s.bc = 0, s.pc = 0x012A, s.SetF(kY | kX); }, {}, 0x0128},
+    TInstructionCase{"StoreHlWrapsAtTop", {0x22, 0xFF, 0xFF}, [](TState& s) { s.hl = 0x1234; }, {}, 1,
+                     [](TState& s) { s.pc = 0x0103; }, {{0xFFFF, 0x34}, {0x0000, 0x12}}},
+    TInstructionCase{"LoadPairWrapsAtTop", {0xED, 0x4B, 0xFF, 0xFF}, {}, {{0xFFFF, 0x34}, {0x0000, 0xED}}, 1,
+                     [](TState& s) { s.bc = 0xED34, s.pc = 0x0104; }, {}},
+    TInstructionCase{"LdirSecondOfTwo", {0xED, 0xB0}, [](TState& s) { s.af = 0, s.hl = 0x2000, s.de = 0x3000, s.bc = 2; },
+                     {{0x2000, 0x11}, {0x2001, 0x22}}, 2,
+                     [](TState& s) { s.hl = 0x2002, s.de = 0x3002, s.bc = 0, s.pc = 0x0102; },
+                     {{0x3000, 0x11}, {0x3001, 0x22}}},
+    TInstructionCase{"CpirStopsOnMatch", {0xED, 0xB1}, [](TState& s) { s.af = 0x3300, s.hl = 0x2000, s.bc = 16; },
+                     {{0x2000, 0x11}, {0x2001, 0x33}}, 2,
+                     [](TState& s) { s.hl = 0x2002, s.bc = 14, s.pc = 0x0102, s.SetF(kZ | kY | kP | kN); }, {}},
+    TInstructionCase{"CpirRunsOut", {0xED, 0xB1}, [](TState& s) { s.af = 0x9900 | kC, s.hl = 0x2000, s.bc = 2; },
+                     {{0x2000, 0x11}, {0x2001, 0x22}}, 2,
+                     [](TState& s) { s.hl = 0x2002, s.bc = 0, s.pc = 0x0102, s.SetF(kX | kN | kC); }, {}}),
+    RowName);
 
-// LDIR with BC = 0 runs 65,536 iterations; copying each byte onto itself
-// keeps the program intact while HL and DE go once round the address space.
-TEST(BlockInstructions, LdirWithZeroCountRunsFullCircle) {
-    auto cpu = MakeCpu({0xED, 0xB0}, 0x0000);
-    Set(*cpu, Reg::HL, 0x4000);
-    Set(*cpu, Reg::DE, 0x4000);
-    Set(*cpu, Reg::BC, 0x0000);
-    int calls = 0;
-    while (cpu->NextPC == 0x0000 && calls < 70000) {
-        cpu->ExecuteOpcode();
-        ++calls;
-    }
-    EXPECT_EQ(calls, 65536);
-    EXPECT_EQ(Get(*cpu, Reg::BC), 0x0000);
-    EXPECT_EQ(Get(*cpu, Reg::HL), 0x4000);
-    EXPECT_EQ(Get(*cpu, Reg::DE), 0x4000);
-    EXPECT_EQ(cpu->StatusFlags() & kP, 0);
-    EXPECT_EQ(cpu->NextPC, 0x0002);
-}
-
-// Everything one block opcode changes: registers, the bytes around HL and
+// Everything one block opcode changes: the state, the bytes around HL and
 // DE, and the port traffic.
-std::vector<int> BlockOutcome(uint8_t op) {
-    auto cpu = MakeCpu({0xED, op});
-    Apply(*cpu, RegValues{{Reg::A, 0x22}, {Reg::F, 0x00}, {Reg::BC, 0x0203}, {Reg::DE, 0x3000}, {Reg::HL, 0x2000}});
-    Apply(*cpu, MemValues{{0x1FFF, 0x22}, {0x2000, 0x11}, {0x2001, 0x22}});
-    std::vector<int> outcome;
-    cpu->OnPortRead = [&](TCpuEmu&, uint16_t port, uint8_t& data) {
-        outcome.push_back(port);
+std::string BlockOutcome(uint8_t op) {
+    TBench b({0xED, op}, 0x0100, [](TState& s) { s.af = 0x2200, s.bc = 0x0203, s.de = 0x3000, s.hl = 0x2000; },
+             {{0x1FFF, 0x22}, {0x2000, 0x11}, {0x2001, 0x22}});
+    std::string outcome;
+    b.cpu.OnPortRead = [&](TCpuEmu&, uint16_t port, uint8_t& data) {
+        outcome += " in " + std::to_string(port);
         data = 0x5A;
     };
-    cpu->OnPortWrite = [&](TCpuEmu&, uint16_t port, uint8_t data) {
-        outcome.push_back(port);
-        outcome.push_back(data);
+    b.cpu.OnPortWrite = [&](TCpuEmu&, uint16_t port, uint8_t data) {
+        outcome += " out " + std::to_string(port) + "=" + std::to_string(data);
     };
-    cpu->ExecuteOpcode();
-    for (Reg r : {Reg::AF, Reg::BC, Reg::DE, Reg::HL, Reg::PC, Reg::R}) outcome.push_back(Get(*cpu, r));
-    for (uint16_t a : {0x1FFF, 0x2000, 0x2001, 0x2FFF, 0x3000, 0x3001}) outcome.push_back(cpu->ReadMemoryByte(a));
+    b.cpu.ExecuteOpcode();
+    outcome += " " + Describe(b.State());
+    for (uint16_t a : {0x1FFF, 0x2000, 0x2001, 0x2FFF, 0x3000, 0x3001}) outcome += " " + std::to_string(b.cpu.ReadMemoryByte(a));
     return outcome;
 }
 
@@ -182,5 +116,104 @@ TEST(BlockInstructions, Ed80To9FActAsEdA0ToBF) {
         EXPECT_EQ(BlockOutcome(uint8_t(op)), BlockOutcome(uint8_t(op | 0x20))) << "ED " << std::hex << op;
     EXPECT_NE(BlockOutcome(0xA0), BlockOutcome(0xA4)) << "the comparison sees an instruction's effects";
 }
+
+// A device that raises the maskable line on request and counts the polls.
+struct TDevice {
+    bool irq = false;
+    bool answers = true;
+    uint8_t vector = 0xFF;
+    int nmiPolls = 0, irqPolls = 0;
+
+    void Attach(TCpuEmu& cpu) {
+        cpu.OnCheckForNonMaskIrq = [this](TCpuEmu&, bool& isIrq) { ++nmiPolls, isIrq = false; };
+        cpu.OnCheckForInterrupt = [this](TCpuEmu&, bool& isIrq, uint8_t& v) {
+            ++irqPolls;
+            isIrq = irq;
+            if (irq && answers) v = vector;
+        };
+    }
+};
+
+struct TAcceptCase {
+    const char* name;
+    uint8_t modeCode;  // TCpuEmu's interrupt mode code
+    bool answers;      // the device puts `vector` on the bus
+    uint8_t vector;
+    uint16_t expectPc;
+    uint8_t expectR;
+};
+
+TAVRIN_PRINT_AS_NAME(TAcceptCase)
+class MaskableAcceptance : public ::testing::TestWithParam<TAcceptCase> {};
+
+// Handlers hold NOPs, so the first handler instruction runs in the same call.
+TEST_P(MaskableAcceptance, JumpsAsTheModeSays) {
+    const TAcceptCase& c = GetParam();
+    // IM 2 table entries at 40FEh and 40FFh (the latter reads 40FFh/4100h).
+    TBench b({0x00, 0x00}, 0x0100, [](TState& s) { s.i = 0x40, s.sp = 0x8000; },
+             {{0x40FE, 0x34}, {0x40FF, 0x12}, {0x4100, 0x56}}, uint8_t(c.modeCode | kIff1 | kIff2));
+    TDevice device{true, c.answers, c.vector};
+    device.Attach(b.cpu);
+    b.cpu.ExecuteOpcode();
+    EXPECT_EQ(b.State().pc, c.expectPc);
+    EXPECT_EQ(b.cpu.NextPC, c.expectPc);
+    EXPECT_EQ(b.cpu.LastPC, 0x0100);
+    EXPECT_EQ(b.cpu.CpuState() & (kIff1 | kIff2), 0) << "both flip-flops cleared";
+    EXPECT_EQ(b.State().sp, 0x7FFE);
+    EXPECT_EQ(b.StackWord(), 0x0100);
+    EXPECT_EQ(b.State().r, c.expectR);
+    EXPECT_EQ(b.cpu.OpcodeCount, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cpu, MaskableAcceptance, ::testing::Values(
+    // IM 0: the vector byte is the opcode, fetched without counting R.
+    TAcceptCase{"Im0RunsVectorAsRst", 0, true, 0xFF, 0x0038, 0},
+    TAcceptCase{"Im0AlternateCodeActsLikeIm0", 1, true, 0xEF, 0x0028, 0},
+    TAcceptCase{"Im0UnansweredVectorIsIdleBus", 0, false, 0x00, 0x0038, 0},
+    TAcceptCase{"Im1CallsRestart38", 2, true, 0x00, 0x0039, 1},
+    TAcceptCase{"Im2ReadsTableAtIAndVector", 3, true, 0xFE, 0x1235, 1},
+    TAcceptCase{"Im2UnansweredVectorUsesFF", 3, false, 0x00, 0x5613, 1}),
+    RowName);
+
+// The maskable line is raised from the start; after each instruction the
+// next PC is as listed, and the polls of both lines are counted.
+struct TTimelineCase {
+    const char* name;
+    std::vector<uint8_t> code;
+    uint8_t cpuState;
+    std::vector<uint16_t> nextPcs;
+    int nmiPolls, irqPolls;
+    uint16_t stackWord;  // the return address pushed by the interrupt
+};
+
+TAVRIN_PRINT_AS_NAME(TTimelineCase)
+class InterruptTimeline : public ::testing::TestWithParam<TTimelineCase> {};
+
+TEST_P(InterruptTimeline, FollowsThePolls) {
+    const TTimelineCase& c = GetParam();
+    TBench b(c.code, 0x0100, [](TState& s) { s.sp = 0x8000; }, {}, c.cpuState);
+    TDevice device{true};
+    device.Attach(b.cpu);
+    std::vector<uint16_t> nextPcs;
+    for (size_t i = 0; i < c.nextPcs.size(); ++i) {
+        b.cpu.ExecuteOpcode();
+        nextPcs.push_back(b.cpu.NextPC);
+    }
+    EXPECT_EQ(nextPcs, c.nextPcs);
+    EXPECT_EQ(device.nmiPolls, c.nmiPolls);
+    EXPECT_EQ(device.irqPolls, c.irqPolls);
+    EXPECT_EQ(b.StackWord(), c.stackWord);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cpu, InterruptTimeline, ::testing::Values(
+    // IM 1 (code 2); the NOP after EI runs before the interrupt is taken.
+    TTimelineCase{"EiDelaysAcceptanceByOneInstruction", {0xFB, 0x00, 0x00}, 2, {0x0101, 0x0102, 0x0039}, 2, 1, 0x0102},
+    // IM 1; EI; HALT: the poll right after EI is skipped, the next wakes HALT.
+    TTimelineCase{"MaskableWakesHaltAfterEi", {0xED, 0x56, 0xFB, 0x76}, 0, {0x0102, 0x0103, 0x0103, 0x0039}, 3, 1,
+                  0x0104},
+    // EI; DI: neither the poll after EI nor the one after DI is made.
+    TTimelineCase{"DiBlocksAndSkipsTheNextPoll", {0xFB, 0xF3, 0x00, 0x00}, 2, {0x0101, 0x0102, 0x0103, 0x0104}, 2,
+                  0, 0x0000}),
+    RowName);
 
 }  // namespace

@@ -1,5 +1,5 @@
 // The file system on real image files: listing, import with its rollback
-// on every kind of failure, and delete.
+// on every kind of failure, delete, and the numbers of one directory entry.
 
 #include <functional>
 #include <sstream>
@@ -70,18 +70,6 @@ protected:
 private:
     std::string FData;
 };
-
-TEST_F(CpmDisk, FreshImageListsNothingAndHas504FreeBlocks) {
-    TCpmDiskDrive drive(Image);
-    EXPECT_EQ(drive.FileList->GetCount(), 0);
-    EXPECT_EQ(drive.FileList->Allocation.GetBlockCount(), 508);
-    EXPECT_EQ(drive.FileList->Allocation.FreeCount, 504);
-    EXPECT_EQ(drive.BlockCount, 508);
-    EXPECT_EQ(drive.DirEntries, 256);
-    EXPECT_EQ(drive.BlockSize, 2048);
-    EXPECT_TRUE(drive.Problems().empty());
-    for (uint16_t b = 0; b < 4; ++b) EXPECT_TRUE(drive.FileList->Allocation.TestBit(b));
-}
 
 TEST_F(CpmDisk, ListingOfAPreparedDirectory) {
     PokeEntry(Image, 7, MakeEntry(3, "BIG", "DAT", 2, 0, 5, {30}));
@@ -172,27 +160,6 @@ TEST_F(CpmDisk, ImportSizesRecordsAndPadding) {
     }
 }
 
-TEST_F(CpmDisk, ImportPlacesUserAndSecondByteOfExtentNumber) {
-    // 33 extents: the last one is extent 32, EX 0 and S2 1.
-    const auto data = Pattern(32 * 16384 + 1, 9);
-    int index = -2;
-    EXPECT_EQ(Import("huge.dat", data, 18, 0, &index), 32 * 16384 + 128);
-    const TCpmDirEntry e31 = PeekEntry(Image, 31);
-    const TCpmDirEntry e32 = PeekEntry(Image, 32);
-    EXPECT_EQ(e31[12], 31);
-    EXPECT_EQ(e31[14], 0);
-    EXPECT_EQ(e32[12], 0);
-    EXPECT_EQ(e32[14], 1);
-    EXPECT_EQ(e32[0], 2) << "user 18 is stored as 2";
-    const auto list = Listing();
-    ASSERT_EQ(list.GetCount(), 1);
-    EXPECT_EQ(list.GetKey(0), "2:HUGE.DAT");
-    EXPECT_EQ(list.GetItem(0)->ExtentCount, 33);
-    auto want = data;
-    want.resize(32 * 16384 + 128, 0);
-    EXPECT_EQ(Export("huge.dat", false, 2), AsString(want));
-}
-
 // Fills directory entries from `entry` on with user-16 entries that own the
 // blocks first..last (8 per entry; none when first > last).
 void OccupyEntries(const std::string& image, int entry, int lastEntry, int first, int last) {
@@ -235,26 +202,12 @@ TEST_F(CpmDisk, FailedImportsLeaveTheImageAsItWas) {
              d.ImportFile("fail.txt", in, 30000, i, 0, 0x1A);
          },
          shortRead},
-        {"stream throws", [] {},
-         [](TCpmDiskDrive& d) {
-             FailingSource src(17000);
-             std::istream in(&src);
-             in.exceptions(std::ios::badbit);
-             int i;
-             d.ImportFile("fail.txt", in, 30000, i, 0, 0x1A);
-         },
-         "device gone"},  // the stream's own error passes through
         {"directory full after four extents",
          [this] { OccupyEntries(Image, 5, 255, 1, 0); },
          importString("many.txt", 4 * 16384 + 1, 4 * 16384 + 1), noEntry},
-        {"directory full at once", [this] { OccupyEntries(Image, 1, 255, 1, 0); },
-         importString("one.txt", 1, 1), noEntry, 0},
         {"disk full",
          [this] { OccupyEntries(Image, 5, 255, 7, 507 - 20); },  // 20 blocks left
          importString("big.txt", 21 * 2048, 21 * 2048), noSpace, 488},
-        {"disk full in the first extent",
-         [this] { OccupyEntries(Image, 5, 255, 7, 507 - 2); },
-         importString("big.txt", 5 * 2048, 5 * 2048), noSpace, 506},
         {"bad name", [] {}, importString("a*b", 3, 3), "The name \"a*b\" is not a valid CPM file name!"},
     };
     for (const auto& c : cases) {
@@ -317,6 +270,24 @@ TEST_F(CpmDisk, DeleteFreesEveryPointerButNeverTheDirectory) {
         drive.DeleteFile("VICTIM", 0xE5);
     }
     EXPECT_TRUE(ReadFileBytes(Image) == before);
+}
+
+// Extent numbers span two bytes (EX and S2); a block count counts pointers.
+TEST(CpmEntryNumbers, ExtentNumberAndBlockCount) {
+    struct Case {
+        uint8_t ex, s2;
+        uint16_t want;
+    };
+    const Case cases[] = {{0, 0, 0}, {31, 0, 31}, {0, 1, 32}, {5, 2, 69}, {0xFF, 0xFF, 511}};
+    for (const auto& c : cases)
+        EXPECT_EQ(CpmEntryGetExtentNo(MakeEntry(0, "F", "", c.ex, c.s2, 0, {})), c.want);
+
+    EXPECT_EQ(CpmEntryCountBlocks(MakeEntry(0, "F", "", 0, 0, 0, {}), true), 0);
+    EXPECT_EQ(CpmEntryCountBlocks(MakeEntry(0, "F", "", 0, 0, 0, {5, 0, 7}), true), 2);
+    EXPECT_EQ(CpmEntryCountBlocks(MakeEntry(0, "F", "", 0, 0, 0, {1, 2, 3, 4, 5, 6, 7, 8}), true), 8);
+    // Block 256 is one word but two bytes of which one is zero.
+    EXPECT_EQ(CpmEntryCountBlocks(MakeEntry(0, "F", "", 0, 0, 0, {256, 0x0101}), true), 2);
+    EXPECT_EQ(CpmEntryCountBlocks(MakeEntry(0, "F", "", 0, 0, 0, {256, 0x0101}), false), 3);
 }
 
 }  // namespace

@@ -1,28 +1,20 @@
+// The disk controller through its ports: each command's status, registers
+// and events, with the image untouched whenever a command fails.
+
 #include "disk/DiskController.h"
 
 #include <gtest/gtest.h>
 
-#include <ostream>
-#include <unistd.h>
-
 #include <array>
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "StoreTestSupport.h"
 #include "support/NamedRows.h"
 
-namespace fs = std::filesystem;
 using storetest::TempFolder;
 
 namespace {
-
-std::vector<uint8_t> ReadBytes(const std::string& p) {
-    const std::string s = storetest::ReadFile(p);
-    return std::vector<uint8_t>(s.begin(), s.end());
-}
 
 // A controller wired to a 64 KB memory that records every event.
 class ControllerTest : public ::testing::Test {
@@ -75,8 +67,6 @@ protected:
 
 using Log = std::vector<std::string>;
 
-// ---- registers ---------------------------------------------------------------
-
 // ---- commands ------------------------------------------------------------------
 
 // One command on a prepared controller: the status, registers and events it leaves.
@@ -97,7 +87,7 @@ TEST_P(ControllerCommand, StatusAndEvents) {
     const CommandCase& c = GetParam();
     if (c.mounted) ctl.MountDisk(NewImage("b.cpmdsk"), 1);
     Select(1, c.track, c.sector, 0x1234);
-    const auto image = c.mounted ? ReadBytes(ctl.GetDriveFileName(1)) : std::vector<uint8_t>{};
+    const auto image = c.mounted ? storetest::ReadFile(ctl.GetDriveFileName(1)) : std::string();
     // Only reset and a successful home change registers other than the status.
     auto registers = ctl.Registers;
     if (c.command == 0) registers.fill(0);
@@ -108,7 +98,7 @@ TEST_P(ControllerCommand, StatusAndEvents) {
     EXPECT_EQ(ctl.IsDriveMounted(1), c.mounted);
     EXPECT_EQ(log, c.events);
     if (c.mounted && c.status != 0) {
-        EXPECT_EQ(ReadBytes(ctl.GetDriveFileName(1)), image) << "image changed";
+        EXPECT_EQ(storetest::ReadFile(ctl.GetDriveFileName(1)), image) << "image changed";
     }
 }
 
@@ -130,71 +120,5 @@ INSTANTIATE_TEST_SUITE_P(
         CommandCase{"Undefined255", false, 0, 0, 255, 9, {}},
         CommandCase{"Reset", true, 9, 9, 0, 0, {"reset"}}),
     tavrin::test::RowName);
-
-TEST_F(ControllerTest, SectorsTravelBetweenMemoryAndImage) {
-    const std::string image = NewImage("data.cpmdsk");
-    ctl.MountDisk(image, 0);
-    for (int i = 0; i < 128; ++i) memory[0x8000 + i] = static_cast<uint8_t>(i ^ 0x5A);
-    Select(0, 10, 7, 0x8000);
-    ASSERT_EQ(Command(3), 0);
-
-    const auto bytes = ReadBytes(image);
-    const size_t offset = (10 * 32 + 7) * 128;
-    for (int i = 0; i < 128; ++i) ASSERT_EQ(bytes[offset + i], i ^ 0x5A) << i;
-    EXPECT_EQ(bytes[offset + 128], 0xE5);
-
-    // Read it back into another place, the last bytes of memory.
-    Select(0, 10, 7, 0xFF80);
-    ASSERT_EQ(Command(2), 0);
-    EXPECT_EQ(ctl.ReadPort(0x70), 0);
-    EXPECT_EQ(ctl.ReadPort(0x72), 7);
-    for (int i = 0; i < 128; ++i) ASSERT_EQ(memory[0xFF80 + i], i ^ 0x5A) << i;
-}
-
-TEST_F(ControllerTest, ShortImageGivesReadAndWriteStatus) {
-    const std::string image = dir / "short.cpmdsk";
-    storetest::WriteFile(image, std::string(1000, '\xE5'));
-    ctl.MountDisk(image, 0);
-    Select(0, 0, 7, 0);
-    EXPECT_EQ(Command(2), 4);
-    EXPECT_EQ(log, (Log{"read:0"}));
-    EXPECT_EQ(Command(3), 8);
-    EXPECT_EQ(fs::file_size(image), 1000u);
-    Select(0, 0, 6, 0);
-    EXPECT_EQ(Command(2), 0);
-}
-
-// ---- mounting ------------------------------------------------------------------
-
-// Every other name of an image mounted in drive B.
-class ControllerSameImage : public ControllerTest, public ::testing::WithParamInterface<std::string> {};
-
-TEST_P(ControllerSameImage, IsRefusedInEveryDrive) {
-    const std::string image = NewImage("disk.cpmdsk");
-    fs::create_directory(dir / "sub");
-    fs::create_symlink(image, dir / "link.cpmdsk");
-    fs::create_hard_link(image, dir / "hard.cpmdsk");
-    ctl.MountDisk(image, 1);
-
-    const std::string name = GetParam() == "self" ? image : dir / GetParam();
-    EXPECT_TRUE(ctl.IsImageMounted(name)) << name;
-    for (uint8_t drive : {1, 2}) {
-        try {
-            ctl.MountDisk(name, drive);
-            ADD_FAILURE() << "mounted again in drive " << int(drive) << ": " << name;
-        } catch (const EDiskError& e) {
-            EXPECT_EQ(e.Code, 1);
-            EXPECT_STREQ(e.what(), "The disk is already mounted in another drive!");
-        }
-    }
-    EXPECT_EQ(ctl.GetDriveFileName(1), image);
-    EXPECT_FALSE(ctl.IsDriveMounted(2));
-}
-
-INSTANTIATE_TEST_SUITE_P(Names, ControllerSameImage,
-                         ::testing::Values("self", "link.cpmdsk", "hard.cpmdsk", "sub/../disk.cpmdsk",
-                                           "./disk.cpmdsk", "DISK.CPMDSK"));
-
-// ---- reset and remount ----------------------------------------------------------
 
 }  // namespace

@@ -1,59 +1,15 @@
-// The platform stand-ins: program folder, file names and key translation.
+// Key events as the platform layer translates them.
 
 #include <gtest/gtest.h>
 
 #include <QKeyEvent>
 
-#include "platform/ProgramFolder.h"
 #include "platform/VirtualKeys.h"
 #include "support/QtTestApp.h"
 
-#include <cstdlib>
 #include <vector>
 
 namespace {
-
-TEST(ProgramFolderTest, HomeVariableOverridesTheExecutableFolder)
-{
-    ::unsetenv("TAVRIN_HOME");
-    std::string exeFolder = ProgramFolder();
-    EXPECT_EQ(exeFolder.back(), '/');
-    EXPECT_TRUE(FileExists(exeFolder + ProgramName())) << "the test executable itself";
-    ::setenv("TAVRIN_HOME", "/tmp/some where", 1);
-    EXPECT_EQ(ProgramFolder(), "/tmp/some where/");
-    EXPECT_EQ(ProgramFilePath(".config"), "/tmp/some where/" + ProgramName() + ".config");
-    ::setenv("TAVRIN_HOME", "", 1);
-    EXPECT_EQ(ProgramFolder(), exeFolder) << "an empty value counts as unset";
-    ::unsetenv("TAVRIN_HOME");
-}
-
-TEST(ProgramFolderTest, FileNameHelpers)
-{
-    struct TCase {
-        const char* Path;
-        const char* Name;
-        const char* Dir;
-        const char* Bare;
-        const char* Changed;  // extension ".config"
-    };
-    const TCase cases[] = {
-        {"/a/b/DiskA.cpmdsk", "DiskA.cpmdsk", "/a/b/", "DiskA", "/a/b/DiskA.config"},
-        {"plain", "plain", "", "plain", "plain.config"},
-        {"/a.b/name", "name", "/a.b/", "name", "/a.b/name.config"},
-        {"/x/two.dots.hex", "two.dots.hex", "/x/", "two.dots", "/x/two.dots.config"},
-        {"/root/", "", "/root/", "", "/root/.config"},
-    };
-    for (const TCase& c : cases) {
-        SCOPED_TRACE(c.Path);
-        EXPECT_EQ(ExtractFileName(c.Path), c.Name);
-        EXPECT_EQ(ExtractFileDir(c.Path), c.Dir);
-        EXPECT_EQ(FileNameWithoutExt(c.Path), c.Bare);
-        EXPECT_EQ(ChangeFileExt(c.Path, ".config"), c.Changed);
-    }
-    EXPECT_FALSE(FileExists(""));
-    EXPECT_FALSE(FileExists("/"));
-    EXPECT_FALSE(FileExists("/no/such/file"));
-}
 
 // Key events become virtual keys, shift states and typed characters.
 TEST(VirtualKeys, TranslatesKeyEvents)

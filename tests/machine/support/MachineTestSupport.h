@@ -23,14 +23,6 @@ uint8_t InPort(TTavrinMachine& m, uint8_t port, uint8_t presetA = 0x5A);
 // Executes OUT (port),A.
 void OutPort(TTavrinMachine& m, uint8_t port, uint8_t value);
 
-struct TRecordingTty : ITtyConsole {
-    std::string Bytes;
-    void WriteTtyByte(uint8_t ch) override { Bytes += static_cast<char>(ch); }
-};
-struct TRecordingCrt : ICrtConsole {
-    std::string Bytes;
-    void WriteChar(uint8_t ch) override { Bytes += static_cast<char>(ch); }
-};
 struct TFakePrinter : IPrinterDevice {
     bool Ready = true;
     std::string Bytes;
