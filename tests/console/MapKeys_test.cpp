@@ -76,9 +76,6 @@ TEST(KeyMapFileTest, MappingsSurviveSaveAndLoad) {
         ASSERT_TRUE(map.Save());
     }
     const std::string text = ReadFile(file);
-    EXPECT_NE(text.find("[State_]\r\n"), std::string::npos) << text;
-    EXPECT_NE(text.find("[State_Shift]\r\n"), std::string::npos) << text;
-    EXPECT_NE(text.find("[State_Ctrl]\r\n"), std::string::npos) << text;
     EXPECT_NE(text.find("Up Arrow=^`leading\r\n"), std::string::npos) << text;
 
     TMapTermKeys loaded(file);

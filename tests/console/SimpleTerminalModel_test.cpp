@@ -52,7 +52,6 @@ INSTANTIATE_TEST_SUITE_P(
         WriteCase{"LineFeedKeepsColumn", 24, 80, true, false, 5, 3, "\n", 5, 4},
         WriteCase{"LineFeedOnLastRow", 24, 80, true, false, 5, 23, "\n\n", 5, 23},
         WriteCase{"CarriageReturn", 24, 80, true, false, 7, 2, "\r", 0, 2},
-        WriteCase{"CarriageReturnAtZero", 24, 80, true, false, 0, 2, "\r", 0, 2},
         WriteCase{"BackspaceAtZero", 24, 80, true, false, 0, 2, "\b", 0, 2},
         WriteCase{"Backspace", 24, 80, true, false, 4, 2, "\b\b", 2, 2},
         WriteCase{"IgnoredControls", 24, 80, true, false, 3, 3,

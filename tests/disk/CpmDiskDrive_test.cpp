@@ -103,9 +103,6 @@ TEST_F(CpmDisk, ListingOfAPreparedDirectory) {
         EXPECT_EQ(list.GetItem(i)->Blocks, want[i].blocks) << want[i].key;
         EXPECT_EQ(list.GetItem(i)->Attributes, want[i].attributes) << want[i].key;
     }
-    EXPECT_EQ(list.GetItem(4), nullptr);
-    EXPECT_EQ(list.GetItem(-1), nullptr);
-    EXPECT_EQ(list.GetKey(4), "");
     // 17 + 2 + 1 + 1 listed blocks, user 20's block 41; the label's stays free.
     EXPECT_EQ(list.Allocation.FreeCount, 504 - 22);
     EXPECT_TRUE(list.Allocation.TestBit(41));

@@ -57,11 +57,6 @@ TEST(HexWriter, ExactFilesForSmallCases) {
             EXPECT_EQ(WriteHex(path, c.start, c.recordLength, c.data, chunk, chunk == 7), c.want)
                 << c.label << ", chunk " << chunk;
     }
-    EXPECT_EQ(TZilogHex32WriterStream::FormatDataRecord(0x0100, ramp.data() + 1, 3),
-              ":03010000010203F6\r\n");
-    EXPECT_EQ(TZilogHex32WriterStream::FormatExtAddressRecord(0x00100000), ":020000040010EA\r\n");
-    EXPECT_EQ(TZilogHex32WriterStream::FormatExtAddressRecord(0xFFFF0000), ":02000004FFFFFC\r\n");
-    EXPECT_EQ(TZilogHex32WriterStream::FormatEndRecord(), ":00000001FF\r\n");
 }
 
 }  // namespace
