@@ -1,5 +1,5 @@
-// Screen buffer: wrapping, scrolling, regions, erasing, resizing and the
-// changed-area queue, through the buffer's public operations.
+// The CRT screen buffer: wrapping at the right margin, and line feeds at the
+// bottom with and without a scroll region.
 #include <gtest/gtest.h>
 
 #include <climits>

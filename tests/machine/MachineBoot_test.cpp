@@ -1,5 +1,4 @@
-// Intel HEX loading, the system tracks, drive mounting, boot, program
-// loading and the run burst of the headless machine core.
+// Intel HEX loading and the boot of the headless machine core.
 
 #include <gtest/gtest.h>
 
