@@ -54,6 +54,12 @@ TEST(QnTerminalBuffer, WrapAtTheRightMargin) {
         EXPECT_EQ(b.GetCol(), c.col) << c.what;
         EXPECT_EQ(b.BeyondMargin(), c.beyond) << c.what;
     }
+    // A pending wrap on the bottom row scrolls the screen up.
+    TQnTerminalBuffer bottom;
+    bottom.SetCursorPosition(24, 80);
+    bottom.WriteString("xy");
+    EXPECT_EQ(bottom.CharAt(23, 80), 'x');
+    EXPECT_EQ(bottom.CharAt(24, 1), 'y');
 }
 
 TEST(QnTerminalBuffer, LineFeedAtTheBottom) {

@@ -285,6 +285,8 @@ TEST(CpmEntryNumbers, ExtentNumberAndBlockCount) {
     // Block 256 is one word but two bytes of which one is zero.
     EXPECT_EQ(CpmEntryCountBlocks(MakeEntry(0, "F", "", 0, 0, 0, {256, 0x0101}), true), 2);
     EXPECT_EQ(CpmEntryCountBlocks(MakeEntry(0, "F", "", 0, 0, 0, {256, 0x0101}), false), 3);
+    EXPECT_EQ(CpmEntryCountBlocks(MakeEntry(0, "F", "", 0, 0, 0, {0, 0, 0, 0, 0, 0, 0, 0x0700}), false), 1)
+        << "the last byte is a pointer too";
 }
 
 }  // namespace
