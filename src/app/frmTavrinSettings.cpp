@@ -4,7 +4,9 @@
 
 #include "app/frmTavrin.h"
 
+#include "console/QnTerminal.h"
 #include "console/QnTrmVT100.h"
+#include "console/QtPrintTarget.h"
 #include "console/SimpleTerminal.h"
 #include "platform/QtUiPrompts.h"
 #include "ui/CpuPage.h"
@@ -179,6 +181,10 @@ void TMainHalvoret::LoadPlacement(const TNrKeyValueSections& store)
 void TMainHalvoret::FormActivate()
 {
     FFirstActivate = false;
+    // The printer starts with the CRT terminal's font.
+    if (FPrinterObject->PrinterSelected())
+        FPrinterObject->SetFont(
+            TQnCustomTerminal::TerminalFont(QString::fromStdString(FCrtFontName), 0, FCrtFontSize));
     RemoteDiskPanel->SetupRemoteDiskStatusList();
     TNrKeyValueSections store;
     // Until the file has been read, closing must not replace it with the
