@@ -23,7 +23,6 @@
 #include "ui/Rspin.h"
 #include "WindowTestSupport.h"
 
-#include <filesystem>
 
 using namespace tavrin::test;
 
