@@ -90,10 +90,7 @@ void TMainHalvoret::FormCreate()
     BuildPages();
     BuildMenus();
 
-    // The CRT's VT100 emulator takes its place here, once it exists, with
-    // ANSI mode on, cursor-key and keypad application modes off, auto-repeat
-    // on, and Page Down, Page Up, Home and End mapped to PF3, PF4, PF1 and
-    // PF2. Until then QnTerminal1 runs its own teletype emulator.
+    BuildCrtEmulator();
     QnTerminal1->SetWantAllKeys(true);
     QnTerminal1->OnKeyboardData = [this](TQnTerminalEmulator&, char ch) { QnTerminal1KeyboardData(ch); };
     FCrtConsole = std::make_unique<TCrtConsoleAdapter>(*QnTerminal1);
@@ -125,6 +122,36 @@ void TMainHalvoret::FormCreate()
         m.EnsureDriveAImage();
     } catch (const std::exception& e) {
         QTimer::singleShot(0, this, [this, text = std::string(e.what())] { FPrompts->ShowError(text); });
+    }
+}
+
+// The CRT runs the VT100 emulator with ANSI mode on, cursor-key and keypad
+// application modes off, auto-repeat on, and Page Down, Page Up, Home and End
+// sending PF3, PF4, PF1 and PF2. Should the emulator not come up, the
+// terminal keeps its own teletype emulator and the reason is shown.
+void TMainHalvoret::BuildCrtEmulator()
+{
+    auto report = [this](const std::string& text) {
+        QTimer::singleShot(0, this, [this, text] { FPrompts->ShowError(text); });
+    };
+    try {
+        auto emulator = std::make_unique<TQnVT100Emulator>();
+        emulator->Answerback.clear();
+        emulator->DisplayUpperASCII = true;
+        emulator->SetANSIMode(true);
+        emulator->CursorKeyAppMode = false;
+        emulator->KeypadAppMode = false;
+        emulator->AutoRepeat = true;
+        TQnKeyboardMapping& keys = emulator->KeyboardMap();
+        keys.Add("VK_NEXT", "DEC_PF3k");
+        keys.Add("VK_PRIOR", "DEC_PF4k");
+        keys.Add("VK_HOME", "DEC_PF1k");
+        keys.Add("VK_END", "DEC_PF2k");
+        emulator->SetTerminal(QnTerminal1);
+        if (!emulator->MapLoadError().empty()) report(emulator->MapLoadError());
+        QnVT100Emulator1 = std::move(emulator);
+    } catch (const std::exception& e) {
+        report(e.what());
     }
 }
 

@@ -12,8 +12,9 @@
 // Devices and pages that come with later units plug in through the seams
 // below: SetPrinter, SetSerialLines, SetTcpServer, the OnUpdateCpuDisplay /
 // OnLoadSettings / OnSaveSettings hooks. Until then the machine answers for
-// them as for an absent or switched-off device. The CRT terminal runs its own
-// teletype emulator until its VT100 emulator is set up in FormCreate.
+// them as for an absent or switched-off device. The CRT terminal runs the
+// VT100 emulator QnVT100Emulator1, set up in FormCreate; its own teletype
+// emulator stays as the fallback.
 
 #include <QMainWindow>
 
@@ -23,6 +24,7 @@
 #include <string>
 
 #include "console/MapKeys.h"
+#include "console/QnTrmVT100.h"
 #include "console/SimpTermParser.h"
 #include "machine/ConfigObject.h"
 #include "machine/TavrinMachine.h"
@@ -75,6 +77,8 @@ public:
     // On the Disks page: starts and stops the remote disk server, lists its clients.
     TRemoteDiskPanel* RemoteDiskPanel = nullptr;
     TQnTerminal* QnTerminal1 = nullptr;
+    // The CRT terminal's emulator; null when it could not be created.
+    std::unique_ptr<TQnVT100Emulator> QnVT100Emulator1;
     TSimpleTerminal* SimpleTerminal1 = nullptr;
 
     // --- actions ------------------------------------------------------------
@@ -161,6 +165,7 @@ private:
     void BuildActions();
     void BuildPages();
     void BuildCrtTerminal();
+    void BuildCrtEmulator();
     void BuildMenus();
     bool FormCloseQuery();
     void RunGuarded(const std::function<void()>& body);

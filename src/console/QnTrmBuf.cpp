@@ -467,6 +467,42 @@ void TQnTerminalBuffer::StoreCell(uint16_t ch) {
 
 void TQnTerminalBuffer::WriteChar(char ch) { StoreCell(static_cast<uint8_t>(ch)); }
 
+// The same cells, cursor and wrap state as WriteChar for each character, but
+// each part of a row is stored, invalidated and passed by the cursor once.
+void TQnTerminalBuffer::WriteRun(const char* text, int count) {
+    if (UseInsertMode || FUseWideChars || !UseAutoWrapDelay) {
+        for (int i = 0; i < count; ++i) StoreCell(static_cast<uint8_t>(text[i]));
+        return;
+    }
+    while (count > 0) {
+        if (FBeyondMargin) {
+            MoveCursorRight(UseAutoWrap, true);
+            FBeyondMargin = false;
+        }
+        const int row = FCursorRow, col = FCursorCol;
+        const int k = std::min(count, RightMargin() - col + 1);
+        if (k <= 0) {
+            StoreCell(static_cast<uint8_t>(*text++));
+            --count;
+            continue;
+        }
+        FChars.WriteItems(text, k, col, row);
+        FCharSets.FillValue(row, col, k, FCharSet);
+        FAttrs.FillValue(row, col, k, FCharAttrs);
+        FFores.FillValue(row, col, k, FForeColor);
+        FBacks.FillValue(row, col, k, FBackColor);
+        InvalidateGrid(row, col, row, col + k - 1);
+        text += k;
+        count -= k;
+        if (col + k - 1 == RightMargin()) {
+            SetCursorGrid(row, col + k - 1);
+            FBeyondMargin = true;
+        } else {
+            SetCursorGrid(row, col + k);
+        }
+    }
+}
+
 void TQnTerminalBuffer::WriteWideChar(uint16_t ch) { StoreCell(ch); }
 
 void TQnTerminalBuffer::WriteString(const std::string& s) {

@@ -65,6 +65,8 @@ public:
 
     void Clear();
     void ClearItems(int row, int fromCol, int toCol);
+    // Sets min(count, ColCount - col) items from col to `value`.
+    void FillValue(int row, int col, int count, uint32_t value);
     void DeleteItems(int count, int row, int col);
     void InsertItems(int count, int row, int col);
     // Copies min(count, ColCount - col) items from source (items of ItemSize bytes).
@@ -74,16 +76,22 @@ public:
     void ScrollRows(int count, int first, int last);
 
     // Address of an item; nullptr when nothing is allocated or the cell lies
-    // outside the plane.
-    uint8_t* GetItemPtr(int row, int col);
-    const uint8_t* GetItemPtr(int row, int col) const;
+    // outside the plane. Inline: every character written asks five planes.
+    uint8_t* GetItemPtr(int row, int col) {
+        if (FItems.empty() || row < 0 || row >= FRowCount || col < 0 || col >= FColCount) return nullptr;
+        return FItems.data() + Offset(row, col);
+    }
+    const uint8_t* GetItemPtr(int row, int col) const {
+        return const_cast<TadTerminalArray*>(this)->GetItemPtr(row, col);
+    }
 
     uint32_t GetItem(int row, int col) const;  // default item outside the plane
     void SetItem(int row, int col, uint32_t value);
 
 private:
     void Reallocate(int rows, int cols);
-    void FillItems(uint8_t* at, int count);
+    void FillItems(uint8_t* at, int count) { FillWith(at, count, FDefault); }
+    void FillWith(uint8_t* at, int count, uint32_t value);
     uint32_t ReadAt(const uint8_t* p) const;
     void WriteAt(uint8_t* p, uint32_t v) const;
     // Rows are kept in a ring so that scrolling the whole plane moves no
@@ -210,6 +218,8 @@ public:
     void WriteChar(char ch);
     void WriteWideChar(uint16_t ch);
     void WriteString(const std::string& s);
+    // Writes `count` characters as WriteChar would, a row part at a time.
+    void WriteRun(const char* text, int count);
     void InsertChars(int n);
     void DeleteChars(int n);
     void InsertLines(int n);

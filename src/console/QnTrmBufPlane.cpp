@@ -26,13 +26,30 @@ void TadTerminalArray::WriteAt(uint8_t* p, uint32_t v) const {
     }
 }
 
-void TadTerminalArray::FillItems(uint8_t* at, int count) {
+namespace {
+// Fills `count` items of type T from `at` (any alignment) with `value`.
+// The first item is stored, then the filled part is copied onto the rest,
+// doubling each time.
+template <typename T>
+void FillTyped(uint8_t* at, int count, T value) {
+    std::memcpy(at, &value, sizeof(T));
+    const size_t total = static_cast<size_t>(count) * sizeof(T);
+    for (size_t done = sizeof(T); done < total; done *= 2) std::memcpy(at + done, at, std::min(done, total - done));
+}
+}  // namespace
+
+void TadTerminalArray::FillWith(uint8_t* at, int count, uint32_t value) {
     if (count <= 0) return;
-    if (FItemSize == 1) {
-        std::memset(at, static_cast<uint8_t>(FDefault), static_cast<size_t>(count));
-        return;
+    switch (FItemSize) {
+        case 1: std::memset(at, static_cast<uint8_t>(value), static_cast<size_t>(count)); break;
+        case 2: FillTyped(at, count, static_cast<uint16_t>(value)); break;
+        default: FillTyped(at, count, value); break;
     }
-    for (int i = 0; i < count; ++i) WriteAt(at + static_cast<size_t>(i) * FItemSize, FDefault);
+}
+
+void TadTerminalArray::FillValue(int row, int col, int count, uint32_t value) {
+    if (FItems.empty() || row < 0 || row >= FRowCount || col < 0 || col >= FColCount || count <= 0) return;
+    FillWith(FItems.data() + Offset(row, col), std::min(count, FColCount - col), value);
 }
 
 void TadTerminalArray::Reallocate(int rows, int cols) {
@@ -67,6 +84,11 @@ void TadTerminalArray::Reallocate(int rows, int cols) {
 }
 
 void TadTerminalArray::FillRows(int first, int last) {
+    if (first > last) return;
+    if (PhysRow(last) - PhysRow(first) == last - first) {
+        FillItems(RowPtr(first), (last - first + 1) * FStride);
+        return;
+    }
     for (int r = first; r <= last; ++r) FillItems(RowPtr(r), FStride);
 }
 
@@ -150,6 +172,17 @@ void TadTerminalArray::ScrollRows(int count, int first, int last) {
         return;
     }
     const size_t rowBytes = static_cast<size_t>(FStride) * FItemSize;
+    // Rows that lie in one piece of the ring move with one call.
+    if (PhysRow(last) - PhysRow(first) == last - first) {
+        if (count > 0) {
+            std::memmove(RowPtr(first), RowPtr(first + k), rowBytes * static_cast<size_t>(last - first + 1 - k));
+            FillRows(last - k + 1, last);
+        } else {
+            std::memmove(RowPtr(first + k), RowPtr(first), rowBytes * static_cast<size_t>(last - first + 1 - k));
+            FillRows(first, first + k - 1);
+        }
+        return;
+    }
     if (count > 0) {
         for (int r = first; r <= last - k; ++r) std::memcpy(RowPtr(r), RowPtr(r + k), rowBytes);
         FillRows(last - k + 1, last);
@@ -157,15 +190,6 @@ void TadTerminalArray::ScrollRows(int count, int first, int last) {
         for (int r = last; r >= first + k; --r) std::memcpy(RowPtr(r), RowPtr(r - k), rowBytes);
         FillRows(first, first + k - 1);
     }
-}
-
-uint8_t* TadTerminalArray::GetItemPtr(int row, int col) {
-    if (FItems.empty() || row < 0 || row >= FRowCount || col < 0 || col >= FColCount) return nullptr;
-    return FItems.data() + Offset(row, col);
-}
-
-const uint8_t* TadTerminalArray::GetItemPtr(int row, int col) const {
-    return const_cast<TadTerminalArray*>(this)->GetItemPtr(row, col);
 }
 
 uint32_t TadTerminalArray::GetItem(int row, int col) const {

@@ -17,6 +17,7 @@
 #include "console/QnCmdList.h"
 #include "console/QnMisc.h"
 #include "console/QnTrmBuf.h"
+#include "console/QnTrmTextPaint.h"
 #include "platform/VirtualKeys.h"
 
 enum TQnCharSource : uint8_t { csUnknown = 0, csKeyboard = 1, csPort = 2, csWriteChar = 3 };
@@ -142,6 +143,8 @@ protected:
     void BufferCursorMoved(TQnTerminalBuffer& sender, int row, int col);
     // Descendants create their buffer and hand it over here.
     void AdoptBuffer(std::unique_ptr<TQnTerminalBuffer> buffer);
+    // A reply to the host, sent only through a port that serves this terminal.
+    void PortReply(const std::string& text);
 
     TQnEmuCommandList FCommands;
     TQnTerminalHost* FTerminal = nullptr;
@@ -158,7 +161,6 @@ private:
     };
     void SaveCursor();
     void RestoreCursor();
-    void PortReply(const std::string& text);
 
     std::unique_ptr<TQnTerminalBuffer> FBuffer;
     bool FInternal = false;
@@ -181,9 +183,8 @@ public:
 private:
     void HandleChar(char c);
     void FollowTerminalColors();
-    void PaintRow(TQnTerminalPainter& painter, const TQnTerminalView& view, int row, int fromCol, int toCol);
 
-    std::vector<char> FRunText;  // sized from the column count
+    TQnTextPaint FTextPaint;
     std::string FReplace;
     bool FRepaintAll = false;
 };

@@ -1,0 +1,247 @@
+// Keyboard and character-set maps: the two compiled resources, the AHT3
+// loader on damaged blobs, lookups and the draw script.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "console/QnTrmMap.h"
+#include "console/QnTrmVT100.h"
+
+namespace {
+
+std::vector<uint8_t> Resource(const char* name) {
+    const TQnResource r = QnFindResource(name);
+    return std::vector<uint8_t>(r.Data, r.Data + r.Size);
+}
+
+uint32_t RecordCount(const std::vector<uint8_t>& blob) {
+    return blob.size() < 8 ? 0 : uint32_t{blob[4]} | uint32_t{blob[5]} << 8 | uint32_t{blob[6]} << 16 |
+                                     uint32_t{blob[7]} << 24;
+}
+
+TEST(QnMapResources, SizesAndRecordCounts) {
+    const auto keys = Resource("QNVT100KEYMAP");
+    const auto sets = Resource("QNVT100CHARSET");
+    EXPECT_EQ(keys.size(), 3017u);
+    EXPECT_EQ(RecordCount(keys), 221u);
+    EXPECT_EQ(sets.size(), 14422u);
+    EXPECT_EQ(RecordCount(sets), 603u);
+    // Names compare without regard to case; unknown names find nothing.
+    EXPECT_EQ(QnFindResource("qnvt100keymap").Data, QnFindResource("QNVT100KeyMap").Data);
+    EXPECT_EQ(QnFindResource("QNVT100").Data, nullptr);
+}
+
+TEST(QnKeyboardMapping, LoadsAllThreeLevels) {
+    TQnKeyboardMapping m;
+    std::string error = "unchanged";
+    ASSERT_TRUE(m.LoadFromRes("QNVT100KeyMap", &error));
+    EXPECT_EQ(error, "");
+    EXPECT_EQ(m.Count(), 221);
+    struct Row {
+        const char* key;
+        const char* value;
+    };
+    const Row rows[] = {
+        {"\\x25", "VK_LEFT"},         {"\\x2B", "VK_EXECUTE"},     {"\\x90", "VK_NUMLOCK"},
+        {"\\x08", "VK_BACK"},         {"\\x5A", "VK_Z"},           {"\\x87", "VK_F24"},
+        {"VK_UP", "DEC_UPc"},         {"VK_NUMLOCK", "DEC_PF1k"},  {"VK_ADD", "DEC_KP-k"},
+        {"ctrl+VK_DECIMAL", "DEC_KP,k"}, {"shift+VK_BACK", "DEC_BS"}, {"VK_F12", "DEC_LF"},
+        {"ctrl+VK_SPACE", "DEC_NULL"}, {"DEC_UP0", "\\eA"},        {"DEC_LEFT1", "\\e[D"},
+        {"DEC_DOWN2", "\\eOB"},       {"DEC_PF13", "\\eP"},        {"DEC_PF44", "\\eS"},
+        {"DEC_PF25", "\\eOQ"},        {"DEC_KP04", "\\e?p"},       {"DEC_KP96", "\\eOy"},
+        {"DEC_KP-4", "\\e?m"},        {"DEC_KP,6", "\\eOl"},       {"DEC_KP.5", "."},
+        {"DEC_KPE3", "\\x0D"},        {"DEC_KPE6", "\\eOM"},       {"DEC_DEL", "\\x7F"},
+        {"DEC_NULL", "\\x00"},
+    };
+    for (const Row& r : rows) EXPECT_EQ(m.Get(r.key), r.value) << r.key;
+    EXPECT_EQ(m.Get("vk_f1"), "");  // case counts
+    EXPECT_EQ(m.Get("\\x0A"), "");
+}
+
+TEST(QnKeyboardMapping, AddRefusesDuplicatesAndCutsLongStrings) {
+    TQnKeyboardMapping m;
+    ASSERT_TRUE(m.LoadFromRes("QNVT100KeyMap"));
+    EXPECT_TRUE(m.Add("VK_NEXT", "DEC_PF3k"));
+    EXPECT_FALSE(m.Add("VK_F1", "x"));
+    EXPECT_EQ(m.Get("VK_F1"), "DEC_PF1k");
+    EXPECT_EQ(m.Count(), 222);
+    const std::string longKey(80, 'k');
+    EXPECT_TRUE(m.Add(longKey, std::string(70, 'v')));
+    EXPECT_EQ(m.Get(longKey.substr(0, 63)), std::string(63, 'v'));
+    m.Clear();
+    EXPECT_EQ(m.Count(), 0);
+    EXPECT_EQ(m.Get("VK_F1"), "");
+}
+
+// A blob of two keyboard records framed as AHT3, for damaging.
+std::vector<uint8_t> TwoKeyRecords() {
+    std::vector<uint8_t> b = {'A', 'H', 'T', '3', 2, 0, 0, 0};
+    for (const char* s : {"k1", "v1", "k2", "v2"}) {
+        b.push_back(static_cast<uint8_t>(std::string(s).size()));
+        b.insert(b.end(), s, s + 2);
+    }
+    b.insert(b.end(), {'A', 'H', 'T', '3'});
+    return b;
+}
+
+TEST(QnKeyboardMapping, DamagedBlobsLeaveAnEmptyMapAndSayWhy) {
+    const std::vector<uint8_t> good = TwoKeyRecords();
+    {
+        TQnKeyboardMapping m;
+        ASSERT_TRUE(m.LoadFromBlob(good.data(), good.size()));
+        EXPECT_EQ(m.Get("k2"), "v2");
+    }
+    struct Damage {
+        const char* what;
+        std::vector<uint8_t> blob;
+    };
+    std::vector<uint8_t> wrongMagic = good;
+    wrongMagic[3] = '2';
+    std::vector<uint8_t> noTrailer(good.begin(), good.end() - 4);
+    std::vector<uint8_t> badTrailer = good;
+    badTrailer.back() = 'X';
+    std::vector<uint8_t> tooMany = good;
+    tooMany[4] = 3;
+    std::vector<uint8_t> longString = good;
+    longString[8] = 200;  // the first key claims more bytes than there are
+    const Damage damages[] = {
+        {"empty", {}},
+        {"magic only", {'A', 'H', 'T', '3'}},
+        {"wrong magic", wrongMagic},
+        {"short count", {'A', 'H', 'T', '3', 1, 0}},
+        {"no trailer", noTrailer},
+        {"bad trailer", badTrailer},
+        {"count above records", tooMany},
+        {"string past the end", longString},
+        {"cut inside a record", std::vector<uint8_t>(good.begin(), good.begin() + 12)},
+    };
+    for (const Damage& d : damages) {
+        TQnKeyboardMapping m;
+        m.Add("old", "entry");
+        std::string error;
+        EXPECT_FALSE(m.LoadFromBlob(d.blob.data(), d.blob.size(), &error)) << d.what;
+        EXPECT_EQ(m.Count(), 0) << d.what;
+        EXPECT_FALSE(error.empty()) << d.what;
+    }
+    TQnKeyboardMapping missing;
+    std::string error;
+    EXPECT_FALSE(missing.LoadFromRes("NoSuchMap", &error));
+    EXPECT_NE(error.find("NoSuchMap"), std::string::npos);
+}
+
+TEST(QnKeyboardMapping, StringsLongerThan63AreCutOnLoad) {
+    std::vector<uint8_t> b = {'A', 'H', 'T', '3', 1, 0, 0, 0, 100};
+    b.insert(b.end(), 100, 'a');
+    b.push_back(1);
+    b.push_back('v');
+    b.insert(b.end(), {'A', 'H', 'T', '3'});
+    TQnKeyboardMapping m;
+    ASSERT_TRUE(m.LoadFromBlob(b.data(), b.size()));
+    EXPECT_EQ(m.Get(std::string(63, 'a')), "v");
+}
+
+TEST(QnCharSetMapping, LoadsTheFiveSets) {
+    TQnCharSetMapping m;
+    ASSERT_TRUE(m.LoadFromRes("qnvt100charset"));
+    EXPECT_EQ(m.Count(), 603);
+    struct Row {
+        const char* set;
+        uint8_t ch;
+        const char* font;
+        uint8_t glyph;
+    };
+    const Row rows[] = {
+        {"VT100-USASCII", 'A', "<Default>", 'A'},   {"VT100-USASCII", 0xC4, "Terminal", 0xC4},
+        {"VT100-UK", '#', "<Default>", 0x9C},       {"VT100-UK", 'A', "<Default>", 'A'},
+        {"VT100-ROM1", '~', "<Default>", '~'},      {"VT100-linedraw", 'A', "Terminal", 'A'},
+        {"VT100-linedraw", '_', "Terminal", 0x20},  {"VT100-linedraw", 'j', "Terminal", 0xD9},
+        {"VT100-linedraw", 'q', "Terminal", 0xC4},  {"VT100-linedraw", '~', "Terminal", 0xFA},
+        {"VT100-ROM2", 'x', "Terminal", 0xB3},      {"VT100-ROM2", '`', "Terminal", 0x04},
+    };
+    for (const Row& r : rows) {
+        const TQnCharSetMapping::TEntry* e = m.Find(r.set, r.ch);
+        ASSERT_NE(e, nullptr) << r.set << " " << int(r.ch);
+        EXPECT_EQ(e->FontName, r.font);
+        EXPECT_EQ(e->Glyph, r.glyph) << r.set << " " << int(r.ch);
+    }
+    EXPECT_EQ(m.Find("VT100-UK", 0x7F), nullptr);
+    EXPECT_EQ(m.Find("vt100-uk", 'A'), nullptr);  // set names compare exactly
+    EXPECT_EQ(m.GetFontNames(), std::vector<std::string>{"Terminal"});
+}
+
+TEST(QnCharSetMapping, AddRefusesAnyOverlap) {
+    TQnCharSetMapping m;
+    EXPECT_TRUE(m.Add("S", 'a', 'A', "F", 'c'));
+    EXPECT_EQ(m.Find("S", 'c')->Glyph, 'C');
+    EXPECT_FALSE(m.Add("S", 'c', 'x', "F", 'e'));
+    EXPECT_EQ(m.Find("S", 'd'), nullptr);
+    EXPECT_TRUE(m.Add("T", 'c', 'x', "f", 'e'));
+    EXPECT_EQ(m.Count(), 6);
+    // Font names are listed once whatever their case.
+    EXPECT_EQ(m.GetFontNames().size(), 1u);
+}
+
+struct Script {
+    const char* name;
+    const char* set;
+    std::string text;
+    std::vector<std::pair<std::string, std::string>> commands;
+};
+
+void PrintTo(const Script& s, std::ostream* os) { *os << s.name; }
+
+class DrawScripts : public testing::TestWithParam<Script> {};
+
+TEST_P(DrawScripts, CutTextIntoRunsOfOneFont) {
+    TQnCharSetMapping m;
+    ASSERT_TRUE(m.LoadFromRes("QNVT100CharSet"));
+    const Script& s = GetParam();
+    m.GenerateDrawScript(s.set, s.text);
+    std::vector<std::pair<std::string, std::string>> got;
+    std::string font, text;
+    while (m.GetNextDrawCommand(font, text)) got.emplace_back(font, text);
+    EXPECT_EQ(got, s.commands);
+}
+
+const Script Scripts[] = {
+    {"LineDrawingCorners", "VT100-linedraw", "lqk", {{"Terminal", "\xda\xc4\xbf"}}},
+    {"AsciiThenHigh", "VT100-USASCII", "A\xc4", {{"<Default>", "A"}, {"Terminal", "\xc4"}}},
+    {"UnknownCharInDefault", "VT100-UK", "\x7f#", {{"<Default>", "\x7f\x9c"}}},
+    {"UnknownSet", "VT52", "ab", {{"<Default>", "ab"}}},
+    {"SwitchesBack", "VT100-USASCII", "a\x80" "b", {{"<Default>", "a"}, {"Terminal", "\x80"}, {"<Default>", "b"}}},
+};
+
+INSTANTIATE_TEST_SUITE_P(QnCharSetMapping, DrawScripts, testing::ValuesIn(Scripts),
+                         [](const testing::TestParamInfo<Script>& info) { return std::string(info.param.name); });
+
+TEST(QnCharSetMapping, EmptyTextKeepsTheOldScript) {
+    TQnCharSetMapping m;
+    ASSERT_TRUE(m.LoadFromRes("QNVT100CharSet"));
+    m.GenerateDrawScript("VT100-USASCII", "x");
+    m.GenerateDrawScript("VT100-USASCII", "");
+    std::string font, text;
+    ASSERT_TRUE(m.GetNextDrawCommand(font, text));
+    EXPECT_EQ(text, "x");
+    EXPECT_FALSE(m.GetNextDrawCommand(font, text));
+}
+
+TEST(QnCharSetMapping, EmulatorCharSetNames) {
+    EXPECT_STREQ(QnVT100CharSetName(csUSASCII), "VT100-USASCII");
+    EXPECT_STREQ(QnVT100CharSetName(csUK), "VT100-UK");
+    EXPECT_STREQ(QnVT100CharSetName(csLineDraw), "VT100-linedraw");
+    EXPECT_STREQ(QnVT100CharSetName(csROM1), "VT100-ROM1");
+    EXPECT_STREQ(QnVT100CharSetName(csROM2), "VT100-ROM2");
+    EXPECT_STREQ(QnVT100CharSetName(77), "VT100-USASCII");
+}
+
+TEST(QnElfHash, KnownValues) {
+    EXPECT_EQ(QnElfHash(""), 0u);
+    EXPECT_EQ(QnElfHash("A"), 0x41u);
+    EXPECT_EQ(QnElfHash("AB"), 0x41u * 16 + 0x42u);
+    // Long names fold the top nibble back in and stay below 2^28.
+    EXPECT_LT(QnElfHash("VT100-linedraw-and-more-text"), 1u << 28);
+    EXPECT_EQ(QnElfHash("", 7), 7u);
+}
+
+}  // namespace

@@ -1,0 +1,262 @@
+// VT100 parser: what each state makes of a byte sequence, the VT52 mode,
+// controls inside sequences, and the caps on hostile sequences.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "console/QnTrmPsr.h"
+
+namespace {
+
+struct Outcome {
+    TQnParseResult result;
+    int command;
+    std::vector<int> args;
+};
+
+// Feeds every byte; the outcome is that of the last one.
+Outcome Feed(TQnVT100Parser& p, const std::string& bytes) {
+    TQnParseResult r = prNone;
+    for (char c : bytes) r = p.ProcessChar(static_cast<uint8_t>(c));
+    Outcome o{r, p.Command(), {}};
+    for (int i = 0; i < p.ArgumentCount(); ++i) o.args.push_back(p.GetArgument(i));
+    return o;
+}
+
+struct Case {
+    const char* name;
+    std::string input;
+    TQnParseResult result;
+    int command;
+    std::vector<int> args;
+};
+
+void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
+
+const std::string E = "\x1b";
+
+class AnsiSequences : public testing::TestWithParam<Case> {};
+
+TEST_P(AnsiSequences, YieldTheCommand) {
+    const Case& c = GetParam();
+    TQnVT100Parser p;
+    const Outcome o = Feed(p, c.input);
+    EXPECT_EQ(o.result, c.result);
+    if (c.result == prCommand || c.result == prChar || c.result == prHighChar) {
+        EXPECT_EQ(o.command, c.command);
+        EXPECT_EQ(o.args, c.args);
+    }
+}
+
+const Case AnsiCases[] = {
+    // Characters and controls in the ground state.
+    {"Printable", "A", prChar, 1, {}},
+    {"Delete", "\x7f", prHighChar, 1, {}},
+    {"HighByte", "\xc4", prHighChar, 1, {}},
+    {"Enquiry", "\x05", prCommand, vcENQ, {}},
+    {"Bell", "\x07", prCommand, vcBEL, {}},
+    {"Backspace", "\x08", prCommand, vcBS, {}},
+    {"Tab", "\x09", prCommand, vcHT, {1}},
+    {"LineFeed", "\x0a", prCommand, vcLF, {}},
+    {"VerticalTab", "\x0b", prCommand, vcVT, {1}},
+    {"FormFeedErasesScreen", "\x0c", prCommand, vcED, {2}},
+    {"CarriageReturn", "\x0d", prCommand, vcCR, {}},
+    {"ShiftOut", "\x0e", prCommand, vcSO, {}},
+    {"ShiftIn", "\x0f", prCommand, vcSI, {}},
+    {"OtherControlIgnored", "\x01", prNone, 0, {}},
+    {"Cancel", "\x18", prNone, 0, {}},
+    {"EscapePending", E, prPending, 0, {}},
+    // ESC and one byte.
+    {"EscOneIsNoOperation", E + "1", prCommand, 0, {}},
+    {"EscTwoIsNoOperation", E + "2", prCommand, 0, {}},
+    {"SaveCursor", E + "7", prCommand, vcDECSC, {}},
+    {"RestoreCursor", E + "8", prCommand, vcDECRC, {}},
+    {"EscLessThanIgnoredInAnsi", E + "<", prNone, 0, {}},
+    {"KeypadApplication", E + "=", prCommand, vcSM, {-2, 999}},
+    {"KeypadNumeric", E + ">", prCommand, vcRM, {-2, 999}},
+    {"Index", E + "D", prCommand, vcIND, {}},
+    {"NextLine", E + "E", prCommand, vcNEL, {}},
+    {"TabSet", E + "H", prCommand, vcHTS, {}},
+    {"ReverseIndex", E + "M", prCommand, vcRI, {}},
+    {"Identify", E + "Z", prCommand, vcDA, {0}},
+    {"ResetToInitialState", E + "c", prCommand, vcRIS, {}},
+    {"UnknownEscape", E + "Q", prNone, 0, {}},
+    // ESC # line sizes and alignment.
+    {"DoubleHeightTop", E + "#3", prCommand, vcDECDHL, {0}},
+    {"DoubleHeightBottom", E + "#4", prCommand, vcDECDHL, {1}},
+    {"SingleWidth", E + "#5", prCommand, vcDECSWL, {}},
+    {"DoubleWidth", E + "#6", prCommand, vcDECDWL, {}},
+    {"Alignment", E + "#8", prCommand, vcDECALN, {}},
+    {"UnknownLineSize", E + "#7", prNone, 0, {}},
+    // Character-set designations.
+    {"G0Ascii", E + "(B", prCommand, vcSCS, {0, 66}},
+    {"G0UK", E + "(A", prCommand, vcSCS, {0, 65}},
+    {"G1LineDrawing", E + ")0", prCommand, vcSCS, {1, 0}},
+    {"G1Rom1", E + ")1", prCommand, vcSCS, {1, 1}},
+    {"G0Rom2", E + "(2", prCommand, vcSCS, {0, 2}},
+    {"DesignationWithIntermediate", E + "( B", prNone, 0, {}},
+    {"UnknownDesignation", E + "(Z", prNone, 0, {}},
+    {"OtherSetSwallowed", E + "*0", prNone, 0, {}},
+    {"OtherSetWithIntermediate", E + "+ 0", prNone, 0, {}},
+    // CSI with the argument checks.
+    {"CupEmpty", E + "[H", prCommand, vcCUP, {1, 1}},
+    {"CupRowOnly", E + "[5;H", prCommand, vcCUP, {5, 1}},
+    {"CupColumnOnly", E + "[;7H", prCommand, vcCUP, {1, 7}},
+    {"CupWithF", E + "[3;4f", prCommand, vcCUP, {3, 4}},
+    {"CupThreeArguments", E + "[1;2;3H", prNone, 0, {}},
+    {"CursorUpDefault", E + "[A", prCommand, vcCUU, {1}},
+    {"CursorUpZeroKept", E + "[0A", prCommand, vcCUU, {0}},
+    {"CursorDown", E + "[7B", prCommand, vcCUD, {7}},
+    {"CursorForward", E + "[2C", prCommand, vcCUF, {2}},
+    {"CursorBack", E + "[D", prCommand, vcCUB, {1}},
+    {"CursorUpPrivateRefused", E + "[?A", prNone, 0, {}},
+    {"InsertChars", E + "[3@", prCommand, vcICH, {3}},
+    {"EraseDisplayDefault", E + "[J", prCommand, vcED, {0}},
+    {"EraseDisplayAll", E + "[2J", prCommand, vcED, {2}},
+    {"EraseLine", E + "[1K", prCommand, vcEL, {1}},
+    {"InsertLines", E + "[L", prCommand, vcIL, {1}},
+    {"InsertLinesPrivateRefused", E + "[?L", prNone, 0, {}},
+    {"DeleteLines", E + "[4M", prCommand, vcDL, {4}},
+    {"DeleteChars", E + "[P", prCommand, vcDCH, {1}},
+    {"EraseChars", E + "[9X", prCommand, vcECH, {9}},
+    {"DeviceAttributes", E + "[c", prCommand, vcDA, {0}},
+    {"TabClear", E + "[3g", prCommand, vcTBC, {3}},
+    {"SetModeUnchecked", E + "[4h", prCommand, vcSM, {4}},
+    {"PrivateModeEmpty", E + "[?h", prCommand, vcSM, {-2, -1}},
+    {"ResetPrivateMode", E + "[?7l", prCommand, vcRM, {-2, 7}},
+    {"GraphicRendition", E + "[1;;5m", prCommand, vcSGR, {1, 0, 5}},
+    {"StatusReportEmpty", E + "[n", prCommand, vcDSR, {-1}},
+    {"StatusReportPrivateRefused", E + "[?5n", prNone, 0, {}},
+    {"Leds", E + "[0;1;4q", prCommand, vcDECLL, {0, 1, 4}},
+    {"ScrollRegion", E + "[5;10r", prCommand, vcDECSTBM, {5, 10}},
+    {"ScrollRegionEmpty", E + "[r", prCommand, vcDECSTBM, {-1}},
+    {"SaveCursorCsi", E + "[s", prCommand, vcDECSC, {-1}},
+    {"RestoreCursorCsi", E + "[u", prCommand, vcDECRC, {-1}},
+    {"TerminalParameters", E + "[x", prCommand, vcDECREQTPARM, {-1}},
+    {"SelfTest", E + "[2;1y", prCommand, vcDECTST, {2, 1}},
+    {"SoftReset61", E + "[61\"p", prCommand, vcRIS, {}},
+    {"UnknownFinal", E + "[5Z", prNone, 0, {}},
+    {"ColonRefused", E + "[38:5:1m", prNone, 0, {}},
+    {"HighByteInsideRefused", E + "[1\xc4m", prNone, 0, {}},
+    {"LargestValue", E + "[2147483647m", prCommand, vcSGR, {2147483647}},
+    {"AboveLargestValue", E + "[2147483648m", prNone, 0, {}},
+    {"EndlessDigitsSaturate", E + "[" + std::string(200, '9') + "m", prNone, 0, {}},
+    // Intermediates: only the soft-reset form has one.
+    {"IntermediateRefused", E + "[2 J", prNone, 0, {}},
+    {"IntermediateBeforeDigits", E + "[ 2J", prNone, 0, {}},
+    // Controls inside sequences act, and the sequence continues.
+    {"CancelIgnoredInside", E + "[2\x18J", prCommand, vcED, {2}},
+    {"SubIgnoredInside", E + "[1;\x1a" "5H", prCommand, vcCUP, {1, 5}},
+    {"LineFeedInsideContinues", E + "[12\nA", prCommand, vcCUU, {12}},
+    {"EscapeRestarts", E + "[12" + E + "[3B", prCommand, vcCUD, {3}},
+    // Caps: 32 arguments pass, 33 do not; an overlong sequence yields nothing.
+    {"ThirtyTwoArguments", E + "[" + std::string(31, ';') + "m", prCommand, vcSGR, std::vector<int>(32, 0)},
+    {"ThirtyThreeArguments", E + "[" + std::string(32, ';') + "m", prNone, 0, {}},
+    {"OverlongSequence", E + "[" + std::string(300, '0') + "1m", prNone, 0, {}},
+    {"OverlongDesignation", E + "(" + std::string(300, ' ') + "B", prNone, 0, {}},
+};
+
+INSTANTIATE_TEST_SUITE_P(QnVT100Parser, AnsiSequences, testing::ValuesIn(AnsiCases),
+                         [](const testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
+
+class Vt52Sequences : public testing::TestWithParam<Case> {};
+
+TEST_P(Vt52Sequences, YieldTheCommand) {
+    const Case& c = GetParam();
+    TQnVT100Parser p;
+    p.SetVT52Mode(true);
+    const Outcome o = Feed(p, c.input);
+    EXPECT_EQ(o.result, c.result);
+    if (c.result == prCommand) {
+        EXPECT_EQ(o.command, c.command);
+        EXPECT_EQ(o.args, c.args);
+    }
+}
+
+const Case Vt52Cases[] = {
+    {"KeypadApplication", E + "=", prCommand, vcSM, {-2, 999}},
+    {"KeypadNumeric", E + ">", prCommand, vcRM, {-2, 999}},
+    {"Up", E + "A", prCommand, vcCUU, {1}},
+    {"Down", E + "B", prCommand, vcCUD, {1}},
+    {"Right", E + "C", prCommand, vcCUF, {1}},
+    {"Left", E + "D", prCommand, vcCUB, {1}},
+    {"GraphicsOn", E + "F", prCommand, vcSO, {}},
+    {"GraphicsOff", E + "G", prCommand, vcSI, {}},
+    {"Home", E + "H", prCommand, vcCUP, {1, 1}},
+    {"ReverseLineFeed", E + "I", prCommand, vcRI, {}},
+    {"EraseToEndOfScreen", E + "J", prCommand, vcED, {0}},
+    {"EraseToEndOfLine", E + "K", prCommand, vcEL, {0}},
+    {"Identify", E + "Z", prCommand, vcDA, {52}},
+    {"AddressHome", E + "Y  ", prCommand, vcCUP, {1, 1}},
+    {"AddressRowColumn", E + "Y%0", prCommand, vcCUP, {6, 17}},
+    {"AddressPending", E + "Y%", prPending, 0, {}},
+    {"ControlRestartsAddress", E + "Y%\x07" "&'", prCommand, vcCUP, {7, 8}},
+    {"CsiUnknown", E + "[", prNone, 0, {}},
+    {"Unknown", E + "Q", prNone, 0, {}},
+};
+
+INSTANTIATE_TEST_SUITE_P(QnVT100Parser, Vt52Sequences, testing::ValuesIn(Vt52Cases),
+                         [](const testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
+
+TEST(QnVT100Parser, AnsiModeSwitchesBothWays) {
+    TQnVT100Parser p;
+    EXPECT_EQ(Feed(p, E + "[?2l").result, prCommand);
+    EXPECT_TRUE(p.VT52Mode());
+    EXPECT_EQ(Feed(p, E + "[").result, prNone);
+    const Outcome back = Feed(p, "A" + E + "<");
+    EXPECT_EQ(back.result, prCommand);
+    EXPECT_EQ(back.command, vcSM);
+    EXPECT_EQ(back.args, (std::vector<int>{-2, 2}));
+    EXPECT_FALSE(p.VT52Mode());
+    // Only exactly [?2 switches: with another argument it stays ANSI.
+    Feed(p, E + "[?2;3l");
+    EXPECT_FALSE(p.VT52Mode());
+}
+
+TEST(QnVT100Parser, ControlInsideSequenceActsAtOnce) {
+    TQnVT100Parser p;
+    Feed(p, E + "[12");
+    EXPECT_EQ(p.ProcessChar('\n'), prCommand);
+    EXPECT_EQ(p.Command(), vcLF);
+    EXPECT_EQ(p.GetSequence(), "\n");
+    EXPECT_EQ(p.ProcessChar('A'), prCommand);
+    EXPECT_EQ(p.GetSequence(), E + "[12A");
+}
+
+TEST(QnVT100Parser, SequenceAndArgumentsAfterCommand) {
+    TQnVT100Parser p;
+    Feed(p, E + "[5;7H");
+    EXPECT_EQ(p.GetSequence(), E + "[5;7H");
+    EXPECT_EQ(p.GetArgument(-1), 0);
+    EXPECT_EQ(p.GetArgument(2), 0);
+    p.Clear();
+    EXPECT_EQ(p.Command(), 0);
+    EXPECT_EQ(p.ArgumentCount(), 0);
+    EXPECT_EQ(p.GetSequence(), "");
+    // Characters are their own sequence; the next byte starts clean.
+    EXPECT_EQ(p.ProcessChar('x'), prChar);
+    EXPECT_EQ(p.GetSequence(), "x");
+    EXPECT_EQ(p.ProcessChar('y'), prChar);
+    EXPECT_EQ(p.GetSequence(), "y");
+}
+
+TEST(QnVT100Parser, OverlongSequenceIsForgottenAfterItsFinal) {
+    TQnVT100Parser p;
+    Feed(p, E + "[" + std::string(1000, '1'));
+    EXPECT_EQ(p.ProcessChar('m'), prNone);
+    EXPECT_EQ(p.ProcessChar('z'), prChar);
+    EXPECT_EQ(Feed(p, E + "[2J").result, prCommand);
+}
+
+TEST(QnVT100Parser, BaseParserDoesNothing) {
+    TQnTerminalParser base(true);
+    EXPECT_TRUE(base.UseWideChar());
+    EXPECT_EQ(base.ProcessChar('A'), prNone);
+    EXPECT_EQ(base.ProcessWideChar(u'A'), prNone);
+    EXPECT_EQ(base.GetSequence(), "");
+    TQnVT100Parser p;
+    EXPECT_EQ(p.ProcessWideChar(u'A'), prNone);
+}
+
+}  // namespace
