@@ -201,6 +201,12 @@ void TMainHalvoret::BuildActions()
     ShutdownAct = make("ShutdownAct", "Shutdown", [this] { ShutdownActExecute(); });
     ShutdownAct->setEnabled(false);
     TTYMapKeysAct = make("TTYMapKeysAct", "&Map TTY Keys", [this] { TTYMapKeysActExecute(); });
+    Crt132Act = make("Crt132Act", "CRT 132 Columns", [this] { Crt132ActExecute(); });
+    Crt132Act->setCheckable(true);
+    TTY132Act = make("TTY132Act", "TTY 132 Columns", [this] { TTY132ActExecute(); });
+    TTY132Act->setCheckable(true);
+    ClearCrtAct = make("ClearCrtAct", "Clear CRT Display", [this] { ClearCrtActExecute(); });
+    ClearTTYAct = make("ClearTTYAct", "Clear TTY Display", [this] { ClearTTYActExecute(); });
 }
 
 void TMainHalvoret::BuildPages()
@@ -299,6 +305,9 @@ void TMainHalvoret::BuildMenus()
 
     QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
     view->addAction(TTYMapKeysAct);
+    view->addSeparator();
+    for (QAction* a : {Crt132Act, TTY132Act, ClearCrtAct, ClearTTYAct})
+        view->addAction(a);
 
     for (QMenu* menu : {file, cpu, disks, view})
         FActionPump->WatchMenu(menu);

@@ -92,6 +92,11 @@ public:
     std::array<QAction*, 4> ChangeDriveActs{};
     QAction* ShutdownAct = nullptr;
     QAction* TTYMapKeysAct = nullptr;
+    // View: console widths (checkable) and clearing.
+    QAction* Crt132Act = nullptr;
+    QAction* TTY132Act = nullptr;
+    QAction* ClearCrtAct = nullptr;
+    QAction* ClearTTYAct = nullptr;
 
     // --- tool dialogs, created once and reused ----------------------------
     TMapTermKeysDlg* MapTermKeys = nullptr;
@@ -141,6 +146,10 @@ public:
     void ChangeDriveActExecute(uint8_t drive);
     void ShutdownActExecute();
     void TTYMapKeysActExecute();
+    void Crt132ActExecute();
+    void TTY132ActExecute();
+    void ClearCrtActExecute();
+    void ClearTTYActExecute();
 
     // TTY glue.
     void TtyParserCommand(TSimpTermParser& sender, uint8_t cmd, int a, int b);

@@ -23,6 +23,8 @@
 #include <QRegion>
 #include <QTimer>
 
+class QScrollBar;
+
 #include <cstdio>
 #include <functional>
 #include <memory>
@@ -67,7 +69,7 @@ public:
     bool AutoCopy() const { return FAutoCopy; }
     void SetAutoCopy(bool v) { FAutoCopy = v; }
     bool AutoScrollback() const { return FAutoScrollback; }
-    void SetAutoScrollback(bool v) { FAutoScrollback = v; }
+    void SetAutoScrollback(bool v);
     int BlinkTime() const { return FBlinkTime; }
     void SetBlinkTime(int ms);
     TQnCaptureMode Capture() const { return FCapture; }
@@ -93,19 +95,19 @@ public:
     bool HalfDuplex() const override { return FHalfDuplex; }
     void SetHalfDuplex(bool v) { FHalfDuplex = v; }
     bool HideScrollbars() const { return FHideScrollbars; }
-    void SetHideScrollbars(bool v) { FHideScrollbars = v; }
+    void SetHideScrollbars(bool v);
     int LazyByteDelay() const { return FLazyByteDelay; }
     void SetLazyByteDelay(int n);  // 1..1024, others ignored
     int LazyTimeDelay() const { return FLazyTimeDelay; }
     void SetLazyTimeDelay(int ms);  // 1..1000, others ignored
     bool MouseSelect() const { return FMouseSelect; }
-    void SetMouseSelect(bool v) { FMouseSelect = v; }
+    void SetMouseSelect(bool v);
     bool PasteToPort() const { return FPasteToPort; }
     void SetPasteToPort(bool v) { FPasteToPort = v; }
     bool PasteToScreen() const { return FPasteToScreen; }
     void SetPasteToScreen(bool v) { FPasteToScreen = v; }
     bool Scrollback() const { return FScrollback; }
-    void SetScrollback(bool v) { FScrollback = v; }
+    void SetScrollback(bool v);
     bool UseLazyDisplay() const override { return FUseLazyDisplay; }
     void SetUseLazyDisplay(bool v) { FUseLazyDisplay = v; }
     bool WantAllKeys() const { return FWantAllKeys; }
@@ -131,6 +133,31 @@ public:
     int TopRow() const { return FTopRow; }
     void SetLeftCol(int col);
     void SetTopRow(int row);
+    int FullCols() const { return FFullCols; }
+    int FullRows() const { return FFullRows; }
+    // The client area left for the cells: the window less the shown bars.
+    int ClientWidth() const;
+    int ClientHeight() const;
+    // The scroll bars (children of the window; hidden while not needed).
+    QScrollBar* HorzScrollBar() const { return FHorzBar; }
+    QScrollBar* VertScrollBar() const { return FVertBar; }
+    bool NeedHorzScrollBar() const;
+    bool NeedVertScrollBar() const;
+
+    // --- selection and clipboard --------------------------------------------------
+    bool HasSelection() const { return FHasSelection; }
+    // Current selection in reading order (start column, start row, end
+    // column, end row as left, top, right, bottom); all 0 when none.
+    TQnRect Selection() const { return FSelection; }
+    // Mouse positions in client pixels.
+    void StartSelection(int x, int y);
+    void ExtendSelection(int x, int y);
+    void ClearSelection();
+    // The selected text, each row ended by CR LF; empty without a selection.
+    std::string SelectedText() const;
+    // Puts the selected text on the system clipboard; nothing without a selection.
+    void CopyToClipboard();
+    void PasteFromClipboard();
     // Whether the caret is shown, and its cell (client pixels) when it is.
     bool CaretShown() const { return FCaretShown; }
     QRect CaretRect() const { return FCaretRect; }
@@ -156,6 +183,9 @@ protected:
     void keyPressEvent(QKeyEvent* e) override;
     void focusInEvent(QFocusEvent* e) override;
     void focusOutEvent(QFocusEvent* e) override;
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseMoveEvent(QMouseEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
     void changeEvent(QEvent* e) override;
     bool focusNextPrevChild(bool next) override;
 
@@ -166,6 +196,8 @@ protected:
     void TimerTick();
     void UpdateViewMetrics();
     void FollowCursorIntoView();
+    // Ctrl+C or Ctrl+Insert with a selection: copies; true when it did.
+    bool HandleCopyKey(QKeyEvent* e);
 
 private:
     void PostDataAvailable();
@@ -181,6 +213,18 @@ private:
     void AttachBuffer(TQnTerminalEmulator* emulator);
     void DetachBuffer(TQnTerminalEmulator* emulator);
     void ClampViewOrigin();
+    void ViewMoved();
+    void SetHorzScrollInfo();
+    void SetVertScrollInfo();
+    void PlaceScrollBars();
+    void VertBarAction(int action);
+    void HookScroll(TQnTerminalBuffer* buffer);
+    void BufferScrolled(int count, int firstRow);
+    void ApplyScrolledSelection();
+    void MarkSelection(const TQnRect& old, const TQnRect& next);
+    void WipeSelectionMarks();
+    QPoint ClampToCells(const QPoint& p) const;
+    int LowestRow() const;
     void WriteCapture(const uint8_t* data, int n);
     void CloseCapture();
 
@@ -220,6 +264,23 @@ private:
     int FFullCols = 0;
     int FDrawRows = 0;
     int FFullRows = 0;
+    bool FHorzBarNeeded = false;
+    bool FVertBarNeeded = false;
+    bool FCursorBeyondCols = false;
+    bool FCursorBeyondRows = false;
+    bool FSyncingBars = false;
+    QScrollBar* FHorzBar = nullptr;
+    QScrollBar* FVertBar = nullptr;
+    TQnTerminalBuffer* FScrollHooked = nullptr;
+    TQnTerminalBuffer::TScrollEvent FPrevOnScroll;
+
+    bool FSelecting = false;
+    bool FHasSelection = false;
+    bool FSelectionScrolled = false;
+    int FSelAnchorCol = 0;
+    int FSelAnchorRow = 0;
+    TQnRect FSelection{};
+    QPoint FLastMouse;
 
     bool FActive = true;
     bool FAutoCopy = true;
