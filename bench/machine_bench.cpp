@@ -10,24 +10,17 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <stdexcept>
 #include <vector>
 
 #include "machine/TavrinMachine.h"
 #include "app/frmTavrin.h"
 #include "platform/ScriptedUiPrompts.h"
+#include "BenchSupport.h"
 
 namespace {
 
-std::vector<uint8_t> Workload()
-{
-    std::ifstream file(TAVRIN_CPU_WORKLOAD, std::ios::binary);
-    if (!file)
-        throw std::runtime_error("workload image missing: " TAVRIN_CPU_WORKLOAD);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(file), {});
-}
+using tavrin::bench::App;
+using tavrin::bench::Workload;
 
 void LoadWorkload(TCpuEmu& cpu)
 {
@@ -63,18 +56,6 @@ void BM_MachineRunBurst(benchmark::State& state)
     state.counters["instr/s"] = benchmark::Counter(double(Burst) * double(state.iterations()), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_MachineRunBurst)->Arg(0)->Arg(1)->ArgName("breakpoint")->Unit(benchmark::kMillisecond);
-
-QApplication& App()
-{
-    static int argc = 1;
-    static char name[] = "machine_bench";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = [] {
-        ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
-        return new QApplication(argc, argv);
-    }();
-    return *app;
-}
 
 void ConsoleThroughput(benchmark::State& state, uint8_t port)
 {

@@ -3,8 +3,11 @@
 #include "app/frmTavrin.h"
 
 #include "console/QnTerminal.h"
+#include "net/ComRxGlue.h"
 #include "console/SimpleTerminal.h"
+#include "console/QtPrintTarget.h"
 #include "ui/CpuPage.h"
+#include "ui/CpuRegistersDlg.h"
 #include "ui/DiskManagerPage.h"
 #include "ui/DisksPage.h"
 #include "ui/MapTermKeysDlg.h"
@@ -66,11 +69,18 @@ TMainHalvoret::~TMainHalvoret()
     // The dialog works on the key map, which goes before the child widgets.
     delete MapTermKeys;
     MapTermKeys = nullptr;
+    // A running print job is finished and printed before the printer object goes.
+    FMachine->Printer = nullptr;
+    FMachine->OnSelectedPrinterName = nullptr;
+    FPrinter.reset();
     // The machine holds pointers to devices and to this window's consoles.
     FMachine->TtyConsole = nullptr;
     FMachine->CrtConsole = nullptr;
     FMachine->OnDriveChanged = nullptr;
     FMachine->OnLampChanged = nullptr;
+    // The lines close (their threads joined) while the window still stands.
+    FMachine->OnApplyComSettings = nullptr;
+    FComGlue.reset();
 }
 
 void TMainHalvoret::FormCreate()
@@ -89,6 +99,9 @@ void TMainHalvoret::FormCreate()
     BuildActions();
     BuildPages();
     BuildMenus();
+    BuildPrinter();
+    BuildSerialLines();
+    ApplyCom1Settings();  // start-up applies COM1 only; the settings apply both
 
     BuildCrtEmulator();
     QnTerminal1->SetWantAllKeys(true);
@@ -112,6 +125,14 @@ void TMainHalvoret::FormCreate()
     // Display hooks of other units run after the burst; nothing they raise
     // may leave the timer's slot.
     connect(FIdleTimer, &QTimer::timeout, this, [this] { RunGuarded([this] { ApplicationEvents1Idle(); }); });
+
+    FRunRefreshTimer = new QTimer(this);
+    FRunRefreshTimer->setInterval(static_cast<int>(TCpuPage::RunRefreshInterval.count()));
+    connect(FRunRefreshTimer, &QTimer::timeout, this, [this] {
+        if (FRunRefreshOwed)
+            RunGuarded([this] { RefreshCpuDisplayWhileRunning(); });
+    });
+    FRunRefreshTimer->start();
 
     QnTerminal1->setFocus();
     UpdateCpuDisplay();
@@ -168,6 +189,8 @@ void TMainHalvoret::CreateToolDialogs()
         QTimer::singleShot(0, this, [this, text = std::string(e.what())] { FPrompts->ShowError(text); });
     }
     MapTermKeys = new TMapTermKeysDlg(*FKeyMap, FPrompts, this);
+    Z80RegistersDlg = new TZ80RegistersDlg(this);
+    CpuPage->SetRegisterDialog(Z80RegistersDlg);
 }
 
 void TMainHalvoret::BuildActions()
@@ -207,6 +230,13 @@ void TMainHalvoret::BuildActions()
     TTY132Act->setCheckable(true);
     ClearCrtAct = make("ClearCrtAct", "Clear CRT Display", [this] { ClearCrtActExecute(); });
     ClearTTYAct = make("ClearTTYAct", "Clear TTY Display", [this] { ClearTTYActExecute(); });
+    PrinterEnableAct = make("PrinterEnableAct", "Enable", [this] { PrinterEnableActExecute(); },
+                            [this](QAction& a) { PrinterEnableActUpdate(a); });
+    PrinterEnableAct->setCheckable(true);
+    PrinterAbortAct = make("PrinterAbortAct", "Abort", [this] { PrinterAbortActExecute(); },
+                           [this](QAction& a) { PrinterJobActUpdate(a); });
+    PrinterEjectAct = make("PrinterEjectAct", "Eject", [this] { PrinterEjectActExecute(); },
+                           [this](QAction& a) { PrinterJobActUpdate(a); });
 }
 
 void TMainHalvoret::BuildPages()
@@ -236,7 +266,11 @@ void TMainHalvoret::BuildPages()
         };
         layout->addWidget(SimpleTerminal1);
     }
-    CpuPage = new TCpuPage(PageControl1);
+    CpuPage = new TCpuPage(*FMachine, *FPrompts, TCpuPageActions{ResetCPMAct, RunCpuAct, StepCpuAct}, PageControl1);
+    FActionPump->Add(CpuPage->HexMemoryDisplayAct);
+    FActionPump->Add(CpuPage->SetBreakPoint);
+    FActionPump->Add(CpuPage->ClearBreakPointAct, [this](QAction& a) { CpuPage->ClearBreakPointActUpdate(a); });
+    FActionPump->Add(CpuPage->ShowCPUWindowAct);
     DiskManagerPage = new TDiskManagerPage(PageControl1);
     TDisksPageActions disksActions;
     disksActions.SelectCpmImage = CPMSelectImageNameAct;
@@ -298,6 +332,10 @@ void TMainHalvoret::BuildMenus()
     cpu->addAction(ResetCPMAct);
     cpu->addAction(RunCpuAct);
     cpu->addAction(StepCpuAct);
+    cpu->addSeparator();
+    cpu->addAction(CpuPage->SetBreakPoint);
+    cpu->addAction(CpuPage->ClearBreakPointAct);
+    cpu->addAction(CpuPage->ShowCPUWindowAct);
 
     QMenu* disks = menuBar()->addMenu(QStringLiteral("&Disks"));
     for (QAction* a : ChangeDriveActs)
@@ -305,11 +343,17 @@ void TMainHalvoret::BuildMenus()
 
     QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
     view->addAction(TTYMapKeysAct);
+    view->addAction(CpuPage->HexMemoryDisplayAct);
     view->addSeparator();
     for (QAction* a : {Crt132Act, TTY132Act, ClearCrtAct, ClearTTYAct})
         view->addAction(a);
 
-    for (QMenu* menu : {file, cpu, disks, view})
+    QMenu* printer = menuBar()->addMenu(QStringLiteral("&Printer"));
+    printer->addAction(PrinterEnableAct);
+    printer->addAction(PrinterEjectAct);
+    printer->addAction(PrinterAbortAct);
+
+    for (QMenu* menu : {file, cpu, disks, view, printer})
         FActionPump->WatchMenu(menu);
 
     QToolBar* bar = addToolBar(QStringLiteral("Machine"));

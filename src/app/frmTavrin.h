@@ -19,6 +19,7 @@
 #include <QMainWindow>
 
 #include <array>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -26,6 +27,7 @@
 #include "console/MapKeys.h"
 #include "console/QnTrmVT100.h"
 #include "console/SimpTermParser.h"
+#include "console/TTYPrinter.h"
 #include "machine/ConfigObject.h"
 #include "machine/TavrinMachine.h"
 #include "app/CrtConsoleAdapter.h"
@@ -36,6 +38,7 @@ class QAction;
 class QTabWidget;
 class QTimer;
 class TActionUpdatePump;
+class TComGlue;
 class TCpuPage;
 class TDiskManagerPage;
 class TDisksPage;
@@ -43,6 +46,8 @@ class TMapTermKeysDlg;
 class TPortsPage;
 class TRemoteDiskPanel;
 class TRmtDskMod;
+class TQtPrintTarget;
+class TZ80RegistersDlg;
 class TQnTerminal;
 class TSimpleTerminal;
 
@@ -97,11 +102,25 @@ public:
     QAction* TTY132Act = nullptr;
     QAction* ClearCrtAct = nullptr;
     QAction* ClearTTYAct = nullptr;
+    QAction* PrinterEnableAct = nullptr;
+    QAction* PrinterAbortAct = nullptr;
+    QAction* PrinterEjectAct = nullptr;
 
     // --- tool dialogs, created once and reused ----------------------------
     TMapTermKeysDlg* MapTermKeys = nullptr;
     // The remote disk server; its datagrams are handled on this window's thread.
     std::unique_ptr<TRmtDskMod> RmtDskMod;
+    TZ80RegistersDlg* Z80RegistersDlg = nullptr;
+
+    // --- the printer ----------------------------------------------------------
+    // The host's printer object: its list, selection, orientation and font.
+    TQtPrintTarget& PrinterObject() { return *FPrinterObject; }
+    // The LST device; null while printing is disabled.
+    TTTYPrinter* Printer() const { return FPrinter.get(); }
+    // The values a device takes when "Enable" creates it.
+    TTTYPrinterSetup PrinterSetup;
+    // The three option flags of PrinterSetup, on the device when it exists.
+    void PrinterOptionsChanged();
 
     // --- operations -----------------------------------------------------------
     // One run burst (the idle handler); public so a test can pump the run.
@@ -150,6 +169,21 @@ public:
     void TTY132ActExecute();
     void ClearCrtActExecute();
     void ClearTTYActExecute();
+    void PrinterEnableActExecute();
+    void PrinterEnableActUpdate(QAction& action);
+    void PrinterAbortActExecute();
+    void PrinterEjectActExecute();
+    void PrinterJobActUpdate(QAction& action);
+
+    // Serial glue: the COM panels of the Ports page edit the machine's
+    // settings model; applying opens or closes the line, shows its controls
+    // locked while it is enabled and warns when it cannot be opened.
+    void ApplyCom1Settings() { ApplyComSettings(1); }
+    void ApplyCom2Settings() { ApplyComSettings(2); }
+    // The click of either enable box (sender: the box).
+    void C_ComPortEnableBtnClick(QObject* sender);
+    // The host ports COM1 and COM2 and the TCP server for COM1.
+    TComGlue& ComLines() { return *FComGlue; }
 
     // TTY glue.
     void TtyParserCommand(TSimpTermParser& sender, uint8_t cmd, int a, int b);
@@ -179,17 +213,33 @@ private:
     bool FormCloseQuery();
     void RunGuarded(const std::function<void()>& body);
     void SetRunning(bool on);
+    // While the CPU runs: the CPU page when shown, else the register dialog,
+    // at most once a RunRefreshInterval; a refresh skipped is owed to the
+    // next tick of FRunRefreshTimer.
+    void RefreshCpuDisplayWhileRunning();
+    void BuildPrinter();
     void DriveChanged(uint8_t drive);
     void LampChanged(uint8_t drive);
     void WMComBreak(intptr_t line);
+    void BuildSerialLines();
+    void ApplyComSettings(int line);
+    void ComSettingsEdited(int line);
 
     std::unique_ptr<TTavrinMachine> FMachine;
+    // After the machine, so its lines close before the machine goes.
+    std::unique_ptr<TComGlue> FComGlue;
     std::unique_ptr<IUiPrompts> FOwnPrompts;
     IUiPrompts* FPrompts = nullptr;
     TSimpTermParser FTtyParser;
     std::unique_ptr<TCrtConsoleAdapter> FCrtConsole;
     std::unique_ptr<TMapTermKeys> FKeyMap;
     TActionUpdatePump* FActionPump = nullptr;
+    std::unique_ptr<TQtPrintTarget> FPrinterObject;
+    std::unique_ptr<TTTYPrinter> FPrinter;
+    QTimer* FRunRefreshTimer = nullptr;
+    std::chrono::steady_clock::time_point FLastPageRefresh{};
+    std::chrono::steady_clock::time_point FLastDialogRefresh{};
+    bool FRunRefreshOwed = false;
     QTimer* FIdleTimer = nullptr;  // the run: one burst per timeout
     // Settings read at start-up; keys the window does not hold are written
     // back as they were read.

@@ -59,12 +59,8 @@ void TMainHalvoret::ApplicationEvents1Idle()
         FPrompts->ShowMessage(text);
     }
 
-    if (RunCpuAct->isChecked() && !FClosing) {
-        if (PageControl1->currentWidget() == CpuPage)
-            UpdateCpuDisplay();
-        else if (OnRefreshRegisterDialog)
-            OnRefreshRegisterDialog(*this);
-    }
+    if (RunCpuAct->isChecked() && !FClosing)
+        RefreshCpuDisplayWhileRunning();
     if (FClosing) {
         if (RunCpuAct->isChecked())
             RunCpuAct->trigger();
@@ -79,8 +75,29 @@ void TMainHalvoret::UpdateAllActions()
     FActionPump->UpdateAllActions();
 }
 
+void TMainHalvoret::RefreshCpuDisplayWhileRunning()
+{
+    const auto now = std::chrono::steady_clock::now();
+    const bool pageShown = PageControl1->currentWidget() == CpuPage;
+    auto& last = pageShown ? FLastPageRefresh : FLastDialogRefresh;
+    if (now - last < TCpuPage::RunRefreshInterval) {
+        FRunRefreshOwed = true;
+        return;
+    }
+    last = now;
+    FRunRefreshOwed = false;
+    if (pageShown) {
+        UpdateCpuDisplay();
+        return;
+    }
+    CpuPage->RefreshRegisterDialog();
+    if (OnRefreshRegisterDialog)
+        OnRefreshRegisterDialog(*this);
+}
+
 void TMainHalvoret::UpdateCpuDisplay()
 {
+    CpuPage->UpdateCpuDisplay();
     if (OnUpdateCpuDisplay)
         OnUpdateCpuDisplay(*this);
 }

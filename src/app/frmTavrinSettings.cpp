@@ -6,6 +6,7 @@
 
 #include "console/SimpleTerminal.h"
 #include "platform/QtUiPrompts.h"
+#include "ui/CpuPage.h"
 #include "ui/DisksPage.h"
 #include "ui/RemoteDiskPanel.h"
 
@@ -50,7 +51,7 @@ void TMainHalvoret::SaveSettings(TNrKeyValueSections& store)
     store.WriteInteger("MAIN", "DSP_LEFT", -1);
     store.WriteInteger("MAIN", "DSP_HEIGHT", normal.height());
     store.WriteInteger("MAIN", "DSP_WIDTH", normal.width());
-    store.WriteString("CPU", "HexMemoryDisplay", carried("CPU", "HexMemoryDisplay", "1"));
+    CpuPage->SaveSettings(store);
     store.WriteString("CRT", "Crt132", carried("CRT", "Crt132", "0"));
     store.WriteString("CRT", "CrtAnsi", carried("CRT", "CrtAnsi", "1"));
     store.WriteString("CRT", "FontFace", carried("CRT", "FontFace", "Terminal"));
@@ -117,6 +118,7 @@ void TMainHalvoret::LoadSettings(const TNrKeyValueSections& store)
         move(left >= 0 ? left : pos().x(), top >= 0 ? top : pos().y());
 
     DisksPage->LoadSettings(store);
+    CpuPage->LoadSettings(store);
 
     int mapping = store.ReadInteger("PORTS", "ColdBootDeviceMapping", m.FMapping.FColdBootMapping);
     m.FMapping.FColdBootMapping = static_cast<uint8_t>(mapping & 0xFF);
@@ -138,6 +140,9 @@ void TMainHalvoret::LoadSettings(const TNrKeyValueSections& store)
     s.Com1TCPPort = store.ReadString("PORT_DEVICE_COM1", "Com1TCPPort", s.Com1TCPPort);
     readLine("PORT_DEVICE_COM1", "1", "Com12StopBits", s.Com1);
     readLine("PORT_DEVICE_COM2", "2", "Com22StopBits", s.Com2);
+    // As if the enable boxes were clicked into their saved state.
+    ApplyCom1Settings();
+    ApplyCom2Settings();
 
     for (int i = 3; i >= 0; --i)
         if (store.ReadBool("PORT_DEVICE_FILE_IN", ReaderEndKeys[i], false)) {

@@ -9,7 +9,6 @@
 //
 // Plain C++: the terminal is reached only through TQnTerminalHost.
 
-#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>

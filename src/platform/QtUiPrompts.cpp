@@ -174,3 +174,8 @@ bool TQtUiPrompts::InputQuery(const std::string& caption, const std::string& pro
     value = S(text);
     return true;
 }
+
+void TQtUiPrompts::Beep()
+{
+    QApplication::beep();
+}

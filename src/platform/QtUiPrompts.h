@@ -30,6 +30,7 @@ public:
     bool OpenFileDialog(TFileDialogRequest& request) override;
     bool SaveFileDialog(TFileDialogRequest& request) override;
     bool InputQuery(const std::string& caption, const std::string& prompt, std::string& value) override;
+    void Beep() override;
 
     // "Desc|*.a;*.b|All|*.*" as a Qt name filter list "Desc (*.a *.b);;All (*)".
     static std::string QtFilter(const std::string& filter);

@@ -25,6 +25,7 @@ public:
     std::deque<int> DialogAnswers;
     std::deque<std::optional<std::string>> FileAnswers;
     std::deque<std::optional<std::string>> InputAnswers;
+    int Beeps = 0;
 
     void ShowMessage(const std::string& text) override;
     int MessageDlg(const std::string& text, TMsgDlgType type, TMsgDlgButtons buttons) override;
@@ -32,12 +33,17 @@ public:
     bool OpenFileDialog(TFileDialogRequest& request) override;
     bool SaveFileDialog(TFileDialogRequest& request) override;
     bool InputQuery(const std::string& caption, const std::string& prompt, std::string& value) override;
+    void Beep() override { ++Beeps; }
 
     // Texts of the boxes shown (messages, dialogs and errors), in order.
     std::vector<std::string> Texts() const;
     // Text of the last box, empty when none was shown.
     std::string LastText() const;
-    void Clear() { Log.clear(); }
+    void Clear()
+    {
+        Log.clear();
+        Beeps = 0;
+    }
 
 private:
     bool AnswerFile(TKind kind, TFileDialogRequest& request);

@@ -52,4 +52,7 @@ public:
 
     // True and value set when the user confirmed.
     virtual bool InputQuery(const std::string& caption, const std::string& prompt, std::string& value) = 0;
+
+    // The standard system beep of rejected input.
+    virtual void Beep() {}
 };

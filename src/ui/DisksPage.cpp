@@ -5,10 +5,10 @@
 #include "machine/ConfigObject.h"
 #include "machine/TavrinMachine.h"
 #include "platform/QtUiPrompts.h"
+#include "ui/QnStatLt.h"
 
 #include <QAction>
 #include <QFormLayout>
-#include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -20,8 +20,6 @@
 namespace {
 
 constexpr char DriveLetters[] = "ABCD";
-
-QColor WinColor(uint32_t c) { return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF); }
 
 } // namespace
 
@@ -51,10 +49,8 @@ TDisksPage::TDisksPage(TTavrinMachine& machine, IUiPrompts& prompts, const TDisk
 
     auto* drives = new QGridLayout();
     for (int d = 0; d < 4; ++d) {
-        DiskLights[d] = new QFrame(this);
-        DiskLights[d]->setFixedSize(14, 14);
-        DiskLights[d]->setFrameShape(QFrame::Box);
-        DiskLights[d]->setAutoFillBackground(true);
+        DiskLights[d] = new TQnStatusLight(this);
+        DiskLights[d]->setObjectName(QStringLiteral("Disk%1Light").arg(QChar(DriveLetters[d])));
         DiskCaptions[d] = new QLabel(this);
         auto* button = new QToolButton(this);
         button->setDefaultAction(FActions.ChangeDrive[d]);
@@ -97,9 +93,10 @@ void TDisksPage::ShowLamp(uint8_t drive)
     if (drive > 3)
         return;
     const TDriveLamp& lamp = FMachine.Lamp(drive);
-    QPalette palette = DiskLights[drive]->palette();
-    palette.setColor(QPalette::Window, WinColor(lamp.Lit ? lamp.LitColor : lamp.NotLitColor));
-    DiskLights[drive]->setPalette(palette);
+    TQnStatusLight& light = *DiskLights[drive];
+    light.SetLitColor(lamp.LitColor);
+    light.SetNotLitColor(lamp.NotLitColor);
+    light.SetLit(lamp.Lit);
 }
 
 void TDisksPage::SelectImageName(const char* title, QLineEdit& edit, const std::string& initialDir)

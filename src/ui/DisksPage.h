@@ -11,11 +11,11 @@
 #include <string>
 
 class QAction;
-class QFrame;
 class QLabel;
 class QLineEdit;
 class IUiPrompts;
 class TNrKeyValueSections;
+class TQnStatusLight;
 class TTavrinMachine;
 
 // The window's actions behind the page's buttons.
@@ -53,7 +53,8 @@ public:
     QLineEdit* C_CpmSourceFile = nullptr;
     QLineEdit* C_BiosSourceFile = nullptr;
     std::array<QLabel*, 4> DiskCaptions{};
-    std::array<QFrame*, 4> DiskLights{};
+    // Yellow on a read, red on a write; unlit blue while mounted, grey when empty.
+    std::array<TQnStatusLight*, 4> DiskLights{};
 
 private:
     void SelectImageName(const char* title, QLineEdit& edit, const std::string& initialDir);

@@ -1,8 +1,19 @@
 #include "ui/PortsPage.h"
 
-// An empty frame until its controls come.
+#include "ui/ComSettingsPanel.h"
+
+#include <QHBoxLayout>
+#include <QTabWidget>
+
 TPortsPage::TPortsPage(QWidget* parent)
     : QFrame(parent)
 {
     setFrameShape(QFrame::StyledPanel);
+    auto* layout = new QHBoxLayout(this);
+    DevicePages = new QTabWidget(this);
+    Com1Panel = new TComSettingsPanel(1, DevicePages);
+    Com2Panel = new TComSettingsPanel(2, DevicePages);
+    DevicePages->addTab(Com1Panel, QStringLiteral("Com 1"));
+    DevicePages->addTab(Com2Panel, QStringLiteral("Com 2"));
+    layout->addWidget(DevicePages);
 }

@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "support/VtermReference.h"
+#include "reference/VtermReference.h"
 
 namespace {
 

@@ -1,8 +1,7 @@
 #pragma once
 // The VT100 emulator beside libvterm's screen layer: the same bytes go to
 // both, and the screens are compared cell by cell (characters, bold,
-// underline, blink, reverse) and by cursor position. Shared by the
-// reference test and the benchmark.
+// underline, blink, reverse) and by cursor position.
 
 #include <cstdint>
 #include <string>

@@ -1,5 +1,5 @@
 // libvterm's screen beside the VT100 emulator.
-#include "support/VtermReference.h"
+#include "reference/VtermReference.h"
 
 #include <vterm.h>
 

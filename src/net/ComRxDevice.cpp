@@ -1,0 +1,127 @@
+#include "net/ComRxDevice.h"
+
+#include <asm/termbits.h>
+#include <linux/serial.h>
+#include <sys/ioctl.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+namespace {
+
+bool AllDigits(const std::string& text)
+{
+    return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
+}
+
+void CopyToKernel(const TComTermios& from, termios2& to)
+{
+    to.c_iflag = from.c_iflag;
+    to.c_oflag = from.c_oflag;
+    to.c_cflag = from.c_cflag;
+    to.c_lflag = from.c_lflag;
+    to.c_line = from.c_line;
+    static_assert(sizeof(to.c_cc) == sizeof(from.c_cc));
+    std::memcpy(to.c_cc, from.c_cc, sizeof(to.c_cc));
+    to.c_ispeed = from.c_ispeed;
+    to.c_ospeed = from.c_ospeed;
+}
+
+class TTtyComDevice : public IComDevice {
+public:
+    explicit TTtyComDevice(int fd) : FFd(fd) {}
+    ~TTtyComDevice() override
+    {
+        ::ioctl(FFd, TIOCNXCL);
+        ::close(FFd);  // also releases the flock
+    }
+    int PollFd() const override { return FFd; }
+    ssize_t Read(uint8_t* buffer, size_t size) override { return ::read(FFd, buffer, size); }
+    ssize_t Write(const uint8_t* data, size_t size) override { return ::write(FFd, data, size); }
+    bool WaitWritable(int timeoutMs) override
+    {
+        pollfd p{FFd, POLLOUT, 0};
+        int n;
+        do
+            n = ::poll(&p, 1, timeoutMs);
+        while (n < 0 && errno == EINTR);
+        return n > 0 && (p.revents & POLLOUT) && !(p.revents & (POLLHUP | POLLERR | POLLNVAL));
+    }
+    bool ReadModemCounts(TComModemCounts& counts) override
+    {
+        serial_icounter_struct icount{};
+        if (::ioctl(FFd, TIOCGICOUNT, &icount) != 0)
+            return false;
+        counts.Ring = static_cast<uint32_t>(icount.rng);
+        counts.Cts = static_cast<uint32_t>(icount.cts);
+        counts.Dsr = static_cast<uint32_t>(icount.dsr);
+        counts.Dcd = static_cast<uint32_t>(icount.dcd);
+        return true;
+    }
+
+private:
+    int FFd;
+};
+
+// Applies the settings; false when the device refuses them.
+bool Configure(int fd, const TComTermios& settings)
+{
+    termios2 current{};
+    if (::ioctl(fd, TCGETS2, &current) != 0)
+        return false;
+    termios2 wanted{};
+    CopyToKernel(settings, wanted);
+    if (settings.c_ospeed == 0) {  // keep the speed the device has
+        wanted.c_ispeed = current.c_ispeed;
+        wanted.c_ospeed = current.c_ospeed;
+    }
+    if (::ioctl(fd, TCSETS2, &wanted) != 0)
+        return false;
+    // Ports without modem lines (pseudo-terminals) refuse these; that is fine.
+    int dtr = TIOCM_DTR, rts = TIOCM_RTS;
+    ::ioctl(fd, settings.RaiseDtr ? TIOCMBIS : TIOCMBIC, &dtr);
+    if (!(settings.c_cflag & CRTSCTS))
+        ::ioctl(fd, settings.RaiseRts ? TIOCMBIS : TIOCMBIC, &rts);
+    return true;
+}
+
+} // namespace
+
+std::string ResolveComPortName(const std::string& portName)
+{
+    if (portName.size() > 3 && portName.compare(0, 3, "COM") == 0 && AllDigits(portName.substr(3))) {
+        const std::string variable = "TAVRIN_" + portName;
+        if (const char* path = std::getenv(variable.c_str()); path && *path)
+            return path;
+        const long number = std::strtol(portName.c_str() + 3, nullptr, 10);
+        return "/dev/ttyS" + std::to_string(number - 1);
+    }
+    return portName;
+}
+
+std::unique_ptr<IComDevice> OpenTtyComDevice(const std::string& path, const TComTermios& settings,
+                                             TComOpenError& error)
+{
+    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        error = errno == EBUSY ? TComOpenError::PortInUse : TComOpenError::InvalidPort;
+        return nullptr;
+    }
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        error = errno == EWOULDBLOCK ? TComOpenError::PortInUse : TComOpenError::InvalidPort;
+        ::close(fd);
+        return nullptr;
+    }
+    auto device = std::make_unique<TTtyComDevice>(fd);
+    if (::ioctl(fd, TIOCEXCL) != 0 || !Configure(fd, settings)) {
+        error = TComOpenError::SetOptions;
+        return nullptr;
+    }
+    error = TComOpenError::None;
+    return device;
+}

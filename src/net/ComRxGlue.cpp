@@ -1,0 +1,101 @@
+#include "net/ComRxGlue.h"
+
+#include <array>
+
+namespace {
+
+constexpr std::array<TComBaudRate, 16> ListBaudRates = {
+    Com_br300, Com_br600, Com_br1200, Com_br2400, Com_br4800, Com_br9600,
+    Com_br19200, Com_br38400, Com_br57600, Com_br115200, Com_br128000,
+    Com_br172800, Com_br230400, Com_br256000, Com_br460800, Com_br921600};
+
+struct TListFormat {
+    TComParity Parity;
+    TComDataBits DataBits;
+};
+constexpr std::array<TListFormat, 4> ListFormats = {{
+    {Com_pNone, Com_dbSeven}, {Com_pEven, Com_dbSeven}, {Com_pOdd, Com_dbSeven}, {Com_pNone, Com_dbEight}}};
+
+} // namespace
+
+TComBaudRate ComBaudRateOfListIndex(int index)
+{
+    return ListBaudRates[static_cast<size_t>(index) & 15];
+}
+
+TComGlue::TComGlue(TTavrinMachine& machine, TComDispatcher dispatcher) : FMachine(machine)
+{
+    int line = 1;
+    for (TComRx* port : {&ComRx1, &ComRx2}) {
+        port->SyncCallbacks = true;
+        port->Dispatcher = dispatcher;
+        port->OnDataBlock = [this, line](TComRx&, const uint8_t* data, uint32_t count) {
+            FMachine.ComDataBlock(line, data, count);
+        };
+        port->OnModemSignal = [this, line](TComRx&, TComModemEvents events) { ModemSignal(line, events); };
+        ++line;
+    }
+    FMachine.ComRx1 = &FLine1;
+    FMachine.ComRx2 = &FLine2;
+    FMachine.TcpPortModule = &TcpPortModule;
+}
+
+TComGlue::~TComGlue()
+{
+    FMachine.ComRx1 = nullptr;
+    FMachine.ComRx2 = nullptr;
+    FMachine.TcpPortModule = nullptr;
+}
+
+void TComGlue::ModemSignal(int line, TComModemEvents events)
+{
+    if ((events & ComEvents(cme_BREAK)) && OnComBreak)
+        OnComBreak(line);
+}
+
+void TComGlue::ConfigurePort(TComRx& port, const TComLineSettings& s)
+{
+    port.PortName = "COM" + std::to_string(s.PortNumber);
+    TComOptions& options = port.Options();
+    // Both lines map every list entry; no selection keeps the rate.
+    if (s.BaudIndex >= 0 && s.BaudIndex < 16)
+        options.SetBaudRate(ComBaudRateOfListIndex(s.BaudIndex));
+    if (s.FormatIndex >= 0 && s.FormatIndex < 4) {
+        options.SetParity(ListFormats[static_cast<size_t>(s.FormatIndex)].Parity);
+        options.SetDataBits(ListFormats[static_cast<size_t>(s.FormatIndex)].DataBits);
+    }
+    options.SetStopBits(s.TwoStopBits ? Com_sbTwo : Com_sbOne);
+    TComHardwareFlow& flow = options.HardwareFlow();
+    flow.SetTxUseCtsFlow(s.HandShake);
+    flow.SetTxUseDsrFlow(s.HandShake);
+    flow.SetTxDtrState(s.HandShake ? Com_dtrHandshake : Com_dtrEnabled);
+    flow.SetRxRTSState(s.HandShake ? Com_rtsHandshake : Com_rtsEnabled);
+}
+
+std::string TComGlue::ApplyComSettings(int line)
+{
+    const bool first = line == 1;
+    TComRx& port = first ? ComRx1 : ComRx2;
+    TComLineSettings& s = first ? FMachine.Settings.Com1 : FMachine.Settings.Com2;
+    (first ? FMachine.FCom1RxQueue : FMachine.FCom2RxQueue).Clear();
+    port.Close();
+    if (first)
+        TcpPortModule.SetActive(false);
+    try {
+        if (first && FMachine.Settings.UseTCPasCom1) {
+            if (s.Enabled) {
+                TcpPortModule.Port = FMachine.Settings.Com1TCPPort;
+                TcpPortModule.SetActive(true);
+            }
+        } else {
+            ConfigurePort(port, s);
+            if (s.Enabled)
+                port.Open();
+        }
+    } catch (const std::exception& e) {
+        s.Enabled = false;
+        ApplyComSettings(line);
+        return std::string("Unable to activate Com Port ") + (first ? "1" : "2") + ", " + e.what();
+    }
+    return {};
+}

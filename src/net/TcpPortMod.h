@@ -1,0 +1,67 @@
+#pragma once
+// A TCP server standing in for the emulated COM1 line. The Z80 side (the port
+// map) reads and writes two locked 512-byte queues; one server thread
+// accepts a client at a time and copies bytes between those queues and the
+// client's socket, both directions in every pass. A full receive queue holds
+// the client's bytes back (back-pressure); bytes written while nobody is
+// connected wait, up to 512, for the next client.
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "machine/ByteFIFO.h"
+#include "machine/MachineDevices.h"
+
+class TTcpPortModule : public ITcpComServer {
+public:
+    static constexpr uint16_t QueueCapacity = 512;
+    static constexpr size_t TransferSize = 512;
+
+    TTcpPortModule();
+    ~TTcpPortModule() override;
+    TTcpPortModule(const TTcpPortModule&) = delete;
+    TTcpPortModule& operator=(const TTcpPortModule&) = delete;
+
+    // The TCP port to listen on, 1-65535, read when activating.
+    std::string Port = "9999";
+
+    // Listens on every interface, or stops and joins the server thread.
+    // Activating throws std::runtime_error with the reason when the port
+    // text is not a port number or the port cannot be listened on.
+    void SetActive(bool value);
+    bool GetActive() override { return FThread != nullptr; }
+    // The port actually listened on (useful when Port is taken by the system).
+    uint16_t ListeningPort() const { return FListeningPort; }
+    // A client is connected now.
+    bool ClientConnected() const { return FClientConnected.load(); }
+
+    bool DataAvailable() override;
+    bool ReadByte(uint8_t& b) override;
+    bool CanWrite() override;
+    void WriteByte(uint8_t b) override;
+
+    // Client-thread side: moves up to max bytes out of the transmit queue /
+    // into the receive queue; the number moved.
+    size_t GetTxData(uint8_t* buffer, size_t max);
+    size_t PutRxData(const uint8_t* buffer, size_t max);
+
+private:
+    class TServerThread;
+    void Wake();
+    size_t TxCount();
+
+    std::mutex FLock;  // guards both queues
+    TByteFIFO FRxQueue{QueueCapacity};
+    TByteFIFO FTxQueue{QueueCapacity};
+    int FWakeFd = -1;  // the server thread rechecks the queues
+    uint16_t FListeningPort = 0;
+    std::atomic<bool> FClientConnected{false};
+    std::unique_ptr<TServerThread> FThread;
+};
+
+// The port text as a TCP port number; 0 when it is not one from 1 to 65535.
+uint16_t ParseTcpPort(const std::string& text);

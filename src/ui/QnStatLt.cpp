@@ -1,0 +1,95 @@
+#include "ui/QnStatLt.h"
+
+#include <QPainter>
+
+namespace {
+
+QColor WinColor(uint32_t c)
+{
+    return QColor(int(c & 0xFF), int((c >> 8) & 0xFF), int((c >> 16) & 0xFF));
+}
+
+} // namespace
+
+TQnCustomStatusLight::TQnCustomStatusLight(QWidget* parent)
+    : TQnBaseGraphicControl(parent)
+{
+    setFixedSize(DefaultSize, DefaultSize);
+}
+
+void TQnCustomStatusLight::SetBounds(int left, int top, int width, int height)
+{
+    if (FHaveGlyph) {
+        width = FGlyph.width() / 2;
+        height = FGlyph.height();
+    }
+    move(left, top);
+    setFixedSize(width, height);
+}
+
+void TQnCustomStatusLight::SetGlyphImage(const QImage& glyph)
+{
+    FGlyph = glyph.convertToFormat(QImage::Format_ARGB32);
+    FHaveGlyph = !glyph.isNull();
+    if (FHaveGlyph)
+        setFixedSize(FGlyph.width() / 2, FGlyph.height());
+    else
+        setFixedSize(DefaultSize, DefaultSize);
+    update();
+}
+
+void TQnCustomStatusLight::SetLitState(bool lit)
+{
+    if (lit == FLit)
+        return;
+    FLit = lit;
+    update();
+}
+
+void TQnCustomStatusLight::SetLitColorValue(uint32_t color)
+{
+    if (color == FLitColor)
+        return;
+    FLitColor = color;
+    if (!FHaveGlyph && FLit)
+        update();
+}
+
+void TQnCustomStatusLight::SetNotLitColorValue(uint32_t color)
+{
+    if (color == FNotLitColor)
+        return;
+    FNotLitColor = color;
+    if (!FHaveGlyph && !FLit)
+        update();
+}
+
+void TQnCustomStatusLight::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    const int w = width();
+    const int h = height();
+    if (FHaveGlyph) {
+        // The glyph's top-left pixel is its transparent colour, where the
+        // parent's background shows.
+        const QColor background = parentWidget() ? parentWidget()->palette().color(QPalette::Window)
+                                                 : palette().color(QPalette::Window);
+        painter.fillRect(rect(), background);
+        QImage half = FGlyph.copy(FLit ? 0 : w, 0, w, h);
+        const QRgb transparent = FGlyph.pixel(0, 0);
+        for (int y = 0; y < half.height(); ++y)
+            for (int x = 0; x < half.width(); ++x)
+                if (half.pixel(x, y) == transparent)
+                    half.setPixel(x, y, qRgba(0, 0, 0, 0));
+        painter.drawImage(0, 0, half);
+        return;
+    }
+    painter.fillRect(rect(), WinColor(FLit ? FLitColor : FNotLitColor));
+    // A raised bevel: light top and left edges, dark right and bottom.
+    painter.setPen(QColor(255, 255, 255));
+    painter.drawLine(0, 0, w - 1, 0);
+    painter.drawLine(0, 0, 0, h - 1);
+    painter.setPen(QColor(128, 128, 128));
+    painter.drawLine(w - 1, 1, w - 1, h - 1);
+    painter.drawLine(1, h - 1, w - 1, h - 1);
+}

@@ -1,0 +1,155 @@
+// The main window's serial glue, offscreen: the COM panels open and close
+// the lines and lock their controls, failures warn and untick, the CPU's
+// configuration bytes show in the panels, and a BREAK reboots CP/M and
+// drops the block that carried it.
+
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QSpinBox>
+
+#include <cstdlib>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "net/ComRxGlue.h"
+#include "support/ComRxTestSupport.h"
+#include "ui/ComSettingsPanel.h"
+#include "ui/PortsPage.h"
+#include "WindowTestSupport.h"
+
+using namespace tavrin::test;
+
+namespace {
+
+class MainWindowSerial : public testing::Test {
+protected:
+    void SetUp() override { W = &H.Open(); }
+    void TearDown() override
+    {
+        ::unsetenv("TAVRIN_COM2");
+        H.Window.reset();
+    }
+    TComSettingsPanel& Panel(int line) { return *(line == 1 ? W->PortsPage->Com1Panel : W->PortsPage->Com2Panel); }
+    static bool Locked(TComSettingsPanel& p)
+    {
+        return !p.PortNumber->isEnabled() && !p.BaudList->isEnabled() && !p.FormatList->isEnabled() &&
+               !p.TwoStopBitsBtn->isEnabled() && !p.HandShake->isEnabled() &&
+               (!p.UseTCP || (!p.UseTCP->isEnabled() && !p.TCPPort->isEnabled()));
+    }
+    static bool PumpUntil(const std::function<bool()>& done)
+    {
+        for (int i = 0; i < 2000 && !done(); ++i) {
+            QApplication::processEvents();
+            usleep(1000);
+        }
+        return done();
+    }
+
+    TWindowHarness H;
+    TMainHalvoret* W = nullptr;
+};
+
+TEST_F(MainWindowSerial, EnablingCom2OpensTheHostPortAndLocksItsControlsUntilClosed)
+{
+    TPty pty;
+    ::setenv("TAVRIN_COM2", pty.SlavePath().c_str(), 1);
+    TComSettingsPanel& p = Panel(2);
+    EXPECT_FALSE(Locked(p));
+    EXPECT_EQ(p.BaudList->currentIndex(), -1);
+    EXPECT_EQ(p.FormatList->currentText().toStdString(), "8 bits no parity");
+    p.BaudList->setCurrentIndex(14);
+    p.EnableBtn->click();
+    ASSERT_TRUE(W->ComLines().ComRx2.Active()) << H.Prompts.LastText();
+    EXPECT_TRUE(Locked(p));
+    EXPECT_FALSE(Locked(Panel(1)));
+    const int slave = ::open(pty.SlavePath().c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
+    EXPECT_EQ(ReadTermios(slave).c_ospeed, 460800u);
+    ::close(slave);
+    EXPECT_EQ(W->Machine().Settings.Com2.BaudIndex, 14);
+
+    p.EnableBtn->click();
+    EXPECT_FALSE(W->ComLines().ComRx2.Active());
+    EXPECT_TRUE(p.BaudList->isEnabled() && p.HandShake->isEnabled());
+    EXPECT_TRUE(H.Prompts.Log.empty());
+
+    // Closing the window with the line open releases it.
+    p.EnableBtn->click();
+    WriteAll(pty.Master(), "pending");
+    H.Window.reset();
+    TComRx probe;
+    probe.PortName = pty.SlavePath();
+    EXPECT_NO_THROW(probe.Open());
+    QApplication::processEvents();  // events the closed port had posted
+}
+
+TEST_F(MainWindowSerial, ALineThatCannotOpenWarnsAndUnticks)
+{
+    ::setenv("TAVRIN_COM2", "/dev/tavrin-missing", 1);
+    TComSettingsPanel& p = Panel(2);
+    p.EnableBtn->click();
+    ASSERT_EQ(H.Prompts.Log.size(), 1u);
+    EXPECT_EQ(H.Prompts.Log[0].Type, TMsgDlgType::Warning);
+    EXPECT_EQ(H.Prompts.LastText(), "Unable to activate Com Port 2, The request could not be completed because the "
+                                    "specified comunications port could not be accessed!");
+    EXPECT_FALSE(p.EnableBtn->isChecked());
+    EXPECT_FALSE(Locked(p));
+    EXPECT_FALSE(W->ComLines().ComRx2.Active());
+}
+
+TEST_F(MainWindowSerial, Com1OverTcpListensWhileEnabled)
+{
+    TComSettingsPanel& p = Panel(1);
+    const std::string port = std::to_string(FreeTcpPort());
+    p.UseTCP->setChecked(true);
+    p.TCPPort->setText(QString::fromStdString(port));
+    emit p.TCPPort->textEdited(p.TCPPort->text());
+    p.EnableBtn->click();
+    ASSERT_TRUE(W->ComLines().TcpPortModule.GetActive()) << H.Prompts.LastText();
+    EXPECT_TRUE(Locked(p));
+    const int client = ConnectTcp(static_cast<uint16_t>(std::stoi(port)));
+    EXPECT_GE(client, 0);
+    ::close(client);
+    p.EnableBtn->click();
+    EXPECT_FALSE(W->ComLines().TcpPortModule.GetActive());
+}
+
+TEST_F(MainWindowSerial, TheCpusConfigurationByteShowsInThePanel)
+{
+    TTavrinMachine& m = W->Machine();
+    m.CpuPortWrite(m.CpuEmu1, 0x30, 0x45);
+    TComSettingsPanel& p = Panel(1);
+    EXPECT_EQ(p.BaudList->currentText().toStdString(), "9600 baud");
+    EXPECT_EQ(p.FormatList->currentText().toStdString(), "7 bits no parity");
+    EXPECT_FALSE(p.TwoStopBitsBtn->isChecked());
+    EXPECT_TRUE(p.HandShake->isChecked());
+    uint8_t value = 0;
+    m.CpuPortRead(m.CpuEmu1, 0x30, value);
+    EXPECT_EQ(value, 0x45);
+    EXPECT_EQ(Panel(2).BaudList->currentIndex(), -1) << "COM2 untouched";
+}
+
+TEST_F(MainWindowSerial, ABreakRebootsAndDropsItsOwnBlock)
+{
+    std::shared_ptr<TFakeComDevice::TState> device;
+    W->ComLines().ComRx2.DeviceOpener = TFakeComDevice::Opener(device);
+    Panel(2).EnableBtn->click();
+    ASSERT_TRUE(W->ComLines().ComRx2.Active());
+    TTavrinMachine& m = W->Machine();
+    ASSERT_FALSE(W->Booted());
+    WriteAll(device->PeerFd, "ab");
+    ASSERT_TRUE(PumpUntil([&] { return m.FCom2RxQueue.Count() == 2; }));
+    WriteAll(device->PeerFd, std::string("\xFF\x00\x00", 3));
+    ASSERT_TRUE(PumpUntil([&] { return W->Booted(); })) << H.Prompts.LastText();
+    W->RunCpuAct->trigger();  // stop the run the boot started
+    WriteAll(device->PeerFd, "cd");
+    ASSERT_TRUE(PumpUntil([&] { return m.FCom2RxQueue.Count() == 2; }));
+    uint8_t b = 0;
+    m.FCom2RxQueue.GetByte(b);
+    EXPECT_EQ(b, 'c') << "the boot emptied the queue and the break's own byte was dropped";
+    EXPECT_FALSE(m.FCom2DropNextBlock);
+}
+
+} // namespace

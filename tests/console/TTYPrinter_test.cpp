@@ -1,0 +1,253 @@
+// The LST printer engine on a recording printer: 10-pixel characters,
+// 22-pixel lines, limits 25 / 825 across and 25 / 1075 down.
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "console/TTYPrinter.h"
+#include "support/RecordingPrintTarget.h"
+
+using tavrin::test::TRecordingPrintTarget;
+
+namespace {
+
+struct Device {
+    TRecordingPrintTarget target;
+    std::unique_ptr<TTTYPrinter> printer = std::make_unique<TTTYPrinter>(target);
+
+    void Write(const std::string& bytes)
+    {
+        for (char c : bytes)
+            printer->WriteChar(static_cast<uint8_t>(c));
+    }
+};
+
+TEST(TTYPrinter, DefaultsBeforeAnyJob)
+{
+    Device d;
+    const TTTYPrinter& p = *d.printer;
+    for (double margin : {p.TopMargin(), p.BottomMargin(), p.LeftMargin(), p.RightMargin()})
+        EXPECT_EQ(margin, 0.25);
+    EXPECT_EQ(p.LineSpacing(), 1.1);
+    EXPECT_EQ(p.TabSpacing(), 8);
+    EXPECT_TRUE(p.AutoLineWrap && p.CtrlZEndsJob && !p.IgnoreFormFeed);
+    EXPECT_TRUE(d.printer->IsReady());
+    EXPECT_FALSE(d.printer->IsPrinting());
+    EXPECT_EQ(d.printer->GetPageCount(), 0);
+    EXPECT_TRUE(d.target.Log.empty());
+}
+
+enum class Setting { Tab, Left, Right, Top, Bottom, Spacing };
+
+struct ClampCase {
+    const char* name;
+    Setting setting;
+    double value, stored;
+};
+
+class TTYPrinterClamp : public ::testing::TestWithParam<ClampCase> {};
+
+TEST_P(TTYPrinterClamp, StoresTheClampedValue)
+{
+    Device d;
+    TTTYPrinter& p = *d.printer;
+    const double v = GetParam().value;
+    const std::function<double()> set[] = {
+        [&] { p.SetTabSpacing(int(v)); return double(p.TabSpacing()); },
+        [&] { p.SetLeftMargin(v); return p.LeftMargin(); },
+        [&] { p.SetRightMargin(v); return p.RightMargin(); },
+        [&] { p.SetTopMargin(v); return p.TopMargin(); },
+        [&] { p.SetBottomMargin(v); return p.BottomMargin(); },
+        [&] { p.SetLineSpacing(v); return p.LineSpacing(); }};
+    EXPECT_EQ(set[int(GetParam().setting)](), GetParam().stored);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Setters, TTYPrinterClamp,
+    ::testing::Values(ClampCase{"TabZeroIsOne", Setting::Tab, 0, 1}, ClampCase{"TabTwentyIsSixteen", Setting::Tab, 20, 16},
+                      ClampCase{"TabFiveKept", Setting::Tab, 5, 5}, ClampCase{"LeftThreeIsMax", Setting::Left, 3.0, 2.5},
+                      ClampCase{"RightSmallIsMin", Setting::Right, 0.1, 0.25}, ClampCase{"TopKept", Setting::Top, 1.5, 1.5},
+                      ClampCase{"BottomNegativeIsMin", Setting::Bottom, -4, 0.25},
+                      ClampCase{"SpacingHalfIsOne", Setting::Spacing, 0.5, 1.0},
+                      ClampCase{"SpacingFourIsThree", Setting::Spacing, 4.0, 3.0}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Character width and line height from the canvas; limits from the margins
+// at the font's resolution; halves round to even.
+struct MetricsCase {
+    const char* name;
+    int widthOfW0, height, ppi;
+    double spacing, margin;
+    int charWidth, lineHeight, leftLimit, rightLimit, bottomLimit;
+};
+
+class TTYPrinterMetrics : public ::testing::TestWithParam<MetricsCase> {};
+
+TEST_P(TTYPrinterMetrics, AreComputedAtJobStart)
+{
+    const MetricsCase& c = GetParam();
+    Device d;
+    d.target.WidthOfW0 = c.widthOfW0;
+    d.target.Height = c.height;
+    d.target.Ppi = c.ppi;
+    d.printer->SetLineSpacing(c.spacing);
+    d.printer->SetLeftMargin(c.margin);
+    d.printer->SetRightMargin(c.margin);
+    d.printer->SetBottomMargin(c.margin);
+    d.Write("\r");
+    const TTTYPrinter& p = *d.printer;
+    EXPECT_EQ(std::vector<int>({p.CharacterWidth(), p.LineHeight(), p.LeftLimit(), p.RightLimit(), p.BottomLimit(), p.X()}),
+              std::vector<int>({c.charWidth, c.lineHeight, c.leftLimit, c.rightLimit, c.bottomLimit, c.leftLimit}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Rules, TTYPrinterMetrics,
+                         ::testing::Values(MetricsCase{"Defaults", 20, 20, 100, 1.1, 0.25, 10, 22, 25, 825, 1075},
+                                           MetricsCase{"OddW0WidthRoundsDown", 21, 20, 100, 1.1, 0.25, 10, 22, 25, 825, 1075},
+                                           MetricsCase{"HalfLineRoundsToEvenUp", 25, 5, 100, 1.5, 0.25, 12, 8, 25, 825, 1075},
+                                           MetricsCase{"HalfLineRoundsToEvenDown", 20, 15, 100, 1.5, 0.25, 10, 22, 25, 825, 1075},
+                                           MetricsCase{"HalfMarginRoundsToEven", 20, 20, 102, 1.0, 0.25, 10, 20, 26, 824, 1074},
+                                           MetricsCase{"WideMargins", 20, 20, 100, 3.0, 2.0, 10, 60, 200, 650, 900}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A byte stream and what reached the printer.
+struct StreamCase {
+    const char* name;
+    std::string bytes;
+    std::function<void(TTTYPrinter&)> setup;
+    int glyphs;
+    int pages;           // NewPage calls
+    const char* ending;  // "open", "end" or "abort"
+    const char* lastGlyph;
+};
+
+class TTYPrinterStream : public ::testing::TestWithParam<StreamCase> {};
+
+TEST_P(TTYPrinterStream, ReachesThePrinter)
+{
+    const StreamCase& c = GetParam();
+    Device d;
+    if (c.setup)
+        c.setup(*d.printer);
+    d.Write(c.bytes);
+    EXPECT_EQ(d.target.Count("begin"), 1);
+    EXPECT_EQ(d.target.Count("'"), c.glyphs);
+    EXPECT_EQ(d.target.Count("page"), c.pages);
+    const std::string ending = c.ending;
+    EXPECT_EQ(d.target.IsPrinting ? "open" : d.target.Log.back(), ending);
+    EXPECT_EQ(d.target.LastGlyph(), c.lastGlyph);
+}
+
+const std::string LineOf79(79, 'x');
+auto NoWrap = [](TTTYPrinter& p) { p.AutoLineWrap = false; };
+
+INSTANTIATE_TEST_SUITE_P(
+    Bytes, TTYPrinterStream,
+    ::testing::Values(
+        StreamCase{"FirstGlyphAtTopLeft", "A", {}, 1, 0, "open", "'A' 25,25"},
+        StreamCase{"IgnoredFirstByteStillOpensJob", "\x85", {}, 0, 0, "open", ""},
+        StreamCase{"ControlAndHighBytesPrintNothing", "\xFF\x7F\x9F\x0E\x1B", {}, 0, 0, "open", ""},
+        StreamCase{"UpperHalfPrints", "\xA0\xE9", {}, 2, 0, "open", "'\xE9' 35,25"},
+        StreamCase{"CarriageReturn", "AB\rC", {}, 3, 0, "open", "'C' 25,25"},
+        StreamCase{"LineFeedKeepsColumn", "AB\nC", {}, 3, 0, "open", "'C' 45,47"},
+        StreamCase{"BackspaceStopsAtLeft", "AB\b\b\bC", {}, 3, 0, "open", "'C' 25,25"},
+        StreamCase{"TabToFirstStop", "A\tB", {}, 2, 0, "open", "'B' 105,25"},
+        StreamCase{"TabOnStopMovesFullStep", "12345678\tX", {}, 9, 0, "open", "'X' 185,25"},
+        StreamCase{"TabSpacingZeroIsOneCharacter", "A\tB", [](TTTYPrinter& p) { p.SetTabSpacing(0); }, 2, 0, "open", "'B' 45,25"},
+        StreamCase{"TabToRightLimitThenWrap", LineOf79 + "\tZ", {}, 80, 0, "open", "'Z' 25,47"},
+        StreamCase{"TabPastRightWraps", LineOf79 + "\t\tZ", {}, 80, 0, "open", "'Z' 25,47"},
+        StreamCase{"TabPastRightWithoutWrapStops", LineOf79 + "\t\tZ", NoWrap, 79, 0, "open", "'x' 805,25"},
+        StreamCase{"HundredWrap", std::string(100, 'A'), {}, 100, 0, "open", "'A' 215,47"},
+        StreamCase{"HundredNoWrapDropsRest", std::string(100, 'A'), NoWrap, 80, 0, "open", "'A' 815,25"},
+        StreamCase{"FormFeedAtStartMakesNoPage", "\fA", {}, 1, 0, "open", "'A' 25,25"},
+        StreamCase{"TwoFormFeedsOnePage", "A\f\fB", {}, 2, 1, "open", "'B' 25,25"},
+        StreamCase{"FormFeedThenCtrlZNoBlankSheet", "A\f\x1A", {}, 1, 0, "end", "'A' 25,25"},
+        StreamCase{"IgnoredFormFeed", "A\fB", [](TTTYPrinter& p) { p.IgnoreFormFeed = true; }, 2, 0, "open", "'B' 35,25"},
+        StreamCase{"CtrlZEndsJob", "AB\x1A", {}, 2, 0, "end", "'B' 35,25"},
+        StreamCase{"CtrlZOnEmptyJobAborts", "\r\n\x1A", {}, 0, 0, "abort", ""},
+        StreamCase{"CtrlZIgnoredWhenOff", "A\x1A" "B", [](TTTYPrinter& p) { p.CtrlZEndsJob = false; }, 2, 0, "open", "'B' 35,25"},
+        StreamCase{"LinesPastBottomOnBlankPageReuseIt", std::string(60, '\n') + "A", {}, 1, 0, "open", "'A' 25,289"},
+        StreamCase{"LinesPastBottomAfterTextBreakPage", "A" + std::string(60, '\n') + "B", {}, 2, 1, "open", "'B' 35,289"},
+        StreamCase{"PendingBreakNeverEjected", "A" + std::string(60, '\n') + "\x1A", {}, 1, 0, "end", "'A' 25,25"},
+        StreamCase{"WrappingTabsMarkThePage", std::string(11, '\t') + std::string(47, '\n') + "A", {}, 1, 1, "open", "'A' 25,25"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(TTYPrinter, PageCountAndAFreshJobAfterCtrlZ)
+{
+    Device d;
+    d.Write("A\fB\fC");
+    EXPECT_EQ(d.printer->GetPageCount(), 2);
+    d.Write("\x1A");
+    EXPECT_FALSE(d.printer->IsPrinting());
+    EXPECT_EQ(d.printer->GetPageCount(), 0);
+    d.Write("D");
+    EXPECT_EQ(d.target.Count("begin"), 2);
+    EXPECT_EQ(d.printer->GetPageCount(), 0);
+    EXPECT_EQ(d.target.LastGlyph(), "'D' 25,25");
+}
+
+// How a job ends: abort, eject or destruction, with or without anything drawn.
+struct EndCase {
+    const char* name;
+    std::string bytes;
+    std::function<void(Device&)> finish;
+    const char* last;
+};
+
+class TTYPrinterEnd : public ::testing::TestWithParam<EndCase> {};
+
+TEST_P(TTYPrinterEnd, ClosesTheJobOnce)
+{
+    Device d;
+    d.Write(GetParam().bytes);
+    GetParam().finish(d);
+    EXPECT_EQ(d.target.Log.back(), GetParam().last);
+    EXPECT_EQ(d.target.Count("end") + d.target.Count("abort"), 1);
+    EXPECT_FALSE(d.target.IsPrinting);
+    if (d.printer) {
+        d.printer->EndJob();
+        d.printer->AbortJob();
+        EXPECT_EQ(d.target.Count("end") + d.target.Count("abort"), 1) << "nothing to close";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Endings, TTYPrinterEnd,
+    ::testing::Values(EndCase{"Abort", "AB", [](Device& d) { d.printer->AbortJob(); }, "abort"},
+                      EndCase{"Eject", "AB", [](Device& d) { d.printer->EndJob(); }, "end"},
+                      EndCase{"EjectEmptyAborts", "\f\t", [](Device& d) { d.printer->EndJob(); }, "abort"},
+                      EndCase{"DestructionPrints", "Hi", [](Device& d) { d.printer.reset(); }, "end"},
+                      EndCase{"DestructionOfEmptyJobAborts", "\f", [](Device& d) { d.printer.reset(); }, "abort"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(TTYPrinter, WithoutPrinterNothingHappens)
+{
+    Device d;
+    d.target.Selected = false;
+    d.Write("AB\x1A");
+    d.printer->EndJob();
+    d.printer->AbortJob();
+    EXPECT_FALSE(d.printer->IsReady());
+    EXPECT_TRUE(d.target.Log.empty());
+}
+
+TEST(TTYPrinter, PrintingSystemErrorsReachTheCaller)
+{
+    Device d;
+    d.target.FailBeginDoc = true;
+    EXPECT_THROW(d.printer->WriteChar('A'), std::runtime_error);
+    EXPECT_FALSE(d.printer->IsPrinting());
+}
+
+TEST(TTYPrinter, MarginChangeRecomputesLimits)
+{
+    Device d;
+    d.Write("A");
+    d.printer->SetLeftMargin(1.0);
+    d.Write("\rB");
+    EXPECT_EQ(d.target.LastGlyph(), "'B' 100,25");
+}
+
+} // namespace

@@ -1,0 +1,183 @@
+// The TCP server for COM1 over 127.0.0.1 with real client sockets: the Z80
+// side's queues, back-pressure, clients coming and going, traffic both ways
+// at once and the one-client rule.
+
+#include <gtest/gtest.h>
+
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+
+#include "net/TcpPortMod.h"
+#include "support/ComRxTestSupport.h"
+
+using namespace tavrin::test;
+
+namespace {
+
+class TcpPort : public testing::Test {
+protected:
+    void Activate()
+    {
+        Module.Port = std::to_string(FreeTcpPort());
+        Module.SetActive(true);
+        ASSERT_TRUE(Module.GetActive());
+    }
+    int Connect()
+    {
+        const int fd = ConnectTcp(Module.ListeningPort());
+        EXPECT_GE(fd, 0);
+        EXPECT_TRUE(WaitFor([&] { return Module.ClientConnected(); }));
+        return fd;
+    }
+    static bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds limit = 5s)
+    {
+        TPostQueue idle;
+        return idle.PumpUntil(done, limit);
+    }
+    // Reads count bytes as the Z80 would, waiting for each.
+    std::string ReadZ80(size_t count)
+    {
+        std::string got;
+        while (got.size() < count && WaitFor([&] { return Module.DataAvailable(); })) {
+            uint8_t b = 0;
+            if (Module.ReadByte(b))
+                got += static_cast<char>(b);
+        }
+        return got;
+    }
+
+    TTcpPortModule Module;
+};
+
+TEST_F(TcpPort, InactiveServerOffersNothing)
+{
+    EXPECT_FALSE(Module.GetActive());
+    EXPECT_FALSE(Module.DataAvailable());
+    EXPECT_FALSE(Module.CanWrite());
+    uint8_t b = 0x77;
+    EXPECT_FALSE(Module.ReadByte(b));
+    EXPECT_EQ(b, 0x77);
+    Module.WriteByte('x');
+    Activate();
+    EXPECT_FALSE(Module.DataAvailable()) << "a write while inactive is dropped";
+    const int client = Connect();
+    EXPECT_TRUE(NothingArrives(client));
+    ::close(client);
+}
+
+TEST_F(TcpPort, BytesWrittenWithoutClientWaitUpTo512)
+{
+    Activate();
+    const std::string bytes = Pattern(513, 4);
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        EXPECT_EQ(Module.CanWrite(), i < 512) << i;
+        Module.WriteByte(static_cast<uint8_t>(bytes[i]));
+    }
+    const int client = Connect();
+    EXPECT_EQ(ReadFor(client, 512), bytes.substr(0, 512));
+    EXPECT_TRUE(NothingArrives(client));
+    ::close(client);
+}
+
+TEST_F(TcpPort, AFullReceiveQueueHoldsTheClientBack)
+{
+    Activate();
+    const int client = Connect();
+    const std::string bytes = Pattern(1000, 6);
+    WriteAll(client, bytes);
+    ASSERT_TRUE(WaitFor([&] { return Module.DataAvailable(); }));
+    std::this_thread::sleep_for(100ms);  // let everything that can arrive do so
+    std::string first;  // the queue is full now: 512 bytes without waiting
+    uint8_t b = 0;
+    for (int i = 0; i < 512 && Module.ReadByte(b); ++i)
+        first += static_cast<char>(b);
+    EXPECT_EQ(first, bytes.substr(0, 512));
+    EXPECT_EQ(first + ReadZ80(488), bytes) << "the held-back bytes follow in order";
+    ::close(client);
+}
+
+TEST_F(TcpPort, AClientCanLeaveAndAnotherComeIn)
+{
+    Activate();
+    int client = Connect();
+    WriteAll(client, "a");
+    ASSERT_EQ(ReadZ80(1), "a");
+    ::close(client);
+    ASSERT_TRUE(WaitFor([&] { return !Module.ClientConnected(); }));
+    Module.WriteByte('q');  // waits for the next client
+    client = Connect();
+    WriteAll(client, "b");
+    EXPECT_EQ(ReadZ80(1), "b");
+    EXPECT_EQ(ReadFor(client, 1), "q");
+    ::close(client);
+}
+
+TEST_F(TcpPort, ASecondClientIsClosedAtOnce)
+{
+    Activate();
+    const int first = Connect();
+    const int second = ConnectTcp(Module.ListeningPort());
+    ASSERT_GE(second, 0);
+    WriteAll(second, "ignored");
+    char c;
+    EXPECT_LE(::recv(second, &c, 1, 0), 0) << "the second client must be closed";
+    WriteAll(first, "kept");
+    EXPECT_EQ(ReadZ80(4), "kept");
+    EXPECT_TRUE(NothingArrives(first, 0ms) && !Module.DataAvailable());
+    ::close(second);
+    ::close(first);
+}
+
+// While the Z80 keeps the transmit queue busy, a typed byte still gets in.
+TEST_F(TcpPort, BothDirectionsMoveAtOnce)
+{
+    Activate();
+    const int client = Connect();
+    std::atomic<size_t> printed{0};
+    std::atomic<bool> stop{false};
+    std::thread reader([&] {
+        while (!stop)
+            printed += ReadAvailable(client).size();
+    });
+    bool typed = false;
+    const auto deadline = std::chrono::steady_clock::now() + 5s;
+    while (!Module.DataAvailable() && std::chrono::steady_clock::now() < deadline) {
+        while (Module.CanWrite())
+            Module.WriteByte('p');
+        if (!typed && printed > 10000) {
+            WriteAll(client, "\x13");
+            typed = true;
+        }
+    }
+    stop = true;
+    reader.join();
+    uint8_t b = 0;
+    EXPECT_TRUE(Module.ReadByte(b));
+    EXPECT_EQ(b, 0x13);
+    ::close(client);
+}
+
+TEST_F(TcpPort, DeactivatingClosesTheClientAndFreesThePort)
+{
+    Activate();
+    const int client = Connect();
+    Module.SetActive(false);
+    EXPECT_FALSE(Module.GetActive());
+    char c;
+    EXPECT_LE(::recv(client, &c, 1, 0), 0);
+    ::close(client);
+    Module.SetActive(true);
+    EXPECT_TRUE(Module.GetActive());
+}
+
+TEST(TcpPortText, OnlyPortNumbersParse)
+{
+    const std::pair<const char*, uint16_t> cases[] = {{"9999", 9999}, {"1", 1},    {"65535", 65535}, {"0", 0},
+                                                      {"65536", 0},   {"", 0},     {" 80", 0},       {"8o", 0},
+                                                      {"-80", 0},     {"000080", 0}, {"99999999999999999999", 0}};
+    for (const auto& [text, port] : cases)
+        EXPECT_EQ(ParseTcpPort(text), port) << text;
+}
+
+} // namespace

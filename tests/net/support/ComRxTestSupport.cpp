@@ -1,0 +1,207 @@
+#include "support/ComRxTestSupport.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <pty.h>
+#include <stdexcept>
+#include <sys/socket.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace tavrin::test {
+
+bool TPostQueue::PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds limit)
+{
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    for (;;) {
+        PumpPending();
+        if (done())
+            return true;
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        // Conditions may also change on other threads without a post.
+        std::unique_lock lock(FLock);
+        if (FCalls.empty())
+            FPosted.wait_for(lock, 2ms);
+    }
+}
+
+void TPostQueue::PumpPending()
+{
+    for (;;) {
+        std::function<void()> call;
+        {
+            std::lock_guard lock(FLock);
+            if (FCalls.empty())
+                return;
+            call = std::move(FCalls.front());
+            FCalls.pop_front();
+        }
+        call();
+    }
+}
+
+TPty::TPty()
+{
+    char name[256] = {};
+    if (::openpty(&FMaster, &FSlave, name, nullptr, nullptr) != 0)
+        throw std::runtime_error("openpty failed");
+    FSlavePath = name;
+    termios t{};
+    ::tcgetattr(FMaster, &t);
+    ::cfmakeraw(&t);
+    ::tcsetattr(FMaster, TCSANOW, &t);
+}
+
+TPty::~TPty()
+{
+    CloseMaster();
+    ::close(FSlave);
+}
+
+void TPty::CloseMaster()
+{
+    if (FMaster >= 0)
+        ::close(FMaster);
+    FMaster = -1;
+}
+
+void WriteAll(int fd, const std::string& bytes)
+{
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n > 0) {
+            done += static_cast<size_t>(n);
+        } else if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
+            pollfd p{fd, POLLOUT, 0};
+            ::poll(&p, 1, 100);
+        } else {
+            throw std::runtime_error("write failed");
+        }
+    }
+}
+
+std::string ReadFor(int fd, size_t count, std::chrono::milliseconds limit)
+{
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    std::string got;
+    char buffer[4096];
+    while (got.size() < count) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0)
+            break;
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, static_cast<int>(left.count())) <= 0)
+            continue;
+        const ssize_t n = ::read(fd, buffer, std::min(sizeof buffer, count - got.size()));
+        if (n <= 0 && !(n < 0 && (errno == EAGAIN || errno == EINTR)))
+            break;
+        if (n > 0)
+            got.append(buffer, static_cast<size_t>(n));
+    }
+    return got;
+}
+
+std::string ReadAvailable(int fd)
+{
+    std::string got;
+    char buffer[4096];
+    pollfd p{fd, POLLIN, 0};
+    while (::poll(&p, 1, 0) > 0 && (p.revents & POLLIN)) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n <= 0)
+            break;
+        got.append(buffer, static_cast<size_t>(n));
+    }
+    return got;
+}
+
+bool NothingArrives(int fd, std::chrono::milliseconds wait)
+{
+    pollfd p{fd, POLLIN, 0};
+    return ::poll(&p, 1, static_cast<int>(wait.count())) == 0;
+}
+
+std::string Pattern(size_t count, unsigned seed)
+{
+    std::string bytes(count, '\0');
+    for (size_t i = 0; i < count; ++i)
+        bytes[i] = static_cast<char>((i * 7 + seed + i / 256) & 0xFF);
+    return bytes;
+}
+
+uint16_t FreeTcpPort()
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    socklen_t length = sizeof a;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &length);
+    ::close(fd);
+    return ntohs(a.sin_port);
+}
+
+int ConnectTcp(uint16_t port)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    a.sin_port = htons(port);
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+TFakeComDevice::TState::~TState()
+{
+    if (PeerFd >= 0)
+        ::close(PeerFd);
+}
+
+TFakeComDevice::~TFakeComDevice() { ::close(FFd); }
+
+ssize_t TFakeComDevice::Read(uint8_t* buffer, size_t size) { return ::recv(FFd, buffer, size, MSG_DONTWAIT); }
+
+ssize_t TFakeComDevice::Write(const uint8_t* data, size_t size)
+{
+    return ::send(FFd, data, size, MSG_DONTWAIT | MSG_NOSIGNAL);
+}
+
+bool TFakeComDevice::WaitWritable(int timeoutMs)
+{
+    pollfd p{FFd, POLLOUT, 0};
+    return ::poll(&p, 1, timeoutMs) > 0 && (p.revents & POLLOUT);
+}
+
+bool TFakeComDevice::ReadModemCounts(TComModemCounts& counts)
+{
+    std::lock_guard lock(FState->Lock);
+    counts = FState->Counts;
+    return true;
+}
+
+TComDeviceOpener TFakeComDevice::Opener(std::shared_ptr<TState>& state)
+{
+    return [&state](const std::string&, const TComTermios&, TComOpenError& error) -> std::unique_ptr<IComDevice> {
+        int fds[2];
+        if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) != 0) {
+            error = TComOpenError::InvalidPort;
+            return nullptr;
+        }
+        state = std::make_shared<TState>();
+        state->PeerFd = fds[1];
+        error = TComOpenError::None;
+        return std::make_unique<TFakeComDevice>(state, fds[0]);
+    };
+}
+
+} // namespace tavrin::test

@@ -1,0 +1,224 @@
+// The message table and the exception family, through their public lookups.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <new>
+#include <set>
+#include <typeinfo>
+
+#include "serial/QnExcept.h"
+#include "serial/QnStrMap.h"
+
+namespace {
+
+// Every code of the table, group by group, as ranges of absolute values
+// with their sign.
+struct CodeRange {
+    int32_t first;
+    int32_t last;
+};
+
+const CodeRange kTableRanges[] = {
+    {0, 0}, {-2, -6}, {-8, -8}, {-15, -15}, {-18, -18}, {-100, -105}, {-150, -162},
+    {-1001, -1009}, {-2001, -2012}, {-3001, -3010}, {-4001, -4017}, {-4020, -4021},
+    {4101, 4101}, {4200, 4213}, {4301, 4312}, {4401, 4403}, {4500, 4523}, {4550, 4553}, {4599, 4611},
+    {4630, 4633}, {4660, 4671}, {4700, 4728}, {4730, 4730}, {4801, 4808}, {4820, 4828}, {4830, 4832},
+    {4840, 4843}, {-5001, -5003}, {-5501, -5506}, {-6001, -6016}, {-7001, -7014}, {-7500, -7502},
+    {-8001, -8005}, {-8050, -8055}, {-8060, -8075}, {-8080, -8083}, {-8085, -8085}, {-8087, -8092},
+    {-8100, -8103}, {-8300, -8305}, {-8310, -8318}, {-8320, -8322}, {-8330, -8332}, {-8340, -8340},
+    {-8500, -8500}, {9001, 9007}, {10000, 10000}, {10004, 10004}, {10009, 10009}, {10013, 10014},
+    {10022, 10022}, {10024, 10024}, {10035, 10071}, {10091, 10093}, {10101, 10101}, {11001, 11004},
+    {13501, 13516}, {13533, 13557}, {13565, 13565}, {13597, 13601}, {13650, 13670}, {13933, 13933},
+    {-13801, -13803}, {-13805, -13848}, {-13850, -13886}, {-13928, -13932}, {-13934, -13945},
+    {-13950, -13959}, {-13980, -13980}, {15001, 15021}, {15100, 15351}, {15501, 15502},
+    {15601, 15608}, {15700, 15742},
+};
+
+std::set<int32_t> ExpectedCodes() {
+    std::set<int32_t> codes;
+    for (const CodeRange& range : kTableRanges) {
+        const int32_t step = range.first <= range.last ? 1 : -1;
+        for (int32_t code = range.first;; code += step) {
+            codes.insert(code);
+            if (code == range.last) break;
+        }
+    }
+    return codes;
+}
+
+const std::set<int32_t> kEmptyTexts = {4200, 4600, 4630, 4660, 4725, 4726, 4727, 4728, 4730, 10000, 15100};
+
+TEST(MessageTable, HoldsExactlyTheListedCodesInAscendingAbsoluteOrder) {
+    const std::set<int32_t> expected = ExpectedCodes();
+    ASSERT_EQ(expected.size(), MessageTableSize);
+    std::set<int32_t> seen;
+    for (std::size_t i = 0; i < MessageTable.size(); ++i) {
+        const int32_t code = MessageTable[i].Code;
+        seen.insert(code);
+        if (i > 0) {
+            EXPECT_LT(std::abs(MessageTable[i - 1].Code), std::abs(code)) << "at entry " << i;
+        }
+        EXPECT_EQ(std::string(MessageTable[i].Text).empty(), kEmptyTexts.count(code) == 1) << code;
+    }
+    EXPECT_EQ(seen, expected);
+}
+
+TEST(MessageTable, EveryCodeIsFoundUnderEitherSign) {
+    for (const TMessageTableEntry& entry : MessageTable) {
+        EXPECT_EQ(FindMessageText(entry.Code), entry.Text) << entry.Code;
+        EXPECT_EQ(FindMessageText(-int64_t{entry.Code}), entry.Text) << entry.Code;
+    }
+}
+
+struct TextCase {
+    int64_t code;
+    const char* text;
+};
+
+class MessageTexts : public ::testing::TestWithParam<TextCase> {};
+
+TEST_P(MessageTexts, FindMessageTextGivesTheTableText) {
+    EXPECT_EQ(FindMessageText(GetParam().code), GetParam().text);
+}
+
+INSTANTIATE_TEST_SUITE_P(TellingRowsAndUnknownCodes, MessageTexts, ::testing::Values(
+    TextCase{0, "OK"}, TextCase{-2, "File not found"}, TextCase{15742, "Character Set"},
+    TextCase{-162, "General failure"}, TextCase{-1004, "Terminal buffer greater than 65521"},
+    TextCase{-2005, "ie_Hardware - Specified comport in use"}, TextCase{-3008, "Tracing not enabled"},
+    TextCase{4301, "Cycling dial attempt . . ."}, TextCase{4500, "OpenPort"}, TextCase{-5506, "Packet too long"},
+    TextCase{-6009, "Block sequence error in Xmodem"}, TextCase{-7010, "Maximum database records (999) reached"},
+    TextCase{-8062, "Modems failed to train"}, TextCase{-9001, "Serivane Error"}, TextCase{10101, "WSAEDISCON"},
+    TextCase{13600, "Waiting for retry in %d seconds"}, TextCase{-13980, "Failed to find/load RASAPI32.DLL"},
+    TextCase{15001, "No event"}, TextCase{15101, "ReadCom"},
+    // Unknown codes, and codes past 16 bits that must not wrap onto a table code.
+    TextCase{1, ""}, TextCase{-1, ""}, TextCase{65536 + 2, ""}, TextCase{-(65536 + 15742), ""},
+    TextCase{INT32_MIN, ""}, TextCase{INT64_MIN, ""}));
+
+struct CleanCase {
+    const char* input;
+    const char* expected;
+};
+
+class CleanText : public ::testing::TestWithParam<CleanCase> {};
+
+TEST_P(CleanText, ControlCharactersBecomeOneBlank) {
+    EXPECT_EQ(CleanMessageText(GetParam().input), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rules, CleanText, ::testing::Values(
+    CleanCase{"plain", "plain"}, CleanCase{"a\t\r\nb", "a b"}, CleanCase{"a  \r\n  b", "a b"},
+    CleanCase{"line one.\r\n", "line one. "}, CleanCase{"\x01\x02", " "}, CleanCase{"", ""}));
+
+TEST(CleanText, CutsAt255Characters) {
+    EXPECT_EQ(CleanMessageText(std::string(300, 'x')).size(), 255u);
+}
+
+TEST(ErrorMessageText, PrefersTheTableThenTheHostThenNothing) {
+    EXPECT_EQ(ErrorMessageText(-1001), "Bad handle passed to com function");
+    EXPECT_EQ(ErrorMessageText(13), "Permission denied");  // not in the table: the host's text
+    EXPECT_EQ(ErrorMessageText(-13), "Permission denied");
+    EXPECT_EQ(ErrorMessageText(32000), "");
+    EXPECT_EQ(ErrorMessageText(4200), "");  // an empty table text falls through; the host has none
+}
+
+// A code and the class CheckPortResult must raise for it, one or more per
+// range of every category.
+struct RaiseCase {
+    int32_t code;
+    const std::type_info* leaf;
+    bool (*isCategory)(const EQnException&);
+    const char* name;
+};
+
+template <typename T>
+bool IsA(const EQnException& e) { return dynamic_cast<const T*>(&e) != nullptr; }
+
+#define RAISE(code, leaf, category) RaiseCase{code, &typeid(leaf), &IsA<category>, #leaf}
+
+class RaisedClass : public ::testing::TestWithParam<RaiseCase> {};
+
+TEST_P(RaisedClass, CarriesTheSignedCodeAndTheTableText) {
+    const RaiseCase& c = GetParam();
+    try {
+        CheckPortResult(nullptr, c.code);
+        FAIL() << "no exception for " << c.code;
+    } catch (const EQnException& e) {
+        EXPECT_EQ(typeid(e), *c.leaf) << c.name;
+        EXPECT_TRUE(c.isCategory(e)) << c.name;
+        EXPECT_EQ(e.ErrorCode(), c.code);
+        EXPECT_EQ(e.what(), FindMessageText(c.code));
+        EXPECT_FALSE(std::string(e.what()).empty());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryCategory, RaisedClass, ::testing::Values(
+    RAISE(-1002, EBadArgument, EGeneral), RAISE(-1006, EInternal, EGeneral), RAISE(-7003, EInternal, EGeneral),
+    RAISE(-7012, EInternal, EGeneral), RAISE(-1009, ECannotUseWithWinSock, EGeneral),
+    RAISE(-2001, EBadId, EOpenComm), RAISE(-2011, ENoPortSelected, EOpenComm),
+    RAISE(-2012, ENotOpenedByTapi, EOpenComm), RAISE(-3001, ENullApi, ESerialIO),
+    RAISE(-3010, EBaseAddressNotSet, ESerialIO), RAISE(-4001, EModemNotStarted, EModem),
+    RAISE(-4008, EModemStatusMismatch, EModem), RAISE(-5001, ENoMoreTriggers, ETrigger),
+    RAISE(-5003, EBadTriggerHandle, ETrigger), RAISE(-6006, EProtocol, EProtocol),
+    RAISE(-6009, EProtocol, EProtocol), RAISE(-7001, EKeyTooLong, EINI), RAISE(-7014, EBadFieldForIndex, EINI),
+    RAISE(-8001, EFaxBadFormat, EFax), RAISE(-8053, EInvalidPageNumber, EFax), RAISE(-8070, EFaxPageError, EFax),
+    RAISE(-13801, ETapiAllocated, ETapi), RAISE(-13805, ETapiCallUnavail, ETapi),
+    RAISE(-13850, ETapiInvalParam, ETapi), RAISE(-13853, ETapiInvalPointer, ETapi), RAISE(-13886, ETapiNoMultipleInstance, ETapi),
+    RAISE(-13928, ETapiBusy, ETapi), RAISE(-13942, ETapiTranslateFail, ETapi), RAISE(-13980, ERasLoadFail, ERas)),
+    [](const auto& info) { return std::string(info.param.name) + "_" + std::to_string(-info.param.code); });
+
+class PlainException : public ::testing::TestWithParam<int32_t> {};
+
+TEST_P(PlainException, CodesWithoutAClassRaiseQuonException) {
+    try {
+        CheckPortResult(nullptr, GetParam());
+        FAIL();
+    } catch (const EQnException& e) {
+        EXPECT_EQ(typeid(e), typeid(EQnException));
+        EXPECT_STREQ(e.what(), "Quon exception");
+        EXPECT_EQ(e.ErrorCode(), 0);
+    }
+}
+
+// No leaf for these table codes, nor for codes that only alias a leaf code
+// in 16 bits, nor for codes beyond the table.
+INSTANTIATE_TEST_SUITE_P(Leafless, PlainException, ::testing::Values(
+    -1001, -3002, -4009, -4021, -5501, -6001, -6016, -7500, -8050, -8500, -13804, -13849, -13929 - 1000,
+    -(65536 + 2011), -(131072 + 13801), -1, -99999, INT32_MIN));
+
+TEST(CheckPortResult, PassesSuccessAndLoadingResults) {
+    struct Loading : IQnPortLoading {
+        bool loading = true;
+        bool ComponentLoading() const override { return loading; }
+    } port;
+    EXPECT_EQ(CheckPortResult(nullptr, 5), 5);
+    EXPECT_EQ(CheckPortResult(nullptr, 0), 0);
+    EXPECT_EQ(CheckPortResult(&port, -2011), -2011);
+    port.loading = false;
+    EXPECT_THROW(CheckPortResult(&port, -2011), ENoPortSelected);
+}
+
+TEST(CheckPortResult, FileAndSystemCodesRaiseTheHostErrors) {
+    EXPECT_THROW(CheckPortResult(nullptr, -8), std::bad_alloc);
+    for (int32_t code : {-2, -5, -18, -100, -162}) {
+        try {
+            CheckPortResult(nullptr, code);
+            FAIL() << code;
+        } catch (const EInOutError& e) {
+            EXPECT_EQ(e.ErrorCode(), -code);
+            EXPECT_EQ(e.what(), FindMessageText(code));
+        }
+    }
+}
+
+TEST(EQnException, CreateForCodeAndWithText) {
+    const EQnException coded = EQnException::CreateForCode(-3004);
+    EXPECT_EQ(coded.ErrorCode(), -3004);
+    EXPECT_STREQ(coded.what(), "Failed to put entire block");
+    const EQnException missing = EQnException::CreateForCode(-32000);
+    EXPECT_STREQ(missing.what(), "");
+    const EQnException texted = EQnException::CreateWithText("Dispatcher already started");
+    EXPECT_EQ(texted.ErrorCode(), 0);
+    EXPECT_STREQ(texted.what(), "Dispatcher already started");
+}
+
+}  // namespace

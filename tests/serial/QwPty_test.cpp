@@ -1,0 +1,267 @@
+// The termios dispatcher against a real peer: a pseudo-terminal pair. The
+// dispatcher opens the slave side by path, as it would a serial port; the
+// test plays the remote end on the master side.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <sys/file.h>
+#include <sys/resource.h>
+#include <string>
+#include <termios.h>
+#include <thread>
+#include <unistd.h>
+
+#include "serial/QnExcept.h"
+#include "serial/QwWin32.h"
+#include "support/FakeSerialDevice.h"
+#include "support/SerialTestFiles.h"
+
+namespace {
+
+const uint8_t* Bytes(const std::string& text) { return reinterpret_cast<const uint8_t*>(text.data()); }
+
+class PtyPair {
+public:
+    PtyPair() {
+        char name[128] = {};
+        if (::openpty(&master_, &slave_, name, nullptr, nullptr) != 0) throw std::runtime_error("openpty failed");
+        path_ = name;
+        termios raw {};
+        ::tcgetattr(master_, &raw);
+        ::cfmakeraw(&raw);
+        ::tcsetattr(master_, TCSANOW, &raw);
+    }
+    ~PtyPair() {
+        ::close(master_);
+        ::close(slave_);
+    }
+    const std::string& Path() const { return path_; }
+    int Slave() const { return slave_; }
+
+    void Send(const std::string& bytes) { ASSERT_EQ(::write(master_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size())); }
+    // Reads what arrives until `count` bytes came or the line stays quiet for quietMs.
+    std::string Receive(std::size_t count, int quietMs = 5000) {
+        std::string got;
+        while (got.size() < count) {
+            pollfd fd{master_, POLLIN, 0};
+            if (::poll(&fd, 1, quietMs) <= 0) break;
+            char buffer[4096];
+            const ssize_t n = ::read(master_, buffer, sizeof buffer);
+            if (n <= 0) break;
+            got.append(buffer, static_cast<std::size_t>(n));
+        }
+        return got;
+    }
+
+private:
+    int master_ = -1;
+    int slave_ = -1;
+    std::string path_;
+};
+
+class PtyDispatcher : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_EQ(dispatcher.InitPort(pty.Path(), 38400, 0, 8, 1, 4096, 4096, 0), 0); }
+    std::string Take(std::size_t count) {
+        std::string got;
+        while (got.size() < count) {
+            if (!Eventually([&] { return dispatcher.InBuffUsed() > 0; })) break;
+            std::string part(dispatcher.InBuffUsed(), '\0');
+            dispatcher.GetBlock(reinterpret_cast<uint8_t*>(part.data()), static_cast<uint32_t>(part.size()));
+            got += part;
+        }
+        return got;
+    }
+
+    // The terminal takes XOFF off the line in order with the bytes after it:
+    // once the byte sent behind it has arrived, output is stopped.
+    void StopOutputWithXoff() {
+        pty.Send("\x13m");
+        ASSERT_EQ(Take(1), "m");
+    }
+
+    PtyPair pty;
+    TQnWin32Dispatcher dispatcher;
+};
+
+TEST_F(PtyDispatcher, DataMovesBothWays) {
+    std::string big;
+    for (int i = 0; i < 20000; ++i) big.push_back(static_cast<char>(i * 7));
+    std::thread remote([&] { pty.Send(big); });
+    EXPECT_EQ(Take(big.size()), big);
+    remote.join();
+
+    std::string reply;
+    for (int i = 0; i < 10000; ++i) reply.push_back(static_cast<char>(i * 13));
+    for (std::size_t at = 0; at < reply.size(); at += 1000) {
+        while (dispatcher.PutBlock(Bytes(reply.substr(at, 1000)), 1000) == -3006) std::this_thread::yield();
+    }
+    EXPECT_EQ(pty.Receive(reply.size()), reply);
+}
+
+TEST_F(PtyDispatcher, LineSettingsReachTheTerminalAndReadBack) {
+    ASSERT_EQ(dispatcher.SetLine(57600, 0, 8, 2), 0);
+    uint32_t baud = 0;
+    uint16_t parity = 9;
+    uint8_t bits = 0, stops = 0;
+    ASSERT_EQ(dispatcher.GetLine(baud, parity, bits, stops), 0);
+    EXPECT_EQ(baud, 57600u);
+    EXPECT_EQ(parity, 0);
+    EXPECT_EQ(bits, 8);
+    EXPECT_EQ(stops, 2);
+    termios seen {};
+    ASSERT_EQ(::tcgetattr(pty.Slave(), &seen), 0);
+    EXPECT_TRUE(seen.c_cflag & CSTOPB);
+    // A rate termios has no constant for.
+    ASSERT_EQ(dispatcher.SetLine(250000, 5, 9, 3), 0);
+    ASSERT_EQ(dispatcher.GetLine(baud, parity, bits, stops), 0);
+    EXPECT_EQ(baud, 250000u);
+}
+
+TEST_F(PtyDispatcher, FramingTheTerminalCannotHoldIsRefused) {
+    // A pseudo-terminal always frames 8 bits without parity.
+    EXPECT_EQ(dispatcher.SetLine(0, 2, 7, 5), -EINVAL);
+    uint32_t baud = 0;
+    uint16_t parity = 9;
+    uint8_t bits = 0, stops = 0;
+    ASSERT_EQ(dispatcher.GetLine(baud, parity, bits, stops), 0);
+    EXPECT_EQ(parity, 0);
+    EXPECT_EQ(bits, 8);
+}
+
+TEST_F(PtyDispatcher, XoffStallsOutputUntilXon) {
+    ASSERT_EQ(dispatcher.SetSoftwareFlow(3072, 1024, QnSwTransmit), 0);
+    termios seen {};
+    ::tcgetattr(pty.Slave(), &seen);
+    ASSERT_TRUE(seen.c_iflag & IXON);
+    StopOutputWithXoff();
+    ASSERT_EQ(dispatcher.PutBlock(Bytes("held back"), 9), 0);
+    EXPECT_EQ(pty.Receive(9, 200), "");
+    EXPECT_EQ(dispatcher.OutBuffUsed(), 9u);
+    pty.Send("\x11");
+    EXPECT_EQ(pty.Receive(9), "held back");
+    EXPECT_TRUE(Eventually([&] { return dispatcher.OutBuffUsed() == 0; }));
+}
+
+TEST_F(PtyDispatcher, CloseWhileStalledByXoff) {
+    ASSERT_EQ(dispatcher.SetSoftwareFlow(3072, 1024, QnSwTransmit), 0);
+    StopOutputWithXoff();
+    const std::string block(4000, 'z');
+    ASSERT_EQ(dispatcher.PutBlock(Bytes(block), 4000), 0);
+    dispatcher.DonePort();
+    EXPECT_FALSE(dispatcher.IsOpen());
+    EXPECT_EQ(dispatcher.ThreadCount(), 0);
+}
+
+TEST_F(PtyDispatcher, PurgeDropsReceivedBytes) {
+    pty.Send("stale");
+    ASSERT_TRUE(Eventually([&] { return dispatcher.InBuffUsed() == 5; }));
+    EXPECT_EQ(dispatcher.FlushInBuffer(), 0);
+    EXPECT_EQ(dispatcher.InBuffUsed(), 0u);
+    pty.Send("fresh");
+    EXPECT_EQ(Take(5), "fresh");
+}
+
+TEST_F(PtyDispatcher, OpenIsExclusive) {
+    TQnWin32Dispatcher second;
+    const int32_t result = second.InitPort(pty.Path(), 9600, 0, 8, 1, 1024, 1024, 0);
+    EXPECT_EQ(result, -EBUSY);
+    EXPECT_FALSE(second.IsOpen());
+    // Reported as the host's "in use", not as this dispatcher being open already.
+    try {
+        CheckPortResult(nullptr, result);
+        ADD_FAILURE() << "no exception";
+    } catch (const EInOutError& error) {
+        EXPECT_STREQ(error.what(), "Device or resource busy");
+    }
+    dispatcher.DonePort();
+    EXPECT_EQ(second.InitPort(pty.Path(), 9600, 0, 8, 1, 1024, 1024, 0), 0);
+}
+
+TEST_F(PtyDispatcher, ModemCallsOnATerminalWithoutLinesAreHarmless) {
+    EXPECT_EQ(dispatcher.GetModemStatus(), 0);
+    EXPECT_EQ(dispatcher.GetLineError(), 0);
+    EXPECT_FALSE(dispatcher.CheckLineBreak());
+    pty.Send("ok");
+    EXPECT_EQ(Take(2), "ok");
+}
+
+struct OpenFailure {
+    const char* name;
+    int32_t result;
+};
+
+class FailedOpen : public ::testing::TestWithParam<OpenFailure> {};
+
+TEST_P(FailedOpen, ReportsTheErrnoAndStaysClosed) {
+    tavrin::test::TempFolder folder;
+    const std::string plainFile = folder.File("plain");
+    ::close(::open(plainFile.c_str(), O_CREAT | O_WRONLY, 0644));
+    const std::string path = std::string(GetParam().name) == "NotATerminal" ? plainFile : folder.File("missing");
+    TQnWin32Dispatcher dispatcher;
+    EXPECT_EQ(dispatcher.InitPort(path, 9600, 0, 8, 1, 1024, 1024, 0), GetParam().result);
+    EXPECT_FALSE(dispatcher.IsOpen());
+    EXPECT_EQ(dispatcher.ThreadCount(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Paths, FailedOpen, ::testing::Values(
+    OpenFailure{"Missing", -ENOENT}, OpenFailure{"NotATerminal", -ENOTTY}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(AdoptingDispatcher, WorksOnADuplicateAndLeavesTheLenderAsItWas) {
+    PtyPair pty;
+    const int lentFlags = ::fcntl(pty.Slave(), F_GETFL);
+    ASSERT_EQ(::flock(pty.Slave(), LOCK_EX | LOCK_NB), 0);
+    {
+        TQnTAPI32Dispatcher dispatcher(nullptr, pty.Slave());
+        ASSERT_EQ(dispatcher.InitPort("", 9600, 0, 8, 1, 1024, 1024, 0), 0);
+        ASSERT_EQ(dispatcher.PutBlock(Bytes("lent"), 4), 0);
+        EXPECT_EQ(pty.Receive(4), "lent");
+        pty.Send("back");
+        ASSERT_TRUE(Eventually([&] { return dispatcher.InBuffUsed() == 4; }));
+    }
+    EXPECT_EQ(::fcntl(pty.Slave(), F_GETFL), lentFlags);  // still open, blocking as lent
+    // The lender still holds its lock: another opener is kept out.
+    TQnWin32Dispatcher other;
+    EXPECT_EQ(other.InitPort(pty.Path(), 9600, 0, 8, 1, 1024, 1024, 0), -EBUSY);
+    TQnTAPI32Dispatcher none(nullptr, -1);
+    EXPECT_EQ(none.InitPort("", 9600, 0, 8, 1, 1024, 1024, 0), -2007);
+}
+
+long ProcessCpuMs() {
+    rusage usage {};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000 +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000;
+}
+
+// A hung-up line stays readable for ever; the threads must not spin on it.
+TEST(PtyDispatcherLife, PeerHangUpLeavesTheThreadsIdle) {
+    auto pty = std::make_unique<PtyPair>();
+    TQnWin32Dispatcher dispatcher;
+    ASSERT_EQ(dispatcher.InitPort(pty->Path(), 9600, 0, 8, 1, 1024, 1024, 0), 0);
+    pty.reset();
+    const long before = ProcessCpuMs();
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    EXPECT_LT(ProcessCpuMs() - before, 200);
+    EXPECT_EQ(dispatcher.PutBlock(Bytes("lost"), 4), 0);  // written into the void, dropped
+    EXPECT_TRUE(Eventually([&] { return dispatcher.OutBuffUsed() == 0; }));
+}
+
+TEST(PtyDispatcherLife, OpenCloseLoopsWithTraffic) {
+    PtyPair pty;
+    for (int round = 0; round < 300; ++round) {
+        auto dispatcher = std::make_unique<TQnWin32Dispatcher>();
+        ASSERT_EQ(dispatcher->InitPort(pty.Path(), 115200, 0, 8, 1, 1024, 1024, 0), 0) << round;
+        pty.Send("in");
+        dispatcher->PutBlock(Bytes("out"), 3);
+        if (round % 2 == 0) dispatcher->DonePort();
+        dispatcher.reset();
+        pty.Receive(SIZE_MAX, 0);  // drain what reached the remote end
+    }
+}
+
+}  // namespace

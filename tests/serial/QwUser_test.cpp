@@ -1,0 +1,301 @@
+// The dispatcher over the scriptable fake device: modem lines, BREAK, line
+// errors, RS-485 direction, the output thread's hand-over, line settings and
+// the open/close life cycle.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <string>
+
+#include "serial/QnExcept.h"
+#include "support/FakeSerialDevice.h"
+
+namespace {
+
+const uint8_t* Bytes(const std::string& text) { return reinterpret_cast<const uint8_t*>(text.data()); }
+
+class FakeDispatcher : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_EQ(Open(), 0); }
+    int32_t Open(uint32_t outSize = 4096, uint32_t options = QnOptionRaiseDtr | QnOptionRaiseRts) {
+        return dispatcher.InitPort("fake", 115200, 0, 8, 1, 4096, outSize, options);
+    }
+    std::string Take(uint32_t count) {
+        std::string bytes(count, '\0');
+        if (dispatcher.GetBlock(reinterpret_cast<uint8_t*>(bytes.data()), count) != static_cast<int32_t>(count))
+            return "";
+        return bytes;
+    }
+    TFakeSerialDevice& Device() { return dispatcher.Device(); }
+    // Injects line errors and waits until the dispatch thread has latched
+    // them: a byte fed afterwards is read by a later pass than the one that
+    // took the errors.
+    void InjectAndSettle(uint32_t errors) {
+        Device().InjectLineErrors(errors);
+        ASSERT_TRUE(Eventually([&] { return Device().PendingErrors() == 0; }));
+        Device().Feed("z");
+        ASSERT_TRUE(Eventually([&] { return dispatcher.InBuffUsed() == 1; }));
+        ASSERT_EQ(Take(1), "z");
+    }
+
+    TFakeDispatcher dispatcher;
+};
+
+TEST_F(FakeDispatcher, ReceivedBytesReachTheRingInOrder) {
+    Device().Feed("hello");
+    ASSERT_TRUE(Eventually([&] { return dispatcher.InBuffUsed() == 5; }));
+    EXPECT_TRUE(dispatcher.DataAvailable().Wait(0));
+    EXPECT_EQ(dispatcher.GetBlock(nullptr, 6), -3007);  // more than held: nothing taken
+    EXPECT_EQ(Take(5), "hello");
+    EXPECT_EQ(dispatcher.InBuffUsed(), 0u);
+}
+
+TEST_F(FakeDispatcher, RingFillsToItsSizeAndTheRestFollowsOnceRoomIsMade) {
+    std::string sent;
+    for (int i = 0; i < 9000; ++i) sent.push_back(static_cast<char>('a' + i % 26));
+    Device().Feed(sent);
+    ASSERT_TRUE(Eventually([&] { return dispatcher.InBuffUsed() == DispatchRingSize; }));
+    std::string received;
+    while (received.size() < sent.size()) {
+        ASSERT_TRUE(Eventually([&] { return dispatcher.InBuffUsed() > 0; }));
+        received += Take(dispatcher.InBuffUsed());
+    }
+    EXPECT_EQ(received, sent);
+}
+
+TEST_F(FakeDispatcher, ModemLineChangesLatchUntilRead) {
+    uint8_t status = 0;
+    Device().SetModemLines(QnLineCts | QnLineDsr);
+    ASSERT_TRUE(Eventually([&] { return ((status = dispatcher.GetModemStatus()) & 0xF0) == 0x30; }));
+    EXPECT_EQ(status, 0x33);  // CTS and DSR, both changed
+    Device().SetModemLines(QnLineCts | QnLineDcd);
+    ASSERT_TRUE(Eventually([&] { return ((status = dispatcher.GetModemStatus()) & 0xF0) == 0x90; }));
+    EXPECT_EQ(status, 0x9A);  // DSR dropped, DCD rose
+    EXPECT_EQ(dispatcher.GetModemStatus(), 0x90);  // change bits cleared by the read
+}
+
+TEST_F(FakeDispatcher, BreakIsLatchedUntilChecked) {
+    InjectAndSettle(QnErrorBreak);
+    EXPECT_EQ(dispatcher.GetLineError(), 9);
+    EXPECT_EQ(dispatcher.GetLineError(), 9);  // the break bit survives GetLineError
+    EXPECT_TRUE(dispatcher.CheckLineBreak());
+    EXPECT_FALSE(dispatcher.CheckLineBreak());
+    EXPECT_EQ(dispatcher.GetLineError(), 0);
+}
+
+TEST_F(FakeDispatcher, LineErrorsAccumulateAndReportInOrder) {
+    InjectAndSettle(QnErrorFraming);
+    InjectAndSettle(QnErrorParity);
+    // A block sent meanwhile refreshes the errors without losing earlier ones.
+    ASSERT_EQ(dispatcher.PutBlock(Bytes("x"), 1), 0);
+    EXPECT_EQ(dispatcher.GetLineError(), 3);  // parity before framing
+    EXPECT_EQ(dispatcher.GetLineError(), 0);  // the four error bits clear together
+}
+
+TEST_F(FakeDispatcher, OpenRaisesDtrAndRtsAndFlowOwnedLinesAreLeftAlone) {
+    const auto journal = Device().Journal();
+    EXPECT_NE(std::find(journal.begin(), journal.end(), "DTR+"), journal.end());
+    EXPECT_NE(std::find(journal.begin(), journal.end(), "RTS+"), journal.end());
+    ASSERT_EQ(dispatcher.SetHardwareFlow(3686, 409, QnHwUseRts | QnHwRequireCts), 0);
+    EXPECT_EQ(dispatcher.SetRts(false), 1);
+    EXPECT_EQ(dispatcher.SetDtr(false), 0);
+    EXPECT_EQ(Device().Journal().back(), "DTR-");
+    uint32_t hardware = 0, software = 0;
+    uint8_t xon = 0, xoff = 0;
+    ASSERT_EQ(dispatcher.GetFlowOptions(hardware, software, xon, xoff), 0);
+    EXPECT_EQ(hardware, QnHwUseRts | QnHwRequireCts);
+    EXPECT_EQ(Device().State().XoffLim, 4096 - 3686);
+    EXPECT_EQ(Device().State().XonLim, 409);
+    EXPECT_EQ(dispatcher.SetHardwareFlow(10, 20, 0), -1002);
+    EXPECT_EQ(dispatcher.SetSoftwareFlow(5000, 0, QnSwReceive), -1002);
+}
+
+TEST_F(FakeDispatcher, SoftwareFlowSetsAndClears) {
+    ASSERT_EQ(dispatcher.SetSoftwareFlow(3072, 1024, QnSwTransmit | QnSwReceive), 0);
+    uint32_t hardware = 0, software = 0;
+    uint8_t xon = 0, xoff = 0;
+    dispatcher.GetFlowOptions(hardware, software, xon, xoff);
+    EXPECT_EQ(software, QnSwTransmit | QnSwReceive);
+    EXPECT_EQ(xon, 17);
+    EXPECT_EQ(xoff, 19);
+    ASSERT_EQ(dispatcher.SetFlowChars('Q', 'S'), 0);
+    ASSERT_EQ(dispatcher.ClearSoftwareFlow(), 0);
+    dispatcher.GetFlowOptions(hardware, software, xon, xoff);
+    EXPECT_EQ(software, 0u);
+    EXPECT_EQ(xon, 'Q');
+}
+
+struct LineCase {
+    const char* name;
+    uint32_t baud;
+    uint8_t parity, dataBits, stopBits;
+    int32_t result;
+    uint32_t wantBaud;
+    uint8_t wantParity, wantBits, wantStopField;
+};
+
+class LineSettings : public FakeDispatcher, public ::testing::WithParamInterface<LineCase> {};
+
+TEST_P(LineSettings, ReachTheDeviceAsNormalised) {
+    const LineCase& c = GetParam();
+    EXPECT_EQ(dispatcher.SetLine(c.baud, c.parity, c.dataBits, c.stopBits), c.result);
+    const TQnLineState state = Device().State();
+    EXPECT_EQ(state.Baud, c.wantBaud);
+    EXPECT_EQ(state.Parity, c.wantParity);
+    EXPECT_EQ(state.ByteSize, c.wantBits);
+    EXPECT_EQ(state.StopBits, c.wantStopField);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, LineSettings, ::testing::Values(
+    LineCase{"KeepAll", 0, 5, 9, 3, 0, 115200, 0, 8, 0},
+    LineCase{"Change", 38400, 2, 7, 2, 0, 38400, 2, 7, 2},
+    LineCase{"FiveBitsTwoStopsIsOneAndAHalf", 0, 5, 5, 2, 0, 115200, 0, 5, 1},
+    LineCase{"ZeroStopBitsIsOne", 0, 1, 9, 0, 0, 115200, 1, 8, 0},
+    LineCase{"LargeStopBitsIsTwo", 0, 5, 9, 7, 0, 115200, 0, 8, 2},
+    LineCase{"BadParity", 0, 6, 8, 1, -1002, 115200, 0, 8, 0},
+    LineCase{"BadDataBits", 0, 0, 4, 1, -1002, 115200, 0, 8, 0}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(FakeDispatcher, UnchangedLineDoesNotTouchTheDevice) {
+    const int writes = Device().StateWrites();
+    EXPECT_EQ(dispatcher.SetLine(115200, 0, 8, 1), 0);
+    EXPECT_EQ(Device().StateWrites(), writes);
+    uint32_t baud = 0;
+    uint16_t parity = 9;
+    uint8_t bits = 0, stops = 0;
+    ASSERT_EQ(dispatcher.GetLine(baud, parity, bits, stops), 0);
+    EXPECT_EQ(baud, 115200u);
+    EXPECT_EQ(parity, 0);
+    EXPECT_EQ(bits, 8);
+    EXPECT_EQ(stops, 1);
+}
+
+TEST_F(FakeDispatcher, RS485RaisesRtsForEachBlockAndDropsItWhenSent) {
+    dispatcher.SetRS485Mode(true);
+    const std::size_t before = Device().Journal().size();
+    ASSERT_EQ(dispatcher.PutBlock(Bytes("abc"), 3), 0);
+    ASSERT_TRUE(Eventually([&] { return Device().Journal().size() >= before + 4; }));
+    const auto journal = Device().Journal();
+    EXPECT_EQ(std::vector<std::string>(journal.begin() + static_cast<long>(before), journal.end()),
+              (std::vector<std::string>{"RTS+", "write abc", "empty", "RTS-"}));
+}
+
+class SmallOutput : public FakeDispatcher {
+protected:
+    void SetUp() override { ASSERT_EQ(Open(16), 0); }
+};
+
+TEST_F(SmallOutput, BlockOfExactlyTheFreeSpaceFillsTheRing) {
+    Device().Stall(true);
+    ASSERT_EQ(dispatcher.PutBlock(Bytes(std::string(16, 'f')), 16), 0);
+    EXPECT_EQ(dispatcher.OutBuffUsed(), 16u);
+    EXPECT_EQ(dispatcher.OutBuffFree(), 0u);
+    EXPECT_EQ(dispatcher.PutChar('x'), -3006);  // nothing queued
+    Device().Stall(false);
+    ASSERT_TRUE(Device().WaitForWritten(16));
+    EXPECT_EQ(Device().Written(), std::string(16, 'f'));
+    EXPECT_TRUE(Eventually([&] { return dispatcher.OutBuffUsed() == 0; }));
+}
+
+TEST_F(SmallOutput, WrappedPendingBytesGoOutInOneWrite) {
+    ASSERT_EQ(dispatcher.PutBlock(Bytes("0123456789"), 10), 0);
+    ASSERT_TRUE(Device().WaitForWritten(10));
+    Device().Stall(true);
+    ASSERT_EQ(dispatcher.PutChar('A'), 0);  // the output thread now waits writing it
+    ASSERT_TRUE(Eventually([&] { return Device().WriterBlocked(); }));
+    ASSERT_EQ(dispatcher.PutBlock(Bytes("BCDEFGHIJ"), 9), 0);  // runs past the ring's end
+    Device().Stall(false);
+    ASSERT_TRUE(Device().WaitForWritten(20));
+    EXPECT_EQ(Device().Written(), "0123456789ABCDEFGHIJ");
+    EXPECT_EQ(Device().WriteSizes(), (std::vector<uint32_t>{10, 1, 9}));
+}
+
+TEST_F(SmallOutput, FlushAbandonsAStalledWrite) {
+    Device().Stall(true);
+    ASSERT_EQ(dispatcher.PutBlock(Bytes("stuck"), 5), 0);
+    ASSERT_TRUE(Eventually([&] { return Device().WriterBlocked(); }));
+    EXPECT_EQ(dispatcher.FlushOutBuffer(), 0);
+    EXPECT_EQ(dispatcher.OutBuffUsed(), 0u);
+    Device().Stall(false);
+    ASSERT_EQ(dispatcher.PutBlock(Bytes("next"), 4), 0);
+    ASSERT_TRUE(Device().WaitForWritten(4));
+    EXPECT_EQ(Device().Written(), "next");
+}
+
+TEST_F(SmallOutput, CloseWhileStalledEndsEveryThread) {
+    Device().Stall(true);
+    ASSERT_EQ(dispatcher.PutBlock(Bytes("stuck"), 5), 0);
+    ASSERT_TRUE(Eventually([&] { return Device().WriterBlocked(); }));
+    dispatcher.DonePort();
+    EXPECT_FALSE(dispatcher.IsOpen());
+    EXPECT_EQ(dispatcher.ThreadCount(), 0);
+    EXPECT_FALSE(dispatcher.DispatcherActive());
+}
+
+TEST_F(FakeDispatcher, TraceAndLogRecordBothDirections) {
+    dispatcher.Trace().InitTracing(100);
+    dispatcher.Log().InitDispatchLog(1000);
+    ASSERT_EQ(dispatcher.PutBlock(Bytes("out"), 3), 0);
+    Device().Feed("in");
+    ASSERT_TRUE(Eventually([&] { return dispatcher.InBuffUsed() == 2; }));
+    EXPECT_EQ(Take(2), "in");
+    EXPECT_EQ(dispatcher.Trace().Entries(),
+              (std::vector<TTraceEntry>{{'T', 'o'}, {'T', 'u'}, {'T', 't'}, {'R', 'i'}, {'R', 'n'}}));
+    std::vector<std::pair<uint8_t, std::string>> logged;
+    for (const TLogEntry& entry : dispatcher.Log().Entries())
+        logged.emplace_back(entry.SubKind, std::string(entry.Bytes.begin(), entry.Bytes.end()));
+    EXPECT_NE(std::find(logged.begin(), logged.end(), std::make_pair(uint8_t{2}, std::string("out"))), logged.end());
+    EXPECT_NE(std::find(logged.begin(), logged.end(), std::make_pair(uint8_t{1}, std::string("in"))), logged.end());
+}
+
+TEST_F(FakeDispatcher, SecondOpenIsRefusedAndFailedOpenRollsBack) {
+    EXPECT_EQ(Open(), -2008);
+    EXPECT_TRUE(dispatcher.IsOpen());
+    dispatcher.DonePort();
+    dispatcher.OpenResult = -EBUSY;
+    EXPECT_EQ(Open(), -EBUSY);
+    EXPECT_FALSE(dispatcher.IsOpen());
+    EXPECT_EQ(dispatcher.ThreadCount(), 0);
+    dispatcher.OpenResult = 0;
+    ASSERT_EQ(Open(), 0);
+    Device().Feed("again");
+    EXPECT_TRUE(Eventually([&] { return dispatcher.InBuffUsed() == 5; }));
+}
+
+TEST(FakeDispatcherLife, PortListReusesTheLowestFreeSlot) {
+    auto first = std::make_unique<TFakeDispatcher>();
+    auto second = std::make_unique<TFakeDispatcher>();
+    EXPECT_EQ(second->HandleIndex(), first->HandleIndex() + 1);
+    const int32_t freed = first->HandleIndex();
+    first.reset();
+    TFakeDispatcher third;
+    EXPECT_EQ(third.HandleIndex(), freed);
+    EXPECT_EQ(PortListSnapshot()[static_cast<std::size_t>(freed)], &third);
+    second.reset();
+    EXPECT_EQ(PortListSnapshot().size(), static_cast<std::size_t>(freed) + 1);  // trailing slot trimmed
+}
+
+TEST(FakeDispatcherLife, ClosedDispatcherRefusesWork) {
+    TFakeDispatcher dispatcher;
+    EXPECT_EQ(dispatcher.PutChar('x'), -2007);
+    EXPECT_EQ(dispatcher.SetLine(9600, 0, 8, 1), -2007);
+    EXPECT_EQ(dispatcher.GetBlock(nullptr, 1), -3007);
+    EXPECT_EQ(dispatcher.InBuffUsed(), 0u);
+}
+
+// Thousands of opens and closes with traffic in both directions, and
+// dispatchers destroyed while open.
+TEST(FakeDispatcherLife, OpenCloseDestroyLoops) {
+    for (int round = 0; round < 2000; ++round) {
+        auto dispatcher = std::make_unique<TFakeDispatcher>();
+        ASSERT_EQ(dispatcher->InitPort("fake", 9600, 0, 8, 1, 1024, 256, 0), 0);
+        dispatcher->Device().Feed("ping");
+        dispatcher->PutBlock(Bytes("pong"), 4);
+        if (round % 3 == 0) dispatcher->Device().Stall(true);
+        dispatcher->PutBlock(Bytes("more"), 4);
+        if (round % 2 == 0) dispatcher->DonePort();
+        dispatcher.reset();  // destroying an open dispatcher closes it
+    }
+}
+
+}  // namespace

@@ -1,0 +1,217 @@
+#include "support/FakeSerialDevice.h"
+
+#include <chrono>
+#include <poll.h>
+#include <thread>
+
+namespace {
+
+std::string JournalName(QnEscape function) {
+    switch (function) {
+    case QnEscape::SetDtr: return "DTR+";
+    case QnEscape::ClrDtr: return "DTR-";
+    case QnEscape::SetRts: return "RTS+";
+    case QnEscape::ClrRts: return "RTS-";
+    case QnEscape::SetBreak: return "BREAK+";
+    case QnEscape::ClrBreak: return "BREAK-";
+    default: return "ESC" + std::to_string(static_cast<int>(function));
+    }
+}
+
+}  // namespace
+
+bool Eventually(const std::function<bool()>& condition) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+void TFakeSerialDevice::Raise(uint32_t events) {
+    pendingEvents_ |= events;
+    lineEvent_.Signal();
+}
+
+void TFakeSerialDevice::Feed(const std::string& bytes) {
+    std::lock_guard guard(lock_);
+    input_.insert(input_.end(), bytes.begin(), bytes.end());
+    if (!input_.empty()) inputWaiting_.Signal();
+}
+
+void TFakeSerialDevice::SetModemLines(uint8_t lines) {
+    std::lock_guard guard(lock_);
+    const uint8_t changed = lines ^ lines_;
+    lines_ = lines;
+    uint32_t events = 0;
+    if (changed & QnLineCts) events |= QnEventCts;
+    if (changed & QnLineDsr) events |= QnEventDsr;
+    if (changed & QnLineDcd) events |= QnEventRlsd;
+    if (changed & QnLineRing) events |= QnEventRing;
+    Raise(events);
+}
+
+void TFakeSerialDevice::InjectLineErrors(uint32_t errors) {
+    std::lock_guard guard(lock_);
+    pendingErrors_ |= errors;
+    Raise((errors & QnErrorBreak) ? QnEventBreak : QnEventError);
+}
+
+void TFakeSerialDevice::Stall(bool on) {
+    std::lock_guard guard(lock_);
+    stalled_ = on;
+    if (on) unstalled_.Reset();
+    else unstalled_.Signal();
+}
+
+std::string TFakeSerialDevice::Written() {
+    std::lock_guard guard(lock_);
+    return output_;
+}
+
+std::vector<uint32_t> TFakeSerialDevice::WriteSizes() {
+    std::lock_guard guard(lock_);
+    return writeSizes_;
+}
+
+std::vector<std::string> TFakeSerialDevice::Journal() {
+    std::lock_guard guard(lock_);
+    return journal_;
+}
+
+TQnLineState TFakeSerialDevice::State() {
+    std::lock_guard guard(lock_);
+    return state_;
+}
+
+int TFakeSerialDevice::StateWrites() {
+    std::lock_guard guard(lock_);
+    return stateWrites_;
+}
+
+uint32_t TFakeSerialDevice::PendingErrors() {
+    std::lock_guard guard(lock_);
+    return pendingErrors_;
+}
+
+bool TFakeSerialDevice::WriterBlocked() {
+    std::lock_guard guard(lock_);
+    return writerBlocked_;
+}
+
+bool TFakeSerialDevice::WaitForWritten(std::size_t count) {
+    std::unique_lock guard(lock_);
+    return written_.wait_for(guard, std::chrono::seconds(5), [&] { return output_.size() >= count; });
+}
+
+int32_t TFakeSerialDevice::ReadState(TQnLineState& state) {
+    std::lock_guard guard(lock_);
+    state = state_;
+    return 0;
+}
+
+int32_t TFakeSerialDevice::WriteState(const TQnLineState& state) {
+    std::lock_guard guard(lock_);
+    state_ = state;
+    ++stateWrites_;
+    return 0;
+}
+
+int32_t TFakeSerialDevice::Read(uint8_t* bytes, uint32_t count) {
+    std::lock_guard guard(lock_);
+    uint32_t n = 0;
+    while (n < count && !input_.empty()) {
+        bytes[n++] = input_.front();
+        input_.pop_front();
+    }
+    if (input_.empty()) inputWaiting_.Reset();
+    return static_cast<int32_t>(n);
+}
+
+int32_t TFakeSerialDevice::Write(const uint8_t* bytes, uint32_t count, std::initializer_list<int> cancelFds) {
+    for (;;) {
+        {
+            std::lock_guard guard(lock_);
+            if (!stalled_) {
+                writerBlocked_ = false;
+                output_.append(reinterpret_cast<const char*>(bytes), count);
+                writeSizes_.push_back(count);
+                journal_.push_back("write " + std::string(reinterpret_cast<const char*>(bytes), count));
+                written_.notify_all();
+                return static_cast<int32_t>(count);
+            }
+            writerBlocked_ = true;
+        }
+        // Wait for the stall to end or a cancel, then look again.
+        std::vector<pollfd> fds;
+        for (int fd : cancelFds) fds.push_back({fd, POLLIN, 0});
+        fds.push_back({unstalled_.Fd(), POLLIN, 0});
+        ::poll(fds.data(), fds.size(), -1);
+        for (std::size_t i = 0; i + 1 < fds.size(); ++i) {
+            if (fds[i].revents != 0) {
+                std::lock_guard guard(lock_);
+                writerBlocked_ = false;
+                return QnWriteCancelled;
+            }
+        }
+    }
+}
+
+uint32_t TFakeSerialDevice::InputCount() {
+    std::lock_guard guard(lock_);
+    return static_cast<uint32_t>(input_.size());
+}
+
+uint32_t TFakeSerialDevice::TakeLineErrors() {
+    std::lock_guard guard(lock_);
+    const uint32_t errors = pendingErrors_;
+    pendingErrors_ = 0;
+    return errors;
+}
+
+uint8_t TFakeSerialDevice::ModemLines() {
+    std::lock_guard guard(lock_);
+    return lines_;
+}
+
+int32_t TFakeSerialDevice::Escape(QnEscape function) {
+    std::lock_guard guard(lock_);
+    journal_.push_back(JournalName(function));
+    return 0;
+}
+
+int32_t TFakeSerialDevice::Purge(bool output) {
+    std::lock_guard guard(lock_);
+    if (!output) {
+        input_.clear();
+        inputWaiting_.Reset();
+    }
+    journal_.push_back(output ? "purge out" : "purge in");
+    return 0;
+}
+
+uint32_t TFakeSerialDevice::WaitLineEvent(int stopFd, int timeoutMs) {
+    if (!AnyReadable({lineEvent_.Fd(), stopFd}, timeoutMs) || AnyReadable({stopFd}, 0)) return 0;
+    std::lock_guard guard(lock_);
+    lineEvent_.Reset();
+    const uint32_t events = pendingEvents_;
+    pendingEvents_ = 0;
+    return events;
+}
+
+void TFakeSerialDevice::WaitTransmitterEmpty(int) {
+    std::lock_guard guard(lock_);
+    journal_.push_back("empty");
+}
+
+std::unique_ptr<IQnSerialDevice> TFakeDispatcher::OpenCom(const std::string&, int32_t& result) {
+    if (OpenResult != 0) {
+        result = OpenResult;
+        return nullptr;
+    }
+    auto device = std::make_unique<TFakeSerialDevice>();
+    device_ = device.get();
+    result = 0;
+    return device;
+}

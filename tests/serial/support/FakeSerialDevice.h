@@ -1,0 +1,87 @@
+#pragma once
+// A scriptable serial device for dispatcher tests: input arrives when the
+// test feeds it, modem lines and line errors change when the test says so,
+// writes can be stalled, and every line-control call is journalled.
+
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "serial/QnDevice.h"
+#include "serial/QnEvent.h"
+#include "serial/QwUser.h"
+
+class TFakeSerialDevice : public IQnSerialDevice {
+public:
+    void Feed(const std::string& bytes);
+    void SetModemLines(uint8_t lines);
+    void InjectLineErrors(uint32_t errors);
+    void Stall(bool on);
+
+    std::string Written();
+    std::vector<uint32_t> WriteSizes();
+    std::vector<std::string> Journal();
+    TQnLineState State();
+    int StateWrites();
+    uint32_t PendingErrors();
+    // Waits (bounded) until at least `count` bytes were written.
+    bool WaitForWritten(std::size_t count);
+    // True while a write waits on the stall.
+    bool WriterBlocked();
+
+    int32_t ReadState(TQnLineState& state) override;
+    int32_t WriteState(const TQnLineState& state) override;
+    int32_t Read(uint8_t* bytes, uint32_t count) override;
+    int32_t Write(const uint8_t* bytes, uint32_t count, std::initializer_list<int> cancelFds) override;
+    uint32_t InputCount() override;
+    uint32_t TakeLineErrors() override;
+    uint8_t ModemLines() override;
+    int32_t Escape(QnEscape function) override;
+    int32_t Purge(bool output) override;
+    int InputFd() override { return inputWaiting_.Fd(); }
+    uint32_t WaitLineEvent(int stopFd, int timeoutMs) override;
+    void WaitTransmitterEmpty(int stopFd) override;
+
+private:
+    void Raise(uint32_t events);
+
+    std::mutex lock_;
+    std::condition_variable written_;
+    TQnEvent lineEvent_;
+    TQnEvent unstalled_;
+    TQnEvent inputWaiting_{true};  // set while input is queued
+    std::deque<uint8_t> input_;
+    std::string output_;
+    std::vector<uint32_t> writeSizes_;
+    std::vector<std::string> journal_;
+    TQnLineState state_{9600, 0, 0, 0, 8, 0, 0, 17, 19};
+    int stateWrites_ = 0;
+    uint8_t lines_ = 0;
+    uint32_t pendingEvents_ = 0;
+    uint32_t pendingErrors_ = 0;
+    bool stalled_ = false;
+    bool writerBlocked_ = false;
+};
+
+// A dispatcher over a fresh fake device at each open; `OpenResult` makes the
+// next open fail with that code.
+class TFakeDispatcher : public TQnBaseDispatcher {
+public:
+    using TQnBaseDispatcher::TQnBaseDispatcher;
+
+    TFakeSerialDevice& Device() { return *device_; }
+    int32_t OpenResult = 0;
+
+protected:
+    std::unique_ptr<IQnSerialDevice> OpenCom(const std::string& name, int32_t& result) override;
+
+private:
+    TFakeSerialDevice* device_ = nullptr;
+};
+
+// Polls a condition until it holds or about five seconds pass.
+bool Eventually(const std::function<bool()>& condition);

@@ -1,0 +1,94 @@
+// The drive lamp: defaults, colours with the raised bevel, glyph halves and
+// which changes repaint.
+
+#include <gtest/gtest.h>
+
+#include <QEvent>
+#include <QPainter>
+
+#include "support/QtTestApp.h"
+#include "ui/QnStatLt.h"
+
+using tavrin::test::QtTestApp;
+
+namespace {
+
+QColor Rgb(uint32_t winColor) { return QColor(winColor & 0xFF, (winColor >> 8) & 0xFF, (winColor >> 16) & 0xFF); }
+
+TEST(QnStatLt, DefaultsAndBevelledColours)
+{
+    QtTestApp();
+    TQnStatusLight lamp;
+    EXPECT_FALSE(lamp.Lit());
+    EXPECT_EQ(lamp.LitColor(), 0x0000FFu);
+    EXPECT_EQ(lamp.NotLitColor(), 0x008000u);
+    EXPECT_EQ(lamp.size(), QSize(13, 13));
+    EXPECT_EQ(lamp.Version(), "v4.06");
+    lamp.SetLitColor(0x00FFFF);     // yellow
+    lamp.SetNotLitColor(0xFF0000);  // blue
+    for (bool lit : {true, false}) {
+        lamp.SetLit(lit);
+        const QImage image = lamp.grab().toImage();
+        const QColor fill = Rgb(lit ? 0x00FFFF : 0xFF0000), white(Qt::white), grey(128, 128, 128);
+        const std::pair<QPoint, QColor> pixels[] = {{{6, 6}, fill},   {{1, 1}, fill},   {{0, 0}, white}, {{12, 0}, white},
+                                                    {{0, 12}, white}, {{12, 1}, grey}, {{1, 12}, grey}, {{12, 12}, grey}};
+        for (const auto& [at, colour] : pixels)
+            EXPECT_EQ(image.pixelColor(at), colour) << lit << " at " << at.x() << "," << at.y();
+    }
+}
+
+TEST(QnStatLt, GlyphHalvesShowTheStatesWithTheCornerColourTransparent)
+{
+    QtTestApp();
+    QWidget parent;
+    QPalette palette = parent.palette();
+    palette.setColor(QPalette::Window, QColor(10, 20, 30));
+    parent.setPalette(palette);
+    auto* lamp = new TQnStatusLight(&parent);
+    QImage glyph(26, 13, QImage::Format_ARGB32);
+    glyph.fill(QColor(255, 0, 255));  // the transparent colour
+    QPainter painter(&glyph);
+    painter.fillRect(3, 3, 7, 7, Qt::red);     // lit half
+    painter.fillRect(16, 3, 7, 7, Qt::green);  // unlit half
+    painter.end();
+    lamp->SetGlyph(glyph);
+    lamp->SetBounds(0, 0, 40, 40);
+    EXPECT_EQ(lamp->size(), QSize(13, 13));
+    lamp->SetLit(true);
+    QImage lit = lamp->grab().toImage();
+    EXPECT_EQ(lit.pixelColor(6, 6), QColor(Qt::red));
+    EXPECT_EQ(lit.pixelColor(0, 0), QColor(10, 20, 30));
+    lamp->SetLit(false);
+    EXPECT_EQ(lamp->grab().toImage().pixelColor(6, 6), QColor(Qt::green));
+    lamp->SetGlyph(QImage());
+    EXPECT_FALSE(lamp->HaveGlyph());
+}
+
+TEST(QnStatLt, OnlyVisibleColourChangesRepaint)
+{
+    QtTestApp();
+    struct PaintCounter : QObject {
+        int paints = 0;
+        bool eventFilter(QObject*, QEvent* e) override { return paints += e->type() == QEvent::Paint, false; }
+    } counter;
+    QWidget parent;
+    auto* lamp = new TQnStatusLight(&parent);
+    parent.show();
+    lamp->installEventFilter(&counter);
+    auto paintsAfter = [&](const std::function<void()>& change) {
+        QApplication::processEvents();
+        counter.paints = 0;
+        change();
+        QApplication::processEvents();
+        return counter.paints;
+    };
+    EXPECT_EQ(paintsAfter([&] { lamp->SetLit(true); }), 1);
+    EXPECT_EQ(paintsAfter([&] { lamp->SetLit(true); }), 0);
+    EXPECT_EQ(paintsAfter([&] { lamp->SetNotLitColor(0x808080); }), 0);
+    EXPECT_EQ(paintsAfter([&] { lamp->SetLitColor(0x00FFFF); }), 1);
+    EXPECT_EQ(paintsAfter([&] { lamp->SetLit(false); }), 1);
+    EXPECT_EQ(paintsAfter([&] { lamp->SetLitColor(0x0000FF); }), 0);
+    EXPECT_EQ(paintsAfter([&] { lamp->SetNotLitColor(0xFF0000); }), 1);
+}
+
+} // namespace
