@@ -309,6 +309,7 @@ void TMainHalvoret::BuildCrtTerminal()
     QnTerminal1->SetMouseSelect(false);
     QnTerminal1->SetScrollback(false);
     QnTerminal1->SetUseLazyDisplay(false);
+    QnTerminal1->SetMinRepaintInterval(15);
     QnTerminal1->SetFreezeScrollBack(false);
     QnTerminal1->SetColor(QnBlack);
     QnTerminal1->SetFontColor(CrtFontColor);

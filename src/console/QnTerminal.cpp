@@ -67,6 +67,8 @@ TQnCustomTerminal::TQnCustomTerminal(QWidget* parent) : TQnBaseWinControl(parent
     FTimer.setInterval(100);
     QObject::connect(&FTimer, &QTimer::timeout, this, [this] { TimerTick(); });
     FTimer.start();
+    FRepaintTimer.setSingleShot(true);
+    QObject::connect(&FRepaintTimer, &QTimer::timeout, this, [this] { LazyRepaint(); });
     resize(300, 200);
     setFont(TerminalFont(QStringLiteral("Terminal"), 0, 9));
     CalcCharSize();
@@ -75,6 +77,7 @@ TQnCustomTerminal::TQnCustomTerminal(QWidget* parent) : TQnBaseWinControl(parent
 TQnCustomTerminal::~TQnCustomTerminal() {
     FDestroying = true;
     FTimer.stop();
+    FRepaintTimer.stop();
     HookScroll(nullptr);
     SetEmulator(nullptr);
     DetachBuffer(FDefaultEmulator.get());
@@ -151,12 +154,12 @@ void TQnCustomTerminal::ProcessQueuedData(TQnCharSource source) {
         FDataDeferred = false;
         PostDataAvailable();
     }
-    if (!FUseLazyDisplay && FCurrent->NeedsUpdate()) LazyRepaint();
+    if (!FUseLazyDisplay && FCurrent->NeedsUpdate()) RequestRepaint();
     FLazyBytes = static_cast<int>(std::min<int64_t>(static_cast<int64_t>(FLazyBytes) + n, INT_MAX / 2));
 }
 
 void TQnCustomTerminal::BufferChanged() {
-    if (!FUseLazyDisplay) LazyRepaint();
+    if (!FUseLazyDisplay) RequestRepaint();
 }
 
 void TQnCustomTerminal::Clear() {
@@ -462,8 +465,26 @@ void TQnCustomTerminal::InvalidateRow(int row) {
     InvalidateArea(QRect(0, (row - FTopRow) * CharHeight(), ClientWidth(), CharHeight()));
 }
 
+void TQnCustomTerminal::SetMinRepaintInterval(int ms) { FMinRepaintInterval = std::clamp(ms, 0, 1000); }
+
+void TQnCustomTerminal::RequestRepaint() {
+    // Immediate display, but at most once per interval: a program printing
+    // character by character gets one repaint per interval, not one per
+    // character; the last change is shown when the interval ends.
+    if (FMinRepaintInterval <= 0) {
+        LazyRepaint();
+        return;
+    }
+    if (FRepaintTimer.isActive()) return;
+    const qint64 since = FSinceRepaint.isValid() ? FSinceRepaint.elapsed() : FMinRepaintInterval;
+    if (since >= FMinRepaintInterval) LazyRepaint();
+    else FRepaintTimer.start(static_cast<int>(FMinRepaintInterval - since));
+}
+
 void TQnCustomTerminal::LazyRepaint() {
     if (!FCurrent) return;
+    FRepaintTimer.stop();
+    FSinceRepaint.start();
     HideCaretIfShown();
     if (FCanvasStale) update();
     FlushPendingPaint();

@@ -18,6 +18,7 @@
 //     teletype emulator); Rows(), Columns(), ScrollbackRows() and their
 //     setters reach the emulator's buffer.
 
+#include <QElapsedTimer>
 #include <QFont>
 #include <QImage>
 #include <QRegion>
@@ -109,6 +110,10 @@ public:
     bool Scrollback() const { return FScrollback; }
     void SetScrollback(bool v);
     bool UseLazyDisplay() const override { return FUseLazyDisplay; }
+    // Without lazy display: the shortest time between two repaints (0: each
+    // change repaints at once; at most 1000 ms).
+    int MinRepaintInterval() const { return FMinRepaintInterval; }
+    void SetMinRepaintInterval(int ms);
     void SetUseLazyDisplay(bool v) { FUseLazyDisplay = v; }
     bool WantAllKeys() const { return FWantAllKeys; }
     void SetWantAllKeys(bool v) { FWantAllKeys = v; }
@@ -203,6 +208,7 @@ private:
     void PostDataAvailable();
     void PostBufferChanged();
     void LazyRepaint();
+    void RequestRepaint();
     void RepaintCanvas();
     void FlushPendingPaint();
     void EnsureCanvas();
@@ -240,6 +246,9 @@ private:
     bool FCanvasStale = true;
     QRegion FPendingPaint;  // areas to repaint through the emulator
     QTimer FTimer;
+    QTimer FRepaintTimer;
+    QElapsedTimer FSinceRepaint;
+    int FMinRepaintInterval = 0;
     std::unique_ptr<TQnTTYEmulator> FDefaultEmulator;
     TQnTerminalEmulator* FCurrent = nullptr;
     TQnTerminalEmulator* FUserEmulator = nullptr;
