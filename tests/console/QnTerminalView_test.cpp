@@ -8,6 +8,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QScrollBar>
+#include <QtTest/QTest>
 
 #include <memory>
 #include <string>
@@ -226,5 +227,37 @@ TEST_F(ViewTest, ScrolledTextEndsTheSelectionAndEmptyCopiesNothing) {
     term->CopyToClipboard();
     EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("kept"));
 }
+
+// Counts the repaints of changed cells.
+class CountingEmulator : public TQnVT100Emulator {
+public:
+    void LazyPaint(TQnTerminalPainter& painter) override {
+        ++lazyPaints;
+        TQnVT100Emulator::LazyPaint(painter);
+    }
+    int lazyPaints = 0;
+};
+
+struct CoalesceCase {
+    int interval;
+    int least, most;  // repaints for 40 characters written one event loop apart
+};
+
+class Coalescing : public ViewTest, public testing::WithParamInterface<CoalesceCase> {};
+
+TEST_P(Coalescing, CharacterByCharacterOutputRepaintsOncePerInterval) {
+    CountingEmulator counting;
+    counting.SetTerminal(term.get());
+    term->SetMinRepaintInterval(GetParam().interval);
+    QTest::qWait(GetParam().interval + 5);
+    counting.lazyPaints = 0;
+    for (int i = 0; i < 40; ++i) Feed("x");
+    EXPECT_LE(counting.lazyPaints, GetParam().most);
+    EXPECT_GE(counting.lazyPaints, GetParam().least) << "the first change shows at once";
+    // The last change is shown when the interval ends.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !counting.NeedsUpdate(); }, GetParam().interval + 500));
+}
+
+INSTANTIATE_TEST_SUITE_P(QnTerminalView, Coalescing, testing::Values(CoalesceCase{0, 40, 80}, CoalesceCase{400, 1, 1}));
 
 }  // namespace
