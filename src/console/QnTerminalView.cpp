@@ -60,6 +60,11 @@ void TQnCustomTerminal::UpdateViewMetrics() {
     }
     if (horz) SetHorzScrollInfo();
     if (vert) SetVertScrollInfo();
+    // A hidden bar has nothing to scroll.
+    FSyncingBars = true;
+    if (!horz) FHorzBar->setRange(0, 0);
+    if (!vert) FVertBar->setRange(0, 0);
+    FSyncingBars = false;
 }
 
 void TQnCustomTerminal::PlaceScrollBars() {

@@ -24,7 +24,7 @@ void TQnVT100Paint::BuildGlyphTable() {
             FFont[set][ch] = static_cast<uint8_t>(std::min<ptrdiff_t>(it - FFontNames.begin(), 255));
         }
     }
-    FGlyphsBuilt = true;
+    FGlyphsOfCount = FCharSets.Count();
 }
 
 void TQnVT100Paint::Paint(TQnTerminalHost& host, TQnTerminalPainter& painter) {
@@ -137,7 +137,8 @@ void TQnVT100Paint::PaintRow(TQnTerminalPainter& painter, const TQnTerminalView&
 
 void TQnVT100Paint::PaintRun(TQnTerminalPainter& painter, const TQnTerminalView& view, int row, int textRow,
                              const TPaintRun& run) {
-    if (!FGlyphsBuilt) BuildGlyphTable();
+    // A map loaded again since the table was built is read again.
+    if (FGlyphsOfCount != FCharSets.Count()) BuildGlyphTable();
     const TQnLineAttr la = FLineAttrs.GetAttr(row);
     const bool doubleSize = la != laNormal;
     const bool doubleHeight = la == laDblHeightTop || la == laDblHeightBottom;

@@ -35,8 +35,6 @@ public:
     bool HasBlinkingText() const { return !FBlinkRuns.empty(); }
     // Finds the blinking cells of the rows in view.
     void BuildBlinkRuns(const TQnTerminalView& view);
-    // Forgets the glyph table, after the character-set map was reloaded.
-    void ForgetGlyphs() { FGlyphsBuilt = false; }
 
     bool ReverseScreen = false;
     bool RepaintAll = false;
@@ -71,5 +69,5 @@ private:
     std::array<std::array<uint8_t, 256>, SetCount> FGlyph{};
     std::array<std::array<uint8_t, 256>, SetCount> FFont{};
     std::vector<std::string> FFontNames;
-    bool FGlyphsBuilt = false;
+    int FGlyphsOfCount = -1;  // the map's entry count the table was built from
 };

@@ -1,8 +1,5 @@
-; A program in the CP/M transient area (0100h) that draws a VT100 screen
-; through the BIOS console output routine, for a grab of the window: bold,
-; underline, reverse, bold red and blinking text, a double-width line, a
-; double-height pair and a line-drawing box, then "end" on the last row.
-; Then it waits in a loop.
+; Draws, through the BIOS console output, a VT100 screen for a grab of the
+; window (the bytes: Screen in frmTavrinGrab_test.cpp), then waits.
 
 conout: equ 0FA0Ch          ; BIOS CONOUT, character in C
 
@@ -20,11 +17,6 @@ next:   ld a, (hl)
         jr next
 done:   jr done
 
-; The screen as bytes (the assembler's strings cannot hold "[" or ";"):
-; ESC[2J ESC[H "Attr: " ESC[1m "bold" ESC[0m " " ESC[4m "under" ESC[0m " "
-; ESC[7m "rev" ESC[0m " " ESC[1;31m "red" ESC[0m " " ESC[5m "blink" ESC[0m
-; ESC[3;1H ESC#6 "Wide line"   ESC[5;1H ESC#3 "Tall" CR LF ESC#4 "Tall"
-; ESC[8;1H ESC(0 "lqqk" CR LF "x  x" CR LF "mqqj" ESC(B   ESC[24;1H "end"
 screen:
         db 01Bh, 05Bh, 032h, 04Ah, 01Bh, 05Bh, 048h, 041h, 074h, 074h, 072h, 03Ah, 020h, 01Bh, 05Bh, 031h
         db 06Dh, 062h, 06Fh, 06Ch, 064h, 01Bh, 05Bh, 030h, 06Dh, 020h, 01Bh, 05Bh, 034h, 06Dh, 075h, 06Eh
