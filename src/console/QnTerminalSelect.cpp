@@ -141,7 +141,7 @@ void TQnCustomTerminal::PasteFromClipboard() {
     const QString text = QGuiApplication::clipboard()->text();
     if (text.isEmpty()) return;
     const std::string bytes = text.toLatin1().toStdString();
-    const bool toPort = FPasteToPort && FCurrent && FCurrent->Terminal() && PortOpen();
+    const bool toPort = FPasteToPort && PortOpen();
     if (FPasteToScreen && toPort) {
         for (char c : bytes) {
             WriteChar(static_cast<uint8_t>(c));

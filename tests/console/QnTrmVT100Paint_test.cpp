@@ -20,22 +20,16 @@ namespace {
 
 using tavrin::test::TFakeTerminalHost;
 
-// Counts text outputs on the way to the real painter.
-class CountingPainter : public TQnTerminalPainter {
+// Counts its text outputs.
+class CountingPainter : public TQnQtPainter {
 public:
-    explicit CountingPainter(TQnTerminalPainter& inner) : FInner(inner) {}
-    TQnRect ClipBox() const override { return FInner.ClipBox(); }
-    void FillRect(const TQnRect& r, TQnColor c) override { FInner.FillRect(r, c); }
+    using TQnQtPainter::TQnQtPainter;
     void TextOut(int x, int y, const TQnRect& opaque, const char* glyphs, int count, int advance, TQnColor text,
                  TQnColor fill, const std::string& font, bool doubleHeight) override {
         ++textOuts;
-        FInner.TextOut(x, y, opaque, glyphs, count, advance, text, fill, font, doubleHeight);
+        TQnQtPainter::TextOut(x, y, opaque, glyphs, count, advance, text, fill, font, doubleHeight);
     }
-    void Line(int x1, int y1, int x2, int y2, TQnColor c) override { FInner.Line(x1, y1, x2, y2, c); }
     int textOuts = 0;
-
-private:
-    TQnTerminalPainter& FInner;
 };
 
 // Has and None look for pixels near the colour (thin lines are
@@ -136,8 +130,7 @@ TEST_P(PixelTable, CellsShowAsExpected) {
         }
     }
     if (c.textOutsInRow1 >= 0) {
-        TQnQtPainter qt(image, font, QRect(0, 0, 80 * w, h), nullptr, cell.Ascent);
-        CountingPainter counting(qt);
+        CountingPainter counting(image, font, QRect(0, 0, 80 * w, h), nullptr, cell.Ascent);
         emu.Paint(counting);
         EXPECT_EQ(counting.textOuts, c.textOutsInRow1);
     }
