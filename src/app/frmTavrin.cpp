@@ -21,13 +21,17 @@
 #include "platform/QtUiPrompts.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScreen>
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace {
 
@@ -48,10 +52,12 @@ TMainHalvoret::TMainHalvoret(IUiPrompts* prompts, QWidget* parent)
             FModalDepth += entering ? 1 : -1;
             if (!FIdleTimer)
                 return;
-            if (FModalDepth > 0)
+            if (FModalDepth > 0) {
                 FIdleTimer->stop();
-            else
+            } else {
                 SetRunning(RunCpuAct->isChecked());
+                FocusConsoleLater();
+            }
         };
         FPrompts = qtPrompts.get();
         FOwnPrompts = std::move(qtPrompts);
@@ -218,7 +224,10 @@ void TMainHalvoret::BuildActions()
     static const char* names[4] = {"ChangeADriveAct", "ChangeBDriveAct", "ChangeCDriveAct", "ChangeDDriveAct"};
     static const char* captions[4] = {"Insert A:", "Insert B:", "Insert C:", "Insert D:"};
     for (uint8_t d = 0; d < 4; ++d) {
-        ChangeDriveActs[d] = make(names[d], captions[d], [this, d] { ChangeDriveActExecute(d); });
+        // The pump keeps the drive's row true to the controller, which may
+        // drop an image on its own (a reset that finds it gone).
+        ChangeDriveActs[d] = make(names[d], captions[d], [this, d] { ChangeDriveActExecute(d); },
+                                  [this, d](QAction&) { DriveChanged(d); });
         ChangeDriveActs[d]->setProperty("ImageIndex", 4);
     }
     ShutdownAct = make("ShutdownAct", "Shutdown", [this] { ShutdownActExecute(); });
@@ -255,15 +264,7 @@ void TMainHalvoret::BuildPages()
     {
         auto* layout = new QVBoxLayout(TtyPage);
         layout->setContentsMargins(0, 0, 0, 0);
-        SimpleTerminal1 = new TSimpleTerminal(TtyPage);
-        SimpleTerminal1->setObjectName(QStringLiteral("SimpleTerminal1"));
-        SimpleTerminal1->OnKeyPress = [this](TSimpleTerminal&, char& key) { QnTerminal2KeyPress(key); };
-        SimpleTerminal1->OnKeyDown = [this](TSimpleTerminal&, uint16_t& key, TShiftState shift) {
-            SimpleTerminal1KeyDown(key, shift);
-        };
-        SimpleTerminal1->OnKeyUp = [this](TSimpleTerminal&, uint16_t& key, TShiftState shift) {
-            SimpleTerminal1KeyUp(key, shift);
-        };
+        BuildTtyTerminal();
         layout->addWidget(SimpleTerminal1);
     }
     CpuPage = new TCpuPage(*FMachine, *FPrompts, TCpuPageActions{ResetCPMAct, RunCpuAct, StepCpuAct}, PageControl1);
@@ -286,13 +287,17 @@ void TMainHalvoret::BuildPages()
     DisksPage->AddPanel(RemoteDiskPanel);
     PortsPage = new TPortsPage(PageControl1);
 
+    // A click on a console page's tab leaves the keys with its console.
+    connect(PageControl1, &QTabWidget::currentChanged, this, [this] { FocusConsoleLater(); });
     PageControl1->addTab(CrtPage, QStringLiteral("CRT"));
     PageControl1->addTab(TtyPage, QStringLiteral("TTY"));
     PageControl1->addTab(CpuPage, QStringLiteral("CPU"));
     PageControl1->addTab(DiskManagerPage, QStringLiteral("Disk Manager"));
     PageControl1->addTab(DisksPage, QStringLiteral("Disks"));
     PageControl1->addTab(PortsPage, QStringLiteral("Ports"));
-    resize(900, 700);
+    // The form's size, on screens that have room for it.
+    const QSize free = screen()->availableGeometry().size();
+    resize(std::min(900, free.width()), std::min(700, free.height()));
 }
 
 // The CRT console as the form sets it up: green on black, underline caret,
@@ -354,8 +359,12 @@ void TMainHalvoret::BuildMenus()
     printer->addAction(PrinterEjectAct);
     printer->addAction(PrinterAbortAct);
 
-    for (QMenu* menu : {file, cpu, disks, view, printer})
+    for (QMenu* menu : {file, cpu, disks, view, printer}) {
         FActionPump->WatchMenu(menu);
+        // A menu closed with Esc leaves the bar in keyboard mode, where
+        // typed letters open menus; typing belongs to the console.
+        connect(menu, &QMenu::aboutToHide, this, [this] { FocusConsoleLater(); });
+    }
 
     QToolBar* bar = addToolBar(QStringLiteral("Machine"));
     bar->setObjectName(QStringLiteral("MachineToolBar"));
@@ -383,7 +392,6 @@ void TMainHalvoret::DriveChanged(uint8_t drive)
     if (drive > 3 || !DisksPage)
         return;
     DisksPage->ShowDrive(drive);
-    FActionPump->UpdateAction(ChangeDriveActs[drive]);
 }
 
 void TMainHalvoret::LampChanged(uint8_t drive)
@@ -456,6 +464,31 @@ void TMainHalvoret::TTYMapKeysActExecute()
 {
     if (MapTermKeys)
         MapTermKeys->exec();
+    FocusConsoleLater();
+}
+
+QWidget* TMainHalvoret::PageConsole() const
+{
+    QWidget* page = PageControl1->currentWidget();
+    return page == CrtPage ? static_cast<QWidget*>(QnTerminal1) : page == TtyPage ? SimpleTerminal1 : nullptr;
+}
+
+// After the menu or dialog has finished closing (it restores the focus it
+// found), unless another menu or box has opened meanwhile.
+void TMainHalvoret::FocusConsoleLater()
+{
+    QTimer::singleShot(0, this, [this] {
+        QWidget* console = PageConsole();
+        if (!console || QApplication::activePopupWidget() || QApplication::activeModalWidget())
+            return;
+        // A closed dialog may still count as the active window where no
+        // window manager hands activation back (never taken from another
+        // program, though).
+        QWidget* active = QApplication::activeWindow();
+        if (active && active != this && !active->isVisible())
+            activateWindow();
+        console->setFocus(Qt::OtherFocusReason);
+    });
 }
 
 // --- window events ----------------------------------------------------------

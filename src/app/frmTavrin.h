@@ -131,6 +131,16 @@ public:
     void FormActivate();
     void SaveSettings(TNrKeyValueSections& store);
     void LoadSettings(const TNrKeyValueSections& store);
+    // The TTY console's display values, as the TTY display settings dialog
+    // and the settings file take them (colours are Windows colour values).
+    struct TTtyDisplaySettings {
+        uint32_t Background = 0;
+        uint32_t FontColor = 0;  // the low-video text colour
+        int Rows = 0;
+        uint32_t CursorColor = 0;
+    };
+    TTtyDisplaySettings GetTtyDisplaySettings() const;
+    void SetTtyDisplaySettings(const TTtyDisplaySettings& settings);
 
     // --- seams for later units ----------------------------------------------
     // Port 13h output goes here; null makes the CRT absent. The window's own
@@ -209,8 +219,13 @@ private:
     void BuildPages();
     void BuildCrtTerminal();
     void BuildCrtEmulator();
+    void BuildTtyTerminal();
     void BuildMenus();
     bool FormCloseQuery();
+    void LoadPlacement(const TNrKeyValueSections& store);
+    // The console of the page shown (CRT or TTY); null on the other pages.
+    QWidget* PageConsole() const;
+    void FocusConsoleLater();
     void RunGuarded(const std::function<void()>& body);
     void SetRunning(bool on);
     // While the CPU runs: the CPU page when shown, else the register dialog,

@@ -10,7 +10,11 @@
 #include "ui/DisksPage.h"
 #include "ui/RemoteDiskPanel.h"
 
+#include <QScreen>
 #include <QTabWidget>
+
+#include <algorithm>
+#include <climits>
 
 namespace {
 
@@ -33,6 +37,11 @@ const TDefaultKey DeviceDefaults[] = {
     {"PORT_DEVICE_PRINTER", "AutoLineWrap", "1"},
     {"PORT_DEVICE_PRINTER", "EosEjectsPrinter", "1"},
 };
+
+// Larger console fonts make grids far wider than any screen.
+constexpr int MaxFontSize = 72;
+// Colours are 00BBGGRRh.
+constexpr int32_t MaxColor = 0x00FFFFFF;
 
 const char* const ReaderEndKeys[4] = {"InFileEosDone", "InFileEosReturnEOS", "InFileEosRestart", "InFileEosSwitchCon"};
 
@@ -57,12 +66,13 @@ void TMainHalvoret::SaveSettings(TNrKeyValueSections& store)
     store.WriteString("CRT", "FontFace", carried("CRT", "FontFace", "Terminal"));
     store.WriteString("CRT", "FontSize", carried("CRT", "FontSize", "9"));
     store.WriteString("TTY", "TTY132", carried("TTY", "TTY132", "0"));
-    store.WriteString("TTY", "FontFace", carried("TTY", "FontFace", "Terminal"));
-    store.WriteString("TTY", "FontSize", carried("TTY", "FontSize", "9"));
-    store.WriteInteger("TTY", "BgColor", static_cast<int32_t>(SimpleTerminal1->Color()));
-    store.WriteInteger("TTY", "FontColor", static_cast<int32_t>(SimpleTerminal1->FontColor()));
-    store.WriteInteger("TTY", "CursorColor", static_cast<int32_t>(SimpleTerminal1->CursorColor()));
-    store.WriteInteger("TTY", "DisplayRows", SimpleTerminal1->Rows());
+    store.WriteString("TTY", "FontFace", SimpleTerminal1->FontName());
+    store.WriteInteger("TTY", "FontSize", SimpleTerminal1->FontSize());
+    const TTtyDisplaySettings tty = GetTtyDisplaySettings();
+    store.WriteInteger("TTY", "BgColor", static_cast<int32_t>(tty.Background));
+    store.WriteInteger("TTY", "FontColor", static_cast<int32_t>(tty.FontColor));
+    store.WriteInteger("TTY", "CursorColor", static_cast<int32_t>(tty.CursorColor));
+    store.WriteInteger("TTY", "DisplayRows", tty.Rows);
     DisksPage->SaveSettings(store);
     store.WriteInteger("PORTS", "ColdBootDeviceMapping", m.FMapping.FColdBootMapping);
 
@@ -107,33 +117,35 @@ void TMainHalvoret::LoadSettings(const TNrKeyValueSections& store)
     TTavrinMachine& m = *FMachine;
     TMachineSettings& s = m.Settings;
 
-    QRect normal = normalGeometry().isValid() ? normalGeometry() : geometry();
-    int top = store.ReadInteger("MAIN", "DSP_TOP", -1);
-    int left = store.ReadInteger("MAIN", "DSP_LEFT", -1);
-    int width = store.ReadInteger("MAIN", "DSP_WIDTH", normal.width());
-    int height = store.ReadInteger("MAIN", "DSP_HEIGHT", normal.height());
-    if (width > 0 && height > 0)
-        resize(width, height);
-    if (top >= 0 || left >= 0)
-        move(left >= 0 ? left : pos().x(), top >= 0 ? top : pos().y());
+    LoadPlacement(store);
+
+    const std::string face = store.ReadString("TTY", "FontFace", SimpleTerminal1->FontName());
+    const int size = store.ReadInteger("TTY", "FontSize", SimpleTerminal1->FontSize(), 1, MaxFontSize);
+    if (face != SimpleTerminal1->FontName() || size != SimpleTerminal1->FontSize())
+        SimpleTerminal1->SetFontNameAndSize(face, size);
+    TTtyDisplaySettings tty = GetTtyDisplaySettings();
+    auto readColor = [&store](const char* key, uint32_t def) {
+        return static_cast<uint32_t>(store.ReadInteger("TTY", key, static_cast<int32_t>(def), 0, MaxColor));
+    };
+    tty.Background = readColor("BgColor", tty.Background);
+    tty.FontColor = readColor("FontColor", tty.FontColor);
+    tty.CursorColor = readColor("CursorColor", tty.CursorColor);
+    tty.Rows = store.ReadInteger("TTY", "DisplayRows", tty.Rows, 1, 255);
+    SetTtyDisplaySettings(tty);
 
     DisksPage->LoadSettings(store);
     CpuPage->LoadSettings(store);
 
-    int mapping = store.ReadInteger("PORTS", "ColdBootDeviceMapping", m.FMapping.FColdBootMapping);
-    m.FMapping.FColdBootMapping = static_cast<uint8_t>(mapping & 0xFF);
+    m.FMapping.FColdBootMapping = static_cast<uint8_t>(
+        store.ReadInteger("PORTS", "ColdBootDeviceMapping", m.FMapping.FColdBootMapping, 0, 255));
     m.FMapping.SetMappingCombos(m.FMapping.FColdBootMapping);
 
     auto readLine = [&store](const char* section, const std::string& n, const std::string& stop, TComLineSettings& c) {
         c.TwoStopBits = store.ReadBool(section, stop, c.TwoStopBits);
         c.HandShake = store.ReadBool(section, "Com" + n + "HandShake", c.HandShake);
-        int port = store.ReadInteger(section, "Com" + n + "Port", c.PortNumber);
-        if (port >= 1 && port <= 255)
-            c.PortNumber = port;
-        int baud = store.ReadInteger(section, "Com" + n + "Baud", c.BaudIndex);
-        c.BaudIndex = baud >= -1 && baud <= 15 ? baud : -1;
-        int format = store.ReadInteger(section, "Com" + n + "Format", c.FormatIndex);
-        c.FormatIndex = format >= -1 && format <= 3 ? format : -1;
+        c.PortNumber = store.ReadInteger(section, "Com" + n + "Port", c.PortNumber, 1, 255);
+        c.BaudIndex = store.ReadInteger(section, "Com" + n + "Baud", c.BaudIndex, -1, 15);
+        c.FormatIndex = store.ReadInteger(section, "Com" + n + "Format", c.FormatIndex, -1, 3);
         c.Enabled = store.ReadBool(section, "Com" + n + "Enable", c.Enabled);
     };
     s.UseTCPasCom1 = store.ReadBool("PORT_DEVICE_COM1", "UseTCPasCom1", s.UseTCPasCom1);
@@ -149,13 +161,36 @@ void TMainHalvoret::LoadSettings(const TNrKeyValueSections& store)
             s.ReaderEnd = static_cast<TReaderEndOption>(i);
             break;
         }
-    int con = store.ReadInteger("PORT_DEVICE_FILE_IN", "InFileChangeCon", s.InFileChangeCon);
-    s.InFileChangeCon = con >= 0 && con <= 3 ? con : s.InFileChangeCon;
+    s.InFileChangeCon = store.ReadInteger("PORT_DEVICE_FILE_IN", "InFileChangeCon", s.InFileChangeCon, 0, 3);
 
     RemoteDiskPanel->LoadSettings(store);
 
     if (OnLoadSettings)
         OnLoadSettings(*this, store);
+}
+
+// The saved size and a position placed in the file by hand, kept on the
+// screen the window is on: nothing wider or taller than its free area, and
+// no corner outside it.
+void TMainHalvoret::LoadPlacement(const TNrKeyValueSections& store)
+{
+    const QRect normal = normalGeometry().isValid() ? normalGeometry() : geometry();
+    const QRect free = screen()->availableGeometry();
+    const int top = store.ReadInteger("MAIN", "DSP_TOP", -1, INT32_MIN, INT32_MAX);
+    const int left = store.ReadInteger("MAIN", "DSP_LEFT", -1, INT32_MIN, INT32_MAX);
+    int width = store.ReadInteger("MAIN", "DSP_WIDTH", normal.width(), 1, INT32_MAX);
+    int height = store.ReadInteger("MAIN", "DSP_HEIGHT", normal.height(), 1, INT32_MAX);
+    width = std::clamp(width, std::min(minimumSizeHint().width(), free.width()), free.width());
+    height = std::clamp(height, std::min(minimumSizeHint().height(), free.height()), free.height());
+    resize(width, height);
+    if (top >= 0 || left >= 0) {
+        // The frame may be a little wider than the free area.
+        const QRect frame = frameGeometry();
+        const int lastX = std::max(free.left(), free.right() + 1 - frame.width());
+        const int lastY = std::max(free.top(), free.bottom() + 1 - frame.height());
+        move(std::clamp(left >= 0 ? left : pos().x(), free.left(), lastX),
+             std::clamp(top >= 0 ? top : pos().y(), free.top(), lastY));
+    }
 }
 
 void TMainHalvoret::FormActivate()
@@ -171,6 +206,12 @@ void TMainHalvoret::FormActivate()
     if (!found)
         return;
     LoadSettings(store);
+    // Values the reads refused (out of range, not numbers), all in one box.
+    std::string problems;
+    for (const std::string& problem : store.TakeReadProblems())
+        problems += (problems.empty() ? "" : "\n") + problem;
+    if (!problems.empty())
+        FPrompts->MessageDlg(problems, TMsgDlgType::Warning, mbOK);
     FLoadedSettings.SetText(store.GetText());
     PageControl1->setCurrentWidget(FMachine->FMapping.ItemIndex(TMappedDevice::Con) == 0 ? TtyPage : CrtPage);
 }

@@ -76,12 +76,26 @@ QFont TSimpleTerminal::MakeFont(const std::string& family, int height) {
     const int pixels = std::max(1, std::abs(height));
     font.setPixelSize(pixels);
     if (QFontInfo(font).family().compare(QString::fromStdString(family), Qt::CaseInsensitive) != 0) {
-        QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+        QFont fixed(FixedPitchFamily());
+        fixed.setStyleHint(QFont::TypeWriter);
         fixed.setStyleStrategy(QFont::NoAntialias);
         fixed.setPixelSize(pixels);
         return fixed;
     }
     return font;
+}
+
+// A family the font database itself calls fixed-pitch: the system's generic
+// fixed font may resolve to one whose glyphs differ in width.
+QString TSimpleTerminal::FixedPitchFamily() {
+    const QString preferred = QStringLiteral("DejaVu Sans Mono");
+    const QStringList families = QFontDatabase::families();
+    if (families.contains(preferred) && QFontDatabase::isFixedPitch(preferred)) return preferred;
+    const QString system = QFontInfo(QFontDatabase::systemFont(QFontDatabase::FixedFont)).family();
+    if (QFontDatabase::isFixedPitch(system)) return system;
+    for (const QString& candidate : families)
+        if (QFontDatabase::isFixedPitch(candidate) && !QFontDatabase::isPrivateFamily(candidate)) return candidate;
+    return system;
 }
 
 QFont TSimpleTerminal::MakeFontPoints(const std::string& family, int pointSize) {

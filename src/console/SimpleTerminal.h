@@ -124,8 +124,12 @@ public:
     void SetFontNameAndSize(const std::string& name, int pointSize);
     // A font by family name and height in pixels (the sign is ignored, so
     // the stored negative character heights work as they are); falls back
-    // to the system's fixed-pitch font when the family is not installed.
+    // to a fixed-pitch family (FixedPitchFamily) when it is not installed.
     static QFont MakeFont(const std::string& family, int height);
+    // The family of that fallback: DejaVu Sans Mono when installed, else the
+    // system's fixed font or the first family, that the font database
+    // reports as fixed-pitch.
+    static QString FixedPitchFamily();
     // The same from a size in points at 96 dots per inch.
     static QFont MakeFontPoints(const std::string& family, int pointSize);
 

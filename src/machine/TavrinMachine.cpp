@@ -96,8 +96,17 @@ void TTavrinMachine::DiskWriteLight(TDiskController&, uint8_t drive)
 
 void TTavrinMachine::DiskLightsOff(TDiskController&)
 {
-    for (uint8_t d = 0; d < 4; ++d)
+    for (uint8_t d = 0; d < 4; ++d) {
         SetLamp(d, false, FLamps[d].LitColor);
+        // The reset reopened every image; one that has gone from the host
+        // left its drive empty, and the drive's caption says so too.
+        if (!DriveMounted(d) && FLamps[d].NotLitColor != LampEmptyColor) {
+            FDriveCaptions[d] = "(no disk)";
+            FLamps[d].NotLitColor = LampEmptyColor;
+            if (OnDriveChanged)
+                OnDriveChanged(*this, d);
+        }
+    }
 }
 
 // --- reader and punch -------------------------------------------------------

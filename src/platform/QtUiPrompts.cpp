@@ -1,7 +1,5 @@
 #include "platform/QtUiPrompts.h"
 
-#include "platform/HostPathText.h"
-
 #include <QApplication>
 #include <QFileDialog>
 #include <QInputDialog>
@@ -9,8 +7,10 @@
 
 namespace {
 
-QString Q(const std::string& s) { return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size())); }
-std::string S(const QString& s) { return s.toLatin1().toStdString(); }
+// Texts of boxes and dialogs name host files, so they decode as paths do.
+QString Q(const std::string& s) { return WrappableText(s); }
+// Fixed texts: titles, filters, suffixes.
+QString F(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
 QString Caption()
 {
@@ -19,18 +19,6 @@ QString Caption()
 }
 
 } // namespace
-
-QString PathToQt(const std::string& path)
-{
-    const std::u16string text = HostPathToUtf16(path);
-    return QString(reinterpret_cast<const QChar*>(text.data()), static_cast<qsizetype>(text.size()));
-}
-
-std::string PathFromQt(const QString& path)
-{
-    return HostPathFromUtf16(std::u16string_view(reinterpret_cast<const char16_t*>(path.utf16()),
-                                                 static_cast<size_t>(path.size())));
-}
 
 class TQtUiPrompts::TModalScope {
 public:
@@ -135,11 +123,11 @@ std::string TQtUiPrompts::QtFilter(const std::string& filter)
 bool TQtUiPrompts::OpenFileDialog(TFileDialogRequest& request)
 {
     TModalScope scope(*this);
-    QFileDialog dialog(FParent, Q(request.Title), PathToQt(request.InitialDir), Q(QtFilter(request.Filter)));
+    QFileDialog dialog(FParent, F(request.Title), PathToQt(request.InitialDir), F(QtFilter(request.Filter)));
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(request.MustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
     if (!request.DefaultExt.empty())
-        dialog.setDefaultSuffix(Q(request.DefaultExt));
+        dialog.setDefaultSuffix(F(request.DefaultExt));
     if (!request.FileName.empty() && request.FileName.find('*') == std::string::npos)
         dialog.selectFile(PathToQt(request.FileName));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
@@ -151,11 +139,11 @@ bool TQtUiPrompts::OpenFileDialog(TFileDialogRequest& request)
 bool TQtUiPrompts::SaveFileDialog(TFileDialogRequest& request)
 {
     TModalScope scope(*this);
-    QFileDialog dialog(FParent, Q(request.Title), PathToQt(request.InitialDir), Q(QtFilter(request.Filter)));
+    QFileDialog dialog(FParent, F(request.Title), PathToQt(request.InitialDir), F(QtFilter(request.Filter)));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     if (!request.DefaultExt.empty())
-        dialog.setDefaultSuffix(Q(request.DefaultExt));
+        dialog.setDefaultSuffix(F(request.DefaultExt));
     if (!request.FileName.empty())
         dialog.selectFile(PathToQt(request.FileName));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
@@ -168,10 +156,10 @@ bool TQtUiPrompts::InputQuery(const std::string& caption, const std::string& pro
 {
     TModalScope scope(*this);
     bool ok = false;
-    QString text = QInputDialog::getText(FParent, Q(caption), Q(prompt), QLineEdit::Normal, Q(value), &ok);
+    QString text = QInputDialog::getText(FParent, Q(caption), Q(prompt), QLineEdit::Normal, PathToQt(value), &ok);
     if (!ok)
         return false;
-    value = S(text);
+    value = PathFromQt(text);
     return true;
 }
 

@@ -2,6 +2,7 @@
 // The user-facing implementation of IUiPrompts: Qt message boxes, file
 // dialogs and input dialogs, parented to the given window.
 
+#include "platform/PathText.h"
 #include "platform/UiPrompts.h"
 
 #include <functional>
@@ -9,12 +10,6 @@
 
 class QString;
 class QWidget;
-
-// Host file paths are byte strings in the file system's encoding, not
-// Latin-1 texts: these convert them to and from what a widget shows, keeping
-// every byte (see HostPathText.h).
-QString PathToQt(const std::string& path);
-std::string PathFromQt(const QString& path);
 
 class TQtUiPrompts : public IUiPrompts {
 public:

@@ -5,21 +5,24 @@
 #include "machine/ConfigObject.h"
 #include "machine/TavrinMachine.h"
 #include "platform/QtUiPrompts.h"
+#include "ui/PathLabel.h"
 #include "ui/QnStatLt.h"
 
 #include <QAction>
-#include <QFormLayout>
 #include <QGridLayout>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace {
 
 constexpr char DriveLetters[] = "ABCD";
+constexpr int ButtonColumn = 3;
+constexpr int FirstDriveRow = 3;
 
 } // namespace
 
@@ -27,45 +30,58 @@ TDisksPage::TDisksPage(TTavrinMachine& machine, IUiPrompts& prompts, const TDisk
                        QWidget* parent)
     : QWidget(parent), FMachine(machine), FPrompts(prompts), FActions(actions)
 {
-    auto* layout = new QVBoxLayout(this);
-    auto* images = new QFormLayout();
     C_CpmSourceFile = new QLineEdit(PathToQt(FMachine.Settings.CpmSourceFile), this);
     C_BiosSourceFile = new QLineEdit(PathToQt(FMachine.Settings.BiosSourceFile), this);
     connect(C_CpmSourceFile, &QLineEdit::textChanged, this,
             [this](const QString& t) { FMachine.Settings.CpmSourceFile = PathFromQt(t); });
     connect(C_BiosSourceFile, &QLineEdit::textChanged, this,
             [this](const QString& t) { FMachine.Settings.BiosSourceFile = PathFromQt(t); });
-    auto row = [this](QLineEdit* edit, QAction* action) {
-        auto* box = new QHBoxLayout();
-        box->addWidget(edit);
+
+    // One grid: names in column 0, lamps in 1, the edits and captions share
+    // column 2 and so end at one place, and every button fills column 3.
+    auto* grid = new QGridLayout();
+    grid->setColumnStretch(2, 1);
+    auto addButton = [this, grid](QAction* action, int row) {
         auto* button = new QToolButton(this);
         button->setDefaultAction(action);
-        box->addWidget(button);
-        return box;
+        button->setToolButtonStyle(Qt::ToolButtonTextOnly);
+        button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+        grid->addWidget(button, row, ButtonColumn);
+        return button;
     };
-    images->addRow(QStringLiteral("CP/M image:"), row(C_CpmSourceFile, FActions.SelectCpmImage));
-    images->addRow(QStringLiteral("BIOS image:"), row(C_BiosSourceFile, FActions.SelectBiosImage));
-    layout->addLayout(images);
+    grid->addWidget(new QLabel(QStringLiteral("CP/M image:"), this), 0, 0, 1, 2);
+    grid->addWidget(C_CpmSourceFile, 0, 2);
+    addButton(FActions.SelectCpmImage, 0);
+    grid->addWidget(new QLabel(QStringLiteral("BIOS image:"), this), 1, 0, 1, 2);
+    grid->addWidget(C_BiosSourceFile, 1, 2);
+    addButton(FActions.SelectBiosImage, 1);
+    grid->setRowMinimumHeight(2, fontMetrics().height());
 
-    auto* drives = new QGridLayout();
+    int widestButton = 0;
     for (int d = 0; d < 4; ++d) {
+        const int row = FirstDriveRow + d;
         DiskLights[d] = new TQnStatusLight(this);
         DiskLights[d]->setObjectName(QStringLiteral("Disk%1Light").arg(QChar(DriveLetters[d])));
-        DiskCaptions[d] = new QLabel(this);
-        auto* button = new QToolButton(this);
-        button->setDefaultAction(FActions.ChangeDrive[d]);
-        button->setToolButtonStyle(Qt::ToolButtonTextOnly);
-        drives->addWidget(new QLabel(QString(QChar(DriveLetters[d])) + QStringLiteral(":"), this), d, 0);
-        drives->addWidget(DiskLights[d], d, 1);
-        drives->addWidget(DiskCaptions[d], d, 2);
-        drives->addWidget(button, d, 3);
+        DiskCaptions[d] = new TPathLabel(this);
+        grid->addWidget(new QLabel(QString(QChar(DriveLetters[d])) + QStringLiteral(":"), this), row, 0);
+        grid->addWidget(DiskLights[d], row, 1);
+        grid->addWidget(DiskCaptions[d], row, 2);
+        QToolButton* button = addButton(FActions.ChangeDrive[d], row);
+        // The column keeps its width when "Insert" becomes "Change".
+        const QString shown = button->text();
+        button->setText(QStringLiteral("Change ") + QChar(DriveLetters[d]) + QChar(':'));
+        widestButton = std::max(widestButton, button->sizeHint().width());
+        button->setText(shown);
     }
-    drives->setColumnStretch(2, 1);
-    layout->addLayout(drives);
-    auto* boot = new QPushButton(this);
+    grid->setColumnMinimumWidth(ButtonColumn, widestButton);
+
+    auto* boot = new QPushButton(FActions.Boot->text(), this);
+    boot->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     connect(boot, &QPushButton::clicked, FActions.Boot, &QAction::trigger);
-    boot->setText(FActions.Boot->text());
-    layout->addWidget(boot);
+    grid->addWidget(boot, FirstDriveRow + 4, ButtonColumn);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(grid);
     layout->addStretch(1);
 }
 
@@ -75,13 +91,16 @@ void TDisksPage::AddPanel(QWidget* panel)
     box->insertWidget(box->count() - 1, panel);  // above the closing stretch
 }
 
+// Caption, lamp and button follow the controller: a drive it holds no image
+// in is empty whatever happened to it (a failed mount, an image that vanished
+// from the host and was dropped by a reset).
 void TDisksPage::ShowDrive(uint8_t drive)
 {
     if (drive > 3)
         return;
-    const std::string caption = FMachine.DriveCaption(drive);
-    DiskCaptions[drive]->setText(QString::fromLatin1(caption.data(), static_cast<qsizetype>(caption.size())));
     const bool mounted = FMachine.DriveMounted(drive);
+    DiskCaptions[drive]->setText(mounted ? DisplayText(FMachine.DriveCaption(drive)) : QStringLiteral("(no disk)"));
+    DiskCaptions[drive]->setToolTip(mounted ? DisplayText(FMachine.FDrivePaths[drive]) : QString());
     QAction* action = FActions.ChangeDrive[drive];
     action->setText(QString::fromLatin1(mounted ? "Change " : "Insert ") + QChar(DriveLetters[drive]) + QChar(':'));
     action->setProperty("ImageIndex", mounted ? 7 : 4);
@@ -93,10 +112,12 @@ void TDisksPage::ShowLamp(uint8_t drive)
     if (drive > 3)
         return;
     const TDriveLamp& lamp = FMachine.Lamp(drive);
+    // An empty drive's lamp is grey and dark, whatever it showed before.
+    const bool mounted = FMachine.DriveMounted(drive);
     TQnStatusLight& light = *DiskLights[drive];
     light.SetLitColor(lamp.LitColor);
-    light.SetNotLitColor(lamp.NotLitColor);
-    light.SetLit(lamp.Lit);
+    light.SetNotLitColor(mounted ? LampMountedColor : LampEmptyColor);
+    light.SetLit(mounted && lamp.Lit);
 }
 
 void TDisksPage::SelectImageName(const char* title, QLineEdit& edit, const std::string& initialDir)
@@ -132,13 +153,7 @@ void TDisksPage::ChangeDrive(uint8_t drive, const std::string& initialDir)
     dialog.MustExist = true;
     if (!FPrompts.OpenFileDialog(dialog))
         return;
-    try {
-        FMachine.MountDrive(drive, dialog.FileName);
-        FMachine.FDrivePaths[drive] = dialog.FileName;
-    } catch (...) {
-        FMachine.FDrivePaths[drive].clear();
-        throw;
-    }
+    FMachine.MountDrive(drive, dialog.FileName);
 }
 
 void TDisksPage::LoadSettings(const TNrKeyValueSections& store)

@@ -42,8 +42,8 @@ public:
     // "Set CPM Hex File" / "Set BIOS Hex File": the chosen path into the edit.
     void SelectCpmImageName(const std::string& initialDir);
     void SelectBiosImageName(const std::string& initialDir);
-    // Asks for a disk file and mounts it in the drive; a failed mount
-    // forgets the drive's path and passes the error on.
+    // Asks for a disk file and mounts it in the drive; a refused image
+    // leaves the drive as the machine keeps it, and the error passes on.
     void ChangeDrive(uint8_t drive, const std::string& initialDir);
 
     // The DISKS section of the settings file.

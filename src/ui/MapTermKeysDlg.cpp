@@ -31,7 +31,8 @@ QString FromLatin1(const std::string& s) {
 }  // namespace
 
 // Paints one row: the key caption on blue, then its mapping on olive (blue
-// while the row is selected).
+// while the row is selected). Text is white on blue and black on olive, the
+// colours that read best on each.
 class TMapTermKeysItemPainter : public QStyledItemDelegate {
 public:
     TMapTermKeysItemPainter(TMapTermKeysDlg& dlg, TMapTermKeys& keys)
@@ -44,34 +45,36 @@ public:
         const int state = FDlg.GetKeyState();
         const bool selected = option.state & QStyle::State_Selected;
         const QRect rect = option.rect;
-        const QColor textColor = selected ? option.palette.color(QPalette::HighlightedText)
-                                          : option.palette.color(QPalette::Text);
-        const QColor blue(0, 0, 255), olive(128, 128, 0);
 
         painter->save();
-        painter->setFont(option.font);
-        painter->setPen(textColor);
+        // The font the caption column was measured with.
+        painter->setFont(FDlg.ListBox1->font());
         QRect caption = rect;
         caption.setWidth(std::min(rect.width(), FDlg.CaptionWidth()));
-        painter->fillRect(caption, blue);
-        painter->setClipRect(caption);
-        painter->drawText(caption.adjusted(2, 2, 0, 0), Qt::AlignLeft | Qt::AlignTop,
-                          FromLatin1(TMapTermKeys::GetKeyCaption(row, state)));
-
+        DrawCell(*painter, caption, CaptionBackground,
+                 FromLatin1(TMapTermKeys::GetKeyCaption(row, state)));
         const QRect mapping(caption.right() + 1, rect.top(), rect.right() - caption.right(),
                             rect.height());
-        painter->setClipRect(mapping);
-        painter->fillRect(mapping, selected ? blue : olive);
-        painter->drawText(mapping.adjusted(2, 2, 0, 0), Qt::AlignLeft | Qt::AlignTop,
-                          FromLatin1(FKeys.GetMapping(row, state)));
+        DrawCell(*painter, mapping, selected ? CaptionBackground : MappingBackground,
+                 FromLatin1(FKeys.GetMapping(row, state)));
         painter->restore();
     }
 
-    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const override {
-        return {option.rect.width(), FDlg.ItemHeight()};
+    QSize sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const override {
+        return {FDlg.CaptionWidth(), FDlg.ItemHeight()};
     }
 
 private:
+    static void DrawCell(QPainter& painter, const QRect& cell, const QColor& background,
+                         const QString& text) {
+        painter.setClipRect(cell);
+        painter.fillRect(cell, background);
+        painter.setPen(background == CaptionBackground ? Qt::white : Qt::black);
+        painter.drawText(cell.adjusted(2, 2, 0, 0), Qt::AlignLeft | Qt::AlignTop, text);
+    }
+
+    static inline const QColor CaptionBackground{0, 0, 255};    // blue
+    static inline const QColor MappingBackground{128, 128, 0};  // olive
     TMapTermKeysDlg& FDlg;
     TMapTermKeys& FKeys;
 };
@@ -85,6 +88,8 @@ TMapTermKeysDlg::TMapTermKeysDlg(TMapTermKeys& keys, IUiPrompts* prompts, QWidge
     ListBox1 = new QListWidget(this);
     ListBox1->setObjectName("ListBox1");
     ListBox1->setUniformItemSizes(true);
+    // Rows are as wide as the list: a horizontal bar would only cut names.
+    ListBox1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     ListBox1->setItemDelegate(new TMapTermKeysItemPainter(*this, keys));
 
     Panel1 = new QWidget(this);
@@ -160,7 +165,10 @@ void TMapTermKeysDlg::ListBox1Click() {
     Edit1->setText(FromLatin1(FKeys.GetMapping(index, GetKeyState())));
 }
 
+// The edit box shows the newly chosen state's mapping, so "Update" never
+// copies another state's text into it.
 void TMapTermKeysDlg::KeyStateClick() {
+    ListBox1Click();
     ListBox1->viewport()->update();
 }
 

@@ -9,6 +9,7 @@
 #include <QTest>
 
 #include "console/QtPrintTarget.h"
+#include "disk/DiskDrive.h"
 #include "console/SimpleTerminal.h"
 #include "support/PdfText.h"
 #include "support/TerminalText.h"
@@ -145,6 +146,9 @@ TEST(MainWindowLamps, ShowMountedEmptyAndActivity)
     EXPECT_TRUE(a.LitColor() == LampReadColor || a.LitColor() == LampWriteColor);
     EXPECT_EQ(b.NotLitColor(), LampEmptyColor);
     EXPECT_FALSE(b.Lit());
+    // Only a drive that holds a disk is read (and lights).
+    TDiskDrive::FormatDiskImage(h.Temp.File("B.cpmdsk"));
+    w.Machine().MountDrive(1, h.Temp.File("B.cpmdsk"));
     w.Machine().DiskReadLight(*w.Machine().FDiskController, 1);
     EXPECT_TRUE(b.Lit());
     EXPECT_EQ(b.LitColor(), LampReadColor);

@@ -1,0 +1,169 @@
+// The Disks page as a user sees it: each drive's caption, lamp and button
+// agree with the controller after mounts that fail and images that vanish;
+// names show in the file system's encoding and long ones never widen the
+// window; the page's edits, captions and buttons line up on one grid.
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QLineEdit>
+#include <QScreen>
+#include <QTabWidget>
+#include <QToolButton>
+
+#include "disk/DiskDrive.h"
+#include "ui/PathLabel.h"
+#include "ui/QnStatLt.h"
+#include "WindowTestSupport.h"
+
+#include <filesystem>
+
+using namespace tavrin::test;
+
+namespace {
+
+// The colour a drive's lamp shows (a Windows colour value).
+uint32_t LampColor(TMainHalvoret& w, int drive)
+{
+    const TQnStatusLight& light = *w.DisksPage->DiskLights[drive];
+    return light.Lit() ? light.LitColor() : light.NotLitColor();
+}
+
+const uint32_t Grey = LampEmptyColor, Blue = LampMountedColor, Yellow = LampReadColor;
+
+// Caption, lamp colour and button text of a drive's row.
+using TDriveRow = std::tuple<std::string, uint32_t, std::string>;
+
+TDriveRow Row(TMainHalvoret& w, int drive)
+{
+    return {w.DisksPage->DiskCaptions[drive]->text().toStdString(), LampColor(w, drive),
+            w.ChangeDriveActs[drive]->text().toStdString()};
+}
+
+struct TMountCase {
+    const char* Name;
+    int Drive;
+    // Runs with drive mounted from "Disk.cpmdsk" and its lamp lit by a read.
+    std::function<void(TWindowHarness& h, TMainHalvoret& w)> Act;
+    TDriveRow Expected;
+};
+
+void PrintTo(const TMountCase& c, std::ostream* os) { *os << c.Name; }
+
+
+class DriveRowTest : public ::testing::TestWithParam<TMountCase> {};
+
+TEST_P(DriveRowTest, FollowsTheControllersMountState)
+{
+    const TMountCase& c = GetParam();
+    TWindowHarness h;
+    TMainHalvoret& w = h.Open();
+    TTavrinMachine& m = w.Machine();
+    const std::string image = h.Temp.File("Disk.cpmdsk");
+    TDiskDrive::FormatDiskImage(image);
+    if (c.Drive == 0)
+        m.FDrivePaths[0] = image;
+    m.MountDrive(static_cast<uint8_t>(c.Drive), image);
+    m.DiskReadLight(*m.FDiskController, static_cast<uint8_t>(c.Drive));
+    ASSERT_EQ(LampColor(w, c.Drive), Yellow);
+    c.Act(h, w);
+    w.UpdateAllActions();
+    EXPECT_EQ(Row(w, c.Drive), c.Expected);
+}
+
+const TDriveRow EmptyA{"(no disk)", Grey, "Insert A:"};
+const TDriveRow EmptyB{"(no disk)", Grey, "Insert B:"};
+
+INSTANTIATE_TEST_SUITE_P(
+    Scenarios, DriveRowTest,
+    ::testing::Values(
+        TMountCase{"Mounted", 1, [](TWindowHarness&, TMainHalvoret&) {}, {"\"Disk\"", Yellow, "Change B:"}},
+        TMountCase{"LightsOff", 1,
+                   [](TWindowHarness&, TMainHalvoret& w) { w.Machine().FDiskController->Reset(); },
+                   {"\"Disk\"", Blue, "Change B:"}},
+        TMountCase{"FailedChangeA", 0,
+                   [](TWindowHarness& h, TMainHalvoret& w) {
+                       WriteFile(h.Temp.File("Short.cpmdsk"), std::string(1000, '\xE5'));
+                       h.Prompts.FileAnswers = {h.Temp.File("Short.cpmdsk")};
+                       w.ChangeDriveActs[0]->trigger();
+                       EXPECT_EQ(h.Prompts.LastText(), "Selected disk is bad!");
+                       EXPECT_EQ(w.Machine().FDrivePaths[0], h.Temp.File("Disk.cpmdsk")) << "the disk stays";
+                   },
+                   {"\"Disk\"", Yellow, "Change A:"}},
+        TMountCase{"FailedBoot", 0,
+                   [](TWindowHarness& h, TMainHalvoret& w) {
+                       std::filesystem::remove(h.Temp.File("cpm22.hex"));
+                       w.ResetCPMAct->trigger();
+                       EXPECT_EQ(h.Prompts.Log.size(), 1u);
+                   },
+                   EmptyA},
+        TMountCase{"VanishedImage", 1,
+                   [](TWindowHarness& h, TMainHalvoret& w) {
+                       std::filesystem::remove(h.Temp.File("Disk.cpmdsk"));
+                       w.Machine().FDiskController->Reset();  // the warm boot's controller reset
+                       EXPECT_EQ(w.Machine().DriveCaption(1), "(no disk)");
+                   },
+                   EmptyB}),
+    [](const auto& info) { return std::string(info.param.Name); });
+
+TEST(DriveCaptionTest, NamesDecodeInTheFileSystemEncoding)
+{
+    TWindowHarness h;
+    TMainHalvoret& w = h.Open();
+    const std::string image = h.Temp.File("\xC3\x9C" "bung.cpmdsk");
+    TDiskDrive::FormatDiskImage(image);
+    w.Machine().MountDrive(1, image);
+    EXPECT_EQ(w.DisksPage->DiskCaptions[1]->text(), QStringLiteral("\"\u00DCbung\""));
+    EXPECT_EQ(w.DisksPage->DiskCaptions[1]->toolTip(), QString::fromUtf8(image.c_str()));
+}
+
+TEST(DriveCaptionTest, ALongNameElidesInTheMiddleAndNeverWidensTheWindow)
+{
+    TWindowHarness h;
+    TMainHalvoret& w = h.Open();
+    w.show();
+    w.PageControl1->setCurrentWidget(w.DisksPage);
+    QApplication::processEvents();
+    const std::string name = std::string(100, 'a') + std::string(100, 'z');
+    const std::string image = h.Temp.File(name + ".cpmdsk");
+    TDiskDrive::FormatDiskImage(image);
+    w.Machine().MountDrive(2, image);
+    QApplication::processEvents();
+
+    const QRect free = w.screen()->availableGeometry();
+    EXPECT_LE(w.width(), free.width());
+    EXPECT_LE(w.minimumSizeHint().width(), free.width());
+    auto* caption = static_cast<TPathLabel*>(w.DisksPage->DiskCaptions[2]);
+    EXPECT_EQ(caption->text().toStdString(), "\"" + name + "\"");
+    const QString shown = caption->ShownText();
+    EXPECT_TRUE(shown.startsWith(QStringLiteral("\"aaa")) && shown.endsWith(QStringLiteral("zzz\"")))
+        << shown.toStdString();
+    EXPECT_TRUE(shown.contains(QChar(0x2026)));
+    EXPECT_EQ(caption->toolTip().toStdString(), image);
+}
+
+TEST(DisksPageLayoutTest, EditsCaptionsAndButtonsLineUp)
+{
+    TWindowHarness h;
+    TMainHalvoret& w = h.Open();
+    w.show();
+    w.PageControl1->setCurrentWidget(w.DisksPage);
+    const std::string image = h.Temp.File("B.cpmdsk");
+    TDiskDrive::FormatDiskImage(image);
+    w.Machine().MountDrive(1, image);  // one "Change", three "Insert" buttons
+    QApplication::processEvents();
+
+    TDisksPage& page = *w.DisksPage;
+    auto right = [&page](QWidget* widget) { return widget->mapTo(&page, QPoint(widget->width(), 0)).x(); };
+    EXPECT_EQ(right(page.C_CpmSourceFile), right(page.C_BiosSourceFile));
+    for (QLabel* caption : page.DiskCaptions)
+        EXPECT_EQ(right(caption), right(page.C_CpmSourceFile));
+    const QList<QToolButton*> buttons = page.findChildren<QToolButton*>(Qt::FindDirectChildrenOnly);
+    ASSERT_EQ(buttons.size(), 6);
+    for (QToolButton* button : buttons) {
+        EXPECT_EQ(button->width(), buttons.front()->width()) << button->text().toStdString();
+        EXPECT_EQ(right(button), right(buttons.front()));
+    }
+}
+
+} // namespace
