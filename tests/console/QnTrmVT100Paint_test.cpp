@@ -59,6 +59,7 @@ struct PixelCase {
     std::vector<Probe> probes;
     int textOutsInRow1 = -1;  // -1: not counted
     bool upperAscii = false;
+    int leftCol = 1;  // first column in view
 };
 
 constexpr TQnColor Black = 0x000000, Silver = 0xC0C0C0, White = 0xFFFFFF;
@@ -84,6 +85,9 @@ std::vector<PixelCase> Cases() {
         {"Strikethrough", " ", atStrikethrough, Painted, {Cell(1, 1, Has, Silver), Probe{1, 1, 0, 0, under, 0, All, Black}}},
         // Double width doubles the advance, not the glyph.
         {"DoubleWidth", "\x1b#6MM", 0, Painted, {Cell(2, 1, None, Silver), Cell(3, 1, Has, Silver)}},
+        // Scrolled by one cell, a double-width row starts half a character left.
+        {"DoubleWidthFromColumn2", "\x1b#6 M", 0, Painted, {Cell(2, 1, Has, Silver), Cell(3, 1, None, Silver)}, -1,
+         false, 2},
         {"DoubleHeightPair", "\x1b#3M\r\n\x1b#4 ", 0, Painted, {Cell(1, 1, Has, Silver), Cell(1, 2, Has, Silver)}},
         {"TopHalfKeepsToItsRow", "\x1b#3M\r\n", 0, Painted, {Cell(1, 1, Has, Silver), Cell(1, 2, None, Silver)}},
         {"LoneBottomHalfDrawsItsOwnText", "\r\n\x1b#4M", 0, Painted, {Cell(1, 1, None, Silver), Cell(1, 2, Has, Silver)}},
@@ -112,7 +116,7 @@ TEST_P(PixelTable, CellsShowAsExpected) {
     const TQnGlyphCell cell = QnGlyphCellOf(font);
     const int w = cell.Width, h = cell.Height;
     TFakeTerminalHost host;
-    host.view = TQnTerminalView{1, 1, 80, 24, w, h};
+    host.view = TQnTerminalView{c.leftCol, 1, 80, 24, w, h};
     TQnVT100Emulator emu;
     emu.DisplayUpperASCII = c.upperAscii;
     emu.SetTerminal(&host);
