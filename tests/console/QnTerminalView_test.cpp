@@ -129,6 +129,16 @@ TEST_F(ViewTest, CursorIsFollowedAndTheBarsMoveTheView) {
     EXPECT_EQ(term.TopRow(), 0);
 }
 
+TEST_F(ViewTest, HiddenBarsShowOnlyForACursorBeyondTheFullCells) {
+    term.SetHideScrollbars(true);
+    term.SetFollowCursor(false);
+    Resize(40 * cw, 10 * ch);
+    Feed("\x1b[5;5H");
+    EXPECT_TRUE(term.HorzScrollBar()->isHidden() && term.VertScrollBar()->isHidden());
+    Feed("\x1b[20;60H");
+    EXPECT_FALSE(term.HorzScrollBar()->isHidden() || term.VertScrollBar()->isHidden());
+}
+
 class Scrollback : public ViewTest, public testing::WithParamInterface<bool> {};
 
 TEST_P(Scrollback, FrozenViewKeepsItsTextElseFollowsTheCursor) {
