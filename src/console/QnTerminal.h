@@ -225,7 +225,7 @@ private:
     void PlaceScrollBars();
     void VertBarAction(int action);
     void HookScroll(TQnTerminalBuffer* buffer);
-    void BufferScrolled(int count, int firstRow);
+    void BufferScrolled(int count, int firstRow, int lastRow);
     void ApplyScrolledSelection();
     void MarkSelection(const TQnRect& old, const TQnRect& next);
     void WipeSelectionMarks();

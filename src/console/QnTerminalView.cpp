@@ -176,15 +176,16 @@ void TQnCustomTerminal::HookScroll(TQnTerminalBuffer* buffer) {
     FPrevOnScroll = buffer->OnScroll;
     buffer->OnScroll = [this](TQnTerminalBuffer& sender, int count, int first, int last) {
         if (FPrevOnScroll) FPrevOnScroll(sender, count, first, last);
-        BufferScrolled(count, first);
+        BufferScrolled(count, first, last);
     };
 }
 
-void TQnCustomTerminal::BufferScrolled(int count, int firstRow) {
-    if (FSelection.Left > 0) FSelectionScrolled = true;
-    // Rows leaving the screen into the scroll-back: a frozen view moves up
-    // with the text it shows.
-    if (count <= 0 || firstRow > 0 || !FFreezeScrollBack || !FScrollback || FTopRow >= 1) return;
-    FTopRow = std::max(FTopRow - count, LowestRow());
+void TQnCustomTerminal::BufferScrolled(int count, int firstRow, int lastRow) {
+    if (count == 0) return;
+    if (FSelection.Left > 0 && firstRow <= FSelection.Bottom && lastRow >= FSelection.Top) FSelectionScrolled = true;
+    if (firstRow > 0 || FTopRow >= 1) return;
+    // The scroll-back rows in view moved: they are repainted, and a frozen
+    // view moves up with the text it shows.
+    if (count > 0 && FFreezeScrollBack && FScrollback) FTopRow = std::max(FTopRow - count, LowestRow());
     FCanvasStale = true;
 }

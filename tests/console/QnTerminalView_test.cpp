@@ -201,7 +201,10 @@ TEST_F(ViewTest, CopyKeysAndTheEndOfASelection) {
     EXPECT_EQ(Clipboard(), "hel\r\n");
     Key(Qt::Key_C, Qt::ControlModifier, QStringLiteral("\x03"));
     EXPECT_EQ(typed, "\x03\x03") << "a copy key is swallowed";
-    // Text scrolling under the selection ends it; then a copy copies nothing.
+    // A region scrolling elsewhere keeps the selection; text scrolling under
+    // it ends it, and then a copy copies nothing.
+    Feed("\x1b[10;20r\x1b[20;1H\n\n\x1b[r");
+    EXPECT_TRUE(term.HasSelection());
     FeedLines(1, 30);
     EXPECT_FALSE(term.HasSelection());
     EXPECT_EQ(SelectedCells(), 0);
