@@ -160,14 +160,15 @@ void TQnVT100Paint::PaintRun(TQnTerminalPainter& painter, const TQnTerminalView&
     const int count = run.Last - run.First + 1;
     if (FRunText.size() < static_cast<size_t>(FBuffer.ColCount()) + 1)
         FRunText.resize(static_cast<size_t>(FBuffer.ColCount()) + 1);
-    for (int i = 0; i < count; ++i) FRunText[i] = static_cast<char>(FGlyph[set][static_cast<uint8_t>(chars[run.First - 1 + i])]);
+    const auto* cells = reinterpret_cast<const uint8_t*>(chars + run.First - 1);
+    for (int i = 0; i < count; ++i) FRunText[i] = static_cast<char>(FGlyph[set][cells[i]]);
     FRunText[count] = '\0';
     // One text output per piece of glyphs that share a font.
     int column = run.First - first;
     for (int i = 0; i < count;) {
-        const uint8_t font = FFont[set][static_cast<uint8_t>(chars[run.First - 1 + i])];
+        const uint8_t font = FFont[set][cells[i]];
         int n = 1;
-        while (i + n < count && FFont[set][static_cast<uint8_t>(chars[run.First - 1 + i + n])] == font) ++n;
+        while (i + n < count && FFont[set][cells[i + n]] == font) ++n;
         const int left = column * w + xShift;
         const int right = left + n * w;
         painter.TextOut(left, glyphTop, TQnRect{left, bandTop, right, bandBottom}, FRunText.data() + i, n, w, text,

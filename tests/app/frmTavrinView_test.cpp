@@ -35,7 +35,8 @@ TEST_P(Crt132Test, SwitchingOffKeepsTheCursorOnTheNarrowScreen)
     EXPECT_EQ(b.GetCol(), GetParam().second);
 }
 
-INSTANTIATE_TEST_SUITE_P(Columns, Crt132Test, ::testing::Values(std::pair{100, 79}, std::pair{80, 79}, std::pair{12, 12}));
+INSTANTIATE_TEST_SUITE_P(Columns, Crt132Test,
+                         ::testing::Values(std::pair{100, 79}, std::pair{80, 79}, std::pair{12, 12}));
 
 TEST(ConsoleViewActionsTest, ClearCrtEmptiesScreenAndScrollbackAndLeavesVt52)
 {

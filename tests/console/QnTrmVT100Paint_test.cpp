@@ -82,7 +82,8 @@ std::vector<PixelCase> Cases() {
         {"InvisibleBold", "\x1b[1;8mM", 0, Painted, {Cell(1, 1, All, Black)}},
         {"Underline", "\x1b[4m ", 0, Painted,
          {Probe{1, 1, 0, 0, under, under + 1, All, Silver}, Probe{1, 1, 0, 0, 0, under, All, Black}}},
-        {"Strikethrough", " ", atStrikethrough, Painted, {Cell(1, 1, Has, Silver), Probe{1, 1, 0, 0, under, 0, All, Black}}},
+        {"Strikethrough", " ", atStrikethrough, Painted,
+         {Cell(1, 1, Has, Silver), Probe{1, 1, 0, 0, under, 0, All, Black}}},
         // Double width doubles the advance, not the glyph.
         {"DoubleWidth", "\x1b#6MM", 0, Painted, {Cell(2, 1, None, Silver), Cell(3, 1, Has, Silver)}},
         // Scrolled by one cell, a double-width row starts half a character left.
@@ -90,7 +91,8 @@ std::vector<PixelCase> Cases() {
          false, 2},
         {"DoubleHeightPair", "\x1b#3M\r\n\x1b#4 ", 0, Painted, {Cell(1, 1, Has, Silver), Cell(1, 2, Has, Silver)}},
         {"TopHalfKeepsToItsRow", "\x1b#3M\r\n", 0, Painted, {Cell(1, 1, Has, Silver), Cell(1, 2, None, Silver)}},
-        {"LoneBottomHalfDrawsItsOwnText", "\r\n\x1b#4M", 0, Painted, {Cell(1, 1, None, Silver), Cell(1, 2, Has, Silver)}},
+        {"LoneBottomHalfDrawsItsOwnText", "\r\n\x1b#4M", 0, Painted,
+         {Cell(1, 1, None, Silver), Cell(1, 2, Has, Silver)}},
         {"BlinkOff", "\x1b[5mM", 0, BlinkOff, {Cell(1, 1, All, Black)}},
         {"BlinkOffIgnoresReverse", "\x1b[5;7mM", atSelected, BlinkOff, {Cell(1, 1, All, Black)}},
         {"BlinkOffReversedScreen", "\x1b[?5h\x1b[5mM", 0, BlinkOff, {Cell(1, 1, All, Silver)}},
