@@ -15,6 +15,8 @@
 #include "ui/RemoteDiskPanel.h"
 #include "net/RmtDisk.h"
 #include "platform/GuiThreadPoster.h"
+#include "ui/SetAttributesDlg.h"
+#include "ui/TextViewer.h"
 #include "platform/ActionPump.h"
 #include "platform/PlatformEvents.h"
 #include "platform/ProgramFolder.h"
@@ -197,6 +199,9 @@ void TMainHalvoret::CreateToolDialogs()
     MapTermKeys = new TMapTermKeysDlg(*FKeyMap, FPrompts, this);
     Z80RegistersDlg = new TZ80RegistersDlg(this);
     CpuPage->SetRegisterDialog(Z80RegistersDlg);
+    TextViewer = new TTextViewer(*FPrompts, this);
+    SetAttributesDlg = new TSetAttributesDlg(this);
+    DiskManagerPage->SetToolDialogs(TextViewer, SetAttributesDlg);
 }
 
 void TMainHalvoret::BuildActions()
@@ -246,6 +251,7 @@ void TMainHalvoret::BuildActions()
                            [this](QAction& a) { PrinterJobActUpdate(a); });
     PrinterEjectAct = make("PrinterEjectAct", "Eject", [this] { PrinterEjectActExecute(); },
                            [this](QAction& a) { PrinterJobActUpdate(a); });
+    BuildEjectActions();
 }
 
 void TMainHalvoret::BuildPages()
@@ -272,7 +278,7 @@ void TMainHalvoret::BuildPages()
     FActionPump->Add(CpuPage->SetBreakPoint);
     FActionPump->Add(CpuPage->ClearBreakPointAct, [this](QAction& a) { CpuPage->ClearBreakPointActUpdate(a); });
     FActionPump->Add(CpuPage->ShowCPUWindowAct);
-    DiskManagerPage = new TDiskManagerPage(PageControl1);
+    DiskManagerPage = new TDiskManagerPage(*FMachine, *FPrompts, FMachine->ProgramFolderPath(), PageControl1);
     TDisksPageActions disksActions;
     disksActions.SelectCpmImage = CPMSelectImageNameAct;
     disksActions.SelectBiosImage = BIOSSelectImageNameAct;
@@ -346,6 +352,9 @@ void TMainHalvoret::BuildMenus()
     QMenu* disks = menuBar()->addMenu(QStringLiteral("&Disks"));
     for (QAction* a : ChangeDriveActs)
         disks->addAction(a);
+    disks->addSeparator();
+    for (QAction* a : EjectDriveActs)
+        disks->addAction(a);
 
     QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
     view->addAction(TTYMapKeysAct);
@@ -365,6 +374,7 @@ void TMainHalvoret::BuildMenus()
         // typed letters open menus; typing belongs to the console.
         connect(menu, &QMenu::aboutToHide, this, [this] { FocusConsoleLater(); });
     }
+    BuildDiskManagerMenu();
 
     QToolBar* bar = addToolBar(QStringLiteral("Machine"));
     bar->setObjectName(QStringLiteral("MachineToolBar"));

@@ -49,7 +49,9 @@ class TRmtDskMod;
 class TQtPrintTarget;
 class TZ80RegistersDlg;
 class TQnTerminal;
+class TSetAttributesDlg;
 class TSimpleTerminal;
+class TTextViewer;
 
 class TMainHalvoret : public QMainWindow, private ITtyConsole {
     Q_OBJECT
@@ -102,6 +104,9 @@ public:
     QAction* TTY132Act = nullptr;
     QAction* ClearCrtAct = nullptr;
     QAction* ClearTTYAct = nullptr;
+    // "Eject A:" ... "Eject D:".
+    std::array<QAction*, 4> EjectDriveActs{};
+
     QAction* PrinterEnableAct = nullptr;
     QAction* PrinterAbortAct = nullptr;
     QAction* PrinterEjectAct = nullptr;
@@ -111,6 +116,8 @@ public:
     // The remote disk server; its datagrams are handled on this window's thread.
     std::unique_ptr<TRmtDskMod> RmtDskMod;
     TZ80RegistersDlg* Z80RegistersDlg = nullptr;
+    TTextViewer* TextViewer = nullptr;
+    TSetAttributesDlg* SetAttributesDlg = nullptr;
 
     // --- the printer ----------------------------------------------------------
     // The host's printer object: its list, selection, orientation and font.
@@ -195,6 +202,10 @@ public:
     // The host ports COM1 and COM2 and the TCP server for COM1.
     TComGlue& ComLines() { return *FComGlue; }
 
+    void EjectDriveActExecute(uint8_t drive);
+    // Every page change rereads the Disk Manager's disk.
+    void PageControl1Change();
+
     // TTY glue.
     void TtyParserCommand(TSimpTermParser& sender, uint8_t cmd, int a, int b);
     void TtyParserWriteChar(TSimpTermParser& sender, uint8_t ch);
@@ -221,6 +232,8 @@ private:
     void BuildCrtEmulator();
     void BuildTtyTerminal();
     void BuildMenus();
+    void BuildEjectActions();
+    void BuildDiskManagerMenu();
     bool FormCloseQuery();
     void LoadPlacement(const TNrKeyValueSections& store);
     // The console of the page shown (CRT or TTY); null on the other pages.

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <vector>
 #include <istream>
 #include <stdexcept>
 
@@ -114,36 +115,36 @@ int32_t TCpmDiskDrive::WriteExtent(TCpmDirEntry& Entry, const std::string& Name,
     return written;
 }
 
+// The block's records are read from the stream and the old ones journalled
+// before anything is written; then the block goes out in one write.
 int32_t TCpmDiskDrive::WriteDataBlock(uint16_t Block, int& Records, int32_t Remaining,
                                       std::istream& Stream, uint8_t PadByte,
                                       TImportJournal& Journal) {
-    const int recordsPerBlock = BlockSize / TDiskDrive::RecordSize;
-    int32_t r = int32_t{Block} * recordsPerBlock;
+    constexpr int recordSize = TDiskDrive::RecordSize;
+    const int recordsPerBlock = BlockSize / recordSize;
+    const int32_t first = int32_t{Block} * recordsPerBlock;
+    const auto want = static_cast<std::streamsize>(
+        std::min<int64_t>(Remaining, int64_t{recordsPerBlock} * recordSize));
     Records = 0;
-    int32_t written = 0;
-    std::array<uint8_t, TDiskDrive::RecordSize> record;
-    std::array<uint8_t, TDiskDrive::RecordSize> old;
-    while (Remaining - written > 0 && Records < recordsPerBlock) {
-        const auto want = static_cast<std::streamsize>(
-            std::min<int32_t>(Remaining - written, TDiskDrive::RecordSize));
-        Stream.read(reinterpret_cast<char*>(record.data()), want);
-        const std::streamsize got = Stream.gcount();
-        // The caller promised Size bytes: a stream that ends or fails sooner
-        // would leave a silently shortened file.
-        if (got < want)
-            throw std::runtime_error("Unable to read the data for the CPM file from the stream!");
-        std::fill(record.begin() + got, record.end(), PadByte);
-        bool saved = true;
+    if (want <= 0) return 0;
+    std::vector<uint8_t> data(static_cast<size_t>(BlockSize));
+    Stream.read(reinterpret_cast<char*>(data.data()), want);
+    // The caller promised Size bytes: a stream that ends or fails sooner
+    // would leave a silently shortened file.
+    if (Stream.gcount() < want)
+        throw std::runtime_error("Unable to read the data for the CPM file from the stream!");
+    Records = static_cast<int>((want + recordSize - 1) / recordSize);
+    std::fill(data.begin() + want, data.begin() + int64_t{Records} * recordSize, PadByte);
+    std::array<uint8_t, recordSize> old;
+    for (int k = 0; k < Records; ++k) {
         try {
-            ReadDataRecord(r, old.data());
+            ReadDataRecord(first + k, old.data());
+            Journal.Records.emplace_back(first + k, old);
         } catch (const EDiskError&) {
-            saved = false;  // unreadable, so the write below fails as well
+            // Unreadable, so the write below fails as well.
         }
-        if (saved) Journal.Records.emplace_back(r, old);
-        WriteDataRecord(r, record.data());
-        written += TDiskDrive::RecordSize;
-        ++Records;
-        ++r;
     }
-    return written;
+    SelectRecord(first);
+    Disk->WriteSectors(data.data(), Records);
+    return int32_t{Records} * recordSize;
 }

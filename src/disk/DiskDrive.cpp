@@ -94,6 +94,14 @@ void TDiskDrive::WriteSector(const uint8_t* buffer) {
         throw EDiskError(kWriteFailed, EDiskError::WriteFailed);
 }
 
+void TDiskDrive::WriteSectors(const uint8_t* buffer, int count) {
+    CheckPosition();
+    const int first = Track * kSectorsPerTrack + Sector;
+    if (count < 0 || count > RecordTotal - first) throw EDiskError("Invalid record count (" + std::to_string(count) + ")!", EDiskError::BadPosition);
+    if (count > 0 && FCache->WriteRecords(first, count, buffer) < 0)
+        throw EDiskError(kWriteFailed, EDiskError::WriteFailed);
+}
+
 void TDiskDrive::ReadBlock(uint8_t* buffer) {
     CheckPosition();
     // A block is half a track: sectors 0-15 or 16-31.

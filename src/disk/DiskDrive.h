@@ -72,6 +72,9 @@ public:
     void ReadSector(uint8_t* buffer);
     // 128 bytes to the current sector; code 8 on failure.
     void WriteSector(const uint8_t* buffer);
+    // Count records from the current sector on, in one write (a range
+    // past the image's end is code 2, a failure code 8).
+    void WriteSectors(const uint8_t* buffer, int count);
     // 2048 bytes: the half track (sectors 0-15 or 16-31) holding Sector.
     void ReadBlock(uint8_t* buffer);
     void WriteBlock(const uint8_t* buffer);

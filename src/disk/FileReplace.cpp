@@ -104,9 +104,9 @@ void TReplacementFile::Write(std::string_view data) {
     }
 }
 
-void TReplacementFile::Commit() {
+void TReplacementFile::Commit(bool toDevice) {
     if (FFd < 0) Fail(TStage::Write, EBADF, "Error writing file \"" + FPath + "\"");
-    if (::fsync(FFd) != 0) {
+    if (toDevice && ::fsync(FFd) != 0) {
         const int err = errno;
         Abandon();
         Fail(TStage::Write, err, "Error writing file \"" + FPath + "\"");
@@ -123,6 +123,7 @@ void TReplacementFile::Commit() {
         ::unlink(FTempPath.c_str());
         Fail(TStage::Rename, err, "Cannot create file \"" + FPath + "\"");
     }
+    if (!toDevice) return;
     // Make the new name itself durable; a failure here loses nothing.
     const int dirFd = ::open(FolderOf(FTarget).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dirFd >= 0) {
@@ -131,8 +132,8 @@ void TReplacementFile::Commit() {
     }
 }
 
-void ReplaceFileContents(const std::string& path, std::string_view data) {
+void ReplaceFileContents(const std::string& path, std::string_view data, bool toDevice) {
     TReplacementFile file(path);
     file.Write(data);
-    file.Commit();
+    file.Commit(toDevice);
 }

@@ -31,7 +31,10 @@ public:
 
     void Write(std::string_view data);
     // Flushes the data to the device and renames the file into place.
-    void Commit();
+    // Without toDevice the flush is left to the system: the rename still
+    // never shows a partial file, but a power loss may lose the new one
+    // (for copies whose source stays, such as exports from an image).
+    void Commit(bool toDevice = true);
     // Drops the temporary file; the old file stays. Also done on destruction.
     void Abandon();
     bool Open() const { return FFd >= 0; }
@@ -44,4 +47,4 @@ private:
 };
 
 // The whole contents at once.
-void ReplaceFileContents(const std::string& path, std::string_view data);
+void ReplaceFileContents(const std::string& path, std::string_view data, bool toDevice = true);

@@ -132,16 +132,24 @@ const uint8_t* TStreamCache::GetRecord(int32_t index) {
 }
 
 int TStreamCache::WriteRecord(int32_t index, const void* data) {
-    if (index < 0 || index >= FRecordCount) return WriteOutOfRange;
+    return WriteRecords(index, 1, data);
+}
+
+int TStreamCache::WriteRecords(int32_t index, int32_t count, const void* data) {
+    if (index < 0 || count < 1 || count > FRecordCount - index) return WriteOutOfRange;
     if (!data || !FStream) return WriteFailed;
     try {
         const int64_t offset = FBaseOffset + int64_t{index} * FRecordSize;
+        const int64_t bytes = int64_t{count} * FRecordSize;
         if (FStream->Seek(offset) != offset) return WriteSeekFailed;
-        if (FStream->Write(data, FRecordSize) != FRecordSize) return WriteFailed;
-        if (IsCached(index)) {
-            uint8_t* cached = FBuffer.get() + static_cast<size_t>(index - FFirstCached) *
+        if (FStream->Write(data, bytes) != bytes) return WriteFailed;
+        const auto* source = static_cast<const uint8_t*>(data);
+        for (int32_t k = 0; k < count; ++k) {
+            if (!IsCached(index + k)) continue;
+            uint8_t* cached = FBuffer.get() + static_cast<size_t>(index + k - FFirstCached) *
                                                    static_cast<size_t>(FRecordSize);
-            std::memcpy(cached, data, static_cast<size_t>(FRecordSize));
+            std::memcpy(cached, source + static_cast<size_t>(k) * static_cast<size_t>(FRecordSize),
+                        static_cast<size_t>(FRecordSize));
         }
     } catch (...) {
         return WriteFailed;

@@ -72,6 +72,8 @@ public:
     // Writes RecordSize bytes of data at index: WriteOk, WriteFailed,
     // WriteSeekFailed or WriteOutOfRange.
     int WriteRecord(int32_t index, const void* data);
+    // Count consecutive records from index in one write; the same results.
+    int WriteRecords(int32_t index, int32_t count, const void* data);
 
     TDiskStream* Stream() const { return FStream; }
     int64_t BaseOffset() const { return FBaseOffset; }

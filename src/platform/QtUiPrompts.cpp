@@ -59,7 +59,7 @@ int TQtUiPrompts::MessageDlg(const std::string& text, TMsgDlgType type, TMsgDlgB
     static const std::pair<TMsgDlgBtn, QMessageBox::StandardButton> map[] = {
         {mbYes, QMessageBox::Yes}, {mbNo, QMessageBox::No}, {mbOK, QMessageBox::Ok},
         {mbCancel, QMessageBox::Cancel}, {mbAbort, QMessageBox::Abort},
-        {mbRetry, QMessageBox::Retry}, {mbIgnore, QMessageBox::Ignore}};
+        {mbRetry, QMessageBox::Retry}, {mbIgnore, QMessageBox::Ignore}, {mbAll, QMessageBox::YesToAll}};
     QMessageBox::StandardButtons set;
     for (const auto& [b, q] : map)
         if (buttons & b)
@@ -75,6 +75,7 @@ int TQtUiPrompts::MessageDlg(const std::string& text, TMsgDlgType type, TMsgDlgB
     case QMessageBox::Abort: return mrAbort;
     case QMessageBox::Retry: return mrRetry;
     case QMessageBox::Ignore: return mrIgnore;
+    case QMessageBox::YesToAll: return mrAll;
     default: return mrCancel;
     }
 }
@@ -166,4 +167,33 @@ bool TQtUiPrompts::InputQuery(const std::string& caption, const std::string& pro
 void TQtUiPrompts::Beep()
 {
     QApplication::beep();
+}
+
+bool TQtUiPrompts::OpenFilesDialog(TFileDialogRequest& request, std::vector<std::string>& files)
+{
+    TModalScope scope(*this);
+    QFileDialog dialog(FParent, Q(request.Title), PathToQt(request.InitialDir), Q(QtFilter(request.Filter)));
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFiles);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return false;
+    files.clear();
+    for (const QString& file : dialog.selectedFiles())
+        files.push_back(PathFromQt(file));
+    request.FileName = files.front();
+    return true;
+}
+
+bool TQtUiPrompts::SelectDirectory(const std::string& caption, std::string& folder)
+{
+    TModalScope scope(*this);
+    QFileDialog dialog(FParent, Q(caption), PathToQt(folder));
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    // A typed name of a folder that does not exist yet is taken too.
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly, true);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return false;
+    folder = PathFromQt(dialog.selectedFiles().front());
+    return true;
 }

@@ -26,6 +26,8 @@ public:
     bool SaveFileDialog(TFileDialogRequest& request) override;
     bool InputQuery(const std::string& caption, const std::string& prompt, std::string& value) override;
     void Beep() override;
+    bool OpenFilesDialog(TFileDialogRequest& request, std::vector<std::string>& files) override;
+    bool SelectDirectory(const std::string& caption, std::string& folder) override;
 
     // "Desc|*.a;*.b|All|*.*" as a Qt name filter list "Desc (*.a *.b);;All (*)".
     static std::string QtFilter(const std::string& filter);

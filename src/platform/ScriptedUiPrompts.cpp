@@ -1,5 +1,23 @@
 #include "platform/ScriptedUiPrompts.h"
 
+namespace {
+
+// The next prepared answer into out; false when none is left or it is a cancel.
+template <class T>
+bool NextAnswer(std::deque<std::optional<T>>& answers, T& out)
+{
+    if (answers.empty())
+        return false;
+    std::optional<T> answer = std::move(answers.front());
+    answers.pop_front();
+    if (!answer)
+        return false;
+    out = std::move(*answer);
+    return true;
+}
+
+} // namespace
+
 void TScriptedUiPrompts::ShowMessage(const std::string& text)
 {
     Log.push_back({TKind::Message, text, TMsgDlgType::Custom, {}});
@@ -16,7 +34,7 @@ int TScriptedUiPrompts::MessageDlg(const std::string& text, TMsgDlgType type, TM
     // The first button of the set, as a user pressing Enter would choose.
     static const std::pair<TMsgDlgBtn, int> order[] = {
         {mbYes, mrYes}, {mbNo, mrNo}, {mbOK, mrOk}, {mbCancel, mrCancel},
-        {mbAbort, mrAbort}, {mbRetry, mrRetry}, {mbIgnore, mrIgnore}};
+        {mbAbort, mrAbort}, {mbRetry, mrRetry}, {mbIgnore, mrIgnore}, {mbAll, mrAll}};
     for (const auto& [button, result] : order)
         if (buttons & button)
             return result;
@@ -31,14 +49,7 @@ void TScriptedUiPrompts::ShowError(const std::string& text)
 bool TScriptedUiPrompts::AnswerFile(TKind kind, TFileDialogRequest& request)
 {
     Log.push_back({kind, request.Title, TMsgDlgType::Custom, request});
-    if (FileAnswers.empty())
-        return false;
-    std::optional<std::string> answer = FileAnswers.front();
-    FileAnswers.pop_front();
-    if (!answer)
-        return false;
-    request.FileName = *answer;
-    return true;
+    return NextAnswer(FileAnswers, request.FileName);
 }
 
 bool TScriptedUiPrompts::OpenFileDialog(TFileDialogRequest& request)
@@ -56,14 +67,22 @@ bool TScriptedUiPrompts::InputQuery(const std::string& caption, const std::strin
     TFileDialogRequest shown;
     shown.Title = caption;
     Log.push_back({TKind::Input, prompt, TMsgDlgType::Custom, shown});
-    if (InputAnswers.empty())
-        return false;
-    std::optional<std::string> answer = InputAnswers.front();
-    InputAnswers.pop_front();
-    if (!answer)
-        return false;
-    value = *answer;
-    return true;
+    return NextAnswer(InputAnswers, value);
+}
+
+bool TScriptedUiPrompts::OpenFilesDialog(TFileDialogRequest& request, std::vector<std::string>& files)
+{
+    Log.push_back({TKind::OpenFiles, request.Title, TMsgDlgType::Custom, request});
+    return NextAnswer(FilesAnswers, files);
+}
+
+bool TScriptedUiPrompts::SelectDirectory(const std::string& caption, std::string& folder)
+{
+    TFileDialogRequest shown;
+    shown.Title = caption;
+    shown.InitialDir = folder;
+    Log.push_back({TKind::Folder, caption, TMsgDlgType::Custom, shown});
+    return NextAnswer(FolderAnswers, folder);
 }
 
 std::vector<std::string> TScriptedUiPrompts::Texts() const

@@ -12,7 +12,7 @@
 
 class TScriptedUiPrompts : public IUiPrompts {
 public:
-    enum class TKind : uint8_t { Message, Dialog, Error, OpenFile, SaveFile, Input };
+    enum class TKind : uint8_t { Message, Dialog, Error, OpenFile, SaveFile, Input, OpenFiles, Folder };
 
     struct TRecord {
         TKind Kind;
@@ -26,6 +26,9 @@ public:
     std::deque<std::optional<std::string>> FileAnswers;
     std::deque<std::optional<std::string>> InputAnswers;
     int Beeps = 0;
+    // Answers of the several-files dialog and of the folder chooser.
+    std::deque<std::optional<std::vector<std::string>>> FilesAnswers;
+    std::deque<std::optional<std::string>> FolderAnswers;
 
     void ShowMessage(const std::string& text) override;
     int MessageDlg(const std::string& text, TMsgDlgType type, TMsgDlgButtons buttons) override;
@@ -34,6 +37,8 @@ public:
     bool SaveFileDialog(TFileDialogRequest& request) override;
     bool InputQuery(const std::string& caption, const std::string& prompt, std::string& value) override;
     void Beep() override { ++Beeps; }
+    bool OpenFilesDialog(TFileDialogRequest& request, std::vector<std::string>& files) override;
+    bool SelectDirectory(const std::string& caption, std::string& folder) override;
 
     // Texts of the boxes shown (messages, dialogs and errors), in order.
     std::vector<std::string> Texts() const;

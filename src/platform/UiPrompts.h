@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 enum class TMsgDlgType : uint8_t { Warning, Error, Information, Confirmation, Custom };
 
@@ -18,10 +19,11 @@ enum TMsgDlgBtn : uint16_t {
     mbAbort = 1u << 4,
     mbRetry = 1u << 5,
     mbIgnore = 1u << 6,
+    mbAll = 1u << 7,
 };
 using TMsgDlgButtons = uint16_t;
 
-enum TModalResult : int { mrNone = 0, mrOk = 1, mrCancel = 2, mrAbort = 3, mrRetry = 4, mrIgnore = 5, mrYes = 6, mrNo = 7 };
+enum TModalResult : int { mrNone = 0, mrOk = 1, mrCancel = 2, mrAbort = 3, mrRetry = 4, mrIgnore = 5, mrYes = 6, mrNo = 7, mrAll = 8 };
 
 // One file dialog: the caller fills the fields, a confirmed dialog hands the
 // chosen path back in FileName.
@@ -55,4 +57,21 @@ public:
 
     // The standard system beep of rejected input.
     virtual void Beep() {}
+    // An open dialog that takes several files; true and files set (in the
+    // order chosen) when the user confirmed. By default one file.
+    virtual bool OpenFilesDialog(TFileDialogRequest& request, std::vector<std::string>& files)
+    {
+        if (!OpenFileDialog(request))
+            return false;
+        files = {request.FileName};
+        return true;
+    }
+    // A folder chooser started at folder, which may also take the name of a
+    // folder still to be made; true and folder set when the user confirmed.
+    virtual bool SelectDirectory(const std::string& caption, std::string& folder)
+    {
+        (void)caption;
+        (void)folder;
+        return false;
+    }
 };

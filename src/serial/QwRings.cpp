@@ -28,7 +28,9 @@ uint32_t TQnBaseDispatcher::OutUsedLocked() const {
 
 uint32_t TQnBaseDispatcher::InBuffUsed() {
     std::lock_guard ring(ringLock_);
-    return ring_.empty() ? 0 : RingUsedLocked();
+    if (ring_.empty()) return 0;
+    // A handler of a data message sees only what it has not read yet.
+    return RingUsedLocked() - (peekMode_ ? peekCount_ : 0);
 }
 
 uint32_t TQnBaseDispatcher::OutBuffUsed() {
@@ -84,12 +86,19 @@ int32_t TQnBaseDispatcher::GetBlock(uint8_t* bytes, uint32_t count) {
     if (count == 0) return 0;
     {
         std::lock_guard ring(ringLock_);
-        if (ring_.empty() || RingUsedLocked() < count) return BufferIsEmpty;
-        const uint32_t first = std::min(count, DispatchRingSize - ringTail_);
-        std::memcpy(bytes, ring_.data() + ringTail_, first);
+        // While a data message is delivered, handlers read without consuming.
+        const uint32_t skip = peekMode_ ? peekCount_ : 0;
+        if (ring_.empty() || RingUsedLocked() - skip < count) return BufferIsEmpty;
+        const uint32_t start = (ringTail_ + skip) % DispatchRingSize;
+        const uint32_t first = std::min(count, DispatchRingSize - start);
+        std::memcpy(bytes, ring_.data() + start, first);
         std::memcpy(bytes + first, ring_.data(), count - first);
-        ringTail_ = (ringTail_ + count) % DispatchRingSize;
-        if (ringFull_) {
+        if (peekMode_) {
+            peekCount_ += count;
+        } else {
+            ringTail_ = (ringTail_ + count) % DispatchRingSize;
+        }
+        if (!peekMode_ && ringFull_) {
             ringFull_ = false;
             events_->ringRoom.Signal();
         }
@@ -194,6 +203,7 @@ bool TQnBaseDispatcher::ReadDevice() {
         ringHead_ = head;
         ringFull_ = ringHead_ == ringTail_;
         dataAvailable_.Signal();
+        scanCaughtUp_ = false;
     }
     return true;
 }

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstring>
 #include <poll.h>
+#include <thread>
 #include <vector>
 
 #include "serial/QnExcept.h"
@@ -56,6 +57,7 @@ void TQnBaseDispatcher::StopDispatcher() {
     events_->commEvent.Signal();
     for (std::thread* thread : {&outThread_, &comThread_, &dispThread_})
         if (thread->joinable()) thread->join();
+    dispThreadId_ = std::thread::id();
     dispatcherActive_ = false;
 }
 
@@ -84,6 +86,7 @@ void TQnBaseDispatcher::ComThreadBody() {
 }
 
 void TQnBaseDispatcher::DispThreadBody() {
+    dispThreadId_ = std::this_thread::get_id();
     ++threadCount_;
     events_->threadReady.Signal();
     try {
@@ -92,6 +95,8 @@ void TQnBaseDispatcher::DispThreadBody() {
             WaitForDispatch(inputHungUp);
             if (killThreads_) break;
             DispatchPass();
+            // A handler closed the dispatcher: its owner finishes the close.
+            if (closePending_) break;
         }
     } catch (...) {
         RecordThreadFailure();
@@ -121,10 +126,24 @@ void TQnBaseDispatcher::WaitForDispatch(bool& inputHungUp) {
 
 void TQnBaseDispatcher::DispatchPass() {
     const uint32_t events = eventMask_.exchange(0);
-    if (events & ModemEvents) RefreshModemStatus();
-    if (events & ErrorEvents) RefreshLineErrors();
-    ReadDevice();
+    bool going = true;
+    if (events & ModemEvents) {
+        RefreshModemStatus();
+        going = RunStatusTriggers();
+    }
+    if (going && (events & ErrorEvents)) {
+        RefreshLineErrors();
+        going = RunStatusTriggers();
+    }
+    if (going) {
+        ReadDevice();
+        RefreshModemStatus();
+        going = RunStatusTriggers();
+        while (going && !closePending_ && CheckDataTriggers()) {
+        }
+    }
     events_->dispatchDone.Signal();
+    StatusAndTimerPass();
 }
 
 void TQnBaseDispatcher::OutThreadBody() {

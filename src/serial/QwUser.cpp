@@ -81,6 +81,11 @@ int32_t TQnBaseDispatcher::InitPort(const std::string& name, uint32_t baud, uint
         rtsFlowOwned_ = (options & QnOptionRtsFlowOwned) != 0;
     }
     dataAvailable_.Reset();
+    ClearTriggers();
+    scanPos_ = 0;
+    scanCaughtUp_ = true;
+    lastAvailPos_ = UINT32_MAX;
+    closePending_ = false;
     if (!dtrFlowOwned_) SetDtr(options & QnOptionRaiseDtr);
     if (!rtsFlowOwned_) SetRts(options & QnOptionRaiseRts);
     modemStatus_ = 0;
@@ -107,6 +112,13 @@ int32_t TQnBaseDispatcher::InitPort(const std::string& name, uint32_t baud, uint
 
 void TQnBaseDispatcher::DonePort() {
     if (!IsOpen()) return;
+    if (std::this_thread::get_id() == dispThreadId_.load()) {
+        // Called by a handler in the dispatch thread, which cannot join
+        // itself: the delivery stops and the thread ends; the next DonePort
+        // (or the destructor) from another thread completes the close.
+        closePending_ = true;
+        return;
+    }
     FlushOutBuffer();
     FlushInBuffer();
     StopDispatcher();

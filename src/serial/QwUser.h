@@ -6,6 +6,10 @@
 // worker threads: the comm thread waits for line events, the dispatch thread
 // moves received bytes into the ring, the output thread writes queued output.
 //
+// Received bytes, line and output status and time fire triggers, whose
+// messages the dispatch thread delivers to every registered handler (see
+// QnTriggers.h).
+//
 // Results are Int32 codes: 0 or a positive count on success, a negative
 // message-table code or minus an errno on failure (see QnExcept.h).
 
@@ -21,6 +25,7 @@
 #include "serial/QnDispatchLog.h"
 #include "serial/QnEvent.h"
 #include "serial/QnTrace.h"
+#include "serial/QnTriggers.h"
 
 inline constexpr uint32_t DispatchRingSize = 8192;
 
@@ -111,6 +116,37 @@ public:
     // something to get.
     TQnEvent& DataAvailable() { return dataAvailable_; }
 
+    // Handlers of trigger messages (QwHandlers.cpp). They run in the
+    // dispatch thread with no dispatcher lock held, and may read with
+    // GetBlock, write, register and deregister. During a data message every
+    // handler reads the same bytes; the ring then advances by the most any
+    // handler took.
+    void RegisterWindowHandler(IQnMessageWindow* window);
+    void DeregisterWindowHandler(IQnMessageWindow* window);
+    void RegisterProcHandler(TQnTriggerProc proc);
+    void DeregisterProcHandler(TQnTriggerProc proc);
+    TQnHandlerToken RegisterEventHandler(TQnTriggerEvent handler);
+    void DeregisterEventHandler(TQnHandlerToken token);
+    // 0 recompute, 1 serve windows always, 2 serve windows only when another
+    // handler exists. A single window (the owner's own) is not served alone.
+    virtual void SetHandlerServiceFlag(int action);
+    bool HandlersPresent();
+    bool InDispatch() const { return inDispatch_.load(); }
+
+    // Triggers (QwTriggers.cpp). Add* return the new handle or a negative
+    // code; status handles carry their kind in the low three bits.
+    void SetDataTriggerLength(uint32_t length);
+    int32_t AddDataTrigger(const std::string& pattern, bool ignoreCase);
+    int32_t AddTimerTrigger();
+    int32_t SetTimerTrigger(uint32_t handle, int64_t ticks, bool activate);
+    int32_t AddStatusTrigger(uint32_t kind);
+    int32_t SetStatusTrigger(uint32_t handle, uint16_t value, bool activate);
+    int32_t RemoveTrigger(uint32_t handle);
+    void SaveTriggers(TQnSavedTriggers& set);
+    void RestoreTriggers(const TQnSavedTriggers& set);
+    static void FreeSavedTriggers(TQnSavedTriggers& set);
+    void ClearTriggers();
+
     bool DispatcherActive() const { return dispatcherActive_.load(); }
     int ThreadCount() const { return threadCount_.load(); }
 
@@ -142,6 +178,20 @@ private:
     void DispatchPass();
     void WriteOutput();
     void RecordThreadFailure();
+
+    // Trigger delivery.
+    bool SendTriggerMessage(uint32_t msg, uint32_t wParam, uint32_t data, bool* unanswered = nullptr);
+    template <typename Record, typename Call>
+    bool DeliverToList(std::vector<Record>& list, Call call);
+    void RemoveDeletedHandlers();
+    bool CheckStatusTriggers();
+    bool CheckTimerTriggers();
+    bool CheckDataTriggers();
+    bool SendDataAvailable(uint32_t count, uint32_t pos);
+    void ResetStatusTriggers();
+    bool RunStatusTriggers();
+    void StatusAndTimerPass();
+    uint32_t NextTriggerHandle();
 
     void* owner_;
     int32_t handleIndex_;
@@ -190,10 +240,51 @@ private:
     std::atomic<int> threadCount_{0};
     std::thread comThread_;
     std::thread dispThread_;
+    std::atomic<std::thread::id> dispThreadId_{};
     std::thread outThread_;
 
     TQnTrace trace_;
     TQnDispatchLog log_;
+
+    // Handlers and triggers, under dataLock_.
+    struct WindowRecord {
+        IQnMessageWindow* Window = nullptr;
+        bool Deleted = false;
+    };
+    struct ProcRecord {
+        TQnTriggerProc Proc = nullptr;
+        bool Deleted = false;
+    };
+    struct EventRecord {
+        TQnHandlerToken Token = 0;
+        std::shared_ptr<TQnTriggerEvent> Method;
+        bool Deleted = false;
+    };
+    std::vector<WindowRecord> windowHandlers_;
+    std::vector<ProcRecord> procHandlers_;
+    std::vector<EventRecord> eventHandlers_;
+    TQnHandlerToken nextToken_ = 1;
+    bool handlersPresent_ = false;
+    bool forcedService_ = false;
+    bool handlersDeleted_ = false;
+    std::atomic<bool> inDispatch_{false};
+    std::atomic<bool> closePending_{false};
+
+    std::vector<TQnStatusTrigger> statusTriggers_;
+    std::vector<TQnTimerTrigger> timerTriggers_;
+    std::vector<TQnDataTrigger> dataTriggers_;
+    uint32_t nextTriggerHandle_ = 1;
+    uint32_t availLength_ = 0;
+    bool statusFired_ = false;
+    // Dispatch thread only.
+    uint32_t scanPos_ = 0;
+    uint32_t lastAvailPos_ = UINT32_MAX;
+    bool scanCaughtUp_ = true;
+    // Under ringLock_: while a data message is delivered, GetBlock reads
+    // without consuming.
+    bool peekMode_ = false;
+    uint32_t peekCount_ = 0;
+    uint32_t maxConsumed_ = 0;
 };
 
 // The process-wide list of dispatchers, indexed by HandleIndex.

@@ -3,14 +3,9 @@
 // and raw access to directory entries and blocks by file offset, so tests
 // can lay out exactly the directory they need and check what was written.
 
-#include <array>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <initializer_list>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -25,19 +20,17 @@ constexpr int64_t DirOffset = 2 * 32 * 128;  // track 2 sector 0
 constexpr int64_t BlockBytes = 2048;
 constexpr int64_t ImageBytes = 1048576;
 
-inline int64_t EntryOffset(int index) { return DirOffset + int64_t{index} * 32; }
 inline int64_t BlockOffset(int block) { return DirOffset + int64_t{block} * BlockBytes; }
 
 using TempDir = storetest::TempFolder;
 
 inline std::vector<uint8_t> ReadFileBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    const std::string s = storetest::ReadFile(path);
+    return {s.begin(), s.end()};
 }
 
 inline void WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    storetest::WriteFile(path, std::string(bytes.begin(), bytes.end()));
 }
 
 inline void MakeFreshImage(const std::string& path) {
@@ -82,11 +75,11 @@ inline TCpmDirEntry MakeEntry(uint8_t user, const std::string& name, const std::
 }
 
 inline void PokeEntry(const std::string& path, int index, const TCpmDirEntry& e) {
-    Poke(path, EntryOffset(index), std::vector<uint8_t>(e.begin(), e.end()));
+    Poke(path, DirOffset + int64_t{index} * 32, std::vector<uint8_t>(e.begin(), e.end()));
 }
 
 inline TCpmDirEntry PeekEntry(const std::string& path, int index) {
-    const auto bytes = Peek(path, EntryOffset(index), 32);
+    const auto bytes = Peek(path, DirOffset + int64_t{index} * 32, 32);
     TCpmDirEntry e{};
     std::copy(bytes.begin(), bytes.end(), e.begin());
     return e;

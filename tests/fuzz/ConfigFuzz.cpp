@@ -15,12 +15,11 @@
 #include <vector>
 
 #include "machine/ConfigObject.h"
+#include "support/FuzzSupport.h"
 
 namespace {
 
-void Check(bool ok) {
-    if (!ok) __builtin_trap();
-}
+using tavrin::fuzz::Check;
 
 // A key that starts with "=" is stored whole (an "=" in first place does not
 // split a line), but saving it as key "=" value makes the reloaded line split

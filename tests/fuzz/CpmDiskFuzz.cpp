@@ -17,39 +17,23 @@
 #include <vector>
 
 #include "disk/CpmDiskDrive.h"
+#include "support/FuzzSupport.h"
 
 namespace {
 
 constexpr size_t ImageBytes = 1048576;
 constexpr size_t DirOffset = 8192;
 
-std::string g_path;
-int g_fd = -1;
 
-void Check(bool ok) {
-    if (!ok) __builtin_trap();
-}
-
-void RemoveImage() {
-    if (!g_path.empty()) ::unlink(g_path.c_str());
-}
-
-void Setup() {
-    if (g_fd >= 0) return;
-    const char* tmp = std::getenv("TMPDIR");
-    std::string tmpl = std::string(tmp && *tmp ? tmp : "/tmp") + "/cpmfuzz-XXXXXX";
-    g_fd = ::mkstemp(tmpl.data());
-    Check(g_fd >= 0);
-    g_path = tmpl;
-    std::atexit(RemoveImage);
-}
+using tavrin::fuzz::Check;
+using tavrin::fuzz::ScratchFile;
 
 // Snapshots of the image file in reused buffers (no fresh pages per run).
 struct Snapshot {
     std::vector<uint8_t> bytes = std::vector<uint8_t>(ImageBytes + 1);
     size_t size = 0;
     void Take() {
-        const ssize_t n = ::pread(g_fd, bytes.data(), bytes.size(), 0);
+        const ssize_t n = ::pread(ScratchFile().Fd, bytes.data(), bytes.size(), 0);
         size = n > 0 ? static_cast<size_t>(n) : 0;
     }
     bool operator==(const Snapshot& o) const {
@@ -121,7 +105,7 @@ void ExerciseImport(TCpmDiskDrive& drive, const uint8_t* data, size_t size) {
     // What was imported reads back, byte for byte, from a fresh open.
     std::ostringstream out;
     try {
-        TCpmDiskDrive again(g_path);
+        TCpmDiskDrive again(ScratchFile().Path);
         again.ExportFile(name, false, out, 3);
     } catch (const std::exception&) {
         Check(false);
@@ -158,21 +142,20 @@ void ExerciseChanges(TCpmDiskDrive& drive) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0) return 0;
-    Setup();
     static std::vector<uint8_t> image(ImageBytes);
     std::memset(image.data(), 0xE5, image.size());
     const size_t body = std::min(size - 1, ImageBytes - DirOffset);
     std::memcpy(image.data() + DirOffset, data + 1, body);
     const size_t imageSize = std::min(ImageSize(data[0], body), ImageBytes);
-    Check(::pwrite(g_fd, image.data(), imageSize, 0) == static_cast<ssize_t>(imageSize));
-    Check(::ftruncate(g_fd, static_cast<off_t>(imageSize)) == 0);
+    Check(::pwrite(ScratchFile().Fd, image.data(), imageSize, 0) == static_cast<ssize_t>(imageSize));
+    Check(::ftruncate(ScratchFile().Fd, static_cast<off_t>(imageSize)) == 0);
 
     try {
-        TCpmDiskDrive drive(g_path);
+        TCpmDiskDrive drive(ScratchFile().Path);
         ExerciseListing(drive);
         ExerciseImport(drive, data, size);
         ExerciseChanges(drive);
-        TCpmDiskDrive reopened(g_path);
+        TCpmDiskDrive reopened(ScratchFile().Path);
         ExerciseListing(reopened);
     } catch (const std::exception&) {
         // Refusals (bad image, damaged directory, full disk) are expected.

@@ -17,12 +17,11 @@
 
 #include "console/QnTrmEmu.h"
 #include "support/FakeTerminalHost.h"
+#include "support/FuzzSupport.h"
 
 namespace {
 
-void Check(bool ok) {
-    if (!ok) __builtin_trap();
-}
+using tavrin::fuzz::Check;
 
 constexpr int MaxCols = 300;
 constexpr int MaxSVRows = 600;

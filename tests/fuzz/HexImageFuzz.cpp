@@ -13,12 +13,12 @@
 #include <vector>
 
 #include "machine/HexImage.h"
+#include "support/FuzzSupport.h"
 
 namespace {
 
-void Check(bool ok) {
-    if (!ok) __builtin_trap();
-}
+using tavrin::fuzz::Check;
+using tavrin::fuzz::ScratchFile;
 
 // The image between two guard areas: a store outside the image lands in a
 // guard, inside the same object, where the address sanitizer cannot see it.
@@ -40,25 +40,6 @@ struct GuardedImage {
         return true;
     }
 };
-
-std::string g_path;
-
-void RemoveFile() {
-    if (!g_path.empty()) ::unlink(g_path.c_str());
-}
-
-const std::string& TempPath() {
-    if (g_path.empty()) {
-        const char* tmp = std::getenv("TMPDIR");
-        std::string tmpl = std::string(tmp && *tmp ? tmp : "/tmp") + "/hexfuzz-XXXXXX";
-        const int fd = ::mkstemp(tmpl.data());
-        Check(fd >= 0);
-        ::close(fd);
-        g_path = tmpl;
-        std::atexit(RemoveFile);
-    }
-    return g_path;
-}
 
 // Lines ending at CR, LF or CR LF, as a text file is read.
 std::vector<std::string> SplitLines(const std::string& text) {
@@ -105,7 +86,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);
     static GuardedImage fromLines, fromFile;
 
-    const std::string& path = TempPath();
+    const std::string& path = ScratchFile().Path;
     const std::vector<std::string> lines = SplitLines(text);
     const Outcome a = Run(fromLines, [&](TMemoryImage& image) { return LoadHexLines(lines, image, path); });
     if (!a.Failed) {

@@ -11,12 +11,11 @@
 
 #include "console/SimpTermParser.h"
 #include "console/SimpleTerminalModel.h"
+#include "support/FuzzSupport.h"
 
 namespace {
 
-void Check(bool ok) {
-    if (!ok) __builtin_trap();
-}
+using tavrin::fuzz::Check;
 
 // The window's mapping of parser commands to screen operations.
 void Command(TSimpleTerminalModel& t, uint8_t cmd, int row, int column) {

@@ -1,40 +1,8 @@
 #include "support/MachineTestSupport.h"
 
 #include <cstdio>
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
-#include <stdexcept>
 
 namespace tavrin::test {
-
-TTempFolder::TTempFolder()
-{
-    std::string pattern = (std::filesystem::temp_directory_path() / "tavrin-machine-XXXXXX").string();
-    if (!::mkdtemp(pattern.data()))
-        throw std::runtime_error("mkdtemp failed");
-    FPath = pattern;
-}
-
-TTempFolder::~TTempFolder()
-{
-    std::error_code ec;
-    std::filesystem::remove_all(FPath, ec);
-}
-
-void WriteFile(const std::string& path, const std::string& bytes)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << bytes;
-}
-
-std::string ReadFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 void LoadProgram(TTavrinMachine& m, uint16_t address, const std::vector<uint8_t>& code)
 {

@@ -1,6 +1,6 @@
 #pragma once
-// Helpers for the machine tests: a temporary program folder, small Z80
-// programs and recording stand-ins for the devices.
+// Helpers for the machine tests: small Z80 programs and recording stand-ins
+// for the devices (the temporary program folder is the shared one).
 
 #include <cstdint>
 #include <filesystem>
@@ -10,27 +10,9 @@
 
 #include "machine/MachineDevices.h"
 #include "machine/TavrinMachine.h"
+#include "support/TempFolder.h"
 
 namespace tavrin::test {
-
-// A fresh folder under the system's temporary folder, removed on destruction.
-class TTempFolder {
-public:
-    TTempFolder();
-    ~TTempFolder();
-    TTempFolder(const TTempFolder&) = delete;
-    TTempFolder& operator=(const TTempFolder&) = delete;
-    const std::filesystem::path& Path() const { return FPath; }
-    // The folder with a trailing separator, as the machine expects it.
-    std::string Folder() const { return FPath.string() + "/"; }
-    std::string File(const std::string& name) const { return (FPath / name).string(); }
-
-private:
-    std::filesystem::path FPath;
-};
-
-void WriteFile(const std::string& path, const std::string& bytes);
-std::string ReadFile(const std::string& path);
 
 // Loads code at address and resets the CPU there.
 void LoadProgram(TTavrinMachine& m, uint16_t address, const std::vector<uint8_t>& code);
@@ -41,14 +23,6 @@ uint8_t InPort(TTavrinMachine& m, uint8_t port, uint8_t presetA = 0x5A);
 // Executes OUT (port),A.
 void OutPort(TTavrinMachine& m, uint8_t port, uint8_t value);
 
-struct TRecordingTty : ITtyConsole {
-    std::string Bytes;
-    void WriteTtyByte(uint8_t ch) override { Bytes += static_cast<char>(ch); }
-};
-struct TRecordingCrt : ICrtConsole {
-    std::string Bytes;
-    void WriteChar(uint8_t ch) override { Bytes += static_cast<char>(ch); }
-};
 struct TFakePrinter : IPrinterDevice {
     bool Ready = true;
     std::string Bytes;

@@ -1,0 +1,51 @@
+#include "serial/QnComNames.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <fstream>
+#include <sys/stat.h>
+
+#include "serial/QnTermiosDevice.h"
+
+namespace {
+
+// A ttyS node exists for every possible legacy UART; only those with a
+// device behind them (a non-zero port type, or a driver other than the
+// placeholder serial8250 one) are real.
+bool RealSerialDevice(const std::string& sysClassTty, const std::string& node) {
+    const std::string base = sysClassTty + "/" + node;
+    struct stat info {};
+    if (::stat((base + "/device").c_str(), &info) != 0) return false;
+    std::ifstream typeFile(base + "/type");
+    int type = -1;
+    if (typeFile >> type) return type != 0;
+    return true;
+}
+
+}  // namespace
+
+std::string PortNameFor(int n) {
+    if (n <= 0) return {};
+    const std::string variable = "TAVRIN_COM" + std::to_string(n);
+    if (const char* path = std::getenv(variable.c_str()); path != nullptr && *path != '\0') return path;
+    return "/dev/ttyS" + std::to_string(n - 1);
+}
+
+std::string ComName(int n) { return "COM" + std::to_string(n); }
+
+bool IsPortAvailable(int n, const std::string& sysClassTty) {
+    if (n <= 0) return false;
+    const std::string path = PortNameFor(n);
+    const std::string legacy = "/dev/ttyS" + std::to_string(n - 1);
+    if (path == legacy && !RealSerialDevice(sysClassTty, "ttyS" + std::to_string(n - 1))) return false;
+    int32_t result = 0;
+    if (TQnTermiosDevice::Open(path, result) != nullptr) return true;
+    return result == -EACCES || result == -EBUSY;
+}
+
+std::vector<int> AvailablePortNumbers(const std::string& sysClassTty) {
+    std::vector<int> numbers;
+    for (int n = 1; n <= HighestPortNumber; ++n)
+        if (IsPortAvailable(n, sysClassTty)) numbers.push_back(n);
+    return numbers;
+}

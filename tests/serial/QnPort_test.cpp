@@ -1,0 +1,335 @@
+// The serial-port component over pseudo-terminals named by its ComNumber,
+// the scripted port prompt, user-window notices and the port dialog.
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "serial/QnComNames.h"
+#include "serial/QnPort.h"
+#include "serial/QnSelCom.h"
+#include "support/FakeSerialDevice.h"
+#include "support/PtyPair.h"
+#include "support/QtTestApp.h"
+#include "support/SerialTestFiles.h"
+
+namespace {
+
+using tavrin::test::TempFolder;
+
+bool PumpUntil(const std::function<bool()>& done) {
+    for (int i = 0; i < 1000; ++i) {
+        QCoreApplication::processEvents();
+        if (done()) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return false;
+}
+
+class UserWindow : public QObject {
+public:
+    std::vector<int> seen;
+
+protected:
+    void customEvent(QEvent* event) override { seen.push_back(event->type()); }
+};
+
+class Port : public ::testing::Test {
+protected:
+    void SetUp() override {
+        tavrin::test::QtTestApp();
+        ::setenv("TAVRIN_COM7", first.Path().c_str(), 1);
+        ::setenv("TAVRIN_COM8", second.Path().c_str(), 1);
+        ::setenv("TAVRIN_COM9", "/nonexistent/tty", 1);
+        port.SetTraceFileName(folder.File("QUON.TRC"));
+        port.SetLogFileName(folder.File("QUON.LOG"));
+    }
+    void TearDown() override {
+        for (const char* name : {"TAVRIN_COM7", "TAVRIN_COM8", "TAVRIN_COM9"}) ::unsetenv(name);
+    }
+    termios Seen(const PtyPair& pty) {
+        termios t{};
+        ::tcgetattr(pty.Slave(), &t);
+        return t;
+    }
+
+    TempFolder folder;
+    PtyPair first, second;
+    TQnComPort port;
+};
+
+struct PropertyCase {
+    const char* Name;
+    std::function<void(TQnComPort&)> Change;
+    std::function<bool(const termios&, TQnComPort&)> Reached;
+};
+
+class OpenPortProperty : public Port, public ::testing::WithParamInterface<PropertyCase> {};
+
+TEST_P(OpenPortProperty, ReachesTheDevice) {
+    port.SetComNumber(7);
+    port.SetOpen(true);
+    ASSERT_FALSE(GetParam().Reached(Seen(first), port));
+    GetParam().Change(port);
+    EXPECT_TRUE(GetParam().Reached(Seen(first), port));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Properties, OpenPortProperty,
+    ::testing::Values(
+        // termios shows only the standard rates: a set rate is read back
+        // through the device.
+        PropertyCase{"Baud", [](TQnComPort& p) { p.SetBaud(57600); },
+                     [](const termios&, TQnComPort& p) {
+                         uint32_t baud = 0;
+                         uint16_t parity = 0;
+                         uint8_t bits = 0, stops = 0;
+                         return p.Dispatcher()->GetLine(baud, parity, bits, stops) == 0 && baud == 57600;
+                     }},
+        PropertyCase{"StopBits", [](TQnComPort& p) { p.SetStopBits(2); },
+                     [](const termios& t, TQnComPort&) { return (t.c_cflag & CSTOPB) != 0; }},
+        PropertyCase{"HardwareFlow", [](TQnComPort& p) { p.SetHardwareFlow(QnHwRequireCts); },
+                     [](const termios& t, TQnComPort&) { return (t.c_cflag & CRTSCTS) != 0; }},
+        PropertyCase{"SoftwareFlow", [](TQnComPort& p) { p.SetSoftwareFlow(3); },
+                     [](const termios& t, TQnComPort&) { return (t.c_iflag & (IXON | IXOFF)) == (IXON | IXOFF); }},
+        PropertyCase{"XonChar", [](TQnComPort& p) { p.SetXonChar(5); },
+                     [](const termios& t, TQnComPort&) { return t.c_cc[VSTART] == 5; }}),
+    [](const auto& info) { return std::string(info.param.Name); });
+
+TEST_F(Port, FlowControlFillsMissingLimitsFromTheBufferSize) {
+    port.SetHardwareFlow(QnHwUseDtr | QnHwUseRts);
+    EXPECT_EQ(port.Settings().BufferFull, 3686);
+    EXPECT_EQ(port.Settings().BufferResume, 409);
+    TQnComPort soft;
+    soft.SetSoftwareFlow(3);
+    EXPECT_EQ(soft.Settings().BufferFull, 3072);
+    EXPECT_EQ(soft.Settings().BufferResume, 1024);
+    EXPECT_THROW(soft.SetSoftwareFlow(4), EQnException);
+}
+
+struct PromptCase {
+    const char* Name;
+    bool Prompt;
+    int Answer;  // 0: Cancel
+};
+
+class OpenWithoutNumber : public Port, public ::testing::WithParamInterface<PromptCase> {};
+
+TEST_P(OpenWithoutNumber, AsksWhenAllowedAndFailsWithoutAChoice) {
+    int asked = 0;
+    port.SetPromptForPort(GetParam().Prompt);
+    port.SetPortPrompt([&] {
+        ++asked;
+        return GetParam().Answer;
+    });
+    if (GetParam().Answer == 0 || !GetParam().Prompt) {
+        EXPECT_THROW(port.SetOpen(true), ENoPortSelected);
+        EXPECT_FALSE(port.Open());
+        EXPECT_EQ(port.Dispatcher(), nullptr);
+    } else {
+        port.SetOpen(true);
+        EXPECT_TRUE(port.Open());
+        EXPECT_EQ(port.Settings().ComNumber, GetParam().Answer);
+    }
+    EXPECT_EQ(asked, GetParam().Prompt ? 1 : 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Prompts, OpenWithoutNumber,
+                         ::testing::Values(PromptCase{"NoPrompt", false, 0}, PromptCase{"Cancel", true, 0},
+                                           PromptCase{"Chosen", true, 8}),
+                         [](const auto& info) { return std::string(info.param.Name); });
+
+TEST_F(Port, WritingToAClosedPortOpensItOnlyWithAutoOpen) {
+    port.SetComNumber(7);
+    port.SetAutoOpen(false);
+    EXPECT_THROW(port.PutChar('x'), ECommNotOpen);
+    port.SetAutoOpen(true);
+    port.PutString("hi");
+    EXPECT_TRUE(port.Open());
+    EXPECT_EQ(first.Receive(2), "hi");
+}
+
+TEST_F(Port, TriggerEventsArriveOnTheGuiThread) {
+    std::vector<uint32_t> avail, data;
+    std::string received;
+    TQnComPortEvents events;
+    events.OnTriggerAvail = [&](TQnCustomComPort& p, uint32_t count) {
+        avail.push_back(count);
+        std::string bytes(count, '\0');
+        p.Dispatcher()->GetBlock(reinterpret_cast<uint8_t*>(bytes.data()), count);
+        received += bytes;
+    };
+    events.OnTriggerData = [&](TQnCustomComPort&, uint32_t handle) { data.push_back(handle); };
+    port.SetEvents(events);
+    port.SetComNumber(7);
+    port.SetOpen(true);
+    const int32_t handle = port.Dispatcher()->AddDataTrigger("OK", false);
+    first.Send("say OK");
+    ASSERT_TRUE(PumpUntil([&] { return received == "say OK"; }));
+    EXPECT_EQ(data, std::vector<uint32_t>{static_cast<uint32_t>(handle)});
+    EXPECT_FALSE(avail.empty());
+}
+
+struct TriggerCase {
+    const char* Name;
+    // Sets the trigger up on the open port's dispatcher and causes it.
+    std::function<void(TFakeDispatcher&)> Cause;
+    std::vector<std::string> Events;
+};
+
+class TriggerEvent : public Port, public ::testing::WithParamInterface<TriggerCase> {};
+
+TEST_P(TriggerEvent, ReachesItsEventAfterTheGeneralOnes) {
+    std::vector<std::string> seen;
+    auto note = [&](const char* name) { return [&seen, name](TQnCustomComPort&, auto...) { seen.push_back(name); }; };
+    TQnComPortEvents events;
+    events.OnTrigger = note("Trigger");
+    events.OnTriggerStatus = note("Status");
+    events.OnTriggerTimer = note("Timer");
+    events.OnTriggerModemStatus = note("ModemStatus");
+    events.OnTriggerLineError = [&](TQnCustomComPort&, int32_t error, bool lineBreak) {
+        seen.push_back("LineError " + std::to_string(error) + (lineBreak ? " break" : ""));
+    };
+    events.OnTriggerOutbuffFree = note("OutbuffFree");
+    events.OnTriggerOutbuffUsed = note("OutbuffUsed");
+    events.OnTriggerOutSent = note("OutSent");
+    port.SetEvents(events);
+    TFakeDispatcher* fake = nullptr;
+    port.SetDispatcherFactory([&](TQnCustomComPort& p) {
+        auto made = std::make_unique<TFakeDispatcher>(&p);
+        fake = made.get();
+        return made;
+    });
+    port.SetComNumber(7);
+    port.SetOpen(true);
+    GetParam().Cause(*fake);
+    ASSERT_TRUE(PumpUntil([&] { return seen.size() >= GetParam().Events.size(); }));
+    EXPECT_EQ(seen, GetParam().Events);
+}
+
+void ArmStatus(TFakeDispatcher& d, uint32_t kind, uint16_t value) {
+    d.SetStatusTrigger(static_cast<uint32_t>(d.AddStatusTrigger(kind)), value, true);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, TriggerEvent,
+    ::testing::Values(
+        TriggerCase{"Timer",
+                    [](TFakeDispatcher& d) { d.SetTimerTrigger(static_cast<uint32_t>(d.AddTimerTrigger()), 1, true); },
+                    {"Trigger", "Timer"}},
+        TriggerCase{"ModemStatus",
+                    [](TFakeDispatcher& d) {
+                        ArmStatus(d, QnStatusModem, 0x2000);
+                        d.Device().SetModemLines(QnLineDsr);
+                    },
+                    {"Trigger", "Status", "ModemStatus"}},
+        TriggerCase{"LineError",
+                    [](TFakeDispatcher& d) {
+                        ArmStatus(d, QnStatusLineError, QnErrorFraming | QnErrorBreak);
+                        d.Device().InjectLineErrors(QnErrorFraming | QnErrorBreak);
+                    },
+                    {"Trigger", "Status", "LineError 4 break"}},
+        TriggerCase{"OutbuffFree", [](TFakeDispatcher& d) { ArmStatus(d, QnStatusOutFree, 100); },
+                    {"Trigger", "Status", "OutbuffFree"}},
+        TriggerCase{"OutbuffUsed", [](TFakeDispatcher& d) { ArmStatus(d, QnStatusOutUsed, 100); },
+                    {"Trigger", "Status", "OutbuffUsed"}},
+        TriggerCase{"OutSent",
+                    [](TFakeDispatcher& d) {
+                        ArmStatus(d, QnStatusOutSent, 0);
+                        d.PutChar('!');
+                    },
+                    {"Trigger", "Status", "OutSent"}}),
+    [](const auto& info) { return std::string(info.param.Name); });
+
+TEST_F(Port, HandlerMayCloseThePortItIsCalledFor) {
+    TQnComPortEvents events;
+    events.OnTriggerAvail = [](TQnCustomComPort& p, uint32_t) { p.SetOpen(false); };
+    port.SetEvents(events);
+    port.SetComNumber(7);
+    port.SetOpen(true);
+    first.Send("bye");
+    ASSERT_TRUE(PumpUntil([&] { return !port.Open(); }));
+    EXPECT_EQ(port.Dispatcher(), nullptr);
+    EXPECT_EQ(port.PortState(), TQnPortState::Closed);
+    port.SetOpen(true);  // and it opens again
+    EXPECT_TRUE(port.Open());
+}
+
+TEST_F(Port, NewNumberReopensWithTriggersAndTrace) {
+    std::vector<uint32_t> data;
+    TQnComPortEvents events;
+    events.OnTriggerData = [&](TQnCustomComPort&, uint32_t handle) { data.push_back(handle); };
+    port.SetEvents(events);
+    port.SetComNumber(7);
+    port.SetOpen(true);
+    port.SetTraceState(QnLogOn);
+    const int32_t handle = port.Dispatcher()->AddDataTrigger("GO", true);
+    port.PutString("abc");
+    ASSERT_EQ(first.Receive(3), "abc");
+
+    port.SetComNumber(8);
+    EXPECT_TRUE(port.Open());
+    EXPECT_EQ(port.Settings().TraceState, QnLogOn);
+    EXPECT_NE(tavrin::test::ReadFileBytes(folder.File("QUON.TRC")).find("abc"), std::string::npos);
+    second.Send("go");
+    ASSERT_TRUE(PumpUntil([&] { return !data.empty(); }));
+    EXPECT_EQ(data[0], static_cast<uint32_t>(handle));
+
+    // A reopen that fails reports it and keeps the triggers for the next open.
+    EXPECT_THROW(port.SetComNumber(9), EOpenComm);
+    EXPECT_FALSE(port.Open());
+    EXPECT_EQ(port.Settings().TraceState, QnLogOn);
+    port.SetComNumber(7);
+    port.SetOpen(true);
+    TQnSavedTriggers now;
+    port.Dispatcher()->SaveTriggers(now);
+    ASSERT_EQ(now.Data->size(), 1u);
+    EXPECT_EQ(now.Data->front().Handle, static_cast<uint32_t>(handle));
+    EXPECT_TRUE(port.Dispatcher()->Trace().Tracing());
+}
+
+TEST_F(Port, ClosingDumpsAnActiveLogAndTellsUsers) {
+    UserWindow user;
+    port.RegisterUserCallback(&user);
+    port.SetComNumber(7);
+    port.SetLogState(QnLogOn);
+    port.SetOpen(true);
+    EXPECT_EQ(user.seen, std::vector<int>{QnMsgPortOpened});
+    port.PutString("log me");
+    ASSERT_EQ(first.Receive(6), "log me");
+    port.SetOpen(false);
+    EXPECT_EQ(user.seen, (std::vector<int>{QnMsgPortOpened, QnMsgPortClosing, QnMsgPortClosed}));
+    EXPECT_FALSE(tavrin::test::ReadFileBytes(folder.File("QUON.LOG")).empty());
+    EXPECT_EQ(port.Settings().LogState, QnLogOff);
+}
+
+TEST_F(Port, DialogListsTheGivenPortsAndReadsTheChoice) {
+    TComSelectForm form(nullptr, [] { return std::vector<int>{3, 12}; });
+    EXPECT_EQ(form.windowTitle(), "Select Port");
+    ASSERT_EQ(form.PortsComboBox->count(), 2);
+    EXPECT_EQ(form.PortsComboBox->itemText(1), "COM12");
+    EXPECT_EQ(form.SelectedPortNumber(), 3);
+    form.PortsComboBox->setCurrentIndex(1);
+    EXPECT_EQ(form.SelectedPortNumber(), 12);
+    TComSelectForm empty(nullptr, [] { return std::vector<int>{}; });
+    EXPECT_EQ(empty.SelectedPortNumber(), 0);
+}
+
+TEST_F(Port, AvailablePortsAreRealOrNamedDevicesEvenWhenInUse) {
+    // A sysfs tree whose only legacy port has no hardware behind it.
+    std::filesystem::create_directories(folder.File("tty/ttyS0/device"));
+    std::ofstream(folder.File("tty/ttyS0/type")) << "0\n";
+    EXPECT_FALSE(IsPortAvailable(1, folder.File("tty")));
+    EXPECT_FALSE(IsPortAvailable(0, folder.File("tty")));
+    EXPECT_EQ(AvailablePortNumbers(folder.File("tty")), (std::vector<int>{7, 8}));
+    port.SetComNumber(7);
+    port.SetOpen(true);  // held exclusively now
+    EXPECT_TRUE(IsPortAvailable(7, folder.File("tty")));
+}
+
+}  // namespace

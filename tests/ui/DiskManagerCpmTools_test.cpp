@@ -1,0 +1,138 @@
+// Debian's cpmtools agree with what the Disk Manager page did: imports,
+// deletes, renames, attributes and user areas pass its checker and list
+// alike; files it put on an image show on the page and export alike.
+
+#include "DiskManagerTestSupport.h"
+
+#include <QComboBox>
+
+#include <map>
+#include <sstream>
+
+using namespace cpmtest;
+
+namespace {
+
+// "user:NAME.EXT" -> records and attribute bits.
+using Listing = std::map<std::string, std::pair<int, int>>;
+
+class DiskManagerCpmTools : public dmtest::DiskManagerFixture {
+protected:
+    void SetUp() override
+    {
+        ASSERT_EQ(std::system("command -v cpmls >/dev/null && command -v fsck.cpm >/dev/null"), 0)
+            << "cpmtools (Debian package) is needed for this test";
+        HostFile("diskdefs", "diskdef cpmdsk1m\n  seclen 128\n  tracks 256\n  sectrk 32\n  blocksize 2048\n"
+                             "  maxdir 256\n  skew 0\n  boottrk 2\n  os 2.2\nend\n");
+    }
+    // Output of a tool on the image; empty unless it succeeded.
+    std::string Cpm(const std::string& tool, const std::string& args)
+    {
+        const std::string out = Dir.File("tool.out");
+        const std::string cmd = "cd '" + Dir.Path().string() + "' && " + tool + " -f cpmdsk1m -T raw " + args + " >'" +
+                                out + "' 2>&1";
+        const int status = std::system(cmd.c_str());
+        const std::string text = storetest::ReadFile(out);
+        std::remove(out.c_str());
+        EXPECT_EQ(status, 0) << cmd << "\n" << text;
+        return status == 0 ? text : std::string();
+    }
+    // cpmls -F: a heading per user area, then name, type, size, records and
+    // the attribute letters in columns of their own ("R A"), then "None".
+    Listing ToolListing()
+    {
+        Listing files;
+        std::istringstream in(Cpm("cpmls", "-F work.cpmdsk"));
+        std::string line, user;
+        while (std::getline(in, line)) {
+            if (line.rfind("Directory For Drive A:  User", 0) == 0)
+                user = std::to_string(std::stoi(line.substr(28)));
+            if (line.size() < 13 || line[8] != ' ' || line.find("None") == std::string::npos)
+                continue;
+            std::istringstream rest(line.substr(12, line.find("None") - 12));
+            std::string size, attrs, name = line.substr(0, 8), ext = line.substr(9, 3);
+            int recs = 0;
+            rest >> size >> recs;
+            std::getline(rest, attrs);
+            int bits = 0;
+            for (int b = 0; b < 3; ++b)
+                bits |= attrs.find("RSA"[b]) != std::string::npos ? 1 << b : 0;
+            name.erase(name.find_last_not_of(' ') + 1);
+            ext.erase(ext.find_last_not_of(' ') + 1);
+            files[user + ":" + name + (ext.empty() ? "" : "." + ext)] = {recs, bits};
+        }
+        return files;
+    }
+    Listing PageListing()
+    {
+        Listing files;
+        const TCpmDiskFileInfoList& list = *Page->ManagerFileList();
+        for (int i = 0; i < list.GetCount(); ++i)
+            files[list.GetKey(i)] = {list.GetItem(i)->Records, list.GetItem(i)->Attributes};
+        return files;
+    }
+    int RowOf(const std::string& key)
+    {
+        return Page->ManagerFileList()->IndexOf(key);
+    }
+};
+
+TEST_F(DiskManagerCpmTools, WhatThePageDidChecksAndListsAlike)
+{
+    const std::vector<std::pair<std::string, std::string>> files = {
+        {"keep.txt", AsString(Pattern(300, 1))},   {"big.bin", AsString(Pattern(40000, 2))},
+        {"edge.bin", AsString(Pattern(16384, 3))}, {"gone.tmp", AsString(Pattern(9000, 4))},
+        {"old.nam", AsString(Pattern(2048, 5))},   {"move.me", AsString(Pattern(5000, 6))}};
+    Put(files);
+    Page->ImportTextFiles({HostFile("notes.markdown", "text\r\n")});
+    Select({RowOf("0:GONE.TMP")});
+    Prompts.DialogAnswers = {mrOk};
+    Run(Page->DM_DeleteFileAct);
+    Select({RowOf("0:OLD.NAM")});
+    Prompts.InputAnswers = {"new.nam"};
+    Run(Page->DM_RenameFileAct);
+    Select({RowOf("0:KEEP.TXT")});
+    Page->ExecAttributesDialog = [](TSetAttributesDlg& d) {
+        d.ReadFile->setChecked(true);
+        d.SysFile->setChecked(true);
+        return int(QDialog::Accepted);
+    };
+    Run(Page->DM_SetAttributesAct);
+    Select({RowOf("0:BIG.BIN"), RowOf("0:MOVE.ME")});
+    Page->ExecAttributesDialog = [](TSetAttributesDlg& d) {
+        d.ArcFile->setChecked(true);
+        d.UserAreaList->setCurrentIndex(d.UserAreaList->findData(9));
+        return int(QDialog::Accepted);
+    };
+    Run(Page->DM_SetAttributesAct);
+    EXPECT_EQ(Prompts.Texts().size(), 1u) << Prompts.LastText();  // the delete question
+
+    const std::string check = Cpm("fsck.cpm", "-n work.cpmdsk");
+    EXPECT_EQ(check.find("Error"), std::string::npos) << check;
+    const Listing listing = PageListing();
+    EXPECT_EQ(ToolListing(), listing);
+    EXPECT_EQ(listing.count("0:NOTES.MAR") + listing.count("9:BIG.BIN") + listing.count("0:NEW.NAM"), 3u);
+    EXPECT_EQ(listing.at("0:KEEP.TXT").second, CpmAttrReadOnly | CpmAttrSystem);
+    Cpm("cpmcp", "work.cpmdsk 9:big.bin 0:edge.bin .");
+    EXPECT_EQ(storetest::ReadFile(Dir.File("big.bin")).substr(0, 40000), files[1].second);
+    EXPECT_EQ(storetest::ReadFile(Dir.File("edge.bin")), files[2].second);
+}
+
+TEST_F(DiskManagerCpmTools, FilesTheToolsPutShowOnThePageAndExportAlike)
+{
+    const std::string a = HostFile("alpha.txt", AsString(Pattern(3000, 7)));
+    const std::string b = HostFile("beta.dat", AsString(Pattern(33000, 8)));
+    Cpm("cpmcp", "work.cpmdsk alpha.txt 0:alpha.txt");
+    Cpm("cpmcp", "work.cpmdsk beta.dat 4:beta.dat");
+    Cpm("cpmchattr", "work.cpmdsk ra 4:beta.dat");
+    Page->OpenManagerDisk(Image);
+    EXPECT_EQ(PageListing(), ToolListing());
+    EXPECT_EQ(List().item(RowOf("4:BETA.DAT"))->text().toStdString().substr(0, 23), " 4        BETA.DAT  RsA");
+    List().selectAll();
+    Prompts.FolderAnswers = {Dir.File("out")};
+    Run(Page->DM_ExportBinaryFileAct);
+    EXPECT_EQ(storetest::ReadFile(Dir.File("out/ALPHA.TXT")).substr(0, 3000), storetest::ReadFile(a));
+    EXPECT_EQ(storetest::ReadFile(Dir.File("out/BETA.DAT")).substr(0, 33000), storetest::ReadFile(b));
+}
+
+}  // namespace

@@ -1,0 +1,169 @@
+// The Disk Manager page's copies to the host: export of one and of many
+// files (overwrite questions, hostile names, failures that leave host files
+// whole), create and copy disk, and the HEX-32 save.
+
+#include "DiskManagerTestSupport.h"
+
+#include <filesystem>
+
+using namespace cpmtest;
+namespace fs = std::filesystem;
+
+namespace {
+
+class DiskManagerFilesTest : public dmtest::DiskManagerFixture {
+protected:
+    void ExportAll(const std::string& folder)
+    {
+        List().selectAll();
+        Prompts.FolderAnswers.push_back(folder);
+        Run(Page->DM_ExportTextFileAct);
+    }
+    const std::string InUse = "The destination disk file is currently in use and can not be replaced.";
+};
+
+struct OverwriteCase {
+    const char* name;
+    std::deque<int> answers;
+    std::string expected;  // first letters of A, B and C afterwards ('-' absent)
+};
+void PrintTo(const OverwriteCase& c, std::ostream* os) { *os << c.name; }
+
+class DiskManagerOverwrite : public DiskManagerFilesTest, public ::testing::WithParamInterface<OverwriteCase> {};
+
+// The folder holds A and B; new files begin with "n", old ones with "o".
+TEST_P(DiskManagerOverwrite, AsksPerExistingFileUntilAllOrCancel)
+{
+    Put({{"a.txt", "new"}, {"b.txt", "new"}, {"c.txt", "new"}});
+    fs::create_directory(Dir.File("out"));
+    storetest::WriteFile(Dir.File("out/A.TXT"), "old");
+    storetest::WriteFile(Dir.File("out/B.TXT"), "old");
+    Prompts.DialogAnswers = GetParam().answers;
+    ExportAll(Dir.File("out"));
+    EXPECT_EQ(Prompts.Texts().size(), GetParam().answers.size());
+    EXPECT_EQ(Prompts.Texts().front(), "Overwrite existing file \"A.TXT\"?");
+    std::string found;
+    for (const char* name : {"A.TXT", "B.TXT", "C.TXT"})
+        found += fs::exists(Dir.File("out/") + name) ? storetest::ReadFile(Dir.File("out/") + name)[0] : '-';
+    EXPECT_EQ(found, GetParam().expected);
+    EXPECT_EQ(Page->FLastExportDir, Dir.File("out/"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Answers, DiskManagerOverwrite,
+                         ::testing::Values(OverwriteCase{"All", {mrAll}, "nnn"}, OverwriteCase{"Yes", {mrYes, mrYes}, "nnn"},
+                                           OverwriteCase{"No", {mrNo, mrYes}, "onn"},
+                                           OverwriteCase{"Cancel", {mrCancel}, "oo-"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(DiskManagerFilesTest, HostileNamesStayInsideAFolderMadeForThem)
+{
+    const char* names[][2] = {{"..", ""}, {"A/B", "C"}, {"..\\X", ""}, {".", "/"}};
+    for (int i = 0; i < 4; ++i)
+        PokeEntry(Image, i, MakeEntry(0, names[i][0], names[i][1], 0, 0, 1, {static_cast<uint16_t>(4 + i)}));
+    Page->OpenManagerDisk(Image);
+    ExportAll(Dir.File("out/new"));
+    EXPECT_TRUE(Prompts.Texts().empty()) << Prompts.LastText();
+    int made = 0;
+    for (const auto& e : fs::directory_iterator(Dir.File("out/new")))
+        made += e.is_regular_file() && e.path().filename().string()[0] != '.';
+    EXPECT_EQ(made, 4);
+    EXPECT_EQ(Dir.Count(), 2);  // the image and "out"
+    ExportAll(HostFile("plain", "x") + "/sub");
+    EXPECT_EQ(Prompts.LastText(), "The folder \"" + Dir.File("plain/sub") + "\" could not be created.");
+}
+
+// A file whose entry points outside the disk cannot be exported; the host
+// file it would have replaced stays as it was.
+TEST_F(DiskManagerFilesTest, SingleExportAsksForTheFileAndAFailureKeepsTheOldOne)
+{
+    Put({{"doc.txt", std::string("text\x1Atail")}});
+    PokeEntry(Image, 1, MakeEntry(0, "BAD", "TXT", 0, 0, 16, {600}));
+    Page->OpenManagerDisk(Image);
+    const std::string target = HostFile("keep.txt", "precious");
+    Select({0});
+    Prompts.FileAnswers = {target, target};
+    Run(Page->DM_ExportBinaryFileAct);
+    EXPECT_EQ(Prompts.Log.front().File.Title, "Export Text File");
+    EXPECT_EQ(Prompts.Log.front().File.FileName, "BAD.TXT");
+    EXPECT_EQ(storetest::ReadFile(target), "precious");
+    EXPECT_EQ(Dir.Count(), 3);  // the image, doc.txt and keep.txt: no stray file
+    Select({1});
+    Run(Page->DM_ExportTextFileAct);
+    EXPECT_EQ(storetest::ReadFile(target), "text");
+}
+
+TEST_F(DiskManagerFilesTest, CreateDiskUsesTheFinalNameAndRefusesImagesInUse)
+{
+    Prompts.FileAnswers = {Dir.File("fresh.img"), Dir.File("fresh.img"), Image};
+    Prompts.DialogAnswers = {mrNo};
+    Run(Page->DM_CreateDiskAct);
+    EXPECT_EQ(Prompts.Log.front().File.Title, "Create New Disk File");
+    EXPECT_EQ(storetest::ReadFile(Dir.File("fresh.cpmdsk")), std::string(1048576, '\xE5'));
+    Run(Page->DM_CreateDiskAct);
+    EXPECT_EQ(Prompts.LastText(), Dir.File("fresh.cpmdsk") + " already exists.\nDo you want to replace it?");
+    Machine.MountDrive(2, Image);
+    Run(Page->DM_CreateDiskAct);
+    EXPECT_EQ(Prompts.LastText(), InUse);
+    EXPECT_EQ(Dir.Count(), 2);
+}
+
+TEST_F(DiskManagerFilesTest, CopyDiskRefusesTheSameOrAMountedImageAndChecksTheCopy)
+{
+    Put({{"a.txt", "data"}});
+    const std::string copy = Dir.File("copy.cpmdsk"), mounted = Dir.File("m.cpmdsk");
+    MakeFreshImage(mounted);
+    Machine.MountDrive(3, mounted);
+    fs::create_symlink(Image, Dir.File("alias.cpmdsk"));
+    Prompts.FileAnswers = {copy, Dir.File("alias.cpmdsk"), mounted, copy};
+    Run(Page->DM_BackupDiskAct);
+    EXPECT_EQ(Prompts.Log[0].File.Title, "Copy Disk File \"work\"");
+    EXPECT_EQ(storetest::ReadFile(copy), storetest::ReadFile(Image));
+    Run(Page->DM_BackupDiskAct);
+    Run(Page->DM_BackupDiskAct);
+    EXPECT_EQ(Prompts.Texts(), std::vector<std::string>(2, InUse));
+    storetest::WriteFile(copy, "old copy");
+    {
+        storetest::FileSizeLimit limit(4096);
+        Run(Page->DM_BackupDiskAct);
+    }
+    EXPECT_EQ(Prompts.LastText().rfind("The disk file could not be copied to \"" + copy + "\".", 0), 0u);
+    EXPECT_EQ(storetest::ReadFile(copy), "old copy");
+}
+
+TEST_F(DiskManagerFilesTest, DiskToHex32WritesTheWholeImageAndConfirms)
+{
+    Page->OpenManagerDisk(Image);
+    Prompts.FileAnswers = {Dir.File("image")};
+    Run(Page->DM_SaveDiskToHexAct);
+    const TFileDialogRequest& request = Prompts.Log.front().File;
+    EXPECT_EQ(request.Title + request.Filter + request.FileName, "Save Disk As Hex FileIntel 32 bit hex file|*.hexwork.hex");
+    EXPECT_EQ(Prompts.LastText(), "The Hex32 file has been created.");
+    const std::string hex = storetest::ReadFile(Dir.File("image.hex"));
+    EXPECT_EQ(hex.substr(0, 26), ":020000040010EA\r\n:40000000");
+    EXPECT_EQ(std::count(hex.begin(), hex.end(), '\n'), 16384 + 16 + 1);
+}
+
+TEST_F(DiskManagerFilesTest, Hex32RefusalsAndFailuresAreWarningsWithoutConfirmation)
+{
+    fs::create_directory(Dir.File("dir.hex"));
+    const std::string old = HostFile("old.hex", "old hex");
+    const std::string none = Dir.File("none.cpmdsk"), dir = Dir.File("dir.hex"), lost = Dir.File("no/x.hex");
+    const struct { std::string source, dest, message; } cases[] = {
+        {none, Dir.File("x.hex"), "The disk file named \"" + none + "\" could not be accessed."},
+        {Image, Image, "The source and destination file names can not be the same."},
+        {Image, dir, "Output file \"" + dir + "\" already exists and can not be delete."},
+        {Image, lost, "The Hex32 file could not be written. Cannot create file \"" + lost + "\": No such file or directory"},
+        {Image, old, "The Hex32 file could not be written."}};  // past the file size limit
+    for (const auto& c : cases) {
+        Prompts.Clear();
+        storetest::FileSizeLimit limit(65536);
+        Page->SaveDiskToHex32(c.source, c.dest, TDiskManagerPage::Hex32StartAddress);
+        ASSERT_EQ(Prompts.Texts().size(), 1u);
+        EXPECT_EQ(Prompts.LastText().substr(0, c.message.size()), c.message);
+        EXPECT_EQ(Prompts.Log.back().Type, TMsgDlgType::Warning);
+    }
+    EXPECT_EQ(storetest::ReadFile(old), "old hex");
+    EXPECT_EQ(Dir.Count(), 3);
+}
+
+}  // namespace

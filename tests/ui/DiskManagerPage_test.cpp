@@ -1,0 +1,185 @@
+// The Disk Manager page on real images through the scripted prompts: the
+// listing's format, the enabling rules, imports, delete, rename, attributes,
+// refresh, view, and what a mounted drive wrote.
+
+#include "DiskManagerTestSupport.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QPlainTextEdit>
+
+#include <set>
+
+using namespace cpmtest;
+
+namespace {
+
+using DiskManagerPageTest = dmtest::DiskManagerFixture;
+
+TEST_F(DiskManagerPageTest, HeaderRowsStatusAndABadImage)
+{
+    EXPECT_EQ(Page->DiskListHeader->text(), "Usr       FileName  Attr  Recs  Exts      Size     Space");
+    Put({{"a.txt", std::string(300, 'x')}});
+    EXPECT_EQ(List().item(0)->text(), " 0           A.TXT  rsa     3     1       384      2048");
+    EXPECT_EQ(Page->DiskSizeValue->text(), "1,040,384");
+    EXPECT_EQ(Page->FreeSpaceValue->text(), "1,030,144");
+    EXPECT_EQ(Page->FileNameValue->text(), "work");
+    Prompts.FileAnswers.push_back(Dir.File("missing.cpmdsk"));
+    Run(Page->DM_SelectDiskFileAct);
+    EXPECT_EQ(Prompts.Log.front().File.Title, "Select CPM Disk File To View");
+    EXPECT_EQ(Prompts.LastText(), "Selected disk is bad!");
+    EXPECT_EQ(List().count(), 0);
+    EXPECT_EQ(Page->ManagerDiskFile(), Image);
+    Run(Page->DM_EjectDiskAct);
+    EXPECT_EQ(Page->FreeSpaceValue->text(), "0");
+    EXPECT_TRUE(Page->ManagerDiskFile().empty());
+}
+
+struct EnablingCase {
+    const char* name;
+    bool open, mounted;
+    std::vector<int> selected;
+    std::string enabled;  // initials of the enabled actions, in the order of Actions()
+};
+void PrintTo(const EnablingCase& c, std::ostream* os) { *os << c.name; }
+
+class DiskManagerEnabling : public dmtest::DiskManagerFixture, public ::testing::WithParamInterface<EnablingCase> {};
+
+TEST_P(DiskManagerEnabling, FollowsDiskSelectionAndMount)
+{
+    const EnablingCase& c = GetParam();
+    Put({{"a.txt", "1"}, {"b.txt", "2"}, {"c.txt", "3"}});
+    if (!c.open)
+        Page->DM_EjectDiskAct->trigger();
+    List().setCurrentRow(-1);
+    if (!c.selected.empty())
+        Select({c.selected.front(), c.selected.back()});
+    if (c.mounted)
+        Machine.MountDrive(1, Image);
+    Page->UpdateActions();
+    // Import T/B, Export T/B, Delete, reName, Attributes, View, Select, Refresh, Eject, Create, Copy, Hex.
+    const char* letters = "tbTBdnavsrecxh";
+    std::string enabled;
+    for (size_t i = 0; i < Page->Actions().size(); ++i)
+        if (Page->Actions()[i].Action->isEnabled())
+            enabled += letters[i];
+    EXPECT_EQ(enabled, c.enabled);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rules, DiskManagerEnabling,
+                         ::testing::Values(EnablingCase{"NoDisk", false, false, {}, "sc"},
+                                           EnablingCase{"NothingSelected", true, false, {}, "tbsrecxh"},
+                                           EnablingCase{"OneSelected", true, false, {1}, "tbTBdnavsrecxh"},
+                                           EnablingCase{"TwoSelected", true, false, {0, 2}, "tbTBdasrecxh"},
+                                           EnablingCase{"MountedInDriveB", true, true, {1}, "TBvsrecxh"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(DiskManagerPageTest, ImportsTakeCpmNamesAndStopAtTheFirstRefusal)
+{
+    Put({});
+    Prompts.FilesAnswers.push_back(std::vector<std::string>{HostFile("readme.markdown", "# hi"), HostFile("Prog.Com", "x")});
+    ASSERT_TRUE(Run(Page->DM_ImportTextFileAct));
+    EXPECT_EQ(Prompts.Log.front().File.Title, "Import Text Files");
+    EXPECT_EQ(Names(), (std::vector<std::string>{"PROG.COM", "README.MAR"}));
+    EXPECT_EQ(SelectedRows(), std::vector<int>{0});  // the last one imported
+    EXPECT_EQ(AsString(Peek(Image, BlockOffset(4), 6)), "# hi\x1A\x1A");
+
+    const std::pair<std::vector<std::string>, std::string> refusals[] = {
+        {{HostFile("big1", std::string(600000, 'b')), HostFile("big2", std::string(600000, 'c'))},
+         "The files to be copied require more space then is available on the disk!"},
+        {{HostFile("ok.txt", "1"), HostFile(".profile", "2")}, "The file name \".profile\" does not make a CPM file name."},
+        {{HostFile("two.txt", "2"), Dir.File("readme.markdown"), HostFile("three.txt", "3")}, "The CPM file already exists!"}};
+    for (const auto& [files, message] : refusals) {
+        Prompts.FilesAnswers.push_back(files);
+        Run(Page->DM_ImportBinaryFileAct);
+        EXPECT_EQ(Prompts.LastText(), message);
+    }
+    EXPECT_EQ(Names(), (std::vector<std::string>{"PROG.COM", "README.MAR", "TWO.TXT"}));
+}
+
+TEST_F(DiskManagerPageTest, DeleteAndRenameAskAndKeepASelectionInRange)
+{
+    Put({{"a.txt", "1"}, {"b.txt", "2"}, {"c.txt", "3"}, {"d.txt", "4"}});
+    Select({3});
+    Prompts.DialogAnswers = {mrCancel, mrOk};
+    Run(Page->DM_DeleteFileAct);
+    Run(Page->DM_DeleteFileAct);
+    EXPECT_EQ(Prompts.Texts(), std::vector<std::string>(2, "Delete File \"D.TXT\"?"));
+    EXPECT_EQ(SelectedRows(), std::vector<int>{2});  // the new last row
+    Select({0, 2});
+    Prompts.DialogAnswers = {mrOk};
+    Run(Page->DM_DeleteFileAct);
+    EXPECT_EQ(Prompts.LastText(), "Delete the 2 selected files from the disk?");
+    EXPECT_EQ(Names(), std::vector<std::string>{"B.TXT"});
+
+    Put({{"a.txt", "1"}});
+    // The selected row counts, not the cursor's unselected one.
+    List().clearSelection();
+    List().item(1)->setSelected(true);
+    List().setCurrentRow(0, QItemSelectionModel::NoUpdate);
+    Prompts.InputAnswers = {"zed.doc"};
+    ASSERT_TRUE(Run(Page->DM_RenameFileAct));
+    EXPECT_EQ(Prompts.Log.back().File.Title, "Rename File");
+    EXPECT_EQ(Prompts.Log.back().Text, "Old File Name: B.TXT");
+    EXPECT_EQ(Names(), (std::vector<std::string>{"A.TXT", "ZED.DOC"}));
+    EXPECT_EQ(SelectedRows(), std::vector<int>{1});
+}
+
+TEST_F(DiskManagerPageTest, AttributesOfSeveralFilesKeepGrayedBitsAndMoveUsers)
+{
+    Put({{"a.txt", "1"}, {"b.txt", "2"}, {"c.txt", "3"}});
+    Select({0});
+    Page->ExecAttributesDialog = [](TSetAttributesDlg& d) {
+        EXPECT_EQ(d.Label2->text(), "A.TXT");
+        d.ReadFile->setChecked(true);
+        return int(QDialog::Accepted);
+    };
+    Run(Page->DM_SetAttributesAct);
+    Select({0, 1});
+    Page->ExecAttributesDialog = [](TSetAttributesDlg& d) {
+        EXPECT_EQ(d.Label2->text(), "(2 files selected)");
+        EXPECT_EQ(d.ReadFile->checkState(), Qt::PartiallyChecked);
+        d.SysFile->setChecked(true);
+        d.UserAreaList->setCurrentIndex(d.UserAreaList->findData(3));
+        return int(QDialog::Accepted);
+    };
+    Run(Page->DM_SetAttributesAct);
+    const TCpmDiskFileInfoList& list = *Page->ManagerFileList();
+    EXPECT_EQ(list.GetKey(1) + list.GetKey(2), "3:A.TXT3:B.TXT");
+    EXPECT_EQ(list.GetItem(1)->Attributes, CpmAttrReadOnly | CpmAttrSystem);
+    EXPECT_EQ(list.GetItem(2)->Attributes, CpmAttrSystem);
+    EXPECT_EQ(SelectedRows(), (std::vector<int>{1, 2}));
+    // Refresh finds the current file again by name and user.
+    Select({2});
+    Run(Page->DM_RefreshDisplayAct);
+    EXPECT_EQ(SelectedRows(), std::vector<int>{2});
+}
+
+// The drive writes through to the file, so the page reads what the
+// emulated machine wrote into the directory, and the drive reads it back.
+TEST_F(DiskManagerPageTest, SeesWhatAMountedDriveWroteAndViewsIt)
+{
+    Put({{"notes.txt", std::string("line one\r\nline two\r\n\x1A tail")}});
+    Machine.MountDrive(1, Image);
+    TDiskDrive& drive = *Machine.FDiskController->GetDrive(1);
+    std::array<uint8_t, 128> record{}, again{};
+    drive.Track = 2;
+    drive.Sector = 0;
+    drive.ReadSector(record.data());
+    const TCpmDirEntry entry = MakeEntry(5, "FROMCPM", "TXT", 0, 0, 1, {10});
+    std::copy(entry.begin(), entry.end(), record.begin() + 32);
+    drive.WriteSector(record.data());
+    drive.ReadSector(again.data());
+    EXPECT_EQ(again, record);
+    Run(Page->DM_RefreshDisplayAct);
+    ASSERT_EQ(List().count(), 2);
+    EXPECT_EQ(List().item(1)->text().toStdString().substr(0, 18), " 5     FROMCPM.TXT");
+
+    Select({0});
+    Page->DiskFileListDblClick();
+    EXPECT_EQ(Viewer.TextViewer->toPlainText(), "line one\nline two\n");
+    EXPECT_EQ(Viewer.windowTitle(), "View [NOTES.TXT user area: 0]");
+    EXPECT_TRUE(Viewer.isVisible());
+}
+
+}  // namespace
