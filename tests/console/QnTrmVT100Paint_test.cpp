@@ -59,7 +59,7 @@ struct PixelCase {
     std::vector<Probe> probes;
     int textOutsInRow1 = -1;  // -1: not counted
     bool upperAscii = false;
-    int leftCol = 1;  // first column in view
+    int leftCol = 1, topRow = 1;  // first column and row in view
 };
 
 constexpr TQnColor Black = 0x000000, Silver = 0xC0C0C0, White = 0xFFFFFF;
@@ -89,6 +89,8 @@ std::vector<PixelCase> Cases() {
         // Scrolled by one cell, a double-width row starts half a character left.
         {"DoubleWidthFromColumn2", "\x1b#6 M", 0, Painted, {Cell(2, 1, Has, Silver), Cell(3, 1, None, Silver)}, -1,
          false, 2},
+        // The view's first row counts once, frozen or not.
+        {"ViewFromRow2", "\r\nM", 0, Painted, {Cell(1, 1, Has, Silver), Cell(1, 2, None, Silver)}, -1, false, 1, 2},
         {"DoubleHeightPair", "\x1b#3M\r\n\x1b#4 ", 0, Painted, {Cell(1, 1, Has, Silver), Cell(1, 2, Has, Silver)}},
         {"TopHalfKeepsToItsRow", "\x1b#3M\r\n", 0, Painted, {Cell(1, 1, Has, Silver), Cell(1, 2, None, Silver)}},
         {"LoneBottomHalfDrawsItsOwnText", "\r\n\x1b#4M", 0, Painted,
@@ -118,7 +120,8 @@ TEST_P(PixelTable, CellsShowAsExpected) {
     const TQnGlyphCell cell = QnGlyphCellOf(font);
     const int w = cell.Width, h = cell.Height;
     TFakeTerminalHost host;
-    host.view = TQnTerminalView{c.leftCol, 1, 80, 24, w, h};
+    host.view = TQnTerminalView{c.leftCol, c.topRow, 80, 24 - c.topRow + 1, w, h};
+    host.freeze = false;  // as the machine's window has it
     TQnVT100Emulator emu;
     emu.DisplayUpperASCII = c.upperAscii;
     emu.SetTerminal(&host);
