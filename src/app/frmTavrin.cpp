@@ -243,6 +243,12 @@ void TMainHalvoret::BuildActions()
     ShutdownAct = make("ShutdownAct", "Shutdown", [this] { ShutdownActExecute(); });
     ShutdownAct->setEnabled(false);
     TTYMapKeysAct = make("TTYMapKeysAct", "&Map TTY Keys", [this] { TTYMapKeysActExecute(); });
+    Crt132Act = make("Crt132Act", "&CRT 132 Columns", [this] { Crt132ActExecute(); });
+    Crt132Act->setCheckable(true);
+    TTY132Act = make("TTY132Act", "&TTY 132 Columns", [this] { TTY132ActExecute(); });
+    TTY132Act->setCheckable(true);
+    ClearCrtAct = make("ClearCrtAct", "C&lear CRT Display", [this] { ClearCrtActExecute(); });
+    ClearTTYAct = make("ClearTTYAct", "Cl&ear TTY Display", [this] { ClearTTYActExecute(); });
     PrinterEnableAct = make("PrinterEnableAct", "Enable", [this] { PrinterEnableActExecute(); },
                             [this](QAction& a) { PrinterEnableActUpdate(a); });
     PrinterEnableAct->setCheckable(true);
@@ -339,6 +345,7 @@ void TMainHalvoret::BuildCrtTerminal()
     QnTerminal1->SetMouseSelect(false);
     QnTerminal1->SetScrollback(false);
     QnTerminal1->SetUseLazyDisplay(false);
+    QnTerminal1->SetMinRepaintInterval(15);
     QnTerminal1->SetFreezeScrollBack(false);
     QnTerminal1->SetColor(QnBlack);
     QnTerminal1->SetFontColor(CrtFontColor);
@@ -375,12 +382,11 @@ void TMainHalvoret::BuildMenus()
         disks->addAction(a);
 
     QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
-    view->addAction(CrtAnsiAct);
-    view->addAction(SetCrtFont);
+    for (QAction* a : {CrtAnsiAct, Crt132Act, ClearCrtAct, SetCrtFont})
+        view->addAction(a);
     view->addSeparator();
-    view->addAction(SetTttyFont);
-    view->addAction(TTYDisplaySettingsAct);
-    view->addAction(TTYMapKeysAct);
+    for (QAction* a : {TTY132Act, ClearTTYAct, SetTttyFont, TTYDisplaySettingsAct, TTYMapKeysAct})
+        view->addAction(a);
     view->addSeparator();
     view->addAction(CpuPage->HexMemoryDisplayAct);
 

@@ -110,6 +110,11 @@ public:
     std::array<QAction*, 4> ChangeDriveActs{};
     QAction* ShutdownAct = nullptr;
     QAction* TTYMapKeysAct = nullptr;
+    // View: console widths (checkable) and clearing.
+    QAction* Crt132Act = nullptr;
+    QAction* TTY132Act = nullptr;
+    QAction* ClearCrtAct = nullptr;
+    QAction* ClearTTYAct = nullptr;
     // "Eject A:" ... "Eject D:".
     std::array<QAction*, 4> EjectDriveActs{};
 
@@ -200,6 +205,10 @@ public:
     void ChangeDriveActExecute(uint8_t drive);
     void ShutdownActExecute();
     void TTYMapKeysActExecute();
+    void Crt132ActExecute();
+    void TTY132ActExecute();
+    void ClearCrtActExecute();
+    void ClearTTYActExecute();
     void PrinterEnableActExecute();
     void PrinterEnableActUpdate(QAction& action);
     void PrinterAbortActExecute();

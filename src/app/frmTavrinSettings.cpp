@@ -42,14 +42,14 @@ void TMainHalvoret::SaveSettings(TNrKeyValueSections& store)
     store.WriteInteger("MAIN", "DSP_HEIGHT", normal.height());
     store.WriteInteger("MAIN", "DSP_WIDTH", normal.width());
     CpuPage->SaveSettings(store);
-    store.WriteString("CRT", "Crt132", carried("CRT", "Crt132", "0"));
+    store.WriteBool("CRT", "Crt132", Crt132Act->isChecked());
     if (QnVT100Emulator1)
         store.WriteBool("CRT", "CrtAnsi", QnVT100Emulator1->ANSIMode());
     else
         store.WriteString("CRT", "CrtAnsi", carried("CRT", "CrtAnsi", "1"));
     store.WriteString("CRT", "FontFace", FCrtFontName);
     store.WriteInteger("CRT", "FontSize", FCrtFontSize);
-    store.WriteString("TTY", "TTY132", carried("TTY", "TTY132", "0"));
+    store.WriteBool("TTY", "TTY132", TTY132Act->isChecked());
     store.WriteString("TTY", "FontFace", SimpleTerminal1->FontName());
     store.WriteInteger("TTY", "FontSize", SimpleTerminal1->FontSize());
     const TTtyDisplaySettings tty = GetTtyDisplaySettings();
@@ -92,6 +92,7 @@ void TMainHalvoret::LoadSettings(const TNrKeyValueSections& store)
     LoadStep([&] { LoadPlacement(store); });
     LoadStep([&] { CpuPage->LoadSettings(store); });
 
+    LoadActionKey(store, "CRT", "Crt132", *Crt132Act);
     LoadActionKey(store, "CRT", "CrtAnsi", *CrtAnsiAct);
     LoadStep([&] {
         const std::string face = store.ReadString("CRT", "FontFace", FCrtFontName);
@@ -100,6 +101,7 @@ void TMainHalvoret::LoadSettings(const TNrKeyValueSections& store)
             SetCrtFontNameAndSize(face, size);
     });
 
+    LoadActionKey(store, "TTY", "TTY132", *TTY132Act);
     LoadStep([&] {
         const std::string face = store.ReadString("TTY", "FontFace", SimpleTerminal1->FontName());
         const int size = store.ReadInteger("TTY", "FontSize", SimpleTerminal1->FontSize(), 1, MaxFontSize);

@@ -8,6 +8,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QResizeEvent>
+#include <QScrollBar>
 
 #include <algorithm>
 #include <climits>
@@ -47,10 +48,27 @@ TQnCustomTerminal::TQnCustomTerminal(QWidget* parent) : TQnBaseWinControl(parent
     FDefaultEmulator->SetTerminal(this);
     FCurrent = FDefaultEmulator.get();
     AttachBuffer(FCurrent);
+    HookScroll(FCurrent->Buffer());
+    FHorzBar = new QScrollBar(Qt::Horizontal, this);
+    FVertBar = new QScrollBar(Qt::Vertical, this);
+    for (QScrollBar* bar : {FHorzBar, FVertBar}) {
+        bar->hide();
+        bar->setFocusPolicy(Qt::NoFocus);
+        bar->setCursor(Qt::ArrowCursor);
+    }
+    QObject::connect(FHorzBar, &QScrollBar::valueChanged, this, [this](int v) {
+        if (!FSyncingBars) SetLeftCol(v + 1);
+    });
+    QObject::connect(FVertBar, &QScrollBar::valueChanged, this, [this](int v) {
+        if (!FSyncingBars) SetTopRow(v + 1);
+    });
+    QObject::connect(FVertBar, &QScrollBar::actionTriggered, this, [this](int action) { VertBarAction(action); });
     SetCaretBlinkTime(QGuiApplication::styleHints()->cursorFlashTime() / 2);
     FTimer.setInterval(100);
     QObject::connect(&FTimer, &QTimer::timeout, this, [this] { TimerTick(); });
     FTimer.start();
+    FRepaintTimer.setSingleShot(true);
+    QObject::connect(&FRepaintTimer, &QTimer::timeout, this, [this] { LazyRepaint(); });
     resize(300, 200);
     setFont(TerminalFont(QStringLiteral("Terminal"), 0, 9));
     CalcCharSize();
@@ -59,6 +77,8 @@ TQnCustomTerminal::TQnCustomTerminal(QWidget* parent) : TQnBaseWinControl(parent
 TQnCustomTerminal::~TQnCustomTerminal() {
     FDestroying = true;
     FTimer.stop();
+    FRepaintTimer.stop();
+    HookScroll(nullptr);
     SetEmulator(nullptr);
     DetachBuffer(FDefaultEmulator.get());
     FCurrent = nullptr;
@@ -128,16 +148,18 @@ void TQnCustomTerminal::ProcessQueuedData(TQnCharSource source) {
         // A bad size request from the byte stream leaves the screen as it is.
     }
     FInProcess = false;
+    ApplyScrolledSelection();
+    if (FCanvasStale) UpdateViewMetrics();
     if (FDataDeferred) {
         FDataDeferred = false;
         PostDataAvailable();
     }
-    if (!FUseLazyDisplay && FCurrent->NeedsUpdate()) LazyRepaint();
+    if (!FUseLazyDisplay && FCurrent->NeedsUpdate()) RequestRepaint();
     FLazyBytes = static_cast<int>(std::min<int64_t>(static_cast<int64_t>(FLazyBytes) + n, INT_MAX / 2));
 }
 
 void TQnCustomTerminal::BufferChanged() {
-    if (!FUseLazyDisplay) LazyRepaint();
+    if (!FUseLazyDisplay) RequestRepaint();
 }
 
 void TQnCustomTerminal::Clear() {
@@ -231,6 +253,7 @@ int TQnCustomTerminal::ScrollbackRows() const {
 
 void TQnCustomTerminal::SetColumns(int n) {
     if (n <= 0 || n == Columns() || !FCurrent || !FCurrent->Buffer()) return;
+    ClearSelection();
     FCurrent->Buffer()->SetColCount(n);
     FLeftCol = 1;
     FTopRow = 1;
@@ -304,6 +327,8 @@ void TQnCustomTerminal::SetEmulator(TQnTerminalEmulator* emulator) {
     if (!FCurrent || !FCurrent->Buffer() || emulator == FUserEmulator) return;
     FTimer.stop();
     const int sv = ScrollbackRows(), rows = Rows(), cols = Columns();
+    ClearSelection();
+    HookScroll(nullptr);
     if (FUserEmulator) {
         if (!FDestroying) DetachBuffer(FUserEmulator);
         FCurrent = nullptr;
@@ -320,6 +345,7 @@ void TQnCustomTerminal::SetEmulator(TQnTerminalEmulator* emulator) {
     if (FDestroying) return;
     // Registered after the pairing: leaving another terminal deregisters it there.
     AttachBuffer(FCurrent);
+    HookScroll(FCurrent->Buffer());
     TQnTerminalBuffer* b = FCurrent->Buffer();
     if (b && sv > 0) {
         b->SetSVRowCount(sv);
@@ -333,8 +359,18 @@ void TQnCustomTerminal::SetEmulator(TQnTerminalEmulator* emulator) {
     update();
 }
 
-void TQnCustomTerminal::BufferCursorMoved(TQnTerminalEmulator&, int row, int col) {
+void TQnCustomTerminal::BufferCursorMoved(TQnTerminalEmulator& sender, int row, int col) {
     if (!FUseLazyDisplay) PostBufferChanged();
+    if (FHideScrollbars && sender.Buffer()) {
+        // Hidden bars show up while the cursor is beyond the fully visible cells.
+        const bool beyondCols = sender.Buffer()->CursorScreenCol() >= FLeftCol + FFullCols;
+        const bool beyondRows = sender.Buffer()->CursorScreenRow() >= FTopRow + FFullRows;
+        if (beyondCols != FCursorBeyondCols || beyondRows != FCursorBeyondRows) {
+            FCursorBeyondCols = beyondCols;
+            FCursorBeyondRows = beyondRows;
+            UpdateViewMetrics();
+        }
+    }
     if (FFollowCursor) FollowCursorIntoView();
     if (OnCursorMoved) OnCursorMoved(*this, row, col);
 }
@@ -346,64 +382,6 @@ void TQnCustomTerminal::KeyboardData(TQnTerminalEmulator& sender, char ch) {
 void TQnCustomTerminal::Beep() { QApplication::beep(); }
 
 // --- view -------------------------------------------------------------------------------
-
-TQnTerminalView TQnCustomTerminal::View() const {
-    return TQnTerminalView{FLeftCol, FTopRow, FDrawCols, FDrawRows, CharWidth(), CharHeight()};
-}
-
-void TQnCustomTerminal::UpdateViewMetrics() {
-    if (!FCurrent || !FCurrent->Buffer()) {
-        FDrawCols = FDrawRows = FFullCols = FFullRows = 0;
-        return;
-    }
-    const int c = Columns(), r = Rows(), w = width(), h = height();
-    const int cw = CharWidth(), ch = CharHeight();
-    FDrawCols = std::max(0, std::min((w + cw - 1) / cw, c - FLeftCol + 1));
-    FFullCols = std::max(0, std::min(w / cw, c - FLeftCol + 1));
-    FDrawRows = std::max(0, std::min((h + ch - 1) / ch, r - FTopRow + 1));
-    FFullRows = std::max(0, std::min(h / ch, r - FTopRow + 1));
-}
-
-void TQnCustomTerminal::ClampViewOrigin() {
-    // After the buffer's sizes change the view must still start on the grid.
-    const int r = Rows(), sv = ScrollbackRows(), c = Columns();
-    const int lowest = r - sv + 1;
-    const int highest = std::max(r - height() / CharHeight() + 1, 1);
-    FTopRow = std::clamp(FTopRow, std::min(lowest, 1), std::max(highest, 1));
-    FLeftCol = std::clamp(FLeftCol, 1, std::max(c - width() / CharWidth() + 1, 1));
-    UpdateViewMetrics();
-}
-
-void TQnCustomTerminal::SetLeftCol(int col) {
-    const int limit = std::max(Columns() - FFullCols + 1, 1);
-    const int next = col < 1 ? 1 : std::min(col, limit);
-    if (next == FLeftCol) return;
-    FLeftCol = next;
-    UpdateViewMetrics();
-    FCanvasStale = true;
-    update();
-}
-
-void TQnCustomTerminal::SetTopRow(int row) {
-    const int lowest = FScrollback ? Rows() - ScrollbackRows() + 1 : 1;
-    const int limit = std::max(Rows() - FFullRows + 1, 1);
-    const int next = row < lowest ? lowest : std::min(row, limit);
-    if (next == FTopRow) return;
-    FTopRow = next;
-    UpdateViewMetrics();
-    FCanvasStale = true;
-    update();
-}
-
-void TQnCustomTerminal::FollowCursorIntoView() {
-    if (!FFollowCursor || !FUserEmulator || !FUserEmulator->Buffer()) return;
-    const TQnTerminalBuffer& b = *FUserEmulator->Buffer();
-    const int c = b.CursorScreenCol(), r = b.CursorScreenRow();
-    if (c < FLeftCol) SetLeftCol(c);
-    else if (c >= FLeftCol + FFullCols) SetLeftCol(c - FFullCols + 1);
-    if (r < FTopRow) SetTopRow(r);
-    else if (r >= FTopRow + FFullRows) SetTopRow(r - FFullRows + 1);
-}
 
 void TQnCustomTerminal::CalcCharSize() {
     FCharHeight = 0;
@@ -484,11 +462,29 @@ void TQnCustomTerminal::InvalidateArea(const QRect& r) {
 
 void TQnCustomTerminal::InvalidateRow(int row) {
     if (row < FTopRow || row >= FTopRow + FDrawRows) return;
-    InvalidateArea(QRect(0, (row - FTopRow) * CharHeight(), width(), CharHeight()));
+    InvalidateArea(QRect(0, (row - FTopRow) * CharHeight(), ClientWidth(), CharHeight()));
+}
+
+void TQnCustomTerminal::SetMinRepaintInterval(int ms) { FMinRepaintInterval = std::clamp(ms, 0, 1000); }
+
+void TQnCustomTerminal::RequestRepaint() {
+    // Immediate display, but at most once per interval: a program printing
+    // character by character gets one repaint per interval, not one per
+    // character; the last change is shown when the interval ends.
+    if (FMinRepaintInterval <= 0) {
+        LazyRepaint();
+        return;
+    }
+    if (FRepaintTimer.isActive()) return;
+    const qint64 since = FSinceRepaint.isValid() ? FSinceRepaint.elapsed() : FMinRepaintInterval;
+    if (since >= FMinRepaintInterval) LazyRepaint();
+    else FRepaintTimer.start(static_cast<int>(FMinRepaintInterval - since));
 }
 
 void TQnCustomTerminal::LazyRepaint() {
     if (!FCurrent) return;
+    FRepaintTimer.stop();
+    FSinceRepaint.start();
     HideCaretIfShown();
     if (FCanvasStale) update();
     FlushPendingPaint();
@@ -514,7 +510,12 @@ void TQnCustomTerminal::paintEvent(QPaintEvent* e) {
 
 void TQnCustomTerminal::resizeEvent(QResizeEvent* e) {
     TQnBaseWinControl::resizeEvent(e);
+    PlaceScrollBars();
     UpdateViewMetrics();
+    // A window that grows pulls the view back to end at the last column and row.
+    if (FLeftCol > 1 && CharWidth() * FDrawCols < ClientWidth())
+        SetLeftCol(Columns() - ClientWidth() / CharWidth() + 1);
+    if (FTopRow > 1 && CharHeight() * FDrawRows < ClientHeight()) SetTopRow(Rows() - ClientHeight() / CharHeight() + 1);
     ClampViewOrigin();
     EnsureCanvas();
     update();
@@ -548,7 +549,7 @@ void TQnCustomTerminal::PositionCaret() {
         y += CharHeight() - 2;
         h = 2;
     }
-    if (x < 0 || x >= width() || y < 0 || y >= height()) return;
+    if (x < 0 || x >= ClientWidth() || y < 0 || y >= ClientHeight()) return;
     FCaretRect = QRect(x, y, CharWidth(), h);
     FCaretShown = true;
     // A caret that has just moved shows at once.
@@ -590,6 +591,12 @@ void TQnCustomTerminal::focusOutEvent(QFocusEvent* e) {
 void TQnCustomTerminal::TimerTick() {
     if (!FCurrent) return;
     BlinkCaret();
+    if (FSelecting && FMouseSelect && (FLastMouse.y() < 0 || FLastMouse.y() >= ClientHeight())) {
+        // Dragging beyond the top or bottom scrolls one line per tick.
+        SetTopRow(FTopRow + (FLastMouse.y() < 0 ? -1 : 1));
+        const QPoint p = ClampToCells(FLastMouse);
+        ExtendSelection(p.x(), p.y());
+    }
     if (FBlinkTime > 0) {
         FBlinkElapsed += 100;
         if (FBlinkElapsed > FBlinkTime) {
@@ -662,6 +669,10 @@ void TQnCustomTerminal::keyPressEvent(QKeyEvent* e) {
         return;
     }
     try {
+        if (HandleCopyKey(e)) {
+            e->accept();
+            return;
+        }
         CNKeyDown(e);
     } catch (const std::exception&) {
         // A failing listener must not take the event loop down; the key is dropped.

@@ -18,10 +18,13 @@
 //     teletype emulator); Rows(), Columns(), ScrollbackRows() and their
 //     setters reach the emulator's buffer.
 
+#include <QElapsedTimer>
 #include <QFont>
 #include <QImage>
 #include <QRegion>
 #include <QTimer>
+
+class QScrollBar;
 
 #include <cstdio>
 #include <functional>
@@ -67,7 +70,7 @@ public:
     bool AutoCopy() const { return FAutoCopy; }
     void SetAutoCopy(bool v) { FAutoCopy = v; }
     bool AutoScrollback() const { return FAutoScrollback; }
-    void SetAutoScrollback(bool v) { FAutoScrollback = v; }
+    void SetAutoScrollback(bool v);
     int BlinkTime() const { return FBlinkTime; }
     void SetBlinkTime(int ms);
     TQnCaptureMode Capture() const { return FCapture; }
@@ -93,20 +96,24 @@ public:
     bool HalfDuplex() const override { return FHalfDuplex; }
     void SetHalfDuplex(bool v) { FHalfDuplex = v; }
     bool HideScrollbars() const { return FHideScrollbars; }
-    void SetHideScrollbars(bool v) { FHideScrollbars = v; }
+    void SetHideScrollbars(bool v);
     int LazyByteDelay() const { return FLazyByteDelay; }
     void SetLazyByteDelay(int n);  // 1..1024, others ignored
     int LazyTimeDelay() const { return FLazyTimeDelay; }
     void SetLazyTimeDelay(int ms);  // 1..1000, others ignored
     bool MouseSelect() const { return FMouseSelect; }
-    void SetMouseSelect(bool v) { FMouseSelect = v; }
+    void SetMouseSelect(bool v);
     bool PasteToPort() const { return FPasteToPort; }
     void SetPasteToPort(bool v) { FPasteToPort = v; }
     bool PasteToScreen() const { return FPasteToScreen; }
     void SetPasteToScreen(bool v) { FPasteToScreen = v; }
     bool Scrollback() const { return FScrollback; }
-    void SetScrollback(bool v) { FScrollback = v; }
+    void SetScrollback(bool v);
     bool UseLazyDisplay() const override { return FUseLazyDisplay; }
+    // Without lazy display: the shortest time between two repaints (0: each
+    // change repaints at once; at most 1000 ms).
+    int MinRepaintInterval() const { return FMinRepaintInterval; }
+    void SetMinRepaintInterval(int ms);
     void SetUseLazyDisplay(bool v) { FUseLazyDisplay = v; }
     bool WantAllKeys() const { return FWantAllKeys; }
     void SetWantAllKeys(bool v) { FWantAllKeys = v; }
@@ -131,6 +138,31 @@ public:
     int TopRow() const { return FTopRow; }
     void SetLeftCol(int col);
     void SetTopRow(int row);
+    int FullCols() const { return FFullCols; }
+    int FullRows() const { return FFullRows; }
+    // The client area left for the cells: the window less the shown bars.
+    int ClientWidth() const;
+    int ClientHeight() const;
+    // The scroll bars (children of the window; hidden while not needed).
+    QScrollBar* HorzScrollBar() const { return FHorzBar; }
+    QScrollBar* VertScrollBar() const { return FVertBar; }
+    bool NeedHorzScrollBar() const;
+    bool NeedVertScrollBar() const;
+
+    // --- selection and clipboard --------------------------------------------------
+    bool HasSelection() const { return FHasSelection; }
+    // Current selection in reading order (start column, start row, end
+    // column, end row as left, top, right, bottom); all 0 when none.
+    TQnRect Selection() const { return FSelection; }
+    // Mouse positions in client pixels.
+    void StartSelection(int x, int y);
+    void ExtendSelection(int x, int y);
+    void ClearSelection();
+    // The selected text, each row ended by CR LF; empty without a selection.
+    std::string SelectedText() const;
+    // Puts the selected text on the system clipboard; nothing without a selection.
+    void CopyToClipboard();
+    void PasteFromClipboard();
     // Whether the caret is shown, and its cell (client pixels) when it is.
     bool CaretShown() const { return FCaretShown; }
     QRect CaretRect() const { return FCaretRect; }
@@ -156,6 +188,9 @@ protected:
     void keyPressEvent(QKeyEvent* e) override;
     void focusInEvent(QFocusEvent* e) override;
     void focusOutEvent(QFocusEvent* e) override;
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseMoveEvent(QMouseEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
     void changeEvent(QEvent* e) override;
     bool focusNextPrevChild(bool next) override;
 
@@ -166,11 +201,14 @@ protected:
     void TimerTick();
     void UpdateViewMetrics();
     void FollowCursorIntoView();
+    // Ctrl+C or Ctrl+Insert with a selection: copies; true when it did.
+    bool HandleCopyKey(QKeyEvent* e);
 
 private:
     void PostDataAvailable();
     void PostBufferChanged();
     void LazyRepaint();
+    void RequestRepaint();
     void RepaintCanvas();
     void FlushPendingPaint();
     void EnsureCanvas();
@@ -181,6 +219,18 @@ private:
     void AttachBuffer(TQnTerminalEmulator* emulator);
     void DetachBuffer(TQnTerminalEmulator* emulator);
     void ClampViewOrigin();
+    void ViewMoved();
+    void SetHorzScrollInfo();
+    void SetVertScrollInfo();
+    void PlaceScrollBars();
+    void VertBarAction(int action);
+    void HookScroll(TQnTerminalBuffer* buffer);
+    void BufferScrolled(int count, int firstRow, int lastRow);
+    void ApplyScrolledSelection();
+    void MarkSelection(const TQnRect& old, const TQnRect& next);
+    void WipeSelectionMarks();
+    QPoint ClampToCells(const QPoint& p) const;
+    int LowestRow() const;
     void WriteCapture(const uint8_t* data, int n);
     void CloseCapture();
 
@@ -196,6 +246,9 @@ private:
     bool FCanvasStale = true;
     QRegion FPendingPaint;  // areas to repaint through the emulator
     QTimer FTimer;
+    QTimer FRepaintTimer;
+    QElapsedTimer FSinceRepaint;
+    int FMinRepaintInterval = 0;
     std::unique_ptr<TQnTTYEmulator> FDefaultEmulator;
     TQnTerminalEmulator* FCurrent = nullptr;
     TQnTerminalEmulator* FUserEmulator = nullptr;
@@ -220,6 +273,23 @@ private:
     int FFullCols = 0;
     int FDrawRows = 0;
     int FFullRows = 0;
+    bool FHorzBarNeeded = false;
+    bool FVertBarNeeded = false;
+    bool FCursorBeyondCols = false;
+    bool FCursorBeyondRows = false;
+    bool FSyncingBars = false;
+    QScrollBar* FHorzBar = nullptr;
+    QScrollBar* FVertBar = nullptr;
+    TQnTerminalBuffer* FScrollHooked = nullptr;
+    TQnTerminalBuffer::TScrollEvent FPrevOnScroll;
+
+    bool FSelecting = false;
+    bool FHasSelection = false;
+    bool FSelectionScrolled = false;
+    int FSelAnchorCol = 0;
+    int FSelAnchorRow = 0;
+    TQnRect FSelection{};
+    QPoint FLastMouse;
 
     bool FActive = true;
     bool FAutoCopy = true;

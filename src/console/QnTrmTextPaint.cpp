@@ -16,12 +16,9 @@ void TQnTextPaint::LazyPaint(TQnTerminalHost& host, TQnTerminalBuffer& b, TQnTer
         while (b.GetInvalidRect(r)) {}
         return;
     }
-    const bool freeze = host.FreezeScrollBack();
-    const int shift = freeze ? 0 : view.TopRow - 1;
+    // Invalid rows are screen rows, the numbers the view counts in.
     while (b.GetInvalidRect(r)) {
-        const int top = r.Top + shift;
-        const int bottom = r.Bottom + (freeze ? 0 : shift + 1);
-        for (int row = std::max(top, view.TopRow); row <= std::min(bottom, view.TopRow + view.DrawRows - 1); ++row)
+        for (int row = std::max(r.Top, view.TopRow); row <= std::min(r.Bottom, view.TopRow + view.DrawRows - 1); ++row)
             PaintRow(painter, b, view, row, r.Left, r.Right);
     }
 }
@@ -33,12 +30,9 @@ void TQnTextPaint::Paint(TQnTerminalHost& host, const TQnTerminalBuffer& b, TQnT
     const int cw = std::max(view.CharWidth, 1), ch = std::max(view.CharHeight, 1);
     const int fromCol = clip.Left / cw + view.LeftCol;
     const int toCol = (clip.Right - 1) / cw + view.LeftCol;
+    // The view's first row is added once: clip rows count from the view's top.
     int topRow = clip.Top / ch + view.TopRow;
     int bottomRow = (clip.Bottom - 1) / ch + view.TopRow;
-    if (!host.FreezeScrollBack()) {
-        topRow += view.TopRow - 1;
-        bottomRow += view.TopRow;
-    }
     topRow = std::max(topRow, view.TopRow);
     bottomRow = std::min(bottomRow, view.TopRow + view.DrawRows - 1);
     for (int row = topRow; row <= bottomRow; ++row) PaintRow(painter, b, view, row, fromCol, toCol);

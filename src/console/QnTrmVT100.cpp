@@ -25,6 +25,7 @@ const char* QnVT100CharSetName(uint8_t number) {
 TQnVT100Emulator::TQnVT100Emulator() {
     AdoptBuffer(std::make_unique<TQnTerminalBuffer>(false));
     FLineAttrs = std::make_unique<TQnLineAttrArray>(*Buffer());
+    FPaint = std::make_unique<TQnVT100Paint>(*Buffer(), *FLineAttrs, FCharSetMap);
     Buffer()->OnScroll = [this](TQnTerminalBuffer&, int count, int first, int last) {
         FLineAttrs->Scroll(count, first, last);
     };
@@ -57,8 +58,8 @@ void TQnVT100Emulator::SetOriginMode(bool on) {
 void TQnVT100Emulator::SetReverseScreen(bool on) {
     if (on == FReverseScreen) return;
     FReverseScreen = on;
-    FTextPaint.ReverseScreen = on;
-    FRepaintAll = true;
+    FPaint->ReverseScreen = on;
+    FPaint->RepaintAll = true;
 }
 
 void TQnVT100Emulator::SetMode(int mode, bool on) {
@@ -131,6 +132,11 @@ void TQnVT100Emulator::ProcessBlock(const uint8_t* data, int len, TQnCharSource 
         ExecuteCommandList(commands);
         std::swap(commands, FCommands);
         for (char c : replace) HandleByte(static_cast<uint8_t>(c));
+    }
+    // Blinking cells may have come or gone.
+    if (FTerminal && Buffer()->HasDisplayChanged()) {
+        FBlinkView = FTerminal->View();
+        FPaint->BuildBlinkRuns(FBlinkView);
     }
 }
 
@@ -357,7 +363,7 @@ void TQnVT100Emulator::Reset() {
     // Line sizes and the whole screen are reset too, and all of it repainted.
     for (int row = b.RowCount() - b.SVRowCount() + 1; row <= b.RowCount(); ++row) FLineAttrs->SetAttr(row, laNormal);
     b.InvalidateScreenRect(1, 1, b.ColCount(), b.RowCount());
-    FRepaintAll = true;
+    FPaint->RepaintAll = true;
 }
 
 std::string TQnVT100Emulator::FormatTermParamsReport(int request) const {
@@ -372,14 +378,29 @@ void TQnVT100Emulator::ClearScreen() { Buffer()->EraseScreen(); }
 void TQnVT100Emulator::ClearAll() { Buffer()->EraseAll(); }
 
 bool TQnVT100Emulator::NeedsUpdate() {
-    if (Buffer()->HasDisplayChanged() || FRepaintAll) return true;
+    if (Buffer()->HasDisplayChanged() || FPaint->RepaintAll) return true;
     return Buffer()->HasCursorMoved();
 }
 
 void TQnVT100Emulator::LazyPaint(TQnTerminalPainter& painter) {
-    if (FTerminal) FTextPaint.LazyPaint(*FTerminal, *Buffer(), painter, FRepaintAll);
+    if (FTerminal) FPaint->LazyPaint(*FTerminal, painter);
 }
 
 void TQnVT100Emulator::Paint(TQnTerminalPainter& painter) {
-    if (FTerminal) FTextPaint.Paint(*FTerminal, *Buffer(), painter);
+    if (FTerminal) FPaint->Paint(*FTerminal, painter);
+}
+
+void TQnVT100Emulator::BlinkPaint(TQnTerminalPainter& painter, bool phase) {
+    if (FTerminal) FPaint->BlinkPaint(*FTerminal, painter, phase);
+}
+
+bool TQnVT100Emulator::HasBlinkingText() {
+    if (!FTerminal) return false;
+    // The runs cover the rows in view; a view that moved needs them anew.
+    const TQnTerminalView view = FTerminal->View();
+    if (view.TopRow != FBlinkView.TopRow || view.DrawRows != FBlinkView.DrawRows) {
+        FBlinkView = view;
+        FPaint->BuildBlinkRuns(view);
+    }
+    return FPaint->HasBlinkingText();
 }

@@ -17,7 +17,7 @@
 #include "console/QnTrmEmu.h"
 #include "console/QnTrmMap.h"
 #include "console/QnTrmPsr.h"
-#include "console/QnTrmTextPaint.h"
+#include "console/QnTrmVT100Paint.h"
 
 // Character-set numbers kept per cell in the buffer's charset plane.
 enum TQnVT100CharSet : uint8_t { csUSASCII = 0, csUK = 1, csLineDraw = 2, csROM1 = 3, csROM2 = 4 };
@@ -78,6 +78,9 @@ public:
     bool NeedsUpdate() override;
     void LazyPaint(TQnTerminalPainter& painter) override;
     void Paint(TQnTerminalPainter& painter) override;
+    void BlinkPaint(TQnTerminalPainter& painter, bool phase) override;
+    bool HasBlinkingText() override;
+    std::vector<std::string> FontNames() const override { return FCharSetMap.GetFontNames(); }
 
     // The report of terminal parameters for request 0 or 1.
     std::string FormatTermParamsReport(int request) const;
@@ -100,7 +103,8 @@ private:
     TQnKeyboardMapping FKeyMap;
     TQnCharSetMapping FCharSetMap;
     std::unique_ptr<TQnLineAttrArray> FLineAttrs;
-    TQnTextPaint FTextPaint;
+    std::unique_ptr<TQnVT100Paint> FPaint;
+    TQnTerminalView FBlinkView;  // the view the blink runs were found for
     std::string FMapLoadError;
 
     bool FCol132Mode = false;
@@ -112,5 +116,4 @@ private:
     uint8_t FG0CharSet = csUSASCII;
     uint8_t FG1CharSet = csUSASCII;
     uint8_t FLEDs = 0;
-    bool FRepaintAll = false;
 };

@@ -90,6 +90,8 @@ struct SettingsRestart : ::testing::Test {
     {
         w.CpuPage->HexMemoryDisplayAct->trigger();
         w.CrtAnsiAct->trigger();
+        w.Crt132Act->trigger();
+        w.TTY132Act->trigger();
         H.Prompts.FontAnswers = {TFontChoice{"DejaVu Sans Mono", 11, false, false},
                                  TFontChoice{"DejaVu Sans Mono", 12, false, false}};
         w.SetCrtFont->trigger();
@@ -164,7 +166,7 @@ TEST_F(SettingsRestart, EveryChangedControlComesBack)
     TNrKeyValueSections changed;
     changed.SetText(saved);
     const std::set<std::string> unchanged = {"DSP_TOP", "DSP_LEFT", "DSP_HEIGHT", "DSP_WIDTH", "PrinterName",
-                                             "Com1Enable", "Crt132", "TTY132", "InFileEosDone",
+                                             "Com1Enable", "InFileEosDone",
                                              "InFileEosReturnEOS", "InFileEosSwitchCon"};
     for (int s = 0; s < firstRun.GetSectionCount(); ++s) {
         const TNrKeyValueList& section = *firstRun.GetSection(s);
@@ -187,6 +189,7 @@ TEST_F(SettingsRestart, EveryChangedControlComesBack)
     EXPECT_TRUE(second.ComLines().ComRx2.Active()) << "COM2 opened after its other keys";
     EXPECT_TRUE(second.RemoteDiskPanel->ActivateRemoteDiskServerAct->isChecked());
     EXPECT_EQ(second.PageControl1->currentWidget(), second.CrtPage);
+    EXPECT_EQ(second.SimpleTerminal1->Columns(), 132);
     ASSERT_TRUE(second.close());
     EXPECT_EQ(ReadFile(second.SettingsFileName()), saved);
 }

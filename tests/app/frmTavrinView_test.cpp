@@ -1,100 +1,75 @@
-// The console View actions offscreen: the TTY display settings dialog and
-// action, the CRT ANSI toggle and the two console font dialogs.
+// The View menu's console actions: 80 / 132 columns for the CRT and TTY
+// consoles, and clearing each of them.
 
 #include <gtest/gtest.h>
 
 #include <QAction>
-#include <QPushButton>
-#include <QSpinBox>
-#include <QTimer>
 
-#include "console/QnTrmVT100.h"
-#include "console/TTYDisplayOptionsDlg.h"
 #include "WindowTestSupport.h"
 
 using namespace tavrin::test;
 
 namespace {
 
-struct ViewActions : ::testing::Test {
-    TWindowHarness H{false};
-    TMainHalvoret* W = nullptr;
-    void SetUp() override { W = &H.Open(); }
-
-    // Runs the TTY display action: the user picks a font colour (answered
-    // by the prompts) and rows, and closes the dialog with OK or without.
-    void RunTtyDisplayAction(bool ok, int rows)
-    {
-        TTTYDisplaySettingsDlg* dlg = W->TTYDisplaySettingsDlg;
-        QTimer::singleShot(0, dlg, [dlg, ok, rows] {
-            dlg->FontColorBtn->click();
-            dlg->DisplayRowsSpin->setValue(rows);
-            ok ? dlg->OkBtn->click() : dlg->reject();
-        });
-        W->TTYDisplaySettingsAct->trigger();
-    }
-};
-
-TEST_F(ViewActions, TheDialogClampsRows)
+void PortOut(TMainHalvoret& w, uint8_t port, const std::string& bytes)
 {
-    TTTYDisplaySettingsDlg& dlg = *W->TTYDisplaySettingsDlg;
-    for (auto [given, shown] : {std::pair{2, 4}, std::pair{77, 77}, std::pair{500, 200}}) {
-        dlg.SetSettings(1, 2, given, 3);
-        EXPECT_EQ(dlg.DisplayRowsSpin->value(), shown) << given;
-    }
+    for (char c : bytes)
+        w.Machine().CpuPortWrite(w.Machine().CpuEmu1, port, static_cast<uint8_t>(c));
+    QApplication::processEvents();
 }
 
-TEST_F(ViewActions, TtyDisplayOkAppliesAndCancelChangesNothing)
-{
-    TSimpleTerminal& t = *W->SimpleTerminal1;
-    for (char c : std::string("r0\r\nr1\r\nr2\r\nr3\r\nr4"))
-        t.WriteChar(static_cast<uint8_t>(c));
-    const int before = t.Rows();
-    H.Prompts.ColorAnswers = {0x0000FFu, std::nullopt, 0x0000FFu};
-    RunTtyDisplayAction(false, 4);
-    const uint32_t bg = t.Color();
-    QTimer::singleShot(0, W->TTYDisplaySettingsDlg, [this] { W->TTYDisplaySettingsDlg->BGColorBtn->click(); });
-    EXPECT_EQ(t.Rows(), before);
-    EXPECT_NE(t.LowVideoFontColor(), 0x0000FFu);
+class Crt132Test : public ::testing::TestWithParam<std::pair<int, int>> {};
 
-    RunTtyDisplayAction(true, 4);
-    EXPECT_EQ(t.Rows(), 4);
-    EXPECT_EQ(t.LowVideoFontColor(), 0x0000FFu);
-    EXPECT_EQ(t.Color(), bg) << "a cancelled colour dialog leaves its swatch";
-    EXPECT_EQ(H.Prompts.ColorsShown.at(1), bg) << "the dialog starts from the swatch";
-    EXPECT_EQ(H.TtyText(), "r0\nr1\nr2\nr3\n");
+// The cursor column while 132 columns are on, and after switching back.
+TEST_P(Crt132Test, SwitchingOffKeepsTheCursorOnTheNarrowScreen)
+{
+    TWindowHarness h(false);
+    TMainHalvoret& w = h.Open();
+    w.Crt132Act->trigger();
+    EXPECT_EQ(w.QnTerminal1->Columns(), 132);
+    PortOut(w, 0x13, "\x1b[7;" + std::to_string(GetParam().first) + "H");
+    w.Crt132Act->trigger();
+    EXPECT_EQ(w.QnTerminal1->Columns(), 80);
+    const TQnTerminalBuffer& b = *w.QnVT100Emulator1->Buffer();
+    EXPECT_EQ(b.GetRow(), 7);
+    EXPECT_EQ(b.GetCol(), GetParam().second);
 }
 
-TEST_F(ViewActions, CrtAnsiTwiceReturnsTheModeAndFollowsTheEmulator)
+INSTANTIATE_TEST_SUITE_P(Columns, Crt132Test,
+                         ::testing::Values(std::pair{100, 79}, std::pair{80, 79}, std::pair{12, 12}));
+
+TEST(ConsoleViewActionsTest, ClearCrtEmptiesScreenAndScrollbackAndLeavesVt52)
 {
-    TQnVT100Emulator& e = *W->QnVT100Emulator1;
-    ASSERT_TRUE(e.ANSIMode());
-    W->UpdateAllActions();
-    EXPECT_TRUE(W->CrtAnsiAct->isChecked());
-    W->CrtAnsiAct->trigger();
-    EXPECT_FALSE(e.ANSIMode());
-    EXPECT_FALSE(W->CrtAnsiAct->isChecked());
-    W->CrtAnsiAct->trigger();
+    TWindowHarness h(false);
+    TMainHalvoret& w = h.Open();
+    for (int i = 0; i < 30; ++i)
+        PortOut(w, 0x13, "line\r\n");
+    PortOut(w, 0x13, "\x1b#6wide\x1b[1;31mred\x1b[?2l");
+    TQnVT100Emulator& e = *w.QnVT100Emulator1;
+    const TQnTerminalBuffer& b = *e.Buffer();
+    w.ClearCrtAct->trigger();
     EXPECT_TRUE(e.ANSIMode());
-    e.SetANSIMode(false);
-    W->UpdateAllActions();
-    EXPECT_FALSE(W->CrtAnsiAct->isChecked());
+    for (int row = b.RowCount() - b.SVRowCount() + 1; row <= b.RowCount(); ++row)
+        ASSERT_EQ(h.CrtRow(row), "") << row;
+    EXPECT_EQ(b.CursorScreenRow() * 100 + b.CursorScreenCol(), 101);
+    EXPECT_EQ(e.LineAttrs().GetAttr(24), laNormal);
+    EXPECT_EQ(b.ForeColor(), w.QnTerminal1->FontColor());
+    EXPECT_EQ(b.BackColor(), w.QnTerminal1->Color());
 }
 
-TEST_F(ViewActions, FontDialogsChangeTheConsoleFontOnlyWhenConfirmed)
+TEST(ConsoleViewActionsTest, TtyWidthAndClearForgetAHalfReceivedSequence)
 {
-    H.Prompts.FontAnswers = {std::nullopt, std::nullopt, TFontChoice{"DejaVu Sans Mono", 14, false, false},
-                             TFontChoice{"DejaVu Sans Mono", 11, false, false}};
-    W->SetCrtFont->trigger();
-    W->SetTttyFont->trigger();
-    EXPECT_EQ(W->CrtFontName(), "Terminal");
-    EXPECT_EQ(W->SimpleTerminal1->FontName(), "Terminal");
-    W->SetCrtFont->trigger();
-    W->SetTttyFont->trigger();
-    EXPECT_EQ(W->CrtFontName(), "DejaVu Sans Mono");
-    EXPECT_EQ(W->CrtFontSize(), 14);
-    EXPECT_EQ(W->SimpleTerminal1->FontSize(), 11);
-    EXPECT_EQ(H.Prompts.FontsShown.at(0).PointSize, 9);
+    TWindowHarness h(false);
+    TMainHalvoret& w = h.Open();
+    w.TTY132Act->trigger();
+    EXPECT_EQ(w.SimpleTerminal1->Columns(), 132);
+    w.TTY132Act->trigger();
+    EXPECT_EQ(w.SimpleTerminal1->Columns(), 80);
+    PortOut(w, 0x11, "old text\r\n\x1b" "C");
+    w.ClearTTYAct->trigger();
+    EXPECT_EQ(h.TtyText().find_first_not_of('\n'), std::string::npos);
+    PortOut(w, 0x11, "xy");
+    EXPECT_EQ(h.TtyRow(0), "xy") << "the bytes after the clear are text, not a position";
 }
 
 } // namespace
