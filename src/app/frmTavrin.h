@@ -326,9 +326,10 @@ private:
     std::chrono::steady_clock::time_point FLastDialogRefresh{};
     bool FRunRefreshOwed = false;
     QTimer* FIdleTimer = nullptr;  // the run: one burst per timeout
-    // Settings read at start-up; keys the window does not hold are written
-    // back as they were read.
+    // Settings read at start-up; a key whose control is missing is written
+    // back as it was read.
     TNrKeyValueSections FLoadedSettings;
+    // Steps of the last loading that failed, for its one report.
     std::vector<std::string> FLoadFailures;
     std::string FCrtFontName = "Terminal";
     int FCrtFontSize = 9;

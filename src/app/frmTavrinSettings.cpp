@@ -1,6 +1,7 @@
-// The settings file: every key is written in a fixed order. Keys the window
-// holds come from the machine's model and the window; the others are written
-// back as they were read, or with their first-run values.
+// The settings file: twelve sections, every key in a fixed order, each from
+// its control, action or model. Loading applies them section by section;
+// within a section the values an enabling step uses come before it. Should
+// the CRT's emulator be missing, its ANSI key is written back as it was read.
 
 #include "app/frmTavrin.h"
 
