@@ -1,6 +1,6 @@
 #pragma once
-// Shared by the benchmarks that run the processor workload or the main
-// window: the workload image and the one offscreen QApplication.
+// Shared by the benchmarks that run the processor workload or a window:
+// the workload image and the one offscreen QApplication.
 
 #include <QApplication>
 
@@ -13,6 +13,7 @@
 
 namespace tavrin::bench {
 
+#ifdef TAVRIN_CPU_WORKLOAD
 // The assembled processor workload (TAVRIN_CPU_WORKLOAD), loaded at 0000h.
 inline std::vector<uint8_t> Workload()
 {
@@ -21,7 +22,9 @@ inline std::vector<uint8_t> Workload()
         throw std::runtime_error("workload image missing: " TAVRIN_CPU_WORKLOAD);
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(file), {});
 }
+#endif
 
+// Created on first use, on the offscreen platform unless one is set.
 inline QApplication& App()
 {
     static int argc = 1;

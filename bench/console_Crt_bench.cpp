@@ -9,9 +9,9 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 
+#include "BenchSupport.h"
 #include "console/QnTerminal.h"
 
 namespace {
@@ -31,6 +31,7 @@ std::string Workload(size_t bytes) {
 }
 
 void BM_CrtWriteCharToScreen(benchmark::State& state) {
+    tavrin::bench::App();
     const size_t chunk = static_cast<size_t>(state.range(0));
     const std::string text = Workload(chunk);
     TQnTerminal term;
@@ -54,6 +55,7 @@ void BM_CrtWriteCharToScreen(benchmark::State& state) {
 BENCHMARK(BM_CrtWriteCharToScreen)->Arg(64)->Arg(512)->Arg(2048)->Arg(16384)->Unit(benchmark::kMicrosecond);
 
 void BM_TtyEmulatorOnly(benchmark::State& state) {
+    tavrin::bench::App();
     const std::string text = Workload(static_cast<size_t>(state.range(0)));
     TQnTTYEmulator emu;
     for (auto _ : state)
@@ -65,12 +67,4 @@ BENCHMARK(BM_TtyEmulatorOnly)->Arg(16384)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+BENCHMARK_MAIN();

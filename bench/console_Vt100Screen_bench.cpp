@@ -11,16 +11,17 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 
 #include "Vt100Stream.h"
+#include "BenchSupport.h"
 #include "console/QnTerminal.h"
 #include "console/QnTrmVT100.h"
 
 namespace {
 
 void BM_Vt100WriteCharToScreen(benchmark::State& state) {
+    tavrin::bench::App();
     const std::string& stream = tavrin::bench::Stream();
     const size_t chunk = static_cast<size_t>(state.range(0));
     const size_t total = stream.size() / chunk * chunk;
@@ -58,12 +59,4 @@ BENCHMARK(BM_Vt100WriteCharToScreen)
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+BENCHMARK_MAIN();

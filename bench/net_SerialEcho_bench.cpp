@@ -22,22 +22,9 @@
 #include <vector>
 
 #include "net/ComRxGlue.h"
+#include "net/support/ComRxTestSupport.h"
 
 namespace {
-
-// A port free on loopback right now.
-uint16_t FreePort()
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    socklen_t length = sizeof a;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &length);
-    ::close(fd);
-    return ntohs(a.sin_port);
-}
 
 // Somewhere that answers on a TCP port with the echo of what it gets.
 class IEchoPeer {
@@ -59,7 +46,7 @@ public:
         FMachine.CpuEmu1.Reset(0x0100);
         FMachine.Settings.UseTCPasCom1 = true;
         FMachine.Settings.Com1.Enabled = true;
-        FMachine.Settings.Com1TCPPort = std::to_string(FreePort());
+        FMachine.Settings.Com1TCPPort = std::to_string(tavrin::test::FreeTcpPort());
         const std::string warning = FGlue.ApplyComSettings(1);
         if (!warning.empty())
             throw std::runtime_error(warning);
@@ -122,12 +109,8 @@ private:
 
 int Connect(uint16_t port)
 {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    a.sin_port = htons(port);
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0)
+    const int fd = tavrin::test::ConnectTcp(port);
+    if (fd < 0)
         throw std::runtime_error("cannot connect to the echo");
     const int on = 1;
     ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);

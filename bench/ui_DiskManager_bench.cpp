@@ -19,6 +19,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include "BenchSupport.h"
 #include "machine/TavrinMachine.h"
 #include "platform/ScriptedUiPrompts.h"
 #include "ui/DiskManagerPage.h"
@@ -99,19 +100,9 @@ Workspace& Shared()
     return w;
 }
 
-QApplication& App()
-{
-    static int argc = 1;
-    static char name[] = "ui_DiskManager_bench";
-    static char* argv[] = {name, nullptr};
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    static QApplication* app = new QApplication(argc, argv);
-    return *app;
-}
-
 void PageImportExport200Files(benchmark::State& state)
 {
-    App();
+    tavrin::bench::App();
     Workspace& w = Shared();
     TScriptedUiPrompts prompts;
     TTavrinMachine machine(w.Dir.string() + "/");

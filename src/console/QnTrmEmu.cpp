@@ -122,6 +122,30 @@ void TQnTerminalEmulator::RestoreCursor() {
     b.SetHostRow(s.Row);
 }
 
+bool QnClipCells(const TQnTerminalView& view, const TQnRect& clip, TQnClipCells& cells) {
+    if (clip.Right <= clip.Left || clip.Bottom <= clip.Top) return false;
+    const int cw = std::max(view.CharWidth, 1), ch = std::max(view.CharHeight, 1);
+    cells.FromCol = clip.Left / cw + view.LeftCol;
+    cells.ToCol = (clip.Right - 1) / cw + view.LeftCol;
+    // The view's first row is added once: clip rows count from the view's top.
+    cells.TopRow = clip.Top / ch + view.TopRow;
+    cells.BottomRow = (clip.Bottom - 1) / ch + view.TopRow;
+    return true;
+}
+
+std::string TQnTerminalEmulator::RunProcessCharHook(char ch, TQnCharSource source) {
+    // The hook may type or echo through this emulator again, so the command
+    // list is taken out of the member while it runs.
+    std::string replace(1, ch);
+    TQnEmuCommandList commands;
+    std::swap(commands, FCommands);
+    commands.Clear();
+    OnProcessChar(*this, ch, replace, commands, source);
+    ExecuteCommandList(commands);
+    std::swap(commands, FCommands);
+    return replace;
+}
+
 void TQnTerminalEmulator::ExecuteCommandList(const TQnEmuCommandList& list) {
     for (const TQnEmuCommandListItem& item : list.Items) ExecuteCommand(item.Command, &item.Params);
 }

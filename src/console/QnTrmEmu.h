@@ -38,6 +38,17 @@ struct TQnTerminalView {
     int CharHeight = 1;
 };
 
+// The cells under a painter's clip box: screen columns and rows, inclusive,
+// numbered as the view counts them.
+struct TQnClipCells {
+    int FromCol = 1;
+    int ToCol = 0;
+    int TopRow = 1;
+    int BottomRow = 0;
+};
+// False for an empty clip box, which covers no cell.
+bool QnClipCells(const TQnTerminalView& view, const TQnRect& clip, TQnClipCells& cells);
+
 // The services of a terminal window that an emulator uses.
 class TQnTerminalHost {
 public:
@@ -145,6 +156,9 @@ protected:
     void AdoptBuffer(std::unique_ptr<TQnTerminalBuffer> buffer);
     // A reply to the host, sent only through a port that serves this terminal.
     void PortReply(const std::string& text);
+    // Runs OnProcessChar (which must be set) on one received character and
+    // executes the commands it queued; returns the text to show instead.
+    std::string RunProcessCharHook(char ch, TQnCharSource source);
 
     TQnEmuCommandList FCommands;
     TQnTerminalHost* FTerminal = nullptr;
@@ -185,7 +199,6 @@ private:
     void FollowTerminalColors();
 
     TQnTextPaint FTextPaint;
-    std::string FReplace;
     bool FRepaintAll = false;
 };
 

@@ -53,15 +53,7 @@ void TQnTTYEmulator::ProcessBlock(const uint8_t* data, int len, TQnCharSource so
             HandleChar(ch);
             continue;
         }
-        // The hook may echo or type through this emulator again, so the
-        // replacement and the command list are taken out of the members first.
-        std::string replace(1, ch);
-        TQnEmuCommandList commands;
-        std::swap(commands, FCommands);
-        commands.Clear();
-        OnProcessChar(*this, ch, replace, commands, source);
-        ExecuteCommandList(commands);
-        std::swap(commands, FCommands);
+        const std::string replace = RunProcessCharHook(ch, source);
         for (char c : replace) HandleChar(c);
     }
 }

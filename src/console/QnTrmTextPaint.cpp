@@ -25,17 +25,11 @@ void TQnTextPaint::LazyPaint(TQnTerminalHost& host, TQnTerminalBuffer& b, TQnTer
 
 void TQnTextPaint::Paint(TQnTerminalHost& host, const TQnTerminalBuffer& b, TQnTerminalPainter& painter) {
     const TQnTerminalView view = host.View();
-    const TQnRect clip = painter.ClipBox();
-    if (clip.Right <= clip.Left || clip.Bottom <= clip.Top) return;
-    const int cw = std::max(view.CharWidth, 1), ch = std::max(view.CharHeight, 1);
-    const int fromCol = clip.Left / cw + view.LeftCol;
-    const int toCol = (clip.Right - 1) / cw + view.LeftCol;
-    // The view's first row is added once: clip rows count from the view's top.
-    int topRow = clip.Top / ch + view.TopRow;
-    int bottomRow = (clip.Bottom - 1) / ch + view.TopRow;
-    topRow = std::max(topRow, view.TopRow);
-    bottomRow = std::min(bottomRow, view.TopRow + view.DrawRows - 1);
-    for (int row = topRow; row <= bottomRow; ++row) PaintRow(painter, b, view, row, fromCol, toCol);
+    TQnClipCells cells;
+    if (!QnClipCells(view, painter.ClipBox(), cells)) return;
+    const int topRow = std::max(cells.TopRow, view.TopRow);
+    const int bottomRow = std::min(cells.BottomRow, view.TopRow + view.DrawRows - 1);
+    for (int row = topRow; row <= bottomRow; ++row) PaintRow(painter, b, view, row, cells.FromCol, cells.ToCol);
 }
 void TQnTextPaint::PaintRow(TQnTerminalPainter& painter, const TQnTerminalBuffer& b, const TQnTerminalView& view,
                             int row, int fromCol, int toCol) {

@@ -121,16 +121,7 @@ void TQnVT100Emulator::ProcessBlock(const uint8_t* data, int len, TQnCharSource 
             HandleByte(data[i]);
             continue;
         }
-        // The hook may type or echo through this emulator again, so the
-        // command list is taken out of the member while it runs.
-        const char ch = static_cast<char>(data[i]);
-        std::string replace(1, ch);
-        TQnEmuCommandList commands;
-        std::swap(commands, FCommands);
-        commands.Clear();
-        OnProcessChar(*this, ch, replace, commands, source);
-        ExecuteCommandList(commands);
-        std::swap(commands, FCommands);
+        const std::string replace = RunProcessCharHook(static_cast<char>(data[i]), source);
         for (char c : replace) HandleByte(static_cast<uint8_t>(c));
     }
     // Blinking cells may have come or gone.

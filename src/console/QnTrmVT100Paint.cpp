@@ -29,15 +29,10 @@ void TQnVT100Paint::BuildGlyphTable() {
 
 void TQnVT100Paint::Paint(TQnTerminalHost& host, TQnTerminalPainter& painter) {
     const TQnTerminalView view = host.View();
-    const TQnRect clip = painter.ClipBox();
-    if (clip.Right <= clip.Left || clip.Bottom <= clip.Top) return;
-    const int cw = std::max(view.CharWidth, 1), ch = std::max(view.CharHeight, 1);
-    const int fromCol = clip.Left / cw + view.LeftCol;
-    const int toCol = (clip.Right - 1) / cw + view.LeftCol;
-    // The view's first row is added once: clip rows count from the view's top.
-    const int topRow = clip.Top / ch + view.TopRow;
-    const int bottomRow = (clip.Bottom - 1) / ch + view.TopRow;
-    for (int row = topRow; row <= bottomRow; ++row) PaintRow(painter, view, row, fromCol, false, true, toCol);
+    TQnClipCells cells;
+    if (!QnClipCells(view, painter.ClipBox(), cells)) return;
+    for (int row = cells.TopRow; row <= cells.BottomRow; ++row)
+        PaintRow(painter, view, row, cells.FromCol, false, true, cells.ToCol);
 }
 
 void TQnVT100Paint::LazyPaint(TQnTerminalHost& host, TQnTerminalPainter& painter) {

@@ -56,8 +56,25 @@ struct TComLineRecord {
     uint8_t EvtChar = 0;
 };
 
-// XON/XOFF flow control. Setters notify only when the value changes.
-class TComSoftwareFlow {
+// A group of settings whose setters notify OnChanged only when the value
+// actually changes; Owner is the deriving class, passed as the sender.
+template <typename Owner> class TComNotifyingSettings {
+public:
+    std::function<void(Owner& sender)> OnChanged;
+
+protected:
+    template <typename T> void Assign(T& field, T value)
+    {
+        if (field == value)
+            return;
+        field = value;
+        if (OnChanged)
+            OnChanged(static_cast<Owner&>(*this));
+    }
+};
+
+// XON/XOFF flow control.
+class TComSoftwareFlow : public TComNotifyingSettings<TComSoftwareFlow> {
 public:
     bool RxFlow() const { return FRxFlow; }
     bool TxFlow() const { return FTxFlow; }
@@ -69,20 +86,11 @@ public:
     void SetXonChar(uint8_t value) { Assign(FXonChar, value); }
     void SetXoffChar(uint8_t value) { Assign(FXoffChar, value); }
     void SetTxAfterRxOff(bool value) { Assign(FTxAfterRxOff, value); }
-    std::function<void(TComSoftwareFlow& sender)> OnChanged;
 
     void ReadFrom(const TComLineRecord& record);
     void WriteTo(TComLineRecord& record) const;
 
 private:
-    template <typename T> void Assign(T& field, T value)
-    {
-        if (field == value)
-            return;
-        field = value;
-        if (OnChanged)
-            OnChanged(*this);
-    }
     bool FRxFlow = false;
     bool FTxFlow = false;
     uint8_t FXonChar = ComXonDefault;
@@ -90,8 +98,8 @@ private:
     bool FTxAfterRxOff = false;
 };
 
-// Modem-line flow control. Setters notify only when the value changes.
-class TComHardwareFlow {
+// Modem-line flow control.
+class TComHardwareFlow : public TComNotifyingSettings<TComHardwareFlow> {
 public:
     bool TxUseCtsFlow() const { return FTxUseCtsFlow; }
     bool TxUseDsrFlow() const { return FTxUseDsrFlow; }
@@ -103,20 +111,11 @@ public:
     void SetTxDsrSensitivity(bool value) { Assign(FTxDsrSensitivity, value); }
     void SetTxDtrState(TComDtrState value) { Assign(FTxDtrState, value); }
     void SetRxRTSState(TComRtsState value) { Assign(FRxRTSState, value); }
-    std::function<void(TComHardwareFlow& sender)> OnChanged;
 
     void ReadFrom(const TComLineRecord& record);
     void WriteTo(TComLineRecord& record) const;
 
 private:
-    template <typename T> void Assign(T& field, T value)
-    {
-        if (field == value)
-            return;
-        field = value;
-        if (OnChanged)
-            OnChanged(*this);
-    }
     bool FTxUseCtsFlow = false;
     bool FTxUseDsrFlow = false;
     bool FTxDsrSensitivity = false;

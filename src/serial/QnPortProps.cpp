@@ -3,12 +3,27 @@
 // skipped unless the open is applying every setting.
 #include "serial/QnPort.h"
 
+#include <type_traits>
+
 namespace {
 
 constexpr int32_t BadArgument = -1002;
 constexpr uint8_t HardwareFlowBits = QnHwUseDtr | QnHwUseRts | QnHwRequireDsr | QnHwRequireCts;
 // Flow options that need RTS or CTS, which RS-485 direction control owns.
 constexpr uint8_t RtsCtsFlow = QnHwUseRts | QnHwRequireCts;
+
+// Stores value in field and runs apply; a throwing apply gets the old value back.
+template <typename T, typename Apply>
+void StoreOrRollBack(T& field, std::type_identity_t<T> value, Apply apply) {
+    const T old = field;
+    field = value;
+    try {
+        apply();
+    } catch (...) {
+        field = old;
+        throw;
+    }
+}
 
 }  // namespace
 
@@ -42,53 +57,25 @@ void TQnCustomComPort::ApplyLine() {
 
 void TQnCustomComPort::SetBaud(uint32_t value) {
     if (Unchanged(value == s_.Baud)) return;
-    const uint32_t old = s_.Baud;
-    s_.Baud = value;
-    try {
-        ApplyLine();
-    } catch (...) {
-        s_.Baud = old;
-        throw;
-    }
+    StoreOrRollBack(s_.Baud, value, [this] { ApplyLine(); });
 }
 
 void TQnCustomComPort::SetParity(uint8_t value) {
     if (Unchanged(value == s_.Parity)) return;
     if (value > 4) RaisePortError(BadArgument);
-    const uint8_t old = s_.Parity;
-    s_.Parity = value;
-    try {
-        ApplyLine();
-    } catch (...) {
-        s_.Parity = old;
-        throw;
-    }
+    StoreOrRollBack(s_.Parity, value, [this] { ApplyLine(); });
 }
 
 void TQnCustomComPort::SetDataBits(uint8_t value) {
     if (Unchanged(value == s_.DataBits)) return;
     if (value < 5 || value > 8) RaisePortError(BadArgument);
-    const uint8_t old = s_.DataBits;
-    s_.DataBits = value;
-    try {
-        ApplyLine();
-    } catch (...) {
-        s_.DataBits = old;
-        throw;
-    }
+    StoreOrRollBack(s_.DataBits, value, [this] { ApplyLine(); });
 }
 
 void TQnCustomComPort::SetStopBits(uint8_t value) {
     if (Unchanged(value == s_.StopBits)) return;
     if (value < 1 || value > 2) RaisePortError(BadArgument);
-    const uint8_t old = s_.StopBits;
-    s_.StopBits = value;
-    try {
-        ApplyLine();
-    } catch (...) {
-        s_.StopBits = old;
-        throw;
-    }
+    StoreOrRollBack(s_.StopBits, value, [this] { ApplyLine(); });
 }
 
 void TQnCustomComPort::FitFlowLimits(double full, double resume) {

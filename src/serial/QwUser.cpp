@@ -216,20 +216,21 @@ int32_t TQnBaseDispatcher::DoEscape(QnEscape function) {
     return device_->Escape(function);
 }
 
+int32_t TQnBaseDispatcher::SetModemOutput(bool on, bool flowOwned, QnEscape raise, QnEscape lower, bool& state) {
+    if (flowOwned) return 1;
+    const int32_t result = DoEscape(on ? raise : lower);
+    state = on;
+    return result < 0 ? BadArgument : result;
+}
+
 int32_t TQnBaseDispatcher::SetDtr(bool on) {
     std::lock_guard data(dataLock_);
-    if (dtrFlowOwned_) return 1;
-    const int32_t result = DoEscape(on ? QnEscape::SetDtr : QnEscape::ClrDtr);
-    dtrState_ = on;
-    return result < 0 ? BadArgument : result;
+    return SetModemOutput(on, dtrFlowOwned_, QnEscape::SetDtr, QnEscape::ClrDtr, dtrState_);
 }
 
 int32_t TQnBaseDispatcher::SetRts(bool on) {
     std::lock_guard data(dataLock_);
-    if (rtsFlowOwned_) return 1;
-    const int32_t result = DoEscape(on ? QnEscape::SetRts : QnEscape::ClrRts);
-    rtsState_ = on;
-    return result < 0 ? BadArgument : result;
+    return SetModemOutput(on, rtsFlowOwned_, QnEscape::SetRts, QnEscape::ClrRts, rtsState_);
 }
 
 int32_t TQnBaseDispatcher::SetHardwareFlow(uint32_t full, uint32_t resume, uint32_t options) {

@@ -156,6 +156,9 @@ protected:
     virtual std::unique_ptr<IQnSerialDevice> OpenCom(const std::string& name, int32_t& result) = 0;
 
 private:
+    // DTR or RTS by hand; 1 (nothing done) while flow control owns the line.
+    int32_t SetModemOutput(bool on, bool flowOwned, QnEscape raise, QnEscape lower, bool& state);
+
     // Rings.
     uint32_t RingUsedLocked() const;
     uint32_t OutUsedLocked() const;
