@@ -202,6 +202,9 @@ TEST_F(SettingsRestart, AFailingEnableIsReportedAndLoadingGoesOn)
     store.WriteString("PORT_DEVICE_FILE_OUT", "OutputFileName", H.Temp.File("out.txt"));
     store.WriteBool("PORT_DEVICE_FILE_OUT", "EnableOutputFile", true);
     store.WriteString("DISK SERVER", "DiskServerPort", "1234");
+    store.WriteInteger("MAIN", "DSP_TOP", 100);
+    store.WriteInteger("MAIN", "DSP_LEFT", 50);
+    store.WriteInteger("MAIN", "DSP_WIDTH", 700);  // room on the screen to the right
     store.SaveToFile(H.Temp.Folder() + ProgramName() + ".config");
     TMainHalvoret& w = Start();
     EXPECT_EQ(H.Prompts.Texts(), (std::vector<std::string>{"Unable to open the input file \"" +
@@ -209,6 +212,9 @@ TEST_F(SettingsRestart, AFailingEnableIsReportedAndLoadingGoesOn)
     EXPECT_FALSE(w.EnableInputFileAct->isChecked());
     EXPECT_TRUE(w.Machine().PunchOpen()) << "the keys after the failure still apply";
     EXPECT_EQ(w.RemoteDiskPanel->C_DiskServerPort->text().toStdString(), "1234");
+    EXPECT_EQ(w.pos(), QPoint(50, 100)) << "a position placed by hand";
+    ASSERT_TRUE(w.close());
+    EXPECT_NE(ReadFile(w.SettingsFileName()).find("DSP_TOP=-1\r\nDSP_LEFT=-1\r\n"), std::string::npos);
 }
 
 } // namespace
