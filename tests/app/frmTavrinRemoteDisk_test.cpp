@@ -18,26 +18,14 @@ using namespace tavrin::test;
 
 namespace {
 
-std::string FreePort() {
-    TBaseUdpSocket probe;
-    probe.BindAddress = htonl(INADDR_LOOPBACK);
-    probe.Open();
-    return std::to_string(probe.BoundPort());
-}
-
 std::vector<uint8_t> Ask(const nettest::TUdpClient& client, const std::vector<uint8_t>& request) {
-    client.Send(request);
-    for (int i = 0; i < 400; ++i) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        if (auto reply = client.Receive(1)) return *reply;
-    }
-    ADD_FAILURE() << "no reply";
-    return {};
+    return nettest::Transact(client, [] { QCoreApplication::processEvents(QEventLoop::AllEvents, 5); }, request)
+        .value_or(std::vector<uint8_t>{});
 }
 
 TEST(MainWindowRemoteDiskTest, SavedServerStartsAndLendsTheProgramFoldersImages) {
     TWindowHarness h;
-    const std::string port = FreePort();
+    const std::string port = nettest::FreeUdpPort();
     {
         TNrKeyValueSections store;
         store.WriteString("DISK SERVER", "DiskServerPort", port);
