@@ -18,11 +18,6 @@ using namespace tavrin::test;
 
 namespace {
 
-std::vector<uint8_t> Ask(const nettest::TUdpClient& client, const std::vector<uint8_t>& request) {
-    return nettest::Transact(client, [] { QCoreApplication::processEvents(QEventLoop::AllEvents, 5); }, request)
-        .value_or(std::vector<uint8_t>{});
-}
-
 TEST(MainWindowRemoteDiskTest, SavedServerStartsAndLendsTheProgramFoldersImages) {
     TWindowHarness h;
     const std::string port = nettest::FreeUdpPort();
@@ -42,8 +37,10 @@ TEST(MainWindowRemoteDiskTest, SavedServerStartsAndLendsTheProgramFoldersImages)
     EXPECT_TRUE(w.RemoteDiskPanel->C_DiskServerPort->isReadOnly());
 
     nettest::TUdpClient client(static_cast<uint16_t>(std::stoi(port)));
-    const auto mounted = Ask(client, rmtreq::Mount(1, 0, "Lent"));
-    ASSERT_EQ(mounted.size(), 14u);
+    // Answered through the window's event loop.
+    const auto mounted = nettest::Transact(
+        client, [] { QCoreApplication::processEvents(QEventLoop::AllEvents, 5); }, rmtreq::Mount(1, 0, "Lent"));
+    ASSERT_TRUE(mounted && mounted->size() == 14u);
     w.RemoteDiskPanel->RemoteDiskStatusTimer();
     ASSERT_EQ(w.RemoteDiskPanel->ItemCount(), 1);
     EXPECT_EQ(w.RemoteDiskPanel->ItemLines(0)[1], "File name: Lent.cpmdsk");

@@ -124,6 +124,10 @@ struct TServerFixture {
         if (!Server.GetActive()) throw std::runtime_error(Server.BaseUdpRx1.LastError());
     }
     uint16_t Port() const { return Server.BaseUdpRx1.BoundPort(); }
+    // The reply to a request; empty when none came.
+    std::vector<uint8_t> Ask(const TUdpClient& client, const std::vector<uint8_t>& request) {
+        return Transact(client, Queue, request).value_or(std::vector<uint8_t>{});
+    }
     std::string Image(const std::string& name) const { return Folder.File(name + ".cpmdsk"); }
 };
 

@@ -9,6 +9,7 @@
 #include <functional>
 #include <mutex>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "serial/QnDevice.h"
@@ -91,3 +92,13 @@ private:
 
 // Polls a condition until it holds or about five seconds pass.
 bool Eventually(const std::function<bool()>& condition);
+
+// Baud, parity, data bits and stop bits as the dispatcher reports them; all
+// -1 when it refuses.
+inline std::tuple<int64_t, int, int, int> LineOf(TQnBaseDispatcher& dispatcher) {
+    uint32_t baud = 0;
+    uint16_t parity = 0;
+    uint8_t bits = 0, stops = 0;
+    if (dispatcher.GetLine(baud, parity, bits, stops) != 0) return {-1, -1, -1, -1};
+    return {baud, parity, bits, stops};
+}
