@@ -3,6 +3,7 @@
 // whole), create and copy disk, and the HEX-32 save.
 
 #include "DiskManagerTestSupport.h"
+#include "support/NamedRows.h"
 
 #include <filesystem>
 
@@ -27,7 +28,7 @@ struct OverwriteCase {
     std::deque<int> answers;
     std::string expected;  // first letters of A, B and C afterwards ('-' absent)
 };
-void PrintTo(const OverwriteCase& c, std::ostream* os) { *os << c.name; }
+TAVRIN_PRINT_AS_NAME(OverwriteCase)
 
 class DiskManagerOverwrite : public DiskManagerFilesTest, public ::testing::WithParamInterface<OverwriteCase> {};
 
@@ -52,8 +53,7 @@ TEST_P(DiskManagerOverwrite, AsksPerExistingFileUntilAllOrCancel)
 INSTANTIATE_TEST_SUITE_P(Answers, DiskManagerOverwrite,
                          ::testing::Values(OverwriteCase{"All", {mrAll}, "nnn"}, OverwriteCase{"Yes", {mrYes, mrYes}, "nnn"},
                                            OverwriteCase{"No", {mrNo, mrYes}, "onn"},
-                                           OverwriteCase{"Cancel", {mrCancel}, "oo-"}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                                           OverwriteCase{"Cancel", {mrCancel}, "oo-"}), tavrin::test::RowName);
 
 TEST_F(DiskManagerFilesTest, HostileNamesStayInsideAFolderMadeForThem)
 {
