@@ -105,17 +105,6 @@ INSTANTIATE_TEST_SUITE_P(
                    },
                    EmptyB}), tavrin::test::RowName);
 
-TEST(DriveCaptionTest, NamesDecodeInTheFileSystemEncoding)
-{
-    TWindowHarness h;
-    TMainHalvoret& w = h.Open();
-    const std::string image = h.Temp.File("\xC3\x9C" "bung.cpmdsk");
-    TDiskDrive::FormatDiskImage(image);
-    w.Machine().MountDrive(1, image);
-    EXPECT_EQ(w.DisksPage->DiskCaptions[1]->text(), QStringLiteral("\"\u00DCbung\""));
-    EXPECT_EQ(w.DisksPage->DiskCaptions[1]->toolTip(), QString::fromUtf8(image.c_str()));
-}
-
 // A long name elides in the middle and never widens the window; the page's
 // edits, captions and buttons (one "Change", three "Insert") line up.
 TEST(DisksPageLayoutTest, ALongNameElidesAndEditsCaptionsAndButtonsLineUp)

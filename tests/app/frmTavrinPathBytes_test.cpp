@@ -60,7 +60,7 @@ INSTANTIATE_TEST_SUITE_P(
                                      return w.Machine().Settings.CpmSourceFile;
                                  }}), tavrin::test::RowName);
 
-TEST(PathBytesDriveTest, AnImageNamedInLatin1MountsAndShowsItsName)
+TEST(PathBytesDriveTest, ImagesNamedInLatin1AndUtf8MountAndShowTheirNames)
 {
     TWindowHarness h;
     TMainHalvoret& w = h.Open();
@@ -71,6 +71,12 @@ TEST(PathBytesDriveTest, AnImageNamedInLatin1MountsAndShowsItsName)
     EXPECT_EQ(w.Machine().FDrivePaths[1], image);
     EXPECT_TRUE(w.Machine().DriveMounted(1));
     EXPECT_EQ(w.DisksPage->DiskCaptions[1]->text(), QStringLiteral("\"Disk\uFFFD\""));
+    // A name in the file system's encoding shows decoded.
+    const std::string utf8 = h.Temp.File("\xC3\x9C" "bung.cpmdsk");
+    TDiskDrive::FormatDiskImage(utf8);
+    w.Machine().MountDrive(2, utf8);
+    EXPECT_EQ(w.DisksPage->DiskCaptions[2]->text(), QStringLiteral("\"\u00DCbung\""));
+    EXPECT_EQ(w.DisksPage->DiskCaptions[2]->toolTip(), QString::fromUtf8(utf8.c_str()));
 }
 
 } // namespace

@@ -127,12 +127,9 @@ TEST_F(ViewTest, CursorIsFollowedAndTheBarsMoveTheView) {
     term.VertScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepSub);
     EXPECT_TRUE(term.Scrollback());
     EXPECT_EQ(term.TopRow(), 0);
-}
-
-TEST_F(ViewTest, HiddenBarsShowOnlyForACursorBeyondTheFullCells) {
+    // Hidden bars show only for a cursor beyond the full cells.
+    term.SetScrollback(false);
     term.SetHideScrollbars(true);
-    term.SetFollowCursor(false);
-    Resize(40 * cw, 10 * ch);
     Feed("\x1b[5;5H");
     EXPECT_TRUE(term.HorzScrollBar()->isHidden() && term.VertScrollBar()->isHidden());
     Feed("\x1b[20;60H");

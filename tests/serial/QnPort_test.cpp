@@ -143,16 +143,6 @@ INSTANTIATE_TEST_SUITE_P(Prompts, OpenWithoutNumber,
                          ::testing::Values(PromptCase{"NoPrompt", false, 0}, PromptCase{"Cancel", true, 0},
                                            PromptCase{"Chosen", true, 8}), tavrin::test::RowName);
 
-TEST_F(Port, WritingToAClosedPortOpensItOnlyWithAutoOpen) {
-    port.SetComNumber(7);
-    port.SetAutoOpen(false);
-    EXPECT_THROW(port.PutChar('x'), ECommNotOpen);
-    port.SetAutoOpen(true);
-    port.PutString("hi");
-    EXPECT_TRUE(port.Open());
-    EXPECT_EQ(first.Receive(2), "hi");
-}
-
 struct TriggerCase {
     const char* name;
     // Sets the trigger up on the open port's dispatcher and causes it.
@@ -270,14 +260,19 @@ TEST_F(Port, NewNumberReopensWithTriggersAndTrace) {
     EXPECT_TRUE(port.Dispatcher()->Trace().Tracing());
 }
 
-TEST_F(Port, ClosingDumpsAnActiveLogAndTellsUsers) {
+// Writing opens a closed port only with AutoOpen; closing dumps an active
+// log and tells the user windows.
+TEST_F(Port, AutoOpenAndCloseTellUsersAndDumpTheLog) {
     UserWindow user;
     port.RegisterUserCallback(&user);
     port.SetComNumber(7);
     port.SetLogState(QnLogOn);
-    port.SetOpen(true);
-    EXPECT_EQ(user.seen, std::vector<int>{QnMsgPortOpened});
+    port.SetAutoOpen(false);
+    EXPECT_THROW(port.PutChar('x'), ECommNotOpen);
+    port.SetAutoOpen(true);
     port.PutString("log me");
+    EXPECT_TRUE(port.Open());
+    EXPECT_EQ(user.seen, std::vector<int>{QnMsgPortOpened});
     ASSERT_EQ(first.Receive(6), "log me");
     port.SetOpen(false);
     EXPECT_EQ(user.seen, (std::vector<int>{QnMsgPortOpened, QnMsgPortClosing, QnMsgPortClosed}));

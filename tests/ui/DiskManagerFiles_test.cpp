@@ -130,7 +130,7 @@ TEST_F(DiskManagerFilesTest, CopyDiskRefusesTheSameOrAMountedImageAndChecksTheCo
     EXPECT_EQ(storetest::ReadFile(copy), "old copy");
 }
 
-TEST_F(DiskManagerFilesTest, DiskToHex32WritesTheWholeImageAndConfirms)
+TEST_F(DiskManagerFilesTest, DiskToHex32WritesTheWholeImageOrWarns)
 {
     Page->OpenManagerDisk(Image);
     Prompts.FileAnswers = {Dir.File("image")};
@@ -141,10 +141,8 @@ TEST_F(DiskManagerFilesTest, DiskToHex32WritesTheWholeImageAndConfirms)
     const std::string hex = storetest::ReadFile(Dir.File("image.hex"));
     EXPECT_EQ(hex.substr(0, 26), ":020000040010EA\r\n:40000000");
     EXPECT_EQ(std::count(hex.begin(), hex.end(), '\n'), 16384 + 16 + 1);
-}
 
-TEST_F(DiskManagerFilesTest, Hex32RefusalsAndFailuresAreWarningsWithoutConfirmation)
-{
+    // Refusals and failures are warnings without the confirmation.
     fs::create_directory(Dir.File("dir.hex"));
     const std::string old = HostFile("old.hex", "old hex");
     const std::string none = Dir.File("none.cpmdsk"), dir = Dir.File("dir.hex"), lost = Dir.File("no/x.hex");
@@ -163,7 +161,7 @@ TEST_F(DiskManagerFilesTest, Hex32RefusalsAndFailuresAreWarningsWithoutConfirmat
         EXPECT_EQ(Prompts.Log.back().Type, TMsgDlgType::Warning);
     }
     EXPECT_EQ(storetest::ReadFile(old), "old hex");
-    EXPECT_EQ(Dir.Count(), 3);
+    EXPECT_EQ(Dir.Count(), 4);  // the image, image.hex, old.hex and dir.hex
 }
 
 }  // namespace

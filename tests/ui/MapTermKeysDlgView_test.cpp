@@ -50,10 +50,12 @@ protected:
     TMapTermKeys Keys{Temp.filePath("k.kmap").toStdString()};
 };
 
-TEST_F(MapTermKeysViewTest, NamesAreNeverCutByAHorizontalScrollBar)
+TEST_F(MapTermKeysViewTest, NamesAreNeverCutAndTextReadsWellOnEveryCell)
 {
-    TMapTermKeysDlg dlg(Keys);
+    Keys.SetMapping(0, tksNormal, "MMMM");
+    Keys.SetMapping(1, tksNormal, "MMMM");
     Keys.SetMapping(3, tksNormal, std::string(200, 'x'));  // wider than the list
+    TMapTermKeysDlg dlg(Keys);
     for (int width : {338, 240, 600}) {
         dlg.resize(width, 401);
         dlg.show();
@@ -62,14 +64,6 @@ TEST_F(MapTermKeysViewTest, NamesAreNeverCutByAHorizontalScrollBar)
         EXPECT_EQ(dlg.ListBox1->horizontalScrollBar()->value(), 0);
         EXPECT_EQ(dlg.ListBox1->visualItemRect(dlg.ListBox1->item(1)).left(), 0);
     }
-}
-
-TEST_F(MapTermKeysViewTest, TextReadsWellOnEveryCell)
-{
-    Keys.SetMapping(0, tksNormal, "MMMM");
-    Keys.SetMapping(1, tksNormal, "MMMM");
-    TMapTermKeysDlg dlg(Keys);
-    dlg.show();
     dlg.ListBox1->setCurrentRow(1);
     QApplication::processEvents();
     const QImage image = dlg.ListBox1->viewport()->grab().toImage();
