@@ -12,6 +12,7 @@
 #include <QToolButton>
 
 #include "disk/DiskDrive.h"
+#include "support/NamedRows.h"
 #include "ui/PathLabel.h"
 #include "ui/QnStatLt.h"
 #include "WindowTestSupport.h"
@@ -41,15 +42,14 @@ TDriveRow Row(TMainHalvoret& w, int drive)
 }
 
 struct TMountCase {
-    const char* Name;
+    const char* name;
     int Drive;
     // Runs with drive mounted from "Disk.cpmdsk" and its lamp lit by a read.
     std::function<void(TWindowHarness& h, TMainHalvoret& w)> Act;
     TDriveRow Expected;
 };
 
-void PrintTo(const TMountCase& c, std::ostream* os) { *os << c.Name; }
-
+TAVRIN_PRINT_AS_NAME(TMountCase)
 
 class DriveRowTest : public ::testing::TestWithParam<TMountCase> {};
 
@@ -103,21 +103,11 @@ INSTANTIATE_TEST_SUITE_P(
                        w.Machine().FDiskController->Reset();  // the warm boot's controller reset
                        EXPECT_EQ(w.Machine().DriveCaption(1), "(no disk)");
                    },
-                   EmptyB}),
-    [](const auto& info) { return std::string(info.param.Name); });
+                   EmptyB}), tavrin::test::RowName);
 
-TEST(DriveCaptionTest, NamesDecodeInTheFileSystemEncoding)
-{
-    TWindowHarness h;
-    TMainHalvoret& w = h.Open();
-    const std::string image = h.Temp.File("\xC3\x9C" "bung.cpmdsk");
-    TDiskDrive::FormatDiskImage(image);
-    w.Machine().MountDrive(1, image);
-    EXPECT_EQ(w.DisksPage->DiskCaptions[1]->text(), QStringLiteral("\"\u00DCbung\""));
-    EXPECT_EQ(w.DisksPage->DiskCaptions[1]->toolTip(), QString::fromUtf8(image.c_str()));
-}
-
-TEST(DriveCaptionTest, ALongNameElidesInTheMiddleAndNeverWidensTheWindow)
+// A long name elides in the middle and never widens the window; the page's
+// edits, captions and buttons (one "Change", three "Insert") line up.
+TEST(DisksPageLayoutTest, ALongNameElidesAndEditsCaptionsAndButtonsLineUp)
 {
     TWindowHarness h;
     TMainHalvoret& w = h.Open();
@@ -127,37 +117,25 @@ TEST(DriveCaptionTest, ALongNameElidesInTheMiddleAndNeverWidensTheWindow)
     const std::string name = std::string(100, 'a') + std::string(100, 'z');
     const std::string image = h.Temp.File(name + ".cpmdsk");
     TDiskDrive::FormatDiskImage(image);
-    w.Machine().MountDrive(2, image);
+    w.Machine().MountDrive(1, image);
     QApplication::processEvents();
 
     const QRect free = w.screen()->availableGeometry();
     EXPECT_LE(w.width(), free.width());
     EXPECT_LE(w.minimumSizeHint().width(), free.width());
-    auto* caption = static_cast<TPathLabel*>(w.DisksPage->DiskCaptions[2]);
+    auto* caption = static_cast<TPathLabel*>(w.DisksPage->DiskCaptions[1]);
     EXPECT_EQ(caption->text().toStdString(), "\"" + name + "\"");
     const QString shown = caption->ShownText();
     EXPECT_TRUE(shown.startsWith(QStringLiteral("\"aaa")) && shown.endsWith(QStringLiteral("zzz\"")))
         << shown.toStdString();
     EXPECT_TRUE(shown.contains(QChar(0x2026)));
     EXPECT_EQ(caption->toolTip().toStdString(), image);
-}
-
-TEST(DisksPageLayoutTest, EditsCaptionsAndButtonsLineUp)
-{
-    TWindowHarness h;
-    TMainHalvoret& w = h.Open();
-    w.show();
-    w.PageControl1->setCurrentWidget(w.DisksPage);
-    const std::string image = h.Temp.File("B.cpmdsk");
-    TDiskDrive::FormatDiskImage(image);
-    w.Machine().MountDrive(1, image);  // one "Change", three "Insert" buttons
-    QApplication::processEvents();
 
     TDisksPage& page = *w.DisksPage;
     auto right = [&page](QWidget* widget) { return widget->mapTo(&page, QPoint(widget->width(), 0)).x(); };
     EXPECT_EQ(right(page.C_CpmSourceFile), right(page.C_BiosSourceFile));
-    for (QLabel* caption : page.DiskCaptions)
-        EXPECT_EQ(right(caption), right(page.C_CpmSourceFile));
+    for (QLabel* label : page.DiskCaptions)
+        EXPECT_EQ(right(label), right(page.C_CpmSourceFile));
     const QList<QToolButton*> buttons = page.findChildren<QToolButton*>(Qt::FindDirectChildrenOnly);
     ASSERT_EQ(buttons.size(), 6);
     for (QToolButton* button : buttons) {

@@ -12,6 +12,7 @@
 #include <QTimer>
 
 #include "ui/MapTermKeysDlg.h"
+#include "support/NamedRows.h"
 #include "WindowTestSupport.h"
 
 using namespace tavrin::test;
@@ -42,12 +43,12 @@ void CloseMapKeysDialog(TMainHalvoret& w)
 }
 
 struct TFocusCase {
-    const char* Name;
+    const char* name;
     bool TtyPage;
     std::function<void(TMainHalvoret&)> Interrupt;
 };
 
-void PrintTo(const TFocusCase& c, std::ostream* os) { *os << c.Name; }
+TAVRIN_PRINT_AS_NAME(TFocusCase)
 
 class ConsoleFocusTest : public ::testing::TestWithParam<TFocusCase> {};
 
@@ -79,7 +80,6 @@ INSTANTIATE_TEST_SUITE_P(
     Interruptions, ConsoleFocusTest,
     ::testing::Values(TFocusCase{"DisksMenuOnCrt", false, [](TMainHalvoret& w) { OpenAndEscapeMenu(w, "&Disks"); }},
                       TFocusCase{"FileMenuOnTty", true, [](TMainHalvoret& w) { OpenAndEscapeMenu(w, "&File"); }},
-                      TFocusCase{"DialogOnTty", true, CloseMapKeysDialog}),
-    [](const auto& info) { return std::string(info.param.Name); });
+                      TFocusCase{"DialogOnTty", true, CloseMapKeysDialog}), tavrin::test::RowName);
 
 } // namespace

@@ -8,6 +8,7 @@
 #include <QLineEdit>
 
 #include "disk/DiskDrive.h"
+#include "support/NamedRows.h"
 #include "platform/ProgramFolder.h"
 #include "WindowTestSupport.h"
 
@@ -19,12 +20,12 @@ namespace {
 const std::string Latin1Name = "caf\xE9.hex";
 
 struct TPathRoute {
-    const char* Name;
+    const char* name;
     // Puts the name into the window and returns the path the machine uses.
     std::function<std::string(TWindowHarness& h, TMainHalvoret& w)> Enter;
 };
 
-void PrintTo(const TPathRoute& c, std::ostream* os) { *os << c.Name; }
+TAVRIN_PRINT_AS_NAME(TPathRoute)
 
 class PathBytesTest : public ::testing::TestWithParam<TPathRoute> {};
 
@@ -57,10 +58,9 @@ INSTANTIATE_TEST_SUITE_P(
                                      QLineEdit& edit = *w.DisksPage->C_CpmSourceFile;
                                      edit.setText(edit.text().mid(1));  // the user deletes the "x"
                                      return w.Machine().Settings.CpmSourceFile;
-                                 }}),
-    [](const auto& info) { return std::string(info.param.Name); });
+                                 }}), tavrin::test::RowName);
 
-TEST(PathBytesDriveTest, AnImageNamedInLatin1MountsAndShowsItsName)
+TEST(PathBytesDriveTest, ImagesNamedInLatin1AndUtf8MountAndShowTheirNames)
 {
     TWindowHarness h;
     TMainHalvoret& w = h.Open();
@@ -71,6 +71,12 @@ TEST(PathBytesDriveTest, AnImageNamedInLatin1MountsAndShowsItsName)
     EXPECT_EQ(w.Machine().FDrivePaths[1], image);
     EXPECT_TRUE(w.Machine().DriveMounted(1));
     EXPECT_EQ(w.DisksPage->DiskCaptions[1]->text(), QStringLiteral("\"Disk\uFFFD\""));
+    // A name in the file system's encoding shows decoded.
+    const std::string utf8 = h.Temp.File("\xC3\x9C" "bung.cpmdsk");
+    TDiskDrive::FormatDiskImage(utf8);
+    w.Machine().MountDrive(2, utf8);
+    EXPECT_EQ(w.DisksPage->DiskCaptions[2]->text(), QStringLiteral("\"\u00DCbung\""));
+    EXPECT_EQ(w.DisksPage->DiskCaptions[2]->toolTip(), QString::fromUtf8(utf8.c_str()));
 }
 
 } // namespace

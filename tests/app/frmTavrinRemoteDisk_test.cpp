@@ -18,26 +18,9 @@ using namespace tavrin::test;
 
 namespace {
 
-std::string FreePort() {
-    TBaseUdpSocket probe;
-    probe.BindAddress = htonl(INADDR_LOOPBACK);
-    probe.Open();
-    return std::to_string(probe.BoundPort());
-}
-
-std::vector<uint8_t> Ask(const nettest::TUdpClient& client, const std::vector<uint8_t>& request) {
-    client.Send(request);
-    for (int i = 0; i < 400; ++i) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        if (auto reply = client.Receive(1)) return *reply;
-    }
-    ADD_FAILURE() << "no reply";
-    return {};
-}
-
 TEST(MainWindowRemoteDiskTest, SavedServerStartsAndLendsTheProgramFoldersImages) {
     TWindowHarness h;
-    const std::string port = FreePort();
+    const std::string port = nettest::FreeUdpPort();
     {
         TNrKeyValueSections store;
         store.WriteString("DISK SERVER", "DiskServerPort", port);
@@ -54,8 +37,10 @@ TEST(MainWindowRemoteDiskTest, SavedServerStartsAndLendsTheProgramFoldersImages)
     EXPECT_TRUE(w.RemoteDiskPanel->C_DiskServerPort->isReadOnly());
 
     nettest::TUdpClient client(static_cast<uint16_t>(std::stoi(port)));
-    const auto mounted = Ask(client, rmtreq::Mount(1, 0, "Lent"));
-    ASSERT_EQ(mounted.size(), 14u);
+    // Answered through the window's event loop.
+    const auto mounted = nettest::Transact(
+        client, [] { QCoreApplication::processEvents(QEventLoop::AllEvents, 5); }, rmtreq::Mount(1, 0, "Lent"));
+    ASSERT_TRUE(mounted && mounted->size() == 14u);
     w.RemoteDiskPanel->RemoteDiskStatusTimer();
     ASSERT_EQ(w.RemoteDiskPanel->ItemCount(), 1);
     EXPECT_EQ(w.RemoteDiskPanel->ItemLines(0)[1], "File name: Lent.cpmdsk");

@@ -6,6 +6,7 @@
 #include <QScreen>
 
 #include "platform/ProgramFolder.h"
+#include "support/NamedRows.h"
 #include "WindowTestSupport.h"
 
 using namespace tavrin::test;
@@ -74,11 +75,15 @@ TEST(FirstRunSettingsTest, ClosingAFreshWindowWritesTheFirstRunValues)
         EXPECT_EQ(store.ReadString(v.Section, v.Key, "(missing)"), v.Value) << v.Section << " " << v.Key;
 }
 
-TEST(FirstRunSettingsTest, TtyDisplayValuesComeBackFromTheFile)
+// Saved TTY values come back; a window saved on a larger screen is clamped
+// to this one and kept on it, which is not an error.
+TEST(FirstRunSettingsTest, SavedValuesComeBackAndAHugeWindowFitsTheScreen)
 {
     TWindowHarness h;
     WriteSettings(h, {{"TTY", "BgColor", "255"}, {"TTY", "FontColor", "65280"}, {"TTY", "CursorColor", "16711680"},
-                      {"TTY", "DisplayRows", "30"}, {"TTY", "FontFace", "DejaVu Sans Mono"}, {"TTY", "FontSize", "12"}});
+                      {"TTY", "DisplayRows", "30"}, {"TTY", "FontFace", "DejaVu Sans Mono"}, {"TTY", "FontSize", "12"},
+                      {"MAIN", "DSP_WIDTH", "40000"}, {"MAIN", "DSP_HEIGHT", "40000"},
+                      {"MAIN", "DSP_TOP", "90000"}, {"MAIN", "DSP_LEFT", "90000"}});
     TMainHalvoret& w = h.Open();
     w.FormActivate();
     const TMainHalvoret::TTtyDisplaySettings tty = w.GetTtyDisplaySettings();
@@ -86,17 +91,20 @@ TEST(FirstRunSettingsTest, TtyDisplayValuesComeBackFromTheFile)
               std::make_tuple(0x0000FFu, 0x00FF00u, 0xFF0000u, 30));
     EXPECT_EQ(std::make_tuple(w.SimpleTerminal1->FontName(), w.SimpleTerminal1->FontSize()),
               std::make_tuple(std::string("DejaVu Sans Mono"), 12));
+    const QRect free = w.screen()->availableGeometry();
+    EXPECT_LE(w.width(), free.width());
+    EXPECT_LE(w.height(), free.height());
+    EXPECT_TRUE(free.contains(w.frameGeometry().topLeft()));
     EXPECT_TRUE(h.Prompts.Log.empty());
 }
 
 struct TOutOfRangeCase {
-    const char* Name;
+    const char* name;
     TKeyValue Entry;
     std::function<bool(TMainHalvoret&)> KeptDefault;
 };
 
-void PrintTo(const TOutOfRangeCase& c, std::ostream* os) { *os << c.Name; }
-
+TAVRIN_PRINT_AS_NAME(TOutOfRangeCase)
 
 class OutOfRangeSettingsTest : public ::testing::TestWithParam<TOutOfRangeCase> {};
 
@@ -127,21 +135,6 @@ INSTANTIATE_TEST_SUITE_P(
         TOutOfRangeCase{"Colour", {"TTY", "BgColor", "-5"},
                         [](TMainHalvoret& w) { return w.SimpleTerminal1->Color() == 0xF0CAA6u; }},
         TOutOfRangeCase{"FontSize", {"TTY", "FontSize", "4000"},
-                        [](TMainHalvoret& w) { return w.SimpleTerminal1->FontSize() == 9; }}),
-    [](const auto& info) { return std::string(info.param.Name); });
-
-TEST(HandEditedGeometryTest, AHugeWindowIsClampedToTheScreenAndAPositionKeptOnIt)
-{
-    TWindowHarness h;
-    WriteSettings(h, {{"MAIN", "DSP_WIDTH", "40000"}, {"MAIN", "DSP_HEIGHT", "40000"},
-                      {"MAIN", "DSP_TOP", "90000"}, {"MAIN", "DSP_LEFT", "90000"}});
-    TMainHalvoret& w = h.Open();
-    w.FormActivate();
-    const QRect free = w.screen()->availableGeometry();
-    EXPECT_LE(w.width(), free.width());
-    EXPECT_LE(w.height(), free.height());
-    EXPECT_TRUE(free.contains(w.frameGeometry().topLeft()));
-    EXPECT_TRUE(h.Prompts.Log.empty()) << "a size from a larger screen is not an error";
-}
+                        [](TMainHalvoret& w) { return w.SimpleTerminal1->FontSize() == 9; }}), tavrin::test::RowName);
 
 } // namespace

@@ -38,7 +38,7 @@ TEST_P(Crt132Test, SwitchingOffKeepsTheCursorOnTheNarrowScreen)
 INSTANTIATE_TEST_SUITE_P(Columns, Crt132Test,
                          ::testing::Values(std::pair{100, 79}, std::pair{80, 79}, std::pair{12, 12}));
 
-TEST(ConsoleViewActionsTest, ClearCrtEmptiesScreenAndScrollbackAndLeavesVt52)
+TEST(ConsoleViewActionsTest, ClearEmptiesScreenAndScrollbackAndForgetsHalfSequences)
 {
     TWindowHarness h(false);
     TMainHalvoret& w = h.Open();
@@ -55,12 +55,8 @@ TEST(ConsoleViewActionsTest, ClearCrtEmptiesScreenAndScrollbackAndLeavesVt52)
     EXPECT_EQ(e.LineAttrs().GetAttr(24), laNormal);
     EXPECT_EQ(b.ForeColor(), w.QnTerminal1->FontColor());
     EXPECT_EQ(b.BackColor(), w.QnTerminal1->Color());
-}
 
-TEST(ConsoleViewActionsTest, TtyWidthAndClearForgetAHalfReceivedSequence)
-{
-    TWindowHarness h(false);
-    TMainHalvoret& w = h.Open();
+    // The TTY's width, and a clear that forgets a half-received sequence.
     w.TTY132Act->trigger();
     EXPECT_EQ(w.SimpleTerminal1->Columns(), 132);
     w.TTY132Act->trigger();

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "console/QnTerminal.h"
+#include "support/NamedRows.h"
 #include "console/QnTrmVT100.h"
 #include "support/QtTestApp.h"
 
@@ -105,8 +106,7 @@ INSTANTIATE_TEST_SUITE_P(QnTerminalView, ScrollBars,
                          testing::Values(BarCase{"ExactFit", 0, 0, 80, false, false, 0, 0},
                                          BarCase{"OnePixelNarrow", -1, 40, 80, true, false, 1, 0},
                                          BarCase{"OnePixelShort", 40, -1, 80, false, true, 0, 1},
-                                         BarCase{"WideScreen", 0, 40, 132, true, false, 52, 0}),
-                         [](const auto& i) { return std::string(i.param.name); });
+                                         BarCase{"WideScreen", 0, 40, 132, true, false, 52, 0}), tavrin::test::RowName);
 
 TEST_F(ViewTest, CursorIsFollowedAndTheBarsMoveTheView) {
     Resize(40 * cw, 10 * ch);
@@ -127,12 +127,9 @@ TEST_F(ViewTest, CursorIsFollowedAndTheBarsMoveTheView) {
     term.VertScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepSub);
     EXPECT_TRUE(term.Scrollback());
     EXPECT_EQ(term.TopRow(), 0);
-}
-
-TEST_F(ViewTest, HiddenBarsShowOnlyForACursorBeyondTheFullCells) {
+    // Hidden bars show only for a cursor beyond the full cells.
+    term.SetScrollback(false);
     term.SetHideScrollbars(true);
-    term.SetFollowCursor(false);
-    Resize(40 * cw, 10 * ch);
     Feed("\x1b[5;5H");
     EXPECT_TRUE(term.HorzScrollBar()->isHidden() && term.VertScrollBar()->isHidden());
     Feed("\x1b[20;60H");
@@ -183,8 +180,7 @@ INSTANTIATE_TEST_SUITE_P(QnTerminalView, MouseSelection,
                          testing::Values(DragCase{"OneRow", 3, 2, 7, 2, "pha b\r\n"},
                                          DragCase{"Backwards", 7, 2, 3, 2, "pha b\r\n"},
                                          DragCase{"TwoRows", 7, 2, 2, 3, RowEnd + "ga\r\n"},
-                                         DragCase{"TwoRowsBackwards", 2, 3, 7, 2, RowEnd + "ga\r\n"}),
-                         [](const auto& i) { return std::string(i.param.name); });
+                                         DragCase{"TwoRowsBackwards", 2, 3, 7, 2, RowEnd + "ga\r\n"}), tavrin::test::RowName);
 
 TEST_F(ViewTest, CopyKeysAndTheEndOfASelection) {
     std::string typed;

@@ -10,28 +10,6 @@
 
 namespace {
 
-std::vector<uint8_t> Resource(const char* name) {
-    const TQnResource r = QnFindResource(name);
-    return std::vector<uint8_t>(r.Data, r.Data + r.Size);
-}
-
-uint32_t RecordCount(const std::vector<uint8_t>& blob) {
-    return blob.size() < 8 ? 0 : uint32_t{blob[4]} | uint32_t{blob[5]} << 8 | uint32_t{blob[6]} << 16 |
-                                     uint32_t{blob[7]} << 24;
-}
-
-TEST(QnMapResources, SizesAndRecordCounts) {
-    const auto keys = Resource("QNVT100KEYMAP");
-    const auto sets = Resource("QNVT100CHARSET");
-    EXPECT_EQ(keys.size(), 3017u);
-    EXPECT_EQ(RecordCount(keys), 221u);
-    EXPECT_EQ(sets.size(), 14422u);
-    EXPECT_EQ(RecordCount(sets), 603u);
-    // Names compare without regard to case; unknown names find nothing.
-    EXPECT_EQ(QnFindResource("qnvt100keymap").Data, QnFindResource("QNVT100KeyMap").Data);
-    EXPECT_EQ(QnFindResource("QNVT100").Data, nullptr);
-}
-
 TEST(QnKeyboardMapping, LoadsAllThreeLevels) {
     TQnKeyboardMapping m;
     std::string error = "unchanged";
@@ -57,6 +35,9 @@ TEST(QnKeyboardMapping, LoadsAllThreeLevels) {
     for (const Row& r : rows) EXPECT_EQ(m.Get(r.key), r.value) << r.key;
     EXPECT_EQ(m.Get("vk_f1"), "");  // case counts
     EXPECT_EQ(m.Get("\\x0A"), "");
+    // Resource names compare without regard to case; unknown names find nothing.
+    EXPECT_EQ(QnFindResource("qnvt100keymap").Data, QnFindResource("QNVT100KeyMap").Data);
+    EXPECT_EQ(QnFindResource("QNVT100").Data, nullptr);
 }
 
 TEST(QnKeyboardMapping, AddRefusesDuplicatesAndCutsLongStrings) {
@@ -233,15 +214,6 @@ TEST(QnCharSetMapping, EmulatorCharSetNames) {
     EXPECT_STREQ(QnVT100CharSetName(csROM1), "VT100-ROM1");
     EXPECT_STREQ(QnVT100CharSetName(csROM2), "VT100-ROM2");
     EXPECT_STREQ(QnVT100CharSetName(77), "VT100-USASCII");
-}
-
-TEST(QnElfHash, KnownValues) {
-    EXPECT_EQ(QnElfHash(""), 0u);
-    EXPECT_EQ(QnElfHash("A"), 0x41u);
-    EXPECT_EQ(QnElfHash("AB"), 0x41u * 16 + 0x42u);
-    // Long names fold the top nibble back in and stay below 2^28.
-    EXPECT_LT(QnElfHash("VT100-linedraw-and-more-text"), 1u << 28);
-    EXPECT_EQ(QnElfHash("", 7), 7u);
 }
 
 }  // namespace

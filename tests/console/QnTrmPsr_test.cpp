@@ -35,6 +35,7 @@ struct Case {
 void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
 
 const std::string E = "\x1b";
+const std::string V52 = E + "[?2l";
 
 class AnsiSequences : public testing::TestWithParam<Case> {};
 
@@ -155,48 +156,29 @@ const Case AnsiCases[] = {
     {"ThirtyThreeArguments", E + "[" + std::string(32, ';') + "m", prNone, 0, {}},
     {"OverlongSequence", E + "[" + std::string(300, '0') + "1m", prNone, 0, {}},
     {"OverlongDesignation", E + "(" + std::string(300, ' ') + "B", prNone, 0, {}},
+    // VT52 mode, entered by ESC [ ? 2 l.
+    {"Vt52KeypadApplication", V52 + E + "=", prCommand, vcSM, {-2, 999}},
+    {"Vt52KeypadNumeric", V52 + E + ">", prCommand, vcRM, {-2, 999}},
+    {"Vt52Up", V52 + E + "A", prCommand, vcCUU, {1}},
+    {"Vt52Down", V52 + E + "B", prCommand, vcCUD, {1}},
+    {"Vt52Right", V52 + E + "C", prCommand, vcCUF, {1}},
+    {"Vt52Left", V52 + E + "D", prCommand, vcCUB, {1}},
+    {"Vt52GraphicsOn", V52 + E + "F", prCommand, vcSO, {}},
+    {"Vt52GraphicsOff", V52 + E + "G", prCommand, vcSI, {}},
+    {"Vt52Home", V52 + E + "H", prCommand, vcCUP, {1, 1}},
+    {"Vt52ReverseLineFeed", V52 + E + "I", prCommand, vcRI, {}},
+    {"Vt52EraseToEndOfScreen", V52 + E + "J", prCommand, vcED, {0}},
+    {"Vt52EraseToEndOfLine", V52 + E + "K", prCommand, vcEL, {0}},
+    {"Vt52Identify", V52 + E + "Z", prCommand, vcDA, {52}},
+    {"Vt52AddressHome", V52 + E + "Y  ", prCommand, vcCUP, {1, 1}},
+    {"Vt52AddressRowColumn", V52 + E + "Y%0", prCommand, vcCUP, {6, 17}},
+    {"Vt52AddressPending", V52 + E + "Y%", prPending, 0, {}},
+    {"Vt52ControlRestartsAddress", V52 + E + "Y%\x07" "&'", prCommand, vcCUP, {7, 8}},
+    {"Vt52CsiUnknown", V52 + E + "[", prNone, 0, {}},
+    {"Vt52Unknown", V52 + E + "Q", prNone, 0, {}},
 };
 
 INSTANTIATE_TEST_SUITE_P(QnVT100Parser, AnsiSequences, testing::ValuesIn(AnsiCases),
-                         [](const testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
-
-class Vt52Sequences : public testing::TestWithParam<Case> {};
-
-TEST_P(Vt52Sequences, YieldTheCommand) {
-    const Case& c = GetParam();
-    TQnVT100Parser p;
-    p.SetVT52Mode(true);
-    const Outcome o = Feed(p, c.input);
-    EXPECT_EQ(o.result, c.result);
-    if (c.result == prCommand) {
-        EXPECT_EQ(o.command, c.command);
-        EXPECT_EQ(o.args, c.args);
-    }
-}
-
-const Case Vt52Cases[] = {
-    {"KeypadApplication", E + "=", prCommand, vcSM, {-2, 999}},
-    {"KeypadNumeric", E + ">", prCommand, vcRM, {-2, 999}},
-    {"Up", E + "A", prCommand, vcCUU, {1}},
-    {"Down", E + "B", prCommand, vcCUD, {1}},
-    {"Right", E + "C", prCommand, vcCUF, {1}},
-    {"Left", E + "D", prCommand, vcCUB, {1}},
-    {"GraphicsOn", E + "F", prCommand, vcSO, {}},
-    {"GraphicsOff", E + "G", prCommand, vcSI, {}},
-    {"Home", E + "H", prCommand, vcCUP, {1, 1}},
-    {"ReverseLineFeed", E + "I", prCommand, vcRI, {}},
-    {"EraseToEndOfScreen", E + "J", prCommand, vcED, {0}},
-    {"EraseToEndOfLine", E + "K", prCommand, vcEL, {0}},
-    {"Identify", E + "Z", prCommand, vcDA, {52}},
-    {"AddressHome", E + "Y  ", prCommand, vcCUP, {1, 1}},
-    {"AddressRowColumn", E + "Y%0", prCommand, vcCUP, {6, 17}},
-    {"AddressPending", E + "Y%", prPending, 0, {}},
-    {"ControlRestartsAddress", E + "Y%\x07" "&'", prCommand, vcCUP, {7, 8}},
-    {"CsiUnknown", E + "[", prNone, 0, {}},
-    {"Unknown", E + "Q", prNone, 0, {}},
-};
-
-INSTANTIATE_TEST_SUITE_P(QnVT100Parser, Vt52Sequences, testing::ValuesIn(Vt52Cases),
                          [](const testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
 
 TEST(QnVT100Parser, AnsiModeSwitchesBothWays) {
@@ -247,16 +229,6 @@ TEST(QnVT100Parser, OverlongSequenceIsForgottenAfterItsFinal) {
     EXPECT_EQ(p.ProcessChar('m'), prNone);
     EXPECT_EQ(p.ProcessChar('z'), prChar);
     EXPECT_EQ(Feed(p, E + "[2J").result, prCommand);
-}
-
-TEST(QnVT100Parser, BaseParserDoesNothing) {
-    TQnTerminalParser base(true);
-    EXPECT_TRUE(base.UseWideChar());
-    EXPECT_EQ(base.ProcessChar('A'), prNone);
-    EXPECT_EQ(base.ProcessWideChar(u'A'), prNone);
-    EXPECT_EQ(base.GetSequence(), "");
-    TQnVT100Parser p;
-    EXPECT_EQ(p.ProcessWideChar(u'A'), prNone);
 }
 
 }  // namespace

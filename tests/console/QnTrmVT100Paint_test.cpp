@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "console/QnTerminal.h"
+#include "support/NamedRows.h"
 #include "console/QnTerminalPaint.h"
 #include "console/QnTrmVT100.h"
 #include "support/FakeTerminalHost.h"
@@ -157,7 +158,6 @@ TEST_P(PixelTable, CellsShowAsExpected) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(QnVT100Paint, PixelTable, testing::ValuesIn(Cases()),
-                         [](const testing::TestParamInfo<PixelCase>& i) { return std::string(i.param.name); });
+INSTANTIATE_TEST_SUITE_P(QnVT100Paint, PixelTable, testing::ValuesIn(Cases()), tavrin::test::RowName);
 
 }  // namespace

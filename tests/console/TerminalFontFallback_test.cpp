@@ -34,10 +34,4 @@ TEST_P(TerminalFontFallbackTest, MissingFamiliesUseARealFixedPitchFamily)
 INSTANTIATE_TEST_SUITE_P(Families, TerminalFontFallbackTest,
                          ::testing::Values("Terminal", "No Such Font Family", "Lucida Console"));
 
-TEST(TerminalFontFamilyTest, PrefersDejaVuSansMono)
-{
-    tavrin::test::QtTestApp();
-    EXPECT_EQ(TSimpleTerminal::FixedPitchFamily(), QStringLiteral("DejaVu Sans Mono"));
-}
-
 } // namespace

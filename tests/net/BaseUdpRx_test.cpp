@@ -107,7 +107,7 @@ protected:
     }
     // Runs posted callbacks until count datagrams have arrived or a second passes.
     void Await(size_t count) {
-        for (int i = 0; i < 200 && Received.size() < count; ++i) Queue.RunOne(5);
+        Queue.PumpUntil([&] { return Received.size() >= count; }, std::chrono::seconds(1));
     }
 
     TCallbackQueue Queue;
@@ -156,7 +156,7 @@ TEST_F(Receiver, DeactivationDropsQueuedDatagramsAndFreesThePortAtOnce) {
     Rx.SetActive(false);
     EXPECT_FALSE(Rx.GetActive());
     EXPECT_FALSE(Rx.SendTo(Loopback(client.Port()), 0, 1, "x"));
-    Queue.RunOne(0);
+    Queue.PumpPending();
     EXPECT_TRUE(Received.empty());
 
     // Same port again straight away, without ReuseAddress.
@@ -192,8 +192,7 @@ TEST_F(Receiver, AFloodWaitingForTheOwnerIsBoundedAndCostsOneWakeUp) {
     // The owner runs nothing until the receive thread has drained the socket.
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     EXPECT_EQ(Queue.Pending(), 1u);
-    while (Queue.RunOne(0)) {
-    }
+    Queue.PumpPending();
     EXPECT_GT(Received.size(), 0u);
     EXPECT_LE(Received.size(), TBaseUdpRx::MaxPendingDatagrams);
     EXPECT_EQ(Received.front(), std::vector<uint8_t>{0}) << "kept in order of arrival";
@@ -216,8 +215,7 @@ TEST_F(Receiver, AHandlerThatStopsTheReceiverDropsTheRest) {
     client.Send({1});
     client.Send({2});
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    while (Queue.RunOne(0)) {
-    }
+    Queue.PumpPending();
     EXPECT_EQ(Received, (std::vector<std::vector<uint8_t>>{{1}}));
     EXPECT_FALSE(Rx.GetActive());
 }

@@ -1,6 +1,5 @@
 #pragma once
-// A stand-in for the GUI thread (a queue of posted callbacks that the test
-// runs), a real UDP client on 127.0.0.1, and image folders for the remote
+// A real UDP client on 127.0.0.1, and image folders for the remote
 // disk server.
 
 #include <arpa/inet.h>
@@ -9,10 +8,7 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <condition_variable>
-#include <deque>
 #include <functional>
-#include <mutex>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -21,46 +17,12 @@
 #include "disk/StoreTestSupport.h"
 #include "net/BaseUdpRx.h"
 #include "net/RmtDisk.h"
+#include "support/PostQueue.h"
 #include "support/RmtDiskRequests.h"
 
 namespace nettest {
 
-class TCallbackQueue {
-public:
-    TCallbackPoster Poster() {
-        return [this](std::function<void()> callback) {
-            {
-                std::lock_guard<std::mutex> lock(FLock);
-                FQueue.push_back(std::move(callback));
-            }
-            FReady.notify_one();
-        };
-    }
-
-    // Waits up to timeoutMs for one callback and runs it here.
-    bool RunOne(int timeoutMs) {
-        std::function<void()> callback;
-        {
-            std::unique_lock<std::mutex> lock(FLock);
-            if (!FReady.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return !FQueue.empty(); }))
-                return false;
-            callback = std::move(FQueue.front());
-            FQueue.pop_front();
-        }
-        callback();
-        return true;
-    }
-
-    size_t Pending() {
-        std::lock_guard<std::mutex> lock(FLock);
-        return FQueue.size();
-    }
-
-private:
-    std::mutex FLock;
-    std::condition_variable FReady;
-    std::deque<std::function<void()>> FQueue;
-};
+using TCallbackQueue = tavrin::test::TPostQueue;
 
 inline sockaddr_in Loopback(uint16_t port) {
     sockaddr_in a{};
@@ -111,17 +73,30 @@ private:
     mutable std::vector<uint8_t> FBuffer = std::vector<uint8_t>(65536);
 };
 
-// Sends a request and runs posted callbacks (as the GUI thread would) until
-// the reply arrives; nullopt when none comes within timeoutMs.
-inline std::optional<std::vector<uint8_t>> Transact(const TUdpClient& client, TCallbackQueue& queue,
+// Sends a request and pumps (runs what the GUI thread would) until the
+// reply arrives; nullopt when none comes within timeoutMs.
+inline std::optional<std::vector<uint8_t>> Transact(const TUdpClient& client, const std::function<void()>& pump,
                                                     const std::vector<uint8_t>& request, int timeoutMs = 2000) {
     client.Send(request);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     while (std::chrono::steady_clock::now() < deadline) {
-        queue.RunOne(5);
-        if (auto reply = client.Receive(0)) return reply;
+        pump();
+        if (auto reply = client.Receive(5)) return reply;
     }
     return std::nullopt;
+}
+
+inline std::optional<std::vector<uint8_t>> Transact(const TUdpClient& client, TCallbackQueue& queue,
+                                                    const std::vector<uint8_t>& request, int timeoutMs = 2000) {
+    return Transact(client, [&] { queue.PumpPending(); }, request, timeoutMs);
+}
+
+// A UDP port nobody holds on 127.0.0.1 right now.
+inline std::string FreeUdpPort() {
+    TBaseUdpSocket probe;
+    probe.BindAddress = htonl(INADDR_LOOPBACK);
+    probe.Open();
+    return std::to_string(probe.BoundPort());
 }
 
 inline std::vector<uint8_t> Pattern(uint8_t seed) {
@@ -149,6 +124,10 @@ struct TServerFixture {
         if (!Server.GetActive()) throw std::runtime_error(Server.BaseUdpRx1.LastError());
     }
     uint16_t Port() const { return Server.BaseUdpRx1.BoundPort(); }
+    // The reply to a request; empty when none came.
+    std::vector<uint8_t> Ask(const TUdpClient& client, const std::vector<uint8_t>& request) {
+        return Transact(client, Queue, request).value_or(std::vector<uint8_t>{});
+    }
     std::string Image(const std::string& name) const { return Folder.File(name + ".cpmdsk"); }
 };
 

@@ -24,9 +24,6 @@ class RemoteAndLocal : public ::testing::Test, public TServerFixture {
 protected:
     void SetUp() override { MakeImage(Image("Shared")); }
 
-    std::vector<uint8_t> Ask(const TUdpClient& client, const std::vector<uint8_t>& request) {
-        return Transact(client, Queue, request).value_or(std::vector<uint8_t>{});
-    }
     uint32_t MountId(const std::vector<uint8_t>& reply) { return reply.size() == 14 ? req::Get32(reply, 4) : 0; }
 
     std::string ExceptionText(const std::function<void()>& action) {

@@ -23,15 +23,6 @@ protected:
         MakeImage(Image("DiskC"));
     }
 
-    std::vector<uint8_t> Ask(const TUdpClient& client, const std::vector<uint8_t>& request) {
-        const auto reply = Transact(client, Queue, request);
-        if (!reply) {
-            ADD_FAILURE() << "no reply";
-            return {};
-        }
-        return *reply;
-    }
-
     // Mounts and returns the session id (0 on a failed mount).
     uint32_t MountOk(const TUdpClient& client, uint16_t disk, const std::string& name, bool readOnly = false) {
         const auto reply = Ask(client, req::Mount(0x1234, disk, name, readOnly));

@@ -12,9 +12,7 @@
 
 namespace {
 
-using tavrin::test::GoldenFile;
-using tavrin::test::ReadFileBytes;
-using tavrin::test::TempFolder;
+using namespace tavrin::test;
 
 const TLogHeaderInfo kFixedHeader{"TestCC 1.0", "Linux 6.1.0-test", "06/12/26, 01:02:03"};
 

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "serial/QnComNames.h"
+#include "support/NamedRows.h"
 #include "serial/QnPort.h"
 #include "serial/QnSelCom.h"
 #include "support/FakeSerialDevice.h"
@@ -64,7 +65,7 @@ protected:
 };
 
 struct PropertyCase {
-    const char* Name;
+    const char* name;
     std::function<void(TQnComPort&)> Change;
     std::function<bool(const termios&, TQnComPort&)> Reached;
 };
@@ -98,8 +99,7 @@ INSTANTIATE_TEST_SUITE_P(
         PropertyCase{"SoftwareFlow", [](TQnComPort& p) { p.SetSoftwareFlow(3); },
                      [](const termios& t, TQnComPort&) { return (t.c_iflag & (IXON | IXOFF)) == (IXON | IXOFF); }},
         PropertyCase{"XonChar", [](TQnComPort& p) { p.SetXonChar(5); },
-                     [](const termios& t, TQnComPort&) { return t.c_cc[VSTART] == 5; }}),
-    [](const auto& info) { return std::string(info.param.Name); });
+                     [](const termios& t, TQnComPort&) { return t.c_cc[VSTART] == 5; }}), tavrin::test::RowName);
 
 TEST_F(Port, FlowControlFillsMissingLimitsFromTheBufferSize) {
     port.SetHardwareFlow(QnHwUseDtr | QnHwUseRts);
@@ -113,7 +113,7 @@ TEST_F(Port, FlowControlFillsMissingLimitsFromTheBufferSize) {
 }
 
 struct PromptCase {
-    const char* Name;
+    const char* name;
     bool Prompt;
     int Answer;  // 0: Cancel
 };
@@ -141,42 +141,10 @@ TEST_P(OpenWithoutNumber, AsksWhenAllowedAndFailsWithoutAChoice) {
 
 INSTANTIATE_TEST_SUITE_P(Prompts, OpenWithoutNumber,
                          ::testing::Values(PromptCase{"NoPrompt", false, 0}, PromptCase{"Cancel", true, 0},
-                                           PromptCase{"Chosen", true, 8}),
-                         [](const auto& info) { return std::string(info.param.Name); });
-
-TEST_F(Port, WritingToAClosedPortOpensItOnlyWithAutoOpen) {
-    port.SetComNumber(7);
-    port.SetAutoOpen(false);
-    EXPECT_THROW(port.PutChar('x'), ECommNotOpen);
-    port.SetAutoOpen(true);
-    port.PutString("hi");
-    EXPECT_TRUE(port.Open());
-    EXPECT_EQ(first.Receive(2), "hi");
-}
-
-TEST_F(Port, TriggerEventsArriveOnTheGuiThread) {
-    std::vector<uint32_t> avail, data;
-    std::string received;
-    TQnComPortEvents events;
-    events.OnTriggerAvail = [&](TQnCustomComPort& p, uint32_t count) {
-        avail.push_back(count);
-        std::string bytes(count, '\0');
-        p.Dispatcher()->GetBlock(reinterpret_cast<uint8_t*>(bytes.data()), count);
-        received += bytes;
-    };
-    events.OnTriggerData = [&](TQnCustomComPort&, uint32_t handle) { data.push_back(handle); };
-    port.SetEvents(events);
-    port.SetComNumber(7);
-    port.SetOpen(true);
-    const int32_t handle = port.Dispatcher()->AddDataTrigger("OK", false);
-    first.Send("say OK");
-    ASSERT_TRUE(PumpUntil([&] { return received == "say OK"; }));
-    EXPECT_EQ(data, std::vector<uint32_t>{static_cast<uint32_t>(handle)});
-    EXPECT_FALSE(avail.empty());
-}
+                                           PromptCase{"Chosen", true, 8}), tavrin::test::RowName);
 
 struct TriggerCase {
-    const char* Name;
+    const char* name;
     // Sets the trigger up on the open port's dispatcher and causes it.
     std::function<void(TFakeDispatcher&)> Cause;
     std::vector<std::string> Events;
@@ -243,8 +211,7 @@ INSTANTIATE_TEST_SUITE_P(
                         ArmStatus(d, QnStatusOutSent, 0);
                         d.PutChar('!');
                     },
-                    {"Trigger", "Status", "OutSent"}}),
-    [](const auto& info) { return std::string(info.param.Name); });
+                    {"Trigger", "Status", "OutSent"}}), tavrin::test::RowName);
 
 TEST_F(Port, HandlerMayCloseThePortItIsCalledFor) {
     TQnComPortEvents events;
@@ -293,14 +260,19 @@ TEST_F(Port, NewNumberReopensWithTriggersAndTrace) {
     EXPECT_TRUE(port.Dispatcher()->Trace().Tracing());
 }
 
-TEST_F(Port, ClosingDumpsAnActiveLogAndTellsUsers) {
+// Writing opens a closed port only with AutoOpen; closing dumps an active
+// log and tells the user windows.
+TEST_F(Port, AutoOpenAndCloseTellUsersAndDumpTheLog) {
     UserWindow user;
     port.RegisterUserCallback(&user);
     port.SetComNumber(7);
     port.SetLogState(QnLogOn);
-    port.SetOpen(true);
-    EXPECT_EQ(user.seen, std::vector<int>{QnMsgPortOpened});
+    port.SetAutoOpen(false);
+    EXPECT_THROW(port.PutChar('x'), ECommNotOpen);
+    port.SetAutoOpen(true);
     port.PutString("log me");
+    EXPECT_TRUE(port.Open());
+    EXPECT_EQ(user.seen, std::vector<int>{QnMsgPortOpened});
     ASSERT_EQ(first.Receive(6), "log me");
     port.SetOpen(false);
     EXPECT_EQ(user.seen, (std::vector<int>{QnMsgPortOpened, QnMsgPortClosing, QnMsgPortClosed}));

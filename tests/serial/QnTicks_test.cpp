@@ -47,12 +47,6 @@ TEST(TickTimer, RealClockTimerIsNotExpiredAtOnceWithManyTicks) {
     EXPECT_GE(MillisecondClock() / TickMilliseconds, static_cast<uint64_t>(timer.StartTicks));
 }
 
-TEST(TestFlags, TrueWhenAnyBitIsShared) {
-    EXPECT_TRUE(TestFlags(0x30, 0x10));
-    EXPECT_FALSE(TestFlags(0x30, 0x0F));
-    EXPECT_FALSE(TestFlags(0, 0));
-}
-
 class CountingObject : public QObject {
 public:
     int seen = 0;

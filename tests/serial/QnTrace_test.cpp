@@ -12,9 +12,7 @@
 
 namespace {
 
-using tavrin::test::GoldenFile;
-using tavrin::test::ReadFileBytes;
-using tavrin::test::TempFolder;
+using namespace tavrin::test;
 
 void Add(TQnTrace& trace, char kind, const std::string& bytes) {
     trace.AddTraceBlock(kind, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());

@@ -66,32 +66,21 @@ TEST_F(PtyDispatcher, DataMovesBothWays) {
 
 TEST_F(PtyDispatcher, LineSettingsReachTheTerminalAndReadBack) {
     ASSERT_EQ(dispatcher.SetLine(57600, 0, 8, 2), 0);
-    uint32_t baud = 0;
-    uint16_t parity = 9;
-    uint8_t bits = 0, stops = 0;
-    ASSERT_EQ(dispatcher.GetLine(baud, parity, bits, stops), 0);
-    EXPECT_EQ(baud, 57600u);
-    EXPECT_EQ(parity, 0);
-    EXPECT_EQ(bits, 8);
-    EXPECT_EQ(stops, 2);
+    EXPECT_EQ(LineOf(dispatcher), std::make_tuple(57600, 0, 8, 2));
     termios seen {};
     ASSERT_EQ(::tcgetattr(pty.Slave(), &seen), 0);
     EXPECT_TRUE(seen.c_cflag & CSTOPB);
     // A rate termios has no constant for.
     ASSERT_EQ(dispatcher.SetLine(250000, 5, 9, 3), 0);
-    ASSERT_EQ(dispatcher.GetLine(baud, parity, bits, stops), 0);
-    EXPECT_EQ(baud, 250000u);
+    EXPECT_EQ(LineOf(dispatcher), std::make_tuple(250000, 0, 8, 2));
 }
 
 TEST_F(PtyDispatcher, FramingTheTerminalCannotHoldIsRefused) {
     // A pseudo-terminal always frames 8 bits without parity.
     EXPECT_EQ(dispatcher.SetLine(0, 2, 7, 5), -EINVAL);
-    uint32_t baud = 0;
-    uint16_t parity = 9;
-    uint8_t bits = 0, stops = 0;
-    ASSERT_EQ(dispatcher.GetLine(baud, parity, bits, stops), 0);
-    EXPECT_EQ(parity, 0);
-    EXPECT_EQ(bits, 8);
+    const auto line = LineOf(dispatcher);
+    EXPECT_EQ(std::get<1>(line), 0);
+    EXPECT_EQ(std::get<2>(line), 8);
 }
 
 TEST_F(PtyDispatcher, XoffStallsOutputUntilXon) {

@@ -160,14 +160,7 @@ TEST_F(FakeDispatcher, UnchangedLineDoesNotTouchTheDevice) {
     const int writes = Device().StateWrites();
     EXPECT_EQ(dispatcher.SetLine(115200, 0, 8, 1), 0);
     EXPECT_EQ(Device().StateWrites(), writes);
-    uint32_t baud = 0;
-    uint16_t parity = 9;
-    uint8_t bits = 0, stops = 0;
-    ASSERT_EQ(dispatcher.GetLine(baud, parity, bits, stops), 0);
-    EXPECT_EQ(baud, 115200u);
-    EXPECT_EQ(parity, 0);
-    EXPECT_EQ(bits, 8);
-    EXPECT_EQ(stops, 1);
+    EXPECT_EQ(LineOf(dispatcher), std::make_tuple(115200, 0, 8, 1));
 }
 
 TEST_F(FakeDispatcher, RS485RaisesRtsForEachBlockAndDropsItWhenSent) {

@@ -3,6 +3,7 @@
 // whole), create and copy disk, and the HEX-32 save.
 
 #include "DiskManagerTestSupport.h"
+#include "support/NamedRows.h"
 
 #include <filesystem>
 
@@ -27,7 +28,7 @@ struct OverwriteCase {
     std::deque<int> answers;
     std::string expected;  // first letters of A, B and C afterwards ('-' absent)
 };
-void PrintTo(const OverwriteCase& c, std::ostream* os) { *os << c.name; }
+TAVRIN_PRINT_AS_NAME(OverwriteCase)
 
 class DiskManagerOverwrite : public DiskManagerFilesTest, public ::testing::WithParamInterface<OverwriteCase> {};
 
@@ -52,8 +53,7 @@ TEST_P(DiskManagerOverwrite, AsksPerExistingFileUntilAllOrCancel)
 INSTANTIATE_TEST_SUITE_P(Answers, DiskManagerOverwrite,
                          ::testing::Values(OverwriteCase{"All", {mrAll}, "nnn"}, OverwriteCase{"Yes", {mrYes, mrYes}, "nnn"},
                                            OverwriteCase{"No", {mrNo, mrYes}, "onn"},
-                                           OverwriteCase{"Cancel", {mrCancel}, "oo-"}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                                           OverwriteCase{"Cancel", {mrCancel}, "oo-"}), tavrin::test::RowName);
 
 TEST_F(DiskManagerFilesTest, HostileNamesStayInsideAFolderMadeForThem)
 {
@@ -130,7 +130,7 @@ TEST_F(DiskManagerFilesTest, CopyDiskRefusesTheSameOrAMountedImageAndChecksTheCo
     EXPECT_EQ(storetest::ReadFile(copy), "old copy");
 }
 
-TEST_F(DiskManagerFilesTest, DiskToHex32WritesTheWholeImageAndConfirms)
+TEST_F(DiskManagerFilesTest, DiskToHex32WritesTheWholeImageOrWarns)
 {
     Page->OpenManagerDisk(Image);
     Prompts.FileAnswers = {Dir.File("image")};
@@ -141,10 +141,8 @@ TEST_F(DiskManagerFilesTest, DiskToHex32WritesTheWholeImageAndConfirms)
     const std::string hex = storetest::ReadFile(Dir.File("image.hex"));
     EXPECT_EQ(hex.substr(0, 26), ":020000040010EA\r\n:40000000");
     EXPECT_EQ(std::count(hex.begin(), hex.end(), '\n'), 16384 + 16 + 1);
-}
 
-TEST_F(DiskManagerFilesTest, Hex32RefusalsAndFailuresAreWarningsWithoutConfirmation)
-{
+    // Refusals and failures are warnings without the confirmation.
     fs::create_directory(Dir.File("dir.hex"));
     const std::string old = HostFile("old.hex", "old hex");
     const std::string none = Dir.File("none.cpmdsk"), dir = Dir.File("dir.hex"), lost = Dir.File("no/x.hex");
@@ -163,7 +161,7 @@ TEST_F(DiskManagerFilesTest, Hex32RefusalsAndFailuresAreWarningsWithoutConfirmat
         EXPECT_EQ(Prompts.Log.back().Type, TMsgDlgType::Warning);
     }
     EXPECT_EQ(storetest::ReadFile(old), "old hex");
-    EXPECT_EQ(Dir.Count(), 3);
+    EXPECT_EQ(Dir.Count(), 4);  // the image, image.hex, old.hex and dir.hex
 }
 
 }  // namespace

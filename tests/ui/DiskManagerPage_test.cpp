@@ -3,6 +3,7 @@
 // refresh, view, and what a mounted drive wrote.
 
 #include "DiskManagerTestSupport.h"
+#include "support/NamedRows.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -41,7 +42,7 @@ struct EnablingCase {
     std::vector<int> selected;
     std::string enabled;  // initials of the enabled actions, in the order of Actions()
 };
-void PrintTo(const EnablingCase& c, std::ostream* os) { *os << c.name; }
+TAVRIN_PRINT_AS_NAME(EnablingCase)
 
 class DiskManagerEnabling : public dmtest::DiskManagerFixture, public ::testing::WithParamInterface<EnablingCase> {};
 
@@ -71,8 +72,7 @@ INSTANTIATE_TEST_SUITE_P(Rules, DiskManagerEnabling,
                                            EnablingCase{"NothingSelected", true, false, {}, "tbsrecxh"},
                                            EnablingCase{"OneSelected", true, false, {1}, "tbTBdnavsrecxh"},
                                            EnablingCase{"TwoSelected", true, false, {0, 2}, "tbTBdasrecxh"},
-                                           EnablingCase{"MountedInDriveB", true, true, {1}, "TBvsrecxh"}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                                           EnablingCase{"MountedInDriveB", true, true, {1}, "TBvsrecxh"}), tavrin::test::RowName);
 
 TEST_F(DiskManagerPageTest, ImportsTakeCpmNamesAndStopAtTheFirstRefusal)
 {

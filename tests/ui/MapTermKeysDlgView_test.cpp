@@ -3,6 +3,7 @@
 // edit box showing the mapping of the state that is chosen.
 
 #include "ui/MapTermKeysDlg.h"
+#include "support/NamedRows.h"
 
 #include "console/MapKeys.h"
 #include "support/QtTestApp.h"
@@ -49,10 +50,12 @@ protected:
     TMapTermKeys Keys{Temp.filePath("k.kmap").toStdString()};
 };
 
-TEST_F(MapTermKeysViewTest, NamesAreNeverCutByAHorizontalScrollBar)
+TEST_F(MapTermKeysViewTest, NamesAreNeverCutAndTextReadsWellOnEveryCell)
 {
-    TMapTermKeysDlg dlg(Keys);
+    Keys.SetMapping(0, tksNormal, "MMMM");
+    Keys.SetMapping(1, tksNormal, "MMMM");
     Keys.SetMapping(3, tksNormal, std::string(200, 'x'));  // wider than the list
+    TMapTermKeysDlg dlg(Keys);
     for (int width : {338, 240, 600}) {
         dlg.resize(width, 401);
         dlg.show();
@@ -61,21 +64,13 @@ TEST_F(MapTermKeysViewTest, NamesAreNeverCutByAHorizontalScrollBar)
         EXPECT_EQ(dlg.ListBox1->horizontalScrollBar()->value(), 0);
         EXPECT_EQ(dlg.ListBox1->visualItemRect(dlg.ListBox1->item(1)).left(), 0);
     }
-}
-
-TEST_F(MapTermKeysViewTest, TextReadsWellOnEveryCell)
-{
-    Keys.SetMapping(0, tksNormal, "MMMM");
-    Keys.SetMapping(1, tksNormal, "MMMM");
-    TMapTermKeysDlg dlg(Keys);
-    dlg.show();
     dlg.ListBox1->setCurrentRow(1);
     QApplication::processEvents();
     const QImage image = dlg.ListBox1->viewport()->grab().toImage();
     const int captionWidth = dlg.CaptionWidth();
     const QColor blue(0, 0, 255), olive(128, 128, 0);
     struct TCell {
-        const char* Name;
+        const char* name;
         int Row;
         bool Caption;
         QColor Background;
@@ -85,19 +80,18 @@ TEST_F(MapTermKeysViewTest, TextReadsWellOnEveryCell)
         const QRect row = dlg.ListBox1->visualItemRect(dlg.ListBox1->item(c.Row));
         const QRect cell = c.Caption ? QRect(row.left(), row.top(), captionWidth, row.height())
                                      : QRect(captionWidth, row.top(), 60, row.height());
-        EXPECT_EQ(image.pixelColor(cell.left() + 1, cell.bottom() - 1), c.Background) << c.Name;
-        EXPECT_TRUE(HasTextPixel(image, cell, c.Background == blue ? Qt::white : Qt::black)) << c.Name;
+        EXPECT_EQ(image.pixelColor(cell.left() + 1, cell.bottom() - 1), c.Background) << c.name;
+        EXPECT_TRUE(HasTextPixel(image, cell, c.Background == blue ? Qt::white : Qt::black)) << c.name;
     }
 }
 
 struct TSwitchCase {
-    const char* Name;
+    const char* name;
     int To;
     const char* Shown;
 };
 
-void PrintTo(const TSwitchCase& c, std::ostream* os) { *os << c.Name; }
-
+TAVRIN_PRINT_AS_NAME(TSwitchCase)
 
 class MapTermKeysStateSwitchTest : public MapTermKeysViewTest, public ::testing::WithParamInterface<TSwitchCase> {};
 
@@ -120,7 +114,6 @@ TEST_P(MapTermKeysStateSwitchTest, TheEditShowsTheChosenStatesTextAndUpdateKeeps
 INSTANTIATE_TEST_SUITE_P(States, MapTermKeysStateSwitchTest,
                          ::testing::Values(TSwitchCase{"ToShift", tksShift, "^[[1;2A"},
                                            TSwitchCase{"ToCtrl", tksCtrl, ""},
-                                           TSwitchCase{"BackToNormal", tksNormal, "^[A"}),
-                         [](const auto& info) { return std::string(info.param.Name); });
+                                           TSwitchCase{"BackToNormal", tksNormal, "^[A"}), tavrin::test::RowName);
 
 } // namespace

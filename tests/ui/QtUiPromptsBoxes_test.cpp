@@ -2,6 +2,7 @@
 // path and stays within the screen, showing every character of it.
 
 #include "platform/QtUiPrompts.h"
+#include "support/NamedRows.h"
 #include "support/QtTestApp.h"
 
 #include <QApplication>
@@ -17,11 +18,11 @@
 namespace {
 
 struct TBoxCase {
-    const char* Name;
+    const char* name;
     std::function<void(TQtUiPrompts&, const std::string&)> Show;
 };
 
-void PrintTo(const TBoxCase& c, std::ostream* os) { *os << c.Name; }
+TAVRIN_PRINT_AS_NAME(TBoxCase)
 
 class LongPathBoxTest : public ::testing::TestWithParam<TBoxCase> {};
 
@@ -57,7 +58,6 @@ INSTANTIATE_TEST_SUITE_P(
                       TBoxCase{"Warning",
                                [](TQtUiPrompts& p, const std::string& t) {
                                    p.MessageDlg(t, TMsgDlgType::Warning, mbOK);
-                               }}),
-    [](const auto& info) { return std::string(info.param.Name); });
+                               }}), tavrin::test::RowName);
 
 } // namespace

@@ -27,14 +27,6 @@ using namespace nettest;
 
 namespace {
 
-// A port nobody holds right now.
-std::string FreePort() {
-    TBaseUdpSocket probe;
-    probe.BindAddress = htonl(INADDR_LOOPBACK);
-    probe.Open();
-    return std::to_string(probe.BoundPort());
-}
-
 class RemoteDiskPanel : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -44,20 +36,15 @@ protected:
     }
 
     void Start() {
-        Panel.C_DiskServerPort->setText(QString::fromStdString(FreePort()));
+        Panel.C_DiskServerPort->setText(QString::fromStdString(FreeUdpPort()));
         Panel.ActivateRemoteDiskServerAct->trigger();
         ASSERT_TRUE(Server.GetActive()) << Prompts.LastText();
     }
 
     // A client request answered through the Qt event loop, as in the program.
     std::vector<uint8_t> Ask(const TUdpClient& client, const std::vector<uint8_t>& request) {
-        client.Send(request);
-        for (int i = 0; i < 400; ++i) {
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-            if (auto reply = client.Receive(1)) return *reply;
-        }
-        ADD_FAILURE() << "no reply";
-        return {};
+        return Transact(client, [] { QCoreApplication::processEvents(QEventLoop::AllEvents, 5); }, request)
+            .value_or(std::vector<uint8_t>{});
     }
 
     QApplication& App = tavrin::test::QtTestApp();
@@ -227,7 +214,7 @@ TEST_F(RemoteDiskPanel, AutoUnmountBoxReachesTheRunningServer) {
 
 TEST_F(RemoteDiskPanel, SettingsRestartASavedServer) {
     TNrKeyValueSections store;
-    const std::string port = FreePort();
+    const std::string port = FreeUdpPort();
     store.WriteString("DISK SERVER", "DiskServerPort", port);
     store.WriteBool("DISK SERVER", "UseRemoteDiskAutoUnMount", false);
     store.WriteBool("DISK SERVER", "RemoteDiskServerActive", true);

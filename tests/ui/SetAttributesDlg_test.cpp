@@ -2,6 +2,7 @@
 // user list, and AppendMissingChar.
 
 #include "ui/SetAttributesDlg.h"
+#include "support/NamedRows.h"
 
 #include "disk/CpmDiskDrive.h"
 #include "support/QtTestApp.h"
@@ -19,7 +20,7 @@ struct TriCase {
     const char* boxes;  // read-only, system, archive: '-' unchecked, 'x' checked, '?' grayed
     int userIndex;
 };
-void PrintTo(const TriCase& c, std::ostream* os) { *os << c.name; }
+TAVRIN_PRINT_AS_NAME(TriCase)
 
 class SetAttributesDlgTest : public ::testing::TestWithParam<TriCase> {
 protected:
@@ -50,8 +51,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, SetAttributesDlgTest,
                          ::testing::Values(TriCase{"OneFileNeverGrayed", 5, 7, 3, false, "x-x", 4},
                                            TriCase{"SeveralSystemGrayed", 1, 2, 0, true, "x?-", 1},
                                            TriCase{"SeveralAllGrayed", 0, 7, 15, true, "???", 16},
-                                           TriCase{"UnknownUserIsNoChange", 0, 0, 200, false, "---", 0}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                                           TriCase{"UnknownUserIsNoChange", 0, 0, 200, false, "---", 0}), tavrin::test::RowName);
 
 TEST_F(SetAttributesDlgTest, AGrayedBoxCyclesAndCountsAsUnchangedOnlyWhileGrayed)
 {

@@ -13,37 +13,6 @@
 
 namespace tavrin::test {
 
-bool TPostQueue::PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds limit)
-{
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    for (;;) {
-        PumpPending();
-        if (done())
-            return true;
-        if (std::chrono::steady_clock::now() >= deadline)
-            return false;
-        // Conditions may also change on other threads without a post.
-        std::unique_lock lock(FLock);
-        if (FCalls.empty())
-            FPosted.wait_for(lock, 2ms);
-    }
-}
-
-void TPostQueue::PumpPending()
-{
-    for (;;) {
-        std::function<void()> call;
-        {
-            std::lock_guard lock(FLock);
-            if (FCalls.empty())
-                return;
-            call = std::move(FCalls.front());
-            FCalls.pop_front();
-        }
-        call();
-    }
-}
-
 TPty::TPty()
 {
     char name[256] = {};

@@ -1,45 +1,21 @@
 #pragma once
-// Helpers for the serial and TCP tests: a posted-call queue standing in for
-// the GUI thread, pseudo-terminal pairs, a fake serial device with modem
-// lines and breaks, and a blocking TCP client on 127.0.0.1.
+// Helpers for the serial and TCP tests: pseudo-terminal pairs, a fake serial
+// device with modem lines and breaks, and a blocking TCP client on 127.0.0.1.
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
 
 #include "net/ComRx.h"
+#include "support/PostQueue.h"
 
 namespace tavrin::test {
 
 using namespace std::chrono_literals;
-
-// Calls posted from other threads, run in order on the test's thread.
-class TPostQueue {
-public:
-    TComDispatcher Dispatcher()
-    {
-        return [this](std::function<void()> call) {
-            std::lock_guard lock(FLock);
-            FCalls.push_back(std::move(call));
-            FPosted.notify_all();
-        };
-    }
-    // Runs posted calls until done() holds; false when limit passes first.
-    bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = 5s);
-    // Runs the posted calls waiting now.
-    void PumpPending();
-
-private:
-    std::mutex FLock;
-    std::condition_variable FPosted;
-    std::deque<std::function<void()>> FCalls;
-};
 
 // A pseudo-terminal pair; the slave's path stands for a host serial port.
 class TPty {

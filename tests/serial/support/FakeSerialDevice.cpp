@@ -65,41 +65,6 @@ void TFakeSerialDevice::Stall(bool on) {
     else unstalled_.Signal();
 }
 
-std::string TFakeSerialDevice::Written() {
-    std::lock_guard guard(lock_);
-    return output_;
-}
-
-std::vector<uint32_t> TFakeSerialDevice::WriteSizes() {
-    std::lock_guard guard(lock_);
-    return writeSizes_;
-}
-
-std::vector<std::string> TFakeSerialDevice::Journal() {
-    std::lock_guard guard(lock_);
-    return journal_;
-}
-
-TQnLineState TFakeSerialDevice::State() {
-    std::lock_guard guard(lock_);
-    return state_;
-}
-
-int TFakeSerialDevice::StateWrites() {
-    std::lock_guard guard(lock_);
-    return stateWrites_;
-}
-
-uint32_t TFakeSerialDevice::PendingErrors() {
-    std::lock_guard guard(lock_);
-    return pendingErrors_;
-}
-
-bool TFakeSerialDevice::WriterBlocked() {
-    std::lock_guard guard(lock_);
-    return writerBlocked_;
-}
-
 bool TFakeSerialDevice::WaitForWritten(std::size_t count) {
     std::unique_lock guard(lock_);
     return written_.wait_for(guard, std::chrono::seconds(5), [&] { return output_.size() >= count; });

@@ -9,6 +9,7 @@
 #include <functional>
 #include <mutex>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "serial/QnDevice.h"
@@ -22,16 +23,17 @@ public:
     void InjectLineErrors(uint32_t errors);
     void Stall(bool on);
 
-    std::string Written();
-    std::vector<uint32_t> WriteSizes();
-    std::vector<std::string> Journal();
-    TQnLineState State();
-    int StateWrites();
-    uint32_t PendingErrors();
+    // Snapshots taken under the lock.
+    std::string Written() { return Copy(output_); }
+    std::vector<uint32_t> WriteSizes() { return Copy(writeSizes_); }
+    std::vector<std::string> Journal() { return Copy(journal_); }
+    TQnLineState State() { return Copy(state_); }
+    int StateWrites() { return Copy(stateWrites_); }
+    uint32_t PendingErrors() { return Copy(pendingErrors_); }
+    // True while a write waits on the stall.
+    bool WriterBlocked() { return Copy(writerBlocked_); }
     // Waits (bounded) until at least `count` bytes were written.
     bool WaitForWritten(std::size_t count);
-    // True while a write waits on the stall.
-    bool WriterBlocked();
 
     int32_t ReadState(TQnLineState& state) override;
     int32_t WriteState(const TQnLineState& state) override;
@@ -48,6 +50,11 @@ public:
 
 private:
     void Raise(uint32_t events);
+    template <typename T>
+    T Copy(const T& field) {
+        std::lock_guard guard(lock_);
+        return field;
+    }
 
     std::mutex lock_;
     std::condition_variable written_;
@@ -85,3 +92,13 @@ private:
 
 // Polls a condition until it holds or about five seconds pass.
 bool Eventually(const std::function<bool()>& condition);
+
+// Baud, parity, data bits and stop bits as the dispatcher reports them; all
+// -1 when it refuses.
+inline std::tuple<int64_t, int, int, int> LineOf(TQnBaseDispatcher& dispatcher) {
+    uint32_t baud = 0;
+    uint16_t parity = 0;
+    uint8_t bits = 0, stops = 0;
+    if (dispatcher.GetLine(baud, parity, bits, stops) != 0) return {-1, -1, -1, -1};
+    return {baud, parity, bits, stops};
+}

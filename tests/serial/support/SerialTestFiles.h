@@ -1,26 +1,18 @@
 #pragma once
-// Files for the recorder tests: a fresh temporary folder per test, whole-file
-// reads, and the golden dumps kept beside the tests.
+// Files for the recorder tests: the disk tests' temporary folder and
+// whole-file reads, and the golden dumps kept beside the tests.
 
-#include <filesystem>
 #include <string>
+
+#include "disk/StoreTestSupport.h"
 
 namespace tavrin::test {
 
-class TempFolder {
-public:
-    TempFolder();
-    ~TempFolder();
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-
-    std::string File(const std::string& name) const { return (path_ / name).string(); }
-
-private:
-    std::filesystem::path path_;
-};
-
-std::string ReadFileBytes(const std::string& path);
-std::string GoldenFile(const std::string& name);
+using storetest::TempFolder;
+inline std::string ReadFileBytes(const std::string& path) { return storetest::ReadFile(path); }
+inline std::string GoldenFile(const std::string& name)
+{
+    return ReadFileBytes(std::string(TAVRIN_SOURCE_DIR) + "/tests/serial/golden/" + name);
+}
 
 }  // namespace tavrin::test

@@ -1,0 +1,72 @@
+#pragma once
+// Calls posted from other threads (as to the GUI thread), run in order on
+// the test's own thread when it pumps them.
+
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <mutex>
+
+namespace tavrin::test {
+
+using namespace std::chrono_literals;
+
+class TPostQueue {
+public:
+    // Fits both the serial lines' dispatcher and the UDP server's poster.
+    std::function<void(std::function<void()>)> Poster()
+    {
+        return [this](std::function<void()> call) {
+            std::lock_guard lock(FLock);
+            FCalls.push_back(std::move(call));
+            FPosted.notify_all();
+        };
+    }
+    auto Dispatcher() { return Poster(); }
+
+    // Runs the posted calls waiting now; how many ran.
+    size_t PumpPending()
+    {
+        size_t ran = 0;
+        for (;; ++ran) {
+            std::function<void()> call;
+            {
+                std::lock_guard lock(FLock);
+                if (FCalls.empty())
+                    return ran;
+                call = std::move(FCalls.front());
+                FCalls.pop_front();
+            }
+            call();
+        }
+    }
+    // Runs posted calls until done() holds; false when limit passes first.
+    bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = 5s)
+    {
+        const auto deadline = std::chrono::steady_clock::now() + limit;
+        for (;;) {
+            PumpPending();
+            if (done())
+                return true;
+            if (std::chrono::steady_clock::now() >= deadline)
+                return false;
+            // Conditions may also change on other threads without a post.
+            std::unique_lock lock(FLock);
+            if (FCalls.empty())
+                FPosted.wait_for(lock, 2ms);
+        }
+    }
+    size_t Pending()
+    {
+        std::lock_guard lock(FLock);
+        return FCalls.size();
+    }
+
+private:
+    std::mutex FLock;
+    std::condition_variable FPosted;
+    std::deque<std::function<void()>> FCalls;
+};
+
+} // namespace tavrin::test
