@@ -21,16 +21,11 @@ TEST(QnKeyboardMapping, LoadsAllThreeLevels) {
         const char* value;
     };
     const Row rows[] = {
-        {"\\x25", "VK_LEFT"},         {"\\x2B", "VK_EXECUTE"},     {"\\x90", "VK_NUMLOCK"},
-        {"\\x08", "VK_BACK"},         {"\\x5A", "VK_Z"},           {"\\x87", "VK_F24"},
-        {"VK_UP", "DEC_UPc"},         {"VK_NUMLOCK", "DEC_PF1k"},  {"VK_ADD", "DEC_KP-k"},
-        {"ctrl+VK_DECIMAL", "DEC_KP,k"}, {"shift+VK_BACK", "DEC_BS"}, {"VK_F12", "DEC_LF"},
-        {"ctrl+VK_SPACE", "DEC_NULL"}, {"DEC_UP0", "\\eA"},        {"DEC_LEFT1", "\\e[D"},
-        {"DEC_DOWN2", "\\eOB"},       {"DEC_PF13", "\\eP"},        {"DEC_PF44", "\\eS"},
-        {"DEC_PF25", "\\eOQ"},        {"DEC_KP04", "\\e?p"},       {"DEC_KP96", "\\eOy"},
-        {"DEC_KP-4", "\\e?m"},        {"DEC_KP,6", "\\eOl"},       {"DEC_KP.5", "."},
-        {"DEC_KPE3", "\\x0D"},        {"DEC_KPE6", "\\eOM"},       {"DEC_DEL", "\\x7F"},
-        {"DEC_NULL", "\\x00"},
+        // Entries the emulator's key table does not reach already.
+        {"\\x25", "VK_LEFT"},  {"\\x5A", "VK_Z"},       {"\\x87", "VK_F24"},     {"VK_ADD", "DEC_KP-k"},
+        {"VK_F12", "DEC_LF"},   {"DEC_LEFT1", "\\e[D"},   {"DEC_DOWN2", "\\eOB"},  {"DEC_PF25", "\\eOQ"},
+        {"DEC_KP04", "\\e?p"}, {"DEC_KP96", "\\eOy"},    {"DEC_KP-4", "\\e?m"},   {"DEC_KP,6", "\\eOl"},
+        {"DEC_KP.5", "."},      {"DEC_KPE3", "\\x0D"},
     };
     for (const Row& r : rows) EXPECT_EQ(m.Get(r.key), r.value) << r.key;
     EXPECT_EQ(m.Get("vk_f1"), "");  // case counts
@@ -133,11 +128,9 @@ TEST(QnCharSetMapping, LoadsTheFiveSets) {
         uint8_t glyph;
     };
     const Row rows[] = {
-        {"VT100-USASCII", 'A', "<Default>", 'A'},   {"VT100-USASCII", 0xC4, "Terminal", 0xC4},
-        {"VT100-UK", '#', "<Default>", 0x9C},       {"VT100-UK", 'A', "<Default>", 'A'},
-        {"VT100-ROM1", '~', "<Default>", '~'},      {"VT100-linedraw", 'A', "Terminal", 'A'},
-        {"VT100-linedraw", '_', "Terminal", 0x20},  {"VT100-linedraw", 'j', "Terminal", 0xD9},
-        {"VT100-linedraw", 'q', "Terminal", 0xC4},  {"VT100-linedraw", '~', "Terminal", 0xFA},
+        {"VT100-UK", 'A', "<Default>", 'A'},        {"VT100-ROM1", '~', "<Default>", '~'},
+        {"VT100-linedraw", 'A', "Terminal", 'A'},   {"VT100-linedraw", '_', "Terminal", 0x20},
+        {"VT100-linedraw", 'j', "Terminal", 0xD9},  {"VT100-linedraw", '~', "Terminal", 0xFA},
         {"VT100-ROM2", 'x', "Terminal", 0xB3},      {"VT100-ROM2", '`', "Terminal", 0x04},
     };
     for (const Row& r : rows) {

