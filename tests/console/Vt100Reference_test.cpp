@@ -235,7 +235,7 @@ TEST_P(ListedDifferences, BehaveAsListed) {
 
 const std::string CSI = "\x1b[";
 const Difference Differences[] = {
-    // The Part's VT and FF: vertical tab to the next stop, and erase screen.
+    // This terminal's VT and FF: vertical tab to the next stop, and erase screen.
     {"VerticalTab", "a\x0b", 24, 2, 2, 2, "a", "a"},
     {"FormFeed", "a\x0c", 1, 2, 2, 2, "", "a"},
     // CAN and SUB inside a sequence are ignored here; libvterm ends the sequence.
