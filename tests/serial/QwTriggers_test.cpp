@@ -65,8 +65,9 @@ protected:
             dispatcher.GetBlock(reinterpret_cast<uint8_t*>(bytes.data()), static_cast<uint32_t>(bytes.size()));
         });
     }
+    // Declared before the dispatcher, so they outlive its threads.
+    Recorder events, first, second, later;
     TFakeDispatcher dispatcher;
-    Recorder events;
 };
 
 struct MatchCase {
@@ -100,7 +101,6 @@ INSTANTIATE_TEST_SUITE_P(Patterns, DataMatch,
 // Every handler sees all bytes of an arrival once; the ring advances by the
 // largest read, and bytes left unread are not announced until more arrive.
 TEST_F(Triggers, DataAvailableIsSharedAndTheRingAdvancesByTheLargestRead) {
-    Recorder second;
     Listen(events, 2);
     Listen(second, 3);
     dispatcher.SetDataTriggerLength(1);
@@ -215,10 +215,10 @@ TEST_F(Triggers, ProcedureAndWindowsReceiveMessagesOnceServed) {
     dispatcher.DeregisterProcHandler(RecordingProc);
     dispatcher.DeregisterWindowHandler(&other);
     dispatcher.DeregisterWindowHandler(&own);
+    dispatcher.DonePort();  // no delivery may still reach the windows below
 }
 
 TEST_F(Triggers, HandlerLeavingDuringDeliveryStaysUntilItEnds) {
-    Recorder first, second;
     TQnHandlerToken self = 0;
     // Two handlers of one function: removing one by its token keeps the other.
     auto handler = [&](Recorder& into) {
@@ -257,7 +257,6 @@ TEST_F(Triggers, SavedTriggersSurviveAReopen) {
 }
 
 TEST_F(Triggers, HandlerClosingTheDispatcherEndsTheDeliveryAndTheOwnerFinishes) {
-    Recorder later;
     dispatcher.RegisterEventHandler([this](uint32_t, uint32_t, uint32_t) { dispatcher.DonePort(); });
     Listen(later);
     dispatcher.SetDataTriggerLength(1);
