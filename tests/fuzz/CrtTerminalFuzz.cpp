@@ -16,12 +16,13 @@
 #include <string>
 
 #include "console/QnTrmEmu.h"
-#include "support/FakeTerminalHost.h"
-#include "support/FuzzSupport.h"
+#include "support/TerminalFuzzSupport.h"
 
 namespace {
 
 using tavrin::fuzz::Check;
+using tavrin::fuzz::RandomRepaint;
+using tavrin::fuzz::ResizeBuffer;
 
 constexpr int MaxCols = 300;
 constexpr int MaxSVRows = 600;
@@ -44,23 +45,6 @@ public:
         Check(screenCol >= 1 && screenCol <= b.ColCount());
         Check(screenRow <= b.RowCount() && screenRow > b.RowCount() - b.SVRowCount());
     }
-};
-
-// Reads every glyph it is given, so a run past the end of a row shows.
-class CheckingPainter : public TQnTerminalPainter {
-public:
-    TQnRect ClipBox() const override { return clip; }
-    void FillRect(const TQnRect&, TQnColor) override {}
-    void TextOut(int, int, const TQnRect&, const char* glyphs, int count, int, TQnColor, TQnColor,
-                 const std::string&, bool) override {
-        Check(count >= 1 && count <= maxRun);
-        for (int i = 0; i < count; ++i) sum += static_cast<uint8_t>(glyphs[i]);
-    }
-    void Line(int, int, int, int, TQnColor) override {}
-
-    TQnRect clip{0, 0, 640, 384};
-    int maxRun = 0;
-    unsigned sum = 0;
 };
 
 void CheckBuffer(const TQnTerminalBuffer& b) {
@@ -88,38 +72,6 @@ int Arg(FuzzedDataProvider& in) {
 // Two byte-sized attempts at a size, sometimes below the minimum of 2.
 int SizeArg(FuzzedDataProvider& in, int max) { return in.ConsumeIntegralInRange<int>(0, max); }
 
-void Resize(TQnTerminalBuffer& b, int which, int n) {
-    try {
-        switch (which) {
-            case 0: b.SetColCount(n); break;
-            case 1: b.SetRowCount(n); break;
-            default: b.SetSVRowCount(n); break;
-        }
-    } catch (const EQnTerminalBuffer& e) {
-        Check(n < 2 && *e.what() != '\0');
-    }
-}
-
-void Repaint(FakeHost& host, TQnTerminalEmulator& emu, FuzzedDataProvider& in) {
-    const TQnTerminalBuffer& b = *emu.Buffer();
-    TQnTerminalView v;
-    v.CharWidth = in.ConsumeIntegralInRange<int>(1, 12);
-    v.CharHeight = in.ConsumeIntegralInRange<int>(1, 20);
-    // What a window scrolled anywhere over the buffer would show, including
-    // a partly visible last column and row.
-    v.LeftCol = in.ConsumeIntegralInRange<int>(1, b.ColCount());
-    v.TopRow = in.ConsumeIntegralInRange<int>(b.RowCount() - b.SVRowCount() + 1, 1);
-    v.DrawCols = in.ConsumeIntegralInRange<int>(0, b.ColCount() - v.LeftCol + 2);
-    v.DrawRows = in.ConsumeIntegralInRange<int>(0, b.RowCount() + 1);
-    host.view = v;
-    host.freeze = in.ConsumeBool();
-    CheckingPainter painter;
-    painter.maxRun = b.ColCount();
-    painter.clip = {0, 0, v.DrawCols * v.CharWidth, v.DrawRows * v.CharHeight};
-    if (in.ConsumeBool()) emu.Paint(painter);
-    else emu.LazyPaint(painter);
-}
-
 void Operation(FakeHost& host, TQnTerminalEmulator& emu, uint8_t op, FuzzedDataProvider& in) {
     TQnTerminalBuffer& b = *emu.Buffer();
     switch (op % 32) {
@@ -142,9 +94,9 @@ void Operation(FakeHost& host, TQnTerminalEmulator& emu, uint8_t op, FuzzedDataP
                 default: emu.ClearScreen(); break;
             }
             break;
-        case 8: Resize(b, 0, SizeArg(in, MaxCols)); break;
-        case 9: Resize(b, 1, SizeArg(in, MaxSVRows)); break;
-        case 10: Resize(b, 2, SizeArg(in, MaxSVRows)); break;
+        case 8: ResizeBuffer(b, 0, SizeArg(in, MaxCols)); break;
+        case 9: ResizeBuffer(b, 1, SizeArg(in, MaxSVRows)); break;
+        case 10: ResizeBuffer(b, 2, SizeArg(in, MaxSVRows)); break;
         case 11: b.SetCursorPosition(Arg(in), Arg(in)); break;
         case 12: b.SetHostCursorPosition(Arg(in), Arg(in)); break;
         case 13: b.SetRow(Arg(in)); break;
@@ -233,7 +185,7 @@ void Operation(FakeHost& host, TQnTerminalEmulator& emu, uint8_t op, FuzzedDataP
             break;
         }
         case 28:
-        case 29: Repaint(host, emu, in); break;
+        case 29: RandomRepaint(host, emu, in); break;
         case 30: emu.ClearAll(); break;
         default: b.SetDefChar(static_cast<char>(in.ConsumeIntegral<uint8_t>())); break;
     }
@@ -248,9 +200,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     emu.SetTerminal(&host);
     TQnTerminalBuffer& b = *emu.Buffer();
 
-    Resize(b, 2, in.ConsumeIntegralInRange<int>(2, MaxSVRows));
-    Resize(b, 1, in.ConsumeIntegralInRange<int>(2, b.SVRowCount()));
-    Resize(b, 0, in.ConsumeIntegralInRange<int>(2, MaxCols));
+    ResizeBuffer(b, 2, in.ConsumeIntegralInRange<int>(2, MaxSVRows));
+    ResizeBuffer(b, 1, in.ConsumeIntegralInRange<int>(2, b.SVRowCount()));
+    ResizeBuffer(b, 0, in.ConsumeIntegralInRange<int>(2, MaxCols));
     const uint8_t modes = in.ConsumeIntegral<uint8_t>();
     b.UseAbsAddress = modes & 1;
     b.UseAutoWrap = modes & 2;

@@ -13,13 +13,13 @@
 #include <string>
 
 #include "console/QnTrmVT100.h"
-#include "support/FakeTerminalHost.h"
+#include "support/TerminalFuzzSupport.h"
 
 namespace {
 
-void Check(bool ok) {
-    if (!ok) __builtin_trap();
-}
+using tavrin::fuzz::Check;
+using tavrin::fuzz::RandomRepaint;
+using tavrin::fuzz::ResizeBuffer;
 
 constexpr int MaxCols = 300;
 constexpr int MaxSVRows = 400;
@@ -38,21 +38,6 @@ public:
     size_t keys = 0, replies = 0;
 };
 
-class NullPainter : public TQnTerminalPainter {
-public:
-    TQnRect ClipBox() const override { return clip; }
-    void FillRect(const TQnRect&, TQnColor) override {}
-    void TextOut(int, int, const TQnRect&, const char* glyphs, int count, int, TQnColor, TQnColor,
-                 const std::string&, bool) override {
-        Check(count >= 1 && count <= maxRun);
-        for (int i = 0; i < count; ++i) sum += static_cast<uint8_t>(glyphs[i]);
-    }
-    void Line(int, int, int, int, TQnColor) override {}
-    TQnRect clip;
-    int maxRun = 0;
-    unsigned sum = 0;
-};
-
 // After every step: the cursor and the scroll region lie on the screen
 // (the cursor may reach the scrollback only through the buffer's own
 // absolute addressing, which the host program cannot ask for).
@@ -68,24 +53,12 @@ void CheckScreen(TQnVT100Emulator& emu) {
     Check(emu.LineAttrs().Size() == b.SVRowCount());
 }
 
-void Resize(TQnTerminalBuffer& b, int which, int n) {
-    try {
-        switch (which) {
-            case 0: b.SetColCount(n); break;
-            case 1: b.SetRowCount(n); break;
-            default: b.SetSVRowCount(n); break;
-        }
-    } catch (const EQnTerminalBuffer&) {
-        Check(n < 2);
-    }
-}
-
 void Operation(FakeHost& host, TQnVT100Emulator& emu, uint8_t op, FuzzedDataProvider& in) {
     TQnTerminalBuffer& b = *emu.Buffer();
     switch (op % 12) {
-        case 0: Resize(b, 0, in.ConsumeIntegralInRange<int>(0, MaxCols)); break;
-        case 1: Resize(b, 1, in.ConsumeIntegralInRange<int>(0, MaxSVRows)); break;
-        case 2: Resize(b, 2, in.ConsumeIntegralInRange<int>(0, MaxSVRows)); break;
+        case 0: ResizeBuffer(b, 0, in.ConsumeIntegralInRange<int>(0, MaxCols)); break;
+        case 1: ResizeBuffer(b, 1, in.ConsumeIntegralInRange<int>(0, MaxSVRows)); break;
+        case 2: ResizeBuffer(b, 2, in.ConsumeIntegralInRange<int>(0, MaxSVRows)); break;
         case 3: {
             uint16_t key = in.ConsumeIntegral<uint16_t>();
             emu.KeyDown(key, TShiftState(in.ConsumeIntegral<uint8_t>()));
@@ -120,23 +93,7 @@ void Operation(FakeHost& host, TQnVT100Emulator& emu, uint8_t op, FuzzedDataProv
             break;
         }
         case 9: emu.ClearScreen(); break;
-        default: {
-            TQnTerminalView v;
-            v.CharWidth = in.ConsumeIntegralInRange<int>(1, 12);
-            v.CharHeight = in.ConsumeIntegralInRange<int>(1, 20);
-            v.LeftCol = in.ConsumeIntegralInRange<int>(1, b.ColCount());
-            v.TopRow = in.ConsumeIntegralInRange<int>(b.RowCount() - b.SVRowCount() + 1, 1);
-            v.DrawCols = in.ConsumeIntegralInRange<int>(0, b.ColCount() - v.LeftCol + 2);
-            v.DrawRows = in.ConsumeIntegralInRange<int>(0, b.RowCount() + 1);
-            host.view = v;
-            host.freeze = in.ConsumeBool();
-            NullPainter painter;
-            painter.maxRun = b.ColCount();
-            painter.clip = {0, 0, v.DrawCols * v.CharWidth, v.DrawRows * v.CharHeight};
-            if (in.ConsumeBool()) emu.Paint(painter);
-            else emu.LazyPaint(painter);
-            break;
-        }
+        default: RandomRepaint(host, emu, in); break;
     }
 }
 
@@ -148,9 +105,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     TQnVT100Emulator emu;
     emu.SetTerminal(&host);
     TQnTerminalBuffer& b = *emu.Buffer();
-    Resize(b, 2, in.ConsumeIntegralInRange<int>(2, MaxSVRows));
-    Resize(b, 1, in.ConsumeIntegralInRange<int>(2, b.SVRowCount()));
-    Resize(b, 0, in.ConsumeIntegralInRange<int>(2, MaxCols));
+    ResizeBuffer(b, 2, in.ConsumeIntegralInRange<int>(2, MaxSVRows));
+    ResizeBuffer(b, 1, in.ConsumeIntegralInRange<int>(2, b.SVRowCount()));
+    ResizeBuffer(b, 0, in.ConsumeIntegralInRange<int>(2, MaxCols));
     CheckScreen(emu);
 
     int steps = 0;
