@@ -37,11 +37,14 @@ function(tavrin_tests folder)
 endfunction()
 
 # tavrin_z80asm(OUTPUT_VAR source.asm out.bin): assemble a Z80 program at build time.
+# Files named *.inc beside the source may be included by it.
 function(tavrin_z80asm out_var source output)
+  get_filename_component(folder "${source}" DIRECTORY)
+  file(GLOB includes CONFIGURE_DEPENDS "${folder}/*.inc")
   add_custom_command(
     OUTPUT "${output}"
-    COMMAND ${Z80ASM} -o "${output}" "${source}"
-    DEPENDS "${source}"
+    COMMAND ${Z80ASM} -I "${folder}" -o "${output}" "${source}"
+    DEPENDS "${source}" ${includes}
     COMMENT "Assembling ${source}")
   set(${out_var} "${output}" PARENT_SCOPE)
 endfunction()

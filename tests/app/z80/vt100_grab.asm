@@ -1,21 +1,7 @@
 ; Draws, through the BIOS console output, a VT100 screen for a grab of the
 ; window (the bytes: Screen in frmTavrinGrab_test.cpp), then waits.
 
-conout: equ 0FA0Ch          ; BIOS CONOUT, character in C
-
-        org 0100h
-start:  ld sp, 8000h
-        ld hl, screen
-next:   ld a, (hl)
-        or a
-        jr z, done
-        push hl
-        ld c, a
-        call conout
-        pop hl
-        inc hl
-        jr next
-done:   jr done
+        include "print_screen.inc"
 
 screen:
         db 01Bh, 05Bh, 032h, 04Ah, 01Bh, 05Bh, 048h, 041h, 074h, 074h, 072h, 03Ah, 020h, 01Bh, 05Bh, 031h

@@ -3,21 +3,7 @@
 ; addressing, bold, a line-drawing run through G1 and shift-out, a deleted
 ; character, and "end" on the last row. Then it waits in a loop.
 
-conout: equ 0FA0Ch          ; BIOS CONOUT, character in C
-
-        org 0100h
-start:  ld sp, 8000h
-        ld hl, screen
-next:   ld a, (hl)
-        or a
-        jr z, done
-        push hl
-        ld c, a
-        call conout
-        pop hl
-        inc hl
-        jr next
-done:   jr done
+        include "print_screen.inc"
 
 ; The screen as bytes (the assembler's strings cannot hold "[" or ";"):
 ; ESC[2J ESC[H "VT100 screen" ESC[5;10H ESC[1m "bold" ESC[0m " "
