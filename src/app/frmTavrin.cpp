@@ -130,7 +130,6 @@ void TMainHalvoret::FormCreate()
     }
 
     FDefaultDir = m.ProgramFolderPath();
-    FLastExportDir = FDefaultDir;
 
     FIdleTimer = new QTimer(this);
     FIdleTimer->setInterval(0);

@@ -334,7 +334,6 @@ private:
     std::string FCrtFontName = "Terminal";
     int FCrtFontSize = 9;
     std::string FDefaultDir;
-    std::string FLastExportDir;
     bool FFirstActivate = true;
     // The settings file exists but could not be read: it is kept as it is.
     bool FSettingsUnread = false;
