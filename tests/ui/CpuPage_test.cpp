@@ -1,12 +1,17 @@
 // The CPU page on a machine of its own: the memory grid's layout, headings
 // and editing, the register panel, and the break-point actions with their
-// messages through the scripted prompts.
+// messages through the scripted prompts; and the register dialog: its rows
+// and flag list, hexadecimal and decimal entry, flag clicks, and edits
+// applied once when the editor commits.
 
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QCheckBox>
+#include <QGroupBox>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -16,6 +21,7 @@
 #include "support/QtTestApp.h"
 #include "support/TerminalText.h"
 #include "ui/CpuPage.h"
+#include "ui/CpuRegistersDlg.h"
 #include "ui/MemoryGridModel.h"
 #include "ui/MemoryGridView.h"
 
@@ -129,45 +135,30 @@ INSTANTIATE_TEST_SUITE_P(
 
 // The in-place editor: Enter writes, Esc and a click on the text column
 // drop the edit.
-struct EditorCase {
-    const char* name;
-    std::function<void(TMemoryGridView&, QWidget& editor)> finish;
-    int stored;
-};
-
-class CpuPageEditor : public ::testing::TestWithParam<EditorCase> {};
-
-TEST_P(CpuPageEditor, CommitsOrDrops)
+TEST(CpuPage, EditorCommitsOrDrops)
 {
-    PageHarness h;
-    h.page.resize(800, 500);
-    h.page.show();
-    TMemoryGridView& view = *h.page.CpuMemoryGrid;
-    h.machine.CpuEmu1.WriteMemoryByte(0x0011, 0x55);
-    const QModelIndex cell = h.Model().index(1, 1);
-    view.setCurrentIndex(cell);
-    view.edit(cell);
-    QWidget* editor = view.Editor();
-    ASSERT_NE(editor, nullptr);
-    static_cast<QLineEdit*>(editor)->setText("AB");
-    GetParam().finish(view, *editor);
-    QApplication::processEvents();
-    EXPECT_EQ(h.machine.CpuEmu1.ReadMemoryByte(0x0011), GetParam().stored);
-    EXPECT_EQ(view.Editor(), nullptr);
+    const std::pair<const char*, int> finishes[] = {{"Enter", 0xAB}, {"Escape", 0x55}, {"ClickTextColumn", 0x55}};
+    for (const auto& [finish, stored] : finishes) {
+        PageHarness h;
+        h.page.resize(800, 500);
+        h.page.show();
+        TMemoryGridView& view = *h.page.CpuMemoryGrid;
+        h.machine.CpuEmu1.WriteMemoryByte(0x0011, 0x55);
+        const QModelIndex cell = h.Model().index(1, 1);
+        view.setCurrentIndex(cell);
+        view.edit(cell);
+        auto* editor = static_cast<QLineEdit*>(view.Editor());
+        ASSERT_NE(editor, nullptr);
+        editor->setText("AB");
+        if (finish == std::string("ClickTextColumn"))
+            QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, view.visualRect(h.Model().index(1, 16)).center());
+        else
+            QTest::keyClick(editor, finish == std::string("Enter") ? Qt::Key_Return : Qt::Key_Escape);
+        QApplication::processEvents();
+        EXPECT_EQ(h.machine.CpuEmu1.ReadMemoryByte(0x0011), stored) << finish;
+        EXPECT_EQ(view.Editor(), nullptr) << finish;
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Keys, CpuPageEditor,
-    ::testing::Values(
-        EditorCase{"Enter", [](TMemoryGridView&, QWidget& e) { QTest::keyClick(&e, Qt::Key_Return); }, 0xAB},
-        EditorCase{"Escape", [](TMemoryGridView&, QWidget& e) { QTest::keyClick(&e, Qt::Key_Escape); }, 0x55},
-        EditorCase{"ClickTextColumn",
-                   [](TMemoryGridView& v, QWidget&) {
-                       QRect r = v.visualRect(v.model()->index(1, 16));
-                       QTest::mouseClick(v.viewport(), Qt::LeftButton, {}, r.center());
-                   },
-                   0x55}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(CpuPage, PanelShowsLabelsRegistersFlagsAndInstructions)
 {
@@ -179,7 +170,7 @@ TEST(CpuPage, PanelShowsLabelsRegistersFlagsAndInstructions)
     cpu.SetStatusFlags(0x41);
     cpu.SetExRegisterA(0x9A);
     cpu.SetExStatusFlags(0xBC);
-    h.page.UpdateCpuDisplay();
+    h.page.show();  // a page shown again may have missed refreshes
     const char* labels[] = {"PC : ", "SP : ", "IX : ", "IY : ", "BC : ", "DE : ", "HL : ",
                             "AF : ", "BC': ", "DE': ", "HL': ", "AF': ", "FLAGS:"};
     for (int row = 1; row <= 13; ++row) {
@@ -202,57 +193,162 @@ TEST(CpuPage, PanelShowsLabelsRegistersFlagsAndInstructions)
     EXPECT_EQ(h.PanelRow(17), "0102 LD SP,FA00");
 }
 
-struct BreakCase {
-    const char* name;
-    std::optional<std::string> answer;  // nullopt: Cancel
-    const char* message;                // "" when none
-    bool armed;
-    uint16_t address;
-};
-
-class CpuPageBreakPoint : public ::testing::TestWithParam<BreakCase> {};
-
-TEST_P(CpuPageBreakPoint, IsSetOrWarned)
+TEST(CpuPage, BreakPointIsSetOrWarnedAndClearDisarmsAtOnce)
 {
-    const BreakCase& c = GetParam();
+    const struct {
+        std::optional<std::string> answer;  // nullopt: Cancel
+        const char* message;                // "" when none
+        bool armed;
+        uint16_t address;
+    } rows[] = {{"10000", "The address \"10000\" is out of range.", false, 0x1234},
+                {"12G4", "\"12G4\" is not a valid hex address.", false, 0x1234},
+                {"", "\"\" is not a valid hex address.", false, 0x1234},
+                {std::nullopt, "", false, 0x1234},
+                {"ffff", "", true, 0xFFFF}};
     PageHarness h;
-    h.machine.FBreakPoint = 0x1234;
-    h.prompts.InputAnswers.push_back(c.answer);
-    h.page.SetBreakPoint->trigger();
-    ASSERT_EQ(h.prompts.Log.at(0).Kind, TScriptedUiPrompts::TKind::Input);
-    EXPECT_EQ(h.prompts.Log.at(0).Text, "Hex Address");
-    EXPECT_EQ(h.prompts.Texts(), c.message[0] ? std::vector<std::string>{c.message} : std::vector<std::string>{});
-    EXPECT_EQ(h.machine.FBreakPointSet, c.armed);
-    EXPECT_EQ(h.machine.FBreakPoint, c.address);
-    EXPECT_EQ(h.page.ClearBreakPointAct->isEnabled(), c.armed);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Answers, CpuPageBreakPoint,
-    ::testing::Values(BreakCase{"OutOfRange", "10000", "The address \"10000\" is out of range.", false, 0x1234},
-                      BreakCase{"NotHex", "12G4", "\"12G4\" is not a valid hex address.", false, 0x1234},
-                      BreakCase{"Empty", "", "\"\" is not a valid hex address.", false, 0x1234},
-                      BreakCase{"ArmedAtTheTop", "ffff", "", true, 0xFFFF},
-                      BreakCase{"Cancel", std::nullopt, "", false, 0x1234}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-TEST(CpuPage, ShowingThePageRefreshesIt)
-{
-    PageHarness h;
-    h.machine.CpuEmu1.Reset(0x4321);
-    EXPECT_NE(h.PanelRow(1), "PC : 43 21");
-    h.page.show();
-    EXPECT_EQ(h.PanelRow(1), "PC : 43 21");
-}
-
-TEST(CpuPage, ClearBreakPointDisarmsAndDisablesAtOnce)
-{
-    PageHarness h;
-    h.machine.FBreakPointSet = true;
-    h.page.ClearBreakPointActUpdate(*h.page.ClearBreakPointAct);
+    for (const auto& r : rows) {
+        h.machine.FBreakPoint = 0x1234;
+        h.prompts.Clear();
+        h.prompts.InputAnswers.push_back(r.answer);
+        h.page.SetBreakPoint->trigger();
+        const std::string row = r.answer.value_or("Cancel");
+        ASSERT_EQ(h.prompts.Log.at(0).Kind, TScriptedUiPrompts::TKind::Input) << row;
+        EXPECT_EQ(h.prompts.Log.at(0).Text, "Hex Address") << row;
+        EXPECT_EQ(h.prompts.Texts(), r.message[0] ? std::vector<std::string>{r.message} : std::vector<std::string>{})
+            << row;
+        EXPECT_EQ(h.machine.FBreakPointSet, r.armed) << row;
+        EXPECT_EQ(h.machine.FBreakPoint, r.address) << row;
+        EXPECT_EQ(h.page.ClearBreakPointAct->isEnabled(), r.armed) << row;
+    }
     h.page.ClearBreakPointAct->trigger();
     EXPECT_FALSE(h.machine.FBreakPointSet);
     EXPECT_FALSE(h.page.ClearBreakPointAct->isEnabled());
+}
+
+struct DialogHarness {
+    QApplication& app = QtTestApp();
+    TCpuEmu cpu;
+    TZ80RegistersDlg dialog;
+    int changes = 0;
+
+    DialogHarness()
+    {
+        dialog.SetCpu(&cpu);
+        dialog.OnRegisterChange = [this](TZ80RegistersDlg&) { ++changes; };
+    }
+    TRegisterGridModel& Model() { return *dialog.Model(); }
+    bool Edit(int row, int column, const char* text)
+    {
+        return Model().setData(Model().index(row, column), QString::fromLatin1(text), Qt::EditRole);
+    }
+    std::string Cell(int row, int column)
+    {
+        return Model().data(Model().index(row, column), Qt::DisplayRole).toString().toStdString();
+    }
+};
+
+TEST(CpuRegistersDlg, RowsHeadingsAndFlagItems)
+{
+    DialogHarness h;
+    EXPECT_EQ(h.dialog.windowTitle().toStdString(), "Z80 Registers");
+    EXPECT_TRUE(h.dialog.windowFlags() & Qt::WindowStaysOnTopHint);
+    EXPECT_FALSE(h.dialog.isModal());
+    std::vector<std::string> rows;
+    for (int r = 0; r < h.Model().rowCount(); ++r)
+        rows.push_back(h.Model().headerData(r, Qt::Vertical, Qt::DisplayRole).toString().toStdString());
+    EXPECT_EQ(rows, (std::vector<std::string>{"PC", "SP", "IX", "IY", "AF", "BC", "DE", "HL", "AF'", "BC'", "DE'", "HL'"}));
+    EXPECT_EQ(h.Model().headerData(0, Qt::Horizontal, Qt::DisplayRole).toString().toStdString(), "High");
+    EXPECT_EQ(h.Model().headerData(1, Qt::Horizontal, Qt::DisplayRole).toString().toStdString(), "Low");
+    std::vector<std::string> flags;
+    for (int i = 0; i < h.dialog.FlagDisplay->count(); ++i)
+        flags.push_back(h.dialog.FlagDisplay->item(i)->text().toStdString());
+    EXPECT_EQ(flags, (std::vector<std::string>{"C - carry", "N - negative", "P - parity / overflow", "x -  n/u",
+                                               "H - half carry", "y -  n/u", "Z - zero", "S - sign"}));
+    EXPECT_EQ(h.dialog.GroupBox1->title().toStdString(), "[ CPU Flags ]");
+    EXPECT_EQ(h.dialog.HexMemoryDisplay->text().toStdString(), "Display Hex");
+    EXPECT_TRUE(h.dialog.HexMemoryDisplay->isChecked());
+}
+
+TEST(CpuRegistersDlg, EntrySetsTheRegisterOrIgnoresTheText)
+{
+    // A PC edit also moves the next instruction.
+    const auto pcHigh = [](const TCpuEmu& cpu) { return uint8_t(cpu.NextPC >> 8); };
+    const struct {
+        bool hex;
+        int row, column;
+        const char* text;
+        int expected;  // -1: ignored
+        std::function<uint8_t(const TCpuEmu&)> read;
+    } rows[] = {{true, 0, 0, "FF", 0xFF, pcHigh},
+                {false, 0, 0, "255", 0xFF, pcHigh},
+                {false, 0, 0, "256", -1, pcHigh},
+                {true, 0, 0, "1G", -1, pcHigh},
+                {false, 0, 0, "-1", -1, pcHigh},
+                {true, 0, 0, "", -1, pcHigh},
+                {true, 8, 1, "C3", 0xC3, [](const TCpuEmu& c) { return c.ExStatusFlags(); }},
+                {true, 3, 1, "7e", 0x7E, [](const TCpuEmu& c) { return c.RegisterIYL(); }},
+                {false, 11, 1, "10", 10, [](const TCpuEmu& c) { return c.ExRegisterL(); }}};
+    for (const auto& r : rows) {
+        DialogHarness h;
+        h.dialog.HexMemoryDisplay->setChecked(r.hex);
+        h.cpu.Reset(0x0100);
+        const uint8_t before = r.read(h.cpu);
+        const std::string row = std::string(r.text) + (r.hex ? " hex" : " dec");
+        EXPECT_EQ(h.Edit(r.row, r.column, r.text), r.expected >= 0) << row;
+        EXPECT_EQ(r.read(h.cpu), r.expected >= 0 ? r.expected : before) << row;
+        EXPECT_EQ(h.changes, r.expected >= 0 ? 1 : 0) << row;
+        const QString shown = QString::number(r.read(h.cpu), r.hex ? 16 : 10).toUpper();
+        EXPECT_EQ(h.Cell(r.row, r.column), (r.hex ? shown.rightJustified(2, '0') : shown).toStdString()) << row;
+    }
+}
+
+TEST(CpuRegistersDlg, FlagClicksSetFAndAlternateFLeavesTheList)
+{
+    DialogHarness h;
+    h.cpu.SetStatusFlags(0x00);
+    h.dialog.RefreshGrid();
+    h.dialog.FlagDisplay->item(0)->setCheckState(Qt::Checked);
+    EXPECT_EQ(h.cpu.StatusFlags(), 0x01);
+    EXPECT_EQ(h.Cell(4, 1), "01");
+    EXPECT_EQ(h.changes, 1);
+
+    h.Edit(8, 1, "FF");
+    EXPECT_EQ(h.dialog.GetFlags(), 0x01) << "the list shows F, not F'";
+    h.Edit(4, 1, "C0");
+    EXPECT_EQ(h.dialog.GetFlags(), 0xC0);
+    EXPECT_EQ(h.dialog.FlagDisplay->item(7)->checkState(), Qt::Checked);
+}
+
+TEST(CpuRegistersDlg, WithoutCpuNothingIsDrawnOrWritten)
+{
+    DialogHarness h;
+    h.dialog.SetCpu(nullptr);
+    EXPECT_FALSE(h.Model().data(h.Model().index(0, 0), Qt::DisplayRole).isValid());
+    EXPECT_FALSE(h.Edit(0, 0, "12"));
+    h.dialog.FlagDisplay->item(3)->setCheckState(Qt::Checked);
+    EXPECT_EQ(h.changes, 0);
+}
+
+TEST(CpuRegistersDlg, TypedCellIsAppliedOnceWhenTheEditorCommits)
+{
+    DialogHarness h;
+    h.cpu.SetRegisterB(0x11);
+    h.dialog.show();
+    QTableView& grid = *h.dialog.DrawGrid1;
+    const QModelIndex cell = h.Model().index(5, 0);  // B
+    grid.setCurrentIndex(cell);
+    grid.edit(cell);
+    auto* editor = grid.findChild<QLineEdit*>();
+    ASSERT_NE(editor, nullptr);
+    editor->clear();
+    QTest::keyClicks(editor, "3C");
+    EXPECT_EQ(h.changes, 0) << "nothing applied while typing";
+    EXPECT_EQ(h.cpu.RegisterB(), 0x11);
+    QTest::keyClick(editor, Qt::Key_Return);
+    QApplication::processEvents();
+    EXPECT_EQ(h.cpu.RegisterB(), 0x3C);
+    EXPECT_EQ(h.changes, 1);
+    h.dialog.hide();
 }
 
 } // namespace

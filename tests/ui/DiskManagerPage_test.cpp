@@ -1,13 +1,16 @@
 // The Disk Manager page on real images through the scripted prompts: the
 // listing's format, the enabling rules, imports, delete, rename, attributes,
-// refresh, view, and what a mounted drive wrote.
+// refresh, view, and what a mounted drive wrote; and its two tool windows,
+// the attribute dialog and the text viewer.
 
 #include "DiskManagerTestSupport.h"
 #include "support/NamedRows.h"
 
 #include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QtTest/QTest>
 
 #include <set>
 
@@ -162,15 +165,13 @@ TEST_F(DiskManagerPageTest, SeesWhatAMountedDriveWroteAndViewsIt)
     Put({{"notes.txt", std::string("line one\r\nline two\r\n\x1A tail")}});
     Machine.MountDrive(1, Image);
     TDiskDrive& drive = *Machine.FDiskController->GetDrive(1);
-    std::array<uint8_t, 128> record{}, again{};
+    std::array<uint8_t, 128> record{};
     drive.Track = 2;
     drive.Sector = 0;
     drive.ReadSector(record.data());
     const TCpmDirEntry entry = MakeEntry(5, "FROMCPM", "TXT", 0, 0, 1, {10});
     std::copy(entry.begin(), entry.end(), record.begin() + 32);
     drive.WriteSector(record.data());
-    drive.ReadSector(again.data());
-    EXPECT_EQ(again, record);
     Run(Page->DM_RefreshDisplayAct);
     ASSERT_EQ(List().count(), 2);
     EXPECT_EQ(List().item(1)->text().toStdString().substr(0, 18), " 5     FROMCPM.TXT");
@@ -180,6 +181,78 @@ TEST_F(DiskManagerPageTest, SeesWhatAMountedDriveWroteAndViewsIt)
     EXPECT_EQ(Viewer.TextViewer->toPlainText(), "line one\nline two\n");
     EXPECT_EQ(Viewer.windowTitle(), "View [NOTES.TXT user area: 0]");
     EXPECT_TRUE(Viewer.isVisible());
+}
+
+TEST_F(DiskManagerPageTest, AttributeBoxesFollowTheArgumentsAndAGrayedBoxCycles)
+{
+    TSetAttributesDlg& d = Attributes;
+    const auto boxes = [&] {
+        std::string s;
+        for (QCheckBox* b : {d.ReadFile, d.SysFile, d.ArcFile})
+            s += "-?x"[b->checkState()];
+        return s;
+    };
+    const auto read = [&] {
+        uint8_t attributes = 0, unchanged = 0;
+        d.GetAttributes(attributes, unchanged);
+        return std::to_string(attributes) + "/" + std::to_string(unchanged);
+    };
+    // Boxes read-only, system, archive ('?' grayed), the user row, and what the dialog gives back.
+    const struct { uint8_t attributes, unchanged, user; bool multi; std::string expected; } rows[] = {
+        {5, 7, 3, false, "x-x 4 5/0"},  // one file: never grayed
+        {1, 2, 0, true, "x?- 1 1/2"},
+        {0, 7, 15, true, "??? 16 0/7"},
+        {0, 0, 200, false, "--- 0 0/0"}};  // an unknown user is "No Change"
+    for (const auto& r : rows) {
+        d.SetAttributes(r.attributes, r.unchanged, r.user, r.multi);
+        EXPECT_EQ(boxes() + " " + std::to_string(d.UserAreaList->currentIndex()) + " " + read(), r.expected);
+    }
+    EXPECT_EQ(d.UserAreaList->itemText(0) + d.UserAreaList->itemText(16), "No ChangeUser 15");
+    EXPECT_EQ(d.GetUserArea(), 255);
+    d.SetAttributes(0, CpmAttrSystem, 0, true);
+    std::string seen;
+    for (int i = 0; i < 4; ++i) {
+        d.SysFile->click();
+        seen += read() + " ";
+    }
+    EXPECT_EQ(seen, "0/0 2/0 0/2 0/0 ");  // unchecked, checked, grayed, unchecked
+    d.ReadFile->click();
+    d.ReadFile->click();
+    EXPECT_EQ(boxes()[0], '-');  // never grayed when it was not
+    EXPECT_EQ(AppendMissingChar("", '/') + AppendMissingChar("/a/", '/') + AppendMissingChar("/b", '/'), "/a//b/");
+}
+
+// The viewer searches on from the last match with its options.
+TEST_F(DiskManagerPageTest, ViewerSearchesOnAndFindNextNeedsAPhrase)
+{
+    Viewer.LoadText("The cat sat.\r\nA Cat and a category.\r\n");
+    const auto matches = [&](bool matchCase, bool wholeWord) {
+        Viewer.TextViewer->moveCursor(QTextCursor::Start);
+        std::string starts;
+        while (Viewer.FindPhrase("cat", matchCase, wholeWord))
+            starts += std::to_string(Viewer.TextViewer->textCursor().selectionStart()) + " ";
+        return starts;
+    };
+    EXPECT_EQ(matches(false, false), "4 15 25 ");
+    EXPECT_EQ(Prompts.LastText(), "Unable to find search phrase \"cat\".");
+    EXPECT_EQ(Prompts.Log.back().Type, TMsgDlgType::Information);
+    EXPECT_EQ(Viewer.TextViewer->textCursor().selectedText(), "cat");  // stays on the last match
+    EXPECT_EQ(matches(true, false) + "| " + matches(false, true) + "| " + matches(true, true), "4 25 | 4 15 | 4 ");
+
+    Prompts.Clear();
+    Viewer.FindTextEdit->setText("   ");
+    EXPECT_FALSE(Viewer.FindNextAct->isEnabled());
+    Viewer.FindNextActExecute();
+    EXPECT_TRUE(Prompts.Log.empty());
+    Viewer.TextViewer->moveCursor(QTextCursor::Start);
+    Viewer.FindTextEdit->setText("Cat");
+    Viewer.MatchCaseBtn->setChecked(true);
+    QTest::keyClick(Viewer.FindTextEdit, Qt::Key_Return);
+    EXPECT_EQ(Viewer.TextViewer->textCursor().selectionStart(), 15);
+    EXPECT_EQ(Viewer.LineValue->text() + "," + Viewer.ColumnValue->text(), "2,3");
+    QTest::keyClicks(Viewer.TextViewer, "xyz");
+    QTest::keyClick(Viewer.TextViewer, Qt::Key_Delete);
+    EXPECT_EQ(Viewer.TextViewer->toPlainText(), "The cat sat.\nA Cat and a category.\n");
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
-// "Map Terminal Keys" dialog: captions, editing a mapping per key state, the
-// painted rows, and saving when the dialog closes.
+// "Map Terminal Keys" dialog: captions, editing a mapping per key state,
+// whole key names with readable text on the painted cells, and saving when
+// the dialog closes.
 
 #include "ui/MapTermKeysDlg.h"
 
@@ -7,7 +8,6 @@
 #include "platform/ScriptedUiPrompts.h"
 #include "support/QtTestApp.h"
 
-#include <QAbstractButton>
 #include <QApplication>
 #include <QGroupBox>
 #include <QImage>
@@ -15,82 +15,88 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
+#include <QTemporaryDir>
 #include <QtTest/QTest>
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <sstream>
 
 namespace {
 
-namespace fs = std::filesystem;
+// Whether the cell holds a pixel near the text colour (white on blue, black
+// on olive: either reads well).
+bool HasTextPixel(const QImage& image, const QRect& cell, const QColor& text)
+{
+    for (int y = cell.top(); y <= cell.bottom(); ++y)
+        for (int x = cell.left(); x <= cell.right(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            if (std::abs(c.red() - text.red()) + std::abs(c.green() - text.green()) +
+                    std::abs(c.blue() - text.blue()) < 48)
+                return true;
+        }
+    return false;
+}
 
 class MapTermKeysDlgTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        tavrin::test::QtTestApp();
-        std::string pattern = (fs::temp_directory_path() / "mapdlg-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        FFolder = pattern;
+    QRadioButton* StateButton(TMapTermKeysDlg& dlg, int state)
+    {
+        return dlg.KeyState->findChildren<QRadioButton*>().at(state);
     }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(FFolder, ec);
-    }
-    std::string File(const char* name) const { return (FFolder / name).string(); }
-
-    QRadioButton* StateButton(TMapTermKeysDlg& dlg, int state) {
-        const auto buttons = dlg.KeyState->findChildren<QRadioButton*>();
-        return state < buttons.size() ? buttons[state] : nullptr;
-    }
-
-    fs::path FFolder;
+    bool FApp = (tavrin::test::QtTestApp(), true);  // before any widget
+    QTemporaryDir Temp;
+    const std::string File = Temp.filePath("k.kmap").toStdString();
+    TMapTermKeys Keys{File};
 };
 
-TEST_F(MapTermKeysDlgTest, ShowsItsCaptions) {
-    TMapTermKeys keys(File("k.kmap"));
-    TMapTermKeysDlg dlg(keys);
+TEST_F(MapTermKeysDlgTest, ShowsItsCaptions)
+{
+    TMapTermKeysDlg dlg(Keys);
     EXPECT_EQ(dlg.windowTitle(), "Map Terminal Keys");
     EXPECT_EQ(dlg.size(), QSize(338, 401));
     EXPECT_EQ(dlg.KeyState->title(), " Key State ");
     EXPECT_EQ(dlg.Button1->text(), "Update");
     const QStringList expected = {"Normal", "Shift", "Ctrl"};
-    for (int s = 0; s < 3; ++s) {
-        ASSERT_NE(StateButton(dlg, s), nullptr);
+    for (int s = 0; s < 3; ++s)
         EXPECT_EQ(StateButton(dlg, s)->text(), expected[s]);
-    }
     EXPECT_TRUE(StateButton(dlg, 0)->isChecked());
-    EXPECT_EQ(dlg.GetKeyState(), tksNormal);
     EXPECT_EQ(dlg.ListBox1->count(), TermKeyCount);
     EXPECT_EQ(dlg.Panel1->height(), 90);
     const QFontMetrics metrics(dlg.ListBox1->font());
     EXPECT_GE(dlg.CaptionWidth(), metrics.horizontalAdvance("Shift-Right Arrow") + 4);
 }
 
-TEST_F(MapTermKeysDlgTest, UpdateStoresTheNormalisedTextForTheChosenState) {
-    TMapTermKeys keys(File("k.kmap"));
-    keys.SetMapping(0, tksShift, "^[[1;2A");
-    TMapTermKeysDlg dlg(keys);
-
+TEST_F(MapTermKeysDlgTest, UpdateStoresTheNormalisedTextForTheChosenState)
+{
+    Keys.SetMapping(0, tksShift, "^[[1;2A");
+    TMapTermKeysDlg dlg(Keys);
     dlg.ListBox1->setCurrentRow(0);
     EXPECT_EQ(dlg.Edit1->text(), "");
     dlg.Edit1->setText("^a");
     dlg.Button1->click();
     EXPECT_EQ(dlg.Edit1->text(), "^A");
-    EXPECT_EQ(keys.GetKeyBytes(VK_UP, TShiftState()), std::string(1, '\x01'));
+    EXPECT_EQ(Keys.GetKeyBytes(VK_UP, TShiftState()), std::string(1, '\x01'));
+
+    // A state click shows that state's text, so Update never copies another's.
+    const std::pair<int, const char*> switches[] = {{tksShift, "^[[1;2A"}, {tksCtrl, ""}, {tksNormal, "^A"}};
+    for (const auto& [state, shown] : switches) {
+        StateButton(dlg, state)->click();
+        EXPECT_EQ(dlg.GetKeyState(), state);
+        EXPECT_EQ(dlg.Edit1->text().toStdString(), shown) << state;
+        dlg.Button1->click();
+    }
+    EXPECT_EQ(Keys.GetMapping(0, tksShift), "^[[1;2A");
+    EXPECT_EQ(Keys.GetMapping(0, tksCtrl), "");
 
     StateButton(dlg, tksShift)->click();
-    EXPECT_EQ(dlg.GetKeyState(), tksShift);
-    dlg.ListBox1->setCurrentRow(1);
-    dlg.ListBox1->setCurrentRow(0);
-    EXPECT_EQ(dlg.Edit1->text(), "^[[1;2A");
     dlg.Edit1->clear();
     dlg.Button1->click();
-    EXPECT_FALSE(keys.IsKeyMapped(VK_UP, TShiftState().Include(ssShift)));
-    EXPECT_TRUE(keys.IsKeyMapped(VK_UP, TShiftState()));
+    EXPECT_FALSE(Keys.IsKeyMapped(VK_UP, TShiftState().Include(ssShift)));
+    EXPECT_TRUE(Keys.IsKeyMapped(VK_UP, TShiftState()));
 
     // Clicking the selected row again drops an edit that was not applied.
     StateButton(dlg, tksNormal)->click();
@@ -103,67 +109,74 @@ TEST_F(MapTermKeysDlgTest, UpdateStoresTheNormalisedTextForTheChosenState) {
     EXPECT_EQ(dlg.Edit1->text(), "^A");
 }
 
-TEST_F(MapTermKeysDlgTest, RecordSeparatorSurvivesTheEditBox) {
+TEST_F(MapTermKeysDlgTest, RecordSeparatorSurvivesTheEditBox)
+{
     // 1Eh has no caret form; the edit box must hand the raw byte back intact.
-    TMapTermKeys keys(File("k.kmap"));
-    keys.SetMapping(2, tksNormal, TMapTermKeys::EncodeKeyString("\x1E"));
-    keys.SetMapping(3, tksNormal, "x^^");
-    TMapTermKeysDlg dlg(keys);
+    Keys.SetMapping(2, tksNormal, TMapTermKeys::EncodeKeyString("\x1E"));
+    Keys.SetMapping(3, tksNormal, "x^^");
+    TMapTermKeysDlg dlg(Keys);
     for (int row : {2, 3}) {
         dlg.ListBox1->setCurrentRow(row);
         dlg.Button1->click();
     }
-    EXPECT_EQ(keys.GetKeyBytes(VK_LEFT, TShiftState()), "\x1E");
-    EXPECT_EQ(keys.GetKeyBytes(VK_RIGHT, TShiftState()), "x^");
+    EXPECT_EQ(Keys.GetKeyBytes(VK_LEFT, TShiftState()), "\x1E");
+    EXPECT_EQ(Keys.GetKeyBytes(VK_RIGHT, TShiftState()), "x^");
 }
 
-TEST_F(MapTermKeysDlgTest, RowsPaintCaptionAndMappingCells) {
-    TMapTermKeys keys(File("k.kmap"));
-    TMapTermKeysDlg dlg(keys);
-    dlg.show();
+TEST_F(MapTermKeysDlgTest, NamesAreNeverCutAndTextReadsWellOnEveryCell)
+{
+    Keys.SetMapping(0, tksNormal, "MMMM");
+    Keys.SetMapping(1, tksNormal, "MMMM");
+    Keys.SetMapping(3, tksNormal, std::string(200, 'x'));  // wider than the list
+    TMapTermKeysDlg dlg(Keys);
+    for (int width : {338, 240, 600}) {
+        dlg.resize(width, 401);
+        dlg.show();
+        QApplication::processEvents();
+        EXPECT_FALSE(dlg.ListBox1->horizontalScrollBar()->isVisible()) << width;
+        EXPECT_EQ(dlg.ListBox1->visualItemRect(dlg.ListBox1->item(1)).left(), 0);
+    }
     dlg.ListBox1->setCurrentRow(1);
     QApplication::processEvents();
     const QImage image = dlg.ListBox1->viewport()->grab().toImage();
-    const QRect row0 = dlg.ListBox1->visualItemRect(dlg.ListBox1->item(0));
-    const QRect row1 = dlg.ListBox1->visualItemRect(dlg.ListBox1->item(1));
-    EXPECT_EQ(row0.height(), dlg.ItemHeight());
-    struct Probe {
-        const char* what;
-        QPoint at;
-        QColor colour;
+    const int captionWidth = dlg.CaptionWidth();
+    const QColor blue(0, 0, 255), olive(128, 128, 0);
+    struct TCell {
+        const char* name;
+        int Row;
+        bool Caption;
+        QColor Background;
     };
-    const int mappingX = dlg.CaptionWidth() + 20;
-    const std::vector<Probe> probes = {
-        {"caption cell", QPoint(1, row0.bottom() - 1), QColor(0, 0, 255)},
-        {"mapping cell", QPoint(mappingX, row0.bottom() - 1), QColor(128, 128, 0)},
-        {"selected caption cell", QPoint(1, row1.bottom() - 1), QColor(0, 0, 255)},
-        {"selected mapping cell", QPoint(mappingX, row1.bottom() - 1), QColor(0, 0, 255)},
-    };
-    for (const auto& p : probes) {
-        const qreal dpr = image.devicePixelRatio();
-        EXPECT_EQ(image.pixelColor(p.at * dpr).rgb(), p.colour.rgb()) << p.what;
+    for (const TCell& c : {TCell{"caption", 0, true, blue}, TCell{"mapping", 0, false, olive},
+                           TCell{"selected caption", 1, true, blue}, TCell{"selected mapping", 1, false, blue}}) {
+        const QRect row = dlg.ListBox1->visualItemRect(dlg.ListBox1->item(c.Row));
+        EXPECT_EQ(row.height(), dlg.ItemHeight());
+        const QRect cell = c.Caption ? QRect(row.left(), row.top(), captionWidth, row.height())
+                                     : QRect(captionWidth, row.top(), 60, row.height());
+        EXPECT_EQ(image.pixelColor(cell.left() + 1, cell.bottom() - 1), c.Background) << c.name;
+        EXPECT_TRUE(HasTextPixel(image, cell, c.Background == blue ? Qt::white : Qt::black)) << c.name;
     }
 }
 
-TEST_F(MapTermKeysDlgTest, ClosingSavesTheKeyMap) {
-    const std::string file = File("k.kmap");
-    TMapTermKeys keys(file);
-    TMapTermKeysDlg dlg(keys);
+TEST_F(MapTermKeysDlgTest, ClosingSavesTheKeyMap)
+{
+    TMapTermKeysDlg dlg(Keys);
     dlg.ListBox1->setCurrentRow(11);
     StateButton(dlg, tksCtrl)->click();
     dlg.Edit1->setText(" ^[OP");
     dlg.Button1->click();
-    EXPECT_FALSE(fs::exists(file));
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(File)));
     dlg.reject();
-    std::ifstream in(file, std::ios::binary);
+    std::ifstream in(File, std::ios::binary);
     std::ostringstream text;
     text << in.rdbuf();
     EXPECT_NE(text.str().find("[State_Ctrl]\r\nF1=^`^[OP\r\n"), std::string::npos) << text.str();
 }
 
-TEST_F(MapTermKeysDlgTest, FailedSaveIsReportedAndClosingGoesOn) {
+TEST_F(MapTermKeysDlgTest, FailedSaveIsReportedAndClosingGoesOn)
+{
     TScriptedUiPrompts prompts;
-    TMapTermKeys keys(File("no-such-folder/k.kmap"));
+    TMapTermKeys keys(Temp.filePath("no-such-folder/k.kmap").toStdString());
     TMapTermKeysDlg dlg(keys, &prompts);
     dlg.show();
     dlg.accept();

@@ -98,6 +98,10 @@ TEST_F(RemoteDiskPanel, StartAndStopLockAndFreeThePortEdit) {
     EXPECT_FALSE(Panel.C_DiskServerPort->isReadOnly());
     EXPECT_FALSE(Panel.RemoteDiskStatus->isActive());
     EXPECT_TRUE(Prompts.Log.empty());
+    // A tick while the server is stopped stops the timer.
+    Panel.RemoteDiskStatus->start();
+    Panel.RemoteDiskStatusTimer();
+    EXPECT_FALSE(Panel.RemoteDiskStatus->isActive());
 }
 
 TEST_F(RemoteDiskPanel, EmptyPortMeansPort999) {
@@ -113,29 +117,23 @@ TEST_F(RemoteDiskPanel, EmptyPortMeansPort999) {
     EXPECT_FALSE(Server.GetActive());
 }
 
-class RefusedPorts : public RemoteDiskPanel, public ::testing::WithParamInterface<const char*> {};
-
-TEST_P(RefusedPorts, AreReportedAndNothingStarts) {
-    Panel.C_DiskServerPort->setText(GetParam());
-    Panel.ActivateRemoteDiskServerAct->trigger();
-    EXPECT_FALSE(Server.GetActive());
-    EXPECT_FALSE(Panel.ActivateRemoteDiskServerAct->isChecked());
-    EXPECT_FALSE(Panel.RemoteDiskStatus->isActive());
-    EXPECT_EQ(Prompts.LastText(), "The server port must be a number from 1 to 65535!");
-}
-
-INSTANTIATE_TEST_SUITE_P(Texts, RefusedPorts, ::testing::Values("0", "65536", "123456", "12 3"));
-
-TEST_F(RemoteDiskPanel, PortHeldElsewhereIsReported) {
+TEST_F(RemoteDiskPanel, RefusedPortsAreReportedAndNothingStarts) {
     TBaseUdpSocket holder;
     ASSERT_TRUE(holder.Open());
-    const std::string port = std::to_string(holder.BoundPort());
-    Panel.C_DiskServerPort->setText(QString::fromStdString(port));
-    Panel.ActivateRemoteDiskServerAct->trigger();
-    EXPECT_FALSE(Server.GetActive());
-    EXPECT_FALSE(Panel.C_RemoteDiskServerActive->isChecked());
-    EXPECT_EQ(Prompts.LastText(),
-              "The remote disk server could not be started. UDP port " + port + " is in use by another program!");
+    const std::string held = std::to_string(holder.BoundPort());
+    const std::string badNumber = "The server port must be a number from 1 to 65535!";
+    const std::pair<std::string, std::string> rows[] = {
+        {"0", badNumber}, {"65536", badNumber}, {"123456", badNumber}, {"12 3", badNumber},
+        {held, "The remote disk server could not be started. UDP port " + held + " is in use by another program!"}};
+    for (const auto& [port, message] : rows) {
+        Panel.C_DiskServerPort->setText(QString::fromStdString(port));
+        Panel.ActivateRemoteDiskServerAct->trigger();
+        EXPECT_FALSE(Server.GetActive()) << port;
+        EXPECT_FALSE(Panel.ActivateRemoteDiskServerAct->isChecked()) << port;
+        EXPECT_FALSE(Panel.C_RemoteDiskServerActive->isChecked()) << port;
+        EXPECT_FALSE(Panel.RemoteDiskStatus->isActive()) << port;
+        EXPECT_EQ(Prompts.LastText(), message);
+    }
 }
 
 TEST_F(RemoteDiskPanel, ClientAppearsAtTheNextTickAndReadsDoNotRepaint) {
@@ -171,24 +169,12 @@ TEST_F(RemoteDiskPanel, ClientAppearsAtTheNextTickAndReadsDoNotRepaint) {
     EXPECT_EQ(Panel.ItemCount(), 0);
 }
 
-TEST_F(RemoteDiskPanel, TimerStopsItselfWhenTheServerIsNotRunning) {
-    Panel.RemoteDiskStatus->start();
-    Panel.RemoteDiskStatusTimer();
-    EXPECT_FALSE(Panel.RemoteDiskStatus->isActive());
-}
-
 TEST(RemoteSessionLines, ShowTheClientTheImageAndTheTime) {
     in_addr address{};
     inet_pton(AF_INET, "192.168.1.20", &address);
     EXPECT_EQ(IpAddressToStr(address.s_addr), "192.168.1.20");
     TRmtDskSession session(7, true, "Work.cpmdsk", {address.s_addr, htons(1025), 2}, nullptr);
-    std::tm when{};
-    when.tm_year = 2026 - 1900;
-    when.tm_mon = 0;
-    when.tm_mday = 5;
-    when.tm_hour = 9;
-    when.tm_min = 8;
-    when.tm_sec = 7;
+    std::tm when{.tm_sec = 7, .tm_min = 8, .tm_hour = 9, .tm_mday = 5, .tm_mon = 0, .tm_year = 2026 - 1900};
     when.tm_isdst = -1;
     session.LastUsed = std::chrono::system_clock::from_time_t(std::mktime(&when));
     const auto lines = RemoteSessionLines(session);
@@ -197,14 +183,6 @@ TEST(RemoteSessionLines, ShowTheClientTheImageAndTheTime) {
     EXPECT_EQ(lines[2], "Last used: Mon Jan 05 @ 09:08:07");
     session.ReadOnly = false;
     EXPECT_EQ(RemoteSessionLines(session)[0], "Client: 192.168.1.20:1025  Disk: 2 RW");
-}
-
-TEST_F(RemoteDiskPanel, AutoUnmountBoxReachesTheRunningServer) {
-    Start();
-    Panel.C_UseRemoteDiskAutoUnMount->click();
-    EXPECT_FALSE(Server.GetAutoUnmount());
-    Panel.C_UseRemoteDiskAutoUnMount->click();
-    EXPECT_TRUE(Server.GetAutoUnmount());
 }
 
 TEST_F(RemoteDiskPanel, SettingsRestartASavedServer) {
@@ -217,6 +195,9 @@ TEST_F(RemoteDiskPanel, SettingsRestartASavedServer) {
     EXPECT_TRUE(Server.GetActive()) << Prompts.LastText();
     EXPECT_EQ(Server.BaseUdpRx1.BoundPort(), std::stoi(port));
     EXPECT_FALSE(Server.GetAutoUnmount());
+    Panel.C_UseRemoteDiskAutoUnMount->click();
+    EXPECT_TRUE(Server.GetAutoUnmount());
+    Panel.C_UseRemoteDiskAutoUnMount->click();
 
     TNrKeyValueSections saved;
     Panel.SaveSettings(saved);

@@ -10,118 +10,97 @@
 #include "support/QtTestApp.h"
 #include "ui/Rspin.h"
 
-using tavrin::test::QtTestApp;
-
 namespace {
 
 // A margin edit as the printer panel has one.
-struct MarginEdit {
-    QApplication& app = QtTestApp();
-    TScriptedUiPrompts prompts;
-    TRSpinEdit edit;
-    MarginEdit()
+class Rspin : public ::testing::Test {
+protected:
+    Rspin()
     {
-        edit.SetPrompts(&prompts);
-        edit.SetMinValue(0.25);
-        edit.SetMaxValue(2.0);
-        edit.SetIncrement(0.25);
+        Edit.SetPrompts(&Prompts);
+        Edit.SetMinValue(0.25);
+        Edit.SetMaxValue(2.0);
+        Edit.SetIncrement(0.25);
     }
-    std::string Text() const { return edit.text().toStdString(); }
+    std::string Text() const { return Edit.text().toStdString(); }
+    bool FApp = (tavrin::test::QtTestApp(), true);  // before any widget
+    TScriptedUiPrompts Prompts;
+    TRSpinEdit Edit;
 };
 
-struct ValueCase {
-    const char* name;
-    double minValue, maxValue;
-    int digits;
-    double value;
-    const char* text;
-};
-
-class RspinValue : public ::testing::TestWithParam<ValueCase> {};
-
-TEST_P(RspinValue, IsClampedAndFormatted)
+TEST_F(Rspin, ValuesAreClampedAndFormatted)
 {
-    const ValueCase& c = GetParam();
-    MarginEdit m;
-    m.edit.SetMinValue(c.minValue);
-    m.edit.SetMaxValue(c.maxValue);
-    m.edit.SetDecimalDigits(c.digits);
-    m.edit.SetValue(c.value);
-    EXPECT_EQ(m.Text(), c.text);
+    const struct {
+        double minValue, maxValue;
+        int digits;
+        double value;
+        const char* text;
+    } rows[] = {{0.25, 2.0, 2, 3, "2.00"},   {0.25, 2.0, 2, -1, "0.25"},
+                {0.25, 2.0, 3, 1.5, "1.500"}, {0.25, 2.0, 0, 1.24, "1.2"},  // at least one decimal
+                {0, 0, 1, 123.45, "123.5"},  // equal bounds mean no limits
+                {0.1, 1.0, 9, 0.1, "0.100000001"}};  // the minimum is held in single precision
+    for (const auto& r : rows) {
+        Edit.SetMinValue(r.minValue);
+        Edit.SetMaxValue(r.maxValue);
+        Edit.SetDecimalDigits(r.digits);
+        Edit.SetValue(r.value);
+        EXPECT_EQ(Text(), r.text) << r.value;
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(Values, RspinValue,
-                         ::testing::Values(ValueCase{"AboveMaxIsMax", 0.25, 2.0, 2, 3, "2.00"},
-                                           ValueCase{"BelowMinIsMin", 0.25, 2.0, 2, -1, "0.25"},
-                                           ValueCase{"InsideKept", 0.25, 2.0, 3, 1.5, "1.500"},
-                                           ValueCase{"DecimalsAtLeastOne", 0.25, 2.0, 0, 1.24, "1.2"},
-                                           ValueCase{"EqualBoundsMeanNoLimits", 0, 0, 1, 123.45, "123.5"},
-                                           ValueCase{"MinHeldInSinglePrecision", 0.1, 1.0, 9, 0.1, "0.100000001"}),
-                         [](const auto& info) { return std::string(info.param.name); });
-
-TEST(Rspin, DefaultsArrowsAndUnreadableText)
+TEST_F(Rspin, DefaultsArrowsAndUnreadableText)
 {
-    MarginEdit m;
     TRSpinEdit plain;
     EXPECT_EQ(plain.text().toStdString(), "0.0");
     EXPECT_EQ(std::make_pair(plain.MinValue(), plain.MaxValue()), std::make_pair(0.0, 10.0));
     EXPECT_EQ(plain.Increment(), 0.1);
     EXPECT_EQ(plain.DecimalDigits(), 2);
 
-    m.edit.SetValue(1.75);
-    m.edit.UpButton()->click();
-    EXPECT_EQ(m.Text(), "2.00");
-    m.edit.UpClick();
-    EXPECT_EQ(m.Text(), "2.00");
-    QTest::keyClick(&m.edit, Qt::Key_Down);
-    EXPECT_EQ(m.Text(), "1.75");
-    m.edit.setReadOnly(true);
-    m.edit.DownClick();
-    EXPECT_EQ(m.Text(), "1.75");
-    EXPECT_EQ(m.prompts.Beeps, 1);
-    m.edit.setText("abc");
-    EXPECT_EQ(m.edit.Value(), 0.25);
+    Edit.SetValue(1.75);
+    Edit.UpButton()->click();
+    EXPECT_EQ(Text(), "2.00");
+    Edit.UpClick();
+    EXPECT_EQ(Text(), "2.00");
+    QTest::keyClick(&Edit, Qt::Key_Down);
+    EXPECT_EQ(Text(), "1.75");
+    Edit.setReadOnly(true);
+    Edit.DownClick();
+    EXPECT_EQ(Text(), "1.75");
+    EXPECT_EQ(Prompts.Beeps, 1);
+    Edit.setText("abc");
+    EXPECT_EQ(Edit.Value(), 0.25);
 }
 
-struct KeyCase {
-    const char* name;
-    bool editorEnabled;
-    Qt::Key key;
-    bool accepted;
-};
-
-class RspinKey : public ::testing::TestWithParam<KeyCase> {};
-
-TEST_P(RspinKey, IsTypedOrRefusedWithABeep)
+TEST_F(Rspin, KeysAreTypedOrRefusedWithABeep)
 {
-    const KeyCase& c = GetParam();
-    MarginEdit m;
-    m.edit.SetEditorEnabled(c.editorEnabled);
-    m.edit.setText("1");
-    QTest::keyClick(&m.edit, c.key);
-    EXPECT_EQ(m.prompts.Beeps, c.accepted ? 0 : 1);
+    // Editor enabled, key, and whether it is taken without a beep.
+    const struct {
+        bool editorEnabled;
+        Qt::Key key;
+        bool accepted;
+    } rows[] = {{true, Qt::Key_7, true},          {true, Qt::Key_Minus, true},   {true, Qt::Key_Period, true},
+                {true, Qt::Key_A, false},         {true, Qt::Key_Space, false},  {true, Qt::Key_Return, false},
+                {true, Qt::Key_Backspace, true},  {false, Qt::Key_7, false},     {false, Qt::Key_Backspace, false},
+                {false, Qt::Key_Tab, true}};
+    for (const auto& r : rows) {
+        Prompts.Clear();
+        Edit.SetEditorEnabled(r.editorEnabled);
+        Edit.setText("1");
+        QTest::keyClick(&Edit, r.key);
+        EXPECT_EQ(Prompts.Beeps, r.accepted ? 0 : 1) << QKeySequence(r.key).toString().toStdString() << " editor "
+                                                      << r.editorEnabled;
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(Keys, RspinKey,
-                         ::testing::Values(KeyCase{"Digit", true, Qt::Key_7, true}, KeyCase{"Minus", true, Qt::Key_Minus, true},
-                                           KeyCase{"Point", true, Qt::Key_Period, true}, KeyCase{"Letter", true, Qt::Key_A, false},
-                                           KeyCase{"Space", true, Qt::Key_Space, false}, KeyCase{"EnterBeeps", true, Qt::Key_Return, false},
-                                           KeyCase{"Backspace", true, Qt::Key_Backspace, true},
-                                           KeyCase{"DigitWhenEditorDisabled", false, Qt::Key_7, false},
-                                           KeyCase{"BackspaceWhenEditorDisabled", false, Qt::Key_Backspace, false},
-                                           KeyCase{"TabWhenEditorDisabled", false, Qt::Key_Tab, true}),
-                         [](const auto& info) { return std::string(info.param.name); });
-
-TEST(Rspin, LeavingRewritesAnOutOfRangeText)
+TEST_F(Rspin, LeavingRewritesAnOutOfRangeText)
 {
-    MarginEdit m;
     QFocusEvent out(QEvent::FocusOut);
-    m.edit.setText("5");
-    QApplication::sendEvent(&m.edit, &out);
-    EXPECT_EQ(m.Text(), "2.00");
-    m.edit.setText("1.3");
-    QApplication::sendEvent(&m.edit, &out);
-    EXPECT_EQ(m.Text(), "1.3");
+    Edit.setText("5");
+    QApplication::sendEvent(&Edit, &out);
+    EXPECT_EQ(Text(), "2.00");
+    Edit.setText("1.3");
+    QApplication::sendEvent(&Edit, &out);
+    EXPECT_EQ(Text(), "1.3");
 }
 
-} // namespace
+}  // namespace
