@@ -174,7 +174,8 @@ TEST(RemoteSessionLines, ShowTheClientTheImageAndTheTime) {
     inet_pton(AF_INET, "192.168.1.20", &address);
     EXPECT_EQ(IpAddressToStr(address.s_addr), "192.168.1.20");
     TRmtDskSession session(7, true, "Work.cpmdsk", {address.s_addr, htons(1025), 2}, nullptr);
-    std::tm when{.tm_sec = 7, .tm_min = 8, .tm_hour = 9, .tm_mday = 5, .tm_mon = 0, .tm_year = 2026 - 1900};
+    std::tm when{};
+    strptime("2026-01-05 09:08:07", "%Y-%m-%d %H:%M:%S", &when);
     when.tm_isdst = -1;
     session.LastUsed = std::chrono::system_clock::from_time_t(std::mktime(&when));
     const auto lines = RemoteSessionLines(session);
