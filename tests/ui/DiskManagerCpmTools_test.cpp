@@ -1,6 +1,6 @@
 // Debian's cpmtools agree with what the Disk Manager page did: imports,
 // deletes, renames, attributes and user areas pass its checker and list
-// alike; files it put on an image show on the page and export alike.
+// alike; files they put on the image show on the page and export alike.
 
 #include "DiskManagerTestSupport.h"
 
@@ -77,13 +77,21 @@ protected:
     }
 };
 
-TEST_F(DiskManagerCpmTools, WhatThePageDidChecksAndListsAlike)
+// The tools put two files on the image, then the page imports, deletes,
+// renames and sets attributes and user areas beside them.
+TEST_F(DiskManagerCpmTools, WhatThePageAndTheToolsDidChecksListsAndExportsAlike)
 {
+    const std::string alpha = HostFile("alpha.txt", AsString(Pattern(3000, 7)));
+    const std::string beta = HostFile("beta.dat", AsString(Pattern(33000, 8)));
+    Cpm("cpmcp", "work.cpmdsk alpha.txt 0:alpha.txt");
+    Cpm("cpmcp", "work.cpmdsk beta.dat 4:beta.dat");
+    Cpm("cpmchattr", "work.cpmdsk ra 4:beta.dat");
     const std::vector<std::pair<std::string, std::string>> files = {
         {"keep.txt", AsString(Pattern(300, 1))},   {"big.bin", AsString(Pattern(40000, 2))},
         {"edge.bin", AsString(Pattern(16384, 3))}, {"gone.tmp", AsString(Pattern(9000, 4))},
         {"old.nam", AsString(Pattern(2048, 5))},   {"move.me", AsString(Pattern(5000, 6))}};
     Put(files);
+    EXPECT_EQ(List().item(RowOf("4:BETA.DAT"))->text().toStdString().substr(0, 23), " 4        BETA.DAT  RsA");
     Page->ImportTextFiles({HostFile("notes.markdown", "text\r\n")});
     Select({RowOf("0:GONE.TMP")});
     Prompts.DialogAnswers = {mrOk};
@@ -116,23 +124,11 @@ TEST_F(DiskManagerCpmTools, WhatThePageDidChecksAndListsAlike)
     Cpm("cpmcp", "work.cpmdsk 9:big.bin 0:edge.bin .");
     EXPECT_EQ(storetest::ReadFile(Dir.File("big.bin")).substr(0, 40000), files[1].second);
     EXPECT_EQ(storetest::ReadFile(Dir.File("edge.bin")), files[2].second);
-}
-
-TEST_F(DiskManagerCpmTools, FilesTheToolsPutShowOnThePageAndExportAlike)
-{
-    const std::string a = HostFile("alpha.txt", AsString(Pattern(3000, 7)));
-    const std::string b = HostFile("beta.dat", AsString(Pattern(33000, 8)));
-    Cpm("cpmcp", "work.cpmdsk alpha.txt 0:alpha.txt");
-    Cpm("cpmcp", "work.cpmdsk beta.dat 4:beta.dat");
-    Cpm("cpmchattr", "work.cpmdsk ra 4:beta.dat");
-    Page->OpenManagerDisk(Image);
-    EXPECT_EQ(PageListing(), ToolListing());
-    EXPECT_EQ(List().item(RowOf("4:BETA.DAT"))->text().toStdString().substr(0, 23), " 4        BETA.DAT  RsA");
-    List().selectAll();
+    Select({RowOf("0:ALPHA.TXT"), RowOf("4:BETA.DAT")});
     Prompts.FolderAnswers = {Dir.File("out")};
     Run(Page->DM_ExportBinaryFileAct);
-    EXPECT_EQ(storetest::ReadFile(Dir.File("out/ALPHA.TXT")).substr(0, 3000), storetest::ReadFile(a));
-    EXPECT_EQ(storetest::ReadFile(Dir.File("out/BETA.DAT")).substr(0, 33000), storetest::ReadFile(b));
+    EXPECT_EQ(storetest::ReadFile(Dir.File("out/ALPHA.TXT")).substr(0, 3000), storetest::ReadFile(alpha));
+    EXPECT_EQ(storetest::ReadFile(Dir.File("out/BETA.DAT")).substr(0, 33000), storetest::ReadFile(beta));
 }
 
 }  // namespace
