@@ -54,84 +54,55 @@ struct PageHarness {
     }
 };
 
-struct BaseCase {
-    const char* name;
-    bool hex;
-    const char* corner;
-    const char* column15;
-    const char* lastRow;
-    const char* byteFE;
-};
-
-class CpuPageGrid : public ::testing::TestWithParam<BaseCase> {};
-
-TEST_P(CpuPageGrid, ShowsHeadingsAndBytesInTheBase)
+TEST(CpuPage, GridShowsHeadingsBytesAndWidthsInTheBase)
 {
-    const BaseCase& c = GetParam();
     PageHarness h;
-    h.SetHex(c.hex);
+    TMemoryGridView& grid = *h.page.CpuMemoryGrid;
     EXPECT_EQ(h.Model().rowCount(), 4096);
     EXPECT_EQ(h.Model().columnCount(), 17);
-    EXPECT_EQ(h.Model().CornerText().toStdString(), c.corner);
-    EXPECT_EQ(h.Header(Qt::Horizontal, 0), c.hex ? "00" : "0");
-    EXPECT_EQ(h.Header(Qt::Horizontal, 15), c.column15);
-    EXPECT_EQ(h.Header(Qt::Horizontal, 16), "ASCII Text");
-    EXPECT_EQ(h.Header(Qt::Vertical, 4095), c.lastRow);
-    h.machine.CpuEmu1.WriteMemoryByte(0xFFF1, 0xFE);
-    EXPECT_EQ(h.Cell(4095, 1), c.byteFE);
-    const uint8_t text[16] = {'H', 'i', 0x1F, 0x20, 0x7F, 0x80, 0xFF, 0, 'z', '~', '.', 0x0D, '0', '9', 'A', 'Z'};
-    h.machine.CpuEmu1.WriteMemory(0xFFF0, 16, text);
-    EXPECT_EQ(h.Cell(4095, 16), "Hi. \x7F...z~..09AZ");
     EXPECT_EQ(h.Model().flags(h.Model().index(0, 16)) & Qt::ItemIsSelectable, Qt::NoItemFlags);
+    const uint8_t text[16] = {'H', 'i', 0x1F, 0x20, 0x7F, 0x80, 0xFE, 0, 'z', '~', '.', 0x0D, '0', '9', 'A', 'Z'};
+    h.machine.CpuEmu1.WriteMemory(0xFFF0, 16, text);
+    int hexByteWidth = 0, hexAddressWidth = 0;
+    for (const bool hex : {true, false}) {
+        h.SetHex(hex);
+        // The corner, the first and last column headings, the last row's heading and byte FE.
+        EXPECT_EQ(h.Model().CornerText().toStdString() + " " + h.Header(Qt::Horizontal, 0) + " " +
+                      h.Header(Qt::Horizontal, 15) + " " + h.Header(Qt::Vertical, 4095) + " " + h.Cell(4095, 6),
+                  hex ? "Hex 00 0F FFF0 FE" : "Dec 0 15 65520 254");
+        EXPECT_EQ(h.Header(Qt::Horizontal, 16), "ASCII Text");
+        EXPECT_EQ(h.Cell(4095, 16), "Hi. \x7F...z~..09AZ");
+        if (hex) {
+            hexByteWidth = grid.columnWidth(0);
+            hexAddressWidth = grid.verticalHeader()->width();
+        }
+    }
+    EXPECT_GT(grid.columnWidth(0), hexByteWidth);
+    EXPECT_GT(grid.verticalHeader()->width(), hexAddressWidth);
+    EXPECT_GT(grid.columnWidth(16), QFontMetrics(grid.font()).horizontalAdvance(QString(16, QChar('W'))));
 }
 
-INSTANTIATE_TEST_SUITE_P(Bases, CpuPageGrid,
-                         ::testing::Values(BaseCase{"Hex", true, "Hex", "0F", "FFF0", "FE"},
-                                           BaseCase{"Dec", false, "Dec", "15", "65520", "254"}),
-                         [](const auto& info) { return std::string(info.param.name); });
-
-TEST(CpuPage, WidthsFollowTheBase)
+TEST(CpuPage, TypedTextIsConvertedOrBeeps)
 {
-    PageHarness h;
-    const int hexByte = h.page.CpuMemoryGrid->columnWidth(0);
-    const int hexAddress = h.page.CpuMemoryGrid->verticalHeader()->width();
-    h.SetHex(false);
-    EXPECT_GT(h.page.CpuMemoryGrid->columnWidth(0), hexByte);
-    EXPECT_GT(h.page.CpuMemoryGrid->verticalHeader()->width(), hexAddress);
-    const QFontMetrics metrics(h.page.CpuMemoryGrid->font());
-    EXPECT_GT(h.page.CpuMemoryGrid->columnWidth(16), metrics.horizontalAdvance(QString(16, QChar('W'))));
+    // Hex base, text, and the byte stored (-1: unchanged, with a beep).
+    const struct {
+        bool hex;
+        const char* text;
+        int stored;
+    } rows[] = {{true, "1F", 0x1F},  {true, "31T", 0x1F}, {false, "31t", 0x1F},  {false, "1fh", 0x1F},
+                {false, "300", 0x2C}, {true, "", 0},       {false, "-1", 0xFF},   {false, "1F", -1},
+                {true, "h", -1},      {true, "-1", -1},    {false, "99999999999", -1}};
+    for (const auto& r : rows) {
+        PageHarness h;
+        h.SetHex(r.hex);
+        h.machine.CpuEmu1.WriteMemoryByte(0x0123, 0x77);
+        const std::string row = std::string(r.text) + (r.hex ? " in hex" : " in dec");
+        EXPECT_EQ(h.Model().setData(h.Model().index(0x12, 3), QString::fromLatin1(r.text), Qt::EditRole), r.stored >= 0)
+            << row;
+        EXPECT_EQ(h.machine.CpuEmu1.ReadMemoryByte(0x0123), r.stored >= 0 ? r.stored : 0x77) << row;
+        EXPECT_EQ(h.prompts.Beeps, r.stored >= 0 ? 0 : 1) << row;
+    }
 }
-
-struct EditCase {
-    const char* name;
-    bool hex;
-    const char* text;
-    int stored;  // -1: unchanged, with a beep
-};
-
-class CpuPageEdit : public ::testing::TestWithParam<EditCase> {};
-
-TEST_P(CpuPageEdit, ConvertsTheTextOrBeeps)
-{
-    const EditCase& c = GetParam();
-    PageHarness h;
-    h.SetHex(c.hex);
-    h.machine.CpuEmu1.WriteMemoryByte(0x0123, 0x77);
-    const QModelIndex cell = h.Model().index(0x12, 3);
-    EXPECT_EQ(h.Model().setData(cell, QString::fromLatin1(c.text), Qt::EditRole), c.stored >= 0);
-    EXPECT_EQ(h.machine.CpuEmu1.ReadMemoryByte(0x0123), c.stored >= 0 ? c.stored : 0x77);
-    EXPECT_EQ(h.prompts.Beeps, c.stored >= 0 ? 0 : 1);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Texts, CpuPageEdit,
-    ::testing::Values(EditCase{"HexPlain", true, "1F", 0x1F}, EditCase{"DecimalSuffixInHex", true, "31T", 0x1F},
-                      EditCase{"DecimalSuffixInDec", false, "31t", 0x1F}, EditCase{"HexSuffixInDec", false, "1fh", 0x1F},
-                      EditCase{"DecimalLow8Bits", false, "300", 0x2C}, EditCase{"EmptyIsZero", true, "", 0},
-                      EditCase{"NegativeDecimal", false, "-1", 0xFF}, EditCase{"HexDigitsInDecBeep", false, "1F", -1},
-                      EditCase{"SuffixAloneBeeps", true, "h", -1},
-                      EditCase{"SignedHexBeeps", true, "-1", -1}, EditCase{"BeyondIntegerBeeps", false, "99999999999", -1}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 // The in-place editor: Enter writes, Esc and a click on the text column
 // drop the edit.
