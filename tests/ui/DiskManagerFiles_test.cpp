@@ -4,7 +4,6 @@
 // that totals the sizes of an import.
 
 #include "DiskManagerTestSupport.h"
-#include "support/NamedRows.h"
 #include "ui/FileList.h"
 
 #include <filesystem>
@@ -25,37 +24,30 @@ protected:
     const std::string InUse = "The destination disk file is currently in use and can not be replaced.";
 };
 
-struct OverwriteCase {
-    const char* name;
-    std::deque<int> answers;
-    std::string expected;  // first letters of A, B and C afterwards ('-' absent)
-};
-TAVRIN_PRINT_AS_NAME(OverwriteCase)
-
-class DiskManagerOverwrite : public DiskManagerFilesTest, public ::testing::WithParamInterface<OverwriteCase> {};
-
 // The folder holds A and B; new files begin with "n", old ones with "o".
-TEST_P(DiskManagerOverwrite, AsksPerExistingFileUntilAllOrCancel)
+TEST_F(DiskManagerFilesTest, ExportAsksPerExistingFileUntilAllOrCancel)
 {
     Put({{"a.txt", "new"}, {"b.txt", "new"}, {"c.txt", "new"}});
-    fs::create_directory(Dir.File("out"));
-    storetest::WriteFile(Dir.File("out/A.TXT"), "old");
-    storetest::WriteFile(Dir.File("out/B.TXT"), "old");
-    Prompts.DialogAnswers = GetParam().answers;
-    ExportAll(Dir.File("out"));
-    EXPECT_EQ(Prompts.Texts().size(), GetParam().answers.size());
-    EXPECT_EQ(Prompts.Texts().front(), "Overwrite existing file \"A.TXT\"?");
-    std::string found;
-    for (const char* name : {"A.TXT", "B.TXT", "C.TXT"})
-        found += fs::exists(Dir.File("out/") + name) ? storetest::ReadFile(Dir.File("out/") + name)[0] : '-';
-    EXPECT_EQ(found, GetParam().expected);
+    // The answers, and the first letters of A, B and C afterwards ('-' absent).
+    const std::pair<std::deque<int>, std::string> rows[] = {
+        {{mrAll}, "nnn"}, {{mrYes, mrYes}, "nnn"}, {{mrNo, mrYes}, "onn"}, {{mrCancel}, "oo-"}};
+    for (const auto& [answers, expected] : rows) {
+        fs::remove_all(Dir.File("out"));
+        fs::create_directory(Dir.File("out"));
+        storetest::WriteFile(Dir.File("out/A.TXT"), "old");
+        storetest::WriteFile(Dir.File("out/B.TXT"), "old");
+        Prompts.Clear();
+        Prompts.DialogAnswers = answers;
+        ExportAll(Dir.File("out"));
+        EXPECT_EQ(Prompts.Texts().size(), answers.size()) << expected;
+        EXPECT_EQ(Prompts.Texts().front(), "Overwrite existing file \"A.TXT\"?");
+        std::string found;
+        for (const char* name : {"A.TXT", "B.TXT", "C.TXT"})
+            found += fs::exists(Dir.File("out/") + name) ? storetest::ReadFile(Dir.File("out/") + name)[0] : '-';
+        EXPECT_EQ(found, expected);
+    }
     EXPECT_EQ(Page->FLastExportDir, Dir.File("out/"));
 }
-
-INSTANTIATE_TEST_SUITE_P(Answers, DiskManagerOverwrite,
-                         ::testing::Values(OverwriteCase{"All", {mrAll}, "nnn"}, OverwriteCase{"Yes", {mrYes, mrYes}, "nnn"},
-                                           OverwriteCase{"No", {mrNo, mrYes}, "onn"},
-                                           OverwriteCase{"Cancel", {mrCancel}, "oo-"}), tavrin::test::RowName);
 
 TEST_F(DiskManagerFilesTest, HostileNamesStayInsideAFolderMadeForThem)
 {

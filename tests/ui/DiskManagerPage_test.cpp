@@ -4,7 +4,6 @@
 // the attribute dialog and the text viewer.
 
 #include "DiskManagerTestSupport.h"
-#include "support/NamedRows.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -39,43 +38,36 @@ TEST_F(DiskManagerPageTest, HeaderRowsStatusAndABadImage)
     EXPECT_TRUE(Page->ManagerDiskFile().empty());
 }
 
-struct EnablingCase {
-    const char* name;
-    bool open, mounted;
-    std::vector<int> selected;
-    std::string enabled;  // initials of the enabled actions, in the order of Actions()
-};
-TAVRIN_PRINT_AS_NAME(EnablingCase)
-
-class DiskManagerEnabling : public dmtest::DiskManagerFixture, public ::testing::WithParamInterface<EnablingCase> {};
-
-TEST_P(DiskManagerEnabling, FollowsDiskSelectionAndMount)
+TEST_F(DiskManagerPageTest, ActionsFollowDiskSelectionAndMount)
 {
-    const EnablingCase& c = GetParam();
     Put({{"a.txt", "1"}, {"b.txt", "2"}, {"c.txt", "3"}});
-    if (!c.open)
-        Page->DM_EjectDiskAct->trigger();
-    List().setCurrentRow(-1);
-    if (!c.selected.empty())
-        Select({c.selected.front(), c.selected.back()});
-    if (c.mounted)
-        Machine.MountDrive(1, Image);
-    Page->UpdateActions();
-    // Import T/B, Export T/B, Delete, reName, Attributes, View, Select, Refresh, Eject, Create, Copy, Hex.
+    // Initials of Import T/B, Export T/B, Delete, reName, Attributes, View, Select, Refresh, Eject, Create, Copy, Hex.
     const char* letters = "tbTBdnavsrecxh";
-    std::string enabled;
-    for (size_t i = 0; i < Page->Actions().size(); ++i)
-        if (Page->Actions()[i].Action->isEnabled())
-            enabled += letters[i];
-    EXPECT_EQ(enabled, c.enabled);
+    const struct {
+        const char* name;
+        std::vector<int> selected;
+        std::string enabled;
+    } rows[] = {{"nothing selected", {}, "tbsrecxh"},
+                {"one selected", {1}, "tbTBdnavsrecxh"},
+                {"two selected", {0, 2}, "tbTBdasrecxh"},
+                {"mounted in drive B", {1}, "TBvsrecxh"},
+                {"no disk", {}, "sc"}};
+    for (const auto& r : rows) {
+        if (r.name == std::string("mounted in drive B"))
+            Machine.MountDrive(1, Image);
+        if (r.name == std::string("no disk"))
+            Page->DM_EjectDiskAct->trigger();
+        List().setCurrentRow(-1);
+        if (!r.selected.empty())
+            Select({r.selected.front(), r.selected.back()});
+        Page->UpdateActions();
+        std::string enabled;
+        for (size_t i = 0; i < Page->Actions().size(); ++i)
+            if (Page->Actions()[i].Action->isEnabled())
+                enabled += letters[i];
+        EXPECT_EQ(enabled, r.enabled) << r.name;
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Rules, DiskManagerEnabling,
-                         ::testing::Values(EnablingCase{"NoDisk", false, false, {}, "sc"},
-                                           EnablingCase{"NothingSelected", true, false, {}, "tbsrecxh"},
-                                           EnablingCase{"OneSelected", true, false, {1}, "tbTBdnavsrecxh"},
-                                           EnablingCase{"TwoSelected", true, false, {0, 2}, "tbTBdasrecxh"},
-                                           EnablingCase{"MountedInDriveB", true, true, {1}, "TBvsrecxh"}), tavrin::test::RowName);
 
 TEST_F(DiskManagerPageTest, ImportsTakeCpmNamesAndStopAtTheFirstRefusal)
 {

@@ -1,6 +1,6 @@
-// "Map Terminal Keys" dialog: captions, editing a mapping per key state,
-// whole key names with readable text on the painted cells, and saving when
-// the dialog closes.
+// "Map Terminal Keys" dialog: captions, whole key names with readable text
+// on the painted cells, editing a mapping per key state, and saving when the
+// dialog closes.
 
 #include "ui/MapTermKeysDlg.h"
 
@@ -52,23 +52,6 @@ protected:
     const std::string File = Temp.filePath("k.kmap").toStdString();
     TMapTermKeys Keys{File};
 };
-
-TEST_F(MapTermKeysDlgTest, ShowsItsCaptions)
-{
-    TMapTermKeysDlg dlg(Keys);
-    EXPECT_EQ(dlg.windowTitle(), "Map Terminal Keys");
-    EXPECT_EQ(dlg.size(), QSize(338, 401));
-    EXPECT_EQ(dlg.KeyState->title(), " Key State ");
-    EXPECT_EQ(dlg.Button1->text(), "Update");
-    const QStringList expected = {"Normal", "Shift", "Ctrl"};
-    for (int s = 0; s < 3; ++s)
-        EXPECT_EQ(StateButton(dlg, s)->text(), expected[s]);
-    EXPECT_TRUE(StateButton(dlg, 0)->isChecked());
-    EXPECT_EQ(dlg.ListBox1->count(), TermKeyCount);
-    EXPECT_EQ(dlg.Panel1->height(), 90);
-    const QFontMetrics metrics(dlg.ListBox1->font());
-    EXPECT_GE(dlg.CaptionWidth(), metrics.horizontalAdvance("Shift-Right Arrow") + 4);
-}
 
 TEST_F(MapTermKeysDlgTest, UpdateStoresTheNormalisedTextForTheChosenState)
 {
@@ -123,12 +106,22 @@ TEST_F(MapTermKeysDlgTest, RecordSeparatorSurvivesTheEditBox)
     EXPECT_EQ(Keys.GetKeyBytes(VK_RIGHT, TShiftState()), "x^");
 }
 
-TEST_F(MapTermKeysDlgTest, NamesAreNeverCutAndTextReadsWellOnEveryCell)
+TEST_F(MapTermKeysDlgTest, CaptionsWholeKeyNamesAndTextThatReadsWellOnEveryCell)
 {
     Keys.SetMapping(0, tksNormal, "MMMM");
     Keys.SetMapping(1, tksNormal, "MMMM");
     Keys.SetMapping(3, tksNormal, std::string(200, 'x'));  // wider than the list
     TMapTermKeysDlg dlg(Keys);
+    EXPECT_EQ(dlg.windowTitle(), "Map Terminal Keys");
+    EXPECT_EQ(dlg.size(), QSize(338, 401));
+    EXPECT_EQ(dlg.KeyState->title() + dlg.Button1->text(), " Key State Update");
+    for (int s = 0; s < 3; ++s)
+        EXPECT_EQ(StateButton(dlg, s)->text(), QStringList({"Normal", "Shift", "Ctrl"})[s]);
+    EXPECT_TRUE(StateButton(dlg, 0)->isChecked());
+    EXPECT_EQ(dlg.ListBox1->count(), TermKeyCount);
+    EXPECT_EQ(dlg.Panel1->height(), 90);
+    const QFontMetrics metrics(dlg.ListBox1->font());
+    EXPECT_GE(dlg.CaptionWidth(), metrics.horizontalAdvance("Shift-Right Arrow") + 4);
     for (int width : {338, 240, 600}) {
         dlg.resize(width, 401);
         dlg.show();
