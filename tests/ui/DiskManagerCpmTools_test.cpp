@@ -71,10 +71,7 @@ protected:
             files[list.GetKey(i)] = {list.GetItem(i)->Records, list.GetItem(i)->Attributes};
         return files;
     }
-    int RowOf(const std::string& key)
-    {
-        return Page->ManagerFileList()->IndexOf(key);
-    }
+    int RowOf(const std::string& key) { return Page->ManagerFileList()->IndexOf(key); }
 };
 
 // The tools put two files on the image, then the page imports, deletes,
