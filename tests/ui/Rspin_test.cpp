@@ -48,7 +48,7 @@ TEST_F(Rspin, ValuesAreClampedAndFormatted)
     }
 }
 
-TEST_F(Rspin, ArrowsStopAtTheBoundsAndUnreadableTextIsTheMinimum)
+TEST_F(Rspin, ArrowsAndLeavingKeepTheBoundsAndUnreadableTextIsTheMinimum)
 {
     EXPECT_EQ(TRSpinEdit().text().toStdString(), "0.0");
     Edit.SetValue(1.75);
@@ -64,6 +64,14 @@ TEST_F(Rspin, ArrowsStopAtTheBoundsAndUnreadableTextIsTheMinimum)
     EXPECT_EQ(Prompts.Beeps, 1);
     Edit.setText("abc");
     EXPECT_EQ(Edit.Value(), 0.25);
+    // Leaving rewrites an out-of-range text only.
+    QFocusEvent out(QEvent::FocusOut);
+    Edit.setText("5");
+    QApplication::sendEvent(&Edit, &out);
+    EXPECT_EQ(Text(), "2.00");
+    Edit.setText("1.3");
+    QApplication::sendEvent(&Edit, &out);
+    EXPECT_EQ(Text(), "1.3");
 }
 
 TEST_F(Rspin, KeysAreTypedOrRefusedWithABeep)
@@ -85,17 +93,6 @@ TEST_F(Rspin, KeysAreTypedOrRefusedWithABeep)
         EXPECT_EQ(Prompts.Beeps, r.accepted ? 0 : 1) << QKeySequence(r.key).toString().toStdString() << " editor "
                                                       << r.editorEnabled;
     }
-}
-
-TEST_F(Rspin, LeavingRewritesAnOutOfRangeText)
-{
-    QFocusEvent out(QEvent::FocusOut);
-    Edit.setText("5");
-    QApplication::sendEvent(&Edit, &out);
-    EXPECT_EQ(Text(), "2.00");
-    Edit.setText("1.3");
-    QApplication::sendEvent(&Edit, &out);
-    EXPECT_EQ(Text(), "1.3");
 }
 
 }  // namespace
