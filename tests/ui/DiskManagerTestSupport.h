@@ -57,7 +57,6 @@ protected:
     // The first row becomes the current one.
     void Select(std::initializer_list<int> rows)
     {
-        List().clearSelection();
         for (int r : rows)
             List().setCurrentRow(r, r == *rows.begin() ? QItemSelectionModel::ClearAndSelect : QItemSelectionModel::Select);
     }

@@ -39,9 +39,7 @@ TEST(QnStatLt, GlyphHalvesShowTheStatesWithTheCornerColourTransparent)
 {
     QtTestApp();
     QWidget parent;
-    QPalette palette = parent.palette();
-    palette.setColor(QPalette::Window, QColor(10, 20, 30));
-    parent.setPalette(palette);
+    parent.setPalette(QPalette(QColor(10, 20, 30)));  // its window colour too
     auto* lamp = new TQnStatusLight(&parent);
     QImage glyph(26, 13, QImage::Format_ARGB32);
     glyph.fill(QColor(255, 0, 255));  // the transparent colour
