@@ -85,13 +85,10 @@ TEST(CpuPage, GridShowsHeadingsBytesAndWidthsInTheBase)
 TEST(CpuPage, TypedTextIsConvertedOrBeeps)
 {
     // Hex base, text, and the byte stored (-1: unchanged, with a beep).
-    const struct {
-        bool hex;
-        const char* text;
-        int stored;
-    } rows[] = {{true, "1F", 0x1F},  {true, "31T", 0x1F}, {false, "31t", 0x1F},  {false, "1fh", 0x1F},
-                {false, "300", 0x2C}, {true, "", 0},       {false, "-1", 0xFF},   {false, "1F", -1},
-                {true, "h", -1},      {true, "-1", -1},    {false, "99999999999", -1}};
+    const struct { bool hex; const char* text; int stored; } rows[] = {
+        {true, "1F", 0x1F},  {true, "31T", 0x1F}, {false, "31t", 0x1F}, {false, "1fh", 0x1F}, {false, "300", 0x2C},
+        {true, "", 0},       {false, "-1", 0xFF}, {false, "1F", -1},    {true, "h", -1},       {true, "-1", -1},
+        {false, "99999999999", -1}};
     for (const auto& r : rows) {
         PageHarness h;
         h.SetHex(r.hex);
@@ -250,15 +247,10 @@ TEST(CpuRegistersDlg, RowsHeadingsAndFlagItemsButNoDataWithoutCpu)
 TEST(CpuRegistersDlg, EntrySetsTheRegisterOrIgnoresTheText)
 {
     // Hex base, cell, text, the cell's text afterwards (PC was 0100h) and whether it was applied.
-    const struct {
-        bool hex;
-        int row, column;
-        const char* text;
-        const char* shown;
-        bool applied;
-    } rows[] = {{true, 0, 0, "FF", "FF", true},  {false, 0, 0, "255", "255", true}, {false, 0, 0, "256", "1", false},
-                {true, 0, 0, "1G", "01", false}, {false, 0, 0, "-1", "1", false},    {true, 0, 0, "", "01", false},
-                {true, 8, 1, "C3", "C3", true},  {true, 3, 1, "7e", "7E", true},     {false, 11, 1, "10", "10", true}};
+    const struct { bool hex; int row, column; const char* text; const char* shown; bool applied; } rows[] = {
+        {true, 0, 0, "FF", "FF", true},  {false, 0, 0, "255", "255", true}, {false, 0, 0, "256", "1", false},
+        {true, 0, 0, "1G", "01", false}, {false, 0, 0, "-1", "1", false},   {true, 0, 0, "", "01", false},
+        {true, 8, 1, "C3", "C3", true},  {true, 3, 1, "7e", "7E", true},    {false, 11, 1, "10", "10", true}};
     for (const auto& r : rows) {
         DialogHarness h;
         h.dialog.HexMemoryDisplay->setChecked(r.hex);

@@ -43,15 +43,9 @@ TEST_F(DiskManagerPageTest, ActionsFollowDiskSelectionAndMount)
     Put({{"a.txt", "1"}, {"b.txt", "2"}, {"c.txt", "3"}});
     // Initials of Import T/B, Export T/B, Delete, reName, Attributes, View, Select, Refresh, Eject, Create, Copy, Hex.
     const char* letters = "tbTBdnavsrecxh";
-    const struct {
-        const char* name;
-        std::vector<int> selected;
-        std::string enabled;
-    } rows[] = {{"nothing selected", {}, "tbsrecxh"},
-                {"one selected", {1}, "tbTBdnavsrecxh"},
-                {"two selected", {0, 2}, "tbTBdasrecxh"},
-                {"mounted in drive B", {1}, "TBvsrecxh"},
-                {"no disk", {}, "sc"}};
+    const struct { const char* name; std::vector<int> selected; std::string enabled; } rows[] = {
+        {"nothing selected", {}, "tbsrecxh"}, {"one selected", {1}, "tbTBdnavsrecxh"},
+        {"two selected", {0, 2}, "tbTBdasrecxh"}, {"mounted in drive B", {1}, "TBvsrecxh"}, {"no disk", {}, "sc"}};
     for (const auto& r : rows) {
         if (r.name == std::string("mounted in drive B"))
             Machine.MountDrive(1, Image);

@@ -30,15 +30,11 @@ protected:
 
 TEST_F(Rspin, ValuesAreClampedAndFormatted)
 {
-    const struct {
-        double minValue, maxValue;
-        int digits;
-        double value;
-        const char* text;
-    } rows[] = {{0.25, 2.0, 2, 3, "2.00"},   {0.25, 2.0, 2, -1, "0.25"},
-                {0.25, 2.0, 3, 1.5, "1.500"}, {0.25, 2.0, 0, 1.24, "1.2"},  // at least one decimal
-                {0, 0, 1, 123.45, "123.5"},  // equal bounds mean no limits
-                {0.1, 1.0, 9, 0.1, "0.100000001"}};  // the minimum is held in single precision
+    const struct { double minValue, maxValue; int digits; double value; const char* text; } rows[] = {
+        {0.25, 2.0, 2, 3, "2.00"}, {0.25, 2.0, 2, -1, "0.25"}, {0.25, 2.0, 3, 1.5, "1.500"},
+        {0.25, 2.0, 0, 1.24, "1.2"},        // at least one decimal
+        {0, 0, 1, 123.45, "123.5"},         // equal bounds mean no limits
+        {0.1, 1.0, 9, 0.1, "0.100000001"}}; // the minimum is held in single precision
     for (const auto& r : rows) {
         Edit.SetMinValue(r.minValue);
         Edit.SetMaxValue(r.maxValue);
@@ -77,14 +73,11 @@ TEST_F(Rspin, ArrowsAndLeavingKeepTheBoundsAndUnreadableTextIsTheMinimum)
 TEST_F(Rspin, KeysAreTypedOrRefusedWithABeep)
 {
     // Editor enabled, key, and whether it is taken without a beep.
-    const struct {
-        bool editorEnabled;
-        Qt::Key key;
-        bool accepted;
-    } rows[] = {{true, Qt::Key_7, true},          {true, Qt::Key_Minus, true},   {true, Qt::Key_Period, true},
-                {true, Qt::Key_A, false},         {true, Qt::Key_Space, false},  {true, Qt::Key_Return, false},
-                {true, Qt::Key_Backspace, true},  {false, Qt::Key_7, false},     {false, Qt::Key_Backspace, false},
-                {false, Qt::Key_Tab, true}};
+    const struct { bool editorEnabled; Qt::Key key; bool accepted; } rows[] = {
+        {true, Qt::Key_7, true},         {true, Qt::Key_Minus, true}, {true, Qt::Key_Period, true},
+        {true, Qt::Key_A, false},        {true, Qt::Key_Space, false}, {true, Qt::Key_Return, false},
+        {true, Qt::Key_Backspace, true}, {false, Qt::Key_7, false},   {false, Qt::Key_Backspace, false},
+        {false, Qt::Key_Tab, true}};
     for (const auto& r : rows) {
         Prompts.Clear();
         Edit.SetEditorEnabled(r.editorEnabled);
