@@ -37,15 +37,9 @@ struct PageHarness {
     QAction reset{"Boot"}, run{"Run"}, step{"Step"};
     TCpuPage page{machine, prompts, TCpuPageActions{&reset, &run, &step}};
 
-    TMemoryGridModel& Model() { return *page.MemoryModel; }
-    std::string Header(Qt::Orientation o, int section)
-    {
-        return Model().headerData(section, o, Qt::DisplayRole).toString().toStdString();
-    }
-    std::string Cell(int row, int column)
-    {
-        return Model().data(Model().index(row, column), Qt::DisplayRole).toString().toStdString();
-    }
+    QAbstractItemModel& Model() { return *page.MemoryModel; }
+    std::string Header(Qt::Orientation o, int i) { return Model().headerData(i, o).toString().toStdString(); }
+    std::string Cell(int row, int column) { return Model().data(Model().index(row, column)).toString().toStdString(); }
     std::string PanelRow(int row) { return tavrin::test::TerminalRow(*page.SimpleTerminal2, row, 1); }
     void SetHex(bool hex)
     {
@@ -67,7 +61,7 @@ TEST(CpuPage, GridShowsHeadingsBytesAndWidthsInTheBase)
     for (const bool hex : {true, false}) {
         h.SetHex(hex);
         // The corner, the first and last column headings, the last row's heading and byte FE.
-        EXPECT_EQ(h.Model().CornerText().toStdString() + " " + h.Header(Qt::Horizontal, 0) + " " +
+        EXPECT_EQ(h.page.MemoryModel->CornerText().toStdString() + " " + h.Header(Qt::Horizontal, 0) + " " +
                       h.Header(Qt::Horizontal, 15) + " " + h.Header(Qt::Vertical, 4095) + " " + h.Cell(4095, 6),
                   hex ? "Hex 00 0F FFF0 FE" : "Dec 0 15 65520 254");
         EXPECT_EQ(h.Header(Qt::Horizontal, 16), "ASCII Text");
@@ -163,16 +157,13 @@ TEST(CpuPage, PanelShowsLabelsRegistersFlagsAndInstructions)
 
 TEST(CpuPage, BreakPointIsSetOrWarnedAndClearDisarmsAtOnce)
 {
-    const struct {
-        std::optional<std::string> answer;  // nullopt: Cancel
-        const char* message;                // "" when none
-        bool armed;
-        uint16_t address;
-    } rows[] = {{"10000", "The address \"10000\" is out of range.", false, 0x1234},
-                {"12G4", "\"12G4\" is not a valid hex address.", false, 0x1234},
-                {"", "\"\" is not a valid hex address.", false, 0x1234},
-                {std::nullopt, "", false, 0x1234},
-                {"ffff", "", true, 0xFFFF}};
+    // The answer (nullopt: Cancel), the message ("" when none), and the break point afterwards.
+    const struct { std::optional<std::string> answer; const char* message; bool armed; uint16_t address; } rows[] = {
+        {"10000", "The address \"10000\" is out of range.", false, 0x1234},
+        {"12G4", "\"12G4\" is not a valid hex address.", false, 0x1234},
+        {"", "\"\" is not a valid hex address.", false, 0x1234},
+        {std::nullopt, "", false, 0x1234},
+        {"ffff", "", true, 0xFFFF}};
     PageHarness h;
     for (const auto& r : rows) {
         h.machine.FBreakPoint = 0x1234;
@@ -204,15 +195,9 @@ struct DialogHarness {
         dialog.SetCpu(&cpu);
         dialog.OnRegisterChange = [this](TZ80RegistersDlg&) { ++changes; };
     }
-    TRegisterGridModel& Model() { return *dialog.Model(); }
-    bool Edit(int row, int column, const char* text)
-    {
-        return Model().setData(Model().index(row, column), QString::fromLatin1(text), Qt::EditRole);
-    }
-    std::string Cell(int row, int column)
-    {
-        return Model().data(Model().index(row, column), Qt::DisplayRole).toString().toStdString();
-    }
+    QAbstractItemModel& Model() { return *dialog.Model(); }
+    bool Edit(int row, int column, const char* text) { return Model().setData(Model().index(row, column), text); }
+    std::string Cell(int row, int column) { return Model().data(Model().index(row, column)).toString().toStdString(); }
 };
 
 TEST(CpuRegistersDlg, RowsHeadingsAndFlagItemsButNoDataWithoutCpu)
@@ -223,10 +208,10 @@ TEST(CpuRegistersDlg, RowsHeadingsAndFlagItemsButNoDataWithoutCpu)
     EXPECT_FALSE(h.dialog.isModal());
     std::vector<std::string> rows;
     for (int r = 0; r < h.Model().rowCount(); ++r)
-        rows.push_back(h.Model().headerData(r, Qt::Vertical, Qt::DisplayRole).toString().toStdString());
+        rows.push_back(h.Model().headerData(r, Qt::Vertical).toString().toStdString());
     EXPECT_EQ(rows, (std::vector<std::string>{"PC", "SP", "IX", "IY", "AF", "BC", "DE", "HL", "AF'", "BC'", "DE'", "HL'"}));
-    EXPECT_EQ(h.Model().headerData(0, Qt::Horizontal, Qt::DisplayRole).toString().toStdString(), "High");
-    EXPECT_EQ(h.Model().headerData(1, Qt::Horizontal, Qt::DisplayRole).toString().toStdString(), "Low");
+    EXPECT_EQ(h.Model().headerData(0, Qt::Horizontal).toString() + h.Model().headerData(1, Qt::Horizontal).toString(),
+              "HighLow");
     std::vector<std::string> flags;
     for (int i = 0; i < h.dialog.FlagDisplay->count(); ++i)
         flags.push_back(h.dialog.FlagDisplay->item(i)->text().toStdString());
