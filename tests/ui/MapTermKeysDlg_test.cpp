@@ -41,10 +41,7 @@ bool HasTextPixel(const QImage& image, const QRect& cell, const QColor& text)
 
 class MapTermKeysDlgTest : public ::testing::Test {
 protected:
-    QRadioButton* StateButton(TMapTermKeysDlg& dlg, int state)
-    {
-        return dlg.KeyState->findChildren<QRadioButton*>().at(state);
-    }
+    QRadioButton* StateButton(TMapTermKeysDlg& d, int s) { return d.KeyState->findChildren<QRadioButton*>().at(s); }
     bool FApp = (tavrin::test::QtTestApp(), true);  // before any widget
     tavrin::test::TTempFolder Temp;
     TMapTermKeys Keys{Temp / "k.kmap"};
@@ -130,14 +127,10 @@ TEST_F(MapTermKeysDlgTest, CaptionsWholeKeyNamesAndTextThatReadsWellOnEveryCell)
     const QImage image = dlg.ListBox1->viewport()->grab().toImage();
     const int captionWidth = dlg.CaptionWidth();
     const QColor blue(0, 0, 255), olive(128, 128, 0);
-    struct TCell {
-        const char* name;
-        int Row;
-        bool Caption;
-        QColor Background;
-    };
-    for (const TCell& c : {TCell{"caption", 0, true, blue}, TCell{"mapping", 0, false, olive},
-                           TCell{"selected caption", 1, true, blue}, TCell{"selected mapping", 1, false, blue}}) {
+    const struct { const char* name; int Row; bool Caption; QColor Background; } cells[] = {
+        {"caption", 0, true, blue}, {"mapping", 0, false, olive},
+        {"selected caption", 1, true, blue}, {"selected mapping", 1, false, blue}};
+    for (const auto& c : cells) {
         const QRect row = dlg.ListBox1->visualItemRect(dlg.ListBox1->item(c.Row));
         EXPECT_EQ(row.height(), dlg.ItemHeight());
         const QRect cell = c.Caption ? QRect(row.left(), row.top(), captionWidth, row.height())
