@@ -145,7 +145,7 @@ TEST_F(DiskManagerPageTest, AttributesOfSeveralFilesKeepGrayedBitsAndMoveUsers)
 }
 
 // The drive writes through to the file, so the page reads what the
-// emulated machine wrote into the directory, and the drive reads it back.
+// emulated machine wrote into the directory.
 TEST_F(DiskManagerPageTest, SeesWhatAMountedDriveWroteAndViewsIt)
 {
     Put({{"notes.txt", std::string("line one\r\nline two\r\n\x1A tail")}});

@@ -69,10 +69,8 @@ TEST_F(RemoteDiskPanel, CaptionsHintsAndFirstState) {
     EXPECT_TRUE(labels.contains("Server Port"));
     EXPECT_TRUE(act.isEnabled());
     EXPECT_FALSE(act.isChecked());
-}
 
-TEST_F(RemoteDiskPanel, WithoutAServerTheActionIsDisabled) {
-    TRemoteDiskPanel orphan(nullptr, Prompts);
+    TRemoteDiskPanel orphan(nullptr, Prompts);  // without a server the action is disabled
     EXPECT_FALSE(orphan.ActivateRemoteDiskServerAct->isEnabled());
     EXPECT_FALSE(orphan.C_DiskServerPort->isReadOnly());
     orphan.ActivateRemoteDiskServerActExecute();
