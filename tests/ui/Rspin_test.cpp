@@ -83,8 +83,7 @@ TEST_F(Rspin, KeysAreTypedOrRefusedWithABeep)
         Edit.SetEditorEnabled(r.editorEnabled);
         Edit.setText("1");
         QTest::keyClick(&Edit, r.key);
-        EXPECT_EQ(Prompts.Beeps, r.accepted ? 0 : 1) << QKeySequence(r.key).toString().toStdString() << " editor "
-                                                      << r.editorEnabled;
+        EXPECT_EQ(Prompts.Beeps, r.accepted ? 0 : 1) << "key " << r.key << ", editor " << r.editorEnabled;
     }
 }
 
