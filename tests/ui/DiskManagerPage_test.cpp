@@ -1,7 +1,7 @@
 // The Disk Manager page on real images through the scripted prompts: the
 // listing's format, the enabling rules, imports, delete, rename, attributes,
-// refresh, view, and what a mounted drive wrote; and its two tool windows,
-// the attribute dialog and the text viewer.
+// refresh and view; and its two tool windows, the attribute dialog and the
+// text viewer.
 
 #include "DiskManagerTestSupport.h"
 
@@ -144,24 +144,9 @@ TEST_F(DiskManagerPageTest, AttributesOfSeveralFilesKeepGrayedBitsAndMoveUsers)
     EXPECT_EQ(SelectedRows(), std::vector<int>{2});
 }
 
-// The drive writes through to the file, so the page reads what the
-// emulated machine wrote into the directory.
-TEST_F(DiskManagerPageTest, SeesWhatAMountedDriveWroteAndViewsIt)
+TEST_F(DiskManagerPageTest, DoubleClickViewsTheTextUpToItsEnd)
 {
     Put({{"notes.txt", std::string("line one\r\nline two\r\n\x1A tail")}});
-    Machine.MountDrive(1, Image);
-    TDiskDrive& drive = *Machine.FDiskController->GetDrive(1);
-    std::array<uint8_t, 128> record{};
-    drive.Track = 2;
-    drive.Sector = 0;
-    drive.ReadSector(record.data());
-    const TCpmDirEntry entry = MakeEntry(5, "FROMCPM", "TXT", 0, 0, 1, {10});
-    std::copy(entry.begin(), entry.end(), record.begin() + 32);
-    drive.WriteSector(record.data());
-    Run(Page->DM_RefreshDisplayAct);
-    ASSERT_EQ(List().count(), 2);
-    EXPECT_EQ(List().item(1)->text().toStdString().substr(0, 18), " 5     FROMCPM.TXT");
-
     Select({0});
     Page->DiskFileListDblClick();
     EXPECT_EQ(Viewer.TextViewer->toPlainText(), "line one\nline two\n");
