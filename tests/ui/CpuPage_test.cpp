@@ -281,7 +281,6 @@ TEST(CpuRegistersDlg, TypedCellIsAppliedOnceWhenTheEditorCommits)
     QApplication::processEvents();
     EXPECT_EQ(h.cpu.RegisterB(), 0x3C);
     EXPECT_EQ(h.changes, 1);
-    h.dialog.hide();
 }
 
 } // namespace

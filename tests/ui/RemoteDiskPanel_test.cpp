@@ -112,7 +112,6 @@ TEST_F(RemoteDiskPanel, RefusedPortsAreReportedAndNothingStarts) {
         Panel.ActivateRemoteDiskServerAct->trigger();
         EXPECT_FALSE(Server.GetActive()) << port;
         EXPECT_FALSE(Panel.ActivateRemoteDiskServerAct->isChecked()) << port;
-        EXPECT_FALSE(Panel.C_RemoteDiskServerActive->isChecked()) << port;
         EXPECT_FALSE(Panel.RemoteDiskStatus->isActive()) << port;
         EXPECT_EQ(Prompts.LastText(), message);
     }
