@@ -78,7 +78,6 @@ std::vector<PixelCase> Cases() {
         {"ReverseSelectedScreen", "\x1b[?5h\x1b[7mM", atSelected, Painted,
          {TopRow(1, 1, All, Silver), Cell(1, 1, Has, Black), TopRow(2, 1, All, Silver)}},
         {"BoldRed", "\x1b[1;31mM", 0, Painted, {Cell(1, 1, Has, 0x8080FF), TopRow(1, 1, All, Black)}},
-        {"BoldWhite", "\x1b[1mM", 0, Painted, {Cell(1, 1, Has, White), TopRow(1, 1, All, Black)}},
         {"BoldReverseFillBrightened", "\x1b[1;7mM", 0, Painted, {TopRow(1, 1, All, White)}},
         {"InvisibleBold", "\x1b[1;8mM", 0, Painted, {Cell(1, 1, All, Black)}},
         {"Underline", "\x1b[4m ", 0, Painted,

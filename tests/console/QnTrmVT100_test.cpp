@@ -3,15 +3,18 @@
 // replies to the host, reset, and the keyboard in every mode.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "console/QnTrmVT100.h"
 #include "support/FakeTerminalHost.h"
+#include "support/NamedRows.h"
 
 namespace {
 
 using FakeHost = tavrin::test::TFakeTerminalHost;
+using tavrin::test::RowName;
 const std::string E = "\x1b";
 const std::string CSI = "\x1b[";
 
@@ -21,6 +24,7 @@ struct Vt100 {
     Vt100() {
         emu.SetTerminal(&host);
         host.portOpen = true;
+        emu.Answerback = "CP/M here";
     }
     ~Vt100() { emu.SetTerminal(nullptr); }
     TQnTerminalBuffer& b() { return *emu.Buffer(); }
@@ -35,125 +39,110 @@ struct Vt100 {
     std::pair<int, int> Cursor() { return {b().CursorScreenRow(), b().CursorScreenCol()}; }
 };
 
-TEST(QnVT100Emulator, MapsLoadFromTheProgram) {
-    Vt100 t;
-    EXPECT_EQ(t.emu.MapLoadError(), "");
-    EXPECT_EQ(t.emu.KeyboardMap().Count(), 221);
-    EXPECT_EQ(t.emu.CharSetMap().Count(), 603);
-    EXPECT_TRUE(t.emu.ANSIMode());
-    EXPECT_TRUE(t.emu.AutoRepeat);
-    EXPECT_TRUE(t.emu.AutoWrap());
-}
-
-struct CursorCase {
+// A byte stream and what it leaves: screen rows from row 1 (trailing spaces
+// cut), the cursor (row 0: not checked) and the reply sent to the port.
+struct ScriptCase {
     const char* name;
     std::string input;
-    int row, col;
+    std::vector<std::string> rows = {};
+    std::pair<int, int> cursor = {0, 0};
+    std::optional<std::string> reply = std::nullopt;
 };
-void PrintTo(const CursorCase& c, std::ostream* os) { *os << c.name; }
+TAVRIN_PRINT_AS_NAME(ScriptCase)
 
-class CursorMotion : public testing::TestWithParam<CursorCase> {};
+class Scripts : public testing::TestWithParam<ScriptCase> {};
 
-TEST_P(CursorMotion, EndsAt) {
+TEST_P(Scripts, LeaveScreenCursorAndReply) {
+    const ScriptCase& c = GetParam();
     Vt100 t;
-    t.Feed(CSI + "10;20H" + GetParam().input);
-    EXPECT_EQ(t.Cursor(), std::make_pair(GetParam().row, GetParam().col));
+    t.Feed(c.input);
+    for (size_t i = 0; i < c.rows.size(); ++i)
+        EXPECT_EQ(t.Line(static_cast<int>(i) + 1), c.rows[i]) << "row " << i + 1;
+    EXPECT_EQ(t.Cursor(), c.cursor.first ? c.cursor : t.Cursor());
+    EXPECT_EQ(t.host.port, c.reply.value_or(t.host.port));
 }
 
-const CursorCase CursorCases[] = {
-    {"Position", CSI + "5;7H", 5, 7},
-    {"PositionZeroIsHome", CSI + "0;0H", 1, 1},
-    {"PositionEmptyIsHome", CSI + "H", 1, 1},
-    {"PositionClampedToScreen", CSI + "99;999H", 24, 80},
-    {"Up", CSI + "3A", 7, 20},
-    {"UpZeroIsOne", CSI + "0A", 9, 20},
-    {"UpStopsAtTop", CSI + "99A", 1, 20},
-    {"UpHugeCount", CSI + "2147483647A", 1, 20},
-    {"UpPrivateIgnored", CSI + "?A", 10, 20},
-    {"Down", CSI + "B", 11, 20},
-    {"DownStopsAtBottom", CSI + "50B", 24, 20},
-    {"Forward", CSI + "5C", 10, 25},
-    {"ForwardStopsAtMargin", CSI + "500C", 10, 80},
-    {"BackStopsAtMargin", CSI + "25D", 10, 1},
-    {"Backspace", "\b", 10, 19},
-    {"CarriageReturn", "\r", 10, 1},
-    {"LineFeed", "\n", 11, 20},
-    {"Index", E + "D", 11, 20},
-    {"ReverseIndex", E + "M", 9, 20},
-    {"NextLine", E + "E", 11, 1},
-    {"Tab", "\t", 10, 25},
-    {"TabAtLastStop", CSI + "1;75H\t\t", 1, 80},
-    {"SaveMoveRestore", E + "7" + CSI + "H" + E + "8", 10, 20},
-    {"SaveRestoreCsi", CSI + "s" + CSI + "3;3H" + CSI + "u", 10, 20},
-    {"VerticalTabGoesToBottom", "\x0b", 24, 20},
-    {"Vt52Up", CSI + "?2l" + E + "A", 9, 20},
-    {"Vt52Address", CSI + "?2l" + E + "Y%0", 6, 17},
-    {"Vt52Home", CSI + "?2l" + E + "H", 1, 1},
-    {"ColumnSwitchHomes", CSI + "5;10r" + CSI + "?3l" + CSI + "B", 2, 1},
-};
-
-INSTANTIATE_TEST_SUITE_P(QnVT100Emulator, CursorMotion, testing::ValuesIn(CursorCases),
-                         [](const testing::TestParamInfo<CursorCase>& info) { return std::string(info.param.name); });
-
-struct ScreenCase {
-    const char* name;
-    std::string input;
-    std::vector<std::string> rows;  // screen rows 1.. as text, trailing spaces cut
-};
-void PrintTo(const ScreenCase& c, std::ostream* os) { *os << c.name; }
-
-class ScreenEdits : public testing::TestWithParam<ScreenCase> {};
-
-TEST_P(ScreenEdits, LeaveTheScreen) {
-    Vt100 t;
-    t.Feed(GetParam().input);
-    for (size_t i = 0; i < GetParam().rows.size(); ++i)
-        EXPECT_EQ(t.Line(static_cast<int>(i) + 1), GetParam().rows[i]) << "row " << i + 1;
-}
-
+const std::string At = CSI + "10;20H";  // the cursor's start for motion rows
 const std::string Abc = "abc\r\ndef\r\nghi";
-const ScreenCase ScreenCases[] = {
-    {"Text", "hello", {"hello"}},
-    {"DelayedWrap", std::string(80, 'x') + "y", {std::string(80, 'x'), "y"}},
-    {"NoWrap", CSI + "?7l" + std::string(80, 'x') + "yz", {std::string(79, 'x') + "z", ""}},
-    {"WrapOnAgainAtLastColumn", CSI + "?7l" + std::string(80, 'x') + CSI + "?7hyz", {std::string(79, 'x') + "y", "z"}},
-    {"ColumnSwitchClears", "abc\r\ndef" + CSI + "?3h", {"", ""}},
-    {"InsertMode", "abcd\r" + CSI + "4hXY" + CSI + "4lZ", {"XYZbcd"}},
-    {"InsertChars", "abcd" + CSI + "1;2H" + CSI + "2@", {"a  bcd"}},
-    {"DeleteChars", "abcdef" + CSI + "1;2H" + CSI + "2P", {"adef"}},
-    {"EraseChars", "abcdef" + CSI + "1;2H" + CSI + "3X", {"a   ef"}},
-    {"EraseToEndOfLine", "abcdef" + CSI + "1;3H" + CSI + "K", {"ab"}},
-    {"EraseFromStartOfLine", "abcdef" + CSI + "1;3H" + CSI + "1K", {"   def"}},
-    {"EraseLine", "abcdef" + CSI + "2K", {""}},
-    {"EraseBelow", Abc + CSI + "2;2H" + CSI + "J", {"abc", "d", ""}},
-    {"EraseAbove", Abc + CSI + "2;2H" + CSI + "1J", {"", "  f", "ghi"}},
-    {"EraseScreen", Abc + CSI + "2J", {"", "", ""}},
-    {"FormFeedErases", Abc + "\x0c", {"", "", ""}},
-    {"InsertLine", Abc + CSI + "2;1H" + CSI + "L", {"abc", "", "def", "ghi"}},
-    {"DeleteLine", Abc + CSI + "1;1H" + CSI + "M", {"def", "ghi", ""}},
-    {"RegionScroll", Abc + CSI + "1;2r" + CSI + "2;1H\nX", {"def", "X", "ghi"}},
-    {"RegionReverseIndex", Abc + CSI + "2;3r" + CSI + "2;1H" + E + "M", {"abc", "", "def"}},
-    {"OriginModeAddressesRegion", CSI + "5;10r" + CSI + "?6h" + CSI + "1;1HA" + CSI + "99;1HB",
-     {"", "", "", "", "A", "", "", "", "", "B"}},
-    {"TabStops", CSI + "3g" + CSI + "1;5H" + E + "H\rX\tY", {"X   Y"}},
-    {"TabClearOne", CSI + "1;9H" + CSI + "g\rX\tY", {"X" + std::string(15, ' ') + "Y"}},
-    {"Alignment", E + "#8", {std::string(80, 'E'), std::string(80, 'E')}},
-    {"CancelInsideSequence", CSI + "2\x18J" "x", {"x"}},
-    {"IntermediateNotErase", "abc" + CSI + "2 Jx", {"abcx"}},
-    {"UnknownSequenceNotShown", CSI + "5Zok", {"ok"}},
-    {"BoxDrawingBecomesLineDrawing", "\xc4\xb3\xe0", {"qx"}},
-    {"Vt52EraseToEnd", "abcdef" + CSI + "?2l" + E + "H" + E + "C" + E + "C" + E + "K", {"ab"}},
+const ScriptCase ScriptCases[] = {
+    // Cursor motion from row 10, column 20.
+    {.name = "PositionZeroIsHome", .input = At + CSI + "0;0H", .cursor = {1, 1}},
+    {.name = "PositionEmptyIsHome", .input = At + CSI + "H", .cursor = {1, 1}},
+    {.name = "PositionClampedToScreen", .input = At + CSI + "99;999H", .cursor = {24, 80}},
+    {.name = "UpZeroIsOne", .input = At + CSI + "0A", .cursor = {9, 20}},
+    {.name = "UpStopsAtTop", .input = At + CSI + "99A", .cursor = {1, 20}},
+    {.name = "UpHugeCount", .input = At + CSI + "2147483647A", .cursor = {1, 20}},
+    {.name = "UpPrivateIgnored", .input = At + CSI + "?A", .cursor = {10, 20}},
+    {.name = "DownStopsAtBottom", .input = At + CSI + "50B", .cursor = {24, 20}},
+    {.name = "BackStopsAtMargin", .input = At + CSI + "25D", .cursor = {10, 1}},
+    {.name = "TabAtLastStop", .input = CSI + "1;75H\t\t", .cursor = {1, 80}},
+    {.name = "SaveRestoreCsi", .input = At + CSI + "s" + CSI + "3;3H" + CSI + "u", .cursor = {10, 20}},
+    // VT (0Bh) is a vertical tab to the next stop: the bottom without stops.
+    {.name = "VerticalTabGoesToBottom", .input = At + "\x0b", .cursor = {24, 20}},
+    {.name = "Vt52Up", .input = At + CSI + "?2l" + E + "A", .cursor = {9, 20}},
+    {.name = "Vt52Address", .input = CSI + "?2l" + E + "Y%0", .cursor = {6, 17}},
+    {.name = "Vt52Home", .input = At + CSI + "?2l" + E + "H", .cursor = {1, 1}},
+    {.name = "ColumnSwitchHomes", .input = CSI + "5;10r" + CSI + "?3l" + CSI + "B", .cursor = {2, 1}},
+    // A region homes the cursor to its own top-left; origin mode leaves it
+    // where it is; cursor up stops at the region's top.
+    {.name = "RegionHomes", .input = At + CSI + "5;10r", .cursor = {5, 1}},
+    {.name = "RegionDefaultBottom", .input = CSI + "5r" + CSI + "99B", .cursor = {24, 1}},
+    {.name = "OriginModeKeepsCursor", .input = CSI + "5;10r" + CSI + "20;5H" + CSI + "?6h", .cursor = {20, 5}},
+    {.name = "UpStopsAtRegionTop", .input = CSI + "5;10r" + CSI + "6;1H" + CSI + "4A", .cursor = {5, 1}},
+    // DECSC / DECRC keep the row in the current addressing, not origin mode.
+    {.name = "RestoreInOriginMode", .input = CSI + "5;10r" + CSI + "2;1H" + E + "7" + CSI + "?6h" + E + "8",
+     .cursor = {6, 1}},
+    // Text and editing.
+    {.name = "DelayedWrap", .input = std::string(80, 'x') + "y", .rows = {std::string(80, 'x'), "y"}},
+    {.name = "NoWrap", .input = CSI + "?7l" + std::string(80, 'x') + "yz", .rows = {std::string(79, 'x') + "z", ""}},
+    {.name = "WrapOnAgainAtLastColumn", .input = CSI + "?7l" + std::string(80, 'x') + CSI + "?7hyz",
+     .rows = {std::string(79, 'x') + "y", "z"}},
+    {.name = "ColumnSwitchClears", .input = "abc\r\ndef" + CSI + "?3h", .rows = {"", ""}},
+    {.name = "InsertMode", .input = "abcd\r" + CSI + "4hXY" + CSI + "4lZ", .rows = {"XYZbcd"}},
+    {.name = "EraseChars", .input = "abcdef" + CSI + "1;2H" + CSI + "3X", .rows = {"a   ef"}},
+    // ECH past the end of the line goes on with the next row.
+    {.name = "EraseCharsPastTheLine", .input = "x" + std::string(79, 'a') + "bcd" + CSI + "1;79H" + CSI + "5X",
+     .rows = {"x" + std::string(77, 'a')}, .cursor = {1, 79}},
+    {.name = "EraseFromStartOfLine", .input = "abcdef" + CSI + "1;3H" + CSI + "1K", .rows = {"   def"}},
+    {.name = "EraseAbove", .input = Abc + CSI + "2;2H" + CSI + "1J", .rows = {"", "  f", "ghi"}},
+    {.name = "FormFeedErases", .input = Abc + "\x0c", .rows = {"", "", ""}, .cursor = {3, 4}},
+    {.name = "RegionReverseIndex", .input = Abc + CSI + "2;3r" + CSI + "2;1H" + E + "M", .rows = {"abc", "", "def"}},
+    {.name = "OriginModeAddressesRegion", .input = CSI + "5;10r" + CSI + "?6h" + CSI + "1;1HA" + CSI + "99;1HB",
+     .rows = {"", "", "", "", "A", "", "", "", "", "B"}},
+    {.name = "TabStops", .input = CSI + "3g" + CSI + "1;5H" + E + "H\rX\tY", .rows = {"X   Y"}},
+    {.name = "TabClearOne", .input = CSI + "1;9H" + CSI + "g\rX\tY", .rows = {"X" + std::string(15, ' ') + "Y"}},
+    {.name = "Alignment", .input = E + "#8", .rows = {std::string(80, 'E'), std::string(80, 'E')}},
+    // CAN and SUB inside a sequence are ignored; the sequence goes on.
+    {.name = "CancelInsideSequence", .input = "ab" + CSI + "2\x18J" "c", .rows = {"  c"}, .cursor = {1, 4}},
+    {.name = "IntermediateNotErase", .input = "abc" + CSI + "2 Jx", .rows = {"abcx"}},
+    {.name = "UnknownSequenceNotShown", .input = CSI + "5Zok", .rows = {"ok"}},
+    {.name = "BoxDrawingBecomesLineDrawing", .input = "\xc4\xb3\xe0", .rows = {"qx"}},
+    {.name = "Vt52EraseToEnd", .input = "abcdef" + CSI + "?2l" + E + "H" + E + "C" + E + "C" + E + "K",
+     .rows = {"ab"}},
+    // Replies to the host.
+    {.name = "DeviceAttributes", .input = CSI + "c", .reply = E + "[?1;0c"},
+    {.name = "DeviceAttributesOther", .input = CSI + "1c", .reply = ""},
+    {.name = "Identify", .input = E + "Z", .reply = E + "[?1;0c"},
+    {.name = "Vt52Identify", .input = CSI + "?2l" + E + "Z", .reply = E + "/Z"},
+    {.name = "StatusOk", .input = CSI + "5n", .reply = E + "[0n"},
+    {.name = "CursorPosition", .input = CSI + "7;12H" + CSI + "6n", .reply = E + "[7;12R"},
+    {.name = "CursorPositionInOrigin", .input = CSI + "5;20r" + CSI + "?6h" + CSI + "3;4H" + CSI + "6n",
+     .reply = E + "[3;4R"},
+    {.name = "StatusUnknown", .input = CSI + "n", .reply = ""},
+    {.name = "Answerback", .input = "\x05", .reply = "CP/M here"},
+    {.name = "Parameters0", .input = CSI + "x", .reply = E + "[2;1;1;112;112;1;0x"},
+    {.name = "Parameters1", .input = CSI + "1x", .reply = E + "[3;1;1;112;112;1;0x"},
+    {.name = "ParametersClamped", .input = CSI + "7x", .reply = E + "[3;1;1;112;112;1;0x"},
+    {.name = "SelfTestSilent", .input = CSI + "2;1y", .reply = ""},
 };
 
-INSTANTIATE_TEST_SUITE_P(QnVT100Emulator, ScreenEdits, testing::ValuesIn(ScreenCases),
-                         [](const testing::TestParamInfo<ScreenCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(QnVT100Emulator, Scripts, testing::ValuesIn(ScriptCases), RowName);
 
 TEST(QnVT100Emulator, UpperAsciiShownWhenAsked) {
     Vt100 t;
     t.emu.DisplayUpperASCII = true;
     t.Feed("\xc4\xe0");
-    EXPECT_EQ(t.b().CharAt(1, 1), '\xc4');
-    EXPECT_EQ(t.b().CharAt(1, 2), '\xe0');
+    EXPECT_EQ(t.Line(1), "\xc4\xe0");
     EXPECT_EQ(t.b().CharSetAt(1, 1), csUSASCII);
     t.emu.DisplayUpperASCII = false;
     t.Feed("\r\xc4");
@@ -168,7 +157,7 @@ struct RenditionCase {
     TQnCharAttrs attrs;
     TQnColor fore, back;
 };
-void PrintTo(const RenditionCase& c, std::ostream* os) { *os << c.name; }
+TAVRIN_PRINT_AS_NAME(RenditionCase)
 
 class Renditions : public testing::TestWithParam<RenditionCase> {};
 
@@ -181,7 +170,6 @@ TEST_P(Renditions, MarkTheNextCell) {
 }
 
 const RenditionCase RenditionCases[] = {
-    {"Plain", "", 0, QnSilver, QnBlack},
     {"All", CSI + "1;4;5;7;8m", atBold | atUnderline | atBlink | atReverse | atInvisible, QnSilver, QnBlack},
     {"Removed", CSI + "1;4;5;7;8m" + CSI + "22;24;25;27;28m", 0, QnSilver, QnBlack},
     {"Red", CSI + "31m", 0, 0x000080, QnBlack},
@@ -195,39 +183,37 @@ const RenditionCase RenditionCases[] = {
     {"SaveRestoreRendition", CSI + "1;31m" + E + "7" + CSI + "0m" + E + "8", atBold, 0x000080, QnBlack},
 };
 
-INSTANTIATE_TEST_SUITE_P(QnVT100Emulator, Renditions, testing::ValuesIn(RenditionCases),
-                         [](const testing::TestParamInfo<RenditionCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(QnVT100Emulator, Renditions, testing::ValuesIn(RenditionCases), RowName);
 
 TEST(QnVT100Emulator, CharacterSetDesignationAndShift) {
     Vt100 t;
     t.Feed(E + ")0" + "a\x0e" "b\x0f" "c");
-    EXPECT_EQ(t.b().CharSetAt(1, 1), csUSASCII);
-    EXPECT_EQ(t.b().CharSetAt(1, 2), csLineDraw);
-    EXPECT_EQ(t.b().CharSetAt(1, 3), csUSASCII);
-    EXPECT_EQ(t.emu.G1CharSet(), csLineDraw);
     // Designating G0 while G1 is active changes G0 only; SI then selects it.
     t.Feed("\x0e" + E + "(0" + "d");
-    EXPECT_EQ(t.b().CharSetAt(1, 4), csLineDraw);
     EXPECT_TRUE(t.emu.ShiftOut());
-    t.Feed(E + ")A" + "e\x0f" "f");
-    EXPECT_EQ(t.b().CharSetAt(1, 5), csUK);
-    EXPECT_EQ(t.b().CharSetAt(1, 6), csLineDraw);
-    t.Feed(E + "(1g" + E + "(2h" + E + "(Bi");
-    EXPECT_EQ(t.b().CharSetAt(1, 7), csROM1);
-    EXPECT_EQ(t.b().CharSetAt(1, 8), csROM2);
-    EXPECT_EQ(t.b().CharSetAt(1, 9), csUSASCII);
+    t.Feed(E + ")A" + "e\x0f" "f" + E + "(1g" + E + "(2h" + E + "(Bi");
+    const uint8_t sets[] = {csUSASCII, csLineDraw, csUSASCII, csLineDraw, csUK, csLineDraw, csROM1, csROM2, csUSASCII};
+    for (int col = 1; col <= 9; ++col) EXPECT_EQ(t.b().CharSetAt(1, col), sets[col - 1]) << col;
 }
 
-TEST(QnVT100Emulator, Vt52GraphicsIgnoreTheDesignations) {
+TEST(QnVT100Emulator, Vt52Mode) {
     Vt100 t;
-    t.Feed(E + ")A" + CSI + "?2l" + E + "Fa" + E + "Gb\x0e" "c");
+    // Graphics ignore the designations; ESC [ is refused, the rest is text.
+    t.Feed(E + ")A" + CSI + "?2l" + E + "Fa" + E + "Gb\x0e" "c" + CSI + "61\"p");
     EXPECT_FALSE(t.emu.ANSIMode());
     EXPECT_EQ(t.b().CharSetAt(1, 1), csLineDraw);
     EXPECT_EQ(t.b().CharSetAt(1, 2), csUSASCII);
     EXPECT_EQ(t.b().CharSetAt(1, 3), csLineDraw);
-    t.Feed(E + "<");
+    t.Feed(E + "<" + CSI + "61\"p");
     EXPECT_TRUE(t.emu.ANSIMode());
     EXPECT_FALSE(t.emu.Parser().VT52Mode());
+    // Setting the mode moves the parser too.
+    t.emu.SetANSIMode(false);
+    t.Feed(E + "Y%0");
+    EXPECT_EQ(t.Cursor(), std::make_pair(6, 17));
+    t.emu.SetANSIMode(true);
+    t.Feed(CSI + "2;3H");
+    EXPECT_EQ(t.Cursor(), std::make_pair(2, 3));
 }
 
 struct ModeCase {
@@ -235,7 +221,7 @@ struct ModeCase {
     std::string set, reset;
     bool (*read)(Vt100&);
 };
-void PrintTo(const ModeCase& c, std::ostream* os) { *os << c.name; }
+TAVRIN_PRINT_AS_NAME(ModeCase)
 
 class Modes : public testing::TestWithParam<ModeCase> {};
 
@@ -265,8 +251,7 @@ const ModeCase ModeCases[] = {
     {"KeypadCsi", CSI + "?999h", CSI + "?999l", [](Vt100& t) { return t.emu.KeypadAppMode; }},
 };
 
-INSTANTIATE_TEST_SUITE_P(QnVT100Emulator, Modes, testing::ValuesIn(ModeCases),
-                         [](const testing::TestParamInfo<ModeCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(QnVT100Emulator, Modes, testing::ValuesIn(ModeCases), RowName);
 
 TEST(QnVT100Emulator, ModesWithExtraArgumentsIgnored) {
     Vt100 t;
@@ -296,41 +281,6 @@ TEST(QnVT100Emulator, LineSizesFollowTheCursorRow) {
     EXPECT_EQ(la.GetAttr(2), laDblHeightTop);
 }
 
-struct ReplyCase {
-    const char* name;
-    std::string input;
-    std::string reply;
-};
-void PrintTo(const ReplyCase& c, std::ostream* os) { *os << c.name; }
-
-class Replies : public testing::TestWithParam<ReplyCase> {};
-
-TEST_P(Replies, GoToThePort) {
-    Vt100 t;
-    t.emu.Answerback = "CP/M here";
-    t.Feed(GetParam().input);
-    EXPECT_EQ(t.host.port, GetParam().reply);
-}
-
-const ReplyCase ReplyCases[] = {
-    {"DeviceAttributes", CSI + "c", E + "[?1;0c"},
-    {"DeviceAttributesOther", CSI + "1c", ""},
-    {"Identify", E + "Z", E + "[?1;0c"},
-    {"Vt52Identify", CSI + "?2l" + E + "Z", E + "/Z"},
-    {"StatusOk", CSI + "5n", E + "[0n"},
-    {"CursorPosition", CSI + "7;12H" + CSI + "6n", E + "[7;12R"},
-    {"CursorPositionInOrigin", CSI + "5;20r" + CSI + "?6h" + CSI + "3;4H" + CSI + "6n", E + "[3;4R"},
-    {"StatusUnknown", CSI + "n", ""},
-    {"Answerback", "\x05", "CP/M here"},
-    {"Parameters0", CSI + "x", E + "[2;1;1;112;112;1;0x"},
-    {"Parameters1", CSI + "1x", E + "[3;1;1;112;112;1;0x"},
-    {"ParametersClamped", CSI + "7x", E + "[3;1;1;112;112;1;0x"},
-    {"SelfTestSilent", CSI + "2;1y", ""},
-};
-
-INSTANTIATE_TEST_SUITE_P(QnVT100Emulator, Replies, testing::ValuesIn(ReplyCases),
-                         [](const testing::TestParamInfo<ReplyCase>& info) { return std::string(info.param.name); });
-
 TEST(QnVT100Emulator, NoRepliesWithoutAPort) {
     Vt100 t;
     t.host.portOpen = false;
@@ -348,54 +298,27 @@ TEST(QnVT100Emulator, BellAndLeds) {
     EXPECT_EQ(t.emu.LEDs(), 8);
 }
 
+// Every mode and setting a reset puts back, for comparing two emulators.
+std::vector<int> State(Vt100& t) {
+    const TQnVT100Emulator& e = t.emu;
+    std::vector<int> s = {e.Col132Mode(),   t.b().ColCount(), e.CursorKeyAppMode, e.KeypadAppMode,
+                          e.InsertMode(),   e.NewLineMode(),  e.OriginMode(),     e.ReverseScreen(),
+                          e.AutoWrap(),     e.AutoRepeat,     e.ShiftOut(),       e.G1CharSet(),
+                          t.b().GetCharAttrs(), static_cast<int>(t.b().ForeColor()), t.b().UseScrollRegion()};
+    for (int row = 1; row <= 24; ++row) s.push_back(t.emu.LineAttrs().GetAttr(row));
+    return s;
+}
+
 TEST(QnVT100Emulator, ResetRestoresEverything) {
-    Vt100 t;
+    Vt100 fresh, t;
     t.Feed(CSI + "?3h" + CSI + "?1h" + E + "=" + CSI + "4h" + CSI + "20h" + CSI + "?6h" + CSI + "?5h" +
            CSI + "?7l" + CSI + "?8l" + E + ")0\x0e" + CSI + "1;31mtext" + CSI + "5;10r" + E + "#6");
     t.Feed(CSI + "?2l");  // VT52 mode: RIS is reached through ESC < first
     t.Feed(E + "<" + E + "c");
-    auto& e = t.emu;
-    EXPECT_FALSE(e.Col132Mode());
-    EXPECT_EQ(t.b().ColCount(), 80);
-    EXPECT_FALSE(e.CursorKeyAppMode);
-    EXPECT_FALSE(e.KeypadAppMode);
-    EXPECT_FALSE(e.InsertMode());
-    EXPECT_FALSE(e.NewLineMode());
-    EXPECT_FALSE(e.OriginMode());
-    EXPECT_FALSE(e.ReverseScreen());
-    EXPECT_TRUE(e.AutoWrap());
-    EXPECT_TRUE(e.AutoRepeat);
-    EXPECT_FALSE(e.ShiftOut());
-    EXPECT_EQ(e.G1CharSet(), csUSASCII);
-    EXPECT_EQ(t.b().GetCharAttrs(), 0);
-    EXPECT_EQ(t.b().ForeColor(), QnSilver);
-    EXPECT_FALSE(t.b().UseScrollRegion());
+    EXPECT_EQ(State(t), State(fresh));
     EXPECT_EQ(t.Line(1), "");
     EXPECT_EQ(t.Cursor(), std::make_pair(1, 1));
-    for (int row = 1; row <= 24; ++row) EXPECT_EQ(e.LineAttrs().GetAttr(row), laNormal);
-    EXPECT_TRUE(e.NeedsUpdate());
-}
-
-TEST(QnVT100Emulator, SoftResetNeedsAnsiMode) {
-    Vt100 t;
-    t.Feed(CSI + "?2l");
-    t.Feed(CSI + "61\"p");  // not a VT52 sequence: ESC [ is refused, the rest is text
-    EXPECT_FALSE(t.emu.ANSIMode());
-    t.emu.SetANSIMode(true);
-    t.Feed(CSI + "?2l" + E + "<" + CSI + "61\"p");
-    EXPECT_TRUE(t.emu.ANSIMode());
-    EXPECT_FALSE(t.emu.Parser().VT52Mode());
-}
-
-TEST(QnVT100Emulator, SetAnsiModeMovesTheParserToo) {
-    Vt100 t;
-    t.emu.SetANSIMode(false);
-    EXPECT_TRUE(t.emu.Parser().VT52Mode());
-    t.Feed(E + "Y%0");
-    EXPECT_EQ(t.Cursor(), std::make_pair(6, 17));
-    t.emu.SetANSIMode(true);
-    t.Feed(CSI + "2;3H");
-    EXPECT_EQ(t.Cursor(), std::make_pair(2, 3));
+    EXPECT_TRUE(t.emu.NeedsUpdate());
 }
 
 TEST(QnVT100Emulator, HookReplacesCharactersAndQueuesCommands) {
@@ -419,7 +342,7 @@ struct KeyCase {
     bool ansi, cursorApp, keypadApp, newLine;
     std::string sent;  // empty: the key is left to the character path
 };
-void PrintTo(const KeyCase& c, std::ostream* os) { *os << c.name; }
+TAVRIN_PRINT_AS_NAME(KeyCase)
 
 class Keys : public testing::TestWithParam<KeyCase> {};
 
@@ -463,8 +386,7 @@ const KeyCase KeyCases[] = {
     {"UnknownCode", 0x3A, 0, true, false, false, false, ""},
 };
 
-INSTANTIATE_TEST_SUITE_P(QnVT100Emulator, Keys, testing::ValuesIn(KeyCases),
-                         [](const testing::TestParamInfo<KeyCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(QnVT100Emulator, Keys, testing::ValuesIn(KeyCases), RowName);
 
 TEST(QnVT100Emulator, KeyTextEscapes) {
     struct Row {

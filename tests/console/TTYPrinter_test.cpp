@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "console/TTYPrinter.h"
 #include "support/RecordingPrintTarget.h"
@@ -25,55 +26,24 @@ struct Device {
     }
 };
 
-TEST(TTYPrinter, DefaultsBeforeAnyJob)
-{
-    Device d;
-    const TTTYPrinter& p = *d.printer;
-    for (double margin : {p.TopMargin(), p.BottomMargin(), p.LeftMargin(), p.RightMargin()})
-        EXPECT_EQ(margin, 0.25);
-    EXPECT_EQ(p.LineSpacing(), 1.1);
-    EXPECT_EQ(p.TabSpacing(), 8);
-    EXPECT_TRUE(p.AutoLineWrap && p.CtrlZEndsJob && !p.IgnoreFormFeed);
-    EXPECT_TRUE(d.printer->IsReady());
-    EXPECT_FALSE(d.printer->IsPrinting());
-    EXPECT_EQ(d.printer->GetPageCount(), 0);
-    EXPECT_TRUE(d.target.Log.empty());
-}
-
-enum class Setting { Tab, Left, Right, Top, Bottom, Spacing };
-
-struct ClampCase {
-    const char* name;
-    Setting setting;
-    double value, stored;
-};
-
-class TTYPrinterClamp : public ::testing::TestWithParam<ClampCase> {};
-
-TEST_P(TTYPrinterClamp, StoresTheClampedValue)
+TEST(TTYPrinter, SettersClampTheirValues)
 {
     Device d;
     TTTYPrinter& p = *d.printer;
-    const double v = GetParam().value;
-    const std::function<double()> set[] = {
-        [&] { p.SetTabSpacing(int(v)); return double(p.TabSpacing()); },
-        [&] { p.SetLeftMargin(v); return p.LeftMargin(); },
-        [&] { p.SetRightMargin(v); return p.RightMargin(); },
-        [&] { p.SetTopMargin(v); return p.TopMargin(); },
-        [&] { p.SetBottomMargin(v); return p.BottomMargin(); },
-        [&] { p.SetLineSpacing(v); return p.LineSpacing(); }};
-    EXPECT_EQ(set[int(GetParam().setting)](), GetParam().stored);
+    p.SetTabSpacing(0);
+    p.SetLeftMargin(3.0);
+    p.SetRightMargin(0.1);
+    p.SetTopMargin(1.5);
+    p.SetBottomMargin(-4);
+    p.SetLineSpacing(0.5);
+    EXPECT_EQ(std::vector<double>({double(p.TabSpacing()), p.LeftMargin(), p.RightMargin(), p.TopMargin(),
+                                   p.BottomMargin(), p.LineSpacing()}),
+              std::vector<double>({1, 2.5, 0.25, 1.5, 0.25, 1.0}));
+    p.SetTabSpacing(20);
+    p.SetLineSpacing(4.0);
+    EXPECT_EQ(p.TabSpacing(), 16);
+    EXPECT_EQ(p.LineSpacing(), 3.0);
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Setters, TTYPrinterClamp,
-    ::testing::Values(ClampCase{"TabZeroIsOne", Setting::Tab, 0, 1}, ClampCase{"TabTwentyIsSixteen", Setting::Tab, 20, 16},
-                      ClampCase{"LeftThreeIsMax", Setting::Left, 3.0, 2.5},
-                      ClampCase{"RightSmallIsMin", Setting::Right, 0.1, 0.25}, ClampCase{"TopKept", Setting::Top, 1.5, 1.5},
-                      ClampCase{"BottomNegativeIsMin", Setting::Bottom, -4, 0.25},
-                      ClampCase{"SpacingHalfIsOne", Setting::Spacing, 0.5, 1.0},
-                      ClampCase{"SpacingFourIsThree", Setting::Spacing, 4.0, 3.0}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 // Character width and line height from the canvas; limits from the margins
 // at the font's resolution; halves round to even.
@@ -171,20 +141,6 @@ INSTANTIATE_TEST_SUITE_P(
         StreamCase{"PendingBreakNeverEjected", "A" + std::string(60, '\n') + "\x1A", {}, 1, 0, "end", "'A' 25,25"},
         StreamCase{"WrappingTabsMarkThePage", std::string(11, '\t') + std::string(47, '\n') + "A", {}, 1, 1, "open", "'A' 25,25"}),
     [](const auto& info) { return std::string(info.param.name); });
-
-TEST(TTYPrinter, PageCountAndAFreshJobAfterCtrlZ)
-{
-    Device d;
-    d.Write("A\fB\fC");
-    EXPECT_EQ(d.printer->GetPageCount(), 2);
-    d.Write("\x1A");
-    EXPECT_FALSE(d.printer->IsPrinting());
-    EXPECT_EQ(d.printer->GetPageCount(), 0);
-    d.Write("D");
-    EXPECT_EQ(d.target.Count("begin"), 2);
-    EXPECT_EQ(d.printer->GetPageCount(), 0);
-    EXPECT_EQ(d.target.LastGlyph(), "'D' 25,25");
-}
 
 // How a job ends: abort, eject or destruction, with or without anything drawn.
 struct EndCase {
