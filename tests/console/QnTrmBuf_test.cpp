@@ -98,64 +98,44 @@ TEST(QnTerminalBuffer, LineFeedAtTheBottom) {
     EXPECT_EQ(r.GetRow(), 10);
 }
 
-struct RunSetup {
-    int cols, rows, row, col, top, bottom;
-    bool autoWrap, wrapDelay, insert, absolute, region, pendingWrap;
-    TQnCharAttrs attrs;
-    uint8_t charSet;
-    TQnColor fore;
-};
-
-void Prepare(TQnTerminalBuffer& b, const RunSetup& s) {
-    b.SetColCount(s.cols);
-    b.SetRowCount(s.rows);
+// Sets a buffer up with a size, modes, region, cursor, pending wrap and
+// rendition drawn from `seed`; returns text drawn from it too.
+std::string Prepare(TQnTerminalBuffer& b, uint32_t seed) {
+    std::mt19937 random(seed);
+    auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(random); };
+    b.SetColCount(pick(2, 20));
+    b.SetRowCount(pick(2, 8));
     b.WriteString("background text that is partly overwritten");
-    b.SetScrollRegion(s.top, s.bottom);
-    b.SetUseScrollRegion(s.region);
-    b.UseAbsAddress = s.absolute;
-    b.UseAutoWrap = s.autoWrap;
-    b.UseAutoWrapDelay = s.wrapDelay;
-    b.UseInsertMode = s.insert;
-    b.SetCursorPosition(s.row, s.col);
-    if (s.pendingWrap) {
+    const int top = pick(1, b.RowCount());
+    b.SetScrollRegion(top, pick(1, b.RowCount()));
+    b.SetUseScrollRegion(pick(0, 1));
+    b.UseAbsAddress = pick(0, 1);
+    b.UseAutoWrap = pick(0, 1);
+    b.UseAutoWrapDelay = pick(0, 3) != 0;
+    b.UseInsertMode = pick(0, 4) == 0;
+    const int row = pick(0, b.RowCount() + 1);
+    b.SetCursorPosition(row, pick(0, b.ColCount() + 1));
+    if (pick(0, 2) == 0) {
         b.SetCol(b.ColCount());
         b.WriteChar('#');
     }
-    b.SetCharAttrs(s.attrs);
-    b.SetCharSet(s.charSet);
-    b.SetForeColor(s.fore);
+    b.SetCharAttrs(static_cast<TQnCharAttrs>(pick(0, 63)));
+    b.SetCharSet(static_cast<uint8_t>(pick(0, 4)));
+    b.SetForeColor(static_cast<TQnColor>(pick(0, 0xFFFFFF)));
     TQnRect r;
     while (b.GetInvalidRect(r)) {}
+    std::string text;
+    for (int n = pick(1, 60); n > 0; --n) text += static_cast<char>(pick(0x20, 0x7E));
+    return text;
 }
 
 // For any modes, position, region and text the run leaves the same cells,
 // cursor, wrap state and changed area as writing the characters one by one.
 TEST(QnTerminalBuffer, RunEqualsCharacterByCharacter) {
-    std::mt19937 random(7);
-    auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(random); };
-    for (int round = 0; round < 3000; ++round) {
-        RunSetup s{};
-        s.cols = pick(2, 20);
-        s.rows = pick(2, 8);
-        s.row = pick(0, s.rows + 1);
-        s.col = pick(0, s.cols + 1);
-        s.top = pick(1, s.rows);
-        s.bottom = pick(1, s.rows);
-        s.autoWrap = pick(0, 1);
-        s.wrapDelay = pick(0, 3) != 0;
-        s.insert = pick(0, 4) == 0;
-        s.absolute = pick(0, 1);
-        s.region = pick(0, 1);
-        s.pendingWrap = pick(0, 2) == 0;
-        s.attrs = static_cast<TQnCharAttrs>(pick(0, 63));
-        s.charSet = static_cast<uint8_t>(pick(0, 4));
-        s.fore = static_cast<TQnColor>(pick(0, 0xFFFFFF));
-        std::string text;
-        for (int n = pick(1, 60); n > 0; --n) text += static_cast<char>(pick(0x20, 0x7E));
-
+    for (uint32_t round = 0; round < 3000; ++round) {
         TQnTerminalBuffer run, single;
-        Prepare(run, s);
-        Prepare(single, s);
+        const std::string text = Prepare(run, round);
+        Prepare(single, round);
         int runMoves = 0, singleMoves = 0;
         run.OnCursorMove = [&](TQnTerminalBuffer&, int, int) { ++runMoves; };
         single.OnCursorMove = [&](TQnTerminalBuffer&, int, int) { ++singleMoves; };
@@ -166,8 +146,8 @@ TEST(QnTerminalBuffer, RunEqualsCharacterByCharacter) {
         ASSERT_EQ(run.CursorScreenRow(), single.CursorScreenRow());
         ASSERT_EQ(run.CursorScreenCol(), single.CursorScreenCol());
         ASSERT_EQ(run.BeyondMargin(), single.BeyondMargin());
-        for (int row = s.rows - run.SVRowCount() + 1; row <= s.rows; ++row)
-            for (int col = 1; col <= s.cols; ++col) {
+        for (int row = run.RowCount() - run.SVRowCount() + 1; row <= run.RowCount(); ++row)
+            for (int col = 1; col <= run.ColCount(); ++col) {
                 ASSERT_EQ(run.CharAt(row, col), single.CharAt(row, col)) << row << "," << col;
                 ASSERT_EQ(run.AttrAt(row, col), single.AttrAt(row, col)) << row << "," << col;
                 ASSERT_EQ(run.CharSetAt(row, col), single.CharSetAt(row, col)) << row << "," << col;
