@@ -91,7 +91,6 @@ std::vector<PixelCase> Cases() {
          false, 2},
         // The view's first row counts once, frozen or not.
         {"ViewFromRow2", "\r\nM", 0, Painted, {Cell(1, 1, Has, Silver), Cell(1, 2, None, Silver)}, -1, false, 1, 2},
-        {"DoubleHeightPair", "\x1b#3M\r\n\x1b#4 ", 0, Painted, {Cell(1, 1, Has, Silver), Cell(1, 2, Has, Silver)}},
         {"TopHalfKeepsToItsRow", "\x1b#3M\r\n", 0, Painted, {Cell(1, 1, Has, Silver), Cell(1, 2, None, Silver)}},
         {"LoneBottomHalfDrawsItsOwnText", "\r\n\x1b#4M", 0, Painted,
          {Cell(1, 1, None, Silver), Cell(1, 2, Has, Silver)}},

@@ -101,7 +101,6 @@ const ScriptCase ScriptCases[] = {
      .rows = {"ab"}},
     // Replies to the host.
     {.name = "DeviceAttributes", .input = CSI + "c", .reply = E + "[?1;0c"},
-    {.name = "DeviceAttributesOther", .input = CSI + "1c", .reply = ""},
     {.name = "Identify", .input = E + "Z", .reply = E + "[?1;0c"},
     {.name = "Vt52Identify", .input = CSI + "?2l" + E + "Z", .reply = E + "/Z"},
     {.name = "StatusOk", .input = CSI + "5n", .reply = E + "[0n"},
@@ -111,7 +110,6 @@ const ScriptCase ScriptCases[] = {
     {.name = "StatusUnknown", .input = CSI + "n", .reply = ""},
     {.name = "Answerback", .input = "\x05", .reply = "CP/M here"},
     {.name = "Parameters0", .input = CSI + "x", .reply = E + "[2;1;1;112;112;1;0x"},
-    {.name = "Parameters1", .input = CSI + "1x", .reply = E + "[3;1;1;112;112;1;0x"},
     {.name = "ParametersClamped", .input = CSI + "7x", .reply = E + "[3;1;1;112;112;1;0x"},
     {.name = "SelfTestSilent", .input = CSI + "2;1y", .reply = ""},
 };

@@ -13,10 +13,10 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -99,36 +99,29 @@ public:
     // One line per differing cell (up to 12) and for the cursor, all joined;
     // empty when the screens agree. Rows in `skipRows` (1-based) are left out.
     std::string Differences(const std::vector<int>& skipRows = {}) const {
-        std::string out;
-        int count = 0;
+        std::ostringstream out;
         const TQnTerminalBuffer& b = *FEmulator.Buffer();
-        char text[160];
-        for (int r = 0; r < 24 && count < 12; ++r) {
+        // libvterm shows a reversed screen in the cells' reverse bit.
+        const TQnCharAttrs screen = FEmulator.ReverseScreen() ? atReverse : 0;
+        int count = 0;
+        for (int r = 0; r < 24; ++r) {
             if (std::find(skipRows.begin(), skipRows.end(), r + 1) != skipRows.end()) continue;
             for (int c = 0; c < std::min(80, b.ColCount()) && count < 12; ++c) {
                 const uint32_t mine = ExpectedChar(r, c), theirs = FVterm.Cell(r, c).chars[0];
-                // Blank cells keep the attributes of the erasure here (the
-                // buffer fills with the current attributes), none in libvterm,
-                // which shows a reversed screen in the cells' reverse bit.
-                const TQnCharAttrs screen = FEmulator.ReverseScreen() ? atReverse : 0;
-                const TQnCharAttrs a = (b.AttrAt(r + 1, c + 1) ^ screen) & (atBold | atUnderline | atBlink | atReverse);
-                if (mine != 0 && mine != theirs)
-                    std::snprintf(text, sizeof text, "char U+%04X here, U+%04X in libvterm", mine, theirs);
-                else if (theirs != ' ' && a != FVterm.Attrs(r, c))
-                    std::snprintf(text, sizeof text, "attributes %02X here, %02X in libvterm", a, FVterm.Attrs(r, c));
-                else
-                    continue;
-                out += "\n  row " + std::to_string(r + 1) + " col " + std::to_string(c + 1) + ": " + text;
+                const int a = (b.AttrAt(r + 1, c + 1) ^ screen) & (atBold | atUnderline | atBlink | atReverse);
+                // Blank cells keep the attributes of the erasure here (the buffer
+                // fills with the current attributes), none in libvterm.
+                if ((mine == 0 || mine == theirs) && (theirs == ' ' || a == FVterm.Attrs(r, c))) continue;
+                out << "\n  row " << r + 1 << " col " << c + 1 << std::hex << ": U+" << mine << " attributes " << a
+                    << " here, U+" << theirs << " attributes " << int(FVterm.Attrs(r, c)) << std::dec << " in libvterm";
                 ++count;
             }
         }
         const VTermPos at = FVterm.Cursor();
-        if (b.CursorScreenRow() != at.row + 1 || b.CursorScreenCol() != at.col + 1) {
-            std::snprintf(text, sizeof text, "\n  cursor %d;%d here, %d;%d in libvterm", b.CursorScreenRow(),
-                          b.CursorScreenCol(), at.row + 1, at.col + 1);
-            out += text;
-        }
-        return out;
+        if (b.CursorScreenRow() != at.row + 1 || b.CursorScreenCol() != at.col + 1)
+            out << "\n  cursor " << b.CursorScreenRow() << ";" << b.CursorScreenCol() << " here, " << at.row + 1 << ";"
+                << at.col + 1 << " in libvterm";
+        return out.str();
     }
 
 private:
