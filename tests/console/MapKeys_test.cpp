@@ -14,12 +14,6 @@
 
 namespace {
 
-std::string Bytes(std::initializer_list<int> values) {
-    std::string s;
-    for (int v : values) s += char(v);
-    return s;
-}
-
 using tavrin::test::ReadFile;
 using TempFolder = tavrin::test::TTempFolder;
 
@@ -30,20 +24,20 @@ struct CodecCase {
 
 TEST(KeyStringCodecTest, DecodesCaretForm) {
     const std::vector<CodecCase> cases = {
-        {"^[[A", Bytes({0x1B, 0x5B, 0x41})},
-        {"^a", Bytes({0x01})},
-        {"^A", Bytes({0x01})},
-        {"^_", Bytes({0x1F})},
+        {"^[[A", "\x1B[A"},
+        {"^a", "\x01"},
+        {"^A", "\x01"},
+        {"^_", "\x1F"},
         {"^`", " "},
-        {"^@", Bytes({0x00})},
+        {"^@", std::string(1, '\0')},
         {"^^", "^"},
         {"^^^", "^"},
-        {"^^^M", Bytes({'^', 0x0D})},
+        {"^^^M", "^\r"},
         {"abc^", "abc"},
         {"^1x", "x"},
         {"^?", ""},
         {"a=b c", "a=b c"},
-        {"\xE9^\xE9", Bytes({0xE9, 0xA9})},
+        {"\xE9^\xE9", "\xE9\xA9"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(TMapTermKeys::DecodeKeyString(c.caret), c.bytes) << '"' << c.caret << '"';

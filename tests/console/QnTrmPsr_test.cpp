@@ -102,23 +102,17 @@ const Case AnsiCases[] = {
 INSTANTIATE_TEST_SUITE_P(QnVT100Parser, AnsiSequences, testing::ValuesIn(AnsiCases),
                          [](const testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
 
-TEST(QnVT100Parser, SequenceOfTheCurrentCommand) {
+TEST(QnVT100Parser, ControlInsideSequenceActsAtOnceAndClearForgetsTheCommand) {
     TQnVT100Parser p;
     Feed(p, E + "[12");
-    // A control inside a sequence acts at once; the sequence goes on.
     EXPECT_EQ(Feed(p, "\n").command, vcLF);
-    EXPECT_EQ(p.GetSequence(), "\n");
-    EXPECT_EQ(Feed(p, "A").command, vcCUU);
+    EXPECT_EQ(Feed(p, "A").args, std::vector<int>{12});
     EXPECT_EQ(p.GetSequence(), E + "[12A");
-    EXPECT_EQ(p.GetArgument(-1), 0);
-    EXPECT_EQ(p.GetArgument(1), 0);
+    EXPECT_EQ(p.GetArgument(1), 0);  // past the arguments
     p.Clear();
     EXPECT_EQ(p.Command(), 0);
     EXPECT_EQ(p.ArgumentCount(), 0);
     EXPECT_EQ(p.GetSequence(), "");
-    // Characters are their own sequence.
-    Feed(p, "xy");
-    EXPECT_EQ(p.GetSequence(), "y");
 }
 
 TEST(QnVT100Parser, OverlongSequenceIsForgottenAfterItsFinal) {
