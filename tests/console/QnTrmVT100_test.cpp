@@ -316,8 +316,8 @@ struct KeyCase {
     const char* name;
     uint16_t key;
     uint8_t shift;
-    bool ansi, cursorApp, keypadApp, newLine;
-    std::string sent;  // empty: the key is left to the character path
+    std::string modes;  // sequences the program sent before
+    std::string sent;   // empty: the key is left to the character path
 };
 TAVRIN_PRINT_AS_NAME(KeyCase)
 
@@ -326,10 +326,7 @@ class Keys : public testing::TestWithParam<KeyCase> {};
 TEST_P(Keys, SendTheirText) {
     Vt100 t;
     const KeyCase& c = GetParam();
-    t.emu.SetANSIMode(c.ansi);
-    t.emu.CursorKeyAppMode = c.cursorApp;
-    t.emu.KeypadAppMode = c.keypadApp;
-    t.b().UseNewLineMode = c.newLine;
+    t.Feed(c.modes);
     t.emu.KeyboardMap().Add("VK_HOME", "DEC_PF1k");
     uint16_t key = c.key;
     t.emu.KeyDown(key, TShiftState(c.shift));
@@ -338,29 +335,30 @@ TEST_P(Keys, SendTheirText) {
 }
 
 constexpr uint8_t Shift = 1u << ssShift, Ctrl = 1u << ssCtrl;
+const std::string Vt52 = CSI + "?2l", CursorApp = CSI + "?1h", KeypadApp = E + "=";
 const KeyCase KeyCases[] = {
-    {"UpAnsi", VK_UP, 0, true, false, false, false, E + "[A"},
-    {"UpApplication", VK_UP, 0, true, true, false, false, E + "OA"},
-    {"UpVt52", VK_UP, 0, false, true, false, false, E + "A"},
-    {"ShiftUpUnknown", VK_UP, Shift, true, false, false, false, ""},
-    {"F1Ansi", VK_F1, 0, true, false, false, false, E + "OP"},
-    {"F4Vt52", VK_F1 + 3, 0, false, false, false, false, E + "S"},
-    {"NumLockIsPf1", VK_NUMLOCK, 0, true, false, true, false, E + "OP"},
-    {"HomeIsPf1Vt52", VK_HOME, 0, false, false, false, false, E + "P"},
-    {"Keypad5Numeric", 0x65, 0, true, false, false, false, "5"},
-    {"Keypad5Application", 0x65, 0, true, false, true, false, E + "Ou"},
-    {"Keypad5Vt52Application", 0x65, 0, false, false, true, false, E + "?u"},
-    {"KeypadComma", VK_DECIMAL, Ctrl, true, false, false, false, ","},
-    {"KeypadEnterNumeric", VK_EXECUTE, 0, true, false, false, false, "\r"},
-    {"KeypadEnterNewLine", VK_EXECUTE, 0, true, false, false, true, "\r\n"},
-    {"KeypadEnterApplication", VK_EXECUTE, 0, true, false, true, false, E + "OM"},
-    {"BackspaceIsDelete", VK_BACK, 0, true, false, false, false, "\x7f"},
-    {"ShiftBackspace", VK_BACK, Shift, true, false, false, false, "\b"},
-    {"ShiftReturn", VK_RETURN, Shift, true, false, false, false, "\n"},
-    {"ReturnToCharacterPath", VK_RETURN, 0, true, false, false, false, ""},
-    {"CtrlSpaceIsNul", VK_SPACE, Ctrl, true, false, false, false, std::string(1, '\0')},
-    {"LetterToCharacterPath", 'A', 0, true, false, false, false, ""},
-    {"UnknownCode", 0x3A, 0, true, false, false, false, ""},
+    {"UpAnsi", VK_UP, 0, "", E + "[A"},
+    {"UpApplication", VK_UP, 0, CursorApp, E + "OA"},
+    {"UpVt52", VK_UP, 0, CursorApp + Vt52, E + "A"},
+    {"ShiftUpUnknown", VK_UP, Shift, "", ""},
+    {"F1Ansi", VK_F1, 0, "", E + "OP"},
+    {"F4Vt52", VK_F1 + 3, 0, Vt52, E + "S"},
+    {"NumLockIsPf1", VK_NUMLOCK, 0, KeypadApp, E + "OP"},
+    {"HomeIsPf1Vt52", VK_HOME, 0, Vt52, E + "P"},
+    {"Keypad5Numeric", 0x65, 0, "", "5"},
+    {"Keypad5Application", 0x65, 0, KeypadApp, E + "Ou"},
+    {"Keypad5Vt52Application", 0x65, 0, KeypadApp + Vt52, E + "?u"},
+    {"KeypadComma", VK_DECIMAL, Ctrl, "", ","},
+    {"KeypadEnterNumeric", VK_EXECUTE, 0, "", "\r"},
+    {"KeypadEnterNewLine", VK_EXECUTE, 0, CSI + "20h", "\r\n"},
+    {"KeypadEnterApplication", VK_EXECUTE, 0, KeypadApp, E + "OM"},
+    {"BackspaceIsDelete", VK_BACK, 0, "", "\x7f"},
+    {"ShiftBackspace", VK_BACK, Shift, "", "\b"},
+    {"ShiftReturn", VK_RETURN, Shift, "", "\n"},
+    {"ReturnToCharacterPath", VK_RETURN, 0, "", ""},
+    {"CtrlSpaceIsNul", VK_SPACE, Ctrl, "", std::string(1, '\0')},
+    {"LetterToCharacterPath", 'A', 0, "", ""},
+    {"UnknownCode", 0x3A, 0, "", ""},
 };
 
 INSTANTIATE_TEST_SUITE_P(QnVT100Emulator, Keys, testing::ValuesIn(KeyCases), RowName);

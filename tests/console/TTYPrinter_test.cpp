@@ -74,8 +74,7 @@ TEST_P(TTYPrinterMetrics, AreComputedAtJobStart)
 }
 
 INSTANTIATE_TEST_SUITE_P(Rules, TTYPrinterMetrics,
-                         ::testing::Values(MetricsCase{"Defaults", 20, 20, 100, 1.1, 0.25, 10, 22, 25, 825, 1075},
-                                           MetricsCase{"HalfLineRoundsToEvenUp", 25, 5, 100, 1.5, 0.25, 12, 8, 25, 825, 1075},
+                         ::testing::Values(MetricsCase{"HalfLineRoundsToEvenUp", 25, 5, 100, 1.5, 0.25, 12, 8, 25, 825, 1075},
                                            MetricsCase{"HalfLineRoundsToEvenDown", 20, 15, 100, 1.5, 0.25, 10, 22, 25, 825, 1075},
                                            MetricsCase{"HalfMarginRoundsToEven", 20, 20, 102, 1.0, 0.25, 10, 20, 26, 824, 1074},
                                            MetricsCase{"WideMargins", 20, 20, 100, 3.0, 2.0, 10, 60, 200, 650, 900}),
