@@ -63,17 +63,26 @@ TEST_P(Scripts, LeaveScreenCursorAndReply) {
 }
 
 const std::string At = CSI + "10;20H";  // the cursor's start for motion rows
+const std::string Vt52 = CSI + "?2l", CursorApp = CSI + "?1h", KeypadApp = E + "=";
 const std::string Abc = "abc\r\ndef\r\nghi";
 const ScriptCase ScriptCases[] = {
     // Cursor motion from row 10, column 20.
     {.name = "PositionZeroIsHome", .input = At + CSI + "0;0H", .cursor = {1, 1}},
     {.name = "UpHugeCount", .input = At + CSI + "2147483647A", .cursor = {1, 20}},
     {.name = "UpPrivateIgnored", .input = At + CSI + "?A", .cursor = {10, 20}},
+    {.name = "CupRowOnly", .input = At + CSI + "5;H", .cursor = {5, 1}},
+    {.name = "CupColumnOnly", .input = At + CSI + ";7H", .cursor = {1, 7}},
+    {.name = "CupThreeArgumentsRefused", .input = At + CSI + "1;2;3H", .cursor = {10, 20}},
+    {.name = "UpAboveLargestRefused", .input = At + CSI + "2147483648A", .cursor = {10, 20}},
+    {.name = "UpEndlessDigitsRefused", .input = At + CSI + std::string(200, '9') + "A", .cursor = {10, 20}},
     {.name = "SaveRestoreCsi", .input = At + CSI + "s" + CSI + "3;3H" + CSI + "u", .cursor = {10, 20}},
     // VT (0Bh) is a vertical tab to the next stop: the bottom without stops.
     {.name = "VerticalTabGoesToBottom", .input = At + "\x0b", .cursor = {24, 20}},
     {.name = "Vt52Up", .input = At + CSI + "?2l" + E + "A", .cursor = {9, 20}},
     {.name = "Vt52Address", .input = CSI + "?2l" + E + "Y%0", .cursor = {6, 17}},
+    {.name = "Vt52ReverseLineFeed", .input = At + Vt52 + E + "I", .cursor = {9, 20}},
+    {.name = "Vt52ControlRestartsAddress", .input = Vt52 + E + "Y%\x07&'", .cursor = {7, 8}},
+    {.name = "OnlyExactly2EntersVt52", .input = At + CSI + "?2;3l" + E + "A", .cursor = {10, 20}},
     {.name = "Vt52Home", .input = At + CSI + "?2l" + E + "H", .cursor = {1, 1}},
     {.name = "ColumnSwitchHomes", .input = CSI + "5;10r" + CSI + "?3l" + CSI + "B", .cursor = {2, 1}},
     // A region homes the cursor to its own top-left; origin mode leaves it
@@ -92,8 +101,20 @@ const ScriptCase ScriptCases[] = {
     {.name = "EraseCharsPastTheLine", .input = "x" + std::string(79, 'a') + "bcd" + CSI + "1;79H" + CSI + "5X",
      .rows = {"x" + std::string(77, 'a')}, .cursor = {1, 79}},
     {.name = "FormFeedErases", .input = Abc + "\x0c", .rows = {"", "", ""}, .cursor = {3, 4}},
-    // CAN and SUB inside a sequence are ignored; the sequence goes on.
+    // CAN and SUB inside a sequence are ignored, a line feed acts at once,
+    // ESC starts over; the sequence goes on.
     {.name = "CancelInsideSequence", .input = "ab" + CSI + "2\x18J" "c", .rows = {"  c"}, .cursor = {1, 4}},
+    {.name = "SubInsideSequence", .input = CSI + "1;\x1a" "5H", .cursor = {1, 5}},
+    {.name = "LineFeedInsideSequence", .input = At + CSI + "2\nC", .cursor = {11, 22}},
+    {.name = "EscapeRestartsSequence", .input = At + CSI + "12" + E + "[3B", .cursor = {13, 20}},
+    // Ignored controls, unknown and refused sequences show nothing.
+    {.name = "ControlsIgnored", .input = "a\x01" "b\x18" "c\x7f" "d", .rows = {"abcd"}},
+    {.name = "EscapesIgnored", .input = "a" + E + "1b" + E + "2c" + E + "<d" + E + "Qe" + E + "#7f",
+     .rows = {"abcdef"}},
+    {.name = "DesignationsRefused", .input = E + "( Ba" + E + "(Zb" + E + "*0c" + E + "+ 0d", .rows = {"abcd"}},
+    {.name = "OverlongDesignationRefused", .input = E + "(" + std::string(300, ' ') + "Bx", .rows = {"x"}},
+    {.name = "Vt52UnknownEscape", .input = Vt52 + "a" + E + "Qb", .rows = {"ab"}},
+    {.name = "Vt52EraseToEndOfScreen", .input = Abc + CSI + "2;2H" + Vt52 + E + "J", .rows = {"abc", "d", ""}},
     {.name = "IntermediateNotErase", .input = "abc" + CSI + "2 Jx", .rows = {"abcx"}},
     {.name = "UnknownSequenceNotShown", .input = CSI + "5Zok", .rows = {"ok"}},
     {.name = "BoxDrawingBecomesLineDrawing", .input = "\xc4\xb3\xe0", .rows = {"qx"}},
@@ -108,6 +129,7 @@ const ScriptCase ScriptCases[] = {
     {.name = "CursorPositionInOrigin", .input = CSI + "5;20r" + CSI + "?6h" + CSI + "3;4H" + CSI + "6n",
      .reply = E + "[3;4R"},
     {.name = "StatusUnknown", .input = CSI + "n", .reply = ""},
+    {.name = "StatusPrivateRefused", .input = CSI + "?5n", .reply = ""},
     {.name = "Answerback", .input = "\x05", .reply = "CP/M here"},
     {.name = "Parameters0", .input = CSI + "x", .reply = E + "[2;1;1;112;112;1;0x"},
     {.name = "ParametersClamped", .input = CSI + "7x", .reply = E + "[3;1;1;112;112;1;0x"},
@@ -157,6 +179,12 @@ const RenditionCase RenditionCases[] = {
     {"Indexed48SkipsUnderline", CSI + "48;5;4;1m", atBold, QnSilver, QnBlack},
     {"Direct38SkipsAll", CSI + "38;2;1;4;5;7m", atReverse, QnSilver, QnBlack},
     {"UnknownIgnored", CSI + "3;9;99;1m", atBold, QnSilver, QnBlack},
+    // Arguments: up to 32, digits only, no high byte.
+    {"ThirtyTwoArguments", CSI + std::string(31, ';') + "1m", atBold, QnSilver, QnBlack},
+    {"ThirtyThreeArgumentsRefused", CSI + std::string(32, ';') + "1m", 0, QnSilver, QnBlack},
+    {"OverlongSequenceRefused", CSI + std::string(300, '0') + "1m", 0, QnSilver, QnBlack},
+    {"ColonRefused", CSI + "1:4m", 0, QnSilver, QnBlack},
+    {"HighByteInsideRefused", CSI + "1\xc4m", 0, QnSilver, QnBlack},
     {"SaveRestoreRendition", CSI + "1;31m" + E + "7" + CSI + "0m" + E + "8", atBold, 0x000080, QnBlack},
 };
 
@@ -169,8 +197,10 @@ TEST(QnVT100Emulator, CharacterSetDesignationAndShift) {
     t.Feed("\x0e" + E + "(0" + "d");
     EXPECT_TRUE(t.emu.ShiftOut());
     t.Feed(E + ")A" + "e\x0f" "f" + E + "(1g" + E + "(2h" + E + "(Bi");
-    const uint8_t sets[] = {csUSASCII, csLineDraw, csUSASCII, csLineDraw, csUK, csLineDraw, csROM1, csROM2, csUSASCII};
-    for (int col = 1; col <= 9; ++col) EXPECT_EQ(t.b().CharSetAt(1, col), sets[col - 1]) << col;
+    t.Feed(E + "*0" + E + "+ 0" + E + "( 0" + E + "(Zj");  // other sets and bad designations change nothing
+    const uint8_t sets[] = {csUSASCII, csLineDraw, csUSASCII, csLineDraw, csUK,
+                            csLineDraw, csROM1,    csROM2,    csUSASCII,  csUSASCII};
+    for (int col = 1; col <= 10; ++col) EXPECT_EQ(t.b().CharSetAt(1, col), sets[col - 1]) << col;
 }
 
 TEST(QnVT100Emulator, Vt52Mode) {
@@ -335,7 +365,6 @@ TEST_P(Keys, SendTheirText) {
 }
 
 constexpr uint8_t Shift = 1u << ssShift, Ctrl = 1u << ssCtrl;
-const std::string Vt52 = CSI + "?2l", CursorApp = CSI + "?1h", KeypadApp = E + "=";
 const KeyCase KeyCases[] = {
     {"UpAnsi", VK_UP, 0, "", E + "[A"},
     {"UpApplication", VK_UP, 0, CursorApp, E + "OA"},
@@ -347,7 +376,8 @@ const KeyCase KeyCases[] = {
     {"HomeIsPf1Vt52", VK_HOME, 0, Vt52, E + "P"},
     {"Keypad5Numeric", 0x65, 0, "", "5"},
     {"Keypad5Application", 0x65, 0, KeypadApp, E + "Ou"},
-    {"Keypad5Vt52Application", 0x65, 0, KeypadApp + Vt52, E + "?u"},
+    {"Keypad5Vt52Application", 0x65, 0, Vt52 + KeypadApp, E + "?u"},
+    {"Keypad5Vt52Numeric", 0x65, 0, Vt52 + KeypadApp + E + ">", "5"},
     {"KeypadComma", VK_DECIMAL, Ctrl, "", ","},
     {"KeypadEnterNumeric", VK_EXECUTE, 0, "", "\r"},
     {"KeypadEnterNewLine", VK_EXECUTE, 0, CSI + "20h", "\r\n"},
