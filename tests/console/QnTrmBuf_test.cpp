@@ -1,28 +1,13 @@
-// The CRT screen buffer: wrapping at the right margin, line feeds at the
-// bottom with and without a scroll region, and WriteRun against WriteChar.
+// The CRT screen buffer: wrapping at the right margin, and WriteRun against
+// WriteChar. (Scrolling and the scrollback are shown through the emulator.)
 #include <gtest/gtest.h>
 
 #include <random>
 #include <string>
-#include <vector>
 
 #include "console/QnTrmBuf.h"
 
 namespace {
-
-std::string Trimmed(const TQnTerminalBuffer& b, int row) {
-    std::string s = b.LineText(row);
-    while (!s.empty() && s.back() == ' ') s.pop_back();
-    return s;
-}
-
-// Writes "Lnn" on every screen row 1..Rows (no scrolling).
-void FillRows(TQnTerminalBuffer& b) {
-    for (int r = 1; r <= b.RowCount(); ++r) {
-        b.SetCursorPosition(r, 1);
-        b.WriteString("L" + std::to_string(r));
-    }
-}
 
 TEST(QnTerminalBuffer, WrapAtTheRightMargin) {
     struct Case {
@@ -52,43 +37,6 @@ TEST(QnTerminalBuffer, WrapAtTheRightMargin) {
         EXPECT_EQ(b.GetCol(), c.col) << c.what;
         EXPECT_EQ(b.BeyondMargin(), c.beyond) << c.what;
     }
-}
-
-TEST(QnTerminalBuffer, LineFeedAtTheBottom) {
-    // Without a region the top screen row enters the scrollback.
-    TQnTerminalBuffer b;
-    b.SetCursorPosition(-175, 1);  // row 1 of the grid: the oldest scrollback row
-    b.WriteString("OLDEST");
-    FillRows(b);
-    b.SetCursorPosition(24, 1);
-    std::vector<std::pair<int, int>> scrolls;
-    b.OnScroll = [&](TQnTerminalBuffer&, int count, int first, int last) {
-        scrolls.push_back({count, first});
-        EXPECT_EQ(last, 24);
-    };
-    b.DoLineFeed();
-    EXPECT_EQ(Trimmed(b, 0), "L1");
-    EXPECT_EQ(Trimmed(b, 1), "L2");
-    EXPECT_EQ(Trimmed(b, 23), "L24");
-    EXPECT_EQ(Trimmed(b, 24), "");
-    EXPECT_EQ(b.GetRow(), 24);
-    for (int r = -175; r <= 0; ++r) EXPECT_NE(Trimmed(b, r), "OLDEST") << r;
-    ASSERT_EQ(scrolls.size(), 1u);
-    EXPECT_EQ(scrolls[0], (std::pair<int, int>{1, -175}));
-
-    // With a region only its rows move and the scrollback stays.
-    TQnTerminalBuffer r;
-    FillRows(r);
-    r.SetCursorPosition(-3, 1);
-    r.WriteString("BACK");
-    r.SetScrollRegion(5, 10);
-    ASSERT_TRUE(r.UseScrollRegion());
-    r.SetCursorPosition(10, 1);
-    r.DoLineFeed();
-    const std::vector<std::pair<int, std::string>> expected = {
-        {-3, "BACK"}, {4, "L4"}, {5, "L6"}, {9, "L10"}, {10, ""}, {11, "L11"}, {24, "L24"}};
-    for (const auto& [row, text] : expected) EXPECT_EQ(Trimmed(r, row), text) << row;
-    EXPECT_EQ(r.GetRow(), 10);
 }
 
 // Sets a buffer up with a size, modes, region, cursor, pending wrap and

@@ -441,14 +441,22 @@ TEST(QnVT100Emulator, KeyPressSendsLineFeedInNewLineMode) {
     EXPECT_EQ(t.host.keyboard, "a\r\r\n");
 }
 
-TEST(QnVT100Emulator, ClearScreenKeepsTextInScrollback) {
+TEST(QnVT100Emulator, ScrollbackTakesWhatScrollsOffTheWholeScreen) {
     Vt100 t;
-    t.Feed("first");
-    t.emu.ClearScreen();
+    // 176 rows of scrollback: the oldest goes after 177 line feeds.
+    t.Feed("oldest" + CSI + "24;1H" + std::string(177, '\n') + CSI + "1;1Hfirst" + CSI + "24;1H\n");
+    EXPECT_EQ(t.Line(0), "first");
+    for (int row = -175; row <= 24; ++row) EXPECT_NE(t.Line(row), "oldest") << row;
+    // A region scrolls its own rows: what leaves its top is gone.
+    t.Feed(CSI + "1;1Hregion" + CSI + "1;10r" + CSI + "10;1H\n");
+    EXPECT_EQ(t.Line(0), "first");
     EXPECT_EQ(t.Line(1), "");
-    EXPECT_EQ(t.Line(-23), "first");
+    t.Feed(CSI + "r" + CSI + "2;1Hsecond");
+    t.emu.ClearScreen();
+    EXPECT_EQ(t.Line(2), "");
+    EXPECT_EQ(t.Line(-22), "second");
     t.emu.ClearAll();
-    EXPECT_EQ(t.Line(-23), "");
+    EXPECT_EQ(t.Line(-22), "");
 }
 
 }  // namespace
