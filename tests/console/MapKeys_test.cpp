@@ -17,13 +17,8 @@ namespace {
 using tavrin::test::ReadFile;
 using TempFolder = tavrin::test::TTempFolder;
 
-struct CodecCase {
-    std::string caret;
-    std::string bytes;
-};
-
 TEST(KeyStringCodecTest, DecodesCaretForm) {
-    const std::vector<CodecCase> cases = {
+    const std::vector<std::pair<std::string, std::string>> cases = {  // caret form, bytes
         {"^[[A", "\x1B[A"},
         {"^a", "\x01"},
         {"^A", "\x01"},
@@ -39,8 +34,8 @@ TEST(KeyStringCodecTest, DecodesCaretForm) {
         {"a=b c", "a=b c"},
         {"\xE9^\xE9", "\xE9\xA9"},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(TMapTermKeys::DecodeKeyString(c.caret), c.bytes) << '"' << c.caret << '"';
+    for (const auto& [caret, bytes] : cases)
+        EXPECT_EQ(TMapTermKeys::DecodeKeyString(caret), bytes) << '"' << caret << '"';
 }
 
 TEST(KeyStringCodecTest, EveryByteRoundTrips) {
