@@ -169,7 +169,6 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(EndCase{"Abort", "AB", [](Device& d) { d.printer->AbortJob(); }, "abort"},
                       EndCase{"Eject", "AB", [](Device& d) { d.printer->EndJob(); }, "end"},
                       EndCase{"EjectEmptyAborts", "\f\t", [](Device& d) { d.printer->EndJob(); }, "abort"},
-                      EndCase{"DestructionPrints", "Hi", [](Device& d) { d.printer.reset(); }, "end"},
                       EndCase{"DestructionOfEmptyJobAborts", "\f", [](Device& d) { d.printer.reset(); }, "abort"}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -182,14 +181,6 @@ TEST(TTYPrinter, WithoutPrinterNothingHappens)
     d.printer->AbortJob();
     EXPECT_FALSE(d.printer->IsReady());
     EXPECT_TRUE(d.target.Log.empty());
-}
-
-TEST(TTYPrinter, PrintingSystemErrorsReachTheCaller)
-{
-    Device d;
-    d.target.FailBeginDoc = true;
-    EXPECT_THROW(d.printer->WriteChar('A'), std::runtime_error);
-    EXPECT_FALSE(d.printer->IsPrinting());
 }
 
 TEST(TTYPrinter, MarginChangeRecomputesLimits)
