@@ -135,6 +135,8 @@ INSTANTIATE_TEST_SUITE_P(
         StreamCase{"CtrlZIgnoredWhenOff", "A\x1A" "B", [](TTTYPrinter& p) { p.CtrlZEndsJob = false; }, 2, 0, "open", "'B' 35,25"},
         StreamCase{"LinesPastBottomOnBlankPageReuseIt", std::string(60, '\n') + "A", {}, 1, 0, "open", "'A' 25,289"},
         StreamCase{"LinesPastBottomAfterTextBreakPage", "A" + std::string(60, '\n') + "B", {}, 2, 1, "open", "'B' 35,289"},
+        StreamCase{"LineOnTheBottomLimitFits", "A" + std::string(35, '\n') + "B",
+                   [](TTTYPrinter& p) { p.SetLineSpacing(1.5); }, 2, 0, "open", "'B' 35,1075"},
         StreamCase{"PendingBreakNeverEjected", "A" + std::string(60, '\n') + "\x1A", {}, 1, 0, "end", "'A' 25,25"},
         StreamCase{"WrappingTabsMarkThePage", std::string(11, '\t') + std::string(47, '\n') + "A", {}, 1, 1, "open", "'A' 25,25"}),
     [](const auto& info) { return std::string(info.param.name); });
