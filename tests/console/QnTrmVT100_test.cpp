@@ -67,10 +67,8 @@ const std::string Vt52 = CSI + "?2l", CursorApp = CSI + "?1h", KeypadApp = E + "
 const std::string Abc = "abc\r\ndef\r\nghi";
 const ScriptCase ScriptCases[] = {
     // Cursor motion from row 10, column 20.
-    {.name = "PositionZeroIsHome", .input = At + CSI + "0;0H", .cursor = {1, 1}},
     {.name = "UpHugeCount", .input = At + CSI + "2147483647A", .cursor = {1, 20}},
     {.name = "UpPrivateIgnored", .input = At + CSI + "?A", .cursor = {10, 20}},
-    {.name = "CupRowOnly", .input = At + CSI + "5;H", .cursor = {5, 1}},
     {.name = "CupColumnOnly", .input = At + CSI + ";7H", .cursor = {1, 7}},
     {.name = "CupThreeArgumentsRefused", .input = At + CSI + "1;2;3H", .cursor = {10, 20}},
     {.name = "UpAboveLargestRefused", .input = At + CSI + "2147483648A", .cursor = {10, 20}},
