@@ -87,8 +87,7 @@ protected:
     void SetUp() override { tavrin::test::QtTestApp(); }
 };
 
-TEST_P(TerminalFontFallbackTest, MissingFamiliesUseARealFixedPitchFamily)
-{
+TEST_P(TerminalFontFallbackTest, MissingFamiliesUseARealFixedPitchFamily) {
     const QFont font = TSimpleTerminal::MakeFont(GetParam(), -12);
     EXPECT_EQ(font.family(), QStringLiteral("DejaVu Sans Mono"));
     EXPECT_TRUE(QFontDatabase::isFixedPitch(font.family()));
