@@ -32,13 +32,7 @@ TEST(ComOptions, BaudRatesMapBothWays)
         TComOptions o;
         o.SetBaudRate(static_cast<TComBaudRate>(r));
         EXPECT_EQ(o.BaudRate(), r);
-        EXPECT_EQ(ComOptionsToTermios(o.Record()).c_ospeed, o.Record().BaudRate);
     }
-    TComOptions o;
-    o.SetBaudRate(Com_br14400);
-    EXPECT_EQ(o.Record().BaudRate, 14400u);
-    o.SetBaudRate(Com_br921600);
-    EXPECT_EQ(o.Record().BaudRate, 921600u);
 }
 
 TEST(ComOptions, QueueSizesAreClampedAndRoundedUpTo256)
@@ -70,9 +64,7 @@ TEST_P(Formats, ReachRecordAndKernel)
     o.SetParity(c.Parity);
     o.SetStopBits(c.Stop);
     EXPECT_EQ(o.Record().Parity, c.ParityCode);
-    EXPECT_EQ(o.DataBits(), c.Bits);
     EXPECT_EQ(o.Parity(), c.Parity);
-    EXPECT_EQ(o.StopBits(), c.Stop);
     const TComTermios t = ComOptionsToTermios(o.Record());
     EXPECT_EQ(t.c_cflag & (CSIZE | PARENB | PARODD | CMSPAR | CSTOPB), c.Cflags);
     EXPECT_EQ((t.c_iflag & INPCK) != 0, c.Parity != Com_pNone);
@@ -108,8 +100,6 @@ TEST_P(Flows, MapToFlagsAndModemOutputs)
     o.SoftwareFlow().SetRxFlow(c.Xon);
     o.SoftwareFlow().SetXoffChar(0x02);
     EXPECT_EQ(o.Record().Flags, c.Flags);
-    EXPECT_EQ(o.HardwareFlow().TxDtrState(), c.Dtr);
-    EXPECT_EQ(o.HardwareFlow().RxRTSState(), c.Rts);
     const TComTermios t = ComOptionsToTermios(o.Record());
     EXPECT_EQ((t.c_cflag & CRTSCTS) != 0, c.Crtscts);
     EXPECT_EQ(t.c_iflag & (IXON | IXOFF), c.Xon ? static_cast<uint32_t>(IXON | IXOFF) : 0u);

@@ -1,6 +1,8 @@
 // A host serial port on pseudo-terminal pairs: data both ways, line
 // settings as the kernel holds them, flow-control stalls, exclusive open,
-// hang-up and close.
+// hang-up and close. Then on a fake device with the modem lines and breaks
+// that pseudo-terminals lack: event sets, breaks as their own one-byte
+// blocks, and the input marks of line errors.
 
 #include <gtest/gtest.h>
 
@@ -15,6 +17,7 @@
 #include "support/ComRxTestSupport.h"
 
 using namespace tavrin::test;
+using namespace std::string_literals;
 
 namespace {
 
@@ -73,45 +76,31 @@ TEST_F(ComRxPty, XoffStallsWritesForABoundedTimeAndXonResumes)
     EXPECT_TRUE(Received.empty()) << "XON/XOFF must not reach the data";
 }
 
-struct TSettingsCase {
-    const char* Name;
-    TComBaudRate Rate;
-    bool TwoStop, Handshake, Xon;
-    uint32_t Speed;
-};
-class ComRxSettings : public ComRxPty, public testing::WithParamInterface<TSettingsCase> {};
-
-TEST_P(ComRxSettings, ReachTheDevice)
+// Every setting on and then off, as the kernel holds them after each open.
+TEST_F(ComRxPty, SettingsReachTheDevice)
 {
-    const TSettingsCase& c = GetParam();
-    TComOptions& o = Port.Options();
-    o.SetBaudRate(c.Rate);
-    o.SetStopBits(c.TwoStop ? Com_sbTwo : Com_sbOne);
-    o.HardwareFlow().SetTxUseCtsFlow(c.Handshake);
-    o.SoftwareFlow().SetTxFlow(c.Xon);
-    o.SoftwareFlow().SetRxFlow(c.Xon);
-    o.SoftwareFlow().SetXonChar(0x05);
-    o.SoftwareFlow().SetXoffChar(0x06);
-    Port.Open();
-    const int slave = ::open(Pty.SlavePath().c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
-    const TComTermios t = ReadTermios(slave);
-    ::close(slave);
-    EXPECT_EQ(t.c_ospeed, c.Speed);
-    EXPECT_EQ(t.c_ispeed, c.Speed);
-    EXPECT_EQ((t.c_cflag & CSTOPB) != 0, c.TwoStop);
-    EXPECT_EQ((t.c_cflag & CRTSCTS) != 0, c.Handshake);
-    EXPECT_EQ(t.c_iflag & (IXON | IXOFF), c.Xon ? static_cast<uint32_t>(IXON | IXOFF) : 0u);
-    EXPECT_EQ(t.c_cc[VSTART], 0x05);
-    EXPECT_EQ(t.c_cc[VSTOP], 0x06);
-    EXPECT_FALSE(t.c_lflag & (ICANON | ECHO | ISIG));
+    for (const bool on : {true, false}) {
+        TComOptions& o = Port.Options();
+        o.SetBaudRate(on ? Com_br14400 : Com_br921600);
+        o.SetStopBits(on ? Com_sbTwo : Com_sbOne);
+        o.HardwareFlow().SetTxUseCtsFlow(on);
+        o.SoftwareFlow().SetTxFlow(on);
+        o.SoftwareFlow().SetRxFlow(on);
+        o.SoftwareFlow().SetXonChar(on ? 0x05 : 0x11);
+        o.SoftwareFlow().SetXoffChar(on ? 0x06 : 0x13);
+        Port.Open();
+        const TComTermios t = ReadTermios(Pty.Master());
+        Port.Close();
+        EXPECT_EQ(t.c_ospeed, on ? 14400u : 921600u);
+        EXPECT_EQ(t.c_ispeed, t.c_ospeed);
+        EXPECT_EQ((t.c_cflag & CSTOPB) != 0, on);
+        EXPECT_EQ((t.c_cflag & CRTSCTS) != 0, on);
+        EXPECT_EQ(t.c_iflag & (IXON | IXOFF), on ? static_cast<uint32_t>(IXON | IXOFF) : 0u);
+        EXPECT_EQ(t.c_cc[VSTART], on ? 0x05 : 0x11);
+        EXPECT_EQ(t.c_cc[VSTOP], on ? 0x06 : 0x13);
+        EXPECT_FALSE(t.c_lflag & (ICANON | ECHO | ISIG));
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(All, ComRxSettings,
-                         testing::Values(TSettingsCase{"b9600", Com_br9600, false, false, false, 9600},
-                                         TSettingsCase{"b14400", Com_br14400, true, false, true, 14400},
-                                         TSettingsCase{"b115200", Com_br115200, false, true, false, 115200},
-                                         TSettingsCase{"b921600", Com_br921600, true, true, true, 921600}),
-                         [](const testing::TestParamInfo<TSettingsCase>& info) { return std::string(info.param.Name); });
 
 TEST_F(ComRxPty, ASecondOpenFindsThePortInUseUntilClosed)
 {
@@ -176,6 +165,100 @@ TEST(ComRxOpen, ComNamesResolveThroughTheEnvironment)
     port.PortName = "COM3";
     EXPECT_NO_THROW(port.Open());
     ::unsetenv("TAVRIN_COM3");
+}
+
+class ComRxFake : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        Port.DeviceOpener = TFakeComDevice::Opener(Device);
+        Port.Dispatcher = Posts.Dispatcher();
+        Port.OnDataBlock = [this](TComRx&, const uint8_t* data, uint32_t count) {
+            Log += "[" + std::string(reinterpret_cast<const char*>(data), count) + "]";
+        };
+        Port.OnModemSignal = [this](TComRx&, TComModemEvents events) { Log += "{" + std::to_string(events) + "}"; };
+    }
+    bool LogIs(const std::string& expected)
+    {
+        return Posts.PumpUntil([&] { return Log.size() >= expected.size(); }) && Log == expected;
+    }
+
+    std::shared_ptr<TFakeComDevice::TState> Device;
+    TPostQueue Posts;
+    TComRx Port;
+    std::string Log;
+};
+
+TEST_F(ComRxFake, ModemLineChangesArriveAsEventSets)
+{
+    Port.Open();
+    const std::pair<TComModemCounts, TComModemEvents> steps[] = {
+        {{1, 0, 0, 0}, ComEvents(cme_RING)},
+        {{1, 2, 1, 0}, ComEvents(cme_CTS) | ComEvents(cme_DSR)},
+        {{1, 2, 1, 1}, ComEvents(cme_RLSD)},
+        {{2, 3, 2, 2}, ComEvents(cme_RING) | ComEvents(cme_CTS) | ComEvents(cme_DSR) | ComEvents(cme_RLSD)}};
+    for (const auto& [counts, events] : steps) {
+        Log.clear();
+        {
+            std::lock_guard lock(Device->Lock);
+            Device->Counts = counts;
+        }
+        EXPECT_TRUE(LogIs("{" + std::to_string(events) + "}")) << Log;
+    }
+}
+
+const std::string Break = "{" + std::to_string(ComEvents(cme_BREAK)) + "}";
+
+struct TMarkCase {
+    const char* Name;
+    bool PassNulls, Replace;
+    std::string Input;
+    std::string Log;
+};
+class ComRxMarks : public ComRxFake, public testing::WithParamInterface<TMarkCase> {};
+
+TEST_P(ComRxMarks, AreDecoded)
+{
+    Port.Options().SetPassNulls(GetParam().PassNulls);
+    Port.Options().SetReplaceOnError(GetParam().Replace);
+    Port.Options().SetErrorChar('?');
+    Port.Open();
+    WriteAll(Device->PeerFd, GetParam().Input);
+    EXPECT_TRUE(LogIs(GetParam().Log)) << Log;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    All, ComRxMarks,
+    testing::Values(TMarkCase{"doubledFF", true, false, "a\xFF\xFF" "b"s, "[a\xFF" "b]"},
+                    TMarkCase{"breakBetweenData", true, false, "AB\xFF\0\0" "CD"s, "[AB]" + Break + "[\0][CD]"s},
+                    TMarkCase{"breakWithoutNuls", false, false, "\xFF\0\0"s, Break + "[\0]"s},
+                    TMarkCase{"errorByteKept", true, false, "x\xFF\0" "Ay"s, "[xAy]"},
+                    TMarkCase{"errorByteReplaced", true, true, "x\xFF\0" "Ay"s, "[x?y]"},
+                    TMarkCase{"nulsPassed", true, false, "\0z\0"s, "[\0z\0]"s},
+                    TMarkCase{"nulsDiscarded", false, false, "\0z\0"s, "[z]"}),
+    [](const testing::TestParamInfo<TMarkCase>& info) { return std::string(info.param.Name); });
+
+TEST_F(ComRxFake, AMarkSplitAcrossReadsIsStillABreak)
+{
+    Port.Open();
+    WriteAll(Device->PeerFd, "\xFF");
+    Posts.PumpUntil([] { return false; }, 50ms);
+    WriteAll(Device->PeerFd, "\0\0"s);
+    EXPECT_TRUE(LogIs(Break + "[\0]"s)) << Log;
+}
+
+TEST_F(ComRxFake, WithoutDispatcherEventsRunOnTheReceiveThread)
+{
+    Port.Dispatcher = nullptr;
+    std::atomic<int> blocks{0};
+    Port.OnDataBlock = [&](TComRx&, const uint8_t*, uint32_t) { ++blocks; };
+    Port.Open();
+    WriteAll(Device->PeerFd, "abc");
+    for (int i = 0; i < 500 && blocks == 0; ++i)
+        std::this_thread::sleep_for(2ms);
+    EXPECT_EQ(blocks, 1);
+    EXPECT_TRUE(Port.WriteByte('Q', 100));
+    EXPECT_EQ(ReadFor(Device->PeerFd, 1), "Q");
 }
 
 } // namespace

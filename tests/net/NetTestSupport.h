@@ -64,9 +64,6 @@ public:
         return ntohs(local.sin_port);
     }
 
-    // The identity the server gives this client's drive.
-    TRmtDskClientInfo Info(uint16_t disk) const { return {htonl(INADDR_LOOPBACK), htons(Port()), disk}; }
-
 private:
     int FFd = -1;
     sockaddr_in FServer;
@@ -84,11 +81,6 @@ inline std::optional<std::vector<uint8_t>> Transact(const TUdpClient& client, co
         if (auto reply = client.Receive(5)) return reply;
     }
     return std::nullopt;
-}
-
-inline std::optional<std::vector<uint8_t>> Transact(const TUdpClient& client, TCallbackQueue& queue,
-                                                    const std::vector<uint8_t>& request, int timeoutMs = 2000) {
-    return Transact(client, [&] { queue.PumpPending(); }, request, timeoutMs);
 }
 
 // A UDP port nobody holds on 127.0.0.1 right now.
@@ -125,8 +117,13 @@ struct TServerFixture {
     }
     uint16_t Port() const { return Server.BaseUdpRx1.BoundPort(); }
     // The reply to a request; empty when none came.
-    std::vector<uint8_t> Ask(const TUdpClient& client, const std::vector<uint8_t>& request) {
-        return Transact(client, Queue, request).value_or(std::vector<uint8_t>{});
+    std::vector<uint8_t> Ask(const TUdpClient& client, const std::vector<uint8_t>& request, int timeoutMs = 2000) {
+        return Transact(client, [this] { Queue.PumpPending(); }, request, timeoutMs).value_or(std::vector<uint8_t>{});
+    }
+    // The session id of a mount; 0 when it failed.
+    uint32_t MountId(const TUdpClient& client, uint16_t disk, const std::string& name, bool readOnly = false) {
+        const auto reply = Ask(client, rmtreq::Mount(0x1234, disk, name, readOnly));
+        return reply.size() == 14 && rmtreq::Get16(reply, 0) == 0 ? rmtreq::Get32(reply, 4) : 0;
     }
     std::string Image(const std::string& name) const { return Folder.File(name + ".cpmdsk"); }
 };

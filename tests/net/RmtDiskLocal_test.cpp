@@ -1,11 +1,10 @@
 // The remote disk server beside the local side of the program: sharing
 // through the image registry with the drives and the Disk Manager, and
-// blocks written remotely as a local drive and Debian's cpmtools see them.
+// blocks written remotely as Debian's cpmtools sees them.
 
 #include <gtest/gtest.h>
 
-#include <array>
-#include <cstdio>
+#include <cstdlib>
 #include <fstream>
 
 #include "NetTestSupport.h"
@@ -24,8 +23,6 @@ class RemoteAndLocal : public ::testing::Test, public TServerFixture {
 protected:
     void SetUp() override { MakeImage(Image("Shared")); }
 
-    uint32_t MountId(const std::vector<uint8_t>& reply) { return reply.size() == 14 ? req::Get32(reply, 4) : 0; }
-
     std::string ExceptionText(const std::function<void()>& action) {
         try {
             action();
@@ -42,11 +39,11 @@ TEST_F(RemoteAndLocal, ImageInALocalDriveIsLentOnlyForReading) {
     TDiskController controller;
     controller.MountDisk(Image("Shared"), 1);
     EXPECT_EQ(Ask(Client, req::Mount(1, 0, "Shared")), req::Error(1, 16, "Disk is in use!"));
-    EXPECT_NE(MountId(Ask(Client, req::Mount(2, 0, "Shared", true))), 0u);
+    EXPECT_NE(MountId(Client, 0, "Shared", true), 0u);
 }
 
 TEST_F(RemoteAndLocal, ImageHeldForRemoteWritingIsRefusedLocally) {
-    const uint32_t id = MountId(Ask(Client, req::Mount(1, 0, "Shared")));
+    const uint32_t id = MountId(Client, 0, "Shared");
     ASSERT_NE(id, 0u);
 
     TDiskController controller;
@@ -58,27 +55,12 @@ TEST_F(RemoteAndLocal, ImageHeldForRemoteWritingIsRefusedLocally) {
     TTavrinMachine machine(Folder.Path().string() + "/");
     EXPECT_EQ(ExceptionText([&] { machine.MountDrive(0, Image("Shared")); }), kLocalRefusal);
     EXPECT_EQ(storetest::ReadFile(Image("Shared")), std::string(1048576, '\xE5'));
-    EXPECT_EQ(ExceptionText([&] { machine.MountDrive(3, Image("Shared")); }), kLocalRefusal);
 
     // Read-only remote use does not stand in the way.
     ASSERT_EQ(Ask(Client, req::Session(2, 2, id, 0)), req::Status(2));
-    ASSERT_NE(MountId(Ask(Client, req::Mount(3, 0, "Shared", true))), 0u);
+    ASSERT_NE(MountId(Client, 0, "Shared", true), 0u);
     EXPECT_NO_THROW(controller.MountDisk(Image("Shared"), 2));
     EXPECT_NO_THROW(TCpmDiskDrive manager(Image("Shared")));
-}
-
-TEST_F(RemoteAndLocal, RemoteWriteReadsBackThroughALocalDrive) {
-    const uint32_t id = MountId(Ask(Client, req::Mount(1, 0, "Shared")));
-    const auto block = Pattern(0x41);
-    ASSERT_EQ(Ask(Client, req::Write(2, id, 0, 200, 5, block)), req::Status(2));
-    ASSERT_EQ(Ask(Client, req::Session(2, 3, id, 0)), req::Status(3));
-
-    TDiskDrive local(Image("Shared"));
-    local.Track = 200;
-    local.Sector = 0;
-    std::array<uint8_t, 2048> read{};
-    local.ReadBlock(read.data());
-    EXPECT_TRUE(std::equal(read.begin(), read.end(), block.begin()));
 }
 
 // cpmtools reads "diskdefs" from the working folder.
@@ -86,25 +68,19 @@ class RemoteAndCpmTools : public RemoteAndLocal {
 protected:
     void SetUp() override {
         RemoteAndLocal::SetUp();
-        ASSERT_EQ(std::system("command -v cpmls >/dev/null && command -v cpmcp >/dev/null"), 0)
+        ASSERT_EQ(std::system("command -v cpmcp >/dev/null"), 0)
             << "cpmtools (Debian package cpmtools) is needed for this test";
         std::ofstream(Folder.File("diskdefs"))
             << "diskdef cpmdsk1m\n  seclen 128\n  tracks 256\n  sectrk 32\n  blocksize 2048\n"
                "  maxdir 256\n  skew 0\n  boottrk 2\n  os 2.2\nend\n";
     }
 
-    int Tool(const std::string& args, std::string* output = nullptr) {
-        const std::string command = "cd '" + Folder.Path().string() + "' && " + args + " 2>&1";
-        FILE* pipe = ::popen(command.c_str(), "r");
-        char buffer[4096];
-        size_t n;
-        while ((n = std::fread(buffer, 1, sizeof(buffer), pipe)) > 0)
-            if (output) output->append(buffer, n);
-        return ::pclose(pipe);
+    int Tool(const std::string& args) {
+        return std::system(("cd '" + Folder.Path().string() + "' && " + args + " >/dev/null 2>&1").c_str());
     }
 };
 
-TEST_F(RemoteAndCpmTools, ImageCopiedBlockByBlockOverTheNetworkListsAndCopiesOutAlike) {
+TEST_F(RemoteAndCpmTools, ImageCopiedBlockByBlockOverTheNetworkCopiesOutAlike) {
     // A file written by cpmtools into one image...
     std::string text;
     for (int i = 0; i < 400; ++i) text += "Line " + std::to_string(i) + " of the remote copy test\r\n";
@@ -114,8 +90,8 @@ TEST_F(RemoteAndCpmTools, ImageCopiedBlockByBlockOverTheNetworkListsAndCopiesOut
 
     // ...is copied block by block by a client into another: every block of
     // the source read and written into the target.
-    const uint32_t source = MountId(Ask(Client, req::Mount(1, 0, "Source", true)));
-    const uint32_t target = MountId(Ask(Client, req::Mount(2, 1, "Shared")));
+    const uint32_t source = MountId(Client, 0, "Source", true);
+    const uint32_t target = MountId(Client, 1, "Shared");
     ASSERT_NE(source, 0u);
     ASSERT_NE(target, 0u);
     for (uint16_t track = 0; track < 256; ++track) {
@@ -127,9 +103,6 @@ TEST_F(RemoteAndCpmTools, ImageCopiedBlockByBlockOverTheNetworkListsAndCopiesOut
         }
     }
 
-    std::string listing;
-    EXPECT_EQ(Tool("cpmls -f cpmdsk1m -T raw Shared.cpmdsk", &listing), 0);
-    EXPECT_NE(listing.find("note.txt"), std::string::npos) << listing;
     ASSERT_EQ(Tool("cpmcp -f cpmdsk1m -T raw Shared.cpmdsk 0:NOTE.TXT back.txt"), 0);
     std::string back = storetest::ReadFile(Folder.File("back.txt"));
     EXPECT_EQ(back.substr(0, text.size()), text);
