@@ -9,9 +9,7 @@
 #include <asm/termbits.h>
 
 #include <cstdlib>
-#include <fcntl.h>
 #include <thread>
-#include <unistd.h>
 
 #include "net/ComRx.h"
 #include "support/ComRxTestSupport.h"
@@ -76,30 +74,26 @@ TEST_F(ComRxPty, XoffStallsWritesForABoundedTimeAndXonResumes)
     EXPECT_TRUE(Received.empty()) << "XON/XOFF must not reach the data";
 }
 
-// Every setting on and then off, as the kernel holds them after each open.
+// The mapping itself is checked in ComRxOptions_test; here it reaches the kernel.
 TEST_F(ComRxPty, SettingsReachTheDevice)
 {
-    for (const bool on : {true, false}) {
-        TComOptions& o = Port.Options();
-        o.SetBaudRate(on ? Com_br14400 : Com_br921600);
-        o.SetStopBits(on ? Com_sbTwo : Com_sbOne);
-        o.HardwareFlow().SetTxUseCtsFlow(on);
-        o.SoftwareFlow().SetTxFlow(on);
-        o.SoftwareFlow().SetRxFlow(on);
-        o.SoftwareFlow().SetXonChar(on ? 0x05 : 0x11);
-        o.SoftwareFlow().SetXoffChar(on ? 0x06 : 0x13);
-        Port.Open();
-        const TComTermios t = ReadTermios(Pty.Master());
-        Port.Close();
-        EXPECT_EQ(t.c_ospeed, on ? 14400u : 921600u);
-        EXPECT_EQ(t.c_ispeed, t.c_ospeed);
-        EXPECT_EQ((t.c_cflag & CSTOPB) != 0, on);
-        EXPECT_EQ((t.c_cflag & CRTSCTS) != 0, on);
-        EXPECT_EQ(t.c_iflag & (IXON | IXOFF), on ? static_cast<uint32_t>(IXON | IXOFF) : 0u);
-        EXPECT_EQ(t.c_cc[VSTART], on ? 0x05 : 0x11);
-        EXPECT_EQ(t.c_cc[VSTOP], on ? 0x06 : 0x13);
-        EXPECT_FALSE(t.c_lflag & (ICANON | ECHO | ISIG));
-    }
+    TComOptions& o = Port.Options();
+    o.SetBaudRate(Com_br14400);
+    o.SetStopBits(Com_sbTwo);
+    o.HardwareFlow().SetTxUseCtsFlow(true);
+    o.SoftwareFlow().SetTxFlow(true);
+    o.SoftwareFlow().SetRxFlow(true);
+    o.SoftwareFlow().SetXonChar(0x05);
+    o.SoftwareFlow().SetXoffChar(0x06);
+    Port.Open();
+    const TComTermios t = ReadTermios(Pty.Master());
+    EXPECT_EQ(t.c_ospeed, 14400u);
+    EXPECT_EQ(t.c_ispeed, 14400u);
+    EXPECT_EQ(t.c_cflag & (CSTOPB | CRTSCTS), static_cast<uint32_t>(CSTOPB | CRTSCTS));
+    EXPECT_EQ(t.c_iflag & (IXON | IXOFF), static_cast<uint32_t>(IXON | IXOFF));
+    EXPECT_EQ(t.c_cc[VSTART], 0x05);
+    EXPECT_EQ(t.c_cc[VSTOP], 0x06);
+    EXPECT_FALSE(t.c_lflag & (ICANON | ECHO | ISIG));
 }
 
 TEST_F(ComRxPty, ASecondOpenFindsThePortInUseUntilClosed)
@@ -153,18 +147,13 @@ TEST(ComRxOpen, FailuresRaiseTheirExceptions)
     EXPECT_FALSE(port.Active());
 }
 
-TEST(ComRxOpen, ComNamesResolveThroughTheEnvironment)
+// TAVRIN_COMn overrides the name (the glue tests open their lines that way).
+TEST(ComRxOpen, ComNamesMapToHostSerialPorts)
 {
     ::unsetenv("TAVRIN_COM3");
     EXPECT_EQ(ResolveComPortName("COM3"), "/dev/ttyS2");
     EXPECT_EQ(ResolveComPortName("/dev/ttyUSB0"), "/dev/ttyUSB0");
     EXPECT_EQ(ResolveComPortName("COMX"), "COMX");
-    TPty pty;
-    ::setenv("TAVRIN_COM3", pty.SlavePath().c_str(), 1);
-    TComRx port;
-    port.PortName = "COM3";
-    EXPECT_NO_THROW(port.Open());
-    ::unsetenv("TAVRIN_COM3");
 }
 
 class ComRxFake : public testing::Test {
@@ -245,20 +234,6 @@ TEST_F(ComRxFake, AMarkSplitAcrossReadsIsStillABreak)
     Posts.PumpUntil([] { return false; }, 50ms);
     WriteAll(Device->PeerFd, "\0\0"s);
     EXPECT_TRUE(LogIs(Break + "[\0]"s)) << Log;
-}
-
-TEST_F(ComRxFake, WithoutDispatcherEventsRunOnTheReceiveThread)
-{
-    Port.Dispatcher = nullptr;
-    std::atomic<int> blocks{0};
-    Port.OnDataBlock = [&](TComRx&, const uint8_t*, uint32_t) { ++blocks; };
-    Port.Open();
-    WriteAll(Device->PeerFd, "abc");
-    for (int i = 0; i < 500 && blocks == 0; ++i)
-        std::this_thread::sleep_for(2ms);
-    EXPECT_EQ(blocks, 1);
-    EXPECT_TRUE(Port.WriteByte('Q', 100));
-    EXPECT_EQ(ReadFor(Device->PeerFd, 1), "Q");
 }
 
 } // namespace

@@ -69,12 +69,10 @@ TEST_F(HostileRequests, RefusedNamesAnswerBadDiskAndTouchNothing) {
     EXPECT_EQ(TImageRegistry::Instance().OpenCount(), 0u) << "nothing left open";
 }
 
-TEST_F(HostileRequests, LengthBeyondTheDatagramTakesOnlyTheBytesPresent) {
+// A name length beyond the datagram takes only the bytes present.
+TEST_F(HostileRequests, NamesUpTo63CharactersAreServed) {
     EXPECT_EQ(MountRaw("Good", 200).size(), 14u);
     EXPECT_EQ(Server.GetSession(0)->FileName, "Good.cpmdsk");
-}
-
-TEST_F(HostileRequests, NamesUpTo63CharactersAreServed) {
     const std::string name(63, 'n');
     MakeImage(Image(name));
     MakeImage(Image(name + "x"));
