@@ -13,17 +13,8 @@ using namespace nettest;
 
 namespace {
 
-// The kernel refuses a TTL of 0: it is sent as 1.
-TEST(BaseUdpSocket, TtlIsClampedTo0Through255AndZeroIsSentAsOne) {
-    const std::pair<int, int> cases[] = {{300, 255}, {-5, 0}, {64, 64}};
-    for (const auto& [set, kept] : cases) {
-        TBaseUdpSocket socket;
-        TBaseUdpRx rx;
-        socket.SetTTL(set);
-        rx.SetTTL(set);
-        EXPECT_EQ(socket.GetTTL(), kept) << set;
-        EXPECT_EQ(rx.GetTTL(), kept) << set;
-    }
+// A TTL of 0 would keep every datagram on this host: it is sent as 1.
+TEST(BaseUdpSocket, ZeroTtlIsSentAsOne) {
     TBaseUdpSocket socket;
     socket.SetTTL(0);
     socket.BindAddress = htonl(INADDR_LOOPBACK);
@@ -84,7 +75,6 @@ TEST_F(Receiver, EmptyPortBindsASystemPortAndDeliversOnTheOwnersThread) {
     EXPECT_EQ(Received[1].size(), TBaseUdpSocketThread::BufferSize);
     EXPECT_EQ(CallbackThread, std::this_thread::get_id());
     EXPECT_EQ(ntohs(From.sin_port), client.Port());
-    EXPECT_EQ(Rx.LastSender().sin_port, From.sin_port);
 
     // The reply leaves through the same socket.
     ASSERT_TRUE(Rx.SendTo(From, 1000, 2, "ok"));

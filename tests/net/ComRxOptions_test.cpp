@@ -18,10 +18,6 @@ TEST(ComOptions, DefaultsPassRawData)
     const TComTermios t = ComOptionsToTermios(o.Record());
     EXPECT_EQ(t.c_iflag, static_cast<uint32_t>(PARMRK));  // breaks marked, nothing else touched
     EXPECT_EQ(t.c_lflag | t.c_oflag, 0u);
-    o.SetPassNulls(false);
-    o.SetReplaceOnError(true);
-    o.SetAbortOnError(true);
-    EXPECT_EQ(o.Record().Flags, 0x4C00u);
 }
 
 struct TFormatCase {

@@ -1,15 +1,22 @@
 // The remote disk server from a real UDP client on 127.0.0.1: every reply
-// byte for byte, the session rules and the error replies.
+// byte for byte, the session rules and the error replies; sharing through
+// the image registry with the drives and the Disk Manager, and blocks
+// written remotely as Debian's cpmtools sees them.
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <set>
 
 #include "NetTestSupport.h"
+#include "disk/CpmDiskDrive.h"
+#include "disk/DiskController.h"
+#include "machine/TavrinMachine.h"
 
 using namespace nettest;
 namespace req = rmtreq;
@@ -190,6 +197,80 @@ TEST_F(RemoteDisk, DeactivationClosesEverySession) {
     EXPECT_EQ(Server.SessionCount(), 0u);
     EXPECT_FALSE(TImageRegistry::Instance().IsOpen(*identity));
     EXPECT_TRUE(Ask(Client, req::Mount(1, 0, "DiskB"), 200).empty());
+}
+
+TEST_F(RemoteDisk, ImageInALocalDriveIsLentOnlyForReading) {
+    TDiskController controller;
+    controller.MountDisk(Image("DiskB"), 1);
+    EXPECT_EQ(Ask(Client, req::Mount(1, 0, "DiskB")), req::Error(1, 16, "Disk is in use!"));
+    EXPECT_NE(MountId(Client, 0, "DiskB", true), 0u);
+}
+
+TEST_F(RemoteDisk, ImageHeldForRemoteWritingIsRefusedLocally) {
+    const auto refused = testing::ThrowsMessage<std::exception>(
+        testing::StrEq("The disk is already mounted in another drive!"));
+    const uint32_t id = MountId(Client, 0, "DiskB");
+    ASSERT_NE(id, 0u);
+    TDiskController controller;
+    EXPECT_THAT([&] { controller.MountDisk(Image("DiskB"), 2); }, refused);
+    EXPECT_FALSE(controller.IsDriveMounted(2));
+    EXPECT_THAT([&] { TCpmDiskDrive manager(Image("DiskB")); }, refused);
+    // Drive A would get the system tracks written: refused before that.
+    TTavrinMachine machine(Folder.Path().string() + "/");
+    EXPECT_THAT([&] { machine.MountDrive(0, Image("DiskB")); }, refused);
+    EXPECT_EQ(storetest::ReadFile(Image("DiskB")), std::string(1048576, '\xE5'));
+
+    // Read-only remote use does not stand in the way.
+    ASSERT_EQ(Ask(Client, req::Session(2, 2, id, 0)), req::Status(2));
+    ASSERT_NE(MountId(Client, 0, "DiskB", true), 0u);
+    EXPECT_NO_THROW(controller.MountDisk(Image("DiskB"), 2));
+    EXPECT_NO_THROW(TCpmDiskDrive manager(Image("DiskB")));
+}
+
+// cpmtools reads "diskdefs" from the working folder.
+class RemoteAndCpmTools : public RemoteDisk {
+protected:
+    void SetUp() override {
+        RemoteDisk::SetUp();
+        ASSERT_EQ(std::system("command -v cpmcp >/dev/null"), 0)
+            << "cpmtools (Debian package cpmtools) is needed for this test";
+        std::ofstream(Folder.File("diskdefs"))
+            << "diskdef cpmdsk1m\n  seclen 128\n  tracks 256\n  sectrk 32\n  blocksize 2048\n"
+               "  maxdir 256\n  skew 0\n  boottrk 2\n  os 2.2\nend\n";
+    }
+
+    int Tool(const std::string& args) {
+        return std::system(("cd '" + Folder.Path().string() + "' && " + args + " >/dev/null 2>&1").c_str());
+    }
+};
+
+TEST_F(RemoteAndCpmTools, ImageCopiedBlockByBlockOverTheNetworkCopiesOutAlike) {
+    // A file written by cpmtools into one image...
+    std::string text;
+    for (int i = 0; i < 400; ++i) text += "Line " + std::to_string(i) + " of the remote copy test\r\n";
+    storetest::WriteFile(Folder.File("note.txt"), text);
+    MakeImage(Image("Source"));
+    ASSERT_EQ(Tool("cpmcp -f cpmdsk1m -T raw Source.cpmdsk note.txt 0:NOTE.TXT"), 0);
+
+    // ...is copied block by block by a client into another: every block of
+    // the source read and written into the target.
+    const uint32_t source = MountId(Client, 0, "Source", true);
+    const uint32_t target = MountId(Client, 1, "DiskB");
+    ASSERT_NE(source, 0u);
+    ASSERT_NE(target, 0u);
+    for (uint16_t track = 0; track < 256; ++track) {
+        for (uint16_t sector : {0, 16}) {
+            const auto reply = Ask(Client, req::Read(3, source, 0, track, sector));
+            ASSERT_EQ(reply.size(), 2052u);
+            const std::vector<uint8_t> block(reply.begin() + 4, reply.end());
+            ASSERT_EQ(Ask(Client, req::Write(4, target, 1, track, sector, block)), req::Status(4));
+        }
+    }
+
+    ASSERT_EQ(Tool("cpmcp -f cpmdsk1m -T raw DiskB.cpmdsk 0:NOTE.TXT back.txt"), 0);
+    std::string back = storetest::ReadFile(Folder.File("back.txt"));
+    EXPECT_EQ(back.substr(0, text.size()), text);
+    EXPECT_EQ(storetest::ReadFile(Image("Source")), storetest::ReadFile(Image("DiskB")));
 }
 
 }  // namespace
