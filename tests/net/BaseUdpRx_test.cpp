@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <netinet/ip.h>
-
 #include <thread>
 
 #include "NetTestSupport.h"
@@ -12,19 +10,6 @@
 using namespace nettest;
 
 namespace {
-
-// A TTL of 0 would keep every datagram on this host: it is sent as 1.
-TEST(BaseUdpSocket, ZeroTtlIsSentAsOne) {
-    TBaseUdpSocket socket;
-    socket.SetTTL(0);
-    socket.BindAddress = htonl(INADDR_LOOPBACK);
-    ASSERT_TRUE(socket.Open()) << socket.LastError();
-    int ttl = -1;
-    socklen_t len = sizeof(int);
-    ASSERT_EQ(::getsockopt(socket.Handle(), IPPROTO_IP, IP_TTL, &ttl, &len), 0);
-    EXPECT_EQ(ttl, 1);
-    EXPECT_EQ(socket.GetTTL(), 0);
-}
 
 TEST(BaseUdpSocket, PortTextResolvesOrIsRefused) {
     const std::pair<const char*, int> cases[] = {{"", 0},        {"999", 999},         {"65535", 65535},
@@ -54,7 +39,7 @@ protected:
         Queue.PumpUntil([&] { return Received.size() >= count; }, std::chrono::seconds(1));
     }
 
-    TCallbackQueue Queue;
+    tavrin::test::TPostQueue Queue;
     TBaseUdpRx Rx;
     std::vector<std::vector<uint8_t>> Received;
     std::thread::id CallbackThread;
@@ -144,21 +129,6 @@ TEST_F(Receiver, AFloodWaitingForTheOwnerIsBoundedAndCostsOneWakeUp) {
     Await(before + 1);
     ASSERT_EQ(Received.size(), before + 1);
     EXPECT_EQ(Received.back(), std::vector<uint8_t>{9});
-}
-
-TEST_F(Receiver, AHandlerThatStopsTheReceiverDropsTheRest) {
-    Rx.OnDatagram = [this](TBaseUdpRx& sender, const uint8_t* data, int size, int, const sockaddr_in&) {
-        Received.emplace_back(data, data + size);
-        sender.SetActive(false);
-    };
-    Rx.SetActive(true);
-    TUdpClient client(Rx.BoundPort());
-    client.Send({1});
-    client.Send({2});
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    Queue.PumpPending();
-    EXPECT_EQ(Received, (std::vector<std::vector<uint8_t>>{{1}}));
-    EXPECT_FALSE(Rx.GetActive());
 }
 
 }  // namespace

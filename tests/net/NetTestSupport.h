@@ -22,8 +22,6 @@
 
 namespace nettest {
 
-using TCallbackQueue = tavrin::test::TPostQueue;
-
 inline sockaddr_in Loopback(uint16_t port) {
     sockaddr_in a{};
     a.sin_family = AF_INET;
@@ -32,22 +30,20 @@ inline sockaddr_in Loopback(uint16_t port) {
     return a;
 }
 
+// Connected to the server: it sends there and hears only from there.
 class TUdpClient {
 public:
-    explicit TUdpClient(uint16_t serverPort) : FServer(Loopback(serverPort)) {
+    explicit TUdpClient(uint16_t serverPort) {
         FFd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-        const sockaddr_in local = Loopback(0);
-        if (FFd < 0 || ::bind(FFd, reinterpret_cast<const sockaddr*>(&local), sizeof(local)) != 0)
+        const sockaddr_in server = Loopback(serverPort);
+        if (FFd < 0 || ::connect(FFd, reinterpret_cast<const sockaddr*>(&server), sizeof(server)) != 0)
             throw std::runtime_error("test client socket failed");
     }
     ~TUdpClient() { ::close(FFd); }
     TUdpClient(const TUdpClient&) = delete;
     TUdpClient& operator=(const TUdpClient&) = delete;
 
-    void Send(const std::vector<uint8_t>& datagram) const {
-        ::sendto(FFd, datagram.data(), datagram.size(), 0, reinterpret_cast<const sockaddr*>(&FServer),
-                 sizeof(FServer));
-    }
+    void Send(const std::vector<uint8_t>& datagram) const { ::send(FFd, datagram.data(), datagram.size(), 0); }
 
     std::optional<std::vector<uint8_t>> Receive(int timeoutMs) const {
         pollfd p{FFd, POLLIN, 0};
@@ -66,7 +62,6 @@ public:
 
 private:
     int FFd = -1;
-    sockaddr_in FServer;
     mutable std::vector<uint8_t> FBuffer = std::vector<uint8_t>(65536);
 };
 
@@ -105,7 +100,7 @@ inline void MakeImage(const std::string& path, uint8_t fill = 0xE5) {
 // its datagrams wait in Queue for the test to run them.
 struct TServerFixture {
     storetest::TempFolder Folder;
-    TCallbackQueue Queue;
+    tavrin::test::TPostQueue Queue;
     TRmtDskMod Server{Folder.Path().string() + "/"};
 
     TServerFixture() {
