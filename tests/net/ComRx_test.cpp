@@ -56,24 +56,9 @@ TEST_F(ComRxPty, CarriesBurstsBothWaysInOrder)
     EXPECT_EQ(ReadFor(Pty.Master(), out.size()), out);
 }
 
-TEST_F(ComRxPty, XoffStallsWritesForABoundedTimeAndXonResumes)
-{
-    Port.Options().SoftwareFlow().SetTxFlow(true);
-    Port.Open();
-    ASSERT_TRUE(Port.CanWrite());
-    WriteAll(Pty.Master(), "\x13");
-    ASSERT_TRUE(Posts.PumpUntil([&] { return !Port.CanWrite(); }, 2s)) << "XOFF did not stall the line";
-    EXPECT_FALSE(Port.WriteByte('a', 100));  // returns, byte dropped
-    EXPECT_TRUE(NothingArrives(Pty.Master()));
-    WriteAll(Pty.Master(), "\x11");
-    ASSERT_TRUE(Posts.PumpUntil([&] { return Port.CanWrite(); }, 2s));
-    EXPECT_TRUE(Port.WriteByte('b', 100));
-    EXPECT_EQ(ReadFor(Pty.Master(), 1), "b");
-    EXPECT_TRUE(Received.empty()) << "XON/XOFF must not reach the data";
-}
-
-// The mapping itself is checked in ComRxOptions_test; here it reaches the kernel.
-TEST_F(ComRxPty, SettingsReachTheDevice)
+// The mapping itself is checked in ComRxOptions_test; here it reaches the
+// kernel, and the chosen flow characters stall and resume writes.
+TEST_F(ComRxPty, SettingsReachTheDeviceAndXoffStallsWritesForABoundedTime)
 {
     TComOptions& o = Port.Options();
     o.SetBaudRate(Com_br14400);
@@ -89,24 +74,28 @@ TEST_F(ComRxPty, SettingsReachTheDevice)
     EXPECT_EQ(t.c_ispeed, 14400u);
     EXPECT_EQ(t.c_cflag & (CSTOPB | CRTSCTS), static_cast<uint32_t>(CSTOPB | CRTSCTS));
     EXPECT_EQ(t.c_iflag & (IXON | IXOFF), static_cast<uint32_t>(IXON | IXOFF));
-    EXPECT_EQ(t.c_cc[VSTART], 0x05);
-    EXPECT_EQ(t.c_cc[VSTOP], 0x06);
     EXPECT_FALSE(t.c_lflag & (ICANON | ECHO | ISIG));
+
+    ASSERT_TRUE(Port.CanWrite());
+    WriteAll(Pty.Master(), "\x06");
+    ASSERT_TRUE(Posts.PumpUntil([&] { return !Port.CanWrite(); }, 2s)) << "XOFF did not stall the line";
+    EXPECT_FALSE(Port.WriteByte('a', 100));  // returns, byte dropped
+    EXPECT_TRUE(NothingArrives(Pty.Master()));
+    WriteAll(Pty.Master(), "\x05");
+    ASSERT_TRUE(Posts.PumpUntil([&] { return Port.CanWrite(); }, 2s));
+    EXPECT_TRUE(Port.WriteByte('b', 100));
+    EXPECT_EQ(ReadFor(Pty.Master(), 1), "b");
+    EXPECT_TRUE(Received.empty()) << "XON/XOFF must not reach the data";
 }
 
-TEST_F(ComRxPty, ASecondOpenFindsThePortInUseUntilClosed)
+// A second open finds the port in use; closing stops the thread, drops the
+// events still posted and frees the port.
+TEST_F(ComRxPty, ClosingDropsEventsStillPostedAndFreesThePort)
 {
     Port.Open();
     TComRx other;
     other.PortName = Pty.SlavePath();
     EXPECT_THROW(other.Open(), EComPortInUse);
-    Port.Close();
-    EXPECT_NO_THROW(other.Open());
-}
-
-TEST_F(ComRxPty, CloseStopsTheThreadAndDropsEventsStillPosted)
-{
-    Port.Open();
     WriteAll(Pty.Master(), "late");
     std::this_thread::sleep_for(50ms);  // the block is posted, not yet run
     Port.Close();
@@ -115,6 +104,7 @@ TEST_F(ComRxPty, CloseStopsTheThreadAndDropsEventsStillPosted)
     EXPECT_TRUE(Received.empty());
     EXPECT_FALSE(Port.CanWrite());
     EXPECT_FALSE(Port.WriteByte('x', 100));
+    EXPECT_NO_THROW(other.Open());
 }
 
 TEST_F(ComRxPty, AHungUpLineIsReportedOnceAndStops)
