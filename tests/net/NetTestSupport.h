@@ -22,20 +22,15 @@
 
 namespace nettest {
 
-inline sockaddr_in Loopback(uint16_t port) {
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    a.sin_port = htons(port);
-    return a;
-}
-
 // Connected to the server: it sends there and hears only from there.
 class TUdpClient {
 public:
     explicit TUdpClient(uint16_t serverPort) {
         FFd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-        const sockaddr_in server = Loopback(serverPort);
+        sockaddr_in server{};
+        server.sin_family = AF_INET;
+        server.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        server.sin_port = htons(serverPort);
         if (FFd < 0 || ::connect(FFd, reinterpret_cast<const sockaddr*>(&server), sizeof(server)) != 0)
             throw std::runtime_error("test client socket failed");
     }

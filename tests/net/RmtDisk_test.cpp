@@ -135,31 +135,28 @@ TEST_F(RemoteDisk, AutoUnmountDecidesWhatAnotherImageDoes) {
     EXPECT_EQ(Server.SessionCount(), 0u);
 }
 
-TEST_F(RemoteDisk, OtherClientsCannotUseASession) {
-    const uint32_t id = MountId(Client, 0, "DiskB");
-    TUdpClient intruder(Port());
-    const auto mismatch = [](uint16_t tag) { return req::Error(tag, 16, "Client info does not match!"); };
-    EXPECT_EQ(Ask(intruder, req::Read(1, id, 0, 0, 0)), mismatch(1));
-    EXPECT_EQ(Ask(intruder, req::Write(2, id, 0, 0, 0, Pattern(0))), mismatch(2));
-    EXPECT_EQ(Ask(intruder, req::Session(2, 3, id, 0)), mismatch(3));
-    EXPECT_EQ(Ask(Client, req::Read(5, id, 1, 0, 0)), mismatch(5)) << "another drive number of the same client";
-    EXPECT_EQ(Server.SessionCount(), 1u);
-}
-
 std::vector<uint8_t> Resized(std::vector<uint8_t> request, size_t size) {
     request.resize(size, 0);
     return request;
 }
 
+// Other clients, and other drives of the owner, cannot use a session.
 // Unknown commands get no reply at all.
 TEST_F(RemoteDisk, ErrorRepliesAreByteExact) {
     const uint32_t id = MountId(Client, 0, "DiskB");
     const auto block = Pattern(0);
     const auto command = [&](uint8_t code) { return std::vector<uint8_t>{code, 0, 1, 0}; };
+    const auto mismatch = [](uint16_t tag) { return req::Error(tag, 16, "Client info does not match!"); };
+    TUdpClient intruder(Port());
     const struct {
         const char* name;
         std::vector<uint8_t> request, reply;
+        bool fromIntruder = false;
     } cases[] = {
+        {"IntruderRead", req::Read(1, id, 0, 0, 0), mismatch(1), true},
+        {"IntruderWrite", req::Write(2, id, 0, 0, 0, block), mismatch(2), true},
+        {"IntruderUnmount", req::Session(2, 3, id, 0), mismatch(3), true},
+        {"OwnersOtherDrive", req::Read(5, id, 1, 0, 0), mismatch(5)},
         {"ReadTooShort", Resized(req::Read(0x4242, id, 0, 0, 0), 13), req::Error(0x4242, 32, "Invalid read request")},
         {"ReadTooLong", Resized(req::Read(1, id, 0, 0, 0), 15), req::Error(1, 32, "Invalid read request")},
         {"WriteTooShort", Resized(req::Write(2, id, 0, 0, 0, block), 2061), req::Error(2, 32, "Invalid write request")},
@@ -175,7 +172,9 @@ TEST_F(RemoteDisk, ErrorRepliesAreByteExact) {
         {"Command5", command(5), {}}, {"Command7", command(7), {}}, {"Command7F", command(0x7F), {}},
         {"CommandFF", command(0xFF), {}},
     };
-    for (const auto& c : cases) EXPECT_EQ(Ask(Client, c.request, c.reply.empty() ? 200 : 2000), c.reply) << c.name;
+    for (const auto& c : cases)
+        EXPECT_EQ(Ask(c.fromIntruder ? intruder : Client, c.request, c.reply.empty() ? 200 : 2000), c.reply) << c.name;
+    EXPECT_EQ(Server.SessionCount(), 1u);
 }
 
 TEST(RmtDiskWire, ErrorTextIsCutTo63AndCodeIsNeverZero) {

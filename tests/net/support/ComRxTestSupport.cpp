@@ -40,17 +40,11 @@ void TPty::CloseMaster()
 
 void WriteAll(int fd, const std::string& bytes)
 {
-    size_t done = 0;
-    while (done < bytes.size()) {
+    for (size_t done = 0; done < bytes.size();) {
         const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n > 0) {
-            done += static_cast<size_t>(n);
-        } else if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
-            pollfd p{fd, POLLOUT, 0};
-            ::poll(&p, 1, 100);
-        } else {
+        if (n < 0 && errno != EINTR)
             throw std::runtime_error("write failed");
-        }
+        done += n > 0 ? static_cast<size_t>(n) : 0;
     }
 }
 

@@ -35,7 +35,7 @@ private:
     std::string FSlavePath;
 };
 
-// Writes everything to a blocking or non-blocking descriptor.
+// Writes everything to a blocking descriptor.
 void WriteAll(int fd, const std::string& bytes);
 // Reads until count bytes have come or limit passes; what came.
 std::string ReadFor(int fd, size_t count, std::chrono::milliseconds limit = 5s);
