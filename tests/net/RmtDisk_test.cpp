@@ -221,37 +221,27 @@ TEST_F(RemoteDisk, ImageHeldForRemoteWritingIsRefusedLocally) {
     EXPECT_NO_THROW(TCpmDiskDrive manager(Image("DiskB")));
 }
 
-// cpmtools reads "diskdefs" from the working folder.
-class RemoteAndCpmTools : public RemoteDisk {
-protected:
-    void SetUp() override {
-        RemoteDisk::SetUp();
-        ASSERT_EQ(std::system("command -v cpmcp >/dev/null"), 0)
-            << "cpmtools (Debian package cpmtools) is needed for this test";
-        std::ofstream(Folder.File("diskdefs"))
-            << "diskdef cpmdsk1m\n  seclen 128\n  tracks 256\n  sectrk 32\n  blocksize 2048\n"
-               "  maxdir 256\n  skew 0\n  boottrk 2\n  os 2.2\nend\n";
-    }
-
-    int Tool(const std::string& args) {
+TEST_F(RemoteDisk, ImageCopiedBlockByBlockOverTheNetworkCopiesOutAlikeInCpmTools) {
+    ASSERT_EQ(std::system("command -v cpmcp >/dev/null"), 0)
+        << "cpmtools (Debian package cpmtools) is needed for this test";
+    // cpmtools reads "diskdefs" from the working folder.
+    std::ofstream(Folder.File("diskdefs"))
+        << "diskdef cpmdsk1m\n  seclen 128\n  tracks 256\n  sectrk 32\n  blocksize 2048\n"
+           "  maxdir 256\n  skew 0\n  boottrk 2\n  os 2.2\nend\n";
+    const auto tool = [&](const std::string& args) {
         return std::system(("cd '" + Folder.Path().string() + "' && " + args + " >/dev/null 2>&1").c_str());
-    }
-};
-
-TEST_F(RemoteAndCpmTools, ImageCopiedBlockByBlockOverTheNetworkCopiesOutAlike) {
+    };
     // A file written by cpmtools into one image...
     std::string text;
     for (int i = 0; i < 400; ++i) text += "Line " + std::to_string(i) + " of the remote copy test\r\n";
     storetest::WriteFile(Folder.File("note.txt"), text);
     MakeImage(Image("Source"));
-    ASSERT_EQ(Tool("cpmcp -f cpmdsk1m -T raw Source.cpmdsk note.txt 0:NOTE.TXT"), 0);
+    ASSERT_EQ(tool("cpmcp -f cpmdsk1m -T raw Source.cpmdsk note.txt 0:NOTE.TXT"), 0);
 
     // ...is copied block by block by a client into another: every block of
     // the source read and written into the target.
     const uint32_t source = MountId(Client, 0, "Source", true);
     const uint32_t target = MountId(Client, 1, "DiskB");
-    ASSERT_NE(source, 0u);
-    ASSERT_NE(target, 0u);
     for (uint16_t track = 0; track < 256; ++track) {
         for (uint16_t sector : {0, 16}) {
             const auto reply = Ask(Client, req::Read(3, source, 0, track, sector));
@@ -261,9 +251,8 @@ TEST_F(RemoteAndCpmTools, ImageCopiedBlockByBlockOverTheNetworkCopiesOutAlike) {
         }
     }
 
-    ASSERT_EQ(Tool("cpmcp -f cpmdsk1m -T raw DiskB.cpmdsk 0:NOTE.TXT back.txt"), 0);
-    std::string back = storetest::ReadFile(Folder.File("back.txt"));
-    EXPECT_EQ(back.substr(0, text.size()), text);
+    ASSERT_EQ(tool("cpmcp -f cpmdsk1m -T raw DiskB.cpmdsk 0:NOTE.TXT back.txt"), 0);
+    EXPECT_EQ(storetest::ReadFile(Folder.File("back.txt")).substr(0, text.size()), text);
     EXPECT_EQ(storetest::ReadFile(Image("Source")), storetest::ReadFile(Image("DiskB")));
 }
 
