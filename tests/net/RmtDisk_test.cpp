@@ -76,13 +76,9 @@ TEST_F(RemoteDisk, WriteThenReadBackAndEndWithANop) {
     EXPECT_GT(Server.LastActivity, before);
 }
 
-TEST_F(RemoteDisk, ReadWriteMountKeepsItsIdAndTheImageToItself) {
-    TUdpClient second(Port());
+TEST_F(RemoteDisk, RepeatedMountKeepsItsIdAndIdsAreDistinct) {
     const uint32_t first = MountId(Client, 0, "DiskB");
     EXPECT_EQ(MountId(Client, 0, "DiskB"), first);
-    EXPECT_EQ(Ask(second, req::Mount(4, 0, "DiskB", true)), req::Error(4, 16, "Disk is in use!"));
-    EXPECT_EQ(Ask(Client, req::Mount(5, 1, "DiskB", false)), req::Error(5, 16, "Disk is in use!"))
-        << "the same client's other drive is another session";
     EXPECT_EQ(Server.SessionCount(), 1u);
     std::set<uint32_t> ids{first};
     for (uint16_t disk = 1; disk < 6; ++disk) {
@@ -140,7 +136,8 @@ std::vector<uint8_t> Resized(std::vector<uint8_t> request, size_t size) {
     return request;
 }
 
-// Other clients, and other drives of the owner, cannot use a session.
+// Other clients, and other drives of the owner, can neither use a session
+// nor share its image.
 // Unknown commands get no reply at all.
 TEST_F(RemoteDisk, ErrorRepliesAreByteExact) {
     const uint32_t id = MountId(Client, 0, "DiskB");
@@ -157,6 +154,8 @@ TEST_F(RemoteDisk, ErrorRepliesAreByteExact) {
         {"IntruderWrite", req::Write(2, id, 0, 0, 0, block), mismatch(2), true},
         {"IntruderUnmount", req::Session(2, 3, id, 0), mismatch(3), true},
         {"OwnersOtherDrive", req::Read(5, id, 1, 0, 0), mismatch(5)},
+        {"IntruderMount", req::Mount(4, 0, "DiskB", true), req::Error(4, 16, "Disk is in use!"), true},
+        {"OwnersOtherDriveMount", req::Mount(5, 1, "DiskB"), req::Error(5, 16, "Disk is in use!")},
         {"ReadTooShort", Resized(req::Read(0x4242, id, 0, 0, 0), 13), req::Error(0x4242, 32, "Invalid read request")},
         {"ReadTooLong", Resized(req::Read(1, id, 0, 0, 0), 15), req::Error(1, 32, "Invalid read request")},
         {"WriteTooShort", Resized(req::Write(2, id, 0, 0, 0, block), 2061), req::Error(2, 32, "Invalid write request")},
@@ -193,13 +192,6 @@ TEST_F(RemoteDisk, DeactivationClosesEverySession) {
     EXPECT_TRUE(Ask(Client, req::Mount(1, 0, "DiskB"), 200).empty());
 }
 
-TEST_F(RemoteDisk, ImageInALocalDriveIsLentOnlyForReading) {
-    TDiskController controller;
-    controller.MountDisk(Image("DiskB"), 1);
-    EXPECT_EQ(Ask(Client, req::Mount(1, 0, "DiskB")), req::Error(1, 16, "Disk is in use!"));
-    EXPECT_NE(MountId(Client, 0, "DiskB", true), 0u);
-}
-
 TEST_F(RemoteDisk, ImageHeldForRemoteWritingIsRefusedLocally) {
     const auto refused = testing::ThrowsMessage<std::exception>(
         testing::StrEq("The disk is already mounted in another drive!"));
@@ -214,10 +206,11 @@ TEST_F(RemoteDisk, ImageHeldForRemoteWritingIsRefusedLocally) {
     EXPECT_THAT([&] { machine.MountDrive(0, Image("DiskB")); }, refused);
     EXPECT_EQ(storetest::ReadFile(Image("DiskB")), std::string(1048576, '\xE5'));
 
-    // Read-only remote use does not stand in the way.
+    // A local drive lends the image to remote readers only.
     ASSERT_EQ(Ask(Client, req::Session(2, 2, id, 0)), req::Status(2));
-    ASSERT_NE(MountId(Client, 0, "DiskB", true), 0u);
     EXPECT_NO_THROW(controller.MountDisk(Image("DiskB"), 2));
+    EXPECT_EQ(Ask(Client, req::Mount(1, 0, "DiskB")), req::Error(1, 16, "Disk is in use!"));
+    EXPECT_NE(MountId(Client, 0, "DiskB", true), 0u);
     EXPECT_NO_THROW(TCpmDiskDrive manager(Image("DiskB")));
 }
 
