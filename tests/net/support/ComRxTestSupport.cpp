@@ -8,7 +8,6 @@
 #include <pty.h>
 #include <stdexcept>
 #include <sys/socket.h>
-#include <termios.h>
 #include <unistd.h>
 
 namespace tavrin::test {
@@ -19,10 +18,6 @@ TPty::TPty()
     if (::openpty(&FMaster, &FSlave, name, nullptr, nullptr) != 0)
         throw std::runtime_error("openpty failed");
     FSlavePath = name;
-    termios t{};
-    ::tcgetattr(FMaster, &t);
-    ::cfmakeraw(&t);
-    ::tcsetattr(FMaster, TCSANOW, &t);
 }
 
 TPty::~TPty()
