@@ -119,11 +119,9 @@ TEST_F(HostileRequests, AFloodOfMountsIsBoundedPerAddressAndInAll) {
     EXPECT_EQ(TImageRegistry::Instance().OpenCount(), openBefore + TRmtDskSessionList::MaxSessions);
 
     // Reads from a session still work, and an unmount makes room again.
-    const TRmtDskSession* first = Server.GetSession(0);
-    const uint32_t id = first->Id;
-    const TRmtDskClientInfo owner = first->ClientInfo;
-    EXPECT_EQ(Send(req::Read(2, id, 0, 0, 0), owner).size(), 2052u);
-    EXPECT_EQ(Send(req::Session(2, 3, id, 0), owner), req::Status(3));
+    const TRmtDskSession& first = *Server.GetSession(0);
+    EXPECT_EQ(Send(req::Read(2, first.Id, 0, 0, 0), first.ClientInfo).size(), 2052u);
+    EXPECT_EQ(Send(req::Session(2, 3, first.Id, 0), first.ClientInfo), req::Status(3));
     EXPECT_EQ(Send(req::Mount(1, 0, "I69", true), {0xFFFF, 1, 0}).size(), 14u);
 }
 

