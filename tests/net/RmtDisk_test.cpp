@@ -171,11 +171,10 @@ TEST(RmtDiskWire, ErrorTextIsCutTo63AndCodeIsNeverZero) {
 
 TEST_F(RemoteDisk, DeactivationClosesEverySession) {
     MountId(Client, 0, "DiskB");
-    const auto identity = TImageRegistry::IdentityOfPath(Image("DiskB"));
-    EXPECT_TRUE(TImageRegistry::Instance().IsOpen(*identity));
+    EXPECT_TRUE(TImageRegistry::Instance().IsOpen(Image("DiskB")));
     Server.SetActive(false);
     EXPECT_EQ(Server.SessionCount(), 0u);
-    EXPECT_FALSE(TImageRegistry::Instance().IsOpen(*identity));
+    EXPECT_FALSE(TImageRegistry::Instance().IsOpen(Image("DiskB")));
     EXPECT_TRUE(Ask(Client, req::Mount(1, 0, "DiskB"), 200).empty());
 }
 
