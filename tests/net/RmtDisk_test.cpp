@@ -32,7 +32,7 @@ protected:
 };
 
 // Bit 7 of the command byte is ignored.
-TEST_F(RemoteDisk, MountReplyIsByteExact) {
+TEST_F(RemoteDisk, MountReplyIsByteExactAndARepeatedMountKeepsItsId) {
     auto mount = req::Mount(0xBEEF, 2, "DiskB");
     mount[0] |= 0x80;
     const auto reply = Ask(Client, mount);
@@ -44,6 +44,10 @@ TEST_F(RemoteDisk, MountReplyIsByteExact) {
     ASSERT_EQ(Server.SessionCount(), 1u);
     const TRmtDskClientInfo owner{htonl(INADDR_LOOPBACK), htons(Client.Port()), 2};
     EXPECT_EQ(Server.GetSession(0)->ClientInfo, owner);
+    EXPECT_NE(id, 0u);
+    EXPECT_EQ(MountId(Client, 2, "DiskB"), id) << "a repeated mount keeps its id";
+    EXPECT_EQ(Server.SessionCount(), 1u);
+    EXPECT_NE(MountId(Client, 1, "DiskC"), id);
 }
 
 TEST_F(RemoteDisk, WriteThenReadBackAndEndWithANop) {
@@ -70,14 +74,6 @@ TEST_F(RemoteDisk, WriteThenReadBackAndEndWithANop) {
     EXPECT_EQ(Ask(Client, req::Read(10, id, 1, 0, 0)), req::Error(10, 1, "Session is not valid!"));
     EXPECT_EQ(Ask(Client, req::Session(2, 6, id, 1)), req::Status(6)) << "unknown id unmounts as success";
     EXPECT_GT(Server.LastActivity, before);
-}
-
-TEST_F(RemoteDisk, RepeatedMountKeepsItsIdAndIdsAreDistinct) {
-    const uint32_t first = MountId(Client, 0, "DiskB");
-    EXPECT_EQ(MountId(Client, 0, "DiskB"), first);
-    EXPECT_EQ(Server.SessionCount(), 1u);
-    EXPECT_NE(first, 0u);
-    EXPECT_NE(MountId(Client, 1, "DiskC"), first);
 }
 
 TEST_F(RemoteDisk, ReadOnlySessionsShareAndRefuseWrites) {
