@@ -76,7 +76,7 @@ TEST_F(RemoteDisk, WriteThenReadBackAndEndWithANop) {
     EXPECT_GT(Server.LastActivity, before);
 }
 
-TEST_F(RemoteDisk, ReadOnlySessionsShareAndRefuseWrites) {
+TEST_F(RemoteDisk, ReadOnlySessionsShareAndRefuseWritesUntilDeactivationClosesThem) {
     TUdpClient second(Port()), third(Port());
     const uint32_t a = MountId(Client, 0, "DiskB", true);
     EXPECT_NE(MountId(second, 0, "DiskB", true), 0u);
@@ -93,6 +93,11 @@ TEST_F(RemoteDisk, ReadOnlySessionsShareAndRefuseWrites) {
         if ((::fcntl(fd, F_GETFL) & O_ACCMODE) == O_RDONLY) ++readOnlyDescriptors;
     }
     EXPECT_EQ(readOnlyDescriptors, 2);
+
+    Server.SetActive(false);
+    EXPECT_EQ(Server.SessionCount(), 0u);
+    EXPECT_FALSE(TImageRegistry::Instance().IsOpen(Image("DiskB")));
+    EXPECT_TRUE(Ask(Client, req::Mount(1, 0, "DiskB"), 200).empty());
 }
 
 TEST_F(RemoteDisk, AutoUnmountDecidesWhatAnotherImageDoes) {
@@ -163,15 +168,6 @@ TEST(RmtDiskWire, ErrorTextIsCutTo63AndCodeIsNeverZero) {
     const std::string longText(100, 'x');
     EXPECT_EQ(rmtdsk::ErrorReply(9, 255, longText), req::Error(9, 255, longText.substr(0, 63)));
     EXPECT_EQ(req::Get16(rmtdsk::ErrorReply(1, 0, "x"), 0), 255);
-}
-
-TEST_F(RemoteDisk, DeactivationClosesEverySession) {
-    MountId(Client, 0, "DiskB");
-    EXPECT_TRUE(TImageRegistry::Instance().IsOpen(Image("DiskB")));
-    Server.SetActive(false);
-    EXPECT_EQ(Server.SessionCount(), 0u);
-    EXPECT_FALSE(TImageRegistry::Instance().IsOpen(Image("DiskB")));
-    EXPECT_TRUE(Ask(Client, req::Mount(1, 0, "DiskB"), 200).empty());
 }
 
 TEST_F(RemoteDisk, ImageHeldForRemoteWritingIsRefusedLocally) {
