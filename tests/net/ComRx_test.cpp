@@ -68,14 +68,13 @@ TEST_P(Flows, MapToKernelFlagsAndModemOutputs)
     o.HardwareFlow().SetRxRTSState(c.Rts);
     o.SoftwareFlow().SetTxFlow(c.Xon);
     o.SoftwareFlow().SetRxFlow(c.Xon);
-    o.SoftwareFlow().SetXoffChar(0x02);
     const TComTermios t = ComOptionsToTermios(o.Record());
     EXPECT_EQ((t.c_cflag & CRTSCTS) != 0, c.Crtscts);
     // Breaks are marked; nothing else of the input or output is touched.
     EXPECT_EQ(t.c_iflag, c.Xon ? static_cast<uint32_t>(PARMRK | IXON | IXOFF) : static_cast<uint32_t>(PARMRK));
     EXPECT_EQ(t.c_lflag | t.c_oflag, 0u);
-    EXPECT_EQ(t.c_cc[VSTART], 0x11);
-    EXPECT_EQ(t.c_cc[VSTOP], 0x02);
+    EXPECT_EQ(t.c_cc[VSTART], 0x11);  // the standard XON and XOFF
+    EXPECT_EQ(t.c_cc[VSTOP], 0x13);
     EXPECT_EQ(t.RaiseDtr, c.RaiseDtr);
     EXPECT_EQ(t.RaiseRts, c.RaiseRts);
 }
