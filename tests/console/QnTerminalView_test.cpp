@@ -10,7 +10,6 @@
 #include <QScrollBar>
 #include <QtTest/QTest>
 
-#include <memory>
 #include <string>
 
 #include "console/QnTerminal.h"

@@ -78,7 +78,6 @@ std::vector<PixelCase> Cases() {
         {"ReverseSelectedScreen", "\x1b[?5h\x1b[7mM", atSelected, Painted,
          {TopRow(1, 1, All, Silver), Cell(1, 1, Has, Black), TopRow(2, 1, All, Silver)}},
         {"BoldRed", "\x1b[1;31mM", 0, Painted, {Cell(1, 1, Has, 0x8080FF), TopRow(1, 1, All, Black)}},
-        {"BoldWhite", "\x1b[1mM", 0, Painted, {Cell(1, 1, Has, White), TopRow(1, 1, All, Black)}},
         {"BoldReverseFillBrightened", "\x1b[1;7mM", 0, Painted, {TopRow(1, 1, All, White)}},
         {"InvisibleBold", "\x1b[1;8mM", 0, Painted, {Cell(1, 1, All, Black)}},
         {"Underline", "\x1b[4m ", 0, Painted,
@@ -92,7 +91,6 @@ std::vector<PixelCase> Cases() {
          false, 2},
         // The view's first row counts once, frozen or not.
         {"ViewFromRow2", "\r\nM", 0, Painted, {Cell(1, 1, Has, Silver), Cell(1, 2, None, Silver)}, -1, false, 1, 2},
-        {"DoubleHeightPair", "\x1b#3M\r\n\x1b#4 ", 0, Painted, {Cell(1, 1, Has, Silver), Cell(1, 2, Has, Silver)}},
         {"TopHalfKeepsToItsRow", "\x1b#3M\r\n", 0, Painted, {Cell(1, 1, Has, Silver), Cell(1, 2, None, Silver)}},
         {"LoneBottomHalfDrawsItsOwnText", "\r\n\x1b#4M", 0, Painted,
          {Cell(1, 1, None, Silver), Cell(1, 2, Has, Silver)}},

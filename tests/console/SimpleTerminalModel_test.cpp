@@ -1,12 +1,21 @@
-// The TTY console's character grid: the cursor as bytes are written, line
-// wrap, and scrolling with and without scroll lock.
+// The TTY console: its character grid (the cursor as bytes are written, line
+// wrap, scrolling with and without scroll lock) and its font. A font that is
+// not installed falls back to a family the font database itself reports as
+// fixed-pitch: DejaVu Sans Mono, which the install step installs, so cells
+// and glyphs agree on every machine.
 
 #include <gtest/gtest.h>
 
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QFontMetrics>
+
 #include <string>
 
+#include "console/SimpleTerminal.h"
 #include "console/SimpleTerminalModel.h"
 #include "support/NamedRows.h"
+#include "support/QtTestApp.h"
 
 namespace {
 
@@ -60,27 +69,37 @@ INSTANTIATE_TEST_SUITE_P(
     tavrin::test::RowName);
 
 TEST(SimpleTerminalModel, ScrollingDropsTopRowAndBlanksBottom) {
-    struct Case {
-        const char* name;
-        bool scrollLock;
-        const char* row0;
-        const char* row1;
-        const char* row2;
-    };
-    for (const Case& c : {Case{"Scrolls", false, "bbbb", "cccc", ""},
-                          Case{"ScrollLockOverwrites", true, "aaaa", "bbbb", "dd"}}) {
-        SCOPED_TRACE(c.name);
+    for (const bool scrollLock : {false, true}) {
+        SCOPED_TRACE(scrollLock ? "scroll lock overwrites the bottom row" : "scrolls");
         TSimpleTerminalModel m;
         m.SetRows(3);
         m.SetColumns(4);
-        m.SetScrollLock(c.scrollLock);
-        // The last line wraps off the bottom row: "cccc" fills row 2, then "dd" follows.
-        m.WriteString("aaaabbbbcccc");
-        if (c.scrollLock) m.WriteString("dd");
-        EXPECT_EQ(Trimmed(m, 0), c.row0);
-        EXPECT_EQ(Trimmed(m, 1), c.row1);
-        EXPECT_EQ(Trimmed(m, 2), c.scrollLock ? "ddcc" : c.row2);
+        m.SetScrollLock(scrollLock);
+        // "cccc" fills the bottom row and wraps off it; "dd" follows.
+        m.WriteString("aaaabbbbccccdd");
+        EXPECT_EQ(Trimmed(m, 0) + "|" + Trimmed(m, 1) + "|" + Trimmed(m, 2),
+                  scrollLock ? "aaaa|bbbb|ddcc" : "bbbb|cccc|dd");
     }
 }
+
+class TerminalFontFallbackTest : public ::testing::TestWithParam<const char*> {
+protected:
+    void SetUp() override { tavrin::test::QtTestApp(); }
+};
+
+TEST_P(TerminalFontFallbackTest, MissingFamiliesUseARealFixedPitchFamily) {
+    const QFont font = TSimpleTerminal::MakeFont(GetParam(), -12);
+    EXPECT_EQ(font.family(), QStringLiteral("DejaVu Sans Mono"));
+    EXPECT_TRUE(QFontDatabase::isFixedPitch(font.family()));
+    EXPECT_EQ(QFontInfo(font).family(), font.family()) << "asked for by its real name, not an alias";
+    EXPECT_EQ(font.pixelSize(), 12);
+    const QFontMetrics metrics(font);
+    const int width = metrics.horizontalAdvance(QLatin1Char('M'));
+    for (char c = ' '; c < 0x7F; ++c)
+        EXPECT_EQ(metrics.horizontalAdvance(QLatin1Char(c)), width) << c;
+}
+
+INSTANTIATE_TEST_SUITE_P(Families, TerminalFontFallbackTest,
+                         ::testing::Values("Terminal", "No Such Font Family", "Lucida Console"));
 
 }  // namespace

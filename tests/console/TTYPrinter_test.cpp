@@ -1,15 +1,24 @@
-// The LST printer engine on a recording printer: 10-pixel characters,
-// 22-pixel lines, limits 25 / 825 across and 25 / 1075 down.
+// The LST printer engine on a recording printer (10-pixel characters,
+// 22-pixel lines, limits 25 / 825 across and 25 / 1075 down), and on the
+// real Qt printer object, printing into PDF files that pdftotext reads back.
 
 #include <gtest/gtest.h>
 
+#include <QTemporaryDir>
+
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "console/QtPrintTarget.h"
 #include "console/TTYPrinter.h"
+#include "support/PdfText.h"
+#include "support/QtTestApp.h"
 #include "support/RecordingPrintTarget.h"
 
+using tavrin::test::PdfPages;
 using tavrin::test::TRecordingPrintTarget;
 
 namespace {
@@ -25,55 +34,24 @@ struct Device {
     }
 };
 
-TEST(TTYPrinter, DefaultsBeforeAnyJob)
-{
-    Device d;
-    const TTTYPrinter& p = *d.printer;
-    for (double margin : {p.TopMargin(), p.BottomMargin(), p.LeftMargin(), p.RightMargin()})
-        EXPECT_EQ(margin, 0.25);
-    EXPECT_EQ(p.LineSpacing(), 1.1);
-    EXPECT_EQ(p.TabSpacing(), 8);
-    EXPECT_TRUE(p.AutoLineWrap && p.CtrlZEndsJob && !p.IgnoreFormFeed);
-    EXPECT_TRUE(d.printer->IsReady());
-    EXPECT_FALSE(d.printer->IsPrinting());
-    EXPECT_EQ(d.printer->GetPageCount(), 0);
-    EXPECT_TRUE(d.target.Log.empty());
-}
-
-enum class Setting { Tab, Left, Right, Top, Bottom, Spacing };
-
-struct ClampCase {
-    const char* name;
-    Setting setting;
-    double value, stored;
-};
-
-class TTYPrinterClamp : public ::testing::TestWithParam<ClampCase> {};
-
-TEST_P(TTYPrinterClamp, StoresTheClampedValue)
+TEST(TTYPrinter, SettersClampTheirValues)
 {
     Device d;
     TTTYPrinter& p = *d.printer;
-    const double v = GetParam().value;
-    const std::function<double()> set[] = {
-        [&] { p.SetTabSpacing(int(v)); return double(p.TabSpacing()); },
-        [&] { p.SetLeftMargin(v); return p.LeftMargin(); },
-        [&] { p.SetRightMargin(v); return p.RightMargin(); },
-        [&] { p.SetTopMargin(v); return p.TopMargin(); },
-        [&] { p.SetBottomMargin(v); return p.BottomMargin(); },
-        [&] { p.SetLineSpacing(v); return p.LineSpacing(); }};
-    EXPECT_EQ(set[int(GetParam().setting)](), GetParam().stored);
+    p.SetTabSpacing(0);
+    p.SetLeftMargin(3.0);
+    p.SetRightMargin(0.1);
+    p.SetTopMargin(1.5);
+    p.SetBottomMargin(-4);
+    p.SetLineSpacing(0.5);
+    EXPECT_EQ(std::vector<double>({double(p.TabSpacing()), p.LeftMargin(), p.RightMargin(), p.TopMargin(),
+                                   p.BottomMargin(), p.LineSpacing()}),
+              std::vector<double>({1, 2.5, 0.25, 1.5, 0.25, 1.0}));
+    p.SetTabSpacing(20);
+    p.SetLineSpacing(4.0);
+    EXPECT_EQ(p.TabSpacing(), 16);
+    EXPECT_EQ(p.LineSpacing(), 3.0);
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Setters, TTYPrinterClamp,
-    ::testing::Values(ClampCase{"TabZeroIsOne", Setting::Tab, 0, 1}, ClampCase{"TabTwentyIsSixteen", Setting::Tab, 20, 16},
-                      ClampCase{"LeftThreeIsMax", Setting::Left, 3.0, 2.5},
-                      ClampCase{"RightSmallIsMin", Setting::Right, 0.1, 0.25}, ClampCase{"TopKept", Setting::Top, 1.5, 1.5},
-                      ClampCase{"BottomNegativeIsMin", Setting::Bottom, -4, 0.25},
-                      ClampCase{"SpacingHalfIsOne", Setting::Spacing, 0.5, 1.0},
-                      ClampCase{"SpacingFourIsThree", Setting::Spacing, 4.0, 3.0}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 // Character width and line height from the canvas; limits from the margins
 // at the font's resolution; halves round to even.
@@ -104,8 +82,7 @@ TEST_P(TTYPrinterMetrics, AreComputedAtJobStart)
 }
 
 INSTANTIATE_TEST_SUITE_P(Rules, TTYPrinterMetrics,
-                         ::testing::Values(MetricsCase{"Defaults", 20, 20, 100, 1.1, 0.25, 10, 22, 25, 825, 1075},
-                                           MetricsCase{"HalfLineRoundsToEvenUp", 25, 5, 100, 1.5, 0.25, 12, 8, 25, 825, 1075},
+                         ::testing::Values(MetricsCase{"HalfLineRoundsToEvenUp", 25, 5, 100, 1.5, 0.25, 12, 8, 25, 825, 1075},
                                            MetricsCase{"HalfLineRoundsToEvenDown", 20, 15, 100, 1.5, 0.25, 10, 22, 25, 825, 1075},
                                            MetricsCase{"HalfMarginRoundsToEven", 20, 20, 102, 1.0, 0.25, 10, 20, 26, 824, 1074},
                                            MetricsCase{"WideMargins", 20, 20, 100, 3.0, 2.0, 10, 60, 200, 650, 900}),
@@ -146,7 +123,6 @@ INSTANTIATE_TEST_SUITE_P(
     Bytes, TTYPrinterStream,
     ::testing::Values(
         StreamCase{"FirstGlyphAtTopLeft", "A", {}, 1, 0, "open", "'A' 25,25"},
-        StreamCase{"IgnoredFirstByteStillOpensJob", "\x85", {}, 0, 0, "open", ""},
         StreamCase{"ControlAndHighBytesPrintNothing", "\xFF\x7F\x9F\x0E\x1B", {}, 0, 0, "open", ""},
         StreamCase{"UpperHalfPrints", "\xA0\xE9", {}, 2, 0, "open", "'\xE9' 35,25"},
         StreamCase{"CarriageReturn", "AB\rC", {}, 3, 0, "open", "'C' 25,25"},
@@ -156,7 +132,6 @@ INSTANTIATE_TEST_SUITE_P(
         StreamCase{"TabOnStopMovesFullStep", "12345678\tX", {}, 9, 0, "open", "'X' 185,25"},
         StreamCase{"TabSpacingZeroIsOneCharacter", "A\tB", [](TTTYPrinter& p) { p.SetTabSpacing(0); }, 2, 0, "open", "'B' 45,25"},
         StreamCase{"TabToRightLimitThenWrap", LineOf79 + "\tZ", {}, 80, 0, "open", "'Z' 25,47"},
-        StreamCase{"TabPastRightWraps", LineOf79 + "\t\tZ", {}, 80, 0, "open", "'Z' 25,47"},
         StreamCase{"TabPastRightWithoutWrapStops", LineOf79 + "\t\tZ", NoWrap, 79, 0, "open", "'x' 805,25"},
         StreamCase{"HundredWrap", std::string(100, 'A'), {}, 100, 0, "open", "'A' 215,47"},
         StreamCase{"HundredNoWrapDropsRest", std::string(100, 'A'), NoWrap, 80, 0, "open", "'A' 815,25"},
@@ -168,23 +143,11 @@ INSTANTIATE_TEST_SUITE_P(
         StreamCase{"CtrlZIgnoredWhenOff", "A\x1A" "B", [](TTTYPrinter& p) { p.CtrlZEndsJob = false; }, 2, 0, "open", "'B' 35,25"},
         StreamCase{"LinesPastBottomOnBlankPageReuseIt", std::string(60, '\n') + "A", {}, 1, 0, "open", "'A' 25,289"},
         StreamCase{"LinesPastBottomAfterTextBreakPage", "A" + std::string(60, '\n') + "B", {}, 2, 1, "open", "'B' 35,289"},
+        StreamCase{"LineOnTheBottomLimitFits", "A" + std::string(35, '\n') + "B",
+                   [](TTTYPrinter& p) { p.SetLineSpacing(1.5); }, 2, 0, "open", "'B' 35,1075"},
         StreamCase{"PendingBreakNeverEjected", "A" + std::string(60, '\n') + "\x1A", {}, 1, 0, "end", "'A' 25,25"},
         StreamCase{"WrappingTabsMarkThePage", std::string(11, '\t') + std::string(47, '\n') + "A", {}, 1, 1, "open", "'A' 25,25"}),
     [](const auto& info) { return std::string(info.param.name); });
-
-TEST(TTYPrinter, PageCountAndAFreshJobAfterCtrlZ)
-{
-    Device d;
-    d.Write("A\fB\fC");
-    EXPECT_EQ(d.printer->GetPageCount(), 2);
-    d.Write("\x1A");
-    EXPECT_FALSE(d.printer->IsPrinting());
-    EXPECT_EQ(d.printer->GetPageCount(), 0);
-    d.Write("D");
-    EXPECT_EQ(d.target.Count("begin"), 2);
-    EXPECT_EQ(d.printer->GetPageCount(), 0);
-    EXPECT_EQ(d.target.LastGlyph(), "'D' 25,25");
-}
 
 // How a job ends: abort, eject or destruction, with or without anything drawn.
 struct EndCase {
@@ -216,7 +179,6 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(EndCase{"Abort", "AB", [](Device& d) { d.printer->AbortJob(); }, "abort"},
                       EndCase{"Eject", "AB", [](Device& d) { d.printer->EndJob(); }, "end"},
                       EndCase{"EjectEmptyAborts", "\f\t", [](Device& d) { d.printer->EndJob(); }, "abort"},
-                      EndCase{"DestructionPrints", "Hi", [](Device& d) { d.printer.reset(); }, "end"},
                       EndCase{"DestructionOfEmptyJobAborts", "\f", [](Device& d) { d.printer.reset(); }, "abort"}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -231,14 +193,6 @@ TEST(TTYPrinter, WithoutPrinterNothingHappens)
     EXPECT_TRUE(d.target.Log.empty());
 }
 
-TEST(TTYPrinter, PrintingSystemErrorsReachTheCaller)
-{
-    Device d;
-    d.target.FailBeginDoc = true;
-    EXPECT_THROW(d.printer->WriteChar('A'), std::runtime_error);
-    EXPECT_FALSE(d.printer->IsPrinting());
-}
-
 TEST(TTYPrinter, MarginChangeRecomputesLimits)
 {
     Device d;
@@ -246,6 +200,53 @@ TEST(TTYPrinter, MarginChangeRecomputesLimits)
     d.printer->SetLeftMargin(1.0);
     d.Write("\rB");
     EXPECT_EQ(d.target.LastGlyph(), "'B' 100,25");
+}
+
+struct PdfDevice {
+    QTemporaryDir dir;
+    std::string file;
+    std::unique_ptr<TQtPrintTarget> target;
+    std::unique_ptr<TTTYPrinter> printer;
+
+    PdfDevice()
+    {
+        tavrin::test::QtTestApp();
+        file = dir.filePath(QStringLiteral("lst.pdf")).toStdString();
+        target = std::make_unique<TQtPrintTarget>(file);
+        target->SelectPdf();
+        printer = std::make_unique<TTTYPrinter>(*target);
+    }
+    void Write(const std::string& bytes)
+    {
+        for (char c : bytes)
+            printer->WriteChar(static_cast<uint8_t>(c));
+    }
+};
+
+TEST(QtPrintTarget, PdfEntryEndsThePrinterList)
+{
+    PdfDevice d;
+    EXPECT_EQ(d.target->Printers().back().toStdString(), TQtPrintTarget::PdfEntryName);
+    EXPECT_EQ(d.target->SelectedPrinterName(), std::string(TQtPrintTarget::PdfEntryName));
+    d.target->SetPrinterIndex(-1);
+    EXPECT_FALSE(d.printer->IsReady());
+    EXPECT_EQ(d.target->SelectedPrinterName(), std::nullopt);
+}
+
+// Each job writes a file of its own, an empty one none. (The pages of a
+// job are read back by the main window's printer test.)
+TEST(QtPrintTarget, JobsNeverOverwriteEarlierFilesAndEmptyJobsLeaveNone)
+{
+    PdfDevice d;
+    d.Write("\r\n\f\x1A");
+    EXPECT_FALSE(std::filesystem::exists(d.file));
+    d.Write("one\x1A");
+    EXPECT_FALSE(d.printer->IsPrinting());
+    d.Write("two\x1A");
+    const std::string second = d.dir.filePath(QStringLiteral("lst-2.pdf")).toStdString();
+    EXPECT_EQ(d.target->LastPdfFile(), second);
+    EXPECT_NE(PdfPages(d.file).at(0).find("one"), std::string::npos);
+    EXPECT_NE(PdfPages(second).at(0).find("two"), std::string::npos);
 }
 
 } // namespace

@@ -22,32 +22,23 @@
 
 namespace nettest {
 
-using TCallbackQueue = tavrin::test::TPostQueue;
-
-inline sockaddr_in Loopback(uint16_t port) {
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    a.sin_port = htons(port);
-    return a;
-}
-
+// Connected to the server: it sends there and hears only from there.
 class TUdpClient {
 public:
-    explicit TUdpClient(uint16_t serverPort) : FServer(Loopback(serverPort)) {
+    explicit TUdpClient(uint16_t serverPort) {
         FFd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-        const sockaddr_in local = Loopback(0);
-        if (FFd < 0 || ::bind(FFd, reinterpret_cast<const sockaddr*>(&local), sizeof(local)) != 0)
+        sockaddr_in server{};
+        server.sin_family = AF_INET;
+        server.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        server.sin_port = htons(serverPort);
+        if (FFd < 0 || ::connect(FFd, reinterpret_cast<const sockaddr*>(&server), sizeof(server)) != 0)
             throw std::runtime_error("test client socket failed");
     }
     ~TUdpClient() { ::close(FFd); }
     TUdpClient(const TUdpClient&) = delete;
     TUdpClient& operator=(const TUdpClient&) = delete;
 
-    void Send(const std::vector<uint8_t>& datagram) const {
-        ::sendto(FFd, datagram.data(), datagram.size(), 0, reinterpret_cast<const sockaddr*>(&FServer),
-                 sizeof(FServer));
-    }
+    void Send(const std::vector<uint8_t>& datagram) const { ::send(FFd, datagram.data(), datagram.size(), 0); }
 
     std::optional<std::vector<uint8_t>> Receive(int timeoutMs) const {
         pollfd p{FFd, POLLIN, 0};
@@ -64,12 +55,8 @@ public:
         return ntohs(local.sin_port);
     }
 
-    // The identity the server gives this client's drive.
-    TRmtDskClientInfo Info(uint16_t disk) const { return {htonl(INADDR_LOOPBACK), htons(Port()), disk}; }
-
 private:
     int FFd = -1;
-    sockaddr_in FServer;
     mutable std::vector<uint8_t> FBuffer = std::vector<uint8_t>(65536);
 };
 
@@ -84,11 +71,6 @@ inline std::optional<std::vector<uint8_t>> Transact(const TUdpClient& client, co
         if (auto reply = client.Receive(5)) return reply;
     }
     return std::nullopt;
-}
-
-inline std::optional<std::vector<uint8_t>> Transact(const TUdpClient& client, TCallbackQueue& queue,
-                                                    const std::vector<uint8_t>& request, int timeoutMs = 2000) {
-    return Transact(client, [&] { queue.PumpPending(); }, request, timeoutMs);
 }
 
 // A UDP port nobody holds on 127.0.0.1 right now.
@@ -113,7 +95,7 @@ inline void MakeImage(const std::string& path, uint8_t fill = 0xE5) {
 // its datagrams wait in Queue for the test to run them.
 struct TServerFixture {
     storetest::TempFolder Folder;
-    TCallbackQueue Queue;
+    tavrin::test::TPostQueue Queue;
     TRmtDskMod Server{Folder.Path().string() + "/"};
 
     TServerFixture() {
@@ -125,8 +107,13 @@ struct TServerFixture {
     }
     uint16_t Port() const { return Server.BaseUdpRx1.BoundPort(); }
     // The reply to a request; empty when none came.
-    std::vector<uint8_t> Ask(const TUdpClient& client, const std::vector<uint8_t>& request) {
-        return Transact(client, Queue, request).value_or(std::vector<uint8_t>{});
+    std::vector<uint8_t> Ask(const TUdpClient& client, const std::vector<uint8_t>& request, int timeoutMs = 2000) {
+        return Transact(client, [this] { Queue.PumpPending(); }, request, timeoutMs).value_or(std::vector<uint8_t>{});
+    }
+    // The session id of a mount; 0 when it failed.
+    uint32_t MountId(const TUdpClient& client, uint16_t disk, const std::string& name, bool readOnly = false) {
+        const auto reply = Ask(client, rmtreq::Mount(0x1234, disk, name, readOnly));
+        return reply.size() == 14 && rmtreq::Get16(reply, 0) == 0 ? rmtreq::Get32(reply, 4) : 0;
     }
     std::string Image(const std::string& name) const { return Folder.File(name + ".cpmdsk"); }
 };

@@ -1,15 +1,21 @@
 // The remote disk server from a real UDP client on 127.0.0.1: every reply
-// byte for byte, the session rules and the error replies.
+// byte for byte, the session rules and the error replies; sharing through
+// the image registry with the drives and the Disk Manager, and blocks
+// written remotely as Debian's cpmtools sees them.
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <set>
 
 #include "NetTestSupport.h"
+#include "disk/CpmDiskDrive.h"
+#include "disk/DiskController.h"
+#include "machine/TavrinMachine.h"
 
 using namespace nettest;
 namespace req = rmtreq;
@@ -22,47 +28,35 @@ protected:
         MakeImage(Image("DiskB"));
         MakeImage(Image("DiskC"));
     }
-
-    // Mounts and returns the session id (0 on a failed mount).
-    uint32_t MountOk(const TUdpClient& client, uint16_t disk, const std::string& name, bool readOnly = false) {
-        const auto reply = Ask(client, req::Mount(0x1234, disk, name, readOnly));
-        if (reply.size() != 14 || req::Get16(reply, 0) != 0) {
-            ADD_FAILURE() << "mount of " << name << " failed";
-            return 0;
-        }
-        return req::Get32(reply, 4);
-    }
-
-    // Expects no reply to arrive.
-    void ExpectSilence(const TUdpClient& client, const std::vector<uint8_t>& request) {
-        EXPECT_FALSE(Transact(client, Queue, request, 200)) << "unexpected reply";
-    }
-
     TUdpClient Client{Port()};
 };
 
-TEST_F(RemoteDisk, MountReplyIsByteExact) {
-    const auto reply = Ask(Client, req::Mount(0xBEEF, 2, "DiskB"));
+// Bit 7 of the command byte is ignored.
+TEST_F(RemoteDisk, MountReplyIsByteExactAndARepeatedMountKeepsItsId) {
+    auto mount = req::Mount(0xBEEF, 2, "DiskB");
+    mount[0] |= 0x80;
+    const auto reply = Ask(Client, mount);
     ASSERT_EQ(reply.size(), 14u);
     const uint32_t id = req::Get32(reply, 4);
-    EXPECT_NE(id, 0u);
     const std::vector<uint8_t> expected = {0,    0,    0xEF, 0xBE, uint8_t(id), uint8_t(id >> 8), uint8_t(id >> 16),
                                            uint8_t(id >> 24), 0x00, 0x08, 0x00, 0x01, 0x20, 0x00};
     EXPECT_EQ(reply, expected);
     ASSERT_EQ(Server.SessionCount(), 1u);
-    const TRmtDskSession* session = Server.GetSession(0);
-    EXPECT_EQ(session->FileName, "DiskB.cpmdsk");
-    EXPECT_EQ(session->ClientInfo, Client.Info(2));
-    EXPECT_FALSE(session->ReadOnly);
-    EXPECT_EQ(Server.GetSession(1), nullptr);
+    const TRmtDskClientInfo owner{htonl(INADDR_LOOPBACK), htons(Client.Port()), 2};
+    EXPECT_EQ(Server.GetSession(0)->ClientInfo, owner);
+    EXPECT_NE(id, 0u);
+    EXPECT_EQ(MountId(Client, 2, "DiskB"), id) << "a repeated mount keeps its id";
+    EXPECT_EQ(Server.SessionCount(), 1u);
+    EXPECT_NE(MountId(Client, 1, "DiskC"), id);
 }
 
-TEST_F(RemoteDisk, WriteThenReadBackAndUnmount) {
-    const uint32_t id = MountOk(Client, 1, "DiskB");
+TEST_F(RemoteDisk, WriteThenReadBackAndEndWithANop) {
+    const uint32_t id = MountId(Client, 1, "DiskB");
     const auto block = Pattern(3);
     EXPECT_EQ(Ask(Client, req::Write(7, id, 1, 10, 16, block)), req::Status(7));
 
-    const auto reply = Ask(Client, req::Read(8, id, 1, 10, 16));
+    // Sector 17 reads the upper half of the track, where the block went.
+    const auto reply = Ask(Client, req::Read(8, id, 1, 10, 17));
     ASSERT_EQ(reply.size(), 2052u);
     EXPECT_EQ(std::vector<uint8_t>(reply.begin(), reply.begin() + 4), req::Status(8));
     EXPECT_EQ(std::vector<uint8_t>(reply.begin() + 4, reply.end()), block);
@@ -72,59 +66,20 @@ TEST_F(RemoteDisk, WriteThenReadBackAndUnmount) {
     EXPECT_EQ(file.substr((10 * 32 + 16) * 128, 2048), std::string(block.begin(), block.end()));
     EXPECT_EQ(file.substr((10 * 32 + 15) * 128, 128), std::string(128, '\xE5'));
 
-    EXPECT_EQ(Ask(Client, req::Session(2, 9, id, 1)), req::Status(9));
-    EXPECT_EQ(Server.SessionCount(), 0u);
-    EXPECT_EQ(Ask(Client, req::Read(10, id, 1, 0, 0)), req::Error(10, 1, "Session is not valid!"));
-}
-
-TEST_F(RemoteDisk, ReadOfSector17ReturnsTheUpperHalfTrack) {
-    std::string file(1048576, '\xE5');
-    for (int s = 0; s < 32; ++s) file[(3 * 32 + s) * 128] = static_cast<char>(s);
-    storetest::WriteFile(Image("DiskC"), file);
-    const uint32_t id = MountOk(Client, 0, "DiskC");
-    const auto reply = Ask(Client, req::Read(1, id, 0, 3, 17));
-    ASSERT_EQ(reply.size(), 2052u);
-    for (int k = 0; k < 16; ++k) EXPECT_EQ(reply[4 + k * 128], 16 + k);
-}
-
-TEST_F(RemoteDisk, NopEndsTheSessionWithoutMovingActivity) {
-    const uint32_t id = MountOk(Client, 0, "DiskB");
+    // A nop ends the session as an unmount does, without moving the activity time.
     const TRmtDskTime before = Server.LastActivity;
-    EXPECT_EQ(Ask(Client, req::Session(0, 5, id, 0)), req::Status(5));
+    EXPECT_EQ(Ask(Client, req::Session(0, 9, id, 1)), req::Status(9));
     EXPECT_EQ(Server.SessionCount(), 0u);
     EXPECT_EQ(Server.LastActivity, before);
-    EXPECT_EQ(Ask(Client, req::Session(2, 6, 0xDEADBEEF, 0)), req::Status(6)) << "unknown id unmounts as success";
+    EXPECT_EQ(Ask(Client, req::Read(10, id, 1, 0, 0)), req::Error(10, 1, "Session is not valid!"));
+    EXPECT_EQ(Ask(Client, req::Session(2, 6, id, 1)), req::Status(6)) << "unknown id unmounts as success";
     EXPECT_GT(Server.LastActivity, before);
 }
 
-TEST_F(RemoteDisk, RepeatedMountKeepsTheIdAndIdsAreDistinct) {
-    const uint32_t first = MountOk(Client, 0, "DiskB");
-    EXPECT_EQ(MountOk(Client, 0, "DiskB"), first);
-    EXPECT_EQ(Server.SessionCount(), 1u);
-    std::set<uint32_t> ids{first};
-    for (uint16_t disk = 1; disk < 6; ++disk) {
-        MakeImage(Image("Img" + std::to_string(disk)));
-        ids.insert(MountOk(Client, disk, "Img" + std::to_string(disk)));
-    }
-    EXPECT_EQ(ids.size(), 6u);
-    EXPECT_EQ(ids.count(0), 0u);
-}
-
-TEST_F(RemoteDisk, CommandBit7IsIgnoredAndUnknownCommandsGetNoReply) {
-    auto mount = req::Mount(1, 0, "DiskB");
-    mount[0] = 0x81;
-    EXPECT_EQ(Ask(Client, mount).size(), 14u);
-    for (uint8_t command : {5, 7, 0x7F, 0xFF}) {
-        auto other = req::Read(1, 0, 0, 0, 0);
-        other[0] = command;
-        ExpectSilence(Client, other);
-    }
-}
-
-TEST_F(RemoteDisk, ReadOnlySessionsShareAndRefuseWrites) {
+TEST_F(RemoteDisk, ReadOnlySessionsShareAndRefuseWritesUntilDeactivationClosesThem) {
     TUdpClient second(Port()), third(Port());
-    const uint32_t a = MountOk(Client, 0, "DiskB", true);
-    MountOk(second, 0, "DiskB", true);
+    const uint32_t a = MountId(Client, 0, "DiskB", true);
+    EXPECT_NE(MountId(second, 0, "DiskB", true), 0u);
     EXPECT_EQ(Ask(third, req::Mount(4, 0, "DiskB", false)), req::Error(4, 16, "Disk is in use!"));
     EXPECT_EQ(Ask(Client, req::Write(5, a, 0, 2, 0, Pattern(1))), req::Error(5, 8, "Disk is mounted read-only!"));
     EXPECT_EQ(storetest::ReadFile(Image("DiskB")), std::string(1048576, '\xE5'));
@@ -134,25 +89,19 @@ TEST_F(RemoteDisk, ReadOnlySessionsShareAndRefuseWrites) {
     for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
         std::error_code ec;
         if (std::filesystem::read_symlink(entry.path(), ec) != std::filesystem::path(Image("DiskB"))) continue;
-        std::ifstream info("/proc/self/fdinfo/" + entry.path().filename().string());
-        std::string key, flags;
-        while (info >> key >> flags && key != "flags:") {
-        }
-        if ((std::stoi(flags, nullptr, 8) & O_ACCMODE) == O_RDONLY) ++readOnlyDescriptors;
+        const int fd = std::stoi(entry.path().filename().string());
+        if ((::fcntl(fd, F_GETFL) & O_ACCMODE) == O_RDONLY) ++readOnlyDescriptors;
     }
     EXPECT_EQ(readOnlyDescriptors, 2);
-}
 
-TEST_F(RemoteDisk, ReadWriteSessionKeepsTheImageToItself) {
-    TUdpClient second(Port());
-    MountOk(Client, 0, "DiskB");
-    EXPECT_EQ(Ask(second, req::Mount(4, 0, "DiskB", true)), req::Error(4, 16, "Disk is in use!"));
-    EXPECT_EQ(Ask(Client, req::Mount(5, 1, "DiskB", false)), req::Error(5, 16, "Disk is in use!"))
-        << "the same client's other drive is another session";
+    Server.SetActive(false);
+    EXPECT_EQ(Server.SessionCount(), 0u);
+    EXPECT_FALSE(TImageRegistry::Instance().IsOpen(Image("DiskB")));
+    EXPECT_TRUE(Ask(Client, req::Mount(1, 0, "DiskB"), 200).empty());
 }
 
 TEST_F(RemoteDisk, AutoUnmountDecidesWhatAnotherImageDoes) {
-    const uint32_t a = MountOk(Client, 0, "DiskB");
+    const uint32_t a = MountId(Client, 0, "DiskB");
     Server.SetAutoUnmount(false);
     EXPECT_EQ(Ask(Client, req::Mount(3, 0, "DiskC")), req::Error(3, 64, "Disk is mounted!"));
     EXPECT_EQ(Ask(Client, req::Mount(3, 0, "DiskB", true)), req::Error(3, 64, "Disk is mounted!"))
@@ -161,8 +110,7 @@ TEST_F(RemoteDisk, AutoUnmountDecidesWhatAnotherImageDoes) {
     EXPECT_EQ(Server.GetSession(0)->Id, a);
 
     Server.SetAutoUnmount(true);
-    const uint32_t b = MountOk(Client, 0, "DiskC");
-    EXPECT_NE(b, a);
+    EXPECT_NE(MountId(Client, 0, "DiskC"), a);
     ASSERT_EQ(Server.SessionCount(), 1u);
     EXPECT_EQ(Server.GetSession(0)->FileName, "DiskC.cpmdsk");
 
@@ -171,82 +119,112 @@ TEST_F(RemoteDisk, AutoUnmountDecidesWhatAnotherImageDoes) {
     EXPECT_EQ(Server.SessionCount(), 0u);
 }
 
-TEST_F(RemoteDisk, OtherClientsCannotUseASession) {
-    const uint32_t id = MountOk(Client, 0, "DiskB");
-    TUdpClient intruder(Port());
-    const auto mismatch = [](uint16_t tag) { return req::Error(tag, 16, "Client info does not match!"); };
-    EXPECT_EQ(Ask(intruder, req::Read(1, id, 0, 0, 0)), mismatch(1));
-    EXPECT_EQ(Ask(intruder, req::Write(2, id, 0, 0, 0, Pattern(0))), mismatch(2));
-    EXPECT_EQ(Ask(intruder, req::Session(2, 3, id, 0)), mismatch(3));
-    EXPECT_EQ(Ask(intruder, req::Session(0, 4, id, 0)), mismatch(4));
-    EXPECT_EQ(Ask(Client, req::Read(5, id, 1, 0, 0)), mismatch(5)) << "another drive number of the same client";
-    EXPECT_EQ(Server.SessionCount(), 1u);
-}
-
-// Requests that must be answered with exactly this error reply.
-struct ErrorCase {
-    const char* name;
-    std::function<std::vector<uint8_t>(uint32_t id)> request;
-    std::vector<uint8_t> reply;
-};
-
-class ErrorReplies : public RemoteDisk, public ::testing::WithParamInterface<ErrorCase> {};
-
-TEST_P(ErrorReplies, AreByteExact) {
-    const uint32_t id = MountOk(Client, 0, "DiskB");
-    EXPECT_EQ(Ask(Client, GetParam().request(id)), GetParam().reply);
-}
-
 std::vector<uint8_t> Resized(std::vector<uint8_t> request, size_t size) {
     request.resize(size, 0);
     return request;
 }
 
-const ErrorCase kErrorCases[] = {
-    {"ReadTooShort", [](uint32_t id) { return Resized(req::Read(0x4242, id, 0, 0, 0), 13); },
-     req::Error(0x4242, 32, "Invalid read request")},
-    {"ReadTooLong", [](uint32_t id) { return Resized(req::Read(1, id, 0, 0, 0), 15); },
-     req::Error(1, 32, "Invalid read request")},
-    {"WriteTooShort", [](uint32_t id) { return Resized(req::Write(2, id, 0, 0, 0, Pattern(0)), 2061); },
-     req::Error(2, 32, "Invalid write request")},
-    {"WriteTooLong", [](uint32_t id) { return Resized(req::Write(2, id, 0, 0, 0, Pattern(0)), 2063); },
-     req::Error(2, 32, "Invalid write request")},
-    {"NopTooShort", [](uint32_t id) { return Resized(req::Session(0, 3, id, 0), 9); },
-     req::Error(3, 32, "Invalid nop request")},
-    {"UnmountTooLong", [](uint32_t id) { return Resized(req::Session(2, 4, id, 0), 11); },
-     req::Error(4, 32, "Invalid unmount request")},
-    {"MountTooShort", [](uint32_t) { return Resized(req::Mount(5, 0, "DiskB"), 9); },
-     req::Error(5, 32, "Invalid mount request")},
-    {"MountTooLong", [](uint32_t) { return Resized(req::Mount(5, 0, "DiskB"), 73); },
-     req::Error(5, 32, "Invalid mount request")},
-    {"OneByte", [](uint32_t) { return std::vector<uint8_t>{3}; }, req::Error(0, 32, "Invalid read request")},
-    {"TagCutShort", [](uint32_t) { return std::vector<uint8_t>{3, 0, 0x77}; },
-     req::Error(0x77, 32, "Invalid read request")},
-    {"SectorOutOfRange", [](uint32_t id) { return req::Read(6, id, 0, 0, 40); },
-     req::Error(6, 2, "Invalid track sector (40)!")},
-    {"TrackOutOfRange", [](uint32_t id) { return req::Write(7, id, 0, 256, 0, Pattern(0)); },
-     req::Error(7, 2, "Invalid disk track (256)!")},
-};
-
-INSTANTIATE_TEST_SUITE_P(Table, ErrorReplies, ::testing::ValuesIn(kErrorCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+// Other clients, and other drives of the owner, can neither use a session
+// nor share its image.
+// Unknown commands get no reply at all.
+TEST_F(RemoteDisk, ErrorRepliesAreByteExact) {
+    const uint32_t id = MountId(Client, 0, "DiskB");
+    const auto block = Pattern(0);
+    const auto command = [&](uint8_t code) { return std::vector<uint8_t>{code, 0, 1, 0}; };
+    const auto mismatch = [](uint16_t tag) { return req::Error(tag, 16, "Client info does not match!"); };
+    TUdpClient intruder(Port());
+    const struct {
+        const char* name;
+        std::vector<uint8_t> request, reply;
+        bool fromIntruder = false;
+    } cases[] = {
+        {"IntruderRead", req::Read(1, id, 0, 0, 0), mismatch(1), true},
+        {"IntruderWrite", req::Write(2, id, 0, 0, 0, block), mismatch(2), true},
+        {"IntruderUnmount", req::Session(2, 3, id, 0), mismatch(3), true},
+        {"OwnersOtherDrive", req::Read(5, id, 1, 0, 0), mismatch(5)},
+        {"IntruderMount", req::Mount(4, 0, "DiskB", true), req::Error(4, 16, "Disk is in use!"), true},
+        {"OwnersOtherDriveMount", req::Mount(5, 1, "DiskB"), req::Error(5, 16, "Disk is in use!")},
+        {"ReadTooShort", Resized(req::Read(0x4242, id, 0, 0, 0), 13), req::Error(0x4242, 32, "Invalid read request")},
+        {"ReadTooLong", Resized(req::Read(1, id, 0, 0, 0), 15), req::Error(1, 32, "Invalid read request")},
+        {"WriteTooShort", Resized(req::Write(2, id, 0, 0, 0, block), 2061), req::Error(2, 32, "Invalid write request")},
+        {"WriteTooLong", Resized(req::Write(2, id, 0, 0, 0, block), 2063), req::Error(2, 32, "Invalid write request")},
+        {"NopTooShort", Resized(req::Session(0, 3, id, 0), 9), req::Error(3, 32, "Invalid nop request")},
+        {"UnmountTooLong", Resized(req::Session(2, 4, id, 0), 11), req::Error(4, 32, "Invalid unmount request")},
+        {"MountTooShort", Resized(req::Mount(5, 0, "DiskB"), 9), req::Error(5, 32, "Invalid mount request")},
+        {"MountTooLong", Resized(req::Mount(5, 0, "DiskB"), 73), req::Error(5, 32, "Invalid mount request")},
+        {"OneByte", {3}, req::Error(0, 32, "Invalid read request")},
+        {"TagCutShort", {3, 0, 0x77}, req::Error(0x77, 32, "Invalid read request")},
+        {"SectorOutOfRange", req::Read(6, id, 0, 0, 40), req::Error(6, 2, "Invalid track sector (40)!")},
+        {"TrackOutOfRange", req::Write(7, id, 0, 256, 0, block), req::Error(7, 2, "Invalid disk track (256)!")},
+        {"Command5", command(5), {}}, {"Command7", command(7), {}}, {"Command7F", command(0x7F), {}},
+        {"CommandFF", command(0xFF), {}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Ask(c.fromIntruder ? intruder : Client, c.request, c.reply.empty() ? 200 : 2000), c.reply) << c.name;
+    EXPECT_EQ(Server.SessionCount(), 1u);
+}
 
 TEST(RmtDiskWire, ErrorTextIsCutTo63AndCodeIsNeverZero) {
     const std::string longText(100, 'x');
-    const auto reply = rmtdsk::ErrorReply(9, 255, longText);
-    EXPECT_EQ(reply, req::Error(9, 255, longText.substr(0, 63)));
-    EXPECT_EQ(reply[4], 63);
+    EXPECT_EQ(rmtdsk::ErrorReply(9, 255, longText), req::Error(9, 255, longText.substr(0, 63)));
     EXPECT_EQ(req::Get16(rmtdsk::ErrorReply(1, 0, "x"), 0), 255);
 }
 
-TEST_F(RemoteDisk, DeactivationClosesEverySession) {
-    MountOk(Client, 0, "DiskB");
-    const auto identity = TImageRegistry::IdentityOfPath(Image("DiskB"));
-    EXPECT_TRUE(TImageRegistry::Instance().IsOpen(*identity));
-    Server.SetActive(false);
-    EXPECT_EQ(Server.SessionCount(), 0u);
-    EXPECT_FALSE(TImageRegistry::Instance().IsOpen(*identity));
-    ExpectSilence(Client, req::Mount(1, 0, "DiskB"));
+TEST_F(RemoteDisk, ImageHeldForRemoteWritingIsRefusedLocally) {
+    const auto refused = testing::ThrowsMessage<std::exception>(
+        testing::StrEq("The disk is already mounted in another drive!"));
+    const uint32_t id = MountId(Client, 0, "DiskB");
+    ASSERT_NE(id, 0u);
+    TDiskController controller;
+    EXPECT_THAT([&] { controller.MountDisk(Image("DiskB"), 2); }, refused);
+    EXPECT_FALSE(controller.IsDriveMounted(2));
+    EXPECT_THAT([&] { TCpmDiskDrive manager(Image("DiskB")); }, refused);
+    // Drive A would get the system tracks written: refused before that.
+    TTavrinMachine machine(Folder.Path().string() + "/");
+    EXPECT_THAT([&] { machine.MountDrive(0, Image("DiskB")); }, refused);
+    EXPECT_EQ(storetest::ReadFile(Image("DiskB")), std::string(1048576, '\xE5'));
+
+    // A local drive lends the image to remote readers only.
+    ASSERT_EQ(Ask(Client, req::Session(2, 2, id, 0)), req::Status(2));
+    EXPECT_NO_THROW(controller.MountDisk(Image("DiskB"), 2));
+    EXPECT_EQ(Ask(Client, req::Mount(1, 0, "DiskB")), req::Error(1, 16, "Disk is in use!"));
+    EXPECT_NE(MountId(Client, 0, "DiskB", true), 0u);
+    EXPECT_NO_THROW(TCpmDiskDrive manager(Image("DiskB")));
+}
+
+TEST_F(RemoteDisk, ImageCopiedBlockByBlockOverTheNetworkCopiesOutAlikeInCpmTools) {
+    ASSERT_EQ(std::system("command -v cpmcp >/dev/null"), 0)
+        << "cpmtools (Debian package cpmtools) is needed for this test";
+    // cpmtools reads "diskdefs" from the working folder.
+    std::ofstream(Folder.File("diskdefs"))
+        << "diskdef cpmdsk1m\n  seclen 128\n  tracks 256\n  sectrk 32\n  blocksize 2048\n"
+           "  maxdir 256\n  skew 0\n  boottrk 2\n  os 2.2\nend\n";
+    const auto tool = [&](const std::string& args) {
+        return std::system(("cd '" + Folder.Path().string() + "' && " + args + " >/dev/null 2>&1").c_str());
+    };
+    // A file written by cpmtools into one image...
+    std::string text;
+    for (int i = 0; i < 400; ++i) text += "Line " + std::to_string(i) + " of the remote copy test\r\n";
+    storetest::WriteFile(Folder.File("note.txt"), text);
+    MakeImage(Image("Source"));
+    ASSERT_EQ(tool("cpmcp -f cpmdsk1m -T raw Source.cpmdsk note.txt 0:NOTE.TXT"), 0);
+
+    // ...is copied block by block by a client into another: every block of
+    // the source read and written into the target.
+    const uint32_t source = MountId(Client, 0, "Source", true);
+    const uint32_t target = MountId(Client, 1, "DiskB");
+    for (uint16_t track = 0; track < 256; ++track) {
+        for (uint16_t sector : {0, 16}) {
+            const auto reply = Ask(Client, req::Read(3, source, 0, track, sector));
+            ASSERT_EQ(reply.size(), 2052u);
+            const std::vector<uint8_t> block(reply.begin() + 4, reply.end());
+            ASSERT_EQ(Ask(Client, req::Write(4, target, 1, track, sector, block)), req::Status(4));
+        }
+    }
+
+    ASSERT_EQ(tool("cpmcp -f cpmdsk1m -T raw DiskB.cpmdsk 0:NOTE.TXT back.txt"), 0);
+    EXPECT_EQ(storetest::ReadFile(Folder.File("back.txt")).substr(0, text.size()), text);
+    EXPECT_EQ(storetest::ReadFile(Image("Source")), storetest::ReadFile(Image("DiskB")));
 }
 
 }  // namespace

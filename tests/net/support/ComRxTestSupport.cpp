@@ -2,13 +2,11 @@
 
 #include <arpa/inet.h>
 #include <cerrno>
-#include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <pty.h>
 #include <stdexcept>
 #include <sys/socket.h>
-#include <termios.h>
 #include <unistd.h>
 
 namespace tavrin::test {
@@ -19,10 +17,6 @@ TPty::TPty()
     if (::openpty(&FMaster, &FSlave, name, nullptr, nullptr) != 0)
         throw std::runtime_error("openpty failed");
     FSlavePath = name;
-    termios t{};
-    ::tcgetattr(FMaster, &t);
-    ::cfmakeraw(&t);
-    ::tcsetattr(FMaster, TCSANOW, &t);
 }
 
 TPty::~TPty()
@@ -40,17 +34,11 @@ void TPty::CloseMaster()
 
 void WriteAll(int fd, const std::string& bytes)
 {
-    size_t done = 0;
-    while (done < bytes.size()) {
+    for (size_t done = 0; done < bytes.size();) {
         const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n > 0) {
-            done += static_cast<size_t>(n);
-        } else if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
-            pollfd p{fd, POLLOUT, 0};
-            ::poll(&p, 1, 100);
-        } else {
+        if (n < 0 && errno != EINTR)
             throw std::runtime_error("write failed");
-        }
+        done += n > 0 ? static_cast<size_t>(n) : 0;
     }
 }
 
@@ -61,11 +49,12 @@ std::string ReadFor(int fd, size_t count, std::chrono::milliseconds limit)
     char buffer[4096];
     while (got.size() < count) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0)
-            break;
         pollfd p{fd, POLLIN, 0};
-        if (::poll(&p, 1, static_cast<int>(left.count())) <= 0)
+        if (::poll(&p, 1, static_cast<int>(std::max<long>(left.count(), 0))) <= 0) {
+            if (left.count() <= 0)
+                break;
             continue;
+        }
         const ssize_t n = ::read(fd, buffer, std::min(sizeof buffer, count - got.size()));
         if (n <= 0 && !(n < 0 && (errno == EAGAIN || errno == EINTR)))
             break;
@@ -73,26 +62,6 @@ std::string ReadFor(int fd, size_t count, std::chrono::milliseconds limit)
             got.append(buffer, static_cast<size_t>(n));
     }
     return got;
-}
-
-std::string ReadAvailable(int fd)
-{
-    std::string got;
-    char buffer[4096];
-    pollfd p{fd, POLLIN, 0};
-    while (::poll(&p, 1, 0) > 0 && (p.revents & POLLIN)) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n <= 0)
-            break;
-        got.append(buffer, static_cast<size_t>(n));
-    }
-    return got;
-}
-
-bool NothingArrives(int fd, std::chrono::milliseconds wait)
-{
-    pollfd p{fd, POLLIN, 0};
-    return ::poll(&p, 1, static_cast<int>(wait.count())) == 0;
 }
 
 std::string Pattern(size_t count, unsigned seed)
@@ -103,12 +72,19 @@ std::string Pattern(size_t count, unsigned seed)
     return bytes;
 }
 
-uint16_t FreeTcpPort()
+static sockaddr_in Loopback(uint16_t port)
 {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    a.sin_port = htons(port);
+    return a;
+}
+
+uint16_t FreeTcpPort()
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a = Loopback(0);
     ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
     socklen_t length = sizeof a;
     ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &length);
@@ -119,11 +95,8 @@ uint16_t FreeTcpPort()
 int ConnectTcp(uint16_t port)
 {
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    a.sin_port = htons(port);
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
+    const sockaddr_in a = Loopback(port);
+    if (::connect(fd, reinterpret_cast<const sockaddr*>(&a), sizeof a) != 0) {
         ::close(fd);
         return -1;
     }

@@ -35,14 +35,14 @@ private:
     std::string FSlavePath;
 };
 
-// Writes everything to a blocking or non-blocking descriptor.
+// Writes everything to a blocking descriptor.
 void WriteAll(int fd, const std::string& bytes);
 // Reads until count bytes have come or limit passes; what came.
 std::string ReadFor(int fd, size_t count, std::chrono::milliseconds limit = 5s);
 // What is readable right now, without waiting.
-std::string ReadAvailable(int fd);
-// True when nothing is readable within wait.
-bool NothingArrives(int fd, std::chrono::milliseconds wait = 100ms);
+inline std::string ReadAvailable(int fd) { return ReadFor(fd, SIZE_MAX, 0ms); }
+// True when nothing is readable within wait (what does come is consumed).
+inline bool NothingArrives(int fd, std::chrono::milliseconds wait = 100ms) { return ReadFor(fd, 1, wait).empty(); }
 // A pattern of count bytes covering every byte value.
 std::string Pattern(size_t count, unsigned seed = 0);
 
