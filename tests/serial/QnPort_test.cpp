@@ -1,20 +1,21 @@
 // The serial-port component over pseudo-terminals named by its ComNumber,
-// the scripted port prompt, user-window notices and the port dialog.
+// the scripted port prompt, user-window notices and the port dialog; and the
+// tick timers and message pump it runs on.
 #include <gtest/gtest.h>
 
 #include <QComboBox>
 #include <QCoreApplication>
-#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <thread>
 
 #include "serial/QnComNames.h"
-#include "support/NamedRows.h"
+#include "serial/QnMessagePump.h"
 #include "serial/QnPort.h"
 #include "serial/QnSelCom.h"
+#include "serial/QnTicks.h"
 #include "support/FakeSerialDevice.h"
+#include "support/NamedRows.h"
 #include "support/PtyPair.h"
 #include "support/QtTestApp.h"
 #include "support/SerialTestFiles.h"
@@ -24,12 +25,10 @@ namespace {
 using tavrin::test::TempFolder;
 
 bool PumpUntil(const std::function<bool()>& done) {
-    for (int i = 0; i < 1000; ++i) {
+    return Eventually([&] {
         QCoreApplication::processEvents();
-        if (done()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return false;
+        return done();
+    });
 }
 
 class UserWindow : public QObject {
@@ -53,9 +52,9 @@ protected:
     void TearDown() override {
         for (const char* name : {"TAVRIN_COM7", "TAVRIN_COM8", "TAVRIN_COM9"}) ::unsetenv(name);
     }
-    termios Seen(const PtyPair& pty) {
+    termios Seen() {
         termios t{};
-        ::tcgetattr(pty.Slave(), &t);
+        ::tcgetattr(first.Slave(), &t);
         return t;
     }
 
@@ -67,7 +66,7 @@ protected:
 struct PropertyCase {
     const char* name;
     std::function<void(TQnComPort&)> Change;
-    std::function<bool(const termios&, TQnComPort&)> Reached;
+    std::function<bool(const termios&)> Reached;
 };
 
 class OpenPortProperty : public Port, public ::testing::WithParamInterface<PropertyCase> {};
@@ -75,31 +74,22 @@ class OpenPortProperty : public Port, public ::testing::WithParamInterface<Prope
 TEST_P(OpenPortProperty, ReachesTheDevice) {
     port.SetComNumber(7);
     port.SetOpen(true);
-    ASSERT_FALSE(GetParam().Reached(Seen(first), port));
+    ASSERT_FALSE(GetParam().Reached(Seen()));
     GetParam().Change(port);
-    EXPECT_TRUE(GetParam().Reached(Seen(first), port));
+    EXPECT_TRUE(GetParam().Reached(Seen()));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Properties, OpenPortProperty,
     ::testing::Values(
-        // termios shows only the standard rates: a set rate is read back
-        // through the device.
-        PropertyCase{"Baud", [](TQnComPort& p) { p.SetBaud(57600); },
-                     [](const termios&, TQnComPort& p) {
-                         uint32_t baud = 0;
-                         uint16_t parity = 0;
-                         uint8_t bits = 0, stops = 0;
-                         return p.Dispatcher()->GetLine(baud, parity, bits, stops) == 0 && baud == 57600;
-                     }},
         PropertyCase{"StopBits", [](TQnComPort& p) { p.SetStopBits(2); },
-                     [](const termios& t, TQnComPort&) { return (t.c_cflag & CSTOPB) != 0; }},
+                     [](const termios& t) { return (t.c_cflag & CSTOPB) != 0; }},
         PropertyCase{"HardwareFlow", [](TQnComPort& p) { p.SetHardwareFlow(QnHwRequireCts); },
-                     [](const termios& t, TQnComPort&) { return (t.c_cflag & CRTSCTS) != 0; }},
+                     [](const termios& t) { return (t.c_cflag & CRTSCTS) != 0; }},
         PropertyCase{"SoftwareFlow", [](TQnComPort& p) { p.SetSoftwareFlow(3); },
-                     [](const termios& t, TQnComPort&) { return (t.c_iflag & (IXON | IXOFF)) == (IXON | IXOFF); }},
+                     [](const termios& t) { return (t.c_iflag & (IXON | IXOFF)) == (IXON | IXOFF); }},
         PropertyCase{"XonChar", [](TQnComPort& p) { p.SetXonChar(5); },
-                     [](const termios& t, TQnComPort&) { return t.c_cc[VSTART] == 5; }}), tavrin::test::RowName);
+                     [](const termios& t) { return t.c_cc[VSTART] == 5; }}), tavrin::test::RowName);
 
 TEST_F(Port, FlowControlFillsMissingLimitsFromTheBufferSize) {
     port.SetHardwareFlow(QnHwUseDtr | QnHwUseRts);
@@ -257,6 +247,7 @@ TEST_F(Port, NewNumberReopensWithTriggersAndTrace) {
     port.Dispatcher()->SaveTriggers(now);
     ASSERT_EQ(now.Data->size(), 1u);
     EXPECT_EQ(now.Data->front().Handle, static_cast<uint32_t>(handle));
+    EXPECT_GT(port.Dispatcher()->AddTimerTrigger(), handle);  // new handles never repeat a restored one
     EXPECT_TRUE(port.Dispatcher()->Trace().Tracing());
 }
 
@@ -303,5 +294,45 @@ TEST_F(Port, AvailablePortsAreRealOrNamedDevicesEvenWhenInUse) {
     port.SetOpen(true);  // held exclusively now
     EXPECT_TRUE(IsPortAvailable(7, folder.File("tty")));
 }
+
+TEST(ProcessOneMessage, DeliversPostedEventsAndReportsAnEmptyQueue) {
+    tavrin::test::QtTestApp();
+    UserWindow target;
+    for (int i = 0; i < 100 && ProcessOneMessage(); ++i) {}  // settle what start-up left queued
+    QCoreApplication::postEvent(&target, new QEvent(QEvent::User));
+    QCoreApplication::postEvent(&target, new QEvent(QEvent::User));
+    EXPECT_TRUE(ProcessOneMessage());
+    EXPECT_EQ(target.seen.size(), 2u);
+    EXPECT_FALSE(ProcessOneMessage());
+}
+
+struct TimerCase {
+    const char* name;
+    uint64_t startMs;
+    int64_t ticks;
+    uint64_t nowMs;
+    bool expired;
+};
+
+class TickTimer : public ::testing::TestWithParam<TimerCase> {};
+
+TEST_P(TickTimer, ExpiresOnceATickPastTheExpiryBegins) {
+    TTickTimer timer;
+    StartTickTimerAt(timer, GetParam().ticks, GetParam().startMs);
+    EXPECT_EQ(TickTimerExpiredAt(timer, GetParam().nowMs), GetParam().expired);
+}
+
+constexpr uint64_t Day50 = 50ull * 24 * 3600 * 1000;  // past where a 32-bit clock wraps
+
+INSTANTIATE_TEST_SUITE_P(Rules, TickTimer, ::testing::Values(
+    TimerCase{"ZeroTicksSameTick", 110, 0, 164, false},
+    TimerCase{"ZeroTicksNextTick", 110, 0, 165, true},
+    TimerCase{"TwoTicksAtExpiryTick", 0, 2, 110, false},
+    TimerCase{"TwoTicksPastExpiry", 0, 2, 165, true},
+    TimerCase{"NegativeTicksCountAsZero", 0, -5, 54, false},
+    TimerCase{"LongTimerCapped", 0, MaxTimerTicks + 100, (MaxTimerTicks + 1) * 55, true},
+    TimerCase{"After50DaysNotYet", Day50, 36, Day50 + 36 * 55, false},
+    TimerCase{"After50DaysExpired", Day50, 36, Day50 + 37 * 55, true},
+    TimerCase{"PastFourGigaMs", (1ull << 32) - 10, 1, (1ull << 32) + 200, true}), tavrin::test::RowName);
 
 }  // namespace

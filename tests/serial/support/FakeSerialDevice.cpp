@@ -1,22 +1,14 @@
 #include "support/FakeSerialDevice.h"
 
+#include <algorithm>
 #include <chrono>
 #include <poll.h>
 #include <thread>
 
 namespace {
 
-std::string JournalName(QnEscape function) {
-    switch (function) {
-    case QnEscape::SetDtr: return "DTR+";
-    case QnEscape::ClrDtr: return "DTR-";
-    case QnEscape::SetRts: return "RTS+";
-    case QnEscape::ClrRts: return "RTS-";
-    case QnEscape::SetBreak: return "BREAK+";
-    case QnEscape::ClrBreak: return "BREAK-";
-    default: return "ESC" + std::to_string(static_cast<int>(function));
-    }
-}
+// Journal names of the escape functions, by their value.
+const char* const EscapeNames[] = {"", "XOFF", "XON", "RTS+", "RTS-", "DTR+", "DTR-", "RESET", "BREAK+", "BREAK-"};
 
 }  // namespace
 
@@ -27,6 +19,21 @@ bool Eventually(const std::function<bool()>& condition) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     return true;
+}
+
+std::string TakeBytes(TQnBaseDispatcher& dispatcher, std::size_t count) {
+    std::string got;
+    while (got.size() < count && Eventually([&] { return dispatcher.InBuffUsed() > 0; })) {
+        std::string part(std::min<std::size_t>(dispatcher.InBuffUsed(), count - got.size()), '\0');
+        dispatcher.GetBlock(reinterpret_cast<uint8_t*>(part.data()), static_cast<uint32_t>(part.size()));
+        got += part;
+    }
+    return got;
+}
+
+void TFakeSerialDevice::Note(const std::string& call) {
+    std::lock_guard guard(lock_);
+    journal_.push_back(call);
 }
 
 void TFakeSerialDevice::Raise(uint32_t events) {
@@ -123,11 +130,6 @@ int32_t TFakeSerialDevice::Write(const uint8_t* bytes, uint32_t count, std::init
     }
 }
 
-uint32_t TFakeSerialDevice::InputCount() {
-    std::lock_guard guard(lock_);
-    return static_cast<uint32_t>(input_.size());
-}
-
 uint32_t TFakeSerialDevice::TakeLineErrors() {
     std::lock_guard guard(lock_);
     const uint32_t errors = pendingErrors_;
@@ -135,14 +137,8 @@ uint32_t TFakeSerialDevice::TakeLineErrors() {
     return errors;
 }
 
-uint8_t TFakeSerialDevice::ModemLines() {
-    std::lock_guard guard(lock_);
-    return lines_;
-}
-
 int32_t TFakeSerialDevice::Escape(QnEscape function) {
-    std::lock_guard guard(lock_);
-    journal_.push_back(JournalName(function));
+    Note(EscapeNames[static_cast<int>(function)]);
     return 0;
 }
 
@@ -152,7 +148,6 @@ int32_t TFakeSerialDevice::Purge(bool output) {
         input_.clear();
         inputWaiting_.Reset();
     }
-    journal_.push_back(output ? "purge out" : "purge in");
     return 0;
 }
 
@@ -163,11 +158,6 @@ uint32_t TFakeSerialDevice::WaitLineEvent(int stopFd, int timeoutMs) {
     const uint32_t events = pendingEvents_;
     pendingEvents_ = 0;
     return events;
-}
-
-void TFakeSerialDevice::WaitTransmitterEmpty(int) {
-    std::lock_guard guard(lock_);
-    journal_.push_back("empty");
 }
 
 std::unique_ptr<IQnSerialDevice> TFakeDispatcher::OpenCom(const std::string&, int32_t& result) {

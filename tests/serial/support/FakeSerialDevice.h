@@ -3,7 +3,6 @@
 // test feeds it, modem lines and line errors change when the test says so,
 // writes can be stalled, and every line-control call is journalled.
 
-#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -39,17 +38,18 @@ public:
     int32_t WriteState(const TQnLineState& state) override;
     int32_t Read(uint8_t* bytes, uint32_t count) override;
     int32_t Write(const uint8_t* bytes, uint32_t count, std::initializer_list<int> cancelFds) override;
-    uint32_t InputCount() override;
+    uint32_t InputCount() override { return static_cast<uint32_t>(Copy(input_).size()); }
     uint32_t TakeLineErrors() override;
-    uint8_t ModemLines() override;
+    uint8_t ModemLines() override { return Copy(lines_); }
     int32_t Escape(QnEscape function) override;
     int32_t Purge(bool output) override;
     int InputFd() override { return inputWaiting_.Fd(); }
     uint32_t WaitLineEvent(int stopFd, int timeoutMs) override;
-    void WaitTransmitterEmpty(int stopFd) override;
+    void WaitTransmitterEmpty(int) override { Note("empty"); }
 
 private:
     void Raise(uint32_t events);
+    void Note(const std::string& call);
     template <typename T>
     T Copy(const T& field) {
         std::lock_guard guard(lock_);
@@ -92,6 +92,12 @@ private:
 
 // Polls a condition until it holds or about five seconds pass.
 bool Eventually(const std::function<bool()>& condition);
+
+inline const uint8_t* Bytes(const std::string& text) { return reinterpret_cast<const uint8_t*>(text.data()); }
+
+// Takes received bytes from the dispatcher's ring as they arrive until
+// `count` came or none arrive for about five seconds.
+std::string TakeBytes(TQnBaseDispatcher& dispatcher, std::size_t count);
 
 // Baud, parity, data bits and stop bits as the dispatcher reports them; all
 // -1 when it refuses.
