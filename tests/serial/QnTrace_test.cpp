@@ -56,19 +56,14 @@ TEST(Trace, RingKeepsTheNewestEntriesInArrivalOrder) {
     EXPECT_EQ(ReadFileBytes(folder.File("t.TRC")), "Transmit: \r\n345");
 }
 
-TEST(Trace, TooManyEntriesIsABadArgumentAndChangesNothing) {
-    TQnTrace trace;
-    EXPECT_EQ(trace.InitTracing(MaxTraceEntries + 1), -1002);
-    EXPECT_FALSE(trace.Tracing());
-    EXPECT_EQ(trace.InitTracing(MaxTraceEntries), 0);
-    EXPECT_TRUE(trace.Tracing());
-}
-
-TEST(Trace, PausedOrAbsentTraceRecordsNothing) {
+TEST(Trace, PausedAbsentOrRefusedTraceRecordsNothing) {
     TQnTrace trace;
     trace.StartTracing();  // no ring yet
     EXPECT_FALSE(trace.Tracing());
     trace.AddTraceEntry('T', 1);
+    EXPECT_EQ(trace.InitTracing(MaxTraceEntries + 1), -1002);
+    EXPECT_FALSE(trace.Tracing());
+    ASSERT_EQ(trace.InitTracing(MaxTraceEntries), 0);
     trace.InitTracing(10);
     trace.StopTracing();
     trace.AddTraceEntry('T', 2);
@@ -79,19 +74,14 @@ TEST(Trace, PausedOrAbsentTraceRecordsNothing) {
     EXPECT_TRUE(trace.Entries().empty());
 }
 
-TEST(Trace, EmptyTraceWritesNoFile) {
+TEST(Trace, EmptyTraceWritesNoFileAndAFailedDumpKeepsTheTraceForAnotherTry) {
     TempFolder folder;
     TQnTrace trace;
-    EXPECT_EQ(trace.DumpTrace(folder.File("none.TRC"), true, false), 0);
+    EXPECT_EQ(trace.DumpTrace(folder.File("QUON.TRC"), true, false), 0);
     trace.InitTracing(10);
-    EXPECT_EQ(trace.DumpTrace(folder.File("none.TRC"), true, false), 0);
-    EXPECT_FALSE(std::filesystem::exists(folder.File("none.TRC")));
+    EXPECT_EQ(trace.DumpTrace(folder.File("QUON.TRC"), true, false), 0);
+    EXPECT_FALSE(std::filesystem::exists(folder.File("QUON.TRC")));
     EXPECT_FALSE(trace.Tracing());
-}
-
-TEST(Trace, FailedDumpKeepsTheTraceForAnotherTry) {
-    TempFolder folder;
-    TQnTrace trace;
     trace.InitTracing(10);
     Add(trace, 'R', "ok");
     EXPECT_EQ(trace.DumpTrace(folder.File("missing/QUON.TRC"), true, false), -ENOENT);
