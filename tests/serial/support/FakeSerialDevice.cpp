@@ -72,11 +72,6 @@ void TFakeSerialDevice::Stall(bool on) {
     else unstalled_.Signal();
 }
 
-bool TFakeSerialDevice::WaitForWritten(std::size_t count) {
-    std::unique_lock guard(lock_);
-    return written_.wait_for(guard, std::chrono::seconds(5), [&] { return output_.size() >= count; });
-}
-
 int32_t TFakeSerialDevice::ReadState(TQnLineState& state) {
     std::lock_guard guard(lock_);
     state = state_;
@@ -110,7 +105,6 @@ int32_t TFakeSerialDevice::Write(const uint8_t* bytes, uint32_t count, std::init
                 output_.append(reinterpret_cast<const char*>(bytes), count);
                 writeSizes_.push_back(count);
                 journal_.push_back("write " + std::string(reinterpret_cast<const char*>(bytes), count));
-                written_.notify_all();
                 return static_cast<int32_t>(count);
             }
             writerBlocked_ = true;

@@ -3,7 +3,6 @@
 // test feeds it, modem lines and line errors change when the test says so,
 // writes can be stalled, and every line-control call is journalled.
 
-#include <condition_variable>
 #include <deque>
 #include <functional>
 #include <mutex>
@@ -31,8 +30,6 @@ public:
     uint32_t PendingErrors() { return Copy(pendingErrors_); }
     // True while a write waits on the stall.
     bool WriterBlocked() { return Copy(writerBlocked_); }
-    // Waits (bounded) until at least `count` bytes were written.
-    bool WaitForWritten(std::size_t count);
 
     int32_t ReadState(TQnLineState& state) override;
     int32_t WriteState(const TQnLineState& state) override;
@@ -57,7 +54,6 @@ private:
     }
 
     std::mutex lock_;
-    std::condition_variable written_;
     TQnEvent lineEvent_;
     TQnEvent unstalled_;
     TQnEvent inputWaiting_{true};  // set while input is queued
