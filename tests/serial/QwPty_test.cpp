@@ -171,17 +171,4 @@ TEST(PtyDispatcherLife, PeerHangUpLeavesTheThreadsIdle) {
     EXPECT_TRUE(Eventually([&] { return dispatcher.OutBuffUsed() == 0; }));
 }
 
-TEST(PtyDispatcherLife, OpenCloseLoopsWithTraffic) {
-    PtyPair pty;
-    for (int round = 0; round < 300; ++round) {
-        auto dispatcher = std::make_unique<TQnWin32Dispatcher>();
-        ASSERT_EQ(dispatcher->InitPort(pty.Path(), 115200, 0, 8, 1, 1024, 1024, 0), 0) << round;
-        pty.Send("in");
-        dispatcher->PutBlock(Bytes("out"), 3);
-        if (round % 2 == 0) dispatcher->DonePort();
-        dispatcher.reset();
-        pty.Receive(SIZE_MAX, 0);  // drain what reached the remote end
-    }
-}
-
 }  // namespace

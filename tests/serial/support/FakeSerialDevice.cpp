@@ -155,10 +155,6 @@ uint32_t TFakeSerialDevice::WaitLineEvent(int stopFd, int timeoutMs) {
 }
 
 std::unique_ptr<IQnSerialDevice> TFakeDispatcher::OpenCom(const std::string&, int32_t& result) {
-    if (OpenResult != 0) {
-        result = OpenResult;
-        return nullptr;
-    }
     auto device = std::make_unique<TFakeSerialDevice>();
     device_ = device.get();
     result = 0;

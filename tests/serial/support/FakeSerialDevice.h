@@ -70,14 +70,12 @@ private:
     bool writerBlocked_ = false;
 };
 
-// A dispatcher over a fresh fake device at each open; `OpenResult` makes the
-// next open fail with that code.
+// A dispatcher over a fresh fake device at each open.
 class TFakeDispatcher : public TQnBaseDispatcher {
 public:
     using TQnBaseDispatcher::TQnBaseDispatcher;
 
     TFakeSerialDevice& Device() { return *device_; }
-    int32_t OpenResult = 0;
 
 protected:
     std::unique_ptr<IQnSerialDevice> OpenCom(const std::string& name, int32_t& result) override;
