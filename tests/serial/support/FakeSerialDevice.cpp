@@ -4,6 +4,7 @@
 #include <chrono>
 #include <poll.h>
 #include <thread>
+#include <utility>
 
 namespace {
 
@@ -87,11 +88,9 @@ int32_t TFakeSerialDevice::WriteState(const TQnLineState& state) {
 
 int32_t TFakeSerialDevice::Read(uint8_t* bytes, uint32_t count) {
     std::lock_guard guard(lock_);
-    uint32_t n = 0;
-    while (n < count && !input_.empty()) {
-        bytes[n++] = input_.front();
-        input_.pop_front();
-    }
+    const auto n = static_cast<uint32_t>(std::min<std::size_t>(count, input_.size()));
+    std::copy_n(input_.begin(), n, bytes);
+    input_.erase(input_.begin(), input_.begin() + n);
     if (input_.empty()) inputWaiting_.Reset();
     return static_cast<int32_t>(n);
 }
@@ -114,21 +113,17 @@ int32_t TFakeSerialDevice::Write(const uint8_t* bytes, uint32_t count, std::init
         for (int fd : cancelFds) fds.push_back({fd, POLLIN, 0});
         fds.push_back({unstalled_.Fd(), POLLIN, 0});
         ::poll(fds.data(), fds.size(), -1);
-        for (std::size_t i = 0; i + 1 < fds.size(); ++i) {
-            if (fds[i].revents != 0) {
-                std::lock_guard guard(lock_);
-                writerBlocked_ = false;
-                return QnWriteCancelled;
-            }
+        if (std::any_of(fds.begin(), fds.end() - 1, [](const pollfd& fd) { return fd.revents != 0; })) {
+            std::lock_guard guard(lock_);
+            writerBlocked_ = false;
+            return QnWriteCancelled;
         }
     }
 }
 
 uint32_t TFakeSerialDevice::TakeLineErrors() {
     std::lock_guard guard(lock_);
-    const uint32_t errors = pendingErrors_;
-    pendingErrors_ = 0;
-    return errors;
+    return std::exchange(pendingErrors_, 0);
 }
 
 int32_t TFakeSerialDevice::Escape(QnEscape function) {
@@ -149,9 +144,7 @@ uint32_t TFakeSerialDevice::WaitLineEvent(int stopFd, int timeoutMs) {
     if (!AnyReadable({lineEvent_.Fd(), stopFd}, timeoutMs) || AnyReadable({stopFd}, 0)) return 0;
     std::lock_guard guard(lock_);
     lineEvent_.Reset();
-    const uint32_t events = pendingEvents_;
-    pendingEvents_ = 0;
-    return events;
+    return std::exchange(pendingEvents_, 0);
 }
 
 std::unique_ptr<IQnSerialDevice> TFakeDispatcher::OpenCom(const std::string&, int32_t& result) {
