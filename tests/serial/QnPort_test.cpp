@@ -63,33 +63,22 @@ protected:
     TQnComPort port;
 };
 
-struct PropertyCase {
-    const char* name;
-    std::function<void(TQnComPort&)> Change;
-    std::function<bool(const termios&)> Reached;
-};
-
-class OpenPortProperty : public Port, public ::testing::WithParamInterface<PropertyCase> {};
-
-TEST_P(OpenPortProperty, ReachesTheDevice) {
+TEST_F(Port, PropertiesOfAnOpenPortReachTheDevice) {
     port.SetComNumber(7);
     port.SetOpen(true);
-    ASSERT_FALSE(GetParam().Reached(Seen()));
-    GetParam().Change(port);
-    EXPECT_TRUE(GetParam().Reached(Seen()));
+    const std::tuple<const char*, std::function<void()>, std::function<bool(const termios&)>> rows[] = {
+        {"StopBits", [&] { port.SetStopBits(2); }, [](const termios& t) { return (t.c_cflag & CSTOPB) != 0; }},
+        {"HardwareFlow", [&] { port.SetHardwareFlow(QnHwRequireCts); },
+         [](const termios& t) { return (t.c_cflag & CRTSCTS) != 0; }},
+        {"SoftwareFlow", [&] { port.SetSoftwareFlow(3); },
+         [](const termios& t) { return (t.c_iflag & (IXON | IXOFF)) == (IXON | IXOFF); }},
+        {"XonChar", [&] { port.SetXonChar(5); }, [](const termios& t) { return t.c_cc[VSTART] == 5; }}};
+    for (const auto& [name, change, reached] : rows) {
+        EXPECT_FALSE(reached(Seen())) << name;
+        change();
+        EXPECT_TRUE(reached(Seen())) << name;
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Properties, OpenPortProperty,
-    ::testing::Values(
-        PropertyCase{"StopBits", [](TQnComPort& p) { p.SetStopBits(2); },
-                     [](const termios& t) { return (t.c_cflag & CSTOPB) != 0; }},
-        PropertyCase{"HardwareFlow", [](TQnComPort& p) { p.SetHardwareFlow(QnHwRequireCts); },
-                     [](const termios& t) { return (t.c_cflag & CRTSCTS) != 0; }},
-        PropertyCase{"SoftwareFlow", [](TQnComPort& p) { p.SetSoftwareFlow(3); },
-                     [](const termios& t) { return (t.c_iflag & (IXON | IXOFF)) == (IXON | IXOFF); }},
-        PropertyCase{"XonChar", [](TQnComPort& p) { p.SetXonChar(5); },
-                     [](const termios& t) { return t.c_cc[VSTART] == 5; }}), tavrin::test::RowName);
 
 TEST_F(Port, FlowControlFillsMissingLimitsFromTheBufferSize) {
     port.SetHardwareFlow(QnHwUseDtr | QnHwUseRts);
@@ -102,36 +91,26 @@ TEST_F(Port, FlowControlFillsMissingLimitsFromTheBufferSize) {
     EXPECT_THROW(soft.SetSoftwareFlow(4), EQnException);
 }
 
-struct PromptCase {
-    const char* name;
-    bool Prompt;
-    int Answer;  // 0: Cancel
-};
-
-class OpenWithoutNumber : public Port, public ::testing::WithParamInterface<PromptCase> {};
-
-TEST_P(OpenWithoutNumber, AsksWhenAllowedAndFailsWithoutAChoice) {
-    int asked = 0;
-    port.SetPromptForPort(GetParam().Prompt);
+// Without a number, opening asks only when allowed; an absent or cancelled
+// choice fails and leaves the port closed.
+TEST_F(Port, OpenWithoutNumberAsksWhenAllowed) {
+    int asked = 0, answer = 0;
     port.SetPortPrompt([&] {
         ++asked;
-        return GetParam().Answer;
+        return answer;
     });
-    if (GetParam().Answer == 0 || !GetParam().Prompt) {
+    for (bool prompt : {false, true}) {
+        port.SetPromptForPort(prompt);
         EXPECT_THROW(port.SetOpen(true), ENoPortSelected);
         EXPECT_FALSE(port.Open());
         EXPECT_EQ(port.Dispatcher(), nullptr);
-    } else {
-        port.SetOpen(true);
-        EXPECT_TRUE(port.Open());
-        EXPECT_EQ(port.Settings().ComNumber, GetParam().Answer);
+        EXPECT_EQ(asked, prompt ? 1 : 0);
     }
-    EXPECT_EQ(asked, GetParam().Prompt ? 1 : 0);
+    answer = 8;
+    port.SetOpen(true);
+    EXPECT_TRUE(port.Open());
+    EXPECT_EQ(port.Settings().ComNumber, 8);
 }
-
-INSTANTIATE_TEST_SUITE_P(Prompts, OpenWithoutNumber,
-                         ::testing::Values(PromptCase{"NoPrompt", false, 0}, PromptCase{"Cancel", true, 0},
-                                           PromptCase{"Chosen", true, 8}), tavrin::test::RowName);
 
 struct TriggerCase {
     const char* name;
@@ -307,33 +286,24 @@ TEST(ProcessOneMessage, DeliversPostedEventsAndReportsAnEmptyQueue) {
     EXPECT_FALSE(ProcessOneMessage());
 }
 
-struct TimerCase {
-    const char* name;
-    uint64_t startMs;
-    int64_t ticks;
-    uint64_t nowMs;
-    bool expired;
-};
-
-class TickTimer : public ::testing::TestWithParam<TimerCase> {};
-
-TEST_P(TickTimer, ExpiresOnceATickPastTheExpiryBegins) {
-    TTickTimer timer;
-    StartTickTimerAt(timer, GetParam().ticks, GetParam().startMs);
-    EXPECT_EQ(TickTimerExpiredAt(timer, GetParam().nowMs), GetParam().expired);
+// Start, ticks, clock reading, and whether the timer has expired by then.
+TEST(TickTimer, ExpiresOnceATickPastTheExpiryBegins) {
+    constexpr uint64_t Day50 = 50ull * 24 * 3600 * 1000;  // past where a 32-bit clock wraps
+    const std::tuple<const char*, uint64_t, int64_t, uint64_t, bool> rows[] = {
+        {"ZeroTicksSameTick", 110, 0, 164, false},
+        {"ZeroTicksNextTick", 110, 0, 165, true},
+        {"TwoTicksAtExpiryTick", 0, 2, 110, false},
+        {"TwoTicksPastExpiry", 0, 2, 165, true},
+        {"NegativeTicksCountAsZero", 0, -5, 54, false},
+        {"LongTimerCapped", 0, MaxTimerTicks + 100, (MaxTimerTicks + 1) * 55, true},
+        {"After50DaysNotYet", Day50, 36, Day50 + 36 * 55, false},
+        {"After50DaysExpired", Day50, 36, Day50 + 37 * 55, true},
+        {"PastFourGigaMs", (1ull << 32) - 10, 1, (1ull << 32) + 200, true}};
+    for (const auto& [name, startMs, ticks, nowMs, expired] : rows) {
+        TTickTimer timer;
+        StartTickTimerAt(timer, ticks, startMs);
+        EXPECT_EQ(TickTimerExpiredAt(timer, nowMs), expired) << name;
+    }
 }
-
-constexpr uint64_t Day50 = 50ull * 24 * 3600 * 1000;  // past where a 32-bit clock wraps
-
-INSTANTIATE_TEST_SUITE_P(Rules, TickTimer, ::testing::Values(
-    TimerCase{"ZeroTicksSameTick", 110, 0, 164, false},
-    TimerCase{"ZeroTicksNextTick", 110, 0, 165, true},
-    TimerCase{"TwoTicksAtExpiryTick", 0, 2, 110, false},
-    TimerCase{"TwoTicksPastExpiry", 0, 2, 165, true},
-    TimerCase{"NegativeTicksCountAsZero", 0, -5, 54, false},
-    TimerCase{"LongTimerCapped", 0, MaxTimerTicks + 100, (MaxTimerTicks + 1) * 55, true},
-    TimerCase{"After50DaysNotYet", Day50, 36, Day50 + 36 * 55, false},
-    TimerCase{"After50DaysExpired", Day50, 36, Day50 + 37 * 55, true},
-    TimerCase{"PastFourGigaMs", (1ull << 32) - 10, 1, (1ull << 32) + 200, true}), tavrin::test::RowName);
 
 }  // namespace
