@@ -117,8 +117,9 @@ INSTANTIATE_TEST_SUITE_P(EveryCategory, RaisedClass, ::testing::Values(
     RAISE(-6009, EProtocol, EProtocol), RAISE(-7001, EKeyTooLong, EINI), RAISE(-7014, EBadFieldForIndex, EINI),
     RAISE(-8001, EFaxBadFormat, EFax), RAISE(-8053, EInvalidPageNumber, EFax), RAISE(-8070, EFaxPageError, EFax),
     RAISE(-13801, ETapiAllocated, ETapi), RAISE(-13805, ETapiCallUnavail, ETapi),
-    RAISE(-13850, ETapiInvalParam, ETapi), RAISE(-13853, ETapiInvalPointer, ETapi), RAISE(-13886, ETapiNoMultipleInstance, ETapi),
-    RAISE(-13928, ETapiBusy, ETapi), RAISE(-13942, ETapiTranslateFail, ETapi), RAISE(-13980, ERasLoadFail, ERas)),
+    RAISE(-13850, ETapiInvalParam, ETapi), RAISE(-13853, ETapiInvalPointer, ETapi),
+    RAISE(-13886, ETapiNoMultipleInstance, ETapi), RAISE(-13928, ETapiBusy, ETapi),
+    RAISE(-13942, ETapiTranslateFail, ETapi), RAISE(-13980, ERasLoadFail, ERas)),
     [](const auto& info) { return std::string(info.param.name) + "_" + std::to_string(-info.param.code); });
 
 // No leaf for these table codes, nor for codes that only alias a leaf code

@@ -133,7 +133,9 @@ TEST_P(TriggerEvent, FiresOnceIntoItsEventUntilArmedAgain) {
     TQnComPortEvents events;
     events.OnTrigger = note("Trigger");
     events.OnTriggerAvail = note("Avail");
-    events.OnTriggerStatus = [&](TQnCustomComPort&, uint32_t fired) { seen.push_back(fired == handle ? "Status" : "?"); };
+    events.OnTriggerStatus = [&](TQnCustomComPort&, uint32_t fired) {
+        seen.push_back(fired == handle ? "Status" : "another handle");
+    };
     events.OnTriggerTimer = note("Timer");
     events.OnTriggerModemStatus = note("ModemStatus");
     events.OnTriggerLineError = [&](TQnCustomComPort&, int32_t error, bool lineBreak) {
@@ -154,7 +156,9 @@ TEST_P(TriggerEvent, FiresOnceIntoItsEventUntilArmedAgain) {
     handle = static_cast<uint32_t>(c.Kind == 0 ? fake->AddTimerTrigger() : fake->AddStatusTrigger(c.Kind));
     ASSERT_EQ(c.Kind == 0 ? 0 : StatusTriggerKind(handle), c.Kind);
     const auto armAndCause = [&] {
-        ASSERT_EQ(c.Kind == 0 ? fake->SetTimerTrigger(handle, 1, true) : fake->SetStatusTrigger(handle, c.Value, true), 0);
+        const int32_t armed = c.Kind == 0 ? fake->SetTimerTrigger(handle, 1, true)
+                                          : fake->SetStatusTrigger(handle, c.Value, true);
+        ASSERT_EQ(armed, 0);
         c.Cause(*fake);
     };
     armAndCause();
