@@ -20,11 +20,11 @@
 #include "support/NamedRows.h"
 #include "support/PtyPair.h"
 #include "support/QtTestApp.h"
-#include "support/SerialTestFiles.h"
+#include "support/TempFolder.h"
 
 namespace {
 
-using tavrin::test::TempFolder;
+using tavrin::test::ReadFile;
 
 bool PumpUntil(const std::function<bool()>& done) {
     for (int i = 0; i < 1000; ++i) {
@@ -62,7 +62,7 @@ protected:
         return t;
     }
 
-    TempFolder folder;
+    tavrin::test::TTempFolder folder;
     PtyPair first, second;
     TQnComPort port;
 };
@@ -214,7 +214,7 @@ TEST_F(Port, NewNumberReopensWithTriggersAndTrace) {
 
     port.SetComNumber(8);
     EXPECT_EQ(port.Settings().TraceState, QnLogOn);
-    EXPECT_NE(tavrin::test::ReadFileBytes(folder.File("QUON.TRC")).find("abc"), std::string::npos);
+    EXPECT_NE(ReadFile(folder.File("QUON.TRC")).find("abc"), std::string::npos);
     second.Send("go");
     ASSERT_TRUE(PumpUntil([&] { return !data.empty(); }));
     EXPECT_EQ(data[0], static_cast<uint32_t>(handle));
@@ -248,7 +248,7 @@ TEST_F(Port, AutoOpenAndCloseTellUsersAndDumpTheLog) {
     ASSERT_EQ(first.Receive(6), "log me");
     port.SetOpen(false);
     EXPECT_EQ(user.seen, (std::vector<int>{QnMsgPortOpened, QnMsgPortClosing, QnMsgPortClosed}));
-    EXPECT_FALSE(tavrin::test::ReadFileBytes(folder.File("QUON.LOG")).empty());
+    EXPECT_FALSE(ReadFile(folder.File("QUON.LOG")).empty());
     EXPECT_EQ(port.Settings().LogState, QnLogOff);
 }
 

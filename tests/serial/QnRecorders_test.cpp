@@ -11,11 +11,15 @@
 
 #include "serial/QnDispatchLog.h"
 #include "serial/QnTrace.h"
-#include "support/SerialTestFiles.h"
+#include "support/TempFolder.h"
 
 namespace {
 
-using namespace tavrin::test;
+using tavrin::test::ReadFile;
+
+std::string GoldenFile(const std::string& name) {
+    return ReadFile(std::string(TAVRIN_SOURCE_DIR) + "/tests/serial/golden/" + name);
+}
 
 // Four writer threads record until the owner has run twenty rounds.
 void WhileFourWritersRecord(const std::function<void(int)>& record, const std::function<void()>& round) {
@@ -36,7 +40,7 @@ protected:
         trace.AddTraceBlock(kind, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
     }
 
-    TempFolder folder;
+    tavrin::test::TTempFolder folder;
     const std::string file = folder.File("QUON.TRC");
     TQnTrace trace;
 };
@@ -54,7 +58,7 @@ TEST_P(TraceGolden, DumpMatchesByteForByte) {
     ASSERT_EQ(trace.InitTracing(1000), 0);
     for (const auto& [kind, bytes] : GetParam().blocks) Add(kind, bytes);
     ASSERT_EQ(trace.DumpTrace(file, GetParam().inHex, GetParam().allHex), 0);
-    EXPECT_EQ(ReadFileBytes(file), GoldenFile(std::string(GetParam().name) + ".TRC"));
+    EXPECT_EQ(ReadFile(file), GoldenFile(std::string(GetParam().name) + ".TRC"));
     EXPECT_FALSE(trace.Tracing());
     EXPECT_TRUE(trace.Entries().empty());  // the dump ends the trace
 }
@@ -71,7 +75,7 @@ TEST_F(Trace, RingKeepsTheNewestEntriesInArrivalOrder) {
     Add('T', "12345");
     EXPECT_EQ(trace.Entries(), (std::vector<TTraceEntry>{{'T', '3'}, {'T', '4'}, {'T', '5'}}));
     ASSERT_EQ(trace.DumpTrace(file, true, false), 0);
-    EXPECT_EQ(ReadFileBytes(file), "Transmit: \r\n345");
+    EXPECT_EQ(ReadFile(file), "Transmit: \r\n345");
 }
 
 TEST_F(Trace, PausedAbsentOrRefusedTraceRecordsNothing) {
@@ -103,7 +107,7 @@ TEST_F(Trace, EmptyTraceWritesNoFileAndAFailedDumpKeepsTheTraceForAnotherTry) {
     EXPECT_FALSE(trace.Tracing());
     EXPECT_EQ(trace.Entries().size(), 2u);
     ASSERT_EQ(trace.DumpTrace(file, true, false), 0);
-    EXPECT_EQ(ReadFileBytes(file), "Receive: \r\nok");
+    EXPECT_EQ(ReadFile(file), "Receive: \r\nok");
 }
 
 TEST_F(Trace, AppendKeepsTheOldContentAndDumpReplacesIt) {
@@ -112,11 +116,11 @@ TEST_F(Trace, AppendKeepsTheOldContentAndDumpReplacesIt) {
         Add('T', "ab");
         ASSERT_EQ(append ? trace.AppendTrace(file, true, false) : trace.DumpTrace(file, true, false), 0);
     }
-    EXPECT_EQ(ReadFileBytes(file), "Transmit: \r\nabTransmit: \r\nab");
+    EXPECT_EQ(ReadFile(file), "Transmit: \r\nabTransmit: \r\nab");
     trace.InitTracing(10);
     Add('R', "c");
     ASSERT_EQ(trace.DumpTrace(file, true, false), 0);
-    EXPECT_EQ(ReadFileBytes(file), "Receive: \r\nc");
+    EXPECT_EQ(ReadFile(file), "Receive: \r\nc");
 }
 
 // Every dump taken while writers add whole blocks is well formed, and each
@@ -126,7 +130,7 @@ TEST_F(Trace, ConcurrentBlocksWhileDumping) {
     const std::string kinds = "?TRAB";
     WhileFourWritersRecord([&](int writer) { Add(kinds[writer], std::string(7, kinds[writer])); }, [&] {
         ASSERT_EQ(trace.DumpTrace(file, true, false), 0);
-        const std::string text = ReadFileBytes(file);
+        const std::string text = ReadFile(file);
         for (std::size_t at = text.find(": \r\n"); at != std::string::npos; at = text.find(": \r\n", at + 1)) {
             const char kind = text[at + 4];
             const std::size_t end = text.find("\r\n\r\n", at + 4);
@@ -166,7 +170,7 @@ protected:
 
     std::atomic<uint64_t> now = 0;
     TQnDispatchLog log;
-    TempFolder folder;
+    tavrin::test::TTempFolder folder;
 };
 
 // All-hex dumps still show user entries (kind 19) as characters.
@@ -184,7 +188,7 @@ TEST_F(DispatchLog, DumpsMatchTheGoldenFiles) {
         log.InitDispatchLog(4096);
         for (const Row& row : c.rows) ASSERT_TRUE(Add(row));
         ASSERT_EQ(Dump(folder.File(c.golden), c.allHex), 0);
-        EXPECT_EQ(ReadFileBytes(folder.File(c.golden)), GoldenFile(c.golden));
+        EXPECT_EQ(ReadFile(folder.File(c.golden)), GoldenFile(c.golden));
         EXPECT_FALSE(log.Logging());
         EXPECT_TRUE(log.Entries().empty());  // the dump ends the log
     }

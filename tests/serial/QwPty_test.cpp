@@ -16,7 +16,7 @@
 #include "serial/QwWin32.h"
 #include "support/FakeSerialDevice.h"
 #include "support/PtyPair.h"
-#include "support/SerialTestFiles.h"
+#include "support/TempFolder.h"
 
 namespace {
 
@@ -121,7 +121,7 @@ TEST_F(PtyDispatcher, ModemCallsOnATerminalWithoutLinesAreHarmless) {
 }
 
 TEST(PtyDispatcherLife, FailedOpenReportsTheErrnoAndStaysClosed) {
-    tavrin::test::TempFolder folder;
+    tavrin::test::TTempFolder folder;
     ::close(::open(folder.File("plain").c_str(), O_CREAT | O_WRONLY, 0644));
     for (const auto& [name, result] : {std::pair{"missing", -ENOENT}, {"plain", -ENOTTY}}) {
         TQnWin32Dispatcher dispatcher;
