@@ -1,6 +1,4 @@
-// The termios dispatcher against a real peer: a pseudo-terminal pair. The
-// dispatcher opens the slave side by path, as it would a serial port; the
-// test plays the remote end on the master side.
+// The termios dispatcher against a real peer: a pseudo-terminal pair.
 #include <gtest/gtest.h>
 
 #include <cerrno>

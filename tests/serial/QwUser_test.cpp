@@ -1,8 +1,6 @@
-// The dispatcher over the scriptable fake device: modem lines, BREAK, line
-// errors, RS-485 direction, the output thread's hand-over, line settings, the
-// open/close life cycle; and triggers and their delivery: each kind fires
-// once at the right moment, every handler kind receives the messages, and
-// handlers may leave during a delivery.
+// The dispatcher over the scriptable fake device: line state and errors, the
+// output thread's hand-over, the life cycle, and triggers and their delivery
+// to every kind of handler, which may leave during a delivery.
 #include <gtest/gtest.h>
 
 #include <algorithm>
