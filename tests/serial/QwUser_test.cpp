@@ -327,6 +327,7 @@ TEST_F(FakeDispatcher, PatternFiresWithItsLengthAcrossTheRingEnd) {
     const Message m = events.Of(QnMsgDataTrigger)[0];
     EXPECT_EQ(m.WParam, static_cast<uint32_t>(handle));
     EXPECT_EQ(m.LParam & 0xFFFF, 4u);
+    EXPECT_EQ(TakeBytes(dispatcher, 6), "xWRAPy");  // read across the ring's end
     EXPECT_EQ(dispatcher.AddDataTrigger(std::string(DataTriggerCursors + 1, 'x'), false), DataTriggerTooLong);
     EXPECT_EQ(dispatcher.SetTimerTrigger(9999, 1, true), BadTriggerHandle);
 }
