@@ -118,7 +118,9 @@ TEST_F(Port, OpenWithoutNumberAsksWhenAllowed) {
 
 struct TriggerCase {
     const char* name;
-    // Sets the trigger up on the open port's dispatcher and causes it.
+    uint32_t Kind;  // a status trigger kind; 0 for a timer
+    uint16_t Value;
+    // Causes the armed trigger's condition on the open port's dispatcher.
     std::function<void(TFakeDispatcher&)> Cause;
     std::vector<std::string> Events;
 };
@@ -148,42 +150,27 @@ TEST_P(TriggerEvent, ReachesItsEventAfterTheGeneralOnes) {
     });
     port.SetComNumber(7);
     port.SetOpen(true);
-    GetParam().Cause(*fake);
-    ASSERT_TRUE(PumpUntil([&] { return seen.size() >= GetParam().Events.size(); }));
-    EXPECT_EQ(seen, GetParam().Events);
-}
-
-void ArmStatus(TFakeDispatcher& d, uint32_t kind, uint16_t value) {
-    d.SetStatusTrigger(static_cast<uint32_t>(d.AddStatusTrigger(kind)), value, true);
+    const TriggerCase& c = GetParam();
+    if (c.Kind == 0) fake->SetTimerTrigger(static_cast<uint32_t>(fake->AddTimerTrigger()), 1, true);
+    else fake->SetStatusTrigger(static_cast<uint32_t>(fake->AddStatusTrigger(c.Kind)), c.Value, true);
+    c.Cause(*fake);
+    ASSERT_TRUE(PumpUntil([&] { return seen.size() >= c.Events.size(); }));
+    EXPECT_EQ(seen, c.Events);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Kinds, TriggerEvent,
     ::testing::Values(
-        TriggerCase{"Timer",
-                    [](TFakeDispatcher& d) { d.SetTimerTrigger(static_cast<uint32_t>(d.AddTimerTrigger()), 1, true); },
-                    {"Trigger", "Timer"}},
-        TriggerCase{"ModemStatus",
-                    [](TFakeDispatcher& d) {
-                        ArmStatus(d, QnStatusModem, 0x2000);
-                        d.Device().SetModemLines(QnLineDsr);
-                    },
+        TriggerCase{"Timer", 0, 0, [](TFakeDispatcher&) {}, {"Trigger", "Timer"}},
+        TriggerCase{"ModemStatus", QnStatusModem, 0x2000,
+                    [](TFakeDispatcher& d) { d.Device().SetModemLines(QnLineDsr); },
                     {"Trigger", "Status", "ModemStatus"}},
-        TriggerCase{"LineError",
-                    [](TFakeDispatcher& d) {
-                        ArmStatus(d, QnStatusLineError, QnErrorFraming | QnErrorBreak);
-                        d.Device().InjectLineErrors(QnErrorFraming | QnErrorBreak);
-                    },
+        TriggerCase{"LineError", QnStatusLineError, QnErrorFraming | QnErrorBreak,
+                    [](TFakeDispatcher& d) { d.Device().InjectLineErrors(QnErrorFraming | QnErrorBreak); },
                     {"Trigger", "Status", "LineError 4 break"}},
-        TriggerCase{"OutbuffFree", [](TFakeDispatcher& d) { ArmStatus(d, QnStatusOutFree, 100); },
-                    {"Trigger", "Status", "OutbuffFree"}},
-        TriggerCase{"OutbuffUsed", [](TFakeDispatcher& d) { ArmStatus(d, QnStatusOutUsed, 100); },
-                    {"Trigger", "Status", "OutbuffUsed"}},
-        TriggerCase{"OutSent",
-                    [](TFakeDispatcher& d) {
-                        ArmStatus(d, QnStatusOutSent, 0);
-                        d.PutChar('!');
-                    },
+        TriggerCase{"OutbuffFree", QnStatusOutFree, 100, [](TFakeDispatcher&) {}, {"Trigger", "Status", "OutbuffFree"}},
+        TriggerCase{"OutbuffUsed", QnStatusOutUsed, 100, [](TFakeDispatcher&) {}, {"Trigger", "Status", "OutbuffUsed"}},
+        TriggerCase{"OutSent", QnStatusOutSent, 0, [](TFakeDispatcher& d) { d.PutChar('!'); },
                     {"Trigger", "Status", "OutSent"}}), tavrin::test::RowName);
 
 TEST_F(Port, HandlerMayCloseThePortItIsCalledFor) {

@@ -366,7 +366,9 @@ INSTANTIATE_TEST_SUITE_P(
     Kinds, StatusTriggers,
     ::testing::Values(
         StatusCase{"ModemLine", QnStatusModem, 0x1000,
-                   [](TFakeDispatcher& d) { d.Device().SetModemLines(d.GetModemStatus() & QnLineCts ? 0 : QnLineCts); }},
+                   [](TFakeDispatcher& d) {
+                       d.Device().SetModemLines(d.GetModemStatus() & QnLineCts ? 0 : QnLineCts);
+                   }},
         // Parity first, framing after the re-arm: either error of the mask fires.
         StatusCase{"LineErrorInTheMask", QnStatusLineError, QnErrorParity | QnErrorFraming,
                    [](TFakeDispatcher& d) {
