@@ -11,14 +11,8 @@
 
 namespace {
 
-// Every code of the table, group by group, as ranges of absolute values
-// with their sign.
-struct CodeRange {
-    int32_t first;
-    int32_t last;
-};
-
-const CodeRange kTableRanges[] = {
+// Every code of the table, group by group, as signed ranges.
+const std::pair<int32_t, int32_t> kTableRanges[] = {
     {0, 0}, {-2, -6}, {-8, -8}, {-15, -15}, {-18, -18}, {-100, -105}, {-150, -162},
     {-1001, -1009}, {-2001, -2012}, {-3001, -3010}, {-4001, -4017}, {-4020, -4021},
     {4101, 4101}, {4200, 4213}, {4301, 4312}, {4401, 4403}, {4500, 4523}, {4550, 4553}, {4599, 4611},
@@ -34,83 +28,44 @@ const CodeRange kTableRanges[] = {
     {15601, 15608}, {15700, 15742},
 };
 
-std::set<int32_t> ExpectedCodes() {
-    std::set<int32_t> codes;
-    for (const CodeRange& range : kTableRanges) {
-        const int32_t step = range.first <= range.last ? 1 : -1;
-        for (int32_t code = range.first;; code += step) {
-            codes.insert(code);
-            if (code == range.last) break;
-        }
-    }
-    return codes;
-}
-
 const std::set<int32_t> kEmptyTexts = {4200, 4600, 4630, 4660, 4725, 4726, 4727, 4728, 4730, 10000, 15100};
 
-TEST(MessageTable, HoldsExactlyTheListedCodesInAscendingAbsoluteOrder) {
-    const std::set<int32_t> expected = ExpectedCodes();
+TEST(MessageTable, HoldsExactlyTheListedCodesInAscendingAbsoluteOrderFoundUnderEitherSign) {
+    std::set<int32_t> expected, seen;
+    for (const auto& [first, last] : kTableRanges)
+        for (int32_t code = std::min(first, last); code <= std::max(first, last); ++code) expected.insert(code);
     ASSERT_EQ(expected.size(), MessageTableSize);
-    std::set<int32_t> seen;
-    for (std::size_t i = 0; i < MessageTable.size(); ++i) {
-        const int32_t code = MessageTable[i].Code;
-        seen.insert(code);
-        if (i > 0) {
-            EXPECT_LT(std::abs(MessageTable[i - 1].Code), std::abs(code)) << "at entry " << i;
-        }
-        EXPECT_EQ(std::string(MessageTable[i].Text).empty(), kEmptyTexts.count(code) == 1) << code;
+    int32_t previous = -1;
+    for (const TMessageTableEntry& entry : MessageTable) {
+        seen.insert(entry.Code);
+        EXPECT_LT(previous, std::abs(entry.Code)) << entry.Code;
+        previous = std::abs(entry.Code);
+        EXPECT_EQ(std::string(entry.Text).empty(), kEmptyTexts.count(entry.Code) == 1) << entry.Code;
+        EXPECT_EQ(FindMessageText(entry.Code), entry.Text) << entry.Code;
+        EXPECT_EQ(FindMessageText(-int64_t{entry.Code}), entry.Text) << entry.Code;
     }
     EXPECT_EQ(seen, expected);
 }
 
-TEST(MessageTable, EveryCodeIsFoundUnderEitherSign) {
-    for (const TMessageTableEntry& entry : MessageTable) {
-        EXPECT_EQ(FindMessageText(entry.Code), entry.Text) << entry.Code;
-        EXPECT_EQ(FindMessageText(-int64_t{entry.Code}), entry.Text) << entry.Code;
-    }
+TEST(FindMessageText, GivesTheTableText) {
+    const std::pair<int64_t, const char*> rows[] = {
+        {0, "OK"}, {-2, "File not found"}, {15742, "Character Set"}, {-162, "General failure"},
+        {-1004, "Terminal buffer greater than 65521"}, {-2005, "ie_Hardware - Specified comport in use"},
+        {-3008, "Tracing not enabled"}, {4301, "Cycling dial attempt . . ."}, {4500, "OpenPort"},
+        {-5506, "Packet too long"}, {-6009, "Block sequence error in Xmodem"},
+        {-7010, "Maximum database records (999) reached"}, {-8062, "Modems failed to train"},
+        {-9001, "Serivane Error"}, {10101, "WSAEDISCON"}, {13600, "Waiting for retry in %d seconds"},
+        {-13980, "Failed to find/load RASAPI32.DLL"}, {15001, "No event"}, {15101, "ReadCom"},
+        // Unknown codes, and codes past 16 bits that must not wrap onto a table code.
+        {1, ""}, {-1, ""}, {65536 + 2, ""}, {-(65536 + 15742), ""}, {INT32_MIN, ""}, {INT64_MIN, ""}};
+    for (const auto& [code, text] : rows) EXPECT_EQ(FindMessageText(code), text) << code;
 }
 
-struct TextCase {
-    int64_t code;
-    const char* text;
-};
-
-class MessageTexts : public ::testing::TestWithParam<TextCase> {};
-
-TEST_P(MessageTexts, FindMessageTextGivesTheTableText) {
-    EXPECT_EQ(FindMessageText(GetParam().code), GetParam().text);
-}
-
-INSTANTIATE_TEST_SUITE_P(TellingRowsAndUnknownCodes, MessageTexts, ::testing::Values(
-    TextCase{0, "OK"}, TextCase{-2, "File not found"}, TextCase{15742, "Character Set"},
-    TextCase{-162, "General failure"}, TextCase{-1004, "Terminal buffer greater than 65521"},
-    TextCase{-2005, "ie_Hardware - Specified comport in use"}, TextCase{-3008, "Tracing not enabled"},
-    TextCase{4301, "Cycling dial attempt . . ."}, TextCase{4500, "OpenPort"}, TextCase{-5506, "Packet too long"},
-    TextCase{-6009, "Block sequence error in Xmodem"}, TextCase{-7010, "Maximum database records (999) reached"},
-    TextCase{-8062, "Modems failed to train"}, TextCase{-9001, "Serivane Error"}, TextCase{10101, "WSAEDISCON"},
-    TextCase{13600, "Waiting for retry in %d seconds"}, TextCase{-13980, "Failed to find/load RASAPI32.DLL"},
-    TextCase{15001, "No event"}, TextCase{15101, "ReadCom"},
-    // Unknown codes, and codes past 16 bits that must not wrap onto a table code.
-    TextCase{1, ""}, TextCase{-1, ""}, TextCase{65536 + 2, ""}, TextCase{-(65536 + 15742), ""},
-    TextCase{INT32_MIN, ""}, TextCase{INT64_MIN, ""}));
-
-struct CleanCase {
-    const char* input;
-    const char* expected;
-};
-
-class CleanText : public ::testing::TestWithParam<CleanCase> {};
-
-TEST_P(CleanText, ControlCharactersBecomeOneBlank) {
-    EXPECT_EQ(CleanMessageText(GetParam().input), GetParam().expected);
-}
-
-INSTANTIATE_TEST_SUITE_P(Rules, CleanText, ::testing::Values(
-    CleanCase{"plain", "plain"}, CleanCase{"a\t\r\nb", "a b"}, CleanCase{"a  \r\n  b", "a b"},
-    CleanCase{"line one.\r\n", "line one. "}, CleanCase{"\x01\x02", " "}, CleanCase{"", ""}));
-
-TEST(CleanText, CutsAt255Characters) {
-    EXPECT_EQ(CleanMessageText(std::string(300, 'x')).size(), 255u);
+TEST(CleanMessageText, ControlCharactersBecomeOneBlankAndTheTextIsCutAt255) {
+    const std::pair<std::string, std::string> rows[] = {
+        {"plain", "plain"}, {"a\t\r\nb", "a b"}, {"a  \r\n  b", "a b"}, {"line one.\r\n", "line one. "},
+        {"\x01\x02", " "}, {"", ""}, {std::string(300, 'x'), std::string(255, 'x')}};
+    for (const auto& [input, expected] : rows) EXPECT_EQ(CleanMessageText(input), expected) << input;
 }
 
 TEST(ErrorMessageText, PrefersTheTableThenTheHostThenNothing) {
@@ -147,7 +102,7 @@ TEST_P(RaisedClass, CarriesTheSignedCodeAndTheTableText) {
         EXPECT_TRUE(c.isCategory(e)) << c.name;
         EXPECT_EQ(e.ErrorCode(), c.code);
         EXPECT_EQ(e.what(), FindMessageText(c.code));
-        EXPECT_FALSE(std::string(e.what()).empty());
+        EXPECT_STRNE(e.what(), "");
     }
 }
 
@@ -162,28 +117,26 @@ INSTANTIATE_TEST_SUITE_P(EveryCategory, RaisedClass, ::testing::Values(
     RAISE(-6009, EProtocol, EProtocol), RAISE(-7001, EKeyTooLong, EINI), RAISE(-7014, EBadFieldForIndex, EINI),
     RAISE(-8001, EFaxBadFormat, EFax), RAISE(-8053, EInvalidPageNumber, EFax), RAISE(-8070, EFaxPageError, EFax),
     RAISE(-13801, ETapiAllocated, ETapi), RAISE(-13805, ETapiCallUnavail, ETapi),
-    RAISE(-13850, ETapiInvalParam, ETapi), RAISE(-13853, ETapiInvalPointer, ETapi), RAISE(-13886, ETapiNoMultipleInstance, ETapi),
-    RAISE(-13928, ETapiBusy, ETapi), RAISE(-13942, ETapiTranslateFail, ETapi), RAISE(-13980, ERasLoadFail, ERas)),
+    RAISE(-13850, ETapiInvalParam, ETapi), RAISE(-13853, ETapiInvalPointer, ETapi),
+    RAISE(-13886, ETapiNoMultipleInstance, ETapi), RAISE(-13928, ETapiBusy, ETapi),
+    RAISE(-13942, ETapiTranslateFail, ETapi), RAISE(-13980, ERasLoadFail, ERas)),
     [](const auto& info) { return std::string(info.param.name) + "_" + std::to_string(-info.param.code); });
-
-class PlainException : public ::testing::TestWithParam<int32_t> {};
-
-TEST_P(PlainException, CodesWithoutAClassRaiseQuonException) {
-    try {
-        CheckPortResult(nullptr, GetParam());
-        FAIL();
-    } catch (const EQnException& e) {
-        EXPECT_EQ(typeid(e), typeid(EQnException));
-        EXPECT_STREQ(e.what(), "Quon exception");
-        EXPECT_EQ(e.ErrorCode(), 0);
-    }
-}
 
 // No leaf for these table codes, nor for codes that only alias a leaf code
 // in 16 bits, nor for codes beyond the table.
-INSTANTIATE_TEST_SUITE_P(Leafless, PlainException, ::testing::Values(
-    -1001, -3002, -4009, -4021, -5501, -6001, -6016, -7500, -8050, -8500, -13804, -13849, -13929 - 1000,
-    -(65536 + 2011), -(131072 + 13801), -1, -99999, INT32_MIN));
+TEST(CheckPortResult, CodesWithoutAClassRaiseQuonException) {
+    for (int32_t code : {-1001, -3002, -4009, -4021, -5501, -6001, -6016, -7500, -8050, -8500, -13804, -13849,
+                         -13929 - 1000, -(65536 + 2011), -(131072 + 13801), -1, -99999, INT32_MIN}) {
+        try {
+            CheckPortResult(nullptr, code);
+            ADD_FAILURE() << code;
+        } catch (const EQnException& e) {
+            EXPECT_EQ(typeid(e), typeid(EQnException)) << code;
+            EXPECT_STREQ(e.what(), "Quon exception");
+            EXPECT_EQ(e.ErrorCode(), 0);
+        }
+    }
+}
 
 TEST(CheckPortResult, PassesSuccessAndLoadingResults) {
     struct Loading : IQnPortLoading {
@@ -211,14 +164,11 @@ TEST(CheckPortResult, FileAndSystemCodesRaiseTheHostErrors) {
 }
 
 TEST(EQnException, CreateForCodeAndWithText) {
-    const EQnException coded = EQnException::CreateForCode(-3004);
-    EXPECT_EQ(coded.ErrorCode(), -3004);
-    EXPECT_STREQ(coded.what(), "Failed to put entire block");
-    const EQnException missing = EQnException::CreateForCode(-32000);
-    EXPECT_STREQ(missing.what(), "");
-    const EQnException texted = EQnException::CreateWithText("Dispatcher already started");
-    EXPECT_EQ(texted.ErrorCode(), 0);
-    EXPECT_STREQ(texted.what(), "Dispatcher already started");
+    EXPECT_EQ(EQnException::CreateForCode(-3004).ErrorCode(), -3004);
+    EXPECT_STREQ(EQnException::CreateForCode(-3004).what(), "Failed to put entire block");
+    EXPECT_STREQ(EQnException::CreateForCode(-32000).what(), "");
+    EXPECT_EQ(EQnException::CreateWithText("Dispatcher already started").ErrorCode(), 0);
+    EXPECT_STREQ(EQnException::CreateWithText("Dispatcher already started").what(), "Dispatcher already started");
 }
 
 }  // namespace

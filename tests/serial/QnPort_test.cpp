@@ -1,5 +1,6 @@
 // The serial-port component over pseudo-terminals named by its ComNumber,
-// the scripted port prompt, user-window notices and the port dialog.
+// the scripted port prompt, user-window notices and the port dialog; and the
+// tick timers and message pump it runs on.
 #include <gtest/gtest.h>
 
 #include <QComboBox>
@@ -11,17 +12,19 @@
 #include <thread>
 
 #include "serial/QnComNames.h"
-#include "support/NamedRows.h"
+#include "serial/QnMessagePump.h"
 #include "serial/QnPort.h"
 #include "serial/QnSelCom.h"
+#include "serial/QnTicks.h"
 #include "support/FakeSerialDevice.h"
+#include "support/NamedRows.h"
 #include "support/PtyPair.h"
 #include "support/QtTestApp.h"
-#include "support/SerialTestFiles.h"
+#include "support/TempFolder.h"
 
 namespace {
 
-using tavrin::test::TempFolder;
+using tavrin::test::ReadFile;
 
 bool PumpUntil(const std::function<bool()>& done) {
     for (int i = 0; i < 1000; ++i) {
@@ -53,53 +56,33 @@ protected:
     void TearDown() override {
         for (const char* name : {"TAVRIN_COM7", "TAVRIN_COM8", "TAVRIN_COM9"}) ::unsetenv(name);
     }
-    termios Seen(const PtyPair& pty) {
+    termios Seen() {
         termios t{};
-        ::tcgetattr(pty.Slave(), &t);
+        ::tcgetattr(first.Slave(), &t);
         return t;
     }
 
-    TempFolder folder;
+    tavrin::test::TTempFolder folder;
     PtyPair first, second;
     TQnComPort port;
 };
 
-struct PropertyCase {
-    const char* name;
-    std::function<void(TQnComPort&)> Change;
-    std::function<bool(const termios&, TQnComPort&)> Reached;
-};
-
-class OpenPortProperty : public Port, public ::testing::WithParamInterface<PropertyCase> {};
-
-TEST_P(OpenPortProperty, ReachesTheDevice) {
+TEST_F(Port, PropertiesOfAnOpenPortReachTheDevice) {
     port.SetComNumber(7);
     port.SetOpen(true);
-    ASSERT_FALSE(GetParam().Reached(Seen(first), port));
-    GetParam().Change(port);
-    EXPECT_TRUE(GetParam().Reached(Seen(first), port));
+    const std::tuple<const char*, std::function<void()>, std::function<bool(const termios&)>> rows[] = {
+        {"StopBits", [&] { port.SetStopBits(2); }, [](const termios& t) { return (t.c_cflag & CSTOPB) != 0; }},
+        {"HardwareFlow", [&] { port.SetHardwareFlow(QnHwRequireCts); },
+         [](const termios& t) { return (t.c_cflag & CRTSCTS) != 0; }},
+        {"SoftwareFlow", [&] { port.SetSoftwareFlow(3); },
+         [](const termios& t) { return (t.c_iflag & (IXON | IXOFF)) == (IXON | IXOFF); }},
+        {"XonChar", [&] { port.SetXonChar(5); }, [](const termios& t) { return t.c_cc[VSTART] == 5; }}};
+    for (const auto& [name, change, reached] : rows) {
+        EXPECT_FALSE(reached(Seen())) << name;
+        change();
+        EXPECT_TRUE(reached(Seen())) << name;
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Properties, OpenPortProperty,
-    ::testing::Values(
-        // termios shows only the standard rates: a set rate is read back
-        // through the device.
-        PropertyCase{"Baud", [](TQnComPort& p) { p.SetBaud(57600); },
-                     [](const termios&, TQnComPort& p) {
-                         uint32_t baud = 0;
-                         uint16_t parity = 0;
-                         uint8_t bits = 0, stops = 0;
-                         return p.Dispatcher()->GetLine(baud, parity, bits, stops) == 0 && baud == 57600;
-                     }},
-        PropertyCase{"StopBits", [](TQnComPort& p) { p.SetStopBits(2); },
-                     [](const termios& t, TQnComPort&) { return (t.c_cflag & CSTOPB) != 0; }},
-        PropertyCase{"HardwareFlow", [](TQnComPort& p) { p.SetHardwareFlow(QnHwRequireCts); },
-                     [](const termios& t, TQnComPort&) { return (t.c_cflag & CRTSCTS) != 0; }},
-        PropertyCase{"SoftwareFlow", [](TQnComPort& p) { p.SetSoftwareFlow(3); },
-                     [](const termios& t, TQnComPort&) { return (t.c_iflag & (IXON | IXOFF)) == (IXON | IXOFF); }},
-        PropertyCase{"XonChar", [](TQnComPort& p) { p.SetXonChar(5); },
-                     [](const termios& t, TQnComPort&) { return t.c_cc[VSTART] == 5; }}), tavrin::test::RowName);
 
 TEST_F(Port, FlowControlFillsMissingLimitsFromTheBufferSize) {
     port.SetHardwareFlow(QnHwUseDtr | QnHwUseRts);
@@ -112,40 +95,32 @@ TEST_F(Port, FlowControlFillsMissingLimitsFromTheBufferSize) {
     EXPECT_THROW(soft.SetSoftwareFlow(4), EQnException);
 }
 
-struct PromptCase {
-    const char* name;
-    bool Prompt;
-    int Answer;  // 0: Cancel
-};
-
-class OpenWithoutNumber : public Port, public ::testing::WithParamInterface<PromptCase> {};
-
-TEST_P(OpenWithoutNumber, AsksWhenAllowedAndFailsWithoutAChoice) {
-    int asked = 0;
-    port.SetPromptForPort(GetParam().Prompt);
+// Without a number, opening asks only when allowed; an absent or cancelled
+// choice fails and leaves the port closed.
+TEST_F(Port, OpenWithoutNumberAsksWhenAllowed) {
+    int asked = 0, answer = 0;
     port.SetPortPrompt([&] {
         ++asked;
-        return GetParam().Answer;
+        return answer;
     });
-    if (GetParam().Answer == 0 || !GetParam().Prompt) {
+    for (bool prompt : {false, true}) {
+        port.SetPromptForPort(prompt);
         EXPECT_THROW(port.SetOpen(true), ENoPortSelected);
         EXPECT_FALSE(port.Open());
         EXPECT_EQ(port.Dispatcher(), nullptr);
-    } else {
-        port.SetOpen(true);
-        EXPECT_TRUE(port.Open());
-        EXPECT_EQ(port.Settings().ComNumber, GetParam().Answer);
+        EXPECT_EQ(asked, prompt ? 1 : 0);
     }
-    EXPECT_EQ(asked, GetParam().Prompt ? 1 : 0);
+    answer = 8;
+    port.SetOpen(true);
+    EXPECT_TRUE(port.Open());
+    EXPECT_EQ(port.Settings().ComNumber, 8);
 }
-
-INSTANTIATE_TEST_SUITE_P(Prompts, OpenWithoutNumber,
-                         ::testing::Values(PromptCase{"NoPrompt", false, 0}, PromptCase{"Cancel", true, 0},
-                                           PromptCase{"Chosen", true, 8}), tavrin::test::RowName);
 
 struct TriggerCase {
     const char* name;
-    // Sets the trigger up on the open port's dispatcher and causes it.
+    uint32_t Kind;  // a status trigger kind; 0 for a timer
+    uint16_t Value;
+    // Causes the armed trigger's condition on the open port's dispatcher.
     std::function<void(TFakeDispatcher&)> Cause;
     std::vector<std::string> Events;
 };
@@ -175,42 +150,27 @@ TEST_P(TriggerEvent, ReachesItsEventAfterTheGeneralOnes) {
     });
     port.SetComNumber(7);
     port.SetOpen(true);
-    GetParam().Cause(*fake);
-    ASSERT_TRUE(PumpUntil([&] { return seen.size() >= GetParam().Events.size(); }));
-    EXPECT_EQ(seen, GetParam().Events);
-}
-
-void ArmStatus(TFakeDispatcher& d, uint32_t kind, uint16_t value) {
-    d.SetStatusTrigger(static_cast<uint32_t>(d.AddStatusTrigger(kind)), value, true);
+    const TriggerCase& c = GetParam();
+    if (c.Kind == 0) fake->SetTimerTrigger(static_cast<uint32_t>(fake->AddTimerTrigger()), 1, true);
+    else fake->SetStatusTrigger(static_cast<uint32_t>(fake->AddStatusTrigger(c.Kind)), c.Value, true);
+    c.Cause(*fake);
+    ASSERT_TRUE(PumpUntil([&] { return seen.size() >= c.Events.size(); }));
+    EXPECT_EQ(seen, c.Events);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Kinds, TriggerEvent,
     ::testing::Values(
-        TriggerCase{"Timer",
-                    [](TFakeDispatcher& d) { d.SetTimerTrigger(static_cast<uint32_t>(d.AddTimerTrigger()), 1, true); },
-                    {"Trigger", "Timer"}},
-        TriggerCase{"ModemStatus",
-                    [](TFakeDispatcher& d) {
-                        ArmStatus(d, QnStatusModem, 0x2000);
-                        d.Device().SetModemLines(QnLineDsr);
-                    },
+        TriggerCase{"Timer", 0, 0, [](TFakeDispatcher&) {}, {"Trigger", "Timer"}},
+        TriggerCase{"ModemStatus", QnStatusModem, 0x2000,
+                    [](TFakeDispatcher& d) { d.Device().SetModemLines(QnLineDsr); },
                     {"Trigger", "Status", "ModemStatus"}},
-        TriggerCase{"LineError",
-                    [](TFakeDispatcher& d) {
-                        ArmStatus(d, QnStatusLineError, QnErrorFraming | QnErrorBreak);
-                        d.Device().InjectLineErrors(QnErrorFraming | QnErrorBreak);
-                    },
+        TriggerCase{"LineError", QnStatusLineError, QnErrorFraming | QnErrorBreak,
+                    [](TFakeDispatcher& d) { d.Device().InjectLineErrors(QnErrorFraming | QnErrorBreak); },
                     {"Trigger", "Status", "LineError 4 break"}},
-        TriggerCase{"OutbuffFree", [](TFakeDispatcher& d) { ArmStatus(d, QnStatusOutFree, 100); },
-                    {"Trigger", "Status", "OutbuffFree"}},
-        TriggerCase{"OutbuffUsed", [](TFakeDispatcher& d) { ArmStatus(d, QnStatusOutUsed, 100); },
-                    {"Trigger", "Status", "OutbuffUsed"}},
-        TriggerCase{"OutSent",
-                    [](TFakeDispatcher& d) {
-                        ArmStatus(d, QnStatusOutSent, 0);
-                        d.PutChar('!');
-                    },
+        TriggerCase{"OutbuffFree", QnStatusOutFree, 100, [](TFakeDispatcher&) {}, {"Trigger", "Status", "OutbuffFree"}},
+        TriggerCase{"OutbuffUsed", QnStatusOutUsed, 100, [](TFakeDispatcher&) {}, {"Trigger", "Status", "OutbuffUsed"}},
+        TriggerCase{"OutSent", QnStatusOutSent, 0, [](TFakeDispatcher& d) { d.PutChar('!'); },
                     {"Trigger", "Status", "OutSent"}}), tavrin::test::RowName);
 
 TEST_F(Port, HandlerMayCloseThePortItIsCalledFor) {
@@ -240,9 +200,8 @@ TEST_F(Port, NewNumberReopensWithTriggersAndTrace) {
     ASSERT_EQ(first.Receive(3), "abc");
 
     port.SetComNumber(8);
-    EXPECT_TRUE(port.Open());
     EXPECT_EQ(port.Settings().TraceState, QnLogOn);
-    EXPECT_NE(tavrin::test::ReadFileBytes(folder.File("QUON.TRC")).find("abc"), std::string::npos);
+    EXPECT_NE(ReadFile(folder.File("QUON.TRC")).find("abc"), std::string::npos);
     second.Send("go");
     ASSERT_TRUE(PumpUntil([&] { return !data.empty(); }));
     EXPECT_EQ(data[0], static_cast<uint32_t>(handle));
@@ -250,13 +209,13 @@ TEST_F(Port, NewNumberReopensWithTriggersAndTrace) {
     // A reopen that fails reports it and keeps the triggers for the next open.
     EXPECT_THROW(port.SetComNumber(9), EOpenComm);
     EXPECT_FALSE(port.Open());
-    EXPECT_EQ(port.Settings().TraceState, QnLogOn);
     port.SetComNumber(7);
     port.SetOpen(true);
     TQnSavedTriggers now;
     port.Dispatcher()->SaveTriggers(now);
     ASSERT_EQ(now.Data->size(), 1u);
     EXPECT_EQ(now.Data->front().Handle, static_cast<uint32_t>(handle));
+    EXPECT_GT(port.Dispatcher()->AddTimerTrigger(), handle);  // new handles never repeat a restored one
     EXPECT_TRUE(port.Dispatcher()->Trace().Tracing());
 }
 
@@ -276,7 +235,7 @@ TEST_F(Port, AutoOpenAndCloseTellUsersAndDumpTheLog) {
     ASSERT_EQ(first.Receive(6), "log me");
     port.SetOpen(false);
     EXPECT_EQ(user.seen, (std::vector<int>{QnMsgPortOpened, QnMsgPortClosing, QnMsgPortClosed}));
-    EXPECT_FALSE(tavrin::test::ReadFileBytes(folder.File("QUON.LOG")).empty());
+    EXPECT_FALSE(ReadFile(folder.File("QUON.LOG")).empty());
     EXPECT_EQ(port.Settings().LogState, QnLogOff);
 }
 
@@ -302,6 +261,37 @@ TEST_F(Port, AvailablePortsAreRealOrNamedDevicesEvenWhenInUse) {
     port.SetComNumber(7);
     port.SetOpen(true);  // held exclusively now
     EXPECT_TRUE(IsPortAvailable(7, folder.File("tty")));
+}
+
+TEST(ProcessOneMessage, DeliversPostedEventsAndReportsAnEmptyQueue) {
+    tavrin::test::QtTestApp();
+    UserWindow target;
+    for (int i = 0; i < 100 && ProcessOneMessage(); ++i) {}  // settle what start-up left queued
+    QCoreApplication::postEvent(&target, new QEvent(QEvent::User));
+    QCoreApplication::postEvent(&target, new QEvent(QEvent::User));
+    EXPECT_TRUE(ProcessOneMessage());
+    EXPECT_EQ(target.seen.size(), 2u);
+    EXPECT_FALSE(ProcessOneMessage());
+}
+
+// Start, ticks, clock reading, and whether the timer has expired by then.
+TEST(TickTimer, ExpiresOnceATickPastTheExpiryBegins) {
+    constexpr uint64_t Day50 = 50ull * 24 * 3600 * 1000;  // past where a 32-bit clock wraps
+    const std::tuple<const char*, uint64_t, int64_t, uint64_t, bool> rows[] = {
+        {"ZeroTicksSameTick", 110, 0, 164, false},
+        {"ZeroTicksNextTick", 110, 0, 165, true},
+        {"TwoTicksAtExpiryTick", 0, 2, 110, false},
+        {"TwoTicksPastExpiry", 0, 2, 165, true},
+        {"NegativeTicksCountAsZero", 0, -5, 54, false},
+        {"LongTimerCapped", 0, MaxTimerTicks + 100, (MaxTimerTicks + 1) * 55, true},
+        {"After50DaysNotYet", Day50, 36, Day50 + 36 * 55, false},
+        {"After50DaysExpired", Day50, 36, Day50 + 37 * 55, true},
+        {"PastFourGigaMs", (1ull << 32) - 10, 1, (1ull << 32) + 200, true}};
+    for (const auto& [name, startMs, ticks, nowMs, expired] : rows) {
+        TTickTimer timer;
+        StartTickTimerAt(timer, ticks, startMs);
+        EXPECT_EQ(TickTimerExpiredAt(timer, nowMs), expired) << name;
+    }
 }
 
 }  // namespace

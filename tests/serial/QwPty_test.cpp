@@ -1,12 +1,8 @@
-// The termios dispatcher against a real peer: a pseudo-terminal pair. The
-// dispatcher opens the slave side by path, as it would a serial port; the
-// test plays the remote end on the master side.
+// The termios dispatcher against a real peer: a pseudo-terminal pair.
 #include <gtest/gtest.h>
 
 #include <cerrno>
 #include <fcntl.h>
-#include <poll.h>
-#include <pty.h>
 #include <sys/file.h>
 #include <sys/resource.h>
 #include <string>
@@ -18,31 +14,18 @@
 #include "serial/QwWin32.h"
 #include "support/FakeSerialDevice.h"
 #include "support/PtyPair.h"
-#include "support/SerialTestFiles.h"
+#include "support/TempFolder.h"
 
 namespace {
-
-const uint8_t* Bytes(const std::string& text) { return reinterpret_cast<const uint8_t*>(text.data()); }
 
 class PtyDispatcher : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_EQ(dispatcher.InitPort(pty.Path(), 38400, 0, 8, 1, 4096, 4096, 0), 0); }
-    std::string Take(std::size_t count) {
-        std::string got;
-        while (got.size() < count) {
-            if (!Eventually([&] { return dispatcher.InBuffUsed() > 0; })) break;
-            std::string part(dispatcher.InBuffUsed(), '\0');
-            dispatcher.GetBlock(reinterpret_cast<uint8_t*>(part.data()), static_cast<uint32_t>(part.size()));
-            got += part;
-        }
-        return got;
-    }
-
     // The terminal takes XOFF off the line in order with the bytes after it:
     // once the byte sent behind it has arrived, output is stopped.
     void StopOutputWithXoff() {
         pty.Send("\x13m");
-        ASSERT_EQ(Take(1), "m");
+        ASSERT_EQ(TakeBytes(dispatcher, 1), "m");
     }
 
     PtyPair pty;
@@ -53,7 +36,7 @@ TEST_F(PtyDispatcher, DataMovesBothWays) {
     std::string big;
     for (int i = 0; i < 20000; ++i) big.push_back(static_cast<char>(i * 7));
     std::thread remote([&] { pty.Send(big); });
-    EXPECT_EQ(Take(big.size()), big);
+    EXPECT_EQ(TakeBytes(dispatcher, big.size()), big);
     remote.join();
 
     std::string reply;
@@ -73,14 +56,9 @@ TEST_F(PtyDispatcher, LineSettingsReachTheTerminalAndReadBack) {
     // A rate termios has no constant for.
     ASSERT_EQ(dispatcher.SetLine(250000, 5, 9, 3), 0);
     EXPECT_EQ(LineOf(dispatcher), std::make_tuple(250000, 0, 8, 2));
-}
-
-TEST_F(PtyDispatcher, FramingTheTerminalCannotHoldIsRefused) {
     // A pseudo-terminal always frames 8 bits without parity.
     EXPECT_EQ(dispatcher.SetLine(0, 2, 7, 5), -EINVAL);
-    const auto line = LineOf(dispatcher);
-    EXPECT_EQ(std::get<1>(line), 0);
-    EXPECT_EQ(std::get<2>(line), 8);
+    EXPECT_EQ(LineOf(dispatcher), std::make_tuple(250000, 0, 8, 2));
 }
 
 TEST_F(PtyDispatcher, XoffStallsOutputUntilXon) {
@@ -113,7 +91,7 @@ TEST_F(PtyDispatcher, PurgeDropsReceivedBytes) {
     EXPECT_EQ(dispatcher.FlushInBuffer(), 0);
     EXPECT_EQ(dispatcher.InBuffUsed(), 0u);
     pty.Send("fresh");
-    EXPECT_EQ(Take(5), "fresh");
+    EXPECT_EQ(TakeBytes(dispatcher, 5), "fresh");
 }
 
 TEST_F(PtyDispatcher, OpenIsExclusive) {
@@ -137,30 +115,19 @@ TEST_F(PtyDispatcher, ModemCallsOnATerminalWithoutLinesAreHarmless) {
     EXPECT_EQ(dispatcher.GetLineError(), 0);
     EXPECT_FALSE(dispatcher.CheckLineBreak());
     pty.Send("ok");
-    EXPECT_EQ(Take(2), "ok");
+    EXPECT_EQ(TakeBytes(dispatcher, 2), "ok");
 }
 
-struct OpenFailure {
-    const char* name;
-    int32_t result;
-};
-
-class FailedOpen : public ::testing::TestWithParam<OpenFailure> {};
-
-TEST_P(FailedOpen, ReportsTheErrnoAndStaysClosed) {
-    tavrin::test::TempFolder folder;
-    const std::string plainFile = folder.File("plain");
-    ::close(::open(plainFile.c_str(), O_CREAT | O_WRONLY, 0644));
-    const std::string path = std::string(GetParam().name) == "NotATerminal" ? plainFile : folder.File("missing");
-    TQnWin32Dispatcher dispatcher;
-    EXPECT_EQ(dispatcher.InitPort(path, 9600, 0, 8, 1, 1024, 1024, 0), GetParam().result);
-    EXPECT_FALSE(dispatcher.IsOpen());
-    EXPECT_EQ(dispatcher.ThreadCount(), 0);
+TEST(PtyDispatcherLife, FailedOpenReportsTheErrnoAndStaysClosed) {
+    tavrin::test::TTempFolder folder;
+    ::close(::open(folder.File("plain").c_str(), O_CREAT | O_WRONLY, 0644));
+    for (const auto& [name, result] : {std::pair{"missing", -ENOENT}, {"plain", -ENOTTY}}) {
+        TQnWin32Dispatcher dispatcher;
+        EXPECT_EQ(dispatcher.InitPort(folder.File(name), 9600, 0, 8, 1, 1024, 1024, 0), result) << name;
+        EXPECT_FALSE(dispatcher.IsOpen()) << name;
+        EXPECT_EQ(dispatcher.ThreadCount(), 0) << name;
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Paths, FailedOpen, ::testing::Values(
-    OpenFailure{"Missing", -ENOENT}, OpenFailure{"NotATerminal", -ENOTTY}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(AdoptingDispatcher, WorksOnADuplicateAndLeavesTheLenderAsItWas) {
     PtyPair pty;
@@ -200,19 +167,6 @@ TEST(PtyDispatcherLife, PeerHangUpLeavesTheThreadsIdle) {
     EXPECT_LT(ProcessCpuMs() - before, 200);
     EXPECT_EQ(dispatcher.PutBlock(Bytes("lost"), 4), 0);  // written into the void, dropped
     EXPECT_TRUE(Eventually([&] { return dispatcher.OutBuffUsed() == 0; }));
-}
-
-TEST(PtyDispatcherLife, OpenCloseLoopsWithTraffic) {
-    PtyPair pty;
-    for (int round = 0; round < 300; ++round) {
-        auto dispatcher = std::make_unique<TQnWin32Dispatcher>();
-        ASSERT_EQ(dispatcher->InitPort(pty.Path(), 115200, 0, 8, 1, 1024, 1024, 0), 0) << round;
-        pty.Send("in");
-        dispatcher->PutBlock(Bytes("out"), 3);
-        if (round % 2 == 0) dispatcher->DonePort();
-        dispatcher.reset();
-        pty.Receive(SIZE_MAX, 0);  // drain what reached the remote end
-    }
 }
 
 }  // namespace

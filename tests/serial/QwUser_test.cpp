@@ -1,30 +1,61 @@
-// The dispatcher over the scriptable fake device: modem lines, BREAK, line
-// errors, RS-485 direction, the output thread's hand-over, line settings and
-// the open/close life cycle.
+// The dispatcher over the scriptable fake device: line state and errors, the
+// output thread's hand-over, the life cycle, and triggers and their delivery
+// to every kind of handler, which may leave during a delivery.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <mutex>
 #include <string>
+#include <vector>
 
 #include "serial/QnExcept.h"
 #include "support/FakeSerialDevice.h"
+#include "support/NamedRows.h"
 
 namespace {
 
-const uint8_t* Bytes(const std::string& text) { return reinterpret_cast<const uint8_t*>(text.data()); }
+struct Message {
+    uint32_t Msg, WParam, LParam;
+};
+
+// Collects messages from any thread.
+struct Recorder {
+    void Add(uint32_t msg, uint32_t w, uint32_t l) {
+        std::lock_guard guard(lock);
+        messages.push_back({msg, w, l});
+    }
+    std::vector<Message> Of(uint32_t msg) {
+        std::lock_guard guard(lock);
+        std::vector<Message> found;
+        std::ranges::copy_if(messages, std::back_inserter(found), [msg](const Message& m) { return m.Msg == msg; });
+        return found;
+    }
+    std::mutex lock;
+    std::vector<Message> messages;
+};
+
+Recorder procRecorder;
+void RecordingProc(uint32_t msg, uint32_t w, uint32_t l) { procRecorder.Add(msg, w, l); }
+
+class FakeWindow : public IQnMessageWindow {
+public:
+    uint32_t WindowHandle() const override { return 77; }
+    bool SendMessageTimeout(uint32_t msg, uint32_t w, uint32_t l, int, int) override {
+        if (unanswered.exchange(false)) return false;
+        received.Add(msg, w, l);
+        return true;
+    }
+    Recorder received;
+    std::atomic<bool> unanswered{false};
+};
 
 class FakeDispatcher : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_EQ(Open(), 0); }
     int32_t Open(uint32_t outSize = 4096, uint32_t options = QnOptionRaiseDtr | QnOptionRaiseRts) {
         return dispatcher.InitPort("fake", 115200, 0, 8, 1, 4096, outSize, options);
-    }
-    std::string Take(uint32_t count) {
-        std::string bytes(count, '\0');
-        if (dispatcher.GetBlock(reinterpret_cast<uint8_t*>(bytes.data()), count) != static_cast<int32_t>(count))
-            return "";
-        return bytes;
     }
     TFakeSerialDevice& Device() { return dispatcher.Device(); }
     // Injects line errors and waits until the dispatch thread has latched
@@ -34,33 +65,33 @@ protected:
         Device().InjectLineErrors(errors);
         ASSERT_TRUE(Eventually([&] { return Device().PendingErrors() == 0; }));
         Device().Feed("z");
-        ASSERT_TRUE(Eventually([&] { return dispatcher.InBuffUsed() == 1; }));
-        ASSERT_EQ(Take(1), "z");
+        ASSERT_EQ(TakeBytes(dispatcher, 1), "z");
     }
 
+    // An event handler that records and reads `take` bytes of a data message.
+    TQnHandlerToken Listen(Recorder& into, uint32_t take = UINT32_MAX) {
+        return dispatcher.RegisterEventHandler([this, &into, take](uint32_t msg, uint32_t w, uint32_t l) {
+            into.Add(msg, w, l);
+            if (msg != QnMsgDataAvailable) return;
+            std::string bytes(std::min(take, w), '\0');
+            dispatcher.GetBlock(reinterpret_cast<uint8_t*>(bytes.data()), static_cast<uint32_t>(bytes.size()));
+        });
+    }
+
+    // Declared before the dispatcher, so they outlive its threads.
+    Recorder events, first, second, later;
     TFakeDispatcher dispatcher;
 };
 
-TEST_F(FakeDispatcher, ReceivedBytesReachTheRingInOrder) {
-    Device().Feed("hello");
-    ASSERT_TRUE(Eventually([&] { return dispatcher.InBuffUsed() == 5; }));
-    EXPECT_TRUE(dispatcher.DataAvailable().Wait(0));
-    EXPECT_EQ(dispatcher.GetBlock(nullptr, 6), -3007);  // more than held: nothing taken
-    EXPECT_EQ(Take(5), "hello");
-    EXPECT_EQ(dispatcher.InBuffUsed(), 0u);
-}
-
-TEST_F(FakeDispatcher, RingFillsToItsSizeAndTheRestFollowsOnceRoomIsMade) {
+TEST_F(FakeDispatcher, RingFillsToItsSizeAndTheRestFollowsInOrderOnceRoomIsMade) {
     std::string sent;
     for (int i = 0; i < 9000; ++i) sent.push_back(static_cast<char>('a' + i % 26));
     Device().Feed(sent);
     ASSERT_TRUE(Eventually([&] { return dispatcher.InBuffUsed() == DispatchRingSize; }));
-    std::string received;
-    while (received.size() < sent.size()) {
-        ASSERT_TRUE(Eventually([&] { return dispatcher.InBuffUsed() > 0; }));
-        received += Take(dispatcher.InBuffUsed());
-    }
-    EXPECT_EQ(received, sent);
+    EXPECT_TRUE(dispatcher.DataAvailable().Wait(0));
+    EXPECT_EQ(dispatcher.GetBlock(nullptr, DispatchRingSize + 1), -3007);  // more than held: nothing taken
+    EXPECT_EQ(TakeBytes(dispatcher, sent.size()), sent);
+    EXPECT_EQ(dispatcher.InBuffUsed(), 0u);
 }
 
 TEST_F(FakeDispatcher, ModemLineChangesLatchUntilRead) {
@@ -94,35 +125,15 @@ TEST_F(FakeDispatcher, LineErrorsAccumulateAndReportInOrder) {
 
 TEST_F(FakeDispatcher, OpenRaisesDtrAndRtsAndFlowOwnedLinesAreLeftAlone) {
     const auto journal = Device().Journal();
-    EXPECT_NE(std::find(journal.begin(), journal.end(), "DTR+"), journal.end());
-    EXPECT_NE(std::find(journal.begin(), journal.end(), "RTS+"), journal.end());
+    for (const char* raised : {"DTR+", "RTS+"}) EXPECT_NE(std::ranges::find(journal, raised), journal.end()) << raised;
     ASSERT_EQ(dispatcher.SetHardwareFlow(3686, 409, QnHwUseRts | QnHwRequireCts), 0);
     EXPECT_EQ(dispatcher.SetRts(false), 1);
     EXPECT_EQ(dispatcher.SetDtr(false), 0);
     EXPECT_EQ(Device().Journal().back(), "DTR-");
-    uint32_t hardware = 0, software = 0;
-    uint8_t xon = 0, xoff = 0;
-    ASSERT_EQ(dispatcher.GetFlowOptions(hardware, software, xon, xoff), 0);
-    EXPECT_EQ(hardware, QnHwUseRts | QnHwRequireCts);
     EXPECT_EQ(Device().State().XoffLim, 4096 - 3686);
     EXPECT_EQ(Device().State().XonLim, 409);
     EXPECT_EQ(dispatcher.SetHardwareFlow(10, 20, 0), -1002);
     EXPECT_EQ(dispatcher.SetSoftwareFlow(5000, 0, QnSwReceive), -1002);
-}
-
-TEST_F(FakeDispatcher, SoftwareFlowSetsAndClears) {
-    ASSERT_EQ(dispatcher.SetSoftwareFlow(3072, 1024, QnSwTransmit | QnSwReceive), 0);
-    uint32_t hardware = 0, software = 0;
-    uint8_t xon = 0, xoff = 0;
-    dispatcher.GetFlowOptions(hardware, software, xon, xoff);
-    EXPECT_EQ(software, QnSwTransmit | QnSwReceive);
-    EXPECT_EQ(xon, 17);
-    EXPECT_EQ(xoff, 19);
-    ASSERT_EQ(dispatcher.SetFlowChars('Q', 'S'), 0);
-    ASSERT_EQ(dispatcher.ClearSoftwareFlow(), 0);
-    dispatcher.GetFlowOptions(hardware, software, xon, xoff);
-    EXPECT_EQ(software, 0u);
-    EXPECT_EQ(xon, 'Q');
 }
 
 struct LineCase {
@@ -140,10 +151,8 @@ TEST_P(LineSettings, ReachTheDeviceAsNormalised) {
     const LineCase& c = GetParam();
     EXPECT_EQ(dispatcher.SetLine(c.baud, c.parity, c.dataBits, c.stopBits), c.result);
     const TQnLineState state = Device().State();
-    EXPECT_EQ(state.Baud, c.wantBaud);
-    EXPECT_EQ(state.Parity, c.wantParity);
-    EXPECT_EQ(state.ByteSize, c.wantBits);
-    EXPECT_EQ(state.StopBits, c.wantStopField);
+    EXPECT_EQ(std::tuple(state.Baud, state.Parity, state.ByteSize, state.StopBits),
+              std::tuple(c.wantBaud, c.wantParity, c.wantBits, c.wantStopField));
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, LineSettings, ::testing::Values(
@@ -153,14 +162,12 @@ INSTANTIATE_TEST_SUITE_P(Cases, LineSettings, ::testing::Values(
     LineCase{"ZeroStopBitsIsOne", 0, 1, 9, 0, 0, 115200, 1, 8, 0},
     LineCase{"LargeStopBitsIsTwo", 0, 5, 9, 7, 0, 115200, 0, 8, 2},
     LineCase{"BadParity", 0, 6, 8, 1, -1002, 115200, 0, 8, 0},
-    LineCase{"BadDataBits", 0, 0, 4, 1, -1002, 115200, 0, 8, 0}),
-    [](const auto& info) { return std::string(info.param.name); });
+    LineCase{"BadDataBits", 0, 0, 4, 1, -1002, 115200, 0, 8, 0}), tavrin::test::RowName);
 
 TEST_F(FakeDispatcher, UnchangedLineDoesNotTouchTheDevice) {
     const int writes = Device().StateWrites();
     EXPECT_EQ(dispatcher.SetLine(115200, 0, 8, 1), 0);
     EXPECT_EQ(Device().StateWrites(), writes);
-    EXPECT_EQ(LineOf(dispatcher), std::make_tuple(115200, 0, 8, 1));
 }
 
 TEST_F(FakeDispatcher, RS485RaisesRtsForEachBlockAndDropsItWhenSent) {
@@ -185,21 +192,19 @@ TEST_F(SmallOutput, BlockOfExactlyTheFreeSpaceFillsTheRing) {
     EXPECT_EQ(dispatcher.OutBuffFree(), 0u);
     EXPECT_EQ(dispatcher.PutChar('x'), -3006);  // nothing queued
     Device().Stall(false);
-    ASSERT_TRUE(Device().WaitForWritten(16));
-    EXPECT_EQ(Device().Written(), std::string(16, 'f'));
+    EXPECT_TRUE(Eventually([&] { return Device().Written() == std::string(16, 'f'); }));
     EXPECT_TRUE(Eventually([&] { return dispatcher.OutBuffUsed() == 0; }));
 }
 
 TEST_F(SmallOutput, WrappedPendingBytesGoOutInOneWrite) {
     ASSERT_EQ(dispatcher.PutBlock(Bytes("0123456789"), 10), 0);
-    ASSERT_TRUE(Device().WaitForWritten(10));
+    ASSERT_TRUE(Eventually([&] { return Device().Written().size() == 10; }));
     Device().Stall(true);
     ASSERT_EQ(dispatcher.PutChar('A'), 0);  // the output thread now waits writing it
     ASSERT_TRUE(Eventually([&] { return Device().WriterBlocked(); }));
     ASSERT_EQ(dispatcher.PutBlock(Bytes("BCDEFGHIJ"), 9), 0);  // runs past the ring's end
     Device().Stall(false);
-    ASSERT_TRUE(Device().WaitForWritten(20));
-    EXPECT_EQ(Device().Written(), "0123456789ABCDEFGHIJ");
+    EXPECT_TRUE(Eventually([&] { return Device().Written() == "0123456789ABCDEFGHIJ"; }));
     EXPECT_EQ(Device().WriteSizes(), (std::vector<uint32_t>{10, 1, 9}));
 }
 
@@ -211,18 +216,7 @@ TEST_F(SmallOutput, FlushAbandonsAStalledWrite) {
     EXPECT_EQ(dispatcher.OutBuffUsed(), 0u);
     Device().Stall(false);
     ASSERT_EQ(dispatcher.PutBlock(Bytes("next"), 4), 0);
-    ASSERT_TRUE(Device().WaitForWritten(4));
-    EXPECT_EQ(Device().Written(), "next");
-}
-
-TEST_F(SmallOutput, CloseWhileStalledEndsEveryThread) {
-    Device().Stall(true);
-    ASSERT_EQ(dispatcher.PutBlock(Bytes("stuck"), 5), 0);
-    ASSERT_TRUE(Eventually([&] { return Device().WriterBlocked(); }));
-    dispatcher.DonePort();
-    EXPECT_FALSE(dispatcher.IsOpen());
-    EXPECT_EQ(dispatcher.ThreadCount(), 0);
-    EXPECT_FALSE(dispatcher.DispatcherActive());
+    EXPECT_TRUE(Eventually([&] { return Device().Written() == "next"; }));
 }
 
 TEST_F(FakeDispatcher, TraceAndLogRecordBothDirections) {
@@ -230,29 +224,22 @@ TEST_F(FakeDispatcher, TraceAndLogRecordBothDirections) {
     dispatcher.Log().InitDispatchLog(1000);
     ASSERT_EQ(dispatcher.PutBlock(Bytes("out"), 3), 0);
     Device().Feed("in");
-    ASSERT_TRUE(Eventually([&] { return dispatcher.InBuffUsed() == 2; }));
-    EXPECT_EQ(Take(2), "in");
+    EXPECT_EQ(TakeBytes(dispatcher, 2), "in");
     EXPECT_EQ(dispatcher.Trace().Entries(),
               (std::vector<TTraceEntry>{{'T', 'o'}, {'T', 'u'}, {'T', 't'}, {'R', 'i'}, {'R', 'n'}}));
     std::vector<std::pair<uint8_t, std::string>> logged;
     for (const TLogEntry& entry : dispatcher.Log().Entries())
         logged.emplace_back(entry.SubKind, std::string(entry.Bytes.begin(), entry.Bytes.end()));
-    EXPECT_NE(std::find(logged.begin(), logged.end(), std::make_pair(uint8_t{2}, std::string("out"))), logged.end());
-    EXPECT_NE(std::find(logged.begin(), logged.end(), std::make_pair(uint8_t{1}, std::string("in"))), logged.end());
+    for (const auto& [subKind, bytes] : {std::pair<uint8_t, std::string>{2, "out"}, {1, "in"}})
+        EXPECT_NE(std::ranges::find(logged, std::make_pair(subKind, bytes)), logged.end()) << bytes;
 }
 
-TEST_F(FakeDispatcher, SecondOpenIsRefusedAndFailedOpenRollsBack) {
+TEST_F(FakeDispatcher, SecondOpenIsRefusedAndAClosedDispatcherOpensAgain) {
     EXPECT_EQ(Open(), -2008);
-    EXPECT_TRUE(dispatcher.IsOpen());
     dispatcher.DonePort();
-    dispatcher.OpenResult = -EBUSY;
-    EXPECT_EQ(Open(), -EBUSY);
-    EXPECT_FALSE(dispatcher.IsOpen());
-    EXPECT_EQ(dispatcher.ThreadCount(), 0);
-    dispatcher.OpenResult = 0;
     ASSERT_EQ(Open(), 0);
     Device().Feed("again");
-    EXPECT_TRUE(Eventually([&] { return dispatcher.InBuffUsed() == 5; }));
+    EXPECT_EQ(TakeBytes(dispatcher, 5), "again");
 }
 
 TEST(FakeDispatcherLife, PortListReusesTheLowestFreeSlot) {
@@ -289,6 +276,166 @@ TEST(FakeDispatcherLife, OpenCloseDestroyLoops) {
         if (round % 2 == 0) dispatcher->DonePort();
         dispatcher.reset();  // destroying an open dispatcher closes it
     }
+}
+
+// Pattern, stream, whether case is ignored, and the 1-based byte positions
+// that complete a match.
+TEST(DataMatch, ReportsEveryCompletedPattern) {
+    const std::tuple<std::string, std::string, bool, std::vector<std::size_t>> rows[] = {
+        {"ABA", "ABABA", false, {3, 5}}, {"AAB", "AAAAB", false, {5}},      {"OK", "xokxOK", true, {3, 6}},
+        {"OK", "xokxOK", false, {6}},    {"\r", "a\rb\r", false, {2, 4}}, {"ABC", "ABABD", false, {}}};
+    for (const auto& [pattern, stream, ignoreCase, matchedAt] : rows) {
+        TQnDataTrigger trigger;
+        trigger.Length = static_cast<uint32_t>(pattern.size());
+        trigger.IgnoreCase = ignoreCase;
+        std::ranges::copy(pattern, trigger.Pattern);
+        std::vector<std::size_t> at;
+        for (std::size_t i = 0; i < stream.size(); ++i)
+            if (MatchDataTrigger(trigger, static_cast<uint8_t>(stream[i]))) at.push_back(i + 1);
+        EXPECT_EQ(at, matchedAt) << pattern << " in " << stream << (ignoreCase ? " ignoring case" : "");
+    }
+}
+
+// Every handler sees all bytes of an arrival once; the ring advances by the
+// largest read, and bytes left unread are not announced until more arrive.
+TEST_F(FakeDispatcher, DataAvailableIsSharedAndTheRingAdvancesByTheLargestRead) {
+    Listen(events, 2);
+    Listen(second, 3);
+    dispatcher.SetDataTriggerLength(1);
+    Device().Feed("abcde");
+    ASSERT_TRUE(Eventually([&] { return second.Of(QnMsgDataAvailable).size() == 1; }));
+    const Message m = events.Of(QnMsgDataAvailable).at(0);
+    EXPECT_EQ(m.WParam, 5u);
+    EXPECT_EQ(m.LParam, static_cast<uint32_t>(dispatcher.HandleIndex()) << 16);
+    ASSERT_TRUE(Eventually([&] { return dispatcher.InBuffUsed() == 2; }));
+    EXPECT_EQ(TakeBytes(dispatcher, 2), "de");
+    EXPECT_EQ(events.Of(QnMsgDataAvailable).size(), 1u);
+    Device().Feed("6");
+    ASSERT_TRUE(Eventually([&] { return events.Of(QnMsgDataAvailable).size() == 2; }));
+}
+
+TEST_F(FakeDispatcher, PatternFiresWithItsLengthAcrossTheRingEnd) {
+    Listen(events);
+    const int32_t handle = dispatcher.AddDataTrigger("WRAP", false);
+    ASSERT_GT(handle, 0);
+    // Move the ring position to just before its end.
+    const std::string filler(DispatchRingSize - 2, '.');
+    Device().Feed(filler);
+    ASSERT_EQ(TakeBytes(dispatcher, filler.size()), filler);
+    Device().Feed("xWRAPy");
+    ASSERT_TRUE(Eventually([&] { return events.Of(QnMsgDataTrigger).size() == 1; }));
+    const Message m = events.Of(QnMsgDataTrigger)[0];
+    EXPECT_EQ(m.WParam, static_cast<uint32_t>(handle));
+    EXPECT_EQ(m.LParam & 0xFFFF, 4u);
+    EXPECT_EQ(TakeBytes(dispatcher, 6), "xWRAPy");  // read across the ring's end
+    EXPECT_EQ(dispatcher.AddDataTrigger(std::string(DataTriggerCursors + 1, 'x'), false), DataTriggerTooLong);
+    EXPECT_EQ(dispatcher.SetTimerTrigger(9999, 1, true), BadTriggerHandle);
+}
+
+struct StatusCase {
+    const char* name;
+    uint32_t Kind;
+    uint16_t Value;
+    std::function<void(TFakeDispatcher&)> Cause;
+};
+
+class StatusTriggers : public FakeDispatcher, public ::testing::WithParamInterface<StatusCase> {};
+
+TEST_P(StatusTriggers, FireOnceWhenTheirConditionHolds) {
+    const StatusCase& c = GetParam();
+    Listen(events);
+    dispatcher.SetDataTriggerLength(1);
+    const int32_t handle = dispatcher.AddStatusTrigger(c.Kind);
+    ASSERT_GT(handle, 0);
+    EXPECT_EQ(StatusTriggerKind(static_cast<uint32_t>(handle)), c.Kind);
+    ASSERT_EQ(dispatcher.SetStatusTrigger(static_cast<uint32_t>(handle), c.Value, true), 0);
+    c.Cause(dispatcher);
+    ASSERT_TRUE(Eventually([&] { return events.Of(QnMsgStatusTrigger).size() == 1; }));
+    EXPECT_EQ(events.Of(QnMsgStatusTrigger)[0].WParam, static_cast<uint32_t>(handle));
+    // One-shot: quiet until armed again, then fires again with the same value.
+    c.Cause(dispatcher);
+    Device().Feed("z");
+    ASSERT_TRUE(Eventually([&] { return dispatcher.InBuffUsed() == 0 && !events.Of(QnMsgDataAvailable).empty(); }));
+    EXPECT_EQ(events.Of(QnMsgStatusTrigger).size(), 1u);
+    ASSERT_EQ(dispatcher.SetStatusTrigger(static_cast<uint32_t>(handle), c.Value, true), 0);
+    c.Cause(dispatcher);
+    ASSERT_TRUE(Eventually([&] { return events.Of(QnMsgStatusTrigger).size() == 2; }));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, StatusTriggers,
+    ::testing::Values(
+        StatusCase{"ModemLine", QnStatusModem, 0x1000,
+                   [](TFakeDispatcher& d) {
+                       d.Device().SetModemLines(d.GetModemStatus() & QnLineCts ? 0 : QnLineCts);
+                   }},
+        // Parity first, framing after the re-arm: either error of the mask fires.
+        StatusCase{"LineErrorInTheMask", QnStatusLineError, QnErrorParity | QnErrorFraming,
+                   [](TFakeDispatcher& d) {
+                       static int round = 0;
+                       while (d.GetLineError() != 0) {
+                       }
+                       d.Device().InjectLineErrors(round++ % 3 == 0 ? QnErrorParity : QnErrorFraming);
+                   }},
+        StatusCase{"OutputFree", QnStatusOutFree, 4000, [](TFakeDispatcher&) {}},
+        StatusCase{"OutputUsed", QnStatusOutUsed, 0, [](TFakeDispatcher&) {}},
+        StatusCase{"OutputSent", QnStatusOutSent, 0, [](TFakeDispatcher& d) { d.PutBlock(Bytes("hi"), 2); }}),
+    tavrin::test::RowName);
+
+// The owner's window alone is not served; an unanswered window gets the
+// notice again.
+TEST_F(FakeDispatcher, ProcedureAndWindowsReceiveMessagesOnceServed) {
+    FakeWindow own, other;
+    dispatcher.RegisterWindowHandler(&own);
+    dispatcher.SetDataTriggerLength(1);
+    Device().Feed("a");
+    ASSERT_TRUE(Eventually([&] { return dispatcher.InBuffUsed() == 1; }));
+    EXPECT_TRUE(own.received.Of(QnMsgDataAvailable).empty());
+    dispatcher.RegisterWindowHandler(&other);
+    dispatcher.RegisterProcHandler(RecordingProc);
+    other.unanswered = true;
+    Device().Feed("b");
+    ASSERT_TRUE(Eventually([&] { return !own.received.Of(QnMsgDataAvailable).empty(); }));
+    ASSERT_TRUE(Eventually([&] { return other.received.Of(QnMsgDataAvailable).size() == 1; }));
+    EXPECT_EQ(other.received.Of(QnMsgDataAvailable)[0].WParam, 2u);
+    EXPECT_FALSE(procRecorder.Of(QnMsgDataAvailable).empty());
+    dispatcher.DeregisterProcHandler(RecordingProc);
+    dispatcher.DeregisterWindowHandler(&other);
+    dispatcher.DeregisterWindowHandler(&own);
+    dispatcher.DonePort();  // no delivery may still reach the windows below
+}
+
+TEST_F(FakeDispatcher, HandlerLeavingDuringDeliveryStaysUntilItEnds) {
+    TQnHandlerToken self = 0;
+    // Two handlers of one function: removing one by its token keeps the other.
+    auto handler = [&](Recorder& into) {
+        return [&, into = &into](uint32_t msg, uint32_t w, uint32_t l) {
+            into->Add(msg, w, l);
+            if (into == &first) dispatcher.DeregisterEventHandler(self);
+        };
+    };
+    self = dispatcher.RegisterEventHandler(handler(first));
+    dispatcher.RegisterEventHandler(handler(second));
+    dispatcher.SetDataTriggerLength(1);
+    Device().Feed("1");
+    ASSERT_TRUE(Eventually([&] { return second.Of(QnMsgDataAvailable).size() == 1; }));
+    uint8_t byte;
+    dispatcher.GetBlock(&byte, 1);
+    Device().Feed("2");
+    ASSERT_TRUE(Eventually([&] { return second.Of(QnMsgDataAvailable).size() >= 2; }));
+    EXPECT_EQ(first.Of(QnMsgDataAvailable).size(), 1u);
+}
+
+TEST_F(FakeDispatcher, HandlerClosingTheDispatcherEndsTheDeliveryAndTheOwnerFinishes) {
+    dispatcher.RegisterEventHandler([this](uint32_t, uint32_t, uint32_t) { dispatcher.DonePort(); });
+    Listen(later);
+    dispatcher.SetDataTriggerLength(1);
+    Device().Feed("x");
+    ASSERT_TRUE(Eventually([&] { return dispatcher.ThreadCount() == 2; }));  // the dispatch thread has ended
+    EXPECT_TRUE(later.Of(QnMsgDataAvailable).empty());
+    dispatcher.DonePort();
+    EXPECT_FALSE(dispatcher.IsOpen());
+    EXPECT_EQ(dispatcher.ThreadCount(), 0);
 }
 
 }  // namespace

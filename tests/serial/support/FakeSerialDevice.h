@@ -3,13 +3,16 @@
 // test feeds it, modem lines and line errors change when the test says so,
 // writes can be stalled, and every line-control call is journalled.
 
-#include <atomic>
-#include <condition_variable>
+#include <algorithm>
+#include <chrono>
 #include <deque>
 #include <functional>
 #include <mutex>
+#include <poll.h>
 #include <string>
+#include <thread>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "serial/QnDevice.h"
@@ -18,10 +21,33 @@
 
 class TFakeSerialDevice : public IQnSerialDevice {
 public:
-    void Feed(const std::string& bytes);
-    void SetModemLines(uint8_t lines);
-    void InjectLineErrors(uint32_t errors);
-    void Stall(bool on);
+    void Feed(const std::string& bytes) {
+        std::lock_guard guard(lock_);
+        input_.insert(input_.end(), bytes.begin(), bytes.end());
+        if (!input_.empty()) inputWaiting_.Signal();
+    }
+    void SetModemLines(uint8_t lines) {
+        std::lock_guard guard(lock_);
+        const uint8_t changed = lines ^ lines_;
+        lines_ = lines;
+        uint32_t events = 0;
+        if (changed & QnLineCts) events |= QnEventCts;
+        if (changed & QnLineDsr) events |= QnEventDsr;
+        if (changed & QnLineDcd) events |= QnEventRlsd;
+        if (changed & QnLineRing) events |= QnEventRing;
+        Raise(events);
+    }
+    void InjectLineErrors(uint32_t errors) {
+        std::lock_guard guard(lock_);
+        pendingErrors_ |= errors;
+        Raise((errors & QnErrorBreak) ? QnEventBreak : QnEventError);
+    }
+    void Stall(bool on) {
+        std::lock_guard guard(lock_);
+        stalled_ = on;
+        if (on) unstalled_.Reset();
+        else unstalled_.Signal();
+    }
 
     // Snapshots taken under the lock.
     std::string Written() { return Copy(output_); }
@@ -32,24 +58,90 @@ public:
     uint32_t PendingErrors() { return Copy(pendingErrors_); }
     // True while a write waits on the stall.
     bool WriterBlocked() { return Copy(writerBlocked_); }
-    // Waits (bounded) until at least `count` bytes were written.
-    bool WaitForWritten(std::size_t count);
 
-    int32_t ReadState(TQnLineState& state) override;
-    int32_t WriteState(const TQnLineState& state) override;
-    int32_t Read(uint8_t* bytes, uint32_t count) override;
-    int32_t Write(const uint8_t* bytes, uint32_t count, std::initializer_list<int> cancelFds) override;
-    uint32_t InputCount() override;
-    uint32_t TakeLineErrors() override;
-    uint8_t ModemLines() override;
-    int32_t Escape(QnEscape function) override;
-    int32_t Purge(bool output) override;
+    int32_t ReadState(TQnLineState& state) override {
+        state = State();
+        return 0;
+    }
+    int32_t WriteState(const TQnLineState& state) override {
+        std::lock_guard guard(lock_);
+        state_ = state;
+        ++stateWrites_;
+        return 0;
+    }
+    int32_t Read(uint8_t* bytes, uint32_t count) override {
+        std::lock_guard guard(lock_);
+        const auto n = static_cast<uint32_t>(std::min<std::size_t>(count, input_.size()));
+        std::copy_n(input_.begin(), n, bytes);
+        input_.erase(input_.begin(), input_.begin() + n);
+        if (input_.empty()) inputWaiting_.Reset();
+        return static_cast<int32_t>(n);
+    }
+    int32_t Write(const uint8_t* bytes, uint32_t count, std::initializer_list<int> cancelFds) override {
+        for (;;) {
+            {
+                std::lock_guard guard(lock_);
+                if (!stalled_) {
+                    writerBlocked_ = false;
+                    output_.append(reinterpret_cast<const char*>(bytes), count);
+                    writeSizes_.push_back(count);
+                    journal_.push_back("write " + std::string(reinterpret_cast<const char*>(bytes), count));
+                    return static_cast<int32_t>(count);
+                }
+                writerBlocked_ = true;
+            }
+            // Wait for the stall to end or a cancel, then look again.
+            std::vector<pollfd> fds;
+            for (int fd : cancelFds) fds.push_back({fd, POLLIN, 0});
+            fds.push_back({unstalled_.Fd(), POLLIN, 0});
+            ::poll(fds.data(), fds.size(), -1);
+            if (std::any_of(fds.begin(), fds.end() - 1, [](const pollfd& fd) { return fd.revents != 0; })) {
+                std::lock_guard guard(lock_);
+                writerBlocked_ = false;
+                return QnWriteCancelled;
+            }
+        }
+    }
+    uint32_t InputCount() override { return static_cast<uint32_t>(Copy(input_).size()); }
+    uint32_t TakeLineErrors() override {
+        std::lock_guard guard(lock_);
+        return std::exchange(pendingErrors_, 0);
+    }
+    uint8_t ModemLines() override { return Copy(lines_); }
+    int32_t Escape(QnEscape function) override {
+        // Journal names of the escape functions, by their value.
+        static const char* const names[] = {"",     "XOFF", "XON",   "RTS+",   "RTS-",
+                                            "DTR+", "DTR-", "RESET", "BREAK+", "BREAK-"};
+        Note(names[static_cast<int>(function)]);
+        return 0;
+    }
+    int32_t Purge(bool output) override {
+        std::lock_guard guard(lock_);
+        if (!output) {
+            input_.clear();
+            inputWaiting_.Reset();
+        }
+        return 0;
+    }
     int InputFd() override { return inputWaiting_.Fd(); }
-    uint32_t WaitLineEvent(int stopFd, int timeoutMs) override;
-    void WaitTransmitterEmpty(int stopFd) override;
+    uint32_t WaitLineEvent(int stopFd, int timeoutMs) override {
+        if (!AnyReadable({lineEvent_.Fd(), stopFd}, timeoutMs) || AnyReadable({stopFd}, 0)) return 0;
+        std::lock_guard guard(lock_);
+        lineEvent_.Reset();
+        return std::exchange(pendingEvents_, 0);
+    }
+    void WaitTransmitterEmpty(int) override { Note("empty"); }
 
 private:
-    void Raise(uint32_t events);
+    // Called with the lock held.
+    void Raise(uint32_t events) {
+        pendingEvents_ |= events;
+        lineEvent_.Signal();
+    }
+    void Note(const std::string& call) {
+        std::lock_guard guard(lock_);
+        journal_.push_back(call);
+    }
     template <typename T>
     T Copy(const T& field) {
         std::lock_guard guard(lock_);
@@ -57,7 +149,6 @@ private:
     }
 
     std::mutex lock_;
-    std::condition_variable written_;
     TQnEvent lineEvent_;
     TQnEvent unstalled_;
     TQnEvent inputWaiting_{true};  // set while input is queued
@@ -74,24 +165,48 @@ private:
     bool writerBlocked_ = false;
 };
 
-// A dispatcher over a fresh fake device at each open; `OpenResult` makes the
-// next open fail with that code.
+// A dispatcher over a fresh fake device at each open.
 class TFakeDispatcher : public TQnBaseDispatcher {
 public:
     using TQnBaseDispatcher::TQnBaseDispatcher;
 
     TFakeSerialDevice& Device() { return *device_; }
-    int32_t OpenResult = 0;
 
 protected:
-    std::unique_ptr<IQnSerialDevice> OpenCom(const std::string& name, int32_t& result) override;
+    std::unique_ptr<IQnSerialDevice> OpenCom(const std::string&, int32_t& result) override {
+        auto device = std::make_unique<TFakeSerialDevice>();
+        device_ = device.get();
+        result = 0;
+        return device;
+    }
 
 private:
     TFakeSerialDevice* device_ = nullptr;
 };
 
 // Polls a condition until it holds or about five seconds pass.
-bool Eventually(const std::function<bool()>& condition);
+inline bool Eventually(const std::function<bool()>& condition) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+inline const uint8_t* Bytes(const std::string& text) { return reinterpret_cast<const uint8_t*>(text.data()); }
+
+// Takes received bytes from the dispatcher's ring as they arrive until
+// `count` came or none arrive for about five seconds.
+inline std::string TakeBytes(TQnBaseDispatcher& dispatcher, std::size_t count) {
+    std::string got;
+    while (got.size() < count && Eventually([&] { return dispatcher.InBuffUsed() > 0; })) {
+        std::string part(std::min<std::size_t>(dispatcher.InBuffUsed(), count - got.size()), '\0');
+        dispatcher.GetBlock(reinterpret_cast<uint8_t*>(part.data()), static_cast<uint32_t>(part.size()));
+        got += part;
+    }
+    return got;
+}
 
 // Baud, parity, data bits and stop bits as the dispatcher reports them; all
 // -1 when it refuses.
