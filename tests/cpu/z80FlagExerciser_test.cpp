@@ -1,18 +1,15 @@
 // Instruction exerciser: every opcode of every page, and every operand
 // combination of the flag-heavy ALU and decimal instructions, runs from
-// pseudo-random starting states, one instruction at a time, on TCpuEmu and on the libz80ex
-// reference processor, and the two must agree on every register, the memory
-// written, the port traffic, and the documented flags S Z H P/V N C. Flag
-// bits 3 and 5 are left out wherever flags are computed; the recorded
-// hardware vectors check those. The few places where this processor follows
-// its own rule instead of the hardware are listed in QuirksFor and checked
-// against that rule instead.
-//
-// Seeds are fixed, so a failure repeats; the message shows the instruction,
-// the starting state and both results of the first differing state.
+// pseudo-random starting states on TCpuEmu and on the libz80ex reference
+// processor; the two must agree on every register, the memory written, the
+// port traffic, and the flags S Z H P/V N C (the recorded vectors check bits
+// 3 and 5). Where this processor follows its own rule instead of the
+// hardware (QuirksFor), the result is checked against that rule. Seeds are
+// fixed, so a failure repeats.
 
 #include <z80ex/z80ex.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstring>
@@ -29,14 +26,11 @@
 
 namespace {
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr uint32_t kScale = 4;  // sanitizer builds run every fourth state
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr uint32_t kScale = 4;
-#else
-constexpr uint32_t kScale = 1;
+#ifndef __has_feature
+#define __has_feature(x) 0
 #endif
+#if defined(__SANITIZE_ADDRESS__) || __has_feature(address_sanitizer)
+constexpr uint32_t kScale = 4;  // sanitizer builds run every fourth state
 #else
 constexpr uint32_t kScale = 1;
 #endif
@@ -64,17 +58,19 @@ uint8_t PortAnswer(uint16_t port, uint32_t salt) {
     return uint8_t(h ^ (h >> 8));
 }
 
+std::string Hex(unsigned v, int digits = 2) {
+    char text[12];
+    std::snprintf(text, sizeof text, "%0*X", digits, v);
+    return text;
+}
+
 std::string DescribePorts(const std::vector<PortEvent>& events) {
     std::string text;
-    char item[32];
-    for (const auto& e : events) {
-        std::snprintf(item, sizeof item, " %s %04X=%02X", e.write ? "out" : "in", e.port, e.value);
-        text += item;
-    }
+    for (const auto& e : events)
+        text += std::string(e.write ? " out " : " in ") + Hex(e.port, 4) + "=" + Hex(e.value);
     return text.empty() ? " none" : text;
 }
 
-// ---------------------------------------------------------------------------
 // The reference processor with its memory and port log.
 
 class TReferenceCpu {
@@ -151,9 +147,6 @@ private:
     Z80EX_CONTEXT* ctx_;
 };
 
-// ---------------------------------------------------------------------------
-// Pseudo-random starting states.
-
 class Rng {
 public:
     explicit Rng(uint64_t seed) : s_(seed) {}
@@ -196,7 +189,7 @@ struct Trial {
 
     void Code(std::initializer_list<uint8_t> bytes) {
         length = 0;
-        for (uint8_t b : bytes) code[length++] = b;
+        for (uint8_t b : bytes) Add(b);
     }
     void Add(uint8_t b) { code[length++] = b; }
     void Add16(uint16_t w) {
@@ -206,11 +199,7 @@ struct Trial {
     void Poke(uint16_t address, uint8_t value) { pokes[pokeCount++] = {address, value}; }
     std::string Bytes() const {
         std::string text;
-        char item[4];
-        for (int k = 0; k < length; ++k) {
-            std::snprintf(item, sizeof item, "%02X ", code[k]);
-            text += item;
-        }
+        for (int k = 0; k < length; ++k) text += Hex(code[k]) + " ";
         return text;
     }
 };
@@ -252,7 +241,6 @@ void RandomState(Rng& rng, Trial& t) {
     t.salt = uint32_t(rng.Next());
 }
 
-// ---------------------------------------------------------------------------
 // Groups. The exhaustive ones run every combination of the values that decide
 // the flags; the page sweeps run every opcode of a page in turn from random
 // states, with random operand bytes. `index` counts the states of a group.
@@ -372,9 +360,6 @@ Quirks QuirksFor(const Trial& t) {
     return q;
 }
 
-// ---------------------------------------------------------------------------
-// The exerciser.
-
 class TExerciser {
 public:
     explicit TExerciser(const Group& group)
@@ -456,14 +441,11 @@ private:
         if (q.iff1Kept) want.iff1 = start.iff1;
         std::string diff = mine == want ? "" : "\n  expected: " + Describe(want);
 
-        auto memory = [&](uint16_t a) {
+        for (uint16_t a : ref_->written) {
             const uint8_t m = cpu_->ReadMemoryByte(a);
-            if (m == ref_->mem[a]) return;
-            char item[48];
-            std::snprintf(item, sizeof item, " memory (%04X) %02X/%02X", a, m, ref_->mem[a]);
-            if (diff.find(item) == std::string::npos) diff += item;
-        };
-        for (uint16_t a : ref_->written) memory(a);
+            const std::string item = " memory (" + Hex(a, 4) + ") " + Hex(m) + "/" + Hex(ref_->mem[a]);
+            if (m != ref_->mem[a] && diff.find(item) == std::string::npos) diff += item;
+        }
 
         std::vector<PortEvent> expectedPorts = ref_->ports;
         if (q.portBeforeDecrement)
@@ -483,18 +465,9 @@ private:
         cpu_->ReadMemory(0x0000, 0x8000, mine.data());
         cpu_->ReadMemory(0x8000, 0x8000, mine.data() + 0x8000);
         if (std::memcmp(mine.data(), ref_->mem.data(), mine.size()) == 0) return {};
-        for (uint32_t a = 0; a < 0x10000; ++a) {
-            if (mine[a] == ref_->mem[a]) continue;
-            char text[160];
-            std::snprintf(text, sizeof text,
-                          "memory %04X differs (%02X/%02X) after one of the last 64 states, the "
-                          "latest being ",
-                          a, mine[a], ref_->mem[a]);
-            char pc[16];
-            std::snprintf(pc, sizeof pc, "at PC %04X", last.regs.pc);
-            return text + last.Bytes() + pc;
-        }
-        return {};
+        const size_t a = size_t(std::mismatch(mine.begin(), mine.end(), ref_->mem.begin()).first - mine.begin());
+        return "memory " + Hex(unsigned(a), 4) + " differs (" + Hex(mine[a]) + "/" + Hex(ref_->mem[a]) +
+               ") after one of the last 64 states, the latest being " + last.Bytes() + "at PC " + Hex(last.regs.pc, 4);
     }
 
     const Group& group_;

@@ -1,5 +1,6 @@
 // The file system on real image files: listing, import with its rollback
-// on every kind of failure, delete, and the numbers of one directory entry.
+// on every kind of failure, delete, the numbers of one directory entry, and
+// damaged directories.
 
 #include <functional>
 #include <sstream>
@@ -109,51 +110,39 @@ TEST_F(CpmDisk, ListingOfAPreparedDirectory) {
     EXPECT_TRUE(list.Allocation.TestBit(40));
 }
 
+// Records are padded whole, extents hold 128 records, blocks follow on
+// from the first free one (4).
 TEST_F(CpmDisk, ImportSizesRecordsAndPadding) {
     const struct {
         int32_t size;
         uint8_t pad;
-        int32_t result;
         std::vector<int> rcs;  // per entry
     } cases[] = {
-        {1, 0x1A, 128, {1}},
-        {300, 0x1A, 384, {3}},
-        {2049, 0x00, 2176, {17}},
-        {16385, 0x1A, 16512, {128, 1}},
-        {40000, 0x00, 40064, {128, 128, 57}},
+        {1, 0x1A, {1}}, {300, 0x1A, {3}}, {2049, 0x00, {17}}, {16385, 0x1A, {128, 1}}, {40000, 0x00, {128, 128, 57}},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.size);
         MakeFreshImage(Image);
         const auto data = Pattern(static_cast<size_t>(c.size), static_cast<uint32_t>(c.size));
+        auto want = data;
+        want.resize((data.size() + 127) / 128 * 128, c.pad);
         int index = -2;
-        EXPECT_EQ(Import("file.bin", data, 0, c.pad, &index), c.result) << c.size;
-        EXPECT_EQ(index, 0) << c.size;
-
-        int expectBlock = 4;
+        EXPECT_EQ(Import("file.bin", data, 0, c.pad, &index), int32_t(want.size()));
+        EXPECT_EQ(index, 0);
+        int block = 4;
         for (size_t x = 0; x < c.rcs.size(); ++x) {
             const TCpmDirEntry e = PeekEntry(Image, static_cast<int>(x));
-            EXPECT_EQ(e[0], 0);
             EXPECT_EQ(CpmEntryGetFullName(e), "FILE.BIN");
             EXPECT_EQ(CpmEntryGetExtentNo(e), x);
-            EXPECT_EQ(e[13], 0);
-            EXPECT_EQ(e[15], c.rcs[x]) << c.size;
+            EXPECT_EQ(e[15], c.rcs[x]);
             const int blocks = (c.rcs[x] + 15) / 16;
-            EXPECT_EQ(CpmEntryCountBlocks(e, true), blocks) << c.size;
-            for (int p = 0; p < blocks; ++p) EXPECT_EQ(CpmEntryGetPointer(e, p), expectBlock++);
+            EXPECT_EQ(CpmEntryCountBlocks(e, true), blocks);
+            for (int p = 0; p < blocks; ++p) EXPECT_EQ(CpmEntryGetPointer(e, p), block++);
         }
         EXPECT_EQ(PeekEntry(Image, static_cast<int>(c.rcs.size()))[0], 0xE5);
-
-        const auto stored = Peek(Image, BlockOffset(4), static_cast<size_t>(c.result));
-        auto want = data;
-        want.resize(static_cast<size_t>(c.result), c.pad);
-        EXPECT_EQ(stored, want) << "data and padding of " << c.size;
+        EXPECT_EQ(Peek(Image, BlockOffset(4), want.size()), want) << "data and padding";
         EXPECT_EQ(Export("FILE.BIN", false), AsString(want));
-
-        const auto list = Listing();
-        ASSERT_EQ(list.GetCount(), 1);
-        EXPECT_EQ(list.GetItem(0)->Records, c.result / 128);
-        EXPECT_EQ(list.GetItem(0)->ExtentCount, static_cast<int>(c.rcs.size()));
-        EXPECT_EQ(list.Allocation.FreeCount, 504 - (expectBlock - 4));
+        EXPECT_EQ(Listing().Allocation.FreeCount, 504 - (block - 4));
     }
 }
 
@@ -287,6 +276,45 @@ TEST(CpmEntryNumbers, ExtentNumberAndBlockCount) {
     EXPECT_EQ(CpmEntryCountBlocks(MakeEntry(0, "F", "", 0, 0, 0, {256, 0x0101}), false), 3);
     EXPECT_EQ(CpmEntryCountBlocks(MakeEntry(0, "F", "", 0, 0, 0, {0, 0, 0, 0, 0, 0, 0, 0x0700}), false), 1)
         << "the last byte is a pointer too";
+}
+
+// An extent held by two entries is reported and refused.
+TEST_F(CpmDisk, RepeatedExtentIsReportedAndRefused) {
+    PokeEntry(Image, 0, MakeEntry(0, "TWICE", "TXT", 0, 0, 16, {4}));
+    PokeEntry(Image, 1, MakeEntry(0, "OTHER", "TXT", 0, 0, 16, {6}));
+    PokeEntry(Image, 7, MakeEntry(0, "twice", "txt", 0, 0, 16, {5}));
+    const std::vector<uint8_t> before = ReadFileBytes(Image);
+
+    TCpmDiskDrive drive(Image);
+    ASSERT_EQ(drive.Problems().size(), 1u);
+    EXPECT_EQ(drive.Problems()[0],
+              "Directory entries 0 and 7 both hold extent 0 of the file \"twice.txt\" in user area 0.");
+    int index = 0;
+    std::ostringstream out;
+    const std::function<void()> operations[] = {
+        [&] { drive.ExportFile("TWICE.TXT", false, out, 0); },
+        [&] { drive.RenameFile("TWICE.TXT", "NEW.TXT", index, 0); },
+        [&] { drive.DeleteFile("TWICE.TXT", 0); },
+        [&] { drive.SetFileAttributes("TWICE.TXT", CpmAttrReadOnly, index, 3, 0); },
+    };
+    for (const auto& operation : operations)
+        EXPECT_EQ(MessageOf(operation), "The file \"TWICE.TXT\" has more than one directory entry for extent 0!");
+    EXPECT_TRUE(out.str().empty());
+    EXPECT_TRUE(ReadFileBytes(Image) == before) << "nothing written";
+    EXPECT_EQ(Export("OTHER.TXT", false).size(), 2048u) << "the undamaged file is followed as before";
+}
+
+// Every entry that is not free keeps its blocks from imports, whatever its
+// user byte.
+TEST_F(CpmDisk, ForeignEntriesKeepTheirBlocks) {
+    for (uint8_t user : {0x21, 0x7F, 0x80, 0xE4, 0xE6, 0xFF}) {
+        MakeFreshImage(Image);
+        PokeEntry(Image, 0, MakeEntry(user, "KEEP", "", 0, 0, 32, {4, 5}));  // the first free blocks
+        const std::vector<uint8_t> kept = Peek(Image, BlockOffset(4), 4096);
+        Import("NEW.DAT", std::vector<uint8_t>(5000, 'n'));
+        EXPECT_EQ(CpmEntryGetPointer(PeekEntry(Image, 1), 0), 6) << int(user);
+        EXPECT_TRUE(Peek(Image, BlockOffset(4), 4096) == kept) << int(user);
+    }
 }
 
 }  // namespace

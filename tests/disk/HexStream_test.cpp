@@ -1,14 +1,12 @@
 // The Intel HEX-32 writer: exact record texts, checksums and segment
 // handling, whatever pieces the data is written in.
 
-
 #include "CpmTestSupport.h"
 #include "disk/HexStream.h"
 
 using namespace cpmtest;
 
 namespace {
-
 
 // Writes data in pieces of chunk bytes; the file is finished by Finish, or
 // with finishByDestructor by the destructor alone.

@@ -6,9 +6,7 @@
 #include "disk/DiskDrive.h"
 #include "support/MachineTestSupport.h"
 
-#include <ctime>
 #include <functional>
-#include <sys/stat.h>
 
 using namespace tavrin::test;
 
@@ -115,21 +113,16 @@ TEST_F(PortMapTest, ReaderEndOfStreamBehaviours)
         m.OpenReaderFile(file);
         EXPECT_EQ(InPort(m, 0x1A), 0x02);
         std::string got;
-        for (int i = 0; i < 8; ++i) {
-            uint8_t b = InPort(m, 0x1B, '.');
-            got += static_cast<char>(b);
-        }
+        for (int i = 0; i < 8; ++i)
+            got += static_cast<char>(InPort(m, 0x1B, '.'));
         EXPECT_EQ(got, c.Expected);
         EXPECT_EQ(InPort(m, 0x1A), c.StatusAfter);
-        bool closes = c.Option == TReaderEndOption::ReportNothing || c.Option == TReaderEndOption::SwitchConsole;
+        const bool closes = c.StatusAfter == 0;
         EXPECT_EQ(m.ReaderOpen(), !closes);
         EXPECT_EQ(closed, closes ? 1 : 0);
-        if (c.Option == TReaderEndOption::SwitchConsole) {
-            EXPECT_EQ(m.FMapping.ItemIndex(TMappedDevice::Con), 3);
-            EXPECT_EQ(m.CpuEmu1.ReadMemoryByte(3), 0x03) << "IOBYTE follows while booted (CON=UC1, others TTY)";
-        } else {
-            EXPECT_EQ(m.CpuEmu1.ReadMemoryByte(3), 0x55);
-        }
+        const bool switched = c.Option == TReaderEndOption::SwitchConsole;
+        EXPECT_EQ(m.FMapping.ItemIndex(TMappedDevice::Con), switched ? 3 : 1);
+        EXPECT_EQ(m.CpuEmu1.ReadMemoryByte(3), switched ? 0x03 : 0x55) << "IOBYTE follows while booted (CON=UC1)";
     }
 }
 

@@ -46,7 +46,7 @@ public:
             Cpm.push_back(static_cast<uint8_t>(i * 7 + (i >> 8)));
         WriteFile(Temp.File("cpm22.hex"), MakeHex(0xE400, Cpm));
         WriteFile(Temp.File("zubios.hex"), MakeHex(0xFA00, {0xC3, 0x00, 0xFA}));
-        for (const char* name : {"DiskA", "WORK", "GAMES"})
+        for (const char* name : {"DiskA", "WORK", "GAMES", ".hidden"})
             TDiskDrive::FormatDiskImage(Disk(name));
         WriteFile(Disk("BAD"), "too short");
     }
@@ -87,17 +87,22 @@ TEST_F(SysChannelTest, DriveCommandTranscripts)
          [](TTavrinMachine& m, const SysChannelTest&) { EXPECT_EQ(m.DriveCaption(1), "\"GAMES\""); }},
         {"disk layer refuses the image", mountIn(0, "DiskA"), "MOUNT A: BAD", TMatch::Whole,
          Lines({"", "Selected disk is bad!"}), 0x06,
-         [](TTavrinMachine& m, const SysChannelTest&) {
+         [](TTavrinMachine& m, const SysChannelTest& t) {
              EXPECT_TRUE(m.DriveMounted(0));
              EXPECT_EQ(m.DriveCaption(0), "\"DiskA\"");
+             EXPECT_EQ(m.Lamp(0).NotLitColor, LampMountedColor);
+             EXPECT_EQ(ReadFile(t.Disk("BAD")), "too short");
          }},
+        {"hidden images are not mountable", mountIn(1, "GAMES"), "MOUNT B: .hidden", TMatch::Whole,
+         Lines({"", "No such disk as \".hidden\"!"}), 0x06,
+         [](TTavrinMachine& m, const SysChannelTest& t) { EXPECT_EQ(m.FDrivePaths[1], t.Disk("GAMES")); }},
         {"mount into A writes the system tracks", none, "MOUNT A: WORK", TMatch::Whole,
          Lines({"", "Mounted \"WORK\" in drive \"A\"!"}), 0x06,
          [](TTavrinMachine& m, const SysChannelTest& t) {
              EXPECT_TRUE(m.DriveMounted(0));
              EXPECT_EQ(ReadFile(t.Disk("WORK")).substr(0, 128), std::string(t.Cpm.begin(), t.Cpm.begin() + 128));
          }},
-        {"search lists the images no drive holds", mountIn(1, "GAMES"), "MOUNT *", TMatch::Whole,
+        {"search lists the images no drive holds, hidden ones neither", mountIn(1, "GAMES"), "MOUNT *", TMatch::Whole,
          Lines({"", "Available disks to mount:", "", "  BAD", "  WORK"}), 0x06, none},
         {"unmount with a lower-case letter", mountIn(2, "WORK"), "UNMOUNT c:", TMatch::Whole,
          Lines({"", "Disk removed from drive \"C\"!"}), 0x06,

@@ -8,21 +8,17 @@
 
 #include <array>
 #include <filesystem>
-#include <fstream>
 #include <ostream>
 #include <stdexcept>
+#include <tuple>
 #include <vector>
 
 using tavrin::test::Lines;
+using tavrin::test::WriteFile;
 
 namespace {
 
 namespace fs = std::filesystem;
-
-void Touch(const fs::path& path)
-{
-    std::ofstream(path, std::ios::binary) << "disk";
-}
 
 class FakePrinter : public ISysPrinter {
 public:
@@ -91,20 +87,13 @@ private:
     }
 };
 
+// Sunday, 6 December 2026.
 std::tm FixedTime(int hour, int minute, int second)
 {
-    std::tm t{};
-    t.tm_year = 2026 - 1900;
-    t.tm_mon = 11;
-    t.tm_mday = 6;
-    t.tm_wday = 0;  // a Sunday
-    t.tm_yday = 339;
-    t.tm_hour = hour;
-    t.tm_min = minute;
-    t.tm_sec = second;
-    return t;
+    return std::tm{.tm_sec = second, .tm_min = minute, .tm_hour = hour, .tm_mday = 6, .tm_mon = 11,
+                   .tm_year = 2026 - 1900, .tm_wday = 0, .tm_yday = 339, .tm_isdst = 0, .tm_gmtoff = 0,
+                   .tm_zone = nullptr};
 }
-
 
 // OUT (40h),0; the command on 41h; OUT (40h),1; IN (41h) until 1Ah.
 std::string RunOn(TSysCommandChannel& channel, const std::string& command)
@@ -189,7 +178,7 @@ TEST_P(SysCommandWords, Reply)
 {
     Host.Insert(0, Disk("A0"), "A0");
     Host.Insert(2, Disk("work"), "work");
-    Touch(Disk("work"));
+    WriteFile(Disk("work"), "disk");
     EXPECT_EQ(Transact(GetParam().command), GetParam().reply);
     EXPECT_TRUE(Host.MountCalls.empty());
     EXPECT_EQ(Host.UnmountCalls, GetParam().unmounted < 0 ? std::vector<int>{} : std::vector<int>{GetParam().unmounted});
@@ -228,28 +217,19 @@ INSTANTIATE_TEST_SUITE_P(Table, SysCommandWords, ::testing::Values(
     CommandCase{"UNMOUNT B", Lines({"", "Invalid drive identifier \"B\"!"})},
     CommandCase{"UNMOUNT B: X", Lines({"", "Invalid drive identifier \"B: X\"!"})}));
 
-struct ClockCase {
-    int hour, minute, second;
-    const char* text;
-};
-void PrintTo(const ClockCase& c, std::ostream* os) { *os << c.text; }
-
-class SysTimeOfDay : public SysChannel, public ::testing::WithParamInterface<ClockCase> {};
-
-TEST_P(SysTimeOfDay, TwelveHourClock)
+TEST_F(SysChannel, TimeOfDayOnATwelveHourClock)
 {
-    Time = FixedTime(GetParam().hour, GetParam().minute, GetParam().second);
-    EXPECT_EQ(Transact("TIME"), std::string("\r\n") + GetParam().text + "\r\n");
+    const std::tuple<int, int, int, const char*> cases[] = {
+        {0, 0, 0, "12:00:00 am"}, {11, 59, 59, "11:59:59 am"}, {12, 30, 0, "12:30:00 pm"}, {23, 1, 2, "11:01:02 pm"}};
+    for (const auto& [hour, minute, second, text] : cases) {
+        Time = FixedTime(hour, minute, second);
+        EXPECT_EQ(Transact("TIME"), std::string("\r\n") + text + "\r\n");
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Table, SysTimeOfDay, ::testing::Values(
-    ClockCase{0, 0, 0, "12:00:00 am"}, ClockCase{11, 59, 59, "11:59:59 am"},
-    ClockCase{12, 30, 0, "12:30:00 pm"}, ClockCase{23, 1, 2, "11:01:02 pm"}));
-
 
 TEST_F(SysChannel, MountFailuresBecomeReplyLines)
 {
-    Touch(Disk("BAD"));
+    WriteFile(Disk("BAD"), "disk");
     Host.Insert(1, Disk("OLD"), "OLD");
     Host.MountError = "Selected disk is bad!";
     EXPECT_EQ(Transact("MOUNT B: BAD"), Lines({"", "Selected disk is bad!"}));
@@ -262,16 +242,14 @@ TEST_F(SysChannel, MountFailuresBecomeReplyLines)
     EXPECT_EQ(Channel.StatusPortRead() & 0x80, 0);
 }
 
-// --- disk lists -----------------------------------------------------------------
-
 class SysDiskList : public SysChannel, public ::testing::WithParamInterface<CommandCase> {};
 
 TEST_P(SysDiskList, ListsUnmountedImages)
 {
     for (const char* name : {"work", "Work2", "games", "WORKDIR", "zz.txt", ".hidden"})
-        Touch(Disk(name));
-    Touch(Folder + "notes.txt");
-    Touch(Folder + "works.CPMDSK");
+        WriteFile(Disk(name), "disk");
+    WriteFile(Folder + "notes.txt", "disk");
+    WriteFile(Folder + "works.CPMDSK", "disk");
     Host.Insert(2, Disk("WORKDIR"), "WORKDIR");
     EXPECT_EQ(Transact(GetParam().command), GetParam().reply);
 }
@@ -285,27 +263,14 @@ INSTANTIATE_TEST_SUITE_P(Table, SysDiskList, ::testing::Values(
     CommandCase{"MOUNT A/B*", Lines({"", "Available disks to mount:", "", "Invalid disk identifier \"A/B*\"!"})},
     CommandCase{"MOUNT A\\B?", Lines({"", "Available disks to mount:", "", "Invalid disk identifier \"A\\B?\"!"})}));
 
-struct WildcardCase {
-    const char* pattern;
-    const char* name;
-    bool match;
-};
-void PrintTo(const WildcardCase& c, std::ostream* os) { *os << c.pattern << " ~ " << c.name; }
-
-class SysWildcard : public ::testing::TestWithParam<WildcardCase> {};
-
-TEST_P(SysWildcard, Match)
+TEST(SysWildcard, BacktracksAndTakesBracketsLiterally)
 {
-    EXPECT_EQ(SysWildcardMatch(GetParam().pattern, GetParam().name), GetParam().match)
-        << GetParam().pattern << " vs " << GetParam().name;
+    const std::tuple<const char*, const char*, bool> cases[] = {{"*", "", true},      {"a*b*c", "aXbYbZc", true},
+                                                                {"a*b*c", "aXbYcZ", false}, {"?", "", false},
+                                                                {"[ab]", "a", false}, {"[ab]", "[AB]", true}};
+    for (const auto& [pattern, name, match] : cases)
+        EXPECT_EQ(SysWildcardMatch(pattern, name), match) << pattern << " vs " << name;
 }
-
-INSTANTIATE_TEST_SUITE_P(Table, SysWildcard, ::testing::Values(
-    WildcardCase{"*", "", true}, WildcardCase{"a*b*c", "aXbYbZc", true}, WildcardCase{"a*b*c", "aXbYcZ", false},
-    WildcardCase{"?", "", false}, WildcardCase{"[ab]", "a", false}, WildcardCase{"[ab]", "[AB]", true}));
-
-
-// --- PRINT ------------------------------------------------------------------------
 
 struct PrintCase {
     const char* command;
@@ -316,12 +281,7 @@ struct PrintCase {
     std::string reply;
     int endJobs, abortJobs;
 };
-void PrintTo(const PrintCase& c, std::ostream* os)
-{
-    PrintCommand(c.command, os);
-    *os << (c.enabled ? " enabled" : "") << (c.printing ? " printing" : "") << " pages=" << c.pages
-        << (c.selected ? " selected" : "");
-}
+void PrintTo(const PrintCase& c, std::ostream* os) { PrintCommand(c.command, os); }
 
 class SysPrint : public SysChannel, public ::testing::WithParamInterface<PrintCase> {};
 
