@@ -4,7 +4,7 @@
 // processor; the two must agree on every register, the memory written, the
 // port traffic, and the flags S Z H P/V N C (the recorded vectors check bits
 // 3 and 5). Where this processor follows its own rule instead of the
-// hardware (QuirksFor), the result is checked against that rule. Seeds are
+// hardware (Expected), the result is checked against that rule. Seeds are
 // fixed, so a failure repeats.
 
 #include <z80ex/z80ex.h>
@@ -334,30 +334,30 @@ const Group kGroups[] = {
     {"IyCbPage", Sweep<0xFD, 0xCB>, kSweepStates},
 };
 
-// Where this processor's own rule departs from the hardware for one
-// instruction, the result is checked against that rule instead.
-struct Quirks {
-    bool extraRCount = false;          // R also counts the opcode after an index displacement
-    int keptRegister = -1;             // indexed RES/SET write only memory, not register z
-    bool iff1Kept = false;             // RETI leaves IFF1 as it was
-    bool blockIo = false;              // block I/O: N = 1 and C unchanged, as documented
-    bool portBeforeDecrement = false;  // block output puts B before the decrement on the bus
-};
-
-Quirks QuirksFor(const Trial& t) {
-    Quirks q;
+// The peer's result with this processor's own rules applied where they
+// depart from the hardware, and the flags that are not compared taken from
+// TCpuEmu. Block output puts B before its decrement on the bus here.
+Regs Expected(const Trial& t, const Regs& mine, const Regs& peer, bool& portBeforeDecrement) {
+    const Regs& start = t.regs;
+    Regs want = peer;
     const uint8_t* c = t.code;
     if ((c[0] == 0xDD || c[0] == 0xFD) && c[1] == 0xCB) {
-        q.extraRCount = true;
-        if ((c[3] >> 6) >= 2 && (c[3] & 7) != 6) q.keptRegister = c[3] & 7;
+        // R also counts the opcode after the displacement; indexed RES and
+        // SET write only memory, not register z.
+        want.r = uint8_t((peer.r & 0x80) | ((peer.r + 1) & 0x7F));
+        if ((c[3] >> 6) >= 2 && (c[3] & 7) != 6) want.SetReg8(c[3] & 7, start.Reg8(c[3] & 7));
     }
     if (c[0] == 0xDD || c[0] == 0xFD) ++c;  // the ED page ignores an index prefix
-    if (c[0] == 0xED && c[1] == 0x4D) q.iff1Kept = true;
-    if (c[0] == 0xED && (c[1] & 0xE6) == 0xA2) {  // INI IND INIR INDR OUTI OUTD OTIR OTDR
-        q.blockIo = true;
-        q.portBeforeDecrement = (c[1] & 1) == 1;
-    }
-    return q;
+    if (c[0] == 0xED && c[1] == 0x4D) want.iff1 = start.iff1;  // RETI leaves IFF1 as it was
+    // Block I/O (INI ... OTDR): Z is compared with the peer; N and C are held
+    // to their documented values (N = 1, C unchanged), which the hardware
+    // does not keep.
+    const bool blockIo = c[0] == 0xED && (c[1] & 0xE6) == 0xA2;
+    portBeforeDecrement = blockIo && (c[1] & 1) == 1;
+    const uint8_t compared = blockIo ? kZeroFlagOnly : kDocumentedFlags;
+    want.SetF(uint8_t((peer.F() & compared) | (mine.F() & ~compared)));
+    if (blockIo) want.SetF(uint8_t((want.F() & ~0x03) | 0x02 | (start.F() & kCarry)));
+    return want;
 }
 
 class TExerciser {
@@ -427,18 +427,8 @@ private:
         cpu_->ExecuteOpcode();
         const Regs mine = tavrin::test::SaveZ80State(*cpu_), peer = ref_->Save();
 
-        // The peer's result with this processor's own rules applied, and
-        // the flags that are not compared taken from TCpuEmu.
-        const Quirks q = QuirksFor(t);
-        Regs want = peer;
-        // Block I/O: Z is compared with the peer; N and C are held to their
-        // documented values (N = 1, C unchanged), which the hardware does not keep.
-        const uint8_t flagMask = q.blockIo ? kZeroFlagOnly : kDocumentedFlags;
-        want.SetF(uint8_t((peer.F() & flagMask) | (mine.F() & ~flagMask)));
-        if (q.blockIo) want.SetF(uint8_t((want.F() & ~0x03) | 0x02 | (start.F() & kCarry)));
-        if (q.keptRegister >= 0) want.SetReg8(q.keptRegister, start.Reg8(q.keptRegister));
-        if (q.extraRCount) want.r = uint8_t((peer.r & 0x80) | ((peer.r + 1) & 0x7F));
-        if (q.iff1Kept) want.iff1 = start.iff1;
+        bool portBeforeDecrement = false;
+        const Regs want = Expected(t, mine, peer, portBeforeDecrement);
         std::string diff = mine == want ? "" : "\n  expected: " + Describe(want);
 
         for (uint16_t a : ref_->written) {
@@ -448,7 +438,7 @@ private:
         }
 
         std::vector<PortEvent> expectedPorts = ref_->ports;
-        if (q.portBeforeDecrement)
+        if (portBeforeDecrement)
             for (auto& e : expectedPorts) e.port = uint16_t(e.port + 0x100);
         if (cpuPorts_ != expectedPorts)
             diff += " ports:" + DescribePorts(cpuPorts_) + " /" + DescribePorts(expectedPorts);

@@ -40,7 +40,6 @@ public:
     std::string Folder;
     std::array<std::string, 4> Paths;
     std::array<std::string, 4> Captions;
-    std::array<bool, 4> Mounted{};
     std::vector<std::pair<int, std::string>> MountCalls;
     std::vector<int> UnmountCalls;
     std::string MountError;      // thrown by MountDrive when not empty
@@ -48,43 +47,31 @@ public:
     FakePrinter* Printer = nullptr;
     std::optional<std::string> Selected;
 
-    void Insert(uint8_t d, const std::string& path, const std::string& name)
+    // An empty path ejects the disk.
+    void Insert(uint8_t d, const std::string& path)
     {
-        Paths[d] = path;
-        Captions[d] = "\"" + name + "\"";
-        Mounted[d] = true;
+        Paths.at(d) = path;
+        Captions.at(d) = path.empty() ? "(no disk)" : "\"" + fs::path(path).stem().string() + "\"";
     }
 
     const std::string& ProgramFolderPath() const override { return Folder; }
     const std::string& DriveCaption(uint8_t d) const override { return Captions.at(d); }
     std::string DrivePath(uint8_t d) const override { return Paths.at(d); }
-    bool DriveMounted(uint8_t d) const override { return Mounted.at(d); }
+    bool DriveMounted(uint8_t d) const override { return !Paths.at(d).empty(); }
     void MountDrive(uint8_t d, const std::string& fileName) override
     {
         MountCalls.emplace_back(d, fileName);
-        if (!MountError.empty() || MountLeavesEmpty) {
-            Eject(d);
-            if (!MountError.empty())
-                throw std::runtime_error(MountError);
-            return;
-        }
-        Insert(d, fileName, fs::path(fileName).stem().string());
+        Insert(d, MountError.empty() && !MountLeavesEmpty ? fileName : "");
+        if (!MountError.empty())
+            throw std::runtime_error(MountError);
     }
     void UnmountDrive(uint8_t d) override
     {
         UnmountCalls.push_back(d);
-        Eject(d);
+        Insert(d, "");
     }
     ISysPrinter* SysPrinter() override { return Printer; }
     std::optional<std::string> SelectedPrinterName() override { return Selected; }
-
-private:
-    void Eject(uint8_t d)
-    {
-        Paths.at(d).clear();
-        Captions.at(d) = "(no disk)";
-        Mounted.at(d) = false;
-    }
 };
 
 // Sunday, 6 December 2026.
@@ -93,24 +80,6 @@ std::tm FixedTime(int hour, int minute, int second)
     return std::tm{.tm_sec = second, .tm_min = minute, .tm_hour = hour, .tm_mday = 6, .tm_mon = 11,
                    .tm_year = 2026 - 1900, .tm_wday = 0, .tm_yday = 339, .tm_isdst = 0, .tm_gmtoff = 0,
                    .tm_zone = nullptr};
-}
-
-// OUT (40h),0; the command on 41h; OUT (40h),1; IN (41h) until 1Ah.
-std::string RunOn(TSysCommandChannel& channel, const std::string& command)
-{
-    channel.ControlPortWrite(0);
-    for (char c : command)
-        channel.CommandPortWrite(static_cast<uint8_t>(c));
-    channel.ControlPortWrite(1);
-    std::string reply;
-    for (int guard = 0; guard <= 20000; ++guard) {
-        uint8_t b = channel.ReplyPortRead();
-        if (b == 0x1A)
-            return reply;
-        reply += static_cast<char>(b);
-    }
-    ADD_FAILURE() << "reply never ended";
-    return reply;
 }
 
 class SysChannel : public ::testing::Test {
@@ -122,7 +91,18 @@ protected:
         Channel.Clock = [this] { return Time; };
     }
 
-    std::string Transact(const std::string& command) { return RunOn(Channel, command); }
+    // OUT (40h),0; the command on 41h; OUT (40h),1; IN (41h) until 1Ah.
+    std::string Transact(const std::string& command)
+    {
+        Channel.ControlPortWrite(0);
+        for (char c : command)
+            Channel.CommandPortWrite(static_cast<uint8_t>(c));
+        Channel.ControlPortWrite(1);
+        std::string reply;
+        for (uint8_t b; reply.size() <= 20000 && (b = Channel.ReplyPortRead()) != 0x1A;)
+            reply += static_cast<char>(b);
+        return reply;
+    }
 
     std::string Disk(const std::string& name) { return Folder + name + ".cpmdsk"; }
 
@@ -149,19 +129,8 @@ const std::string HelpText = Lines({
     "",
 });
 
-// Test names show the command with control characters escaped.
-void PrintCommand(const char* command, std::ostream* os)
-{
-    *os << '"';
-    for (const char* c = command; *c; ++c) {
-        const auto u = static_cast<unsigned char>(*c);
-        if (u < 0x20 || u >= 0x7F)
-            *os << "\\x" << std::hex << static_cast<int>(u) << std::dec;
-        else
-            *os << *c;
-    }
-    *os << '"';
-}
+// Failure messages show the command with control characters escaped.
+void PrintCommand(const char* command, std::ostream* os) { *os << ::testing::PrintToString(std::string(command)); }
 
 struct CommandCase {
     const char* command;
@@ -176,13 +145,13 @@ class SysCommandWords : public SysChannel, public ::testing::WithParamInterface<
 
 TEST_P(SysCommandWords, Reply)
 {
-    Host.Insert(0, Disk("A0"), "A0");
-    Host.Insert(2, Disk("work"), "work");
+    Host.Insert(0, Disk("A0"));
+    Host.Insert(2, Disk("work"));
     WriteFile(Disk("work"), "disk");
     EXPECT_EQ(Transact(GetParam().command), GetParam().reply);
     EXPECT_TRUE(Host.MountCalls.empty());
     EXPECT_EQ(Host.UnmountCalls, GetParam().unmounted < 0 ? std::vector<int>{} : std::vector<int>{GetParam().unmounted});
-    EXPECT_TRUE(Host.Mounted[0]);
+    EXPECT_TRUE(Host.DriveMounted(0));
     EXPECT_EQ(Channel.StatusPortRead() & 0x80, 0);
 }
 
@@ -230,10 +199,10 @@ TEST_F(SysChannel, TimeOfDayOnATwelveHourClock)
 TEST_F(SysChannel, MountFailuresBecomeReplyLines)
 {
     WriteFile(Disk("BAD"), "disk");
-    Host.Insert(1, Disk("OLD"), "OLD");
+    Host.Insert(1, Disk("OLD"));
     Host.MountError = "Selected disk is bad!";
     EXPECT_EQ(Transact("MOUNT B: BAD"), Lines({"", "Selected disk is bad!"}));
-    EXPECT_FALSE(Host.Mounted[1]);
+    EXPECT_FALSE(Host.DriveMounted(1));
     EXPECT_EQ(Channel.StatusPortRead() & 0x80, 0x80) << "the old disk is gone";
 
     Host.MountError.clear();
@@ -250,7 +219,7 @@ TEST_P(SysDiskList, ListsUnmountedImages)
         WriteFile(Disk(name), "disk");
     WriteFile(Folder + "notes.txt", "disk");
     WriteFile(Folder + "works.CPMDSK", "disk");
-    Host.Insert(2, Disk("WORKDIR"), "WORKDIR");
+    Host.Insert(2, Disk("WORKDIR"));
     EXPECT_EQ(Transact(GetParam().command), GetParam().reply);
 }
 
