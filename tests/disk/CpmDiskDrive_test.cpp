@@ -110,42 +110,6 @@ TEST_F(CpmDisk, ListingOfAPreparedDirectory) {
     EXPECT_TRUE(list.Allocation.TestBit(40));
 }
 
-// Records are padded whole, extents hold 128 records, blocks follow on
-// from the first free one (4).
-TEST_F(CpmDisk, ImportSizesRecordsAndPadding) {
-    const struct {
-        int32_t size;
-        uint8_t pad;
-        std::vector<int> rcs;  // per entry
-    } cases[] = {
-        {1, 0x1A, {1}}, {300, 0x1A, {3}}, {2049, 0x00, {17}}, {16385, 0x1A, {128, 1}}, {40000, 0x00, {128, 128, 57}},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.size);
-        MakeFreshImage(Image);
-        const auto data = Pattern(static_cast<size_t>(c.size), static_cast<uint32_t>(c.size));
-        auto want = data;
-        want.resize((data.size() + 127) / 128 * 128, c.pad);
-        int index = -2;
-        EXPECT_EQ(Import("file.bin", data, 0, c.pad, &index), int32_t(want.size()));
-        EXPECT_EQ(index, 0);
-        int block = 4;
-        for (size_t x = 0; x < c.rcs.size(); ++x) {
-            const TCpmDirEntry e = PeekEntry(Image, static_cast<int>(x));
-            EXPECT_EQ(CpmEntryGetFullName(e), "FILE.BIN");
-            EXPECT_EQ(CpmEntryGetExtentNo(e), x);
-            EXPECT_EQ(e[15], c.rcs[x]);
-            const int blocks = (c.rcs[x] + 15) / 16;
-            EXPECT_EQ(CpmEntryCountBlocks(e, true), blocks);
-            for (int p = 0; p < blocks; ++p) EXPECT_EQ(CpmEntryGetPointer(e, p), block++);
-        }
-        EXPECT_EQ(PeekEntry(Image, static_cast<int>(c.rcs.size()))[0], 0xE5);
-        EXPECT_EQ(Peek(Image, BlockOffset(4), want.size()), want) << "data and padding";
-        EXPECT_EQ(Export("FILE.BIN", false), AsString(want));
-        EXPECT_EQ(Listing().Allocation.FreeCount, 504 - (block - 4));
-    }
-}
-
 // Fills directory entries from `entry` on with user-16 entries that own the
 // blocks first..last (8 per entry; none when first > last).
 void OccupyEntries(const std::string& image, int entry, int lastEntry, int first, int last) {

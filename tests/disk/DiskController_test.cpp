@@ -25,7 +25,6 @@ namespace {
 class ControllerTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        memory.fill(0);
         ctl.OnDmaToMemory = [this](TDiskController&, uint16_t address, uint16_t count, uint8_t* buffer) {
             log.push_back("to:" + std::to_string(address) + ":" + std::to_string(count));
             for (int i = 0; i < count; ++i) memory[(address + i) & 0xFFFF] = buffer[i];
@@ -40,20 +39,11 @@ protected:
     }
     void TearDown() override { ctl.UnmountAll(); }
 
-    std::string NewImage(const std::string& name) {
-        const std::string p = dir / name;
-        TDiskDrive::FormatDiskImage(p);
-        return p;
-    }
     // Programs drive, track, sector and DMA address through the ports.
     void Select(uint8_t drive, uint16_t track, uint16_t sector, uint16_t dma) {
-        ctl.WritePort(0x71, drive);
-        ctl.WritePort(0x72, sector & 0xFF);
-        ctl.WritePort(0x73, sector >> 8);
-        ctl.WritePort(0x74, track & 0xFF);
-        ctl.WritePort(0x75, track >> 8);
-        ctl.WritePort(0x76, dma & 0xFF);
-        ctl.WritePort(0x77, dma >> 8);
+        const uint16_t values[] = {drive, sector, uint16_t(sector >> 8), track, uint16_t(track >> 8), dma,
+                                   uint16_t(dma >> 8)};
+        for (int i = 0; i < 7; ++i) ctl.WritePort(uint8_t(0x71 + i), uint8_t(values[i]));
     }
     uint8_t Command(uint8_t command) {
         log.clear();
@@ -87,7 +77,10 @@ class ControllerCommand : public ControllerTest, public ::testing::WithParamInte
 
 TEST_P(ControllerCommand, StatusAndEvents) {
     const CommandCase& c = GetParam();
-    if (c.mounted) ctl.MountDisk(NewImage("b.cpmdsk"), 1);
+    if (c.mounted) {
+        TDiskDrive::FormatDiskImage(dir / "b.cpmdsk");
+        ctl.MountDisk(dir / "b.cpmdsk", 1);
+    }
     Select(1, c.track, c.sector, 0x1234);
     const auto image = c.mounted ? storetest::ReadFile(ctl.GetDriveFileName(1)) : std::string();
     // Only reset and a successful home change registers other than the status.

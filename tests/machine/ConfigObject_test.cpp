@@ -79,39 +79,28 @@ TEST(ConfigTyped, ValuesReadBackAndBadTextGivesTheDefault) {
     EXPECT_EQ(store.ReadFloat("S", "f", 9.0), -0.25);
 }
 
-struct TRangeCase {
-    const char* name;
-    const char* Text;  // nullptr: the key is missing
-    int32_t Min, Max, Default;
-    int32_t Expected;
-    bool Reported;
-};
-
-TAVRIN_PRINT_AS_NAME(TRangeCase)
-class SettingsRangeCheck : public ::testing::TestWithParam<TRangeCase> {};
-
 // Hand-edited values outside their range or not numbers keep the default
 // and are reported once.
-TEST_P(SettingsRangeCheck, OutOfRangeKeepsTheDefault) {
-    const TRangeCase& c = GetParam();
-    TNrKeyValueSections store;
-    if (c.Text) store.WriteString("PORTS", "ColdBootDeviceMapping", c.Text);
-    store.WriteString("PORTS", "Other", "1");
-    EXPECT_EQ(store.ReadInteger("ports", "ColdBootDeviceMapping", c.Default, c.Min, c.Max), c.Expected);
-    EXPECT_EQ(store.ReadInteger("PORTS", "ColdBootDeviceMapping", c.Default, c.Min, c.Max), c.Expected);
-    EXPECT_EQ(store.TakeReadProblems().size(), c.Reported ? 1u : 0u);
-    EXPECT_TRUE(store.TakeReadProblems().empty());
+TEST(SettingsRangeCheck, OutOfRangeKeepsTheDefault) {
+    const struct {
+        const char* text;  // nullptr: the key is missing
+        int32_t min, max, def, expected;
+        bool reported;
+    } cases[] = {{"148", 0, 255, 0, 148, false},         {"255", 0, 255, 7, 255, false},
+                 {nullptr, 0, 255, 7, 7, false},         {"999", 0, 255, 148, 148, true},
+                 {"12abc", 0, 255, 148, 148, true},      {"", 0, 255, 148, 148, true},
+                 {"99999999999", 1, 40000, 640, 640, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text ? c.text : "(missing)");
+        TNrKeyValueSections store;
+        if (c.text) store.WriteString("PORTS", "ColdBootDeviceMapping", c.text);
+        store.WriteString("PORTS", "Other", "1");
+        EXPECT_EQ(store.ReadInteger("ports", "ColdBootDeviceMapping", c.def, c.min, c.max), c.expected);
+        EXPECT_EQ(store.ReadInteger("PORTS", "ColdBootDeviceMapping", c.def, c.min, c.max), c.expected);
+        EXPECT_EQ(store.TakeReadProblems().size(), c.reported ? 1u : 0u);
+        EXPECT_TRUE(store.TakeReadProblems().empty());
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Values, SettingsRangeCheck,
-                         ::testing::Values(TRangeCase{"InRange", "148", 0, 255, 0, 148, false},
-                                           TRangeCase{"AtBothEnds", "255", 0, 255, 7, 255, false},
-                                           TRangeCase{"Missing", nullptr, 0, 255, 7, 7, false},
-                                           TRangeCase{"AboveTheRange", "999", 0, 255, 148, 148, true},
-                                           TRangeCase{"NoNumber", "12abc", 0, 255, 148, 148, true},
-                                           TRangeCase{"Empty", "", 0, 255, 148, 148, true},
-                                           TRangeCase{"PastInt32", "99999999999", 1, 40000, 640, 640, true}),
-                         tavrin::test::RowName);
 
 TEST(SettingsRangeCheckReport, NamesKeyValueAndRange) {
     TNrKeyValueSections store;
