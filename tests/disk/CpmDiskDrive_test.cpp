@@ -6,6 +6,7 @@
 #include <sstream>
 #include <stdexcept>
 #include <streambuf>
+#include <tuple>
 
 #include "CpmTestSupport.h"
 
@@ -86,24 +87,13 @@ TEST_F(CpmDisk, ListingOfAPreparedDirectory) {
     PokeEntry(Image, 11, MakeEntry(20, "OTHER", "", 0, 0, 1, {41}));
 
     const TCpmDiskFileInfoList list = Listing();
-    ASSERT_EQ(list.GetCount(), 4);
-    const struct {
-        std::string key;
-        int records, extents, blocks;
-        uint8_t attributes;
-    } want[] = {
-        {"0:PROT.COM", 1, 1, 1, 3},
-        {"10:SAME", 1, 1, 1, 0},
-        {"2:SAME", 1, 1, 2, 0},
-        {"3:BIG.DAT", 261, 3, 17, 0},
-    };
-    for (int i = 0; i < 4; ++i) {
-        EXPECT_EQ(list.GetKey(i), want[i].key);
-        EXPECT_EQ(list.GetItem(i)->Records, want[i].records) << want[i].key;
-        EXPECT_EQ(list.GetItem(i)->ExtentCount, want[i].extents) << want[i].key;
-        EXPECT_EQ(list.GetItem(i)->Blocks, want[i].blocks) << want[i].key;
-        EXPECT_EQ(list.GetItem(i)->Attributes, want[i].attributes) << want[i].key;
+    std::vector<std::tuple<std::string, int, int, int, int>> files;  // records, extents, blocks, attributes
+    for (int i = 0; i < list.GetCount(); ++i) {
+        const TCpmDiskFileInfo& f = *list.GetItem(i);
+        files.emplace_back(list.GetKey(i), f.Records, f.ExtentCount, f.Blocks, f.Attributes);
     }
+    EXPECT_EQ(files, (decltype(files){
+                         {"0:PROT.COM", 1, 1, 1, 3}, {"10:SAME", 1, 1, 1, 0}, {"2:SAME", 1, 1, 2, 0}, {"3:BIG.DAT", 261, 3, 17, 0}}));
     // 17 + 2 + 1 + 1 listed blocks, user 20's block 41 and the label's 40.
     EXPECT_EQ(list.Allocation.FreeCount, 504 - 23);
     EXPECT_TRUE(list.Allocation.TestBit(41));

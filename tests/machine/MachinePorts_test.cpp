@@ -79,7 +79,7 @@ TEST_F(PortMapTest, StatusPortsReportWaitingInputAndReadiness)
 TEST_F(PortMapTest, OutputOnlyAndUnmappedPortsReadFF)
 {
     for (uint8_t port : {0x19, 0x1D, 0x00, 0x0F, 0x20, 0x32, 0x42, 0x47, 0x49, 0x6F, 0x78, 0xFF}) {
-        SCOPED_TRACE(port);
+        SCOPED_TRACE(int(port));
         EXPECT_EQ(InPort(M, port, 0x12), 0xFF);
     }
 }
