@@ -13,7 +13,6 @@
 #include <array>
 #include <cstdio>
 #include <cstring>
-#include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -362,18 +361,15 @@ Regs Expected(const Trial& t, const Regs& mine, const Regs& peer, bool& portBefo
 
 class TExerciser {
 public:
-    explicit TExerciser(const Group& group)
-        : group_(group),
-          cpu_(std::make_unique<TCpuEmu>()),
-          ref_(std::make_unique<TReferenceCpu>()) {
+    explicit TExerciser(const Group& group) : group_(group) {
         Rng fill(0x5EED0000u);
-        for (auto& b : ref_->mem) b = fill.Byte();
+        for (auto& b : ref_.mem) b = fill.Byte();
         SyncMemory();
-        cpu_->OnPortRead = [this](TCpuEmu&, uint16_t port, uint8_t& data) {
+        cpu_.OnPortRead = [this](TCpuEmu&, uint16_t port, uint8_t& data) {
             data = PortAnswer(port, salt_);
             cpuPorts_.push_back({false, port, data});
         };
-        cpu_->OnPortWrite = [this](TCpuEmu&, uint16_t port, uint8_t data) {
+        cpu_.OnPortWrite = [this](TCpuEmu&, uint16_t port, uint8_t data) {
             cpuPorts_.push_back({true, port, data});
         };
     }
@@ -405,13 +401,13 @@ public:
 
 private:
     void SyncMemory() {
-        cpu_->WriteMemory(0x0000, 0x8000, ref_->mem.data());
-        cpu_->WriteMemory(0x8000, 0x8000, ref_->mem.data() + 0x8000);
+        cpu_.WriteMemory(0x0000, 0x8000, ref_.mem.data());
+        cpu_.WriteMemory(0x8000, 0x8000, ref_.mem.data() + 0x8000);
     }
 
     void Poke(uint16_t address, uint8_t value) {
-        ref_->mem[address] = value;
-        cpu_->WriteMemoryByte(address, value);
+        ref_.mem[address] = value;
+        cpu_.WriteMemoryByte(address, value);
     }
 
     std::string RunOne(const Trial& t) {
@@ -419,25 +415,25 @@ private:
         for (int k = 0; k < t.length; ++k) Poke(uint16_t(t.regs.pc + k), t.code[k]);
         const Regs& start = t.regs;
 
-        ref_->salt = salt_ = t.salt;
-        ref_->Load(start);
-        tavrin::test::LoadZ80State(*cpu_, start, t.modeCode);
+        ref_.salt = salt_ = t.salt;
+        ref_.Load(start);
+        tavrin::test::LoadZ80State(cpu_, start, t.modeCode);
         cpuPorts_.clear();
-        ref_->Step();
-        cpu_->ExecuteOpcode();
-        const Regs mine = tavrin::test::SaveZ80State(*cpu_), peer = ref_->Save();
+        ref_.Step();
+        cpu_.ExecuteOpcode();
+        const Regs mine = tavrin::test::SaveZ80State(cpu_), peer = ref_.Save();
 
         bool portBeforeDecrement = false;
         const Regs want = Expected(t, mine, peer, portBeforeDecrement);
         std::string diff = mine == want ? "" : "\n  expected: " + Describe(want);
 
-        for (uint16_t a : ref_->written) {
-            const uint8_t m = cpu_->ReadMemoryByte(a);
-            const std::string item = " memory (" + Hex(a, 4) + ") " + Hex(m) + "/" + Hex(ref_->mem[a]);
-            if (m != ref_->mem[a] && diff.find(item) == std::string::npos) diff += item;
+        for (uint16_t a : ref_.written) {
+            const uint8_t m = cpu_.ReadMemoryByte(a);
+            const std::string item = " memory (" + Hex(a, 4) + ") " + Hex(m) + "/" + Hex(ref_.mem[a]);
+            if (m != ref_.mem[a] && diff.find(item) == std::string::npos) diff += item;
         }
 
-        std::vector<PortEvent> expectedPorts = ref_->ports;
+        std::vector<PortEvent> expectedPorts = ref_.ports;
         if (portBeforeDecrement)
             for (auto& e : expectedPorts) e.port = uint16_t(e.port + 0x100);
         if (cpuPorts_ != expectedPorts)
@@ -452,17 +448,17 @@ private:
     // Stray writes anywhere in memory, checked now and then.
     std::string CompareAllMemory(const Trial& last) {
         static std::array<uint8_t, 0x10000> mine;
-        cpu_->ReadMemory(0x0000, 0x8000, mine.data());
-        cpu_->ReadMemory(0x8000, 0x8000, mine.data() + 0x8000);
-        if (std::memcmp(mine.data(), ref_->mem.data(), mine.size()) == 0) return {};
-        const size_t a = size_t(std::mismatch(mine.begin(), mine.end(), ref_->mem.begin()).first - mine.begin());
-        return "memory " + Hex(unsigned(a), 4) + " differs (" + Hex(mine[a]) + "/" + Hex(ref_->mem[a]) +
+        cpu_.ReadMemory(0x0000, 0x8000, mine.data());
+        cpu_.ReadMemory(0x8000, 0x8000, mine.data() + 0x8000);
+        if (std::memcmp(mine.data(), ref_.mem.data(), mine.size()) == 0) return {};
+        const size_t a = size_t(std::mismatch(mine.begin(), mine.end(), ref_.mem.begin()).first - mine.begin());
+        return "memory " + Hex(unsigned(a), 4) + " differs (" + Hex(mine[a]) + "/" + Hex(ref_.mem[a]) +
                ") after one of the last 64 states, the latest being " + last.Bytes() + "at PC " + Hex(last.regs.pc, 4);
     }
 
     const Group& group_;
-    std::unique_ptr<TCpuEmu> cpu_;
-    std::unique_ptr<TReferenceCpu> ref_;
+    TCpuEmu cpu_;
+    TReferenceCpu ref_;
     std::vector<PortEvent> cpuPorts_;
     uint32_t salt_ = 0;
 };

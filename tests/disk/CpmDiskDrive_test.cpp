@@ -92,8 +92,10 @@ TEST_F(CpmDisk, ListingOfAPreparedDirectory) {
         const TCpmDiskFileInfo& f = *list.GetItem(i);
         files.emplace_back(list.GetKey(i), f.Records, f.ExtentCount, f.Blocks, f.Attributes);
     }
-    EXPECT_EQ(files, (decltype(files){
-                         {"0:PROT.COM", 1, 1, 1, 3}, {"10:SAME", 1, 1, 1, 0}, {"2:SAME", 1, 1, 2, 0}, {"3:BIG.DAT", 261, 3, 17, 0}}));
+    EXPECT_EQ(files, (decltype(files){{"0:PROT.COM", 1, 1, 1, 3},
+                                      {"10:SAME", 1, 1, 1, 0},
+                                      {"2:SAME", 1, 1, 2, 0},
+                                      {"3:BIG.DAT", 261, 3, 17, 0}}));
     // 17 + 2 + 1 + 1 listed blocks, user 20's block 41 and the label's 40.
     EXPECT_EQ(list.Allocation.FreeCount, 504 - 23);
     EXPECT_TRUE(list.Allocation.TestBit(41));

@@ -90,7 +90,7 @@ protected:
             fields >> name >> size >> recs >> attrs;
             ext.erase(ext.find_last_not_of(' ') + 1);
             int attributes = 0;
-            const std::pair<char, uint8_t> bits[] = {{'R', CpmAttrReadOnly}, {'S', CpmAttrSystem}, {'A', CpmAttrArchive}};
+            const std::pair<char, int> bits[] = {{'R', CpmAttrReadOnly}, {'S', CpmAttrSystem}, {'A', CpmAttrArchive}};
             for (const auto& [letter, bit] : bits)
                 if (attrs != "None" && attrs.find(letter) != std::string::npos) attributes |= bit;
             files[std::to_string(user) + ":" + name + (ext.empty() ? "" : "." + ext)] = {std::stoi(recs), attributes};

@@ -12,6 +12,29 @@ using namespace tavrin::test;
 
 namespace {
 
+// Stand-ins for the devices, in the states the status ports report.
+struct TFakePrinter : IPrinterDevice {
+    bool Ready = true;
+    bool IsReady() override { return Ready; }
+    void WriteChar(uint8_t) override {}
+};
+struct TFakeSerial : ISerialLine {
+    bool Open = true;
+    bool Writable = true;
+    bool IsOpen() override { return Open; }
+    bool CanWrite() override { return Writable; }
+    void WriteByte(uint8_t) override {}
+};
+struct TFakeTcp : ITcpComServer {
+    bool Active = true;
+    bool HasData = false;
+    bool GetActive() override { return Active; }
+    bool DataAvailable() override { return Active && HasData; }
+    bool CanWrite() override { return Active; }
+    bool ReadByte(uint8_t&) override { return false; }
+    void WriteByte(uint8_t) override {}
+};
+
 class PortMapTest : public ::testing::Test {
 protected:
     TTempFolder Temp;
@@ -51,7 +74,7 @@ TEST_F(PortMapTest, StatusPortsReportWaitingInputAndReadiness)
         {"com1 tcp data", 0x14,
          [](TTavrinMachine& m) {
              m.Settings.UseTCPasCom1 = true;
-             tcp.Incoming.assign(1, 'a');
+             tcp.HasData = true;
              m.TcpPortModule = &tcp;
          }, 0x06},
         {"com2 open data", 0x16,
