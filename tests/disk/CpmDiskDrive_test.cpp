@@ -21,20 +21,17 @@ protected:
         MakeFreshImage(Image);
     }
 
-    int32_t Import(const std::string& name, const std::vector<uint8_t>& data, uint8_t user = 0,
-                   uint8_t pad = 0x1A, int* index = nullptr) {
+    void Import(const std::string& name, const std::vector<uint8_t>& data) {
         TCpmDiskDrive drive(Image);
         std::istringstream in(AsString(data));
-        int i = -2;
-        const int32_t n = drive.ImportFile(name, in, static_cast<int32_t>(data.size()), i, user, pad);
-        if (index) *index = i;
-        return n;
+        int index = -2;
+        drive.ImportFile(name, in, static_cast<int32_t>(data.size()), index, 0, 0x1A);
     }
 
-    std::string Export(const std::string& name, bool text, uint8_t user = 0) {
+    std::string Export(const std::string& name, bool text) {
         TCpmDiskDrive drive(Image);
         std::ostringstream out;
-        drive.ExportFile(name, text, out, user);
+        drive.ExportFile(name, text, out, 0);
         return out.str();
     }
 
