@@ -59,8 +59,6 @@ protected:
 
 using Log = std::vector<std::string>;
 
-// ---- commands ------------------------------------------------------------------
-
 // One command on a prepared controller: the status, registers and events it leaves.
 struct CommandCase {
     const char* name;

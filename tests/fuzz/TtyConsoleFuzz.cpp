@@ -60,7 +60,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     t.OnRowsChanged = [](TSimpleTerminalModel& s, int first, int last) {
         Check(first >= 0 && first <= last && last < s.Rows());
     };
-    t.OnCursorMoved = [](TSimpleTerminalModel& s) { Check(CursorInside(s)); };
 
     TSimpTermParser parser;
     parser.OnChar = [&t](TSimpTermParser&, uint8_t ch) { t.WriteChar(ch); };
@@ -74,7 +73,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Visible cells hold printable characters; everything outside the grid
     // is still blank: show the whole buffer.
     t.OnRowsChanged = nullptr;
-    t.OnCursorMoved = nullptr;
     for (int r = 0; r < rows; ++r)
         for (int c = 0; c < columns; ++c) {
             const TTerminalCell cell = t.GetCell(c, r);
