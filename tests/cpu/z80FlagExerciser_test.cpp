@@ -240,8 +240,6 @@ void RandomState(Rng& rng, Trial& t) {
 
 using Generator = void (*)(Rng& rng, uint32_t index, Trial& t);
 
-uint16_t Displaced(uint16_t base, uint8_t d) { return uint16_t(base + int8_t(d)); }
-
 void AluImmediate(Rng& rng, uint32_t index, Trial& t) {
     // index: bits 0-7 operand, 8-15 A, 16 carry in, 17-19 operation.
     t.regs.SetA(uint8_t(index >> 8));
@@ -300,7 +298,7 @@ void Sweep(Rng& rng, uint32_t index, Trial& t) {
     if (rng.Chance(3)) s.bc = uint16_t(rng.Chance(2) ? rng.Below(3) : rng.Below(3) << 8 | (s.bc & 0xFF));
     if (RingDistance(s.bc, s.pc) < kCodeClearance) s.bc = uint16_t(s.pc + 0x8000);
     t.Poke(s.hl, rng.Chance(3) ? s.A() : rng.EdgyByte());
-    if (indexed) t.Poke(Displaced(P1 == 0xDD ? s.ix : s.iy, t.code[2]), rng.EdgyByte());
+    if (indexed) t.Poke(uint16_t((P1 == 0xDD ? s.ix : s.iy) + int8_t(t.code[2])), rng.EdgyByte());
     if (rng.Chance(8)) s.i = rng.Chance(2) ? 0x00 : 0x80;
     if (rng.Chance(8)) s.r = rng.Chance(2) ? 0x7E : 0xFE;  // counting reaches 0 or 80h
 }
