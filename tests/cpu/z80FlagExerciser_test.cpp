@@ -70,8 +70,6 @@ std::string DescribePorts(const std::vector<PortEvent>& events) {
     return text.empty() ? " none" : text;
 }
 
-// The reference processor with its memory and port log.
-
 class TReferenceCpu {
 public:
     std::array<uint8_t, 0x10000> mem{};
@@ -176,7 +174,6 @@ private:
     uint64_t s_;
 };
 
-// One starting state and the instruction to run from it.
 struct Trial {
     Regs regs;
     uint8_t modeCode = 0;  // TCpuEmu's interrupt mode code for regs.mode
@@ -203,7 +200,6 @@ struct Trial {
     }
 };
 
-// Distance between two addresses on the 64 KiB ring.
 int RingDistance(uint16_t a, uint16_t b) {
     const int d = uint16_t(a - b);
     return d < 0x8000 ? d : 0x10000 - d;
@@ -366,8 +362,6 @@ public:
         };
     }
 
-    // Runs the group; returns the number of differing states and fills
-    // `report` with the first one.
     uint32_t Run(std::string& report) {
         uint64_t seed = 0xC0FFEE;
         for (const char* p = group_.name; *p; ++p) seed = seed * 131 + uint8_t(*p);
