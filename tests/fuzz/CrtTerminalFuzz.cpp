@@ -74,7 +74,7 @@ void SetModes(FakeHost& host, TQnTerminalBuffer& b, uint8_t modes) {
     host.halfDuplex = modes & 64;
 }
 
-// The buffer's operations without arguments.
+// The buffer's operations without arguments, and with one or two numbers.
 using B = TQnTerminalBuffer;
 constexpr void (B::*kActions[])() = {&B::EraseToEOL,        &B::EraseFromBOL,         &B::EraseLine,
                                      &B::EraseToEOW,        &B::EraseFromBOW,         &B::EraseScreen,
@@ -82,27 +82,31 @@ constexpr void (B::*kActions[])() = {&B::EraseToEOL,        &B::EraseFromBOL,   
                                      &B::ClearAllHorzTabStops, &B::SetVertTabStop,    &B::ClearVertTabStop,
                                      &B::ClearAllVertTabStops, &B::DoVertTab,         &B::DoBackVertTab,
                                      &B::DoBackHorzTab,     &B::DoHorzTab,            &B::Reset};
+constexpr void (B::*kOneNumber[])(int) = {&B::InsertLines, &B::DeleteLines, &B::InsertChars, &B::DeleteChars,
+                                          &B::EraseChars,  &B::SetRow,      &B::SetCol,      &B::SetHostRow};
+constexpr void (B::*kTwoNumbers[])(int, int) = {&B::SetScrollRegion, &B::SetCursorPosition,
+                                                &B::SetHostCursorPosition};
 
 void Operation(FakeHost& host, TQnTerminalEmulator& emu, uint8_t op, FuzzedDataProvider& in) {
     TQnTerminalBuffer& b = *emu.Buffer();
-    switch (op % 32) {
-        case 0: b.SetScrollRegion(Arg(in), Arg(in)); break;
-        case 1: b.SetUseScrollRegion(in.ConsumeBool()); break;
-        case 2: b.InsertLines(Arg(in)); break;
-        case 3: b.DeleteLines(Arg(in)); break;
-        case 4: b.InsertChars(Arg(in)); break;
-        case 5: b.DeleteChars(Arg(in)); break;
-        case 6: b.EraseChars(Arg(in)); break;
+    switch (op % 26) {
+        case 0:
+        case 1: {
+            const auto set = kTwoNumbers[in.ConsumeIntegralInRange<size_t>(0, std::size(kTwoNumbers) - 1)];
+            (b.*set)(Arg(in), Arg(in));
+            break;
+        }
+        case 2:
+        case 3:
+        case 4: (b.*kOneNumber[in.ConsumeIntegralInRange<size_t>(0, std::size(kOneNumber) - 1)])(Arg(in)); break;
+        case 5: b.SetUseScrollRegion(in.ConsumeBool()); break;
+        case 6:
         case 7: (b.*kActions[in.ConsumeIntegralInRange<size_t>(0, std::size(kActions) - 1)])(); break;
         case 8: ResizeBuffer(b, 0, in.ConsumeIntegralInRange<int>(0, MaxCols)); break;
         case 9: ResizeBuffer(b, 1, in.ConsumeIntegralInRange<int>(0, MaxSVRows)); break;
         case 10: ResizeBuffer(b, 2, in.ConsumeIntegralInRange<int>(0, MaxSVRows)); break;
-        case 11: b.SetCursorPosition(Arg(in), Arg(in)); break;
-        case 12: b.SetHostCursorPosition(Arg(in), Arg(in)); break;
-        case 13: b.SetRow(Arg(in)); break;
-        case 14: b.SetCol(Arg(in)); break;
-        case 15: b.SetHostRow(Arg(in)); break;
-        case 16: {
+        case 11:
+        case 12: {
             const bool wrap = in.ConsumeBool(), scroll = in.ConsumeBool();
             switch (in.ConsumeIntegralInRange<int>(0, 3)) {
                 case 0: b.MoveCursorUp(scroll); break;
@@ -112,13 +116,13 @@ void Operation(FakeHost& host, TQnTerminalEmulator& emu, uint8_t op, FuzzedDataP
             }
             break;
         }
-        case 17: emu.ClearScreen(); break;
-        case 18: SetModes(host, b, in.ConsumeIntegral<uint8_t>()); break;
-        case 19: emu.ClearAll(); break;
-        case 20: b.WriteWideChar(in.ConsumeIntegral<uint16_t>()); break;
-        case 21: b.SetCharAttrs(in.ConsumeIntegral<TQnCharAttrs>()); break;
-        case 22: b.SetCharSet(in.ConsumeIntegral<uint8_t>()); break;
-        case 23: {
+        case 13: emu.ClearScreen(); break;
+        case 14: SetModes(host, b, in.ConsumeIntegral<uint8_t>()); break;
+        case 15: emu.ClearAll(); break;
+        case 16: b.WriteWideChar(in.ConsumeIntegral<uint16_t>()); break;
+        case 17: b.SetCharAttrs(in.ConsumeIntegral<TQnCharAttrs>()); break;
+        case 18: b.SetCharSet(in.ConsumeIntegral<uint8_t>()); break;
+        case 19: {
             // A generic command with positional arguments, as a per-character
             // hook of a user emulator would queue it.
             const auto command = static_cast<TQnEmuCommand>(in.ConsumeIntegralInRange<int>(0, QnEmuCommandCount - 1));
@@ -131,13 +135,13 @@ void Operation(FakeHost& host, TQnTerminalEmulator& emu, uint8_t op, FuzzedDataP
             emu.ExecuteCommand(command, &params);
             break;
         }
-        case 24: {
+        case 20: {
             char key = in.ConsumeIntegral<char>();
             emu.KeyPress(key);
             emu.SendChar(in.ConsumeIntegral<char>(), in.ConsumeBool(), csKeyboard);
             break;
         }
-        case 25: {
+        case 21: {
             // Reading every row the buffer answers for, a whole row each.
             for (int row = b.RowCount() - b.SVRowCount() - 1; row <= b.RowCount() + 1; ++row) {
                 const char* chars = b.GetLineCharPtr(row);
@@ -155,13 +159,13 @@ void Operation(FakeHost& host, TQnTerminalEmulator& emu, uint8_t op, FuzzedDataP
             b.AttrAt(Arg(in), Arg(in));
             break;
         }
-        case 26: {
+        case 22: {
             TQnRect r;
             while (b.GetInvalidRect(r)) {}
             b.InvalidateScreenRect(Arg(in), Arg(in), Arg(in), Arg(in));
             break;
         }
-        case 27: b.SetDefChar(in.ConsumeIntegral<char>()); break;
+        case 23: b.SetDefChar(in.ConsumeIntegral<char>()); break;
         default: RandomRepaint(host, emu, in); break;
     }
 }
