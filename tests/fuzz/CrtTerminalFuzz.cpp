@@ -89,19 +89,18 @@ constexpr void (B::*kTwoNumbers[])(int, int) = {&B::SetScrollRegion, &B::SetCurs
 
 void Operation(FakeHost& host, TQnTerminalEmulator& emu, uint8_t op, FuzzedDataProvider& in) {
     TQnTerminalBuffer& b = *emu.Buffer();
+    const auto pick = [&in](const auto& table) {
+        return table[in.ConsumeIntegralInRange<size_t>(0, std::size(table) - 1)];
+    };
     switch (op % 26) {
         case 0:
-        case 1: {
-            const auto set = kTwoNumbers[in.ConsumeIntegralInRange<size_t>(0, std::size(kTwoNumbers) - 1)];
-            (b.*set)(Arg(in), Arg(in));
-            break;
-        }
+        case 1: (b.*pick(kTwoNumbers))(Arg(in), Arg(in)); break;
         case 2:
         case 3:
-        case 4: (b.*kOneNumber[in.ConsumeIntegralInRange<size_t>(0, std::size(kOneNumber) - 1)])(Arg(in)); break;
+        case 4: (b.*pick(kOneNumber))(Arg(in)); break;
         case 5: b.SetUseScrollRegion(in.ConsumeBool()); break;
         case 6:
-        case 7: (b.*kActions[in.ConsumeIntegralInRange<size_t>(0, std::size(kActions) - 1)])(); break;
+        case 7: (b.*pick(kActions))(); break;
         case 8: ResizeBuffer(b, 0, in.ConsumeIntegralInRange<int>(0, MaxCols)); break;
         case 9: ResizeBuffer(b, 1, in.ConsumeIntegralInRange<int>(0, MaxSVRows)); break;
         case 10: ResizeBuffer(b, 2, in.ConsumeIntegralInRange<int>(0, MaxSVRows)); break;
