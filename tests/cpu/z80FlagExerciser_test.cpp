@@ -78,8 +78,7 @@ public:
     uint32_t salt = 0;
 
     TReferenceCpu()
-        : ctx_(z80ex_create(&MemRead, this, &MemWrite, this, &PortRead, this, &PortWrite, this,
-                            &IntRead, this)) {}
+        : ctx_(z80ex_create(&MemRead, this, &MemWrite, this, &PortRead, this, &PortWrite, this, &IntRead, this)) {}
     ~TReferenceCpu() { z80ex_destroy(ctx_); }
     TReferenceCpu(const TReferenceCpu&) = delete;
     TReferenceCpu& operator=(const TReferenceCpu&) = delete;
@@ -124,9 +123,7 @@ public:
 
 private:
     static TReferenceCpu& Self(void* p) { return *static_cast<TReferenceCpu*>(p); }
-    static Z80EX_BYTE MemRead(Z80EX_CONTEXT*, Z80EX_WORD addr, int, void* p) {
-        return Self(p).mem[addr];
-    }
+    static Z80EX_BYTE MemRead(Z80EX_CONTEXT*, Z80EX_WORD addr, int, void* p) { return Self(p).mem[addr]; }
     static void MemWrite(Z80EX_CONTEXT*, Z80EX_WORD addr, Z80EX_BYTE value, void* p) {
         Self(p).mem[addr] = value;
         Self(p).written.push_back(addr);
