@@ -1,22 +1,18 @@
 // Instruction exerciser: every opcode of every page, and every operand
 // combination of the flag-heavy ALU and decimal instructions, runs from
-// pseudo-random starting states, one instruction at a time, on TCpuEmu and on the libz80ex
-// reference processor, and the two must agree on every register, the memory
-// written, the port traffic, and the documented flags S Z H P/V N C. Flag
-// bits 3 and 5 are left out wherever flags are computed; the recorded
-// hardware vectors check those. The few places where this processor follows
-// its own rule instead of the hardware are listed in QuirksFor and checked
-// against that rule instead.
-//
-// Seeds are fixed, so a failure repeats; the message shows the instruction,
-// the starting state and both results of the first differing state.
+// pseudo-random starting states on TCpuEmu and on the libz80ex reference
+// processor; the two must agree on every register, the memory written, the
+// port traffic, and the flags S Z H P/V N C (the recorded vectors check bits
+// 3 and 5). Where this processor follows its own rule instead of the
+// hardware (Expected), the result is checked against that rule. Seeds are
+// fixed, so a failure repeats.
 
 #include <z80ex/z80ex.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstring>
-#include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -29,14 +25,11 @@
 
 namespace {
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr uint32_t kScale = 4;  // sanitizer builds run every fourth state
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr uint32_t kScale = 4;
-#else
-constexpr uint32_t kScale = 1;
+#ifndef __has_feature
+#define __has_feature(x) 0
 #endif
+#if defined(__SANITIZE_ADDRESS__) || __has_feature(address_sanitizer)
+constexpr uint32_t kScale = 4;  // sanitizer builds run every fourth state
 #else
 constexpr uint32_t kScale = 1;
 #endif
@@ -64,18 +57,18 @@ uint8_t PortAnswer(uint16_t port, uint32_t salt) {
     return uint8_t(h ^ (h >> 8));
 }
 
-std::string DescribePorts(const std::vector<PortEvent>& events) {
-    std::string text;
-    char item[32];
-    for (const auto& e : events) {
-        std::snprintf(item, sizeof item, " %s %04X=%02X", e.write ? "out" : "in", e.port, e.value);
-        text += item;
-    }
-    return text.empty() ? " none" : text;
+std::string Hex(unsigned v, int digits = 2) {
+    char text[12];
+    std::snprintf(text, sizeof text, "%0*X", digits, v);
+    return text;
 }
 
-// ---------------------------------------------------------------------------
-// The reference processor with its memory and port log.
+std::string DescribePorts(const std::vector<PortEvent>& events) {
+    std::string text;
+    for (const auto& e : events)
+        text += std::string(e.write ? " out " : " in ") + Hex(e.port, 4) + "=" + Hex(e.value);
+    return text.empty() ? " none" : text;
+}
 
 class TReferenceCpu {
 public:
@@ -85,8 +78,7 @@ public:
     uint32_t salt = 0;
 
     TReferenceCpu()
-        : ctx_(z80ex_create(&MemRead, this, &MemWrite, this, &PortRead, this, &PortWrite, this,
-                            &IntRead, this)) {}
+        : ctx_(z80ex_create(&MemRead, this, &MemWrite, this, &PortRead, this, &PortWrite, this, &IntRead, this)) {}
     ~TReferenceCpu() { z80ex_destroy(ctx_); }
     TReferenceCpu(const TReferenceCpu&) = delete;
     TReferenceCpu& operator=(const TReferenceCpu&) = delete;
@@ -131,9 +123,7 @@ public:
 
 private:
     static TReferenceCpu& Self(void* p) { return *static_cast<TReferenceCpu*>(p); }
-    static Z80EX_BYTE MemRead(Z80EX_CONTEXT*, Z80EX_WORD addr, int, void* p) {
-        return Self(p).mem[addr];
-    }
+    static Z80EX_BYTE MemRead(Z80EX_CONTEXT*, Z80EX_WORD addr, int, void* p) { return Self(p).mem[addr]; }
     static void MemWrite(Z80EX_CONTEXT*, Z80EX_WORD addr, Z80EX_BYTE value, void* p) {
         Self(p).mem[addr] = value;
         Self(p).written.push_back(addr);
@@ -150,9 +140,6 @@ private:
 
     Z80EX_CONTEXT* ctx_;
 };
-
-// ---------------------------------------------------------------------------
-// Pseudo-random starting states.
 
 class Rng {
 public:
@@ -184,7 +171,6 @@ private:
     uint64_t s_;
 };
 
-// One starting state and the instruction to run from it.
 struct Trial {
     Regs regs;
     uint8_t modeCode = 0;  // TCpuEmu's interrupt mode code for regs.mode
@@ -196,7 +182,7 @@ struct Trial {
 
     void Code(std::initializer_list<uint8_t> bytes) {
         length = 0;
-        for (uint8_t b : bytes) code[length++] = b;
+        for (uint8_t b : bytes) Add(b);
     }
     void Add(uint8_t b) { code[length++] = b; }
     void Add16(uint16_t w) {
@@ -206,16 +192,11 @@ struct Trial {
     void Poke(uint16_t address, uint8_t value) { pokes[pokeCount++] = {address, value}; }
     std::string Bytes() const {
         std::string text;
-        char item[4];
-        for (int k = 0; k < length; ++k) {
-            std::snprintf(item, sizeof item, "%02X ", code[k]);
-            text += item;
-        }
+        for (int k = 0; k < length; ++k) text += Hex(code[k]) + " ";
         return text;
     }
 };
 
-// Distance between two addresses on the 64 KiB ring.
 int RingDistance(uint16_t a, uint16_t b) {
     const int d = uint16_t(a - b);
     return d < 0x8000 ? d : 0x10000 - d;
@@ -233,15 +214,9 @@ void RandomState(Rng& rng, Trial& t) {
     Regs& s = t.regs;
     s.pc = rng.Word();
     s.af = rng.EdgyWord();
-    s.bc = AwayFrom(rng, s.pc, rng.EdgyWord());
-    s.de = AwayFrom(rng, s.pc, rng.EdgyWord());
-    s.hl = AwayFrom(rng, s.pc, rng.EdgyWord());
-    s.af2 = rng.Word();
-    s.bc2 = rng.Word();
-    s.de2 = rng.Word();
-    s.hl2 = rng.Word();
-    s.ix = AwayFrom(rng, s.pc, rng.EdgyWord());
-    s.iy = AwayFrom(rng, s.pc, rng.EdgyWord());
+    for (uint16_t* pointer : {&s.bc, &s.de, &s.hl}) *pointer = AwayFrom(rng, s.pc, rng.EdgyWord());
+    for (uint16_t* other : {&s.af2, &s.bc2, &s.de2, &s.hl2}) *other = rng.Word();
+    for (uint16_t* index : {&s.ix, &s.iy}) *index = AwayFrom(rng, s.pc, rng.EdgyWord());
     s.sp = AwayFrom(rng, s.pc, rng.Word());
     s.i = rng.Byte();
     s.r = rng.Byte();
@@ -252,14 +227,11 @@ void RandomState(Rng& rng, Trial& t) {
     t.salt = uint32_t(rng.Next());
 }
 
-// ---------------------------------------------------------------------------
 // Groups. The exhaustive ones run every combination of the values that decide
 // the flags; the page sweeps run every opcode of a page in turn from random
 // states, with random operand bytes. `index` counts the states of a group.
 
 using Generator = void (*)(Rng& rng, uint32_t index, Trial& t);
-
-uint16_t Displaced(uint16_t base, uint8_t d) { return uint16_t(base + int8_t(d)); }
 
 void AluImmediate(Rng& rng, uint32_t index, Trial& t) {
     // index: bits 0-7 operand, 8-15 A, 16 carry in, 17-19 operation.
@@ -319,7 +291,7 @@ void Sweep(Rng& rng, uint32_t index, Trial& t) {
     if (rng.Chance(3)) s.bc = uint16_t(rng.Chance(2) ? rng.Below(3) : rng.Below(3) << 8 | (s.bc & 0xFF));
     if (RingDistance(s.bc, s.pc) < kCodeClearance) s.bc = uint16_t(s.pc + 0x8000);
     t.Poke(s.hl, rng.Chance(3) ? s.A() : rng.EdgyByte());
-    if (indexed) t.Poke(Displaced(P1 == 0xDD ? s.ix : s.iy, t.code[2]), rng.EdgyByte());
+    if (indexed) t.Poke(uint16_t((P1 == 0xDD ? s.ix : s.iy) + int8_t(t.code[2])), rng.EdgyByte());
     if (rng.Chance(8)) s.i = rng.Chance(2) ? 0x00 : 0x80;
     if (rng.Chance(8)) s.r = rng.Chance(2) ? 0x7E : 0xFE;  // counting reaches 0 or 80h
 }
@@ -346,55 +318,47 @@ const Group kGroups[] = {
     {"IyCbPage", Sweep<0xFD, 0xCB>, kSweepStates},
 };
 
-// Where this processor's own rule departs from the hardware for one
-// instruction, the result is checked against that rule instead.
-struct Quirks {
-    bool extraRCount = false;          // R also counts the opcode after an index displacement
-    int keptRegister = -1;             // indexed RES/SET write only memory, not register z
-    bool iff1Kept = false;             // RETI leaves IFF1 as it was
-    bool blockIo = false;              // block I/O: N = 1 and C unchanged, as documented
-    bool portBeforeDecrement = false;  // block output puts B before the decrement on the bus
-};
-
-Quirks QuirksFor(const Trial& t) {
-    Quirks q;
+// The peer's result with this processor's own rules applied where they
+// depart from the hardware, and the flags that are not compared taken from
+// TCpuEmu. Block output puts B before its decrement on the bus here.
+Regs Expected(const Trial& t, const Regs& mine, const Regs& peer, bool& portBeforeDecrement) {
+    const Regs& start = t.regs;
+    Regs want = peer;
     const uint8_t* c = t.code;
     if ((c[0] == 0xDD || c[0] == 0xFD) && c[1] == 0xCB) {
-        q.extraRCount = true;
-        if ((c[3] >> 6) >= 2 && (c[3] & 7) != 6) q.keptRegister = c[3] & 7;
+        // R also counts the opcode after the displacement; indexed RES and
+        // SET write only memory, not register z.
+        want.r = uint8_t((peer.r & 0x80) | ((peer.r + 1) & 0x7F));
+        if ((c[3] >> 6) >= 2 && (c[3] & 7) != 6) want.SetReg8(c[3] & 7, start.Reg8(c[3] & 7));
     }
     if (c[0] == 0xDD || c[0] == 0xFD) ++c;  // the ED page ignores an index prefix
-    if (c[0] == 0xED && c[1] == 0x4D) q.iff1Kept = true;
-    if (c[0] == 0xED && (c[1] & 0xE6) == 0xA2) {  // INI IND INIR INDR OUTI OUTD OTIR OTDR
-        q.blockIo = true;
-        q.portBeforeDecrement = (c[1] & 1) == 1;
-    }
-    return q;
+    if (c[0] == 0xED && c[1] == 0x4D) want.iff1 = start.iff1;  // RETI leaves IFF1 as it was
+    // Block I/O (INI ... OTDR): Z is compared with the peer; N and C are held
+    // to their documented values (N = 1, C unchanged), which the hardware
+    // does not keep.
+    const bool blockIo = c[0] == 0xED && (c[1] & 0xE6) == 0xA2;
+    portBeforeDecrement = blockIo && (c[1] & 1) == 1;
+    const uint8_t compared = blockIo ? kZeroFlagOnly : kDocumentedFlags;
+    want.SetF(uint8_t((peer.F() & compared) | (mine.F() & ~compared)));
+    if (blockIo) want.SetF(uint8_t((want.F() & ~0x03) | 0x02 | (start.F() & kCarry)));
+    return want;
 }
-
-// ---------------------------------------------------------------------------
-// The exerciser.
 
 class TExerciser {
 public:
-    explicit TExerciser(const Group& group)
-        : group_(group),
-          cpu_(std::make_unique<TCpuEmu>()),
-          ref_(std::make_unique<TReferenceCpu>()) {
+    explicit TExerciser(const Group& group) : group_(group) {
         Rng fill(0x5EED0000u);
-        for (auto& b : ref_->mem) b = fill.Byte();
+        for (auto& b : ref_.mem) b = fill.Byte();
         SyncMemory();
-        cpu_->OnPortRead = [this](TCpuEmu&, uint16_t port, uint8_t& data) {
+        cpu_.OnPortRead = [this](TCpuEmu&, uint16_t port, uint8_t& data) {
             data = PortAnswer(port, salt_);
             cpuPorts_.push_back({false, port, data});
         };
-        cpu_->OnPortWrite = [this](TCpuEmu&, uint16_t port, uint8_t data) {
+        cpu_.OnPortWrite = [this](TCpuEmu&, uint16_t port, uint8_t data) {
             cpuPorts_.push_back({true, port, data});
         };
     }
 
-    // Runs the group; returns the number of differing states and fills
-    // `report` with the first one.
     uint32_t Run(std::string& report) {
         uint64_t seed = 0xC0FFEE;
         for (const char* p = group_.name; *p; ++p) seed = seed * 131 + uint8_t(*p);
@@ -420,13 +384,13 @@ public:
 
 private:
     void SyncMemory() {
-        cpu_->WriteMemory(0x0000, 0x8000, ref_->mem.data());
-        cpu_->WriteMemory(0x8000, 0x8000, ref_->mem.data() + 0x8000);
+        cpu_.WriteMemory(0x0000, 0x8000, ref_.mem.data());
+        cpu_.WriteMemory(0x8000, 0x8000, ref_.mem.data() + 0x8000);
     }
 
     void Poke(uint16_t address, uint8_t value) {
-        ref_->mem[address] = value;
-        cpu_->WriteMemoryByte(address, value);
+        ref_.mem[address] = value;
+        cpu_.WriteMemoryByte(address, value);
     }
 
     std::string RunOne(const Trial& t) {
@@ -434,39 +398,26 @@ private:
         for (int k = 0; k < t.length; ++k) Poke(uint16_t(t.regs.pc + k), t.code[k]);
         const Regs& start = t.regs;
 
-        ref_->salt = salt_ = t.salt;
-        ref_->Load(start);
-        tavrin::test::LoadZ80State(*cpu_, start, t.modeCode);
+        ref_.salt = salt_ = t.salt;
+        ref_.Load(start);
+        tavrin::test::LoadZ80State(cpu_, start, t.modeCode);
         cpuPorts_.clear();
-        ref_->Step();
-        cpu_->ExecuteOpcode();
-        const Regs mine = tavrin::test::SaveZ80State(*cpu_), peer = ref_->Save();
+        ref_.Step();
+        cpu_.ExecuteOpcode();
+        const Regs mine = tavrin::test::SaveZ80State(cpu_), peer = ref_.Save();
 
-        // The peer's result with this processor's own rules applied, and
-        // the flags that are not compared taken from TCpuEmu.
-        const Quirks q = QuirksFor(t);
-        Regs want = peer;
-        // Block I/O: Z is compared with the peer; N and C are held to their
-        // documented values (N = 1, C unchanged), which the hardware does not keep.
-        const uint8_t flagMask = q.blockIo ? kZeroFlagOnly : kDocumentedFlags;
-        want.SetF(uint8_t((peer.F() & flagMask) | (mine.F() & ~flagMask)));
-        if (q.blockIo) want.SetF(uint8_t((want.F() & ~0x03) | 0x02 | (start.F() & kCarry)));
-        if (q.keptRegister >= 0) want.SetReg8(q.keptRegister, start.Reg8(q.keptRegister));
-        if (q.extraRCount) want.r = uint8_t((peer.r & 0x80) | ((peer.r + 1) & 0x7F));
-        if (q.iff1Kept) want.iff1 = start.iff1;
+        bool portBeforeDecrement = false;
+        const Regs want = Expected(t, mine, peer, portBeforeDecrement);
         std::string diff = mine == want ? "" : "\n  expected: " + Describe(want);
 
-        auto memory = [&](uint16_t a) {
-            const uint8_t m = cpu_->ReadMemoryByte(a);
-            if (m == ref_->mem[a]) return;
-            char item[48];
-            std::snprintf(item, sizeof item, " memory (%04X) %02X/%02X", a, m, ref_->mem[a]);
-            if (diff.find(item) == std::string::npos) diff += item;
-        };
-        for (uint16_t a : ref_->written) memory(a);
+        for (uint16_t a : ref_.written) {
+            const uint8_t m = cpu_.ReadMemoryByte(a);
+            const std::string item = " memory (" + Hex(a, 4) + ") " + Hex(m) + "/" + Hex(ref_.mem[a]);
+            if (m != ref_.mem[a] && diff.find(item) == std::string::npos) diff += item;
+        }
 
-        std::vector<PortEvent> expectedPorts = ref_->ports;
-        if (q.portBeforeDecrement)
+        std::vector<PortEvent> expectedPorts = ref_.ports;
+        if (portBeforeDecrement)
             for (auto& e : expectedPorts) e.port = uint16_t(e.port + 0x100);
         if (cpuPorts_ != expectedPorts)
             diff += " ports:" + DescribePorts(cpuPorts_) + " /" + DescribePorts(expectedPorts);
@@ -480,26 +431,17 @@ private:
     // Stray writes anywhere in memory, checked now and then.
     std::string CompareAllMemory(const Trial& last) {
         static std::array<uint8_t, 0x10000> mine;
-        cpu_->ReadMemory(0x0000, 0x8000, mine.data());
-        cpu_->ReadMemory(0x8000, 0x8000, mine.data() + 0x8000);
-        if (std::memcmp(mine.data(), ref_->mem.data(), mine.size()) == 0) return {};
-        for (uint32_t a = 0; a < 0x10000; ++a) {
-            if (mine[a] == ref_->mem[a]) continue;
-            char text[160];
-            std::snprintf(text, sizeof text,
-                          "memory %04X differs (%02X/%02X) after one of the last 64 states, the "
-                          "latest being ",
-                          a, mine[a], ref_->mem[a]);
-            char pc[16];
-            std::snprintf(pc, sizeof pc, "at PC %04X", last.regs.pc);
-            return text + last.Bytes() + pc;
-        }
-        return {};
+        cpu_.ReadMemory(0x0000, 0x8000, mine.data());
+        cpu_.ReadMemory(0x8000, 0x8000, mine.data() + 0x8000);
+        if (std::memcmp(mine.data(), ref_.mem.data(), mine.size()) == 0) return {};
+        const size_t a = size_t(std::mismatch(mine.begin(), mine.end(), ref_.mem.begin()).first - mine.begin());
+        return "memory " + Hex(unsigned(a), 4) + " differs (" + Hex(mine[a]) + "/" + Hex(ref_.mem[a]) +
+               ") after one of the last 64 states, the latest being " + last.Bytes() + "at PC " + Hex(last.regs.pc, 4);
     }
 
     const Group& group_;
-    std::unique_ptr<TCpuEmu> cpu_;
-    std::unique_ptr<TReferenceCpu> ref_;
+    TCpuEmu cpu_;
+    TReferenceCpu ref_;
     std::vector<PortEvent> cpuPorts_;
     uint32_t salt_ = 0;
 };

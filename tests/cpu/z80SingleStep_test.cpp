@@ -1,9 +1,8 @@
-// Runs every recorded single-instruction vector: load the initial state,
-// execute one instruction, compare registers, memory and port traffic with
-// the recorded final state. Where this processor follows its own documented
-// rule instead of the recorded hardware behaviour, exactly the affected
-// values are computed by that rule from the case instead of being taken from
-// the recording (see ExpectationsFor); nothing is left out of the comparison.
+// Runs every recorded single-instruction vector and compares registers,
+// memory and port traffic with the recorded final state. Where this
+// processor follows its own documented rule instead of the recorded
+// hardware, exactly the affected values are computed by that rule from the
+// case (ExpectationsFor); nothing is left out of the comparison.
 
 #include <algorithm>
 #include <filesystem>

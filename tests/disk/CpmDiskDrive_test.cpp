@@ -1,10 +1,12 @@
 // The file system on real image files: listing, import with its rollback
-// on every kind of failure, delete, and the numbers of one directory entry.
+// on every kind of failure, delete, the numbers of one directory entry, and
+// damaged directories.
 
 #include <functional>
 #include <sstream>
 #include <stdexcept>
 #include <streambuf>
+#include <tuple>
 
 #include "CpmTestSupport.h"
 
@@ -19,20 +21,17 @@ protected:
         MakeFreshImage(Image);
     }
 
-    int32_t Import(const std::string& name, const std::vector<uint8_t>& data, uint8_t user = 0,
-                   uint8_t pad = 0x1A, int* index = nullptr) {
+    void Import(const std::string& name, const std::vector<uint8_t>& data) {
         TCpmDiskDrive drive(Image);
         std::istringstream in(AsString(data));
-        int i = -2;
-        const int32_t n = drive.ImportFile(name, in, static_cast<int32_t>(data.size()), i, user, pad);
-        if (index) *index = i;
-        return n;
+        int index = -2;
+        drive.ImportFile(name, in, static_cast<int32_t>(data.size()), index, 0, 0x1A);
     }
 
-    std::string Export(const std::string& name, bool text, uint8_t user = 0) {
+    std::string Export(const std::string& name, bool text) {
         TCpmDiskDrive drive(Image);
         std::ostringstream out;
-        drive.ExportFile(name, text, out, user);
+        drive.ExportFile(name, text, out, 0);
         return out.str();
     }
 
@@ -85,76 +84,19 @@ TEST_F(CpmDisk, ListingOfAPreparedDirectory) {
     PokeEntry(Image, 11, MakeEntry(20, "OTHER", "", 0, 0, 1, {41}));
 
     const TCpmDiskFileInfoList list = Listing();
-    ASSERT_EQ(list.GetCount(), 4);
-    const struct {
-        std::string key;
-        int records, extents, blocks;
-        uint8_t attributes;
-    } want[] = {
-        {"0:PROT.COM", 1, 1, 1, 3},
-        {"10:SAME", 1, 1, 1, 0},
-        {"2:SAME", 1, 1, 2, 0},
-        {"3:BIG.DAT", 261, 3, 17, 0},
-    };
-    for (int i = 0; i < 4; ++i) {
-        EXPECT_EQ(list.GetKey(i), want[i].key);
-        EXPECT_EQ(list.GetItem(i)->Records, want[i].records) << want[i].key;
-        EXPECT_EQ(list.GetItem(i)->ExtentCount, want[i].extents) << want[i].key;
-        EXPECT_EQ(list.GetItem(i)->Blocks, want[i].blocks) << want[i].key;
-        EXPECT_EQ(list.GetItem(i)->Attributes, want[i].attributes) << want[i].key;
+    std::vector<std::tuple<std::string, int, int, int, int>> files;  // records, extents, blocks, attributes
+    for (int i = 0; i < list.GetCount(); ++i) {
+        const TCpmDiskFileInfo& f = *list.GetItem(i);
+        files.emplace_back(list.GetKey(i), f.Records, f.ExtentCount, f.Blocks, f.Attributes);
     }
+    EXPECT_EQ(files, (decltype(files){{"0:PROT.COM", 1, 1, 1, 3},
+                                      {"10:SAME", 1, 1, 1, 0},
+                                      {"2:SAME", 1, 1, 2, 0},
+                                      {"3:BIG.DAT", 261, 3, 17, 0}}));
     // 17 + 2 + 1 + 1 listed blocks, user 20's block 41 and the label's 40.
     EXPECT_EQ(list.Allocation.FreeCount, 504 - 23);
     EXPECT_TRUE(list.Allocation.TestBit(41));
     EXPECT_TRUE(list.Allocation.TestBit(40));
-}
-
-TEST_F(CpmDisk, ImportSizesRecordsAndPadding) {
-    const struct {
-        int32_t size;
-        uint8_t pad;
-        int32_t result;
-        std::vector<int> rcs;  // per entry
-    } cases[] = {
-        {1, 0x1A, 128, {1}},
-        {300, 0x1A, 384, {3}},
-        {2049, 0x00, 2176, {17}},
-        {16385, 0x1A, 16512, {128, 1}},
-        {40000, 0x00, 40064, {128, 128, 57}},
-    };
-    for (const auto& c : cases) {
-        MakeFreshImage(Image);
-        const auto data = Pattern(static_cast<size_t>(c.size), static_cast<uint32_t>(c.size));
-        int index = -2;
-        EXPECT_EQ(Import("file.bin", data, 0, c.pad, &index), c.result) << c.size;
-        EXPECT_EQ(index, 0) << c.size;
-
-        int expectBlock = 4;
-        for (size_t x = 0; x < c.rcs.size(); ++x) {
-            const TCpmDirEntry e = PeekEntry(Image, static_cast<int>(x));
-            EXPECT_EQ(e[0], 0);
-            EXPECT_EQ(CpmEntryGetFullName(e), "FILE.BIN");
-            EXPECT_EQ(CpmEntryGetExtentNo(e), x);
-            EXPECT_EQ(e[13], 0);
-            EXPECT_EQ(e[15], c.rcs[x]) << c.size;
-            const int blocks = (c.rcs[x] + 15) / 16;
-            EXPECT_EQ(CpmEntryCountBlocks(e, true), blocks) << c.size;
-            for (int p = 0; p < blocks; ++p) EXPECT_EQ(CpmEntryGetPointer(e, p), expectBlock++);
-        }
-        EXPECT_EQ(PeekEntry(Image, static_cast<int>(c.rcs.size()))[0], 0xE5);
-
-        const auto stored = Peek(Image, BlockOffset(4), static_cast<size_t>(c.result));
-        auto want = data;
-        want.resize(static_cast<size_t>(c.result), c.pad);
-        EXPECT_EQ(stored, want) << "data and padding of " << c.size;
-        EXPECT_EQ(Export("FILE.BIN", false), AsString(want));
-
-        const auto list = Listing();
-        ASSERT_EQ(list.GetCount(), 1);
-        EXPECT_EQ(list.GetItem(0)->Records, c.result / 128);
-        EXPECT_EQ(list.GetItem(0)->ExtentCount, static_cast<int>(c.rcs.size()));
-        EXPECT_EQ(list.Allocation.FreeCount, 504 - (expectBlock - 4));
-    }
 }
 
 // Fills directory entries from `entry` on with user-16 entries that own the
@@ -287,6 +229,45 @@ TEST(CpmEntryNumbers, ExtentNumberAndBlockCount) {
     EXPECT_EQ(CpmEntryCountBlocks(MakeEntry(0, "F", "", 0, 0, 0, {256, 0x0101}), false), 3);
     EXPECT_EQ(CpmEntryCountBlocks(MakeEntry(0, "F", "", 0, 0, 0, {0, 0, 0, 0, 0, 0, 0, 0x0700}), false), 1)
         << "the last byte is a pointer too";
+}
+
+// An extent held by two entries is reported and refused.
+TEST_F(CpmDisk, RepeatedExtentIsReportedAndRefused) {
+    PokeEntry(Image, 0, MakeEntry(0, "TWICE", "TXT", 0, 0, 16, {4}));
+    PokeEntry(Image, 1, MakeEntry(0, "OTHER", "TXT", 0, 0, 16, {6}));
+    PokeEntry(Image, 7, MakeEntry(0, "twice", "txt", 0, 0, 16, {5}));
+    const std::vector<uint8_t> before = ReadFileBytes(Image);
+
+    TCpmDiskDrive drive(Image);
+    ASSERT_EQ(drive.Problems().size(), 1u);
+    EXPECT_EQ(drive.Problems()[0],
+              "Directory entries 0 and 7 both hold extent 0 of the file \"twice.txt\" in user area 0.");
+    int index = 0;
+    std::ostringstream out;
+    const std::function<void()> operations[] = {
+        [&] { drive.ExportFile("TWICE.TXT", false, out, 0); },
+        [&] { drive.RenameFile("TWICE.TXT", "NEW.TXT", index, 0); },
+        [&] { drive.DeleteFile("TWICE.TXT", 0); },
+        [&] { drive.SetFileAttributes("TWICE.TXT", CpmAttrReadOnly, index, 3, 0); },
+    };
+    for (const auto& operation : operations)
+        EXPECT_EQ(MessageOf(operation), "The file \"TWICE.TXT\" has more than one directory entry for extent 0!");
+    EXPECT_TRUE(out.str().empty());
+    EXPECT_TRUE(ReadFileBytes(Image) == before) << "nothing written";
+    EXPECT_EQ(Export("OTHER.TXT", false).size(), 2048u) << "the undamaged file is followed as before";
+}
+
+// Every entry that is not free keeps its blocks from imports, whatever its
+// user byte.
+TEST_F(CpmDisk, ForeignEntriesKeepTheirBlocks) {
+    for (uint8_t user : {0x21, 0x7F, 0x80, 0xE4, 0xE6, 0xFF}) {
+        MakeFreshImage(Image);
+        PokeEntry(Image, 0, MakeEntry(user, "KEEP", "", 0, 0, 32, {4, 5}));  // the first free blocks
+        const std::vector<uint8_t> kept = Peek(Image, BlockOffset(4), 4096);
+        Import("NEW.DAT", std::vector<uint8_t>(5000, 'n'));
+        EXPECT_EQ(CpmEntryGetPointer(PeekEntry(Image, 1), 0), 6) << int(user);
+        EXPECT_TRUE(Peek(Image, BlockOffset(4), 4096) == kept) << int(user);
+    }
 }
 
 }  // namespace

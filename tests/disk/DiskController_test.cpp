@@ -1,15 +1,23 @@
-// The disk controller through its ports: each command's status, registers
-// and events, with the image untouched whenever a command fails.
+// The disk layer's devices and streams: the controller through its ports
+// (each command's status, registers and events, with the image untouched
+// whenever a command fails), the drive's writes of several records at once,
+// where its read window lands, and the Intel HEX-32 writer's exact record
+// texts, checksums and segments, whatever pieces the data comes in.
 
 #include "disk/DiskController.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
+#include <cstring>
 #include <string>
 #include <vector>
 
-#include "StoreTestSupport.h"
+#include "CpmTestSupport.h"
+#include "disk/DiskDrive.h"
+#include "disk/HexStream.h"
+#include "disk/StreamCache.h"
 #include "support/NamedRows.h"
 
 using storetest::TempFolder;
@@ -20,7 +28,6 @@ namespace {
 class ControllerTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        memory.fill(0);
         ctl.OnDmaToMemory = [this](TDiskController&, uint16_t address, uint16_t count, uint8_t* buffer) {
             log.push_back("to:" + std::to_string(address) + ":" + std::to_string(count));
             for (int i = 0; i < count; ++i) memory[(address + i) & 0xFFFF] = buffer[i];
@@ -35,20 +42,11 @@ protected:
     }
     void TearDown() override { ctl.UnmountAll(); }
 
-    std::string NewImage(const std::string& name) {
-        const std::string p = dir / name;
-        TDiskDrive::FormatDiskImage(p);
-        return p;
-    }
     // Programs drive, track, sector and DMA address through the ports.
     void Select(uint8_t drive, uint16_t track, uint16_t sector, uint16_t dma) {
-        ctl.WritePort(0x71, drive);
-        ctl.WritePort(0x72, sector & 0xFF);
-        ctl.WritePort(0x73, sector >> 8);
-        ctl.WritePort(0x74, track & 0xFF);
-        ctl.WritePort(0x75, track >> 8);
-        ctl.WritePort(0x76, dma & 0xFF);
-        ctl.WritePort(0x77, dma >> 8);
+        const uint16_t values[] = {drive, sector, uint16_t(sector >> 8), track, uint16_t(track >> 8), dma,
+                                   uint16_t(dma >> 8)};
+        for (int i = 0; i < 7; ++i) ctl.WritePort(uint8_t(0x71 + i), uint8_t(values[i]));
     }
     uint8_t Command(uint8_t command) {
         log.clear();
@@ -63,8 +61,6 @@ protected:
 };
 
 using Log = std::vector<std::string>;
-
-// ---- commands ------------------------------------------------------------------
 
 // One command on a prepared controller: the status, registers and events it leaves.
 struct CommandCase {
@@ -82,7 +78,10 @@ class ControllerCommand : public ControllerTest, public ::testing::WithParamInte
 
 TEST_P(ControllerCommand, StatusAndEvents) {
     const CommandCase& c = GetParam();
-    if (c.mounted) ctl.MountDisk(NewImage("b.cpmdsk"), 1);
+    if (c.mounted) {
+        TDiskDrive::FormatDiskImage(dir / "b.cpmdsk");
+        ctl.MountDisk(dir / "b.cpmdsk", 1);
+    }
     Select(1, c.track, c.sector, 0x1234);
     const auto image = c.mounted ? storetest::ReadFile(ctl.GetDriveFileName(1)) : std::string();
     // Only reset and a successful home change registers other than the status.
@@ -117,5 +116,147 @@ INSTANTIATE_TEST_SUITE_P(
         CommandCase{"Undefined255", false, 0, 0, 255, 9, {}},
         CommandCase{"Reset", true, 9, 9, 0, 0, {"reset"}}),
     tavrin::test::RowName);
+
+// Records land in place and in the drive's read window; ranges past the
+// image are refused before anything is written.
+TEST(BlockWrite, RecordsLandInPlaceAndInTheWindowOrNotAtAll) {
+    TempFolder dir;
+    const std::string image = dir.File("w.cpmdsk");
+    cpmtest::MakeFreshImage(image);
+    TDiskDrive drive(image);
+    std::array<uint8_t, 128> record{};
+    drive.Track = 255;
+    drive.Sector = 29;
+    drive.ReadSector(record.data());  // the window holds the records written below
+    const std::vector<uint8_t> data = cpmtest::Pattern(4 * 128, 9);
+    for (int count : {4, -1}) EXPECT_THROW(drive.WriteSectors(data.data(), count), EDiskError);
+    EXPECT_EQ(storetest::ReadFile(image), std::string(cpmtest::ImageBytes, '\xE5'));
+    drive.WriteSectors(data.data(), 3);
+    EXPECT_EQ(cpmtest::Peek(image, cpmtest::ImageBytes - 3 * 128, 3 * 128),
+              std::vector<uint8_t>(data.begin(), data.end() - 128));
+    drive.Sector = 31;
+    drive.ReadSector(record.data());
+    EXPECT_TRUE(std::equal(record.begin(), record.end(), data.begin() + 256));
+}
+
+// An in-memory image whose every record holds its own number (low byte), so
+// loads can be checked.
+class MemoryStream : public TDiskStream {
+public:
+    explicit MemoryStream(int records) : data(static_cast<size_t>(records * 128)) {
+        for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i / 128);
+    }
+    int64_t Size() const override { return static_cast<int64_t>(data.size()); }
+    int64_t Seek(int64_t offset) override { return pos = offset; }
+    int64_t Read(void* buffer, int64_t count) override {
+        const int64_t n = std::max<int64_t>(0, std::min<int64_t>(count, Size() - pos));
+        std::memcpy(buffer, data.data() + pos, static_cast<size_t>(n));
+        pos += n;
+        return n;
+    }
+    int64_t Write(const void*, int64_t) override { return -1; }
+
+    std::vector<uint8_t> data;
+    int64_t pos = 0;
+};
+
+// A sequence of record requests and the window each one leaves.
+struct WindowStep {
+    int32_t index;
+    bool ok;
+    int32_t first;
+    int32_t count;
+};
+
+struct WindowCase {
+    const char* name;
+    int32_t records;
+    int32_t window;
+    std::vector<WindowStep> steps;
+};
+
+TAVRIN_PRINT_AS_NAME(WindowCase)
+class StreamCacheWindow : public ::testing::TestWithParam<WindowCase> {};
+
+TEST_P(StreamCacheWindow, LoadsAroundTheRecord) {
+    const WindowCase& c = GetParam();
+    MemoryStream stream(c.records);
+    TStreamCache cache(&stream, 0, c.records, 128, c.window);
+    EXPECT_EQ(cache.FirstCached(), -1);
+    for (const WindowStep& s : c.steps) {
+        EXPECT_EQ(cache.LoadWindow(s.index), s.ok) << "record " << s.index;
+        EXPECT_EQ(cache.FirstCached(), s.first) << "record " << s.index;
+        EXPECT_EQ(cache.CachedCount(), s.count) << "record " << s.index;
+        if (s.ok) {
+            const uint8_t* rec = cache.GetCachedRecord(s.index);
+            ASSERT_NE(rec, nullptr);
+            EXPECT_EQ(rec[0], static_cast<uint8_t>(s.index));
+            EXPECT_EQ(rec[127], static_cast<uint8_t>(s.index));
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Windows, StreamCacheWindow,
+    ::testing::Values(
+        WindowCase{"FullImageWorkedFigures", 8192, 64, {{100, true, 84, 64}, {80, true, 32, 64}, {8190, true, 8128, 64}}},
+        WindowCase{"StartClampsAtZero", 8192, 64, {{10, true, 0, 64}, {0, true, 0, 64}}},
+        WindowCase{"BackwardsFromEnd", 8192, 64, {{8191, true, 8128, 64}, {8000, true, 7952, 64}}},
+        WindowCase{"ForwardAfterBackward", 8192, 64, {{500, true, 484, 64}, {400, true, 352, 64}, {401, true, 385, 64}}},
+        WindowCase{"ShortStreamWhole", 7, 64, {{3, true, 0, 7}, {6, true, 0, 7}}},
+        WindowCase{"OutOfRangeKeepsWindow", 7, 64, {{3, true, 0, 7}, {7, false, 0, 7}, {-1, false, 0, 7}}},
+        WindowCase{"EmptyStream", 0, 64, {{0, false, -1, 0}}},
+        WindowCase{"OddWindow", 100, 5, {{50, true, 49, 5}, {40, true, 37, 5}, {97, true, 95, 5}, {99, true, 95, 5}}},
+        WindowCase{"WindowOfOne", 10, 1, {{4, true, 4, 1}, {2, true, 2, 1}}}),
+    tavrin::test::RowName);
+
+// Writes data in pieces of chunk bytes; the file is finished by Finish, or
+// with finishByDestructor by the destructor alone.
+std::string WriteHex(const std::string& path, uint32_t start, uint16_t recordLength,
+                     const std::vector<uint8_t>& data, size_t chunk = 1000,
+                     bool finishByDestructor = false) {
+    {
+        TZilogHex32WriterStream out(path, start, recordLength);
+        for (size_t at = 0; at < data.size(); at += chunk) {
+            const auto n = static_cast<int32_t>(std::min(chunk, data.size() - at));
+            EXPECT_EQ(out.Write(data.data() + at, n), n);
+        }
+        if (!finishByDestructor) out.Finish();
+    }
+    return storetest::ReadFile(path);
+}
+
+TEST(HexWriter, ExactFilesForSmallCases) {
+    TempFolder dir;
+    std::vector<uint8_t> ramp(64);
+    for (int i = 0; i < 64; ++i) ramp[static_cast<size_t>(i)] = static_cast<uint8_t>(i);
+    std::string fff0 = TZilogHex32WriterStream::FormatDataRecord(0xFFF0, ramp.data(), 16);
+    fff0 += ":020000040001F9\r\n";
+    fff0 += TZilogHex32WriterStream::FormatDataRecord(0, ramp.data() + 16, 48);
+    fff0 += ":00000001FF\r\n";
+
+    const struct {
+        std::string label;
+        uint32_t start;
+        uint16_t recordLength;
+        std::vector<uint8_t> data;
+        std::string want;
+    } cases[] = {
+        {"nothing, low", 0x0100, 64, {}, ":00000001FF\r\n"},
+        {"nothing, high start writes no type 04", 0x10000, 64, {}, ":00000001FF\r\n"},
+        {"three bytes", 0x0100, 64, {1, 2, 3}, ":03010000010203F6\r\n:00000001FF\r\n"},
+        {"ten bytes at 100000h", 0x100000, 64, std::vector<uint8_t>(10, 0xAA),
+         ":020000040010EA\r\n:0A000000AAAAAAAAAAAAAAAAAAAA52\r\n:00000001FF\r\n"},
+        {"split at a segment boundary", 0xFFF0, 64, ramp, fff0},
+        {"full record then a short one", 0x0000, 2, {0x10, 0x20, 0x30},
+         ":020000001020CE\r\n:0100020030CD\r\n:00000001FF\r\n"},
+    };
+    for (const auto& c : cases) {
+        const std::string path = dir.File("out.hex");
+        for (size_t chunk : {size_t{1}, size_t{7}, size_t{1000}})
+            EXPECT_EQ(WriteHex(path, c.start, c.recordLength, c.data, chunk, chunk == 7), c.want)
+                << c.label << ", chunk " << chunk;
+    }
+}
 
 }  // namespace

@@ -1,13 +1,12 @@
-// libFuzzer target: arbitrary text is loaded as a settings file from a
-// stream, read through the typed accessors under arbitrary names, written to
-// through them, then saved to a stream and loaded again. The reload must hold
-// the same sections, keys (in order, with their spelling) and values.
-//
-// Input: a few leading bytes drive the typed reads and writes; the rest is
-// the settings text.
+// libFuzzer target: arbitrary text is loaded as a settings file, read through
+// the typed accessors under arbitrary names, written to through them, saved
+// and loaded again: the reload must hold the same sections, keys (in order,
+// with their spelling) and values. Input: the settings text, then the names
+// and values of the typed reads and writes.
 
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <sstream>
@@ -21,35 +20,25 @@ namespace {
 
 using tavrin::fuzz::Check;
 
-// A key that starts with "=" is stored whole (an "=" in first place does not
-// split a line), but saving it as key "=" value makes the reloaded line split
-// nowhere else either, so the saved "=" joins the key: "=x" comes back as
-// "=x=". Such a key only arises from a damaged file line and is left out of
-// the comparison; every other key and value the loader can produce is
-// carried exactly.
-bool Comparable(const TNrKeyValuePair& pair) { return pair.Key.empty() || pair.Key.front() != '='; }
-
-void CheckSame(const TNrKeyValueSections& a, const TNrKeyValueSections& b) {
-    Check(a.GetSectionCount() == b.GetSectionCount());
-    for (int s = 0; s < a.GetSectionCount(); ++s) {
-        const TNrKeyValueList* x = a.GetSection(s);
-        const TNrKeyValueList* y = b.GetSection(s);
-        Check(x && y && x->Name == y->Name && x->NameUpper == y->NameUpper);
-        std::vector<const TNrKeyValuePair*> px, py;
-        for (int i = 0; i < x->GetCount(); ++i)
-            if (Comparable(*x->GetPair(i))) px.push_back(x->GetPair(i));
-        for (int i = 0; i < y->GetCount(); ++i)
-            if (Comparable(*y->GetPair(i))) py.push_back(y->GetPair(i));
-        Check(px.size() == py.size());
-        for (size_t i = 0; i < px.size(); ++i)
-            Check(px[i]->Key == py[i]->Key && px[i]->KeyUpper == py[i]->KeyUpper && px[i]->Value == py[i]->Value);
+// Sections and keys in order, with their spelling, and values. A key
+// starting with "=" (only a damaged line makes one) is saved as "=x=" and
+// read back as that key: it is left out. Every other key and value the
+// loader can produce is carried exactly.
+std::vector<std::array<std::string, 4>> Contents(const TNrKeyValueSections& store) {
+    std::vector<std::array<std::string, 4>> items;
+    for (int s = 0; s < store.GetSectionCount(); ++s) {
+        const TNrKeyValueList* list = store.GetSection(s);
+        items.push_back({"section", list->Name, list->NameUpper, ""});
+        for (int i = 0; i < list->GetCount(); ++i)
+            if (const TNrKeyValuePair* pair = list->GetPair(i); pair->Key.empty() || pair->Key.front() != '=')
+                items.push_back({"key", pair->Key, pair->KeyUpper, pair->Value});
     }
+    return items;
 }
 
-// What a name written through the accessors must look like to survive the
-// text form: one line, no blanks or controls at either end (the loader trims
-// them), and for keys no "=" (it ends the key) and no "[" (a key "[a" with a
-// value ending in "]" would read back as a section heading).
+// A name written through the accessors that survives the text form: one
+// line, trimmed, and for keys no "=" (it ends the key) and no "[" (a key "[a"
+// with a value ending in "]" would read back as a section heading).
 std::string Carriable(std::string text, bool key) {
     std::string out;
     for (char c : text) {
@@ -91,70 +80,49 @@ void Reload(const TNrKeyValueSections& from, TNrKeyValueSections& to) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzedDataProvider in(data, size);
-    const int reads = in.ConsumeIntegralInRange<int>(0, 6);
-    const int writes = in.ConsumeIntegralInRange<int>(0, 6);
-    std::vector<std::pair<std::string, std::string>> readNames, writeNames;
-    for (int i = 0; i < reads; ++i) {
-        std::string section = in.ConsumeRandomLengthString(24);
-        readNames.emplace_back(section, in.ConsumeRandomLengthString(24));
-    }
-    struct Write {
-        uint8_t Kind;
-        std::string Section, Key;
-        int32_t Int;
-        double Real;
-        std::string Text;
-    };
-    std::vector<Write> ops;
-    for (int i = 0; i < writes; ++i) {
-        Write w;
-        w.Kind = in.ConsumeIntegral<uint8_t>();
-        w.Section = in.ConsumeRandomLengthString(24);
-        w.Key = in.ConsumeRandomLengthString(24);
-        w.Int = in.ConsumeIntegral<int32_t>();
-        w.Real = in.ConsumeFloatingPoint<double>();
-        w.Text = in.ConsumeRandomLengthString(32);
-        ops.push_back(std::move(w));
-    }
-    const std::string text = in.ConsumeRemainingBytesAsString();
-
     TNrKeyValueSections store;
     {
-        std::istringstream stream(text);
+        std::istringstream stream(in.ConsumeRandomLengthString(size));
         Check(store.LoadFromStream(stream));
     }
-    // Names the file holds, and names the input made up.
+    // Names the file holds, and names the input makes up.
     for (int s = 0; s < store.GetSectionCount() && s < 8; ++s) {
         const TNrKeyValueList* list = store.GetSection(s);
         for (int k = 0; k < list->GetCount() && k < 8; ++k) CheckReads(store, list->Name, list->GetPair(k)->Key);
         CheckReads(store, NrUpperCase(list->Name), "");
     }
-    for (const auto& [section, key] : readNames) CheckReads(store, section, key);
-
+    for (int i = in.ConsumeIntegralInRange<int>(0, 6); i > 0; --i) {
+        const std::string section = in.ConsumeRandomLengthString(24);
+        CheckReads(store, section, in.ConsumeRandomLengthString(24));
+    }
     TNrKeyValueSections reloaded;
     Reload(store, reloaded);
-    CheckSame(store, reloaded);
+    Check(Contents(store) == Contents(reloaded));
 
     // Typed writes read back as written.
-    for (const Write& w : ops) {
-        const std::string section = Carriable(w.Section, false);
-        const std::string key = Carriable(w.Key, true);
+    for (int i = in.ConsumeIntegralInRange<int>(0, 6); i > 0; --i) {
+        const uint8_t kind = in.ConsumeIntegral<uint8_t>();
+        const std::string section = Carriable(in.ConsumeRandomLengthString(24), false);
+        const std::string key = Carriable(in.ConsumeRandomLengthString(24), true);
+        const int32_t number = in.ConsumeIntegral<int32_t>();
         if (section.empty() || key.empty()) continue;
-        switch (w.Kind % 4) {
+        switch (kind % 4) {
             case 0:
-                store.WriteInteger(section, key, w.Int);
-                Check(store.ReadInteger(section, key, w.Int ^ 1) == w.Int);
+                store.WriteInteger(section, key, number);
+                Check(store.ReadInteger(section, key, number ^ 1) == number);
                 break;
-            case 1:
-                store.WriteFloat(section, key, w.Real);
-                if (std::isfinite(w.Real)) Check(store.ReadFloat(section, key, 1.5) == w.Real);
+            case 1: {
+                const double real = in.ConsumeFloatingPoint<double>();
+                store.WriteFloat(section, key, real);
+                if (std::isfinite(real)) Check(store.ReadFloat(section, key, 1.5) == real);
                 break;
+            }
             case 2:
-                store.WriteBool(section, key, w.Int & 1);
-                Check(store.ReadBool(section, key, !(w.Int & 1)) == bool(w.Int & 1));
+                store.WriteBool(section, key, number & 1);
+                Check(store.ReadBool(section, key, !(number & 1)) == bool(number & 1));
                 break;
             default: {
-                const std::string value = Carriable(w.Text, false);
+                const std::string value = Carriable(in.ConsumeRandomLengthString(32), false);
                 store.WriteString(section, key, value);
                 Check(store.ReadString(section, key, value + "x") == value);
                 break;
@@ -163,6 +131,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     TNrKeyValueSections again;
     Reload(store, again);
-    CheckSame(store, again);
+    Check(Contents(store) == Contents(again));
     return 0;
 }

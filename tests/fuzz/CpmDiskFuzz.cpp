@@ -1,16 +1,12 @@
 // libFuzzer target: a mutated disk image is opened as a CP/M file system,
 // listed, every file exported, and a file imported, deleted, renamed and
-// re-attributed. Errors are exceptions; anything else (a crash, a hang, an
-// access outside a buffer, a broken invariant) is a finding.
-//
-// Input: byte 0 chooses the image size, the rest is laid over the image from
-// the directory (track 2) on; the remainder of a full image is E5h.
+// re-attributed. Errors are exceptions; a crash, a hang, an access outside a
+// buffer or a broken invariant is a finding. Input: byte 0 chooses the image
+// size, the rest is laid over the image from the directory (track 2) on.
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <sstream>
 #include <string>
@@ -23,7 +19,6 @@ namespace {
 
 constexpr size_t ImageBytes = 1048576;
 constexpr size_t DirOffset = 8192;
-
 
 using tavrin::fuzz::Check;
 using tavrin::fuzz::ScratchFile;
@@ -50,6 +45,17 @@ size_t ImageSize(uint8_t mode, size_t inputSize) {
     }
 }
 
+// Runs an operation the file system may refuse; false when it did.
+template <typename F>
+bool Refusable(F f) {
+    try {
+        f();
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
 void ExerciseListing(TCpmDiskDrive& drive) {
     TCpmDiskFileInfoList list;
     drive.GetFileList(list);
@@ -63,11 +69,7 @@ void ExerciseListing(TCpmDiskDrive& drive) {
         Check(f != nullptr && f->User <= 15);
         for (bool text : {false, true}) {
             std::ostringstream out;
-            try {
-                drive.ExportFile(f->FileName, text, out, f->User);
-            } catch (const std::exception&) {
-                continue;
-            }
+            if (!Refusable([&] { drive.ExportFile(f->FileName, text, out, f->User); })) continue;
             // Extents export at their own 16 KB place: never past the
             // highest extent number, whole records in binary mode.
             Check(out.str().size() <= size_t{512} * 16384);
@@ -91,9 +93,7 @@ void ExerciseImport(TCpmDiskDrive& drive, const uint8_t* data, size_t size) {
     before.Take();
     int index = -1;
     int32_t written = 0;
-    try {
-        written = drive.ImportFile(name, in, static_cast<int32_t>(want), index, 3, 0);
-    } catch (const std::exception&) {
+    if (!Refusable([&] { written = drive.ImportFile(name, in, static_cast<int32_t>(want), index, 3, 0); })) {
         after.Take();
         Check(after == before);  // a failed import changes nothing
         return;
@@ -104,12 +104,7 @@ void ExerciseImport(TCpmDiskDrive& drive, const uint8_t* data, size_t size) {
     Check(index >= 0);
     // What was imported reads back, byte for byte, from a fresh open.
     std::ostringstream out;
-    try {
-        TCpmDiskDrive again(ScratchFile().Path);
-        again.ExportFile(name, false, out, 3);
-    } catch (const std::exception&) {
-        Check(false);
-    }
+    Check(Refusable([&] { TCpmDiskDrive(ScratchFile().Path).ExportFile(name, false, out, 3); }));
     std::string padded = payload;
     padded.resize(static_cast<size_t>(written), '\0');
     Check(out.str() == padded);
@@ -121,19 +116,12 @@ void ExerciseChanges(TCpmDiskDrive& drive) {
     const TCpmDiskFileInfo first = *drive.FileList->GetItem(0);
     const TCpmDiskFileInfo last = *drive.FileList->GetItem(count - 1);
     int index = -1;
-    try {
-        drive.SetFileAttributes(last.FileName, 7, index, static_cast<uint8_t>(last.User + 1), last.User);
-    } catch (const std::exception&) {
-    }
-    try {
-        drive.RenameFile(first.FileName, "renamed.fz", index, first.User);
-    } catch (const std::exception&) {
-    }
-    try {
+    Refusable([&] { drive.SetFileAttributes(last.FileName, 7, index, uint8_t(last.User + 1), last.User); });
+    Refusable([&] { drive.RenameFile(first.FileName, "renamed.fz", index, first.User); });
+    Refusable([&] {
         drive.DeleteFile(first.FileName, first.User);
         drive.DeleteFile("RENAMED.FZ", first.User);
-    } catch (const std::exception&) {
-    }
+    });
     // Freed blocks never include the directory.
     for (uint16_t b = 0; b < drive.FileList->DirBlocks; ++b) Check(drive.FileList->Allocation.TestBit(b));
 }

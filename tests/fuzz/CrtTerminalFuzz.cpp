@@ -1,13 +1,9 @@
-// libFuzzer target: bytes from the emulated program go through the CRT
-// terminal's teletype emulator and screen buffer on a terminal without a
-// window, interleaved with buffer operations and generic commands whose
-// arguments come from the input (absurd ones included), and with repaints.
-// Refusals are exceptions of the buffer; a crash, a hang, an access outside
-// a plane, or a cursor or region outside the grid is a finding.
-//
-// Input: the first bytes choose columns, screen rows, scrollback rows and the
-// modes; then each control byte either feeds a run of output bytes (high bit
-// clear) or performs one operation (high bit set).
+// libFuzzer target: program output through the CRT terminal's teletype
+// emulator and screen buffer on a windowless terminal, interleaved with
+// buffer operations, generic commands with absurd arguments, and repaints.
+// A crash, a hang, an access outside a plane, or a cursor or region outside
+// the grid is a finding. Input: sizes and modes, then control bytes that
+// feed a run of output (high bit clear) or perform one operation.
 
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -27,12 +23,11 @@ using tavrin::fuzz::ResizeBuffer;
 constexpr int MaxCols = 300;
 constexpr int MaxSVRows = 600;
 
-// The recording terminal, checking each cursor move as it comes instead of
-// recording it, and offering only the sizes a window can show.
+// Checks each cursor move as it comes, and offers only the sizes a window
+// can show.
 class FakeHost : public tavrin::test::TFakeTerminalHost {
 public:
     void SetColumns(int n) override {
-        // A window offers only sizes it can show.
         if (emulator && n >= 2 && n <= MaxCols) emulator->Buffer()->SetColCount(n);
     }
     void BufferCursorMoved(TQnTerminalEmulator& sender, int row, int col) override {
@@ -69,40 +64,48 @@ int Arg(FuzzedDataProvider& in) {
     }
 }
 
-// Two byte-sized attempts at a size, sometimes below the minimum of 2.
-int SizeArg(FuzzedDataProvider& in, int max) { return in.ConsumeIntegralInRange<int>(0, max); }
+void SetModes(FakeHost& host, TQnTerminalBuffer& b, uint8_t modes) {
+    b.UseAbsAddress = modes & 1;
+    b.UseAutoWrap = modes & 2;
+    b.UseAutoWrapDelay = modes & 4;
+    b.UseInsertMode = modes & 8;
+    b.UseNewLineMode = modes & 16;
+    host.portOpen = modes & 32;
+    host.halfDuplex = modes & 64;
+}
+
+// The buffer's operations without arguments, and with one or two numbers.
+using B = TQnTerminalBuffer;
+constexpr void (B::*kActions[])() = {&B::EraseToEOL,        &B::EraseFromBOL,         &B::EraseLine,
+                                     &B::EraseToEOW,        &B::EraseFromBOW,         &B::EraseScreen,
+                                     &B::EraseAll,          &B::SetHorzTabStop,       &B::ClearHorzTabStop,
+                                     &B::ClearAllHorzTabStops, &B::SetVertTabStop,    &B::ClearVertTabStop,
+                                     &B::ClearAllVertTabStops, &B::DoVertTab,         &B::DoBackVertTab,
+                                     &B::DoBackHorzTab,     &B::DoHorzTab,            &B::Reset};
+constexpr void (B::*kOneNumber[])(int) = {&B::InsertLines, &B::DeleteLines, &B::InsertChars, &B::DeleteChars,
+                                          &B::EraseChars,  &B::SetRow,      &B::SetCol,      &B::SetHostRow};
+constexpr void (B::*kTwoNumbers[])(int, int) = {&B::SetScrollRegion, &B::SetCursorPosition,
+                                                &B::SetHostCursorPosition};
 
 void Operation(FakeHost& host, TQnTerminalEmulator& emu, uint8_t op, FuzzedDataProvider& in) {
     TQnTerminalBuffer& b = *emu.Buffer();
-    switch (op % 32) {
-        case 0: b.SetScrollRegion(Arg(in), Arg(in)); break;
-        case 1: b.SetUseScrollRegion(in.ConsumeBool()); break;
-        case 2: b.InsertLines(Arg(in)); break;
-        case 3: b.DeleteLines(Arg(in)); break;
-        case 4: b.InsertChars(Arg(in)); break;
-        case 5: b.DeleteChars(Arg(in)); break;
-        case 6: b.EraseChars(Arg(in)); break;
-        case 7:
-            switch (in.ConsumeIntegralInRange<int>(0, 7)) {
-                case 0: b.EraseToEOL(); break;
-                case 1: b.EraseFromBOL(); break;
-                case 2: b.EraseLine(); break;
-                case 3: b.EraseToEOW(); break;
-                case 4: b.EraseFromBOW(); break;
-                case 5: b.EraseScreen(); break;
-                case 6: b.EraseAll(); break;
-                default: emu.ClearScreen(); break;
-            }
-            break;
-        case 8: ResizeBuffer(b, 0, SizeArg(in, MaxCols)); break;
-        case 9: ResizeBuffer(b, 1, SizeArg(in, MaxSVRows)); break;
-        case 10: ResizeBuffer(b, 2, SizeArg(in, MaxSVRows)); break;
-        case 11: b.SetCursorPosition(Arg(in), Arg(in)); break;
-        case 12: b.SetHostCursorPosition(Arg(in), Arg(in)); break;
-        case 13: b.SetRow(Arg(in)); break;
-        case 14: b.SetCol(Arg(in)); break;
-        case 15: b.SetHostRow(Arg(in)); break;
-        case 16: {
+    const auto pick = [&in](const auto& table) {
+        return table[in.ConsumeIntegralInRange<size_t>(0, std::size(table) - 1)];
+    };
+    switch (op % 26) {
+        case 0:
+        case 1: (b.*pick(kTwoNumbers))(Arg(in), Arg(in)); break;
+        case 2:
+        case 3:
+        case 4: (b.*pick(kOneNumber))(Arg(in)); break;
+        case 5: b.SetUseScrollRegion(in.ConsumeBool()); break;
+        case 6:
+        case 7: (b.*pick(kActions))(); break;
+        case 8: ResizeBuffer(b, 0, in.ConsumeIntegralInRange<int>(0, MaxCols)); break;
+        case 9: ResizeBuffer(b, 1, in.ConsumeIntegralInRange<int>(0, MaxSVRows)); break;
+        case 10: ResizeBuffer(b, 2, in.ConsumeIntegralInRange<int>(0, MaxSVRows)); break;
+        case 11:
+        case 12: {
             const bool wrap = in.ConsumeBool(), scroll = in.ConsumeBool();
             switch (in.ConsumeIntegralInRange<int>(0, 3)) {
                 case 0: b.MoveCursorUp(scroll); break;
@@ -112,36 +115,13 @@ void Operation(FakeHost& host, TQnTerminalEmulator& emu, uint8_t op, FuzzedDataP
             }
             break;
         }
-        case 17:
-            switch (in.ConsumeIntegralInRange<int>(0, 9)) {
-                case 0: b.SetHorzTabStop(); break;
-                case 1: b.ClearHorzTabStop(); break;
-                case 2: b.ClearAllHorzTabStops(); break;
-                case 3: b.SetVertTabStop(); break;
-                case 4: b.ClearVertTabStop(); break;
-                case 5: b.ClearAllVertTabStops(); break;
-                case 6: b.DoVertTab(); break;
-                case 7: b.DoBackVertTab(); break;
-                case 8: b.DoBackHorzTab(); break;
-                default: b.DoHorzTab(); break;
-            }
-            break;
-        case 18: {
-            const uint8_t modes = in.ConsumeIntegral<uint8_t>();
-            b.UseAbsAddress = modes & 1;
-            b.UseAutoWrap = modes & 2;
-            b.UseAutoWrapDelay = modes & 4;
-            b.UseInsertMode = modes & 8;
-            b.UseNewLineMode = modes & 16;
-            host.portOpen = modes & 32;
-            host.halfDuplex = modes & 64;
-            break;
-        }
-        case 19: b.Reset(); break;
-        case 20: b.WriteWideChar(in.ConsumeIntegral<uint16_t>()); break;
-        case 21: b.SetCharAttrs(in.ConsumeIntegral<TQnCharAttrs>()); break;
-        case 22: b.SetCharSet(in.ConsumeIntegral<uint8_t>()); break;
-        case 23: {
+        case 13: emu.ClearScreen(); break;
+        case 14: SetModes(host, b, in.ConsumeIntegral<uint8_t>()); break;
+        case 15: emu.ClearAll(); break;
+        case 16: b.WriteWideChar(in.ConsumeIntegral<uint16_t>()); break;
+        case 17: b.SetCharAttrs(in.ConsumeIntegral<TQnCharAttrs>()); break;
+        case 18: b.SetCharSet(in.ConsumeIntegral<uint8_t>()); break;
+        case 19: {
             // A generic command with positional arguments, as a per-character
             // hook of a user emulator would queue it.
             const auto command = static_cast<TQnEmuCommand>(in.ConsumeIntegralInRange<int>(0, QnEmuCommandCount - 1));
@@ -154,13 +134,13 @@ void Operation(FakeHost& host, TQnTerminalEmulator& emu, uint8_t op, FuzzedDataP
             emu.ExecuteCommand(command, &params);
             break;
         }
-        case 24: {
-            char key = static_cast<char>(in.ConsumeIntegral<uint8_t>());
+        case 20: {
+            char key = in.ConsumeIntegral<char>();
             emu.KeyPress(key);
+            emu.SendChar(in.ConsumeIntegral<char>(), in.ConsumeBool(), csKeyboard);
             break;
         }
-        case 25: emu.SendChar(static_cast<char>(in.ConsumeIntegral<uint8_t>()), in.ConsumeBool(), csKeyboard); break;
-        case 26: {
+        case 21: {
             // Reading every row the buffer answers for, a whole row each.
             for (int row = b.RowCount() - b.SVRowCount() - 1; row <= b.RowCount() + 1; ++row) {
                 const char* chars = b.GetLineCharPtr(row);
@@ -178,16 +158,14 @@ void Operation(FakeHost& host, TQnTerminalEmulator& emu, uint8_t op, FuzzedDataP
             b.AttrAt(Arg(in), Arg(in));
             break;
         }
-        case 27: {
+        case 22: {
             TQnRect r;
             while (b.GetInvalidRect(r)) {}
             b.InvalidateScreenRect(Arg(in), Arg(in), Arg(in), Arg(in));
             break;
         }
-        case 28:
-        case 29: RandomRepaint(host, emu, in); break;
-        case 30: emu.ClearAll(); break;
-        default: b.SetDefChar(static_cast<char>(in.ConsumeIntegral<uint8_t>())); break;
+        case 23: b.SetDefChar(in.ConsumeIntegral<char>()); break;
+        default: RandomRepaint(host, emu, in); break;
     }
 }
 
@@ -204,14 +182,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ResizeBuffer(b, 1, in.ConsumeIntegralInRange<int>(2, b.SVRowCount()));
     ResizeBuffer(b, 0, in.ConsumeIntegralInRange<int>(2, MaxCols));
     const uint8_t modes = in.ConsumeIntegral<uint8_t>();
-    b.UseAbsAddress = modes & 1;
-    b.UseAutoWrap = modes & 2;
-    b.UseAutoWrapDelay = modes & 4;
-    b.UseInsertMode = modes & 8;
-    b.UseNewLineMode = modes & 16;
+    SetModes(host, b, modes & 31);
     if (modes & 32) {
-        // A hook that turns bytes from 80h up into generic commands, the
-        // way a user emulator's hook does.
+        // Bytes from 80h up become generic commands, as a user emulator's
+        // hook makes them.
         emu.OnProcessChar = [](TQnTerminalEmulator&, char ch, std::string& replaceWith, TQnEmuCommandList& commands,
                                TQnCharSource) {
             const auto u = static_cast<uint8_t>(ch);

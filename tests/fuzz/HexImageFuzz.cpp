@@ -1,14 +1,13 @@
-// libFuzzer target: arbitrary text is loaded as an Intel HEX file, both from
-// lines split in memory and from a file on disk. Refusals are exceptions with
-// a message; anything else (a crash, a hang, a write outside the 64 KB image,
-// the two paths disagreeing) is a finding.
+// libFuzzer target: arbitrary text is loaded as an Intel HEX file, from lines
+// split in memory and from a file on disk. Refusals are exceptions with a
+// message; a crash, a hang, a write outside the 64 KB image or the two paths
+// disagreeing is a finding.
 
-#include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <array>
 #include <cstdint>
-#include <cstdlib>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -33,26 +32,18 @@ struct GuardedImage {
         Image.fill(0);
     }
     bool GuardsIntact() const {
-        for (uint8_t b : Before)
-            if (b != 0xA5) return false;
-        for (uint8_t b : After)
-            if (b != 0x5A) return false;
-        return true;
+        return std::all_of(Before.begin(), Before.end(), [](uint8_t b) { return b == 0xA5; }) &&
+               std::all_of(After.begin(), After.end(), [](uint8_t b) { return b == 0x5A; });
     }
 };
 
 // Lines ending at CR, LF or CR LF, as a text file is read.
 std::vector<std::string> SplitLines(const std::string& text) {
     std::vector<std::string> lines;
-    size_t start = 0;
-    while (start < text.size()) {
-        const size_t end = text.find_first_of("\r\n", start);
-        if (end == std::string::npos) {
-            lines.push_back(text.substr(start));
-            break;
-        }
+    for (size_t start = 0; start < text.size();) {
+        const size_t end = std::min(text.find_first_of("\r\n", start), text.size());
         lines.push_back(text.substr(start, end - start));
-        start = end + ((text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n') ? 2 : 1);
+        start = end + (text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
     }
     return lines;
 }
@@ -78,8 +69,6 @@ Outcome Run(GuardedImage& g, Load load) {
     return o;
 }
 
-size_t HexPairs(const std::string& text) { return text.size() / 2; }
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -91,7 +80,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const Outcome a = Run(fromLines, [&](TMemoryImage& image) { return LoadHexLines(lines, image, path); });
     if (!a.Failed) {
         // Each stored byte took two characters of the text.
-        Check(a.Result.BytesStored <= HexPairs(text));
+        Check(a.Result.BytesStored <= text.size() / 2);
         // The span holds every stored byte and nothing past the bytes stored.
         const THexSpan span = HexLoadedSpan(a.Result.Stored, a.Result.First);
         Check(span.Length >= a.Result.Stored.count() && span.Length <= 65536);
@@ -99,12 +88,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             if (a.Result.Stored.test(k)) Check(((k - span.Start) & 0xFFFF) < span.Length);
     }
 
-    {
-        const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC);
-        Check(fd >= 0);
-        Check(::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size()));
-        ::close(fd);
-    }
+    Check(::ftruncate(ScratchFile().Fd, 0) == 0);
+    Check(::pwrite(ScratchFile().Fd, text.data(), text.size(), 0) == static_cast<ssize_t>(text.size()));
     const Outcome b = Run(fromFile, [&](TMemoryImage& image) { return LoadHexImage(path, image); });
 
     // The file path reads the same lines, so it must end the same way.

@@ -1,27 +1,25 @@
-// libFuzzer target: hostile datagrams for the remote disk server's request
-// dispatcher. A run is a sequence of datagrams from a few clients against an
-// image folder that also holds a link, a FIFO and a short file. Every
-// datagram must get no reply or one well-formed reply; nothing outside the
-// folder may be opened, created or changed; a crash, hang or broken
-// invariant is a finding.
+// libFuzzer target: hostile datagrams from a few clients for the remote disk
+// server's dispatcher, against an image folder that also holds a link, a
+// FIFO and a short file. Every datagram gets no reply or one well-formed
+// reply; nothing outside the folder may be opened, created or changed.
 //
-// Input: records of [client byte][length byte][length bytes of datagram].
-// Client byte bits 0-1 pick one of four clients, bit 7 turns auto unmount
-// off. A session id field holding a small number n (below the session
-// count) is replaced by the id of session n, so reads and writes get past
-// the session check.
+// Input: records of [client byte][length byte][datagram]. Client byte bits
+// 0-1 pick one of four clients, bit 7 turns auto unmount off. A session id
+// field holding a small number n is replaced by the id of session n, so
+// reads and writes get past the session check.
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
 #include "net/RmtDisk.h"
+#include "support/FuzzSupport.h"
 
 namespace {
 
@@ -37,22 +35,11 @@ struct World {
 };
 
 World* g = nullptr;
-
-void Check(bool ok) {
-    if (!ok) __builtin_trap();
-}
+using tavrin::fuzz::Check;
 
 void WriteImage(const fs::path& path, size_t size) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    Check(fd >= 0);
-    Check(::ftruncate(fd, static_cast<off_t>(size)) == 0);
-    ::close(fd);
-}
-
-void RemoveWorld() {
-    if (g == nullptr) return;
-    std::error_code ec;
-    fs::remove_all(g->root, ec);
+    std::ofstream(path, std::ios::binary);
+    fs::resize_file(path, size);
 }
 
 void Setup() {
@@ -62,15 +49,18 @@ void Setup() {
     std::string tmpl = std::string(tmp && *tmp ? tmp : "/tmp") + "/rmtfuzz-XXXXXX";
     Check(::mkdtemp(tmpl.data()) != nullptr);
     g->root = tmpl;
-    std::atexit(RemoveWorld);
+    std::atexit([] {
+        std::error_code ec;
+        fs::remove_all(g->root, ec);
+    });
     const fs::path images = g->root / "images";
     fs::create_directory(images);
     g->outside = g->root / "Outside.cpmdsk";
     WriteImage(g->outside, 1048576);
     g->outsideTime = fs::last_write_time(g->outside);
-    for (const char* name : {"Disk", "Other"}) {
-        WriteImage(images / (std::string(name) + ".cpmdsk"), 1048576);
-        g->images.push_back(*TImageRegistry::IdentityOfPath(images / (std::string(name) + ".cpmdsk")));
+    for (const char* name : {"Disk.cpmdsk", "Other.cpmdsk"}) {
+        WriteImage(images / name, 1048576);
+        g->images.push_back(*TImageRegistry::IdentityOfPath(images / name));
     }
     fs::create_symlink(g->outside, images / "Link.cpmdsk");
     Check(::mkfifo((images / "Pipe.cpmdsk").c_str(), 0600) == 0);
@@ -122,10 +112,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             }
         }
         server.SetAutoUnmount((clientByte & 0x80) == 0);
-        const TRmtDskClientInfo client{0x0100007Fu + (clientByte & 1u), static_cast<uint16_t>(4000 + (clientByte >> 1 & 1)), 0};
+        const TRmtDskClientInfo client{0x0100007Fu + (clientByte & 1u), uint16_t(4000 + (clientByte >> 1 & 1)), 0};
         g->replies.clear();
         server.DispatchRequest(client, datagram.data(), datagram.size());
-        Check(g->replies.size() <= 1);
         const uint8_t command = datagram.empty() ? 0xFF : datagram[0] & 0x7F;
         Check(g->replies.size() == (command <= rmtdsk::CmdWrite ? 1u : 0u));
         if (!g->replies.empty()) CheckReply(g->replies[0]);

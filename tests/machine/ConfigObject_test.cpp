@@ -1,18 +1,20 @@
-// The settings store: the text form line by line, typed values, and files
-// that are replaced whole or not at all.
+// The settings store: the text form line by line, typed and ranged values,
+// and files that are replaced whole or not at all.
 
 #include "machine/ConfigObject.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <system_error>
 
-#include "disk/StoreTestSupport.h"
+#include "platform/FileSizeSignal.h"
 #include "support/NamedRows.h"
+#include "support/TempFolder.h"
 
-using storetest::ReadFile;
-using storetest::TempFolder;
-using storetest::WriteFile;
+using tavrin::test::ReadFile;
 
 namespace {
 
@@ -77,8 +79,43 @@ TEST(ConfigTyped, ValuesReadBackAndBadTextGivesTheDefault) {
     EXPECT_EQ(store.ReadFloat("S", "f", 9.0), -0.25);
 }
 
+// Hand-edited values outside their range or not numbers keep the default
+// and are reported once.
+TEST(SettingsRangeCheck, OutOfRangeKeepsTheDefault) {
+    const struct {
+        const char* text;  // nullptr: the key is missing
+        int32_t min, max, def, expected;
+        bool reported;
+    } cases[] = {{"148", 0, 255, 0, 148, false},         {"255", 0, 255, 7, 255, false},
+                 {nullptr, 0, 255, 7, 7, false},         {"999", 0, 255, 148, 148, true},
+                 {"12abc", 0, 255, 148, 148, true},      {"", 0, 255, 148, 148, true},
+                 {"99999999999", 1, 40000, 640, 640, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text ? c.text : "(missing)");
+        TNrKeyValueSections store;
+        if (c.text) store.WriteString("PORTS", "ColdBootDeviceMapping", c.text);
+        store.WriteString("PORTS", "Other", "1");
+        EXPECT_EQ(store.ReadInteger("ports", "ColdBootDeviceMapping", c.def, c.min, c.max), c.expected);
+        EXPECT_EQ(store.ReadInteger("PORTS", "ColdBootDeviceMapping", c.def, c.min, c.max), c.expected);
+        EXPECT_EQ(store.TakeReadProblems().size(), c.reported ? 1u : 0u);
+        EXPECT_TRUE(store.TakeReadProblems().empty());
+    }
+}
+
+TEST(SettingsRangeCheckReport, NamesKeyValueAndRange) {
+    TNrKeyValueSections store;
+    store.SetText("[MAIN]\r\nDSP_WIDTH=40000\r\n");
+    EXPECT_EQ(store.ReadInteger("MAIN", "DSP_WIDTH", 800, 100, 4096), 800);
+    EXPECT_EQ(store.TakeReadProblems(),
+              std::vector<std::string>{"The setting DSP_WIDTH=40000 in section [MAIN] is not a whole number from 100 "
+                                       "to 4096; the default 800 is used."});
+}
+
+// Saving past the file-size limit, in a child process whose limit and
+// signal disposition do not touch the test runner: with the signal ignored
+// the write fails with EFBIG, the old file stays and no temporary is left.
 TEST(ConfigFile, SavedWholeAndKeptWholeWhenWritingFails) {
-    TempFolder dir;
+    tavrin::test::TTempFolder dir;
     const auto file = dir / "tavrin.config";
     TNrKeyValueSections store;
     EXPECT_FALSE(store.LoadFromFile(file));
@@ -89,11 +126,23 @@ TEST(ConfigFile, SavedWholeAndKeptWholeWhenWritingFails) {
     ASSERT_TRUE(loaded.LoadFromFile(file));
     EXPECT_EQ(loaded.GetText(), store.GetText());
 
-    for (int i = 0; i < 2000; ++i) store.WriteString("Section", "Key" + std::to_string(i), std::string(40, 'v'));
-    {
-        storetest::FileSizeLimit limit(4096);
-        EXPECT_THROW(store.SaveToFile(file), std::system_error);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        IgnoreFileSizeSignal();
+        struct rlimit limit {4096, 4096};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        store.WriteString("DISKS", "CpmSourceFile", std::string(65536, 'x'));
+        try {
+            store.SaveToFile(file);
+        } catch (const std::system_error& e) {
+            ::_exit(e.code().value() == EFBIG ? 0 : 2);
+        }
+        ::_exit(3);
     }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "2: another error, 3: no error";
     EXPECT_EQ(ReadFile(file), "[Main]\r\nName=x\r\n\r\n");
     EXPECT_EQ(dir.Count(), 1) << "no temporary file left behind";
 }

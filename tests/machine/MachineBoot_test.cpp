@@ -1,83 +1,16 @@
-// Intel HEX loading and the boot of the headless machine core.
+// The boot of the headless machine core, and "Load Hex File": records are
+// stored in file order and replace only the memory they reach; refusals
+// name the file and the line and change nothing.
 
 #include <gtest/gtest.h>
 
 #include "disk/DiskDrive.h"
 #include "support/MachineTestSupport.h"
-
-#include <filesystem>
-#include <sys/stat.h>
+#include "support/NamedRows.h"
 
 using namespace tavrin::test;
 
 namespace {
-
-struct THexCase {
-    const char* Name;
-    std::string Text;
-    uint16_t First;
-    uint16_t NextFree;
-    std::vector<std::pair<uint16_t, uint8_t>> Bytes;  // expected memory
-};
-
-TEST(HexImageTest, RecordsLoadInFileOrder)
-{
-    const THexCase cases[] = {
-        {"data and end", Lines({":0201000011AA44", ":00000001FF"}), 0x0100, 0x0102, {{0x0100, 0x11}, {0x0101, 0xAA}}},
-        {"count 00 stops early", Lines({":0101000011ED", ":0000000000", ":0102000022DB"}), 0x0100, 0x0101,
-         {{0x0100, 0x11}, {0x0200, 0x00}}},
-        {"extended address stored at 0000h", Lines({":020000040001F9", ":0110000033BC", ":00000001FF"}),
-         0x0000, 0x1001, {{0x0000, 0x00}, {0x0001, 0x01}, {0x1000, 0x33}}},
-        {"lower case digits", Lines({":02abcd00beef00", ":00000001ff"}), 0xABCD, 0xABCF,
-         {{0xABCD, 0xBE}, {0xABCE, 0xEF}}},
-        {"first is first record, not lowest", Lines({":0120000001DE", ":0110000002ED", ":00000001FF"}),
-         0x2000, 0x1001, {{0x2000, 0x01}, {0x1000, 0x02}}},
-        {"wraps past FFFFh", Lines({":03FFFF00010203F9", ":00000001FF"}), 0xFFFF, 0x0002,
-         {{0xFFFF, 0x01}, {0x0000, 0x02}, {0x0001, 0x03}}},
-        {"LF line ends, checksum unchecked", ":0140000099FF\n:00000001FF\n", 0x4000, 0x4001, {{0x4000, 0x99}}},
-    };
-    for (const THexCase& c : cases) {
-        SCOPED_TRACE(c.Name);
-        TTempFolder temp;
-        WriteFile(temp.File("a.hex"), c.Text);
-        TMemoryImage image{};
-        THexLoadResult r = LoadHexImage(temp.File("a.hex"), image);
-        EXPECT_EQ(r.First, c.First);
-        EXPECT_EQ(r.NextFree, c.NextFree);
-        for (auto [address, value] : c.Bytes)
-            EXPECT_EQ(image[address], value) << std::hex << address;
-    }
-}
-
-TEST(HexImageTest, MalformedInputRaisesConversionError)
-{
-    TTempFolder temp;
-    for (const char* text : {":0G01000011\r\n", ":02010000\r\n", ":0201000011A\r\n", ":01\r\n", "\r\n:00000001FF\r\n"}) {
-        SCOPED_TRACE(text);
-        WriteFile(temp.File("bad.hex"), text);
-        TMemoryImage image{};
-        EXPECT_THROW(LoadHexImage(temp.File("bad.hex"), image), EConvertError);
-    }
-    TMemoryImage image{};
-    EXPECT_THROW(LoadHexImage(temp.File("missing.hex"), image), EFileOpenError);
-}
-
-TEST(HexImageTest, CopyLengthCoversAWholeMemoryLoad)
-{
-    std::vector<uint8_t> all(65536);
-    for (size_t i = 0; i < all.size(); ++i)
-        all[i] = static_cast<uint8_t>(i * 7 + 1);
-    TTempFolder temp;
-    WriteFile(temp.File("all.hex"), MakeHex(0x0000, all));
-    TTavrinMachine m(temp.Folder());
-    THexLoadResult r = m.LoadHexToMemory(temp.File("all.hex"));
-    EXPECT_EQ(r.BytesStored, 65536u);
-    std::vector<uint8_t> memory(65536);
-    m.CpuEmu1.ReadMemory(0, 32768, memory.data());
-    m.CpuEmu1.ReadMemory(32768, 32768, memory.data() + 32768);
-    EXPECT_EQ(memory, all);
-    EXPECT_EQ(m.CpuEmu1.NextPC, 0x0000);
-}
 
 class BootTest : public ::testing::Test {
 protected:
@@ -126,6 +59,144 @@ TEST_F(BootTest, BootLoadsMemoryMountsDrivesAndStartsAtTheBios)
     // Booting again works with the same images (they were released first).
     m.BootSystem();
     EXPECT_TRUE(m.DriveMounted(1));
+}
+
+TEST_F(BootTest, BootWithAnEmptyBiosFileStopsBeforeMemoryIsWritten)
+{
+    WriteFile(Temp.File("zubios.hex"), "");
+    TTavrinMachine m(Temp.Folder());
+    m.EnsureDriveAImage();
+    m.CpuEmu1.WriteMemoryByte(0xE400, 0x5A);
+    EXPECT_THROW(m.BootSystem(), EHexNoDataError);
+    EXPECT_EQ(m.CpuEmu1.ReadMemoryByte(0xE400), 0x5A);
+}
+
+// count bytes of value at address, as a data record alone (last: with the
+// end record).
+std::string Data(uint16_t address, int count, uint8_t value, bool last = false)
+{
+    std::string hex = MakeHex(address, std::vector<uint8_t>(static_cast<size_t>(count), value));
+    return last ? hex : hex.substr(0, hex.find(":00000001"));
+}
+
+struct THexCase {
+    const char* name;
+    std::string Text;
+    uint16_t First;
+    uint16_t NextFree;
+    std::vector<std::pair<uint16_t, uint8_t>> Bytes;  // expected memory
+    uint16_t SpanStart;                               // first address replaced
+    uint32_t SpanLength;                              // addresses replaced, wrapping at FFFFh
+};
+
+TAVRIN_PRINT_AS_NAME(THexCase)
+class HexLoadTest : public ::testing::TestWithParam<THexCase> {};
+
+TEST_P(HexLoadTest, StoresTheRecordsAndKeepsTheRest)
+{
+    const THexCase& c = GetParam();
+    TTempFolder temp;
+    WriteFile(temp.File("a.hex"), c.Text);
+    TTavrinMachine m(temp.Folder());
+    std::vector<uint8_t> memory(65536, 0xEE);
+    m.CpuEmu1.WriteMemory(0, 32768, memory.data());
+    m.CpuEmu1.WriteMemory(32768, 32768, memory.data());
+
+    const THexLoadResult r = m.LoadHexToMemory(temp.File("a.hex"));
+    EXPECT_EQ(r.First, c.First);
+    EXPECT_EQ(r.NextFree, c.NextFree);
+    EXPECT_EQ(m.CpuEmu1.NextPC, c.First);
+    m.CpuEmu1.ReadMemory(0, 32768, memory.data());
+    m.CpuEmu1.ReadMemory(32768, 32768, memory.data() + 32768);
+    for (auto [address, value] : c.Bytes)
+        EXPECT_EQ(memory[address], value) << std::hex << address;
+    for (uint32_t a = 0; a < 65536; ++a)
+        ASSERT_EQ(memory[a] == 0xEE, ((a - c.SpanStart) & 0xFFFF) >= c.SpanLength) << "address " << std::hex << a;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, HexLoadTest,
+    ::testing::Values(
+        THexCase{"DataAndEnd", Lines({":0201000011AA44", ":00000001FF"}), 0x0100, 0x0102,
+                 {{0x0100, 0x11}, {0x0101, 0xAA}}, 0x0100, 2},
+        THexCase{"Count00StopsEarly", Lines({":0101000011ED", ":0000000000", ":0102000022DB"}), 0x0100, 0x0101,
+                 {{0x0100, 0x11}}, 0x0100, 1},
+        THexCase{"ExtendedAddressStoredAt0000h", Lines({":020000040001F9", ":0110000033BC", ":00000001FF"}), 0x0000,
+                 0x1001, {{0x0000, 0x00}, {0x0001, 0x01}, {0x1000, 0x33}}, 0x0000, 0x1001},
+        THexCase{"LowerCaseDigits", Lines({":02abcd00beef00", ":00000001ff"}), 0xABCD, 0xABCF,
+                 {{0xABCD, 0xBE}, {0xABCE, 0xEF}}, 0xABCD, 2},
+        THexCase{"FirstIsFirstRecordNotLowest", Lines({":0120000001DE", ":0110000002ED", ":00000001FF"}), 0x2000,
+                 0x1001, {{0x2000, 0x01}, {0x1000, 0x02}}, 0x1000, 0x1001},
+        THexCase{"WrapsPastFFFFh", Lines({":03FFFF00010203F9", ":00000001FF"}), 0xFFFF, 0x0002,
+                 {{0xFFFF, 0x01}, {0x0000, 0x02}, {0x0001, 0x03}}, 0xFFFF, 3},
+        THexCase{"LfLineEndsChecksumUnchecked", ":0140000099FF\n:00000001FF\n", 0x4000, 0x4001, {{0x4000, 0x99}},
+                 0x4000, 1},
+        THexCase{"BelowTheFirstEndingWhereItBegan", Data(0x100, 16, 1) + Data(0xF0, 16, 2, true), 0x100, 0x100,
+                 {{0xF0, 2}, {0x100, 1}}, 0xF0, 32},
+        THexCase{"BelowTheFirstEndingShortOfIt", Data(0x100, 16, 1) + Data(0xF0, 8, 2, true), 0x100, 0xF8,
+                 {{0xF8, 0}}, 0xF0, 32},
+        THexCase{"FallingRecords", Data(0x200, 16, 1) + Data(0x100, 16, 2, true), 0x200, 0x110, {}, 0x100, 0x110},
+        THexCase{"RisingRecords", Data(0xE400, 128, 1) + Data(0xE480, 128, 2, true), 0xE400, 0xE500,
+                 {{0xE47F, 1}, {0xE480, 2}}, 0xE400, 256},
+        THexCase{"WholeMemory", Data(0x0000, 65536, 3, true), 0x0000, 0x0000, {{0xFFFF, 3}}, 0x0000, 65536}),
+    RowName);
+
+struct TErrorCase {
+    const char* name;
+    std::string Text;  // "<none>": no file at all
+    std::string Message;  // with FILE for the file's path
+};
+
+TAVRIN_PRINT_AS_NAME(TErrorCase)
+class HexLoadErrorTest : public ::testing::TestWithParam<TErrorCase> {};
+
+TEST_P(HexLoadErrorTest, RefusedWithFileAndLineAndNothingChanged)
+{
+    const TErrorCase& c = GetParam();
+    TTempFolder temp;
+    const std::string path = temp.File("bad.hex");
+    if (c.Text != "<none>")
+        WriteFile(path, c.Text);
+    TTavrinMachine m(temp.Folder());
+    const uint8_t marker[2] = {0xC3, 0x77};
+    m.CpuEmu1.WriteMemory(0x0100, 2, marker);
+    m.CpuEmu1.Reset(0x1234);
+
+    std::string message = c.Message;
+    message.replace(message.find("FILE"), 4, path);
+    try {
+        m.LoadHexToMemory(path);
+        ADD_FAILURE() << "the load was not refused";
+    } catch (const std::runtime_error& e) {
+        EXPECT_EQ(std::string(e.what()), message);
+    }
+    EXPECT_EQ(m.CpuEmu1.ReadMemoryByte(0x0100), 0xC3);
+    EXPECT_EQ(m.CpuEmu1.ReadMemoryByte(0x0101), 0x77);
+    EXPECT_EQ(m.CpuEmu1.NextPC, 0x1234);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, HexLoadErrorTest,
+    ::testing::Values(
+        TErrorCase{"BadDigitOnLineTwo", ":0101000011ED\r\n:0h01000011ED\r\n",
+                   "'$0h' is not a valid integer value (file \"FILE\", line 2)"},
+        TErrorCase{"ShortLineAfterCrOnly", ":0101000011ED\r:0101\r",
+                   "'$01' is not a valid integer value (file \"FILE\", line 2)"},
+        TErrorCase{"MissingData", ":02010000AA", "'$' is not a valid integer value (file \"FILE\", line 1)"},
+        TErrorCase{"OnlyLineEnds", std::string(100000, '\n'),
+                   "'$' is not a valid integer value (file \"FILE\", line 1)"},
+        TErrorCase{"Empty", "", "The file \"FILE\" holds no data records."},
+        TErrorCase{"OnlyTheEndRecord", ":00000001FF\r\n:0101000011ED\r\n", "The file \"FILE\" holds no data records."},
+        TErrorCase{"NoFile", "<none>", "Cannot open file \"FILE\". No such file or directory"}),
+    RowName);
+
+TEST(HexLoadLinesTest, CharactersPastTheLastRecordByteAreNotKept)
+{
+    TTempFolder temp;
+    WriteFile(temp.File("long.hex"), ":0101000011ED" + std::string(1 << 20, 'x') + "\n:00000001FF\n");
+    TMemoryImage image{};
+    EXPECT_EQ(LoadHexImage(temp.File("long.hex"), image).BytesStored, 1u);
+    EXPECT_EQ(image[0x0100], 0x11);
 }
 
 } // namespace

@@ -1,6 +1,8 @@
 // The system-manager channel driven through its four ports as a CP/M
-// program drives it, against a recording host over real files.
+// program drives it, against a recording host over real files; and as the
+// machine serves it, through IN and OUT instructions against real images.
 
+#include "disk/DiskDrive.h"
 #include "machine/SysCommand.h"
 #include "support/MachineTestSupport.h"
 
@@ -8,21 +10,16 @@
 
 #include <array>
 #include <filesystem>
-#include <fstream>
 #include <ostream>
 #include <stdexcept>
+#include <tuple>
 #include <vector>
 
-using tavrin::test::Lines;
+using namespace tavrin::test;
 
 namespace {
 
 namespace fs = std::filesystem;
-
-void Touch(const fs::path& path)
-{
-    std::ofstream(path, std::ios::binary) << "disk";
-}
 
 class FakePrinter : public ISysPrinter {
 public:
@@ -44,7 +41,6 @@ public:
     std::string Folder;
     std::array<std::string, 4> Paths;
     std::array<std::string, 4> Captions;
-    std::array<bool, 4> Mounted{};
     std::vector<std::pair<int, std::string>> MountCalls;
     std::vector<int> UnmountCalls;
     std::string MountError;      // thrown by MountDrive when not empty
@@ -52,76 +48,39 @@ public:
     FakePrinter* Printer = nullptr;
     std::optional<std::string> Selected;
 
-    void Insert(uint8_t d, const std::string& path, const std::string& name)
+    // An empty path ejects the disk.
+    void Insert(uint8_t d, const std::string& path)
     {
-        Paths[d] = path;
-        Captions[d] = "\"" + name + "\"";
-        Mounted[d] = true;
+        Paths.at(d) = path;
+        Captions.at(d) = path.empty() ? "(no disk)" : "\"" + fs::path(path).stem().string() + "\"";
     }
 
     const std::string& ProgramFolderPath() const override { return Folder; }
     const std::string& DriveCaption(uint8_t d) const override { return Captions.at(d); }
     std::string DrivePath(uint8_t d) const override { return Paths.at(d); }
-    bool DriveMounted(uint8_t d) const override { return Mounted.at(d); }
+    bool DriveMounted(uint8_t d) const override { return !Paths.at(d).empty(); }
     void MountDrive(uint8_t d, const std::string& fileName) override
     {
         MountCalls.emplace_back(d, fileName);
-        if (!MountError.empty() || MountLeavesEmpty) {
-            Eject(d);
-            if (!MountError.empty())
-                throw std::runtime_error(MountError);
-            return;
-        }
-        Insert(d, fileName, fs::path(fileName).stem().string());
+        Insert(d, MountError.empty() && !MountLeavesEmpty ? fileName : "");
+        if (!MountError.empty())
+            throw std::runtime_error(MountError);
     }
     void UnmountDrive(uint8_t d) override
     {
         UnmountCalls.push_back(d);
-        Eject(d);
+        Insert(d, "");
     }
     ISysPrinter* SysPrinter() override { return Printer; }
     std::optional<std::string> SelectedPrinterName() override { return Selected; }
-
-private:
-    void Eject(uint8_t d)
-    {
-        Paths.at(d).clear();
-        Captions.at(d) = "(no disk)";
-        Mounted.at(d) = false;
-    }
 };
 
+// Sunday, 6 December 2026.
 std::tm FixedTime(int hour, int minute, int second)
 {
-    std::tm t{};
-    t.tm_year = 2026 - 1900;
-    t.tm_mon = 11;
-    t.tm_mday = 6;
-    t.tm_wday = 0;  // a Sunday
-    t.tm_yday = 339;
-    t.tm_hour = hour;
-    t.tm_min = minute;
-    t.tm_sec = second;
-    return t;
-}
-
-
-// OUT (40h),0; the command on 41h; OUT (40h),1; IN (41h) until 1Ah.
-std::string RunOn(TSysCommandChannel& channel, const std::string& command)
-{
-    channel.ControlPortWrite(0);
-    for (char c : command)
-        channel.CommandPortWrite(static_cast<uint8_t>(c));
-    channel.ControlPortWrite(1);
-    std::string reply;
-    for (int guard = 0; guard <= 20000; ++guard) {
-        uint8_t b = channel.ReplyPortRead();
-        if (b == 0x1A)
-            return reply;
-        reply += static_cast<char>(b);
-    }
-    ADD_FAILURE() << "reply never ended";
-    return reply;
+    return std::tm{.tm_sec = second, .tm_min = minute, .tm_hour = hour, .tm_mday = 6, .tm_mon = 11,
+                   .tm_year = 2026 - 1900, .tm_wday = 0, .tm_yday = 339, .tm_isdst = 0, .tm_gmtoff = 0,
+                   .tm_zone = nullptr};
 }
 
 class SysChannel : public ::testing::Test {
@@ -133,7 +92,18 @@ protected:
         Channel.Clock = [this] { return Time; };
     }
 
-    std::string Transact(const std::string& command) { return RunOn(Channel, command); }
+    // OUT (40h),0; the command on 41h; OUT (40h),1; IN (41h) until 1Ah.
+    std::string Transact(const std::string& command)
+    {
+        Channel.ControlPortWrite(0);
+        for (char c : command)
+            Channel.CommandPortWrite(static_cast<uint8_t>(c));
+        Channel.ControlPortWrite(1);
+        std::string reply;
+        for (uint8_t b; reply.size() <= 20000 && (b = Channel.ReplyPortRead()) != 0x1A;)
+            reply += static_cast<char>(b);
+        return reply;
+    }
 
     std::string Disk(const std::string& name) { return Folder + name + ".cpmdsk"; }
 
@@ -160,19 +130,8 @@ const std::string HelpText = Lines({
     "",
 });
 
-// Test names show the command with control characters escaped.
-void PrintCommand(const char* command, std::ostream* os)
-{
-    *os << '"';
-    for (const char* c = command; *c; ++c) {
-        const auto u = static_cast<unsigned char>(*c);
-        if (u < 0x20 || u >= 0x7F)
-            *os << "\\x" << std::hex << static_cast<int>(u) << std::dec;
-        else
-            *os << *c;
-    }
-    *os << '"';
-}
+// Failure messages show the command with control characters escaped.
+void PrintCommand(const char* command, std::ostream* os) { *os << ::testing::PrintToString(std::string(command)); }
 
 struct CommandCase {
     const char* command;
@@ -187,13 +146,13 @@ class SysCommandWords : public SysChannel, public ::testing::WithParamInterface<
 
 TEST_P(SysCommandWords, Reply)
 {
-    Host.Insert(0, Disk("A0"), "A0");
-    Host.Insert(2, Disk("work"), "work");
-    Touch(Disk("work"));
+    Host.Insert(0, Disk("A0"));
+    Host.Insert(2, Disk("work"));
+    WriteFile(Disk("work"), "disk");
     EXPECT_EQ(Transact(GetParam().command), GetParam().reply);
     EXPECT_TRUE(Host.MountCalls.empty());
     EXPECT_EQ(Host.UnmountCalls, GetParam().unmounted < 0 ? std::vector<int>{} : std::vector<int>{GetParam().unmounted});
-    EXPECT_TRUE(Host.Mounted[0]);
+    EXPECT_TRUE(Host.DriveMounted(0));
     EXPECT_EQ(Channel.StatusPortRead() & 0x80, 0);
 }
 
@@ -228,32 +187,23 @@ INSTANTIATE_TEST_SUITE_P(Table, SysCommandWords, ::testing::Values(
     CommandCase{"UNMOUNT B", Lines({"", "Invalid drive identifier \"B\"!"})},
     CommandCase{"UNMOUNT B: X", Lines({"", "Invalid drive identifier \"B: X\"!"})}));
 
-struct ClockCase {
-    int hour, minute, second;
-    const char* text;
-};
-void PrintTo(const ClockCase& c, std::ostream* os) { *os << c.text; }
-
-class SysTimeOfDay : public SysChannel, public ::testing::WithParamInterface<ClockCase> {};
-
-TEST_P(SysTimeOfDay, TwelveHourClock)
+TEST_F(SysChannel, TimeOfDayOnATwelveHourClock)
 {
-    Time = FixedTime(GetParam().hour, GetParam().minute, GetParam().second);
-    EXPECT_EQ(Transact("TIME"), std::string("\r\n") + GetParam().text + "\r\n");
+    const std::tuple<int, int, int, const char*> cases[] = {
+        {0, 0, 0, "12:00:00 am"}, {11, 59, 59, "11:59:59 am"}, {12, 30, 0, "12:30:00 pm"}, {23, 1, 2, "11:01:02 pm"}};
+    for (const auto& [hour, minute, second, text] : cases) {
+        Time = FixedTime(hour, minute, second);
+        EXPECT_EQ(Transact("TIME"), std::string("\r\n") + text + "\r\n");
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Table, SysTimeOfDay, ::testing::Values(
-    ClockCase{0, 0, 0, "12:00:00 am"}, ClockCase{11, 59, 59, "11:59:59 am"},
-    ClockCase{12, 30, 0, "12:30:00 pm"}, ClockCase{23, 1, 2, "11:01:02 pm"}));
-
 
 TEST_F(SysChannel, MountFailuresBecomeReplyLines)
 {
-    Touch(Disk("BAD"));
-    Host.Insert(1, Disk("OLD"), "OLD");
+    WriteFile(Disk("BAD"), "disk");
+    Host.Insert(1, Disk("OLD"));
     Host.MountError = "Selected disk is bad!";
     EXPECT_EQ(Transact("MOUNT B: BAD"), Lines({"", "Selected disk is bad!"}));
-    EXPECT_FALSE(Host.Mounted[1]);
+    EXPECT_FALSE(Host.DriveMounted(1));
     EXPECT_EQ(Channel.StatusPortRead() & 0x80, 0x80) << "the old disk is gone";
 
     Host.MountError.clear();
@@ -262,17 +212,15 @@ TEST_F(SysChannel, MountFailuresBecomeReplyLines)
     EXPECT_EQ(Channel.StatusPortRead() & 0x80, 0);
 }
 
-// --- disk lists -----------------------------------------------------------------
-
 class SysDiskList : public SysChannel, public ::testing::WithParamInterface<CommandCase> {};
 
 TEST_P(SysDiskList, ListsUnmountedImages)
 {
     for (const char* name : {"work", "Work2", "games", "WORKDIR", "zz.txt", ".hidden"})
-        Touch(Disk(name));
-    Touch(Folder + "notes.txt");
-    Touch(Folder + "works.CPMDSK");
-    Host.Insert(2, Disk("WORKDIR"), "WORKDIR");
+        WriteFile(Disk(name), "disk");
+    WriteFile(Folder + "notes.txt", "disk");
+    WriteFile(Folder + "works.CPMDSK", "disk");
+    Host.Insert(2, Disk("WORKDIR"));
     EXPECT_EQ(Transact(GetParam().command), GetParam().reply);
 }
 
@@ -285,27 +233,14 @@ INSTANTIATE_TEST_SUITE_P(Table, SysDiskList, ::testing::Values(
     CommandCase{"MOUNT A/B*", Lines({"", "Available disks to mount:", "", "Invalid disk identifier \"A/B*\"!"})},
     CommandCase{"MOUNT A\\B?", Lines({"", "Available disks to mount:", "", "Invalid disk identifier \"A\\B?\"!"})}));
 
-struct WildcardCase {
-    const char* pattern;
-    const char* name;
-    bool match;
-};
-void PrintTo(const WildcardCase& c, std::ostream* os) { *os << c.pattern << " ~ " << c.name; }
-
-class SysWildcard : public ::testing::TestWithParam<WildcardCase> {};
-
-TEST_P(SysWildcard, Match)
+TEST(SysWildcard, BacktracksAndTakesBracketsLiterally)
 {
-    EXPECT_EQ(SysWildcardMatch(GetParam().pattern, GetParam().name), GetParam().match)
-        << GetParam().pattern << " vs " << GetParam().name;
+    const std::tuple<const char*, const char*, bool> cases[] = {{"*", "", true},      {"a*b*c", "aXbYbZc", true},
+                                                                {"a*b*c", "aXbYcZ", false}, {"?", "", false},
+                                                                {"[ab]", "a", false}, {"[ab]", "[AB]", true}};
+    for (const auto& [pattern, name, match] : cases)
+        EXPECT_EQ(SysWildcardMatch(pattern, name), match) << pattern << " vs " << name;
 }
-
-INSTANTIATE_TEST_SUITE_P(Table, SysWildcard, ::testing::Values(
-    WildcardCase{"*", "", true}, WildcardCase{"a*b*c", "aXbYbZc", true}, WildcardCase{"a*b*c", "aXbYcZ", false},
-    WildcardCase{"?", "", false}, WildcardCase{"[ab]", "a", false}, WildcardCase{"[ab]", "[AB]", true}));
-
-
-// --- PRINT ------------------------------------------------------------------------
 
 struct PrintCase {
     const char* command;
@@ -316,12 +251,7 @@ struct PrintCase {
     std::string reply;
     int endJobs, abortJobs;
 };
-void PrintTo(const PrintCase& c, std::ostream* os)
-{
-    PrintCommand(c.command, os);
-    *os << (c.enabled ? " enabled" : "") << (c.printing ? " printing" : "") << " pages=" << c.pages
-        << (c.selected ? " selected" : "");
-}
+void PrintTo(const PrintCase& c, std::ostream* os) { PrintCommand(c.command, os); }
 
 class SysPrint : public SysChannel, public ::testing::WithParamInterface<PrintCase> {};
 
@@ -364,5 +294,88 @@ INSTANTIATE_TEST_SUITE_P(Table, SysPrint, ::testing::Values(
     PrintCase{"PRINT", true, true, 2, true,
               Status({"  Selected Printer: \"Office Laser\"", "",
                       "  Printer is active, 3 pages in the current print job.", ""}), 0, 0}));
+
+struct TTranscript {
+    std::string Reply;
+    uint8_t Status = 0;  // IN (40h) right after the command ran
+};
+
+// What a CP/M program does, one IN or OUT instruction at a time: OUT (40h),0,
+// the command on 41h, OUT (40h),1, IN (40h), then IN (41h) until 1Ah.
+TTranscript RunTranscript(TTavrinMachine& m, const std::string& command)
+{
+    OutPort(m, 0x40, 0);
+    for (char c : command)
+        OutPort(m, 0x41, static_cast<uint8_t>(c));
+    OutPort(m, 0x40, 1);
+    TTranscript t;
+    t.Status = InPort(m, 0x40);
+    for (uint8_t b; t.Reply.size() < 20000 && (b = InPort(m, 0x41)) != 0x1A;)
+        t.Reply += static_cast<char>(b);
+    return t;
+}
+
+struct TDriveCase {
+    const char* Name;
+    int Held;  // the drive holding Image before the command, -1 none
+    const char* Image;
+    std::string Command;
+    std::string Reply;
+    bool ReplyEnding;  // Reply is only the reply's ending
+    uint8_t Status;
+    int Drive;  // the drive then holding Caption
+    const char* Caption;
+};
+
+TEST(SysChannelTest, DriveCommandTranscripts)
+{
+    TTempFolder temp;
+    std::vector<uint8_t> cpm;
+    for (int i = 0; i < 0x600; ++i)
+        cpm.push_back(static_cast<uint8_t>(i * 7 + (i >> 8)));
+    WriteFile(temp.File("cpm22.hex"), MakeHex(0xE400, cpm));
+    WriteFile(temp.File("zubios.hex"), MakeHex(0xFA00, {0xC3, 0x00, 0xFA}));
+    for (const char* name : {"DiskA", "WORK", "GAMES", ".hidden"})
+        TDiskDrive::FormatDiskImage(temp.File(name + std::string(".cpmdsk")));
+    WriteFile(temp.File("BAD.cpmdsk"), "too short");
+
+    const TDriveCase cases[] = {
+        {"mount into an empty drive", -1, "", "MOUNT B: WORK", Lines({"", "Mounted \"WORK\" in drive \"B\"!"}), false,
+         0x06, 1, "\"WORK\""},
+        {"mount over a disk reports the change", 1, "WORK", "MOUNT B: GAMES",
+         Lines({"", "Mounted \"GAMES\" in drive \"B\"!"}), false, 0x86, 1, "\"GAMES\""},
+        {"disk layer refuses the image", 0, "DiskA", "MOUNT A: BAD", Lines({"", "Selected disk is bad!"}), false, 0x06,
+         0, "\"DiskA\""},
+        {"hidden images are not mountable", 1, "GAMES", "MOUNT B: .hidden", Lines({"", "No such disk as \".hidden\"!"}),
+         false, 0x06, 1, "\"GAMES\""},
+        {"mount into A writes the system tracks", -1, "", "MOUNT A: WORK",
+         Lines({"", "Mounted \"WORK\" in drive \"A\"!"}), false, 0x06, 0, "\"WORK\""},
+        {"search lists the images no drive holds, hidden ones neither", 1, "GAMES", "MOUNT *",
+         Lines({"", "Available disks to mount:", "", "  BAD", "  WORK"}), false, 0x06, 1, "\"GAMES\""},
+        {"unmount with a lower-case letter", 2, "WORK", "UNMOUNT c:", Lines({"", "Disk removed from drive \"C\"!"}),
+         false, 0x06, 2, "(no disk)"},
+        {"unmount help shows the drives", 3, "GAMES", "UNMOUNT", Lines({"  C: (no disk)", "  D: \"GAMES\"", ""}), true,
+         0x06, 3, "\"GAMES\""},
+    };
+    for (const TDriveCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TTavrinMachine m(temp.Folder());
+        if (c.Held >= 0)
+            m.MountDrive(static_cast<uint8_t>(c.Held), temp.File(c.Image + std::string(".cpmdsk")));
+        const TTranscript t = RunTranscript(m, c.Command);
+        const size_t shown = c.ReplyEnding ? std::min(t.Reply.size(), c.Reply.size()) : t.Reply.size();
+        EXPECT_EQ(t.Reply.substr(t.Reply.size() - shown), c.Reply);
+        EXPECT_EQ(t.Status, c.Status);
+        const auto drive = static_cast<uint8_t>(c.Drive);
+        EXPECT_EQ(m.DriveCaption(drive), c.Caption);
+        const bool mounted = c.Caption != std::string("(no disk)");
+        EXPECT_EQ(m.DriveMounted(drive), mounted);
+        EXPECT_EQ(m.DrivePath(drive).empty(), !mounted);
+        EXPECT_EQ(m.Lamp(drive).NotLitColor == LampMountedColor, mounted);
+        EXPECT_EQ(ReadFile(temp.File("BAD.cpmdsk")), "too short");
+    }
+    EXPECT_EQ(ReadFile(temp.File("WORK.cpmdsk")).substr(0, 128), std::string(cpm.begin(), cpm.begin() + 128))
+        << "the system tracks of the disk mounted into A";
+}
 
 } // namespace

@@ -10,23 +10,19 @@ void LoadProgram(TTavrinMachine& m, uint16_t address, const std::vector<uint8_t>
     m.CpuEmu1.Reset(address);
 }
 
-void Step(TTavrinMachine& m, int count)
-{
-    for (int i = 0; i < count; ++i)
-        m.CpuEmu1.ExecuteOpcode();
-}
-
 uint8_t InPort(TTavrinMachine& m, uint8_t port, uint8_t presetA)
 {
     LoadProgram(m, 0x8000, {0x3E, presetA, 0xDB, port});
-    Step(m, 2);
+    m.CpuEmu1.ExecuteOpcode();
+    m.CpuEmu1.ExecuteOpcode();
     return m.CpuEmu1.RegisterA();
 }
 
 void OutPort(TTavrinMachine& m, uint8_t port, uint8_t value)
 {
     LoadProgram(m, 0x8000, {0x3E, value, 0xD3, port});
-    Step(m, 2);
+    m.CpuEmu1.ExecuteOpcode();
+    m.CpuEmu1.ExecuteOpcode();
 }
 
 std::string MakeHex(uint16_t origin, const std::vector<uint8_t>& bytes)
