@@ -11,6 +11,12 @@ uint32_t NextWindowHandle() {
     return next++;
 }
 
+// Says that one posted message waits in the window's queue.
+class TQnPortWakeUp : public QEvent {
+public:
+    TQnPortWakeUp() : QEvent(QEvent::User) {}
+};
+
 }  // namespace
 
 TQnPortWindow::TQnPortWindow(TWindowProc proc) : proc_(std::move(proc)), handle_(NextWindowHandle()) {}
@@ -23,18 +29,34 @@ bool TQnPortWindow::SendMessageTimeout(uint32_t msg, uint32_t wParam, uint32_t l
         return true;
     }
     auto ticket = std::make_shared<TQnEvent>(true);
-    QCoreApplication::postEvent(this, new TQnPortMessage(msg, wParam, lParam, ticket));
+    Post(std::make_unique<TQnPortMessage>(msg, wParam, lParam, ticket));
     if (cancelFd >= 0) AnyReadable({ticket->Fd(), cancelFd}, timeoutMs);
     else AnyReadable({ticket->Fd()}, timeoutMs);
     return ticket->IsSet();
 }
 
 void TQnPortWindow::PostPortMessage(uint32_t msg, uint32_t wParam, uint32_t lParam) {
-    QCoreApplication::postEvent(this, new TQnPortMessage(msg, wParam, lParam));
+    Post(std::make_unique<TQnPortMessage>(msg, wParam, lParam));
+}
+
+void TQnPortWindow::Post(std::unique_ptr<TQnPortMessage> message) {
+    {
+        std::lock_guard lock(postedLock_);
+        posted_.push_back(std::move(message));
+    }
+    QCoreApplication::postEvent(this, new TQnPortWakeUp);
 }
 
 void TQnPortWindow::customEvent(QEvent* event) {
+    std::unique_ptr<TQnPortMessage> posted;
     auto* message = dynamic_cast<TQnPortMessage*>(event);
+    if (dynamic_cast<TQnPortWakeUp*>(event) != nullptr) {
+        std::lock_guard lock(postedLock_);
+        if (posted_.empty()) return;
+        posted = std::move(posted_.front());
+        posted_.pop_front();
+        message = posted.get();
+    }
     if (message == nullptr) return;
     try {
         proc_(message->Msg(), message->WParam, message->LParam);

@@ -7,8 +7,10 @@
 #include <QEvent>
 #include <QObject>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
+#include <mutex>
 
 #include "serial/QnEvent.h"
 #include "serial/QnTriggers.h"
@@ -49,6 +51,12 @@ protected:
     void customEvent(QEvent* event) override;
 
 private:
+    void Post(std::unique_ptr<TQnPortMessage> message);
+
     TWindowProc proc_;
     uint32_t handle_;
+    // Messages from other threads wait here, behind a lock the thread
+    // checkers can see; the Qt event posted with each only wakes the window.
+    std::mutex postedLock_;
+    std::deque<std::unique_ptr<TQnPortMessage>> posted_;
 };
