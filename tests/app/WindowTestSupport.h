@@ -2,6 +2,10 @@
 // A main window in a temporary program folder (TAVRIN_HOME), with the
 // scripted prompts and helpers that read the TTY grid and the CRT buffer.
 
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <QAction>
 #include <QApplication>
 
 #include <functional>
@@ -18,6 +22,8 @@
 #include "support/QtTestApp.h"
 
 namespace tavrin::test {
+
+using ::testing::StartsWith;
 
 class TWindowHarness {
 public:
@@ -39,6 +45,18 @@ public:
     {
         Window = std::make_unique<TMainHalvoret>(&Prompts);
         return *Window;
+    }
+
+    // Boots the example system onto the CRT, then runs the program in file
+    // from 0100h until it has written "end" on the last row.
+    bool RunCrtProgram(const std::string& file, int maxBursts = 400)
+    {
+        Window->ResetCPMAct->trigger();
+        if (!RunUntilCrt(">"))
+            return false;
+        const std::string program = ReadFile(file);
+        LoadProgram(Window->Machine(), 0x0100, std::vector<uint8_t>(program.begin(), program.end()));
+        return RunUntil([this] { return CrtRow(24); }, "end", maxBursts);
     }
 
     // Row r of the TTY grid, trailing blanks removed.
@@ -111,5 +129,30 @@ public:
     TScriptedUiPrompts Prompts;
     std::unique_ptr<TMainHalvoret> Window;
 };
+
+// A window opened for each test.
+struct WindowTest : ::testing::Test {
+    TWindowHarness H;
+    TMainHalvoret* W = &H.Open();
+};
+
+// Bytes written to an output port as the CPU would, then handed on by the
+// event loop.
+inline void PortOut(TMainHalvoret& w, uint16_t port, const std::string& bytes)
+{
+    for (char c : bytes)
+        w.Machine().CpuPortWrite(w.Machine().CpuEmu1, port, static_cast<uint8_t>(c));
+    QApplication::processEvents();
+}
+
+// Every byte the CPU can take from a keyboard's data port now (status 06h:
+// a key waits).
+inline std::string Keys(TTavrinMachine& m, uint8_t statusPort, uint8_t dataPort)
+{
+    std::string bytes;
+    for (int i = 0; i < 64 && InPort(m, statusPort) == 0x06; ++i)
+        bytes += static_cast<char>(InPort(m, dataPort));
+    return bytes;
+}
 
 } // namespace tavrin::test

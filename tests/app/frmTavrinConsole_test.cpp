@@ -1,130 +1,75 @@
-// The console glue of the main window, offscreen: bytes written to port 11h
-// carried out on the TTY console, typed and mapped keys on their way to the
+// The TTY console glue of the main window, offscreen: bytes written to port
+// 11h carried out on the console, typed and mapped keys on their way to the
 // keyboard ports, the key map loaded at start-up and edited through "Map TTY
-// Keys", and the Disks page following a mount made by the CPU.
+// Keys", and typed keys reaching the page's console after a menu or dialog.
 
-#include <gtest/gtest.h>
-
-#include <QAction>
-#include <QApplication>
-#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTest>
 #include <QTimer>
 
-#include "disk/DiskDrive.h"
 #include "platform/ProgramFolder.h"
+#include "support/NamedRows.h"
 #include "ui/MapTermKeysDlg.h"
 #include "WindowTestSupport.h"
 
 #include <filesystem>
-#include <functional>
+#include <map>
 
 using namespace tavrin::test;
 using namespace std::string_literals;
 
 namespace {
 
-void TtyOut(TMainHalvoret& w, const std::string& bytes)
-{
-    TTavrinMachine& m = w.Machine();
-    for (char c : bytes)
-        m.CpuPortWrite(m.CpuEmu1, 0x0011, static_cast<uint8_t>(c));
-}
-
-// Every byte the CPU can take from a keyboard data port right now.
-std::string DrainKeys(TTavrinMachine& m, uint8_t statusPort, uint8_t dataPort)
-{
-    std::string bytes;
-    for (int i = 0; i < 64 && InPort(m, statusPort) == 0x06; ++i)
-        bytes += static_cast<char>(InPort(m, dataPort));
-    return bytes;
-}
-
-struct TTtyCase {
-    const char* Name;
-    std::string Output;
-    std::function<void(const TWindowHarness&)> Check;
-};
-
 TEST(ConsoleGlueTest, TtyCommandsAreCarriedOutOnTheConsole)
 {
-    const TTtyCase cases[] = {
-        {"position: column byte, then row byte", "ab\x1B" "Cp\x05\x0A" "X"s,
-         [](const TWindowHarness& h) {
-             EXPECT_EQ(h.TtyRow(10), "     X");
-             EXPECT_EQ(h.Window->SimpleTerminal1->CursorColumn(), 6);
-             EXPECT_EQ(h.Window->SimpleTerminal1->CursorRow(), 10);
-         }},
-        {"position outside the screen stays", "ab\x1B" "Cp\xC8\x05" "\x1B" "Cp\x01\xC8" "X"s,
-         [](const TWindowHarness& h) { EXPECT_EQ(h.TtyRow(0), "abX"); }},
-        {"home", "abc\r\nde\x1B" "ChZ", [](const TWindowHarness& h) { EXPECT_EQ(h.TtyRow(0), "Zbc"); }},
-        {"clear screen", "abc\r\nxyz\x1BSc",
-         [](const TWindowHarness& h) {
-             EXPECT_EQ(h.TtyRow(0), "");
-             EXPECT_EQ(h.TtyRow(1), "");
-         }},
-        {"high video on and off", "\x1BShH\x1BSlL",
-         [](const TWindowHarness& h) {
-             const TSimpleTerminal& t = *h.Window->SimpleTerminal1;
-             EXPECT_EQ(h.TtyRow(0), "HL");
-             EXPECT_TRUE(t.GetCell(0, 0).Attributes.Contains(tca_HighVideo));
-             EXPECT_FALSE(t.GetCell(1, 0).Attributes.Contains(tca_HighVideo));
-             EXPECT_FALSE(t.DefaultAttributes().Contains(tca_HighVideo));
-         }},
-        {"clear line", "keep\r\nabc\x1BLc",
-         [](const TWindowHarness& h) {
-             EXPECT_EQ(h.TtyRow(0), "keep");
-             EXPECT_EQ(h.TtyRow(1), "");
-         }},
-        {"clear to end of line", "abcdef\x1B" "Cp\x02\x00\x1BL>"s, [](const TWindowHarness& h) { EXPECT_EQ(h.TtyRow(0), "ab"); }},
-        {"insert line", "top\r\nbot\x1B" "Cp\x00\x01\x1BLi"s,
-         [](const TWindowHarness& h) {
-             EXPECT_EQ(h.TtyRow(0), "top");
-             EXPECT_EQ(h.TtyRow(1), "");
-             EXPECT_EQ(h.TtyRow(2), "bot");
-         }},
-        {"delete line", "one\r\ntwo\r\nthree\x1B" "Cp\x00\x01\x1BLd"s,
-         [](const TWindowHarness& h) {
-             EXPECT_EQ(h.TtyRow(0), "one");
-             EXPECT_EQ(h.TtyRow(1), "three");
-         }},
-        {"unknown sequence is replayed as text", "\x1BSq!",
-         [](const TWindowHarness& h) { EXPECT_NE(h.TtyRow(0).find("Sq!"), std::string::npos) << h.TtyRow(0); }},
+    struct TCase {
+        const char* Name;
+        std::string Output;
+        std::map<int, std::string> Rows;
     };
-    for (const TTtyCase& c : cases) {
+    const TCase cases[] = {
+        {"position: column byte, then row byte", "ab\x1B" "Cp\x05\x0A" "X"s, {{0, "ab"}, {10, "     X"}}},
+        {"position outside the screen stays", "ab\x1B" "Cp\xC8\x05" "\x1B" "Cp\x01\xC8" "X"s, {{0, "abX"}}},
+        {"home", "abc\r\nde\x1B" "ChZ", {{0, "Zbc"}}},
+        {"clear screen", "abc\r\nxyz\x1BSc", {{0, ""}, {1, ""}}},
+        {"clear line", "keep\r\nabc\x1BLc", {{0, "keep"}, {1, ""}}},
+        {"clear to end of line", "abcdef\x1B" "Cp\x02\x00\x1BL>"s, {{0, "ab"}}},
+        {"insert line", "top\r\nbot\x1B" "Cp\x00\x01\x1BLi"s, {{0, "top"}, {1, ""}, {2, "bot"}}},
+        {"delete line", "one\r\ntwo\r\nthree\x1B" "Cp\x00\x01\x1BLd"s, {{0, "one"}, {1, "three"}}},
+        {"unknown sequence is replayed as text", "\x1BSq!", {{0, "Sq!"}}},
+        {"high video on and off", "\x1BShH\x1BSlL", {{0, "HL"}}},
+    };
+    for (const TCase& c : cases) {
         SCOPED_TRACE(c.Name);
         TWindowHarness h(false);
-        TMainHalvoret& w = h.Open();
-        TtyOut(w, c.Output);
-        c.Check(h);
+        PortOut(h.Open(), 0x11, c.Output);
+        for (const auto& [row, text] : c.Rows)
+            EXPECT_EQ(h.TtyRow(row), text) << row;
     }
+    TWindowHarness h(false);
+    PortOut(h.Open(), 0x11, "\x1BShH\x1BSlL");
+    const TSimpleTerminal& t = *h.Window->SimpleTerminal1;
+    EXPECT_TRUE(t.GetCell(0, 0).Attributes.Contains(tca_HighVideo));
+    EXPECT_FALSE(t.GetCell(1, 0).Attributes.Contains(tca_HighVideo));
+    EXPECT_FALSE(t.DefaultAttributes().Contains(tca_HighVideo));
 }
 
 TEST(ConsoleGlueTest, FastTypingKeepsTheFirst32KeysOfEachKeyboard)
 {
     TWindowHarness h(false);
     TMainHalvoret& w = h.Open();
-    TTavrinMachine& m = w.Machine();
     const std::string typed = "abcdefghijklmnopqrstuvwxyz0123456789ABCD";  // 40 keys
-    ASSERT_FALSE(w.RunCpuAct->isChecked());
     QTest::keyClicks(w.SimpleTerminal1, QString::fromLatin1(typed.c_str()));
     QTest::keyClicks(w.QnTerminal1, QString::fromLatin1(typed.c_str()));
-    EXPECT_EQ(DrainKeys(m, 0x10, 0x11), typed.substr(0, 32));
-    EXPECT_EQ(DrainKeys(m, 0x12, 0x13), typed.substr(0, 32));
-    EXPECT_EQ(InPort(m, 0x11), typed[31]) << "the last key repeats";
+    EXPECT_EQ(Keys(w.Machine(), 0x10, 0x11), typed.substr(0, 32));
+    EXPECT_EQ(Keys(w.Machine(), 0x12, 0x13), typed.substr(0, 32));
+    EXPECT_EQ(InPort(w.Machine(), 0x11), typed[31]) << "the last key repeats";
 }
-
-struct TKeyCase {
-    const char* Name;
-    Qt::Key Key;
-    Qt::KeyboardModifiers Modifiers;
-    std::string Queued;
-};
 
 TEST(ConsoleGlueTest, MappedKeysQueueExactlyTheirBytes)
 {
@@ -135,7 +80,13 @@ TEST(ConsoleGlueTest, MappedKeysQueueExactlyTheirBytes)
     keys.SetMapping(11, tksCtrl, "^C");     // F1
     keys.SetMapping(8, tksNormal, "DEL");   // Backspace
     keys.SetMapping(10, tksShift, "^1");    // Insert: mapped text that decodes to nothing
-    const TKeyCase cases[] = {
+    struct TCase {
+        const char* Name;
+        Qt::Key Key;
+        Qt::KeyboardModifiers Modifiers;
+        std::string Queued;
+    };
+    const TCase cases[] = {
         {"mapped cursor key", Qt::Key_Up, Qt::NoModifier, "\x1B[A"},
         {"no mapping in the Shift state", Qt::Key_Up, Qt::ShiftModifier, ""},
         {"Shift and Ctrl use the Normal mapping", Qt::Key_Up, Qt::ShiftModifier | Qt::ControlModifier, "\x1B[A"},
@@ -146,10 +97,10 @@ TEST(ConsoleGlueTest, MappedKeysQueueExactlyTheirBytes)
         {"mapping without bytes swallows the key", Qt::Key_Insert, Qt::ShiftModifier, ""},
         {"typing is unchanged", Qt::Key_Q, Qt::NoModifier, "q"},
     };
-    for (const TKeyCase& c : cases) {
+    for (const TCase& c : cases) {
         SCOPED_TRACE(c.Name);
         QTest::keyClick(w.SimpleTerminal1, c.Key, c.Modifiers);
-        EXPECT_EQ(DrainKeys(w.Machine(), 0x10, 0x11), c.Queued);
+        EXPECT_EQ(Keys(w.Machine(), 0x10, 0x11), c.Queued);
     }
 
     // Key ups: a mapped key is swallowed, any other passes on.
@@ -179,9 +130,8 @@ TEST(ConsoleGlueTest, KeyMapIsReadFromTheProgramFolderAtStartUp)
         ASSERT_TRUE(saved.Save());
     }
     TMainHalvoret& w = h.Open();
-    EXPECT_EQ(w.KeyMap().FileName(), file);
     QTest::keyClick(w.SimpleTerminal1, Qt::Key_End);
-    EXPECT_EQ(DrainKeys(w.Machine(), 0x10, 0x11), "\x1B[4~");
+    EXPECT_EQ(Keys(w.Machine(), 0x10, 0x11), "\x1B[4~");
     EXPECT_TRUE(h.Prompts.Log.empty());
 }
 
@@ -199,66 +149,91 @@ TEST(ConsoleGlueTest, AnUnreadableKeyMapIsReportedAndKept)
     EXPECT_TRUE(std::filesystem::is_directory(file));
 }
 
-TEST(ConsoleGlueTest, MapTtyKeysActionEditsTheMapAndSavesOnClose)
+TEST_F(WindowTest, MapTtyKeysActionEditsTheMapAndSavesOnClose)
 {
-    TWindowHarness h(false);
-    TMainHalvoret& w = h.Open();
-    ASSERT_NE(w.TTYMapKeysAct, nullptr);
-    EXPECT_EQ(w.TTYMapKeysAct->iconText().toStdString(), "Map TTY Keys");
+    EXPECT_EQ(W->TTYMapKeysAct->iconText().toStdString(), "Map TTY Keys");
     QMenu* view = nullptr;
-    for (QAction* a : w.menuBar()->actions())
-        if (a->menu() && a->menu()->actions().contains(w.TTYMapKeysAct))
+    for (QAction* a : W->menuBar()->actions())
+        if (a->menu() && a->menu()->actions().contains(W->TTYMapKeysAct))
             view = a->menu();
     ASSERT_NE(view, nullptr);
     EXPECT_EQ(view->title().toStdString(), "&View");
 
-    bool edited = false;
-    QTimer closer;
-    closer.setInterval(0);
-    QObject::connect(&closer, &QTimer::timeout, [&] {
-        auto* dlg = qobject_cast<TMapTermKeysDlg*>(QApplication::activeModalWidget());
-        if (!dlg)
-            return;
-        closer.stop();
-        EXPECT_EQ(dlg, w.MapTermKeys);
-        EXPECT_EQ(dlg->windowTitle().toStdString(), "Map Terminal Keys");
+    QTimer::singleShot(0, W->MapTermKeys, [this] {
+        TMapTermKeysDlg* dlg = W->MapTermKeys;
+        EXPECT_EQ(QApplication::activeModalWidget(), dlg);
         dlg->ListBox1->setCurrentRow(3);  // Right Arrow
         dlg->Edit1->setText(QStringLiteral("^[OC^a"));
         dlg->Button1->click();
-        edited = dlg->Edit1->text() == QStringLiteral("^[OC^A");
         dlg->reject();
     });
-    closer.start();
-    w.TTYMapKeysAct->trigger();
-    closer.stop();
-    EXPECT_TRUE(edited);
-
-    QTest::keyClick(w.SimpleTerminal1, Qt::Key_Right);
-    EXPECT_EQ(DrainKeys(w.Machine(), 0x10, 0x11), "\x1BOC\x01") << "in effect at once";
-    TMapTermKeys reread(w.KeyMap().FileName());
+    W->TTYMapKeysAct->trigger();
+    QTest::keyClick(W->SimpleTerminal1, Qt::Key_Right);
+    EXPECT_EQ(Keys(W->Machine(), 0x10, 0x11), "\x1BOC\x01") << "in effect at once";
+    TMapTermKeys reread(W->KeyMap().FileName());
     ASSERT_TRUE(reread.Load()) << "written when the dialog closed";
     EXPECT_EQ(reread.GetMapping(3, tksNormal), "^[OC^A");
 }
 
-TEST(ConsoleGlueTest, DisksPageFollowsAMountByTheCpu)
+// Opens a menu of the bar with the mouse and closes it with Esc.
+void OpenAndEscapeMenu(TMainHalvoret& w, const char* title)
 {
-    TWindowHarness h(false);
-    TMainHalvoret& w = h.Open();
-    TDiskDrive::FormatDiskImage(h.Temp.File("WORK.cpmdsk"));
-    TTavrinMachine& m = w.Machine();
-    auto command = [&](const std::string& text) {
-        m.CpuPortWrite(m.CpuEmu1, 0x40, 0);
-        for (char c : text)
-            m.CpuPortWrite(m.CpuEmu1, 0x41, static_cast<uint8_t>(c));
-        m.CpuPortWrite(m.CpuEmu1, 0x40, 1);
-    };
-    command("MOUNT B: WORK");
-    EXPECT_EQ(w.DisksPage->DiskCaptions[1]->text().toStdString(), "\"WORK\"");
-    EXPECT_EQ(w.ChangeDriveActs[1]->text().toStdString(), "Change B:");
-    command("UNMOUNT B:");
-    EXPECT_EQ(w.DisksPage->DiskCaptions[1]->text().toStdString(), "(no disk)");
-    EXPECT_EQ(w.ChangeDriveActs[1]->text().toStdString(), "Insert B:");
-    EXPECT_TRUE(h.Prompts.Log.empty());
+    for (QAction* action : w.menuBar()->actions()) {
+        if (action->text() != QString::fromLatin1(title))
+            continue;
+        QTest::mouseClick(w.menuBar(), Qt::LeftButton, {}, w.menuBar()->actionGeometry(action).center());
+        QApplication::processEvents();
+        ASSERT_NE(QApplication::activePopupWidget(), nullptr) << title;
+        QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Escape);
+        QApplication::processEvents();
+        return;
+    }
+    FAIL() << "no menu " << title;
 }
+
+struct TFocusCase {
+    const char* name;
+    bool TtyPage;
+    std::function<void(TMainHalvoret&)> Interrupt;
+};
+
+TAVRIN_PRINT_AS_NAME(TFocusCase)
+
+class ConsoleFocusTest : public ::testing::TestWithParam<TFocusCase> {};
+
+// Typed keys reach the console of the page shown instead of the menu bar or
+// a widget the user did not choose.
+TEST_P(ConsoleFocusTest, TypedKeysReachThePagesConsole)
+{
+    const TFocusCase& c = GetParam();
+    TWindowHarness h;
+    TMainHalvoret& w = h.Open();
+    w.show();
+    w.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    w.PageControl1->setCurrentWidget(c.TtyPage ? w.TtyPage : w.CrtPage);
+    QApplication::processEvents();
+
+    c.Interrupt(w);
+    QWidget* console = c.TtyPage ? static_cast<QWidget*>(w.SimpleTerminal1) : w.QnTerminal1;
+    QWidget* focus = QApplication::focusWidget();
+    ASSERT_EQ(focus, console) << (focus ? focus->metaObject()->className() : "no widget");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_D);
+    QApplication::processEvents();
+    EXPECT_EQ(QApplication::activePopupWidget(), nullptr) << "no menu opened";
+    EXPECT_EQ(c.TtyPage ? Keys(w.Machine(), 0x10, 0x11) : Keys(w.Machine(), 0x12, 0x13), "d");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Interruptions, ConsoleFocusTest,
+    ::testing::Values(TFocusCase{"DisksMenuOnCrt", false, [](TMainHalvoret& w) { OpenAndEscapeMenu(w, "&Disks"); }},
+                      TFocusCase{"FileMenuOnTty", true, [](TMainHalvoret& w) { OpenAndEscapeMenu(w, "&File"); }},
+                      TFocusCase{"DialogOnTty", true,
+                                 [](TMainHalvoret& w) {
+                                     QTimer::singleShot(0, w.MapTermKeys, [&w] { w.MapTermKeys->reject(); });
+                                     w.TTYMapKeysAct->trigger();
+                                     QApplication::processEvents();
+                                 }}),
+    tavrin::test::RowName);
 
 } // namespace

@@ -1,12 +1,7 @@
 // The CRT console in the main window, offscreen: the cold-boot mapping that
-// puts CON on the CRT, the example system booting onto the CRT terminal,
-// port 13h output reaching the terminal's buffer, and keys typed on the
-// terminal reaching ports 12h/13h.
+// puts CON on it, port 13h output through the VT100 emulator, keys typed on
+// the terminal reaching ports 12h/13h, and programs drawing through the BIOS.
 
-#include <gtest/gtest.h>
-
-#include <QAction>
-#include <QApplication>
 #include <QTabWidget>
 #include <QTest>
 
@@ -17,35 +12,25 @@ using namespace tavrin::test;
 
 namespace {
 
-void CrtOut(TMainHalvoret& w, const std::string& bytes)
-{
-    TTavrinMachine& m = w.Machine();
-    for (char c : bytes)
-        m.CpuPortWrite(m.CpuEmu1, 0x4113, static_cast<uint8_t>(c));  // the high byte is ignored
-}
-
-TEST(CrtConsoleTest, StartsWithConOnTheCrtPage)
+TEST(CrtConsoleTest, StartsWithConOnTheCrtPageAndTheVt100Emulator)
 {
     TWindowHarness h(false);
     TMainHalvoret& w = h.Open();
-    TTavrinMachine& m = w.Machine();
-    EXPECT_EQ(InPort(m, 0x48), 0x01) << "CON = CRT; LST, RDR and PUN = TTY";
-    EXPECT_EQ(m.FMapping.GetMappingByte(), 0x01);
+    EXPECT_EQ(InPort(w.Machine(), 0x48), 0x01) << "CON = CRT; LST, RDR and PUN = TTY";
     EXPECT_EQ(w.PageControl1->currentWidget(), w.CrtPage);
-    EXPECT_EQ(w.PageControl1->currentIndex(), 0);
-    ASSERT_NE(w.QnTerminal1, nullptr);
-    EXPECT_EQ(w.QnTerminal1->parentWidget(), w.CrtPage);
     EXPECT_EQ(w.focusWidget(), w.QnTerminal1) << "the CRT terminal is the active control";
-
     const TQnTerminal& t = *w.QnTerminal1;
     EXPECT_TRUE(t.WantAllKeys());
     EXPECT_FALSE(t.UseLazyDisplay()) << "every data event paints at once";
-    EXPECT_EQ(t.CursorType(), ctUnderline);
-    EXPECT_EQ(t.Color(), 0x000000u);
-    EXPECT_EQ(t.FontColor(), 0x00FF00u);
-    EXPECT_EQ(t.Capture(), cmOff);
-    EXPECT_EQ(t.Rows(), 24);
-    EXPECT_EQ(t.Columns(), 80);
+    EXPECT_EQ(std::make_tuple(t.CursorType(), t.Color(), t.FontColor(), t.Rows(), t.Columns()),
+              std::make_tuple(ctUnderline, 0x000000u, 0x00FF00u, 24, 80));
+    TQnVT100Emulator& e = *w.QnVT100Emulator1;
+    EXPECT_EQ(t.CurrentEmulator(), &e);
+    EXPECT_TRUE(e.ANSIMode());
+    EXPECT_EQ(e.MapLoadError(), "");
+    for (auto [key, text] : {std::pair{"VK_HOME", "DEC_PF1k"}, std::pair{"VK_END", "DEC_PF2k"},
+                             std::pair{"VK_NEXT", "DEC_PF3k"}, std::pair{"VK_PRIOR", "DEC_PF4k"}})
+        EXPECT_EQ(e.KeyboardMap().Get(key), text) << key;
     EXPECT_TRUE(h.Prompts.Log.empty());
 }
 
@@ -72,19 +57,10 @@ TEST(CrtConsoleTest, PortOutputIsShownOnTheTerminal)
 {
     TWindowHarness h(false);
     TMainHalvoret& w = h.Open();
-    CrtOut(w, "Hello\r\nCRT\x07 world\r\n\r\nx\by");
-    QApplication::processEvents();
-    EXPECT_EQ(h.CrtRow(1), "Hello");
-    EXPECT_EQ(h.CrtRow(2), "CRT world");
-    EXPECT_EQ(h.CrtRow(3), "");
-    EXPECT_EQ(h.CrtRow(4), "y");
-    EXPECT_EQ(h.TtyText().find_first_not_of('\n'), std::string::npos) << "nothing reaches the TTY";
-
+    PortOut(w, 0x4113, "Hello\r\nCRT\x07 world\r\n\r\nx\by");  // the high byte is ignored
+    EXPECT_THAT(h.CrtText(), StartsWith("Hello\nCRT world\n\ny\n"));
     // The TTY port still goes to the TTY only.
-    TTavrinMachine& m = w.Machine();
-    for (char c : std::string("tty"))
-        m.CpuPortWrite(m.CpuEmu1, 0x11, static_cast<uint8_t>(c));
-    QApplication::processEvents();
+    PortOut(w, 0x11, "tty");
     EXPECT_EQ(h.TtyRow(0), "tty");
     EXPECT_EQ(h.CrtRow(4), "y");
 
@@ -92,11 +68,28 @@ TEST(CrtConsoleTest, PortOutputIsShownOnTheTerminal)
     std::string lines;
     for (int i = 0; i < 30; ++i)
         lines += "line " + std::to_string(i) + "\r\n";
-    CrtOut(w, lines);
-    QApplication::processEvents();
+    PortOut(w, 0x13, lines);
     EXPECT_EQ(h.CrtRow(22), "line 28");
     EXPECT_EQ(h.CrtRow(23), "line 29");
     EXPECT_EQ(h.CrtRow(24), "");
+}
+
+TEST(CrtConsoleTest, EscapeSequencesOnThePortAct)
+{
+    TWindowHarness h(false);
+    TMainHalvoret& w = h.Open();
+    PortOut(w, 0x13, "first\r\n\x1b[2J\x1b[3;5Hxy");
+    EXPECT_EQ(h.CrtRow(1), "");
+    EXPECT_EQ(h.CrtRow(3), "    xy");
+    PortOut(w, 0x13, "\x1b[?3h");
+    EXPECT_EQ(w.QnTerminal1->Columns(), 132) << "DECCOLM reaches the terminal";
+    EXPECT_EQ(h.CrtRow(3), "") << "and clears the screen";
+    PortOut(w, 0x13, "\x1b[3;5Hxy\x1b" "c");
+    EXPECT_EQ(w.QnTerminal1->Columns(), 80);
+    EXPECT_EQ(h.CrtRow(3), "");
+    // Replies have no port to go to: nothing reaches the keyboard queue.
+    PortOut(w, 0x13, "\x1b[6n\x1b[c\x05");
+    EXPECT_EQ(Keys(w.Machine(), 0x12, 0x13), "");
 }
 
 struct TKeyCase {
@@ -105,6 +98,7 @@ struct TKeyCase {
     Qt::KeyboardModifiers Modifiers;
     std::string Queued;
     const char* Typed = nullptr;  // typed as text instead of Key
+    const char* Before = "";      // written to port 13h first
 };
 
 TEST(CrtConsoleTest, KeysTypedOnTheTerminalReachTheCrtPorts)
@@ -119,58 +113,45 @@ TEST(CrtConsoleTest, KeysTypedOnTheTerminalReachTheCrtPorts)
         {"digit", Qt::Key_7, Qt::NoModifier, "7"},
         {"Return", Qt::Key_Return, Qt::NoModifier, "\r"},
         {"Ctrl+C", Qt::Key_C, Qt::ControlModifier, "\x03"},
-        {"Tab", Qt::Key_Tab, Qt::NoModifier, "\t"},
         {"Shift alone", Qt::Key_Shift, Qt::ShiftModifier, ""},
+        {"Backspace", Qt::Key_Backspace, Qt::NoModifier, "\x7f"},
+        {"cursor key", Qt::Key_Up, Qt::NoModifier, "\x1b[A"},
+        {"F2", Qt::Key_F2, Qt::NoModifier, "\x1bOQ"},
+        {"Page Down is PF3", Qt::Key_PageDown, Qt::NoModifier, "\x1bOR"},
+        {"application cursor key", Qt::Key_Left, Qt::NoModifier, "\x1bOD", nullptr, "\x1b[?1h"},
+        {"VT52 cursor key", Qt::Key_Left, Qt::NoModifier, "\x1b" "D", nullptr, "\x1b[?2l"},
+        {"Tab", Qt::Key_Tab, Qt::NoModifier, "\t"},
     };
     for (const TKeyCase& c : cases) {
         SCOPED_TRACE(c.Name);
+        PortOut(w, 0x13, c.Before);
         EXPECT_EQ(InPort(m, 0x12), 0x04) << "nothing waiting";
         if (c.Typed)
             QTest::keyClicks(w.QnTerminal1, QString::fromLatin1(c.Typed));
         else
             QTest::keyClick(w.QnTerminal1, c.Key, c.Modifiers);
-        std::string got;
-        for (int i = 0; i < 8 && InPort(m, 0x12) == 0x06; ++i)
-            got += static_cast<char>(InPort(m, 0x13));
-        EXPECT_EQ(got, c.Queued);
+        EXPECT_EQ(Keys(m, 0x12, 0x13), c.Queued);
         EXPECT_EQ(m.FTtyKeyQueue.Count(), 0) << "the TTY keyboard is another queue";
     }
     EXPECT_EQ(InPort(m, 0x13, 0x00), '\t') << "an empty queue repeats the last key";
     EXPECT_EQ(h.CrtText().find_first_not_of('\n'), std::string::npos) << "no local echo: the program echoes";
 }
 
-class CrtBootTest : public ::testing::Test {
-protected:
-    void SetUp() override { W = &H.Open(); }
-    TWindowHarness H;
-    TMainHalvoret* W = nullptr;
-};
-
-TEST_F(CrtBootTest, ExampleSystemBootsOntoTheCrtAndEchoesItsKeys)
+TEST_F(WindowTest, ExampleSystemBootsOntoTheCrtAndEchoesItsKeys)
 {
     W->ResetCPMAct->trigger();
-    ASSERT_TRUE(H.Prompts.Log.empty()) << H.Prompts.LastText();
-    ASSERT_TRUE(W->RunCpuAct->isChecked());
-
-    ASSERT_TRUE(H.RunUntilCrt("Tavrin example system\n>\n")) << H.CrtText();
+    ASSERT_TRUE(H.RunUntilCrt("Tavrin example system\n>\n")) << H.CrtText() << H.Prompts.LastText();
     EXPECT_EQ(W->Machine().CpuEmu1.ReadMemoryByte(0x0003), 0x01) << "IOBYTE from port 48h";
-    EXPECT_EQ(H.CrtRow(1), "Tavrin 64K BIOS");
-    EXPECT_EQ(H.CrtRow(2), "Tavrin example system");
-    EXPECT_EQ(H.CrtRow(3), ">") << "drive A is empty";
-    EXPECT_EQ(H.TtyText().find_first_not_of('\n'), std::string::npos) << H.TtyText();
+    EXPECT_THAT(H.CrtText(), StartsWith("Tavrin 64K BIOS\nTavrin example system\n>\n")) << "drive A is empty";
 
     // Typed while the CPU is stopped: queued, shown only once the program
     // has read and echoed them.
     W->RunCpuAct->trigger();
-    ASSERT_FALSE(W->RunCpuAct->isChecked());
     QTest::keyClicks(W->QnTerminal1, QStringLiteral("dir"));
     QApplication::processEvents();
     EXPECT_EQ(W->Machine().FCrtKeyQueue.Count(), 3);
     EXPECT_EQ(H.CrtRow(3), ">");
     W->RunCpuAct->trigger();
-    ASSERT_TRUE(H.RunUntilCrt("> dir\n")) << H.CrtText();
-    EXPECT_EQ(W->Machine().FCrtKeyQueue.Count(), 0);
-
     QTest::keyClick(W->QnTerminal1, Qt::Key_Return);
     QTest::keyClicks(W->QnTerminal1, QStringLiteral("ok"));
     ASSERT_TRUE(H.RunUntilCrt("> dir\n> ok\n")) << H.CrtText();
@@ -179,7 +160,20 @@ TEST_F(CrtBootTest, ExampleSystemBootsOntoTheCrtAndEchoesItsKeys)
     QTest::keyClick(W->QnTerminal1, Qt::Key_C, Qt::ControlModifier);
     ASSERT_TRUE(H.RunUntilCrt("> okTavrin example system\n>\n")) << H.CrtText();
     EXPECT_TRUE(H.Prompts.Log.empty());
-    EXPECT_EQ(H.TtyText().find_first_not_of('\n'), std::string::npos);
+    EXPECT_EQ(H.TtyText().find_first_not_of('\n'), std::string::npos) << "nothing reaches the TTY";
+}
+
+TEST_F(WindowTest, ProgramDrawsItsVt100ScreenThroughTheBios)
+{
+    ASSERT_TRUE(H.RunCrtProgram(TAVRIN_VT100_SCREEN_BIN)) << H.CrtText();
+    EXPECT_THAT(H.CrtText(), StartsWith("VT100 screen\n\nrowthree\n\n         bold lqk\n"));
+    const TQnTerminalBuffer& b = *W->QnVT100Emulator1->Buffer();
+    EXPECT_EQ(b.AttrAt(5, 10), atBold);
+    EXPECT_EQ(b.AttrAt(5, 14), 0);
+    EXPECT_EQ(b.CharSetAt(5, 15), csLineDraw);
+    EXPECT_EQ(b.CharSetAt(5, 17), csLineDraw);
+    EXPECT_EQ(b.CharSetAt(24, 1), csUSASCII);
+    EXPECT_TRUE(H.Prompts.Log.empty()) << H.Prompts.LastText();
 }
 
 } // namespace

@@ -1,17 +1,16 @@
 // The Disks page as a user sees it: each drive's caption, lamp and button
-// agree with the controller after mounts that fail and images that vanish;
-// names show in the file system's encoding and long ones never widen the
-// window; the page's edits, captions and buttons line up on one grid.
+// agree with the controller after mounts that fail, mounts by the CPU and
+// images that vanish; host path bytes that are not UTF-8 survive the page and
+// the settings file; long names never widen the window; the page's edits,
+// captions and buttons line up on one grid.
 
-#include <gtest/gtest.h>
-
-#include <QAction>
 #include <QLineEdit>
 #include <QScreen>
 #include <QTabWidget>
 #include <QToolButton>
 
 #include "disk/DiskDrive.h"
+#include "platform/ProgramFolder.h"
 #include "support/NamedRows.h"
 #include "ui/PathLabel.h"
 #include "ui/QnStatLt.h"
@@ -39,6 +38,16 @@ TDriveRow Row(TMainHalvoret& w, int drive)
 {
     return {w.DisksPage->DiskCaptions[drive]->text().toStdString(), LampColor(w, drive),
             w.ChangeDriveActs[drive]->text().toStdString()};
+}
+
+// A command line the CPU sends to the system channel (ports 40h/41h).
+void CpuCommand(TMainHalvoret& w, const std::string& text)
+{
+    TTavrinMachine& m = w.Machine();
+    m.CpuPortWrite(m.CpuEmu1, 0x40, 0);
+    for (char c : text)
+        m.CpuPortWrite(m.CpuEmu1, 0x41, static_cast<uint8_t>(c));
+    m.CpuPortWrite(m.CpuEmu1, 0x40, 1);
 }
 
 struct TMountCase {
@@ -103,27 +112,95 @@ INSTANTIATE_TEST_SUITE_P(
                        w.Machine().FDiskController->Reset();  // the warm boot's controller reset
                        EXPECT_EQ(w.Machine().DriveCaption(1), "(no disk)");
                    },
-                   EmptyB}), tavrin::test::RowName);
+                   EmptyB},
+        TMountCase{"UnmountedByTheCpu", 1, [](TWindowHarness&, TMainHalvoret& w) { CpuCommand(w, "UNMOUNT B:"); },
+                   EmptyB},
+        TMountCase{"MountedByTheCpu", 2,
+                   [](TWindowHarness& h, TMainHalvoret& w) {
+                       TDiskDrive::FormatDiskImage(h.Temp.File("WORK.cpmdsk"));
+                       CpuCommand(w, "UNMOUNT C:");
+                       w.Machine().FDiskController->Reset();
+                       CpuCommand(w, "MOUNT C: WORK");
+                   },
+                   {"\"WORK\"", Blue, "Change C:"}}),
+    tavrin::test::RowName);
 
-// A long name elides in the middle and never widens the window; the page's
-// edits, captions and buttons (one "Change", three "Insert") line up.
-TEST(DisksPageLayoutTest, ALongNameElidesAndEditsCaptionsAndButtonsLineUp)
+// "café" in Latin-1, as an older system or a copied disk may have named it.
+const std::string Latin1Name = "caf\xE9.hex";
+
+struct TPathRoute {
+    const char* name;
+    // Puts the name into the window and returns the path the machine uses.
+    std::function<std::string(TWindowHarness& h, TMainHalvoret& w)> Enter;
+};
+
+TAVRIN_PRINT_AS_NAME(TPathRoute)
+
+class PathBytesTest : public ::testing::TestWithParam<TPathRoute> {};
+
+TEST_P(PathBytesTest, SurviveTheRoundTripToTheSettingsFile)
 {
     TWindowHarness h;
     TMainHalvoret& w = h.Open();
-    w.show();
-    w.PageControl1->setCurrentWidget(w.DisksPage);
+    EXPECT_EQ(GetParam().Enter(h, w), Latin1Name);
+    ASSERT_TRUE(w.close());
+    EXPECT_NE(ReadFile(w.SettingsFileName()).find("CpmSourceFile=" + Latin1Name + "\r\n"), std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Routes, PathBytesTest,
+    ::testing::Values(TPathRoute{"SettingsFile",
+                                 [](TWindowHarness& h, TMainHalvoret& w) {
+                                     TNrKeyValueSections store;
+                                     store.WriteString("DISKS", "CpmSourceFile", Latin1Name);
+                                     store.SaveToFile(h.Temp.Folder() + ProgramName() + ".config");
+                                     w.FormActivate();
+                                     return w.Machine().Settings.CpmSourceFile;
+                                 }},
+                      TPathRoute{"EditedAround",
+                                 [](TWindowHarness& h, TMainHalvoret& w) {
+                                     h.Prompts.FileAnswers = {"x" + Latin1Name};
+                                     w.CPMSelectImageNameAct->trigger();
+                                     QLineEdit& edit = *w.DisksPage->C_CpmSourceFile;
+                                     edit.setText(edit.text().mid(1));  // the user deletes the "x"
+                                     return w.Machine().Settings.CpmSourceFile;
+                                 }}),
+    tavrin::test::RowName);
+
+TEST_F(WindowTest, ImagesNamedInLatin1AndUtf8MountAndShowTheirNames)
+{
+    const std::string image = H.Temp.File("Disk\xE9.cpmdsk");
+    TDiskDrive::FormatDiskImage(image);
+    H.Prompts.FileAnswers = {image};
+    W->ChangeDriveActs[1]->trigger();
+    EXPECT_EQ(W->Machine().FDrivePaths[1], image);
+    EXPECT_TRUE(W->Machine().DriveMounted(1));
+    EXPECT_EQ(W->DisksPage->DiskCaptions[1]->text(), QStringLiteral("\"Disk\uFFFD\""));
+    // A name in the file system's encoding shows decoded.
+    const std::string utf8 = H.Temp.File("\xC3\x9C" "bung.cpmdsk");
+    TDiskDrive::FormatDiskImage(utf8);
+    W->Machine().MountDrive(2, utf8);
+    EXPECT_EQ(W->DisksPage->DiskCaptions[2]->text(), QStringLiteral("\"\u00DCbung\""));
+    EXPECT_EQ(W->DisksPage->DiskCaptions[2]->toolTip(), QString::fromUtf8(utf8.c_str()));
+}
+
+// A long name elides in the middle and never widens the window; the page's
+// edits, captions and buttons (one "Change", three "Insert") line up.
+TEST_F(WindowTest, ALongNameElidesAndEditsCaptionsAndButtonsLineUp)
+{
+    W->show();
+    W->PageControl1->setCurrentWidget(W->DisksPage);
     QApplication::processEvents();
     const std::string name = std::string(100, 'a') + std::string(100, 'z');
-    const std::string image = h.Temp.File(name + ".cpmdsk");
+    const std::string image = H.Temp.File(name + ".cpmdsk");
     TDiskDrive::FormatDiskImage(image);
-    w.Machine().MountDrive(1, image);
+    W->Machine().MountDrive(1, image);
     QApplication::processEvents();
 
-    const QRect free = w.screen()->availableGeometry();
-    EXPECT_LE(w.width(), free.width());
-    EXPECT_LE(w.minimumSizeHint().width(), free.width());
-    auto* caption = static_cast<TPathLabel*>(w.DisksPage->DiskCaptions[1]);
+    const QRect free = W->screen()->availableGeometry();
+    EXPECT_LE(W->width(), free.width());
+    EXPECT_LE(W->minimumSizeHint().width(), free.width());
+    auto* caption = static_cast<TPathLabel*>(W->DisksPage->DiskCaptions[1]);
     EXPECT_EQ(caption->text().toStdString(), "\"" + name + "\"");
     const QString shown = caption->ShownText();
     EXPECT_TRUE(shown.startsWith(QStringLiteral("\"aaa")) && shown.endsWith(QStringLiteral("zzz\"")))
@@ -131,7 +208,7 @@ TEST(DisksPageLayoutTest, ALongNameElidesAndEditsCaptionsAndButtonsLineUp)
     EXPECT_TRUE(shown.contains(QChar(0x2026)));
     EXPECT_EQ(caption->toolTip().toStdString(), image);
 
-    TDisksPage& page = *w.DisksPage;
+    TDisksPage& page = *W->DisksPage;
     auto right = [&page](QWidget* widget) { return widget->mapTo(&page, QPoint(widget->width(), 0)).x(); };
     EXPECT_EQ(right(page.C_CpmSourceFile), right(page.C_BiosSourceFile));
     for (QLabel* label : page.DiskCaptions)
