@@ -59,6 +59,21 @@ TEST(ConsoleGlueTest, TtyCommandsAreCarriedOutOnTheConsole)
     EXPECT_FALSE(t.DefaultAttributes().Contains(tca_HighVideo));
 }
 
+TEST_F(WindowTest, TheTtyConsoleStartsWithItsFormValues)
+{
+    TSimpleTerminal& t = *W->SimpleTerminal1;
+    EXPECT_EQ(std::make_tuple(t.Rows(), t.FontName(), t.FontSize(), t.DefaultAttributes().Empty()),
+              std::make_tuple(50, std::string("Terminal"), 9, true));
+    // Sky blue, yellow font, white and black video, navy cursor.
+    EXPECT_EQ((std::vector<TColor>{t.Color(), t.FontColor(), t.HighVideoFontColor(), t.LowVideoFontColor(),
+                                   t.CursorColor()}),
+              (std::vector<TColor>{0xF0CAA6, 0x00FFFF, 0xFFFFFF, 0x000000, 0x800000}));
+    // A cursor address below row 24 is obeyed; a long line stays on its row.
+    PortOut(*W, 0x11, std::string("\x1B" "Cp\x02\x1E") + std::string(100, '9'));
+    EXPECT_EQ(t.CursorRow(), 30);
+    EXPECT_EQ(H.TtyRow(30), "  " + std::string(78, '9'));
+}
+
 TEST(ConsoleGlueTest, FastTypingKeepsTheFirst32KeysOfEachKeyboard)
 {
     TWindowHarness h(false);

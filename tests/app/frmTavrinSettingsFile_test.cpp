@@ -1,32 +1,26 @@
 // The settings file end to end: a fresh window writes the keys and sections
 // in the fixed order (against a golden file), every control changed through
 // the widgets of every page comes back after a restart in the same program
-// folder, and a failing enable while loading stops nothing after it.
+// folder, and hand-edited files that fail, are out of range, too large for
+// the screen or unreadable are reported and stop nothing after them.
 
-#include <gtest/gtest.h>
-
-#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QSpinBox>
 #include <QTimer>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include "console/TTYDisplayOptionsDlg.h"
 #include "net/ComRxGlue.h"
+#include "net/NetTestSupport.h"
 #include "support/ComRxTestSupport.h"
+#include "support/NamedRows.h"
 #include "ui/ComSettingsPanel.h"
-#include "ui/CpuPage.h"
 #include "ui/DeviceFilePanels.h"
 #include "ui/DeviceMappingPanel.h"
-#include "ui/DisksPage.h"
 #include "ui/PortsPage.h"
 #include "ui/PrinterPanel.h"
 #include "ui/RemoteDiskPanel.h"
@@ -34,6 +28,7 @@
 #include "platform/ProgramFolder.h"
 #include "WindowTestSupport.h"
 
+#include <filesystem>
 #include <regex>
 #include <set>
 
@@ -41,34 +36,47 @@ using namespace tavrin::test;
 
 namespace {
 
-// The values that depend on the screen and the host's printers.
-std::string MaskHostValues(const std::string& text)
+const std::string FirstRunFile = std::string(TAVRIN_SOURCE_DIR) + "/tests/app/data/first-run.config";
+
+struct TKeyValue {
+    const char* Section;
+    const char* Key;
+    std::string Value;
+};
+
+void WriteSettings(const TWindowHarness& h, std::initializer_list<TKeyValue> values)
 {
-    static const std::regex host("(DSP_HEIGHT|DSP_WIDTH|PrinterName)=[^\r]*");
-    return std::regex_replace(text, host, "$1=*");
+    TNrKeyValueSections store;
+    for (const TKeyValue& v : values)
+        store.WriteString(v.Section, v.Key, v.Value);
+    store.SaveToFile(h.Temp.Folder() + ProgramName() + ".config");
 }
 
-uint16_t FreeUdpPort()
-{
-    int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t n = sizeof a;
-    ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &n);
-    ::close(fd);
-    return ntohs(a.sin_port);
-}
-
-// With no file the form's values stay, and closing writes them all.
+// With no file the form's values stay, and closing writes them all; only the
+// values that depend on the screen and the host's printers are masked.
 TEST(SettingsFileTest, AFreshWindowWritesEveryKeyInOrder)
 {
     TWindowHarness h;
     TMainHalvoret& w = h.Open();
     ASSERT_TRUE(w.close());
-    const std::string golden = ReadFile(std::string(TAVRIN_SOURCE_DIR) + "/tests/app/data/first-run.config");
-    EXPECT_EQ(MaskHostValues(ReadFile(w.SettingsFileName())), golden);
+    static const std::regex host("(DSP_HEIGHT|DSP_WIDTH|PrinterName)=[^\r]*");
+    EXPECT_EQ(std::regex_replace(ReadFile(w.SettingsFileName()), host, "$1=*"), ReadFile(FirstRunFile));
+}
+
+TEST_F(WindowTest, CloseStopsTheRunAndWritesTheSettingsFile)
+{
+    const std::string file = W->SettingsFileName();
+    EXPECT_EQ(file, H.Temp.Folder() + ProgramName() + ".config");
+    EXPECT_FALSE(std::filesystem::exists(file));
+    LoadProgram(W->Machine(), 0x8000, {0xC3, 0x00, 0x80});
+    W->RunCpuAct->trigger();
+    W->DisksPage->C_CpmSourceFile->setText("mine.hex");
+    EXPECT_TRUE(W->close());
+    EXPECT_FALSE(W->RunCpuAct->isChecked());
+    EXPECT_TRUE(W->Closing());
+    W->RunCpuAct->trigger();
+    EXPECT_FALSE(W->RunCpuAct->isChecked()) << "no run after a close";
+    EXPECT_NE(ReadFile(file).find("\r\n[DISKS]\r\nCpmSourceFile=mine.hex\r\n"), std::string::npos);
 }
 
 struct SettingsRestart : ::testing::Test {
@@ -145,7 +153,7 @@ struct SettingsRestart : ::testing::Test {
         out.C_AppendOutputFileBtn->click();
         out.EnableOutputFileBtn->click();
 
-        w.RemoteDiskPanel->C_DiskServerPort->setText(QString::number(FreeUdpPort()));
+        w.RemoteDiskPanel->C_DiskServerPort->setText(QString::fromStdString(nettest::FreeUdpPort()));
         w.RemoteDiskPanel->C_UseRemoteDiskAutoUnMount->click();
         w.RemoteDiskPanel->ActivateRemoteDiskServerAct->trigger();
     }
@@ -162,7 +170,7 @@ TEST_F(SettingsRestart, EveryChangedControlComesBack)
     const std::string saved = ReadFile(first.SettingsFileName());
 
     TNrKeyValueSections firstRun;
-    firstRun.SetText(ReadFile(std::string(TAVRIN_SOURCE_DIR) + "/tests/app/data/first-run.config"));
+    firstRun.SetText(ReadFile(FirstRunFile));
     TNrKeyValueSections changed;
     changed.SetText(saved);
     const std::set<std::string> unchanged = {"DSP_TOP", "DSP_LEFT", "DSP_HEIGHT", "DSP_WIDTH", "PrinterName",
@@ -196,16 +204,12 @@ TEST_F(SettingsRestart, EveryChangedControlComesBack)
 
 TEST_F(SettingsRestart, AFailingEnableIsReportedAndLoadingGoesOn)
 {
-    TNrKeyValueSections store;
-    store.WriteString("PORT_DEVICE_FILE_IN", "InputFileName", H.Temp.File("gone.txt"));
-    store.WriteBool("PORT_DEVICE_FILE_IN", "EnableInputFile", true);
-    store.WriteString("PORT_DEVICE_FILE_OUT", "OutputFileName", H.Temp.File("out.txt"));
-    store.WriteBool("PORT_DEVICE_FILE_OUT", "EnableOutputFile", true);
-    store.WriteString("DISK SERVER", "DiskServerPort", "1234");
-    store.WriteInteger("MAIN", "DSP_TOP", 100);
-    store.WriteInteger("MAIN", "DSP_LEFT", 50);
-    store.WriteInteger("MAIN", "DSP_WIDTH", 700);  // room on the screen to the right
-    store.SaveToFile(H.Temp.Folder() + ProgramName() + ".config");
+    WriteSettings(H, {{"PORT_DEVICE_FILE_IN", "InputFileName", H.Temp.File("gone.txt")},
+                      {"PORT_DEVICE_FILE_IN", "EnableInputFile", "1"},
+                      {"PORT_DEVICE_FILE_OUT", "OutputFileName", H.Temp.File("out.txt")},
+                      {"PORT_DEVICE_FILE_OUT", "EnableOutputFile", "1"}, {"DISK SERVER", "DiskServerPort", "1234"},
+                      {"MAIN", "DSP_TOP", "100"}, {"MAIN", "DSP_LEFT", "50"},
+                      {"MAIN", "DSP_WIDTH", "700"}});  // room on the screen to the right
     TMainHalvoret& w = Start();
     EXPECT_EQ(H.Prompts.Texts(), (std::vector<std::string>{"Unable to open the input file \"" +
                                                              H.Temp.File("gone.txt") + "\"."}));
@@ -215,6 +219,78 @@ TEST_F(SettingsRestart, AFailingEnableIsReportedAndLoadingGoesOn)
     EXPECT_EQ(w.pos(), QPoint(50, 100)) << "a position placed by hand";
     ASSERT_TRUE(w.close());
     EXPECT_NE(ReadFile(w.SettingsFileName()).find("DSP_TOP=-1\r\nDSP_LEFT=-1\r\n"), std::string::npos);
+}
+
+// A window saved on a larger screen is clamped to this one and kept on it,
+// which is not an error.
+TEST(SettingsValuesTest, AHugeWindowFitsTheScreen)
+{
+    TWindowHarness h;
+    WriteSettings(h, {{"MAIN", "DSP_WIDTH", "40000"}, {"MAIN", "DSP_HEIGHT", "40000"},
+                      {"MAIN", "DSP_TOP", "90000"}, {"MAIN", "DSP_LEFT", "90000"}});
+    TMainHalvoret& w = h.Open();
+    w.FormActivate();
+    const QRect free = w.screen()->availableGeometry();
+    EXPECT_LE(w.width(), free.width());
+    EXPECT_LE(w.height(), free.height());
+    EXPECT_TRUE(free.contains(w.frameGeometry().topLeft()));
+    EXPECT_TRUE(h.Prompts.Log.empty());
+}
+
+struct TOutOfRangeCase {
+    const char* name;
+    TKeyValue Entry;
+    std::function<bool(TMainHalvoret&)> KeptDefault;
+};
+
+TAVRIN_PRINT_AS_NAME(TOutOfRangeCase)
+
+class OutOfRangeSettingsTest : public ::testing::TestWithParam<TOutOfRangeCase> {};
+
+TEST_P(OutOfRangeSettingsTest, KeepsTheDefaultAndIsReported)
+{
+    const TOutOfRangeCase& c = GetParam();
+    TWindowHarness h;
+    WriteSettings(h, {c.Entry, {"TTY", "DisplayRows", "40"}, {"PORT_DEVICE_COM2", "Com2Format", "9"}});
+    TMainHalvoret& w = h.Open();
+    w.FormActivate();
+    EXPECT_TRUE(c.KeptDefault(w));
+    EXPECT_EQ(w.SimpleTerminal1->Rows(), 40) << "values in range still apply";
+    ASSERT_EQ(h.Prompts.Log.size(), 1u) << "one box for every refused value";
+    const std::string& text = h.Prompts.Log[0].Text;
+    EXPECT_EQ(h.Prompts.Log[0].Type, TMsgDlgType::Warning);
+    EXPECT_NE(text.find(std::string(c.Entry.Key) + "=" + c.Entry.Value), std::string::npos) << text;
+    EXPECT_NE(text.find("Com2Format=9"), std::string::npos) << text;
+    EXPECT_EQ(w.Machine().Settings.Com2.FormatIndex, 3);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, OutOfRangeSettingsTest,
+    ::testing::Values(
+        TOutOfRangeCase{"Mapping", {"PORTS", "ColdBootDeviceMapping", "999"},
+                        [](TMainHalvoret& w) { return w.Machine().FMapping.FColdBootMapping == 1; }},
+        TOutOfRangeCase{"ComPort", {"PORT_DEVICE_COM1", "Com1Port", "300"},
+                        [](TMainHalvoret& w) { return w.Machine().Settings.Com1.PortNumber == 1; }},
+        TOutOfRangeCase{"Colour", {"TTY", "BgColor", "-5"},
+                        [](TMainHalvoret& w) { return w.SimpleTerminal1->Color() == 0xF0CAA6u; }},
+        TOutOfRangeCase{"FontSize", {"TTY", "FontSize", "4000"},
+                        [](TMainHalvoret& w) { return w.SimpleTerminal1->FontSize() == 9; }}),
+    tavrin::test::RowName);
+
+TEST(SettingsValuesTest, AnUnreadableSettingsFileIsReportedAndNeverReplaced)
+{
+    TWindowHarness h;
+    const std::string file = h.Temp.Folder() + ProgramName() + ".config";
+    WriteFile(file, "[DISKS]\r\nCpmSourceFile=kept.hex\r\n");
+    std::filesystem::resize_file(file, 17u * 1024 * 1024);  // far beyond any settings file
+    TMainHalvoret& w = h.Open();
+    w.show();  // the first activation reads the file
+    QApplication::processEvents();
+    ASSERT_EQ(h.Prompts.Log.size(), 1u);
+    EXPECT_EQ(h.Prompts.Log[0].Kind, TScriptedUiPrompts::TKind::Error);
+    EXPECT_TRUE(w.close());
+    EXPECT_EQ(std::filesystem::file_size(file), 17u * 1024 * 1024);
+    EXPECT_EQ(ReadFile(file).substr(0, 7), "[DISKS]") << "not replaced by first-run values";
 }
 
 } // namespace

@@ -1,10 +1,7 @@
 // The main window end to end, offscreen: start-up, boot from drive A with
-// CON mapped to the TTY console, keys, break point, single step, the quoted messages through
-// the scripted prompts, and the settings file written at close.
+// CON mapped to the TTY console, keys, break point, single step, the run's
+// bursts, and the quoted messages through the scripted prompts.
 
-#include <gtest/gtest.h>
-
-#include <QAction>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTabWidget>
@@ -12,7 +9,6 @@
 
 #include "disk/DiskDrive.h"
 #include "platform/PlatformEvents.h"
-#include "platform/ProgramFolder.h"
 #include "WindowTestSupport.h"
 
 #include <algorithm>
@@ -84,18 +80,14 @@ TEST(MainWindowStartTest, ADriveAThatCannotBeCreatedIsReported)
     EXPECT_EQ(h.Window->DisksPage->DiskCaptions[0]->text().toStdString(), "(no disk)");
 }
 
-class MainWindowBootTest : public ::testing::Test {
-protected:
+struct MainWindowBootTest : WindowTest {
     void SetUp() override
     {
-        W = &H.Open();
         std::string hello = H.Temp.File("hello.txt");
         WriteFile(hello, "Hello, world\r\n\x1A");
         CpmCopy(H.Temp, H.Temp.File("DiskA.cpmdsk"), hello, "HELLO.TXT");
         W->Machine().FMapping.FColdBootMapping = 0;  // CON = TTY
     }
-    TWindowHarness H;
-    TMainHalvoret* W = nullptr;
 };
 
 TEST_F(MainWindowBootTest, BootsFromDriveAAndEchoesOnTheTty)
@@ -108,10 +100,7 @@ TEST_F(MainWindowBootTest, BootsFromDriveAAndEchoesOnTheTty)
     EXPECT_EQ(W->ChangeDriveActs[0]->text().toStdString(), "Change A:");
 
     ASSERT_TRUE(H.RunUntilTty("HELLO.TXT\n>\n")) << H.TtyText();
-    EXPECT_EQ(H.TtyRow(0), "Tavrin 64K BIOS");
-    EXPECT_EQ(H.TtyRow(1), "Tavrin example system");
-    EXPECT_EQ(H.TtyRow(2), "HELLO.TXT");
-    EXPECT_EQ(H.TtyRow(3), ">");
+    EXPECT_THAT(H.TtyText(), StartsWith("Tavrin 64K BIOS\nTavrin example system\nHELLO.TXT\n>\n"));
 
     QTest::keyClicks(W->SimpleTerminal1, "dir");
     ASSERT_TRUE(H.RunUntilTty("> dir")) << H.TtyText();
@@ -173,27 +162,6 @@ TEST_F(MainWindowBootTest, ComBreakRebootsAndDropsTheNextBlock)
     EXPECT_TRUE(W->RunCpuAct->isChecked());
 }
 
-struct TThrowingPrinter : IPrinterDevice {
-    bool IsReady() override { return true; }
-    void WriteChar(uint8_t) override { throw std::runtime_error("printer on fire"); }
-};
-
-TEST(MainWindowRunTest, DeviceErrorStopsTheRunAndIsReportedOnce)
-{
-    TWindowHarness h;
-    TMainHalvoret& w = h.Open();
-    TThrowingPrinter printer;
-    w.SetPrinter(&printer);
-    // 8000h: OUT (19h),A; JP 8000h
-    LoadProgram(w.Machine(), 0x8000, {0xD3, 0x19, 0xC3, 0x00, 0x80});
-    w.RunCpuAct->trigger();
-    w.ApplicationEvents1Idle();
-    w.ApplicationEvents1Idle();
-    EXPECT_FALSE(w.RunCpuAct->isChecked());
-    EXPECT_EQ(h.Prompts.Texts(), (std::vector<std::string>{"printer on fire"}));
-    w.SetPrinter(nullptr);
-}
-
 // A device that re-enters the run loop from inside an instruction, as a
 // timer would inside the event loop of a box opened by a port handler.
 struct TReentrantPrinter : IPrinterDevice {
@@ -212,43 +180,39 @@ struct TReentrantPrinter : IPrinterDevice {
     }
 };
 
-TEST(MainWindowRunTest, NoBurstStartsInsideAnother)
+TEST_F(WindowTest, NoBurstStartsInsideAnother)
 {
-    TWindowHarness h;
-    TMainHalvoret& w = h.Open();
     TReentrantPrinter printer;
-    printer.OnFirstWrite = [&] { w.ApplicationEvents1Idle(); };
-    w.SetPrinter(&printer);
+    printer.OnFirstWrite = [this] { W->ApplicationEvents1Idle(); };
+    W->SetPrinter(&printer);
     // 8000h: OUT (19h),A; JP 8000h
-    LoadProgram(w.Machine(), 0x8000, {0xD3, 0x19, 0xC3, 0x00, 0x80});
-    w.RunCpuAct->trigger();
-    w.ApplicationEvents1Idle();
+    LoadProgram(W->Machine(), 0x8000, {0xD3, 0x19, 0xC3, 0x00, 0x80});
+    W->RunCpuAct->trigger();
+    W->ApplicationEvents1Idle();
     EXPECT_EQ(printer.MaxDepth, 1);
     EXPECT_EQ(printer.Calls, static_cast<int>((TTavrinMachine::BurstLength + 1) / 2))
         << "one burst of 100,001 instructions, half of them OUTs";
-    EXPECT_TRUE(w.RunCpuAct->isChecked());
-    EXPECT_TRUE(h.Prompts.Log.empty());
-    w.SetPrinter(nullptr);
+    EXPECT_TRUE(W->RunCpuAct->isChecked());
+    EXPECT_TRUE(H.Prompts.Log.empty());
+    W->SetPrinter(nullptr);
 }
 
-TEST(MainWindowRunTest, BurstsRedrawTheCpuPageOnlyWhileItIsShown)
+TEST_F(WindowTest, BurstsRedrawTheCpuPageOnlyWhileItIsShown)
 {
-    TWindowHarness h;
-    TMainHalvoret& w = h.Open();
     int displays = 0, registerRepaints = 0;
-    w.OnUpdateCpuDisplay = [&](TMainHalvoret&) { ++displays; };
-    w.OnRefreshRegisterDialog = [&](TMainHalvoret&) { ++registerRepaints; };
-    LoadProgram(w.Machine(), 0x8000, {0xC3, 0x00, 0x80});  // JP 8000h
-    w.RunCpuAct->trigger();
-    w.ApplicationEvents1Idle();
+    W->OnUpdateCpuDisplay = [&](TMainHalvoret&) { ++displays; };
+    W->OnRefreshRegisterDialog = [&](TMainHalvoret&) { ++registerRepaints; };
+    LoadProgram(W->Machine(), 0x8000, {0xC3, 0x00, 0x80});  // JP 8000h
+    W->RunCpuAct->trigger();
+    W->ApplicationEvents1Idle();
     EXPECT_EQ(displays, 0) << "the CRT page is shown";
     EXPECT_EQ(registerRepaints, 1);
-    w.PageControl1->setCurrentWidget(w.CpuPage);
-    w.ApplicationEvents1Idle();
+    W->PageControl1->setCurrentWidget(W->CpuPage);
+    W->ApplicationEvents1Idle();
     EXPECT_EQ(displays, 1);
     EXPECT_EQ(registerRepaints, 1);
-    w.RunCpuAct->trigger();
-    w.ApplicationEvents1Idle();
+    W->RunCpuAct->trigger();
+    W->ApplicationEvents1Idle();
     EXPECT_EQ(displays, 1) << "no burst while stopped";
 }
 
@@ -287,31 +251,29 @@ TEST(MainWindowMessagesTest, BootFailuresAreReportedAndLeaveTheRunStopped)
     }
 }
 
-TEST(MainWindowMessagesTest, LoadingActionsUseTheirDialogsAndMessages)
+TEST_F(WindowTest, LoadingActionsUseTheirDialogsAndMessages)
 {
-    TWindowHarness h;
-    TMainHalvoret& w = h.Open();
-    WriteFile(h.Temp.File("p.com"), std::string(257, 'p'));
-    WriteFile(h.Temp.File("big.com"), std::string(56064, 'b'));
-    WriteFile(h.Temp.File("t.hex"), MakeHex(0x3000, {0x3E, 0x01}));
+    WriteFile(H.Temp.File("p.com"), std::string(257, 'p'));
+    WriteFile(H.Temp.File("big.com"), std::string(56064, 'b'));
+    WriteFile(H.Temp.File("t.hex"), MakeHex(0x3000, {0x3E, 0x01}));
 
-    h.Prompts.FileAnswers = {h.Temp.File("p.com"), h.Temp.File("big.com"), std::nullopt, h.Temp.File("t.hex")};
-    w.LoadBinFileAct->trigger();
-    w.LoadBinFileAct->trigger();
-    w.LoadHexFileAct->trigger();  // cancelled
-    w.LoadHexFileAct->trigger();
-    EXPECT_EQ(h.Prompts.Texts(), (std::vector<std::string>{"Program loaded, uses 2 blocks.",
+    H.Prompts.FileAnswers = {H.Temp.File("p.com"), H.Temp.File("big.com"), std::nullopt, H.Temp.File("t.hex")};
+    W->LoadBinFileAct->trigger();
+    W->LoadBinFileAct->trigger();
+    W->LoadHexFileAct->trigger();  // cancelled
+    W->LoadHexFileAct->trigger();
+    EXPECT_EQ(H.Prompts.Texts(), (std::vector<std::string>{"Program loaded, uses 2 blocks.",
                                                            "Program file is to large to fit into memory!"}));
-    EXPECT_EQ(w.Machine().CpuEmu1.ReadMemoryByte(0x0100), 'p');
-    EXPECT_EQ(w.Machine().CpuEmu1.NextPC, 0x3000);
+    EXPECT_EQ(W->Machine().CpuEmu1.ReadMemoryByte(0x0100), 'p');
+    EXPECT_EQ(W->Machine().CpuEmu1.NextPC, 0x3000);
 
     std::vector<std::string> titles;
     std::vector<TFileDialogRequest> dialogs;
-    for (const auto& r : h.Prompts.Log)
+    for (const auto& r : H.Prompts.Log)
         if (r.Kind == TScriptedUiPrompts::TKind::OpenFile) {
             titles.push_back(r.Text);
             dialogs.push_back(r.File);
-            EXPECT_EQ(r.File.InitialDir, h.Temp.Folder());
+            EXPECT_EQ(r.File.InitialDir, H.Temp.Folder());
         }
     EXPECT_EQ(titles, (std::vector<std::string>{"Load CPM Program Image", "Load CPM Program Image",
                                                 "Load Hex File To Memory", "Load Hex File To Memory"}));
@@ -320,111 +282,37 @@ TEST(MainWindowMessagesTest, LoadingActionsUseTheirDialogsAndMessages)
     EXPECT_EQ(dialogs[2].FileName, "*.hex");
 }
 
-TEST(MainWindowMessagesTest, InsertAndImageSelectionActions)
+TEST_F(WindowTest, InsertAndImageSelectionActions)
 {
-    TWindowHarness h;
-    TMainHalvoret& w = h.Open();
-    std::string work = h.Temp.File("WORK.cpmdsk");
+    std::string work = H.Temp.File("WORK.cpmdsk");
     TDiskDrive::FormatDiskImage(work);
     // A host path is bytes in the file system's encoding (UTF-8 here).
-    const std::string chosen = h.Temp.File("other/my cpm \xC3\xB3\xD0\xB6.hex");
-    h.Prompts.FileAnswers = {work, work, chosen};
-    w.ChangeDriveActs[1]->trigger();
-    w.ChangeDriveActs[2]->trigger();
-    EXPECT_EQ(h.Prompts.Log[0].Text, "Select Drive B Disk");
-    EXPECT_EQ(h.Prompts.Log[0].File.Filter, "Emulator Disk Files|*.cpmdsk|All Files|*.*");
-    EXPECT_EQ(h.Prompts.Log[1].Text, "Select Drive C Disk");
-    EXPECT_EQ(h.Prompts.Texts(), (std::vector<std::string>{"The disk is already mounted in another drive!"}));
-    EXPECT_EQ(w.DisksPage->DiskCaptions[1]->text().toStdString(), "\"WORK\"");
-    EXPECT_EQ(w.ChangeDriveActs[1]->text().toStdString(), "Change B:");
-    EXPECT_EQ(w.ChangeDriveActs[2]->text().toStdString(), "Insert C:");
-    EXPECT_EQ(w.Machine().FDrivePaths[1], work);
-    EXPECT_EQ(w.Machine().FDrivePaths[2], "");
+    const std::string chosen = H.Temp.File("other/my cpm \xC3\xB3\xD0\xB6.hex");
+    H.Prompts.FileAnswers = {work, work, chosen};
+    W->ChangeDriveActs[1]->trigger();
+    W->ChangeDriveActs[2]->trigger();
+    EXPECT_EQ(H.Prompts.Log[0].Text, "Select Drive B Disk");
+    EXPECT_EQ(H.Prompts.Log[0].File.Filter, "Emulator Disk Files|*.cpmdsk|All Files|*.*");
+    EXPECT_EQ(H.Prompts.Log[1].Text, "Select Drive C Disk");
+    EXPECT_EQ(H.Prompts.Texts(), (std::vector<std::string>{"The disk is already mounted in another drive!"}));
+    EXPECT_EQ(W->DisksPage->DiskCaptions[1]->text().toStdString(), "\"WORK\"");
+    EXPECT_EQ(W->ChangeDriveActs[1]->text().toStdString(), "Change B:");
+    EXPECT_EQ(W->ChangeDriveActs[2]->text().toStdString(), "Insert C:");
+    EXPECT_EQ(W->Machine().FDrivePaths[1], work);
+    EXPECT_EQ(W->Machine().FDrivePaths[2], "");
 
-    w.CPMSelectImageNameAct->trigger();
-    EXPECT_EQ(h.Prompts.Log.back().Text, "Select CPM Hex File To Load");
-    EXPECT_EQ(h.Prompts.Log.back().File.FileName, "cpm22.hex");
-    EXPECT_EQ(w.DisksPage->C_CpmSourceFile->text(), QString::fromUtf8(chosen.c_str()));
-    EXPECT_EQ(w.Machine().Settings.CpmSourceFile, chosen);
-    w.DisksPage->C_BiosSourceFile->clear();
-    w.BIOSSelectImageNameAct->trigger();  // cancelled
-    EXPECT_EQ(h.Prompts.Log.back().Text, "Select BIOS Hex File To Load");
-    EXPECT_EQ(h.Prompts.Log.back().File.FileName, "*.hex");
-    EXPECT_EQ(w.DisksPage->C_BiosSourceFile->text().toStdString(), "");
+    W->CPMSelectImageNameAct->trigger();
+    EXPECT_EQ(H.Prompts.Log.back().Text, "Select CPM Hex File To Load");
+    EXPECT_EQ(H.Prompts.Log.back().File.FileName, "cpm22.hex");
+    EXPECT_EQ(W->DisksPage->C_CpmSourceFile->text(), QString::fromUtf8(chosen.c_str()));
+    EXPECT_EQ(W->Machine().Settings.CpmSourceFile, chosen);
+    W->DisksPage->C_BiosSourceFile->clear();
+    W->BIOSSelectImageNameAct->trigger();  // cancelled
+    EXPECT_EQ(H.Prompts.Log.back().Text, "Select BIOS Hex File To Load");
+    EXPECT_EQ(H.Prompts.Log.back().File.FileName, "*.hex");
+    EXPECT_EQ(W->DisksPage->C_BiosSourceFile->text().toStdString(), "");
 }
 
-TEST(MainWindowSettingsTest, CloseStopsTheRunAndWritesTheSettingsFile)
-{
-    TWindowHarness h;
-    TMainHalvoret& w = h.Open();
-    std::string file = w.SettingsFileName();
-    EXPECT_EQ(file.rfind(h.Temp.Folder(), 0), 0u);
-    EXPECT_FALSE(std::filesystem::exists(file));
-    LoadProgram(w.Machine(), 0x8000, {0xC3, 0x00, 0x80});
-    w.RunCpuAct->trigger();
-    w.DisksPage->C_CpmSourceFile->setText("mine.hex");
-    EXPECT_TRUE(w.close());
-    EXPECT_FALSE(w.RunCpuAct->isChecked());
-    EXPECT_TRUE(w.Closing());
-    w.RunCpuAct->trigger();
-    EXPECT_FALSE(w.RunCpuAct->isChecked()) << "no run after a close";
-
-    TNrKeyValueSections store;
-    ASSERT_TRUE(store.LoadFromFile(file));
-    EXPECT_EQ(store.ReadString("MAIN", "DSP_TOP", "x"), "-1");
-    EXPECT_EQ(store.ReadString("DISKS", "CpmSourceFile", ""), "mine.hex");
-    EXPECT_EQ(store.ReadString("DISKS", "BiosSourceFile", ""), "zubios.hex");
-    EXPECT_EQ(store.ReadInteger("PORTS", "ColdBootDeviceMapping", -5), 0x01);
-    EXPECT_EQ(store.ReadInteger("PORT_DEVICE_COM1", "Com1Baud", 9), -1);
-    EXPECT_EQ(store.ReadString("DISK SERVER", "DiskServerPort", ""), "999");
-    std::string text = ReadFile(file);
-    EXPECT_EQ(text.rfind("[MAIN]\r\nDSP_TOP=-1\r\n", 0), 0u) << text.substr(0, 40);
-}
-
-TEST(MainWindowSettingsTest, FirstActivationAppliesTheSettingsFile)
-{
-    TWindowHarness h;
-    {
-        TNrKeyValueSections store;
-        store.WriteString("DISKS", "CpmSourceFile", "alt.hex");
-        store.WriteInteger("PORTS", "ColdBootDeviceMapping", 0x95);
-        store.WriteString("PORT_DEVICE_PRINTER", "TabSpacing", "4");
-        store.WriteBool("PORT_DEVICE_FILE_IN", "InFileEosRestart", true);
-        store.SaveToFile(h.Temp.Folder() + ProgramName() + ".config");
-    }
-    TMainHalvoret& w = h.Open();
-    w.FormActivate();
-    EXPECT_EQ(w.DisksPage->C_CpmSourceFile->text().toStdString(), "alt.hex");
-    EXPECT_EQ(w.Machine().FMapping.FColdBootMapping, 0x95);
-    EXPECT_EQ(w.Machine().Settings.ReaderEnd, TReaderEndOption::Restart);
-    w.close();
-    TNrKeyValueSections saved;
-    ASSERT_TRUE(saved.LoadFromFile(w.SettingsFileName()));
-    EXPECT_EQ(saved.ReadString("PORT_DEVICE_PRINTER", "TabSpacing", ""), "4") << "keys held elsewhere survive";
-    EXPECT_EQ(saved.ReadString("PORT_DEVICE_PRINTER", "LineSpacing", ""), "1.1");
-    EXPECT_TRUE(saved.ReadBool("PORT_DEVICE_FILE_IN", "InFileEosRestart", false));
-    EXPECT_FALSE(saved.ReadBool("PORT_DEVICE_FILE_IN", "InFileEosDone", true));
-}
-
-TEST(MainWindowSettingsTest, AnUnreadableSettingsFileIsReportedAndNeverReplaced)
-{
-    TWindowHarness h;
-    const std::string file = h.Temp.Folder() + ProgramName() + ".config";
-    WriteFile(file, "[DISKS]\r\nCpmSourceFile=kept.hex\r\n");
-    std::filesystem::resize_file(file, 17u * 1024 * 1024);  // far beyond any settings file
-    TMainHalvoret& w = h.Open();
-    w.show();  // the first activation reads the file
-    QApplication::processEvents();
-    ASSERT_EQ(h.Prompts.Log.size(), 1u);
-    EXPECT_EQ(h.Prompts.Log[0].Kind, TScriptedUiPrompts::TKind::Error);
-    EXPECT_TRUE(w.close());
-    EXPECT_EQ(std::filesystem::file_size(file), 17u * 1024 * 1024);
-    EXPECT_EQ(ReadFile(file).substr(0, 7), "[DISKS]") << "not replaced by first-run values";
-}
-
-} // namespace
-
-namespace {
 
 TEST(ProgramStartTest, WithoutAUsableDisplayTheProgramExplainsAndFails)
 {
