@@ -1,101 +1,30 @@
-// The Ports page offscreen: the printer panel's locking, the reader and
-// punch files with their warnings, and the mapping lists reaching 0003h.
+// The Ports page offscreen: the reader and punch files with their warnings,
+// and the mapping lists reaching 0003h.
 
-#include <gtest/gtest.h>
-
-#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QRadioButton>
-#include <QSpinBox>
-#include <QTabWidget>
 #include <QToolButton>
 
-#include "console/QtPrintTarget.h"
 #include "ui/DeviceFilePanels.h"
 #include "ui/DeviceMappingPanel.h"
 #include "ui/PortsPage.h"
-#include "ui/PrinterPanel.h"
-#include "ui/Rspin.h"
 #include "WindowTestSupport.h"
-
 
 using namespace tavrin::test;
 
 namespace {
 
-struct PortsWindow : ::testing::Test {
-    TWindowHarness H;
-    TMainHalvoret* W = nullptr;
-
-    void SetUp() override { W = &H.Open(); }
+struct PortsWindow : WindowTest {
     uint8_t Port(uint16_t port)
     {
         uint8_t value = 0xEE;
         W->Machine().CpuPortRead(W->Machine().CpuEmu1, port, value);
         return value;
     }
-    std::vector<QWidget*> LockedByTheDevice() const
-    {
-        const TPrinterPanel& p = *W->PrinterPanel;
-        return {p.C_PrintersList, p.C_PrintOrientaion, p.C_TabSpacingEdit, p.C_TopBottomMarginEdit,
-                p.C_LeftRightMarginEdit, p.C_LineSpacingEdit};
-    }
 };
-
-TEST_F(PortsWindow, TheDeviceLocksThePrinterSettingsButNotTheOptions)
-{
-    W->PrinterObject().SelectPdf();
-    W->UpdateAllActions();
-    for (QWidget* w : LockedByTheDevice())
-        EXPECT_TRUE(w->isEnabled()) << w->objectName().toStdString();
-    W->PrinterPanel->C_TabSpacingEdit->setValue(4);
-    W->PrinterPanel->C_EnablePrinterBtn->click();
-    ASSERT_NE(W->Printer(), nullptr);
-    EXPECT_EQ(W->Printer()->TabSpacing(), 4) << "the spin edit is read when the device is made";
-    W->UpdateAllActions();
-    for (QWidget* w : LockedByTheDevice())
-        EXPECT_FALSE(w->isEnabled()) << w->objectName().toStdString();
-    EXPECT_FALSE(W->PrinterSetupAct->isEnabled());
-    EXPECT_FALSE(W->PrinterFontAct->isEnabled());
-    EXPECT_TRUE(W->PrinterPanel->C_EnablePrinterBtn->isChecked());
-    ASSERT_TRUE(W->PrinterPanel->C_AutoLineWrapBtn->isEnabled());
-    W->PrinterPanel->C_AutoLineWrapBtn->click();
-    EXPECT_FALSE(W->Printer()->AutoLineWrap) << "the option reaches the device at once";
-    W->PrinterPanel->C_EnablePrinterBtn->click();
-    EXPECT_EQ(W->Printer(), nullptr);
-    W->UpdateAllActions();
-    EXPECT_TRUE(W->PrinterPanel->C_PrintersList->isEnabled());
-
-    W->PrinterPanel->SelectPrinterName("no such printer");
-    EXPECT_FALSE(W->PrinterObject().PrinterSelected());
-    W->UpdateAllActions();
-    for (QAction* a : {W->PrinterSetupAct, W->PrinterFontAct, W->PrinterEnableAct})
-        EXPECT_FALSE(a->isEnabled()) << "no printer: " << a->objectName().toStdString();
-}
-
-TEST_F(PortsWindow, PrinterSetupReloadsTheListOnlyOnOk)
-{
-    int shown = 0;
-    bool answer = false;
-    W->OnPrinterSetupDialog = [&](TQtPrintTarget& printer) {
-        ++shown;
-        printer.SetLandscape(true);
-        return answer;
-    };
-    W->PrinterSetupAct->trigger();
-    EXPECT_EQ(W->PrinterPanel->OrientationIndex(), 0) << "cancelled: the panel is not reloaded";
-    answer = true;
-    W->PrinterSetupAct->trigger();
-    EXPECT_EQ(shown, 2);
-    EXPECT_EQ(W->PrinterPanel->OrientationIndex(), 1);
-    W->PrinterPanel->PortraitBtn->click();
-    EXPECT_FALSE(W->PrinterObject().Landscape()) << "the panel's choice reaches the printer object";
-}
 
 TEST_F(PortsWindow, BrowseButtonsFillTheNameOnlyWhenConfirmed)
 {
@@ -136,8 +65,7 @@ TEST_P(OutputFile, AppendsOrTruncates)
 }
 
 INSTANTIATE_TEST_SUITE_P(Ports, OutputFile,
-                         ::testing::Values(OutputCase{false, true, "N"}, OutputCase{true, true, "oldN"},
-                                           OutputCase{true, false, "N"}));
+                         ::testing::Values(OutputCase{true, true, "oldN"}, OutputCase{true, false, "N"}));
 
 struct OpenFailure {
     bool Input;

@@ -8,10 +8,14 @@
 #include <QTest>
 
 #include "disk/DiskDrive.h"
+#include "support/TerminalText.h"
+#include "ui/CpuRegistersDlg.h"
+#include "ui/MemoryGridModel.h"
 #include "platform/PlatformEvents.h"
 #include "WindowTestSupport.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -214,6 +218,52 @@ TEST_F(WindowTest, BurstsRedrawTheCpuPageOnlyWhileItIsShown)
     W->RunCpuAct->trigger();
     W->ApplicationEvents1Idle();
     EXPECT_EQ(displays, 1) << "no burst while stopped";
+}
+
+// Row r of the CPU page's register panel from column 1.
+std::string PanelRow(TMainHalvoret& w, int row)
+{
+    return TerminalRow(*w.CpuPage->SimpleTerminal2, row, 1);
+}
+
+TEST_F(WindowTest, RunningCpuPageRefreshIsRateLimitedAndCatchesUp)
+{
+    W->PageControl1->setCurrentWidget(W->CpuPage);
+    int displays = 0;
+    W->OnUpdateCpuDisplay = [&](TMainHalvoret&) { ++displays; };
+    // 8000h: INC HL; JP 8000h
+    LoadProgram(W->Machine(), 0x8000, {0x23, 0xC3, 0x00, 0x80});
+    W->RunCpuAct->trigger();
+    const auto start = std::chrono::steady_clock::now();
+    int bursts = 0;
+    while (std::chrono::steady_clock::now() - start < std::chrono::milliseconds(300)) {
+        W->ApplicationEvents1Idle();
+        ++bursts;
+    }
+    const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+    W->RunCpuAct->trigger();
+    EXPECT_GE(displays, 1);
+    EXPECT_LE(displays, elapsed.count() / 100 + 1) << bursts << " bursts";
+
+    QTest::qWait(400);  // the owed refresh, within two ticks
+    const TCpuEmu& cpu = W->Machine().CpuEmu1;
+    char hl[16];
+    std::snprintf(hl, sizeof hl, "HL : %02X %02X", cpu.RegisterH(), cpu.RegisterL());
+    EXPECT_EQ(PanelRow(*W, 7), hl);
+}
+
+TEST_F(WindowTest, RegisterDialogEditsRefreshTheCpuPage)
+{
+    W->Machine().CpuEmu1.WriteMemoryByte(0xFF00, 0x76);  // HALT
+    W->Machine().CpuEmu1.Reset(0x0000);
+    W->CpuPage->ShowCPUWindowAct->trigger();
+    ASSERT_TRUE(W->Z80RegistersDlg->isVisible());
+    EXPECT_EQ(W->Z80RegistersDlg->Cpu(), &W->Machine().CpuEmu1);
+    TRegisterGridModel& model = *W->Z80RegistersDlg->Model();
+    model.setData(model.index(0, 0), "FF", Qt::EditRole);
+    EXPECT_EQ(PanelRow(*W, 1), "PC : FF 00");
+    EXPECT_EQ(PanelRow(*W, 17), "FF00 HALT");
+    W->Z80RegistersDlg->hide();
 }
 
 TEST(MainWindowMessagesTest, BootFailuresAreReportedAndLeaveTheRunStopped)
