@@ -2,14 +2,7 @@
 // VT100 screen through the BIOS, and a grab of the CRT terminal window
 // matches, cell by cell, the same bytes painted straight from an emulator.
 
-#include <gtest/gtest.h>
-
-#include <QApplication>
 #include <QTest>
-
-#include <fstream>
-#include <iterator>
-#include <vector>
 
 #include "WindowTestSupport.h"
 #include "console/QnTerminalPaint.h"
@@ -34,18 +27,7 @@ TEST(CrtGrabTest, WindowShowsTheProgramsScreenCellByCell)
     TQnTerminal& term = *w.QnTerminal1;
     term.SetCursorType(ctNone);
     term.SetBlinkTime(0);  // the blinking text stays in its visible phase
-    w.ResetCPMAct->trigger();
-    ASSERT_TRUE(h.RunUntilCrt(">")) << h.CrtText();
-    w.RunCpuAct->trigger();
-
-    std::ifstream file(TAVRIN_VT100_GRAB_BIN, std::ios::binary);
-    ASSERT_TRUE(file) << TAVRIN_VT100_GRAB_BIN;
-    std::vector<uint8_t> program((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    TTavrinMachine& m = w.Machine();
-    m.CpuEmu1.WriteMemory(0x0100, static_cast<uint16_t>(program.size()), program.data());
-    m.CpuEmu1.Reset(0x0100);
-    w.RunCpuAct->trigger();
-    ASSERT_TRUE(h.RunUntil([&h] { return h.CrtRow(24); }, "end", 400)) << h.CrtText();
+    ASSERT_TRUE(h.RunCrtProgram(TAVRIN_VT100_GRAB_BIN)) << h.CrtText();
     w.RunCpuAct->trigger();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !w.QnVT100Emulator1->NeedsUpdate(); }, 2000));
     QTest::qWait(2 * term.MinRepaintInterval());

@@ -3,8 +3,6 @@
 // configuration bytes show in the panels, and a BREAK reboots CP/M and
 // drops the block that carried it.
 
-#include <gtest/gtest.h>
-
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
@@ -24,14 +22,8 @@ using namespace tavrin::test;
 
 namespace {
 
-class MainWindowSerial : public testing::Test {
-protected:
-    void SetUp() override { W = &H.Open(); }
-    void TearDown() override
-    {
-        ::unsetenv("TAVRIN_COM2");
-        H.Window.reset();
-    }
+struct MainWindowSerial : WindowTest {
+    ~MainWindowSerial() override { ::unsetenv("TAVRIN_COM2"); }
     TComSettingsPanel& Panel(int line) { return *(line == 1 ? W->PortsPage->Com1Panel : W->PortsPage->Com2Panel); }
     static bool Locked(TComSettingsPanel& p)
     {
@@ -47,9 +39,6 @@ protected:
         }
         return done();
     }
-
-    TWindowHarness H;
-    TMainHalvoret* W = nullptr;
 };
 
 TEST_F(MainWindowSerial, EnablingCom2OpensTheHostPortAndLocksItsControlsUntilClosed)
