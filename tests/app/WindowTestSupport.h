@@ -8,6 +8,7 @@
 #include <QAction>
 #include <QApplication>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <string>
@@ -27,14 +28,13 @@ using ::testing::StartsWith;
 
 class TWindowHarness {
 public:
-    // copyImages: put the example zubios.hex and cpm22.hex in the folder.
-    explicit TWindowHarness(bool copyImages = true)
+    // The example zubios.hex and cpm22.hex go into the folder.
+    TWindowHarness()
     {
         QtTestApp();
         ::setenv("TAVRIN_HOME", Temp.Folder().c_str(), 1);
-        if (copyImages)
-            for (const char* name : {"zubios.hex", "cpm22.hex"})
-                WriteFile(Temp.File(name), ReadFile(std::string(TAVRIN_PROGRAM_DIR) + "/" + name));
+        for (const char* name : {"zubios.hex", "cpm22.hex"})
+            WriteFile(Temp.File(name), ReadFile(std::string(TAVRIN_PROGRAM_DIR) + "/" + name));
     }
     ~TWindowHarness()
     {
@@ -59,18 +59,20 @@ public:
         return RunUntil([this] { return CrtRow(24); }, "end", maxBursts);
     }
 
-    // Row r of the TTY grid, trailing blanks removed.
+    // Row r of the TTY grid, and screen row r (1-based) of the CRT
+    // terminal's buffer, trailing blanks removed.
     std::string TtyRow(int row) const
     {
         const TSimpleTerminal& t = *Window->SimpleTerminal1;
         std::string text;
-        for (int c = 0; c < t.Columns(); ++c) {
-            uint8_t ch = t.GetCell(c, row).Ch;
-            text += ch ? static_cast<char>(ch) : ' ';
-        }
-        while (!text.empty() && text.back() == ' ')
-            text.pop_back();
-        return text;
+        for (int c = 0; c < t.Columns(); ++c)
+            text += static_cast<char>(t.GetCell(c, row).Ch);
+        return Trimmed(text);
+    }
+    std::string CrtRow(int row) const
+    {
+        const TQnTerminalBuffer* b = Window->QnTerminal1->CurrentEmulator()->Buffer();
+        return Trimmed(b ? b->LineText(row) : std::string());
     }
     std::string TtyText() const
     {
@@ -78,19 +80,6 @@ public:
         for (int r = 0; r < Window->SimpleTerminal1->Rows(); ++r)
             all += TtyRow(r) + "\n";
         return all;
-    }
-    // Screen row r (1-based) of the CRT terminal's buffer, trailing blanks
-    // removed.
-    std::string CrtRow(int row) const
-    {
-        const TQnTerminalBuffer* b = Window->QnTerminal1->CurrentEmulator()->Buffer();
-        std::string text = b ? b->LineText(row) : std::string();
-        for (char& c : text)
-            if (c == '\0')
-                c = ' ';
-        while (!text.empty() && text.back() == ' ')
-            text.pop_back();
-        return text;
     }
     std::string CrtText() const
     {
@@ -128,6 +117,13 @@ public:
     TTempFolder Temp;
     TScriptedUiPrompts Prompts;
     std::unique_ptr<TMainHalvoret> Window;
+
+private:
+    static std::string Trimmed(std::string text)
+    {
+        std::replace(text.begin(), text.end(), '\0', ' ');
+        return text.erase(text.find_last_not_of(' ') + 1);
+    }
 };
 
 // A window opened for each test.

@@ -46,12 +46,12 @@ TEST(ConsoleGlueTest, TtyCommandsAreCarriedOutOnTheConsole)
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Name);
-        TWindowHarness h(false);
+        TWindowHarness h;
         PortOut(h.Open(), 0x11, c.Output);
         for (const auto& [row, text] : c.Rows)
             EXPECT_EQ(h.TtyRow(row), text) << row;
     }
-    TWindowHarness h(false);
+    TWindowHarness h;
     PortOut(h.Open(), 0x11, "\x1BShH\x1BSlL");
     const TSimpleTerminal& t = *h.Window->SimpleTerminal1;
     EXPECT_TRUE(t.GetCell(0, 0).Attributes.Contains(tca_HighVideo));
@@ -76,7 +76,7 @@ TEST_F(WindowTest, TheTtyConsoleStartsWithItsFormValues)
 
 TEST(ConsoleGlueTest, FastTypingKeepsTheFirst32KeysOfEachKeyboard)
 {
-    TWindowHarness h(false);
+    TWindowHarness h;
     TMainHalvoret& w = h.Open();
     const std::string typed = "abcdefghijklmnopqrstuvwxyz0123456789ABCD";  // 40 keys
     QTest::keyClicks(w.SimpleTerminal1, QString::fromLatin1(typed.c_str()));
@@ -88,7 +88,7 @@ TEST(ConsoleGlueTest, FastTypingKeepsTheFirst32KeysOfEachKeyboard)
 
 TEST(ConsoleGlueTest, MappedKeysQueueExactlyTheirBytes)
 {
-    TWindowHarness h(false);
+    TWindowHarness h;
     TMainHalvoret& w = h.Open();
     TMapTermKeys& keys = w.KeyMap();
     keys.SetMapping(0, tksNormal, "^[[A");  // Up Arrow
@@ -137,7 +137,7 @@ TEST(ConsoleGlueTest, MappedKeysQueueExactlyTheirBytes)
 
 TEST(ConsoleGlueTest, KeyMapIsReadFromTheProgramFolderAtStartUp)
 {
-    TWindowHarness h(false);
+    TWindowHarness h;
     const std::string file = h.Temp.Folder() + ProgramName() + ".kmap";
     {
         TMapTermKeys saved(file);
@@ -152,7 +152,7 @@ TEST(ConsoleGlueTest, KeyMapIsReadFromTheProgramFolderAtStartUp)
 
 TEST(ConsoleGlueTest, AnUnreadableKeyMapIsReportedAndKept)
 {
-    TWindowHarness h(false);
+    TWindowHarness h;
     const std::string file = h.Temp.Folder() + ProgramName() + ".kmap";
     std::filesystem::create_directory(file);  // exists, cannot be read as a file
     TMainHalvoret& w = h.Open();

@@ -14,7 +14,7 @@ namespace {
 
 TEST(CrtConsoleTest, StartsWithConOnTheCrtPageAndTheVt100Emulator)
 {
-    TWindowHarness h(false);
+    TWindowHarness h;
     TMainHalvoret& w = h.Open();
     EXPECT_EQ(InPort(w.Machine(), 0x48), 0x01) << "CON = CRT; LST, RDR and PUN = TTY";
     EXPECT_EQ(w.PageControl1->currentWidget(), w.CrtPage);
@@ -42,7 +42,7 @@ TEST(CrtConsoleTest, SavedMappingChoosesTheConsolePage)
     };
     for (TCase c : {TCase{0x00, true}, TCase{0xFC, true}, TCase{0x95, false}, TCase{0x03, false}}) {
         SCOPED_TRACE(c.Mapping);
-        TWindowHarness h(false);
+        TWindowHarness h;
         TNrKeyValueSections store;
         store.WriteInteger("PORTS", "ColdBootDeviceMapping", c.Mapping);
         store.SaveToFile(h.Temp.Folder() + ProgramName() + ".config");
@@ -55,7 +55,7 @@ TEST(CrtConsoleTest, SavedMappingChoosesTheConsolePage)
 
 TEST(CrtConsoleTest, PortOutputIsShownOnTheTerminal)
 {
-    TWindowHarness h(false);
+    TWindowHarness h;
     TMainHalvoret& w = h.Open();
     PortOut(w, 0x4113, "Hello\r\nCRT\x07 world\r\n\r\nx\by");  // the high byte is ignored
     EXPECT_THAT(h.CrtText(), StartsWith("Hello\nCRT world\n\ny\n"));
@@ -76,7 +76,7 @@ TEST(CrtConsoleTest, PortOutputIsShownOnTheTerminal)
 
 TEST(CrtConsoleTest, EscapeSequencesOnThePortAct)
 {
-    TWindowHarness h(false);
+    TWindowHarness h;
     TMainHalvoret& w = h.Open();
     PortOut(w, 0x13, "first\r\n\x1b[2J\x1b[3;5Hxy");
     EXPECT_EQ(h.CrtRow(1), "");
@@ -103,7 +103,7 @@ struct TKeyCase {
 
 TEST(CrtConsoleTest, KeysTypedOnTheTerminalReachTheCrtPorts)
 {
-    TWindowHarness h(false);
+    TWindowHarness h;
     TMainHalvoret& w = h.Open();
     TTavrinMachine& m = w.Machine();
     const TKeyCase cases[] = {

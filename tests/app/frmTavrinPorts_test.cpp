@@ -38,62 +38,48 @@ TEST_F(PortsWindow, BrowseButtonsFillTheNameOnlyWhenConfirmed)
     EXPECT_EQ(H.Prompts.Log.at(2).Text, "Select Output File Name");
 }
 
-struct OutputCase {
-    bool Exists;
-    bool Append;
-    const char* Expected;
-};
-
-class OutputFile : public PortsWindow, public ::testing::WithParamInterface<OutputCase> {};
-
-TEST_P(OutputFile, AppendsOrTruncates)
+TEST_F(PortsWindow, ThePunchFileAppendsOrTruncatesAsTicked)
 {
-    const OutputCase& c = GetParam();
     const std::string path = H.Temp.File("punch.txt");
-    if (c.Exists)
-        WriteFile(path, "old");
     W->OutputFilePanel->C_OutputFileNameEdit->setText(QString::fromStdString(path));
-    W->OutputFilePanel->C_AppendOutputFileBtn->setChecked(c.Append);
-    W->OutputFilePanel->EnableOutputFileBtn->click();
-    ASSERT_TRUE(W->EnableOutputFileAct->isChecked());
-    EXPECT_EQ(Port(0x1C), 0x04);
-    W->Machine().CpuPortWrite(W->Machine().CpuEmu1, 0x1D, 'N');
-    W->EnableOutputFileAct->trigger();
-    EXPECT_FALSE(W->Machine().PunchOpen());
-    EXPECT_FALSE(W->OutputFilePanel->EnableOutputFileBtn->isChecked());
-    EXPECT_EQ(ReadFile(path), c.Expected);
+    for (auto [append, expected] : {std::pair{true, "oldN"}, std::pair{false, "N"}}) {
+        SCOPED_TRACE(append);
+        WriteFile(path, "old");
+        W->OutputFilePanel->C_AppendOutputFileBtn->setChecked(append);
+        W->OutputFilePanel->EnableOutputFileBtn->click();
+        ASSERT_TRUE(W->EnableOutputFileAct->isChecked());
+        EXPECT_EQ(Port(0x1C), 0x04);
+        W->Machine().CpuPortWrite(W->Machine().CpuEmu1, 0x1D, 'N');
+        W->EnableOutputFileAct->trigger();
+        EXPECT_FALSE(W->Machine().PunchOpen());
+        EXPECT_FALSE(W->OutputFilePanel->EnableOutputFileBtn->isChecked());
+        EXPECT_EQ(ReadFile(path), expected);
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(Ports, OutputFile,
-                         ::testing::Values(OutputCase{true, true, "oldN"}, OutputCase{true, false, "N"}));
-
-struct OpenFailure {
-    bool Input;
-    const char* Name;
-    const char* Warning;
-};
-
-class FileWarning : public PortsWindow, public ::testing::WithParamInterface<OpenFailure> {};
-
-TEST_P(FileWarning, IsShownAndTheActionStaysUnchecked)
+TEST_F(PortsWindow, AFileThatCannotOpenWarnsAndStaysUnchecked)
 {
-    const OpenFailure& c = GetParam();
-    QAction* action = c.Input ? W->EnableInputFileAct : W->EnableOutputFileAct;
-    QLineEdit* edit = c.Input ? W->InputFilePanel->C_InputFileNameEdit : W->OutputFilePanel->C_OutputFileNameEdit;
-    const std::string name = *c.Name ? H.Temp.File(c.Name) : std::string();
-    edit->setText(QString::fromStdString(name));
-    action->trigger();
-    EXPECT_FALSE(action->isChecked());
-    ASSERT_EQ(H.Prompts.Log.size(), 1u);
-    EXPECT_EQ(H.Prompts.Log[0].Type, TMsgDlgType::Warning);
-    EXPECT_EQ(H.Prompts.LastText(), std::string(c.Warning) + " \"" + name + "\".");
+    struct TCase {
+        bool Input;
+        const char* Name;
+        const char* Warning;
+    };
+    for (TCase c : {TCase{true, "", "Unable to open the input file"},
+                    TCase{true, "missing.txt", "Unable to open the input file"},
+                    TCase{false, "no/such/folder/out.txt", "Unable to open the output file"}}) {
+        SCOPED_TRACE(c.Name);
+        QAction* action = c.Input ? W->EnableInputFileAct : W->EnableOutputFileAct;
+        QLineEdit* edit = c.Input ? W->InputFilePanel->C_InputFileNameEdit : W->OutputFilePanel->C_OutputFileNameEdit;
+        const std::string name = *c.Name ? H.Temp.File(c.Name) : std::string();
+        edit->setText(QString::fromStdString(name));
+        const size_t shown = H.Prompts.Log.size();
+        action->trigger();
+        EXPECT_FALSE(action->isChecked());
+        ASSERT_EQ(H.Prompts.Log.size(), shown + 1);
+        EXPECT_EQ(H.Prompts.Log.back().Type, TMsgDlgType::Warning);
+        EXPECT_EQ(H.Prompts.LastText(), std::string(c.Warning) + " \"" + name + "\".");
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Ports, FileWarning,
-                         ::testing::Values(OpenFailure{true, "", "Unable to open the input file"},
-                                           OpenFailure{true, "missing.txt", "Unable to open the input file"},
-                                           OpenFailure{false, "no/such/folder/out.txt",
-                                                       "Unable to open the output file"}));
 
 TEST_F(PortsWindow, ANewInputFileStartsWithNoBytesOfTheOldOne)
 {

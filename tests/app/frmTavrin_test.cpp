@@ -39,7 +39,7 @@ void CpmCopy(const TTempFolder& temp, const std::string& image, const std::strin
 
 TEST(MainWindowStartTest, FirstStartCreatesDriveAAndLeavesItOnTheNext)
 {
-    TWindowHarness h(false);
+    TWindowHarness h;
     TMainHalvoret& w = h.Open();
     std::string diskA = h.Temp.File("DiskA.cpmdsk");
     ASSERT_TRUE(std::filesystem::exists(diskA));
@@ -73,7 +73,7 @@ TEST(MainWindowStartTest, FirstStartCreatesDriveAAndLeavesItOnTheNext)
 
 TEST(MainWindowStartTest, ADriveAThatCannotBeCreatedIsReported)
 {
-    TWindowHarness h(false);
+    TWindowHarness h;
     std::filesystem::create_directory(h.Temp.File("DiskA.cpmdsk"));  // in the way
     h.Open();
     QApplication::processEvents();
