@@ -42,7 +42,6 @@ TEST(MainWindowStartTest, FirstStartCreatesDriveAAndLeavesItOnTheNext)
     TWindowHarness h;
     TMainHalvoret& w = h.Open();
     std::string diskA = h.Temp.File("DiskA.cpmdsk");
-    ASSERT_TRUE(std::filesystem::exists(diskA));
     EXPECT_EQ(ReadFile(diskA), std::string(1048576, '\xE5'));
     EXPECT_EQ(w.windowTitle().toStdString(), "Tavrin");
     EXPECT_EQ(w.DisksPage->DiskCaptions[0]->text().toStdString(), "(no disk)");
@@ -80,7 +79,6 @@ TEST(MainWindowStartTest, ADriveAThatCannotBeCreatedIsReported)
     // The disk layer's own sentence; reported once, the window still opens.
     ASSERT_EQ(h.Prompts.Texts().size(), 1u);
     EXPECT_EQ(h.Prompts.Log[0].Kind, TScriptedUiPrompts::TKind::Error);
-    EXPECT_FALSE(h.Prompts.Texts()[0].empty());
     EXPECT_EQ(h.Window->DisksPage->DiskCaptions[0]->text().toStdString(), "(no disk)");
 }
 
@@ -201,39 +199,26 @@ TEST_F(WindowTest, NoBurstStartsInsideAnother)
     W->SetPrinter(nullptr);
 }
 
-TEST_F(WindowTest, BurstsRedrawTheCpuPageOnlyWhileItIsShown)
-{
-    int displays = 0, registerRepaints = 0;
-    W->OnUpdateCpuDisplay = [&](TMainHalvoret&) { ++displays; };
-    W->OnRefreshRegisterDialog = [&](TMainHalvoret&) { ++registerRepaints; };
-    LoadProgram(W->Machine(), 0x8000, {0xC3, 0x00, 0x80});  // JP 8000h
-    W->RunCpuAct->trigger();
-    W->ApplicationEvents1Idle();
-    EXPECT_EQ(displays, 0) << "the CRT page is shown";
-    EXPECT_EQ(registerRepaints, 1);
-    W->PageControl1->setCurrentWidget(W->CpuPage);
-    W->ApplicationEvents1Idle();
-    EXPECT_EQ(displays, 1);
-    EXPECT_EQ(registerRepaints, 1);
-    W->RunCpuAct->trigger();
-    W->ApplicationEvents1Idle();
-    EXPECT_EQ(displays, 1) << "no burst while stopped";
-}
-
 // Row r of the CPU page's register panel from column 1.
 std::string PanelRow(TMainHalvoret& w, int row)
 {
     return TerminalRow(*w.CpuPage->SimpleTerminal2, row, 1);
 }
 
-TEST_F(WindowTest, RunningCpuPageRefreshIsRateLimitedAndCatchesUp)
+// Bursts redraw the CPU page only while it is shown, at most every 100 ms,
+// and the refresh owed when the run stops follows.
+TEST_F(WindowTest, BurstsRedrawTheCpuPageRateLimited)
 {
-    W->PageControl1->setCurrentWidget(W->CpuPage);
-    int displays = 0;
+    int displays = 0, registerRepaints = 0;
     W->OnUpdateCpuDisplay = [&](TMainHalvoret&) { ++displays; };
+    W->OnRefreshRegisterDialog = [&](TMainHalvoret&) { ++registerRepaints; };
     // 8000h: INC HL; JP 8000h
     LoadProgram(W->Machine(), 0x8000, {0x23, 0xC3, 0x00, 0x80});
     W->RunCpuAct->trigger();
+    W->ApplicationEvents1Idle();
+    EXPECT_EQ(displays, 0) << "the CRT page is shown";
+    EXPECT_EQ(registerRepaints, 1);
+    W->PageControl1->setCurrentWidget(W->CpuPage);
     const auto start = std::chrono::steady_clock::now();
     int bursts = 0;
     while (std::chrono::steady_clock::now() - start < std::chrono::milliseconds(300)) {
@@ -244,6 +229,9 @@ TEST_F(WindowTest, RunningCpuPageRefreshIsRateLimitedAndCatchesUp)
     W->RunCpuAct->trigger();
     EXPECT_GE(displays, 1);
     EXPECT_LE(displays, elapsed.count() / 100 + 1) << bursts << " bursts";
+    const int shown = displays;
+    W->ApplicationEvents1Idle();
+    EXPECT_EQ(displays, shown) << "no burst while stopped";
 
     QTest::qWait(400);  // the owed refresh, within two ticks
     const TCpuEmu& cpu = W->Machine().CpuEmu1;
