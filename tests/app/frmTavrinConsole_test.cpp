@@ -13,7 +13,6 @@
 #include <QTimer>
 
 #include "platform/ProgramFolder.h"
-#include "support/NamedRows.h"
 #include "ui/MapTermKeysDlg.h"
 #include "WindowTestSupport.h"
 
@@ -206,49 +205,36 @@ void OpenAndEscapeMenu(TMainHalvoret& w, const char* title)
     FAIL() << "no menu " << title;
 }
 
-struct TFocusCase {
-    const char* name;
-    bool TtyPage;
-    std::function<void(TMainHalvoret&)> Interrupt;
-};
-
-TAVRIN_PRINT_AS_NAME(TFocusCase)
-
-class ConsoleFocusTest : public ::testing::TestWithParam<TFocusCase> {};
-
-// Typed keys reach the console of the page shown instead of the menu bar or
-// a widget the user did not choose.
-TEST_P(ConsoleFocusTest, TypedKeysReachThePagesConsole)
+// Typed keys reach the console of the page shown after a menu or a dialog
+// has closed, instead of the menu bar or a widget the user did not choose.
+TEST_F(WindowTest, TypedKeysReachThePagesConsoleAfterAMenuOrDialog)
 {
-    const TFocusCase& c = GetParam();
-    TWindowHarness h;
-    TMainHalvoret& w = h.Open();
-    w.show();
-    w.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
-    w.PageControl1->setCurrentWidget(c.TtyPage ? w.TtyPage : w.CrtPage);
-    QApplication::processEvents();
-
-    c.Interrupt(w);
-    QWidget* console = c.TtyPage ? static_cast<QWidget*>(w.SimpleTerminal1) : w.QnTerminal1;
-    QWidget* focus = QApplication::focusWidget();
-    ASSERT_EQ(focus, console) << (focus ? focus->metaObject()->className() : "no widget");
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_D);
-    QApplication::processEvents();
-    EXPECT_EQ(QApplication::activePopupWidget(), nullptr) << "no menu opened";
-    EXPECT_EQ(c.TtyPage ? Keys(w.Machine(), 0x10, 0x11) : Keys(w.Machine(), 0x12, 0x13), "d");
+    W->show();
+    W->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(W));
+    struct TCase {
+        bool Tty;
+        const char* Menu;  // none: the key map dialog
+    };
+    for (TCase c : {TCase{false, "&Disks"}, TCase{true, "&File"}, TCase{true, nullptr}}) {
+        SCOPED_TRACE(c.Menu ? c.Menu : "dialog");
+        W->PageControl1->setCurrentWidget(c.Tty ? W->TtyPage : W->CrtPage);
+        QApplication::processEvents();
+        if (c.Menu) {
+            OpenAndEscapeMenu(*W, c.Menu);
+        } else {
+            QTimer::singleShot(0, W->MapTermKeys, [this] { W->MapTermKeys->reject(); });
+            W->TTYMapKeysAct->trigger();
+            QApplication::processEvents();
+        }
+        QWidget* focus = QApplication::focusWidget();
+        ASSERT_EQ(focus, c.Tty ? static_cast<QWidget*>(W->SimpleTerminal1) : W->QnTerminal1)
+            << (focus ? focus->metaObject()->className() : "no widget");
+        QTest::keyClick(focus, Qt::Key_D);
+        QApplication::processEvents();
+        EXPECT_EQ(QApplication::activePopupWidget(), nullptr) << "no menu opened";
+        EXPECT_EQ(c.Tty ? Keys(W->Machine(), 0x10, 0x11) : Keys(W->Machine(), 0x12, 0x13), "d");
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Interruptions, ConsoleFocusTest,
-    ::testing::Values(TFocusCase{"DisksMenuOnCrt", false, [](TMainHalvoret& w) { OpenAndEscapeMenu(w, "&Disks"); }},
-                      TFocusCase{"FileMenuOnTty", true, [](TMainHalvoret& w) { OpenAndEscapeMenu(w, "&File"); }},
-                      TFocusCase{"DialogOnTty", true,
-                                 [](TMainHalvoret& w) {
-                                     QTimer::singleShot(0, w.MapTermKeys, [&w] { w.MapTermKeys->reject(); });
-                                     w.TTYMapKeysAct->trigger();
-                                     QApplication::processEvents();
-                                 }}),
-    tavrin::test::RowName);
 
 } // namespace

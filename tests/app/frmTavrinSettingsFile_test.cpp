@@ -11,9 +11,7 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QSpinBox>
-#include <QTimer>
 
-#include "console/TTYDisplayOptionsDlg.h"
 #include "net/ComRxGlue.h"
 #include "net/NetTestSupport.h"
 #include "support/ComRxTestSupport.h"
@@ -104,16 +102,7 @@ struct SettingsRestart : ::testing::Test {
                                  TFontChoice{"DejaVu Sans Mono", 12, false, false}};
         w.SetCrtFont->trigger();
         w.SetTttyFont->trigger();
-        H.Prompts.ColorAnswers = {0x0000FFu, 0x00FF00u, 0xFF0000u};
-        TTTYDisplaySettingsDlg* dlg = w.TTYDisplaySettingsDlg;
-        QTimer::singleShot(0, dlg, [dlg] {
-            dlg->BGColorBtn->click();
-            dlg->FontColorBtn->click();
-            dlg->CursorColorBtn->click();
-            dlg->DisplayRowsSpin->setValue(30);
-            dlg->OkBtn->click();
-        });
-        w.TTYDisplaySettingsAct->trigger();
+        w.SetTtyDisplaySettings({0x0000FFu, 0x00FF00u, 30, 0xFF0000u});  // background, font, rows, cursor
         w.DisksPage->C_CpmSourceFile->setText("mycpm.hex");
         w.DisksPage->C_BiosSourceFile->setText("mybios.hex");
 
