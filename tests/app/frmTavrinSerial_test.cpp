@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QSpinBox>
+#include <QTest>
 
 #include <cstdlib>
 #include <fcntl.h>
@@ -30,14 +31,6 @@ struct MainWindowSerial : WindowTest {
         return !p.PortNumber->isEnabled() && !p.BaudList->isEnabled() && !p.FormatList->isEnabled() &&
                !p.TwoStopBitsBtn->isEnabled() && !p.HandShake->isEnabled() &&
                (!p.UseTCP || (!p.UseTCP->isEnabled() && !p.TCPPort->isEnabled()));
-    }
-    static bool PumpUntil(const std::function<bool()>& done)
-    {
-        for (int i = 0; i < 2000 && !done(); ++i) {
-            QApplication::processEvents();
-            usleep(1000);
-        }
-        return done();
     }
 };
 
@@ -129,12 +122,12 @@ TEST_F(MainWindowSerial, ABreakRebootsAndDropsItsOwnBlock)
     TTavrinMachine& m = W->Machine();
     ASSERT_FALSE(W->Booted());
     WriteAll(device->PeerFd, "ab");
-    ASSERT_TRUE(PumpUntil([&] { return m.FCom2RxQueue.Count() == 2; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m.FCom2RxQueue.Count() == 2; }));
     WriteAll(device->PeerFd, std::string("\xFF\x00\x00", 3));
-    ASSERT_TRUE(PumpUntil([&] { return W->Booted(); })) << H.Prompts.LastText();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return W->Booted(); })) << H.Prompts.LastText();
     W->RunCpuAct->trigger();  // stop the run the boot started
     WriteAll(device->PeerFd, "cd");
-    ASSERT_TRUE(PumpUntil([&] { return m.FCom2RxQueue.Count() == 2; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m.FCom2RxQueue.Count() == 2; }));
     uint8_t b = 0;
     m.FCom2RxQueue.GetByte(b);
     EXPECT_EQ(b, 'c') << "the boot emptied the queue and the break's own byte was dropped";
