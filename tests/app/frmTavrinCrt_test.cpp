@@ -25,8 +25,6 @@ TEST(CrtConsoleTest, StartsWithConOnTheCrtPageAndTheVt100Emulator)
     EXPECT_EQ(std::make_tuple(t.CursorType(), t.Color(), t.FontColor(), t.Rows(), t.Columns()),
               std::make_tuple(ctUnderline, 0x000000u, 0x00FF00u, 24, 80));
     TQnVT100Emulator& e = *w.QnVT100Emulator1;
-    EXPECT_EQ(t.CurrentEmulator(), &e);
-    EXPECT_TRUE(e.ANSIMode());
     EXPECT_EQ(e.MapLoadError(), "");
     for (auto [key, text] : {std::pair{"VK_HOME", "DEC_PF1k"}, std::pair{"VK_END", "DEC_PF2k"},
                              std::pair{"VK_NEXT", "DEC_PF3k"}, std::pair{"VK_PRIOR", "DEC_PF4k"}})

@@ -336,8 +336,6 @@ TEST_F(WindowTest, InsertAndImageSelectionActions)
     EXPECT_EQ(W->DisksPage->DiskCaptions[1]->text().toStdString(), "\"WORK\"");
     EXPECT_EQ(W->ChangeDriveActs[1]->text().toStdString(), "Change B:");
     EXPECT_EQ(W->ChangeDriveActs[2]->text().toStdString(), "Insert C:");
-    EXPECT_EQ(W->Machine().FDrivePaths[1], work);
-    EXPECT_EQ(W->Machine().FDrivePaths[2], "");
 
     W->CPMSelectImageNameAct->trigger();
     EXPECT_EQ(H.Prompts.Log.back().Text, "Select CPM Hex File To Load");
