@@ -1,26 +1,53 @@
 #pragma once
 // A main window in a temporary program folder (TAVRIN_HOME), with the
 // scripted prompts and helpers that read the TTY grid and the CRT buffer.
+// The widgets, pages and panels the window tests reach are included here.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
 
 #include <algorithm>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
 
+#include "app/frmTavrin.h"
 #include "console/QnTerminal.h"
 #include "console/SimpleTerminal.h"
-#include "app/frmTavrin.h"
-#include "ui/CpuPage.h"
-#include "ui/DisksPage.h"
+#include "disk/DiskDrive.h"
+#include "platform/ProgramFolder.h"
 #include "platform/ScriptedUiPrompts.h"
 #include "support/MachineTestSupport.h"
+#include "support/NamedRows.h"
 #include "support/QtTestApp.h"
+#include "ui/ComSettingsPanel.h"
+#include "ui/CpuPage.h"
+#include "ui/DeviceFilePanels.h"
+#include "ui/DeviceMappingPanel.h"
+#include "ui/DisksPage.h"
+#include "ui/PortsPage.h"
+#include "ui/PrinterPanel.h"
+#include "ui/RemoteDiskPanel.h"
+#include "ui/Rspin.h"
 
 namespace tavrin::test {
 

@@ -3,20 +3,9 @@
 // keyboard ports, the key map loaded at start-up and edited through "Map TTY
 // Keys", and typed keys reaching the page's console after a menu or dialog.
 
-#include <QLineEdit>
-#include <QListWidget>
-#include <QMenu>
-#include <QMenuBar>
-#include <QPushButton>
-#include <QTabWidget>
-#include <QTest>
-#include <QTimer>
-
-#include "platform/ProgramFolder.h"
 #include "ui/MapTermKeysDlg.h"
 #include "WindowTestSupport.h"
 
-#include <filesystem>
 #include <map>
 
 using namespace tavrin::test;

@@ -3,11 +3,7 @@
 // the terminal reaching ports 12h/13h, and programs drawing through the BIOS,
 // one of them checked on a grab of the window.
 
-#include <QTabWidget>
-#include <QTest>
-
 #include "console/QnTerminalPaint.h"
-#include "platform/ProgramFolder.h"
 #include "support/FakeTerminalHost.h"
 #include "WindowTestSupport.h"
 

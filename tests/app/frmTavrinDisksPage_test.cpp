@@ -7,27 +7,14 @@
 // program folder's images through the window's event loop and refusing them
 // to the local drives meanwhile.
 
-#include <QLineEdit>
-#include <QListWidget>
-#include <QMenu>
-#include <QMenuBar>
-#include <QScreen>
-#include <QTabWidget>
-#include <QToolButton>
-
 #include "disk/CpmDiskDrive.h"
-#include "disk/DiskDrive.h"
 #include "net/NetTestSupport.h"
-#include "platform/ProgramFolder.h"
-#include "support/NamedRows.h"
 #include "ui/DiskManagerPage.h"
 #include "ui/PathLabel.h"
 #include "ui/QnStatLt.h"
-#include "ui/RemoteDiskPanel.h"
 #include "ui/TextViewer.h"
 #include "WindowTestSupport.h"
 
-#include <filesystem>
 #include <sstream>
 
 using namespace tavrin::test;

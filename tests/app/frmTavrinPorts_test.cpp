@@ -3,26 +3,11 @@
 // through LST into a PDF that pdftotext reads back, and the printer panel
 // feeds the device and is locked while it exists.
 
-#include <QCheckBox>
-#include <QComboBox>
 #include <QGroupBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QSpinBox>
-#include <QToolButton>
 
 #include "console/QtPrintTarget.h"
 #include "support/PdfText.h"
-#include "ui/DeviceFilePanels.h"
-#include "ui/DeviceMappingPanel.h"
-#include "ui/PortsPage.h"
-#include "ui/PrinterPanel.h"
-#include "ui/Rspin.h"
 #include "WindowTestSupport.h"
-
-#include <filesystem>
 
 using namespace tavrin::test;
 

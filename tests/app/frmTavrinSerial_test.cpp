@@ -3,20 +3,12 @@
 // configuration bytes show in the panels, and a BREAK reboots CP/M and
 // drops the block that carried it.
 
-#include <QCheckBox>
-#include <QComboBox>
-#include <QLineEdit>
-#include <QSpinBox>
-#include <QTest>
-
 #include <cstdlib>
 #include <fcntl.h>
 #include <unistd.h>
 
 #include "net/ComRxGlue.h"
 #include "support/ComRxTestSupport.h"
-#include "ui/ComSettingsPanel.h"
-#include "ui/PortsPage.h"
 #include "WindowTestSupport.h"
 
 using namespace tavrin::test;

@@ -4,29 +4,11 @@
 // folder, and hand-edited files that fail, are out of range, too large for
 // the screen or unreadable are reported and stop nothing after them.
 
-#include <QCheckBox>
-#include <QComboBox>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QScreen>
-#include <QSpinBox>
-
 #include "net/ComRxGlue.h"
 #include "net/NetTestSupport.h"
 #include "support/ComRxTestSupport.h"
-#include "support/NamedRows.h"
-#include "ui/ComSettingsPanel.h"
-#include "ui/DeviceFilePanels.h"
-#include "ui/DeviceMappingPanel.h"
-#include "ui/PortsPage.h"
-#include "ui/PrinterPanel.h"
-#include "ui/RemoteDiskPanel.h"
-#include "ui/Rspin.h"
-#include "platform/ProgramFolder.h"
 #include "WindowTestSupport.h"
 
-#include <filesystem>
 #include <regex>
 #include <set>
 

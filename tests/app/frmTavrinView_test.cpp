@@ -2,10 +2,6 @@
 // for the CRT and TTY consoles, the TTY display settings dialog, the CRT ANSI
 // toggle and the two console font dialogs.
 
-#include <QPushButton>
-#include <QSpinBox>
-#include <QTimer>
-
 #include "console/QnTrmVT100.h"
 #include "console/TTYDisplayOptionsDlg.h"
 #include "WindowTestSupport.h"

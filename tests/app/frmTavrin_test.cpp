@@ -2,12 +2,6 @@
 // CON mapped to the TTY console, keys, break point, single step, the run's
 // bursts, and the quoted messages through the scripted prompts.
 
-#include <QLabel>
-#include <QLineEdit>
-#include <QTabWidget>
-#include <QTest>
-
-#include "disk/DiskDrive.h"
 #include "support/TerminalText.h"
 #include "ui/CpuRegistersDlg.h"
 #include "ui/MemoryGridModel.h"
@@ -17,7 +11,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <sys/wait.h>
 
@@ -348,7 +341,6 @@ TEST_F(WindowTest, InsertAndImageSelectionActions)
     EXPECT_EQ(H.Prompts.Log.back().File.FileName, "*.hex");
     EXPECT_EQ(W->DisksPage->C_BiosSourceFile->text().toStdString(), "");
 }
-
 
 TEST(ProgramStartTest, WithoutAUsableDisplayTheProgramExplainsAndFails)
 {
