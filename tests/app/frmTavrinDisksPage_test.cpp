@@ -85,10 +85,6 @@ const TDriveRow EmptyB{"(no disk)", Grey, "Insert B:"};
 INSTANTIATE_TEST_SUITE_P(
     Scenarios, DriveRowTest,
     ::testing::Values(
-        TMountCase{"Mounted", 1, [](TWindowHarness&, TMainHalvoret&) {}, {"\"Disk\"", Yellow, "Change B:"}},
-        TMountCase{"LightsOff", 1,
-                   [](TWindowHarness&, TMainHalvoret& w) { w.Machine().FDiskController->Reset(); },
-                   {"\"Disk\"", Blue, "Change B:"}},
         TMountCase{"FailedChangeA", 0,
                    [](TWindowHarness& h, TMainHalvoret& w) {
                        WriteFile(h.Temp.File("Short.cpmdsk"), std::string(1000, '\xE5'));

@@ -11,24 +11,11 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
-#include <fstream>
 #include <sys/wait.h>
 
 using namespace tavrin::test;
 
 namespace {
-
-// Places a file on a CP/M disk image with cpmtools.
-void CpmCopy(const TTempFolder& temp, const std::string& image, const std::string& hostFile, const std::string& cpmName)
-{
-    std::ofstream defs(temp.File("diskdefs"));
-    defs << "diskdef cpmdsk1m\n  seclen 128\n  tracks 256\n  sectrk 32\n  blocksize 2048\n"
-            "  maxdir 256\n  skew 0\n  boottrk 2\n  os 2.2\nend\n";
-    defs.close();
-    std::string command = "cd '" + temp.Folder() + "' && cpmcp -f cpmdsk1m -T raw '" + image + "' '" + hostFile +
-                          "' 0:" + cpmName;
-    ASSERT_EQ(std::system(command.c_str()), 0) << command;
-}
 
 TEST(MainWindowStartTest, FirstStartCreatesDriveAAndLeavesItOnTheNext)
 {
@@ -75,13 +62,16 @@ TEST(MainWindowStartTest, ADriveAThatCannotBeCreatedIsReported)
     EXPECT_EQ(h.Window->DisksPage->DiskCaptions[0]->text().toStdString(), "(no disk)");
 }
 
+// Drive A holds HELLO.TXT, put there by cpmtools; CON is the TTY.
 struct MainWindowBootTest : WindowTest {
     void SetUp() override
     {
-        std::string hello = H.Temp.File("hello.txt");
-        WriteFile(hello, "Hello, world\r\n\x1A");
-        CpmCopy(H.Temp, H.Temp.File("DiskA.cpmdsk"), hello, "HELLO.TXT");
-        W->Machine().FMapping.FColdBootMapping = 0;  // CON = TTY
+        WriteFile(H.Temp.File("HELLO.TXT"), "Hello, world\r\n\x1A");
+        WriteFile(H.Temp.File("diskdefs"), "diskdef cpmdsk1m\n  seclen 128\n  tracks 256\n  sectrk 32\n"
+                                           "  blocksize 2048\n  maxdir 256\n  skew 0\n  boottrk 2\n  os 2.2\nend\n");
+        const std::string copy = "cd '" + H.Temp.Folder() + "' && cpmcp -f cpmdsk1m -T raw DiskA.cpmdsk HELLO.TXT 0:";
+        ASSERT_EQ(std::system(copy.c_str()), 0) << copy;
+        W->Machine().FMapping.FColdBootMapping = 0;
     }
 };
 
