@@ -39,16 +39,6 @@ TDriveRow Row(TMainHalvoret& w, int drive)
             w.ChangeDriveActs[drive]->text().toStdString()};
 }
 
-// A command line the CPU sends to the system channel (ports 40h/41h).
-void CpuCommand(TMainHalvoret& w, const std::string& text)
-{
-    TTavrinMachine& m = w.Machine();
-    m.CpuPortWrite(m.CpuEmu1, 0x40, 0);
-    for (char c : text)
-        m.CpuPortWrite(m.CpuEmu1, 0x41, static_cast<uint8_t>(c));
-    m.CpuPortWrite(m.CpuEmu1, 0x40, 1);
-}
-
 struct TMountCase {
     const char* name;
     int Drive;
@@ -108,14 +98,14 @@ INSTANTIATE_TEST_SUITE_P(
                        EXPECT_EQ(w.Machine().DriveCaption(1), "(no disk)");
                    },
                    EmptyB},
-        TMountCase{"UnmountedByTheCpu", 1, [](TWindowHarness&, TMainHalvoret& w) { CpuCommand(w, "UNMOUNT B:"); },
-                   EmptyB},
+        TMountCase{"UnmountedByTheCpu", 1,
+                   [](TWindowHarness&, TMainHalvoret& w) { w.Machine().FSysChannel.RunCommand("UNMOUNT B:"); }, EmptyB},
         TMountCase{"MountedByTheCpu", 2,
                    [](TWindowHarness& h, TMainHalvoret& w) {
                        TDiskDrive::FormatDiskImage(h.Temp.File("WORK.cpmdsk"));
-                       CpuCommand(w, "UNMOUNT C:");
+                       w.Machine().FSysChannel.RunCommand("UNMOUNT C:");
                        w.Machine().FDiskController->Reset();
-                       CpuCommand(w, "MOUNT C: WORK");
+                       w.Machine().FSysChannel.RunCommand("MOUNT C: WORK");
                    },
                    {"\"WORK\"", Blue, "Change C:"}}),
     tavrin::test::RowName);

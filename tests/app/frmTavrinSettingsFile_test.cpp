@@ -208,45 +208,38 @@ TEST(SettingsValuesTest, AHugeWindowFitsTheScreen)
     EXPECT_TRUE(h.Prompts.Log.empty());
 }
 
-struct TOutOfRangeCase {
-    const char* name;
-    TKeyValue Entry;
-    std::function<bool(TMainHalvoret&)> KeptDefault;
-};
-
-TAVRIN_PRINT_AS_NAME(TOutOfRangeCase)
-
-class OutOfRangeSettingsTest : public ::testing::TestWithParam<TOutOfRangeCase> {};
-
-TEST_P(OutOfRangeSettingsTest, KeepsTheDefaultAndIsReported)
+// A refused value keeps its default and is named in one warning with the
+// others; the values in range still apply.
+TEST(SettingsValuesTest, OutOfRangeValuesKeepTheDefaultAndAreReported)
 {
-    const TOutOfRangeCase& c = GetParam();
-    TWindowHarness h;
-    WriteSettings(h, {c.Entry, {"TTY", "DisplayRows", "40"}, {"PORT_DEVICE_COM2", "Com2Format", "9"}});
-    TMainHalvoret& w = h.Open();
-    w.FormActivate();
-    EXPECT_TRUE(c.KeptDefault(w));
-    EXPECT_EQ(w.SimpleTerminal1->Rows(), 40) << "values in range still apply";
-    ASSERT_EQ(h.Prompts.Log.size(), 1u) << "one box for every refused value";
-    const std::string& text = h.Prompts.Log[0].Text;
-    EXPECT_EQ(h.Prompts.Log[0].Type, TMsgDlgType::Warning);
-    EXPECT_NE(text.find(std::string(c.Entry.Key) + "=" + c.Entry.Value), std::string::npos) << text;
-    EXPECT_NE(text.find("Com2Format=9"), std::string::npos) << text;
-    EXPECT_EQ(w.Machine().Settings.Com2.FormatIndex, 3);
+    struct TCase {
+        TKeyValue Entry;
+        std::function<bool(TMainHalvoret&)> KeptDefault;
+    };
+    const TCase cases[] = {
+        {{"PORTS", "ColdBootDeviceMapping", "999"},
+         [](TMainHalvoret& w) { return w.Machine().FMapping.FColdBootMapping == 1; }},
+        {{"PORT_DEVICE_COM1", "Com1Port", "300"},
+         [](TMainHalvoret& w) { return w.Machine().Settings.Com1.PortNumber == 1; }},
+        {{"TTY", "BgColor", "-5"}, [](TMainHalvoret& w) { return w.SimpleTerminal1->Color() == 0xF0CAA6u; }},
+        {{"TTY", "FontSize", "4000"}, [](TMainHalvoret& w) { return w.SimpleTerminal1->FontSize() == 9; }},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Entry.Key);
+        TWindowHarness h;
+        WriteSettings(h, {c.Entry, {"TTY", "DisplayRows", "40"}, {"PORT_DEVICE_COM2", "Com2Format", "9"}});
+        TMainHalvoret& w = h.Open();
+        w.FormActivate();
+        EXPECT_TRUE(c.KeptDefault(w));
+        EXPECT_EQ(w.SimpleTerminal1->Rows(), 40);
+        EXPECT_EQ(w.Machine().Settings.Com2.FormatIndex, 3);
+        ASSERT_EQ(h.Prompts.Log.size(), 1u);
+        const std::string& text = h.Prompts.Log[0].Text;
+        EXPECT_EQ(h.Prompts.Log[0].Type, TMsgDlgType::Warning);
+        EXPECT_NE(text.find(std::string(c.Entry.Key) + "=" + c.Entry.Value), std::string::npos) << text;
+        EXPECT_NE(text.find("Com2Format=9"), std::string::npos) << text;
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Values, OutOfRangeSettingsTest,
-    ::testing::Values(
-        TOutOfRangeCase{"Mapping", {"PORTS", "ColdBootDeviceMapping", "999"},
-                        [](TMainHalvoret& w) { return w.Machine().FMapping.FColdBootMapping == 1; }},
-        TOutOfRangeCase{"ComPort", {"PORT_DEVICE_COM1", "Com1Port", "300"},
-                        [](TMainHalvoret& w) { return w.Machine().Settings.Com1.PortNumber == 1; }},
-        TOutOfRangeCase{"Colour", {"TTY", "BgColor", "-5"},
-                        [](TMainHalvoret& w) { return w.SimpleTerminal1->Color() == 0xF0CAA6u; }},
-        TOutOfRangeCase{"FontSize", {"TTY", "FontSize", "4000"},
-                        [](TMainHalvoret& w) { return w.SimpleTerminal1->FontSize() == 9; }}),
-    tavrin::test::RowName);
 
 TEST(SettingsValuesTest, AnUnreadableSettingsFileIsReportedAndNeverReplaced)
 {
