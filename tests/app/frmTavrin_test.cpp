@@ -5,7 +5,6 @@
 #include "support/TerminalText.h"
 #include "ui/CpuRegistersDlg.h"
 #include "ui/MemoryGridModel.h"
-#include "platform/PlatformEvents.h"
 #include "WindowTestSupport.h"
 
 #include <algorithm>
@@ -135,16 +134,6 @@ TEST_F(MainWindowBootTest, BreakPointStopsTheRunAndStepExecutesOne)
     EXPECT_FALSE(W->StepCpuAct->isEnabled());
     W->ApplicationEvents1Idle();
     EXPECT_TRUE(W->RunCpuAct->isChecked()) << "the stand-in's echo loop never returns to E400h";
-}
-
-TEST_F(MainWindowBootTest, ComBreakRebootsAndDropsTheNextBlock)
-{
-    W->Machine().CpuEmu1.Reset(0x1234);
-    SendPlatformEvent(W, WM_COMBREAK, 2);
-    EXPECT_TRUE(W->Machine().FCom2DropNextBlock);
-    EXPECT_FALSE(W->Machine().FCom1DropNextBlock);
-    EXPECT_EQ(W->Machine().CpuEmu1.NextPC, 0xFA00);
-    EXPECT_TRUE(W->RunCpuAct->isChecked());
 }
 
 // A device that re-enters the run loop from inside an instruction, as a
