@@ -1,7 +1,7 @@
 // The CRT console in the main window, offscreen: the cold-boot mapping that
 // puts CON on it, port 13h output through the VT100 emulator, keys typed on
-// the terminal reaching ports 12h/13h, and programs drawing through the BIOS,
-// one of them checked on a grab of the window.
+// the terminal reaching ports 12h/13h, and a program drawing through the BIOS
+// checked on a grab of the window.
 
 #include "console/QnTerminalPaint.h"
 #include "support/FakeTerminalHost.h"
@@ -155,19 +155,6 @@ TEST_F(WindowTest, ExampleSystemBootsOntoTheCrtAndEchoesItsKeys)
     ASSERT_TRUE(H.RunUntilCrt("> okTavrin example system\n>\n")) << H.CrtText();
     EXPECT_TRUE(H.Prompts.Log.empty());
     EXPECT_EQ(H.TtyText().find_first_not_of('\n'), std::string::npos) << "nothing reaches the TTY";
-}
-
-TEST_F(WindowTest, ProgramDrawsItsVt100ScreenThroughTheBios)
-{
-    ASSERT_TRUE(H.RunCrtProgram(TAVRIN_VT100_SCREEN_BIN)) << H.CrtText();
-    EXPECT_THAT(H.CrtText(), StartsWith("VT100 screen\n\nrowthree\n\n         bold lqk\n"));
-    const TQnTerminalBuffer& b = *W->QnVT100Emulator1->Buffer();
-    EXPECT_EQ(b.AttrAt(5, 10), atBold);
-    EXPECT_EQ(b.AttrAt(5, 14), 0);
-    EXPECT_EQ(b.CharSetAt(5, 15), csLineDraw);
-    EXPECT_EQ(b.CharSetAt(5, 17), csLineDraw);
-    EXPECT_EQ(b.CharSetAt(24, 1), csUSASCII);
-    EXPECT_TRUE(H.Prompts.Log.empty()) << H.Prompts.LastText();
 }
 
 // A grab of the CRT terminal window matches, cell by cell, the same bytes
