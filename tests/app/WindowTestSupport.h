@@ -115,14 +115,12 @@ public:
             all += CrtRow(r) + "\n";
         return all;
     }
-    // Runs bursts (and the event loop between them) until the TTY shows
+    // Runs bursts (and the event loop between them) until the console shows
     // text, the run stops, or maxBursts bursts have run.
     bool RunUntilTty(const std::string& text, int maxBursts = 200)
     {
         return RunUntil([this] { return TtyText(); }, text, maxBursts);
     }
-    // The same for the CRT terminal, whose data is shown when the event loop
-    // hands it its queued bytes.
     bool RunUntilCrt(const std::string& text, int maxBursts = 200)
     {
         return RunUntil([this] { return CrtText(); }, text, maxBursts);

@@ -61,7 +61,6 @@ TEST_F(PortsWindow, AFileThatCannotOpenWarnsAndStaysUnchecked)
         const char* Warning;
     };
     for (TCase c : {TCase{true, "", "Unable to open the input file"},
-                    TCase{true, "missing.txt", "Unable to open the input file"},
                     TCase{false, "no/such/folder/out.txt", "Unable to open the output file"}}) {
         SCOPED_TRACE(c.Name);
         QAction* action = c.Input ? W->EnableInputFileAct : W->EnableOutputFileAct;
