@@ -53,6 +53,12 @@ namespace tavrin::test {
 
 using ::testing::StartsWith;
 
+struct TKeyValue {
+    const char* Section;
+    const char* Key;
+    std::string Value;
+};
+
 class TWindowHarness {
 public:
     // The example zubios.hex and cpm22.hex go into the folder.
@@ -72,6 +78,15 @@ public:
     {
         Window = std::make_unique<TMainHalvoret>(&Prompts);
         return *Window;
+    }
+    // The settings file the window reads at its first activation.
+    std::string SettingsFile() const { return Temp.Folder() + ProgramName() + ".config"; }
+    void WriteSettings(std::initializer_list<TKeyValue> values) const
+    {
+        TNrKeyValueSections store;
+        for (const TKeyValue& v : values)
+            store.WriteString(v.Section, v.Key, v.Value);
+        store.SaveToFile(SettingsFile());
     }
 
     // Boots the example system onto the CRT, then runs the program in file

@@ -36,9 +36,7 @@ TEST(CrtConsoleTest, SavedMappingChoosesTheConsolePage)
     for (TCase c : {TCase{0x00, true}, TCase{0xFC, true}, TCase{0x95, false}, TCase{0x03, false}}) {
         SCOPED_TRACE(c.Mapping);
         TWindowHarness h;
-        TNrKeyValueSections store;
-        store.WriteInteger("PORTS", "ColdBootDeviceMapping", c.Mapping);
-        store.SaveToFile(h.Temp.Folder() + ProgramName() + ".config");
+        h.WriteSettings({{"PORTS", "ColdBootDeviceMapping", std::to_string(c.Mapping)}});
         TMainHalvoret& w = h.Open();
         w.FormActivate();
         EXPECT_EQ(w.PageControl1->currentWidget(), c.Tty ? w.TtyPage : w.CrtPage);

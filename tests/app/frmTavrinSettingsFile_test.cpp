@@ -18,20 +18,6 @@ namespace {
 
 const std::string FirstRunFile = std::string(TAVRIN_SOURCE_DIR) + "/tests/app/data/first-run.config";
 
-struct TKeyValue {
-    const char* Section;
-    const char* Key;
-    std::string Value;
-};
-
-void WriteSettings(const TWindowHarness& h, std::initializer_list<TKeyValue> values)
-{
-    TNrKeyValueSections store;
-    for (const TKeyValue& v : values)
-        store.WriteString(v.Section, v.Key, v.Value);
-    store.SaveToFile(h.Temp.Folder() + ProgramName() + ".config");
-}
-
 // With no file the form's values stay, and closing writes them all; only the
 // values that depend on the screen and the host's printers are masked.
 TEST(SettingsFileTest, AFreshWindowWritesEveryKeyInOrder)
@@ -46,7 +32,7 @@ TEST(SettingsFileTest, AFreshWindowWritesEveryKeyInOrder)
 TEST_F(WindowTest, CloseStopsTheRunAndWritesTheSettingsFile)
 {
     const std::string file = W->SettingsFileName();
-    EXPECT_EQ(file, H.Temp.Folder() + ProgramName() + ".config");
+    EXPECT_EQ(file, H.SettingsFile());
     EXPECT_FALSE(std::filesystem::exists(file));
     LoadProgram(W->Machine(), 0x8000, {0xC3, 0x00, 0x80});
     W->RunCpuAct->trigger();
@@ -175,7 +161,7 @@ TEST_F(SettingsRestart, EveryChangedControlComesBack)
 
 TEST_F(SettingsRestart, AFailingEnableIsReportedAndLoadingGoesOn)
 {
-    WriteSettings(H, {{"PORT_DEVICE_FILE_IN", "InputFileName", H.Temp.File("gone.txt")},
+    H.WriteSettings({{"PORT_DEVICE_FILE_IN", "InputFileName", H.Temp.File("gone.txt")},
                       {"PORT_DEVICE_FILE_IN", "EnableInputFile", "1"},
                       {"PORT_DEVICE_FILE_OUT", "OutputFileName", H.Temp.File("out.txt")},
                       {"PORT_DEVICE_FILE_OUT", "EnableOutputFile", "1"}, {"DISK SERVER", "DiskServerPort", "1234"},
@@ -197,7 +183,7 @@ TEST_F(SettingsRestart, AFailingEnableIsReportedAndLoadingGoesOn)
 TEST(SettingsValuesTest, AHugeWindowFitsTheScreen)
 {
     TWindowHarness h;
-    WriteSettings(h, {{"MAIN", "DSP_WIDTH", "40000"}, {"MAIN", "DSP_HEIGHT", "40000"},
+    h.WriteSettings({{"MAIN", "DSP_WIDTH", "40000"}, {"MAIN", "DSP_HEIGHT", "40000"},
                       {"MAIN", "DSP_TOP", "90000"}, {"MAIN", "DSP_LEFT", "90000"}});
     TMainHalvoret& w = h.Open();
     w.FormActivate();
@@ -227,7 +213,7 @@ TEST(SettingsValuesTest, OutOfRangeValuesKeepTheDefaultAndAreReported)
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Entry.Key);
         TWindowHarness h;
-        WriteSettings(h, {c.Entry, {"TTY", "DisplayRows", "40"}, {"PORT_DEVICE_COM2", "Com2Format", "9"}});
+        h.WriteSettings({c.Entry, {"TTY", "DisplayRows", "40"}, {"PORT_DEVICE_COM2", "Com2Format", "9"}});
         TMainHalvoret& w = h.Open();
         w.FormActivate();
         EXPECT_TRUE(c.KeptDefault(w));
@@ -244,7 +230,7 @@ TEST(SettingsValuesTest, OutOfRangeValuesKeepTheDefaultAndAreReported)
 TEST(SettingsValuesTest, AnUnreadableSettingsFileIsReportedAndNeverReplaced)
 {
     TWindowHarness h;
-    const std::string file = h.Temp.Folder() + ProgramName() + ".config";
+    const std::string file = h.SettingsFile();
     WriteFile(file, "[DISKS]\r\nCpmSourceFile=kept.hex\r\n");
     std::filesystem::resize_file(file, 17u * 1024 * 1024);  // far beyond any settings file
     TMainHalvoret& w = h.Open();
