@@ -89,18 +89,6 @@ public:
         store.SaveToFile(SettingsFile());
     }
 
-    // Boots the example system onto the CRT, then runs the program in file
-    // from 0100h until it has written "end" on the last row.
-    bool RunCrtProgram(const std::string& file, int maxBursts = 400)
-    {
-        Window->ResetCPMAct->trigger();
-        if (!RunUntilCrt(">"))
-            return false;
-        const std::string program = ReadFile(file);
-        LoadProgram(Window->Machine(), 0x0100, std::vector<uint8_t>(program.begin(), program.end()));
-        return RunUntil([this] { return CrtRow(24); }, "end", maxBursts);
-    }
-
     // Row r of the TTY grid, and screen row r (1-based) of the CRT
     // terminal's buffer, trailing blanks removed.
     std::string TtyRow(int row) const
