@@ -162,11 +162,11 @@ TEST_F(SettingsRestart, EveryChangedControlComesBack)
 TEST_F(SettingsRestart, AFailingEnableIsReportedAndLoadingGoesOn)
 {
     H.WriteSettings({{"PORT_DEVICE_FILE_IN", "InputFileName", H.Temp.File("gone.txt")},
-                      {"PORT_DEVICE_FILE_IN", "EnableInputFile", "1"},
-                      {"PORT_DEVICE_FILE_OUT", "OutputFileName", H.Temp.File("out.txt")},
-                      {"PORT_DEVICE_FILE_OUT", "EnableOutputFile", "1"}, {"DISK SERVER", "DiskServerPort", "1234"},
-                      {"MAIN", "DSP_TOP", "100"}, {"MAIN", "DSP_LEFT", "50"},
-                      {"MAIN", "DSP_WIDTH", "700"}});  // room on the screen to the right
+                     {"PORT_DEVICE_FILE_IN", "EnableInputFile", "1"},
+                     {"PORT_DEVICE_FILE_OUT", "OutputFileName", H.Temp.File("out.txt")},
+                     {"PORT_DEVICE_FILE_OUT", "EnableOutputFile", "1"}, {"DISK SERVER", "DiskServerPort", "1234"},
+                     {"MAIN", "DSP_TOP", "100"}, {"MAIN", "DSP_LEFT", "50"},
+                     {"MAIN", "DSP_WIDTH", "700"}});  // room on the screen to the right
     TMainHalvoret& w = Start();
     EXPECT_EQ(H.Prompts.Texts(), (std::vector<std::string>{"Unable to open the input file \"" +
                                                              H.Temp.File("gone.txt") + "\"."}));
@@ -184,7 +184,7 @@ TEST(SettingsValuesTest, AHugeWindowFitsTheScreen)
 {
     TWindowHarness h;
     h.WriteSettings({{"MAIN", "DSP_WIDTH", "40000"}, {"MAIN", "DSP_HEIGHT", "40000"},
-                      {"MAIN", "DSP_TOP", "90000"}, {"MAIN", "DSP_LEFT", "90000"}});
+                     {"MAIN", "DSP_TOP", "90000"}, {"MAIN", "DSP_LEFT", "90000"}});
     TMainHalvoret& w = h.Open();
     w.FormActivate();
     const QRect free = w.screen()->availableGeometry();
