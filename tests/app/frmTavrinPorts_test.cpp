@@ -13,16 +13,7 @@ using namespace tavrin::test;
 
 namespace {
 
-struct PortsWindow : WindowTest {
-    uint8_t Port(uint16_t port)
-    {
-        uint8_t value = 0xEE;
-        W->Machine().CpuPortRead(W->Machine().CpuEmu1, port, value);
-        return value;
-    }
-};
-
-TEST_F(PortsWindow, BrowseButtonsFillTheNameOnlyWhenConfirmed)
+TEST_F(WindowTest, BrowseButtonsFillTheNameOnlyWhenConfirmed)
 {
     H.Prompts.FileAnswers = {std::nullopt, std::string("/tmp/reader.txt"), std::string("/tmp/punch.txt")};
     W->InputFilePanel->InputFileBrowseBtn->click();
@@ -34,7 +25,7 @@ TEST_F(PortsWindow, BrowseButtonsFillTheNameOnlyWhenConfirmed)
     EXPECT_EQ(H.Prompts.Log.at(2).Text, "Select Output File Name");
 }
 
-TEST_F(PortsWindow, ThePunchFileAppendsOrTruncatesAsTicked)
+TEST_F(WindowTest, ThePunchFileAppendsOrTruncatesAsTicked)
 {
     const std::string path = H.Temp.File("punch.txt");
     W->OutputFilePanel->C_OutputFileNameEdit->setText(QString::fromStdString(path));
@@ -44,7 +35,7 @@ TEST_F(PortsWindow, ThePunchFileAppendsOrTruncatesAsTicked)
         W->OutputFilePanel->C_AppendOutputFileBtn->setChecked(append);
         W->OutputFilePanel->EnableOutputFileBtn->click();
         ASSERT_TRUE(W->EnableOutputFileAct->isChecked());
-        EXPECT_EQ(Port(0x1C), 0x04);
+        EXPECT_EQ(InPort(W->Machine(), 0x1C), 0x04);
         W->Machine().CpuPortWrite(W->Machine().CpuEmu1, 0x1D, 'N');
         W->EnableOutputFileAct->trigger();
         EXPECT_FALSE(W->Machine().PunchOpen());
@@ -53,7 +44,7 @@ TEST_F(PortsWindow, ThePunchFileAppendsOrTruncatesAsTicked)
     }
 }
 
-TEST_F(PortsWindow, AFileThatCannotOpenWarnsAndStaysUnchecked)
+TEST_F(WindowTest, AFileThatCannotOpenWarnsAndStaysUnchecked)
 {
     struct TCase {
         bool Input;
@@ -76,7 +67,7 @@ TEST_F(PortsWindow, AFileThatCannotOpenWarnsAndStaysUnchecked)
     }
 }
 
-TEST_F(PortsWindow, ANewInputFileStartsWithNoBytesOfTheOldOne)
+TEST_F(WindowTest, ANewInputFileStartsWithNoBytesOfTheOldOne)
 {
     WriteFile(H.Temp.File("one.txt"), "ABC");
     WriteFile(H.Temp.File("two.txt"), "XYZ");
@@ -84,15 +75,15 @@ TEST_F(PortsWindow, ANewInputFileStartsWithNoBytesOfTheOldOne)
     p.C_InputFileNameEdit->setText(QString::fromStdString(H.Temp.File("one.txt")));
     p.C_EnableInputFileBtn->click();
     ASSERT_TRUE(p.C_EnableInputFileBtn->isChecked());
-    EXPECT_EQ(Port(0x1B), 'A');
+    EXPECT_EQ(InPort(W->Machine(), 0x1B), 'A');
     p.C_EnableInputFileBtn->click();
-    EXPECT_EQ(Port(0x1A), 0x00) << "nothing left to read once disabled";
+    EXPECT_EQ(InPort(W->Machine(), 0x1A), 0x00) << "nothing left to read once disabled";
     p.C_InputFileNameEdit->setText(QString::fromStdString(H.Temp.File("two.txt")));
     p.C_EnableInputFileBtn->click();
-    EXPECT_EQ(Port(0x1B), 'X');
+    EXPECT_EQ(InPort(W->Machine(), 0x1B), 'X');
 }
 
-TEST_F(PortsWindow, MappingListsReachTheIOByteOnlyAfterBoot)
+TEST_F(WindowTest, MappingListsReachTheIOByteOnlyAfterBoot)
 {
     TTavrinMachine& m = W->Machine();
     TDeviceMappingPanel& p = *W->DeviceMappingPanel;
