@@ -1,7 +1,8 @@
 // The TTY console glue of the main window, offscreen: bytes written to port
 // 11h carried out on the console, typed and mapped keys on their way to the
 // keyboard ports, the key map loaded at start-up and edited through "Map TTY
-// Keys", and typed keys reaching the page's console after a menu or dialog.
+// Keys", typed keys on the CRT console, and typed keys reaching the page's
+// console after a menu or dialog.
 
 #include "ui/MapTermKeysDlg.h"
 #include "WindowTestSupport.h"
@@ -62,49 +63,64 @@ TEST_F(WindowTest, TheTtyConsoleStartsWithItsFormValues)
     EXPECT_EQ(H.TtyRow(30), "  " + std::string(78, '9'));
 }
 
-TEST(ConsoleGlueTest, FastTypingKeepsTheFirst32KeysOfEachKeyboard)
+// Keys typed on either console reach its own keyboard ports: the TTY's
+// through the key map, the CRT's as the VT100 emulator's key texts.
+TEST_F(WindowTest, KeysQueueExactlyTheirBytesOnTheirConsolesPorts)
 {
-    TWindowHarness h;
-    TMainHalvoret& w = h.Open();
-    const std::string typed = "abcdefghijklmnopqrstuvwxyz0123456789ABCD";  // 40 keys
-    QTest::keyClicks(w.SimpleTerminal1, QString::fromLatin1(typed.c_str()));
-    QTest::keyClicks(w.QnTerminal1, QString::fromLatin1(typed.c_str()));
-    EXPECT_EQ(Keys(w.Machine(), 0x10, 0x11), typed.substr(0, 32));
-    EXPECT_EQ(Keys(w.Machine(), 0x12, 0x13), typed.substr(0, 32));
-    EXPECT_EQ(InPort(w.Machine(), 0x11), typed[31]) << "the last key repeats";
-}
-
-TEST(ConsoleGlueTest, MappedKeysQueueExactlyTheirBytes)
-{
-    TWindowHarness h;
-    TMainHalvoret& w = h.Open();
-    TMapTermKeys& keys = w.KeyMap();
+    TMapTermKeys& keys = W->KeyMap();
     keys.SetMapping(0, tksNormal, "^[[A");  // Up Arrow
     keys.SetMapping(11, tksCtrl, "^C");     // F1
     keys.SetMapping(8, tksNormal, "DEL");   // Backspace
     keys.SetMapping(10, tksShift, "^1");    // Insert: mapped text that decodes to nothing
     struct TCase {
         const char* Name;
+        bool Crt;
         Qt::Key Key;
         Qt::KeyboardModifiers Modifiers;
         std::string Queued;
+        const char* Before = "";  // written to port 13h first
     };
     const TCase cases[] = {
-        {"mapped cursor key", Qt::Key_Up, Qt::NoModifier, "\x1B[A"},
-        {"no mapping in the Shift state", Qt::Key_Up, Qt::ShiftModifier, ""},
-        {"Shift and Ctrl use the Normal mapping", Qt::Key_Up, Qt::ShiftModifier | Qt::ControlModifier, "\x1B[A"},
-        {"Ctrl mapping", Qt::Key_F1, Qt::ControlModifier, "\x03"},
-        {"unmapped function key", Qt::Key_F1, Qt::NoModifier, ""},
-        {"mapped key types no character", Qt::Key_Backspace, Qt::NoModifier, "DEL"},
-        {"unmapped state types its character", Qt::Key_Backspace, Qt::ShiftModifier, "\x08"},
-        {"mapping without bytes swallows the key", Qt::Key_Insert, Qt::ShiftModifier, ""},
-        {"typing is unchanged", Qt::Key_Q, Qt::NoModifier, "q"},
+        {"TTY: mapped cursor key", false, Qt::Key_Up, Qt::NoModifier, "\x1B[A"},
+        {"TTY: no mapping in the Shift state", false, Qt::Key_Up, Qt::ShiftModifier, ""},
+        {"TTY: Shift and Ctrl use the Normal mapping", false, Qt::Key_Up, Qt::ShiftModifier | Qt::ControlModifier,
+         "\x1B[A"},
+        {"TTY: Ctrl mapping", false, Qt::Key_F1, Qt::ControlModifier, "\x03"},
+        {"TTY: unmapped function key", false, Qt::Key_F1, Qt::NoModifier, ""},
+        {"TTY: mapped key types no character", false, Qt::Key_Backspace, Qt::NoModifier, "DEL"},
+        {"TTY: unmapped state types its character", false, Qt::Key_Backspace, Qt::ShiftModifier, "\x08"},
+        {"TTY: mapping without bytes swallows the key", false, Qt::Key_Insert, Qt::ShiftModifier, ""},
+        {"TTY: typing is unchanged", false, Qt::Key_Q, Qt::NoModifier, "q"},
+        {"CRT: Return", true, Qt::Key_Return, Qt::NoModifier, "\r"},
+        {"CRT: Ctrl+C", true, Qt::Key_C, Qt::ControlModifier, "\x03"},
+        {"CRT: Shift alone", true, Qt::Key_Shift, Qt::ShiftModifier, ""},
+        {"CRT: Backspace", true, Qt::Key_Backspace, Qt::NoModifier, "\x7f"},
+        {"CRT: cursor key", true, Qt::Key_Up, Qt::NoModifier, "\x1b[A"},
+        {"CRT: F2", true, Qt::Key_F2, Qt::NoModifier, "\x1bOQ"},
+        {"CRT: Home is PF1", true, Qt::Key_Home, Qt::NoModifier, "\x1bOP"},
+        {"CRT: End is PF2", true, Qt::Key_End, Qt::NoModifier, "\x1bOQ"},
+        {"CRT: Page Down is PF3", true, Qt::Key_PageDown, Qt::NoModifier, "\x1bOR"},
+        {"CRT: Page Up is PF4", true, Qt::Key_PageUp, Qt::NoModifier, "\x1bOS"},
+        {"CRT: application cursor key", true, Qt::Key_Left, Qt::NoModifier, "\x1bOD", "\x1b[?1h"},
+        {"CRT: VT52 cursor key", true, Qt::Key_Left, Qt::NoModifier, "\x1b" "D", "\x1b[?2l"},
+        {"CRT: Tab", true, Qt::Key_Tab, Qt::NoModifier, "\t"},
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Name);
-        QTest::keyClick(w.SimpleTerminal1, c.Key, c.Modifiers);
-        EXPECT_EQ(Keys(w.Machine(), 0x10, 0x11), c.Queued);
+        PortOut(*W, 0x13, c.Before);
+        QTest::keyClick(c.Crt ? static_cast<QWidget*>(W->QnTerminal1) : W->SimpleTerminal1, c.Key, c.Modifiers);
+        EXPECT_EQ(Keys(W->Machine(), 0x10, 0x11), c.Crt ? "" : c.Queued);
+        EXPECT_EQ(Keys(W->Machine(), 0x12, 0x13), c.Crt ? c.Queued : "");
     }
+    EXPECT_EQ(InPort(W->Machine(), 0x13, 0x00), '\t') << "an empty queue repeats the last key";
+    EXPECT_EQ(H.CrtText().find_first_not_of('\n'), std::string::npos) << "no local echo: the program echoes";
+
+    // Fast typing keeps the first 32 keys of each keyboard.
+    const std::string typed = "abcdefghijklmnopqrstuvwxyz0123456789ABCD";
+    QTest::keyClicks(W->SimpleTerminal1, QString::fromLatin1(typed.c_str()));
+    QTest::keyClicks(W->QnTerminal1, QString::fromLatin1(typed.c_str()));
+    EXPECT_EQ(Keys(W->Machine(), 0x10, 0x11), typed.substr(0, 32));
+    EXPECT_EQ(Keys(W->Machine(), 0x12, 0x13), typed.substr(0, 32));
 
     // Key ups: a mapped key is swallowed, any other passes on.
     struct TUpCase {
@@ -117,10 +133,10 @@ TEST(ConsoleGlueTest, MappedKeysQueueExactlyTheirBytes)
                       TUpCase{VK_F1 + 1, none, false}, TUpCase{'A', none, false}}) {
         SCOPED_TRACE(c.Key);
         uint16_t key = c.Key;
-        w.SimpleTerminal1KeyUp(key, c.Shift);
+        W->SimpleTerminal1KeyUp(key, c.Shift);
         EXPECT_EQ(key, c.Swallowed ? 0 : c.Key);
     }
-    EXPECT_EQ(w.Machine().FTtyKeyQueue.Count(), 0) << "key ups queue nothing";
+    EXPECT_EQ(W->Machine().FTtyKeyQueue.Count(), 0) << "key ups queue nothing";
 }
 
 TEST(ConsoleGlueTest, KeyMapIsReadFromTheProgramFolderAtStartUp)

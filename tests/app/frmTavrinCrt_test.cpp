@@ -1,7 +1,7 @@
 // The CRT console in the main window, offscreen: the cold-boot mapping that
-// puts CON on it, port 13h output through the VT100 emulator, keys typed on
-// the terminal reaching ports 12h/13h, and a program drawing through the BIOS
-// checked on a grab of the window.
+// puts CON on it, port 13h output through the VT100 emulator, the example
+// system booting onto it, and a program drawing through the BIOS checked on a
+// grab of the window (the keys: frmTavrinConsole_test.cpp).
 
 #include "console/QnTerminalPaint.h"
 #include "support/FakeTerminalHost.h"
@@ -81,46 +81,6 @@ TEST(CrtConsoleTest, EscapeSequencesOnThePortAct)
     // Replies have no port to go to: nothing reaches the keyboard queue.
     PortOut(w, 0x13, "\x1b[6n\x1b[c\x05");
     EXPECT_EQ(Keys(w.Machine(), 0x12, 0x13), "");
-}
-
-struct TKeyCase {
-    const char* Name;
-    Qt::Key Key;
-    Qt::KeyboardModifiers Modifiers;
-    std::string Queued;
-    const char* Before = "";  // written to port 13h first
-};
-
-TEST(CrtConsoleTest, KeysTypedOnTheTerminalReachTheCrtPorts)
-{
-    TWindowHarness h;
-    TMainHalvoret& w = h.Open();
-    TTavrinMachine& m = w.Machine();
-    const TKeyCase cases[] = {
-        {"Return", Qt::Key_Return, Qt::NoModifier, "\r"},
-        {"Ctrl+C", Qt::Key_C, Qt::ControlModifier, "\x03"},
-        {"Shift alone", Qt::Key_Shift, Qt::ShiftModifier, ""},
-        {"Backspace", Qt::Key_Backspace, Qt::NoModifier, "\x7f"},
-        {"cursor key", Qt::Key_Up, Qt::NoModifier, "\x1b[A"},
-        {"F2", Qt::Key_F2, Qt::NoModifier, "\x1bOQ"},
-        {"Home is PF1", Qt::Key_Home, Qt::NoModifier, "\x1bOP"},
-        {"End is PF2", Qt::Key_End, Qt::NoModifier, "\x1bOQ"},
-        {"Page Down is PF3", Qt::Key_PageDown, Qt::NoModifier, "\x1bOR"},
-        {"Page Up is PF4", Qt::Key_PageUp, Qt::NoModifier, "\x1bOS"},
-        {"application cursor key", Qt::Key_Left, Qt::NoModifier, "\x1bOD", "\x1b[?1h"},
-        {"VT52 cursor key", Qt::Key_Left, Qt::NoModifier, "\x1b" "D", "\x1b[?2l"},
-        {"Tab", Qt::Key_Tab, Qt::NoModifier, "\t"},
-    };
-    for (const TKeyCase& c : cases) {
-        SCOPED_TRACE(c.Name);
-        PortOut(w, 0x13, c.Before);
-        EXPECT_EQ(InPort(m, 0x12), 0x04) << "nothing waiting";
-        QTest::keyClick(w.QnTerminal1, c.Key, c.Modifiers);
-        EXPECT_EQ(Keys(m, 0x12, 0x13), c.Queued);
-        EXPECT_EQ(m.FTtyKeyQueue.Count(), 0) << "the TTY keyboard is another queue";
-    }
-    EXPECT_EQ(InPort(m, 0x13, 0x00), '\t') << "an empty queue repeats the last key";
-    EXPECT_EQ(h.CrtText().find_first_not_of('\n'), std::string::npos) << "no local echo: the program echoes";
 }
 
 TEST_F(WindowTest, ExampleSystemBootsOntoTheCrtAndEchoesItsKeys)
