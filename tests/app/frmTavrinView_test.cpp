@@ -52,15 +52,6 @@ TEST_F(WindowTest, ClearEmptiesScreenAndScrollbackAndForgetsHalfSequences)
     EXPECT_EQ(H.TtyRow(0), "xy") << "the bytes after the clear are text, not a position";
 }
 
-TEST_F(WindowTest, TtyDisplayDialogClampsRows)
-{
-    TTTYDisplaySettingsDlg& dlg = *W->TTYDisplaySettingsDlg;
-    for (auto [given, shown] : {std::pair{2, 4}, std::pair{77, 77}, std::pair{500, 200}}) {
-        dlg.SetSettings(1, 2, given, 3);
-        EXPECT_EQ(dlg.DisplayRowsSpin->value(), shown) << given;
-    }
-}
-
 TEST_F(WindowTest, TtyDisplayOkAppliesAndCancelChangesNothing)
 {
     // The user picks a font colour (answered by the prompts) and 4 rows, and
@@ -90,6 +81,12 @@ TEST_F(WindowTest, TtyDisplayOkAppliesAndCancelChangesNothing)
     EXPECT_EQ(t.Color(), bg) << "a cancelled colour dialog leaves its swatch";
     EXPECT_EQ(H.Prompts.ColorsShown.at(1), bg) << "the dialog starts from the swatch";
     EXPECT_EQ(H.TtyText(), "r0\nr1\nr2\nr3\n");
+
+    // The dialog clamps the rows it is given.
+    for (auto [given, shown] : {std::pair{2, 4}, std::pair{77, 77}, std::pair{500, 200}}) {
+        W->TTYDisplaySettingsDlg->SetSettings(1, 2, given, 3);
+        EXPECT_EQ(W->TTYDisplaySettingsDlg->DisplayRowsSpin->value(), shown) << given;
+    }
 }
 
 TEST_F(WindowTest, CrtAnsiTwiceReturnsTheModeAndFollowsTheEmulator)
