@@ -1,6 +1,6 @@
 // The TTY console glue of the main window, offscreen: bytes written to port
 // 11h carried out on the console, typed and mapped keys on their way to the
-// keyboard ports, the key map loaded at start-up and edited through "Map TTY
+// keyboard ports, the key map read at start-up and edited through "Map TTY
 // Keys", typed keys on the CRT console, and typed keys reaching the page's
 // console after a menu or dialog.
 
@@ -139,21 +139,6 @@ TEST_F(WindowTest, KeysQueueExactlyTheirBytesOnTheirConsolesPorts)
     EXPECT_EQ(W->Machine().FTtyKeyQueue.Count(), 0) << "key ups queue nothing";
 }
 
-TEST(ConsoleGlueTest, KeyMapIsReadFromTheProgramFolderAtStartUp)
-{
-    TWindowHarness h;
-    const std::string file = h.Temp.Folder() + ProgramName() + ".kmap";
-    {
-        TMapTermKeys saved(file);
-        saved.SetMapping(7, tksNormal, "^[[4~");  // End
-        ASSERT_TRUE(saved.Save());
-    }
-    TMainHalvoret& w = h.Open();
-    QTest::keyClick(w.SimpleTerminal1, Qt::Key_End);
-    EXPECT_EQ(Keys(w.Machine(), 0x10, 0x11), "\x1B[4~");
-    EXPECT_TRUE(h.Prompts.Log.empty());
-}
-
 TEST(ConsoleGlueTest, AnUnreadableKeyMapIsReportedAndKept)
 {
     TWindowHarness h;
@@ -168,8 +153,19 @@ TEST(ConsoleGlueTest, AnUnreadableKeyMapIsReportedAndKept)
     EXPECT_TRUE(std::filesystem::is_directory(file));
 }
 
-TEST_F(WindowTest, MapTtyKeysActionEditsTheMapAndSavesOnClose)
+// The key map is read from the program folder at start-up; "Map TTY Keys"
+// edits it, in effect at once, and writes it whole when its dialog closes.
+TEST_F(WindowTest, MapTtyKeysActionEditsTheMapReadAtStartUpAndSavesOnClose)
 {
+    const std::string file = H.Temp.Folder() + ProgramName() + ".kmap";
+    {
+        TMapTermKeys saved(file);
+        saved.SetMapping(7, tksNormal, "^[[4~");  // End
+        ASSERT_TRUE(saved.Save());
+    }
+    W = &H.Open();
+    QTest::keyClick(W->SimpleTerminal1, Qt::Key_End);
+    EXPECT_EQ(Keys(W->Machine(), 0x10, 0x11), "\x1B[4~");
     EXPECT_EQ(W->TTYMapKeysAct->iconText().toStdString(), "Map TTY Keys");
     QMenu* view = nullptr;
     for (QAction* a : W->menuBar()->actions())
@@ -189,9 +185,11 @@ TEST_F(WindowTest, MapTtyKeysActionEditsTheMapAndSavesOnClose)
     W->TTYMapKeysAct->trigger();
     QTest::keyClick(W->SimpleTerminal1, Qt::Key_Right);
     EXPECT_EQ(Keys(W->Machine(), 0x10, 0x11), "\x1BOC\x01") << "in effect at once";
-    TMapTermKeys reread(W->KeyMap().FileName());
+    TMapTermKeys reread(file);
     ASSERT_TRUE(reread.Load()) << "written when the dialog closed";
     EXPECT_EQ(reread.GetMapping(3, tksNormal), "^[OC^A");
+    EXPECT_EQ(reread.GetMapping(7, tksNormal), "^[[4~");
+    EXPECT_TRUE(H.Prompts.Log.empty());
 }
 
 // Opens a menu of the bar with the mouse and closes it with Esc.

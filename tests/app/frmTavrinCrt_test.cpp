@@ -11,20 +11,18 @@ using namespace tavrin::test;
 
 namespace {
 
-TEST(CrtConsoleTest, StartsWithConOnTheCrtPageAndTheVt100Emulator)
+TEST_F(WindowTest, StartsWithConOnTheCrtPageAndTheVt100Emulator)
 {
-    TWindowHarness h;
-    TMainHalvoret& w = h.Open();
-    EXPECT_EQ(InPort(w.Machine(), 0x48), 0x01) << "CON = CRT; LST, RDR and PUN = TTY";
-    EXPECT_EQ(w.PageControl1->currentWidget(), w.CrtPage);
-    EXPECT_EQ(w.focusWidget(), w.QnTerminal1) << "the CRT terminal is the active control";
-    const TQnTerminal& t = *w.QnTerminal1;
+    EXPECT_EQ(InPort(W->Machine(), 0x48), 0x01) << "CON = CRT; LST, RDR and PUN = TTY";
+    EXPECT_EQ(W->PageControl1->currentWidget(), W->CrtPage);
+    EXPECT_EQ(W->focusWidget(), W->QnTerminal1) << "the CRT terminal is the active control";
+    const TQnTerminal& t = *W->QnTerminal1;
     EXPECT_TRUE(t.WantAllKeys());
     EXPECT_FALSE(t.UseLazyDisplay()) << "every data event paints at once";
     EXPECT_EQ(std::make_tuple(t.CursorType(), t.Color(), t.FontColor(), t.Rows(), t.Columns()),
               std::make_tuple(ctUnderline, 0x000000u, 0x00FF00u, 24, 80));
-    EXPECT_EQ(w.QnVT100Emulator1->MapLoadError(), "");
-    EXPECT_TRUE(h.Prompts.Log.empty());
+    EXPECT_EQ(W->QnVT100Emulator1->MapLoadError(), "");
+    EXPECT_TRUE(H.Prompts.Log.empty());
 }
 
 TEST(CrtConsoleTest, SavedMappingChoosesTheConsolePage)
@@ -44,43 +42,35 @@ TEST(CrtConsoleTest, SavedMappingChoosesTheConsolePage)
     }
 }
 
-TEST(CrtConsoleTest, PortOutputIsShownOnTheTerminal)
+TEST_F(WindowTest, PortOutputIsShownOnTheTerminal)
 {
-    TWindowHarness h;
-    TMainHalvoret& w = h.Open();
-    PortOut(w, 0x4113, "Hello\r\nCRT\x07 world\r\n\r\nx\by");  // the high byte is ignored
-    EXPECT_THAT(h.CrtText(), StartsWith("Hello\nCRT world\n\ny\n"));
-    // The TTY port still goes to the TTY only.
-    PortOut(w, 0x11, "tty");
-    EXPECT_EQ(h.TtyRow(0), "tty");
-    EXPECT_EQ(h.CrtRow(4), "y");
+    PortOut(*W, 0x4113, "Hello\r\nCRT\x07 world\r\n\r\nx\by");  // the high byte is ignored
+    EXPECT_THAT(H.CrtText(), StartsWith("Hello\nCRT world\n\ny\n"));
 
     // Many bytes between two event-loop passes all arrive, in order.
     std::string lines;
     for (int i = 0; i < 30; ++i)
         lines += "line " + std::to_string(i) + "\r\n";
-    PortOut(w, 0x13, lines);
-    EXPECT_EQ(h.CrtRow(22), "line 28");
-    EXPECT_EQ(h.CrtRow(23), "line 29");
-    EXPECT_EQ(h.CrtRow(24), "");
+    PortOut(*W, 0x13, lines);
+    EXPECT_EQ(H.CrtRow(22), "line 28");
+    EXPECT_EQ(H.CrtRow(23), "line 29");
+    EXPECT_EQ(H.CrtRow(24), "");
 }
 
-TEST(CrtConsoleTest, EscapeSequencesOnThePortAct)
+TEST_F(WindowTest, EscapeSequencesOnThePortAct)
 {
-    TWindowHarness h;
-    TMainHalvoret& w = h.Open();
-    PortOut(w, 0x13, "first\r\n\x1b[2J\x1b[3;5Hxy");
-    EXPECT_EQ(h.CrtRow(1), "");
-    EXPECT_EQ(h.CrtRow(3), "    xy");
-    PortOut(w, 0x13, "\x1b[?3h");
-    EXPECT_EQ(w.QnTerminal1->Columns(), 132) << "DECCOLM reaches the terminal";
-    EXPECT_EQ(h.CrtRow(3), "") << "and clears the screen";
-    PortOut(w, 0x13, "\x1b[3;5Hxy\x1b" "c");
-    EXPECT_EQ(w.QnTerminal1->Columns(), 80);
-    EXPECT_EQ(h.CrtRow(3), "");
+    PortOut(*W, 0x13, "first\r\n\x1b[2J\x1b[3;5Hxy");
+    EXPECT_EQ(H.CrtRow(1), "");
+    EXPECT_EQ(H.CrtRow(3), "    xy");
+    PortOut(*W, 0x13, "\x1b[?3h");
+    EXPECT_EQ(W->QnTerminal1->Columns(), 132) << "DECCOLM reaches the terminal";
+    EXPECT_EQ(H.CrtRow(3), "") << "and clears the screen";
+    PortOut(*W, 0x13, "\x1b[3;5Hxy\x1b" "c");
+    EXPECT_EQ(W->QnTerminal1->Columns(), 80);
+    EXPECT_EQ(H.CrtRow(3), "");
     // Replies have no port to go to: nothing reaches the keyboard queue.
-    PortOut(w, 0x13, "\x1b[6n\x1b[c\x05");
-    EXPECT_EQ(Keys(w.Machine(), 0x12, 0x13), "");
+    PortOut(*W, 0x13, "\x1b[6n\x1b[c\x05");
+    EXPECT_EQ(Keys(W->Machine(), 0x12, 0x13), "");
 }
 
 TEST_F(WindowTest, ExampleSystemBootsOntoTheCrtAndEchoesItsKeys)
