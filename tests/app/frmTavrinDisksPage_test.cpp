@@ -49,24 +49,22 @@ struct TMountCase {
 
 TAVRIN_PRINT_AS_NAME(TMountCase)
 
-class DriveRowTest : public ::testing::TestWithParam<TMountCase> {};
+class DriveRowTest : public WindowTest, public ::testing::WithParamInterface<TMountCase> {};
 
 TEST_P(DriveRowTest, FollowsTheControllersMountState)
 {
     const TMountCase& c = GetParam();
-    TWindowHarness h;
-    TMainHalvoret& w = h.Open();
-    TTavrinMachine& m = w.Machine();
-    const std::string image = h.Temp.File("Disk.cpmdsk");
+    TTavrinMachine& m = W->Machine();
+    const std::string image = H.Temp.File("Disk.cpmdsk");
     TDiskDrive::FormatDiskImage(image);
     if (c.Drive == 0)
         m.FDrivePaths[0] = image;
     m.MountDrive(static_cast<uint8_t>(c.Drive), image);
     m.DiskReadLight(*m.FDiskController, static_cast<uint8_t>(c.Drive));
-    ASSERT_EQ(LampColor(w, c.Drive), Yellow);
-    c.Act(h, w);
-    w.UpdateAllActions();
-    EXPECT_EQ(Row(w, c.Drive), c.Expected);
+    ASSERT_EQ(LampColor(*W, c.Drive), Yellow);
+    c.Act(H, *W);
+    W->UpdateAllActions();
+    EXPECT_EQ(Row(*W, c.Drive), c.Expected);
 }
 
 const TDriveRow EmptyA{"(no disk)", Grey, "Insert A:"};

@@ -20,13 +20,11 @@ const std::string FirstRunFile = std::string(TAVRIN_SOURCE_DIR) + "/tests/app/da
 
 // With no file the form's values stay, and closing writes them all; only the
 // values that depend on the screen and the host's printers are masked.
-TEST(SettingsFileTest, AFreshWindowWritesEveryKeyInOrder)
+TEST_F(WindowTest, AFreshWindowWritesEveryKeyInOrder)
 {
-    TWindowHarness h;
-    TMainHalvoret& w = h.Open();
-    ASSERT_TRUE(w.close());
+    ASSERT_TRUE(W->close());
     static const std::regex host("(DSP_HEIGHT|DSP_WIDTH|PrinterName)=[^\r]*");
-    EXPECT_EQ(std::regex_replace(ReadFile(w.SettingsFileName()), host, "$1=*"), ReadFile(FirstRunFile));
+    EXPECT_EQ(std::regex_replace(ReadFile(W->SettingsFileName()), host, "$1=*"), ReadFile(FirstRunFile));
 }
 
 TEST_F(WindowTest, CloseStopsTheRunAndWritesTheSettingsFile)

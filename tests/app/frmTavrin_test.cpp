@@ -16,34 +16,32 @@ using namespace tavrin::test;
 
 namespace {
 
-TEST(MainWindowStartTest, FirstStartCreatesDriveAAndLeavesItOnTheNext)
+TEST_F(WindowTest, FirstStartCreatesDriveAAndLeavesItOnTheNext)
 {
-    TWindowHarness h;
-    TMainHalvoret& w = h.Open();
-    std::string diskA = h.Temp.File("DiskA.cpmdsk");
+    std::string diskA = H.Temp.File("DiskA.cpmdsk");
     EXPECT_EQ(ReadFile(diskA), std::string(1048576, '\xE5'));
-    EXPECT_EQ(w.windowTitle().toStdString(), "Tavrin");
-    EXPECT_EQ(w.DisksPage->DiskCaptions[0]->text().toStdString(), "(no disk)");
+    EXPECT_EQ(W->windowTitle().toStdString(), "Tavrin");
+    EXPECT_EQ(W->DisksPage->DiskCaptions[0]->text().toStdString(), "(no disk)");
     const std::pair<QAction*, const char*> captions[] = {
-        {w.ResetCPMAct, "Boot CPM System"}, {w.RunCpuAct, "Run CPU"}, {w.StepCpuAct, "Execute Next"},
-        {w.LoadHexFileAct, "Load Hex File"}, {w.LoadBinFileAct, "Load Binnary File"},
-        {w.CPMSelectImageNameAct, "Set CPM Hex File"}, {w.BIOSSelectImageNameAct, "Set BIOS Hex File"},
-        {w.ChangeDriveActs[0], "Insert A:"}, {w.ChangeDriveActs[3], "Insert D:"}};
+        {W->ResetCPMAct, "Boot CPM System"}, {W->RunCpuAct, "Run CPU"}, {W->StepCpuAct, "Execute Next"},
+        {W->LoadHexFileAct, "Load Hex File"}, {W->LoadBinFileAct, "Load Binnary File"},
+        {W->CPMSelectImageNameAct, "Set CPM Hex File"}, {W->BIOSSelectImageNameAct, "Set BIOS Hex File"},
+        {W->ChangeDriveActs[0], "Insert A:"}, {W->ChangeDriveActs[3], "Insert D:"}};
     for (const auto& [action, caption] : captions)
         EXPECT_EQ(action->text().toStdString(), caption);
-    EXPECT_FALSE(w.RunCpuAct->isChecked()) << "not running after start-up";
-    EXPECT_FALSE(w.ShutdownAct->isEnabled());
+    EXPECT_FALSE(W->RunCpuAct->isChecked()) << "not running after start-up";
+    EXPECT_FALSE(W->ShutdownAct->isEnabled());
     std::vector<std::string> tabs;
-    for (int i = 0; i < w.PageControl1->count(); ++i)
-        tabs.push_back(w.PageControl1->tabText(i).toStdString());
+    for (int i = 0; i < W->PageControl1->count(); ++i)
+        tabs.push_back(W->PageControl1->tabText(i).toStdString());
     EXPECT_EQ(tabs, (std::vector<std::string>{"CRT", "TTY", "CPU", "Disk Manager", "Disks", "Ports"}));
-    EXPECT_TRUE(h.Prompts.Log.empty());
-    h.Window.reset();
+    EXPECT_TRUE(H.Prompts.Log.empty());
+    H.Window.reset();
 
     std::string changed = ReadFile(diskA);
     changed[5000] = 'Q';
     WriteFile(diskA, changed);
-    h.Open();
+    H.Open();
     EXPECT_EQ(ReadFile(diskA), changed) << "not reformatted";
 }
 
