@@ -27,18 +27,15 @@ TEST_F(WindowTest, StartsWithConOnTheCrtPageAndTheVt100Emulator)
 
 TEST(CrtConsoleTest, SavedMappingChoosesTheConsolePage)
 {
-    struct TCase {
-        int Mapping;
-        bool Tty;
-    };
-    for (TCase c : {TCase{0x00, true}, TCase{0xFC, true}, TCase{0x95, false}, TCase{0x03, false}}) {
-        SCOPED_TRACE(c.Mapping);
+    for (auto [mapping, tty] : {std::pair{0x00, true}, std::pair{0xFC, true}, std::pair{0x95, false},
+                                std::pair{0x03, false}}) {
+        SCOPED_TRACE(mapping);
         TWindowHarness h;
-        h.WriteSettings({{"PORTS", "ColdBootDeviceMapping", std::to_string(c.Mapping)}});
+        h.WriteSettings({{"PORTS", "ColdBootDeviceMapping", std::to_string(mapping)}});
         TMainHalvoret& w = h.Open();
         w.FormActivate();
-        EXPECT_EQ(w.PageControl1->currentWidget(), c.Tty ? w.TtyPage : w.CrtPage);
-        EXPECT_EQ(InPort(w.Machine(), 0x48), c.Mapping);
+        EXPECT_EQ(w.PageControl1->currentWidget(), tty ? w.TtyPage : w.CrtPage);
+        EXPECT_EQ(InPort(w.Machine(), 0x48), mapping);
     }
 }
 

@@ -46,24 +46,19 @@ TEST_F(WindowTest, ThePunchFileAppendsOrTruncatesAsTicked)
 
 TEST_F(WindowTest, AFileThatCannotOpenWarnsAndStaysUnchecked)
 {
-    struct TCase {
-        bool Input;
-        const char* Name;
-        const char* Warning;
-    };
-    for (TCase c : {TCase{true, "", "Unable to open the input file"},
-                    TCase{false, "no/such/folder/out.txt", "Unable to open the output file"}}) {
-        SCOPED_TRACE(c.Name);
-        QAction* action = c.Input ? W->EnableInputFileAct : W->EnableOutputFileAct;
-        QLineEdit* edit = c.Input ? W->InputFilePanel->C_InputFileNameEdit : W->OutputFilePanel->C_OutputFileNameEdit;
-        const std::string name = *c.Name ? H.Temp.File(c.Name) : std::string();
+    for (auto [input, file, warning] : {std::tuple{true, "", "Unable to open the input file"},
+                                        std::tuple{false, "no/dir/out.txt", "Unable to open the output file"}}) {
+        SCOPED_TRACE(file);
+        QAction* action = input ? W->EnableInputFileAct : W->EnableOutputFileAct;
+        QLineEdit* edit = input ? W->InputFilePanel->C_InputFileNameEdit : W->OutputFilePanel->C_OutputFileNameEdit;
+        const std::string name = *file ? H.Temp.File(file) : std::string();
         edit->setText(QString::fromStdString(name));
         const size_t shown = H.Prompts.Log.size();
         action->trigger();
         EXPECT_FALSE(action->isChecked());
         ASSERT_EQ(H.Prompts.Log.size(), shown + 1);
         EXPECT_EQ(H.Prompts.Log.back().Type, TMsgDlgType::Warning);
-        EXPECT_EQ(H.Prompts.LastText(), std::string(c.Warning) + " \"" + name + "\".");
+        EXPECT_EQ(H.Prompts.LastText(), std::string(warning) + " \"" + name + "\".");
     }
 }
 
