@@ -10,23 +10,20 @@ using namespace tavrin::test;
 
 namespace {
 
-class Crt132Test : public WindowTest, public ::testing::WithParamInterface<std::pair<int, int>> {};
-
 // The cursor column while 132 columns are on, and after switching back.
-TEST_P(Crt132Test, SwitchingOffKeepsTheCursorOnTheNarrowScreen)
+TEST_F(WindowTest, SwitchingCrt132OffKeepsTheCursorOnTheNarrowScreen)
 {
-    W->Crt132Act->trigger();
-    EXPECT_EQ(W->QnTerminal1->Columns(), 132);
-    PortOut(*W, 0x13, "\x1b[7;" + std::to_string(GetParam().first) + "H");
-    W->Crt132Act->trigger();
-    EXPECT_EQ(W->QnTerminal1->Columns(), 80);
     const TQnTerminalBuffer& b = *W->QnVT100Emulator1->Buffer();
-    EXPECT_EQ(b.GetRow(), 7);
-    EXPECT_EQ(b.GetCol(), GetParam().second);
+    for (auto [wide, narrow] : {std::pair{100, 79}, std::pair{80, 79}, std::pair{12, 12}}) {
+        W->Crt132Act->trigger();
+        EXPECT_EQ(W->QnTerminal1->Columns(), 132);
+        PortOut(*W, 0x13, "\x1b[7;" + std::to_string(wide) + "H");
+        W->Crt132Act->trigger();
+        EXPECT_EQ(W->QnTerminal1->Columns(), 80);
+        EXPECT_EQ(b.GetRow(), 7);
+        EXPECT_EQ(b.GetCol(), narrow) << wide;
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Columns, Crt132Test,
-                         ::testing::Values(std::pair{100, 79}, std::pair{80, 79}, std::pair{12, 12}));
 
 TEST_F(WindowTest, ClearEmptiesScreenAndScrollbackAndForgetsHalfSequences)
 {
