@@ -7,7 +7,6 @@
 #include "ui/MemoryGridModel.h"
 #include "WindowTestSupport.h"
 
-#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <sys/wait.h>
