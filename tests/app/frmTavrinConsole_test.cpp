@@ -139,20 +139,6 @@ TEST_F(WindowTest, KeysQueueExactlyTheirBytesOnTheirConsolesPorts)
     EXPECT_EQ(W->Machine().FTtyKeyQueue.Count(), 0) << "key ups queue nothing";
 }
 
-TEST(ConsoleGlueTest, AnUnreadableKeyMapIsReportedAndKept)
-{
-    TWindowHarness h;
-    const std::string file = h.Temp.Folder() + ProgramName() + ".kmap";
-    std::filesystem::create_directory(file);  // exists, cannot be read as a file
-    TMainHalvoret& w = h.Open();
-    QApplication::processEvents();
-    ASSERT_EQ(h.Prompts.Log.size(), 1u);
-    EXPECT_EQ(h.Prompts.Log[0].Kind, TScriptedUiPrompts::TKind::Error);
-    w.KeyMap().SetMapping(0, tksNormal, "x");
-    EXPECT_FALSE(w.KeyMap().Save()) << "the empty map never replaces the unread file";
-    EXPECT_TRUE(std::filesystem::is_directory(file));
-}
-
 // The key map is read from the program folder at start-up; "Map TTY Keys"
 // edits it, in effect at once, and writes it whole when its dialog closes.
 TEST_F(WindowTest, MapTtyKeysActionEditsTheMapReadAtStartUpAndSavesOnClose)

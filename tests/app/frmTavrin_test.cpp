@@ -1,6 +1,7 @@
-// The main window end to end, offscreen: start-up, boot from drive A with
-// CON mapped to the TTY console, keys, break point, single step, the run's
-// bursts, and the quoted messages through the scripted prompts.
+// The main window end to end, offscreen: start-up and its unusable files,
+// boot from drive A with CON mapped to the TTY console, keys, break point,
+// single step, the run's bursts, the CPU page's refresh, and the quoted
+// messages through the scripted prompts.
 
 #include "support/TerminalText.h"
 #include "ui/CpuRegistersDlg.h"
@@ -44,16 +45,30 @@ TEST_F(WindowTest, FirstStartCreatesDriveAAndLeavesItOnTheNext)
     EXPECT_EQ(ReadFile(diskA), changed) << "not reformatted";
 }
 
-TEST(MainWindowStartTest, ADriveAThatCannotBeCreatedIsReported)
+// A drive A that cannot be made, a key map and a settings file that cannot
+// be read: each is reported once, the window still opens, and nothing
+// replaces the files it could not read.
+TEST(MainWindowStartTest, UnusableFilesAtStartUpAreReportedAndKept)
 {
     TWindowHarness h;
     std::filesystem::create_directory(h.Temp.File("DiskA.cpmdsk"));  // in the way
-    h.Open();
+    const std::string keyMap = h.Temp.Folder() + ProgramName() + ".kmap";
+    std::filesystem::create_directory(keyMap);  // exists, cannot be read as a file
+    WriteFile(h.SettingsFile(), "[DISKS]\r\nCpmSourceFile=kept.hex\r\n");
+    std::filesystem::resize_file(h.SettingsFile(), 17u * 1024 * 1024);  // far beyond any settings file
+    TMainHalvoret& w = h.Open();
+    w.show();  // the first activation reads the settings file
     QApplication::processEvents();
-    // The disk layer's own sentence; reported once, the window still opens.
-    ASSERT_EQ(h.Prompts.Texts().size(), 1u);
-    EXPECT_EQ(h.Prompts.Log[0].Kind, TScriptedUiPrompts::TKind::Error);
-    EXPECT_EQ(h.Window->DisksPage->DiskCaptions[0]->text().toStdString(), "(no disk)");
+    ASSERT_EQ(h.Prompts.Log.size(), 3u);
+    for (const auto& shown : h.Prompts.Log)
+        EXPECT_EQ(shown.Kind, TScriptedUiPrompts::TKind::Error) << shown.Text;
+    EXPECT_EQ(w.DisksPage->DiskCaptions[0]->text().toStdString(), "(no disk)");
+    w.KeyMap().SetMapping(0, tksNormal, "x");
+    EXPECT_FALSE(w.KeyMap().Save()) << "the empty map never replaces the unread file";
+    EXPECT_TRUE(std::filesystem::is_directory(keyMap));
+    EXPECT_TRUE(w.close());
+    EXPECT_EQ(std::filesystem::file_size(h.SettingsFile()), 17u * 1024 * 1024);
+    EXPECT_EQ(ReadFile(h.SettingsFile()).substr(0, 7), "[DISKS]") << "not replaced by first-run values";
 }
 
 // Drive A holds HELLO.TXT, put there by cpmtools; CON is the TTY.
