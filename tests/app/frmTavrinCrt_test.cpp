@@ -1,176 +1,90 @@
 // The CRT console in the main window, offscreen: the cold-boot mapping that
-// puts CON on the CRT, the example system booting onto the CRT terminal,
-// port 13h output reaching the terminal's buffer, and keys typed on the
-// terminal reaching ports 12h/13h.
+// puts CON on it, port 13h output through the VT100 emulator, the example
+// system booting onto it, and a program drawing through the BIOS checked on a
+// grab of the window (the keys: frmTavrinConsole_test.cpp).
 
-#include <gtest/gtest.h>
-
-#include <QAction>
-#include <QApplication>
-#include <QTabWidget>
-#include <QTest>
-
-#include "platform/ProgramFolder.h"
+#include "console/QnTerminalPaint.h"
+#include "support/FakeTerminalHost.h"
 #include "WindowTestSupport.h"
 
 using namespace tavrin::test;
 
 namespace {
 
-void CrtOut(TMainHalvoret& w, const std::string& bytes)
+TEST_F(WindowTest, StartsWithConOnTheCrtPageAndTheVt100Emulator)
 {
-    TTavrinMachine& m = w.Machine();
-    for (char c : bytes)
-        m.CpuPortWrite(m.CpuEmu1, 0x4113, static_cast<uint8_t>(c));  // the high byte is ignored
-}
-
-TEST(CrtConsoleTest, StartsWithConOnTheCrtPage)
-{
-    TWindowHarness h(false);
-    TMainHalvoret& w = h.Open();
-    TTavrinMachine& m = w.Machine();
-    EXPECT_EQ(InPort(m, 0x48), 0x01) << "CON = CRT; LST, RDR and PUN = TTY";
-    EXPECT_EQ(m.FMapping.GetMappingByte(), 0x01);
-    EXPECT_EQ(w.PageControl1->currentWidget(), w.CrtPage);
-    EXPECT_EQ(w.PageControl1->currentIndex(), 0);
-    ASSERT_NE(w.QnTerminal1, nullptr);
-    EXPECT_EQ(w.QnTerminal1->parentWidget(), w.CrtPage);
-    EXPECT_EQ(w.focusWidget(), w.QnTerminal1) << "the CRT terminal is the active control";
-
-    const TQnTerminal& t = *w.QnTerminal1;
+    EXPECT_EQ(InPort(W->Machine(), 0x48), 0x01) << "CON = CRT; LST, RDR and PUN = TTY";
+    EXPECT_EQ(W->PageControl1->currentWidget(), W->CrtPage);
+    EXPECT_EQ(W->focusWidget(), W->QnTerminal1) << "the CRT terminal is the active control";
+    const TQnTerminal& t = *W->QnTerminal1;
     EXPECT_TRUE(t.WantAllKeys());
     EXPECT_FALSE(t.UseLazyDisplay()) << "every data event paints at once";
-    EXPECT_EQ(t.CursorType(), ctUnderline);
-    EXPECT_EQ(t.Color(), 0x000000u);
-    EXPECT_EQ(t.FontColor(), 0x00FF00u);
-    EXPECT_EQ(t.Capture(), cmOff);
-    EXPECT_EQ(t.Rows(), 24);
-    EXPECT_EQ(t.Columns(), 80);
-    EXPECT_TRUE(h.Prompts.Log.empty());
+    EXPECT_EQ(std::make_tuple(t.CursorType(), t.Color(), t.FontColor(), t.Rows(), t.Columns()),
+              std::make_tuple(ctUnderline, 0x000000u, 0x00FF00u, 24, 80));
+    EXPECT_EQ(W->QnVT100Emulator1->MapLoadError(), "");
+    EXPECT_TRUE(H.Prompts.Log.empty());
 }
 
 TEST(CrtConsoleTest, SavedMappingChoosesTheConsolePage)
 {
-    struct TCase {
-        int Mapping;
-        bool Tty;
-    };
-    for (TCase c : {TCase{0x00, true}, TCase{0xFC, true}, TCase{0x95, false}, TCase{0x03, false}}) {
-        SCOPED_TRACE(c.Mapping);
-        TWindowHarness h(false);
-        TNrKeyValueSections store;
-        store.WriteInteger("PORTS", "ColdBootDeviceMapping", c.Mapping);
-        store.SaveToFile(h.Temp.Folder() + ProgramName() + ".config");
+    for (auto [mapping, tty] : {std::pair{0x00, true}, std::pair{0xFC, true}, std::pair{0x95, false},
+                                std::pair{0x03, false}}) {
+        SCOPED_TRACE(mapping);
+        TWindowHarness h;
+        h.WriteSettings({{"PORTS", "ColdBootDeviceMapping", std::to_string(mapping)}});
         TMainHalvoret& w = h.Open();
         w.FormActivate();
-        EXPECT_EQ(w.PageControl1->currentWidget(), c.Tty ? w.TtyPage : w.CrtPage);
-        EXPECT_EQ(InPort(w.Machine(), 0x48), c.Mapping);
+        EXPECT_EQ(w.PageControl1->currentWidget(), tty ? w.TtyPage : w.CrtPage);
+        EXPECT_EQ(InPort(w.Machine(), 0x48), mapping);
     }
 }
 
-TEST(CrtConsoleTest, PortOutputIsShownOnTheTerminal)
+TEST_F(WindowTest, PortOutputIsShownOnTheTerminal)
 {
-    TWindowHarness h(false);
-    TMainHalvoret& w = h.Open();
-    CrtOut(w, "Hello\r\nCRT\x07 world\r\n\r\nx\by");
-    QApplication::processEvents();
-    EXPECT_EQ(h.CrtRow(1), "Hello");
-    EXPECT_EQ(h.CrtRow(2), "CRT world");
-    EXPECT_EQ(h.CrtRow(3), "");
-    EXPECT_EQ(h.CrtRow(4), "y");
-    EXPECT_EQ(h.TtyText().find_first_not_of('\n'), std::string::npos) << "nothing reaches the TTY";
-
-    // The TTY port still goes to the TTY only.
-    TTavrinMachine& m = w.Machine();
-    for (char c : std::string("tty"))
-        m.CpuPortWrite(m.CpuEmu1, 0x11, static_cast<uint8_t>(c));
-    QApplication::processEvents();
-    EXPECT_EQ(h.TtyRow(0), "tty");
-    EXPECT_EQ(h.CrtRow(4), "y");
+    PortOut(*W, 0x4113, "Hello\r\nCRT\x07 world\r\n\r\nx\by");  // the high byte is ignored
+    EXPECT_THAT(H.CrtText(), StartsWith("Hello\nCRT world\n\ny\n"));
 
     // Many bytes between two event-loop passes all arrive, in order.
     std::string lines;
     for (int i = 0; i < 30; ++i)
         lines += "line " + std::to_string(i) + "\r\n";
-    CrtOut(w, lines);
-    QApplication::processEvents();
-    EXPECT_EQ(h.CrtRow(22), "line 28");
-    EXPECT_EQ(h.CrtRow(23), "line 29");
-    EXPECT_EQ(h.CrtRow(24), "");
+    PortOut(*W, 0x13, lines);
+    EXPECT_EQ(H.CrtRow(22), "line 28");
+    EXPECT_EQ(H.CrtRow(23), "line 29");
+    EXPECT_EQ(H.CrtRow(24), "");
 }
 
-struct TKeyCase {
-    const char* Name;
-    Qt::Key Key;
-    Qt::KeyboardModifiers Modifiers;
-    std::string Queued;
-    const char* Typed = nullptr;  // typed as text instead of Key
-};
-
-TEST(CrtConsoleTest, KeysTypedOnTheTerminalReachTheCrtPorts)
+TEST_F(WindowTest, EscapeSequencesOnThePortAct)
 {
-    TWindowHarness h(false);
-    TMainHalvoret& w = h.Open();
-    TTavrinMachine& m = w.Machine();
-    const TKeyCase cases[] = {
-        {"letter", Qt::Key_Q, Qt::NoModifier, "q"},
-        {"capital letter", Qt::Key_unknown, Qt::NoModifier, "Q", "Q"},
-        {"punctuation", Qt::Key_unknown, Qt::NoModifier, "!", "!"},
-        {"digit", Qt::Key_7, Qt::NoModifier, "7"},
-        {"Return", Qt::Key_Return, Qt::NoModifier, "\r"},
-        {"Ctrl+C", Qt::Key_C, Qt::ControlModifier, "\x03"},
-        {"Tab", Qt::Key_Tab, Qt::NoModifier, "\t"},
-        {"Shift alone", Qt::Key_Shift, Qt::ShiftModifier, ""},
-    };
-    for (const TKeyCase& c : cases) {
-        SCOPED_TRACE(c.Name);
-        EXPECT_EQ(InPort(m, 0x12), 0x04) << "nothing waiting";
-        if (c.Typed)
-            QTest::keyClicks(w.QnTerminal1, QString::fromLatin1(c.Typed));
-        else
-            QTest::keyClick(w.QnTerminal1, c.Key, c.Modifiers);
-        std::string got;
-        for (int i = 0; i < 8 && InPort(m, 0x12) == 0x06; ++i)
-            got += static_cast<char>(InPort(m, 0x13));
-        EXPECT_EQ(got, c.Queued);
-        EXPECT_EQ(m.FTtyKeyQueue.Count(), 0) << "the TTY keyboard is another queue";
-    }
-    EXPECT_EQ(InPort(m, 0x13, 0x00), '\t') << "an empty queue repeats the last key";
-    EXPECT_EQ(h.CrtText().find_first_not_of('\n'), std::string::npos) << "no local echo: the program echoes";
+    PortOut(*W, 0x13, "first\r\n\x1b[2J\x1b[3;5Hxy");
+    EXPECT_EQ(H.CrtRow(1), "");
+    EXPECT_EQ(H.CrtRow(3), "    xy");
+    PortOut(*W, 0x13, "\x1b[?3h");
+    EXPECT_EQ(W->QnTerminal1->Columns(), 132) << "DECCOLM reaches the terminal";
+    EXPECT_EQ(H.CrtRow(3), "") << "and clears the screen";
+    PortOut(*W, 0x13, "\x1b[3;5Hxy\x1b" "c");
+    EXPECT_EQ(W->QnTerminal1->Columns(), 80);
+    EXPECT_EQ(H.CrtRow(3), "");
+    // Replies have no port to go to: nothing reaches the keyboard queue.
+    PortOut(*W, 0x13, "\x1b[6n\x1b[c\x05");
+    EXPECT_EQ(Keys(W->Machine(), 0x12, 0x13), "");
 }
 
-class CrtBootTest : public ::testing::Test {
-protected:
-    void SetUp() override { W = &H.Open(); }
-    TWindowHarness H;
-    TMainHalvoret* W = nullptr;
-};
-
-TEST_F(CrtBootTest, ExampleSystemBootsOntoTheCrtAndEchoesItsKeys)
+TEST_F(WindowTest, ExampleSystemBootsOntoTheCrtAndEchoesItsKeys)
 {
     W->ResetCPMAct->trigger();
-    ASSERT_TRUE(H.Prompts.Log.empty()) << H.Prompts.LastText();
-    ASSERT_TRUE(W->RunCpuAct->isChecked());
-
-    ASSERT_TRUE(H.RunUntilCrt("Tavrin example system\n>\n")) << H.CrtText();
+    ASSERT_TRUE(H.RunUntilCrt("Tavrin example system\n>\n")) << H.CrtText() << H.Prompts.LastText();
     EXPECT_EQ(W->Machine().CpuEmu1.ReadMemoryByte(0x0003), 0x01) << "IOBYTE from port 48h";
-    EXPECT_EQ(H.CrtRow(1), "Tavrin 64K BIOS");
-    EXPECT_EQ(H.CrtRow(2), "Tavrin example system");
-    EXPECT_EQ(H.CrtRow(3), ">") << "drive A is empty";
-    EXPECT_EQ(H.TtyText().find_first_not_of('\n'), std::string::npos) << H.TtyText();
+    EXPECT_THAT(H.CrtText(), StartsWith("Tavrin 64K BIOS\nTavrin example system\n>\n")) << "drive A is empty";
 
     // Typed while the CPU is stopped: queued, shown only once the program
     // has read and echoed them.
     W->RunCpuAct->trigger();
-    ASSERT_FALSE(W->RunCpuAct->isChecked());
     QTest::keyClicks(W->QnTerminal1, QStringLiteral("dir"));
     QApplication::processEvents();
     EXPECT_EQ(W->Machine().FCrtKeyQueue.Count(), 3);
     EXPECT_EQ(H.CrtRow(3), ">");
     W->RunCpuAct->trigger();
-    ASSERT_TRUE(H.RunUntilCrt("> dir\n")) << H.CrtText();
-    EXPECT_EQ(W->Machine().FCrtKeyQueue.Count(), 0);
-
     QTest::keyClick(W->QnTerminal1, Qt::Key_Return);
     QTest::keyClicks(W->QnTerminal1, QStringLiteral("ok"));
     ASSERT_TRUE(H.RunUntilCrt("> dir\n> ok\n")) << H.CrtText();
@@ -179,7 +93,72 @@ TEST_F(CrtBootTest, ExampleSystemBootsOntoTheCrtAndEchoesItsKeys)
     QTest::keyClick(W->QnTerminal1, Qt::Key_C, Qt::ControlModifier);
     ASSERT_TRUE(H.RunUntilCrt("> okTavrin example system\n>\n")) << H.CrtText();
     EXPECT_TRUE(H.Prompts.Log.empty());
-    EXPECT_EQ(H.TtyText().find_first_not_of('\n'), std::string::npos);
+    EXPECT_EQ(H.TtyText().find_first_not_of('\n'), std::string::npos) << "nothing reaches the TTY";
+}
+
+// A grab of the CRT terminal window matches, cell by cell, the same bytes
+// painted straight from an emulator.
+// What the grab program writes (see z80/vt100_grab.asm).
+const std::string Screen =
+    "\x1b[2J\x1b[HAttr: \x1b[1mbold\x1b[0m \x1b[4munder\x1b[0m \x1b[7mrev\x1b[0m \x1b[1;31mred\x1b[0m "
+    "\x1b[5mblink\x1b[0m\x1b[3;1H\x1b#6Wide line\x1b[5;1H\x1b#3Tall\r\n\x1b#4Tall\x1b[8;1H\x1b(0lqqk\r\nx  x\r\n"
+    "mqqj\x1b(B\x1b[24;1Hend";
+
+TEST(CrtGrabTest, WindowShowsTheProgramsScreenCellByCell)
+{
+    TWindowHarness h;
+    TMainHalvoret& w = h.Open();
+    w.resize(1200, 900);
+    w.show();
+    TQnTerminal& term = *w.QnTerminal1;
+    term.SetCursorType(ctNone);
+    term.SetBlinkTime(0);  // the blinking text stays in its visible phase
+    w.ResetCPMAct->trigger();
+    ASSERT_TRUE(h.RunUntilCrt(">")) << h.CrtText();
+    const std::string program = ReadFile(TAVRIN_VT100_GRAB_BIN);
+    LoadProgram(w.Machine(), 0x0100, std::vector<uint8_t>(program.begin(), program.end()));
+    ASSERT_TRUE(h.RunUntil([&h] { return h.CrtRow(24); }, "end", 400)) << h.CrtText();
+    w.RunCpuAct->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !w.QnVT100Emulator1->NeedsUpdate(); }, 2000));
+    QTest::qWait(2 * term.MinRepaintInterval());
+    const QImage grab = term.grab().toImage().convertToFormat(QImage::Format_RGB32);
+
+    // The same bytes, painted by an emulator of the same colours onto an image.
+    TFakeTerminalHost host;
+    host.view = term.View();
+    TQnVT100Emulator reference;
+    reference.SetTerminal(&host);
+    const TQnTerminalBuffer& shown = *w.QnVT100Emulator1->Buffer();
+    reference.Buffer()->SetDefForeColor(shown.DefForeColor());
+    reference.Buffer()->SetDefBackColor(shown.DefBackColor());
+    reference.ProcessBlock(reinterpret_cast<const uint8_t*>(Screen.data()), static_cast<int>(Screen.size()), csPort);
+    const int cw = term.CharWidth(), ch = term.CharHeight();
+    QImage expected(grab.size(), QImage::Format_RGB32);
+    expected.fill(QnToQColor(term.Color()));
+    {
+        TQnQtPainter painter(expected, term.font(), QRect(0, 0, cw * host.view.DrawCols, ch * host.view.DrawRows),
+                             nullptr, QnGlyphCellOf(term.font()).Ascent);
+        reference.Paint(painter);
+    }
+
+    int differing = 0, inked = 0;
+    std::string report;
+    for (int row = 0; row < term.FullRows(); ++row)
+        for (int col = 0; col < term.FullCols(); ++col) {
+            const QRect cell(col * cw, row * ch, cw, ch);
+            bool same = true, ink = false;
+            for (int y = cell.top(); y <= cell.bottom(); ++y)
+                for (int x = cell.left(); x <= cell.right(); ++x) {
+                    same &= grab.pixel(x, y) == expected.pixel(x, y);
+                    ink |= expected.pixel(x, y) != expected.pixel(cell.topLeft());
+                }
+            inked += ink;
+            if (!same && ++differing <= 5)
+                report += " (" + std::to_string(col + term.LeftCol()) + "," + std::to_string(row + term.TopRow()) + ")";
+        }
+    EXPECT_EQ(differing, 0) << "cells that differ:" << report;
+    EXPECT_GT(inked, 40) << "the screen holds the program's text";
+    EXPECT_GE(term.FullRows(), 24);
 }
 
 } // namespace

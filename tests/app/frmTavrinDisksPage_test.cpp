@@ -1,23 +1,21 @@
 // The Disks page as a user sees it: each drive's caption, lamp and button
-// agree with the controller after mounts that fail and images that vanish;
-// names show in the file system's encoding and long ones never widen the
-// window; the page's edits, captions and buttons line up on one grid.
+// agree with the controller after mounts that fail, mounts by the CPU and
+// images that vanish; host path bytes that are not UTF-8 survive; long names
+// never widen the window; edits, captions and buttons line up on one grid.
+// The Disk Manager's menu, eject actions, reread at every page change and
+// viewer; the remote disk server started from the settings file, lending the
+// program folder's images through the window's event loop and refusing them
+// to the local drives meanwhile.
 
-#include <gtest/gtest.h>
-
-#include <QAction>
-#include <QLineEdit>
-#include <QScreen>
-#include <QTabWidget>
-#include <QToolButton>
-
-#include "disk/DiskDrive.h"
-#include "support/NamedRows.h"
+#include "disk/CpmDiskDrive.h"
+#include "net/NetTestSupport.h"
+#include "ui/DiskManagerPage.h"
 #include "ui/PathLabel.h"
 #include "ui/QnStatLt.h"
+#include "ui/TextViewer.h"
 #include "WindowTestSupport.h"
 
-#include <filesystem>
+#include <sstream>
 
 using namespace tavrin::test;
 
@@ -51,24 +49,22 @@ struct TMountCase {
 
 TAVRIN_PRINT_AS_NAME(TMountCase)
 
-class DriveRowTest : public ::testing::TestWithParam<TMountCase> {};
+class DriveRowTest : public WindowTest, public ::testing::WithParamInterface<TMountCase> {};
 
 TEST_P(DriveRowTest, FollowsTheControllersMountState)
 {
     const TMountCase& c = GetParam();
-    TWindowHarness h;
-    TMainHalvoret& w = h.Open();
-    TTavrinMachine& m = w.Machine();
-    const std::string image = h.Temp.File("Disk.cpmdsk");
+    TTavrinMachine& m = W->Machine();
+    const std::string image = H.Temp.File("Disk.cpmdsk");
     TDiskDrive::FormatDiskImage(image);
     if (c.Drive == 0)
         m.FDrivePaths[0] = image;
     m.MountDrive(static_cast<uint8_t>(c.Drive), image);
     m.DiskReadLight(*m.FDiskController, static_cast<uint8_t>(c.Drive));
-    ASSERT_EQ(LampColor(w, c.Drive), Yellow);
-    c.Act(h, w);
-    w.UpdateAllActions();
-    EXPECT_EQ(Row(w, c.Drive), c.Expected);
+    ASSERT_EQ(LampColor(*W, c.Drive), Yellow);
+    c.Act(H, *W);
+    W->UpdateAllActions();
+    EXPECT_EQ(Row(*W, c.Drive), c.Expected);
 }
 
 const TDriveRow EmptyA{"(no disk)", Grey, "Insert A:"};
@@ -77,10 +73,6 @@ const TDriveRow EmptyB{"(no disk)", Grey, "Insert B:"};
 INSTANTIATE_TEST_SUITE_P(
     Scenarios, DriveRowTest,
     ::testing::Values(
-        TMountCase{"Mounted", 1, [](TWindowHarness&, TMainHalvoret&) {}, {"\"Disk\"", Yellow, "Change B:"}},
-        TMountCase{"LightsOff", 1,
-                   [](TWindowHarness&, TMainHalvoret& w) { w.Machine().FDiskController->Reset(); },
-                   {"\"Disk\"", Blue, "Change B:"}},
         TMountCase{"FailedChangeA", 0,
                    [](TWindowHarness& h, TMainHalvoret& w) {
                        WriteFile(h.Temp.File("Short.cpmdsk"), std::string(1000, '\xE5'));
@@ -103,27 +95,73 @@ INSTANTIATE_TEST_SUITE_P(
                        w.Machine().FDiskController->Reset();  // the warm boot's controller reset
                        EXPECT_EQ(w.Machine().DriveCaption(1), "(no disk)");
                    },
-                   EmptyB}), tavrin::test::RowName);
+                   EmptyB},
+        TMountCase{"UnmountedByTheCpu", 1,
+                   [](TWindowHarness&, TMainHalvoret& w) { w.Machine().FSysChannel.RunCommand("UNMOUNT B:"); }, EmptyB},
+        TMountCase{"MountedByTheCpu", 2,
+                   [](TWindowHarness& h, TMainHalvoret& w) {
+                       TDiskDrive::FormatDiskImage(h.Temp.File("WORK.cpmdsk"));
+                       w.Machine().FSysChannel.RunCommand("UNMOUNT C:");
+                       w.Machine().FDiskController->Reset();
+                       w.Machine().FSysChannel.RunCommand("MOUNT C: WORK");
+                   },
+                   {"\"WORK\"", Blue, "Change C:"}}),
+    tavrin::test::RowName);
 
-// A long name elides in the middle and never widens the window; the page's
-// edits, captions and buttons (one "Change", three "Insert") line up.
-TEST(DisksPageLayoutTest, ALongNameElidesAndEditsCaptionsAndButtonsLineUp)
+// A name in Latin-1 ("café"), as an older system or a copied disk may have
+// made it, put in through the settings file or edited around in the Disks
+// page, reaches the machine and the settings file byte for byte.
+TEST(PathBytesTest, SurviveTheRoundTripToTheSettingsFile)
 {
-    TWindowHarness h;
-    TMainHalvoret& w = h.Open();
-    w.show();
-    w.PageControl1->setCurrentWidget(w.DisksPage);
-    QApplication::processEvents();
-    const std::string name = std::string(100, 'a') + std::string(100, 'z');
-    const std::string image = h.Temp.File(name + ".cpmdsk");
+    const std::string latin1 = "caf\xE9.hex";
+    for (bool fromFile : {true, false}) {
+        SCOPED_TRACE(fromFile ? "settings file" : "edited");
+        TWindowHarness h;
+        TMainHalvoret& w = h.Open();
+        if (fromFile) {
+            h.WriteSettings({{"DISKS", "CpmSourceFile", latin1}});
+            w.FormActivate();
+        } else {
+            h.Prompts.FileAnswers = {"x" + latin1};
+            w.CPMSelectImageNameAct->trigger();
+            QLineEdit& edit = *w.DisksPage->C_CpmSourceFile;
+            edit.setText(edit.text().mid(1));  // the user deletes the "x"
+        }
+        EXPECT_EQ(w.Machine().Settings.CpmSourceFile, latin1);
+        ASSERT_TRUE(w.close());
+        EXPECT_NE(ReadFile(w.SettingsFileName()).find("CpmSourceFile=" + latin1 + "\r\n"), std::string::npos);
+    }
+}
+
+TEST_F(WindowTest, AnImageNamedInLatin1MountsAndShowsItsName)
+{
+    const std::string image = H.Temp.File("Disk\xE9.cpmdsk");
     TDiskDrive::FormatDiskImage(image);
-    w.Machine().MountDrive(1, image);
+    H.Prompts.FileAnswers = {image};
+    W->ChangeDriveActs[1]->trigger();
+    EXPECT_EQ(W->Machine().FDrivePaths[1], image);
+    EXPECT_TRUE(W->Machine().DriveMounted(1));
+    EXPECT_EQ(W->DisksPage->DiskCaptions[1]->text(), QStringLiteral("\"Disk\uFFFD\""));
+}
+
+// A long name (in UTF-8, the file system's encoding) shows decoded, elides in
+// the middle and never widens the window; the page's edits, captions and
+// buttons (one "Change", three "Insert") line up.
+TEST_F(WindowTest, ALongNameElidesAndEditsCaptionsAndButtonsLineUp)
+{
+    W->show();
+    W->PageControl1->setCurrentWidget(W->DisksPage);
+    QApplication::processEvents();
+    const std::string name = std::string(100, 'a') + "\xC3\x9C" + std::string(100, 'z');
+    const std::string image = H.Temp.File(name + ".cpmdsk");
+    TDiskDrive::FormatDiskImage(image);
+    W->Machine().MountDrive(1, image);
     QApplication::processEvents();
 
-    const QRect free = w.screen()->availableGeometry();
-    EXPECT_LE(w.width(), free.width());
-    EXPECT_LE(w.minimumSizeHint().width(), free.width());
-    auto* caption = static_cast<TPathLabel*>(w.DisksPage->DiskCaptions[1]);
+    const QRect free = W->screen()->availableGeometry();
+    EXPECT_LE(W->width(), free.width());
+    EXPECT_LE(W->minimumSizeHint().width(), free.width());
+    auto* caption = static_cast<TPathLabel*>(W->DisksPage->DiskCaptions[1]);
     EXPECT_EQ(caption->text().toStdString(), "\"" + name + "\"");
     const QString shown = caption->ShownText();
     EXPECT_TRUE(shown.startsWith(QStringLiteral("\"aaa")) && shown.endsWith(QStringLiteral("zzz\"")))
@@ -131,7 +169,7 @@ TEST(DisksPageLayoutTest, ALongNameElidesAndEditsCaptionsAndButtonsLineUp)
     EXPECT_TRUE(shown.contains(QChar(0x2026)));
     EXPECT_EQ(caption->toolTip().toStdString(), image);
 
-    TDisksPage& page = *w.DisksPage;
+    TDisksPage& page = *W->DisksPage;
     auto right = [&page](QWidget* widget) { return widget->mapTo(&page, QPoint(widget->width(), 0)).x(); };
     EXPECT_EQ(right(page.C_CpmSourceFile), right(page.C_BiosSourceFile));
     for (QLabel* label : page.DiskCaptions)
@@ -142,6 +180,65 @@ TEST(DisksPageLayoutTest, ALongNameElidesAndEditsCaptionsAndButtonsLineUp)
         EXPECT_EQ(button->width(), buttons.front()->width()) << button->text().toStdString();
         EXPECT_EQ(right(button), right(buttons.front()));
     }
+}
+
+TEST_F(WindowTest, DiskManagerMenuEjectActionsPageChangeAndViewer)
+{
+    std::string menu;
+    for (QAction* top : W->menuBar()->actions())
+        if (top->text() == "&Disk Manager")
+            for (QAction* a : top->menu()->actions())
+                menu += a->isSeparator() ? "|" : a->text().left(3).toStdString();
+    EXPECT_EQ(menu, "ImpImp|ExpExp|SetDelRen|SelEjeRef|CopDis");
+
+    const std::string image = H.Temp.File("m.cpmdsk");
+    TDiskDrive::FormatDiskImage(image);
+    W->Machine().MountDrive(1, image);
+    W->UpdateAllActions();
+    for (uint8_t d = 0; d < 4; ++d)
+        EXPECT_EQ(W->EjectDriveActs[d]->isEnabled(), d == 1) << W->EjectDriveActs[d]->text().toStdString();
+    EXPECT_EQ(W->EjectDriveActs[1]->toolTip().toStdString(), "Clear the disk file name for the CPM B: drive");
+    W->EjectDriveActs[1]->trigger();
+    EXPECT_FALSE(W->Machine().DriveMounted(1));
+
+    W->DiskManagerPage->OpenManagerDisk(image);
+    {
+        TCpmDiskDrive drive(image);
+        std::istringstream in("hello\r\n");
+        int index = 0;
+        drive.ImportFile("HELLO.TXT", in, 7, index, 2, 0x1A);
+    }
+    W->PageControl1->setCurrentWidget(W->DisksPage);
+    ASSERT_EQ(W->DiskManagerPage->DiskFileList->count(), 1);
+    W->DiskManagerPage->DiskFileList->setCurrentRow(0);
+    W->DiskManagerPage->DiskFileListDblClick();
+    EXPECT_EQ(W->TextViewer->windowTitle().toStdString(), "View [HELLO.TXT user area: 2]");
+}
+
+TEST(MainWindowRemoteDiskTest, SavedServerStartsAndLendsTheProgramFoldersImages)
+{
+    TWindowHarness h;
+    const std::string port = nettest::FreeUdpPort();
+    h.WriteSettings({{"DISK SERVER", "DiskServerPort", port}, {"DISK SERVER", "RemoteDiskServerActive", "1"}});
+    nettest::MakeImage(h.Temp.File("Lent.cpmdsk"));
+    TMainHalvoret& w = h.Open();
+    EXPECT_TRUE(w.DisksPage->isAncestorOf(w.RemoteDiskPanel));
+    w.FormActivate();
+    ASSERT_TRUE(w.RmtDskMod->GetActive()) << h.Prompts.LastText();
+
+    nettest::TUdpClient client(static_cast<uint16_t>(std::stoi(port)));
+    // Answered through the window's event loop.
+    const auto mounted = nettest::Transact(
+        client, [] { QCoreApplication::processEvents(QEventLoop::AllEvents, 5); }, rmtreq::Mount(1, 0, "Lent"));
+    ASSERT_TRUE(mounted && mounted->size() == 14u);
+    w.RemoteDiskPanel->RemoteDiskStatusTimer();
+    ASSERT_EQ(w.RemoteDiskPanel->ItemCount(), 1);
+    EXPECT_EQ(w.RemoteDiskPanel->ItemLines(0)[1], "File name: Lent.cpmdsk");
+
+    EXPECT_THROW(w.Machine().MountDrive(1, h.Temp.File("Lent.cpmdsk")), EDiskError);
+    EXPECT_FALSE(w.Machine().DriveMounted(1));
+
+    EXPECT_TRUE(w.close()) << "with a client's disk lent";
 }
 
 } // namespace

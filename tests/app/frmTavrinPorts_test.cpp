@@ -1,103 +1,19 @@
-// The Ports page offscreen: the printer panel's locking, the reader and
-// punch files with their warnings, and the mapping lists reaching 0003h.
+// The Ports page offscreen: the reader and punch files with their warnings,
+// the mapping lists reaching 0003h, and the printer: a Z80 program prints
+// through LST into a PDF that pdftotext reads back, and the printer panel
+// feeds the device and is locked while it exists.
 
-#include <gtest/gtest.h>
-
-#include <QAction>
-#include <QCheckBox>
-#include <QComboBox>
 #include <QGroupBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QSpinBox>
-#include <QTabWidget>
-#include <QToolButton>
 
 #include "console/QtPrintTarget.h"
-#include "ui/DeviceFilePanels.h"
-#include "ui/DeviceMappingPanel.h"
-#include "ui/PortsPage.h"
-#include "ui/PrinterPanel.h"
-#include "ui/Rspin.h"
+#include "support/PdfText.h"
 #include "WindowTestSupport.h"
-
 
 using namespace tavrin::test;
 
 namespace {
 
-struct PortsWindow : ::testing::Test {
-    TWindowHarness H;
-    TMainHalvoret* W = nullptr;
-
-    void SetUp() override { W = &H.Open(); }
-    uint8_t Port(uint16_t port)
-    {
-        uint8_t value = 0xEE;
-        W->Machine().CpuPortRead(W->Machine().CpuEmu1, port, value);
-        return value;
-    }
-    std::vector<QWidget*> LockedByTheDevice() const
-    {
-        const TPrinterPanel& p = *W->PrinterPanel;
-        return {p.C_PrintersList, p.C_PrintOrientaion, p.C_TabSpacingEdit, p.C_TopBottomMarginEdit,
-                p.C_LeftRightMarginEdit, p.C_LineSpacingEdit};
-    }
-};
-
-TEST_F(PortsWindow, TheDeviceLocksThePrinterSettingsButNotTheOptions)
-{
-    W->PrinterObject().SelectPdf();
-    W->UpdateAllActions();
-    for (QWidget* w : LockedByTheDevice())
-        EXPECT_TRUE(w->isEnabled()) << w->objectName().toStdString();
-    W->PrinterPanel->C_TabSpacingEdit->setValue(4);
-    W->PrinterPanel->C_EnablePrinterBtn->click();
-    ASSERT_NE(W->Printer(), nullptr);
-    EXPECT_EQ(W->Printer()->TabSpacing(), 4) << "the spin edit is read when the device is made";
-    W->UpdateAllActions();
-    for (QWidget* w : LockedByTheDevice())
-        EXPECT_FALSE(w->isEnabled()) << w->objectName().toStdString();
-    EXPECT_FALSE(W->PrinterSetupAct->isEnabled());
-    EXPECT_FALSE(W->PrinterFontAct->isEnabled());
-    EXPECT_TRUE(W->PrinterPanel->C_EnablePrinterBtn->isChecked());
-    ASSERT_TRUE(W->PrinterPanel->C_AutoLineWrapBtn->isEnabled());
-    W->PrinterPanel->C_AutoLineWrapBtn->click();
-    EXPECT_FALSE(W->Printer()->AutoLineWrap) << "the option reaches the device at once";
-    W->PrinterPanel->C_EnablePrinterBtn->click();
-    EXPECT_EQ(W->Printer(), nullptr);
-    W->UpdateAllActions();
-    EXPECT_TRUE(W->PrinterPanel->C_PrintersList->isEnabled());
-
-    W->PrinterPanel->SelectPrinterName("no such printer");
-    EXPECT_FALSE(W->PrinterObject().PrinterSelected());
-    W->UpdateAllActions();
-    for (QAction* a : {W->PrinterSetupAct, W->PrinterFontAct, W->PrinterEnableAct})
-        EXPECT_FALSE(a->isEnabled()) << "no printer: " << a->objectName().toStdString();
-}
-
-TEST_F(PortsWindow, PrinterSetupReloadsTheListOnlyOnOk)
-{
-    int shown = 0;
-    bool answer = false;
-    W->OnPrinterSetupDialog = [&](TQtPrintTarget& printer) {
-        ++shown;
-        printer.SetLandscape(true);
-        return answer;
-    };
-    W->PrinterSetupAct->trigger();
-    EXPECT_EQ(W->PrinterPanel->OrientationIndex(), 0) << "cancelled: the panel is not reloaded";
-    answer = true;
-    W->PrinterSetupAct->trigger();
-    EXPECT_EQ(shown, 2);
-    EXPECT_EQ(W->PrinterPanel->OrientationIndex(), 1);
-    W->PrinterPanel->PortraitBtn->click();
-    EXPECT_FALSE(W->PrinterObject().Landscape()) << "the panel's choice reaches the printer object";
-}
-
-TEST_F(PortsWindow, BrowseButtonsFillTheNameOnlyWhenConfirmed)
+TEST_F(WindowTest, BrowseButtonsFillTheNameOnlyWhenConfirmed)
 {
     H.Prompts.FileAnswers = {std::nullopt, std::string("/tmp/reader.txt"), std::string("/tmp/punch.txt")};
     W->InputFilePanel->InputFileBrowseBtn->click();
@@ -109,65 +25,44 @@ TEST_F(PortsWindow, BrowseButtonsFillTheNameOnlyWhenConfirmed)
     EXPECT_EQ(H.Prompts.Log.at(2).Text, "Select Output File Name");
 }
 
-struct OutputCase {
-    bool Exists;
-    bool Append;
-    const char* Expected;
-};
-
-class OutputFile : public PortsWindow, public ::testing::WithParamInterface<OutputCase> {};
-
-TEST_P(OutputFile, AppendsOrTruncates)
+TEST_F(WindowTest, ThePunchFileAppendsOrTruncatesAsTicked)
 {
-    const OutputCase& c = GetParam();
     const std::string path = H.Temp.File("punch.txt");
-    if (c.Exists)
-        WriteFile(path, "old");
     W->OutputFilePanel->C_OutputFileNameEdit->setText(QString::fromStdString(path));
-    W->OutputFilePanel->C_AppendOutputFileBtn->setChecked(c.Append);
-    W->OutputFilePanel->EnableOutputFileBtn->click();
-    ASSERT_TRUE(W->EnableOutputFileAct->isChecked());
-    EXPECT_EQ(Port(0x1C), 0x04);
-    W->Machine().CpuPortWrite(W->Machine().CpuEmu1, 0x1D, 'N');
-    W->EnableOutputFileAct->trigger();
-    EXPECT_FALSE(W->Machine().PunchOpen());
-    EXPECT_FALSE(W->OutputFilePanel->EnableOutputFileBtn->isChecked());
-    EXPECT_EQ(ReadFile(path), c.Expected);
+    for (auto [append, expected] : {std::pair{true, "oldN"}, std::pair{false, "N"}}) {
+        SCOPED_TRACE(append);
+        WriteFile(path, "old");
+        W->OutputFilePanel->C_AppendOutputFileBtn->setChecked(append);
+        W->OutputFilePanel->EnableOutputFileBtn->click();
+        ASSERT_TRUE(W->EnableOutputFileAct->isChecked());
+        EXPECT_EQ(InPort(W->Machine(), 0x1C), 0x04);
+        W->Machine().CpuPortWrite(W->Machine().CpuEmu1, 0x1D, 'N');
+        W->EnableOutputFileAct->trigger();
+        EXPECT_FALSE(W->Machine().PunchOpen());
+        EXPECT_FALSE(W->OutputFilePanel->EnableOutputFileBtn->isChecked());
+        EXPECT_EQ(ReadFile(path), expected);
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(Ports, OutputFile,
-                         ::testing::Values(OutputCase{false, true, "N"}, OutputCase{true, true, "oldN"},
-                                           OutputCase{true, false, "N"}));
-
-struct OpenFailure {
-    bool Input;
-    const char* Name;
-    const char* Warning;
-};
-
-class FileWarning : public PortsWindow, public ::testing::WithParamInterface<OpenFailure> {};
-
-TEST_P(FileWarning, IsShownAndTheActionStaysUnchecked)
+TEST_F(WindowTest, AFileThatCannotOpenWarnsAndStaysUnchecked)
 {
-    const OpenFailure& c = GetParam();
-    QAction* action = c.Input ? W->EnableInputFileAct : W->EnableOutputFileAct;
-    QLineEdit* edit = c.Input ? W->InputFilePanel->C_InputFileNameEdit : W->OutputFilePanel->C_OutputFileNameEdit;
-    const std::string name = *c.Name ? H.Temp.File(c.Name) : std::string();
-    edit->setText(QString::fromStdString(name));
-    action->trigger();
-    EXPECT_FALSE(action->isChecked());
-    ASSERT_EQ(H.Prompts.Log.size(), 1u);
-    EXPECT_EQ(H.Prompts.Log[0].Type, TMsgDlgType::Warning);
-    EXPECT_EQ(H.Prompts.LastText(), std::string(c.Warning) + " \"" + name + "\".");
+    for (auto [input, file, warning] : {std::tuple{true, "", "Unable to open the input file"},
+                                        std::tuple{false, "no/dir/out.txt", "Unable to open the output file"}}) {
+        SCOPED_TRACE(file);
+        QAction* action = input ? W->EnableInputFileAct : W->EnableOutputFileAct;
+        QLineEdit* edit = input ? W->InputFilePanel->C_InputFileNameEdit : W->OutputFilePanel->C_OutputFileNameEdit;
+        const std::string name = *file ? H.Temp.File(file) : std::string();
+        edit->setText(QString::fromStdString(name));
+        const size_t shown = H.Prompts.Log.size();
+        action->trigger();
+        EXPECT_FALSE(action->isChecked());
+        ASSERT_EQ(H.Prompts.Log.size(), shown + 1);
+        EXPECT_EQ(H.Prompts.Log.back().Type, TMsgDlgType::Warning);
+        EXPECT_EQ(H.Prompts.LastText(), std::string(warning) + " \"" + name + "\".");
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(Ports, FileWarning,
-                         ::testing::Values(OpenFailure{true, "", "Unable to open the input file"},
-                                           OpenFailure{true, "missing.txt", "Unable to open the input file"},
-                                           OpenFailure{false, "no/such/folder/out.txt",
-                                                       "Unable to open the output file"}));
-
-TEST_F(PortsWindow, ANewInputFileStartsWithNoBytesOfTheOldOne)
+TEST_F(WindowTest, ANewInputFileStartsWithNoBytesOfTheOldOne)
 {
     WriteFile(H.Temp.File("one.txt"), "ABC");
     WriteFile(H.Temp.File("two.txt"), "XYZ");
@@ -175,15 +70,15 @@ TEST_F(PortsWindow, ANewInputFileStartsWithNoBytesOfTheOldOne)
     p.C_InputFileNameEdit->setText(QString::fromStdString(H.Temp.File("one.txt")));
     p.C_EnableInputFileBtn->click();
     ASSERT_TRUE(p.C_EnableInputFileBtn->isChecked());
-    EXPECT_EQ(Port(0x1B), 'A');
+    EXPECT_EQ(InPort(W->Machine(), 0x1B), 'A');
     p.C_EnableInputFileBtn->click();
-    EXPECT_EQ(Port(0x1A), 0x00) << "nothing left to read once disabled";
+    EXPECT_EQ(InPort(W->Machine(), 0x1A), 0x00) << "nothing left to read once disabled";
     p.C_InputFileNameEdit->setText(QString::fromStdString(H.Temp.File("two.txt")));
     p.C_EnableInputFileBtn->click();
-    EXPECT_EQ(Port(0x1B), 'X');
+    EXPECT_EQ(InPort(W->Machine(), 0x1B), 'X');
 }
 
-TEST_F(PortsWindow, MappingListsReachTheIOByteOnlyAfterBoot)
+TEST_F(WindowTest, MappingListsReachTheIOByteOnlyAfterBoot)
 {
     TTavrinMachine& m = W->Machine();
     TDeviceMappingPanel& p = *W->DeviceMappingPanel;
@@ -211,6 +106,134 @@ TEST_F(PortsWindow, MappingListsReachTheIOByteOnlyAfterBoot)
     EXPECT_EQ(p.C_CpmConsolePortId->currentIndex(), 2);
     EXPECT_EQ(p.C_CpmReaderPortId->currentIndex(), 1);
     EXPECT_EQ(p.C_CpmListPortId->currentIndex(), 0);
+}
+
+struct PrinterWindow : WindowTest {
+    std::string Pdf = H.Temp.File("LstPrinter.pdf");
+
+    void SetUp() override { W->PrinterObject().SelectPdf(); }
+    // 8000h: LD HL,text; loop: LD A,(HL); OR A; JR Z,done; OUT (19h),A;
+    // INC HL; JR loop; done: HALT. The text follows at 8010h.
+    void LoadPrint(const std::string& text)
+    {
+        const std::string program =
+            std::string("\x21\x10\x80\x7E\xB7\x28\x05\xD3\x19\x23\x18\xF7\x76\0\0\0", 16) + text + '\0';
+        LoadProgram(W->Machine(), 0x8000, std::vector<uint8_t>(program.begin(), program.end()));
+        W->RunCpuAct->trigger();
+    }
+    void PrintOneBurst(const std::string& text)
+    {
+        LoadPrint(text);
+        W->ApplicationEvents1Idle();
+        if (W->RunCpuAct->isChecked())
+            W->RunCpuAct->trigger();
+    }
+};
+
+TEST_F(PrinterWindow, AZ80ProgramPrintsTwoPagesIntoAPdf)
+{
+    W->PrinterEnableAct->trigger();
+    ASSERT_NE(W->Printer(), nullptr);
+    PrintOneBurst("Invoice 1\r\nTotal 42\r\n\fSecond sheet\r\n");
+
+    const std::string status = W->Machine().FSysChannel.RunCommand("PRINT");
+    EXPECT_NE(status.find("Selected Printer: \"PDF File\""), std::string::npos) << status;
+    EXPECT_NE(status.find("Printer is active, 2 pages in the current print job."), std::string::npos) << status;
+    W->UpdateAllActions();
+    EXPECT_TRUE(W->PrinterEjectAct->isEnabled());
+    EXPECT_FALSE(W->PrinterEnableAct->isEnabled()) << "locked while printing";
+
+    W->Machine().FSysChannel.RunCommand("PRINT EJECT");
+    std::vector<std::string> pages = PdfPages(Pdf);
+    ASSERT_EQ(pages.size(), 2u);
+    EXPECT_NE(pages[0].find("Invoice 1"), std::string::npos);
+    EXPECT_NE(pages[0].find("Total 42"), std::string::npos);
+    EXPECT_NE(pages[1].find("Second sheet"), std::string::npos);
+    EXPECT_EQ(pages[1].find("Invoice"), std::string::npos);
+    EXPECT_TRUE(H.Prompts.Log.empty());
+}
+
+TEST_F(PrinterWindow, TheDeviceTakesThePanelsValuesAndLocksThem)
+{
+    const TPrinterPanel& p = *W->PrinterPanel;
+    const QWidget* locked[] = {p.C_PrintersList,        p.C_PrintOrientaion,    p.C_TabSpacingEdit,
+                               p.C_TopBottomMarginEdit, p.C_LeftRightMarginEdit, p.C_LineSpacingEdit};
+    W->UpdateAllActions();
+    for (const QWidget* w : locked)
+        EXPECT_TRUE(w->isEnabled()) << w->objectName().toStdString();
+    EXPECT_FALSE(W->PrinterEjectAct->isEnabled());
+    EXPECT_FALSE(W->PrinterAbortAct->isEnabled());
+    W->PrinterEjectActExecute();  // no device: nothing happens
+    W->PrinterAbortActExecute();
+
+    p.C_TabSpacingEdit->setValue(4);
+    p.C_EnablePrinterBtn->click();
+    ASSERT_NE(W->Printer(), nullptr);
+    EXPECT_EQ(W->Printer()->TabSpacing(), 4) << "the spin edit is read when the device is made";
+    W->UpdateAllActions();
+    for (const QWidget* w : locked)
+        EXPECT_FALSE(w->isEnabled()) << w->objectName().toStdString();
+    EXPECT_FALSE(W->PrinterSetupAct->isEnabled());
+    EXPECT_FALSE(W->PrinterFontAct->isEnabled());
+    p.C_AutoLineWrapBtn->click();
+    EXPECT_FALSE(W->Printer()->AutoLineWrap) << "the option reaches the device at once";
+
+    // Abort discards the job; then the device can be disabled.
+    PrintOneBurst("thrown away");
+    W->UpdateAllActions();
+    ASSERT_TRUE(W->PrinterAbortAct->isEnabled());
+    W->PrinterAbortAct->trigger();
+    EXPECT_FALSE(std::filesystem::exists(Pdf));
+    W->UpdateAllActions();
+    p.C_EnablePrinterBtn->click();
+    EXPECT_EQ(W->Printer(), nullptr);
+    EXPECT_EQ(W->Machine().Printer, nullptr);
+    W->UpdateAllActions();
+    EXPECT_TRUE(p.C_PrintersList->isEnabled());
+
+    W->PrinterPanel->SelectPrinterName("no such printer");
+    EXPECT_FALSE(W->PrinterObject().PrinterSelected());
+    W->UpdateAllActions();
+    for (QAction* a : {W->PrinterSetupAct, W->PrinterFontAct, W->PrinterEnableAct})
+        EXPECT_FALSE(a->isEnabled()) << "no printer: " << a->objectName().toStdString();
+}
+
+TEST_F(PrinterWindow, PrinterSetupReloadsThePanelOnlyOnOk)
+{
+    int shown = 0;
+    bool answer = false;
+    W->OnPrinterSetupDialog = [&](TQtPrintTarget& printer) {
+        ++shown;
+        printer.SetLandscape(true);
+        return answer;
+    };
+    W->PrinterSetupAct->trigger();
+    EXPECT_EQ(W->PrinterPanel->OrientationIndex(), 0) << "cancelled: the panel is not reloaded";
+    answer = true;
+    W->PrinterSetupAct->trigger();
+    EXPECT_EQ(shown, 2);
+    EXPECT_EQ(W->PrinterPanel->OrientationIndex(), 1);
+    W->PrinterPanel->PortraitBtn->click();
+    EXPECT_FALSE(W->PrinterObject().Landscape()) << "the panel's choice reaches the printer object";
+}
+
+TEST_F(PrinterWindow, ClosingPrintsTheRunningJob)
+{
+    W->PrinterEnableAct->trigger();
+    PrintOneBurst("kept at close");
+    H.Window.reset();
+    EXPECT_NE(PdfPages(Pdf).at(0).find("kept at close"), std::string::npos);
+}
+
+TEST_F(PrinterWindow, PrinterErrorStopsTheRunAndIsReportedOnce)
+{
+    W->PrinterObject().SetPdfFileName(H.Temp.File("no/such/folder/lst.pdf"));
+    W->PrinterEnableAct->trigger();
+    LoadPrint("lost");
+    for (int i = 0; i < 3; ++i)
+        W->ApplicationEvents1Idle();
+    EXPECT_FALSE(W->RunCpuAct->isChecked());
+    EXPECT_EQ(H.Prompts.Texts(), (std::vector<std::string>{"The printer could not start the print job."}));
 }
 
 } // namespace

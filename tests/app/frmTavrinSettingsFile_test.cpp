@@ -1,37 +1,13 @@
 // The settings file end to end: a fresh window writes the keys and sections
 // in the fixed order (against a golden file), every control changed through
 // the widgets of every page comes back after a restart in the same program
-// folder, and a failing enable while loading stops nothing after it.
+// folder, and hand-edited values that fail, are out of range or too large for
+// the screen are reported and stop nothing after them (an unreadable file:
+// frmTavrin_test.cpp).
 
-#include <gtest/gtest.h>
-
-#include <QAction>
-#include <QCheckBox>
-#include <QComboBox>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QSpinBox>
-#include <QTimer>
-
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include "console/TTYDisplayOptionsDlg.h"
 #include "net/ComRxGlue.h"
+#include "net/NetTestSupport.h"
 #include "support/ComRxTestSupport.h"
-#include "ui/ComSettingsPanel.h"
-#include "ui/CpuPage.h"
-#include "ui/DeviceFilePanels.h"
-#include "ui/DeviceMappingPanel.h"
-#include "ui/DisksPage.h"
-#include "ui/PortsPage.h"
-#include "ui/PrinterPanel.h"
-#include "ui/RemoteDiskPanel.h"
-#include "ui/Rspin.h"
-#include "platform/ProgramFolder.h"
 #include "WindowTestSupport.h"
 
 #include <regex>
@@ -41,34 +17,31 @@ using namespace tavrin::test;
 
 namespace {
 
-// The values that depend on the screen and the host's printers.
-std::string MaskHostValues(const std::string& text)
+const std::string FirstRunFile = std::string(TAVRIN_SOURCE_DIR) + "/tests/app/data/first-run.config";
+
+// With no file the form's values stay, and closing writes them all; only the
+// values that depend on the screen and the host's printers are masked.
+TEST_F(WindowTest, AFreshWindowWritesEveryKeyInOrder)
 {
+    ASSERT_TRUE(W->close());
     static const std::regex host("(DSP_HEIGHT|DSP_WIDTH|PrinterName)=[^\r]*");
-    return std::regex_replace(text, host, "$1=*");
+    EXPECT_EQ(std::regex_replace(ReadFile(W->SettingsFileName()), host, "$1=*"), ReadFile(FirstRunFile));
 }
 
-uint16_t FreeUdpPort()
+TEST_F(WindowTest, CloseStopsTheRunAndWritesTheSettingsFile)
 {
-    int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t n = sizeof a;
-    ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &n);
-    ::close(fd);
-    return ntohs(a.sin_port);
-}
-
-// With no file the form's values stay, and closing writes them all.
-TEST(SettingsFileTest, AFreshWindowWritesEveryKeyInOrder)
-{
-    TWindowHarness h;
-    TMainHalvoret& w = h.Open();
-    ASSERT_TRUE(w.close());
-    const std::string golden = ReadFile(std::string(TAVRIN_SOURCE_DIR) + "/tests/app/data/first-run.config");
-    EXPECT_EQ(MaskHostValues(ReadFile(w.SettingsFileName())), golden);
+    const std::string file = W->SettingsFileName();
+    EXPECT_EQ(file, H.SettingsFile());
+    EXPECT_FALSE(std::filesystem::exists(file));
+    LoadProgram(W->Machine(), 0x8000, {0xC3, 0x00, 0x80});
+    W->RunCpuAct->trigger();
+    W->DisksPage->C_CpmSourceFile->setText("mine.hex");
+    EXPECT_TRUE(W->close());
+    EXPECT_FALSE(W->RunCpuAct->isChecked());
+    EXPECT_TRUE(W->Closing());
+    W->RunCpuAct->trigger();
+    EXPECT_FALSE(W->RunCpuAct->isChecked()) << "no run after a close";
+    EXPECT_NE(ReadFile(file).find("\r\n[DISKS]\r\nCpmSourceFile=mine.hex\r\n"), std::string::npos);
 }
 
 struct SettingsRestart : ::testing::Test {
@@ -96,16 +69,7 @@ struct SettingsRestart : ::testing::Test {
                                  TFontChoice{"DejaVu Sans Mono", 12, false, false}};
         w.SetCrtFont->trigger();
         w.SetTttyFont->trigger();
-        H.Prompts.ColorAnswers = {0x0000FFu, 0x00FF00u, 0xFF0000u};
-        TTTYDisplaySettingsDlg* dlg = w.TTYDisplaySettingsDlg;
-        QTimer::singleShot(0, dlg, [dlg] {
-            dlg->BGColorBtn->click();
-            dlg->FontColorBtn->click();
-            dlg->CursorColorBtn->click();
-            dlg->DisplayRowsSpin->setValue(30);
-            dlg->OkBtn->click();
-        });
-        w.TTYDisplaySettingsAct->trigger();
+        w.SetTtyDisplaySettings({0x0000FFu, 0x00FF00u, 30, 0xFF0000u});  // background, font, rows, cursor
         w.DisksPage->C_CpmSourceFile->setText("mycpm.hex");
         w.DisksPage->C_BiosSourceFile->setText("mybios.hex");
 
@@ -145,7 +109,7 @@ struct SettingsRestart : ::testing::Test {
         out.C_AppendOutputFileBtn->click();
         out.EnableOutputFileBtn->click();
 
-        w.RemoteDiskPanel->C_DiskServerPort->setText(QString::number(FreeUdpPort()));
+        w.RemoteDiskPanel->C_DiskServerPort->setText(QString::fromStdString(nettest::FreeUdpPort()));
         w.RemoteDiskPanel->C_UseRemoteDiskAutoUnMount->click();
         w.RemoteDiskPanel->ActivateRemoteDiskServerAct->trigger();
     }
@@ -155,14 +119,11 @@ TEST_F(SettingsRestart, EveryChangedControlComesBack)
 {
     TMainHalvoret& first = Start();
     ChangeEverything(first);
-    ASSERT_TRUE(first.PrinterEnableAct->isChecked());
-    ASSERT_TRUE(first.EnableInputFileAct->isChecked());
-    ASSERT_TRUE(first.ComLines().ComRx2.Active());
     ASSERT_TRUE(first.close());
     const std::string saved = ReadFile(first.SettingsFileName());
 
     TNrKeyValueSections firstRun;
-    firstRun.SetText(ReadFile(std::string(TAVRIN_SOURCE_DIR) + "/tests/app/data/first-run.config"));
+    firstRun.SetText(ReadFile(FirstRunFile));
     TNrKeyValueSections changed;
     changed.SetText(saved);
     const std::set<std::string> unchanged = {"DSP_TOP", "DSP_LEFT", "DSP_HEIGHT", "DSP_WIDTH", "PrinterName",
@@ -196,16 +157,12 @@ TEST_F(SettingsRestart, EveryChangedControlComesBack)
 
 TEST_F(SettingsRestart, AFailingEnableIsReportedAndLoadingGoesOn)
 {
-    TNrKeyValueSections store;
-    store.WriteString("PORT_DEVICE_FILE_IN", "InputFileName", H.Temp.File("gone.txt"));
-    store.WriteBool("PORT_DEVICE_FILE_IN", "EnableInputFile", true);
-    store.WriteString("PORT_DEVICE_FILE_OUT", "OutputFileName", H.Temp.File("out.txt"));
-    store.WriteBool("PORT_DEVICE_FILE_OUT", "EnableOutputFile", true);
-    store.WriteString("DISK SERVER", "DiskServerPort", "1234");
-    store.WriteInteger("MAIN", "DSP_TOP", 100);
-    store.WriteInteger("MAIN", "DSP_LEFT", 50);
-    store.WriteInteger("MAIN", "DSP_WIDTH", 700);  // room on the screen to the right
-    store.SaveToFile(H.Temp.Folder() + ProgramName() + ".config");
+    H.WriteSettings({{"PORT_DEVICE_FILE_IN", "InputFileName", H.Temp.File("gone.txt")},
+                     {"PORT_DEVICE_FILE_IN", "EnableInputFile", "1"},
+                     {"PORT_DEVICE_FILE_OUT", "OutputFileName", H.Temp.File("out.txt")},
+                     {"PORT_DEVICE_FILE_OUT", "EnableOutputFile", "1"}, {"DISK SERVER", "DiskServerPort", "1234"},
+                     {"MAIN", "DSP_TOP", "100"}, {"MAIN", "DSP_LEFT", "50"},
+                     {"MAIN", "DSP_WIDTH", "700"}});  // room on the screen to the right
     TMainHalvoret& w = Start();
     EXPECT_EQ(H.Prompts.Texts(), (std::vector<std::string>{"Unable to open the input file \"" +
                                                              H.Temp.File("gone.txt") + "\"."}));
@@ -215,6 +172,55 @@ TEST_F(SettingsRestart, AFailingEnableIsReportedAndLoadingGoesOn)
     EXPECT_EQ(w.pos(), QPoint(50, 100)) << "a position placed by hand";
     ASSERT_TRUE(w.close());
     EXPECT_NE(ReadFile(w.SettingsFileName()).find("DSP_TOP=-1\r\nDSP_LEFT=-1\r\n"), std::string::npos);
+}
+
+// A window saved on a larger screen is clamped to this one and kept on it,
+// which is not an error.
+TEST(SettingsValuesTest, AHugeWindowFitsTheScreen)
+{
+    TWindowHarness h;
+    h.WriteSettings({{"MAIN", "DSP_WIDTH", "40000"}, {"MAIN", "DSP_HEIGHT", "40000"},
+                     {"MAIN", "DSP_TOP", "90000"}, {"MAIN", "DSP_LEFT", "90000"}});
+    TMainHalvoret& w = h.Open();
+    w.FormActivate();
+    const QRect free = w.screen()->availableGeometry();
+    EXPECT_LE(w.width(), free.width());
+    EXPECT_LE(w.height(), free.height());
+    EXPECT_TRUE(free.contains(w.frameGeometry().topLeft()));
+    EXPECT_TRUE(h.Prompts.Log.empty());
+}
+
+// A refused value keeps its default and is named in one warning with the
+// others; the values in range still apply.
+TEST(SettingsValuesTest, OutOfRangeValuesKeepTheDefaultAndAreReported)
+{
+    struct TCase {
+        TKeyValue Entry;
+        std::function<bool(TMainHalvoret&)> KeptDefault;
+    };
+    const TCase cases[] = {
+        {{"PORTS", "ColdBootDeviceMapping", "999"},
+         [](TMainHalvoret& w) { return w.Machine().FMapping.FColdBootMapping == 1; }},
+        {{"PORT_DEVICE_COM1", "Com1Port", "300"},
+         [](TMainHalvoret& w) { return w.Machine().Settings.Com1.PortNumber == 1; }},
+        {{"TTY", "BgColor", "-5"}, [](TMainHalvoret& w) { return w.SimpleTerminal1->Color() == 0xF0CAA6u; }},
+        {{"TTY", "FontSize", "4000"}, [](TMainHalvoret& w) { return w.SimpleTerminal1->FontSize() == 9; }},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Entry.Key);
+        TWindowHarness h;
+        h.WriteSettings({c.Entry, {"TTY", "DisplayRows", "40"}, {"PORT_DEVICE_COM2", "Com2Format", "9"}});
+        TMainHalvoret& w = h.Open();
+        w.FormActivate();
+        EXPECT_TRUE(c.KeptDefault(w));
+        EXPECT_EQ(w.SimpleTerminal1->Rows(), 40);
+        EXPECT_EQ(w.Machine().Settings.Com2.FormatIndex, 3);
+        ASSERT_EQ(h.Prompts.Log.size(), 1u);
+        const std::string& text = h.Prompts.Log[0].Text;
+        EXPECT_EQ(h.Prompts.Log[0].Type, TMsgDlgType::Warning);
+        EXPECT_NE(text.find(std::string(c.Entry.Key) + "=" + c.Entry.Value), std::string::npos) << text;
+        EXPECT_NE(text.find("Com2Format=9"), std::string::npos) << text;
+    }
 }
 
 } // namespace

@@ -1,117 +1,98 @@
-// The main window end to end, offscreen: start-up, boot from drive A with
-// CON mapped to the TTY console, keys, break point, single step, the quoted messages through
-// the scripted prompts, and the settings file written at close.
+// The main window end to end, offscreen: start-up and its unusable files,
+// boot from drive A with CON mapped to the TTY console, keys, break point,
+// single step, the run's bursts, the CPU page's refresh, and the quoted
+// messages through the scripted prompts.
 
-#include <gtest/gtest.h>
-
-#include <QAction>
-#include <QLabel>
-#include <QLineEdit>
-#include <QTabWidget>
-#include <QTest>
-
-#include "disk/DiskDrive.h"
-#include "platform/PlatformEvents.h"
-#include "platform/ProgramFolder.h"
+#include "support/TerminalText.h"
+#include "ui/CpuRegistersDlg.h"
+#include "ui/MemoryGridModel.h"
 #include "WindowTestSupport.h"
 
-#include <algorithm>
+#include <chrono>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <sys/wait.h>
 
 using namespace tavrin::test;
 
 namespace {
 
-// Places a file on a CP/M disk image with cpmtools.
-void CpmCopy(const TTempFolder& temp, const std::string& image, const std::string& hostFile, const std::string& cpmName)
+TEST_F(WindowTest, FirstStartCreatesDriveAAndLeavesItOnTheNext)
 {
-    std::ofstream defs(temp.File("diskdefs"));
-    defs << "diskdef cpmdsk1m\n  seclen 128\n  tracks 256\n  sectrk 32\n  blocksize 2048\n"
-            "  maxdir 256\n  skew 0\n  boottrk 2\n  os 2.2\nend\n";
-    defs.close();
-    std::string command = "cd '" + temp.Folder() + "' && cpmcp -f cpmdsk1m -T raw '" + image + "' '" + hostFile +
-                          "' 0:" + cpmName;
-    ASSERT_EQ(std::system(command.c_str()), 0) << command;
-}
-
-TEST(MainWindowStartTest, FirstStartCreatesDriveAAndLeavesItOnTheNext)
-{
-    TWindowHarness h(false);
-    TMainHalvoret& w = h.Open();
-    std::string diskA = h.Temp.File("DiskA.cpmdsk");
-    ASSERT_TRUE(std::filesystem::exists(diskA));
+    std::string diskA = H.Temp.File("DiskA.cpmdsk");
     EXPECT_EQ(ReadFile(diskA), std::string(1048576, '\xE5'));
-    EXPECT_EQ(w.windowTitle().toStdString(), "Tavrin");
-    EXPECT_EQ(w.DisksPage->DiskCaptions[0]->text().toStdString(), "(no disk)");
-    EXPECT_EQ(w.ChangeDriveActs[0]->text().toStdString(), "Insert A:");
+    EXPECT_EQ(W->windowTitle().toStdString(), "Tavrin");
+    EXPECT_EQ(W->DisksPage->DiskCaptions[0]->text().toStdString(), "(no disk)");
     const std::pair<QAction*, const char*> captions[] = {
-        {w.ResetCPMAct, "Boot CPM System"}, {w.RunCpuAct, "Run CPU"}, {w.StepCpuAct, "Execute Next"},
-        {w.LoadHexFileAct, "Load Hex File"}, {w.LoadBinFileAct, "Load Binnary File"},
-        {w.CPMSelectImageNameAct, "Set CPM Hex File"}, {w.BIOSSelectImageNameAct, "Set BIOS Hex File"},
-        {w.ChangeDriveActs[3], "Insert D:"}};
+        {W->ResetCPMAct, "Boot CPM System"}, {W->RunCpuAct, "Run CPU"}, {W->StepCpuAct, "Execute Next"},
+        {W->LoadHexFileAct, "Load Hex File"}, {W->LoadBinFileAct, "Load Binnary File"},
+        {W->CPMSelectImageNameAct, "Set CPM Hex File"}, {W->BIOSSelectImageNameAct, "Set BIOS Hex File"},
+        {W->ChangeDriveActs[0], "Insert A:"}, {W->ChangeDriveActs[3], "Insert D:"}};
     for (const auto& [action, caption] : captions)
         EXPECT_EQ(action->text().toStdString(), caption);
-    EXPECT_TRUE(w.RunCpuAct->isCheckable());
-    EXPECT_FALSE(w.RunCpuAct->isChecked()) << "not running after start-up";
-    EXPECT_FALSE(w.ShutdownAct->isEnabled());
+    EXPECT_FALSE(W->RunCpuAct->isChecked()) << "not running after start-up";
+    EXPECT_FALSE(W->ShutdownAct->isEnabled());
     std::vector<std::string> tabs;
-    for (int i = 0; i < w.PageControl1->count(); ++i)
-        tabs.push_back(w.PageControl1->tabText(i).toStdString());
+    for (int i = 0; i < W->PageControl1->count(); ++i)
+        tabs.push_back(W->PageControl1->tabText(i).toStdString());
     EXPECT_EQ(tabs, (std::vector<std::string>{"CRT", "TTY", "CPU", "Disk Manager", "Disks", "Ports"}));
-    EXPECT_TRUE(h.Prompts.Log.empty());
-    h.Window.reset();
+    EXPECT_TRUE(H.Prompts.Log.empty());
+    H.Window.reset();
 
     std::string changed = ReadFile(diskA);
     changed[5000] = 'Q';
     WriteFile(diskA, changed);
-    h.Open();
+    H.Open();
     EXPECT_EQ(ReadFile(diskA), changed) << "not reformatted";
 }
 
-TEST(MainWindowStartTest, ADriveAThatCannotBeCreatedIsReported)
+// A drive A that cannot be made, a key map and a settings file that cannot
+// be read: each is reported once, the window still opens, and nothing
+// replaces the files it could not read.
+TEST(MainWindowStartTest, UnusableFilesAtStartUpAreReportedAndKept)
 {
-    TWindowHarness h(false);
+    TWindowHarness h;
     std::filesystem::create_directory(h.Temp.File("DiskA.cpmdsk"));  // in the way
-    h.Open();
+    const std::string keyMap = h.Temp.Folder() + ProgramName() + ".kmap";
+    std::filesystem::create_directory(keyMap);  // exists, cannot be read as a file
+    WriteFile(h.SettingsFile(), "[DISKS]\r\nCpmSourceFile=kept.hex\r\n");
+    std::filesystem::resize_file(h.SettingsFile(), 17u * 1024 * 1024);  // far beyond any settings file
+    TMainHalvoret& w = h.Open();
+    w.show();  // the first activation reads the settings file
     QApplication::processEvents();
-    // The disk layer's own sentence; reported once, the window still opens.
-    ASSERT_EQ(h.Prompts.Texts().size(), 1u);
-    EXPECT_EQ(h.Prompts.Log[0].Kind, TScriptedUiPrompts::TKind::Error);
-    EXPECT_FALSE(h.Prompts.Texts()[0].empty());
-    EXPECT_EQ(h.Window->DisksPage->DiskCaptions[0]->text().toStdString(), "(no disk)");
+    ASSERT_EQ(h.Prompts.Log.size(), 3u);
+    for (const auto& shown : h.Prompts.Log)
+        EXPECT_EQ(shown.Kind, TScriptedUiPrompts::TKind::Error) << shown.Text;
+    EXPECT_EQ(w.DisksPage->DiskCaptions[0]->text().toStdString(), "(no disk)");
+    w.KeyMap().SetMapping(0, tksNormal, "x");
+    EXPECT_FALSE(w.KeyMap().Save()) << "the empty map never replaces the unread file";
+    EXPECT_TRUE(std::filesystem::is_directory(keyMap));
+    EXPECT_TRUE(w.close());
+    EXPECT_EQ(std::filesystem::file_size(h.SettingsFile()), 17u * 1024 * 1024);
+    EXPECT_EQ(ReadFile(h.SettingsFile()).substr(0, 7), "[DISKS]") << "not replaced by first-run values";
 }
 
-class MainWindowBootTest : public ::testing::Test {
-protected:
+// Drive A holds HELLO.TXT, put there by cpmtools; CON is the TTY.
+struct MainWindowBootTest : WindowTest {
     void SetUp() override
     {
-        W = &H.Open();
-        std::string hello = H.Temp.File("hello.txt");
-        WriteFile(hello, "Hello, world\r\n\x1A");
-        CpmCopy(H.Temp, H.Temp.File("DiskA.cpmdsk"), hello, "HELLO.TXT");
-        W->Machine().FMapping.FColdBootMapping = 0;  // CON = TTY
+        WriteFile(H.Temp.File("HELLO.TXT"), "Hello, world\r\n\x1A");
+        WriteFile(H.Temp.File("diskdefs"), "diskdef cpmdsk1m\n  seclen 128\n  tracks 256\n  sectrk 32\n"
+                                           "  blocksize 2048\n  maxdir 256\n  skew 0\n  boottrk 2\n  os 2.2\nend\n");
+        const std::string copy = "cd '" + H.Temp.Folder() + "' && cpmcp -f cpmdsk1m -T raw DiskA.cpmdsk HELLO.TXT 0:";
+        ASSERT_EQ(std::system(copy.c_str()), 0) << copy;
+        W->Machine().FMapping.FColdBootMapping = 0;
     }
-    TWindowHarness H;
-    TMainHalvoret* W = nullptr;
 };
 
 TEST_F(MainWindowBootTest, BootsFromDriveAAndEchoesOnTheTty)
 {
     W->ResetCPMAct->trigger();
-    ASSERT_TRUE(H.Prompts.Log.empty()) << H.Prompts.LastText();
-    EXPECT_TRUE(W->RunCpuAct->isChecked());
-    EXPECT_TRUE(W->Booted());
+    ASSERT_TRUE(W->Booted()) << H.Prompts.LastText();
     EXPECT_EQ(W->DisksPage->DiskCaptions[0]->text().toStdString(), "\"DiskA\"");
     EXPECT_EQ(W->ChangeDriveActs[0]->text().toStdString(), "Change A:");
 
     ASSERT_TRUE(H.RunUntilTty("HELLO.TXT\n>\n")) << H.TtyText();
-    EXPECT_EQ(H.TtyRow(0), "Tavrin 64K BIOS");
-    EXPECT_EQ(H.TtyRow(1), "Tavrin example system");
-    EXPECT_EQ(H.TtyRow(2), "HELLO.TXT");
-    EXPECT_EQ(H.TtyRow(3), ">");
+    EXPECT_THAT(H.TtyText(), StartsWith("Tavrin 64K BIOS\nTavrin example system\nHELLO.TXT\n>\n"));
 
     QTest::keyClicks(W->SimpleTerminal1, "dir");
     ASSERT_TRUE(H.RunUntilTty("> dir")) << H.TtyText();
@@ -163,37 +144,6 @@ TEST_F(MainWindowBootTest, BreakPointStopsTheRunAndStepExecutesOne)
     EXPECT_TRUE(W->RunCpuAct->isChecked()) << "the stand-in's echo loop never returns to E400h";
 }
 
-TEST_F(MainWindowBootTest, ComBreakRebootsAndDropsTheNextBlock)
-{
-    W->Machine().CpuEmu1.Reset(0x1234);
-    SendPlatformEvent(W, WM_COMBREAK, 2);
-    EXPECT_TRUE(W->Machine().FCom2DropNextBlock);
-    EXPECT_FALSE(W->Machine().FCom1DropNextBlock);
-    EXPECT_EQ(W->Machine().CpuEmu1.NextPC, 0xFA00);
-    EXPECT_TRUE(W->RunCpuAct->isChecked());
-}
-
-struct TThrowingPrinter : IPrinterDevice {
-    bool IsReady() override { return true; }
-    void WriteChar(uint8_t) override { throw std::runtime_error("printer on fire"); }
-};
-
-TEST(MainWindowRunTest, DeviceErrorStopsTheRunAndIsReportedOnce)
-{
-    TWindowHarness h;
-    TMainHalvoret& w = h.Open();
-    TThrowingPrinter printer;
-    w.SetPrinter(&printer);
-    // 8000h: OUT (19h),A; JP 8000h
-    LoadProgram(w.Machine(), 0x8000, {0xD3, 0x19, 0xC3, 0x00, 0x80});
-    w.RunCpuAct->trigger();
-    w.ApplicationEvents1Idle();
-    w.ApplicationEvents1Idle();
-    EXPECT_FALSE(w.RunCpuAct->isChecked());
-    EXPECT_EQ(h.Prompts.Texts(), (std::vector<std::string>{"printer on fire"}));
-    w.SetPrinter(nullptr);
-}
-
 // A device that re-enters the run loop from inside an instruction, as a
 // timer would inside the event loop of a box opened by a port handler.
 struct TReentrantPrinter : IPrinterDevice {
@@ -212,44 +162,76 @@ struct TReentrantPrinter : IPrinterDevice {
     }
 };
 
-TEST(MainWindowRunTest, NoBurstStartsInsideAnother)
+TEST_F(WindowTest, NoBurstStartsInsideAnother)
 {
-    TWindowHarness h;
-    TMainHalvoret& w = h.Open();
     TReentrantPrinter printer;
-    printer.OnFirstWrite = [&] { w.ApplicationEvents1Idle(); };
-    w.SetPrinter(&printer);
+    printer.OnFirstWrite = [this] { W->ApplicationEvents1Idle(); };
+    W->SetPrinter(&printer);
     // 8000h: OUT (19h),A; JP 8000h
-    LoadProgram(w.Machine(), 0x8000, {0xD3, 0x19, 0xC3, 0x00, 0x80});
-    w.RunCpuAct->trigger();
-    w.ApplicationEvents1Idle();
+    LoadProgram(W->Machine(), 0x8000, {0xD3, 0x19, 0xC3, 0x00, 0x80});
+    W->RunCpuAct->trigger();
+    W->ApplicationEvents1Idle();
     EXPECT_EQ(printer.MaxDepth, 1);
     EXPECT_EQ(printer.Calls, static_cast<int>((TTavrinMachine::BurstLength + 1) / 2))
         << "one burst of 100,001 instructions, half of them OUTs";
-    EXPECT_TRUE(w.RunCpuAct->isChecked());
-    EXPECT_TRUE(h.Prompts.Log.empty());
-    w.SetPrinter(nullptr);
+    EXPECT_TRUE(W->RunCpuAct->isChecked());
+    EXPECT_TRUE(H.Prompts.Log.empty());
+    W->SetPrinter(nullptr);
 }
 
-TEST(MainWindowRunTest, BurstsRedrawTheCpuPageOnlyWhileItIsShown)
+// Row r of the CPU page's register panel from column 1.
+std::string PanelRow(TMainHalvoret& w, int row)
 {
-    TWindowHarness h;
-    TMainHalvoret& w = h.Open();
+    return TerminalRow(*w.CpuPage->SimpleTerminal2, row, 1);
+}
+
+// Bursts redraw the CPU page only while it is shown, at most every 100 ms,
+// and the refresh owed when the run stops follows.
+TEST_F(WindowTest, BurstsRedrawTheCpuPageRateLimited)
+{
     int displays = 0, registerRepaints = 0;
-    w.OnUpdateCpuDisplay = [&](TMainHalvoret&) { ++displays; };
-    w.OnRefreshRegisterDialog = [&](TMainHalvoret&) { ++registerRepaints; };
-    LoadProgram(w.Machine(), 0x8000, {0xC3, 0x00, 0x80});  // JP 8000h
-    w.RunCpuAct->trigger();
-    w.ApplicationEvents1Idle();
+    W->OnUpdateCpuDisplay = [&](TMainHalvoret&) { ++displays; };
+    W->OnRefreshRegisterDialog = [&](TMainHalvoret&) { ++registerRepaints; };
+    // 8000h: INC HL; JP 8000h
+    LoadProgram(W->Machine(), 0x8000, {0x23, 0xC3, 0x00, 0x80});
+    W->RunCpuAct->trigger();
+    W->ApplicationEvents1Idle();
     EXPECT_EQ(displays, 0) << "the CRT page is shown";
     EXPECT_EQ(registerRepaints, 1);
-    w.PageControl1->setCurrentWidget(w.CpuPage);
-    w.ApplicationEvents1Idle();
-    EXPECT_EQ(displays, 1);
-    EXPECT_EQ(registerRepaints, 1);
-    w.RunCpuAct->trigger();
-    w.ApplicationEvents1Idle();
-    EXPECT_EQ(displays, 1) << "no burst while stopped";
+    W->PageControl1->setCurrentWidget(W->CpuPage);
+    const auto start = std::chrono::steady_clock::now();
+    int bursts = 0;
+    while (std::chrono::steady_clock::now() - start < std::chrono::milliseconds(300)) {
+        W->ApplicationEvents1Idle();
+        ++bursts;
+    }
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+    W->RunCpuAct->trigger();
+    EXPECT_GE(displays, 1);
+    EXPECT_LE(displays, elapsed / std::chrono::milliseconds(100) + 1) << bursts << " bursts";
+    const int shown = displays;
+    W->ApplicationEvents1Idle();
+    EXPECT_EQ(displays, shown) << "no burst while stopped";
+
+    QTest::qWait(400);  // the owed refresh, within two ticks
+    const TCpuEmu& cpu = W->Machine().CpuEmu1;
+    char hl[16];
+    std::snprintf(hl, sizeof hl, "HL : %02X %02X", cpu.RegisterH(), cpu.RegisterL());
+    EXPECT_EQ(PanelRow(*W, 7), hl);
+}
+
+TEST_F(WindowTest, RegisterDialogEditsRefreshTheCpuPage)
+{
+    W->Machine().CpuEmu1.WriteMemoryByte(0xFF00, 0x76);  // HALT
+    W->Machine().CpuEmu1.Reset(0x0000);
+    W->CpuPage->ShowCPUWindowAct->trigger();
+    ASSERT_TRUE(W->Z80RegistersDlg->isVisible());
+    EXPECT_EQ(W->Z80RegistersDlg->Cpu(), &W->Machine().CpuEmu1);
+    TRegisterGridModel& model = *W->Z80RegistersDlg->Model();
+    model.setData(model.index(0, 0), "FF", Qt::EditRole);
+    EXPECT_EQ(PanelRow(*W, 1), "PC : FF 00");
+    EXPECT_EQ(PanelRow(*W, 17), "FF00 HALT");
+    W->Z80RegistersDlg->hide();
 }
 
 TEST(MainWindowMessagesTest, BootFailuresAreReportedAndLeaveTheRunStopped)
@@ -287,144 +269,64 @@ TEST(MainWindowMessagesTest, BootFailuresAreReportedAndLeaveTheRunStopped)
     }
 }
 
-TEST(MainWindowMessagesTest, LoadingActionsUseTheirDialogsAndMessages)
+TEST_F(WindowTest, LoadingActionsUseTheirDialogsAndMessages)
 {
-    TWindowHarness h;
-    TMainHalvoret& w = h.Open();
-    WriteFile(h.Temp.File("p.com"), std::string(257, 'p'));
-    WriteFile(h.Temp.File("big.com"), std::string(56064, 'b'));
-    WriteFile(h.Temp.File("t.hex"), MakeHex(0x3000, {0x3E, 0x01}));
+    WriteFile(H.Temp.File("p.com"), std::string(257, 'p'));
+    WriteFile(H.Temp.File("big.com"), std::string(56064, 'b'));
+    WriteFile(H.Temp.File("t.hex"), MakeHex(0x3000, {0x3E, 0x01}));
 
-    h.Prompts.FileAnswers = {h.Temp.File("p.com"), h.Temp.File("big.com"), std::nullopt, h.Temp.File("t.hex")};
-    w.LoadBinFileAct->trigger();
-    w.LoadBinFileAct->trigger();
-    w.LoadHexFileAct->trigger();  // cancelled
-    w.LoadHexFileAct->trigger();
-    EXPECT_EQ(h.Prompts.Texts(), (std::vector<std::string>{"Program loaded, uses 2 blocks.",
+    H.Prompts.FileAnswers = {H.Temp.File("p.com"), H.Temp.File("big.com"), std::nullopt, H.Temp.File("t.hex")};
+    W->LoadBinFileAct->trigger();
+    W->LoadBinFileAct->trigger();
+    W->LoadHexFileAct->trigger();  // cancelled
+    W->LoadHexFileAct->trigger();
+    EXPECT_EQ(H.Prompts.Texts(), (std::vector<std::string>{"Program loaded, uses 2 blocks.",
                                                            "Program file is to large to fit into memory!"}));
-    EXPECT_EQ(w.Machine().CpuEmu1.ReadMemoryByte(0x0100), 'p');
-    EXPECT_EQ(w.Machine().CpuEmu1.NextPC, 0x3000);
+    EXPECT_EQ(W->Machine().CpuEmu1.ReadMemoryByte(0x0100), 'p');
+    EXPECT_EQ(W->Machine().CpuEmu1.NextPC, 0x3000);
 
     std::vector<std::string> titles;
     std::vector<TFileDialogRequest> dialogs;
-    for (const auto& r : h.Prompts.Log)
+    for (const auto& r : H.Prompts.Log)
         if (r.Kind == TScriptedUiPrompts::TKind::OpenFile) {
             titles.push_back(r.Text);
             dialogs.push_back(r.File);
-            EXPECT_EQ(r.File.InitialDir, h.Temp.Folder());
+            EXPECT_EQ(r.File.InitialDir, H.Temp.Folder());
         }
-    EXPECT_EQ(titles, (std::vector<std::string>{"Load CPM Program Image", "Load CPM Program Image",
+    ASSERT_EQ(titles, (std::vector<std::string>{"Load CPM Program Image", "Load CPM Program Image",
                                                 "Load Hex File To Memory", "Load Hex File To Memory"}));
-    ASSERT_EQ(dialogs.size(), 4u);
     EXPECT_EQ(dialogs[0].Filter, "CPM Programs|*.com;*.cpm|All Files|*.*");
     EXPECT_EQ(dialogs[2].FileName, "*.hex");
 }
 
-TEST(MainWindowMessagesTest, InsertAndImageSelectionActions)
+TEST_F(WindowTest, InsertAndImageSelectionActions)
 {
-    TWindowHarness h;
-    TMainHalvoret& w = h.Open();
-    std::string work = h.Temp.File("WORK.cpmdsk");
+    std::string work = H.Temp.File("WORK.cpmdsk");
     TDiskDrive::FormatDiskImage(work);
     // A host path is bytes in the file system's encoding (UTF-8 here).
-    const std::string chosen = h.Temp.File("other/my cpm \xC3\xB3\xD0\xB6.hex");
-    h.Prompts.FileAnswers = {work, work, chosen};
-    w.ChangeDriveActs[1]->trigger();
-    w.ChangeDriveActs[2]->trigger();
-    EXPECT_EQ(h.Prompts.Log[0].Text, "Select Drive B Disk");
-    EXPECT_EQ(h.Prompts.Log[0].File.Filter, "Emulator Disk Files|*.cpmdsk|All Files|*.*");
-    EXPECT_EQ(h.Prompts.Log[1].Text, "Select Drive C Disk");
-    EXPECT_EQ(h.Prompts.Texts(), (std::vector<std::string>{"The disk is already mounted in another drive!"}));
-    EXPECT_EQ(w.DisksPage->DiskCaptions[1]->text().toStdString(), "\"WORK\"");
-    EXPECT_EQ(w.ChangeDriveActs[1]->text().toStdString(), "Change B:");
-    EXPECT_EQ(w.ChangeDriveActs[2]->text().toStdString(), "Insert C:");
-    EXPECT_EQ(w.Machine().FDrivePaths[1], work);
-    EXPECT_EQ(w.Machine().FDrivePaths[2], "");
+    const std::string chosen = H.Temp.File("other/my cpm \xC3\xB3\xD0\xB6.hex");
+    H.Prompts.FileAnswers = {work, work, chosen};
+    W->ChangeDriveActs[1]->trigger();
+    W->ChangeDriveActs[2]->trigger();
+    EXPECT_EQ(H.Prompts.Log[0].Text, "Select Drive B Disk");
+    EXPECT_EQ(H.Prompts.Log[0].File.Filter, "Emulator Disk Files|*.cpmdsk|All Files|*.*");
+    EXPECT_EQ(H.Prompts.Log[1].Text, "Select Drive C Disk");
+    EXPECT_EQ(H.Prompts.Texts(), (std::vector<std::string>{"The disk is already mounted in another drive!"}));
+    EXPECT_EQ(W->DisksPage->DiskCaptions[1]->text().toStdString(), "\"WORK\"");
+    EXPECT_EQ(W->ChangeDriveActs[1]->text().toStdString(), "Change B:");
+    EXPECT_EQ(W->ChangeDriveActs[2]->text().toStdString(), "Insert C:");
 
-    w.CPMSelectImageNameAct->trigger();
-    EXPECT_EQ(h.Prompts.Log.back().Text, "Select CPM Hex File To Load");
-    EXPECT_EQ(h.Prompts.Log.back().File.FileName, "cpm22.hex");
-    EXPECT_EQ(w.DisksPage->C_CpmSourceFile->text(), QString::fromUtf8(chosen.c_str()));
-    EXPECT_EQ(w.Machine().Settings.CpmSourceFile, chosen);
-    w.DisksPage->C_BiosSourceFile->clear();
-    w.BIOSSelectImageNameAct->trigger();  // cancelled
-    EXPECT_EQ(h.Prompts.Log.back().Text, "Select BIOS Hex File To Load");
-    EXPECT_EQ(h.Prompts.Log.back().File.FileName, "*.hex");
-    EXPECT_EQ(w.DisksPage->C_BiosSourceFile->text().toStdString(), "");
+    W->CPMSelectImageNameAct->trigger();
+    EXPECT_EQ(H.Prompts.Log.back().Text, "Select CPM Hex File To Load");
+    EXPECT_EQ(H.Prompts.Log.back().File.FileName, "cpm22.hex");
+    EXPECT_EQ(W->DisksPage->C_CpmSourceFile->text(), QString::fromUtf8(chosen.c_str()));
+    EXPECT_EQ(W->Machine().Settings.CpmSourceFile, chosen);
+    W->DisksPage->C_BiosSourceFile->clear();
+    W->BIOSSelectImageNameAct->trigger();  // cancelled
+    EXPECT_EQ(H.Prompts.Log.back().Text, "Select BIOS Hex File To Load");
+    EXPECT_EQ(H.Prompts.Log.back().File.FileName, "*.hex");
+    EXPECT_EQ(W->DisksPage->C_BiosSourceFile->text().toStdString(), "");
 }
-
-TEST(MainWindowSettingsTest, CloseStopsTheRunAndWritesTheSettingsFile)
-{
-    TWindowHarness h;
-    TMainHalvoret& w = h.Open();
-    std::string file = w.SettingsFileName();
-    EXPECT_EQ(file.rfind(h.Temp.Folder(), 0), 0u);
-    EXPECT_FALSE(std::filesystem::exists(file));
-    LoadProgram(w.Machine(), 0x8000, {0xC3, 0x00, 0x80});
-    w.RunCpuAct->trigger();
-    w.DisksPage->C_CpmSourceFile->setText("mine.hex");
-    EXPECT_TRUE(w.close());
-    EXPECT_FALSE(w.RunCpuAct->isChecked());
-    EXPECT_TRUE(w.Closing());
-    w.RunCpuAct->trigger();
-    EXPECT_FALSE(w.RunCpuAct->isChecked()) << "no run after a close";
-
-    TNrKeyValueSections store;
-    ASSERT_TRUE(store.LoadFromFile(file));
-    EXPECT_EQ(store.ReadString("MAIN", "DSP_TOP", "x"), "-1");
-    EXPECT_EQ(store.ReadString("DISKS", "CpmSourceFile", ""), "mine.hex");
-    EXPECT_EQ(store.ReadString("DISKS", "BiosSourceFile", ""), "zubios.hex");
-    EXPECT_EQ(store.ReadInteger("PORTS", "ColdBootDeviceMapping", -5), 0x01);
-    EXPECT_EQ(store.ReadInteger("PORT_DEVICE_COM1", "Com1Baud", 9), -1);
-    EXPECT_EQ(store.ReadString("DISK SERVER", "DiskServerPort", ""), "999");
-    std::string text = ReadFile(file);
-    EXPECT_EQ(text.rfind("[MAIN]\r\nDSP_TOP=-1\r\n", 0), 0u) << text.substr(0, 40);
-}
-
-TEST(MainWindowSettingsTest, FirstActivationAppliesTheSettingsFile)
-{
-    TWindowHarness h;
-    {
-        TNrKeyValueSections store;
-        store.WriteString("DISKS", "CpmSourceFile", "alt.hex");
-        store.WriteInteger("PORTS", "ColdBootDeviceMapping", 0x95);
-        store.WriteString("PORT_DEVICE_PRINTER", "TabSpacing", "4");
-        store.WriteBool("PORT_DEVICE_FILE_IN", "InFileEosRestart", true);
-        store.SaveToFile(h.Temp.Folder() + ProgramName() + ".config");
-    }
-    TMainHalvoret& w = h.Open();
-    w.FormActivate();
-    EXPECT_EQ(w.DisksPage->C_CpmSourceFile->text().toStdString(), "alt.hex");
-    EXPECT_EQ(w.Machine().FMapping.FColdBootMapping, 0x95);
-    EXPECT_EQ(w.Machine().Settings.ReaderEnd, TReaderEndOption::Restart);
-    w.close();
-    TNrKeyValueSections saved;
-    ASSERT_TRUE(saved.LoadFromFile(w.SettingsFileName()));
-    EXPECT_EQ(saved.ReadString("PORT_DEVICE_PRINTER", "TabSpacing", ""), "4") << "keys held elsewhere survive";
-    EXPECT_EQ(saved.ReadString("PORT_DEVICE_PRINTER", "LineSpacing", ""), "1.1");
-    EXPECT_TRUE(saved.ReadBool("PORT_DEVICE_FILE_IN", "InFileEosRestart", false));
-    EXPECT_FALSE(saved.ReadBool("PORT_DEVICE_FILE_IN", "InFileEosDone", true));
-}
-
-TEST(MainWindowSettingsTest, AnUnreadableSettingsFileIsReportedAndNeverReplaced)
-{
-    TWindowHarness h;
-    const std::string file = h.Temp.Folder() + ProgramName() + ".config";
-    WriteFile(file, "[DISKS]\r\nCpmSourceFile=kept.hex\r\n");
-    std::filesystem::resize_file(file, 17u * 1024 * 1024);  // far beyond any settings file
-    TMainHalvoret& w = h.Open();
-    w.show();  // the first activation reads the file
-    QApplication::processEvents();
-    ASSERT_EQ(h.Prompts.Log.size(), 1u);
-    EXPECT_EQ(h.Prompts.Log[0].Kind, TScriptedUiPrompts::TKind::Error);
-    EXPECT_TRUE(w.close());
-    EXPECT_EQ(std::filesystem::file_size(file), 17u * 1024 * 1024);
-    EXPECT_EQ(ReadFile(file).substr(0, 7), "[DISKS]") << "not replaced by first-run values";
-}
-
-} // namespace
-
-namespace {
 
 TEST(ProgramStartTest, WithoutAUsableDisplayTheProgramExplainsAndFails)
 {
