@@ -68,14 +68,6 @@ TEST(CleanMessageText, ControlCharactersBecomeOneBlankAndTheTextIsCutAt255) {
     for (const auto& [input, expected] : rows) EXPECT_EQ(CleanMessageText(input), expected) << input;
 }
 
-TEST(ErrorMessageText, PrefersTheTableThenTheHostThenNothing) {
-    EXPECT_EQ(ErrorMessageText(-1001), "Bad handle passed to com function");
-    EXPECT_EQ(ErrorMessageText(13), "Permission denied");  // not in the table: the host's text
-    EXPECT_EQ(ErrorMessageText(-13), "Permission denied");
-    EXPECT_EQ(ErrorMessageText(32000), "");
-    EXPECT_EQ(ErrorMessageText(4200), "");  // an empty table text falls through; the host has none
-}
-
 // A code and the class CheckPortResult must raise for it, one or more per
 // range of every category.
 struct RaiseCase {
@@ -150,25 +142,21 @@ TEST(CheckPortResult, PassesSuccessAndLoadingResults) {
     EXPECT_THROW(CheckPortResult(&port, -2011), ENoPortSelected);
 }
 
+// The table's text first; a code the table lacks (13) takes the host's text.
 TEST(CheckPortResult, FileAndSystemCodesRaiseTheHostErrors) {
     EXPECT_THROW(CheckPortResult(nullptr, -8), std::bad_alloc);
-    for (int32_t code : {-2, -5, -18, -100, -162}) {
+    const std::pair<int32_t, std::string> rows[] = {{-2, "File not found"}, {-5, FindMessageText(-5)},
+        {-13, "Permission denied"}, {-18, FindMessageText(-18)}, {-100, FindMessageText(-100)},
+        {-162, "General failure"}};
+    for (const auto& [code, text] : rows) {
         try {
             CheckPortResult(nullptr, code);
             FAIL() << code;
         } catch (const EInOutError& e) {
             EXPECT_EQ(e.ErrorCode(), -code);
-            EXPECT_EQ(e.what(), FindMessageText(code));
+            EXPECT_EQ(e.what(), text);
         }
     }
-}
-
-TEST(EQnException, CreateForCodeAndWithText) {
-    EXPECT_EQ(EQnException::CreateForCode(-3004).ErrorCode(), -3004);
-    EXPECT_STREQ(EQnException::CreateForCode(-3004).what(), "Failed to put entire block");
-    EXPECT_STREQ(EQnException::CreateForCode(-32000).what(), "");
-    EXPECT_EQ(EQnException::CreateWithText("Dispatcher already started").ErrorCode(), 0);
-    EXPECT_STREQ(EQnException::CreateWithText("Dispatcher already started").what(), "Dispatcher already started");
 }
 
 }  // namespace
