@@ -85,15 +85,6 @@ TEST_F(PtyDispatcher, CloseWhileStalledByXoff) {
     EXPECT_EQ(dispatcher.ThreadCount(), 0);
 }
 
-TEST_F(PtyDispatcher, PurgeDropsReceivedBytes) {
-    pty.Send("stale");
-    ASSERT_TRUE(Eventually([&] { return dispatcher.InBuffUsed() == 5; }));
-    EXPECT_EQ(dispatcher.FlushInBuffer(), 0);
-    EXPECT_EQ(dispatcher.InBuffUsed(), 0u);
-    pty.Send("fresh");
-    EXPECT_EQ(TakeBytes(dispatcher, 5), "fresh");
-}
-
 TEST_F(PtyDispatcher, OpenIsExclusive) {
     TQnWin32Dispatcher second;
     const int32_t result = second.InitPort(pty.Path(), 9600, 0, 8, 1, 1024, 1024, 0);
