@@ -61,13 +61,6 @@ TEST(FindMessageText, GivesTheTableText) {
     for (const auto& [code, text] : rows) EXPECT_EQ(FindMessageText(code), text) << code;
 }
 
-TEST(CleanMessageText, ControlCharactersBecomeOneBlankAndTheTextIsCutAt255) {
-    const std::pair<std::string, std::string> rows[] = {
-        {"plain", "plain"}, {"a\t\r\nb", "a b"}, {"a  \r\n  b", "a b"}, {"line one.\r\n", "line one. "},
-        {"\x01\x02", " "}, {"", ""}, {std::string(300, 'x'), std::string(255, 'x')}};
-    for (const auto& [input, expected] : rows) EXPECT_EQ(CleanMessageText(input), expected) << input;
-}
-
 // A code and the class CheckPortResult must raise for it, one or more per
 // range of every category.
 struct RaiseCase {
