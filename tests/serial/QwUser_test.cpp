@@ -101,22 +101,19 @@ TEST_F(FakeDispatcher, ModemLineChangesLatchUntilRead) {
     EXPECT_EQ(dispatcher.GetModemStatus(), 0x90);  // change bits cleared by the read
 }
 
-TEST_F(FakeDispatcher, BreakIsLatchedUntilChecked) {
-    InjectAndSettle(QnErrorBreak);
-    EXPECT_EQ(dispatcher.GetLineError(), 9);
-    EXPECT_EQ(dispatcher.GetLineError(), 9);  // the break bit survives GetLineError
-    EXPECT_TRUE(dispatcher.CheckLineBreak());
-    EXPECT_FALSE(dispatcher.CheckLineBreak());
-    EXPECT_EQ(dispatcher.GetLineError(), 0);
-}
-
-TEST_F(FakeDispatcher, LineErrorsAccumulateAndReportInOrder) {
+TEST_F(FakeDispatcher, LineErrorsAccumulateAndABreakIsLatchedUntilChecked) {
     InjectAndSettle(QnErrorFraming);
     InjectAndSettle(QnErrorParity);
     // A block sent meanwhile refreshes the errors without losing earlier ones.
     ASSERT_EQ(dispatcher.PutBlock(Bytes("x"), 1), 0);
     EXPECT_EQ(dispatcher.GetLineError(), 3);  // parity before framing
     EXPECT_EQ(dispatcher.GetLineError(), 0);  // the four error bits clear together
+    InjectAndSettle(QnErrorBreak);
+    EXPECT_EQ(dispatcher.GetLineError(), 9);
+    EXPECT_EQ(dispatcher.GetLineError(), 9);  // the break bit survives GetLineError
+    EXPECT_TRUE(dispatcher.CheckLineBreak());
+    EXPECT_FALSE(dispatcher.CheckLineBreak());
+    EXPECT_EQ(dispatcher.GetLineError(), 0);
 }
 
 TEST_F(FakeDispatcher, OpenRaisesDtrAndRtsAndFlowOwnedLinesAreLeftAlone) {

@@ -69,14 +69,6 @@ TEST_F(RemoteDiskPanel, CaptionsHintsAndFirstState) {
     EXPECT_TRUE(labels.contains("Server Port"));
     EXPECT_TRUE(act.isEnabled());
     EXPECT_FALSE(act.isChecked());
-
-    TRemoteDiskPanel orphan(nullptr, Prompts);  // without a server the action is disabled
-    EXPECT_FALSE(orphan.ActivateRemoteDiskServerAct->isEnabled());
-    EXPECT_FALSE(orphan.C_DiskServerPort->isReadOnly());
-    orphan.ActivateRemoteDiskServerActExecute();
-    orphan.RemoteDiskStatusTimer();
-    EXPECT_EQ(orphan.ItemCount(), 0);
-    EXPECT_TRUE(Prompts.Log.empty());
 }
 
 TEST_F(RemoteDiskPanel, StartAndStopLockAndFreeThePortEdit) {
