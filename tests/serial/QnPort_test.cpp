@@ -107,7 +107,6 @@ TEST_F(Port, OpenWithoutNumberAsksWhenAllowed) {
         port.SetPromptForPort(prompt);
         EXPECT_THROW(port.SetOpen(true), ENoPortSelected);
         EXPECT_FALSE(port.Open());
-        EXPECT_EQ(port.Dispatcher(), nullptr);
         EXPECT_EQ(asked, prompt ? 1 : 0);
     }
     answer = 8;
@@ -181,7 +180,6 @@ TEST_F(Port, HandlerMayCloseThePortItIsCalledFor) {
     port.SetOpen(true);
     first.Send("bye");
     ASSERT_TRUE(PumpUntil([&] { return !port.Open(); }));
-    EXPECT_EQ(port.Dispatcher(), nullptr);
     EXPECT_EQ(port.PortState(), TQnPortState::Closed);
     port.SetOpen(true);  // and it opens again
     EXPECT_TRUE(port.Open());

@@ -101,14 +101,6 @@ TEST_F(PtyDispatcher, OpenIsExclusive) {
     EXPECT_EQ(second.InitPort(pty.Path(), 9600, 0, 8, 1, 1024, 1024, 0), 0);
 }
 
-TEST_F(PtyDispatcher, ModemCallsOnATerminalWithoutLinesAreHarmless) {
-    EXPECT_EQ(dispatcher.GetModemStatus(), 0);
-    EXPECT_EQ(dispatcher.GetLineError(), 0);
-    EXPECT_FALSE(dispatcher.CheckLineBreak());
-    pty.Send("ok");
-    EXPECT_EQ(TakeBytes(dispatcher, 2), "ok");
-}
-
 TEST(PtyDispatcherLife, FailedOpenReportsTheErrnoAndStaysClosed) {
     tavrin::test::TTempFolder folder;
     ::close(::open(folder.File("plain").c_str(), O_CREAT | O_WRONLY, 0644));
