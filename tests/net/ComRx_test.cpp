@@ -73,10 +73,8 @@ TEST_P(Flows, MapToKernelFlagsAndModemOutputs)
     // Breaks are marked; nothing else of the input or output is touched.
     EXPECT_EQ(t.c_iflag, c.Xon ? static_cast<uint32_t>(PARMRK | IXON | IXOFF) : static_cast<uint32_t>(PARMRK));
     EXPECT_EQ(t.c_lflag | t.c_oflag, 0u);
-    EXPECT_EQ(t.c_cc[VSTART], 0x11);  // the standard XON and XOFF
-    EXPECT_EQ(t.c_cc[VSTOP], 0x13);
-    EXPECT_EQ(t.RaiseDtr, c.RaiseDtr);
-    EXPECT_EQ(t.RaiseRts, c.RaiseRts);
+    EXPECT_EQ(std::pair(t.c_cc[VSTART], t.c_cc[VSTOP]), std::pair(uint8_t{0x11}, uint8_t{0x13}));  // the standard ones
+    EXPECT_EQ(std::pair(t.RaiseDtr, t.RaiseRts), std::pair(c.RaiseDtr, c.RaiseRts));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -135,8 +133,7 @@ TEST_F(ComRxPty, SettingsReachTheDeviceAndXoffStallsWritesForABoundedTime)
     o.SoftwareFlow().SetXoffChar(0x06);
     Port.Open();
     const TComTermios t = ReadTermios(Pty.Master());
-    EXPECT_EQ(t.c_ospeed, 14400u);
-    EXPECT_EQ(t.c_ispeed, 14400u);
+    EXPECT_EQ(std::pair(t.c_ospeed, t.c_ispeed), std::pair(14400u, 14400u));
     EXPECT_EQ(t.c_cflag & (CSTOPB | CRTSCTS), static_cast<uint32_t>(CSTOPB | CRTSCTS));
     EXPECT_EQ(t.c_iflag & (IXON | IXOFF), static_cast<uint32_t>(IXON | IXOFF));
     EXPECT_FALSE(t.c_lflag & (ICANON | ECHO | ISIG));

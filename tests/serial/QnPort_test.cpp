@@ -86,12 +86,10 @@ TEST_F(Port, PropertiesOfAnOpenPortReachTheDevice) {
 
 TEST_F(Port, FlowControlFillsMissingLimitsFromTheBufferSize) {
     port.SetHardwareFlow(QnHwUseDtr | QnHwUseRts);
-    EXPECT_EQ(port.Settings().BufferFull, 3686);
-    EXPECT_EQ(port.Settings().BufferResume, 409);
+    EXPECT_EQ(std::tuple(port.Settings().BufferFull, port.Settings().BufferResume), std::tuple(3686, 409));
     TQnComPort soft;
     soft.SetSoftwareFlow(3);
-    EXPECT_EQ(soft.Settings().BufferFull, 3072);
-    EXPECT_EQ(soft.Settings().BufferResume, 1024);
+    EXPECT_EQ(std::tuple(soft.Settings().BufferFull, soft.Settings().BufferResume), std::tuple(3072, 1024));
     EXPECT_THROW(soft.SetSoftwareFlow(4), EQnException);
 }
 

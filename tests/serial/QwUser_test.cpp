@@ -123,8 +123,7 @@ TEST_F(FakeDispatcher, OpenRaisesDtrAndRtsAndFlowOwnedLinesAreLeftAlone) {
     EXPECT_EQ(dispatcher.SetRts(false), 1);
     EXPECT_EQ(dispatcher.SetDtr(false), 0);
     EXPECT_EQ(Device().Journal().back(), "DTR-");
-    EXPECT_EQ(Device().State().XoffLim, 4096 - 3686);
-    EXPECT_EQ(Device().State().XonLim, 409);
+    EXPECT_EQ(std::tuple(Device().State().XoffLim, Device().State().XonLim), std::tuple(4096 - 3686, 409));
     EXPECT_EQ(dispatcher.SetHardwareFlow(10, 20, 0), -1002);
     EXPECT_EQ(dispatcher.SetSoftwareFlow(5000, 0, QnSwReceive), -1002);
 }
@@ -287,8 +286,7 @@ TEST_F(FakeDispatcher, DataAvailableIsSharedAndTheRingAdvancesByTheLargestRead) 
     Device().Feed("abcde");
     ASSERT_TRUE(Eventually([&] { return second.Of(QnMsgDataAvailable).size() == 1; }));
     const Message m = events.Of(QnMsgDataAvailable).at(0);
-    EXPECT_EQ(m.WParam, 5u);
-    EXPECT_EQ(m.LParam, static_cast<uint32_t>(dispatcher.HandleIndex()) << 16);
+    EXPECT_EQ(std::pair(m.WParam, m.LParam), std::pair(5u, static_cast<uint32_t>(dispatcher.HandleIndex()) << 16));
     ASSERT_TRUE(Eventually([&] { return dispatcher.InBuffUsed() == 2; }));
     EXPECT_EQ(TakeBytes(dispatcher, 2), "de");
     EXPECT_EQ(events.Of(QnMsgDataAvailable).size(), 1u);
@@ -307,8 +305,7 @@ TEST_F(FakeDispatcher, PatternFiresWithItsLengthAcrossTheRingEnd) {
     Device().Feed("xWRAPy");
     ASSERT_TRUE(Eventually([&] { return events.Of(QnMsgDataTrigger).size() == 1; }));
     const Message m = events.Of(QnMsgDataTrigger)[0];
-    EXPECT_EQ(m.WParam, static_cast<uint32_t>(handle));
-    EXPECT_EQ(m.LParam & 0xFFFF, 4u);
+    EXPECT_EQ(std::pair(m.WParam, m.LParam & 0xFFFF), std::pair(static_cast<uint32_t>(handle), 4u));
     EXPECT_EQ(TakeBytes(dispatcher, 6), "xWRAPy");  // read across the ring's end
     EXPECT_EQ(dispatcher.AddDataTrigger(std::string(DataTriggerCursors + 1, 'x'), false), DataTriggerTooLong);
     EXPECT_EQ(dispatcher.SetTimerTrigger(9999, 1, true), BadTriggerHandle);
