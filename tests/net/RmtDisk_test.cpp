@@ -201,15 +201,12 @@ TEST_F(RemoteDisk, ImageCopiedBlockByBlockOverTheNetworkCopiesOutAlikeInCpmTools
     const auto tool = [&](const std::string& args) {
         return std::system(("cd '" + Folder.Path().string() + "' && " + args + " >/dev/null 2>&1").c_str());
     };
-    // A file written by cpmtools into one image...
     std::string text;
     for (int i = 0; i < 400; ++i) text += "Line " + std::to_string(i) + " of the remote copy test\r\n";
     storetest::WriteFile(Folder.File("note.txt"), text);
     MakeImage(Image("Source"));
     ASSERT_EQ(tool("cpmcp -f cpmdsk1m -T raw Source.cpmdsk note.txt 0:NOTE.TXT"), 0);
 
-    // ...is copied block by block by a client into another: every block of
-    // the source read and written into the target.
     const uint32_t source = MountId(Client, 0, "Source", true);
     const uint32_t target = MountId(Client, 1, "DiskB");
     for (uint16_t track = 0; track < 256; ++track) {

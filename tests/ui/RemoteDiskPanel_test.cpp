@@ -139,7 +139,6 @@ TEST_F(RemoteDiskPanel, ClientAppearsAtTheNextTickAndReadsDoNotRepaint) {
     Panel.Refresh->click();
     EXPECT_NE(Panel.ItemLines(0)[2], lines[2]);
 
-    // An unmount empties the list at the next tick.
     ASSERT_EQ(Ask(client, rmtreq::Session(2, 3, rmtreq::Get32(mounted, 4), 2)), rmtreq::Status(3));
     Panel.RemoteDiskStatusTimer();
     EXPECT_EQ(Panel.ItemCount(), 0);
