@@ -171,9 +171,12 @@ TEST_F(FakeDispatcher, RS485RaisesRtsForEachBlockAndDropsItWhenSent) {
               (std::vector<std::string>{"RTS+", "write abc", "empty", "RTS-"}));
 }
 
-TEST_F(FakeDispatcher, BlockOfExactlyTheFreeSpaceFillsTheOutputRing) {
-    dispatcher.DonePort();
-    ASSERT_EQ(Open(16), 0);
+class SmallOutput : public FakeDispatcher {
+protected:
+    void SetUp() override { ASSERT_EQ(Open(16), 0); }
+};
+
+TEST_F(SmallOutput, BlockOfExactlyTheFreeSpaceFillsTheRing) {
     Device().Stall(true);
     ASSERT_EQ(dispatcher.PutBlock(Bytes(std::string(16, 'f')), 16), 0);
     EXPECT_EQ(dispatcher.OutBuffUsed(), 16u);
@@ -184,9 +187,7 @@ TEST_F(FakeDispatcher, BlockOfExactlyTheFreeSpaceFillsTheOutputRing) {
     EXPECT_TRUE(Eventually([&] { return dispatcher.OutBuffUsed() == 0; }));
 }
 
-TEST_F(FakeDispatcher, WrappedPendingBytesGoOutInOneWrite) {
-    dispatcher.DonePort();
-    ASSERT_EQ(Open(16), 0);
+TEST_F(SmallOutput, WrappedPendingBytesGoOutInOneWrite) {
     ASSERT_EQ(dispatcher.PutBlock(Bytes("0123456789"), 10), 0);
     ASSERT_TRUE(Eventually([&] { return Device().Written().size() == 10; }));
     Device().Stall(true);
