@@ -138,16 +138,15 @@ TEST(CheckPortResult, PassesSuccessAndLoadingResults) {
 // The table's text first; a code the table lacks (13) takes the host's text.
 TEST(CheckPortResult, FileAndSystemCodesRaiseTheHostErrors) {
     EXPECT_THROW(CheckPortResult(nullptr, -8), std::bad_alloc);
-    const std::pair<int32_t, std::string> rows[] = {{-2, "File not found"}, {-5, FindMessageText(-5)},
-        {-13, "Permission denied"}, {-18, FindMessageText(-18)}, {-100, FindMessageText(-100)},
-        {-162, "General failure"}};
+    const std::pair<int32_t, const char*> rows[] = {
+        {-2, "File not found"}, {-13, "Permission denied"}, {-162, "General failure"}};
     for (const auto& [code, text] : rows) {
         try {
             CheckPortResult(nullptr, code);
             FAIL() << code;
         } catch (const EInOutError& e) {
             EXPECT_EQ(e.ErrorCode(), -code);
-            EXPECT_EQ(e.what(), text);
+            EXPECT_STREQ(e.what(), text);
         }
     }
 }

@@ -155,12 +155,6 @@ INSTANTIATE_TEST_SUITE_P(Cases, LineSettings, ::testing::Values(
     LineCase{"BadParity", 0, 6, 8, 1, -1002, 115200, 0, 8, 0},
     LineCase{"BadDataBits", 0, 0, 4, 1, -1002, 115200, 0, 8, 0}), tavrin::test::RowName);
 
-TEST_F(FakeDispatcher, UnchangedLineDoesNotTouchTheDevice) {
-    const int writes = Device().StateWrites();
-    EXPECT_EQ(dispatcher.SetLine(115200, 0, 8, 1), 0);
-    EXPECT_EQ(Device().StateWrites(), writes);
-}
-
 TEST_F(FakeDispatcher, RS485RaisesRtsForEachBlockAndDropsItWhenSent) {
     dispatcher.SetRS485Mode(true);
     const std::size_t before = Device().Journal().size();
