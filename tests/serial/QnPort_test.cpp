@@ -5,11 +5,9 @@
 
 #include <QComboBox>
 #include <QCoreApplication>
-#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <thread>
 
 #include "serial/QnComNames.h"
 #include "serial/QnMessagePump.h"
@@ -27,12 +25,10 @@ namespace {
 using tavrin::test::ReadFile;
 
 bool PumpUntil(const std::function<bool()>& done) {
-    for (int i = 0; i < 1000; ++i) {
+    return Eventually([&] {
         QCoreApplication::processEvents();
-        if (done()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return false;
+        return done();
+    });
 }
 
 class UserWindow : public QObject {
