@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <QEvent>
-#include <QPainter>
 
 #include "support/QtTestApp.h"
 #include "ui/QnStatLt.h"
