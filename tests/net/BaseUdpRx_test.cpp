@@ -22,7 +22,6 @@ protected:
             From = from;
         };
     }
-    // Runs posted callbacks until count datagrams have arrived or a second passes.
     void Await(size_t count) {
         Queue.PumpUntil([&] { return Received.size() >= count; }, std::chrono::seconds(1));
     }

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstring>
 #include <filesystem>
@@ -106,12 +105,10 @@ TEST_F(HostileRequests, AFloodOfMountsIsBoundedPerAddressAndInAll) {
     const std::vector<uint8_t> tooMany = req::Error(1, 255, "Too many remote disk sessions!");
     const size_t openBefore = TImageRegistry::Instance().OpenCount();
 
-    // One address, many ports and drives.
     for (uint16_t k = 0; k < TRmtDskSessionList::MaxSessionsPerAddress; ++k)
         EXPECT_EQ(Send(req::Mount(1, k, "I" + std::to_string(k), true), {0x0100007F, k, k}).size(), 14u);
     EXPECT_EQ(Send(req::Mount(1, 9, "I9", true), {0x0100007F, 9, 9}), tooMany);
 
-    // Many addresses up to the bound in all.
     int image = 10;
     for (uint32_t address = 2; Server.SessionCount() < TRmtDskSessionList::MaxSessions; ++address)
         EXPECT_EQ(Send(req::Mount(1, 0, "I" + std::to_string(image++), true), {address, 1, 0}).size(), 14u);

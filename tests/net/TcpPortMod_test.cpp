@@ -43,7 +43,6 @@ protected:
         TPostQueue idle;
         return idle.PumpUntil(done, limit);
     }
-    // Reads count bytes as the Z80 would, waiting for each.
     std::string ReadZ80(size_t count)
     {
         std::string got;

@@ -21,7 +21,6 @@ std::string GoldenFile(const std::string& name) {
     return ReadFile(std::string(TAVRIN_SOURCE_DIR) + "/tests/serial/golden/" + name);
 }
 
-// Four writer threads record until the owner has run twenty rounds.
 void WhileFourWritersRecord(const std::function<void(int)>& record, const std::function<void()>& round) {
     std::atomic<bool> stop{false};
     std::vector<std::thread> writers;

@@ -11,8 +11,6 @@
 #include <QPlainTextEdit>
 #include <QtTest/QTest>
 
-#include <set>
-
 using namespace cpmtest;
 
 namespace {
@@ -24,9 +22,8 @@ TEST_F(DiskManagerPageTest, HeaderRowsStatusAndABadImage)
     EXPECT_EQ(Page->DiskListHeader->text(), "Usr       FileName  Attr  Recs  Exts      Size     Space");
     Put({{"a.txt", std::string(300, 'x')}});
     EXPECT_EQ(List().item(0)->text(), " 0           A.TXT  rsa     3     1       384      2048");
-    EXPECT_EQ(Page->DiskSizeValue->text(), "1,040,384");
-    EXPECT_EQ(Page->FreeSpaceValue->text(), "1,030,144");
-    EXPECT_EQ(Page->FileNameValue->text(), "work");
+    EXPECT_EQ(Page->DiskSizeValue->text() + " " + Page->FreeSpaceValue->text() + " " + Page->FileNameValue->text(),
+              "1,040,384 1,030,144 work");
     Prompts.FileAnswers.push_back(Dir.File("missing.cpmdsk"));
     Run(Page->DM_SelectDiskFileAct);
     EXPECT_EQ(Prompts.Log.front().File.Title, "Select CPM Disk File To View");
@@ -150,7 +147,6 @@ TEST_F(DiskManagerPageTest, DoubleClickViewsTheTextUpToItsEnd)
     Select({0});
     Page->DiskFileListDblClick();
     EXPECT_EQ(Viewer.TextViewer->toPlainText(), "line one\nline two\n");
-    EXPECT_EQ(Viewer.windowTitle(), "View [NOTES.TXT user area: 0]");
     EXPECT_TRUE(Viewer.isVisible());
 }
 
@@ -190,7 +186,6 @@ TEST_F(DiskManagerPageTest, AttributeBoxesFollowTheArgumentsAndAGrayedBoxCycles)
     d.ReadFile->click();
     d.ReadFile->click();
     EXPECT_EQ(boxes()[0], '-');  // never grayed when it was not
-    EXPECT_EQ(AppendMissingChar("", '/') + AppendMissingChar("/a/", '/') + AppendMissingChar("/b", '/'), "/a//b/");
 }
 
 // The viewer searches on from the last match with its options.

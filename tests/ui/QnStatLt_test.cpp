@@ -1,10 +1,8 @@
-// The drive lamp: colours with the raised bevel, glyph halves and which
-// changes repaint.
+// The drive lamp: colours with the raised bevel and which changes repaint.
 
 #include <gtest/gtest.h>
 
 #include <QEvent>
-#include <QPainter>
 
 #include "support/QtTestApp.h"
 #include "ui/QnStatLt.h"
@@ -33,31 +31,6 @@ TEST(QnStatLt, PaintsItsColourInARaisedBevel)
     lamp.SetNotLitColor(0xFF0000);  // blue
     expectPainted(true, Qt::yellow);
     expectPainted(false, Qt::blue);
-}
-
-TEST(QnStatLt, GlyphHalvesShowTheStatesWithTheCornerColourTransparent)
-{
-    QtTestApp();
-    QWidget parent;
-    parent.setPalette(QPalette(QColor(10, 20, 30)));  // its window colour too
-    auto* lamp = new TQnStatusLight(&parent);
-    QImage glyph(26, 13, QImage::Format_ARGB32);
-    glyph.fill(QColor(255, 0, 255));  // the transparent colour
-    QPainter painter(&glyph);
-    painter.fillRect(3, 3, 7, 7, Qt::red);     // lit half
-    painter.fillRect(16, 3, 7, 7, Qt::green);  // unlit half
-    painter.end();
-    lamp->SetGlyph(glyph);
-    lamp->SetBounds(0, 0, 40, 40);
-    EXPECT_EQ(lamp->size(), QSize(13, 13));
-    lamp->SetLit(true);
-    QImage lit = lamp->grab().toImage();
-    EXPECT_EQ(lit.pixelColor(6, 6), QColor(Qt::red));
-    EXPECT_EQ(lit.pixelColor(0, 0), QColor(10, 20, 30));
-    lamp->SetLit(false);
-    EXPECT_EQ(lamp->grab().toImage().pixelColor(6, 6), QColor(Qt::green));
-    lamp->SetGlyph(QImage());
-    EXPECT_FALSE(lamp->HaveGlyph());
 }
 
 TEST(QnStatLt, OnlyVisibleColourChangesRepaint)

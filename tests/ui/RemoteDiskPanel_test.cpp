@@ -69,14 +69,6 @@ TEST_F(RemoteDiskPanel, CaptionsHintsAndFirstState) {
     EXPECT_TRUE(labels.contains("Server Port"));
     EXPECT_TRUE(act.isEnabled());
     EXPECT_FALSE(act.isChecked());
-
-    TRemoteDiskPanel orphan(nullptr, Prompts);  // without a server the action is disabled
-    EXPECT_FALSE(orphan.ActivateRemoteDiskServerAct->isEnabled());
-    EXPECT_FALSE(orphan.C_DiskServerPort->isReadOnly());
-    orphan.ActivateRemoteDiskServerActExecute();
-    orphan.RemoteDiskStatusTimer();
-    EXPECT_EQ(orphan.ItemCount(), 0);
-    EXPECT_TRUE(Prompts.Log.empty());
 }
 
 TEST_F(RemoteDiskPanel, StartAndStopLockAndFreeThePortEdit) {
@@ -147,7 +139,6 @@ TEST_F(RemoteDiskPanel, ClientAppearsAtTheNextTickAndReadsDoNotRepaint) {
     Panel.Refresh->click();
     EXPECT_NE(Panel.ItemLines(0)[2], lines[2]);
 
-    // An unmount empties the list at the next tick.
     ASSERT_EQ(Ask(client, rmtreq::Session(2, 3, rmtreq::Get32(mounted, 4), 2)), rmtreq::Status(3));
     Panel.RemoteDiskStatusTimer();
     EXPECT_EQ(Panel.ItemCount(), 0);

@@ -41,8 +41,6 @@ void WriteAll(int fd, const std::string& bytes);
 std::string ReadFor(int fd, size_t count, std::chrono::milliseconds limit = 5s);
 // What is readable right now, without waiting.
 inline std::string ReadAvailable(int fd) { return ReadFor(fd, SIZE_MAX, 0ms); }
-// True when nothing is readable within wait (what does come is consumed).
-inline bool NothingArrives(int fd, std::chrono::milliseconds wait = 100ms) { return ReadFor(fd, 1, wait).empty(); }
 // A pattern of count bytes covering every byte value.
 std::string Pattern(size_t count, unsigned seed = 0);
 

@@ -54,7 +54,6 @@ public:
     std::vector<uint32_t> WriteSizes() { return Copy(writeSizes_); }
     std::vector<std::string> Journal() { return Copy(journal_); }
     TQnLineState State() { return Copy(state_); }
-    int StateWrites() { return Copy(stateWrites_); }
     uint32_t PendingErrors() { return Copy(pendingErrors_); }
     // True while a write waits on the stall.
     bool WriterBlocked() { return Copy(writerBlocked_); }
@@ -66,7 +65,6 @@ public:
     int32_t WriteState(const TQnLineState& state) override {
         std::lock_guard guard(lock_);
         state_ = state;
-        ++stateWrites_;
         return 0;
     }
     int32_t Read(uint8_t* bytes, uint32_t count) override {
@@ -157,7 +155,6 @@ private:
     std::vector<uint32_t> writeSizes_;
     std::vector<std::string> journal_;
     TQnLineState state_{9600, 0, 0, 0, 8, 0, 0, 17, 19};
-    int stateWrites_ = 0;
     uint8_t lines_ = 0;
     uint32_t pendingEvents_ = 0;
     uint32_t pendingErrors_ = 0;
