@@ -1,6 +1,4 @@
-// The terminal's byte queue stays within its bound: a request past it is
-// refused with the queue unchanged, and growth up to it neither overflows
-// nor loops.
+// The terminal's byte queue stays within its bound.
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,4 @@
-// The terminal window's view onto a VT100 screen, offscreen: scroll bars,
-// following the cursor, scroll-back viewing, mouse selection, the clipboard
-// and coalesced repaints.
+// The terminal window's view onto a VT100 screen, offscreen.
 #include <gtest/gtest.h>
 
 #include <QApplication>

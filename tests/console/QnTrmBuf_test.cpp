@@ -4,6 +4,7 @@
 
 #include <random>
 #include <string>
+#include <tuple>
 
 #include "console/QnTrmBuf.h"
 
@@ -33,9 +34,7 @@ TEST(QnTerminalBuffer, WrapAtTheRightMargin) {
             if (c.crBefore && i == c.chars - 1) b.DoCarriageReturn();
             b.WriteChar(static_cast<char>('!' + i % 90));
         }
-        EXPECT_EQ(b.GetRow(), c.row) << c.what;
-        EXPECT_EQ(b.GetCol(), c.col) << c.what;
-        EXPECT_EQ(b.BeyondMargin(), c.beyond) << c.what;
+        EXPECT_EQ(std::tuple(b.GetRow(), b.GetCol(), b.BeyondMargin()), std::tuple(c.row, c.col, c.beyond)) << c.what;
     }
 }
 
@@ -84,9 +83,8 @@ TEST(QnTerminalBuffer, RunEqualsCharacterByCharacter) {
         for (char c : text) single.WriteChar(c);
 
         SCOPED_TRACE("round " + std::to_string(round) + " text " + text);
-        ASSERT_EQ(run.CursorScreenRow(), single.CursorScreenRow());
-        ASSERT_EQ(run.CursorScreenCol(), single.CursorScreenCol());
-        ASSERT_EQ(run.BeyondMargin(), single.BeyondMargin());
+        ASSERT_EQ(std::tuple(run.CursorScreenRow(), run.CursorScreenCol(), run.BeyondMargin()),
+                  std::tuple(single.CursorScreenRow(), single.CursorScreenCol(), single.BeyondMargin()));
         for (int row = run.RowCount() - run.SVRowCount() + 1; row <= run.RowCount(); ++row)
             for (int col = 1; col <= run.ColCount(); ++col) {
                 ASSERT_EQ(run.CharAt(row, col), single.CharAt(row, col)) << row << "," << col;

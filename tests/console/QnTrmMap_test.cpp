@@ -1,5 +1,5 @@
 // Keyboard and character-set maps: the two compiled resources, the AHT3
-// loader on damaged blobs, lookups and the draw script.
+// loader on damaged blobs and lookups.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -36,9 +36,6 @@ TEST(QnKeyboardMapping, AddRefusesDuplicatesAndCutsLongStrings) {
     const std::string longKey(80, 'k');
     EXPECT_TRUE(m.Add(longKey, std::string(70, 'v')));
     EXPECT_EQ(m.Get(longKey.substr(0, 63)), std::string(63, 'v'));
-    m.Clear();
-    EXPECT_EQ(m.Count(), 0);
-    EXPECT_EQ(m.Get("VK_F1"), "");
 }
 
 // A blob of two keyboard records framed as AHT3, for damaging; its first key
@@ -122,30 +119,6 @@ TEST(QnCharSetMapping, LoadsTheFiveSets) {
     EXPECT_EQ(m.Find("VT100-UK", 0x7F), nullptr);
     EXPECT_EQ(m.Find("vt100-uk", 'A'), nullptr);  // set names compare exactly
     EXPECT_EQ(m.GetFontNames(), std::vector<std::string>{"Terminal"});
-}
-
-TEST(QnCharSetMapping, AddRefusesAnyOverlap) {
-    TQnCharSetMapping m;
-    EXPECT_TRUE(m.Add("S", 'a', 'A', "F", 'c'));
-    EXPECT_EQ(m.Find("S", 'c')->Glyph, 'C');
-    EXPECT_FALSE(m.Add("S", 'c', 'x', "F", 'e'));
-    EXPECT_EQ(m.Find("S", 'd'), nullptr);
-    EXPECT_TRUE(m.Add("T", 'c', 'x', "f", 'e'));
-    EXPECT_EQ(m.Count(), 6);
-    // Font names are listed once whatever their case.
-    EXPECT_EQ(m.GetFontNames().size(), 1u);
-}
-
-// Runs of one font: the paint tests show them on screen.
-TEST(QnCharSetMapping, DrawScriptOfAnUnknownSetAndOfEmptyText) {
-    TQnCharSetMapping m;
-    ASSERT_TRUE(m.LoadFromRes("QNVT100CharSet"));
-    m.GenerateDrawScript("VT52", "x");          // an unknown set draws in the default font
-    m.GenerateDrawScript("VT100-USASCII", "");  // empty text keeps the old script
-    std::string font, text;
-    ASSERT_TRUE(m.GetNextDrawCommand(font, text));
-    EXPECT_EQ(font + " " + text, "<Default> x");
-    EXPECT_FALSE(m.GetNextDrawCommand(font, text));
 }
 
 TEST(QnCharSetMapping, EmulatorCharSetNames) {

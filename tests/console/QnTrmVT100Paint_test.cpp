@@ -1,6 +1,4 @@
-// VT100 painting, pixel by pixel on an offscreen image: colours of reverse,
-// selection and reversed screen, bold, invisible, underline and strike rows,
-// double width and height, blink phases and the special graphics glyphs.
+// VT100 painting, pixel by pixel on an offscreen image.
 #include <gtest/gtest.h>
 
 #include <QImage>

@@ -1,8 +1,6 @@
-// The TTY console: its character grid (the cursor as bytes are written, line
-// wrap, scrolling with and without scroll lock) and its font. A font that is
-// not installed falls back to a family the font database itself reports as
-// fixed-pitch: DejaVu Sans Mono, which the install step installs, so cells
-// and glyphs agree on every machine.
+// The TTY console's character grid and its font. A missing font falls back
+// to DejaVu Sans Mono (installed by the install step), so cells and glyphs
+// agree on every machine.
 
 #include <gtest/gtest.h>
 
@@ -48,8 +46,7 @@ TEST_P(WriteCharCases, MovesCursor) {
     m.SetScrollLock(p.scrollLock);
     m.GotoXY(p.startColumn, p.startRow);
     m.WriteString(p.input);
-    EXPECT_EQ(m.CursorColumn(), p.column);
-    EXPECT_EQ(m.CursorRow(), p.row);
+    EXPECT_EQ(std::pair(m.CursorColumn(), m.CursorRow()), std::pair(p.column, p.row));
 }
 
 INSTANTIATE_TEST_SUITE_P(

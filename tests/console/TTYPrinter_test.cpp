@@ -1,6 +1,5 @@
 // The LST printer engine on a recording printer (10-pixel characters,
-// 22-pixel lines, limits 25 / 825 across and 25 / 1075 down), and on the
-// real Qt printer object, printing into PDF files that pdftotext reads back.
+// 22-pixel lines, limits 25 / 825 across and 25 / 1075 down), and into PDF files.
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,4 @@
-// The file system on real image files: listing, import with its rollback
-// on every kind of failure, delete, the numbers of one directory entry, and
-// damaged directories.
+// The file system on real image files.
 
 #include <functional>
 #include <sstream>

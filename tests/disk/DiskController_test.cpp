@@ -1,8 +1,5 @@
-// The disk layer's devices and streams: the controller through its ports
-// (each command's status, registers and events, with the image untouched
-// whenever a command fails), the drive's writes of several records at once,
-// where its read window lands, and the Intel HEX-32 writer's exact record
-// texts, checksums and segments, whatever pieces the data comes in.
+// The disk layer's devices and streams: the controller through its ports,
+// multi-record writes, the read window and the Intel HEX-32 writer.
 
 #include "disk/DiskController.h"
 

@@ -1,6 +1,4 @@
-// The boot of the headless machine core, and "Load Hex File": records are
-// stored in file order and replace only the memory they reach; refusals
-// name the file and the line and change nothing.
+// The boot of the headless machine core, and "Load Hex File".
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,5 @@
-// The system-manager channel driven through its four ports as a CP/M
-// program drives it, against a recording host over real files; and as the
-// machine serves it, through IN and OUT instructions against real images.
+// The system-manager channel against a recording host over real files, and
+// as the machine serves it through IN and OUT instructions.
 
 #include "disk/DiskDrive.h"
 #include "machine/SysCommand.h"
