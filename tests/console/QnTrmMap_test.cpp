@@ -21,9 +21,6 @@ TEST(QnKeyboardMapping, LoadsAllThreeLevels) {
     EXPECT_EQ(m.Get("DEC_KP,6"), "\\eOl");
     EXPECT_EQ(m.Get("vk_f1"), "");  // case counts
     EXPECT_EQ(m.Get("\\x0A"), "");
-    // Resource names compare without regard to case; unknown names find nothing.
-    EXPECT_EQ(QnFindResource("qnvt100keymap").Data, QnFindResource("QNVT100KeyMap").Data);
-    EXPECT_EQ(QnFindResource("QNVT100").Data, nullptr);
 }
 
 TEST(QnKeyboardMapping, AddRefusesDuplicatesAndCutsLongStrings) {

@@ -22,15 +22,16 @@ using tavrin::test::TRecordingPrintTarget;
 
 namespace {
 
+void WriteTo(TTTYPrinter& printer, const std::string& bytes)
+{
+    for (char c : bytes)
+        printer.WriteChar(static_cast<uint8_t>(c));
+}
+
 struct Device {
     TRecordingPrintTarget target;
     std::unique_ptr<TTTYPrinter> printer = std::make_unique<TTTYPrinter>(target);
-
-    void Write(const std::string& bytes)
-    {
-        for (char c : bytes)
-            printer->WriteChar(static_cast<uint8_t>(c));
-    }
+    void Write(const std::string& bytes) { WriteTo(*printer, bytes); }
 };
 
 TEST(TTYPrinter, SettersClampTheirValues)
@@ -215,11 +216,7 @@ struct PdfDevice {
         target->SelectPdf();
         printer = std::make_unique<TTTYPrinter>(*target);
     }
-    void Write(const std::string& bytes)
-    {
-        for (char c : bytes)
-            printer->WriteChar(static_cast<uint8_t>(c));
-    }
+    void Write(const std::string& bytes) { WriteTo(*printer, bytes); }
 };
 
 TEST(QtPrintTarget, PdfEntryEndsThePrinterList)

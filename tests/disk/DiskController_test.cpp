@@ -9,6 +9,7 @@
 #include <array>
 #include <cstring>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "CpmTestSupport.h"
@@ -181,9 +182,9 @@ TEST_P(StreamCacheWindow, LoadsAroundTheRecord) {
     TStreamCache cache(&stream, 0, c.records, 128, c.window);
     EXPECT_EQ(cache.FirstCached(), -1);
     for (const WindowStep& s : c.steps) {
-        EXPECT_EQ(cache.LoadWindow(s.index), s.ok) << "record " << s.index;
-        EXPECT_EQ(cache.FirstCached(), s.first) << "record " << s.index;
-        EXPECT_EQ(cache.CachedCount(), s.count) << "record " << s.index;
+        const bool ok = cache.LoadWindow(s.index);
+        EXPECT_EQ(std::tuple(ok, cache.FirstCached(), cache.CachedCount()), std::tuple(s.ok, s.first, s.count))
+            << "record " << s.index;
         if (s.ok) {
             const uint8_t* rec = cache.GetCachedRecord(s.index);
             ASSERT_NE(rec, nullptr);

@@ -46,12 +46,10 @@ TEST_F(BootTest, BootLoadsMemoryMountsDrivesAndStartsAtTheBios)
     EXPECT_EQ(m.CpuEmu1.ReadMemoryByte(0xFFFF), Bios.back());
     EXPECT_EQ(m.FTtyKeyQueue.Count(), 0);
     EXPECT_EQ(m.FLastTtyKey, 0);
-    EXPECT_TRUE(m.DriveMounted(0));
-    EXPECT_TRUE(m.DriveMounted(1));
-    EXPECT_FALSE(m.DriveMounted(2));
-    EXPECT_EQ(m.DriveCaption(0), "\"DiskA\"");
-    EXPECT_EQ(m.DriveCaption(1), "\"B\"");
-    EXPECT_EQ(m.DriveCaption(2), "(no disk)");
+    EXPECT_EQ(std::vector<bool>({m.DriveMounted(0), m.DriveMounted(1), m.DriveMounted(2)}),
+              std::vector<bool>({true, true, false}));
+    EXPECT_EQ(std::vector<std::string>({m.DriveCaption(0), m.DriveCaption(1), m.DriveCaption(2)}),
+              std::vector<std::string>({"\"DiskA\"", "\"B\"", "(no disk)"}));
     EXPECT_EQ(m.Lamp(0).NotLitColor, LampMountedColor);
     EXPECT_EQ(Sector(DiskA, 0, 0), std::string(Cpm.begin(), Cpm.begin() + 128));
     // Booting again works with the same images (they were released first).

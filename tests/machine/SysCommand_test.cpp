@@ -368,9 +368,9 @@ TEST(SysChannelTest, DriveCommandTranscripts)
         const auto drive = static_cast<uint8_t>(c.Drive);
         EXPECT_EQ(m.DriveCaption(drive), c.Caption);
         const bool mounted = c.Caption != std::string("(no disk)");
-        EXPECT_EQ(m.DriveMounted(drive), mounted);
-        EXPECT_EQ(m.DrivePath(drive).empty(), !mounted);
-        EXPECT_EQ(m.Lamp(drive).NotLitColor == LampMountedColor, mounted);
+        EXPECT_EQ(std::vector<bool>({m.DriveMounted(drive), !m.DrivePath(drive).empty(),
+                                     m.Lamp(drive).NotLitColor == LampMountedColor}),
+                  std::vector<bool>(3, mounted));
         EXPECT_EQ(ReadFile(temp.File("BAD.cpmdsk")), "too short");
     }
     EXPECT_EQ(ReadFile(temp.File("WORK.cpmdsk")).substr(0, 128), std::string(cpm.begin(), cpm.begin() + 128))
