@@ -108,14 +108,12 @@ INSTANTIATE_TEST_SUITE_P(QnTerminalView, ScrollBars,
 TEST_F(ViewTest, CursorIsFollowedAndTheBarsMoveTheView) {
     Resize(40 * cw, 10 * ch);
     Feed("\x1b[20;60Hx");
-    EXPECT_EQ(term.LeftCol(), 61 - term.FullCols() + 1);
-    EXPECT_EQ(term.TopRow(), 20 - term.FullRows() + 1);
-    EXPECT_EQ(term.HorzScrollBar()->value(), term.LeftCol() - 1);
-    EXPECT_EQ(term.VertScrollBar()->value(), term.TopRow() - 1);
+    EXPECT_EQ(std::pair(term.LeftCol(), term.TopRow()), std::pair(61 - term.FullCols() + 1, 20 - term.FullRows() + 1));
+    EXPECT_EQ(std::pair(term.HorzScrollBar()->value(), term.VertScrollBar()->value()),
+              std::pair(term.LeftCol() - 1, term.TopRow() - 1));
     term.VertScrollBar()->setValue(0);
     term.HorzScrollBar()->setValue(3);
-    EXPECT_EQ(term.TopRow(), 1);
-    EXPECT_EQ(term.LeftCol(), 4);
+    EXPECT_EQ(std::pair(term.LeftCol(), term.TopRow()), std::pair(4, 1));
     term.SetFollowCursor(false);
     Feed("\x1b[24;80H");
     EXPECT_EQ(term.TopRow(), 1);

@@ -1,9 +1,8 @@
-// libFuzzer target: program output through the CRT terminal's teletype
-// emulator and screen buffer on a windowless terminal, interleaved with
-// buffer operations, generic commands with absurd arguments, and repaints.
-// A crash, a hang, an access outside a plane, or a cursor or region outside
-// the grid is a finding. Input: sizes and modes, then control bytes that
-// feed a run of output (high bit clear) or perform one operation.
+// libFuzzer target: output through the teletype emulator and screen buffer,
+// interleaved with buffer operations, generic commands with absurd arguments
+// and repaints; a cursor or region outside the grid is a finding. Input:
+// sizes and modes, then control bytes that feed a run of output (high bit
+// clear) or perform one operation.
 
 #include <fuzzer/FuzzedDataProvider.h>
 
