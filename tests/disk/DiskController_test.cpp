@@ -3,11 +3,11 @@
 
 #include "disk/DiskController.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <array>
-#include <cstring>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -137,27 +137,6 @@ TEST(BlockWrite, RecordsLandInPlaceAndInTheWindowOrNotAtAll) {
     EXPECT_TRUE(std::equal(record.begin(), record.end(), data.begin() + 256));
 }
 
-// An in-memory image whose every record holds its own number (low byte), so
-// loads can be checked.
-class MemoryStream : public TDiskStream {
-public:
-    explicit MemoryStream(int records) : data(static_cast<size_t>(records * 128)) {
-        for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i / 128);
-    }
-    int64_t Size() const override { return static_cast<int64_t>(data.size()); }
-    int64_t Seek(int64_t offset) override { return pos = offset; }
-    int64_t Read(void* buffer, int64_t count) override {
-        const int64_t n = std::max<int64_t>(0, std::min<int64_t>(count, Size() - pos));
-        std::memcpy(buffer, data.data() + pos, static_cast<size_t>(n));
-        pos += n;
-        return n;
-    }
-    int64_t Write(const void*, int64_t) override { return -1; }
-
-    std::vector<uint8_t> data;
-    int64_t pos = 0;
-};
-
 // A sequence of record requests and the window each one leaves.
 struct WindowStep {
     int32_t index;
@@ -178,7 +157,12 @@ class StreamCacheWindow : public ::testing::TestWithParam<WindowCase> {};
 
 TEST_P(StreamCacheWindow, LoadsAroundTheRecord) {
     const WindowCase& c = GetParam();
-    MemoryStream stream(c.records);
+    // Every record holds its own number (low byte), so loads can be checked.
+    std::string image(static_cast<size_t>(c.records) * 128, '\0');
+    for (size_t i = 0; i < image.size(); ++i) image[i] = static_cast<char>(i / 128);
+    TempFolder dir;
+    storetest::WriteFile(dir / "records", image);
+    TDiskFileStream stream(::open((dir / "records").c_str(), O_RDONLY));
     TStreamCache cache(&stream, 0, c.records, 128, c.window);
     EXPECT_EQ(cache.FirstCached(), -1);
     for (const WindowStep& s : c.steps) {
