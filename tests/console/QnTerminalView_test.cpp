@@ -93,10 +93,10 @@ TEST_P(ScrollBars, ShowWhenTheCellsDoNotFit) {
     const BarCase& c = GetParam();
     if (c.columns == 132) Feed("\x1b[?3h");
     Resize(80 * cw + c.dw, 24 * ch + c.dh);
-    EXPECT_EQ(!term.HorzScrollBar()->isHidden(), c.horz);
-    EXPECT_EQ(!term.VertScrollBar()->isHidden(), c.vert);
-    EXPECT_EQ(term.HorzScrollBar()->maximum(), c.horzMax);
-    EXPECT_EQ(term.VertScrollBar()->maximum(), c.vertMax);
+    EXPECT_EQ(std::pair(!term.HorzScrollBar()->isHidden(), !term.VertScrollBar()->isHidden()),
+              std::pair(c.horz, c.vert));
+    EXPECT_EQ(std::pair(term.HorzScrollBar()->maximum(), term.VertScrollBar()->maximum()),
+              std::pair(c.horzMax, c.vertMax));
 }
 
 INSTANTIATE_TEST_SUITE_P(QnTerminalView, ScrollBars,

@@ -159,9 +159,8 @@ class Renditions : public testing::TestWithParam<RenditionCase> {};
 TEST_P(Renditions, MarkTheNextCell) {
     Vt100 t;
     t.Feed(GetParam().input + "x");
-    EXPECT_EQ(t.b().AttrAt(1, 1), GetParam().attrs);
-    EXPECT_EQ(t.b().ForeColorAt(1, 1), GetParam().fore);
-    EXPECT_EQ(t.b().BackColorAt(1, 1), GetParam().back);
+    EXPECT_EQ(std::tuple(t.b().AttrAt(1, 1), t.b().ForeColorAt(1, 1), t.b().BackColorAt(1, 1)),
+              std::tuple(GetParam().attrs, GetParam().fore, GetParam().back));
 }
 
 const RenditionCase RenditionCases[] = {

@@ -106,12 +106,11 @@ TEST_P(TTYPrinterStream, ReachesThePrinter)
     if (c.setup)
         c.setup(*d.printer);
     d.Write(c.bytes);
-    EXPECT_EQ(d.target.Count("begin"), 1);
-    EXPECT_EQ(d.target.Count("'"), c.glyphs);
-    EXPECT_EQ(d.target.Count("page"), c.pages);
-    const std::string ending = c.ending;
-    EXPECT_EQ(d.target.IsPrinting ? "open" : d.target.Log.back(), ending);
-    EXPECT_EQ(d.target.LastGlyph(), c.lastGlyph);
+    // Jobs begun, glyphs, new pages, how the job stands, the last glyph.
+    const std::string ending = d.target.IsPrinting ? "open" : d.target.Log.back();
+    EXPECT_EQ(std::tuple(d.target.Count("begin"), d.target.Count("'"), d.target.Count("page"), ending,
+                         d.target.LastGlyph()),
+              std::tuple(1, c.glyphs, c.pages, std::string(c.ending), std::string(c.lastGlyph)));
 }
 
 const std::string LineOf79(79, 'x');

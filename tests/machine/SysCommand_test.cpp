@@ -264,8 +264,7 @@ TEST_P(SysPrint, Reply)
     if (c.selected)
         Host.Selected = "Office Laser";
     EXPECT_EQ(Transact(c.command), c.reply);
-    EXPECT_EQ(printer.EndJobs, c.endJobs);
-    EXPECT_EQ(printer.AbortJobs, c.abortJobs);
+    EXPECT_EQ(std::pair(printer.EndJobs, printer.AbortJobs), std::pair(c.endJobs, c.abortJobs));
 }
 
 std::string Status(std::initializer_list<std::string> tail)
