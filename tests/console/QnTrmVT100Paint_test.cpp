@@ -106,12 +106,10 @@ std::vector<PixelCase> Cases() {
     };
 }
 
-class PixelTable : public testing::TestWithParam<PixelCase> {
-protected:
-    void SetUp() override { tavrin::test::QtTestApp(); }
-};
+class PixelTable : public testing::TestWithParam<PixelCase> {};
 
 TEST_P(PixelTable, CellsShowAsExpected) {
+    tavrin::test::QtTestApp();
     const PixelCase& c = GetParam();
     const QFont font = TQnCustomTerminal::TerminalFont(QStringLiteral("DejaVu Sans Mono"), 16);
     const TQnGlyphCell cell = QnGlyphCellOf(font);
