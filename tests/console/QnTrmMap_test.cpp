@@ -1,14 +1,20 @@
 // Keyboard and character-set maps: the two compiled resources, the AHT3
-// loader on damaged blobs and lookups.
+// loader on damaged blobs and lookups; and the terminal key map with its
+// caret codec, read back by key and shift state.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "console/MapKeys.h"
 #include "console/QnTrmMap.h"
 #include "console/QnTrmVT100.h"
+#include "machine/ConfigObject.h"
+#include "support/TempFolder.h"
 
 namespace {
+
+using tavrin::test::ReadFile;
 
 TEST(QnKeyboardMapping, LoadsAllThreeLevels) {
     TQnKeyboardMapping m;
@@ -117,6 +123,63 @@ TEST(QnCharSetMapping, EmulatorCharSetNames) {
     const char* const names[] = {"VT100-USASCII", "VT100-UK", "VT100-linedraw", "VT100-ROM1", "VT100-ROM2"};
     for (uint8_t set = csUSASCII; set <= csROM2; ++set) EXPECT_STREQ(QnVT100CharSetName(set), names[set]);
     EXPECT_STREQ(QnVT100CharSetName(77), "VT100-USASCII");
+}
+
+TEST(KeyStringCodecTest, DecodesCaretForm) {
+    const std::vector<std::pair<std::string, std::string>> cases = {  // caret form, bytes
+        {"^[[A", "\x1B[A"},
+        {"^a", "\x01"},
+        {"^A", "\x01"},
+        {"^_", "\x1F"},
+        {"^`", " "},
+        {"^@", std::string(1, '\0')},
+        {"^^", "^"},
+        {"^^^", "^"},
+        {"^^^M", "^\r"},
+        {"abc^", "abc"},
+        {"^1x", "x"},
+        {"^?", ""},
+        {"a=b c", "a=b c"},
+        {"\xE9^\xE9", "\xE9\xA9"},
+    };
+    for (const auto& [caret, bytes] : cases)
+        EXPECT_EQ(TMapTermKeys::DecodeKeyString(caret), bytes) << '"' << caret << '"';
+}
+
+TEST(KeyStringCodecTest, EveryByteRoundTrips) {
+    for (int b = 0; b < 256; ++b) {
+        const std::string one(1, char(b));
+        EXPECT_EQ(TMapTermKeys::DecodeKeyString(TMapTermKeys::EncodeKeyString(one)), one) << b;
+        const std::string framed = " " + one + "^" + one + " ";
+        EXPECT_EQ(TMapTermKeys::DecodeKeyString(TMapTermKeys::EncodeKeyString(framed)), framed)
+            << b;
+    }
+}
+
+TEST(KeyMapFileTest, MappingsSurviveSaveAndLoad) {
+    tavrin::test::TTempFolder folder;
+    const std::string file = folder.File("tavrin.kmap");
+    const std::vector<std::string> typed = {" leading", "trailing ", "  ", "^@", "^[[A", "a=b",
+                                            "^^", "\xE9\xFF", "\x1E", "a\x1E", "\x1E^`"};
+    {
+        TMapTermKeys map(file);
+        EXPECT_FALSE(map.Load());
+        for (size_t i = 0; i < typed.size(); ++i) map.UpdateMapping(int(i), int(i % 3), typed[i]);
+        ASSERT_TRUE(map.Save());
+    }
+    const std::string text = ReadFile(file);
+    EXPECT_NE(text.find("Up Arrow=^`leading\r\n"), std::string::npos) << text;
+
+    TMapTermKeys loaded(file);
+    ASSERT_TRUE(loaded.Load());
+    for (size_t i = 0; i < typed.size(); ++i) {
+        TShiftState shift;
+        if (i % 3 == 1) shift.Include(ssShift);
+        if (i % 3 == 2) shift.Include(ssCtrl);
+        EXPECT_EQ(loaded.GetKeyBytes(TermKeyCodes[i], shift),
+                  TMapTermKeys::DecodeKeyString(typed[i]))
+            << typed[i];
+    }
 }
 
 }  // namespace

@@ -147,37 +147,32 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 // How a job ends: abort, eject or destruction, with or without anything drawn.
-struct EndCase {
-    const char* name;
-    std::string bytes;
-    std::function<void(Device&)> finish;
-    const char* last;
-};
-
-class TTYPrinterEnd : public ::testing::TestWithParam<EndCase> {};
-
-TEST_P(TTYPrinterEnd, ClosesTheJobOnce)
+TEST(TTYPrinter, EndingsCloseTheJobOnce)
 {
-    Device d;
-    d.Write(GetParam().bytes);
-    GetParam().finish(d);
-    EXPECT_EQ(d.target.Log.back(), GetParam().last);
-    EXPECT_EQ(d.target.Count("end") + d.target.Count("abort"), 1);
-    EXPECT_FALSE(d.target.IsPrinting);
-    if (d.printer) {
-        d.printer->EndJob();
-        d.printer->AbortJob();
-        EXPECT_EQ(d.target.Count("end") + d.target.Count("abort"), 1) << "nothing to close";
+    const struct {
+        const char* name;
+        std::string bytes;
+        std::function<void(Device&)> finish;
+        const char* last;
+    } cases[] = {
+        {"abort", "AB", [](Device& d) { d.printer->AbortJob(); }, "abort"},
+        {"eject", "AB", [](Device& d) { d.printer->EndJob(); }, "end"},
+        {"eject of an empty job aborts", "\f\t", [](Device& d) { d.printer->EndJob(); }, "abort"},
+        {"destruction of an empty job aborts", "\f", [](Device& d) { d.printer.reset(); }, "abort"},
+    };
+    for (const auto& c : cases) {
+        Device d;
+        d.Write(c.bytes);
+        c.finish(d);
+        EXPECT_EQ(d.target.Log.back(), c.last) << c.name;
+        EXPECT_EQ(d.target.Count("end") + d.target.Count("abort"), 1) << c.name;
+        if (d.printer) {
+            d.printer->EndJob();
+            d.printer->AbortJob();
+            EXPECT_EQ(d.target.Count("end") + d.target.Count("abort"), 1) << c.name << ": nothing left to close";
+        }
     }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Endings, TTYPrinterEnd,
-    ::testing::Values(EndCase{"Abort", "AB", [](Device& d) { d.printer->AbortJob(); }, "abort"},
-                      EndCase{"Eject", "AB", [](Device& d) { d.printer->EndJob(); }, "end"},
-                      EndCase{"EjectEmptyAborts", "\f\t", [](Device& d) { d.printer->EndJob(); }, "abort"},
-                      EndCase{"DestructionOfEmptyJobAborts", "\f", [](Device& d) { d.printer.reset(); }, "abort"}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(TTYPrinter, WithoutPrinterNothingHappens)
 {
