@@ -90,7 +90,6 @@ const ScriptCase ScriptCases[] = {
     // DECSC / DECRC keep the row in the current addressing, not origin mode.
     {.name = "RestoreInOriginMode", .input = CSI + "5;10r" + CSI + "2;1H" + E + "7" + CSI + "?6h" + E + "8",
      .cursor = {6, 1}},
-    // Text and editing.
     {.name = "ColumnSwitchClears", .input = "abc\r\ndef" + CSI + "?3h", .rows = {"", ""}},
     {.name = "EraseChars", .input = "abcdef" + CSI + "1;2H" + CSI + "3X", .rows = {"a   ef"}},
     // ECH past the end of the line goes on with the next row.
@@ -103,7 +102,6 @@ const ScriptCase ScriptCases[] = {
     {.name = "SubInsideSequence", .input = CSI + "1;\x1a" "5H", .cursor = {1, 5}},
     {.name = "LineFeedInsideSequence", .input = At + CSI + "2\nC", .cursor = {11, 22}},
     {.name = "EscapeRestartsSequence", .input = At + CSI + "12" + E + "[3B", .cursor = {13, 20}},
-    // Ignored controls, unknown and refused sequences show nothing.
     {.name = "ControlsIgnored", .input = "a\x01" "b\x18" "c\x7f" "d", .rows = {"abcd"}},
     {.name = "EscapesIgnored", .input = "a" + E + "1b" + E + "2c" + E + "<d" + E + "Qe" + E + "#7f",
      .rows = {"abcdef"}},
@@ -116,7 +114,6 @@ const ScriptCase ScriptCases[] = {
     {.name = "BoxDrawingBecomesLineDrawing", .input = "\xc4\xb3\xe0", .rows = {"qx"}},
     {.name = "Vt52EraseToEnd", .input = "abcdef" + CSI + "?2l" + E + "H" + E + "C" + E + "C" + E + "K",
      .rows = {"ab"}},
-    // Replies to the host.
     {.name = "DeviceAttributes", .input = CSI + "c", .reply = E + "[?1;0c"},
     {.name = "Identify", .input = E + "Z", .reply = E + "[?1;0c"},
     {.name = "Vt52Identify", .input = CSI + "?2l" + E + "Z", .reply = E + "/Z"},
@@ -169,7 +166,6 @@ const RenditionCase RenditionCases[] = {
     {"Red", CSI + "31m", 0, 0x000080, QnBlack},
     {"WhiteOnCyan", CSI + "37;46m", 0, 0xC0C0C0, 0x808000},
     {"ResetClearsColours", CSI + "1;31;42m" + CSI + "0m", 0, QnSilver, QnBlack},
-    {"EmptyResets", CSI + "1m" + CSI + "m", 0, QnSilver, QnBlack},
     {"Indexed38SkipsBlink", CSI + "38;5;5m", 0, QnSilver, QnBlack},
     {"Indexed48SkipsUnderline", CSI + "48;5;4;1m", atBold, QnSilver, QnBlack},
     {"Direct38SkipsAll", CSI + "38;2;1;4;5;7m", atReverse, QnSilver, QnBlack},
@@ -311,8 +307,7 @@ TEST(QnVT100Emulator, ResetRestoresEverything) {
     Vt100 fresh, t;
     t.Feed(CSI + "?3h" + CSI + "?1h" + E + "=" + CSI + "4h" + CSI + "20h" + CSI + "?6h" + CSI + "?5h" +
            CSI + "?7l" + CSI + "?8l" + E + ")0\x0e" + CSI + "1;31mtext" + CSI + "5;10r" + E + "#6");
-    t.Feed(CSI + "?2l");  // VT52 mode: RIS is reached through ESC < first
-    t.Feed(E + "<" + E + "c");
+    t.Feed(CSI + "?2l" + E + "<" + E + "c");  // from VT52 mode RIS is reached through ESC <
     EXPECT_EQ(State(t), State(fresh));
     EXPECT_EQ(t.Line(1), "");
     EXPECT_EQ(t.Cursor(), std::make_pair(1, 1));

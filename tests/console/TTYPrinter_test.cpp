@@ -86,7 +86,6 @@ INSTANTIATE_TEST_SUITE_P(Rules, TTYPrinterMetrics,
                                            MetricsCase{"WideMargins", 20, 20, 100, 3.0, 2.0, 10, 60, 200, 650, 900}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-// A byte stream and what reached the printer.
 struct StreamCase {
     const char* name;
     std::string bytes;
@@ -146,7 +145,6 @@ INSTANTIATE_TEST_SUITE_P(
         StreamCase{"WrappingTabsMarkThePage", std::string(11, '\t') + std::string(47, '\n') + "A", {}, 1, 1, "open", "'A' 25,25"}),
     [](const auto& info) { return std::string(info.param.name); });
 
-// How a job ends: abort, eject or destruction, with or without anything drawn.
 TEST(TTYPrinter, EndingsCloseTheJobOnce)
 {
     const struct {

@@ -46,8 +46,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     t.SetRows(24);
     t.SetColumns(80);
     t.OnRowsChanged = nullptr;
-    t.OnScrolledUp = nullptr;
-    t.OnCursorMoved = nullptr;
 
     t.SetRows(data[0]);
     t.SetColumns(data[1]);

@@ -12,7 +12,6 @@ using namespace tavrin::test;
 
 namespace {
 
-// Stand-ins for the devices, in the states the status ports report.
 struct TFakePrinter : IPrinterDevice {
     bool Ready = true;
     bool IsReady() override { return Ready; }

@@ -129,15 +129,13 @@ const std::string HelpText = Lines({
     "",
 });
 
-// Failure messages show the command with control characters escaped.
-void PrintCommand(const char* command, std::ostream* os) { *os << ::testing::PrintToString(std::string(command)); }
-
 struct CommandCase {
     const char* command;
     std::string reply;
     int unmounted = -1;  // the drive the host is asked to empty, -1 none
 };
-void PrintTo(const CommandCase& c, std::ostream* os) { PrintCommand(c.command, os); }
+// Failure messages show the command with control characters escaped.
+void PrintTo(const CommandCase& c, std::ostream* os) { *os << ::testing::PrintToString(std::string(c.command)); }
 
 // With drive A holding "A0" and drive C "work": the reply, no mount, and at
 // most the one unmount asked for.
@@ -250,7 +248,7 @@ struct PrintCase {
     std::string reply;
     int endJobs, abortJobs;
 };
-void PrintTo(const PrintCase& c, std::ostream* os) { PrintCommand(c.command, os); }
+void PrintTo(const PrintCase& c, std::ostream* os) { *os << ::testing::PrintToString(std::string(c.command)); }
 
 class SysPrint : public SysChannel, public ::testing::WithParamInterface<PrintCase> {};
 
@@ -298,8 +296,7 @@ struct TTranscript {
     uint8_t Status = 0;  // IN (40h) right after the command ran
 };
 
-// What a CP/M program does, one IN or OUT instruction at a time: OUT (40h),0,
-// the command on 41h, OUT (40h),1, IN (40h), then IN (41h) until 1Ah.
+// As Transact, one IN or OUT instruction at a time, and IN (40h) after the command.
 TTranscript RunTranscript(TTavrinMachine& m, const std::string& command)
 {
     OutPort(m, 0x40, 0);
