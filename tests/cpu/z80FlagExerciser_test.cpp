@@ -182,10 +182,6 @@ struct Trial {
         for (uint8_t b : bytes) Add(b);
     }
     void Add(uint8_t b) { code[length++] = b; }
-    void Add16(uint16_t w) {
-        Add(uint8_t(w));
-        Add(uint8_t(w >> 8));
-    }
     void Poke(uint16_t address, uint8_t value) { pokes[pokeCount++] = {address, value}; }
     std::string Bytes() const {
         std::string text;
@@ -277,7 +273,9 @@ void Sweep(Rng& rng, uint32_t index, Trial& t) {
         if ((P1 == 0 && PlainOpcode(op) != op) || (indexed && op == 0x76)) op = 0x00;
         t.Add(op);
         t.Add(indexed && (op == 0xDD || op == 0xFD) ? PlainOpcode(rng.Byte()) : rng.Byte());
-        t.Add16(rng.Word());
+        const uint16_t operand = rng.Word();
+        t.Add(uint8_t(operand));
+        t.Add(uint8_t(operand >> 8));
     }
     // ED 80-9F mirror ED A0-BF here, by this processor's own rule.
     for (int k = 0; k < 2; ++k)

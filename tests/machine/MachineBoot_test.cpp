@@ -22,10 +22,6 @@ protected:
         WriteFile(Temp.File("zubios.hex"), MakeHex(0xFA00, Bios));
         DiskA = Temp.File("DiskA.cpmdsk");
     }
-    std::string Sector(const std::string& image, int track, int sector)
-    {
-        return ReadFile(image).substr(static_cast<size_t>((track * 32 + sector) * 128), 128);
-    }
     TTempFolder Temp;
     std::vector<uint8_t> Cpm, Bios;
     std::string DiskA;
@@ -50,7 +46,7 @@ TEST_F(BootTest, BootLoadsMemoryMountsDrivesAndStartsAtTheBios)
     EXPECT_EQ(std::vector<std::string>({m.DriveCaption(0), m.DriveCaption(1), m.DriveCaption(2)}),
               std::vector<std::string>({"\"DiskA\"", "\"B\"", "(no disk)"}));
     EXPECT_EQ(m.Lamp(0).NotLitColor, LampMountedColor);
-    EXPECT_EQ(Sector(DiskA, 0, 0), std::string(Cpm.begin(), Cpm.begin() + 128));
+    EXPECT_EQ(ReadFile(DiskA).substr(0, 128), std::string(Cpm.begin(), Cpm.begin() + 128)) << "the first sector";
     // Booting again works with the same images (they were released first).
     m.BootSystem();
     EXPECT_TRUE(m.DriveMounted(1));
