@@ -1,10 +1,15 @@
 // The CRT screen buffer: wrapping at the right margin, and WriteRun against
-// WriteChar. (Scrolling and the scrollback are shown through the emulator.)
+// WriteChar (scrolling and the scrollback are shown through the emulator);
+// the terminal's byte queue stays within its bound.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <random>
 #include <string>
+#include <tuple>
+#include <vector>
 
+#include "console/QnByteQueue.h"
 #include "console/QnTrmBuf.h"
 
 namespace {
@@ -33,9 +38,7 @@ TEST(QnTerminalBuffer, WrapAtTheRightMargin) {
             if (c.crBefore && i == c.chars - 1) b.DoCarriageReturn();
             b.WriteChar(static_cast<char>('!' + i % 90));
         }
-        EXPECT_EQ(b.GetRow(), c.row) << c.what;
-        EXPECT_EQ(b.GetCol(), c.col) << c.what;
-        EXPECT_EQ(b.BeyondMargin(), c.beyond) << c.what;
+        EXPECT_EQ(std::tuple(b.GetRow(), b.GetCol(), b.BeyondMargin()), std::tuple(c.row, c.col, c.beyond)) << c.what;
     }
 }
 
@@ -84,9 +87,8 @@ TEST(QnTerminalBuffer, RunEqualsCharacterByCharacter) {
         for (char c : text) single.WriteChar(c);
 
         SCOPED_TRACE("round " + std::to_string(round) + " text " + text);
-        ASSERT_EQ(run.CursorScreenRow(), single.CursorScreenRow());
-        ASSERT_EQ(run.CursorScreenCol(), single.CursorScreenCol());
-        ASSERT_EQ(run.BeyondMargin(), single.BeyondMargin());
+        ASSERT_EQ(std::tuple(run.CursorScreenRow(), run.CursorScreenCol(), run.BeyondMargin()),
+                  std::tuple(single.CursorScreenRow(), single.CursorScreenCol(), single.BeyondMargin()));
         for (int row = run.RowCount() - run.SVRowCount() + 1; row <= run.RowCount(); ++row)
             for (int col = 1; col <= run.ColCount(); ++col) {
                 ASSERT_EQ(run.CharAt(row, col), single.CharAt(row, col)) << row << "," << col;
@@ -102,6 +104,41 @@ TEST(QnTerminalBuffer, RunEqualsCharacterByCharacter) {
         ASSERT_LE(runMoves, singleMoves);
         ASSERT_EQ(runMoves > 0, singleMoves > 0);
     }
+}
+
+
+constexpr int Max = TaaByteQueue::MaxCapacity;
+
+TEST(ByteQueueBound, ReserveTailWithinTheBound)
+{
+    const struct {
+        const char* name;
+        int queued, requested;  // bytes put first, then reserved
+        bool refused;
+        int capacity;  // afterwards
+    } cases[] = {{"doubles below the bound", 100, 1000, false, 2048}, {"stops at the bound", 1, Max - 1, false, Max},
+                 {"one past the bound", 10, Max - 9, true, 64},         {"largest int", 0, INT_MAX, true, 64}};
+    for (const auto& c : cases) {
+        TaaByteQueue q;
+        q.Put(std::vector<uint8_t>(static_cast<size_t>(c.queued), 0x42).data(), c.queued);
+        if (c.refused)
+            EXPECT_THROW(q.ReserveTail(c.requested), EaaQueueOverflow) << c.name;
+        else
+            q.ReserveTail(c.requested);
+        EXPECT_EQ(std::pair(q.Capacity(), q.Count()), std::pair(c.capacity, c.queued)) << c.name;
+    }
+}
+
+TEST(ByteQueueBound, FullQueueRefusesAPutAndKeepsItsBytes)
+{
+    TaaByteQueue q;
+    q.ReserveTail(Max);
+    q.AdvanceTail(Max);
+    const uint8_t more = 1;
+    EXPECT_THROW(q.Put(&more, 1), EaaQueueOverflow);
+    EXPECT_EQ(q.Count(), Max);
+    q.SetCapacity(INT_MAX);
+    EXPECT_EQ(q.Capacity(), Max);
 }
 
 }  // namespace

@@ -1,44 +1,37 @@
 // Keyboard and character-set maps: the two compiled resources, the AHT3
-// loader on damaged blobs, lookups and the draw script.
+// loader on damaged blobs and lookups; and the terminal key map with its
+// caret codec, read back by key and shift state.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "console/MapKeys.h"
 #include "console/QnTrmMap.h"
 #include "console/QnTrmVT100.h"
+#include "machine/ConfigObject.h"
+#include "support/TempFolder.h"
 
 namespace {
 
+using tavrin::test::ReadFile;
+
 TEST(QnKeyboardMapping, LoadsAllThreeLevels) {
     TQnKeyboardMapping m;
-    std::string error = "unchanged";
-    ASSERT_TRUE(m.LoadFromRes("QNVT100KeyMap", &error));
-    EXPECT_EQ(error, "");
+    ASSERT_TRUE(m.LoadFromRes("QNVT100KeyMap"));
     EXPECT_EQ(m.Count(), 221);  // the emulator's key table reads its entries for real keys
-    EXPECT_EQ(m.Get("\\x87"), "VK_F24");
-    EXPECT_EQ(m.Get("VK_F12"), "DEC_LF");
-    EXPECT_EQ(m.Get("DEC_KP,6"), "\\eOl");
-    EXPECT_EQ(m.Get("vk_f1"), "");  // case counts
-    EXPECT_EQ(m.Get("\\x0A"), "");
-    // Resource names compare without regard to case; unknown names find nothing.
-    EXPECT_EQ(QnFindResource("qnvt100keymap").Data, QnFindResource("QNVT100KeyMap").Data);
-    EXPECT_EQ(QnFindResource("QNVT100").Data, nullptr);
+    // One entry of each level; keys compare with their case.
+    EXPECT_EQ(std::vector<std::string>(
+                  {m.Get("\\x87"), m.Get("VK_F12"), m.Get("DEC_KP,6"), m.Get("vk_f1"), m.Get("\\x0A")}),
+              std::vector<std::string>({"VK_F24", "DEC_LF", "\\eOl", "", ""}));
 }
 
-TEST(QnKeyboardMapping, AddRefusesDuplicatesAndCutsLongStrings) {
+// The loader relies on it: of two equal keys the first stays.
+TEST(QnKeyboardMapping, AddKeepsTheFirstOfEqualKeys) {
     TQnKeyboardMapping m;
     ASSERT_TRUE(m.LoadFromRes("QNVT100KeyMap"));
-    EXPECT_TRUE(m.Add("VK_NEXT", "DEC_PF3k"));
     EXPECT_FALSE(m.Add("VK_F1", "x"));
     EXPECT_EQ(m.Get("VK_F1"), "DEC_PF1k");
-    EXPECT_EQ(m.Count(), 222);
-    const std::string longKey(80, 'k');
-    EXPECT_TRUE(m.Add(longKey, std::string(70, 'v')));
-    EXPECT_EQ(m.Get(longKey.substr(0, 63)), std::string(63, 'v'));
-    m.Clear();
-    EXPECT_EQ(m.Count(), 0);
-    EXPECT_EQ(m.Get("VK_F1"), "");
 }
 
 // A blob of two keyboard records framed as AHT3, for damaging; its first key
@@ -124,34 +117,67 @@ TEST(QnCharSetMapping, LoadsTheFiveSets) {
     EXPECT_EQ(m.GetFontNames(), std::vector<std::string>{"Terminal"});
 }
 
-TEST(QnCharSetMapping, AddRefusesAnyOverlap) {
-    TQnCharSetMapping m;
-    EXPECT_TRUE(m.Add("S", 'a', 'A', "F", 'c'));
-    EXPECT_EQ(m.Find("S", 'c')->Glyph, 'C');
-    EXPECT_FALSE(m.Add("S", 'c', 'x', "F", 'e'));
-    EXPECT_EQ(m.Find("S", 'd'), nullptr);
-    EXPECT_TRUE(m.Add("T", 'c', 'x', "f", 'e'));
-    EXPECT_EQ(m.Count(), 6);
-    // Font names are listed once whatever their case.
-    EXPECT_EQ(m.GetFontNames().size(), 1u);
-}
-
-// Runs of one font: the paint tests show them on screen.
-TEST(QnCharSetMapping, DrawScriptOfAnUnknownSetAndOfEmptyText) {
-    TQnCharSetMapping m;
-    ASSERT_TRUE(m.LoadFromRes("QNVT100CharSet"));
-    m.GenerateDrawScript("VT52", "x");          // an unknown set draws in the default font
-    m.GenerateDrawScript("VT100-USASCII", "");  // empty text keeps the old script
-    std::string font, text;
-    ASSERT_TRUE(m.GetNextDrawCommand(font, text));
-    EXPECT_EQ(font + " " + text, "<Default> x");
-    EXPECT_FALSE(m.GetNextDrawCommand(font, text));
-}
-
 TEST(QnCharSetMapping, EmulatorCharSetNames) {
     const char* const names[] = {"VT100-USASCII", "VT100-UK", "VT100-linedraw", "VT100-ROM1", "VT100-ROM2"};
     for (uint8_t set = csUSASCII; set <= csROM2; ++set) EXPECT_STREQ(QnVT100CharSetName(set), names[set]);
     EXPECT_STREQ(QnVT100CharSetName(77), "VT100-USASCII");
+}
+
+TEST(KeyStringCodecTest, DecodesCaretForm) {
+    const std::vector<std::pair<std::string, std::string>> cases = {  // caret form, bytes
+        {"^[[A", "\x1B[A"},
+        {"^a", "\x01"},
+        {"^A", "\x01"},
+        {"^_", "\x1F"},
+        {"^`", " "},
+        {"^@", std::string(1, '\0')},
+        {"^^", "^"},
+        {"^^^", "^"},
+        {"^^^M", "^\r"},
+        {"abc^", "abc"},
+        {"^1x", "x"},
+        {"^?", ""},
+        {"a=b c", "a=b c"},
+        {"\xE9^\xE9", "\xE9\xA9"},
+    };
+    for (const auto& [caret, bytes] : cases)
+        EXPECT_EQ(TMapTermKeys::DecodeKeyString(caret), bytes) << '"' << caret << '"';
+}
+
+TEST(KeyStringCodecTest, EveryByteRoundTrips) {
+    for (int b = 0; b < 256; ++b) {
+        const std::string one(1, char(b));
+        EXPECT_EQ(TMapTermKeys::DecodeKeyString(TMapTermKeys::EncodeKeyString(one)), one) << b;
+        const std::string framed = " " + one + "^" + one + " ";
+        EXPECT_EQ(TMapTermKeys::DecodeKeyString(TMapTermKeys::EncodeKeyString(framed)), framed)
+            << b;
+    }
+}
+
+TEST(KeyMapFileTest, MappingsSurviveSaveAndLoad) {
+    tavrin::test::TTempFolder folder;
+    const std::string file = folder.File("tavrin.kmap");
+    const std::vector<std::string> typed = {" leading", "trailing ", "  ", "^@", "^[[A", "a=b",
+                                            "^^", "\xE9\xFF", "\x1E", "a\x1E", "\x1E^`"};
+    {
+        TMapTermKeys map(file);
+        EXPECT_FALSE(map.Load());
+        for (size_t i = 0; i < typed.size(); ++i) map.UpdateMapping(int(i), int(i % 3), typed[i]);
+        ASSERT_TRUE(map.Save());
+    }
+    const std::string text = ReadFile(file);
+    EXPECT_NE(text.find("Up Arrow=^`leading\r\n"), std::string::npos) << text;
+
+    TMapTermKeys loaded(file);
+    ASSERT_TRUE(loaded.Load());
+    for (size_t i = 0; i < typed.size(); ++i) {
+        TShiftState shift;
+        if (i % 3 == 1) shift.Include(ssShift);
+        if (i % 3 == 2) shift.Include(ssCtrl);
+        EXPECT_EQ(loaded.GetKeyBytes(TermKeyCodes[i], shift),
+                  TMapTermKeys::DecodeKeyString(typed[i]))
+            << typed[i];
+    }
 }
 
 }  // namespace

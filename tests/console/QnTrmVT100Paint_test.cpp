@@ -1,6 +1,4 @@
-// VT100 painting, pixel by pixel on an offscreen image: colours of reverse,
-// selection and reversed screen, bold, invisible, underline and strike rows,
-// double width and height, blink phases and the special graphics glyphs.
+// VT100 painting, pixel by pixel on an offscreen image.
 #include <gtest/gtest.h>
 
 #include <QImage>
@@ -108,12 +106,10 @@ std::vector<PixelCase> Cases() {
     };
 }
 
-class PixelTable : public testing::TestWithParam<PixelCase> {
-protected:
-    void SetUp() override { tavrin::test::QtTestApp(); }
-};
+class PixelTable : public testing::TestWithParam<PixelCase> {};
 
 TEST_P(PixelTable, CellsShowAsExpected) {
+    tavrin::test::QtTestApp();
     const PixelCase& c = GetParam();
     const QFont font = TQnCustomTerminal::TerminalFont(QStringLiteral("DejaVu Sans Mono"), 16);
     const TQnGlyphCell cell = QnGlyphCellOf(font);

@@ -1,13 +1,7 @@
 // The VT100 emulator against libvterm's screen on the same byte streams:
-// vttest's cursor-movement, screen-feature and character-set screens
-// (captured with scripts/capture-vttest, see tests/console/vttest/README),
-// and generated streams of cursor motion, regions, insert/delete, erase, tabs
-// and renditions. Characters, the cursor and bold, underline, blink and
-// reverse are compared after every screen or step.
-//
-// Where this terminal deliberately differs from libvterm (VT, FF, CAN inside
-// sequences, homing by regions and origin mode, ECH past the line, cursor up
-// at a region's top, DECRC in origin mode) the emulator's own tests show it.
+// captured vttest screens (see tests/console/vttest/README) and generated
+// streams, compared after every screen or step. Where this terminal differs
+// from libvterm on purpose, the emulator's own tests show it.
 #include <gtest/gtest.h>
 #include <vterm.h>
 

@@ -1,8 +1,5 @@
-// Runs every recorded single-instruction vector and compares registers,
-// memory and port traffic with the recorded final state. Where this
-// processor follows its own documented rule instead of the recorded
-// hardware, exactly the affected values are computed by that rule from the
-// case (ExpectationsFor); nothing is left out of the comparison.
+// Every recorded single-instruction vector against its final state, with
+// the values this processor's own rules decide computed by ExpectationsFor.
 
 #include <algorithm>
 #include <filesystem>

@@ -1,7 +1,6 @@
 #pragma once
-// Helpers for the CP/M file-system tests: a temporary folder, fresh images,
-// and raw access to directory entries and blocks by file offset, so tests
-// can lay out exactly the directory they need and check what was written.
+// Helpers for the CP/M file-system tests: fresh images, and raw access to
+// directory entries and blocks by file offset.
 
 #include <cstdint>
 #include <fstream>

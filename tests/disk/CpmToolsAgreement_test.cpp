@@ -1,8 +1,5 @@
 // Agreement with Debian's cpmtools, an independent reader and writer of the
-// same file system: images we write pass its checker and list and copy out
-// alike; files it writes list and export alike through our code; files with
-// missing extents or blocks export at their logical positions, byte for
-// byte as the tool copies them out.
+// same file system, both ways, and on files with missing extents or blocks.
 
 #include <array>
 #include <cctype>

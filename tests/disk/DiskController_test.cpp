@@ -1,17 +1,15 @@
-// The disk layer's devices and streams: the controller through its ports
-// (each command's status, registers and events, with the image untouched
-// whenever a command fails), the drive's writes of several records at once,
-// where its read window lands, and the Intel HEX-32 writer's exact record
-// texts, checksums and segments, whatever pieces the data comes in.
+// The disk layer's devices and streams: the controller through its ports,
+// multi-record writes, the read window and the Intel HEX-32 writer.
 
 #include "disk/DiskController.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <array>
-#include <cstring>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "CpmTestSupport.h"
@@ -139,27 +137,6 @@ TEST(BlockWrite, RecordsLandInPlaceAndInTheWindowOrNotAtAll) {
     EXPECT_TRUE(std::equal(record.begin(), record.end(), data.begin() + 256));
 }
 
-// An in-memory image whose every record holds its own number (low byte), so
-// loads can be checked.
-class MemoryStream : public TDiskStream {
-public:
-    explicit MemoryStream(int records) : data(static_cast<size_t>(records * 128)) {
-        for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i / 128);
-    }
-    int64_t Size() const override { return static_cast<int64_t>(data.size()); }
-    int64_t Seek(int64_t offset) override { return pos = offset; }
-    int64_t Read(void* buffer, int64_t count) override {
-        const int64_t n = std::max<int64_t>(0, std::min<int64_t>(count, Size() - pos));
-        std::memcpy(buffer, data.data() + pos, static_cast<size_t>(n));
-        pos += n;
-        return n;
-    }
-    int64_t Write(const void*, int64_t) override { return -1; }
-
-    std::vector<uint8_t> data;
-    int64_t pos = 0;
-};
-
 // A sequence of record requests and the window each one leaves.
 struct WindowStep {
     int32_t index;
@@ -180,13 +157,18 @@ class StreamCacheWindow : public ::testing::TestWithParam<WindowCase> {};
 
 TEST_P(StreamCacheWindow, LoadsAroundTheRecord) {
     const WindowCase& c = GetParam();
-    MemoryStream stream(c.records);
+    // Every record holds its own number (low byte), so loads can be checked.
+    std::string image(static_cast<size_t>(c.records) * 128, '\0');
+    for (size_t i = 0; i < image.size(); ++i) image[i] = static_cast<char>(i / 128);
+    TempFolder dir;
+    storetest::WriteFile(dir / "records", image);
+    TDiskFileStream stream(::open((dir / "records").c_str(), O_RDONLY));
     TStreamCache cache(&stream, 0, c.records, 128, c.window);
     EXPECT_EQ(cache.FirstCached(), -1);
     for (const WindowStep& s : c.steps) {
-        EXPECT_EQ(cache.LoadWindow(s.index), s.ok) << "record " << s.index;
-        EXPECT_EQ(cache.FirstCached(), s.first) << "record " << s.index;
-        EXPECT_EQ(cache.CachedCount(), s.count) << "record " << s.index;
+        const bool ok = cache.LoadWindow(s.index);
+        EXPECT_EQ(std::tuple(ok, cache.FirstCached(), cache.CachedCount()), std::tuple(s.ok, s.first, s.count))
+            << "record " << s.index;
         if (s.ok) {
             const uint8_t* rec = cache.GetCachedRecord(s.index);
             ASSERT_NE(rec, nullptr);

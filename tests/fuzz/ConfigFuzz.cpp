@@ -1,8 +1,7 @@
-// libFuzzer target: arbitrary text is loaded as a settings file, read through
-// the typed accessors under arbitrary names, written to through them, saved
-// and loaded again: the reload must hold the same sections, keys (in order,
-// with their spelling) and values. Input: the settings text, then the names
-// and values of the typed reads and writes.
+// libFuzzer target: text loaded as a settings file, read and written through
+// the typed accessors, saved and loaded again must hold the same sections,
+// keys and values. Input: the text, then the names and values of the typed
+// reads and writes.
 
 #include <fuzzer/FuzzedDataProvider.h>
 

@@ -1,8 +1,7 @@
-// libFuzzer target: a mutated disk image is opened as a CP/M file system,
-// listed, every file exported, and a file imported, deleted, renamed and
-// re-attributed. Errors are exceptions; a crash, a hang, an access outside a
-// buffer or a broken invariant is a finding. Input: byte 0 chooses the image
-// size, the rest is laid over the image from the directory (track 2) on.
+// libFuzzer target: a mutated image is listed, exported, and has a file
+// imported, deleted, renamed and re-attributed; refusals are exceptions.
+// Input: byte 0 chooses the image size, the rest is laid over the image from
+// the directory (track 2) on.
 
 #include <unistd.h>
 

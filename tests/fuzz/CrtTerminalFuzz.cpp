@@ -1,9 +1,8 @@
-// libFuzzer target: program output through the CRT terminal's teletype
-// emulator and screen buffer on a windowless terminal, interleaved with
-// buffer operations, generic commands with absurd arguments, and repaints.
-// A crash, a hang, an access outside a plane, or a cursor or region outside
-// the grid is a finding. Input: sizes and modes, then control bytes that
-// feed a run of output (high bit clear) or perform one operation.
+// libFuzzer target: output through the teletype emulator and screen buffer,
+// interleaved with buffer operations, generic commands with absurd arguments
+// and repaints; a cursor or region outside the grid is a finding. Input:
+// sizes and modes, then control bytes that feed a run of output (high bit
+// clear) or perform one operation.
 
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -122,8 +121,7 @@ void Operation(FakeHost& host, TQnTerminalEmulator& emu, uint8_t op, FuzzedDataP
         case 17: b.SetCharAttrs(in.ConsumeIntegral<TQnCharAttrs>()); break;
         case 18: b.SetCharSet(in.ConsumeIntegral<uint8_t>()); break;
         case 19: {
-            // A generic command with positional arguments, as a per-character
-            // hook of a user emulator would queue it.
+            // A generic command with positional arguments.
             const auto command = static_cast<TQnEmuCommand>(in.ConsumeIntegralInRange<int>(0, QnEmuCommandCount - 1));
             TQnEmuCommandParams params;
             const int count = in.ConsumeIntegralInRange<int>(0, 4);
@@ -181,21 +179,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ResizeBuffer(b, 2, in.ConsumeIntegralInRange<int>(2, MaxSVRows));
     ResizeBuffer(b, 1, in.ConsumeIntegralInRange<int>(2, b.SVRowCount()));
     ResizeBuffer(b, 0, in.ConsumeIntegralInRange<int>(2, MaxCols));
-    const uint8_t modes = in.ConsumeIntegral<uint8_t>();
-    SetModes(host, b, modes & 31);
-    if (modes & 32) {
-        // Bytes from 80h up become generic commands, as a user emulator's
-        // hook makes them.
-        emu.OnProcessChar = [](TQnTerminalEmulator&, char ch, std::string& replaceWith, TQnEmuCommandList& commands,
-                               TQnCharSource) {
-            const auto u = static_cast<uint8_t>(ch);
-            if (u < 0x80) return;
-            replaceWith.clear();
-            TQnEmuCommandListItem& item = commands.Add(static_cast<TQnEmuCommand>(u % QnEmuCommandCount));
-            item.Params.Add("", std::to_string(static_cast<int32_t>(uint32_t{u} * 0x01010101u)));
-            item.Params.Add("", std::to_string(-int32_t(u)));
-        };
-    }
+    SetModes(host, b, in.ConsumeIntegral<uint8_t>() & 31);
     CheckBuffer(b);
 
     int steps = 0;

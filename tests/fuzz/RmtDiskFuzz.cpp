@@ -1,12 +1,10 @@
 // libFuzzer target: hostile datagrams from a few clients for the remote disk
-// server's dispatcher, against an image folder that also holds a link, a
-// FIFO and a short file. Every datagram gets no reply or one well-formed
-// reply; nothing outside the folder may be opened, created or changed.
-//
+// server, over an image folder with a link, a FIFO and a short file. Every
+// datagram gets no reply or one well-formed reply; nothing outside the
+// folder may be opened, created or changed.
 // Input: records of [client byte][length byte][datagram]. Client byte bits
-// 0-1 pick one of four clients, bit 7 turns auto unmount off. A session id
-// field holding a small number n is replaced by the id of session n, so
-// reads and writes get past the session check.
+// 0-1 pick the client, bit 7 turns auto unmount off. A session id n is
+// replaced by the id of session n, so requests get past the session check.
 
 #include <sys/stat.h>
 #include <unistd.h>

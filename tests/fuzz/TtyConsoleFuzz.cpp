@@ -1,8 +1,7 @@
 // libFuzzer target: TTY console output through the sequence parser into the
-// character grid, wired as the main window wires them. The cursor must stay
-// inside the grid, change notifications must name visible rows, and no cell
-// outside the grid may change. Input: rows, columns (refused values leave
-// 24 x 80), line wrap / scroll lock / high video, then the output.
+// character grid; the cursor, change notifications and changed cells stay
+// inside the grid. Input: rows, columns, line wrap / scroll lock / high
+// video, then the output.
 
 #include <cstdint>
 
@@ -47,8 +46,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     t.SetRows(24);
     t.SetColumns(80);
     t.OnRowsChanged = nullptr;
-    t.OnScrolledUp = nullptr;
-    t.OnCursorMoved = nullptr;
 
     t.SetRows(data[0]);
     t.SetColumns(data[1]);

@@ -1,8 +1,7 @@
-// libFuzzer target: program output through the VT100 parser, emulator and
-// screen buffer on a windowless terminal, interleaved with resizes, mode
-// switches, keys and repaints. A crash, a hang, or a cursor or scroll region
-// outside the screen is a finding. Input: the sizes, then control bytes that
-// feed a run of output (high bit clear) or perform one operation.
+// libFuzzer target: output through the VT100 emulator, interleaved with
+// resizes, mode switches, keys and repaints; a cursor or scroll region outside
+// the screen is a finding. Input: the sizes, then control bytes that feed a
+// run of output (high bit clear) or perform one operation.
 
 #include <fuzzer/FuzzedDataProvider.h>
 

@@ -1,5 +1,4 @@
-// The settings store: the text form line by line, typed and ranged values,
-// and files that are replaced whole or not at all.
+// The settings store.
 
 #include "machine/ConfigObject.h"
 

@@ -1,6 +1,4 @@
-// The boot of the headless machine core, and "Load Hex File": records are
-// stored in file order and replace only the memory they reach; refusals
-// name the file and the line and change nothing.
+// The boot of the headless machine core, and "Load Hex File".
 
 #include <gtest/gtest.h>
 
@@ -24,10 +22,6 @@ protected:
         WriteFile(Temp.File("zubios.hex"), MakeHex(0xFA00, Bios));
         DiskA = Temp.File("DiskA.cpmdsk");
     }
-    std::string Sector(const std::string& image, int track, int sector)
-    {
-        return ReadFile(image).substr(static_cast<size_t>((track * 32 + sector) * 128), 128);
-    }
     TTempFolder Temp;
     std::vector<uint8_t> Cpm, Bios;
     std::string DiskA;
@@ -43,19 +37,16 @@ TEST_F(BootTest, BootLoadsMemoryMountsDrivesAndStartsAtTheBios)
     m.FTtyKeyQueue.PutByte('x');
     m.FLastTtyKey = 'q';
     m.BootSystem();
-    EXPECT_EQ(m.CpuEmu1.NextPC, 0xFA00);
-    EXPECT_EQ(m.CpuEmu1.ReadMemoryByte(0xE400), Cpm[0]);
-    EXPECT_EQ(m.CpuEmu1.ReadMemoryByte(0xFFFF), Bios.back());
-    EXPECT_EQ(m.FTtyKeyQueue.Count(), 0);
-    EXPECT_EQ(m.FLastTtyKey, 0);
-    EXPECT_TRUE(m.DriveMounted(0));
-    EXPECT_TRUE(m.DriveMounted(1));
-    EXPECT_FALSE(m.DriveMounted(2));
-    EXPECT_EQ(m.DriveCaption(0), "\"DiskA\"");
-    EXPECT_EQ(m.DriveCaption(1), "\"B\"");
-    EXPECT_EQ(m.DriveCaption(2), "(no disk)");
+    // Start, first and last byte loaded, the console's queue and last key.
+    EXPECT_EQ(std::vector<int>({m.CpuEmu1.NextPC, m.CpuEmu1.ReadMemoryByte(0xE400), m.CpuEmu1.ReadMemoryByte(0xFFFF),
+                                m.FTtyKeyQueue.Count(), m.FLastTtyKey}),
+              std::vector<int>({0xFA00, Cpm[0], Bios.back(), 0, 0}));
+    EXPECT_EQ(std::vector<bool>({m.DriveMounted(0), m.DriveMounted(1), m.DriveMounted(2)}),
+              std::vector<bool>({true, true, false}));
+    EXPECT_EQ(std::vector<std::string>({m.DriveCaption(0), m.DriveCaption(1), m.DriveCaption(2)}),
+              std::vector<std::string>({"\"DiskA\"", "\"B\"", "(no disk)"}));
     EXPECT_EQ(m.Lamp(0).NotLitColor, LampMountedColor);
-    EXPECT_EQ(Sector(DiskA, 0, 0), std::string(Cpm.begin(), Cpm.begin() + 128));
+    EXPECT_EQ(ReadFile(DiskA).substr(0, 128), std::string(Cpm.begin(), Cpm.begin() + 128)) << "the first sector";
     // Booting again works with the same images (they were released first).
     m.BootSystem();
     EXPECT_TRUE(m.DriveMounted(1));
@@ -103,9 +94,7 @@ TEST_P(HexLoadTest, StoresTheRecordsAndKeepsTheRest)
     m.CpuEmu1.WriteMemory(32768, 32768, memory.data());
 
     const THexLoadResult r = m.LoadHexToMemory(temp.File("a.hex"));
-    EXPECT_EQ(r.First, c.First);
-    EXPECT_EQ(r.NextFree, c.NextFree);
-    EXPECT_EQ(m.CpuEmu1.NextPC, c.First);
+    EXPECT_EQ(std::tuple(r.First, r.NextFree, m.CpuEmu1.NextPC), std::tuple(c.First, c.NextFree, c.First));
     m.CpuEmu1.ReadMemory(0, 32768, memory.data());
     m.CpuEmu1.ReadMemory(32768, 32768, memory.data() + 32768);
     for (auto [address, value] : c.Bytes)
@@ -170,9 +159,8 @@ TEST_P(HexLoadErrorTest, RefusedWithFileAndLineAndNothingChanged)
     } catch (const std::runtime_error& e) {
         EXPECT_EQ(std::string(e.what()), message);
     }
-    EXPECT_EQ(m.CpuEmu1.ReadMemoryByte(0x0100), 0xC3);
-    EXPECT_EQ(m.CpuEmu1.ReadMemoryByte(0x0101), 0x77);
-    EXPECT_EQ(m.CpuEmu1.NextPC, 0x1234);
+    EXPECT_EQ(std::vector<int>({m.CpuEmu1.ReadMemoryByte(0x0100), m.CpuEmu1.ReadMemoryByte(0x0101), m.CpuEmu1.NextPC}),
+              std::vector<int>({0xC3, 0x77, 0x1234}));
 }
 
 INSTANTIATE_TEST_SUITE_P(

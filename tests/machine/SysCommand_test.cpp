@@ -1,6 +1,5 @@
-// The system-manager channel driven through its four ports as a CP/M
-// program drives it, against a recording host over real files; and as the
-// machine serves it, through IN and OUT instructions against real images.
+// The system-manager channel against a recording host over real files, and
+// as the machine serves it through IN and OUT instructions.
 
 #include "disk/DiskDrive.h"
 #include "machine/SysCommand.h"
@@ -130,15 +129,13 @@ const std::string HelpText = Lines({
     "",
 });
 
-// Failure messages show the command with control characters escaped.
-void PrintCommand(const char* command, std::ostream* os) { *os << ::testing::PrintToString(std::string(command)); }
-
 struct CommandCase {
     const char* command;
     std::string reply;
     int unmounted = -1;  // the drive the host is asked to empty, -1 none
 };
-void PrintTo(const CommandCase& c, std::ostream* os) { PrintCommand(c.command, os); }
+// Failure messages show the command with control characters escaped.
+void PrintTo(const CommandCase& c, std::ostream* os) { *os << ::testing::PrintToString(std::string(c.command)); }
 
 // With drive A holding "A0" and drive C "work": the reply, no mount, and at
 // most the one unmount asked for.
@@ -251,7 +248,7 @@ struct PrintCase {
     std::string reply;
     int endJobs, abortJobs;
 };
-void PrintTo(const PrintCase& c, std::ostream* os) { PrintCommand(c.command, os); }
+void PrintTo(const PrintCase& c, std::ostream* os) { *os << ::testing::PrintToString(std::string(c.command)); }
 
 class SysPrint : public SysChannel, public ::testing::WithParamInterface<PrintCase> {};
 
@@ -265,8 +262,7 @@ TEST_P(SysPrint, Reply)
     if (c.selected)
         Host.Selected = "Office Laser";
     EXPECT_EQ(Transact(c.command), c.reply);
-    EXPECT_EQ(printer.EndJobs, c.endJobs);
-    EXPECT_EQ(printer.AbortJobs, c.abortJobs);
+    EXPECT_EQ(std::pair(printer.EndJobs, printer.AbortJobs), std::pair(c.endJobs, c.abortJobs));
 }
 
 std::string Status(std::initializer_list<std::string> tail)
@@ -300,8 +296,7 @@ struct TTranscript {
     uint8_t Status = 0;  // IN (40h) right after the command ran
 };
 
-// What a CP/M program does, one IN or OUT instruction at a time: OUT (40h),0,
-// the command on 41h, OUT (40h),1, IN (40h), then IN (41h) until 1Ah.
+// As Transact, one IN or OUT instruction at a time, and IN (40h) after the command.
 TTranscript RunTranscript(TTavrinMachine& m, const std::string& command)
 {
     OutPort(m, 0x40, 0);
@@ -369,9 +364,9 @@ TEST(SysChannelTest, DriveCommandTranscripts)
         const auto drive = static_cast<uint8_t>(c.Drive);
         EXPECT_EQ(m.DriveCaption(drive), c.Caption);
         const bool mounted = c.Caption != std::string("(no disk)");
-        EXPECT_EQ(m.DriveMounted(drive), mounted);
-        EXPECT_EQ(m.DrivePath(drive).empty(), !mounted);
-        EXPECT_EQ(m.Lamp(drive).NotLitColor == LampMountedColor, mounted);
+        EXPECT_EQ(std::vector<bool>({m.DriveMounted(drive), !m.DrivePath(drive).empty(),
+                                     m.Lamp(drive).NotLitColor == LampMountedColor}),
+                  std::vector<bool>(3, mounted));
         EXPECT_EQ(ReadFile(temp.File("BAD.cpmdsk")), "too short");
     }
     EXPECT_EQ(ReadFile(temp.File("WORK.cpmdsk")).substr(0, 128), std::string(cpm.begin(), cpm.begin() + 128))

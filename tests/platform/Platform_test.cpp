@@ -1,6 +1,5 @@
-// The platform layer: key events as it translates them, and host paths,
-// which keep every byte through the text a widget shows, whether or not they
-// are valid UTF-8.
+// The platform layer: key events, and host paths that keep every byte
+// through the text a widget shows.
 
 #include <gtest/gtest.h>
 
@@ -12,11 +11,11 @@
 #include "platform/VirtualKeys.h"
 #include "support/QtTestApp.h"
 
+#include <tuple>
 #include <vector>
 
 namespace {
 
-// Key events become virtual keys, shift states and typed characters.
 TEST(VirtualKeys, TranslatesKeyEvents)
 {
     tavrin::test::QtTestApp();
@@ -47,9 +46,7 @@ TEST(VirtualKeys, TranslatesKeyEvents)
         SCOPED_TRACE(c.name);
         const QKeyEvent ev(QEvent::KeyPress, c.key, c.mods, c.text);
         const TVirtualKey vk = TranslateKeyEvent(ev);
-        EXPECT_EQ(vk.Key, c.vk);
-        EXPECT_EQ(vk.Shift.Bits, c.shift);
-        EXPECT_EQ(KeyEventCharacter(ev), c.ch);
+        EXPECT_EQ(std::tuple(vk.Key, vk.Shift.Bits, KeyEventCharacter(ev)), std::tuple(c.vk, c.shift, c.ch));
     }
 }
 

@@ -1,6 +1,8 @@
 #include "support/MachineTestSupport.h"
 
-#include <cstdio>
+#include <algorithm>
+
+#include "disk/HexStream.h"
 
 namespace tavrin::test {
 
@@ -25,26 +27,14 @@ void OutPort(TTavrinMachine& m, uint8_t port, uint8_t value)
     m.CpuEmu1.ExecuteOpcode();
 }
 
+// The disk layer's HEX writer, whose exact records its own tests pin down.
 std::string MakeHex(uint16_t origin, const std::vector<uint8_t>& bytes)
 {
     std::string text;
-    char line[64];
-    for (size_t pos = 0; pos < bytes.size(); pos += 16) {
-        size_t n = std::min<size_t>(16, bytes.size() - pos);
-        uint16_t address = static_cast<uint16_t>(origin + pos);
-        std::snprintf(line, sizeof line, ":%02X%04X00", static_cast<unsigned>(n), address);
-        text += line;
-        unsigned sum = static_cast<unsigned>(n) + (address >> 8) + (address & 0xFF);
-        for (size_t i = 0; i < n; ++i) {
-            std::snprintf(line, sizeof line, "%02X", bytes[pos + i]);
-            text += line;
-            sum += bytes[pos + i];
-        }
-        std::snprintf(line, sizeof line, "%02X\r\n", (0x100 - (sum & 0xFF)) & 0xFF);
-        text += line;
-    }
-    text += ":00000001FF\r\n";
-    return text;
+    for (size_t pos = 0; pos < bytes.size(); pos += 16)
+        text += TZilogHex32WriterStream::FormatDataRecord(static_cast<uint16_t>(origin + pos), bytes.data() + pos,
+                                                          static_cast<int>(std::min<size_t>(16, bytes.size() - pos)));
+    return text + TZilogHex32WriterStream::FormatEndRecord();
 }
 
 std::string Lines(std::initializer_list<std::string> lines)
