@@ -56,6 +56,12 @@ inline constexpr uint8_t QnLineDsr = 0x20;
 inline constexpr uint8_t QnLineRing = 0x40;
 inline constexpr uint8_t QnLineDcd = 0x80;
 
+// The events raised by the modem lines that changed (old ^ new).
+constexpr uint32_t QnModemLineEvents(uint8_t changed) {
+    return ((changed & QnLineCts) ? QnEventCts : 0) | ((changed & QnLineDsr) ? QnEventDsr : 0) |
+           ((changed & QnLineDcd) ? QnEventRlsd : 0) | ((changed & QnLineRing) ? QnEventRing : 0);
+}
+
 // Escape functions.
 enum class QnEscape : uint8_t { SetXoff = 1, SetXon, SetRts, ClrRts, SetDtr, ClrDtr, ResetDev, SetBreak, ClrBreak };
 

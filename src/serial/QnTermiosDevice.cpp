@@ -271,11 +271,7 @@ uint32_t TQnTermiosDevice::WaitLineEvent(int stopFd, int timeoutMs) {
     std::lock_guard guard(lock_);
     const uint8_t changed = lines ^ lastLines_;
     lastLines_ = lines;
-    uint32_t events = 0;
-    if (changed & QnLineCts) events |= QnEventCts;
-    if (changed & QnLineDsr) events |= QnEventDsr;
-    if (changed & QnLineDcd) events |= QnEventRlsd;
-    if (changed & QnLineRing) events |= QnEventRing;
+    uint32_t events = QnModemLineEvents(changed);
     const uint32_t errors = PollLineErrors();
     if (errors & QnErrorBreak) events |= QnEventBreak;
     if (errors & ~QnErrorBreak) events |= QnEventError;

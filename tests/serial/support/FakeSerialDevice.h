@@ -30,12 +30,7 @@ public:
         std::lock_guard guard(lock_);
         const uint8_t changed = lines ^ lines_;
         lines_ = lines;
-        uint32_t events = 0;
-        if (changed & QnLineCts) events |= QnEventCts;
-        if (changed & QnLineDsr) events |= QnEventDsr;
-        if (changed & QnLineDcd) events |= QnEventRlsd;
-        if (changed & QnLineRing) events |= QnEventRing;
-        Raise(events);
+        Raise(QnModemLineEvents(changed));
     }
     void InjectLineErrors(uint32_t errors) {
         std::lock_guard guard(lock_);
