@@ -39,23 +39,37 @@ void TQnPortWindow::PostPortMessage(uint32_t msg, uint32_t wParam, uint32_t lPar
     Post(std::make_unique<TQnPortMessage>(msg, wParam, lParam));
 }
 
+TQnPortWindow::~TQnPortWindow() {
+    // Qt drops the wake-ups still pending after this; taking the lock first
+    // orders their deletion after the threads that made them.
+    std::lock_guard lock(postedLock_);
+    posted_.clear();
+}
+
 void TQnPortWindow::Post(std::unique_ptr<TQnPortMessage> message) {
+    QEvent* wakeUp = nullptr;
     {
+        // The wake-up is made under the lock that the GUI thread takes before
+        // it looks at the event, so that thread sees it whole.
         std::lock_guard lock(postedLock_);
         posted_.push_back(std::move(message));
+        wakeUp = new TQnPortWakeUp;
     }
-    QCoreApplication::postEvent(this, new TQnPortWakeUp);
+    QCoreApplication::postEvent(this, wakeUp);
 }
 
 void TQnPortWindow::customEvent(QEvent* event) {
     std::unique_ptr<TQnPortMessage> posted;
-    auto* message = dynamic_cast<TQnPortMessage*>(event);
-    if (dynamic_cast<TQnPortWakeUp*>(event) != nullptr) {
+    TQnPortMessage* message = nullptr;
+    {
         std::lock_guard lock(postedLock_);
-        if (posted_.empty()) return;
-        posted = std::move(posted_.front());
-        posted_.pop_front();
-        message = posted.get();
+        if (dynamic_cast<TQnPortWakeUp*>(event) == nullptr) {
+            message = dynamic_cast<TQnPortMessage*>(event);  // sent on this thread
+        } else if (!posted_.empty()) {
+            posted = std::move(posted_.front());
+            posted_.pop_front();
+            message = posted.get();
+        }
     }
     if (message == nullptr) return;
     try {

@@ -42,6 +42,7 @@ class TQnPortWindow : public QObject, public IQnMessageWindow {
 public:
     using TWindowProc = std::function<void(uint32_t msg, uint32_t wParam, uint32_t lParam)>;
     explicit TQnPortWindow(TWindowProc proc);
+    ~TQnPortWindow() override;
 
     uint32_t WindowHandle() const override { return handle_; }
     bool SendMessageTimeout(uint32_t msg, uint32_t wParam, uint32_t lParam, int timeoutMs, int cancelFd) override;
