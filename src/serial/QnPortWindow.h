@@ -1,8 +1,9 @@
 #pragma once
-// Windows of the serial-port component on Qt: trigger messages travel as
-// custom events whose types are the message numbers. The port's hidden
-// window takes the dispatcher's trigger messages on the GUI thread; the
-// dispatch thread waits (bounded) until the GUI thread has handled each one.
+// Windows of the serial-port component on Qt: trigger messages are custom
+// events whose types are the message numbers; from another thread they wait
+// in the window's queue and a Qt event wakes the window for each. The port's
+// hidden window takes the dispatcher's trigger messages on the GUI thread;
+// the dispatch thread waits (bounded) until the GUI thread has handled each.
 
 #include <QEvent>
 #include <QObject>
