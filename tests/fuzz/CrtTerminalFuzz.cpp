@@ -17,6 +17,7 @@ namespace {
 
 using tavrin::fuzz::Check;
 using tavrin::fuzz::RandomRepaint;
+using tavrin::fuzz::RandomStartSize;
 using tavrin::fuzz::ResizeBuffer;
 
 constexpr int MaxCols = 300;
@@ -176,9 +177,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     emu.SetTerminal(&host);
     TQnTerminalBuffer& b = *emu.Buffer();
 
-    ResizeBuffer(b, 2, in.ConsumeIntegralInRange<int>(2, MaxSVRows));
-    ResizeBuffer(b, 1, in.ConsumeIntegralInRange<int>(2, b.SVRowCount()));
-    ResizeBuffer(b, 0, in.ConsumeIntegralInRange<int>(2, MaxCols));
+    RandomStartSize(b, in, MaxCols, MaxSVRows);
     SetModes(host, b, in.ConsumeIntegral<uint8_t>() & 31);
     CheckBuffer(b);
 

@@ -15,6 +15,7 @@ namespace {
 
 using tavrin::fuzz::Check;
 using tavrin::fuzz::RandomRepaint;
+using tavrin::fuzz::RandomStartSize;
 using tavrin::fuzz::ResizeBuffer;
 
 constexpr int MaxCols = 300;
@@ -98,9 +99,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     TQnVT100Emulator emu;
     emu.SetTerminal(&host);
     TQnTerminalBuffer& b = *emu.Buffer();
-    ResizeBuffer(b, 2, in.ConsumeIntegralInRange<int>(2, MaxSVRows));
-    ResizeBuffer(b, 1, in.ConsumeIntegralInRange<int>(2, b.SVRowCount()));
-    ResizeBuffer(b, 0, in.ConsumeIntegralInRange<int>(2, MaxCols));
+    RandomStartSize(b, in, MaxCols, MaxSVRows);
     CheckScreen(emu);
 
     int steps = 0;

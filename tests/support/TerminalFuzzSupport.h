@@ -43,6 +43,14 @@ inline void ResizeBuffer(TQnTerminalBuffer& b, int which, int n) {
     }
 }
 
+// A valid starting size: the scrollback first, since the rows may not
+// exceed it, then the columns.
+inline void RandomStartSize(TQnTerminalBuffer& b, FuzzedDataProvider& in, int maxCols, int maxSVRows) {
+    ResizeBuffer(b, 2, in.ConsumeIntegralInRange<int>(2, maxSVRows));
+    ResizeBuffer(b, 1, in.ConsumeIntegralInRange<int>(2, b.SVRowCount()));
+    ResizeBuffer(b, 0, in.ConsumeIntegralInRange<int>(2, maxCols));
+}
+
 // What a window scrolled anywhere over the buffer would show, including a
 // partly visible last column and row, painted in full or lazily.
 inline void RandomRepaint(tavrin::test::TFakeTerminalHost& host, TQnTerminalEmulator& emu, FuzzedDataProvider& in) {
