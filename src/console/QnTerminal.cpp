@@ -9,10 +9,12 @@
 #include <QPainter>
 #include <QResizeEvent>
 #include <QScrollBar>
+#include <QtMath>
 
 #include <algorithm>
 #include <climits>
 
+#include "console/QnPaintRatio.h"
 #include "console/QnTerminalPaint.h"
 #include "platform/PlatformEvents.h"
 #include "platform/ProgramFolder.h"
@@ -398,9 +400,7 @@ void TQnCustomTerminal::CalcCharSize() {
     FCellAscent = measure(font()).Ascent;
     if (FCurrent) {
         for (const std::string& name : FCurrent->FontNames()) {
-            QFont f = font();
-            if (name != "<Default>") f.setFamily(QString::fromLatin1(name.c_str()));
-            measure(f);
+            measure(name == "<Default>" ? font() : QnFaceFont(font(), name));
         }
     }
     UpdateViewMetrics();
@@ -410,10 +410,15 @@ void TQnCustomTerminal::CalcCharSize() {
 
 // --- painting ----------------------------------------------------------------------------
 
-void TQnCustomTerminal::EnsureCanvas() {
+void TQnCustomTerminal::EnsureCanvas(qreal ratio) {
+    // Kept at the ratio it was last shown at: paintEvent passes the ratio of
+    // what it really draws on, and a ratio change repaints the window.
+    if (ratio <= 0) ratio = FCanvas.isNull() ? devicePixelRatioF() : FCanvas.devicePixelRatio();
     const QSize s = size().expandedTo(QSize(1, 1));
-    if (FCanvas.size() != s) {
-        FCanvas = QImage(s, QImage::Format_RGB32);
+    if (FCanvas.deviceIndependentSize().toSize() != s || FCanvas.devicePixelRatio() != ratio) {
+        FCanvas = QImage(QSize(qCeil(s.width() * ratio), qCeil(s.height() * ratio)), QImage::Format_RGB32);
+        FCanvas.setDevicePixelRatio(ratio);
+        FRunCache.Clear();
         FCanvasStale = true;
     }
 }
@@ -497,10 +502,12 @@ void TQnCustomTerminal::LazyRepaint() {
     ShowCaretIfHidden();
 }
 
-void TQnCustomTerminal::paintEvent(QPaintEvent* e) {
-    FlushPendingPaint();
+void TQnCustomTerminal::paintEvent(QPaintEvent*) {
     QPainter p(this);
-    p.drawImage(e->rect(), FCanvas, e->rect());
+    EnsureCanvas(QnPaintRatio(p));
+    FlushPendingPaint();
+    // The painter is clipped to the region to update.
+    p.drawImage(QPoint(0, 0), FCanvas);
     if (FCaretShown && FCaretOn && !FCaretRect.isEmpty()) {
         // The caret inverts the cell it covers.
         p.setCompositionMode(QPainter::RasterOp_SourceXorDestination);

@@ -211,7 +211,8 @@ private:
     void RequestRepaint();
     void RepaintCanvas();
     void FlushPendingPaint();
-    void EnsureCanvas();
+    // ratio 0: the canvas's own (the window's before the first one).
+    void EnsureCanvas(qreal ratio = 0);
     void HideCaretIfShown();
     void ShowCaretIfHidden();
     void PositionCaret();

@@ -1,6 +1,5 @@
 #include "console/QnTerminalPaint.h"
 
-#include <QFontInfo>
 #include <QFontMetrics>
 #include <QGlyphRun>
 
@@ -43,17 +42,29 @@ void TQnRunImageCache::Clear() {
     FPixels = 0;
 }
 
+int QnCharAdvance(const QFont& font) {
+    const QFontMetrics metrics(font);
+    int width = 1;
+    for (char16_t c = 0x20; c < 0x7F; ++c) width = std::max(width, metrics.horizontalAdvance(QChar(c)));
+    return width;
+}
+
+QFont QnFaceFont(const QFont& base, const std::string& family) {
+    QFont font = base;
+    QStringList families = base.families();
+    if (families.isEmpty()) families.append(base.family());
+    families.prepend(QString::fromLatin1(family.c_str()));
+    font.setFamilies(families);
+    return font;
+}
+
 TQnGlyphCell QnGlyphCellOf(const QFont& font) {
     const QFontMetricsF exact(font);
     const QFontMetrics whole(font);
-    // The real advance, not the rounded one: runs of glyphs are laid out on
-    // the cell grid, and a cell narrower than the advance cuts the glyphs.
-    double right = QFontInfo(font).fixedPitch() ? exact.horizontalAdvance(QLatin1Char('M')) : exact.maxWidth();
     double top = -whole.ascent();
     double bottom = whole.descent();
     for (char16_t c = 0x21; c < 0x7F; ++c) {
         const QRectF ink = exact.boundingRect(QChar(c));
-        right = std::max(right, ink.right());
         top = std::min(top, ink.top());
         bottom = std::max(bottom, ink.bottom());
     }
@@ -61,7 +72,7 @@ TQnGlyphCell QnGlyphCellOf(const QFont& font) {
     const auto up = [](double v) { return static_cast<int>(std::ceil(v - 1.0 / 128)); };
     TQnGlyphCell cell;
     cell.Ascent = std::max(whole.ascent(), up(-top));
-    cell.Width = std::max(up(right), 1);
+    cell.Width = QnCharAdvance(font);
     cell.Height = std::max({whole.height() + std::max(whole.leading(), 0) + cell.Ascent - whole.ascent(),
                             cell.Ascent + up(bottom), 1});
     return cell;
@@ -69,7 +80,10 @@ TQnGlyphCell QnGlyphCellOf(const QFont& font) {
 
 TQnQtPainter::TQnQtPainter(QImage& image, const QFont& font, const QRect& clip, TQnRunImageCache* cache,
                            int ascent)
-    : FPainter(&image), FClip(clip & image.rect()), FCache(cache) {
+    : FPainter(&image),
+      FClip(clip & QRect(QPoint(0, 0), image.deviceIndependentSize().toSize())),
+      FCache(cache),
+      FRatio(image.devicePixelRatio()) {
     FOwn.Font = font;
     FOwn.Ascent = ascent;
     FPainter.setClipRect(FClip);
@@ -116,13 +130,18 @@ void TQnQtPainter::TextOut(int x, int y, const TQnRect& opaque, const char* glyp
                            TQnColor text, TQnColor fill, const std::string& fontName, bool doubleHeight) {
     const QRect box(opaque.Left, opaque.Top, opaque.Right - opaque.Left, opaque.Bottom - opaque.Top);
     if (!glyphs || count < 0) count = 0;
+    // A kept run is copied pixel for pixel, so only a box on whole device
+    // pixels can take one (at a ratio of 1.5, every other cell).
+    const auto whole = [this](int v) { return std::abs(v * FRatio - std::round(v * FRatio)) < 1e-6; };
     const bool cacheable = FCache && !box.isEmpty() && x == box.left() && y == box.top() &&
-                           static_cast<int64_t>(box.width()) * box.height() <= 256 * 1024;
+                           static_cast<int64_t>(box.width()) * box.height() <= 256 * 1024 && whole(box.left()) &&
+                           whole(box.top()) && whole(box.width()) && whole(box.height());
     if (cacheable) {
         FKey.clear();
         AppendRaw(FKey, box.width());
         AppendRaw(FKey, box.height());
         AppendRaw(FKey, advance);
+        AppendRaw(FKey, FRatio);
         AppendRaw(FKey, text);
         AppendRaw(FKey, fill);
         FKey.push_back(doubleHeight ? 'd' : 'n');
@@ -131,7 +150,8 @@ void TQnQtPainter::TextOut(int x, int y, const TQnRect& opaque, const char* glyp
         FKey.append(glyphs, static_cast<size_t>(count));
         const QImage* hit = FCache->Find(FKey);
         if (!hit) {
-            QImage run(box.size(), QImage::Format_RGB32);
+            QImage run(qRound(box.width() * FRatio), qRound(box.height() * FRatio), QImage::Format_RGB32);
+            run.setDevicePixelRatio(FRatio);
             run.fill(QnToQColor(fill));
             {
                 QPainter p(&run);
@@ -166,8 +186,7 @@ void TQnQtPainter::DrawGlyphs(QPainter& painter, int x, int y, const char* glyph
     if (count <= 0) return;
     TFontFace* face = &FOwn;
     if (!fontName.empty() || doubleHeight) {
-        QFont font = FOwn.Font;
-        if (!fontName.empty()) font.setFamily(QString::fromLatin1(fontName.c_str()));
+        QFont font = fontName.empty() ? FOwn.Font : QnFaceFont(FOwn.Font, fontName);
         if (doubleHeight) {
             if (font.pixelSize() > 0) font.setPixelSize(font.pixelSize() * 2);
             else font.setPointSizeF(font.pointSizeF() * 2);

@@ -16,11 +16,23 @@
 
 inline QColor QnToQColor(TQnColor c) { return QColor(int(c & 0xFF), int((c >> 8) & 0xFF), int((c >> 16) & 0xFF)); }
 
-// The character cell of a font, in whole pixels: wide and tall enough for
-// the font's real (often fractional) advance and for the ink of every
-// printable ASCII glyph drawn at the cell's origin, so that no glyph reaches
-// into a neighbouring cell, where repainting that cell alone would cut it.
-// Ascent is the baseline's distance from the top of the cell.
+// The character advance of the face `font` really resolves to: the widest
+// printable ASCII glyph in whole pixels, which for a fixed-pitch face is its
+// one advance. Not the face's maximum width, which counts every glyph it
+// holds (arrows, ligatures ...) and is several cells wide in a text face.
+int QnCharAdvance(const QFont& font);
+
+// The terminal's font with the face `family` asked for first. The
+// terminal's own faces stay behind it, so a face that is not installed
+// falls back to the terminal's monospace font and not to the system's
+// default text face.
+QFont QnFaceFont(const QFont& base, const std::string& family);
+
+// The character cell of a font, in whole pixels: as wide as its advance
+// (QnCharAdvance), tall enough for the ink of every printable ASCII glyph
+// drawn at the cell's origin, so that no glyph reaches into the row below,
+// where repainting that row alone would cut it. Ascent is the baseline's
+// distance from the top of the cell.
 struct TQnGlyphCell {
     int Width = 1;
     int Height = 1;
@@ -49,7 +61,8 @@ private:
 
 class TQnQtPainter : public TQnTerminalPainter {
 public:
-    // Draws on `image` inside `clip` (client pixels) with `font` as the
+    // Draws on `image` inside `clip` (client pixels; the image may hold more
+    // device pixels, as its device pixel ratio says) with `font` as the
     // terminal's own font, its baseline `ascent` pixels below the top of a
     // cell (negative: that of QnGlyphCellOf(font)); `cache` (optional) keeps
     // drawn runs for reuse.
@@ -93,4 +106,5 @@ private:
     QList<QPointF> FRunPositions;
     TQnRunImageCache* FCache;
     std::string FKey;
+    qreal FRatio = 1;  // device pixels per client pixel
 };

@@ -8,17 +8,18 @@
 #include <QPainter>
 #include <QPaintEvent>
 #include <QScrollBar>
+#include <QtMath>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "console/CodePage437.h"
+#include "console/QnPaintRatio.h"
+#include "console/QnTerminalPaint.h"
 
 namespace {
 
-// Text whose average glyph width and height give the cell size.
-const char kMetricsSample[] = "1234567890ABCDEFGHIJKLMNOP~1!@#$%^&*()_{}[]><?gjq";
-constexpr int kMetricsSampleLength = sizeof(kMetricsSample) - 1;  // 49
 constexpr int kCursorBarHeight = 4;
 
 // Windows' default values of the system colours (index = low byte of
@@ -178,7 +179,7 @@ void TSimpleTerminal::SetScrollToCursor(bool value) {
 QSize TSimpleTerminal::sizeHint() const {
     if (!FAutoSize) return QAbstractScrollArea::sizeHint();
     const int frame = 2 * frameWidth();
-    return FBitmap.size() + QSize(frame, frame);
+    return GridSize() + QSize(frame, frame);
 }
 
 // --- operations ----------------------------------------------------------------
@@ -223,8 +224,9 @@ void TSimpleTerminal::RedrawAll() {
 void TSimpleTerminal::ComputeCellMetrics() {
     const QFontMetrics metrics(FFont);
     FCellHeight = metrics.height() + 2;
-    const int w = metrics.horizontalAdvance(QString::fromLatin1(kMetricsSample, kMetricsSampleLength));
-    FCellWidth = w / kMetricsSampleLength + (w % kMetricsSampleLength != 0 ? 1 : 0) + 2;
+    // Exactly the advance: any more spreads the letters apart and pushes
+    // the last columns of a narrow panel out of sight.
+    FCellWidth = QnCharAdvance(FFont);
     FAscent = metrics.ascent();
     FGlyphCache.clear();
 
@@ -238,10 +240,7 @@ void TSimpleTerminal::ComputeCellMetrics() {
 void TSimpleTerminal::RebuildScreen(bool KeepText) {
     if (!KeepText) FModel.Clear();
     ComputeCellMetrics();
-    FBitmap = QImage(FCellWidth * FModel.Columns(), FCellHeight * FModel.Rows(), QImage::Format_RGB32);
-    FBitmap.fill(ToQColor(FColor));
-    FPendingScrollRows = 0;
-    MarkAllDirty();
+    CreateBitmap(FBitmap.isNull() ? devicePixelRatioF() : FBitmap.devicePixelRatio());
     if (FAutoSize) {
         updateGeometry();
         if (!(parentWidget() && parentWidget()->layout())) resize(sizeHint());
@@ -250,6 +249,25 @@ void TSimpleTerminal::RebuildScreen(bool KeepText) {
     FCursorHidden = false;
     if (FScrollToCursor) ScrollCursorIntoView();
     RequestRepaint();
+}
+
+void TSimpleTerminal::CreateBitmap(qreal ratio) {
+    const QSize grid = GridSize();
+    FBitmap = QImage(qCeil(grid.width() * ratio), qCeil(grid.height() * ratio), QImage::Format_RGB32);
+    FBitmap.setDevicePixelRatio(ratio);
+    FBitmap.fill(ToQColor(FColor));
+    FGlyphCache.clear();
+    FPendingScrollRows = 0;
+    MarkAllDirty();
+}
+
+int TSimpleTerminal::DevicePos(int pixels) const {
+    return static_cast<int>(std::floor(pixels * FBitmap.devicePixelRatio() + 1e-6));
+}
+
+QRect TSimpleTerminal::DeviceCell(int column, int row) const {
+    const int left = DevicePos(column * FCellWidth), top = DevicePos(row * FCellHeight);
+    return QRect(left, top, DevicePos((column + 1) * FCellWidth) - left, DevicePos((row + 1) * FCellHeight) - top);
 }
 
 // --- model notifications -----------------------------------------------------
@@ -303,9 +321,14 @@ void TSimpleTerminal::RenderDirtyRows() {
     const int columns = FModel.Columns();
 
     if (FPendingScrollRows > 0) {
-        const int shift = FPendingScrollRows * FCellHeight;
+        const int lines = FPendingScrollRows * FCellHeight;
+        const int shift = DevicePos(lines);
         FPendingScrollRows = 0;
-        if (shift < FBitmap.height()) {
+        // Rows on whole device pixels move as they are; between them the
+        // rows would land a pixel off their place, so they are drawn again.
+        if (std::abs(lines * FBitmap.devicePixelRatio() - shift) > 1e-6) {
+            std::fill(FDirtyRows.begin(), FDirtyRows.end(), 1);
+        } else if (shift < FBitmap.height()) {
             const qsizetype stride = FBitmap.bytesPerLine();
             uchar* bits = FBitmap.bits();
             std::memmove(bits, bits + stride * shift, size_t(stride * (FBitmap.height() - shift)));
@@ -317,28 +340,35 @@ void TSimpleTerminal::RenderDirtyRows() {
     const QColor lowVideo = ToQColor(FLowVideoFontColor);
     if (FGlyphCache.size() > 4096) FGlyphCache.clear();
 
+    const qreal ratio = FBitmap.devicePixelRatio();
+    const int narrow = DevicePos(FCellWidth) - DevicePos(0);
+    const int low = DevicePos(FCellHeight) - DevicePos(0);
     QPainter painter(&FBitmap);
+    painter.setWorldTransform(QTransform::fromScale(1 / ratio, 1 / ratio));  // device pixels
     for (int r = 0; r < rows; ++r) {
         if (!FDirtyRows[size_t(r)]) continue;
         FDirtyRows[size_t(r)] = 0;
-        const int top = r * FCellHeight;
         for (int c = 0; c < columns; ++c) {
             const TTerminalCell cell = FModel.GetCell(c, r);
             const TTerminalCharAttributes a = cell.Attributes;
             QColor text = a.Contains(tca_HighVideo) ? highVideo : lowVideo;
             QColor back = background;
             if (a.Contains(tca_Inverted)) std::swap(text, back);
-            const int left = c * FCellWidth;
+            const QRect box = DeviceCell(c, r);
             if ((cell.Ch == 0x20 || cell.Ch == 0x00) && !a.Contains(tca_Underlined)) {
-                painter.fillRect(left, top, FCellWidth, FCellHeight, back);
+                painter.fillRect(box, back);
                 continue;
             }
             const int style = (a.Contains(tca_Bold) ? 1 : 0) | (a.Contains(tca_Underlined) ? 2 : 0);
+            // Between whole device pixels a cell is a pixel wider or taller
+            // than its neighbour: each size is a glyph image of its own.
+            const uint64_t size = uint64_t(box.width() > narrow) | uint64_t(box.height() > low) << 1;
             const uint64_t key = uint64_t(cell.Ch) | uint64_t(style) << 8 | uint64_t(text.rgb() & 0xFFFFFF) << 10 |
-                                 uint64_t(back.rgb() & 0xFFFFFF) << 34;
+                                 uint64_t(back.rgb() & 0xFFFFFF) << 34 | size << 58;
             auto it = FGlyphCache.find(key);
             if (it == FGlyphCache.end()) {
-                QImage glyph(FCellWidth, FCellHeight, QImage::Format_RGB32);
+                QImage glyph(box.size(), QImage::Format_RGB32);
+                glyph.setDevicePixelRatio(ratio);
                 glyph.fill(back);
                 QPainter gp(&glyph);
                 gp.setFont(FStyledFonts[style]);
@@ -347,31 +377,41 @@ void TSimpleTerminal::RenderDirtyRows() {
                 gp.end();
                 it = FGlyphCache.emplace(key, std::move(glyph)).first;
             }
-            painter.drawImage(left, top, it->second);
+            painter.drawImage(QRectF(box), it->second, QRectF(it->second.rect()));
         }
     }
 }
 
 void TSimpleTerminal::paintEvent(QPaintEvent* event) {
     FRepaintPending = false;
+    QPainter painter(viewport());
+    // Drawn at the ratio of what is painted on: a screen change, or a
+    // rendering into an image, redraws every cell at the new resolution.
+    const qreal ratio = QnPaintRatio(painter);
+    if (FBitmap.devicePixelRatio() != ratio) CreateBitmap(ratio);
     RenderDirtyRows();
 
     const int ox = horizontalScrollBar()->value();  // 0 while the bar is not needed
     const int oy = verticalScrollBar()->value();
-    QPainter painter(viewport());
     const QRect area = event->rect();
-    const QRect image = FBitmap.rect().translated(-ox, -oy);
+    const QRect image = QRect(QPoint(0, 0), GridSize()).translated(-ox, -oy);
     // Outside the grid the control shows its background colour.
     const QRegion outside = QRegion(area) - QRegion(image);
     for (const QRect& r : outside) painter.fillRect(r, ToQColor(FColor));
     const QRect shown = area & image;
-    if (!shown.isEmpty()) painter.drawImage(shown, FBitmap, shown.translated(ox, oy));
+    if (!shown.isEmpty()) {
+        painter.save();
+        painter.setClipRect(shown, Qt::IntersectClip);
+        painter.drawImage(QPoint(-ox, -oy), FBitmap);
+        painter.restore();
+    }
 
     if (FDisplayCursor && !FCursorHidden) {
-        const int c = FModel.CursorColumn();
-        const int r = FModel.CursorRow();
-        const QRect bar(c * FCellWidth - ox, (r + 1) * FCellHeight - kCursorBarHeight - oy, FCellWidth,
-                        kCursorBarHeight);
+        // Along the bottom of the cell as the image has it, in whole device pixels.
+        const QRect cell = DeviceCell(FModel.CursorColumn(), FModel.CursorRow());
+        const int height = DevicePos(kCursorBarHeight) - DevicePos(0);
+        const QRectF bar(cell.left() / ratio - ox, (cell.bottom() + 1 - height) / ratio - oy, cell.width() / ratio,
+                         height / ratio);
         painter.fillRect(bar, ToQColor(FCursorColor));
     }
 }

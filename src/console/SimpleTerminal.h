@@ -11,7 +11,9 @@
 // Drawing is lazy: every operation updates the cell buffer at once and marks
 // the rows it changed; the next paint (coalesced by Qt's update()) renders
 // only those rows into an off-screen image that always holds the whole grid,
-// then copies the visible part. So bulk output costs one repaint per pass of
+// then copies the visible part. The image has the device pixels of what it
+// is shown on (the screen's scale), so the text is as sharp as the widgets
+// around it. So bulk output costs one repaint per pass of
 // the event loop, and the buffer is right even while the control is hidden.
 
 #include <QAbstractScrollArea>
@@ -133,8 +135,8 @@ public:
     // The same from a size in points at 96 dots per inch.
     static QFont MakeFontPoints(const std::string& family, int pointSize);
 
-    // Pixels per cell (from the font: sample text height + 2; average glyph
-    // width of the sample rounded up + 2).
+    // Pixels per cell (from the font: sample text height + 2; the font's
+    // character advance).
     int CellWidth() const { return FCellWidth; }
     int CellHeight() const { return FCellHeight; }
 
@@ -164,6 +166,13 @@ private:
     void ModelScrolledUp();
     void ModelCursorMoved();
     void ComputeCellMetrics();
+    // A blank image of the whole grid at `ratio` device pixels per pixel.
+    void CreateBitmap(qreal ratio);
+    QSize GridSize() const { return QSize(FCellWidth * FModel.Columns(), FCellHeight * FModel.Rows()); }
+    // Where a grid position falls in the image's device pixels; cells keep
+    // to whole device pixels, so neighbours neither overlap nor leave gaps.
+    int DevicePos(int pixels) const;
+    QRect DeviceCell(int column, int row) const;
     void LayoutScrollBars();
     void RenderDirtyRows();
     void RequestRepaint();

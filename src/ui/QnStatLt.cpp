@@ -2,6 +2,10 @@
 
 #include <QPainter>
 
+#include <algorithm>
+
+#include "console/QnPaintRatio.h"
+
 namespace {
 
 QColor WinColor(uint32_t c)
@@ -84,12 +88,17 @@ void TQnCustomStatusLight::paintEvent(QPaintEvent*)
         painter.drawImage(0, 0, half);
         return;
     }
-    painter.fillRect(rect(), WinColor(FLit ? FLitColor : FNotLitColor));
+    // In device pixels, so that at any screen scale the bevel is whole
+    // pixels wide and the fill ends exactly where it begins.
+    const qreal ratio = QnPaintRatio(painter);
+    painter.setWorldTransform(QTransform::fromScale(1 / ratio, 1 / ratio));
+    const int dw = qRound(w * ratio), dh = qRound(h * ratio);
+    const int edge = std::max(1, static_cast<int>(ratio));
+    painter.fillRect(QRect(0, 0, dw, dh), WinColor(FLit ? FLitColor : FNotLitColor));
     // A raised bevel: light top and left edges, dark right and bottom.
-    painter.setPen(QColor(255, 255, 255));
-    painter.drawLine(0, 0, w - 1, 0);
-    painter.drawLine(0, 0, 0, h - 1);
-    painter.setPen(QColor(128, 128, 128));
-    painter.drawLine(w - 1, 1, w - 1, h - 1);
-    painter.drawLine(1, h - 1, w - 1, h - 1);
+    const QColor light(255, 255, 255), dark(128, 128, 128);
+    painter.fillRect(QRect(0, 0, dw, edge), light);
+    painter.fillRect(QRect(0, 0, edge, dh), light);
+    painter.fillRect(QRect(dw - edge, edge, edge, dh - edge), dark);
+    painter.fillRect(QRect(edge, dh - edge, dw - edge, edge), dark);
 }

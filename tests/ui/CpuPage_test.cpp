@@ -16,6 +16,7 @@
 #include "console/SimpleTerminal.h"
 #include "machine/TavrinMachine.h"
 #include "platform/ScriptedUiPrompts.h"
+#include "support/PixelGrab.h"
 #include "support/QtTestApp.h"
 #include "support/TerminalText.h"
 #include "ui/CpuPage.h"
@@ -145,6 +146,38 @@ TEST(CpuPage, PanelShowsLabelsRegistersFlagsAndInstructions)
     cpu.ExecuteOpcode();
     h.page.UpdateCpuDisplay();
     EXPECT_EQ(h.PanelRow(8) + "|" + h.PanelRow(16) + "|" + h.PanelRow(17), "AF : 42 41|0100 LD A,42|0102 LD SP,FA00");
+}
+
+TEST(CpuPage, PanelShowsTheWholeOfItsLongestInstructionsSharply)
+{
+    // Instructions whose text runs to the panel's last columns.
+    const struct { const char* name; std::vector<uint8_t> code; const char* text; } rows[] = {
+        {"IndexedLoad", {0xDD, 0x36, 0x05, 0x00}, "0100 LD (IX+05),00"},
+        {"IndexedBitSet", {0xDD, 0xCB, 0x05, 0xC6}, "0100 SET 0,(IX+05)"}};
+    for (const auto& r : rows) {
+        PageHarness h;
+        TSimpleTerminal& panel = *h.page.SimpleTerminal2;
+        panel.SetLowVideoFontColor(0x000000);  // black text stands out from any background
+        h.machine.CpuEmu1.WriteMemory(0x0100, static_cast<uint16_t>(r.code.size()), r.code.data());
+        h.machine.CpuEmu1.Reset(0x0100);
+        h.page.show();
+        h.page.UpdateCpuDisplay();
+        QApplication::processEvents();
+        ASSERT_EQ(h.PanelRow(17), r.text) << r.name;
+        // All 20 columns fit the panel, and the text's last character shows.
+        const int cw = panel.CellWidth(), ch = panel.CellHeight();
+        EXPECT_LE(20 * cw, panel.viewport()->width()) << r.name;
+        const int last = static_cast<int>(std::string(r.text).size());  // the text starts in column 1
+        const QColor background = TSimpleTerminal::ToQColor(panel.Color());
+        const QImage plain = tavrin::test::RenderAt(*panel.viewport(), 1);
+        EXPECT_GT(tavrin::test::InkPixels(plain, QRect(last * cw, 17 * ch, cw, ch), background), 0) << r.name;
+        // At twice the scale the text is drawn anew, not enlarged.
+        const QImage fine = tavrin::test::RenderAt(*panel.viewport(), 2);
+        const QRect text(cw, 17 * ch, last * cw, ch);
+        EXPECT_GT(tavrin::test::PixelsBeyondEnlarged(fine, plain, text),
+                  tavrin::test::InkPixels(fine, text, background) / 10)
+            << r.name;
+    }
 }
 
 TEST(CpuPage, BreakPointIsSetOrWarnedAndClearDisarmsAtOnce)

@@ -4,6 +4,7 @@
 
 #include <QEvent>
 
+#include "support/PixelGrab.h"
 #include "support/QtTestApp.h"
 #include "ui/QnStatLt.h"
 
@@ -31,6 +32,28 @@ TEST(QnStatLt, PaintsItsColourInARaisedBevel)
     lamp.SetNotLitColor(0xFF0000);  // blue
     expectPainted(true, Qt::yellow);
     expectPainted(false, Qt::blue);
+}
+
+TEST(QnStatLt, BevelIsWholeDevicePixelsAtEveryScreenScale)
+{
+    QtTestApp();
+    TQnStatusLight lamp;
+    lamp.SetLit(true);
+    // Screen scale, lamp size and bevel width in device pixels.
+    const struct { double ratio; int size, edge; } rows[] = {{1.0, 13, 1}, {1.5, 20, 1}, {2.0, 26, 2}};
+    for (const auto& r : rows) {
+        const QImage image = tavrin::test::RenderAt(lamp, r.ratio);
+        const QColor white(Qt::white), grey(128, 128, 128), red(Qt::red);
+        int wrong = 0;
+        for (int y = 0; y < r.size; ++y)
+            for (int x = 0; x < r.size; ++x) {
+                const bool top = y < r.edge, left = x < r.edge;
+                const bool right = x >= r.size - r.edge, bottom = y >= r.size - r.edge;
+                const QColor want = top || left ? white : right || bottom ? grey : red;
+                wrong += image.pixelColor(x, y) == want ? 0 : 1;
+            }
+        EXPECT_EQ(wrong, 0) << "at " << r.ratio;
+    }
 }
 
 TEST(QnStatLt, OnlyVisibleColourChangesRepaint)

@@ -1,0 +1,96 @@
+// The terminal window's painting of a VT100 screen, offscreen: the cell
+// pitch is the font's advance, and at a screen scale above 1 the text is
+// drawn at the screen's resolution, not enlarged.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QFontMetrics>
+
+#include <string>
+#include <vector>
+
+#include "console/QnTerminal.h"
+#include "console/QnTrmVT100.h"
+#include "support/NamedRows.h"
+#include "support/PixelGrab.h"
+#include "support/QtTestApp.h"
+
+namespace {
+
+using namespace tavrin::test;
+
+const QColor Black(0, 0, 0);  // the screen's background
+
+class CrtTest : public testing::Test {
+protected:
+    void Open(int pixelSize) {
+        font = TQnCustomTerminal::TerminalFont(QStringLiteral("DejaVu Sans Mono"), pixelSize);
+        term.SetTerminalFont(font);
+        emu.SetTerminal(&term);
+        term.SetUseLazyDisplay(false);
+        term.show();
+        term.resize(80 * term.CharWidth(), 24 * term.CharHeight());
+        QApplication::processEvents();
+    }
+    void Feed(const std::string& bytes) {
+        term.WriteString(bytes);
+        QApplication::processEvents();
+    }
+
+    QApplication& app = QtTestApp();
+    TQnVT100Emulator emu;  // outlives the terminal it is paired with
+    TQnTerminal term;
+    QFont font;
+};
+
+struct PitchCase {
+    const char* name;
+    int pixelSize;
+};
+TAVRIN_PRINT_AS_NAME(PitchCase)
+class CellPitch : public CrtTest, public testing::WithParamInterface<PitchCase> {};
+
+TEST_P(CellPitch, IsTheFontsAdvanceAndLineDrawingJoins) {
+    Open(GetParam().pixelSize);
+    const int advance = QFontMetrics(font).horizontalAdvance(QLatin1Char('M'));
+    const int ch = term.CharHeight();
+    Feed("\x1b[1;1H|\x1b[1;11H|\x1b[1;21H|\x1b[2;1H\x1b(0qqqqqqqqqq\x1b(B");
+    const QImage image = RenderAt(term, 1);
+
+    const std::vector<int> bars = InkRunStarts(image, QRect(0, 0, 30 * advance, ch), Black);
+    ASSERT_EQ(bars.size(), 3u);
+    EXPECT_EQ(std::pair(bars[1] - bars[0], bars[2] - bars[1]), std::pair(10 * advance, 10 * advance));
+
+    // Ten horizontal line glyphs make one line: no column of it fades out.
+    const std::vector<int> line = InkProfile(image, QRect(0, ch, 10 * advance, ch), Black);
+    const int strongest = *std::max_element(line.begin(), line.end());
+    for (size_t x = 0; x < line.size(); ++x) EXPECT_GE(2 * line[x], strongest) << "column " << x;
+}
+
+INSTANTIATE_TEST_SUITE_P(QnTerminalPaint, CellPitch,
+                         testing::Values(PitchCase{"Mono9pt", 12}, PitchCase{"Mono14px", 14},
+                                         PitchCase{"Mono16pt", 21}),
+                         RowName);
+
+class ScreenScale : public CrtTest, public testing::WithParamInterface<double> {};
+
+TEST_P(ScreenScale, TextIsDrawnAtTheScreensResolution) {
+    const qreal ratio = GetParam();
+    Open(12);
+    Feed("1FB@Sgy|#");
+    const QRect text(0, 0, 9 * term.CharWidth(), term.CharHeight());
+    const QImage plain = RenderAt(term, 1);
+    const QImage fine = RenderAt(term, ratio);
+    const int plainInk = InkPixels(plain, text, Black), fineInk = InkPixels(fine, text, Black);
+    ASSERT_GT(plainInk, 0);
+    // The glyphs keep their size on the screen ...
+    EXPECT_NEAR(fineInk / (ratio * ratio * plainInk), 1.0, 0.4);
+    // ... with detail of their own where the scale adds pixels.
+    const int beyond = PixelsBeyondEnlarged(fine, plain, text);
+    if (ratio == 1) EXPECT_EQ(beyond, 0);
+    else EXPECT_GT(beyond, fineInk / 10);
+}
+
+INSTANTIATE_TEST_SUITE_P(QnTerminalPaint, ScreenScale, testing::Values(1.0, 1.5, 2.0));
+
+}  // namespace
