@@ -109,7 +109,9 @@ const ScriptCase ScriptCases[] = {
     {.name = "OverlongDesignationRefused", .input = E + "(" + std::string(300, ' ') + "Bx", .rows = {"x"}},
     {.name = "Vt52UnknownEscape", .input = Vt52 + "a" + E + "Qb", .rows = {"ab"}},
     {.name = "Vt52EraseToEndOfScreen", .input = Abc + CSI + "2;2H" + Vt52 + E + "J", .rows = {"abc", "d", ""}},
-    {.name = "IntermediateNotErase", .input = "abc" + CSI + "2 Jx", .rows = {"abcx"}},
+    // An intermediate ends the parameters; the final still names the command.
+    {.name = "IntermediateEndsParameters", .input = "abc" + CSI + "2 Jx", .rows = {"   x"}},
+    {.name = "BytesAfterIntermediateIgnored", .input = "abc" + CSI + "2 :\xc4Jx", .rows = {"   x"}},
     {.name = "UnknownSequenceNotShown", .input = CSI + "5Zok", .rows = {"ok"}},
     {.name = "BoxDrawingBecomesLineDrawing", .input = "\xc4\xb3\xe0", .rows = {"qx"}},
     {.name = "Vt52EraseToEnd", .input = "abcdef" + CSI + "?2l" + E + "H" + E + "C" + E + "C" + E + "K",
@@ -170,10 +172,18 @@ const RenditionCase RenditionCases[] = {
     {"Indexed48SkipsUnderline", CSI + "48;5;4;1m", atBold, QnSilver, QnBlack},
     {"Direct38SkipsAll", CSI + "38;2;1;4;5;7m", atReverse, QnSilver, QnBlack},
     {"UnknownIgnored", CSI + "3;9;99;1m", atBold, QnSilver, QnBlack},
-    // Arguments: up to 32, digits only, no high byte.
-    {"ThirtyTwoArguments", CSI + std::string(31, ';') + "1m", atBold, QnSilver, QnBlack},
-    {"ThirtyThreeArgumentsRefused", CSI + std::string(32, ';') + "1m", 0, QnSilver, QnBlack},
-    {"OverlongSequenceRefused", CSI + std::string(300, '0') + "1m", 0, QnSilver, QnBlack},
+    // Arguments: up to 30000, digits only (the first 255 of a parameter
+    // count), no high byte.
+    {"FortyOneArguments", CSI + std::string(40, ';') + "1m", atBold, QnSilver, QnBlack},
+    {"ThirtyThousandArguments", CSI + std::string(29999, ';') + "1m", atBold, QnSilver, QnBlack},
+    {"ThirtyThousandAndOneRefused", CSI + std::string(30000, ';') + "1m", 0, QnSilver, QnBlack},
+    {"FarMoreRefused", CSI + std::string(100000, ';') + "1m", 0, QnSilver, QnBlack},
+    {"DigitsPast255Ignored", CSI + std::string(300, '0') + "4;1m", atBold, QnSilver, QnBlack},
+    {"ManyLongArguments", [] {
+         std::string s = CSI + std::string(200, '0') + "1";
+         for (int i = 0; i < 40; ++i) s += ";4";
+         return s + ";5m";
+     }(), atBold | atUnderline | atBlink, QnSilver, QnBlack},
     {"ColonRefused", CSI + "1:4m", 0, QnSilver, QnBlack},
     {"HighByteInsideRefused", CSI + "1\xc4m", 0, QnSilver, QnBlack},
     {"SaveRestoreRendition", CSI + "1;31m" + E + "7" + CSI + "0m" + E + "8", atBold, 0x000080, QnBlack},
@@ -290,6 +300,21 @@ TEST(QnVT100Emulator, BellAndLeds) {
     EXPECT_EQ(t.emu.LEDs(), 1 | 4);
     t.Feed(CSI + "0;4;9q");
     EXPECT_EQ(t.emu.LEDs(), 8);
+    struct Row {
+        std::string leds;
+        uint8_t lit;  // starting from LED 4 lit
+    };
+    const Row rows[] = {
+        {"1 q", 8 | 1},  // an intermediate ends the parameters
+        {std::string(45, ';') + "2q", 2},
+        {std::string(29999, ';') + "3q", 4},
+        {std::string(30000, ';') + "3q", 8},  // one argument too many: refused
+        {"2\x0a;3q", 8 | 2 | 4},           // a line feed inside acts and the sequence goes on
+    };
+    for (const Row& r : rows) {
+        t.Feed(CSI + "0;4q" + CSI + r.leds);
+        EXPECT_EQ(t.emu.LEDs(), r.lit) << r.leds.size() << " bytes";
+    }
 }
 
 // Every mode and setting a reset puts back, for comparing two emulators.
