@@ -285,6 +285,48 @@ TEST(QnVT100Emulator, LineSizesFollowTheCursorRow) {
     EXPECT_EQ(rows(2, 2), std::vector<int>({laDblHeightTop}));
 }
 
+// Rows marked "W" are double width, all others normal: after scrolls of
+// the whole grid past the length of the scroll-back, scrolls of a region
+// and resizes of the scroll-back, the sizes must still be on the rows their
+// text is on.
+TEST(QnVT100Emulator, LineSizesStayWithTheirTextThroughTheScrollback) {
+    Vt100 t;
+    const auto checkAll = [&t](const std::string& step) {
+        const TQnTerminalBuffer& b = t.b();
+        int marked = 0;
+        for (int row = b.RowCount() - b.SVRowCount() + 1; row <= b.RowCount(); ++row) {
+            const bool wide = t.emu.LineAttrs().GetAttr(row) == laDblWidth;
+            marked += wide;
+            ASSERT_EQ(wide, t.Line(row).rfind('W', 0) == 0) << step << ", row " << row;
+        }
+        EXPECT_GT(marked, 0) << step;
+    };
+    const std::string wideLine = "\r\n" + E + "#6W", plainLine = "\r\nplain";
+    const struct {
+        const char* step;
+        std::string bytes;
+        int scrollback;  // 0: unchanged
+    } steps[] = {
+        {"text past the scroll-back", [&] {
+             std::string s = CSI + "24;1H";
+             for (int i = 0; i < 450; ++i) s += i % 7 == 0 ? wideLine : plainLine;
+             return s;
+         }(), 0},
+        {"region scrolls up", CSI + "3;20r" + CSI + "20;1H" + wideLine + "\n\n" + wideLine, 0},
+        {"region scrolls down", CSI + "3;1H" + E + "M" + E + "M" + E + "#6W", 0},
+        {"lines inserted and deleted", CSI + "5;1H" + CSI + "2L" + CSI + "9;1H" + CSI + "3M", 0},
+        {"scroll-back grows", "", 260},
+        {"more text", CSI + "r" + CSI + "24;1H" + wideLine + plainLine + plainLine + wideLine, 0},
+        {"scroll-back shrinks", "", 90},
+        {"screen erased into the scroll-back", CSI + "2J" + CSI + "1;1H" + E + "#6W", 0},
+    };
+    for (const auto& s : steps) {
+        if (s.scrollback) t.b().SetSVRowCount(s.scrollback);
+        t.Feed(s.bytes);
+        checkAll(s.step);
+    }
+}
+
 TEST(QnVT100Emulator, NoRepliesWithoutAPort) {
     Vt100 t;
     t.host.portOpen = false;
