@@ -60,6 +60,12 @@ TEST_P(Scripts, LeaveScreenCursorAndReply) {
     EXPECT_EQ(t.host.port, c.reply.value_or(t.host.port));
 }
 
+// Screen rows expected from row `first` on, the rows above it empty.
+std::vector<std::string> RowsFrom(int first, std::vector<std::string> rows) {
+    rows.insert(rows.begin(), static_cast<size_t>(first - 1), "");
+    return rows;
+}
+
 const std::string At = CSI + "10;20H";  // the cursor's start for motion rows
 const std::string Vt52 = CSI + "?2l", CursorApp = CSI + "?1h", KeypadApp = E + "=";
 const std::string Abc = "abc\r\ndef\r\nghi";
@@ -90,6 +96,16 @@ const ScriptCase ScriptCases[] = {
     // DECSC / DECRC keep the row in the current addressing, not origin mode.
     {.name = "RestoreInOriginMode", .input = CSI + "5;10r" + CSI + "2;1H" + E + "7" + CSI + "?6h" + E + "8",
      .cursor = {6, 1}},
+    // Below a region autowrap is a carriage return and a line feed; on the
+    // bottom row the line feed does nothing, so the line starts over.
+    {.name = "WrapBelowRegion", .input = CSI + "5;10r" + CSI + "12;1H" + std::string(80, 'a') + "b",
+     .rows = RowsFrom(12, {std::string(80, 'a'), "b"}), .cursor = {13, 2}},
+    {.name = "WrapOnBottomRowBelowRegion", .input = CSI + "5;10r" + CSI + "24;1H" + std::string(80, 'a') + "bc",
+     .rows = RowsFrom(24, {"bc" + std::string(78, 'a')}), .cursor = {24, 3}},
+    {.name = "WrapOnBottomRowTwice", .input = CSI + "1;10r" + CSI + "24;1H" + std::string(80, 'a') + std::string(80, 'b') + "c",
+     .rows = RowsFrom(23, {"", "c" + std::string(79, 'b')}), .cursor = {24, 2}},
+    {.name = "WrapAboveRegion", .input = CSI + "5;10r" + CSI + "2;1H" + std::string(81, 'a'),
+     .rows = RowsFrom(2, {std::string(80, 'a'), "a"}), .cursor = {3, 2}},
     {.name = "ColumnSwitchClears", .input = "abc\r\ndef" + CSI + "?3h", .rows = {"", ""}},
     {.name = "EraseChars", .input = "abcdef" + CSI + "1;2H" + CSI + "3X", .rows = {"a   ef"}},
     // ECH past the end of the line goes on with the next row.
