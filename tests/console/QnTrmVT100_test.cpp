@@ -449,6 +449,45 @@ const KeyCase KeyCases[] = {
 
 INSTANTIATE_TEST_SUITE_P(QnVT100Emulator, Keys, testing::ValuesIn(KeyCases), RowName);
 
+// The keyboard's NumLock state is put back exactly when the NumLock key
+// went out as PF1.
+struct NumLockCase {
+    const char* name;
+    uint16_t key;
+    std::string modes;
+    bool emptyMap;
+    std::string sent;
+    int toggles;
+};
+TAVRIN_PRINT_AS_NAME(NumLockCase)
+
+class NumLockKey : public testing::TestWithParam<NumLockCase> {};
+
+TEST_P(NumLockKey, IsPutBackWhenSentAsPf1) {
+    const NumLockCase& c = GetParam();
+    Vt100 t;
+    int toggles = 0;
+    t.emu.ToggleNumLockState = [&toggles] { ++toggles; };
+    t.emu.KeyboardMap().Add("VK_HOME", "DEC_PF1k");
+    if (c.emptyMap) t.emu.KeyboardMap().Clear();
+    t.Feed(c.modes);
+    uint16_t key = c.key;
+    t.emu.KeyDown(key, TShiftState());
+    EXPECT_EQ(t.host.keyboard, c.sent);
+    EXPECT_EQ(toggles, c.toggles);
+}
+
+INSTANTIATE_TEST_SUITE_P(QnVT100Emulator, NumLockKey,
+                         testing::Values(NumLockCase{"Ansi", VK_NUMLOCK, "", false, E + "OP", 1},
+                                         NumLockCase{"Vt52", VK_NUMLOCK, Vt52, false, E + "P", 1},
+                                         NumLockCase{"Repeated", VK_NUMLOCK | 0x8000, "", false, E + "OP", 1},
+                                         NumLockCase{"RepeatSwallowed", VK_NUMLOCK | 0x8000, CSI + "?8l", false, "", 0},
+                                         NumLockCase{"NotInTheMap", VK_NUMLOCK, "", true, "", 0},
+                                         NumLockCase{"F1", VK_F1, "", false, E + "OP", 0},
+                                         NumLockCase{"HomeAsPf1", VK_HOME, "", false, E + "OP", 0},
+                                         NumLockCase{"KeypadDigit", 0x65, KeypadApp, false, E + "Ou", 0}),
+                         RowName);
+
 TEST(QnVT100Emulator, KeyTextEscapes) {
     struct Row {
         const char* text;
