@@ -159,16 +159,17 @@ private:
     // the sequence on; controls in between never reach it.
     struct TCsiScan {
         std::vector<int32_t> Arguments;
-        int Count = 0;     // arguments found, at most QnMaxArguments
-        int64_t Value = 0;  // the parameter being read
+        int Count = 0;        // arguments found, at most QnMaxArguments
+        int64_t Value = 0;    // the parameter being read
         int Digits = 0;
-        bool First = true;  // the next byte is the sequence's third
-        bool Ended = false;  // an intermediate ended the scan
+        bool First = true;    // the next byte is the sequence's third
+        bool Ended = false;   // an intermediate ended the scan
         bool Failed = false;
         void Start();
         void Feed(uint8_t b);
         void Append(int32_t value);
-        void Finish();  // appends the last parameter; call once at the final byte
+        // Ends the parameter being read: at ";" and at the final byte.
+        void Finish();
     };
 
     bool CheckArguments(int min, int max, int32_t def);
