@@ -6,14 +6,14 @@ TQnLineAttrArray::TQnLineAttrArray(const TQnTerminalBuffer& buffer)
     : FBuffer(buffer), FAttrs(static_cast<size_t>(buffer.SVRowCount()), laNormal) {}
 
 void TQnLineAttrArray::Sync() {
-    const size_t n = static_cast<size_t>(FBuffer.SVRowCount());
-    if (n == FAttrs.size()) return;
+    const int64_t n = FBuffer.SVRowCount();
+    if (n == Size()) return;
     // Rows stay aligned at the bottom, as the buffer keeps them.
-    std::vector<TQnLineAttr> next(n, laNormal);
-    const size_t keep = std::min(n, FAttrs.size());
-    std::copy(FAttrs.end() - static_cast<std::ptrdiff_t>(keep), FAttrs.end(),
-              next.end() - static_cast<std::ptrdiff_t>(keep));
+    std::vector<TQnLineAttr> next(static_cast<size_t>(n), laNormal);
+    const int64_t keep = std::min<int64_t>(n, Size());
+    for (int64_t i = 0; i < keep; ++i) next[static_cast<size_t>(n - keep + i)] = At(Size() - keep + i);
     FAttrs.swap(next);
+    FTop = 0;
 }
 
 int64_t TQnLineAttrArray::Index(int row) const {
@@ -23,13 +23,17 @@ int64_t TQnLineAttrArray::Index(int row) const {
 TQnLineAttr TQnLineAttrArray::GetAttr(int row) {
     Sync();
     const int64_t i = Index(row);
-    return (i >= 0 && i < Size()) ? FAttrs[static_cast<size_t>(i)] : laNormal;
+    return (i >= 0 && i < Size()) ? At(i) : laNormal;
 }
 
 void TQnLineAttrArray::SetAttr(int row, TQnLineAttr attr) {
     Sync();
     const int64_t i = Index(row);
-    if (i >= 0 && i < Size()) FAttrs[static_cast<size_t>(i)] = attr;
+    if (i >= 0 && i < Size()) At(i) = attr;
+}
+
+void TQnLineAttrArray::Fill(int64_t first, int64_t last) {
+    for (int64_t i = first; i <= last; ++i) At(i) = laNormal;
 }
 
 void TQnLineAttrArray::Scroll(int count, int firstRow, int lastRow) {
@@ -41,13 +45,27 @@ void TQnLineAttrArray::Scroll(int count, int firstRow, int lastRow) {
     l = std::min<int64_t>(l, Size() - 1);
     if (f > l) return;
     const int64_t n = count;
+    const int64_t k = n > 0 ? n : -n;
+    if (k > l - f) {
+        Fill(f, l);
+        return;
+    }
+    if (f == 0 && l == Size() - 1) {
+        // The whole grid: turn the ring instead of moving every row.
+        if (n > 0) {
+            FTop = (FTop + k) % Size();
+            Fill(l - k + 1, l);
+        } else {
+            FTop = (FTop + Size() - k) % Size();
+            Fill(f, f + k - 1);
+        }
+        return;
+    }
     if (n > 0) {
-        int64_t i = f;
-        for (; i + n <= l; ++i) FAttrs[static_cast<size_t>(i)] = FAttrs[static_cast<size_t>(i + n)];
-        for (; i <= l; ++i) FAttrs[static_cast<size_t>(i)] = laNormal;
+        for (int64_t i = f; i + n <= l; ++i) At(i) = At(i + n);
+        Fill(l - n + 1, l);
     } else {
-        int64_t i = l;
-        for (; i + n >= f; --i) FAttrs[static_cast<size_t>(i)] = FAttrs[static_cast<size_t>(i + n)];
-        for (; i >= f; --i) FAttrs[static_cast<size_t>(i)] = laNormal;
+        for (int64_t i = l; i + n >= f; --i) At(i) = At(i + n);
+        Fill(f, f - n - 1);
     }
 }

@@ -1,6 +1,8 @@
 #pragma once
 // Per-row line attributes (double width / double height) of an emulator's
 // screen buffer, one per grid row, scrolled along with the buffer's rows.
+// Like the buffer's planes they are kept in a ring, so a line scrolling into
+// the scroll-back costs the same however long the scroll-back is.
 
 #include <cstdint>
 #include <vector>
@@ -24,7 +26,14 @@ public:
 private:
     void Sync();  // follows a change of the buffer's grid size
     int64_t Index(int row) const;
+    // The attribute of grid row i (0 <= i < Size()): stored at (i + FTop) mod Size().
+    TQnLineAttr& At(int64_t i) {
+        const int64_t p = i + FTop;
+        return FAttrs[static_cast<size_t>(p >= Size() ? p - Size() : p)];
+    }
+    void Fill(int64_t first, int64_t last);
 
     const TQnTerminalBuffer& FBuffer;
     std::vector<TQnLineAttr> FAttrs;
+    int64_t FTop = 0;
 };

@@ -598,12 +598,7 @@ void TQnCustomTerminal::focusOutEvent(QFocusEvent* e) {
 void TQnCustomTerminal::TimerTick() {
     if (!FCurrent) return;
     BlinkCaret();
-    if (FSelecting && FMouseSelect && (FLastMouse.y() < 0 || FLastMouse.y() >= ClientHeight())) {
-        // Dragging beyond the top or bottom scrolls one line per tick.
-        SetTopRow(FTopRow + (FLastMouse.y() < 0 ? -1 : 1));
-        const QPoint p = ClampToCells(FLastMouse);
-        ExtendSelection(p.x(), p.y());
-    }
+    AutoScrollSelection();
     if (FBlinkTime > 0) {
         FBlinkElapsed += 100;
         if (FBlinkElapsed > FBlinkTime) {
@@ -676,7 +671,7 @@ void TQnCustomTerminal::keyPressEvent(QKeyEvent* e) {
         return;
     }
     try {
-        if (HandleCopyKey(e)) {
+        if (CancelSelectionKey(e) || HandleCopyKey(e)) {
             e->accept();
             return;
         }

@@ -203,6 +203,10 @@ protected:
     void FollowCursorIntoView();
     // Ctrl+C or Ctrl+Insert with a selection: copies; true when it did.
     bool HandleCopyKey(QKeyEvent* e);
+    // Esc while a mouse selection is being made: ends it; true when it did.
+    bool CancelSelectionKey(QKeyEvent* e);
+    // From the timer: a drag held past an edge scrolls the view a step that way.
+    void AutoScrollSelection();
 
 private:
     void PostDataAvailable();

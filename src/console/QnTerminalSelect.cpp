@@ -161,6 +161,26 @@ bool TQnCustomTerminal::HandleCopyKey(QKeyEvent* e) {
     return true;
 }
 
+bool TQnCustomTerminal::CancelSelectionKey(QKeyEvent* e) {
+    // Without mouse selection there is nothing to cancel: Esc goes to the program.
+    if (!FSelecting || !FMouseSelect || e->key() != Qt::Key_Escape) return false;
+    ClearSelection();
+    FSelecting = false;
+    return true;
+}
+
+void TQnCustomTerminal::AutoScrollSelection() {
+    if (!FSelecting || !FMouseSelect) return;
+    const int dx = FLastMouse.x() < 0 ? -1 : FLastMouse.x() >= ClientWidth() ? 1 : 0;
+    const int dy = FLastMouse.y() < 0 ? -1 : FLastMouse.y() >= ClientHeight() ? 1 : 0;
+    if (dx == 0 && dy == 0) return;
+    // Each call keeps the view within the buffer, so an edge of the buffer stops it.
+    if (dx != 0) SetLeftCol(FLeftCol + dx);
+    if (dy != 0) SetTopRow(FTopRow + dy);
+    const QPoint p = ClampToCells(FLastMouse);
+    ExtendSelection(p.x(), p.y());
+}
+
 void TQnCustomTerminal::mousePressEvent(QMouseEvent* e) {
     TQnBaseWinControl::mousePressEvent(e);
     if (e->button() != Qt::LeftButton) return;

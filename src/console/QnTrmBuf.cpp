@@ -358,8 +358,10 @@ void TQnTerminalBuffer::MoveCursorRight(bool wrap, bool scroll) {
             ScrollUpRegion();
             SetCursorGrid(FCursorRow, FOriginCol);
         }
-    } else if (FCursorRow < FSVRowCount - 1) {
-        SetCursorGrid(FCursorRow + 1, FOriginCol);
+    } else {
+        // Outside the region a wrap is a carriage return and a line feed; on
+        // the bottom row the line feed has nowhere to go, the return still acts.
+        SetCursorGrid(std::min(FCursorRow + 1, FSVRowCount - 1), FOriginCol);
     }
 }
 

@@ -54,7 +54,19 @@ constexpr TCsiFinalIndex CsiFinalIndex;
 
 // The only CSI sequence with an intermediate byte that the terminal knows.
 constexpr uint8_t SoftReset61[] = {ESC, '[', '6', '1', '"', 'p'};
+
+// Both argument lists start with room for 16 and grow by half when full.
+constexpr size_t InitialArguments = 16;
+
+void Grow(std::vector<int32_t>& list, size_t limit) {
+    list.resize(std::min(std::max(list.size() * 3 / 2, InitialArguments), limit));
+}
 }  // namespace
+
+TQnVT100Parser::TQnVT100Parser(bool useWideChar) : TQnTerminalParser(useWideChar) {
+    FArguments.resize(InitialArguments);
+    FScan.Arguments.resize(InitialArguments);
+}
 
 int TQnVT100Parser::GetArgument(int index) const {
     return (index >= 0 && index < FArgumentCount) ? FArguments[static_cast<size_t>(index)] : 0;
@@ -75,7 +87,7 @@ void TQnVT100Parser::Clear() {
 TQnParseResult TQnVT100Parser::Yield(uint8_t command, std::initializer_list<int32_t> args) {
     FCommand = command;
     FArgumentCount = 0;
-    for (int32_t a : args) FArguments[static_cast<size_t>(FArgumentCount++)] = a;
+    for (int32_t a : args) AppendArgument(a);
     return prCommand;
 }
 
@@ -115,7 +127,10 @@ TQnParseResult TQnVT100Parser::ProcessChar(uint8_t ch) {
         case stEscape:
             return FVT52Mode ? DispatchVT52(ch) : DispatchEscape(ch);
         case stCsi:
-            if (ch < 0x40 || ch >= 0x7F) return prPending;
+            if (ch < 0x40 || ch >= 0x7F) {
+                FScan.Feed(ch);
+                return prPending;
+            }
             FState = stDone;
             return DispatchCSI(ch);
         case stLineSize:
@@ -171,7 +186,10 @@ TQnParseResult TQnVT100Parser::DispatchEscape(uint8_t ch) {
         case '(': FState = stG0; return prPending;
         case ')': FState = stG1; return prPending;
         case '*': case '+': case '-': case '.': case '/': FState = stSwallow; return prPending;
-        case '[': FState = stCsi; return prPending;
+        case '[':
+            FState = stCsi;
+            FScan.Start();
+            return prPending;
         default: break;
     }
     FState = stDone;
@@ -257,52 +275,62 @@ TQnParseResult TQnVT100Parser::DispatchCharSet(uint8_t ch) {
     }
 }
 
-bool TQnVT100Parser::AppendArgument(int32_t value) {
-    if (FArgumentCount >= QnMaxArguments) return false;
-    FArguments[static_cast<size_t>(FArgumentCount++)] = value;
-    return true;
+void TQnVT100Parser::AppendArgument(int32_t value) {
+    if (static_cast<size_t>(FArgumentCount) == FArguments.size()) Grow(FArguments, QnMaxArguments);
+    if (FArgumentCount < QnMaxArguments) FArguments[static_cast<size_t>(FArgumentCount++)] = value;
 }
 
-// Parameters of the CSI sequence in FSequence, from its third byte. Fails on
-// bytes a parameter may not hold, on intermediates (no sequence with one is
-// executed except the soft-reset form handled by the caller), on values above
-// 2^31 - 1 and on more arguments than the cap.
-bool TQnVT100Parser::ScanParameters() {
-    FArgumentCount = 0;
-    const uint8_t* p = FSequence.Bytes.data();
-    const int length = FSequence.Length;
-    int i = 2;
-    if (i < length && p[i] == '?') {
-        AppendArgument(QnPrivateMarker);
-        ++i;
-    }
-    int64_t value = 0;
-    int digits = 0;
-    auto finish = [&]() {
-        const bool ok = digits == 0 ? AppendArgument(QnEmptyParameter)
-                                    : value <= std::numeric_limits<int32_t>::max() &&
-                                          AppendArgument(static_cast<int32_t>(value));
-        value = 0;
-        digits = 0;
-        return ok;
-    };
-    for (; i < length; ++i) {
-        const uint8_t b = p[i];
-        if (b >= 0x40 && b <= 0x7E) break;  // the final byte
-        if (b >= 0x20 && b <= 0x2F) return false;
-        if (b == ';') {
-            if (!finish()) return false;
-        } else if (b >= '0' && b <= '9') {
-            if (digits < 255) {
-                ++digits;
-                // Saturates well above the largest valid value instead of overflowing.
-                value = value > (int64_t{1} << 40) ? value : value * 10 + (b - '0');
-            }
-        } else {
-            return false;
+void TQnVT100Parser::TCsiScan::Start() {
+    Count = 0;
+    Value = 0;
+    Digits = 0;
+    First = true;
+    Ended = false;
+    Failed = false;
+}
+
+// Arguments past the cap are counted no further: the cap already exceeds
+// every check, and no unchecked command reads that far.
+void TQnVT100Parser::TCsiScan::Append(int32_t value) {
+    if (Count == QnMaxArguments) return;
+    if (static_cast<size_t>(Count) == Arguments.size()) Grow(Arguments, QnMaxArguments);
+    Arguments[static_cast<size_t>(Count++)] = value;
+}
+
+void TQnVT100Parser::TCsiScan::Finish() {
+    if (Failed) return;
+    if (Digits == 0) Append(QnEmptyParameter);
+    else if (Value > std::numeric_limits<int32_t>::max()) Failed = true;
+    else Append(static_cast<int32_t>(Value));
+    Value = 0;
+    Digits = 0;
+}
+
+// A "?" as the third byte is the private marker; an intermediate ends the
+// scan (the bytes after it are not parameters); ";" ends a parameter; only
+// the first 255 digits of one count; any other byte fails the sequence.
+void TQnVT100Parser::TCsiScan::Feed(uint8_t b) {
+    if (Ended || Failed) return;
+    if (First) {
+        First = false;
+        if (b == '?') {
+            Append(QnPrivateMarker);
+            return;
         }
     }
-    return finish();
+    if (b >= 0x20 && b <= 0x2F) {
+        Ended = true;
+    } else if (b == ';') {
+        Finish();
+    } else if (b >= '0' && b <= '9') {
+        if (Digits < 255) {
+            ++Digits;
+            // Saturates well above the largest valid value instead of overflowing.
+            Value = Value > (int64_t{1} << 40) ? Value : Value * 10 + (b - '0');
+        }
+    } else {
+        Failed = true;
+    }
 }
 
 bool TQnVT100Parser::CheckArguments(int min, int max, int32_t def) {
@@ -314,11 +342,14 @@ bool TQnVT100Parser::CheckArguments(int min, int max, int32_t def) {
 }
 
 TQnParseResult TQnVT100Parser::DispatchCSI(uint8_t final) {
-    if (FSequence.Overflow) return Nothing();
-    if (FSequence.Length == static_cast<int>(sizeof SoftReset61) &&
+    if (!FSequence.Overflow && FSequence.Length == static_cast<int>(sizeof SoftReset61) &&
         std::memcmp(FSequence.Bytes.data(), SoftReset61, sizeof SoftReset61) == 0)
         return Yield(vcRIS, {});
-    if (!ScanParameters()) return Nothing();
+    FScan.Finish();
+    if (FScan.Failed) return Nothing();
+    // The scan's list becomes the command's; the old one is reused by the next scan.
+    std::swap(FArguments, FScan.Arguments);
+    FArgumentCount = FScan.Count;
     const TCsiFinal* f = CsiFinalIndex.ByFinal[final - 0x40];
     if (!f) {
         FCommand = 0;

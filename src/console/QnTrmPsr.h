@@ -5,14 +5,18 @@
 // (ANSI sequences, and the VT52 subset while VT52Mode is on). It touches no
 // screen state; the VT100 emulator executes what it yields.
 //
-// Hostile input is bounded: a sequence keeps at most QnMaxSequence bytes and
-// QnMaxArguments arguments; a longer one is swallowed up to its final byte
-// and yields nothing. Plain C++, no allocation per byte.
+// CSI parameters are decoded as their bytes arrive, so a sequence of any
+// length costs bounded memory: the raw bytes kept for GetSequence stop at
+// QnMaxSequence, the arguments kept stop one past the largest count a command
+// accepts (more make every checked command fail, as they would uncapped), and
+// a number saturates just above the largest valid value. Plain C++; the
+// argument lists grow only when full and are reused.
 
 #include <algorithm>
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 enum TQnParseResult : uint8_t { prNone = 0, prChar = 1, prHighChar = 2, prPending = 3, prCommand = 4 };
 
@@ -100,9 +104,12 @@ private:
 class TQnVT100Parser : public TQnTerminalParser {
 public:
     static constexpr int QnMaxSequence = 256;
-    static constexpr int QnMaxArguments = 32;
+    // The largest argument count a command accepts (SGR, DECLL).
+    static constexpr int QnMaxCheckedArguments = 30000;
+    // Arguments kept: one more than any check allows, so a longer list still fails it.
+    static constexpr int QnMaxArguments = QnMaxCheckedArguments + 1;
 
-    explicit TQnVT100Parser(bool useWideChar = false) : TQnTerminalParser(useWideChar) {}
+    explicit TQnVT100Parser(bool useWideChar = false);
 
     int GetArgument(int index) const override;
     std::string GetSequence() const override;
@@ -122,7 +129,7 @@ public:
 
 private:
     // A bounded byte buffer: bytes past the cap are dropped and remembered
-    // as an overflow, which makes the sequence yield nothing.
+    // as an overflow (a designation that long is unknown).
     struct TSequence {
         std::array<uint8_t, QnMaxSequence> Bytes{};
         int Length = 0;
@@ -148,13 +155,30 @@ private:
     TQnParseResult DispatchCharSet(uint8_t ch);
     TQnParseResult DispatchLineSize(uint8_t ch);
     TQnParseResult CollectVT52Address(uint8_t ch);
-    bool ScanParameters();
+    // The CSI parameter scan, fed one byte at a time from the third byte of
+    // the sequence on; controls in between never reach it.
+    struct TCsiScan {
+        std::vector<int32_t> Arguments;
+        int Count = 0;        // arguments found, at most QnMaxArguments
+        int64_t Value = 0;    // the parameter being read
+        int Digits = 0;
+        bool First = true;    // the next byte is the sequence's third
+        bool Ended = false;   // an intermediate ended the scan
+        bool Failed = false;
+        void Start();
+        void Feed(uint8_t b);
+        void Append(int32_t value);
+        // Ends the parameter being read: at ";" and at the final byte.
+        void Finish();
+    };
+
     bool CheckArguments(int min, int max, int32_t def);
-    bool AppendArgument(int32_t value);
+    void AppendArgument(int32_t value);
     TQnParseResult Yield(uint8_t command, std::initializer_list<int32_t> args);
     TQnParseResult Nothing();
 
-    std::array<int32_t, QnMaxArguments> FArguments{};
+    std::vector<int32_t> FArguments;
+    TCsiScan FScan;
     bool FVT52Mode = false;
     TSequence FSaved;
     uint8_t FSavedState = 0;

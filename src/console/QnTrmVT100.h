@@ -10,6 +10,7 @@
 // Plain C++: the terminal is reached only through TQnTerminalHost.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -18,6 +19,7 @@
 #include "console/QnTrmMap.h"
 #include "console/QnTrmPsr.h"
 #include "console/QnTrmVT100Paint.h"
+#include "platform/NumLockState.h"
 
 // Character-set numbers kept per cell in the buffer's charset plane.
 enum TQnVT100CharSet : uint8_t { csUSASCII = 0, csUK = 1, csLineDraw = 2, csROM1 = 3, csROM2 = 4 };
@@ -45,6 +47,9 @@ public:
     bool CursorKeyAppMode = false;
     bool KeypadAppMode = false;
     bool AutoRepeat = true;
+    // Called when the NumLock key was sent as a terminal key, to put the
+    // keyboard's NumLock state back (the platform's; empty: nothing).
+    std::function<void()> ToggleNumLockState = QnToggleNumLockState;
     bool Col132Mode() const { return FCol132Mode; }
     void SetCol132Mode(bool on);
     bool OriginMode() const { return FOriginMode; }

@@ -28,6 +28,7 @@ void TQnVT100Emulator::KeyDown(uint16_t& key, TShiftState shift) {
         }
         key &= 0x7FFF;
     }
+    const bool isNumLock = key == VK_NUMLOCK;
     char code[16];
     std::snprintf(code, sizeof code, "\\x%02X", static_cast<unsigned>(key));
     std::string name = FKeyMap.Get(code);
@@ -45,6 +46,8 @@ void TQnVT100Emulator::KeyDown(uint16_t& key, TShiftState shift) {
     if (text.empty()) return;
     SendKeyText(text);
     key = 0;
+    // NumLock served as a terminal key (PF1): the keypad keeps its mode.
+    if (isNumLock && ToggleNumLockState) ToggleNumLockState();
 }
 
 // "\e" is ESC, "\x" and two hex digits a byte ("?" when they are not hex);

@@ -89,7 +89,7 @@ void TTTYPrinter::StartJob()
     FTarget.BeginDoc();
     FPageCount = 0;
     FPageBlank = true;
-    FBreakPending = false;
+    FSheetsOwed = 0;
     FJobDrawn = false;
     RecalcMetrics();
     FX = FLeftLimit;
@@ -100,7 +100,7 @@ void TTTYPrinter::EndJob()
 {
     if (!IsPrinting())
         return;
-    FBreakPending = false;
+    FSheetsOwed = 0;
     // A job that put nothing on paper would only eject a blank sheet.
     if (FJobDrawn)
         FTarget.EndDoc();
@@ -112,7 +112,7 @@ void TTTYPrinter::AbortJob()
 {
     if (!IsPrinting())
         return;
-    FBreakPending = false;
+    FSheetsOwed = 0;
     FTarget.Abort();
 }
 
@@ -191,10 +191,12 @@ void TTTYPrinter::FormFeed()
     FX = FLeftLimit;
 }
 
-// The sheet is owed, not started: the next glyph starts it.
+// The sheet is owed, not started: the next glyph starts it. A page that
+// only wrapping tabs marked is still a page, so breaks owed add up.
 void TTTYPrinter::BreakPage()
 {
-    FBreakPending = true;
+    ++FSheetsOwed;
+    ++FPageCount;
     FPageBlank = true;
 }
 
@@ -206,11 +208,8 @@ void TTTYPrinter::PrintGlyph(uint8_t b)
         LineFeed();
         FX = FLeftLimit;
     }
-    if (FBreakPending) {
+    for (; FSheetsOwed > 0; --FSheetsOwed)
         FTarget.NewPage();
-        ++FPageCount;
-        FBreakPending = false;
-    }
     FTarget.TextOut(FX, FY, std::string(1, static_cast<char>(b)));
     FX += FCharWidth;
     FPageBlank = false;

@@ -7,7 +7,8 @@
 //
 // Page breaks wait for the next glyph, so a job never ends on an empty
 // sheet, and a job in which nothing was drawn is discarded rather than
-// ejected.
+// ejected. The page count includes the sheets owed, as the job reports them
+// the moment the break happens.
 
 #include <cstdint>
 
@@ -57,7 +58,7 @@ public:
     void WriteChar(uint8_t b) override;
     bool IsReady() override { return FTarget.PrinterSelected(); }
     bool IsPrinting() override;
-    // Sheets begun in the running job after its first; 0 when idle.
+    // Page breaks in the running job, owed sheets included; 0 when idle.
     int GetPageCount() override { return IsPrinting() ? FPageCount : 0; }
     void EndJob() override;
     void AbortJob() override;
@@ -102,8 +103,8 @@ private:
     double FLineSpacing = 1.1;
     int FTabSpacing = 8;
     bool FPageBlank = true;
-    // A page break is owed; the sheet is started by the next glyph.
-    bool FBreakPending = false;
+    // Page breaks owed; their sheets are started by the next glyph.
+    int FSheetsOwed = 0;
     // Something was drawn in the running job.
     bool FJobDrawn = false;
     int FPageCount = 0;

@@ -50,8 +50,10 @@ protected:
         for (int i = from; i <= to; ++i) text += "\r\nline " + std::to_string(i);
         Feed(text);
     }
-    void Mouse(QEvent::Type type, int col, int row) {
-        const QPointF at((col - 1) * cw + cw / 2, (row - 1) * ch + ch / 2);
+    void Mouse(QEvent::Type type, int col, int row) {  // cells of the view
+        MouseAt(type, QPointF((col - 1) * cw + cw / 2, (row - 1) * ch + ch / 2));
+    }
+    void MouseAt(QEvent::Type type, const QPointF& at) {  // client pixels
         const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
         QMouseEvent e(type, at, term.mapToGlobal(at), Qt::LeftButton, held, Qt::NoModifier);
         QApplication::sendEvent(&term, &e);
@@ -197,6 +199,83 @@ TEST_F(ViewTest, CopyKeysAndTheEndOfASelection) {
     term.CopyToClipboard();
     EXPECT_EQ(Clipboard(), "hel\r\n");
 }
+
+// Esc while the button is down ends the selection and is not typed; at any
+// other time, or on a terminal without mouse selection, it goes to the program.
+struct EscCase {
+    const char* name;
+    bool mouseSelect, releasedFirst;
+    std::string typed, clipboard;
+    int selected;
+};
+TAVRIN_PRINT_AS_NAME(EscCase)
+class EscapeKey : public ViewTest, public testing::WithParamInterface<EscCase> {};
+
+TEST_P(EscapeKey, CancelsOnlyASelectionInProgress) {
+    const EscCase& c = GetParam();
+    std::string typed;
+    term.OnKeyboardData = [&typed](TQnTerminalEmulator&, char ch) { typed += ch; };
+    term.SetMouseSelect(c.mouseSelect);
+    QGuiApplication::clipboard()->setText(QStringLiteral("before"));
+    Feed("hello world");
+    Mouse(QEvent::MouseButtonPress, 1, 1);
+    Mouse(QEvent::MouseMove, 5, 1);
+    if (c.releasedFirst) Mouse(QEvent::MouseButtonRelease, 5, 1);
+    Key(Qt::Key_Escape, Qt::NoModifier, QStringLiteral("\x1b"));
+    // What the mouse does afterwards belongs to no selection.
+    Mouse(QEvent::MouseMove, 9, 1);
+    Mouse(QEvent::MouseButtonRelease, 9, 1);
+    EXPECT_EQ(typed, c.typed);
+    EXPECT_EQ(SelectedCells(), c.selected);
+    EXPECT_EQ(term.HasSelection(), c.selected > 0);
+    EXPECT_EQ(Clipboard(), c.clipboard);
+}
+
+INSTANTIATE_TEST_SUITE_P(QnTerminalView, EscapeKey,
+                         testing::Values(EscCase{"DuringDrag", true, false, "", "before", 0},
+                                         EscCase{"AfterRelease", true, true, "\x1b", "hello\r\n", 5},
+                                         EscCase{"WithoutMouseSelect", false, false, "\x1b", "before", 0}),
+                         tavrin::test::RowName);
+
+// A drag held past an edge of the window scrolls the view a step per timer
+// tick that way, sideways as well as up and down, and the selection follows.
+struct EdgeCase {
+    const char* name;
+    int dx, dy;  // -1 past the left (top) edge, 1 past the right (bottom), 0 inside
+};
+TAVRIN_PRINT_AS_NAME(EdgeCase)
+class DragPastEdge : public ViewTest, public testing::WithParamInterface<EdgeCase> {};
+
+TEST_P(DragPastEdge, ScrollsTheViewThatWay) {
+    const EdgeCase& c = GetParam();
+    term.SetFollowCursor(false);
+    Resize(40 * cw, 10 * ch);
+    term.SetLeftCol(20);
+    term.SetTopRow(8);
+    const int left = term.LeftCol(), top = term.TopRow(), cols = term.FullCols(), rows = term.FullRows();
+    ASSERT_EQ(std::pair(left, top), std::pair(20, 8));
+    Mouse(QEvent::MouseButtonPress, 10, 5);
+    const QPointF outside(c.dx < 0 ? -5 : c.dx > 0 ? term.ClientWidth() + 5 : 9 * cw + cw / 2,
+                          c.dy < 0 ? -5 : c.dy > 0 ? term.ClientHeight() + 5 : 4 * ch + ch / 2);
+    MouseAt(QEvent::MouseMove, outside);
+    const auto movedWhereAsked = [&] {
+        return (c.dx == 0 || (term.LeftCol() - left) * c.dx >= 2) && (c.dy == 0 || (term.TopRow() - top) * c.dy >= 2);
+    };
+    EXPECT_TRUE(QTest::qWaitFor(movedWhereAsked, 5000)) << "view at " << term.LeftCol() << ";" << term.TopRow();
+    MouseAt(QEvent::MouseButtonRelease, outside);
+    EXPECT_EQ(std::pair(term.LeftCol() == left, term.TopRow() == top), std::pair(c.dx == 0, c.dy == 0));
+    // The selection reaches past what was in view at the start: its start
+    // (left, top) or its end (right, bottom) is the cell at the edge.
+    const TQnRect sel = term.Selection();
+    const int endCol = c.dx < 0 ? sel.Left : sel.Right, endRow = c.dy < 0 ? sel.Top : sel.Bottom;
+    EXPECT_TRUE(c.dx < 0 ? endCol < left : c.dx > 0 ? endCol > left + cols - 1 : endCol == left + 9) << endCol;
+    EXPECT_TRUE(c.dy < 0 ? endRow < top : c.dy > 0 ? endRow > top + rows - 1 : endRow == top + 4) << endRow;
+}
+
+INSTANTIATE_TEST_SUITE_P(QnTerminalView, DragPastEdge,
+                         testing::Values(EdgeCase{"Right", 1, 0}, EdgeCase{"Left", -1, 0}, EdgeCase{"Down", 0, 1},
+                                         EdgeCase{"Up", 0, -1}, EdgeCase{"DownRight", 1, 1}),
+                         tavrin::test::RowName);
 
 class Coalescing : public ViewTest, public testing::WithParamInterface<int> {};
 

@@ -60,6 +60,12 @@ TEST_P(Scripts, LeaveScreenCursorAndReply) {
     EXPECT_EQ(t.host.port, c.reply.value_or(t.host.port));
 }
 
+// Screen rows expected from row `first` on, the rows above it empty.
+std::vector<std::string> RowsFrom(int first, std::vector<std::string> rows) {
+    rows.insert(rows.begin(), static_cast<size_t>(first - 1), "");
+    return rows;
+}
+
 const std::string At = CSI + "10;20H";  // the cursor's start for motion rows
 const std::string Vt52 = CSI + "?2l", CursorApp = CSI + "?1h", KeypadApp = E + "=";
 const std::string Abc = "abc\r\ndef\r\nghi";
@@ -90,6 +96,16 @@ const ScriptCase ScriptCases[] = {
     // DECSC / DECRC keep the row in the current addressing, not origin mode.
     {.name = "RestoreInOriginMode", .input = CSI + "5;10r" + CSI + "2;1H" + E + "7" + CSI + "?6h" + E + "8",
      .cursor = {6, 1}},
+    // Below a region autowrap is a carriage return and a line feed; on the
+    // bottom row the line feed does nothing, so the line starts over.
+    {.name = "WrapBelowRegion", .input = CSI + "5;10r" + CSI + "12;1H" + std::string(80, 'a') + "b",
+     .rows = RowsFrom(12, {std::string(80, 'a'), "b"}), .cursor = {13, 2}},
+    {.name = "WrapOnBottomRowBelowRegion", .input = CSI + "5;10r" + CSI + "24;1H" + std::string(80, 'a') + "bc",
+     .rows = RowsFrom(24, {"bc" + std::string(78, 'a')}), .cursor = {24, 3}},
+    {.name = "WrapOnBottomRowTwice", .input = CSI + "1;10r" + CSI + "24;1H" + std::string(80, 'a') + std::string(80, 'b') + "c",
+     .rows = RowsFrom(23, {"", "c" + std::string(79, 'b')}), .cursor = {24, 2}},
+    {.name = "WrapAboveRegion", .input = CSI + "5;10r" + CSI + "2;1H" + std::string(81, 'a'),
+     .rows = RowsFrom(2, {std::string(80, 'a'), "a"}), .cursor = {3, 2}},
     {.name = "ColumnSwitchClears", .input = "abc\r\ndef" + CSI + "?3h", .rows = {"", ""}},
     {.name = "EraseChars", .input = "abcdef" + CSI + "1;2H" + CSI + "3X", .rows = {"a   ef"}},
     // ECH past the end of the line goes on with the next row.
@@ -109,7 +125,9 @@ const ScriptCase ScriptCases[] = {
     {.name = "OverlongDesignationRefused", .input = E + "(" + std::string(300, ' ') + "Bx", .rows = {"x"}},
     {.name = "Vt52UnknownEscape", .input = Vt52 + "a" + E + "Qb", .rows = {"ab"}},
     {.name = "Vt52EraseToEndOfScreen", .input = Abc + CSI + "2;2H" + Vt52 + E + "J", .rows = {"abc", "d", ""}},
-    {.name = "IntermediateNotErase", .input = "abc" + CSI + "2 Jx", .rows = {"abcx"}},
+    // An intermediate ends the parameters; the final still names the command.
+    {.name = "IntermediateEndsParameters", .input = "abc" + CSI + "2 Jx", .rows = {"   x"}},
+    {.name = "BytesAfterIntermediateIgnored", .input = "abc" + CSI + "2 :\xc4Jx", .rows = {"   x"}},
     {.name = "UnknownSequenceNotShown", .input = CSI + "5Zok", .rows = {"ok"}},
     {.name = "BoxDrawingBecomesLineDrawing", .input = "\xc4\xb3\xe0", .rows = {"qx"}},
     {.name = "Vt52EraseToEnd", .input = "abcdef" + CSI + "?2l" + E + "H" + E + "C" + E + "C" + E + "K",
@@ -170,10 +188,18 @@ const RenditionCase RenditionCases[] = {
     {"Indexed48SkipsUnderline", CSI + "48;5;4;1m", atBold, QnSilver, QnBlack},
     {"Direct38SkipsAll", CSI + "38;2;1;4;5;7m", atReverse, QnSilver, QnBlack},
     {"UnknownIgnored", CSI + "3;9;99;1m", atBold, QnSilver, QnBlack},
-    // Arguments: up to 32, digits only, no high byte.
-    {"ThirtyTwoArguments", CSI + std::string(31, ';') + "1m", atBold, QnSilver, QnBlack},
-    {"ThirtyThreeArgumentsRefused", CSI + std::string(32, ';') + "1m", 0, QnSilver, QnBlack},
-    {"OverlongSequenceRefused", CSI + std::string(300, '0') + "1m", 0, QnSilver, QnBlack},
+    // Arguments: up to 30000, digits only (the first 255 of a parameter
+    // count), no high byte.
+    {"FortyOneArguments", CSI + std::string(40, ';') + "1m", atBold, QnSilver, QnBlack},
+    {"ThirtyThousandArguments", CSI + std::string(29999, ';') + "1m", atBold, QnSilver, QnBlack},
+    {"ThirtyThousandAndOneRefused", CSI + std::string(30000, ';') + "1m", 0, QnSilver, QnBlack},
+    {"FarMoreRefused", CSI + std::string(100000, ';') + "1m", 0, QnSilver, QnBlack},
+    {"DigitsPast255Ignored", CSI + std::string(300, '0') + "4;1m", atBold, QnSilver, QnBlack},
+    {"ManyLongArguments", [] {
+         std::string s = CSI + std::string(200, '0') + "1";
+         for (int i = 0; i < 40; ++i) s += ";4";
+         return s + ";5m";
+     }(), atBold | atUnderline | atBlink, QnSilver, QnBlack},
     {"ColonRefused", CSI + "1:4m", 0, QnSilver, QnBlack},
     {"HighByteInsideRefused", CSI + "1\xc4m", 0, QnSilver, QnBlack},
     {"SaveRestoreRendition", CSI + "1;31m" + E + "7" + CSI + "0m" + E + "8", atBold, 0x000080, QnBlack},
@@ -275,6 +301,48 @@ TEST(QnVT100Emulator, LineSizesFollowTheCursorRow) {
     EXPECT_EQ(rows(2, 2), std::vector<int>({laDblHeightTop}));
 }
 
+// Rows marked "W" are double width, all others normal: after scrolls of
+// the whole grid past the length of the scroll-back, scrolls of a region
+// and resizes of the scroll-back, the sizes must still be on the rows their
+// text is on.
+TEST(QnVT100Emulator, LineSizesStayWithTheirTextThroughTheScrollback) {
+    Vt100 t;
+    const auto checkAll = [&t](const std::string& step) {
+        const TQnTerminalBuffer& b = t.b();
+        int marked = 0;
+        for (int row = b.RowCount() - b.SVRowCount() + 1; row <= b.RowCount(); ++row) {
+            const bool wide = t.emu.LineAttrs().GetAttr(row) == laDblWidth;
+            marked += wide;
+            ASSERT_EQ(wide, t.Line(row).rfind('W', 0) == 0) << step << ", row " << row;
+        }
+        EXPECT_GT(marked, 0) << step;
+    };
+    const std::string wideLine = "\r\n" + E + "#6W", plainLine = "\r\nplain";
+    const struct {
+        const char* step;
+        std::string bytes;
+        int scrollback;  // 0: unchanged
+    } steps[] = {
+        {"text past the scroll-back", [&] {
+             std::string s = CSI + "24;1H";
+             for (int i = 0; i < 450; ++i) s += i % 7 == 0 ? wideLine : plainLine;
+             return s;
+         }(), 0},
+        {"region scrolls up", CSI + "3;20r" + CSI + "20;1H" + wideLine + "\n\n" + wideLine, 0},
+        {"region scrolls down", CSI + "3;1H" + E + "M" + E + "M" + E + "#6W", 0},
+        {"lines inserted and deleted", CSI + "5;1H" + CSI + "2L" + CSI + "9;1H" + CSI + "3M", 0},
+        {"scroll-back grows", "", 260},
+        {"more text", CSI + "r" + CSI + "24;1H" + wideLine + plainLine + plainLine + wideLine, 0},
+        {"scroll-back shrinks", "", 90},
+        {"screen erased into the scroll-back", CSI + "2J" + CSI + "1;1H" + E + "#6W", 0},
+    };
+    for (const auto& s : steps) {
+        if (s.scrollback) t.b().SetSVRowCount(s.scrollback);
+        t.Feed(s.bytes);
+        checkAll(s.step);
+    }
+}
+
 TEST(QnVT100Emulator, NoRepliesWithoutAPort) {
     Vt100 t;
     t.host.portOpen = false;
@@ -290,6 +358,21 @@ TEST(QnVT100Emulator, BellAndLeds) {
     EXPECT_EQ(t.emu.LEDs(), 1 | 4);
     t.Feed(CSI + "0;4;9q");
     EXPECT_EQ(t.emu.LEDs(), 8);
+    struct Row {
+        std::string leds;
+        uint8_t lit;  // starting from LED 4 lit
+    };
+    const Row rows[] = {
+        {"1 q", 8 | 1},  // an intermediate ends the parameters
+        {std::string(45, ';') + "2q", 2},
+        {std::string(29999, ';') + "3q", 4},
+        {std::string(30000, ';') + "3q", 8},  // one argument too many: refused
+        {"2\x0a;3q", 8 | 2 | 4},           // a line feed inside acts and the sequence goes on
+    };
+    for (const Row& r : rows) {
+        t.Feed(CSI + "0;4q" + CSI + r.leds);
+        EXPECT_EQ(t.emu.LEDs(), r.lit) << r.leds.size() << " bytes";
+    }
 }
 
 // Every mode and setting a reset puts back, for comparing two emulators.
@@ -365,6 +448,45 @@ const KeyCase KeyCases[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(QnVT100Emulator, Keys, testing::ValuesIn(KeyCases), RowName);
+
+// The keyboard's NumLock state is put back exactly when the NumLock key
+// went out as PF1.
+struct NumLockCase {
+    const char* name;
+    uint16_t key;
+    std::string modes;
+    bool emptyMap;
+    std::string sent;
+    int toggles;
+};
+TAVRIN_PRINT_AS_NAME(NumLockCase)
+
+class NumLockKey : public testing::TestWithParam<NumLockCase> {};
+
+TEST_P(NumLockKey, IsPutBackWhenSentAsPf1) {
+    const NumLockCase& c = GetParam();
+    Vt100 t;
+    int toggles = 0;
+    t.emu.ToggleNumLockState = [&toggles] { ++toggles; };
+    t.emu.KeyboardMap().Add("VK_HOME", "DEC_PF1k");
+    if (c.emptyMap) t.emu.KeyboardMap().Clear();
+    t.Feed(c.modes);
+    uint16_t key = c.key;
+    t.emu.KeyDown(key, TShiftState());
+    EXPECT_EQ(t.host.keyboard, c.sent);
+    EXPECT_EQ(toggles, c.toggles);
+}
+
+INSTANTIATE_TEST_SUITE_P(QnVT100Emulator, NumLockKey,
+                         testing::Values(NumLockCase{"Ansi", VK_NUMLOCK, "", false, E + "OP", 1},
+                                         NumLockCase{"Vt52", VK_NUMLOCK, Vt52, false, E + "P", 1},
+                                         NumLockCase{"Repeated", VK_NUMLOCK | 0x8000, "", false, E + "OP", 1},
+                                         NumLockCase{"RepeatSwallowed", VK_NUMLOCK | 0x8000, CSI + "?8l", false, "", 0},
+                                         NumLockCase{"NotInTheMap", VK_NUMLOCK, "", true, "", 0},
+                                         NumLockCase{"F1", VK_F1, "", false, E + "OP", 0},
+                                         NumLockCase{"HomeAsPf1", VK_HOME, "", false, E + "OP", 0},
+                                         NumLockCase{"KeypadDigit", 0x65, KeypadApp, false, E + "Ou", 0}),
+                         RowName);
 
 TEST(QnVT100Emulator, KeyTextEscapes) {
     struct Row {

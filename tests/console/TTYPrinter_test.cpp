@@ -142,8 +142,35 @@ INSTANTIATE_TEST_SUITE_P(
         StreamCase{"LineOnTheBottomLimitFits", "A" + std::string(35, '\n') + "B",
                    [](TTTYPrinter& p) { p.SetLineSpacing(1.5); }, 2, 0, "open", "'B' 35,1075"},
         StreamCase{"PendingBreakNeverEjected", "A" + std::string(60, '\n') + "\x1A", {}, 1, 0, "end", "'A' 25,25"},
-        StreamCase{"WrappingTabsMarkThePage", std::string(11, '\t') + std::string(47, '\n') + "A", {}, 1, 1, "open", "'A' 25,25"}),
+        StreamCase{"WrappingTabsMarkThePage", std::string(11, '\t') + std::string(47, '\n') + "A", {}, 1, 1, "open", "'A' 25,25"},
+        StreamCase{"WrappingTabsAfterFormFeedMakeAPage", "A\f" + std::string(11, '\t') + std::string(47, '\n') + "B", {}, 2, 2,
+                   "open", "'B' 25,25"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// The PRINT command's page count counts a break as it happens, although
+// its sheet waits for the next glyph.
+TEST(TTYPrinter, PageCountIncludesOwedSheets)
+{
+    const std::string TabsWrapToBottom = std::string(11, '\t') + std::string(47, '\n');
+    const struct {
+        std::string bytes;
+        int pages;
+    } cases[] = {
+        {"A", 0},
+        {"A\f", 1},
+        {"A\f\f", 1},
+        {"A\fB\f", 2},
+        {"A" + std::string(60, '\n'), 1},
+        {"A\f" + TabsWrapToBottom, 2},
+        {"\f" + std::string(60, '\n'), 0},
+        {"A\f\x1A", 0},
+    };
+    for (const auto& c : cases) {
+        Device d;
+        d.Write(c.bytes);
+        EXPECT_EQ(d.printer->GetPageCount(), c.pages) << testing::PrintToString(c.bytes);
+    }
+}
 
 TEST(TTYPrinter, EndingsCloseTheJobOnce)
 {

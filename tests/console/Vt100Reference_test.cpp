@@ -215,6 +215,28 @@ INSTANTIATE_TEST_SUITE_P(Vt100Reference, VttestScreens, testing::Values("cursor.
                              return info.param.substr(0, info.param.find('.'));
                          });
 
+// Streams the generated ones below do not reach: writing on rows outside a
+// scroll region, where autowrap is a return and a line feed that may have
+// nowhere to go.
+TEST(Vt100Reference, WrapOutsideTheRegionAgrees) {
+    const std::string csi = "\x1b[";
+    const struct {
+        const char* name;
+        std::string bytes;
+    } cases[] = {
+        {"bottom row below the region", csi + "5;10r" + csi + "24;1H" + std::string(81, 'a')},
+        {"bottom row, two lines", csi + "5;10r" + csi + "24;1H" + std::string(80, 'a') + std::string(81, 'b')},
+        {"row below the region", csi + "5;10r" + csi + "20;1H" + std::string(170, 'c')},
+        {"row above the region", csi + "5;10r" + csi + "1;1H" + std::string(90, 'd')},
+        {"top row above the region", csi + "3;10r" + csi + "1;75H" + std::string(20, 'e')},
+    };
+    for (const auto& c : cases) {
+        ReferencePair pair;
+        pair.Feed(c.bytes);
+        EXPECT_EQ(pair.Differences(), "") << c.name;
+    }
+}
+
 // Random VT100 streams of cursor motion, regions, insert/delete, erase,
 // tabs and renditions, from a fixed seed. With `regions` the stream sets
 // scroll regions and origin mode and moves the cursor only inside the
