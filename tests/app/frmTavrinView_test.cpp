@@ -169,17 +169,12 @@ TEST(CrtColorsTest, TextShowsTheTerminalColoursThroughoutAWindowsLife)
         }
         return off;
     };
-    const std::vector<TKeyValue> savedSettings[] = {
-        {},
-        {{"CRT", "CrtAnsi", "0"}, {"CRT", "Crt132", "1"}, {"CRT", "FontFace", "DejaVu Sans Mono"},
-         {"CRT", "FontSize", "11"}}};
-    for (const auto& settings : savedSettings) {
-        SCOPED_TRACE(settings.size());
+    for (bool savedSettings : {false, true}) {
+        SCOPED_TRACE(savedSettings);
         TWindowHarness h;
-        TNrKeyValueSections store;
-        for (const TKeyValue& v : settings)
-            store.WriteString(v.Section, v.Key, v.Value);
-        store.SaveToFile(h.SettingsFile());
+        if (savedSettings)
+            h.WriteSettings({{"CRT", "CrtAnsi", "0"}, {"CRT", "Crt132", "1"}, {"CRT", "FontFace", "DejaVu Sans Mono"},
+                             {"CRT", "FontSize", "11"}});
         TMainHalvoret& w = h.Open();
         w.FormActivate();
         const std::pair<const char*, std::function<void()>> steps[] = {

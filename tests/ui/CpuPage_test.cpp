@@ -273,28 +273,19 @@ TEST(CpuRegistersDlg, TypedCellIsAppliedOnceWhenTheEditorCommits)
     EXPECT_EQ(h.changes, 1);
 }
 
-// The vertical extent (first and last row) of dark text pixels in a rectangle.
-std::pair<int, int> InkRows(const QImage& image, const QRect& area)
+// The first and last row (or column) of a rectangle that hold dark text pixels; -1 when none do.
+std::pair<int, int> InkSpan(const QImage& image, const QRect& area, Qt::Orientation along)
 {
+    const bool rows = along == Qt::Vertical;
     int first = -1, last = -1;
-    for (int y = area.top(); y <= area.bottom(); ++y)
-        for (int x = area.left(); x <= area.right(); ++x)
-            if (qGray(image.pixel(x, y)) < 100) {
-                if (first < 0)
-                    first = y;
-                last = y;
+    for (int a = rows ? area.top() : area.left(); a <= (rows ? area.bottom() : area.right()); ++a)
+        for (int b = rows ? area.left() : area.top(); b <= (rows ? area.right() : area.bottom()); ++b)
+            if (qGray(rows ? image.pixel(b, a) : image.pixel(a, b)) < 100) {
+                first = first < 0 ? a : first;
+                last = a;
                 break;
             }
     return {first, last};
-}
-
-// Whether a column of the image holds dark text pixels between two rows.
-bool InkInColumn(const QImage& image, int x, int top, int bottom)
-{
-    for (int y = top; y <= bottom; ++y)
-        if (qGray(image.pixel(x, y)) < 100)
-            return true;
-    return false;
 }
 
 // The grid fills the dialog's width in three columns and its rows fill the
@@ -329,8 +320,8 @@ TEST(CpuRegistersDlg, GridFillsTheDialogAndItsRowsLineUp)
             const QRect name(frame + 2, cells.y() + names.sectionViewportPosition(row) + 1, names.width() - 4,
                              names.sectionSize(row) - 2);
             const QRect value = grid.visualRect(h.Model().index(row, 1)).translated(cells).adjusted(2, 1, -2, -1);
-            const auto [nameTop, nameBottom] = InkRows(image, name);
-            const auto [valueTop, valueBottom] = InkRows(image, value);
+            const auto [nameTop, nameBottom] = InkSpan(image, name, Qt::Vertical);
+            const auto [valueTop, valueBottom] = InkSpan(image, value, Qt::Vertical);
             ASSERT_GE(nameTop, 0) << row;
             ASSERT_GE(valueTop, 0) << row;
             EXPECT_NEAR(nameTop + nameBottom, valueTop + valueBottom, 2) << "row " << row;
@@ -339,15 +330,9 @@ TEST(CpuRegistersDlg, GridFillsTheDialogAndItsRowsLineUp)
         // "Reg" ends well before "High" begins: more than two characters apart,
         // not a word space.
         const int line = frame + names.width();
-        const int top = frame + 1, bottom = frame + headings.height() - 2;
-        int regEnd = -1, highStart = -1;
-        for (int x = frame; x < line + grid.columnWidth(0); ++x)
-            if (InkInColumn(image, x, top, bottom)) {
-                if (x < line)
-                    regEnd = x;
-                else if (highStart < 0)
-                    highStart = x;
-            }
+        const int top = frame + 1, height = headings.height() - 3;
+        const int regEnd = InkSpan(image, QRect(frame, top, names.width(), height), Qt::Horizontal).second;
+        const int highStart = InkSpan(image, QRect(line, top, grid.columnWidth(0), height), Qt::Horizontal).first;
         ASSERT_GE(regEnd, 0);
         ASSERT_GE(highStart, 0);
         EXPECT_GT(highStart - regEnd, 2 * QFontMetrics(headings.font()).averageCharWidth());
