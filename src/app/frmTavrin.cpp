@@ -182,6 +182,7 @@ void TMainHalvoret::BuildCrtEmulator()
         emulator->SetTerminal(QnTerminal1);
         if (!emulator->MapLoadError().empty()) report(emulator->MapLoadError());
         QnVT100Emulator1 = std::move(emulator);
+        ApplyCrtColors();
     } catch (const std::exception& e) {
         report(e.what());
     }

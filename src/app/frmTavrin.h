@@ -236,10 +236,15 @@ public:
     void CrtAnsiActUpdate(QAction& action);
     void CrtAnsiActExecute();
     // The CRT font as the settings keep it: the face asked for and its size
-    // in points at 96 dots per inch.
+    // in points at 96 dots per inch. The style chosen in the font dialog is
+    // kept with it for the run; the settings file has no key for it.
     const std::string& CrtFontName() const { return FCrtFontName; }
     int CrtFontSize() const { return FCrtFontSize; }
     void SetCrtFontNameAndSize(const std::string& name, int pointSize);
+    // The CRT's colours (the terminal's font colour on its Color) as the
+    // buffer's default and current colours: the text after start, a reset
+    // and a clear all shows them.
+    void ApplyCrtColors();
 
     // Serial glue: the COM panels of the Ports page edit the machine's
     // settings model; applying opens or closes the line, shows its controls
@@ -333,6 +338,8 @@ private:
     std::vector<std::string> FLoadFailures;
     std::string FCrtFontName = "Terminal";
     int FCrtFontSize = 9;
+    bool FCrtFontBold = false;
+    bool FCrtFontItalic = false;
     std::string FDefaultDir;
     bool FFirstActivate = true;
     // The settings file exists but could not be read: it is kept as it is.

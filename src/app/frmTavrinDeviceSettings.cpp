@@ -8,6 +8,7 @@
 #include "platform/QtUiPrompts.h"
 #include "ui/DeviceFilePanels.h"
 #include "ui/PrinterPanel.h"
+#include "ui/Rspin.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -81,9 +82,13 @@ void TMainHalvoret::LoadPrinterSettings(const TNrKeyValueSections& store)
     LoadStep([&] {
         TTTYPrinterSetup& s = PrinterSetup;
         s.TabSpacing = store.ReadInteger(PrinterSection, "TabSpacing", s.TabSpacing, 1, 16);
-        s.TopBottomMargin = store.ReadFloat(PrinterSection, "TopBottomMargin", s.TopBottomMargin);
-        s.LeftRightMargin = store.ReadFloat(PrinterSection, "LeftRightMargin", s.LeftRightMargin);
-        s.LineSpacing = store.ReadFloat(PrinterSection, "LineSpacing", s.LineSpacing);
+        // Each in the range of its edit.
+        auto readReal = [&store](const char* key, double def, const TRSpinEdit& edit) {
+            return store.ReadFloat(PrinterSection, key, def, edit.MinValue(), edit.MaxValue());
+        };
+        s.TopBottomMargin = readReal("TopBottomMargin", s.TopBottomMargin, *p.C_TopBottomMarginEdit);
+        s.LeftRightMargin = readReal("LeftRightMargin", s.LeftRightMargin, *p.C_LeftRightMarginEdit);
+        s.LineSpacing = readReal("LineSpacing", s.LineSpacing, *p.C_LineSpacingEdit);
         s.IgnoreFormFeed = store.ReadBool(PrinterSection, "IgnoreFormFeeds", s.IgnoreFormFeed);
         s.AutoLineWrap = store.ReadBool(PrinterSection, "AutoLineWrap", s.AutoLineWrap);
         s.CtrlZEndsJob = store.ReadBool(PrinterSection, "EosEjectsPrinter", s.CtrlZEndsJob);

@@ -5,10 +5,12 @@
 
 #include "app/frmTavrin.h"
 
+#include "console/MapKeys.h"
 #include "console/QnTerminal.h"
 #include "console/QnTrmVT100.h"
 #include "console/QtPrintTarget.h"
 #include "console/SimpleTerminal.h"
+#include "disk/FileReplace.h"
 #include "platform/QtUiPrompts.h"
 #include "ui/CpuPage.h"
 #include "ui/DisksPage.h"
@@ -189,6 +191,11 @@ void TMainHalvoret::FormActivate()
         FPrinterObject->SetFont(
             TQnCustomTerminal::TerminalFont(QString::fromStdString(FCrtFontName), 0, FCrtFontSize));
     RemoteDiskPanel->SetupRemoteDiskStatusList();
+    // A save ended between writing and renaming left its temporary file
+    // beside the settings, which themselves stayed whole.
+    RemoveLeftoverReplacements(SettingsFileName());
+    if (FKeyMap)
+        RemoveLeftoverReplacements(FKeyMap->FileName());
     TNrKeyValueSections store;
     // Until the file has been read, closing must not replace it with the
     // first-run values.

@@ -2,6 +2,7 @@
 // and TTY consoles, the CRT's ANSI mode, the two console fonts and the TTY
 // display settings.
 #include <QAction>
+#include <QFontInfo>
 
 #include "app/frmTavrin.h"
 #include "console/QnTerminal.h"
@@ -35,9 +36,8 @@ void TMainHalvoret::ClearCrtActExecute()
     TQnVT100Emulator& emulator = *QnVT100Emulator1;
     emulator.SetANSIMode(true);
     QnTerminal1->Clear();
+    ApplyCrtColors();
     TQnTerminalBuffer& buffer = *emulator.Buffer();
-    buffer.SetBackColor(QnTerminal1->Color());
-    buffer.SetForeColor(QnTerminal1->FontColor());
     buffer.EraseAll();
     // Double-size rows would otherwise outlive the text they held.
     for (int row = buffer.RowCount() - buffer.SVRowCount() + 1; row <= buffer.RowCount(); ++row)
@@ -50,11 +50,36 @@ void TMainHalvoret::ClearTTYActExecute()
     FTtyParser.Reset();
 }
 
+void TMainHalvoret::ApplyCrtColors()
+{
+    if (!QnVT100Emulator1)
+        return;
+    TQnTerminalBuffer& buffer = *QnVT100Emulator1->Buffer();
+    buffer.SetDefBackColor(QnTerminal1->Color());
+    buffer.SetDefForeColor(QnTerminal1->FontColor());
+    buffer.SetBackColor(QnTerminal1->Color());
+    buffer.SetForeColor(QnTerminal1->FontColor());
+}
+
+namespace {
+
+// The dialog opens on the family that really draws the console (a face
+// asked for but not installed is drawn by a stand-in) and on its style.
+TFontChoice FontInUse(const QFont& font, int pointSize)
+{
+    return {QFontInfo(font).family().toStdString(), pointSize, font.bold(), font.italic()};
+}
+
+} // namespace
+
 void TMainHalvoret::SetCrtFontExecute()
 {
-    TFontChoice font{FCrtFontName, FCrtFontSize, false, false};
-    if (FPrompts->ChooseFont(font, true))
-        SetCrtFontNameAndSize(font.Family, font.PointSize);
+    TFontChoice font = FontInUse(QnTerminal1->font(), FCrtFontSize);
+    if (!FPrompts->ChooseFont(font, true))
+        return;
+    FCrtFontBold = font.Bold;
+    FCrtFontItalic = font.Italic;
+    SetCrtFontNameAndSize(font.Family, font.PointSize);
 }
 
 void TMainHalvoret::SetCrtFontNameAndSize(const std::string& name, int pointSize)
@@ -62,8 +87,10 @@ void TMainHalvoret::SetCrtFontNameAndSize(const std::string& name, int pointSize
     FCrtFontName = name;
     FCrtFontSize = std::clamp(pointSize, 1, 200);
     // Sizes are points at 96 dots per inch, whatever the screen.
-    QnTerminal1->SetTerminalFont(
-        TQnCustomTerminal::TerminalFont(QString::fromStdString(FCrtFontName), (FCrtFontSize * 96 + 36) / 72));
+    QFont font = TQnCustomTerminal::TerminalFont(QString::fromStdString(FCrtFontName), (FCrtFontSize * 96 + 36) / 72);
+    font.setBold(FCrtFontBold);
+    font.setItalic(FCrtFontItalic);
+    QnTerminal1->SetTerminalFont(font);
 }
 
 void TMainHalvoret::CrtAnsiActUpdate(QAction& action)
@@ -84,9 +111,9 @@ void TMainHalvoret::CrtAnsiActExecute()
 void TMainHalvoret::SetTttyFontExecute()
 {
     TSimpleTerminal& t = *SimpleTerminal1;
-    TFontChoice font{t.FontName(), t.FontSize(), false, false};
+    TFontChoice font = FontInUse(t.TerminalFont(), t.FontSize());
     if (FPrompts->ChooseFont(font, true))
-        t.SetFontNameAndSize(font.Family, font.PointSize);
+        t.SetFontNameAndSize(font.Family, font.PointSize, font.Bold, font.Italic);
 }
 
 void TMainHalvoret::TTYDisplaySettingsActExecute()

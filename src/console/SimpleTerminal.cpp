@@ -114,8 +114,10 @@ void TSimpleTerminal::SetTerminalFont(const QFont& font) {
     RebuildScreen(true);
 }
 
-void TSimpleTerminal::SetFontNameAndSize(const std::string& name, int pointSize) {
+void TSimpleTerminal::SetFontNameAndSize(const std::string& name, int pointSize, bool bold, bool italic) {
     FFont = MakeFontPoints(name, pointSize);
+    FFont.setBold(bold);
+    FFont.setItalic(italic);
     FFontName = name;
     FFontSize = std::max(1, pointSize);
     RebuildScreen(true);
@@ -232,7 +234,8 @@ void TSimpleTerminal::ComputeCellMetrics() {
 
     for (int i = 0; i < 4; ++i) {
         FStyledFonts[i] = FFont;
-        FStyledFonts[i].setBold((i & 1) != 0);
+        // A bold console font stays bold in plain cells.
+        FStyledFonts[i].setBold(FFont.bold() || (i & 1) != 0);
         FStyledFonts[i].setUnderline((i & 2) != 0);
     }
 }

@@ -120,10 +120,10 @@ public:
     void SetTerminalFont(const QFont& font);
     // The font as the settings keep it: the face name as asked for (even
     // while a fallback draws it) and the size in points at 96 dots per inch
-    // (9 points = 12 pixels, whatever the screen).
+    // (9 points = 12 pixels, whatever the screen), optionally bold or italic.
     std::string FontName() const { return FFontName; }
     int FontSize() const { return FFontSize; }
-    void SetFontNameAndSize(const std::string& name, int pointSize);
+    void SetFontNameAndSize(const std::string& name, int pointSize, bool bold = false, bool italic = false);
     // A font by family name and height in pixels (the sign is ignored, so
     // the stored negative character heights work as they are); falls back
     // to a fixed-pitch family (FixedPitchFamily) when it is not installed.

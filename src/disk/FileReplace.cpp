@@ -1,6 +1,8 @@
 #include "disk/FileReplace.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -43,14 +45,45 @@ std::string NameOf(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// Temporary names: "." + the file's name + "." + pid-counter-random + ".tmp",
+// so a leftover tells which file and which process it belonged to.
+std::string TempPrefix(const std::string& target) { return "." + NameOf(target) + "."; }
+constexpr std::string_view TempSuffix = ".tmp";
+
+// The process id in a temporary name made for target's prefix, or -1 when
+// the name is not of that form.
+long TempOwner(std::string_view name, const std::string& prefix) {
+    if (name.size() <= prefix.size() + TempSuffix.size() || name.substr(0, prefix.size()) != prefix ||
+        name.substr(name.size() - TempSuffix.size()) != TempSuffix)
+        return -1;
+    const std::string_view middle = name.substr(prefix.size(), name.size() - prefix.size() - TempSuffix.size());
+    long pid = -1;
+    size_t pos = 0;
+    for (int field = 0; field < 3; ++field) {
+        const size_t start = pos;
+        long value = 0;
+        while (pos < middle.size() && middle[pos] >= '0' && middle[pos] <= '9' && value < LONG_MAX / 10)
+            value = value * 10 + (middle[pos++] - '0');
+        if (pos == start) return -1;
+        if (field == 0) pid = value;
+        if (field < 2 && (pos >= middle.size() || middle[pos++] != '-')) return -1;
+    }
+    return pos == middle.size() && pid > 0 ? pid : -1;
+}
+
+bool ProcessRuns(long pid) {
+    if (pid > INT_MAX) return false;
+    return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
+}
+
 // Creates a fresh temporary file beside target; returns its descriptor.
 int CreateTemp(const std::string& target, std::string& tempPath) {
     static std::atomic<unsigned> counter{0};
     std::random_device rd;
-    const std::string base = FolderOf(target) + "/." + NameOf(target) + ".";
+    const std::string base = FolderOf(target) + "/" + TempPrefix(target);
     for (int attempt = 0; attempt < 100; ++attempt) {
         tempPath = base + std::to_string(::getpid()) + "-" + std::to_string(counter++) + "-" +
-                   std::to_string(rd() % 1000000u) + ".tmp";
+                   std::to_string(rd() % 1000000u) + std::string(TempSuffix);
         // 0666 so the process umask decides, as for any new file.
         const int fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
         if (fd >= 0) return fd;
@@ -136,4 +169,25 @@ void ReplaceFileContents(const std::string& path, std::string_view data, bool to
     TReplacementFile file(path);
     file.Write(data);
     file.Commit(toDevice);
+}
+
+int RemoveLeftoverReplacements(const std::string& path) {
+    if (path.empty()) return 0;
+    const std::string target = ResolveTarget(path);
+    const std::string folder = FolderOf(target);
+    const std::string prefix = TempPrefix(target);
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir) return 0;
+    int removed = 0;
+    while (const dirent* entry = ::readdir(dir)) {
+        const long owner = TempOwner(entry->d_name, prefix);
+        // A running process may still rename its file into place.
+        if (owner < 0 || ProcessRuns(owner)) continue;
+        const std::string leftover = folder + "/" + entry->d_name;
+        struct stat st {};
+        if (::lstat(leftover.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::unlink(leftover.c_str()) == 0)
+            ++removed;
+    }
+    ::closedir(dir);
+    return removed;
 }

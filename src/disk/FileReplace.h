@@ -48,3 +48,10 @@ private:
 
 // The whole contents at once.
 void ReplaceFileContents(const std::string& path, std::string_view data, bool toDevice = true);
+
+// Removes the temporary files that replacements of path left behind when
+// their process ended between writing and renaming (killed, or a power
+// loss). Only names of this unit's own pattern for path count, and only
+// those of processes no longer running; returns how many went. Errors are
+// ignored: a leftover only takes room.
+int RemoveLeftoverReplacements(const std::string& path);

@@ -227,17 +227,32 @@ int32_t TNrKeyValueSections::ReadInteger(const std::string& section, const std::
 int32_t TNrKeyValueSections::ReadInteger(const std::string& section, const std::string& key, int32_t def,
                                          int32_t min, int32_t max) const {
     if (!KeyExists(section, key)) return def;
+    int32_t value = def;
+    if (ParseInt32(GetValue(section, key), value) && value >= min && value <= max) return value;
+    RecordReadProblem(section, key, "a whole number from " + std::to_string(min) + " to " + std::to_string(max),
+                      std::to_string(def));
+    return def;
+}
+
+double TNrKeyValueSections::ReadFloat(const std::string& section, const std::string& key, double def,
+                                     double min, double max) const {
+    if (!KeyExists(section, key)) return def;
+    double value = def;
+    if (ParseDouble(GetValue(section, key), value) && value >= min && value <= max) return value;
+    RecordReadProblem(section, key, "a number from " + FormatDouble(min) + " to " + FormatDouble(max),
+                      FormatDouble(def));
+    return def;
+}
+
+void TNrKeyValueSections::RecordReadProblem(const std::string& section, const std::string& key,
+                                            const std::string& expected, const std::string& def) const {
     const TNrKeyValueList* list = FindSection(section);
     const TNrKeyValuePair* pair = list->GetPair(list->IndexOf(key));
-    int32_t value = def;
-    if (ParseInt32(pair->Value, value) && value >= min && value <= max) return value;
     // Named as stored, so reads in other letter case report it once.
     const std::string problem = "The setting " + pair->Key + "=" + pair->Value + " in section [" + list->Name +
-                                "] is not a whole number from " + std::to_string(min) + " to " +
-                                std::to_string(max) + "; the default " + std::to_string(def) + " is used.";
+                                "] is not " + expected + "; the default " + def + " is used.";
     if (std::find(FReadProblems.begin(), FReadProblems.end(), problem) == FReadProblems.end())
         FReadProblems.push_back(problem);
-    return def;
 }
 
 std::vector<std::string> TNrKeyValueSections::TakeReadProblems() {

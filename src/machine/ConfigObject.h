@@ -95,6 +95,10 @@ public:
     void WriteInteger(const std::string& section, const std::string& key, int32_t value);
     // Accepts "." or "," as the decimal separator.
     double ReadFloat(const std::string& section, const std::string& key, double def) const;
+    // A finite number in min..max; otherwise as the ranged ReadInteger: def,
+    // and a missing key quietly, anything else with one recorded problem.
+    double ReadFloat(const std::string& section, const std::string& key, double def, double min,
+                     double max) const;
     // Always writes "." as the decimal separator.
     void WriteFloat(const std::string& section, const std::string& key, double value);
     // True only for text that is the integer 1; non-integer text gives def.
@@ -125,6 +129,10 @@ public:
 
 private:
     TNrKeyValueList* SectionToWrite(const std::string& name);
+    // The stored pair of a refused value, named as stored, in one sentence
+    // with what was expected, at most once per key and text.
+    void RecordReadProblem(const std::string& section, const std::string& key, const std::string& expected,
+                           const std::string& def) const;
     // One line of the text form; current is the section it falls in.
     void ParseLine(std::string_view line, std::string& current);
 

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QColorDialog>
 #include <QFontDialog>
+#include <QFontInfo>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
@@ -185,12 +186,18 @@ bool TQtUiPrompts::ChooseColor(uint32_t& color)
     return true;
 }
 
+// The dialog selects its style by name: an upright font asked for by weight
+// and slant alone lands on the family's first style, often the oblique one.
+// So it starts from the family and style the font really resolves to.
 bool TQtUiPrompts::ChooseFont(TFontChoice& font, bool fixedPitch)
 {
     TModalScope scope(*this);
-    QFont start(F(font.Family), font.PointSize > 0 ? font.PointSize : 9);
-    start.setBold(font.Bold);
-    start.setItalic(font.Italic);
+    QFont wanted(F(font.Family), font.PointSize > 0 ? font.PointSize : 9);
+    wanted.setBold(font.Bold);
+    wanted.setItalic(font.Italic);
+    const QFontInfo used(wanted);
+    QFont start(used.family(), wanted.pointSize());
+    start.setStyleName(used.styleName());
     bool ok = false;
     QFont chosen = QFontDialog::getFont(&ok, start, FParent, QString(),
                                         fixedPitch ? QFontDialog::MonospacedFonts : QFontDialog::FontDialogOptions());

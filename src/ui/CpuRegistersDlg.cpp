@@ -11,6 +11,8 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 
 namespace {
 
@@ -85,8 +87,9 @@ QVariant TRegisterGridModel::data(const QModelIndex& index, int role) const
 {
     if (!index.isValid())
         return {};
+    // Centred in the row, as the row names are, so each row reads on one line.
     if (role == Qt::TextAlignmentRole)
-        return QVariant::fromValue(Qt::Alignment(Qt::AlignRight | Qt::AlignTop));
+        return QVariant::fromValue(Qt::Alignment(Qt::AlignRight | Qt::AlignVCenter));
     if ((role != Qt::DisplayRole && role != Qt::EditRole) || !FCpu)
         return {};
     return QString::fromStdString(FormatGridNumber(Byte(index.row(), index.column()), 2, FHex));
@@ -95,7 +98,7 @@ QVariant TRegisterGridModel::data(const QModelIndex& index, int role) const
 QVariant TRegisterGridModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
     if (role == Qt::TextAlignmentRole)
-        return QVariant::fromValue(Qt::Alignment(Qt::AlignLeft | Qt::AlignTop));
+        return QVariant::fromValue(Qt::Alignment(Qt::AlignLeft | Qt::AlignVCenter));
     if (role != Qt::DisplayRole)
         return {};
     if (orientation == Qt::Horizontal)
@@ -137,12 +140,16 @@ TZ80RegistersDlg::TZ80RegistersDlg(QWidget* parent)
     setModal(false);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
 
+    // The names and the two bytes share the grid's width in three equal
+    // columns (the names' width is set on every resize).
     DrawGrid1 = new QTableView(this);
     DrawGrid1->setModel(FModel);
     DrawGrid1->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
                                QAbstractItemView::AnyKeyPressed);
-    DrawGrid1->horizontalHeader()->setDefaultSectionSize(40);
+    DrawGrid1->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    DrawGrid1->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     DrawGrid1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     DrawGrid1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     SetGridCornerText(*DrawGrid1, [] { return QStringLiteral("Reg"); });
@@ -151,22 +158,28 @@ TZ80RegistersDlg::TZ80RegistersDlg(QWidget* parent)
     GroupBox1 = new QGroupBox(QStringLiteral("[ CPU Flags ]"), this);
     auto* groupLayout = new QVBoxLayout(GroupBox1);
     FlagDisplay = new QListWidget(GroupBox1);
+    FlagDisplay->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    FlagDisplay->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     for (const char* text : FlagItems) {
         auto* item = new QListWidgetItem(QString::fromLatin1(text), FlagDisplay);
         item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
         item->setCheckState(Qt::Unchecked);
     }
     groupLayout->addWidget(FlagDisplay);
+    layout->addSpacing(4);
     layout->addWidget(GroupBox1);
 
     HexMemoryDisplay = new QCheckBox(QStringLiteral("Display Hex"), this);
     HexMemoryDisplay->setChecked(true);
-    layout->addWidget(HexMemoryDisplay);
+    auto* boxRow = new QHBoxLayout;
+    boxRow->setContentsMargins(8, 4, 8, 8);
+    boxRow->addWidget(HexMemoryDisplay);
+    layout->addLayout(boxRow);
 
     FModel->OnChanged = [this] { RegisterChanged(); };
     connect(HexMemoryDisplay, &QCheckBox::toggled, this, [this] { HexMemoryDisplayClick(); });
     connect(FlagDisplay, &QListWidget::itemChanged, this, [this](QListWidgetItem* item) { FlagDisplayClick(item); });
-    resize(150, height());
+    FormActivate();
 }
 
 void TZ80RegistersDlg::SetCpu(TCpuEmu* cpu)
@@ -228,14 +241,42 @@ void TZ80RegistersDlg::showEvent(QShowEvent* event)
     RefreshGrid();
 }
 
-// Fits the grid, the flag list and the window to the font.
+// Fits the grid, the flag list and the window to the font: the grid's rows
+// fill its height, the window is as wide as the flag texts need (at least
+// 150 pixels) and no larger than its contents.
 void TZ80RegistersDlg::FormActivate()
 {
     const int rowHeight = fontMetrics().height() + 4;
-    DrawGrid1->verticalHeader()->setDefaultSectionSize(rowHeight);
+    QHeaderView& rowNames = *DrawGrid1->verticalHeader();
+    rowNames.setMinimumSectionSize(rowHeight);
+    rowNames.setDefaultSectionSize(rowHeight);
     DrawGrid1->horizontalHeader()->setFixedHeight(rowHeight);
-    DrawGrid1->setFixedHeight(rowHeight * (TRegisterGridModel::RegisterRows + 2) + 6);
+    DrawGrid1->setFixedHeight(rowHeight * (TRegisterGridModel::RegisterRows + 1) + 2 * DrawGrid1->frameWidth());
+
     const int itemHeight = FlagDisplay->sizeHintForRow(0) > 0 ? FlagDisplay->sizeHintForRow(0) : rowHeight;
     FlagDisplay->setFixedHeight(itemHeight * FlagDisplay->count() + 2 * FlagDisplay->frameWidth());
-    adjustSize();
+    FlagDisplay->setMinimumWidth(FlagDisplay->sizeHintForColumn(0) + 2 * FlagDisplay->frameWidth());
+
+    // The heading texts with room on both sides decide the columns' least width.
+    const QFontMetrics headings(DrawGrid1->horizontalHeader()->font());
+    const int column = 3 * 3 + std::max({headings.horizontalAdvance(QStringLiteral("Reg")),
+                                         headings.horizontalAdvance(QStringLiteral("High")),
+                                         headings.horizontalAdvance(QStringLiteral("HL'"))});
+    const int width = std::max({150, minimumSizeHint().width(), 3 * column + 2 * DrawGrid1->frameWidth()});
+    setFixedSize(width, minimumSizeHint().height());
+    FitColumns();
+}
+
+// Three equal columns across the grid; the row names' column takes what is
+// left over when the width does not divide by three.
+void TZ80RegistersDlg::FitColumns()
+{
+    const int inner = width() - 2 * DrawGrid1->frameWidth();
+    DrawGrid1->verticalHeader()->setFixedWidth(inner - 2 * (inner / 3));
+}
+
+void TZ80RegistersDlg::resizeEvent(QResizeEvent* event)
+{
+    QDialog::resizeEvent(event);
+    FitColumns();
 }

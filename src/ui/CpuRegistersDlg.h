@@ -76,9 +76,11 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void FormActivate();
+    void FitColumns();
     void HexMemoryDisplayClick();
     void FlagDisplayClick(QListWidgetItem* item);
     void RegisterChanged();

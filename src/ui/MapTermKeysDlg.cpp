@@ -165,10 +165,9 @@ void TMapTermKeysDlg::ListBox1Click() {
     Edit1->setText(FromLatin1(FKeys.GetMapping(index, GetKeyState())));
 }
 
-// The edit box shows the newly chosen state's mapping, so "Update" never
-// copies another state's text into it.
+// The list shows the newly chosen state; the edit box keeps its text, so
+// one typed text can be given to several states with "Update".
 void TMapTermKeysDlg::KeyStateClick() {
-    ListBox1Click();
     ListBox1->viewport()->update();
 }
 

@@ -12,11 +12,15 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QScreen>
+#include <QShowEvent>
 #include <QStatusBar>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QToolBar>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace {
 
@@ -94,6 +98,32 @@ TTextViewer::TTextViewer(IUiPrompts& prompts, QWidget* parent)
 
     FindNextActUpdate();
     TextViewerSelectionChange();
+}
+
+void TTextViewer::showEvent(QShowEvent* event)
+{
+    // Later shows keep the place the user left the window in.
+    if (!FPlaced && !event->spontaneous()) {
+        FPlaced = true;
+        CentreOnMainWindow();
+    }
+    QWidget::showEvent(event);
+}
+
+// Kept on the main window's screen when the main window hangs over its edge.
+void TTextViewer::CentreOnMainWindow()
+{
+    const QWidget* main = parentWidget() ? parentWidget()->window() : nullptr;
+    if (!main)
+        return;
+    QRect frame = frameGeometry();
+    frame.moveCenter(main->frameGeometry().center());
+    if (const QScreen* screen = main->screen()) {
+        const QRect free = screen->availableGeometry();
+        frame.moveLeft(std::clamp(frame.left(), free.left(), std::max(free.left(), free.right() + 1 - frame.width())));
+        frame.moveTop(std::clamp(frame.top(), free.top(), std::max(free.top(), free.bottom() + 1 - frame.height())));
+    }
+    move(frame.topLeft());
 }
 
 void TTextViewer::LoadText(const std::string& bytes)

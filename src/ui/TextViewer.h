@@ -46,9 +46,13 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // The first show centres the window on the main window.
+    void showEvent(QShowEvent* event) override;
 
 private:
     void TextViewerSelectionChange();
+    void CentreOnMainWindow();
 
     IUiPrompts& FPrompts;
+    bool FPlaced = false;
 };

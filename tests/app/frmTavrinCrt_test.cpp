@@ -131,6 +131,8 @@ TEST(CrtGrabTest, WindowShowsTheProgramsScreenCellByCell)
     const TQnTerminalBuffer& shown = *w.QnVT100Emulator1->Buffer();
     reference.Buffer()->SetDefForeColor(shown.DefForeColor());
     reference.Buffer()->SetDefBackColor(shown.DefBackColor());
+    reference.Buffer()->SetForeColor(shown.DefForeColor());
+    reference.Buffer()->SetBackColor(shown.DefBackColor());
     reference.ProcessBlock(reinterpret_cast<const uint8_t*>(Screen.data()), static_cast<int>(Screen.size()), csPort);
     const int cw = term.CharWidth(), ch = term.CharHeight();
     QImage expected(grab.size(), QImage::Format_RGB32);

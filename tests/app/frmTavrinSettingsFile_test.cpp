@@ -10,6 +10,13 @@
 #include "support/ComRxTestSupport.h"
 #include "WindowTestSupport.h"
 
+#include "disk/FileReplace.h"
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <iterator>
 #include <regex>
 #include <set>
 
@@ -205,6 +212,14 @@ TEST(SettingsValuesTest, OutOfRangeValuesKeepTheDefaultAndAreReported)
          [](TMainHalvoret& w) { return w.Machine().Settings.Com1.PortNumber == 1; }},
         {{"TTY", "BgColor", "-5"}, [](TMainHalvoret& w) { return w.SimpleTerminal1->Color() == 0xF0CAA6u; }},
         {{"TTY", "FontSize", "4000"}, [](TMainHalvoret& w) { return w.SimpleTerminal1->FontSize() == 9; }},
+        {{"PORT_DEVICE_PRINTER", "TopBottomMargin", "1e308"},
+         [](TMainHalvoret& w) { return w.PrinterSetup.TopBottomMargin == 0.25; }},
+        {{"PORT_DEVICE_PRINTER", "LeftRightMargin", "nan"},
+         [](TMainHalvoret& w) { return w.PrinterSetup.LeftRightMargin == 0.25; }},
+        {{"PORT_DEVICE_PRINTER", "LineSpacing", "inf"},
+         [](TMainHalvoret& w) { return w.PrinterSetup.LineSpacing == 1.1; }},
+        {{"PORT_DEVICE_PRINTER", "LineSpacing", "0,5"},
+         [](TMainHalvoret& w) { return w.PrinterSetup.LineSpacing == 1.1; }},
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Entry.Key);
@@ -221,6 +236,61 @@ TEST(SettingsValuesTest, OutOfRangeValuesKeepTheDefaultAndAreReported)
         EXPECT_NE(text.find(std::string(c.Entry.Key) + "=" + c.Entry.Value), std::string::npos) << text;
         EXPECT_NE(text.find("Com2Format=9"), std::string::npos) << text;
     }
+}
+
+// A save ended between writing and renaming (the process killed) leaves
+// the old file whole and a temporary file beside it, which the next start
+// removes; other files' temporaries, other names and a save still running
+// stay.
+TEST(SettingsLeftoversTest, TheNextStartRemovesTheTemporaryFilesOfKilledSaves)
+{
+    TWindowHarness h;
+    h.WriteSettings({{"DISKS", "CpmSourceFile", "kept.hex"}});
+    auto names = [&h] {
+        std::set<std::string> all;
+        for (const auto& entry : std::filesystem::directory_iterator(h.Temp.Path()))
+            all.insert(entry.path().filename().string());
+        return all;
+    };
+    auto killedSave = [](const std::string& file) {
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            TReplacementFile replacement(file);
+            replacement.Write("half a file");
+            ::_exit(0);  // no destructor: as if killed before the rename
+        }
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    };
+    const std::set<std::string> before = names();
+    const std::string keyMap = h.Temp.Folder() + ProgramName() + ".kmap";
+    for (const std::string& file : {h.SettingsFile(), h.SettingsFile(), keyMap})
+        ASSERT_TRUE(killedSave(file));
+    std::set<std::string> leftovers;
+    std::ranges::set_difference(names(), before, std::inserter(leftovers, leftovers.end()));
+    ASSERT_EQ(leftovers.size(), 3u);
+
+    WriteFile(h.Temp.File("a.dsk"), "image");
+    ASSERT_TRUE(killedSave(h.Temp.File("a.dsk")));
+    TReplacementFile running(h.SettingsFile());
+    running.Write("still being written");
+    for (const char* other : {".tavrin-notes.tmp", "tavrin.config.tmp", ".tavrin.config.x-1-2.tmp"})
+        WriteFile(h.Temp.File(other), "not ours");
+    std::set<std::string> kept;
+    std::ranges::set_difference(names(), leftovers, std::inserter(kept, kept.end()));
+
+    TMainHalvoret& w = h.Open();
+    w.FormActivate();
+    EXPECT_EQ(w.DisksPage->C_CpmSourceFile->text().toStdString(), "kept.hex") << "the old file was whole";
+    const std::set<std::string> after = names();
+    for (const std::string& name : leftovers)
+        EXPECT_FALSE(after.count(name)) << name;
+    for (const std::string& name : kept)
+        EXPECT_TRUE(after.count(name)) << name;
+    running.Commit();
+    EXPECT_EQ(ReadFile(h.SettingsFile()), "still being written");
+    EXPECT_TRUE(h.Prompts.Log.empty()) << h.Prompts.LastText();
 }
 
 } // namespace

@@ -1,7 +1,8 @@
 // The View menu's console actions, offscreen: 80 / 132 columns and clearing
 // for the CRT and TTY consoles, the TTY display settings dialog, the CRT ANSI
-// toggle and the two console font dialogs.
+// toggle, the two console font dialogs and the CRT's colours.
 
+#include "console/QnTrmBuf.h"
 #include "console/QnTrmVT100.h"
 #include "console/TTYDisplayOptionsDlg.h"
 #include "WindowTestSupport.h"
@@ -109,7 +110,92 @@ TEST_F(WindowTest, CancelledFontDialogsLeaveTheConsoleFonts)
     W->SetTttyFont->trigger();
     EXPECT_EQ(std::make_pair(W->CrtFontName(), W->CrtFontSize()), std::make_pair(std::string("Terminal"), 9));
     EXPECT_EQ(W->SimpleTerminal1->FontName(), "Terminal");
-    EXPECT_EQ(H.Prompts.FontsShown.at(1).Family, "Terminal") << "each dialog starts from its console's font";
+    ASSERT_EQ(H.Prompts.FontsShown.size(), 2u);
+}
+
+// Each font dialog opens on the font its console is drawn with (a stand-in
+// for a face that is not installed), in its style, and a confirmed bold or
+// italic choice is kept.
+TEST_F(WindowTest, FontDialogsOpenOnTheFontInUseAndKeepItsStyle)
+{
+    const struct {
+        const char* Name;
+        QAction* Act;
+        std::function<QFont()> Font;
+    } consoles[] = {{"CRT", W->SetCrtFont, [this] { return W->QnTerminal1->font(); }},
+                    {"TTY", W->SetTttyFont, [this] { return W->SimpleTerminal1->TerminalFont(); }}};
+    const TFontChoice choices[] = {{"DejaVu Sans Mono", 11, true, false},
+                                   {"DejaVu Sans Mono", 10, false, true},
+                                   {"DejaVu Sans Mono", 12, true, true},
+                                   {"DejaVu Sans Mono", 9, false, false}};
+    for (const auto& console : consoles) {
+        SCOPED_TRACE(console.Name);
+        console.Act->trigger();
+        const TFontChoice first = H.Prompts.FontsShown.back();
+        EXPECT_EQ(first.Family, QFontInfo(console.Font()).family().toStdString());
+        EXPECT_NE(first.Family, "Terminal") << "not installed here";
+        EXPECT_EQ(first.PointSize, 9);
+        EXPECT_FALSE(first.Bold || first.Italic);
+        for (const TFontChoice& choice : choices) {
+            H.Prompts.FontAnswers = {choice};
+            console.Act->trigger();
+            EXPECT_EQ(console.Font().bold(), choice.Bold) << choice.PointSize;
+            EXPECT_EQ(console.Font().italic(), choice.Italic) << choice.PointSize;
+            console.Act->trigger();  // cancelled
+            const TFontChoice shown = H.Prompts.FontsShown.back();
+            EXPECT_EQ(std::make_tuple(shown.Family, shown.PointSize, shown.Bold, shown.Italic),
+                      std::make_tuple(choice.Family, choice.PointSize, choice.Bold, choice.Italic));
+        }
+    }
+}
+
+// Text on the CRT is the terminal's green on black from the start: after
+// the attributes' reset, a terminal reset, "Clear CRT Display" and a boot,
+// and in a window started with saved CRT settings as well.
+TEST(CrtColorsTest, TextShowsTheTerminalColoursThroughoutAWindowsLife)
+{
+    // Cells with text whose colours are not the terminal's, as row:column.
+    auto offColour = [](TMainHalvoret& w) {
+        const TQnTerminal& t = *w.QnTerminal1;
+        const TQnTerminalBuffer& b = *w.QnVT100Emulator1->Buffer();
+        std::string off;
+        for (int row = 1; row <= b.RowCount(); ++row) {
+            const char* text = b.GetLineCharPtr(row);
+            const TQnColor* fore = b.GetLineForeColorPtr(row);
+            const TQnColor* back = b.GetLineBackColorPtr(row);
+            for (int col = 0; col < b.ColCount(); ++col)
+                if (text[col] != ' ' && text[col] != '\0' && (fore[col] != t.FontColor() || back[col] != t.Color()))
+                    off += std::to_string(row) + ":" + std::to_string(col + 1) + " ";
+        }
+        return off;
+    };
+    for (bool savedSettings : {false, true}) {
+        SCOPED_TRACE(savedSettings);
+        TWindowHarness h;
+        if (savedSettings)
+            h.WriteSettings({{"CRT", "CrtAnsi", "0"}, {"CRT", "Crt132", "1"}, {"CRT", "FontFace", "DejaVu Sans Mono"},
+                             {"CRT", "FontSize", "11"}});
+        TMainHalvoret& w = h.Open();
+        w.FormActivate();
+        const std::pair<const char*, std::function<void()>> steps[] = {
+            {"start", [&] { PortOut(w, 0x13, "started\r\n"); }},
+            {"SGR 0", [&] { PortOut(w, 0x13, "\x1b[31m\x1b[0mplain\r\n\x1b[1;44m\x1b[mplain again\r\n"); }},
+            {"reset", [&] { PortOut(w, 0x13, "\x1b" "cafter a reset\r\n"); }},
+            {"clear", [&] {
+                 w.ClearCrtAct->trigger();
+                 PortOut(w, 0x13, "after a clear\r\n");
+             }},
+            {"boot", [&] {
+                 w.ResetCPMAct->trigger();
+                 ASSERT_TRUE(h.RunUntilCrt("Tavrin example system")) << h.CrtText();
+             }},
+        };
+        for (const auto& [name, step] : steps) {
+            step();
+            EXPECT_NE(h.CrtText().find_first_not_of(" \n"), std::string::npos) << name;
+            EXPECT_EQ(offColour(w), "") << name;
+        }
+    }
 }
 
 } // namespace

@@ -101,6 +101,32 @@ TEST(SettingsRangeCheck, OutOfRangeKeepsTheDefault) {
     }
 }
 
+// The same for real numbers: what is no finite number in range (too large,
+// not a number, infinite) keeps the default and is reported once.
+TEST(SettingsRangeCheck, RealsOutOfRangeKeepTheDefault) {
+    const struct {
+        const char* text;  // nullptr: the key is missing
+        double expected;   // range 0.25 .. 2, default 0.5
+        bool reported;
+    } cases[] = {{"1.5", 1.5, false},  {"0,25", 0.25, false}, {"2", 2.0, false},   {nullptr, 0.5, false},
+                 {"1e308", 0.5, true}, {"nan", 0.5, true},    {"inf", 0.5, true},  {"-inf", 0.5, true},
+                 {"0.2", 0.5, true},   {"1.5x", 0.5, true},   {"", 0.5, true},     {"1e-400", 0.5, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text ? c.text : "(missing)");
+        TNrKeyValueSections store;
+        if (c.text) store.WriteString("PRINTER", "Margin", c.text);
+        EXPECT_EQ(store.ReadFloat("printer", "margin", 0.5, 0.25, 2.0), c.expected);
+        EXPECT_EQ(store.ReadFloat("PRINTER", "Margin", 0.5, 0.25, 2.0), c.expected);
+        EXPECT_EQ(store.TakeReadProblems().size(), c.reported ? 1u : 0u);
+    }
+    TNrKeyValueSections store;
+    store.SetText("[PRINTER]\r\nLineSpacing=1e308\r\n");
+    EXPECT_EQ(store.ReadFloat("PRINTER", "LineSpacing", 1.1, 1.0, 3.0), 1.1);
+    EXPECT_EQ(store.TakeReadProblems(),
+              std::vector<std::string>{"The setting LineSpacing=1e308 in section [PRINTER] is not a number from 1 "
+                                       "to 3; the default 1.1 is used."});
+}
+
 TEST(SettingsRangeCheckReport, NamesKeyValueAndRange) {
     TNrKeyValueSections store;
     store.SetText("[MAIN]\r\nDSP_WIDTH=40000\r\n");

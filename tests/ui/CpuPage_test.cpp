@@ -8,9 +8,11 @@
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QImage>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QTemporaryDir>
+#include <QTableView>
 #include <QTest>
 
 #include "console/SimpleTerminal.h"
@@ -302,6 +304,72 @@ TEST(CpuRegistersDlg, TypedCellIsAppliedOnceWhenTheEditorCommits)
     QApplication::processEvents();
     EXPECT_EQ(h.cpu.RegisterB(), 0x3C);
     EXPECT_EQ(h.changes, 1);
+}
+
+// The first and last row (or column) of a rectangle that hold dark text pixels; -1 when none do.
+std::pair<int, int> InkSpan(const QImage& image, const QRect& area, Qt::Orientation along)
+{
+    const bool rows = along == Qt::Vertical;
+    int first = -1, last = -1;
+    for (int a = rows ? area.top() : area.left(); a <= (rows ? area.bottom() : area.right()); ++a)
+        for (int b = rows ? area.left() : area.top(); b <= (rows ? area.right() : area.bottom()); ++b)
+            if (qGray(rows ? image.pixel(b, a) : image.pixel(a, b)) < 100) {
+                first = first < 0 ? a : first;
+                last = a;
+                break;
+            }
+    return {first, last};
+}
+
+// The grid fills the dialog's width in three columns and its rows fill the
+// grid's height; each row's name sits on the line of its values, and the
+// "Reg" and "High" headings stand apart, in any dialog font.
+TEST(CpuRegistersDlg, GridFillsTheDialogAndItsRowsLineUp)
+{
+    for (int pointSize : {9, 12}) {
+        SCOPED_TRACE(pointSize);
+        DialogHarness h;
+        QFont font = h.dialog.font();
+        font.setPointSize(pointSize);
+        h.dialog.setFont(font);
+        h.dialog.show();
+        QApplication::processEvents();
+        QTableView& grid = *h.dialog.DrawGrid1;
+        const QHeaderView& names = *grid.verticalHeader();
+        const QHeaderView& headings = *grid.horizontalHeader();
+        const int frame = grid.frameWidth();
+
+        EXPECT_EQ(grid.width(), h.dialog.width());
+        EXPECT_GE(h.dialog.width(), 150);
+        EXPECT_NEAR(names.width() + grid.columnWidth(0) + grid.columnWidth(1), grid.width() - 2 * frame, 1);
+        EXPECT_NEAR(names.width(), grid.columnWidth(0), 2) << "three equal columns";
+        const int lastRow = TRegisterGridModel::RegisterRows - 1;
+        EXPECT_NEAR(names.sectionViewportPosition(lastRow) + names.sectionSize(lastRow), grid.viewport()->height(), 1)
+            << "no empty band below the last row";
+
+        const QImage image = grid.grab().toImage();
+        const QPoint cells = grid.viewport()->geometry().topLeft();
+        for (int row = 0; row <= lastRow; ++row) {
+            const QRect name(frame + 2, cells.y() + names.sectionViewportPosition(row) + 1, names.width() - 4,
+                             names.sectionSize(row) - 2);
+            const QRect value = grid.visualRect(h.Model().index(row, 1)).translated(cells).adjusted(2, 1, -2, -1);
+            const auto [nameTop, nameBottom] = InkSpan(image, name, Qt::Vertical);
+            const auto [valueTop, valueBottom] = InkSpan(image, value, Qt::Vertical);
+            ASSERT_GE(nameTop, 0) << row;
+            ASSERT_GE(valueTop, 0) << row;
+            EXPECT_NEAR(nameTop + nameBottom, valueTop + valueBottom, 2) << "row " << row;
+        }
+
+        // "Reg" ends well before "High" begins: more than two characters apart,
+        // not a word space.
+        const int line = frame + names.width();
+        const int top = frame + 1, height = headings.height() - 3;
+        const int regEnd = InkSpan(image, QRect(frame, top, names.width(), height), Qt::Horizontal).second;
+        const int highStart = InkSpan(image, QRect(line, top, grid.columnWidth(0), height), Qt::Horizontal).first;
+        ASSERT_GE(regEnd, 0);
+        ASSERT_GE(highStart, 0);
+        EXPECT_GT(highStart - regEnd, 2 * QFontMetrics(headings.font()).averageCharWidth());
+    }
 }
 
 } // namespace

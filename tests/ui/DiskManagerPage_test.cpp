@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QScreen>
 #include <QtTest/QTest>
 
 using namespace cpmtest;
@@ -219,6 +220,35 @@ TEST_F(DiskManagerPageTest, ViewerSearchesOnAndFindNextNeedsAPhrase)
     QTest::keyClicks(Viewer.TextViewer, "xyz");
     QTest::keyClick(Viewer.TextViewer, Qt::Key_Delete);
     EXPECT_EQ(Viewer.TextViewer->toPlainText(), "The cat sat.\nA Cat and a category.\n");
+}
+
+// The viewer opens centred on the main window (kept on the screen when the
+// main window hangs over its edge); a later show keeps where it was moved.
+TEST(TextViewerPlacementTest, OpensCentredOnTheMainWindow)
+{
+    tavrin::test::QtTestApp();
+    for (const QRect& mainRect : {QRect(40, 30, 700, 500), QRect(200, 150, 560, 420), QRect(600, 450, 400, 300)}) {
+        SCOPED_TRACE(mainRect.x());
+        QWidget main;
+        main.setGeometry(mainRect);
+        main.show();
+        TScriptedUiPrompts prompts;
+        TTextViewer viewer(prompts, &main);
+        viewer.show();
+        QApplication::processEvents();
+        const QRect free = main.screen()->availableGeometry();
+        const QRect placed = viewer.frameGeometry();
+        EXPECT_TRUE(free.contains(placed)) << placed.x() << "," << placed.y();
+        if (free.contains(main.frameGeometry())) {
+            const QPoint offset = placed.center() - main.frameGeometry().center();
+            EXPECT_LE(offset.manhattanLength(), 1) << offset.x() << "," << offset.y();
+        }
+        viewer.hide();
+        viewer.move(free.topLeft() + QPoint(5, 7));
+        viewer.show();
+        QApplication::processEvents();
+        EXPECT_EQ(viewer.pos(), free.topLeft() + QPoint(5, 7));
+    }
 }
 
 }  // namespace

@@ -68,15 +68,17 @@ TEST_F(MapTermKeysDlgTest, UpdateStoresTheNormalisedTextForTheChosenState)
     EXPECT_EQ(dlg.Edit1->text(), "^A");
     EXPECT_EQ(Keys.GetKeyBytes(VK_UP, TShiftState()), std::string(1, '\x01'));
 
-    // A state click shows that state's text, so Update never copies another's.
-    const std::pair<int, const char*> switches[] = {{tksShift, "^[[1;2A"}, {tksCtrl, ""}, {tksNormal, "^A"}};
-    for (const auto& [state, shown] : switches) {
+    // A state click repaints the list in that state and leaves the edit box
+    // alone: the text typed is stored for whichever state Update finds.
+    dlg.Edit1->setText("^[Ox");
+    for (int state : {tksCtrl, tksShift, tksNormal, tksCtrl}) {
         StateButton(dlg, state)->click();
         EXPECT_EQ(dlg.GetKeyState(), state);
-        EXPECT_EQ(dlg.Edit1->text().toStdString(), shown) << state;
-        dlg.Button1->click();
+        EXPECT_EQ(dlg.Edit1->text().toStdString(), "^[Ox") << state;
     }
-    EXPECT_EQ(Keys.GetMapping(0, tksShift) + "|" + Keys.GetMapping(0, tksCtrl), "^[[1;2A|");
+    dlg.Button1->click();
+    EXPECT_EQ(Keys.GetMapping(0, tksShift) + "|" + Keys.GetMapping(0, tksCtrl) + "|" + Keys.GetMapping(0, tksNormal),
+              "^[[1;2A|^[Ox|^A");
 
     StateButton(dlg, tksShift)->click();
     dlg.Edit1->clear();

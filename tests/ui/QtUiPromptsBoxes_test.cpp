@@ -5,6 +5,7 @@
 #include "support/QtTestApp.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QMessageBox>
 #include <QScreen>
 #include <QTimer>
@@ -42,6 +43,36 @@ TEST(QtUiPrompts, LongPathBoxesStayWithinTheScreen)
         EXPECT_GT(width, 0) << name;
         EXPECT_LE(width, window.screen()->availableGeometry().width()) << name;
         EXPECT_EQ(shown.remove(QChar(0x200B)).toStdString(), text) << name;
+    }
+}
+
+// The font dialog opens on the font it is given, its style included, so
+// confirming it at once hands the same font back.
+TEST(QtUiPrompts, FontDialogStartsOnTheGivenFontAndStyle)
+{
+    tavrin::test::QtTestApp();
+    QWidget window;
+    window.show();
+    TQtUiPrompts prompts(&window);
+    const TFontChoice fonts[] = {{"DejaVu Sans Mono", 9, false, false},
+                                 {"DejaVu Sans Mono", 11, true, false},
+                                 {"DejaVu Sans Mono", 10, false, true},
+                                 {"DejaVu Sans Mono", 14, true, true}};
+    for (const TFontChoice& given : fonts) {
+        SCOPED_TRACE(std::to_string(given.PointSize));
+        for (bool fixedPitch : {true, false}) {
+            QTimer::singleShot(0, [] {
+                auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+                ASSERT_NE(dialog, nullptr);
+                dialog->accept();
+            });
+            TFontChoice font = given;
+            ASSERT_TRUE(prompts.ChooseFont(font, fixedPitch));
+            EXPECT_EQ(font.Family, given.Family);
+            EXPECT_EQ(font.PointSize, given.PointSize);
+            EXPECT_EQ(font.Bold, given.Bold);
+            EXPECT_EQ(font.Italic, given.Italic);
+        }
     }
 }
 
