@@ -155,6 +155,10 @@ public:
     // --- operations -----------------------------------------------------------
     // One run burst (the idle handler); public so a test can pump the run.
     void ApplicationEvents1Idle();
+    // While the Z80 only polls for input that is not there, bursts come this
+    // far apart instead of back to back; arriving input ends the wait at once.
+    static constexpr int IdleWaitMs = 5;
+    bool RunWaitsForInput() const { return FRunWaiting; }
     void UpdateAllActions();
     void UpdateCpuDisplay();
     // First activation: loads the settings file.
@@ -288,6 +292,8 @@ private:
     void FocusConsoleLater();
     void RunGuarded(const std::function<void()>& body);
     void SetRunning(bool on);
+    // Back to bursts one after another (input arrived, or the Z80 works again).
+    void WakeRun();
     // While the CPU runs: the CPU page when shown, else the register dialog,
     // at most once a RunRefreshInterval; a refresh skipped is owed to the
     // next tick of FRunRefreshTimer.
@@ -326,6 +332,7 @@ private:
     std::chrono::steady_clock::time_point FLastDialogRefresh{};
     bool FRunRefreshOwed = false;
     QTimer* FIdleTimer = nullptr;  // the run: one burst per timeout
+    bool FRunWaiting = false;      // FIdleTimer runs at IdleWaitMs, not 0
     // Settings read at start-up; a key whose control is missing is written
     // back as it was read.
     TNrKeyValueSections FLoadedSettings;
