@@ -2,8 +2,9 @@
 // The main window: owns the emulated machine (a headless TTavrinMachine) and
 // shows it on six pages, each a widget of its own (src/ui) that the window
 // creates, lays out and wires. It builds the machine in its constructor, runs the
-// CPU in bursts from a zero-interval timer while "Run CPU" is checked, and
-// saves the settings when it closes.
+// CPU in bursts from a zero-interval timer while "Run CPU" is checked (a
+// few milliseconds apart while the Z80 only waits for input), and saves the
+// settings when it closes.
 //
 // The CRT console is the terminal window QnTerminal1 on the first page: port
 // 13h output reaches it through a TCrtConsoleAdapter and its keyboard data
