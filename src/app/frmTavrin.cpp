@@ -89,6 +89,7 @@ TMainHalvoret::~TMainHalvoret()
     FMachine->OnLampChanged = nullptr;
     FMachine->OnReaderClosed = nullptr;
     FMachine->OnPunchClosed = nullptr;
+    FMachine->OnInputArrived = nullptr;
     FMachine->FMapping.OnChanged = nullptr;
     // The lines close (their threads joined) while the window still stands.
     FMachine->OnApplyComSettings = nullptr;
@@ -136,6 +137,7 @@ void TMainHalvoret::FormCreate()
     // Display hooks of other units run after the burst; nothing they raise
     // may leave the timer's slot.
     connect(FIdleTimer, &QTimer::timeout, this, [this] { RunGuarded([this] { ApplicationEvents1Idle(); }); });
+    m.OnInputArrived = [this](TTavrinMachine&) { WakeRun(); };
 
     FRunRefreshTimer = new QTimer(this);
     FRunRefreshTimer->setInterval(static_cast<int>(TCpuPage::RunRefreshInterval.count()));

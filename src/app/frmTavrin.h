@@ -2,8 +2,9 @@
 // The main window: owns the emulated machine (a headless TTavrinMachine) and
 // shows it on six pages, each a widget of its own (src/ui) that the window
 // creates, lays out and wires. It builds the machine in its constructor, runs the
-// CPU in bursts from a zero-interval timer while "Run CPU" is checked, and
-// saves the settings when it closes.
+// CPU in bursts from a zero-interval timer while "Run CPU" is checked (a
+// few milliseconds apart while the Z80 only waits for input), and saves the
+// settings when it closes.
 //
 // The CRT console is the terminal window QnTerminal1 on the first page: port
 // 13h output reaches it through a TCrtConsoleAdapter and its keyboard data
@@ -155,6 +156,10 @@ public:
     // --- operations -----------------------------------------------------------
     // One run burst (the idle handler); public so a test can pump the run.
     void ApplicationEvents1Idle();
+    // While the Z80 only polls for input that is not there, bursts come this
+    // far apart instead of back to back; arriving input ends the wait at once.
+    static constexpr int IdleWaitMs = 5;
+    bool RunWaitsForInput() const { return FRunWaiting; }
     void UpdateAllActions();
     void UpdateCpuDisplay();
     // First activation: loads the settings file.
@@ -293,6 +298,8 @@ private:
     void FocusConsoleLater();
     void RunGuarded(const std::function<void()>& body);
     void SetRunning(bool on);
+    // Back to bursts one after another (input arrived, or the Z80 works again).
+    void WakeRun();
     // While the CPU runs: the CPU page when shown, else the register dialog,
     // at most once a RunRefreshInterval; a refresh skipped is owed to the
     // next tick of FRunRefreshTimer.
@@ -331,6 +338,7 @@ private:
     std::chrono::steady_clock::time_point FLastDialogRefresh{};
     bool FRunRefreshOwed = false;
     QTimer* FIdleTimer = nullptr;  // the run: one burst per timeout
+    bool FRunWaiting = false;      // FIdleTimer runs at IdleWaitMs, not 0
     // Settings read at start-up; a key whose control is missing is written
     // back as it was read.
     TNrKeyValueSections FLoadedSettings;

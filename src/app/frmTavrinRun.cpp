@@ -16,10 +16,21 @@
 
 void TMainHalvoret::SetRunning(bool on)
 {
+    FRunWaiting = false;
+    FIdleTimer->setInterval(0);
     if (on && !FClosing)
         FIdleTimer->start();
     else
         FIdleTimer->stop();
+}
+
+void TMainHalvoret::WakeRun()
+{
+    if (!FRunWaiting)
+        return;
+    FRunWaiting = false;
+    // Restarts the timer when it runs; a stopped run stays stopped.
+    FIdleTimer->setInterval(0);
 }
 
 void TMainHalvoret::ApplicationEvents1Idle()
@@ -57,6 +68,16 @@ void TMainHalvoret::ApplicationEvents1Idle()
         char text[40];
         std::snprintf(text, sizeof text, "Reached break point at %04X", FMachine->FBreakPoint);
         FPrompts->ShowMessage(text);
+    }
+
+    if (result == TBurstResult::Idle && !FRunWaiting) {
+        // Waiting costs next to no CPU; keys and received data end it at
+        // once, and the short timer bounds the wait for input that arrives
+        // without telling the machine (the TCP server's queues).
+        FRunWaiting = true;
+        FIdleTimer->setInterval(IdleWaitMs);
+    } else if (result != TBurstResult::Idle) {
+        WakeRun();
     }
 
     if (RunCpuAct->isChecked() && !FClosing)

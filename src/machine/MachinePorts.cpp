@@ -1,5 +1,6 @@
 // The I/O port map: only the low byte of the port is decoded. Data ports with
-// nothing to give leave the CPU's destination register as it was.
+// nothing to give leave the CPU's destination register as it was. Every
+// access also tells the idle watch whether the Z80 works or only waits.
 
 #include "machine/TavrinMachine.h"
 
@@ -59,19 +60,28 @@ void TTavrinMachine::ReaderRefill()
     }
 }
 
+uint8_t TTavrinMachine::InputStatus(uint8_t status)
+{
+    if (status & 0x02)
+        FIdleWatch.Activity();
+    else
+        FIdleWatch.EmptyPoll();
+    return status;
+}
+
 void TTavrinMachine::CpuPortRead(TCpuEmu&, uint16_t port, uint8_t& dataByte)
 {
     switch (port & 0xFF) {
     case 0x10:
-        dataByte = FTtyKeyQueue.Count() > 0 ? 0x06 : 0x04;
-        break;
+        dataByte = InputStatus(FTtyKeyQueue.Count() > 0 ? 0x06 : 0x04);
+        return;
     case 0x11:
         FTtyKeyQueue.GetByte(FLastTtyKey);
         dataByte = FLastTtyKey;
         break;
     case 0x12:
-        dataByte = FCrtKeyQueue.Count() > 0 ? 0x06 : 0x04;
-        break;
+        dataByte = InputStatus(FCrtKeyQueue.Count() > 0 ? 0x06 : 0x04);
+        return;
     case 0x13:
         FCrtKeyQueue.GetByte(FLastCrtKey);
         dataByte = FLastCrtKey;
@@ -88,8 +98,8 @@ void TTavrinMachine::CpuPortRead(TCpuEmu&, uint16_t port, uint8_t& dataByte)
         } else {
             status = SerialStatus(ComRx1, FCom1RxQueue);
         }
-        dataByte = status;
-        break;
+        dataByte = InputStatus(status);
+        return;
     }
     case 0x15:
         if (Settings.UseTCPasCom1) {
@@ -100,8 +110,8 @@ void TTavrinMachine::CpuPortRead(TCpuEmu&, uint16_t port, uint8_t& dataByte)
         }
         break;
     case 0x16:
-        dataByte = SerialStatus(ComRx2, FCom2RxQueue);
-        break;
+        dataByte = InputStatus(SerialStatus(ComRx2, FCom2RxQueue));
+        return;
     case 0x17:
         FCom2RxQueue.GetByte(dataByte);
         break;
@@ -110,8 +120,8 @@ void TTavrinMachine::CpuPortRead(TCpuEmu&, uint16_t port, uint8_t& dataByte)
         break;
     case 0x1A:
         ReaderRefill();
-        dataByte = FReaderIndex < FReaderCount ? 0x02 : 0x00;
-        break;
+        dataByte = InputStatus(FReaderIndex < FReaderCount ? 0x02 : 0x00);
+        return;
     case 0x1B:
         ReaderRefill();
         if (FReaderIndex < FReaderCount)
@@ -144,10 +154,12 @@ void TTavrinMachine::CpuPortRead(TCpuEmu&, uint16_t port, uint8_t& dataByte)
         dataByte = 0xFF;
         break;
     }
+    FIdleWatch.Activity();
 }
 
 void TTavrinMachine::CpuPortWrite(TCpuEmu&, uint16_t port, uint8_t dataByte)
 {
+    FIdleWatch.Activity();
     switch (port & 0xFF) {
     case 0x11:
         if (TtyConsole)

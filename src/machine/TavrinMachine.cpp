@@ -1,5 +1,6 @@
 #include "machine/TavrinMachine.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -117,6 +118,7 @@ void TTavrinMachine::OpenReaderFile(const std::string& fileName)
     FReaderFd = OpenOrThrow(fileName, O_RDONLY);
     FReaderIndex = 0;
     FReaderCount = 0;
+    InputArrived();
 }
 
 void TTavrinMachine::CloseReaderFile()
@@ -148,6 +150,14 @@ void TTavrinMachine::QueueKeys(TConsoleKeyboard keyboard, std::string_view bytes
     TByteFIFO& queue = keyboard == TConsoleKeyboard::Tty ? FTtyKeyQueue : FCrtKeyQueue;
     for (char c : bytes)
         queue.PutByte(static_cast<uint8_t>(c));
+    if (!bytes.empty())
+        InputArrived();
+}
+
+void TTavrinMachine::InputArrived()
+{
+    if (OnInputArrived)
+        OnInputArrived(*this);
 }
 
 // --- serial glue ------------------------------------------------------------
@@ -184,6 +194,8 @@ void TTavrinMachine::ComDataBlock(int line, const uint8_t* data, size_t count)
     }
     for (size_t i = 0; i < count; ++i)
         queue.PutByte(data[i]);
+    if (count > 0)
+        InputArrived();
 }
 
 // --- system-manager channel -------------------------------------------------
@@ -199,16 +211,26 @@ std::optional<std::string> TTavrinMachine::SelectedPrinterName()
 
 TBurstResult TTavrinMachine::RunBurst(uint32_t maxCount)
 {
-    if (!FBreakPointSet) {
-        for (uint32_t i = 0; i < maxCount; ++i)
-            CpuEmu1.ExecuteOpcode();
-        return TBurstResult::Completed;
-    }
+    // Chunks keep the idle check out of the per-instruction loop, so
+    // programs that work run as fast as without it.
+    const bool breakPointSet = FBreakPointSet;
     const uint16_t breakPoint = FBreakPoint;
-    for (uint32_t i = 0; i < maxCount; ++i) {
-        CpuEmu1.ExecuteOpcode();
-        if (CpuEmu1.NextPC == breakPoint)
-            return TBurstResult::BreakPoint;
+    FIdleWatch.StartBurst();
+    for (uint32_t done = 0; done < maxCount;) {
+        const uint32_t chunk = std::min(maxCount - done, TIdlePollWatch::ChunkLength);
+        if (!breakPointSet) {
+            for (uint32_t i = 0; i < chunk; ++i)
+                CpuEmu1.ExecuteOpcode();
+        } else {
+            for (uint32_t i = 0; i < chunk; ++i) {
+                CpuEmu1.ExecuteOpcode();
+                if (CpuEmu1.NextPC == breakPoint)
+                    return TBurstResult::BreakPoint;
+            }
+        }
+        done += chunk;
+        if (FIdleWatch.EndChunk(chunk) && IdleWait)
+            return TBurstResult::Idle;
     }
     return TBurstResult::Completed;
 }

@@ -21,6 +21,7 @@
 #include "disk/DiskController.h"
 #include "machine/ByteFIFO.h"
 #include "machine/HexImage.h"
+#include "machine/IdlePollWatch.h"
 #include "machine/MachineDevices.h"
 #include "machine/MachineSettings.h"
 #include "machine/MappingByte.h"
@@ -38,8 +39,9 @@ struct TDriveLamp {
     uint32_t NotLitColor = LampEmptyColor;
 };
 
-// How a run burst ended.
-enum class TBurstResult : uint8_t { Completed, BreakPoint };
+// How a run burst ended. Idle: the Z80 was only polling for input that is
+// not there, so the burst ended early and the run may wait for input.
+enum class TBurstResult : uint8_t { Completed, BreakPoint, Idle };
 
 // The two keyboards the CPU reads: TTY on ports 10h/11h, CRT on 12h/13h.
 enum class TConsoleKeyboard : uint8_t { Tty, Crt };
@@ -102,6 +104,9 @@ public:
     std::function<void(TTavrinMachine& sender)> OnReaderClosed;
     // The punch file was closed after a failed write.
     std::function<void(TTavrinMachine& sender)> OnPunchClosed;
+    // Input for the CPU arrived (keys, serial data, a reader file), so a run
+    // waiting for input should go on at once.
+    std::function<void(TTavrinMachine& sender)> OnInputArrived;
 
     // --- port map ----------------------------------------------------------
     void CpuPortRead(TCpuEmu& sender, uint16_t port, uint8_t& dataByte);
@@ -178,14 +183,21 @@ public:
 
     // --- run ---------------------------------------------------------------
     // Up to maxCount instructions; stops after the instruction that leaves
-    // the next PC on the armed break point.
+    // the next PC on the armed break point, or early with Idle when the Z80
+    // has only been polling for input that is not there (unless IdleWait is
+    // off, which benchmarks use for comparison).
     TBurstResult RunBurst(uint32_t maxCount = BurstLength);
+    bool IdleWait = true;
     void StepCpu() { CpuEmu1.ExecuteOpcode(); }
 
     const std::string& ProgramFolderPath() const override { return FProgramFolder; }
 
 private:
     void ReaderRefill();
+    // A status read of an input port: counts as waiting only when it
+    // reports nothing ready (bit 1 clear).
+    uint8_t InputStatus(uint8_t status);
+    void InputArrived();
     void SetLamp(uint8_t drive, bool lit, uint32_t color);
 
     std::string FProgramFolder;
@@ -197,4 +209,5 @@ private:
     int FReaderCount = 0;
     std::array<uint8_t, 512> FReaderBuffer{};
     int FPunchFd = -1;
+    TIdlePollWatch FIdleWatch;
 };

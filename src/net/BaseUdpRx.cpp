@@ -1,13 +1,14 @@
 #include "net/BaseUdpRx.h"
 
+#include <algorithm>
 #include <deque>
 #include <mutex>
 #include <vector>
 
 // Datagrams on their way from the receive thread to the owner's thread.
 // Owner is read and cleared only on the owner's thread. One drain callback
-// at a time is posted; it hands on every datagram waiting, so a burst of
-// datagrams costs the owner one wake-up, not one each.
+// at a time is posted; it hands on a bounded batch, so a burst of datagrams
+// costs the owner few wake-ups and a flood cannot hold its thread.
 struct TBaseUdpRx::TGate {
     struct TDatagram {
         std::vector<uint8_t> Data;
@@ -16,26 +17,52 @@ struct TBaseUdpRx::TGate {
 
     TBaseUdpRx* Owner = nullptr;
     int Handle = -1;
+    TCallbackPoster Poster;
     std::mutex Lock;
     std::deque<TDatagram> Waiting;  // guarded by Lock
     bool DrainPosted = false;       // guarded by Lock
 
-    // Runs on the owner's thread.
-    void Drain() {
-        for (;;) {
-            TDatagram datagram;
-            {
-                std::lock_guard<std::mutex> guard(Lock);
-                if (Waiting.empty() || Owner == nullptr) {
-                    Waiting.clear();
-                    DrainPosted = false;
-                    return;
-                }
-                datagram = std::move(Waiting.front());
+    // Posts a drain (from either thread); when posting fails nothing will
+    // drain, so the queue starts afresh with the next datagram.
+    static void PostDrain(const std::shared_ptr<TGate>& gate) {
+        try {
+            gate->Poster([gate] { gate->Drain(gate); });
+        } catch (...) {
+            std::lock_guard<std::mutex> guard(gate->Lock);
+            gate->Waiting.clear();
+            gate->DrainPosted = false;
+        }
+    }
+
+    // True when nothing waits any more (or nobody listens): the drain ends.
+    bool Finished() {
+        std::lock_guard<std::mutex> guard(Lock);
+        if (Owner == nullptr) Waiting.clear();
+        if (!Waiting.empty()) return false;
+        DrainPosted = false;
+        return true;
+    }
+
+    // Runs on the owner's thread: takes one batch under the lock and hands
+    // it on; datagrams left wait for a drain posted behind whatever else the
+    // owner has queued. DrainPosted stays set throughout, so no second drain
+    // can overtake this one (in an event loop a handler might open).
+    void Drain(const std::shared_ptr<TGate>& self) {
+        std::vector<TDatagram> batch;
+        {
+            std::lock_guard<std::mutex> guard(Lock);
+            const size_t count = Owner ? std::min(Waiting.size(), MaxDatagramsPerTurn) : 0;
+            batch.reserve(count);
+            for (size_t i = 0; i < count; ++i) {
+                batch.push_back(std::move(Waiting.front()));
                 Waiting.pop_front();
             }
+        }
+        for (const TDatagram& datagram : batch) {
+            if (Owner == nullptr) break;  // deactivated by a handler
             Owner->ThreadDatagram(datagram.Data.data(), static_cast<int>(datagram.Data.size()), Handle, datagram.From);
         }
+        if (!Finished()) PostDrain(self);
     }
 };
 
@@ -76,10 +103,13 @@ void TBaseUdpRx::SetActive(bool value) {
     auto gate = std::make_shared<TGate>();
     gate->Owner = this;
     gate->Handle = socket->Handle();
+    gate->Poster = Poster;
     const bool posted = SynchronizeCallbacks && Poster;
     try {
         FThread = std::make_unique<TBaseUdpSocketThread>(
-            std::move(socket), [this, gate, posted](const uint8_t* data, size_t size, const sockaddr_in& from) {
+            std::move(socket),
+            [this, gate, posted, accept = Accept](const uint8_t* data, size_t size, const sockaddr_in& from) {
+                if (accept && !accept(data, size)) return;
                 if (posted)
                     Deliver(gate, data, size, from);
                 else
@@ -97,21 +127,21 @@ void TBaseUdpRx::SetActive(bool value) {
 // drain unless one is on its way.
 void TBaseUdpRx::Deliver(const std::shared_ptr<TGate>& gate, const uint8_t* data, size_t size,
                          const sockaddr_in& from) {
+    TGate::TDatagram datagram{std::vector<uint8_t>(data, data + size), from};
     {
         std::lock_guard<std::mutex> guard(gate->Lock);
         if (gate->Waiting.size() >= MaxPendingDatagrams) return;
-        gate->Waiting.push_back({std::vector<uint8_t>(data, data + size), from});
+        gate->Waiting.push_back(std::move(datagram));
         if (gate->DrainPosted) return;
         gate->DrainPosted = true;
     }
-    try {
-        Poster([gate] { gate->Drain(); });
-    } catch (...) {
-        // Nothing will drain: start afresh with the next datagram.
-        std::lock_guard<std::mutex> guard(gate->Lock);
-        gate->Waiting.clear();
-        gate->DrainPosted = false;
-    }
+    TGate::PostDrain(gate);
+}
+
+size_t TBaseUdpRx::PendingDatagrams() const {
+    if (!FGate) return 0;
+    std::lock_guard<std::mutex> guard(FGate->Lock);
+    return FGate->Waiting.size();
 }
 
 void TBaseUdpRx::ThreadDatagram(const uint8_t* data, int size, int socketHandle, const sockaddr_in& from) {

@@ -4,7 +4,9 @@
 //
 // With SynchronizeCallbacks set and a Poster given, each datagram is copied
 // and posted to the owner's thread (the GUI thread in the program), so the
-// handler runs there between other work and needs no lock. Deactivation
+// handler runs there between other work and needs no lock. One posted call
+// hands over at most MaxDatagramsPerTurn datagrams and posts the next, so
+// a flood leaves the owner's other work (the emulated CPU) its turns. Deactivation
 // stops and joins the receive thread and closes the socket before it
 // returns; datagrams still queued for the owner are dropped.
 
@@ -22,6 +24,9 @@ class TBaseUdpRx;
 // Runs a callback later on the owner's thread.
 using TCallbackPoster = std::function<void(std::function<void()>)>;
 
+// Looks at a datagram's bytes on the receive thread; false drops it there.
+using TDatagramFilter = std::function<bool(const uint8_t* data, size_t size)>;
+
 using TBaseUdpSocketRxProc = std::function<void(TBaseUdpRx& sender, const uint8_t* data, int dataSize,
                                                 int socketHandle, const sockaddr_in& fromAddress)>;
 
@@ -30,6 +35,7 @@ public:
     // Datagrams waiting for the owner beyond this are dropped, so a flood
     // cannot grow the owner's queue without bound.
     static constexpr size_t MaxPendingDatagrams = 512;
+    static constexpr size_t MaxDatagramsPerTurn = 32;
 
     TBaseUdpRx();
     ~TBaseUdpRx();
@@ -49,6 +55,10 @@ public:
     std::string AdapterAddress;  // local address or host name; empty = any
     std::string LocalPort;       // number or service name; empty = any
     TBaseUdpSocketRxProc OnDatagram;
+    // Optional, taken at activation: datagrams it refuses never reach the
+    // owner's queue, so junk costs the owner's thread nothing. It runs on
+    // the receive thread and may only look at the bytes.
+    TDatagramFilter Accept;
 
     int GetTTL() const { return FTTL; }
     void SetTTL(int value);  // clamped to 0..255
@@ -56,6 +66,8 @@ public:
     // The port bound while active (the system's choice for an empty LocalPort).
     uint16_t BoundPort() const;
     const sockaddr_in& LastSender() const { return FLastSender; }
+    // Datagrams received and not yet handed to the owner.
+    size_t PendingDatagrams() const;
 
     // False while inactive or when the whole datagram could not be sent
     // within the timeout.

@@ -11,6 +11,9 @@ TRmtDskMod::TRmtDskMod(std::string imageFolder)
     BaseUdpRx1.SetTTL(128);
     BaseUdpRx1.OnDatagram = [this](TBaseUdpRx& sender, const uint8_t* data, int size, int handle,
                                    const sockaddr_in& from) { BaseUdpRx1Datagram(sender, data, size, handle, from); };
+    // Unknown commands are never answered: a flood of them is dropped on the
+    // receive thread and costs the machine's thread nothing.
+    BaseUdpRx1.Accept = [](const uint8_t* data, size_t size) { return TRequestView(data, size).Command() <= CmdWrite; };
 }
 
 TRmtDskMod::~TRmtDskMod() {

@@ -144,6 +144,61 @@ TEST_F(MainWindowBootTest, BreakPointStopsTheRunAndStepExecutesOne)
     EXPECT_TRUE(W->RunCpuAct->isChecked()) << "the stand-in's echo loop never returns to E400h";
 }
 
+// Whether a timer of the window would start a burst at every turn of the
+// event loop.
+bool BurstsBackToBack(TMainHalvoret& w)
+{
+    const auto timers = w.findChildren<QTimer*>();
+    return std::any_of(timers.begin(), timers.end(), [](QTimer* t) { return t->isActive() && t->interval() == 0; });
+}
+
+// At the prompt the run waits instead of spinning; a typed key ends the wait
+// at once and is echoed, and then the run waits again.
+TEST_F(MainWindowBootTest, AtThePromptTheRunWaitsAndAKeyWakesIt)
+{
+    W->ResetCPMAct->trigger();
+    ASSERT_TRUE(W->Booted()) << H.Prompts.LastText();
+    auto waitingAt = [&](const std::string& screen) {
+        return QTest::qWaitFor([&] {
+            return H.TtyText().find(screen) != std::string::npos && W->RunWaitsForInput() && !BurstsBackToBack(*W);
+        }, 10000);
+    };
+    ASSERT_TRUE(waitingAt("HELLO.TXT\n>\n")) << H.TtyText();
+    EXPECT_TRUE(W->RunCpuAct->isChecked());
+
+    QTest::keyClick(W->SimpleTerminal1, Qt::Key_K);
+    EXPECT_FALSE(W->RunWaitsForInput());
+    EXPECT_TRUE(BurstsBackToBack(*W)) << "the key wakes the run before any timer";
+    EXPECT_TRUE(waitingAt("> k")) << H.TtyText();
+    EXPECT_TRUE(H.Prompts.Log.empty());
+}
+
+// Only a program that does nothing but wait for input is put to sleep.
+TEST_F(WindowTest, OnlyWaitingForInputSlowsTheRun)
+{
+    const struct {
+        const char* Name;
+        std::vector<uint8_t> Loop;
+        bool Waits;
+    } cases[] = {
+        {"polls the tty keyboard", {0xDB, 0x10, 0x18, 0xFC}, true},  // IN A,(10h); JR $-2
+        {"computes", {0x23, 0x18, 0xFD}, false},                     // INC HL; JR $-1
+        {"polls and prints", {0xDB, 0x10, 0xD3, 0x1D, 0x18, 0xFA}, false},  // ...; OUT (1Dh),A
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        LoadProgram(W->Machine(), 0x8000, c.Loop);
+        W->RunCpuAct->setChecked(true);
+        for (int i = 0; i < 3; ++i)
+            W->ApplicationEvents1Idle();
+        EXPECT_EQ(W->RunWaitsForInput(), c.Waits);
+        EXPECT_EQ(BurstsBackToBack(*W), !c.Waits);
+        W->RunCpuAct->setChecked(false);
+        EXPECT_FALSE(W->RunWaitsForInput());
+    }
+    EXPECT_TRUE(H.Prompts.Log.empty());
+}
+
 // A device that re-enters the run loop from inside an instruction, as a
 // timer would inside the event loop of a box opened by a port handler.
 struct TReentrantPrinter : IPrinterDevice {

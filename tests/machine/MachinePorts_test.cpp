@@ -106,6 +106,90 @@ TEST_F(PortMapTest, OutputOnlyAndUnmappedPortsReadFF)
     }
 }
 
+// Whether a burst of a loop ends early as idle: only dense status reads of
+// input ports that report nothing ready count as waiting.
+struct TIdleCase {
+    const char* Name;
+    std::vector<uint8_t> Loop;  // at 8000h
+    std::function<void(TTavrinMachine&)> Arrange;
+    TBurstResult Expected;
+};
+
+TEST_F(PortMapTest, BurstsOfPollingForMissingInputEndEarlyAsIdle)
+{
+    static TFakeSerial closedLine, openLine;
+    static TFakePrinter notReady;
+    closedLine.Open = false;
+    notReady.Ready = false;
+    auto poll = [](uint8_t port) { return std::vector<uint8_t>{0xDB, port, 0x18, 0xFC}; };  // IN A,(p); JR $-2
+    auto none = [](TTavrinMachine&) {};
+    const TIdleCase cases[] = {
+        {"tty without key", poll(0x10), none, TBurstResult::Idle},
+        {"crt without key", poll(0x12), none, TBurstResult::Idle},
+        {"com1 absent", poll(0x14), none, TBurstResult::Idle},
+        {"com1 closed", poll(0x14), [](TTavrinMachine& m) { m.ComRx1 = &closedLine; }, TBurstResult::Idle},
+        {"com2 open, nothing received", poll(0x16), [](TTavrinMachine& m) { m.ComRx2 = &openLine; },
+         TBurstResult::Idle},
+        {"reader without file", poll(0x1A), none, TBurstResult::Idle},
+        {"tty with a key waiting", poll(0x10), [](TTavrinMachine& m) { m.FTtyKeyQueue.PutByte('k'); },
+         TBurstResult::Completed},
+        {"com2 with data", poll(0x16),
+         [](TTavrinMachine& m) { m.ComRx2 = &openLine; m.FCom2RxQueue.PutByte(1); }, TBurstResult::Completed},
+        {"printer not ready is output", poll(0x18), [](TTavrinMachine& m) { m.Printer = &notReady; },
+         TBurstResult::Completed},
+        {"system manager status", poll(0x40), none, TBurstResult::Completed},
+        {"disk controller status", poll(0x77), none, TBurstResult::Completed},
+        {"key data port", poll(0x11), none, TBurstResult::Completed},
+        // IN A,(10h); OUT (11h),A; JR back: polls, but prints as well.
+        {"poll and print", {0xDB, 0x10, 0xD3, 0x11, 0x18, 0xFA}, none, TBurstResult::Completed},
+        // INC HL; JR back: computes without any port.
+        {"compute only", {0x23, 0x18, 0xFD}, none, TBurstResult::Completed},
+        // LD B,0; DJNZ $; IN A,(10h); JR back: a key check every 259 instructions.
+        {"compute with a sparse key check", {0x06, 0x00, 0x10, 0xFE, 0xDB, 0x10, 0x18, 0xF8}, none,
+         TBurstResult::Completed},
+        {"waiting with the idle wait off", poll(0x10), [](TTavrinMachine& m) { m.IdleWait = false; },
+         TBurstResult::Completed},
+    };
+    for (const TIdleCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TTavrinMachine m(Temp.Folder());
+        c.Arrange(m);
+        LoadProgram(m, 0x8000, c.Loop);
+        EXPECT_EQ(m.RunBurst(), c.Expected);
+        const int64_t ran = m.CpuEmu1.OpcodeCount;
+        if (c.Expected == TBurstResult::Idle)
+            EXPECT_LT(ran, int64_t{TTavrinMachine::BurstLength} / 10) << "ends soon after the waiting starts";
+        else
+            EXPECT_EQ(ran, int64_t{TTavrinMachine::BurstLength});
+    }
+}
+
+// A waiting run learns of input the machine is given.
+TEST_F(PortMapTest, ArrivingInputIsAnnounced)
+{
+    WriteFile(Temp.File("reader.txt"), "r");
+    const struct {
+        const char* Name;
+        std::function<void(TTavrinMachine&)> Give;
+        int Expected;
+    } cases[] = {
+        {"tty key", [](TTavrinMachine& m) { m.QueueKeys(TConsoleKeyboard::Tty, "a"); }, 1},
+        {"crt keys", [](TTavrinMachine& m) { m.QueueKeys(TConsoleKeyboard::Crt, "ab"); }, 1},
+        {"no keys", [](TTavrinMachine& m) { m.QueueKeys(TConsoleKeyboard::Tty, ""); }, 0},
+        {"com2 data", [](TTavrinMachine& m) { const uint8_t b[] = {1, 2}; m.ComDataBlock(2, b, 2); }, 1},
+        {"com1 empty block", [](TTavrinMachine& m) { m.ComDataBlock(1, nullptr, 0); }, 0},
+        {"reader file", [this](TTavrinMachine& m) { m.OpenReaderFile(Temp.File("reader.txt")); }, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TTavrinMachine m(Temp.Folder());
+        int told = 0;
+        m.OnInputArrived = [&](TTavrinMachine&) { ++told; };
+        c.Give(m);
+        EXPECT_EQ(told, c.Expected);
+    }
+}
+
 struct TReaderCase {
     const char* Name;
     TReaderEndOption Option;

@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <thread>
 
 #include "NetTestSupport.h"
@@ -110,6 +113,51 @@ TEST_F(Receiver, AFloodWaitingForTheOwnerIsBoundedAndCostsOneWakeUp) {
     Await(before + 1);
     ASSERT_EQ(Received.size(), before + 1);
     EXPECT_EQ(Received.back(), std::vector<uint8_t>{9});
+}
+
+// Under a flood the owner's thread is held for at most a bounded batch per
+// posted call, behind which its other work gets a turn, and what waits for
+// it never grows beyond its bound; nothing is reordered.
+TEST_F(Receiver, AFloodIsHandedOverInBoundedTurns) {
+    Rx.SetActive(true);
+    const uint32_t flood = 20 * TBaseUdpRx::MaxPendingDatagrams;
+    std::atomic<bool> sent{false};
+    std::thread sender([port = Rx.BoundPort(), flood, &sent] {
+        TUdpClient client(port);
+        for (uint32_t i = 0; i < flood; ++i)
+            client.Send({uint8_t(i >> 24), uint8_t(i >> 16), uint8_t(i >> 8), uint8_t(i)});
+        sent = true;
+    });
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    // A backlog of several batches before the owner takes its first turn.
+    while (Rx.PendingDatagrams() < 4 * TBaseUdpRx::MaxDatagramsPerTurn && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::yield();
+
+    size_t turns = 0, mostInATurn = 0, mostPending = 0, mostPosted = 0;
+    auto takeTurns = [&] {
+        for (;;) {
+            mostPosted = std::max(mostPosted, Queue.Pending());
+            mostPending = std::max(mostPending, Rx.PendingDatagrams());
+            const size_t before = Received.size();
+            if (!Queue.PumpOne()) return;
+            ++turns;
+            mostInATurn = std::max(mostInATurn, Received.size() - before);
+        }
+    };
+    while (!sent && std::chrono::steady_clock::now() < deadline) takeTurns();
+    sender.join();
+    takeTurns();
+
+    EXPECT_GE(Received.size(), 4 * TBaseUdpRx::MaxDatagramsPerTurn);
+    EXPECT_GE(turns, 4u);
+    EXPECT_LE(mostInATurn, TBaseUdpRx::MaxDatagramsPerTurn);
+    EXPECT_LE(mostPending, TBaseUdpRx::MaxPendingDatagrams);
+    EXPECT_LE(mostPosted, 1u) << "one drain on its way at a time";
+    auto number = [](const std::vector<uint8_t>& d) {
+        return d.size() == 4 ? uint32_t(d[0]) << 24 | uint32_t(d[1]) << 16 | uint32_t(d[2]) << 8 | d[3] : ~0u;
+    };
+    for (size_t i = 1; i < Received.size(); ++i)
+        ASSERT_LT(number(Received[i - 1]), number(Received[i])) << "at " << i;
 }
 
 }  // namespace

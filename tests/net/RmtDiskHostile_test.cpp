@@ -100,6 +100,21 @@ TEST_F(HostileRequests, FilesOtherThanPlainImagesAnswerBadDisk) {
     EXPECT_EQ(Server.SessionCount(), 0u);
 }
 
+// Junk is dropped on the receive thread exactly when the server would leave
+// it unanswered, whatever its first byte and length.
+TEST_F(HostileRequests, TheReceiveThreadDropsExactlyTheUnansweredRequests) {
+    ASSERT_TRUE(Server.BaseUdpRx1.Accept);
+    for (size_t size : {size_t{1}, size_t{4}, size_t{10}, size_t{14}}) {
+        for (int first = 0; first < 256; ++first) {
+            std::vector<uint8_t> request(size, 0);
+            request[0] = static_cast<uint8_t>(first);
+            const bool answered = !Send(request).empty();
+            EXPECT_EQ(Server.BaseUdpRx1.Accept(request.data(), request.size()), answered)
+                << "first byte " << first << ", " << size << " bytes";
+        }
+    }
+}
+
 TEST_F(HostileRequests, AFloodOfMountsIsBoundedPerAddressAndInAll) {
     for (int i = 0; i < 70; ++i) MakeImage(Image("I" + std::to_string(i)));
     const std::vector<uint8_t> tooMany = req::Error(1, 255, "Too many remote disk sessions!");

@@ -41,6 +41,21 @@ public:
             call();
         }
     }
+    // Runs the first posted call, as one turn of an event loop would; false
+    // when none waits.
+    bool PumpOne()
+    {
+        std::function<void()> call;
+        {
+            std::lock_guard lock(FLock);
+            if (FCalls.empty())
+                return false;
+            call = std::move(FCalls.front());
+            FCalls.pop_front();
+        }
+        call();
+        return true;
+    }
     // Runs posted calls until done() holds; false when limit passes first.
     bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = 5s)
     {
