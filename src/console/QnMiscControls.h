@@ -6,7 +6,7 @@
 #include <QWidget>
 #include <string>
 
-#include "console/QnMisc.h"
+#include "serial/QnMisc.h"
 
 class TQnBaseWinControl : public QWidget {
 public:

@@ -78,6 +78,7 @@ TQnCustomTerminal::TQnCustomTerminal(QWidget* parent) : TQnBaseWinControl(parent
 
 TQnCustomTerminal::~TQnCustomTerminal() {
     FDestroying = true;
+    SetComPort(nullptr);
     FTimer.stop();
     FRepaintTimer.stop();
     HookScroll(nullptr);
@@ -115,11 +116,12 @@ void TQnCustomTerminal::WriteString(const std::string& s) {
     PostDataAvailable();
 }
 
-void TQnCustomTerminal::PostDataAvailable() {
-    // One posted event per burst: the first handles everything queued.
-    if (FDataPending) return;
-    FDataPending = true;
-    PostPlatformEvent(this, WM_TERMINAL_DATA, csWriteChar, 0);
+void TQnCustomTerminal::PostDataAvailable(TQnCharSource source) {
+    // One posted event per burst and source: the first handles everything queued.
+    const uint8_t bit = static_cast<uint8_t>(1u << (source & 7));
+    if (FDataPending & bit) return;
+    FDataPending |= bit;
+    PostPlatformEvent(this, WM_TERMINAL_DATA, source, 0);
 }
 
 void TQnCustomTerminal::PostBufferChanged() {
@@ -154,7 +156,7 @@ void TQnCustomTerminal::ProcessQueuedData(TQnCharSource source) {
     if (FCanvasStale) UpdateViewMetrics();
     if (FDataDeferred) {
         FDataDeferred = false;
-        PostDataAvailable();
+        PostDataAvailable(source);
     }
     if (!FUseLazyDisplay && FCurrent->NeedsUpdate()) RequestRepaint();
     FLazyBytes = static_cast<int>(std::min<int64_t>(static_cast<int64_t>(FLazyBytes) + n, INT_MAX / 2));
@@ -171,9 +173,10 @@ void TQnCustomTerminal::Clear() {
 bool TQnCustomTerminal::event(QEvent* e) {
     const int type = static_cast<int>(e->type());
     if (type == WM_TERMINAL_DATA) {
-        FDataPending = false;
         const auto* pe = static_cast<TPlatformEvent*>(e);
-        ProcessQueuedData(static_cast<TQnCharSource>(pe->WParam & 0xFF));
+        const auto source = static_cast<TQnCharSource>(pe->WParam & 0xFF);
+        FDataPending &= static_cast<uint8_t>(~(1u << (source & 7)));
+        ProcessQueuedData(source);
         return true;
     }
     if (type == WM_SCREEN_CHANGED) {
@@ -181,6 +184,7 @@ bool TQnCustomTerminal::event(QEvent* e) {
         BufferChanged();
         return true;
     }
+    if (PortEvent(type)) return true;
     return TQnBaseWinControl::event(e);
 }
 

@@ -16,11 +16,17 @@
 //     character to be sent to the program (after the emulator's key map);
 //   - SetEmulator(e) selects a user emulator (nullptr = the window's own
 //     teletype emulator); Rows(), Columns(), ScrollbackRows() and their
-//     setters reach the emulator's buffer.
+//     setters reach the emulator's buffer;
+//   - SetComPort(p) attaches a serial port: while Active, bytes it receives
+//     are shown, typed keys and the emulator's replies leave through it. A
+//     window shown without one takes a port that sits beside it (a child of
+//     its parent). A port that goes away is simply forgotten.
 
 #include <QElapsedTimer>
 #include <QFont>
 #include <QImage>
+#include <QMetaObject>
+#include <QPointer>
 #include <QRegion>
 #include <QTimer>
 
@@ -37,6 +43,14 @@ class QScrollBar;
 #include "console/QnMiscControls.h"
 #include "console/QnTerminalPaint.h"
 #include "console/QnTrmEmu.h"
+#include "serial/QnPort.h"
+
+class TQnPortInbox;
+
+// Asks the terminal to paste the clipboard (as the edit message does).
+inline constexpr int WM_PASTE = 0x0302;
+// The terminal's own message: hook up to its port's dispatcher.
+inline constexpr int WM_PORT_HOOKUP = 0x7E89;
 
 enum TQnCaptureMode : uint8_t { cmOff = 0, cmOn = 1, cmAppend = 2 };
 
@@ -65,8 +79,11 @@ public:
     TQnTerminalCursorMovedEvent OnCursorMoved;
 
     // --- properties ---------------------------------------------------------------
+    // The terminal takes data from its ComPort while Active.
     bool Active() const { return FActive; }
-    void SetActive(bool v) { FActive = v; }
+    void SetActive(bool v);
+    TQnCustomComPort* ComPort() const { return FComPort.data(); }
+    void SetComPort(TQnCustomComPort* port);
     bool AutoCopy() const { return FAutoCopy; }
     void SetAutoCopy(bool v) { FAutoCopy = v; }
     bool AutoScrollback() const { return FAutoScrollback; }
@@ -178,6 +195,13 @@ public:
     void KeyboardData(TQnTerminalEmulator& sender, char ch) override;
     void Beep() override;
     void InvalidateRow(int row) override;
+    bool PortOpen() const override;
+    bool PortServesTerminal() const override;
+    // Output the port cannot take (closed, full) is dropped, like bytes sent
+    // down a dead line.
+    void PortWriteChar(char ch) override;
+    void PortWriteString(const std::string& s) override;
+    std::optional<TQnPortLine> PortLine() const override;
     // Schedules a repaint of an area (client pixels) through the emulator.
     void InvalidateArea(const QRect& r);
 
@@ -186,6 +210,7 @@ protected:
     void paintEvent(QPaintEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
+    void showEvent(QShowEvent* e) override;
     void focusInEvent(QFocusEvent* e) override;
     void focusOutEvent(QFocusEvent* e) override;
     void mousePressEvent(QMouseEvent* e) override;
@@ -208,8 +233,18 @@ protected:
     // From the timer: a drag held past an edge scrolls the view a step that way.
     void AutoScrollSelection();
 
+    // Port hookup (QnTerminalPort.cpp).
+    void RequestPortHookup();
+    void HookPort();
+    void UnhookPort();
+    // Received bytes handed over by the port's dispatcher: into the queue.
+    void PortDataTrigger();
+
 private:
-    void PostDataAvailable();
+    void PostDataAvailable(TQnCharSource source = csWriteChar);
+    bool PortEvent(int type);
+    void FindPortBeside();
+    void ForgetPort();
     void PostBufferChanged();
     void LazyRepaint();
     void RequestRepaint();
@@ -243,7 +278,7 @@ private:
     std::vector<uint8_t> FProcessing;  // the block being interpreted
     bool FInProcess = false;
     bool FDataDeferred = false;  // data arrived during a nested event loop
-    bool FDataPending = false;
+    uint8_t FDataPending = 0;  // one bit per character source with a message on its way
     bool FChangePending = false;
     std::FILE* FCaptureStream = nullptr;
     QImage FCanvas;
@@ -295,6 +330,15 @@ private:
     int FSelAnchorRow = 0;
     TQnRect FSelection{};
     QPoint FLastMouse;
+
+    QPointer<TQnCustomComPort> FComPort;
+    QMetaObject::Connection FPortGone;
+    std::shared_ptr<TQnPortInbox> FInbox;  // while hooked
+    TQnBaseDispatcher* FHookedDispatcher = nullptr;
+    TQnHandlerToken FHookToken = 0;
+    bool FPortHooked = false;
+    bool FHookupPending = false;
+    bool FHooking = false;
 
     bool FActive = true;
     bool FAutoCopy = true;

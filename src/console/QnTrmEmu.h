@@ -11,11 +11,12 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "console/QnCmdList.h"
-#include "console/QnMisc.h"
+#include "serial/QnMisc.h"
 #include "console/QnTrmBuf.h"
 #include "console/QnTrmTextPaint.h"
 #include "platform/VirtualKeys.h"
@@ -24,6 +25,13 @@ enum TQnCharSource : uint8_t { csUnknown = 0, csKeyboard = 1, csPort = 2, csWrit
 enum TQnCursorType : uint8_t { ctNone = 0, ctUnderline = 1, ctBlock = 2 };
 
 class TQnTerminalEmulator;
+
+// Line settings of a terminal's serial port, as a VT100 reports them.
+struct TQnPortLine {
+    uint32_t Baud = 0;
+    uint8_t Parity = 0;  // 0 none, 1 odd, 2 even
+    uint8_t DataBits = 8;
+};
 
 // What the painting code reads of the terminal's view onto the buffer:
 // first visible column and row (1-based screen numbers, the row below 1
@@ -81,11 +89,13 @@ public:
     virtual void KeyboardData(TQnTerminalEmulator& sender, char ch) = 0;
     virtual void Beep() {}
 
-    // Serial-port link; a terminal without a port answers false and drops output.
+    // Serial-port link; a terminal without a port answers false, drops
+    // output and has no line settings.
     virtual bool PortOpen() const { return false; }
     virtual bool PortServesTerminal() const { return false; }
     virtual void PortWriteChar(char) {}
     virtual void PortWriteString(const std::string&) {}
+    virtual std::optional<TQnPortLine> PortLine() const { return std::nullopt; }
 };
 
 // Drawing surface of a terminal, in client pixels. Rectangles are

@@ -357,10 +357,32 @@ void TQnVT100Emulator::Reset() {
     FPaint->RepaintAll = true;
 }
 
+namespace {
+// The VT100's code for a line speed; rates it does not know report as 19200.
+int SpeedCode(uint32_t baud) {
+    switch (baud) {
+        case 150: return 32;
+        case 300: return 48;
+        case 600: return 56;
+        case 1200: return 64;
+        case 2400: return 88;
+        case 4800: return 104;
+        case 9600: return 112;
+        default: return 120;
+    }
+}
+}  // namespace
+
 std::string TQnVT100Emulator::FormatTermParamsReport(int request) const {
-    // No serial line stands behind the terminal: no parity, 8 bits, 9600 baud.
+    // Without a serial line behind the terminal: no parity, 8 bits, 9600 baud.
+    int parity = 1, bits = 1, speed = 112;
+    if (const auto line = FTerminal ? FTerminal->PortLine() : std::nullopt) {
+        parity = line->Parity == 1 ? 4 : line->Parity == 2 ? 5 : 1;
+        bits = line->DataBits == 8 ? 1 : 2;
+        speed = SpeedCode(line->Baud);
+    }
     char text[64];
-    std::snprintf(text, sizeof text, "\x1b[%d;%d;%d;%d;%d;%d;%dx", request + 2, 1, 1, 112, 112, 1, 0);
+    std::snprintf(text, sizeof text, "\x1b[%d;%d;%d;%d;%d;%d;%dx", request + 2, parity, bits, speed, speed, 1, 0);
     return text;
 }
 

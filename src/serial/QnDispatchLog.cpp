@@ -5,7 +5,7 @@
 #include <cstring>
 #include <iterator>
 
-#include "console/QnMisc.h"
+#include "serial/QnMisc.h"
 #include "serial/QnDumpText.h"
 #include "serial/QnExcept.h"
 #include "serial/QnTicks.h"

@@ -31,7 +31,7 @@ int32_t OpenResult(int32_t result) {
 
 }  // namespace
 
-TQnCustomComPort::TQnCustomComPort() : prompt_(PromptForPortNumber) {}
+TQnCustomComPort::TQnCustomComPort(QObject* parent) : QObject(parent), prompt_(PromptForPortNumber) {}
 
 TQnCustomComPort::~TQnCustomComPort() {
     destroying_ = true;

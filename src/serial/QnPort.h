@@ -5,8 +5,13 @@
 // hidden window on the GUI thread, and tells registered user windows when
 // the port opens and closes. Every dispatcher result passes CheckPortResult,
 // so failures arrive as exceptions of the EQnException family.
+//
+// The port is a QObject so that it can sit among the children of a window,
+// where a terminal placed beside it finds it, and so that a terminal holding
+// it hears when it goes away.
 
 #include <QObject>
+#include <QPointer>
 #include <cstdint>
 #include <exception>
 #include <functional>
@@ -14,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "console/QnMisc.h"
+#include "serial/QnMisc.h"
 #include "serial/QnExcept.h"
 #include "serial/QnPortWindow.h"
 #include "serial/QwUser.h"
@@ -83,14 +88,21 @@ enum class TQnPortState { Closed, Closing, Open };
     type name() const { return s_.name; } \
     void Set##name(type value) { s_.name = value; }
 
-class TQnCustomComPort : public TQnBaseComponent, public IQnPortLoading {
+class TQnCustomComPort : public QObject, public TQnBaseComponent, public IQnPortLoading {
+    Q_OBJECT
+
 public:
     using TDispatcherFactory = std::function<std::unique_ptr<TQnBaseDispatcher>(TQnCustomComPort&)>;
     // Asks the user for a port: the chosen number, or 0 for Cancel.
     using TPortPrompt = std::function<int()>;
 
-    TQnCustomComPort();
+    explicit TQnCustomComPort(QObject* parent = nullptr);
     ~TQnCustomComPort() override;
+
+    // The terminal whose replies this port carries (nullptr: none). The
+    // terminal sets and clears it; the port never touches it.
+    QObject* Terminal() const { return terminal_.data(); }
+    void SetTerminal(QObject* terminal) { terminal_ = terminal; }
 
     // Settings, user windows and events of source; its triggers when it is open.
     void Assign(const TQnCustomComPort& source);
@@ -240,11 +252,19 @@ private:
     TQnSavedTriggers saved_;
     bool savedValid_ = false;
     TQnPortWindow* window_ = nullptr;
-    std::vector<QObject*> users_;
+    // Guarded: a user window that is deleted without deregistering (or that
+    // came with Assign) is skipped, never called.
+    std::vector<QPointer<QObject>> users_;
+    QPointer<QObject> terminal_;
     std::exception_ptr eventError_;
 };
 
 #undef QN_STORED_PROPERTY
 
 // The component as it is placed on a form.
-class TQnComPort : public TQnCustomComPort {};
+class TQnComPort : public TQnCustomComPort {
+    Q_OBJECT
+
+public:
+    using TQnCustomComPort::TQnCustomComPort;
+};

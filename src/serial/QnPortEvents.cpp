@@ -99,20 +99,22 @@ void TQnCustomComPort::DoTriggerOutSent() {
 }
 
 void TQnCustomComPort::RegisterUserCallback(QObject* window) {
-    if (window != nullptr) users_.push_back(window);
+    if (window != nullptr) users_.emplace_back(window);
 }
 
 void TQnCustomComPort::DeregisterUserCallback(QObject* window) {
-    if (!destroying_) std::erase(users_, window);
+    if (!destroying_) std::erase_if(users_, [&](const QPointer<QObject>& user) { return user.data() == window; });
 }
 
 void TQnCustomComPort::NotifyUsers(uint32_t msg) {
-    // Newest first; a user may deregister while being told.
-    const std::vector<QObject*> users = users_;
+    // Newest first; a user may deregister, or go away, while another is told.
+    const std::vector<QPointer<QObject>> users = users_;
     for (auto it = users.rbegin(); it != users.rend(); ++it) {
+        QObject* user = it->data();
+        if (user == nullptr) continue;
         if (std::find(users_.begin(), users_.end(), *it) == users_.end()) continue;
         TQnPortMessage message(msg, 0, 0);
-        QCoreApplication::sendEvent(*it, &message);
+        QCoreApplication::sendEvent(user, &message);
     }
 }
 

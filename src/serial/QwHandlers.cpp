@@ -33,6 +33,7 @@ void TQnBaseDispatcher::RegisterWindowHandler(IQnMessageWindow* window) {
     std::lock_guard data(dataLock_);
     windowHandlers_.push_back({window, false});
     handlersPresent_ = true;
+    handlerAdded_ = true;
     log_.AddDispatchEntry(LogRegister, LogWindowHandler, window->WindowHandle(), nullptr, 0);
 }
 
@@ -48,6 +49,7 @@ void TQnBaseDispatcher::RegisterProcHandler(TQnTriggerProc proc) {
     std::lock_guard data(dataLock_);
     procHandlers_.push_back({proc, false});
     handlersPresent_ = true;
+    handlerAdded_ = true;
     log_.AddDispatchEntry(LogRegister, LogProcHandler, 0, nullptr, 0);
 }
 
@@ -63,6 +65,7 @@ TQnHandlerToken TQnBaseDispatcher::RegisterEventHandler(TQnTriggerEvent handler)
     const TQnHandlerToken token = nextToken_++;
     eventHandlers_.push_back({token, std::make_shared<TQnTriggerEvent>(std::move(handler)), false});
     handlersPresent_ = true;
+    handlerAdded_ = true;
     log_.AddDispatchEntry(LogRegister, LogEventHandler, 0, nullptr, 0);
     return token;
 }

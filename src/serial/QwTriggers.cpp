@@ -231,6 +231,7 @@ bool TQnBaseDispatcher::SendDataAvailable(uint32_t count, uint32_t pos) {
 }
 
 bool TQnBaseDispatcher::CheckDataTriggers() {
+    if (handlerAdded_.exchange(false)) lastAvailPos_ = UINT32_MAX;
     uint32_t head;
     uint32_t tail;
     uint32_t remaining;

@@ -272,6 +272,9 @@ private:
     bool handlersDeleted_ = false;
     std::atomic<bool> inDispatch_{false};
     std::atomic<bool> closePending_{false};
+    // A handler registered since the last pass: bytes already waiting are
+    // announced again, since they came while it was not listening.
+    std::atomic<bool> handlerAdded_{false};
 
     std::vector<TQnStatusTrigger> statusTriggers_;
     std::vector<TQnTimerTrigger> timerTriggers_;

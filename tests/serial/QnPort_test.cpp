@@ -231,6 +231,21 @@ TEST_F(Port, AutoOpenAndCloseTellUsersAndDumpTheLog) {
     EXPECT_EQ(port.Settings().LogState, QnLogOff);
 }
 
+// A user window deleted without deregistering, here one that came along
+// with Assign, is skipped when the users are told.
+TEST_F(Port, UsersGoneWithoutDeregisteringAreNotTold) {
+    UserWindow kept;
+    auto gone = std::make_unique<UserWindow>();
+    TQnComPort source;
+    source.RegisterUserCallback(&kept);
+    source.RegisterUserCallback(gone.get());
+    port.Assign(source);
+    gone.reset();
+    port.SetComNumber(7);
+    port.SetOpen(true);
+    EXPECT_EQ(kept.seen, std::vector<int>{QnMsgPortOpened});
+}
+
 TEST_F(Port, DialogListsTheGivenPortsAndReadsTheChoice) {
     TComSelectForm form(nullptr, [] { return std::vector<int>{3, 12}; });
     EXPECT_EQ(form.windowTitle(), "Select Port");

@@ -286,6 +286,21 @@ TEST_F(FakeDispatcher, DataAvailableIsSharedAndTheRingAdvancesByTheLargestRead) 
     ASSERT_TRUE(Eventually([&] { return events.Of(QnMsgDataAvailable).size() == 2; }));
 }
 
+// Bytes announced while nobody listened are announced again to a handler
+// that registers later, without waiting for more bytes.
+TEST_F(FakeDispatcher, BytesThatCameUnheardAreAnnouncedToANewHandler) {
+    dispatcher.Log().InitDispatchLog(1000);
+    dispatcher.SetDataTriggerLength(1);
+    Device().Feed("abc");
+    ASSERT_TRUE(Eventually([&] {
+        return std::ranges::any_of(dispatcher.Log().Entries(), [](const TLogEntry& e) { return e.Kind == 2 && e.SubKind == 5; });
+    }));
+    Listen(events);
+    ASSERT_TRUE(Eventually([&] { return events.Of(QnMsgDataAvailable).size() == 1; }));
+    EXPECT_EQ(events.Of(QnMsgDataAvailable).at(0).WParam, 3u);
+    EXPECT_TRUE(Eventually([&] { return dispatcher.InBuffUsed() == 0; }));
+}
+
 TEST_F(FakeDispatcher, PatternFiresWithItsLengthAcrossTheRingEnd) {
     Listen(events);
     const int32_t handle = dispatcher.AddDataTrigger("WRAP", false);

@@ -1,4 +1,4 @@
-#include "console/QnMisc.h"
+#include "serial/QnMisc.h"
 
 #include <chrono>
 

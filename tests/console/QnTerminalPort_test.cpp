@@ -1,0 +1,279 @@
+// The terminal window with a serial port on a pseudo-terminal (offscreen, a
+// VT100 emulator): received bytes, keys and replies, Active, paste, and the
+// lifetimes of port and terminal.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QClipboard>
+#include <QKeyEvent>
+#include <QtTest/QTest>
+
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "console/QnTerminal.h"
+#include "console/QnTrmVT100.h"
+#include "platform/PlatformEvents.h"
+#include "serial/QnPort.h"
+#include "serial/support/FakeSerialDevice.h"
+#include "serial/support/PtyPair.h"
+#include "support/NamedRows.h"
+#include "support/QtTestApp.h"
+
+namespace {
+
+bool WaitFor(const std::function<bool()>& done) { return QTest::qWaitFor(done, 5000); }
+
+// A screen row without its trailing blanks.
+std::string Row(const TQnTerminalEmulator& emu, int row) {
+    const std::string text = emu.Buffer()->LineText(row);
+    return text.substr(0, text.find_last_not_of(' ') + 1);
+}
+
+class TerminalPort : public testing::Test {
+protected:
+    void SetUp() override {
+        ::setenv("TAVRIN_COM11", pty.Path().c_str(), 1);
+        ::setenv("TAVRIN_COM12", otherPty.Path().c_str(), 1);
+        port->SetComNumber(11);
+        term->SetEmulator(&emu);
+        term->OnKeyboardData = [this](TQnTerminalEmulator&, char ch) { typed += ch; };
+        term->SetComPort(port.get());
+        ASSERT_TRUE(WaitFor([&] { return port->Open(); }));  // the hookup opens it
+    }
+    void TearDown() override {
+        ::unsetenv("TAVRIN_COM11");
+        ::unsetenv("TAVRIN_COM12");
+    }
+    bool Shows(int row, const std::string& text) { return WaitFor([&] { return Row(emu, row) == text; }); }
+    // What the far side reads, while the terminal's events run, until count bytes came.
+    std::string FarSide(std::size_t count) {
+        std::string got;
+        WaitFor([&] {
+            got += pty.Receive(count - got.size(), 0);
+            return got.size() >= count;
+        });
+        return got;
+    }
+    // Received bytes that wait in the port because nobody takes them.
+    bool HeldInPort(TQnCustomComPort& p, uint32_t count) {
+        return WaitFor([&] { return p.Dispatcher() && p.Dispatcher()->InBuffUsed() == count; });
+    }
+
+    QApplication& app = tavrin::test::QtTestApp();
+    PtyPair pty, otherPty;
+    std::string typed;
+    TQnVT100Emulator emu;  // outlives the terminal
+    std::unique_ptr<TQnComPort> port = std::make_unique<TQnComPort>();
+    std::unique_ptr<TQnTerminal> term = std::make_unique<TQnTerminal>();
+};
+
+TEST_F(TerminalPort, FarSideBytesAppearOnTheScreen) {
+    pty.Send("hello\r\nworld");
+    EXPECT_TRUE(Shows(1, "hello"));
+    EXPECT_TRUE(Shows(2, "world"));
+}
+
+struct KeyCase {
+    const char* name;
+    Qt::Key key;
+    Qt::KeyboardModifiers mods;
+    const char* text;
+    std::string sent;
+};
+TAVRIN_PRINT_AS_NAME(KeyCase)
+class TerminalPortKey : public TerminalPort, public testing::WithParamInterface<KeyCase> {};
+
+TEST_P(TerminalPortKey, LeavesThroughThePortAndReachesTheListener) {
+    const KeyCase& c = GetParam();
+    QKeyEvent key(QEvent::KeyPress, c.key, c.mods, QString::fromLatin1(c.text));
+    QApplication::sendEvent(term.get(), &key);
+    EXPECT_EQ(FarSide(c.sent.size()), c.sent);
+    EXPECT_EQ(typed, c.sent);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, TerminalPortKey,
+    testing::Values(KeyCase{"Letter", Qt::Key_A, Qt::NoModifier, "a", "a"},
+                    KeyCase{"Return", Qt::Key_Return, Qt::NoModifier, "\r", "\r"},
+                    KeyCase{"CtrlC", Qt::Key_C, Qt::ControlModifier, "\x03", "\x03"},
+                    KeyCase{"CursorUp", Qt::Key_Up, Qt::NoModifier, "", "\x1b[A"}),
+    tavrin::test::RowName);
+
+TEST_F(TerminalPort, SendCharLeavesThroughThePortWithoutTheListener) {
+    emu.SendChar('Z', false, csWriteChar);
+    EXPECT_EQ(FarSide(1), "Z");
+    EXPECT_EQ(typed, "");
+}
+
+struct ReplyCase {
+    const char* name;
+    std::string query;
+    std::string reply;
+};
+TAVRIN_PRINT_AS_NAME(ReplyCase)
+class TerminalPortQuery : public TerminalPort, public testing::WithParamInterface<ReplyCase> {};
+
+TEST_P(TerminalPortQuery, IsAnsweredOnTheFarSide) {
+    pty.Send(GetParam().query);
+    EXPECT_EQ(FarSide(GetParam().reply.size()), GetParam().reply);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, TerminalPortQuery,
+                         testing::Values(ReplyCase{"DeviceAttributes", "\x1b[c", "\x1b[?1;0c"},
+                                         ReplyCase{"Status", "\x1b[5n", "\x1b[0n"},
+                                         ReplyCase{"CursorPosition", "\x1b[3;7H\x1b[6n", "\x1b[3;7R"},
+                                         ReplyCase{"Answerback", "\x05", "QUONterm"}),
+                         tavrin::test::RowName);
+
+TEST_F(TerminalPort, InactiveTerminalLeavesDataInThePortUntilActiveAgain) {
+    term->SetActive(false);
+    pty.Send("held");
+    ASSERT_TRUE(HeldInPort(*port, 4));
+    QApplication::processEvents();
+    EXPECT_EQ(Row(emu, 1), "");
+    term->SetActive(true);
+    EXPECT_TRUE(Shows(1, "held"));
+    pty.Send("!");
+    EXPECT_TRUE(Shows(1, "held!"));
+}
+
+struct PasteCase {
+    const char* name;
+    bool toScreen;
+    std::string shown;
+};
+TAVRIN_PRINT_AS_NAME(PasteCase)
+class TerminalPortPaste : public TerminalPort, public testing::WithParamInterface<PasteCase> {};
+
+TEST_P(TerminalPortPaste, ReachesTheFarSide) {
+    QGuiApplication::clipboard()->setText(QStringLiteral("paste me"));
+    term->SetPasteToPort(true);
+    term->SetPasteToScreen(GetParam().toScreen);
+    TPlatformEvent request(WM_PASTE);
+    QApplication::sendEvent(term.get(), &request);
+    EXPECT_EQ(FarSide(8), "paste me");
+    EXPECT_TRUE(Shows(1, GetParam().shown));
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, TerminalPortPaste,
+                         testing::Values(PasteCase{"PortOnly", false, ""}, PasteCase{"PortAndScreen", true, "paste me"}),
+                         tavrin::test::RowName);
+
+TEST_F(TerminalPort, ClosedAndReopenedPortIsHookedAgain) {
+    port->SetOpen(false);
+    EXPECT_EQ(port->Dispatcher(), nullptr);
+    emu.SendChar('x', false, csWriteChar);  // nowhere to go
+    port->SetOpen(true);
+    pty.Send("again");
+    EXPECT_TRUE(Shows(1, "again"));
+    emu.SendChar('y', false, csWriteChar);
+    EXPECT_EQ(FarSide(1), "y");
+}
+
+TEST_F(TerminalPort, DestroyedPortIsForgotten) {
+    port.reset();
+    EXPECT_EQ(term->ComPort(), nullptr);
+    EXPECT_FALSE(term->Active());
+    QKeyEvent key(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"));
+    QApplication::sendEvent(term.get(), &key);
+    term->WriteString("\x1b[c\x05");  // replies with no port to take them
+    QApplication::processEvents();
+    EXPECT_EQ(typed, "a");
+    EXPECT_EQ(pty.Receive(1, 0), "");
+}
+
+TEST_F(TerminalPort, PortOutlivesItsTerminal) {
+    term.reset();
+    EXPECT_EQ(port->Terminal(), nullptr);
+    pty.Send("more");
+    EXPECT_TRUE(HeldInPort(*port, 4));
+    port->SetOpen(false);
+    EXPECT_FALSE(port->Open());
+}
+
+TEST_F(TerminalPort, HookupWaitsForAPortStillLoading) {
+    term->SetComPort(nullptr);
+    port->SetOpen(false);
+    port->BeginLoading();
+    term->SetComPort(port.get());
+    QApplication::processEvents();
+    EXPECT_FALSE(port->Open());
+    port->Loaded();
+    ASSERT_TRUE(WaitFor([&] { return port->Open(); }));
+    pty.Send("late");
+    EXPECT_TRUE(Shows(1, "late"));
+}
+
+TEST_F(TerminalPort, AnotherPortTakesOver) {
+    TQnComPort other;
+    other.SetComNumber(12);
+    term->SetComPort(&other);
+    EXPECT_EQ(port->Terminal(), nullptr);
+    EXPECT_EQ(other.Terminal(), term.get());
+    ASSERT_TRUE(WaitFor([&] { return other.Open(); }));
+    pty.Send("old");
+    otherPty.Send("new");
+    EXPECT_TRUE(Shows(1, "new"));
+    EXPECT_TRUE(HeldInPort(*port, 3));
+}
+
+struct LineCase {
+    const char* name;
+    uint32_t baud;
+    uint8_t parity;
+    uint8_t dataBits;
+    std::string request;
+    std::string report;
+};
+TAVRIN_PRINT_AS_NAME(LineCase)
+class TerminalPortParameters : public testing::TestWithParam<LineCase> {};
+
+// The pseudo-terminal frames 8 bits without parity only: the line settings
+// of this table go to a fake device.
+TEST_P(TerminalPortParameters, GivesThePortsLineSettings) {
+    tavrin::test::QtTestApp();
+    const LineCase& c = GetParam();
+    TFakeDispatcher* fake = nullptr;
+    TQnComPort port;
+    port.SetDispatcherFactory([&](TQnCustomComPort& p) {
+        auto made = std::make_unique<TFakeDispatcher>(&p);
+        fake = made.get();
+        return made;
+    });
+    port.SetComNumber(13);
+    port.SetBaud(c.baud);
+    port.SetParity(c.parity);
+    port.SetDataBits(c.dataBits);
+    TQnVT100Emulator emu;
+    TQnTerminal term;
+    term.SetEmulator(&emu);
+    term.SetComPort(&port);
+    ASSERT_TRUE(WaitFor([&] { return port.Open(); }));
+    term.WriteString(c.request);
+    EXPECT_TRUE(WaitFor([&] { return fake->Device().Written() == c.report; })) << fake->Device().Written();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, TerminalPortParameters,
+    testing::Values(LineCase{"Slow", 300, 0, 8, "\x1b[1x", "\x1b[3;1;1;48;48;1;0x"},
+                    LineCase{"OddSevenBits", 9600, 1, 7, "\x1b[1x", "\x1b[3;4;2;112;112;1;0x"},
+                    LineCase{"EvenSolicited", 1200, 2, 8, "\x1b[0x", "\x1b[2;5;1;64;64;1;0x"},
+                    LineCase{"FastRateUnknownToVt100", 115200, 0, 8, "\x1b[1x", "\x1b[3;1;1;120;120;1;0x"}),
+    tavrin::test::RowName);
+
+TEST(TerminalPortBeside, ShownTerminalTakesThePortBesideIt) {
+    tavrin::test::QtTestApp();
+    QWidget window;
+    auto* port = new TQnComPort(&window);
+    port->SetAutoOpen(false);
+    auto* term = new TQnTerminal(&window);
+    EXPECT_EQ(term->ComPort(), nullptr);
+    window.show();
+    EXPECT_EQ(term->ComPort(), port);
+    EXPECT_EQ(port->Terminal(), term);
+}
+
+}  // namespace
