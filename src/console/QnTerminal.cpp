@@ -18,6 +18,7 @@
 #include "console/QnTerminalPaint.h"
 #include "platform/PlatformEvents.h"
 #include "platform/ProgramFolder.h"
+#include "platform/NumLockState.h"
 
 namespace {
 // With NumLock off the keypad produces navigation codes; the terminal gives
@@ -47,6 +48,7 @@ TQnCustomTerminal::TQnCustomTerminal(QWidget* parent) : TQnBaseWinControl(parent
     setAttribute(Qt::WA_InputMethodEnabled, false);
     FDefaultEmulator = std::make_unique<TQnTTYEmulator>();
     FDefaultEmulator->SetInternal(true);
+    QnNumLockToggler = QnToggleNumLockState;
     FDefaultEmulator->SetTerminal(this);
     FCurrent = FDefaultEmulator.get();
     AttachBuffer(FCurrent);

@@ -19,7 +19,6 @@
 #include "console/QnTrmMap.h"
 #include "console/QnTrmPsr.h"
 #include "console/QnTrmVT100Paint.h"
-#include "platform/NumLockState.h"
 
 // Character-set numbers kept per cell in the buffer's charset plane.
 enum TQnVT100CharSet : uint8_t { csUSASCII = 0, csUK = 1, csLineDraw = 2, csROM1 = 3, csROM2 = 4 };
@@ -30,6 +29,10 @@ const char* QnVT100CharSetName(uint8_t number);
 // Resource names the emulator loads its maps from.
 inline constexpr const char* QnVT100KeyMapResource = "QNVT100KeyMap";
 inline constexpr const char* QnVT100CharSetResource = "QNVT100CharSet";
+
+// The platform's way to put the keyboard's NumLock back, installed by the
+// terminal window; the emulator itself stays free of any windowing system.
+extern void (*QnNumLockToggler)();
 
 class TQnVT100Emulator : public TQnTerminalEmulator {
 public:
@@ -49,7 +52,9 @@ public:
     bool AutoRepeat = true;
     // Called when the NumLock key was sent as a terminal key, to put the
     // keyboard's NumLock state back (the platform's; empty: nothing).
-    std::function<void()> ToggleNumLockState = QnToggleNumLockState;
+    std::function<void()> ToggleNumLockState = [] {
+        if (QnNumLockToggler) QnNumLockToggler();
+    };
     bool Col132Mode() const { return FCol132Mode; }
     void SetCol132Mode(bool on);
     bool OriginMode() const { return FOriginMode; }

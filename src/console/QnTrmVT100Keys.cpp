@@ -5,6 +5,8 @@
 
 #include "console/QnTrmVT100.h"
 
+void (*QnNumLockToggler)() = nullptr;
+
 namespace {
 constexpr char ESC = 0x1B;
 
