@@ -231,6 +231,9 @@ public:
     // Disk Manager's disk and, on the Ports page, the IOBYTE.
     void EnableInputFileActExecute();
     void EnableOutputFileActExecute();
+    // Refuses, with a warning, a reader or punch file that is a disk image in
+    // use (the punch would empty it); true when it did.
+    bool RefusedAsDeviceFile(const std::string& name, const char* which);
     void PageControl1Change();
 
     // View actions: console fonts and the TTY display settings.

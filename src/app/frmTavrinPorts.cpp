@@ -4,6 +4,7 @@
 #include "app/frmTavrin.h"
 
 #include "console/QtPrintTarget.h"
+#include "disk/ImageRegistry.h"
 #include "platform/QtUiPrompts.h"
 #include "platform/ActionPump.h"
 #include "ui/CpuPage.h"
@@ -53,6 +54,10 @@ void TMainHalvoret::EnableInputFileActExecute()
         m.CloseReaderFile();
     } else {
         const std::string name = PathFromQt(InputFilePanel->C_InputFileNameEdit->text());
+        if (RefusedAsDeviceFile(name, "input")) {
+            EnableInputFileAct->setChecked(false);
+            return;
+        }
         try {
             m.OpenReaderFile(name);
         } catch (const std::exception&) {
@@ -70,6 +75,10 @@ void TMainHalvoret::EnableOutputFileActExecute()
         m.ClosePunchFile();
     } else {
         const std::string name = PathFromQt(OutputFilePanel->C_OutputFileNameEdit->text());
+        if (RefusedAsDeviceFile(name, "output")) {
+            EnableOutputFileAct->setChecked(false);
+            return;
+        }
         try {
             // Append on a missing file creates it, as the truncate does.
             m.OpenPunchFile(name, OutputFilePanel->C_AppendOutputFileBtn->isChecked());
@@ -79,6 +88,19 @@ void TMainHalvoret::EnableOutputFileActExecute()
         }
     }
     EnableOutputFileAct->setChecked(m.PunchOpen());
+}
+
+// Compared by file identity, so no other name or link of an image gets past.
+bool TMainHalvoret::RefusedAsDeviceFile(const std::string& name, const char* which)
+{
+    const TTavrinMachine& m = *FMachine;
+    std::vector<std::string> chosen(m.FDrivePaths.begin(), m.FDrivePaths.end());
+    chosen.push_back(DiskManagerPage->ManagerDiskFile());
+    if (!TImageRegistry::Instance().IsImageInUse(name, chosen))
+        return false;
+    FPrompts->MessageDlg("The " + std::string(which) + " file \"" + name + "\" is a disk image in use!",
+                         TMsgDlgType::Warning, mbOK);
+    return true;
 }
 
 void TMainHalvoret::PageControl1Change()

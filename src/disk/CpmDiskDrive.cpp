@@ -15,9 +15,7 @@ constexpr int DirEntrySize = 32;
 
 TCpmDiskDrive::TCpmDiskDrive(const std::string& FileName) {
     Disk = std::make_unique<TDiskDrive>(FileName, TImageRole::DiskManager, this);
-    // A remote client writing the image has it to itself.
-    if (TImageRegistry::Instance().IsOpenAs(Disk->Identity(), TImageRole::RemoteSession))
-        throw EDiskError("The disk is already mounted in another drive!", EDiskError::NoDisk);
+    TImageRegistry::Instance().CheckNotHeldRemotely(Disk->Identity());
     ReservedTracks = 2;
     DirEntries = static_cast<uint16_t>(TDiskDrive::GetDirEntryCount());
     BlockSize = static_cast<uint16_t>(TDiskDrive::GetBlockSize());

@@ -151,9 +151,7 @@ void TDiskController::MountDisk(const std::string& fileName, uint8_t drive) {
     const uint8_t d = drive & 3;
     UnmountDisk(d);
     auto disk = std::make_unique<TDiskDrive>(fileName, TImageRole::Drive, this);
-    // A remote client writing the image has it to itself.
-    if (TImageRegistry::Instance().IsOpenAs(disk->Identity(), TImageRole::RemoteSession))
-        throw EDiskError(kAlreadyMounted, EDiskError::NoDisk);
+    TImageRegistry::Instance().CheckNotHeldRemotely(disk->Identity());
 
     // The path may have been swapped for another drive's image between the
     // check and the open; the opened file decides.

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "disk/DiskDrive.h"
+
 namespace {
 
 TImageIdentity FromStat(const struct stat& st) {
@@ -111,4 +113,17 @@ std::vector<TImageRegistry::TEntry> TImageRegistry::EntriesFor(const std::string
 size_t TImageRegistry::OpenCount() const {
     std::lock_guard<std::mutex> lock(FLock);
     return FEntries.size();
+}
+
+bool TImageRegistry::IsImageInUse(const std::string& path, const std::vector<std::string>& chosenImages) const {
+    const auto identity = IdentityOfPath(path);
+    if (!identity) return false;
+    return IsOpen(*identity) || std::any_of(chosenImages.begin(), chosenImages.end(), [&](const std::string& image) {
+               return IdentityOfPath(image) == identity;
+           });
+}
+
+void TImageRegistry::CheckNotHeldRemotely(const TImageIdentity& identity) const {
+    if (IsOpenAs(identity, TImageRole::RemoteSession))
+        throw EDiskError("The remote disk server holds this disk for a client!", EDiskError::NoDisk);
 }

@@ -81,6 +81,13 @@ public:
     std::vector<TEntry> EntriesFor(const std::string& path) const;
     // Number of registrations of all images.
     size_t OpenCount() const;
+    // Whether path names an image the program uses: one open now, or one of
+    // chosenImages (images picked but not held open, such as a drive's
+    // before boot). False when the path names no existing file.
+    bool IsImageInUse(const std::string& path, const std::vector<std::string>& chosenImages) const;
+    // A remote disk client writing an image has it to itself: raises
+    // EDiskError (code 1) saying that the remote disk server holds it.
+    void CheckNotHeldRemotely(const TImageIdentity& identity) const;
 
 private:
     TImageRegistry() = default;

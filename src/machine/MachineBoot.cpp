@@ -93,9 +93,8 @@ bool TTavrinMachine::DriveMounted(uint8_t drive) const
 void TTavrinMachine::CheckImageToMount(uint8_t drive, const std::string& fileName) const
 {
     std::optional<TImageIdentity> id = TImageRegistry::IdentityOfPath(fileName);
-    // A remote client writing the image has it to itself.
-    if (id && TImageRegistry::Instance().IsOpenAs(*id, TImageRole::RemoteSession))
-        throw EDiskError("The disk is already mounted in another drive!", EDiskError::NoDisk);
+    if (id)
+        TImageRegistry::Instance().CheckNotHeldRemotely(*id);
     for (uint8_t d = 0; d < 4 && id; ++d) {
         TDiskDrive* other = d == drive ? nullptr : FDiskController->GetDrive(d);
         if (other && other->Identity() == *id)

@@ -29,12 +29,12 @@ bool MayShare(const TImageIdentity& identity, bool readOnly) {
 }  // namespace
 
 TRmtDskSession::TRmtDskSession(uint32_t id, bool readOnly, std::string fileName, const TRmtDskClientInfo& client,
-                               std::unique_ptr<TDiskDrive> disk)
+                               std::unique_ptr<TDiskDrive> disk, TRmtDskTime lastUsed)
     : Id(id),
       ReadOnly(readOnly),
       FileName(std::move(fileName)),
       ClientInfo(client),
-      LastUsed(std::chrono::system_clock::now()),
+      LastUsed(lastUsed),
       Disk(std::move(disk)) {}
 
 TRmtDskSessionList::TRmtDskSessionList(std::string imageFolder) : FImageFolder(std::move(imageFolder)) {}
@@ -45,7 +45,7 @@ uint32_t TRmtDskSessionList::Mount(const TRmtDskClientInfo& client, bool readOnl
     if (TRmtDskSession* current = FindByClient(client)) {
         const auto identity = RemoteImageIdentity(FImageFolder, imageName);
         if (identity && *identity == current->Disk->Identity() && current->ReadOnly == readOnly) {
-            current->LastUsed = std::chrono::system_clock::now();
+            current->LastUsed = Clock();
             return current->Id;
         }
         if (!AutoUnmount) throw EDiskError(kDiskMounted, EDiskError::DiskMounted);
@@ -55,7 +55,7 @@ uint32_t TRmtDskSessionList::Mount(const TRmtDskClientInfo& client, bool readOnl
 }
 
 uint32_t TRmtDskSessionList::MountNew(const TRmtDskClientInfo& client, bool readOnly, const std::string& imageName) {
-    CheckRoomFor(client);
+    MakeRoomFor(client);
     const int fd = OpenRemoteImage(FImageFolder, imageName, readOnly);
     const auto identity = TImageRegistry::IdentityOfFd(fd);
     if (!identity || !MayShare(*identity, readOnly)) {
@@ -67,16 +67,30 @@ uint32_t TRmtDskSessionList::MountNew(const TRmtDskClientInfo& client, bool read
     const std::string fileName = imageName + RemoteImageExtension;
     auto disk = std::make_unique<TDiskDrive>(fd, fileName, readOnly ? TImageRole::RemoteReader : TImageRole::RemoteSession,
                                              this);
-    FSessions.push_back(std::make_unique<TRmtDskSession>(id, readOnly, fileName, client, std::move(disk)));
+    FSessions.push_back(std::make_unique<TRmtDskSession>(id, readOnly, fileName, client, std::move(disk), Clock()));
     return id;
 }
 
-void TRmtDskSessionList::CheckRoomFor(const TRmtDskClientInfo& client) const {
+void TRmtDskSessionList::MakeRoomFor(const TRmtDskClientInfo& client) {
+    const auto fromAddress = [&](const TRmtDskSession& s) { return s.ClientInfo.Address == client.Address; };
     const auto sameAddress = std::count_if(FSessions.begin(), FSessions.end(), [&](const auto& s) {
-        return s->ClientInfo.Address == client.Address;
+        return fromAddress(*s);
     });
-    if (FSessions.size() >= MaxSessions || static_cast<size_t>(sameAddress) >= MaxSessionsPerAddress)
+    if (static_cast<size_t>(sameAddress) >= MaxSessionsPerAddress && !ReplaceIdlest(fromAddress))
         throw std::runtime_error(kTooManySessions);
+    if (FSessions.size() >= MaxSessions && !ReplaceIdlest([](const TRmtDskSession&) { return true; }))
+        throw std::runtime_error(kTooManySessions);
+}
+
+// Ends the session idle longest of those chosen, when it has been idle long
+// enough; whether it did.
+bool TRmtDskSessionList::ReplaceIdlest(const std::function<bool(const TRmtDskSession&)>& among) {
+    auto idlest = FSessions.end();
+    for (auto it = FSessions.begin(); it != FSessions.end(); ++it)
+        if (among(**it) && (idlest == FSessions.end() || (*it)->LastUsed < (*idlest)->LastUsed)) idlest = it;
+    if (idlest == FSessions.end() || Clock() - (*idlest)->LastUsed < IdleBeforeReplaced) return false;
+    FSessions.erase(idlest);
+    return true;
 }
 
 // Ids are random, so a client cannot guess another's session; never 0 and
@@ -109,7 +123,7 @@ void TRmtDskSessionList::ReadBlock(uint32_t id, uint16_t track, uint16_t sector,
     session.Disk->Track = track;
     session.Disk->Sector = sector;
     session.Disk->ReadBlock(block);
-    session.LastUsed = std::chrono::system_clock::now();
+    session.LastUsed = Clock();
 }
 
 void TRmtDskSessionList::WriteBlock(uint32_t id, uint16_t track, uint16_t sector, const TRmtDskClientInfo& client,
@@ -119,7 +133,7 @@ void TRmtDskSessionList::WriteBlock(uint32_t id, uint16_t track, uint16_t sector
     session.Disk->Track = track;
     session.Disk->Sector = sector;
     session.Disk->WriteBlock(block);
-    session.LastUsed = std::chrono::system_clock::now();
+    session.LastUsed = Clock();
 }
 
 TRmtDskSession* TRmtDskSessionList::FindById(uint32_t id) const {

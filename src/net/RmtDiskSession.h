@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -25,7 +26,7 @@ using TRmtDskTime = std::chrono::system_clock::time_point;
 class TRmtDskSession {
 public:
     TRmtDskSession(uint32_t id, bool readOnly, std::string fileName, const TRmtDskClientInfo& client,
-                   std::unique_ptr<TDiskDrive> disk);
+                   std::unique_ptr<TDiskDrive> disk, TRmtDskTime lastUsed = std::chrono::system_clock::now());
 
     uint32_t Id;
     bool ReadOnly;
@@ -40,12 +41,18 @@ public:
     // Bounds that keep one client, or many, from holding every descriptor.
     static constexpr size_t MaxSessions = 64;
     static constexpr size_t MaxSessionsPerAddress = 8;
+    // A full table gives a new mount the place of the session idle longest,
+    // once that one has been idle this long: clients that vanish (or never
+    // were, the sender address being unchecked) cannot hold it for good.
+    static constexpr std::chrono::seconds IdleBeforeReplaced{60};
 
     // Images are looked up in imageFolder only.
     explicit TRmtDskSessionList(std::string imageFolder);
     ~TRmtDskSessionList();
 
     bool AutoUnmount = true;
+    // The time sessions are stamped with; replaceable for tests.
+    std::function<TRmtDskTime()> Clock = [] { return std::chrono::system_clock::now(); };
     const std::string& ImageFolder() const { return FImageFolder; }
 
     // These raise EDiskError with the protocol's codes, or another
@@ -67,7 +74,8 @@ public:
 
 private:
     TRmtDskSession& OwnedSession(uint32_t id, const TRmtDskClientInfo& client) const;
-    void CheckRoomFor(const TRmtDskClientInfo& client) const;
+    void MakeRoomFor(const TRmtDskClientInfo& client);
+    bool ReplaceIdlest(const std::function<bool(const TRmtDskSession&)>& among);
     uint32_t NewId() const;
     uint32_t MountNew(const TRmtDskClientInfo& client, bool readOnly, const std::string& imageName);
 

@@ -1,5 +1,6 @@
 #include "net/TcpPortMod.h"
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <optional>
@@ -8,6 +9,7 @@
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <stdexcept>
+#include <vector>
 #include <sys/eventfd.h>
 #include <sys/prctl.h>
 #include <sys/socket.h>
@@ -73,10 +75,11 @@ uint16_t ParseTcpPort(const std::string& text)
 
 // --- the server thread -----------------------------------------------------------
 
-// Accepts one client at a time (a second is closed at once) and pumps bytes
-// both ways in every pass. Bytes taken from the transmit queue but not yet
-// sent, and bytes received but not yet queued, stay in its buffers across
-// clients, so nothing is lost when a client leaves.
+// Serves every connected client (up to MaxClients) in one poll loop. The
+// clients share the two queues: each byte from the Z80 goes to whichever
+// client takes it first, and bytes from several clients interleave. What a
+// client has taken but not sent, or received but not queued, is its own: it
+// goes when the client goes, so nothing of one client reaches another.
 class TTcpPortModule::TServerThread {
 public:
     TServerThread(TTcpPortModule& owner, int listenFd) : FOwner(owner), FListenFd(listenFd)
@@ -92,7 +95,8 @@ public:
     {
         SignalEventFd(FStopFd);
         FThread.join();
-        Disconnect();
+        while (!FClients.empty())
+            Drop(FClients.size() - 1);
         ::close(FListenFd);
         ::close(FStopFd);
     }
@@ -100,37 +104,76 @@ public:
     TServerThread& operator=(const TServerThread&) = delete;
 
 private:
+    using Clock = std::chrono::steady_clock;
+
+    struct TClient {
+        explicit TClient(int fd) : Fd(fd), LastActive(Clock::now()) {}
+        int Fd;
+        std::array<uint8_t, TransferSize> SendBuffer{};
+        size_t SendLen = 0;
+        size_t SendPos = 0;
+        std::array<uint8_t, TransferSize> RecvBuffer{};
+        size_t RecvLen = 0;
+        size_t RecvPos = 0;
+        Clock::time_point LastSend{};
+        Clock::time_point LastActive;  // accepted, or last byte moved either way
+        std::optional<Clock::time_point> LingerUntil;
+        bool PeerClosed = false;  // it will send no more
+    };
+
     void Execute()
     {
         ::prctl(PR_SET_TIMERSLACK, 1000UL);  // the linger is short: keep its wake-up close
+        std::vector<pollfd> fds;
         bool moved = false;
         for (;;) {
-            std::array<pollfd, 4> fds{{{FStopFd, POLLIN, 0},
-                                       {FOwner.FWakeFd, POLLIN, 0},
-                                       {FListenFd, POLLIN, 0},
-                                       {FClientFd, 0, 0}}};
-            if (FClientFd >= 0)
-                fds[3].events = static_cast<short>((FRecvPos == FRecvLen ? POLLIN : 0) |
-                                                   (FSendPos < FSendLen ? POLLOUT : 0));
+            fds.assign({{FStopFd, POLLIN, 0}, {FOwner.FWakeFd, POLLIN, 0}, {FListenFd, POLLIN, 0}});
+            // A peer's close is watched for even while its bytes wait for room.
+            for (const auto& c : FClients)
+                fds.push_back({c->Fd,
+                               static_cast<short>(POLLRDHUP | (c->RecvPos == c->RecvLen ? POLLIN : 0) |
+                                                  (c->SendPos < c->SendLen ? POLLOUT : 0)),
+                               0});
             timespec wait{0, 0};
-            if (FLingerUntil && !moved) {
-                const auto left = std::max(*FLingerUntil - Clock::now(), Clock::duration::zero());
+            const auto linger = EarliestLinger();
+            if (linger && !moved) {
+                const auto left = std::max(*linger - Clock::now(), Clock::duration::zero());
                 wait.tv_nsec = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
             }
-            const bool forever = !moved && !FLingerUntil;
-            if (::ppoll(fds.data(), FClientFd >= 0 ? 4 : 3, forever ? nullptr : &wait, nullptr) < 0 &&
-                errno != EINTR)
+            const bool forever = !moved && !linger;
+            if (::ppoll(fds.data(), fds.size(), forever ? nullptr : &wait, nullptr) < 0 && errno != EINTR)
                 return;
             if (fds[0].revents)
                 return;
             if (fds[1].revents)
                 DrainEventFd(FOwner.FWakeFd);
-            if (FClientFd >= 0 && (fds[3].revents & (POLLHUP | POLLERR)))
-                Disconnect();  // reset or failed: bytes already taken stay buffered
+            for (size_t i = FClients.size(); i-- > 0;) {
+                const short events = fds[3 + i].revents;
+                if (events & (POLLHUP | POLLERR))
+                    Drop(i);  // reset or failed: nothing more can be read
+                else
+                    FClients[i]->PeerClosed = (events & POLLRDHUP) != 0;
+            }
             if (fds[2].revents & POLLIN)
                 Accept();
-            moved = FClientFd >= 0 && Pump();
+            moved = false;
+            for (size_t i = FClients.size(); i-- > 0;) {
+                const std::optional<bool> pumped = Pump(*FClients[i]);
+                if (!pumped)
+                    Drop(i);
+                else
+                    moved = moved || *pumped;
+            }
         }
+    }
+
+    std::optional<Clock::time_point> EarliestLinger() const
+    {
+        std::optional<Clock::time_point> earliest;
+        for (const auto& c : FClients)
+            if (c->LingerUntil && (!earliest || *c->LingerUntil < *earliest))
+                earliest = c->LingerUntil;
+        return earliest;
     }
 
     void Accept()
@@ -138,87 +181,100 @@ private:
         const int fd = ::accept4(FListenFd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
         if (fd < 0)
             return;
-        if (FClientFd >= 0) {  // one client at a time
-            ::close(fd);
-            return;
+        // Descriptors stay bounded, and no set of clients can keep a newcomer
+        // out: the one idle longest makes room.
+        if (FClients.size() >= MaxClients) {
+            const auto idlest = std::min_element(FClients.begin(), FClients.end(), [](const auto& a, const auto& b) {
+                return a->LastActive < b->LastActive;
+            });
+            Drop(static_cast<size_t>(idlest - FClients.begin()));
         }
         // A terminal line: each byte goes out at once, not held for more.
         const int on = 1;
         ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-        FClientFd = fd;
-        FOwner.FClientConnected = true;
+        FClients.push_back(std::make_unique<TClient>(fd));
+        FOwner.FClientCount = FClients.size();
     }
 
-    void Disconnect()
+    // Closes a client and drops what it still held. Output the Z80 wrote
+    // while the last client was there was meant for it and goes with it;
+    // bytes written while nobody is connected wait for the next client.
+    void Drop(size_t index)
     {
-        if (FClientFd < 0)
-            return;
-        ::shutdown(FClientFd, SHUT_RDWR);
-        ::close(FClientFd);
-        FClientFd = -1;
-        FOwner.FClientConnected = false;
+        TClient& c = *FClients[index];
+        ::shutdown(c.Fd, SHUT_RDWR);
+        ::close(c.Fd);
+        FClients.erase(FClients.begin() + static_cast<std::ptrdiff_t>(index));
+        if (FClients.empty())
+            FOwner.DropTxData();
+        FOwner.FClientCount = FClients.size();
     }
 
     // While the Z80 streams (the last send was moments ago), a few bytes in
     // the queue are left to gather for a moment so they leave in one segment
     // rather than one byte each; a byte after a pause goes out at once.
-    bool RefillDue()
+    bool RefillDue(TClient& c)
     {
         const auto now = Clock::now();
-        if (FLingerUntil) {
-            if (now < *FLingerUntil)
+        if (c.LingerUntil) {
+            if (now < *c.LingerUntil)
                 return false;
-            FLingerUntil.reset();
+            c.LingerUntil.reset();
             return true;
         }
         const size_t waiting = FOwner.TxCount();
-        if (waiting > 0 && waiting < LingerBytes && now - FLastSend < StreamGap) {
-            FLingerUntil = now + LingerTime;
+        if (waiting > 0 && waiting < LingerBytes && now - c.LastSend < StreamGap) {
+            c.LingerUntil = now + LingerTime;
             return false;
         }
         return true;
     }
 
-    // One pass each way; true when any byte moved.
-    bool Pump()
+    // One pass each way: whether any byte moved; nullopt when the client is
+    // gone (closed, reset or failed). A peer that closed has its bytes queued
+    // as far as the queue takes them now; the rest is dropped with it.
+    std::optional<bool> Pump(TClient& c)
     {
+        const bool peerClosed = c.PeerClosed;
         bool moved = false;
-        if (FSendPos == FSendLen && RefillDue()) {
-            FSendLen = FOwner.GetTxData(FSendBuffer.data(), FSendBuffer.size());
-            FSendPos = 0;
+        if (!peerClosed && c.SendPos == c.SendLen && RefillDue(c)) {
+            c.SendLen = FOwner.GetTxData(c.SendBuffer.data(), c.SendBuffer.size());
+            c.SendPos = 0;
         }
-        if (FSendPos < FSendLen) {
-            const ssize_t n = ::send(FClientFd, FSendBuffer.data() + FSendPos, FSendLen - FSendPos,
+        if (!peerClosed && c.SendPos < c.SendLen) {
+            const ssize_t n = ::send(c.Fd, c.SendBuffer.data() + c.SendPos, c.SendLen - c.SendPos,
                                      MSG_NOSIGNAL | MSG_DONTWAIT);
             if (n > 0) {
-                FSendPos += static_cast<size_t>(n);
-                FLastSend = Clock::now();
+                c.SendPos += static_cast<size_t>(n);
+                c.LastSend = Clock::now();
                 moved = true;
             } else if (n < 0 && !WouldBlock(errno)) {
-                Disconnect();
-                return moved;
+                return std::nullopt;
             }
         }
-        if (FRecvPos == FRecvLen) {
-            const ssize_t n = ::recv(FClientFd, FRecvBuffer.data(), FRecvBuffer.size(), MSG_DONTWAIT);
-            if (n == 0 || (n < 0 && !WouldBlock(errno))) {
-                Disconnect();
-                return moved;
+        for (;;) {
+            if (c.RecvPos < c.RecvLen) {
+                const size_t taken = FOwner.PutRxData(c.RecvBuffer.data() + c.RecvPos, c.RecvLen - c.RecvPos);
+                c.RecvPos += taken;
+                moved = moved || taken > 0;
+                if (c.RecvPos < c.RecvLen)
+                    break;  // back-pressure: the rest waits for room
             }
-            if (n > 0) {
-                FRecvLen = static_cast<size_t>(n);
-                FRecvPos = 0;
-            }
+            const ssize_t n = ::recv(c.Fd, c.RecvBuffer.data(), c.RecvBuffer.size(), MSG_DONTWAIT);
+            if (n == 0 || (n < 0 && !WouldBlock(errno)))
+                return std::nullopt;
+            if (n < 0)
+                break;
+            c.RecvLen = static_cast<size_t>(n);
+            c.RecvPos = 0;
         }
-        if (FRecvPos < FRecvLen) {
-            const size_t taken = FOwner.PutRxData(FRecvBuffer.data() + FRecvPos, FRecvLen - FRecvPos);
-            FRecvPos += taken;
-            moved = moved || taken > 0;
-        }
+        if (peerClosed)
+            return std::nullopt;
+        if (moved)
+            c.LastActive = Clock::now();
         return moved;
     }
 
-    using Clock = std::chrono::steady_clock;
     static constexpr size_t LingerBytes = 128;
     static constexpr Clock::duration LingerTime = std::chrono::microseconds(50);
     static constexpr Clock::duration StreamGap = std::chrono::milliseconds(1);
@@ -226,15 +282,7 @@ private:
     TTcpPortModule& FOwner;
     int FListenFd;
     int FStopFd = -1;
-    int FClientFd = -1;
-    std::array<uint8_t, TransferSize> FSendBuffer{};
-    size_t FSendLen = 0;
-    size_t FSendPos = 0;
-    std::array<uint8_t, TransferSize> FRecvBuffer{};
-    size_t FRecvLen = 0;
-    size_t FRecvPos = 0;
-    Clock::time_point FLastSend{};
-    std::optional<Clock::time_point> FLingerUntil;
+    std::vector<std::unique_ptr<TClient>> FClients;
     std::thread FThread;  // last: starts once everything above is set
 };
 
@@ -324,6 +372,12 @@ size_t TTcpPortModule::TxCount()
 {
     std::lock_guard lock(FLock);
     return FTxQueue.Count();
+}
+
+void TTcpPortModule::DropTxData()
+{
+    std::lock_guard lock(FLock);
+    FTxQueue.Clear();
 }
 
 size_t TTcpPortModule::GetTxData(uint8_t* buffer, size_t max)

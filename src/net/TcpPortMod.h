@@ -1,10 +1,10 @@
 #pragma once
 // A TCP server standing in for the emulated COM1 line. The Z80 side (the port
 // map) reads and writes two locked 512-byte queues; one server thread
-// accepts a client at a time and copies bytes between those queues and the
-// client's socket, both directions in every pass. A full receive queue holds
-// the client's bytes back (back-pressure); bytes written while nobody is
-// connected wait, up to 512, for the next client.
+// accepts clients, several at once, and copies bytes between those queues
+// and the clients' sockets, both directions in every pass. A full receive
+// queue holds a client's bytes back (back-pressure); bytes written while
+// nobody is connected wait, up to 512, for the next client.
 
 #include <atomic>
 #include <cstdint>
@@ -20,6 +20,8 @@ class TTcpPortModule : public ITcpComServer {
 public:
     static constexpr uint16_t QueueCapacity = 512;
     static constexpr size_t TransferSize = 512;
+    // Clients served at once; a newcomer beyond this replaces the one idle longest.
+    static constexpr size_t MaxClients = 8;
 
     TTcpPortModule();
     ~TTcpPortModule() override;
@@ -36,8 +38,9 @@ public:
     bool GetActive() override { return FThread != nullptr; }
     // The port actually listened on (useful when Port is taken by the system).
     uint16_t ListeningPort() const { return FListeningPort; }
-    // A client is connected now.
-    bool ClientConnected() const { return FClientConnected.load(); }
+    // Clients connected now.
+    size_t ClientCount() const { return FClientCount.load(); }
+    bool ClientConnected() const { return ClientCount() > 0; }
 
     bool DataAvailable() override;
     bool ReadByte(uint8_t& b) override;
@@ -53,13 +56,14 @@ private:
     class TServerThread;
     void Wake();
     size_t TxCount();
+    void DropTxData();
 
     std::mutex FLock;  // guards both queues
     TByteFIFO FRxQueue{QueueCapacity};
     TByteFIFO FTxQueue{QueueCapacity};
     int FWakeFd = -1;  // the server thread rechecks the queues
     uint16_t FListeningPort = 0;
-    std::atomic<bool> FClientConnected{false};
+    std::atomic<size_t> FClientCount{0};
     std::unique_ptr<TServerThread> FThread;
 };
 

@@ -5,8 +5,11 @@
 
 #include <QGroupBox>
 
+#include <filesystem>
+
 #include "console/QtPrintTarget.h"
 #include "support/PdfText.h"
+#include "ui/DiskManagerPage.h"
 #include "WindowTestSupport.h"
 
 using namespace tavrin::test;
@@ -59,6 +62,45 @@ TEST_F(WindowTest, AFileThatCannotOpenWarnsAndStaysUnchecked)
         ASSERT_EQ(H.Prompts.Log.size(), shown + 1);
         EXPECT_EQ(H.Prompts.Log.back().Type, TMsgDlgType::Warning);
         EXPECT_EQ(H.Prompts.LastText(), std::string(warning) + " \"" + name + "\".");
+    }
+}
+
+// A disk image the program uses is no reader or punch file, by any name or
+// link: the punch would empty it, even under a running CP/M.
+TEST_F(WindowTest, ADiskImageInUseIsRefusedAsInputOrOutputFile)
+{
+    const std::string driveA = W->Machine().FDrivePaths[0];
+    const std::string mounted = H.Temp.File("WORK.cpmdsk");
+    const std::string managed = H.Temp.File("MANAGED.cpmdsk");
+    const std::string remote = H.Temp.File("REMOTE.cpmdsk");
+    for (const std::string& image : {driveA, mounted, managed, remote})
+        TDiskDrive::FormatDiskImage(image);
+    const std::string link = H.Temp.File("link.txt");
+    std::filesystem::create_symlink(driveA, link);
+    W->Machine().MountDrive(2, mounted);
+    H.Prompts.FileAnswers = {managed};
+    W->DiskManagerPage->DM_SelectDiskFileAct->trigger();
+    const auto remoteImage = TImageRegistry::IdentityOfPath(remote);
+    ASSERT_TRUE(remoteImage);
+    const auto held = TImageRegistry::Instance().Register(*remoteImage, TImageRole::RemoteReader, nullptr, remote);
+    const std::string formatted = ReadFile(driveA);
+
+    const std::pair<const char*, std::string> images[] = {
+        {"drive A's, before boot", driveA}, {"drive A's by a link", link}, {"a mounted drive's", mounted},
+        {"the Disk Manager's", managed}, {"a remote client's", remote}};
+    for (const auto& [row, image] : images) {
+        for (const bool input : {true, false}) {
+            SCOPED_TRACE(std::string(row) + (input ? ", input" : ", output"));
+            QAction* action = input ? W->EnableInputFileAct : W->EnableOutputFileAct;
+            QLineEdit* edit = input ? W->InputFilePanel->C_InputFileNameEdit : W->OutputFilePanel->C_OutputFileNameEdit;
+            edit->setText(QString::fromStdString(image));
+            action->trigger();
+            EXPECT_FALSE(action->isChecked());
+            EXPECT_FALSE(input ? W->Machine().ReaderOpen() : W->Machine().PunchOpen());
+            EXPECT_EQ(H.Prompts.LastText(),
+                      std::string("The ") + (input ? "input" : "output") + " file \"" + image + "\" is a disk image in use!");
+            EXPECT_EQ(ReadFile(image), formatted) << "the image keeps its bytes";
+        }
     }
 }
 

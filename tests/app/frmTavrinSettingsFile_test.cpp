@@ -181,6 +181,22 @@ TEST_F(SettingsRestart, AFailingEnableIsReportedAndLoadingGoesOn)
     EXPECT_NE(ReadFile(w.SettingsFileName()).find("DSP_TOP=-1\r\nDSP_LEFT=-1\r\n"), std::string::npos);
 }
 
+// Drive A's image named as the output file in the settings file is refused
+// at start-up, before the punch could empty it.
+TEST_F(SettingsRestart, DriveAsImageIsNoOutputFile)
+{
+    const std::string driveA = H.Temp.File("DiskA.cpmdsk");
+    TDiskDrive::FormatDiskImage(driveA);
+    const std::string formatted = ReadFile(driveA);
+    H.WriteSettings({{"PORT_DEVICE_FILE_OUT", "OutputFileName", driveA},
+                     {"PORT_DEVICE_FILE_OUT", "EnableOutputFile", "1"}});
+    TMainHalvoret& w = Start();
+    EXPECT_EQ(H.Prompts.Texts(),
+              (std::vector<std::string>{"The output file \"" + driveA + "\" is a disk image in use!"}));
+    EXPECT_FALSE(w.EnableOutputFileAct->isChecked());
+    EXPECT_EQ(ReadFile(driveA), formatted);
+}
+
 // A window saved on a larger screen is clamped to this one and kept on it,
 // which is not an error.
 TEST(SettingsValuesTest, AHugeWindowFitsTheScreen)

@@ -297,6 +297,7 @@ TEST(MainWindowMessagesTest, BootFailuresAreReportedAndLeaveTheRunStopped)
         std::string Message;
         const char* CaptionA;
     };
+    TImageRegistry::TRegistration remote;  // a remote client writing the image, for one row
     const TCase cases[] = {
         {"no drive A", [](TWindowHarness& h) { std::filesystem::remove(h.Temp.File("DiskA.cpmdsk")); },
          "A disk must be selected for drive A before you may boot CPM!", "(no disk)"},
@@ -306,6 +307,11 @@ TEST(MainWindowMessagesTest, BootFailuresAreReportedAndLeaveTheRunStopped)
              h.Window->Machine().FDrivePaths[1] = h.Temp.File("DiskA.cpmdsk");
              h.Window->Machine().MountDrive(1, h.Temp.File("DiskA.cpmdsk"));
          }, "The disk is already mounted in another drive!", "\"DiskA\""},
+        {"drive A written remotely", [&remote](TWindowHarness& h) {
+             const auto image = TImageRegistry::IdentityOfPath(h.Temp.File("DiskA.cpmdsk"));
+             ASSERT_TRUE(image);
+             remote = TImageRegistry::Instance().Register(*image, TImageRole::RemoteSession, nullptr, "DiskA");
+         }, "The remote disk server holds this disk for a client!", "(no disk)"},
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Name);
@@ -313,6 +319,7 @@ TEST(MainWindowMessagesTest, BootFailuresAreReportedAndLeaveTheRunStopped)
         TMainHalvoret& w = h.Open();
         c.Arrange(h);
         w.ResetCPMAct->trigger();
+        remote.Release();
         std::string expected = c.Message;
         if (size_t at = expected.find('@'); at != std::string::npos)
             expected.replace(at, 1, h.Temp.Folder());

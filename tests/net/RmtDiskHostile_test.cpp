@@ -137,4 +137,48 @@ TEST_F(HostileRequests, AFloodOfMountsIsBoundedPerAddressAndInAll) {
     EXPECT_EQ(Send(req::Mount(1, 0, "I69", true), {0xFFFF, 1, 0}).size(), 14u);
 }
 
+// A full table gives a new mount the place of the session idle longest once
+// that one has been idle a minute; until then the mount is refused.
+TEST_F(HostileRequests, AFullTableGivesANewMountThePlaceOfTheSessionIdleLongest) {
+    for (int i = 0; i <= 64; ++i) MakeImage(Image("I" + std::to_string(i)));
+    TRmtDskTime now{};
+    Server.Sessions().Clock = [&now] { return now; };
+    const auto at = [](int seconds) { return TRmtDskTime{} + std::chrono::seconds(seconds); };
+    const std::vector<uint8_t> tooMany = req::Error(1, 255, "Too many remote disk sessions!");
+    const struct {
+        const char* Name;
+        uint16_t Holders;
+        TRmtDskClientInfo (*Holder)(uint16_t);
+        TRmtDskClientInfo Newcomer;
+    } cases[] = {
+        {"its address is full", TRmtDskSessionList::MaxSessionsPerAddress,
+         [](uint16_t k) { return TRmtDskClientInfo{7, k, k}; }, {7, 999, 0}},
+        {"the table is full", TRmtDskSessionList::MaxSessions,
+         [](uint16_t k) { return TRmtDskClientInfo{100u + k / 8u, 1, static_cast<uint16_t>(k % 8)}; }, {99, 1, 0}},
+    };
+    for (const auto& row : cases) {
+        SCOPED_TRACE(row.Name);
+        Server.Sessions().Clear();
+        std::vector<uint32_t> ids;
+        for (uint16_t k = 0; k < row.Holders; ++k) {
+            now = at(k);
+            const auto reply = Send(req::Mount(1, row.Holder(k).ClientDisk, "I" + std::to_string(k), true), row.Holder(k));
+            ASSERT_EQ(reply.size(), 14u);
+            ids.push_back(req::Get32(reply, 4));
+        }
+        now = at(row.Holders);  // the first is used again: the second is idle longest now
+        ASSERT_EQ(Send(req::Read(2, ids[0], row.Holder(0).ClientDisk, 0, 0), row.Holder(0)).size(), 2052u);
+
+        const auto mount = req::Mount(1, row.Newcomer.ClientDisk, "I64", true);
+        now = at(1) + TRmtDskSessionList::IdleBeforeReplaced - std::chrono::seconds(1);
+        EXPECT_EQ(Send(mount, row.Newcomer), tooMany) << "idle for less than a minute";
+        now = at(1) + TRmtDskSessionList::IdleBeforeReplaced;
+        EXPECT_EQ(Send(mount, row.Newcomer).size(), 14u);
+        EXPECT_EQ(Server.SessionCount(), row.Holders);
+        EXPECT_EQ(Send(req::Read(2, ids[1], row.Holder(1).ClientDisk, 0, 0), row.Holder(1)),
+                  req::Error(2, 1, "Session is not valid!"));
+        EXPECT_EQ(Send(req::Read(2, ids[2], row.Holder(2).ClientDisk, 0, 0), row.Holder(2)).size(), 2052u);
+    }
+}
+
 }  // namespace

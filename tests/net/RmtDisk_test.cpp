@@ -171,7 +171,7 @@ TEST(RmtDiskWire, ErrorTextIsCutTo63AndCodeIsNeverZero) {
 
 TEST_F(RemoteDisk, ImageHeldForRemoteWritingIsRefusedLocally) {
     const auto refused = testing::ThrowsMessage<std::exception>(
-        testing::StrEq("The disk is already mounted in another drive!"));
+        testing::StrEq("The remote disk server holds this disk for a client!"));
     const uint32_t id = MountId(Client, 0, "DiskB");
     ASSERT_NE(id, 0u);
     TDiskController controller;

@@ -1,13 +1,17 @@
 // The TCP server for COM1 over 127.0.0.1 with real client sockets: the Z80
 // side's queues, back-pressure, clients coming and going, traffic both ways
-// at once and the one-client rule.
+// at once, several clients sharing the line and clients that leave.
 
 #include <gtest/gtest.h>
 
+#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
-#include <thread>
 #include <unistd.h>
+
+#include <algorithm>
+#include <thread>
+#include <vector>
 
 #include "net/TcpPortMod.h"
 #include "support/ComRxTestSupport.h"
@@ -16,14 +20,84 @@ using namespace tavrin::test;
 
 namespace {
 
+bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds limit = 5s)
+{
+    TPostQueue idle;
+    return idle.PumpUntil(done, limit);
+}
+
+void ActivateOn(TTcpPortModule& module)
+{
+    module.Port = std::to_string(FreeTcpPort());
+    module.SetActive(true);
+    ASSERT_TRUE(module.GetActive());
+}
+
+// What the Z80 reads of count bytes, waiting for each.
+std::string ReadZ80From(TTcpPortModule& module, size_t count)
+{
+    std::string got;
+    while (got.size() < count && WaitFor([&] { return module.DataAvailable(); })) {
+        uint8_t b = 0;
+        if (module.ReadByte(b))
+            got += static_cast<char>(b);
+    }
+    return got;
+}
+
+// What the Z80 finds queued now, without waiting.
+std::string ReadZ80Now(TTcpPortModule& module)
+{
+    std::string got;
+    for (uint8_t b = 0; module.ReadByte(b);)
+        got += static_cast<char>(b);
+    return got;
+}
+
+// A client that takes little at a time, so output to it backs up soon.
+int ConnectWithSmallWindow(uint16_t port)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const int size = 4096;
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    a.sin_port = htons(port);
+    EXPECT_EQ(::connect(fd, reinterpret_cast<const sockaddr*>(&a), sizeof a), 0);
+    return fd;
+}
+
+// The Z80 writes to a client that reads nothing until the transmit queue
+// stays full, seen full at many checks in a row: the server then holds
+// output for the client that it cannot send.
+void FillOutputTowards(TTcpPortModule& module)
+{
+    int quietChecks = 0;
+    ASSERT_TRUE(WaitFor([&] {
+        bool wrote = false;
+        for (int i = 0; i < 100000; ++i) {
+            if (module.CanWrite()) {
+                module.WriteByte('e');
+                wrote = true;
+            }
+        }
+        quietChecks = wrote ? 0 : quietChecks + 1;
+        return quietChecks >= 20;
+    }, 20s));
+}
+
+// True when the server closes fd within the limit (a failure must not hang).
+bool ClosedByServer(int fd, std::chrono::milliseconds limit = 2s)
+{
+    pollfd p{fd, POLLIN, 0};
+    char c;
+    return ::poll(&p, 1, static_cast<int>(limit.count())) > 0 && ::recv(fd, &c, 1, MSG_DONTWAIT) <= 0;
+}
+
 class TcpPort : public testing::Test {
 protected:
-    void Activate()
-    {
-        Module.Port = std::to_string(FreeTcpPort());
-        Module.SetActive(true);
-        ASSERT_TRUE(Module.GetActive());
-    }
+    void Activate() { ActivateOn(Module); }
     int Connect()
     {
         const int fd = ConnectTcp(Module.ListeningPort());
@@ -31,28 +105,7 @@ protected:
         EXPECT_TRUE(WaitFor([&] { return Module.ClientConnected(); }));
         return fd;
     }
-    // True when the server closes fd within two seconds (a failure must not hang).
-    static bool ClosedByServer(int fd)
-    {
-        pollfd p{fd, POLLIN, 0};
-        char c;
-        return ::poll(&p, 1, 2000) > 0 && ::recv(fd, &c, 1, 0) <= 0;
-    }
-    static bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds limit = 5s)
-    {
-        TPostQueue idle;
-        return idle.PumpUntil(done, limit);
-    }
-    std::string ReadZ80(size_t count)
-    {
-        std::string got;
-        while (got.size() < count && WaitFor([&] { return Module.DataAvailable(); })) {
-            uint8_t b = 0;
-            if (Module.ReadByte(b))
-                got += static_cast<char>(b);
-        }
-        return got;
-    }
+    std::string ReadZ80(size_t count) { return ReadZ80From(Module, count); }
 
     TTcpPortModule Module;
 };
@@ -88,21 +141,33 @@ TEST_F(TcpPort, InactiveServerOffersNothingAndEachQueueHolds512Bytes)
     ::close(client);
 }
 
-TEST_F(TcpPort, OneClientAtATimeAndTheNextWhenItLeaves)
+TEST_F(TcpPort, ClientsShareTheQueuesAndTheNextComesWhenTheyLeave)
 {
     Activate();
     int client = Connect();
     const int second = ConnectTcp(Module.ListeningPort());
     ASSERT_GE(second, 0);
-    WriteAll(second, "ignored");
-    EXPECT_TRUE(ClosedByServer(second)) << "the second client must be closed";
+    ASSERT_TRUE(WaitFor([&] { return Module.ClientCount() == 2; }));
+    WriteAll(client, "one");
+    EXPECT_EQ(ReadZ80(3), "one");
+    WriteAll(second, "two");
+    EXPECT_EQ(ReadZ80(3), "two");
+    // Each byte from the Z80 goes to one client or the other, never to both.
+    for (char c : std::string("abcdef"))
+        Module.WriteByte(static_cast<uint8_t>(c));
+    std::string toFirst, toSecond;
+    ASSERT_TRUE(WaitFor([&] {
+        toFirst += ReadAvailable(client);
+        toSecond += ReadAvailable(second);
+        return toFirst.size() + toSecond.size() >= 6;
+    }));
+    std::string both = toFirst + toSecond;
+    std::sort(both.begin(), both.end());
+    EXPECT_EQ(both, "abcdef");
     ::close(second);
-    WriteAll(client, "kept");
-    EXPECT_EQ(ReadZ80(4), "kept");
-    EXPECT_FALSE(Module.DataAvailable());
-
     ::close(client);
     ASSERT_TRUE(WaitFor([&] { return !Module.ClientConnected(); }));
+
     Module.WriteByte('q');  // waits for the next client
     client = Connect();
     WriteAll(client, "b");
@@ -115,6 +180,71 @@ TEST_F(TcpPort, OneClientAtATimeAndTheNextWhenItLeaves)
     ::close(client);
     Module.SetActive(true);
     EXPECT_TRUE(Module.GetActive());
+}
+
+// A client leaves with its input waiting for the Z80 (closing, or resetting
+// with the Z80's output to it unread). Of its bytes only those already queued
+// reach the Z80; nothing of it, either way, reaches the next client.
+TEST_F(TcpPort, AClientThatLeavesTakesItsPendingBytesWithIt)
+{
+    const struct {
+        const char* Name;
+        bool LeavesOutputUnread;
+    } cases[] = {{"closes", false}, {"resets with output unread", true}};
+    for (const auto& row : cases) {
+        SCOPED_TRACE(row.Name);
+        TTcpPortModule module;
+        ActivateOn(module);
+        const int first = ConnectWithSmallWindow(module.ListeningPort());
+        ASSERT_TRUE(WaitFor([&] { return module.ClientCount() == 1; }));
+        if (row.LeavesOutputUnread)
+            FillOutputTowards(module);
+        const std::string input = Pattern(3000, 9);
+        WriteAll(first, input);
+        ASSERT_TRUE(WaitFor([&] { return module.DataAvailable(); }));
+        ::close(first);
+        ASSERT_TRUE(WaitFor([&] { return module.ClientCount() == 0; })) << "the close must be noticed";
+
+        const std::string queued = ReadZ80Now(module);
+        EXPECT_LE(queued.size(), TTcpPortModule::QueueCapacity);
+        EXPECT_EQ(queued, input.substr(0, queued.size())) << "in order";
+
+        const int next = ConnectTcp(module.ListeningPort());
+        ASSERT_TRUE(WaitFor([&] { return module.ClientCount() == 1; }));
+        module.WriteByte('M');
+        EXPECT_EQ(ReadFor(next, 1), "M") << "no output meant for the client that left";
+        WriteAll(next, "typed by the next client");
+        EXPECT_EQ(ReadZ80From(module, 24), "typed by the next client");
+        ::close(next);
+    }
+}
+
+// Neither an idle client nor a full house keeps a newcomer out; the server
+// holds at most MaxClients connections, the one idle longest making room.
+TEST_F(TcpPort, NoClientLocksOthersOut)
+{
+    const size_t holders[] = {1, TTcpPortModule::MaxClients};
+    for (const size_t count : holders) {
+        SCOPED_TRACE(count);
+        TTcpPortModule module;
+        ActivateOn(module);
+        std::vector<int> idle;
+        for (size_t i = 0; i < count; ++i) {
+            idle.push_back(ConnectTcp(module.ListeningPort()));
+            ASSERT_TRUE(WaitFor([&] { return module.ClientCount() == i + 1; }));
+        }
+        const int newcomer = ConnectTcp(module.ListeningPort());
+        WriteAll(newcomer, "let me in");
+        EXPECT_EQ(ReadZ80From(module, 9), "let me in");
+        EXPECT_EQ(module.ClientCount(), std::min(count + 1, TTcpPortModule::MaxClients));
+        if (count == TTcpPortModule::MaxClients) {
+            EXPECT_TRUE(ClosedByServer(idle.front())) << "the one idle longest";
+            EXPECT_FALSE(ClosedByServer(idle.back(), 0ms));
+        }
+        for (const int fd : idle)
+            ::close(fd);
+        ::close(newcomer);
+    }
 }
 
 // While the Z80 keeps the transmit queue busy, a typed byte still gets in.
