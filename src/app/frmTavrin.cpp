@@ -22,6 +22,7 @@
 #include "platform/PlatformEvents.h"
 #include "platform/ProgramFolder.h"
 #include "platform/QtUiPrompts.h"
+#include "serial/QnExceptDisplay.h"
 
 #include <QAction>
 #include <QApplication>
@@ -65,6 +66,7 @@ TMainHalvoret::TMainHalvoret(IUiPrompts* prompts, QWidget* parent)
         FPrompts = qtPrompts.get();
         FOwnPrompts = std::move(qtPrompts);
     }
+    FThreadErrors = std::make_unique<TQnExceptionDisplayScope>(*FPrompts, *this);
     FormCreate();
     CreateToolDialogs();
 }

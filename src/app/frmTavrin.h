@@ -51,6 +51,7 @@ class TPrinterPanel;
 class TTTYDisplaySettingsDlg;
 class TMapTermKeysDlg;
 class TPortsPage;
+class TQnExceptionDisplayScope;
 class TRemoteDiskPanel;
 class TRmtDskMod;
 class TQtPrintTarget;
@@ -330,6 +331,8 @@ private:
     std::unique_ptr<TComGlue> FComGlue;
     std::unique_ptr<IUiPrompts> FOwnPrompts;
     IUiPrompts* FPrompts = nullptr;
+    // Shows what ends a serial-port worker thread; goes before the prompts.
+    std::unique_ptr<TQnExceptionDisplayScope> FThreadErrors;
     TSimpTermParser FTtyParser;
     std::unique_ptr<TCrtConsoleAdapter> FCrtConsole;
     std::unique_ptr<TMapTermKeys> FKeyMap;

@@ -1,7 +1,9 @@
 #include "serial/QnExcept.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <new>
 
 #include "serial/QnStrMap.h"
@@ -24,6 +26,21 @@ std::string HostErrorText(uint64_t code) {
     const char* text = strerror_r(static_cast<int>(code), buffer, sizeof buffer);
     if (text == nullptr || std::strncmp(text, "Unknown error", 13) == 0) return {};
     return text;
+}
+
+std::mutex& DisplayLock() {
+    static std::mutex lock;
+    return lock;
+}
+
+struct TInstalledDisplay {
+    TQnExceptionDisplay Display;
+    const void* Owner = nullptr;
+};
+
+TInstalledDisplay& Installed() {
+    static TInstalledDisplay installed;
+    return installed;
 }
 
 }  // namespace
@@ -74,4 +91,22 @@ void RaisePortError(int32_t code) {
 int32_t CheckPortResult(const IQnPortLoading* port, int32_t code) {
     if (code >= 0 || (port != nullptr && port->ComponentLoading())) return code;
     RaisePortError(code);
+}
+
+void SetExceptionDisplay(TQnExceptionDisplay display, const void* owner) {
+    std::lock_guard guard(DisplayLock());
+    Installed() = {std::move(display), owner};
+}
+
+void RemoveExceptionDisplay(const void* owner) {
+    std::lock_guard guard(DisplayLock());
+    if (Installed().Owner == owner) Installed() = {};
+}
+
+void ShowException(const std::string& text) {
+    // Shown under the lock, so the display's owner can remove it and then
+    // go away safely.
+    std::lock_guard guard(DisplayLock());
+    if (Installed().Display) Installed().Display(text);
+    else std::fprintf(stderr, "%s\n", text.c_str());
 }

@@ -5,6 +5,7 @@
 // into the matching exception.
 
 #include <cstdint>
+#include <functional>
 #include <stdexcept>
 #include <string>
 
@@ -79,3 +80,16 @@ int32_t CheckPortResult(const IQnPortLoading* port, int32_t code);
 
 // Raises the exception CheckPortResult chooses for a negative code.
 [[noreturn]] void RaisePortError(int32_t code);
+
+// The standard display of an exception that ended a worker thread of the
+// stack. The GUI installs one that hands the text to its thread (see
+// QnExceptDisplay.h); without one the text goes to standard error. Called on
+// the failing thread, so a display must not wait for another thread.
+using TQnExceptionDisplay = std::function<void(const std::string& text)>;
+// Installs display for owner, replacing any other. Returns once no thread is
+// still in the display it replaces.
+void SetExceptionDisplay(TQnExceptionDisplay display, const void* owner);
+// Goes back to the default when owner's display is the one installed (a
+// later owner's stays); returns once no thread is still in it.
+void RemoveExceptionDisplay(const void* owner);
+void ShowException(const std::string& text);

@@ -121,7 +121,7 @@ bool TQnBaseDispatcher::DeliverToList(std::vector<Record>& list, Call call) {
         if (record.Deleted) continue;
         {
             std::lock_guard ring(ringLock_);
-            peekCount_ = 0;
+            peekCount_ = peekStart_;
         }
         call(record);
         if (closePending_) return false;
@@ -141,7 +141,7 @@ bool TQnBaseDispatcher::SendTriggerMessage(uint32_t msg, uint32_t wParam, uint32
     const bool peek = msg == QnMsgDataAvailable || msg == QnMsgDataTrigger;
     {
         std::lock_guard ring(ringLock_);
-        maxConsumed_ = 0;
+        maxConsumed_ = peekStart_ = 0;
         peekMode_ = peek;
     }
     const uint32_t lParam = static_cast<uint32_t>(handleIndex_) * 65536u + data;
@@ -166,7 +166,7 @@ bool TQnBaseDispatcher::SendTriggerMessage(uint32_t msg, uint32_t wParam, uint32
             if (msg == QnMsgDataAvailable && maxConsumed_ != wParam) result = false;
         }
         peekMode_ = false;
-        peekCount_ = 0;
+        peekCount_ = peekStart_ = 0;
     }
     {
         std::lock_guard guard(dataLock_);

@@ -8,6 +8,7 @@
 
 namespace {
 
+constexpr int32_t NotOpen = -2007;
 constexpr int32_t BufferIsEmpty = -3007;
 constexpr int32_t OutputBufferTooSmall = -3006;
 constexpr int PurgeAcknowledgeMs = 5000;
@@ -44,7 +45,8 @@ uint32_t TQnBaseDispatcher::OutBuffFree() {
 }
 
 void TQnBaseDispatcher::RefreshLineErrors() {
-    // Errors are latched: new bits join the ones not yet reported.
+    // Errors are latched: new bits join the ones not yet reported. Callers
+    // hold a lock or run on the dispatch thread, so the device stays open.
     if (IsOpen()) lineErrors_ |= device_->TakeLineErrors() & 0x1F;
 }
 
@@ -52,14 +54,15 @@ void TQnBaseDispatcher::RefreshModemStatus() {
     // Serialised, so a reading taken before a line change can never be
     // stored after one taken since.
     std::lock_guard data(dataLock_);
+    if (!IsOpen()) return;
     const uint8_t lines = device_->ModemLines() & 0xF0;
     const uint8_t previous = modemStatus_.load();
     modemStatus_ = static_cast<uint8_t>(lines | (previous & 0x0F) | (((previous ^ lines) & 0xF0) >> 4));
 }
 
 uint8_t TQnBaseDispatcher::GetModemStatus() {
-    if (!IsOpen()) return 0;
     std::lock_guard data(dataLock_);
+    if (!IsOpen()) return 0;
     RefreshModemStatus();
     return modemStatus_.fetch_and(0xF0);
 }
@@ -111,12 +114,14 @@ int32_t TQnBaseDispatcher::PutChar(uint8_t byte) { return PutBlock(&byte, 1); }
 
 int32_t TQnBaseDispatcher::PutBlock(const uint8_t* bytes, uint32_t count) {
     if (count == 0) return 0;
-    if (!IsOpen()) return -2007;
+    if (!IsOpen()) return NotOpen;
     if (rs485Mode_) SetRts(true);
     {
         // The room check, the copy and the full flag are one locked step, so
-        // no other writer can slip in between.
+        // no other writer can slip in between; the lock also keeps the
+        // dispatch thread from closing the port meanwhile.
         std::lock_guard output(outputLock_);
+        if (!IsOpen()) return NotOpen;
         RefreshLineErrors();
         const uint32_t free = outSize_ - OutUsedLocked();
         if (count > free) return OutputBufferTooSmall;
@@ -126,24 +131,31 @@ int32_t TQnBaseDispatcher::PutBlock(const uint8_t* bytes, uint32_t count) {
         outHead_ = (outHead_ + count) % outSize_;
         if (count == free) outFull_ = true;
         outputSent_ = true;
+        events_->outputReady.Signal();
     }
-    events_->outputReady.Signal();
     log_.AddDispatchEntry(1, 2, count, bytes, count);
     trace_.AddTraceBlock('T', bytes, count);
     return 0;
 }
 
 int32_t TQnBaseDispatcher::PurgeQueue(bool output) {
+    if (!output) {
+        std::lock_guard ring(ringLock_);
+        return IsOpen() ? device_->Purge(false) : 0;
+    }
     if (!IsOpen()) return 0;
-    if (!output) return device_->Purge(false);
-    if (outThread_.joinable()) {
+    // One purge at a time: two would share one acknowledgement.
+    std::lock_guard purge(purgeLock_);
+    if (outThreadRunning_) {
         // Abandon a write in progress and wait for the output thread to say
-        // it let go of the ring before clearing it.
+        // it let go of the ring before clearing it; a thread told to stop
+        // lets go without saying so.
         events_->threadReady.Reset();
         events_->outputStop.Signal();
-        events_->threadReady.Wait(PurgeAcknowledgeMs);
+        WaitAny({&events_->threadReady, &events_->stopAll}, PurgeAcknowledgeMs);
     }
     std::lock_guard guard(outputLock_);
+    if (!IsOpen()) return 0;
     outHead_ = outTail_ = 0;
     outFull_ = false;
     ++outGeneration_;
@@ -155,10 +167,25 @@ int32_t TQnBaseDispatcher::FlushOutBuffer() { return PurgeQueue(true); }
 int32_t TQnBaseDispatcher::FlushInBuffer() {
     std::lock_guard ring(ringLock_);
     const int32_t result = PurgeQueue(false);
-    ringTail_ = ringHead_;
-    if (ringFull_) {
-        ringFull_ = false;
-        events_->ringRoom.Signal();
+    if (peekMode_) {
+        // A handler flushes during a data message: the ring must not move
+        // under the delivery, so the flush counts as every held byte read,
+        // by this handler and by the ones after it; the ring advances past
+        // them all when the delivery ends.
+        maxConsumed_ = peekCount_ = peekStart_ = RingUsedLocked();
+    } else {
+        ringTail_ = ringHead_;
+        peekCount_ = 0;
+        if (ringFull_) {
+            ringFull_ = false;
+            events_->ringRoom.Signal();
+        }
+    }
+    // A pattern begun in the flushed bytes must not complete in new ones.
+    std::lock_guard data(dataLock_);
+    for (TQnDataTrigger& trigger : dataTriggers_) {
+        std::ranges::fill(trigger.Cursors, 0u);
+        trigger.Matched = 0;
     }
     return result;
 }

@@ -24,6 +24,7 @@ constexpr int DispatchPollMs = 50;
 constexpr int LineEventPollMs = 50;
 constexpr uint32_t ModemEvents = 0x2138;  // CTS, DSR, RLSD, ring, and the ring latch bit
 constexpr uint32_t ErrorEvents = QnEventBreak | QnEventError;
+constexpr const char* UnknownThreadFailure = "A serial port thread failed";
 
 }  // namespace
 
@@ -43,11 +44,14 @@ void TQnBaseDispatcher::StartDispatcher() {
 }
 
 void TQnBaseDispatcher::StopDispatcher() {
+    // The dispatch thread leaves its own thread object to the owner, who
+    // may be writing it in StartDispatcher as the thread starts.
+    const bool self = std::this_thread::get_id() == dispThreadId_.load();
     {
         // Only the flag is set under the lock: the threads may need the lock
         // to finish what they are doing, so the joins happen outside it.
         std::lock_guard data(dataLock_);
-        if (!dispatcherActive_ && !comThread_.joinable() && !dispThread_.joinable() && !outThread_.joinable())
+        if (!dispatcherActive_ && !comThread_.joinable() && !outThread_.joinable() && (self || !dispThread_.joinable()))
             return;
         killThreads_ = true;
     }
@@ -55,22 +59,50 @@ void TQnBaseDispatcher::StopDispatcher() {
     events_->outputStop.Signal();
     events_->dispatchDone.Signal();
     events_->commEvent.Signal();
-    for (std::thread* thread : {&outThread_, &comThread_, &dispThread_})
+    for (std::thread* thread : {&outThread_, &comThread_})
         if (thread->joinable()) thread->join();
+    if (self) return;  // the dispatch thread clears the active flag as it ends
+    if (dispThread_.joinable()) dispThread_.join();
     dispThreadId_ = std::thread::id();
     dispatcherActive_ = false;
 }
 
-void TQnBaseDispatcher::RecordThreadFailure() {
+void TQnBaseDispatcher::FinishPendingClose() {
+    // When the owner is closing meanwhile, it holds the lock and joins this
+    // thread; otherwise the close is this thread's to make.
+    std::unique_lock close(closeLock_, std::try_to_lock);
+    if (!close.owns_lock() || killThreads_) return;
+    StopDispatcher();
+    CloseDevice();
+}
+
+void TQnBaseDispatcher::ThreadFinished() {
+    if (--threadCount_ == 0) dispatcherActive_ = false;
+}
+
+void TQnBaseDispatcher::ReportThreadFailure(const std::string& text) {
     // No thread may die silently: the failure goes to the dispatch log as an
-    // Error entry and the thread ends.
+    // Error entry and to the user, and the thread ends.
     log_.AddDispatchEntry(3, 10, 0, nullptr, 0);
+    ShowException(text);
+}
+
+// Runs a thread body; an exception it raises is reported and ends the thread.
+template <typename Body>
+void TQnBaseDispatcher::RunThreadBody(Body body) {
+    try {
+        body();
+    } catch (const std::exception& error) {
+        ReportThreadFailure(error.what());
+    } catch (...) {
+        ReportThreadFailure(UnknownThreadFailure);
+    }
 }
 
 void TQnBaseDispatcher::ComThreadBody() {
     ++threadCount_;
     events_->threadReady.Signal();
-    try {
+    RunThreadBody([this] {
         while (!killThreads_) {
             const uint32_t events = device_->WaitLineEvent(events_->stopAll.Fd(), LineEventPollMs);
             if (killThreads_) break;
@@ -79,29 +111,25 @@ void TQnBaseDispatcher::ComThreadBody() {
             events_->commEvent.Signal();
             if (WaitAny({&events_->dispatchDone, &events_->stopAll}, -1) != 0) break;
         }
-    } catch (...) {
-        RecordThreadFailure();
-    }
-    --threadCount_;
+    });
+    ThreadFinished();
 }
 
 void TQnBaseDispatcher::DispThreadBody() {
     dispThreadId_ = std::this_thread::get_id();
     ++threadCount_;
     events_->threadReady.Signal();
-    try {
+    RunThreadBody([this] {
         bool inputHungUp = false;
         while (!killThreads_) {
             WaitForDispatch(inputHungUp);
             if (killThreads_) break;
             DispatchPass();
-            // A handler closed the dispatcher: its owner finishes the close.
-            if (closePending_) break;
+            if (closePending_) break;  // a handler closed the dispatcher
         }
-    } catch (...) {
-        RecordThreadFailure();
-    }
-    --threadCount_;
+    });
+    if (closePending_) RunThreadBody([this] { FinishPendingClose(); });
+    ThreadFinished();
 }
 
 void TQnBaseDispatcher::WaitForDispatch(bool& inputHungUp) {
@@ -148,18 +176,18 @@ void TQnBaseDispatcher::DispatchPass() {
 
 void TQnBaseDispatcher::OutThreadBody() {
     ++threadCount_;
+    outThreadRunning_ = true;
     events_->threadReady.Signal();
-    try {
+    RunThreadBody([this] {
         while (!killThreads_) {
             const int woken = WaitAny({&events_->outputReady, &events_->outputStop, &events_->stopAll}, -1);
             if (killThreads_) break;
             if (woken == 0) WriteOutput();
             else if (woken == 1) events_->threadReady.Signal();  // acknowledges a purge
         }
-    } catch (...) {
-        RecordThreadFailure();
-    }
-    --threadCount_;
+    });
+    outThreadRunning_ = false;
+    ThreadFinished();
 }
 
 void TQnBaseDispatcher::WriteOutput() {

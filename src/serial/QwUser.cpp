@@ -12,6 +12,7 @@
 namespace {
 
 constexpr int32_t BadArgument = -1002;
+constexpr int32_t NotOpen = -2007;
 constexpr int32_t AlreadyOpen = -2008;
 constexpr uint8_t KeepParity = 5;
 constexpr uint8_t KeepDataBits = 9;
@@ -40,7 +41,7 @@ TQnBaseDispatcher::~TQnBaseDispatcher() {
     RemoveFromPortList(handleIndex_);
 }
 
-bool TQnBaseDispatcher::IsOpen() const { return device_ != nullptr; }
+bool TQnBaseDispatcher::IsOpen() const { return open_.load(); }
 
 void TQnBaseDispatcher::SetDeviceName(const std::string& name) { log_.SetDeviceName(name); }
 
@@ -48,6 +49,11 @@ int32_t TQnBaseDispatcher::InitPort(const std::string& name, uint32_t baud, uint
                                     uint8_t stopBits, uint32_t inSize, uint32_t outSize, uint32_t options) {
     if (IsOpen()) return AlreadyOpen;
     if (outSize == 0 || outSize > MaxQueueSize || inSize > MaxQueueSize) return BadArgument;
+    {
+        // A dispatch thread that closed the port itself has ended; join it.
+        std::lock_guard close(closeLock_);
+        StopDispatcher();
+    }
 
     try {
         events_ = std::make_unique<Events>();
@@ -65,9 +71,14 @@ int32_t TQnBaseDispatcher::InitPort(const std::string& name, uint32_t baud, uint
         std::lock_guard output(outputLock_);
         std::lock_guard data(dataLock_);
         device_ = std::move(device);
+        open_ = true;
         ring_.assign(DispatchRingSize, 0);
         ringHead_ = ringTail_ = 0;
         ringFull_ = false;
+        // A handler that raised left its delivery unfinished.
+        peekMode_ = false;
+        peekCount_ = peekStart_ = maxConsumed_ = 0;
+        inDispatch_ = false;
         outBuffer_.assign(outSize, 0);
         outHead_ = outTail_ = 0;
         outFull_ = false;
@@ -111,22 +122,34 @@ int32_t TQnBaseDispatcher::InitPort(const std::string& name, uint32_t baud, uint
 }
 
 void TQnBaseDispatcher::DonePort() {
-    if (!IsOpen()) return;
     if (std::this_thread::get_id() == dispThreadId_.load()) {
         // Called by a handler in the dispatch thread, which cannot join
-        // itself: the delivery stops and the thread ends; the next DonePort
-        // (or the destructor) from another thread completes the close.
+        // itself: the delivery stops and the thread, as it ends, stops the
+        // other two and closes the device (FinishPendingClose).
+        if (!IsOpen()) return;
+        FlushOutBuffer();
+        FlushInBuffer();
         closePending_ = true;
         return;
     }
-    FlushOutBuffer();
-    FlushInBuffer();
-    StopDispatcher();
+    // Waits for a close the dispatch thread is making; whoever holds the
+    // lock while the port is open closes it.
+    std::lock_guard close(closeLock_);
+    if (IsOpen()) {
+        FlushOutBuffer();
+        FlushInBuffer();
+    }
+    StopDispatcher();  // also joins a dispatch thread that closed the port itself
+    CloseDevice();
+    events_.reset();
+}
+
+void TQnBaseDispatcher::CloseDevice() {
     std::lock_guard ring(ringLock_);
     std::lock_guard output(outputLock_);
     std::lock_guard data(dataLock_);
+    open_ = false;
     device_.reset();
-    events_.reset();
     std::vector<uint8_t>().swap(ring_);
     std::vector<uint8_t>().swap(outBuffer_);
     ringHead_ = ringTail_ = outHead_ = outTail_ = 0;
@@ -134,7 +157,7 @@ void TQnBaseDispatcher::DonePort() {
 }
 
 int32_t TQnBaseDispatcher::SetLine(uint32_t baud, uint8_t parity, uint8_t dataBits, uint8_t stopBits) {
-    if (!IsOpen()) return -2007;
+    if (!IsOpen()) return NotOpen;
     if (parity > KeepParity || dataBits < 5 || dataBits > KeepDataBits) return BadArgument;
     if (stopBits == 0) stopBits = 1;
     else if (stopBits > KeepStopBits) stopBits = 2;
@@ -142,6 +165,7 @@ int32_t TQnBaseDispatcher::SetLine(uint32_t baud, uint8_t parity, uint8_t dataBi
     TQnLineState wanted;
     {
         std::lock_guard data(dataLock_);
+        if (!IsOpen()) return NotOpen;
         if (const int32_t failed = device_->ReadState(wanted)) return failed;
         const TQnLineState current = wanted;
         if (baud != 0) wanted.Baud = baud;
@@ -155,6 +179,7 @@ int32_t TQnBaseDispatcher::SetLine(uint32_t baud, uint8_t parity, uint8_t dataBi
     }
     WaitForOutputDrain();
     std::lock_guard data(dataLock_);
+    if (!IsOpen()) return NotOpen;
     TQnLineState state;
     if (const int32_t failed = device_->ReadState(state)) return failed;
     state.Baud = wanted.Baud;
@@ -165,8 +190,8 @@ int32_t TQnBaseDispatcher::SetLine(uint32_t baud, uint8_t parity, uint8_t dataBi
 }
 
 int32_t TQnBaseDispatcher::GetLine(uint32_t& baud, uint16_t& parity, uint8_t& dataBits, uint8_t& stopBits) {
-    if (!IsOpen()) return -2007;
     std::lock_guard data(dataLock_);
+    if (!IsOpen()) return NotOpen;
     TQnLineState state;
     if (const int32_t failed = device_->ReadState(state)) return failed;
     baud = BaudRateFromIndex(state.Baud);
@@ -182,7 +207,7 @@ void TQnBaseDispatcher::WaitForOutputDrain() {
     uint32_t rate;
     {
         std::lock_guard data(dataLock_);
-        if (device_->ReadState(state) != 0) return;
+        if (!IsOpen() || device_->ReadState(state) != 0) return;
         rate = BaudRateFromIndex(currentBaud_);
     }
     if (rate == 0) return;
@@ -212,7 +237,7 @@ int32_t TQnBaseDispatcher::ApplyDeviceState(TQnLineState state) {
 
 int32_t TQnBaseDispatcher::DoEscape(QnEscape function) {
     std::lock_guard data(dataLock_);
-    if (!IsOpen()) return -2007;
+    if (!IsOpen()) return NotOpen;
     return device_->Escape(function);
 }
 
@@ -234,9 +259,9 @@ int32_t TQnBaseDispatcher::SetRts(bool on) {
 }
 
 int32_t TQnBaseDispatcher::SetHardwareFlow(uint32_t full, uint32_t resume, uint32_t options) {
-    if (!IsOpen()) return -2007;
-    if (full < resume || full > inSize_ || full > 0xFFFF) return BadArgument;
     std::lock_guard data(dataLock_);
+    if (!IsOpen()) return NotOpen;
+    if (full < resume || full > inSize_ || full > 0xFFFF) return BadArgument;
     TQnLineState state;
     if (const int32_t failed = device_->ReadState(state)) return failed;
     state.Flags &= ~(QnFlowOutCts | QnFlowOutDsr | QnDtrControlMask | QnRtsControlMask);
@@ -261,9 +286,9 @@ int32_t TQnBaseDispatcher::SetHardwareFlow(uint32_t full, uint32_t resume, uint3
 }
 
 int32_t TQnBaseDispatcher::SetSoftwareFlow(uint32_t full, uint32_t resume, uint32_t options) {
-    if (!IsOpen()) return -2007;
-    if (full < resume || full > inSize_ || full > 0xFFFF) return BadArgument;
     std::lock_guard data(dataLock_);
+    if (!IsOpen()) return NotOpen;
+    if (full < resume || full > inSize_ || full > 0xFFFF) return BadArgument;
     TQnLineState state;
     if (const int32_t failed = device_->ReadState(state)) return failed;
     if (options & QnSwReceive) {
@@ -280,8 +305,8 @@ int32_t TQnBaseDispatcher::SetSoftwareFlow(uint32_t full, uint32_t resume, uint3
 }
 
 int32_t TQnBaseDispatcher::ClearSoftwareFlow() {
-    if (!IsOpen()) return -2007;
     std::lock_guard data(dataLock_);
+    if (!IsOpen()) return NotOpen;
     TQnLineState state;
     if (const int32_t failed = device_->ReadState(state)) return failed;
     state.Flags &= ~(QnFlowInX | QnFlowOutX);
@@ -289,8 +314,8 @@ int32_t TQnBaseDispatcher::ClearSoftwareFlow() {
 }
 
 int32_t TQnBaseDispatcher::SetFlowChars(uint8_t xon, uint8_t xoff) {
-    if (!IsOpen()) return -2007;
     std::lock_guard data(dataLock_);
+    if (!IsOpen()) return NotOpen;
     TQnLineState state;
     if (const int32_t failed = device_->ReadState(state)) return failed;
     state.XonChar = xon;
@@ -299,8 +324,8 @@ int32_t TQnBaseDispatcher::SetFlowChars(uint8_t xon, uint8_t xoff) {
 }
 
 int32_t TQnBaseDispatcher::GetFlowOptions(uint32_t& hardware, uint32_t& software, uint8_t& xon, uint8_t& xoff) {
-    if (!IsOpen()) return -2007;
     std::lock_guard data(dataLock_);
+    if (!IsOpen()) return NotOpen;
     TQnLineState state;
     const int32_t result = device_->ReadState(state);
     hardware = 0;

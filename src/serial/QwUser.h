@@ -59,6 +59,9 @@ public:
     int32_t InitPort(const std::string& name, uint32_t baud, uint8_t parity, uint8_t dataBits, uint8_t stopBits,
                      uint32_t inSize, uint32_t outSize, uint32_t options);
     // Flushes both directions, stops and joins the threads, closes the device.
+    // Called by a handler (on the dispatch thread), it flushes and ends the
+    // delivery; the dispatch thread then closes the port as it ends, and the
+    // next DonePort, InitPort or the destructor joins it.
     void DonePort();
     bool IsOpen() const;
 
@@ -173,14 +176,20 @@ private:
 
     // Threads.
     void StartDispatcher();
+    // Ends and joins the worker threads; on the dispatch thread, the other two.
     void StopDispatcher();
+    void CloseDevice();
+    void FinishPendingClose();
+    void ThreadFinished();
     void ComThreadBody();
     void DispThreadBody();
     void OutThreadBody();
     void WaitForDispatch(bool& inputHungUp);
     void DispatchPass();
     void WriteOutput();
-    void RecordThreadFailure();
+    void ReportThreadFailure(const std::string& text);
+    template <typename Body>
+    void RunThreadBody(Body body);
 
     // Trigger delivery.
     bool SendTriggerMessage(uint32_t msg, uint32_t wParam, uint32_t data, bool* unanswered = nullptr);
@@ -204,6 +213,12 @@ private:
     std::recursive_mutex ringLock_;    // dispatch ring
 
     std::unique_ptr<IQnSerialDevice> device_;
+    // Set and cleared under all three locks, with device_ and the rings:
+    // a check under any one of them keeps the device open until it is let go.
+    std::atomic<bool> open_{false};
+    // Held by whoever closes the port: the owner, or the dispatch thread
+    // after a handler's DonePort.
+    std::mutex closeLock_;
     uint32_t inSize_ = 0;
     uint32_t outSize_ = 0;
     uint32_t currentBaud_ = 115200;
@@ -245,6 +260,8 @@ private:
     std::thread dispThread_;
     std::atomic<std::thread::id> dispThreadId_{};
     std::thread outThread_;
+    std::atomic<bool> outThreadRunning_{false};
+    std::mutex purgeLock_;  // output purges, each with its own hand-over
 
     TQnTrace trace_;
     TQnDispatchLog log_;
@@ -290,6 +307,7 @@ private:
     // without consuming.
     bool peekMode_ = false;
     uint32_t peekCount_ = 0;
+    uint32_t peekStart_ = 0;  // where each handler starts reading; past flushed bytes
     uint32_t maxConsumed_ = 0;
 };
 

@@ -1,8 +1,9 @@
 // The main window end to end, offscreen: start-up and its unusable files,
 // boot from drive A with CON mapped to the TTY console, keys, break point,
 // single step, the run's bursts, the CPU page's refresh, and the quoted
-// messages through the scripted prompts.
+// messages (and serial worker-thread failures) through the scripted prompts.
 
+#include "serial/QnExcept.h"
 #include "support/TerminalText.h"
 #include "ui/CpuRegistersDlg.h"
 #include "ui/MemoryGridModel.h"
@@ -11,6 +12,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <sys/wait.h>
+#include <thread>
 
 using namespace tavrin::test;
 
@@ -329,6 +331,23 @@ TEST(MainWindowMessagesTest, BootFailuresAreReportedAndLeaveTheRunStopped)
         EXPECT_EQ(w.DisksPage->DiskCaptions[0]->text().toStdString(), c.CaptionA);
         EXPECT_EQ(w.DisksPage->DiskCaptions[1]->text().toStdString(), "(no disk)") << "boot stops at the failing drive";
     }
+}
+
+// A serial-port worker thread that fails is reported by the window through
+// its prompts, on the window's thread; the window takes its display with it.
+TEST_F(WindowTest, SerialThreadFailuresAreReportedByTheWindow)
+{
+    const size_t before = H.Prompts.Log.size();
+    std::thread([] { ShowException("device read failed"); }).join();
+    EXPECT_EQ(H.Prompts.Log.size(), before) << "not shown on the failing thread";
+    QApplication::processEvents();
+    ASSERT_EQ(H.Prompts.Log.size(), before + 1);
+    EXPECT_EQ(H.Prompts.Log.back().Kind, TScriptedUiPrompts::TKind::Error);
+    EXPECT_EQ(H.Prompts.Log.back().Text, "device read failed");
+    H.Window.reset();
+    std::thread([] { ShowException("after the window"); }).join();
+    QApplication::processEvents();
+    EXPECT_EQ(H.Prompts.Log.size(), before + 1);
 }
 
 TEST_F(WindowTest, LoadingActionsUseTheirDialogsAndMessages)

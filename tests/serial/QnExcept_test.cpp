@@ -51,6 +51,7 @@ TEST(FindMessageText, GivesTheTableText) {
     const std::pair<int64_t, const char*> rows[] = {
         {0, "OK"}, {-2, "File not found"}, {15742, "Character Set"}, {-162, "General failure"},
         {-1004, "Terminal buffer greater than 65521"}, {-2005, "ie_Hardware - Specified comport in use"},
+        {-2012, "Comport was not opened by Tapi"}, {-3001, "No device layer specified"},
         {-3008, "Tracing not enabled"}, {4301, "Cycling dial attempt . . ."}, {4500, "OpenPort"},
         {-5506, "Packet too long"}, {-6009, "Block sequence error in Xmodem"},
         {-7010, "Maximum database records (999) reached"}, {-8062, "Modems failed to train"},

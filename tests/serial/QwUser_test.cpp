@@ -3,15 +3,19 @@
 // to every kind of handler, which may leave during a delivery.
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <algorithm>
 #include <atomic>
 #include <mutex>
 #include <string>
 #include <vector>
 
+#include "platform/ScriptedUiPrompts.h"
 #include "serial/QnExcept.h"
+#include "serial/QnExceptDisplay.h"
 #include "support/FakeSerialDevice.h"
 #include "support/NamedRows.h"
+#include "support/QtTestApp.h"
 
 namespace {
 
@@ -388,16 +392,201 @@ TEST_F(FakeDispatcher, HandlerLeavingDuringDeliveryStaysUntilItEnds) {
     EXPECT_EQ(first.Of(QnMsgDataAvailable).size(), 1u);
 }
 
-TEST_F(FakeDispatcher, HandlerClosingTheDispatcherEndsTheDeliveryAndTheOwnerFinishes) {
-    dispatcher.RegisterEventHandler([this](uint32_t, uint32_t, uint32_t) { dispatcher.DonePort(); });
+// A handler's DonePort ends the delivery; the dispatch thread closes the
+// port as it ends, whatever message the handler was given.
+struct HandlerCloseCase {
+    const char* name;
+    uint32_t msg;
+    void (*cause)(TFakeDispatcher&);
+};
+TAVRIN_PRINT_AS_NAME(HandlerCloseCase)
+
+class HandlerClose : public FakeDispatcher, public ::testing::WithParamInterface<HandlerCloseCase> {};
+
+TEST_P(HandlerClose, TheDispatchThreadClosesThePortAsItEnds) {
+    std::atomic<bool> closing{true};
+    dispatcher.RegisterEventHandler([this, &closing](uint32_t msg, uint32_t, uint32_t) {
+        if (msg == GetParam().msg && closing.exchange(false)) dispatcher.DonePort();
+    });
     Listen(later);
+    GetParam().cause(dispatcher);
+    ASSERT_TRUE(Eventually([&] {
+        return !dispatcher.IsOpen() && !dispatcher.DispatcherActive() && dispatcher.ThreadCount() == 0;
+    }));
+    EXPECT_TRUE(later.Of(GetParam().msg).empty());  // the delivery stopped at the closing handler
+    EXPECT_EQ(dispatcher.PutBlock(Bytes("x"), 1), -2007);
+    EXPECT_EQ(dispatcher.SetLine(9600, 0, 8, 1), -2007);
+    // Opening again joins the thread that closed the port.
+    ASSERT_EQ(Open(), 0);
+    EXPECT_EQ(dispatcher.ThreadCount(), 3);
+    ASSERT_EQ(dispatcher.PutBlock(Bytes("again"), 5), 0);
+    EXPECT_TRUE(Eventually([&] { return Device().Written() == "again"; }));
+}
+
+INSTANTIATE_TEST_SUITE_P(Messages, HandlerClose, ::testing::Values(
+    HandlerCloseCase{"DataAvailable", QnMsgDataAvailable, [](TFakeDispatcher& d) {
+        d.SetDataTriggerLength(1);
+        d.Device().Feed("x");
+    }},
+    HandlerCloseCase{"Pattern", QnMsgDataTrigger, [](TFakeDispatcher& d) {
+        ASSERT_GT(d.AddDataTrigger("OK", false), 0);
+        d.Device().Feed("OK");
+    }},
+    HandlerCloseCase{"Timer", QnMsgTimerTrigger, [](TFakeDispatcher& d) {
+        const int32_t handle = d.AddTimerTrigger();
+        ASSERT_GT(handle, 0);
+        ASSERT_EQ(d.SetTimerTrigger(static_cast<uint32_t>(handle), 0, true), 0);
+    }}), tavrin::test::RowName);
+
+// Destroying the dispatcher right after its dispatch thread closed the port
+// joins that thread.
+TEST(FakeDispatcherLife, DestroyedAfterAHandlerClosedIt) {
+    for (int round = 0; round < 200; ++round) {
+        auto dispatcher = std::make_unique<TFakeDispatcher>();
+        ASSERT_EQ(dispatcher->InitPort("fake", 9600, 0, 8, 1, 1024, 256, 0), 0);
+        TFakeDispatcher* self = dispatcher.get();
+        dispatcher->RegisterEventHandler([self](uint32_t, uint32_t, uint32_t) { self->DonePort(); });
+        dispatcher->SetDataTriggerLength(1);
+        dispatcher->Device().Feed("x");
+        if (round % 2 == 0) {
+            ASSERT_TRUE(Eventually([&] { return !dispatcher->IsOpen(); }));
+        }
+        dispatcher.reset();
+    }
+}
+
+// A handler that takes some bytes of a data message and then flushes: the
+// flushed bytes are gone for it and for the handlers after it, and the ring
+// goes on with what arrives next.
+struct FlushCase {
+    const char* name;
+    uint32_t taken;
+};
+TAVRIN_PRINT_AS_NAME(FlushCase)
+
+class FlushDuringDelivery : public FakeDispatcher, public ::testing::WithParamInterface<FlushCase> {};
+
+TEST_P(FlushDuringDelivery, DropsEveryHeldByte) {
+    std::mutex lock;
+    std::vector<uint32_t> flusherSaw, nextSaw;  // InBuffUsed after the flush; in the next handler
+    std::vector<int32_t> readAfterFlush;
+    std::string nextGot;
+    std::atomic<bool> flushing{true};
+    dispatcher.RegisterEventHandler([&](uint32_t msg, uint32_t, uint32_t) {
+        if (msg != QnMsgDataAvailable || !flushing.exchange(false)) return;
+        std::string taken(GetParam().taken, '\0');
+        dispatcher.GetBlock(reinterpret_cast<uint8_t*>(taken.data()), GetParam().taken);
+        dispatcher.FlushInBuffer();
+        uint8_t byte;
+        std::lock_guard guard(lock);
+        flusherSaw.push_back(dispatcher.InBuffUsed());
+        readAfterFlush.push_back(dispatcher.GetBlock(&byte, 1));
+    });
+    dispatcher.RegisterEventHandler([&](uint32_t msg, uint32_t, uint32_t) {
+        if (msg != QnMsgDataAvailable) return;
+        const uint32_t held = dispatcher.InBuffUsed();
+        std::string bytes(std::min(held, 16u), '\0');
+        dispatcher.GetBlock(reinterpret_cast<uint8_t*>(bytes.data()), static_cast<uint32_t>(bytes.size()));
+        std::lock_guard guard(lock);
+        nextSaw.push_back(held);
+        nextGot += bytes;
+    });
     dispatcher.SetDataTriggerLength(1);
-    Device().Feed("x");
-    ASSERT_TRUE(Eventually([&] { return dispatcher.ThreadCount() == 2; }));  // the dispatch thread has ended
-    EXPECT_TRUE(later.Of(QnMsgDataAvailable).empty());
+    Device().Feed("abcde");
+    ASSERT_TRUE(Eventually([&] {
+        std::lock_guard guard(lock);
+        return nextSaw.size() == 1;
+    }));
+    Device().Feed("xyz");
+    ASSERT_TRUE(Eventually([&] {
+        std::lock_guard guard(lock);
+        return nextSaw.size() == 2;
+    }));
+    std::lock_guard guard(lock);
+    EXPECT_EQ(flusherSaw, std::vector<uint32_t>{0});
+    EXPECT_EQ(readAfterFlush, std::vector<int32_t>{-3007});
+    EXPECT_EQ(nextSaw, (std::vector<uint32_t>{0, 3}));
+    EXPECT_EQ(nextGot, "xyz");
+    EXPECT_TRUE(Eventually([&] { return dispatcher.InBuffUsed() == 0; }));
+}
+
+INSTANTIATE_TEST_SUITE_P(Taken, FlushDuringDelivery, ::testing::Values(
+    FlushCase{"Nothing", 0}, FlushCase{"Some", 2}, FlushCase{"All", 5}), tavrin::test::RowName);
+
+// A pattern begun before a flush does not complete after it.
+struct FlushedPatternCase {
+    const char* name;
+    const char* before;
+    const char* after;
+    std::size_t matches;
+};
+TAVRIN_PRINT_AS_NAME(FlushedPatternCase)
+
+class FlushedPattern : public FakeDispatcher, public ::testing::WithParamInterface<FlushedPatternCase> {};
+
+TEST_P(FlushedPattern, StartsOverAfterAFlush) {
+    const FlushedPatternCase& c = GetParam();
+    Listen(events);
+    ASSERT_GT(dispatcher.AddDataTrigger("AB", false), 0);
+    dispatcher.SetDataTriggerLength(1);
+    Device().Feed(c.before);
+    ASSERT_TRUE(Eventually([&] { return events.Of(QnMsgDataAvailable).size() == 1; }));
+    dispatcher.FlushInBuffer();
+    Device().Feed(c.after);
+    ASSERT_TRUE(Eventually([&] { return events.Of(QnMsgDataAvailable).size() == 2; }));
+    EXPECT_EQ(events.Of(QnMsgDataTrigger).size(), c.matches);
+}
+
+INSTANTIATE_TEST_SUITE_P(Streams, FlushedPattern, ::testing::Values(
+    FlushedPatternCase{"SplitByTheFlush", "A", "B", 0},
+    FlushedPatternCase{"WhollyAfterTheFlush", "A", "AB", 1}), tavrin::test::RowName);
+
+// A worker thread that raises ends, and the user is shown why, on the GUI
+// thread, as the program shows its other errors.
+struct ThreadFailureCase {
+    const char* name;
+    void (*cause)(TFakeDispatcher&);
+    const char* text;
+};
+TAVRIN_PRINT_AS_NAME(ThreadFailureCase)
+
+class ThreadFailure : public FakeDispatcher, public ::testing::WithParamInterface<ThreadFailureCase> {};
+
+TEST_P(ThreadFailure, IsShownAndEndsOnlyThatThread) {
+    tavrin::test::QtTestApp();
+    TScriptedUiPrompts prompts;
+    QObject window;
+    TQnExceptionDisplayScope display(prompts, window);
+    GetParam().cause(dispatcher);
+    ASSERT_TRUE(Eventually([&] {
+        QCoreApplication::processEvents();
+        return !prompts.Log.empty();
+    }));
+    EXPECT_EQ(prompts.Log.size(), 1u);
+    EXPECT_EQ(prompts.Log[0].Kind, TScriptedUiPrompts::TKind::Error);
+    EXPECT_EQ(prompts.Log[0].Text, GetParam().text);
+    EXPECT_TRUE(Eventually([&] { return dispatcher.ThreadCount() == 2; }));
     dispatcher.DonePort();
-    EXPECT_FALSE(dispatcher.IsOpen());
     EXPECT_EQ(dispatcher.ThreadCount(), 0);
 }
+
+INSTANTIATE_TEST_SUITE_P(Threads, ThreadFailure, ::testing::Values(
+    ThreadFailureCase{"DispatchHandler", [](TFakeDispatcher& d) {
+        d.RegisterEventHandler([](uint32_t, uint32_t, uint32_t) {
+            throw EQnException::CreateWithText("handler failed");
+        });
+        d.SetDataTriggerLength(1);
+        d.Device().Feed("x");
+    }, "handler failed"},
+    ThreadFailureCase{"DispatchRead", [](TFakeDispatcher& d) {
+        d.Device().FailNext("read");
+        d.Device().Feed("x");
+    }, "device read failed"},
+    ThreadFailureCase{"Output", [](TFakeDispatcher& d) {
+        d.Device().FailNext("write");
+        d.PutChar('x');
+    }, "device write failed"},
+    ThreadFailureCase{"LineEvents", [](TFakeDispatcher& d) { d.Device().FailNext("wait"); }, "device wait failed"}),
+    tavrin::test::RowName);
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <functional>
 #include <mutex>
 #include <poll.h>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <tuple>
@@ -37,6 +38,12 @@ public:
         pendingErrors_ |= errors;
         Raise((errors & QnErrorBreak) ? QnEventBreak : QnEventError);
     }
+    // The next call of that kind ("read", "write" or "wait" for a line event)
+    // raises "device <kind> failed".
+    void FailNext(const std::string& call) {
+        std::lock_guard guard(lock_);
+        failing_ = call;
+    }
     void Stall(bool on) {
         std::lock_guard guard(lock_);
         stalled_ = on;
@@ -63,6 +70,7 @@ public:
         return 0;
     }
     int32_t Read(uint8_t* bytes, uint32_t count) override {
+        MaybeFail("read");
         std::lock_guard guard(lock_);
         const auto n = static_cast<uint32_t>(std::min<std::size_t>(count, input_.size()));
         std::copy_n(input_.begin(), n, bytes);
@@ -71,6 +79,7 @@ public:
         return static_cast<int32_t>(n);
     }
     int32_t Write(const uint8_t* bytes, uint32_t count, std::initializer_list<int> cancelFds) override {
+        MaybeFail("write");
         for (;;) {
             {
                 std::lock_guard guard(lock_);
@@ -118,6 +127,7 @@ public:
     }
     int InputFd() override { return inputWaiting_.Fd(); }
     uint32_t WaitLineEvent(int stopFd, int timeoutMs) override {
+        MaybeFail("wait");
         if (!AnyReadable({lineEvent_.Fd(), stopFd}, timeoutMs) || AnyReadable({stopFd}, 0)) return 0;
         std::lock_guard guard(lock_);
         lineEvent_.Reset();
@@ -126,6 +136,12 @@ public:
     void WaitTransmitterEmpty(int) override { Note("empty"); }
 
 private:
+    void MaybeFail(const std::string& call) {
+        std::lock_guard guard(lock_);
+        if (failing_ != call) return;
+        failing_.clear();
+        throw std::runtime_error("device " + call + " failed");
+    }
     // Called with the lock held.
     void Raise(uint32_t events) {
         pendingEvents_ |= events;
@@ -155,6 +171,7 @@ private:
     uint32_t pendingErrors_ = 0;
     bool stalled_ = false;
     bool writerBlocked_ = false;
+    std::string failing_;
 };
 
 // A dispatcher over a fresh fake device at each open.
