@@ -197,4 +197,5 @@ private:
     int FReaderCount = 0;
     std::array<uint8_t, 512> FReaderBuffer{};
     int FPunchFd = -1;
+    bool FPunchTruncatePending = false;  // the old contents go at the first byte
 };
