@@ -1,4 +1,6 @@
-// The Disk Manager page's import and export of 200 host files (2 KB to 64 KB,
+// The Disk Manager page's import of 10, 100 and 250 small files onto one
+// fresh image, whose cost per file should not grow with the count; and its
+// import and export of 200 host files (2 KB to 64 KB,
 // 6.6 MB in all) through the page's own code path (ImportBinaryFiles, then
 // every row selected and exported to a folder), beside the same work done by
 // Debian's cpmtools as whole processes (one cpmcp per image and direction,
@@ -67,6 +69,12 @@ public:
             entries += fileEntries;
         }
         Batches.push_back(batch);
+        fs::create_directory(Dir / "small");
+        for (int i = 0; i < SmallFileCount; ++i) {
+            const std::string name = (Dir / "small" / ("s" + std::to_string(i) + ".dat")).string();
+            std::ofstream(name, std::ios::binary) << std::string(1000, static_cast<char>('a' + i % 26));
+            SmallFiles.push_back(name);
+        }
     }
     ~Workspace()
     {
@@ -89,8 +97,11 @@ public:
     }
     static bool HaveCpmtools() { return std::system("command -v cpmcp >/dev/null 2>&1") == 0; }
 
+    static constexpr int SmallFileCount = 250;  // of 256 directory entries
+
     fs::path Dir;
     std::vector<std::vector<std::string>> Batches;
+    std::vector<std::string> SmallFiles;
     int64_t Bytes = 0;
 };
 
@@ -128,6 +139,29 @@ void PageImportExport200Files(benchmark::State& state)
     state.SetBytesProcessed(state.iterations() * 2 * w.Bytes);
 }
 
+void PageImportSmallFiles(benchmark::State& state)
+{
+    tavrin::bench::App();
+    Workspace& w = Shared();
+    const auto count = static_cast<size_t>(state.range(0));
+    const std::vector<std::string> files(w.SmallFiles.begin(), w.SmallFiles.begin() + static_cast<std::ptrdiff_t>(count));
+    TScriptedUiPrompts prompts;
+    TTavrinMachine machine(w.Dir.string() + "/");
+    TDiskManagerPage page(machine, prompts, w.Dir.string() + "/");
+    for (auto _ : state) {
+        state.PauseTiming();
+        w.Reset();
+        page.OpenManagerDisk(w.Image(0));
+        state.ResumeTiming();
+        page.ImportBinaryFiles(files);
+        if (page.DiskFileList->count() != static_cast<int>(count))
+            return state.SkipWithError("not every file was imported");
+    }
+    state.counters["per_file"] = benchmark::Counter(static_cast<double>(count),
+                                                    benchmark::Counter::kIsIterationInvariantRate |
+                                                        benchmark::Counter::kInvert);
+}
+
 void CpmtoolsImportExport200Files(benchmark::State& state)
 {
     Workspace& w = Shared();
@@ -153,6 +187,7 @@ void CpmtoolsImportExport200Files(benchmark::State& state)
 
 }  // namespace
 
+BENCHMARK(PageImportSmallFiles)->Arg(10)->Arg(100)->Arg(250)->Unit(benchmark::kMicrosecond);
 BENCHMARK(PageImportExport200Files)->Unit(benchmark::kMillisecond);
 BENCHMARK(CpmtoolsImportExport200Files)->Unit(benchmark::kMillisecond);
 

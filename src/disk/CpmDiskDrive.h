@@ -14,6 +14,7 @@
 // live for one operation.
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <iosfwd>
 #include <map>
@@ -193,6 +194,19 @@ public:
 };
 
 // ---------------------------------------------------------------------------
+// Where an export's bytes go. Records that no entry maps (missing extents,
+// zero block pointers) arrive as Skip, so a host file can leave them as
+// holes instead of writing zeros. A false result is a refused write.
+
+class TCpmExportSink {
+public:
+    virtual ~TCpmExportSink() = default;
+    virtual bool Write(const uint8_t* Data, size_t Count) = 0;
+    // Count zero bytes.
+    virtual bool Skip(uint64_t Count) = 0;
+};
+
+// ---------------------------------------------------------------------------
 // The file system on one image.
 
 class TCpmDiskDrive {
@@ -229,6 +243,7 @@ public:
     void RenameFile(const std::string& OldName, const std::string& NewName, int& Index,
                     uint8_t User);
     void ExportFile(const std::string& Name, bool TextMode, std::ostream& Stream, uint8_t User);
+    void ExportFile(const std::string& Name, bool TextMode, TCpmExportSink& Sink, uint8_t User);
     // Copies Size bytes of Stream into a new file; returns the bytes written
     // (whole records). A failure of any kind leaves the image as it was.
     int32_t ImportFile(const std::string& Name, std::istream& Stream, int32_t Size, int& Index,
@@ -260,6 +275,9 @@ private:
     // Record Record of the file (counted from its start) into Buffer: zeros
     // where no entry holds its extent or its block pointer is 0.
     void ReadFileRecord(const TCpmDiskExtentList& Extents, int32_t Record, uint8_t* Buffer);
+    // The first record at or after Record (below Limit) that an entry maps;
+    // Limit when there is none.
+    int32_t NextMappedRecord(const TCpmDiskExtentList& Extents, int32_t Record, int32_t Limit) const;
     int FindFreeDirEntry(int From);
     int32_t WriteExtent(TCpmDirEntry& Entry, const std::string& Name, uint8_t User, int X,
                         int32_t Remaining, std::istream& Stream, uint8_t PadByte,

@@ -104,7 +104,37 @@ void TCpmDiskDrive::RenameFile(const std::string& OldName, const std::string& Ne
     Index = FileList->Add(CpmFileKey(User, n), info);
 }
 
+namespace {
+
+// An export into a stream: the unmapped records are written as zeros.
+class TStreamExportSink : public TCpmExportSink {
+public:
+    explicit TStreamExportSink(std::ostream& Stream) : FStream(Stream) {}
+    bool Write(const uint8_t* Data, size_t Count) override {
+        return static_cast<bool>(
+            FStream.write(reinterpret_cast<const char*>(Data), static_cast<std::streamsize>(Count)));
+    }
+    bool Skip(uint64_t Count) override {
+        static const char zeros[TDiskDrive::RecordSize] = {};
+        for (; Count > 0; Count -= std::min<uint64_t>(Count, sizeof zeros))
+            if (!FStream.write(zeros, static_cast<std::streamsize>(std::min<uint64_t>(Count, sizeof zeros))))
+                return false;
+        return true;
+    }
+
+private:
+    std::ostream& FStream;
+};
+
+}  // namespace
+
 void TCpmDiskDrive::ExportFile(const std::string& Name, bool TextMode, std::ostream& Stream,
+                               uint8_t User) {
+    TStreamExportSink sink(Stream);
+    ExportFile(Name, TextMode, sink, User);
+}
+
+void TCpmDiskDrive::ExportFile(const std::string& Name, bool TextMode, TCpmExportSink& Sink,
                                uint8_t User) {
     const uint8_t u = User & 0x0F;
     TCpmDiskExtentList extents;
@@ -122,17 +152,26 @@ void TCpmDiskDrive::ExportFile(const std::string& Name, bool TextMode, std::ostr
 
     // Each extent sits at its own place in the file, whether or not the
     // extents before it exist (a file written at random); the last one's
-    // record count ends the file.
+    // record count ends the file. Unmapped records hold no 1Ah, so a text
+    // export passes them as well.
     const TCpmDiskExtentInfo& last = extents.Items.back();
     const int32_t records =
         int32_t{last.ExtentNo} * RecordsPerExtent + std::min<int32_t>(last.RecordCount, RecordsPerExtent);
     uint8_t record[TDiskDrive::RecordSize];
-    for (int32_t r = 0; r < records; ++r) {
+    for (int32_t r = 0; r < records;) {
+        const int32_t mapped = NextMappedRecord(extents, r, records);
+        if (mapped > r) {
+            if (!Sink.Skip(uint64_t(mapped - r) * TDiskDrive::RecordSize))
+                throw std::runtime_error("Unable to save data read from CPM file to stream!");
+            r = mapped;
+            continue;
+        }
         ReadFileRecord(extents, r, record);
         const int length = TextMode ? FindByteInRecord(record, EndOfText) : TDiskDrive::RecordSize;
-        if (length > 0 && !Stream.write(reinterpret_cast<const char*>(record), length))
+        if (length > 0 && !Sink.Write(record, static_cast<size_t>(length)))
             throw std::runtime_error("Unable to save data read from CPM file to stream!");
         if (TextMode && length < TDiskDrive::RecordSize) return;
+        ++r;
     }
 }
 
@@ -157,4 +196,24 @@ void TCpmDiskDrive::ReadFileRecord(const TCpmDiskExtentList& Extents, int32_t Re
         return;
     }
     ReadDataRecord(int32_t{block} * recordsPerBlock + inExtent % recordsPerBlock, Buffer);
+}
+
+int32_t TCpmDiskDrive::NextMappedRecord(const TCpmDiskExtentList& Extents, int32_t Record,
+                                        int32_t Limit) const {
+    const int recordsPerBlock = BlockSize / TDiskDrive::RecordSize;
+    while (Record < Limit) {
+        const auto extentNo = static_cast<uint16_t>(Record / RecordsPerExtent);
+        const auto extent = std::lower_bound(
+            Extents.Items.begin(), Extents.Items.end(), extentNo,
+            [](const TCpmDiskExtentInfo& e, uint16_t no) { return e.ExtentNo < no; });
+        if (extent == Extents.Items.end()) return Limit;
+        if (extent->ExtentNo != extentNo) {
+            Record = int32_t{extent->ExtentNo} * RecordsPerExtent;
+            continue;
+        }
+        const int p = Record % RecordsPerExtent / recordsPerBlock;
+        if ((extent->Pointers[2 * p] | extent->Pointers[2 * p + 1]) != 0) return Record;
+        Record = (Record / recordsPerBlock + 1) * recordsPerBlock;
+    }
+    return Limit;
 }

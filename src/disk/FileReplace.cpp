@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <limits>
 #include <random>
 #include <system_error>
 
@@ -134,6 +135,20 @@ void TReplacementFile::Write(std::string_view data) {
         }
         p += n;
         left -= static_cast<size_t>(n);
+    }
+}
+
+void TReplacementFile::Skip(uint64_t count) {
+    if (FFd < 0) Fail(TStage::Write, EBADF, "Error writing file \"" + FPath + "\"");
+    if (count == 0) return;
+    // The size is set at once, so a hole at the end is part of the file too.
+    const off_t at = ::lseek(FFd, 0, SEEK_CUR);
+    const bool fits = at >= 0 && count <= static_cast<uint64_t>(std::numeric_limits<off_t>::max() - at);
+    const off_t end = fits ? at + static_cast<off_t>(count) : -1;
+    if (!fits || ::ftruncate(FFd, end) != 0 || ::lseek(FFd, end, SEEK_SET) != end) {
+        const int err = fits ? errno : EFBIG;
+        Abandon();
+        Fail(TStage::Write, err, "Error writing file \"" + FPath + "\"");
     }
 }
 

@@ -4,6 +4,7 @@
 // one. A failure at any step removes the temporary file and leaves the old
 // file as it was.
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -30,6 +31,9 @@ public:
     TReplacementFile& operator=(const TReplacementFile&) = delete;
 
     void Write(std::string_view data);
+    // Count zero bytes left as a hole: the file grows without taking space
+    // on the host disk for them.
+    void Skip(uint64_t count);
     // Flushes the data to the device and renames the file into place.
     // Without toDevice the flush is left to the system: the rename still
     // never shows a partial file, but a power loss may lose the new one

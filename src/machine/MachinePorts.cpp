@@ -187,10 +187,14 @@ void TTavrinMachine::CpuPortWrite(TCpuEmu&, uint16_t port, uint8_t dataByte)
         break;
     case 0x1D:
         if (FPunchFd >= 0) {
-            ssize_t written;
-            do
-                written = ::write(FPunchFd, &dataByte, 1);
-            while (written < 0 && errno == EINTR);
+            ssize_t written = -1;
+            if (FPunchTruncatePending && ::ftruncate(FPunchFd, 0) == 0)
+                FPunchTruncatePending = false;
+            if (!FPunchTruncatePending) {
+                do
+                    written = ::write(FPunchFd, &dataByte, 1);
+                while (written < 0 && errno == EINTR);
+            }
             if (written != 1) {
                 ClosePunchFile();
                 if (OnPunchClosed)

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <stdexcept>
 #include <unistd.h>
 
@@ -133,7 +134,12 @@ void TTavrinMachine::CloseReaderFile()
 void TTavrinMachine::OpenPunchFile(const std::string& fileName, bool append)
 {
     ClosePunchFile();
-    FPunchFd = OpenOrThrow(fileName, O_WRONLY | O_CREAT | (append ? O_APPEND : O_TRUNC));
+    // Without append the old contents go only when this run writes its
+    // first byte: enabling the file (as loading the settings does) loses
+    // nothing by itself. Devices and pipes have nothing to empty.
+    FPunchFd = OpenOrThrow(fileName, O_WRONLY | O_CREAT | (append ? O_APPEND : 0));
+    struct stat st {};
+    FPunchTruncatePending = !append && ::fstat(FPunchFd, &st) == 0 && S_ISREG(st.st_mode);
 }
 
 void TTavrinMachine::ClosePunchFile()
@@ -141,6 +147,7 @@ void TTavrinMachine::ClosePunchFile()
     if (FPunchFd >= 0)
         ::close(FPunchFd);
     FPunchFd = -1;
+    FPunchTruncatePending = false;
 }
 
 // --- keyboards ----------------------------------------------------------------

@@ -210,4 +210,5 @@ private:
     std::array<uint8_t, 512> FReaderBuffer{};
     int FPunchFd = -1;
     TIdlePollWatch FIdleWatch;
+    bool FPunchTruncatePending = false;  // the old contents go at the first byte
 };

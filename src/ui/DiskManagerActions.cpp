@@ -28,8 +28,6 @@ namespace {
 
 constexpr const char* DiskFilter = "Emulator Disk Files|*.cpmdsk|All Files|*.*";
 constexpr const char* DiskInUse = "The destination disk file is currently in use and can not be replaced.";
-constexpr uint8_t TextPad = 0x1A;
-constexpr uint8_t BinaryPad = 0x00;
 
 std::string Quoted(const std::string& s) { return "\"" + s + "\""; }
 
@@ -171,24 +169,24 @@ void TDiskManagerPage::SaveDiskToHex32(const std::string& Source, const std::str
 
 // --- import ---------------------------------------------------------------------
 
-void TDiskManagerPage::DM_ImportTextFileActExecute() { AskAndImport("Import Text Files", TextPad); }
+void TDiskManagerPage::DM_ImportTextFileActExecute() { AskAndImport("Import Text Files", true); }
 
-void TDiskManagerPage::DM_ImportBinaryFileActExecute() { AskAndImport("Import Binary Files", BinaryPad); }
+void TDiskManagerPage::DM_ImportBinaryFileActExecute() { AskAndImport("Import Binary Files", false); }
 
-void TDiskManagerPage::AskAndImport(const std::string& Title, uint8_t PadByte)
+void TDiskManagerPage::AskAndImport(const std::string& Title, bool TextMode)
 {
     TFileDialogRequest request;
     request.Title = Title;
     std::vector<std::string> files;
     if (DiskOpen() && FPrompts.OpenFilesDialog(request, files))
-        ImportFiles(files, PadByte);
+        ImportFiles(files, TextMode);
 }
 
-void TDiskManagerPage::ImportTextFiles(const std::vector<std::string>& Files) { ImportFiles(Files, TextPad); }
+void TDiskManagerPage::ImportTextFiles(const std::vector<std::string>& Files) { ImportFiles(Files, true); }
 
-void TDiskManagerPage::ImportBinaryFiles(const std::vector<std::string>& Files) { ImportFiles(Files, BinaryPad); }
+void TDiskManagerPage::ImportBinaryFiles(const std::vector<std::string>& Files) { ImportFiles(Files, false); }
 
-void TDiskManagerPage::ImportFiles(const std::vector<std::string>& Files, uint8_t PadByte)
+void TDiskManagerPage::ImportFiles(const std::vector<std::string>& Files, bool TextMode)
 {
     if (!DiskOpen() || !FManagerFileList || Files.empty())
         return;
@@ -202,11 +200,21 @@ void TDiskManagerPage::ImportFiles(const std::vector<std::string>& Files, uint8_
         if (!CpmIsValidName(MakeCpmShortName(file)))
             throw std::runtime_error("The file name " + Quoted(file.substr(ExtractFileDir(file).size())) +
                                      " does not make a CPM file name.");
-    for (const std::string& file : Files) {
-        const int index = ImportCpmFile(FManagerDiskFile, MakeCpmShortName(file), file, 0, PadByte, *FManagerFileList);
-        FillDiskFileList();
-        SelectRow(index);
+    // The list is refilled once, after the last file or the first refusal,
+    // with the last file imported selected: a refill per file would cost
+    // time in proportion to the rows already shown.
+    TCpmImportResult result;
+    try {
+        ImportCpmFiles(FManagerDiskFile, Files, 0, TextMode, *FManagerFileList, result);
+    } catch (...) {
+        if (result.Imported > 0) {
+            FillDiskFileList();
+            SelectRow(result.LastIndex);
+        }
+        throw;
     }
+    FillDiskFileList();
+    SelectRow(result.LastIndex);
 }
 
 // --- export and view ----------------------------------------------------------------
@@ -253,6 +261,9 @@ void TDiskManagerPage::ExportSelectedFiles(bool TextMode)
     folder = AppendMissingChar(folder, '/');
     FLastExportDir = folder;
     bool all = false;
+    // A file that cannot be exported (a damaged entry, a host error) does
+    // not stop the others; all such files are reported together at the end.
+    std::string failures;
     for (const TCpmDiskFileInfo& item : items) {
         const std::string name = MakeHostSafeName(item.FileName);
         const std::string target = folder + name;
@@ -265,8 +276,14 @@ void TDiskManagerPage::ExportSelectedFiles(bool TextMode)
                 continue;
             all = answer == mrAll;
         }
-        ExportCpmFile(FManagerDiskFile, item.FileName, target, TextMode, item.User);
+        try {
+            ExportCpmFile(FManagerDiskFile, item.FileName, target, TextMode, item.User);
+        } catch (const std::exception& e) {
+            failures += "\n" + Quoted(item.FileName) + " in user area " + std::to_string(item.User) + ": " + e.what();
+        }
     }
+    if (!failures.empty())
+        FPrompts.MessageDlg("These files could not be exported:" + failures, TMsgDlgType::Warning, mbOK);
 }
 
 void TDiskManagerPage::DM_ViewFileActExecute()

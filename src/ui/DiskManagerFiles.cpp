@@ -5,6 +5,7 @@
 #include "disk/HexStream.h"
 #include "disk/ImageRegistry.h"
 #include "platform/ProgramFolder.h"
+#include "ui/DiskManagerText.h"
 
 #include <unistd.h>
 
@@ -29,7 +30,9 @@ std::string ReadWholeFile(const std::string& Path, const char* What)
         throw std::runtime_error(std::string(What) + " " + Quoted(Path) + " could not be opened.");
     std::ifstream in(Path, std::ios::binary);
     std::ostringstream data;
-    if (!in || !(data << in.rdbuf()) || in.bad())
+    // Copying an empty buffer counts as a failure, so an empty file is only
+    // peeked at.
+    if (!in || (in.peek() != std::ifstream::traits_type::eof() && !(data << in.rdbuf())) || in.bad())
         throw std::runtime_error(std::string(What) + " " + Quoted(Path) + " could not be read.");
     return std::move(data).str();
 }
@@ -110,19 +113,56 @@ std::string ReadCpmFile(const std::string& DiskFile, const std::string& Name, bo
     return std::move(out).str();
 }
 
+namespace {
+
+// An export into a replacement file; unmapped records become holes.
+class TReplacementFileSink : public TCpmExportSink {
+public:
+    explicit TReplacementFileSink(TReplacementFile& File) : FFile(File) {}
+    bool Write(const uint8_t* Data, size_t Count) override
+    {
+        FFile.Write(std::string_view(reinterpret_cast<const char*>(Data), Count));
+        return true;
+    }
+    bool Skip(uint64_t Count) override
+    {
+        FFile.Skip(Count);
+        return true;
+    }
+
+private:
+    TReplacementFile& FFile;
+};
+
+} // namespace
+
 void ExportCpmFile(const std::string& DiskFile, const std::string& Name, const std::string& HostFile,
                    bool TextMode, uint8_t User)
 {
+    TCpmDiskDrive drive(DiskFile);
+    TReplacementFile file(HostFile);
+    TReplacementFileSink sink(file);
+    if (TextMode) {
+        TCpmTextExportSink text(sink);
+        drive.ExportFile(Name, true, text, User);
+        text.Finish();
+    } else {
+        drive.ExportFile(Name, false, sink, User);
+    }
     // The file stays on the image, so the copy is not forced to the device
     // one by one: a many-file export would wait on every flush.
-    ReplaceFileContents(HostFile, ReadCpmFile(DiskFile, Name, TextMode, User), false);
+    file.Commit(false);
 }
 
-int ImportCpmFile(const std::string& DiskFile, const std::string& CpmName, const std::string& HostFile,
-                  uint8_t User, uint8_t PadByte, TCpmDiskFileInfoList& Listing)
+namespace {
+
+// One host file into the open image: raises "The CPM file already exists!"
+// when the name is taken in User; returns the file's position in the
+// drive's listing.
+int ImportHostFile(TCpmDiskDrive& Drive, const std::string& CpmName, const std::string& HostFile, uint8_t User,
+                   bool TextMode)
 {
-    TCpmDiskDrive drive(DiskFile);
-    if (drive.FileExists(CpmName, User))
+    if (Drive.FileExists(CpmName, User))
         throw std::runtime_error("The CPM file already exists!");
     std::error_code ec;
     const bool regular = fs::is_regular_file(HostFile, ec);
@@ -131,11 +171,39 @@ int ImportCpmFile(const std::string& DiskFile, const std::string& CpmName, const
         throw std::runtime_error("The file " + Quoted(HostFile) + " could not be opened.");
     const uintmax_t size = fs::file_size(HostFile, ec);
     // Larger than any image: the disk-full refusal of the import.
-    const int32_t count = ec ? 0 : static_cast<int32_t>(std::min<uintmax_t>(size, INT32_MAX));
+    int32_t count = ec ? 0 : static_cast<int32_t>(std::min<uintmax_t>(size, INT32_MAX));
+    std::istream* source = &in;
+    std::istringstream text;
+    // A text file too big for the image is refused as it is, unconverted.
+    if (TextMode && !ec && size <= uintmax_t(Drive.FileList->Allocation.GetBlockCount()) * Drive.BlockSize) {
+        std::string converted = HostTextToCpm(ReadWholeFile(HostFile, "The file"));
+        count = static_cast<int32_t>(converted.size());
+        text.str(std::move(converted));
+        source = &text;
+    }
     int index = -1;
-    drive.ImportFile(CpmName, in, count, index, User, PadByte);
-    drive.GetFileList(Listing);
+    Drive.ImportFile(CpmName, *source, count, index, User, TextMode ? CpmTextPad : CpmBinaryPad);
     return index;
+}
+
+} // namespace
+
+void ImportCpmFiles(const std::string& DiskFile, const std::vector<std::string>& HostFiles, uint8_t User,
+                    bool TextMode, TCpmDiskFileInfoList& Listing, TCpmImportResult& Result)
+{
+    Result = {};
+    TCpmDiskDrive drive(DiskFile);
+    try {
+        for (const std::string& file : HostFiles) {
+            Result.LastIndex = ImportHostFile(drive, MakeCpmShortName(file), file, User, TextMode);
+            ++Result.Imported;
+        }
+    } catch (...) {
+        if (Result.Imported > 0)
+            drive.GetFileList(Listing);
+        throw;
+    }
+    drive.GetFileList(Listing);
 }
 
 bool SameHostFile(const std::string& A, const std::string& B)

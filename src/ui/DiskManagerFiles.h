@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 class TCpmDiskFileInfoList;
 struct TCpmDiskFileInfo;
@@ -31,13 +32,25 @@ int RenameCpmFile(const std::string& DiskFile, const std::string& OldName, const
                   uint8_t User, TCpmDiskFileInfoList& Listing);
 // The file's bytes as exported (text mode stops at the first 1Ah).
 std::string ReadCpmFile(const std::string& DiskFile, const std::string& Name, bool TextMode, uint8_t User);
-// Replaces HostFile with the exported file.
+// Replaces HostFile with the exported file: text with LF line ends, records
+// that no entry maps as holes.
 void ExportCpmFile(const std::string& DiskFile, const std::string& Name, const std::string& HostFile,
                    bool TextMode, uint8_t User);
-// Raises "The CPM file already exists!" when the name is taken in User;
-// returns the new file's position in the new listing.
-int ImportCpmFile(const std::string& DiskFile, const std::string& CpmName, const std::string& HostFile,
-                  uint8_t User, uint8_t PadByte, TCpmDiskFileInfoList& Listing);
+// Text gets CR LF line ends and the 1Ah end marker, and its last record is
+// padded with 1Ah; binary is copied as it is and padded with 00h.
+constexpr uint8_t CpmTextPad = 0x1A;
+constexpr uint8_t CpmBinaryPad = 0x00;
+// Imports host files in order, each under MakeCpmShortName of its name,
+// through one opening of the image, so the cost per file does not grow with
+// the files already on it. A name taken in User raises "The CPM file
+// already exists!". The first refusal ends the import and is raised; the
+// files before it stay, and Listing and Result describe them.
+struct TCpmImportResult {
+    int Imported = 0;    // files imported
+    int LastIndex = -1;  // listing position of the last one
+};
+void ImportCpmFiles(const std::string& DiskFile, const std::vector<std::string>& HostFiles, uint8_t User,
+                    bool TextMode, TCpmDiskFileInfoList& Listing, TCpmImportResult& Result);
 
 // True when both names reach the same file (identity, not spelling).
 bool SameHostFile(const std::string& A, const std::string& B);

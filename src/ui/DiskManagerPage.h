@@ -126,8 +126,8 @@ private:
     // Copies of the items of the selected rows, in list order.
     std::vector<TCpmDiskFileInfo> SelectedItems() const;
     void SelectRow(int Row, bool ClearOthers = true);
-    void ImportFiles(const std::vector<std::string>& Files, uint8_t PadByte);
-    void AskAndImport(const std::string& Title, uint8_t PadByte);
+    void ImportFiles(const std::vector<std::string>& Files, bool TextMode);
+    void AskAndImport(const std::string& Title, bool TextMode);
     void ExportSelection(bool TextMode);
     // Asks where an image goes; the name with ".cpmdsk" or empty.
     std::string AskDiskFileName(const std::string& Title);

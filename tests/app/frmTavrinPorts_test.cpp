@@ -28,22 +28,32 @@ TEST_F(WindowTest, BrowseButtonsFillTheNameOnlyWhenConfirmed)
     EXPECT_EQ(H.Prompts.Log.at(2).Text, "Select Output File Name");
 }
 
+// Without "Append" the old contents go only when a byte is written, so
+// enabling the file (as loading the settings at start-up does) and closing
+// it again loses nothing.
 TEST_F(WindowTest, ThePunchFileAppendsOrTruncatesAsTicked)
 {
     const std::string path = H.Temp.File("punch.txt");
     W->OutputFilePanel->C_OutputFileNameEdit->setText(QString::fromStdString(path));
-    for (auto [append, expected] : {std::pair{true, "oldN"}, std::pair{false, "N"}}) {
-        SCOPED_TRACE(append);
+    struct Row {
+        bool Append;
+        const char* Written;
+        const char* Expected;
+    };
+    for (const Row& r : {Row{true, "N", "oldN"}, Row{false, "N", "N"}, Row{false, "NO", "NO"}, Row{false, "", "old"},
+                         Row{true, "", "old"}}) {
+        SCOPED_TRACE(std::string(r.Append ? "append " : "") + r.Written);
         WriteFile(path, "old");
-        W->OutputFilePanel->C_AppendOutputFileBtn->setChecked(append);
+        W->OutputFilePanel->C_AppendOutputFileBtn->setChecked(r.Append);
         W->OutputFilePanel->EnableOutputFileBtn->click();
         ASSERT_TRUE(W->EnableOutputFileAct->isChecked());
         EXPECT_EQ(InPort(W->Machine(), 0x1C), 0x04);
-        W->Machine().CpuPortWrite(W->Machine().CpuEmu1, 0x1D, 'N');
+        for (const char* c = r.Written; *c; ++c)
+            W->Machine().CpuPortWrite(W->Machine().CpuEmu1, 0x1D, static_cast<uint8_t>(*c));
         W->EnableOutputFileAct->trigger();
         EXPECT_FALSE(W->Machine().PunchOpen());
         EXPECT_FALSE(W->OutputFilePanel->EnableOutputFileBtn->isChecked());
-        EXPECT_EQ(ReadFile(path), expected);
+        EXPECT_EQ(ReadFile(path), r.Expected);
     }
 }
 

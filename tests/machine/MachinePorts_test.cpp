@@ -242,6 +242,9 @@ TEST_F(PortMapTest, PunchWritesBytesAndClosesOnAShortWrite)
     EXPECT_EQ(InPort(M, 0x1C), 0x04);
     OutPort(M, 0x1D, 'x');
     EXPECT_EQ(ReadFile(file), "x");
+    M.OpenPunchFile("/dev/null", false);  // a device has nothing to empty
+    OutPort(M, 0x1D, 'y');
+    EXPECT_TRUE(M.PunchOpen());
 
     M.OpenPunchFile("/dev/full", false);
     OutPort(M, 0x1D, 'q');

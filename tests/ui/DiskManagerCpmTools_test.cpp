@@ -1,10 +1,13 @@
 // Debian's cpmtools agree with what the Disk Manager page did: imports,
 // deletes, renames, attributes and user areas pass its checker and list
-// alike; files they put on the image show on the page and export alike.
+// alike; files they put on the image show on the page and export alike;
+// text copies convert line ends as cpmcp -t does.
 
 #include "DiskManagerTestSupport.h"
 
 #include <QComboBox>
+
+#include "ui/DiskManagerFiles.h"
 
 #include <map>
 #include <sstream>
@@ -126,6 +129,82 @@ TEST_F(DiskManagerCpmTools, WhatThePageAndTheToolsDidChecksListsAndExportsAlike)
     Run(Page->DM_ExportBinaryFileAct);
     EXPECT_EQ(storetest::ReadFile(Dir.File("out/ALPHA.TXT")).substr(0, 3000), storetest::ReadFile(alpha));
     EXPECT_EQ(storetest::ReadFile(Dir.File("out/BETA.DAT")).substr(0, 33000), storetest::ReadFile(beta));
+}
+
+// Text imports put on the image what cpmcp -t puts there: each LF becomes
+// CR LF, a lone CR and a 1Ah inside stay, and a 1Ah follows the text (in a
+// record of its own when the text fills its last one). Past that 1Ah the
+// tool pads with 00h, the page with 1Ah. A file with CR LF line ends, or
+// mixed ones, goes on as the same text with LF ends does (where cpmcp -t
+// would double the CR).
+TEST_F(DiskManagerCpmTools, TextImportsPutWhatCpmcpTextPuts)
+{
+    const std::vector<std::vector<std::string>> rows = {
+        {"a\nb\n", "a\r\nb\r\n", "a\r\nb\n"},
+        {""},
+        {"no line end"},
+        {"\n\nx\n", "\r\n\r\nx\r\n"},
+        {"a\rb\r"},
+        {"a\x1A" "b\n"},
+        {std::string(126, 'x') + "\n", std::string(126, 'x') + "\r\n"},
+        {std::string(127, 'y') + "\n"},
+        {std::string(300, 'z') + "\nend\n", std::string(300, 'z') + "\r\nend\n"}};
+    for (const auto& forms : rows) {
+        SCOPED_TRACE(forms.front().substr(0, 8));
+        HostFile("t.txt", forms.front());
+        MakeFreshImage(Dir.File("tool.cpmdsk"));
+        Cpm("cpmcp", "-t tool.cpmdsk t.txt 0:t.txt");
+        Cpm("cpmcp", "tool.cpmdsk 0:t.txt tool.bin");
+        std::string expected = storetest::ReadFile(Dir.File("tool.bin"));
+        expected.erase(expected.find_last_not_of('\0') + 1);
+        expected.resize((expected.size() + 127) / 128 * 128, '\x1A');
+        for (const std::string& text : forms) {
+            MakeFreshImage(Image);
+            Page->OpenManagerDisk(Image);
+            Page->ImportTextFiles({HostFile("t.txt", text)});
+            EXPECT_EQ(ReadCpmFile(Image, "T.TXT", false, 0), expected) << text.substr(0, 8);
+        }
+    }
+    EXPECT_TRUE(Prompts.Texts().empty()) << Prompts.LastText();
+}
+
+// Text exports write what cpmcp -t writes: the bytes before the first 1Ah,
+// with CR LF as LF, also where the pair spans two records.
+TEST_F(DiskManagerCpmTools, TextExportsWriteWhatCpmcpTextWrites)
+{
+    const std::string rows[] = {"a\r\nb\r\n\x1A",
+                                "ab\x1A" "cd\r\n",
+                                "a\nb\x1A",
+                                std::string(127, 'x') + "\r\ny\x1A",
+                                "\r\n\r\n\x1A",
+                                std::string(128, 'f')};
+    for (const std::string& data : rows) {
+        SCOPED_TRACE(data.substr(0, 8));
+        MakeFreshImage(Image);
+        Put({{"d.txt", data}});
+        ExportCpmFile(Image, "D.TXT", Dir.File("page.txt"), true, 0);
+        Cpm("cpmcp", "-t work.cpmdsk 0:d.txt tool.txt");
+        EXPECT_EQ(storetest::ReadFile(Dir.File("page.txt")), storetest::ReadFile(Dir.File("tool.txt")));
+    }
+}
+
+// A lone CR is text too: it is exported with the byte after it, also at the
+// end and across records (cpmcp -t drops the byte that follows a lone CR and
+// a CR at the end).
+TEST_F(DiskManagerCpmTools, TextExportsKeepLoneCrs)
+{
+    const std::pair<std::string, std::string> rows[] = {
+        {"a\rb\x1A", "a\rb"},
+        {"ab\r\x1A", "ab\r"},
+        {std::string(127, 'x') + "\ry\x1A", std::string(127, 'x') + "\ry"},
+        {"\r\r\nz\x1A", "\r\nz"}};
+    for (const auto& [data, expected] : rows) {
+        SCOPED_TRACE(data.substr(0, 8));
+        MakeFreshImage(Image);
+        Put({{"d.txt", data}});
+        ExportCpmFile(Image, "D.TXT", Dir.File("page.txt"), true, 0);
+        EXPECT_EQ(storetest::ReadFile(Dir.File("page.txt")), expected);
+    }
 }
 
 }  // namespace

@@ -6,6 +6,9 @@
 #include "DiskManagerTestSupport.h"
 #include "ui/FileList.h"
 
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <filesystem>
 
 using namespace cpmtest;
@@ -84,6 +87,74 @@ TEST_F(DiskManagerFilesTest, SingleExportAsksForTheFileAndAFailureKeepsTheOldOne
     Select({1});
     Run(Page->DM_ExportTextFileAct);
     EXPECT_EQ(storetest::ReadFile(target), "text");
+}
+
+// Files that cannot be exported (damaged entries, a host name taken by a
+// folder) do not stop the others; they are listed, with why, in one message.
+TEST_F(DiskManagerFilesTest, AManyFileExportWritesWhatItCanAndListsTheRest)
+{
+    Put({{"a.txt", "alpha\x1A"}, {"b.txt", "beta\x1A"}, {"c.txt", "gamma\x1A"}});
+    PokeEntry(Image, 3, MakeEntry(0, "BAD", "TXT", 0, 0, 16, {600}));
+    PokeEntry(Image, 4, MakeEntry(0, "TWICE", "TXT", 0, 0, 1, {7}));
+    PokeEntry(Image, 5, MakeEntry(0, "TWICE", "TXT", 0, 0, 1, {8}));
+    Page->OpenManagerDisk(Image);
+    fs::create_directories(Dir.File("out/C.TXT"));
+    Prompts.DialogAnswers = {mrYes};  // to replacing what is in C.TXT's way
+    ExportAll(Dir.File("out"));
+
+    EXPECT_EQ(storetest::ReadFile(Dir.File("out/A.TXT")), "alpha");
+    EXPECT_EQ(storetest::ReadFile(Dir.File("out/B.TXT")), "beta");
+    ASSERT_EQ(Prompts.Texts().size(), 2u);
+    EXPECT_EQ(Prompts.Texts().front(), "Overwrite existing file \"C.TXT\"?");
+    EXPECT_EQ(Prompts.Log.back().Type, TMsgDlgType::Warning);
+    const std::string message = Prompts.LastText();
+    EXPECT_EQ(message.rfind("These files could not be exported:\n", 0), 0u) << message;
+    const std::pair<const char*, const char*> failed[] = {{"BAD.TXT", "outside the data area"},
+                                                          {"C.TXT", "Cannot create file"},
+                                                          {"TWICE.TXT", "more than one directory entry"}};
+    for (const auto& [name, reason] : failed) {
+        SCOPED_TRACE(name);
+        const size_t line = message.find(std::string("\n\"") + name + "\" in user area 0: ");
+        ASSERT_NE(line, std::string::npos) << message;
+        EXPECT_NE(message.substr(line, message.find('\n', line + 1) - line).find(reason), std::string::npos) << message;
+        EXPECT_FALSE(fs::is_regular_file(Dir.File("out/") + name));
+    }
+    EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 3);
+}
+
+// Extents far apart keep their places in the host file, and the records
+// between them are holes: an 8 MB file of three blocks takes a few blocks of
+// the host disk, in either mode.
+TEST_F(DiskManagerFilesTest, UnmappedRecordsOfAnExportAreHoles)
+{
+    const std::pair<int, std::string> extents[] = {{0, std::string(2048, 'a')},
+                                                   {200, std::string(2048, 'b')},
+                                                   {511, std::string(384, 'c')}};
+    std::string expected;
+    for (int i = 0; i < 3; ++i) {
+        const auto& [number, data] = extents[i];
+        const auto block = static_cast<uint16_t>(4 + i);
+        const auto records = static_cast<uint8_t>(number == 511 ? 3 : 128);
+        PokeEntry(Image, i, MakeEntry(0, "HOLES", "DAT", number % 32, static_cast<uint8_t>(number / 32), records, {block}));
+        Poke(Image, BlockOffset(block), std::vector<uint8_t>(data.begin(), data.end()));
+        expected.resize(static_cast<size_t>(number) * 16384, '\0');
+        expected += data;
+    }
+    Page->OpenManagerDisk(Image);
+    for (QAction* action : {Page->DM_ExportBinaryFileAct, Page->DM_ExportTextFileAct}) {
+        SCOPED_TRACE(action->text().toStdString());
+        const std::string target = Dir.File("holes.dat");
+        Select({0});
+        Prompts.FileAnswers = {target};
+        Run(action);
+        struct stat st {};
+        ASSERT_EQ(::stat(target.c_str(), &st), 0);
+        EXPECT_EQ(static_cast<size_t>(st.st_size), expected.size());
+        EXPECT_LT(int64_t{st.st_blocks} * 512, 256 * 1024);
+        EXPECT_TRUE(storetest::ReadFile(target) == expected);
+        fs::remove(target);
+    }
+    EXPECT_TRUE(Prompts.Texts().empty()) << Prompts.LastText();
 }
 
 TEST_F(DiskManagerFilesTest, CreateDiskUsesTheFinalNameAndRefusesImagesInUse)

@@ -84,6 +84,36 @@ TEST_F(DiskManagerPageTest, ImportsTakeCpmNamesAndStopAtTheFirstRefusal)
     EXPECT_EQ(Names(), (std::vector<std::string>{"PROG.COM", "README.MAR", "TWO.TXT"}));
 }
 
+// However many files an import brings, the list is rebuilt once: after the
+// last file, or after the first refusal when files came before it, with the
+// last file imported selected.
+TEST_F(DiskManagerPageTest, AnImportRebuildsTheListOnce)
+{
+    Put({{"old.txt", "0"}});
+    struct Row {
+        std::vector<std::string> Files;
+        int Rebuilds;
+        size_t Rows;
+        std::string Selected;
+    };
+    const Row rows[] = {
+        {{HostFile("a.txt", "1"), HostFile("b.txt", "2"), HostFile("c.txt", "3"), HostFile("d.txt", "4")}, 1, 5, "D.TXT"},
+        {{HostFile("e.txt", "5"), HostFile("f.txt", "6"), Dir.File("old.txt"), HostFile("g.txt", "7")}, 1, 7, "F.TXT"},
+        {{Dir.File("old.txt"), HostFile("h.txt", "8")}, 0, 7, "F.TXT"}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.Files.front());
+        int rebuilds = 0;
+        const auto counter = QObject::connect(List().model(), &QAbstractItemModel::modelReset, [&] { ++rebuilds; });
+        Prompts.FilesAnswers.push_back(r.Files);
+        Run(Page->DM_ImportBinaryFileAct);
+        QObject::disconnect(counter);
+        EXPECT_EQ(rebuilds, r.Rebuilds);
+        EXPECT_EQ(Names().size(), r.Rows);
+        ASSERT_EQ(SelectedRows().size(), 1u);
+        EXPECT_EQ(Names().at(static_cast<size_t>(SelectedRows().front())), r.Selected);
+    }
+}
+
 TEST_F(DiskManagerPageTest, DeleteAndRenameAskAndKeepASelectionInRange)
 {
     Put({{"a.txt", "1"}, {"b.txt", "2"}, {"c.txt", "3"}, {"d.txt", "4"}});
