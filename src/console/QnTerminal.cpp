@@ -16,6 +16,7 @@
 
 #include "console/QnPaintRatio.h"
 #include "console/QnTerminalPaint.h"
+#include "console/QnTrmVT100.h"
 #include "platform/PlatformEvents.h"
 #include "platform/ProgramFolder.h"
 #include "platform/NumLockState.h"
