@@ -207,6 +207,43 @@ TEST_F(CpmDisk, DeleteFreesEveryPointerButNeverTheDirectory) {
     EXPECT_TRUE(ReadFileBytes(Image) == before);
 }
 
+// Each operation at both ends of the user areas, moving a file between
+// them: what one end does must not land in, or be looked for in, another.
+TEST_F(CpmDisk, FileOperationsReachTheFirstAndLastUserAreas) {
+    const std::string data(300, 'u');
+    const auto keys = [this] {
+        const TCpmDiskFileInfoList list = Listing();
+        std::vector<std::string> all;
+        for (int i = 0; i < list.GetCount(); ++i) all.push_back(list.GetKey(i));
+        return all;
+    };
+    for (const auto& [from, to] : {std::pair<uint8_t, uint8_t>{0, CpmMaxUser}, {CpmMaxUser, 0}}) {
+        SCOPED_TRACE(int(from));
+        MakeFreshImage(Image);
+        int index = -2;
+        {
+            TCpmDiskDrive drive(Image);
+            std::istringstream in(data);
+            drive.ImportFile("MOVE.TXT", in, static_cast<int32_t>(data.size()), index, from, 0x1A);
+            std::ostringstream out;
+            drive.ExportFile("MOVE.TXT", false, out, from);
+            EXPECT_EQ(out.str().substr(0, data.size()), data);
+        }
+        EXPECT_EQ(keys(), std::vector<std::string>{std::to_string(from) + ":MOVE.TXT"});
+        {
+            TCpmDiskDrive drive(Image);
+            drive.SetFileAttributes("MOVE.TXT", CpmAttrReadOnly, index, to, from);
+            drive.RenameFile("MOVE.TXT", "MOVED.TXT", index, to);
+        }
+        EXPECT_EQ(keys(), std::vector<std::string>{std::to_string(to) + ":MOVED.TXT"});
+        {
+            TCpmDiskDrive drive(Image);
+            drive.DeleteFile("MOVED.TXT", to);
+        }
+        EXPECT_EQ(keys(), std::vector<std::string>{});
+    }
+}
+
 // Extent numbers span two bytes (EX and S2); a block count counts pointers.
 TEST(CpmEntryNumbers, ExtentNumberAndBlockCount) {
     struct Case {
