@@ -290,6 +290,19 @@ TEST_F(CpmDisk, RepeatedExtentIsReportedAndRefused) {
     EXPECT_EQ(Export("OTHER.TXT", false).size(), 2048u) << "the undamaged file is followed as before";
 }
 
+// The last user area is checked for repeated extents like the first; the
+// entries past it are no files and never reported.
+TEST_F(CpmDisk, RepeatedExtentIsFoundUpToTheLastUserArea) {
+    const std::pair<uint8_t, std::size_t> rows[] = {{CpmMaxUser, 1}, {static_cast<uint8_t>(CpmMaxUser + 1), 0}};
+    for (const auto& [user, problems] : rows) {
+        MakeFreshImage(Image);
+        PokeEntry(Image, 0, MakeEntry(user, "TWICE", "TXT", 0, 0, 16, {4}));
+        PokeEntry(Image, 3, MakeEntry(user, "TWICE", "TXT", 0, 0, 16, {5}));
+        TCpmDiskDrive drive(Image);
+        EXPECT_EQ(drive.Problems().size(), problems) << int(user);
+    }
+}
+
 // Every entry that is not free keeps its blocks from imports, whatever its
 // user byte.
 TEST_F(CpmDisk, ForeignEntriesKeepTheirBlocks) {
