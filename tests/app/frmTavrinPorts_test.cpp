@@ -250,6 +250,38 @@ TEST_F(PrinterWindow, TheDeviceTakesThePanelsValuesAndLocksThem)
         EXPECT_FALSE(a->isEnabled()) << "no printer: " << a->objectName().toStdString();
 }
 
+// Every value of the panel, each row at the opposite end of its range from
+// the other, is the device's once it is made.
+TEST_F(PrinterWindow, TheDeviceTakesEveryPanelValue)
+{
+    TPrinterPanel& p = *W->PrinterPanel;
+    const double widest = p.C_LeftRightMarginEdit->MaxValue();  // the panel stops short of the device's limit
+    const TTTYPrinterSetup rows[] = {
+        {TTTYPrinter::MinTabSpacing, widest, TTTYPrinter::MinMargin, TTTYPrinter::MaxLineSpacing, true, false, true},
+        {TTTYPrinter::MaxTabSpacing, TTTYPrinter::MinMargin, widest, TTTYPrinter::MinLineSpacing, false, true, false}};
+    for (const TTTYPrinterSetup& r : rows) {
+        SCOPED_TRACE(r.TabSpacing);
+        p.C_TabSpacingEdit->setValue(r.TabSpacing);
+        p.C_TopBottomMarginEdit->SetValue(r.TopBottomMargin);
+        p.C_LeftRightMarginEdit->SetValue(r.LeftRightMargin);
+        p.C_LineSpacingEdit->SetValue(r.LineSpacing);
+        p.C_IgnoreFormFeedsBtn->setChecked(r.IgnoreFormFeed);
+        p.C_AutoLineWrapBtn->setChecked(r.AutoLineWrap);
+        p.C_EosEjectsPrinterBtn->setChecked(r.CtrlZEndsJob);
+        W->UpdateAllActions();
+        p.C_EnablePrinterBtn->click();
+        ASSERT_NE(W->Printer(), nullptr);
+        const TTTYPrinter& d = *W->Printer();
+        EXPECT_EQ(std::tuple(d.TabSpacing(), d.TopMargin(), d.BottomMargin(), d.LeftMargin(), d.RightMargin(),
+                             d.LineSpacing(), d.IgnoreFormFeed, d.AutoLineWrap, d.CtrlZEndsJob),
+                  std::tuple(r.TabSpacing, r.TopBottomMargin, r.TopBottomMargin, r.LeftRightMargin,
+                             r.LeftRightMargin, r.LineSpacing, r.IgnoreFormFeed, r.AutoLineWrap, r.CtrlZEndsJob));
+        W->UpdateAllActions();
+        p.C_EnablePrinterBtn->click();
+        ASSERT_EQ(W->Printer(), nullptr);
+    }
+}
+
 TEST_F(PrinterWindow, PrinterSetupReloadsThePanelOnlyOnOk)
 {
     int shown = 0;

@@ -162,6 +162,45 @@ TEST_F(SettingsRestart, EveryChangedControlComesBack)
     EXPECT_EQ(ReadFile(second.SettingsFileName()), saved);
 }
 
+// COM1 and COM2 at opposite ends of every range, then the other way round:
+// a key written or read for the wrong line, or a refused end of a range,
+// brings a value back that differs from the one set.
+TEST_F(SettingsRestart, EachComLineKeepsItsOwnValuesAtTheEndsOfTheRanges)
+{
+    using TLine = std::tuple<int, int, int, bool, bool>;  // port, baud, format, two stop bits, handshake
+    const TLine low{1, 0, 0, false, false};
+    const TLine high{255, 15, 3, true, true};
+    const auto shown = [](const TComSettingsPanel& c) {
+        return TLine{c.PortNumber->value(), c.BaudList->currentIndex(), c.FormatList->currentIndex(),
+                     c.TwoStopBitsBtn->isChecked(), c.HandShake->isChecked()};
+    };
+    const auto held = [](const TComLineSettings& c) {
+        return TLine{c.PortNumber, c.BaudIndex, c.FormatIndex, c.TwoStopBits, c.HandShake};
+    };
+    for (const auto& [com1, com2] : {std::pair(low, high), std::pair(high, low)}) {
+        SCOPED_TRACE(std::get<0>(com1));
+        TMainHalvoret& first = Start();
+        for (const auto& [panel, line] : {std::pair(first.PortsPage->Com1Panel, com1),
+                                          std::pair(first.PortsPage->Com2Panel, com2)}) {
+            const auto& [port, baud, format, twoStopBits, handShake] = line;
+            panel->PortNumber->setValue(port);
+            panel->BaudList->setCurrentIndex(baud);
+            panel->FormatList->setCurrentIndex(format);
+            panel->TwoStopBitsBtn->setChecked(twoStopBits);
+            panel->HandShake->setChecked(handShake);
+        }
+        ASSERT_TRUE(first.close());
+
+        TMainHalvoret& second = Start();
+        EXPECT_TRUE(H.Prompts.Texts().empty()) << H.Prompts.LastText();
+        EXPECT_EQ(held(second.Machine().Settings.Com1), com1);
+        EXPECT_EQ(held(second.Machine().Settings.Com2), com2);
+        EXPECT_EQ(shown(*second.PortsPage->Com1Panel), com1);
+        EXPECT_EQ(shown(*second.PortsPage->Com2Panel), com2);
+        ASSERT_TRUE(second.close());
+    }
+}
+
 TEST_F(SettingsRestart, AFailingEnableIsReportedAndLoadingGoesOn)
 {
     H.WriteSettings({{"PORT_DEVICE_FILE_IN", "InputFileName", H.Temp.File("gone.txt")},

@@ -93,6 +93,10 @@ const ScriptCase ScriptCases[] = {
     {.name = "RegionDefaultBottom", .input = CSI + "5r" + CSI + "99B", .cursor = {24, 1}},
     {.name = "OriginModeKeepsCursor", .input = CSI + "5;10r" + CSI + "20;5H" + CSI + "?6h", .cursor = {20, 5}},
     {.name = "UpStopsAtRegionTop", .input = CSI + "5;10r" + CSI + "6;1H" + CSI + "4A", .cursor = {5, 1}},
+    {.name = "UpAtRegionTopStays", .input = CSI + "5;10r" + CSI + "5;7H" + CSI + "A", .cursor = {5, 7}},
+    {.name = "UpAboveRegionStopsAtRow1", .input = CSI + "5;10r" + CSI + "3;7H" + CSI + "5A", .cursor = {1, 7}},
+    {.name = "DownStopsAtRegionBottom", .input = CSI + "5;10r" + CSI + "9;7H" + CSI + "4B", .cursor = {10, 7}},
+    {.name = "DownBelowRegionStopsAtLastRow", .input = CSI + "5;10r" + CSI + "20;7H" + CSI + "9B", .cursor = {24, 7}},
     // DECSC / DECRC keep the row in the current addressing, not origin mode.
     {.name = "RestoreInOriginMode", .input = CSI + "5;10r" + CSI + "2;1H" + E + "7" + CSI + "?6h" + E + "8",
      .cursor = {6, 1}},

@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "console/QtPrintTarget.h"
@@ -217,6 +218,35 @@ TEST(TTYPrinter, MarginChangeRecomputesLimits)
     d.printer->SetLeftMargin(1.0);
     d.Write("\rB");
     EXPECT_EQ(d.target.LastGlyph(), "'B' 100,25");
+}
+
+// The panel's set-up, every value at one end of its range and the options
+// opposite, applied over the other row: each value lands where it belongs.
+TEST(TTYPrinterSetup, ApplyAllGivesTheDeviceEveryValue)
+{
+    const TTTYPrinterSetup low{TTTYPrinter::MinTabSpacing, TTTYPrinter::MinMargin, TTTYPrinter::MaxMargin,
+                               TTTYPrinter::MinLineSpacing, true, false, false};
+    const TTTYPrinterSetup high{TTTYPrinter::MaxTabSpacing, TTTYPrinter::MaxMargin, TTTYPrinter::MinMargin,
+                                TTTYPrinter::MaxLineSpacing, false, true, true};
+    const auto applied = [](const TTTYPrinter& p) {
+        return std::tuple(p.TabSpacing(), p.TopMargin(), p.BottomMargin(), p.LeftMargin(), p.RightMargin(),
+                          p.LineSpacing(), p.IgnoreFormFeed, p.AutoLineWrap, p.CtrlZEndsJob);
+    };
+    const auto expected = [](const TTTYPrinterSetup& s) {
+        return std::tuple(s.TabSpacing, s.TopBottomMargin, s.TopBottomMargin, s.LeftRightMargin, s.LeftRightMargin,
+                          s.LineSpacing, s.IgnoreFormFeed, s.AutoLineWrap, s.CtrlZEndsJob);
+    };
+    for (const auto& [before, setup] : {std::pair(high, low), std::pair(low, high)}) {
+        Device d;
+        before.ApplyAll(*d.printer);
+        setup.ApplyAll(*d.printer);
+        EXPECT_EQ(applied(*d.printer), expected(setup)) << "tab spacing " << setup.TabSpacing;
+        // The options alone leave the page values as they were.
+        before.ApplyOptions(*d.printer);
+        EXPECT_EQ(std::tuple(d.printer->IgnoreFormFeed, d.printer->AutoLineWrap, d.printer->CtrlZEndsJob),
+                  std::tuple(before.IgnoreFormFeed, before.AutoLineWrap, before.CtrlZEndsJob));
+        EXPECT_EQ(d.printer->TabSpacing(), setup.TabSpacing);
+    }
 }
 
 struct PdfDevice {

@@ -207,6 +207,43 @@ TEST_F(CpmDisk, DeleteFreesEveryPointerButNeverTheDirectory) {
     EXPECT_TRUE(ReadFileBytes(Image) == before);
 }
 
+// Each operation at both ends of the user areas, moving a file between
+// them: what one end does must not land in, or be looked for in, another.
+TEST_F(CpmDisk, FileOperationsReachTheFirstAndLastUserAreas) {
+    const std::string data(300, 'u');
+    const auto keys = [this] {
+        const TCpmDiskFileInfoList list = Listing();
+        std::vector<std::string> all;
+        for (int i = 0; i < list.GetCount(); ++i) all.push_back(list.GetKey(i));
+        return all;
+    };
+    for (const auto& [from, to] : {std::pair<uint8_t, uint8_t>{0, CpmMaxUser}, {CpmMaxUser, 0}}) {
+        SCOPED_TRACE(int(from));
+        MakeFreshImage(Image);
+        int index = -2;
+        {
+            TCpmDiskDrive drive(Image);
+            std::istringstream in(data);
+            drive.ImportFile("MOVE.TXT", in, static_cast<int32_t>(data.size()), index, from, 0x1A);
+            std::ostringstream out;
+            drive.ExportFile("MOVE.TXT", false, out, from);
+            EXPECT_EQ(out.str().substr(0, data.size()), data);
+        }
+        EXPECT_EQ(keys(), std::vector<std::string>{std::to_string(from) + ":MOVE.TXT"});
+        {
+            TCpmDiskDrive drive(Image);
+            drive.SetFileAttributes("MOVE.TXT", CpmAttrReadOnly, index, to, from);
+            drive.RenameFile("MOVE.TXT", "MOVED.TXT", index, to);
+        }
+        EXPECT_EQ(keys(), std::vector<std::string>{std::to_string(to) + ":MOVED.TXT"});
+        {
+            TCpmDiskDrive drive(Image);
+            drive.DeleteFile("MOVED.TXT", to);
+        }
+        EXPECT_EQ(keys(), std::vector<std::string>{});
+    }
+}
+
 // Extent numbers span two bytes (EX and S2); a block count counts pointers.
 TEST(CpmEntryNumbers, ExtentNumberAndBlockCount) {
     struct Case {
@@ -251,6 +288,19 @@ TEST_F(CpmDisk, RepeatedExtentIsReportedAndRefused) {
     EXPECT_TRUE(out.str().empty());
     EXPECT_TRUE(ReadFileBytes(Image) == before) << "nothing written";
     EXPECT_EQ(Export("OTHER.TXT", false).size(), 2048u) << "the undamaged file is followed as before";
+}
+
+// The last user area is checked for repeated extents like the first; the
+// entries past it are no files and never reported.
+TEST_F(CpmDisk, RepeatedExtentIsFoundUpToTheLastUserArea) {
+    const std::pair<uint8_t, std::size_t> rows[] = {{CpmMaxUser, 1}, {static_cast<uint8_t>(CpmMaxUser + 1), 0}};
+    for (const auto& [user, problems] : rows) {
+        MakeFreshImage(Image);
+        PokeEntry(Image, 0, MakeEntry(user, "TWICE", "TXT", 0, 0, 16, {4}));
+        PokeEntry(Image, 3, MakeEntry(user, "TWICE", "TXT", 0, 0, 16, {5}));
+        TCpmDiskDrive drive(Image);
+        EXPECT_EQ(drive.Problems().size(), problems) << int(user);
+    }
 }
 
 // Every entry that is not free keeps its blocks from imports, whatever its

@@ -6,6 +6,8 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 
@@ -265,6 +267,63 @@ TEST_F(Port, AvailablePortsAreRealOrNamedDevicesEvenWhenInUse) {
     port.SetComNumber(7);
     port.SetOpen(true);  // held exclusively now
     EXPECT_EQ(AvailablePortNumbers(folder.File("tty")), (std::vector<int>{7, 8}));
+}
+
+// A device layer whose device the host refuses with `error`.
+class RefusedDispatcher : public TQnBaseDispatcher {
+public:
+    RefusedDispatcher(void* owner, int error) : TQnBaseDispatcher(owner), error_(error) {}
+
+protected:
+    std::unique_ptr<IQnSerialDevice> OpenCom(const std::string&, int32_t& result) override {
+        result = -error_;
+        return nullptr;
+    }
+
+private:
+    int error_;
+};
+
+// The host's open failures in the component's terms: a device in use or
+// refused is already open, a missing one is a bad id, anything else stays
+// the host's input/output error.
+TEST_F(Port, HostOpenFailuresBecomeTheComponentsErrors) {
+    const std::pair<int, int32_t> rows[] = {{EBUSY, EAlreadyOpen().ErrorCode()}, {EACCES, EAlreadyOpen().ErrorCode()},
+                                            {ENOENT, EBadId().ErrorCode()},      {ENXIO, EBadId().ErrorCode()},
+                                            {ENODEV, EBadId().ErrorCode()},      {ENOTTY, EBadId().ErrorCode()},
+                                            {EIO, 0}};
+    port.SetComNumber(7);
+    for (const auto& [error, code] : rows) {
+        SCOPED_TRACE(std::strerror(error));
+        port.SetDispatcherFactory(
+            [error](TQnCustomComPort& p) { return std::make_unique<RefusedDispatcher>(&p, error); });
+        int32_t raised = 0;
+        try {
+            port.SetOpen(true);
+            ADD_FAILURE() << "opened";
+        } catch (const EQnException& e) {
+            raised = e.ErrorCode();
+        } catch (const EInOutError& e) {
+            EXPECT_EQ(e.ErrorCode(), error);
+        }
+        EXPECT_EQ(raised, code);
+        EXPECT_FALSE(port.Open());
+    }
+}
+
+// A kernel attribute that even root may not open for writing stands for a
+// device the host refuses: it exists, so it is offered, and opening it is
+// refused as a port already in use.
+TEST_F(Port, ADeviceRefusedForAccessIsListedAndAlreadyOpen) {
+    const char* refused = "/sys/devices/system/cpu/online";
+    const int fd = ::open(refused, O_RDWR | O_NOCTTY);
+    const int error = fd < 0 ? errno : 0;
+    if (fd >= 0) ::close(fd);
+    if (error != EACCES) GTEST_SKIP() << "the host refuses no device here";
+    ::setenv("TAVRIN_COM9", refused, 1);
+    EXPECT_EQ(AvailablePortNumbers(folder.File("tty")), (std::vector<int>{7, 8, 9}));
+    port.SetComNumber(9);
+    EXPECT_THROW(port.SetOpen(true), EAlreadyOpen);
 }
 
 TEST(ProcessOneMessage, DeliversPostedEventsAndReportsAnEmptyQueue) {

@@ -322,6 +322,20 @@ TEST_F(FakeDispatcher, PatternFiresWithItsLengthAcrossTheRingEnd) {
     EXPECT_EQ(dispatcher.SetTimerTrigger(9999, 1, true), BadTriggerHandle);
 }
 
+// A pattern of exactly the longest length is taken and fires with its
+// length; its repeated first byte keeps every cursor busy before the match.
+TEST_F(FakeDispatcher, PatternOfTheLongestLengthFires) {
+    Listen(events);
+    std::string longest(DataTriggerCursors, 'a');
+    longest.back() = 'b';
+    const int32_t handle = dispatcher.AddDataTrigger(longest, false);
+    ASSERT_GT(handle, 0);
+    Device().Feed("a" + longest);
+    ASSERT_TRUE(Eventually([&] { return events.Of(QnMsgDataTrigger).size() == 1; }));
+    const Message m = events.Of(QnMsgDataTrigger)[0];
+    EXPECT_EQ(std::pair(m.WParam, m.LParam & 0xFFFF), std::pair(static_cast<uint32_t>(handle), DataTriggerCursors));
+}
+
 // One-shot: quiet until armed again. Parity fires first, framing after the
 // re-arm: either error of the mask fires. (The port's trigger table shows
 // each kind's condition.)

@@ -172,6 +172,24 @@ TEST_F(DiskManagerPageTest, AttributesOfSeveralFilesKeepGrayedBitsAndMoveUsers)
     EXPECT_EQ(SelectedRows(), std::vector<int>{2});
 }
 
+// The dialog's last user area is a move like any other, and so is the way
+// back to the first.
+TEST_F(DiskManagerPageTest, AttributesMoveAFileToTheLastUserAreaAndBack)
+{
+    Put({{"a.txt", "1"}});
+    for (const int user : {int(CpmMaxUser), 0}) {
+        Select({0});
+        Page->ExecAttributesDialog = [user](TSetAttributesDlg& d) {
+            d.UserAreaList->setCurrentIndex(d.UserAreaList->findData(user));
+            return int(QDialog::Accepted);
+        };
+        Run(Page->DM_SetAttributesAct);
+        const TCpmDiskFileInfoList& list = *Page->ManagerFileList();
+        ASSERT_EQ(list.GetCount(), 1);
+        EXPECT_EQ(list.GetKey(0), std::to_string(user) + ":A.TXT");
+    }
+}
+
 TEST_F(DiskManagerPageTest, DoubleClickViewsTheTextUpToItsEnd)
 {
     Put({{"notes.txt", std::string("line one\r\nline two\r\n\x1A tail")}});
