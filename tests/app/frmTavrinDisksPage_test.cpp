@@ -9,6 +9,7 @@
 
 #include "disk/CpmDiskDrive.h"
 #include "net/NetTestSupport.h"
+#include "support/ReservedPort.h"
 #include "ui/DiskManagerPage.h"
 #include "ui/PathLabel.h"
 #include "ui/QnStatLt.h"
@@ -218,11 +219,13 @@ TEST_F(WindowTest, DiskManagerMenuEjectActionsPageChangeAndViewer)
 TEST(MainWindowRemoteDiskTest, SavedServerStartsAndLendsTheProgramFoldersImages)
 {
     TWindowHarness h;
-    const std::string port = nettest::FreeUdpPort();
+    const tavrin::test::TReservedPort reserved(SOCK_DGRAM);
+    const std::string port = reserved.Text();
     h.WriteSettings({{"DISK SERVER", "DiskServerPort", port}, {"DISK SERVER", "RemoteDiskServerActive", "1"}});
     nettest::MakeImage(h.Temp.File("Lent.cpmdsk"));
     TMainHalvoret& w = h.Open();
     EXPECT_TRUE(w.DisksPage->isAncestorOf(w.RemoteDiskPanel));
+    w.RmtDskMod->BaseUdpRx1.ReuseAddress = true;  // shares the port with the reservation until it is bound
     w.FormActivate();
     ASSERT_TRUE(w.RmtDskMod->GetActive()) << h.Prompts.LastText();
 

@@ -109,7 +109,9 @@ struct SettingsRestart : ::testing::Test {
         out.C_AppendOutputFileBtn->click();
         out.EnableOutputFileBtn->click();
 
-        w.RemoteDiskPanel->C_DiskServerPort->setText(QString::fromStdString(nettest::FreeUdpPort()));
+        const TReservedPort port(SOCK_DGRAM);
+        w.RmtDskMod->BaseUdpRx1.ReuseAddress = true;  // shares the port with the reservation until it is bound
+        w.RemoteDiskPanel->C_DiskServerPort->setText(QString::fromStdString(port.Text()));
         w.RemoteDiskPanel->C_UseRemoteDiskAutoUnMount->click();
         w.RemoteDiskPanel->ActivateRemoteDiskServerAct->trigger();
     }

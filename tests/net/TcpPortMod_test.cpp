@@ -5,12 +5,14 @@
 #include <gtest/gtest.h>
 
 #include <poll.h>
+#include <set>
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
 
 #include "net/TcpPortMod.h"
 #include "support/ComRxTestSupport.h"
+#include "support/ThreadStates.h"
 
 using namespace tavrin::test;
 
@@ -20,9 +22,14 @@ class TcpPort : public testing::Test {
 protected:
     void Activate()
     {
-        Module.Port = std::to_string(FreeTcpPort());
+        const TReservedPort port(SOCK_STREAM);
+        Module.Port = port.Text();
+        const std::set<pid_t> before = ThreadIds();
         Module.SetActive(true);
         ASSERT_TRUE(Module.GetActive());
+        for (const pid_t id : ThreadIds())
+            if (!before.count(id))
+                Server.insert(id);
     }
     int Connect()
     {
@@ -55,6 +62,7 @@ protected:
     }
 
     TTcpPortModule Module;
+    std::set<pid_t> Server;  // the server's thread
 };
 
 // A write while inactive is dropped. Bytes written before a client comes
@@ -79,8 +87,9 @@ TEST_F(TcpPort, InactiveServerOffersNothingAndEachQueueHolds512Bytes)
     const std::string in = Pattern(1000, 6);
     WriteAll(client, in);
     ASSERT_TRUE(WaitFor([&] { return Module.DataAvailable(); }));
-    std::this_thread::sleep_for(100ms);  // let everything that can arrive do so
-    std::string first;  // the queue is full now: 512 bytes without waiting
+    // The server blocks once it can move nothing more: the queue is full.
+    ASSERT_TRUE(WaitUntilBlocked(Server));
+    std::string first;  // 512 bytes without waiting
     for (int i = 0; i < 512 && Module.ReadByte(b); ++i)
         first += static_cast<char>(b);
     EXPECT_EQ(first, in.substr(0, 512));
