@@ -94,11 +94,7 @@ TEST_F(Receiver, BindFailuresLeaveItInactiveWithAReason) {
 }
 
 TEST_F(Receiver, AFloodWaitingForTheOwnerIsBoundedAndCostsOneWakeUp) {
-    const std::set<pid_t> owner = tavrin::test::ThreadIds();
-    Rx.SetActive(true);
-    std::set<pid_t> receiver;
-    for (const pid_t id : tavrin::test::ThreadIds())
-        if (!owner.count(id)) receiver.insert(id);
+    const std::set<pid_t> receiver = tavrin::test::ThreadsStartedBy([&] { Rx.SetActive(true); });
     ASSERT_FALSE(receiver.empty());
     TUdpClient client(Rx.BoundPort());
     const size_t sent = TBaseUdpRx::MaxPendingDatagrams + 200;

@@ -22,14 +22,9 @@ class TcpPort : public testing::Test {
 protected:
     void Activate()
     {
-        const TReservedPort port(SOCK_STREAM);
-        Module.Port = port.Text();
-        const std::set<pid_t> before = ThreadIds();
-        Module.SetActive(true);
+        Module.Port = Reserved.Text();
+        Server = ThreadsStartedBy([&] { Module.SetActive(true); });
         ASSERT_TRUE(Module.GetActive());
-        for (const pid_t id : ThreadIds())
-            if (!before.count(id))
-                Server.insert(id);
     }
     int Connect()
     {
@@ -61,6 +56,9 @@ protected:
         return got;
     }
 
+    // Held while the test runs, so the port is still free when the server
+    // listens on it again.
+    const TReservedPort Reserved{SOCK_STREAM};
     TTcpPortModule Module;
     std::set<pid_t> Server;  // the server's thread
 };

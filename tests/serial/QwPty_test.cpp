@@ -122,11 +122,10 @@ TEST(AdoptingDispatcher, WorksOnADuplicateAndLeavesTheLenderAsItWas) {
 TEST(PtyDispatcherLife, PeerHangUpLeavesTheThreadsIdle) {
     auto pty = std::make_unique<tavrin::test::TPty>();
     TQnWin32Dispatcher dispatcher;
-    const std::set<pid_t> before = tavrin::test::ThreadIds();
-    ASSERT_EQ(dispatcher.InitPort(pty->SlavePath(), 9600, 0, 8, 1, 1024, 1024, 0), 0);
-    std::set<pid_t> workers;
-    for (const pid_t id : tavrin::test::ThreadIds())
-        if (!before.count(id)) workers.insert(id);
+    int opened = -1;
+    const std::set<pid_t> workers = tavrin::test::ThreadsStartedBy(
+        [&] { opened = dispatcher.InitPort(pty->SlavePath(), 9600, 0, 8, 1, 1024, 1024, 0); });
+    ASSERT_EQ(opened, 0);
     ASSERT_FALSE(workers.empty());
     pty.reset();
     EXPECT_EQ(dispatcher.PutBlock(Bytes("lost"), 4), 0);  // written into the void, dropped

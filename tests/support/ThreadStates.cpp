@@ -3,12 +3,13 @@
 #include <dirent.h>
 #include <sched.h>
 
-#include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <string>
 
 namespace tavrin::test {
+
+namespace {
 
 std::set<pid_t> ThreadIds()
 {
@@ -22,8 +23,6 @@ std::set<pid_t> ThreadIds()
     return ids;
 }
 
-namespace {
-
 // The one-letter state of a thread; '?' when it has gone.
 char ThreadState(pid_t id)
 {
@@ -36,6 +35,17 @@ char ThreadState(pid_t id)
 }
 
 } // namespace
+
+std::set<pid_t> ThreadsStartedBy(const std::function<void()>& start)
+{
+    const std::set<pid_t> before = ThreadIds();
+    start();
+    std::set<pid_t> started;
+    for (const pid_t id : ThreadIds())
+        if (!before.count(id))
+            started.insert(id);
+    return started;
+}
 
 bool WaitUntilBlocked(const std::set<pid_t>& threads, int samples, std::chrono::milliseconds limit)
 {

@@ -7,12 +7,13 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <set>
 
 namespace tavrin::test {
 
-// The ids of this process's threads now.
-std::set<pid_t> ThreadIds();
+// Runs start; the ids of the threads it started that still run.
+std::set<pid_t> ThreadsStartedBy(const std::function<void()>& start);
 // True when every thread of threads is blocked (state S) in each of samples
 // consecutive looks, before limit passes. A thread spinning on a descriptor
 // that stays ready is never seen blocked.
