@@ -46,8 +46,10 @@ public:
         FMachine.CpuEmu1.Reset(0x0100);
         FMachine.Settings.UseTCPasCom1 = true;
         FMachine.Settings.Com1.Enabled = true;
-        FMachine.Settings.Com1TCPPort = std::to_string(tavrin::test::FreeTcpPort());
+        tavrin::test::TReservedPort port(SOCK_STREAM);
+        FMachine.Settings.Com1TCPPort = port.Text();
         const std::string warning = FGlue.ApplyComSettings(1);
+        port.Release();
         if (!warning.empty())
             throw std::runtime_error(warning);
         FRun = std::thread([this] {

@@ -12,26 +12,55 @@ function(tavrin_library name folder)
   target_link_libraries(${name} PUBLIC ${ARG_DEPS})
 endfunction()
 
+# tavrin_test_support(NAME folder INCLUDE dir DEPS ...): the helpers of a test
+# folder (every .cpp in it), built once as a library the tests link, rather
+# than compiled again into each test. Nothing is made when there is no .cpp.
+function(tavrin_test_support name folder)
+  cmake_parse_arguments(ARG "" "INCLUDE" "DEPS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS "${folder}/*.cpp")
+  if(NOT sources)
+    return()
+  endif()
+  add_library(${name} STATIC ${sources})
+  target_include_directories(${name} PUBLIC "${CMAKE_SOURCE_DIR}/src" "${CMAKE_SOURCE_DIR}/tests" ${ARG_INCLUDE})
+  target_link_libraries(${name} PUBLIC ${ARG_DEPS} GTest::gtest)
+  target_compile_definitions(${name} PRIVATE
+    TAVRIN_SHARED_DIR="${TAVRIN_SHARED_DIR}"
+    TAVRIN_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
+    TAVRIN_BINARY_DIR="${CMAKE_BINARY_DIR}"
+    TAVRIN_PROGRAM_DIR="${TAVRIN_PROGRAM_DIR}")
+endfunction()
+
 # tavrin_tests(folder DEPS ...): one GoogleTest executable per *_test.cpp file,
-# so a unit's tests build and run on their own.
+# so a unit's tests build and run on their own. The folder's support/*.cpp
+# become the library <folder>_test_support.
 function(tavrin_tests folder)
   cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
   file(GLOB tests CONFIGURE_DEPENDS "${folder}/*_test.cpp")
-  file(GLOB support CONFIGURE_DEPENDS "${folder}/support/*.cpp")
+  get_filename_component(folder_name ${folder} NAME)
+  tavrin_test_support(${folder_name}_test_support "${folder}/support" INCLUDE "${folder}" DEPS ${ARG_DEPS})
+  set(support)
+  if(TARGET ${folder_name}_test_support)
+    list(APPEND support ${folder_name}_test_support)
+  endif()
+  if(TARGET tavrin_test_support)
+    list(APPEND support tavrin_test_support)
+  endif()
   foreach(test_source ${tests})
     get_filename_component(test_name ${test_source} NAME_WE)
-    get_filename_component(folder_name ${folder} NAME)
     set(target "${folder_name}_${test_name}")
-    add_executable(${target} ${test_source} ${support})
-    target_link_libraries(${target} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gtest_main GTest::gmock)
+    add_executable(${target} ${test_source})
+    target_link_libraries(${target} PRIVATE ${support} ${ARG_DEPS} GTest::gtest GTest::gtest_main GTest::gmock)
     target_include_directories(${target} PRIVATE "${CMAKE_SOURCE_DIR}/src" "${CMAKE_SOURCE_DIR}/tests" "${folder}")
     target_compile_definitions(${target} PRIVATE
       TAVRIN_SHARED_DIR="${TAVRIN_SHARED_DIR}"
       TAVRIN_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
       TAVRIN_BINARY_DIR="${CMAKE_BINARY_DIR}"
       TAVRIN_PROGRAM_DIR="${TAVRIN_PROGRAM_DIR}")
+    # Labelled with the executable's name, so a run can pick whole executables
+    # (the thread checker does).
     gtest_discover_tests(${target}
-      PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen"
+      PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" LABELS ${target}
       DISCOVERY_TIMEOUT 60)
   endforeach()
 endfunction()

@@ -73,14 +73,15 @@ TEST_F(MainWindowSerial, ALineThatCannotOpenWarnsAndUnticks)
 TEST_F(MainWindowSerial, Com1OverTcpListensWhileEnabled)
 {
     TComSettingsPanel& p = Panel(1);
-    const std::string port = std::to_string(FreeTcpPort());
+    TReservedPort port(SOCK_STREAM);
     p.UseTCP->setChecked(true);
-    p.TCPPort->setText(QString::fromStdString(port));
+    p.TCPPort->setText(QString::fromStdString(port.Text()));
     emit p.TCPPort->textEdited(p.TCPPort->text());
     p.EnableBtn->click();
+    port.Release();
     ASSERT_TRUE(W->ComLines().TcpPortModule.GetActive()) << H.Prompts.LastText();
     EXPECT_TRUE(Locked(p));
-    const int client = ConnectTcp(static_cast<uint16_t>(std::stoi(port)));
+    const int client = ConnectTcp(port.Port());
     EXPECT_GE(client, 0);
     ::close(client);
     p.EnableBtn->click();

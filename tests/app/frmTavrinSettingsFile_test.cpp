@@ -54,11 +54,14 @@ TEST_F(WindowTest, CloseStopsTheRunAndWritesTheSettingsFile)
 struct SettingsRestart : ::testing::Test {
     TWindowHarness H;
     std::shared_ptr<TFakeComDevice::TState> Com2Device;
+    // Held for both runs, so the second finds the saved server port free.
+    const TReservedPort DiskServerPort{SOCK_DGRAM};
 
     TMainHalvoret& Start()
     {
         TMainHalvoret& w = H.Open();
         w.ComLines().ComRx2.DeviceOpener = TFakeComDevice::Opener(Com2Device);
+        w.RmtDskMod->BaseUdpRx1.ReuseAddress = true;  // shares the port with the reservation
         w.FormActivate();
         return w;
     }
@@ -116,7 +119,7 @@ struct SettingsRestart : ::testing::Test {
         out.C_AppendOutputFileBtn->click();
         out.EnableOutputFileBtn->click();
 
-        w.RemoteDiskPanel->C_DiskServerPort->setText(QString::fromStdString(nettest::FreeUdpPort()));
+        w.RemoteDiskPanel->C_DiskServerPort->setText(QString::fromStdString(DiskServerPort.Text()));
         w.RemoteDiskPanel->C_UseRemoteDiskAutoUnMount->click();
         w.RemoteDiskPanel->ActivateRemoteDiskServerAct->trigger();
     }

@@ -6,9 +6,11 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <set>
 #include <thread>
 
 #include "NetTestSupport.h"
+#include "support/ThreadStates.h"
 
 using namespace nettest;
 
@@ -58,7 +60,7 @@ TEST_F(Receiver, DeliversOnTheOwnersThreadUntilDeactivated) {
 
     Received.clear();
     client.Send({1});
-    for (int i = 0; i < 200 && Queue.Pending() == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ASSERT_TRUE(Queue.WaitPending(1));
     ASSERT_EQ(Queue.Pending(), 1u);
     Rx.SetActive(false);
     EXPECT_FALSE(Rx.SendTo(From, 0, 1, "x"));
@@ -95,12 +97,15 @@ TEST_F(Receiver, BindFailuresLeaveItInactiveWithAReason) {
 }
 
 TEST_F(Receiver, AFloodWaitingForTheOwnerIsBoundedAndCostsOneWakeUp) {
-    Rx.SetActive(true);
+    const std::set<pid_t> receiver = tavrin::test::ThreadsStartedBy([&] { Rx.SetActive(true); });
+    ASSERT_FALSE(receiver.empty());
     TUdpClient client(Rx.BoundPort());
     const size_t sent = TBaseUdpRx::MaxPendingDatagrams + 200;
     for (size_t i = 0; i < sent; ++i) client.Send({static_cast<uint8_t>(i)});
-    // The owner runs nothing until the receive thread has drained the socket.
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    // The owner runs nothing until the receive thread has drained the socket
+    // and waits for more.
+    EXPECT_TRUE(tavrin::test::WaitUntilBlocked(receiver));
+    EXPECT_EQ(tavrin::test::UdpReceiveQueue(Rx.BoundPort()), 0);
     EXPECT_EQ(Queue.Pending(), 1u);
     Queue.PumpPending();
     EXPECT_GT(Received.size(), 0u);

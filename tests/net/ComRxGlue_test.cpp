@@ -82,8 +82,10 @@ TEST_F(ComGlue, ConfigurationByteReopensAnOpenLineWithNewSettings)
 TEST_F(ComGlue, BadTcpPortsGiveTheCom1Warning)
 {
     TTcpPortModule holder;
-    holder.Port = std::to_string(FreeTcpPort());
+    TReservedPort port(SOCK_STREAM);
+    holder.Port = port.Text();
     holder.SetActive(true);
+    port.Release();
     const std::string notAPort = "The TCP port must be a number from 1 to 65535.";
     const std::pair<std::string, std::string> cases[] = {
         {"0", notAPort}, {"99x", notAPort}, {holder.Port, "The TCP port is already in use."}};
@@ -125,8 +127,10 @@ TEST_F(SerialEcho, ATcpClientTalksToCom1)
 {
     Machine.Settings.UseTCPasCom1 = true;
     Machine.Settings.Com1.Enabled = true;
-    Machine.Settings.Com1TCPPort = std::to_string(FreeTcpPort());
+    TReservedPort port(SOCK_STREAM);
+    Machine.Settings.Com1TCPPort = port.Text();
     ASSERT_EQ(Glue.ApplyComSettings(1), "");
+    port.Release();
     const int client = ConnectTcp(Glue.TcpPortModule.ListeningPort());
     ASSERT_GE(client, 0);
     const std::string text = "Hello, CP/M!\r\n" + Pattern(20000, 9);

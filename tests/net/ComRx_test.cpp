@@ -156,7 +156,7 @@ TEST_F(ComRxPty, ClosingDropsEventsStillPostedAndFreesThePort)
     other.PortName = Pty.SlavePath();
     EXPECT_THROW(other.Open(), EComPortInUse);
     WriteAll(Pty.Master(), "late");
-    std::this_thread::sleep_for(50ms);  // the block is posted, not yet run
+    ASSERT_TRUE(Posts.WaitPending(1));  // the block is posted, not yet run
     Port.Close();
     Posts.PumpPending();
     EXPECT_TRUE(Received.empty());

@@ -73,14 +73,6 @@ inline std::optional<std::vector<uint8_t>> Transact(const TUdpClient& client, co
     return std::nullopt;
 }
 
-// A UDP port nobody holds on 127.0.0.1 right now.
-inline std::string FreeUdpPort() {
-    TBaseUdpSocket probe;
-    probe.BindAddress = htonl(INADDR_LOOPBACK);
-    probe.Open();
-    return std::to_string(probe.BoundPort());
-}
-
 inline std::vector<uint8_t> Pattern(uint8_t seed) {
     std::vector<uint8_t> block(2048);
     for (size_t i = 0; i < block.size(); ++i) block[i] = static_cast<uint8_t>(seed + i * 7);

@@ -6,6 +6,7 @@
 
 #include <netinet/in.h>
 #include <poll.h>
+#include <set>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -15,6 +16,7 @@
 
 #include "net/TcpPortMod.h"
 #include "support/ComRxTestSupport.h"
+#include "support/ThreadStates.h"
 
 using namespace tavrin::test;
 
@@ -28,7 +30,8 @@ bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds limit 
 
 void ActivateOn(TTcpPortModule& module)
 {
-    module.Port = std::to_string(FreeTcpPort());
+    const TReservedPort reserved{SOCK_STREAM};  // held until the server has bound it
+    module.Port = reserved.Text();
     module.SetActive(true);
     ASSERT_TRUE(module.GetActive());
 }
@@ -97,7 +100,12 @@ bool ClosedByServer(int fd, std::chrono::milliseconds limit = 2s)
 
 class TcpPort : public testing::Test {
 protected:
-    void Activate() { ActivateOn(Module); }
+    void Activate()
+    {
+        Module.Port = Reserved.Text();
+        Server = ThreadsStartedBy([&] { Module.SetActive(true); });
+        ASSERT_TRUE(Module.GetActive());
+    }
     int Connect()
     {
         const int fd = ConnectTcp(Module.ListeningPort());
@@ -107,7 +115,11 @@ protected:
     }
     std::string ReadZ80(size_t count) { return ReadZ80From(Module, count); }
 
+    // Held while the test runs, so the port is still free when the server
+    // listens on it again.
+    const TReservedPort Reserved{SOCK_STREAM};
     TTcpPortModule Module;
+    std::set<pid_t> Server;  // the server's thread
 };
 
 // A write while inactive is dropped. Bytes written before a client comes
@@ -132,8 +144,9 @@ TEST_F(TcpPort, InactiveServerOffersNothingAndEachQueueHolds512Bytes)
     const std::string in = Pattern(1000, 6);
     WriteAll(client, in);
     ASSERT_TRUE(WaitFor([&] { return Module.DataAvailable(); }));
-    std::this_thread::sleep_for(100ms);  // let everything that can arrive do so
-    std::string first;  // the queue is full now: 512 bytes without waiting
+    // The server blocks once it can move nothing more: the queue is full.
+    ASSERT_TRUE(WaitUntilBlocked(Server));
+    std::string first;  // 512 bytes without waiting
     for (int i = 0; i < 512 && Module.ReadByte(b); ++i)
         first += static_cast<char>(b);
     EXPECT_EQ(first, in.substr(0, 512));

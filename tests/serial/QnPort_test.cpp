@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <termios.h>
 
 #include "serial/QnComNames.h"
 #include "serial/QnMessagePump.h"
@@ -18,7 +19,7 @@
 #include "serial/QnTicks.h"
 #include "support/FakeSerialDevice.h"
 #include "support/NamedRows.h"
-#include "support/PtyPair.h"
+#include "support/Pty.h"
 #include "support/QtTestApp.h"
 #include "support/TempFolder.h"
 
@@ -45,8 +46,8 @@ class Port : public ::testing::Test {
 protected:
     void SetUp() override {
         tavrin::test::QtTestApp();
-        ::setenv("TAVRIN_COM7", first.Path().c_str(), 1);
-        ::setenv("TAVRIN_COM8", second.Path().c_str(), 1);
+        ::setenv("TAVRIN_COM7", first.SlavePath().c_str(), 1);
+        ::setenv("TAVRIN_COM8", second.SlavePath().c_str(), 1);
         ::setenv("TAVRIN_COM9", "/nonexistent/tty", 1);
         port.SetTraceFileName(folder.File("QUON.TRC"));
         port.SetLogFileName(folder.File("QUON.LOG"));
@@ -61,7 +62,7 @@ protected:
     }
 
     tavrin::test::TTempFolder folder;
-    PtyPair first, second;
+    tavrin::test::TPty first, second;
     TQnComPort port;
 };
 

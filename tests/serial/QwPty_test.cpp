@@ -4,21 +4,22 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
-#include <sys/resource.h>
+#include <set>
 #include <string>
 #include <thread>
 #include <unistd.h>
 
 #include "serial/QwWin32.h"
 #include "support/FakeSerialDevice.h"
-#include "support/PtyPair.h"
+#include "support/Pty.h"
 #include "support/TempFolder.h"
+#include "support/ThreadStates.h"
 
 namespace {
 
 class PtyDispatcher : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_EQ(dispatcher.InitPort(pty.Path(), 38400, 0, 8, 1, 4096, 4096, 0), 0); }
+    void SetUp() override { ASSERT_EQ(dispatcher.InitPort(pty.SlavePath(), 38400, 0, 8, 1, 4096, 4096, 0), 0); }
     // The terminal takes XOFF off the line in order with the bytes after it:
     // once the byte sent behind it has arrived, output is stopped.
     void StopOutputWithXoff() {
@@ -26,7 +27,7 @@ protected:
         ASSERT_EQ(TakeBytes(dispatcher, 1), "m");
     }
 
-    PtyPair pty;
+    tavrin::test::TPty pty;
     TQnWin32Dispatcher dispatcher;
 };
 
@@ -80,10 +81,10 @@ TEST_F(PtyDispatcher, CloseWhileStalledByXoff) {
 TEST_F(PtyDispatcher, OpenIsExclusive) {
     TQnWin32Dispatcher second;
     // The host's "in use" (raised with its text like any host code), not this dispatcher's "already open".
-    EXPECT_EQ(second.InitPort(pty.Path(), 9600, 0, 8, 1, 1024, 1024, 0), -EBUSY);
+    EXPECT_EQ(second.InitPort(pty.SlavePath(), 9600, 0, 8, 1, 1024, 1024, 0), -EBUSY);
     EXPECT_FALSE(second.IsOpen());
     dispatcher.DonePort();
-    EXPECT_EQ(second.InitPort(pty.Path(), 9600, 0, 8, 1, 1024, 1024, 0), 0);
+    EXPECT_EQ(second.InitPort(pty.SlavePath(), 9600, 0, 8, 1, 1024, 1024, 0), 0);
 }
 
 TEST(PtyDispatcherLife, FailedOpenReportsTheErrnoAndStaysClosed) {
@@ -98,7 +99,7 @@ TEST(PtyDispatcherLife, FailedOpenReportsTheErrnoAndStaysClosed) {
 }
 
 TEST(AdoptingDispatcher, WorksOnADuplicateAndLeavesTheLenderAsItWas) {
-    PtyPair pty;
+    tavrin::test::TPty pty;
     const int lentFlags = ::fcntl(pty.Slave(), F_GETFL);
     ASSERT_EQ(::flock(pty.Slave(), LOCK_EX | LOCK_NB), 0);
     {
@@ -112,29 +113,25 @@ TEST(AdoptingDispatcher, WorksOnADuplicateAndLeavesTheLenderAsItWas) {
     EXPECT_EQ(::fcntl(pty.Slave(), F_GETFL), lentFlags);  // still open, blocking as lent
     // The lender still holds its lock: another opener is kept out.
     TQnWin32Dispatcher other;
-    EXPECT_EQ(other.InitPort(pty.Path(), 9600, 0, 8, 1, 1024, 1024, 0), -EBUSY);
+    EXPECT_EQ(other.InitPort(pty.SlavePath(), 9600, 0, 8, 1, 1024, 1024, 0), -EBUSY);
     TQnTAPI32Dispatcher none(nullptr, -1);
     EXPECT_EQ(none.InitPort("", 9600, 0, 8, 1, 1024, 1024, 0), -2007);
 }
 
-long ProcessCpuMs() {
-    rusage usage {};
-    ::getrusage(RUSAGE_SELF, &usage);
-    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000 +
-           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000;
-}
-
 // A hung-up line stays readable for ever; the threads must not spin on it.
 TEST(PtyDispatcherLife, PeerHangUpLeavesTheThreadsIdle) {
-    auto pty = std::make_unique<PtyPair>();
+    auto pty = std::make_unique<tavrin::test::TPty>();
     TQnWin32Dispatcher dispatcher;
-    ASSERT_EQ(dispatcher.InitPort(pty->Path(), 9600, 0, 8, 1, 1024, 1024, 0), 0);
+    int opened = -1;
+    const std::set<pid_t> workers = tavrin::test::ThreadsStartedBy(
+        [&] { opened = dispatcher.InitPort(pty->SlavePath(), 9600, 0, 8, 1, 1024, 1024, 0); });
+    ASSERT_EQ(opened, 0);
+    ASSERT_FALSE(workers.empty());
     pty.reset();
-    const long before = ProcessCpuMs();
-    std::this_thread::sleep_for(std::chrono::milliseconds(400));
-    EXPECT_LT(ProcessCpuMs() - before, 200);
     EXPECT_EQ(dispatcher.PutBlock(Bytes("lost"), 4), 0);  // written into the void, dropped
     EXPECT_TRUE(Eventually([&] { return dispatcher.OutBuffUsed() == 0; }));
+    // Past the hang-up and the write, every thread waits blocked.
+    EXPECT_TRUE(tavrin::test::WaitUntilBlocked(workers));
 }
 
 }  // namespace

@@ -72,6 +72,13 @@ public:
                 FPosted.wait_for(lock, 2ms);
         }
     }
+    // Waits, running nothing, until at least count calls are posted; false
+    // when limit passes first.
+    bool WaitPending(size_t count, std::chrono::milliseconds limit = 5s)
+    {
+        std::unique_lock lock(FLock);
+        return FPosted.wait_for(lock, limit, [&] { return FCalls.size() >= count; });
+    }
     size_t Pending()
     {
         std::lock_guard lock(FLock);

@@ -4,6 +4,8 @@
 
 #include <QEvent>
 
+#include <vector>
+
 #include "support/PixelGrab.h"
 #include "support/QtTestApp.h"
 #include "ui/QnStatLt.h"
@@ -12,6 +14,41 @@ using tavrin::test::QtTestApp;
 
 namespace {
 
+// What a painted lamp shows: how wide each side's edge is, along the middle
+// row and column from the centre outwards, and whether the fill and the
+// edges are all there is (no blended pixels, fill only inside the edges).
+struct Bevel {
+    int top = 0, left = 0, right = 0, bottom = 0;
+    bool clean = true;
+};
+
+Bevel Measure(const QImage& image, const QColor& fill, const QColor& light, const QColor& dark)
+{
+    Bevel b;
+    const int w = image.width(), h = image.height(), cx = w / 2, cy = h / 2;
+    // Steps outwards from the centre while the fill lasts; the rest of the
+    // way must be the side's own edge colour.
+    const auto edge = [&](int x, int y, int dx, int dy, const QColor& colour, int& width) {
+        while (x >= 0 && y >= 0 && x < w && y < h && image.pixelColor(x, y) == fill)
+            x += dx, y += dy;
+        for (; x >= 0 && y >= 0 && x < w && y < h; x += dx, y += dy, ++width)
+            b.clean = b.clean && image.pixelColor(x, y) == colour;
+    };
+    edge(cx, cy, 0, -1, light, b.top);
+    edge(cx, cy, -1, 0, light, b.left);
+    edge(cx, cy, 1, 0, dark, b.right);
+    edge(cx, cy, 0, 1, dark, b.bottom);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const QColor c = image.pixelColor(x, y);
+            const bool inside = y >= b.top && x >= b.left && x < w - b.right && y < h - b.bottom;
+            b.clean = b.clean && (inside ? c == fill : c == light || c == dark);
+        }
+    return b;
+}
+
+const QColor Light(Qt::white), Dark(128, 128, 128);
+
 TEST(QnStatLt, PaintsItsColourInARaisedBevel)
 {
     QtTestApp();
@@ -19,12 +56,9 @@ TEST(QnStatLt, PaintsItsColourInARaisedBevel)
     EXPECT_EQ(lamp.size(), QSize(13, 13));
     const auto expectPainted = [&](bool lit, const QColor& fill) {
         lamp.SetLit(lit);
-        const QImage image = lamp.grab().toImage();
-        const QColor white(Qt::white), grey(128, 128, 128);
-        const std::pair<QPoint, QColor> pixels[] = {{{6, 6}, fill},   {{1, 1}, fill},   {{0, 0}, white}, {{12, 0}, white},
-                                                    {{0, 12}, white}, {{12, 1}, grey}, {{1, 12}, grey}, {{12, 12}, grey}};
-        for (const auto& [at, colour] : pixels)
-            EXPECT_EQ(image.pixelColor(at), colour) << lit << " at " << at.x() << "," << at.y();
+        const Bevel b = Measure(lamp.grab().toImage(), fill, Light, Dark);
+        EXPECT_TRUE(b.clean) << lit << ": fill inside, light top and left, dark right and bottom";
+        EXPECT_EQ(std::vector<int>({b.top, b.left, b.right, b.bottom}), std::vector<int>(4, 1)) << lit;
     };
     expectPainted(true, Qt::red);
     expectPainted(false, QColor(0, 128, 0));
@@ -34,26 +68,26 @@ TEST(QnStatLt, PaintsItsColourInARaisedBevel)
     expectPainted(false, Qt::blue);
 }
 
+// At any screen scale the lamp fills its device pixels, the edges are whole
+// device pixels, as wide on every side, growing with the scale but staying
+// a thin rim.
 TEST(QnStatLt, BevelIsWholeDevicePixelsAtEveryScreenScale)
 {
     QtTestApp();
     TQnStatusLight lamp;
     lamp.SetLit(true);
-    // Screen scale, lamp size and bevel width in device pixels.
-    const struct { double ratio; int size, edge; } rows[] = {{1.0, 13, 1}, {1.5, 20, 1}, {2.0, 26, 2}};
-    for (const auto& r : rows) {
-        const QImage image = tavrin::test::RenderAt(lamp, r.ratio);
-        const QColor white(Qt::white), grey(128, 128, 128), red(Qt::red);
-        int wrong = 0;
-        for (int y = 0; y < r.size; ++y)
-            for (int x = 0; x < r.size; ++x) {
-                const bool top = y < r.edge, left = x < r.edge;
-                const bool right = x >= r.size - r.edge, bottom = y >= r.size - r.edge;
-                const QColor want = top || left ? white : right || bottom ? grey : red;
-                wrong += image.pixelColor(x, y) == want ? 0 : 1;
-            }
-        EXPECT_EQ(wrong, 0) << "at " << r.ratio;
+    int previous = 0;
+    for (const double ratio : {1.0, 1.5, 2.0, 3.0}) {
+        const QImage image = tavrin::test::RenderAt(lamp, ratio);
+        const Bevel b = Measure(image, Qt::red, Light, Dark);
+        EXPECT_TRUE(b.clean) << "at " << ratio;
+        EXPECT_EQ(std::vector<int>({b.left, b.right, b.bottom}), std::vector<int>(3, b.top)) << "at " << ratio;
+        EXPECT_GE(b.top, previous) << "at " << ratio;
+        EXPECT_GE(b.top, 1) << "at " << ratio;
+        EXPECT_LE(b.top * 6, image.width()) << "at " << ratio;
+        previous = b.top;
     }
+    EXPECT_GT(previous, 1) << "a high scale widens the edges";
 }
 
 TEST(QnStatLt, OnlyVisibleColourChangesRepaint)

@@ -20,6 +20,7 @@
 #include "platform/GuiThreadPoster.h"
 #include "platform/ScriptedUiPrompts.h"
 #include "support/QtTestApp.h"
+#include "support/ReservedPort.h"
 
 using namespace nettest;
 
@@ -34,7 +35,9 @@ protected:
     }
 
     void Start() {
-        Panel.C_DiskServerPort->setText(QString::fromStdString(FreeUdpPort()));
+        tavrin::test::TReservedPort port(SOCK_DGRAM);
+        Server.BaseUdpRx1.ReuseAddress = true;  // shares the port with the reservation until it is bound
+        Panel.C_DiskServerPort->setText(QString::fromStdString(port.Text()));
         Panel.ActivateRemoteDiskServerAct->trigger();
         ASSERT_TRUE(Server.GetActive()) << Prompts.LastText();
     }
@@ -107,9 +110,14 @@ TEST_F(RemoteDiskPanel, RefusedPortsAreReportedAndNothingStarts) {
         EXPECT_FALSE(Panel.RemoteDiskStatus->isActive()) << port;
         EXPECT_EQ(Prompts.LastText(), message);
     }
+    // An empty edit asks for the default port; an adapter that cannot be
+    // resolved stops the start before anything is bound (999 is privileged).
+    Server.BaseUdpRx1.AdapterAddress = "no-such-host.invalid";
     Panel.C_DiskServerPort->clear();
     Panel.ActivateRemoteDiskServerAct->trigger();
-    EXPECT_EQ(Server.BaseUdpRx1.LocalPort, "999");  // which needs root: the server may or may not run
+    EXPECT_EQ(Server.BaseUdpRx1.LocalPort, "999");
+    EXPECT_FALSE(Server.GetActive());
+    EXPECT_EQ(Prompts.LastText(), "The remote disk server could not be started. The adapter address could not be resolved!");
 }
 
 TEST_F(RemoteDiskPanel, ClientAppearsAtTheNextTickAndReadsDoNotRepaint) {
@@ -161,7 +169,9 @@ TEST(RemoteSessionLines, ShowTheClientTheImageAndTheTime) {
 
 TEST_F(RemoteDiskPanel, SettingsRestartASavedServer) {
     TNrKeyValueSections store;
-    const std::string port = FreeUdpPort();
+    tavrin::test::TReservedPort reserved(SOCK_DGRAM);
+    Server.BaseUdpRx1.ReuseAddress = true;
+    const std::string port = reserved.Text();
     store.WriteString("DISK SERVER", "DiskServerPort", port);
     store.WriteBool("DISK SERVER", "UseRemoteDiskAutoUnMount", false);
     store.WriteBool("DISK SERVER", "RemoteDiskServerActive", true);

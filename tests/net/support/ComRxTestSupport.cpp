@@ -4,33 +4,11 @@
 #include <cerrno>
 #include <netinet/in.h>
 #include <poll.h>
-#include <pty.h>
 #include <stdexcept>
 #include <sys/socket.h>
 #include <unistd.h>
 
 namespace tavrin::test {
-
-TPty::TPty()
-{
-    char name[256] = {};
-    if (::openpty(&FMaster, &FSlave, name, nullptr, nullptr) != 0)
-        throw std::runtime_error("openpty failed");
-    FSlavePath = name;
-}
-
-TPty::~TPty()
-{
-    CloseMaster();
-    ::close(FSlave);
-}
-
-void TPty::CloseMaster()
-{
-    if (FMaster >= 0)
-        ::close(FMaster);
-    FMaster = -1;
-}
 
 void WriteAll(int fd, const std::string& bytes)
 {
@@ -79,17 +57,6 @@ static sockaddr_in Loopback(uint16_t port)
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     a.sin_port = htons(port);
     return a;
-}
-
-uint16_t FreeTcpPort()
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a = Loopback(0);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    socklen_t length = sizeof a;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &length);
-    ::close(fd);
-    return ntohs(a.sin_port);
 }
 
 int ConnectTcp(uint16_t port)

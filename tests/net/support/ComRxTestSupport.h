@@ -1,5 +1,5 @@
 #pragma once
-// Helpers for the serial and TCP tests: pseudo-terminal pairs, a fake serial
+// Helpers for the serial and TCP tests: byte transfers, a fake serial
 // device with modem lines and breaks, and a blocking TCP client on 127.0.0.1.
 
 #include <atomic>
@@ -12,28 +12,12 @@
 
 #include "net/ComRx.h"
 #include "support/PostQueue.h"
+#include "support/Pty.h"
+#include "support/ReservedPort.h"
 
 namespace tavrin::test {
 
 using namespace std::chrono_literals;
-
-// A pseudo-terminal pair; the slave's path stands for a host serial port.
-class TPty {
-public:
-    TPty();
-    ~TPty();
-    TPty(const TPty&) = delete;
-    TPty& operator=(const TPty&) = delete;
-    int Master() const { return FMaster; }
-    const std::string& SlavePath() const { return FSlavePath; }
-    // Closes the master side: the slave hangs up.
-    void CloseMaster();
-
-private:
-    int FMaster = -1;
-    int FSlave = -1;
-    std::string FSlavePath;
-};
 
 // Writes everything to a blocking descriptor.
 void WriteAll(int fd, const std::string& bytes);
@@ -47,8 +31,6 @@ std::string Pattern(size_t count, unsigned seed = 0);
 // The kernel's settings of a terminal device (TCGETS2).
 TComTermios ReadTermios(int fd);
 
-// A port free on 127.0.0.1 right now.
-uint16_t FreeTcpPort();
 // A connected blocking client socket; -1 when refused.
 int ConnectTcp(uint16_t port);
 
