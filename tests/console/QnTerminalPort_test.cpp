@@ -18,7 +18,7 @@
 #include "platform/PlatformEvents.h"
 #include "serial/QnPort.h"
 #include "serial/support/FakeSerialDevice.h"
-#include "serial/support/PtyPair.h"
+#include "support/Pty.h"
 #include "support/NamedRows.h"
 #include "support/QtTestApp.h"
 
@@ -35,8 +35,8 @@ std::string Row(const TQnTerminalEmulator& emu, int row) {
 class TerminalPort : public testing::Test {
 protected:
     void SetUp() override {
-        ::setenv("TAVRIN_COM11", pty.Path().c_str(), 1);
-        ::setenv("TAVRIN_COM12", otherPty.Path().c_str(), 1);
+        ::setenv("TAVRIN_COM11", pty.SlavePath().c_str(), 1);
+        ::setenv("TAVRIN_COM12", otherPty.SlavePath().c_str(), 1);
         port->SetComNumber(11);
         term->SetEmulator(&emu);
         term->OnKeyboardData = [this](TQnTerminalEmulator&, char ch) { typed += ch; };
@@ -63,7 +63,7 @@ protected:
     }
 
     QApplication& app = tavrin::test::QtTestApp();
-    PtyPair pty, otherPty;
+    tavrin::test::TPty pty, otherPty;
     std::string typed;
     TQnVT100Emulator emu;  // outlives the terminal
     std::unique_ptr<TQnComPort> port = std::make_unique<TQnComPort>();
