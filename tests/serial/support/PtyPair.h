@@ -29,6 +29,7 @@ public:
     }
     const std::string& Path() const { return path_; }
     int Slave() const { return slave_; }
+    int Master() const { return master_; }
 
     void Send(const std::string& bytes) { ASSERT_EQ(::write(master_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size())); }
     // Reads what arrives until `count` bytes came or the line stays quiet for quietMs.
