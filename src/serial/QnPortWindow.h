@@ -20,7 +20,7 @@ inline constexpr uint32_t QnMsgPortClosed = 0x7E09;
 inline constexpr uint32_t QnMsgPortClosing = 0x7E0A;  // to users; to the hidden window: finish a close
 
 // One message as a Qt event. When a ticket is given it is signalled as the
-// event goes away, handled or dropped, so a sender waiting on it never
+// message goes away, handled or dropped, so a sender waiting on it never
 // waits for a window that no longer exists.
 class TQnPortMessage : public QEvent {
 public:
