@@ -4,6 +4,7 @@
 #include "app/frmTavrin.h"
 
 #include "net/ComRxGlue.h"
+#include "platform/GuiThreadPoster.h"
 #include "ui/ComSettingsPanel.h"
 #include "ui/PortsPage.h"
 
@@ -19,9 +20,7 @@ void TMainHalvoret::BuildSerialLines()
 {
     // The ports' receive threads post their events here as queued calls;
     // ones that arrive after their port closed are dropped by the port.
-    FComGlue = std::make_unique<TComGlue>(*FMachine, [this](std::function<void()> call) {
-        QMetaObject::invokeMethod(this, [call = std::move(call)] { call(); }, Qt::QueuedConnection);
-    });
+    FComGlue = std::make_unique<TComGlue>(*FMachine, GuiThreadPoster(this));
     // A BREAK is handled at once, before the line's next block arrives.
     FComGlue->OnComBreak = [this](int line) { WMComBreak(line); };
     FMachine->OnApplyComSettings = [this](TTavrinMachine&, int line) { ApplyComSettings(line); };

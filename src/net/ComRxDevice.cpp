@@ -5,19 +5,13 @@
 #include <sys/ioctl.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <poll.h>
-#include <sys/file.h>
 #include <unistd.h>
 
-namespace {
+#include "hostserial/HostExclusiveOpen.h"
 
-bool AllDigits(const std::string& text)
-{
-    return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
-}
+namespace {
 
 void CopyToKernel(const TComTermios& from, termios2& to)
 {
@@ -35,11 +29,7 @@ void CopyToKernel(const TComTermios& from, termios2& to)
 class TTtyComDevice : public IComDevice {
 public:
     explicit TTtyComDevice(int fd) : FFd(fd) {}
-    ~TTtyComDevice() override
-    {
-        ::ioctl(FFd, TIOCNXCL);
-        ::close(FFd);  // also releases the flock
-    }
+    ~TTtyComDevice() override { CloseExclusive(FFd); }
     int PollFd() const override { return FFd; }
     ssize_t Read(uint8_t* buffer, size_t size) override { return ::read(FFd, buffer, size); }
     ssize_t Write(const uint8_t* data, size_t size) override { return ::write(FFd, data, size); }
@@ -92,33 +82,19 @@ bool Configure(int fd, const TComTermios& settings)
 
 } // namespace
 
-std::string ResolveComPortName(const std::string& portName)
-{
-    if (portName.size() > 3 && portName.compare(0, 3, "COM") == 0 && AllDigits(portName.substr(3))) {
-        const std::string variable = "TAVRIN_" + portName;
-        if (const char* path = std::getenv(variable.c_str()); path && *path)
-            return path;
-        const long number = std::strtol(portName.c_str() + 3, nullptr, 10);
-        return "/dev/ttyS" + std::to_string(number - 1);
-    }
-    return portName;
-}
-
 std::unique_ptr<IComDevice> OpenTtyComDevice(const std::string& path, const TComTermios& settings,
                                              TComOpenError& error)
 {
-    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        error = errno == EBUSY ? TComOpenError::PortInUse : TComOpenError::InvalidPort;
+    const THostOpenResult opened = OpenExclusive(path);
+    if (opened.Fd < 0) {
+        if (opened.Failed == THostOpenStep::Exclusive)
+            error = TComOpenError::SetOptions;
+        else
+            error = opened.Error == EBUSY ? TComOpenError::PortInUse : TComOpenError::InvalidPort;
         return nullptr;
     }
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        error = errno == EWOULDBLOCK ? TComOpenError::PortInUse : TComOpenError::InvalidPort;
-        ::close(fd);
-        return nullptr;
-    }
-    auto device = std::make_unique<TTtyComDevice>(fd);
-    if (::ioctl(fd, TIOCEXCL) != 0 || !Configure(fd, settings)) {
+    auto device = std::make_unique<TTtyComDevice>(opened.Fd);
+    if (!Configure(opened.Fd, settings)) {
         error = TComOpenError::SetOptions;
         return nullptr;
     }

@@ -9,6 +9,7 @@
 #include <string>
 #include <sys/types.h>
 
+#include "hostserial/HostComNames.h"
 #include "net/ComRxOptions.h"
 
 // Running counts of modem-line transitions (the kernel's TIOCGICOUNT).
@@ -35,10 +36,6 @@ public:
 };
 
 enum class TComOpenError : uint8_t { None, InvalidPort, PortInUse, SetOptions };
-
-// "COM"n is TAVRIN_COMn when that names a path, else /dev/ttyS(n-1); any
-// other name is taken as a device path.
-std::string ResolveComPortName(const std::string& portName);
 
 // Opens the terminal device at path for reading and writing, locked for this
 // process alone (flock and TIOCEXCL), and applies the settings. Null with the

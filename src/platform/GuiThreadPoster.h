@@ -1,12 +1,27 @@
 #pragma once
-// Hands callbacks from worker threads to the thread of a Qt object (the GUI
-// thread), queued: the worker never waits for the GUI. Used by the UDP
-// receiver, whose core stays free of Qt.
+// How work from other threads reaches the GUI thread. There are two ways,
+// each for its own job:
+//
+// - GuiThreadPoster (here): a worker hands a callback, holding copies of its
+//   data, to the thread of a Qt object. The worker never waits for the GUI.
+//   Callbacks run one per event-loop turn, in the order they were posted
+//   from whatever threads, and cross over behind a lock the thread checkers
+//   can see. The COM ports' receive threads, the UDP receiver, the serial
+//   port component's window messages and the display of worker-thread
+//   exceptions hand over this way.
+// - PostPlatformEvent (PlatformEvents.h): the program's numbered private
+//   messages as Qt custom events. A sender that may flood keeps its data
+//   behind its own lock and posts one event at a time under a pending flag
+//   (the terminal window's received bytes).
+//
+// The TCP module's receive queues are no hand-over to the GUI: the emulated
+// CPU takes from them on its own turns.
 
 #include <functional>
 
 class QObject;
 
-// The context must outlive every thread that posts through the result;
-// callbacks still queued when it goes are dropped by Qt.
+// Must be called on the context's thread; the context must outlive every
+// thread that posts through the result. All posters of one context share one
+// queue. Callbacks still queued when the context goes are destroyed unrun.
 std::function<void(std::function<void()>)> GuiThreadPoster(QObject* context);

@@ -1,7 +1,6 @@
 #include "serial/QnComNames.h"
 
 #include <cerrno>
-#include <cstdlib>
 #include <fstream>
 #include <sys/stat.h>
 
@@ -24,18 +23,11 @@ bool RealSerialDevice(const std::string& sysClassTty, const std::string& node) {
 
 }  // namespace
 
-std::string PortNameFor(int n) {
-    if (n <= 0) return {};
-    const std::string variable = "TAVRIN_COM" + std::to_string(n);
-    if (const char* path = std::getenv(variable.c_str()); path != nullptr && *path != '\0') return path;
-    return "/dev/ttyS" + std::to_string(n - 1);
-}
-
 std::string ComName(int n) { return "COM" + std::to_string(n); }
 
 bool IsPortAvailable(int n, const std::string& sysClassTty) {
     if (n <= 0) return false;
-    const std::string path = PortNameFor(n);
+    const std::string path = ComDevicePath(n);
     const std::string legacy = "/dev/ttyS" + std::to_string(n - 1);
     if (path == legacy && !RealSerialDevice(sysClassTty, "ttyS" + std::to_string(n - 1))) return false;
     int32_t result = 0;

@@ -1,15 +1,15 @@
 #pragma once
-// Serial ports by number: "COM"n is /dev/ttyS(n-1), unless the environment
-// variable TAVRIN_COMn names another device path. Which of them exist is
-// read from /sys/class/tty, where only ports with hardware behind them count.
+// Serial ports by number, their devices as ComDevicePath names them. Which
+// of them exist is read from /sys/class/tty, where only ports with hardware
+// behind them count.
 
 #include <string>
 #include <vector>
 
+#include "hostserial/HostComNames.h"
+
 inline constexpr int HighestPortNumber = 50;
 
-// The device path of port n (1 and up); empty for 0 and below.
-std::string PortNameFor(int n);
 // "COM"n.
 std::string ComName(int n);
 

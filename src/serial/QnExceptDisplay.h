@@ -4,10 +4,10 @@
 // IUiPrompts::ShowError on the thread of a window. The worker only posts the
 // text; it never waits for the GUI.
 
-#include <QMetaObject>
 #include <QObject>
 #include <string>
 
+#include "platform/GuiThreadPoster.h"
 #include "platform/UiPrompts.h"
 #include "serial/QnExcept.h"
 
@@ -17,9 +17,8 @@ class TQnExceptionDisplayScope {
 public:
     TQnExceptionDisplayScope(IUiPrompts& prompts, QObject& window) {
         SetExceptionDisplay(
-            [&prompts, target = &window](const std::string& text) {
-                QMetaObject::invokeMethod(target, [&prompts, text] { prompts.ShowError(text); },
-                                          Qt::QueuedConnection);
+            [&prompts, post = GuiThreadPoster(&window)](const std::string& text) {
+                post([&prompts, text] { prompts.ShowError(text); });
             },
             this);
     }

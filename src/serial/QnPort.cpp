@@ -115,7 +115,7 @@ void TQnCustomComPort::OpenDevice() {
     if (s_.RTS) options |= QnOptionRaiseRts;
     if (s_.HardwareFlow & QnHwUseDtr) options |= QnOptionDtrFlowOwned;
     if (s_.HardwareFlow & QnHwUseRts) options |= QnOptionRtsFlowOwned;
-    const std::string path = s_.DispatcherKind == 2 ? std::string() : PortNameFor(s_.ComNumber);
+    const std::string path = s_.DispatcherKind == 2 ? std::string() : ComDevicePath(s_.ComNumber);
     const int32_t result = dispatcher_->InitPort(path, s_.Baud, s_.Parity, s_.DataBits, s_.StopBits,
                                                  s_.InBufferSize, s_.OutBufferSize, options);
     if (result != 0) Check(OpenResult(result));

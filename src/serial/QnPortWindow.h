@@ -1,17 +1,15 @@
 #pragma once
-// Windows of the serial-port component on Qt: trigger messages are custom
-// events whose types are the message numbers; from another thread they wait
-// in the window's queue and a Qt event wakes the window for each. The port's
-// hidden window takes the dispatcher's trigger messages on the GUI thread;
-// the dispatch thread waits (bounded) until the GUI thread has handled each.
+// Windows of the serial-port component on Qt: messages are custom events
+// whose types are the message numbers. The port's hidden window takes the
+// dispatcher's trigger messages on the GUI thread, in the order they were
+// sent, through the GUI-thread poster; the dispatch thread waits (bounded)
+// until the GUI thread has handled each.
 
 #include <QEvent>
 #include <QObject>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <memory>
-#include <mutex>
 
 #include "serial/QnEvent.h"
 #include "serial/QnTriggers.h"
@@ -22,7 +20,7 @@ inline constexpr uint32_t QnMsgPortClosed = 0x7E09;
 inline constexpr uint32_t QnMsgPortClosing = 0x7E0A;  // to users; to the hidden window: finish a close
 
 // One message as a Qt event. When a ticket is given it is signalled as the
-// event goes away, handled or dropped, so a sender waiting on it never
+// message goes away, handled or dropped, so a sender waiting on it never
 // waits for a window that no longer exists.
 class TQnPortMessage : public QEvent {
 public:
@@ -49,16 +47,11 @@ public:
     bool SendMessageTimeout(uint32_t msg, uint32_t wParam, uint32_t lParam, int timeoutMs, int cancelFd) override;
     void PostPortMessage(uint32_t msg, uint32_t wParam, uint32_t lParam);
 
-protected:
-    void customEvent(QEvent* event) override;
-
 private:
-    void Post(std::unique_ptr<TQnPortMessage> message);
+    void Post(std::shared_ptr<TQnPortMessage> message);
+    void Handle(const TQnPortMessage& message);
 
     TWindowProc proc_;
     uint32_t handle_;
-    // Messages from other threads wait here, behind a lock the thread
-    // checkers can see; the Qt event posted with each only wakes the window.
-    std::mutex postedLock_;
-    std::deque<std::unique_ptr<TQnPortMessage>> posted_;
+    std::function<void(std::function<void()>)> post_;  // onto this window's thread
 };

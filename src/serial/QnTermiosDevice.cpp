@@ -6,11 +6,13 @@
 #include <fcntl.h>
 #include <linux/serial.h>
 #include <poll.h>
-#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 #include <vector>
+
+#include "hostserial/HostExclusiveOpen.h"
+#include "hostserial/HostLineSpeed.h"
 
 namespace {
 
@@ -52,27 +54,20 @@ TQnTermiosDevice::~TQnTermiosDevice() {
         // A duplicate shares its status flags with the lender's descriptor:
         // hand it back as it was lent.
         ::fcntl(fd_, F_SETFL, lenderFlags_);
+        ::close(fd_);
     } else {
-        ::flock(fd_, LOCK_UN);
+        CloseExclusive(fd_);
     }
-    ::close(fd_);
 }
 
 std::unique_ptr<TQnTermiosDevice> TQnTermiosDevice::Prepare(int fd, int lenderFlags, int32_t& result) {
     // The descriptor is owned from here on: every failure below closes it.
     std::unique_ptr<TQnTermiosDevice> device(new TQnTermiosDevice(fd, lenderFlags));
-    // An opened device is taken exclusively. A lent one is not locked: the
-    // lock would be shared with the lender's descriptor and dropped for it too.
-    if (lenderFlags < 0 && ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        result = errno == EWOULDBLOCK ? -EBUSY : -errno;
-        return nullptr;
-    }
     termios settings {};
     if (::tcgetattr(fd, &settings) != 0) {
         result = -errno;
         return nullptr;
     }
-    if (lenderFlags < 0) ::ioctl(fd, TIOCEXCL);
     ::cfmakeraw(&settings);
     settings.c_cflag |= CLOCAL | CREAD;
     settings.c_cflag &= ~CRTSCTS;
@@ -90,12 +85,14 @@ std::unique_ptr<TQnTermiosDevice> TQnTermiosDevice::Prepare(int fd, int lenderFl
 }
 
 std::unique_ptr<TQnTermiosDevice> TQnTermiosDevice::Open(const std::string& name, int32_t& result) {
-    const int fd = ::open(name.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        result = -errno;
+    // Taken exclusively, unlike a lent descriptor: a lock on that would be
+    // shared with the lender's and dropped for it too.
+    const THostOpenResult opened = OpenExclusive(name);
+    if (opened.Fd < 0) {
+        result = -opened.Error;
         return nullptr;
     }
-    return Prepare(fd, -1, result);
+    return Prepare(opened.Fd, -1, result);
 }
 
 std::unique_ptr<TQnTermiosDevice> TQnTermiosDevice::Adopt(int fd, int32_t& result) {

@@ -53,8 +53,3 @@ private:
     bool haveCounts_ = false;
     int countsAtLastPoll_[5] = {};
 };
-
-// Rate of the descriptor in bits per second, and setting any rate (standard
-// or not); 0 / minus the errno.
-uint32_t ReadLineSpeed(int fd);
-int32_t WriteLineSpeed(int fd, uint32_t baud);
