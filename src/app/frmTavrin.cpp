@@ -20,7 +20,7 @@
 #include "ui/TextViewer.h"
 #include "platform/ActionPump.h"
 #include "platform/PlatformEvents.h"
-#include "platform/ProgramFolder.h"
+#include "platform/core/ProgramFolder.h"
 #include "platform/QtUiPrompts.h"
 #include "serial/QnExceptDisplay.h"
 

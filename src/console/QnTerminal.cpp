@@ -16,10 +16,11 @@
 
 #include "console/QnPaintRatio.h"
 #include "console/QnTerminalPaint.h"
-#include "console/QnTrmVT100.h"
+#include "console/core/QnTrmVT100.h"
 #include "platform/PlatformEvents.h"
-#include "platform/ProgramFolder.h"
+#include "platform/core/ProgramFolder.h"
 #include "platform/NumLockState.h"
+#include "platform/VirtualKeys.h"
 
 namespace {
 // With NumLock off the keypad produces navigation codes; the terminal gives

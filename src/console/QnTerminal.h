@@ -39,10 +39,10 @@ class QScrollBar;
 #include <string>
 #include <vector>
 
-#include "console/QnByteQueue.h"
+#include "console/core/QnByteQueue.h"
 #include "console/QnMiscControls.h"
 #include "console/QnTerminalPaint.h"
-#include "console/QnTrmEmu.h"
+#include "console/core/QnTrmEmu.h"
 #include "serial/QnPort.h"
 
 class TQnPortInbox;

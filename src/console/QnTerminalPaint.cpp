@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "console/CodePage437.h"
+#include "console/core/CodePage437.h"
 
 namespace {
 QChar GlyphOf(uint8_t b) {

@@ -12,7 +12,7 @@
 #include <string>
 #include <unordered_map>
 
-#include "console/QnTrmEmu.h"
+#include "console/core/QnTrmEmu.h"
 
 inline QColor QnToQColor(TQnColor c) { return QColor(int(c & 0xFF), int((c >> 8) & 0xFF), int((c >> 16) & 0xFF)); }
 

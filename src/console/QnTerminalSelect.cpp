@@ -8,7 +8,7 @@
 
 #include <algorithm>
 
-#include "console/CodePage437.h"
+#include "console/core/CodePage437.h"
 #include "console/QnTerminal.h"
 
 namespace {

@@ -14,7 +14,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "console/CodePage437.h"
+#include "console/core/CodePage437.h"
 #include "console/QnPaintRatio.h"
 #include "console/QnTerminalPaint.h"
 

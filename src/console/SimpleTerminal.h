@@ -26,7 +26,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "console/SimpleTerminalModel.h"
+#include "console/core/SimpleTerminalModel.h"
 #include "platform/VirtualKeys.h"
 
 using TColor = uint32_t;

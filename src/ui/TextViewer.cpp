@@ -1,6 +1,6 @@
 #include "ui/TextViewer.h"
 
-#include "platform/HostPathText.h"
+#include "platform/core/HostPathText.h"
 #include "platform/QtUiPrompts.h"
 #include "platform/UiPrompts.h"
 

@@ -2,8 +2,8 @@
 // for the CRT and TTY consoles, the TTY display settings dialog, the CRT ANSI
 // toggle, the two console font dialogs and the CRT's colours.
 
-#include "console/QnTrmBuf.h"
-#include "console/QnTrmVT100.h"
+#include "console/core/QnTrmBuf.h"
+#include "console/core/QnTrmVT100.h"
 #include "console/TTYDisplayOptionsDlg.h"
 #include "WindowTestSupport.h"
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "console/QnTerminal.h"
-#include "console/QnTrmVT100.h"
+#include "console/core/QnTrmVT100.h"
 #include "support/NamedRows.h"
 #include "support/PixelGrab.h"
 #include "support/QtTestApp.h"

@@ -9,8 +9,8 @@
 #include <tuple>
 #include <vector>
 
-#include "console/QnByteQueue.h"
-#include "console/QnTrmBuf.h"
+#include "console/core/QnByteQueue.h"
+#include "console/core/QnTrmBuf.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include "console/QnTerminal.h"
 #include "support/NamedRows.h"
 #include "console/QnTerminalPaint.h"
-#include "console/QnTrmVT100.h"
+#include "console/core/QnTrmVT100.h"
 #include "support/FakeTerminalHost.h"
 #include "support/QtTestApp.h"
 

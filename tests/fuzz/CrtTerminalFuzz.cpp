@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <string>
 
-#include "console/QnTrmEmu.h"
+#include "console/core/QnTrmEmu.h"
 #include "support/TerminalFuzzSupport.h"
 
 namespace {

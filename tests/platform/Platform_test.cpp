@@ -6,7 +6,7 @@
 #include <QKeyEvent>
 #include <QString>
 
-#include "platform/HostPathText.h"
+#include "platform/core/HostPathText.h"
 #include "platform/QtUiPrompts.h"
 #include "platform/VirtualKeys.h"
 #include "support/QtTestApp.h"

@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "console/QnTrmEmu.h"
+#include "console/core/QnTrmEmu.h"
 
 namespace tavrin::test {
 

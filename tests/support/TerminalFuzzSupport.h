@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "console/QnTrmEmu.h"
+#include "console/core/QnTrmEmu.h"
 #include "support/FakeTerminalHost.h"
 #include "support/FuzzSupport.h"
 
