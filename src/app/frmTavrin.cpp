@@ -40,7 +40,7 @@
 namespace {
 
 // The CRT's text colour: lime, as a Windows colour value.
-constexpr TQnColor CrtFontColor = 0x00FF00;
+constexpr TColor CrtFontColor = 0x00FF00;
 
 } // namespace
 

@@ -134,10 +134,10 @@ public:
     void SetUseLazyDisplay(bool v) { FUseLazyDisplay = v; }
     bool WantAllKeys() const { return FWantAllKeys; }
     void SetWantAllKeys(bool v) { FWantAllKeys = v; }
-    TQnColor Color() const override { return FColor; }
-    void SetColor(TQnColor c) override;
-    TQnColor FontColor() const override { return FFontColor; }
-    void SetFontColor(TQnColor c) override;
+    TColor Color() const override { return FColor; }
+    void SetColor(TColor c) override;
+    TColor FontColor() const override { return FFontColor; }
+    void SetFontColor(TColor c) override;
     // Sets the window's font and measures the cell again.
     void SetTerminalFont(const QFont& font);
 
@@ -359,8 +359,8 @@ private:
     bool FScrollback = false;
     bool FUseLazyDisplay = true;
     bool FWantAllKeys = true;
-    TQnColor FColor = QnBlack;
-    TQnColor FFontColor = QnSilver;
+    TColor FColor = QnBlack;
+    TColor FFontColor = QnSilver;
 };
 
 // The published form of the terminal window.

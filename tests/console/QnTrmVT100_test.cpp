@@ -165,7 +165,7 @@ struct RenditionCase {
     const char* name;
     std::string input;
     TQnCharAttrs attrs;
-    TQnColor fore, back;
+    TColor fore, back;
 };
 TAVRIN_PRINT_AS_NAME(RenditionCase)
 

@@ -37,10 +37,10 @@ int32_t TQnEmuCommandParams::GetInteger(const std::string& name, int index, int3
     return (item && QnTryStrToInt(item->Value, v)) ? v : def;
 }
 
-TQnColor TQnEmuCommandParams::GetColor(const std::string& name, int index, TQnColor def) const {
+TColor TQnEmuCommandParams::GetColor(const std::string& name, int index, TColor def) const {
     const TQnEmuCommandParamsItem* item = Find(name, index);
     int32_t v = 0;
-    return (item && QnTryStrToInt(item->Value, v)) ? static_cast<TQnColor>(v) : def;
+    return (item && QnTryStrToInt(item->Value, v)) ? static_cast<TColor>(v) : def;
 }
 
 std::string TQnEmuCommandParams::GetString(const std::string& name, int index, const std::string& def) const {

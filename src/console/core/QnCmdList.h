@@ -46,7 +46,7 @@ public:
 
     bool GetBoolean(const std::string& name, int index, bool def) const;
     int32_t GetInteger(const std::string& name, int index, int32_t def) const;
-    TQnColor GetColor(const std::string& name, int index, TQnColor def) const;
+    TColor GetColor(const std::string& name, int index, TColor def) const;
     std::string GetString(const std::string& name, int index, const std::string& def) const;
 
 private:

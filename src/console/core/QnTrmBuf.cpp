@@ -220,13 +220,13 @@ void TQnTerminalBuffer::SetCharAttrs(TQnCharAttrs a) {
     FAttrs.SetDefaultItem(a);
 }
 
-void TQnTerminalBuffer::SetForeColor(TQnColor c) {
+void TQnTerminalBuffer::SetForeColor(TColor c) {
     if (c == FForeColor) return;
     FForeColor = c;
     FFores.SetDefaultItem(c);
 }
 
-void TQnTerminalBuffer::SetBackColor(TQnColor c) {
+void TQnTerminalBuffer::SetBackColor(TColor c) {
     if (c == FBackColor) return;
     FBackColor = c;
     FBacks.SetDefaultItem(c);
@@ -244,14 +244,14 @@ void TQnTerminalBuffer::SetDefChar(char c) {
     if (!FUseWideChars) FChars.SetDefaultItem(static_cast<uint8_t>(c));
 }
 
-void TQnTerminalBuffer::SetDefForeColor(TQnColor c) {
+void TQnTerminalBuffer::SetDefForeColor(TColor c) {
     if (c == FDefForeColor) return;
     FFores.ReplaceItems(FDefForeColor, c);
     FDefForeColor = c;
     InvalidateScreen();
 }
 
-void TQnTerminalBuffer::SetDefBackColor(TQnColor c) {
+void TQnTerminalBuffer::SetDefBackColor(TColor c) {
     if (c == FDefBackColor) return;
     FBacks.ReplaceItems(FDefBackColor, c);
     FDefBackColor = c;
@@ -667,12 +667,12 @@ TQnCharAttrs* TQnTerminalBuffer::GetLineAttrPtrForWrite(int row) {
     return FAttrs.GetItemPtr(GridRowFromScreen(row), 0);
 }
 
-const TQnColor* TQnTerminalBuffer::GetLineForeColorPtr(int row) const {
-    return reinterpret_cast<const TQnColor*>(FFores.GetItemPtr(GridRowFromScreen(row), 0));
+const TColor* TQnTerminalBuffer::GetLineForeColorPtr(int row) const {
+    return reinterpret_cast<const TColor*>(FFores.GetItemPtr(GridRowFromScreen(row), 0));
 }
 
-const TQnColor* TQnTerminalBuffer::GetLineBackColorPtr(int row) const {
-    return reinterpret_cast<const TQnColor*>(FBacks.GetItemPtr(GridRowFromScreen(row), 0));
+const TColor* TQnTerminalBuffer::GetLineBackColorPtr(int row) const {
+    return reinterpret_cast<const TColor*>(FBacks.GetItemPtr(GridRowFromScreen(row), 0));
 }
 
 char TQnTerminalBuffer::CharAt(int row, int col) const {
@@ -683,11 +683,11 @@ TQnCharAttrs TQnTerminalBuffer::AttrAt(int row, int col) const {
     return static_cast<TQnCharAttrs>(FAttrs.GetItem(GridRowFromScreen(row), GridColFromScreen(col)));
 }
 
-TQnColor TQnTerminalBuffer::ForeColorAt(int row, int col) const {
+TColor TQnTerminalBuffer::ForeColorAt(int row, int col) const {
     return FFores.GetItem(GridRowFromScreen(row), GridColFromScreen(col));
 }
 
-TQnColor TQnTerminalBuffer::BackColorAt(int row, int col) const {
+TColor TQnTerminalBuffer::BackColorAt(int row, int col) const {
     return FBacks.GetItem(GridRowFromScreen(row), GridColFromScreen(col));
 }
 

@@ -18,6 +18,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/core/WinColor.h"
+
 // Cell attribute bits.
 using TQnCharAttrs = uint8_t;
 inline constexpr TQnCharAttrs atBold = 1;
@@ -28,10 +30,8 @@ inline constexpr TQnCharAttrs atReverse = 16;
 inline constexpr TQnCharAttrs atInvisible = 32;
 inline constexpr TQnCharAttrs atSelected = 64;
 
-// Colours are 00BBGGRRh values.
-using TQnColor = uint32_t;
-inline constexpr TQnColor QnBlack = 0x000000;
-inline constexpr TQnColor QnSilver = 0xC0C0C0;
+inline constexpr TColor QnBlack = 0x000000;
+inline constexpr TColor QnSilver = 0xC0C0C0;
 
 struct TQnRect {
     int32_t Left = 0, Top = 0, Right = 0, Bottom = 0;
@@ -155,23 +155,23 @@ public:
     // --- attributes and colours ----------------------------------------------
     TQnCharAttrs GetCharAttrs() const { return FCharAttrs; }
     void SetCharAttrs(TQnCharAttrs a);
-    TQnColor ForeColor() const { return FForeColor; }
-    TQnColor BackColor() const { return FBackColor; }
+    TColor ForeColor() const { return FForeColor; }
+    TColor BackColor() const { return FBackColor; }
     uint8_t CharSet() const { return FCharSet; }
-    void SetForeColor(TQnColor c);
-    void SetBackColor(TQnColor c);
+    void SetForeColor(TColor c);
+    void SetBackColor(TColor c);
     void SetCharSet(uint8_t s);
     char DefChar() const { return FDefChar; }
     void SetDefChar(char c);
     uint16_t DefWideChar() const { return FDefWideChar; }
     TQnCharAttrs DefCharAttrs() const { return FDefCharAttrs; }
     uint8_t DefCharSet() const { return FDefCharSet; }
-    TQnColor DefForeColor() const { return FDefForeColor; }
-    TQnColor DefBackColor() const { return FDefBackColor; }
+    TColor DefForeColor() const { return FDefForeColor; }
+    TColor DefBackColor() const { return FDefBackColor; }
     // Cells holding the old default take the new one; the current colour and
     // the fill of new cells are left alone.
-    void SetDefForeColor(TQnColor c);
-    void SetDefBackColor(TQnColor c);
+    void SetDefForeColor(TColor c);
+    void SetDefBackColor(TColor c);
 
     // --- modes ----------------------------------------------------------------
     bool UseAbsAddress = true;
@@ -252,15 +252,15 @@ public:
     const uint16_t* GetLineWideCharPtr(int row) const;
     const uint8_t* GetLineCharSetPtr(int row) const;
     const TQnCharAttrs* GetLineAttrPtr(int row) const;
-    const TQnColor* GetLineForeColorPtr(int row) const;
-    const TQnColor* GetLineBackColorPtr(int row) const;
+    const TColor* GetLineForeColorPtr(int row) const;
+    const TColor* GetLineBackColorPtr(int row) const;
     // Writable attributes of a row (the selection marks cells through it).
     TQnCharAttrs* GetLineAttrPtrForWrite(int row);
     // Single cells (1-based screen row and column); defaults outside the grid.
     char CharAt(int row, int col) const;
     TQnCharAttrs AttrAt(int row, int col) const;
-    TQnColor ForeColorAt(int row, int col) const;
-    TQnColor BackColorAt(int row, int col) const;
+    TColor ForeColorAt(int row, int col) const;
+    TColor BackColorAt(int row, int col) const;
     uint8_t CharSetAt(int row, int col) const;
     std::string LineText(int row) const;  // the characters of a row
 
@@ -313,7 +313,7 @@ private:
     std::array<TadTerminalArray*, 5> Planes() { return {&FChars, &FCharSets, &FAttrs, &FFores, &FBacks}; }
 
     TQnCharAttrs FCharAttrs = 0;
-    TQnColor FBackColor = QnBlack;
+    TColor FBackColor = QnBlack;
     bool FBeyondMargin = false;
     uint8_t FCharSet = 0;
     int FColCount = 80;
@@ -323,14 +323,14 @@ private:
     char FDefChar = ' ';
     TQnCharAttrs FDefCharAttrs = 0;
     uint8_t FDefCharSet = 0;
-    TQnColor FDefBackColor = QnBlack;
-    TQnColor FDefForeColor = QnSilver;
+    TColor FDefBackColor = QnBlack;
+    TColor FDefForeColor = QnSilver;
     uint16_t FDefWideChar = ' ';
     int FOriginCol = 0;
     int FOriginRow = 0;
     int FRegionWidth = 80;
     int FRegionHeight = 24;
-    TQnColor FForeColor = QnSilver;
+    TColor FForeColor = QnSilver;
     TQnBitSet FHorzTabs;
     bool FInvalidPending = false;
     TQnRect FInvalid;

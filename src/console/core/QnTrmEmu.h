@@ -69,10 +69,10 @@ public:
     virtual bool HalfDuplex() const = 0;
     virtual bool UseLazyDisplay() const = 0;
     virtual bool FreezeScrollBack() const = 0;
-    virtual TQnColor Color() const = 0;  // background of the window
-    virtual void SetColor(TQnColor c) = 0;
-    virtual TQnColor FontColor() const = 0;
-    virtual void SetFontColor(TQnColor c) = 0;
+    virtual TColor Color() const = 0;  // background of the window
+    virtual void SetColor(TColor c) = 0;
+    virtual TColor FontColor() const = 0;
+    virtual void SetFontColor(TColor c) = 0;
     virtual void SetCursorType(TQnCursorType t) = 0;
     virtual TQnTerminalView View() const = 0;
     // Column count of the terminal (its emulator's buffer), e.g. 80 / 132.
@@ -104,13 +104,13 @@ class TQnTerminalPainter {
 public:
     virtual ~TQnTerminalPainter() = default;
     virtual TQnRect ClipBox() const = 0;
-    virtual void FillRect(const TQnRect& r, TQnColor color) = 0;
+    virtual void FillRect(const TQnRect& r, TColor color) = 0;
     // Fills `opaque` with `fill`, then draws the glyph bytes from (x, y) (top
     // left of the first cell) with a fixed advance per glyph. An empty font
     // name means the terminal's own font.
     virtual void TextOut(int x, int y, const TQnRect& opaque, const char* glyphs, int count, int advance,
-                         TQnColor text, TQnColor fill, const std::string& fontName, bool doubleHeight) = 0;
-    virtual void Line(int x1, int y1, int x2, int y2, TQnColor color) = 0;
+                         TColor text, TColor fill, const std::string& fontName, bool doubleHeight) = 0;
+    virtual void Line(int x1, int y1, int x2, int y2, TColor color) = 0;
 };
 
 // Pairs a terminal with its user emulator; both sides' setters call these,
@@ -177,10 +177,10 @@ private:
     struct TSavedCursor {
         bool Valid = false;
         TQnCharAttrs Attrs = 0;
-        TQnColor Back = 0;
+        TColor Back = 0;
         uint8_t CharSet = 0;
         int Col = 1;
-        TQnColor Fore = 0;
+        TColor Fore = 0;
         int Row = 1;
     };
     void SaveCursor();
@@ -215,6 +215,6 @@ private:
 // Text colour and fill colour of a cell as drawn, from its stored colours
 // and attributes: reverse (flipped again by selection and by a reversed
 // screen), invisible (text in the fill colour) and bold (brightened fore).
-void QnCellColors(TQnColor fore, TQnColor back, TQnCharAttrs attrs, bool reverseScreen, TQnColor& text,
-                  TQnColor& fill);
-TQnColor QnBrighten(TQnColor c);
+void QnCellColors(TColor fore, TColor back, TQnCharAttrs attrs, bool reverseScreen, TColor& text,
+                  TColor& fill);
+TColor QnBrighten(TColor c);

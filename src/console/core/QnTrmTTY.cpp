@@ -3,17 +3,17 @@
 
 #include "console/core/QnTrmEmu.h"
 
-TQnColor QnBrighten(TQnColor c) {
-    TQnColor out = 0;
+TColor QnBrighten(TColor c) {
+    TColor out = 0;
     for (int shift = 0; shift <= 16; shift += 8) {
-        const TQnColor v = std::min<TQnColor>(((c >> shift) & 0xFF) + 128, 255);
+        const TColor v = std::min<TColor>(((c >> shift) & 0xFF) + 128, 255);
         out |= v << shift;
     }
     return out;
 }
 
-void QnCellColors(TQnColor fore, TQnColor back, TQnCharAttrs attrs, bool reverseScreen, TQnColor& text,
-                  TQnColor& fill) {
+void QnCellColors(TColor fore, TColor back, TQnCharAttrs attrs, bool reverseScreen, TColor& text,
+                  TColor& fill) {
     bool reversed = (attrs & atReverse) != 0;
     reversed ^= reverseScreen;
     reversed ^= (attrs & atSelected) != 0;
@@ -63,8 +63,8 @@ void TQnTTYEmulator::ProcessBlock(const uint8_t* data, int len, TQnCharSource so
 void TQnTTYEmulator::FollowTerminalColors() {
     if (!FTerminal) return;
     TQnTerminalBuffer& b = *Buffer();
-    const TQnColor back = FTerminal->Color();
-    const TQnColor fore = FTerminal->FontColor();
+    const TColor back = FTerminal->Color();
+    const TColor fore = FTerminal->FontColor();
     if (back == b.BackColor() && fore == b.ForeColor()) return;
     b.SetDefBackColor(back);
     b.SetBackColor(back);

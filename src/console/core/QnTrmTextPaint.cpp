@@ -42,8 +42,8 @@ void TQnTextPaint::PaintRow(TQnTerminalPainter& painter, const TQnTerminalBuffer
     if (fromCol > toCol) return;
     const char* chars = b.GetLineCharPtr(row);
     const TQnCharAttrs* attrs = b.GetLineAttrPtr(row);
-    const TQnColor* fores = b.GetLineForeColorPtr(row);
-    const TQnColor* backs = b.GetLineBackColorPtr(row);
+    const TColor* fores = b.GetLineForeColorPtr(row);
+    const TColor* backs = b.GetLineBackColorPtr(row);
     if (!chars || !attrs || !fores || !backs) return;
     if (FRunText.size() < static_cast<size_t>(b.ColCount())) FRunText.resize(static_cast<size_t>(b.ColCount()));
     const int cw = view.CharWidth, chh = view.CharHeight;
@@ -57,7 +57,7 @@ void TQnTextPaint::PaintRow(TQnTerminalPainter& painter, const TQnTerminalBuffer
         while (end < toCol && fores[end] == fores[i0] && backs[end] == backs[i0] && attrs[end] == attrs[i0]) ++end;
         const int count = end - c + 1;
         std::copy(chars + i0, chars + i0 + count, FRunText.begin());
-        TQnColor text, fill;
+        TColor text, fill;
         QnCellColors(fores[i0], backs[i0], attrs[i0], ReverseScreen, text, fill);
         const int left = (c - view.LeftCol) * cw;
         const int right = left + count * cw;

@@ -8,7 +8,7 @@
 namespace {
 
 // SGR colours 30..37 / 40..47 as 00BBGGRRh values.
-constexpr TQnColor SgrColors[8] = {0x000000, 0x000080, 0x008000, 0x008080, 0x800000, 0x800080, 0x808000, 0xC0C0C0};
+constexpr TColor SgrColors[8] = {0x000000, 0x000080, 0x008000, 0x008080, 0x800000, 0x800080, 0x808000, 0xC0C0C0};
 
 // Code page 437 box drawing B0h..DAh as line-drawing letters.
 constexpr char BoxLetters[] = "aaaxuuukkuxkjjjkmvwtqntt"  // B0h..C7h

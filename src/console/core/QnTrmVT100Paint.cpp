@@ -97,7 +97,7 @@ void TQnVT100Paint::PaintRow(TQnTerminalPainter& painter, const TQnTerminalView&
     if (!drawText) {
         // Blink off: only the background shows, whatever the cell's reverse
         // or selection marks.
-        const TQnColor* plane = ReverseScreen ? FBuffer.GetLineForeColorPtr(row) : FBuffer.GetLineBackColorPtr(row);
+        const TColor* plane = ReverseScreen ? FBuffer.GetLineForeColorPtr(row) : FBuffer.GetLineBackColorPtr(row);
         if (!plane) return;
         for (int c = fromCol; c <= toCol;) {
             int end = c;
@@ -112,8 +112,8 @@ void TQnVT100Paint::PaintRow(TQnTerminalPainter& painter, const TQnTerminalView&
     // The lower half of a double-height pair shows the upper row's text;
     // without an upper half it shows its own.
     const int textRow = la == laDblHeightBottom && FLineAttrs.GetAttr(row - 1) == laDblHeightTop ? row - 1 : row;
-    const TQnColor* fores = FBuffer.GetLineForeColorPtr(textRow);
-    const TQnColor* backs = FBuffer.GetLineBackColorPtr(textRow);
+    const TColor* fores = FBuffer.GetLineForeColorPtr(textRow);
+    const TColor* backs = FBuffer.GetLineBackColorPtr(textRow);
     const TQnCharAttrs* attrs = FBuffer.GetLineAttrPtr(textRow);
     const uint8_t* sets = FBuffer.GetLineCharSetPtr(textRow);
     if (!fores || !backs || !attrs || !sets) return;
@@ -147,7 +147,7 @@ void TQnVT100Paint::PaintRun(TQnTerminalPainter& painter, const TQnTerminalView&
     const int first = doubleSize ? (view.LeftCol - 1) / 2 + 1 : view.LeftCol;
     const int xShift = doubleSize && view.LeftCol % 2 == 0 ? -view.CharWidth : 0;
 
-    TQnColor text, fill;
+    TColor text, fill;
     QnCellColors(run.Fore, run.Back, run.Attrs, ReverseScreen, text, fill);
     const int set = run.CharSet < SetCount ? run.CharSet : 0;
     const char* chars = FBuffer.GetLineCharPtr(textRow);

@@ -45,7 +45,7 @@ private:
     };
     struct TPaintRun {
         int First, Last;
-        TQnColor Fore, Back;
+        TColor Fore, Back;
         TQnCharAttrs Attrs;
         uint8_t CharSet;
     };
