@@ -43,14 +43,10 @@ class QScrollBar;
 #include "console/QnMiscControls.h"
 #include "console/QnTerminalPaint.h"
 #include "console/core/QnTrmEmu.h"
+#include "platform/core/PrivateMessages.h"
 #include "serial/QnPort.h"
 
 class TQnPortInbox;
-
-// Asks the terminal to paste the clipboard (as the edit message does).
-inline constexpr int WM_PASTE = 0x0302;
-// The terminal's own message: hook up to its port's dispatcher.
-inline constexpr int WM_PORT_HOOKUP = 0x7E89;
 
 enum TQnCaptureMode : uint8_t { cmOff = 0, cmOn = 1, cmAppend = 2 };
 
