@@ -1,6 +1,6 @@
 #pragma once
 // The table of data resources compiled into the program. The table itself is
-// generated at build time (src/console/resgen) into the build folder.
+// generated at build time (src/console/core/resgen) into the build folder.
 
 #include <cstddef>
 #include <cstdint>
