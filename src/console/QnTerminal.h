@@ -39,9 +39,9 @@ class QScrollBar;
 #include <string>
 #include <vector>
 
-#include "console/core/QnByteQueue.h"
 #include "console/QnMiscControls.h"
 #include "console/QnTerminalPaint.h"
+#include "console/core/QnByteQueue.h"
 #include "console/core/QnTrmEmu.h"
 #include "platform/core/PrivateMessages.h"
 #include "serial/QnPort.h"

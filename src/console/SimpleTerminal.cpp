@@ -14,9 +14,9 @@
 #include <cmath>
 #include <cstring>
 
-#include "console/core/CodePage437.h"
 #include "console/QnPaintRatio.h"
 #include "console/QnTerminalPaint.h"
+#include "console/core/CodePage437.h"
 
 namespace {
 

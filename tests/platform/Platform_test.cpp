@@ -6,10 +6,10 @@
 #include <QKeyEvent>
 #include <QString>
 
-#include "platform/core/HostPathText.h"
 #include "platform/QtColor.h"
 #include "platform/QtUiPrompts.h"
 #include "platform/VirtualKeys.h"
+#include "platform/core/HostPathText.h"
 #include "support/QtTestApp.h"
 
 #include <tuple>
