@@ -16,7 +16,7 @@
 #include "Vt100Stream.h"
 #include "BenchSupport.h"
 #include "console/QnTerminal.h"
-#include "console/QnTrmVT100.h"
+#include "console/core/QnTrmVT100.h"
 
 namespace {
 

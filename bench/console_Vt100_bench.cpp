@@ -12,7 +12,7 @@
 #include <string>
 
 #include "Vt100Stream.h"
-#include "console/QnTrmVT100.h"
+#include "console/core/QnTrmVT100.h"
 
 namespace {
 

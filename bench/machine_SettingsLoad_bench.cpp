@@ -6,7 +6,7 @@
 
 #include <benchmark/benchmark.h>
 
-#include "machine/ConfigObject.h"
+#include "platform/core/ConfigObject.h"
 
 namespace {
 

@@ -1,15 +1,29 @@
-# tavrin_library(NAME folder DEPS ...): one library per subsystem folder, built
-# from every .cpp in it so that adding a unit needs no edit here.
-# EXCLUDE names files of the folder that another target builds.
+# tavrin_library(NAME folder DEPS ... [NO_QT]): one library per subsystem folder,
+# built from every .cpp in it so that adding a unit needs no edit here.
+# EXCLUDE names files of the folder that another target builds; FILES names
+# the only files of the folder this target builds. DEPS is also what the
+# library's sources may include (tavrin_check_layers); NO_QT declares that
+# nothing it links may bring in Qt.
 function(tavrin_library name folder)
-  cmake_parse_arguments(ARG "" "" "DEPS;EXCLUDE" ${ARGN})
-  file(GLOB sources CONFIGURE_DEPENDS "${folder}/*.cpp" "${folder}/*.h")
+  cmake_parse_arguments(ARG "NO_QT" "" "DEPS;EXCLUDE;FILES" ${ARGN})
+  if(ARG_FILES)
+    list(TRANSFORM ARG_FILES PREPEND "${folder}/" OUTPUT_VARIABLE sources)
+  else()
+    file(GLOB sources CONFIGURE_DEPENDS "${folder}/*.cpp" "${folder}/*.h")
+  endif()
   foreach(excluded ${ARG_EXCLUDE})
     list(REMOVE_ITEM sources "${folder}/${excluded}")
   endforeach()
   add_library(${name} STATIC ${sources})
   target_include_directories(${name} PUBLIC "${CMAKE_SOURCE_DIR}/src")
   target_link_libraries(${name} PUBLIC ${ARG_DEPS})
+  if(ARG_NO_QT)
+    set_target_properties(${name} PROPERTIES AUTOMOC OFF TAVRIN_NO_QT ON)
+    if(TAVRIN_FUZZ)
+      target_compile_options(${name} PRIVATE -fsanitize=fuzzer-no-link)
+    endif()
+  endif()
+  set_property(GLOBAL APPEND PROPERTY TAVRIN_LAYER_TARGETS ${name})
 endfunction()
 
 # tavrin_test_support(NAME folder INCLUDE dir DEPS ...): the helpers of a test
@@ -77,3 +91,5 @@ function(tavrin_z80asm out_var source output)
     COMMENT "Assembling ${source}")
   set(${out_var} "${output}" PARENT_SCOPE)
 endfunction()
+
+include("${CMAKE_CURRENT_LIST_DIR}/TavrinLayers.cmake")

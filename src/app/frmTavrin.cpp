@@ -20,7 +20,7 @@
 #include "ui/TextViewer.h"
 #include "platform/ActionPump.h"
 #include "platform/PlatformEvents.h"
-#include "platform/ProgramFolder.h"
+#include "platform/core/ProgramFolder.h"
 #include "platform/QtUiPrompts.h"
 #include "serial/QnExceptDisplay.h"
 
@@ -40,7 +40,7 @@
 namespace {
 
 // The CRT's text colour: lime, as a Windows colour value.
-constexpr TQnColor CrtFontColor = 0x00FF00;
+constexpr TColor CrtFontColor = 0x00FF00;
 
 } // namespace
 

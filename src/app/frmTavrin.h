@@ -26,11 +26,11 @@
 #include <string>
 #include <vector>
 
-#include "console/MapKeys.h"
-#include "console/QnTrmVT100.h"
-#include "console/SimpTermParser.h"
-#include "console/TTYPrinter.h"
-#include "machine/ConfigObject.h"
+#include "console/core/MapKeys.h"
+#include "console/core/QnTrmVT100.h"
+#include "console/core/SimpTermParser.h"
+#include "console/core/TTYPrinter.h"
+#include "platform/core/ConfigObject.h"
 #include "machine/TavrinMachine.h"
 #include "app/CrtConsoleAdapter.h"
 #include "platform/UiPrompts.h"

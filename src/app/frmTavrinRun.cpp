@@ -3,7 +3,7 @@
 #include "app/frmTavrin.h"
 
 #include "platform/ActionPump.h"
-#include "platform/ProgramFolder.h"
+#include "platform/core/ProgramFolder.h"
 #include "platform/QtUiPrompts.h"
 #include "ui/CpuPage.h"
 #include "ui/DisksPage.h"

@@ -5,12 +5,12 @@
 
 #include "app/frmTavrin.h"
 
-#include "console/MapKeys.h"
+#include "console/core/MapKeys.h"
 #include "console/QnTerminal.h"
-#include "console/QnTrmVT100.h"
+#include "console/core/QnTrmVT100.h"
 #include "console/QtPrintTarget.h"
 #include "console/SimpleTerminal.h"
-#include "disk/FileReplace.h"
+#include "platform/core/FileReplace.h"
 #include "platform/QtUiPrompts.h"
 #include "ui/CpuPage.h"
 #include "ui/DisksPage.h"

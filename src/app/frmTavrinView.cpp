@@ -6,7 +6,7 @@
 
 #include "app/frmTavrin.h"
 #include "console/QnTerminal.h"
-#include "console/QnTrmVT100.h"
+#include "console/core/QnTrmVT100.h"
 #include "console/SimpleTerminal.h"
 #include "console/TTYDisplayOptionsDlg.h"
 

@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "platform/FileSizeSignal.h"
+#include "platform/core/FileSizeSignal.h"
 
 namespace {
 

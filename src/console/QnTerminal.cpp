@@ -16,10 +16,11 @@
 
 #include "console/QnPaintRatio.h"
 #include "console/QnTerminalPaint.h"
-#include "console/QnTrmVT100.h"
+#include "console/core/QnTrmVT100.h"
 #include "platform/PlatformEvents.h"
-#include "platform/ProgramFolder.h"
+#include "platform/core/ProgramFolder.h"
 #include "platform/NumLockState.h"
+#include "platform/VirtualKeys.h"
 
 namespace {
 // With NumLock off the keypad produces navigation codes; the terminal gives
@@ -299,14 +300,14 @@ void TQnCustomTerminal::SetFollowCursor(bool v) {
     FollowCursorIntoView();
 }
 
-void TQnCustomTerminal::SetColor(TQnColor c) {
+void TQnCustomTerminal::SetColor(TColor c) {
     if (c == FColor) return;
     FColor = c;
     FCanvasStale = true;
     update();
 }
 
-void TQnCustomTerminal::SetFontColor(TQnColor c) {
+void TQnCustomTerminal::SetFontColor(TColor c) {
     if (c == FFontColor) return;
     FFontColor = c;
     FCanvasStale = true;
@@ -432,7 +433,7 @@ void TQnCustomTerminal::EnsureCanvas(qreal ratio) {
 
 void TQnCustomTerminal::RepaintCanvas() {
     EnsureCanvas();
-    FCanvas.fill(QnToQColor(FColor));
+    FCanvas.fill(ToQColor(FColor));
     FCanvasStale = false;
     FPendingPaint = QRegion();
     if (!FCurrent) return;
@@ -456,7 +457,7 @@ void TQnCustomTerminal::FlushPendingPaint() {
         // Beside the character area the window colour shows.
         {
             QPainter fill(&FCanvas);
-            fill.fillRect(r, QnToQColor(FColor));
+            fill.fillRect(r, ToQColor(FColor));
         }
         const QRect cells = r & area;
         if (cells.isEmpty()) continue;

@@ -39,18 +39,14 @@ class QScrollBar;
 #include <string>
 #include <vector>
 
-#include "console/QnByteQueue.h"
 #include "console/QnMiscControls.h"
 #include "console/QnTerminalPaint.h"
-#include "console/QnTrmEmu.h"
+#include "console/core/QnByteQueue.h"
+#include "console/core/QnTrmEmu.h"
+#include "platform/core/PrivateMessages.h"
 #include "serial/QnPort.h"
 
 class TQnPortInbox;
-
-// Asks the terminal to paste the clipboard (as the edit message does).
-inline constexpr int WM_PASTE = 0x0302;
-// The terminal's own message: hook up to its port's dispatcher.
-inline constexpr int WM_PORT_HOOKUP = 0x7E89;
 
 enum TQnCaptureMode : uint8_t { cmOff = 0, cmOn = 1, cmAppend = 2 };
 
@@ -134,10 +130,10 @@ public:
     void SetUseLazyDisplay(bool v) { FUseLazyDisplay = v; }
     bool WantAllKeys() const { return FWantAllKeys; }
     void SetWantAllKeys(bool v) { FWantAllKeys = v; }
-    TQnColor Color() const override { return FColor; }
-    void SetColor(TQnColor c) override;
-    TQnColor FontColor() const override { return FFontColor; }
-    void SetFontColor(TQnColor c) override;
+    TColor Color() const override { return FColor; }
+    void SetColor(TColor c) override;
+    TColor FontColor() const override { return FFontColor; }
+    void SetFontColor(TColor c) override;
     // Sets the window's font and measures the cell again.
     void SetTerminalFont(const QFont& font);
 
@@ -359,8 +355,8 @@ private:
     bool FScrollback = false;
     bool FUseLazyDisplay = true;
     bool FWantAllKeys = true;
-    TQnColor FColor = QnBlack;
-    TQnColor FFontColor = QnSilver;
+    TColor FColor = QnBlack;
+    TColor FFontColor = QnSilver;
 };
 
 // The published form of the terminal window.

@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "console/CodePage437.h"
+#include "console/core/CodePage437.h"
 
 namespace {
 QChar GlyphOf(uint8_t b) {
@@ -112,10 +112,10 @@ TQnRect TQnQtPainter::ClipBox() const {
     return TQnRect{FClip.left(), FClip.top(), FClip.left() + FClip.width(), FClip.top() + FClip.height()};
 }
 
-void TQnQtPainter::FillRect(const TQnRect& r, TQnColor color) {
+void TQnQtPainter::FillRect(const TQnRect& r, TColor color) {
     const QRect q(r.Left, r.Top, r.Right - r.Left, r.Bottom - r.Top);
     if (q.isEmpty()) return;
-    FPainter.fillRect(q, QnToQColor(color));
+    FPainter.fillRect(q, ToQColor(color));
     Touch(q);
 }
 
@@ -127,7 +127,7 @@ void AppendRaw(std::string& key, T v) {
 }  // namespace
 
 void TQnQtPainter::TextOut(int x, int y, const TQnRect& opaque, const char* glyphs, int count, int advance,
-                           TQnColor text, TQnColor fill, const std::string& fontName, bool doubleHeight) {
+                           TColor text, TColor fill, const std::string& fontName, bool doubleHeight) {
     const QRect box(opaque.Left, opaque.Top, opaque.Right - opaque.Left, opaque.Bottom - opaque.Top);
     if (!glyphs || count < 0) count = 0;
     // A kept run is copied pixel for pixel, so only a box on whole device
@@ -152,7 +152,7 @@ void TQnQtPainter::TextOut(int x, int y, const TQnRect& opaque, const char* glyp
         if (!hit) {
             QImage run(qRound(box.width() * FRatio), qRound(box.height() * FRatio), QImage::Format_RGB32);
             run.setDevicePixelRatio(FRatio);
-            run.fill(QnToQColor(fill));
+            run.fill(ToQColor(fill));
             {
                 QPainter p(&run);
                 p.setFont(FOwn.Font);
@@ -166,7 +166,7 @@ void TQnQtPainter::TextOut(int x, int y, const TQnRect& opaque, const char* glyp
         return;
     }
     if (!box.isEmpty()) {
-        FPainter.fillRect(box, QnToQColor(fill));
+        FPainter.fillRect(box, ToQColor(fill));
         Touch(box);
     }
     if (count == 0) return;
@@ -182,7 +182,7 @@ void TQnQtPainter::TextOut(int x, int y, const TQnRect& opaque, const char* glyp
 }
 
 void TQnQtPainter::DrawGlyphs(QPainter& painter, int x, int y, const char* glyphs, int count, int advance,
-                              TQnColor text, const std::string& fontName, bool doubleHeight) {
+                              TColor text, const std::string& fontName, bool doubleHeight) {
     if (count <= 0) return;
     TFontFace* face = &FOwn;
     if (!fontName.empty() || doubleHeight) {
@@ -196,7 +196,7 @@ void TQnQtPainter::DrawGlyphs(QPainter& painter, int x, int y, const char* glyph
     } else if (!FOwn.Loaded) {
         LoadFace(FOwn, FOwn.Font);
     }
-    painter.setPen(QnToQColor(text));
+    painter.setPen(ToQColor(text));
     const int baseline = y + face->Ascent;
     FText.resize(count);
     for (int i = 0; i < count; ++i) FText[i] = GlyphOf(static_cast<uint8_t>(glyphs[i]));
@@ -238,8 +238,8 @@ void TQnQtPainter::DrawGlyphs(QPainter& painter, int x, int y, const char* glyph
     painter.setFont(FOwn.Font);
 }
 
-void TQnQtPainter::Line(int x1, int y1, int x2, int y2, TQnColor color) {
-    FPainter.setPen(QnToQColor(color));
+void TQnQtPainter::Line(int x1, int y1, int x2, int y2, TColor color) {
+    FPainter.setPen(ToQColor(color));
     // The end point itself is not drawn, as a pen move-and-line would.
     if (y1 == y2 && x2 > x1) --x2;
     else if (x1 == x2 && y2 > y1) --y2;

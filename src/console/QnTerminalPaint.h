@@ -12,9 +12,8 @@
 #include <string>
 #include <unordered_map>
 
-#include "console/QnTrmEmu.h"
-
-inline QColor QnToQColor(TQnColor c) { return QColor(int(c & 0xFF), int((c >> 8) & 0xFF), int((c >> 16) & 0xFF)); }
+#include "console/core/QnTrmEmu.h"
+#include "platform/QtColor.h"
 
 // The character advance of the face `font` really resolves to: the widest
 // printable ASCII glyph in whole pixels, which for a fixed-pitch face is its
@@ -70,17 +69,17 @@ public:
                  int ascent = -1);
 
     TQnRect ClipBox() const override;
-    void FillRect(const TQnRect& r, TQnColor color) override;
-    void TextOut(int x, int y, const TQnRect& opaque, const char* glyphs, int count, int advance, TQnColor text,
-                 TQnColor fill, const std::string& fontName, bool doubleHeight) override;
-    void Line(int x1, int y1, int x2, int y2, TQnColor color) override;
+    void FillRect(const TQnRect& r, TColor color) override;
+    void TextOut(int x, int y, const TQnRect& opaque, const char* glyphs, int count, int advance, TColor text,
+                 TColor fill, const std::string& fontName, bool doubleHeight) override;
+    void Line(int x1, int y1, int x2, int y2, TColor color) override;
 
     // Union of everything drawn (client pixels).
     QRect Dirty() const { return FDirty; }
 
 private:
     void Touch(const QRect& r) { FDirty |= r & FClip; }
-    void DrawGlyphs(QPainter& painter, int x, int y, const char* glyphs, int count, int advance, TQnColor text,
+    void DrawGlyphs(QPainter& painter, int x, int y, const char* glyphs, int count, int advance, TColor text,
                     const std::string& fontName, bool doubleHeight);
 
     // The glyph source and baseline of a font, kept for the last font asked

@@ -8,8 +8,8 @@
 
 #include <algorithm>
 
-#include "console/CodePage437.h"
 #include "console/QnTerminal.h"
+#include "console/core/CodePage437.h"
 
 namespace {
 // The columns of `row` that a stream selection covers; false when none.

@@ -15,7 +15,7 @@
 #include <optional>
 #include <string>
 
-#include "console/PrintTarget.h"
+#include "console/core/PrintTarget.h"
 
 class TQtPrintTarget : public IPrintTarget {
 public:

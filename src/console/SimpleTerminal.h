@@ -6,7 +6,7 @@
 //
 // Colours are Windows colour values 00BBGGRRh (TColor); values with the high
 // byte FFh name a system colour (FF000000h + index) and are resolved to the
-// usual Windows defaults when painting.
+// usual Windows defaults when painting (ToQColor).
 //
 // Drawing is lazy: every operation updates the cell buffer at once and marks
 // the rows it changed; the next paint (coalesced by Qt's update()) renders
@@ -26,10 +26,9 @@
 #include <unordered_map>
 #include <vector>
 
-#include "console/SimpleTerminalModel.h"
+#include "console/core/SimpleTerminalModel.h"
+#include "platform/QtColor.h"
 #include "platform/VirtualKeys.h"
-
-using TColor = uint32_t;
 
 class TSimpleTerminal : public QAbstractScrollArea {
 public:
@@ -139,9 +138,6 @@ public:
     // character advance).
     int CellWidth() const { return FCellWidth; }
     int CellHeight() const { return FCellHeight; }
-
-    // A Windows colour value as a QColor (system colours included).
-    static QColor ToQColor(TColor color);
 
     // --- key events -----------------------------------------------------------
     // Key is a virtual-key code; a handler that sets it to 0 swallows the key

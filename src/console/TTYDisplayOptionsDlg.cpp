@@ -89,7 +89,7 @@ void TTTYDisplaySettingsDlg::SetSwatch(QFrame* swatch, uint32_t& value, uint32_t
 {
     value = color;
     QPalette palette = swatch->palette();
-    palette.setColor(QPalette::Window, TSimpleTerminal::ToQColor(color));
+    palette.setColor(QPalette::Window, ToQColor(color));
     swatch->setPalette(palette);
 }
 

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "disk/FileReplace.h"
+#include "platform/core/FileReplace.h"
 
 namespace {
 

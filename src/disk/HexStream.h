@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "disk/FileReplace.h"
+#include "platform/core/FileReplace.h"
 
 class TZilogHex32WriterStream {
 public:

@@ -4,8 +4,8 @@
 #include "machine/TavrinMachine.h"
 
 #include "disk/ImageRegistry.h"
-#include "machine/ConfigObject.h"
-#include "platform/ProgramFolder.h"
+#include "platform/core/ConfigObject.h"
+#include "platform/core/ProgramFolder.h"
 
 #include <cerrno>
 #include <cstring>

@@ -1,6 +1,6 @@
 #include "platform/PathText.h"
 
-#include "platform/HostPathText.h"
+#include "platform/core/HostPathText.h"
 
 #include <QString>
 

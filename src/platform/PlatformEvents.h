@@ -8,21 +8,7 @@
 
 #include <cstdint>
 
-inline constexpr int WM_USER = 0x0400;
-// A BREAK on serial line WParam (1 or 2): the main window reboots CP/M.
-inline constexpr int WM_COMBREAK = WM_USER + 42;
-// Terminal family: data available (WParam = the character source).
-inline constexpr int WM_TERMINAL_DATA = 0x7E47;
-// Terminal family: the screen buffer changed.
-inline constexpr int WM_SCREEN_CHANGED = 0x7E8A;
-// Terminal family: recreate the terminal's window.
-inline constexpr int WM_RECREATE_TERMINAL = 0x7E4D;
-// Serial-port stack: dispatcher triggers and port notices.
-inline constexpr int WM_DISPATCH_TRIGGER_FIRST = 0x7E01;
-inline constexpr int WM_DISPATCH_TRIGGER_LAST = 0x7E04;
-inline constexpr int WM_PORT_OPENED = 0x7E08;
-inline constexpr int WM_PORT_CLOSING = 0x7E09;
-inline constexpr int WM_PORT_CLOSED = 0x7E0A;
+#include "platform/core/PrivateMessages.h"
 
 class TPlatformEvent : public QEvent {
 public:

@@ -8,6 +8,8 @@
 #include <QInputDialog>
 #include <QMessageBox>
 
+#include "platform/QtColor.h"
+
 namespace {
 
 // Texts of boxes and dialogs name host files, so they decode as paths do.
@@ -173,16 +175,13 @@ void TQtUiPrompts::Beep()
 }
 
 // Colours are 00BBGGRRh values outside this file.
-bool TQtUiPrompts::ChooseColor(uint32_t& color)
+bool TQtUiPrompts::ChooseColor(TColor& color)
 {
     TModalScope scope(*this);
-    QColor start(static_cast<int>(color & 0xFF), static_cast<int>((color >> 8) & 0xFF),
-                 static_cast<int>((color >> 16) & 0xFF));
-    QColor chosen = QColorDialog::getColor(start, FParent);
+    QColor chosen = QColorDialog::getColor(ToQColor(color), FParent);
     if (!chosen.isValid())
         return false;
-    color = static_cast<uint32_t>(chosen.red()) | static_cast<uint32_t>(chosen.green()) << 8 |
-            static_cast<uint32_t>(chosen.blue()) << 16;
+    color = FromQColor(chosen);
     return true;
 }
 

@@ -25,7 +25,7 @@ public:
     bool OpenFileDialog(TFileDialogRequest& request) override;
     bool SaveFileDialog(TFileDialogRequest& request) override;
     bool InputQuery(const std::string& caption, const std::string& prompt, std::string& value) override;
-    bool ChooseColor(uint32_t& color) override;
+    bool ChooseColor(TColor& color) override;
     bool ChooseFont(TFontChoice& font, bool fixedPitch) override;
     void Beep() override;
     bool OpenFilesDialog(TFileDialogRequest& request, std::vector<std::string>& files) override;

@@ -85,7 +85,7 @@ bool TScriptedUiPrompts::SelectDirectory(const std::string& caption, std::string
     return NextAnswer(FolderAnswers, folder);
 }
 
-bool TScriptedUiPrompts::ChooseColor(uint32_t& color)
+bool TScriptedUiPrompts::ChooseColor(TColor& color)
 {
     Log.push_back({TKind::Color, {}, TMsgDlgType::Custom, {}});
     ColorsShown.push_back(color);

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/core/WinColor.h"
+
 enum class TMsgDlgType : uint8_t { Warning, Error, Information, Confirmation, Custom };
 
 // Button set and results of a message box.
@@ -65,7 +67,7 @@ public:
 
     // The colour dialog, starting from color (a 00BBGGRRh value); true and
     // color set when the user confirmed.
-    virtual bool ChooseColor(uint32_t& color) = 0;
+    virtual bool ChooseColor(TColor& color) = 0;
     // The font dialog, starting from font; fixedPitch offers only fixed-pitch
     // fonts. True and font set when the user confirmed.
     virtual bool ChooseFont(TFontChoice& font, bool fixedPitch) = 0;

@@ -14,11 +14,6 @@
 #include "serial/QnEvent.h"
 #include "serial/QnTriggers.h"
 
-// Notices to user windows and the port's own close completion.
-inline constexpr uint32_t QnMsgPortOpened = 0x7E08;
-inline constexpr uint32_t QnMsgPortClosed = 0x7E09;
-inline constexpr uint32_t QnMsgPortClosing = 0x7E0A;  // to users; to the hidden window: finish a close
-
 // One message as a Qt event. When a ticket is given it is signalled as the
 // message goes away, handled or dropped, so a sender waiting on it never
 // waits for a window that no longer exists.

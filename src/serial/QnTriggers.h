@@ -9,13 +9,8 @@
 #include <optional>
 #include <vector>
 
+#include "platform/core/PrivateMessages.h"
 #include "serial/QnTicks.h"
-
-// Trigger messages.
-inline constexpr uint32_t QnMsgDataAvailable = 0x7E01;
-inline constexpr uint32_t QnMsgDataTrigger = 0x7E02;
-inline constexpr uint32_t QnMsgTimerTrigger = 0x7E03;
-inline constexpr uint32_t QnMsgStatusTrigger = 0x7E04;
 
 // Status trigger kinds, carried in the low three bits of a status handle.
 inline constexpr uint32_t QnStatusModem = 1;

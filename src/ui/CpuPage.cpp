@@ -2,7 +2,7 @@
 
 #include "console/SimpleTerminal.h"
 #include "cpu/OpcodeToText.h"
-#include "machine/ConfigObject.h"
+#include "platform/core/ConfigObject.h"
 #include "machine/TavrinMachine.h"
 #include "platform/UiPrompts.h"
 #include "ui/CpuRegistersDlg.h"

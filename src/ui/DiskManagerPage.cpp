@@ -5,8 +5,8 @@
 #include "disk/CpmDiskDrive.h"
 #include "machine/TavrinMachine.h"
 #include "platform/QtUiPrompts.h"
-#include "platform/ProgramFolder.h"
-#include "ui/DiskManagerFiles.h"
+#include "platform/core/ProgramFolder.h"
+#include "disk/DiskManagerFiles.h"
 #include "ui/SetAttributesDlg.h"
 #include "ui/TextViewer.h"
 

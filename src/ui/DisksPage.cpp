@@ -2,7 +2,7 @@
 
 #include "ui/DisksPage.h"
 
-#include "machine/ConfigObject.h"
+#include "platform/core/ConfigObject.h"
 #include "machine/TavrinMachine.h"
 #include "platform/QtUiPrompts.h"
 #include "ui/PathLabel.h"

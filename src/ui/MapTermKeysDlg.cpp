@@ -15,7 +15,7 @@
 #include <algorithm>
 #include <exception>
 
-#include "console/MapKeys.h"
+#include "console/core/MapKeys.h"
 #include "platform/UiPrompts.h"
 
 namespace {

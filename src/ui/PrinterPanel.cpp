@@ -1,6 +1,6 @@
 #include "ui/PrinterPanel.h"
 
-#include "console/TTYPrinter.h"
+#include "console/core/TTYPrinter.h"
 #include "ui/ActionCheckBox.h"
 #include "ui/Rspin.h"
 

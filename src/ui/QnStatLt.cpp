@@ -5,15 +5,7 @@
 #include <algorithm>
 
 #include "console/QnPaintRatio.h"
-
-namespace {
-
-QColor WinColor(uint32_t c)
-{
-    return QColor(int(c & 0xFF), int((c >> 8) & 0xFF), int((c >> 16) & 0xFF));
-}
-
-} // namespace
+#include "platform/QtColor.h"
 
 TQnCustomStatusLight::TQnCustomStatusLight(QWidget* parent)
     : TQnBaseGraphicControl(parent)
@@ -50,7 +42,7 @@ void TQnCustomStatusLight::SetLitState(bool lit)
     update();
 }
 
-void TQnCustomStatusLight::SetLitColorValue(uint32_t color)
+void TQnCustomStatusLight::SetLitColorValue(TColor color)
 {
     if (color == FLitColor)
         return;
@@ -59,7 +51,7 @@ void TQnCustomStatusLight::SetLitColorValue(uint32_t color)
         update();
 }
 
-void TQnCustomStatusLight::SetNotLitColorValue(uint32_t color)
+void TQnCustomStatusLight::SetNotLitColorValue(TColor color)
 {
     if (color == FNotLitColor)
         return;
@@ -94,7 +86,7 @@ void TQnCustomStatusLight::paintEvent(QPaintEvent*)
     painter.setWorldTransform(QTransform::fromScale(1 / ratio, 1 / ratio));
     const int dw = qRound(w * ratio), dh = qRound(h * ratio);
     const int edge = std::max(1, static_cast<int>(ratio));
-    painter.fillRect(QRect(0, 0, dw, dh), WinColor(FLit ? FLitColor : FNotLitColor));
+    painter.fillRect(QRect(0, 0, dw, dh), ToQColor(FLit ? FLitColor : FNotLitColor));
     // A raised bevel: light top and left edges, dark right and bottom.
     const QColor light(255, 255, 255), dark(128, 128, 128);
     painter.fillRect(QRect(0, 0, dw, edge), light);

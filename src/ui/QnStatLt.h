@@ -9,18 +9,19 @@
 #include <cstdint>
 
 #include "console/QnMiscControls.h"
+#include "platform/core/WinColor.h"
 
 class TQnCustomStatusLight : public TQnBaseGraphicControl {
 public:
-    static constexpr uint32_t DefaultLitColor = 0x0000FF;     // red
-    static constexpr uint32_t DefaultNotLitColor = 0x008000;  // green
+    static constexpr TColor DefaultLitColor = 0x0000FF;     // red
+    static constexpr TColor DefaultNotLitColor = 0x008000;  // green
     static constexpr int DefaultSize = 13;
 
     explicit TQnCustomStatusLight(QWidget* parent = nullptr);
 
     bool Lit() const { return FLit; }
-    uint32_t LitColor() const { return FLitColor; }
-    uint32_t NotLitColor() const { return FNotLitColor; }
+    TColor LitColor() const { return FLitColor; }
+    TColor NotLitColor() const { return FNotLitColor; }
     const QImage& Glyph() const { return FGlyph; }
     bool HaveGlyph() const { return FHaveGlyph; }
 
@@ -30,15 +31,15 @@ public:
 protected:
     void SetGlyphImage(const QImage& glyph);
     void SetLitState(bool lit);
-    void SetLitColorValue(uint32_t color);
-    void SetNotLitColorValue(uint32_t color);
+    void SetLitColorValue(TColor color);
+    void SetNotLitColorValue(TColor color);
     void paintEvent(QPaintEvent* event) override;
 
 private:
     QImage FGlyph;
     bool FLit = false;
-    uint32_t FLitColor = DefaultLitColor;
-    uint32_t FNotLitColor = DefaultNotLitColor;
+    TColor FLitColor = DefaultLitColor;
+    TColor FNotLitColor = DefaultNotLitColor;
     bool FHaveGlyph = false;
 };
 
@@ -49,6 +50,6 @@ public:
     // A null image removes the glyph (the lamp is 13 x 13 again).
     void SetGlyph(const QImage& glyph) { SetGlyphImage(glyph); }
     void SetLit(bool lit) { SetLitState(lit); }
-    void SetLitColor(uint32_t color) { SetLitColorValue(color); }
-    void SetNotLitColor(uint32_t color) { SetNotLitColorValue(color); }
+    void SetLitColor(TColor color) { SetLitColorValue(color); }
+    void SetNotLitColor(TColor color) { SetNotLitColorValue(color); }
 };

@@ -22,7 +22,7 @@
 #include <ctime>
 #include <vector>
 
-#include "machine/ConfigObject.h"
+#include "platform/core/ConfigObject.h"
 #include "net/RmtDisk.h"
 #include "platform/UiPrompts.h"
 

@@ -1,8 +1,8 @@
 #include "ui/TextViewer.h"
 
-#include "platform/HostPathText.h"
 #include "platform/QtUiPrompts.h"
 #include "platform/UiPrompts.h"
+#include "platform/core/HostPathText.h"
 
 #include <QAction>
 #include <QCheckBox>

@@ -34,7 +34,7 @@
 #include "console/QnTerminal.h"
 #include "console/SimpleTerminal.h"
 #include "disk/DiskDrive.h"
-#include "platform/ProgramFolder.h"
+#include "platform/core/ProgramFolder.h"
 #include "platform/ScriptedUiPrompts.h"
 #include "support/MachineTestSupport.h"
 #include "support/NamedRows.h"

@@ -136,7 +136,7 @@ TEST(CrtGrabTest, WindowShowsTheProgramsScreenCellByCell)
     reference.ProcessBlock(reinterpret_cast<const uint8_t*>(Screen.data()), static_cast<int>(Screen.size()), csPort);
     const int cw = term.CharWidth(), ch = term.CharHeight();
     QImage expected(grab.size(), QImage::Format_RGB32);
-    expected.fill(QnToQColor(term.Color()));
+    expected.fill(ToQColor(term.Color()));
     {
         TQnQtPainter painter(expected, term.font(), QRect(0, 0, cw * host.view.DrawCols, ch * host.view.DrawRows),
                              nullptr, QnGlyphCellOf(term.font()).Ascent);

@@ -10,7 +10,7 @@
 #include "support/ComRxTestSupport.h"
 #include "WindowTestSupport.h"
 
-#include "disk/FileReplace.h"
+#include "platform/core/FileReplace.h"
 
 #include <sys/wait.h>
 #include <unistd.h>

@@ -2,8 +2,8 @@
 // for the CRT and TTY consoles, the TTY display settings dialog, the CRT ANSI
 // toggle, the two console font dialogs and the CRT's colours.
 
-#include "console/QnTrmBuf.h"
-#include "console/QnTrmVT100.h"
+#include "console/core/QnTrmBuf.h"
+#include "console/core/QnTrmVT100.h"
 #include "console/TTYDisplayOptionsDlg.h"
 #include "WindowTestSupport.h"
 
@@ -161,8 +161,8 @@ TEST(CrtColorsTest, TextShowsTheTerminalColoursThroughoutAWindowsLife)
         std::string off;
         for (int row = 1; row <= b.RowCount(); ++row) {
             const char* text = b.GetLineCharPtr(row);
-            const TQnColor* fore = b.GetLineForeColorPtr(row);
-            const TQnColor* back = b.GetLineBackColorPtr(row);
+            const TColor* fore = b.GetLineForeColorPtr(row);
+            const TColor* back = b.GetLineBackColorPtr(row);
             for (int col = 0; col < b.ColCount(); ++col)
                 if (text[col] != ' ' && text[col] != '\0' && (fore[col] != t.FontColor() || back[col] != t.Color()))
                     off += std::to_string(row) + ":" + std::to_string(col + 1) + " ";

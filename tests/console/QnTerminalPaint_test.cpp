@@ -1,6 +1,7 @@
 // The terminal window's painting of a VT100 screen, offscreen: the cell
 // pitch is the font's advance, and at a screen scale above 1 the text is
-// drawn at the screen's resolution, not enlarged.
+// drawn at the screen's resolution, not enlarged; colour values that name a
+// system colour paint that colour.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -10,7 +11,7 @@
 #include <vector>
 
 #include "console/QnTerminal.h"
-#include "console/QnTrmVT100.h"
+#include "console/core/QnTrmVT100.h"
 #include "support/NamedRows.h"
 #include "support/PixelGrab.h"
 #include "support/QtTestApp.h"
@@ -92,5 +93,18 @@ TEST_P(ScreenScale, TextIsDrawnAtTheScreensResolution) {
 }
 
 INSTANTIATE_TEST_SUITE_P(QnTerminalPaint, ScreenScale, testing::Values(1.0, 1.5, 2.0));
+
+TEST(QnTerminalPaintColors, SystemColourValuesPaintTheColourTheyName) {
+    QtTestApp();
+    QImage image(16, 8, QImage::Format_RGB32);
+    image.fill(Qt::black);
+    {
+        TQnQtPainter painter(image, QFont(), image.rect());
+        painter.FillRect(TQnRect{0, 0, 8, 8}, 0xFF000005);  // the window colour
+        painter.Line(8, 4, 15, 4, 0xFF00000D);              // the highlight colour
+    }
+    EXPECT_EQ(image.pixelColor(4, 4), QColor(255, 255, 255));
+    EXPECT_EQ(image.pixelColor(12, 4), QColor(0x33, 0x99, 0xFF));
+}
 
 }  // namespace

@@ -14,7 +14,7 @@
 #include <string>
 
 #include "console/QnTerminal.h"
-#include "console/QnTrmVT100.h"
+#include "console/core/QnTrmVT100.h"
 #include "platform/PlatformEvents.h"
 #include "serial/QnPort.h"
 #include "serial/support/FakeSerialDevice.h"

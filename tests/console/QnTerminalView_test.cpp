@@ -12,7 +12,7 @@
 
 #include "console/QnTerminal.h"
 #include "support/NamedRows.h"
-#include "console/QnTrmVT100.h"
+#include "console/core/QnTrmVT100.h"
 #include "support/QtTestApp.h"
 
 namespace {

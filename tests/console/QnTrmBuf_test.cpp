@@ -9,8 +9,8 @@
 #include <tuple>
 #include <vector>
 
-#include "console/QnByteQueue.h"
-#include "console/QnTrmBuf.h"
+#include "console/core/QnByteQueue.h"
+#include "console/core/QnTrmBuf.h"
 
 namespace {
 
@@ -65,7 +65,7 @@ std::string Prepare(TQnTerminalBuffer& b, uint32_t seed) {
     }
     b.SetCharAttrs(static_cast<TQnCharAttrs>(pick(0, 63)));
     b.SetCharSet(static_cast<uint8_t>(pick(0, 4)));
-    b.SetForeColor(static_cast<TQnColor>(pick(0, 0xFFFFFF)));
+    b.SetForeColor(static_cast<TColor>(pick(0, 0xFFFFFF)));
     TQnRect r;
     while (b.GetInvalidRect(r)) {}
     std::string text;

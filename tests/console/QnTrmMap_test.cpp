@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "console/MapKeys.h"
-#include "console/QnTrmMap.h"
-#include "console/QnTrmVT100.h"
-#include "machine/ConfigObject.h"
+#include "console/core/MapKeys.h"
+#include "console/core/QnTrmMap.h"
+#include "console/core/QnTrmVT100.h"
+#include "platform/core/ConfigObject.h"
 #include "support/TempFolder.h"
 
 namespace {

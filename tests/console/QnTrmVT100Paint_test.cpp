@@ -11,7 +11,7 @@
 #include "console/QnTerminal.h"
 #include "support/NamedRows.h"
 #include "console/QnTerminalPaint.h"
-#include "console/QnTrmVT100.h"
+#include "console/core/QnTrmVT100.h"
 #include "support/FakeTerminalHost.h"
 #include "support/QtTestApp.h"
 
@@ -23,8 +23,8 @@ using tavrin::test::TFakeTerminalHost;
 class CountingPainter : public TQnQtPainter {
 public:
     using TQnQtPainter::TQnQtPainter;
-    void TextOut(int x, int y, const TQnRect& opaque, const char* glyphs, int count, int advance, TQnColor text,
-                 TQnColor fill, const std::string& font, bool doubleHeight) override {
+    void TextOut(int x, int y, const TQnRect& opaque, const char* glyphs, int count, int advance, TColor text,
+                 TColor fill, const std::string& font, bool doubleHeight) override {
         ++textOuts;
         TQnQtPainter::TextOut(x, y, opaque, glyphs, count, advance, text, fill, font, doubleHeight);
     }
@@ -47,7 +47,7 @@ struct Probe {
     int col, row;
     int x0, x1, y0, y1;
     Expect expect;
-    TQnColor color;
+    TColor color;
 };
 
 struct PixelCase {
@@ -61,10 +61,10 @@ struct PixelCase {
     int leftCol = 1, topRow = 1;  // first column and row in view
 };
 
-constexpr TQnColor Black = 0x000000, Silver = 0xC0C0C0, White = 0xFFFFFF;
+constexpr TColor Black = 0x000000, Silver = 0xC0C0C0, White = 0xFFFFFF;
 // The whole cell, and its top pixel row.
-Probe Cell(int col, int row, Expect e, TQnColor c) { return Probe{col, row, 0, 0, 0, 0, e, c}; }
-Probe TopRow(int col, int row, Expect e, TQnColor c) { return Probe{col, row, 0, 0, 0, 1, e, c}; }
+Probe Cell(int col, int row, Expect e, TColor c) { return Probe{col, row, 0, 0, 0, 0, e, c}; }
+Probe TopRow(int col, int row, Expect e, TColor c) { return Probe{col, row, 0, 0, 0, 1, e, c}; }
 
 std::vector<PixelCase> Cases() {
     const int under = -2;  // the underline row: two above the cell's bottom
@@ -145,7 +145,7 @@ TEST_P(PixelTable, CellsShowAsExpected) {
         int matching = 0, total = 0;
         for (int y = y0; y < y1; ++y)
             for (int x = x0; x < x1; ++x, ++total)
-                if (Near(image.pixelColor(x, y), QnToQColor(p.color), p.expect == All ? 0 : 0x60)) ++matching;
+                if (Near(image.pixelColor(x, y), ToQColor(p.color), p.expect == All ? 0 : 0x60)) ++matching;
         const bool ok = p.expect == Has ? matching > 0 : p.expect == All ? matching == total : matching == 0;
         EXPECT_TRUE(ok) << "cell " << p.col << "," << p.row << " box " << x0 << ".." << x1 << " x " << y0 << ".."
                         << y1 << ": " << matching << " of " << total << " pixels match " << std::hex << p.color;

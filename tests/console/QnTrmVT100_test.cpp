@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "console/QnTrmVT100.h"
+#include "console/core/QnTrmVT100.h"
 #include "support/FakeTerminalHost.h"
 #include "support/NamedRows.h"
 
@@ -169,7 +169,7 @@ struct RenditionCase {
     const char* name;
     std::string input;
     TQnCharAttrs attrs;
-    TQnColor fore, back;
+    TColor fore, back;
 };
 TAVRIN_PRINT_AS_NAME(RenditionCase)
 

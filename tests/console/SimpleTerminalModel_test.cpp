@@ -10,7 +10,7 @@
 #include <string>
 
 #include "console/SimpleTerminal.h"
-#include "console/SimpleTerminalModel.h"
+#include "console/core/SimpleTerminalModel.h"
 #include "support/NamedRows.h"
 #include "support/QtTestApp.h"
 

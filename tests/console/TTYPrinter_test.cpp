@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "console/QtPrintTarget.h"
-#include "console/TTYPrinter.h"
+#include "console/core/TTYPrinter.h"
 #include "support/PdfText.h"
 #include "support/QtTestApp.h"
 #include "support/RecordingPrintTarget.h"

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "console/QnTrmVT100.h"
+#include "console/core/QnTrmVT100.h"
 #include "support/FakeTerminalHost.h"
 
 namespace {

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "machine/ConfigObject.h"
+#include "platform/core/ConfigObject.h"
 #include "support/FuzzSupport.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <string>
 
-#include "console/QnTrmEmu.h"
+#include "console/core/QnTrmEmu.h"
 #include "support/TerminalFuzzSupport.h"
 
 namespace {
@@ -144,7 +144,7 @@ void Operation(FakeHost& host, TQnTerminalEmulator& emu, uint8_t op, FuzzedDataP
             for (int row = b.RowCount() - b.SVRowCount() - 1; row <= b.RowCount() + 1; ++row) {
                 const char* chars = b.GetLineCharPtr(row);
                 const TQnCharAttrs* attrs = b.GetLineAttrPtr(row);
-                const TQnColor* fores = b.GetLineForeColorPtr(row);
+                const TColor* fores = b.GetLineForeColorPtr(row);
                 const uint8_t* sets = b.GetLineCharSetPtr(row);
                 const bool inside = row >= b.RowCount() - b.SVRowCount() + 1 && row <= b.RowCount();
                 Check((chars != nullptr) == inside && (attrs != nullptr) == inside);

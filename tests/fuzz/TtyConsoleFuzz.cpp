@@ -5,8 +5,8 @@
 
 #include <cstdint>
 
-#include "console/SimpTermParser.h"
-#include "console/SimpleTerminalModel.h"
+#include "console/core/SimpTermParser.h"
+#include "console/core/SimpleTerminalModel.h"
 #include "support/FuzzSupport.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string>
 
-#include "console/QnTrmVT100.h"
+#include "console/core/QnTrmVT100.h"
 #include "support/TerminalFuzzSupport.h"
 
 namespace {

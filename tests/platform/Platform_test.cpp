@@ -1,14 +1,15 @@
-// The platform layer: key events, and host paths that keep every byte
-// through the text a widget shows.
+// The platform layer: key events, colour values, and host paths that keep
+// every byte through the text a widget shows.
 
 #include <gtest/gtest.h>
 
 #include <QKeyEvent>
 #include <QString>
 
-#include "platform/HostPathText.h"
+#include "platform/QtColor.h"
 #include "platform/QtUiPrompts.h"
 #include "platform/VirtualKeys.h"
+#include "platform/core/HostPathText.h"
 #include "support/QtTestApp.h"
 
 #include <tuple>
@@ -47,6 +48,33 @@ TEST(VirtualKeys, TranslatesKeyEvents)
         const QKeyEvent ev(QEvent::KeyPress, c.key, c.mods, c.text);
         const TVirtualKey vk = TranslateKeyEvent(ev);
         EXPECT_EQ(std::tuple(vk.Key, vk.Shift.Bits, KeyEventCharacter(ev)), std::tuple(c.vk, c.shift, c.ch));
+    }
+}
+
+TEST(Colors, WindowsValuesBecomeTheColoursTheyName)
+{
+    struct Case {
+        const char* name;
+        TColor value;
+        QColor shown;
+    };
+    const std::vector<Case> cases = {
+        {"Red", 0x0000FF, QColor(255, 0, 0)},
+        {"Blue", 0xFF0000, QColor(0, 0, 255)},
+        {"Mixed", 0x336699, QColor(0x99, 0x66, 0x33)},
+        {"TopByteBelowFF", 0x01808080, QColor(128, 128, 128)},
+        {"SystemButtonFace", 0xFF00000F, QColor(0xF0, 0xF0, 0xF0)},
+        {"SystemHighlight", 0xFF00000D, QColor(0x33, 0x99, 0xFF)},
+        {"SystemWindowText", 0xFF000008, QColor(0, 0, 0)},
+        {"SystemLastIndex", 0xFF00001E, QColor(0xF0, 0xF0, 0xF0)},
+        {"SystemUnknownIndex", 0xFF00001F, QColor(0, 0, 0)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(ToQColor(c.value), c.shown);
+        // What the colour dialog hands back is the plain value of what it showed.
+        EXPECT_EQ(ToQColor(FromQColor(c.shown)), c.shown);
+        EXPECT_EQ(FromQColor(c.shown), ColorToRGB(c.value));
     }
 }
 

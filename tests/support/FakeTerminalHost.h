@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "console/QnTrmEmu.h"
+#include "console/core/QnTrmEmu.h"
 
 namespace tavrin::test {
 
@@ -30,10 +30,10 @@ public:
     bool HalfDuplex() const override { return halfDuplex; }
     bool UseLazyDisplay() const override { return false; }
     bool FreezeScrollBack() const override { return freeze; }
-    TQnColor Color() const override { return color; }
-    void SetColor(TQnColor c) override { color = c; }
-    TQnColor FontColor() const override { return fontColor; }
-    void SetFontColor(TQnColor c) override { fontColor = c; }
+    TColor Color() const override { return color; }
+    void SetColor(TColor c) override { color = c; }
+    TColor FontColor() const override { return fontColor; }
+    void SetFontColor(TColor c) override { fontColor = c; }
     void SetCursorType(TQnCursorType t) override { cursorType = t; }
     TQnTerminalView View() const override { return view; }
     void SetColumns(int n) override {
@@ -51,8 +51,8 @@ public:
     bool halfDuplex = false;
     bool freeze = true;
     bool portOpen = false;
-    TQnColor color = QnBlack;
-    TQnColor fontColor = QnSilver;
+    TColor color = QnBlack;
+    TColor fontColor = QnSilver;
     TQnCursorType cursorType = ctBlock;
     TQnTerminalView view{1, 1, 80, 24, 8, 16};
     std::vector<std::pair<int, int>> moves;

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "console/PrintTarget.h"
+#include "console/core/PrintTarget.h"
 
 namespace tavrin::test {
 

@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "console/QnTrmEmu.h"
+#include "console/core/QnTrmEmu.h"
 #include "support/FakeTerminalHost.h"
 #include "support/FuzzSupport.h"
 
@@ -17,13 +17,13 @@ namespace tavrin::fuzz {
 class TCheckingPainter : public TQnTerminalPainter {
 public:
     TQnRect ClipBox() const override { return clip; }
-    void FillRect(const TQnRect&, TQnColor) override {}
-    void TextOut(int, int, const TQnRect&, const char* glyphs, int count, int, TQnColor, TQnColor,
+    void FillRect(const TQnRect&, TColor) override {}
+    void TextOut(int, int, const TQnRect&, const char* glyphs, int count, int, TColor, TColor,
                  const std::string&, bool) override {
         Check(count >= 1 && count <= maxRun);
         for (int i = 0; i < count; ++i) sum += static_cast<uint8_t>(glyphs[i]);
     }
-    void Line(int, int, int, int, TQnColor) override {}
+    void Line(int, int, int, int, TColor) override {}
 
     TQnRect clip{0, 0, 640, 384};
     int maxRun = 0;

@@ -170,7 +170,7 @@ TEST(CpuPage, PanelShowsTheWholeOfItsLongestInstructionsSharply)
         const int cw = panel.CellWidth(), ch = panel.CellHeight();
         EXPECT_LE(20 * cw, panel.viewport()->width()) << r.name;
         const int last = static_cast<int>(std::string(r.text).size());  // the text starts in column 1
-        const QColor background = TSimpleTerminal::ToQColor(panel.Color());
+        const QColor background = ToQColor(panel.Color());
         const QImage plain = tavrin::test::RenderAt(*panel.viewport(), 1);
         EXPECT_GT(tavrin::test::InkPixels(plain, QRect(last * cw, 17 * ch, cw, ch), background), 0) << r.name;
         // At twice the scale the text is drawn anew, not enlarged.

@@ -7,7 +7,7 @@
 
 #include <QComboBox>
 
-#include "ui/DiskManagerFiles.h"
+#include "disk/DiskManagerFiles.h"
 
 #include <map>
 #include <sstream>

@@ -4,7 +4,7 @@
 
 #include "ui/MapTermKeysDlg.h"
 
-#include "console/MapKeys.h"
+#include "console/core/MapKeys.h"
 #include "platform/ScriptedUiPrompts.h"
 #include "support/QtTestApp.h"
 #include "support/TempFolder.h"

@@ -15,7 +15,7 @@
 
 #include <gtest/gtest.h>
 
-#include "machine/ConfigObject.h"
+#include "platform/core/ConfigObject.h"
 #include "net/NetTestSupport.h"
 #include "platform/GuiThreadPoster.h"
 #include "platform/ScriptedUiPrompts.h"

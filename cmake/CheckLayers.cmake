@@ -1,0 +1,58 @@
+# Include check of the layering: cmake -DMANIFEST=<table> -DSOURCE_ROOT=<src> -P CheckLayers.cmake
+# MANIFEST is the table tavrin_check_layers writes: for each library its
+# files, the libraries whose headers it may include, and whether it has Qt.
+# Every violation is listed; the script fails when there is one.
+cmake_minimum_required(VERSION 3.25)
+if(NOT MANIFEST OR NOT SOURCE_ROOT)
+  message(FATAL_ERROR "usage: cmake -DMANIFEST=<table> -DSOURCE_ROOT=<src> -P CheckLayers.cmake")
+endif()
+include("${MANIFEST}")
+
+# Which library each file belongs to.
+foreach(target ${LAYER_TARGETS})
+  foreach(file ${LAYER_${target}_FILES})
+    set("OWNER_${file}" ${target})
+  endforeach()
+endforeach()
+
+set(violations 0)
+macro(violation text)
+  message("${text}")
+  math(EXPR violations "${violations} + 1")
+endmacro()
+
+foreach(target ${LAYER_TARGETS})
+  foreach(file ${LAYER_${target}_FILES})
+    cmake_path(GET file PARENT_PATH folder)
+    file(STRINGS "${file}" lines REGEX "^[ \t]*#[ \t]*include[ \t]*[<\"]")
+    foreach(line ${lines})
+      if(line MATCHES "<((Qt[A-Za-z]*/)?Q[A-Za-z_]*)>")
+        if(NOT LAYER_${target}_QT)
+          violation("${file}: ${target} links no Qt but includes <${CMAKE_MATCH_1}>")
+        endif()
+      elseif(line MATCHES "\"([^\"]+)\"")
+        set(name "${CMAKE_MATCH_1}")
+        # As the compiler looks: beside the file first, then from the root.
+        if(EXISTS "${folder}/${name}")
+          set(header "${folder}/${name}")
+        elseif(EXISTS "${SOURCE_ROOT}/${name}")
+          set(header "${SOURCE_ROOT}/${name}")
+        else()
+          continue()
+        endif()
+        cmake_path(NORMAL_PATH header)
+        set(owner "${OWNER_${header}}")
+        if(NOT owner)
+          violation("${file}: includes \"${name}\", which belongs to no library")
+        elseif(NOT owner IN_LIST LAYER_${target}_ALLOWED)
+          violation("${file}: ${target} includes \"${name}\" of ${owner}, which it does not link")
+        endif()
+      endif()
+    endforeach()
+  endforeach()
+endforeach()
+
+if(violations GREATER 0)
+  message(FATAL_ERROR "${violations} include(s) break the layering")
+endif()
+message("Layering holds")

@@ -1,0 +1,63 @@
+# The layering the build enforces. The libraries and their DEPS (the
+# tavrin_library calls beside each folder's sources) are the one table of what
+# may use what: a library's sources may include the headers of the libraries
+# it links, directly or through others, and none of a library that links no
+# Qt may include a Qt header.
+
+# The tavrin_* libraries name links to, through the whole link chain, and
+# whether Qt comes in anywhere on it.
+function(tavrin_layer_closure target out_libs out_qt)
+  set(seen "")
+  set(visited "")
+  set(qt OFF)
+  get_target_property(pending ${target} LINK_LIBRARIES)
+  while(pending)
+    list(POP_FRONT pending item)
+    string(REGEX REPLACE "^\\$<LINK_ONLY:(.*)>$" "\\1" item "${item}")
+    if(item MATCHES "^Qt6?::")
+      set(qt ON)
+    elseif(TARGET ${item} AND NOT item IN_LIST visited)
+      list(APPEND visited ${item})
+      get_target_property(layer_member ${item} TAVRIN_LAYER_MEMBER)
+      if(layer_member)
+        list(APPEND seen ${item})
+      endif()
+      get_target_property(more ${item} INTERFACE_LINK_LIBRARIES)
+      if(more)
+        list(APPEND pending ${more})
+      endif()
+    endif()
+  endwhile()
+  set(${out_libs} "${seen}" PARENT_SCOPE)
+  set(${out_qt} ${qt} PARENT_SCOPE)
+endfunction()
+
+# Called once all libraries exist: stops the configuration when a NO_QT
+# library links Qt, and writes the table the include check reads.
+function(tavrin_check_layers manifest)
+  get_property(targets GLOBAL PROPERTY TAVRIN_LAYER_TARGETS)
+  foreach(target ${targets})
+    set_target_properties(${target} PROPERTIES TAVRIN_LAYER_MEMBER ON)
+  endforeach()
+  set(text "set(LAYER_TARGETS ${targets})\n")
+  foreach(target ${targets})
+    tavrin_layer_closure(${target} allowed qt)
+    get_target_property(no_qt ${target} TAVRIN_NO_QT)
+    if(no_qt AND qt)
+      message(FATAL_ERROR "${target} is declared free of Qt but links Qt")
+    endif()
+    get_target_property(folder ${target} SOURCE_DIR)
+    get_target_property(sources ${target} SOURCES)
+    set(files "")
+    foreach(source ${sources})
+      cmake_path(ABSOLUTE_PATH source BASE_DIRECTORY "${folder}")
+      if(EXISTS "${source}" AND NOT source MATCHES "/autogen/|_autogen/")
+        list(APPEND files "${source}")
+      endif()
+    endforeach()
+    string(APPEND text "set(LAYER_${target}_QT ${qt})\n"
+                       "set(LAYER_${target}_ALLOWED ${target} ${allowed})\n"
+                       "set(LAYER_${target}_FILES \"${files}\")\n")
+  endforeach()
+  file(WRITE "${manifest}" "${text}")
+endfunction()

@@ -1,0 +1,208 @@
+#include "platform/core/FileReplace.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <limits>
+#include <random>
+#include <system_error>
+
+namespace {
+
+using TStage = EFileReplaceError::TStage;
+
+[[noreturn]] void Fail(TStage stage, int err, const std::string& what) {
+    throw EFileReplaceError(stage, err, what);
+}
+
+// The file a link points to, so that replacing keeps the link; the path
+// itself when it is no link or its target is missing.
+std::string ResolveTarget(const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+    char* real = ::realpath(path.c_str(), nullptr);
+    if (!real) return path;
+    std::string result(real);
+    std::free(real);
+    return result;
+}
+
+std::string FolderOf(const std::string& path) {
+    const auto slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
+
+std::string NameOf(const std::string& path) {
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// Temporary names: "." + the file's name + "." + pid-counter-random + ".tmp",
+// so a leftover tells which file and which process it belonged to.
+std::string TempPrefix(const std::string& target) { return "." + NameOf(target) + "."; }
+constexpr std::string_view TempSuffix = ".tmp";
+
+// The process id in a temporary name made for target's prefix, or -1 when
+// the name is not of that form.
+long TempOwner(std::string_view name, const std::string& prefix) {
+    if (name.size() <= prefix.size() + TempSuffix.size() || name.substr(0, prefix.size()) != prefix ||
+        name.substr(name.size() - TempSuffix.size()) != TempSuffix)
+        return -1;
+    const std::string_view middle = name.substr(prefix.size(), name.size() - prefix.size() - TempSuffix.size());
+    long pid = -1;
+    size_t pos = 0;
+    for (int field = 0; field < 3; ++field) {
+        const size_t start = pos;
+        long value = 0;
+        while (pos < middle.size() && middle[pos] >= '0' && middle[pos] <= '9' && value < LONG_MAX / 10)
+            value = value * 10 + (middle[pos++] - '0');
+        if (pos == start) return -1;
+        if (field == 0) pid = value;
+        if (field < 2 && (pos >= middle.size() || middle[pos++] != '-')) return -1;
+    }
+    return pos == middle.size() && pid > 0 ? pid : -1;
+}
+
+bool ProcessRuns(long pid) {
+    if (pid > INT_MAX) return false;
+    return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
+}
+
+// Creates a fresh temporary file beside target; returns its descriptor.
+int CreateTemp(const std::string& target, std::string& tempPath) {
+    static std::atomic<unsigned> counter{0};
+    std::random_device rd;
+    const std::string base = FolderOf(target) + "/" + TempPrefix(target);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        tempPath = base + std::to_string(::getpid()) + "-" + std::to_string(counter++) + "-" +
+                   std::to_string(rd() % 1000000u) + std::string(TempSuffix);
+        // 0666 so the process umask decides, as for any new file.
+        const int fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+        if (fd >= 0) return fd;
+        const int err = errno;
+        if (err != EEXIST) Fail(TStage::Create, err, "Cannot create file \"" + target + "\"");
+    }
+    Fail(TStage::Create, EEXIST, "Cannot create file \"" + target + "\"");
+}
+
+}  // namespace
+
+TReplacementFile::TReplacementFile(const std::string& path) : FPath(path) {
+    if (path.empty()) Fail(TStage::Create, ENOENT, "Cannot create file \"\"");
+    FTarget = ResolveTarget(path);
+
+    // Refuse early what rename would refuse anyway, before writing anything.
+    struct stat old {};
+    const bool exists = ::stat(FTarget.c_str(), &old) == 0;
+    if (exists && S_ISDIR(old.st_mode)) Fail(TStage::Create, EISDIR, "Cannot create file \"" + path + "\"");
+    // Never swap a device node, pipe or socket for a plain file.
+    if (exists && !S_ISREG(old.st_mode)) Fail(TStage::Create, EINVAL, "Cannot create file \"" + path + "\"");
+
+    FFd = CreateTemp(FTarget, FTempPath);
+    // Keep the old file's permission bits.
+    if (exists) (void)::fchmod(FFd, old.st_mode & 07777);
+}
+
+TReplacementFile::~TReplacementFile() { Abandon(); }
+
+void TReplacementFile::Abandon() {
+    if (FFd < 0) return;
+    ::close(FFd);
+    FFd = -1;
+    ::unlink(FTempPath.c_str());
+}
+
+void TReplacementFile::Write(std::string_view data) {
+    if (FFd < 0) Fail(TStage::Write, EBADF, "Error writing file \"" + FPath + "\"");
+    const char* p = data.data();
+    size_t left = data.size();
+    while (left > 0) {
+        const ssize_t n = ::write(FFd, p, left);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            const int err = n < 0 ? errno : EIO;
+            Abandon();
+            Fail(TStage::Write, err, "Error writing file \"" + FPath + "\"");
+        }
+        p += n;
+        left -= static_cast<size_t>(n);
+    }
+}
+
+void TReplacementFile::Skip(uint64_t count) {
+    if (FFd < 0) Fail(TStage::Write, EBADF, "Error writing file \"" + FPath + "\"");
+    if (count == 0) return;
+    // The size is set at once, so a hole at the end is part of the file too.
+    const off_t at = ::lseek(FFd, 0, SEEK_CUR);
+    const bool fits = at >= 0 && count <= static_cast<uint64_t>(std::numeric_limits<off_t>::max() - at);
+    const off_t end = fits ? at + static_cast<off_t>(count) : -1;
+    if (!fits || ::ftruncate(FFd, end) != 0 || ::lseek(FFd, end, SEEK_SET) != end) {
+        const int err = fits ? errno : EFBIG;
+        Abandon();
+        Fail(TStage::Write, err, "Error writing file \"" + FPath + "\"");
+    }
+}
+
+void TReplacementFile::Commit(bool toDevice) {
+    if (FFd < 0) Fail(TStage::Write, EBADF, "Error writing file \"" + FPath + "\"");
+    if (toDevice && ::fsync(FFd) != 0) {
+        const int err = errno;
+        Abandon();
+        Fail(TStage::Write, err, "Error writing file \"" + FPath + "\"");
+    }
+    const int fd = FFd;
+    FFd = -1;
+    if (::close(fd) != 0) {
+        const int err = errno;
+        ::unlink(FTempPath.c_str());
+        Fail(TStage::Write, err, "Error writing file \"" + FPath + "\"");
+    }
+    if (::rename(FTempPath.c_str(), FTarget.c_str()) != 0) {
+        const int err = errno;
+        ::unlink(FTempPath.c_str());
+        Fail(TStage::Rename, err, "Cannot create file \"" + FPath + "\"");
+    }
+    if (!toDevice) return;
+    // Make the new name itself durable; a failure here loses nothing.
+    const int dirFd = ::open(FolderOf(FTarget).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd >= 0) {
+        (void)::fsync(dirFd);
+        ::close(dirFd);
+    }
+}
+
+void ReplaceFileContents(const std::string& path, std::string_view data, bool toDevice) {
+    TReplacementFile file(path);
+    file.Write(data);
+    file.Commit(toDevice);
+}
+
+int RemoveLeftoverReplacements(const std::string& path) {
+    if (path.empty()) return 0;
+    const std::string target = ResolveTarget(path);
+    const std::string folder = FolderOf(target);
+    const std::string prefix = TempPrefix(target);
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir) return 0;
+    int removed = 0;
+    while (const dirent* entry = ::readdir(dir)) {
+        const long owner = TempOwner(entry->d_name, prefix);
+        // A running process may still rename its file into place.
+        if (owner < 0 || ProcessRuns(owner)) continue;
+        const std::string leftover = folder + "/" + entry->d_name;
+        struct stat st {};
+        if (::lstat(leftover.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::unlink(leftover.c_str()) == 0)
+            ++removed;
+    }
+    ::closedir(dir);
+    return removed;
+}
