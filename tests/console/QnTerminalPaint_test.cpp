@@ -80,16 +80,7 @@ TEST_P(ScreenScale, TextIsDrawnAtTheScreensResolution) {
     Open(12);
     Feed("1FB@Sgy|#");
     const QRect text(0, 0, 9 * term.CharWidth(), term.CharHeight());
-    const QImage plain = RenderAt(term, 1);
-    const QImage fine = RenderAt(term, ratio);
-    const int plainInk = InkPixels(plain, text, Black), fineInk = InkPixels(fine, text, Black);
-    ASSERT_GT(plainInk, 0);
-    // The glyphs keep their size on the screen ...
-    EXPECT_NEAR(fineInk / (ratio * ratio * plainInk), 1.0, 0.4);
-    // ... with detail of their own where the scale adds pixels.
-    const int beyond = PixelsBeyondEnlarged(fine, plain, text);
-    if (ratio == 1) EXPECT_EQ(beyond, 0);
-    else EXPECT_GT(beyond, fineInk / 10);
+    ExpectDrawnAtItsRatio(RenderAt(term, ratio), RenderAt(term, 1), text, Black);
 }
 
 INSTANTIATE_TEST_SUITE_P(QnTerminalPaint, ScreenScale, testing::Values(1.0, 1.5, 2.0));

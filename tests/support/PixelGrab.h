@@ -3,6 +3,8 @@
 // scale of choice, where the glyphs' ink is, and whether a rendering at a
 // higher scale holds more detail than the plain one enlarged.
 
+#include <gtest/gtest.h>
+
 #include <QImage>
 #include <QPainter>
 #include <QWidget>
@@ -80,6 +82,20 @@ inline int PixelsBeyondEnlarged(const QImage& fine, const QImage& plain, const Q
         for (int x = qFloor(area.left() * r); x < qFloor((area.right() + 1) * r); ++x)
             n += InkOf(fine, x, y, enlarged.pixelColor(x, y)) > 96 ? 1 : 0;
     return n;
+}
+
+// `fine`, the rendering at its own ratio, shows the text in `area` at the
+// size `plain` (ratio 1) does, with detail of its own where the ratio adds
+// pixels rather than the plain rendering blown up.
+inline void ExpectDrawnAtItsRatio(const QImage& fine, const QImage& plain, const QRect& area,
+                                  const QColor& background) {
+    const qreal ratio = fine.devicePixelRatio();
+    const int plainInk = InkPixels(plain, area, background), fineInk = InkPixels(fine, area, background);
+    ASSERT_GT(plainInk, 0);
+    EXPECT_NEAR(fineInk / (ratio * ratio * plainInk), 1.0, 0.4);
+    const int beyond = PixelsBeyondEnlarged(fine, plain, area);
+    if (ratio == 1) EXPECT_EQ(beyond, 0);
+    else EXPECT_GT(beyond, fineInk / 10);
 }
 
 }  // namespace tavrin::test
