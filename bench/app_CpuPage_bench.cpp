@@ -40,7 +40,7 @@ void BM_RunLoop(benchmark::State& state)
         window.PageControl1->setCurrentWidget(cpuPageShown ? static_cast<QWidget*>(window.CpuPage)
                                                            : window.TtyPage);
         QApplication::processEvents();
-        TCpuEmu& cpu = window.Machine().CpuEmu1;
+        TCpuEmu& cpu = window.Machine().Cpu();
         const std::vector<uint8_t> image = Workload();
         cpu.WriteMemory(0, static_cast<uint16_t>(image.size()), image.data());
         cpu.Reset(0);

@@ -81,20 +81,20 @@ TMainHalvoret::~TMainHalvoret()
     delete MapTermKeys;
     MapTermKeys = nullptr;
     // A running print job is finished and printed before the printer object goes.
-    FMachine->Printer = nullptr;
-    FMachine->OnSelectedPrinterName = nullptr;
+    FMachine->SetPrinter(nullptr);
+    FMachine->Events().OnSelectedPrinterName = nullptr;
     FPrinter.reset();
     // The machine holds pointers to devices and to this window's consoles.
-    FMachine->TtyConsole = nullptr;
-    FMachine->CrtConsole = nullptr;
-    FMachine->OnDriveChanged = nullptr;
-    FMachine->OnLampChanged = nullptr;
-    FMachine->OnReaderClosed = nullptr;
-    FMachine->OnPunchClosed = nullptr;
-    FMachine->OnInputArrived = nullptr;
-    FMachine->FMapping.OnChanged = nullptr;
+    FMachine->SetTtyConsole(nullptr);
+    FMachine->SetCrtConsole(nullptr);
+    FMachine->Events().OnDriveChanged = nullptr;
+    FMachine->Events().OnLampChanged = nullptr;
+    FMachine->Events().OnReaderClosed = nullptr;
+    FMachine->Events().OnPunchClosed = nullptr;
+    FMachine->Events().OnInputArrived = nullptr;
+    FMachine->Mapping().OnChanged = nullptr;
     // The lines close (their threads joined) while the window still stands.
-    FMachine->OnApplyComSettings = nullptr;
+    FMachine->Events().OnApplyComSettings = nullptr;
     FComGlue.reset();
 }
 
@@ -104,12 +104,12 @@ void TMainHalvoret::FormCreate()
     FMachine = std::make_unique<TTavrinMachine>(ProgramFolder());
     TTavrinMachine& m = *FMachine;
 
-    m.FMapping.FColdBootMapping = DefaultColdBootMapping;
-    m.FMapping.SetMappingCombos(DefaultColdBootMapping);
+    m.Mapping().FColdBootMapping = DefaultColdBootMapping;
+    m.Mapping().SetMappingCombos(DefaultColdBootMapping);
 
     FTtyParser.OnCommand = [this](TSimpTermParser& s, uint8_t cmd, int a, int b) { TtyParserCommand(s, cmd, a, b); };
     FTtyParser.OnChar = [this](TSimpTermParser& s, uint8_t ch) { TtyParserWriteChar(s, ch); };
-    m.TtyConsole = this;
+    m.SetTtyConsole(this);
 
     BuildActions();
     BuildPages();
@@ -122,11 +122,11 @@ void TMainHalvoret::FormCreate()
     QnTerminal1->SetWantAllKeys(true);
     QnTerminal1->OnKeyboardData = [this](TQnTerminalEmulator&, char ch) { QnTerminal1KeyboardData(ch); };
     FCrtConsole = std::make_unique<TCrtConsoleAdapter>(*QnTerminal1);
-    m.CrtConsole = FCrtConsole.get();
+    m.SetCrtConsole(FCrtConsole.get());
     PageControl1->setCurrentWidget(CrtPage);
 
-    m.OnDriveChanged = [this](TTavrinMachine&, uint8_t d) { DriveChanged(d); };
-    m.OnLampChanged = [this](TTavrinMachine&, uint8_t d) { LampChanged(d); };
+    m.Events().OnDriveChanged = [this](TTavrinMachine&, uint8_t d) { DriveChanged(d); };
+    m.Events().OnLampChanged = [this](TTavrinMachine&, uint8_t d) { LampChanged(d); };
     for (uint8_t d = 0; d < 4; ++d) {
         DriveChanged(d);
         LampChanged(d);
@@ -139,7 +139,7 @@ void TMainHalvoret::FormCreate()
     // Display hooks of other units run after the burst; nothing they raise
     // may leave the timer's slot.
     connect(FIdleTimer, &QTimer::timeout, this, [this] { RunGuarded([this] { ApplicationEvents1Idle(); }); });
-    m.OnInputArrived = [this](TTavrinMachine&) { WakeRun(); };
+    m.Events().OnInputArrived = [this](TTavrinMachine&) { WakeRun(); };
 
     FRunRefreshTimer = new QTimer(this);
     FRunRefreshTimer->setInterval(static_cast<int>(TCpuPage::RunRefreshInterval.count()));
@@ -564,9 +564,9 @@ bool TMainHalvoret::event(QEvent* event)
 void TMainHalvoret::WMComBreak(intptr_t line)
 {
     if (line == 1)
-        FMachine->FCom1DropNextBlock = true;
+        FMachine->DropNextComBlock(1);
     else if (line == 2)
-        FMachine->FCom2DropNextBlock = true;
+        FMachine->DropNextComBlock(2);
     ResetCPMAct->trigger();
 }
 

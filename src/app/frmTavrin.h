@@ -75,7 +75,7 @@ public:
     TTavrinMachine& Machine() { return *FMachine; }
     IUiPrompts& Prompts() { return *FPrompts; }
     bool Closing() const { return FClosing; }
-    bool Booted() const { return FMachine->FMapping.FBooted; }
+    bool Booted() const { return FMachine->Booted(); }
     // The TTY console's key map, loaded from the ".kmap" file at start-up.
     TMapTermKeys& KeyMap() { return *FKeyMap; }
     // The settings file: the program's path with the extension ".config".
@@ -179,16 +179,7 @@ public:
     void SetTtyDisplaySettings(const TTtyDisplaySettings& settings);
 
     // --- seams for later units ----------------------------------------------
-    // Port 13h output goes here; null makes the CRT absent. The window's own
-    // adapter to QnTerminal1 is in place from start-up.
-    void SetCrtConsole(ICrtConsole* console) { FMachine->CrtConsole = console; }
-    void SetPrinter(IPrinterDevice* printer) { FMachine->Printer = printer; }
-    void SetSerialLines(ISerialLine* com1, ISerialLine* com2)
-    {
-        FMachine->ComRx1 = com1;
-        FMachine->ComRx2 = com2;
-    }
-    void SetTcpServer(ITcpComServer* server) { FMachine->TcpPortModule = server; }
+    void SetPrinter(IPrinterDevice* printer) { FMachine->SetPrinter(printer); }
     // The CPU page (and register dialog) redraws from the CPU.
     std::function<void(TMainHalvoret& sender)> OnUpdateCpuDisplay;
     // After a burst while the CPU page is hidden: the register dialog, when

@@ -58,7 +58,7 @@ void TMainHalvoret::SaveDeviceSettings(TNrKeyValueSections& store) const
     store.WriteBool(PrinterSection, "AutoLineWrap", PrinterSetup.AutoLineWrap);
     store.WriteBool(PrinterSection, "EosEjectsPrinter", PrinterSetup.CtrlZEndsJob);
 
-    const TMachineSettings& s = FMachine->Settings;
+    const TMachineSettings& s = FMachine->Settings();
     store.WriteBool(InputSection, "EnableInputFile", EnableInputFileAct->isChecked());
     store.WriteString(InputSection, "InputFileName", PathFromQt(InputFilePanel->C_InputFileNameEdit->text()));
     for (int i = 0; i < 4; ++i)
@@ -102,7 +102,7 @@ void TMainHalvoret::LoadPrinterSettings(const TNrKeyValueSections& store)
 // Each file's name and options are in place before its "Enable" runs.
 void TMainHalvoret::LoadFileSettings(const TNrKeyValueSections& store)
 {
-    TMachineSettings& s = FMachine->Settings;
+    TMachineSettings& s = FMachine->Settings();
     LoadStep([&] {
         QLineEdit& name = *InputFilePanel->C_InputFileNameEdit;
         name.setText(PathToQt(store.ReadString(InputSection, "InputFileName", PathFromQt(name.text()))));

@@ -24,7 +24,7 @@ void TMainHalvoret::BuildEjectActions()
         action->setToolTip(QStringLiteral("Clear the disk file name for the CPM %1: drive").arg(letter));
         connect(action, &QAction::triggered, this, [this, d] { RunGuarded([this, d] { EjectDriveActExecute(d); }); });
         FActionPump->Add(action, [this, d](QAction& a) {
-            a.setEnabled(FMachine->FDiskController && FMachine->FDiskController->IsDriveMounted(d));
+            a.setEnabled(FMachine->DriveMounted(d));
         });
         EjectDriveActs[d] = action;
     }

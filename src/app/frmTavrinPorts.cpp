@@ -23,7 +23,7 @@
 void TMainHalvoret::BuildPortsPage()
 {
     TTavrinMachine& m = *FMachine;
-    DeviceMappingPanel = new TDeviceMappingPanel(m.FMapping, PortsPage);
+    DeviceMappingPanel = new TDeviceMappingPanel(m.Mapping(), PortsPage);
     PortsPage->SetMappingPanel(DeviceMappingPanel);
 
     TPrinterPanelActions printerActions{PrinterEnableAct, PrinterSetupAct, PrinterFontAct, PrinterAbortAct,
@@ -35,14 +35,14 @@ void TMainHalvoret::BuildPortsPage()
     connect(PrinterPanel, &TPrinterPanel::OptionsChanged, this, [this] { RunGuarded([this] { PrinterOptionsChanged(); }); });
     PortsPage->AddDevicePanel(PrinterPanel, QStringLiteral("Printer"));
 
-    InputFilePanel = new TInputFilePanel(m.Settings, *EnableInputFileAct, *FPrompts, PortsPage);
+    InputFilePanel = new TInputFilePanel(m.Settings(), *EnableInputFileAct, *FPrompts, PortsPage);
     PortsPage->AddDevicePanel(InputFilePanel, QStringLiteral("Input File"));
     OutputFilePanel = new TOutputFilePanel(*EnableOutputFileAct, *FPrompts, PortsPage);
     PortsPage->AddDevicePanel(OutputFilePanel, QStringLiteral("Output File"));
 
     // The reader closes itself at its end; the punch after a failed write.
-    m.OnReaderClosed = [this](TTavrinMachine&) { EnableInputFileAct->setChecked(false); };
-    m.OnPunchClosed = [this](TTavrinMachine&) { EnableOutputFileAct->setChecked(false); };
+    m.Events().OnReaderClosed = [this](TTavrinMachine&) { EnableInputFileAct->setChecked(false); };
+    m.Events().OnPunchClosed = [this](TTavrinMachine&) { EnableOutputFileAct->setChecked(false); };
     connect(PageControl1, &QTabWidget::currentChanged, this, [this] { RunGuarded([this] { PageControl1Change(); }); });
 }
 
@@ -94,7 +94,9 @@ void TMainHalvoret::EnableOutputFileActExecute()
 bool TMainHalvoret::RefusedAsDeviceFile(const std::string& name, const char* which)
 {
     const TTavrinMachine& m = *FMachine;
-    std::vector<std::string> chosen(m.FDrivePaths.begin(), m.FDrivePaths.end());
+    std::vector<std::string> chosen;
+    for (uint8_t d = 0; d < 4; ++d)
+        chosen.push_back(m.DrivePath(d));
     chosen.push_back(DiskManagerPage->ManagerDiskFile());
     if (!TImageRegistry::Instance().IsImageInUse(name, chosen))
         return false;
@@ -111,5 +113,5 @@ void TMainHalvoret::PageControl1Change()
     CpuPage->CpuMemoryGrid->viewport()->update();
     // A CP/M program may have changed the IOBYTE since the page was last shown.
     if (PageControl1->currentWidget() == PortsPage && Booted())
-        FMachine->FMapping.ShowIOByte(FMachine->CpuEmu1.ReadMemoryByte(TDeviceMapping::IOByteAddress));
+        FMachine->Mapping().ShowIOByte(FMachine->Cpu().ReadMemoryByte(TDeviceMapping::IOByteAddress));
 }

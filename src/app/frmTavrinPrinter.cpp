@@ -14,7 +14,7 @@ void TMainHalvoret::BuildPrinter()
 {
     // PDF jobs go beside the program; each job gets a file of its own.
     FPrinterObject = std::make_unique<TQtPrintTarget>(FMachine->ProgramFolderPath() + "LstPrinter.pdf");
-    FMachine->OnSelectedPrinterName = [this](TTavrinMachine&) { return FPrinterObject->SelectedPrinterName(); };
+    FMachine->Events().OnSelectedPrinterName = [this](TTavrinMachine&) { return FPrinterObject->SelectedPrinterName(); };
     OnPrinterSetupDialog = [this](TQtPrintTarget& printer) {
         QPageSetupDialog dialog(&printer.Printer(), this);
         return dialog.exec() == QDialog::Accepted;
@@ -86,12 +86,12 @@ void TMainHalvoret::PrinterEnableActExecute()
         // A running job is finished and printed first; a printing error is
         // reported, and the device goes all the same.
         std::unique_ptr<TTTYPrinter> device = std::move(FPrinter);
-        FMachine->Printer = nullptr;
+        FMachine->SetPrinter(nullptr);
         device->EndJob();
     } else if (!FPrinter && PrinterEnableAct->isChecked()) {
         FPrinter = std::make_unique<TTTYPrinter>(*FPrinterObject);
         PrinterSetup.ApplyAll(*FPrinter);
-        FMachine->Printer = FPrinter.get();
+        FMachine->SetPrinter(FPrinter.get());
     }
 }
 

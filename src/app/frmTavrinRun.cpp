@@ -66,7 +66,7 @@ void TMainHalvoret::ApplicationEvents1Idle()
             RunCpuAct->trigger();
         UpdateCpuDisplay();
         char text[40];
-        std::snprintf(text, sizeof text, "Reached break point at %04X", FMachine->FBreakPoint);
+        std::snprintf(text, sizeof text, "Reached break point at %04X", FMachine->BreakPoint());
         FPrompts->ShowMessage(text);
     }
 

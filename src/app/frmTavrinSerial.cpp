@@ -24,7 +24,7 @@ void TMainHalvoret::BuildSerialLines()
     });
     // A BREAK is handled at once, before the line's next block arrives.
     FComGlue->OnComBreak = [this](int line) { WMComBreak(line); };
-    FMachine->OnApplyComSettings = [this](TTavrinMachine&, int line) { ApplyComSettings(line); };
+    FMachine->Events().OnApplyComSettings = [this](TTavrinMachine&, int line) { ApplyComSettings(line); };
     for (int line : {1, 2}) {
         TComSettingsPanel* panel = PanelOf(PortsPage, line);
         connect(panel, &TComSettingsPanel::EnableClicked, this,
@@ -42,14 +42,14 @@ void TMainHalvoret::C_ComPortEnableBtnClick(QObject* sender)
 
 void TMainHalvoret::ComSettingsEdited(int line)
 {
-    TMachineSettings& s = FMachine->Settings;
+    TMachineSettings& s = FMachine->Settings();
     PanelOf(PortsPage, line)->ReadSettings(line == 1 ? s.Com1 : s.Com2, s.UseTCPasCom1, s.Com1TCPPort);
 }
 
 void TMainHalvoret::ApplyComSettings(int line)
 {
     const std::string warning = FComGlue->ApplyComSettings(line);
-    const TMachineSettings& s = FMachine->Settings;
+    const TMachineSettings& s = FMachine->Settings();
     PanelOf(PortsPage, line)->ShowSettings(line == 1 ? s.Com1 : s.Com2, s.UseTCPasCom1, s.Com1TCPPort);
     if (!warning.empty())
         FPrompts->MessageDlg(warning, TMsgDlgType::Warning, mbOK);

@@ -34,7 +34,7 @@ constexpr int32_t MaxColor = 0x00FFFFFF;
 void TMainHalvoret::SaveSettings(TNrKeyValueSections& store)
 {
     const TTavrinMachine& m = *FMachine;
-    const TMachineSettings& s = m.Settings;
+    const TMachineSettings& s = m.Settings();
     auto carried = [this](const char* section, const char* key, const std::string& firstRun) {
         return FLoadedSettings.ReadString(section, key, firstRun);
     };
@@ -61,7 +61,7 @@ void TMainHalvoret::SaveSettings(TNrKeyValueSections& store)
     store.WriteInteger("TTY", "CursorColor", static_cast<int32_t>(tty.CursorColor));
     store.WriteInteger("TTY", "DisplayRows", tty.Rows);
     DisksPage->SaveSettings(store);
-    store.WriteInteger("PORTS", "ColdBootDeviceMapping", m.FMapping.FColdBootMapping);
+    store.WriteInteger("PORTS", "ColdBootDeviceMapping", m.Mapping().FColdBootMapping);
 
     const char* com1 = "PORT_DEVICE_COM1";
     store.WriteBool(com1, "Com1Enable", s.Com1.Enabled);
@@ -90,7 +90,7 @@ void TMainHalvoret::SaveSettings(TNrKeyValueSections& store)
 void TMainHalvoret::LoadSettings(const TNrKeyValueSections& store)
 {
     TTavrinMachine& m = *FMachine;
-    TMachineSettings& s = m.Settings;
+    TMachineSettings& s = m.Settings();
 
     LoadStep([&] { LoadPlacement(store); });
     LoadStep([&] { CpuPage->LoadSettings(store); });
@@ -126,9 +126,9 @@ void TMainHalvoret::LoadSettings(const TNrKeyValueSections& store)
     LoadStep([&] { DisksPage->LoadSettings(store); });
 
     LoadStep([&] {
-        m.FMapping.FColdBootMapping = static_cast<uint8_t>(
-            store.ReadInteger("PORTS", "ColdBootDeviceMapping", m.FMapping.FColdBootMapping, 0, 255));
-        m.FMapping.SetMappingCombos(m.FMapping.FColdBootMapping);
+        m.Mapping().FColdBootMapping = static_cast<uint8_t>(
+            store.ReadInteger("PORTS", "ColdBootDeviceMapping", m.Mapping().FColdBootMapping, 0, 255));
+        m.Mapping().SetMappingCombos(m.Mapping().FColdBootMapping);
     });
 
     auto readLine = [&store](const char* section, const std::string& n, const std::string& stop, TComLineSettings& c) {
@@ -216,5 +216,5 @@ void TMainHalvoret::FormActivate()
     if (!problems.empty())
         FPrompts->MessageDlg(problems, TMsgDlgType::Warning, mbOK);
     FLoadedSettings.SetText(store.GetText());
-    PageControl1->setCurrentWidget(FMachine->FMapping.ItemIndex(TMappedDevice::Con) == 0 ? TtyPage : CrtPage);
+    PageControl1->setCurrentWidget(FMachine->Mapping().ItemIndex(TMappedDevice::Con) == 0 ? TtyPage : CrtPage);
 }

@@ -165,7 +165,7 @@ struct WindowTest : ::testing::Test {
 inline void PortOut(TMainHalvoret& w, uint16_t port, const std::string& bytes)
 {
     for (char c : bytes)
-        w.Machine().CpuPortWrite(w.Machine().CpuEmu1, port, static_cast<uint8_t>(c));
+        w.Machine().CpuPortWrite(w.Machine().Cpu(), port, static_cast<uint8_t>(c));
     QApplication::processEvents();
 }
 

@@ -136,7 +136,7 @@ TEST_F(WindowTest, KeysQueueExactlyTheirBytesOnTheirConsolesPorts)
         W->SimpleTerminal1KeyUp(key, c.Shift);
         EXPECT_EQ(key, c.Swallowed ? 0 : c.Key);
     }
-    EXPECT_EQ(W->Machine().FTtyKeyQueue.Count(), 0) << "key ups queue nothing";
+    EXPECT_EQ(W->Machine().KeysWaiting(TConsoleKeyboard::Tty), 0) << "key ups queue nothing";
 }
 
 // The key map is read from the program folder at start-up; "Map TTY Keys"

@@ -74,7 +74,7 @@ TEST_F(WindowTest, ExampleSystemBootsOntoTheCrtAndEchoesItsKeys)
 {
     W->ResetCPMAct->trigger();
     ASSERT_TRUE(H.RunUntilCrt("Tavrin example system\n>\n")) << H.CrtText() << H.Prompts.LastText();
-    EXPECT_EQ(W->Machine().CpuEmu1.ReadMemoryByte(0x0003), 0x01) << "IOBYTE from port 48h";
+    EXPECT_EQ(W->Machine().Cpu().ReadMemoryByte(0x0003), 0x01) << "IOBYTE from port 48h";
     EXPECT_THAT(H.CrtText(), StartsWith("Tavrin 64K BIOS\nTavrin example system\n>\n")) << "drive A is empty";
 
     // Typed while the CPU is stopped: queued, shown only once the program
@@ -82,7 +82,7 @@ TEST_F(WindowTest, ExampleSystemBootsOntoTheCrtAndEchoesItsKeys)
     W->RunCpuAct->trigger();
     QTest::keyClicks(W->QnTerminal1, QStringLiteral("dir"));
     QApplication::processEvents();
-    EXPECT_EQ(W->Machine().FCrtKeyQueue.Count(), 3);
+    EXPECT_EQ(W->Machine().KeysWaiting(TConsoleKeyboard::Crt), 3);
     EXPECT_EQ(H.CrtRow(3), ">");
     W->RunCpuAct->trigger();
     QTest::keyClick(W->QnTerminal1, Qt::Key_Return);

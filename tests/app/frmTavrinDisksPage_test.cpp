@@ -58,9 +58,9 @@ TEST_P(DriveRowTest, FollowsTheControllersMountState)
     const std::string image = H.Temp.File("Disk.cpmdsk");
     TDiskDrive::FormatDiskImage(image);
     if (c.Drive == 0)
-        m.FDrivePaths[0] = image;
+        m.SetDrivePath(0, image);
     m.MountDrive(static_cast<uint8_t>(c.Drive), image);
-    m.DiskReadLight(*m.FDiskController, static_cast<uint8_t>(c.Drive));
+    m.DiskReadLight(m.DiskController(), static_cast<uint8_t>(c.Drive));
     ASSERT_EQ(LampColor(*W, c.Drive), Yellow);
     c.Act(H, *W);
     W->UpdateAllActions();
@@ -79,7 +79,7 @@ INSTANTIATE_TEST_SUITE_P(
                        h.Prompts.FileAnswers = {h.Temp.File("Short.cpmdsk")};
                        w.ChangeDriveActs[0]->trigger();
                        EXPECT_EQ(h.Prompts.LastText(), "Selected disk is bad!");
-                       EXPECT_EQ(w.Machine().FDrivePaths[0], h.Temp.File("Disk.cpmdsk")) << "the disk stays";
+                       EXPECT_EQ(w.Machine().DrivePath(0), h.Temp.File("Disk.cpmdsk")) << "the disk stays";
                    },
                    {"\"Disk\"", Yellow, "Change A:"}},
         TMountCase{"FailedBoot", 0,
@@ -92,18 +92,18 @@ INSTANTIATE_TEST_SUITE_P(
         TMountCase{"VanishedImage", 1,
                    [](TWindowHarness& h, TMainHalvoret& w) {
                        std::filesystem::remove(h.Temp.File("Disk.cpmdsk"));
-                       w.Machine().FDiskController->Reset();  // the warm boot's controller reset
+                       w.Machine().DiskController().Reset();  // the warm boot's controller reset
                        EXPECT_EQ(w.Machine().DriveCaption(1), "(no disk)");
                    },
                    EmptyB},
         TMountCase{"UnmountedByTheCpu", 1,
-                   [](TWindowHarness&, TMainHalvoret& w) { w.Machine().FSysChannel.RunCommand("UNMOUNT B:"); }, EmptyB},
+                   [](TWindowHarness&, TMainHalvoret& w) { w.Machine().SysChannel().RunCommand("UNMOUNT B:"); }, EmptyB},
         TMountCase{"MountedByTheCpu", 2,
                    [](TWindowHarness& h, TMainHalvoret& w) {
                        TDiskDrive::FormatDiskImage(h.Temp.File("WORK.cpmdsk"));
-                       w.Machine().FSysChannel.RunCommand("UNMOUNT C:");
-                       w.Machine().FDiskController->Reset();
-                       w.Machine().FSysChannel.RunCommand("MOUNT C: WORK");
+                       w.Machine().SysChannel().RunCommand("UNMOUNT C:");
+                       w.Machine().DiskController().Reset();
+                       w.Machine().SysChannel().RunCommand("MOUNT C: WORK");
                    },
                    {"\"WORK\"", Blue, "Change C:"}}),
     tavrin::test::RowName);
@@ -127,7 +127,7 @@ TEST(PathBytesTest, SurviveTheRoundTripToTheSettingsFile)
             QLineEdit& edit = *w.DisksPage->C_CpmSourceFile;
             edit.setText(edit.text().mid(1));  // the user deletes the "x"
         }
-        EXPECT_EQ(w.Machine().Settings.CpmSourceFile, latin1);
+        EXPECT_EQ(w.Machine().Settings().CpmSourceFile, latin1);
         ASSERT_TRUE(w.close());
         EXPECT_NE(ReadFile(w.SettingsFileName()).find("CpmSourceFile=" + latin1 + "\r\n"), std::string::npos);
     }
@@ -139,7 +139,7 @@ TEST_F(WindowTest, AnImageNamedInLatin1MountsAndShowsItsName)
     TDiskDrive::FormatDiskImage(image);
     H.Prompts.FileAnswers = {image};
     W->ChangeDriveActs[1]->trigger();
-    EXPECT_EQ(W->Machine().FDrivePaths[1], image);
+    EXPECT_EQ(W->Machine().DrivePath(1), image);
     EXPECT_TRUE(W->Machine().DriveMounted(1));
     EXPECT_EQ(W->DisksPage->DiskCaptions[1]->text(), QStringLiteral("\"Disk\uFFFD\""));
 }

@@ -49,7 +49,7 @@ TEST_F(WindowTest, ThePunchFileAppendsOrTruncatesAsTicked)
         ASSERT_TRUE(W->EnableOutputFileAct->isChecked());
         EXPECT_EQ(InPort(W->Machine(), 0x1C), 0x04);
         for (const char* c = r.Written; *c; ++c)
-            W->Machine().CpuPortWrite(W->Machine().CpuEmu1, 0x1D, static_cast<uint8_t>(*c));
+            W->Machine().CpuPortWrite(W->Machine().Cpu(), 0x1D, static_cast<uint8_t>(*c));
         W->EnableOutputFileAct->trigger();
         EXPECT_FALSE(W->Machine().PunchOpen());
         EXPECT_FALSE(W->OutputFilePanel->EnableOutputFileBtn->isChecked());
@@ -79,7 +79,7 @@ TEST_F(WindowTest, AFileThatCannotOpenWarnsAndStaysUnchecked)
 // link: the punch would empty it, even under a running CP/M.
 TEST_F(WindowTest, ADiskImageInUseIsRefusedAsInputOrOutputFile)
 {
-    const std::string driveA = W->Machine().FDrivePaths[0];
+    const std::string driveA = W->Machine().DrivePath(0);
     const std::string mounted = H.Temp.File("WORK.cpmdsk");
     const std::string managed = H.Temp.File("MANAGED.cpmdsk");
     const std::string remote = H.Temp.File("REMOTE.cpmdsk");
@@ -134,11 +134,11 @@ TEST_F(WindowTest, MappingListsReachTheIOByteOnlyAfterBoot)
 {
     TTavrinMachine& m = W->Machine();
     TDeviceMappingPanel& p = *W->DeviceMappingPanel;
-    m.CpuEmu1.WriteMemoryByte(0x0003, 0x77);
+    m.Cpu().WriteMemoryByte(0x0003, 0x77);
     p.C_CpmListPortId->setCurrentIndex(2);
-    EXPECT_EQ(m.CpuEmu1.ReadMemoryByte(0x0003), 0x77) << "before boot nothing is written";
+    EXPECT_EQ(m.Cpu().ReadMemoryByte(0x0003), 0x77) << "before boot nothing is written";
     p.SetDefaultMappingsBtn->click();
-    EXPECT_EQ(m.FMapping.FColdBootMapping, 0x81);
+    EXPECT_EQ(m.Mapping().FColdBootMapping, 0x81);
     EXPECT_EQ(p.ConLstDeviceLabel->text().toStdString(), "CON=CRT, LST=LPT");
     EXPECT_EQ(p.PtrPtpDeviceLabel->text().toStdString(), "RDR=TTY, PUN=TTY");
 
@@ -147,13 +147,13 @@ TEST_F(WindowTest, MappingListsReachTheIOByteOnlyAfterBoot)
     if (W->RunCpuAct->isChecked())
         W->RunCpuAct->trigger();
     p.C_CpmConsolePortId->setCurrentIndex(0);
-    EXPECT_EQ(m.CpuEmu1.ReadMemoryByte(0x0003), 0x80);
+    EXPECT_EQ(m.Cpu().ReadMemoryByte(0x0003), 0x80);
     p.UseDefaultDeviceMappings->click();
-    EXPECT_EQ(m.CpuEmu1.ReadMemoryByte(0x0003), 0x81);
+    EXPECT_EQ(m.Cpu().ReadMemoryByte(0x0003), 0x81);
     EXPECT_EQ(p.C_CpmConsolePortId->currentIndex(), 1);
 
     // A CP/M program changes the IOBYTE; the page shows it when it opens.
-    m.CpuEmu1.WriteMemoryByte(0x0003, 0x06);
+    m.Cpu().WriteMemoryByte(0x0003, 0x06);
     W->PageControl1->setCurrentWidget(W->PortsPage);
     EXPECT_EQ(p.C_CpmConsolePortId->currentIndex(), 2);
     EXPECT_EQ(p.C_CpmReaderPortId->currentIndex(), 1);
@@ -188,14 +188,14 @@ TEST_F(PrinterWindow, AZ80ProgramPrintsTwoPagesIntoAPdf)
     ASSERT_NE(W->Printer(), nullptr);
     PrintOneBurst("Invoice 1\r\nTotal 42\r\n\fSecond sheet\r\n");
 
-    const std::string status = W->Machine().FSysChannel.RunCommand("PRINT");
+    const std::string status = W->Machine().SysChannel().RunCommand("PRINT");
     EXPECT_NE(status.find("Selected Printer: \"PDF File\""), std::string::npos) << status;
     EXPECT_NE(status.find("Printer is active, 2 pages in the current print job."), std::string::npos) << status;
     W->UpdateAllActions();
     EXPECT_TRUE(W->PrinterEjectAct->isEnabled());
     EXPECT_FALSE(W->PrinterEnableAct->isEnabled()) << "locked while printing";
 
-    W->Machine().FSysChannel.RunCommand("PRINT EJECT");
+    W->Machine().SysChannel().RunCommand("PRINT EJECT");
     std::vector<std::string> pages = PdfPages(Pdf);
     ASSERT_EQ(pages.size(), 2u);
     EXPECT_NE(pages[0].find("Invoice 1"), std::string::npos);
@@ -239,7 +239,7 @@ TEST_F(PrinterWindow, TheDeviceTakesThePanelsValuesAndLocksThem)
     W->UpdateAllActions();
     p.C_EnablePrinterBtn->click();
     EXPECT_EQ(W->Printer(), nullptr);
-    EXPECT_EQ(W->Machine().Printer, nullptr);
+    EXPECT_EQ(W->Machine().SysPrinter(), nullptr);
     W->UpdateAllActions();
     EXPECT_TRUE(p.C_PrintersList->isEnabled());
 

@@ -223,9 +223,9 @@ TEST(SettingsValuesTest, OutOfRangeValuesKeepTheDefaultAndAreReported)
     };
     const TCase cases[] = {
         {{"PORTS", "ColdBootDeviceMapping", "999"},
-         [](TMainHalvoret& w) { return w.Machine().FMapping.FColdBootMapping == 1; }},
+         [](TMainHalvoret& w) { return w.Machine().Mapping().FColdBootMapping == 1; }},
         {{"PORT_DEVICE_COM1", "Com1Port", "300"},
-         [](TMainHalvoret& w) { return w.Machine().Settings.Com1.PortNumber == 1; }},
+         [](TMainHalvoret& w) { return w.Machine().Settings().Com1.PortNumber == 1; }},
         {{"TTY", "BgColor", "-5"}, [](TMainHalvoret& w) { return w.SimpleTerminal1->Color() == 0xF0CAA6u; }},
         {{"TTY", "FontSize", "4000"}, [](TMainHalvoret& w) { return w.SimpleTerminal1->FontSize() == 9; }},
         {{"PORT_DEVICE_PRINTER", "TopBottomMargin", "1e308"},
@@ -245,7 +245,7 @@ TEST(SettingsValuesTest, OutOfRangeValuesKeepTheDefaultAndAreReported)
         w.FormActivate();
         EXPECT_TRUE(c.KeptDefault(w));
         EXPECT_EQ(w.SimpleTerminal1->Rows(), 40);
-        EXPECT_EQ(w.Machine().Settings.Com2.FormatIndex, 3);
+        EXPECT_EQ(w.Machine().Settings().Com2.FormatIndex, 3);
         ASSERT_EQ(h.Prompts.Log.size(), 1u);
         const std::string& text = h.Prompts.Log[0].Text;
         EXPECT_EQ(h.Prompts.Log[0].Type, TMsgDlgType::Warning);

@@ -82,7 +82,7 @@ struct MainWindowBootTest : WindowTest {
                                            "  blocksize 2048\n  maxdir 256\n  skew 0\n  boottrk 2\n  os 2.2\nend\n");
         const std::string copy = "cd '" + H.Temp.Folder() + "' && cpmcp -f cpmdsk1m -T raw DiskA.cpmdsk HELLO.TXT 0:";
         ASSERT_EQ(std::system(copy.c_str()), 0) << copy;
-        W->Machine().FMapping.FColdBootMapping = 0;
+        W->Machine().Mapping().FColdBootMapping = 0;
     }
 };
 
@@ -99,7 +99,7 @@ TEST_F(MainWindowBootTest, BootsFromDriveAAndEchoesOnTheTty)
     QTest::keyClicks(W->SimpleTerminal1, "dir");
     ASSERT_TRUE(H.RunUntilTty("> dir")) << H.TtyText();
     QTest::keyClick(W->SimpleTerminal1, Qt::Key_Return);
-    W->Machine().FTtyKeyQueue.PutByte('x');
+    W->Machine().QueueKeys(TConsoleKeyboard::Tty, "x");
     ASSERT_TRUE(H.RunUntilTty("\n> x")) << H.TtyText();
     EXPECT_TRUE(H.Prompts.Log.empty());
 
@@ -110,19 +110,18 @@ TEST_F(MainWindowBootTest, BootsFromDriveAAndEchoesOnTheTty)
         QApplication::processEvents();
     }
     EXPECT_EQ(H.CrtText().find_first_not_of('\n'), std::string::npos) << H.CrtText();
-    EXPECT_EQ(W->Machine().FCrtKeyQueue.Count(), 2);
+    EXPECT_EQ(W->Machine().KeysWaiting(TConsoleKeyboard::Crt), 2);
     EXPECT_EQ(H.TtyText().find("zz"), std::string::npos);
 
     // Booting again while running stops, reloads and starts at the BIOS.
     W->ResetCPMAct->trigger();
-    EXPECT_EQ(W->Machine().CpuEmu1.NextPC, 0xFA00);
+    EXPECT_EQ(W->Machine().Cpu().NextPC, 0xFA00);
     EXPECT_TRUE(W->RunCpuAct->isChecked());
 }
 
 TEST_F(MainWindowBootTest, BreakPointStopsTheRunAndStepExecutesOne)
 {
-    W->Machine().FBreakPoint = 0xE400;
-    W->Machine().FBreakPointSet = true;
+    W->Machine().SetBreakPoint(0xE400);
     int displays = 0;
     W->OnUpdateCpuDisplay = [&](TMainHalvoret&) { ++displays; };
     W->ResetCPMAct->trigger();
@@ -130,13 +129,13 @@ TEST_F(MainWindowBootTest, BreakPointStopsTheRunAndStepExecutesOne)
         W->ApplicationEvents1Idle();
     EXPECT_FALSE(W->RunCpuAct->isChecked());
     EXPECT_EQ(H.Prompts.Texts(), (std::vector<std::string>{"Reached break point at E400"}));
-    EXPECT_EQ(W->Machine().CpuEmu1.NextPC, 0xE400);
+    EXPECT_EQ(W->Machine().Cpu().NextPC, 0xE400);
     EXPECT_GE(displays, 2);
     W->UpdateAllActions();
     EXPECT_TRUE(W->StepCpuAct->isEnabled());
 
     W->StepCpuAct->trigger();
-    EXPECT_NE(W->Machine().CpuEmu1.NextPC, 0xE400);
+    EXPECT_NE(W->Machine().Cpu().NextPC, 0xE400);
     EXPECT_EQ(H.Prompts.Texts().size(), 1u) << "a step never stops at the break point";
 
     W->RunCpuAct->trigger();
@@ -271,7 +270,7 @@ TEST_F(WindowTest, BurstsRedrawTheCpuPageRateLimited)
     EXPECT_EQ(displays, shown) << "no burst while stopped";
 
     QTest::qWait(400);  // the owed refresh, within two ticks
-    const TCpuEmu& cpu = W->Machine().CpuEmu1;
+    const TCpuEmu& cpu = W->Machine().Cpu();
     char hl[16];
     std::snprintf(hl, sizeof hl, "HL : %02X %02X", cpu.RegisterH(), cpu.RegisterL());
     EXPECT_EQ(PanelRow(*W, 7), hl);
@@ -279,11 +278,11 @@ TEST_F(WindowTest, BurstsRedrawTheCpuPageRateLimited)
 
 TEST_F(WindowTest, RegisterDialogEditsRefreshTheCpuPage)
 {
-    W->Machine().CpuEmu1.WriteMemoryByte(0xFF00, 0x76);  // HALT
-    W->Machine().CpuEmu1.Reset(0x0000);
+    W->Machine().Cpu().WriteMemoryByte(0xFF00, 0x76);  // HALT
+    W->Machine().Cpu().Reset(0x0000);
     W->CpuPage->ShowCPUWindowAct->trigger();
     ASSERT_TRUE(W->Z80RegistersDlg->isVisible());
-    EXPECT_EQ(W->Z80RegistersDlg->Cpu(), &W->Machine().CpuEmu1);
+    EXPECT_EQ(W->Z80RegistersDlg->Cpu(), &W->Machine().Cpu());
     TRegisterGridModel& model = *W->Z80RegistersDlg->Model();
     model.setData(model.index(0, 0), "FF", Qt::EditRole);
     EXPECT_EQ(PanelRow(*W, 1), "PC : FF 00");
@@ -306,7 +305,7 @@ TEST(MainWindowMessagesTest, BootFailuresAreReportedAndLeaveTheRunStopped)
         {"missing BIOS", [](TWindowHarness& h) { std::filesystem::remove(h.Temp.File("zubios.hex")); },
          "Cannot open file \"@zubios.hex\". No such file or directory", "(no disk)"},
         {"drive A in B", [](TWindowHarness& h) {
-             h.Window->Machine().FDrivePaths[1] = h.Temp.File("DiskA.cpmdsk");
+             h.Window->Machine().SetDrivePath(1, h.Temp.File("DiskA.cpmdsk"));
              h.Window->Machine().MountDrive(1, h.Temp.File("DiskA.cpmdsk"));
          }, "The disk is already mounted in another drive!", "\"DiskA\""},
         {"drive A written remotely", [&remote](TWindowHarness& h) {
@@ -363,8 +362,8 @@ TEST_F(WindowTest, LoadingActionsUseTheirDialogsAndMessages)
     W->LoadHexFileAct->trigger();
     EXPECT_EQ(H.Prompts.Texts(), (std::vector<std::string>{"Program loaded, uses 2 blocks.",
                                                            "Program file is to large to fit into memory!"}));
-    EXPECT_EQ(W->Machine().CpuEmu1.ReadMemoryByte(0x0100), 'p');
-    EXPECT_EQ(W->Machine().CpuEmu1.NextPC, 0x3000);
+    EXPECT_EQ(W->Machine().Cpu().ReadMemoryByte(0x0100), 'p');
+    EXPECT_EQ(W->Machine().Cpu().NextPC, 0x3000);
 
     std::vector<std::string> titles;
     std::vector<TFileDialogRequest> dialogs;
@@ -401,7 +400,7 @@ TEST_F(WindowTest, InsertAndImageSelectionActions)
     EXPECT_EQ(H.Prompts.Log.back().Text, "Select CPM Hex File To Load");
     EXPECT_EQ(H.Prompts.Log.back().File.FileName, "cpm22.hex");
     EXPECT_EQ(W->DisksPage->C_CpmSourceFile->text(), QString::fromUtf8(chosen.c_str()));
-    EXPECT_EQ(W->Machine().Settings.CpmSourceFile, chosen);
+    EXPECT_EQ(W->Machine().Settings().CpmSourceFile, chosen);
     W->DisksPage->C_BiosSourceFile->clear();
     W->BIOSSelectImageNameAct->trigger();  // cancelled
     EXPECT_EQ(H.Prompts.Log.back().Text, "Select BIOS Hex File To Load");
