@@ -57,8 +57,8 @@ public:
     }
     ~TBenchWindow()
     {
-        if (Window->RunCpuAct->isChecked())
-            Window->RunCpuAct->trigger();
+        if (Window->Ui().RunCpuAct->isChecked())
+            Window->Ui().RunCpuAct->trigger();
         Window.reset();
         ::unsetenv("TAVRIN_HOME");
         std::filesystem::remove_all(FFolder);
@@ -93,7 +93,7 @@ void BM_CpuUseAtThePrompt(benchmark::State& state)
 {
     TBenchWindow bench;
     bench.Machine().SetIdleWait(state.range(0) != 0);
-    bench.Window->ResetCPMAct->trigger();
+    bench.Window->Ui().ResetCPMAct->trigger();
     RunEventLoop(milliseconds(1000));  // boot to the prompt
     double cpu = 0, wall = 0;
     for (auto _ : state) {
@@ -115,7 +115,7 @@ void BM_ComputeThroughRunLoop(benchmark::State& state)
     const std::vector<uint8_t> image = tavrin::bench::Workload();
     m.Cpu().WriteMemory(0, static_cast<uint16_t>(image.size()), image.data());
     m.Cpu().Reset(0);
-    bench.Window->RunCpuAct->trigger();
+    bench.Window->Ui().RunCpuAct->trigger();
     const int64_t budget = 50 * int64_t{TTavrinMachine::BurstLength};
     for (auto _ : state) {
         const int64_t target = m.Cpu().OpcodeCount + budget;
@@ -160,7 +160,7 @@ void BM_RunUnderUdpFlood(benchmark::State& state)
 {
     TBenchWindow bench;
     TTavrinMachine& m = bench.Machine();
-    TRmtDskMod& server = *bench.Window->RmtDskMod;
+    TRmtDskMod& server = *bench.Window->Ui().RmtDskMod;
     server.BaseUdpRx1.LocalPort = "";
     server.BaseUdpRx1.AdapterAddress = "127.0.0.1";
     server.SetActive(true);
@@ -179,7 +179,7 @@ void BM_RunUnderUdpFlood(benchmark::State& state)
         m.Cpu().WriteMemory(0, static_cast<uint16_t>(image.size()), image.data());
         m.Cpu().Reset(0);
     }
-    bench.Window->RunCpuAct->trigger();
+    bench.Window->Ui().RunCpuAct->trigger();
 
     const double rate = double(state.range(0));
     const bool toServer = state.range(1) == 0;
@@ -216,7 +216,7 @@ void BM_RunUnderUdpFlood(benchmark::State& state)
             datagrams += sent[i];
         }
     }
-    bench.Window->RunCpuAct->trigger();
+    bench.Window->Ui().RunCpuAct->trigger();
     m.ClosePunchFile();
     server.SetActive(false);
     ::close(bare);

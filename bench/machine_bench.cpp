@@ -67,7 +67,7 @@ void ConsoleThroughput(benchmark::State& state, uint8_t port)
         TScriptedUiPrompts prompts;
         TMainHalvoret window(&prompts);
         window.show();
-        window.PageControl1->setCurrentWidget(port == 0x11 ? window.TtyPage : window.CrtPage);
+        window.Ui().PageControl1->setCurrentWidget(port == 0x11 ? window.Ui().TtyPage : window.Ui().CrtPage);
         TTavrinMachine& m = window.Machine();
         // 9000h: 256 bytes of text, lines of 62 characters and CR LF.
         for (int i = 0; i < 256; ++i)
@@ -78,7 +78,7 @@ void ConsoleThroughput(benchmark::State& state, uint8_t port)
         m.Cpu().WriteMemory(0x8000, sizeof code, code);
         m.Cpu().Reset(0x8000);
         m.Cpu().ExecuteOpcode();
-        window.RunCpuAct->trigger();
+        window.Ui().RunCpuAct->trigger();
         int64_t start = m.Cpu().OpcodeCount;
         for (auto _ : state) {
             window.ApplicationEvents1Idle();
@@ -86,7 +86,7 @@ void ConsoleThroughput(benchmark::State& state, uint8_t port)
         }
         int64_t bytes = (m.Cpu().OpcodeCount - start) / 4;
         state.SetBytesProcessed(bytes);
-        window.RunCpuAct->trigger();
+        window.Ui().RunCpuAct->trigger();
         window.close();
     }
     ::unsetenv("TAVRIN_HOME");

@@ -4,6 +4,8 @@
 
 #include "app/frmTavrin.h"
 
+#include "app/RunLoop.h"
+
 #include "platform/ActionPump.h"
 #include "ui/DiskManagerPage.h"
 #include "ui/SetAttributesDlg.h"
@@ -62,11 +64,9 @@ void TMainHalvoret::BuildDiskManagerMenu()
 
     // No run burst inside the attribute dialog's own event loop.
     page.ExecAttributesDialog = [this](TSetAttributesDlg& dialog) {
-        ++FModalDepth;
-        FIdleTimer->stop();
+        FRunLoop->EnterModal();
         const int result = dialog.exec();
-        if (--FModalDepth == 0)
-            SetRunning(RunCpuAct->isChecked());
+        FRunLoop->LeaveModal();
         return result;
     };
 }

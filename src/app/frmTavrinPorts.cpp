@@ -3,6 +3,8 @@
 
 #include "app/frmTavrin.h"
 
+#include "app/LstPrinter.h"
+
 #include "console/QtPrintTarget.h"
 #include "disk/ImageRegistry.h"
 #include "platform/QtUiPrompts.h"
@@ -28,11 +30,14 @@ void TMainHalvoret::BuildPortsPage()
 
     TPrinterPanelActions printerActions{PrinterEnableAct, PrinterSetupAct, PrinterFontAct, PrinterAbortAct,
                                         PrinterEjectAct};
-    PrinterPanel = new TPrinterPanel(PrinterSetup, printerActions, PortsPage);
-    connect(PrinterPanel, &TPrinterPanel::PrinterSelected, this, [this] { RunGuarded([this] { C_PrintersListChange(); }); });
+    TLstPrinter& printer = *FLstPrinter;
+    PrinterPanel = new TPrinterPanel(printer.Setup(), printerActions, PortsPage);
+    connect(PrinterPanel, &TPrinterPanel::PrinterSelected, this,
+            [this, &printer] { RunGuarded([&printer] { printer.PrintersListChange(); }); });
     connect(PrinterPanel, &TPrinterPanel::OrientationClicked, this,
-            [this] { RunGuarded([this] { C_PrintOrientaionClick(); }); });
-    connect(PrinterPanel, &TPrinterPanel::OptionsChanged, this, [this] { RunGuarded([this] { PrinterOptionsChanged(); }); });
+            [this, &printer] { RunGuarded([&printer] { printer.OrientationClick(); }); });
+    connect(PrinterPanel, &TPrinterPanel::OptionsChanged, this,
+            [this, &printer] { RunGuarded([&printer] { printer.OptionsChanged(); }); });
     PortsPage->AddDevicePanel(PrinterPanel, QStringLiteral("Printer"));
 
     InputFilePanel = new TInputFilePanel(m.Settings(), *EnableInputFileAct, *FPrompts, PortsPage);
