@@ -15,8 +15,6 @@ inline constexpr int WM_COMBREAK = WM_USER + 42;
 inline constexpr int WM_TERMINAL_DATA = 0x7E47;
 // Terminal family: the screen buffer changed.
 inline constexpr int WM_SCREEN_CHANGED = 0x7E8A;
-// Terminal family: recreate the terminal's window.
-inline constexpr int WM_RECREATE_TERMINAL = 0x7E4D;
 // Serial-port stack: dispatcher triggers and port notices.
 inline constexpr int WM_DISPATCH_TRIGGER_FIRST = 0x7E01;
 inline constexpr int WM_DISPATCH_TRIGGER_LAST = 0x7E04;
