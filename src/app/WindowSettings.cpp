@@ -27,6 +27,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <string_view>
 
 namespace {
 
@@ -323,7 +324,7 @@ void TWindowSettings::Load(const TNrKeyValueSections& store)
             LoadStep([&] { k->Read(store, *k); });
         last.clear();
     };
-    const char* section = nullptr;
+    std::string_view section;
     for (const TKey& k : FTable) {
         if (k.Section != section)
             endSection();

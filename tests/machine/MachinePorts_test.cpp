@@ -20,9 +20,10 @@ struct TFakePrinter : IPrinterDevice {
 struct TFakeSerial : IHostSerialPort {
     bool Open = true;
     bool Writable = true;
+    std::string Sent;
     bool IsOpen() override { return Open; }
     bool CanWrite() override { return Writable; }
-    void WriteByte(uint8_t) override {}
+    void WriteByte(uint8_t b) override { Sent += static_cast<char>(b); }
 };
 struct TFakeTcp : ISerialLine {
     bool Active = true;
@@ -30,8 +31,15 @@ struct TFakeTcp : ISerialLine {
     bool IsOpen() override { return Active; }
     bool DataAvailable() override { return Active && HasData; }
     bool CanWrite() override { return Active; }
-    bool ReadByte(uint8_t&) override { return false; }
-    void WriteByte(uint8_t) override {}
+    std::string Sent;
+    bool ReadByte(uint8_t& b) override
+    {
+        if (!DataAvailable())
+            return false;
+        b = 't';
+        return true;
+    }
+    void WriteByte(uint8_t b) override { Sent += static_cast<char>(b); }
 };
 
 // One byte received on the line's host port.
@@ -102,6 +110,48 @@ TEST_F(PortMapTest, StatusPortsReportWaitingInputAndReadiness)
         TTavrinMachine m(Temp.Folder());
         c.Arrange(m);
         EXPECT_EQ(InPort(m, c.Port), c.Expected);
+    }
+}
+
+// COM1's data port talks to the TCP server while the settings say so and
+// to the host port otherwise; a closed or absent line takes nothing and
+// gives nothing (the destination register keeps its value).
+TEST_F(PortMapTest, Com1DataGoesToTheLineTheSettingsChoose)
+{
+    struct TCase {
+        const char* Name;
+        bool UseTcp;
+        bool HostOpen;
+        bool TcpPresent;
+        bool TcpActive;
+        uint8_t Read;
+        const char* HostSent;
+        const char* TcpSent;
+    };
+    const TCase cases[] = {
+        {"host port", false, true, true, true, 'h', "o", ""},
+        {"host port closed", false, false, true, true, 'h', "", ""},
+        {"tcp server", true, true, true, true, 't', "", "o"},
+        {"tcp server inactive", true, true, true, false, 0x5A, "", ""},
+        {"tcp server absent", true, true, false, false, 0x5A, "", ""},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TTavrinMachine m(Temp.Folder());
+        TFakeSerial host;
+        TFakeTcp tcp;
+        host.Open = c.HostOpen;
+        tcp.Active = c.TcpActive;
+        tcp.HasData = true;
+        m.SetHostComPorts(&host, nullptr);
+        m.SetTcpCom1(c.TcpPresent ? &tcp : nullptr);
+        m.Settings().UseTCPasCom1 = c.UseTcp;
+        const uint8_t received = 'h';
+        m.ComDataBlock(1, &received, 1);
+        EXPECT_EQ(InPort(m, 0x15), c.Read);
+        OutPort(m, 0x15, 'o');
+        EXPECT_EQ(host.Sent, c.HostSent);
+        EXPECT_EQ(tcp.Sent, c.TcpSent);
     }
 }
 
