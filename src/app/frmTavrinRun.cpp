@@ -4,18 +4,10 @@
 
 #include "app/CpuDisplay.h"
 #include "app/RunLoop.h"
-
-#include "platform/ActionPump.h"
-#include "platform/ProgramFolder.h"
 #include "platform/QtUiPrompts.h"
-#include "ui/CpuPage.h"
 #include "ui/DisksPage.h"
 
 #include <QAction>
-#include <QTabWidget>
-#include <QTimer>
-
-#include <cstdio>
 
 void TMainHalvoret::UpdateCpuDisplay()
 {
