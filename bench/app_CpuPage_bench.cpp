@@ -37,14 +37,14 @@ void BM_RunLoop(benchmark::State& state)
         TMainHalvoret window(&prompts);
         window.resize(1000, 700);
         window.show();
-        window.PageControl1->setCurrentWidget(cpuPageShown ? static_cast<QWidget*>(window.CpuPage)
-                                                           : window.TtyPage);
+        window.Ui().PageControl1->setCurrentWidget(cpuPageShown ? static_cast<QWidget*>(window.Ui().CpuPage)
+                                                           : window.Ui().TtyPage);
         QApplication::processEvents();
-        TCpuEmu& cpu = window.Machine().CpuEmu1;
+        TCpuEmu& cpu = window.Machine().Cpu();
         const std::vector<uint8_t> image = Workload();
         cpu.WriteMemory(0, static_cast<uint16_t>(image.size()), image.data());
         cpu.Reset(0);
-        window.RunCpuAct->trigger();
+        window.Ui().RunCpuAct->trigger();
         const int64_t start = cpu.OpcodeCount;
         for (auto _ : state) {
             window.ApplicationEvents1Idle();
@@ -52,7 +52,7 @@ void BM_RunLoop(benchmark::State& state)
         }
         state.counters["instr/s"] =
             benchmark::Counter(double(cpu.OpcodeCount - start), benchmark::Counter::kIsRate);
-        window.RunCpuAct->trigger();
+        window.Ui().RunCpuAct->trigger();
         window.close();
     }
     ::unsetenv("TAVRIN_HOME");

@@ -57,8 +57,8 @@ public:
     }
     ~TBenchWindow()
     {
-        if (Window->RunCpuAct->isChecked())
-            Window->RunCpuAct->trigger();
+        if (Window->Ui().RunCpuAct->isChecked())
+            Window->Ui().RunCpuAct->trigger();
         Window.reset();
         ::unsetenv("TAVRIN_HOME");
         std::filesystem::remove_all(FFolder);
@@ -92,8 +92,8 @@ double ProcessCpuSeconds()
 void BM_CpuUseAtThePrompt(benchmark::State& state)
 {
     TBenchWindow bench;
-    bench.Machine().IdleWait = state.range(0) != 0;
-    bench.Window->ResetCPMAct->trigger();
+    bench.Machine().SetIdleWait(state.range(0) != 0);
+    bench.Window->Ui().ResetCPMAct->trigger();
     RunEventLoop(milliseconds(1000));  // boot to the prompt
     double cpu = 0, wall = 0;
     for (auto _ : state) {
@@ -111,15 +111,15 @@ void BM_ComputeThroughRunLoop(benchmark::State& state)
 {
     TBenchWindow bench;
     TTavrinMachine& m = bench.Machine();
-    m.IdleWait = state.range(0) != 0;
+    m.SetIdleWait(state.range(0) != 0);
     const std::vector<uint8_t> image = tavrin::bench::Workload();
-    m.CpuEmu1.WriteMemory(0, static_cast<uint16_t>(image.size()), image.data());
-    m.CpuEmu1.Reset(0);
-    bench.Window->RunCpuAct->trigger();
+    m.Cpu().WriteMemory(0, static_cast<uint16_t>(image.size()), image.data());
+    m.Cpu().Reset(0);
+    bench.Window->Ui().RunCpuAct->trigger();
     const int64_t budget = 50 * int64_t{TTavrinMachine::BurstLength};
     for (auto _ : state) {
-        const int64_t target = m.CpuEmu1.OpcodeCount + budget;
-        while (m.CpuEmu1.OpcodeCount < target)
+        const int64_t target = m.Cpu().OpcodeCount + budget;
+        while (m.Cpu().OpcodeCount < target)
             QApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
     }
     state.counters["instr/s"] =
@@ -160,7 +160,7 @@ void BM_RunUnderUdpFlood(benchmark::State& state)
 {
     TBenchWindow bench;
     TTavrinMachine& m = bench.Machine();
-    TRmtDskMod& server = *bench.Window->RmtDskMod;
+    TRmtDskMod& server = *bench.Window->Ui().RmtDskMod;
     server.BaseUdpRx1.LocalPort = "";
     server.BaseUdpRx1.AdapterAddress = "127.0.0.1";
     server.SetActive(true);
@@ -172,14 +172,14 @@ void BM_RunUnderUdpFlood(benchmark::State& state)
     if (state.range(2) == 0) {
         // 8000h: LD A,'x'; loop: OUT (1Dh),A; JR loop
         const uint8_t code[] = {0x3E, 'x', 0xD3, 0x1D, 0x18, 0xFC};
-        m.CpuEmu1.WriteMemory(0x8000, sizeof code, code);
-        m.CpuEmu1.Reset(0x8000);
+        m.Cpu().WriteMemory(0x8000, sizeof code, code);
+        m.Cpu().Reset(0x8000);
     } else {
         const std::vector<uint8_t> image = tavrin::bench::Workload();
-        m.CpuEmu1.WriteMemory(0, static_cast<uint16_t>(image.size()), image.data());
-        m.CpuEmu1.Reset(0);
+        m.Cpu().WriteMemory(0, static_cast<uint16_t>(image.size()), image.data());
+        m.Cpu().Reset(0);
     }
-    bench.Window->RunCpuAct->trigger();
+    bench.Window->Ui().RunCpuAct->trigger();
 
     const double rate = double(state.range(0));
     const bool toServer = state.range(1) == 0;
@@ -198,7 +198,7 @@ void BM_RunUnderUdpFlood(benchmark::State& state)
     std::atomic<uint64_t> sent[Flooders]{};
     uint64_t datagrams = 0;
     double bytes = 0, wall = 0;
-    const int64_t firstInstruction = m.CpuEmu1.OpcodeCount;
+    const int64_t firstInstruction = m.Cpu().OpcodeCount;
     for (auto _ : state) {
         stop = false;
         std::vector<std::thread> flooders;
@@ -216,12 +216,12 @@ void BM_RunUnderUdpFlood(benchmark::State& state)
             datagrams += sent[i];
         }
     }
-    bench.Window->RunCpuAct->trigger();
+    bench.Window->Ui().RunCpuAct->trigger();
     m.ClosePunchFile();
     server.SetActive(false);
     ::close(bare);
     state.counters["punch B/s"] = bytes / wall;
-    state.counters["instr/s"] = double(m.CpuEmu1.OpcodeCount - firstInstruction) / wall;
+    state.counters["instr/s"] = double(m.Cpu().OpcodeCount - firstInstruction) / wall;
     state.counters["junk/s"] = double(datagrams) / wall;
 }
 BENCHMARK(BM_RunUnderUdpFlood)

@@ -48,9 +48,9 @@ void BM_MachineRunBurst(benchmark::State& state)
 {
     std::string folder = std::filesystem::temp_directory_path().string() + "/";
     TTavrinMachine machine(folder);
-    machine.FBreakPointSet = state.range(0) != 0;
-    machine.FBreakPoint = 0xFFF0;  // armed but never reached
-    LoadWorkload(machine.CpuEmu1);
+    if (state.range(0) != 0)
+        machine.SetBreakPoint(0xFFF0);  // armed but never reached
+    LoadWorkload(machine.Cpu());
     for (auto _ : state)
         benchmark::DoNotOptimize(machine.RunBurst(Burst));
     state.counters["instr/s"] = benchmark::Counter(double(Burst) * double(state.iterations()), benchmark::Counter::kIsRate);
@@ -67,26 +67,26 @@ void ConsoleThroughput(benchmark::State& state, uint8_t port)
         TScriptedUiPrompts prompts;
         TMainHalvoret window(&prompts);
         window.show();
-        window.PageControl1->setCurrentWidget(port == 0x11 ? window.TtyPage : window.CrtPage);
+        window.Ui().PageControl1->setCurrentWidget(port == 0x11 ? window.Ui().TtyPage : window.Ui().CrtPage);
         TTavrinMachine& m = window.Machine();
         // 9000h: 256 bytes of text, lines of 62 characters and CR LF.
         for (int i = 0; i < 256; ++i)
-            m.CpuEmu1.WriteMemoryByte(static_cast<uint16_t>(0x9000 + i),
+            m.Cpu().WriteMemoryByte(static_cast<uint16_t>(0x9000 + i),
                                       static_cast<uint8_t>(i % 64 == 62 ? '\r' : i % 64 == 63 ? '\n' : 'A' + i % 26));
         // 8000h: LD HL,9000h; loop: LD A,(HL); OUT (port),A; INC L; JP loop
         const uint8_t code[] = {0x21, 0x00, 0x90, 0x7E, 0xD3, port, 0x2C, 0xC3, 0x03, 0x80};
-        m.CpuEmu1.WriteMemory(0x8000, sizeof code, code);
-        m.CpuEmu1.Reset(0x8000);
-        m.CpuEmu1.ExecuteOpcode();
-        window.RunCpuAct->trigger();
-        int64_t start = m.CpuEmu1.OpcodeCount;
+        m.Cpu().WriteMemory(0x8000, sizeof code, code);
+        m.Cpu().Reset(0x8000);
+        m.Cpu().ExecuteOpcode();
+        window.Ui().RunCpuAct->trigger();
+        int64_t start = m.Cpu().OpcodeCount;
         for (auto _ : state) {
             window.ApplicationEvents1Idle();
             QApplication::processEvents();  // paints, coalesced per pass
         }
-        int64_t bytes = (m.CpuEmu1.OpcodeCount - start) / 4;
+        int64_t bytes = (m.Cpu().OpcodeCount - start) / 4;
         state.SetBytesProcessed(bytes);
-        window.RunCpuAct->trigger();
+        window.Ui().RunCpuAct->trigger();
         window.close();
     }
     ::unsetenv("TAVRIN_HOME");

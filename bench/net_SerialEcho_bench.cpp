@@ -42,12 +42,12 @@ public:
         const std::vector<char> program{std::istreambuf_iterator<char>(file), {}};
         if (program.empty())
             throw std::runtime_error("echo program missing: " TAVRIN_SERIAL_ECHO_BIN);
-        FMachine.CpuEmu1.WriteMemory(0x0100, static_cast<uint16_t>(program.size()), program.data());
-        FMachine.CpuEmu1.Reset(0x0100);
-        FMachine.Settings.UseTCPasCom1 = true;
-        FMachine.Settings.Com1.Enabled = true;
+        FMachine.Cpu().WriteMemory(0x0100, static_cast<uint16_t>(program.size()), program.data());
+        FMachine.Cpu().Reset(0x0100);
+        FMachine.Settings().UseTCPasCom1 = true;
+        FMachine.Settings().Com1.Enabled = true;
         tavrin::test::TReservedPort port(SOCK_STREAM);
-        FMachine.Settings.Com1TCPPort = port.Text();
+        FMachine.Settings().Com1TCPPort = port.Text();
         const std::string warning = FGlue.ApplyComSettings(1);
         port.Release();
         if (!warning.empty())

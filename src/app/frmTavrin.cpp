@@ -2,7 +2,16 @@
 
 #include "app/frmTavrin.h"
 
+#include "app/CpuDisplay.h"
+#include "app/GuardedCall.h"
+#include "app/LstPrinter.h"
+#include "app/RunLoop.h"
+#include "app/TtyConsole.h"
+#include "app/WindowSerialLines.h"
+#include "app/WindowSettings.h"
+
 #include "console/QnTerminal.h"
+#include "console/core/QnTrmVT100.h"
 #include "net/ComRxGlue.h"
 #include "console/SimpleTerminal.h"
 #include "console/QtPrintTarget.h"
@@ -53,15 +62,12 @@ TMainHalvoret::TMainHalvoret(IUiPrompts* prompts, QWidget* parent)
         auto qtPrompts = std::make_unique<TQtUiPrompts>(this);
         // No burst starts inside a box's own event loop.
         qtPrompts->OnModal = [this](bool entering) {
-            FModalDepth += entering ? 1 : -1;
-            if (!FIdleTimer)
+            if (!FRunLoop)
                 return;
-            if (FModalDepth > 0) {
-                FIdleTimer->stop();
-            } else {
-                SetRunning(RunCpuAct->isChecked());
+            if (entering)
+                FRunLoop->EnterModal();
+            else if (FRunLoop->LeaveModal())
                 FocusConsoleLater();
-            }
         };
         FPrompts = qtPrompts.get();
         FOwnPrompts = std::move(qtPrompts);
@@ -73,29 +79,25 @@ TMainHalvoret::TMainHalvoret(IUiPrompts* prompts, QWidget* parent)
 
 TMainHalvoret::~TMainHalvoret()
 {
-    FIdleTimer->stop();
+    FRunLoop->Stop();
     FActionPump->StopTimer();
     // The server's thread is joined and its images closed before the panel goes.
     RmtDskMod->SetActive(false);
     // The dialog works on the key map, which goes before the child widgets.
     delete MapTermKeys;
     MapTermKeys = nullptr;
-    // A running print job is finished and printed before the printer object goes.
-    FMachine->Printer = nullptr;
-    FMachine->OnSelectedPrinterName = nullptr;
-    FPrinter.reset();
+    FLstPrinter->Shutdown();
     // The machine holds pointers to devices and to this window's consoles.
-    FMachine->TtyConsole = nullptr;
-    FMachine->CrtConsole = nullptr;
-    FMachine->OnDriveChanged = nullptr;
-    FMachine->OnLampChanged = nullptr;
-    FMachine->OnReaderClosed = nullptr;
-    FMachine->OnPunchClosed = nullptr;
-    FMachine->OnInputArrived = nullptr;
-    FMachine->FMapping.OnChanged = nullptr;
+    FTtyConsole.reset();
+    FMachine->SetCrtConsole(nullptr);
+    FMachine->Events().OnDriveChanged = nullptr;
+    FMachine->Events().OnLampChanged = nullptr;
+    FMachine->Events().OnReaderClosed = nullptr;
+    FMachine->Events().OnPunchClosed = nullptr;
+    FMachine->Events().OnInputArrived = nullptr;
+    FMachine->Mapping().OnChanged = nullptr;
     // The lines close (their threads joined) while the window still stands.
-    FMachine->OnApplyComSettings = nullptr;
-    FComGlue.reset();
+    FSerialLines.reset();
 }
 
 void TMainHalvoret::FormCreate()
@@ -104,29 +106,32 @@ void TMainHalvoret::FormCreate()
     FMachine = std::make_unique<TTavrinMachine>(ProgramFolder());
     TTavrinMachine& m = *FMachine;
 
-    m.FMapping.FColdBootMapping = DefaultColdBootMapping;
-    m.FMapping.SetMappingCombos(DefaultColdBootMapping);
+    m.Mapping().FColdBootMapping = DefaultColdBootMapping;
+    m.Mapping().SetMappingCombos(DefaultColdBootMapping);
 
-    FTtyParser.OnCommand = [this](TSimpTermParser& s, uint8_t cmd, int a, int b) { TtyParserCommand(s, cmd, a, b); };
-    FTtyParser.OnChar = [this](TSimpTermParser& s, uint8_t ch) { TtyParserWriteChar(s, ch); };
-    m.TtyConsole = this;
-
+    FLstPrinter = std::make_unique<TLstPrinter>(m, *FPrompts, *this);
     BuildActions();
+    FRunLoop = std::make_unique<TRunLoop>(m, *RunCpuAct, *FPrompts, *this,
+                                          TRunLoop::THooks{[this] { UpdateCpuDisplay(); },
+                                                           [this] { FCpuDisplay->RefreshWhileRunning(); },
+                                                           [this] { UpdateAllActions(); }, [this] { close(); }});
     BuildPages();
+    FTtyConsole = std::make_unique<TTtyConsole>(m, *SimpleTerminal1);
     BuildMenus();
-    BuildPrinter();
-    BuildSerialLines();
-    ApplyCom1Settings();  // start-up applies COM1 only; the settings apply both
+    FLstPrinter->Attach(*PrinterPanel, *PrinterEnableAct);
+    FSerialLines = std::make_unique<TWindowSerialLines>(m, *PortsPage, *FPrompts, *this);
+    FSerialLines->OnReboot = [this] { ResetCPMAct->trigger(); };
+    FSerialLines->ApplyComSettings(1);  // start-up applies COM1 only; the settings apply both
 
     BuildCrtEmulator();
     QnTerminal1->SetWantAllKeys(true);
     QnTerminal1->OnKeyboardData = [this](TQnTerminalEmulator&, char ch) { QnTerminal1KeyboardData(ch); };
     FCrtConsole = std::make_unique<TCrtConsoleAdapter>(*QnTerminal1);
-    m.CrtConsole = FCrtConsole.get();
+    m.SetCrtConsole(FCrtConsole.get());
     PageControl1->setCurrentWidget(CrtPage);
 
-    m.OnDriveChanged = [this](TTavrinMachine&, uint8_t d) { DriveChanged(d); };
-    m.OnLampChanged = [this](TTavrinMachine&, uint8_t d) { LampChanged(d); };
+    m.Events().OnDriveChanged = [this](TTavrinMachine&, uint8_t d) { DriveChanged(d); };
+    m.Events().OnLampChanged = [this](TTavrinMachine&, uint8_t d) { LampChanged(d); };
     for (uint8_t d = 0; d < 4; ++d) {
         DriveChanged(d);
         LampChanged(d);
@@ -134,20 +139,9 @@ void TMainHalvoret::FormCreate()
 
     FDefaultDir = m.ProgramFolderPath();
 
-    FIdleTimer = new QTimer(this);
-    FIdleTimer->setInterval(0);
-    // Display hooks of other units run after the burst; nothing they raise
-    // may leave the timer's slot.
-    connect(FIdleTimer, &QTimer::timeout, this, [this] { RunGuarded([this] { ApplicationEvents1Idle(); }); });
-    m.OnInputArrived = [this](TTavrinMachine&) { WakeRun(); };
-
-    FRunRefreshTimer = new QTimer(this);
-    FRunRefreshTimer->setInterval(static_cast<int>(TCpuPage::RunRefreshInterval.count()));
-    connect(FRunRefreshTimer, &QTimer::timeout, this, [this] {
-        if (FRunRefreshOwed)
-            RunGuarded([this] { RefreshCpuDisplayWhileRunning(); });
-    });
-    FRunRefreshTimer->start();
+    m.Events().OnInputArrived = [this](TTavrinMachine&) { FRunLoop->WakeRun(); };
+    FCpuDisplay = std::make_unique<TCpuDisplay>(*CpuPage, *PageControl1, *FPrompts, *this);
+    FSettings = std::make_unique<TWindowSettings>(*this, *FPrompts);
 
     QnTerminal1->setFocus();
     UpdateCpuDisplay();
@@ -196,15 +190,14 @@ void TMainHalvoret::BuildCrtEmulator()
 // window's start-up expects; uses from the window test them for null.
 void TMainHalvoret::CreateToolDialogs()
 {
-    FKeyMap = std::make_unique<TMapTermKeys>();
     try {
-        FKeyMap->Load();
+        FTtyConsole->KeyMap().Load();
     } catch (const std::exception& e) {
         // An unreadable key map is reported and left as it is: the empty map
         // in its place is never saved over it.
         QTimer::singleShot(0, this, [this, text = std::string(e.what())] { FPrompts->ShowError(text); });
     }
-    MapTermKeys = new TMapTermKeysDlg(*FKeyMap, FPrompts, this);
+    MapTermKeys = new TMapTermKeysDlg(FTtyConsole->KeyMap(), FPrompts, this);
     Z80RegistersDlg = new TZ80RegistersDlg(this);
     TTYDisplaySettingsDlg = new TTTYDisplaySettingsDlg(*FPrompts, this);
     CpuPage->SetRegisterDialog(Z80RegistersDlg);
@@ -228,7 +221,7 @@ void TMainHalvoret::BuildActions()
     ResetCPMAct = make("ResetCPMAct", "Boot CPM System", [this] { ResetCPMActExecute(); });
     RunCpuAct = make("RunCpuAct", "Run CPU", [this] { RunCpuActExecute(); });
     RunCpuAct->setCheckable(true);
-    connect(RunCpuAct, &QAction::toggled, this, [this](bool on) { SetRunning(on); });
+    connect(RunCpuAct, &QAction::toggled, this, [this](bool on) { FRunLoop->SetRunning(on); });
     StepCpuAct = make("StepCpuAct", "Execute Next", [this] { StepCpuActExecute(); },
                       [this](QAction& a) { a.setEnabled(!RunCpuAct->isChecked()); });
     LoadHexFileAct = make("LoadHexFileAct", "Load Hex File", [this] { LoadHexFileActExecute(); });
@@ -253,17 +246,18 @@ void TMainHalvoret::BuildActions()
     TTY132Act->setCheckable(true);
     ClearCrtAct = make("ClearCrtAct", "C&lear CRT Display", [this] { ClearCrtActExecute(); });
     ClearTTYAct = make("ClearTTYAct", "Cl&ear TTY Display", [this] { ClearTTYActExecute(); });
-    PrinterEnableAct = make("PrinterEnableAct", "Enable", [this] { PrinterEnableActExecute(); },
-                            [this](QAction& a) { PrinterEnableActUpdate(a); });
+    TLstPrinter& printer = *FLstPrinter;
+    PrinterEnableAct = make("PrinterEnableAct", "Enable", [&printer] { printer.EnableActExecute(); },
+                            [&printer](QAction& a) { printer.EnableActUpdate(a); });
     PrinterEnableAct->setCheckable(true);
-    PrinterAbortAct = make("PrinterAbortAct", "Abort", [this] { PrinterAbortActExecute(); },
-                           [this](QAction& a) { PrinterJobActUpdate(a); });
-    PrinterEjectAct = make("PrinterEjectAct", "Eject", [this] { PrinterEjectActExecute(); },
-                           [this](QAction& a) { PrinterJobActUpdate(a); });
-    PrinterSetupAct = make("PrinterSetupAct", "Setup", [this] { PrinterSetupActExecute(); },
-                           [this](QAction& a) { PrinterSetupActUpdate(a); });
-    PrinterFontAct = make("PrinterFontAct", "Font", [this] { PrinterFontActExecute(); },
-                          [this](QAction& a) { PrinterFontActUpdate(a); });
+    PrinterAbortAct = make("PrinterAbortAct", "Abort", [&printer] { printer.AbortJob(); },
+                           [&printer](QAction& a) { printer.JobActUpdate(a); });
+    PrinterEjectAct = make("PrinterEjectAct", "Eject", [&printer] { printer.EjectJob(); },
+                           [&printer](QAction& a) { printer.JobActUpdate(a); });
+    PrinterSetupAct = make("PrinterSetupAct", "Setup", [&printer] { printer.SetupActExecute(); },
+                           [&printer](QAction& a) { printer.SetupActUpdate(a); });
+    PrinterFontAct = make("PrinterFontAct", "Font", [&printer] { printer.FontActExecute(); },
+                          [&printer](QAction& a) { printer.FontActUpdate(a); });
     EnableInputFileAct = make("EnableInputFileAct", "Enable Input File", [this] { EnableInputFileActExecute(); });
     EnableInputFileAct->setCheckable(true);
     EnableInputFileAct->setToolTip(QStringLiteral("Enable the input file for the reader port"));
@@ -413,18 +407,29 @@ void TMainHalvoret::BuildMenus()
     bar->addAction(StepCpuAct);
 }
 
-std::string TMainHalvoret::SettingsFileName() const
+bool TMainHalvoret::Closing() const
 {
-    return ProgramFilePath(".config");
+    return FRunLoop->Closing();
+}
+
+void TMainHalvoret::ApplicationEvents1Idle()
+{
+    FRunLoop->Burst();
+}
+
+void TMainHalvoret::UpdateAllActions()
+{
+    FActionPump->UpdateAllActions();
+}
+
+void TMainHalvoret::UpdateAction(QAction& action)
+{
+    FActionPump->UpdateAction(&action);
 }
 
 void TMainHalvoret::RunGuarded(const std::function<void()>& body)
 {
-    try {
-        body();
-    } catch (const std::exception& e) {
-        FPrompts->ShowError(e.what());
-    }
+    ::RunGuarded(*FPrompts, body);
 }
 
 void TMainHalvoret::DriveChanged(uint8_t drive)
@@ -438,61 +443,6 @@ void TMainHalvoret::LampChanged(uint8_t drive)
 {
     if (DisksPage)
         DisksPage->ShowLamp(drive);
-}
-
-// --- TTY glue ---------------------------------------------------------------
-
-void TMainHalvoret::WriteTtyByte(uint8_t ch)
-{
-    FTtyParser.ProcessChar(ch);
-}
-
-void TMainHalvoret::TtyParserWriteChar(TSimpTermParser&, uint8_t ch)
-{
-    SimpleTerminal1->WriteChar(ch);
-}
-
-void TMainHalvoret::TtyParserCommand(TSimpTermParser&, uint8_t cmd, int a, int b)
-{
-    TSimpleTerminal& t = *SimpleTerminal1;
-    switch (cmd) {
-    case TSimpTermParser::cmdClearScreen: t.ClearScreen(); break;
-    case TSimpTermParser::cmdHighVideoOn:
-        t.SetDefaultAttributes(t.DefaultAttributes().Include(tca_HighVideo));
-        break;
-    case TSimpTermParser::cmdHighVideoOff:
-        t.SetDefaultAttributes(t.DefaultAttributes().Exclude(tca_HighVideo));
-        break;
-    case TSimpTermParser::cmdClearLine: t.ClearLine(); break;
-    case TSimpTermParser::cmdClearToEndOfLine: t.ClearToEndOfLine(); break;
-    case TSimpTermParser::cmdInsertLine: t.InsertLine(); break;
-    case TSimpTermParser::cmdDeleteLine: t.DeleteLine(); break;
-    case TSimpTermParser::cmdGotoXY: t.GotoXY(b, a); break;
-    case TSimpTermParser::cmdCursorHome: t.CursorHome(); break;
-    default: break;
-    }
-}
-
-void TMainHalvoret::QnTerminal2KeyPress(char& key)
-{
-    FMachine->QueueKeys(TConsoleKeyboard::Tty, std::string_view(&key, 1));
-}
-
-// A mapped key sends its bytes instead and never reaches the console, so no
-// key-press character follows it.
-void TMainHalvoret::SimpleTerminal1KeyDown(uint16_t& key, TShiftState shift)
-{
-    if (!FKeyMap || !FKeyMap->IsKeyMapped(key, shift))
-        return;
-    std::string bytes = FKeyMap->GetKeyBytes(key, shift);
-    key = 0;
-    FMachine->QueueKeys(TConsoleKeyboard::Tty, bytes);
-}
-
-void TMainHalvoret::SimpleTerminal1KeyUp(uint16_t& key, TShiftState shift)
-{
-    if (FKeyMap && FKeyMap->IsKeyMapped(key, shift))
-        key = 0;
 }
 
 void TMainHalvoret::QnTerminal1KeyboardData(char ch)
@@ -563,11 +513,7 @@ bool TMainHalvoret::event(QEvent* event)
 
 void TMainHalvoret::WMComBreak(intptr_t line)
 {
-    if (line == 1)
-        FMachine->FCom1DropNextBlock = true;
-    else if (line == 2)
-        FMachine->FCom2DropNextBlock = true;
-    ResetCPMAct->trigger();
+    FSerialLines->ComBreak(line);
 }
 
 void TMainHalvoret::closeEvent(QCloseEvent* event)
@@ -582,15 +528,22 @@ bool TMainHalvoret::FormCloseQuery()
 {
     if (RunCpuAct->isChecked())
         RunCpuAct->trigger();
-    FClosing = true;
-    if (FSettingsUnread)
-        return true;
-    RunGuarded([this] {
-        TNrKeyValueSections store;
-        SaveSettings(store);
-        store.SaveToFile(SettingsFileName());
-    });
+    FRunLoop->BeginClosing();
+    RunGuarded([this] { FSettings->SaveFile(); });
     return true;
+}
+
+void TMainHalvoret::FormActivate()
+{
+    FFirstActivate = false;
+    // The printer starts with the CRT terminal's font.
+    TQtPrintTarget& printer = FLstPrinter->PrinterObject();
+    if (printer.PrinterSelected())
+        printer.SetFont(TQnCustomTerminal::TerminalFont(QString::fromStdString(FCrtFontName), 0, FCrtFontSize));
+    RemoteDiskPanel->SetupRemoteDiskStatusList();
+    if (!FSettings->LoadFile())
+        return;
+    PageControl1->setCurrentWidget(FMachine->Mapping().ItemIndex(TMappedDevice::Con) == 0 ? TtyPage : CrtPage);
 }
 
 void TMainHalvoret::ShutdownActExecute()

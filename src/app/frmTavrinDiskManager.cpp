@@ -4,6 +4,8 @@
 
 #include "app/frmTavrin.h"
 
+#include "app/RunLoop.h"
+
 #include "platform/ActionPump.h"
 #include "ui/DiskManagerPage.h"
 #include "ui/SetAttributesDlg.h"
@@ -24,7 +26,7 @@ void TMainHalvoret::BuildEjectActions()
         action->setToolTip(QStringLiteral("Clear the disk file name for the CPM %1: drive").arg(letter));
         connect(action, &QAction::triggered, this, [this, d] { RunGuarded([this, d] { EjectDriveActExecute(d); }); });
         FActionPump->Add(action, [this, d](QAction& a) {
-            a.setEnabled(FMachine->FDiskController && FMachine->FDiskController->IsDriveMounted(d));
+            a.setEnabled(FMachine->DriveMounted(d));
         });
         EjectDriveActs[d] = action;
     }
@@ -62,11 +64,9 @@ void TMainHalvoret::BuildDiskManagerMenu()
 
     // No run burst inside the attribute dialog's own event loop.
     page.ExecAttributesDialog = [this](TSetAttributesDlg& dialog) {
-        ++FModalDepth;
-        FIdleTimer->stop();
+        FRunLoop->EnterModal();
         const int result = dialog.exec();
-        if (--FModalDepth == 0)
-            SetRunning(RunCpuAct->isChecked());
+        FRunLoop->LeaveModal();
         return result;
     };
 }

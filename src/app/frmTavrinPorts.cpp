@@ -3,6 +3,8 @@
 
 #include "app/frmTavrin.h"
 
+#include "app/LstPrinter.h"
+
 #include "console/QtPrintTarget.h"
 #include "disk/ImageRegistry.h"
 #include "platform/QtUiPrompts.h"
@@ -23,26 +25,29 @@
 void TMainHalvoret::BuildPortsPage()
 {
     TTavrinMachine& m = *FMachine;
-    DeviceMappingPanel = new TDeviceMappingPanel(m.FMapping, PortsPage);
+    DeviceMappingPanel = new TDeviceMappingPanel(m.Mapping(), PortsPage);
     PortsPage->SetMappingPanel(DeviceMappingPanel);
 
     TPrinterPanelActions printerActions{PrinterEnableAct, PrinterSetupAct, PrinterFontAct, PrinterAbortAct,
                                         PrinterEjectAct};
-    PrinterPanel = new TPrinterPanel(PrinterSetup, printerActions, PortsPage);
-    connect(PrinterPanel, &TPrinterPanel::PrinterSelected, this, [this] { RunGuarded([this] { C_PrintersListChange(); }); });
+    TLstPrinter& printer = *FLstPrinter;
+    PrinterPanel = new TPrinterPanel(printer.Setup(), printerActions, PortsPage);
+    connect(PrinterPanel, &TPrinterPanel::PrinterSelected, this,
+            [this, &printer] { RunGuarded([&printer] { printer.PrintersListChange(); }); });
     connect(PrinterPanel, &TPrinterPanel::OrientationClicked, this,
-            [this] { RunGuarded([this] { C_PrintOrientaionClick(); }); });
-    connect(PrinterPanel, &TPrinterPanel::OptionsChanged, this, [this] { RunGuarded([this] { PrinterOptionsChanged(); }); });
+            [this, &printer] { RunGuarded([&printer] { printer.OrientationClick(); }); });
+    connect(PrinterPanel, &TPrinterPanel::OptionsChanged, this,
+            [this, &printer] { RunGuarded([&printer] { printer.OptionsChanged(); }); });
     PortsPage->AddDevicePanel(PrinterPanel, QStringLiteral("Printer"));
 
-    InputFilePanel = new TInputFilePanel(m.Settings, *EnableInputFileAct, *FPrompts, PortsPage);
+    InputFilePanel = new TInputFilePanel(m.Settings(), *EnableInputFileAct, *FPrompts, PortsPage);
     PortsPage->AddDevicePanel(InputFilePanel, QStringLiteral("Input File"));
     OutputFilePanel = new TOutputFilePanel(*EnableOutputFileAct, *FPrompts, PortsPage);
     PortsPage->AddDevicePanel(OutputFilePanel, QStringLiteral("Output File"));
 
     // The reader closes itself at its end; the punch after a failed write.
-    m.OnReaderClosed = [this](TTavrinMachine&) { EnableInputFileAct->setChecked(false); };
-    m.OnPunchClosed = [this](TTavrinMachine&) { EnableOutputFileAct->setChecked(false); };
+    m.Events().OnReaderClosed = [this](TTavrinMachine&) { EnableInputFileAct->setChecked(false); };
+    m.Events().OnPunchClosed = [this](TTavrinMachine&) { EnableOutputFileAct->setChecked(false); };
     connect(PageControl1, &QTabWidget::currentChanged, this, [this] { RunGuarded([this] { PageControl1Change(); }); });
 }
 
@@ -94,7 +99,9 @@ void TMainHalvoret::EnableOutputFileActExecute()
 bool TMainHalvoret::RefusedAsDeviceFile(const std::string& name, const char* which)
 {
     const TTavrinMachine& m = *FMachine;
-    std::vector<std::string> chosen(m.FDrivePaths.begin(), m.FDrivePaths.end());
+    std::vector<std::string> chosen;
+    for (uint8_t d = 0; d < 4; ++d)
+        chosen.push_back(m.DrivePath(d));
     chosen.push_back(DiskManagerPage->ManagerDiskFile());
     if (!TImageRegistry::Instance().IsImageInUse(name, chosen))
         return false;
@@ -111,5 +118,5 @@ void TMainHalvoret::PageControl1Change()
     CpuPage->CpuMemoryGrid->viewport()->update();
     // A CP/M program may have changed the IOBYTE since the page was last shown.
     if (PageControl1->currentWidget() == PortsPage && Booted())
-        FMachine->FMapping.ShowIOByte(FMachine->CpuEmu1.ReadMemoryByte(TDeviceMapping::IOByteAddress));
+        FMachine->Mapping().ShowIOByte(FMachine->Cpu().ReadMemoryByte(TDeviceMapping::IOByteAddress));
 }

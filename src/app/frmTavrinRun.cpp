@@ -1,131 +1,24 @@
-// The run loop, single step, boot and the loading actions of the main window.
+// Single step, boot and the loading actions of the main window.
 
 #include "app/frmTavrin.h"
 
 #include "platform/ActionPump.h"
 #include "platform/core/ProgramFolder.h"
+#include "app/CpuDisplay.h"
+#include "app/RunLoop.h"
 #include "platform/QtUiPrompts.h"
-#include "ui/CpuPage.h"
 #include "ui/DisksPage.h"
 
 #include <QAction>
-#include <QTabWidget>
-#include <QTimer>
-
-#include <cstdio>
-
-void TMainHalvoret::SetRunning(bool on)
-{
-    FRunWaiting = false;
-    FIdleTimer->setInterval(0);
-    if (on && !FClosing)
-        FIdleTimer->start();
-    else
-        FIdleTimer->stop();
-}
-
-void TMainHalvoret::WakeRun()
-{
-    if (!FRunWaiting)
-        return;
-    FRunWaiting = false;
-    // Restarts the timer when it runs; a stopped run stays stopped.
-    FIdleTimer->setInterval(0);
-}
-
-void TMainHalvoret::ApplicationEvents1Idle()
-{
-    if (!RunCpuAct->isChecked() || FClosing) {
-        FIdleTimer->stop();
-        return;
-    }
-    // A burst never starts inside another, nor inside a box opened by one.
-    if (FInBurst || FModalDepth > 0)
-        return;
-
-    TBurstResult result = TBurstResult::Completed;
-    std::string failure;
-    FInBurst = true;
-    try {
-        result = FMachine->RunBurst(TTavrinMachine::BurstLength);
-    } catch (const std::exception& e) {
-        failure = e.what();
-    } catch (...) {
-        failure = "Unknown error in a device.";
-    }
-    FInBurst = false;
-
-    if (!failure.empty()) {
-        // A failing device stops the run, so the error is reported once.
-        if (RunCpuAct->isChecked())
-            RunCpuAct->trigger();
-        UpdateCpuDisplay();
-        FPrompts->ShowError(failure);
-    } else if (result == TBurstResult::BreakPoint) {
-        if (RunCpuAct->isChecked())
-            RunCpuAct->trigger();
-        UpdateCpuDisplay();
-        char text[40];
-        std::snprintf(text, sizeof text, "Reached break point at %04X", FMachine->FBreakPoint);
-        FPrompts->ShowMessage(text);
-    }
-
-    if (result == TBurstResult::Idle && !FRunWaiting) {
-        // Waiting costs next to no CPU; keys and received data end it at
-        // once, and the short timer bounds the wait for input that arrives
-        // without telling the machine (the TCP server's queues).
-        FRunWaiting = true;
-        FIdleTimer->setInterval(IdleWaitMs);
-    } else if (result != TBurstResult::Idle) {
-        WakeRun();
-    }
-
-    if (RunCpuAct->isChecked() && !FClosing)
-        RefreshCpuDisplayWhileRunning();
-    if (FClosing) {
-        if (RunCpuAct->isChecked())
-            RunCpuAct->trigger();
-        close();
-    } else {
-        UpdateAllActions();
-    }
-}
-
-void TMainHalvoret::UpdateAllActions()
-{
-    FActionPump->UpdateAllActions();
-}
-
-void TMainHalvoret::RefreshCpuDisplayWhileRunning()
-{
-    const auto now = std::chrono::steady_clock::now();
-    const bool pageShown = PageControl1->currentWidget() == CpuPage;
-    auto& last = pageShown ? FLastPageRefresh : FLastDialogRefresh;
-    if (now - last < TCpuPage::RunRefreshInterval) {
-        FRunRefreshOwed = true;
-        return;
-    }
-    last = now;
-    FRunRefreshOwed = false;
-    if (pageShown) {
-        UpdateCpuDisplay();
-        return;
-    }
-    CpuPage->RefreshRegisterDialog();
-    if (OnRefreshRegisterDialog)
-        OnRefreshRegisterDialog(*this);
-}
 
 void TMainHalvoret::UpdateCpuDisplay()
 {
-    CpuPage->UpdateCpuDisplay();
-    if (OnUpdateCpuDisplay)
-        OnUpdateCpuDisplay(*this);
+    FCpuDisplay->Update();
 }
 
 void TMainHalvoret::RunCpuActExecute()
 {
-    if (FClosing)
+    if (FRunLoop->Closing())
         RunCpuAct->setChecked(false);
 }
 

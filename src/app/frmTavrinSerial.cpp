@@ -1,14 +1,16 @@
 // The serial glue of the main window: the COM panels of the Ports page, the
 // host ports and the TCP server behind them, and BREAKs that reboot CP/M.
 
-#include "app/frmTavrin.h"
+#include "app/WindowSerialLines.h"
 
+#include "app/GuardedCall.h"
 #include "net/ComRxGlue.h"
 #include "platform/GuiThreadPoster.h"
 #include "ui/ComSettingsPanel.h"
 #include "ui/PortsPage.h"
 
 #include <QCheckBox>
+#include <QWidget>
 
 namespace {
 
@@ -16,40 +18,59 @@ TComSettingsPanel* PanelOf(TPortsPage* page, int line) { return line == 1 ? page
 
 } // namespace
 
-void TMainHalvoret::BuildSerialLines()
+TWindowSerialLines::TWindowSerialLines(TTavrinMachine& machine, TPortsPage& page, IUiPrompts& prompts,
+                                       QWidget& window)
+    : FMachine(machine), FPortsPage(page), FPrompts(prompts), FWindow(window)
 {
     // The ports' receive threads post their events here as queued calls;
     // ones that arrive after their port closed are dropped by the port.
-    FComGlue = std::make_unique<TComGlue>(*FMachine, GuiThreadPoster(this));
+    FComGlue = std::make_unique<TComGlue>(FMachine, GuiThreadPoster(&FWindow));
     // A BREAK is handled at once, before the line's next block arrives.
-    FComGlue->OnComBreak = [this](int line) { WMComBreak(line); };
-    FMachine->OnApplyComSettings = [this](TTavrinMachine&, int line) { ApplyComSettings(line); };
+    FComGlue->OnComBreak = [this](int line) { ComBreak(line); };
+    FMachine.Events().OnApplyComSettings = [this](TTavrinMachine&, int line) { ApplyComSettings(line); };
     for (int line : {1, 2}) {
-        TComSettingsPanel* panel = PanelOf(PortsPage, line);
-        connect(panel, &TComSettingsPanel::EnableClicked, this,
-                [this, panel] { RunGuarded([this, panel] { C_ComPortEnableBtnClick(panel->EnableBtn); }); });
-        connect(panel, &TComSettingsPanel::SettingsEdited, this, [this, line] { ComSettingsEdited(line); });
+        TComSettingsPanel* panel = PanelOf(&FPortsPage, line);
+        QObject::connect(panel, &TComSettingsPanel::EnableClicked, &FWindow,
+                         [this, panel] { RunGuarded(FPrompts, [this, panel] { C_ComPortEnableBtnClick(panel->EnableBtn); }); });
+        QObject::connect(panel, &TComSettingsPanel::SettingsEdited, &FWindow, [this, line] { ComSettingsEdited(line); });
     }
 }
 
-void TMainHalvoret::C_ComPortEnableBtnClick(QObject* sender)
+TWindowSerialLines::~TWindowSerialLines()
 {
-    const int line = sender == PortsPage->Com1Panel->EnableBtn ? 1 : 2;
+    // The lines close (their threads joined) while the window still stands.
+    FMachine.Events().OnApplyComSettings = nullptr;
+    FComGlue.reset();
+}
+
+void TWindowSerialLines::C_ComPortEnableBtnClick(QObject* sender)
+{
+    const int line = sender == FPortsPage.Com1Panel->EnableBtn ? 1 : 2;
     ComSettingsEdited(line);
     ApplyComSettings(line);
 }
 
-void TMainHalvoret::ComSettingsEdited(int line)
+void TWindowSerialLines::ComSettingsEdited(int line)
 {
-    TMachineSettings& s = FMachine->Settings;
-    PanelOf(PortsPage, line)->ReadSettings(line == 1 ? s.Com1 : s.Com2, s.UseTCPasCom1, s.Com1TCPPort);
+    TMachineSettings& s = FMachine.Settings();
+    PanelOf(&FPortsPage, line)->ReadSettings(line == 1 ? s.Com1 : s.Com2, s.UseTCPasCom1, s.Com1TCPPort);
 }
 
-void TMainHalvoret::ApplyComSettings(int line)
+void TWindowSerialLines::ApplyComSettings(int line)
 {
     const std::string warning = FComGlue->ApplyComSettings(line);
-    const TMachineSettings& s = FMachine->Settings;
-    PanelOf(PortsPage, line)->ShowSettings(line == 1 ? s.Com1 : s.Com2, s.UseTCPasCom1, s.Com1TCPPort);
+    const TMachineSettings& s = FMachine.Settings();
+    PanelOf(&FPortsPage, line)->ShowSettings(line == 1 ? s.Com1 : s.Com2, s.UseTCPasCom1, s.Com1TCPPort);
     if (!warning.empty())
-        FPrompts->MessageDlg(warning, TMsgDlgType::Warning, mbOK);
+        FPrompts.MessageDlg(warning, TMsgDlgType::Warning, mbOK);
+}
+
+void TWindowSerialLines::ComBreak(intptr_t line)
+{
+    if (line == 1)
+        FMachine.DropNextComBlock(1);
+    else if (line == 2)
+        FMachine.DropNextComBlock(2);
+    if (OnReboot)
+        OnReboot();
 }

@@ -1,4 +1,4 @@
-// The TTY console as the form builds it, and its display values.
+// The TTY console as the form builds it.
 
 #include "app/frmTavrin.h"
 
@@ -19,7 +19,7 @@ constexpr int TtyFontHeight = -12;  // 9 points at 96 dots per inch
 } // namespace
 
 // 50 rows without line wrap, black text on sky blue with white high video
-// and a navy cursor; the keys go to the window's TTY glue.
+// and a navy cursor; its keys go to the TTY console's glue.
 void TMainHalvoret::BuildTtyTerminal()
 {
     SimpleTerminal1 = new TSimpleTerminal(TtyPage);
@@ -34,22 +34,4 @@ void TMainHalvoret::BuildTtyTerminal()
     t.SetLineWrap(false);
     t.SetDefaultAttributes({});
     t.SetRows(TtyRows);
-    t.OnKeyPress = [this](TSimpleTerminal&, char& key) { QnTerminal2KeyPress(key); };
-    t.OnKeyDown = [this](TSimpleTerminal&, uint16_t& key, TShiftState shift) { SimpleTerminal1KeyDown(key, shift); };
-    t.OnKeyUp = [this](TSimpleTerminal&, uint16_t& key, TShiftState shift) { SimpleTerminal1KeyUp(key, shift); };
-}
-
-TMainHalvoret::TTtyDisplaySettings TMainHalvoret::GetTtyDisplaySettings() const
-{
-    const TSimpleTerminal& t = *SimpleTerminal1;
-    return {t.Color(), t.LowVideoFontColor(), t.Rows(), t.CursorColor()};
-}
-
-void TMainHalvoret::SetTtyDisplaySettings(const TTtyDisplaySettings& settings)
-{
-    TSimpleTerminal& t = *SimpleTerminal1;
-    t.SetColor(settings.Background);
-    t.SetLowVideoFontColor(settings.FontColor);
-    t.SetCursorColor(settings.CursorColor);
-    t.SetRows(settings.Rows);
 }

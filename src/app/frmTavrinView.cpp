@@ -5,6 +5,7 @@
 #include <QFontInfo>
 
 #include "app/frmTavrin.h"
+#include "app/TtyConsole.h"
 #include "console/QnTerminal.h"
 #include "console/core/QnTrmVT100.h"
 #include "console/SimpleTerminal.h"
@@ -46,8 +47,7 @@ void TMainHalvoret::ClearCrtActExecute()
 
 void TMainHalvoret::ClearTTYActExecute()
 {
-    SimpleTerminal1->RebuildScreen(false);
-    FTtyParser.Reset();
+    FTtyConsole->Clear();
 }
 
 void TMainHalvoret::ApplyCrtColors()
@@ -118,10 +118,10 @@ void TMainHalvoret::SetTttyFontExecute()
 
 void TMainHalvoret::TTYDisplaySettingsActExecute()
 {
-    TTtyDisplaySettings tty = GetTtyDisplaySettings();
+    TTtyConsole::TDisplaySettings tty = FTtyConsole->DisplaySettings();
     TTYDisplaySettingsDlg->SetSettings(tty.Background, tty.FontColor, tty.Rows, tty.CursorColor);
     if (TTYDisplaySettingsDlg->exec() != QDialog::Accepted)
         return;
     TTYDisplaySettingsDlg->GetSettings(tty.Background, tty.FontColor, tty.Rows, tty.CursorColor);
-    SetTtyDisplaySettings(tty);
+    FTtyConsole->SetDisplaySettings(tty);
 }

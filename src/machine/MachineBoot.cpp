@@ -43,8 +43,8 @@ std::string TTavrinMachine::ResolveImagePath(const std::string& name, const std:
 
 TTavrinMachine::TSystemLoad TTavrinMachine::LoadSystemImages(TMemoryImage& image)
 {
-    std::string cpmPath = ResolveImagePath(NrTrim(Settings.CpmSourceFile), "cpm22.hex");
-    std::string biosPath = ResolveImagePath(NrTrim(Settings.BiosSourceFile), "zubios.hex");
+    std::string cpmPath = ResolveImagePath(NrTrim(FSettings.CpmSourceFile), "cpm22.hex");
+    std::string biosPath = ResolveImagePath(NrTrim(FSettings.BiosSourceFile), "zubios.hex");
     image.fill(0);
     THexLoadResult cpm = LoadHexImage(cpmPath, image);
     THexLoadResult bios = LoadHexImage(biosPath, image);
@@ -135,8 +135,8 @@ void TTavrinMachine::MountDrive(uint8_t drive, const std::string& fileName)
         FDriveCaptions[drive] = caption;
         FLamps[drive].NotLitColor = LampMountedColor;
         FDrivePaths[drive] = fileName;
-        if (OnDriveChanged)
-            OnDriveChanged(*this, drive);
+        if (FEvents.OnDriveChanged)
+            FEvents.OnDriveChanged(*this, drive);
     } catch (...) {
         if (!RestoreDrive(drive, previous))
             UnmountDrive(drive);
@@ -166,14 +166,14 @@ void TTavrinMachine::UnmountDrive(uint8_t drive)
     FDiskController->UnmountDisk(drive);
     FDriveCaptions[drive] = "(no disk)";
     FLamps[drive].NotLitColor = LampEmptyColor;
-    if (OnDriveChanged)
-        OnDriveChanged(*this, drive);
+    if (FEvents.OnDriveChanged)
+        FEvents.OnDriveChanged(*this, drive);
 }
 
 void TTavrinMachine::BootSystem()
 {
-    FCom1RxQueue.Clear();
-    FCom2RxQueue.Clear();
+    FCom1.Received.Clear();
+    FCom2.Received.Clear();
     FCrtKeyQueue.Clear();
     FTtyKeyQueue.Clear();
     FLastCrtKey = 0;
@@ -183,18 +183,18 @@ void TTavrinMachine::BootSystem()
         // The paths stay: they are mounted again below.
         FDriveCaptions[d] = "(no disk)";
         FLamps[d].NotLitColor = LampEmptyColor;
-        if (OnDriveChanged)
-            OnDriveChanged(*this, d);
+        if (FEvents.OnDriveChanged)
+            FEvents.OnDriveChanged(*this, d);
     }
     TSystemLoad load = LoadSystemImages(FStagingImage);
-    CopyToMemory(CpuEmu1, FStagingImage, load.Start, load.Length);
+    CopyToMemory(FCpu, FStagingImage, load.Start, load.Length);
     if (!FileExists(FDrivePaths[0]))
         throw std::runtime_error("A disk must be selected for drive A before you may boot CPM!");
     MountDrive(0, FDrivePaths[0]);
     for (uint8_t d = 1; d < 4; ++d)
         if (FileExists(FDrivePaths[d]))
             MountDrive(d, FDrivePaths[d]);
-    CpuEmu1.Reset(load.BiosFirst);
+    FCpu.Reset(load.BiosFirst);
     FMapping.FBooted = true;
 }
 
@@ -203,8 +203,8 @@ THexLoadResult TTavrinMachine::LoadHexToMemory(const std::string& fileName)
     FStagingImage.fill(0);
     THexLoadResult load = LoadHexImage(fileName, FStagingImage);
     THexSpan span = HexLoadedSpan(load.Stored, load.First);
-    CopyToMemory(CpuEmu1, FStagingImage, span.Start, span.Length);
-    CpuEmu1.Reset(load.First);
+    CopyToMemory(FCpu, FStagingImage, span.Start, span.Length);
+    FCpu.Reset(load.First);
     return load;
 }
 
@@ -238,7 +238,7 @@ uint32_t TTavrinMachine::LoadBinaryProgram(const std::string& fileName)
     }
     if (got < size)
         throw std::runtime_error("Unable to read entire program file!");
-    CpuEmu1.WriteMemory(0x0100, static_cast<uint16_t>(size), FStagingImage.data());
+    FCpu.WriteMemory(0x0100, static_cast<uint16_t>(size), FStagingImage.data());
     return static_cast<uint32_t>((size + 255) / 256);
 }
 

@@ -27,25 +27,26 @@ public:
     virtual void WriteChar(uint8_t ch) = 0;
 };
 
-// A host serial line (COM1, COM2). Received bytes reach the machine's
-// receive queue through the machine's ComDataBlock.
+// A serial line as the port map sees it: COM1, COM2, or the TCP server
+// standing in for COM1.
 class ISerialLine {
 public:
     virtual ~ISerialLine() = default;
     virtual bool IsOpen() = 0;
+    virtual bool DataAvailable() = 0;
+    // False, and b untouched, when nothing is waiting.
+    virtual bool ReadByte(uint8_t& b) = 0;
     virtual bool CanWrite() = 0;
+    // Dropped when the line cannot take it.
     virtual void WriteByte(uint8_t b) = 0;
 };
 
-// The TCP server standing in for COM1. Its queues are locked inside.
-class ITcpComServer {
+// A host port's sending side (COM1, COM2). Its received bytes reach the
+// machine's receive queue through the machine's ComDataBlock.
+class IHostSerialPort {
 public:
-    virtual ~ITcpComServer() = default;
-    virtual bool GetActive() = 0;
-    virtual bool DataAvailable() = 0;
+    virtual ~IHostSerialPort() = default;
+    virtual bool IsOpen() = 0;
     virtual bool CanWrite() = 0;
-    // False, and b untouched, when inactive or nothing is waiting.
-    virtual bool ReadByte(uint8_t& b) = 0;
-    // Dropped when inactive or the transmit queue is full.
     virtual void WriteByte(uint8_t b) = 0;
 };

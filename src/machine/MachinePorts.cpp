@@ -4,26 +4,40 @@
 
 #include "machine/TavrinMachine.h"
 
+#include "machine/MachinePortNumbers.h"
+
 #include <cerrno>
 #include <unistd.h>
 
+using namespace MachinePort;
+
 namespace {
+
+bool IsDiskPort(uint8_t port) { return port >= DiskFirst && port <= DiskLast; }
+
+} // namespace
+
+ISerialLine* TTavrinMachine::ComLine(int line)
+{
+    if (line == 1 && FSettings.UseTCPasCom1)
+        return FTcpCom1;
+    return &HostLine(line);
+}
 
 // A serial line's status port: nothing while the line is closed, even with
 // bytes left in its receive queue.
-uint8_t SerialStatus(ISerialLine* line, const TByteFIFO& rxQueue)
+uint8_t TTavrinMachine::SerialStatus(int line)
 {
+    ISerialLine* com = ComLine(line);
     uint8_t status = 0;
-    if (line && line->IsOpen()) {
-        if (rxQueue.Count() > 0)
-            status |= 0x02;
-        if (line->CanWrite())
-            status |= 0x04;
+    if (com && com->IsOpen()) {
+        if (com->DataAvailable())
+            status |= StatusInputReady;
+        if (com->CanWrite())
+            status |= StatusOutputReady;
     }
     return status;
 }
-
-} // namespace
 
 void TTavrinMachine::ReaderRefill()
 {
@@ -40,7 +54,7 @@ void TTavrinMachine::ReaderRefill()
     readBlock();
     if (FReaderCount != 0)
         return;
-    switch (Settings.ReaderEnd) {
+    switch (FSettings.ReaderEnd) {
     case TReaderEndOption::Restart:
         ::lseek(FReaderFd, 0, SEEK_SET);
         readBlock();
@@ -50,19 +64,19 @@ void TTavrinMachine::ReaderRefill()
         FReaderBuffer[0] = 0x1A;
         break;
     case TReaderEndOption::SwitchConsole:
-        FMapping.SetItemIndex(TMappedDevice::Con, Settings.InFileChangeCon);
+        FMapping.SetItemIndex(TMappedDevice::Con, FSettings.InFileChangeCon);
         [[fallthrough]];
     case TReaderEndOption::ReportNothing:
         CloseReaderFile();
-        if (OnReaderClosed)
-            OnReaderClosed(*this);
+        if (FEvents.OnReaderClosed)
+            FEvents.OnReaderClosed(*this);
         break;
     }
 }
 
 uint8_t TTavrinMachine::InputStatus(uint8_t status)
 {
-    if (status & 0x02)
+    if (status & StatusInputReady)
         FIdleWatch.Activity();
     else
         FIdleWatch.EmptyPoll();
@@ -71,86 +85,69 @@ uint8_t TTavrinMachine::InputStatus(uint8_t status)
 
 void TTavrinMachine::CpuPortRead(TCpuEmu&, uint16_t port, uint8_t& dataByte)
 {
-    switch (port & 0xFF) {
-    case 0x10:
-        dataByte = InputStatus(FTtyKeyQueue.Count() > 0 ? 0x06 : 0x04);
+    const uint8_t p = port & 0xFF;
+    if (IsDiskPort(p)) {
+        dataByte = FDiskController->ReadPort(p & 7);
+        FIdleWatch.Activity();
         return;
-    case 0x11:
+    }
+    switch (p) {
+    case TtyStatus:
+        dataByte = InputStatus(FTtyKeyQueue.Count() > 0 ? StatusInputReady | StatusOutputReady : StatusOutputReady);
+        return;
+    case TtyData:
         FTtyKeyQueue.GetByte(FLastTtyKey);
         dataByte = FLastTtyKey;
         break;
-    case 0x12:
-        dataByte = InputStatus(FCrtKeyQueue.Count() > 0 ? 0x06 : 0x04);
+    case CrtStatus:
+        dataByte = InputStatus(FCrtKeyQueue.Count() > 0 ? StatusInputReady | StatusOutputReady : StatusOutputReady);
         return;
-    case 0x13:
+    case CrtData:
         FCrtKeyQueue.GetByte(FLastCrtKey);
         dataByte = FLastCrtKey;
         break;
-    case 0x14: {
-        uint8_t status = 0;
-        if (Settings.UseTCPasCom1) {
-            if (TcpPortModule && TcpPortModule->GetActive()) {
-                if (TcpPortModule->DataAvailable())
-                    status |= 0x02;
-                if (TcpPortModule->CanWrite())
-                    status |= 0x04;
-            }
-        } else {
-            status = SerialStatus(ComRx1, FCom1RxQueue);
-        }
-        dataByte = InputStatus(status);
+    case Com1Status:
+        dataByte = InputStatus(SerialStatus(1));
         return;
-    }
-    case 0x15:
-        if (Settings.UseTCPasCom1) {
-            if (TcpPortModule)
-                TcpPortModule->ReadByte(dataByte);
-        } else {
-            FCom1RxQueue.GetByte(dataByte);
-        }
-        break;
-    case 0x16:
-        dataByte = InputStatus(SerialStatus(ComRx2, FCom2RxQueue));
+    case Com2Status:
+        dataByte = InputStatus(SerialStatus(2));
         return;
-    case 0x17:
-        FCom2RxQueue.GetByte(dataByte);
+    case Com1Data:
+    case Com2Data:
+        if (ISerialLine* com = ComLine(p == Com1Data ? 1 : 2))
+            com->ReadByte(dataByte);
         break;
-    case 0x18:
-        dataByte = (Printer && Printer->IsReady()) ? 0x04 : 0x00;
+    case PrinterStatus:
+        dataByte = (FPrinter && FPrinter->IsReady()) ? StatusOutputReady : 0x00;
         break;
-    case 0x1A:
+    case ReaderStatus:
         ReaderRefill();
-        dataByte = InputStatus(FReaderIndex < FReaderCount ? 0x02 : 0x00);
+        dataByte = InputStatus(FReaderIndex < FReaderCount ? StatusInputReady : 0x00);
         return;
-    case 0x1B:
+    case ReaderData:
         ReaderRefill();
         if (FReaderIndex < FReaderCount)
             dataByte = FReaderBuffer[static_cast<size_t>(FReaderIndex++)];
         break;
-    case 0x1C:
-        dataByte = FPunchFd >= 0 ? 0x04 : 0x00;
+    case PunchStatus:
+        dataByte = FPunchFd >= 0 ? StatusOutputReady : 0x00;
         break;
-    case 0x30:
+    case Com1Config:
         dataByte = GetComConfigByte(1);
         break;
-    case 0x31:
+    case Com2Config:
         dataByte = GetComConfigByte(2);
         break;
-    case 0x40:
+    case SysStatusControl:
         dataByte = FSysChannel.StatusPortRead();
         break;
-    case 0x41:
+    case SysReplyCommand:
         dataByte = FSysChannel.ReplyPortRead();
         break;
-    case 0x48:
+    case DeviceMapping:
         dataByte = FMapping.MappingPortRead();
         break;
-    case 0x70: case 0x71: case 0x72: case 0x73:
-    case 0x74: case 0x75: case 0x76: case 0x77:
-        if (FDiskController)
-            dataByte = FDiskController->ReadPort(port & 7);
-        break;
-    default:  // 19h and 1Dh included: output-only data ports
+    default:  // the printer and punch data ports included: output only
         dataByte = 0xFF;
         break;
     }
@@ -160,32 +157,32 @@ void TTavrinMachine::CpuPortRead(TCpuEmu&, uint16_t port, uint8_t& dataByte)
 void TTavrinMachine::CpuPortWrite(TCpuEmu&, uint16_t port, uint8_t dataByte)
 {
     FIdleWatch.Activity();
-    switch (port & 0xFF) {
-    case 0x11:
-        if (TtyConsole)
-            TtyConsole->WriteTtyByte(dataByte);
+    const uint8_t p = port & 0xFF;
+    if (IsDiskPort(p)) {
+        FDiskController->WritePort(p & 7, dataByte);
+        return;
+    }
+    switch (p) {
+    case TtyData:
+        if (FTtyConsole)
+            FTtyConsole->WriteTtyByte(dataByte);
         break;
-    case 0x13:
-        if (CrtConsole)
-            CrtConsole->WriteChar(dataByte);
+    case CrtData:
+        if (FCrtConsole)
+            FCrtConsole->WriteChar(dataByte);
         break;
-    case 0x15:
-        if (Settings.UseTCPasCom1) {
-            if (TcpPortModule)
-                TcpPortModule->WriteByte(dataByte);
-        } else if (ComRx1 && ComRx1->IsOpen()) {
-            ComRx1->WriteByte(dataByte);
-        }
+    case Com1Data:
+    case Com2Data: {
+        ISerialLine* com = ComLine(p == Com1Data ? 1 : 2);
+        if (com && com->IsOpen())
+            com->WriteByte(dataByte);
         break;
-    case 0x17:
-        if (ComRx2 && ComRx2->IsOpen())
-            ComRx2->WriteByte(dataByte);
+    }
+    case PrinterData:
+        if (FPrinter)
+            FPrinter->WriteChar(dataByte);
         break;
-    case 0x19:
-        if (Printer)
-            Printer->WriteChar(dataByte);
-        break;
-    case 0x1D:
+    case PunchData:
         if (FPunchFd >= 0) {
             ssize_t written = -1;
             if (FPunchTruncatePending && ::ftruncate(FPunchFd, 0) == 0)
@@ -197,27 +194,22 @@ void TTavrinMachine::CpuPortWrite(TCpuEmu&, uint16_t port, uint8_t dataByte)
             }
             if (written != 1) {
                 ClosePunchFile();
-                if (OnPunchClosed)
-                    OnPunchClosed(*this);
+                if (FEvents.OnPunchClosed)
+                    FEvents.OnPunchClosed(*this);
             }
         }
         break;
-    case 0x30:
+    case Com1Config:
         SetComConfigByte(1, dataByte);
         break;
-    case 0x31:
+    case Com2Config:
         SetComConfigByte(2, dataByte);
         break;
-    case 0x40:
+    case SysStatusControl:
         FSysChannel.ControlPortWrite(dataByte);
         break;
-    case 0x41:
+    case SysReplyCommand:
         FSysChannel.CommandPortWrite(dataByte);
-        break;
-    case 0x70: case 0x71: case 0x72: case 0x73:
-    case 0x74: case 0x75: case 0x76: case 0x77:
-        if (FDiskController)
-            FDiskController->WritePort(port & 7, dataByte);
         break;
     default:
         break;

@@ -25,8 +25,8 @@ int OpenOrThrow(const std::string& fileName, int flags)
 TTavrinMachine::TTavrinMachine(const std::string& programFolder)
     : FProgramFolder(programFolder)
 {
-    CpuEmu1.OnPortRead = [this](TCpuEmu& s, uint16_t port, uint8_t& b) { CpuPortRead(s, port, b); };
-    CpuEmu1.OnPortWrite = [this](TCpuEmu& s, uint16_t port, uint8_t b) { CpuPortWrite(s, port, b); };
+    FCpu.OnPortRead = [this](TCpuEmu& s, uint16_t port, uint8_t& b) { CpuPortRead(s, port, b); };
+    FCpu.OnPortWrite = [this](TCpuEmu& s, uint16_t port, uint8_t b) { CpuPortWrite(s, port, b); };
 
     FDiskController = std::make_unique<TDiskController>();
     FDiskController->OnDmaFromMemory = [this](TDiskController& s, uint16_t a, uint16_t n, uint8_t* buf) {
@@ -41,7 +41,7 @@ TTavrinMachine::TTavrinMachine(const std::string& programFolder)
 
     // The IOBYTE is CP/M's own memory; the lists reach it only once booted.
     FMapping.OnWriteIOByte = [this](TDeviceMapping&, uint8_t value) {
-        CpuEmu1.WriteMemoryByte(TDeviceMapping::IOByteAddress, value);
+        FCpu.WriteMemoryByte(TDeviceMapping::IOByteAddress, value);
     };
 
     FDrivePaths[0] = FProgramFolder + "DiskA" + ".cpmdsk";
@@ -65,12 +65,12 @@ TTavrinMachine::~TTavrinMachine()
 
 void TTavrinMachine::DiskDmaToMemory(TDiskController&, uint16_t address, uint16_t count, uint8_t* buffer)
 {
-    CpuEmu1.WriteMemory(address, count, buffer);
+    FCpu.WriteMemory(address, count, buffer);
 }
 
 void TTavrinMachine::DiskDmaFromMemory(TDiskController&, uint16_t address, uint16_t count, uint8_t* buffer)
 {
-    CpuEmu1.ReadMemory(address, count, buffer);
+    FCpu.ReadMemory(address, count, buffer);
 }
 
 void TTavrinMachine::SetLamp(uint8_t drive, bool lit, uint32_t color)
@@ -82,8 +82,8 @@ void TTavrinMachine::SetLamp(uint8_t drive, bool lit, uint32_t color)
         return;
     lamp.Lit = lit;
     lamp.LitColor = color;
-    if (OnLampChanged)
-        OnLampChanged(*this, drive);
+    if (FEvents.OnLampChanged)
+        FEvents.OnLampChanged(*this, drive);
 }
 
 void TTavrinMachine::DiskReadLight(TDiskController&, uint8_t drive)
@@ -105,8 +105,8 @@ void TTavrinMachine::DiskLightsOff(TDiskController&)
         if (!DriveMounted(d) && FLamps[d].NotLitColor != LampEmptyColor) {
             FDriveCaptions[d] = "(no disk)";
             FLamps[d].NotLitColor = LampEmptyColor;
-            if (OnDriveChanged)
-                OnDriveChanged(*this, d);
+            if (FEvents.OnDriveChanged)
+                FEvents.OnDriveChanged(*this, d);
         }
     }
 }
@@ -161,17 +161,22 @@ void TTavrinMachine::QueueKeys(TConsoleKeyboard keyboard, std::string_view bytes
         InputArrived();
 }
 
+uint16_t TTavrinMachine::KeysWaiting(TConsoleKeyboard keyboard) const
+{
+    return (keyboard == TConsoleKeyboard::Tty ? FTtyKeyQueue : FCrtKeyQueue).Count();
+}
+
 void TTavrinMachine::InputArrived()
 {
-    if (OnInputArrived)
-        OnInputArrived(*this);
+    if (FEvents.OnInputArrived)
+        FEvents.OnInputArrived(*this);
 }
 
 // --- serial glue ------------------------------------------------------------
 
 uint8_t TTavrinMachine::GetComConfigByte(int line) const
 {
-    const TComLineSettings& s = line == 1 ? Settings.Com1 : Settings.Com2;
+    const TComLineSettings& s = line == 1 ? FSettings.Com1 : FSettings.Com2;
     uint8_t value = static_cast<uint8_t>((s.BaudIndex & 7) | (s.FormatIndex & 3) << 3);
     if (s.TwoStopBits)
         value |= 0x20;
@@ -182,19 +187,19 @@ uint8_t TTavrinMachine::GetComConfigByte(int line) const
 
 void TTavrinMachine::SetComConfigByte(int line, uint8_t value)
 {
-    TComLineSettings& s = line == 1 ? Settings.Com1 : Settings.Com2;
+    TComLineSettings& s = line == 1 ? FSettings.Com1 : FSettings.Com2;
     s.BaudIndex = value & 7;
     s.FormatIndex = (value >> 3) & 3;
     s.TwoStopBits = (value & 0x20) != 0;
     s.HandShake = (value & 0x40) != 0;
-    if (OnApplyComSettings)
-        OnApplyComSettings(*this, line);
+    if (FEvents.OnApplyComSettings)
+        FEvents.OnApplyComSettings(*this, line);
 }
 
 void TTavrinMachine::ComDataBlock(int line, const uint8_t* data, size_t count)
 {
-    bool& drop = line == 1 ? FCom1DropNextBlock : FCom2DropNextBlock;
-    TByteFIFO& queue = line == 1 ? FCom1RxQueue : FCom2RxQueue;
+    bool& drop = HostLine(line).DropNextBlock;
+    TByteFIFO& queue = HostLine(line).Received;
     if (drop) {
         drop = false;
         return;
@@ -205,12 +210,33 @@ void TTavrinMachine::ComDataBlock(int line, const uint8_t* data, size_t count)
         InputArrived();
 }
 
+void TTavrinMachine::DropNextComBlock(int line)
+{
+    HostLine(line).DropNextBlock = true;
+}
+
+void TTavrinMachine::ClearComReceived(int line)
+{
+    HostLine(line).Received.Clear();
+}
+
+uint16_t TTavrinMachine::ComBytesWaiting(int line) const
+{
+    return HostLine(line).Received.Count();
+}
+
+void TTavrinMachine::SetHostComPorts(IHostSerialPort* com1, IHostSerialPort* com2)
+{
+    FCom1.Port = com1;
+    FCom2.Port = com2;
+}
+
 // --- system-manager channel -------------------------------------------------
 
 std::optional<std::string> TTavrinMachine::SelectedPrinterName()
 {
-    if (OnSelectedPrinterName)
-        return OnSelectedPrinterName(*this);
+    if (FEvents.OnSelectedPrinterName)
+        return FEvents.OnSelectedPrinterName(*this);
     return std::nullopt;
 }
 
@@ -227,16 +253,16 @@ TBurstResult TTavrinMachine::RunBurst(uint32_t maxCount)
         const uint32_t chunk = std::min(maxCount - done, TIdlePollWatch::ChunkLength);
         if (!breakPointSet) {
             for (uint32_t i = 0; i < chunk; ++i)
-                CpuEmu1.ExecuteOpcode();
+                FCpu.ExecuteOpcode();
         } else {
             for (uint32_t i = 0; i < chunk; ++i) {
-                CpuEmu1.ExecuteOpcode();
-                if (CpuEmu1.NextPC == breakPoint)
+                FCpu.ExecuteOpcode();
+                if (FCpu.NextPC == breakPoint)
                     return TBurstResult::BreakPoint;
             }
         }
         done += chunk;
-        if (FIdleWatch.EndChunk(chunk) && IdleWait)
+        if (FIdleWatch.EndChunk(chunk) && FIdleWait)
             return TBurstResult::Idle;
     }
     return TBurstResult::Completed;

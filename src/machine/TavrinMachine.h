@@ -46,51 +46,11 @@ enum class TBurstResult : uint8_t { Completed, BreakPoint, Idle };
 // The two keyboards the CPU reads: TTY on ports 10h/11h, CRT on 12h/13h.
 enum class TConsoleKeyboard : uint8_t { Tty, Crt };
 
-class TTavrinMachine : public ISysHost {
-public:
-    static constexpr uint32_t BurstLength = 100001;
-    static constexpr uint32_t SystemTrackBytes = 2 * 32 * 128;  // 8192
-    static constexpr int64_t DiskImageSize = 1048576;
-    static constexpr int64_t ProgramSizeLimit = 0xDB00;        // 56064
+class TTavrinMachine;
 
-    // programFolder: where images and disks resolve, with trailing separator.
-    explicit TTavrinMachine(const std::string& programFolder);
-    ~TTavrinMachine() override;
-    TTavrinMachine(const TTavrinMachine&) = delete;
-    TTavrinMachine& operator=(const TTavrinMachine&) = delete;
-
-    // --- the machine --------------------------------------------------------
-    TCpuEmu CpuEmu1;
-    TMachineSettings Settings;
-
-    // The mapping lists, the cold-boot default (port 48h) and the booted
-    // flag (set by BootSystem) that lets list changes reach 0003h.
-    TDeviceMapping FMapping;
-    std::unique_ptr<TDiskController> FDiskController;
-    TMemoryImage FStagingImage{};
-    std::array<std::string, 4> FDrivePaths;
-
-    TByteFIFO FTtyKeyQueue{32};
-    uint8_t FLastTtyKey = 0;
-    TByteFIFO FCrtKeyQueue{32};
-    uint8_t FLastCrtKey = 0;
-    TByteFIFO FCom1RxQueue{512};
-    TByteFIFO FCom2RxQueue{512};
-    bool FCom1DropNextBlock = false;
-    bool FCom2DropNextBlock = false;
-
-    uint16_t FBreakPoint = 0;
-    bool FBreakPointSet = false;
-
-    // --- devices (null = absent) -------------------------------------------
-    ITtyConsole* TtyConsole = nullptr;
-    ICrtConsole* CrtConsole = nullptr;
-    IPrinterDevice* Printer = nullptr;
-    ISerialLine* ComRx1 = nullptr;
-    ISerialLine* ComRx2 = nullptr;
-    ITcpComServer* TcpPortModule = nullptr;
-
-    // --- notifications to the window ---------------------------------------
+// Who the machine tells about changes. The window fills in the ones it
+// needs; an empty one is not called.
+struct TMachineEvents {
     // A drive's caption, lamp colours or mount state changed.
     std::function<void(TTavrinMachine& sender, uint8_t drive)> OnDriveChanged;
     // A lamp lit or went out (drive 0-3).
@@ -107,6 +67,59 @@ public:
     // Input for the CPU arrived (keys, serial data, a reader file), so a run
     // waiting for input should go on at once.
     std::function<void(TTavrinMachine& sender)> OnInputArrived;
+};
+
+class TTavrinMachine : public ISysHost {
+public:
+    static constexpr uint32_t BurstLength = 100001;
+    static constexpr uint32_t SystemTrackBytes = 2 * 32 * 128;  // 8192
+    static constexpr int64_t DiskImageSize = 1048576;
+    static constexpr int64_t ProgramSizeLimit = 0xDB00;        // 56064
+
+    // programFolder: where images and disks resolve, with trailing separator.
+    explicit TTavrinMachine(const std::string& programFolder);
+    ~TTavrinMachine() override;
+    TTavrinMachine(const TTavrinMachine&) = delete;
+    TTavrinMachine& operator=(const TTavrinMachine&) = delete;
+
+    // --- the machine --------------------------------------------------------
+    TCpuEmu& Cpu() { return FCpu; }
+    const TCpuEmu& Cpu() const { return FCpu; }
+    // The settings model the window's controls edit.
+    TMachineSettings& Settings() { return FSettings; }
+    const TMachineSettings& Settings() const { return FSettings; }
+    // The mapping lists, the cold-boot default (port 48h) and the booted
+    // flag (set by BootSystem) that lets list changes reach 0003h.
+    TDeviceMapping& Mapping() { return FMapping; }
+    const TDeviceMapping& Mapping() const { return FMapping; }
+    bool Booted() const { return FMapping.FBooted; }
+    TDiskController& DiskController() { return *FDiskController; }
+    // True while some drive has this image open.
+    bool ImageMounted(const std::string& fileName) const { return FDiskController->IsImageMounted(fileName); }
+    // The image a drive mounts at the next boot (or RestoreDrive).
+    void SetDrivePath(uint8_t drive, const std::string& fileName) { FDrivePaths[drive & 3] = fileName; }
+    TMachineEvents& Events() { return FEvents; }
+
+    // --- break point ----------------------------------------------------------
+    void SetBreakPoint(uint16_t address)
+    {
+        FBreakPoint = address;
+        FBreakPointSet = true;
+    }
+    void ClearBreakPoint() { FBreakPointSet = false; }
+    bool BreakPointSet() const { return FBreakPointSet; }
+    // The last address armed; kept while the break point is cleared.
+    uint16_t BreakPoint() const { return FBreakPoint; }
+
+    // --- devices (null = absent) -------------------------------------------
+    void SetTtyConsole(ITtyConsole* console) { FTtyConsole = console; }
+    void SetCrtConsole(ICrtConsole* console) { FCrtConsole = console; }
+    void SetPrinter(IPrinterDevice* printer) { FPrinter = printer; }
+    // The host ports behind COM1 and COM2; their received bytes come in
+    // through ComDataBlock.
+    void SetHostComPorts(IHostSerialPort* com1, IHostSerialPort* com2);
+    // The TCP server that serves COM1 while the settings say so.
+    void SetTcpCom1(ISerialLine* server) { FTcpCom1 = server; }
 
     // --- port map ----------------------------------------------------------
     void CpuPortRead(TCpuEmu& sender, uint16_t port, uint8_t& dataByte);
@@ -132,18 +145,24 @@ public:
     // The one road of typed bytes to the CPU: appended in order to the
     // keyboard's queue; bytes that find it full are dropped.
     void QueueKeys(TConsoleKeyboard keyboard, std::string_view bytes);
+    uint16_t KeysWaiting(TConsoleKeyboard keyboard) const;
 
     // --- serial glue helpers -----------------------------------------------
     uint8_t GetComConfigByte(int line) const;
     void SetComConfigByte(int line, uint8_t value);
     // Bytes received on line 1 or 2 (dropped when the drop flag is set).
     void ComDataBlock(int line, const uint8_t* data, size_t count);
+    // A BREAK arrived: the block that carries its byte is not received.
+    void DropNextComBlock(int line);
+    // The line is reopened: what it received before goes.
+    void ClearComReceived(int line);
+    uint16_t ComBytesWaiting(int line) const;
 
     // --- system-manager channel (host side) ---------------------------------
-    TSysCommandChannel FSysChannel{*this};
+    TSysCommandChannel& SysChannel() { return FSysChannel; }
     std::string DrivePath(uint8_t d) const override { return d < 4 ? FDrivePaths[d] : std::string(); }
     // The printer device when it also serves the PRINT command.
-    ISysPrinter* SysPrinter() override { return dynamic_cast<ISysPrinter*>(Printer); }
+    ISysPrinter* SysPrinter() override { return dynamic_cast<ISysPrinter*>(FPrinter); }
     std::optional<std::string> SelectedPrinterName() override;
 
     // --- boot and loading --------------------------------------------------
@@ -187,18 +206,62 @@ public:
     // has only been polling for input that is not there (unless IdleWait is
     // off, which benchmarks use for comparison).
     TBurstResult RunBurst(uint32_t maxCount = BurstLength);
-    bool IdleWait = true;
-    void StepCpu() { CpuEmu1.ExecuteOpcode(); }
+    void SetIdleWait(bool on) { FIdleWait = on; }
+    void StepCpu() { FCpu.ExecuteOpcode(); }
 
     const std::string& ProgramFolderPath() const override { return FProgramFolder; }
 
 private:
+    // COM2, or COM1 on its host port: the port sends, the machine's queue
+    // holds what it received.
+    class THostComLine : public ISerialLine {
+    public:
+        IHostSerialPort* Port = nullptr;
+        TByteFIFO Received{512};
+        bool DropNextBlock = false;
+        bool IsOpen() override { return Port && Port->IsOpen(); }
+        bool DataAvailable() override { return Received.Count() > 0; }
+        bool ReadByte(uint8_t& b) override { return Received.GetByte(b); }
+        bool CanWrite() override { return Port && Port->CanWrite(); }
+        void WriteByte(uint8_t b) override { Port->WriteByte(b); }
+    };
+    THostComLine& HostLine(int line) { return line == 1 ? FCom1 : FCom2; }
+    const THostComLine& HostLine(int line) const { return line == 1 ? FCom1 : FCom2; }
+    // What the port map talks to for line 1 or 2; null for an absent TCP server.
+    ISerialLine* ComLine(int line);
+    uint8_t SerialStatus(int line);
     void ReaderRefill();
     // A status read of an input port: counts as waiting only when it
     // reports nothing ready (bit 1 clear).
     uint8_t InputStatus(uint8_t status);
     void InputArrived();
     void SetLamp(uint8_t drive, bool lit, uint32_t color);
+
+    TCpuEmu FCpu;
+    TMachineSettings FSettings;
+    TMachineEvents FEvents;
+    TDeviceMapping FMapping;
+    std::unique_ptr<TDiskController> FDiskController;
+    TMemoryImage FStagingImage{};
+    std::array<std::string, 4> FDrivePaths;
+
+    TByteFIFO FTtyKeyQueue{32};
+    uint8_t FLastTtyKey = 0;
+    TByteFIFO FCrtKeyQueue{32};
+    uint8_t FLastCrtKey = 0;
+    THostComLine FCom1;
+    THostComLine FCom2;
+    ISerialLine* FTcpCom1 = nullptr;
+
+    uint16_t FBreakPoint = 0;
+    bool FBreakPointSet = false;
+    bool FIdleWait = true;
+
+    ITtyConsole* FTtyConsole = nullptr;
+    ICrtConsole* FCrtConsole = nullptr;
+    IPrinterDevice* FPrinter = nullptr;
+
+    TSysCommandChannel FSysChannel{*this};
 
     std::string FProgramFolder;
     std::array<TDriveLamp, 4> FLamps;

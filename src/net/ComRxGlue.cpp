@@ -35,16 +35,14 @@ TComGlue::TComGlue(TTavrinMachine& machine, TComDispatcher dispatcher) : FMachin
         port->OnModemSignal = [this, line](TComRx&, TComModemEvents events) { ModemSignal(line, events); };
         ++line;
     }
-    FMachine.ComRx1 = &FLine1;
-    FMachine.ComRx2 = &FLine2;
-    FMachine.TcpPortModule = &TcpPortModule;
+    FMachine.SetHostComPorts(&FLine1, &FLine2);
+    FMachine.SetTcpCom1(&TcpPortModule);
 }
 
 TComGlue::~TComGlue()
 {
-    FMachine.ComRx1 = nullptr;
-    FMachine.ComRx2 = nullptr;
-    FMachine.TcpPortModule = nullptr;
+    FMachine.SetHostComPorts(nullptr, nullptr);
+    FMachine.SetTcpCom1(nullptr);
 }
 
 void TComGlue::ModemSignal(int line, TComModemEvents events)
@@ -76,15 +74,16 @@ std::string TComGlue::ApplyComSettings(int line)
 {
     const bool first = line == 1;
     TComRx& port = first ? ComRx1 : ComRx2;
-    TComLineSettings& s = first ? FMachine.Settings.Com1 : FMachine.Settings.Com2;
-    (first ? FMachine.FCom1RxQueue : FMachine.FCom2RxQueue).Clear();
+    TMachineSettings& settings = FMachine.Settings();
+    TComLineSettings& s = first ? settings.Com1 : settings.Com2;
+    FMachine.ClearComReceived(line);
     port.Close();
     if (first)
         TcpPortModule.SetActive(false);
     try {
-        if (first && FMachine.Settings.UseTCPasCom1) {
+        if (first && settings.UseTCPasCom1) {
             if (s.Enabled) {
-                TcpPortModule.Port = FMachine.Settings.Com1TCPPort;
+                TcpPortModule.Port = settings.Com1TCPPort;
                 TcpPortModule.SetActive(true);
             }
         } else {

@@ -14,7 +14,7 @@
 
 // A host port as the port map sees it. A write waits a bounded time for the
 // line, then drops the byte, so a stalled line never hangs the machine.
-class TComRxLine : public ISerialLine {
+class TComRxLine : public IHostSerialPort {
 public:
     static constexpr int WriteTimeoutMs = 100;
     explicit TComRxLine(TComRx& port) : FPort(port) {}

@@ -16,7 +16,7 @@
 #include "machine/ByteFIFO.h"
 #include "machine/MachineDevices.h"
 
-class TTcpPortModule : public ITcpComServer {
+class TTcpPortModule : public ISerialLine {
 public:
     static constexpr uint16_t QueueCapacity = 512;
     static constexpr size_t TransferSize = 512;
@@ -35,7 +35,8 @@ public:
     // Activating throws std::runtime_error with the reason when the port
     // text is not a port number or the port cannot be listened on.
     void SetActive(bool value);
-    bool GetActive() override { return FThread != nullptr; }
+    bool GetActive() const { return FThread != nullptr; }
+    bool IsOpen() override { return GetActive(); }
     // The port actually listened on (useful when Port is taken by the system).
     uint16_t ListeningPort() const { return FListeningPort; }
     // Clients connected now.

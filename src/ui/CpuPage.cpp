@@ -106,7 +106,7 @@ TCpuPage::TCpuPage(TTavrinMachine& machine, IUiPrompts& prompts, const TCpuPageA
     body->addWidget(SimpleTerminal2);
 
     MemoryModel = new TMemoryGridModel(this);
-    MemoryModel->SetCpu(&FMachine.CpuEmu1);
+    MemoryModel->SetCpu(&FMachine.Cpu());
     MemoryModel->OnBadValue = [this] { FPrompts.Beep(); };
     CpuMemoryGrid = new TMemoryGridView(this);
     CpuMemoryGrid->setObjectName(QStringLiteral("CpuMemoryGrid"));
@@ -171,7 +171,7 @@ void TCpuPage::WriteInstructionRow(int row, uint16_t address, bool known)
     TSimpleTerminal& t = *SimpleTerminal2;
     t.GotoXY(1, row);
     if (known) {
-        const TCpuEmu& cpu = FMachine.CpuEmu1;
+        const TCpuEmu& cpu = FMachine.Cpu();
         uint32_t bytes = 0;
         for (int i = 3; i >= 0; --i)
             bytes = (bytes << 8) | cpu.ReadMemoryByte(static_cast<uint16_t>(address + i));
@@ -186,7 +186,7 @@ void TCpuPage::WriteInstructionRow(int row, uint16_t address, bool known)
 
 void TCpuPage::UpdateCpuDisplay()
 {
-    const TCpuEmu& cpu = FMachine.CpuEmu1;
+    const TCpuEmu& cpu = FMachine.Cpu();
     TSimpleTerminal& t = *SimpleTerminal2;
     t.SetDefaultAttributes({});
     const uint8_t pairs[12][2] = {
@@ -232,7 +232,7 @@ void TCpuPage::RefreshRegisterDialog()
 void TCpuPage::SetBreakPointExecute()
 {
     char preset[8];
-    std::snprintf(preset, sizeof preset, "%04X", FMachine.FBreakPoint);
+    std::snprintf(preset, sizeof preset, "%04X", FMachine.BreakPoint());
     std::string text = preset;
     if (!FPrompts.InputQuery("Set New Break Point", "Hex Address", text))
         return;
@@ -242,20 +242,19 @@ void TCpuPage::SetBreakPointExecute()
     else if (*address > 0xFFFF)
         FPrompts.MessageDlg("The address " + Quoted(text) + " is out of range.", TMsgDlgType::Warning, mbOK);
     else {
-        FMachine.FBreakPoint = static_cast<uint16_t>(*address);
-        FMachine.FBreakPointSet = true;
+        FMachine.SetBreakPoint(static_cast<uint16_t>(*address));
         ClearBreakPointActUpdate(*ClearBreakPointAct);
     }
 }
 
 void TCpuPage::ClearBreakPointActUpdate(QAction& action)
 {
-    action.setEnabled(FMachine.FBreakPointSet);
+    action.setEnabled(FMachine.BreakPointSet());
 }
 
 void TCpuPage::ClearBreakPointActExecute()
 {
-    FMachine.FBreakPointSet = false;
+    FMachine.ClearBreakPoint();
     ClearBreakPointAct->setEnabled(false);
 }
 
@@ -263,7 +262,7 @@ void TCpuPage::ShowCPUWindowActExecute()
 {
     if (!FRegistersDlg)
         return;
-    FRegistersDlg->SetCpu(&FMachine.CpuEmu1);
+    FRegistersDlg->SetCpu(&FMachine.Cpu());
     FRegistersDlg->OnRegisterChange = [this](TZ80RegistersDlg&) { UpdateCpuDisplay(); };
     FRegistersDlg->show();
     FRegistersDlg->raise();

@@ -99,7 +99,7 @@ bool TDiskManagerPage::ConfirmReplace(const std::string& Chosen, const std::stri
 bool TDiskManagerPage::ImageInUse(const std::string& FileName) const
 {
     return TImageRegistry::Instance().IsOpen(FileName) ||
-           (FMachine.FDiskController && FMachine.FDiskController->IsImageMounted(FileName));
+           (FMachine.ImageMounted(FileName));
 }
 
 void TDiskManagerPage::DM_CreateDiskActExecute()

@@ -179,7 +179,7 @@ void TDiskManagerPage::UpdateActions()
 
 bool TDiskManagerPage::DiskMounted() const
 {
-    return FMachine.FDiskController && FMachine.FDiskController->IsImageMounted(FManagerDiskFile);
+    return FMachine.ImageMounted(FManagerDiskFile);
 }
 
 void TDiskManagerPage::RunGuarded(const std::function<void()>& body)

@@ -30,12 +30,12 @@ TDisksPage::TDisksPage(TTavrinMachine& machine, IUiPrompts& prompts, const TDisk
                        QWidget* parent)
     : QWidget(parent), FMachine(machine), FPrompts(prompts), FActions(actions)
 {
-    C_CpmSourceFile = new QLineEdit(PathToQt(FMachine.Settings.CpmSourceFile), this);
-    C_BiosSourceFile = new QLineEdit(PathToQt(FMachine.Settings.BiosSourceFile), this);
+    C_CpmSourceFile = new QLineEdit(PathToQt(FMachine.Settings().CpmSourceFile), this);
+    C_BiosSourceFile = new QLineEdit(PathToQt(FMachine.Settings().BiosSourceFile), this);
     connect(C_CpmSourceFile, &QLineEdit::textChanged, this,
-            [this](const QString& t) { FMachine.Settings.CpmSourceFile = PathFromQt(t); });
+            [this](const QString& t) { FMachine.Settings().CpmSourceFile = PathFromQt(t); });
     connect(C_BiosSourceFile, &QLineEdit::textChanged, this,
-            [this](const QString& t) { FMachine.Settings.BiosSourceFile = PathFromQt(t); });
+            [this](const QString& t) { FMachine.Settings().BiosSourceFile = PathFromQt(t); });
 
     // One grid: names in column 0, lamps in 1, the edits and captions share
     // column 2 and so end at one place, and every button fills column 3.
@@ -100,7 +100,7 @@ void TDisksPage::ShowDrive(uint8_t drive)
         return;
     const bool mounted = FMachine.DriveMounted(drive);
     DiskCaptions[drive]->setText(mounted ? DisplayText(FMachine.DriveCaption(drive)) : QStringLiteral("(no disk)"));
-    DiskCaptions[drive]->setToolTip(mounted ? DisplayText(FMachine.FDrivePaths[drive]) : QString());
+    DiskCaptions[drive]->setToolTip(mounted ? DisplayText(FMachine.DrivePath(drive)) : QString());
     QAction* action = FActions.ChangeDrive[drive];
     action->setText(QString::fromLatin1(mounted ? "Change " : "Insert ") + QChar(DriveLetters[drive]) + QChar(':'));
     action->setProperty("ImageIndex", mounted ? 7 : 4);
@@ -158,13 +158,13 @@ void TDisksPage::ChangeDrive(uint8_t drive, const std::string& initialDir)
 
 void TDisksPage::LoadSettings(const TNrKeyValueSections& store)
 {
-    const TMachineSettings& s = FMachine.Settings;
+    const TMachineSettings& s = FMachine.Settings();
     C_CpmSourceFile->setText(PathToQt(store.ReadString("DISKS", "CpmSourceFile", s.CpmSourceFile)));
     C_BiosSourceFile->setText(PathToQt(store.ReadString("DISKS", "BiosSourceFile", s.BiosSourceFile)));
 }
 
 void TDisksPage::SaveSettings(TNrKeyValueSections& store) const
 {
-    store.WriteString("DISKS", "CpmSourceFile", FMachine.Settings.CpmSourceFile);
-    store.WriteString("DISKS", "BiosSourceFile", FMachine.Settings.BiosSourceFile);
+    store.WriteString("DISKS", "CpmSourceFile", FMachine.Settings().CpmSourceFile);
+    store.WriteString("DISKS", "BiosSourceFile", FMachine.Settings().BiosSourceFile);
 }

@@ -30,7 +30,16 @@
 #include <memory>
 #include <string>
 
+#include "app/CpuDisplay.h"
+#include "app/LstPrinter.h"
+#include "app/RunLoop.h"
+#include "app/TtyConsole.h"
+#include "app/WindowSerialLines.h"
+#include "app/WindowSettings.h"
 #include "app/frmTavrin.h"
+#include "console/core/MapKeys.h"
+#include "console/core/QnTrmVT100.h"
+#include "platform/core/ConfigObject.h"
 #include "console/QnTerminal.h"
 #include "console/SimpleTerminal.h"
 #include "disk/DiskDrive.h"
@@ -93,7 +102,7 @@ public:
     // terminal's buffer, trailing blanks removed.
     std::string TtyRow(int row) const
     {
-        const TSimpleTerminal& t = *Window->SimpleTerminal1;
+        const TSimpleTerminal& t = *Window->Ui().SimpleTerminal1;
         std::string text;
         for (int c = 0; c < t.Columns(); ++c)
             text += static_cast<char>(t.GetCell(c, row).Ch);
@@ -101,20 +110,20 @@ public:
     }
     std::string CrtRow(int row) const
     {
-        const TQnTerminalBuffer* b = Window->QnTerminal1->CurrentEmulator()->Buffer();
+        const TQnTerminalBuffer* b = Window->Ui().QnTerminal1->CurrentEmulator()->Buffer();
         return Trimmed(b ? b->LineText(row) : std::string());
     }
     std::string TtyText() const
     {
         std::string all;
-        for (int r = 0; r < Window->SimpleTerminal1->Rows(); ++r)
+        for (int r = 0; r < Window->Ui().SimpleTerminal1->Rows(); ++r)
             all += TtyRow(r) + "\n";
         return all;
     }
     std::string CrtText() const
     {
         std::string all;
-        for (int r = 1; r <= Window->QnTerminal1->Rows(); ++r)
+        for (int r = 1; r <= Window->Ui().QnTerminal1->Rows(); ++r)
             all += CrtRow(r) + "\n";
         return all;
     }
@@ -133,7 +142,7 @@ public:
         for (int i = 0; i < maxBursts; ++i) {
             if (screen().find(text) != std::string::npos)
                 return true;
-            if (!Window->RunCpuAct->isChecked())
+            if (!Window->Ui().RunCpuAct->isChecked())
                 return false;
             Window->ApplicationEvents1Idle();
             QApplication::processEvents();
@@ -165,7 +174,7 @@ struct WindowTest : ::testing::Test {
 inline void PortOut(TMainHalvoret& w, uint16_t port, const std::string& bytes)
 {
     for (char c : bytes)
-        w.Machine().CpuPortWrite(w.Machine().CpuEmu1, port, static_cast<uint8_t>(c));
+        w.Machine().CpuPortWrite(w.Machine().Cpu(), port, static_cast<uint8_t>(c));
     QApplication::processEvents();
 }
 

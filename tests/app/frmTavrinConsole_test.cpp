@@ -42,7 +42,7 @@ TEST(ConsoleGlueTest, TtyCommandsAreCarriedOutOnTheConsole)
     }
     TWindowHarness h;
     PortOut(h.Open(), 0x11, "\x1BShH\x1BSlL");
-    const TSimpleTerminal& t = *h.Window->SimpleTerminal1;
+    const TSimpleTerminal& t = *h.Window->Ui().SimpleTerminal1;
     EXPECT_TRUE(t.GetCell(0, 0).Attributes.Contains(tca_HighVideo));
     EXPECT_FALSE(t.GetCell(1, 0).Attributes.Contains(tca_HighVideo));
     EXPECT_FALSE(t.DefaultAttributes().Contains(tca_HighVideo));
@@ -50,7 +50,7 @@ TEST(ConsoleGlueTest, TtyCommandsAreCarriedOutOnTheConsole)
 
 TEST_F(WindowTest, TheTtyConsoleStartsWithItsFormValues)
 {
-    TSimpleTerminal& t = *W->SimpleTerminal1;
+    TSimpleTerminal& t = *W->Ui().SimpleTerminal1;
     EXPECT_EQ(std::make_tuple(t.Rows(), t.FontName(), t.FontSize(), t.DefaultAttributes().Empty()),
               std::make_tuple(50, std::string("Terminal"), 9, true));
     // Sky blue, yellow font, white and black video, navy cursor.
@@ -67,7 +67,7 @@ TEST_F(WindowTest, TheTtyConsoleStartsWithItsFormValues)
 // through the key map, the CRT's as the VT100 emulator's key texts.
 TEST_F(WindowTest, KeysQueueExactlyTheirBytesOnTheirConsolesPorts)
 {
-    TMapTermKeys& keys = W->KeyMap();
+    TMapTermKeys& keys = W->TtyConsole().KeyMap();
     keys.SetMapping(0, tksNormal, "^[[A");  // Up Arrow
     keys.SetMapping(11, tksCtrl, "^C");     // F1
     keys.SetMapping(8, tksNormal, "DEL");   // Backspace
@@ -108,7 +108,7 @@ TEST_F(WindowTest, KeysQueueExactlyTheirBytesOnTheirConsolesPorts)
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Name);
         PortOut(*W, 0x13, c.Before);
-        QTest::keyClick(c.Crt ? static_cast<QWidget*>(W->QnTerminal1) : W->SimpleTerminal1, c.Key, c.Modifiers);
+        QTest::keyClick(c.Crt ? static_cast<QWidget*>(W->Ui().QnTerminal1) : W->Ui().SimpleTerminal1, c.Key, c.Modifiers);
         EXPECT_EQ(Keys(W->Machine(), 0x10, 0x11), c.Crt ? "" : c.Queued);
         EXPECT_EQ(Keys(W->Machine(), 0x12, 0x13), c.Crt ? c.Queued : "");
     }
@@ -117,8 +117,8 @@ TEST_F(WindowTest, KeysQueueExactlyTheirBytesOnTheirConsolesPorts)
 
     // Fast typing keeps the first 32 keys of each keyboard.
     const std::string typed = "abcdefghijklmnopqrstuvwxyz0123456789ABCD";
-    QTest::keyClicks(W->SimpleTerminal1, QString::fromLatin1(typed.c_str()));
-    QTest::keyClicks(W->QnTerminal1, QString::fromLatin1(typed.c_str()));
+    QTest::keyClicks(W->Ui().SimpleTerminal1, QString::fromLatin1(typed.c_str()));
+    QTest::keyClicks(W->Ui().QnTerminal1, QString::fromLatin1(typed.c_str()));
     EXPECT_EQ(Keys(W->Machine(), 0x10, 0x11), typed.substr(0, 32));
     EXPECT_EQ(Keys(W->Machine(), 0x12, 0x13), typed.substr(0, 32));
 
@@ -133,10 +133,10 @@ TEST_F(WindowTest, KeysQueueExactlyTheirBytesOnTheirConsolesPorts)
                       TUpCase{VK_F1 + 1, none, false}, TUpCase{'A', none, false}}) {
         SCOPED_TRACE(c.Key);
         uint16_t key = c.Key;
-        W->SimpleTerminal1KeyUp(key, c.Shift);
+        W->TtyConsole().KeyUp(key, c.Shift);
         EXPECT_EQ(key, c.Swallowed ? 0 : c.Key);
     }
-    EXPECT_EQ(W->Machine().FTtyKeyQueue.Count(), 0) << "key ups queue nothing";
+    EXPECT_EQ(W->Machine().KeysWaiting(TConsoleKeyboard::Tty), 0) << "key ups queue nothing";
 }
 
 // The key map is read from the program folder at start-up; "Map TTY Keys"
@@ -150,26 +150,26 @@ TEST_F(WindowTest, MapTtyKeysActionEditsTheMapReadAtStartUpAndSavesOnClose)
         ASSERT_TRUE(saved.Save());
     }
     W = &H.Open();
-    QTest::keyClick(W->SimpleTerminal1, Qt::Key_End);
+    QTest::keyClick(W->Ui().SimpleTerminal1, Qt::Key_End);
     EXPECT_EQ(Keys(W->Machine(), 0x10, 0x11), "\x1B[4~");
-    EXPECT_EQ(W->TTYMapKeysAct->iconText().toStdString(), "Map TTY Keys");
+    EXPECT_EQ(W->Ui().TTYMapKeysAct->iconText().toStdString(), "Map TTY Keys");
     QMenu* view = nullptr;
     for (QAction* a : W->menuBar()->actions())
-        if (a->menu() && a->menu()->actions().contains(W->TTYMapKeysAct))
+        if (a->menu() && a->menu()->actions().contains(W->Ui().TTYMapKeysAct))
             view = a->menu();
     ASSERT_NE(view, nullptr);
     EXPECT_EQ(view->title().toStdString(), "&View");
 
-    QTimer::singleShot(0, W->MapTermKeys, [this] {
-        TMapTermKeysDlg* dlg = W->MapTermKeys;
+    QTimer::singleShot(0, W->Ui().MapTermKeys, [this] {
+        TMapTermKeysDlg* dlg = W->Ui().MapTermKeys;
         EXPECT_EQ(QApplication::activeModalWidget(), dlg);
         dlg->ListBox1->setCurrentRow(3);  // Right Arrow
         dlg->Edit1->setText(QStringLiteral("^[OC^a"));
         dlg->Button1->click();
         dlg->reject();
     });
-    W->TTYMapKeysAct->trigger();
-    QTest::keyClick(W->SimpleTerminal1, Qt::Key_Right);
+    W->Ui().TTYMapKeysAct->trigger();
+    QTest::keyClick(W->Ui().SimpleTerminal1, Qt::Key_Right);
     EXPECT_EQ(Keys(W->Machine(), 0x10, 0x11), "\x1BOC\x01") << "in effect at once";
     TMapTermKeys reread(file);
     ASSERT_TRUE(reread.Load()) << "written when the dialog closed";
@@ -207,17 +207,17 @@ TEST_F(WindowTest, TypedKeysReachThePagesConsoleAfterAMenuOrDialog)
     };
     for (TCase c : {TCase{false, "&Disks"}, TCase{true, "&File"}, TCase{true, nullptr}}) {
         SCOPED_TRACE(c.Menu ? c.Menu : "dialog");
-        W->PageControl1->setCurrentWidget(c.Tty ? W->TtyPage : W->CrtPage);
+        W->Ui().PageControl1->setCurrentWidget(c.Tty ? W->Ui().TtyPage : W->Ui().CrtPage);
         QApplication::processEvents();
         if (c.Menu) {
             OpenAndEscapeMenu(*W, c.Menu);
         } else {
-            QTimer::singleShot(0, W->MapTermKeys, [this] { W->MapTermKeys->reject(); });
-            W->TTYMapKeysAct->trigger();
+            QTimer::singleShot(0, W->Ui().MapTermKeys, [this] { W->Ui().MapTermKeys->reject(); });
+            W->Ui().TTYMapKeysAct->trigger();
             QApplication::processEvents();
         }
         QWidget* focus = QApplication::focusWidget();
-        ASSERT_EQ(focus, c.Tty ? static_cast<QWidget*>(W->SimpleTerminal1) : W->QnTerminal1)
+        ASSERT_EQ(focus, c.Tty ? static_cast<QWidget*>(W->Ui().SimpleTerminal1) : W->Ui().QnTerminal1)
             << (focus ? focus->metaObject()->className() : "no widget");
         QTest::keyClick(focus, Qt::Key_D);
         QApplication::processEvents();

@@ -14,14 +14,14 @@ namespace {
 TEST_F(WindowTest, StartsWithConOnTheCrtPageAndTheVt100Emulator)
 {
     EXPECT_EQ(InPort(W->Machine(), 0x48), 0x01) << "CON = CRT; LST, RDR and PUN = TTY";
-    EXPECT_EQ(W->PageControl1->currentWidget(), W->CrtPage);
-    EXPECT_EQ(W->focusWidget(), W->QnTerminal1) << "the CRT terminal is the active control";
-    const TQnTerminal& t = *W->QnTerminal1;
+    EXPECT_EQ(W->Ui().PageControl1->currentWidget(), W->Ui().CrtPage);
+    EXPECT_EQ(W->focusWidget(), W->Ui().QnTerminal1) << "the CRT terminal is the active control";
+    const TQnTerminal& t = *W->Ui().QnTerminal1;
     EXPECT_TRUE(t.WantAllKeys());
     EXPECT_FALSE(t.UseLazyDisplay()) << "every data event paints at once";
     EXPECT_EQ(std::make_tuple(t.CursorType(), t.Color(), t.FontColor(), t.Rows(), t.Columns()),
               std::make_tuple(ctUnderline, 0x000000u, 0x00FF00u, 24, 80));
-    EXPECT_EQ(W->QnVT100Emulator1->MapLoadError(), "");
+    EXPECT_EQ(W->Ui().QnVT100Emulator1->MapLoadError(), "");
     EXPECT_TRUE(H.Prompts.Log.empty());
 }
 
@@ -34,7 +34,7 @@ TEST(CrtConsoleTest, SavedMappingChoosesTheConsolePage)
         h.WriteSettings({{"PORTS", "ColdBootDeviceMapping", std::to_string(mapping)}});
         TMainHalvoret& w = h.Open();
         w.FormActivate();
-        EXPECT_EQ(w.PageControl1->currentWidget(), tty ? w.TtyPage : w.CrtPage);
+        EXPECT_EQ(w.Ui().PageControl1->currentWidget(), tty ? w.Ui().TtyPage : w.Ui().CrtPage);
         EXPECT_EQ(InPort(w.Machine(), 0x48), mapping);
     }
 }
@@ -60,10 +60,10 @@ TEST_F(WindowTest, EscapeSequencesOnThePortAct)
     EXPECT_EQ(H.CrtRow(1), "");
     EXPECT_EQ(H.CrtRow(3), "    xy");
     PortOut(*W, 0x13, "\x1b[?3h");
-    EXPECT_EQ(W->QnTerminal1->Columns(), 132) << "DECCOLM reaches the terminal";
+    EXPECT_EQ(W->Ui().QnTerminal1->Columns(), 132) << "DECCOLM reaches the terminal";
     EXPECT_EQ(H.CrtRow(3), "") << "and clears the screen";
     PortOut(*W, 0x13, "\x1b[3;5Hxy\x1b" "c");
-    EXPECT_EQ(W->QnTerminal1->Columns(), 80);
+    EXPECT_EQ(W->Ui().QnTerminal1->Columns(), 80);
     EXPECT_EQ(H.CrtRow(3), "");
     // Replies have no port to go to: nothing reaches the keyboard queue.
     PortOut(*W, 0x13, "\x1b[6n\x1b[c\x05");
@@ -72,25 +72,25 @@ TEST_F(WindowTest, EscapeSequencesOnThePortAct)
 
 TEST_F(WindowTest, ExampleSystemBootsOntoTheCrtAndEchoesItsKeys)
 {
-    W->ResetCPMAct->trigger();
+    W->Ui().ResetCPMAct->trigger();
     ASSERT_TRUE(H.RunUntilCrt("Tavrin example system\n>\n")) << H.CrtText() << H.Prompts.LastText();
-    EXPECT_EQ(W->Machine().CpuEmu1.ReadMemoryByte(0x0003), 0x01) << "IOBYTE from port 48h";
+    EXPECT_EQ(W->Machine().Cpu().ReadMemoryByte(0x0003), 0x01) << "IOBYTE from port 48h";
     EXPECT_THAT(H.CrtText(), StartsWith("Tavrin 64K BIOS\nTavrin example system\n>\n")) << "drive A is empty";
 
     // Typed while the CPU is stopped: queued, shown only once the program
     // has read and echoed them.
-    W->RunCpuAct->trigger();
-    QTest::keyClicks(W->QnTerminal1, QStringLiteral("dir"));
+    W->Ui().RunCpuAct->trigger();
+    QTest::keyClicks(W->Ui().QnTerminal1, QStringLiteral("dir"));
     QApplication::processEvents();
-    EXPECT_EQ(W->Machine().FCrtKeyQueue.Count(), 3);
+    EXPECT_EQ(W->Machine().KeysWaiting(TConsoleKeyboard::Crt), 3);
     EXPECT_EQ(H.CrtRow(3), ">");
-    W->RunCpuAct->trigger();
-    QTest::keyClick(W->QnTerminal1, Qt::Key_Return);
-    QTest::keyClicks(W->QnTerminal1, QStringLiteral("ok"));
+    W->Ui().RunCpuAct->trigger();
+    QTest::keyClick(W->Ui().QnTerminal1, Qt::Key_Return);
+    QTest::keyClicks(W->Ui().QnTerminal1, QStringLiteral("ok"));
     ASSERT_TRUE(H.RunUntilCrt("> dir\n> ok\n")) << H.CrtText();
 
     // Ctrl+C warm-boots: the system starts again where the cursor stands.
-    QTest::keyClick(W->QnTerminal1, Qt::Key_C, Qt::ControlModifier);
+    QTest::keyClick(W->Ui().QnTerminal1, Qt::Key_C, Qt::ControlModifier);
     ASSERT_TRUE(H.RunUntilCrt("> okTavrin example system\n>\n")) << H.CrtText();
     EXPECT_TRUE(H.Prompts.Log.empty());
     EXPECT_EQ(H.TtyText().find_first_not_of('\n'), std::string::npos) << "nothing reaches the TTY";
@@ -110,17 +110,17 @@ TEST(CrtGrabTest, WindowShowsTheProgramsScreenCellByCell)
     TMainHalvoret& w = h.Open();
     w.resize(1200, 900);
     w.show();
-    TQnTerminal& term = *w.QnTerminal1;
+    TQnTerminal& term = *w.Ui().QnTerminal1;
     term.SetCursorType(ctNone);
     term.SetBlinkTime(0);  // the blinking text stays in its visible phase
     term.SetMinRepaintInterval(0);  // every change painted at once: settled is shown
-    w.ResetCPMAct->trigger();
+    w.Ui().ResetCPMAct->trigger();
     ASSERT_TRUE(h.RunUntilCrt(">")) << h.CrtText();
     const std::string program = ReadFile(TAVRIN_VT100_GRAB_BIN);
     LoadProgram(w.Machine(), 0x0100, std::vector<uint8_t>(program.begin(), program.end()));
     ASSERT_TRUE(h.RunUntil([&h] { return h.CrtRow(24); }, "end", 400)) << h.CrtText();
-    w.RunCpuAct->trigger();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !w.QnVT100Emulator1->NeedsUpdate(); }, 2000));
+    w.Ui().RunCpuAct->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !w.Ui().QnVT100Emulator1->NeedsUpdate(); }, 2000));
     const QImage grab = term.grab().toImage().convertToFormat(QImage::Format_RGB32);
 
     // The same bytes, painted by an emulator of the same colours onto an image.
@@ -128,7 +128,7 @@ TEST(CrtGrabTest, WindowShowsTheProgramsScreenCellByCell)
     host.view = term.View();
     TQnVT100Emulator reference;
     reference.SetTerminal(&host);
-    const TQnTerminalBuffer& shown = *w.QnVT100Emulator1->Buffer();
+    const TQnTerminalBuffer& shown = *w.Ui().QnVT100Emulator1->Buffer();
     reference.Buffer()->SetDefForeColor(shown.DefForeColor());
     reference.Buffer()->SetDefBackColor(shown.DefBackColor());
     reference.Buffer()->SetForeColor(shown.DefForeColor());

@@ -25,7 +25,7 @@ namespace {
 // The colour a drive's lamp shows (a Windows colour value).
 uint32_t LampColor(TMainHalvoret& w, int drive)
 {
-    const TQnStatusLight& light = *w.DisksPage->DiskLights[drive];
+    const TQnStatusLight& light = *w.Ui().DisksPage->DiskLights[drive];
     return light.Lit() ? light.LitColor() : light.NotLitColor();
 }
 
@@ -36,8 +36,8 @@ using TDriveRow = std::tuple<std::string, uint32_t, std::string>;
 
 TDriveRow Row(TMainHalvoret& w, int drive)
 {
-    return {w.DisksPage->DiskCaptions[drive]->text().toStdString(), LampColor(w, drive),
-            w.ChangeDriveActs[drive]->text().toStdString()};
+    return {w.Ui().DisksPage->DiskCaptions[drive]->text().toStdString(), LampColor(w, drive),
+            w.Ui().ChangeDriveActs[drive]->text().toStdString()};
 }
 
 struct TMountCase {
@@ -59,9 +59,9 @@ TEST_P(DriveRowTest, FollowsTheControllersMountState)
     const std::string image = H.Temp.File("Disk.cpmdsk");
     TDiskDrive::FormatDiskImage(image);
     if (c.Drive == 0)
-        m.FDrivePaths[0] = image;
+        m.SetDrivePath(0, image);
     m.MountDrive(static_cast<uint8_t>(c.Drive), image);
-    m.DiskReadLight(*m.FDiskController, static_cast<uint8_t>(c.Drive));
+    m.DiskReadLight(m.DiskController(), static_cast<uint8_t>(c.Drive));
     ASSERT_EQ(LampColor(*W, c.Drive), Yellow);
     c.Act(H, *W);
     W->UpdateAllActions();
@@ -78,33 +78,33 @@ INSTANTIATE_TEST_SUITE_P(
                    [](TWindowHarness& h, TMainHalvoret& w) {
                        WriteFile(h.Temp.File("Short.cpmdsk"), std::string(1000, '\xE5'));
                        h.Prompts.FileAnswers = {h.Temp.File("Short.cpmdsk")};
-                       w.ChangeDriveActs[0]->trigger();
+                       w.Ui().ChangeDriveActs[0]->trigger();
                        EXPECT_EQ(h.Prompts.LastText(), "Selected disk is bad!");
-                       EXPECT_EQ(w.Machine().FDrivePaths[0], h.Temp.File("Disk.cpmdsk")) << "the disk stays";
+                       EXPECT_EQ(w.Machine().DrivePath(0), h.Temp.File("Disk.cpmdsk")) << "the disk stays";
                    },
                    {"\"Disk\"", Yellow, "Change A:"}},
         TMountCase{"FailedBoot", 0,
                    [](TWindowHarness& h, TMainHalvoret& w) {
                        std::filesystem::remove(h.Temp.File("cpm22.hex"));
-                       w.ResetCPMAct->trigger();
+                       w.Ui().ResetCPMAct->trigger();
                        EXPECT_EQ(h.Prompts.Log.size(), 1u);
                    },
                    EmptyA},
         TMountCase{"VanishedImage", 1,
                    [](TWindowHarness& h, TMainHalvoret& w) {
                        std::filesystem::remove(h.Temp.File("Disk.cpmdsk"));
-                       w.Machine().FDiskController->Reset();  // the warm boot's controller reset
+                       w.Machine().DiskController().Reset();  // the warm boot's controller reset
                        EXPECT_EQ(w.Machine().DriveCaption(1), "(no disk)");
                    },
                    EmptyB},
         TMountCase{"UnmountedByTheCpu", 1,
-                   [](TWindowHarness&, TMainHalvoret& w) { w.Machine().FSysChannel.RunCommand("UNMOUNT B:"); }, EmptyB},
+                   [](TWindowHarness&, TMainHalvoret& w) { w.Machine().SysChannel().RunCommand("UNMOUNT B:"); }, EmptyB},
         TMountCase{"MountedByTheCpu", 2,
                    [](TWindowHarness& h, TMainHalvoret& w) {
                        TDiskDrive::FormatDiskImage(h.Temp.File("WORK.cpmdsk"));
-                       w.Machine().FSysChannel.RunCommand("UNMOUNT C:");
-                       w.Machine().FDiskController->Reset();
-                       w.Machine().FSysChannel.RunCommand("MOUNT C: WORK");
+                       w.Machine().SysChannel().RunCommand("UNMOUNT C:");
+                       w.Machine().DiskController().Reset();
+                       w.Machine().SysChannel().RunCommand("MOUNT C: WORK");
                    },
                    {"\"WORK\"", Blue, "Change C:"}}),
     tavrin::test::RowName);
@@ -124,13 +124,13 @@ TEST(PathBytesTest, SurviveTheRoundTripToTheSettingsFile)
             w.FormActivate();
         } else {
             h.Prompts.FileAnswers = {"x" + latin1};
-            w.CPMSelectImageNameAct->trigger();
-            QLineEdit& edit = *w.DisksPage->C_CpmSourceFile;
+            w.Ui().CPMSelectImageNameAct->trigger();
+            QLineEdit& edit = *w.Ui().DisksPage->C_CpmSourceFile;
             edit.setText(edit.text().mid(1));  // the user deletes the "x"
         }
-        EXPECT_EQ(w.Machine().Settings.CpmSourceFile, latin1);
+        EXPECT_EQ(w.Machine().Settings().CpmSourceFile, latin1);
         ASSERT_TRUE(w.close());
-        EXPECT_NE(ReadFile(w.SettingsFileName()).find("CpmSourceFile=" + latin1 + "\r\n"), std::string::npos);
+        EXPECT_NE(ReadFile(w.Settings().FileName()).find("CpmSourceFile=" + latin1 + "\r\n"), std::string::npos);
     }
 }
 
@@ -139,10 +139,10 @@ TEST_F(WindowTest, AnImageNamedInLatin1MountsAndShowsItsName)
     const std::string image = H.Temp.File("Disk\xE9.cpmdsk");
     TDiskDrive::FormatDiskImage(image);
     H.Prompts.FileAnswers = {image};
-    W->ChangeDriveActs[1]->trigger();
-    EXPECT_EQ(W->Machine().FDrivePaths[1], image);
+    W->Ui().ChangeDriveActs[1]->trigger();
+    EXPECT_EQ(W->Machine().DrivePath(1), image);
     EXPECT_TRUE(W->Machine().DriveMounted(1));
-    EXPECT_EQ(W->DisksPage->DiskCaptions[1]->text(), QStringLiteral("\"Disk\uFFFD\""));
+    EXPECT_EQ(W->Ui().DisksPage->DiskCaptions[1]->text(), QStringLiteral("\"Disk\uFFFD\""));
 }
 
 // A long name (in UTF-8, the file system's encoding) shows decoded, elides in
@@ -151,7 +151,7 @@ TEST_F(WindowTest, AnImageNamedInLatin1MountsAndShowsItsName)
 TEST_F(WindowTest, ALongNameElidesAndEditsCaptionsAndButtonsLineUp)
 {
     W->show();
-    W->PageControl1->setCurrentWidget(W->DisksPage);
+    W->Ui().PageControl1->setCurrentWidget(W->Ui().DisksPage);
     QApplication::processEvents();
     const std::string name = std::string(100, 'a') + "\xC3\x9C" + std::string(100, 'z');
     const std::string image = H.Temp.File(name + ".cpmdsk");
@@ -162,7 +162,7 @@ TEST_F(WindowTest, ALongNameElidesAndEditsCaptionsAndButtonsLineUp)
     const QRect free = W->screen()->availableGeometry();
     EXPECT_LE(W->width(), free.width());
     EXPECT_LE(W->minimumSizeHint().width(), free.width());
-    auto* caption = static_cast<TPathLabel*>(W->DisksPage->DiskCaptions[1]);
+    auto* caption = static_cast<TPathLabel*>(W->Ui().DisksPage->DiskCaptions[1]);
     EXPECT_EQ(caption->text().toStdString(), "\"" + name + "\"");
     const QString shown = caption->ShownText();
     EXPECT_TRUE(shown.startsWith(QStringLiteral("\"aaa")) && shown.endsWith(QStringLiteral("zzz\"")))
@@ -170,7 +170,7 @@ TEST_F(WindowTest, ALongNameElidesAndEditsCaptionsAndButtonsLineUp)
     EXPECT_TRUE(shown.contains(QChar(0x2026)));
     EXPECT_EQ(caption->toolTip().toStdString(), image);
 
-    TDisksPage& page = *W->DisksPage;
+    TDisksPage& page = *W->Ui().DisksPage;
     auto right = [&page](QWidget* widget) { return widget->mapTo(&page, QPoint(widget->width(), 0)).x(); };
     EXPECT_EQ(right(page.C_CpmSourceFile), right(page.C_BiosSourceFile));
     for (QLabel* label : page.DiskCaptions)
@@ -189,14 +189,14 @@ TEST_F(WindowTest, DiskManagerMenuEjectActionsPageChangeAndViewer)
     // buttons trigger), grouped between separators.
     std::vector<std::vector<QAction*>> groups{{}};
     for (QAction* top : W->menuBar()->actions())
-        if (top->menu() && top->menu()->actions().contains(W->DiskManagerPage->DM_ImportTextFileAct))
+        if (top->menu() && top->menu()->actions().contains(W->Ui().DiskManagerPage->DM_ImportTextFileAct))
             for (QAction* a : top->menu()->actions()) {
                 if (a->isSeparator())
                     groups.emplace_back();
                 else
                     groups.back().push_back(a);
             }
-    const TDiskManagerPage& page = *W->DiskManagerPage;
+    const TDiskManagerPage& page = *W->Ui().DiskManagerPage;
     EXPECT_EQ(groups, (std::vector<std::vector<QAction*>>{
                           {page.DM_ImportTextFileAct, page.DM_ImportBinaryFileAct},
                           {page.DM_ExportTextFileAct, page.DM_ExportBinaryFileAct},
@@ -209,23 +209,23 @@ TEST_F(WindowTest, DiskManagerMenuEjectActionsPageChangeAndViewer)
     W->Machine().MountDrive(1, image);
     W->UpdateAllActions();
     for (uint8_t d = 0; d < 4; ++d)
-        EXPECT_EQ(W->EjectDriveActs[d]->isEnabled(), d == 1) << W->EjectDriveActs[d]->text().toStdString();
-    EXPECT_EQ(W->EjectDriveActs[1]->toolTip().toStdString(), "Clear the disk file name for the CPM B: drive");
-    W->EjectDriveActs[1]->trigger();
+        EXPECT_EQ(W->Ui().EjectDriveActs[d]->isEnabled(), d == 1) << W->Ui().EjectDriveActs[d]->text().toStdString();
+    EXPECT_EQ(W->Ui().EjectDriveActs[1]->toolTip().toStdString(), "Clear the disk file name for the CPM B: drive");
+    W->Ui().EjectDriveActs[1]->trigger();
     EXPECT_FALSE(W->Machine().DriveMounted(1));
 
-    W->DiskManagerPage->OpenManagerDisk(image);
+    W->Ui().DiskManagerPage->OpenManagerDisk(image);
     {
         TCpmDiskDrive drive(image);
         std::istringstream in("hello\r\n");
         int index = 0;
         drive.ImportFile("HELLO.TXT", in, 7, index, 2, 0x1A);
     }
-    W->PageControl1->setCurrentWidget(W->DisksPage);
-    ASSERT_EQ(W->DiskManagerPage->DiskFileList->count(), 1);
-    W->DiskManagerPage->DiskFileList->setCurrentRow(0);
-    W->DiskManagerPage->DiskFileListDblClick();
-    EXPECT_EQ(W->TextViewer->windowTitle().toStdString(), "View [HELLO.TXT user area: 2]");
+    W->Ui().PageControl1->setCurrentWidget(W->Ui().DisksPage);
+    ASSERT_EQ(W->Ui().DiskManagerPage->DiskFileList->count(), 1);
+    W->Ui().DiskManagerPage->DiskFileList->setCurrentRow(0);
+    W->Ui().DiskManagerPage->DiskFileListDblClick();
+    EXPECT_EQ(W->Ui().TextViewer->windowTitle().toStdString(), "View [HELLO.TXT user area: 2]");
 }
 
 TEST(MainWindowRemoteDiskTest, SavedServerStartsAndLendsTheProgramFoldersImages)
@@ -236,19 +236,19 @@ TEST(MainWindowRemoteDiskTest, SavedServerStartsAndLendsTheProgramFoldersImages)
     h.WriteSettings({{"DISK SERVER", "DiskServerPort", port}, {"DISK SERVER", "RemoteDiskServerActive", "1"}});
     nettest::MakeImage(h.Temp.File("Lent.cpmdsk"));
     TMainHalvoret& w = h.Open();
-    EXPECT_TRUE(w.DisksPage->isAncestorOf(w.RemoteDiskPanel));
-    w.RmtDskMod->BaseUdpRx1.ReuseAddress = true;  // shares the port with the reservation until it is bound
+    EXPECT_TRUE(w.Ui().DisksPage->isAncestorOf(w.Ui().RemoteDiskPanel));
+    w.Ui().RmtDskMod->BaseUdpRx1.ReuseAddress = true;  // shares the port with the reservation until it is bound
     w.FormActivate();
-    ASSERT_TRUE(w.RmtDskMod->GetActive()) << h.Prompts.LastText();
+    ASSERT_TRUE(w.Ui().RmtDskMod->GetActive()) << h.Prompts.LastText();
 
     nettest::TUdpClient client(static_cast<uint16_t>(std::stoi(port)));
     // Answered through the window's event loop.
     const auto mounted = nettest::Transact(
         client, [] { QCoreApplication::processEvents(QEventLoop::AllEvents, 5); }, rmtreq::Mount(1, 0, "Lent"));
     ASSERT_TRUE(mounted && mounted->size() == 14u);
-    w.RemoteDiskPanel->RemoteDiskStatusTimer();
-    ASSERT_EQ(w.RemoteDiskPanel->ItemCount(), 1);
-    EXPECT_EQ(w.RemoteDiskPanel->ItemLines(0)[1], "File name: Lent.cpmdsk");
+    w.Ui().RemoteDiskPanel->RemoteDiskStatusTimer();
+    ASSERT_EQ(w.Ui().RemoteDiskPanel->ItemCount(), 1);
+    EXPECT_EQ(w.Ui().RemoteDiskPanel->ItemLines(0)[1], "File name: Lent.cpmdsk");
 
     EXPECT_THROW(w.Machine().MountDrive(1, h.Temp.File("Lent.cpmdsk")), EDiskError);
     EXPECT_FALSE(w.Machine().DriveMounted(1));

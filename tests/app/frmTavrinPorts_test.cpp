@@ -19,12 +19,12 @@ namespace {
 TEST_F(WindowTest, BrowseButtonsFillTheNameOnlyWhenConfirmed)
 {
     H.Prompts.FileAnswers = {std::nullopt, std::string("/tmp/reader.txt"), std::string("/tmp/punch.txt")};
-    W->InputFilePanel->InputFileBrowseBtn->click();
-    EXPECT_TRUE(W->InputFilePanel->C_InputFileNameEdit->text().isEmpty());
-    W->InputFilePanel->InputFileBrowseBtn->click();
-    W->OutputFilePanel->OutputFileBrowseBtn->click();
-    EXPECT_EQ(W->InputFilePanel->C_InputFileNameEdit->text().toStdString(), "/tmp/reader.txt");
-    EXPECT_EQ(W->OutputFilePanel->C_OutputFileNameEdit->text().toStdString(), "/tmp/punch.txt");
+    W->Ui().InputFilePanel->InputFileBrowseBtn->click();
+    EXPECT_TRUE(W->Ui().InputFilePanel->C_InputFileNameEdit->text().isEmpty());
+    W->Ui().InputFilePanel->InputFileBrowseBtn->click();
+    W->Ui().OutputFilePanel->OutputFileBrowseBtn->click();
+    EXPECT_EQ(W->Ui().InputFilePanel->C_InputFileNameEdit->text().toStdString(), "/tmp/reader.txt");
+    EXPECT_EQ(W->Ui().OutputFilePanel->C_OutputFileNameEdit->text().toStdString(), "/tmp/punch.txt");
     EXPECT_EQ(H.Prompts.Log.at(2).Text, "Select Output File Name");
 }
 
@@ -34,7 +34,7 @@ TEST_F(WindowTest, BrowseButtonsFillTheNameOnlyWhenConfirmed)
 TEST_F(WindowTest, ThePunchFileAppendsOrTruncatesAsTicked)
 {
     const std::string path = H.Temp.File("punch.txt");
-    W->OutputFilePanel->C_OutputFileNameEdit->setText(QString::fromStdString(path));
+    W->Ui().OutputFilePanel->C_OutputFileNameEdit->setText(QString::fromStdString(path));
     struct Row {
         bool Append;
         const char* Written;
@@ -44,15 +44,15 @@ TEST_F(WindowTest, ThePunchFileAppendsOrTruncatesAsTicked)
                          Row{true, "", "old"}}) {
         SCOPED_TRACE(std::string(r.Append ? "append " : "") + r.Written);
         WriteFile(path, "old");
-        W->OutputFilePanel->C_AppendOutputFileBtn->setChecked(r.Append);
-        W->OutputFilePanel->EnableOutputFileBtn->click();
-        ASSERT_TRUE(W->EnableOutputFileAct->isChecked());
+        W->Ui().OutputFilePanel->C_AppendOutputFileBtn->setChecked(r.Append);
+        W->Ui().OutputFilePanel->EnableOutputFileBtn->click();
+        ASSERT_TRUE(W->Ui().EnableOutputFileAct->isChecked());
         EXPECT_EQ(InPort(W->Machine(), 0x1C), 0x04);
         for (const char* c = r.Written; *c; ++c)
-            W->Machine().CpuPortWrite(W->Machine().CpuEmu1, 0x1D, static_cast<uint8_t>(*c));
-        W->EnableOutputFileAct->trigger();
+            W->Machine().CpuPortWrite(W->Machine().Cpu(), 0x1D, static_cast<uint8_t>(*c));
+        W->Ui().EnableOutputFileAct->trigger();
         EXPECT_FALSE(W->Machine().PunchOpen());
-        EXPECT_FALSE(W->OutputFilePanel->EnableOutputFileBtn->isChecked());
+        EXPECT_FALSE(W->Ui().OutputFilePanel->EnableOutputFileBtn->isChecked());
         EXPECT_EQ(ReadFile(path), r.Expected);
     }
 }
@@ -62,8 +62,8 @@ TEST_F(WindowTest, AFileThatCannotOpenWarnsAndStaysUnchecked)
     for (auto [input, file, warning] : {std::tuple{true, "", "Unable to open the input file"},
                                         std::tuple{false, "no/dir/out.txt", "Unable to open the output file"}}) {
         SCOPED_TRACE(file);
-        QAction* action = input ? W->EnableInputFileAct : W->EnableOutputFileAct;
-        QLineEdit* edit = input ? W->InputFilePanel->C_InputFileNameEdit : W->OutputFilePanel->C_OutputFileNameEdit;
+        QAction* action = input ? W->Ui().EnableInputFileAct : W->Ui().EnableOutputFileAct;
+        QLineEdit* edit = input ? W->Ui().InputFilePanel->C_InputFileNameEdit : W->Ui().OutputFilePanel->C_OutputFileNameEdit;
         const std::string name = *file ? H.Temp.File(file) : std::string();
         edit->setText(QString::fromStdString(name));
         const size_t shown = H.Prompts.Log.size();
@@ -79,7 +79,7 @@ TEST_F(WindowTest, AFileThatCannotOpenWarnsAndStaysUnchecked)
 // link: the punch would empty it, even under a running CP/M.
 TEST_F(WindowTest, ADiskImageInUseIsRefusedAsInputOrOutputFile)
 {
-    const std::string driveA = W->Machine().FDrivePaths[0];
+    const std::string driveA = W->Machine().DrivePath(0);
     const std::string mounted = H.Temp.File("WORK.cpmdsk");
     const std::string managed = H.Temp.File("MANAGED.cpmdsk");
     const std::string remote = H.Temp.File("REMOTE.cpmdsk");
@@ -89,7 +89,7 @@ TEST_F(WindowTest, ADiskImageInUseIsRefusedAsInputOrOutputFile)
     std::filesystem::create_symlink(driveA, link);
     W->Machine().MountDrive(2, mounted);
     H.Prompts.FileAnswers = {managed};
-    W->DiskManagerPage->DM_SelectDiskFileAct->trigger();
+    W->Ui().DiskManagerPage->DM_SelectDiskFileAct->trigger();
     const auto remoteImage = TImageRegistry::IdentityOfPath(remote);
     ASSERT_TRUE(remoteImage);
     const auto held = TImageRegistry::Instance().Register(*remoteImage, TImageRole::RemoteReader, nullptr, remote);
@@ -101,8 +101,8 @@ TEST_F(WindowTest, ADiskImageInUseIsRefusedAsInputOrOutputFile)
     for (const auto& [row, image] : images) {
         for (const bool input : {true, false}) {
             SCOPED_TRACE(std::string(row) + (input ? ", input" : ", output"));
-            QAction* action = input ? W->EnableInputFileAct : W->EnableOutputFileAct;
-            QLineEdit* edit = input ? W->InputFilePanel->C_InputFileNameEdit : W->OutputFilePanel->C_OutputFileNameEdit;
+            QAction* action = input ? W->Ui().EnableInputFileAct : W->Ui().EnableOutputFileAct;
+            QLineEdit* edit = input ? W->Ui().InputFilePanel->C_InputFileNameEdit : W->Ui().OutputFilePanel->C_OutputFileNameEdit;
             edit->setText(QString::fromStdString(image));
             action->trigger();
             EXPECT_FALSE(action->isChecked());
@@ -118,7 +118,7 @@ TEST_F(WindowTest, ANewInputFileStartsWithNoBytesOfTheOldOne)
 {
     WriteFile(H.Temp.File("one.txt"), "ABC");
     WriteFile(H.Temp.File("two.txt"), "XYZ");
-    TInputFilePanel& p = *W->InputFilePanel;
+    TInputFilePanel& p = *W->Ui().InputFilePanel;
     p.C_InputFileNameEdit->setText(QString::fromStdString(H.Temp.File("one.txt")));
     p.C_EnableInputFileBtn->click();
     ASSERT_TRUE(p.C_EnableInputFileBtn->isChecked());
@@ -133,28 +133,28 @@ TEST_F(WindowTest, ANewInputFileStartsWithNoBytesOfTheOldOne)
 TEST_F(WindowTest, MappingListsReachTheIOByteOnlyAfterBoot)
 {
     TTavrinMachine& m = W->Machine();
-    TDeviceMappingPanel& p = *W->DeviceMappingPanel;
-    m.CpuEmu1.WriteMemoryByte(0x0003, 0x77);
+    TDeviceMappingPanel& p = *W->Ui().DeviceMappingPanel;
+    m.Cpu().WriteMemoryByte(0x0003, 0x77);
     p.C_CpmListPortId->setCurrentIndex(2);
-    EXPECT_EQ(m.CpuEmu1.ReadMemoryByte(0x0003), 0x77) << "before boot nothing is written";
+    EXPECT_EQ(m.Cpu().ReadMemoryByte(0x0003), 0x77) << "before boot nothing is written";
     p.SetDefaultMappingsBtn->click();
-    EXPECT_EQ(m.FMapping.FColdBootMapping, 0x81);
+    EXPECT_EQ(m.Mapping().FColdBootMapping, 0x81);
     EXPECT_EQ(p.ConLstDeviceLabel->text().toStdString(), "CON=CRT, LST=LPT");
     EXPECT_EQ(p.PtrPtpDeviceLabel->text().toStdString(), "RDR=TTY, PUN=TTY");
 
-    W->ResetCPMAct->trigger();
+    W->Ui().ResetCPMAct->trigger();
     ASSERT_TRUE(W->Booted()) << H.Prompts.LastText();
-    if (W->RunCpuAct->isChecked())
-        W->RunCpuAct->trigger();
+    if (W->Ui().RunCpuAct->isChecked())
+        W->Ui().RunCpuAct->trigger();
     p.C_CpmConsolePortId->setCurrentIndex(0);
-    EXPECT_EQ(m.CpuEmu1.ReadMemoryByte(0x0003), 0x80);
+    EXPECT_EQ(m.Cpu().ReadMemoryByte(0x0003), 0x80);
     p.UseDefaultDeviceMappings->click();
-    EXPECT_EQ(m.CpuEmu1.ReadMemoryByte(0x0003), 0x81);
+    EXPECT_EQ(m.Cpu().ReadMemoryByte(0x0003), 0x81);
     EXPECT_EQ(p.C_CpmConsolePortId->currentIndex(), 1);
 
     // A CP/M program changes the IOBYTE; the page shows it when it opens.
-    m.CpuEmu1.WriteMemoryByte(0x0003, 0x06);
-    W->PageControl1->setCurrentWidget(W->PortsPage);
+    m.Cpu().WriteMemoryByte(0x0003, 0x06);
+    W->Ui().PageControl1->setCurrentWidget(W->Ui().PortsPage);
     EXPECT_EQ(p.C_CpmConsolePortId->currentIndex(), 2);
     EXPECT_EQ(p.C_CpmReaderPortId->currentIndex(), 1);
     EXPECT_EQ(p.C_CpmListPortId->currentIndex(), 0);
@@ -163,7 +163,7 @@ TEST_F(WindowTest, MappingListsReachTheIOByteOnlyAfterBoot)
 struct PrinterWindow : WindowTest {
     std::string Pdf = H.Temp.File("LstPrinter.pdf");
 
-    void SetUp() override { W->PrinterObject().SelectPdf(); }
+    void SetUp() override { W->LstPrinter().PrinterObject().SelectPdf(); }
     // 8000h: LD HL,text; loop: LD A,(HL); OR A; JR Z,done; OUT (19h),A;
     // INC HL; JR loop; done: HALT. The text follows at 8010h.
     void LoadPrint(const std::string& text)
@@ -171,31 +171,31 @@ struct PrinterWindow : WindowTest {
         const std::string program =
             std::string("\x21\x10\x80\x7E\xB7\x28\x05\xD3\x19\x23\x18\xF7\x76\0\0\0", 16) + text + '\0';
         LoadProgram(W->Machine(), 0x8000, std::vector<uint8_t>(program.begin(), program.end()));
-        W->RunCpuAct->trigger();
+        W->Ui().RunCpuAct->trigger();
     }
     void PrintOneBurst(const std::string& text)
     {
         LoadPrint(text);
         W->ApplicationEvents1Idle();
-        if (W->RunCpuAct->isChecked())
-            W->RunCpuAct->trigger();
+        if (W->Ui().RunCpuAct->isChecked())
+            W->Ui().RunCpuAct->trigger();
     }
 };
 
 TEST_F(PrinterWindow, AZ80ProgramPrintsTwoPagesIntoAPdf)
 {
-    W->PrinterEnableAct->trigger();
-    ASSERT_NE(W->Printer(), nullptr);
+    W->Ui().PrinterEnableAct->trigger();
+    ASSERT_NE(W->LstPrinter().Device(), nullptr);
     PrintOneBurst("Invoice 1\r\nTotal 42\r\n\fSecond sheet\r\n");
 
-    const std::string status = W->Machine().FSysChannel.RunCommand("PRINT");
+    const std::string status = W->Machine().SysChannel().RunCommand("PRINT");
     EXPECT_NE(status.find("Selected Printer: \"PDF File\""), std::string::npos) << status;
     EXPECT_NE(status.find("Printer is active, 2 pages in the current print job."), std::string::npos) << status;
     W->UpdateAllActions();
-    EXPECT_TRUE(W->PrinterEjectAct->isEnabled());
-    EXPECT_FALSE(W->PrinterEnableAct->isEnabled()) << "locked while printing";
+    EXPECT_TRUE(W->Ui().PrinterEjectAct->isEnabled());
+    EXPECT_FALSE(W->Ui().PrinterEnableAct->isEnabled()) << "locked while printing";
 
-    W->Machine().FSysChannel.RunCommand("PRINT EJECT");
+    W->Machine().SysChannel().RunCommand("PRINT EJECT");
     std::vector<std::string> pages = PdfPages(Pdf);
     ASSERT_EQ(pages.size(), 2u);
     EXPECT_NE(pages[0].find("Invoice 1"), std::string::npos);
@@ -207,46 +207,46 @@ TEST_F(PrinterWindow, AZ80ProgramPrintsTwoPagesIntoAPdf)
 
 TEST_F(PrinterWindow, TheDeviceTakesThePanelsValuesAndLocksThem)
 {
-    const TPrinterPanel& p = *W->PrinterPanel;
+    const TPrinterPanel& p = *W->Ui().PrinterPanel;
     const QWidget* locked[] = {p.C_PrintersList,        p.C_PrintOrientaion,    p.C_TabSpacingEdit,
                                p.C_TopBottomMarginEdit, p.C_LeftRightMarginEdit, p.C_LineSpacingEdit};
     W->UpdateAllActions();
     for (const QWidget* w : locked)
         EXPECT_TRUE(w->isEnabled()) << w->objectName().toStdString();
-    EXPECT_FALSE(W->PrinterEjectAct->isEnabled());
-    EXPECT_FALSE(W->PrinterAbortAct->isEnabled());
-    W->PrinterEjectActExecute();  // no device: nothing happens
-    W->PrinterAbortActExecute();
+    EXPECT_FALSE(W->Ui().PrinterEjectAct->isEnabled());
+    EXPECT_FALSE(W->Ui().PrinterAbortAct->isEnabled());
+    W->LstPrinter().EjectJob();  // no device: nothing happens
+    W->LstPrinter().AbortJob();
 
     p.C_TabSpacingEdit->setValue(4);
     p.C_EnablePrinterBtn->click();
-    ASSERT_NE(W->Printer(), nullptr);
-    EXPECT_EQ(W->Printer()->TabSpacing(), 4) << "the spin edit is read when the device is made";
+    ASSERT_NE(W->LstPrinter().Device(), nullptr);
+    EXPECT_EQ(W->LstPrinter().Device()->TabSpacing(), 4) << "the spin edit is read when the device is made";
     W->UpdateAllActions();
     for (const QWidget* w : locked)
         EXPECT_FALSE(w->isEnabled()) << w->objectName().toStdString();
-    EXPECT_FALSE(W->PrinterSetupAct->isEnabled());
-    EXPECT_FALSE(W->PrinterFontAct->isEnabled());
+    EXPECT_FALSE(W->Ui().PrinterSetupAct->isEnabled());
+    EXPECT_FALSE(W->Ui().PrinterFontAct->isEnabled());
     p.C_AutoLineWrapBtn->click();
-    EXPECT_FALSE(W->Printer()->AutoLineWrap) << "the option reaches the device at once";
+    EXPECT_FALSE(W->LstPrinter().Device()->AutoLineWrap) << "the option reaches the device at once";
 
     // Abort discards the job; then the device can be disabled.
     PrintOneBurst("thrown away");
     W->UpdateAllActions();
-    ASSERT_TRUE(W->PrinterAbortAct->isEnabled());
-    W->PrinterAbortAct->trigger();
+    ASSERT_TRUE(W->Ui().PrinterAbortAct->isEnabled());
+    W->Ui().PrinterAbortAct->trigger();
     EXPECT_FALSE(std::filesystem::exists(Pdf));
     W->UpdateAllActions();
     p.C_EnablePrinterBtn->click();
-    EXPECT_EQ(W->Printer(), nullptr);
-    EXPECT_EQ(W->Machine().Printer, nullptr);
+    EXPECT_EQ(W->LstPrinter().Device(), nullptr);
+    EXPECT_EQ(W->Machine().SysPrinter(), nullptr);
     W->UpdateAllActions();
     EXPECT_TRUE(p.C_PrintersList->isEnabled());
 
-    W->PrinterPanel->SelectPrinterName("no such printer");
-    EXPECT_FALSE(W->PrinterObject().PrinterSelected());
+    W->Ui().PrinterPanel->SelectPrinterName("no such printer");
+    EXPECT_FALSE(W->LstPrinter().PrinterObject().PrinterSelected());
     W->UpdateAllActions();
-    for (QAction* a : {W->PrinterSetupAct, W->PrinterFontAct, W->PrinterEnableAct})
+    for (QAction* a : {W->Ui().PrinterSetupAct, W->Ui().PrinterFontAct, W->Ui().PrinterEnableAct})
         EXPECT_FALSE(a->isEnabled()) << "no printer: " << a->objectName().toStdString();
 }
 
@@ -254,7 +254,7 @@ TEST_F(PrinterWindow, TheDeviceTakesThePanelsValuesAndLocksThem)
 // the other, is the device's once it is made.
 TEST_F(PrinterWindow, TheDeviceTakesEveryPanelValue)
 {
-    TPrinterPanel& p = *W->PrinterPanel;
+    TPrinterPanel& p = *W->Ui().PrinterPanel;
     const double widest = p.C_LeftRightMarginEdit->MaxValue();  // the panel stops short of the device's limit
     const TTTYPrinterSetup rows[] = {
         {TTTYPrinter::MinTabSpacing, widest, TTTYPrinter::MinMargin, TTTYPrinter::MaxLineSpacing, true, false, true},
@@ -270,15 +270,15 @@ TEST_F(PrinterWindow, TheDeviceTakesEveryPanelValue)
         p.C_EosEjectsPrinterBtn->setChecked(r.CtrlZEndsJob);
         W->UpdateAllActions();
         p.C_EnablePrinterBtn->click();
-        ASSERT_NE(W->Printer(), nullptr);
-        const TTTYPrinter& d = *W->Printer();
+        ASSERT_NE(W->LstPrinter().Device(), nullptr);
+        const TTTYPrinter& d = *W->LstPrinter().Device();
         EXPECT_EQ(std::tuple(d.TabSpacing(), d.TopMargin(), d.BottomMargin(), d.LeftMargin(), d.RightMargin(),
                              d.LineSpacing(), d.IgnoreFormFeed, d.AutoLineWrap, d.CtrlZEndsJob),
                   std::tuple(r.TabSpacing, r.TopBottomMargin, r.TopBottomMargin, r.LeftRightMargin,
                              r.LeftRightMargin, r.LineSpacing, r.IgnoreFormFeed, r.AutoLineWrap, r.CtrlZEndsJob));
         W->UpdateAllActions();
         p.C_EnablePrinterBtn->click();
-        ASSERT_EQ(W->Printer(), nullptr);
+        ASSERT_EQ(W->LstPrinter().Device(), nullptr);
     }
 }
 
@@ -286,24 +286,24 @@ TEST_F(PrinterWindow, PrinterSetupReloadsThePanelOnlyOnOk)
 {
     int shown = 0;
     bool answer = false;
-    W->OnPrinterSetupDialog = [&](TQtPrintTarget& printer) {
+    W->LstPrinter().OnPrinterSetupDialog = [&](TQtPrintTarget& printer) {
         ++shown;
         printer.SetLandscape(true);
         return answer;
     };
-    W->PrinterSetupAct->trigger();
-    EXPECT_EQ(W->PrinterPanel->OrientationIndex(), 0) << "cancelled: the panel is not reloaded";
+    W->Ui().PrinterSetupAct->trigger();
+    EXPECT_EQ(W->Ui().PrinterPanel->OrientationIndex(), 0) << "cancelled: the panel is not reloaded";
     answer = true;
-    W->PrinterSetupAct->trigger();
+    W->Ui().PrinterSetupAct->trigger();
     EXPECT_EQ(shown, 2);
-    EXPECT_EQ(W->PrinterPanel->OrientationIndex(), 1);
-    W->PrinterPanel->PortraitBtn->click();
-    EXPECT_FALSE(W->PrinterObject().Landscape()) << "the panel's choice reaches the printer object";
+    EXPECT_EQ(W->Ui().PrinterPanel->OrientationIndex(), 1);
+    W->Ui().PrinterPanel->PortraitBtn->click();
+    EXPECT_FALSE(W->LstPrinter().PrinterObject().Landscape()) << "the panel's choice reaches the printer object";
 }
 
 TEST_F(PrinterWindow, ClosingPrintsTheRunningJob)
 {
-    W->PrinterEnableAct->trigger();
+    W->Ui().PrinterEnableAct->trigger();
     PrintOneBurst("kept at close");
     H.Window.reset();
     EXPECT_NE(PdfPages(Pdf).at(0).find("kept at close"), std::string::npos);
@@ -311,12 +311,12 @@ TEST_F(PrinterWindow, ClosingPrintsTheRunningJob)
 
 TEST_F(PrinterWindow, PrinterErrorStopsTheRunAndIsReportedOnce)
 {
-    W->PrinterObject().SetPdfFileName(H.Temp.File("no/such/folder/lst.pdf"));
-    W->PrinterEnableAct->trigger();
+    W->LstPrinter().PrinterObject().SetPdfFileName(H.Temp.File("no/such/folder/lst.pdf"));
+    W->Ui().PrinterEnableAct->trigger();
     LoadPrint("lost");
     for (int i = 0; i < 3; ++i)
         W->ApplicationEvents1Idle();
-    EXPECT_FALSE(W->RunCpuAct->isChecked());
+    EXPECT_FALSE(W->Ui().RunCpuAct->isChecked());
     EXPECT_EQ(H.Prompts.Texts(), (std::vector<std::string>{"The printer could not start the print job."}));
 }
 

@@ -17,7 +17,7 @@ namespace {
 
 struct MainWindowSerial : WindowTest {
     ~MainWindowSerial() override { ::unsetenv("TAVRIN_COM2"); }
-    TComSettingsPanel& Panel(int line) { return *(line == 1 ? W->PortsPage->Com1Panel : W->PortsPage->Com2Panel); }
+    TComSettingsPanel& Panel(int line) { return *(line == 1 ? W->Ui().PortsPage->Com1Panel : W->Ui().PortsPage->Com2Panel); }
     static bool Locked(TComSettingsPanel& p)
     {
         return !p.PortNumber->isEnabled() && !p.BaudList->isEnabled() && !p.FormatList->isEnabled() &&
@@ -34,7 +34,7 @@ TEST_F(MainWindowSerial, EnablingCom2OpensTheHostPortAndLocksItsControlsUntilClo
     EXPECT_FALSE(Locked(p));
     p.BaudList->setCurrentIndex(14);
     p.EnableBtn->click();
-    ASSERT_TRUE(W->ComLines().ComRx2.Active()) << H.Prompts.LastText();
+    ASSERT_TRUE(W->SerialLines().ComLines().ComRx2.Active()) << H.Prompts.LastText();
     EXPECT_TRUE(Locked(p));
     EXPECT_FALSE(Locked(Panel(1)));
     const int slave = ::open(pty.SlavePath().c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
@@ -42,7 +42,7 @@ TEST_F(MainWindowSerial, EnablingCom2OpensTheHostPortAndLocksItsControlsUntilClo
     ::close(slave);
 
     p.EnableBtn->click();
-    EXPECT_FALSE(W->ComLines().ComRx2.Active());
+    EXPECT_FALSE(W->SerialLines().ComLines().ComRx2.Active());
     EXPECT_TRUE(p.BaudList->isEnabled() && p.HandShake->isEnabled());
     EXPECT_TRUE(H.Prompts.Log.empty());
 
@@ -67,7 +67,7 @@ TEST_F(MainWindowSerial, ALineThatCannotOpenWarnsAndUnticks)
                                     "specified comunications port could not be accessed!");
     EXPECT_FALSE(p.EnableBtn->isChecked());
     EXPECT_FALSE(Locked(p));
-    EXPECT_FALSE(W->ComLines().ComRx2.Active());
+    EXPECT_FALSE(W->SerialLines().ComLines().ComRx2.Active());
 }
 
 TEST_F(MainWindowSerial, Com1OverTcpListensWhileEnabled)
@@ -79,19 +79,19 @@ TEST_F(MainWindowSerial, Com1OverTcpListensWhileEnabled)
     emit p.TCPPort->textEdited(p.TCPPort->text());
     p.EnableBtn->click();
     port.Release();
-    ASSERT_TRUE(W->ComLines().TcpPortModule.GetActive()) << H.Prompts.LastText();
+    ASSERT_TRUE(W->SerialLines().ComLines().TcpPortModule.GetActive()) << H.Prompts.LastText();
     EXPECT_TRUE(Locked(p));
     const int client = ConnectTcp(port.Port());
     EXPECT_GE(client, 0);
     ::close(client);
     p.EnableBtn->click();
-    EXPECT_FALSE(W->ComLines().TcpPortModule.GetActive());
+    EXPECT_FALSE(W->SerialLines().ComLines().TcpPortModule.GetActive());
 }
 
 TEST_F(MainWindowSerial, TheCpusConfigurationByteShowsInThePanel)
 {
     TTavrinMachine& m = W->Machine();
-    m.CpuPortWrite(m.CpuEmu1, 0x30, 0x45);
+    m.CpuPortWrite(m.Cpu(), 0x30, 0x45);
     TComSettingsPanel& p = Panel(1);
     EXPECT_EQ(p.BaudList->currentText().toStdString(), "9600 baud");
     EXPECT_EQ(p.FormatList->currentText().toStdString(), "7 bits no parity");
@@ -103,22 +103,24 @@ TEST_F(MainWindowSerial, TheCpusConfigurationByteShowsInThePanel)
 TEST_F(MainWindowSerial, ABreakRebootsAndDropsItsOwnBlock)
 {
     std::shared_ptr<TFakeComDevice::TState> device;
-    W->ComLines().ComRx2.DeviceOpener = TFakeComDevice::Opener(device);
+    W->SerialLines().ComLines().ComRx2.DeviceOpener = TFakeComDevice::Opener(device);
     Panel(2).EnableBtn->click();
-    ASSERT_TRUE(W->ComLines().ComRx2.Active());
+    ASSERT_TRUE(W->SerialLines().ComLines().ComRx2.Active());
     TTavrinMachine& m = W->Machine();
     ASSERT_FALSE(W->Booted());
     WriteAll(device->PeerFd, "ab");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return m.FCom2RxQueue.Count() == 2; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m.ComBytesWaiting(2) == 2; }));
     WriteAll(device->PeerFd, std::string("\xFF\x00\x00", 3));
     ASSERT_TRUE(QTest::qWaitFor([&] { return W->Booted(); })) << H.Prompts.LastText();
-    W->RunCpuAct->trigger();  // stop the run the boot started
+    W->Ui().RunCpuAct->trigger();  // stop the run the boot started
     WriteAll(device->PeerFd, "cd");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return m.FCom2RxQueue.Count() == 2; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m.ComBytesWaiting(2) == 2; }));
     uint8_t b = 0;
-    m.FCom2RxQueue.GetByte(b);
+    m.CpuPortRead(m.Cpu(), 0x17, b);
     EXPECT_EQ(b, 'c') << "the boot emptied the queue and the break's own byte was dropped";
-    EXPECT_FALSE(m.FCom2DropNextBlock);
+    const uint8_t e = 'e';
+    m.ComDataBlock(2, &e, 1);
+    EXPECT_EQ(m.ComBytesWaiting(2), 2) << "no drop is left pending";
 }
 
 } // namespace

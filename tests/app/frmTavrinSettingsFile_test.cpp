@@ -32,22 +32,22 @@ TEST_F(WindowTest, AFreshWindowWritesEveryKeyInOrder)
 {
     ASSERT_TRUE(W->close());
     static const std::regex host("(DSP_HEIGHT|DSP_WIDTH|PrinterName)=[^\r]*");
-    EXPECT_EQ(std::regex_replace(ReadFile(W->SettingsFileName()), host, "$1=*"), ReadFile(FirstRunFile));
+    EXPECT_EQ(std::regex_replace(ReadFile(W->Settings().FileName()), host, "$1=*"), ReadFile(FirstRunFile));
 }
 
 TEST_F(WindowTest, CloseStopsTheRunAndWritesTheSettingsFile)
 {
-    const std::string file = W->SettingsFileName();
+    const std::string file = W->Settings().FileName();
     EXPECT_EQ(file, H.SettingsFile());
     EXPECT_FALSE(std::filesystem::exists(file));
     LoadProgram(W->Machine(), 0x8000, {0xC3, 0x00, 0x80});
-    W->RunCpuAct->trigger();
-    W->DisksPage->C_CpmSourceFile->setText("mine.hex");
+    W->Ui().RunCpuAct->trigger();
+    W->Ui().DisksPage->C_CpmSourceFile->setText("mine.hex");
     EXPECT_TRUE(W->close());
-    EXPECT_FALSE(W->RunCpuAct->isChecked());
+    EXPECT_FALSE(W->Ui().RunCpuAct->isChecked());
     EXPECT_TRUE(W->Closing());
-    W->RunCpuAct->trigger();
-    EXPECT_FALSE(W->RunCpuAct->isChecked()) << "no run after a close";
+    W->Ui().RunCpuAct->trigger();
+    EXPECT_FALSE(W->Ui().RunCpuAct->isChecked()) << "no run after a close";
     EXPECT_NE(ReadFile(file).find("\r\n[DISKS]\r\nCpmSourceFile=mine.hex\r\n"), std::string::npos);
 }
 
@@ -60,8 +60,8 @@ struct SettingsRestart : ::testing::Test {
     TMainHalvoret& Start()
     {
         TMainHalvoret& w = H.Open();
-        w.ComLines().ComRx2.DeviceOpener = TFakeComDevice::Opener(Com2Device);
-        w.RmtDskMod->BaseUdpRx1.ReuseAddress = true;  // shares the port with the reservation
+        w.SerialLines().ComLines().ComRx2.DeviceOpener = TFakeComDevice::Opener(Com2Device);
+        w.Ui().RmtDskMod->BaseUdpRx1.ReuseAddress = true;  // shares the port with the reservation
         w.FormActivate();
         return w;
     }
@@ -71,34 +71,34 @@ struct SettingsRestart : ::testing::Test {
     // real port) and the end-of-stream choices not taken.
     void ChangeEverything(TMainHalvoret& w)
     {
-        w.CpuPage->HexMemoryDisplayAct->trigger();
-        w.CrtAnsiAct->trigger();
-        w.Crt132Act->trigger();
-        w.TTY132Act->trigger();
+        w.Ui().CpuPage->HexMemoryDisplayAct->trigger();
+        w.Ui().CrtAnsiAct->trigger();
+        w.Ui().Crt132Act->trigger();
+        w.Ui().TTY132Act->trigger();
         H.Prompts.FontAnswers = {TFontChoice{"DejaVu Sans Mono", 11, false, false},
                                  TFontChoice{"DejaVu Sans Mono", 12, false, false}};
-        w.SetCrtFont->trigger();
-        w.SetTttyFont->trigger();
-        w.SetTtyDisplaySettings({0x0000FFu, 0x00FF00u, 30, 0xFF0000u});  // background, font, rows, cursor
-        w.DisksPage->C_CpmSourceFile->setText("mycpm.hex");
-        w.DisksPage->C_BiosSourceFile->setText("mybios.hex");
+        w.Ui().SetCrtFont->trigger();
+        w.Ui().SetTttyFont->trigger();
+        w.TtyConsole().SetDisplaySettings({0x0000FFu, 0x00FF00u, 30, 0xFF0000u});  // background, font, rows, cursor
+        w.Ui().DisksPage->C_CpmSourceFile->setText("mycpm.hex");
+        w.Ui().DisksPage->C_BiosSourceFile->setText("mybios.hex");
 
-        w.DeviceMappingPanel->C_CpmPunchPortId->setCurrentIndex(2);
-        w.DeviceMappingPanel->SetDefaultMappingsBtn->click();
+        w.Ui().DeviceMappingPanel->C_CpmPunchPortId->setCurrentIndex(2);
+        w.Ui().DeviceMappingPanel->SetDefaultMappingsBtn->click();
 
-        for (TComSettingsPanel* com : {w.PortsPage->Com1Panel, w.PortsPage->Com2Panel}) {
+        for (TComSettingsPanel* com : {w.Ui().PortsPage->Com1Panel, w.Ui().PortsPage->Com2Panel}) {
             com->TwoStopBitsBtn->click();
             com->HandShake->click();
             com->PortNumber->setValue(com->PortNumber->value() + 4);
             com->BaudList->setCurrentIndex(2);
             com->FormatList->setCurrentIndex(1);
         }
-        w.PortsPage->Com1Panel->UseTCP->click();
-        w.PortsPage->Com1Panel->TCPPort->setText("4321");
-        emit w.PortsPage->Com1Panel->TCPPort->textEdited("4321");
-        w.PortsPage->Com2Panel->EnableBtn->click();
+        w.Ui().PortsPage->Com1Panel->UseTCP->click();
+        w.Ui().PortsPage->Com1Panel->TCPPort->setText("4321");
+        emit w.Ui().PortsPage->Com1Panel->TCPPort->textEdited("4321");
+        w.Ui().PortsPage->Com2Panel->EnableBtn->click();
 
-        TPrinterPanel& p = *w.PrinterPanel;
+        TPrinterPanel& p = *w.Ui().PrinterPanel;
         p.LandscapeBtn->click();
         p.C_TabSpacingEdit->setValue(4);
         p.C_TopBottomMarginEdit->SetValue(0.5);
@@ -109,19 +109,19 @@ struct SettingsRestart : ::testing::Test {
         p.C_EnablePrinterBtn->click();
 
         WriteFile(H.Temp.File("in.txt"), "reader");
-        TInputFilePanel& in = *w.InputFilePanel;
+        TInputFilePanel& in = *w.Ui().InputFilePanel;
         in.C_InputFileNameEdit->setText(QString::fromStdString(H.Temp.File("in.txt")));
         in.C_InFileEosRestart->click();
         in.C_InFileChangeConList->setCurrentIndex(3);
         in.C_EnableInputFileBtn->click();
-        TOutputFilePanel& out = *w.OutputFilePanel;
+        TOutputFilePanel& out = *w.Ui().OutputFilePanel;
         out.C_OutputFileNameEdit->setText(QString::fromStdString(H.Temp.File("out.txt")));
         out.C_AppendOutputFileBtn->click();
         out.EnableOutputFileBtn->click();
 
-        w.RemoteDiskPanel->C_DiskServerPort->setText(QString::fromStdString(DiskServerPort.Text()));
-        w.RemoteDiskPanel->C_UseRemoteDiskAutoUnMount->click();
-        w.RemoteDiskPanel->ActivateRemoteDiskServerAct->trigger();
+        w.Ui().RemoteDiskPanel->C_DiskServerPort->setText(QString::fromStdString(DiskServerPort.Text()));
+        w.Ui().RemoteDiskPanel->C_UseRemoteDiskAutoUnMount->click();
+        w.Ui().RemoteDiskPanel->ActivateRemoteDiskServerAct->trigger();
     }
 };
 
@@ -130,7 +130,7 @@ TEST_F(SettingsRestart, EveryChangedControlComesBack)
     TMainHalvoret& first = Start();
     ChangeEverything(first);
     ASSERT_TRUE(first.close());
-    const std::string saved = ReadFile(first.SettingsFileName());
+    const std::string saved = ReadFile(first.Settings().FileName());
 
     TNrKeyValueSections firstRun;
     firstRun.SetText(ReadFile(FirstRunFile));
@@ -153,16 +153,16 @@ TEST_F(SettingsRestart, EveryChangedControlComesBack)
     // The second run starts the devices again and writes the same file.
     TMainHalvoret& second = Start();
     EXPECT_TRUE(H.Prompts.Texts().empty()) << H.Prompts.LastText();
-    EXPECT_NE(second.Printer(), nullptr);
-    EXPECT_EQ(second.Printer()->TabSpacing(), 4) << "the device took the loaded values";
+    EXPECT_NE(second.LstPrinter().Device(), nullptr);
+    EXPECT_EQ(second.LstPrinter().Device()->TabSpacing(), 4) << "the device took the loaded values";
     EXPECT_TRUE(second.Machine().ReaderOpen());
     EXPECT_TRUE(second.Machine().PunchOpen());
-    EXPECT_TRUE(second.ComLines().ComRx2.Active()) << "COM2 opened after its other keys";
-    EXPECT_TRUE(second.RemoteDiskPanel->ActivateRemoteDiskServerAct->isChecked());
-    EXPECT_EQ(second.PageControl1->currentWidget(), second.CrtPage);
-    EXPECT_EQ(second.SimpleTerminal1->Columns(), 132);
+    EXPECT_TRUE(second.SerialLines().ComLines().ComRx2.Active()) << "COM2 opened after its other keys";
+    EXPECT_TRUE(second.Ui().RemoteDiskPanel->ActivateRemoteDiskServerAct->isChecked());
+    EXPECT_EQ(second.Ui().PageControl1->currentWidget(), second.Ui().CrtPage);
+    EXPECT_EQ(second.Ui().SimpleTerminal1->Columns(), 132);
     ASSERT_TRUE(second.close());
-    EXPECT_EQ(ReadFile(second.SettingsFileName()), saved);
+    EXPECT_EQ(ReadFile(second.Settings().FileName()), saved);
 }
 
 // COM1 and COM2 at opposite ends of every range, then the other way round:
@@ -183,8 +183,8 @@ TEST_F(SettingsRestart, EachComLineKeepsItsOwnValuesAtTheEndsOfTheRanges)
     for (const auto& [com1, com2] : {std::pair(low, high), std::pair(high, low)}) {
         SCOPED_TRACE(std::get<0>(com1));
         TMainHalvoret& first = Start();
-        for (const auto& [panel, line] : {std::pair(first.PortsPage->Com1Panel, com1),
-                                          std::pair(first.PortsPage->Com2Panel, com2)}) {
+        for (const auto& [panel, line] : {std::pair(first.Ui().PortsPage->Com1Panel, com1),
+                                          std::pair(first.Ui().PortsPage->Com2Panel, com2)}) {
             const auto& [port, baud, format, twoStopBits, handShake] = line;
             panel->PortNumber->setValue(port);
             panel->BaudList->setCurrentIndex(baud);
@@ -196,10 +196,10 @@ TEST_F(SettingsRestart, EachComLineKeepsItsOwnValuesAtTheEndsOfTheRanges)
 
         TMainHalvoret& second = Start();
         EXPECT_TRUE(H.Prompts.Texts().empty()) << H.Prompts.LastText();
-        EXPECT_EQ(held(second.Machine().Settings.Com1), com1);
-        EXPECT_EQ(held(second.Machine().Settings.Com2), com2);
-        EXPECT_EQ(shown(*second.PortsPage->Com1Panel), com1);
-        EXPECT_EQ(shown(*second.PortsPage->Com2Panel), com2);
+        EXPECT_EQ(held(second.Machine().Settings().Com1), com1);
+        EXPECT_EQ(held(second.Machine().Settings().Com2), com2);
+        EXPECT_EQ(shown(*second.Ui().PortsPage->Com1Panel), com1);
+        EXPECT_EQ(shown(*second.Ui().PortsPage->Com2Panel), com2);
         ASSERT_TRUE(second.close());
     }
 }
@@ -215,12 +215,12 @@ TEST_F(SettingsRestart, AFailingEnableIsReportedAndLoadingGoesOn)
     TMainHalvoret& w = Start();
     EXPECT_EQ(H.Prompts.Texts(), (std::vector<std::string>{"Unable to open the input file \"" +
                                                              H.Temp.File("gone.txt") + "\"."}));
-    EXPECT_FALSE(w.EnableInputFileAct->isChecked());
+    EXPECT_FALSE(w.Ui().EnableInputFileAct->isChecked());
     EXPECT_TRUE(w.Machine().PunchOpen()) << "the keys after the failure still apply";
-    EXPECT_EQ(w.RemoteDiskPanel->C_DiskServerPort->text().toStdString(), "1234");
+    EXPECT_EQ(w.Ui().RemoteDiskPanel->C_DiskServerPort->text().toStdString(), "1234");
     EXPECT_EQ(w.pos(), QPoint(50, 100)) << "a position placed by hand";
     ASSERT_TRUE(w.close());
-    EXPECT_NE(ReadFile(w.SettingsFileName()).find("DSP_TOP=-1\r\nDSP_LEFT=-1\r\n"), std::string::npos);
+    EXPECT_NE(ReadFile(w.Settings().FileName()).find("DSP_TOP=-1\r\nDSP_LEFT=-1\r\n"), std::string::npos);
 }
 
 // Drive A's image named as the output file in the settings file is refused
@@ -235,7 +235,7 @@ TEST_F(SettingsRestart, DriveAsImageIsNoOutputFile)
     TMainHalvoret& w = Start();
     EXPECT_EQ(H.Prompts.Texts(),
               (std::vector<std::string>{"The output file \"" + driveA + "\" is a disk image in use!"}));
-    EXPECT_FALSE(w.EnableOutputFileAct->isChecked());
+    EXPECT_FALSE(w.Ui().EnableOutputFileAct->isChecked());
     EXPECT_EQ(ReadFile(driveA), formatted);
 }
 
@@ -265,19 +265,19 @@ TEST(SettingsValuesTest, OutOfRangeValuesKeepTheDefaultAndAreReported)
     };
     const TCase cases[] = {
         {{"PORTS", "ColdBootDeviceMapping", "999"},
-         [](TMainHalvoret& w) { return w.Machine().FMapping.FColdBootMapping == 1; }},
+         [](TMainHalvoret& w) { return w.Machine().Mapping().FColdBootMapping == 1; }},
         {{"PORT_DEVICE_COM1", "Com1Port", "300"},
-         [](TMainHalvoret& w) { return w.Machine().Settings.Com1.PortNumber == 1; }},
-        {{"TTY", "BgColor", "-5"}, [](TMainHalvoret& w) { return w.SimpleTerminal1->Color() == 0xF0CAA6u; }},
-        {{"TTY", "FontSize", "4000"}, [](TMainHalvoret& w) { return w.SimpleTerminal1->FontSize() == 9; }},
+         [](TMainHalvoret& w) { return w.Machine().Settings().Com1.PortNumber == 1; }},
+        {{"TTY", "BgColor", "-5"}, [](TMainHalvoret& w) { return w.Ui().SimpleTerminal1->Color() == 0xF0CAA6u; }},
+        {{"TTY", "FontSize", "4000"}, [](TMainHalvoret& w) { return w.Ui().SimpleTerminal1->FontSize() == 9; }},
         {{"PORT_DEVICE_PRINTER", "TopBottomMargin", "1e308"},
-         [](TMainHalvoret& w) { return w.PrinterSetup.TopBottomMargin == 0.25; }},
+         [](TMainHalvoret& w) { return w.LstPrinter().Setup().TopBottomMargin == 0.25; }},
         {{"PORT_DEVICE_PRINTER", "LeftRightMargin", "nan"},
-         [](TMainHalvoret& w) { return w.PrinterSetup.LeftRightMargin == 0.25; }},
+         [](TMainHalvoret& w) { return w.LstPrinter().Setup().LeftRightMargin == 0.25; }},
         {{"PORT_DEVICE_PRINTER", "LineSpacing", "inf"},
-         [](TMainHalvoret& w) { return w.PrinterSetup.LineSpacing == 1.1; }},
+         [](TMainHalvoret& w) { return w.LstPrinter().Setup().LineSpacing == 1.1; }},
         {{"PORT_DEVICE_PRINTER", "LineSpacing", "0,5"},
-         [](TMainHalvoret& w) { return w.PrinterSetup.LineSpacing == 1.1; }},
+         [](TMainHalvoret& w) { return w.LstPrinter().Setup().LineSpacing == 1.1; }},
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Entry.Key);
@@ -286,8 +286,8 @@ TEST(SettingsValuesTest, OutOfRangeValuesKeepTheDefaultAndAreReported)
         TMainHalvoret& w = h.Open();
         w.FormActivate();
         EXPECT_TRUE(c.KeptDefault(w));
-        EXPECT_EQ(w.SimpleTerminal1->Rows(), 40);
-        EXPECT_EQ(w.Machine().Settings.Com2.FormatIndex, 3);
+        EXPECT_EQ(w.Ui().SimpleTerminal1->Rows(), 40);
+        EXPECT_EQ(w.Machine().Settings().Com2.FormatIndex, 3);
         ASSERT_EQ(h.Prompts.Log.size(), 1u);
         const std::string& text = h.Prompts.Log[0].Text;
         EXPECT_EQ(h.Prompts.Log[0].Type, TMsgDlgType::Warning);
@@ -340,7 +340,7 @@ TEST(SettingsLeftoversTest, TheNextStartRemovesTheTemporaryFilesOfKilledSaves)
 
     TMainHalvoret& w = h.Open();
     w.FormActivate();
-    EXPECT_EQ(w.DisksPage->C_CpmSourceFile->text().toStdString(), "kept.hex") << "the old file was whole";
+    EXPECT_EQ(w.Ui().DisksPage->C_CpmSourceFile->text().toStdString(), "kept.hex") << "the old file was whole";
     const std::set<std::string> after = names();
     for (const std::string& name : leftovers)
         EXPECT_FALSE(after.count(name)) << name;

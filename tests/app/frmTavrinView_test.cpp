@@ -14,13 +14,13 @@ namespace {
 // The cursor column while 132 columns are on, and after switching back.
 TEST_F(WindowTest, SwitchingCrt132OffKeepsTheCursorOnTheNarrowScreen)
 {
-    const TQnTerminalBuffer& b = *W->QnVT100Emulator1->Buffer();
+    const TQnTerminalBuffer& b = *W->Ui().QnVT100Emulator1->Buffer();
     for (auto [wide, narrow] : {std::pair{100, 79}, std::pair{80, 79}, std::pair{12, 12}}) {
-        W->Crt132Act->trigger();
-        EXPECT_EQ(W->QnTerminal1->Columns(), 132);
+        W->Ui().Crt132Act->trigger();
+        EXPECT_EQ(W->Ui().QnTerminal1->Columns(), 132);
         PortOut(*W, 0x13, "\x1b[7;" + std::to_string(wide) + "H");
-        W->Crt132Act->trigger();
-        EXPECT_EQ(W->QnTerminal1->Columns(), 80);
+        W->Ui().Crt132Act->trigger();
+        EXPECT_EQ(W->Ui().QnTerminal1->Columns(), 80);
         EXPECT_EQ(b.GetRow(), 7);
         EXPECT_EQ(b.GetCol(), narrow) << wide;
     }
@@ -31,20 +31,20 @@ TEST_F(WindowTest, ClearEmptiesScreenAndScrollbackAndForgetsHalfSequences)
     for (int i = 0; i < 30; ++i)
         PortOut(*W, 0x13, "line\r\n");
     PortOut(*W, 0x13, "\x1b#6wide\x1b[1;31mred\x1b[?2l");
-    TQnVT100Emulator& e = *W->QnVT100Emulator1;
+    TQnVT100Emulator& e = *W->Ui().QnVT100Emulator1;
     const TQnTerminalBuffer& b = *e.Buffer();
-    W->ClearCrtAct->trigger();
+    W->Ui().ClearCrtAct->trigger();
     EXPECT_TRUE(e.ANSIMode());
     for (int row = b.RowCount() - b.SVRowCount() + 1; row <= b.RowCount(); ++row)
         ASSERT_EQ(H.CrtRow(row), "") << row;
     EXPECT_EQ(b.CursorScreenRow() * 100 + b.CursorScreenCol(), 101);
     EXPECT_EQ(e.LineAttrs().GetAttr(24), laNormal);
-    EXPECT_EQ(b.ForeColor(), W->QnTerminal1->FontColor());
-    EXPECT_EQ(b.BackColor(), W->QnTerminal1->Color());
+    EXPECT_EQ(b.ForeColor(), W->Ui().QnTerminal1->FontColor());
+    EXPECT_EQ(b.BackColor(), W->Ui().QnTerminal1->Color());
 
     // The TTY's clear forgets a half-received sequence.
     PortOut(*W, 0x11, "old text\r\n\x1b" "C");
-    W->ClearTTYAct->trigger();
+    W->Ui().ClearTTYAct->trigger();
     EXPECT_EQ(H.TtyText().find_first_not_of('\n'), std::string::npos);
     PortOut(*W, 0x11, "xy");
     EXPECT_EQ(H.TtyRow(0), "xy") << "the bytes after the clear are text, not a position";
@@ -55,21 +55,21 @@ TEST_F(WindowTest, TtyDisplayOkAppliesAndCancelChangesNothing)
     // The user picks a font colour (answered by the prompts) and 4 rows, and
     // closes the dialog with OK or without.
     auto runAction = [this](bool ok) {
-        TTTYDisplaySettingsDlg* dlg = W->TTYDisplaySettingsDlg;
+        TTTYDisplaySettingsDlg* dlg = W->Ui().TTYDisplaySettingsDlg;
         QTimer::singleShot(0, dlg, [dlg, ok] {
             dlg->FontColorBtn->click();
             dlg->DisplayRowsSpin->setValue(4);
             ok ? dlg->OkBtn->click() : dlg->reject();
         });
-        W->TTYDisplaySettingsAct->trigger();
+        W->Ui().TTYDisplaySettingsAct->trigger();
     };
-    TSimpleTerminal& t = *W->SimpleTerminal1;
+    TSimpleTerminal& t = *W->Ui().SimpleTerminal1;
     PortOut(*W, 0x11, "r0\r\nr1\r\nr2\r\nr3\r\nr4");
     const int before = t.Rows();
     H.Prompts.ColorAnswers = {0x0000FFu, std::nullopt, 0x0000FFu};
     runAction(false);
     const uint32_t bg = t.Color();
-    QTimer::singleShot(0, W->TTYDisplaySettingsDlg, [this] { W->TTYDisplaySettingsDlg->BGColorBtn->click(); });
+    QTimer::singleShot(0, W->Ui().TTYDisplaySettingsDlg, [this] { W->Ui().TTYDisplaySettingsDlg->BGColorBtn->click(); });
     EXPECT_EQ(t.Rows(), before);
     EXPECT_NE(t.LowVideoFontColor(), 0x0000FFu);
 
@@ -82,34 +82,34 @@ TEST_F(WindowTest, TtyDisplayOkAppliesAndCancelChangesNothing)
 
     // The dialog clamps the rows it is given.
     for (auto [given, shown] : {std::pair{2, 4}, std::pair{77, 77}, std::pair{500, 200}}) {
-        W->TTYDisplaySettingsDlg->SetSettings(1, 2, given, 3);
-        EXPECT_EQ(W->TTYDisplaySettingsDlg->DisplayRowsSpin->value(), shown) << given;
+        W->Ui().TTYDisplaySettingsDlg->SetSettings(1, 2, given, 3);
+        EXPECT_EQ(W->Ui().TTYDisplaySettingsDlg->DisplayRowsSpin->value(), shown) << given;
     }
 }
 
 TEST_F(WindowTest, CrtAnsiTwiceReturnsTheModeAndFollowsTheEmulator)
 {
-    TQnVT100Emulator& e = *W->QnVT100Emulator1;
+    TQnVT100Emulator& e = *W->Ui().QnVT100Emulator1;
     W->UpdateAllActions();
-    EXPECT_TRUE(W->CrtAnsiAct->isChecked());
-    W->CrtAnsiAct->trigger();
+    EXPECT_TRUE(W->Ui().CrtAnsiAct->isChecked());
+    W->Ui().CrtAnsiAct->trigger();
     EXPECT_FALSE(e.ANSIMode());
-    EXPECT_FALSE(W->CrtAnsiAct->isChecked());
-    W->CrtAnsiAct->trigger();
+    EXPECT_FALSE(W->Ui().CrtAnsiAct->isChecked());
+    W->Ui().CrtAnsiAct->trigger();
     EXPECT_TRUE(e.ANSIMode());
     e.SetANSIMode(false);
     W->UpdateAllActions();
-    EXPECT_FALSE(W->CrtAnsiAct->isChecked());
+    EXPECT_FALSE(W->Ui().CrtAnsiAct->isChecked());
 }
 
 // A confirmed choice is applied and kept over a restart (the settings file
 // tests); a cancelled one changes nothing.
 TEST_F(WindowTest, CancelledFontDialogsLeaveTheConsoleFonts)
 {
-    W->SetCrtFont->trigger();
-    W->SetTttyFont->trigger();
+    W->Ui().SetCrtFont->trigger();
+    W->Ui().SetTttyFont->trigger();
     EXPECT_EQ(std::make_pair(W->CrtFontName(), W->CrtFontSize()), std::make_pair(std::string("Terminal"), 9));
-    EXPECT_EQ(W->SimpleTerminal1->FontName(), "Terminal");
+    EXPECT_EQ(W->Ui().SimpleTerminal1->FontName(), "Terminal");
     ASSERT_EQ(H.Prompts.FontsShown.size(), 2u);
 }
 
@@ -122,8 +122,8 @@ TEST_F(WindowTest, FontDialogsOpenOnTheFontInUseAndKeepItsStyle)
         const char* Name;
         QAction* Act;
         std::function<QFont()> Font;
-    } consoles[] = {{"CRT", W->SetCrtFont, [this] { return W->QnTerminal1->font(); }},
-                    {"TTY", W->SetTttyFont, [this] { return W->SimpleTerminal1->TerminalFont(); }}};
+    } consoles[] = {{"CRT", W->Ui().SetCrtFont, [this] { return W->Ui().QnTerminal1->font(); }},
+                    {"TTY", W->Ui().SetTttyFont, [this] { return W->Ui().SimpleTerminal1->TerminalFont(); }}};
     const TFontChoice choices[] = {{"DejaVu Sans Mono", 11, true, false},
                                    {"DejaVu Sans Mono", 10, false, true},
                                    {"DejaVu Sans Mono", 12, true, true},
@@ -156,8 +156,8 @@ TEST(CrtColorsTest, TextShowsTheTerminalColoursThroughoutAWindowsLife)
 {
     // Cells with text whose colours are not the terminal's, as row:column.
     auto offColour = [](TMainHalvoret& w) {
-        const TQnTerminal& t = *w.QnTerminal1;
-        const TQnTerminalBuffer& b = *w.QnVT100Emulator1->Buffer();
+        const TQnTerminal& t = *w.Ui().QnTerminal1;
+        const TQnTerminalBuffer& b = *w.Ui().QnVT100Emulator1->Buffer();
         std::string off;
         for (int row = 1; row <= b.RowCount(); ++row) {
             const char* text = b.GetLineCharPtr(row);
@@ -182,11 +182,11 @@ TEST(CrtColorsTest, TextShowsTheTerminalColoursThroughoutAWindowsLife)
             {"SGR 0", [&] { PortOut(w, 0x13, "\x1b[31m\x1b[0mplain\r\n\x1b[1;44m\x1b[mplain again\r\n"); }},
             {"reset", [&] { PortOut(w, 0x13, "\x1b" "cafter a reset\r\n"); }},
             {"clear", [&] {
-                 w.ClearCrtAct->trigger();
+                 w.Ui().ClearCrtAct->trigger();
                  PortOut(w, 0x13, "after a clear\r\n");
              }},
             {"boot", [&] {
-                 w.ResetCPMAct->trigger();
+                 w.Ui().ResetCPMAct->trigger();
                  ASSERT_TRUE(h.RunUntilCrt("Tavrin example system")) << h.CrtText();
              }},
         };

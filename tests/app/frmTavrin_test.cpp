@@ -26,7 +26,7 @@ TEST_F(WindowTest, FirstStartCreatesDriveAAndLeavesItOnTheNext)
     std::string diskA = H.Temp.File("DiskA.cpmdsk");
     EXPECT_EQ(ReadFile(diskA), std::string(1048576, '\xE5'));
     EXPECT_EQ(W->windowTitle().toStdString(), "Tavrin");
-    EXPECT_EQ(W->DisksPage->DiskCaptions[0]->text().toStdString(), "(no disk)");
+    EXPECT_EQ(W->Ui().DisksPage->DiskCaptions[0]->text().toStdString(), "(no disk)");
     // The user finds each command in the menus by its caption.
     std::map<std::string, QAction*> menus;
     for (QAction* top : W->menuBar()->actions())
@@ -34,30 +34,30 @@ TEST_F(WindowTest, FirstStartCreatesDriveAAndLeavesItOnTheNext)
             for (QAction* item : top->menu()->actions())
                 menus.emplace(item->text().toStdString(), item);
     const std::pair<QAction*, const char*> captions[] = {
-        {W->ResetCPMAct, "Boot CPM System"}, {W->RunCpuAct, "Run CPU"}, {W->StepCpuAct, "Execute Next"},
-        {W->LoadHexFileAct, "Load Hex File"}, {W->LoadBinFileAct, "Load Binnary File"},
-        {W->CPMSelectImageNameAct, "Set CPM Hex File"}, {W->BIOSSelectImageNameAct, "Set BIOS Hex File"},
-        {W->ChangeDriveActs[0], "Insert A:"}, {W->ChangeDriveActs[3], "Insert D:"}};
+        {W->Ui().ResetCPMAct, "Boot CPM System"}, {W->Ui().RunCpuAct, "Run CPU"}, {W->Ui().StepCpuAct, "Execute Next"},
+        {W->Ui().LoadHexFileAct, "Load Hex File"}, {W->Ui().LoadBinFileAct, "Load Binnary File"},
+        {W->Ui().CPMSelectImageNameAct, "Set CPM Hex File"}, {W->Ui().BIOSSelectImageNameAct, "Set BIOS Hex File"},
+        {W->Ui().ChangeDriveActs[0], "Insert A:"}, {W->Ui().ChangeDriveActs[3], "Insert D:"}};
     for (const auto& [action, caption] : captions)
         EXPECT_EQ(menus[caption], action) << caption;
-    EXPECT_FALSE(W->RunCpuAct->isChecked()) << "not running after start-up";
-    EXPECT_FALSE(W->ShutdownAct->isEnabled());
+    EXPECT_FALSE(W->Ui().RunCpuAct->isChecked()) << "not running after start-up";
+    EXPECT_FALSE(W->Ui().ShutdownAct->isEnabled());
     // Choosing a tab by its name, left to right, shows that page.
-    const std::pair<QWidget*, QString> tabs[] = {{W->CrtPage, "CRT"},  {W->TtyPage, "TTY"},
-                                                 {W->CpuPage, "CPU"},  {W->DiskManagerPage, "Disk Manager"},
-                                                 {W->DisksPage, "Disks"}, {W->PortsPage, "Ports"}};
-    ASSERT_EQ(W->PageControl1->count(), static_cast<int>(std::size(tabs)));
+    const std::pair<QWidget*, QString> tabs[] = {{W->Ui().CrtPage, "CRT"},  {W->Ui().TtyPage, "TTY"},
+                                                 {W->Ui().CpuPage, "CPU"},  {W->Ui().DiskManagerPage, "Disk Manager"},
+                                                 {W->Ui().DisksPage, "Disks"}, {W->Ui().PortsPage, "Ports"}};
+    ASSERT_EQ(W->Ui().PageControl1->count(), static_cast<int>(std::size(tabs)));
     int previous = -1;
     for (const auto& [page, name] : tabs) {
         int index = 0;
-        while (index < W->PageControl1->count() && W->PageControl1->tabText(index) != name)
+        while (index < W->Ui().PageControl1->count() && W->Ui().PageControl1->tabText(index) != name)
             ++index;
         EXPECT_GT(index, previous) << name.toStdString();
-        W->PageControl1->setCurrentIndex(index);
-        EXPECT_EQ(W->PageControl1->currentWidget(), page) << name.toStdString();
+        W->Ui().PageControl1->setCurrentIndex(index);
+        EXPECT_EQ(W->Ui().PageControl1->currentWidget(), page) << name.toStdString();
         previous = index;
     }
-    W->PageControl1->setCurrentWidget(W->CrtPage);
+    W->Ui().PageControl1->setCurrentWidget(W->Ui().CrtPage);
     EXPECT_TRUE(H.Prompts.Log.empty());
     H.Window.reset();
 
@@ -85,9 +85,9 @@ TEST(MainWindowStartTest, UnusableFilesAtStartUpAreReportedAndKept)
     ASSERT_EQ(h.Prompts.Log.size(), 3u);
     for (const auto& shown : h.Prompts.Log)
         EXPECT_EQ(shown.Kind, TScriptedUiPrompts::TKind::Error) << shown.Text;
-    EXPECT_EQ(w.DisksPage->DiskCaptions[0]->text().toStdString(), "(no disk)");
-    w.KeyMap().SetMapping(0, tksNormal, "x");
-    EXPECT_FALSE(w.KeyMap().Save()) << "the empty map never replaces the unread file";
+    EXPECT_EQ(w.Ui().DisksPage->DiskCaptions[0]->text().toStdString(), "(no disk)");
+    w.TtyConsole().KeyMap().SetMapping(0, tksNormal, "x");
+    EXPECT_FALSE(w.TtyConsole().KeyMap().Save()) << "the empty map never replaces the unread file";
     EXPECT_TRUE(std::filesystem::is_directory(keyMap));
     EXPECT_TRUE(w.close());
     EXPECT_EQ(std::filesystem::file_size(h.SettingsFile()), 17u * 1024 * 1024);
@@ -103,68 +103,67 @@ struct MainWindowBootTest : WindowTest {
                                            "  blocksize 2048\n  maxdir 256\n  skew 0\n  boottrk 2\n  os 2.2\nend\n");
         const std::string copy = "cd '" + H.Temp.Folder() + "' && cpmcp -f cpmdsk1m -T raw DiskA.cpmdsk HELLO.TXT 0:";
         ASSERT_EQ(std::system(copy.c_str()), 0) << copy;
-        W->Machine().FMapping.FColdBootMapping = 0;
+        W->Machine().Mapping().FColdBootMapping = 0;
     }
 };
 
 TEST_F(MainWindowBootTest, BootsFromDriveAAndEchoesOnTheTty)
 {
-    W->ResetCPMAct->trigger();
+    W->Ui().ResetCPMAct->trigger();
     ASSERT_TRUE(W->Booted()) << H.Prompts.LastText();
-    EXPECT_EQ(W->DisksPage->DiskCaptions[0]->text().toStdString(), "\"DiskA\"");
-    EXPECT_EQ(W->ChangeDriveActs[0]->text().toStdString(), "Change A:");
+    EXPECT_EQ(W->Ui().DisksPage->DiskCaptions[0]->text().toStdString(), "\"DiskA\"");
+    EXPECT_EQ(W->Ui().ChangeDriveActs[0]->text().toStdString(), "Change A:");
 
     ASSERT_TRUE(H.RunUntilTty("HELLO.TXT\n>\n")) << H.TtyText();
     EXPECT_THAT(H.TtyText(), StartsWith("Tavrin 64K BIOS\nTavrin example system\nHELLO.TXT\n>\n"));
 
-    QTest::keyClicks(W->SimpleTerminal1, "dir");
+    QTest::keyClicks(W->Ui().SimpleTerminal1, "dir");
     ASSERT_TRUE(H.RunUntilTty("> dir")) << H.TtyText();
-    QTest::keyClick(W->SimpleTerminal1, Qt::Key_Return);
-    W->Machine().FTtyKeyQueue.PutByte('x');
+    QTest::keyClick(W->Ui().SimpleTerminal1, Qt::Key_Return);
+    W->Machine().QueueKeys(TConsoleKeyboard::Tty, "x");
     ASSERT_TRUE(H.RunUntilTty("\n> x")) << H.TtyText();
     EXPECT_TRUE(H.Prompts.Log.empty());
 
     // With CON on the TTY the CRT keyboard is not read and the CRT stays blank.
-    QTest::keyClicks(W->QnTerminal1, QStringLiteral("zz"));
+    QTest::keyClicks(W->Ui().QnTerminal1, QStringLiteral("zz"));
     for (int i = 0; i < 5; ++i) {
         W->ApplicationEvents1Idle();
         QApplication::processEvents();
     }
     EXPECT_EQ(H.CrtText().find_first_not_of('\n'), std::string::npos) << H.CrtText();
-    EXPECT_EQ(W->Machine().FCrtKeyQueue.Count(), 2);
+    EXPECT_EQ(W->Machine().KeysWaiting(TConsoleKeyboard::Crt), 2);
     EXPECT_EQ(H.TtyText().find("zz"), std::string::npos);
 
     // Booting again while running stops, reloads and starts at the BIOS.
-    W->ResetCPMAct->trigger();
-    EXPECT_EQ(W->Machine().CpuEmu1.NextPC, 0xFA00);
-    EXPECT_TRUE(W->RunCpuAct->isChecked());
+    W->Ui().ResetCPMAct->trigger();
+    EXPECT_EQ(W->Machine().Cpu().NextPC, 0xFA00);
+    EXPECT_TRUE(W->Ui().RunCpuAct->isChecked());
 }
 
 TEST_F(MainWindowBootTest, BreakPointStopsTheRunAndStepExecutesOne)
 {
-    W->Machine().FBreakPoint = 0xE400;
-    W->Machine().FBreakPointSet = true;
+    W->Machine().SetBreakPoint(0xE400);
     int displays = 0;
-    W->OnUpdateCpuDisplay = [&](TMainHalvoret&) { ++displays; };
-    W->ResetCPMAct->trigger();
-    for (int i = 0; i < 50 && W->RunCpuAct->isChecked(); ++i)
+    W->CpuDisplay().OnUpdateCpuDisplay = [&] { ++displays; };
+    W->Ui().ResetCPMAct->trigger();
+    for (int i = 0; i < 50 && W->Ui().RunCpuAct->isChecked(); ++i)
         W->ApplicationEvents1Idle();
-    EXPECT_FALSE(W->RunCpuAct->isChecked());
+    EXPECT_FALSE(W->Ui().RunCpuAct->isChecked());
     EXPECT_EQ(H.Prompts.Texts(), (std::vector<std::string>{"Reached break point at E400"}));
-    EXPECT_EQ(W->Machine().CpuEmu1.NextPC, 0xE400);
+    EXPECT_EQ(W->Machine().Cpu().NextPC, 0xE400);
     EXPECT_GE(displays, 2);
     W->UpdateAllActions();
-    EXPECT_TRUE(W->StepCpuAct->isEnabled());
+    EXPECT_TRUE(W->Ui().StepCpuAct->isEnabled());
 
-    W->StepCpuAct->trigger();
-    EXPECT_NE(W->Machine().CpuEmu1.NextPC, 0xE400);
+    W->Ui().StepCpuAct->trigger();
+    EXPECT_NE(W->Machine().Cpu().NextPC, 0xE400);
     EXPECT_EQ(H.Prompts.Texts().size(), 1u) << "a step never stops at the break point";
 
-    W->RunCpuAct->trigger();
+    W->Ui().RunCpuAct->trigger();
     W->UpdateAllActions();
-    EXPECT_FALSE(W->StepCpuAct->isEnabled());
+    EXPECT_FALSE(W->Ui().StepCpuAct->isEnabled());
     W->ApplicationEvents1Idle();
-    EXPECT_TRUE(W->RunCpuAct->isChecked()) << "the stand-in's echo loop never returns to E400h";
+    EXPECT_TRUE(W->Ui().RunCpuAct->isChecked()) << "the stand-in's echo loop never returns to E400h";
 }
 
 // Whether a timer of the window would start a burst at every turn of the
@@ -179,18 +178,18 @@ bool BurstsBackToBack(TMainHalvoret& w)
 // at once and is echoed, and then the run waits again.
 TEST_F(MainWindowBootTest, AtThePromptTheRunWaitsAndAKeyWakesIt)
 {
-    W->ResetCPMAct->trigger();
+    W->Ui().ResetCPMAct->trigger();
     ASSERT_TRUE(W->Booted()) << H.Prompts.LastText();
     auto waitingAt = [&](const std::string& screen) {
         return QTest::qWaitFor([&] {
-            return H.TtyText().find(screen) != std::string::npos && W->RunWaitsForInput() && !BurstsBackToBack(*W);
+            return H.TtyText().find(screen) != std::string::npos && W->RunLoop().WaitsForInput() && !BurstsBackToBack(*W);
         }, 10000);
     };
     ASSERT_TRUE(waitingAt("HELLO.TXT\n>\n")) << H.TtyText();
-    EXPECT_TRUE(W->RunCpuAct->isChecked());
+    EXPECT_TRUE(W->Ui().RunCpuAct->isChecked());
 
-    QTest::keyClick(W->SimpleTerminal1, Qt::Key_K);
-    EXPECT_FALSE(W->RunWaitsForInput());
+    QTest::keyClick(W->Ui().SimpleTerminal1, Qt::Key_K);
+    EXPECT_FALSE(W->RunLoop().WaitsForInput());
     EXPECT_TRUE(BurstsBackToBack(*W)) << "the key wakes the run before any timer";
     EXPECT_TRUE(waitingAt("> k")) << H.TtyText();
     EXPECT_TRUE(H.Prompts.Log.empty());
@@ -211,13 +210,13 @@ TEST_F(WindowTest, OnlyWaitingForInputSlowsTheRun)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Name);
         LoadProgram(W->Machine(), 0x8000, c.Loop);
-        W->RunCpuAct->setChecked(true);
+        W->Ui().RunCpuAct->setChecked(true);
         for (int i = 0; i < 3; ++i)
             W->ApplicationEvents1Idle();
-        EXPECT_EQ(W->RunWaitsForInput(), c.Waits);
+        EXPECT_EQ(W->RunLoop().WaitsForInput(), c.Waits);
         EXPECT_EQ(BurstsBackToBack(*W), !c.Waits);
-        W->RunCpuAct->setChecked(false);
-        EXPECT_FALSE(W->RunWaitsForInput());
+        W->Ui().RunCpuAct->setChecked(false);
+        EXPECT_FALSE(W->RunLoop().WaitsForInput());
     }
     EXPECT_TRUE(H.Prompts.Log.empty());
 }
@@ -244,23 +243,23 @@ TEST_F(WindowTest, NoBurstStartsInsideAnother)
 {
     TReentrantPrinter printer;
     printer.OnFirstWrite = [this] { W->ApplicationEvents1Idle(); };
-    W->SetPrinter(&printer);
+    W->Machine().SetPrinter(&printer);
     // 8000h: OUT (19h),A; JP 8000h
     LoadProgram(W->Machine(), 0x8000, {0xD3, 0x19, 0xC3, 0x00, 0x80});
-    W->RunCpuAct->trigger();
+    W->Ui().RunCpuAct->trigger();
     W->ApplicationEvents1Idle();
     EXPECT_EQ(printer.MaxDepth, 1);
     EXPECT_EQ(printer.Calls, static_cast<int>((TTavrinMachine::BurstLength + 1) / 2))
         << "one burst of 100,001 instructions, half of them OUTs";
-    EXPECT_TRUE(W->RunCpuAct->isChecked());
+    EXPECT_TRUE(W->Ui().RunCpuAct->isChecked());
     EXPECT_TRUE(H.Prompts.Log.empty());
-    W->SetPrinter(nullptr);
+    W->Machine().SetPrinter(nullptr);
 }
 
 // Row r of the CPU page's register panel from column 1.
 std::string PanelRow(TMainHalvoret& w, int row)
 {
-    return TerminalRow(*w.CpuPage->SimpleTerminal2, row, 1);
+    return TerminalRow(*w.Ui().CpuPage->SimpleTerminal2, row, 1);
 }
 
 // Bursts redraw the CPU page only while it is shown, at most every 100 ms,
@@ -268,15 +267,15 @@ std::string PanelRow(TMainHalvoret& w, int row)
 TEST_F(WindowTest, BurstsRedrawTheCpuPageRateLimited)
 {
     int displays = 0, registerRepaints = 0;
-    W->OnUpdateCpuDisplay = [&](TMainHalvoret&) { ++displays; };
-    W->OnRefreshRegisterDialog = [&](TMainHalvoret&) { ++registerRepaints; };
+    W->CpuDisplay().OnUpdateCpuDisplay = [&] { ++displays; };
+    W->CpuDisplay().OnRefreshRegisterDialog = [&] { ++registerRepaints; };
     // 8000h: INC HL; JP 8000h
     LoadProgram(W->Machine(), 0x8000, {0x23, 0xC3, 0x00, 0x80});
-    W->RunCpuAct->trigger();
+    W->Ui().RunCpuAct->trigger();
     W->ApplicationEvents1Idle();
     EXPECT_EQ(displays, 0) << "the CRT page is shown";
     EXPECT_EQ(registerRepaints, 1);
-    W->PageControl1->setCurrentWidget(W->CpuPage);
+    W->Ui().PageControl1->setCurrentWidget(W->Ui().CpuPage);
     const auto start = std::chrono::steady_clock::now();
     int bursts = 0;
     while (std::chrono::steady_clock::now() - start < std::chrono::milliseconds(300)) {
@@ -284,7 +283,7 @@ TEST_F(WindowTest, BurstsRedrawTheCpuPageRateLimited)
         ++bursts;
     }
     const auto elapsed = std::chrono::steady_clock::now() - start;
-    W->RunCpuAct->trigger();
+    W->Ui().RunCpuAct->trigger();
     EXPECT_GE(displays, 1);
     EXPECT_LE(displays, elapsed / std::chrono::milliseconds(100) + 1) << bursts << " bursts";
     const int shown = displays;
@@ -292,7 +291,7 @@ TEST_F(WindowTest, BurstsRedrawTheCpuPageRateLimited)
     EXPECT_EQ(displays, shown) << "no burst while stopped";
 
     // The owed refresh comes from the page's tick.
-    const TCpuEmu& cpu = W->Machine().CpuEmu1;
+    const TCpuEmu& cpu = W->Machine().Cpu();
     char hl[16];
     std::snprintf(hl, sizeof hl, "HL : %02X %02X", cpu.RegisterH(), cpu.RegisterL());
     EXPECT_TRUE(QTest::qWaitFor([&] { return PanelRow(*W, 7) == hl; }, 5000)) << PanelRow(*W, 7);
@@ -300,16 +299,16 @@ TEST_F(WindowTest, BurstsRedrawTheCpuPageRateLimited)
 
 TEST_F(WindowTest, RegisterDialogEditsRefreshTheCpuPage)
 {
-    W->Machine().CpuEmu1.WriteMemoryByte(0xFF00, 0x76);  // HALT
-    W->Machine().CpuEmu1.Reset(0x0000);
-    W->CpuPage->ShowCPUWindowAct->trigger();
-    ASSERT_TRUE(W->Z80RegistersDlg->isVisible());
-    EXPECT_EQ(W->Z80RegistersDlg->Cpu(), &W->Machine().CpuEmu1);
-    TRegisterGridModel& model = *W->Z80RegistersDlg->Model();
+    W->Machine().Cpu().WriteMemoryByte(0xFF00, 0x76);  // HALT
+    W->Machine().Cpu().Reset(0x0000);
+    W->Ui().CpuPage->ShowCPUWindowAct->trigger();
+    ASSERT_TRUE(W->Ui().Z80RegistersDlg->isVisible());
+    EXPECT_EQ(W->Ui().Z80RegistersDlg->Cpu(), &W->Machine().Cpu());
+    TRegisterGridModel& model = *W->Ui().Z80RegistersDlg->Model();
     model.setData(model.index(0, 0), "FF", Qt::EditRole);
     EXPECT_EQ(PanelRow(*W, 1), "PC : FF 00");
     EXPECT_EQ(PanelRow(*W, 17), "FF00 HALT");
-    W->Z80RegistersDlg->hide();
+    W->Ui().Z80RegistersDlg->hide();
 }
 
 TEST(MainWindowMessagesTest, BootFailuresAreReportedAndLeaveTheRunStopped)
@@ -327,7 +326,7 @@ TEST(MainWindowMessagesTest, BootFailuresAreReportedAndLeaveTheRunStopped)
         {"missing BIOS", [](TWindowHarness& h) { std::filesystem::remove(h.Temp.File("zubios.hex")); },
          "Cannot open file \"@zubios.hex\". No such file or directory", "(no disk)"},
         {"drive A in B", [](TWindowHarness& h) {
-             h.Window->Machine().FDrivePaths[1] = h.Temp.File("DiskA.cpmdsk");
+             h.Window->Machine().SetDrivePath(1, h.Temp.File("DiskA.cpmdsk"));
              h.Window->Machine().MountDrive(1, h.Temp.File("DiskA.cpmdsk"));
          }, "The disk is already mounted in another drive!", "\"DiskA\""},
         {"drive A written remotely", [&remote](TWindowHarness& h) {
@@ -341,16 +340,16 @@ TEST(MainWindowMessagesTest, BootFailuresAreReportedAndLeaveTheRunStopped)
         TWindowHarness h;
         TMainHalvoret& w = h.Open();
         c.Arrange(h);
-        w.ResetCPMAct->trigger();
+        w.Ui().ResetCPMAct->trigger();
         remote.Release();
         std::string expected = c.Message;
         if (size_t at = expected.find('@'); at != std::string::npos)
             expected.replace(at, 1, h.Temp.Folder());
         EXPECT_EQ(h.Prompts.Texts(), (std::vector<std::string>{expected}));
-        EXPECT_FALSE(w.RunCpuAct->isChecked());
+        EXPECT_FALSE(w.Ui().RunCpuAct->isChecked());
         EXPECT_FALSE(w.Booted());
-        EXPECT_EQ(w.DisksPage->DiskCaptions[0]->text().toStdString(), c.CaptionA);
-        EXPECT_EQ(w.DisksPage->DiskCaptions[1]->text().toStdString(), "(no disk)") << "boot stops at the failing drive";
+        EXPECT_EQ(w.Ui().DisksPage->DiskCaptions[0]->text().toStdString(), c.CaptionA);
+        EXPECT_EQ(w.Ui().DisksPage->DiskCaptions[1]->text().toStdString(), "(no disk)") << "boot stops at the failing drive";
     }
 }
 
@@ -378,14 +377,14 @@ TEST_F(WindowTest, LoadingActionsUseTheirDialogsAndMessages)
     WriteFile(H.Temp.File("t.hex"), MakeHex(0x3000, {0x3E, 0x01}));
 
     H.Prompts.FileAnswers = {H.Temp.File("p.com"), H.Temp.File("big.com"), std::nullopt, H.Temp.File("t.hex")};
-    W->LoadBinFileAct->trigger();
-    W->LoadBinFileAct->trigger();
-    W->LoadHexFileAct->trigger();  // cancelled
-    W->LoadHexFileAct->trigger();
+    W->Ui().LoadBinFileAct->trigger();
+    W->Ui().LoadBinFileAct->trigger();
+    W->Ui().LoadHexFileAct->trigger();  // cancelled
+    W->Ui().LoadHexFileAct->trigger();
     EXPECT_EQ(H.Prompts.Texts(), (std::vector<std::string>{"Program loaded, uses 2 blocks.",
                                                            "Program file is to large to fit into memory!"}));
-    EXPECT_EQ(W->Machine().CpuEmu1.ReadMemoryByte(0x0100), 'p');
-    EXPECT_EQ(W->Machine().CpuEmu1.NextPC, 0x3000);
+    EXPECT_EQ(W->Machine().Cpu().ReadMemoryByte(0x0100), 'p');
+    EXPECT_EQ(W->Machine().Cpu().NextPC, 0x3000);
 
     std::vector<std::string> titles;
     std::vector<TFileDialogRequest> dialogs;
@@ -408,26 +407,26 @@ TEST_F(WindowTest, InsertAndImageSelectionActions)
     // A host path is bytes in the file system's encoding (UTF-8 here).
     const std::string chosen = H.Temp.File("other/my cpm \xC3\xB3\xD0\xB6.hex");
     H.Prompts.FileAnswers = {work, work, chosen};
-    W->ChangeDriveActs[1]->trigger();
-    W->ChangeDriveActs[2]->trigger();
+    W->Ui().ChangeDriveActs[1]->trigger();
+    W->Ui().ChangeDriveActs[2]->trigger();
     EXPECT_EQ(H.Prompts.Log[0].Text, "Select Drive B Disk");
     EXPECT_EQ(H.Prompts.Log[0].File.Filter, "Emulator Disk Files|*.cpmdsk|All Files|*.*");
     EXPECT_EQ(H.Prompts.Log[1].Text, "Select Drive C Disk");
     EXPECT_EQ(H.Prompts.Texts(), (std::vector<std::string>{"The disk is already mounted in another drive!"}));
-    EXPECT_EQ(W->DisksPage->DiskCaptions[1]->text().toStdString(), "\"WORK\"");
-    EXPECT_EQ(W->ChangeDriveActs[1]->text().toStdString(), "Change B:");
-    EXPECT_EQ(W->ChangeDriveActs[2]->text().toStdString(), "Insert C:");
+    EXPECT_EQ(W->Ui().DisksPage->DiskCaptions[1]->text().toStdString(), "\"WORK\"");
+    EXPECT_EQ(W->Ui().ChangeDriveActs[1]->text().toStdString(), "Change B:");
+    EXPECT_EQ(W->Ui().ChangeDriveActs[2]->text().toStdString(), "Insert C:");
 
-    W->CPMSelectImageNameAct->trigger();
+    W->Ui().CPMSelectImageNameAct->trigger();
     EXPECT_EQ(H.Prompts.Log.back().Text, "Select CPM Hex File To Load");
     EXPECT_EQ(H.Prompts.Log.back().File.FileName, "cpm22.hex");
-    EXPECT_EQ(W->DisksPage->C_CpmSourceFile->text(), QString::fromUtf8(chosen.c_str()));
-    EXPECT_EQ(W->Machine().Settings.CpmSourceFile, chosen);
-    W->DisksPage->C_BiosSourceFile->clear();
-    W->BIOSSelectImageNameAct->trigger();  // cancelled
+    EXPECT_EQ(W->Ui().DisksPage->C_CpmSourceFile->text(), QString::fromUtf8(chosen.c_str()));
+    EXPECT_EQ(W->Machine().Settings().CpmSourceFile, chosen);
+    W->Ui().DisksPage->C_BiosSourceFile->clear();
+    W->Ui().BIOSSelectImageNameAct->trigger();  // cancelled
     EXPECT_EQ(H.Prompts.Log.back().Text, "Select BIOS Hex File To Load");
     EXPECT_EQ(H.Prompts.Log.back().File.FileName, "*.hex");
-    EXPECT_EQ(W->DisksPage->C_BiosSourceFile->text().toStdString(), "");
+    EXPECT_EQ(W->Ui().DisksPage->C_BiosSourceFile->text().toStdString(), "");
 }
 
 TEST(ProgramStartTest, WithoutAUsableDisplayTheProgramExplainsAndFails)

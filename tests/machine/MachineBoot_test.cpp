@@ -32,14 +32,15 @@ TEST_F(BootTest, BootLoadsMemoryMountsDrivesAndStartsAtTheBios)
     TTavrinMachine m(Temp.Folder());
     m.EnsureDriveAImage();
     TDiskDrive::FormatDiskImage(Temp.File("B.cpmdsk"));
-    m.FDrivePaths[1] = Temp.File("B.cpmdsk");
-    m.FDrivePaths[2] = Temp.File("gone.cpmdsk");
-    m.FTtyKeyQueue.PutByte('x');
-    m.FLastTtyKey = 'q';
+    m.SetDrivePath(1, Temp.File("B.cpmdsk"));
+    m.SetDrivePath(2, Temp.File("gone.cpmdsk"));
+    m.QueueKeys(TConsoleKeyboard::Tty, "qx");
+    ASSERT_EQ(InPort(m, 0x11), 'q');  // the last key read
     m.BootSystem();
     // Start, first and last byte loaded, the console's queue and last key.
-    EXPECT_EQ(std::vector<int>({m.CpuEmu1.NextPC, m.CpuEmu1.ReadMemoryByte(0xE400), m.CpuEmu1.ReadMemoryByte(0xFFFF),
-                                m.FTtyKeyQueue.Count(), m.FLastTtyKey}),
+    const std::vector<int> loaded{m.Cpu().NextPC, m.Cpu().ReadMemoryByte(0xE400), m.Cpu().ReadMemoryByte(0xFFFF)};
+    EXPECT_EQ(std::vector<int>({loaded[0], loaded[1], loaded[2], m.KeysWaiting(TConsoleKeyboard::Tty),
+                                InPort(m, 0x11, 0x55)}),
               std::vector<int>({0xFA00, Cpm[0], Bios.back(), 0, 0}));
     EXPECT_EQ(std::vector<bool>({m.DriveMounted(0), m.DriveMounted(1), m.DriveMounted(2)}),
               std::vector<bool>({true, true, false}));
@@ -57,9 +58,9 @@ TEST_F(BootTest, BootWithAnEmptyBiosFileStopsBeforeMemoryIsWritten)
     WriteFile(Temp.File("zubios.hex"), "");
     TTavrinMachine m(Temp.Folder());
     m.EnsureDriveAImage();
-    m.CpuEmu1.WriteMemoryByte(0xE400, 0x5A);
+    m.Cpu().WriteMemoryByte(0xE400, 0x5A);
     EXPECT_THROW(m.BootSystem(), EHexNoDataError);
-    EXPECT_EQ(m.CpuEmu1.ReadMemoryByte(0xE400), 0x5A);
+    EXPECT_EQ(m.Cpu().ReadMemoryByte(0xE400), 0x5A);
 }
 
 // count bytes of value at address, as a data record alone (last: with the
@@ -90,13 +91,13 @@ TEST_P(HexLoadTest, StoresTheRecordsAndKeepsTheRest)
     WriteFile(temp.File("a.hex"), c.Text);
     TTavrinMachine m(temp.Folder());
     std::vector<uint8_t> memory(65536, 0xEE);
-    m.CpuEmu1.WriteMemory(0, 32768, memory.data());
-    m.CpuEmu1.WriteMemory(32768, 32768, memory.data());
+    m.Cpu().WriteMemory(0, 32768, memory.data());
+    m.Cpu().WriteMemory(32768, 32768, memory.data());
 
     const THexLoadResult r = m.LoadHexToMemory(temp.File("a.hex"));
-    EXPECT_EQ(std::tuple(r.First, r.NextFree, m.CpuEmu1.NextPC), std::tuple(c.First, c.NextFree, c.First));
-    m.CpuEmu1.ReadMemory(0, 32768, memory.data());
-    m.CpuEmu1.ReadMemory(32768, 32768, memory.data() + 32768);
+    EXPECT_EQ(std::tuple(r.First, r.NextFree, m.Cpu().NextPC), std::tuple(c.First, c.NextFree, c.First));
+    m.Cpu().ReadMemory(0, 32768, memory.data());
+    m.Cpu().ReadMemory(32768, 32768, memory.data() + 32768);
     for (auto [address, value] : c.Bytes)
         EXPECT_EQ(memory[address], value) << std::hex << address;
     for (uint32_t a = 0; a < 65536; ++a)
@@ -148,8 +149,8 @@ TEST_P(HexLoadErrorTest, RefusedWithFileAndLineAndNothingChanged)
         WriteFile(path, c.Text);
     TTavrinMachine m(temp.Folder());
     const uint8_t marker[2] = {0xC3, 0x77};
-    m.CpuEmu1.WriteMemory(0x0100, 2, marker);
-    m.CpuEmu1.Reset(0x1234);
+    m.Cpu().WriteMemory(0x0100, 2, marker);
+    m.Cpu().Reset(0x1234);
 
     std::string message = c.Message;
     message.replace(message.find("FILE"), 4, path);
@@ -159,7 +160,7 @@ TEST_P(HexLoadErrorTest, RefusedWithFileAndLineAndNothingChanged)
     } catch (const std::runtime_error& e) {
         EXPECT_EQ(std::string(e.what()), message);
     }
-    EXPECT_EQ(std::vector<int>({m.CpuEmu1.ReadMemoryByte(0x0100), m.CpuEmu1.ReadMemoryByte(0x0101), m.CpuEmu1.NextPC}),
+    EXPECT_EQ(std::vector<int>({m.Cpu().ReadMemoryByte(0x0100), m.Cpu().ReadMemoryByte(0x0101), m.Cpu().NextPC}),
               std::vector<int>({0xC3, 0x77, 0x1234}));
 }
 

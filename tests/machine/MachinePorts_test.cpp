@@ -17,22 +17,37 @@ struct TFakePrinter : IPrinterDevice {
     bool IsReady() override { return Ready; }
     void WriteChar(uint8_t) override {}
 };
-struct TFakeSerial : ISerialLine {
+struct TFakeSerial : IHostSerialPort {
     bool Open = true;
     bool Writable = true;
+    std::string Sent;
     bool IsOpen() override { return Open; }
     bool CanWrite() override { return Writable; }
-    void WriteByte(uint8_t) override {}
+    void WriteByte(uint8_t b) override { Sent += static_cast<char>(b); }
 };
-struct TFakeTcp : ITcpComServer {
+struct TFakeTcp : ISerialLine {
     bool Active = true;
     bool HasData = false;
-    bool GetActive() override { return Active; }
+    bool IsOpen() override { return Active; }
     bool DataAvailable() override { return Active && HasData; }
     bool CanWrite() override { return Active; }
-    bool ReadByte(uint8_t&) override { return false; }
-    void WriteByte(uint8_t) override {}
+    std::string Sent;
+    bool ReadByte(uint8_t& b) override
+    {
+        if (!DataAvailable())
+            return false;
+        b = 't';
+        return true;
+    }
+    void WriteByte(uint8_t b) override { Sent += static_cast<char>(b); }
 };
+
+// One byte received on the line's host port.
+void Receive(TTavrinMachine& m, int line)
+{
+    const uint8_t b = 1;
+    m.ComDataBlock(line, &b, 1);
+}
 
 class PortMapTest : public ::testing::Test {
 protected:
@@ -58,43 +73,85 @@ TEST_F(PortMapTest, StatusPortsReportWaitingInputAndReadiness)
     notReady.Ready = false;
     const TStatusCase cases[] = {
         {"tty idle", 0x10, [](TTavrinMachine&) {}, 0x04},
-        {"tty key", 0x10, [](TTavrinMachine& m) { m.FTtyKeyQueue.PutByte('x'); }, 0x06},
+        {"tty key", 0x10, [](TTavrinMachine& m) { m.QueueKeys(TConsoleKeyboard::Tty, "x"); }, 0x06},
         {"crt idle", 0x12, [](TTavrinMachine&) {}, 0x04},
-        {"crt key", 0x12, [](TTavrinMachine& m) { m.FCrtKeyQueue.PutByte('x'); }, 0x06},
-        {"com1 absent", 0x14, [](TTavrinMachine& m) { m.FCom1RxQueue.PutByte(1); }, 0x00},
+        {"crt key", 0x12, [](TTavrinMachine& m) { m.QueueKeys(TConsoleKeyboard::Crt, "x"); }, 0x06},
+        {"com1 absent", 0x14, [](TTavrinMachine& m) { Receive(m, 1); }, 0x00},
         {"com1 closed keeps queue quiet", 0x14,
-         [](TTavrinMachine& m) { m.ComRx1 = &closedLine; m.FCom1RxQueue.PutByte(1); }, 0x00},
+         [](TTavrinMachine& m) { m.SetHostComPorts(&closedLine, nullptr); Receive(m, 1); }, 0x00},
         {"com1 open data", 0x14,
-         [](TTavrinMachine& m) { m.ComRx1 = &openLine; m.FCom1RxQueue.PutByte(1); }, 0x06},
+         [](TTavrinMachine& m) { m.SetHostComPorts(&openLine, nullptr); Receive(m, 1); }, 0x06},
         {"com1 busy data", 0x14,
-         [](TTavrinMachine& m) { m.ComRx1 = &busyLine; m.FCom1RxQueue.PutByte(1); }, 0x02},
+         [](TTavrinMachine& m) { m.SetHostComPorts(&busyLine, nullptr); Receive(m, 1); }, 0x02},
         {"com1 tcp inactive", 0x14,
-         [](TTavrinMachine& m) { m.Settings.UseTCPasCom1 = true; m.TcpPortModule = &idleTcp; }, 0x00},
+         [](TTavrinMachine& m) { m.Settings().UseTCPasCom1 = true; m.SetTcpCom1(&idleTcp); }, 0x00},
         {"com1 tcp data", 0x14,
          [](TTavrinMachine& m) {
-             m.Settings.UseTCPasCom1 = true;
+             m.Settings().UseTCPasCom1 = true;
              tcp.HasData = true;
-             m.TcpPortModule = &tcp;
+             m.SetTcpCom1(&tcp);
          }, 0x06},
         {"com2 open data", 0x16,
-         [](TTavrinMachine& m) { m.ComRx2 = &openLine; m.FCom2RxQueue.PutByte(1); }, 0x06},
-        {"printer ready", 0x18, [](TTavrinMachine& m) { m.Printer = &ready; }, 0x04},
-        {"printer not ready", 0x18, [](TTavrinMachine& m) { m.Printer = &notReady; }, 0x00},
+         [](TTavrinMachine& m) { m.SetHostComPorts(nullptr, &openLine); Receive(m, 2); }, 0x06},
+        {"printer ready", 0x18, [](TTavrinMachine& m) { m.SetPrinter(&ready); }, 0x04},
+        {"printer not ready", 0x18, [](TTavrinMachine& m) { m.SetPrinter(&notReady); }, 0x00},
         {"punch closed", 0x1C, [](TTavrinMachine&) {}, 0x00},
         {"sys idle", 0x40, [](TTavrinMachine&) {}, 0x04},
         {"sys reply and changed", 0x40,
-         [](TTavrinMachine& m) { m.FSysChannel.FSysReplyQueue.PutByte('a'); m.FSysChannel.FSysDiskChanged = true; }, 0x86},
+         [](TTavrinMachine& m) { m.SysChannel().FSysReplyQueue.PutByte('a'); m.SysChannel().FSysDiskChanged = true; }, 0x86},
         {"sys command full", 0x40,
-         [](TTavrinMachine& m) { for (int i = 0; i < 512; ++i) m.FSysChannel.FSysCommandQueue.PutByte('a'); }, 0x00},
-        {"cold boot mapping", 0x48, [](TTavrinMachine& m) { m.FMapping.FColdBootMapping = 0xAB; }, 0xAB},
+         [](TTavrinMachine& m) { for (int i = 0; i < 512; ++i) m.SysChannel().FSysCommandQueue.PutByte('a'); }, 0x00},
+        {"cold boot mapping", 0x48, [](TTavrinMachine& m) { m.Mapping().FColdBootMapping = 0xAB; }, 0xAB},
         {"com2 config", 0x31,
-         [](TTavrinMachine& m) { m.Settings.Com2 = {false, 2, 5, 0, true, false}; }, 0x25},
+         [](TTavrinMachine& m) { m.Settings().Com2 = {false, 2, 5, 0, true, false}; }, 0x25},
     };
     for (const TStatusCase& c : cases) {
         SCOPED_TRACE(c.Name);
         TTavrinMachine m(Temp.Folder());
         c.Arrange(m);
         EXPECT_EQ(InPort(m, c.Port), c.Expected);
+    }
+}
+
+// COM1's data port talks to the TCP server while the settings say so and
+// to the host port otherwise; a closed or absent line takes nothing and
+// gives nothing (the destination register keeps its value).
+TEST_F(PortMapTest, Com1DataGoesToTheLineTheSettingsChoose)
+{
+    struct TCase {
+        const char* Name;
+        bool UseTcp;
+        bool HostOpen;
+        bool TcpPresent;
+        bool TcpActive;
+        uint8_t Read;
+        const char* HostSent;
+        const char* TcpSent;
+    };
+    const TCase cases[] = {
+        {"host port", false, true, true, true, 'h', "o", ""},
+        {"host port closed", false, false, true, true, 'h', "", ""},
+        {"tcp server", true, true, true, true, 't', "", "o"},
+        {"tcp server inactive", true, true, true, false, 0x5A, "", ""},
+        {"tcp server absent", true, true, false, false, 0x5A, "", ""},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TTavrinMachine m(Temp.Folder());
+        TFakeSerial host;
+        TFakeTcp tcp;
+        host.Open = c.HostOpen;
+        tcp.Active = c.TcpActive;
+        tcp.HasData = true;
+        m.SetHostComPorts(&host, nullptr);
+        m.SetTcpCom1(c.TcpPresent ? &tcp : nullptr);
+        m.Settings().UseTCPasCom1 = c.UseTcp;
+        const uint8_t received = 'h';
+        m.ComDataBlock(1, &received, 1);
+        EXPECT_EQ(InPort(m, 0x15), c.Read);
+        OutPort(m, 0x15, 'o');
+        EXPECT_EQ(host.Sent, c.HostSent);
+        EXPECT_EQ(tcp.Sent, c.TcpSent);
     }
 }
 
@@ -127,15 +184,15 @@ TEST_F(PortMapTest, BurstsOfPollingForMissingInputEndEarlyAsIdle)
         {"tty without key", poll(0x10), none, TBurstResult::Idle},
         {"crt without key", poll(0x12), none, TBurstResult::Idle},
         {"com1 absent", poll(0x14), none, TBurstResult::Idle},
-        {"com1 closed", poll(0x14), [](TTavrinMachine& m) { m.ComRx1 = &closedLine; }, TBurstResult::Idle},
-        {"com2 open, nothing received", poll(0x16), [](TTavrinMachine& m) { m.ComRx2 = &openLine; },
+        {"com1 closed", poll(0x14), [](TTavrinMachine& m) { m.SetHostComPorts(&closedLine, nullptr); }, TBurstResult::Idle},
+        {"com2 open, nothing received", poll(0x16), [](TTavrinMachine& m) { m.SetHostComPorts(nullptr, &openLine); },
          TBurstResult::Idle},
         {"reader without file", poll(0x1A), none, TBurstResult::Idle},
-        {"tty with a key waiting", poll(0x10), [](TTavrinMachine& m) { m.FTtyKeyQueue.PutByte('k'); },
+        {"tty with a key waiting", poll(0x10), [](TTavrinMachine& m) { m.QueueKeys(TConsoleKeyboard::Tty, "k"); },
          TBurstResult::Completed},
         {"com2 with data", poll(0x16),
-         [](TTavrinMachine& m) { m.ComRx2 = &openLine; m.FCom2RxQueue.PutByte(1); }, TBurstResult::Completed},
-        {"printer not ready is output", poll(0x18), [](TTavrinMachine& m) { m.Printer = &notReady; },
+         [](TTavrinMachine& m) { m.SetHostComPorts(nullptr, &openLine); Receive(m, 2); }, TBurstResult::Completed},
+        {"printer not ready is output", poll(0x18), [](TTavrinMachine& m) { m.SetPrinter(&notReady); },
          TBurstResult::Completed},
         {"system manager status", poll(0x40), none, TBurstResult::Completed},
         {"disk controller status", poll(0x77), none, TBurstResult::Completed},
@@ -147,7 +204,7 @@ TEST_F(PortMapTest, BurstsOfPollingForMissingInputEndEarlyAsIdle)
         // LD B,0; DJNZ $; IN A,(10h); JR back: a key check every 259 instructions.
         {"compute with a sparse key check", {0x06, 0x00, 0x10, 0xFE, 0xDB, 0x10, 0x18, 0xF8}, none,
          TBurstResult::Completed},
-        {"waiting with the idle wait off", poll(0x10), [](TTavrinMachine& m) { m.IdleWait = false; },
+        {"waiting with the idle wait off", poll(0x10), [](TTavrinMachine& m) { m.SetIdleWait(false); },
          TBurstResult::Completed},
     };
     for (const TIdleCase& c : cases) {
@@ -156,7 +213,7 @@ TEST_F(PortMapTest, BurstsOfPollingForMissingInputEndEarlyAsIdle)
         c.Arrange(m);
         LoadProgram(m, 0x8000, c.Loop);
         EXPECT_EQ(m.RunBurst(), c.Expected);
-        const int64_t ran = m.CpuEmu1.OpcodeCount;
+        const int64_t ran = m.Cpu().OpcodeCount;
         if (c.Expected == TBurstResult::Idle)
             EXPECT_LT(ran, int64_t{TTavrinMachine::BurstLength} / 10) << "ends soon after the waiting starts";
         else
@@ -184,7 +241,7 @@ TEST_F(PortMapTest, ArrivingInputIsAnnounced)
         SCOPED_TRACE(c.Name);
         TTavrinMachine m(Temp.Folder());
         int told = 0;
-        m.OnInputArrived = [&](TTavrinMachine&) { ++told; };
+        m.Events().OnInputArrived = [&](TTavrinMachine&) { ++told; };
         c.Give(m);
         EXPECT_EQ(told, c.Expected);
     }
@@ -210,12 +267,12 @@ TEST_F(PortMapTest, ReaderEndOfStreamBehaviours)
     for (const TReaderCase& c : cases) {
         SCOPED_TRACE(c.Name);
         TTavrinMachine m(Temp.Folder());
-        m.Settings.ReaderEnd = c.Option;
-        m.Settings.InFileChangeCon = 3;
-        m.FMapping.FBooted = true;
-        m.CpuEmu1.WriteMemoryByte(3, 0x55);
+        m.Settings().ReaderEnd = c.Option;
+        m.Settings().InFileChangeCon = 3;
+        m.Mapping().FBooted = true;
+        m.Cpu().WriteMemoryByte(3, 0x55);
         int closed = 0;
-        m.OnReaderClosed = [&](TTavrinMachine&) { ++closed; };
+        m.Events().OnReaderClosed = [&](TTavrinMachine&) { ++closed; };
         m.OpenReaderFile(file);
         EXPECT_EQ(InPort(m, 0x1A), 0x02);
         std::string got;
@@ -227,8 +284,8 @@ TEST_F(PortMapTest, ReaderEndOfStreamBehaviours)
         EXPECT_EQ(m.ReaderOpen(), !closes);
         EXPECT_EQ(closed, closes ? 1 : 0);
         const bool switched = c.Option == TReaderEndOption::SwitchConsole;
-        EXPECT_EQ(m.FMapping.ItemIndex(TMappedDevice::Con), switched ? 3 : 1);
-        EXPECT_EQ(m.CpuEmu1.ReadMemoryByte(3), switched ? 0x03 : 0x55) << "IOBYTE follows while booted (CON=UC1)";
+        EXPECT_EQ(m.Mapping().ItemIndex(TMappedDevice::Con), switched ? 3 : 1);
+        EXPECT_EQ(m.Cpu().ReadMemoryByte(3), switched ? 0x03 : 0x55) << "IOBYTE follows while booted (CON=UC1)";
     }
 }
 
@@ -237,7 +294,7 @@ TEST_F(PortMapTest, PunchWritesBytesAndClosesOnAShortWrite)
 {
     std::string file = Temp.File("out.txt");
     int closed = 0;
-    M.OnPunchClosed = [&](TTavrinMachine&) { ++closed; };
+    M.Events().OnPunchClosed = [&](TTavrinMachine&) { ++closed; };
     M.OpenPunchFile(file, false);
     EXPECT_EQ(InPort(M, 0x1C), 0x04);
     OutPort(M, 0x1D, 'x');

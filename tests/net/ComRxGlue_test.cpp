@@ -21,7 +21,7 @@ class ComGlue : public testing::Test {
 protected:
     ComGlue()
     {
-        Machine.OnApplyComSettings = [this](TTavrinMachine&, int line) { Warning = Glue.ApplyComSettings(line); };
+        Machine.Events().OnApplyComSettings = [this](TTavrinMachine&, int line) { Warning = Glue.ApplyComSettings(line); };
     }
     ~ComGlue() override { ::unsetenv(Variable); }
     // The line's host port is a fresh pseudo-terminal.
@@ -29,7 +29,7 @@ protected:
     {
         Variable = line == 1 ? "TAVRIN_COM1" : "TAVRIN_COM2";
         ::setenv(Variable, Pty.SlavePath().c_str(), 1);
-        TComLineSettings& s = line == 1 ? Machine.Settings.Com1 : Machine.Settings.Com2;
+        TComLineSettings& s = line == 1 ? Machine.Settings().Com1 : Machine.Settings().Com2;
         s.Enabled = true;
         return s;
     }
@@ -37,7 +37,7 @@ protected:
     uint8_t In(uint8_t port)
     {
         uint8_t value = 0x5A;
-        Machine.CpuPortRead(Machine.CpuEmu1, port, value);
+        Machine.CpuPortRead(Machine.Cpu(), port, value);
         return value;
     }
 
@@ -72,7 +72,7 @@ TEST_F(ComGlue, ConfigurationByteReopensAnOpenLineWithNewSettings)
     UsePty(2).BaudIndex = 7;
     ASSERT_EQ(Glue.ApplyComSettings(2), "");
     EXPECT_EQ(Speed(), 38400u);
-    Machine.CpuPortWrite(Machine.CpuEmu1, 0x31, 0x02);  // 1200 baud, 7 bits, one stop bit, no handshake
+    Machine.CpuPortWrite(Machine.Cpu(), 0x31, 0x02);  // 1200 baud, 7 bits, one stop bit, no handshake
     EXPECT_EQ(Speed(), 1200u);
     EXPECT_EQ(In(0x31), 0x02);
     EXPECT_EQ(In(0x30), 0x5F) << "COM1 untouched";
@@ -89,12 +89,12 @@ TEST_F(ComGlue, BadTcpPortsGiveTheCom1Warning)
     const std::string notAPort = "The TCP port must be a number from 1 to 65535.";
     const std::pair<std::string, std::string> cases[] = {
         {"0", notAPort}, {"99x", notAPort}, {holder.Port, "The TCP port is already in use."}};
-    Machine.Settings.UseTCPasCom1 = true;
+    Machine.Settings().UseTCPasCom1 = true;
     for (const auto& [text, reason] : cases) {
-        Machine.Settings.Com1.Enabled = true;
-        Machine.Settings.Com1TCPPort = text;
+        Machine.Settings().Com1.Enabled = true;
+        Machine.Settings().Com1TCPPort = text;
         EXPECT_EQ(Glue.ApplyComSettings(1), "Unable to activate Com Port 1, " + reason);
-        EXPECT_FALSE(Machine.Settings.Com1.Enabled);
+        EXPECT_FALSE(Machine.Settings().Com1.Enabled);
         EXPECT_FALSE(Glue.TcpPortModule.GetActive());
     }
 }
@@ -106,8 +106,8 @@ protected:
     {
         const std::string program = ReadFile(TAVRIN_SERIAL_ECHO_BIN);
         ASSERT_FALSE(program.empty());
-        Machine.CpuEmu1.WriteMemory(0x0100, static_cast<uint16_t>(program.size()), program.data());
-        Machine.CpuEmu1.Reset(0x0100);
+        Machine.Cpu().WriteMemory(0x0100, static_cast<uint16_t>(program.size()), program.data());
+        Machine.Cpu().Reset(0x0100);
     }
     // Runs the machine until peer has read count bytes back; what came back.
     std::string RunUntilEchoed(int peer, size_t count)
@@ -125,10 +125,10 @@ protected:
 
 TEST_F(SerialEcho, ATcpClientTalksToCom1)
 {
-    Machine.Settings.UseTCPasCom1 = true;
-    Machine.Settings.Com1.Enabled = true;
+    Machine.Settings().UseTCPasCom1 = true;
+    Machine.Settings().Com1.Enabled = true;
     TReservedPort port(SOCK_STREAM);
-    Machine.Settings.Com1TCPPort = port.Text();
+    Machine.Settings().Com1TCPPort = port.Text();
     ASSERT_EQ(Glue.ApplyComSettings(1), "");
     port.Release();
     const int client = ConnectTcp(Glue.TcpPortModule.ListeningPort());

@@ -57,7 +57,7 @@ TEST(CpuPage, GridShowsHeadingsBytesAndWidthsInTheBase)
     EXPECT_EQ(h.Model().columnCount(), 17);
     EXPECT_EQ(h.Model().flags(h.Model().index(0, 16)) & Qt::ItemIsSelectable, Qt::NoItemFlags);
     const uint8_t text[16] = {'H', 'i', 0x1F, 0x20, 0x7F, 0x80, 0xFE, 0, 'z', '~', '.', 0x0D, '0', '9', 'A', 'Z'};
-    h.machine.CpuEmu1.WriteMemory(0xFFF0, 16, text);
+    h.machine.Cpu().WriteMemory(0xFFF0, 16, text);
     int hexByteWidth = 0, hexAddressWidth = 0;
     for (const bool hex : {true, false}) {
         h.SetHex(hex);
@@ -87,10 +87,10 @@ TEST(CpuPage, TypedTextIsConvertedOrBeeps)
     for (const auto& r : rows) {
         PageHarness h;
         h.SetHex(r.hex);
-        h.machine.CpuEmu1.WriteMemoryByte(0x0123, 0x77);
+        h.machine.Cpu().WriteMemoryByte(0x0123, 0x77);
         const std::string row = std::string(r.text) + (r.hex ? " in hex" : " in dec");
         EXPECT_EQ(h.Model().setData(h.Model().index(0x12, 3), r.text), r.stored >= 0) << row;
-        EXPECT_EQ(h.machine.CpuEmu1.ReadMemoryByte(0x0123), r.stored >= 0 ? r.stored : 0x77) << row;
+        EXPECT_EQ(h.machine.Cpu().ReadMemoryByte(0x0123), r.stored >= 0 ? r.stored : 0x77) << row;
         EXPECT_EQ(h.prompts.Beeps, r.stored >= 0 ? 0 : 1) << row;
     }
 }
@@ -105,7 +105,7 @@ TEST(CpuPage, EditorCommitsOrDrops)
         h.page.resize(800, 500);
         h.page.show();
         TMemoryGridView& view = *h.page.CpuMemoryGrid;
-        h.machine.CpuEmu1.WriteMemoryByte(0x0011, 0x55);
+        h.machine.Cpu().WriteMemoryByte(0x0011, 0x55);
         const QModelIndex cell = h.Model().index(1, 1);
         view.setCurrentIndex(cell);
         view.edit(cell);
@@ -117,7 +117,7 @@ TEST(CpuPage, EditorCommitsOrDrops)
         else
             QTest::keyClick(editor, finish == std::string("Enter") ? Qt::Key_Return : Qt::Key_Escape);
         QApplication::processEvents();
-        EXPECT_EQ(h.machine.CpuEmu1.ReadMemoryByte(0x0011), stored) << finish;
+        EXPECT_EQ(h.machine.Cpu().ReadMemoryByte(0x0011), stored) << finish;
         EXPECT_EQ(view.Editor(), nullptr) << finish;
     }
 }
@@ -125,7 +125,7 @@ TEST(CpuPage, EditorCommitsOrDrops)
 TEST(CpuPage, PanelShowsLabelsRegistersFlagsAndInstructions)
 {
     PageHarness h;
-    TCpuEmu& cpu = h.machine.CpuEmu1;
+    TCpuEmu& cpu = h.machine.Cpu();
     const uint8_t program[] = {0x3E, 0x42, 0x31, 0x00, 0xFA};  // LD A,42h; LD SP,FA00h
     cpu.WriteMemory(0x0100, sizeof program, program);
     cpu.Reset(0x0100);
@@ -160,8 +160,8 @@ TEST(CpuPage, PanelShowsTheWholeOfItsLongestInstructionsSharply)
         PageHarness h;
         TSimpleTerminal& panel = *h.page.SimpleTerminal2;
         panel.SetLowVideoFontColor(0x000000);  // black text stands out from any background
-        h.machine.CpuEmu1.WriteMemory(0x0100, static_cast<uint16_t>(r.code.size()), r.code.data());
-        h.machine.CpuEmu1.Reset(0x0100);
+        h.machine.Cpu().WriteMemory(0x0100, static_cast<uint16_t>(r.code.size()), r.code.data());
+        h.machine.Cpu().Reset(0x0100);
         h.page.show();
         h.page.UpdateCpuDisplay();
         QApplication::processEvents();
@@ -193,7 +193,8 @@ TEST(CpuPage, BreakPointIsSetOrWarnedAndClearDisarmsAtOnce)
         {"ffff", "", true, 0xFFFF}};
     PageHarness h;
     for (const auto& r : rows) {
-        h.machine.FBreakPoint = 0x1234;
+        h.machine.SetBreakPoint(0x1234);
+        h.machine.ClearBreakPoint();
         h.prompts.Clear();
         h.prompts.InputAnswers.push_back(r.answer);
         h.page.SetBreakPoint->trigger();
@@ -202,12 +203,12 @@ TEST(CpuPage, BreakPointIsSetOrWarnedAndClearDisarmsAtOnce)
         EXPECT_EQ(h.prompts.Log.at(0).Text, "Hex Address") << row;
         EXPECT_EQ(h.prompts.Texts(), r.message[0] ? std::vector<std::string>{r.message} : std::vector<std::string>{})
             << row;
-        EXPECT_EQ(h.machine.FBreakPointSet, r.armed) << row;
-        EXPECT_EQ(h.machine.FBreakPoint, r.address) << row;
+        EXPECT_EQ(h.machine.BreakPointSet(), r.armed) << row;
+        EXPECT_EQ(h.machine.BreakPoint(), r.address) << row;
         EXPECT_EQ(h.page.ClearBreakPointAct->isEnabled(), r.armed) << row;
     }
     h.page.ClearBreakPointAct->trigger();
-    EXPECT_FALSE(h.machine.FBreakPointSet);
+    EXPECT_FALSE(h.machine.BreakPointSet());
     EXPECT_FALSE(h.page.ClearBreakPointAct->isEnabled());
 }
 

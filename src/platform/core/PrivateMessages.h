@@ -23,8 +23,6 @@ inline constexpr uint32_t QnMsgPortClosing = 0x7E0A;  // to users; to the hidden
 
 // Terminal family: data available (WParam = the character source).
 inline constexpr uint32_t WM_TERMINAL_DATA = 0x7E47;
-// Terminal family: recreate the terminal's window.
-inline constexpr uint32_t WM_RECREATE_TERMINAL = 0x7E4D;
 // The terminal's own message: hook up to its port's dispatcher.
 inline constexpr uint32_t WM_PORT_HOOKUP = 0x7E89;
 // Terminal family: the screen buffer changed.

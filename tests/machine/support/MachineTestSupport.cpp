@@ -8,23 +8,23 @@ namespace tavrin::test {
 
 void LoadProgram(TTavrinMachine& m, uint16_t address, const std::vector<uint8_t>& code)
 {
-    m.CpuEmu1.WriteMemory(address, static_cast<uint16_t>(code.size()), code.data());
-    m.CpuEmu1.Reset(address);
+    m.Cpu().WriteMemory(address, static_cast<uint16_t>(code.size()), code.data());
+    m.Cpu().Reset(address);
 }
 
 uint8_t InPort(TTavrinMachine& m, uint8_t port, uint8_t presetA)
 {
     LoadProgram(m, 0x8000, {0x3E, presetA, 0xDB, port});
-    m.CpuEmu1.ExecuteOpcode();
-    m.CpuEmu1.ExecuteOpcode();
-    return m.CpuEmu1.RegisterA();
+    m.Cpu().ExecuteOpcode();
+    m.Cpu().ExecuteOpcode();
+    return m.Cpu().RegisterA();
 }
 
 void OutPort(TTavrinMachine& m, uint8_t port, uint8_t value)
 {
     LoadProgram(m, 0x8000, {0x3E, value, 0xD3, port});
-    m.CpuEmu1.ExecuteOpcode();
-    m.CpuEmu1.ExecuteOpcode();
+    m.Cpu().ExecuteOpcode();
+    m.Cpu().ExecuteOpcode();
 }
 
 // The disk layer's HEX writer, whose exact records its own tests pin down.

@@ -1,0 +1,121 @@
+#include "app/RunLoop.h"
+
+#include "app/GuardedCall.h"
+
+#include <QAction>
+#include <QTimer>
+
+#include <cstdio>
+
+TRunLoop::TRunLoop(TTavrinMachine& machine, QAction& runCpuAct, IUiPrompts& prompts, QObject& owner, THooks hooks)
+    : FMachine(machine), FRunCpuAct(runCpuAct), FPrompts(prompts), FHooks(std::move(hooks))
+{
+    FIdleTimer = new QTimer(&owner);
+    FIdleTimer->setInterval(0);
+    // Display hooks run after the burst; nothing they raise may leave the
+    // timer's slot.
+    QObject::connect(FIdleTimer, &QTimer::timeout, &owner, [this] { RunGuarded(FPrompts, [this] { Burst(); }); });
+}
+
+TRunLoop::~TRunLoop()
+{
+    FIdleTimer->stop();
+}
+
+void TRunLoop::Stop()
+{
+    FIdleTimer->stop();
+}
+
+void TRunLoop::SetRunning(bool on)
+{
+    FRunWaiting = false;
+    FIdleTimer->setInterval(0);
+    if (on && !FClosing)
+        FIdleTimer->start();
+    else
+        FIdleTimer->stop();
+}
+
+void TRunLoop::WakeRun()
+{
+    if (!FRunWaiting)
+        return;
+    FRunWaiting = false;
+    // Restarts the timer when it runs; a stopped run stays stopped.
+    FIdleTimer->setInterval(0);
+}
+
+void TRunLoop::EnterModal()
+{
+    ++FModalDepth;
+    FIdleTimer->stop();
+}
+
+bool TRunLoop::LeaveModal()
+{
+    if (--FModalDepth > 0) {
+        FIdleTimer->stop();
+        return false;
+    }
+    SetRunning(FRunCpuAct.isChecked());
+    return true;
+}
+
+void TRunLoop::Burst()
+{
+    if (!FRunCpuAct.isChecked() || FClosing) {
+        FIdleTimer->stop();
+        return;
+    }
+    // A burst never starts inside another, nor inside a box opened by one.
+    if (FInBurst || FModalDepth > 0)
+        return;
+
+    TBurstResult result = TBurstResult::Completed;
+    std::string failure;
+    FInBurst = true;
+    try {
+        result = FMachine.RunBurst(TTavrinMachine::BurstLength);
+    } catch (const std::exception& e) {
+        failure = e.what();
+    } catch (...) {
+        failure = "Unknown error in a device.";
+    }
+    FInBurst = false;
+
+    if (!failure.empty()) {
+        // A failing device stops the run, so the error is reported once.
+        if (FRunCpuAct.isChecked())
+            FRunCpuAct.trigger();
+        FHooks.UpdateCpuDisplay();
+        FPrompts.ShowError(failure);
+    } else if (result == TBurstResult::BreakPoint) {
+        if (FRunCpuAct.isChecked())
+            FRunCpuAct.trigger();
+        FHooks.UpdateCpuDisplay();
+        char text[40];
+        std::snprintf(text, sizeof text, "Reached break point at %04X", FMachine.BreakPoint());
+        FPrompts.ShowMessage(text);
+    }
+
+    if (result == TBurstResult::Idle && !FRunWaiting) {
+        // Waiting costs next to no CPU; keys and received data end it at
+        // once, and the short timer bounds the wait for input that arrives
+        // without telling the machine (the TCP server's queues).
+        FRunWaiting = true;
+        FIdleTimer->setInterval(IdleWaitMs);
+    } else if (result != TBurstResult::Idle) {
+        WakeRun();
+    }
+
+    if (FRunCpuAct.isChecked() && !FClosing)
+        FHooks.RefreshWhileRunning();
+    if (FClosing) {
+        if (FRunCpuAct.isChecked())
+            FRunCpuAct.trigger();
+        FHooks.Close();
+    } else {
+        FHooks.UpdateAllActions();
+    }
+}

@@ -1,0 +1,67 @@
+#pragma once
+// The run of the CPU while "Run CPU" is checked: one burst per timeout of a
+// zero-interval timer, a few milliseconds apart while the Z80 only waits for
+// input, never a burst inside another or inside a modal box's own event
+// loop. A failing device or the break point stops the run and is reported
+// once.
+
+#include <functional>
+
+#include "machine/TavrinMachine.h"
+#include "platform/UiPrompts.h"
+
+class QAction;
+class QObject;
+class QTimer;
+
+class TRunLoop {
+public:
+    // While the Z80 only polls for input that is not there, bursts come this
+    // far apart instead of back to back; arriving input ends the wait at once.
+    static constexpr int IdleWaitMs = 5;
+
+    // What the window does around a burst.
+    struct THooks {
+        std::function<void()> UpdateCpuDisplay;
+        // After a burst while the run goes on.
+        std::function<void()> RefreshWhileRunning;
+        std::function<void()> UpdateAllActions;
+        // The window was asked to close during the burst.
+        std::function<void()> Close;
+    };
+
+    // The timer is a child of owner; runCpuAct is "Run CPU".
+    TRunLoop(TTavrinMachine& machine, QAction& runCpuAct, IUiPrompts& prompts, QObject& owner, THooks hooks);
+    ~TRunLoop();
+    TRunLoop(const TRunLoop&) = delete;
+    TRunLoop& operator=(const TRunLoop&) = delete;
+
+    // "Run CPU" toggled.
+    void SetRunning(bool on);
+    // One run burst (the idle handler).
+    void Burst();
+    // Back to bursts one after another (input arrived, or the Z80 works again).
+    void WakeRun();
+    bool WaitsForInput() const { return FRunWaiting; }
+
+    // A modal box or dialog opens or closes: no burst runs while one is open.
+    void EnterModal();
+    // True when the last one closed (the run has resumed if it is on).
+    bool LeaveModal();
+
+    // The window is closing: no run starts again.
+    void BeginClosing() { FClosing = true; }
+    bool Closing() const { return FClosing; }
+    void Stop();
+
+private:
+    TTavrinMachine& FMachine;
+    QAction& FRunCpuAct;
+    IUiPrompts& FPrompts;
+    THooks FHooks;
+    QTimer* FIdleTimer = nullptr;  // one burst per timeout
+    bool FRunWaiting = false;      // FIdleTimer runs at IdleWaitMs, not 0
+    bool FClosing = false;
+    bool FInBurst = false;
+    int FModalDepth = 0;
+};

@@ -1,0 +1,406 @@
+#include "app/WindowSettings.h"
+
+#include "app/GuardedCall.h"
+#include "app/LstPrinter.h"
+#include "app/TtyConsole.h"
+#include "app/WindowSerialLines.h"
+#include "app/frmTavrin.h"
+#include "console/QnTerminal.h"
+#include "console/core/QnTrmVT100.h"
+#include "console/QtPrintTarget.h"
+#include "console/SimpleTerminal.h"
+#include "platform/core/FileReplace.h"
+#include "platform/core/ProgramFolder.h"
+#include "platform/QtUiPrompts.h"
+#include "ui/CpuPage.h"
+#include "ui/DeviceFilePanels.h"
+#include "ui/DisksPage.h"
+#include "ui/PrinterPanel.h"
+#include "ui/RemoteDiskPanel.h"
+#include "ui/Rspin.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QScreen>
+#include <QTabWidget>
+
+#include <algorithm>
+#include <climits>
+#include <string_view>
+
+namespace {
+
+// Larger console fonts make grids far wider than any screen.
+constexpr int MaxFontSize = 72;
+// Colours are 00BBGGRRh.
+constexpr int32_t MaxColor = 0x00FFFFFF;
+
+const char* const Main = "MAIN";
+const char* const Crt = "CRT";
+const char* const Tty = "TTY";
+const char* const Com1 = "PORT_DEVICE_COM1";
+const char* const Com2 = "PORT_DEVICE_COM2";
+const char* const PrinterSection = "PORT_DEVICE_PRINTER";
+const char* const InputSection = "PORT_DEVICE_FILE_IN";
+const char* const OutputSection = "PORT_DEVICE_FILE_OUT";
+const char* const ReaderEndKeys[4] = {"InFileEosDone", "InFileEosReturnEOS", "InFileEosRestart", "InFileEosSwitchCon"};
+
+struct TComKeys {
+    const char* Enable;
+    const char* TwoStopBits;
+    const char* HandShake;
+    const char* Port;
+    const char* Baud;
+    const char* Format;
+};
+constexpr TComKeys Com1Keys{"Com1Enable", "Com12StopBits", "Com1HandShake", "Com1Port", "Com1Baud", "Com1Format"};
+constexpr TComKeys Com2Keys{"Com2Enable", "Com22StopBits", "Com2HandShake", "Com2Port", "Com2Baud", "Com2Format"};
+
+QRect NormalGeometry(const QWidget& window)
+{
+    return window.normalGeometry().isValid() ? window.normalGeometry() : window.geometry();
+}
+
+} // namespace
+
+TWindowSettings::TWindowSettings(TMainHalvoret& window, IUiPrompts& prompts) : FWindow(window), FPrompts(prompts)
+{
+    FTable = BuildTable();
+}
+
+std::string TWindowSettings::FileName() const
+{
+    return ProgramFilePath(".config");
+}
+
+// --- the table --------------------------------------------------------------
+
+TWindowSettings::TKey TWindowSettings::Bool(const char* section, const char* key, std::function<bool()> get,
+                                            std::function<void(bool)> set)
+{
+    return {section, key, {},
+            [get, set](const TNrKeyValueSections& store, const TKey& k) { set(store.ReadBool(k.Section, k.Key, get())); },
+            [get](TNrKeyValueSections& store, const TKey& k) { store.WriteBool(k.Section, k.Key, get()); }};
+}
+
+TWindowSettings::TKey TWindowSettings::Integer(const char* section, const char* key, TRange range,
+                                               std::function<int32_t()> get, std::function<void(int32_t)> set)
+{
+    return {section, key, range,
+            [get, set](const TNrKeyValueSections& store, const TKey& k) {
+                set(store.ReadInteger(k.Section, k.Key, get(), static_cast<int32_t>(k.Range.Min),
+                                      static_cast<int32_t>(k.Range.Max)));
+            },
+            [get](TNrKeyValueSections& store, const TKey& k) { store.WriteInteger(k.Section, k.Key, get()); }};
+}
+
+TWindowSettings::TKey TWindowSettings::Float(const char* section, const char* key, TRange range,
+                                             std::function<double()> get, std::function<void(double)> set)
+{
+    return {section, key, range,
+            [get, set](const TNrKeyValueSections& store, const TKey& k) {
+                set(store.ReadFloat(k.Section, k.Key, get(), k.Range.Min, k.Range.Max));
+            },
+            [get](TNrKeyValueSections& store, const TKey& k) { store.WriteFloat(k.Section, k.Key, get()); }};
+}
+
+TWindowSettings::TKey TWindowSettings::String(const char* section, const char* key, std::function<std::string()> get,
+                                              std::function<void(const std::string&)> set)
+{
+    return {section, key, {},
+            [get, set](const TNrKeyValueSections& store, const TKey& k) { set(store.ReadString(k.Section, k.Key, get())); },
+            [get](TNrKeyValueSections& store, const TKey& k) { store.WriteString(k.Section, k.Key, get()); }};
+}
+
+TWindowSettings::TKey TWindowSettings::Action(const char* section, const char* key, QAction& action)
+{
+    return {section, key, {},
+            [this, &action](const TNrKeyValueSections& store, const TKey& k) {
+                FWindow.UpdateAction(action);
+                const bool checked = action.isChecked();
+                if (store.ReadBool(k.Section, k.Key, checked) != checked && action.isEnabled())
+                    action.trigger();
+            },
+            [&action](TNrKeyValueSections& store, const TKey& k) { store.WriteBool(k.Section, k.Key, action.isChecked()); }};
+}
+
+TWindowSettings::TKey TWindowSettings::Step(const char* section, std::function<void()> step)
+{
+    return {section, nullptr, {}, [step](const TNrKeyValueSections&, const TKey&) { step(); }, nullptr};
+}
+
+std::vector<TWindowSettings::TKey> TWindowSettings::BuildTable()
+{
+    TMainHalvoret& w = FWindow;
+    TMainWindowUi& ui = w.Ui();
+    TTavrinMachine& m = w.Machine();
+    TMachineSettings& s = m.Settings();
+    TTtyConsole& tty = w.TtyConsole();
+    TSimpleTerminal& ttyTerminal = *ui.SimpleTerminal1;
+    TLstPrinter& printer = w.LstPrinter();
+    TTTYPrinterSetup& setup = printer.Setup();
+    TPrinterPanel& printerPanel = *ui.PrinterPanel;
+    // Each page-kept section reads and writes itself.
+    auto page = [](const char* section, auto* owner) {
+        return TKey{section, nullptr, {},
+                    [owner](const TNrKeyValueSections& store, const TKey&) { owner->LoadSettings(store); },
+                    [owner](TNrKeyValueSections& store, const TKey&) { owner->SaveSettings(store); }};
+    };
+    auto comLine = [&](const char* section, int line) {
+        TComLineSettings& c = line == 1 ? s.Com1 : s.Com2;
+        const TComKeys& n = line == 1 ? Com1Keys : Com2Keys;
+        std::vector<TKey> keys;
+        keys.push_back(Bool(section, n.Enable, [&c] { return c.Enabled; }, [&c](bool v) { c.Enabled = v; }));
+        keys.push_back(Bool(section, n.TwoStopBits, [&c] { return c.TwoStopBits; }, [&c](bool v) { c.TwoStopBits = v; }));
+        keys.push_back(Bool(section, n.HandShake, [&c] { return c.HandShake; }, [&c](bool v) { c.HandShake = v; }));
+        if (line == 1) {
+            keys.push_back(Bool(section, "UseTCPasCom1", [&s] { return s.UseTCPasCom1; },
+                                [&s](bool v) { s.UseTCPasCom1 = v; }));
+            keys.push_back(String(section, "Com1TCPPort", [&s] { return s.Com1TCPPort; },
+                                  [&s](const std::string& v) { s.Com1TCPPort = v; }));
+        }
+        keys.push_back(Integer(section, n.Port, {1, 255}, [&c] { return c.PortNumber; },
+                               [&c](int32_t v) { c.PortNumber = v; }));
+        keys.push_back(Integer(section, n.Baud, {-1, 15}, [&c] { return c.BaudIndex; },
+                               [&c](int32_t v) { c.BaudIndex = v; }));
+        keys.push_back(Integer(section, n.Format, {-1, 3}, [&c] { return c.FormatIndex; },
+                               [&c](int32_t v) { c.FormatIndex = v; }));
+        // Opened (or closed) once all its values are in, the enable box
+        // last, as if clicked into its saved state.
+        keys.push_back(Step(section, [this, line] { FWindow.SerialLines().ApplyComSettings(line); }));
+        return keys;
+    };
+
+    std::vector<TKey> t;
+    // The saved size, and a position placed in the file by hand.
+    t.push_back(Integer(Main, "DSP_TOP", {INT32_MIN, INT32_MAX}, [] { return -1; },
+                        [this](int32_t v) { FPlacement.Top = v; }));
+    t.push_back(Integer(Main, "DSP_LEFT", {INT32_MIN, INT32_MAX}, [] { return -1; },
+                        [this](int32_t v) { FPlacement.Left = v; }));
+    t.push_back(Integer(Main, "DSP_HEIGHT", {1, INT32_MAX}, [&w] { return NormalGeometry(w).height(); },
+                        [this](int32_t v) { FPlacement.Height = v; }));
+    t.push_back(Integer(Main, "DSP_WIDTH", {1, INT32_MAX}, [&w] { return NormalGeometry(w).width(); },
+                        [this](int32_t v) { FPlacement.Width = v; }));
+    t.push_back(Step(Main, [this] { Place(); }));
+
+    t.push_back(page("CPU", ui.CpuPage));
+
+    t.push_back(Action(Crt, "Crt132", *ui.Crt132Act));
+    TKey ansi = Action(Crt, "CrtAnsi", *ui.CrtAnsiAct);
+    ansi.Write = [this, &ui](TNrKeyValueSections& store, const TKey& k) {
+        if (ui.QnVT100Emulator1)
+            store.WriteBool(k.Section, k.Key, ui.QnVT100Emulator1->ANSIMode());
+        else
+            store.WriteString(k.Section, k.Key, FLoadedSettings.ReadString(k.Section, k.Key, "1"));
+    };
+    t.push_back(ansi);
+    t.push_back(String(Crt, "FontFace", [&w] { return w.CrtFontName(); }, [this](const std::string& v) { FCrtFace = v; }));
+    t.push_back(Integer(Crt, "FontSize", {1, MaxFontSize}, [&w] { return w.CrtFontSize(); },
+                        [this](int32_t v) { FCrtSize = v; }));
+    t.push_back(Step(Crt, [this, &w] {
+        if (FCrtFace != w.CrtFontName() || FCrtSize != w.CrtFontSize())
+            w.SetCrtFontNameAndSize(FCrtFace, FCrtSize);
+    }));
+
+    t.push_back(Action(Tty, "TTY132", *ui.TTY132Act));
+    t.push_back(String(Tty, "FontFace", [&ttyTerminal] { return ttyTerminal.FontName(); },
+                       [this](const std::string& v) { FTtyFace = v; }));
+    t.push_back(Integer(Tty, "FontSize", {1, MaxFontSize}, [&ttyTerminal] { return ttyTerminal.FontSize(); },
+                        [this](int32_t v) { FTtySize = v; }));
+    t.push_back(Step(Tty, [this, &ttyTerminal] {
+        if (FTtyFace != ttyTerminal.FontName() || FTtySize != ttyTerminal.FontSize())
+            ttyTerminal.SetFontNameAndSize(FTtyFace, FTtySize);
+    }));
+    auto color = [this, &tty](const char* key, uint32_t TTtyConsole::TDisplaySettings::*field, uint32_t TWindowSettings::*staged) {
+        return Integer(Tty, key, {0, MaxColor}, [&tty, field] { return static_cast<int32_t>(tty.DisplaySettings().*field); },
+                       [this, staged](int32_t v) { this->*staged = static_cast<uint32_t>(v); });
+    };
+    t.push_back(color("BgColor", &TTtyConsole::TDisplaySettings::Background, &TWindowSettings::FTtyBackground));
+    t.push_back(color("FontColor", &TTtyConsole::TDisplaySettings::FontColor, &TWindowSettings::FTtyFontColor));
+    t.push_back(color("CursorColor", &TTtyConsole::TDisplaySettings::CursorColor, &TWindowSettings::FTtyCursorColor));
+    t.push_back(Integer(Tty, "DisplayRows", {1, 255}, [&tty] { return tty.DisplaySettings().Rows; },
+                        [this](int32_t v) { FTtyRows = v; }));
+    t.push_back(Step(Tty, [this, &tty] {
+        tty.SetDisplaySettings({FTtyBackground, FTtyFontColor, FTtyRows, FTtyCursorColor});
+    }));
+
+    t.push_back(page("DISKS", ui.DisksPage));
+
+    TDeviceMapping& mapping = m.Mapping();
+    t.push_back(Integer("PORTS", "ColdBootDeviceMapping", {0, 255}, [&mapping] { return mapping.FColdBootMapping; },
+                        [&mapping](int32_t v) {
+                            mapping.FColdBootMapping = static_cast<uint8_t>(v);
+                            mapping.SetMappingCombos(mapping.FColdBootMapping);
+                        }));
+
+    for (TKey& k : comLine(Com1, 1))
+        t.push_back(std::move(k));
+    for (TKey& k : comLine(Com2, 2))
+        t.push_back(std::move(k));
+
+    // The values the device is made with are in place before "Enable" runs.
+    TKey printerEnable = Action(PrinterSection, "PrinterEnable", *ui.PrinterEnableAct);
+    printerEnable.Last = true;
+    t.push_back(printerEnable);
+    t.push_back(String(PrinterSection, "PrinterName", [&printerPanel] { return printerPanel.SelectedPrinterName(); },
+                       [&printerPanel](const std::string& v) { printerPanel.SelectPrinterName(v); }));
+    t.push_back(Integer(PrinterSection, "PrintOrientaion", {0, 1}, [&printerPanel] { return printerPanel.OrientationIndex(); },
+                        [&printerPanel, &printer](int32_t v) {
+                            printerPanel.ShowOrientation(v);
+                            printer.OrientationClick();
+                        }));
+    t.push_back(Integer(PrinterSection, "TabSpacing", {1, 16}, [&setup] { return setup.TabSpacing; },
+                        [&setup](int32_t v) { setup.TabSpacing = v; }));
+    // Each in the range of its edit.
+    auto edit = [](const TRSpinEdit& e) { return TRange{e.MinValue(), e.MaxValue()}; };
+    t.push_back(Float(PrinterSection, "TopBottomMargin", edit(*printerPanel.C_TopBottomMarginEdit),
+                      [&setup] { return setup.TopBottomMargin; }, [&setup](double v) { setup.TopBottomMargin = v; }));
+    t.push_back(Float(PrinterSection, "LeftRightMargin", edit(*printerPanel.C_LeftRightMarginEdit),
+                      [&setup] { return setup.LeftRightMargin; }, [&setup](double v) { setup.LeftRightMargin = v; }));
+    t.push_back(Float(PrinterSection, "LineSpacing", edit(*printerPanel.C_LineSpacingEdit),
+                      [&setup] { return setup.LineSpacing; }, [&setup](double v) { setup.LineSpacing = v; }));
+    t.push_back(Bool(PrinterSection, "IgnoreFormFeeds", [&setup] { return setup.IgnoreFormFeed; },
+                     [&setup](bool v) { setup.IgnoreFormFeed = v; }));
+    t.push_back(Bool(PrinterSection, "AutoLineWrap", [&setup] { return setup.AutoLineWrap; },
+                     [&setup](bool v) { setup.AutoLineWrap = v; }));
+    t.push_back(Bool(PrinterSection, "EosEjectsPrinter", [&setup] { return setup.CtrlZEndsJob; },
+                     [&setup](bool v) { setup.CtrlZEndsJob = v; }));
+    // The edits keep the values in their ranges.
+    t.push_back(Step(PrinterSection, [&printerPanel, &printer] {
+        printerPanel.ShowSetup();
+        printer.OptionsChanged();
+    }));
+
+    // Each file's name and options are in place before its "Enable" runs.
+    TKey inputEnable = Action(InputSection, "EnableInputFile", *ui.EnableInputFileAct);
+    inputEnable.Last = true;
+    t.push_back(inputEnable);
+    QLineEdit& inputName = *ui.InputFilePanel->C_InputFileNameEdit;
+    t.push_back(String(InputSection, "InputFileName", [&inputName] { return PathFromQt(inputName.text()); },
+                       [&inputName](const std::string& v) { inputName.setText(PathToQt(v)); }));
+    // The highest option saved as chosen wins; none chosen keeps the option.
+    for (int i = 0; i < 4; ++i)
+        t.push_back({InputSection, ReaderEndKeys[i], {},
+                     [&s, i](const TNrKeyValueSections& store, const TKey& k) {
+                         if (store.ReadBool(k.Section, k.Key, false))
+                             s.ReaderEnd = static_cast<TReaderEndOption>(i);
+                     },
+                     [&s, i](TNrKeyValueSections& store, const TKey& k) {
+                         store.WriteBool(k.Section, k.Key, static_cast<int>(s.ReaderEnd) == i);
+                     }});
+    t.push_back(Integer(InputSection, "InFileChangeCon", {0, 3}, [&s] { return s.InFileChangeCon; },
+                        [&s](int32_t v) { s.InFileChangeCon = v; }));
+    t.push_back(Step(InputSection, [&ui] { ui.InputFilePanel->ShowSettings(); }));
+
+    TKey outputEnable = Action(OutputSection, "EnableOutputFile", *ui.EnableOutputFileAct);
+    outputEnable.Last = true;
+    t.push_back(outputEnable);
+    QLineEdit& outputName = *ui.OutputFilePanel->C_OutputFileNameEdit;
+    t.push_back(String(OutputSection, "OutputFileName", [&outputName] { return PathFromQt(outputName.text()); },
+                       [&outputName](const std::string& v) { outputName.setText(PathToQt(v)); }));
+    QCheckBox& append = *ui.OutputFilePanel->C_AppendOutputFileBtn;
+    t.push_back(Bool(OutputSection, "AppendOutputFile", [&append] { return append.isChecked(); },
+                     [&append](bool v) { append.setChecked(v); }));
+
+    t.push_back(page("DISK SERVER", ui.RemoteDiskPanel));
+    return t;
+}
+
+// --- saving and loading -----------------------------------------------------
+
+void TWindowSettings::Save(TNrKeyValueSections& store) const
+{
+    for (const TKey& k : FTable)
+        if (k.Write)
+            k.Write(store, k);
+}
+
+void TWindowSettings::Load(const TNrKeyValueSections& store)
+{
+    std::vector<const TKey*> last;
+    auto endSection = [&] {
+        for (const TKey* k : last)
+            LoadStep([&] { k->Read(store, *k); });
+        last.clear();
+    };
+    std::string_view section;
+    for (const TKey& k : FTable) {
+        if (k.Section != section)
+            endSection();
+        section = k.Section;
+        if (k.Last)
+            last.push_back(&k);
+        else
+            LoadStep([&] { k.Read(store, k); });
+    }
+    endSection();
+}
+
+void TWindowSettings::LoadStep(const std::function<void()>& step)
+{
+    try {
+        step();
+    } catch (const std::exception& e) {
+        FLoadFailures.push_back(e.what());
+    }
+}
+
+// The saved size and a position placed in the file by hand, kept on the
+// screen the window is on: nothing wider or taller than its free area, and
+// no corner outside it.
+void TWindowSettings::Place()
+{
+    QWidget& w = FWindow;
+    const QRect free = w.screen()->availableGeometry();
+    const int width = std::clamp(FPlacement.Width, std::min(w.minimumSizeHint().width(), free.width()), free.width());
+    const int height =
+        std::clamp(FPlacement.Height, std::min(w.minimumSizeHint().height(), free.height()), free.height());
+    w.resize(width, height);
+    if (FPlacement.Top >= 0 || FPlacement.Left >= 0) {
+        // The frame may be a little wider than the free area.
+        const QRect frame = w.frameGeometry();
+        const int lastX = std::max(free.left(), free.right() + 1 - frame.width());
+        const int lastY = std::max(free.top(), free.bottom() + 1 - frame.height());
+        w.move(std::clamp(FPlacement.Left >= 0 ? FPlacement.Left : w.pos().x(), free.left(), lastX),
+               std::clamp(FPlacement.Top >= 0 ? FPlacement.Top : w.pos().y(), free.top(), lastY));
+    }
+}
+
+bool TWindowSettings::LoadFile()
+{
+    // A save ended between writing and renaming left its temporary file
+    // beside the settings, which themselves stayed whole.
+    RemoveLeftoverReplacements(FileName());
+    RemoveLeftoverReplacements(FWindow.TtyConsole().KeyMap().FileName());
+    TNrKeyValueSections store;
+    // Until the file has been read, closing must not replace it with the
+    // first-run values.
+    FUnread = true;
+    const bool found = store.LoadFromFile(FileName());
+    FUnread = false;
+    if (!found)
+        return false;
+    FLoadFailures.clear();
+    Load(store);
+    // Values the reads refused (out of range, not numbers) and steps that
+    // failed, all in one box.
+    std::string problems;
+    for (const std::string& problem : store.TakeReadProblems())
+        problems += (problems.empty() ? "" : "\n") + problem;
+    for (const std::string& failure : FLoadFailures)
+        problems += (problems.empty() ? "" : "\n") + failure;
+    if (!problems.empty())
+        FPrompts.MessageDlg(problems, TMsgDlgType::Warning, mbOK);
+    FLoadedSettings.SetText(store.GetText());
+    return true;
+}
+
+void TWindowSettings::SaveFile() const
+{
+    if (FUnread)
+        return;
+    TNrKeyValueSections store;
+    Save(store);
+    store.SaveToFile(FileName());
+}

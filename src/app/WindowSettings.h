@@ -1,0 +1,91 @@
+#pragma once
+// The settings file of the main window: twelve sections, every key in a
+// fixed order, each from its control, action or model. One table drives
+// both saving and loading. Loading applies the keys section by section in
+// the table's order: a section's closing step (opening its line, placing
+// the window) follows its values, and its enable key, where it has one,
+// comes last, as if clicked into its saved state. Each step runs in its own
+// guard; the failures and the refused values are reported once, together.
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/core/ConfigObject.h"
+#include "platform/UiPrompts.h"
+
+class QAction;
+class TMainHalvoret;
+
+class TWindowSettings {
+public:
+    TWindowSettings(TMainHalvoret& window, IUiPrompts& prompts);
+    TWindowSettings(const TWindowSettings&) = delete;
+    TWindowSettings& operator=(const TWindowSettings&) = delete;
+
+    // The program's path with the extension ".config".
+    std::string FileName() const;
+    void Save(TNrKeyValueSections& store) const;
+    void Load(const TNrKeyValueSections& store);
+    // Reads and applies the file, when there is one, and reports what was
+    // refused or failed in one box; false without a file.
+    bool LoadFile();
+    // Writes the file, unless it exists but could not be read.
+    void SaveFile() const;
+
+private:
+    struct TRange {
+        double Min = 0;
+        double Max = 0;
+    };
+    // One key of the file. A row without a key is a step of its section:
+    // a page that keeps its keys itself (read and write), or a closing step
+    // of loading (read only).
+    struct TKey {
+        const char* Section;
+        const char* Key;
+        TRange Range;
+        std::function<void(const TNrKeyValueSections& store, const TKey& key)> Read;
+        std::function<void(TNrKeyValueSections& store, const TKey& key)> Write;
+        // Loaded after the section's other rows: its enable key.
+        bool Last = false;
+    };
+
+    std::vector<TKey> BuildTable();
+    TKey Bool(const char* section, const char* key, std::function<bool()> get, std::function<void(bool)> set);
+    TKey Integer(const char* section, const char* key, TRange range, std::function<int32_t()> get,
+                 std::function<void(int32_t)> set);
+    TKey Float(const char* section, const char* key, TRange range, std::function<double()> get,
+               std::function<void(double)> set);
+    TKey String(const char* section, const char* key, std::function<std::string()> get,
+                std::function<void(const std::string&)> set);
+    // A key backed by an action: the action executes when the saved state
+    // differs from the checked one.
+    TKey Action(const char* section, const char* key, QAction& action);
+    TKey Step(const char* section, std::function<void()> step);
+    void LoadStep(const std::function<void()>& step);
+    void Place();
+
+    TMainHalvoret& FWindow;
+    IUiPrompts& FPrompts;
+    std::vector<TKey> FTable;
+    // Settings read at start-up; a key whose control is missing is written
+    // back as it was read.
+    TNrKeyValueSections FLoadedSettings;
+    // Steps of the last loading that failed, for its one report.
+    std::vector<std::string> FLoadFailures;
+    // The settings file exists but could not be read: it is kept as it is.
+    bool FUnread = false;
+
+    // Values read for a closing step.
+    struct TPlacement {
+        int Top = -1;
+        int Left = -1;
+        int Width = 0;
+        int Height = 0;
+    } FPlacement;
+    std::string FCrtFace, FTtyFace;
+    int FCrtSize = 0, FTtySize = 0;
+    uint32_t FTtyBackground = 0, FTtyFontColor = 0, FTtyCursorColor = 0;
+    int FTtyRows = 0;
+};
