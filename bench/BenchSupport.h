@@ -15,18 +15,15 @@ namespace tavrin::bench {
 
 #ifdef TAVRIN_CPU_WORKLOAD
 // The assembled processor workload (TAVRIN_CPU_WORKLOAD), loaded at 0000h.
-inline std::vector<uint8_t> Workload()
-{
+inline std::vector<uint8_t> Workload() {
     std::ifstream file(TAVRIN_CPU_WORKLOAD, std::ios::binary);
-    if (!file)
-        throw std::runtime_error("workload image missing: " TAVRIN_CPU_WORKLOAD);
+    if (!file) throw std::runtime_error("workload image missing: " TAVRIN_CPU_WORKLOAD);
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(file), {});
 }
 #endif
 
 // Created on first use, on the offscreen platform unless one is set.
-inline QApplication& App()
-{
+inline QApplication& App() {
     static int argc = 1;
     static char name[] = "tavrin_bench";
     static char* argv[] = {name, nullptr};
@@ -37,4 +34,4 @@ inline QApplication& App()
     return *app;
 }
 
-} // namespace tavrin::bench
+}  // namespace tavrin::bench

@@ -17,7 +17,10 @@ inline const std::string& Stream() {
         s.reserve(1 << 20);
         while (s.size() < (1u << 20)) {
             switch (pick(0, 9)) {
-                case 0: case 1: case 2: case 3: {  // a line of text, partly in a rendition
+                case 0:
+                case 1:
+                case 2:
+                case 3: {  // a line of text, partly in a rendition
                     s += csi + std::to_string(pick(1, 24)) + ";" + std::to_string(pick(1, 20)) + "H";
                     for (int n = pick(20, 60); n > 0; --n) s += static_cast<char>(pick(0x20, 0x7E));
                     s += csi + std::to_string(pick(0, 1) ? 1 : 7) + "m";
@@ -30,8 +33,8 @@ inline const std::string& Stream() {
                     break;
                 case 5: {  // a scrolling region with line feeds and reverse index
                     const int top = pick(2, 12), bottom = pick(top + 2, 23);
-                    s += csi + std::to_string(top) + ";" + std::to_string(bottom) + "r" + csi +
-                         std::to_string(bottom) + ";1H";
+                    s += csi + std::to_string(top) + ";" + std::to_string(bottom) + "r" + csi + std::to_string(bottom) +
+                         ";1H";
                     for (int n = pick(3, 10); n > 0; --n) s += "scrolled line\r\n";
                     s += csi + std::to_string(top) + ";1H\x1bM\x1bM" + csi + "r";
                     break;
@@ -43,7 +46,8 @@ inline const std::string& Stream() {
                     s += csi + std::to_string(pick(0, 2)) + "JK"[pick(0, 1) ? 1 : 0];
                     break;
                 case 8:  // colours
-                    s += csi + std::to_string(pick(30, 37)) + ";" + std::to_string(pick(40, 47)) + "mcolour" + csi + "m";
+                    s +=
+                        csi + std::to_string(pick(30, 37)) + ";" + std::to_string(pick(40, 47)) + "mcolour" + csi + "m";
                     break;
                 default:  // tabs and plain text
                     s += "\tcol\tumns\tof\ttext\r\n";

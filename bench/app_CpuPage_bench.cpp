@@ -24,8 +24,7 @@ namespace {
 using tavrin::bench::App;
 using tavrin::bench::Workload;
 
-void BM_RunLoop(benchmark::State& state)
-{
+void BM_RunLoop(benchmark::State& state) {
     App();
     const bool cpuPageShown = state.range(0) != 0;
     const std::string folder =
@@ -38,7 +37,7 @@ void BM_RunLoop(benchmark::State& state)
         window.resize(1000, 700);
         window.show();
         window.Ui().PageControl1->setCurrentWidget(cpuPageShown ? static_cast<QWidget*>(window.Ui().CpuPage)
-                                                           : window.Ui().TtyPage);
+                                                                : window.Ui().TtyPage);
         QApplication::processEvents();
         TCpuEmu& cpu = window.Machine().Cpu();
         const std::vector<uint8_t> image = Workload();
@@ -50,8 +49,7 @@ void BM_RunLoop(benchmark::State& state)
             window.ApplicationEvents1Idle();
             QApplication::processEvents();
         }
-        state.counters["instr/s"] =
-            benchmark::Counter(double(cpu.OpcodeCount - start), benchmark::Counter::kIsRate);
+        state.counters["instr/s"] = benchmark::Counter(double(cpu.OpcodeCount - start), benchmark::Counter::kIsRate);
         window.Ui().RunCpuAct->trigger();
         window.close();
     }
@@ -60,5 +58,5 @@ void BM_RunLoop(benchmark::State& state)
 }
 BENCHMARK(BM_RunLoop)->Arg(0)->Arg(1)->ArgName("cpu_page")->Unit(benchmark::kMillisecond)->MinTime(3.0)->UseRealTime();
 
-} // namespace
+}  // namespace
 BENCHMARK_MAIN();

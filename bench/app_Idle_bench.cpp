@@ -43,8 +43,7 @@ using tavrin::bench::App;
 // A main window in a fresh program folder holding the example system images.
 class TBenchWindow {
 public:
-    TBenchWindow()
-    {
+    TBenchWindow() {
         App();
         FFolder = std::filesystem::temp_directory_path() / ("tavrin-idle-bench-" + std::to_string(::getpid()));
         std::filesystem::create_directories(FFolder);
@@ -55,10 +54,8 @@ public:
         Window = std::make_unique<TMainHalvoret>(&FPrompts);
         Window->show();
     }
-    ~TBenchWindow()
-    {
-        if (Window->Ui().RunCpuAct->isChecked())
-            Window->Ui().RunCpuAct->trigger();
+    ~TBenchWindow() {
+        if (Window->Ui().RunCpuAct->isChecked()) Window->Ui().RunCpuAct->trigger();
         Window.reset();
         ::unsetenv("TAVRIN_HOME");
         std::filesystem::remove_all(FFolder);
@@ -74,23 +71,20 @@ private:
 };
 
 // Runs the event loop for the given wall time.
-void RunEventLoop(milliseconds time)
-{
+void RunEventLoop(milliseconds time) {
     QEventLoop loop;
     QTimer::singleShot(time, &loop, &QEventLoop::quit);
     loop.exec();
 }
 
-double ProcessCpuSeconds()
-{
+double ProcessCpuSeconds() {
     rusage usage{};
     ::getrusage(RUSAGE_SELF, &usage);
     auto seconds = [](const timeval& t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; };
     return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
-void BM_CpuUseAtThePrompt(benchmark::State& state)
-{
+void BM_CpuUseAtThePrompt(benchmark::State& state) {
     TBenchWindow bench;
     bench.Machine().SetIdleWait(state.range(0) != 0);
     bench.Window->Ui().ResetCPMAct->trigger();
@@ -107,8 +101,7 @@ void BM_CpuUseAtThePrompt(benchmark::State& state)
 }
 BENCHMARK(BM_CpuUseAtThePrompt)->Arg(1)->Arg(0)->ArgName("idlewait")->Iterations(2)->Unit(benchmark::kMillisecond);
 
-void BM_ComputeThroughRunLoop(benchmark::State& state)
-{
+void BM_ComputeThroughRunLoop(benchmark::State& state) {
     TBenchWindow bench;
     TTavrinMachine& m = bench.Machine();
     m.SetIdleWait(state.range(0) != 0);
@@ -130,8 +123,8 @@ BENCHMARK(BM_ComputeThroughRunLoop)->Arg(1)->Arg(0)->ArgName("idlewait")->Unit(b
 // Junk datagrams to 127.0.0.1:port at up to rate per second until stop, at
 // most limit in all: random bytes, so a few carry a known command with a
 // wrong length and are answered with an error.
-void Flood(uint16_t port, unsigned seed, double rate, uint64_t limit, const std::atomic<bool>& stop, std::atomic<uint64_t>& sent)
-{
+void Flood(uint16_t port, unsigned seed, double rate, uint64_t limit, const std::atomic<bool>& stop,
+           std::atomic<uint64_t>& sent) {
     const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     sockaddr_in to{};
     to.sin_family = AF_INET;
@@ -147,8 +140,7 @@ void Flood(uint16_t port, unsigned seed, double rate, uint64_t limit, const std:
             std::this_thread::yield();
             continue;
         }
-        for (auto& b : junk)
-            b = static_cast<uint8_t>(random());
+        for (auto& b : junk) b = static_cast<uint8_t>(random());
         ::sendto(fd, junk.data(), junk.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
         ++count;
     }
@@ -156,8 +148,7 @@ void Flood(uint16_t port, unsigned seed, double rate, uint64_t limit, const std:
     ::close(fd);
 }
 
-void BM_RunUnderUdpFlood(benchmark::State& state)
-{
+void BM_RunUnderUdpFlood(benchmark::State& state) {
     TBenchWindow bench;
     TTavrinMachine& m = bench.Machine();
     TRmtDskMod& server = *bench.Window->Ui().RmtDskMod;
@@ -235,5 +226,5 @@ BENCHMARK(BM_RunUnderUdpFlood)
     ->Iterations(3)
     ->Unit(benchmark::kMillisecond);
 
-} // namespace
+}  // namespace
 BENCHMARK_MAIN();

@@ -22,8 +22,7 @@ namespace {
 using tavrin::bench::App;
 using tavrin::bench::Workload;
 
-void LoadWorkload(TCpuEmu& cpu)
-{
+void LoadWorkload(TCpuEmu& cpu) {
     static const std::vector<uint8_t> image = Workload();
     cpu.WriteMemory(0, static_cast<uint16_t>(image.size()), image.data());
     cpu.Reset(0);
@@ -31,36 +30,33 @@ void LoadWorkload(TCpuEmu& cpu)
 
 constexpr uint32_t Burst = 100001;
 
-void BM_BareExecuteOpcode(benchmark::State& state)
-{
+void BM_BareExecuteOpcode(benchmark::State& state) {
     TCpuEmu cpu;
     cpu.OnPortRead = [](TCpuEmu&, uint16_t, uint8_t& b) { b = 0xFF; };
     cpu.OnPortWrite = [](TCpuEmu&, uint16_t, uint8_t) {};
     LoadWorkload(cpu);
     for (auto _ : state)
-        for (uint32_t i = 0; i < Burst; ++i)
-            cpu.ExecuteOpcode();
-    state.counters["instr/s"] = benchmark::Counter(double(Burst) * double(state.iterations()), benchmark::Counter::kIsRate);
+        for (uint32_t i = 0; i < Burst; ++i) cpu.ExecuteOpcode();
+    state.counters["instr/s"] =
+        benchmark::Counter(double(Burst) * double(state.iterations()), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_BareExecuteOpcode)->Unit(benchmark::kMillisecond);
 
-void BM_MachineRunBurst(benchmark::State& state)
-{
+void BM_MachineRunBurst(benchmark::State& state) {
     std::string folder = std::filesystem::temp_directory_path().string() + "/";
     TTavrinMachine machine(folder);
-    if (state.range(0) != 0)
-        machine.SetBreakPoint(0xFFF0);  // armed but never reached
+    if (state.range(0) != 0) machine.SetBreakPoint(0xFFF0);  // armed but never reached
     LoadWorkload(machine.Cpu());
-    for (auto _ : state)
-        benchmark::DoNotOptimize(machine.RunBurst(Burst));
-    state.counters["instr/s"] = benchmark::Counter(double(Burst) * double(state.iterations()), benchmark::Counter::kIsRate);
+    for (auto _ : state) benchmark::DoNotOptimize(machine.RunBurst(Burst));
+    state.counters["instr/s"] =
+        benchmark::Counter(double(Burst) * double(state.iterations()), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_MachineRunBurst)->Arg(0)->Arg(1)->ArgName("breakpoint")->Unit(benchmark::kMillisecond);
 
-void ConsoleThroughput(benchmark::State& state, uint8_t port)
-{
+void ConsoleThroughput(benchmark::State& state, uint8_t port) {
     App();
-    std::string folder = std::filesystem::temp_directory_path().string() + "/tavrin-bench-" + std::to_string(::getpid());
+    std::string folder =
+        std::filesystem::temp_directory_path().string() + "/tavrin-bench-" + std::to_string(::getpid());
     std::filesystem::create_directories(folder);
     ::setenv("TAVRIN_HOME", folder.c_str(), 1);
     {
@@ -72,7 +68,9 @@ void ConsoleThroughput(benchmark::State& state, uint8_t port)
         // 9000h: 256 bytes of text, lines of 62 characters and CR LF.
         for (int i = 0; i < 256; ++i)
             m.Cpu().WriteMemoryByte(static_cast<uint16_t>(0x9000 + i),
-                                      static_cast<uint8_t>(i % 64 == 62 ? '\r' : i % 64 == 63 ? '\n' : 'A' + i % 26));
+                                    static_cast<uint8_t>(i % 64 == 62   ? '\r'
+                                                         : i % 64 == 63 ? '\n'
+                                                                        : 'A' + i % 26));
         // 8000h: LD HL,9000h; loop: LD A,(HL); OUT (port),A; INC L; JP loop
         const uint8_t code[] = {0x21, 0x00, 0x90, 0x7E, 0xD3, port, 0x2C, 0xC3, 0x03, 0x80};
         m.Cpu().WriteMemory(0x8000, sizeof code, code);
@@ -97,5 +95,5 @@ void BM_CrtConsoleThroughput(benchmark::State& state) { ConsoleThroughput(state,
 BENCHMARK(BM_TtyConsoleThroughput)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_CrtConsoleThroughput)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
-} // namespace
+}  // namespace
 BENCHMARK_MAIN();

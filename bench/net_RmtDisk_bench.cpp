@@ -47,7 +47,8 @@ public:
     }
     ~QtOwnerThread() {
         QEventLoop* loop = FLoop;
-        QMetaObject::invokeMethod(FContext, [loop] { loop->quit(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            FContext, [loop] { loop->quit(); }, Qt::QueuedConnection);
         FThread.join();
     }
     TCallbackPoster Poster() { return GuiThreadPoster(FContext); }
@@ -224,7 +225,8 @@ void BM_ServerReadsEightClients(benchmark::State& state) {
         for (uint16_t c = 0; c < Clients; ++c)
             readers.emplace_back([&, c] {
                 for (int k = 0; k < ReadsEach; ++k) {
-                    const auto request = rmtreq::Read(2, ids[c], c, static_cast<uint16_t>(k / 2), static_cast<uint16_t>(k % 2 * 16));
+                    const auto request =
+                        rmtreq::Read(2, ids[c], c, static_cast<uint16_t>(k / 2), static_cast<uint16_t>(k % 2 * 16));
                     if (RoundTrip(*clients[c], request).size() != 2052) failed = true;
                 }
             });

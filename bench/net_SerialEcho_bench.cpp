@@ -36,12 +36,10 @@ public:
 // The emulated machine: COM1 over TCP, the echo program in its run loop.
 class TMachineEcho : public IEchoPeer {
 public:
-    TMachineEcho()
-    {
+    TMachineEcho() {
         std::ifstream file(TAVRIN_SERIAL_ECHO_BIN, std::ios::binary);
         const std::vector<char> program{std::istreambuf_iterator<char>(file), {}};
-        if (program.empty())
-            throw std::runtime_error("echo program missing: " TAVRIN_SERIAL_ECHO_BIN);
+        if (program.empty()) throw std::runtime_error("echo program missing: " TAVRIN_SERIAL_ECHO_BIN);
         FMachine.Cpu().WriteMemory(0x0100, static_cast<uint16_t>(program.size()), program.data());
         FMachine.Cpu().Reset(0x0100);
         FMachine.Settings().UseTCPasCom1 = true;
@@ -50,15 +48,12 @@ public:
         FMachine.Settings().Com1TCPPort = port.Text();
         const std::string warning = FGlue.ApplyComSettings(1);
         port.Release();
-        if (!warning.empty())
-            throw std::runtime_error(warning);
+        if (!warning.empty()) throw std::runtime_error(warning);
         FRun = std::thread([this] {
-            while (!FStop)
-                FMachine.RunBurst();
+            while (!FStop) FMachine.RunBurst();
         });
     }
-    ~TMachineEcho() override
-    {
+    ~TMachineEcho() override {
         FStop = true;
         FRun.join();
     }
@@ -74,8 +69,7 @@ private:
 // The peer: a thread that echoes one client on loopback.
 class TPlainEcho : public IEchoPeer {
 public:
-    TPlainEcho()
-    {
+    TPlainEcho() {
         FListen = ::socket(AF_INET, SOCK_STREAM, 0);
         sockaddr_in a{};
         a.sin_family = AF_INET;
@@ -96,8 +90,7 @@ public:
             ::close(fd);
         });
     }
-    ~TPlainEcho() override
-    {
+    ~TPlainEcho() override {
         FThread.join();
         ::close(FListen);
     }
@@ -109,23 +102,19 @@ private:
     std::thread FThread;
 };
 
-int Connect(uint16_t port)
-{
+int Connect(uint16_t port) {
     const int fd = tavrin::test::ConnectTcp(port);
-    if (fd < 0)
-        throw std::runtime_error("cannot connect to the echo");
+    if (fd < 0) throw std::runtime_error("cannot connect to the echo");
     const int on = 1;
     ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
     return fd;
 }
 
 // Streams size bytes out while reading their echo back.
-void StreamThrough(int fd, size_t size)
-{
+void StreamThrough(int fd, size_t size) {
     static const std::vector<char> data = [] {
         std::vector<char> bytes(1 << 20);
-        for (size_t i = 0; i < bytes.size(); ++i)
-            bytes[i] = static_cast<char>(i * 13);
+        for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 13);
         return bytes;
     }();
     size_t sent = 0, received = 0;
@@ -134,27 +123,24 @@ void StreamThrough(int fd, size_t size)
         pollfd p{fd, static_cast<short>(POLLIN | (sent < size ? POLLOUT : 0)), 0};
         ::poll(&p, 1, 1000);
         if ((p.revents & POLLOUT) && sent < size) {
-            const ssize_t n = ::send(fd, data.data() + sent % data.size(),
-                                     std::min<size_t>(size - sent, 4096), MSG_DONTWAIT);
+            const ssize_t n =
+                ::send(fd, data.data() + sent % data.size(), std::min<size_t>(size - sent, 4096), MSG_DONTWAIT);
             sent += n > 0 ? static_cast<size_t>(n) : 0;
         }
         if (p.revents & POLLIN) {
             const ssize_t n = ::recv(fd, buffer, sizeof buffer, MSG_DONTWAIT);
-            if (n == 0)
-                throw std::runtime_error("echo closed");
+            if (n == 0) throw std::runtime_error("echo closed");
             received += n > 0 ? static_cast<size_t>(n) : 0;
         }
     }
 }
 
 template <class TPeer>
-void BM_StreamEcho(benchmark::State& state)
-{
+void BM_StreamEcho(benchmark::State& state) {
     TPeer peer;
     const int fd = Connect(peer.Port());
     const size_t size = 256 * 1024;
-    for (auto _ : state)
-        StreamThrough(fd, size);
+    for (auto _ : state) StreamThrough(fd, size);
     ::close(fd);
     // Every byte goes up and comes back: this is the rate in each direction.
     state.counters["bytes/s each way"] =
@@ -164,8 +150,7 @@ BENCHMARK_TEMPLATE(BM_StreamEcho, TMachineEcho)->Unit(benchmark::kMillisecond)->
 BENCHMARK_TEMPLATE(BM_StreamEcho, TPlainEcho)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 template <class TPeer>
-void BM_OneByteRoundTrip(benchmark::State& state)
-{
+void BM_OneByteRoundTrip(benchmark::State& state) {
     TPeer peer;
     const int fd = Connect(peer.Port());
     std::vector<double> trips;
@@ -173,8 +158,7 @@ void BM_OneByteRoundTrip(benchmark::State& state)
     for (auto _ : state) {
         const auto start = std::chrono::steady_clock::now();
         ::send(fd, &b, 1, 0);
-        if (::recv(fd, &b, 1, 0) != 1)
-            throw std::runtime_error("echo closed");
+        if (::recv(fd, &b, 1, 0) != 1) throw std::runtime_error("echo closed");
         const std::chrono::duration<double> trip = std::chrono::steady_clock::now() - start;
         state.SetIterationTime(trip.count());
         trips.push_back(trip.count());
@@ -186,6 +170,6 @@ void BM_OneByteRoundTrip(benchmark::State& state)
 BENCHMARK_TEMPLATE(BM_OneByteRoundTrip, TMachineEcho)->UseManualTime()->Unit(benchmark::kMicrosecond)->Iterations(5000);
 BENCHMARK_TEMPLATE(BM_OneByteRoundTrip, TPlainEcho)->UseManualTime()->Unit(benchmark::kMicrosecond)->Iterations(5000);
 
-} // namespace
+}  // namespace
 
 BENCHMARK_MAIN();

@@ -25,7 +25,7 @@ struct Pair {
         char name[128] = {};
         ::openpty(&master, &slave, name, nullptr, nullptr);
         path = name;
-        termios raw {};
+        termios raw{};
         ::tcgetattr(slave, &raw);
         ::cfmakeraw(&raw);
         ::tcsetattr(slave, TCSANOW, &raw);
@@ -94,7 +94,11 @@ void BM_DispatcherRingToConsumer(benchmark::State& state) {
 }
 
 BENCHMARK(BM_PlainReadLoop)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(7)->DisplayAggregatesOnly(true);
-BENCHMARK(BM_DispatcherRingToConsumer)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(7)->DisplayAggregatesOnly(true);
+BENCHMARK(BM_DispatcherRingToConsumer)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Repetitions(7)
+    ->DisplayAggregatesOnly(true);
 
 }  // namespace
 

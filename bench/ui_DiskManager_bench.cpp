@@ -38,11 +38,9 @@ constexpr int EntriesPerImage = 250;  // of 256
 
 class Workspace {
 public:
-    Workspace()
-    {
+    Workspace() {
         std::string tmpl = (fs::temp_directory_path() / "dmbench-XXXXXX").string();
-        if (::mkdtemp(tmpl.data()) == nullptr)
-            throw std::runtime_error("mkdtemp failed");
+        if (::mkdtemp(tmpl.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
         Dir = tmpl;
         std::ofstream(Dir / "diskdefs") << "diskdef cpmdsk1m\n  seclen 128\n  tracks 256\n  sectrk 32\n"
                                            "  blocksize 2048\n  maxdir 256\n  skew 0\n  boottrk 2\n  os 2.2\nend\n";
@@ -76,22 +74,19 @@ public:
             SmallFiles.push_back(name);
         }
     }
-    ~Workspace()
-    {
+    ~Workspace() {
         std::error_code ec;
         fs::remove_all(Dir, ec);
     }
     std::string Image(size_t b) const { return (Dir / ("b" + std::to_string(b) + ".cpmdsk")).string(); }
     // Fresh images and an empty output folder.
-    void Reset() const
-    {
+    void Reset() const {
         for (size_t b = 0; b < Batches.size(); ++b)
             std::ofstream(Image(b), std::ios::binary) << std::string(1048576, '\xE5');
         fs::remove_all(Dir / "out");
         fs::create_directory(Dir / "out");
     }
-    int Run(const std::string& command) const
-    {
+    int Run(const std::string& command) const {
         const std::string cmd = "cd '" + Dir.string() + "' && " + command + " >/dev/null 2>&1";
         return std::system(cmd.c_str());
     }
@@ -105,14 +100,12 @@ public:
     int64_t Bytes = 0;
 };
 
-Workspace& Shared()
-{
+Workspace& Shared() {
     static Workspace w;
     return w;
 }
 
-void PageImportExport200Files(benchmark::State& state)
-{
+void PageImportExport200Files(benchmark::State& state) {
     tavrin::bench::App();
     Workspace& w = Shared();
     TScriptedUiPrompts prompts;
@@ -124,27 +117,25 @@ void PageImportExport200Files(benchmark::State& state)
         state.ResumeTiming();
         for (size_t b = 0; b < w.Batches.size(); ++b) {
             std::vector<std::string> paths;
-            for (const std::string& name : w.Batches[b])
-                paths.push_back((w.Dir / "in" / name).string());
+            for (const std::string& name : w.Batches[b]) paths.push_back((w.Dir / "in" / name).string());
             page.OpenManagerDisk(w.Image(b));
             page.ImportBinaryFiles(paths);
             page.DiskFileList->selectAll();
             prompts.FolderAnswers.push_back((w.Dir / "out").string());
             page.ExportSelectedFiles(false);
         }
-        if (!prompts.Texts().empty())
-            state.SkipWithError(prompts.LastText().c_str());
+        if (!prompts.Texts().empty()) state.SkipWithError(prompts.LastText().c_str());
         prompts.Clear();
     }
     state.SetBytesProcessed(state.iterations() * 2 * w.Bytes);
 }
 
-void PageImportSmallFiles(benchmark::State& state)
-{
+void PageImportSmallFiles(benchmark::State& state) {
     tavrin::bench::App();
     Workspace& w = Shared();
     const auto count = static_cast<size_t>(state.range(0));
-    const std::vector<std::string> files(w.SmallFiles.begin(), w.SmallFiles.begin() + static_cast<std::ptrdiff_t>(count));
+    const std::vector<std::string> files(w.SmallFiles.begin(),
+                                         w.SmallFiles.begin() + static_cast<std::ptrdiff_t>(count));
     TScriptedUiPrompts prompts;
     TTavrinMachine machine(w.Dir.string() + "/");
     TDiskManagerPage page(machine, prompts, w.Dir.string() + "/");
@@ -157,16 +148,13 @@ void PageImportSmallFiles(benchmark::State& state)
         if (page.DiskFileList->count() != static_cast<int>(count))
             return state.SkipWithError("not every file was imported");
     }
-    state.counters["per_file"] = benchmark::Counter(static_cast<double>(count),
-                                                    benchmark::Counter::kIsIterationInvariantRate |
-                                                        benchmark::Counter::kInvert);
+    state.counters["per_file"] = benchmark::Counter(
+        static_cast<double>(count), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
-void CpmtoolsImportExport200Files(benchmark::State& state)
-{
+void CpmtoolsImportExport200Files(benchmark::State& state) {
     Workspace& w = Shared();
-    if (!Workspace::HaveCpmtools())
-        return state.SkipWithError("cpmtools not installed");
+    if (!Workspace::HaveCpmtools()) return state.SkipWithError("cpmtools not installed");
     for (auto _ : state) {
         state.PauseTiming();
         w.Reset();
@@ -178,8 +166,7 @@ void CpmtoolsImportExport200Files(benchmark::State& state)
                 in += " in/" + name;
                 out += " 0:" + name;
             }
-            if (w.Run(in + " 0:") != 0 || w.Run(out + " out/") != 0)
-                return state.SkipWithError("cpmcp failed");
+            if (w.Run(in + " 0:") != 0 || w.Run(out + " out/") != 0) return state.SkipWithError("cpmcp failed");
         }
     }
     state.SetBytesProcessed(state.iterations() * 2 * w.Bytes);

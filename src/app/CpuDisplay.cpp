@@ -7,20 +7,17 @@
 #include <QTimer>
 
 TCpuDisplay::TCpuDisplay(TCpuPage& page, QTabWidget& pages, IUiPrompts& prompts, QObject& owner)
-    : FPage(page), FPrompts(prompts), FPages(pages)
-{
+    : FPage(page), FPrompts(prompts), FPages(pages) {
     FRunRefreshTimer = new QTimer(&owner);
     FRunRefreshTimer->setInterval(static_cast<int>(TCpuPage::RunRefreshInterval.count()));
     QObject::connect(FRunRefreshTimer, &QTimer::timeout, &owner, [this] {
-        if (!FRunRefreshOwed)
-            return;
+        if (!FRunRefreshOwed) return;
         RunGuarded(FPrompts, [this] { RefreshWhileRunning(); });
     });
     FRunRefreshTimer->start();
 }
 
-void TCpuDisplay::RefreshWhileRunning()
-{
+void TCpuDisplay::RefreshWhileRunning() {
     const auto now = std::chrono::steady_clock::now();
     const bool pageShown = FPages.currentWidget() == &FPage;
     auto& last = pageShown ? FLastPageRefresh : FLastDialogRefresh;
@@ -35,13 +32,10 @@ void TCpuDisplay::RefreshWhileRunning()
         return;
     }
     FPage.RefreshRegisterDialog();
-    if (OnRefreshRegisterDialog)
-        OnRefreshRegisterDialog();
+    if (OnRefreshRegisterDialog) OnRefreshRegisterDialog();
 }
 
-void TCpuDisplay::Update()
-{
+void TCpuDisplay::Update() {
     FPage.UpdateCpuDisplay();
-    if (OnUpdateCpuDisplay)
-        OnUpdateCpuDisplay();
+    if (OnUpdateCpuDisplay) OnUpdateCpuDisplay();
 }

@@ -4,7 +4,4 @@
 
 #include "console/QnTerminal.h"
 
-void TCrtConsoleAdapter::WriteChar(uint8_t ch)
-{
-    FTerminal.WriteChar(ch);
-}
+void TCrtConsoleAdapter::WriteChar(uint8_t ch) { FTerminal.WriteChar(ch); }

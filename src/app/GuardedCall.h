@@ -7,8 +7,7 @@
 
 #include "platform/UiPrompts.h"
 
-inline void RunGuarded(IUiPrompts& prompts, const std::function<void()>& body)
-{
+inline void RunGuarded(IUiPrompts& prompts, const std::function<void()>& body) {
     try {
         body();
     } catch (const std::exception& e) {

@@ -7,8 +7,7 @@
 #include <QPageSetupDialog>
 
 TLstPrinter::TLstPrinter(TTavrinMachine& machine, IUiPrompts& prompts, QWidget& parent)
-    : FMachine(machine), FPrompts(prompts)
-{
+    : FMachine(machine), FPrompts(prompts) {
     // PDF jobs go beside the program; each job gets a file of its own.
     FPrinterObject = std::make_unique<TQtPrintTarget>(FMachine.ProgramFolderPath() + "LstPrinter.pdf");
     FMachine.Events().OnSelectedPrinterName = [this](TTavrinMachine&) { return FPrinterObject->SelectedPrinterName(); };
@@ -18,86 +17,67 @@ TLstPrinter::TLstPrinter(TTavrinMachine& machine, IUiPrompts& prompts, QWidget& 
     };
 }
 
-TLstPrinter::~TLstPrinter()
-{
-    Shutdown();
-}
+TLstPrinter::~TLstPrinter() { Shutdown(); }
 
-void TLstPrinter::Shutdown()
-{
+void TLstPrinter::Shutdown() {
     // A running print job is finished and printed before the printer object goes.
     FMachine.SetPrinter(nullptr);
     FMachine.Events().OnSelectedPrinterName = nullptr;
     FDevice.reset();
 }
 
-void TLstPrinter::Attach(TPrinterPanel& panel, QAction& enableAct)
-{
+void TLstPrinter::Attach(TPrinterPanel& panel, QAction& enableAct) {
     FPanel = &panel;
     FEnableAct = &enableAct;
     ShowPrinterList();
 }
 
-void TLstPrinter::ShowPrinterList()
-{
+void TLstPrinter::ShowPrinterList() {
     FPanel->ShowPrinters(FPrinterObject->Printers(), FPrinterObject->PrinterIndex());
     FPanel->ShowOrientation(FPrinterObject->Landscape() ? 1 : 0);
 }
 
-void TLstPrinter::PrintersListChange()
-{
-    if (FPrinterObject->Printers().isEmpty() || FPrinterObject->Printing())
-        return;
+void TLstPrinter::PrintersListChange() {
+    if (FPrinterObject->Printers().isEmpty() || FPrinterObject->Printing()) return;
     FPrinterObject->SetPrinterIndex(FPanel->PrinterIndex());
 }
 
-void TLstPrinter::OrientationClick()
-{
-    if (FPrinterObject->Printers().isEmpty() || FPrinterObject->Printing())
-        return;
+void TLstPrinter::OrientationClick() {
+    if (FPrinterObject->Printers().isEmpty() || FPrinterObject->Printing()) return;
     FPrinterObject->SetLandscape(FPanel->OrientationIndex() == 1);
 }
 
-void TLstPrinter::SetupActUpdate(QAction& action)
-{
+void TLstPrinter::SetupActUpdate(QAction& action) {
     FontActUpdate(action);
     FPanel->SetSettingsEnabled(action.isEnabled());
 }
 
-void TLstPrinter::FontActUpdate(QAction& action)
-{
+void TLstPrinter::FontActUpdate(QAction& action) {
     action.setEnabled(!FDevice && FPrinterObject->PrinterSelected() && !FPrinterObject->Printing());
 }
 
-void TLstPrinter::SetupActExecute()
-{
-    if (FPrinterObject->Printers().isEmpty() || !OnPrinterSetupDialog || !OnPrinterSetupDialog(*FPrinterObject))
-        return;
+void TLstPrinter::SetupActExecute() {
+    if (FPrinterObject->Printers().isEmpty() || !OnPrinterSetupDialog || !OnPrinterSetupDialog(*FPrinterObject)) return;
     FPrinterObject->RefreshPrinters();
     ShowPrinterList();
 }
 
-void TLstPrinter::FontActExecute()
-{
-    if (FPrinterObject->Printers().isEmpty() || FPrinterObject->Printing())
-        return;
+void TLstPrinter::FontActExecute() {
+    if (FPrinterObject->Printers().isEmpty() || FPrinterObject->Printing()) return;
     const QFont& current = FPrinterObject->Font();
     TFontChoice font{current.family().toStdString(), current.pointSize(), current.bold(), current.italic()};
-    if (!FPrompts.ChooseFont(font, true))
-        return;
+    if (!FPrompts.ChooseFont(font, true)) return;
     QFont chosen(QString::fromStdString(font.Family), font.PointSize);
     chosen.setBold(font.Bold);
     chosen.setItalic(font.Italic);
     FPrinterObject->SetFont(chosen);
 }
 
-void TLstPrinter::EnableActUpdate(QAction& action)
-{
+void TLstPrinter::EnableActUpdate(QAction& action) {
     action.setEnabled(FPrinterObject->PrinterSelected() && !FPrinterObject->Printing());
 }
 
-void TLstPrinter::EnableActExecute()
-{
+void TLstPrinter::EnableActExecute() {
     if (FDevice && !FEnableAct->isChecked()) {
         // A running job is finished and printed first; a printing error is
         // reported, and the device goes all the same.
@@ -111,27 +91,18 @@ void TLstPrinter::EnableActExecute()
     }
 }
 
-void TLstPrinter::OptionsChanged()
-{
-    if (FDevice)
-        FSetup.ApplyOptions(*FDevice);
+void TLstPrinter::OptionsChanged() {
+    if (FDevice) FSetup.ApplyOptions(*FDevice);
 }
 
-void TLstPrinter::JobActUpdate(QAction& action)
-{
-    action.setEnabled(FDevice && FDevice->IsPrinting());
-}
+void TLstPrinter::JobActUpdate(QAction& action) { action.setEnabled(FDevice && FDevice->IsPrinting()); }
 
-void TLstPrinter::AbortJob()
-{
-    if (FDevice)
-        FDevice->AbortJob();
+void TLstPrinter::AbortJob() {
+    if (FDevice) FDevice->AbortJob();
 }
 
 // Checks for the device as Abort does: the action may be triggered before
 // its update handler has run.
-void TLstPrinter::EjectJob()
-{
-    if (FDevice)
-        FDevice->EndJob();
+void TLstPrinter::EjectJob() {
+    if (FDevice) FDevice->EndJob();
 }

@@ -8,8 +8,7 @@
 #include <cstdio>
 
 TRunLoop::TRunLoop(TTavrinMachine& machine, QAction& runCpuAct, IUiPrompts& prompts, QObject& owner, THooks hooks)
-    : FMachine(machine), FRunCpuAct(runCpuAct), FPrompts(prompts), FHooks(std::move(hooks))
-{
+    : FMachine(machine), FRunCpuAct(runCpuAct), FPrompts(prompts), FHooks(std::move(hooks)) {
     FIdleTimer = new QTimer(&owner);
     FIdleTimer->setInterval(0);
     // Display hooks run after the burst; nothing they raise may leave the
@@ -17,18 +16,11 @@ TRunLoop::TRunLoop(TTavrinMachine& machine, QAction& runCpuAct, IUiPrompts& prom
     QObject::connect(FIdleTimer, &QTimer::timeout, &owner, [this] { RunGuarded(FPrompts, [this] { Burst(); }); });
 }
 
-TRunLoop::~TRunLoop()
-{
-    FIdleTimer->stop();
-}
+TRunLoop::~TRunLoop() { FIdleTimer->stop(); }
 
-void TRunLoop::Stop()
-{
-    FIdleTimer->stop();
-}
+void TRunLoop::Stop() { FIdleTimer->stop(); }
 
-void TRunLoop::SetRunning(bool on)
-{
+void TRunLoop::SetRunning(bool on) {
     FRunWaiting = false;
     FIdleTimer->setInterval(0);
     if (on && !FClosing)
@@ -37,23 +29,19 @@ void TRunLoop::SetRunning(bool on)
         FIdleTimer->stop();
 }
 
-void TRunLoop::WakeRun()
-{
-    if (!FRunWaiting)
-        return;
+void TRunLoop::WakeRun() {
+    if (!FRunWaiting) return;
     FRunWaiting = false;
     // Restarts the timer when it runs; a stopped run stays stopped.
     FIdleTimer->setInterval(0);
 }
 
-void TRunLoop::EnterModal()
-{
+void TRunLoop::EnterModal() {
     ++FModalDepth;
     FIdleTimer->stop();
 }
 
-bool TRunLoop::LeaveModal()
-{
+bool TRunLoop::LeaveModal() {
     if (--FModalDepth > 0) {
         FIdleTimer->stop();
         return false;
@@ -62,15 +50,13 @@ bool TRunLoop::LeaveModal()
     return true;
 }
 
-void TRunLoop::Burst()
-{
+void TRunLoop::Burst() {
     if (!FRunCpuAct.isChecked() || FClosing) {
         FIdleTimer->stop();
         return;
     }
     // A burst never starts inside another, nor inside a box opened by one.
-    if (FInBurst || FModalDepth > 0)
-        return;
+    if (FInBurst || FModalDepth > 0) return;
 
     TBurstResult result = TBurstResult::Completed;
     std::string failure;
@@ -86,13 +72,11 @@ void TRunLoop::Burst()
 
     if (!failure.empty()) {
         // A failing device stops the run, so the error is reported once.
-        if (FRunCpuAct.isChecked())
-            FRunCpuAct.trigger();
+        if (FRunCpuAct.isChecked()) FRunCpuAct.trigger();
         FHooks.UpdateCpuDisplay();
         FPrompts.ShowError(failure);
     } else if (result == TBurstResult::BreakPoint) {
-        if (FRunCpuAct.isChecked())
-            FRunCpuAct.trigger();
+        if (FRunCpuAct.isChecked()) FRunCpuAct.trigger();
         FHooks.UpdateCpuDisplay();
         char text[40];
         std::snprintf(text, sizeof text, "Reached break point at %04X", FMachine.BreakPoint());
@@ -109,11 +93,9 @@ void TRunLoop::Burst()
         WakeRun();
     }
 
-    if (FRunCpuAct.isChecked() && !FClosing)
-        FHooks.RefreshWhileRunning();
+    if (FRunCpuAct.isChecked() && !FClosing) FHooks.RefreshWhileRunning();
     if (FClosing) {
-        if (FRunCpuAct.isChecked())
-            FRunCpuAct.trigger();
+        if (FRunCpuAct.isChecked()) FRunCpuAct.trigger();
         FHooks.Close();
     } else {
         FHooks.UpdateAllActions();

@@ -2,9 +2,7 @@
 
 #include "console/SimpleTerminal.h"
 
-TTtyConsole::TTtyConsole(TTavrinMachine& machine, TSimpleTerminal& terminal)
-    : FMachine(machine), FTerminal(terminal)
-{
+TTtyConsole::TTtyConsole(TTavrinMachine& machine, TSimpleTerminal& terminal) : FMachine(machine), FTerminal(terminal) {
     FParser.OnCommand = [this](TSimpTermParser&, uint8_t cmd, int a, int b) { ParserCommand(cmd, a, b); };
     FParser.OnChar = [this](TSimpTermParser&, uint8_t ch) { ParserWriteChar(ch); };
     FMachine.SetTtyConsole(this);
@@ -13,78 +11,73 @@ TTtyConsole::TTtyConsole(TTavrinMachine& machine, TSimpleTerminal& terminal)
     FTerminal.OnKeyUp = [this](TSimpleTerminal&, uint16_t& key, TShiftState shift) { KeyUp(key, shift); };
 }
 
-TTtyConsole::~TTtyConsole()
-{
-    FMachine.SetTtyConsole(nullptr);
-}
+TTtyConsole::~TTtyConsole() { FMachine.SetTtyConsole(nullptr); }
 
-void TTtyConsole::WriteTtyByte(uint8_t ch)
-{
-    FParser.ProcessChar(ch);
-}
+void TTtyConsole::WriteTtyByte(uint8_t ch) { FParser.ProcessChar(ch); }
 
-void TTtyConsole::ParserWriteChar(uint8_t ch)
-{
-    FTerminal.WriteChar(ch);
-}
+void TTtyConsole::ParserWriteChar(uint8_t ch) { FTerminal.WriteChar(ch); }
 
-void TTtyConsole::ParserCommand(uint8_t cmd, int a, int b)
-{
+void TTtyConsole::ParserCommand(uint8_t cmd, int a, int b) {
     TSimpleTerminal& t = FTerminal;
     switch (cmd) {
-    case TSimpTermParser::cmdClearScreen: t.ClearScreen(); break;
-    case TSimpTermParser::cmdHighVideoOn:
-        t.SetDefaultAttributes(t.DefaultAttributes().Include(tca_HighVideo));
-        break;
-    case TSimpTermParser::cmdHighVideoOff:
-        t.SetDefaultAttributes(t.DefaultAttributes().Exclude(tca_HighVideo));
-        break;
-    case TSimpTermParser::cmdClearLine: t.ClearLine(); break;
-    case TSimpTermParser::cmdClearToEndOfLine: t.ClearToEndOfLine(); break;
-    case TSimpTermParser::cmdInsertLine: t.InsertLine(); break;
-    case TSimpTermParser::cmdDeleteLine: t.DeleteLine(); break;
-    case TSimpTermParser::cmdGotoXY: t.GotoXY(b, a); break;
-    case TSimpTermParser::cmdCursorHome: t.CursorHome(); break;
-    default: break;
+        case TSimpTermParser::cmdClearScreen:
+            t.ClearScreen();
+            break;
+        case TSimpTermParser::cmdHighVideoOn:
+            t.SetDefaultAttributes(t.DefaultAttributes().Include(tca_HighVideo));
+            break;
+        case TSimpTermParser::cmdHighVideoOff:
+            t.SetDefaultAttributes(t.DefaultAttributes().Exclude(tca_HighVideo));
+            break;
+        case TSimpTermParser::cmdClearLine:
+            t.ClearLine();
+            break;
+        case TSimpTermParser::cmdClearToEndOfLine:
+            t.ClearToEndOfLine();
+            break;
+        case TSimpTermParser::cmdInsertLine:
+            t.InsertLine();
+            break;
+        case TSimpTermParser::cmdDeleteLine:
+            t.DeleteLine();
+            break;
+        case TSimpTermParser::cmdGotoXY:
+            t.GotoXY(b, a);
+            break;
+        case TSimpTermParser::cmdCursorHome:
+            t.CursorHome();
+            break;
+        default:
+            break;
     }
 }
 
-void TTtyConsole::KeyPress(char& key)
-{
-    FMachine.QueueKeys(TConsoleKeyboard::Tty, std::string_view(&key, 1));
-}
+void TTtyConsole::KeyPress(char& key) { FMachine.QueueKeys(TConsoleKeyboard::Tty, std::string_view(&key, 1)); }
 
 // A mapped key sends its bytes instead and never reaches the console, so no
 // key-press character follows it.
-void TTtyConsole::KeyDown(uint16_t& key, TShiftState shift)
-{
-    if (!FKeyMap.IsKeyMapped(key, shift))
-        return;
+void TTtyConsole::KeyDown(uint16_t& key, TShiftState shift) {
+    if (!FKeyMap.IsKeyMapped(key, shift)) return;
     std::string bytes = FKeyMap.GetKeyBytes(key, shift);
     key = 0;
     FMachine.QueueKeys(TConsoleKeyboard::Tty, bytes);
 }
 
-void TTtyConsole::KeyUp(uint16_t& key, TShiftState shift)
-{
-    if (FKeyMap.IsKeyMapped(key, shift))
-        key = 0;
+void TTtyConsole::KeyUp(uint16_t& key, TShiftState shift) {
+    if (FKeyMap.IsKeyMapped(key, shift)) key = 0;
 }
 
-void TTtyConsole::Clear()
-{
+void TTtyConsole::Clear() {
     FTerminal.RebuildScreen(false);
     FParser.Reset();
 }
 
-TTtyConsole::TDisplaySettings TTtyConsole::DisplaySettings() const
-{
+TTtyConsole::TDisplaySettings TTtyConsole::DisplaySettings() const {
     const TSimpleTerminal& t = FTerminal;
     return {t.Color(), t.LowVideoFontColor(), t.Rows(), t.CursorColor()};
 }
 
-void TTtyConsole::SetDisplaySettings(const TDisplaySettings& settings)
-{
+void TTtyConsole::SetDisplaySettings(const TDisplaySettings& settings) {
     TSimpleTerminal& t = FTerminal;
     t.SetColor(settings.Background);
     t.SetLowVideoFontColor(settings.FontColor);

@@ -57,36 +57,32 @@ struct TComKeys {
 constexpr TComKeys Com1Keys{"Com1Enable", "Com12StopBits", "Com1HandShake", "Com1Port", "Com1Baud", "Com1Format"};
 constexpr TComKeys Com2Keys{"Com2Enable", "Com22StopBits", "Com2HandShake", "Com2Port", "Com2Baud", "Com2Format"};
 
-QRect NormalGeometry(const QWidget& window)
-{
+QRect NormalGeometry(const QWidget& window) {
     return window.normalGeometry().isValid() ? window.normalGeometry() : window.geometry();
 }
 
-} // namespace
+}  // namespace
 
-TWindowSettings::TWindowSettings(TMainHalvoret& window, IUiPrompts& prompts) : FWindow(window), FPrompts(prompts)
-{
+TWindowSettings::TWindowSettings(TMainHalvoret& window, IUiPrompts& prompts) : FWindow(window), FPrompts(prompts) {
     FTable = BuildTable();
 }
 
-std::string TWindowSettings::FileName() const
-{
-    return ProgramFilePath(".config");
-}
+std::string TWindowSettings::FileName() const { return ProgramFilePath(".config"); }
 
 // --- the table --------------------------------------------------------------
 
 TWindowSettings::TKey TWindowSettings::Bool(const char* section, const char* key, std::function<bool()> get,
-                                            std::function<void(bool)> set)
-{
-    return {section, key, {},
-            [get, set](const TNrKeyValueSections& store, const TKey& k) { set(store.ReadBool(k.Section, k.Key, get())); },
-            [get](TNrKeyValueSections& store, const TKey& k) { store.WriteBool(k.Section, k.Key, get()); }};
+                                            std::function<void(bool)> set) {
+    return {
+        section,
+        key,
+        {},
+        [get, set](const TNrKeyValueSections& store, const TKey& k) { set(store.ReadBool(k.Section, k.Key, get())); },
+        [get](TNrKeyValueSections& store, const TKey& k) { store.WriteBool(k.Section, k.Key, get()); }};
 }
 
 TWindowSettings::TKey TWindowSettings::Integer(const char* section, const char* key, TRange range,
-                                               std::function<int32_t()> get, std::function<void(int32_t)> set)
-{
+                                               std::function<int32_t()> get, std::function<void(int32_t)> set) {
     return {section, key, range,
             [get, set](const TNrKeyValueSections& store, const TKey& k) {
                 set(store.ReadInteger(k.Section, k.Key, get(), static_cast<int32_t>(k.Range.Min),
@@ -96,8 +92,7 @@ TWindowSettings::TKey TWindowSettings::Integer(const char* section, const char* 
 }
 
 TWindowSettings::TKey TWindowSettings::Float(const char* section, const char* key, TRange range,
-                                             std::function<double()> get, std::function<void(double)> set)
-{
+                                             std::function<double()> get, std::function<void(double)> set) {
     return {section, key, range,
             [get, set](const TNrKeyValueSections& store, const TKey& k) {
                 set(store.ReadFloat(k.Section, k.Key, get(), k.Range.Min, k.Range.Max));
@@ -106,32 +101,34 @@ TWindowSettings::TKey TWindowSettings::Float(const char* section, const char* ke
 }
 
 TWindowSettings::TKey TWindowSettings::String(const char* section, const char* key, std::function<std::string()> get,
-                                              std::function<void(const std::string&)> set)
-{
-    return {section, key, {},
-            [get, set](const TNrKeyValueSections& store, const TKey& k) { set(store.ReadString(k.Section, k.Key, get())); },
-            [get](TNrKeyValueSections& store, const TKey& k) { store.WriteString(k.Section, k.Key, get()); }};
+                                              std::function<void(const std::string&)> set) {
+    return {
+        section,
+        key,
+        {},
+        [get, set](const TNrKeyValueSections& store, const TKey& k) { set(store.ReadString(k.Section, k.Key, get())); },
+        [get](TNrKeyValueSections& store, const TKey& k) { store.WriteString(k.Section, k.Key, get()); }};
 }
 
-TWindowSettings::TKey TWindowSettings::Action(const char* section, const char* key, QAction& action)
-{
-    return {section, key, {},
+TWindowSettings::TKey TWindowSettings::Action(const char* section, const char* key, QAction& action) {
+    return {section,
+            key,
+            {},
             [this, &action](const TNrKeyValueSections& store, const TKey& k) {
                 FWindow.UpdateAction(action);
                 const bool checked = action.isChecked();
-                if (store.ReadBool(k.Section, k.Key, checked) != checked && action.isEnabled())
-                    action.trigger();
+                if (store.ReadBool(k.Section, k.Key, checked) != checked && action.isEnabled()) action.trigger();
             },
-            [&action](TNrKeyValueSections& store, const TKey& k) { store.WriteBool(k.Section, k.Key, action.isChecked()); }};
+            [&action](TNrKeyValueSections& store, const TKey& k) {
+                store.WriteBool(k.Section, k.Key, action.isChecked());
+            }};
 }
 
-TWindowSettings::TKey TWindowSettings::Step(const char* section, std::function<void()> step)
-{
+TWindowSettings::TKey TWindowSettings::Step(const char* section, std::function<void()> step) {
     return {section, nullptr, {}, [step](const TNrKeyValueSections&, const TKey&) { step(); }, nullptr};
 }
 
-std::vector<TWindowSettings::TKey> TWindowSettings::BuildTable()
-{
+std::vector<TWindowSettings::TKey> TWindowSettings::BuildTable() {
     TMainHalvoret& w = FWindow;
     TMainWindowUi& ui = w.Ui();
     TTavrinMachine& m = w.Machine();
@@ -143,7 +140,9 @@ std::vector<TWindowSettings::TKey> TWindowSettings::BuildTable()
     TPrinterPanel& printerPanel = *ui.PrinterPanel;
     // Each page-kept section reads and writes itself.
     auto page = [](const char* section, auto* owner) {
-        return TKey{section, nullptr, {},
+        return TKey{section,
+                    nullptr,
+                    {},
                     [owner](const TNrKeyValueSections& store, const TKey&) { owner->LoadSettings(store); },
                     [owner](TNrKeyValueSections& store, const TKey&) { owner->SaveSettings(store); }};
     };
@@ -151,21 +150,25 @@ std::vector<TWindowSettings::TKey> TWindowSettings::BuildTable()
         TComLineSettings& c = line == 1 ? s.Com1 : s.Com2;
         const TComKeys& n = line == 1 ? Com1Keys : Com2Keys;
         std::vector<TKey> keys;
-        keys.push_back(Bool(section, n.Enable, [&c] { return c.Enabled; }, [&c](bool v) { c.Enabled = v; }));
-        keys.push_back(Bool(section, n.TwoStopBits, [&c] { return c.TwoStopBits; }, [&c](bool v) { c.TwoStopBits = v; }));
-        keys.push_back(Bool(section, n.HandShake, [&c] { return c.HandShake; }, [&c](bool v) { c.HandShake = v; }));
+        keys.push_back(Bool(
+            section, n.Enable, [&c] { return c.Enabled; }, [&c](bool v) { c.Enabled = v; }));
+        keys.push_back(Bool(
+            section, n.TwoStopBits, [&c] { return c.TwoStopBits; }, [&c](bool v) { c.TwoStopBits = v; }));
+        keys.push_back(Bool(
+            section, n.HandShake, [&c] { return c.HandShake; }, [&c](bool v) { c.HandShake = v; }));
         if (line == 1) {
-            keys.push_back(Bool(section, "UseTCPasCom1", [&s] { return s.UseTCPasCom1; },
-                                [&s](bool v) { s.UseTCPasCom1 = v; }));
-            keys.push_back(String(section, "Com1TCPPort", [&s] { return s.Com1TCPPort; },
-                                  [&s](const std::string& v) { s.Com1TCPPort = v; }));
+            keys.push_back(Bool(
+                section, "UseTCPasCom1", [&s] { return s.UseTCPasCom1; }, [&s](bool v) { s.UseTCPasCom1 = v; }));
+            keys.push_back(String(
+                section, "Com1TCPPort", [&s] { return s.Com1TCPPort; },
+                [&s](const std::string& v) { s.Com1TCPPort = v; }));
         }
-        keys.push_back(Integer(section, n.Port, {1, 255}, [&c] { return c.PortNumber; },
-                               [&c](int32_t v) { c.PortNumber = v; }));
-        keys.push_back(Integer(section, n.Baud, {-1, 15}, [&c] { return c.BaudIndex; },
-                               [&c](int32_t v) { c.BaudIndex = v; }));
-        keys.push_back(Integer(section, n.Format, {-1, 3}, [&c] { return c.FormatIndex; },
-                               [&c](int32_t v) { c.FormatIndex = v; }));
+        keys.push_back(Integer(
+            section, n.Port, {1, 255}, [&c] { return c.PortNumber; }, [&c](int32_t v) { c.PortNumber = v; }));
+        keys.push_back(Integer(
+            section, n.Baud, {-1, 15}, [&c] { return c.BaudIndex; }, [&c](int32_t v) { c.BaudIndex = v; }));
+        keys.push_back(Integer(
+            section, n.Format, {-1, 3}, [&c] { return c.FormatIndex; }, [&c](int32_t v) { c.FormatIndex = v; }));
         // Opened (or closed) once all its values are in, the enable box
         // last, as if clicked into its saved state.
         keys.push_back(Step(section, [this, line] { FWindow.SerialLines().ApplyComSettings(line); }));
@@ -174,14 +177,16 @@ std::vector<TWindowSettings::TKey> TWindowSettings::BuildTable()
 
     std::vector<TKey> t;
     // The saved size, and a position placed in the file by hand.
-    t.push_back(Integer(Main, "DSP_TOP", {INT32_MIN, INT32_MAX}, [] { return -1; },
-                        [this](int32_t v) { FPlacement.Top = v; }));
-    t.push_back(Integer(Main, "DSP_LEFT", {INT32_MIN, INT32_MAX}, [] { return -1; },
-                        [this](int32_t v) { FPlacement.Left = v; }));
-    t.push_back(Integer(Main, "DSP_HEIGHT", {1, INT32_MAX}, [&w] { return NormalGeometry(w).height(); },
-                        [this](int32_t v) { FPlacement.Height = v; }));
-    t.push_back(Integer(Main, "DSP_WIDTH", {1, INT32_MAX}, [&w] { return NormalGeometry(w).width(); },
-                        [this](int32_t v) { FPlacement.Width = v; }));
+    t.push_back(Integer(
+        Main, "DSP_TOP", {INT32_MIN, INT32_MAX}, [] { return -1; }, [this](int32_t v) { FPlacement.Top = v; }));
+    t.push_back(Integer(
+        Main, "DSP_LEFT", {INT32_MIN, INT32_MAX}, [] { return -1; }, [this](int32_t v) { FPlacement.Left = v; }));
+    t.push_back(Integer(
+        Main, "DSP_HEIGHT", {1, INT32_MAX}, [&w] { return NormalGeometry(w).height(); },
+        [this](int32_t v) { FPlacement.Height = v; }));
+    t.push_back(Integer(
+        Main, "DSP_WIDTH", {1, INT32_MAX}, [&w] { return NormalGeometry(w).width(); },
+        [this](int32_t v) { FPlacement.Width = v; }));
     t.push_back(Step(Main, [this] { Place(); }));
 
     t.push_back(page("CPU", ui.CpuPage));
@@ -195,32 +200,37 @@ std::vector<TWindowSettings::TKey> TWindowSettings::BuildTable()
             store.WriteString(k.Section, k.Key, FLoadedSettings.ReadString(k.Section, k.Key, "1"));
     };
     t.push_back(ansi);
-    t.push_back(String(Crt, "FontFace", [&w] { return w.CrtFontName(); }, [this](const std::string& v) { FCrtFace = v; }));
-    t.push_back(Integer(Crt, "FontSize", {1, MaxFontSize}, [&w] { return w.CrtFontSize(); },
-                        [this](int32_t v) { FCrtSize = v; }));
+    t.push_back(String(
+        Crt, "FontFace", [&w] { return w.CrtFontName(); }, [this](const std::string& v) { FCrtFace = v; }));
+    t.push_back(Integer(
+        Crt, "FontSize", {1, MaxFontSize}, [&w] { return w.CrtFontSize(); }, [this](int32_t v) { FCrtSize = v; }));
     t.push_back(Step(Crt, [this, &w] {
-        if (FCrtFace != w.CrtFontName() || FCrtSize != w.CrtFontSize())
-            w.SetCrtFontNameAndSize(FCrtFace, FCrtSize);
+        if (FCrtFace != w.CrtFontName() || FCrtSize != w.CrtFontSize()) w.SetCrtFontNameAndSize(FCrtFace, FCrtSize);
     }));
 
     t.push_back(Action(Tty, "TTY132", *ui.TTY132Act));
-    t.push_back(String(Tty, "FontFace", [&ttyTerminal] { return ttyTerminal.FontName(); },
-                       [this](const std::string& v) { FTtyFace = v; }));
-    t.push_back(Integer(Tty, "FontSize", {1, MaxFontSize}, [&ttyTerminal] { return ttyTerminal.FontSize(); },
-                        [this](int32_t v) { FTtySize = v; }));
+    t.push_back(String(
+        Tty, "FontFace", [&ttyTerminal] { return ttyTerminal.FontName(); },
+        [this](const std::string& v) { FTtyFace = v; }));
+    t.push_back(Integer(
+        Tty, "FontSize", {1, MaxFontSize}, [&ttyTerminal] { return ttyTerminal.FontSize(); },
+        [this](int32_t v) { FTtySize = v; }));
     t.push_back(Step(Tty, [this, &ttyTerminal] {
         if (FTtyFace != ttyTerminal.FontName() || FTtySize != ttyTerminal.FontSize())
             ttyTerminal.SetFontNameAndSize(FTtyFace, FTtySize);
     }));
-    auto color = [this, &tty](const char* key, uint32_t TTtyConsole::TDisplaySettings::*field, uint32_t TWindowSettings::*staged) {
-        return Integer(Tty, key, {0, MaxColor}, [&tty, field] { return static_cast<int32_t>(tty.DisplaySettings().*field); },
-                       [this, staged](int32_t v) { this->*staged = static_cast<uint32_t>(v); });
+    auto color = [this, &tty](const char* key, uint32_t TTtyConsole::TDisplaySettings::*field,
+                              uint32_t TWindowSettings::*staged) {
+        return Integer(
+            Tty, key, {0, MaxColor}, [&tty, field] { return static_cast<int32_t>(tty.DisplaySettings().*field); },
+            [this, staged](int32_t v) { this->*staged = static_cast<uint32_t>(v); });
     };
     t.push_back(color("BgColor", &TTtyConsole::TDisplaySettings::Background, &TWindowSettings::FTtyBackground));
     t.push_back(color("FontColor", &TTtyConsole::TDisplaySettings::FontColor, &TWindowSettings::FTtyFontColor));
     t.push_back(color("CursorColor", &TTtyConsole::TDisplaySettings::CursorColor, &TWindowSettings::FTtyCursorColor));
-    t.push_back(Integer(Tty, "DisplayRows", {1, 255}, [&tty] { return tty.DisplaySettings().Rows; },
-                        [this](int32_t v) { FTtyRows = v; }));
+    t.push_back(Integer(
+        Tty, "DisplayRows", {1, 255}, [&tty] { return tty.DisplaySettings().Rows; },
+        [this](int32_t v) { FTtyRows = v; }));
     t.push_back(Step(Tty, [this, &tty] {
         tty.SetDisplaySettings({FTtyBackground, FTtyFontColor, FTtyRows, FTtyCursorColor});
     }));
@@ -228,44 +238,52 @@ std::vector<TWindowSettings::TKey> TWindowSettings::BuildTable()
     t.push_back(page("DISKS", ui.DisksPage));
 
     TDeviceMapping& mapping = m.Mapping();
-    t.push_back(Integer("PORTS", "ColdBootDeviceMapping", {0, 255}, [&mapping] { return mapping.FColdBootMapping; },
-                        [&mapping](int32_t v) {
-                            mapping.FColdBootMapping = static_cast<uint8_t>(v);
-                            mapping.SetMappingCombos(mapping.FColdBootMapping);
-                        }));
+    t.push_back(Integer(
+        "PORTS", "ColdBootDeviceMapping", {0, 255}, [&mapping] { return mapping.FColdBootMapping; },
+        [&mapping](int32_t v) {
+            mapping.FColdBootMapping = static_cast<uint8_t>(v);
+            mapping.SetMappingCombos(mapping.FColdBootMapping);
+        }));
 
-    for (TKey& k : comLine(Com1, 1))
-        t.push_back(std::move(k));
-    for (TKey& k : comLine(Com2, 2))
-        t.push_back(std::move(k));
+    for (TKey& k : comLine(Com1, 1)) t.push_back(std::move(k));
+    for (TKey& k : comLine(Com2, 2)) t.push_back(std::move(k));
 
     // The values the device is made with are in place before "Enable" runs.
     TKey printerEnable = Action(PrinterSection, "PrinterEnable", *ui.PrinterEnableAct);
     printerEnable.Last = true;
     t.push_back(printerEnable);
-    t.push_back(String(PrinterSection, "PrinterName", [&printerPanel] { return printerPanel.SelectedPrinterName(); },
-                       [&printerPanel](const std::string& v) { printerPanel.SelectPrinterName(v); }));
-    t.push_back(Integer(PrinterSection, "PrintOrientaion", {0, 1}, [&printerPanel] { return printerPanel.OrientationIndex(); },
-                        [&printerPanel, &printer](int32_t v) {
-                            printerPanel.ShowOrientation(v);
-                            printer.OrientationClick();
-                        }));
-    t.push_back(Integer(PrinterSection, "TabSpacing", {1, 16}, [&setup] { return setup.TabSpacing; },
-                        [&setup](int32_t v) { setup.TabSpacing = v; }));
+    t.push_back(String(
+        PrinterSection, "PrinterName", [&printerPanel] { return printerPanel.SelectedPrinterName(); },
+        [&printerPanel](const std::string& v) { printerPanel.SelectPrinterName(v); }));
+    t.push_back(Integer(
+        PrinterSection, "PrintOrientaion", {0, 1}, [&printerPanel] { return printerPanel.OrientationIndex(); },
+        [&printerPanel, &printer](int32_t v) {
+            printerPanel.ShowOrientation(v);
+            printer.OrientationClick();
+        }));
+    t.push_back(Integer(
+        PrinterSection, "TabSpacing", {1, 16}, [&setup] { return setup.TabSpacing; },
+        [&setup](int32_t v) { setup.TabSpacing = v; }));
     // Each in the range of its edit.
     auto edit = [](const TRSpinEdit& e) { return TRange{e.MinValue(), e.MaxValue()}; };
-    t.push_back(Float(PrinterSection, "TopBottomMargin", edit(*printerPanel.C_TopBottomMarginEdit),
-                      [&setup] { return setup.TopBottomMargin; }, [&setup](double v) { setup.TopBottomMargin = v; }));
-    t.push_back(Float(PrinterSection, "LeftRightMargin", edit(*printerPanel.C_LeftRightMarginEdit),
-                      [&setup] { return setup.LeftRightMargin; }, [&setup](double v) { setup.LeftRightMargin = v; }));
-    t.push_back(Float(PrinterSection, "LineSpacing", edit(*printerPanel.C_LineSpacingEdit),
-                      [&setup] { return setup.LineSpacing; }, [&setup](double v) { setup.LineSpacing = v; }));
-    t.push_back(Bool(PrinterSection, "IgnoreFormFeeds", [&setup] { return setup.IgnoreFormFeed; },
-                     [&setup](bool v) { setup.IgnoreFormFeed = v; }));
-    t.push_back(Bool(PrinterSection, "AutoLineWrap", [&setup] { return setup.AutoLineWrap; },
-                     [&setup](bool v) { setup.AutoLineWrap = v; }));
-    t.push_back(Bool(PrinterSection, "EosEjectsPrinter", [&setup] { return setup.CtrlZEndsJob; },
-                     [&setup](bool v) { setup.CtrlZEndsJob = v; }));
+    t.push_back(Float(
+        PrinterSection, "TopBottomMargin", edit(*printerPanel.C_TopBottomMarginEdit),
+        [&setup] { return setup.TopBottomMargin; }, [&setup](double v) { setup.TopBottomMargin = v; }));
+    t.push_back(Float(
+        PrinterSection, "LeftRightMargin", edit(*printerPanel.C_LeftRightMarginEdit),
+        [&setup] { return setup.LeftRightMargin; }, [&setup](double v) { setup.LeftRightMargin = v; }));
+    t.push_back(Float(
+        PrinterSection, "LineSpacing", edit(*printerPanel.C_LineSpacingEdit), [&setup] { return setup.LineSpacing; },
+        [&setup](double v) { setup.LineSpacing = v; }));
+    t.push_back(Bool(
+        PrinterSection, "IgnoreFormFeeds", [&setup] { return setup.IgnoreFormFeed; },
+        [&setup](bool v) { setup.IgnoreFormFeed = v; }));
+    t.push_back(Bool(
+        PrinterSection, "AutoLineWrap", [&setup] { return setup.AutoLineWrap; },
+        [&setup](bool v) { setup.AutoLineWrap = v; }));
+    t.push_back(Bool(
+        PrinterSection, "EosEjectsPrinter", [&setup] { return setup.CtrlZEndsJob; },
+        [&setup](bool v) { setup.CtrlZEndsJob = v; }));
     // The edits keep the values in their ranges.
     t.push_back(Step(PrinterSection, [&printerPanel, &printer] {
         printerPanel.ShowSetup();
@@ -277,31 +295,36 @@ std::vector<TWindowSettings::TKey> TWindowSettings::BuildTable()
     inputEnable.Last = true;
     t.push_back(inputEnable);
     QLineEdit& inputName = *ui.InputFilePanel->C_InputFileNameEdit;
-    t.push_back(String(InputSection, "InputFileName", [&inputName] { return PathFromQt(inputName.text()); },
-                       [&inputName](const std::string& v) { inputName.setText(PathToQt(v)); }));
+    t.push_back(String(
+        InputSection, "InputFileName", [&inputName] { return PathFromQt(inputName.text()); },
+        [&inputName](const std::string& v) { inputName.setText(PathToQt(v)); }));
     // The highest option saved as chosen wins; none chosen keeps the option.
     for (int i = 0; i < 4; ++i)
-        t.push_back({InputSection, ReaderEndKeys[i], {},
+        t.push_back({InputSection,
+                     ReaderEndKeys[i],
+                     {},
                      [&s, i](const TNrKeyValueSections& store, const TKey& k) {
-                         if (store.ReadBool(k.Section, k.Key, false))
-                             s.ReaderEnd = static_cast<TReaderEndOption>(i);
+                         if (store.ReadBool(k.Section, k.Key, false)) s.ReaderEnd = static_cast<TReaderEndOption>(i);
                      },
                      [&s, i](TNrKeyValueSections& store, const TKey& k) {
                          store.WriteBool(k.Section, k.Key, static_cast<int>(s.ReaderEnd) == i);
                      }});
-    t.push_back(Integer(InputSection, "InFileChangeCon", {0, 3}, [&s] { return s.InFileChangeCon; },
-                        [&s](int32_t v) { s.InFileChangeCon = v; }));
+    t.push_back(Integer(
+        InputSection, "InFileChangeCon", {0, 3}, [&s] { return s.InFileChangeCon; },
+        [&s](int32_t v) { s.InFileChangeCon = v; }));
     t.push_back(Step(InputSection, [&ui] { ui.InputFilePanel->ShowSettings(); }));
 
     TKey outputEnable = Action(OutputSection, "EnableOutputFile", *ui.EnableOutputFileAct);
     outputEnable.Last = true;
     t.push_back(outputEnable);
     QLineEdit& outputName = *ui.OutputFilePanel->C_OutputFileNameEdit;
-    t.push_back(String(OutputSection, "OutputFileName", [&outputName] { return PathFromQt(outputName.text()); },
-                       [&outputName](const std::string& v) { outputName.setText(PathToQt(v)); }));
+    t.push_back(String(
+        OutputSection, "OutputFileName", [&outputName] { return PathFromQt(outputName.text()); },
+        [&outputName](const std::string& v) { outputName.setText(PathToQt(v)); }));
     QCheckBox& append = *ui.OutputFilePanel->C_AppendOutputFileBtn;
-    t.push_back(Bool(OutputSection, "AppendOutputFile", [&append] { return append.isChecked(); },
-                     [&append](bool v) { append.setChecked(v); }));
+    t.push_back(Bool(
+        OutputSection, "AppendOutputFile", [&append] { return append.isChecked(); },
+        [&append](bool v) { append.setChecked(v); }));
 
     t.push_back(page("DISK SERVER", ui.RemoteDiskPanel));
     return t;
@@ -309,25 +332,20 @@ std::vector<TWindowSettings::TKey> TWindowSettings::BuildTable()
 
 // --- saving and loading -----------------------------------------------------
 
-void TWindowSettings::Save(TNrKeyValueSections& store) const
-{
+void TWindowSettings::Save(TNrKeyValueSections& store) const {
     for (const TKey& k : FTable)
-        if (k.Write)
-            k.Write(store, k);
+        if (k.Write) k.Write(store, k);
 }
 
-void TWindowSettings::Load(const TNrKeyValueSections& store)
-{
+void TWindowSettings::Load(const TNrKeyValueSections& store) {
     std::vector<const TKey*> last;
     auto endSection = [&] {
-        for (const TKey* k : last)
-            LoadStep([&] { k->Read(store, *k); });
+        for (const TKey* k : last) LoadStep([&] { k->Read(store, *k); });
         last.clear();
     };
     std::string_view section;
     for (const TKey& k : FTable) {
-        if (k.Section != section)
-            endSection();
+        if (k.Section != section) endSection();
         section = k.Section;
         if (k.Last)
             last.push_back(&k);
@@ -337,8 +355,7 @@ void TWindowSettings::Load(const TNrKeyValueSections& store)
     endSection();
 }
 
-void TWindowSettings::LoadStep(const std::function<void()>& step)
-{
+void TWindowSettings::LoadStep(const std::function<void()>& step) {
     try {
         step();
     } catch (const std::exception& e) {
@@ -349,8 +366,7 @@ void TWindowSettings::LoadStep(const std::function<void()>& step)
 // The saved size and a position placed in the file by hand, kept on the
 // screen the window is on: nothing wider or taller than its free area, and
 // no corner outside it.
-void TWindowSettings::Place()
-{
+void TWindowSettings::Place() {
     QWidget& w = FWindow;
     const QRect free = w.screen()->availableGeometry();
     const int width = std::clamp(FPlacement.Width, std::min(w.minimumSizeHint().width(), free.width()), free.width());
@@ -367,8 +383,7 @@ void TWindowSettings::Place()
     }
 }
 
-bool TWindowSettings::LoadFile()
-{
+bool TWindowSettings::LoadFile() {
     // A save ended between writing and renaming left its temporary file
     // beside the settings, which themselves stayed whole.
     RemoveLeftoverReplacements(FileName());
@@ -379,27 +394,21 @@ bool TWindowSettings::LoadFile()
     FUnread = true;
     const bool found = store.LoadFromFile(FileName());
     FUnread = false;
-    if (!found)
-        return false;
+    if (!found) return false;
     FLoadFailures.clear();
     Load(store);
     // Values the reads refused (out of range, not numbers) and steps that
     // failed, all in one box.
     std::string problems;
-    for (const std::string& problem : store.TakeReadProblems())
-        problems += (problems.empty() ? "" : "\n") + problem;
-    for (const std::string& failure : FLoadFailures)
-        problems += (problems.empty() ? "" : "\n") + failure;
-    if (!problems.empty())
-        FPrompts.MessageDlg(problems, TMsgDlgType::Warning, mbOK);
+    for (const std::string& problem : store.TakeReadProblems()) problems += (problems.empty() ? "" : "\n") + problem;
+    for (const std::string& failure : FLoadFailures) problems += (problems.empty() ? "" : "\n") + failure;
+    if (!problems.empty()) FPrompts.MessageDlg(problems, TMsgDlgType::Warning, mbOK);
     FLoadedSettings.SetText(store.GetText());
     return true;
 }
 
-void TWindowSettings::SaveFile() const
-{
-    if (FUnread)
-        return;
+void TWindowSettings::SaveFile() const {
+    if (FUnread) return;
     TNrKeyValueSections store;
     Save(store);
     store.SaveToFile(FileName());

@@ -51,19 +51,16 @@ namespace {
 // The CRT's text colour: lime, as a Windows colour value.
 constexpr TColor CrtFontColor = 0x00FF00;
 
-} // namespace
+}  // namespace
 
-TMainHalvoret::TMainHalvoret(IUiPrompts* prompts, QWidget* parent)
-    : QMainWindow(parent)
-{
+TMainHalvoret::TMainHalvoret(IUiPrompts* prompts, QWidget* parent) : QMainWindow(parent) {
     if (prompts) {
         FPrompts = prompts;
     } else {
         auto qtPrompts = std::make_unique<TQtUiPrompts>(this);
         // No burst starts inside a box's own event loop.
         qtPrompts->OnModal = [this](bool entering) {
-            if (!FRunLoop)
-                return;
+            if (!FRunLoop) return;
             if (entering)
                 FRunLoop->EnterModal();
             else if (FRunLoop->LeaveModal())
@@ -77,8 +74,7 @@ TMainHalvoret::TMainHalvoret(IUiPrompts* prompts, QWidget* parent)
     CreateToolDialogs();
 }
 
-TMainHalvoret::~TMainHalvoret()
-{
+TMainHalvoret::~TMainHalvoret() {
     FRunLoop->Stop();
     FActionPump->StopTimer();
     // The server's thread is joined and its images closed before the panel goes.
@@ -100,8 +96,7 @@ TMainHalvoret::~TMainHalvoret()
     FSerialLines.reset();
 }
 
-void TMainHalvoret::FormCreate()
-{
+void TMainHalvoret::FormCreate() {
     setWindowTitle(QStringLiteral("Tavrin"));
     FMachine = std::make_unique<TTavrinMachine>(ProgramFolder());
     TTavrinMachine& m = *FMachine;
@@ -111,10 +106,10 @@ void TMainHalvoret::FormCreate()
 
     FLstPrinter = std::make_unique<TLstPrinter>(m, *FPrompts, *this);
     BuildActions();
-    FRunLoop = std::make_unique<TRunLoop>(m, *RunCpuAct, *FPrompts, *this,
-                                          TRunLoop::THooks{[this] { UpdateCpuDisplay(); },
-                                                           [this] { FCpuDisplay->RefreshWhileRunning(); },
-                                                           [this] { UpdateAllActions(); }, [this] { close(); }});
+    FRunLoop = std::make_unique<TRunLoop>(
+        m, *RunCpuAct, *FPrompts, *this,
+        TRunLoop::THooks{[this] { UpdateCpuDisplay(); }, [this] { FCpuDisplay->RefreshWhileRunning(); },
+                         [this] { UpdateAllActions(); }, [this] { close(); }});
     BuildPages();
     FTtyConsole = std::make_unique<TTtyConsole>(m, *SimpleTerminal1);
     BuildMenus();
@@ -159,8 +154,7 @@ void TMainHalvoret::FormCreate()
 // application modes off, auto-repeat on, and Page Down, Page Up, Home and End
 // sending PF3, PF4, PF1 and PF2. Should the emulator not come up, the
 // terminal keeps its own teletype emulator and the reason is shown.
-void TMainHalvoret::BuildCrtEmulator()
-{
+void TMainHalvoret::BuildCrtEmulator() {
     auto report = [this](const std::string& text) {
         QTimer::singleShot(0, this, [this, text] { FPrompts->ShowError(text); });
     };
@@ -188,8 +182,7 @@ void TMainHalvoret::BuildCrtEmulator()
 
 // The tool dialogs exist after the window has built the machine, as the
 // window's start-up expects; uses from the window test them for null.
-void TMainHalvoret::CreateToolDialogs()
-{
+void TMainHalvoret::CreateToolDialogs() {
     try {
         FTtyConsole->KeyMap().Load();
     } catch (const std::exception& e) {
@@ -206,8 +199,7 @@ void TMainHalvoret::CreateToolDialogs()
     DiskManagerPage->SetToolDialogs(TextViewer, SetAttributesDlg);
 }
 
-void TMainHalvoret::BuildActions()
-{
+void TMainHalvoret::BuildActions() {
     FActionPump = new TActionUpdatePump(this);
     auto make = [this](const char* name, const char* caption, std::function<void()> execute,
                        std::function<void(QAction&)> update = {}) {
@@ -222,19 +214,22 @@ void TMainHalvoret::BuildActions()
     RunCpuAct = make("RunCpuAct", "Run CPU", [this] { RunCpuActExecute(); });
     RunCpuAct->setCheckable(true);
     connect(RunCpuAct, &QAction::toggled, this, [this](bool on) { FRunLoop->SetRunning(on); });
-    StepCpuAct = make("StepCpuAct", "Execute Next", [this] { StepCpuActExecute(); },
-                      [this](QAction& a) { a.setEnabled(!RunCpuAct->isChecked()); });
+    StepCpuAct = make(
+        "StepCpuAct", "Execute Next", [this] { StepCpuActExecute(); },
+        [this](QAction& a) { a.setEnabled(!RunCpuAct->isChecked()); });
     LoadHexFileAct = make("LoadHexFileAct", "Load Hex File", [this] { LoadHexFileActExecute(); });
     LoadBinFileAct = make("LoadBinFileAct", "Load Binnary File", [this] { LoadBinFileActExecute(); });
-    CPMSelectImageNameAct = make("CPMSelectImageNameAct", "Set CPM Hex File", [this] { CPMSelectImageNameActExecute(); });
-    BIOSSelectImageNameAct = make("BIOSSelectImageNameAct", "Set BIOS Hex File", [this] { BIOSSelectImageNameActExecute(); });
+    CPMSelectImageNameAct =
+        make("CPMSelectImageNameAct", "Set CPM Hex File", [this] { CPMSelectImageNameActExecute(); });
+    BIOSSelectImageNameAct =
+        make("BIOSSelectImageNameAct", "Set BIOS Hex File", [this] { BIOSSelectImageNameActExecute(); });
     static const char* names[4] = {"ChangeADriveAct", "ChangeBDriveAct", "ChangeCDriveAct", "ChangeDDriveAct"};
     static const char* captions[4] = {"Insert A:", "Insert B:", "Insert C:", "Insert D:"};
     for (uint8_t d = 0; d < 4; ++d) {
         // The pump keeps the drive's row true to the controller, which may
         // drop an image on its own (a reset that finds it gone).
-        ChangeDriveActs[d] = make(names[d], captions[d], [this, d] { ChangeDriveActExecute(d); },
-                                  [this, d](QAction&) { DriveChanged(d); });
+        ChangeDriveActs[d] = make(
+            names[d], captions[d], [this, d] { ChangeDriveActExecute(d); }, [this, d](QAction&) { DriveChanged(d); });
         ChangeDriveActs[d]->setProperty("ImageIndex", 4);
     }
     ShutdownAct = make("ShutdownAct", "Shutdown", [this] { ShutdownActExecute(); });
@@ -247,17 +242,22 @@ void TMainHalvoret::BuildActions()
     ClearCrtAct = make("ClearCrtAct", "C&lear CRT Display", [this] { ClearCrtActExecute(); });
     ClearTTYAct = make("ClearTTYAct", "Cl&ear TTY Display", [this] { ClearTTYActExecute(); });
     TLstPrinter& printer = *FLstPrinter;
-    PrinterEnableAct = make("PrinterEnableAct", "Enable", [&printer] { printer.EnableActExecute(); },
-                            [&printer](QAction& a) { printer.EnableActUpdate(a); });
+    PrinterEnableAct = make(
+        "PrinterEnableAct", "Enable", [&printer] { printer.EnableActExecute(); },
+        [&printer](QAction& a) { printer.EnableActUpdate(a); });
     PrinterEnableAct->setCheckable(true);
-    PrinterAbortAct = make("PrinterAbortAct", "Abort", [&printer] { printer.AbortJob(); },
-                           [&printer](QAction& a) { printer.JobActUpdate(a); });
-    PrinterEjectAct = make("PrinterEjectAct", "Eject", [&printer] { printer.EjectJob(); },
-                           [&printer](QAction& a) { printer.JobActUpdate(a); });
-    PrinterSetupAct = make("PrinterSetupAct", "Setup", [&printer] { printer.SetupActExecute(); },
-                           [&printer](QAction& a) { printer.SetupActUpdate(a); });
-    PrinterFontAct = make("PrinterFontAct", "Font", [&printer] { printer.FontActExecute(); },
-                          [&printer](QAction& a) { printer.FontActUpdate(a); });
+    PrinterAbortAct = make(
+        "PrinterAbortAct", "Abort", [&printer] { printer.AbortJob(); },
+        [&printer](QAction& a) { printer.JobActUpdate(a); });
+    PrinterEjectAct = make(
+        "PrinterEjectAct", "Eject", [&printer] { printer.EjectJob(); },
+        [&printer](QAction& a) { printer.JobActUpdate(a); });
+    PrinterSetupAct = make(
+        "PrinterSetupAct", "Setup", [&printer] { printer.SetupActExecute(); },
+        [&printer](QAction& a) { printer.SetupActUpdate(a); });
+    PrinterFontAct = make(
+        "PrinterFontAct", "Font", [&printer] { printer.FontActExecute(); },
+        [&printer](QAction& a) { printer.FontActUpdate(a); });
     EnableInputFileAct = make("EnableInputFileAct", "Enable Input File", [this] { EnableInputFileActExecute(); });
     EnableInputFileAct->setCheckable(true);
     EnableInputFileAct->setToolTip(QStringLiteral("Enable the input file for the reader port"));
@@ -268,16 +268,15 @@ void TMainHalvoret::BuildActions()
     SetCrtFont->setToolTip(QStringLiteral("Set the font to use for the CRT terminal"));
     SetTttyFont = make("SetTttyFont", "TT&Y Font", [this] { SetTttyFontExecute(); });
     SetTttyFont->setToolTip(QStringLiteral("Set the font to use for the TTY terminal"));
-    TTYDisplaySettingsAct = make("TTYDisplaySettingsAct", "TTY Display Settings",
-                                 [this] { TTYDisplaySettingsActExecute(); });
-    CrtAnsiAct = make("CrtAnsiAct", "C&RT ANSI", [this] { CrtAnsiActExecute(); },
-                      [this](QAction& a) { CrtAnsiActUpdate(a); });
+    TTYDisplaySettingsAct =
+        make("TTYDisplaySettingsAct", "TTY Display Settings", [this] { TTYDisplaySettingsActExecute(); });
+    CrtAnsiAct = make(
+        "CrtAnsiAct", "C&RT ANSI", [this] { CrtAnsiActExecute(); }, [this](QAction& a) { CrtAnsiActUpdate(a); });
     CrtAnsiAct->setCheckable(true);
     BuildEjectActions();
 }
 
-void TMainHalvoret::BuildPages()
-{
+void TMainHalvoret::BuildPages() {
     PageControl1 = new QTabWidget(this);
     setCentralWidget(PageControl1);
 
@@ -331,8 +330,7 @@ void TMainHalvoret::BuildPages()
 
 // The CRT console as the form sets it up: green on black, underline caret,
 // every data event painted at once, no scrollback or mouse selection.
-void TMainHalvoret::BuildCrtTerminal()
-{
+void TMainHalvoret::BuildCrtTerminal() {
     QnTerminal1 = new TQnTerminal(CrtPage);
     QnTerminal1->setObjectName(QStringLiteral("QnTerminal1"));
     QnTerminal1->SetAutoScrollback(false);
@@ -351,8 +349,7 @@ void TMainHalvoret::BuildCrtTerminal()
     QnTerminal1->setFocusPolicy(Qt::StrongFocus);
 }
 
-void TMainHalvoret::BuildMenus()
-{
+void TMainHalvoret::BuildMenus() {
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
     file->addAction(LoadHexFileAct);
     file->addAction(LoadBinFileAct);
@@ -373,18 +370,14 @@ void TMainHalvoret::BuildMenus()
     cpu->addAction(CpuPage->ShowCPUWindowAct);
 
     QMenu* disks = menuBar()->addMenu(QStringLiteral("&Disks"));
-    for (QAction* a : ChangeDriveActs)
-        disks->addAction(a);
+    for (QAction* a : ChangeDriveActs) disks->addAction(a);
     disks->addSeparator();
-    for (QAction* a : EjectDriveActs)
-        disks->addAction(a);
+    for (QAction* a : EjectDriveActs) disks->addAction(a);
 
     QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
-    for (QAction* a : {CrtAnsiAct, Crt132Act, ClearCrtAct, SetCrtFont})
-        view->addAction(a);
+    for (QAction* a : {CrtAnsiAct, Crt132Act, ClearCrtAct, SetCrtFont}) view->addAction(a);
     view->addSeparator();
-    for (QAction* a : {TTY132Act, ClearTTYAct, SetTttyFont, TTYDisplaySettingsAct, TTYMapKeysAct})
-        view->addAction(a);
+    for (QAction* a : {TTY132Act, ClearTTYAct, SetTttyFont, TTYDisplaySettingsAct, TTYMapKeysAct}) view->addAction(a);
     view->addSeparator();
     view->addAction(CpuPage->HexMemoryDisplayAct);
 
@@ -407,146 +400,104 @@ void TMainHalvoret::BuildMenus()
     bar->addAction(StepCpuAct);
 }
 
-bool TMainHalvoret::Closing() const
-{
-    return FRunLoop->Closing();
-}
+bool TMainHalvoret::Closing() const { return FRunLoop->Closing(); }
 
-void TMainHalvoret::ApplicationEvents1Idle()
-{
-    FRunLoop->Burst();
-}
+void TMainHalvoret::ApplicationEvents1Idle() { FRunLoop->Burst(); }
 
-void TMainHalvoret::UpdateAllActions()
-{
-    FActionPump->UpdateAllActions();
-}
+void TMainHalvoret::UpdateAllActions() { FActionPump->UpdateAllActions(); }
 
-void TMainHalvoret::UpdateAction(QAction& action)
-{
-    FActionPump->UpdateAction(&action);
-}
+void TMainHalvoret::UpdateAction(QAction& action) { FActionPump->UpdateAction(&action); }
 
-void TMainHalvoret::RunGuarded(const std::function<void()>& body)
-{
-    ::RunGuarded(*FPrompts, body);
-}
+void TMainHalvoret::RunGuarded(const std::function<void()>& body) { ::RunGuarded(*FPrompts, body); }
 
-void TMainHalvoret::DriveChanged(uint8_t drive)
-{
-    if (drive > 3 || !DisksPage)
-        return;
+void TMainHalvoret::DriveChanged(uint8_t drive) {
+    if (drive > 3 || !DisksPage) return;
     DisksPage->ShowDrive(drive);
 }
 
-void TMainHalvoret::LampChanged(uint8_t drive)
-{
-    if (DisksPage)
-        DisksPage->ShowLamp(drive);
+void TMainHalvoret::LampChanged(uint8_t drive) {
+    if (DisksPage) DisksPage->ShowLamp(drive);
 }
 
-void TMainHalvoret::QnTerminal1KeyboardData(char ch)
-{
+void TMainHalvoret::QnTerminal1KeyboardData(char ch) {
     FMachine->QueueKeys(TConsoleKeyboard::Crt, std::string_view(&ch, 1));
 }
 
-void TMainHalvoret::TTYMapKeysActExecute()
-{
-    if (MapTermKeys)
-        MapTermKeys->exec();
+void TMainHalvoret::TTYMapKeysActExecute() {
+    if (MapTermKeys) MapTermKeys->exec();
     FocusConsoleLater();
 }
 
-QWidget* TMainHalvoret::PageConsole() const
-{
+QWidget* TMainHalvoret::PageConsole() const {
     QWidget* page = PageControl1->currentWidget();
     return page == CrtPage ? static_cast<QWidget*>(QnTerminal1) : page == TtyPage ? SimpleTerminal1 : nullptr;
 }
 
 // After the menu or dialog has finished closing (it restores the focus it
 // found), unless another menu or box has opened meanwhile.
-void TMainHalvoret::FocusConsoleLater()
-{
+void TMainHalvoret::FocusConsoleLater() {
     QTimer::singleShot(0, this, [this] {
         QWidget* console = PageConsole();
-        if (!console || QApplication::activePopupWidget() || QApplication::activeModalWidget())
-            return;
+        if (!console || QApplication::activePopupWidget() || QApplication::activeModalWidget()) return;
         // A closed dialog may still count as the active window where no
         // window manager hands activation back (never taken from another
         // program, though).
         QWidget* active = QApplication::activeWindow();
-        if (active && active != this && !active->isVisible())
-            activateWindow();
+        if (active && active != this && !active->isVisible()) activateWindow();
         console->setFocus(Qt::OtherFocusReason);
     });
 }
 
 // --- window events ----------------------------------------------------------
 
-void TMainHalvoret::showEvent(QShowEvent* event)
-{
+void TMainHalvoret::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
     // Offscreen and some window managers never activate the window.
     if (FFirstActivate)
         QTimer::singleShot(0, this, [this] {
-            if (FFirstActivate)
-                RunGuarded([this] { FormActivate(); });
+            if (FFirstActivate) RunGuarded([this] { FormActivate(); });
         });
 }
 
-void TMainHalvoret::changeEvent(QEvent* event)
-{
+void TMainHalvoret::changeEvent(QEvent* event) {
     QMainWindow::changeEvent(event);
     if (event->type() == QEvent::ActivationChange && isActiveWindow() && FFirstActivate)
         RunGuarded([this] { FormActivate(); });
 }
 
-bool TMainHalvoret::event(QEvent* event)
-{
+bool TMainHalvoret::event(QEvent* event) {
     if (static_cast<int>(event->type()) == WM_COMBREAK) {
-        if (auto* message = dynamic_cast<TPlatformEvent*>(event))
-            WMComBreak(message->WParam);
+        if (auto* message = dynamic_cast<TPlatformEvent*>(event)) WMComBreak(message->WParam);
         return true;
     }
     return QMainWindow::event(event);
 }
 
-void TMainHalvoret::WMComBreak(intptr_t line)
-{
-    FSerialLines->ComBreak(line);
-}
+void TMainHalvoret::WMComBreak(intptr_t line) { FSerialLines->ComBreak(line); }
 
-void TMainHalvoret::closeEvent(QCloseEvent* event)
-{
+void TMainHalvoret::closeEvent(QCloseEvent* event) {
     if (FormCloseQuery())
         event->accept();
     else
         event->ignore();
 }
 
-bool TMainHalvoret::FormCloseQuery()
-{
-    if (RunCpuAct->isChecked())
-        RunCpuAct->trigger();
+bool TMainHalvoret::FormCloseQuery() {
+    if (RunCpuAct->isChecked()) RunCpuAct->trigger();
     FRunLoop->BeginClosing();
     RunGuarded([this] { FSettings->SaveFile(); });
     return true;
 }
 
-void TMainHalvoret::FormActivate()
-{
+void TMainHalvoret::FormActivate() {
     FFirstActivate = false;
     // The printer starts with the CRT terminal's font.
     TQtPrintTarget& printer = FLstPrinter->PrinterObject();
     if (printer.PrinterSelected())
         printer.SetFont(TQnCustomTerminal::TerminalFont(QString::fromStdString(FCrtFontName), 0, FCrtFontSize));
     RemoteDiskPanel->SetupRemoteDiskStatusList();
-    if (!FSettings->LoadFile())
-        return;
+    if (!FSettings->LoadFile()) return;
     PageControl1->setCurrentWidget(FMachine->Mapping().ItemIndex(TMappedDevice::Con) == 0 ? TtyPage : CrtPage);
 }
 
-void TMainHalvoret::ShutdownActExecute()
-{
-    close();
-}
+void TMainHalvoret::ShutdownActExecute() { close(); }

@@ -15,8 +15,7 @@
 #include <QMenuBar>
 #include <QTimer>
 
-void TMainHalvoret::BuildEjectActions()
-{
+void TMainHalvoret::BuildEjectActions() {
     static const char* names[4] = {"EjectADriveAct", "EjectBDriveAct", "EjectCDriveAct", "EjectDDriveAct"};
     for (uint8_t d = 0; d < 4; ++d) {
         const QString letter(QChar('A' + d));
@@ -25,23 +24,16 @@ void TMainHalvoret::BuildEjectActions()
         action->setProperty("Category", QStringLiteral("Eject Disk"));
         action->setToolTip(QStringLiteral("Clear the disk file name for the CPM %1: drive").arg(letter));
         connect(action, &QAction::triggered, this, [this, d] { RunGuarded([this, d] { EjectDriveActExecute(d); }); });
-        FActionPump->Add(action, [this, d](QAction& a) {
-            a.setEnabled(FMachine->DriveMounted(d));
-        });
+        FActionPump->Add(action, [this, d](QAction& a) { a.setEnabled(FMachine->DriveMounted(d)); });
         EjectDriveActs[d] = action;
     }
 }
 
-void TMainHalvoret::EjectDriveActExecute(uint8_t drive)
-{
-    FMachine->UnmountDrive(drive);
-}
+void TMainHalvoret::EjectDriveActExecute(uint8_t drive) { FMachine->UnmountDrive(drive); }
 
-void TMainHalvoret::BuildDiskManagerMenu()
-{
+void TMainHalvoret::BuildDiskManagerMenu() {
     TDiskManagerPage& page = *DiskManagerPage;
-    for (const TDiskManagerPage::TPageAction& a : page.Actions())
-        FActionPump->Add(a.Action, a.Update);
+    for (const TDiskManagerPage::TPageAction& a : page.Actions()) FActionPump->Add(a.Action, a.Update);
 
     QMenu* menu = menuBar()->addMenu(QStringLiteral("&Disk Manager"));
     menu->addAction(page.DM_ImportTextFileAct);

@@ -22,8 +22,7 @@
 #include <QCheckBox>
 #include <QTabWidget>
 
-void TMainHalvoret::BuildPortsPage()
-{
+void TMainHalvoret::BuildPortsPage() {
     TTavrinMachine& m = *FMachine;
     DeviceMappingPanel = new TDeviceMappingPanel(m.Mapping(), PortsPage);
     PortsPage->SetMappingPanel(DeviceMappingPanel);
@@ -51,8 +50,7 @@ void TMainHalvoret::BuildPortsPage()
     connect(PageControl1, &QTabWidget::currentChanged, this, [this] { RunGuarded([this] { PageControl1Change(); }); });
 }
 
-void TMainHalvoret::EnableInputFileActExecute()
-{
+void TMainHalvoret::EnableInputFileActExecute() {
     TTavrinMachine& m = *FMachine;
     if (m.ReaderOpen()) {
         // Nothing read ahead from the old file reaches the CPU.
@@ -73,8 +71,7 @@ void TMainHalvoret::EnableInputFileActExecute()
     EnableInputFileAct->setChecked(m.ReaderOpen());
 }
 
-void TMainHalvoret::EnableOutputFileActExecute()
-{
+void TMainHalvoret::EnableOutputFileActExecute() {
     TTavrinMachine& m = *FMachine;
     if (m.PunchOpen()) {
         m.ClosePunchFile();
@@ -96,25 +93,20 @@ void TMainHalvoret::EnableOutputFileActExecute()
 }
 
 // Compared by file identity, so no other name or link of an image gets past.
-bool TMainHalvoret::RefusedAsDeviceFile(const std::string& name, const char* which)
-{
+bool TMainHalvoret::RefusedAsDeviceFile(const std::string& name, const char* which) {
     const TTavrinMachine& m = *FMachine;
     std::vector<std::string> chosen;
-    for (uint8_t d = 0; d < 4; ++d)
-        chosen.push_back(m.DrivePath(d));
+    for (uint8_t d = 0; d < 4; ++d) chosen.push_back(m.DrivePath(d));
     chosen.push_back(DiskManagerPage->ManagerDiskFile());
-    if (!TImageRegistry::Instance().IsImageInUse(name, chosen))
-        return false;
+    if (!TImageRegistry::Instance().IsImageInUse(name, chosen)) return false;
     FPrompts->MessageDlg("The " + std::string(which) + " file \"" + name + "\" is a disk image in use!",
                          TMsgDlgType::Warning, mbOK);
     return true;
 }
 
-void TMainHalvoret::PageControl1Change()
-{
+void TMainHalvoret::PageControl1Change() {
     FActionPump->UpdateAction(DiskManagerPage->DM_RefreshDisplayAct);
-    if (DiskManagerPage->DM_RefreshDisplayAct->isEnabled())
-        DiskManagerPage->DM_RefreshDisplayAct->trigger();
+    if (DiskManagerPage->DM_RefreshDisplayAct->isEnabled()) DiskManagerPage->DM_RefreshDisplayAct->trigger();
     CpuPage->CpuMemoryGrid->viewport()->update();
     // A CP/M program may have changed the IOBYTE since the page was last shown.
     if (PageControl1->currentWidget() == PortsPage && Booted())

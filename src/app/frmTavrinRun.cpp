@@ -11,71 +11,48 @@
 
 #include <QAction>
 
-void TMainHalvoret::UpdateCpuDisplay()
-{
-    FCpuDisplay->Update();
+void TMainHalvoret::UpdateCpuDisplay() { FCpuDisplay->Update(); }
+
+void TMainHalvoret::RunCpuActExecute() {
+    if (FRunLoop->Closing()) RunCpuAct->setChecked(false);
 }
 
-void TMainHalvoret::RunCpuActExecute()
-{
-    if (FRunLoop->Closing())
-        RunCpuAct->setChecked(false);
-}
-
-void TMainHalvoret::StepCpuActExecute()
-{
+void TMainHalvoret::StepCpuActExecute() {
     FMachine->StepCpu();
     UpdateCpuDisplay();
 }
 
-void TMainHalvoret::ResetCPMActExecute()
-{
-    if (RunCpuAct->isChecked())
-        RunCpuAct->trigger();
+void TMainHalvoret::ResetCPMActExecute() {
+    if (RunCpuAct->isChecked()) RunCpuAct->trigger();
     FMachine->BootSystem();
     UpdateCpuDisplay();
-    if (!RunCpuAct->isChecked())
-        RunCpuAct->trigger();
+    if (!RunCpuAct->isChecked()) RunCpuAct->trigger();
 }
 
-void TMainHalvoret::LoadHexFileActExecute()
-{
+void TMainHalvoret::LoadHexFileActExecute() {
     TFileDialogRequest dialog;
     dialog.Title = "Load Hex File To Memory";
     dialog.Filter = "Hex Files|*.hex|All Files|*.*";
     dialog.DefaultExt = "hex";
     dialog.InitialDir = FDefaultDir;
     dialog.FileName = "*.hex";
-    if (!FPrompts->OpenFileDialog(dialog))
-        return;
+    if (!FPrompts->OpenFileDialog(dialog)) return;
     FMachine->LoadHexToMemory(dialog.FileName);
     UpdateCpuDisplay();
 }
 
-void TMainHalvoret::LoadBinFileActExecute()
-{
+void TMainHalvoret::LoadBinFileActExecute() {
     TFileDialogRequest dialog;
     dialog.Title = "Load CPM Program Image";
     dialog.Filter = "CPM Programs|*.com;*.cpm|All Files|*.*";
     dialog.InitialDir = FDefaultDir;
-    if (!FPrompts->OpenFileDialog(dialog))
-        return;
+    if (!FPrompts->OpenFileDialog(dialog)) return;
     uint32_t blocks = FMachine->LoadBinaryProgram(dialog.FileName);
-    FPrompts->MessageDlg("Program loaded, uses " + std::to_string(blocks) + " blocks.",
-                         TMsgDlgType::Information, mbOK);
+    FPrompts->MessageDlg("Program loaded, uses " + std::to_string(blocks) + " blocks.", TMsgDlgType::Information, mbOK);
 }
 
-void TMainHalvoret::CPMSelectImageNameActExecute()
-{
-    DisksPage->SelectCpmImageName(FDefaultDir);
-}
+void TMainHalvoret::CPMSelectImageNameActExecute() { DisksPage->SelectCpmImageName(FDefaultDir); }
 
-void TMainHalvoret::BIOSSelectImageNameActExecute()
-{
-    DisksPage->SelectBiosImageName(FDefaultDir);
-}
+void TMainHalvoret::BIOSSelectImageNameActExecute() { DisksPage->SelectBiosImageName(FDefaultDir); }
 
-void TMainHalvoret::ChangeDriveActExecute(uint8_t drive)
-{
-    DisksPage->ChangeDrive(drive, FDefaultDir);
-}
+void TMainHalvoret::ChangeDriveActExecute(uint8_t drive) { DisksPage->ChangeDrive(drive, FDefaultDir); }

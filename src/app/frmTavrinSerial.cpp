@@ -16,12 +16,10 @@ namespace {
 
 TComSettingsPanel* PanelOf(TPortsPage* page, int line) { return line == 1 ? page->Com1Panel : page->Com2Panel; }
 
-} // namespace
+}  // namespace
 
-TWindowSerialLines::TWindowSerialLines(TTavrinMachine& machine, TPortsPage& page, IUiPrompts& prompts,
-                                       QWidget& window)
-    : FMachine(machine), FPortsPage(page), FPrompts(prompts), FWindow(window)
-{
+TWindowSerialLines::TWindowSerialLines(TTavrinMachine& machine, TPortsPage& page, IUiPrompts& prompts, QWidget& window)
+    : FMachine(machine), FPortsPage(page), FPrompts(prompts), FWindow(window) {
     // The ports' receive threads post their events here as queued calls;
     // ones that arrive after their port closed are dropped by the port.
     FComGlue = std::make_unique<TComGlue>(FMachine, GuiThreadPoster(&FWindow));
@@ -30,47 +28,42 @@ TWindowSerialLines::TWindowSerialLines(TTavrinMachine& machine, TPortsPage& page
     FMachine.Events().OnApplyComSettings = [this](TTavrinMachine&, int line) { ApplyComSettings(line); };
     for (int line : {1, 2}) {
         TComSettingsPanel* panel = PanelOf(&FPortsPage, line);
-        QObject::connect(panel, &TComSettingsPanel::EnableClicked, &FWindow,
-                         [this, panel] { RunGuarded(FPrompts, [this, panel] { C_ComPortEnableBtnClick(panel->EnableBtn); }); });
-        QObject::connect(panel, &TComSettingsPanel::SettingsEdited, &FWindow, [this, line] { ComSettingsEdited(line); });
+        QObject::connect(panel, &TComSettingsPanel::EnableClicked, &FWindow, [this, panel] {
+            RunGuarded(FPrompts, [this, panel] { C_ComPortEnableBtnClick(panel->EnableBtn); });
+        });
+        QObject::connect(panel, &TComSettingsPanel::SettingsEdited, &FWindow,
+                         [this, line] { ComSettingsEdited(line); });
     }
 }
 
-TWindowSerialLines::~TWindowSerialLines()
-{
+TWindowSerialLines::~TWindowSerialLines() {
     // The lines close (their threads joined) while the window still stands.
     FMachine.Events().OnApplyComSettings = nullptr;
     FComGlue.reset();
 }
 
-void TWindowSerialLines::C_ComPortEnableBtnClick(QObject* sender)
-{
+void TWindowSerialLines::C_ComPortEnableBtnClick(QObject* sender) {
     const int line = sender == FPortsPage.Com1Panel->EnableBtn ? 1 : 2;
     ComSettingsEdited(line);
     ApplyComSettings(line);
 }
 
-void TWindowSerialLines::ComSettingsEdited(int line)
-{
+void TWindowSerialLines::ComSettingsEdited(int line) {
     TMachineSettings& s = FMachine.Settings();
     PanelOf(&FPortsPage, line)->ReadSettings(line == 1 ? s.Com1 : s.Com2, s.UseTCPasCom1, s.Com1TCPPort);
 }
 
-void TWindowSerialLines::ApplyComSettings(int line)
-{
+void TWindowSerialLines::ApplyComSettings(int line) {
     const std::string warning = FComGlue->ApplyComSettings(line);
     const TMachineSettings& s = FMachine.Settings();
     PanelOf(&FPortsPage, line)->ShowSettings(line == 1 ? s.Com1 : s.Com2, s.UseTCPasCom1, s.Com1TCPPort);
-    if (!warning.empty())
-        FPrompts.MessageDlg(warning, TMsgDlgType::Warning, mbOK);
+    if (!warning.empty()) FPrompts.MessageDlg(warning, TMsgDlgType::Warning, mbOK);
 }
 
-void TWindowSerialLines::ComBreak(intptr_t line)
-{
+void TWindowSerialLines::ComBreak(intptr_t line) {
     if (line == 1)
         FMachine.DropNextComBlock(1);
     else if (line == 2)
         FMachine.DropNextComBlock(2);
-    if (OnReboot)
-        OnReboot();
+    if (OnReboot) OnReboot();
 }

@@ -16,12 +16,11 @@ constexpr TColor ColorNavy = 0x800000;
 constexpr int TtyRows = 50;
 constexpr int TtyFontHeight = -12;  // 9 points at 96 dots per inch
 
-} // namespace
+}  // namespace
 
 // 50 rows without line wrap, black text on sky blue with white high video
 // and a navy cursor; its keys go to the TTY console's glue.
-void TMainHalvoret::BuildTtyTerminal()
-{
+void TMainHalvoret::BuildTtyTerminal() {
     SimpleTerminal1 = new TSimpleTerminal(TtyPage);
     TSimpleTerminal& t = *SimpleTerminal1;
     t.setObjectName(QStringLiteral("SimpleTerminal1"));

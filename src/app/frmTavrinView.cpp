@@ -13,8 +13,7 @@
 
 #include <algorithm>
 
-void TMainHalvoret::Crt132ActExecute()
-{
+void TMainHalvoret::Crt132ActExecute() {
     if (!QnVT100Emulator1) return;
     TQnTerminalBuffer& buffer = *QnVT100Emulator1->Buffer();
     const int row = buffer.GetRow();
@@ -26,13 +25,9 @@ void TMainHalvoret::Crt132ActExecute()
     buffer.SetCursorPosition(row, col);
 }
 
-void TMainHalvoret::TTY132ActExecute()
-{
-    SimpleTerminal1->SetColumns(TTY132Act->isChecked() ? 132 : 80);
-}
+void TMainHalvoret::TTY132ActExecute() { SimpleTerminal1->SetColumns(TTY132Act->isChecked() ? 132 : 80); }
 
-void TMainHalvoret::ClearCrtActExecute()
-{
+void TMainHalvoret::ClearCrtActExecute() {
     if (!QnVT100Emulator1) return;
     TQnVT100Emulator& emulator = *QnVT100Emulator1;
     emulator.SetANSIMode(true);
@@ -45,15 +40,10 @@ void TMainHalvoret::ClearCrtActExecute()
         emulator.LineAttrs().SetAttr(row, laNormal);
 }
 
-void TMainHalvoret::ClearTTYActExecute()
-{
-    FTtyConsole->Clear();
-}
+void TMainHalvoret::ClearTTYActExecute() { FTtyConsole->Clear(); }
 
-void TMainHalvoret::ApplyCrtColors()
-{
-    if (!QnVT100Emulator1)
-        return;
+void TMainHalvoret::ApplyCrtColors() {
+    if (!QnVT100Emulator1) return;
     TQnTerminalBuffer& buffer = *QnVT100Emulator1->Buffer();
     buffer.SetDefBackColor(QnTerminal1->Color());
     buffer.SetDefForeColor(QnTerminal1->FontColor());
@@ -65,25 +55,21 @@ namespace {
 
 // The dialog opens on the family that really draws the console (a face
 // asked for but not installed is drawn by a stand-in) and on its style.
-TFontChoice FontInUse(const QFont& font, int pointSize)
-{
+TFontChoice FontInUse(const QFont& font, int pointSize) {
     return {QFontInfo(font).family().toStdString(), pointSize, font.bold(), font.italic()};
 }
 
-} // namespace
+}  // namespace
 
-void TMainHalvoret::SetCrtFontExecute()
-{
+void TMainHalvoret::SetCrtFontExecute() {
     TFontChoice font = FontInUse(QnTerminal1->font(), FCrtFontSize);
-    if (!FPrompts->ChooseFont(font, true))
-        return;
+    if (!FPrompts->ChooseFont(font, true)) return;
     FCrtFontBold = font.Bold;
     FCrtFontItalic = font.Italic;
     SetCrtFontNameAndSize(font.Family, font.PointSize);
 }
 
-void TMainHalvoret::SetCrtFontNameAndSize(const std::string& name, int pointSize)
-{
+void TMainHalvoret::SetCrtFontNameAndSize(const std::string& name, int pointSize) {
     FCrtFontName = name;
     FCrtFontSize = std::clamp(pointSize, 1, 200);
     // Sizes are points at 96 dots per inch, whatever the screen.
@@ -93,35 +79,28 @@ void TMainHalvoret::SetCrtFontNameAndSize(const std::string& name, int pointSize
     QnTerminal1->SetTerminalFont(font);
 }
 
-void TMainHalvoret::CrtAnsiActUpdate(QAction& action)
-{
+void TMainHalvoret::CrtAnsiActUpdate(QAction& action) {
     action.setEnabled(QnVT100Emulator1 != nullptr);
     action.setChecked(QnVT100Emulator1 && QnVT100Emulator1->ANSIMode());
 }
 
 // The action has flipped its checked state before this runs.
-void TMainHalvoret::CrtAnsiActExecute()
-{
-    if (!QnVT100Emulator1)
-        return;
+void TMainHalvoret::CrtAnsiActExecute() {
+    if (!QnVT100Emulator1) return;
     QnVT100Emulator1->SetANSIMode(!QnVT100Emulator1->ANSIMode());
     CrtAnsiAct->setChecked(QnVT100Emulator1->ANSIMode());
 }
 
-void TMainHalvoret::SetTttyFontExecute()
-{
+void TMainHalvoret::SetTttyFontExecute() {
     TSimpleTerminal& t = *SimpleTerminal1;
     TFontChoice font = FontInUse(t.TerminalFont(), t.FontSize());
-    if (FPrompts->ChooseFont(font, true))
-        t.SetFontNameAndSize(font.Family, font.PointSize, font.Bold, font.Italic);
+    if (FPrompts->ChooseFont(font, true)) t.SetFontNameAndSize(font.Family, font.PointSize, font.Bold, font.Italic);
 }
 
-void TMainHalvoret::TTYDisplaySettingsActExecute()
-{
+void TMainHalvoret::TTYDisplaySettingsActExecute() {
     TTtyConsole::TDisplaySettings tty = FTtyConsole->DisplaySettings();
     TTYDisplaySettingsDlg->SetSettings(tty.Background, tty.FontColor, tty.Rows, tty.CursorColor);
-    if (TTYDisplaySettingsDlg->exec() != QDialog::Accepted)
-        return;
+    if (TTYDisplaySettingsDlg->exec() != QDialog::Accepted) return;
     TTYDisplaySettingsDlg->GetSettings(tty.Background, tty.FontColor, tty.Rows, tty.CursorColor);
     FTtyConsole->SetDisplaySettings(tty);
 }

@@ -17,13 +17,13 @@ QtMessageHandler PreviousMessageHandler = nullptr;
 // the display named in the environment cannot be used (a stale DISPLAY over
 // ssh, a stopped compositor). Qt would abort with a core dump; say so plainly
 // and exit instead.
-void StartupMessageHandler(QtMsgType type, const QMessageLogContext& context, const QString& message)
-{
+void StartupMessageHandler(QtMsgType type, const QMessageLogContext& context, const QString& message) {
     if (type == QtFatalMsg) {
         // The platform's own warnings above name the display that failed.
-        std::fputs("tavrin: no display could be opened. Tavrin is a desktop program; start it in a\n"
-                   "graphical session, or choose a Qt platform with QT_QPA_PLATFORM.\n",
-                   stderr);
+        std::fputs(
+            "tavrin: no display could be opened. Tavrin is a desktop program; start it in a\n"
+            "graphical session, or choose a Qt platform with QT_QPA_PLATFORM.\n",
+            stderr);
         std::fflush(stderr);
         std::_Exit(2);
     }
@@ -33,8 +33,7 @@ void StartupMessageHandler(QtMsgType type, const QMessageLogContext& context, co
         std::fprintf(stderr, "%s\n", qPrintable(message));
 }
 
-bool HasDisplay()
-{
+bool HasDisplay() {
     auto set = [](const char* name) {
         const char* value = std::getenv(name);
         return value && *value;
@@ -42,10 +41,9 @@ bool HasDisplay()
     return set("QT_QPA_PLATFORM") || set("DISPLAY") || set("WAYLAND_DISPLAY");
 }
 
-} // namespace
+}  // namespace
 
-int main(int argc, char* argv[])
-{
+int main(int argc, char* argv[]) {
     IgnoreFileSizeSignal();
     if (!HasDisplay()) {
         std::fprintf(stderr,

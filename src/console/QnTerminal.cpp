@@ -28,18 +28,30 @@ namespace {
 // dedicated navigation block.
 uint16_t KeypadCodeOf(uint16_t vk) {
     switch (vk) {
-        case VK_CLEAR: return VK_NUMPAD0 + 5;
-        case VK_PRIOR: return VK_NUMPAD0 + 9;
-        case VK_NEXT: return VK_NUMPAD0 + 3;
-        case VK_END: return VK_NUMPAD0 + 1;
-        case VK_HOME: return VK_NUMPAD0 + 7;
-        case VK_LEFT: return VK_NUMPAD0 + 4;
-        case VK_UP: return VK_NUMPAD0 + 8;
-        case VK_RIGHT: return VK_NUMPAD0 + 6;
-        case VK_DOWN: return VK_NUMPAD0 + 2;
-        case VK_INSERT: return VK_NUMPAD0;
-        case VK_DELETE: return VK_DECIMAL;
-        default: return vk;
+        case VK_CLEAR:
+            return VK_NUMPAD0 + 5;
+        case VK_PRIOR:
+            return VK_NUMPAD0 + 9;
+        case VK_NEXT:
+            return VK_NUMPAD0 + 3;
+        case VK_END:
+            return VK_NUMPAD0 + 1;
+        case VK_HOME:
+            return VK_NUMPAD0 + 7;
+        case VK_LEFT:
+            return VK_NUMPAD0 + 4;
+        case VK_UP:
+            return VK_NUMPAD0 + 8;
+        case VK_RIGHT:
+            return VK_NUMPAD0 + 6;
+        case VK_DOWN:
+            return VK_NUMPAD0 + 2;
+        case VK_INSERT:
+            return VK_NUMPAD0;
+        case VK_DELETE:
+            return VK_DECIMAL;
+        default:
+            return vk;
     }
 }
 }  // namespace
@@ -99,8 +111,10 @@ QFont TQnCustomTerminal::TerminalFont(const QString& name, int pixelSize, int po
     f.setFamilies({name, QStringLiteral("DejaVu Sans Mono"), QStringLiteral("Monospace")});
     f.setStyleHint(QFont::TypeWriter);
     f.setFixedPitch(true);
-    if (pixelSize > 0) f.setPixelSize(pixelSize);
-    else f.setPointSize(std::max(pointSize, 1));
+    if (pixelSize > 0)
+        f.setPixelSize(pixelSize);
+    else
+        f.setPointSize(std::max(pointSize, 1));
     return f;
 }
 
@@ -236,9 +250,12 @@ void TQnCustomTerminal::SetCaptureFile(const std::string& name) {
 // --- properties ------------------------------------------------------------------------
 
 void TQnCustomTerminal::SetBlinkTime(int ms) {
-    if (ms < 1) FBlinkTime = 0;
-    else if (ms <= 250) FBlinkTime = 250;
-    else FBlinkTime = ms;
+    if (ms < 1)
+        FBlinkTime = 0;
+    else if (ms <= 250)
+        FBlinkTime = 250;
+    else
+        FBlinkTime = ms;
 }
 
 void TQnCustomTerminal::SetLazyByteDelay(int n) {
@@ -249,13 +266,9 @@ void TQnCustomTerminal::SetLazyTimeDelay(int ms) {
     if (ms >= 1 && ms <= 1000) FLazyTimeDelay = ms;
 }
 
-int TQnCustomTerminal::Columns() const {
-    return FCurrent && FCurrent->Buffer() ? FCurrent->Buffer()->ColCount() : 0;
-}
+int TQnCustomTerminal::Columns() const { return FCurrent && FCurrent->Buffer() ? FCurrent->Buffer()->ColCount() : 0; }
 
-int TQnCustomTerminal::Rows() const {
-    return FCurrent && FCurrent->Buffer() ? FCurrent->Buffer()->RowCount() : 0;
-}
+int TQnCustomTerminal::Rows() const { return FCurrent && FCurrent->Buffer() ? FCurrent->Buffer()->RowCount() : 0; }
 
 int TQnCustomTerminal::ScrollbackRows() const {
     return FCurrent && FCurrent->Buffer() ? FCurrent->Buffer()->SVRowCount() : 0;
@@ -324,8 +337,7 @@ void TQnCustomTerminal::SetTerminalFont(const QFont& font) {
 TQnTerminalEmulator* TQnCustomTerminal::Emulator() const { return FUserEmulator; }
 
 void TQnCustomTerminal::AttachBuffer(TQnTerminalEmulator* emulator) {
-    if (emulator && emulator->Buffer())
-        emulator->Buffer()->RegisterTerminalHandle([this] { PostBufferChanged(); });
+    if (emulator && emulator->Buffer()) emulator->Buffer()->RegisterTerminalHandle([this] { PostBufferChanged(); });
 }
 
 void TQnCustomTerminal::DetachBuffer(TQnTerminalEmulator* emulator) {
@@ -490,8 +502,10 @@ void TQnCustomTerminal::RequestRepaint() {
     }
     if (FRepaintTimer.isActive()) return;
     const qint64 since = FSinceRepaint.isValid() ? FSinceRepaint.elapsed() : FMinRepaintInterval;
-    if (since >= FMinRepaintInterval) LazyRepaint();
-    else FRepaintTimer.start(static_cast<int>(FMinRepaintInterval - since));
+    if (since >= FMinRepaintInterval)
+        LazyRepaint();
+    else
+        FRepaintTimer.start(static_cast<int>(FMinRepaintInterval - since));
 }
 
 void TQnCustomTerminal::LazyRepaint() {
@@ -673,8 +687,8 @@ void TQnCustomTerminal::CNKeyDown(QKeyEvent* e) {
 
 void TQnCustomTerminal::keyPressEvent(QKeyEvent* e) {
     const int key = e->key();
-    if (!FCurrent || key == Qt::Key_Shift || key == Qt::Key_Control || key == Qt::Key_Alt ||
-        key == Qt::Key_AltGr || key == Qt::Key_Meta) {
+    if (!FCurrent || key == Qt::Key_Shift || key == Qt::Key_Control || key == Qt::Key_Alt || key == Qt::Key_AltGr ||
+        key == Qt::Key_Meta) {
         TQnBaseWinControl::keyPressEvent(e);
         return;
     }

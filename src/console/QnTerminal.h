@@ -274,7 +274,7 @@ private:
     std::vector<uint8_t> FProcessing;  // the block being interpreted
     bool FInProcess = false;
     bool FDataDeferred = false;  // data arrived during a nested event loop
-    uint8_t FDataPending = 0;  // one bit per character source with a message on its way
+    uint8_t FDataPending = 0;    // one bit per character source with a message on its way
     bool FChangePending = false;
     std::FILE* FCaptureStream = nullptr;
     QImage FCanvas;

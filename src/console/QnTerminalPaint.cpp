@@ -73,13 +73,12 @@ TQnGlyphCell QnGlyphCellOf(const QFont& font) {
     TQnGlyphCell cell;
     cell.Ascent = std::max(whole.ascent(), up(-top));
     cell.Width = QnCharAdvance(font);
-    cell.Height = std::max({whole.height() + std::max(whole.leading(), 0) + cell.Ascent - whole.ascent(),
-                            cell.Ascent + up(bottom), 1});
+    cell.Height = std::max(
+        {whole.height() + std::max(whole.leading(), 0) + cell.Ascent - whole.ascent(), cell.Ascent + up(bottom), 1});
     return cell;
 }
 
-TQnQtPainter::TQnQtPainter(QImage& image, const QFont& font, const QRect& clip, TQnRunImageCache* cache,
-                           int ascent)
+TQnQtPainter::TQnQtPainter(QImage& image, const QFont& font, const QRect& clip, TQnRunImageCache* cache, int ascent)
     : FPainter(&image),
       FClip(clip & QRect(QPoint(0, 0), image.deviceIndependentSize().toSize())),
       FCache(cache),
@@ -126,8 +125,8 @@ void AppendRaw(std::string& key, T v) {
 }
 }  // namespace
 
-void TQnQtPainter::TextOut(int x, int y, const TQnRect& opaque, const char* glyphs, int count, int advance,
-                           TColor text, TColor fill, const std::string& fontName, bool doubleHeight) {
+void TQnQtPainter::TextOut(int x, int y, const TQnRect& opaque, const char* glyphs, int count, int advance, TColor text,
+                           TColor fill, const std::string& fontName, bool doubleHeight) {
     const QRect box(opaque.Left, opaque.Top, opaque.Right - opaque.Left, opaque.Bottom - opaque.Top);
     if (!glyphs || count < 0) count = 0;
     // A kept run is copied pixel for pixel, so only a box on whole device
@@ -181,15 +180,17 @@ void TQnQtPainter::TextOut(int x, int y, const TQnRect& opaque, const char* glyp
     }
 }
 
-void TQnQtPainter::DrawGlyphs(QPainter& painter, int x, int y, const char* glyphs, int count, int advance,
-                              TColor text, const std::string& fontName, bool doubleHeight) {
+void TQnQtPainter::DrawGlyphs(QPainter& painter, int x, int y, const char* glyphs, int count, int advance, TColor text,
+                              const std::string& fontName, bool doubleHeight) {
     if (count <= 0) return;
     TFontFace* face = &FOwn;
     if (!fontName.empty() || doubleHeight) {
         QFont font = fontName.empty() ? FOwn.Font : QnFaceFont(FOwn.Font, fontName);
         if (doubleHeight) {
-            if (font.pixelSize() > 0) font.setPixelSize(font.pixelSize() * 2);
-            else font.setPointSizeF(font.pointSizeF() * 2);
+            if (font.pixelSize() > 0)
+                font.setPixelSize(font.pixelSize() * 2);
+            else
+                font.setPointSizeF(font.pointSizeF() * 2);
         }
         if (!FOther.Loaded || !(FOther.Font == font)) LoadFace(FOther, font);
         face = &FOther;
@@ -241,8 +242,10 @@ void TQnQtPainter::DrawGlyphs(QPainter& painter, int x, int y, const char* glyph
 void TQnQtPainter::Line(int x1, int y1, int x2, int y2, TColor color) {
     FPainter.setPen(ToQColor(color));
     // The end point itself is not drawn, as a pen move-and-line would.
-    if (y1 == y2 && x2 > x1) --x2;
-    else if (x1 == x2 && y2 > y1) --y2;
+    if (y1 == y2 && x2 > x1)
+        --x2;
+    else if (x1 == x2 && y2 > y1)
+        --y2;
     FPainter.drawLine(x1, y1, x2, y2);
     Touch(QRect(QPoint(std::min(x1, x2), std::min(y1, y2)), QPoint(std::max(x1, x2), std::max(y1, y2))));
 }

@@ -88,8 +88,10 @@ void TQnCustomTerminal::SetActive(bool v) {
         if (v) FHookupPending = true;
         return;
     }
-    if (v) RequestPortHookup();
-    else UnhookPort();
+    if (v)
+        RequestPortHookup();
+    else
+        UnhookPort();
 }
 
 void TQnCustomTerminal::showEvent(QShowEvent* e) {
@@ -138,7 +140,8 @@ void TQnCustomTerminal::HookPort() {
     FHookToken = dispatcher->RegisterEventHandler([inbox, dispatcher](uint32_t msg, uint32_t count, uint32_t) {
         if (msg != QnMsgDataAvailable || count == 0 || !inbox->Attached()) return;
         std::vector<uint8_t> bytes(count);
-        if (dispatcher->GetBlock(bytes.data(), count) == static_cast<int32_t>(count)) inbox->Deliver(bytes.data(), count);
+        if (dispatcher->GetBlock(bytes.data(), count) == static_cast<int32_t>(count))
+            inbox->Deliver(bytes.data(), count);
     });
     FInbox = std::move(inbox);
     FHookedDispatcher = dispatcher;
@@ -174,8 +177,12 @@ void TQnCustomTerminal::PortDataTrigger() {
 
 bool TQnCustomTerminal::PortEvent(int type) {
     switch (type) {
-        case WM_PORT_HOOKUP: HookPort(); return true;
-        case static_cast<int>(QnMsgDataAvailable): PortDataTrigger(); return true;
+        case WM_PORT_HOOKUP:
+            HookPort();
+            return true;
+        case static_cast<int>(QnMsgDataAvailable):
+            PortDataTrigger();
+            return true;
         case static_cast<int>(QnMsgPortOpened):
             if (FHookupPending) RequestPortHookup();
             return true;
@@ -184,8 +191,11 @@ bool TQnCustomTerminal::PortEvent(int type) {
             // Only the notices of this terminal's own port while it goes down.
             if (FComPort && FComPort->PortState() != TQnPortState::Open) UnhookPort();
             return true;
-        case WM_PASTE: PasteFromClipboard(); return true;
-        default: return false;
+        case WM_PASTE:
+            PasteFromClipboard();
+            return true;
+        default:
+            return false;
     }
 }
 

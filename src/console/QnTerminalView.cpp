@@ -162,10 +162,14 @@ void TQnCustomTerminal::FollowCursorIntoView() {
     if (FFreezeScrollBack && FScrollback && FTopRow < 1) return;
     const TQnTerminalBuffer& b = *FUserEmulator->Buffer();
     const int c = b.CursorScreenCol(), r = b.CursorScreenRow();
-    if (c < FLeftCol) SetLeftCol(c);
-    else if (c >= FLeftCol + FFullCols) SetLeftCol(c - FFullCols + 1);
-    if (r < FTopRow) SetTopRow(r);
-    else if (r >= FTopRow + FFullRows) SetTopRow(r - FFullRows + 1);
+    if (c < FLeftCol)
+        SetLeftCol(c);
+    else if (c >= FLeftCol + FFullCols)
+        SetLeftCol(c - FFullCols + 1);
+    if (r < FTopRow)
+        SetTopRow(r);
+    else if (r >= FTopRow + FFullRows)
+        SetTopRow(r - FFullRows + 1);
 }
 
 void TQnCustomTerminal::HookScroll(TQnTerminalBuffer* buffer) {

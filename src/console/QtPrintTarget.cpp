@@ -17,82 +17,59 @@ const char* const TQtPrintTarget::PdfEntryName = "PDF File";
 namespace {
 
 // The printer canvas font until the owner sets one: a fixed-pitch 10 point.
-QFont DefaultPrinterFont()
-{
+QFont DefaultPrinterFont() {
     QFont font(QStringLiteral("Courier New"), 10);
-    if (QFontInfo(font).fixedPitch())
-        return font;
+    if (QFontInfo(font).fixedPitch()) return font;
     QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     fixed.setPointSize(10);
     return fixed;
 }
 
-bool FileExists(const std::string& name)
-{
+bool FileExists(const std::string& name) {
     struct stat st {};
     return ::stat(name.c_str(), &st) == 0;
 }
 
-} // namespace
+}  // namespace
 
 TQtPrintTarget::TQtPrintTarget(const std::string& pdfFileName)
-    : FFont(DefaultPrinterFont())
-    , FPdfFileName(pdfFileName)
-{
+    : FFont(DefaultPrinterFont()), FPdfFileName(pdfFileName) {
     RefreshPrinters();
 }
 
-TQtPrintTarget::~TQtPrintTarget()
-{
-    if (FPainter.isActive())
-        FPainter.end();
+TQtPrintTarget::~TQtPrintTarget() {
+    if (FPainter.isActive()) FPainter.end();
 }
 
-void TQtPrintTarget::RefreshPrinters()
-{
-    if (FPrinting)
-        return;
+void TQtPrintTarget::RefreshPrinters() {
+    if (FPrinting) return;
     const std::optional<std::string> old = SelectedPrinterName();
     FPrinters = QPrinterInfo::availablePrinterNames();
     FPrinters.append(QString::fromLatin1(PdfEntryName));
     int index = -1;
-    if (old)
-        index = FPrinters.indexOf(QString::fromStdString(*old));
-    if (index < 0)
-        index = FPrinters.indexOf(QPrinterInfo::defaultPrinterName());
-    if (index < 0)
-        index = 0;
+    if (old) index = FPrinters.indexOf(QString::fromStdString(*old));
+    if (index < 0) index = FPrinters.indexOf(QPrinterInfo::defaultPrinterName());
+    if (index < 0) index = 0;
     FIndex = index;
     ApplySelection();
 }
 
-void TQtPrintTarget::SetPrinterIndex(int index)
-{
-    if (FPrinting || index < -1 || index >= FPrinters.size())
-        return;
+void TQtPrintTarget::SetPrinterIndex(int index) {
+    if (FPrinting || index < -1 || index >= FPrinters.size()) return;
     FIndex = index;
     ApplySelection();
 }
 
-void TQtPrintTarget::SelectPdf()
-{
-    SetPrinterIndex(static_cast<int>(FPrinters.size()) - 1);
-}
+void TQtPrintTarget::SelectPdf() { SetPrinterIndex(static_cast<int>(FPrinters.size()) - 1); }
 
-bool TQtPrintTarget::PdfSelected() const
-{
-    return PrinterSelected() && FIndex == FPrinters.size() - 1;
-}
+bool TQtPrintTarget::PdfSelected() const { return PrinterSelected() && FIndex == FPrinters.size() - 1; }
 
-std::optional<std::string> TQtPrintTarget::SelectedPrinterName() const
-{
-    if (!PrinterSelected())
-        return std::nullopt;
+std::optional<std::string> TQtPrintTarget::SelectedPrinterName() const {
+    if (!PrinterSelected()) return std::nullopt;
     return FPrinters[FIndex].toStdString();
 }
 
-void TQtPrintTarget::ApplySelection()
-{
+void TQtPrintTarget::ApplySelection() {
     if (PdfSelected()) {
         FPrinter.setOutputFormat(QPrinter::PdfFormat);
     } else if (PrinterSelected()) {
@@ -101,21 +78,14 @@ void TQtPrintTarget::ApplySelection()
     }
 }
 
-bool TQtPrintTarget::Landscape() const
-{
-    return FPrinter.pageLayout().orientation() == QPageLayout::Landscape;
+bool TQtPrintTarget::Landscape() const { return FPrinter.pageLayout().orientation() == QPageLayout::Landscape; }
+
+void TQtPrintTarget::SetLandscape(bool landscape) {
+    if (!FPrinting) FPrinter.setPageOrientation(landscape ? QPageLayout::Landscape : QPageLayout::Portrait);
 }
 
-void TQtPrintTarget::SetLandscape(bool landscape)
-{
-    if (!FPrinting)
-        FPrinter.setPageOrientation(landscape ? QPageLayout::Landscape : QPageLayout::Portrait);
-}
-
-std::string TQtPrintTarget::FreePdfName(const std::string& fileName)
-{
-    if (!FileExists(fileName))
-        return fileName;
+std::string TQtPrintTarget::FreePdfName(const std::string& fileName) {
+    if (!FileExists(fileName)) return fileName;
     std::string stem = fileName;
     std::string extension;
     const size_t dot = fileName.rfind('.');
@@ -126,25 +96,20 @@ std::string TQtPrintTarget::FreePdfName(const std::string& fileName)
     }
     for (int n = 2;; ++n) {
         std::string candidate = stem + "-" + std::to_string(n) + extension;
-        if (!FileExists(candidate))
-            return candidate;
+        if (!FileExists(candidate)) return candidate;
     }
 }
 
-void TQtPrintTarget::BeginDoc()
-{
-    if (FPrinting)
-        return;
+void TQtPrintTarget::BeginDoc() {
+    if (FPrinting) return;
     FPrinting = true;
     FAborted = false;
     FJobPdfFile.clear();
 }
 
 // The host job starts with the first drawing.
-void TQtPrintTarget::OpenPainter()
-{
-    if (FPainter.isActive())
-        return;
+void TQtPrintTarget::OpenPainter() {
+    if (FPainter.isActive()) return;
     if (PdfSelected()) {
         FJobPdfFile = FreePdfName(FPdfFileName);
         FPrinter.setOutputFileName(PathToQt(FJobPdfFile));
@@ -158,68 +123,45 @@ void TQtPrintTarget::OpenPainter()
     FPainter.setPen(Qt::black);
 }
 
-void TQtPrintTarget::NewPage()
-{
+void TQtPrintTarget::NewPage() {
     OpenPainter();
-    if (!FPrinter.newPage())
-        throw std::runtime_error("The printer could not start a new page.");
+    if (!FPrinter.newPage()) throw std::runtime_error("The printer could not start a new page.");
 }
 
-void TQtPrintTarget::EndDoc()
-{
-    if (!FPrinting)
-        return;
+void TQtPrintTarget::EndDoc() {
+    if (!FPrinting) return;
     FPrinting = false;
-    if (!FPainter.isActive())
-        return;
+    if (!FPainter.isActive()) return;
     const bool ended = FPainter.end();
     FLastPdfFile = FJobPdfFile;
-    if (!ended)
-        throw std::runtime_error("The print job could not be finished.");
+    if (!ended) throw std::runtime_error("The print job could not be finished.");
 }
 
-void TQtPrintTarget::Abort()
-{
-    if (!FPrinting)
-        return;
+void TQtPrintTarget::Abort() {
+    if (!FPrinting) return;
     FPrinting = false;
     FAborted = true;
-    if (!FPainter.isActive())
-        return;
+    if (!FPainter.isActive()) return;
     FPrinter.abort();
     FPainter.end();
     // The PDF engine cannot abort; its file is the discarded job.
-    if (!FJobPdfFile.empty())
-        ::unlink(FJobPdfFile.c_str());
+    if (!FJobPdfFile.empty()) ::unlink(FJobPdfFile.c_str());
 }
 
-int TQtPrintTarget::TextWidth(const std::string& text)
-{
-    return QFontMetrics(FFont, &FPrinter).horizontalAdvance(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
+int TQtPrintTarget::TextWidth(const std::string& text) {
+    return QFontMetrics(FFont, &FPrinter)
+        .horizontalAdvance(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
 }
 
-int TQtPrintTarget::TextHeight(const std::string&)
-{
-    return QFontMetrics(FFont, &FPrinter).height();
-}
+int TQtPrintTarget::TextHeight(const std::string&) { return QFontMetrics(FFont, &FPrinter).height(); }
 
-int TQtPrintTarget::PixelsPerInch()
-{
-    return FPrinter.logicalDpiY();
-}
+int TQtPrintTarget::PixelsPerInch() { return FPrinter.logicalDpiY(); }
 
-int TQtPrintTarget::PageWidth()
-{
-    return FPrinter.width();
-}
+int TQtPrintTarget::PageWidth() { return FPrinter.width(); }
 
-int TQtPrintTarget::PageHeight()
-{
-    return FPrinter.height();
-}
+int TQtPrintTarget::PageHeight() { return FPrinter.height(); }
 
-void TQtPrintTarget::TextOut(int x, int y, const std::string& text)
-{
+void TQtPrintTarget::TextOut(int x, int y, const std::string& text) {
     OpenPainter();
     const int ascent = QFontMetrics(FPainter.font(), &FPrinter).ascent();
     FPainter.drawText(x, y + ascent, QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));

@@ -169,22 +169,70 @@ QSize TSimpleTerminal::sizeHint() const {
 
 // --- operations ----------------------------------------------------------------
 
-void TSimpleTerminal::GotoXY(int column, int row) { FModel.GotoXY(column, row); ShowCursor(); }
-void TSimpleTerminal::CursorHome() { FModel.CursorHome(); ShowCursor(); }
-void TSimpleTerminal::CursorRight() { FModel.CursorRight(); ShowCursor(); }
-void TSimpleTerminal::CursorLeft() { FModel.CursorLeft(); ShowCursor(); }
-void TSimpleTerminal::CursorDown() { FModel.CursorDown(); ShowCursor(); }
-void TSimpleTerminal::CursorUp() { FModel.CursorUp(); ShowCursor(); }
-void TSimpleTerminal::WriteChar(uint8_t ch) { FModel.WriteChar(ch); ShowCursor(); }
-void TSimpleTerminal::WriteString(const std::string& text) { FModel.WriteString(text); ShowCursor(); }
-void TSimpleTerminal::ClearLine() { FModel.ClearLine(); ShowCursor(); }
-void TSimpleTerminal::ClearToEndOfLine() { FModel.ClearToEndOfLine(); ShowCursor(); }
-void TSimpleTerminal::ClearToEndOfText() { FModel.ClearToEndOfText(); ShowCursor(); }
-void TSimpleTerminal::ClearScreen() { FModel.ClearScreen(); ShowCursor(); }
-void TSimpleTerminal::DeleteLineAt(int row) { FModel.DeleteLineAt(row); ShowCursor(); }
-void TSimpleTerminal::DeleteLine() { FModel.DeleteLine(); ShowCursor(); }
-void TSimpleTerminal::InsertLineAt(int row) { FModel.InsertLineAt(row); ShowCursor(); }
-void TSimpleTerminal::InsertLine() { FModel.InsertLine(); ShowCursor(); }
+void TSimpleTerminal::GotoXY(int column, int row) {
+    FModel.GotoXY(column, row);
+    ShowCursor();
+}
+void TSimpleTerminal::CursorHome() {
+    FModel.CursorHome();
+    ShowCursor();
+}
+void TSimpleTerminal::CursorRight() {
+    FModel.CursorRight();
+    ShowCursor();
+}
+void TSimpleTerminal::CursorLeft() {
+    FModel.CursorLeft();
+    ShowCursor();
+}
+void TSimpleTerminal::CursorDown() {
+    FModel.CursorDown();
+    ShowCursor();
+}
+void TSimpleTerminal::CursorUp() {
+    FModel.CursorUp();
+    ShowCursor();
+}
+void TSimpleTerminal::WriteChar(uint8_t ch) {
+    FModel.WriteChar(ch);
+    ShowCursor();
+}
+void TSimpleTerminal::WriteString(const std::string& text) {
+    FModel.WriteString(text);
+    ShowCursor();
+}
+void TSimpleTerminal::ClearLine() {
+    FModel.ClearLine();
+    ShowCursor();
+}
+void TSimpleTerminal::ClearToEndOfLine() {
+    FModel.ClearToEndOfLine();
+    ShowCursor();
+}
+void TSimpleTerminal::ClearToEndOfText() {
+    FModel.ClearToEndOfText();
+    ShowCursor();
+}
+void TSimpleTerminal::ClearScreen() {
+    FModel.ClearScreen();
+    ShowCursor();
+}
+void TSimpleTerminal::DeleteLineAt(int row) {
+    FModel.DeleteLineAt(row);
+    ShowCursor();
+}
+void TSimpleTerminal::DeleteLine() {
+    FModel.DeleteLine();
+    ShowCursor();
+}
+void TSimpleTerminal::InsertLineAt(int row) {
+    FModel.InsertLineAt(row);
+    ShowCursor();
+}
+void TSimpleTerminal::InsertLine() {
+    FModel.InsertLine();
+    ShowCursor();
+}
 void TSimpleTerminal::ScrollUp() { FModel.ScrollUp(); }
 void TSimpleTerminal::PutCell(int column, int row, TTerminalCell cell) { FModel.PutCell(column, row, cell); }
 
@@ -438,9 +486,7 @@ void TSimpleTerminal::resizeEvent(QResizeEvent* event) {
     LayoutScrollBars();
 }
 
-void TSimpleTerminal::scrollContentsBy(int, int) {
-    viewport()->update();
-}
+void TSimpleTerminal::scrollContentsBy(int, int) { viewport()->update(); }
 
 void TSimpleTerminal::ScrollCursorIntoView() {
     // Runs for every cursor move, so the common case (no bars) returns early.
@@ -478,15 +524,19 @@ void TSimpleTerminal::ScrollCursorIntoView() {
 
 bool TSimpleTerminal::WantsKey(const QKeyEvent& event) const {
     switch (event.key()) {
-    case Qt::Key_Tab:
-    case Qt::Key_Backtab: return FWantTabs;
-    case Qt::Key_Return:
-    case Qt::Key_Enter: return FWantReturns;
-    case Qt::Key_Left:
-    case Qt::Key_Right:
-    case Qt::Key_Up:
-    case Qt::Key_Down: return FWantArrowKeys;
-    default: return true;
+        case Qt::Key_Tab:
+        case Qt::Key_Backtab:
+            return FWantTabs;
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            return FWantReturns;
+        case Qt::Key_Left:
+        case Qt::Key_Right:
+        case Qt::Key_Up:
+        case Qt::Key_Down:
+            return FWantArrowKeys;
+        default:
+            return true;
     }
 }
 

@@ -74,9 +74,9 @@ public:
 
     // --- properties ---------------------------------------------------------
     int Rows() const { return FModel.Rows(); }
-    void SetRows(int value);          // 1..255, else ignored
+    void SetRows(int value);  // 1..255, else ignored
     int Columns() const { return FModel.Columns(); }
-    void SetColumns(int value);       // 1..132, else ignored
+    void SetColumns(int value);  // 1..132, else ignored
     int CursorColumn() const { return FModel.CursorColumn(); }
     int CursorRow() const { return FModel.CursorRow(); }
     bool LineWrap() const { return FModel.LineWrap(); }
@@ -101,7 +101,7 @@ public:
     bool WantArrowKeys() const { return FWantArrowKeys; }
     void SetWantArrowKeys(bool value) { FWantArrowKeys = value; }
 
-    TColor Color() const { return FColor; }                  // background
+    TColor Color() const { return FColor; }  // background
     void SetColor(TColor value);
     TColor CursorColor() const { return FCursorColor; }
     void SetCursorColor(TColor value);

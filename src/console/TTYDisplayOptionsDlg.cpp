@@ -18,11 +18,10 @@ constexpr uint32_t SkyBlue = 0xF0CAA6;
 constexpr uint32_t Black = 0x000000;
 constexpr uint32_t Navy = 0x800000;
 
-} // namespace
+}  // namespace
 
 TTTYDisplaySettingsDlg::TTTYDisplaySettingsDlg(IUiPrompts& prompts, QWidget* parent)
-    : QDialog(parent), FPrompts(prompts)
-{
+    : QDialog(parent), FPrompts(prompts) {
     setObjectName(QStringLiteral("TTYDisplaySettingsDlg"));
     setWindowTitle(QStringLiteral("TTY Display Settings"));
     auto* grid = new QGridLayout(this);
@@ -64,8 +63,7 @@ TTTYDisplaySettingsDlg::TTTYDisplaySettingsDlg(IUiPrompts& prompts, QWidget* par
     resize(219, 191);
 }
 
-void TTTYDisplaySettingsDlg::SetSettings(uint32_t background, uint32_t fontColor, int rows, uint32_t cursorColor)
-{
+void TTTYDisplaySettingsDlg::SetSettings(uint32_t background, uint32_t fontColor, int rows, uint32_t cursorColor) {
     SetBgColor(background);
     SetFontColor(fontColor);
     SetCursorColor(cursorColor);
@@ -73,8 +71,7 @@ void TTTYDisplaySettingsDlg::SetSettings(uint32_t background, uint32_t fontColor
 }
 
 void TTTYDisplaySettingsDlg::GetSettings(uint32_t& background, uint32_t& fontColor, int& rows,
-                                         uint32_t& cursorColor) const
-{
+                                         uint32_t& cursorColor) const {
     background = FBgColor;
     fontColor = FFontColor;
     rows = DisplayRowsSpin->value();
@@ -85,17 +82,14 @@ void TTTYDisplaySettingsDlg::BGColorBtnClick() { PickColor(BgColorPanel, FBgColo
 void TTTYDisplaySettingsDlg::FontColorBtnClick() { PickColor(FontColorPanel, FFontColor); }
 void TTTYDisplaySettingsDlg::CursorColorBtnClick() { PickColor(CursorColorPanel, FCursorColor); }
 
-void TTTYDisplaySettingsDlg::SetSwatch(QFrame* swatch, uint32_t& value, uint32_t color)
-{
+void TTTYDisplaySettingsDlg::SetSwatch(QFrame* swatch, uint32_t& value, uint32_t color) {
     value = color;
     QPalette palette = swatch->palette();
     palette.setColor(QPalette::Window, ToQColor(color));
     swatch->setPalette(palette);
 }
 
-void TTTYDisplaySettingsDlg::PickColor(QFrame* swatch, uint32_t& value)
-{
+void TTTYDisplaySettingsDlg::PickColor(QFrame* swatch, uint32_t& value) {
     uint32_t color = value;
-    if (FPrompts.ChooseColor(color))
-        SetSwatch(swatch, value, color);
+    if (FPrompts.ChooseColor(color)) SetSwatch(swatch, value, color);
 }

@@ -36,9 +36,7 @@ const TIndex& Index() {
     return index;
 }
 
-uint8_t ByteAt(uint32_t bytes, int n) {
-    return uint8_t(bytes >> (8 * n));
-}
+uint8_t ByteAt(uint32_t bytes, int n) { return uint8_t(bytes >> (8 * n)); }
 
 std::string Hex2(uint8_t value) {
     static const char digits[] = "0123456789ABCDEF";
@@ -87,8 +85,7 @@ void DisassembleOpcode(uint32_t Bytes, std::string& Text) {
     } else if (e.OperandKind == 2) {
         if (!Fill(Text, "nn", Hex2(ByteAt(Bytes, first + 1)) + Hex2(ByteAt(Bytes, first)))) {
             // LD (IX+d),n: the displacement comes first, then the immediate.
-            if (Fill(Text, "d", Hex2(ByteAt(Bytes, first))))
-                Fill(Text, "n", Hex2(ByteAt(Bytes, first + 1)));
+            if (Fill(Text, "d", Hex2(ByteAt(Bytes, first)))) Fill(Text, "n", Hex2(ByteAt(Bytes, first + 1)));
         }
     }
 }

@@ -19,8 +19,7 @@ const std::array<const char*, 8> kReg = {"B", "C", "D", "E", "H", "L", "(HL)", "
 const std::array<const char*, 4> kPair = {"BC", "DE", "HL", "SP"};
 const std::array<const char*, 4> kPairAF = {"BC", "DE", "HL", "AF"};
 const std::array<const char*, 8> kCond = {"NZ", "Z", "NC", "C", "PO", "PE", "P", "M"};
-const std::array<const char*, 8> kAlu = {"ADD A,", "ADC A,", "SUB ", "SBC A,",
-                                         "AND ",   "XOR ",   "OR ",  "CP "};
+const std::array<const char*, 8> kAlu = {"ADD A,", "ADC A,", "SUB ", "SBC A,", "AND ", "XOR ", "OR ", "CP "};
 const std::array<const char*, 8> kRot = {"RLC", "RRC", "RL", "RR", "SLA", "SRA", "SLL", "SRL"};
 
 std::string Hex(unsigned value) {
@@ -38,70 +37,66 @@ std::string MainText(int op) {
     const int x = op >> 6, y = (op >> 3) & 7, z = op & 7, p = y >> 1, q = y & 1;
     const std::string r = kReg[y];
     switch (x) {
-    case 0:
-        switch (z) {
-        case 0: {
-            static const std::array<const char*, 4> fixed = {"NOP", "EX AF,AF", "DJNZ (PC+e)",
-                                                             "JR (PC+e)"};
-            if (y < 4) return fixed[y];
-            return std::string("JR ") + kCond[y - 4] + ",(PC+e)";
-        }
-        case 1:
-            return q == 0 ? std::string("LD ") + kPair[p] + ",nn"
-                          : std::string("ADD HL,") + kPair[p];
-        case 2: {
-            static const std::array<const char*, 4> mem = {"(BC)", "(DE)", "(nn)", "(nn)"};
-            const std::string reg = p == 2 ? "HL" : "A";
-            return q == 0 ? "LD " + std::string(mem[p]) + "," + reg
-                          : "LD " + reg + "," + mem[p];
-        }
-        case 3:
-            return std::string(q == 0 ? "INC " : "DEC ") + kPair[p];
-        case 4:
-            return "INC " + r;
-        case 5:
-            return "DEC " + r;
-        case 6:
-            return "LD " + r + ",n";
-        default: {
-            static const std::array<const char*, 8> acc = {"RLCA", "RRCA", "RLA", "RRA",
-                                                           "DAA",  "CPL",  "SCF", "CCF"};
-            return acc[y];
-        }
-        }
-    case 1:
-        if (y == 6 && z == 6) return "HALT";
-        return "LD " + r + "," + kReg[z];
-    case 2:
-        return std::string(kAlu[y]) + kReg[z];
-    default:
-        switch (z) {
         case 0:
-            return std::string("RET ") + kCond[y];
-        case 1:
-            if (q == 0) return std::string("POP ") + kPairAF[p];
-            {
-                static const std::array<const char*, 4> misc = {"RET", "EXX", "JP (HL)",
-                                                                "LD SP,HL"};
-                return misc[p];
+            switch (z) {
+                case 0: {
+                    static const std::array<const char*, 4> fixed = {"NOP", "EX AF,AF", "DJNZ (PC+e)", "JR (PC+e)"};
+                    if (y < 4) return fixed[y];
+                    return std::string("JR ") + kCond[y - 4] + ",(PC+e)";
+                }
+                case 1:
+                    return q == 0 ? std::string("LD ") + kPair[p] + ",nn" : std::string("ADD HL,") + kPair[p];
+                case 2: {
+                    static const std::array<const char*, 4> mem = {"(BC)", "(DE)", "(nn)", "(nn)"};
+                    const std::string reg = p == 2 ? "HL" : "A";
+                    return q == 0 ? "LD " + std::string(mem[p]) + "," + reg : "LD " + reg + "," + mem[p];
+                }
+                case 3:
+                    return std::string(q == 0 ? "INC " : "DEC ") + kPair[p];
+                case 4:
+                    return "INC " + r;
+                case 5:
+                    return "DEC " + r;
+                case 6:
+                    return "LD " + r + ",n";
+                default: {
+                    static const std::array<const char*, 8> acc = {"RLCA", "RRCA", "RLA", "RRA",
+                                                                   "DAA",  "CPL",  "SCF", "CCF"};
+                    return acc[y];
+                }
             }
+        case 1:
+            if (y == 6 && z == 6) return "HALT";
+            return "LD " + r + "," + kReg[z];
         case 2:
-            return std::string("JP ") + kCond[y] + ",(nn)";
-        case 3: {
-            static const std::array<const char*, 8> misc = {
-                "JP (nn)", "", "OUT (n),A", "IN A,(n)", "EX (SP),HL", "EX DE,HL", "DI", "EI"};
-            return misc[y];
-        }
-        case 4:
-            return std::string("CALL ") + kCond[y] + ",(nn)";
-        case 5:
-            if (q == 0) return std::string("PUSH ") + kPairAF[p];
-            return p == 0 ? "CALL (nn)" : "";
-        case 6:
-            return std::string(kAlu[y]) + "n";
+            return std::string(kAlu[y]) + kReg[z];
         default:
-            return "RST " + Hex(unsigned(y) * 8) + "H";
-        }
+            switch (z) {
+                case 0:
+                    return std::string("RET ") + kCond[y];
+                case 1:
+                    if (q == 0) return std::string("POP ") + kPairAF[p];
+                    {
+                        static const std::array<const char*, 4> misc = {"RET", "EXX", "JP (HL)", "LD SP,HL"};
+                        return misc[p];
+                    }
+                case 2:
+                    return std::string("JP ") + kCond[y] + ",(nn)";
+                case 3: {
+                    static const std::array<const char*, 8> misc = {"JP (nn)",    "",         "OUT (n),A", "IN A,(n)",
+                                                                    "EX (SP),HL", "EX DE,HL", "DI",        "EI"};
+                    return misc[y];
+                }
+                case 4:
+                    return std::string("CALL ") + kCond[y] + ",(nn)";
+                case 5:
+                    if (q == 0) return std::string("PUSH ") + kPairAF[p];
+                    return p == 0 ? "CALL (nn)" : "";
+                case 6:
+                    return std::string(kAlu[y]) + "n";
+                default:
+                    return "RST " + Hex(unsigned(y) * 8) + "H";
+            }
     }
 }
 
@@ -127,29 +122,28 @@ std::string ExtendedText(int op) {
     }
     if (x != 1) return "";
     switch (z) {
-    case 0:
-        return y == 6 ? "IN F,(C)* / IN (C)*" : std::string("IN ") + kReg[y] + ",(C)";
-    case 1:
-        return y == 6 ? "OUT (C),0*" : std::string("OUT (C),") + kReg[y];
-    case 2:
-        return std::string(q == 0 ? "SBC HL," : "ADC HL,") + kPair[p];
-    case 3:
-        return q == 0 ? std::string("LD (nn),") + kPair[p]
-                      : std::string("LD ") + kPair[p] + ",(nn)";
-    case 4:
-        return y == 0 ? "NEG" : "NEG*";
-    case 5:
-        return y == 0 ? "RETN" : y == 1 ? "RETI" : "RETN*";
-    case 6: {
-        static const std::array<const char*, 8> im = {"IM 0",  "IM 0/1*", "IM 1",  "IM 2",
-                                                      "IM 0*", "IM 0/1*", "IM 1*", "IM 2*"};
-        return im[y];
-    }
-    default: {
-        static const std::array<const char*, 8> misc = {"LD I,A", "LD R,A", "LD A,I", "LD A,R",
-                                                        "RRD",    "RLD",    "",       ""};
-        return misc[y];
-    }
+        case 0:
+            return y == 6 ? "IN F,(C)* / IN (C)*" : std::string("IN ") + kReg[y] + ",(C)";
+        case 1:
+            return y == 6 ? "OUT (C),0*" : std::string("OUT (C),") + kReg[y];
+        case 2:
+            return std::string(q == 0 ? "SBC HL," : "ADC HL,") + kPair[p];
+        case 3:
+            return q == 0 ? std::string("LD (nn),") + kPair[p] : std::string("LD ") + kPair[p] + ",(nn)";
+        case 4:
+            return y == 0 ? "NEG" : "NEG*";
+        case 5:
+            return y == 0 ? "RETN" : y == 1 ? "RETI" : "RETN*";
+        case 6: {
+            static const std::array<const char*, 8> im = {"IM 0",  "IM 0/1*", "IM 1",  "IM 2",
+                                                          "IM 0*", "IM 0/1*", "IM 1*", "IM 2*"};
+            return im[y];
+        }
+        default: {
+            static const std::array<const char*, 8> misc = {"LD I,A", "LD R,A", "LD A,I", "LD A,R",
+                                                            "RRD",    "RLD",    "",       ""};
+            return misc[y];
+        }
     }
 }
 
@@ -263,23 +257,23 @@ std::vector<TOpcodeEntry> BuildTable() {
     rows.reserve(OpcodeTableRowCount);
     for (int op = 0; op < 256; ++op) {
         switch (op) {
-        case kCB:
-            for (int cb = 0; cb < 256; ++cb) Add(rows, 1, kCB, 0, cb, BitText(cb));
-            break;
-        case kDD:
-            AddIndexPage(rows, kDD, "IX");
-            break;
-        case kFD:
-            AddIndexPage(rows, kFD, "IY");
-            break;
-        case kED:
-            for (int ed = 0; ed < 256; ++ed) {
-                std::string text = ExtendedText(ed);
-                if (!text.empty()) Add(rows, 1, kED, 0, ed, std::move(text));
-            }
-            break;
-        default:
-            Add(rows, 0, 0, 0, op, MainText(op));
+            case kCB:
+                for (int cb = 0; cb < 256; ++cb) Add(rows, 1, kCB, 0, cb, BitText(cb));
+                break;
+            case kDD:
+                AddIndexPage(rows, kDD, "IX");
+                break;
+            case kFD:
+                AddIndexPage(rows, kFD, "IY");
+                break;
+            case kED:
+                for (int ed = 0; ed < 256; ++ed) {
+                    std::string text = ExtendedText(ed);
+                    if (!text.empty()) Add(rows, 1, kED, 0, ed, std::move(text));
+                }
+                break;
+            default:
+                Add(rows, 0, 0, 0, op, MainText(op));
         }
     }
     return rows;

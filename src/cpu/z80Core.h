@@ -8,6 +8,7 @@
 
 #define TAVRIN_Z80_INLINE inline __attribute__((always_inline))
 
+// clang-format off
 // Expands M(n) for every opcode value n, giving one switch case each.
 #define TAVRIN_Z80_CASES16(M, h)                                                              \
     M(h + 0x0) M(h + 0x1) M(h + 0x2) M(h + 0x3) M(h + 0x4) M(h + 0x5) M(h + 0x6) M(h + 0x7) \
@@ -19,6 +20,7 @@
     TAVRIN_Z80_CASES16(M, 0x90) TAVRIN_Z80_CASES16(M, 0xA0) TAVRIN_Z80_CASES16(M, 0xB0)         \
     TAVRIN_Z80_CASES16(M, 0xC0) TAVRIN_Z80_CASES16(M, 0xD0) TAVRIN_Z80_CASES16(M, 0xE0)         \
     TAVRIN_Z80_CASES16(M, 0xF0)
+// clang-format on
 
 namespace z80 {
 
@@ -52,9 +54,8 @@ inline constexpr FlagTable kFlagTable;
 
 struct TZ80Core {
     using C = TCpuEmu;
-    static constexpr int kC = C::kC, kB = C::kB, kE = C::kE, kD = C::kD, kL = C::kL, kH = C::kH,
-                         kF = C::kF, kA = C::kA, kIXL = C::kIXL, kIXH = C::kIXH, kIYL = C::kIYL,
-                         kIYH = C::kIYH;
+    static constexpr int kC = C::kC, kB = C::kB, kE = C::kE, kD = C::kD, kL = C::kL, kH = C::kH, kF = C::kF, kA = C::kA,
+                         kIXL = C::kIXL, kIXH = C::kIXH, kIYL = C::kIYL, kIYH = C::kIYH;
 
     static TAVRIN_Z80_INLINE uint8_t Szp(uint8_t v) { return z80::kFlagTable.szp[v]; }
 
@@ -67,9 +68,7 @@ struct TZ80Core {
     // R counts opcode fetches in its low seven bits; bit 7 only changes by LD R,A.
     static TAVRIN_Z80_INLINE void CountR(C& c) { ++c.rCount_; }
 
-    static TAVRIN_Z80_INLINE uint16_t Pair(const C& c, int lo) {
-        return uint16_t(c.reg_[lo] | (c.reg_[lo + 1] << 8));
-    }
+    static TAVRIN_Z80_INLINE uint16_t Pair(const C& c, int lo) { return uint16_t(c.reg_[lo] | (c.reg_[lo + 1] << 8)); }
     static TAVRIN_Z80_INLINE void SetPair(C& c, int lo, uint16_t v) {
         c.reg_[lo] = uint8_t(v);
         c.reg_[lo + 1] = uint8_t(v >> 8);
@@ -107,17 +106,15 @@ struct TZ80Core {
     static TAVRIN_Z80_INLINE uint8_t Add8(uint8_t a, uint8_t b, unsigned carry, uint8_t& f) {
         const unsigned r = unsigned(a) + b + carry;
         const uint8_t res = uint8_t(r);
-        f = uint8_t((res & z80::FS) | (res == 0 ? z80::FZ : 0) | (a & z80::FXY) |
-                    ((a ^ b ^ r) & z80::FH) | ((((a ^ ~unsigned(b)) & (a ^ res)) & 0x80) >> 5) |
-                    ((r >> 8) & z80::FC));
+        f = uint8_t((res & z80::FS) | (res == 0 ? z80::FZ : 0) | (a & z80::FXY) | ((a ^ b ^ r) & z80::FH) |
+                    ((((a ^ ~unsigned(b)) & (a ^ res)) & 0x80) >> 5) | ((r >> 8) & z80::FC));
         return res;
     }
     static TAVRIN_Z80_INLINE uint8_t Sub8(uint8_t a, uint8_t b, unsigned carry, uint8_t& f) {
         const unsigned r = unsigned(a) - b - carry;
         const uint8_t res = uint8_t(r);
-        f = uint8_t((res & z80::FS) | (res == 0 ? z80::FZ : 0) | (a & z80::FXY) |
-                    ((a ^ b ^ r) & z80::FH) | ((((a ^ b) & (a ^ res)) & 0x80) >> 5) |
-                    ((r >> 8) & z80::FC) | z80::FN);
+        f = uint8_t((res & z80::FS) | (res == 0 ? z80::FZ : 0) | (a & z80::FXY) | ((a ^ b ^ r) & z80::FH) |
+                    ((((a ^ b) & (a ^ res)) & 0x80) >> 5) | ((r >> 8) & z80::FC) | z80::FN);
         return res;
     }
 

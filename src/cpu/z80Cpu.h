@@ -69,9 +69,15 @@ public:
     uint8_t RegisterIYL() const { return reg_[kIYL]; }
     void SetRegisterIYL(uint8_t v) { reg_[kIYL] = v; }
     uint8_t RegisterPCH() const { return uint8_t(pc_ >> 8); }
-    void SetRegisterPCH(uint8_t v) { pc_ = uint16_t((pc_ & 0x00FF) | (v << 8)); NextPC = pc_; }
+    void SetRegisterPCH(uint8_t v) {
+        pc_ = uint16_t((pc_ & 0x00FF) | (v << 8));
+        NextPC = pc_;
+    }
     uint8_t RegisterPCL() const { return uint8_t(pc_); }
-    void SetRegisterPCL(uint8_t v) { pc_ = uint16_t((pc_ & 0xFF00) | v); NextPC = pc_; }
+    void SetRegisterPCL(uint8_t v) {
+        pc_ = uint16_t((pc_ & 0xFF00) | v);
+        NextPC = pc_;
+    }
     uint8_t RegisterSPH() const { return uint8_t(sp_ >> 8); }
     void SetRegisterSPH(uint8_t v) { sp_ = uint16_t((sp_ & 0x00FF) | (v << 8)); }
     uint8_t RegisterSPL() const { return uint8_t(sp_); }

@@ -39,14 +39,22 @@ constexpr int IndexLo() {
 
 TAVRIN_Z80_INLINE bool Condition(uint8_t f, int cc) {
     switch (cc) {
-        case 0: return !(f & FZ);
-        case 1: return (f & FZ) != 0;
-        case 2: return !(f & FC);
-        case 3: return (f & FC) != 0;
-        case 4: return !(f & FP);
-        case 5: return (f & FP) != 0;
-        case 6: return !(f & FS);
-        default: return (f & FS) != 0;
+        case 0:
+            return !(f & FZ);
+        case 1:
+            return (f & FZ) != 0;
+        case 2:
+            return !(f & FC);
+        case 3:
+            return (f & FC) != 0;
+        case 4:
+            return !(f & FP);
+        case 5:
+            return (f & FP) != 0;
+        case 6:
+            return !(f & FS);
+        default:
+            return (f & FS) != 0;
     }
 }
 
@@ -67,17 +75,25 @@ struct TZ80Exec : TZ80Core {
     // 16-bit register pair p for LD rp,nn / INC rp / DEC rp / ADD HL,rp.
     template <int X, int P>
     static TAVRIN_Z80_INLINE uint16_t GetRp(C& c) {
-        if constexpr (P == 0) return Pair(c, kC);
-        else if constexpr (P == 1) return Pair(c, kE);
-        else if constexpr (P == 2) return Pair(c, IndexLo<X>());
-        else return c.sp_;
+        if constexpr (P == 0)
+            return Pair(c, kC);
+        else if constexpr (P == 1)
+            return Pair(c, kE);
+        else if constexpr (P == 2)
+            return Pair(c, IndexLo<X>());
+        else
+            return c.sp_;
     }
     template <int X, int P>
     static TAVRIN_Z80_INLINE void SetRp(C& c, uint16_t v) {
-        if constexpr (P == 0) SetPair(c, kC, v);
-        else if constexpr (P == 1) SetPair(c, kE, v);
-        else if constexpr (P == 2) SetPair(c, IndexLo<X>(), v);
-        else c.sp_ = v;
+        if constexpr (P == 0)
+            SetPair(c, kC, v);
+        else if constexpr (P == 1)
+            SetPair(c, kE, v);
+        else if constexpr (P == 2)
+            SetPair(c, IndexLo<X>(), v);
+        else
+            c.sp_ = v;
     }
     // PUSH / POP pairs: p = 3 is AF.
     template <int X, int P>
@@ -350,16 +366,24 @@ TAVRIN_Z80_INLINE void TZ80Exec::CbOp(C& c) {
     if constexpr (z == 6) {
         const uint16_t address = Pair(c, kL);
         uint8_t& m = c.mem_[address];
-        if constexpr (x == 0) m = Rot<y>(m, reg[kF]);
-        else if constexpr (x == 1) BitTest(c, y, m);
-        else if constexpr (x == 2) m = uint8_t(m & ~(1u << y));
-        else m = uint8_t(m | (1u << y));
+        if constexpr (x == 0)
+            m = Rot<y>(m, reg[kF]);
+        else if constexpr (x == 1)
+            BitTest(c, y, m);
+        else if constexpr (x == 2)
+            m = uint8_t(m & ~(1u << y));
+        else
+            m = uint8_t(m | (1u << y));
     } else {
         uint8_t& r = reg[PlainReg(z)];
-        if constexpr (x == 0) r = Rot<y>(r, reg[kF]);
-        else if constexpr (x == 1) BitTest(c, y, r);
-        else if constexpr (x == 2) r = uint8_t(r & ~(1u << y));
-        else r = uint8_t(r | (1u << y));
+        if constexpr (x == 0)
+            r = Rot<y>(r, reg[kF]);
+        else if constexpr (x == 1)
+            BitTest(c, y, r);
+        else if constexpr (x == 2)
+            r = uint8_t(r & ~(1u << y));
+        else
+            r = uint8_t(r | (1u << y));
     }
 }
 
@@ -389,22 +413,36 @@ void TZ80Core::IndexedCb(C& c, uint16_t address) {
             if (z != 6) c.reg_[PlainReg(z)] = res;
             break;
         }
-        case 1: BitTest(c, y, m); break;
-        case 2: m = uint8_t(m & ~(1u << y)); break;
-        default: m = uint8_t(m | (1u << y)); break;
+        case 1:
+            BitTest(c, y, m);
+            break;
+        case 2:
+            m = uint8_t(m & ~(1u << y));
+            break;
+        default:
+            m = uint8_t(m | (1u << y));
+            break;
     }
 }
 
 uint8_t TZ80Core::RotRuntime(int y, uint8_t v, uint8_t& f) {
     switch (y) {
-        case 0: return Rot<0>(v, f);
-        case 1: return Rot<1>(v, f);
-        case 2: return Rot<2>(v, f);
-        case 3: return Rot<3>(v, f);
-        case 4: return Rot<4>(v, f);
-        case 5: return Rot<5>(v, f);
-        case 6: return Rot<6>(v, f);
-        default: return Rot<7>(v, f);
+        case 0:
+            return Rot<0>(v, f);
+        case 1:
+            return Rot<1>(v, f);
+        case 2:
+            return Rot<2>(v, f);
+        case 3:
+            return Rot<3>(v, f);
+        case 4:
+            return Rot<4>(v, f);
+        case 5:
+            return Rot<5>(v, f);
+        case 6:
+            return Rot<6>(v, f);
+        default:
+            return Rot<7>(v, f);
     }
 }
 

@@ -33,7 +33,7 @@ TAVRIN_Z80_INLINE void TZ80Ed::Group1(C& c) {
     uint8_t& f = reg[kF];
     uint8_t& a = reg[kA];
     switch (z) {
-        case 0: {  // IN r,(C); ED 70 only sets the flags
+        case 0: {              // IN r,(C); ED 70 only sets the flags
             uint8_t v = 0xFF;  // idle bus when the handler answers nothing
             PortRead(c, Pair(c, kC), v);
             f = uint8_t(Szp(v) | (f & z80::FC));
@@ -58,7 +58,8 @@ TAVRIN_Z80_INLINE void TZ80Ed::Group1(C& c) {
             }
             const uint16_t res = uint16_t(r);
             f = uint8_t(((res >> 8) & z80::FS) | (res == 0 ? z80::FZ : 0) | ((hl >> 8) & z80::FXY) |
-                        (((hl ^ rr ^ r) >> 8) & z80::FH) | (overflow >> 13) | ((r >> 16) & z80::FC) | (q ? 0 : z80::FN));
+                        (((hl ^ rr ^ r) >> 8) & z80::FH) | (overflow >> 13) | ((r >> 16) & z80::FC) |
+                        (q ? 0 : z80::FN));
             SetPair(c, kL, res);
             break;
         }
@@ -91,8 +92,12 @@ TAVRIN_Z80_INLINE void TZ80Ed::Group1(C& c) {
             break;
         default:
             switch (y) {
-                case 0: c.i_ = a; break;
-                case 1: c.SetRegisterR(a); break;
+                case 0:
+                    c.i_ = a;
+                    break;
+                case 1:
+                    c.SetRegisterR(a);
+                    break;
                 case 2:
                 case 3:
                     a = y == 2 ? c.i_ : c.RegisterR();
@@ -114,7 +119,8 @@ TAVRIN_Z80_INLINE void TZ80Ed::Group1(C& c) {
                     f = uint8_t(Szp(a) | (f & z80::FC));
                     break;
                 }
-                default: break;  // ED 77, ED 7F
+                default:
+                    break;  // ED 77, ED 7F
             }
             break;
     }
@@ -155,7 +161,7 @@ TAVRIN_Z80_INLINE void TZ80Ed::Block(C& c) {
             break;
         }
         case 2:
-        case 3: {  // INI IND INIR INDR / OUTI OUTD OTIR OTDR
+        case 3: {                               // INI IND INIR INDR / OUTI OUTD OTIR OTDR
             const uint16_t port = Pair(c, kC);  // B before the decrement
             uint8_t v;
             if ((op & 3) == 2) {

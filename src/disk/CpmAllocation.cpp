@@ -16,17 +16,19 @@ constexpr int DirEntrySize = 32;
 int CharRank(unsigned char c) {
     if (c >= 'a' && c <= 'z') c = static_cast<unsigned char>(c - 'a' + 'A');
     int cls = 0;
-    if (c >= '0' && c <= '9') cls = 1;
-    else if (c >= 'A' && c <= 'Z') cls = 2;
-    else if (c >= 0x80) cls = 3;
+    if (c >= '0' && c <= '9')
+        cls = 1;
+    else if (c >= 'A' && c <= 'Z')
+        cls = 2;
+    else if (c >= 0x80)
+        cls = 3;
     return cls * 256 + c;
 }
 
 }  // namespace
 
 int CpmDataBlockCount(const TDiskDrive& Drive, int ReservedTracks) {
-    const int64_t dataRecords =
-        int64_t{std::max(0, Drive.TrackCount - ReservedTracks)} * Drive.SectorsPerTrack;
+    const int64_t dataRecords = int64_t{std::max(0, Drive.TrackCount - ReservedTracks)} * Drive.SectorsPerTrack;
     const int64_t blocks = dataRecords * TDiskDrive::RecordSize / TDiskDrive::GetBlockSize();
     return static_cast<int>(std::clamp<int64_t>(blocks, 1, TDiskDrive::GetBlockCount()));
 }
@@ -102,24 +104,19 @@ int CpmCompareKeys(const std::string& A, const std::string& B) {
     return A.size() < B.size() ? -1 : 1;
 }
 
-std::string CpmFileKey(uint8_t User, const std::string& FileName) {
-    return std::to_string(User) + ":" + FileName;
-}
+std::string CpmFileKey(uint8_t User, const std::string& FileName) { return std::to_string(User) + ":" + FileName; }
 
 TCpmDiskFileInfoList::TCpmDiskFileInfoList()
     : TCpmDiskFileInfoList(StandardBlockCount, StandardBlockSize, StandardDirEntries) {}
 
 TCpmDiskFileInfoList::TCpmDiskFileInfoList(int BlockCount, int BlockSize_, int DirEntries)
-    : Allocation(static_cast<uint16_t>(std::clamp(BlockCount, 1, 65535) - 1)),
-      BlockSize(std::max(BlockSize_, 1)) {
-    DirBlocks = static_cast<uint16_t>(
-        (int64_t{std::max(DirEntries, 0)} * DirEntrySize + BlockSize - 1) / BlockSize);
+    : Allocation(static_cast<uint16_t>(std::clamp(BlockCount, 1, 65535) - 1)), BlockSize(std::max(BlockSize_, 1)) {
+    DirBlocks = static_cast<uint16_t>((int64_t{std::max(DirEntries, 0)} * DirEntrySize + BlockSize - 1) / BlockSize);
     MarkDirectoryBlocks();
 }
 
 TCpmDiskFileInfoList::TCpmDiskFileInfoList(const TDiskDrive& Drive)
-    : TCpmDiskFileInfoList(CpmDataBlockCount(Drive, 2), TDiskDrive::GetBlockSize(),
-                           TDiskDrive::GetDirEntryCount()) {}
+    : TCpmDiskFileInfoList(CpmDataBlockCount(Drive, 2), TDiskDrive::GetBlockSize(), TDiskDrive::GetDirEntryCount()) {}
 
 void TCpmDiskFileInfoList::MarkDirectoryBlocks() {
     for (uint16_t b = 0; b < DirBlocks; ++b) Allocation.AllocateBlock(b);
@@ -152,19 +149,17 @@ const TCpmDiskFileInfo* TCpmDiskFileInfoList::GetItem(int i) const {
 }
 
 int TCpmDiskFileInfoList::IndexOf(const std::string& Key) const {
-    const auto it = std::lower_bound(FItems.begin(), FItems.end(), Key,
-                                     [](const auto& item, const std::string& key) {
-                                         return CpmCompareKeys(item.first, key) < 0;
-                                     });
+    const auto it = std::lower_bound(FItems.begin(), FItems.end(), Key, [](const auto& item, const std::string& key) {
+        return CpmCompareKeys(item.first, key) < 0;
+    });
     if (it == FItems.end() || CpmCompareKeys(it->first, Key) != 0) return -1;
     return static_cast<int>(it - FItems.begin());
 }
 
 int TCpmDiskFileInfoList::Add(const std::string& Key, const TCpmDiskFileInfo& Item) {
-    const auto it = std::lower_bound(FItems.begin(), FItems.end(), Key,
-                                     [](const auto& item, const std::string& key) {
-                                         return CpmCompareKeys(item.first, key) < 0;
-                                     });
+    const auto it = std::lower_bound(FItems.begin(), FItems.end(), Key, [](const auto& item, const std::string& key) {
+        return CpmCompareKeys(item.first, key) < 0;
+    });
     const int at = static_cast<int>(it - FItems.begin());
     if (it != FItems.end() && CpmCompareKeys(it->first, Key) == 0) {
         *it = {Key, Item};
@@ -227,10 +222,9 @@ void TCpmDiskExtentList::AddExtent(uint16_t DirIndex, const TCpmDirEntry& Entry)
     info.DirIndex = DirIndex;
     info.RecordCount = Entry[15];
     // After every entry of an equal number, so ties keep directory order.
-    const auto at = std::upper_bound(Items.begin(), Items.end(), info,
-                                     [](const TCpmDiskExtentInfo& a, const TCpmDiskExtentInfo& b) {
-                                         return CompareExtents(a, b) < 0;
-                                     });
+    const auto at = std::upper_bound(
+        Items.begin(), Items.end(), info,
+        [](const TCpmDiskExtentInfo& a, const TCpmDiskExtentInfo& b) { return CompareExtents(a, b) < 0; });
     Items.insert(at, info);
 }
 

@@ -45,13 +45,9 @@ bool IsValidNamePart(const std::string& part) {
 
 }  // namespace
 
-std::string CpmEntryGetName(const TCpmDirEntry& Entry) {
-    return ReadField(Entry, NameOffset, NameLength);
-}
+std::string CpmEntryGetName(const TCpmDirEntry& Entry) { return ReadField(Entry, NameOffset, NameLength); }
 
-std::string CpmEntryGetExt(const TCpmDirEntry& Entry) {
-    return ReadField(Entry, TypeOffset, TypeLength);
-}
+std::string CpmEntryGetExt(const TCpmDirEntry& Entry) { return ReadField(Entry, TypeOffset, TypeLength); }
 
 std::string CpmEntryGetFullName(const TCpmDirEntry& Entry) {
     const std::string ext = CpmEntryGetExt(Entry);
@@ -113,8 +109,7 @@ bool CpmIsValidName(const std::string& Name) {
 }
 
 void CheckCpmFileName(const std::string& Name) {
-    if (!CpmIsValidName(Name))
-        throw std::runtime_error("The name \"" + Name + "\" is not a valid CPM file name!");
+    if (!CpmIsValidName(Name)) throw std::runtime_error("The name \"" + Name + "\" is not a valid CPM file name!");
 }
 
 void CpmEntrySetName(const std::string& Name, TCpmDirEntry& Entry, bool KeepHighBits) {

@@ -60,18 +60,18 @@ void TCpmDiskDrive::NoteRepeatedExtent(uint16_t DirIndex, const TCpmDirEntry& En
     const uint16_t extent = CpmEntryGetExtentNo(Entry);
     const auto [first, fresh] = Seen.emplace(file + ":" + std::to_string(extent), DirIndex);
     if (fresh) return;
-    FProblems.push_back("Directory entries " + std::to_string(first->second) + " and " +
-                        std::to_string(DirIndex) + " both hold extent " + std::to_string(extent) +
-                        " of the file \"" + name + "\" in user area " + std::to_string(Entry[0]) + ".");
+    FProblems.push_back("Directory entries " + std::to_string(first->second) + " and " + std::to_string(DirIndex) +
+                        " both hold extent " + std::to_string(extent) + " of the file \"" + name + "\" in user area " +
+                        std::to_string(Entry[0]) + ".");
     FRepeatedExtents.emplace(file, extent);
 }
 
 void TCpmDiskDrive::CheckNoRepeatedExtent(const std::string& Name, uint8_t User) const {
     const auto found = FRepeatedExtents.find(FileIdentity(User, Name));
     if (found == FRepeatedExtents.end()) return;
-    throw EDiskError("The file \"" + Name + "\" has more than one directory entry for extent " +
-                         std::to_string(found->second) + "!",
-                     EDiskError::BadPosition);
+    throw EDiskError(
+        "The file \"" + Name + "\" has more than one directory entry for extent " + std::to_string(found->second) + "!",
+        EDiskError::BadPosition);
 }
 
 // Points the drive at a record counted from track 2 sector 0. A record
@@ -89,22 +89,19 @@ void TCpmDiskDrive::SelectRecord(int32_t Record) {
 // Reads the directory record that holds entry Index into SectorBuffer.
 void TCpmDiskDrive::LoadDirRecord(uint16_t Index) {
     if (!Disk) throw EDiskError("No disk file is currently selected!", EDiskError::NoDisk);
-    if (Index >= DirEntries)
-        throw EDiskError("Directory entry does not exist!", EDiskError::BadPosition);
+    if (Index >= DirEntries) throw EDiskError("Directory entry does not exist!", EDiskError::BadPosition);
     SelectRecord(Index / EntriesPerRecord);
     Disk->ReadSector(SectorBuffer.data());
 }
 
 void TCpmDiskDrive::ReadDirEntry(uint16_t Index, TCpmDirEntry& Entry) {
     LoadDirRecord(Index);
-    std::memcpy(Entry.data(), SectorBuffer.data() + (Index % EntriesPerRecord) * DirEntrySize,
-                DirEntrySize);
+    std::memcpy(Entry.data(), SectorBuffer.data() + (Index % EntriesPerRecord) * DirEntrySize, DirEntrySize);
 }
 
 void TCpmDiskDrive::WriteDirEntry(uint16_t Index, const TCpmDirEntry& Entry) {
     LoadDirRecord(Index);
-    std::memcpy(SectorBuffer.data() + (Index % EntriesPerRecord) * DirEntrySize, Entry.data(),
-                DirEntrySize);
+    std::memcpy(SectorBuffer.data() + (Index % EntriesPerRecord) * DirEntrySize, Entry.data(), DirEntrySize);
     Disk->WriteSector(SectorBuffer.data());
 }
 
@@ -120,9 +117,7 @@ void TCpmDiskDrive::WriteDataRecord(int32_t Record, const uint8_t* Buffer) {
 
 void TCpmDiskDrive::GetFileList(TCpmDiskFileInfoList& Dest) const { Dest.Assign(*FileList); }
 
-bool TCpmDiskDrive::IsDataBlock(uint16_t Block) const {
-    return Block >= FileList->DirBlocks && Block < BlockCount;
-}
+bool TCpmDiskDrive::IsDataBlock(uint16_t Block) const { return Block >= FileList->DirBlocks && Block < BlockCount; }
 
 // Counts the entry's claims on its blocks and notes pointers that cannot be
 // followed. Only entries that own blocks (all but free ones) take part.
@@ -135,8 +130,7 @@ void TCpmDiskDrive::ClaimBlocks(uint16_t DirIndex, const TCpmDirEntry& Entry) {
             FProblems.push_back("Directory entry " + std::to_string(DirIndex) + " refers to block " +
                                 std::to_string(b) + " outside the data area.");
         } else if (++FClaims[b] == 2) {
-            FProblems.push_back("Block " + std::to_string(b) +
-                                " is claimed by more than one directory entry.");
+            FProblems.push_back("Block " + std::to_string(b) + " is claimed by more than one directory entry.");
         }
     }
 }
@@ -153,28 +147,25 @@ void TCpmDiskDrive::ReleaseBlocks(const TCpmDirEntry& Entry) {
     }
 }
 
-void TCpmDiskDrive::CheckExtentBlocks(const std::string& Name,
-                                      const TCpmDiskExtentInfo& Extent) const {
+void TCpmDiskDrive::CheckExtentBlocks(const std::string& Name, const TCpmDiskExtentInfo& Extent) const {
     for (int p = 0; p < 8; ++p) {
         const auto b = static_cast<uint16_t>(Extent.Pointers[2 * p] | (Extent.Pointers[2 * p + 1] << 8));
         if (b == 0) continue;
         if (!IsDataBlock(b))
-            throw EDiskError("The file \"" + Name + "\" refers to block " + std::to_string(b) +
-                                 " outside the data area!",
-                             EDiskError::BadPosition);
+            throw EDiskError(
+                "The file \"" + Name + "\" refers to block " + std::to_string(b) + " outside the data area!",
+                EDiskError::BadPosition);
         if (FClaims[b] > 1)
-            throw EDiskError("The file \"" + Name + "\" shares block " + std::to_string(b) +
-                                 " with another directory entry!",
-                             EDiskError::BadPosition);
+            throw EDiskError(
+                "The file \"" + Name + "\" shares block " + std::to_string(b) + " with another directory entry!",
+                EDiskError::BadPosition);
     }
 }
 
-bool TCpmDiskDrive::EntryBelongs(const TCpmDirEntry& Entry, const std::string& Name,
-                                 uint8_t User) const {
+bool TCpmDiskDrive::EntryBelongs(const TCpmDirEntry& Entry, const std::string& Name, uint8_t User) const {
     if (Entry[0] != User || Entry[0] == CpmFreeEntry) return false;
     const std::string full = CpmEntryGetFullName(Entry);
-    return full.size() == Name.size() &&
-           std::equal(full.begin(), full.end(), Name.begin(), [](char a, char b) {
+    return full.size() == Name.size() && std::equal(full.begin(), full.end(), Name.begin(), [](char a, char b) {
                auto up = [](char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; };
                return up(a) == up(b);
            });

@@ -30,8 +30,8 @@
 
 using TCpmDirEntry = std::array<uint8_t, 32>;
 
-constexpr uint8_t CpmFreeEntry = 0xE5;       // user byte of a free entry
-constexpr uint8_t CpmMaxUser = 15;           // highest listed user area
+constexpr uint8_t CpmFreeEntry = 0xE5;  // user byte of a free entry
+constexpr uint8_t CpmMaxUser = 15;      // highest listed user area
 // Every entry but a free one owns the blocks it names: whatever wrote a
 // user byte above 31 may still hold data there, so no import reuses them.
 inline bool CpmEntryOwnsBlocks(const TCpmDirEntry& Entry) { return Entry[0] != CpmFreeEntry; }
@@ -118,10 +118,10 @@ public:
 
 struct TCpmDiskFileInfo {
     uint8_t User = 0;
-    std::string FileName;   // NAME.EXT, or NAME with a blank type
-    int32_t Records = 0;    // sum of RC over the file's entries
+    std::string FileName;  // NAME.EXT, or NAME with a blank type
+    int32_t Records = 0;   // sum of RC over the file's entries
     int32_t ExtentCount = 0;
-    int32_t Blocks = 0;     // non-zero block pointers over the entries
+    int32_t Blocks = 0;  // non-zero block pointers over the entries
     uint8_t Attributes = 0;
 
     void Assign(const TCpmDiskFileInfo& Source) { *this = Source; }
@@ -238,16 +238,14 @@ public:
 
     bool FileExists(const std::string& Name, uint8_t User);
     void DeleteFile(const std::string& Name, uint8_t User);
-    void SetFileAttributes(const std::string& Name, uint8_t Attributes, int& Index,
-                           uint8_t NewUser, uint8_t User);
-    void RenameFile(const std::string& OldName, const std::string& NewName, int& Index,
-                    uint8_t User);
+    void SetFileAttributes(const std::string& Name, uint8_t Attributes, int& Index, uint8_t NewUser, uint8_t User);
+    void RenameFile(const std::string& OldName, const std::string& NewName, int& Index, uint8_t User);
     void ExportFile(const std::string& Name, bool TextMode, std::ostream& Stream, uint8_t User);
     void ExportFile(const std::string& Name, bool TextMode, TCpmExportSink& Sink, uint8_t User);
     // Copies Size bytes of Stream into a new file; returns the bytes written
     // (whole records). A failure of any kind leaves the image as it was.
-    int32_t ImportFile(const std::string& Name, std::istream& Stream, int32_t Size, int& Index,
-                       uint8_t User, uint8_t PadByte);
+    int32_t ImportFile(const std::string& Name, std::istream& Stream, int32_t Size, int& Index, uint8_t User,
+                       uint8_t PadByte);
 
     // Records counted from track 2 sector 0 (block b starts at record 16 b);
     // a record outside the image's tracks is EDiskError code 2.
@@ -268,8 +266,7 @@ private:
     // Refuses to follow a file whose extent is held by two entries: joining
     // or changing both would spread the damage.
     void CheckNoRepeatedExtent(const std::string& Name, uint8_t User) const;
-    void NoteRepeatedExtent(uint16_t DirIndex, const TCpmDirEntry& Entry,
-                            std::map<std::string, uint16_t>& Seen);
+    void NoteRepeatedExtent(uint16_t DirIndex, const TCpmDirEntry& Entry, std::map<std::string, uint16_t>& Seen);
 
     static int FindByteInRecord(const uint8_t* Record, uint8_t Value);
     // Record Record of the file (counted from its start) into Buffer: zeros
@@ -279,11 +276,10 @@ private:
     // Limit when there is none.
     int32_t NextMappedRecord(const TCpmDiskExtentList& Extents, int32_t Record, int32_t Limit) const;
     int FindFreeDirEntry(int From);
-    int32_t WriteExtent(TCpmDirEntry& Entry, const std::string& Name, uint8_t User, int X,
-                        int32_t Remaining, std::istream& Stream, uint8_t PadByte,
-                        TImportJournal& Journal);
-    int32_t WriteDataBlock(uint16_t Block, int& Records, int32_t Remaining, std::istream& Stream,
-                           uint8_t PadByte, TImportJournal& Journal);
+    int32_t WriteExtent(TCpmDirEntry& Entry, const std::string& Name, uint8_t User, int X, int32_t Remaining,
+                        std::istream& Stream, uint8_t PadByte, TImportJournal& Journal);
+    int32_t WriteDataBlock(uint16_t Block, int& Records, int32_t Remaining, std::istream& Stream, uint8_t PadByte,
+                           TImportJournal& Journal);
 
     std::vector<uint16_t> FClaims;  // entries naming each block
     std::vector<std::string> FProblems;

@@ -47,14 +47,14 @@ void TCpmDiskDrive::DeleteFile(const std::string& Name, uint8_t User) {
     FileList->Delete(FileList->IndexOf(CpmFileKey(User, Name)));
 }
 
-void TCpmDiskDrive::SetFileAttributes(const std::string& Name, uint8_t Attributes, int& Index,
-                                      uint8_t NewUser, uint8_t User) {
+void TCpmDiskDrive::SetFileAttributes(const std::string& Name, uint8_t Attributes, int& Index, uint8_t NewUser,
+                                      uint8_t User) {
     if (!FileExists(Name, User)) throw std::runtime_error("The file " + Q(Name) + " does not exist!");
     CheckNoRepeatedExtent(Name, User);
     NewUser &= 0x0F;
     if (NewUser != User && FileExists(Name, NewUser))
-        throw std::runtime_error("A file named " + Q(Name) + " already exists in user area " +
-                                 std::to_string(NewUser) + "!");
+        throw std::runtime_error("A file named " + Q(Name) + " already exists in user area " + std::to_string(NewUser) +
+                                 "!");
     Attributes &= CpmAttrReadOnly | CpmAttrSystem | CpmAttrArchive;
 
     TCpmDirEntry entry;
@@ -76,8 +76,7 @@ void TCpmDiskDrive::SetFileAttributes(const std::string& Name, uint8_t Attribute
     Index = FileList->Add(CpmFileKey(NewUser, info.FileName), info);
 }
 
-void TCpmDiskDrive::RenameFile(const std::string& OldName, const std::string& NewName, int& Index,
-                               uint8_t User) {
+void TCpmDiskDrive::RenameFile(const std::string& OldName, const std::string& NewName, int& Index, uint8_t User) {
     Index = -1;
     // The name as it will read back from the entry, so that the existence
     // test and the listing see exactly what is stored.
@@ -128,14 +127,12 @@ private:
 
 }  // namespace
 
-void TCpmDiskDrive::ExportFile(const std::string& Name, bool TextMode, std::ostream& Stream,
-                               uint8_t User) {
+void TCpmDiskDrive::ExportFile(const std::string& Name, bool TextMode, std::ostream& Stream, uint8_t User) {
     TStreamExportSink sink(Stream);
     ExportFile(Name, TextMode, sink, User);
 }
 
-void TCpmDiskDrive::ExportFile(const std::string& Name, bool TextMode, TCpmExportSink& Sink,
-                               uint8_t User) {
+void TCpmDiskDrive::ExportFile(const std::string& Name, bool TextMode, TCpmExportSink& Sink, uint8_t User) {
     const uint8_t u = User & 0x0F;
     TCpmDiskExtentList extents;
     TCpmDirEntry entry;
@@ -144,8 +141,7 @@ void TCpmDiskDrive::ExportFile(const std::string& Name, bool TextMode, TCpmExpor
         if (EntryBelongs(entry, Name, u)) extents.AddExtent(i, entry);
     }
     if (extents.Count() == 0)
-        throw std::runtime_error("Unable to locate file " + Q(Name) + " in user area " +
-                                 std::to_string(u) + "!");
+        throw std::runtime_error("Unable to locate file " + Q(Name) + " in user area " + std::to_string(u) + "!");
     // A damaged entry is refused before anything is written.
     CheckNoRepeatedExtent(Name, u);
     for (const auto& extent : extents.Items) CheckExtentBlocks(Name, extent);
@@ -183,9 +179,8 @@ int TCpmDiskDrive::FindByteInRecord(const uint8_t* Record, uint8_t Value) {
 void TCpmDiskDrive::ReadFileRecord(const TCpmDiskExtentList& Extents, int32_t Record, uint8_t* Buffer) {
     const int recordsPerBlock = BlockSize / TDiskDrive::RecordSize;
     const auto extentNo = static_cast<uint16_t>(Record / RecordsPerExtent);
-    const auto extent = std::lower_bound(
-        Extents.Items.begin(), Extents.Items.end(), extentNo,
-        [](const TCpmDiskExtentInfo& e, uint16_t no) { return e.ExtentNo < no; });
+    const auto extent = std::lower_bound(Extents.Items.begin(), Extents.Items.end(), extentNo,
+                                         [](const TCpmDiskExtentInfo& e, uint16_t no) { return e.ExtentNo < no; });
     const int inExtent = Record % RecordsPerExtent;
     const int p = inExtent / recordsPerBlock;
     uint16_t block = 0;
@@ -198,14 +193,12 @@ void TCpmDiskDrive::ReadFileRecord(const TCpmDiskExtentList& Extents, int32_t Re
     ReadDataRecord(int32_t{block} * recordsPerBlock + inExtent % recordsPerBlock, Buffer);
 }
 
-int32_t TCpmDiskDrive::NextMappedRecord(const TCpmDiskExtentList& Extents, int32_t Record,
-                                        int32_t Limit) const {
+int32_t TCpmDiskDrive::NextMappedRecord(const TCpmDiskExtentList& Extents, int32_t Record, int32_t Limit) const {
     const int recordsPerBlock = BlockSize / TDiskDrive::RecordSize;
     while (Record < Limit) {
         const auto extentNo = static_cast<uint16_t>(Record / RecordsPerExtent);
-        const auto extent = std::lower_bound(
-            Extents.Items.begin(), Extents.Items.end(), extentNo,
-            [](const TCpmDiskExtentInfo& e, uint16_t no) { return e.ExtentNo < no; });
+        const auto extent = std::lower_bound(Extents.Items.begin(), Extents.Items.end(), extentNo,
+                                             [](const TCpmDiskExtentInfo& e, uint16_t no) { return e.ExtentNo < no; });
         if (extent == Extents.Items.end()) return Limit;
         if (extent->ExtentNo != extentNo) {
             Record = int32_t{extent->ExtentNo} * RecordsPerExtent;

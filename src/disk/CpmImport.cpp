@@ -17,8 +17,8 @@ struct TCpmDiskDrive::TImportJournal {
     std::vector<std::pair<int32_t, std::array<uint8_t, TDiskDrive::RecordSize>>> Records;
 };
 
-int32_t TCpmDiskDrive::ImportFile(const std::string& Name, std::istream& Stream, int32_t Size,
-                                  int& Index, uint8_t User, uint8_t PadByte) {
+int32_t TCpmDiskDrive::ImportFile(const std::string& Name, std::istream& Stream, int32_t Size, int& Index, uint8_t User,
+                                  uint8_t PadByte) {
     Index = -1;
     if (!Disk) return 0;
     CheckCpmFileName(Name);
@@ -35,9 +35,7 @@ int32_t TCpmDiskDrive::ImportFile(const std::string& Name, std::istream& Stream,
         int p = 0;
         while (total < Size) {
             p = FindFreeDirEntry(p);
-            if (p < 0)
-                throw std::runtime_error(
-                    "Copy to CPM file failed, all available directory entries are used!");
+            if (p < 0) throw std::runtime_error("Copy to CPM file failed, all available directory entries are used!");
             TCpmDirEntry entry;
             const int32_t n = WriteExtent(entry, Name, user, x, Size - total, Stream, PadByte, journal);
             if (n <= 0) break;
@@ -84,9 +82,8 @@ int TCpmDiskDrive::FindFreeDirEntry(int From) {
     return -1;
 }
 
-int32_t TCpmDiskDrive::WriteExtent(TCpmDirEntry& Entry, const std::string& Name, uint8_t User,
-                                   int X, int32_t Remaining, std::istream& Stream,
-                                   uint8_t PadByte, TImportJournal& Journal) {
+int32_t TCpmDiskDrive::WriteExtent(TCpmDirEntry& Entry, const std::string& Name, uint8_t User, int X, int32_t Remaining,
+                                   std::istream& Stream, uint8_t PadByte, TImportJournal& Journal) {
     Entry.fill(0);
     CpmEntrySetName(Name, Entry, false);
     Entry[0] = User & 0x0F;
@@ -98,8 +95,7 @@ int32_t TCpmDiskDrive::WriteExtent(TCpmDirEntry& Entry, const std::string& Name,
     int p = 0;
     while (written < Remaining && Entry[15] < recordsPerEntry && p < 8) {
         const uint16_t b = FileList->Allocation.TakeFreeBlock();
-        if (b == 0xFFFF)
-            throw std::runtime_error("Unable to write CPM file, not enough free space remaining!");
+        if (b == 0xFFFF) throw std::runtime_error("Unable to write CPM file, not enough free space remaining!");
         int records = 0;
         const int32_t m = WriteDataBlock(b, records, Remaining - written, Stream, PadByte, Journal);
         if (m < 1) {
@@ -117,22 +113,19 @@ int32_t TCpmDiskDrive::WriteExtent(TCpmDirEntry& Entry, const std::string& Name,
 
 // The block's records are read from the stream and the old ones journalled
 // before anything is written; then the block goes out in one write.
-int32_t TCpmDiskDrive::WriteDataBlock(uint16_t Block, int& Records, int32_t Remaining,
-                                      std::istream& Stream, uint8_t PadByte,
-                                      TImportJournal& Journal) {
+int32_t TCpmDiskDrive::WriteDataBlock(uint16_t Block, int& Records, int32_t Remaining, std::istream& Stream,
+                                      uint8_t PadByte, TImportJournal& Journal) {
     constexpr int recordSize = TDiskDrive::RecordSize;
     const int recordsPerBlock = BlockSize / recordSize;
     const int32_t first = int32_t{Block} * recordsPerBlock;
-    const auto want = static_cast<std::streamsize>(
-        std::min<int64_t>(Remaining, int64_t{recordsPerBlock} * recordSize));
+    const auto want = static_cast<std::streamsize>(std::min<int64_t>(Remaining, int64_t{recordsPerBlock} * recordSize));
     Records = 0;
     if (want <= 0) return 0;
     std::vector<uint8_t> data(static_cast<size_t>(BlockSize));
     Stream.read(reinterpret_cast<char*>(data.data()), want);
     // The caller promised Size bytes: a stream that ends or fails sooner
     // would leave a silently shortened file.
-    if (Stream.gcount() < want)
-        throw std::runtime_error("Unable to read the data for the CPM file from the stream!");
+    if (Stream.gcount() < want) throw std::runtime_error("Unable to read the data for the CPM file from the stream!");
     Records = static_cast<int>((want + recordSize - 1) / recordSize);
     std::fill(data.begin() + want, data.begin() + int64_t{Records} * recordSize, PadByte);
     std::array<uint8_t, recordSize> old;

@@ -37,11 +37,21 @@ uint8_t TDiskController::ReadPort(uint8_t port) const {
 
 void TDiskController::ExecuteCommand(uint8_t command) {
     switch (command) {
-        case 0: Reset(); break;
-        case 1: Home(); break;
-        case 2: ReadSectorCmd(); break;
-        case 3: WriteSectorCmd(); break;
-        default: Registers[0] = StatusBadCommand; break;
+        case 0:
+            Reset();
+            break;
+        case 1:
+            Home();
+            break;
+        case 2:
+            ReadSectorCmd();
+            break;
+        case 3:
+            WriteSectorCmd();
+            break;
+        default:
+            Registers[0] = StatusBadCommand;
+            break;
     }
 }
 

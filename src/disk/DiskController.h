@@ -20,8 +20,7 @@
 class TDiskController;
 
 // Count is always 128 and Buffer is the controller's SectorBuffer.
-using TDiskDmaEvent =
-    std::function<void(TDiskController& sender, uint16_t address, uint16_t count, uint8_t* buffer)>;
+using TDiskDmaEvent = std::function<void(TDiskController& sender, uint16_t address, uint16_t count, uint8_t* buffer)>;
 // Drive 0-3.
 using TDiskActivityEvent = std::function<void(TDiskController& sender, uint8_t drive)>;
 using TDiskNotifyEvent = std::function<void(TDiskController& sender)>;
@@ -42,8 +41,8 @@ public:
     std::array<uint8_t, RegisterCount> Registers{};
     std::array<uint8_t, 128> SectorBuffer{};
 
-    TDiskDmaEvent OnDmaFromMemory;   // fill SectorBuffer from CPU memory
-    TDiskDmaEvent OnDmaToMemory;     // copy SectorBuffer into CPU memory
+    TDiskDmaEvent OnDmaFromMemory;  // fill SectorBuffer from CPU memory
+    TDiskDmaEvent OnDmaToMemory;    // copy SectorBuffer into CPU memory
     TDiskActivityEvent OnDiskRead;
     TDiskActivityEvent OnDiskWrite;
     TDiskNotifyEvent OnReset;

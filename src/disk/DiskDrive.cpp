@@ -50,8 +50,7 @@ TDiskDrive::TDiskDrive(int fd, const std::string& fileName, TImageRole role, con
 
     // A trailing part-record is ignored; nothing past the full image is used.
     const int64_t records = std::min<int64_t>(size / RecordSize, RecordTotal);
-    FCache = std::make_unique<TStreamCache>(FStream.get(), 0, static_cast<int32_t>(records), RecordSize,
-                                            WindowRecords);
+    FCache = std::make_unique<TStreamCache>(FStream.get(), 0, static_cast<int32_t>(records), RecordSize, WindowRecords);
     FRegistration = TImageRegistry::Instance().Register(*identity, role, owner, fileName);
 }
 
@@ -97,7 +96,8 @@ void TDiskDrive::WriteSector(const uint8_t* buffer) {
 void TDiskDrive::WriteSectors(const uint8_t* buffer, int count) {
     CheckPosition();
     const int first = Track * kSectorsPerTrack + Sector;
-    if (count < 0 || count > RecordTotal - first) throw EDiskError("Invalid record count (" + std::to_string(count) + ")!", EDiskError::BadPosition);
+    if (count < 0 || count > RecordTotal - first)
+        throw EDiskError("Invalid record count (" + std::to_string(count) + ")!", EDiskError::BadPosition);
     if (count > 0 && FCache->WriteRecords(first, count, buffer) < 0)
         throw EDiskError(kWriteFailed, EDiskError::WriteFailed);
 }

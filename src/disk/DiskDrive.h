@@ -15,12 +15,12 @@
 // remote disk server's error reply.
 class EDiskError : public std::runtime_error {
 public:
-    static constexpr int NoDisk = 1;          // no disk, bad disk, already mounted
-    static constexpr int BadPosition = 2;     // track or sector out of range
+    static constexpr int NoDisk = 1;       // no disk, bad disk, already mounted
+    static constexpr int BadPosition = 2;  // track or sector out of range
     static constexpr int ReadFailed = 4;
     static constexpr int WriteFailed = 8;
-    static constexpr int DiskInUse = 16;      // remote: in use or client mismatch
-    static constexpr int DiskMounted = 64;    // remote: mounted
+    static constexpr int DiskInUse = 16;    // remote: in use or client mismatch
+    static constexpr int DiskMounted = 64;  // remote: mounted
 
     EDiskError(const std::string& msg, int code) : std::runtime_error(msg), Code(code) {}
     int Code;
@@ -31,7 +31,7 @@ public:
     static constexpr int RecordSize = 128;
     static constexpr int kSectorsPerTrack = 32;
     static constexpr int kTrackCount = 256;
-    static constexpr int RecordTotal = kSectorsPerTrack * kTrackCount;   // 8192
+    static constexpr int RecordTotal = kSectorsPerTrack * kTrackCount;       // 8192
     static constexpr int64_t ImageSize = int64_t{RecordTotal} * RecordSize;  // 1,048,576
     static constexpr int WindowRecords = 64;
     static constexpr uint8_t FillByte = 0xE5;
@@ -39,8 +39,7 @@ public:
     // Opens an existing regular file read/write; any failure is
     // EDiskError("Selected disk is bad!", 1). The open image is registered
     // in TImageRegistry under role and owner until the drive is destroyed.
-    explicit TDiskDrive(const std::string& fileName, TImageRole role = TImageRole::Other,
-                        const void* owner = nullptr);
+    explicit TDiskDrive(const std::string& fileName, TImageRole role = TImageRole::Other, const void* owner = nullptr);
     // Takes over a descriptor the caller opened (read-only or read/write);
     // it is closed with the drive, or at once when the constructor raises.
     TDiskDrive(int fd, const std::string& fileName, TImageRole role, const void* owner);

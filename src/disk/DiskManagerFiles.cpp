@@ -23,8 +23,7 @@ namespace {
 std::string Quoted(const std::string& s) { return "\"" + s + "\""; }
 
 // A regular file's bytes; raises naming the file when it cannot be read.
-std::string ReadWholeFile(const std::string& Path, const char* What)
-{
+std::string ReadWholeFile(const std::string& Path, const char* What) {
     std::error_code ec;
     if (!fs::is_regular_file(Path, ec))
         throw std::runtime_error(std::string(What) + " " + Quoted(Path) + " could not be opened.");
@@ -37,10 +36,9 @@ std::string ReadWholeFile(const std::string& Path, const char* What)
     return std::move(data).str();
 }
 
-} // namespace
+}  // namespace
 
-std::string CpmDiskAttributesToStr(uint8_t Attributes)
-{
+std::string CpmDiskAttributesToStr(uint8_t Attributes) {
     std::string s;
     s += (Attributes & CpmAttrReadOnly) ? 'R' : 'r';
     s += (Attributes & CpmAttrSystem) ? 'S' : 's';
@@ -48,16 +46,14 @@ std::string CpmDiskAttributesToStr(uint8_t Attributes)
     return s;
 }
 
-std::string DiskListHeaderText()
-{
+std::string DiskListHeaderText() {
     char line[128];
-    std::snprintf(line, sizeof line, "%3s  %13s  %4s  %4s  %4s  %8s  %8s", "Usr", "FileName", "Attr", "Recs",
-                  "Exts", "Size", "Space");
+    std::snprintf(line, sizeof line, "%3s  %13s  %4s  %4s  %4s  %8s  %8s", "Usr", "FileName", "Attr", "Recs", "Exts",
+                  "Size", "Space");
     return line;
 }
 
-std::string DiskFileRowText(const TCpmDiskFileInfo& Info, int32_t BlockSize)
-{
+std::string DiskFileRowText(const TCpmDiskFileInfo& Info, int32_t BlockSize) {
     char line[160];
     std::snprintf(line, sizeof line, "%2d  %14s  %3s  %4d  %4d  %8lld  %8lld", Info.User, Info.FileName.c_str(),
                   CpmDiskAttributesToStr(Info.Attributes).c_str(), Info.Records, Info.ExtentCount,
@@ -65,39 +61,32 @@ std::string DiskFileRowText(const TCpmDiskFileInfo& Info, int32_t BlockSize)
     return line;
 }
 
-std::string FormatThousands(int64_t Value)
-{
+std::string FormatThousands(int64_t Value) {
     std::string digits = std::to_string(Value < 0 ? -Value : Value);
-    for (int i = static_cast<int>(digits.size()) - 3; i > 0; i -= 3)
-        digits.insert(static_cast<size_t>(i), ",");
+    for (int i = static_cast<int>(digits.size()) - 3; i > 0; i -= 3) digits.insert(static_cast<size_t>(i), ",");
     return Value < 0 ? "-" + digits : digits;
 }
 
-void ReadCpmListing(const std::string& DiskFile, TCpmDiskFileInfoList& Listing)
-{
+void ReadCpmListing(const std::string& DiskFile, TCpmDiskFileInfoList& Listing) {
     TCpmDiskDrive drive(DiskFile);
     drive.GetFileList(Listing);
 }
 
-void DeleteCpmFile(const std::string& DiskFile, const std::string& Name, uint8_t User,
-                   TCpmDiskFileInfoList& Listing)
-{
+void DeleteCpmFile(const std::string& DiskFile, const std::string& Name, uint8_t User, TCpmDiskFileInfoList& Listing) {
     TCpmDiskDrive drive(DiskFile);
     drive.DeleteFile(Name, User);
     drive.GetFileList(Listing);
 }
 
-void SetCpmFileAttributes(const std::string& DiskFile, const std::string& Name, int& Index,
-                          uint8_t Attributes, uint8_t NewUser, uint8_t User, TCpmDiskFileInfoList& Listing)
-{
+void SetCpmFileAttributes(const std::string& DiskFile, const std::string& Name, int& Index, uint8_t Attributes,
+                          uint8_t NewUser, uint8_t User, TCpmDiskFileInfoList& Listing) {
     TCpmDiskDrive drive(DiskFile);
     drive.SetFileAttributes(Name, Attributes, Index, NewUser, User);
     drive.GetFileList(Listing);
 }
 
-int RenameCpmFile(const std::string& DiskFile, const std::string& OldName, const std::string& NewName,
-                  uint8_t User, TCpmDiskFileInfoList& Listing)
-{
+int RenameCpmFile(const std::string& DiskFile, const std::string& OldName, const std::string& NewName, uint8_t User,
+                  TCpmDiskFileInfoList& Listing) {
     TCpmDiskDrive drive(DiskFile);
     int index = -1;
     drive.RenameFile(OldName, NewName, index, User);
@@ -105,8 +94,7 @@ int RenameCpmFile(const std::string& DiskFile, const std::string& OldName, const
     return index;
 }
 
-std::string ReadCpmFile(const std::string& DiskFile, const std::string& Name, bool TextMode, uint8_t User)
-{
+std::string ReadCpmFile(const std::string& DiskFile, const std::string& Name, bool TextMode, uint8_t User) {
     std::ostringstream out;
     TCpmDiskDrive drive(DiskFile);
     drive.ExportFile(Name, TextMode, out, User);
@@ -119,13 +107,11 @@ namespace {
 class TReplacementFileSink : public TCpmExportSink {
 public:
     explicit TReplacementFileSink(TReplacementFile& File) : FFile(File) {}
-    bool Write(const uint8_t* Data, size_t Count) override
-    {
+    bool Write(const uint8_t* Data, size_t Count) override {
         FFile.Write(std::string_view(reinterpret_cast<const char*>(Data), Count));
         return true;
     }
-    bool Skip(uint64_t Count) override
-    {
+    bool Skip(uint64_t Count) override {
         FFile.Skip(Count);
         return true;
     }
@@ -134,11 +120,10 @@ private:
     TReplacementFile& FFile;
 };
 
-} // namespace
+}  // namespace
 
-void ExportCpmFile(const std::string& DiskFile, const std::string& Name, const std::string& HostFile,
-                   bool TextMode, uint8_t User)
-{
+void ExportCpmFile(const std::string& DiskFile, const std::string& Name, const std::string& HostFile, bool TextMode,
+                   uint8_t User) {
     TCpmDiskDrive drive(DiskFile);
     TReplacementFile file(HostFile);
     TReplacementFileSink sink(file);
@@ -160,15 +145,12 @@ namespace {
 // when the name is taken in User; returns the file's position in the
 // drive's listing.
 int ImportHostFile(TCpmDiskDrive& Drive, const std::string& CpmName, const std::string& HostFile, uint8_t User,
-                   bool TextMode)
-{
-    if (Drive.FileExists(CpmName, User))
-        throw std::runtime_error("The CPM file already exists!");
+                   bool TextMode) {
+    if (Drive.FileExists(CpmName, User)) throw std::runtime_error("The CPM file already exists!");
     std::error_code ec;
     const bool regular = fs::is_regular_file(HostFile, ec);
     std::ifstream in(HostFile, std::ios::binary);
-    if (!regular || !in)
-        throw std::runtime_error("The file " + Quoted(HostFile) + " could not be opened.");
+    if (!regular || !in) throw std::runtime_error("The file " + Quoted(HostFile) + " could not be opened.");
     const uintmax_t size = fs::file_size(HostFile, ec);
     // Larger than any image: the disk-full refusal of the import.
     int32_t count = ec ? 0 : static_cast<int32_t>(std::min<uintmax_t>(size, INT32_MAX));
@@ -186,11 +168,10 @@ int ImportHostFile(TCpmDiskDrive& Drive, const std::string& CpmName, const std::
     return index;
 }
 
-} // namespace
+}  // namespace
 
-void ImportCpmFiles(const std::string& DiskFile, const std::vector<std::string>& HostFiles, uint8_t User,
-                    bool TextMode, TCpmDiskFileInfoList& Listing, TCpmImportResult& Result)
-{
+void ImportCpmFiles(const std::string& DiskFile, const std::vector<std::string>& HostFiles, uint8_t User, bool TextMode,
+                    TCpmDiskFileInfoList& Listing, TCpmImportResult& Result) {
     Result = {};
     TCpmDiskDrive drive(DiskFile);
     try {
@@ -199,27 +180,23 @@ void ImportCpmFiles(const std::string& DiskFile, const std::vector<std::string>&
             ++Result.Imported;
         }
     } catch (...) {
-        if (Result.Imported > 0)
-            drive.GetFileList(Listing);
+        if (Result.Imported > 0) drive.GetFileList(Listing);
         throw;
     }
     drive.GetFileList(Listing);
 }
 
-bool SameHostFile(const std::string& A, const std::string& B)
-{
+bool SameHostFile(const std::string& A, const std::string& B) {
     const auto a = TImageRegistry::IdentityOfPath(A);
     const auto b = TImageRegistry::IdentityOfPath(B);
     return a && b && *a == *b;
 }
 
-void CopyHostFile(const std::string& Source, const std::string& Dest)
-{
+void CopyHostFile(const std::string& Source, const std::string& Dest) {
     ReplaceFileContents(Dest, ReadWholeFile(Source, "The disk file"));
 }
 
-std::string CheckHex32Save(const std::string& Source, const std::string& Dest)
-{
+std::string CheckHex32Save(const std::string& Source, const std::string& Dest) {
     std::error_code ec;
     if (Source.empty() || !fs::is_regular_file(Source, ec))
         return "The disk file named " + Quoted(Source) + " could not be accessed.";
@@ -235,8 +212,7 @@ std::string CheckHex32Save(const std::string& Source, const std::string& Dest)
     return {};
 }
 
-void WriteDiskAsHex32(const std::string& Source, const std::string& Dest, uint32_t StartAddress)
-{
+void WriteDiskAsHex32(const std::string& Source, const std::string& Dest, uint32_t StartAddress) {
     const std::string image = ReadWholeFile(Source, "The disk file");
     TZilogHex32WriterStream writer(Dest, StartAddress, 64);
     const auto* data = reinterpret_cast<const uint8_t*>(image.data());

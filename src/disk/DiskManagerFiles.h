@@ -23,19 +23,18 @@ std::string FormatThousands(int64_t Value);
 // The listing of the image (with its geometry).
 void ReadCpmListing(const std::string& DiskFile, TCpmDiskFileInfoList& Listing);
 
-void DeleteCpmFile(const std::string& DiskFile, const std::string& Name, uint8_t User,
-                   TCpmDiskFileInfoList& Listing);
-void SetCpmFileAttributes(const std::string& DiskFile, const std::string& Name, int& Index,
-                          uint8_t Attributes, uint8_t NewUser, uint8_t User, TCpmDiskFileInfoList& Listing);
+void DeleteCpmFile(const std::string& DiskFile, const std::string& Name, uint8_t User, TCpmDiskFileInfoList& Listing);
+void SetCpmFileAttributes(const std::string& DiskFile, const std::string& Name, int& Index, uint8_t Attributes,
+                          uint8_t NewUser, uint8_t User, TCpmDiskFileInfoList& Listing);
 // Returns the renamed file's position in the new listing.
-int RenameCpmFile(const std::string& DiskFile, const std::string& OldName, const std::string& NewName,
-                  uint8_t User, TCpmDiskFileInfoList& Listing);
+int RenameCpmFile(const std::string& DiskFile, const std::string& OldName, const std::string& NewName, uint8_t User,
+                  TCpmDiskFileInfoList& Listing);
 // The file's bytes as exported (text mode stops at the first 1Ah).
 std::string ReadCpmFile(const std::string& DiskFile, const std::string& Name, bool TextMode, uint8_t User);
 // Replaces HostFile with the exported file: text with LF line ends, records
 // that no entry maps as holes.
-void ExportCpmFile(const std::string& DiskFile, const std::string& Name, const std::string& HostFile,
-                   bool TextMode, uint8_t User);
+void ExportCpmFile(const std::string& DiskFile, const std::string& Name, const std::string& HostFile, bool TextMode,
+                   uint8_t User);
 // Text gets CR LF line ends and the 1Ah end marker, and its last record is
 // padded with 1Ah; binary is copied as it is and padded with 00h.
 constexpr uint8_t CpmTextPad = 0x1A;
@@ -49,8 +48,8 @@ struct TCpmImportResult {
     int Imported = 0;    // files imported
     int LastIndex = -1;  // listing position of the last one
 };
-void ImportCpmFiles(const std::string& DiskFile, const std::vector<std::string>& HostFiles, uint8_t User,
-                    bool TextMode, TCpmDiskFileInfoList& Listing, TCpmImportResult& Result);
+void ImportCpmFiles(const std::string& DiskFile, const std::vector<std::string>& HostFiles, uint8_t User, bool TextMode,
+                    TCpmDiskFileInfoList& Listing, TCpmImportResult& Result);
 
 // True when both names reach the same file (identity, not spelling).
 bool SameHostFile(const std::string& A, const std::string& B);

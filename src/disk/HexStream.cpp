@@ -43,12 +43,11 @@ std::string FormatRecord(uint8_t type, uint16_t address, const uint8_t* data, in
 
 }  // namespace
 
-TZilogHex32WriterStream::TZilogHex32WriterStream(const std::string& FileName,
-                                                 uint32_t StartAddress, uint16_t RecordLength_)
+TZilogHex32WriterStream::TZilogHex32WriterStream(const std::string& FileName, uint32_t StartAddress,
+                                                 uint16_t RecordLength_)
     : FFileName(FileName), Address(StartAddress), RecordLength(RecordLength_) {
     if (RecordLength_ < 1 || RecordLength_ > 255)
-        throw std::runtime_error("Invalid Hex32 record length (" +
-                                 std::to_string(RecordLength_) + ")!");
+        throw std::runtime_error("Invalid Hex32 record length (" + std::to_string(RecordLength_) + ")!");
     Buffer.assign(static_cast<size_t>(2 * RecordLength), 0);
     if (StartAddress >= 0x10000) {
         UpperAddress = StartAddress & SegmentMask;
@@ -157,8 +156,7 @@ void TZilogHex32WriterStream::FlushOutput() {
     Output.clear();
 }
 
-std::string TZilogHex32WriterStream::FormatDataRecord(uint32_t Address, const uint8_t* Data,
-                                                      int Count) {
+std::string TZilogHex32WriterStream::FormatDataRecord(uint32_t Address, const uint8_t* Data, int Count) {
     return FormatRecord(0x00, static_cast<uint16_t>(Address), Data, std::clamp(Count, 0, 255));
 }
 

@@ -22,8 +22,7 @@ public:
     // Starts FileName anew (an old file is replaced when the new one is
     // finished). RecordLength must be 1-255, since the record's length
     // field holds one byte.
-    TZilogHex32WriterStream(const std::string& FileName, uint32_t StartAddress,
-                            uint16_t RecordLength);
+    TZilogHex32WriterStream(const std::string& FileName, uint32_t StartAddress, uint16_t RecordLength);
     // Finishes the file when Finish was not called; errors are swallowed
     // here, so callers that care call Finish themselves.
     ~TZilogHex32WriterStream();
@@ -60,7 +59,7 @@ private:
     std::string FFileName;
     bool ExtPending = false;
     std::unique_ptr<TReplacementFile> HexFile;
-    std::string Output;  // lines not yet handed to the file
+    std::string Output;    // lines not yet handed to the file
     uint64_t Address = 0;  // wide, so running past 4 GiB is noticed
     int32_t RecordLength = 0;
     std::vector<uint8_t> Buffer;

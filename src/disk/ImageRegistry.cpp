@@ -75,8 +75,7 @@ void TImageRegistry::Unregister(uint64_t id) {
 
 bool TImageRegistry::IsOpen(const TImageIdentity& identity) const {
     std::lock_guard<std::mutex> lock(FLock);
-    return std::any_of(FEntries.begin(), FEntries.end(),
-                       [&](const TEntry& e) { return e.Identity == identity; });
+    return std::any_of(FEntries.begin(), FEntries.end(), [&](const TEntry& e) { return e.Identity == identity; });
 }
 
 bool TImageRegistry::IsOpen(const std::string& path) const {
@@ -92,9 +91,8 @@ bool TImageRegistry::IsOpenAs(const TImageIdentity& identity, TImageRole role) c
 
 bool TImageRegistry::IsOpenBy(const TImageIdentity& identity, TImageRole role, const void* owner) const {
     std::lock_guard<std::mutex> lock(FLock);
-    return std::any_of(FEntries.begin(), FEntries.end(), [&](const TEntry& e) {
-        return e.Identity == identity && e.Role == role && e.Owner == owner;
-    });
+    return std::any_of(FEntries.begin(), FEntries.end(),
+                       [&](const TEntry& e) { return e.Identity == identity && e.Role == role && e.Owner == owner; });
 }
 
 std::vector<TImageRegistry::TEntry> TImageRegistry::EntriesFor(const TImageIdentity& identity) const {

@@ -68,8 +68,7 @@ public:
     // Identity of an open file descriptor.
     static std::optional<TImageIdentity> IdentityOfFd(int fd);
 
-    TRegistration Register(const TImageIdentity& identity, TImageRole role,
-                           const void* owner, const std::string& path);
+    TRegistration Register(const TImageIdentity& identity, TImageRole role, const void* owner, const std::string& path);
 
     bool IsOpen(const TImageIdentity& identity) const;
     // False when the path does not name an existing file.

@@ -52,23 +52,21 @@ int64_t TransferAll(int64_t count, int64_t& position, TCall call) {
 int64_t TDiskFileStream::Read(void* buffer, int64_t count) {
     if (count < 0 || !buffer) return -1;
     auto* p = static_cast<uint8_t*>(buffer);
-    return TransferAll(count, FPosition, [&](int64_t done, size_t n, int64_t at) {
-        return ::pread(FFd, p + done, n, at);
-    });
+    return TransferAll(count, FPosition,
+                       [&](int64_t done, size_t n, int64_t at) { return ::pread(FFd, p + done, n, at); });
 }
 
 int64_t TDiskFileStream::Write(const void* buffer, int64_t count) {
     if (count < 0 || !buffer) return -1;
     const auto* p = static_cast<const uint8_t*>(buffer);
-    return TransferAll(count, FPosition, [&](int64_t done, size_t n, int64_t at) {
-        return ::pwrite(FFd, p + done, n, at);
-    });
+    return TransferAll(count, FPosition,
+                       [&](int64_t done, size_t n, int64_t at) { return ::pwrite(FFd, p + done, n, at); });
 }
 
 // ---- TStreamCache ----------------------------------------------------------
 
-TStreamCache::TStreamCache(TDiskStream* stream, int64_t baseOffset, int32_t recordCount,
-                           int32_t recordSize, int32_t windowRecords)
+TStreamCache::TStreamCache(TDiskStream* stream, int64_t baseOffset, int32_t recordCount, int32_t recordSize,
+                           int32_t windowRecords)
     : FStream(stream),
       FBaseOffset(std::max<int64_t>(baseOffset, 0)),
       FRecordCount(std::max(recordCount, 0)),
@@ -82,8 +80,7 @@ TStreamCache::TStreamCache(TDiskStream* stream, int64_t baseOffset, int32_t reco
 TStreamCache::~TStreamCache() = default;
 
 bool TStreamCache::IsCached(int32_t index) const {
-    return FFirstCached >= 0 && index >= FFirstCached &&
-           int64_t{index} < int64_t{FFirstCached} + FCachedCount;
+    return FFirstCached >= 0 && index >= FFirstCached && int64_t{index} < int64_t{FFirstCached} + FCachedCount;
 }
 
 const uint8_t* TStreamCache::GetCachedRecord(int32_t index) const {
@@ -131,9 +128,7 @@ const uint8_t* TStreamCache::GetRecord(int32_t index) {
     return GetCachedRecord(index);
 }
 
-int TStreamCache::WriteRecord(int32_t index, const void* data) {
-    return WriteRecords(index, 1, data);
-}
+int TStreamCache::WriteRecord(int32_t index, const void* data) { return WriteRecords(index, 1, data); }
 
 int TStreamCache::WriteRecords(int32_t index, int32_t count, const void* data) {
     if (index < 0 || count < 1 || count > FRecordCount - index) return WriteOutOfRange;
@@ -146,8 +141,8 @@ int TStreamCache::WriteRecords(int32_t index, int32_t count, const void* data) {
         const auto* source = static_cast<const uint8_t*>(data);
         for (int32_t k = 0; k < count; ++k) {
             if (!IsCached(index + k)) continue;
-            uint8_t* cached = FBuffer.get() + static_cast<size_t>(index + k - FFirstCached) *
-                                                   static_cast<size_t>(FRecordSize);
+            uint8_t* cached =
+                FBuffer.get() + static_cast<size_t>(index + k - FFirstCached) * static_cast<size_t>(FRecordSize);
             std::memcpy(cached, source + static_cast<size_t>(k) * static_cast<size_t>(FRecordSize),
                         static_cast<size_t>(FRecordSize));
         }

@@ -54,8 +54,8 @@ public:
 
     // The stream is not owned. Negative counts are taken as 0; record size
     // and window are at least 1.
-    TStreamCache(TDiskStream* stream, int64_t baseOffset, int32_t recordCount,
-                 int32_t recordSize, int32_t windowRecords);
+    TStreamCache(TDiskStream* stream, int64_t baseOffset, int32_t recordCount, int32_t recordSize,
+                 int32_t windowRecords);
     ~TStreamCache();
     TStreamCache(const TStreamCache&) = delete;
     TStreamCache& operator=(const TStreamCache&) = delete;

@@ -6,8 +6,7 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
-THostOpenResult OpenExclusive(const std::string& path)
-{
+THostOpenResult OpenExclusive(const std::string& path) {
     THostOpenResult result;
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
@@ -31,8 +30,7 @@ THostOpenResult OpenExclusive(const std::string& path)
     return result;
 }
 
-void CloseExclusive(int fd)
-{
+void CloseExclusive(int fd) {
     ::ioctl(fd, TIOCNXCL);
     // Unlocked explicitly: a descriptor duplicated elsewhere would keep the lock.
     ::flock(fd, LOCK_UN);

@@ -2,8 +2,7 @@
 
 #include <algorithm>
 
-TByteFIFO::TByteFIFO(uint16_t capacity)
-    : FCapacity(std::max<uint16_t>(capacity, 4)) {
+TByteFIFO::TByteFIFO(uint16_t capacity) : FCapacity(std::max<uint16_t>(capacity, 4)) {
     // Room for Capacity rounded up to 16, plus 16 bytes of slack.
     FAllocSize = ((FCapacity + 15) / 16 + 1) * 16;
     FBuffer = std::make_unique<uint8_t[]>(static_cast<size_t>(FAllocSize));

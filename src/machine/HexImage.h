@@ -34,16 +34,15 @@ public:
 };
 
 struct THexLoadResult {
-    uint16_t First = 0;      // address of the first record read
-    uint16_t NextFree = 0;   // address after the last byte of the last record
+    uint16_t First = 0;     // address of the first record read
+    uint16_t NextFree = 0;  // address after the last byte of the last record
     uint32_t BytesStored = 0;
     TStoredMap Stored;
 };
 
 // Loads the lines (without line ends) into image, which the caller has
 // cleared. fileName only names the source in error messages.
-THexLoadResult LoadHexLines(const std::vector<std::string>& lines, TMemoryImage& image,
-                            const std::string& fileName);
+THexLoadResult LoadHexLines(const std::vector<std::string>& lines, TMemoryImage& image, const std::string& fileName);
 // Reads the file line by line, holding one line at a time.
 THexLoadResult LoadHexImage(const std::string& fileName, TMemoryImage& image);
 

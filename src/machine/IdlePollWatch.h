@@ -19,8 +19,7 @@ public:
     void EmptyPoll() { ++FPolls; }
     void Activity() { FWorked = true; }
 
-    void StartBurst()
-    {
+    void StartBurst() {
         FPolls = 0;
         FWorked = false;
         FIdleRun = 0;
@@ -28,8 +27,7 @@ public:
 
     // After a chunk of instructions: true once IdleChunks chunks in a row
     // did nothing but wait for input.
-    bool EndChunk(uint32_t instructions)
-    {
+    bool EndChunk(uint32_t instructions) {
         const bool idle = !FWorked && FPolls > 0 && uint64_t(FPolls) * PollSpacing >= instructions;
         FIdleRun = idle ? FIdleRun + 1 : 0;
         FPolls = 0;

@@ -28,7 +28,7 @@ inline constexpr uint8_t DeviceMapping = 0x48;
 // The disk controller's eight registers, 70h-77h.
 inline constexpr uint8_t DiskFirst = 0x70;
 inline constexpr uint8_t DiskLast = 0x77;
-} // namespace MachinePort
+}  // namespace MachinePort
 
 // Status port bits.
 inline constexpr uint8_t StatusInputReady = 0x02;

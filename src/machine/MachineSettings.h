@@ -7,10 +7,10 @@
 
 // What the reader does at the end of its input file.
 enum class TReaderEndOption : uint8_t {
-    ReportNothing,    // "Report nothing to read": the file is closed
-    ReturnEndOfStream,// "Return end of stream when read": 1Ah for ever
-    Restart,          // "Continue from start of file"
-    SwitchConsole,    // "If CON = BAT switch Console to": the file is closed
+    ReportNothing,      // "Report nothing to read": the file is closed
+    ReturnEndOfStream,  // "Return end of stream when read": 1Ah for ever
+    Restart,            // "Continue from start of file"
+    SwitchConsole,      // "If CON = BAT switch Console to": the file is closed
 };
 
 // One serial line's options as its list indexes (-1 = nothing selected).
@@ -30,7 +30,7 @@ struct TMachineSettings {
 
     // Input file panel.
     TReaderEndOption ReaderEnd = TReaderEndOption::ReportNothing;
-    int InFileChangeCon = 1;   // console list item to switch to
+    int InFileChangeCon = 1;  // console list item to switch to
 
     // COM lines.
     TComLineSettings Com1{false, 1, -1, 3, false, true};

@@ -22,74 +22,56 @@ const char* const HelpLines[] = {
     "",
 };
 
-std::string UpperAscii(std::string text)
-{
+std::string UpperAscii(std::string text) {
     for (char& c : text)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
     return text;
 }
 
-std::tm LocalNow()
-{
+std::tm LocalNow() {
     std::time_t now = std::time(nullptr);
     std::tm t{};
     localtime_r(&now, &t);
     return t;
 }
 
-} // namespace
+}  // namespace
 
-std::string SysTrim(const std::string& text)
-{
+std::string SysTrim(const std::string& text) {
     size_t first = 0;
     size_t last = text.size();
-    while (first < last && static_cast<unsigned char>(text[first]) <= ' ')
-        ++first;
-    while (last > first && static_cast<unsigned char>(text[last - 1]) <= ' ')
-        --last;
+    while (first < last && static_cast<unsigned char>(text[first]) <= ' ') ++first;
+    while (last > first && static_cast<unsigned char>(text[last - 1]) <= ' ') --last;
     return text.substr(first, last - first);
 }
 
 TSysCommandChannel::TSysCommandChannel(ISysHost& host)
-    : Clock(LocalNow), FHost(host), FTimeFormat(std::make_unique<TSysTimeFormat>(""))
-{
-}
+    : Clock(LocalNow), FHost(host), FTimeFormat(std::make_unique<TSysTimeFormat>("")) {}
 
-void TSysCommandChannel::SetTimeLocale(const std::string& localeName)
-{
+void TSysCommandChannel::SetTimeLocale(const std::string& localeName) {
     FTimeFormat = std::make_unique<TSysTimeFormat>(localeName);
     FTimeLocale = localeName;
 }
 
-std::tm TSysCommandChannel::Now() const
-{
-    return Clock ? Clock() : LocalNow();
-}
+std::tm TSysCommandChannel::Now() const { return Clock ? Clock() : LocalNow(); }
 
 // --- ports ------------------------------------------------------------------
 
-uint8_t TSysCommandChannel::StatusPortRead() const
-{
+uint8_t TSysCommandChannel::StatusPortRead() const {
     uint8_t status = 0;
-    if (FSysReplyQueue.Count() > 0)
-        status |= 0x02;
-    if (FSysCommandQueue.Count() < FSysCommandQueue.Capacity())
-        status |= 0x04;
-    if (FSysDiskChanged)
-        status |= 0x80;
+    if (FSysReplyQueue.Count() > 0) status |= 0x02;
+    if (FSysCommandQueue.Count() < FSysCommandQueue.Capacity()) status |= 0x04;
+    if (FSysDiskChanged) status |= 0x80;
     return status;
 }
 
-uint8_t TSysCommandChannel::ReplyPortRead()
-{
+uint8_t TSysCommandChannel::ReplyPortRead() {
     uint8_t value = EndOfReply;
     FSysReplyQueue.GetByte(value);
     return value;
 }
 
-void TSysCommandChannel::ControlPortWrite(uint8_t value)
-{
+void TSysCommandChannel::ControlPortWrite(uint8_t value) {
     if (value == 0) {
         FSysDiskChanged = false;
         FSysCommandQueue.Clear();
@@ -100,15 +82,11 @@ void TSysCommandChannel::ControlPortWrite(uint8_t value)
     }
 }
 
-void TSysCommandChannel::CommandPortWrite(uint8_t value)
-{
-    FSysCommandQueue.PutByte(value);
-}
+void TSysCommandChannel::CommandPortWrite(uint8_t value) { FSysCommandQueue.PutByte(value); }
 
 // --- commands ---------------------------------------------------------------
 
-void TSysCommandChannel::ExecuteSysCommand()
-{
+void TSysCommandChannel::ExecuteSysCommand() {
     FSysDiskChanged = false;
     FSysReplyQueue.Clear();
     std::string command;
@@ -124,16 +102,13 @@ void TSysCommandChannel::ExecuteSysCommand()
         reply = std::string("\r\n") + e.what() + "\r\n";
     }
     for (char c : reply)
-        if (!FSysReplyQueue.PutByte(static_cast<uint8_t>(c)))
-            break;
+        if (!FSysReplyQueue.PutByte(static_cast<uint8_t>(c))) break;
 }
 
-std::string TSysCommandChannel::RunCommand(const std::string& commandLine)
-{
+std::string TSysCommandChannel::RunCommand(const std::string& commandLine) {
     if (commandLine.empty()) {
         std::string reply;
-        for (const char* line : HelpLines)
-            reply += std::string(line) + "\r\n";
+        for (const char* line : HelpLines) reply += std::string(line) + "\r\n";
         return reply;
     }
     std::string word = commandLine;
@@ -143,31 +118,22 @@ std::string TSysCommandChannel::RunCommand(const std::string& commandLine)
         word = UpperAscii(commandLine.substr(0, blank));
         argument = SysTrim(commandLine.substr(blank + 1));
     }
-    if (word == "MOUNT")
-        return SysMountCommand(argument);
-    if (word == "UNMOUNT")
-        return SysUnmountCommand(argument);
-    if (word == "DATE")
-        return "\r\n" + FTimeFormat->LongDate(Now()) + "\r\n";
-    if (word == "TIME")
-        return "\r\n" + TSysTimeFormat::TimeOfDay(Now()) + "\r\n";
-    if (word == "NOW")
-        return "\r\n" + FTimeFormat->DateTime(Now()) + "\r\n";
-    if (word == "PRINT")
-        return SysPrintCommand(argument);
+    if (word == "MOUNT") return SysMountCommand(argument);
+    if (word == "UNMOUNT") return SysUnmountCommand(argument);
+    if (word == "DATE") return "\r\n" + FTimeFormat->LongDate(Now()) + "\r\n";
+    if (word == "TIME") return "\r\n" + TSysTimeFormat::TimeOfDay(Now()) + "\r\n";
+    if (word == "NOW") return "\r\n" + FTimeFormat->DateTime(Now()) + "\r\n";
+    if (word == "PRINT") return SysPrintCommand(argument);
     return "\r\nInvalid command \"" + word + "\"!\r\n";
 }
 
-std::string TSysCommandChannel::JoinLines(const TLines& lines)
-{
+std::string TSysCommandChannel::JoinLines(const TLines& lines) {
     std::string text;
-    for (const std::string& line : lines)
-        text += line + "\r\n";
+    for (const std::string& line : lines) text += line + "\r\n";
     return text;
 }
 
-std::string TSysCommandChannel::SysPrintCommand(const std::string& arguments)
-{
+std::string TSysCommandChannel::SysPrintCommand(const std::string& arguments) {
     TLines lines{""};
     ISysPrinter* printer = FHost.SysPrinter();
     if (!arguments.empty()) {

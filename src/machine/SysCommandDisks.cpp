@@ -13,44 +13,31 @@ namespace {
 
 const char* const DiskExtension = ".cpmdsk";
 
-bool IsDriveLetter(char c)
-{
-    return c >= 'A' && c <= 'D';
-}
+bool IsDriveLetter(char c) { return c >= 'A' && c <= 'D'; }
 
-char LowerAscii(char c)
-{
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
+char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
-bool SameTextIgnoringCase(const std::string& a, const std::string& b)
-{
-    if (a.size() != b.size())
-        return false;
+bool SameTextIgnoringCase(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) return false;
     for (size_t i = 0; i < a.size(); ++i)
-        if (LowerAscii(a[i]) != LowerAscii(b[i]))
-            return false;
+        if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
     return true;
 }
 
-bool IsRegularFile(const std::string& path)
-{
+bool IsRegularFile(const std::string& path) {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 // The entries of a folder, in a stable order: case-insensitive by name,
 // then by exact name. Hidden entries (leading ".") are left out.
-std::vector<std::string> FolderEntries(const std::string& folder)
-{
+std::vector<std::string> FolderEntries(const std::string& folder) {
     std::vector<std::string> names;
     DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
-    if (!dir)
-        return names;
+    if (!dir) return names;
     while (dirent* entry = ::readdir(dir)) {
         std::string name = entry->d_name;
-        if (!name.empty() && name[0] != '.')
-            names.push_back(std::move(name));
+        if (!name.empty() && name[0] != '.') names.push_back(std::move(name));
     }
     ::closedir(dir);
     std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
@@ -62,22 +49,18 @@ std::vector<std::string> FolderEntries(const std::string& folder)
     return names;
 }
 
-} // namespace
+}  // namespace
 
-bool IsValidDiskName(const std::string& name)
-{
-    if (name.empty() || name.find("..") != std::string::npos)
-        return false;
+bool IsValidDiskName(const std::string& name) {
+    if (name.empty() || name.find("..") != std::string::npos) return false;
     for (char c : name) {
         const auto u = static_cast<unsigned char>(c);
-        if (c == '/' || c == '\\' || u < 0x20 || u == 0x7F)
-            return false;
+        if (c == '/' || c == '\\' || u < 0x20 || u == 0x7F) return false;
     }
     return true;
 }
 
-bool SysWildcardMatch(const std::string& pattern, const std::string& name)
-{
+bool SysWildcardMatch(const std::string& pattern, const std::string& name) {
     // Greedy match with one back-track point for the last "*".
     size_t p = 0, n = 0;
     size_t starP = std::string::npos, starN = 0;
@@ -95,34 +78,27 @@ bool SysWildcardMatch(const std::string& pattern, const std::string& name)
             return false;
         }
     }
-    while (p < pattern.size() && pattern[p] == '*')
-        ++p;
+    while (p < pattern.size() && pattern[p] == '*') ++p;
     return p == pattern.size();
 }
 
-void TSysCommandChannel::AddDriveLine(TLines& lines, char letter) const
-{
+void TSysCommandChannel::AddDriveLine(TLines& lines, char letter) const {
     lines.push_back(std::string("  ") + letter + ": " + FHost.DriveCaption(static_cast<uint8_t>(letter - 'A')));
 }
 
-void TSysCommandChannel::AddDriveList(TLines& lines) const
-{
-    for (char letter = 'A'; letter <= 'D'; ++letter)
-        AddDriveLine(lines, letter);
+void TSysCommandChannel::AddDriveList(TLines& lines) const {
+    for (char letter = 'A'; letter <= 'D'; ++letter) AddDriveLine(lines, letter);
 }
 
-char TSysCommandChannel::FindMountedDrive(const std::string& fileName) const
-{
+char TSysCommandChannel::FindMountedDrive(const std::string& fileName) const {
     // Images are the same when they are the same file, whatever path named
     // them; a path that cannot be examined compares by its text.
     struct stat file {};
     const bool fileKnown = ::stat(fileName.c_str(), &file) == 0;
     for (uint8_t d = 0; d < 4; ++d) {
         const std::string path = FHost.DrivePath(d);
-        if (path.empty())
-            continue;
-        if (path == fileName)
-            return static_cast<char>('A' + d);
+        if (path.empty()) continue;
+        if (path == fileName) return static_cast<char>('A' + d);
         struct stat other {};
         if (fileKnown && ::stat(path.c_str(), &other) == 0 && other.st_dev == file.st_dev &&
             other.st_ino == file.st_ino)
@@ -131,23 +107,18 @@ char TSysCommandChannel::FindMountedDrive(const std::string& fileName) const
     return 0;
 }
 
-std::string TSysCommandChannel::FindDiskFile(const std::string& name) const
-{
+std::string TSysCommandChannel::FindDiskFile(const std::string& name) const {
     // Hidden files are not listed, so they cannot be mounted either.
-    if (name.empty() || name[0] == '.')
-        return {};
+    if (name.empty() || name[0] == '.') return {};
     const std::string& folder = FHost.ProgramFolderPath();
     const std::string wanted = name + DiskExtension;
-    if (IsRegularFile(folder + wanted))
-        return folder + wanted;
+    if (IsRegularFile(folder + wanted)) return folder + wanted;
     for (const std::string& entry : FolderEntries(folder))
-        if (SameTextIgnoringCase(entry, wanted) && IsRegularFile(folder + entry))
-            return folder + entry;
+        if (SameTextIgnoringCase(entry, wanted) && IsRegularFile(folder + entry)) return folder + entry;
     return {};
 }
 
-void TSysCommandChannel::SysListDisks(TLines& lines, const std::string& search)
-{
+void TSysCommandChannel::SysListDisks(TLines& lines, const std::string& search) {
     lines.push_back("Available disks to mount:");
     lines.push_back("");
     if (!IsValidDiskName(search)) {
@@ -159,20 +130,16 @@ void TSysCommandChannel::SysListDisks(TLines& lines, const std::string& search)
     const size_t extLength = std::char_traits<char>::length(DiskExtension);
     bool found = false;
     for (const std::string& entry : FolderEntries(folder)) {
-        if (entry.size() <= extLength || !SysWildcardMatch(pattern, entry))
-            continue;
+        if (entry.size() <= extLength || !SysWildcardMatch(pattern, entry)) continue;
         const std::string path = folder + entry;
-        if (!IsRegularFile(path) || FindMountedDrive(path) != 0)
-            continue;
+        if (!IsRegularFile(path) || FindMountedDrive(path) != 0) continue;
         lines.push_back("  " + entry.substr(0, entry.size() - extLength));
         found = true;
     }
-    if (!found)
-        lines.push_back("No mountable disks found!");
+    if (!found) lines.push_back("No mountable disks found!");
 }
 
-void TSysCommandChannel::SysMountDisk(TLines& lines, char letter, const std::string& name)
-{
+void TSysCommandChannel::SysMountDisk(TLines& lines, char letter, const std::string& name) {
     if (!IsDriveLetter(letter)) {
         lines.push_back(std::string("Invalid drive identifier \"") + letter + "\"!");
         return;
@@ -210,27 +177,26 @@ void TSysCommandChannel::SysMountDisk(TLines& lines, char letter, const std::str
     FSysDiskChanged = held && !keptOld;
 }
 
-std::string TSysCommandChannel::SysMountCommand(const std::string& arguments)
-{
+std::string TSysCommandChannel::SysMountCommand(const std::string& arguments) {
     TLines lines{""};
     const std::string& arg = arguments;
     if (arg.empty()) {
         lines.insert(lines.end(), {
-            "Mount a disk into any drive, or view a list of disks:",
-            "",
-            "  \"MOUNT d: disk_name\" -- mount a disk",
-            "  \"MOUNT search_name\" -- list matching unmounted disks",
-            "",
-            "    \"d\" is a drive letter.",
-            "    \"disk_name\" is a valid disk name.",
-            "    \"search_name\" is a valid file search name.",
-            "",
-            "  (ie. \"MOUNT a: text edit\" -- mounts disk \"text edit\" into drive A:)",
-            "  (ie. \"MOUNT work*\" -- lists all disks that start with \"work\")",
-            "",
-            "Currently mounted disks:",
-            "",
-        });
+                                      "Mount a disk into any drive, or view a list of disks:",
+                                      "",
+                                      "  \"MOUNT d: disk_name\" -- mount a disk",
+                                      "  \"MOUNT search_name\" -- list matching unmounted disks",
+                                      "",
+                                      "    \"d\" is a drive letter.",
+                                      "    \"disk_name\" is a valid disk name.",
+                                      "    \"search_name\" is a valid file search name.",
+                                      "",
+                                      "  (ie. \"MOUNT a: text edit\" -- mounts disk \"text edit\" into drive A:)",
+                                      "  (ie. \"MOUNT work*\" -- lists all disks that start with \"work\")",
+                                      "",
+                                      "Currently mounted disks:",
+                                      "",
+                                  });
         AddDriveList(lines);
         lines.push_back("");
     } else if (arg == "*") {
@@ -255,29 +221,27 @@ std::string TSysCommandChannel::SysMountCommand(const std::string& arguments)
     return JoinLines(lines);
 }
 
-void TSysCommandChannel::SysEjectDrive(TLines& lines, char letter)
-{
+void TSysCommandChannel::SysEjectDrive(TLines& lines, char letter) {
     FHost.UnmountDrive(static_cast<uint8_t>(letter - 'A'));
     lines.push_back(std::string("Disk removed from drive \"") + letter + "\"!");
 }
 
-std::string TSysCommandChannel::SysUnmountCommand(const std::string& arguments)
-{
+std::string TSysCommandChannel::SysUnmountCommand(const std::string& arguments) {
     TLines lines{""};
     const std::string& arg = arguments;
     if (arg.empty()) {
         lines.insert(lines.end(), {
-            "Remove a disk from any drive:",
-            "",
-            "  \"UNMOUNT d:\" -- remove the disk from the drive \"d\"",
-            "",
-            "    \"d\" is the drive letter to remove the disk from.",
-            "",
-            "  (ie. \"UNMOUNT b:\" -- removes the disk from drive B:)",
-            "",
-            "Currently mounted disks:",
-            "",
-        });
+                                      "Remove a disk from any drive:",
+                                      "",
+                                      "  \"UNMOUNT d:\" -- remove the disk from the drive \"d\"",
+                                      "",
+                                      "    \"d\" is the drive letter to remove the disk from.",
+                                      "",
+                                      "  (ie. \"UNMOUNT b:\" -- removes the disk from drive B:)",
+                                      "",
+                                      "Currently mounted disks:",
+                                      "",
+                                  });
         AddDriveList(lines);
         lines.push_back("");
     } else if (arg.size() == 2 && arg[1] == ':') {

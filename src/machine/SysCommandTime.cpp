@@ -10,8 +10,7 @@
 namespace {
 
 // Latin-1 from UTF-8; anything beyond Latin-1, or malformed, becomes "?".
-std::string Utf8ToLatin1(const std::string& text)
-{
+std::string Utf8ToLatin1(const std::string& text) {
     std::string out;
     for (size_t i = 0; i < text.size();) {
         const auto c = static_cast<unsigned char>(text[i]);
@@ -38,32 +37,24 @@ std::string Utf8ToLatin1(const std::string& text)
     return out;
 }
 
-bool InRange(int value, int low, int high)
-{
-    return value >= low && value <= high;
-}
+bool InRange(int value, int low, int high) { return value >= low && value <= high; }
 
-} // namespace
+}  // namespace
 
-TSysTimeFormat::TSysTimeFormat(const std::string& localeName)
-{
+TSysTimeFormat::TSysTimeFormat(const std::string& localeName) {
     FLocale = ::newlocale(LC_TIME_MASK | LC_CTYPE_MASK, localeName.c_str(), static_cast<locale_t>(nullptr));
-    if (!FLocale)
-        FLocale = ::newlocale(LC_TIME_MASK | LC_CTYPE_MASK, "C", static_cast<locale_t>(nullptr));
+    if (!FLocale) FLocale = ::newlocale(LC_TIME_MASK | LC_CTYPE_MASK, "C", static_cast<locale_t>(nullptr));
     if (FLocale) {
         const char* codeset = ::nl_langinfo_l(CODESET, FLocale);
         FUtf8 = codeset && (std::strcmp(codeset, "UTF-8") == 0 || std::strcmp(codeset, "utf8") == 0);
     }
 }
 
-TSysTimeFormat::~TSysTimeFormat()
-{
-    if (FLocale)
-        ::freelocale(FLocale);
+TSysTimeFormat::~TSysTimeFormat() {
+    if (FLocale) ::freelocale(FLocale);
 }
 
-std::string TSysTimeFormat::Format(const char* format, const std::tm& t) const
-{
+std::string TSysTimeFormat::Format(const char* format, const std::tm& t) const {
     char buffer[256];
     size_t n = FLocale ? ::strftime_l(buffer, sizeof buffer, format, &t, FLocale)
                        : std::strftime(buffer, sizeof buffer, format, &t);
@@ -71,8 +62,7 @@ std::string TSysTimeFormat::Format(const char* format, const std::tm& t) const
     return FUtf8 ? Utf8ToLatin1(text) : text;
 }
 
-std::string TSysTimeFormat::LongDate(const std::tm& t) const
-{
+std::string TSysTimeFormat::LongDate(const std::tm& t) const {
     // Names only for fields in range: a clock may hand over anything.
     const std::string day = InRange(t.tm_wday, 0, 6) ? Format("%A", t) : "?";
     const std::string month = InRange(t.tm_mon, 0, 11) ? Format("%B", t) : "?";
@@ -81,18 +71,15 @@ std::string TSysTimeFormat::LongDate(const std::tm& t) const
     return day + " " + month + numbers;
 }
 
-std::string TSysTimeFormat::TimeOfDay(const std::tm& t)
-{
+std::string TSysTimeFormat::TimeOfDay(const std::tm& t) {
     int hour = t.tm_hour % 12;
-    if (hour <= 0)
-        hour += 12;
+    if (hour <= 0) hour += 12;
     char text[64];
     std::snprintf(text, sizeof text, "%d:%02d:%02d %s", hour, t.tm_min, t.tm_sec, t.tm_hour % 24 < 12 ? "am" : "pm");
     return text;
 }
 
-std::string TSysTimeFormat::DateTime(const std::tm& t) const
-{
+std::string TSysTimeFormat::DateTime(const std::tm& t) const {
     if (!InRange(t.tm_mon, 0, 11) || !InRange(t.tm_wday, 0, 6) || !InRange(t.tm_mday, 1, 31) ||
         !InRange(t.tm_hour, 0, 23) || !InRange(t.tm_min, 0, 59) || !InRange(t.tm_sec, 0, 60))
         return "?";

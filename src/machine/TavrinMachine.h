@@ -28,10 +28,10 @@
 #include "machine/SysCommand.h"
 
 // Lamp colours as Windows colour values (00BBGGRRh).
-inline constexpr uint32_t LampReadColor = 0x00FFFF;   // yellow
-inline constexpr uint32_t LampWriteColor = 0x0000FF;  // red
-inline constexpr uint32_t LampMountedColor = 0xFF0000; // blue
-inline constexpr uint32_t LampEmptyColor = 0x808080;  // grey
+inline constexpr uint32_t LampReadColor = 0x00FFFF;     // yellow
+inline constexpr uint32_t LampWriteColor = 0x0000FF;    // red
+inline constexpr uint32_t LampMountedColor = 0xFF0000;  // blue
+inline constexpr uint32_t LampEmptyColor = 0x808080;    // grey
 
 struct TDriveLamp {
     bool Lit = false;
@@ -74,7 +74,7 @@ public:
     static constexpr uint32_t BurstLength = 100001;
     static constexpr uint32_t SystemTrackBytes = 2 * 32 * 128;  // 8192
     static constexpr int64_t DiskImageSize = 1048576;
-    static constexpr int64_t ProgramSizeLimit = 0xDB00;        // 56064
+    static constexpr int64_t ProgramSizeLimit = 0xDB00;  // 56064
 
     // programFolder: where images and disks resolve, with trailing separator.
     explicit TTavrinMachine(const std::string& programFolder);
@@ -101,8 +101,7 @@ public:
     TMachineEvents& Events() { return FEvents; }
 
     // --- break point ----------------------------------------------------------
-    void SetBreakPoint(uint16_t address)
-    {
+    void SetBreakPoint(uint16_t address) {
         FBreakPoint = address;
         FBreakPointSet = true;
     }

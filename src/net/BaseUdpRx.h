@@ -27,8 +27,8 @@ using TCallbackPoster = std::function<void(std::function<void()>)>;
 // Looks at a datagram's bytes on the receive thread; false drops it there.
 using TDatagramFilter = std::function<bool(const uint8_t* data, size_t size)>;
 
-using TBaseUdpSocketRxProc = std::function<void(TBaseUdpRx& sender, const uint8_t* data, int dataSize,
-                                                int socketHandle, const sockaddr_in& fromAddress)>;
+using TBaseUdpSocketRxProc = std::function<void(TBaseUdpRx& sender, const uint8_t* data, int dataSize, int socketHandle,
+                                                const sockaddr_in& fromAddress)>;
 
 class TBaseUdpRx {
 public:

@@ -25,14 +25,14 @@ bool WaitFor(int fd, short events, int timeoutMs) {
 
 std::string BindFailureText(int error, uint16_t port) {
     switch (error) {
-    case EADDRINUSE:
-        return "UDP port " + std::to_string(port) + " is in use by another program!";
-    case EACCES:
-        return "UDP port " + std::to_string(port) + " needs administrator rights (ports below 1024 are reserved)!";
-    case EADDRNOTAVAIL:
-        return "The adapter address is not available on this computer!";
-    default:
-        return "Unable to open UDP port " + std::to_string(port) + "!";
+        case EADDRINUSE:
+            return "UDP port " + std::to_string(port) + " is in use by another program!";
+        case EACCES:
+            return "UDP port " + std::to_string(port) + " needs administrator rights (ports below 1024 are reserved)!";
+        case EADDRNOTAVAIL:
+            return "The adapter address is not available on this computer!";
+        default:
+            return "Unable to open UDP port " + std::to_string(port) + "!";
     }
 }
 

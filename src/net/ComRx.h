@@ -45,9 +45,8 @@ using TComThreadModemEventProc = std::function<void(TComRx& sender, TComModemEve
 using TComThreadErrorProc = std::function<void(TComRx& sender, int32_t lastError, bool& abortOnError)>;
 // Runs a call on the owner's thread, later and in order.
 using TComDispatcher = std::function<void(std::function<void()> call)>;
-using TComDeviceOpener =
-    std::function<std::unique_ptr<IComDevice>(const std::string& portName, const TComTermios& settings,
-                                              TComOpenError& error)>;
+using TComDeviceOpener = std::function<std::unique_ptr<IComDevice>(const std::string& portName,
+                                                                   const TComTermios& settings, TComOpenError& error)>;
 
 // The receive thread of one open port; stopped through an eventfd and
 // joined when destroyed.

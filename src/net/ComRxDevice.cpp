@@ -13,8 +13,7 @@
 
 namespace {
 
-void CopyToKernel(const TComTermios& from, termios2& to)
-{
+void CopyToKernel(const TComTermios& from, termios2& to) {
     to.c_iflag = from.c_iflag;
     to.c_oflag = from.c_oflag;
     to.c_cflag = from.c_cflag;
@@ -33,20 +32,16 @@ public:
     int PollFd() const override { return FFd; }
     ssize_t Read(uint8_t* buffer, size_t size) override { return ::read(FFd, buffer, size); }
     ssize_t Write(const uint8_t* data, size_t size) override { return ::write(FFd, data, size); }
-    bool WaitWritable(int timeoutMs) override
-    {
+    bool WaitWritable(int timeoutMs) override {
         pollfd p{FFd, POLLOUT, 0};
         int n;
-        do
-            n = ::poll(&p, 1, timeoutMs);
+        do n = ::poll(&p, 1, timeoutMs);
         while (n < 0 && errno == EINTR);
         return n > 0 && (p.revents & POLLOUT) && !(p.revents & (POLLHUP | POLLERR | POLLNVAL));
     }
-    bool ReadModemCounts(TComModemCounts& counts) override
-    {
+    bool ReadModemCounts(TComModemCounts& counts) override {
         serial_icounter_struct icount{};
-        if (::ioctl(FFd, TIOCGICOUNT, &icount) != 0)
-            return false;
+        if (::ioctl(FFd, TIOCGICOUNT, &icount) != 0) return false;
         counts.Ring = static_cast<uint32_t>(icount.rng);
         counts.Cts = static_cast<uint32_t>(icount.cts);
         counts.Dsr = static_cast<uint32_t>(icount.dsr);
@@ -59,32 +54,27 @@ private:
 };
 
 // Applies the settings; false when the device refuses them.
-bool Configure(int fd, const TComTermios& settings)
-{
+bool Configure(int fd, const TComTermios& settings) {
     termios2 current{};
-    if (::ioctl(fd, TCGETS2, &current) != 0)
-        return false;
+    if (::ioctl(fd, TCGETS2, &current) != 0) return false;
     termios2 wanted{};
     CopyToKernel(settings, wanted);
     if (settings.c_ospeed == 0) {  // keep the speed the device has
         wanted.c_ispeed = current.c_ispeed;
         wanted.c_ospeed = current.c_ospeed;
     }
-    if (::ioctl(fd, TCSETS2, &wanted) != 0)
-        return false;
+    if (::ioctl(fd, TCSETS2, &wanted) != 0) return false;
     // Ports without modem lines (pseudo-terminals) refuse these; that is fine.
     int dtr = TIOCM_DTR, rts = TIOCM_RTS;
     ::ioctl(fd, settings.RaiseDtr ? TIOCMBIS : TIOCMBIC, &dtr);
-    if (!(settings.c_cflag & CRTSCTS))
-        ::ioctl(fd, settings.RaiseRts ? TIOCMBIS : TIOCMBIC, &rts);
+    if (!(settings.c_cflag & CRTSCTS)) ::ioctl(fd, settings.RaiseRts ? TIOCMBIS : TIOCMBIC, &rts);
     return true;
 }
 
-} // namespace
+}  // namespace
 
 std::unique_ptr<IComDevice> OpenTtyComDevice(const std::string& path, const TComTermios& settings,
-                                             TComOpenError& error)
-{
+                                             TComOpenError& error) {
     const THostOpenResult opened = OpenExclusive(path);
     if (opened.Fd < 0) {
         if (opened.Failed == THostOpenStep::Exclusive)

@@ -5,26 +5,21 @@
 namespace {
 
 constexpr std::array<TComBaudRate, 16> ListBaudRates = {
-    Com_br300, Com_br600, Com_br1200, Com_br2400, Com_br4800, Com_br9600,
-    Com_br19200, Com_br38400, Com_br57600, Com_br115200, Com_br128000,
-    Com_br172800, Com_br230400, Com_br256000, Com_br460800, Com_br921600};
+    Com_br300,   Com_br600,    Com_br1200,   Com_br2400,   Com_br4800,   Com_br9600,   Com_br19200,  Com_br38400,
+    Com_br57600, Com_br115200, Com_br128000, Com_br172800, Com_br230400, Com_br256000, Com_br460800, Com_br921600};
 
 struct TListFormat {
     TComParity Parity;
     TComDataBits DataBits;
 };
-constexpr std::array<TListFormat, 4> ListFormats = {{
-    {Com_pNone, Com_dbSeven}, {Com_pEven, Com_dbSeven}, {Com_pOdd, Com_dbSeven}, {Com_pNone, Com_dbEight}}};
+constexpr std::array<TListFormat, 4> ListFormats = {
+    {{Com_pNone, Com_dbSeven}, {Com_pEven, Com_dbSeven}, {Com_pOdd, Com_dbSeven}, {Com_pNone, Com_dbEight}}};
 
-} // namespace
+}  // namespace
 
-TComBaudRate ComBaudRateOfListIndex(int index)
-{
-    return ListBaudRates[static_cast<size_t>(index) & 15];
-}
+TComBaudRate ComBaudRateOfListIndex(int index) { return ListBaudRates[static_cast<size_t>(index) & 15]; }
 
-TComGlue::TComGlue(TTavrinMachine& machine, TComDispatcher dispatcher) : FMachine(machine)
-{
+TComGlue::TComGlue(TTavrinMachine& machine, TComDispatcher dispatcher) : FMachine(machine) {
     int line = 1;
     for (TComRx* port : {&ComRx1, &ComRx2}) {
         port->SyncCallbacks = true;
@@ -39,25 +34,20 @@ TComGlue::TComGlue(TTavrinMachine& machine, TComDispatcher dispatcher) : FMachin
     FMachine.SetTcpCom1(&TcpPortModule);
 }
 
-TComGlue::~TComGlue()
-{
+TComGlue::~TComGlue() {
     FMachine.SetHostComPorts(nullptr, nullptr);
     FMachine.SetTcpCom1(nullptr);
 }
 
-void TComGlue::ModemSignal(int line, TComModemEvents events)
-{
-    if ((events & ComEvents(cme_BREAK)) && OnComBreak)
-        OnComBreak(line);
+void TComGlue::ModemSignal(int line, TComModemEvents events) {
+    if ((events & ComEvents(cme_BREAK)) && OnComBreak) OnComBreak(line);
 }
 
-void TComGlue::ConfigurePort(TComRx& port, const TComLineSettings& s)
-{
+void TComGlue::ConfigurePort(TComRx& port, const TComLineSettings& s) {
     port.PortName = "COM" + std::to_string(s.PortNumber);
     TComOptions& options = port.Options();
     // Both lines map every list entry; no selection keeps the rate.
-    if (s.BaudIndex >= 0 && s.BaudIndex < 16)
-        options.SetBaudRate(ComBaudRateOfListIndex(s.BaudIndex));
+    if (s.BaudIndex >= 0 && s.BaudIndex < 16) options.SetBaudRate(ComBaudRateOfListIndex(s.BaudIndex));
     if (s.FormatIndex >= 0 && s.FormatIndex < 4) {
         options.SetParity(ListFormats[static_cast<size_t>(s.FormatIndex)].Parity);
         options.SetDataBits(ListFormats[static_cast<size_t>(s.FormatIndex)].DataBits);
@@ -70,16 +60,14 @@ void TComGlue::ConfigurePort(TComRx& port, const TComLineSettings& s)
     flow.SetRxRTSState(s.HandShake ? Com_rtsHandshake : Com_rtsEnabled);
 }
 
-std::string TComGlue::ApplyComSettings(int line)
-{
+std::string TComGlue::ApplyComSettings(int line) {
     const bool first = line == 1;
     TComRx& port = first ? ComRx1 : ComRx2;
     TMachineSettings& settings = FMachine.Settings();
     TComLineSettings& s = first ? settings.Com1 : settings.Com2;
     FMachine.ClearComReceived(line);
     port.Close();
-    if (first)
-        TcpPortModule.SetActive(false);
+    if (first) TcpPortModule.SetActive(false);
     try {
         if (first && settings.UseTCPasCom1) {
             if (s.Enabled) {
@@ -88,8 +76,7 @@ std::string TComGlue::ApplyComSettings(int line)
             }
         } else {
             ConfigurePort(port, s);
-            if (s.Enabled)
-                port.Open();
+            if (s.Enabled) port.Open();
         }
     } catch (const std::exception& e) {
         s.Enabled = false;

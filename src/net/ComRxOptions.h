@@ -8,10 +8,24 @@
 #include <functional>
 
 enum TComBaudRate : uint8_t {
-    Com_br110, Com_br300, Com_br600, Com_br1200, Com_br2400, Com_br4800,
-    Com_br9600, Com_br14400, Com_br19200, Com_br38400, Com_br57600,
-    Com_br115200, Com_br128000, Com_br172800, Com_br230400, Com_br256000,
-    Com_br460800, Com_br921600
+    Com_br110,
+    Com_br300,
+    Com_br600,
+    Com_br1200,
+    Com_br2400,
+    Com_br4800,
+    Com_br9600,
+    Com_br14400,
+    Com_br19200,
+    Com_br38400,
+    Com_br57600,
+    Com_br115200,
+    Com_br128000,
+    Com_br172800,
+    Com_br230400,
+    Com_br256000,
+    Com_br460800,
+    Com_br921600
 };
 enum TComParity : uint8_t { Com_pNone, Com_pEven, Com_pOdd, Com_pMark };
 enum TComDataBits : uint8_t { Com_dbFive, Com_dbSeven, Com_dbEight };
@@ -24,31 +38,31 @@ uint32_t ComBaudRateValue(TComBaudRate rate);
 
 // Bits of the record's flags word.
 namespace ComFlag {
-inline constexpr uint32_t Parity = 0x0002;          // parity checking on
+inline constexpr uint32_t Parity = 0x0002;  // parity checking on
 inline constexpr uint32_t OutxCtsFlow = 0x0004;
 inline constexpr uint32_t OutxDsrFlow = 0x0008;
 inline constexpr uint32_t DtrControlMask = 0x0030;
 inline constexpr uint32_t DsrSensitivity = 0x0040;
 inline constexpr uint32_t TxContinueOnXoff = 0x0080;
-inline constexpr uint32_t OutX = 0x0100;            // XON/XOFF on output
-inline constexpr uint32_t InX = 0x0200;             // XON/XOFF on input
-inline constexpr uint32_t ErrorChar = 0x0400;       // replace bytes with errors
+inline constexpr uint32_t OutX = 0x0100;       // XON/XOFF on output
+inline constexpr uint32_t InX = 0x0200;        // XON/XOFF on input
+inline constexpr uint32_t ErrorChar = 0x0400;  // replace bytes with errors
 inline constexpr uint32_t DiscardNull = 0x0800;
 inline constexpr uint32_t RtsControlMask = 0x3000;
 inline constexpr uint32_t AbortOnError = 0x4000;
-} // namespace ComFlag
+}  // namespace ComFlag
 
 inline constexpr uint8_t ComXonDefault = 0x11;
 inline constexpr uint8_t ComXoffDefault = 0x13;
 
 struct TComLineRecord {
-    uint32_t BaudRate = 0;   // 0: the device keeps its current speed
+    uint32_t BaudRate = 0;  // 0: the device keeps its current speed
     uint32_t Flags = 0;
     uint16_t XonLim = 0;
     uint16_t XoffLim = 0;
     uint8_t ByteSize = 0;
-    uint8_t Parity = 0;      // 0 none, 1 odd, 2 even, 3 mark
-    uint8_t StopBits = 0;    // 0 one, 1 one and a half, 2 two
+    uint8_t Parity = 0;    // 0 none, 1 odd, 2 even, 3 mark
+    uint8_t StopBits = 0;  // 0 one, 1 one and a half, 2 two
     uint8_t XonChar = ComXonDefault;
     uint8_t XoffChar = ComXoffDefault;
     uint8_t ErrorChar = 0;
@@ -58,18 +72,17 @@ struct TComLineRecord {
 
 // A group of settings whose setters notify OnChanged only when the value
 // actually changes; Owner is the deriving class, passed as the sender.
-template <typename Owner> class TComNotifyingSettings {
+template <typename Owner>
+class TComNotifyingSettings {
 public:
     std::function<void(Owner& sender)> OnChanged;
 
 protected:
-    template <typename T> void Assign(T& field, T value)
-    {
-        if (field == value)
-            return;
+    template <typename T>
+    void Assign(T& field, T value) {
+        if (field == value) return;
         field = value;
-        if (OnChanged)
-            OnChanged(static_cast<Owner&>(*this));
+        if (OnChanged) OnChanged(static_cast<Owner&>(*this));
     }
 };
 

@@ -49,12 +49,23 @@ void TRmtDskMod::DispatchRequest(const TRmtDskClientInfo& client, const uint8_t*
     const TRequestView request(data, size);
     if (request.Size() == 0) return;
     switch (request.Command()) {
-    case CmdNop: HandleNop(client, request); break;
-    case CmdMount: HandleMount(client, request); break;
-    case CmdUnmount: HandleUnmount(client, request); break;
-    case CmdRead: HandleRead(client, request); break;
-    case CmdWrite: HandleWrite(client, request); break;
-    default: break;  // unknown commands are not answered
+        case CmdNop:
+            HandleNop(client, request);
+            break;
+        case CmdMount:
+            HandleMount(client, request);
+            break;
+        case CmdUnmount:
+            HandleUnmount(client, request);
+            break;
+        case CmdRead:
+            HandleRead(client, request);
+            break;
+        case CmdWrite:
+            HandleWrite(client, request);
+            break;
+        default:
+            break;  // unknown commands are not answered
     }
 }
 
@@ -136,4 +147,3 @@ void TRmtDskMod::SendReply(const TRmtDskClientInfo& client, const std::vector<ui
     to.sin_port = client.Port;
     BaseUdpRx1.SendTo(to, ReplyTimeoutMs, static_cast<int>(reply.size()), reply.data());
 }
-

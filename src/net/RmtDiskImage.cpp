@@ -23,8 +23,8 @@ int OpenFolder(const std::string& folder) {
 bool IsValidRemoteImageName(std::string_view name) {
     if (name.empty() || name.size() > MaxNameLength) return false;
     for (char c : name) {
-        const bool ok = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' ||
-                        c == '-';
+        const bool ok =
+            (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' || c == '-';
         if (!ok) return false;
     }
     return true;

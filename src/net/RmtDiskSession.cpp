@@ -65,17 +65,16 @@ uint32_t TRmtDskSessionList::MountNew(const TRmtDskClientInfo& client, bool read
     }
     const uint32_t id = NewId();
     const std::string fileName = imageName + RemoteImageExtension;
-    auto disk = std::make_unique<TDiskDrive>(fd, fileName, readOnly ? TImageRole::RemoteReader : TImageRole::RemoteSession,
-                                             this);
+    auto disk = std::make_unique<TDiskDrive>(fd, fileName,
+                                             readOnly ? TImageRole::RemoteReader : TImageRole::RemoteSession, this);
     FSessions.push_back(std::make_unique<TRmtDskSession>(id, readOnly, fileName, client, std::move(disk), Clock()));
     return id;
 }
 
 void TRmtDskSessionList::MakeRoomFor(const TRmtDskClientInfo& client) {
     const auto fromAddress = [&](const TRmtDskSession& s) { return s.ClientInfo.Address == client.Address; };
-    const auto sameAddress = std::count_if(FSessions.begin(), FSessions.end(), [&](const auto& s) {
-        return fromAddress(*s);
-    });
+    const auto sameAddress =
+        std::count_if(FSessions.begin(), FSessions.end(), [&](const auto& s) { return fromAddress(*s); });
     if (static_cast<size_t>(sameAddress) >= MaxSessionsPerAddress && !ReplaceIdlest(fromAddress))
         throw std::runtime_error(kTooManySessions);
     if (FSessions.size() >= MaxSessions && !ReplaceIdlest([](const TRmtDskSession&) { return true; }))

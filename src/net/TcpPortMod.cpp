@@ -17,35 +17,28 @@
 
 namespace {
 
-void SignalEventFd(int fd)
-{
+void SignalEventFd(int fd) {
     const uint64_t one = 1;
     [[maybe_unused]] ssize_t n = ::write(fd, &one, sizeof one);
 }
 
-void DrainEventFd(int fd)
-{
+void DrainEventFd(int fd) {
     uint64_t count;
     [[maybe_unused]] ssize_t n = ::read(fd, &count, sizeof count);
 }
 
 bool WouldBlock(int error) { return error == EAGAIN || error == EWOULDBLOCK || error == EINTR; }
 
-[[noreturn]] void ThrowListenError(int error)
-{
-    if (error == EADDRINUSE)
-        throw std::runtime_error("The TCP port is already in use.");
-    if (error == EACCES)
-        throw std::runtime_error("Permission to listen on the TCP port was denied.");
+[[noreturn]] void ThrowListenError(int error) {
+    if (error == EADDRINUSE) throw std::runtime_error("The TCP port is already in use.");
+    if (error == EACCES) throw std::runtime_error("Permission to listen on the TCP port was denied.");
     throw std::runtime_error("The TCP port could not be opened for listening.");
 }
 
 // A listening socket on every interface; its descriptor and port.
-int Listen(uint16_t port, uint16_t& boundPort)
-{
+int Listen(uint16_t port, uint16_t& boundPort) {
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    if (fd < 0)
-        ThrowListenError(errno);
+    if (fd < 0) ThrowListenError(errno);
     const int on = 1;
     ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
     sockaddr_in address{};
@@ -63,12 +56,10 @@ int Listen(uint16_t port, uint16_t& boundPort)
     return fd;
 }
 
-} // namespace
+}  // namespace
 
-uint16_t ParseTcpPort(const std::string& text)
-{
-    if (text.empty() || text.size() > 5 || text.find_first_not_of("0123456789") != std::string::npos)
-        return 0;
+uint16_t ParseTcpPort(const std::string& text) {
+    if (text.empty() || text.size() > 5 || text.find_first_not_of("0123456789") != std::string::npos) return 0;
     const unsigned long value = std::stoul(text);
     return value >= 1 && value <= 65535 ? static_cast<uint16_t>(value) : 0;
 }
@@ -82,8 +73,7 @@ uint16_t ParseTcpPort(const std::string& text)
 // goes when the client goes, so nothing of one client reaches another.
 class TTcpPortModule::TServerThread {
 public:
-    TServerThread(TTcpPortModule& owner, int listenFd) : FOwner(owner), FListenFd(listenFd)
-    {
+    TServerThread(TTcpPortModule& owner, int listenFd) : FOwner(owner), FListenFd(listenFd) {
         FStopFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
         if (FStopFd < 0) {
             ::close(FListenFd);
@@ -91,12 +81,10 @@ public:
         }
         FThread = std::thread([this] { Execute(); });
     }
-    ~TServerThread()
-    {
+    ~TServerThread() {
         SignalEventFd(FStopFd);
         FThread.join();
-        while (!FClients.empty())
-            Drop(FClients.size() - 1);
+        while (!FClients.empty()) Drop(FClients.size() - 1);
         ::close(FListenFd);
         ::close(FStopFd);
     }
@@ -121,8 +109,7 @@ private:
         bool PeerClosed = false;  // it will send no more
     };
 
-    void Execute()
-    {
+    void Execute() {
         ::prctl(PR_SET_TIMERSLACK, 1000UL);  // the linger is short: keep its wake-up close
         std::vector<pollfd> fds;
         bool moved = false;
@@ -141,12 +128,9 @@ private:
                 wait.tv_nsec = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
             }
             const bool forever = !moved && !linger;
-            if (::ppoll(fds.data(), fds.size(), forever ? nullptr : &wait, nullptr) < 0 && errno != EINTR)
-                return;
-            if (fds[0].revents)
-                return;
-            if (fds[1].revents)
-                DrainEventFd(FOwner.FWakeFd);
+            if (::ppoll(fds.data(), fds.size(), forever ? nullptr : &wait, nullptr) < 0 && errno != EINTR) return;
+            if (fds[0].revents) return;
+            if (fds[1].revents) DrainEventFd(FOwner.FWakeFd);
             for (size_t i = FClients.size(); i-- > 0;) {
                 const short events = fds[3 + i].revents;
                 if (events & (POLLHUP | POLLERR))
@@ -154,8 +138,7 @@ private:
                 else
                     FClients[i]->PeerClosed = (events & POLLRDHUP) != 0;
             }
-            if (fds[2].revents & POLLIN)
-                Accept();
+            if (fds[2].revents & POLLIN) Accept();
             moved = false;
             for (size_t i = FClients.size(); i-- > 0;) {
                 const std::optional<bool> pumped = Pump(*FClients[i]);
@@ -167,20 +150,16 @@ private:
         }
     }
 
-    std::optional<Clock::time_point> EarliestLinger() const
-    {
+    std::optional<Clock::time_point> EarliestLinger() const {
         std::optional<Clock::time_point> earliest;
         for (const auto& c : FClients)
-            if (c->LingerUntil && (!earliest || *c->LingerUntil < *earliest))
-                earliest = c->LingerUntil;
+            if (c->LingerUntil && (!earliest || *c->LingerUntil < *earliest)) earliest = c->LingerUntil;
         return earliest;
     }
 
-    void Accept()
-    {
+    void Accept() {
         const int fd = ::accept4(FListenFd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
-        if (fd < 0)
-            return;
+        if (fd < 0) return;
         // Descriptors stay bounded, and no set of clients can keep a newcomer
         // out: the one idle longest makes room.
         if (FClients.size() >= MaxClients) {
@@ -199,26 +178,22 @@ private:
     // Closes a client and drops what it still held. Output the Z80 wrote
     // while the last client was there was meant for it and goes with it;
     // bytes written while nobody is connected wait for the next client.
-    void Drop(size_t index)
-    {
+    void Drop(size_t index) {
         TClient& c = *FClients[index];
         ::shutdown(c.Fd, SHUT_RDWR);
         ::close(c.Fd);
         FClients.erase(FClients.begin() + static_cast<std::ptrdiff_t>(index));
-        if (FClients.empty())
-            FOwner.DropTxData();
+        if (FClients.empty()) FOwner.DropTxData();
         FOwner.FClientCount = FClients.size();
     }
 
     // While the Z80 streams (the last send was moments ago), a few bytes in
     // the queue are left to gather for a moment so they leave in one segment
     // rather than one byte each; a byte after a pause goes out at once.
-    bool RefillDue(TClient& c)
-    {
+    bool RefillDue(TClient& c) {
         const auto now = Clock::now();
         if (c.LingerUntil) {
-            if (now < *c.LingerUntil)
-                return false;
+            if (now < *c.LingerUntil) return false;
             c.LingerUntil.reset();
             return true;
         }
@@ -233,8 +208,7 @@ private:
     // One pass each way: whether any byte moved; nullopt when the client is
     // gone (closed, reset or failed). A peer that closed has its bytes queued
     // as far as the queue takes them now; the rest is dropped with it.
-    std::optional<bool> Pump(TClient& c)
-    {
+    std::optional<bool> Pump(TClient& c) {
         const bool peerClosed = c.PeerClosed;
         bool moved = false;
         if (!peerClosed && c.SendPos == c.SendLen && RefillDue(c)) {
@@ -242,8 +216,8 @@ private:
             c.SendPos = 0;
         }
         if (!peerClosed && c.SendPos < c.SendLen) {
-            const ssize_t n = ::send(c.Fd, c.SendBuffer.data() + c.SendPos, c.SendLen - c.SendPos,
-                                     MSG_NOSIGNAL | MSG_DONTWAIT);
+            const ssize_t n =
+                ::send(c.Fd, c.SendBuffer.data() + c.SendPos, c.SendLen - c.SendPos, MSG_NOSIGNAL | MSG_DONTWAIT);
             if (n > 0) {
                 c.SendPos += static_cast<size_t>(n);
                 c.LastSend = Clock::now();
@@ -257,21 +231,16 @@ private:
                 const size_t taken = FOwner.PutRxData(c.RecvBuffer.data() + c.RecvPos, c.RecvLen - c.RecvPos);
                 c.RecvPos += taken;
                 moved = moved || taken > 0;
-                if (c.RecvPos < c.RecvLen)
-                    break;  // back-pressure: the rest waits for room
+                if (c.RecvPos < c.RecvLen) break;  // back-pressure: the rest waits for room
             }
             const ssize_t n = ::recv(c.Fd, c.RecvBuffer.data(), c.RecvBuffer.size(), MSG_DONTWAIT);
-            if (n == 0 || (n < 0 && !WouldBlock(errno)))
-                return std::nullopt;
-            if (n < 0)
-                break;
+            if (n == 0 || (n < 0 && !WouldBlock(errno))) return std::nullopt;
+            if (n < 0) break;
             c.RecvLen = static_cast<size_t>(n);
             c.RecvPos = 0;
         }
-        if (peerClosed)
-            return std::nullopt;
-        if (moved)
-            c.LastActive = Clock::now();
+        if (peerClosed) return std::nullopt;
+        if (moved) c.LastActive = Clock::now();
         return moved;
     }
 
@@ -288,31 +257,25 @@ private:
 
 // --- the module ------------------------------------------------------------------
 
-TTcpPortModule::TTcpPortModule()
-{
+TTcpPortModule::TTcpPortModule() {
     FWakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    if (FWakeFd < 0)
-        throw std::runtime_error("Unable to create the TCP server of COM1.");
+    if (FWakeFd < 0) throw std::runtime_error("Unable to create the TCP server of COM1.");
 }
 
-TTcpPortModule::~TTcpPortModule()
-{
+TTcpPortModule::~TTcpPortModule() {
     FThread.reset();
     ::close(FWakeFd);
 }
 
-void TTcpPortModule::SetActive(bool value)
-{
-    if (value == GetActive())
-        return;
+void TTcpPortModule::SetActive(bool value) {
+    if (value == GetActive()) return;
     if (!value) {
         FThread.reset();
         FListeningPort = 0;
         return;
     }
     const uint16_t port = ParseTcpPort(Port);
-    if (port == 0)
-        throw std::runtime_error("The TCP port must be a number from 1 to 65535.");
+    if (port == 0) throw std::runtime_error("The TCP port must be a number from 1 to 65535.");
     uint16_t bound = 0;
     const int fd = Listen(port, bound);
     FThread = std::make_unique<TServerThread>(*this, fd);
@@ -321,18 +284,14 @@ void TTcpPortModule::SetActive(bool value)
 
 void TTcpPortModule::Wake() { SignalEventFd(FWakeFd); }
 
-bool TTcpPortModule::DataAvailable()
-{
-    if (!GetActive())
-        return false;
+bool TTcpPortModule::DataAvailable() {
+    if (!GetActive()) return false;
     std::lock_guard lock(FLock);
     return FRxQueue.Count() > 0;
 }
 
-bool TTcpPortModule::ReadByte(uint8_t& b)
-{
-    if (!GetActive())
-        return false;
+bool TTcpPortModule::ReadByte(uint8_t& b) {
+    if (!GetActive()) return false;
     bool halfDrained, got;
     {
         std::lock_guard lock(FLock);
@@ -341,59 +300,47 @@ bool TTcpPortModule::ReadByte(uint8_t& b)
     }
     // Client bytes held back by a full queue move on once half of it is
     // free: one wake-up per half queue rather than per byte.
-    if (halfDrained)
-        Wake();
+    if (halfDrained) Wake();
     return got;
 }
 
-bool TTcpPortModule::CanWrite()
-{
-    if (!GetActive())
-        return false;
+bool TTcpPortModule::CanWrite() {
+    if (!GetActive()) return false;
     std::lock_guard lock(FLock);
     return FTxQueue.Count() < FTxQueue.Capacity();
 }
 
-void TTcpPortModule::WriteByte(uint8_t b)
-{
-    if (!GetActive())
-        return;
+void TTcpPortModule::WriteByte(uint8_t b) {
+    if (!GetActive()) return;
     bool wasEmpty;
     {
         std::lock_guard lock(FLock);
         wasEmpty = FTxQueue.Count() == 0;
         FTxQueue.PutByte(b);
     }
-    if (wasEmpty)
-        Wake();
+    if (wasEmpty) Wake();
 }
 
-size_t TTcpPortModule::TxCount()
-{
+size_t TTcpPortModule::TxCount() {
     std::lock_guard lock(FLock);
     return FTxQueue.Count();
 }
 
-void TTcpPortModule::DropTxData()
-{
+void TTcpPortModule::DropTxData() {
     std::lock_guard lock(FLock);
     FTxQueue.Clear();
 }
 
-size_t TTcpPortModule::GetTxData(uint8_t* buffer, size_t max)
-{
+size_t TTcpPortModule::GetTxData(uint8_t* buffer, size_t max) {
     std::lock_guard lock(FLock);
     size_t count = 0;
-    while (count < max && FTxQueue.GetByte(buffer[count]))
-        ++count;
+    while (count < max && FTxQueue.GetByte(buffer[count])) ++count;
     return count;
 }
 
-size_t TTcpPortModule::PutRxData(const uint8_t* buffer, size_t max)
-{
+size_t TTcpPortModule::PutRxData(const uint8_t* buffer, size_t max) {
     std::lock_guard lock(FLock);
     size_t count = 0;
-    while (count < max && FRxQueue.PutByte(buffer[count]))
-        ++count;
+    while (count < max && FRxQueue.PutByte(buffer[count])) ++count;
     return count;
 }

@@ -4,14 +4,11 @@
 #include <QMenu>
 #include <QTimer>
 
-TActionUpdatePump::TActionUpdatePump(QObject* parent)
-    : QObject(parent), FTimer(new QTimer(this))
-{
+TActionUpdatePump::TActionUpdatePump(QObject* parent) : QObject(parent), FTimer(new QTimer(this)) {
     connect(FTimer, &QTimer::timeout, this, &TActionUpdatePump::UpdateAllActions);
 }
 
-void TActionUpdatePump::Add(QAction* action, std::function<void(QAction&)> update)
-{
+void TActionUpdatePump::Add(QAction* action, std::function<void(QAction&)> update) {
     for (size_t i = 0; i < FActions.size(); ++i)
         if (FActions[i] == action) {
             FUpdates[i] = std::move(update);
@@ -21,31 +18,20 @@ void TActionUpdatePump::Add(QAction* action, std::function<void(QAction&)> updat
     FUpdates.push_back(std::move(update));
 }
 
-void TActionUpdatePump::UpdateAllActions()
-{
+void TActionUpdatePump::UpdateAllActions() {
     for (size_t i = 0; i < FActions.size(); ++i)
-        if (FActions[i] && FUpdates[i])
-            FUpdates[i](*FActions[i]);
+        if (FActions[i] && FUpdates[i]) FUpdates[i](*FActions[i]);
 }
 
-void TActionUpdatePump::UpdateAction(QAction* action)
-{
+void TActionUpdatePump::UpdateAction(QAction* action) {
     for (size_t i = 0; i < FActions.size(); ++i)
-        if (FActions[i] == action && FUpdates[i])
-            FUpdates[i](*action);
+        if (FActions[i] == action && FUpdates[i]) FUpdates[i](*action);
 }
 
-void TActionUpdatePump::WatchMenu(QMenu* menu)
-{
+void TActionUpdatePump::WatchMenu(QMenu* menu) {
     connect(menu, &QMenu::aboutToShow, this, &TActionUpdatePump::UpdateAllActions);
 }
 
-void TActionUpdatePump::StartTimer(int intervalMs)
-{
-    FTimer->start(intervalMs);
-}
+void TActionUpdatePump::StartTimer(int intervalMs) { FTimer->start(intervalMs); }
 
-void TActionUpdatePump::StopTimer()
-{
-    FTimer->stop();
-}
+void TActionUpdatePump::StopTimer() { FTimer->stop(); }

@@ -16,7 +16,7 @@ public:
 
     struct TRecord {
         TKind Kind;
-        std::string Text;      // message text, dialog title or input prompt
+        std::string Text;  // message text, dialog title or input prompt
         TMsgDlgType Type = TMsgDlgType::Custom;
         TFileDialogRequest File;  // the dialog as it was shown (file kinds)
     };
@@ -51,22 +51,18 @@ public:
     std::vector<std::string> Texts() const;
     // Text of the last box, empty when none was shown.
     std::string LastText() const;
-    void Clear()
-    {
+    void Clear() {
         Log.clear();
         Beeps = 0;
     }
 
 private:
     template <typename T>
-    static bool Answer(std::deque<std::optional<T>>& answers, T& value)
-    {
-        if (answers.empty())
-            return false;
+    static bool Answer(std::deque<std::optional<T>>& answers, T& value) {
+        if (answers.empty()) return false;
         std::optional<T> answer = answers.front();
         answers.pop_front();
-        if (answer)
-            value = *answer;
+        if (answer) value = *answer;
         return answer.has_value();
     }
     bool AnswerFile(TKind kind, TFileDialogRequest& request);

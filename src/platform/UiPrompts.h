@@ -25,7 +25,17 @@ enum TMsgDlgBtn : uint16_t {
 };
 using TMsgDlgButtons = uint16_t;
 
-enum TModalResult : int { mrNone = 0, mrOk = 1, mrCancel = 2, mrAbort = 3, mrRetry = 4, mrIgnore = 5, mrYes = 6, mrNo = 7, mrAll = 8 };
+enum TModalResult : int {
+    mrNone = 0,
+    mrOk = 1,
+    mrCancel = 2,
+    mrAbort = 3,
+    mrRetry = 4,
+    mrIgnore = 5,
+    mrYes = 6,
+    mrNo = 7,
+    mrAll = 8
+};
 
 // One file dialog: the caller fills the fields, a confirmed dialog hands the
 // chosen path back in FileName.
@@ -33,10 +43,10 @@ struct TFileDialogRequest {
     std::string Title;
     // Pairs "Description|patterns|Description|patterns", patterns split by ';'.
     std::string Filter;
-    std::string DefaultExt;   // without the dot
+    std::string DefaultExt;  // without the dot
     std::string InitialDir;
     std::string FileName;
-    bool MustExist = true;    // open dialogs: existing files only
+    bool MustExist = true;  // open dialogs: existing files only
 };
 
 // A font as the font dialogs show and return it.
@@ -76,17 +86,14 @@ public:
     virtual void Beep() {}
     // An open dialog that takes several files; true and files set (in the
     // order chosen) when the user confirmed. By default one file.
-    virtual bool OpenFilesDialog(TFileDialogRequest& request, std::vector<std::string>& files)
-    {
-        if (!OpenFileDialog(request))
-            return false;
+    virtual bool OpenFilesDialog(TFileDialogRequest& request, std::vector<std::string>& files) {
+        if (!OpenFileDialog(request)) return false;
         files = {request.FileName};
         return true;
     }
     // A folder chooser started at folder, which may also take the name of a
     // folder still to be made; true and folder set when the user confirmed.
-    virtual bool SelectDirectory(const std::string& caption, std::string& folder)
-    {
+    virtual bool SelectDirectory(const std::string& caption, std::string& folder) {
         (void)caption;
         (void)folder;
         return false;

@@ -37,7 +37,7 @@ std::string KindText(uint8_t kind) { return kind <= LastKind ? FindMessageText(M
 std::string SubKindText(uint8_t subKind) { return subKind == 0 ? "" : FindMessageText(MessageSubKindBase + subKind); }
 
 std::string StatusKindText(uint8_t kind) {
-    static const char* const names[] = {"(Not active)", "(Modem status)", "(Line status)",
+    static const char* const names[] = {"(Not active)",         "(Modem status)",       "(Line status)",
                                         "(Output buffer free)", "(Output buffer used)", "(Output sent)"};
     return kind < std::size(names) ? names[kind] : "";
 }
@@ -71,8 +71,10 @@ void AppendRow(std::string& out, const TLogEntry& entry, bool inHex, bool allHex
         TDumpColumns columns(out, RowIndent, RowDataColumn);
         columns.SetColumn(RowDataColumn);
         for (uint8_t byte : entry.Bytes) {
-            if (allHex && entry.Kind == KindUser) columns.Put(std::string(1, static_cast<char>(byte)));
-            else columns.Put(RenderDumpByte(byte, inHex, allHex));
+            if (allHex && entry.Kind == KindUser)
+                columns.Put(std::string(1, static_cast<char>(byte)));
+            else
+                columns.Put(RenderDumpByte(byte, inHex, allHex));
         }
     }
     if (entry.SubKind == SubKindModemStatus) out += " (" + ModemLineNames(entry.Data) + ")";

@@ -63,8 +63,7 @@ public:
     // kept, paused, and minus the errno is returned.
     int32_t DumpDispatchLog(const std::string& fileName, bool inHex, bool allHex);
     int32_t AppendDispatchLog(const std::string& fileName, bool inHex, bool allHex);
-    int32_t DumpToFile(const std::string& fileName, bool append, bool inHex, bool allHex,
-                       const TLogHeaderInfo& header);
+    int32_t DumpToFile(const std::string& fileName, bool append, bool inHex, bool allHex, const TLogHeaderInfo& header);
 
 private:
     void PutBytes(const uint8_t* bytes, uint32_t count);

@@ -42,8 +42,10 @@ std::string RenderDumpByte(uint8_t byte, bool inHex, bool allHex) {
     char text[8];
     const uint8_t lowest = inHex ? '!' : ' ';
     if (!allHex && byte >= lowest && byte <= '~') return std::string(1, static_cast<char>(byte));
-    if (allHex || inHex) std::snprintf(text, sizeof text, "[%02X]", byte);
-    else std::snprintf(text, sizeof text, "[%u]", byte);
+    if (allHex || inHex)
+        std::snprintf(text, sizeof text, "[%02X]", byte);
+    else
+        std::snprintf(text, sizeof text, "[%u]", byte);
     return text;
 }
 
@@ -93,7 +95,7 @@ std::string CompilerText() {
 
 std::string DumpDateTimeText() {
     const std::time_t now = std::time(nullptr);
-    std::tm local {};
+    std::tm local{};
     localtime_r(&now, &local);
     char text[81];
     std::strftime(text, sizeof text, "%d/%m/%y, %H:%M:%S", &local);

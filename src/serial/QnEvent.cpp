@@ -21,8 +21,7 @@ int PollRetrying(pollfd* fds, nfds_t count, int timeoutMs) {
 
 }  // namespace
 
-TQnEvent::TQnEvent(bool manualReset)
-    : fd_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)), manualReset_(manualReset) {
+TQnEvent::TQnEvent(bool manualReset) : fd_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)), manualReset_(manualReset) {
     if (fd_ < 0) throw std::system_error(errno, std::generic_category(), "Cannot create a wake-up event");
 }
 

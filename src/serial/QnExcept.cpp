@@ -47,8 +47,9 @@ TInstalledDisplay& Installed() {
 
 std::string FindMessageText(int64_t code) {
     const uint64_t wanted = AbsoluteCode(code);
-    const auto found = std::lower_bound(MessageTable.begin(), MessageTable.end(), wanted,
-        [](const TMessageTableEntry& entry, uint64_t key) { return AbsoluteCode(entry) < key; });
+    const auto found =
+        std::lower_bound(MessageTable.begin(), MessageTable.end(), wanted,
+                         [](const TMessageTableEntry& entry, uint64_t key) { return AbsoluteCode(entry) < key; });
     if (found == MessageTable.end() || AbsoluteCode(*found) != wanted) return {};
     return std::string(found->Text).substr(0, MaxMessageLength);
 }
@@ -76,14 +77,17 @@ void RaisePortError(int32_t code) {
     switch (code) {
 #define QN_CATEGORY(name)
 #define QN_LEAF(name, base, leafCode) \
-    case leafCode: throw name(code);
+    case leafCode:                    \
+        throw name(code);
 #define QN_SHARED(name, sharedCode) \
-    case sharedCode: throw name(code);
+    case sharedCode:                \
+        throw name(code);
 #include "serial/QnExceptList.h"
 #undef QN_CATEGORY
 #undef QN_LEAF
 #undef QN_SHARED
-    default: break;
+        default:
+            break;
     }
     throw EQnException::CreateWithText("Quon exception");
 }
@@ -107,6 +111,8 @@ void ShowException(const std::string& text) {
     // Shown under the lock, so the display's owner can remove it and then
     // go away safely.
     std::lock_guard guard(DisplayLock());
-    if (Installed().Display) Installed().Display(text);
-    else std::fprintf(stderr, "%s\n", text.c_str());
+    if (Installed().Display)
+        Installed().Display(text);
+    else
+        std::fprintf(stderr, "%s\n", text.c_str());
 }

@@ -37,15 +37,15 @@ private:
     int32_t errorCode_;
 };
 
-#define QN_CATEGORY(name)                                                              \
-    class name : public EQnException {                                                 \
-    public:                                                                            \
-        explicit name(int32_t code) : EQnException(code, ErrorMessageText(code)) {}   \
+#define QN_CATEGORY(name)                                                           \
+    class name : public EQnException {                                              \
+    public:                                                                         \
+        explicit name(int32_t code) : EQnException(code, ErrorMessageText(code)) {} \
     };
-#define QN_LEAF(name, base, code)                                                      \
-    class name : public base {                                                         \
-    public:                                                                            \
-        explicit name(int32_t c = code) : base(c) {}                                   \
+#define QN_LEAF(name, base, code)                    \
+    class name : public base {                       \
+    public:                                          \
+        explicit name(int32_t c = code) : base(c) {} \
     };
 #define QN_SHARED(name, code)
 #include "serial/QnExceptList.h"

@@ -16,11 +16,9 @@
 class TQnExceptionDisplayScope {
 public:
     TQnExceptionDisplayScope(IUiPrompts& prompts, QObject& window) {
-        SetExceptionDisplay(
-            [&prompts, post = GuiThreadPoster(&window)](const std::string& text) {
-                post([&prompts, text] { prompts.ShowError(text); });
-            },
-            this);
+        SetExceptionDisplay([&prompts, post = GuiThreadPoster(&window)](
+                                const std::string& text) { post([&prompts, text] { prompts.ShowError(text); }); },
+                            this);
     }
     // Once removed, no worker thread reaches the window any more; texts
     // still queued go with it.

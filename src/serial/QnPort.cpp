@@ -19,13 +19,16 @@ constexpr int32_t NoDeviceLayer = -3001;
 // Open failures of the host in the component's terms.
 int32_t OpenResult(int32_t result) {
     switch (-result) {
-    case EACCES:
-    case EBUSY: return -2008;
-    case ENOENT:
-    case ENXIO:
-    case ENODEV:
-    case ENOTTY: return -2001;
-    default: return result;
+        case EACCES:
+        case EBUSY:
+            return -2008;
+        case ENOENT:
+        case ENXIO:
+        case ENODEV:
+        case ENOTTY:
+            return -2001;
+        default:
+            return result;
     }
 }
 
@@ -116,8 +119,8 @@ void TQnCustomComPort::OpenDevice() {
     if (s_.HardwareFlow & QnHwUseDtr) options |= QnOptionDtrFlowOwned;
     if (s_.HardwareFlow & QnHwUseRts) options |= QnOptionRtsFlowOwned;
     const std::string path = s_.DispatcherKind == 2 ? std::string() : ComDevicePath(s_.ComNumber);
-    const int32_t result = dispatcher_->InitPort(path, s_.Baud, s_.Parity, s_.DataBits, s_.StopBits,
-                                                 s_.InBufferSize, s_.OutBufferSize, options);
+    const int32_t result = dispatcher_->InitPort(path, s_.Baud, s_.Parity, s_.DataBits, s_.StopBits, s_.InBufferSize,
+                                                 s_.OutBufferSize, options);
     if (result != 0) Check(OpenResult(result));
     if (s_.DispatcherKind != 2) return;
     // An adopted device keeps the settings its lender gave it.
@@ -224,8 +227,10 @@ void TQnCustomComPort::PortWindow(bool create) {
     if (window_ == nullptr) return;
     if (dispatcher_) dispatcher_->DeregisterWindowHandler(window_);
     // A window cannot be freed from inside its own event handler.
-    if (inWindowProc_) window_->deleteLater();
-    else delete window_;
+    if (inWindowProc_)
+        window_->deleteLater();
+    else
+        delete window_;
     window_ = nullptr;
 }
 

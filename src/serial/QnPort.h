@@ -84,7 +84,7 @@ struct TQnComPortEvents {
 enum class TQnPortState { Closed, Closing, Open };
 
 // Settings that take effect at the next open only.
-#define QN_STORED_PROPERTY(type, name) \
+#define QN_STORED_PROPERTY(type, name)    \
     type name() const { return s_.name; } \
     void Set##name(type value) { s_.name = value; }
 

@@ -31,25 +31,41 @@ void TQnCustomComPort::WindowProc(uint32_t msg, uint32_t wParam, uint32_t lParam
     try {
         DoTrigger(msg, wParam, msg == QnMsgDataAvailable ? wParam : (lParam & 0xFFFF));
         switch (msg) {
-        case QnMsgDataAvailable: DoTriggerAvail(wParam); break;
-        case QnMsgDataTrigger: DoTriggerData(wParam); break;
-        case QnMsgTimerTrigger: DoTriggerTimer(wParam); break;
-        case QnMsgStatusTrigger:
-            DoTriggerStatus(wParam);
-            switch (StatusTriggerKind(wParam)) {
-            case QnStatusModem: DoTriggerModemStatus(); break;
-            case QnStatusLineError: {
-                const int32_t error = GetLineError();
-                DoTriggerLineError(error, CheckLineBreak());
+            case QnMsgDataAvailable:
+                DoTriggerAvail(wParam);
                 break;
-            }
-            case QnStatusOutFree: DoTriggerOutbuffFree(); break;
-            case QnStatusOutUsed: DoTriggerOutbuffUsed(); break;
-            case QnStatusOutSent: DoTriggerOutSent(); break;
-            default: break;
-            }
-            break;
-        default: break;
+            case QnMsgDataTrigger:
+                DoTriggerData(wParam);
+                break;
+            case QnMsgTimerTrigger:
+                DoTriggerTimer(wParam);
+                break;
+            case QnMsgStatusTrigger:
+                DoTriggerStatus(wParam);
+                switch (StatusTriggerKind(wParam)) {
+                    case QnStatusModem:
+                        DoTriggerModemStatus();
+                        break;
+                    case QnStatusLineError: {
+                        const int32_t error = GetLineError();
+                        DoTriggerLineError(error, CheckLineBreak());
+                        break;
+                    }
+                    case QnStatusOutFree:
+                        DoTriggerOutbuffFree();
+                        break;
+                    case QnStatusOutUsed:
+                        DoTriggerOutbuffUsed();
+                        break;
+                    case QnStatusOutSent:
+                        DoTriggerOutSent();
+                        break;
+                    default:
+                        break;
+                }
+                break;
+            default:
+                break;
         }
     } catch (...) {
         if (!eventError_) eventError_ = std::current_exception();

@@ -81,8 +81,7 @@ void TQnCustomComPort::SetStopBits(uint8_t value) {
 void TQnCustomComPort::FitFlowLimits(double full, double resume) {
     const double size = s_.InBufferSize;
     if (s_.BufferFull == 0 || s_.BufferFull > s_.InBufferSize) s_.BufferFull = static_cast<uint16_t>(size * full);
-    if (s_.BufferResume == 0 || s_.BufferResume > s_.BufferFull)
-        s_.BufferResume = static_cast<uint16_t>(size * resume);
+    if (s_.BufferResume == 0 || s_.BufferResume > s_.BufferFull) s_.BufferResume = static_cast<uint16_t>(size * resume);
 }
 
 void TQnCustomComPort::SetHardwareFlow(uint8_t value) {
@@ -142,8 +141,10 @@ void TQnCustomComPort::SetOptionBit4(bool value) {
     if (Unchanged(value == s_.OptionBit4)) return;
     s_.OptionBit4 = value;
     if (!Live()) return;
-    if (value) dispatcher_->SetOptionBits(0x10);
-    else dispatcher_->ClearOptionBits(0x10);
+    if (value)
+        dispatcher_->SetOptionBits(0x10);
+    else
+        dispatcher_->ClearOptionBits(0x10);
 }
 
 void TQnCustomComPort::SetRs485Mode(bool value) {

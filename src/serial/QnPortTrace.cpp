@@ -52,36 +52,45 @@ void TQnCustomComPort::SetRecorderState(Recorder which, uint8_t value) {
     }
     const bool active = state == QnLogOn || state == QnLogPause;
     switch (value) {
-    case QnLogOff:
-        if (active) {
-            if (trace) dispatcher_->Trace().AbortTracing();
-            else dispatcher_->Log().AbortDispatchLog();
-        }
-        state = QnLogOff;
-        break;
-    case QnLogOn:
-        if (state == QnLogPause) ResumeRecorder(which);
-        else StartRecorder(which, 0);
-        break;
-    case QnLogDump:
-    case QnLogAppend:
-        if (!active) break;
-        ResumeRecorder(which);
-        DumpRecorder(which, trace ? s_.TraceFileName : s_.LogFileName, trace ? s_.TraceHex : s_.LogHex,
-                     value == QnLogAppend);
-        break;
-    case QnLogClear:
-        if (!active) break;
-        if (trace) dispatcher_->Trace().ClearTracing();
-        else dispatcher_->Log().ClearDispatchLog();
-        break;
-    case QnLogPause:
-        if (state != QnLogOn) break;
-        if (trace) dispatcher_->Trace().StopTracing();
-        else dispatcher_->Log().StopDispatchLog();
-        state = QnLogPause;
-        break;
-    default: RaisePortError(-1002);
+        case QnLogOff:
+            if (active) {
+                if (trace)
+                    dispatcher_->Trace().AbortTracing();
+                else
+                    dispatcher_->Log().AbortDispatchLog();
+            }
+            state = QnLogOff;
+            break;
+        case QnLogOn:
+            if (state == QnLogPause)
+                ResumeRecorder(which);
+            else
+                StartRecorder(which, 0);
+            break;
+        case QnLogDump:
+        case QnLogAppend:
+            if (!active) break;
+            ResumeRecorder(which);
+            DumpRecorder(which, trace ? s_.TraceFileName : s_.LogFileName, trace ? s_.TraceHex : s_.LogHex,
+                         value == QnLogAppend);
+            break;
+        case QnLogClear:
+            if (!active) break;
+            if (trace)
+                dispatcher_->Trace().ClearTracing();
+            else
+                dispatcher_->Log().ClearDispatchLog();
+            break;
+        case QnLogPause:
+            if (state != QnLogOn) break;
+            if (trace)
+                dispatcher_->Trace().StopTracing();
+            else
+                dispatcher_->Log().StopDispatchLog();
+            state = QnLogPause;
+            break;
+        default:
+            RaisePortError(-1002);
     }
 }
 

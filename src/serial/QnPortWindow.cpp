@@ -17,16 +17,17 @@ uint32_t NextWindowHandle() {
 TQnPortWindow::TQnPortWindow(TWindowProc proc)
     : proc_(std::move(proc)), handle_(NextWindowHandle()), post_(GuiThreadPoster(this)) {}
 
-bool TQnPortWindow::SendMessageTimeout(uint32_t msg, uint32_t wParam, uint32_t lParam, int timeoutMs,
-                                       int cancelFd) {
+bool TQnPortWindow::SendMessageTimeout(uint32_t msg, uint32_t wParam, uint32_t lParam, int timeoutMs, int cancelFd) {
     if (QThread::currentThread() == thread()) {
         Handle(TQnPortMessage(msg, wParam, lParam));
         return true;
     }
     auto ticket = std::make_shared<TQnEvent>(true);
     Post(std::make_shared<TQnPortMessage>(msg, wParam, lParam, ticket));
-    if (cancelFd >= 0) AnyReadable({ticket->Fd(), cancelFd}, timeoutMs);
-    else AnyReadable({ticket->Fd()}, timeoutMs);
+    if (cancelFd >= 0)
+        AnyReadable({ticket->Fd(), cancelFd}, timeoutMs);
+    else
+        AnyReadable({ticket->Fd()}, timeoutMs);
     return ticket->IsSet();
 }
 

@@ -29,19 +29,27 @@ int PollRetrying(std::vector<pollfd>& fds, int timeoutMs) {
 
 tcflag_t ByteSizeFlag(uint8_t size) {
     switch (size) {
-    case 5: return CS5;
-    case 6: return CS6;
-    case 7: return CS7;
-    default: return CS8;
+        case 5:
+            return CS5;
+        case 6:
+            return CS6;
+        case 7:
+            return CS7;
+        default:
+            return CS8;
     }
 }
 
 uint8_t ByteSizeOf(tcflag_t cflag) {
     switch (cflag & CSIZE) {
-    case CS5: return 5;
-    case CS6: return 6;
-    case CS7: return 7;
-    default: return 8;
+        case CS5:
+            return 5;
+        case CS6:
+            return 6;
+        case CS7:
+            return 7;
+        default:
+            return 8;
     }
 }
 
@@ -63,7 +71,7 @@ TQnTermiosDevice::~TQnTermiosDevice() {
 std::unique_ptr<TQnTermiosDevice> TQnTermiosDevice::Prepare(int fd, int lenderFlags, int32_t& result) {
     // The descriptor is owned from here on: every failure below closes it.
     std::unique_ptr<TQnTermiosDevice> device(new TQnTermiosDevice(fd, lenderFlags));
-    termios settings {};
+    termios settings{};
     if (::tcgetattr(fd, &settings) != 0) {
         result = -errno;
         return nullptr;
@@ -111,14 +119,17 @@ std::unique_ptr<TQnTermiosDevice> TQnTermiosDevice::Adopt(int fd, int32_t& resul
 }
 
 int32_t TQnTermiosDevice::ReadState(TQnLineState& state) {
-    termios settings {};
+    termios settings{};
     if (::tcgetattr(fd_, &settings) != 0) return -errno;
     std::lock_guard guard(lock_);
     state.Baud = ReadLineSpeed(fd_);
     state.ByteSize = ByteSizeOf(settings.c_cflag);
-    if (!(settings.c_cflag & PARENB)) state.Parity = 0;
-    else if (settings.c_cflag & CMSPAR) state.Parity = (settings.c_cflag & PARODD) ? 3 : 4;
-    else state.Parity = (settings.c_cflag & PARODD) ? 1 : 2;
+    if (!(settings.c_cflag & PARENB))
+        state.Parity = 0;
+    else if (settings.c_cflag & CMSPAR)
+        state.Parity = (settings.c_cflag & PARODD) ? 3 : 4;
+    else
+        state.Parity = (settings.c_cflag & PARODD) ? 1 : 2;
     state.StopBits = (settings.c_cflag & CSTOPB) ? (state.ByteSize == 5 ? 1 : 2) : 0;
     uint32_t flags = shadowFlags_;
     if (settings.c_iflag & IXON) flags |= QnFlowOutX;
@@ -132,7 +143,7 @@ int32_t TQnTermiosDevice::ReadState(TQnLineState& state) {
 }
 
 int32_t TQnTermiosDevice::WriteState(const TQnLineState& state) {
-    termios settings {};
+    termios settings{};
     if (::tcgetattr(fd_, &settings) != 0) return -errno;
     settings.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
     settings.c_cflag |= ByteSizeFlag(state.ByteSize);
@@ -140,8 +151,7 @@ int32_t TQnTermiosDevice::WriteState(const TQnLineState& state) {
     if (state.Parity < std::size(parity)) settings.c_cflag |= parity[state.Parity];
     if (state.StopBits != 0) settings.c_cflag |= CSTOPB;
     // Linux ties CTS output flow and RTS handshaking into one switch.
-    if ((state.Flags & QnFlowOutCts) || (state.Flags & QnRtsControlMask) == QnRtsHandshake)
-        settings.c_cflag |= CRTSCTS;
+    if ((state.Flags & QnFlowOutCts) || (state.Flags & QnRtsControlMask) == QnRtsHandshake) settings.c_cflag |= CRTSCTS;
     settings.c_iflag &= ~(IXON | IXOFF | IXANY);
     if (state.Flags & QnFlowOutX) settings.c_iflag |= IXON;
     if (state.Flags & QnFlowInX) settings.c_iflag |= IXOFF;
@@ -150,7 +160,7 @@ int32_t TQnTermiosDevice::WriteState(const TQnLineState& state) {
     if (::tcsetattr(fd_, TCSANOW, &settings) != 0) return -errno;
     // tcsetattr succeeds when any part was taken: a device that kept its own
     // framing (a pseudo-terminal stays 8 bits, no parity) must not pass as set.
-    termios taken {};
+    termios taken{};
     constexpr tcflag_t framing = CSIZE | PARENB | PARODD | CMSPAR | CSTOPB;
     if (::tcgetattr(fd_, &taken) != 0) return -errno;
     if ((taken.c_cflag & framing) != (settings.c_cflag & framing)) return -EINVAL;
@@ -199,7 +209,7 @@ uint32_t TQnTermiosDevice::InputCount() {
 
 uint32_t TQnTermiosDevice::PollLineErrors() {
     if (!hasCounters_) return 0;
-    serial_icounter_struct counts {};
+    serial_icounter_struct counts{};
     if (::ioctl(fd_, TIOCGICOUNT, &counts) != 0) {
         hasCounters_ = errno != ENOTTY && errno != EINVAL;  // a pseudo-terminal has none: stop asking
         return 0;
@@ -242,22 +252,37 @@ int32_t TQnTermiosDevice::Escape(QnEscape function) {
     int request = 0;
     int bits = 0;
     switch (function) {
-    case QnEscape::SetDtr: request = TIOCMBIS; bits = TIOCM_DTR; break;
-    case QnEscape::ClrDtr: request = TIOCMBIC; bits = TIOCM_DTR; break;
-    case QnEscape::SetRts: request = TIOCMBIS; bits = TIOCM_RTS; break;
-    case QnEscape::ClrRts: request = TIOCMBIC; bits = TIOCM_RTS; break;
-    case QnEscape::SetBreak: return ::ioctl(fd_, TIOCSBRK) == 0 ? 0 : -errno;
-    case QnEscape::ClrBreak: return ::ioctl(fd_, TIOCCBRK) == 0 ? 0 : -errno;
-    case QnEscape::SetXoff: return ::tcflow(fd_, TCOOFF) == 0 ? 0 : -errno;
-    case QnEscape::SetXon: return ::tcflow(fd_, TCOON) == 0 ? 0 : -errno;
-    case QnEscape::ResetDev: return 0;
+        case QnEscape::SetDtr:
+            request = TIOCMBIS;
+            bits = TIOCM_DTR;
+            break;
+        case QnEscape::ClrDtr:
+            request = TIOCMBIC;
+            bits = TIOCM_DTR;
+            break;
+        case QnEscape::SetRts:
+            request = TIOCMBIS;
+            bits = TIOCM_RTS;
+            break;
+        case QnEscape::ClrRts:
+            request = TIOCMBIC;
+            bits = TIOCM_RTS;
+            break;
+        case QnEscape::SetBreak:
+            return ::ioctl(fd_, TIOCSBRK) == 0 ? 0 : -errno;
+        case QnEscape::ClrBreak:
+            return ::ioctl(fd_, TIOCCBRK) == 0 ? 0 : -errno;
+        case QnEscape::SetXoff:
+            return ::tcflow(fd_, TCOOFF) == 0 ? 0 : -errno;
+        case QnEscape::SetXon:
+            return ::tcflow(fd_, TCOON) == 0 ? 0 : -errno;
+        case QnEscape::ResetDev:
+            return 0;
     }
     return ::ioctl(fd_, request, &bits) == 0 ? 0 : -errno;
 }
 
-int32_t TQnTermiosDevice::Purge(bool output) {
-    return ::tcflush(fd_, output ? TCOFLUSH : TCIFLUSH) == 0 ? 0 : -errno;
-}
+int32_t TQnTermiosDevice::Purge(bool output) { return ::tcflush(fd_, output ? TCOFLUSH : TCIFLUSH) == 0 ? 0 : -errno; }
 
 uint32_t TQnTermiosDevice::WaitLineEvent(int stopFd, int timeoutMs) {
     // Modem lines and error counters have no descriptor to wait on: they are

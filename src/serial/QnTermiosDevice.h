@@ -44,7 +44,7 @@ private:
     int lenderFlags_;  // status flags of a lent descriptor; -1 for one opened here
     std::atomic<bool> hasModemLines_{true};
     bool hasCounters_ = true;  // guarded by lock_ after construction
-    std::mutex lock_;  // guards the fields below
+    std::mutex lock_;          // guards the fields below
     uint32_t shadowFlags_ = 0;
     uint16_t xonLim_ = 0;
     uint16_t xoffLim_ = 0;

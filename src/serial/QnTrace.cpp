@@ -13,9 +13,12 @@ std::string FormatTrace(const std::vector<TTraceEntry>& entries, bool inHex, boo
                 out += DumpLineBreak;
             }
             columns.SetColumn(0);
-            if (entry.Kind == 'T') out += "Transmit: ";
-            else if (entry.Kind == 'R') out += "Receive: ";
-            else out += std::string("Special-") + entry.Kind + ": ";
+            if (entry.Kind == 'T')
+                out += "Transmit: ";
+            else if (entry.Kind == 'R')
+                out += "Receive: ";
+            else
+                out += std::string("Special-") + entry.Kind + ": ";
             out += DumpLineBreak;
         }
         columns.Put(RenderDumpByte(entry.Byte, inHex, allHex));

@@ -39,7 +39,8 @@ void TQnBaseDispatcher::RegisterWindowHandler(IQnMessageWindow* window) {
 
 void TQnBaseDispatcher::DeregisterWindowHandler(IQnMessageWindow* window) {
     std::lock_guard data(dataLock_);
-    if (DropHandler(windowHandlers_, inDispatch_, handlersDeleted_, [&](const WindowRecord& r) { return r.Window == window; }))
+    if (DropHandler(windowHandlers_, inDispatch_, handlersDeleted_,
+                    [&](const WindowRecord& r) { return r.Window == window; }))
         log_.AddDispatchEntry(LogDeregister, LogWindowHandler, window->WindowHandle(), nullptr, 0);
     SetHandlerServiceFlag(0);
 }
@@ -72,7 +73,8 @@ TQnHandlerToken TQnBaseDispatcher::RegisterEventHandler(TQnTriggerEvent handler)
 
 void TQnBaseDispatcher::DeregisterEventHandler(TQnHandlerToken token) {
     std::lock_guard data(dataLock_);
-    if (DropHandler(eventHandlers_, inDispatch_, handlersDeleted_, [&](const EventRecord& r) { return r.Token == token; }))
+    if (DropHandler(eventHandlers_, inDispatch_, handlersDeleted_,
+                    [&](const EventRecord& r) { return r.Token == token; }))
         log_.AddDispatchEntry(LogDeregister, LogEventHandler, 0, nullptr, 0);
     SetHandlerServiceFlag(0);
 }
@@ -81,13 +83,18 @@ void TQnBaseDispatcher::SetHandlerServiceFlag(int action) {
     std::lock_guard data(dataLock_);
     const bool any = windowHandlers_.size() > 1 || !procHandlers_.empty() || !eventHandlers_.empty();
     switch (action) {
-    case 0: handlersPresent_ = any || forcedService_; break;
-    case 1: forcedService_ = handlersPresent_ = true; break;
-    case 2:
-        forcedService_ = false;
-        handlersPresent_ = any;
-        break;
-    default: break;
+        case 0:
+            handlersPresent_ = any || forcedService_;
+            break;
+        case 1:
+            forcedService_ = handlersPresent_ = true;
+            break;
+        case 2:
+            forcedService_ = false;
+            handlersPresent_ = any;
+            break;
+        default:
+            break;
     }
 }
 

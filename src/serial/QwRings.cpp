@@ -81,9 +81,7 @@ int32_t TQnBaseDispatcher::GetLineError() {
     return 0;
 }
 
-bool TQnBaseDispatcher::CheckLineBreak() {
-    return (lineErrors_.fetch_and(~QnErrorBreak) & QnErrorBreak) != 0;
-}
+bool TQnBaseDispatcher::CheckLineBreak() { return (lineErrors_.fetch_and(~QnErrorBreak) & QnErrorBreak) != 0; }
 
 int32_t TQnBaseDispatcher::GetBlock(uint8_t* bytes, uint32_t count) {
     if (count == 0) return 0;
@@ -202,7 +200,7 @@ bool TQnBaseDispatcher::ReadDevice() {
         if (ringFull_) return true;
         head = ringHead_;
         const uint32_t tail = ringTail_;
-        const uint32_t free = head == tail ? DispatchRingSize
+        const uint32_t free = head == tail  ? DispatchRingSize
                               : tail > head ? tail - head
                                             : tail + DispatchRingSize - head;
         const uint32_t first = tail > head ? tail - head : DispatchRingSize - head;

@@ -143,7 +143,8 @@ void TQnBaseDispatcher::WaitForDispatch(bool& inputHungUp) {
     // made) or the device has hung up (it would wake it without end; the
     // 50 ms pass still reads whatever comes).
     const int inputFd = inputHungUp ? -1 : device_->InputFd();
-    pollfd fds[3] = {{events_->commEvent.Fd(), POLLIN, 0}, {events_->stopAll.Fd(), POLLIN, 0},
+    pollfd fds[3] = {{events_->commEvent.Fd(), POLLIN, 0},
+                     {events_->stopAll.Fd(), POLLIN, 0},
                      {full ? events_->ringRoom.Fd() : inputFd, POLLIN, 0}};
     const nfds_t count = (full || inputFd >= 0) ? 3 : 2;
     if (::poll(fds, count, DispatchPollMs) <= 0) return;
@@ -182,8 +183,10 @@ void TQnBaseDispatcher::OutThreadBody() {
         while (!killThreads_) {
             const int woken = WaitAny({&events_->outputReady, &events_->outputStop, &events_->stopAll}, -1);
             if (killThreads_) break;
-            if (woken == 0) WriteOutput();
-            else if (woken == 1) events_->threadReady.Signal();  // acknowledges a purge
+            if (woken == 0)
+                WriteOutput();
+            else if (woken == 1)
+                events_->threadReady.Signal();  // acknowledges a purge
         }
     });
     outThreadRunning_ = false;
@@ -218,8 +221,8 @@ void TQnBaseDispatcher::WriteOutput() {
                 count = pending;
             }
         }
-        const int32_t written = device_->Write(outBuffer_.data() + start, count,
-                                               {events_->outputStop.Fd(), events_->stopAll.Fd()});
+        const int32_t written =
+            device_->Write(outBuffer_.data() + start, count, {events_->outputStop.Fd(), events_->stopAll.Fd()});
         if (written == QnWriteCancelled) {
             // A purge or a stop: acknowledge and let go of the ring.
             if (events_->outputStop.Wait(0)) events_->threadReady.Signal();

@@ -132,8 +132,8 @@ void TQnBaseDispatcher::RestoreTriggers(const TQnSavedTriggers& set) {
     dataTriggers_ = set.Data.value_or(std::vector<TQnDataTrigger>{});
     statusTriggers_ = set.Status.value_or(std::vector<TQnStatusTrigger>{});
     // New handles never repeat a restored one.
-    const uint32_t highest = std::max({HighestHandle(timerTriggers_), HighestHandle(dataTriggers_),
-                                       HighestHandle(statusTriggers_) >> 3});
+    const uint32_t highest =
+        std::max({HighestHandle(timerTriggers_), HighestHandle(dataTriggers_), HighestHandle(statusTriggers_) >> 3});
     nextTriggerHandle_ = std::max(nextTriggerHandle_, highest + 1);
 }
 
@@ -162,20 +162,25 @@ bool TQnBaseDispatcher::CheckStatusTriggers() {
             bool fire = false;
             value = 0;
             switch (trigger.Kind) {
-            case QnStatusModem:
-                fire = (((trigger.Value & 0xFF) ^ modemStatus_.load()) & (trigger.Value >> 8)) != 0;
-                break;
-            case QnStatusLineError: fire = (trigger.Value & lineErrors_.load()) != 0; break;
-            case QnStatusOutFree:
-                fire = outFree >= trigger.Value;
-                value = outFree;
-                break;
-            case QnStatusOutUsed:
-                fire = outUsed <= trigger.Value;
-                value = outUsed;
-                break;
-            case QnStatusOutSent: fire = outputSent_.exchange(false); break;
-            default: break;
+                case QnStatusModem:
+                    fire = (((trigger.Value & 0xFF) ^ modemStatus_.load()) & (trigger.Value >> 8)) != 0;
+                    break;
+                case QnStatusLineError:
+                    fire = (trigger.Value & lineErrors_.load()) != 0;
+                    break;
+                case QnStatusOutFree:
+                    fire = outFree >= trigger.Value;
+                    value = outFree;
+                    break;
+                case QnStatusOutUsed:
+                    fire = outUsed <= trigger.Value;
+                    value = outUsed;
+                    break;
+                case QnStatusOutSent:
+                    fire = outputSent_.exchange(false);
+                    break;
+                default:
+                    break;
             }
             if (!fire) continue;
             trigger.Armed = false;

@@ -21,8 +21,8 @@ constexpr uint32_t MaxQueueSize = 1u << 24;
 
 // Rates given as the host's rate indexes, as stored by older settings.
 uint32_t BaudRateFromIndex(uint32_t value) {
-    static const uint32_t rates[24] = {110,   300, 600, 1200, 2400,   4800, 9600, 14400, 19200, 0, 0, 38400,
-                                       0,     0,   0,   56000, 0,     0,    0,    128000, 0,    0, 0, 256000};
+    static const uint32_t rates[24] = {110, 300, 600, 1200,  2400, 4800, 9600, 14400,  19200, 0, 0, 38400,
+                                       0,   0,   0,   56000, 0,    0,    0,    128000, 0,     0, 0, 256000};
     if (value == 0xFEFF) return 115200;
     if (value >= 0xFF10 && value <= 0xFF27 && rates[value - 0xFF10] != 0) return rates[value - 0xFF10];
     return value;
@@ -159,8 +159,10 @@ void TQnBaseDispatcher::CloseDevice() {
 int32_t TQnBaseDispatcher::SetLine(uint32_t baud, uint8_t parity, uint8_t dataBits, uint8_t stopBits) {
     if (!IsOpen()) return NotOpen;
     if (parity > KeepParity || dataBits < 5 || dataBits > KeepDataBits) return BadArgument;
-    if (stopBits == 0) stopBits = 1;
-    else if (stopBits > KeepStopBits) stopBits = 2;
+    if (stopBits == 0)
+        stopBits = 1;
+    else if (stopBits > KeepStopBits)
+        stopBits = 2;
 
     TQnLineState wanted;
     {
@@ -173,8 +175,8 @@ int32_t TQnBaseDispatcher::SetLine(uint32_t baud, uint8_t parity, uint8_t dataBi
         if (dataBits != KeepDataBits) wanted.ByteSize = dataBits;
         if (dataBits == 5) wanted.StopBits = 1;
         if (stopBits != KeepStopBits) wanted.StopBits = stopBits == 1 ? 0 : (wanted.ByteSize == 5 ? 1 : 2);
-        if (wanted.Baud == current.Baud && wanted.Parity == current.Parity &&
-            wanted.ByteSize == current.ByteSize && wanted.StopBits == current.StopBits)
+        if (wanted.Baud == current.Baud && wanted.Parity == current.Parity && wanted.ByteSize == current.ByteSize &&
+            wanted.StopBits == current.StopBits)
             return 0;
     }
     WaitForOutputDrain();

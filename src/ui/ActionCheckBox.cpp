@@ -3,8 +3,7 @@
 #include <QAction>
 #include <QCheckBox>
 
-void BindCheckBoxToAction(QCheckBox& box, QAction& action)
-{
+void BindCheckBoxToAction(QCheckBox& box, QAction& action) {
     auto show = [&box, &action] {
         box.setText(action.text());
         box.setToolTip(action.toolTip() == action.text() ? QString() : action.toolTip());

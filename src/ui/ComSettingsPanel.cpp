@@ -9,17 +9,15 @@
 
 namespace {
 
-const char* const BaudItems[] = {
-    "300 baud", "600 baud", "1200 baud", "2400 baud", "4800 baud", "9600 baud", "19200 baud",
-    "38400 baud ", "57600 baud ", "115200 baud ", "128000 baud ", "172800 baud ", "230400 baud ",
-    "256000 baud ", "460800 baud ", "921600 baud "};
+const char* const BaudItems[] = {"300 baud",     "600 baud",     "1200 baud",    "2400 baud",
+                                 "4800 baud",    "9600 baud",    "19200 baud",   "38400 baud ",
+                                 "57600 baud ",  "115200 baud ", "128000 baud ", "172800 baud ",
+                                 "230400 baud ", "256000 baud ", "460800 baud ", "921600 baud "};
 const char* const FormatItems[] = {"7 bits no parity", "7 bits Even parity", "7 bits Odd parity", "8 bits no parity"};
 
-} // namespace
+}  // namespace
 
-TComSettingsPanel::TComSettingsPanel(int line, QWidget* parent)
-    : QWidget(parent), FLine(line)
-{
+TComSettingsPanel::TComSettingsPanel(int line, QWidget* parent) : QWidget(parent), FLine(line) {
     auto* form = new QFormLayout(this);
     EnableBtn = new QCheckBox(QStringLiteral("Enable"), this);
     form->addRow(EnableBtn);
@@ -27,14 +25,12 @@ TComSettingsPanel::TComSettingsPanel(int line, QWidget* parent)
     PortNumber->setRange(1, 255);
     form->addRow(QStringLiteral("Host port"), PortNumber);
     BaudList = new QComboBox(this);
-    for (const char* item : BaudItems)
-        BaudList->addItem(QString::fromLatin1(item));
+    for (const char* item : BaudItems) BaudList->addItem(QString::fromLatin1(item));
     // No selection at first: the line keeps the rate it has.
     BaudList->setPlaceholderText(QString::fromLatin1(line == 1 ? "38400 baud " : " 9600 baud"));
     form->addRow(QStringLiteral("Baud rate"), BaudList);
     FormatList = new QComboBox(this);
-    for (const char* item : FormatItems)
-        FormatList->addItem(QString::fromLatin1(item));
+    for (const char* item : FormatItems) FormatList->addItem(QString::fromLatin1(item));
     form->addRow(QStringLiteral("Data format"), FormatList);
     TwoStopBitsBtn = new QCheckBox(QStringLiteral("Two stop bits"), this);
     form->addRow(TwoStopBitsBtn);
@@ -60,12 +56,10 @@ TComSettingsPanel::TComSettingsPanel(int line, QWidget* parent)
     }
 }
 
-void TComSettingsPanel::ShowSettings(const TComLineSettings& s, bool useTcp, const std::string& tcpPort)
-{
+void TComSettingsPanel::ShowSettings(const TComLineSettings& s, bool useTcp, const std::string& tcpPort) {
     QWidget* const settings[] = {PortNumber, BaudList, FormatList, TwoStopBitsBtn, HandShake, UseTCP, TCPPort};
     for (QWidget* control : settings)
-        if (control)
-            control->setEnabled(!s.Enabled);
+        if (control) control->setEnabled(!s.Enabled);
     const QSignalBlocker quietEnable(EnableBtn);
     const QSignalBlocker quietPort(PortNumber);
     const QSignalBlocker quietBaud(BaudList);
@@ -85,8 +79,7 @@ void TComSettingsPanel::ShowSettings(const TComLineSettings& s, bool useTcp, con
     }
 }
 
-void TComSettingsPanel::ReadSettings(TComLineSettings& s, bool& useTcp, std::string& tcpPort) const
-{
+void TComSettingsPanel::ReadSettings(TComLineSettings& s, bool& useTcp, std::string& tcpPort) const {
     s.Enabled = EnableBtn->isChecked();
     s.PortNumber = PortNumber->value();
     s.BaudIndex = BaudList->currentIndex();

@@ -26,29 +26,22 @@ constexpr TColor clHighlightText = 0xFF00000E;
 constexpr TColor clInactiveCaptionText = 0xFF000013;
 constexpr TColor clGradientActiveCaption = 0xFF00001B;
 
-constexpr const char* PanelLabels[13] = {"PC : ", "SP : ", "IX : ", "IY : ", "BC : ", "DE : ", "HL : ",
+constexpr const char* PanelLabels[13] = {"PC : ", "SP : ", "IX : ", "IY : ", "BC : ", "DE : ",  "HL : ",
                                          "AF : ", "BC': ", "DE': ", "HL': ", "AF': ", "FLAGS: "};
 constexpr char FlagLetters[] = "CNPXHYZS";
 
-std::string Hex2(uint8_t b)
-{
+std::string Hex2(uint8_t b) {
     char text[4];
     std::snprintf(text, sizeof text, "%02X", b);
     return text;
 }
 
-std::string Quoted(const std::string& text)
-{
-    return "\"" + text + "\"";
-}
+std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
-} // namespace
+}  // namespace
 
 TCpuPage::TCpuPage(TTavrinMachine& machine, IUiPrompts& prompts, const TCpuPageActions& actions, QWidget* parent)
-    : QFrame(parent)
-    , FMachine(machine)
-    , FPrompts(prompts)
-{
+    : QFrame(parent), FMachine(machine), FPrompts(prompts) {
     setFrameShape(QFrame::StyledPanel);
     auto make = [this](const char* name, const char* caption, const char* hint) {
         auto* action = new QAction(QString::fromLatin1(caption), this);
@@ -57,8 +50,8 @@ TCpuPage::TCpuPage(TTavrinMachine& machine, IUiPrompts& prompts, const TCpuPageA
         action->setStatusTip(QString::fromLatin1(hint));
         return action;
     };
-    HexMemoryDisplayAct = make("HexMemoryDisplayAct", "Hex Memory Display",
-                               "Display cpu memory as hex based numbers when checked");
+    HexMemoryDisplayAct =
+        make("HexMemoryDisplayAct", "Hex Memory Display", "Display cpu memory as hex based numbers when checked");
     HexMemoryDisplayAct->setCheckable(true);
     HexMemoryDisplayAct->setChecked(true);
     SetBreakPoint = make("SetBreakPoint", "Set Break Point", "Set CPU break point address");
@@ -121,13 +114,9 @@ TCpuPage::TCpuPage(TTavrinMachine& machine, IUiPrompts& prompts, const TCpuPageA
     UpdateCpuDisplay();
 }
 
-bool TCpuPage::Hex() const
-{
-    return HexMemoryDisplayAct->isChecked();
-}
+bool TCpuPage::Hex() const { return HexMemoryDisplayAct->isChecked(); }
 
-void TCpuPage::SetupMemoryGrid()
-{
+void TCpuPage::SetupMemoryGrid() {
     MemoryModel->SetHex(Hex());
     const QFontMetrics metrics(CpuMemoryGrid->font());
     const bool hex = Hex();
@@ -140,20 +129,21 @@ void TCpuPage::SetupMemoryGrid()
     }
     // Each cell holds its text and 3 pixels either side, beyond the margins
     // the style puts around an item's text.
-    const int styleMargin = 2 * (CpuMemoryGrid->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, CpuMemoryGrid) + 1);
-    auto width = [&](const char* sample) { return metrics.horizontalAdvance(QString::fromLatin1(sample)) + 6 + styleMargin; };
+    const int styleMargin =
+        2 * (CpuMemoryGrid->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, CpuMemoryGrid) + 1);
+    auto width = [&](const char* sample) {
+        return metrics.horizontalAdvance(QString::fromLatin1(sample)) + 6 + styleMargin;
+    };
     const int rowHeight = metrics.height() + 6;
     rows->setDefaultSectionSize(rowHeight);
     columns->setFixedHeight(rowHeight);
-    for (int c = 0; c < TMemoryGridModel::ByteColumns; ++c)
-        CpuMemoryGrid->setColumnWidth(c, width(hex ? "00" : "000"));
+    for (int c = 0; c < TMemoryGridModel::ByteColumns; ++c) CpuMemoryGrid->setColumnWidth(c, width(hex ? "00" : "000"));
     CpuMemoryGrid->setColumnWidth(TMemoryGridModel::TextColumn, width("WWWWWWWWWWWWWWWW"));
     rows->setFixedWidth(width(hex ? "0000" : "00000"));
     CpuMemoryGrid->viewport()->update();
 }
 
-void TCpuPage::DrawRegisterLabels()
-{
+void TCpuPage::DrawRegisterLabels() {
     TSimpleTerminal& t = *SimpleTerminal2;
     t.SetDefaultAttributes({});
     t.RebuildScreen(false);
@@ -166,15 +156,13 @@ void TCpuPage::DrawRegisterLabels()
     t.SetDefaultAttributes({});
 }
 
-void TCpuPage::WriteInstructionRow(int row, uint16_t address, bool known)
-{
+void TCpuPage::WriteInstructionRow(int row, uint16_t address, bool known) {
     TSimpleTerminal& t = *SimpleTerminal2;
     t.GotoXY(1, row);
     if (known) {
         const TCpuEmu& cpu = FMachine.Cpu();
         uint32_t bytes = 0;
-        for (int i = 3; i >= 0; --i)
-            bytes = (bytes << 8) | cpu.ReadMemoryByte(static_cast<uint16_t>(address + i));
+        for (int i = 3; i >= 0; --i) bytes = (bytes << 8) | cpu.ReadMemoryByte(static_cast<uint16_t>(address + i));
         char head[8];
         std::snprintf(head, sizeof head, "%04X ", address);
         t.WriteString(head + DisassembleOpcode(bytes));
@@ -184,18 +172,16 @@ void TCpuPage::WriteInstructionRow(int row, uint16_t address, bool known)
     t.ClearToEndOfText();
 }
 
-void TCpuPage::UpdateCpuDisplay()
-{
+void TCpuPage::UpdateCpuDisplay() {
     const TCpuEmu& cpu = FMachine.Cpu();
     TSimpleTerminal& t = *SimpleTerminal2;
     t.SetDefaultAttributes({});
-    const uint8_t pairs[12][2] = {
-        {cpu.RegisterPCH(), cpu.RegisterPCL()}, {cpu.RegisterSPH(), cpu.RegisterSPL()},
-        {cpu.RegisterIXH(), cpu.RegisterIXL()}, {cpu.RegisterIYH(), cpu.RegisterIYL()},
-        {cpu.RegisterB(), cpu.RegisterC()},     {cpu.RegisterD(), cpu.RegisterE()},
-        {cpu.RegisterH(), cpu.RegisterL()},     {cpu.RegisterA(), cpu.StatusFlags()},
-        {cpu.ExRegisterB(), cpu.ExRegisterC()}, {cpu.ExRegisterD(), cpu.ExRegisterE()},
-        {cpu.ExRegisterH(), cpu.ExRegisterL()}, {cpu.ExRegisterA(), cpu.ExStatusFlags()}};
+    const uint8_t pairs[12][2] = {{cpu.RegisterPCH(), cpu.RegisterPCL()}, {cpu.RegisterSPH(), cpu.RegisterSPL()},
+                                  {cpu.RegisterIXH(), cpu.RegisterIXL()}, {cpu.RegisterIYH(), cpu.RegisterIYL()},
+                                  {cpu.RegisterB(), cpu.RegisterC()},     {cpu.RegisterD(), cpu.RegisterE()},
+                                  {cpu.RegisterH(), cpu.RegisterL()},     {cpu.RegisterA(), cpu.StatusFlags()},
+                                  {cpu.ExRegisterB(), cpu.ExRegisterC()}, {cpu.ExRegisterD(), cpu.ExRegisterE()},
+                                  {cpu.ExRegisterH(), cpu.ExRegisterL()}, {cpu.ExRegisterA(), cpu.ExStatusFlags()}};
     for (int i = 0; i < 12; ++i) {
         t.GotoXY(6, i + 1);
         t.WriteString(Hex2(pairs[i][0]) + " " + Hex2(pairs[i][1]));
@@ -217,25 +203,20 @@ void TCpuPage::UpdateCpuDisplay()
     RefreshRegisterDialog();
 }
 
-void TCpuPage::showEvent(QShowEvent* event)
-{
+void TCpuPage::showEvent(QShowEvent* event) {
     QFrame::showEvent(event);
     UpdateCpuDisplay();
 }
 
-void TCpuPage::RefreshRegisterDialog()
-{
-    if (FRegistersDlg && FRegistersDlg->isVisible())
-        FRegistersDlg->RefreshGrid();
+void TCpuPage::RefreshRegisterDialog() {
+    if (FRegistersDlg && FRegistersDlg->isVisible()) FRegistersDlg->RefreshGrid();
 }
 
-void TCpuPage::SetBreakPointExecute()
-{
+void TCpuPage::SetBreakPointExecute() {
     char preset[8];
     std::snprintf(preset, sizeof preset, "%04X", FMachine.BreakPoint());
     std::string text = preset;
-    if (!FPrompts.InputQuery("Set New Break Point", "Hex Address", text))
-        return;
+    if (!FPrompts.InputQuery("Set New Break Point", "Hex Address", text)) return;
     const std::optional<int64_t> address = ParseGridInteger(text, true);
     if (!address)
         FPrompts.MessageDlg(Quoted(text) + " is not a valid hex address.", TMsgDlgType::Warning, mbOK);
@@ -247,39 +228,28 @@ void TCpuPage::SetBreakPointExecute()
     }
 }
 
-void TCpuPage::ClearBreakPointActUpdate(QAction& action)
-{
-    action.setEnabled(FMachine.BreakPointSet());
-}
+void TCpuPage::ClearBreakPointActUpdate(QAction& action) { action.setEnabled(FMachine.BreakPointSet()); }
 
-void TCpuPage::ClearBreakPointActExecute()
-{
+void TCpuPage::ClearBreakPointActExecute() {
     FMachine.ClearBreakPoint();
     ClearBreakPointAct->setEnabled(false);
 }
 
-void TCpuPage::ShowCPUWindowActExecute()
-{
-    if (!FRegistersDlg)
-        return;
+void TCpuPage::ShowCPUWindowActExecute() {
+    if (!FRegistersDlg) return;
     FRegistersDlg->SetCpu(&FMachine.Cpu());
     FRegistersDlg->OnRegisterChange = [this](TZ80RegistersDlg&) { UpdateCpuDisplay(); };
     FRegistersDlg->show();
     FRegistersDlg->raise();
 }
 
-void TCpuPage::HexMemoryDisplayActExecute()
-{
-    SetupMemoryGrid();
-}
+void TCpuPage::HexMemoryDisplayActExecute() { SetupMemoryGrid(); }
 
-void TCpuPage::LoadSettings(const TNrKeyValueSections& store)
-{
+void TCpuPage::LoadSettings(const TNrKeyValueSections& store) {
     HexMemoryDisplayAct->setChecked(store.ReadBool("CPU", "HexMemoryDisplay", HexMemoryDisplayAct->isChecked()));
     SetupMemoryGrid();
 }
 
-void TCpuPage::SaveSettings(TNrKeyValueSections& store) const
-{
+void TCpuPage::SaveSettings(TNrKeyValueSections& store) const {
     store.WriteBool("CPU", "HexMemoryDisplay", HexMemoryDisplayAct->isChecked());
 }

@@ -33,8 +33,7 @@ public:
     // How often the page redraws while the CPU runs.
     static constexpr std::chrono::milliseconds RunRefreshInterval{100};
 
-    TCpuPage(TTavrinMachine& machine, IUiPrompts& prompts, const TCpuPageActions& actions,
-             QWidget* parent = nullptr);
+    TCpuPage(TTavrinMachine& machine, IUiPrompts& prompts, const TCpuPageActions& actions, QWidget* parent = nullptr);
 
     // The register dialog the page opens and refreshes; may be null.
     void SetRegisterDialog(TZ80RegistersDlg* dialog) { FRegistersDlg = dialog; }

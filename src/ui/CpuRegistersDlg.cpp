@@ -13,7 +13,6 @@
 
 #include <algorithm>
 
-
 namespace {
 
 struct TRegisterRow {
@@ -37,104 +36,73 @@ const TRegisterRow RegisterTable[TRegisterGridModel::RegisterRows] = {
     {"HL'", {&TCpuEmu::ExRegisterH, &TCpuEmu::ExRegisterL}, {&TCpuEmu::SetExRegisterH, &TCpuEmu::SetExRegisterL}},
 };
 
-const char* const FlagItems[8] = {"C - carry", "N - negative", "P - parity / overflow", "x -  n/u",
-                                  "H - half carry", "y -  n/u", "Z - zero", "S - sign"};
+const char* const FlagItems[8] = {"C - carry", "N - negative",   "P - parity / overflow",
+                                  "x -  n/u",  "H - half carry", "y -  n/u",
+                                  "Z - zero",  "S - sign"};
 
-} // namespace
+}  // namespace
 
 // --- the grid ---------------------------------------------------------------
 
-void TRegisterGridModel::SetCpu(TCpuEmu* cpu)
-{
+void TRegisterGridModel::SetCpu(TCpuEmu* cpu) {
     FCpu = cpu;
     Refresh();
 }
 
-void TRegisterGridModel::SetHex(bool hex)
-{
+void TRegisterGridModel::SetHex(bool hex) {
     FHex = hex;
     Refresh();
 }
 
-void TRegisterGridModel::Refresh()
-{
-    emit dataChanged(index(0, 0), index(RegisterRows - 1, 1));
-}
+void TRegisterGridModel::Refresh() { emit dataChanged(index(0, 0), index(RegisterRows - 1, 1)); }
 
-uint8_t TRegisterGridModel::Byte(int row, int column) const
-{
-    return (FCpu->*RegisterTable[row].Get[column])();
-}
+uint8_t TRegisterGridModel::Byte(int row, int column) const { return (FCpu->*RegisterTable[row].Get[column])(); }
 
-void TRegisterGridModel::SetByte(int row, int column, uint8_t value)
-{
+void TRegisterGridModel::SetByte(int row, int column, uint8_t value) {
     // Through a copy: a sanitizer build otherwise warns about the indices.
     const auto set = RegisterTable[row].Set[column];
     (FCpu->*set)(value);
 }
 
-int TRegisterGridModel::rowCount(const QModelIndex& parent) const
-{
-    return parent.isValid() ? 0 : RegisterRows;
-}
+int TRegisterGridModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : RegisterRows; }
 
-int TRegisterGridModel::columnCount(const QModelIndex& parent) const
-{
-    return parent.isValid() ? 0 : 2;
-}
+int TRegisterGridModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : 2; }
 
-QVariant TRegisterGridModel::data(const QModelIndex& index, int role) const
-{
-    if (!index.isValid())
-        return {};
+QVariant TRegisterGridModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid()) return {};
     // Centred in the row, as the row names are, so each row reads on one line.
-    if (role == Qt::TextAlignmentRole)
-        return QVariant::fromValue(Qt::Alignment(Qt::AlignRight | Qt::AlignVCenter));
-    if ((role != Qt::DisplayRole && role != Qt::EditRole) || !FCpu)
-        return {};
+    if (role == Qt::TextAlignmentRole) return QVariant::fromValue(Qt::Alignment(Qt::AlignRight | Qt::AlignVCenter));
+    if ((role != Qt::DisplayRole && role != Qt::EditRole) || !FCpu) return {};
     return QString::fromStdString(FormatGridNumber(Byte(index.row(), index.column()), 2, FHex));
 }
 
-QVariant TRegisterGridModel::headerData(int section, Qt::Orientation orientation, int role) const
-{
-    if (role == Qt::TextAlignmentRole)
-        return QVariant::fromValue(Qt::Alignment(Qt::AlignLeft | Qt::AlignVCenter));
-    if (role != Qt::DisplayRole)
-        return {};
-    if (orientation == Qt::Horizontal)
-        return section == 0 ? QStringLiteral("High") : QStringLiteral("Low");
-    if (section < 0 || section >= RegisterRows)
-        return {};
+QVariant TRegisterGridModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (role == Qt::TextAlignmentRole) return QVariant::fromValue(Qt::Alignment(Qt::AlignLeft | Qt::AlignVCenter));
+    if (role != Qt::DisplayRole) return {};
+    if (orientation == Qt::Horizontal) return section == 0 ? QStringLiteral("High") : QStringLiteral("Low");
+    if (section < 0 || section >= RegisterRows) return {};
     return QString::fromLatin1(RegisterTable[section].Name);
 }
 
-Qt::ItemFlags TRegisterGridModel::flags(const QModelIndex& index) const
-{
-    if (!index.isValid())
-        return Qt::NoItemFlags;
+Qt::ItemFlags TRegisterGridModel::flags(const QModelIndex& index) const {
+    if (!index.isValid()) return Qt::NoItemFlags;
     return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable;
 }
 
-bool TRegisterGridModel::setData(const QModelIndex& index, const QVariant& value, int role)
-{
-    if (role != Qt::EditRole || !index.isValid() || !FCpu)
-        return false;
+bool TRegisterGridModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+    if (role != Qt::EditRole || !index.isValid() || !FCpu) return false;
     const std::optional<int64_t> number = ParseGridInteger(value.toString().toStdString(), FHex);
-    if (!number || *number < 0 || *number > 255)
-        return false;
+    if (!number || *number < 0 || *number > 255) return false;
     SetByte(index.row(), index.column(), static_cast<uint8_t>(*number));
     emit dataChanged(index, index);
-    if (OnChanged)
-        OnChanged();
+    if (OnChanged) OnChanged();
     return true;
 }
 
 // --- the dialog -------------------------------------------------------------
 
 TZ80RegistersDlg::TZ80RegistersDlg(QWidget* parent)
-    : QDialog(parent, Qt::Tool | Qt::WindowStaysOnTopHint)
-    , FModel(new TRegisterGridModel(this))
-{
+    : QDialog(parent, Qt::Tool | Qt::WindowStaysOnTopHint), FModel(new TRegisterGridModel(this)) {
     setObjectName(QStringLiteral("Z80RegistersDlg"));
     setWindowTitle(QStringLiteral("Z80 Registers"));
     setModal(false);
@@ -182,60 +150,45 @@ TZ80RegistersDlg::TZ80RegistersDlg(QWidget* parent)
     FormActivate();
 }
 
-void TZ80RegistersDlg::SetCpu(TCpuEmu* cpu)
-{
+void TZ80RegistersDlg::SetCpu(TCpuEmu* cpu) {
     FModel->SetCpu(cpu);
     RefreshGrid();
 }
 
-void TZ80RegistersDlg::RefreshGrid()
-{
+void TZ80RegistersDlg::RefreshGrid() {
     FModel->Refresh();
-    if (Cpu())
-        ShowFlags(Cpu()->StatusFlags());
+    if (Cpu()) ShowFlags(Cpu()->StatusFlags());
 }
 
-void TZ80RegistersDlg::ShowFlags(uint8_t flags)
-{
+void TZ80RegistersDlg::ShowFlags(uint8_t flags) {
     FShowingFlags = true;
     const int count = std::min(FlagDisplay->count(), 8);
-    for (int i = 0; i < count; ++i)
-        FlagDisplay->item(i)->setCheckState((flags >> i) & 1 ? Qt::Checked : Qt::Unchecked);
+    for (int i = 0; i < count; ++i) FlagDisplay->item(i)->setCheckState((flags >> i) & 1 ? Qt::Checked : Qt::Unchecked);
     FShowingFlags = false;
 }
 
-uint8_t TZ80RegistersDlg::GetFlags() const
-{
+uint8_t TZ80RegistersDlg::GetFlags() const {
     uint8_t flags = 0;
     const int count = std::min(FlagDisplay->count(), 8);
     for (int i = 0; i < count; ++i)
-        if (FlagDisplay->item(i)->checkState() == Qt::Checked)
-            flags |= static_cast<uint8_t>(1u << i);
+        if (FlagDisplay->item(i)->checkState() == Qt::Checked) flags |= static_cast<uint8_t>(1u << i);
     return flags;
 }
 
-void TZ80RegistersDlg::RegisterChanged()
-{
+void TZ80RegistersDlg::RegisterChanged() {
     RefreshGrid();
-    if (OnRegisterChange)
-        OnRegisterChange(*this);
+    if (OnRegisterChange) OnRegisterChange(*this);
 }
 
-void TZ80RegistersDlg::FlagDisplayClick(QListWidgetItem*)
-{
-    if (FShowingFlags || !Cpu())
-        return;
+void TZ80RegistersDlg::FlagDisplayClick(QListWidgetItem*) {
+    if (FShowingFlags || !Cpu()) return;
     Cpu()->SetStatusFlags(GetFlags());
     RegisterChanged();
 }
 
-void TZ80RegistersDlg::HexMemoryDisplayClick()
-{
-    FModel->SetHex(HexMemoryDisplay->isChecked());
-}
+void TZ80RegistersDlg::HexMemoryDisplayClick() { FModel->SetHex(HexMemoryDisplay->isChecked()); }
 
-void TZ80RegistersDlg::showEvent(QShowEvent* event)
-{
+void TZ80RegistersDlg::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     FormActivate();
     RefreshGrid();
@@ -244,8 +197,7 @@ void TZ80RegistersDlg::showEvent(QShowEvent* event)
 // Fits the grid, the flag list and the window to the font: the grid's rows
 // fill its height, the window is as wide as the flag texts need (at least
 // 150 pixels) and no larger than its contents.
-void TZ80RegistersDlg::FormActivate()
-{
+void TZ80RegistersDlg::FormActivate() {
     const int rowHeight = fontMetrics().height() + 4;
     QHeaderView& rowNames = *DrawGrid1->verticalHeader();
     rowNames.setMinimumSectionSize(rowHeight);
@@ -269,14 +221,12 @@ void TZ80RegistersDlg::FormActivate()
 
 // Three equal columns across the grid; the row names' column takes what is
 // left over when the width does not divide by three.
-void TZ80RegistersDlg::FitColumns()
-{
+void TZ80RegistersDlg::FitColumns() {
     const int inner = width() - 2 * DrawGrid1->frameWidth();
     DrawGrid1->verticalHeader()->setFixedWidth(inner - 2 * (inner / 3));
 }
 
-void TZ80RegistersDlg::resizeEvent(QResizeEvent* event)
-{
+void TZ80RegistersDlg::resizeEvent(QResizeEvent* event) {
     QDialog::resizeEvent(event);
     FitColumns();
 }

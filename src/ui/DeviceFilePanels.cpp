@@ -23,8 +23,7 @@ namespace {
 
 // The file name row: label, edit and browse button.
 QLineEdit* FileNameRow(QVBoxLayout& layout, const char* label, const char* editName, const char* hint,
-                       QToolButton*& browse, const char* browseName, QWidget* parent)
-{
+                       QToolButton*& browse, const char* browseName, QWidget* parent) {
     layout.addWidget(new QLabel(QString::fromLatin1(label), parent));
     auto* row = new QHBoxLayout;
     auto* edit = new QLineEdit(parent);
@@ -40,28 +39,26 @@ QLineEdit* FileNameRow(QVBoxLayout& layout, const char* label, const char* editN
 }
 
 // Asks for a file name starting from the edit's; a confirmed one goes there.
-void BrowseInto(IUiPrompts& prompts, QLineEdit& edit, const char* title, bool mustExist)
-{
+void BrowseInto(IUiPrompts& prompts, QLineEdit& edit, const char* title, bool mustExist) {
     TFileDialogRequest request;
     request.Title = title;
     request.FileName = PathFromQt(edit.text());
     request.MustExist = mustExist;
-    if (prompts.OpenFileDialog(request))
-        edit.setText(PathToQt(request.FileName));
+    if (prompts.OpenFileDialog(request)) edit.setText(PathToQt(request.FileName));
 }
 
-} // namespace
+}  // namespace
 
 TInputFilePanel::TInputFilePanel(TMachineSettings& settings, QAction& enable, IUiPrompts& prompts, QWidget* parent)
-    : QWidget(parent), FSettings(settings), FPrompts(prompts)
-{
+    : QWidget(parent), FSettings(settings), FPrompts(prompts) {
     auto* layout = new QVBoxLayout(this);
     C_EnableInputFileBtn = new QCheckBox(this);
     C_EnableInputFileBtn->setObjectName(QStringLiteral("C_EnableInputFileBtn"));
     BindCheckBoxToAction(*C_EnableInputFileBtn, enable);
     layout->addWidget(C_EnableInputFileBtn);
-    C_InputFileNameEdit = FileNameRow(*layout, "Input File Name:", "C_InputFileNameEdit", "File name of input file for reader port",
-                                      InputFileBrowseBtn, "InputFileBrowseBtn", this);
+    C_InputFileNameEdit =
+        FileNameRow(*layout, "Input File Name:", "C_InputFileNameEdit", "File name of input file for reader port",
+                    InputFileBrowseBtn, "InputFileBrowseBtn", this);
 
     auto* group = new QGroupBox(QStringLiteral("[ End of Stream Options ]"), this);
     auto* grid = new QGridLayout(group);
@@ -91,29 +88,27 @@ TInputFilePanel::TInputFilePanel(TMachineSettings& settings, QAction& enable, IU
     ShowSettings();
 }
 
-void TInputFilePanel::ShowSettings()
-{
+void TInputFilePanel::ShowSettings() {
     QRadioButton* choices[] = {C_InFileEosDone, C_InFileEosReturnEOS, C_InFileEosRestart, C_InFileEosSwitchCon};
     choices[static_cast<size_t>(FSettings.ReaderEnd) & 3]->setChecked(true);
     QSignalBlocker block(C_InFileChangeConList);
     C_InFileChangeConList->setCurrentIndex(FSettings.InFileChangeCon);
 }
 
-void TInputFilePanel::InputFileBrowseBtnClick()
-{
+void TInputFilePanel::InputFileBrowseBtnClick() {
     BrowseInto(FPrompts, *C_InputFileNameEdit, "Select Input File Name", true);
 }
 
 TOutputFilePanel::TOutputFilePanel(QAction& enable, IUiPrompts& prompts, QWidget* parent)
-    : QWidget(parent), FPrompts(prompts)
-{
+    : QWidget(parent), FPrompts(prompts) {
     auto* layout = new QVBoxLayout(this);
     EnableOutputFileBtn = new QCheckBox(this);
     EnableOutputFileBtn->setObjectName(QStringLiteral("EnableOutputFileBtn"));
     BindCheckBoxToAction(*EnableOutputFileBtn, enable);
     layout->addWidget(EnableOutputFileBtn);
-    C_OutputFileNameEdit = FileNameRow(*layout, "Output File Name:", "C_OutputFileNameEdit", "File name of output file for list and punch ports",
-                                       OutputFileBrowseBtn, "OutputFileBrowseBtn", this);
+    C_OutputFileNameEdit = FileNameRow(*layout, "Output File Name:", "C_OutputFileNameEdit",
+                                       "File name of output file for list and punch ports", OutputFileBrowseBtn,
+                                       "OutputFileBrowseBtn", this);
     OutputFileBrowseBtn->setToolTip(QStringLiteral("Browse for output file name"));
     C_AppendOutputFileBtn = new QCheckBox(QStringLiteral("Append To Existing File"), this);
     C_AppendOutputFileBtn->setObjectName(QStringLiteral("C_AppendOutputFileBtn"));
@@ -123,7 +118,6 @@ TOutputFilePanel::TOutputFilePanel(QAction& enable, IUiPrompts& prompts, QWidget
 }
 
 // An output file need not exist yet: the enable creates it.
-void TOutputFilePanel::OutputFileBrowseBtnClick()
-{
+void TOutputFilePanel::OutputFileBrowseBtnClick() {
     BrowseInto(FPrompts, *C_OutputFileNameEdit, "Select Output File Name", false);
 }

@@ -12,8 +12,7 @@
 #include <QVBoxLayout>
 
 TDeviceMappingPanel::TDeviceMappingPanel(TDeviceMapping& mapping, QWidget* parent)
-    : QWidget(parent), FMapping(mapping)
-{
+    : QWidget(parent), FMapping(mapping) {
     setObjectName(QStringLiteral("Panel1"));
     auto* layout = new QVBoxLayout(this);
     auto* heading = new QLabel(QStringLiteral("Device Mapping"), this);
@@ -38,8 +37,7 @@ TDeviceMappingPanel::TDeviceMappingPanel(TDeviceMapping& mapping, QWidget* paren
     for (const TListSpec& spec : specs) {
         auto* list = new QComboBox(this);
         list->setObjectName(QString::fromLatin1(spec.Name));
-        for (const char* item : MappingListItems(spec.Device))
-            list->addItem(QString::fromLatin1(item));
+        for (const char* item : MappingListItems(spec.Device)) list->addItem(QString::fromLatin1(item));
         layout->addWidget(new QLabel(QString::fromLatin1(spec.Label), this));
         layout->addWidget(list);
         *spec.Field = list;
@@ -75,8 +73,7 @@ TDeviceMappingPanel::TDeviceMappingPanel(TDeviceMapping& mapping, QWidget* paren
     ShowMapping();
 }
 
-void TDeviceMappingPanel::ShowMapping()
-{
+void TDeviceMappingPanel::ShowMapping() {
     for (size_t i = 0; i < FLists.size(); ++i) {
         QSignalBlocker block(FLists[i]);
         FLists[i]->setCurrentIndex(FMapping.ItemIndex(static_cast<TMappedDevice>(i)));

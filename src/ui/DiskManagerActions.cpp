@@ -31,30 +31,24 @@ constexpr const char* DiskInUse = "The destination disk file is currently in use
 
 std::string Quoted(const std::string& s) { return "\"" + s + "\""; }
 
-} // namespace
+}  // namespace
 
 // --- disks ---------------------------------------------------------------------
 
-void TDiskManagerPage::DM_SelectDiskFileActExecute()
-{
+void TDiskManagerPage::DM_SelectDiskFileActExecute() {
     TFileDialogRequest request;
     request.Title = "Select CPM Disk File To View";
     request.Filter = DiskFilter;
     request.InitialDir = FDefaultDir;
-    if (FPrompts.OpenFileDialog(request))
-        OpenManagerDisk(request.FileName);
+    if (FPrompts.OpenFileDialog(request)) OpenManagerDisk(request.FileName);
 }
 
-void TDiskManagerPage::DM_RefreshDisplayActExecute()
-{
-    if (!DiskOpen())
-        return;
+void TDiskManagerPage::DM_RefreshDisplayActExecute() {
+    if (!DiskOpen()) return;
     std::optional<TCpmDiskFileInfo> current;
-    if (const TCpmDiskFileInfo* info = GetSelectedFileInfo())
-        current = *info;
+    if (const TCpmDiskFileInfo* info = GetSelectedFileInfo()) current = *info;
     OpenManagerDisk(FManagerDiskFile);
-    if (!current)
-        return;
+    if (!current) return;
     for (int i = 0; i < FManagerFileList->GetCount(); ++i) {
         const TCpmDiskFileInfo* info = FManagerFileList->GetItem(i);
         if (info->FileName == current->FileName && info->User == current->User) {
@@ -64,49 +58,40 @@ void TDiskManagerPage::DM_RefreshDisplayActExecute()
     }
 }
 
-void TDiskManagerPage::DM_EjectDiskActExecute()
-{
+void TDiskManagerPage::DM_EjectDiskActExecute() {
     FManagerFileList.reset();
     FManagerDiskFile.clear();
     FillDiskFileList();
 }
 
-std::string TDiskManagerPage::AskDiskFileName(const std::string& Title)
-{
+std::string TDiskManagerPage::AskDiskFileName(const std::string& Title) {
     TFileDialogRequest request;
     request.Title = Title;
     request.Filter = DiskFilter;
     request.DefaultExt = "cpmdsk";
     request.InitialDir = FDefaultDir;
-    if (!FPrompts.SaveFileDialog(request))
-        return {};
+    if (!FPrompts.SaveFileDialog(request)) return {};
     const std::string final = ChangeFileExt(request.FileName, ".cpmdsk");
     return ConfirmReplace(request.FileName, final) ? final : std::string();
 }
 
 // The dialog asked about the name it was given; a name that changed with its
 // extension is asked about here.
-bool TDiskManagerPage::ConfirmReplace(const std::string& Chosen, const std::string& Final)
-{
+bool TDiskManagerPage::ConfirmReplace(const std::string& Chosen, const std::string& Final) {
     std::error_code ec;
-    if (Final == Chosen || !fs::exists(Final, ec))
-        return true;
+    if (Final == Chosen || !fs::exists(Final, ec)) return true;
     return FPrompts.MessageDlg(Final + " already exists.\nDo you want to replace it?", TMsgDlgType::Confirmation,
                                mbYes | mbNo) == mrYes;
 }
 
 // Open anywhere in the program (by identity), or the name a drive holds.
-bool TDiskManagerPage::ImageInUse(const std::string& FileName) const
-{
-    return TImageRegistry::Instance().IsOpen(FileName) ||
-           (FMachine.ImageMounted(FileName));
+bool TDiskManagerPage::ImageInUse(const std::string& FileName) const {
+    return TImageRegistry::Instance().IsOpen(FileName) || (FMachine.ImageMounted(FileName));
 }
 
-void TDiskManagerPage::DM_CreateDiskActExecute()
-{
+void TDiskManagerPage::DM_CreateDiskActExecute() {
     const std::string name = AskDiskFileName("Create New Disk File");
-    if (name.empty())
-        return;
+    if (name.empty()) return;
     if (ImageInUse(name)) {
         FPrompts.MessageDlg(DiskInUse, TMsgDlgType::Warning, mbOK);
         return;
@@ -114,13 +99,10 @@ void TDiskManagerPage::DM_CreateDiskActExecute()
     TDiskDrive::FormatDiskImage(name);
 }
 
-void TDiskManagerPage::DM_BackupDiskActExecute()
-{
-    if (!DiskOpen())
-        return;
+void TDiskManagerPage::DM_BackupDiskActExecute() {
+    if (!DiskOpen()) return;
     const std::string dest = AskDiskFileName("Copy Disk File " + Quoted(FileNameWithoutExt(FManagerDiskFile)));
-    if (dest.empty())
-        return;
+    if (dest.empty()) return;
     if (dest == FManagerDiskFile || SameHostFile(dest, FManagerDiskFile) || ImageInUse(dest)) {
         FPrompts.MessageDlg(DiskInUse, TMsgDlgType::Warning, mbOK);
         return;
@@ -133,25 +115,20 @@ void TDiskManagerPage::DM_BackupDiskActExecute()
     }
 }
 
-void TDiskManagerPage::DM_SaveDiskToHexActExecute()
-{
-    if (!DiskOpen())
-        return;
+void TDiskManagerPage::DM_SaveDiskToHexActExecute() {
+    if (!DiskOpen()) return;
     TFileDialogRequest request;
     request.Title = "Save Disk As Hex File";
     request.Filter = "Intel 32 bit hex file|*.hex";
     request.DefaultExt = "hex";
     request.InitialDir = ExtractFileDir(FManagerDiskFile);
     request.FileName = ChangeFileExt(FManagerDiskFile.substr(request.InitialDir.size()), ".hex");
-    if (!FPrompts.SaveFileDialog(request))
-        return;
+    if (!FPrompts.SaveFileDialog(request)) return;
     const std::string dest = ChangeFileExt(request.FileName, ".hex");
-    if (ConfirmReplace(request.FileName, dest))
-        SaveDiskToHex32(FManagerDiskFile, dest, Hex32StartAddress);
+    if (ConfirmReplace(request.FileName, dest)) SaveDiskToHex32(FManagerDiskFile, dest, Hex32StartAddress);
 }
 
-void TDiskManagerPage::SaveDiskToHex32(const std::string& Source, const std::string& Dest, uint32_t StartAddress)
-{
+void TDiskManagerPage::SaveDiskToHex32(const std::string& Source, const std::string& Dest, uint32_t StartAddress) {
     const std::string refusal = CheckHex32Save(Source, Dest);
     if (!refusal.empty()) {
         FPrompts.MessageDlg(refusal, TMsgDlgType::Warning, mbOK);
@@ -173,26 +150,21 @@ void TDiskManagerPage::DM_ImportTextFileActExecute() { AskAndImport("Import Text
 
 void TDiskManagerPage::DM_ImportBinaryFileActExecute() { AskAndImport("Import Binary Files", false); }
 
-void TDiskManagerPage::AskAndImport(const std::string& Title, bool TextMode)
-{
+void TDiskManagerPage::AskAndImport(const std::string& Title, bool TextMode) {
     TFileDialogRequest request;
     request.Title = Title;
     std::vector<std::string> files;
-    if (DiskOpen() && FPrompts.OpenFilesDialog(request, files))
-        ImportFiles(files, TextMode);
+    if (DiskOpen() && FPrompts.OpenFilesDialog(request, files)) ImportFiles(files, TextMode);
 }
 
 void TDiskManagerPage::ImportTextFiles(const std::vector<std::string>& Files) { ImportFiles(Files, true); }
 
 void TDiskManagerPage::ImportBinaryFiles(const std::vector<std::string>& Files) { ImportFiles(Files, false); }
 
-void TDiskManagerPage::ImportFiles(const std::vector<std::string>& Files, bool TextMode)
-{
-    if (!DiskOpen() || !FManagerFileList || Files.empty())
-        return;
+void TDiskManagerPage::ImportFiles(const std::vector<std::string>& Files, bool TextMode) {
+    if (!DiskOpen() || !FManagerFileList || Files.empty()) return;
     TFileItemList hostFiles;
-    for (const std::string& file : Files)
-        hostFiles.AddFile(file, "", true);
+    for (const std::string& file : Files) hostFiles.AddFile(file, "", true);
     if (hostFiles.TotalSize() > int64_t{FManagerFileList->Allocation.FreeCount} * FManagerFileList->BlockSize)
         throw std::runtime_error("The files to be copied require more space then is available on the disk!");
     // A host name that leaves no CP/M name is refused before anything is copied.
@@ -224,8 +196,7 @@ void TDiskManagerPage::DM_ExportTextFileActExecute() { ExportSelection(true); }
 void TDiskManagerPage::DM_ExportBinaryFileActExecute() { ExportSelection(false); }
 
 // One selected row asks for a file, several for a folder; none does nothing.
-void TDiskManagerPage::ExportSelection(bool TextMode)
-{
+void TDiskManagerPage::ExportSelection(bool TextMode) {
     const int count = SelectedCount();
     if (count == 1)
         ExportSelectedFile(TextMode);
@@ -233,28 +204,23 @@ void TDiskManagerPage::ExportSelection(bool TextMode)
         ExportSelectedFiles(TextMode);
 }
 
-void TDiskManagerPage::ExportSelectedFile(bool TextMode)
-{
+void TDiskManagerPage::ExportSelectedFile(bool TextMode) {
     const TCpmDiskFileInfo* info = GetSelectedFileInfo();
-    if (!info)
-        return;
+    if (!info) return;
     const TCpmDiskFileInfo entry = *info;
     TFileDialogRequest request;
     request.Title = "Export Text File";
     request.InitialDir = FLastExportDir;
     request.FileName = MakeHostSafeName(entry.FileName);
-    if (!FPrompts.SaveFileDialog(request))
-        return;
+    if (!FPrompts.SaveFileDialog(request)) return;
     FLastExportDir = ExtractFileDir(request.FileName);
     ExportCpmFile(FManagerDiskFile, entry.FileName, request.FileName, TextMode, entry.User);
 }
 
-void TDiskManagerPage::ExportSelectedFiles(bool TextMode)
-{
+void TDiskManagerPage::ExportSelectedFiles(bool TextMode) {
     const std::vector<TCpmDiskFileInfo> items = SelectedItems();
     std::string folder = FLastExportDir;
-    if (items.empty() || !FPrompts.SelectDirectory("Select Folder", folder) || folder.empty())
-        return;
+    if (items.empty() || !FPrompts.SelectDirectory("Select Folder", folder) || folder.empty()) return;
     std::error_code ec;
     if (!fs::is_directory(folder, ec) && (!fs::create_directories(folder, ec) || ec))
         throw std::runtime_error("The folder " + Quoted(folder) + " could not be created.");
@@ -270,10 +236,8 @@ void TDiskManagerPage::ExportSelectedFiles(bool TextMode)
         if (!all && fs::exists(fs::symlink_status(target, ec))) {
             const int answer = FPrompts.MessageDlg("Overwrite existing file " + Quoted(name) + "?",
                                                    TMsgDlgType::Confirmation, mbYes | mbNo | mbCancel | mbAll);
-            if (answer == mrCancel)
-                break;
-            if (answer == mrNo)
-                continue;
+            if (answer == mrCancel) break;
+            if (answer == mrNo) continue;
             all = answer == mrAll;
         }
         try {
@@ -286,19 +250,16 @@ void TDiskManagerPage::ExportSelectedFiles(bool TextMode)
         FPrompts.MessageDlg("These files could not be exported:" + failures, TMsgDlgType::Warning, mbOK);
 }
 
-void TDiskManagerPage::DM_ViewFileActExecute()
-{
+void TDiskManagerPage::DM_ViewFileActExecute() {
     if (const TCpmDiskFileInfo* info = GetSelectedFileInfo()) {
         const TCpmDiskFileInfo entry = *info;
         ViewCpmFile(FManagerDiskFile, entry.FileName, entry.User);
     }
 }
 
-void TDiskManagerPage::ViewCpmFile(const std::string& DiskFile, const std::string& Name, uint8_t User)
-{
+void TDiskManagerPage::ViewCpmFile(const std::string& DiskFile, const std::string& Name, uint8_t User) {
     const std::string text = ReadCpmFile(DiskFile, Name, true, User);
-    if (!FTextViewer)
-        return;
+    if (!FTextViewer) return;
     FTextViewer->LoadText(text);
     FTextViewer->SetFileInfo(DiskFile, Name, User);
     FTextViewer->showNormal();
@@ -307,17 +268,14 @@ void TDiskManagerPage::ViewCpmFile(const std::string& DiskFile, const std::strin
 
 // --- delete, rename, attributes ----------------------------------------------------------
 
-void TDiskManagerPage::DM_DeleteFileActExecute()
-{
+void TDiskManagerPage::DM_DeleteFileActExecute() {
     const std::vector<TCpmDiskFileInfo> items = SelectedItems();
-    if (items.empty() || !GetSelectedFileInfo())
-        return;
+    if (items.empty() || !GetSelectedFileInfo()) return;
     const std::string question = items.size() == 1
-        ? "Delete File " + Quoted(items.front().FileName) + "?"
-        : "Delete the " + std::to_string(items.size()) + " selected files from the disk?";
+                                     ? "Delete File " + Quoted(items.front().FileName) + "?"
+                                     : "Delete the " + std::to_string(items.size()) + " selected files from the disk?";
     const int before = DiskFileList->currentRow();
-    if (FPrompts.MessageDlg(question, TMsgDlgType::Confirmation, mbOK | mbCancel) != mrOk)
-        return;
+    if (FPrompts.MessageDlg(question, TMsgDlgType::Confirmation, mbOK | mbCancel) != mrOk) return;
     try {
         for (const TCpmDiskFileInfo& item : items)
             DeleteCpmFile(FManagerDiskFile, item.FileName, item.User, *FManagerFileList);
@@ -326,29 +284,23 @@ void TDiskManagerPage::DM_DeleteFileActExecute()
         throw;
     }
     FillDiskFileList();
-    if (before >= 0)
-        SelectRow(before < DiskFileList->count() ? before : DiskFileList->count() - 1);
+    if (before >= 0) SelectRow(before < DiskFileList->count() ? before : DiskFileList->count() - 1);
 }
 
-void TDiskManagerPage::DM_RenameFileActExecute()
-{
+void TDiskManagerPage::DM_RenameFileActExecute() {
     const TCpmDiskFileInfo* info = GetSelectedFileInfo();
-    if (!info)
-        return;
+    if (!info) return;
     const TCpmDiskFileInfo entry = *info;
     std::string value = entry.FileName;
-    if (!FPrompts.InputQuery("Rename File", "Old File Name: " + entry.FileName, value) || value.empty())
-        return;
+    if (!FPrompts.InputQuery("Rename File", "Old File Name: " + entry.FileName, value) || value.empty()) return;
     const int index = RenameCpmFile(FManagerDiskFile, entry.FileName, value, entry.User, *FManagerFileList);
     FillDiskFileList();
     SelectRow(index);
 }
 
-void TDiskManagerPage::DM_SetAttributesActExecute()
-{
+void TDiskManagerPage::DM_SetAttributesActExecute() {
     const TCpmDiskFileInfo* info = GetSelectedFileInfo();
-    if (!info || !FSetAttributesDlg)
-        return;
+    if (!info || !FSetAttributesDlg) return;
     const TCpmDiskFileInfo first = *info;
     const std::vector<TCpmDiskFileInfo> items = SelectedItems();
     const bool multi = items.size() > 1;
@@ -359,15 +311,13 @@ void TDiskManagerPage::DM_SetAttributesActExecute()
         for (const TCpmDiskFileInfo& item : items) {
             mixed |= static_cast<uint8_t>((item.Attributes ^ first.Attributes) &
                                           (CpmAttrReadOnly | CpmAttrSystem | CpmAttrArchive));
-            if (item.User != user)
-                user = TSetAttributesDlg::NoChangeUser;
+            if (item.User != user) user = TSetAttributesDlg::NoChangeUser;
         }
     } else {
         FSetAttributesDlg->Label2->setText(QString::fromLatin1(first.FileName.c_str()));
     }
     FSetAttributesDlg->SetAttributes(first.Attributes, mixed, user, multi);
-    if (ExecAttributesDialog(*FSetAttributesDlg) != QDialog::Accepted)
-        return;
+    if (ExecAttributesDialog(*FSetAttributesDlg) != QDialog::Accepted) return;
     uint8_t attributes = 0, unchanged = 0;
     FSetAttributesDlg->GetAttributes(attributes, unchanged);
     const uint8_t newUser = FSetAttributesDlg->GetUserArea();
@@ -397,6 +347,5 @@ void TDiskManagerPage::DM_SetAttributesActExecute()
                 firstRow = false;
             }
     }
-    if (failure)
-        std::rethrow_exception(failure);
+    if (failure) std::rethrow_exception(failure);
 }

@@ -22,24 +22,21 @@
 
 namespace {
 
-QFont ListFont()
-{
+QFont ListFont() {
     QFont font(QStringLiteral("Lucida Console"));
     font.setStyleHint(QFont::Monospace);
     font.setFixedPitch(true);
-    if (!QFontInfo(font).fixedPitch())
-        font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    if (!QFontInfo(font).fixedPitch()) font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     return font;
 }
 
 QString Latin1(const std::string& s) { return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size())); }
 
-} // namespace
+}  // namespace
 
 TDiskManagerPage::TDiskManagerPage(TTavrinMachine& machine, IUiPrompts& prompts, const std::string& defaultDir,
                                    QWidget* parent)
-    : QWidget(parent), FLastExportDir(defaultDir), FMachine(machine), FPrompts(prompts), FDefaultDir(defaultDir)
-{
+    : QWidget(parent), FLastExportDir(defaultDir), FMachine(machine), FPrompts(prompts), FDefaultDir(defaultDir) {
     ExecAttributesDialog = [](TSetAttributesDlg& dialog) { return dialog.exec(); };
     BuildActions();
     BuildControls();
@@ -48,14 +45,12 @@ TDiskManagerPage::TDiskManagerPage(TTavrinMachine& machine, IUiPrompts& prompts,
 
 TDiskManagerPage::~TDiskManagerPage() = default;
 
-void TDiskManagerPage::SetToolDialogs(TTextViewer* viewer, TSetAttributesDlg* attributes)
-{
+void TDiskManagerPage::SetToolDialogs(TTextViewer* viewer, TSetAttributesDlg* attributes) {
     FTextViewer = viewer;
     FSetAttributesDlg = attributes;
 }
 
-void TDiskManagerPage::BuildActions()
-{
+void TDiskManagerPage::BuildActions() {
     auto make = [this](const char* name, const char* caption, const char* hint, void (TDiskManagerPage::*execute)(),
                        std::function<bool()> enabled) {
         auto* action = new QAction(QString::fromLatin1(caption), this);
@@ -63,7 +58,8 @@ void TDiskManagerPage::BuildActions()
         action->setProperty("Category", QStringLiteral("Disk Manager"));
         action->setToolTip(QString::fromLatin1(hint));
         action->setStatusTip(QString::fromLatin1(hint));
-        connect(action, &QAction::triggered, this, [this, execute] { RunGuarded([this, execute] { (this->*execute)(); }); });
+        connect(action, &QAction::triggered, this,
+                [this, execute] { RunGuarded([this, execute] { (this->*execute)(); }); });
         FActions.push_back({action, [enabled](QAction& a) { a.setEnabled(enabled()); }});
         return action;
     };
@@ -71,46 +67,47 @@ void TDiskManagerPage::BuildActions()
     auto changeable = [this] { return DiskOpen() && !DiskMounted(); };
     auto current = [this] { return GetSelectedFileInfo() != nullptr; };
 
-    DM_ImportTextFileAct = make("DM_ImportTextFileAct", "Import Text", "Copy a windows text file to the selected CPM disk",
-                                &TDiskManagerPage::DM_ImportTextFileActExecute, changeable);
-    DM_ImportBinaryFileAct = make("DM_ImportBinaryFileAct", "Import Binary",
-                                  "Copy a windows binary file to the selected CPM disk",
-                                  &TDiskManagerPage::DM_ImportBinaryFileActExecute, changeable);
+    DM_ImportTextFileAct =
+        make("DM_ImportTextFileAct", "Import Text", "Copy a windows text file to the selected CPM disk",
+             &TDiskManagerPage::DM_ImportTextFileActExecute, changeable);
+    DM_ImportBinaryFileAct =
+        make("DM_ImportBinaryFileAct", "Import Binary", "Copy a windows binary file to the selected CPM disk",
+             &TDiskManagerPage::DM_ImportBinaryFileActExecute, changeable);
     DM_ExportTextFileAct = make("DM_ExportTextFileAct", "Export as Text", "Copy a CPM text file to Windows",
                                 &TDiskManagerPage::DM_ExportTextFileActExecute,
                                 [this, current] { return SelectedCount() > 0 && current(); });
     DM_ExportBinaryFileAct = make("DM_ExportBinaryFileAct", "Export as Binary", "Copy a CPM binary file to Windows",
                                   &TDiskManagerPage::DM_ExportBinaryFileActExecute, current);
-    DM_DeleteFileAct = make("DM_DeleteFileAct", "Delete", "Delete the seleceted CPM file",
-                            &TDiskManagerPage::DM_DeleteFileActExecute,
-                            [this, current, changeable] { return SelectedCount() > 0 && current() && changeable(); });
-    DM_RenameFileAct = make("DM_RenameFileAct", "Rename", "Rename the selected CPM file",
-                            &TDiskManagerPage::DM_RenameFileActExecute,
-                            [this, current, changeable] { return SelectedCount() == 1 && current() && changeable(); });
+    DM_DeleteFileAct =
+        make("DM_DeleteFileAct", "Delete", "Delete the seleceted CPM file", &TDiskManagerPage::DM_DeleteFileActExecute,
+             [this, current, changeable] { return SelectedCount() > 0 && current() && changeable(); });
+    DM_RenameFileAct =
+        make("DM_RenameFileAct", "Rename", "Rename the selected CPM file", &TDiskManagerPage::DM_RenameFileActExecute,
+             [this, current, changeable] { return SelectedCount() == 1 && current() && changeable(); });
     DM_SetAttributesAct = make("DM_SetAttributesAct", "Set Attributes", "Set the file attributes for the selected file",
-                               &TDiskManagerPage::DM_SetAttributesActExecute,
-                               [this, current, changeable] { return SelectedCount() > 0 && current() && changeable(); });
-    DM_ViewFileAct = make("DM_ViewFileAct", "View File", "View the file contents as text",
-                          &TDiskManagerPage::DM_ViewFileActExecute,
-                          [this, current] { return SelectedCount() == 1 && current(); });
-    DM_SelectDiskFileAct = make("DM_SelectDiskFileAct", "Select Disk",
-                                "Select the CPM disk image to display in the file manager",
-                                &TDiskManagerPage::DM_SelectDiskFileActExecute, [] { return true; });
-    DM_RefreshDisplayAct = make("DM_RefreshDisplayAct", "Refresh Display", "",
-                                &TDiskManagerPage::DM_RefreshDisplayActExecute, open);
+                               &TDiskManagerPage::DM_SetAttributesActExecute, [this, current, changeable] {
+                                   return SelectedCount() > 0 && current() && changeable();
+                               });
+    DM_ViewFileAct =
+        make("DM_ViewFileAct", "View File", "View the file contents as text", &TDiskManagerPage::DM_ViewFileActExecute,
+             [this, current] { return SelectedCount() == 1 && current(); });
+    DM_SelectDiskFileAct =
+        make("DM_SelectDiskFileAct", "Select Disk", "Select the CPM disk image to display in the file manager",
+             &TDiskManagerPage::DM_SelectDiskFileActExecute, [] { return true; });
+    DM_RefreshDisplayAct =
+        make("DM_RefreshDisplayAct", "Refresh Display", "", &TDiskManagerPage::DM_RefreshDisplayActExecute, open);
     DM_EjectDiskAct = make("DM_EjectDiskAct", "Eject Disk", "Close the current disk manager disk",
                            &TDiskManagerPage::DM_EjectDiskActExecute, open);
     DM_CreateDiskAct = make("DM_CreateDiskAct", "Create Disk", "Create a new CPM disk image file",
                             &TDiskManagerPage::DM_CreateDiskActExecute, [] { return true; });
     DM_BackupDiskAct = make("DM_BackupDiskAct", "Copy Disk", "Make a copy of the current CPM disk file",
                             &TDiskManagerPage::DM_BackupDiskActExecute, open);
-    DM_SaveDiskToHexAct = make("DM_SaveDiskToHexAct", "Disk to Hex32",
-                               "Save a copy of the selected disk file as a intel hex 32 bit file",
-                               &TDiskManagerPage::DM_SaveDiskToHexActExecute, open);
+    DM_SaveDiskToHexAct =
+        make("DM_SaveDiskToHexAct", "Disk to Hex32", "Save a copy of the selected disk file as a intel hex 32 bit file",
+             &TDiskManagerPage::DM_SaveDiskToHexActExecute, open);
 }
 
-void TDiskManagerPage::BuildControls()
-{
+void TDiskManagerPage::BuildControls() {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
 
@@ -171,19 +168,13 @@ void TDiskManagerPage::BuildControls()
     layout->addWidget(status);
 }
 
-void TDiskManagerPage::UpdateActions()
-{
-    for (const TPageAction& a : FActions)
-        a.Update(*a.Action);
+void TDiskManagerPage::UpdateActions() {
+    for (const TPageAction& a : FActions) a.Update(*a.Action);
 }
 
-bool TDiskManagerPage::DiskMounted() const
-{
-    return FMachine.ImageMounted(FManagerDiskFile);
-}
+bool TDiskManagerPage::DiskMounted() const { return FMachine.ImageMounted(FManagerDiskFile); }
 
-void TDiskManagerPage::RunGuarded(const std::function<void()>& body)
-{
+void TDiskManagerPage::RunGuarded(const std::function<void()>& body) {
     try {
         body();
     } catch (const std::exception& e) {
@@ -193,8 +184,7 @@ void TDiskManagerPage::RunGuarded(const std::function<void()>& body)
 
 // --- listing ----------------------------------------------------------------------
 
-void TDiskManagerPage::OpenManagerDisk(const std::string& FileName)
-{
+void TDiskManagerPage::OpenManagerDisk(const std::string& FileName) {
     FManagerFileList.reset();
     try {
         auto listing = std::make_unique<TCpmDiskFileInfoList>();
@@ -208,8 +198,7 @@ void TDiskManagerPage::OpenManagerDisk(const std::string& FileName)
     FillDiskFileList();
 }
 
-void TDiskManagerPage::FillDiskFileList()
-{
+void TDiskManagerPage::FillDiskFileList() {
     DiskFileList->clear();
     if (!FManagerFileList) {
         DiskSizeValue->setText(QStringLiteral("0"));
@@ -225,15 +214,10 @@ void TDiskManagerPage::FillDiskFileList()
     FileNameValue->setText(PathToQt(FileNameWithoutExt(FManagerDiskFile)));
 }
 
-int TDiskManagerPage::SelectedCount() const
-{
-    return static_cast<int>(DiskFileList->selectedItems().size());
-}
+int TDiskManagerPage::SelectedCount() const { return static_cast<int>(DiskFileList->selectedItems().size()); }
 
-const TCpmDiskFileInfo* TDiskManagerPage::GetSelectedFileInfo() const
-{
-    if (!DiskOpen() || !FManagerFileList || DiskFileList->count() == 0)
-        return nullptr;
+const TCpmDiskFileInfo* TDiskManagerPage::GetSelectedFileInfo() const {
+    if (!DiskOpen() || !FManagerFileList || DiskFileList->count() == 0) return nullptr;
     int row = DiskFileList->currentRow();
     if (row < 0 || !DiskFileList->item(row)->isSelected()) {
         for (int r = 0; r < DiskFileList->count(); ++r)
@@ -245,47 +229,37 @@ const TCpmDiskFileInfo* TDiskManagerPage::GetSelectedFileInfo() const
     return row >= 0 ? FManagerFileList->GetItem(row) : nullptr;
 }
 
-std::vector<TCpmDiskFileInfo> TDiskManagerPage::SelectedItems() const
-{
+std::vector<TCpmDiskFileInfo> TDiskManagerPage::SelectedItems() const {
     std::vector<TCpmDiskFileInfo> items;
-    if (!FManagerFileList)
-        return items;
+    if (!FManagerFileList) return items;
     for (int r = 0; r < DiskFileList->count(); ++r)
         if (DiskFileList->item(r)->isSelected())
-            if (const TCpmDiskFileInfo* info = FManagerFileList->GetItem(r))
-                items.push_back(*info);
+            if (const TCpmDiskFileInfo* info = FManagerFileList->GetItem(r)) items.push_back(*info);
     return items;
 }
 
-void TDiskManagerPage::SelectRow(int Row, bool ClearOthers)
-{
-    if (Row < 0 || Row >= DiskFileList->count())
-        return;
+void TDiskManagerPage::SelectRow(int Row, bool ClearOthers) {
+    if (Row < 0 || Row >= DiskFileList->count()) return;
     DiskFileList->setCurrentRow(Row, ClearOthers ? QItemSelectionModel::ClearAndSelect : QItemSelectionModel::Select);
 }
 
 // A plain left click on an unselected row makes it the only selection; a
 // click beside the rows clears the selection.
-void TDiskManagerPage::DiskFileListMouseUp()
-{
+void TDiskManagerPage::DiskFileListMouseUp() {
     const int row = DiskFileList->currentRow();
     if (DiskFileList->count() > 0 && row >= 0) {
-        if (!DiskFileList->item(row)->isSelected())
-            SelectRow(row);
+        if (!DiskFileList->item(row)->isSelected()) SelectRow(row);
     } else {
         DiskFileList->clearSelection();
     }
 }
 
-void TDiskManagerPage::DiskFileListDblClick()
-{
+void TDiskManagerPage::DiskFileListDblClick() {
     DM_ViewFileAct->setEnabled(SelectedCount() == 1 && GetSelectedFileInfo() != nullptr);
-    if (DM_ViewFileAct->isEnabled())
-        DM_ViewFileAct->trigger();
+    if (DM_ViewFileAct->isEnabled()) DM_ViewFileAct->trigger();
 }
 
-bool TDiskManagerPage::eventFilter(QObject* watched, QEvent* event)
-{
+bool TDiskManagerPage::eventFilter(QObject* watched, QEvent* event) {
     if (watched == DiskFileList->viewport() && event->type() == QEvent::MouseButtonRelease) {
         auto* mouse = static_cast<QMouseEvent*>(event);
         if (mouse->button() == Qt::LeftButton && mouse->modifiers() == Qt::NoModifier) {

@@ -24,12 +24,10 @@ constexpr char DriveLetters[] = "ABCD";
 constexpr int ButtonColumn = 3;
 constexpr int FirstDriveRow = 3;
 
-} // namespace
+}  // namespace
 
-TDisksPage::TDisksPage(TTavrinMachine& machine, IUiPrompts& prompts, const TDisksPageActions& actions,
-                       QWidget* parent)
-    : QWidget(parent), FMachine(machine), FPrompts(prompts), FActions(actions)
-{
+TDisksPage::TDisksPage(TTavrinMachine& machine, IUiPrompts& prompts, const TDisksPageActions& actions, QWidget* parent)
+    : QWidget(parent), FMachine(machine), FPrompts(prompts), FActions(actions) {
     C_CpmSourceFile = new QLineEdit(PathToQt(FMachine.Settings().CpmSourceFile), this);
     C_BiosSourceFile = new QLineEdit(PathToQt(FMachine.Settings().BiosSourceFile), this);
     connect(C_CpmSourceFile, &QLineEdit::textChanged, this,
@@ -85,8 +83,7 @@ TDisksPage::TDisksPage(TTavrinMachine& machine, IUiPrompts& prompts, const TDisk
     layout->addStretch(1);
 }
 
-void TDisksPage::AddPanel(QWidget* panel)
-{
+void TDisksPage::AddPanel(QWidget* panel) {
     auto* box = static_cast<QVBoxLayout*>(layout());
     box->insertWidget(box->count() - 1, panel);  // above the closing stretch
 }
@@ -94,10 +91,8 @@ void TDisksPage::AddPanel(QWidget* panel)
 // Caption, lamp and button follow the controller: a drive it holds no image
 // in is empty whatever happened to it (a failed mount, an image that vanished
 // from the host and was dropped by a reset).
-void TDisksPage::ShowDrive(uint8_t drive)
-{
-    if (drive > 3)
-        return;
+void TDisksPage::ShowDrive(uint8_t drive) {
+    if (drive > 3) return;
     const bool mounted = FMachine.DriveMounted(drive);
     DiskCaptions[drive]->setText(mounted ? DisplayText(FMachine.DriveCaption(drive)) : QStringLiteral("(no disk)"));
     DiskCaptions[drive]->setToolTip(mounted ? DisplayText(FMachine.DrivePath(drive)) : QString());
@@ -107,10 +102,8 @@ void TDisksPage::ShowDrive(uint8_t drive)
     ShowLamp(drive);
 }
 
-void TDisksPage::ShowLamp(uint8_t drive)
-{
-    if (drive > 3)
-        return;
+void TDisksPage::ShowLamp(uint8_t drive) {
+    if (drive > 3) return;
     const TDriveLamp& lamp = FMachine.Lamp(drive);
     // An empty drive's lamp is grey and dark, whatever it showed before.
     const bool mounted = FMachine.DriveMounted(drive);
@@ -120,8 +113,7 @@ void TDisksPage::ShowLamp(uint8_t drive)
     light.SetLit(mounted && lamp.Lit);
 }
 
-void TDisksPage::SelectImageName(const char* title, QLineEdit& edit, const std::string& initialDir)
-{
+void TDisksPage::SelectImageName(const char* title, QLineEdit& edit, const std::string& initialDir) {
     TFileDialogRequest dialog;
     dialog.Title = title;
     dialog.Filter = "Hex Files|*.hex|All Files|*.*";
@@ -129,42 +121,35 @@ void TDisksPage::SelectImageName(const char* title, QLineEdit& edit, const std::
     dialog.InitialDir = initialDir;
     std::string text = PathFromQt(edit.text());
     dialog.FileName = text.empty() ? "*.hex" : text;
-    if (FPrompts.OpenFileDialog(dialog))
-        edit.setText(PathToQt(dialog.FileName));
+    if (FPrompts.OpenFileDialog(dialog)) edit.setText(PathToQt(dialog.FileName));
 }
 
-void TDisksPage::SelectCpmImageName(const std::string& initialDir)
-{
+void TDisksPage::SelectCpmImageName(const std::string& initialDir) {
     SelectImageName("Select CPM Hex File To Load", *C_CpmSourceFile, initialDir);
 }
 
-void TDisksPage::SelectBiosImageName(const std::string& initialDir)
-{
+void TDisksPage::SelectBiosImageName(const std::string& initialDir) {
     SelectImageName("Select BIOS Hex File To Load", *C_BiosSourceFile, initialDir);
 }
 
-void TDisksPage::ChangeDrive(uint8_t drive, const std::string& initialDir)
-{
+void TDisksPage::ChangeDrive(uint8_t drive, const std::string& initialDir) {
     TFileDialogRequest dialog;
     dialog.Title = std::string("Select Drive ") + DriveLetters[drive & 3] + " Disk";
     dialog.Filter = "Emulator Disk Files|*.cpmdsk|All Files|*.*";
     dialog.DefaultExt = "cpmdsk";
     dialog.InitialDir = initialDir;
     dialog.MustExist = true;
-    if (!FPrompts.OpenFileDialog(dialog))
-        return;
+    if (!FPrompts.OpenFileDialog(dialog)) return;
     FMachine.MountDrive(drive, dialog.FileName);
 }
 
-void TDisksPage::LoadSettings(const TNrKeyValueSections& store)
-{
+void TDisksPage::LoadSettings(const TNrKeyValueSections& store) {
     const TMachineSettings& s = FMachine.Settings();
     C_CpmSourceFile->setText(PathToQt(store.ReadString("DISKS", "CpmSourceFile", s.CpmSourceFile)));
     C_BiosSourceFile->setText(PathToQt(store.ReadString("DISKS", "BiosSourceFile", s.BiosSourceFile)));
 }
 
-void TDisksPage::SaveSettings(TNrKeyValueSections& store) const
-{
+void TDisksPage::SaveSettings(TNrKeyValueSections& store) const {
     store.WriteString("DISKS", "CpmSourceFile", FMachine.Settings().CpmSourceFile);
     store.WriteString("DISKS", "BiosSourceFile", FMachine.Settings().BiosSourceFile);
 }

@@ -21,9 +21,9 @@ class TFileItem {
 public:
     TFileItem() { Init(); }
 
-    std::string FileName;  // the path given to TFileItemList::AddFile
-    std::string Key;       // optional second lookup key, empty when unused
-    int64_t Size = -1;     // bytes; -1 until a successful refresh
+    std::string FileName;     // the path given to TFileItemList::AddFile
+    std::string Key;          // optional second lookup key, empty when unused
+    int64_t Size = -1;        // bytes; -1 until a successful refresh
     uint32_t Attributes = 0;  // the host's mode bits
     TDateTime CreationTime = 0;
     TDateTime LastWriteTime = 0;

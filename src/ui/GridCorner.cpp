@@ -13,10 +13,8 @@ class TCornerPainter : public QObject {
 public:
     TCornerPainter(QObject* parent, std::function<QString()> text) : QObject(parent), FText(std::move(text)) {}
 
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        if (event->type() != QEvent::Paint)
-            return false;
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::Paint) return false;
         auto* corner = static_cast<QWidget*>(watched);
         QStyleOptionHeader option;
         option.initFrom(corner);
@@ -33,10 +31,9 @@ private:
     std::function<QString()> FText;
 };
 
-} // namespace
+}  // namespace
 
-void SetGridCornerText(QTableView& view, std::function<QString()> text)
-{
+void SetGridCornerText(QTableView& view, std::function<QString()> text) {
     if (auto* corner = view.findChild<QAbstractButton*>())
         corner->installEventFilter(new TCornerPainter(corner, std::move(text)));
 }

@@ -24,9 +24,7 @@ constexpr int kPanelHeight = 90;
 // Row height is measured on a sample holding the tallest and deepest glyphs.
 const char kHeightSample[] = "W!~`pgq,|\\_+/!;TLHY";
 
-QString FromLatin1(const std::string& s) {
-    return QString::fromLatin1(s.data(), qsizetype(s.size()));
-}
+QString FromLatin1(const std::string& s) { return QString::fromLatin1(s.data(), qsizetype(s.size())); }
 
 }  // namespace
 
@@ -38,8 +36,7 @@ public:
     TMapTermKeysItemPainter(TMapTermKeysDlg& dlg, TMapTermKeys& keys)
         : QStyledItemDelegate(&dlg), FDlg(dlg), FKeys(keys) {}
 
-    void paint(QPainter* painter, const QStyleOptionViewItem& option,
-               const QModelIndex& index) const override {
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
         const int row = index.row();
         if (row < 0 || row >= TermKeyCount) return;
         const int state = FDlg.GetKeyState();
@@ -51,10 +48,8 @@ public:
         painter->setFont(FDlg.ListBox1->font());
         QRect caption = rect;
         caption.setWidth(std::min(rect.width(), FDlg.CaptionWidth()));
-        DrawCell(*painter, caption, CaptionBackground,
-                 FromLatin1(TMapTermKeys::GetKeyCaption(row, state)));
-        const QRect mapping(caption.right() + 1, rect.top(), rect.right() - caption.right(),
-                            rect.height());
+        DrawCell(*painter, caption, CaptionBackground, FromLatin1(TMapTermKeys::GetKeyCaption(row, state)));
+        const QRect mapping(caption.right() + 1, rect.top(), rect.right() - caption.right(), rect.height());
         DrawCell(*painter, mapping, selected ? CaptionBackground : MappingBackground,
                  FromLatin1(FKeys.GetMapping(row, state)));
         painter->restore();
@@ -65,8 +60,7 @@ public:
     }
 
 private:
-    static void DrawCell(QPainter& painter, const QRect& cell, const QColor& background,
-                         const QString& text) {
+    static void DrawCell(QPainter& painter, const QRect& cell, const QColor& background, const QString& text) {
         painter.setClipRect(cell);
         painter.fillRect(cell, background);
         painter.setPen(background == CaptionBackground ? Qt::white : Qt::black);
@@ -153,8 +147,7 @@ void TMapTermKeysDlg::FillKeyList() {
     int widest = 0;
     for (int i = 0; i < TermKeyCount; ++i)
         for (int s = 0; s < KeyStateCount; ++s)
-            widest = std::max(widest,
-                              metrics.horizontalAdvance(FromLatin1(TMapTermKeys::GetKeyCaption(i, s))));
+            widest = std::max(widest, metrics.horizontalAdvance(FromLatin1(TMapTermKeys::GetKeyCaption(i, s))));
     FCaptionWidth = widest + 4;
     for (int i = 0; i < TermKeyCount; ++i) ListBox1->addItem(QString());
 }
@@ -167,9 +160,7 @@ void TMapTermKeysDlg::ListBox1Click() {
 
 // The list shows the newly chosen state; the edit box keeps its text, so
 // one typed text can be given to several states with "Update".
-void TMapTermKeysDlg::KeyStateClick() {
-    ListBox1->viewport()->update();
-}
+void TMapTermKeysDlg::KeyStateClick() { ListBox1->viewport()->update(); }
 
 void TMapTermKeysDlg::Button1Click() {
     const int index = ListBox1->currentRow();

@@ -19,8 +19,7 @@ class TMapTermKeysDlg : public QDialog {
     Q_OBJECT
 public:
     // prompts reports a failed save; it may be null.
-    explicit TMapTermKeysDlg(TMapTermKeys& keys, IUiPrompts* prompts = nullptr,
-                             QWidget* parent = nullptr);
+    explicit TMapTermKeysDlg(TMapTermKeys& keys, IUiPrompts* prompts = nullptr, QWidget* parent = nullptr);
 
     // Index of the selected key state (0 Normal, 1 Shift, 2 Ctrl).
     int GetKeyState() const;

@@ -46,8 +46,7 @@ public:
     // A text that does not convert calls this and writes nothing.
     std::function<void()> OnBadValue;
 
-    static uint16_t Address(const QModelIndex& index)
-    {
+    static uint16_t Address(const QModelIndex& index) {
         return static_cast<uint16_t>(index.row() * ByteColumns + index.column());
     }
 

@@ -11,35 +11,30 @@ namespace {
 constexpr int PreferredChars = 40;
 constexpr int MinimumChars = 8;
 
-} // namespace
+}  // namespace
 
-TPathLabel::TPathLabel(QWidget* parent) : QLabel(parent)
-{
+TPathLabel::TPathLabel(QWidget* parent) : QLabel(parent) {
     setTextFormat(Qt::PlainText);
     setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
 }
 
-QSize TPathLabel::minimumSizeHint() const
-{
+QSize TPathLabel::minimumSizeHint() const {
     const QSize full = QLabel::minimumSizeHint();
     return {std::min(full.width(), fontMetrics().averageCharWidth() * MinimumChars), full.height()};
 }
 
-QSize TPathLabel::sizeHint() const
-{
+QSize TPathLabel::sizeHint() const {
     const QSize full = QLabel::sizeHint();
     return {std::min(full.width(), fontMetrics().averageCharWidth() * PreferredChars), full.height()};
 }
 
-QString TPathLabel::ShownText() const
-{
+QString TPathLabel::ShownText() const {
     return fontMetrics().elidedText(text(), Qt::ElideMiddle, contentsRect().width());
 }
 
-void TPathLabel::paintEvent(QPaintEvent*)
-{
+void TPathLabel::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     drawFrame(&painter);
-    style()->drawItemText(&painter, contentsRect(), static_cast<int>(alignment()), palette(), isEnabled(),
-                          ShownText(), foregroundRole());
+    style()->drawItemText(&painter, contentsRect(), static_cast<int>(alignment()), palette(), isEnabled(), ShownText(),
+                          foregroundRole());
 }

@@ -5,9 +5,7 @@
 #include <QHBoxLayout>
 #include <QTabWidget>
 
-TPortsPage::TPortsPage(QWidget* parent)
-    : QFrame(parent)
-{
+TPortsPage::TPortsPage(QWidget* parent) : QFrame(parent) {
     setFrameShape(QFrame::StyledPanel);
     FLayout = new QHBoxLayout(this);
     DevicePages = new QTabWidget(this);
@@ -18,13 +16,9 @@ TPortsPage::TPortsPage(QWidget* parent)
     FLayout->addWidget(DevicePages, 1);
 }
 
-void TPortsPage::SetMappingPanel(QWidget* panel)
-{
+void TPortsPage::SetMappingPanel(QWidget* panel) {
     panel->setParent(this);
     FLayout->insertWidget(0, panel);
 }
 
-void TPortsPage::AddDevicePanel(QWidget* panel, const QString& caption)
-{
-    DevicePages->addTab(panel, caption);
-}
+void TPortsPage::AddDevicePanel(QWidget* panel, const QString& caption) { DevicePages->addTab(panel, caption); }

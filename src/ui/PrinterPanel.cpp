@@ -18,37 +18,31 @@
 
 namespace {
 
-QToolButton* ActionButton(QAction* action, const char* name, QWidget* parent)
-{
+QToolButton* ActionButton(QAction* action, const char* name, QWidget* parent) {
     auto* button = new QToolButton(parent);
     button->setObjectName(QString::fromLatin1(name));
     button->setToolButtonStyle(Qt::ToolButtonTextOnly);
-    if (action)
-        button->setDefaultAction(action);
+    if (action) button->setDefaultAction(action);
     return button;
 }
 
-QCheckBox* OptionBox(const char* name, const char* text, bool checked, const char* hint, QWidget* parent)
-{
+QCheckBox* OptionBox(const char* name, const char* text, bool checked, const char* hint, QWidget* parent) {
     auto* box = new QCheckBox(QString::fromLatin1(text), parent);
     box->setObjectName(QString::fromLatin1(name));
     box->setChecked(checked);
-    if (hint)
-        box->setToolTip(QString::fromLatin1(hint));
+    if (hint) box->setToolTip(QString::fromLatin1(hint));
     return box;
 }
 
-} // namespace
+}  // namespace
 
 TPrinterPanel::TPrinterPanel(TTTYPrinterSetup& setup, const TPrinterPanelActions& actions, QWidget* parent)
-    : QWidget(parent), FSetup(setup)
-{
+    : QWidget(parent), FSetup(setup) {
     auto* layout = new QVBoxLayout(this);
     auto* top = new QHBoxLayout;
     C_EnablePrinterBtn = new QCheckBox(this);
     C_EnablePrinterBtn->setObjectName(QStringLiteral("C_EnablePrinterBtn"));
-    if (actions.Enable)
-        BindCheckBoxToAction(*C_EnablePrinterBtn, *actions.Enable);
+    if (actions.Enable) BindCheckBoxToAction(*C_EnablePrinterBtn, *actions.Enable);
     C_PrintersList = new QComboBox(this);
     C_PrintersList->setObjectName(QStringLiteral("C_PrintersList"));
     SetupPrinterBtn = ActionButton(actions.Setup, "SetupPrinterBtn", this);
@@ -77,7 +71,8 @@ TPrinterPanel::TPrinterPanel(TTTYPrinterSetup& setup, const TPrinterPanelActions
     C_TabSpacingEdit->setToolTip(QStringLiteral("Tab spacing in characters"));
     C_TopBottomMarginEdit = MakeRealEdit("C_TopBottomMarginEdit", 0.25, 2.0, 0.25, "Top/bottom margin width in inches");
     C_LeftRightMarginEdit = MakeRealEdit("C_LeftRightMarginEdit", 0.25, 2.0, 0.25, "Left/right margin width in inches");
-    C_LineSpacingEdit = MakeRealEdit("C_LineSpacingEdit", 1.0, 3.0, 0.1, "Set space between lines based on line height");
+    C_LineSpacingEdit =
+        MakeRealEdit("C_LineSpacingEdit", 1.0, 3.0, 0.1, "Set space between lines based on line height");
     spins->addRow(QStringLiteral("Tab Spacing"), C_TabSpacingEdit);
     spins->addRow(QStringLiteral("Top/Bottom Margin"), C_TopBottomMarginEdit);
     spins->addRow(QStringLiteral("Left/Right Margin"), C_LeftRightMarginEdit);
@@ -95,9 +90,9 @@ TPrinterPanel::TPrinterPanel(TTTYPrinterSetup& setup, const TPrinterPanelActions
     C_IgnoreFormFeedsBtn = OptionBox("C_IgnoreFormFeedsBtn", "Ignore Form Feed Characters", false,
                                      "When checked form feed characters are ignored", this);
     C_AutoLineWrapBtn = OptionBox("C_AutoLineWrapBtn", "Auto Line Wrap", true, nullptr, this);
-    C_EosEjectsPrinterBtn = OptionBox(
-        "C_EosEjectsPrinterBtn", "End Of Stream (^Z) Ejects Print Job", true,
-        "When checked a control Z (end of stream) character will eject the current print job", this);
+    C_EosEjectsPrinterBtn =
+        OptionBox("C_EosEjectsPrinterBtn", "End Of Stream (^Z) Ejects Print Job", true,
+                  "When checked a control Z (end of stream) character will eject the current print job", this);
     for (QCheckBox* box : {C_IgnoreFormFeedsBtn, C_AutoLineWrapBtn, C_EosEjectsPrinterBtn}) {
         layout->addWidget(box);
         connect(box, &QCheckBox::toggled, this, [this] {
@@ -120,8 +115,7 @@ TPrinterPanel::TPrinterPanel(TTTYPrinterSetup& setup, const TPrinterPanelActions
     ShowSetup();
 }
 
-TRSpinEdit* TPrinterPanel::MakeRealEdit(const char* name, double min, double max, double step, const char* hint)
-{
+TRSpinEdit* TPrinterPanel::MakeRealEdit(const char* name, double min, double max, double step, const char* hint) {
     auto* edit = new TRSpinEdit(this);
     edit->setObjectName(QString::fromLatin1(name));
     edit->SetMinValue(min);
@@ -132,46 +126,32 @@ TRSpinEdit* TPrinterPanel::MakeRealEdit(const char* name, double min, double max
     return edit;
 }
 
-void TPrinterPanel::ShowPrinters(const QStringList& names, int index)
-{
+void TPrinterPanel::ShowPrinters(const QStringList& names, int index) {
     QSignalBlocker block(C_PrintersList);
     C_PrintersList->clear();
     C_PrintersList->addItems(names);
     C_PrintersList->setCurrentIndex(index >= 0 && index < names.size() ? index : -1);
 }
 
-int TPrinterPanel::PrinterIndex() const
-{
-    return C_PrintersList->currentIndex();
-}
+int TPrinterPanel::PrinterIndex() const { return C_PrintersList->currentIndex(); }
 
-void TPrinterPanel::SelectPrinterName(const std::string& name)
-{
+void TPrinterPanel::SelectPrinterName(const std::string& name) {
     const int index = name.empty() ? -1 : C_PrintersList->findText(QString::fromStdString(name), Qt::MatchExactly);
     const int before = C_PrintersList->currentIndex();
     C_PrintersList->setCurrentIndex(index);
     // An unchanged index still reaches the printer object.
-    if (index == before)
-        emit PrinterSelected(index);
+    if (index == before) emit PrinterSelected(index);
 }
 
-std::string TPrinterPanel::SelectedPrinterName() const
-{
+std::string TPrinterPanel::SelectedPrinterName() const {
     return C_PrintersList->currentIndex() < 0 ? std::string() : C_PrintersList->currentText().toStdString();
 }
 
-void TPrinterPanel::ShowOrientation(int index)
-{
-    (index == 1 ? LandscapeBtn : PortraitBtn)->setChecked(true);
-}
+void TPrinterPanel::ShowOrientation(int index) { (index == 1 ? LandscapeBtn : PortraitBtn)->setChecked(true); }
 
-int TPrinterPanel::OrientationIndex() const
-{
-    return LandscapeBtn->isChecked() ? 1 : 0;
-}
+int TPrinterPanel::OrientationIndex() const { return LandscapeBtn->isChecked() ? 1 : 0; }
 
-void TPrinterPanel::ShowSetup()
-{
+void TPrinterPanel::ShowSetup() {
     // The edits clamp what they show, and their change handlers put the
     // shown values back into the model.
     const TTTYPrinterSetup shown = FSetup;
@@ -180,23 +160,21 @@ void TPrinterPanel::ShowSetup()
     C_TopBottomMarginEdit->SetValue(shown.TopBottomMargin);
     C_LeftRightMarginEdit->SetValue(shown.LeftRightMargin);
     C_LineSpacingEdit->SetValue(shown.LineSpacing);
-    for (auto [box, on] : {std::pair{C_IgnoreFormFeedsBtn, shown.IgnoreFormFeed},
-                           std::pair{C_AutoLineWrapBtn, shown.AutoLineWrap},
-                           std::pair{C_EosEjectsPrinterBtn, shown.CtrlZEndsJob}}) {
+    for (auto [box, on] :
+         {std::pair{C_IgnoreFormFeedsBtn, shown.IgnoreFormFeed}, std::pair{C_AutoLineWrapBtn, shown.AutoLineWrap},
+          std::pair{C_EosEjectsPrinterBtn, shown.CtrlZEndsJob}}) {
         QSignalBlocker block(box);
         box->setChecked(on);
     }
 }
 
-void TPrinterPanel::SetSettingsEnabled(bool enabled)
-{
+void TPrinterPanel::SetSettingsEnabled(bool enabled) {
     for (QWidget* w : std::initializer_list<QWidget*>{C_PrintersList, C_PrintOrientaion, C_TabSpacingEdit,
                                                       C_TopBottomMarginEdit, C_LeftRightMarginEdit, C_LineSpacingEdit})
         w->setEnabled(enabled);
 }
 
-void TPrinterPanel::ReadOptions()
-{
+void TPrinterPanel::ReadOptions() {
     FSetup.IgnoreFormFeed = C_IgnoreFormFeedsBtn->isChecked();
     FSetup.AutoLineWrap = C_AutoLineWrapBtn->isChecked();
     FSetup.CtrlZEndsJob = C_EosEjectsPrinterBtn->isChecked();

@@ -7,14 +7,11 @@
 #include "console/QnPaintRatio.h"
 #include "platform/QtColor.h"
 
-TQnCustomStatusLight::TQnCustomStatusLight(QWidget* parent)
-    : TQnBaseGraphicControl(parent)
-{
+TQnCustomStatusLight::TQnCustomStatusLight(QWidget* parent) : TQnBaseGraphicControl(parent) {
     setFixedSize(DefaultSize, DefaultSize);
 }
 
-void TQnCustomStatusLight::SetBounds(int left, int top, int width, int height)
-{
+void TQnCustomStatusLight::SetBounds(int left, int top, int width, int height) {
     if (FHaveGlyph) {
         width = FGlyph.width() / 2;
         height = FGlyph.height();
@@ -23,8 +20,7 @@ void TQnCustomStatusLight::SetBounds(int left, int top, int width, int height)
     setFixedSize(width, height);
 }
 
-void TQnCustomStatusLight::SetGlyphImage(const QImage& glyph)
-{
+void TQnCustomStatusLight::SetGlyphImage(const QImage& glyph) {
     FGlyph = glyph.convertToFormat(QImage::Format_ARGB32);
     FHaveGlyph = !glyph.isNull();
     if (FHaveGlyph)
@@ -34,49 +30,39 @@ void TQnCustomStatusLight::SetGlyphImage(const QImage& glyph)
     update();
 }
 
-void TQnCustomStatusLight::SetLitState(bool lit)
-{
-    if (lit == FLit)
-        return;
+void TQnCustomStatusLight::SetLitState(bool lit) {
+    if (lit == FLit) return;
     FLit = lit;
     update();
 }
 
-void TQnCustomStatusLight::SetLitColorValue(TColor color)
-{
-    if (color == FLitColor)
-        return;
+void TQnCustomStatusLight::SetLitColorValue(TColor color) {
+    if (color == FLitColor) return;
     FLitColor = color;
-    if (!FHaveGlyph && FLit)
-        update();
+    if (!FHaveGlyph && FLit) update();
 }
 
-void TQnCustomStatusLight::SetNotLitColorValue(TColor color)
-{
-    if (color == FNotLitColor)
-        return;
+void TQnCustomStatusLight::SetNotLitColorValue(TColor color) {
+    if (color == FNotLitColor) return;
     FNotLitColor = color;
-    if (!FHaveGlyph && !FLit)
-        update();
+    if (!FHaveGlyph && !FLit) update();
 }
 
-void TQnCustomStatusLight::paintEvent(QPaintEvent*)
-{
+void TQnCustomStatusLight::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     const int w = width();
     const int h = height();
     if (FHaveGlyph) {
         // The glyph's top-left pixel is its transparent colour, where the
         // parent's background shows.
-        const QColor background = parentWidget() ? parentWidget()->palette().color(QPalette::Window)
-                                                 : palette().color(QPalette::Window);
+        const QColor background =
+            parentWidget() ? parentWidget()->palette().color(QPalette::Window) : palette().color(QPalette::Window);
         painter.fillRect(rect(), background);
         QImage half = FGlyph.copy(FLit ? 0 : w, 0, w, h);
         const QRgb transparent = FGlyph.pixel(0, 0);
         for (int y = 0; y < half.height(); ++y)
             for (int x = 0; x < half.width(); ++x)
-                if (half.pixel(x, y) == transparent)
-                    half.setPixel(x, y, qRgba(0, 0, 0, 0));
+                if (half.pixel(x, y) == transparent) half.setPixel(x, y, qRgba(0, 0, 0, 0));
         painter.drawImage(0, 0, half);
         return;
     }

@@ -102,7 +102,8 @@ namespace {
 // Three lines per item, each one line height below the last.
 class TRemoteSessionDelegate : public QStyledItemDelegate {
 public:
-    TRemoteSessionDelegate(const int& lineHeight, QObject* parent) : QStyledItemDelegate(parent), FLineHeight(lineHeight) {}
+    TRemoteSessionDelegate(const int& lineHeight, QObject* parent)
+        : QStyledItemDelegate(parent), FLineHeight(lineHeight) {}
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
         const bool selected = option.state & QStyle::State_Selected;
@@ -189,7 +190,8 @@ void TRemoteDiskPanel::SetupRemoteDiskStatusList() {
 void TRemoteDiskPanel::RefreshRemoteDiskStatus() {
     std::vector<std::array<std::string, 3>> rows;
     if (FServer)
-        for (size_t i = 0; i < FServer->SessionCount(); ++i) rows.push_back(RemoteSessionLines(*FServer->GetSession(i)));
+        for (size_t i = 0; i < FServer->SessionCount(); ++i)
+            rows.push_back(RemoteSessionLines(*FServer->GetSession(i)));
     FModel->SetRows(std::move(rows));
     RemoteDiskServerStatus->doItemsLayout();
     RemoteDiskServerStatus->viewport()->update();
@@ -244,7 +246,7 @@ void TRemoteDiskPanel::RemoteDiskStatusTimer() {
 std::array<std::string, 3> TRemoteDiskPanel::ItemLines(int index) const {
     const auto& rows = FModel->Rows();
     return index >= 0 && static_cast<size_t>(index) < rows.size() ? rows[static_cast<size_t>(index)]
-                                                                   : std::array<std::string, 3>{};
+                                                                  : std::array<std::string, 3>{};
 }
 
 int TRemoteDiskPanel::ItemCount() const { return FModel->rowCount(); }
@@ -256,7 +258,8 @@ void TRemoteDiskPanel::LoadSettings(const TNrKeyValueSections& store) {
     C_UseRemoteDiskAutoUnMountClick();
     ActivateRemoteDiskServerActUpdate(*ActivateRemoteDiskServerAct);
     const bool checked = ActivateRemoteDiskServerAct->isChecked();
-    if (store.ReadBool(kSection, "RemoteDiskServerActive", checked) != checked && ActivateRemoteDiskServerAct->isEnabled())
+    if (store.ReadBool(kSection, "RemoteDiskServerActive", checked) != checked &&
+        ActivateRemoteDiskServerAct->isEnabled())
         ActivateRemoteDiskServerAct->trigger();
 }
 

@@ -9,29 +9,30 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
-std::string AppendMissingChar(const std::string& S, char C)
-{
-    if (S.empty() || S.back() == C)
-        return S;
+std::string AppendMissingChar(const std::string& S, char C) {
+    if (S.empty() || S.back() == C) return S;
     return S + C;
 }
 
-void TAttributeCheckBox::nextCheckState()
-{
+void TAttributeCheckBox::nextCheckState() {
     if (!isTristate()) {
         QCheckBox::nextCheckState();
         return;
     }
     switch (checkState()) {
-    case Qt::PartiallyChecked: setCheckState(Qt::Unchecked); break;
-    case Qt::Unchecked: setCheckState(Qt::Checked); break;
-    case Qt::Checked: setCheckState(Qt::PartiallyChecked); break;
+        case Qt::PartiallyChecked:
+            setCheckState(Qt::Unchecked);
+            break;
+        case Qt::Unchecked:
+            setCheckState(Qt::Checked);
+            break;
+        case Qt::Checked:
+            setCheckState(Qt::PartiallyChecked);
+            break;
     }
 }
 
-TSetAttributesDlg::TSetAttributesDlg(QWidget* parent)
-    : QDialog(parent)
-{
+TSetAttributesDlg::TSetAttributesDlg(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Set File Attributes"));
     auto* layout = new QVBoxLayout(this);
     auto* target = new QHBoxLayout();
@@ -44,8 +45,8 @@ TSetAttributesDlg::TSetAttributesDlg(QWidget* parent)
     SysFile = new TAttributeCheckBox(QStringLiteral("System File"), this);
     ArcFile = new TAttributeCheckBox(QStringLiteral("Achived File"), this);
     ReadFile = new TAttributeCheckBox(QStringLiteral("Read Only FIle"), this);
-    for (QCheckBox* box : {static_cast<QCheckBox*>(SysFile), static_cast<QCheckBox*>(ArcFile),
-                           static_cast<QCheckBox*>(ReadFile)})
+    for (QCheckBox* box :
+         {static_cast<QCheckBox*>(SysFile), static_cast<QCheckBox*>(ArcFile), static_cast<QCheckBox*>(ReadFile)})
         boxes->addWidget(box);
     layout->addLayout(boxes);
 
@@ -53,8 +54,7 @@ TSetAttributesDlg::TSetAttributesDlg(QWidget* parent)
     user->addWidget(new QLabel(QStringLiteral("User Area:"), this));
     UserAreaList = new QComboBox(this);
     UserAreaList->addItem(QStringLiteral("No Change"), NoChangeUser);
-    for (int u = 0; u <= CpmMaxUser; ++u)
-        UserAreaList->addItem(QStringLiteral("User %1").arg(u), u);
+    for (int u = 0; u <= CpmMaxUser; ++u) UserAreaList->addItem(QStringLiteral("User %1").arg(u), u);
     user->addWidget(UserAreaList, 1);
     layout->addLayout(user);
 
@@ -65,8 +65,7 @@ TSetAttributesDlg::TSetAttributesDlg(QWidget* parent)
     resize(330, 145);
 }
 
-void TSetAttributesDlg::SetAttributes(uint8_t Attributes, uint8_t Unchanged, uint8_t User, bool Multi)
-{
+void TSetAttributesDlg::SetAttributes(uint8_t Attributes, uint8_t Unchanged, uint8_t User, bool Multi) {
     FMultiSelection = Multi;
     const std::pair<QCheckBox*, uint8_t> boxes[] = {
         {ReadFile, CpmAttrReadOnly}, {SysFile, CpmAttrSystem}, {ArcFile, CpmAttrArchive}};
@@ -79,8 +78,7 @@ void TSetAttributesDlg::SetAttributes(uint8_t Attributes, uint8_t Unchanged, uin
     UserAreaList->setCurrentIndex(index >= 0 ? index : 0);
 }
 
-void TSetAttributesDlg::GetAttributes(uint8_t& Attributes, uint8_t& Unchanged) const
-{
+void TSetAttributesDlg::GetAttributes(uint8_t& Attributes, uint8_t& Unchanged) const {
     Attributes = 0;
     Unchanged = 0;
     const std::pair<const QCheckBox*, uint8_t> boxes[] = {
@@ -93,9 +91,7 @@ void TSetAttributesDlg::GetAttributes(uint8_t& Attributes, uint8_t& Unchanged) c
     }
 }
 
-uint8_t TSetAttributesDlg::GetUserArea() const
-{
-    if (UserAreaList->currentIndex() < 0)
-        return NoChangeUser;
+uint8_t TSetAttributesDlg::GetUserArea() const {
+    if (UserAreaList->currentIndex() < 0) return NoChangeUser;
     return static_cast<uint8_t>(UserAreaList->currentData().toInt());
 }

@@ -26,11 +26,9 @@ namespace {
 
 QString Latin1(const std::string& s) { return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size())); }
 
-} // namespace
+}  // namespace
 
-TTextViewer::TTextViewer(IUiPrompts& prompts, QWidget* parent)
-    : QWidget(parent, Qt::Window), FPrompts(prompts)
-{
+TTextViewer::TTextViewer(IUiPrompts& prompts, QWidget* parent) : QWidget(parent, Qt::Window), FPrompts(prompts) {
     setWindowTitle(QStringLiteral("View Text"));
     resize(507, 392);
     auto* layout = new QVBoxLayout(this);
@@ -73,8 +71,7 @@ TTextViewer::TTextViewer(IUiPrompts& prompts, QWidget* parent)
     font.setStyleHint(QFont::Monospace);
     font.setFixedPitch(true);
     font.setPixelSize(13);
-    if (!QFontInfo(font).fixedPitch())
-        font.setFamily(QFontDatabase::systemFont(QFontDatabase::FixedFont).family());
+    if (!QFontInfo(font).fixedPitch()) font.setFamily(QFontDatabase::systemFont(QFontDatabase::FixedFont).family());
     TextViewer->setFont(font);
     connect(TextViewer, &QPlainTextEdit::cursorPositionChanged, this, [this] { TextViewerSelectionChange(); });
     connect(TextViewer, &QPlainTextEdit::textChanged, this, [this] { TextViewerSelectionChange(); });
@@ -100,8 +97,7 @@ TTextViewer::TTextViewer(IUiPrompts& prompts, QWidget* parent)
     TextViewerSelectionChange();
 }
 
-void TTextViewer::showEvent(QShowEvent* event)
-{
+void TTextViewer::showEvent(QShowEvent* event) {
     // Later shows keep the place the user left the window in.
     if (!FPlaced && !event->spontaneous()) {
         FPlaced = true;
@@ -111,11 +107,9 @@ void TTextViewer::showEvent(QShowEvent* event)
 }
 
 // Kept on the main window's screen when the main window hangs over its edge.
-void TTextViewer::CentreOnMainWindow()
-{
+void TTextViewer::CentreOnMainWindow() {
     const QWidget* main = parentWidget() ? parentWidget()->window() : nullptr;
-    if (!main)
-        return;
+    if (!main) return;
     QRect frame = frameGeometry();
     frame.moveCenter(main->frameGeometry().center());
     if (const QScreen* screen = main->screen()) {
@@ -126,32 +120,26 @@ void TTextViewer::CentreOnMainWindow()
     move(frame.topLeft());
 }
 
-void TTextViewer::LoadText(const std::string& bytes)
-{
+void TTextViewer::LoadText(const std::string& bytes) {
     std::string text;
     text.reserve(bytes.size());
     for (size_t i = 0; i < bytes.size(); ++i)
-        if (!(bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n'))
-            text += bytes[i];
+        if (!(bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n')) text += bytes[i];
     TextViewer->setPlainText(Latin1(text));
 }
 
-void TTextViewer::SetFileInfo(const std::string& DiskFile, const std::string& FileName, uint8_t User)
-{
+void TTextViewer::SetFileInfo(const std::string& DiskFile, const std::string& FileName, uint8_t User) {
     setWindowTitle(QStringLiteral("View [") + Latin1(FileName) + QStringLiteral(" user area: ") +
                    QString::number(User) + QStringLiteral("]"));
     DiskFileValue->setText(QFileInfo(PathToQt(DiskFile)).completeBaseName());
 }
 
-bool TTextViewer::FindPhrase(const std::string& Phrase, bool MatchCase, bool WholeWord)
-{
+bool TTextViewer::FindPhrase(const std::string& Phrase, bool MatchCase, bool WholeWord) {
     const QTextCursor current = TextViewer->textCursor();
     const int start = current.hasSelection() ? current.selectionEnd() : current.position();
     QTextDocument::FindFlags flags;
-    if (MatchCase)
-        flags |= QTextDocument::FindCaseSensitively;
-    if (WholeWord)
-        flags |= QTextDocument::FindWholeWords;
+    if (MatchCase) flags |= QTextDocument::FindCaseSensitively;
+    if (WholeWord) flags |= QTextDocument::FindWholeWords;
     const QTextCursor found = TextViewer->document()->find(Latin1(Phrase), start, flags);
     if (found.isNull() || Phrase.empty()) {
         FPrompts.MessageDlg("Unable to find search phrase \"" + Phrase + "\".", TMsgDlgType::Information, mbOK);
@@ -162,8 +150,7 @@ bool TTextViewer::FindPhrase(const std::string& Phrase, bool MatchCase, bool Who
     return true;
 }
 
-void TTextViewer::TextViewerSelectionChange()
-{
+void TTextViewer::TextViewerSelectionChange() {
     const QTextCursor cursor = TextViewer->textCursor();
     const int start = cursor.selectionStart();
     const QTextBlock block = TextViewer->document()->findBlock(start);
@@ -173,28 +160,21 @@ void TTextViewer::TextViewerSelectionChange()
     ColumnValue->setText(QString::number(column + 1));
 }
 
-void TTextViewer::FindNextActUpdate()
-{
-    FindNextAct->setEnabled(!FindTextEdit->text().trimmed().isEmpty());
-}
+void TTextViewer::FindNextActUpdate() { FindNextAct->setEnabled(!FindTextEdit->text().trimmed().isEmpty()); }
 
-void TTextViewer::FindNextActExecute()
-{
+void TTextViewer::FindNextActExecute() {
     FindNextActUpdate();
-    if (!FindNextAct->isEnabled())
-        return;
+    if (!FindNextAct->isEnabled()) return;
     FindPhrase(FindTextEdit->text().toLatin1().toStdString(), MatchCaseBtn->isChecked(), WholeWordBtn->isChecked());
 }
 
-void TTextViewer::SearchActExecute()
-{
+void TTextViewer::SearchActExecute() {
     FindTextEdit->setFocus();
     FindTextEdit->selectAll();
 }
 
 // Enter in the find box searches and leaves the focus there.
-bool TTextViewer::eventFilter(QObject* watched, QEvent* event)
-{
+bool TTextViewer::eventFilter(QObject* watched, QEvent* event) {
     if (watched == FindTextEdit && (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease)) {
         auto* key = static_cast<QKeyEvent*>(event);
         const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;

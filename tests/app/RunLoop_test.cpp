@@ -8,8 +8,7 @@ using namespace tavrin::test;
 
 namespace {
 
-TEST_F(WindowTest, NoBurstRunsWhileAModalBoxIsOpen)
-{
+TEST_F(WindowTest, NoBurstRunsWhileAModalBoxIsOpen) {
     TTavrinMachine& m = W->Machine();
     LoadProgram(m, 0x8000, {0x18, 0xFE});  // JR $
     W->Ui().RunCpuAct->trigger();
@@ -35,4 +34,4 @@ TEST_F(WindowTest, NoBurstRunsWhileAModalBoxIsOpen)
     EXPECT_EQ(ran(), TTavrinMachine::BurstLength);
 }
 
-} // namespace
+}  // namespace

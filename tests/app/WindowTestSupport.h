@@ -71,79 +71,62 @@ struct TKeyValue {
 class TWindowHarness {
 public:
     // The example zubios.hex and cpm22.hex go into the folder.
-    TWindowHarness()
-    {
+    TWindowHarness() {
         QtTestApp();
         ::setenv("TAVRIN_HOME", Temp.Folder().c_str(), 1);
         for (const char* name : {"zubios.hex", "cpm22.hex"})
             WriteFile(Temp.File(name), ReadFile(std::string(TAVRIN_PROGRAM_DIR) + "/" + name));
     }
-    ~TWindowHarness()
-    {
+    ~TWindowHarness() {
         Window.reset();
         ::unsetenv("TAVRIN_HOME");
     }
-    TMainHalvoret& Open()
-    {
+    TMainHalvoret& Open() {
         Window = std::make_unique<TMainHalvoret>(&Prompts);
         return *Window;
     }
     // The settings file the window reads at its first activation.
     std::string SettingsFile() const { return Temp.Folder() + ProgramName() + ".config"; }
-    void WriteSettings(std::initializer_list<TKeyValue> values) const
-    {
+    void WriteSettings(std::initializer_list<TKeyValue> values) const {
         TNrKeyValueSections store;
-        for (const TKeyValue& v : values)
-            store.WriteString(v.Section, v.Key, v.Value);
+        for (const TKeyValue& v : values) store.WriteString(v.Section, v.Key, v.Value);
         store.SaveToFile(SettingsFile());
     }
 
     // Row r of the TTY grid, and screen row r (1-based) of the CRT
     // terminal's buffer, trailing blanks removed.
-    std::string TtyRow(int row) const
-    {
+    std::string TtyRow(int row) const {
         const TSimpleTerminal& t = *Window->Ui().SimpleTerminal1;
         std::string text;
-        for (int c = 0; c < t.Columns(); ++c)
-            text += static_cast<char>(t.GetCell(c, row).Ch);
+        for (int c = 0; c < t.Columns(); ++c) text += static_cast<char>(t.GetCell(c, row).Ch);
         return Trimmed(text);
     }
-    std::string CrtRow(int row) const
-    {
+    std::string CrtRow(int row) const {
         const TQnTerminalBuffer* b = Window->Ui().QnTerminal1->CurrentEmulator()->Buffer();
         return Trimmed(b ? b->LineText(row) : std::string());
     }
-    std::string TtyText() const
-    {
+    std::string TtyText() const {
         std::string all;
-        for (int r = 0; r < Window->Ui().SimpleTerminal1->Rows(); ++r)
-            all += TtyRow(r) + "\n";
+        for (int r = 0; r < Window->Ui().SimpleTerminal1->Rows(); ++r) all += TtyRow(r) + "\n";
         return all;
     }
-    std::string CrtText() const
-    {
+    std::string CrtText() const {
         std::string all;
-        for (int r = 1; r <= Window->Ui().QnTerminal1->Rows(); ++r)
-            all += CrtRow(r) + "\n";
+        for (int r = 1; r <= Window->Ui().QnTerminal1->Rows(); ++r) all += CrtRow(r) + "\n";
         return all;
     }
     // Runs bursts (and the event loop between them) until the console shows
     // text, the run stops, or maxBursts bursts have run.
-    bool RunUntilTty(const std::string& text, int maxBursts = 200)
-    {
+    bool RunUntilTty(const std::string& text, int maxBursts = 200) {
         return RunUntil([this] { return TtyText(); }, text, maxBursts);
     }
-    bool RunUntilCrt(const std::string& text, int maxBursts = 200)
-    {
+    bool RunUntilCrt(const std::string& text, int maxBursts = 200) {
         return RunUntil([this] { return CrtText(); }, text, maxBursts);
     }
-    bool RunUntil(const std::function<std::string()>& screen, const std::string& text, int maxBursts)
-    {
+    bool RunUntil(const std::function<std::string()>& screen, const std::string& text, int maxBursts) {
         for (int i = 0; i < maxBursts; ++i) {
-            if (screen().find(text) != std::string::npos)
-                return true;
-            if (!Window->Ui().RunCpuAct->isChecked())
-                return false;
+            if (screen().find(text) != std::string::npos) return true;
+            if (!Window->Ui().RunCpuAct->isChecked()) return false;
             Window->ApplicationEvents1Idle();
             QApplication::processEvents();
         }
@@ -156,8 +139,7 @@ public:
     std::unique_ptr<TMainHalvoret> Window;
 
 private:
-    static std::string Trimmed(std::string text)
-    {
+    static std::string Trimmed(std::string text) {
         std::replace(text.begin(), text.end(), '\0', ' ');
         return text.erase(text.find_last_not_of(' ') + 1);
     }
@@ -171,21 +153,17 @@ struct WindowTest : ::testing::Test {
 
 // Bytes written to an output port as the CPU would, then handed on by the
 // event loop.
-inline void PortOut(TMainHalvoret& w, uint16_t port, const std::string& bytes)
-{
-    for (char c : bytes)
-        w.Machine().CpuPortWrite(w.Machine().Cpu(), port, static_cast<uint8_t>(c));
+inline void PortOut(TMainHalvoret& w, uint16_t port, const std::string& bytes) {
+    for (char c : bytes) w.Machine().CpuPortWrite(w.Machine().Cpu(), port, static_cast<uint8_t>(c));
     QApplication::processEvents();
 }
 
 // Every byte the CPU can take from a keyboard's data port now (status 06h:
 // a key waits).
-inline std::string Keys(TTavrinMachine& m, uint8_t statusPort, uint8_t dataPort)
-{
+inline std::string Keys(TTavrinMachine& m, uint8_t statusPort, uint8_t dataPort) {
     std::string bytes;
-    for (int i = 0; i < 64 && InPort(m, statusPort) == 0x06; ++i)
-        bytes += static_cast<char>(InPort(m, dataPort));
+    for (int i = 0; i < 64 && InPort(m, statusPort) == 0x06; ++i) bytes += static_cast<char>(InPort(m, dataPort));
     return bytes;
 }
 
-} // namespace tavrin::test
+}  // namespace tavrin::test

@@ -14,22 +14,43 @@ using namespace std::string_literals;
 
 namespace {
 
-TEST(ConsoleGlueTest, TtyCommandsAreCarriedOutOnTheConsole)
-{
+TEST(ConsoleGlueTest, TtyCommandsAreCarriedOutOnTheConsole) {
     struct TCase {
         const char* Name;
         std::string Output;
         std::map<int, std::string> Rows;
     };
     const TCase cases[] = {
-        {"position: column byte, then row byte", "ab\x1B" "Cp\x05\x0A" "X"s, {{0, "ab"}, {10, "     X"}}},
-        {"position outside the screen stays", "ab\x1B" "Cp\xC8\x05" "\x1B" "Cp\x01\xC8" "X"s, {{0, "abX"}}},
-        {"home", "abc\r\nde\x1B" "ChZ", {{0, "Zbc"}}},
+        {"position: column byte, then row byte",
+         "ab\x1B"
+         "Cp\x05\x0A"
+         "X"s,
+         {{0, "ab"}, {10, "     X"}}},
+        {"position outside the screen stays",
+         "ab\x1B"
+         "Cp\xC8\x05"
+         "\x1B"
+         "Cp\x01\xC8"
+         "X"s,
+         {{0, "abX"}}},
+        {"home",
+         "abc\r\nde\x1B"
+         "ChZ",
+         {{0, "Zbc"}}},
         {"clear screen", "abc\r\nxyz\x1BSc", {{0, ""}, {1, ""}}},
         {"clear line", "keep\r\nabc\x1BLc", {{0, "keep"}, {1, ""}}},
-        {"clear to end of line", "abcdef\x1B" "Cp\x02\x00\x1BL>"s, {{0, "ab"}}},
-        {"insert line", "top\r\nbot\x1B" "Cp\x00\x01\x1BLi"s, {{0, "top"}, {1, ""}, {2, "bot"}}},
-        {"delete line", "one\r\ntwo\r\nthree\x1B" "Cp\x00\x01\x1BLd"s, {{0, "one"}, {1, "three"}}},
+        {"clear to end of line",
+         "abcdef\x1B"
+         "Cp\x02\x00\x1BL>"s,
+         {{0, "ab"}}},
+        {"insert line",
+         "top\r\nbot\x1B"
+         "Cp\x00\x01\x1BLi"s,
+         {{0, "top"}, {1, ""}, {2, "bot"}}},
+        {"delete line",
+         "one\r\ntwo\r\nthree\x1B"
+         "Cp\x00\x01\x1BLd"s,
+         {{0, "one"}, {1, "three"}}},
         {"unknown sequence is replayed as text", "\x1BSq!", {{0, "Sq!"}}},
         {"high video on and off", "\x1BShH\x1BSlL", {{0, "HL"}}},
     };
@@ -37,8 +58,7 @@ TEST(ConsoleGlueTest, TtyCommandsAreCarriedOutOnTheConsole)
         SCOPED_TRACE(c.Name);
         TWindowHarness h;
         PortOut(h.Open(), 0x11, c.Output);
-        for (const auto& [row, text] : c.Rows)
-            EXPECT_EQ(h.TtyRow(row), text) << row;
+        for (const auto& [row, text] : c.Rows) EXPECT_EQ(h.TtyRow(row), text) << row;
     }
     TWindowHarness h;
     PortOut(h.Open(), 0x11, "\x1BShH\x1BSlL");
@@ -48,25 +68,26 @@ TEST(ConsoleGlueTest, TtyCommandsAreCarriedOutOnTheConsole)
     EXPECT_FALSE(t.DefaultAttributes().Contains(tca_HighVideo));
 }
 
-TEST_F(WindowTest, TheTtyConsoleStartsWithItsFormValues)
-{
+TEST_F(WindowTest, TheTtyConsoleStartsWithItsFormValues) {
     TSimpleTerminal& t = *W->Ui().SimpleTerminal1;
     EXPECT_EQ(std::make_tuple(t.Rows(), t.FontName(), t.FontSize(), t.DefaultAttributes().Empty()),
               std::make_tuple(50, std::string("Terminal"), 9, true));
     // Sky blue, yellow font, white and black video, navy cursor.
-    EXPECT_EQ((std::vector<TColor>{t.Color(), t.FontColor(), t.HighVideoFontColor(), t.LowVideoFontColor(),
-                                   t.CursorColor()}),
-              (std::vector<TColor>{0xF0CAA6, 0x00FFFF, 0xFFFFFF, 0x000000, 0x800000}));
+    EXPECT_EQ(
+        (std::vector<TColor>{t.Color(), t.FontColor(), t.HighVideoFontColor(), t.LowVideoFontColor(), t.CursorColor()}),
+        (std::vector<TColor>{0xF0CAA6, 0x00FFFF, 0xFFFFFF, 0x000000, 0x800000}));
     // A cursor address below row 24 is obeyed; a long line stays on its row.
-    PortOut(*W, 0x11, std::string("\x1B" "Cp\x02\x1E") + std::string(100, '9'));
+    PortOut(*W, 0x11,
+            std::string("\x1B"
+                        "Cp\x02\x1E") +
+                std::string(100, '9'));
     EXPECT_EQ(t.CursorRow(), 30);
     EXPECT_EQ(H.TtyRow(30), "  " + std::string(78, '9'));
 }
 
 // Keys typed on either console reach its own keyboard ports: the TTY's
 // through the key map, the CRT's as the VT100 emulator's key texts.
-TEST_F(WindowTest, KeysQueueExactlyTheirBytesOnTheirConsolesPorts)
-{
+TEST_F(WindowTest, KeysQueueExactlyTheirBytesOnTheirConsolesPorts) {
     TMapTermKeys& keys = W->TtyConsole().KeyMap();
     keys.SetMapping(0, tksNormal, "^[[A");  // Up Arrow
     keys.SetMapping(11, tksCtrl, "^C");     // F1
@@ -102,13 +123,17 @@ TEST_F(WindowTest, KeysQueueExactlyTheirBytesOnTheirConsolesPorts)
         {"CRT: Page Down is PF3", true, Qt::Key_PageDown, Qt::NoModifier, "\x1bOR"},
         {"CRT: Page Up is PF4", true, Qt::Key_PageUp, Qt::NoModifier, "\x1bOS"},
         {"CRT: application cursor key", true, Qt::Key_Left, Qt::NoModifier, "\x1bOD", "\x1b[?1h"},
-        {"CRT: VT52 cursor key", true, Qt::Key_Left, Qt::NoModifier, "\x1b" "D", "\x1b[?2l"},
+        {"CRT: VT52 cursor key", true, Qt::Key_Left, Qt::NoModifier,
+         "\x1b"
+         "D",
+         "\x1b[?2l"},
         {"CRT: Tab", true, Qt::Key_Tab, Qt::NoModifier, "\t"},
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Name);
         PortOut(*W, 0x13, c.Before);
-        QTest::keyClick(c.Crt ? static_cast<QWidget*>(W->Ui().QnTerminal1) : W->Ui().SimpleTerminal1, c.Key, c.Modifiers);
+        QTest::keyClick(c.Crt ? static_cast<QWidget*>(W->Ui().QnTerminal1) : W->Ui().SimpleTerminal1, c.Key,
+                        c.Modifiers);
         EXPECT_EQ(Keys(W->Machine(), 0x10, 0x11), c.Crt ? "" : c.Queued);
         EXPECT_EQ(Keys(W->Machine(), 0x12, 0x13), c.Crt ? c.Queued : "");
     }
@@ -141,8 +166,7 @@ TEST_F(WindowTest, KeysQueueExactlyTheirBytesOnTheirConsolesPorts)
 
 // The key map is read from the program folder at start-up; "Map TTY Keys"
 // edits it, in effect at once, and writes it whole when its dialog closes.
-TEST_F(WindowTest, MapTtyKeysActionEditsTheMapReadAtStartUpAndSavesOnClose)
-{
+TEST_F(WindowTest, MapTtyKeysActionEditsTheMapReadAtStartUpAndSavesOnClose) {
     const std::string file = H.Temp.Folder() + ProgramName() + ".kmap";
     {
         TMapTermKeys saved(file);
@@ -155,8 +179,7 @@ TEST_F(WindowTest, MapTtyKeysActionEditsTheMapReadAtStartUpAndSavesOnClose)
     EXPECT_EQ(W->Ui().TTYMapKeysAct->iconText().toStdString(), "Map TTY Keys");
     QMenu* view = nullptr;
     for (QAction* a : W->menuBar()->actions())
-        if (a->menu() && a->menu()->actions().contains(W->Ui().TTYMapKeysAct))
-            view = a->menu();
+        if (a->menu() && a->menu()->actions().contains(W->Ui().TTYMapKeysAct)) view = a->menu();
     ASSERT_NE(view, nullptr);
     EXPECT_EQ(view->title().toStdString(), "&View");
 
@@ -179,11 +202,9 @@ TEST_F(WindowTest, MapTtyKeysActionEditsTheMapReadAtStartUpAndSavesOnClose)
 }
 
 // Opens a menu of the bar with the mouse and closes it with Esc.
-void OpenAndEscapeMenu(TMainHalvoret& w, const char* title)
-{
+void OpenAndEscapeMenu(TMainHalvoret& w, const char* title) {
     for (QAction* action : w.menuBar()->actions()) {
-        if (action->text() != QString::fromLatin1(title))
-            continue;
+        if (action->text() != QString::fromLatin1(title)) continue;
         QTest::mouseClick(w.menuBar(), Qt::LeftButton, {}, w.menuBar()->actionGeometry(action).center());
         QApplication::processEvents();
         ASSERT_NE(QApplication::activePopupWidget(), nullptr) << title;
@@ -196,8 +217,7 @@ void OpenAndEscapeMenu(TMainHalvoret& w, const char* title)
 
 // Typed keys reach the console of the page shown after a menu or a dialog
 // has closed, instead of the menu bar or a widget the user did not choose.
-TEST_F(WindowTest, TypedKeysReachThePagesConsoleAfterAMenuOrDialog)
-{
+TEST_F(WindowTest, TypedKeysReachThePagesConsoleAfterAMenuOrDialog) {
     W->show();
     W->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(W));
@@ -226,4 +246,4 @@ TEST_F(WindowTest, TypedKeysReachThePagesConsoleAfterAMenuOrDialog)
     }
 }
 
-} // namespace
+}  // namespace

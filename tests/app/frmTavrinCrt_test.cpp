@@ -11,8 +11,7 @@ using namespace tavrin::test;
 
 namespace {
 
-TEST_F(WindowTest, StartsWithConOnTheCrtPageAndTheVt100Emulator)
-{
+TEST_F(WindowTest, StartsWithConOnTheCrtPageAndTheVt100Emulator) {
     EXPECT_EQ(InPort(W->Machine(), 0x48), 0x01) << "CON = CRT; LST, RDR and PUN = TTY";
     EXPECT_EQ(W->Ui().PageControl1->currentWidget(), W->Ui().CrtPage);
     EXPECT_EQ(W->focusWidget(), W->Ui().QnTerminal1) << "the CRT terminal is the active control";
@@ -25,10 +24,9 @@ TEST_F(WindowTest, StartsWithConOnTheCrtPageAndTheVt100Emulator)
     EXPECT_TRUE(H.Prompts.Log.empty());
 }
 
-TEST(CrtConsoleTest, SavedMappingChoosesTheConsolePage)
-{
-    for (auto [mapping, tty] : {std::pair{0x00, true}, std::pair{0xFC, true}, std::pair{0x95, false},
-                                std::pair{0x03, false}}) {
+TEST(CrtConsoleTest, SavedMappingChoosesTheConsolePage) {
+    for (auto [mapping, tty] :
+         {std::pair{0x00, true}, std::pair{0xFC, true}, std::pair{0x95, false}, std::pair{0x03, false}}) {
         SCOPED_TRACE(mapping);
         TWindowHarness h;
         h.WriteSettings({{"PORTS", "ColdBootDeviceMapping", std::to_string(mapping)}});
@@ -39,30 +37,29 @@ TEST(CrtConsoleTest, SavedMappingChoosesTheConsolePage)
     }
 }
 
-TEST_F(WindowTest, PortOutputIsShownOnTheTerminal)
-{
+TEST_F(WindowTest, PortOutputIsShownOnTheTerminal) {
     PortOut(*W, 0x4113, "Hello\r\nCRT\x07 world\r\n\r\nx\by");  // the high byte is ignored
     EXPECT_THAT(H.CrtText(), StartsWith("Hello\nCRT world\n\ny\n"));
 
     // Many bytes between two event-loop passes all arrive, in order.
     std::string lines;
-    for (int i = 0; i < 30; ++i)
-        lines += "line " + std::to_string(i) + "\r\n";
+    for (int i = 0; i < 30; ++i) lines += "line " + std::to_string(i) + "\r\n";
     PortOut(*W, 0x13, lines);
     EXPECT_EQ(H.CrtRow(22), "line 28");
     EXPECT_EQ(H.CrtRow(23), "line 29");
     EXPECT_EQ(H.CrtRow(24), "");
 }
 
-TEST_F(WindowTest, EscapeSequencesOnThePortAct)
-{
+TEST_F(WindowTest, EscapeSequencesOnThePortAct) {
     PortOut(*W, 0x13, "first\r\n\x1b[2J\x1b[3;5Hxy");
     EXPECT_EQ(H.CrtRow(1), "");
     EXPECT_EQ(H.CrtRow(3), "    xy");
     PortOut(*W, 0x13, "\x1b[?3h");
     EXPECT_EQ(W->Ui().QnTerminal1->Columns(), 132) << "DECCOLM reaches the terminal";
     EXPECT_EQ(H.CrtRow(3), "") << "and clears the screen";
-    PortOut(*W, 0x13, "\x1b[3;5Hxy\x1b" "c");
+    PortOut(*W, 0x13,
+            "\x1b[3;5Hxy\x1b"
+            "c");
     EXPECT_EQ(W->Ui().QnTerminal1->Columns(), 80);
     EXPECT_EQ(H.CrtRow(3), "");
     // Replies have no port to go to: nothing reaches the keyboard queue.
@@ -70,8 +67,7 @@ TEST_F(WindowTest, EscapeSequencesOnThePortAct)
     EXPECT_EQ(Keys(W->Machine(), 0x12, 0x13), "");
 }
 
-TEST_F(WindowTest, ExampleSystemBootsOntoTheCrtAndEchoesItsKeys)
-{
+TEST_F(WindowTest, ExampleSystemBootsOntoTheCrtAndEchoesItsKeys) {
     W->Ui().ResetCPMAct->trigger();
     ASSERT_TRUE(H.RunUntilCrt("Tavrin example system\n>\n")) << H.CrtText() << H.Prompts.LastText();
     EXPECT_EQ(W->Machine().Cpu().ReadMemoryByte(0x0003), 0x01) << "IOBYTE from port 48h";
@@ -104,15 +100,14 @@ const std::string Screen =
     "\x1b[5mblink\x1b[0m\x1b[3;1H\x1b#6Wide line\x1b[5;1H\x1b#3Tall\r\n\x1b#4Tall\x1b[8;1H\x1b(0lqqk\r\nx  x\r\n"
     "mqqj\x1b(B\x1b[24;1Hend";
 
-TEST(CrtGrabTest, WindowShowsTheProgramsScreenCellByCell)
-{
+TEST(CrtGrabTest, WindowShowsTheProgramsScreenCellByCell) {
     TWindowHarness h;
     TMainHalvoret& w = h.Open();
     w.resize(1200, 900);
     w.show();
     TQnTerminal& term = *w.Ui().QnTerminal1;
     term.SetCursorType(ctNone);
-    term.SetBlinkTime(0);  // the blinking text stays in its visible phase
+    term.SetBlinkTime(0);           // the blinking text stays in its visible phase
     term.SetMinRepaintInterval(0);  // every change painted at once: settled is shown
     w.Ui().ResetCPMAct->trigger();
     ASSERT_TRUE(h.RunUntilCrt(">")) << h.CrtText();
@@ -163,4 +158,4 @@ TEST(CrtGrabTest, WindowShowsTheProgramsScreenCellByCell)
     EXPECT_GE(term.FullRows(), 24);
 }
 
-} // namespace
+}  // namespace

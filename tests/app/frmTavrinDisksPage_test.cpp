@@ -23,8 +23,7 @@ using namespace tavrin::test;
 namespace {
 
 // The colour a drive's lamp shows (a Windows colour value).
-uint32_t LampColor(TMainHalvoret& w, int drive)
-{
+uint32_t LampColor(TMainHalvoret& w, int drive) {
     const TQnStatusLight& light = *w.Ui().DisksPage->DiskLights[drive];
     return light.Lit() ? light.LitColor() : light.NotLitColor();
 }
@@ -34,8 +33,7 @@ const uint32_t Grey = LampEmptyColor, Blue = LampMountedColor, Yellow = LampRead
 // Caption, lamp colour and button text of a drive's row.
 using TDriveRow = std::tuple<std::string, uint32_t, std::string>;
 
-TDriveRow Row(TMainHalvoret& w, int drive)
-{
+TDriveRow Row(TMainHalvoret& w, int drive) {
     return {w.Ui().DisksPage->DiskCaptions[drive]->text().toStdString(), LampColor(w, drive),
             w.Ui().ChangeDriveActs[drive]->text().toStdString()};
 }
@@ -52,14 +50,12 @@ TAVRIN_PRINT_AS_NAME(TMountCase)
 
 class DriveRowTest : public WindowTest, public ::testing::WithParamInterface<TMountCase> {};
 
-TEST_P(DriveRowTest, FollowsTheControllersMountState)
-{
+TEST_P(DriveRowTest, FollowsTheControllersMountState) {
     const TMountCase& c = GetParam();
     TTavrinMachine& m = W->Machine();
     const std::string image = H.Temp.File("Disk.cpmdsk");
     TDiskDrive::FormatDiskImage(image);
-    if (c.Drive == 0)
-        m.SetDrivePath(0, image);
+    if (c.Drive == 0) m.SetDrivePath(0, image);
     m.MountDrive(static_cast<uint8_t>(c.Drive), image);
     m.DiskReadLight(m.DiskController(), static_cast<uint8_t>(c.Drive));
     ASSERT_EQ(LampColor(*W, c.Drive), Yellow);
@@ -73,47 +69,50 @@ const TDriveRow EmptyB{"(no disk)", Grey, "Insert B:"};
 
 INSTANTIATE_TEST_SUITE_P(
     Scenarios, DriveRowTest,
-    ::testing::Values(
-        TMountCase{"FailedChangeA", 0,
-                   [](TWindowHarness& h, TMainHalvoret& w) {
-                       WriteFile(h.Temp.File("Short.cpmdsk"), std::string(1000, '\xE5'));
-                       h.Prompts.FileAnswers = {h.Temp.File("Short.cpmdsk")};
-                       w.Ui().ChangeDriveActs[0]->trigger();
-                       EXPECT_EQ(h.Prompts.LastText(), "Selected disk is bad!");
-                       EXPECT_EQ(w.Machine().DrivePath(0), h.Temp.File("Disk.cpmdsk")) << "the disk stays";
-                   },
-                   {"\"Disk\"", Yellow, "Change A:"}},
-        TMountCase{"FailedBoot", 0,
-                   [](TWindowHarness& h, TMainHalvoret& w) {
-                       std::filesystem::remove(h.Temp.File("cpm22.hex"));
-                       w.Ui().ResetCPMAct->trigger();
-                       EXPECT_EQ(h.Prompts.Log.size(), 1u);
-                   },
-                   EmptyA},
-        TMountCase{"VanishedImage", 1,
-                   [](TWindowHarness& h, TMainHalvoret& w) {
-                       std::filesystem::remove(h.Temp.File("Disk.cpmdsk"));
-                       w.Machine().DiskController().Reset();  // the warm boot's controller reset
-                       EXPECT_EQ(w.Machine().DriveCaption(1), "(no disk)");
-                   },
-                   EmptyB},
-        TMountCase{"UnmountedByTheCpu", 1,
-                   [](TWindowHarness&, TMainHalvoret& w) { w.Machine().SysChannel().RunCommand("UNMOUNT B:"); }, EmptyB},
-        TMountCase{"MountedByTheCpu", 2,
-                   [](TWindowHarness& h, TMainHalvoret& w) {
-                       TDiskDrive::FormatDiskImage(h.Temp.File("WORK.cpmdsk"));
-                       w.Machine().SysChannel().RunCommand("UNMOUNT C:");
-                       w.Machine().DiskController().Reset();
-                       w.Machine().SysChannel().RunCommand("MOUNT C: WORK");
-                   },
-                   {"\"WORK\"", Blue, "Change C:"}}),
+    ::testing::Values(TMountCase{"FailedChangeA",
+                                 0,
+                                 [](TWindowHarness& h, TMainHalvoret& w) {
+                                     WriteFile(h.Temp.File("Short.cpmdsk"), std::string(1000, '\xE5'));
+                                     h.Prompts.FileAnswers = {h.Temp.File("Short.cpmdsk")};
+                                     w.Ui().ChangeDriveActs[0]->trigger();
+                                     EXPECT_EQ(h.Prompts.LastText(), "Selected disk is bad!");
+                                     EXPECT_EQ(w.Machine().DrivePath(0), h.Temp.File("Disk.cpmdsk"))
+                                         << "the disk stays";
+                                 },
+                                 {"\"Disk\"", Yellow, "Change A:"}},
+                      TMountCase{"FailedBoot", 0,
+                                 [](TWindowHarness& h, TMainHalvoret& w) {
+                                     std::filesystem::remove(h.Temp.File("cpm22.hex"));
+                                     w.Ui().ResetCPMAct->trigger();
+                                     EXPECT_EQ(h.Prompts.Log.size(), 1u);
+                                 },
+                                 EmptyA},
+                      TMountCase{"VanishedImage", 1,
+                                 [](TWindowHarness& h, TMainHalvoret& w) {
+                                     std::filesystem::remove(h.Temp.File("Disk.cpmdsk"));
+                                     w.Machine().DiskController().Reset();  // the warm boot's controller reset
+                                     EXPECT_EQ(w.Machine().DriveCaption(1), "(no disk)");
+                                 },
+                                 EmptyB},
+                      TMountCase{
+                          "UnmountedByTheCpu", 1,
+                          [](TWindowHarness&, TMainHalvoret& w) { w.Machine().SysChannel().RunCommand("UNMOUNT B:"); },
+                          EmptyB},
+                      TMountCase{"MountedByTheCpu",
+                                 2,
+                                 [](TWindowHarness& h, TMainHalvoret& w) {
+                                     TDiskDrive::FormatDiskImage(h.Temp.File("WORK.cpmdsk"));
+                                     w.Machine().SysChannel().RunCommand("UNMOUNT C:");
+                                     w.Machine().DiskController().Reset();
+                                     w.Machine().SysChannel().RunCommand("MOUNT C: WORK");
+                                 },
+                                 {"\"WORK\"", Blue, "Change C:"}}),
     tavrin::test::RowName);
 
 // A name in Latin-1 ("café"), as an older system or a copied disk may have
 // made it, put in through the settings file or edited around in the Disks
 // page, reaches the machine and the settings file byte for byte.
-TEST(PathBytesTest, SurviveTheRoundTripToTheSettingsFile)
-{
+TEST(PathBytesTest, SurviveTheRoundTripToTheSettingsFile) {
     const std::string latin1 = "caf\xE9.hex";
     for (bool fromFile : {true, false}) {
         SCOPED_TRACE(fromFile ? "settings file" : "edited");
@@ -134,8 +133,7 @@ TEST(PathBytesTest, SurviveTheRoundTripToTheSettingsFile)
     }
 }
 
-TEST_F(WindowTest, AnImageNamedInLatin1MountsAndShowsItsName)
-{
+TEST_F(WindowTest, AnImageNamedInLatin1MountsAndShowsItsName) {
     const std::string image = H.Temp.File("Disk\xE9.cpmdsk");
     TDiskDrive::FormatDiskImage(image);
     H.Prompts.FileAnswers = {image};
@@ -148,8 +146,7 @@ TEST_F(WindowTest, AnImageNamedInLatin1MountsAndShowsItsName)
 // A long name (in UTF-8, the file system's encoding) shows decoded, elides in
 // the middle and never widens the window; the page's edits, captions and
 // buttons (one "Change", three "Insert") line up.
-TEST_F(WindowTest, ALongNameElidesAndEditsCaptionsAndButtonsLineUp)
-{
+TEST_F(WindowTest, ALongNameElidesAndEditsCaptionsAndButtonsLineUp) {
     W->show();
     W->Ui().PageControl1->setCurrentWidget(W->Ui().DisksPage);
     QApplication::processEvents();
@@ -173,8 +170,7 @@ TEST_F(WindowTest, ALongNameElidesAndEditsCaptionsAndButtonsLineUp)
     TDisksPage& page = *W->Ui().DisksPage;
     auto right = [&page](QWidget* widget) { return widget->mapTo(&page, QPoint(widget->width(), 0)).x(); };
     EXPECT_EQ(right(page.C_CpmSourceFile), right(page.C_BiosSourceFile));
-    for (QLabel* label : page.DiskCaptions)
-        EXPECT_EQ(right(label), right(page.C_CpmSourceFile));
+    for (QLabel* label : page.DiskCaptions) EXPECT_EQ(right(label), right(page.C_CpmSourceFile));
     const QList<QToolButton*> buttons = page.findChildren<QToolButton*>(Qt::FindDirectChildrenOnly);
     ASSERT_EQ(buttons.size(), 6);
     for (QToolButton* button : buttons) {
@@ -183,8 +179,7 @@ TEST_F(WindowTest, ALongNameElidesAndEditsCaptionsAndButtonsLineUp)
     }
 }
 
-TEST_F(WindowTest, DiskManagerMenuEjectActionsPageChangeAndViewer)
-{
+TEST_F(WindowTest, DiskManagerMenuEjectActionsPageChangeAndViewer) {
     // The menu's entries are the page's own commands (the same actions its
     // buttons trigger), grouped between separators.
     std::vector<std::vector<QAction*>> groups{{}};
@@ -228,8 +223,7 @@ TEST_F(WindowTest, DiskManagerMenuEjectActionsPageChangeAndViewer)
     EXPECT_EQ(W->Ui().TextViewer->windowTitle().toStdString(), "View [HELLO.TXT user area: 2]");
 }
 
-TEST(MainWindowRemoteDiskTest, SavedServerStartsAndLendsTheProgramFoldersImages)
-{
+TEST(MainWindowRemoteDiskTest, SavedServerStartsAndLendsTheProgramFoldersImages) {
     TWindowHarness h;
     const tavrin::test::TReservedPort reserved(SOCK_DGRAM);
     const std::string port = reserved.Text();
@@ -256,4 +250,4 @@ TEST(MainWindowRemoteDiskTest, SavedServerStartsAndLendsTheProgramFoldersImages)
     EXPECT_TRUE(w.close()) << "with a client's disk lent";
 }
 
-} // namespace
+}  // namespace

@@ -16,8 +16,7 @@ using namespace tavrin::test;
 
 namespace {
 
-TEST_F(WindowTest, BrowseButtonsFillTheNameOnlyWhenConfirmed)
-{
+TEST_F(WindowTest, BrowseButtonsFillTheNameOnlyWhenConfirmed) {
     H.Prompts.FileAnswers = {std::nullopt, std::string("/tmp/reader.txt"), std::string("/tmp/punch.txt")};
     W->Ui().InputFilePanel->InputFileBrowseBtn->click();
     EXPECT_TRUE(W->Ui().InputFilePanel->C_InputFileNameEdit->text().isEmpty());
@@ -31,8 +30,7 @@ TEST_F(WindowTest, BrowseButtonsFillTheNameOnlyWhenConfirmed)
 // Without "Append" the old contents go only when a byte is written, so
 // enabling the file (as loading the settings at start-up does) and closing
 // it again loses nothing.
-TEST_F(WindowTest, ThePunchFileAppendsOrTruncatesAsTicked)
-{
+TEST_F(WindowTest, ThePunchFileAppendsOrTruncatesAsTicked) {
     const std::string path = H.Temp.File("punch.txt");
     W->Ui().OutputFilePanel->C_OutputFileNameEdit->setText(QString::fromStdString(path));
     struct Row {
@@ -57,13 +55,13 @@ TEST_F(WindowTest, ThePunchFileAppendsOrTruncatesAsTicked)
     }
 }
 
-TEST_F(WindowTest, AFileThatCannotOpenWarnsAndStaysUnchecked)
-{
+TEST_F(WindowTest, AFileThatCannotOpenWarnsAndStaysUnchecked) {
     for (auto [input, file, warning] : {std::tuple{true, "", "Unable to open the input file"},
                                         std::tuple{false, "no/dir/out.txt", "Unable to open the output file"}}) {
         SCOPED_TRACE(file);
         QAction* action = input ? W->Ui().EnableInputFileAct : W->Ui().EnableOutputFileAct;
-        QLineEdit* edit = input ? W->Ui().InputFilePanel->C_InputFileNameEdit : W->Ui().OutputFilePanel->C_OutputFileNameEdit;
+        QLineEdit* edit =
+            input ? W->Ui().InputFilePanel->C_InputFileNameEdit : W->Ui().OutputFilePanel->C_OutputFileNameEdit;
         const std::string name = *file ? H.Temp.File(file) : std::string();
         edit->setText(QString::fromStdString(name));
         const size_t shown = H.Prompts.Log.size();
@@ -77,14 +75,12 @@ TEST_F(WindowTest, AFileThatCannotOpenWarnsAndStaysUnchecked)
 
 // A disk image the program uses is no reader or punch file, by any name or
 // link: the punch would empty it, even under a running CP/M.
-TEST_F(WindowTest, ADiskImageInUseIsRefusedAsInputOrOutputFile)
-{
+TEST_F(WindowTest, ADiskImageInUseIsRefusedAsInputOrOutputFile) {
     const std::string driveA = W->Machine().DrivePath(0);
     const std::string mounted = H.Temp.File("WORK.cpmdsk");
     const std::string managed = H.Temp.File("MANAGED.cpmdsk");
     const std::string remote = H.Temp.File("REMOTE.cpmdsk");
-    for (const std::string& image : {driveA, mounted, managed, remote})
-        TDiskDrive::FormatDiskImage(image);
+    for (const std::string& image : {driveA, mounted, managed, remote}) TDiskDrive::FormatDiskImage(image);
     const std::string link = H.Temp.File("link.txt");
     std::filesystem::create_symlink(driveA, link);
     W->Machine().MountDrive(2, mounted);
@@ -95,27 +91,29 @@ TEST_F(WindowTest, ADiskImageInUseIsRefusedAsInputOrOutputFile)
     const auto held = TImageRegistry::Instance().Register(*remoteImage, TImageRole::RemoteReader, nullptr, remote);
     const std::string formatted = ReadFile(driveA);
 
-    const std::pair<const char*, std::string> images[] = {
-        {"drive A's, before boot", driveA}, {"drive A's by a link", link}, {"a mounted drive's", mounted},
-        {"the Disk Manager's", managed}, {"a remote client's", remote}};
+    const std::pair<const char*, std::string> images[] = {{"drive A's, before boot", driveA},
+                                                          {"drive A's by a link", link},
+                                                          {"a mounted drive's", mounted},
+                                                          {"the Disk Manager's", managed},
+                                                          {"a remote client's", remote}};
     for (const auto& [row, image] : images) {
         for (const bool input : {true, false}) {
             SCOPED_TRACE(std::string(row) + (input ? ", input" : ", output"));
             QAction* action = input ? W->Ui().EnableInputFileAct : W->Ui().EnableOutputFileAct;
-            QLineEdit* edit = input ? W->Ui().InputFilePanel->C_InputFileNameEdit : W->Ui().OutputFilePanel->C_OutputFileNameEdit;
+            QLineEdit* edit =
+                input ? W->Ui().InputFilePanel->C_InputFileNameEdit : W->Ui().OutputFilePanel->C_OutputFileNameEdit;
             edit->setText(QString::fromStdString(image));
             action->trigger();
             EXPECT_FALSE(action->isChecked());
             EXPECT_FALSE(input ? W->Machine().ReaderOpen() : W->Machine().PunchOpen());
-            EXPECT_EQ(H.Prompts.LastText(),
-                      std::string("The ") + (input ? "input" : "output") + " file \"" + image + "\" is a disk image in use!");
+            EXPECT_EQ(H.Prompts.LastText(), std::string("The ") + (input ? "input" : "output") + " file \"" + image +
+                                                "\" is a disk image in use!");
             EXPECT_EQ(ReadFile(image), formatted) << "the image keeps its bytes";
         }
     }
 }
 
-TEST_F(WindowTest, ANewInputFileStartsWithNoBytesOfTheOldOne)
-{
+TEST_F(WindowTest, ANewInputFileStartsWithNoBytesOfTheOldOne) {
     WriteFile(H.Temp.File("one.txt"), "ABC");
     WriteFile(H.Temp.File("two.txt"), "XYZ");
     TInputFilePanel& p = *W->Ui().InputFilePanel;
@@ -130,8 +128,7 @@ TEST_F(WindowTest, ANewInputFileStartsWithNoBytesOfTheOldOne)
     EXPECT_EQ(InPort(W->Machine(), 0x1B), 'X');
 }
 
-TEST_F(WindowTest, MappingListsReachTheIOByteOnlyAfterBoot)
-{
+TEST_F(WindowTest, MappingListsReachTheIOByteOnlyAfterBoot) {
     TTavrinMachine& m = W->Machine();
     TDeviceMappingPanel& p = *W->Ui().DeviceMappingPanel;
     m.Cpu().WriteMemoryByte(0x0003, 0x77);
@@ -144,8 +141,7 @@ TEST_F(WindowTest, MappingListsReachTheIOByteOnlyAfterBoot)
 
     W->Ui().ResetCPMAct->trigger();
     ASSERT_TRUE(W->Booted()) << H.Prompts.LastText();
-    if (W->Ui().RunCpuAct->isChecked())
-        W->Ui().RunCpuAct->trigger();
+    if (W->Ui().RunCpuAct->isChecked()) W->Ui().RunCpuAct->trigger();
     p.C_CpmConsolePortId->setCurrentIndex(0);
     EXPECT_EQ(m.Cpu().ReadMemoryByte(0x0003), 0x80);
     p.UseDefaultDeviceMappings->click();
@@ -166,24 +162,20 @@ struct PrinterWindow : WindowTest {
     void SetUp() override { W->LstPrinter().PrinterObject().SelectPdf(); }
     // 8000h: LD HL,text; loop: LD A,(HL); OR A; JR Z,done; OUT (19h),A;
     // INC HL; JR loop; done: HALT. The text follows at 8010h.
-    void LoadPrint(const std::string& text)
-    {
+    void LoadPrint(const std::string& text) {
         const std::string program =
             std::string("\x21\x10\x80\x7E\xB7\x28\x05\xD3\x19\x23\x18\xF7\x76\0\0\0", 16) + text + '\0';
         LoadProgram(W->Machine(), 0x8000, std::vector<uint8_t>(program.begin(), program.end()));
         W->Ui().RunCpuAct->trigger();
     }
-    void PrintOneBurst(const std::string& text)
-    {
+    void PrintOneBurst(const std::string& text) {
         LoadPrint(text);
         W->ApplicationEvents1Idle();
-        if (W->Ui().RunCpuAct->isChecked())
-            W->Ui().RunCpuAct->trigger();
+        if (W->Ui().RunCpuAct->isChecked()) W->Ui().RunCpuAct->trigger();
     }
 };
 
-TEST_F(PrinterWindow, AZ80ProgramPrintsTwoPagesIntoAPdf)
-{
+TEST_F(PrinterWindow, AZ80ProgramPrintsTwoPagesIntoAPdf) {
     W->Ui().PrinterEnableAct->trigger();
     ASSERT_NE(W->LstPrinter().Device(), nullptr);
     PrintOneBurst("Invoice 1\r\nTotal 42\r\n\fSecond sheet\r\n");
@@ -205,14 +197,12 @@ TEST_F(PrinterWindow, AZ80ProgramPrintsTwoPagesIntoAPdf)
     EXPECT_TRUE(H.Prompts.Log.empty());
 }
 
-TEST_F(PrinterWindow, TheDeviceTakesThePanelsValuesAndLocksThem)
-{
+TEST_F(PrinterWindow, TheDeviceTakesThePanelsValuesAndLocksThem) {
     const TPrinterPanel& p = *W->Ui().PrinterPanel;
-    const QWidget* locked[] = {p.C_PrintersList,        p.C_PrintOrientaion,    p.C_TabSpacingEdit,
+    const QWidget* locked[] = {p.C_PrintersList,        p.C_PrintOrientaion,     p.C_TabSpacingEdit,
                                p.C_TopBottomMarginEdit, p.C_LeftRightMarginEdit, p.C_LineSpacingEdit};
     W->UpdateAllActions();
-    for (const QWidget* w : locked)
-        EXPECT_TRUE(w->isEnabled()) << w->objectName().toStdString();
+    for (const QWidget* w : locked) EXPECT_TRUE(w->isEnabled()) << w->objectName().toStdString();
     EXPECT_FALSE(W->Ui().PrinterEjectAct->isEnabled());
     EXPECT_FALSE(W->Ui().PrinterAbortAct->isEnabled());
     W->LstPrinter().EjectJob();  // no device: nothing happens
@@ -223,8 +213,7 @@ TEST_F(PrinterWindow, TheDeviceTakesThePanelsValuesAndLocksThem)
     ASSERT_NE(W->LstPrinter().Device(), nullptr);
     EXPECT_EQ(W->LstPrinter().Device()->TabSpacing(), 4) << "the spin edit is read when the device is made";
     W->UpdateAllActions();
-    for (const QWidget* w : locked)
-        EXPECT_FALSE(w->isEnabled()) << w->objectName().toStdString();
+    for (const QWidget* w : locked) EXPECT_FALSE(w->isEnabled()) << w->objectName().toStdString();
     EXPECT_FALSE(W->Ui().PrinterSetupAct->isEnabled());
     EXPECT_FALSE(W->Ui().PrinterFontAct->isEnabled());
     p.C_AutoLineWrapBtn->click();
@@ -252,8 +241,7 @@ TEST_F(PrinterWindow, TheDeviceTakesThePanelsValuesAndLocksThem)
 
 // Every value of the panel, each row at the opposite end of its range from
 // the other, is the device's once it is made.
-TEST_F(PrinterWindow, TheDeviceTakesEveryPanelValue)
-{
+TEST_F(PrinterWindow, TheDeviceTakesEveryPanelValue) {
     TPrinterPanel& p = *W->Ui().PrinterPanel;
     const double widest = p.C_LeftRightMarginEdit->MaxValue();  // the panel stops short of the device's limit
     const TTTYPrinterSetup rows[] = {
@@ -274,16 +262,15 @@ TEST_F(PrinterWindow, TheDeviceTakesEveryPanelValue)
         const TTTYPrinter& d = *W->LstPrinter().Device();
         EXPECT_EQ(std::tuple(d.TabSpacing(), d.TopMargin(), d.BottomMargin(), d.LeftMargin(), d.RightMargin(),
                              d.LineSpacing(), d.IgnoreFormFeed, d.AutoLineWrap, d.CtrlZEndsJob),
-                  std::tuple(r.TabSpacing, r.TopBottomMargin, r.TopBottomMargin, r.LeftRightMargin,
-                             r.LeftRightMargin, r.LineSpacing, r.IgnoreFormFeed, r.AutoLineWrap, r.CtrlZEndsJob));
+                  std::tuple(r.TabSpacing, r.TopBottomMargin, r.TopBottomMargin, r.LeftRightMargin, r.LeftRightMargin,
+                             r.LineSpacing, r.IgnoreFormFeed, r.AutoLineWrap, r.CtrlZEndsJob));
         W->UpdateAllActions();
         p.C_EnablePrinterBtn->click();
         ASSERT_EQ(W->LstPrinter().Device(), nullptr);
     }
 }
 
-TEST_F(PrinterWindow, PrinterSetupReloadsThePanelOnlyOnOk)
-{
+TEST_F(PrinterWindow, PrinterSetupReloadsThePanelOnlyOnOk) {
     int shown = 0;
     bool answer = false;
     W->LstPrinter().OnPrinterSetupDialog = [&](TQtPrintTarget& printer) {
@@ -301,23 +288,20 @@ TEST_F(PrinterWindow, PrinterSetupReloadsThePanelOnlyOnOk)
     EXPECT_FALSE(W->LstPrinter().PrinterObject().Landscape()) << "the panel's choice reaches the printer object";
 }
 
-TEST_F(PrinterWindow, ClosingPrintsTheRunningJob)
-{
+TEST_F(PrinterWindow, ClosingPrintsTheRunningJob) {
     W->Ui().PrinterEnableAct->trigger();
     PrintOneBurst("kept at close");
     H.Window.reset();
     EXPECT_NE(PdfPages(Pdf).at(0).find("kept at close"), std::string::npos);
 }
 
-TEST_F(PrinterWindow, PrinterErrorStopsTheRunAndIsReportedOnce)
-{
+TEST_F(PrinterWindow, PrinterErrorStopsTheRunAndIsReportedOnce) {
     W->LstPrinter().PrinterObject().SetPdfFileName(H.Temp.File("no/such/folder/lst.pdf"));
     W->Ui().PrinterEnableAct->trigger();
     LoadPrint("lost");
-    for (int i = 0; i < 3; ++i)
-        W->ApplicationEvents1Idle();
+    for (int i = 0; i < 3; ++i) W->ApplicationEvents1Idle();
     EXPECT_FALSE(W->Ui().RunCpuAct->isChecked());
     EXPECT_EQ(H.Prompts.Texts(), (std::vector<std::string>{"The printer could not start the print job."}));
 }
 
-} // namespace
+}  // namespace

@@ -17,17 +17,17 @@ namespace {
 
 struct MainWindowSerial : WindowTest {
     ~MainWindowSerial() override { ::unsetenv("TAVRIN_COM2"); }
-    TComSettingsPanel& Panel(int line) { return *(line == 1 ? W->Ui().PortsPage->Com1Panel : W->Ui().PortsPage->Com2Panel); }
-    static bool Locked(TComSettingsPanel& p)
-    {
+    TComSettingsPanel& Panel(int line) {
+        return *(line == 1 ? W->Ui().PortsPage->Com1Panel : W->Ui().PortsPage->Com2Panel);
+    }
+    static bool Locked(TComSettingsPanel& p) {
         return !p.PortNumber->isEnabled() && !p.BaudList->isEnabled() && !p.FormatList->isEnabled() &&
                !p.TwoStopBitsBtn->isEnabled() && !p.HandShake->isEnabled() &&
                (!p.UseTCP || (!p.UseTCP->isEnabled() && !p.TCPPort->isEnabled()));
     }
 };
 
-TEST_F(MainWindowSerial, EnablingCom2OpensTheHostPortAndLocksItsControlsUntilClosed)
-{
+TEST_F(MainWindowSerial, EnablingCom2OpensTheHostPortAndLocksItsControlsUntilClosed) {
     TPty pty;
     ::setenv("TAVRIN_COM2", pty.SlavePath().c_str(), 1);
     TComSettingsPanel& p = Panel(2);
@@ -56,22 +56,21 @@ TEST_F(MainWindowSerial, EnablingCom2OpensTheHostPortAndLocksItsControlsUntilClo
     QApplication::processEvents();  // events the closed port had posted
 }
 
-TEST_F(MainWindowSerial, ALineThatCannotOpenWarnsAndUnticks)
-{
+TEST_F(MainWindowSerial, ALineThatCannotOpenWarnsAndUnticks) {
     ::setenv("TAVRIN_COM2", "/dev/tavrin-missing", 1);
     TComSettingsPanel& p = Panel(2);
     p.EnableBtn->click();
     ASSERT_EQ(H.Prompts.Log.size(), 1u);
     EXPECT_EQ(H.Prompts.Log[0].Type, TMsgDlgType::Warning);
-    EXPECT_EQ(H.Prompts.LastText(), "Unable to activate Com Port 2, The request could not be completed because the "
-                                    "specified comunications port could not be accessed!");
+    EXPECT_EQ(H.Prompts.LastText(),
+              "Unable to activate Com Port 2, The request could not be completed because the "
+              "specified comunications port could not be accessed!");
     EXPECT_FALSE(p.EnableBtn->isChecked());
     EXPECT_FALSE(Locked(p));
     EXPECT_FALSE(W->SerialLines().ComLines().ComRx2.Active());
 }
 
-TEST_F(MainWindowSerial, Com1OverTcpListensWhileEnabled)
-{
+TEST_F(MainWindowSerial, Com1OverTcpListensWhileEnabled) {
     TComSettingsPanel& p = Panel(1);
     TReservedPort port(SOCK_STREAM);
     p.UseTCP->setChecked(true);
@@ -88,8 +87,7 @@ TEST_F(MainWindowSerial, Com1OverTcpListensWhileEnabled)
     EXPECT_FALSE(W->SerialLines().ComLines().TcpPortModule.GetActive());
 }
 
-TEST_F(MainWindowSerial, TheCpusConfigurationByteShowsInThePanel)
-{
+TEST_F(MainWindowSerial, TheCpusConfigurationByteShowsInThePanel) {
     TTavrinMachine& m = W->Machine();
     m.CpuPortWrite(m.Cpu(), 0x30, 0x45);
     TComSettingsPanel& p = Panel(1);
@@ -100,8 +98,7 @@ TEST_F(MainWindowSerial, TheCpusConfigurationByteShowsInThePanel)
     EXPECT_EQ(Panel(2).BaudList->currentIndex(), -1) << "COM2 untouched";
 }
 
-TEST_F(MainWindowSerial, ABreakRebootsAndDropsItsOwnBlock)
-{
+TEST_F(MainWindowSerial, ABreakRebootsAndDropsItsOwnBlock) {
     std::shared_ptr<TFakeComDevice::TState> device;
     W->SerialLines().ComLines().ComRx2.DeviceOpener = TFakeComDevice::Opener(device);
     Panel(2).EnableBtn->click();
@@ -123,4 +120,4 @@ TEST_F(MainWindowSerial, ABreakRebootsAndDropsItsOwnBlock)
     EXPECT_EQ(m.ComBytesWaiting(2), 2) << "no drop is left pending";
 }
 
-} // namespace
+}  // namespace

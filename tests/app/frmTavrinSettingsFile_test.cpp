@@ -28,15 +28,13 @@ const std::string FirstRunFile = std::string(TAVRIN_SOURCE_DIR) + "/tests/app/da
 
 // With no file the form's values stay, and closing writes them all; only the
 // values that depend on the screen and the host's printers are masked.
-TEST_F(WindowTest, AFreshWindowWritesEveryKeyInOrder)
-{
+TEST_F(WindowTest, AFreshWindowWritesEveryKeyInOrder) {
     ASSERT_TRUE(W->close());
     static const std::regex host("(DSP_HEIGHT|DSP_WIDTH|PrinterName)=[^\r]*");
     EXPECT_EQ(std::regex_replace(ReadFile(W->Settings().FileName()), host, "$1=*"), ReadFile(FirstRunFile));
 }
 
-TEST_F(WindowTest, CloseStopsTheRunAndWritesTheSettingsFile)
-{
+TEST_F(WindowTest, CloseStopsTheRunAndWritesTheSettingsFile) {
     const std::string file = W->Settings().FileName();
     EXPECT_EQ(file, H.SettingsFile());
     EXPECT_FALSE(std::filesystem::exists(file));
@@ -57,8 +55,7 @@ struct SettingsRestart : ::testing::Test {
     // Held for both runs, so the second finds the saved server port free.
     const TReservedPort DiskServerPort{SOCK_DGRAM};
 
-    TMainHalvoret& Start()
-    {
+    TMainHalvoret& Start() {
         TMainHalvoret& w = H.Open();
         w.SerialLines().ComLines().ComRx2.DeviceOpener = TFakeComDevice::Opener(Com2Device);
         w.Ui().RmtDskMod->BaseUdpRx1.ReuseAddress = true;  // shares the port with the reservation
@@ -69,8 +66,7 @@ struct SettingsRestart : ::testing::Test {
     // A value other than the first-run one for every key but the window's
     // placement, the printer's name (the host decides), COM1's enable (a
     // real port) and the end-of-stream choices not taken.
-    void ChangeEverything(TMainHalvoret& w)
-    {
+    void ChangeEverything(TMainHalvoret& w) {
         w.Ui().CpuPage->HexMemoryDisplayAct->trigger();
         w.Ui().CrtAnsiAct->trigger();
         w.Ui().Crt132Act->trigger();
@@ -104,8 +100,7 @@ struct SettingsRestart : ::testing::Test {
         p.C_TopBottomMarginEdit->SetValue(0.5);
         p.C_LeftRightMarginEdit->SetValue(0.75);
         p.C_LineSpacingEdit->SetValue(1.5);
-        for (QCheckBox* box : {p.C_IgnoreFormFeedsBtn, p.C_AutoLineWrapBtn, p.C_EosEjectsPrinterBtn})
-            box->click();
+        for (QCheckBox* box : {p.C_IgnoreFormFeedsBtn, p.C_AutoLineWrapBtn, p.C_EosEjectsPrinterBtn}) box->click();
         p.C_EnablePrinterBtn->click();
 
         WriteFile(H.Temp.File("in.txt"), "reader");
@@ -125,8 +120,7 @@ struct SettingsRestart : ::testing::Test {
     }
 };
 
-TEST_F(SettingsRestart, EveryChangedControlComesBack)
-{
+TEST_F(SettingsRestart, EveryChangedControlComesBack) {
     TMainHalvoret& first = Start();
     ChangeEverything(first);
     ASSERT_TRUE(first.close());
@@ -136,9 +130,9 @@ TEST_F(SettingsRestart, EveryChangedControlComesBack)
     firstRun.SetText(ReadFile(FirstRunFile));
     TNrKeyValueSections changed;
     changed.SetText(saved);
-    const std::set<std::string> unchanged = {"DSP_TOP", "DSP_LEFT", "DSP_HEIGHT", "DSP_WIDTH", "PrinterName",
-                                             "Com1Enable", "InFileEosDone",
-                                             "InFileEosReturnEOS", "InFileEosSwitchCon"};
+    const std::set<std::string> unchanged = {"DSP_TOP",       "DSP_LEFT",           "DSP_HEIGHT",
+                                             "DSP_WIDTH",     "PrinterName",        "Com1Enable",
+                                             "InFileEosDone", "InFileEosReturnEOS", "InFileEosSwitchCon"};
     for (int s = 0; s < firstRun.GetSectionCount(); ++s) {
         const TNrKeyValueList& section = *firstRun.GetSection(s);
         for (int k = 0; k < section.GetCount(); ++k) {
@@ -168,8 +162,7 @@ TEST_F(SettingsRestart, EveryChangedControlComesBack)
 // COM1 and COM2 at opposite ends of every range, then the other way round:
 // a key written or read for the wrong line, or a refused end of a range,
 // brings a value back that differs from the one set.
-TEST_F(SettingsRestart, EachComLineKeepsItsOwnValuesAtTheEndsOfTheRanges)
-{
+TEST_F(SettingsRestart, EachComLineKeepsItsOwnValuesAtTheEndsOfTheRanges) {
     using TLine = std::tuple<int, int, int, bool, bool>;  // port, baud, format, two stop bits, handshake
     const TLine low{1, 0, 0, false, false};
     const TLine high{255, 15, 3, true, true};
@@ -183,8 +176,8 @@ TEST_F(SettingsRestart, EachComLineKeepsItsOwnValuesAtTheEndsOfTheRanges)
     for (const auto& [com1, com2] : {std::pair(low, high), std::pair(high, low)}) {
         SCOPED_TRACE(std::get<0>(com1));
         TMainHalvoret& first = Start();
-        for (const auto& [panel, line] : {std::pair(first.Ui().PortsPage->Com1Panel, com1),
-                                          std::pair(first.Ui().PortsPage->Com2Panel, com2)}) {
+        for (const auto& [panel, line] :
+             {std::pair(first.Ui().PortsPage->Com1Panel, com1), std::pair(first.Ui().PortsPage->Com2Panel, com2)}) {
             const auto& [port, baud, format, twoStopBits, handShake] = line;
             panel->PortNumber->setValue(port);
             panel->BaudList->setCurrentIndex(baud);
@@ -204,17 +197,18 @@ TEST_F(SettingsRestart, EachComLineKeepsItsOwnValuesAtTheEndsOfTheRanges)
     }
 }
 
-TEST_F(SettingsRestart, AFailingEnableIsReportedAndLoadingGoesOn)
-{
+TEST_F(SettingsRestart, AFailingEnableIsReportedAndLoadingGoesOn) {
     H.WriteSettings({{"PORT_DEVICE_FILE_IN", "InputFileName", H.Temp.File("gone.txt")},
                      {"PORT_DEVICE_FILE_IN", "EnableInputFile", "1"},
                      {"PORT_DEVICE_FILE_OUT", "OutputFileName", H.Temp.File("out.txt")},
-                     {"PORT_DEVICE_FILE_OUT", "EnableOutputFile", "1"}, {"DISK SERVER", "DiskServerPort", "1234"},
-                     {"MAIN", "DSP_TOP", "100"}, {"MAIN", "DSP_LEFT", "50"},
+                     {"PORT_DEVICE_FILE_OUT", "EnableOutputFile", "1"},
+                     {"DISK SERVER", "DiskServerPort", "1234"},
+                     {"MAIN", "DSP_TOP", "100"},
+                     {"MAIN", "DSP_LEFT", "50"},
                      {"MAIN", "DSP_WIDTH", "700"}});  // room on the screen to the right
     TMainHalvoret& w = Start();
-    EXPECT_EQ(H.Prompts.Texts(), (std::vector<std::string>{"Unable to open the input file \"" +
-                                                             H.Temp.File("gone.txt") + "\"."}));
+    EXPECT_EQ(H.Prompts.Texts(),
+              (std::vector<std::string>{"Unable to open the input file \"" + H.Temp.File("gone.txt") + "\"."}));
     EXPECT_FALSE(w.Ui().EnableInputFileAct->isChecked());
     EXPECT_TRUE(w.Machine().PunchOpen()) << "the keys after the failure still apply";
     EXPECT_EQ(w.Ui().RemoteDiskPanel->C_DiskServerPort->text().toStdString(), "1234");
@@ -225,13 +219,12 @@ TEST_F(SettingsRestart, AFailingEnableIsReportedAndLoadingGoesOn)
 
 // Drive A's image named as the output file in the settings file is refused
 // at start-up, before the punch could empty it.
-TEST_F(SettingsRestart, DriveAsImageIsNoOutputFile)
-{
+TEST_F(SettingsRestart, DriveAsImageIsNoOutputFile) {
     const std::string driveA = H.Temp.File("DiskA.cpmdsk");
     TDiskDrive::FormatDiskImage(driveA);
     const std::string formatted = ReadFile(driveA);
-    H.WriteSettings({{"PORT_DEVICE_FILE_OUT", "OutputFileName", driveA},
-                     {"PORT_DEVICE_FILE_OUT", "EnableOutputFile", "1"}});
+    H.WriteSettings(
+        {{"PORT_DEVICE_FILE_OUT", "OutputFileName", driveA}, {"PORT_DEVICE_FILE_OUT", "EnableOutputFile", "1"}});
     TMainHalvoret& w = Start();
     EXPECT_EQ(H.Prompts.Texts(),
               (std::vector<std::string>{"The output file \"" + driveA + "\" is a disk image in use!"}));
@@ -241,11 +234,12 @@ TEST_F(SettingsRestart, DriveAsImageIsNoOutputFile)
 
 // A window saved on a larger screen is clamped to this one and kept on it,
 // which is not an error.
-TEST(SettingsValuesTest, AHugeWindowFitsTheScreen)
-{
+TEST(SettingsValuesTest, AHugeWindowFitsTheScreen) {
     TWindowHarness h;
-    h.WriteSettings({{"MAIN", "DSP_WIDTH", "40000"}, {"MAIN", "DSP_HEIGHT", "40000"},
-                     {"MAIN", "DSP_TOP", "90000"}, {"MAIN", "DSP_LEFT", "90000"}});
+    h.WriteSettings({{"MAIN", "DSP_WIDTH", "40000"},
+                     {"MAIN", "DSP_HEIGHT", "40000"},
+                     {"MAIN", "DSP_TOP", "90000"},
+                     {"MAIN", "DSP_LEFT", "90000"}});
     TMainHalvoret& w = h.Open();
     w.FormActivate();
     const QRect free = w.screen()->availableGeometry();
@@ -257,8 +251,7 @@ TEST(SettingsValuesTest, AHugeWindowFitsTheScreen)
 
 // A refused value keeps its default and is named in one warning with the
 // others; the values in range still apply.
-TEST(SettingsValuesTest, OutOfRangeValuesKeepTheDefaultAndAreReported)
-{
+TEST(SettingsValuesTest, OutOfRangeValuesKeepTheDefaultAndAreReported) {
     struct TCase {
         TKeyValue Entry;
         std::function<bool(TMainHalvoret&)> KeptDefault;
@@ -300,8 +293,7 @@ TEST(SettingsValuesTest, OutOfRangeValuesKeepTheDefaultAndAreReported)
 // the old file whole and a temporary file beside it, which the next start
 // removes; other files' temporaries, other names and a save still running
 // stay.
-TEST(SettingsLeftoversTest, TheNextStartRemovesTheTemporaryFilesOfKilledSaves)
-{
+TEST(SettingsLeftoversTest, TheNextStartRemovesTheTemporaryFilesOfKilledSaves) {
     TWindowHarness h;
     h.WriteSettings({{"DISKS", "CpmSourceFile", "kept.hex"}});
     auto names = [&h] {
@@ -323,8 +315,7 @@ TEST(SettingsLeftoversTest, TheNextStartRemovesTheTemporaryFilesOfKilledSaves)
     };
     const std::set<std::string> before = names();
     const std::string keyMap = h.Temp.Folder() + ProgramName() + ".kmap";
-    for (const std::string& file : {h.SettingsFile(), h.SettingsFile(), keyMap})
-        ASSERT_TRUE(killedSave(file));
+    for (const std::string& file : {h.SettingsFile(), h.SettingsFile(), keyMap}) ASSERT_TRUE(killedSave(file));
     std::set<std::string> leftovers;
     std::ranges::set_difference(names(), before, std::inserter(leftovers, leftovers.end()));
     ASSERT_EQ(leftovers.size(), 3u);
@@ -342,13 +333,11 @@ TEST(SettingsLeftoversTest, TheNextStartRemovesTheTemporaryFilesOfKilledSaves)
     w.FormActivate();
     EXPECT_EQ(w.Ui().DisksPage->C_CpmSourceFile->text().toStdString(), "kept.hex") << "the old file was whole";
     const std::set<std::string> after = names();
-    for (const std::string& name : leftovers)
-        EXPECT_FALSE(after.count(name)) << name;
-    for (const std::string& name : kept)
-        EXPECT_TRUE(after.count(name)) << name;
+    for (const std::string& name : leftovers) EXPECT_FALSE(after.count(name)) << name;
+    for (const std::string& name : kept) EXPECT_TRUE(after.count(name)) << name;
     running.Commit();
     EXPECT_EQ(ReadFile(h.SettingsFile()), "still being written");
     EXPECT_TRUE(h.Prompts.Log.empty()) << h.Prompts.LastText();
 }
 
-} // namespace
+}  // namespace

@@ -12,8 +12,7 @@ using namespace tavrin::test;
 namespace {
 
 // The cursor column while 132 columns are on, and after switching back.
-TEST_F(WindowTest, SwitchingCrt132OffKeepsTheCursorOnTheNarrowScreen)
-{
+TEST_F(WindowTest, SwitchingCrt132OffKeepsTheCursorOnTheNarrowScreen) {
     const TQnTerminalBuffer& b = *W->Ui().QnVT100Emulator1->Buffer();
     for (auto [wide, narrow] : {std::pair{100, 79}, std::pair{80, 79}, std::pair{12, 12}}) {
         W->Ui().Crt132Act->trigger();
@@ -26,32 +25,30 @@ TEST_F(WindowTest, SwitchingCrt132OffKeepsTheCursorOnTheNarrowScreen)
     }
 }
 
-TEST_F(WindowTest, ClearEmptiesScreenAndScrollbackAndForgetsHalfSequences)
-{
-    for (int i = 0; i < 30; ++i)
-        PortOut(*W, 0x13, "line\r\n");
+TEST_F(WindowTest, ClearEmptiesScreenAndScrollbackAndForgetsHalfSequences) {
+    for (int i = 0; i < 30; ++i) PortOut(*W, 0x13, "line\r\n");
     PortOut(*W, 0x13, "\x1b#6wide\x1b[1;31mred\x1b[?2l");
     TQnVT100Emulator& e = *W->Ui().QnVT100Emulator1;
     const TQnTerminalBuffer& b = *e.Buffer();
     W->Ui().ClearCrtAct->trigger();
     EXPECT_TRUE(e.ANSIMode());
-    for (int row = b.RowCount() - b.SVRowCount() + 1; row <= b.RowCount(); ++row)
-        ASSERT_EQ(H.CrtRow(row), "") << row;
+    for (int row = b.RowCount() - b.SVRowCount() + 1; row <= b.RowCount(); ++row) ASSERT_EQ(H.CrtRow(row), "") << row;
     EXPECT_EQ(b.CursorScreenRow() * 100 + b.CursorScreenCol(), 101);
     EXPECT_EQ(e.LineAttrs().GetAttr(24), laNormal);
     EXPECT_EQ(b.ForeColor(), W->Ui().QnTerminal1->FontColor());
     EXPECT_EQ(b.BackColor(), W->Ui().QnTerminal1->Color());
 
     // The TTY's clear forgets a half-received sequence.
-    PortOut(*W, 0x11, "old text\r\n\x1b" "C");
+    PortOut(*W, 0x11,
+            "old text\r\n\x1b"
+            "C");
     W->Ui().ClearTTYAct->trigger();
     EXPECT_EQ(H.TtyText().find_first_not_of('\n'), std::string::npos);
     PortOut(*W, 0x11, "xy");
     EXPECT_EQ(H.TtyRow(0), "xy") << "the bytes after the clear are text, not a position";
 }
 
-TEST_F(WindowTest, TtyDisplayOkAppliesAndCancelChangesNothing)
-{
+TEST_F(WindowTest, TtyDisplayOkAppliesAndCancelChangesNothing) {
     // The user picks a font colour (answered by the prompts) and 4 rows, and
     // closes the dialog with OK or without.
     auto runAction = [this](bool ok) {
@@ -69,7 +66,8 @@ TEST_F(WindowTest, TtyDisplayOkAppliesAndCancelChangesNothing)
     H.Prompts.ColorAnswers = {0x0000FFu, std::nullopt, 0x0000FFu};
     runAction(false);
     const uint32_t bg = t.Color();
-    QTimer::singleShot(0, W->Ui().TTYDisplaySettingsDlg, [this] { W->Ui().TTYDisplaySettingsDlg->BGColorBtn->click(); });
+    QTimer::singleShot(0, W->Ui().TTYDisplaySettingsDlg,
+                       [this] { W->Ui().TTYDisplaySettingsDlg->BGColorBtn->click(); });
     EXPECT_EQ(t.Rows(), before);
     EXPECT_NE(t.LowVideoFontColor(), 0x0000FFu);
 
@@ -87,8 +85,7 @@ TEST_F(WindowTest, TtyDisplayOkAppliesAndCancelChangesNothing)
     }
 }
 
-TEST_F(WindowTest, CrtAnsiTwiceReturnsTheModeAndFollowsTheEmulator)
-{
+TEST_F(WindowTest, CrtAnsiTwiceReturnsTheModeAndFollowsTheEmulator) {
     TQnVT100Emulator& e = *W->Ui().QnVT100Emulator1;
     W->UpdateAllActions();
     EXPECT_TRUE(W->Ui().CrtAnsiAct->isChecked());
@@ -104,8 +101,7 @@ TEST_F(WindowTest, CrtAnsiTwiceReturnsTheModeAndFollowsTheEmulator)
 
 // A confirmed choice is applied and kept over a restart (the settings file
 // tests); a cancelled one changes nothing.
-TEST_F(WindowTest, CancelledFontDialogsLeaveTheConsoleFonts)
-{
+TEST_F(WindowTest, CancelledFontDialogsLeaveTheConsoleFonts) {
     W->Ui().SetCrtFont->trigger();
     W->Ui().SetTttyFont->trigger();
     EXPECT_EQ(std::make_pair(W->CrtFontName(), W->CrtFontSize()), std::make_pair(std::string("Terminal"), 9));
@@ -116,8 +112,7 @@ TEST_F(WindowTest, CancelledFontDialogsLeaveTheConsoleFonts)
 // Each font dialog opens on the font its console is drawn with (a stand-in
 // for a face that is not installed), in its style, and a confirmed bold or
 // italic choice is kept.
-TEST_F(WindowTest, FontDialogsOpenOnTheFontInUseAndKeepItsStyle)
-{
+TEST_F(WindowTest, FontDialogsOpenOnTheFontInUseAndKeepItsStyle) {
     const struct {
         const char* Name;
         QAction* Act;
@@ -152,8 +147,7 @@ TEST_F(WindowTest, FontDialogsOpenOnTheFontInUseAndKeepItsStyle)
 // Text on the CRT is the terminal's green on black from the start: after
 // the attributes' reset, a terminal reset, "Clear CRT Display" and a boot,
 // and in a window started with saved CRT settings as well.
-TEST(CrtColorsTest, TextShowsTheTerminalColoursThroughoutAWindowsLife)
-{
+TEST(CrtColorsTest, TextShowsTheTerminalColoursThroughoutAWindowsLife) {
     // Cells with text whose colours are not the terminal's, as row:column.
     auto offColour = [](TMainHalvoret& w) {
         const TQnTerminal& t = *w.Ui().QnTerminal1;
@@ -173,19 +167,28 @@ TEST(CrtColorsTest, TextShowsTheTerminalColoursThroughoutAWindowsLife)
         SCOPED_TRACE(savedSettings);
         TWindowHarness h;
         if (savedSettings)
-            h.WriteSettings({{"CRT", "CrtAnsi", "0"}, {"CRT", "Crt132", "1"}, {"CRT", "FontFace", "DejaVu Sans Mono"},
+            h.WriteSettings({{"CRT", "CrtAnsi", "0"},
+                             {"CRT", "Crt132", "1"},
+                             {"CRT", "FontFace", "DejaVu Sans Mono"},
                              {"CRT", "FontSize", "11"}});
         TMainHalvoret& w = h.Open();
         w.FormActivate();
         const std::pair<const char*, std::function<void()>> steps[] = {
             {"start", [&] { PortOut(w, 0x13, "started\r\n"); }},
             {"SGR 0", [&] { PortOut(w, 0x13, "\x1b[31m\x1b[0mplain\r\n\x1b[1;44m\x1b[mplain again\r\n"); }},
-            {"reset", [&] { PortOut(w, 0x13, "\x1b" "cafter a reset\r\n"); }},
-            {"clear", [&] {
+            {"reset",
+             [&] {
+                 PortOut(w, 0x13,
+                         "\x1b"
+                         "cafter a reset\r\n");
+             }},
+            {"clear",
+             [&] {
                  w.Ui().ClearCrtAct->trigger();
                  PortOut(w, 0x13, "after a clear\r\n");
              }},
-            {"boot", [&] {
+            {"boot",
+             [&] {
                  w.Ui().ResetCPMAct->trigger();
                  ASSERT_TRUE(h.RunUntilCrt("Tavrin example system")) << h.CrtText();
              }},
@@ -198,4 +201,4 @@ TEST(CrtColorsTest, TextShowsTheTerminalColoursThroughoutAWindowsLife)
     }
 }
 
-} // namespace
+}  // namespace

@@ -21,8 +21,7 @@ using namespace tavrin::test;
 
 namespace {
 
-TEST_F(WindowTest, FirstStartCreatesDriveAAndLeavesItOnTheNext)
-{
+TEST_F(WindowTest, FirstStartCreatesDriveAAndLeavesItOnTheNext) {
     std::string diskA = H.Temp.File("DiskA.cpmdsk");
     EXPECT_EQ(ReadFile(diskA), std::string(1048576, '\xE5'));
     EXPECT_EQ(W->windowTitle().toStdString(), "Tavrin");
@@ -31,27 +30,29 @@ TEST_F(WindowTest, FirstStartCreatesDriveAAndLeavesItOnTheNext)
     std::map<std::string, QAction*> menus;
     for (QAction* top : W->menuBar()->actions())
         if (top->menu())
-            for (QAction* item : top->menu()->actions())
-                menus.emplace(item->text().toStdString(), item);
-    const std::pair<QAction*, const char*> captions[] = {
-        {W->Ui().ResetCPMAct, "Boot CPM System"}, {W->Ui().RunCpuAct, "Run CPU"}, {W->Ui().StepCpuAct, "Execute Next"},
-        {W->Ui().LoadHexFileAct, "Load Hex File"}, {W->Ui().LoadBinFileAct, "Load Binnary File"},
-        {W->Ui().CPMSelectImageNameAct, "Set CPM Hex File"}, {W->Ui().BIOSSelectImageNameAct, "Set BIOS Hex File"},
-        {W->Ui().ChangeDriveActs[0], "Insert A:"}, {W->Ui().ChangeDriveActs[3], "Insert D:"}};
-    for (const auto& [action, caption] : captions)
-        EXPECT_EQ(menus[caption], action) << caption;
+            for (QAction* item : top->menu()->actions()) menus.emplace(item->text().toStdString(), item);
+    const std::pair<QAction*, const char*> captions[] = {{W->Ui().ResetCPMAct, "Boot CPM System"},
+                                                         {W->Ui().RunCpuAct, "Run CPU"},
+                                                         {W->Ui().StepCpuAct, "Execute Next"},
+                                                         {W->Ui().LoadHexFileAct, "Load Hex File"},
+                                                         {W->Ui().LoadBinFileAct, "Load Binnary File"},
+                                                         {W->Ui().CPMSelectImageNameAct, "Set CPM Hex File"},
+                                                         {W->Ui().BIOSSelectImageNameAct, "Set BIOS Hex File"},
+                                                         {W->Ui().ChangeDriveActs[0], "Insert A:"},
+                                                         {W->Ui().ChangeDriveActs[3], "Insert D:"}};
+    for (const auto& [action, caption] : captions) EXPECT_EQ(menus[caption], action) << caption;
     EXPECT_FALSE(W->Ui().RunCpuAct->isChecked()) << "not running after start-up";
     EXPECT_FALSE(W->Ui().ShutdownAct->isEnabled());
     // Choosing a tab by its name, left to right, shows that page.
-    const std::pair<QWidget*, QString> tabs[] = {{W->Ui().CrtPage, "CRT"},  {W->Ui().TtyPage, "TTY"},
-                                                 {W->Ui().CpuPage, "CPU"},  {W->Ui().DiskManagerPage, "Disk Manager"},
-                                                 {W->Ui().DisksPage, "Disks"}, {W->Ui().PortsPage, "Ports"}};
+    const std::pair<QWidget*, QString> tabs[] = {
+        {W->Ui().CrtPage, "CRT"},     {W->Ui().TtyPage, "TTY"},
+        {W->Ui().CpuPage, "CPU"},     {W->Ui().DiskManagerPage, "Disk Manager"},
+        {W->Ui().DisksPage, "Disks"}, {W->Ui().PortsPage, "Ports"}};
     ASSERT_EQ(W->Ui().PageControl1->count(), static_cast<int>(std::size(tabs)));
     int previous = -1;
     for (const auto& [page, name] : tabs) {
         int index = 0;
-        while (index < W->Ui().PageControl1->count() && W->Ui().PageControl1->tabText(index) != name)
-            ++index;
+        while (index < W->Ui().PageControl1->count() && W->Ui().PageControl1->tabText(index) != name) ++index;
         EXPECT_GT(index, previous) << name.toStdString();
         W->Ui().PageControl1->setCurrentIndex(index);
         EXPECT_EQ(W->Ui().PageControl1->currentWidget(), page) << name.toStdString();
@@ -71,8 +72,7 @@ TEST_F(WindowTest, FirstStartCreatesDriveAAndLeavesItOnTheNext)
 // A drive A that cannot be made, a key map and a settings file that cannot
 // be read: each is reported once, the window still opens, and nothing
 // replaces the files it could not read.
-TEST(MainWindowStartTest, UnusableFilesAtStartUpAreReportedAndKept)
-{
+TEST(MainWindowStartTest, UnusableFilesAtStartUpAreReportedAndKept) {
     TWindowHarness h;
     std::filesystem::create_directory(h.Temp.File("DiskA.cpmdsk"));  // in the way
     const std::string keyMap = h.Temp.Folder() + ProgramName() + ".kmap";
@@ -83,8 +83,7 @@ TEST(MainWindowStartTest, UnusableFilesAtStartUpAreReportedAndKept)
     w.show();  // the first activation reads the settings file
     QApplication::processEvents();
     ASSERT_EQ(h.Prompts.Log.size(), 3u);
-    for (const auto& shown : h.Prompts.Log)
-        EXPECT_EQ(shown.Kind, TScriptedUiPrompts::TKind::Error) << shown.Text;
+    for (const auto& shown : h.Prompts.Log) EXPECT_EQ(shown.Kind, TScriptedUiPrompts::TKind::Error) << shown.Text;
     EXPECT_EQ(w.Ui().DisksPage->DiskCaptions[0]->text().toStdString(), "(no disk)");
     w.TtyConsole().KeyMap().SetMapping(0, tksNormal, "x");
     EXPECT_FALSE(w.TtyConsole().KeyMap().Save()) << "the empty map never replaces the unread file";
@@ -96,19 +95,18 @@ TEST(MainWindowStartTest, UnusableFilesAtStartUpAreReportedAndKept)
 
 // Drive A holds HELLO.TXT, put there by cpmtools; CON is the TTY.
 struct MainWindowBootTest : WindowTest {
-    void SetUp() override
-    {
+    void SetUp() override {
         WriteFile(H.Temp.File("HELLO.TXT"), "Hello, world\r\n\x1A");
-        WriteFile(H.Temp.File("diskdefs"), "diskdef cpmdsk1m\n  seclen 128\n  tracks 256\n  sectrk 32\n"
-                                           "  blocksize 2048\n  maxdir 256\n  skew 0\n  boottrk 2\n  os 2.2\nend\n");
+        WriteFile(H.Temp.File("diskdefs"),
+                  "diskdef cpmdsk1m\n  seclen 128\n  tracks 256\n  sectrk 32\n"
+                  "  blocksize 2048\n  maxdir 256\n  skew 0\n  boottrk 2\n  os 2.2\nend\n");
         const std::string copy = "cd '" + H.Temp.Folder() + "' && cpmcp -f cpmdsk1m -T raw DiskA.cpmdsk HELLO.TXT 0:";
         ASSERT_EQ(std::system(copy.c_str()), 0) << copy;
         W->Machine().Mapping().FColdBootMapping = 0;
     }
 };
 
-TEST_F(MainWindowBootTest, BootsFromDriveAAndEchoesOnTheTty)
-{
+TEST_F(MainWindowBootTest, BootsFromDriveAAndEchoesOnTheTty) {
     W->Ui().ResetCPMAct->trigger();
     ASSERT_TRUE(W->Booted()) << H.Prompts.LastText();
     EXPECT_EQ(W->Ui().DisksPage->DiskCaptions[0]->text().toStdString(), "\"DiskA\"");
@@ -140,14 +138,12 @@ TEST_F(MainWindowBootTest, BootsFromDriveAAndEchoesOnTheTty)
     EXPECT_TRUE(W->Ui().RunCpuAct->isChecked());
 }
 
-TEST_F(MainWindowBootTest, BreakPointStopsTheRunAndStepExecutesOne)
-{
+TEST_F(MainWindowBootTest, BreakPointStopsTheRunAndStepExecutesOne) {
     W->Machine().SetBreakPoint(0xE400);
     int displays = 0;
     W->CpuDisplay().OnUpdateCpuDisplay = [&] { ++displays; };
     W->Ui().ResetCPMAct->trigger();
-    for (int i = 0; i < 50 && W->Ui().RunCpuAct->isChecked(); ++i)
-        W->ApplicationEvents1Idle();
+    for (int i = 0; i < 50 && W->Ui().RunCpuAct->isChecked(); ++i) W->ApplicationEvents1Idle();
     EXPECT_FALSE(W->Ui().RunCpuAct->isChecked());
     EXPECT_EQ(H.Prompts.Texts(), (std::vector<std::string>{"Reached break point at E400"}));
     EXPECT_EQ(W->Machine().Cpu().NextPC, 0xE400);
@@ -168,22 +164,23 @@ TEST_F(MainWindowBootTest, BreakPointStopsTheRunAndStepExecutesOne)
 
 // Whether a timer of the window would start a burst at every turn of the
 // event loop.
-bool BurstsBackToBack(TMainHalvoret& w)
-{
+bool BurstsBackToBack(TMainHalvoret& w) {
     const auto timers = w.findChildren<QTimer*>();
     return std::any_of(timers.begin(), timers.end(), [](QTimer* t) { return t->isActive() && t->interval() == 0; });
 }
 
 // At the prompt the run waits instead of spinning; a typed key ends the wait
 // at once and is echoed, and then the run waits again.
-TEST_F(MainWindowBootTest, AtThePromptTheRunWaitsAndAKeyWakesIt)
-{
+TEST_F(MainWindowBootTest, AtThePromptTheRunWaitsAndAKeyWakesIt) {
     W->Ui().ResetCPMAct->trigger();
     ASSERT_TRUE(W->Booted()) << H.Prompts.LastText();
     auto waitingAt = [&](const std::string& screen) {
-        return QTest::qWaitFor([&] {
-            return H.TtyText().find(screen) != std::string::npos && W->RunLoop().WaitsForInput() && !BurstsBackToBack(*W);
-        }, 10000);
+        return QTest::qWaitFor(
+            [&] {
+                return H.TtyText().find(screen) != std::string::npos && W->RunLoop().WaitsForInput() &&
+                       !BurstsBackToBack(*W);
+            },
+            10000);
     };
     ASSERT_TRUE(waitingAt("HELLO.TXT\n>\n")) << H.TtyText();
     EXPECT_TRUE(W->Ui().RunCpuAct->isChecked());
@@ -196,23 +193,21 @@ TEST_F(MainWindowBootTest, AtThePromptTheRunWaitsAndAKeyWakesIt)
 }
 
 // Only a program that does nothing but wait for input is put to sleep.
-TEST_F(WindowTest, OnlyWaitingForInputSlowsTheRun)
-{
+TEST_F(WindowTest, OnlyWaitingForInputSlowsTheRun) {
     const struct {
         const char* Name;
         std::vector<uint8_t> Loop;
         bool Waits;
     } cases[] = {
-        {"polls the tty keyboard", {0xDB, 0x10, 0x18, 0xFC}, true},  // IN A,(10h); JR $-2
-        {"computes", {0x23, 0x18, 0xFD}, false},                     // INC HL; JR $-1
+        {"polls the tty keyboard", {0xDB, 0x10, 0x18, 0xFC}, true},         // IN A,(10h); JR $-2
+        {"computes", {0x23, 0x18, 0xFD}, false},                            // INC HL; JR $-1
         {"polls and prints", {0xDB, 0x10, 0xD3, 0x1D, 0x18, 0xFA}, false},  // ...; OUT (1Dh),A
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Name);
         LoadProgram(W->Machine(), 0x8000, c.Loop);
         W->Ui().RunCpuAct->setChecked(true);
-        for (int i = 0; i < 3; ++i)
-            W->ApplicationEvents1Idle();
+        for (int i = 0; i < 3; ++i) W->ApplicationEvents1Idle();
         EXPECT_EQ(W->RunLoop().WaitsForInput(), c.Waits);
         EXPECT_EQ(BurstsBackToBack(*W), !c.Waits);
         W->Ui().RunCpuAct->setChecked(false);
@@ -229,18 +224,15 @@ struct TReentrantPrinter : IPrinterDevice {
     int Depth = 0;
     int MaxDepth = 0;
     bool IsReady() override { return true; }
-    void WriteChar(uint8_t) override
-    {
+    void WriteChar(uint8_t) override {
         ++Calls;
         MaxDepth = std::max(MaxDepth, ++Depth);
-        if (Calls == 1 && OnFirstWrite)
-            OnFirstWrite();
+        if (Calls == 1 && OnFirstWrite) OnFirstWrite();
         --Depth;
     }
 };
 
-TEST_F(WindowTest, NoBurstStartsInsideAnother)
-{
+TEST_F(WindowTest, NoBurstStartsInsideAnother) {
     TReentrantPrinter printer;
     printer.OnFirstWrite = [this] { W->ApplicationEvents1Idle(); };
     W->Machine().SetPrinter(&printer);
@@ -257,15 +249,11 @@ TEST_F(WindowTest, NoBurstStartsInsideAnother)
 }
 
 // Row r of the CPU page's register panel from column 1.
-std::string PanelRow(TMainHalvoret& w, int row)
-{
-    return TerminalRow(*w.Ui().CpuPage->SimpleTerminal2, row, 1);
-}
+std::string PanelRow(TMainHalvoret& w, int row) { return TerminalRow(*w.Ui().CpuPage->SimpleTerminal2, row, 1); }
 
 // Bursts redraw the CPU page only while it is shown, at most every 100 ms,
 // and the refresh owed when the run stops follows.
-TEST_F(WindowTest, BurstsRedrawTheCpuPageRateLimited)
-{
+TEST_F(WindowTest, BurstsRedrawTheCpuPageRateLimited) {
     int displays = 0, registerRepaints = 0;
     W->CpuDisplay().OnUpdateCpuDisplay = [&] { ++displays; };
     W->CpuDisplay().OnRefreshRegisterDialog = [&] { ++registerRepaints; };
@@ -297,8 +285,7 @@ TEST_F(WindowTest, BurstsRedrawTheCpuPageRateLimited)
     EXPECT_TRUE(QTest::qWaitFor([&] { return PanelRow(*W, 7) == hl; }, 5000)) << PanelRow(*W, 7);
 }
 
-TEST_F(WindowTest, RegisterDialogEditsRefreshTheCpuPage)
-{
+TEST_F(WindowTest, RegisterDialogEditsRefreshTheCpuPage) {
     W->Machine().Cpu().WriteMemoryByte(0xFF00, 0x76);  // HALT
     W->Machine().Cpu().Reset(0x0000);
     W->Ui().CpuPage->ShowCPUWindowAct->trigger();
@@ -311,8 +298,7 @@ TEST_F(WindowTest, RegisterDialogEditsRefreshTheCpuPage)
     W->Ui().Z80RegistersDlg->hide();
 }
 
-TEST(MainWindowMessagesTest, BootFailuresAreReportedAndLeaveTheRunStopped)
-{
+TEST(MainWindowMessagesTest, BootFailuresAreReportedAndLeaveTheRunStopped) {
     struct TCase {
         const char* Name;
         std::function<void(TWindowHarness&)> Arrange;
@@ -325,15 +311,19 @@ TEST(MainWindowMessagesTest, BootFailuresAreReportedAndLeaveTheRunStopped)
          "A disk must be selected for drive A before you may boot CPM!", "(no disk)"},
         {"missing BIOS", [](TWindowHarness& h) { std::filesystem::remove(h.Temp.File("zubios.hex")); },
          "Cannot open file \"@zubios.hex\". No such file or directory", "(no disk)"},
-        {"drive A in B", [](TWindowHarness& h) {
+        {"drive A in B",
+         [](TWindowHarness& h) {
              h.Window->Machine().SetDrivePath(1, h.Temp.File("DiskA.cpmdsk"));
              h.Window->Machine().MountDrive(1, h.Temp.File("DiskA.cpmdsk"));
-         }, "The disk is already mounted in another drive!", "\"DiskA\""},
-        {"drive A written remotely", [&remote](TWindowHarness& h) {
+         },
+         "The disk is already mounted in another drive!", "\"DiskA\""},
+        {"drive A written remotely",
+         [&remote](TWindowHarness& h) {
              const auto image = TImageRegistry::IdentityOfPath(h.Temp.File("DiskA.cpmdsk"));
              ASSERT_TRUE(image);
              remote = TImageRegistry::Instance().Register(*image, TImageRole::RemoteSession, nullptr, "DiskA");
-         }, "The remote disk server holds this disk for a client!", "(no disk)"},
+         },
+         "The remote disk server holds this disk for a client!", "(no disk)"},
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Name);
@@ -343,20 +333,19 @@ TEST(MainWindowMessagesTest, BootFailuresAreReportedAndLeaveTheRunStopped)
         w.Ui().ResetCPMAct->trigger();
         remote.Release();
         std::string expected = c.Message;
-        if (size_t at = expected.find('@'); at != std::string::npos)
-            expected.replace(at, 1, h.Temp.Folder());
+        if (size_t at = expected.find('@'); at != std::string::npos) expected.replace(at, 1, h.Temp.Folder());
         EXPECT_EQ(h.Prompts.Texts(), (std::vector<std::string>{expected}));
         EXPECT_FALSE(w.Ui().RunCpuAct->isChecked());
         EXPECT_FALSE(w.Booted());
         EXPECT_EQ(w.Ui().DisksPage->DiskCaptions[0]->text().toStdString(), c.CaptionA);
-        EXPECT_EQ(w.Ui().DisksPage->DiskCaptions[1]->text().toStdString(), "(no disk)") << "boot stops at the failing drive";
+        EXPECT_EQ(w.Ui().DisksPage->DiskCaptions[1]->text().toStdString(), "(no disk)")
+            << "boot stops at the failing drive";
     }
 }
 
 // A serial-port worker thread that fails is reported by the window through
 // its prompts, on the window's thread; the window takes its display with it.
-TEST_F(WindowTest, SerialThreadFailuresAreReportedByTheWindow)
-{
+TEST_F(WindowTest, SerialThreadFailuresAreReportedByTheWindow) {
     const size_t before = H.Prompts.Log.size();
     std::thread([] { ShowException("device read failed"); }).join();
     EXPECT_EQ(H.Prompts.Log.size(), before) << "not shown on the failing thread";
@@ -370,8 +359,7 @@ TEST_F(WindowTest, SerialThreadFailuresAreReportedByTheWindow)
     EXPECT_EQ(H.Prompts.Log.size(), before + 1);
 }
 
-TEST_F(WindowTest, LoadingActionsUseTheirDialogsAndMessages)
-{
+TEST_F(WindowTest, LoadingActionsUseTheirDialogsAndMessages) {
     WriteFile(H.Temp.File("p.com"), std::string(257, 'p'));
     WriteFile(H.Temp.File("big.com"), std::string(56064, 'b'));
     WriteFile(H.Temp.File("t.hex"), MakeHex(0x3000, {0x3E, 0x01}));
@@ -400,8 +388,7 @@ TEST_F(WindowTest, LoadingActionsUseTheirDialogsAndMessages)
     EXPECT_EQ(dialogs[2].FileName, "*.hex");
 }
 
-TEST_F(WindowTest, InsertAndImageSelectionActions)
-{
+TEST_F(WindowTest, InsertAndImageSelectionActions) {
     std::string work = H.Temp.File("WORK.cpmdsk");
     TDiskDrive::FormatDiskImage(work);
     // A host path is bytes in the file system's encoding (UTF-8 here).
@@ -429,8 +416,7 @@ TEST_F(WindowTest, InsertAndImageSelectionActions)
     EXPECT_EQ(W->Ui().DisksPage->C_BiosSourceFile->text().toStdString(), "");
 }
 
-TEST(ProgramStartTest, WithoutAUsableDisplayTheProgramExplainsAndFails)
-{
+TEST(ProgramStartTest, WithoutAUsableDisplayTheProgramExplainsAndFails) {
     // No display named at all, and one named that cannot be reached (a
     // stale DISPLAY): both end with a plain message, not an abort.
     const char* environments[] = {"env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM",
@@ -439,8 +425,8 @@ TEST(ProgramStartTest, WithoutAUsableDisplayTheProgramExplainsAndFails)
         SCOPED_TRACE(environment);
         TTempFolder temp;
         std::string err = temp.File("stderr.txt");
-        std::string command = std::string(environment) + " TAVRIN_HOME='" + temp.Folder() + "' '" TAVRIN_PROGRAM_DIR
-                              "/tavrin' 2>'" + err + "'";
+        std::string command = std::string(environment) + " TAVRIN_HOME='" + temp.Folder() +
+                              "' '" TAVRIN_PROGRAM_DIR "/tavrin' 2>'" + err + "'";
         int status = std::system(command.c_str());
         ASSERT_NE(status, -1);
         EXPECT_TRUE(WIFEXITED(status)) << "no crash";
@@ -450,4 +436,4 @@ TEST(ProgramStartTest, WithoutAUsableDisplayTheProgramExplainsAndFails)
     }
 }
 
-} // namespace
+}  // namespace

@@ -47,7 +47,9 @@ protected:
         ::unsetenv("TAVRIN_COM11");
         ::unsetenv("TAVRIN_COM12");
     }
-    bool Shows(int row, const std::string& text) { return WaitFor([&] { return Row(emu, row) == text; }); }
+    bool Shows(int row, const std::string& text) {
+        return WaitFor([&] { return Row(emu, row) == text; });
+    }
     // What the far side reads, while the terminal's events run, until count bytes came.
     std::string FarSide(std::size_t count) {
         std::string got;
@@ -94,13 +96,12 @@ TEST_P(TerminalPortKey, LeavesThroughThePortAndReachesTheListener) {
     EXPECT_EQ(typed, c.sent);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, TerminalPortKey,
-    testing::Values(KeyCase{"Letter", Qt::Key_A, Qt::NoModifier, "a", "a"},
-                    KeyCase{"Return", Qt::Key_Return, Qt::NoModifier, "\r", "\r"},
-                    KeyCase{"CtrlC", Qt::Key_C, Qt::ControlModifier, "\x03", "\x03"},
-                    KeyCase{"CursorUp", Qt::Key_Up, Qt::NoModifier, "", "\x1b[A"}),
-    tavrin::test::RowName);
+INSTANTIATE_TEST_SUITE_P(Table, TerminalPortKey,
+                         testing::Values(KeyCase{"Letter", Qt::Key_A, Qt::NoModifier, "a", "a"},
+                                         KeyCase{"Return", Qt::Key_Return, Qt::NoModifier, "\r", "\r"},
+                                         KeyCase{"CtrlC", Qt::Key_C, Qt::ControlModifier, "\x03", "\x03"},
+                                         KeyCase{"CursorUp", Qt::Key_Up, Qt::NoModifier, "", "\x1b[A"}),
+                         tavrin::test::RowName);
 
 TEST_F(TerminalPort, SendCharLeavesThroughThePortWithoutTheListener) {
     emu.SendChar('Z', false, csWriteChar);
@@ -159,7 +160,8 @@ TEST_P(TerminalPortPaste, ReachesTheFarSide) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, TerminalPortPaste,
-                         testing::Values(PasteCase{"PortOnly", false, ""}, PasteCase{"PortAndScreen", true, "paste me"}),
+                         testing::Values(PasteCase{"PortOnly", false, ""},
+                                         PasteCase{"PortAndScreen", true, "paste me"}),
                          tavrin::test::RowName);
 
 TEST_F(TerminalPort, ClosedAndReopenedPortIsHookedAgain) {
@@ -256,13 +258,13 @@ TEST_P(TerminalPortParameters, GivesThePortsLineSettings) {
     EXPECT_TRUE(WaitFor([&] { return fake->Device().Written() == c.report; })) << fake->Device().Written();
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, TerminalPortParameters,
-    testing::Values(LineCase{"Slow", 300, 0, 8, "\x1b[1x", "\x1b[3;1;1;48;48;1;0x"},
-                    LineCase{"OddSevenBits", 9600, 1, 7, "\x1b[1x", "\x1b[3;4;2;112;112;1;0x"},
-                    LineCase{"EvenSolicited", 1200, 2, 8, "\x1b[0x", "\x1b[2;5;1;64;64;1;0x"},
-                    LineCase{"FastRateUnknownToVt100", 115200, 0, 8, "\x1b[1x", "\x1b[3;1;1;120;120;1;0x"}),
-    tavrin::test::RowName);
+INSTANTIATE_TEST_SUITE_P(Table, TerminalPortParameters,
+                         testing::Values(LineCase{"Slow", 300, 0, 8, "\x1b[1x", "\x1b[3;1;1;48;48;1;0x"},
+                                         LineCase{"OddSevenBits", 9600, 1, 7, "\x1b[1x", "\x1b[3;4;2;112;112;1;0x"},
+                                         LineCase{"EvenSolicited", 1200, 2, 8, "\x1b[0x", "\x1b[2;5;1;64;64;1;0x"},
+                                         LineCase{"FastRateUnknownToVt100", 115200, 0, 8, "\x1b[1x",
+                                                  "\x1b[3;1;1;120;120;1;0x"}),
+                         tavrin::test::RowName);
 
 TEST(TerminalPortBeside, ShownTerminalTakesThePortBesideIt) {
     tavrin::test::QtTestApp();

@@ -77,7 +77,7 @@ protected:
     std::string Clipboard() const { return QGuiApplication::clipboard()->text().toStdString(); }
 
     QApplication& app = tavrin::test::QtTestApp();  // before any widget
-    CountingEmulator emu;  // outlives the terminal it is paired with
+    CountingEmulator emu;                           // outlives the terminal it is paired with
     TQnTerminal term;
     int cw = 1, ch = 1;
 };
@@ -104,7 +104,8 @@ INSTANTIATE_TEST_SUITE_P(QnTerminalView, ScrollBars,
                          testing::Values(BarCase{"ExactFit", 0, 0, 80, false, false, 0, 0},
                                          BarCase{"OnePixelNarrow", -1, 40, 80, true, false, 1, 0},
                                          BarCase{"OnePixelShort", 40, -1, 80, false, true, 0, 1},
-                                         BarCase{"WideScreen", 0, 40, 132, true, false, 52, 0}), tavrin::test::RowName);
+                                         BarCase{"WideScreen", 0, 40, 132, true, false, 52, 0}),
+                         tavrin::test::RowName);
 
 TEST_F(ViewTest, CursorIsFollowedAndTheBarsMoveTheView) {
     Resize(40 * cw, 10 * ch);
@@ -172,7 +173,8 @@ INSTANTIATE_TEST_SUITE_P(QnTerminalView, MouseSelection,
                          testing::Values(DragCase{"OneRow", 3, 2, 7, 2, "pha b\r\n"},
                                          DragCase{"Backwards", 7, 2, 3, 2, "pha b\r\n"},
                                          DragCase{"TwoRows", 7, 2, 2, 3, RowEnd + "ga\r\n"},
-                                         DragCase{"TwoRowsBackwards", 2, 3, 7, 2, RowEnd + "ga\r\n"}), tavrin::test::RowName);
+                                         DragCase{"TwoRowsBackwards", 2, 3, 7, 2, RowEnd + "ga\r\n"}),
+                         tavrin::test::RowName);
 
 TEST_F(ViewTest, CopyKeysAndTheEndOfASelection) {
     std::string typed;
@@ -255,8 +257,12 @@ TEST_P(DragPastEdge, ScrollsTheViewThatWay) {
     const int left = term.LeftCol(), top = term.TopRow(), cols = term.FullCols(), rows = term.FullRows();
     ASSERT_EQ(std::pair(left, top), std::pair(20, 8));
     Mouse(QEvent::MouseButtonPress, 10, 5);
-    const QPointF outside(c.dx < 0 ? -5 : c.dx > 0 ? term.ClientWidth() + 5 : 9 * cw + cw / 2,
-                          c.dy < 0 ? -5 : c.dy > 0 ? term.ClientHeight() + 5 : 4 * ch + ch / 2);
+    const QPointF outside(c.dx < 0   ? -5
+                          : c.dx > 0 ? term.ClientWidth() + 5
+                                     : 9 * cw + cw / 2,
+                          c.dy < 0   ? -5
+                          : c.dy > 0 ? term.ClientHeight() + 5
+                                     : 4 * ch + ch / 2);
     MouseAt(QEvent::MouseMove, outside);
     const auto movedWhereAsked = [&] {
         return (c.dx == 0 || (term.LeftCol() - left) * c.dx >= 2) && (c.dy == 0 || (term.TopRow() - top) * c.dy >= 2);
@@ -284,8 +290,10 @@ TEST_P(Coalescing, CharacterByCharacterOutputRepaintsOncePerInterval) {
     term.SetMinRepaintInterval(interval);  // nothing painted through the emulator yet: the first is due
     emu.lazyPaints = 0;
     for (int i = 0; i < 40; ++i) Feed("x");
-    if (interval == 0) EXPECT_GE(emu.lazyPaints, 40);
-    else EXPECT_EQ(emu.lazyPaints, 1) << "the first change shows at once, the rest waits";
+    if (interval == 0)
+        EXPECT_GE(emu.lazyPaints, 40);
+    else
+        EXPECT_EQ(emu.lazyPaints, 1) << "the first change shows at once, the rest waits";
     EXPECT_TRUE(QTest::qWaitFor([&] { return !emu.NeedsUpdate(); }, interval + 500)) << "the last one is shown";
 }
 

@@ -18,9 +18,9 @@ TEST(QnTerminalBuffer, WrapAtTheRightMargin) {
     struct Case {
         const char* what;
         bool autoWrap, delay;
-        int chars;       // characters written from row 1 column 1
-        bool crBefore;   // carriage return before the last character
-        int row, col;    // cursor afterwards
+        int chars;      // characters written from row 1 column 1
+        bool crBefore;  // carriage return before the last character
+        int row, col;   // cursor afterwards
         bool beyond;
     };
     // Wrapping with the delay is compared with libvterm's by the reference test too.
@@ -67,7 +67,8 @@ std::string Prepare(TQnTerminalBuffer& b, uint32_t seed) {
     b.SetCharSet(static_cast<uint8_t>(pick(0, 4)));
     b.SetForeColor(static_cast<TColor>(pick(0, 0xFFFFFF)));
     TQnRect r;
-    while (b.GetInvalidRect(r)) {}
+    while (b.GetInvalidRect(r)) {
+    }
     std::string text;
     for (int n = pick(1, 60); n > 0; --n) text += static_cast<char>(pick(0x20, 0x7E));
     return text;
@@ -106,18 +107,18 @@ TEST(QnTerminalBuffer, RunEqualsCharacterByCharacter) {
     }
 }
 
-
 constexpr int Max = TaaByteQueue::MaxCapacity;
 
-TEST(ByteQueueBound, ReserveTailWithinTheBound)
-{
+TEST(ByteQueueBound, ReserveTailWithinTheBound) {
     const struct {
         const char* name;
         int queued, requested;  // bytes put first, then reserved
         bool refused;
         int capacity;  // afterwards
-    } cases[] = {{"doubles below the bound", 100, 1000, false, 2048}, {"stops at the bound", 1, Max - 1, false, Max},
-                 {"one past the bound", 10, Max - 9, true, 64},         {"largest int", 0, INT_MAX, true, 64}};
+    } cases[] = {{"doubles below the bound", 100, 1000, false, 2048},
+                 {"stops at the bound", 1, Max - 1, false, Max},
+                 {"one past the bound", 10, Max - 9, true, 64},
+                 {"largest int", 0, INT_MAX, true, 64}};
     for (const auto& c : cases) {
         TaaByteQueue q;
         q.Put(std::vector<uint8_t>(static_cast<size_t>(c.queued), 0x42).data(), c.queued);
@@ -129,8 +130,7 @@ TEST(ByteQueueBound, ReserveTailWithinTheBound)
     }
 }
 
-TEST(ByteQueueBound, FullQueueRefusesAPutAndKeepsItsBytes)
-{
+TEST(ByteQueueBound, FullQueueRefusesAPutAndKeepsItsBytes) {
     TaaByteQueue q;
     q.ReserveTail(Max);
     q.AdvanceTail(Max);

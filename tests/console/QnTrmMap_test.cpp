@@ -21,9 +21,9 @@ TEST(QnKeyboardMapping, LoadsAllThreeLevels) {
     ASSERT_TRUE(m.LoadFromRes("QNVT100KeyMap"));
     EXPECT_EQ(m.Count(), 221);  // the emulator's key table reads its entries for real keys
     // One entry of each level; keys compare with their case.
-    EXPECT_EQ(std::vector<std::string>(
-                  {m.Get("\\x87"), m.Get("VK_F12"), m.Get("DEC_KP,6"), m.Get("vk_f1"), m.Get("\\x0A")}),
-              std::vector<std::string>({"VK_F24", "DEC_LF", "\\eOl", "", ""}));
+    EXPECT_EQ(
+        std::vector<std::string>({m.Get("\\x87"), m.Get("VK_F12"), m.Get("DEC_KP,6"), m.Get("vk_f1"), m.Get("\\x0A")}),
+        std::vector<std::string>({"VK_F24", "DEC_LF", "\\eOl", "", ""}));
 }
 
 // The loader relies on it: of two equal keys the first stays.
@@ -103,8 +103,10 @@ TEST(QnCharSetMapping, LoadsTheFiveSets) {
     };
     const Row rows[] = {
         // The paint tests show the line-drawing glyphs on screen.
-        {"VT100-UK", '#', "<Default>", 0x9C},       {"VT100-ROM1", '~', "<Default>", '~'},
-        {"VT100-linedraw", '_', "Terminal", 0x20},  {"VT100-ROM2", '`', "Terminal", 0x04},
+        {"VT100-UK", '#', "<Default>", 0x9C},
+        {"VT100-ROM1", '~', "<Default>", '~'},
+        {"VT100-linedraw", '_', "Terminal", 0x20},
+        {"VT100-ROM2", '`', "Terminal", 0x04},
     };
     for (const Row& r : rows) {
         const TQnCharSetMapping::TEntry* e = m.Find(r.set, r.ch);
@@ -124,21 +126,15 @@ TEST(QnCharSetMapping, EmulatorCharSetNames) {
 }
 
 TEST(KeyStringCodecTest, DecodesCaretForm) {
-    const std::vector<std::pair<std::string, std::string>> cases = {  // caret form, bytes
-        {"^[[A", "\x1B[A"},
-        {"^a", "\x01"},
-        {"^A", "\x01"},
-        {"^_", "\x1F"},
-        {"^`", " "},
-        {"^@", std::string(1, '\0')},
-        {"^^", "^"},
-        {"^^^", "^"},
-        {"^^^M", "^\r"},
-        {"abc^", "abc"},
-        {"^1x", "x"},
-        {"^?", ""},
-        {"a=b c", "a=b c"},
-        {"\xE9^\xE9", "\xE9\xA9"},
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        // caret form, bytes
+        {"^[[A", "\x1B[A"}, {"^a", "\x01"},
+        {"^A", "\x01"},     {"^_", "\x1F"},
+        {"^`", " "},        {"^@", std::string(1, '\0')},
+        {"^^", "^"},        {"^^^", "^"},
+        {"^^^M", "^\r"},    {"abc^", "abc"},
+        {"^1x", "x"},       {"^?", ""},
+        {"a=b c", "a=b c"}, {"\xE9^\xE9", "\xE9\xA9"},
     };
     for (const auto& [caret, bytes] : cases)
         EXPECT_EQ(TMapTermKeys::DecodeKeyString(caret), bytes) << '"' << caret << '"';
@@ -149,16 +145,15 @@ TEST(KeyStringCodecTest, EveryByteRoundTrips) {
         const std::string one(1, char(b));
         EXPECT_EQ(TMapTermKeys::DecodeKeyString(TMapTermKeys::EncodeKeyString(one)), one) << b;
         const std::string framed = " " + one + "^" + one + " ";
-        EXPECT_EQ(TMapTermKeys::DecodeKeyString(TMapTermKeys::EncodeKeyString(framed)), framed)
-            << b;
+        EXPECT_EQ(TMapTermKeys::DecodeKeyString(TMapTermKeys::EncodeKeyString(framed)), framed) << b;
     }
 }
 
 TEST(KeyMapFileTest, MappingsSurviveSaveAndLoad) {
     tavrin::test::TTempFolder folder;
     const std::string file = folder.File("tavrin.kmap");
-    const std::vector<std::string> typed = {" leading", "trailing ", "  ", "^@", "^[[A", "a=b",
-                                            "^^", "\xE9\xFF", "\x1E", "a\x1E", "\x1E^`"};
+    const std::vector<std::string> typed = {" leading", "trailing ", "  ",   "^@",    "^[[A",  "a=b",
+                                            "^^",       "\xE9\xFF",  "\x1E", "a\x1E", "\x1E^`"};
     {
         TMapTermKeys map(file);
         EXPECT_FALSE(map.Load());
@@ -174,9 +169,7 @@ TEST(KeyMapFileTest, MappingsSurviveSaveAndLoad) {
         TShiftState shift;
         if (i % 3 == 1) shift.Include(ssShift);
         if (i % 3 == 2) shift.Include(ssCtrl);
-        EXPECT_EQ(loaded.GetKeyBytes(TermKeyCodes[i], shift),
-                  TMapTermKeys::DecodeKeyString(typed[i]))
-            << typed[i];
+        EXPECT_EQ(loaded.GetKeyBytes(TermKeyCodes[i], shift), TMapTermKeys::DecodeKeyString(typed[i])) << typed[i];
     }
 }
 

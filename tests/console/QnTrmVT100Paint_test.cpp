@@ -73,24 +73,42 @@ std::vector<PixelCase> Cases() {
         {"Reverse", "\x1b[7mM", 0, Painted, {TopRow(1, 1, All, Silver), Cell(1, 1, Has, Black)}},
         {"Selected", "M", atSelected, Painted, {TopRow(1, 1, All, Silver), Cell(1, 1, Has, Black)}},
         {"ReverseAndSelected", "\x1b[7mM", atSelected, Painted, {TopRow(1, 1, All, Black), Cell(1, 1, Has, Silver)}},
-        {"ReverseSelectedScreen", "\x1b[?5h\x1b[7mM", atSelected, Painted,
+        {"ReverseSelectedScreen",
+         "\x1b[?5h\x1b[7mM",
+         atSelected,
+         Painted,
          {TopRow(1, 1, All, Silver), Cell(1, 1, Has, Black), TopRow(2, 1, All, Silver)}},
         {"BoldRed", "\x1b[1;31mM", 0, Painted, {Cell(1, 1, Has, 0x8080FF), TopRow(1, 1, All, Black)}},
         {"BoldReverseFillBrightened", "\x1b[1;7mM", 0, Painted, {TopRow(1, 1, All, White)}},
         {"InvisibleBold", "\x1b[1;8mM", 0, Painted, {Cell(1, 1, All, Black)}},
-        {"Underline", "\x1b[4m ", 0, Painted,
+        {"Underline",
+         "\x1b[4m ",
+         0,
+         Painted,
          {Probe{1, 1, 0, 0, under, under + 1, All, Silver}, Probe{1, 1, 0, 0, 0, under, All, Black}}},
-        {"Strikethrough", " ", atStrikethrough, Painted,
+        {"Strikethrough",
+         " ",
+         atStrikethrough,
+         Painted,
          {Cell(1, 1, Has, Silver), Probe{1, 1, 0, 0, under, 0, All, Black}}},
         // Double width doubles the advance, not the glyph.
         {"DoubleWidth", "\x1b#6MM", 0, Painted, {Cell(2, 1, None, Silver), Cell(3, 1, Has, Silver)}},
         // Scrolled by one cell, a double-width row starts half a character left.
-        {"DoubleWidthFromColumn2", "\x1b#6 M", 0, Painted, {Cell(2, 1, Has, Silver), Cell(3, 1, None, Silver)}, -1,
-         false, 2},
+        {"DoubleWidthFromColumn2",
+         "\x1b#6 M",
+         0,
+         Painted,
+         {Cell(2, 1, Has, Silver), Cell(3, 1, None, Silver)},
+         -1,
+         false,
+         2},
         // The view's first row counts once, frozen or not.
         {"ViewFromRow2", "\r\nM", 0, Painted, {Cell(1, 1, Has, Silver), Cell(1, 2, None, Silver)}, -1, false, 1, 2},
         {"TopHalfKeepsToItsRow", "\x1b#3M\r\n", 0, Painted, {Cell(1, 1, Has, Silver), Cell(1, 2, None, Silver)}},
-        {"LoneBottomHalfDrawsItsOwnText", "\r\n\x1b#4M", 0, Painted,
+        {"LoneBottomHalfDrawsItsOwnText",
+         "\r\n\x1b#4M",
+         0,
+         Painted,
          {Cell(1, 1, None, Silver), Cell(1, 2, Has, Silver)}},
         {"BlinkOff", "\x1b[5mM", 0, BlinkOff, {Cell(1, 1, All, Black)}},
         {"BlinkOffIgnoresReverse", "\x1b[5;7mM", atSelected, BlinkOff, {Cell(1, 1, All, Black)}},
@@ -102,7 +120,14 @@ std::vector<PixelCase> Cases() {
         {"AsciiLetterX", "x", 0, Painted, {Probe{1, 1, 0, 0, 1, 4, None, Silver}}},
         {"GraphicsHorizontalLine", "\x1b(0q", 0, Painted, {Probe{1, 1, 0, 1, 0, 0, Has, Silver}}},
         {"GraphicsRunIsOneOutput", "\x1b(0lqqqk", 0, Painted, {Cell(5, 1, Has, Silver)}, 2},
-        {"FontChangeSplitsTheRun", "A\xB3" "B", 0, Painted, {Cell(2, 1, Has, Silver)}, 3, true},
+        {"FontChangeSplitsTheRun",
+         "A\xB3"
+         "B",
+         0,
+         Painted,
+         {Cell(2, 1, Has, Silver)},
+         3,
+         true},
     };
 }
 
@@ -147,8 +172,8 @@ TEST_P(PixelTable, CellsShowAsExpected) {
             for (int x = x0; x < x1; ++x, ++total)
                 if (Near(image.pixelColor(x, y), ToQColor(p.color), p.expect == All ? 0 : 0x60)) ++matching;
         const bool ok = p.expect == Has ? matching > 0 : p.expect == All ? matching == total : matching == 0;
-        EXPECT_TRUE(ok) << "cell " << p.col << "," << p.row << " box " << x0 << ".." << x1 << " x " << y0 << ".."
-                        << y1 << ": " << matching << " of " << total << " pixels match " << std::hex << p.color;
+        EXPECT_TRUE(ok) << "cell " << p.col << "," << p.row << " box " << x0 << ".." << x1 << " x " << y0 << ".." << y1
+                        << ": " << matching << " of " << total << " pixels match " << std::hex << p.color;
     }
 }
 

@@ -54,8 +54,7 @@ TEST_P(Scripts, LeaveScreenCursorAndReply) {
     const ScriptCase& c = GetParam();
     Vt100 t;
     t.Feed(c.input);
-    for (size_t i = 0; i < c.rows.size(); ++i)
-        EXPECT_EQ(t.Line(static_cast<int>(i) + 1), c.rows[i]) << "row " << i + 1;
+    for (size_t i = 0; i < c.rows.size(); ++i) EXPECT_EQ(t.Line(static_cast<int>(i) + 1), c.rows[i]) << "row " << i + 1;
     EXPECT_EQ(t.Cursor(), c.cursor.first ? c.cursor : t.Cursor());
     EXPECT_EQ(t.host.port, c.reply.value_or(t.host.port));
 }
@@ -98,32 +97,57 @@ const ScriptCase ScriptCases[] = {
     {.name = "DownStopsAtRegionBottom", .input = CSI + "5;10r" + CSI + "9;7H" + CSI + "4B", .cursor = {10, 7}},
     {.name = "DownBelowRegionStopsAtLastRow", .input = CSI + "5;10r" + CSI + "20;7H" + CSI + "9B", .cursor = {24, 7}},
     // DECSC / DECRC keep the row in the current addressing, not origin mode.
-    {.name = "RestoreInOriginMode", .input = CSI + "5;10r" + CSI + "2;1H" + E + "7" + CSI + "?6h" + E + "8",
+    {.name = "RestoreInOriginMode",
+     .input = CSI + "5;10r" + CSI + "2;1H" + E + "7" + CSI + "?6h" + E + "8",
      .cursor = {6, 1}},
     // Below a region autowrap is a carriage return and a line feed; on the
     // bottom row the line feed does nothing, so the line starts over.
-    {.name = "WrapBelowRegion", .input = CSI + "5;10r" + CSI + "12;1H" + std::string(80, 'a') + "b",
-     .rows = RowsFrom(12, {std::string(80, 'a'), "b"}), .cursor = {13, 2}},
-    {.name = "WrapOnBottomRowBelowRegion", .input = CSI + "5;10r" + CSI + "24;1H" + std::string(80, 'a') + "bc",
-     .rows = RowsFrom(24, {"bc" + std::string(78, 'a')}), .cursor = {24, 3}},
-    {.name = "WrapOnBottomRowTwice", .input = CSI + "1;10r" + CSI + "24;1H" + std::string(80, 'a') + std::string(80, 'b') + "c",
-     .rows = RowsFrom(23, {"", "c" + std::string(79, 'b')}), .cursor = {24, 2}},
-    {.name = "WrapAboveRegion", .input = CSI + "5;10r" + CSI + "2;1H" + std::string(81, 'a'),
-     .rows = RowsFrom(2, {std::string(80, 'a'), "a"}), .cursor = {3, 2}},
+    {.name = "WrapBelowRegion",
+     .input = CSI + "5;10r" + CSI + "12;1H" + std::string(80, 'a') + "b",
+     .rows = RowsFrom(12, {std::string(80, 'a'), "b"}),
+     .cursor = {13, 2}},
+    {.name = "WrapOnBottomRowBelowRegion",
+     .input = CSI + "5;10r" + CSI + "24;1H" + std::string(80, 'a') + "bc",
+     .rows = RowsFrom(24, {"bc" + std::string(78, 'a')}),
+     .cursor = {24, 3}},
+    {.name = "WrapOnBottomRowTwice",
+     .input = CSI + "1;10r" + CSI + "24;1H" + std::string(80, 'a') + std::string(80, 'b') + "c",
+     .rows = RowsFrom(23, {"", "c" + std::string(79, 'b')}),
+     .cursor = {24, 2}},
+    {.name = "WrapAboveRegion",
+     .input = CSI + "5;10r" + CSI + "2;1H" + std::string(81, 'a'),
+     .rows = RowsFrom(2, {std::string(80, 'a'), "a"}),
+     .cursor = {3, 2}},
     {.name = "ColumnSwitchClears", .input = "abc\r\ndef" + CSI + "?3h", .rows = {"", ""}},
     {.name = "EraseChars", .input = "abcdef" + CSI + "1;2H" + CSI + "3X", .rows = {"a   ef"}},
     // ECH past the end of the line goes on with the next row.
-    {.name = "EraseCharsPastTheLine", .input = "x" + std::string(79, 'a') + "bcd" + CSI + "1;79H" + CSI + "5X",
-     .rows = {"x" + std::string(77, 'a')}, .cursor = {1, 79}},
+    {.name = "EraseCharsPastTheLine",
+     .input = "x" + std::string(79, 'a') + "bcd" + CSI + "1;79H" + CSI + "5X",
+     .rows = {"x" + std::string(77, 'a')},
+     .cursor = {1, 79}},
     {.name = "FormFeedErases", .input = Abc + "\x0c", .rows = {"", "", ""}, .cursor = {3, 4}},
     // CAN and SUB inside a sequence are ignored, a line feed acts at once,
     // ESC starts over; the sequence goes on.
-    {.name = "CancelInsideSequence", .input = "ab" + CSI + "2\x18J" "c", .rows = {"  c"}, .cursor = {1, 4}},
-    {.name = "SubInsideSequence", .input = CSI + "1;\x1a" "5H", .cursor = {1, 5}},
+    {.name = "CancelInsideSequence",
+     .input = "ab" + CSI +
+              "2\x18J"
+              "c",
+     .rows = {"  c"},
+     .cursor = {1, 4}},
+    {.name = "SubInsideSequence",
+     .input = CSI + "1;\x1a"
+                    "5H",
+     .cursor = {1, 5}},
     {.name = "LineFeedInsideSequence", .input = At + CSI + "2\nC", .cursor = {11, 22}},
     {.name = "EscapeRestartsSequence", .input = At + CSI + "12" + E + "[3B", .cursor = {13, 20}},
-    {.name = "ControlsIgnored", .input = "a\x01" "b\x18" "c\x7f" "d", .rows = {"abcd"}},
-    {.name = "EscapesIgnored", .input = "a" + E + "1b" + E + "2c" + E + "<d" + E + "Qe" + E + "#7f",
+    {.name = "ControlsIgnored",
+     .input = "a\x01"
+              "b\x18"
+              "c\x7f"
+              "d",
+     .rows = {"abcd"}},
+    {.name = "EscapesIgnored",
+     .input = "a" + E + "1b" + E + "2c" + E + "<d" + E + "Qe" + E + "#7f",
      .rows = {"abcdef"}},
     {.name = "DesignationsRefused", .input = E + "( Ba" + E + "(Zb" + E + "*0c" + E + "+ 0d", .rows = {"abcd"}},
     {.name = "OverlongDesignationRefused", .input = E + "(" + std::string(300, ' ') + "Bx", .rows = {"x"}},
@@ -134,14 +158,14 @@ const ScriptCase ScriptCases[] = {
     {.name = "BytesAfterIntermediateIgnored", .input = "abc" + CSI + "2 :\xc4Jx", .rows = {"   x"}},
     {.name = "UnknownSequenceNotShown", .input = CSI + "5Zok", .rows = {"ok"}},
     {.name = "BoxDrawingBecomesLineDrawing", .input = "\xc4\xb3\xe0", .rows = {"qx"}},
-    {.name = "Vt52EraseToEnd", .input = "abcdef" + CSI + "?2l" + E + "H" + E + "C" + E + "C" + E + "K",
-     .rows = {"ab"}},
+    {.name = "Vt52EraseToEnd", .input = "abcdef" + CSI + "?2l" + E + "H" + E + "C" + E + "C" + E + "K", .rows = {"ab"}},
     {.name = "DeviceAttributes", .input = CSI + "c", .reply = E + "[?1;0c"},
     {.name = "Identify", .input = E + "Z", .reply = E + "[?1;0c"},
     {.name = "Vt52Identify", .input = CSI + "?2l" + E + "Z", .reply = E + "/Z"},
     {.name = "StatusOk", .input = CSI + "5n", .reply = E + "[0n"},
     {.name = "CursorPosition", .input = CSI + "7;12H" + CSI + "6n", .reply = E + "[7;12R"},
-    {.name = "CursorPositionInOrigin", .input = CSI + "5;20r" + CSI + "?6h" + CSI + "3;4H" + CSI + "6n",
+    {.name = "CursorPositionInOrigin",
+     .input = CSI + "5;20r" + CSI + "?6h" + CSI + "3;4H" + CSI + "6n",
      .reply = E + "[3;4R"},
     {.name = "StatusUnknown", .input = CSI + "n", .reply = ""},
     {.name = "StatusPrivateRefused", .input = CSI + "?5n", .reply = ""},
@@ -160,7 +184,9 @@ TEST(QnVT100Emulator, UpperAsciiShownWhenAsked) {
     EXPECT_EQ(t.Line(1), "\xc4\xe0");
     EXPECT_EQ(t.b().CharSetAt(1, 1), csUSASCII);
     t.emu.DisplayUpperASCII = false;
-    t.Feed("\r\xc4" "a");
+    t.Feed(
+        "\r\xc4"
+        "a");
     EXPECT_EQ(t.b().CharSetAt(1, 1), csLineDraw);
     EXPECT_EQ(t.b().CharSetAt(1, 2), csUSASCII) << "the line-drawing set is for the box character only";
 }
@@ -199,11 +225,13 @@ const RenditionCase RenditionCases[] = {
     {"ThirtyThousandAndOneRefused", CSI + std::string(30000, ';') + "1m", 0, QnSilver, QnBlack},
     {"FarMoreRefused", CSI + std::string(100000, ';') + "1m", 0, QnSilver, QnBlack},
     {"DigitsPast255Ignored", CSI + std::string(300, '0') + "4;1m", atBold, QnSilver, QnBlack},
-    {"ManyLongArguments", [] {
+    {"ManyLongArguments",
+     [] {
          std::string s = CSI + std::string(200, '0') + "1";
          for (int i = 0; i < 40; ++i) s += ";4";
          return s + ";5m";
-     }(), atBold | atUnderline | atBlink, QnSilver, QnBlack},
+     }(),
+     atBold | atUnderline | atBlink, QnSilver, QnBlack},
     {"ColonRefused", CSI + "1:4m", 0, QnSilver, QnBlack},
     {"HighByteInsideRefused", CSI + "1\xc4m", 0, QnSilver, QnBlack},
     {"SaveRestoreRendition", CSI + "1;31m" + E + "7" + CSI + "0m" + E + "8", atBold, 0x000080, QnBlack},
@@ -213,21 +241,30 @@ INSTANTIATE_TEST_SUITE_P(QnVT100Emulator, Renditions, testing::ValuesIn(Renditio
 
 TEST(QnVT100Emulator, CharacterSetDesignationAndShift) {
     Vt100 t;
-    t.Feed(E + ")0" + "a\x0e" "b\x0f" "c");
+    t.Feed(E + ")0" +
+           "a\x0e"
+           "b\x0f"
+           "c");
     // Designating G0 while G1 is active changes G0 only; SI then selects it.
     t.Feed("\x0e" + E + "(0" + "d");
     EXPECT_TRUE(t.emu.ShiftOut());
-    t.Feed(E + ")A" + "e\x0f" "f" + E + "(1g" + E + "(2h" + E + "(Bi");
+    t.Feed(E + ")A" +
+           "e\x0f"
+           "f" +
+           E + "(1g" + E + "(2h" + E + "(Bi");
     t.Feed(E + "*0" + E + "+ 0" + E + "( 0" + E + "(Zj");  // other sets and bad designations change nothing
-    const uint8_t sets[] = {csUSASCII, csLineDraw, csUSASCII, csLineDraw, csUK,
-                            csLineDraw, csROM1,    csROM2,    csUSASCII,  csUSASCII};
+    const uint8_t sets[] = {csUSASCII,  csLineDraw, csUSASCII, csLineDraw, csUK,
+                            csLineDraw, csROM1,     csROM2,    csUSASCII,  csUSASCII};
     for (int col = 1; col <= 10; ++col) EXPECT_EQ(t.b().CharSetAt(1, col), sets[col - 1]) << col;
 }
 
 TEST(QnVT100Emulator, Vt52Mode) {
     Vt100 t;
     // Graphics ignore the designations; ESC [ is refused, the rest is text.
-    t.Feed(E + ")A" + CSI + "?2l" + E + "Fa" + E + "Gb\x0e" "c" + CSI + "61\"p");
+    t.Feed(E + ")A" + CSI + "?2l" + E + "Fa" + E +
+           "Gb\x0e"
+           "c" +
+           CSI + "61\"p");
     EXPECT_FALSE(t.emu.ANSIMode());
     EXPECT_EQ(std::vector<int>({t.b().CharSetAt(1, 1), t.b().CharSetAt(1, 2), t.b().CharSetAt(1, 3)}),
               std::vector<int>({csLineDraw, csUSASCII, csLineDraw}));
@@ -327,11 +364,13 @@ TEST(QnVT100Emulator, LineSizesStayWithTheirTextThroughTheScrollback) {
         std::string bytes;
         int scrollback;  // 0: unchanged
     } steps[] = {
-        {"text past the scroll-back", [&] {
+        {"text past the scroll-back",
+         [&] {
              std::string s = CSI + "24;1H";
              for (int i = 0; i < 450; ++i) s += i % 7 == 0 ? wideLine : plainLine;
              return s;
-         }(), 0},
+         }(),
+         0},
         {"region scrolls up", CSI + "3;20r" + CSI + "20;1H" + wideLine + "\n\n" + wideLine, 0},
         {"region scrolls down", CSI + "3;1H" + E + "M" + E + "M" + E + "#6W", 0},
         {"lines inserted and deleted", CSI + "5;1H" + CSI + "2L" + CSI + "9;1H" + CSI + "3M", 0},
@@ -371,7 +410,7 @@ TEST(QnVT100Emulator, BellAndLeds) {
         {std::string(45, ';') + "2q", 2},
         {std::string(29999, ';') + "3q", 4},
         {std::string(30000, ';') + "3q", 8},  // one argument too many: refused
-        {"2\x0a;3q", 8 | 2 | 4},           // a line feed inside acts and the sequence goes on
+        {"2\x0a;3q", 8 | 2 | 4},              // a line feed inside acts and the sequence goes on
     };
     for (const Row& r : rows) {
         t.Feed(CSI + "0;4q" + CSI + r.leds);
@@ -382,18 +421,22 @@ TEST(QnVT100Emulator, BellAndLeds) {
 // Every mode and setting a reset puts back, for comparing two emulators.
 std::vector<int> State(Vt100& t) {
     const TQnVT100Emulator& e = t.emu;
-    std::vector<int> s = {e.Col132Mode(),   t.b().ColCount(), e.CursorKeyAppMode, e.KeypadAppMode,
-                          e.InsertMode(),   e.NewLineMode(),  e.OriginMode(),     e.ReverseScreen(),
-                          e.AutoWrap(),     e.AutoRepeat,     e.ShiftOut(),       e.G1CharSet(),
-                          t.b().GetCharAttrs(), static_cast<int>(t.b().ForeColor()), t.b().UseScrollRegion()};
+    std::vector<int> s = {e.Col132Mode(),         t.b().ColCount(),
+                          e.CursorKeyAppMode,     e.KeypadAppMode,
+                          e.InsertMode(),         e.NewLineMode(),
+                          e.OriginMode(),         e.ReverseScreen(),
+                          e.AutoWrap(),           e.AutoRepeat,
+                          e.ShiftOut(),           e.G1CharSet(),
+                          t.b().GetCharAttrs(),   static_cast<int>(t.b().ForeColor()),
+                          t.b().UseScrollRegion()};
     for (int row = 1; row <= 24; ++row) s.push_back(t.emu.LineAttrs().GetAttr(row));
     return s;
 }
 
 TEST(QnVT100Emulator, ResetRestoresEverything) {
     Vt100 fresh, t;
-    t.Feed(CSI + "?3h" + CSI + "?1h" + E + "=" + CSI + "4h" + CSI + "20h" + CSI + "?6h" + CSI + "?5h" +
-           CSI + "?7l" + CSI + "?8l" + E + ")0\x0e" + CSI + "1;31mtext" + CSI + "5;10r" + E + "#6");
+    t.Feed(CSI + "?3h" + CSI + "?1h" + E + "=" + CSI + "4h" + CSI + "20h" + CSI + "?6h" + CSI + "?5h" + CSI + "?7l" +
+           CSI + "?8l" + E + ")0\x0e" + CSI + "1;31mtext" + CSI + "5;10r" + E + "#6");
     t.Feed(CSI + "?2l" + E + "<" + E + "c");  // from VT52 mode RIS is reached through ESC <
     EXPECT_EQ(State(t), State(fresh));
     EXPECT_EQ(t.Line(1), "");

@@ -50,18 +50,17 @@ TEST_P(WriteCharCases, MovesCursor) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cursor, WriteCharCases,
-    ::testing::Values(
-        WriteCase{"NoWrapSticksOnLastColumn", 24, 80, false, false, 0, 0, std::string(100, 'x'), 79, 0},
-        WriteCase{"WrapMovesToNextRow", 24, 80, true, false, 0, 0, std::string(80, 'x'), 0, 1},
-        WriteCase{"WrapOnLastRowStays", 3, 10, true, false, 0, 2, std::string(10, 'x'), 0, 2},
-        WriteCase{"LineFeedKeepsColumn", 24, 80, true, false, 5, 3, "\n", 5, 4},
-        WriteCase{"LineFeedOnLastRow", 24, 80, true, false, 5, 23, "\n\n", 5, 23},
-        WriteCase{"CarriageReturn", 24, 80, true, false, 7, 2, "\r", 0, 2},
-        WriteCase{"BackspaceAtZero", 24, 80, true, false, 0, 2, "\b", 0, 2},
-        WriteCase{"Backspace", 24, 80, true, false, 4, 2, "\b\b", 2, 2},
-        WriteCase{"IgnoredControls", 24, 80, true, false, 3, 3,
-                  std::string("\x00\x01\x07\x09\x0b\x0c\x0e\x1b\x1f", 9), 3, 3},
-        WriteCase{"HighBytesAdvance", 24, 80, true, false, 0, 0, "\x7f\x80\xff", 3, 0}),
+    ::testing::Values(WriteCase{"NoWrapSticksOnLastColumn", 24, 80, false, false, 0, 0, std::string(100, 'x'), 79, 0},
+                      WriteCase{"WrapMovesToNextRow", 24, 80, true, false, 0, 0, std::string(80, 'x'), 0, 1},
+                      WriteCase{"WrapOnLastRowStays", 3, 10, true, false, 0, 2, std::string(10, 'x'), 0, 2},
+                      WriteCase{"LineFeedKeepsColumn", 24, 80, true, false, 5, 3, "\n", 5, 4},
+                      WriteCase{"LineFeedOnLastRow", 24, 80, true, false, 5, 23, "\n\n", 5, 23},
+                      WriteCase{"CarriageReturn", 24, 80, true, false, 7, 2, "\r", 0, 2},
+                      WriteCase{"BackspaceAtZero", 24, 80, true, false, 0, 2, "\b", 0, 2},
+                      WriteCase{"Backspace", 24, 80, true, false, 4, 2, "\b\b", 2, 2},
+                      WriteCase{"IgnoredControls", 24, 80, true, false, 3, 3,
+                                std::string("\x00\x01\x07\x09\x0b\x0c\x0e\x1b\x1f", 9), 3, 3},
+                      WriteCase{"HighBytesAdvance", 24, 80, true, false, 0, 0, "\x7f\x80\xff", 3, 0}),
     tavrin::test::RowName);
 
 TEST(SimpleTerminalModel, ScrollingDropsTopRowAndBlanksBottom) {
@@ -88,8 +87,7 @@ TEST_P(TerminalFontFallbackTest, MissingFamiliesUseARealFixedPitchFamily) {
     EXPECT_EQ(font.pixelSize(), 12);
     const QFontMetrics metrics(font);
     const int width = metrics.horizontalAdvance(QLatin1Char('M'));
-    for (char c = ' '; c < 0x7F; ++c)
-        EXPECT_EQ(metrics.horizontalAdvance(QLatin1Char(c)), width) << c;
+    for (char c = ' '; c < 0x7F; ++c) EXPECT_EQ(metrics.horizontalAdvance(QLatin1Char(c)), width) << c;
 }
 
 INSTANTIATE_TEST_SUITE_P(Families, TerminalFontFallbackTest,

@@ -54,8 +54,7 @@ TEST_P(TtyCellPitch, IsTheFontsAdvance) {
         h.tty.GotoXY(column, 0);
         h.tty.WriteChar('|');
     }
-    const std::vector<int> bars =
-        InkRunStarts(h.Render(1), QRect(0, 0, 30 * advance, h.tty.CellHeight()), White);
+    const std::vector<int> bars = InkRunStarts(h.Render(1), QRect(0, 0, 30 * advance, h.tty.CellHeight()), White);
     ASSERT_EQ(bars.size(), 3u);
     EXPECT_EQ(std::pair(bars[1] - bars[0], bars[2] - bars[1]), std::pair(10 * advance, 10 * advance));
 }
@@ -98,7 +97,8 @@ TEST_P(TtyScreenScale, TextIsDrawnAtTheScreensResolutionAndScrollsWhole) {
 // 9 points: 16-pixel rows, on whole device pixels at all three scales;
 // 16 pixels: 21-pixel rows, at 1.5 every other row starts between two.
 INSTANTIATE_TEST_SUITE_P(SimpleTerminal, TtyScreenScale,
-                         testing::Values(ScaleCase{"Scale100", 1.0, Terminal9pt}, ScaleCase{"Scale150", 1.5, Terminal9pt},
+                         testing::Values(ScaleCase{"Scale100", 1.0, Terminal9pt},
+                                         ScaleCase{"Scale150", 1.5, Terminal9pt},
                                          ScaleCase{"Scale200", 2.0, Terminal9pt},
                                          ScaleCase{"Scale150RowsBetweenPixels", 1.5, Mono16px}),
                          RowName);

@@ -23,10 +23,8 @@ using tavrin::test::TRecordingPrintTarget;
 
 namespace {
 
-void WriteTo(TTTYPrinter& printer, const std::string& bytes)
-{
-    for (char c : bytes)
-        printer.WriteChar(static_cast<uint8_t>(c));
+void WriteTo(TTTYPrinter& printer, const std::string& bytes) {
+    for (char c : bytes) printer.WriteChar(static_cast<uint8_t>(c));
 }
 
 struct Device {
@@ -35,8 +33,7 @@ struct Device {
     void Write(const std::string& bytes) { WriteTo(*printer, bytes); }
 };
 
-TEST(TTYPrinter, SettersClampTheirValues)
-{
+TEST(TTYPrinter, SettersClampTheirValues) {
     Device d;
     TTTYPrinter& p = *d.printer;
     p.SetTabSpacing(0);
@@ -63,8 +60,7 @@ struct MetricsCase {
 
 class TTYPrinterMetrics : public ::testing::TestWithParam<MetricsCase> {};
 
-TEST_P(TTYPrinterMetrics, AreComputedAtJobStart)
-{
+TEST_P(TTYPrinterMetrics, AreComputedAtJobStart) {
     const MetricsCase& c = GetParam();
     Device d;
     d.target.WidthOfW0 = c.widthOfW0;
@@ -76,16 +72,18 @@ TEST_P(TTYPrinterMetrics, AreComputedAtJobStart)
     d.printer->SetBottomMargin(c.margin);
     d.Write("\r");
     const TTTYPrinter& p = *d.printer;
-    EXPECT_EQ(std::vector<int>({p.CharacterWidth(), p.LineHeight(), p.LeftLimit(), p.RightLimit(), p.BottomLimit(), p.X()}),
-              std::vector<int>({c.charWidth, c.lineHeight, c.leftLimit, c.rightLimit, c.bottomLimit, c.leftLimit}));
+    EXPECT_EQ(
+        std::vector<int>({p.CharacterWidth(), p.LineHeight(), p.LeftLimit(), p.RightLimit(), p.BottomLimit(), p.X()}),
+        std::vector<int>({c.charWidth, c.lineHeight, c.leftLimit, c.rightLimit, c.bottomLimit, c.leftLimit}));
 }
 
-INSTANTIATE_TEST_SUITE_P(Rules, TTYPrinterMetrics,
-                         ::testing::Values(MetricsCase{"HalfLineRoundsToEvenUp", 25, 5, 100, 1.5, 0.25, 12, 8, 25, 825, 1075},
-                                           MetricsCase{"HalfLineRoundsToEvenDown", 20, 15, 100, 1.5, 0.25, 10, 22, 25, 825, 1075},
-                                           MetricsCase{"HalfMarginRoundsToEven", 20, 20, 102, 1.0, 0.25, 10, 20, 26, 824, 1074},
-                                           MetricsCase{"WideMargins", 20, 20, 100, 3.0, 2.0, 10, 60, 200, 650, 900}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Rules, TTYPrinterMetrics,
+    ::testing::Values(MetricsCase{"HalfLineRoundsToEvenUp", 25, 5, 100, 1.5, 0.25, 12, 8, 25, 825, 1075},
+                      MetricsCase{"HalfLineRoundsToEvenDown", 20, 15, 100, 1.5, 0.25, 10, 22, 25, 825, 1075},
+                      MetricsCase{"HalfMarginRoundsToEven", 20, 20, 102, 1.0, 0.25, 10, 20, 26, 824, 1074},
+                      MetricsCase{"WideMargins", 20, 20, 100, 3.0, 2.0, 10, 60, 200, 650, 900}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 struct StreamCase {
     const char* name;
@@ -99,18 +97,16 @@ struct StreamCase {
 
 class TTYPrinterStream : public ::testing::TestWithParam<StreamCase> {};
 
-TEST_P(TTYPrinterStream, ReachesThePrinter)
-{
+TEST_P(TTYPrinterStream, ReachesThePrinter) {
     const StreamCase& c = GetParam();
     Device d;
-    if (c.setup)
-        c.setup(*d.printer);
+    if (c.setup) c.setup(*d.printer);
     d.Write(c.bytes);
     // Jobs begun, glyphs, new pages, how the job stands, the last glyph.
     const std::string ending = d.target.IsPrinting ? "open" : d.target.Log.back();
-    EXPECT_EQ(std::tuple(d.target.Count("begin"), d.target.Count("'"), d.target.Count("page"), ending,
-                         d.target.LastGlyph()),
-              std::tuple(1, c.glyphs, c.pages, std::string(c.ending), std::string(c.lastGlyph)));
+    EXPECT_EQ(
+        std::tuple(d.target.Count("begin"), d.target.Count("'"), d.target.Count("page"), ending, d.target.LastGlyph()),
+        std::tuple(1, c.glyphs, c.pages, std::string(c.ending), std::string(c.lastGlyph)));
 }
 
 const std::string LineOf79(79, 'x');
@@ -127,7 +123,8 @@ INSTANTIATE_TEST_SUITE_P(
         StreamCase{"BackspaceStopsAtLeft", "AB\b\b\bC", {}, 3, 0, "open", "'C' 25,25"},
         StreamCase{"TabToFirstStop", "A\tB", {}, 2, 0, "open", "'B' 105,25"},
         StreamCase{"TabOnStopMovesFullStep", "12345678\tX", {}, 9, 0, "open", "'X' 185,25"},
-        StreamCase{"TabSpacingZeroIsOneCharacter", "A\tB", [](TTTYPrinter& p) { p.SetTabSpacing(0); }, 2, 0, "open", "'B' 45,25"},
+        StreamCase{"TabSpacingZeroIsOneCharacter", "A\tB", [](TTTYPrinter& p) { p.SetTabSpacing(0); }, 2, 0, "open",
+                   "'B' 45,25"},
         StreamCase{"TabToRightLimitThenWrap", LineOf79 + "\tZ", {}, 80, 0, "open", "'Z' 25,47"},
         StreamCase{"TabPastRightWithoutWrapStops", LineOf79 + "\t\tZ", NoWrap, 79, 0, "open", "'x' 805,25"},
         StreamCase{"HundredWrap", std::string(100, 'A'), {}, 100, 0, "open", "'A' 215,47"},
@@ -135,23 +132,38 @@ INSTANTIATE_TEST_SUITE_P(
         StreamCase{"FormFeedAtStartMakesNoPage", "\fA", {}, 1, 0, "open", "'A' 25,25"},
         StreamCase{"TwoFormFeedsOnePage", "A\f\fB", {}, 2, 1, "open", "'B' 25,25"},
         StreamCase{"FormFeedThenCtrlZNoBlankSheet", "A\f\x1A", {}, 1, 0, "end", "'A' 25,25"},
-        StreamCase{"IgnoredFormFeed", "A\fB", [](TTTYPrinter& p) { p.IgnoreFormFeed = true; }, 2, 0, "open", "'B' 35,25"},
+        StreamCase{"IgnoredFormFeed", "A\fB", [](TTTYPrinter& p) { p.IgnoreFormFeed = true; }, 2, 0, "open",
+                   "'B' 35,25"},
         StreamCase{"CtrlZOnEmptyJobAborts", "\r\n\x1A", {}, 0, 0, "abort", ""},
-        StreamCase{"CtrlZIgnoredWhenOff", "A\x1A" "B", [](TTTYPrinter& p) { p.CtrlZEndsJob = false; }, 2, 0, "open", "'B' 35,25"},
+        StreamCase{"CtrlZIgnoredWhenOff",
+                   "A\x1A"
+                   "B",
+                   [](TTTYPrinter& p) { p.CtrlZEndsJob = false; }, 2, 0, "open", "'B' 35,25"},
         StreamCase{"LinesPastBottomOnBlankPageReuseIt", std::string(60, '\n') + "A", {}, 1, 0, "open", "'A' 25,289"},
-        StreamCase{"LinesPastBottomAfterTextBreakPage", "A" + std::string(60, '\n') + "B", {}, 2, 1, "open", "'B' 35,289"},
+        StreamCase{
+            "LinesPastBottomAfterTextBreakPage", "A" + std::string(60, '\n') + "B", {}, 2, 1, "open", "'B' 35,289"},
         StreamCase{"LineOnTheBottomLimitFits", "A" + std::string(35, '\n') + "B",
                    [](TTTYPrinter& p) { p.SetLineSpacing(1.5); }, 2, 0, "open", "'B' 35,1075"},
         StreamCase{"PendingBreakNeverEjected", "A" + std::string(60, '\n') + "\x1A", {}, 1, 0, "end", "'A' 25,25"},
-        StreamCase{"WrappingTabsMarkThePage", std::string(11, '\t') + std::string(47, '\n') + "A", {}, 1, 1, "open", "'A' 25,25"},
-        StreamCase{"WrappingTabsAfterFormFeedMakeAPage", "A\f" + std::string(11, '\t') + std::string(47, '\n') + "B", {}, 2, 2,
-                   "open", "'B' 25,25"}),
+        StreamCase{"WrappingTabsMarkThePage",
+                   std::string(11, '\t') + std::string(47, '\n') + "A",
+                   {},
+                   1,
+                   1,
+                   "open",
+                   "'A' 25,25"},
+        StreamCase{"WrappingTabsAfterFormFeedMakeAPage",
+                   "A\f" + std::string(11, '\t') + std::string(47, '\n') + "B",
+                   {},
+                   2,
+                   2,
+                   "open",
+                   "'B' 25,25"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // The PRINT command's page count counts a break as it happens, although
 // its sheet waits for the next glyph.
-TEST(TTYPrinter, PageCountIncludesOwedSheets)
-{
+TEST(TTYPrinter, PageCountIncludesOwedSheets) {
     const std::string TabsWrapToBottom = std::string(11, '\t') + std::string(47, '\n');
     const struct {
         std::string bytes;
@@ -173,8 +185,7 @@ TEST(TTYPrinter, PageCountIncludesOwedSheets)
     }
 }
 
-TEST(TTYPrinter, EndingsCloseTheJobOnce)
-{
+TEST(TTYPrinter, EndingsCloseTheJobOnce) {
     const struct {
         const char* name;
         std::string bytes;
@@ -200,8 +211,7 @@ TEST(TTYPrinter, EndingsCloseTheJobOnce)
     }
 }
 
-TEST(TTYPrinter, WithoutPrinterNothingHappens)
-{
+TEST(TTYPrinter, WithoutPrinterNothingHappens) {
     Device d;
     d.target.Selected = false;
     d.Write("AB\x1A");
@@ -211,8 +221,7 @@ TEST(TTYPrinter, WithoutPrinterNothingHappens)
     EXPECT_TRUE(d.target.Log.empty());
 }
 
-TEST(TTYPrinter, MarginChangeRecomputesLimits)
-{
+TEST(TTYPrinter, MarginChangeRecomputesLimits) {
     Device d;
     d.Write("A");
     d.printer->SetLeftMargin(1.0);
@@ -222,12 +231,21 @@ TEST(TTYPrinter, MarginChangeRecomputesLimits)
 
 // The panel's set-up, every value at one end of its range and the options
 // opposite, applied over the other row: each value lands where it belongs.
-TEST(TTYPrinterSetup, ApplyAllGivesTheDeviceEveryValue)
-{
-    const TTTYPrinterSetup low{TTTYPrinter::MinTabSpacing, TTTYPrinter::MinMargin, TTTYPrinter::MaxMargin,
-                               TTTYPrinter::MinLineSpacing, true, false, false};
-    const TTTYPrinterSetup high{TTTYPrinter::MaxTabSpacing, TTTYPrinter::MaxMargin, TTTYPrinter::MinMargin,
-                                TTTYPrinter::MaxLineSpacing, false, true, true};
+TEST(TTYPrinterSetup, ApplyAllGivesTheDeviceEveryValue) {
+    const TTTYPrinterSetup low{TTTYPrinter::MinTabSpacing,
+                               TTTYPrinter::MinMargin,
+                               TTTYPrinter::MaxMargin,
+                               TTTYPrinter::MinLineSpacing,
+                               true,
+                               false,
+                               false};
+    const TTTYPrinterSetup high{TTTYPrinter::MaxTabSpacing,
+                                TTTYPrinter::MaxMargin,
+                                TTTYPrinter::MinMargin,
+                                TTTYPrinter::MaxLineSpacing,
+                                false,
+                                true,
+                                true};
     const auto applied = [](const TTTYPrinter& p) {
         return std::tuple(p.TabSpacing(), p.TopMargin(), p.BottomMargin(), p.LeftMargin(), p.RightMargin(),
                           p.LineSpacing(), p.IgnoreFormFeed, p.AutoLineWrap, p.CtrlZEndsJob);
@@ -255,8 +273,7 @@ struct PdfDevice {
     std::unique_ptr<TQtPrintTarget> target;
     std::unique_ptr<TTTYPrinter> printer;
 
-    PdfDevice()
-    {
+    PdfDevice() {
         tavrin::test::QtTestApp();
         file = dir.filePath(QStringLiteral("lst.pdf")).toStdString();
         target = std::make_unique<TQtPrintTarget>(file);
@@ -266,8 +283,7 @@ struct PdfDevice {
     void Write(const std::string& bytes) { WriteTo(*printer, bytes); }
 };
 
-TEST(QtPrintTarget, PdfEntryEndsThePrinterList)
-{
+TEST(QtPrintTarget, PdfEntryEndsThePrinterList) {
     PdfDevice d;
     EXPECT_EQ(d.target->Printers().back().toStdString(), TQtPrintTarget::PdfEntryName);
     d.target->SetPrinterIndex(-1);
@@ -277,8 +293,7 @@ TEST(QtPrintTarget, PdfEntryEndsThePrinterList)
 
 // Each job writes a file of its own, an empty one none. (The pages of a
 // job are read back by the main window's printer test.)
-TEST(QtPrintTarget, JobsNeverOverwriteEarlierFilesAndEmptyJobsLeaveNone)
-{
+TEST(QtPrintTarget, JobsNeverOverwriteEarlierFilesAndEmptyJobsLeaveNone) {
     PdfDevice d;
     d.Write("\r\n\f\x1A");
     EXPECT_FALSE(std::filesystem::exists(d.file));
@@ -291,4 +306,4 @@ TEST(QtPrintTarget, JobsNeverOverwriteEarlierFilesAndEmptyJobsLeaveNone)
     EXPECT_NE(PdfPages(second).at(0).find("two"), std::string::npos);
 }
 
-} // namespace
+}  // namespace

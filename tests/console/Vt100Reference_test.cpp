@@ -126,8 +126,10 @@ private:
         const auto ch = static_cast<uint8_t>(b.CharAt(row + 1, col + 1));
         const uint8_t set = b.CharSetAt(row + 1, col + 1);
         if (ch < 0x20 || ch >= 0x7F) return ch;
-        return set == csUSASCII ? Translated(0, ch) : set == csUK ? Translated(1, ch)
-               : set == csLineDraw ? Translated(2, ch) : 0;
+        return set == csUSASCII    ? Translated(0, ch)
+               : set == csUK       ? Translated(1, ch)
+               : set == csLineDraw ? Translated(2, ch)
+                                   : 0;
     }
     // libvterm ignores the column switch (DECCOLM); the erase, home and
     // region reset that go with it on a VT100, and here, are spelled out.
@@ -174,12 +176,16 @@ const char* const Columns132 =
 const KnownDifference KnownDifferences[] = {
     {"cursor.bin", 1, {}, Columns132},
     {"cursor.bin", 3, {}, Columns132},
-    {"cursor.bin", 4, {},
+    {"cursor.bin",
+     4,
+     {},
      "VT (0Bh) inside sequences: here a vertical tab to the next vertical stop (the region's bottom without "
      "stops); libvterm takes it for a line feed"},
     {"screen.bin", 2, {}, Columns132},
     {"screen.bin", 4, {}, Columns132},
-    {"screen.bin", 14, {12, 16},
+    {"screen.bin",
+     14,
+     {12, 16},
      "DECRC after a designation: here the character set saved by DECSC comes back, libvterm keeps the "
      "current one, so its line-drawing and diamond rows show ASCII letters"},
 };
@@ -197,8 +203,8 @@ TEST_P(VttestScreens, RenderAsLibvtermRendersThem) {
         if (known == std::end(KnownDifferences)) {
             EXPECT_EQ(pair.Differences(), "") << GetParam() << " screen " << i;
         } else {
-            EXPECT_NE(pair.Differences(), "") << GetParam() << " screen " << i << " no longer differs: "
-                                              << known->reason;
+            EXPECT_NE(pair.Differences(), "")
+                << GetParam() << " screen " << i << " no longer differs: " << known->reason;
             if (!known->rows.empty()) {
                 EXPECT_EQ(pair.Differences(known->rows), "") << GetParam() << " screen " << i;
             }
@@ -247,14 +253,19 @@ public:
     std::string Next() {
         const std::string csi = "\x1b[";
         switch (Pick(0, 17)) {
-            case 0: case 1: case 2: {
+            case 0:
+            case 1:
+            case 2: {
                 std::string t;
                 for (int n = Pick(1, 30); n > 0; --n) t += static_cast<char>(Pick(0x20, 0x7E));
                 return t;
             }
-            case 3: return Position();
-            case 4: return FRegions ? "\x1b" + std::string(1, "DEM"[Pick(0, 2)]) : csi + N(0, 30) + "ABCD"[Pick(0, 3)];
-            case 5: return std::string(1, "\r\n\b\t"[Pick(0, 3)]);
+            case 3:
+                return Position();
+            case 4:
+                return FRegions ? "\x1b" + std::string(1, "DEM"[Pick(0, 2)]) : csi + N(0, 30) + "ABCD"[Pick(0, 3)];
+            case 5:
+                return std::string(1, "\r\n\b\t"[Pick(0, 3)]);
             case 6:
                 if (FRegions) {
                     FTop = Pick(1, 23);
@@ -262,9 +273,12 @@ public:
                     return csi + std::to_string(FTop) + ";" + std::to_string(FBottom) + "r" + Position();
                 }
                 return "\x1b" + std::string(1, "DEM"[Pick(0, 2)]);
-            case 7: return csi + N(0, 10) + "LMP@"[Pick(0, 3)];
-            case 8: return csi + N(0, 2) + "JK"[Pick(0, 1)];
-            case 9: return Pick(0, 1) ? "\x1bH" : csi + (Pick(0, 1) ? "0" : "3") + "g";
+            case 7:
+                return csi + N(0, 10) + "LMP@"[Pick(0, 3)];
+            case 8:
+                return csi + N(0, 2) + "JK"[Pick(0, 1)];
+            case 9:
+                return Pick(0, 1) ? "\x1bH" : csi + (Pick(0, 1) ? "0" : "3") + "g";
             case 10: {
                 static const char* const sgr[] = {"0", "1", "4", "5", "7", "22", "24", "25", "27", ""};
                 std::string s = csi + sgr[Pick(0, 9)];
@@ -276,10 +290,16 @@ public:
                     FOrigin = !FOrigin;
                     return csi + (FOrigin ? "?6h" : "?6l") + Position();
                 }
-                return Pick(0, 1) ? "\x1b" "7" : "\x1b" "8";
-            case 12: return csi + (Pick(0, 1) ? "4h" : "4l");
-            case 13: return csi + (Pick(0, 1) ? "?7h" : "?7l");
-            default: return std::string(static_cast<size_t>(Pick(1, 4)), static_cast<char>(Pick(0x41, 0x5A)));
+                return Pick(0, 1) ? "\x1b"
+                                    "7"
+                                  : "\x1b"
+                                    "8";
+            case 12:
+                return csi + (Pick(0, 1) ? "4h" : "4l");
+            case 13:
+                return csi + (Pick(0, 1) ? "?7h" : "?7l");
+            default:
+                return std::string(static_cast<size_t>(Pick(1, 4)), static_cast<char>(Pick(0x41, 0x5A)));
         }
     }
 

@@ -25,8 +25,8 @@ constexpr uint8_t kIff1 = TCpuEmu::kStateIff1, kIff2 = TCpuEmu::kStateIff2;
 // `setup`, and `memory` poked; `cpuState` is TCpuEmu's state byte.
 struct TBench {
     TCpuEmu cpu;
-    TBench(const std::vector<uint8_t>& code, const std::function<void(TState&)>& setup = {},
-           const TMemory& memory = {}, uint8_t cpuState = 0) {
+    TBench(const std::vector<uint8_t>& code, const std::function<void(TState&)>& setup = {}, const TMemory& memory = {},
+           uint8_t cpuState = 0) {
         cpu.WriteMemory(0x0100, uint16_t(code.size()), code.data());
         cpu.Reset(0x0100);
         TState s = SaveZ80State(cpu);
@@ -67,12 +67,20 @@ TEST_P(InstructionTable, ProducesExpectedState) {
     EXPECT_EQ(b.cpu.OpcodeCount, 1);
 }
 
-INSTANTIATE_TEST_SUITE_P(EdgeCases, InstructionTable, ::testing::Values(
-    TInstructionCase{"StoreHlWrapsAtTop", {0x22, 0xFF, 0xFF}, [](TState& s) { s.hl = 0x1234; }, {},
-                     [](TState& s) { s.pc = 0x0103; }, {{0xFFFF, 0x34}, {0x0000, 0x12}}},
-    TInstructionCase{"LoadPairWrapsAtTop", {0xED, 0x4B, 0xFF, 0xFF}, {}, {{0xFFFF, 0x34}, {0x0000, 0xED}},
-                     [](TState& s) { s.bc = 0xED34, s.pc = 0x0104; }, {}}),
-    RowName);
+INSTANTIATE_TEST_SUITE_P(EdgeCases, InstructionTable,
+                         ::testing::Values(TInstructionCase{"StoreHlWrapsAtTop",
+                                                            {0x22, 0xFF, 0xFF},
+                                                            [](TState& s) { s.hl = 0x1234; },
+                                                            {},
+                                                            [](TState& s) { s.pc = 0x0103; },
+                                                            {{0xFFFF, 0x34}, {0x0000, 0x12}}},
+                                           TInstructionCase{"LoadPairWrapsAtTop",
+                                                            {0xED, 0x4B, 0xFF, 0xFF},
+                                                            {},
+                                                            {{0xFFFF, 0x34}, {0x0000, 0xED}},
+                                                            [](TState& s) { s.bc = 0xED34, s.pc = 0x0104; },
+                                                            {}}),
+                         RowName);
 
 // Everything one block opcode changes: the state, the bytes around HL and
 // DE, and the port traffic.
@@ -89,7 +97,8 @@ std::string BlockOutcome(uint8_t op) {
     };
     b.cpu.ExecuteOpcode();
     outcome += " " + Describe(b.State());
-    for (uint16_t a : {0x1FFF, 0x2000, 0x2001, 0x2FFF, 0x3000, 0x3001}) outcome += " " + std::to_string(b.cpu.ReadMemoryByte(a));
+    for (uint16_t a : {0x1FFF, 0x2000, 0x2001, 0x2FFF, 0x3000, 0x3001})
+        outcome += " " + std::to_string(b.cpu.ReadMemoryByte(a));
     return outcome;
 }
 
@@ -135,8 +144,9 @@ class MaskableAcceptance : public ::testing::TestWithParam<TAcceptCase> {};
 TEST_P(MaskableAcceptance, JumpsAsTheModeSays) {
     const TAcceptCase& c = GetParam();
     // IM 2 table entries at 40FEh and 40FFh (the latter reads 40FFh/4100h).
-    TBench b({0x00, 0x00}, [](TState& s) { s.i = 0x40, s.sp = 0x8000; },
-             {{0x40FE, 0x34}, {0x40FF, 0x12}, {0x4100, 0x56}}, uint8_t(c.modeCode | kIff1 | kIff2));
+    TBench b(
+        {0x00, 0x00}, [](TState& s) { s.i = 0x40, s.sp = 0x8000; }, {{0x40FE, 0x34}, {0x40FF, 0x12}, {0x4100, 0x56}},
+        uint8_t(c.modeCode | kIff1 | kIff2));
     TDevice device{true, c.answers, c.vector};
     device.Attach(b.cpu);
     b.cpu.ExecuteOpcode();
@@ -146,15 +156,16 @@ TEST_P(MaskableAcceptance, JumpsAsTheModeSays) {
               std::vector<int>({c.expectPc, c.expectPc, 0x0100, 0, 0x7FFE, 0x0100, c.expectR, 1}));
 }
 
-INSTANTIATE_TEST_SUITE_P(Cpu, MaskableAcceptance, ::testing::Values(
-    // IM 0: the vector byte is the opcode, fetched without counting R.
-    TAcceptCase{"Im0RunsVectorAsRst", 0, true, 0xFF, 0x0038, 0},
-    TAcceptCase{"Im0AlternateCodeActsLikeIm0", 1, true, 0xEF, 0x0028, 0},
-    TAcceptCase{"Im0UnansweredVectorIsIdleBus", 0, false, 0x00, 0x0038, 0},
-    TAcceptCase{"Im1CallsRestart38", 2, true, 0x00, 0x0039, 1},
-    TAcceptCase{"Im2ReadsTableAtIAndVector", 3, true, 0xFE, 0x1235, 1},
-    TAcceptCase{"Im2UnansweredVectorUsesFF", 3, false, 0x00, 0x5613, 1}),
-    RowName);
+INSTANTIATE_TEST_SUITE_P(Cpu, MaskableAcceptance,
+                         ::testing::Values(
+                             // IM 0: the vector byte is the opcode, fetched without counting R.
+                             TAcceptCase{"Im0RunsVectorAsRst", 0, true, 0xFF, 0x0038, 0},
+                             TAcceptCase{"Im0AlternateCodeActsLikeIm0", 1, true, 0xEF, 0x0028, 0},
+                             TAcceptCase{"Im0UnansweredVectorIsIdleBus", 0, false, 0x00, 0x0038, 0},
+                             TAcceptCase{"Im1CallsRestart38", 2, true, 0x00, 0x0039, 1},
+                             TAcceptCase{"Im2ReadsTableAtIAndVector", 3, true, 0xFE, 0x1235, 1},
+                             TAcceptCase{"Im2UnansweredVectorUsesFF", 3, false, 0x00, 0x5613, 1}),
+                         RowName);
 
 // The maskable line is raised from the start; after each instruction the
 // next PC is as listed, and the polls of both lines are counted.
@@ -172,7 +183,8 @@ class InterruptTimeline : public ::testing::TestWithParam<TTimelineCase> {};
 
 TEST_P(InterruptTimeline, FollowsThePolls) {
     const TTimelineCase& c = GetParam();
-    TBench b(c.code, [](TState& s) { s.sp = 0x8000; }, {}, c.cpuState);
+    TBench b(
+        c.code, [](TState& s) { s.sp = 0x8000; }, {}, c.cpuState);
     TDevice device{true};
     device.Attach(b.cpu);
     std::vector<uint16_t> nextPcs;
@@ -185,15 +197,23 @@ TEST_P(InterruptTimeline, FollowsThePolls) {
               std::vector<int>({c.nmiPolls, c.irqPolls, c.stackWord}));
 }
 
-INSTANTIATE_TEST_SUITE_P(Cpu, InterruptTimeline, ::testing::Values(
-    // IM 1 (code 2); the NOP after EI runs before the interrupt is taken.
-    TTimelineCase{"EiDelaysAcceptanceByOneInstruction", {0xFB, 0x00, 0x00}, 2, {0x0101, 0x0102, 0x0039}, 2, 1, 0x0102},
-    // IM 1; EI; HALT: the poll right after EI is skipped, the next wakes HALT.
-    TTimelineCase{"MaskableWakesHaltAfterEi", {0xED, 0x56, 0xFB, 0x76}, 0, {0x0102, 0x0103, 0x0103, 0x0039}, 3, 1,
-                  0x0104},
-    // EI; DI: neither the poll after EI nor the one after DI is made.
-    TTimelineCase{"DiBlocksAndSkipsTheNextPoll", {0xFB, 0xF3, 0x00, 0x00}, 2, {0x0101, 0x0102, 0x0103, 0x0104}, 2,
-                  0, 0x0000}),
+INSTANTIATE_TEST_SUITE_P(
+    Cpu, InterruptTimeline,
+    ::testing::Values(
+        // IM 1 (code 2); the NOP after EI runs before the interrupt is taken.
+        TTimelineCase{
+            "EiDelaysAcceptanceByOneInstruction", {0xFB, 0x00, 0x00}, 2, {0x0101, 0x0102, 0x0039}, 2, 1, 0x0102},
+        // IM 1; EI; HALT: the poll right after EI is skipped, the next wakes HALT.
+        TTimelineCase{
+            "MaskableWakesHaltAfterEi", {0xED, 0x56, 0xFB, 0x76}, 0, {0x0102, 0x0103, 0x0103, 0x0039}, 3, 1, 0x0104},
+        // EI; DI: neither the poll after EI nor the one after DI is made.
+        TTimelineCase{"DiBlocksAndSkipsTheNextPoll",
+                      {0xFB, 0xF3, 0x00, 0x00},
+                      2,
+                      {0x0101, 0x0102, 0x0103, 0x0104},
+                      2,
+                      0,
+                      0x0000}),
     RowName);
 
 // Packs up to four instruction bytes; unused trailing bytes get a filler
@@ -218,28 +238,24 @@ struct TextCase {
 TAVRIN_PRINT_AS_NAME(TextCase)
 class Disassembly : public ::testing::TestWithParam<TextCase> {};
 
-TEST_P(Disassembly, GivesTheInstructionText) {
-    EXPECT_EQ(DisassembleOpcode(GetParam().bytes), GetParam().text);
-}
+TEST_P(Disassembly, GivesTheInstructionText) { EXPECT_EQ(DisassembleOpcode(GetParam().bytes), GetParam().text); }
 
-INSTANTIATE_TEST_SUITE_P(Pages, Disassembly, ::testing::Values(
-    TextCase{"Nop", 0x00000000u, "NOP"},
-    TextCase{"JumpAbsolute", Pack({0xC3, 0x34, 0x12}), "JP (1234)"},
-    TextCase{"RelativeJump", Pack({0x20, 0x10}), "JR NZ,(PC+10)"},
-    TextCase{"Restart", Pack({0xFF}), "RST 38H"},
-    TextCase{"StoreHL", Pack({0x22, 0x34, 0x12}), "LD (1234),HL"},
-    TextCase{"CbUndocumented", Pack({0xCB, 0x37}), "SLL A*"},
-    TextCase{"IndexedLoad", Pack({0xDD, 0x7E, 0x05}), "LD A,(IX+05)"},
-    TextCase{"IndexHalves", Pack({0xDD, 0x65}), "LD IXH,IXL*"},
-    TextCase{"IndexedStoreImmediate", Pack({0xFD, 0x36, 0xFF, 0x00}), "LD (IY+FF),00"},
-    TextCase{"IndexedCbBit", Pack({0xDD, 0xCB, 0x05, 0x46}), "BIT 0,(IX+05)"},
-    TextCase{"IndexedCbCopy", Pack({0xDD, 0xCB, 0x05, 0x91}), "LD C,RES 2,(IX+05)*"},
-    TextCase{"EdStorePair", Pack({0xED, 0x43, 0x34, 0x12}), "LD (1234),BC"},
-    TextCase{"EdInFlags", Pack({0xED, 0x70}), "IN F,(C)* / IN (C)*"},
-    TextCase{"EdBlock", Pack({0xED, 0xB0}), "LDIR"},
-    TextCase{"EdHole", Pack({0xED, 0x77}), "???"},
-    TextCase{"IndexWithoutHL", Pack({0xDD, 0xEB}), "???"},
-    TextCase{"IndexBeforeEd", Pack({0xFD, 0xED}), "???"}),
+INSTANTIATE_TEST_SUITE_P(
+    Pages, Disassembly,
+    ::testing::Values(
+        TextCase{"Nop", 0x00000000u, "NOP"}, TextCase{"JumpAbsolute", Pack({0xC3, 0x34, 0x12}), "JP (1234)"},
+        TextCase{"RelativeJump", Pack({0x20, 0x10}), "JR NZ,(PC+10)"}, TextCase{"Restart", Pack({0xFF}), "RST 38H"},
+        TextCase{"StoreHL", Pack({0x22, 0x34, 0x12}), "LD (1234),HL"},
+        TextCase{"CbUndocumented", Pack({0xCB, 0x37}), "SLL A*"},
+        TextCase{"IndexedLoad", Pack({0xDD, 0x7E, 0x05}), "LD A,(IX+05)"},
+        TextCase{"IndexHalves", Pack({0xDD, 0x65}), "LD IXH,IXL*"},
+        TextCase{"IndexedStoreImmediate", Pack({0xFD, 0x36, 0xFF, 0x00}), "LD (IY+FF),00"},
+        TextCase{"IndexedCbBit", Pack({0xDD, 0xCB, 0x05, 0x46}), "BIT 0,(IX+05)"},
+        TextCase{"IndexedCbCopy", Pack({0xDD, 0xCB, 0x05, 0x91}), "LD C,RES 2,(IX+05)*"},
+        TextCase{"EdStorePair", Pack({0xED, 0x43, 0x34, 0x12}), "LD (1234),BC"},
+        TextCase{"EdInFlags", Pack({0xED, 0x70}), "IN F,(C)* / IN (C)*"},
+        TextCase{"EdBlock", Pack({0xED, 0xB0}), "LDIR"}, TextCase{"EdHole", Pack({0xED, 0x77}), "???"},
+        TextCase{"IndexWithoutHL", Pack({0xDD, 0xEB}), "???"}, TextCase{"IndexBeforeEd", Pack({0xFD, 0xED}), "???"}),
     RowName);
 
 }  // namespace

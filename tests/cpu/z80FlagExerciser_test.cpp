@@ -62,8 +62,7 @@ std::string Hex(unsigned v, int digits = 2) {
 
 std::string DescribePorts(const std::vector<PortEvent>& events) {
     std::string text;
-    for (const auto& e : events)
-        text += std::string(e.write ? " out " : " in ") + Hex(e.port, 4) + "=" + Hex(e.value);
+    for (const auto& e : events) text += std::string(e.write ? " out " : " in ") + Hex(e.port, 4) + "=" + Hex(e.value);
     return text.empty() ? " none" : text;
 }
 
@@ -252,9 +251,7 @@ void Negate(Rng& rng, uint32_t index, Trial& t) {
 
 // A byte that starts no prefix and no HALT, for the byte after a prefix
 // chain (HALT keeps this processor on its opcode, a rule checked elsewhere).
-uint8_t PlainOpcode(uint8_t b) {
-    return (b == 0xCB || b == 0xDD || b == 0xED || b == 0xFD || b == 0x76) ? 0x23 : b;
-}
+uint8_t PlainOpcode(uint8_t b) { return (b == 0xCB || b == 0xDD || b == 0xED || b == 0xFD || b == 0x76) ? 0x23 : b; }
 
 // Every opcode after the prefix bytes P1 P2 (0: none). On the indexed CB
 // pages the displacement comes before the opcode.
@@ -300,16 +297,11 @@ struct Group {
 constexpr uint32_t kSweepStates = 256 * 400;
 
 const Group kGroups[] = {
-    {"AluImmediate", AluImmediate, 1u << 20},
-    {"AluOnItself", AluOnItself, 1u << 19},
-    {"DecimalAdjust", DecimalAdjust, 1u << 16},
-    {"Negate", Negate, 1u << 14},
-    {"Unprefixed", Sweep<0, 0>, kSweepStates},
-    {"CbPage", Sweep<0xCB, 0>, kSweepStates},
-    {"EdPage", Sweep<0xED, 0>, kSweepStates},
-    {"IxPage", Sweep<0xDD, 0>, kSweepStates},
-    {"IyPage", Sweep<0xFD, 0>, kSweepStates},
-    {"IxCbPage", Sweep<0xDD, 0xCB>, kSweepStates},
+    {"AluImmediate", AluImmediate, 1u << 20},      {"AluOnItself", AluOnItself, 1u << 19},
+    {"DecimalAdjust", DecimalAdjust, 1u << 16},    {"Negate", Negate, 1u << 14},
+    {"Unprefixed", Sweep<0, 0>, kSweepStates},     {"CbPage", Sweep<0xCB, 0>, kSweepStates},
+    {"EdPage", Sweep<0xED, 0>, kSweepStates},      {"IxPage", Sweep<0xDD, 0>, kSweepStates},
+    {"IyPage", Sweep<0xFD, 0>, kSweepStates},      {"IxCbPage", Sweep<0xDD, 0xCB>, kSweepStates},
     {"IyCbPage", Sweep<0xFD, 0xCB>, kSweepStates},
 };
 
@@ -326,7 +318,7 @@ Regs Expected(const Trial& t, const Regs& mine, const Regs& peer, bool& portBefo
         want.r = uint8_t((peer.r & 0x80) | ((peer.r + 1) & 0x7F));
         if ((c[3] >> 6) >= 2 && (c[3] & 7) != 6) want.SetReg8(c[3] & 7, start.Reg8(c[3] & 7));
     }
-    if (c[0] == 0xDD || c[0] == 0xFD) ++c;  // the ED page ignores an index prefix
+    if (c[0] == 0xDD || c[0] == 0xFD) ++c;                     // the ED page ignores an index prefix
     if (c[0] == 0xED && c[1] == 0x4D) want.iff1 = start.iff1;  // RETI leaves IFF1 as it was
     // Block I/O (INI ... OTDR): Z is compared with the peer; N and C are held
     // to their documented values (N = 1, C unchanged), which the hardware
@@ -349,9 +341,7 @@ public:
             data = PortAnswer(port, salt_);
             cpuPorts_.push_back({false, port, data});
         };
-        cpu_.OnPortWrite = [this](TCpuEmu&, uint16_t port, uint8_t data) {
-            cpuPorts_.push_back({true, port, data});
-        };
+        cpu_.OnPortWrite = [this](TCpuEmu&, uint16_t port, uint8_t data) { cpuPorts_.push_back({true, port, data}); };
     }
 
     uint32_t Run(std::string& report) {
@@ -372,8 +362,7 @@ public:
                 SyncMemory();
             }
         }
-        report +=
-            "\n" + std::to_string(failures) + " of " + std::to_string(states) + " states differ";
+        report += "\n" + std::to_string(failures) + " of " + std::to_string(states) + " states differ";
         return failures;
     }
 
@@ -418,9 +407,8 @@ private:
             diff += " ports:" + DescribePorts(cpuPorts_) + " /" + DescribePorts(expectedPorts);
 
         if (diff.empty()) return diff;
-        return std::string("instruction ") + t.Bytes() +
-               "\n  start:   " + Describe(start) + "\n  TCpuEmu: " + Describe(mine) +
-               "\n  peer:    " + Describe(peer) + diff;
+        return std::string("instruction ") + t.Bytes() + "\n  start:   " + Describe(start) +
+               "\n  TCpuEmu: " + Describe(mine) + "\n  peer:    " + Describe(peer) + diff;
     }
 
     // Stray writes anywhere in memory, checked now and then.

@@ -139,11 +139,9 @@ TEST_F(CpmDisk, FailedImportsLeaveTheImageAsItWas) {
              d.ImportFile("fail.txt", in, 30000, i, 0, 0x1A);
          },
          shortRead},
-        {"directory full after four extents",
-         [this] { OccupyEntries(Image, 5, 255, 1, 0); },
+        {"directory full after four extents", [this] { OccupyEntries(Image, 5, 255, 1, 0); },
          importString("many.txt", 4 * 16384 + 1, 4 * 16384 + 1), noEntry},
-        {"disk full",
-         [this] { OccupyEntries(Image, 5, 255, 7, 507 - 20); },  // 20 blocks left
+        {"disk full", [this] { OccupyEntries(Image, 5, 255, 7, 507 - 20); },  // 20 blocks left
          importString("big.txt", 21 * 2048, 21 * 2048), noSpace, 488},
         {"bad name", [] {}, importString("a*b", 3, 3), "The name \"a*b\" is not a valid CPM file name!"},
     };
@@ -251,8 +249,7 @@ TEST(CpmEntryNumbers, ExtentNumberAndBlockCount) {
         uint16_t want;
     };
     const Case cases[] = {{0, 0, 0}, {31, 0, 31}, {0, 1, 32}, {5, 2, 69}, {0xFF, 0xFF, 511}};
-    for (const auto& c : cases)
-        EXPECT_EQ(CpmEntryGetExtentNo(MakeEntry(0, "F", "", c.ex, c.s2, 0, {})), c.want);
+    for (const auto& c : cases) EXPECT_EQ(CpmEntryGetExtentNo(MakeEntry(0, "F", "", c.ex, c.s2, 0, {})), c.want);
 
     EXPECT_EQ(CpmEntryCountBlocks(MakeEntry(0, "F", "", 0, 0, 0, {}), true), 0);
     EXPECT_EQ(CpmEntryCountBlocks(MakeEntry(0, "F", "", 0, 0, 0, {5, 0, 7}), true), 2);

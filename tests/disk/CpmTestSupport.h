@@ -32,9 +32,7 @@ inline void WriteFileBytes(const std::string& path, const std::vector<uint8_t>& 
     storetest::WriteFile(path, std::string(bytes.begin(), bytes.end()));
 }
 
-inline void MakeFreshImage(const std::string& path) {
-    WriteFileBytes(path, std::vector<uint8_t>(ImageBytes, 0xE5));
-}
+inline void MakeFreshImage(const std::string& path) { WriteFileBytes(path, std::vector<uint8_t>(ImageBytes, 0xE5)); }
 
 inline void Poke(const std::string& path, int64_t offset, const std::vector<uint8_t>& bytes) {
     std::fstream f(path, std::ios::binary | std::ios::in | std::ios::out);
@@ -52,15 +50,12 @@ inline std::vector<uint8_t> Peek(const std::string& path, int64_t offset, size_t
 }
 
 // An entry with the given 8+3 name bytes (blank padded, taken as they are).
-inline TCpmDirEntry MakeEntry(uint8_t user, const std::string& name, const std::string& ext,
-                              uint8_t ex, uint8_t s2, uint8_t rc,
-                              std::initializer_list<uint16_t> pointers) {
+inline TCpmDirEntry MakeEntry(uint8_t user, const std::string& name, const std::string& ext, uint8_t ex, uint8_t s2,
+                              uint8_t rc, std::initializer_list<uint16_t> pointers) {
     TCpmDirEntry e{};
     e[0] = user;
-    for (int i = 0; i < 8; ++i)
-        e[1 + i] = static_cast<uint8_t>(i < static_cast<int>(name.size()) ? name[i] : ' ');
-    for (int i = 0; i < 3; ++i)
-        e[9 + i] = static_cast<uint8_t>(i < static_cast<int>(ext.size()) ? ext[i] : ' ');
+    for (int i = 0; i < 8; ++i) e[1 + i] = static_cast<uint8_t>(i < static_cast<int>(name.size()) ? name[i] : ' ');
+    for (int i = 0; i < 3; ++i) e[9 + i] = static_cast<uint8_t>(i < static_cast<int>(ext.size()) ? ext[i] : ' ');
     e[12] = ex;
     e[14] = s2;
     e[15] = rc;

@@ -80,8 +80,7 @@ protected:
                 user = std::stoi(line.substr(heading.size()));
                 continue;
             }
-            if (user < 0 || line.size() < 13 || line[8] != ' ' || line.find("None") == std::string::npos)
-                continue;
+            if (user < 0 || line.size() < 13 || line[8] != ' ' || line.find("None") == std::string::npos) continue;
             std::istringstream fields(line.substr(0, 8) + " " + line.substr(12));
             std::string name, size, recs, attrs, ext = line.substr(9, 3);
             fields >> name >> size >> recs >> attrs;
@@ -138,14 +137,13 @@ TEST_F(CpmToolsAgreement, FilesWeWriteCheckListAndCopyOutAlike) {
         uint8_t user, pad;
         std::string ref;  // the tool's name for it after the changes below
     } files[] = {
-        {"ONE.BIN", 1, 0, 0x00, "0:one.bin"},          {"REC.BIN", 128, 0, 0x00, "0:rec.bin"},
-        {"TEXT.TXT", 300, 0, 0x1A, "0:text.txt"},      {"EXT.BIN", 16384, 3, 0x00, "9:ext.bin"},
-        {"EXT2.BIN", 16385, 3, 0x00, "3:ext2.bin"},    {"BIG.DAT", 200000, 15, 0x00, "15:big.dat"},
-        {"NOEXT", 5000, 0, 0x1A, "0:noext"},           {"GONE.TMP", 9000, 0, 0x00, "0:gone.tmp"},
+        {"ONE.BIN", 1, 0, 0x00, "0:one.bin"},       {"REC.BIN", 128, 0, 0x00, "0:rec.bin"},
+        {"TEXT.TXT", 300, 0, 0x1A, "0:text.txt"},   {"EXT.BIN", 16384, 3, 0x00, "9:ext.bin"},
+        {"EXT2.BIN", 16385, 3, 0x00, "3:ext2.bin"}, {"BIG.DAT", 200000, 15, 0x00, "15:big.dat"},
+        {"NOEXT", 5000, 0, 0x1A, "0:noext"},        {"GONE.TMP", 9000, 0, 0x00, "0:gone.tmp"},
         {"OLD.NAM", 2048, 7, 0x00, "7:new.nam"},
     };
-    for (const auto& f : files)
-        Import(f.name, Pattern(f.size, static_cast<uint32_t>(f.size)), f.user, f.pad);
+    for (const auto& f : files) Import(f.name, Pattern(f.size, static_cast<uint32_t>(f.size)), f.user, f.pad);
     {
         TCpmDiskDrive drive(Image);
         int index;
@@ -174,9 +172,9 @@ TEST_F(CpmToolsAgreement, FilesTheyWriteListAndExportAlike) {
         size_t size;
         std::string user;
     } files[] = {
-        {"empty.txt", 0, "0"},     {"one.bin", 1, "0"},      {"short.txt", 127, "0"},
-        {"rec.bin", 128, "0"},     {"ext.bin", 16384, "5"},  {"ext2.bin", 16385, "5"},
-        {"big.dat", 300000, "12"}, {"noext", 4096, "0"},     {"mid.com", 20480, "0"},
+        {"empty.txt", 0, "0"},     {"one.bin", 1, "0"},     {"short.txt", 127, "0"},
+        {"rec.bin", 128, "0"},     {"ext.bin", 16384, "5"}, {"ext2.bin", 16385, "5"},
+        {"big.dat", 300000, "12"}, {"noext", 4096, "0"},    {"mid.com", 20480, "0"},
     };
     for (const auto& f : files) {
         WriteFileBytes(Dir.File("host-" + f.name), Pattern(f.size, static_cast<uint32_t>(f.size) + 1));
@@ -245,10 +243,10 @@ INSTANTIATE_TEST_SUITE_P(
                      {1, MakeEntry(0, "FILE", "DAT", 2, 0, 45, {12, 13, 14})}},
                     38528},
         TLayoutCase{"MissingBlockInsideAnExtent", {{3, MakeEntry(0, "FILE", "DAT", 0, 0, 48, {20, 0, 22})}}, 6144},
-        TLayoutCase{"ShortExtentBeforeTheLast",
-                    {{5, MakeEntry(0, "FILE", "DAT", 1, 0, 10, {32})},
-                     {2, MakeEntry(0, "FILE", "DAT", 0, 0, 20, {30, 31})}},
-                    17664},
+        TLayoutCase{
+            "ShortExtentBeforeTheLast",
+            {{5, MakeEntry(0, "FILE", "DAT", 1, 0, 10, {32})}, {2, MakeEntry(0, "FILE", "DAT", 0, 0, 20, {30, 31})}},
+            17664},
         TLayoutCase{"OnlyAHighExtent", {{0, MakeEntry(0, "FILE", "DAT", 33, 1, 3, {40})}}, 33 * 16384 + 384}),
     tavrin::test::RowName);
 

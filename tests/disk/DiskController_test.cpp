@@ -42,8 +42,8 @@ protected:
 
     // Programs drive, track, sector and DMA address through the ports.
     void Select(uint8_t drive, uint16_t track, uint16_t sector, uint16_t dma) {
-        const uint16_t values[] = {drive, sector, uint16_t(sector >> 8), track, uint16_t(track >> 8), dma,
-                                   uint16_t(dma >> 8)};
+        const uint16_t values[] = {
+            drive, sector, uint16_t(sector >> 8), track, uint16_t(track >> 8), dma, uint16_t(dma >> 8)};
         for (int i = 0; i < 7; ++i) ctl.WritePort(uint8_t(0x71 + i), uint8_t(values[i]));
     }
     uint8_t Command(uint8_t command) {
@@ -98,21 +98,17 @@ TEST_P(ControllerCommand, StatusAndEvents) {
 
 INSTANTIATE_TEST_SUITE_P(
     Commands, ControllerCommand,
-    ::testing::Values(
-        CommandCase{"ReadOk", true, 2, 5, 2, 0, {"read:1", "to:4660:128"}},
-        CommandCase{"WriteOk", true, 2, 5, 3, 0, {"write:1", "from:4660:128"}},
-        CommandCase{"ReadBadSector", true, 0, 40, 2, 2, {"read:1"}},
-        CommandCase{"ReadBadTrack", true, 256, 0, 2, 2, {"read:1"}},
-        CommandCase{"WriteBadTrack", true, 300, 0, 3, 2, {"write:1", "from:4660:128"}},
-        CommandCase{"WriteBadSector", true, 0, 32, 3, 2, {"write:1", "from:4660:128"}},
-        CommandCase{"ReadEmpty", false, 0, 0, 2, 1, {}},
-        CommandCase{"WriteEmpty", false, 0, 0, 3, 1, {}},
-        CommandCase{"HomeEmpty", false, 3, 4, 1, 1, {}},
-        CommandCase{"HomeMounted", true, 3, 4, 1, 0, {}},
-        CommandCase{"Undefined4", true, 0, 0, 4, 9, {}},
-        CommandCase{"Undefined7", true, 0, 0, 7, 9, {}},
-        CommandCase{"Undefined255", false, 0, 0, 255, 9, {}},
-        CommandCase{"Reset", true, 9, 9, 0, 0, {"reset"}}),
+    ::testing::Values(CommandCase{"ReadOk", true, 2, 5, 2, 0, {"read:1", "to:4660:128"}},
+                      CommandCase{"WriteOk", true, 2, 5, 3, 0, {"write:1", "from:4660:128"}},
+                      CommandCase{"ReadBadSector", true, 0, 40, 2, 2, {"read:1"}},
+                      CommandCase{"ReadBadTrack", true, 256, 0, 2, 2, {"read:1"}},
+                      CommandCase{"WriteBadTrack", true, 300, 0, 3, 2, {"write:1", "from:4660:128"}},
+                      CommandCase{"WriteBadSector", true, 0, 32, 3, 2, {"write:1", "from:4660:128"}},
+                      CommandCase{"ReadEmpty", false, 0, 0, 2, 1, {}}, CommandCase{"WriteEmpty", false, 0, 0, 3, 1, {}},
+                      CommandCase{"HomeEmpty", false, 3, 4, 1, 1, {}}, CommandCase{"HomeMounted", true, 3, 4, 1, 0, {}},
+                      CommandCase{"Undefined4", true, 0, 0, 4, 9, {}}, CommandCase{"Undefined7", true, 0, 0, 7, 9, {}},
+                      CommandCase{"Undefined255", false, 0, 0, 255, 9, {}},
+                      CommandCase{"Reset", true, 9, 9, 0, 0, {"reset"}}),
     tavrin::test::RowName);
 
 // Records land in place and in the drive's read window; ranges past the
@@ -181,10 +177,12 @@ TEST_P(StreamCacheWindow, LoadsAroundTheRecord) {
 INSTANTIATE_TEST_SUITE_P(
     Windows, StreamCacheWindow,
     ::testing::Values(
-        WindowCase{"FullImageWorkedFigures", 8192, 64, {{100, true, 84, 64}, {80, true, 32, 64}, {8190, true, 8128, 64}}},
+        WindowCase{
+            "FullImageWorkedFigures", 8192, 64, {{100, true, 84, 64}, {80, true, 32, 64}, {8190, true, 8128, 64}}},
         WindowCase{"StartClampsAtZero", 8192, 64, {{10, true, 0, 64}, {0, true, 0, 64}}},
         WindowCase{"BackwardsFromEnd", 8192, 64, {{8191, true, 8128, 64}, {8000, true, 7952, 64}}},
-        WindowCase{"ForwardAfterBackward", 8192, 64, {{500, true, 484, 64}, {400, true, 352, 64}, {401, true, 385, 64}}},
+        WindowCase{
+            "ForwardAfterBackward", 8192, 64, {{500, true, 484, 64}, {400, true, 352, 64}, {401, true, 385, 64}}},
         WindowCase{"ShortStreamWhole", 7, 64, {{3, true, 0, 7}, {6, true, 0, 7}}},
         WindowCase{"OutOfRangeKeepsWindow", 7, 64, {{3, true, 0, 7}, {7, false, 0, 7}, {-1, false, 0, 7}}},
         WindowCase{"EmptyStream", 0, 64, {{0, false, -1, 0}}},
@@ -194,9 +192,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 // Writes data in pieces of chunk bytes; the file is finished by Finish, or
 // with finishByDestructor by the destructor alone.
-std::string WriteHex(const std::string& path, uint32_t start, uint16_t recordLength,
-                     const std::vector<uint8_t>& data, size_t chunk = 1000,
-                     bool finishByDestructor = false) {
+std::string WriteHex(const std::string& path, uint32_t start, uint16_t recordLength, const std::vector<uint8_t>& data,
+                     size_t chunk = 1000, bool finishByDestructor = false) {
     {
         TZilogHex32WriterStream out(path, start, recordLength);
         for (size_t at = 0; at < data.size(); at += chunk) {
@@ -230,7 +227,10 @@ TEST(HexWriter, ExactFilesForSmallCases) {
         {"ten bytes at 100000h", 0x100000, 64, std::vector<uint8_t>(10, 0xAA),
          ":020000040010EA\r\n:0A000000AAAAAAAAAAAAAAAAAAAA52\r\n:00000001FF\r\n"},
         {"split at a segment boundary", 0xFFF0, 64, ramp, fff0},
-        {"full record then a short one", 0x0000, 2, {0x10, 0x20, 0x30},
+        {"full record then a short one",
+         0x0000,
+         2,
+         {0x10, 0x20, 0x30},
          ":020000001020CE\r\n:0100020030CD\r\n:00000001FF\r\n"},
     };
     for (const auto& c : cases) {

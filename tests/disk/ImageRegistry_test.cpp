@@ -31,9 +31,8 @@ TEST(ImageRegistry, AnImageIsInUseWhenOpenOrChosenByAnyName) {
     std::filesystem::create_hard_link(chosen, folder.File("chosen-link"));
     TDiskDrive drive(open, TImageRole::Drive);
 
-    const std::pair<const char*, bool> paths[] = {
-        {"OPEN.cpmdsk", true},  {"open-link", true},   {"CHOSEN.cpmdsk", true},
-        {"chosen-link", true},  {"plain.txt", false},  {"missing.txt", false}};
+    const std::pair<const char*, bool> paths[] = {{"OPEN.cpmdsk", true}, {"open-link", true},  {"CHOSEN.cpmdsk", true},
+                                                  {"chosen-link", true}, {"plain.txt", false}, {"missing.txt", false}};
     for (const auto& [name, inUse] : paths)
         EXPECT_EQ(TImageRegistry::Instance().IsImageInUse(folder.File(name), {chosen, folder.File("gone.cpmdsk")}),
                   inUse)

@@ -37,10 +37,14 @@ struct Snapshot {
 
 size_t ImageSize(uint8_t mode, size_t inputSize) {
     switch (mode & 3) {
-        case 0: return ImageBytes;
-        case 1: return DirOffset + 64 * 128 + (mode >> 2) * 2048;  // directory and a little data
-        case 2: return DirOffset + inputSize;                      // exactly what was given
-        default: return (size_t{mode} << 12) % ImageBytes;         // anything, also tiny
+        case 0:
+            return ImageBytes;
+        case 1:
+            return DirOffset + 64 * 128 + (mode >> 2) * 2048;  // directory and a little data
+        case 2:
+            return DirOffset + inputSize;  // exactly what was given
+        default:
+            return (size_t{mode} << 12) % ImageBytes;  // anything, also tiny
     }
 }
 

@@ -56,11 +56,16 @@ void CheckBuffer(const TQnTerminalBuffer& b) {
 // A number that is usually small but sometimes absurd.
 int Arg(FuzzedDataProvider& in) {
     switch (in.ConsumeIntegralInRange<int>(0, 7)) {
-        case 0: return INT_MIN;
-        case 1: return INT_MAX;
-        case 2: return in.ConsumeIntegral<int32_t>();
-        case 3: return -in.ConsumeIntegralInRange<int>(0, 300);
-        default: return in.ConsumeIntegralInRange<int>(0, 300);
+        case 0:
+            return INT_MIN;
+        case 1:
+            return INT_MAX;
+        case 2:
+            return in.ConsumeIntegral<int32_t>();
+        case 3:
+            return -in.ConsumeIntegralInRange<int>(0, 300);
+        default:
+            return in.ConsumeIntegralInRange<int>(0, 300);
     }
 }
 
@@ -76,16 +81,27 @@ void SetModes(FakeHost& host, TQnTerminalBuffer& b, uint8_t modes) {
 
 // The buffer's operations without arguments, and with one or two numbers.
 using B = TQnTerminalBuffer;
-constexpr void (B::*kActions[])() = {&B::EraseToEOL,        &B::EraseFromBOL,         &B::EraseLine,
-                                     &B::EraseToEOW,        &B::EraseFromBOW,         &B::EraseScreen,
-                                     &B::EraseAll,          &B::SetHorzTabStop,       &B::ClearHorzTabStop,
-                                     &B::ClearAllHorzTabStops, &B::SetVertTabStop,    &B::ClearVertTabStop,
-                                     &B::ClearAllVertTabStops, &B::DoVertTab,         &B::DoBackVertTab,
-                                     &B::DoBackHorzTab,     &B::DoHorzTab,            &B::Reset};
+constexpr void (B::*kActions[])() = {&B::EraseToEOL,
+                                     &B::EraseFromBOL,
+                                     &B::EraseLine,
+                                     &B::EraseToEOW,
+                                     &B::EraseFromBOW,
+                                     &B::EraseScreen,
+                                     &B::EraseAll,
+                                     &B::SetHorzTabStop,
+                                     &B::ClearHorzTabStop,
+                                     &B::ClearAllHorzTabStops,
+                                     &B::SetVertTabStop,
+                                     &B::ClearVertTabStop,
+                                     &B::ClearAllVertTabStops,
+                                     &B::DoVertTab,
+                                     &B::DoBackVertTab,
+                                     &B::DoBackHorzTab,
+                                     &B::DoHorzTab,
+                                     &B::Reset};
 constexpr void (B::*kOneNumber[])(int) = {&B::InsertLines, &B::DeleteLines, &B::InsertChars, &B::DeleteChars,
                                           &B::EraseChars,  &B::SetRow,      &B::SetCol,      &B::SetHostRow};
-constexpr void (B::*kTwoNumbers[])(int, int) = {&B::SetScrollRegion, &B::SetCursorPosition,
-                                                &B::SetHostCursorPosition};
+constexpr void (B::*kTwoNumbers[])(int, int) = {&B::SetScrollRegion, &B::SetCursorPosition, &B::SetHostCursorPosition};
 
 void Operation(FakeHost& host, TQnTerminalEmulator& emu, uint8_t op, FuzzedDataProvider& in) {
     TQnTerminalBuffer& b = *emu.Buffer();
@@ -94,41 +110,77 @@ void Operation(FakeHost& host, TQnTerminalEmulator& emu, uint8_t op, FuzzedDataP
     };
     switch (op % 26) {
         case 0:
-        case 1: (b.*pick(kTwoNumbers))(Arg(in), Arg(in)); break;
+        case 1:
+            (b.*pick(kTwoNumbers))(Arg(in), Arg(in));
+            break;
         case 2:
         case 3:
-        case 4: (b.*pick(kOneNumber))(Arg(in)); break;
-        case 5: b.SetUseScrollRegion(in.ConsumeBool()); break;
+        case 4:
+            (b.*pick(kOneNumber))(Arg(in));
+            break;
+        case 5:
+            b.SetUseScrollRegion(in.ConsumeBool());
+            break;
         case 6:
-        case 7: (b.*pick(kActions))(); break;
-        case 8: ResizeBuffer(b, 0, in.ConsumeIntegralInRange<int>(0, MaxCols)); break;
-        case 9: ResizeBuffer(b, 1, in.ConsumeIntegralInRange<int>(0, MaxSVRows)); break;
-        case 10: ResizeBuffer(b, 2, in.ConsumeIntegralInRange<int>(0, MaxSVRows)); break;
+        case 7:
+            (b.*pick(kActions))();
+            break;
+        case 8:
+            ResizeBuffer(b, 0, in.ConsumeIntegralInRange<int>(0, MaxCols));
+            break;
+        case 9:
+            ResizeBuffer(b, 1, in.ConsumeIntegralInRange<int>(0, MaxSVRows));
+            break;
+        case 10:
+            ResizeBuffer(b, 2, in.ConsumeIntegralInRange<int>(0, MaxSVRows));
+            break;
         case 11:
         case 12: {
             const bool wrap = in.ConsumeBool(), scroll = in.ConsumeBool();
             switch (in.ConsumeIntegralInRange<int>(0, 3)) {
-                case 0: b.MoveCursorUp(scroll); break;
-                case 1: b.MoveCursorDown(scroll); break;
-                case 2: b.MoveCursorLeft(wrap, scroll); break;
-                default: b.MoveCursorRight(wrap, scroll); break;
+                case 0:
+                    b.MoveCursorUp(scroll);
+                    break;
+                case 1:
+                    b.MoveCursorDown(scroll);
+                    break;
+                case 2:
+                    b.MoveCursorLeft(wrap, scroll);
+                    break;
+                default:
+                    b.MoveCursorRight(wrap, scroll);
+                    break;
             }
             break;
         }
-        case 13: emu.ClearScreen(); break;
-        case 14: SetModes(host, b, in.ConsumeIntegral<uint8_t>()); break;
-        case 15: emu.ClearAll(); break;
-        case 16: b.WriteWideChar(in.ConsumeIntegral<uint16_t>()); break;
-        case 17: b.SetCharAttrs(in.ConsumeIntegral<TQnCharAttrs>()); break;
-        case 18: b.SetCharSet(in.ConsumeIntegral<uint8_t>()); break;
+        case 13:
+            emu.ClearScreen();
+            break;
+        case 14:
+            SetModes(host, b, in.ConsumeIntegral<uint8_t>());
+            break;
+        case 15:
+            emu.ClearAll();
+            break;
+        case 16:
+            b.WriteWideChar(in.ConsumeIntegral<uint16_t>());
+            break;
+        case 17:
+            b.SetCharAttrs(in.ConsumeIntegral<TQnCharAttrs>());
+            break;
+        case 18:
+            b.SetCharSet(in.ConsumeIntegral<uint8_t>());
+            break;
         case 19: {
             // A generic command with positional arguments.
             const auto command = static_cast<TQnEmuCommand>(in.ConsumeIntegralInRange<int>(0, QnEmuCommandCount - 1));
             TQnEmuCommandParams params;
             const int count = in.ConsumeIntegralInRange<int>(0, 4);
             for (int i = 0; i < count; ++i) {
-                if (in.ConsumeBool()) params.Add("", std::to_string(Arg(in)));
-                else params.Add("", in.ConsumeRandomLengthString(16));
+                if (in.ConsumeBool())
+                    params.Add("", std::to_string(Arg(in)));
+                else
+                    params.Add("", in.ConsumeRandomLengthString(16));
             }
             emu.ExecuteCommand(command, &params);
             break;
@@ -159,12 +211,17 @@ void Operation(FakeHost& host, TQnTerminalEmulator& emu, uint8_t op, FuzzedDataP
         }
         case 22: {
             TQnRect r;
-            while (b.GetInvalidRect(r)) {}
+            while (b.GetInvalidRect(r)) {
+            }
             b.InvalidateScreenRect(Arg(in), Arg(in), Arg(in), Arg(in));
             break;
         }
-        case 23: b.SetDefChar(in.ConsumeIntegral<char>()); break;
-        default: RandomRepaint(host, emu, in); break;
+        case 23:
+            b.SetDefChar(in.ConsumeIntegral<char>());
+            break;
+        default:
+            RandomRepaint(host, emu, in);
+            break;
     }
 }
 

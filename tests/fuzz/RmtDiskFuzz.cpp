@@ -24,8 +24,8 @@ namespace {
 namespace fs = std::filesystem;
 
 struct World {
-    fs::path root;      // private folder: images/ and one file outside it
-    fs::path outside;   // a valid image a traversal would reach
+    fs::path root;     // private folder: images/ and one file outside it
+    fs::path outside;  // a valid image a traversal would reach
     fs::file_time_type outsideTime;
     std::vector<TImageIdentity> images;  // identities the server may open
     TRmtDskMod* server = nullptr;

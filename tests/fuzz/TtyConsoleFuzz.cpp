@@ -16,22 +16,40 @@ using tavrin::fuzz::Check;
 // The window's mapping of parser commands to screen operations.
 void Command(TSimpleTerminalModel& t, uint8_t cmd, int row, int column) {
     switch (cmd) {
-        case TSimpTermParser::cmdClearScreen: t.ClearScreen(); break;
-        case TSimpTermParser::cmdHighVideoOn: t.DefaultAttributes.Include(tca_HighVideo); break;
-        case TSimpTermParser::cmdHighVideoOff: t.DefaultAttributes.Exclude(tca_HighVideo); break;
-        case TSimpTermParser::cmdClearLine: t.ClearLine(); break;
-        case TSimpTermParser::cmdClearToEndOfLine: t.ClearToEndOfLine(); break;
-        case TSimpTermParser::cmdInsertLine: t.InsertLine(); break;
-        case TSimpTermParser::cmdDeleteLine: t.DeleteLine(); break;
-        case TSimpTermParser::cmdGotoXY: t.GotoXY(column, row); break;
-        case TSimpTermParser::cmdCursorHome: t.CursorHome(); break;
-        default: Check(false);  // the parser reports only the codes above
+        case TSimpTermParser::cmdClearScreen:
+            t.ClearScreen();
+            break;
+        case TSimpTermParser::cmdHighVideoOn:
+            t.DefaultAttributes.Include(tca_HighVideo);
+            break;
+        case TSimpTermParser::cmdHighVideoOff:
+            t.DefaultAttributes.Exclude(tca_HighVideo);
+            break;
+        case TSimpTermParser::cmdClearLine:
+            t.ClearLine();
+            break;
+        case TSimpTermParser::cmdClearToEndOfLine:
+            t.ClearToEndOfLine();
+            break;
+        case TSimpTermParser::cmdInsertLine:
+            t.InsertLine();
+            break;
+        case TSimpTermParser::cmdDeleteLine:
+            t.DeleteLine();
+            break;
+        case TSimpTermParser::cmdGotoXY:
+            t.GotoXY(column, row);
+            break;
+        case TSimpTermParser::cmdCursorHome:
+            t.CursorHome();
+            break;
+        default:
+            Check(false);  // the parser reports only the codes above
     }
 }
 
 bool CursorInside(const TSimpleTerminalModel& t) {
-    return t.CursorRow() >= 0 && t.CursorRow() < t.Rows() && t.CursorColumn() >= 0 &&
-           t.CursorColumn() < t.Columns();
+    return t.CursorRow() >= 0 && t.CursorRow() < t.Rows() && t.CursorColumn() >= 0 && t.CursorColumn() < t.Columns();
 }
 
 }  // namespace

@@ -53,9 +53,15 @@ void CheckScreen(TQnVT100Emulator& emu) {
 void Operation(FakeHost& host, TQnVT100Emulator& emu, uint8_t op, FuzzedDataProvider& in) {
     TQnTerminalBuffer& b = *emu.Buffer();
     switch (op % 12) {
-        case 0: ResizeBuffer(b, 0, in.ConsumeIntegralInRange<int>(0, MaxCols)); break;
-        case 1: ResizeBuffer(b, 1, in.ConsumeIntegralInRange<int>(0, MaxSVRows)); break;
-        case 2: ResizeBuffer(b, 2, in.ConsumeIntegralInRange<int>(0, MaxSVRows)); break;
+        case 0:
+            ResizeBuffer(b, 0, in.ConsumeIntegralInRange<int>(0, MaxCols));
+            break;
+        case 1:
+            ResizeBuffer(b, 1, in.ConsumeIntegralInRange<int>(0, MaxSVRows));
+            break;
+        case 2:
+            ResizeBuffer(b, 2, in.ConsumeIntegralInRange<int>(0, MaxSVRows));
+            break;
         case 3: {
             uint16_t key = in.ConsumeIntegral<uint16_t>();
             emu.KeyDown(key, TShiftState(in.ConsumeIntegral<uint8_t>()));
@@ -63,9 +69,15 @@ void Operation(FakeHost& host, TQnVT100Emulator& emu, uint8_t op, FuzzedDataProv
             emu.KeyPress(ch);
             break;
         }
-        case 4: emu.ClearScreen(); break;
-        case 5: emu.SetANSIMode(in.ConsumeBool()); break;
-        case 6: emu.SetCol132Mode(in.ConsumeBool()); break;
+        case 4:
+            emu.ClearScreen();
+            break;
+        case 5:
+            emu.SetANSIMode(in.ConsumeBool());
+            break;
+        case 6:
+            emu.SetCol132Mode(in.ConsumeBool());
+            break;
         case 7: {
             const uint8_t m = in.ConsumeIntegral<uint8_t>();
             emu.CursorKeyAppMode = m & 1;
@@ -87,7 +99,9 @@ void Operation(FakeHost& host, TQnVT100Emulator& emu, uint8_t op, FuzzedDataProv
             emu.KeyDown(key, TShiftState());
             break;
         }
-        default: RandomRepaint(host, emu, in); break;
+        default:
+            RandomRepaint(host, emu, in);
+            break;
     }
 }
 

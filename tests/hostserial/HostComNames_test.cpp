@@ -13,8 +13,7 @@ namespace {
 // Sets or clears one variable for the test's lifetime.
 class TEnvironmentVariable {
 public:
-    TEnvironmentVariable(const char* name, const char* value) : FName(name)
-    {
+    TEnvironmentVariable(const char* name, const char* value) : FName(name) {
         if (value)
             ::setenv(name, value, 1);
         else
@@ -26,8 +25,7 @@ private:
     const char* FName;
 };
 
-TEST(HostComNames, NamesResolveToDevicePaths)
-{
+TEST(HostComNames, NamesResolveToDevicePaths) {
     const TEnvironmentVariable com3("TAVRIN_COM3", nullptr);
     const TEnvironmentVariable com4("TAVRIN_COM4", "/dev/pts/77");
     const TEnvironmentVariable com5("TAVRIN_COM5", "");  // empty names nothing
@@ -50,18 +48,15 @@ TEST(HostComNames, NamesResolveToDevicePaths)
         {"/dev/ttyUSB0", "/dev/ttyUSB0"},
         {"", ""},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(ResolveComPortName(c.name), c.path) << c.name;
+    for (const Case& c : cases) EXPECT_EQ(ResolveComPortName(c.name), c.path) << c.name;
 }
 
-TEST(HostComNames, PortNumbersGiveTheSamePathsAsTheirNames)
-{
+TEST(HostComNames, PortNumbersGiveTheSamePathsAsTheirNames) {
     const TEnvironmentVariable com2("TAVRIN_COM2", "/tmp/line-two");
-    for (int n : {1, 2, 7, 50, 255})
-        EXPECT_EQ(ComDevicePath(n), ResolveComPortName("COM" + std::to_string(n))) << n;
+    for (int n : {1, 2, 7, 50, 255}) EXPECT_EQ(ComDevicePath(n), ResolveComPortName("COM" + std::to_string(n))) << n;
     EXPECT_EQ(ComDevicePath(2), "/tmp/line-two");
     EXPECT_EQ(ComDevicePath(0), "");
     EXPECT_EQ(ComDevicePath(-1), "");
 }
 
-} // namespace
+}  // namespace

@@ -13,15 +13,13 @@
 namespace {
 
 // Whether the terminal refuses further opens (TIOCEXCL is set).
-bool IsExclusive(int fd)
-{
+bool IsExclusive(int fd) {
     int exclusive = -1;
     EXPECT_EQ(::ioctl(fd, TIOCGEXCL, &exclusive), 0);
     return exclusive != 0;
 }
 
-TEST(HostExclusiveOpen, ASecondOpenerIsRefusedUntilTheFirstCloses)
-{
+TEST(HostExclusiveOpen, ASecondOpenerIsRefusedUntilTheFirstCloses) {
     tavrin::test::TPty pty;
     const THostOpenResult first = OpenExclusive(pty.SlavePath());
     ASSERT_GE(first.Fd, 0);
@@ -41,8 +39,7 @@ TEST(HostExclusiveOpen, ASecondOpenerIsRefusedUntilTheFirstCloses)
     CloseExclusive(third.Fd);
 }
 
-TEST(HostExclusiveOpen, FailuresNameTheirStepAndLeaveNothingOpen)
-{
+TEST(HostExclusiveOpen, FailuresNameTheirStepAndLeaveNothingOpen) {
     struct Case {
         const char* path;
         THostOpenStep failed;
@@ -67,4 +64,4 @@ TEST(HostExclusiveOpen, FailuresNameTheirStepAndLeaveNothingOpen)
     ::close(after);
 }
 
-} // namespace
+}  // namespace

@@ -12,8 +12,7 @@
 
 namespace {
 
-TEST(HostLineSpeed, AnyRateWrittenReadsBackAtBothEnds)
-{
+TEST(HostLineSpeed, AnyRateWrittenReadsBackAtBothEnds) {
     tavrin::test::TPty pty;
     for (uint32_t baud : {50u, 110u, 9600u, 31250u, 115200u, 250000u, 921600u, 4000000u}) {
         EXPECT_EQ(WriteLineSpeed(pty.Slave(), baud), 0) << baud;
@@ -22,8 +21,7 @@ TEST(HostLineSpeed, AnyRateWrittenReadsBackAtBothEnds)
     }
 }
 
-TEST(HostLineSpeed, DescriptorsWithoutALineFail)
-{
+TEST(HostLineSpeed, DescriptorsWithoutALineFail) {
     const int notATerminal = ::open("/dev/null", O_RDWR | O_CLOEXEC);
     ASSERT_GE(notATerminal, 0);
     struct Case {
@@ -37,4 +35,4 @@ TEST(HostLineSpeed, DescriptorsWithoutALineFail)
     ::close(notATerminal);
 }
 
-} // namespace
+}  // namespace

@@ -32,10 +32,8 @@ struct TFakeTcp : ISerialLine {
     bool DataAvailable() override { return Active && HasData; }
     bool CanWrite() override { return Active; }
     std::string Sent;
-    bool ReadByte(uint8_t& b) override
-    {
-        if (!DataAvailable())
-            return false;
+    bool ReadByte(uint8_t& b) override {
+        if (!DataAvailable()) return false;
         b = 't';
         return true;
     }
@@ -43,8 +41,7 @@ struct TFakeTcp : ISerialLine {
 };
 
 // One byte received on the line's host port.
-void Receive(TTavrinMachine& m, int line)
-{
+void Receive(TTavrinMachine& m, int line) {
     const uint8_t b = 1;
     m.ComDataBlock(line, &b, 1);
 }
@@ -62,8 +59,7 @@ struct TStatusCase {
     uint8_t Expected;
 };
 
-TEST_F(PortMapTest, StatusPortsReportWaitingInputAndReadiness)
-{
+TEST_F(PortMapTest, StatusPortsReportWaitingInputAndReadiness) {
     static TFakeSerial openLine, closedLine, busyLine;
     static TFakeTcp tcp, idleTcp;
     static TFakePrinter ready, notReady;
@@ -78,32 +74,59 @@ TEST_F(PortMapTest, StatusPortsReportWaitingInputAndReadiness)
         {"crt key", 0x12, [](TTavrinMachine& m) { m.QueueKeys(TConsoleKeyboard::Crt, "x"); }, 0x06},
         {"com1 absent", 0x14, [](TTavrinMachine& m) { Receive(m, 1); }, 0x00},
         {"com1 closed keeps queue quiet", 0x14,
-         [](TTavrinMachine& m) { m.SetHostComPorts(&closedLine, nullptr); Receive(m, 1); }, 0x00},
+         [](TTavrinMachine& m) {
+             m.SetHostComPorts(&closedLine, nullptr);
+             Receive(m, 1);
+         },
+         0x00},
         {"com1 open data", 0x14,
-         [](TTavrinMachine& m) { m.SetHostComPorts(&openLine, nullptr); Receive(m, 1); }, 0x06},
+         [](TTavrinMachine& m) {
+             m.SetHostComPorts(&openLine, nullptr);
+             Receive(m, 1);
+         },
+         0x06},
         {"com1 busy data", 0x14,
-         [](TTavrinMachine& m) { m.SetHostComPorts(&busyLine, nullptr); Receive(m, 1); }, 0x02},
+         [](TTavrinMachine& m) {
+             m.SetHostComPorts(&busyLine, nullptr);
+             Receive(m, 1);
+         },
+         0x02},
         {"com1 tcp inactive", 0x14,
-         [](TTavrinMachine& m) { m.Settings().UseTCPasCom1 = true; m.SetTcpCom1(&idleTcp); }, 0x00},
+         [](TTavrinMachine& m) {
+             m.Settings().UseTCPasCom1 = true;
+             m.SetTcpCom1(&idleTcp);
+         },
+         0x00},
         {"com1 tcp data", 0x14,
          [](TTavrinMachine& m) {
              m.Settings().UseTCPasCom1 = true;
              tcp.HasData = true;
              m.SetTcpCom1(&tcp);
-         }, 0x06},
+         },
+         0x06},
         {"com2 open data", 0x16,
-         [](TTavrinMachine& m) { m.SetHostComPorts(nullptr, &openLine); Receive(m, 2); }, 0x06},
+         [](TTavrinMachine& m) {
+             m.SetHostComPorts(nullptr, &openLine);
+             Receive(m, 2);
+         },
+         0x06},
         {"printer ready", 0x18, [](TTavrinMachine& m) { m.SetPrinter(&ready); }, 0x04},
         {"printer not ready", 0x18, [](TTavrinMachine& m) { m.SetPrinter(&notReady); }, 0x00},
         {"punch closed", 0x1C, [](TTavrinMachine&) {}, 0x00},
         {"sys idle", 0x40, [](TTavrinMachine&) {}, 0x04},
         {"sys reply and changed", 0x40,
-         [](TTavrinMachine& m) { m.SysChannel().FSysReplyQueue.PutByte('a'); m.SysChannel().FSysDiskChanged = true; }, 0x86},
+         [](TTavrinMachine& m) {
+             m.SysChannel().FSysReplyQueue.PutByte('a');
+             m.SysChannel().FSysDiskChanged = true;
+         },
+         0x86},
         {"sys command full", 0x40,
-         [](TTavrinMachine& m) { for (int i = 0; i < 512; ++i) m.SysChannel().FSysCommandQueue.PutByte('a'); }, 0x00},
+         [](TTavrinMachine& m) {
+             for (int i = 0; i < 512; ++i) m.SysChannel().FSysCommandQueue.PutByte('a');
+         },
+         0x00},
         {"cold boot mapping", 0x48, [](TTavrinMachine& m) { m.Mapping().FColdBootMapping = 0xAB; }, 0xAB},
-        {"com2 config", 0x31,
-         [](TTavrinMachine& m) { m.Settings().Com2 = {false, 2, 5, 0, true, false}; }, 0x25},
+        {"com2 config", 0x31, [](TTavrinMachine& m) { m.Settings().Com2 = {false, 2, 5, 0, true, false}; }, 0x25},
     };
     for (const TStatusCase& c : cases) {
         SCOPED_TRACE(c.Name);
@@ -116,8 +139,7 @@ TEST_F(PortMapTest, StatusPortsReportWaitingInputAndReadiness)
 // COM1's data port talks to the TCP server while the settings say so and
 // to the host port otherwise; a closed or absent line takes nothing and
 // gives nothing (the destination register keeps its value).
-TEST_F(PortMapTest, Com1DataGoesToTheLineTheSettingsChoose)
-{
+TEST_F(PortMapTest, Com1DataGoesToTheLineTheSettingsChoose) {
     struct TCase {
         const char* Name;
         bool UseTcp;
@@ -155,8 +177,7 @@ TEST_F(PortMapTest, Com1DataGoesToTheLineTheSettingsChoose)
     }
 }
 
-TEST_F(PortMapTest, OutputOnlyAndUnmappedPortsReadFF)
-{
+TEST_F(PortMapTest, OutputOnlyAndUnmappedPortsReadFF) {
     for (uint8_t port : {0x19, 0x1D, 0x00, 0x0F, 0x20, 0x32, 0x42, 0x47, 0x49, 0x6F, 0x78, 0xFF}) {
         SCOPED_TRACE(int(port));
         EXPECT_EQ(InPort(M, port, 0x12), 0xFF);
@@ -172,8 +193,7 @@ struct TIdleCase {
     TBurstResult Expected;
 };
 
-TEST_F(PortMapTest, BurstsOfPollingForMissingInputEndEarlyAsIdle)
-{
+TEST_F(PortMapTest, BurstsOfPollingForMissingInputEndEarlyAsIdle) {
     static TFakeSerial closedLine, openLine;
     static TFakePrinter notReady;
     closedLine.Open = false;
@@ -184,14 +204,19 @@ TEST_F(PortMapTest, BurstsOfPollingForMissingInputEndEarlyAsIdle)
         {"tty without key", poll(0x10), none, TBurstResult::Idle},
         {"crt without key", poll(0x12), none, TBurstResult::Idle},
         {"com1 absent", poll(0x14), none, TBurstResult::Idle},
-        {"com1 closed", poll(0x14), [](TTavrinMachine& m) { m.SetHostComPorts(&closedLine, nullptr); }, TBurstResult::Idle},
+        {"com1 closed", poll(0x14), [](TTavrinMachine& m) { m.SetHostComPorts(&closedLine, nullptr); },
+         TBurstResult::Idle},
         {"com2 open, nothing received", poll(0x16), [](TTavrinMachine& m) { m.SetHostComPorts(nullptr, &openLine); },
          TBurstResult::Idle},
         {"reader without file", poll(0x1A), none, TBurstResult::Idle},
         {"tty with a key waiting", poll(0x10), [](TTavrinMachine& m) { m.QueueKeys(TConsoleKeyboard::Tty, "k"); },
          TBurstResult::Completed},
         {"com2 with data", poll(0x16),
-         [](TTavrinMachine& m) { m.SetHostComPorts(nullptr, &openLine); Receive(m, 2); }, TBurstResult::Completed},
+         [](TTavrinMachine& m) {
+             m.SetHostComPorts(nullptr, &openLine);
+             Receive(m, 2);
+         },
+         TBurstResult::Completed},
         {"printer not ready is output", poll(0x18), [](TTavrinMachine& m) { m.SetPrinter(&notReady); },
          TBurstResult::Completed},
         {"system manager status", poll(0x40), none, TBurstResult::Completed},
@@ -202,7 +227,9 @@ TEST_F(PortMapTest, BurstsOfPollingForMissingInputEndEarlyAsIdle)
         // INC HL; JR back: computes without any port.
         {"compute only", {0x23, 0x18, 0xFD}, none, TBurstResult::Completed},
         // LD B,0; DJNZ $; IN A,(10h); JR back: a key check every 259 instructions.
-        {"compute with a sparse key check", {0x06, 0x00, 0x10, 0xFE, 0xDB, 0x10, 0x18, 0xF8}, none,
+        {"compute with a sparse key check",
+         {0x06, 0x00, 0x10, 0xFE, 0xDB, 0x10, 0x18, 0xF8},
+         none,
          TBurstResult::Completed},
         {"waiting with the idle wait off", poll(0x10), [](TTavrinMachine& m) { m.SetIdleWait(false); },
          TBurstResult::Completed},
@@ -222,8 +249,7 @@ TEST_F(PortMapTest, BurstsOfPollingForMissingInputEndEarlyAsIdle)
 }
 
 // A waiting run learns of input the machine is given.
-TEST_F(PortMapTest, ArrivingInputIsAnnounced)
-{
+TEST_F(PortMapTest, ArrivingInputIsAnnounced) {
     WriteFile(Temp.File("reader.txt"), "r");
     const struct {
         const char* Name;
@@ -233,7 +259,12 @@ TEST_F(PortMapTest, ArrivingInputIsAnnounced)
         {"tty key", [](TTavrinMachine& m) { m.QueueKeys(TConsoleKeyboard::Tty, "a"); }, 1},
         {"crt keys", [](TTavrinMachine& m) { m.QueueKeys(TConsoleKeyboard::Crt, "ab"); }, 1},
         {"no keys", [](TTavrinMachine& m) { m.QueueKeys(TConsoleKeyboard::Tty, ""); }, 0},
-        {"com2 data", [](TTavrinMachine& m) { const uint8_t b[] = {1, 2}; m.ComDataBlock(2, b, 2); }, 1},
+        {"com2 data",
+         [](TTavrinMachine& m) {
+             const uint8_t b[] = {1, 2};
+             m.ComDataBlock(2, b, 2);
+         },
+         1},
         {"com1 empty block", [](TTavrinMachine& m) { m.ComDataBlock(1, nullptr, 0); }, 0},
         {"reader file", [this](TTavrinMachine& m) { m.OpenReaderFile(Temp.File("reader.txt")); }, 1},
     };
@@ -254,8 +285,7 @@ struct TReaderCase {
     uint8_t StatusAfter;
 };
 
-TEST_F(PortMapTest, ReaderEndOfStreamBehaviours)
-{
+TEST_F(PortMapTest, ReaderEndOfStreamBehaviours) {
     const TReaderCase cases[] = {
         {"report nothing", TReaderEndOption::ReportNothing, "abc.....", 0x00},
         {"end of stream", TReaderEndOption::ReturnEndOfStream, "abc\x1A\x1A\x1A\x1A\x1A", 0x02},
@@ -276,8 +306,7 @@ TEST_F(PortMapTest, ReaderEndOfStreamBehaviours)
         m.OpenReaderFile(file);
         EXPECT_EQ(InPort(m, 0x1A), 0x02);
         std::string got;
-        for (int i = 0; i < 8; ++i)
-            got += static_cast<char>(InPort(m, 0x1B, '.'));
+        for (int i = 0; i < 8; ++i) got += static_cast<char>(InPort(m, 0x1B, '.'));
         EXPECT_EQ(got, c.Expected);
         EXPECT_EQ(InPort(m, 0x1A), c.StatusAfter);
         const bool closes = c.StatusAfter == 0;
@@ -290,8 +319,7 @@ TEST_F(PortMapTest, ReaderEndOfStreamBehaviours)
 }
 
 // Appending and truncating are shown through the main window's output file panel.
-TEST_F(PortMapTest, PunchWritesBytesAndClosesOnAShortWrite)
-{
+TEST_F(PortMapTest, PunchWritesBytesAndClosesOnAShortWrite) {
     std::string file = Temp.File("out.txt");
     int closed = 0;
     M.Events().OnPunchClosed = [&](TTavrinMachine&) { ++closed; };
@@ -312,4 +340,4 @@ TEST_F(PortMapTest, PunchWritesBytesAndClosesOnAShortWrite)
     EXPECT_EQ(closed, 1);
 }
 
-} // namespace
+}  // namespace

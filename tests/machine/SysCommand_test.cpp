@@ -43,14 +43,13 @@ public:
     std::array<std::string, 4> Captions;
     std::vector<std::pair<int, std::string>> MountCalls;
     std::vector<int> UnmountCalls;
-    std::string MountError;      // thrown by MountDrive when not empty
+    std::string MountError;  // thrown by MountDrive when not empty
     bool MountLeavesEmpty = false;
     FakePrinter* Printer = nullptr;
     std::optional<std::string> Selected;
 
     // An empty path ejects the disk.
-    void Insert(uint8_t d, const std::string& path)
-    {
+    void Insert(uint8_t d, const std::string& path) {
         Paths.at(d) = path;
         Captions.at(d) = path.empty() ? "(no disk)" : "\"" + fs::path(path).stem().string() + "\"";
     }
@@ -59,15 +58,12 @@ public:
     const std::string& DriveCaption(uint8_t d) const override { return Captions.at(d); }
     std::string DrivePath(uint8_t d) const override { return Paths.at(d); }
     bool DriveMounted(uint8_t d) const override { return !Paths.at(d).empty(); }
-    void MountDrive(uint8_t d, const std::string& fileName) override
-    {
+    void MountDrive(uint8_t d, const std::string& fileName) override {
         MountCalls.emplace_back(d, fileName);
         Insert(d, MountError.empty() && !MountLeavesEmpty ? fileName : "");
-        if (!MountError.empty())
-            throw std::runtime_error(MountError);
+        if (!MountError.empty()) throw std::runtime_error(MountError);
     }
-    void UnmountDrive(uint8_t d) override
-    {
+    void UnmountDrive(uint8_t d) override {
         UnmountCalls.push_back(d);
         Insert(d, "");
     }
@@ -76,32 +72,34 @@ public:
 };
 
 // Sunday, 6 December 2026.
-std::tm FixedTime(int hour, int minute, int second)
-{
-    return std::tm{.tm_sec = second, .tm_min = minute, .tm_hour = hour, .tm_mday = 6, .tm_mon = 11,
-                   .tm_year = 2026 - 1900, .tm_wday = 0, .tm_yday = 339, .tm_isdst = 0, .tm_gmtoff = 0,
+std::tm FixedTime(int hour, int minute, int second) {
+    return std::tm{.tm_sec = second,
+                   .tm_min = minute,
+                   .tm_hour = hour,
+                   .tm_mday = 6,
+                   .tm_mon = 11,
+                   .tm_year = 2026 - 1900,
+                   .tm_wday = 0,
+                   .tm_yday = 339,
+                   .tm_isdst = 0,
+                   .tm_gmtoff = 0,
                    .tm_zone = nullptr};
 }
 
 class SysChannel : public ::testing::Test {
 protected:
-    SysChannel()
-        : Folder(Temp.Path().string() + "/"), Host(Folder), Channel(Host)
-    {
+    SysChannel() : Folder(Temp.Path().string() + "/"), Host(Folder), Channel(Host) {
         Channel.SetTimeLocale("C");
         Channel.Clock = [this] { return Time; };
     }
 
     // OUT (40h),0; the command on 41h; OUT (40h),1; IN (41h) until 1Ah.
-    std::string Transact(const std::string& command)
-    {
+    std::string Transact(const std::string& command) {
         Channel.ControlPortWrite(0);
-        for (char c : command)
-            Channel.CommandPortWrite(static_cast<uint8_t>(c));
+        for (char c : command) Channel.CommandPortWrite(static_cast<uint8_t>(c));
         Channel.ControlPortWrite(1);
         std::string reply;
-        for (uint8_t b; reply.size() <= 20000 && (b = Channel.ReplyPortRead()) != 0x1A;)
-            reply += static_cast<char>(b);
+        for (uint8_t b; reply.size() <= 20000 && (b = Channel.ReplyPortRead()) != 0x1A;) reply += static_cast<char>(b);
         return reply;
     }
 
@@ -126,14 +124,14 @@ void PrintTo(const CommandCase& c, std::ostream* os) { *os << ::testing::PrintTo
 // most the one unmount asked for.
 class SysCommandWords : public SysChannel, public ::testing::WithParamInterface<CommandCase> {};
 
-TEST_P(SysCommandWords, Reply)
-{
+TEST_P(SysCommandWords, Reply) {
     Host.Insert(0, Disk("A0"));
     Host.Insert(2, Disk("work"));
     WriteFile(Disk("work"), "disk");
     EXPECT_EQ(Transact(GetParam().command), GetParam().reply);
     EXPECT_TRUE(Host.MountCalls.empty());
-    EXPECT_EQ(Host.UnmountCalls, GetParam().unmounted < 0 ? std::vector<int>{} : std::vector<int>{GetParam().unmounted});
+    EXPECT_EQ(Host.UnmountCalls,
+              GetParam().unmounted < 0 ? std::vector<int>{} : std::vector<int>{GetParam().unmounted});
     EXPECT_TRUE(Host.DriveMounted(0));
     EXPECT_EQ(Channel.StatusPortRead() & 0x80, 0);
 }
@@ -141,37 +139,36 @@ TEST_P(SysCommandWords, Reply)
 const std::string BootDiskRefusal =
     Lines({"", "You may not remove the boot disk in drive A:", "Use the MOUNT command to change boot disk!"});
 
-INSTANTIATE_TEST_SUITE_P(Table, SysCommandWords, ::testing::Values(
-    CommandCase{"DATE", "\r\nSunday December 06, 2026\r\n"},
-    CommandCase{" \t DATE \r", "\r\nSunday December 06, 2026\r\n"},
-    CommandCase{"date", "\r\nInvalid command \"date\"!\r\n"},
-    CommandCase{"date x", "\r\nSunday December 06, 2026\r\n"},
-    CommandCase{"TIME", "\r\n8:05:09 pm\r\n"},
-    CommandCase{"NOW", "\r\n12/06/26 20:05:09\r\n"},
-    CommandCase{"foo  bar", "\r\nInvalid command \"FOO\"!\r\n"},
-    CommandCase{"DATE\tX", "\r\nInvalid command \"DATE\tX\"!\r\n"},
-    CommandCase{"MOUNT B", Lines({"", "  B: (no disk)"})},
-    CommandCase{"mount C:", Lines({"", "  C: \"work\""})},
-    CommandCase{"MOUNT b", Lines({"", "Invalid drive identifier \"b\"!"})},
-    CommandCase{"MOUNT E:", Lines({"", "Invalid drive identifier \"E:\"!"})},
-    CommandCase{"MOUNT WORK", Lines({"", "You must indicate the drive to mount the disk!"})},
-    CommandCase{"MOUNT E: work", Lines({"", "Invalid drive identifier \"E\"!"})},
-    CommandCase{"MOUNT B: MISSING", Lines({"", "No such disk as \"MISSING\"!"})},
-    CommandCase{"MOUNT B: WORK", Lines({"", "The disk is already mounted in drive \"C\"!"})},
-    CommandCase{"MOUNT B: sub/x", Lines({"", "Invalid disk identifier \"sub/x\"!"})},
-    CommandCase{"MOUNT B: sub\\x", Lines({"", "Invalid disk identifier \"sub\\x\"!"})},
-    CommandCase{"MOUNT B: ..", Lines({"", "Invalid disk identifier \"..\"!"})},
-    CommandCase{"MOUNT B: a\x01z", Lines({"", "Invalid disk identifier \"a\x01z\"!"})},
-    CommandCase{"unmount a:", BootDiskRefusal},
-    CommandCase{"UNMOUNT D:", Lines({"", "Disk removed from drive \"D\"!"}), 3},
-    CommandCase{"UNMOUNT e:", Lines({"", "Invalid drive identifier \"E\"!"})},
-    CommandCase{"UNMOUNT B", Lines({"", "Invalid drive identifier \"B\"!"})},
-    CommandCase{"UNMOUNT B: X", Lines({"", "Invalid drive identifier \"B: X\"!"})}));
+INSTANTIATE_TEST_SUITE_P(
+    Table, SysCommandWords,
+    ::testing::Values(CommandCase{"DATE", "\r\nSunday December 06, 2026\r\n"},
+                      CommandCase{" \t DATE \r", "\r\nSunday December 06, 2026\r\n"},
+                      CommandCase{"date", "\r\nInvalid command \"date\"!\r\n"},
+                      CommandCase{"date x", "\r\nSunday December 06, 2026\r\n"},
+                      CommandCase{"TIME", "\r\n8:05:09 pm\r\n"}, CommandCase{"NOW", "\r\n12/06/26 20:05:09\r\n"},
+                      CommandCase{"foo  bar", "\r\nInvalid command \"FOO\"!\r\n"},
+                      CommandCase{"DATE\tX", "\r\nInvalid command \"DATE\tX\"!\r\n"},
+                      CommandCase{"MOUNT B", Lines({"", "  B: (no disk)"})},
+                      CommandCase{"mount C:", Lines({"", "  C: \"work\""})},
+                      CommandCase{"MOUNT b", Lines({"", "Invalid drive identifier \"b\"!"})},
+                      CommandCase{"MOUNT E:", Lines({"", "Invalid drive identifier \"E:\"!"})},
+                      CommandCase{"MOUNT WORK", Lines({"", "You must indicate the drive to mount the disk!"})},
+                      CommandCase{"MOUNT E: work", Lines({"", "Invalid drive identifier \"E\"!"})},
+                      CommandCase{"MOUNT B: MISSING", Lines({"", "No such disk as \"MISSING\"!"})},
+                      CommandCase{"MOUNT B: WORK", Lines({"", "The disk is already mounted in drive \"C\"!"})},
+                      CommandCase{"MOUNT B: sub/x", Lines({"", "Invalid disk identifier \"sub/x\"!"})},
+                      CommandCase{"MOUNT B: sub\\x", Lines({"", "Invalid disk identifier \"sub\\x\"!"})},
+                      CommandCase{"MOUNT B: ..", Lines({"", "Invalid disk identifier \"..\"!"})},
+                      CommandCase{"MOUNT B: a\x01z", Lines({"", "Invalid disk identifier \"a\x01z\"!"})},
+                      CommandCase{"unmount a:", BootDiskRefusal},
+                      CommandCase{"UNMOUNT D:", Lines({"", "Disk removed from drive \"D\"!"}), 3},
+                      CommandCase{"UNMOUNT e:", Lines({"", "Invalid drive identifier \"E\"!"})},
+                      CommandCase{"UNMOUNT B", Lines({"", "Invalid drive identifier \"B\"!"})},
+                      CommandCase{"UNMOUNT B: X", Lines({"", "Invalid drive identifier \"B: X\"!"})}));
 
 // An empty command shows the help: CR LF lines that name the system, and
 // every command it shows ("SYS WORD ...") is one the channel runs.
-TEST_F(SysChannel, HelpShowsCommandsTheChannelRuns)
-{
+TEST_F(SysChannel, HelpShowsCommandsTheChannelRuns) {
     Host.Insert(0, Disk("A0"));
     const std::string help = Transact("");
     EXPECT_NE(help.find("TAVRIN"), std::string::npos) << help;
@@ -181,19 +178,16 @@ TEST_F(SysChannel, HelpShowsCommandsTheChannelRuns)
         const std::string line = help.substr(at, end - at);
         EXPECT_EQ(line.find_first_of("\r\n"), std::string::npos) << "lines end in CR LF";
         const size_t sys = line.find("\"SYS ");
-        if (sys != std::string::npos)
-            words.insert(line.substr(sys + 5, line.find_first_of(" \"", sys + 5) - sys - 5));
+        if (sys != std::string::npos) words.insert(line.substr(sys + 5, line.find_first_of(" \"", sys + 5) - sys - 5));
     }
     EXPECT_EQ(help.size(), help.rfind("\r\n") + 2) << "ends with a line end";
     EXPECT_GE(words.size(), 6u) << help;
-    for (const std::string& word : words)
-        EXPECT_EQ(Transact(word).find("Invalid command"), std::string::npos) << word;
+    for (const std::string& word : words) EXPECT_EQ(Transact(word).find("Invalid command"), std::string::npos) << word;
     EXPECT_TRUE(Host.MountCalls.empty());
     EXPECT_TRUE(Host.UnmountCalls.empty());
 }
 
-TEST_F(SysChannel, TimeOfDayOnATwelveHourClock)
-{
+TEST_F(SysChannel, TimeOfDayOnATwelveHourClock) {
     const std::tuple<int, int, int, const char*> cases[] = {
         {0, 0, 0, "12:00:00 am"}, {11, 59, 59, "11:59:59 am"}, {12, 30, 0, "12:30:00 pm"}, {23, 1, 2, "11:01:02 pm"}};
     for (const auto& [hour, minute, second, text] : cases) {
@@ -202,8 +196,7 @@ TEST_F(SysChannel, TimeOfDayOnATwelveHourClock)
     }
 }
 
-TEST_F(SysChannel, MountFailuresBecomeReplyLines)
-{
+TEST_F(SysChannel, MountFailuresBecomeReplyLines) {
     WriteFile(Disk("BAD"), "disk");
     Host.Insert(1, Disk("OLD"));
     Host.MountError = "Selected disk is bad!";
@@ -219,30 +212,30 @@ TEST_F(SysChannel, MountFailuresBecomeReplyLines)
 
 class SysDiskList : public SysChannel, public ::testing::WithParamInterface<CommandCase> {};
 
-TEST_P(SysDiskList, ListsUnmountedImages)
-{
-    for (const char* name : {"work", "Work2", "games", "WORKDIR", "zz.txt", ".hidden"})
-        WriteFile(Disk(name), "disk");
+TEST_P(SysDiskList, ListsUnmountedImages) {
+    for (const char* name : {"work", "Work2", "games", "WORKDIR", "zz.txt", ".hidden"}) WriteFile(Disk(name), "disk");
     WriteFile(Folder + "notes.txt", "disk");
     WriteFile(Folder + "works.CPMDSK", "disk");
     Host.Insert(2, Disk("WORKDIR"));
     EXPECT_EQ(Transact(GetParam().command), GetParam().reply);
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, SysDiskList, ::testing::Values(
-    CommandCase{"MOUNT *", Lines({"", "Available disks to mount:", "", "  games", "  work", "  Work2",
-                                  "  works", "  zz.txt"})},
-    CommandCase{"MOUNT work*", Lines({"", "Available disks to mount:", "", "  work", "  Work2", "  works"})},
-    CommandCase{"MOUNT W?RK", Lines({"", "Available disks to mount:", "", "  work"})},
-    CommandCase{"MOUNT Q*", Lines({"", "Available disks to mount:", "", "No mountable disks found!"})},
-    CommandCase{"MOUNT A/B*", Lines({"", "Available disks to mount:", "", "Invalid disk identifier \"A/B*\"!"})},
-    CommandCase{"MOUNT A\\B?", Lines({"", "Available disks to mount:", "", "Invalid disk identifier \"A\\B?\"!"})}));
+INSTANTIATE_TEST_SUITE_P(
+    Table, SysDiskList,
+    ::testing::Values(
+        CommandCase{"MOUNT *", Lines({"", "Available disks to mount:", "", "  games", "  work", "  Work2", "  works",
+                                      "  zz.txt"})},
+        CommandCase{"MOUNT work*", Lines({"", "Available disks to mount:", "", "  work", "  Work2", "  works"})},
+        CommandCase{"MOUNT W?RK", Lines({"", "Available disks to mount:", "", "  work"})},
+        CommandCase{"MOUNT Q*", Lines({"", "Available disks to mount:", "", "No mountable disks found!"})},
+        CommandCase{"MOUNT A/B*", Lines({"", "Available disks to mount:", "", "Invalid disk identifier \"A/B*\"!"})},
+        CommandCase{"MOUNT A\\B?",
+                    Lines({"", "Available disks to mount:", "", "Invalid disk identifier \"A\\B?\"!"})}));
 
-TEST(SysWildcard, BacktracksAndTakesBracketsLiterally)
-{
-    const std::tuple<const char*, const char*, bool> cases[] = {{"*", "", true},      {"a*b*c", "aXbYbZc", true},
-                                                                {"a*b*c", "aXbYcZ", false}, {"?", "", false},
-                                                                {"[ab]", "a", false}, {"[ab]", "[AB]", true}};
+TEST(SysWildcard, BacktracksAndTakesBracketsLiterally) {
+    const std::tuple<const char*, const char*, bool> cases[] = {
+        {"*", "", true},  {"a*b*c", "aXbYbZc", true}, {"a*b*c", "aXbYcZ", false},
+        {"?", "", false}, {"[ab]", "a", false},       {"[ab]", "[AB]", true}};
     for (const auto& [pattern, name, match] : cases)
         EXPECT_EQ(SysWildcardMatch(pattern, name), match) << pattern << " vs " << name;
 }
@@ -260,44 +253,45 @@ void PrintTo(const PrintCase& c, std::ostream* os) { *os << ::testing::PrintToSt
 
 class SysPrint : public SysChannel, public ::testing::WithParamInterface<PrintCase> {};
 
-TEST_P(SysPrint, Reply)
-{
+TEST_P(SysPrint, Reply) {
     const PrintCase& c = GetParam();
     FakePrinter printer;
     printer.Printing = c.printing;
     printer.Pages = c.pages;
     Host.Printer = c.enabled ? &printer : nullptr;
-    if (c.selected)
-        Host.Selected = "Office Laser";
+    if (c.selected) Host.Selected = "Office Laser";
     EXPECT_EQ(Transact(c.command), c.reply);
     EXPECT_EQ(std::pair(printer.EndJobs, printer.AbortJobs), std::pair(c.endJobs, c.abortJobs));
 }
 
-std::string Status(std::initializer_list<std::string> tail)
-{
+std::string Status(std::initializer_list<std::string> tail) {
     std::string text = Lines({"", "LPT port printer emulation status;", ""});
     return text + Lines(tail);
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, SysPrint, ::testing::Values(
-    PrintCase{"PRINT FOO", false, false, 0, true, Lines({"", "Printer is not enabled."}), 0, 0},
-    PrintCase{"PRINT EJECT", true, false, 0, true, Lines({"", "No print job is printing."}), 0, 0},
-    PrintCase{"PRINT eject", true, true, 0, true,
-              Lines({"", "Printing remaining pages in the current print job."}), 1, 0},
-    PrintCase{"PRINT FOO", true, true, 0, true, Lines({"", "Valid printer commands are; ABORT and EJECT."}), 0, 0},
-    PrintCase{"PRINT Abort", true, true, 0, true,
-              Lines({"", "Aborting remaining pages in the current print job."}), 0, 1},
-    PrintCase{"PRINT", false, false, 0, false, Status({"  No system printer is currently available.", ""}), 0, 0},
-    PrintCase{"PRINT", false, false, 0, true,
-              Status({"  Selected Printer: \"Office Laser\"", "", "  Printer is not enabled.", ""}), 0, 0},
-    PrintCase{"PRINT", true, false, 0, true,
-              Status({"  Selected Printer: \"Office Laser\"", "", "  Printer is enabled for printing.", ""}), 0, 0},
-    PrintCase{"PRINT", true, true, 0, true,
-              Status({"  Selected Printer: \"Office Laser\"", "", "  Printer is active, 1 page in current print job.",
-                      ""}), 0, 0},
-    PrintCase{"PRINT", true, true, 2, true,
-              Status({"  Selected Printer: \"Office Laser\"", "",
-                      "  Printer is active, 3 pages in the current print job.", ""}), 0, 0}));
+INSTANTIATE_TEST_SUITE_P(
+    Table, SysPrint,
+    ::testing::Values(
+        PrintCase{"PRINT FOO", false, false, 0, true, Lines({"", "Printer is not enabled."}), 0, 0},
+        PrintCase{"PRINT EJECT", true, false, 0, true, Lines({"", "No print job is printing."}), 0, 0},
+        PrintCase{"PRINT eject", true, true, 0, true, Lines({"", "Printing remaining pages in the current print job."}),
+                  1, 0},
+        PrintCase{"PRINT FOO", true, true, 0, true, Lines({"", "Valid printer commands are; ABORT and EJECT."}), 0, 0},
+        PrintCase{"PRINT Abort", true, true, 0, true, Lines({"", "Aborting remaining pages in the current print job."}),
+                  0, 1},
+        PrintCase{"PRINT", false, false, 0, false, Status({"  No system printer is currently available.", ""}), 0, 0},
+        PrintCase{"PRINT", false, false, 0, true,
+                  Status({"  Selected Printer: \"Office Laser\"", "", "  Printer is not enabled.", ""}), 0, 0},
+        PrintCase{"PRINT", true, false, 0, true,
+                  Status({"  Selected Printer: \"Office Laser\"", "", "  Printer is enabled for printing.", ""}), 0, 0},
+        PrintCase{"PRINT", true, true, 0, true,
+                  Status({"  Selected Printer: \"Office Laser\"", "",
+                          "  Printer is active, 1 page in current print job.", ""}),
+                  0, 0},
+        PrintCase{"PRINT", true, true, 2, true,
+                  Status({"  Selected Printer: \"Office Laser\"", "",
+                          "  Printer is active, 3 pages in the current print job.", ""}),
+                  0, 0}));
 
 struct TTranscript {
     std::string Reply;
@@ -305,16 +299,13 @@ struct TTranscript {
 };
 
 // As Transact, one IN or OUT instruction at a time, and IN (40h) after the command.
-TTranscript RunTranscript(TTavrinMachine& m, const std::string& command)
-{
+TTranscript RunTranscript(TTavrinMachine& m, const std::string& command) {
     OutPort(m, 0x40, 0);
-    for (char c : command)
-        OutPort(m, 0x41, static_cast<uint8_t>(c));
+    for (char c : command) OutPort(m, 0x41, static_cast<uint8_t>(c));
     OutPort(m, 0x40, 1);
     TTranscript t;
     t.Status = InPort(m, 0x40);
-    for (uint8_t b; t.Reply.size() < 20000 && (b = InPort(m, 0x41)) != 0x1A;)
-        t.Reply += static_cast<char>(b);
+    for (uint8_t b; t.Reply.size() < 20000 && (b = InPort(m, 0x41)) != 0x1A;) t.Reply += static_cast<char>(b);
     return t;
 }
 
@@ -330,12 +321,10 @@ struct TDriveCase {
     const char* Caption;
 };
 
-TEST(SysChannelTest, DriveCommandTranscripts)
-{
+TEST(SysChannelTest, DriveCommandTranscripts) {
     TTempFolder temp;
     std::vector<uint8_t> cpm;
-    for (int i = 0; i < 0x600; ++i)
-        cpm.push_back(static_cast<uint8_t>(i * 7 + (i >> 8)));
+    for (int i = 0; i < 0x600; ++i) cpm.push_back(static_cast<uint8_t>(i * 7 + (i >> 8)));
     WriteFile(temp.File("cpm22.hex"), MakeHex(0xE400, cpm));
     WriteFile(temp.File("zubios.hex"), MakeHex(0xFA00, {0xC3, 0x00, 0xFA}));
     for (const char* name : {"DiskA", "WORK", "GAMES", ".hidden"})
@@ -363,8 +352,7 @@ TEST(SysChannelTest, DriveCommandTranscripts)
     for (const TDriveCase& c : cases) {
         SCOPED_TRACE(c.Name);
         TTavrinMachine m(temp.Folder());
-        if (c.Held >= 0)
-            m.MountDrive(static_cast<uint8_t>(c.Held), temp.File(c.Image + std::string(".cpmdsk")));
+        if (c.Held >= 0) m.MountDrive(static_cast<uint8_t>(c.Held), temp.File(c.Image + std::string(".cpmdsk")));
         const TTranscript t = RunTranscript(m, c.Command);
         const size_t shown = c.ReplyEnding ? std::min(t.Reply.size(), c.Reply.size()) : t.Reply.size();
         EXPECT_EQ(t.Reply.substr(t.Reply.size() - shown), c.Reply);
@@ -381,4 +369,4 @@ TEST(SysChannelTest, DriveCommandTranscripts)
         << "the system tracks of the disk mounted into A";
 }
 
-} // namespace
+}  // namespace

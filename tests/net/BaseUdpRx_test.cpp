@@ -161,8 +161,7 @@ TEST_F(Receiver, AFloodIsHandedOverInBoundedTurns) {
     auto number = [](const std::vector<uint8_t>& d) {
         return d.size() == 4 ? uint32_t(d[0]) << 24 | uint32_t(d[1]) << 16 | uint32_t(d[2]) << 8 | d[3] : ~0u;
     };
-    for (size_t i = 1; i < Received.size(); ++i)
-        ASSERT_LT(number(Received[i - 1]), number(Received[i])) << "at " << i;
+    for (size_t i = 1; i < Received.size(); ++i) ASSERT_LT(number(Received[i - 1]), number(Received[i])) << "at " << i;
 }
 
 }  // namespace

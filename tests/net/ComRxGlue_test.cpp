@@ -19,14 +19,14 @@ namespace {
 
 class ComGlue : public testing::Test {
 protected:
-    ComGlue()
-    {
-        Machine.Events().OnApplyComSettings = [this](TTavrinMachine&, int line) { Warning = Glue.ApplyComSettings(line); };
+    ComGlue() {
+        Machine.Events().OnApplyComSettings = [this](TTavrinMachine&, int line) {
+            Warning = Glue.ApplyComSettings(line);
+        };
     }
     ~ComGlue() override { ::unsetenv(Variable); }
     // The line's host port is a fresh pseudo-terminal.
-    TComLineSettings& UsePty(int line)
-    {
+    TComLineSettings& UsePty(int line) {
         Variable = line == 1 ? "TAVRIN_COM1" : "TAVRIN_COM2";
         ::setenv(Variable, Pty.SlavePath().c_str(), 1);
         TComLineSettings& s = line == 1 ? Machine.Settings().Com1 : Machine.Settings().Com2;
@@ -34,8 +34,7 @@ protected:
         return s;
     }
     uint32_t Speed() { return ReadTermios(Pty.Master()).c_ospeed; }
-    uint8_t In(uint8_t port)
-    {
+    uint8_t In(uint8_t port) {
         uint8_t value = 0x5A;
         Machine.CpuPortRead(Machine.Cpu(), port, value);
         return value;
@@ -52,8 +51,7 @@ protected:
 // Both lines map all sixteen list entries (COM2 too: 57600 and above).
 class ComGlueBaud : public ComGlue, public testing::WithParamInterface<std::tuple<int, int, uint32_t>> {};
 
-TEST_P(ComGlueBaud, EveryListIndexOpensAtItsSpeed)
-{
+TEST_P(ComGlueBaud, EveryListIndexOpensAtItsSpeed) {
     const auto [line, index, speed] = GetParam();
     UsePty(line).BaudIndex = index;
     EXPECT_EQ(Glue.ApplyComSettings(line), "");
@@ -67,8 +65,7 @@ INSTANTIATE_TEST_SUITE_P(All, ComGlueBaud,
                                          std::make_tuple(2, 5, 9600u), std::make_tuple(2, 8, 57600u),
                                          std::make_tuple(2, 15, 921600u)));
 
-TEST_F(ComGlue, ConfigurationByteReopensAnOpenLineWithNewSettings)
-{
+TEST_F(ComGlue, ConfigurationByteReopensAnOpenLineWithNewSettings) {
     UsePty(2).BaudIndex = 7;
     ASSERT_EQ(Glue.ApplyComSettings(2), "");
     EXPECT_EQ(Speed(), 38400u);
@@ -79,8 +76,7 @@ TEST_F(ComGlue, ConfigurationByteReopensAnOpenLineWithNewSettings)
     EXPECT_EQ(Warning, "");
 }
 
-TEST_F(ComGlue, BadTcpPortsGiveTheCom1Warning)
-{
+TEST_F(ComGlue, BadTcpPortsGiveTheCom1Warning) {
     TTcpPortModule holder;
     TReservedPort port(SOCK_STREAM);
     holder.Port = port.Text();
@@ -102,16 +98,14 @@ TEST_F(ComGlue, BadTcpPortsGiveTheCom1Warning)
 // The echo program runs in bursts, with posted port events in between.
 class SerialEcho : public ComGlue {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         const std::string program = ReadFile(TAVRIN_SERIAL_ECHO_BIN);
         ASSERT_FALSE(program.empty());
         Machine.Cpu().WriteMemory(0x0100, static_cast<uint16_t>(program.size()), program.data());
         Machine.Cpu().Reset(0x0100);
     }
     // Runs the machine until peer has read count bytes back; what came back.
-    std::string RunUntilEchoed(int peer, size_t count)
-    {
+    std::string RunUntilEchoed(int peer, size_t count) {
         std::string echoed;
         const auto deadline = std::chrono::steady_clock::now() + 20s;
         while (echoed.size() < count && std::chrono::steady_clock::now() < deadline) {
@@ -123,8 +117,7 @@ protected:
     }
 };
 
-TEST_F(SerialEcho, ATcpClientTalksToCom1)
-{
+TEST_F(SerialEcho, ATcpClientTalksToCom1) {
     Machine.Settings().UseTCPasCom1 = true;
     Machine.Settings().Com1.Enabled = true;
     TReservedPort port(SOCK_STREAM);
@@ -141,8 +134,7 @@ TEST_F(SerialEcho, ATcpClientTalksToCom1)
     ::close(client);
 }
 
-TEST_F(SerialEcho, APseudoTerminalCarriesCom2)
-{
+TEST_F(SerialEcho, APseudoTerminalCarriesCom2) {
     UsePty(2).BaudIndex = 9;
     ASSERT_EQ(Glue.ApplyComSettings(2), "");
     // A host line has no back-pressure into the 512-byte queue: send in
@@ -156,4 +148,4 @@ TEST_F(SerialEcho, APseudoTerminalCarriesCom2)
     EXPECT_TRUE(echoed == text) << "echo differs, " << echoed.size() << " bytes back";
 }
 
-} // namespace
+}  // namespace

@@ -29,8 +29,7 @@ struct TFormatCase {
 };
 class Formats : public testing::TestWithParam<TFormatCase> {};
 
-TEST_P(Formats, ReachTheKernelSettings)
-{
+TEST_P(Formats, ReachTheKernelSettings) {
     const TFormatCase& c = GetParam();
     TComOptions o;
     o.SetDataBits(c.Bits);
@@ -41,14 +40,13 @@ TEST_P(Formats, ReachTheKernelSettings)
     EXPECT_EQ((t.c_iflag & INPCK) != 0, c.Parity != Com_pNone);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    All, Formats,
-    testing::Values(TFormatCase{Com_dbSeven, Com_pNone, Com_sbOne, CS7},
-                    TFormatCase{Com_dbSeven, Com_pEven, Com_sbTwo, CS7 | PARENB | CSTOPB},
-                    TFormatCase{Com_dbSeven, Com_pOdd, Com_sbOne, CS7 | PARENB | PARODD},
-                    TFormatCase{Com_dbEight, Com_pNone, Com_sbTwo, CS8 | CSTOPB},
-                    TFormatCase{Com_dbEight, Com_pMark, Com_sbOne, CS8 | PARENB | PARODD | CMSPAR},
-                    TFormatCase{Com_dbFive, Com_pNone, Com_sbOneAndHalf, CS5 | CSTOPB}));
+INSTANTIATE_TEST_SUITE_P(All, Formats,
+                         testing::Values(TFormatCase{Com_dbSeven, Com_pNone, Com_sbOne, CS7},
+                                         TFormatCase{Com_dbSeven, Com_pEven, Com_sbTwo, CS7 | PARENB | CSTOPB},
+                                         TFormatCase{Com_dbSeven, Com_pOdd, Com_sbOne, CS7 | PARENB | PARODD},
+                                         TFormatCase{Com_dbEight, Com_pNone, Com_sbTwo, CS8 | CSTOPB},
+                                         TFormatCase{Com_dbEight, Com_pMark, Com_sbOne, CS8 | PARENB | PARODD | CMSPAR},
+                                         TFormatCase{Com_dbFive, Com_pNone, Com_sbOneAndHalf, CS5 | CSTOPB}));
 
 struct TFlowCase {
     bool Cts;
@@ -59,8 +57,7 @@ struct TFlowCase {
 };
 class Flows : public testing::TestWithParam<TFlowCase> {};
 
-TEST_P(Flows, MapToKernelFlagsAndModemOutputs)
-{
+TEST_P(Flows, MapToKernelFlagsAndModemOutputs) {
     const TFlowCase& c = GetParam();
     TComOptions o;
     o.HardwareFlow().SetTxUseCtsFlow(c.Cts);
@@ -77,17 +74,15 @@ TEST_P(Flows, MapToKernelFlagsAndModemOutputs)
     EXPECT_EQ(std::pair(t.RaiseDtr, t.RaiseRts), std::pair(c.RaiseDtr, c.RaiseRts));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    All, Flows,
-    testing::Values(TFlowCase{true, Com_dtrHandshake, Com_rtsHandshake, false, true, true, true},
-                    TFlowCase{false, Com_dtrEnabled, Com_rtsEnabled, true, false, true, true},
-                    TFlowCase{false, Com_dtrDisabled, Com_rtsDisabled, false, false, false, false},
-                    TFlowCase{false, Com_dtrDisabled, Com_rtsHandshake, true, true, false, true}));
+INSTANTIATE_TEST_SUITE_P(All, Flows,
+                         testing::Values(TFlowCase{true, Com_dtrHandshake, Com_rtsHandshake, false, true, true, true},
+                                         TFlowCase{false, Com_dtrEnabled, Com_rtsEnabled, true, false, true, true},
+                                         TFlowCase{false, Com_dtrDisabled, Com_rtsDisabled, false, false, false, false},
+                                         TFlowCase{false, Com_dtrDisabled, Com_rtsHandshake, true, true, false, true}));
 
 class ComRxPty : public testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         Port.PortName = Pty.SlavePath();
         Port.Dispatcher = Posts.Dispatcher();
         Port.OnDataBlock = [this](TComRx&, const uint8_t* data, uint32_t count) {
@@ -101,8 +96,7 @@ protected:
     std::string Received;
 };
 
-TEST_F(ComRxPty, CarriesBurstsBothWaysInOrder)
-{
+TEST_F(ComRxPty, CarriesBurstsBothWaysInOrder) {
     Port.Open();
     const std::string in = Pattern(200000, 1);  // several reads of 64 KB
     std::thread writer([&] { WriteAll(Pty.Master(), in); });
@@ -112,15 +106,13 @@ TEST_F(ComRxPty, CarriesBurstsBothWaysInOrder)
     EXPECT_TRUE(Received == in);
 
     const std::string out = Pattern(2000, 2);
-    for (char c : out)
-        ASSERT_TRUE(Port.WriteByte(static_cast<uint8_t>(c), 1000));
+    for (char c : out) ASSERT_TRUE(Port.WriteByte(static_cast<uint8_t>(c), 1000));
     EXPECT_EQ(ReadFor(Pty.Master(), out.size()), out);
 }
 
 // The mapping itself is checked in the tables above; here it reaches the
 // kernel, and the chosen flow characters stall and resume writes.
-TEST_F(ComRxPty, SettingsReachTheDeviceAndXoffStallsWritesForABoundedTime)
-{
+TEST_F(ComRxPty, SettingsReachTheDeviceAndXoffStallsWritesForABoundedTime) {
     TComOptions& o = Port.Options();
     o.SetBaudRate(Com_br14400);
     o.SetStopBits(Com_sbTwo);
@@ -149,8 +141,7 @@ TEST_F(ComRxPty, SettingsReachTheDeviceAndXoffStallsWritesForABoundedTime)
 
 // A second open finds the port in use; closing stops the thread, drops the
 // events still posted and frees the port.
-TEST_F(ComRxPty, ClosingDropsEventsStillPostedAndFreesThePort)
-{
+TEST_F(ComRxPty, ClosingDropsEventsStillPostedAndFreesThePort) {
     Port.Open();
     TComRx other;
     other.PortName = Pty.SlavePath();
@@ -166,16 +157,14 @@ TEST_F(ComRxPty, ClosingDropsEventsStillPostedAndFreesThePort)
 }
 
 // The reading thread ends rather than spin on a line that stays readable.
-TEST_F(ComRxPty, AHungUpLineStopsTheThread)
-{
+TEST_F(ComRxPty, AHungUpLineStopsTheThread) {
     Port.Open();
     Pty.CloseMaster();
     EXPECT_TRUE(Posts.PumpUntil([&] { return !Port.Active(); }));
 }
 
 // TAVRIN_COMn overrides a COM name (the glue tests open their lines that way).
-TEST(ComRxOpen, ComNamesMapToHostPortsAndFailuresRaiseTheirExceptions)
-{
+TEST(ComRxOpen, ComNamesMapToHostPortsAndFailuresRaiseTheirExceptions) {
     ::unsetenv("TAVRIN_COM3");
     EXPECT_EQ(ResolveComPortName("COM3"), "/dev/ttyS2");
     EXPECT_EQ(ResolveComPortName("/dev/ttyUSB0"), "/dev/ttyUSB0");
@@ -191,8 +180,7 @@ TEST(ComRxOpen, ComNamesMapToHostPortsAndFailuresRaiseTheirExceptions)
 
 class ComRxFake : public testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         Port.DeviceOpener = TFakeComDevice::Opener(Device);
         Port.Dispatcher = Posts.Dispatcher();
         Port.OnDataBlock = [this](TComRx&, const uint8_t* data, uint32_t count) {
@@ -200,8 +188,7 @@ protected:
         };
         Port.OnModemSignal = [this](TComRx&, TComModemEvents events) { Log += "{" + std::to_string(events) + "}"; };
     }
-    bool LogIs(const std::string& expected)
-    {
+    bool LogIs(const std::string& expected) {
         return Posts.PumpUntil([&] { return Log.size() >= expected.size(); }) && Log == expected;
     }
 
@@ -212,8 +199,7 @@ protected:
 };
 
 // Breaks reboot the machine: line changes must never read as one.
-TEST_F(ComRxFake, ModemLineChangesArriveAsEventSets)
-{
+TEST_F(ComRxFake, ModemLineChangesArriveAsEventSets) {
     Port.Open();
     const std::pair<TComModemCounts, TComModemEvents> steps[] = {
         {{1, 0, 0, 0}, ComEvents(cme_RING)},
@@ -239,8 +225,7 @@ struct TMarkCase {
 };
 class ComRxMarks : public ComRxFake, public testing::WithParamInterface<TMarkCase> {};
 
-TEST_P(ComRxMarks, AreDecoded)
-{
+TEST_P(ComRxMarks, AreDecoded) {
     Port.Open();
     for (const std::string& piece : GetParam().Input) {
         WriteAll(Device->PeerFd, piece);
@@ -249,13 +234,22 @@ TEST_P(ComRxMarks, AreDecoded)
     EXPECT_TRUE(LogIs(GetParam().Log)) << Log;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    All, ComRxMarks,
-    testing::Values(TMarkCase{"doubledFF", {"a\xFF\xFF" "b"s}, "[a\xFF" "b]"},
-                    TMarkCase{"breakBetweenData", {"AB\xFF\0\0" "CD"s}, "[AB]" + Break + "[\0][CD]"s},
-                    TMarkCase{"breakSplitAcrossReads", {"\xFF", "\0\0"s}, Break + "[\0]"s},
-                    TMarkCase{"errorByteKept", {"x\xFF\0" "Ay"s}, "[xAy]"},
-                    TMarkCase{"nulsPassed", {"\0z\0"s}, "[\0z\0]"s}),
-    [](const testing::TestParamInfo<TMarkCase>& info) { return std::string(info.param.Name); });
+INSTANTIATE_TEST_SUITE_P(All, ComRxMarks,
+                         testing::Values(TMarkCase{"doubledFF",
+                                                   {"a\xFF\xFF"
+                                                    "b"s},
+                                                   "[a\xFF"
+                                                   "b]"},
+                                         TMarkCase{"breakBetweenData",
+                                                   {"AB\xFF\0\0"
+                                                    "CD"s},
+                                                   "[AB]" + Break + "[\0][CD]"s},
+                                         TMarkCase{"breakSplitAcrossReads", {"\xFF", "\0\0"s}, Break + "[\0]"s},
+                                         TMarkCase{"errorByteKept",
+                                                   {"x\xFF\0"
+                                                    "Ay"s},
+                                                   "[xAy]"},
+                                         TMarkCase{"nulsPassed", {"\0z\0"s}, "[\0z\0]"s}),
+                         [](const testing::TestParamInfo<TMarkCase>& info) { return std::string(info.param.Name); });
 
-} // namespace
+}  // namespace

@@ -100,7 +100,9 @@ struct TServerFixture {
     uint16_t Port() const { return Server.BaseUdpRx1.BoundPort(); }
     // The reply to a request; empty when none came.
     std::vector<uint8_t> Ask(const TUdpClient& client, const std::vector<uint8_t>& request, int timeoutMs = 2000) {
-        return Transact(client, [this] { Queue.PumpPending(); }, request, timeoutMs).value_or(std::vector<uint8_t>{});
+        return Transact(
+                   client, [this] { Queue.PumpPending(); }, request, timeoutMs)
+            .value_or(std::vector<uint8_t>{});
     }
     // The session id of a mount; 0 when it failed.
     uint32_t MountId(const TUdpClient& client, uint16_t disk, const std::string& name, bool readOnly = false) {

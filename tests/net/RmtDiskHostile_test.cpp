@@ -57,12 +57,19 @@ TEST_F(HostileRequests, RefusedNamesAnswerBadDiskAndTouchNothing) {
     MakeImage(Root.File("Outside.cpmdsk"));
     const auto before = fs::last_write_time(Root.File("Outside.cpmdsk"));
     const long rootEntries = Root.Count();
-    const std::pair<const char*, std::string> names[] = {
-        {"Empty", ""}, {"Traversal", "../Outside"}, {"DeepTraversal", "../../../../etc/passwd"},
-        {"Slash", "images/Good"}, {"Absolute", "/tmp/Good"}, {"NulInside", std::string("Good\0x", 6)},
-        {"NulAtEnd", std::string("Good\0", 5)}, {"Dot", "Good.cpmdsk"}, {"Space", "Go od"},
-        {"HighBytes", "G\xC3\xBCt"}, {"Backslash", "..\\Outside"}, {"Missing", "Nothing"},
-        {"InWorkingFolder", "Outside"}};
+    const std::pair<const char*, std::string> names[] = {{"Empty", ""},
+                                                         {"Traversal", "../Outside"},
+                                                         {"DeepTraversal", "../../../../etc/passwd"},
+                                                         {"Slash", "images/Good"},
+                                                         {"Absolute", "/tmp/Good"},
+                                                         {"NulInside", std::string("Good\0x", 6)},
+                                                         {"NulAtEnd", std::string("Good\0", 5)},
+                                                         {"Dot", "Good.cpmdsk"},
+                                                         {"Space", "Go od"},
+                                                         {"HighBytes", "G\xC3\xBCt"},
+                                                         {"Backslash", "..\\Outside"},
+                                                         {"Missing", "Nothing"},
+                                                         {"InWorkingFolder", "Outside"}};
     for (const auto& [row, bytes] : names)
         EXPECT_EQ(MountRaw(bytes, static_cast<uint8_t>(bytes.size())), kBadDisk) << row;
     EXPECT_EQ(Server.SessionCount(), 0u);
@@ -151,10 +158,18 @@ TEST_F(HostileRequests, AFullTableGivesANewMountThePlaceOfTheSessionIdleLongest)
         TRmtDskClientInfo (*Holder)(uint16_t);
         TRmtDskClientInfo Newcomer;
     } cases[] = {
-        {"its address is full", TRmtDskSessionList::MaxSessionsPerAddress,
-         [](uint16_t k) { return TRmtDskClientInfo{7, k, k}; }, {7, 999, 0}},
-        {"the table is full", TRmtDskSessionList::MaxSessions,
-         [](uint16_t k) { return TRmtDskClientInfo{100u + k / 8u, 1, static_cast<uint16_t>(k % 8)}; }, {99, 1, 0}},
+        {"its address is full",
+         TRmtDskSessionList::MaxSessionsPerAddress,
+         [](uint16_t k) {
+             return TRmtDskClientInfo{7, k, k};
+         },
+         {7, 999, 0}},
+        {"the table is full",
+         TRmtDskSessionList::MaxSessions,
+         [](uint16_t k) {
+             return TRmtDskClientInfo{100u + k / 8u, 1, static_cast<uint16_t>(k % 8)};
+         },
+         {99, 1, 0}},
     };
     for (const auto& row : cases) {
         SCOPED_TRACE(row.Name);
@@ -162,7 +177,8 @@ TEST_F(HostileRequests, AFullTableGivesANewMountThePlaceOfTheSessionIdleLongest)
         std::vector<uint32_t> ids;
         for (uint16_t k = 0; k < row.Holders; ++k) {
             now = at(k);
-            const auto reply = Send(req::Mount(1, row.Holder(k).ClientDisk, "I" + std::to_string(k), true), row.Holder(k));
+            const auto reply =
+                Send(req::Mount(1, row.Holder(k).ClientDisk, "I" + std::to_string(k), true), row.Holder(k));
             ASSERT_EQ(reply.size(), 14u);
             ids.push_back(req::Get32(reply, 4));
         }

@@ -38,8 +38,9 @@ TEST_F(RemoteDisk, MountReplyIsByteExactAndARepeatedMountKeepsItsId) {
     const auto reply = Ask(Client, mount);
     ASSERT_EQ(reply.size(), 14u);
     const uint32_t id = req::Get32(reply, 4);
-    const std::vector<uint8_t> expected = {0,    0,    0xEF, 0xBE, uint8_t(id), uint8_t(id >> 8), uint8_t(id >> 16),
-                                           uint8_t(id >> 24), 0x00, 0x08, 0x00, 0x01, 0x20, 0x00};
+    const std::vector<uint8_t> expected = {
+        0,    0,    0xEF, 0xBE, uint8_t(id), uint8_t(id >> 8), uint8_t(id >> 16), uint8_t(id >> 24), 0x00,
+        0x08, 0x00, 0x01, 0x20, 0x00};
     EXPECT_EQ(reply, expected);
     ASSERT_EQ(Server.SessionCount(), 1u);
     const TRmtDskClientInfo owner{htonl(INADDR_LOOPBACK), htons(Client.Port()), 2};
@@ -155,7 +156,9 @@ TEST_F(RemoteDisk, ErrorRepliesAreByteExact) {
         {"TagCutShort", {3, 0, 0x77}, req::Error(0x77, 32, "Invalid read request")},
         {"SectorOutOfRange", req::Read(6, id, 0, 0, 40), req::Error(6, 2, "Invalid track sector (40)!")},
         {"TrackOutOfRange", req::Write(7, id, 0, 256, 0, block), req::Error(7, 2, "Invalid disk track (256)!")},
-        {"Command5", command(5), {}}, {"Command7", command(7), {}}, {"Command7F", command(0x7F), {}},
+        {"Command5", command(5), {}},
+        {"Command7", command(7), {}},
+        {"Command7F", command(0x7F), {}},
         {"CommandFF", command(0xFF), {}},
     };
     for (const auto& c : cases)
@@ -170,8 +173,8 @@ TEST(RmtDiskWire, ErrorTextIsCutTo63AndCodeIsNeverZero) {
 }
 
 TEST_F(RemoteDisk, ImageHeldForRemoteWritingIsRefusedLocally) {
-    const auto refused = testing::ThrowsMessage<std::exception>(
-        testing::StrEq("The remote disk server holds this disk for a client!"));
+    const auto refused =
+        testing::ThrowsMessage<std::exception>(testing::StrEq("The remote disk server holds this disk for a client!"));
     const uint32_t id = MountId(Client, 0, "DiskB");
     ASSERT_NE(id, 0u);
     TDiskController controller;

@@ -22,14 +22,12 @@ using namespace tavrin::test;
 
 namespace {
 
-bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds limit = 5s)
-{
+bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds limit = 5s) {
     TPostQueue idle;
     return idle.PumpUntil(done, limit);
 }
 
-void ActivateOn(TTcpPortModule& module)
-{
+void ActivateOn(TTcpPortModule& module) {
     const TReservedPort reserved{SOCK_STREAM};  // held until the server has bound it
     module.Port = reserved.Text();
     module.SetActive(true);
@@ -37,29 +35,24 @@ void ActivateOn(TTcpPortModule& module)
 }
 
 // What the Z80 reads of count bytes, waiting for each.
-std::string ReadZ80From(TTcpPortModule& module, size_t count)
-{
+std::string ReadZ80From(TTcpPortModule& module, size_t count) {
     std::string got;
     while (got.size() < count && WaitFor([&] { return module.DataAvailable(); })) {
         uint8_t b = 0;
-        if (module.ReadByte(b))
-            got += static_cast<char>(b);
+        if (module.ReadByte(b)) got += static_cast<char>(b);
     }
     return got;
 }
 
 // What the Z80 finds queued now, without waiting.
-std::string ReadZ80Now(TTcpPortModule& module)
-{
+std::string ReadZ80Now(TTcpPortModule& module) {
     std::string got;
-    for (uint8_t b = 0; module.ReadByte(b);)
-        got += static_cast<char>(b);
+    for (uint8_t b = 0; module.ReadByte(b);) got += static_cast<char>(b);
     return got;
 }
 
 // A client that takes little at a time, so output to it backs up soon.
-int ConnectWithSmallWindow(uint16_t port)
-{
+int ConnectWithSmallWindow(uint16_t port) {
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     const int size = 4096;
     ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
@@ -74,25 +67,25 @@ int ConnectWithSmallWindow(uint16_t port)
 // The Z80 writes to a client that reads nothing until the transmit queue
 // stays full, seen full at many checks in a row: the server then holds
 // output for the client that it cannot send.
-void FillOutputTowards(TTcpPortModule& module)
-{
+void FillOutputTowards(TTcpPortModule& module) {
     int quietChecks = 0;
-    ASSERT_TRUE(WaitFor([&] {
-        bool wrote = false;
-        for (int i = 0; i < 100000; ++i) {
-            if (module.CanWrite()) {
-                module.WriteByte('e');
-                wrote = true;
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            bool wrote = false;
+            for (int i = 0; i < 100000; ++i) {
+                if (module.CanWrite()) {
+                    module.WriteByte('e');
+                    wrote = true;
+                }
             }
-        }
-        quietChecks = wrote ? 0 : quietChecks + 1;
-        return quietChecks >= 20;
-    }, 20s));
+            quietChecks = wrote ? 0 : quietChecks + 1;
+            return quietChecks >= 20;
+        },
+        20s));
 }
 
 // True when the server closes fd within the limit (a failure must not hang).
-bool ClosedByServer(int fd, std::chrono::milliseconds limit = 2s)
-{
+bool ClosedByServer(int fd, std::chrono::milliseconds limit = 2s) {
     pollfd p{fd, POLLIN, 0};
     char c;
     return ::poll(&p, 1, static_cast<int>(limit.count())) > 0 && ::recv(fd, &c, 1, MSG_DONTWAIT) <= 0;
@@ -100,14 +93,12 @@ bool ClosedByServer(int fd, std::chrono::milliseconds limit = 2s)
 
 class TcpPort : public testing::Test {
 protected:
-    void Activate()
-    {
+    void Activate() {
         Module.Port = Reserved.Text();
         Server = ThreadsStartedBy([&] { Module.SetActive(true); });
         ASSERT_TRUE(Module.GetActive());
     }
-    int Connect()
-    {
+    int Connect() {
         const int fd = ConnectTcp(Module.ListeningPort());
         EXPECT_GE(fd, 0);
         EXPECT_TRUE(WaitFor([&] { return Module.ClientConnected(); }));
@@ -125,8 +116,7 @@ protected:
 // A write while inactive is dropped. Bytes written before a client comes
 // wait for it; bytes from a client beyond what the Z80 has room for are
 // held back.
-TEST_F(TcpPort, InactiveServerOffersNothingAndEachQueueHolds512Bytes)
-{
+TEST_F(TcpPort, InactiveServerOffersNothingAndEachQueueHolds512Bytes) {
     EXPECT_FALSE(Module.DataAvailable());
     EXPECT_FALSE(Module.CanWrite());
     uint8_t b = 0;
@@ -147,15 +137,13 @@ TEST_F(TcpPort, InactiveServerOffersNothingAndEachQueueHolds512Bytes)
     // The server blocks once it can move nothing more: the queue is full.
     ASSERT_TRUE(WaitUntilBlocked(Server));
     std::string first;  // 512 bytes without waiting
-    for (int i = 0; i < 512 && Module.ReadByte(b); ++i)
-        first += static_cast<char>(b);
+    for (int i = 0; i < 512 && Module.ReadByte(b); ++i) first += static_cast<char>(b);
     EXPECT_EQ(first, in.substr(0, 512));
     EXPECT_EQ(first + ReadZ80(488), in) << "the held-back bytes follow in order";
     ::close(client);
 }
 
-TEST_F(TcpPort, ClientsShareTheQueuesAndTheNextComesWhenTheyLeave)
-{
+TEST_F(TcpPort, ClientsShareTheQueuesAndTheNextComesWhenTheyLeave) {
     Activate();
     int client = Connect();
     const int second = ConnectTcp(Module.ListeningPort());
@@ -166,8 +154,7 @@ TEST_F(TcpPort, ClientsShareTheQueuesAndTheNextComesWhenTheyLeave)
     WriteAll(second, "two");
     EXPECT_EQ(ReadZ80(3), "two");
     // Each byte from the Z80 goes to one client or the other, never to both.
-    for (char c : std::string("abcdef"))
-        Module.WriteByte(static_cast<uint8_t>(c));
+    for (char c : std::string("abcdef")) Module.WriteByte(static_cast<uint8_t>(c));
     std::string toFirst, toSecond;
     ASSERT_TRUE(WaitFor([&] {
         toFirst += ReadAvailable(client);
@@ -198,8 +185,7 @@ TEST_F(TcpPort, ClientsShareTheQueuesAndTheNextComesWhenTheyLeave)
 // A client leaves with its input waiting for the Z80 (closing, or resetting
 // with the Z80's output to it unread). Of its bytes only those already queued
 // reach the Z80; nothing of it, either way, reaches the next client.
-TEST_F(TcpPort, AClientThatLeavesTakesItsPendingBytesWithIt)
-{
+TEST_F(TcpPort, AClientThatLeavesTakesItsPendingBytesWithIt) {
     const struct {
         const char* Name;
         bool LeavesOutputUnread;
@@ -210,8 +196,7 @@ TEST_F(TcpPort, AClientThatLeavesTakesItsPendingBytesWithIt)
         ActivateOn(module);
         const int first = ConnectWithSmallWindow(module.ListeningPort());
         ASSERT_TRUE(WaitFor([&] { return module.ClientCount() == 1; }));
-        if (row.LeavesOutputUnread)
-            FillOutputTowards(module);
+        if (row.LeavesOutputUnread) FillOutputTowards(module);
         const std::string input = Pattern(3000, 9);
         WriteAll(first, input);
         ASSERT_TRUE(WaitFor([&] { return module.DataAvailable(); }));
@@ -234,8 +219,7 @@ TEST_F(TcpPort, AClientThatLeavesTakesItsPendingBytesWithIt)
 
 // Neither an idle client nor a full house keeps a newcomer out; the server
 // holds at most MaxClients connections, the one idle longest making room.
-TEST_F(TcpPort, NoClientLocksOthersOut)
-{
+TEST_F(TcpPort, NoClientLocksOthersOut) {
     const size_t holders[] = {1, TTcpPortModule::MaxClients};
     for (const size_t count : holders) {
         SCOPED_TRACE(count);
@@ -254,28 +238,24 @@ TEST_F(TcpPort, NoClientLocksOthersOut)
             EXPECT_TRUE(ClosedByServer(idle.front())) << "the one idle longest";
             EXPECT_FALSE(ClosedByServer(idle.back(), 0ms));
         }
-        for (const int fd : idle)
-            ::close(fd);
+        for (const int fd : idle) ::close(fd);
         ::close(newcomer);
     }
 }
 
 // While the Z80 keeps the transmit queue busy, a typed byte still gets in.
-TEST_F(TcpPort, BothDirectionsMoveAtOnce)
-{
+TEST_F(TcpPort, BothDirectionsMoveAtOnce) {
     Activate();
     const int client = Connect();
     std::atomic<size_t> printed{0};
     std::atomic<bool> stop{false};
     std::thread reader([&] {
-        while (!stop)
-            printed += ReadAvailable(client).size();
+        while (!stop) printed += ReadAvailable(client).size();
     });
     bool typed = false;
     const auto deadline = std::chrono::steady_clock::now() + 5s;
     while (!Module.DataAvailable() && std::chrono::steady_clock::now() < deadline) {
-        while (Module.CanWrite())
-            Module.WriteByte('p');
+        while (Module.CanWrite()) Module.WriteByte('p');
         if (!typed && printed > 10000) {
             WriteAll(client, "\x13");
             typed = true;
@@ -289,13 +269,19 @@ TEST_F(TcpPort, BothDirectionsMoveAtOnce)
     ::close(client);
 }
 
-TEST(TcpPortText, OnlyPortNumbersParse)
-{
-    const std::pair<const char*, uint16_t> cases[] = {{"9999", 9999}, {"1", 1},    {"65535", 65535}, {"0", 0},
-                                                      {"65536", 0},   {"", 0},     {" 80", 0},       {"8o", 0},
-                                                      {"-80", 0},     {"000080", 0}, {"99999999999999999999", 0}};
-    for (const auto& [text, port] : cases)
-        EXPECT_EQ(ParseTcpPort(text), port) << text;
+TEST(TcpPortText, OnlyPortNumbersParse) {
+    const std::pair<const char*, uint16_t> cases[] = {{"9999", 9999},
+                                                      {"1", 1},
+                                                      {"65535", 65535},
+                                                      {"0", 0},
+                                                      {"65536", 0},
+                                                      {"", 0},
+                                                      {" 80", 0},
+                                                      {"8o", 0},
+                                                      {"-80", 0},
+                                                      {"000080", 0},
+                                                      {"99999999999999999999", 0}};
+    for (const auto& [text, port] : cases) EXPECT_EQ(ParseTcpPort(text), port) << text;
 }
 
-} // namespace
+}  // namespace

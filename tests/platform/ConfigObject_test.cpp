@@ -41,14 +41,13 @@ TEST_P(ConfigParse, ReadsLineByTheRules) {
 
 INSTANTIATE_TEST_SUITE_P(
     Lines, ConfigParse,
-    ::testing::Values(
-        ParseCase{"Trimmed", "[S]\r\n \t key   =   some value \t\r\n", "S", "key", "some value"},
-        ParseCase{"NoEquals", "[S]\r\njustakey\r\n", "S", "justakey", ""},
-        ParseCase{"LeadingEqualsIsKey", "[S]\r\n=abc\r\n", "S", "=abc", ""},
-        ParseCase{"ValueWithEquals", "[S]\r\nk==x=\r\n", "S", "k", "=x="},
-        ParseCase{"BeforeFirstHeaderDropped", "k=1\r\n[S]\r\nj=2\r\n", "S", "k", nullptr},
-        ParseCase{"EmptyHeaderKeepsSection", "[S]\r\n[]\r\nk=1\r\n", "S", "k", "1"},
-        ParseCase{"LoneCR", "[S]\rk=1\rj=2", "S", "j", "2"}),
+    ::testing::Values(ParseCase{"Trimmed", "[S]\r\n \t key   =   some value \t\r\n", "S", "key", "some value"},
+                      ParseCase{"NoEquals", "[S]\r\njustakey\r\n", "S", "justakey", ""},
+                      ParseCase{"LeadingEqualsIsKey", "[S]\r\n=abc\r\n", "S", "=abc", ""},
+                      ParseCase{"ValueWithEquals", "[S]\r\nk==x=\r\n", "S", "k", "=x="},
+                      ParseCase{"BeforeFirstHeaderDropped", "k=1\r\n[S]\r\nj=2\r\n", "S", "k", nullptr},
+                      ParseCase{"EmptyHeaderKeepsSection", "[S]\r\n[]\r\nk=1\r\n", "S", "k", "1"},
+                      ParseCase{"LoneCR", "[S]\rk=1\rj=2", "S", "j", "2"}),
     tavrin::test::RowName);
 
 TEST(ConfigTyped, ValuesReadBackAndBadTextGivesTheDefault) {
@@ -61,8 +60,9 @@ TEST(ConfigTyped, ValuesReadBackAndBadTextGivesTheDefault) {
         const char* stored;
         int32_t integer;  // default 7
         bool boolean;     // default true
-    } cases[] = {{"1", 1, true},         {"2", 2, false},  {"+1", 1, true},    {"yes", 7, true},
-                 {"-2147483648", INT32_MIN, false},        {"2147483648", 7, true}, {"+-1", 7, true}};
+    } cases[] = {
+        {"1", 1, true},          {"2", 2, false}, {"+1", 1, true}, {"yes", 7, true}, {"-2147483648", INT32_MIN, false},
+        {"2147483648", 7, true}, {"+-1", 7, true}};
     for (const auto& c : cases) {
         store.WriteString("S", "k", c.stored);
         EXPECT_EQ(store.ReadInteger("S", "k", 7), c.integer) << c.stored;
@@ -85,9 +85,9 @@ TEST(SettingsRangeCheck, OutOfRangeKeepsTheDefault) {
         const char* text;  // nullptr: the key is missing
         int32_t min, max, def, expected;
         bool reported;
-    } cases[] = {{"148", 0, 255, 0, 148, false},         {"255", 0, 255, 7, 255, false},
-                 {nullptr, 0, 255, 7, 7, false},         {"999", 0, 255, 148, 148, true},
-                 {"12abc", 0, 255, 148, 148, true},      {"", 0, 255, 148, 148, true},
+    } cases[] = {{"148", 0, 255, 0, 148, false},           {"255", 0, 255, 7, 255, false},
+                 {nullptr, 0, 255, 7, 7, false},           {"999", 0, 255, 148, 148, true},
+                 {"12abc", 0, 255, 148, 148, true},        {"", 0, 255, 148, 148, true},
                  {"99999999999", 1, 40000, 640, 640, true}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text ? c.text : "(missing)");
@@ -108,9 +108,9 @@ TEST(SettingsRangeCheck, RealsOutOfRangeKeepTheDefault) {
         const char* text;  // nullptr: the key is missing
         double expected;   // range 0.25 .. 2, default 0.5
         bool reported;
-    } cases[] = {{"1.5", 1.5, false},  {"0,25", 0.25, false}, {"2", 2.0, false},   {nullptr, 0.5, false},
-                 {"1e308", 0.5, true}, {"nan", 0.5, true},    {"inf", 0.5, true},  {"-inf", 0.5, true},
-                 {"0.2", 0.5, true},   {"1.5x", 0.5, true},   {"", 0.5, true},     {"1e-400", 0.5, true}};
+    } cases[] = {{"1.5", 1.5, false},  {"0,25", 0.25, false}, {"2", 2.0, false},  {nullptr, 0.5, false},
+                 {"1e308", 0.5, true}, {"nan", 0.5, true},    {"inf", 0.5, true}, {"-inf", 0.5, true},
+                 {"0.2", 0.5, true},   {"1.5x", 0.5, true},   {"", 0.5, true},    {"1e-400", 0.5, true}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text ? c.text : "(missing)");
         TNrKeyValueSections store;
@@ -154,7 +154,9 @@ TEST(ConfigFile, SavedWholeAndKeptWholeWhenWritingFails) {
     const pid_t pid = ::fork();
     if (pid == 0) {
         IgnoreFileSizeSignal();
-        struct rlimit limit {4096, 4096};
+        struct rlimit limit {
+            4096, 4096
+        };
         ::setrlimit(RLIMIT_FSIZE, &limit);
         store.WriteString("DISKS", "CpmSourceFile", std::string(65536, 'x'));
         try {

@@ -18,19 +18,17 @@
 namespace {
 
 // Turns the event loop until done() holds; false when the deadline passes.
-template <typename Done> bool PumpUntil(Done done)
-{
+template <typename Done>
+bool PumpUntil(Done done) {
     QDeadlineTimer deadline(10000);
     while (!done()) {
-        if (deadline.hasExpired())
-            return false;
+        if (deadline.hasExpired()) return false;
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     }
     return true;
 }
 
-TEST(GuiThreadPoster, CallbacksFromWorkersRunOnTheContextThreadInPostingOrder)
-{
+TEST(GuiThreadPoster, CallbacksFromWorkersRunOnTheContextThreadInPostingOrder) {
     tavrin::test::QtTestApp();
     QObject context;
     constexpr int Workers = 4;
@@ -53,20 +51,16 @@ TEST(GuiThreadPoster, CallbacksFromWorkersRunOnTheContextThreadInPostingOrder)
     ASSERT_TRUE(PumpUntil([&] {
         std::lock_guard guard(lock);
         for (const auto& calls : seen)
-            if (calls.size() < PerWorker)
-                return false;
+            if (calls.size() < PerWorker) return false;
         return true;
     }));
     std::vector<int> expected(PerWorker);
-    for (int i = 0; i < PerWorker; ++i)
-        expected[i] = i;
-    for (const auto& calls : seen)
-        EXPECT_EQ(calls, expected);
+    for (int i = 0; i < PerWorker; ++i) expected[i] = i;
+    for (const auto& calls : seen) EXPECT_EQ(calls, expected);
     EXPECT_EQ(offThread, 0);
 }
 
-TEST(GuiThreadPoster, PostersOfOneContextShareItsOrderAndNeverRunInline)
-{
+TEST(GuiThreadPoster, PostersOfOneContextShareItsOrderAndNeverRunInline) {
     tavrin::test::QtTestApp();
     QObject context;
     const auto first = GuiThreadPoster(&context);
@@ -80,8 +74,7 @@ TEST(GuiThreadPoster, PostersOfOneContextShareItsOrderAndNeverRunInline)
     EXPECT_EQ(ran, (std::vector<int>{1, 2, 3}));
 }
 
-TEST(GuiThreadPoster, CallbacksStillQueuedGoUnrunWithTheirContext)
-{
+TEST(GuiThreadPoster, CallbacksStillQueuedGoUnrunWithTheirContext) {
     tavrin::test::QtTestApp();
     auto held = std::make_shared<int>(0);
     bool ran = false;
@@ -96,4 +89,4 @@ TEST(GuiThreadPoster, CallbacksStillQueuedGoUnrunWithTheirContext)
     EXPECT_FALSE(ran);
 }
 
-} // namespace
+}  // namespace

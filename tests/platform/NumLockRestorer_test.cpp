@@ -43,13 +43,27 @@ TEST_P(NumLockRestorer, FlipsOnceTheKeyIsUp) {
     };
     for (Step s : GetParam().steps) {
         switch (s) {
-            case Arm: restorer.Arm(); break;
-            case NumLockUp: key(QEvent::KeyRelease, Qt::Key_NumLock, false); break;
-            case NumLockUpRepeat: key(QEvent::KeyRelease, Qt::Key_NumLock, true); break;
-            case NumLockDown: key(QEvent::KeyPress, Qt::Key_NumLock, false); break;
-            case OtherKeyUp: key(QEvent::KeyRelease, Qt::Key_5, false); break;
-            case LeaveApp: state(Qt::ApplicationInactive); break;
-            case ReturnToApp: state(Qt::ApplicationActive); break;
+            case Arm:
+                restorer.Arm();
+                break;
+            case NumLockUp:
+                key(QEvent::KeyRelease, Qt::Key_NumLock, false);
+                break;
+            case NumLockUpRepeat:
+                key(QEvent::KeyRelease, Qt::Key_NumLock, true);
+                break;
+            case NumLockDown:
+                key(QEvent::KeyPress, Qt::Key_NumLock, false);
+                break;
+            case OtherKeyUp:
+                key(QEvent::KeyRelease, Qt::Key_5, false);
+                break;
+            case LeaveApp:
+                state(Qt::ApplicationInactive);
+                break;
+            case ReturnToApp:
+                state(Qt::ApplicationActive);
+                break;
         }
     }
     EXPECT_EQ(flips, GetParam().flips);

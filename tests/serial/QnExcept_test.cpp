@@ -31,16 +31,34 @@ TEST(MessageTable, EntriesInAscendingAbsoluteOrderFoundUnderEitherSignAndNothing
 
 TEST(FindMessageText, GivesTheTableText) {
     const std::pair<int64_t, const char*> rows[] = {
-        {0, "OK"}, {-2, "File not found"}, {15742, "Character Set"}, {-162, "General failure"},
-        {-1004, "Terminal buffer greater than 65521"}, {-2005, "ie_Hardware - Specified comport in use"},
-        {-2012, "Comport was not opened by Tapi"}, {-3001, "No device layer specified"},
-        {-3008, "Tracing not enabled"}, {4301, "Cycling dial attempt . . ."}, {4500, "OpenPort"},
-        {-5506, "Packet too long"}, {-6009, "Block sequence error in Xmodem"},
-        {-7010, "Maximum database records (999) reached"}, {-8062, "Modems failed to train"},
-        {-9001, "Serivane Error"}, {10101, "WSAEDISCON"}, {13600, "Waiting for retry in %d seconds"},
-        {-13980, "Failed to find/load RASAPI32.DLL"}, {15001, "No event"}, {15101, "ReadCom"},
+        {0, "OK"},
+        {-2, "File not found"},
+        {15742, "Character Set"},
+        {-162, "General failure"},
+        {-1004, "Terminal buffer greater than 65521"},
+        {-2005, "ie_Hardware - Specified comport in use"},
+        {-2012, "Comport was not opened by Tapi"},
+        {-3001, "No device layer specified"},
+        {-3008, "Tracing not enabled"},
+        {4301, "Cycling dial attempt . . ."},
+        {4500, "OpenPort"},
+        {-5506, "Packet too long"},
+        {-6009, "Block sequence error in Xmodem"},
+        {-7010, "Maximum database records (999) reached"},
+        {-8062, "Modems failed to train"},
+        {-9001, "Serivane Error"},
+        {10101, "WSAEDISCON"},
+        {13600, "Waiting for retry in %d seconds"},
+        {-13980, "Failed to find/load RASAPI32.DLL"},
+        {15001, "No event"},
+        {15101, "ReadCom"},
         // Unknown codes, and codes past 16 bits that must not wrap onto a table code.
-        {1, ""}, {-1, ""}, {65536 + 2, ""}, {-(65536 + 15742), ""}, {INT32_MIN, ""}, {INT64_MIN, ""}};
+        {1, ""},
+        {-1, ""},
+        {65536 + 2, ""},
+        {-(65536 + 15742), ""},
+        {INT32_MIN, ""},
+        {INT64_MIN, ""}};
     for (const auto& [code, text] : rows) EXPECT_EQ(FindMessageText(code), text) << code;
 }
 
@@ -54,9 +72,12 @@ struct RaiseCase {
 };
 
 template <typename T>
-bool IsA(const EQnException& e) { return dynamic_cast<const T*>(&e) != nullptr; }
+bool IsA(const EQnException& e) {
+    return dynamic_cast<const T*>(&e) != nullptr;
+}
 
-#define RAISE(code, leaf, category) RaiseCase{code, &typeid(leaf), &IsA<category>, #leaf}
+#define RAISE(code, leaf, category) \
+    RaiseCase { code, &typeid(leaf), &IsA<category>, #leaf }
 
 class RaisedClass : public ::testing::TestWithParam<RaiseCase> {};
 
@@ -74,20 +95,23 @@ TEST_P(RaisedClass, CarriesTheSignedCodeAndTheTableText) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(EveryCategory, RaisedClass, ::testing::Values(
-    RAISE(-1002, EBadArgument, EGeneral), RAISE(-1006, EInternal, EGeneral), RAISE(-7003, EInternal, EGeneral),
-    RAISE(-7012, EInternal, EGeneral), RAISE(-1009, ECannotUseWithWinSock, EGeneral),
-    RAISE(-2001, EBadId, EOpenComm), RAISE(-2011, ENoPortSelected, EOpenComm),
-    RAISE(-2012, ENotOpenedByTapi, EOpenComm), RAISE(-3001, ENullApi, ESerialIO),
-    RAISE(-3010, EBaseAddressNotSet, ESerialIO), RAISE(-4001, EModemNotStarted, EModem),
-    RAISE(-4008, EModemStatusMismatch, EModem), RAISE(-5001, ENoMoreTriggers, ETrigger),
-    RAISE(-5003, EBadTriggerHandle, ETrigger), RAISE(-6006, EProtocol, EProtocol),
-    RAISE(-6009, EProtocol, EProtocol), RAISE(-7001, EKeyTooLong, EINI), RAISE(-7014, EBadFieldForIndex, EINI),
-    RAISE(-8001, EFaxBadFormat, EFax), RAISE(-8053, EInvalidPageNumber, EFax), RAISE(-8070, EFaxPageError, EFax),
-    RAISE(-13801, ETapiAllocated, ETapi), RAISE(-13805, ETapiCallUnavail, ETapi),
-    RAISE(-13850, ETapiInvalParam, ETapi), RAISE(-13853, ETapiInvalPointer, ETapi),
-    RAISE(-13886, ETapiNoMultipleInstance, ETapi), RAISE(-13928, ETapiBusy, ETapi),
-    RAISE(-13942, ETapiTranslateFail, ETapi), RAISE(-13980, ERasLoadFail, ERas)),
+INSTANTIATE_TEST_SUITE_P(
+    EveryCategory, RaisedClass,
+    ::testing::Values(RAISE(-1002, EBadArgument, EGeneral), RAISE(-1006, EInternal, EGeneral),
+                      RAISE(-7003, EInternal, EGeneral), RAISE(-7012, EInternal, EGeneral),
+                      RAISE(-1009, ECannotUseWithWinSock, EGeneral), RAISE(-2001, EBadId, EOpenComm),
+                      RAISE(-2011, ENoPortSelected, EOpenComm), RAISE(-2012, ENotOpenedByTapi, EOpenComm),
+                      RAISE(-3001, ENullApi, ESerialIO), RAISE(-3010, EBaseAddressNotSet, ESerialIO),
+                      RAISE(-4001, EModemNotStarted, EModem), RAISE(-4008, EModemStatusMismatch, EModem),
+                      RAISE(-5001, ENoMoreTriggers, ETrigger), RAISE(-5003, EBadTriggerHandle, ETrigger),
+                      RAISE(-6006, EProtocol, EProtocol), RAISE(-6009, EProtocol, EProtocol),
+                      RAISE(-7001, EKeyTooLong, EINI), RAISE(-7014, EBadFieldForIndex, EINI),
+                      RAISE(-8001, EFaxBadFormat, EFax), RAISE(-8053, EInvalidPageNumber, EFax),
+                      RAISE(-8070, EFaxPageError, EFax), RAISE(-13801, ETapiAllocated, ETapi),
+                      RAISE(-13805, ETapiCallUnavail, ETapi), RAISE(-13850, ETapiInvalParam, ETapi),
+                      RAISE(-13853, ETapiInvalPointer, ETapi), RAISE(-13886, ETapiNoMultipleInstance, ETapi),
+                      RAISE(-13928, ETapiBusy, ETapi), RAISE(-13942, ETapiTranslateFail, ETapi),
+                      RAISE(-13980, ERasLoadFail, ERas)),
     [](const auto& info) { return std::string(info.param.name) + "_" + std::to_string(-info.param.code); });
 
 // No leaf for these table codes, nor for codes that only alias a leaf code

@@ -147,8 +147,10 @@ TEST_P(TriggerEvent, ReachesItsEventAfterTheGeneralOnes) {
     port.SetComNumber(7);
     port.SetOpen(true);
     const TriggerCase& c = GetParam();
-    if (c.Kind == 0) fake->SetTimerTrigger(static_cast<uint32_t>(fake->AddTimerTrigger()), 1, true);
-    else fake->SetStatusTrigger(static_cast<uint32_t>(fake->AddStatusTrigger(c.Kind)), c.Value, true);
+    if (c.Kind == 0)
+        fake->SetTimerTrigger(static_cast<uint32_t>(fake->AddTimerTrigger()), 1, true);
+    else
+        fake->SetStatusTrigger(static_cast<uint32_t>(fake->AddStatusTrigger(c.Kind)), c.Value, true);
     c.Cause(*fake);
     ASSERT_TRUE(PumpUntil([&] { return seen.size() >= c.Events.size(); }));
     EXPECT_EQ(seen, c.Events);
@@ -158,16 +160,24 @@ INSTANTIATE_TEST_SUITE_P(
     Kinds, TriggerEvent,
     ::testing::Values(
         TriggerCase{"Timer", 0, 0, [](TFakeDispatcher&) {}, {"Trigger", "Timer"}},
-        TriggerCase{"ModemStatus", QnStatusModem, 0x2000,
+        TriggerCase{"ModemStatus",
+                    QnStatusModem,
+                    0x2000,
                     [](TFakeDispatcher& d) { d.Device().SetModemLines(QnLineDsr); },
                     {"Trigger", "Status", "ModemStatus"}},
-        TriggerCase{"LineError", QnStatusLineError, QnErrorFraming | QnErrorBreak,
+        TriggerCase{"LineError",
+                    QnStatusLineError,
+                    QnErrorFraming | QnErrorBreak,
                     [](TFakeDispatcher& d) { d.Device().InjectLineErrors(QnErrorFraming | QnErrorBreak); },
                     {"Trigger", "Status", "LineError 4 break"}},
         TriggerCase{"OutbuffFree", QnStatusOutFree, 100, [](TFakeDispatcher&) {}, {"Trigger", "Status", "OutbuffFree"}},
         TriggerCase{"OutbuffUsed", QnStatusOutUsed, 100, [](TFakeDispatcher&) {}, {"Trigger", "Status", "OutbuffUsed"}},
-        TriggerCase{"OutSent", QnStatusOutSent, 0, [](TFakeDispatcher& d) { d.PutChar('!'); },
-                    {"Trigger", "Status", "OutSent"}}), tavrin::test::RowName);
+        TriggerCase{"OutSent",
+                    QnStatusOutSent,
+                    0,
+                    [](TFakeDispatcher& d) { d.PutChar('!'); },
+                    {"Trigger", "Status", "OutSent"}}),
+    tavrin::test::RowName);
 
 TEST_F(Port, HandlerMayCloseThePortItIsCalledFor) {
     TQnComPortEvents events;
@@ -289,9 +299,12 @@ private:
 // refused is already open, a missing one is a bad id, anything else stays
 // the host's input/output error.
 TEST_F(Port, HostOpenFailuresBecomeTheComponentsErrors) {
-    const std::pair<int, int32_t> rows[] = {{EBUSY, EAlreadyOpen().ErrorCode()}, {EACCES, EAlreadyOpen().ErrorCode()},
-                                            {ENOENT, EBadId().ErrorCode()},      {ENXIO, EBadId().ErrorCode()},
-                                            {ENODEV, EBadId().ErrorCode()},      {ENOTTY, EBadId().ErrorCode()},
+    const std::pair<int, int32_t> rows[] = {{EBUSY, EAlreadyOpen().ErrorCode()},
+                                            {EACCES, EAlreadyOpen().ErrorCode()},
+                                            {ENOENT, EBadId().ErrorCode()},
+                                            {ENXIO, EBadId().ErrorCode()},
+                                            {ENODEV, EBadId().ErrorCode()},
+                                            {ENOTTY, EBadId().ErrorCode()},
                                             {EIO, 0}};
     port.SetComNumber(7);
     for (const auto& [error, code] : rows) {
@@ -330,7 +343,8 @@ TEST_F(Port, ADeviceRefusedForAccessIsListedAndAlreadyOpen) {
 TEST(ProcessOneMessage, DeliversPostedEventsAndReportsAnEmptyQueue) {
     tavrin::test::QtTestApp();
     UserWindow target;
-    for (int i = 0; i < 100 && ProcessOneMessage(); ++i) {}  // settle what start-up left queued
+    for (int i = 0; i < 100 && ProcessOneMessage(); ++i) {
+    }  // settle what start-up left queued
     QCoreApplication::postEvent(&target, new QEvent(QEvent::User));
     QCoreApplication::postEvent(&target, new QEvent(QEvent::User));
     EXPECT_TRUE(ProcessOneMessage());

@@ -62,11 +62,12 @@ TEST_P(TraceGolden, DumpMatchesByteForByte) {
     EXPECT_TRUE(trace.Entries().empty());  // the dump ends the trace
 }
 
-INSTANTIATE_TEST_SUITE_P(Formats, TraceGolden, ::testing::Values(
-    GoldenCase{"inhex", {{'T', "AT\r"}, {'R', "OK\r\n"}, {'T', " x"}}, true, false},
-    GoldenCase{"decimal", {{'T', "A B\r"}, {'R', "\xC8"}, {'X', "\x07"}}, false, false},
-    GoldenCase{"wrap", {{'T', std::string(100, 'a')}}, true, false},
-    GoldenCase{"allhex", {{'R', std::string(25, '\xFF')}}, false, true}),
+INSTANTIATE_TEST_SUITE_P(
+    Formats, TraceGolden,
+    ::testing::Values(GoldenCase{"inhex", {{'T', "AT\r"}, {'R', "OK\r\n"}, {'T', " x"}}, true, false},
+                      GoldenCase{"decimal", {{'T', "A B\r"}, {'R', "\xC8"}, {'X', "\x07"}}, false, false},
+                      GoldenCase{"wrap", {{'T', std::string(100, 'a')}}, true, false},
+                      GoldenCase{"allhex", {{'R', std::string(25, '\xFF')}}, false, true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(Trace, RingKeepsTheNewestEntriesInArrivalOrder) {
@@ -127,17 +128,20 @@ TEST_F(Trace, AppendKeepsTheOldContentAndDumpReplacesIt) {
 TEST_F(Trace, ConcurrentBlocksWhileDumping) {
     trace.InitTracing(4096);
     const std::string kinds = "?TRAB";
-    WhileFourWritersRecord([&](int writer) { Add(kinds[writer], std::string(7, kinds[writer])); }, [&] {
-        ASSERT_EQ(trace.DumpTrace(file, true, false), 0);
-        const std::string text = ReadFile(file);
-        for (std::size_t at = text.find(": \r\n"); at != std::string::npos; at = text.find(": \r\n", at + 1)) {
-            const char kind = text[at + 4];
-            const std::size_t end = text.find("\r\n\r\n", at + 4);
-            const std::string bytes = text.substr(at + 4, end == std::string::npos ? std::string::npos : end - at - 4);
-            EXPECT_EQ(bytes.find_first_not_of(std::string(1, kind) + "\r\n"), std::string::npos);
-        }
-        trace.InitTracing(4096);
-    });
+    WhileFourWritersRecord([&](int writer) { Add(kinds[writer], std::string(7, kinds[writer])); },
+                           [&] {
+                               ASSERT_EQ(trace.DumpTrace(file, true, false), 0);
+                               const std::string text = ReadFile(file);
+                               for (std::size_t at = text.find(": \r\n"); at != std::string::npos;
+                                    at = text.find(": \r\n", at + 1)) {
+                                   const char kind = text[at + 4];
+                                   const std::size_t end = text.find("\r\n\r\n", at + 4);
+                                   const std::string bytes =
+                                       text.substr(at + 4, end == std::string::npos ? std::string::npos : end - at - 4);
+                                   EXPECT_EQ(bytes.find_first_not_of(std::string(1, kind) + "\r\n"), std::string::npos);
+                               }
+                               trace.InitTracing(4096);
+                           });
 }
 
 const TLogHeaderInfo kFixedHeader{"TestCC 1.0", "Linux 6.1.0-test", "06/12/26, 01:02:03"};
@@ -159,8 +163,7 @@ protected:
     }
     bool Add(const Row& row) {
         now = 1000 + row.time;
-        return log.AddDispatchEntry(row.kind, row.subKind, row.data,
-                                    reinterpret_cast<const uint8_t*>(row.bytes.data()),
+        return log.AddDispatchEntry(row.kind, row.subKind, row.data, reinterpret_cast<const uint8_t*>(row.bytes.data()),
                                     static_cast<uint32_t>(row.bytes.size()));
     }
     int32_t Dump(const std::string& file, bool allHex = false) {
@@ -178,11 +181,16 @@ TEST_F(DispatchLog, DumpsMatchTheGoldenFiles) {
         const char* golden;
         bool allHex;
         std::vector<Row> rows;
-    } cases[] = {
-        {"rows.LOG", false, {{1234, 1, 1, 5, "AB\r\n "}, {2000, 2, 5, 3, ""}, {12345678, 10, 0, 1, ""},
-                             {2001, 2, 4, 0x11, "0"}, {2002, 5, 15, 0xABCD, "\x03"},
-                             {2003, 1, 2, 60, std::string(60, 'x')}, {2004, 10, 0, 99, ""}}},
-        {"allhex.LOG", true, {{0, 1, 1, 2, "A\x01"}, {7, 19, 0, 0, "hi"}}}};
+    } cases[] = {{"rows.LOG",
+                  false,
+                  {{1234, 1, 1, 5, "AB\r\n "},
+                   {2000, 2, 5, 3, ""},
+                   {12345678, 10, 0, 1, ""},
+                   {2001, 2, 4, 0x11, "0"},
+                   {2002, 5, 15, 0xABCD, "\x03"},
+                   {2003, 1, 2, 60, std::string(60, 'x')},
+                   {2004, 10, 0, 99, ""}}},
+                 {"allhex.LOG", true, {{0, 1, 1, 2, "A\x01"}, {7, 19, 0, 0, "hi"}}}};
     for (const auto& c : cases) {
         log.InitDispatchLog(4096);
         for (const Row& row : c.rows) ASSERT_TRUE(Add(row));

@@ -100,7 +100,7 @@ TEST_F(FakeDispatcher, ModemLineChangesLatchUntilRead) {
     EXPECT_EQ(status, 0x33);  // CTS and DSR, both changed
     Device().SetModemLines(QnLineCts | QnLineDcd);
     ASSERT_TRUE(Eventually([&] { return ((status = dispatcher.GetModemStatus()) & 0xF0) == 0x90; }));
-    EXPECT_EQ(status, 0x9A);  // DSR dropped, DCD rose
+    EXPECT_EQ(status, 0x9A);                       // DSR dropped, DCD rose
     EXPECT_EQ(dispatcher.GetModemStatus(), 0x90);  // change bits cleared by the read
 }
 
@@ -150,14 +150,15 @@ TEST_P(LineSettings, ReachTheDeviceAsNormalised) {
               std::tuple(c.wantBaud, c.wantParity, c.wantBits, c.wantStopField));
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, LineSettings, ::testing::Values(
-    LineCase{"KeepAll", 0, 5, 9, 3, 0, 115200, 0, 8, 0},
-    LineCase{"Change", 38400, 2, 7, 2, 0, 38400, 2, 7, 2},
-    LineCase{"FiveBitsTwoStopsIsOneAndAHalf", 0, 5, 5, 2, 0, 115200, 0, 5, 1},
-    LineCase{"ZeroStopBitsIsOne", 0, 1, 9, 0, 0, 115200, 1, 8, 0},
-    LineCase{"LargeStopBitsIsTwo", 0, 5, 9, 7, 0, 115200, 0, 8, 2},
-    LineCase{"BadParity", 0, 6, 8, 1, -1002, 115200, 0, 8, 0},
-    LineCase{"BadDataBits", 0, 0, 4, 1, -1002, 115200, 0, 8, 0}), tavrin::test::RowName);
+INSTANTIATE_TEST_SUITE_P(Cases, LineSettings,
+                         ::testing::Values(LineCase{"KeepAll", 0, 5, 9, 3, 0, 115200, 0, 8, 0},
+                                           LineCase{"Change", 38400, 2, 7, 2, 0, 38400, 2, 7, 2},
+                                           LineCase{"FiveBitsTwoStopsIsOneAndAHalf", 0, 5, 5, 2, 0, 115200, 0, 5, 1},
+                                           LineCase{"ZeroStopBitsIsOne", 0, 1, 9, 0, 0, 115200, 1, 8, 0},
+                                           LineCase{"LargeStopBitsIsTwo", 0, 5, 9, 7, 0, 115200, 0, 8, 2},
+                                           LineCase{"BadParity", 0, 6, 8, 1, -1002, 115200, 0, 8, 0},
+                                           LineCase{"BadDataBits", 0, 0, 4, 1, -1002, 115200, 0, 8, 0}),
+                         tavrin::test::RowName);
 
 TEST_F(FakeDispatcher, RS485RaisesRtsForEachBlockAndDropsItWhenSent) {
     dispatcher.SetRS485Mode(true);
@@ -259,7 +260,7 @@ TEST(FakeDispatcherLife, OpenCloseDestroyLoops) {
 // that complete a match.
 TEST(DataMatch, ReportsEveryCompletedPattern) {
     const std::tuple<std::string, std::string, bool, std::vector<std::size_t>> rows[] = {
-        {"ABA", "ABABA", false, {3, 5}}, {"AAB", "AAAAB", false, {5}},      {"OK", "xokxOK", true, {3, 6}},
+        {"ABA", "ABABA", false, {3, 5}}, {"AAB", "AAAAB", false, {5}},    {"OK", "xokxOK", true, {3, 6}},
         {"OK", "xokxOK", false, {6}},    {"\r", "a\rb\r", false, {2, 4}}, {"ABC", "ABABD", false, {}}};
     for (const auto& [pattern, stream, ignoreCase, matchedAt] : rows) {
         TQnDataTrigger trigger;
@@ -297,7 +298,8 @@ TEST_F(FakeDispatcher, BytesThatCameUnheardAreAnnouncedToANewHandler) {
     dispatcher.SetDataTriggerLength(1);
     Device().Feed("abc");
     ASSERT_TRUE(Eventually([&] {
-        return std::ranges::any_of(dispatcher.Log().Entries(), [](const TLogEntry& e) { return e.Kind == 2 && e.SubKind == 5; });
+        return std::ranges::any_of(dispatcher.Log().Entries(),
+                                   [](const TLogEntry& e) { return e.Kind == 2 && e.SubKind == 5; });
     }));
     Listen(events);
     ASSERT_TRUE(Eventually([&] { return events.Of(QnMsgDataAvailable).size() == 1; }));
@@ -424,9 +426,8 @@ TEST_P(HandlerClose, TheDispatchThreadClosesThePortAsItEnds) {
     });
     Listen(later);
     GetParam().cause(dispatcher);
-    ASSERT_TRUE(Eventually([&] {
-        return !dispatcher.IsOpen() && !dispatcher.DispatcherActive() && dispatcher.ThreadCount() == 0;
-    }));
+    ASSERT_TRUE(Eventually(
+        [&] { return !dispatcher.IsOpen() && !dispatcher.DispatcherActive() && dispatcher.ThreadCount() == 0; }));
     EXPECT_TRUE(later.Of(GetParam().msg).empty());  // the delivery stopped at the closing handler
     EXPECT_EQ(dispatcher.PutBlock(Bytes("x"), 1), -2007);
     EXPECT_EQ(dispatcher.SetLine(9600, 0, 8, 1), -2007);
@@ -437,20 +438,26 @@ TEST_P(HandlerClose, TheDispatchThreadClosesThePortAsItEnds) {
     EXPECT_TRUE(Eventually([&] { return Device().Written() == "again"; }));
 }
 
-INSTANTIATE_TEST_SUITE_P(Messages, HandlerClose, ::testing::Values(
-    HandlerCloseCase{"DataAvailable", QnMsgDataAvailable, [](TFakeDispatcher& d) {
-        d.SetDataTriggerLength(1);
-        d.Device().Feed("x");
-    }},
-    HandlerCloseCase{"Pattern", QnMsgDataTrigger, [](TFakeDispatcher& d) {
-        ASSERT_GT(d.AddDataTrigger("OK", false), 0);
-        d.Device().Feed("OK");
-    }},
-    HandlerCloseCase{"Timer", QnMsgTimerTrigger, [](TFakeDispatcher& d) {
-        const int32_t handle = d.AddTimerTrigger();
-        ASSERT_GT(handle, 0);
-        ASSERT_EQ(d.SetTimerTrigger(static_cast<uint32_t>(handle), 0, true), 0);
-    }}), tavrin::test::RowName);
+INSTANTIATE_TEST_SUITE_P(Messages, HandlerClose,
+                         ::testing::Values(HandlerCloseCase{"DataAvailable", QnMsgDataAvailable,
+                                                            [](TFakeDispatcher& d) {
+                                                                d.SetDataTriggerLength(1);
+                                                                d.Device().Feed("x");
+                                                            }},
+                                           HandlerCloseCase{"Pattern", QnMsgDataTrigger,
+                                                            [](TFakeDispatcher& d) {
+                                                                ASSERT_GT(d.AddDataTrigger("OK", false), 0);
+                                                                d.Device().Feed("OK");
+                                                            }},
+                                           HandlerCloseCase{"Timer", QnMsgTimerTrigger,
+                                                            [](TFakeDispatcher& d) {
+                                                                const int32_t handle = d.AddTimerTrigger();
+                                                                ASSERT_GT(handle, 0);
+                                                                ASSERT_EQ(d.SetTimerTrigger(
+                                                                              static_cast<uint32_t>(handle), 0, true),
+                                                                          0);
+                                                            }}),
+                         tavrin::test::RowName);
 
 // Destroying the dispatcher right after its dispatch thread closed the port
 // joins that thread.
@@ -524,8 +531,9 @@ TEST_P(FlushDuringDelivery, DropsEveryHeldByte) {
     EXPECT_TRUE(Eventually([&] { return dispatcher.InBuffUsed() == 0; }));
 }
 
-INSTANTIATE_TEST_SUITE_P(Taken, FlushDuringDelivery, ::testing::Values(
-    FlushCase{"Nothing", 0}, FlushCase{"Some", 2}, FlushCase{"All", 5}), tavrin::test::RowName);
+INSTANTIATE_TEST_SUITE_P(Taken, FlushDuringDelivery,
+                         ::testing::Values(FlushCase{"Nothing", 0}, FlushCase{"Some", 2}, FlushCase{"All", 5}),
+                         tavrin::test::RowName);
 
 // A pattern begun before a flush does not complete after it.
 struct FlushedPatternCase {
@@ -551,9 +559,10 @@ TEST_P(FlushedPattern, StartsOverAfterAFlush) {
     EXPECT_EQ(events.Of(QnMsgDataTrigger).size(), c.matches);
 }
 
-INSTANTIATE_TEST_SUITE_P(Streams, FlushedPattern, ::testing::Values(
-    FlushedPatternCase{"SplitByTheFlush", "A", "B", 0},
-    FlushedPatternCase{"WhollyAfterTheFlush", "A", "AB", 1}), tavrin::test::RowName);
+INSTANTIATE_TEST_SUITE_P(Streams, FlushedPattern,
+                         ::testing::Values(FlushedPatternCase{"SplitByTheFlush", "A", "B", 0},
+                                           FlushedPatternCase{"WhollyAfterTheFlush", "A", "AB", 1}),
+                         tavrin::test::RowName);
 
 // A worker thread that raises ends, and the user is shown why, on the GUI
 // thread, as the program shows its other errors.
@@ -584,23 +593,31 @@ TEST_P(ThreadFailure, IsShownAndEndsOnlyThatThread) {
     EXPECT_EQ(dispatcher.ThreadCount(), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Threads, ThreadFailure, ::testing::Values(
-    ThreadFailureCase{"DispatchHandler", [](TFakeDispatcher& d) {
-        d.RegisterEventHandler([](uint32_t, uint32_t, uint32_t) {
-            throw EQnException::CreateWithText("handler failed");
-        });
-        d.SetDataTriggerLength(1);
-        d.Device().Feed("x");
-    }, "handler failed"},
-    ThreadFailureCase{"DispatchRead", [](TFakeDispatcher& d) {
-        d.Device().FailNext("read");
-        d.Device().Feed("x");
-    }, "device read failed"},
-    ThreadFailureCase{"Output", [](TFakeDispatcher& d) {
-        d.Device().FailNext("write");
-        d.PutChar('x');
-    }, "device write failed"},
-    ThreadFailureCase{"LineEvents", [](TFakeDispatcher& d) { d.Device().FailNext("wait"); }, "device wait failed"}),
+INSTANTIATE_TEST_SUITE_P(
+    Threads, ThreadFailure,
+    ::testing::Values(ThreadFailureCase{"DispatchHandler",
+                                        [](TFakeDispatcher& d) {
+                                            d.RegisterEventHandler([](uint32_t, uint32_t, uint32_t) {
+                                                throw EQnException::CreateWithText("handler failed");
+                                            });
+                                            d.SetDataTriggerLength(1);
+                                            d.Device().Feed("x");
+                                        },
+                                        "handler failed"},
+                      ThreadFailureCase{"DispatchRead",
+                                        [](TFakeDispatcher& d) {
+                                            d.Device().FailNext("read");
+                                            d.Device().Feed("x");
+                                        },
+                                        "device read failed"},
+                      ThreadFailureCase{"Output",
+                                        [](TFakeDispatcher& d) {
+                                            d.Device().FailNext("write");
+                                            d.PutChar('x');
+                                        },
+                                        "device write failed"},
+                      ThreadFailureCase{"LineEvents", [](TFakeDispatcher& d) { d.Device().FailNext("wait"); },
+                                        "device wait failed"}),
     tavrin::test::RowName);
 
 }  // namespace

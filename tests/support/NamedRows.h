@@ -23,5 +23,4 @@ struct TRowName {
 };
 inline constexpr TRowName RowName{};
 
-
 }  // namespace tavrin::test

@@ -8,15 +8,13 @@
 
 namespace tavrin::test {
 
-inline std::vector<std::string> PdfPages(const std::string& pdfFile)
-{
+inline std::vector<std::string> PdfPages(const std::string& pdfFile) {
     const std::string command = "pdftotext -layout '" + pdfFile + "' - 2>/dev/null";
     std::string text;
     if (FILE* pipe = ::popen(command.c_str(), "r")) {
         char buffer[4096];
         size_t n;
-        while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-            text.append(buffer, n);
+        while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) text.append(buffer, n);
         ::pclose(pipe);
     }
     // Pages end with a form feed.
@@ -27,4 +25,4 @@ inline std::vector<std::string> PdfPages(const std::string& pdfFile)
     return pages;
 }
 
-} // namespace tavrin::test
+}  // namespace tavrin::test

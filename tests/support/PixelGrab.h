@@ -94,8 +94,10 @@ inline void ExpectDrawnAtItsRatio(const QImage& fine, const QImage& plain, const
     ASSERT_GT(plainInk, 0);
     EXPECT_NEAR(fineInk / (ratio * ratio * plainInk), 1.0, 0.4);
     const int beyond = PixelsBeyondEnlarged(fine, plain, area);
-    if (ratio == 1) EXPECT_EQ(beyond, 0);
-    else EXPECT_GT(beyond, fineInk / 10);
+    if (ratio == 1)
+        EXPECT_EQ(beyond, 0);
+    else
+        EXPECT_GT(beyond, fineInk / 10);
 }
 
 }  // namespace tavrin::test

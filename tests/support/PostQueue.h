@@ -15,8 +15,7 @@ using namespace std::chrono_literals;
 class TPostQueue {
 public:
     // Fits both the serial lines' dispatcher and the UDP server's poster.
-    std::function<void(std::function<void()>)> Poster()
-    {
+    std::function<void(std::function<void()>)> Poster() {
         return [this](std::function<void()> call) {
             std::lock_guard lock(FLock);
             FCalls.push_back(std::move(call));
@@ -26,15 +25,13 @@ public:
     auto Dispatcher() { return Poster(); }
 
     // Runs the posted calls waiting now; how many ran.
-    size_t PumpPending()
-    {
+    size_t PumpPending() {
         size_t ran = 0;
         for (;; ++ran) {
             std::function<void()> call;
             {
                 std::lock_guard lock(FLock);
-                if (FCalls.empty())
-                    return ran;
+                if (FCalls.empty()) return ran;
                 call = std::move(FCalls.front());
                 FCalls.pop_front();
             }
@@ -43,13 +40,11 @@ public:
     }
     // Runs the first posted call, as one turn of an event loop would; false
     // when none waits.
-    bool PumpOne()
-    {
+    bool PumpOne() {
         std::function<void()> call;
         {
             std::lock_guard lock(FLock);
-            if (FCalls.empty())
-                return false;
+            if (FCalls.empty()) return false;
             call = std::move(FCalls.front());
             FCalls.pop_front();
         }
@@ -57,30 +52,24 @@ public:
         return true;
     }
     // Runs posted calls until done() holds; false when limit passes first.
-    bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = 5s)
-    {
+    bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = 5s) {
         const auto deadline = std::chrono::steady_clock::now() + limit;
         for (;;) {
             PumpPending();
-            if (done())
-                return true;
-            if (std::chrono::steady_clock::now() >= deadline)
-                return false;
+            if (done()) return true;
+            if (std::chrono::steady_clock::now() >= deadline) return false;
             // Conditions may also change on other threads without a post.
             std::unique_lock lock(FLock);
-            if (FCalls.empty())
-                FPosted.wait_for(lock, 2ms);
+            if (FCalls.empty()) FPosted.wait_for(lock, 2ms);
         }
     }
     // Waits, running nothing, until at least count calls are posted; false
     // when limit passes first.
-    bool WaitPending(size_t count, std::chrono::milliseconds limit = 5s)
-    {
+    bool WaitPending(size_t count, std::chrono::milliseconds limit = 5s) {
         std::unique_lock lock(FLock);
         return FPosted.wait_for(lock, limit, [&] { return FCalls.size() >= count; });
     }
-    size_t Pending()
-    {
+    size_t Pending() {
         std::lock_guard lock(FLock);
         return FCalls.size();
     }
@@ -91,4 +80,4 @@ private:
     std::deque<std::function<void()>> FCalls;
 };
 
-} // namespace tavrin::test
+}  // namespace tavrin::test

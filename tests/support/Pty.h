@@ -34,4 +34,4 @@ private:
     std::string FSlavePath;
 };
 
-} // namespace tavrin::test
+}  // namespace tavrin::test

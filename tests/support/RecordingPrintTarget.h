@@ -30,31 +30,27 @@ public:
     int PixelsPerInch() override { return Ppi; }
     int PageWidth() override { return Width; }
     int PageHeight() override { return PageHeightPx; }
-    void TextOut(int x, int y, const std::string& text) override
-    {
+    void TextOut(int x, int y, const std::string& text) override {
         Log.push_back("'" + text + "' " + std::to_string(x) + "," + std::to_string(y));
     }
 
     // Calls of one kind ("page", "end", ...); "'" counts the glyphs.
-    int Count(const std::string& kind) const
-    {
+    int Count(const std::string& kind) const {
         return static_cast<int>(std::count_if(Log.begin(), Log.end(), [&](const std::string& line) {
             return kind == "'" ? line[0] == '\'' : line == kind;
         }));
     }
-    std::string LastGlyph() const
-    {
+    std::string LastGlyph() const {
         auto it = std::find_if(Log.rbegin(), Log.rend(), [](const std::string& line) { return line[0] == '\''; });
         return it == Log.rend() ? "" : *it;
     }
 
 private:
-    void Close(bool printing, bool aborted, const char* entry)
-    {
+    void Close(bool printing, bool aborted, const char* entry) {
         IsPrinting = printing;
         WasAborted = aborted;
         Log.push_back(entry);
     }
 };
 
-} // namespace tavrin::test
+}  // namespace tavrin::test

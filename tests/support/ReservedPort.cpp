@@ -8,8 +8,7 @@
 
 namespace tavrin::test {
 
-TReservedPort::TReservedPort(int type)
-{
+TReservedPort::TReservedPort(int type) {
     FFd = ::socket(AF_INET, type | SOCK_CLOEXEC, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
@@ -27,11 +26,9 @@ TReservedPort::TReservedPort(int type)
 
 TReservedPort::~TReservedPort() { Release(); }
 
-void TReservedPort::Release()
-{
-    if (FFd >= 0)
-        ::close(FFd);
+void TReservedPort::Release() {
+    if (FFd >= 0) ::close(FFd);
     FFd = -1;
 }
 
-} // namespace tavrin::test
+}  // namespace tavrin::test

@@ -29,4 +29,4 @@ private:
     uint16_t FPort = 0;
 };
 
-} // namespace tavrin::test
+}  // namespace tavrin::test

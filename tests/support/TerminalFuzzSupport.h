@@ -18,8 +18,8 @@ class TCheckingPainter : public TQnTerminalPainter {
 public:
     TQnRect ClipBox() const override { return clip; }
     void FillRect(const TQnRect&, TColor) override {}
-    void TextOut(int, int, const TQnRect&, const char* glyphs, int count, int, TColor, TColor,
-                 const std::string&, bool) override {
+    void TextOut(int, int, const TQnRect&, const char* glyphs, int count, int, TColor, TColor, const std::string&,
+                 bool) override {
         Check(count >= 1 && count <= maxRun);
         for (int i = 0; i < count; ++i) sum += static_cast<uint8_t>(glyphs[i]);
     }
@@ -34,9 +34,15 @@ public:
 inline void ResizeBuffer(TQnTerminalBuffer& b, int which, int n) {
     try {
         switch (which) {
-            case 0: b.SetColCount(n); break;
-            case 1: b.SetRowCount(n); break;
-            default: b.SetSVRowCount(n); break;
+            case 0:
+                b.SetColCount(n);
+                break;
+            case 1:
+                b.SetRowCount(n);
+                break;
+            default:
+                b.SetSVRowCount(n);
+                break;
         }
     } catch (const EQnTerminalBuffer& e) {
         Check(n < 2 && *e.what() != '\0');
@@ -67,8 +73,10 @@ inline void RandomRepaint(tavrin::test::TFakeTerminalHost& host, TQnTerminalEmul
     TCheckingPainter painter;
     painter.maxRun = b.ColCount();
     painter.clip = {0, 0, v.DrawCols * v.CharWidth, v.DrawRows * v.CharHeight};
-    if (in.ConsumeBool()) emu.Paint(painter);
-    else emu.LazyPaint(painter);
+    if (in.ConsumeBool())
+        emu.Paint(painter);
+    else
+        emu.LazyPaint(painter);
 }
 
 }  // namespace tavrin::fuzz

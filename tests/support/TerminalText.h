@@ -8,8 +8,7 @@
 
 namespace tavrin::test {
 
-inline std::string TerminalRow(const TSimpleTerminal& terminal, int row, int fromColumn = 0)
-{
+inline std::string TerminalRow(const TSimpleTerminal& terminal, int row, int fromColumn = 0) {
     std::string text;
     for (int c = fromColumn; c < terminal.Columns(); ++c) {
         const uint8_t ch = terminal.GetCell(c, row).Ch;
@@ -18,4 +17,4 @@ inline std::string TerminalRow(const TSimpleTerminal& terminal, int row, int fro
     return text.substr(0, text.find_last_not_of(' ') + 1);
 }
 
-} // namespace tavrin::test
+}  // namespace tavrin::test

@@ -11,21 +11,18 @@ namespace tavrin::test {
 
 namespace {
 
-std::set<pid_t> ThreadIds()
-{
+std::set<pid_t> ThreadIds() {
     std::set<pid_t> ids;
     if (DIR* dir = ::opendir("/proc/self/task")) {
         while (const dirent* entry = ::readdir(dir))
-            if (entry->d_name[0] != '.')
-                ids.insert(static_cast<pid_t>(std::stol(entry->d_name)));
+            if (entry->d_name[0] != '.') ids.insert(static_cast<pid_t>(std::stol(entry->d_name)));
         ::closedir(dir);
     }
     return ids;
 }
 
 // The one-letter state of a thread; '?' when it has gone.
-char ThreadState(pid_t id)
-{
+char ThreadState(pid_t id) {
     std::ifstream stat("/proc/self/task/" + std::to_string(id) + "/stat");
     std::string line;
     std::getline(stat, line);
@@ -34,37 +31,31 @@ char ThreadState(pid_t id)
     return close != std::string::npos && close + 2 < line.size() ? line[close + 2] : '?';
 }
 
-} // namespace
+}  // namespace
 
-std::set<pid_t> ThreadsStartedBy(const std::function<void()>& start)
-{
+std::set<pid_t> ThreadsStartedBy(const std::function<void()>& start) {
     const std::set<pid_t> before = ThreadIds();
     start();
     std::set<pid_t> started;
     for (const pid_t id : ThreadIds())
-        if (!before.count(id))
-            started.insert(id);
+        if (!before.count(id)) started.insert(id);
     return started;
 }
 
-bool WaitUntilBlocked(const std::set<pid_t>& threads, int samples, std::chrono::milliseconds limit)
-{
+bool WaitUntilBlocked(const std::set<pid_t>& threads, int samples, std::chrono::milliseconds limit) {
     const auto deadline = std::chrono::steady_clock::now() + limit;
     int inARow = 0;
     while (inARow < samples) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
+        if (std::chrono::steady_clock::now() > deadline) return false;
         bool blocked = true;
-        for (const pid_t id : threads)
-            blocked = blocked && ThreadState(id) == 'S';
+        for (const pid_t id : threads) blocked = blocked && ThreadState(id) == 'S';
         inARow = blocked ? inARow + 1 : 0;
         ::sched_yield();
     }
     return true;
 }
 
-long UdpReceiveQueue(uint16_t port)
-{
+long UdpReceiveQueue(uint16_t port) {
     std::ifstream table("/proc/net/udp");
     std::string line;
     std::getline(table, line);  // the heading
@@ -73,12 +64,11 @@ long UdpReceiveQueue(uint16_t port)
         std::string slot, local, remote, state, queues;
         fields >> slot >> local >> remote >> state >> queues;
         const size_t colon = local.find(':'), split = queues.find(':');
-        if (colon == std::string::npos || split == std::string::npos)
-            continue;
+        if (colon == std::string::npos || split == std::string::npos) continue;
         if (std::stoul(local.substr(colon + 1), nullptr, 16) == port)
             return std::stol(queues.substr(split + 1), nullptr, 16);
     }
     return -1;
 }
 
-} // namespace tavrin::test
+}  // namespace tavrin::test

@@ -23,4 +23,4 @@ bool WaitUntilBlocked(const std::set<pid_t>& threads, int samples = 50,
 // IPv4; -1 when there is none.
 long UdpReceiveQueue(uint16_t port);
 
-} // namespace tavrin::test
+}  // namespace tavrin::test

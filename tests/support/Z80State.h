@@ -40,8 +40,8 @@ inline std::string Describe(const TZ80State& s) {
     std::snprintf(text, sizeof text,
                   "AF=%04X BC=%04X DE=%04X HL=%04X IX=%04X IY=%04X SP=%04X PC=%04X "
                   "AF'=%04X BC'=%04X DE'=%04X HL'=%04X I=%02X R=%02X IFF=%d/%d IM%d",
-                  s.af, s.bc, s.de, s.hl, s.ix, s.iy, s.sp, s.pc, s.af2, s.bc2, s.de2, s.hl2, s.i,
-                  s.r, int(s.iff1), int(s.iff2), int(s.mode));
+                  s.af, s.bc, s.de, s.hl, s.ix, s.iy, s.sp, s.pc, s.af2, s.bc2, s.de2, s.hl2, s.i, s.r, int(s.iff1),
+                  int(s.iff2), int(s.mode));
     return text;
 }
 
@@ -83,8 +83,8 @@ inline void LoadZ80State(TCpuEmu& c, const TZ80State& s, uint8_t modeCode, uint8
     }
     c.SetRegisterI(s.i);
     c.SetRegisterR(s.r);
-    c.SetCpuState(uint8_t((s.iff1 ? TCpuEmu::kStateIff1 : 0) | (s.iff2 ? TCpuEmu::kStateIff2 : 0) |
-                          modeCode | extraState));
+    c.SetCpuState(
+        uint8_t((s.iff1 ? TCpuEmu::kStateIff1 : 0) | (s.iff2 ? TCpuEmu::kStateIff2 : 0) | modeCode | extraState));
 }
 
 inline TZ80State SaveZ80State(const TCpuEmu& c) {

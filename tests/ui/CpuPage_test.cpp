@@ -42,15 +42,12 @@ struct PageHarness {
     std::string Header(Qt::Orientation o, int i) { return Model().headerData(i, o).toString().toStdString(); }
     std::string Cell(int row, int column) { return Model().data(Model().index(row, column)).toString().toStdString(); }
     std::string PanelRow(int row) { return tavrin::test::TerminalRow(*page.SimpleTerminal2, row, 1); }
-    void SetHex(bool hex)
-    {
-        if (page.HexMemoryDisplayAct->isChecked() != hex)
-            page.HexMemoryDisplayAct->trigger();
+    void SetHex(bool hex) {
+        if (page.HexMemoryDisplayAct->isChecked() != hex) page.HexMemoryDisplayAct->trigger();
     }
 };
 
-TEST(CpuPage, GridShowsHeadingsBytesAndWidthsInTheBase)
-{
+TEST(CpuPage, GridShowsHeadingsBytesAndWidthsInTheBase) {
     PageHarness h;
     TMemoryGridView& grid = *h.page.CpuMemoryGrid;
     EXPECT_EQ(h.Model().rowCount(), 4096);
@@ -77,13 +74,15 @@ TEST(CpuPage, GridShowsHeadingsBytesAndWidthsInTheBase)
     EXPECT_GT(grid.columnWidth(16), QFontMetrics(grid.font()).horizontalAdvance(QString(16, QChar('W'))));
 }
 
-TEST(CpuPage, TypedTextIsConvertedOrBeeps)
-{
+TEST(CpuPage, TypedTextIsConvertedOrBeeps) {
     // Hex base, text, and the byte stored (-1: unchanged, with a beep).
-    const struct { bool hex; const char* text; int stored; } rows[] = {
-        {true, "1F", 0x1F},  {true, "31T", 0x1F}, {false, "31t", 0x1F}, {false, "1fh", 0x1F}, {false, "300", 0x2C},
-        {true, "", 0},       {false, "-1", 0xFF}, {false, "1F", -1},    {true, "h", -1},       {true, "-1", -1},
-        {false, "99999999999", -1}};
+    const struct {
+        bool hex;
+        const char* text;
+        int stored;
+    } rows[] = {{true, "1F", 0x1F},   {true, "31T", 0x1F}, {false, "31t", 0x1F},      {false, "1fh", 0x1F},
+                {false, "300", 0x2C}, {true, "", 0},       {false, "-1", 0xFF},       {false, "1F", -1},
+                {true, "h", -1},      {true, "-1", -1},    {false, "99999999999", -1}};
     for (const auto& r : rows) {
         PageHarness h;
         h.SetHex(r.hex);
@@ -97,8 +96,7 @@ TEST(CpuPage, TypedTextIsConvertedOrBeeps)
 
 // The in-place editor: Enter writes, Esc and a click on the text column
 // drop the edit.
-TEST(CpuPage, EditorCommitsOrDrops)
-{
+TEST(CpuPage, EditorCommitsOrDrops) {
     const std::pair<const char*, int> finishes[] = {{"Enter", 0xAB}, {"Escape", 0x55}, {"ClickTextColumn", 0x55}};
     for (const auto& [finish, stored] : finishes) {
         PageHarness h;
@@ -122,8 +120,7 @@ TEST(CpuPage, EditorCommitsOrDrops)
     }
 }
 
-TEST(CpuPage, PanelShowsLabelsRegistersFlagsAndInstructions)
-{
+TEST(CpuPage, PanelShowsLabelsRegistersFlagsAndInstructions) {
     PageHarness h;
     TCpuEmu& cpu = h.machine.Cpu();
     const uint8_t program[] = {0x3E, 0x42, 0x31, 0x00, 0xFA};  // LD A,42h; LD SP,FA00h
@@ -150,12 +147,14 @@ TEST(CpuPage, PanelShowsLabelsRegistersFlagsAndInstructions)
     EXPECT_EQ(h.PanelRow(8) + "|" + h.PanelRow(16) + "|" + h.PanelRow(17), "AF : 42 41|0100 LD A,42|0102 LD SP,FA00");
 }
 
-TEST(CpuPage, PanelShowsTheWholeOfItsLongestInstructionsSharply)
-{
+TEST(CpuPage, PanelShowsTheWholeOfItsLongestInstructionsSharply) {
     // Instructions whose text runs to the panel's last columns.
-    const struct { const char* name; std::vector<uint8_t> code; const char* text; } rows[] = {
-        {"IndexedLoad", {0xDD, 0x36, 0x05, 0x00}, "0100 LD (IX+05),00"},
-        {"IndexedBitSet", {0xDD, 0xCB, 0x05, 0xC6}, "0100 SET 0,(IX+05)"}};
+    const struct {
+        const char* name;
+        std::vector<uint8_t> code;
+        const char* text;
+    } rows[] = {{"IndexedLoad", {0xDD, 0x36, 0x05, 0x00}, "0100 LD (IX+05),00"},
+                {"IndexedBitSet", {0xDD, 0xCB, 0x05, 0xC6}, "0100 SET 0,(IX+05)"}};
     for (const auto& r : rows) {
         PageHarness h;
         TSimpleTerminal& panel = *h.page.SimpleTerminal2;
@@ -182,15 +181,18 @@ TEST(CpuPage, PanelShowsTheWholeOfItsLongestInstructionsSharply)
     }
 }
 
-TEST(CpuPage, BreakPointIsSetOrWarnedAndClearDisarmsAtOnce)
-{
+TEST(CpuPage, BreakPointIsSetOrWarnedAndClearDisarmsAtOnce) {
     // The answer (nullopt: Cancel), the message ("" when none), and the break point afterwards.
-    const struct { std::optional<std::string> answer; const char* message; bool armed; uint16_t address; } rows[] = {
-        {"10000", "The address \"10000\" is out of range.", false, 0x1234},
-        {"12G4", "\"12G4\" is not a valid hex address.", false, 0x1234},
-        {"", "\"\" is not a valid hex address.", false, 0x1234},
-        {std::nullopt, "", false, 0x1234},
-        {"ffff", "", true, 0xFFFF}};
+    const struct {
+        std::optional<std::string> answer;
+        const char* message;
+        bool armed;
+        uint16_t address;
+    } rows[] = {{"10000", "The address \"10000\" is out of range.", false, 0x1234},
+                {"12G4", "\"12G4\" is not a valid hex address.", false, 0x1234},
+                {"", "\"\" is not a valid hex address.", false, 0x1234},
+                {std::nullopt, "", false, 0x1234},
+                {"ffff", "", true, 0xFFFF}};
     PageHarness h;
     for (const auto& r : rows) {
         h.machine.SetBreakPoint(0x1234);
@@ -218,8 +220,7 @@ struct DialogHarness {
     TZ80RegistersDlg dialog;
     int changes = 0;
 
-    DialogHarness()
-    {
+    DialogHarness() {
         dialog.SetCpu(&cpu);
         dialog.OnRegisterChange = [this](TZ80RegistersDlg&) { ++changes; };
     }
@@ -228,8 +229,7 @@ struct DialogHarness {
     std::string Cell(int row, int column) { return Model().data(Model().index(row, column)).toString().toStdString(); }
 };
 
-TEST(CpuRegistersDlg, RowsHeadingsAndFlagItems)
-{
+TEST(CpuRegistersDlg, RowsHeadingsAndFlagItems) {
     DialogHarness h;
     EXPECT_EQ(h.dialog.windowTitle().toStdString(), "Z80 Registers");
     EXPECT_TRUE(h.dialog.windowFlags() & Qt::WindowStaysOnTopHint);
@@ -237,7 +237,8 @@ TEST(CpuRegistersDlg, RowsHeadingsAndFlagItems)
     std::vector<std::string> rows;
     for (int r = 0; r < h.Model().rowCount(); ++r)
         rows.push_back(h.Model().headerData(r, Qt::Vertical).toString().toStdString());
-    EXPECT_EQ(rows, (std::vector<std::string>{"PC", "SP", "IX", "IY", "AF", "BC", "DE", "HL", "AF'", "BC'", "DE'", "HL'"}));
+    EXPECT_EQ(rows,
+              (std::vector<std::string>{"PC", "SP", "IX", "IY", "AF", "BC", "DE", "HL", "AF'", "BC'", "DE'", "HL'"}));
     EXPECT_EQ(h.Model().headerData(0, Qt::Horizontal).toString() + h.Model().headerData(1, Qt::Horizontal).toString(),
               "HighLow");
     std::vector<std::string> flags;
@@ -250,13 +251,17 @@ TEST(CpuRegistersDlg, RowsHeadingsAndFlagItems)
     EXPECT_TRUE(h.dialog.HexMemoryDisplay->isChecked());
 }
 
-TEST(CpuRegistersDlg, EntrySetsTheRegisterOrIgnoresTheText)
-{
+TEST(CpuRegistersDlg, EntrySetsTheRegisterOrIgnoresTheText) {
     // Hex base, cell, text, the cell's text afterwards (PC was 0100h) and whether it was applied.
-    const struct { bool hex; int row, column; const char* text; const char* shown; bool applied; } rows[] = {
-        {true, 0, 0, "FF", "FF", true},  {false, 0, 0, "255", "255", true}, {false, 0, 0, "256", "1", false},
-        {true, 0, 0, "1G", "01", false}, {false, 0, 0, "-1", "1", false},   {true, 0, 0, "", "01", false},
-        {true, 8, 1, "C3", "C3", true},  {true, 3, 1, "7e", "7E", true},    {false, 11, 1, "10", "10", true}};
+    const struct {
+        bool hex;
+        int row, column;
+        const char* text;
+        const char* shown;
+        bool applied;
+    } rows[] = {{true, 0, 0, "FF", "FF", true},  {false, 0, 0, "255", "255", true}, {false, 0, 0, "256", "1", false},
+                {true, 0, 0, "1G", "01", false}, {false, 0, 0, "-1", "1", false},   {true, 0, 0, "", "01", false},
+                {true, 8, 1, "C3", "C3", true},  {true, 3, 1, "7e", "7E", true},    {false, 11, 1, "10", "10", true}};
     for (const auto& r : rows) {
         DialogHarness h;
         h.dialog.HexMemoryDisplay->setChecked(r.hex);
@@ -269,8 +274,7 @@ TEST(CpuRegistersDlg, EntrySetsTheRegisterOrIgnoresTheText)
     }
 }
 
-TEST(CpuRegistersDlg, FlagClicksSetFAndAlternateFLeavesTheList)
-{
+TEST(CpuRegistersDlg, FlagClicksSetFAndAlternateFLeavesTheList) {
     DialogHarness h;
     h.cpu.SetStatusFlags(0x00);
     h.dialog.RefreshGrid();
@@ -286,8 +290,7 @@ TEST(CpuRegistersDlg, FlagClicksSetFAndAlternateFLeavesTheList)
     EXPECT_EQ(h.dialog.FlagDisplay->item(7)->checkState(), Qt::Checked);
 }
 
-TEST(CpuRegistersDlg, TypedCellIsAppliedOnceWhenTheEditorCommits)
-{
+TEST(CpuRegistersDlg, TypedCellIsAppliedOnceWhenTheEditorCommits) {
     DialogHarness h;
     h.cpu.SetRegisterB(0x11);
     h.dialog.show();
@@ -308,8 +311,7 @@ TEST(CpuRegistersDlg, TypedCellIsAppliedOnceWhenTheEditorCommits)
 }
 
 // The first and last row (or column) of a rectangle that hold dark text pixels; -1 when none do.
-std::pair<int, int> InkSpan(const QImage& image, const QRect& area, Qt::Orientation along)
-{
+std::pair<int, int> InkSpan(const QImage& image, const QRect& area, Qt::Orientation along) {
     const bool rows = along == Qt::Vertical;
     int first = -1, last = -1;
     for (int a = rows ? area.top() : area.left(); a <= (rows ? area.bottom() : area.right()); ++a)
@@ -325,8 +327,7 @@ std::pair<int, int> InkSpan(const QImage& image, const QRect& area, Qt::Orientat
 // The grid fills the dialog's width in three columns and its rows fill the
 // grid's height; each row's name sits on the line of its values, and the
 // "Reg" and "High" headings stand apart, in any dialog font.
-TEST(CpuRegistersDlg, GridFillsTheDialogAndItsRowsLineUp)
-{
+TEST(CpuRegistersDlg, GridFillsTheDialogAndItsRowsLineUp) {
     for (int pointSize : {9, 12}) {
         SCOPED_TRACE(pointSize);
         DialogHarness h;
@@ -373,4 +374,4 @@ TEST(CpuRegistersDlg, GridFillsTheDialogAndItsRowsLineUp)
     }
 }
 
-} // namespace
+}  // namespace

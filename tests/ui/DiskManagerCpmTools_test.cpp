@@ -21,19 +21,18 @@ using Listing = std::map<std::string, std::pair<int, int>>;
 
 class DiskManagerCpmTools : public dmtest::DiskManagerFixture {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         ASSERT_EQ(std::system("command -v cpmls >/dev/null && command -v fsck.cpm >/dev/null"), 0)
             << "cpmtools (Debian package) is needed for this test";
-        HostFile("diskdefs", "diskdef cpmdsk1m\n  seclen 128\n  tracks 256\n  sectrk 32\n  blocksize 2048\n"
-                             "  maxdir 256\n  skew 0\n  boottrk 2\n  os 2.2\nend\n");
+        HostFile("diskdefs",
+                 "diskdef cpmdsk1m\n  seclen 128\n  tracks 256\n  sectrk 32\n  blocksize 2048\n"
+                 "  maxdir 256\n  skew 0\n  boottrk 2\n  os 2.2\nend\n");
     }
     // Output of a tool on the image; empty unless it succeeded.
-    std::string Cpm(const std::string& tool, const std::string& args)
-    {
+    std::string Cpm(const std::string& tool, const std::string& args) {
         const std::string out = Dir.File("tool.out");
-        const std::string cmd = "cd '" + Dir.Path().string() + "' && " + tool + " -f cpmdsk1m -T raw " + args + " >'" +
-                                out + "' 2>&1";
+        const std::string cmd =
+            "cd '" + Dir.Path().string() + "' && " + tool + " -f cpmdsk1m -T raw " + args + " >'" + out + "' 2>&1";
         const int status = std::system(cmd.c_str());
         const std::string text = storetest::ReadFile(out);
         std::remove(out.c_str());
@@ -42,32 +41,27 @@ protected:
     }
     // cpmls -F: a heading per user area, then name, type, size, records and
     // the attribute letters in columns of their own ("R A"), then "None".
-    Listing ToolListing()
-    {
+    Listing ToolListing() {
         Listing files;
         std::istringstream in(Cpm("cpmls", "-F work.cpmdsk"));
         std::string line, user;
         while (std::getline(in, line)) {
-            if (line.rfind("Directory For Drive A:  User", 0) == 0)
-                user = std::to_string(std::stoi(line.substr(28)));
-            if (line.size() < 13 || line[8] != ' ' || line.find("None") == std::string::npos)
-                continue;
+            if (line.rfind("Directory For Drive A:  User", 0) == 0) user = std::to_string(std::stoi(line.substr(28)));
+            if (line.size() < 13 || line[8] != ' ' || line.find("None") == std::string::npos) continue;
             std::istringstream rest(line.substr(12, line.find("None") - 12));
             std::string size, attrs, name = line.substr(0, 8), ext = line.substr(9, 3);
             int recs = 0;
             rest >> size >> recs;
             std::getline(rest, attrs);
             int bits = 0;
-            for (int b = 0; b < 3; ++b)
-                bits |= attrs.find("RSA"[b]) != std::string::npos ? 1 << b : 0;
+            for (int b = 0; b < 3; ++b) bits |= attrs.find("RSA"[b]) != std::string::npos ? 1 << b : 0;
             name.erase(name.find_last_not_of(' ') + 1);
             ext.erase(ext.find_last_not_of(' ') + 1);
             files[user + ":" + name + (ext.empty() ? "" : "." + ext)] = {recs, bits};
         }
         return files;
     }
-    Listing PageListing()
-    {
+    Listing PageListing() {
         Listing files;
         const TCpmDiskFileInfoList& list = *Page->ManagerFileList();
         for (int i = 0; i < list.GetCount(); ++i)
@@ -79,8 +73,7 @@ protected:
 
 // The tools put two files on the image, then the page imports, deletes,
 // renames and sets attributes and user areas beside them.
-TEST_F(DiskManagerCpmTools, WhatThePageAndTheToolsDidChecksListsAndExportsAlike)
-{
+TEST_F(DiskManagerCpmTools, WhatThePageAndTheToolsDidChecksListsAndExportsAlike) {
     const std::string alpha = HostFile("alpha.txt", AsString(Pattern(3000, 7)));
     const std::string beta = HostFile("beta.dat", AsString(Pattern(33000, 8)));
     Cpm("cpmcp", "work.cpmdsk alpha.txt 0:alpha.txt");
@@ -137,15 +130,15 @@ TEST_F(DiskManagerCpmTools, WhatThePageAndTheToolsDidChecksListsAndExportsAlike)
 // tool pads with 00h, the page with 1Ah. A file with CR LF line ends, or
 // mixed ones, goes on as the same text with LF ends does (where cpmcp -t
 // would double the CR).
-TEST_F(DiskManagerCpmTools, TextImportsPutWhatCpmcpTextPuts)
-{
+TEST_F(DiskManagerCpmTools, TextImportsPutWhatCpmcpTextPuts) {
     const std::vector<std::vector<std::string>> rows = {
         {"a\nb\n", "a\r\nb\r\n", "a\r\nb\n"},
         {""},
         {"no line end"},
         {"\n\nx\n", "\r\n\r\nx\r\n"},
         {"a\rb\r"},
-        {"a\x1A" "b\n"},
+        {"a\x1A"
+         "b\n"},
         {std::string(126, 'x') + "\n", std::string(126, 'x') + "\r\n"},
         {std::string(127, 'y') + "\n"},
         {std::string(300, 'z') + "\nend\n", std::string(300, 'z') + "\r\nend\n"}};
@@ -170,10 +163,10 @@ TEST_F(DiskManagerCpmTools, TextImportsPutWhatCpmcpTextPuts)
 
 // Text exports write what cpmcp -t writes: the bytes before the first 1Ah,
 // with CR LF as LF, also where the pair spans two records.
-TEST_F(DiskManagerCpmTools, TextExportsWriteWhatCpmcpTextWrites)
-{
+TEST_F(DiskManagerCpmTools, TextExportsWriteWhatCpmcpTextWrites) {
     const std::string rows[] = {"a\r\nb\r\n\x1A",
-                                "ab\x1A" "cd\r\n",
+                                "ab\x1A"
+                                "cd\r\n",
                                 "a\nb\x1A",
                                 std::string(127, 'x') + "\r\ny\x1A",
                                 "\r\n\r\n\x1A",
@@ -191,8 +184,7 @@ TEST_F(DiskManagerCpmTools, TextExportsWriteWhatCpmcpTextWrites)
 // A lone CR is text too: it is exported with the byte after it, also at the
 // end and across records (cpmcp -t drops the byte that follows a lone CR and
 // a CR at the end).
-TEST_F(DiskManagerCpmTools, TextExportsKeepLoneCrs)
-{
+TEST_F(DiskManagerCpmTools, TextExportsKeepLoneCrs) {
     const std::pair<std::string, std::string> rows[] = {
         {"a\rb\x1A", "a\rb"},
         {"ab\r\x1A", "ab\r"},

@@ -18,8 +18,7 @@ namespace {
 
 class DiskManagerFilesTest : public dmtest::DiskManagerFixture {
 protected:
-    void ExportAll(const std::string& folder)
-    {
+    void ExportAll(const std::string& folder) {
         List().selectAll();
         Prompts.FolderAnswers.push_back(folder);
         Run(Page->DM_ExportTextFileAct);
@@ -28,8 +27,7 @@ protected:
 };
 
 // The folder holds A and B; new files begin with "n", old ones with "o".
-TEST_F(DiskManagerFilesTest, ExportAsksPerExistingFileUntilAllOrCancel)
-{
+TEST_F(DiskManagerFilesTest, ExportAsksPerExistingFileUntilAllOrCancel) {
     Put({{"a.txt", "new"}, {"b.txt", "new"}, {"c.txt", "new"}});
     // The answers, and the first letters of A, B and C afterwards ('-' absent).
     const std::pair<std::deque<int>, std::string> rows[] = {
@@ -52,8 +50,7 @@ TEST_F(DiskManagerFilesTest, ExportAsksPerExistingFileUntilAllOrCancel)
     EXPECT_EQ(Page->FLastExportDir, Dir.File("out/"));
 }
 
-TEST_F(DiskManagerFilesTest, HostileNamesStayInsideAFolderMadeForThem)
-{
+TEST_F(DiskManagerFilesTest, HostileNamesStayInsideAFolderMadeForThem) {
     const char* names[][2] = {{"..", ""}, {"A/B", "C"}, {"..\\X", ""}, {".", "/"}};
     for (int i = 0; i < 4; ++i)
         PokeEntry(Image, i, MakeEntry(0, names[i][0], names[i][1], 0, 0, 1, {static_cast<uint16_t>(4 + i)}));
@@ -71,8 +68,7 @@ TEST_F(DiskManagerFilesTest, HostileNamesStayInsideAFolderMadeForThem)
 
 // A file whose entry points outside the disk cannot be exported; the host
 // file it would have replaced stays as it was.
-TEST_F(DiskManagerFilesTest, SingleExportAsksForTheFileAndAFailureKeepsTheOldOne)
-{
+TEST_F(DiskManagerFilesTest, SingleExportAsksForTheFileAndAFailureKeepsTheOldOne) {
     Put({{"doc.txt", std::string("text\x1Atail")}});
     PokeEntry(Image, 1, MakeEntry(0, "BAD", "TXT", 0, 0, 16, {600}));
     Page->OpenManagerDisk(Image);
@@ -91,8 +87,7 @@ TEST_F(DiskManagerFilesTest, SingleExportAsksForTheFileAndAFailureKeepsTheOldOne
 
 // Files that cannot be exported (damaged entries, a host name taken by a
 // folder) do not stop the others; they are listed, with why, in one message.
-TEST_F(DiskManagerFilesTest, AManyFileExportWritesWhatItCanAndListsTheRest)
-{
+TEST_F(DiskManagerFilesTest, AManyFileExportWritesWhatItCanAndListsTheRest) {
     Put({{"a.txt", "alpha\x1A"}, {"b.txt", "beta\x1A"}, {"c.txt", "gamma\x1A"}});
     PokeEntry(Image, 3, MakeEntry(0, "BAD", "TXT", 0, 0, 16, {600}));
     PokeEntry(Image, 4, MakeEntry(0, "TWICE", "TXT", 0, 0, 1, {7}));
@@ -125,17 +120,16 @@ TEST_F(DiskManagerFilesTest, AManyFileExportWritesWhatItCanAndListsTheRest)
 // Extents far apart keep their places in the host file, and the records
 // between them are holes: an 8 MB file of three blocks takes a few blocks of
 // the host disk, in either mode.
-TEST_F(DiskManagerFilesTest, UnmappedRecordsOfAnExportAreHoles)
-{
-    const std::pair<int, std::string> extents[] = {{0, std::string(2048, 'a')},
-                                                   {200, std::string(2048, 'b')},
-                                                   {511, std::string(384, 'c')}};
+TEST_F(DiskManagerFilesTest, UnmappedRecordsOfAnExportAreHoles) {
+    const std::pair<int, std::string> extents[] = {
+        {0, std::string(2048, 'a')}, {200, std::string(2048, 'b')}, {511, std::string(384, 'c')}};
     std::string expected;
     for (int i = 0; i < 3; ++i) {
         const auto& [number, data] = extents[i];
         const auto block = static_cast<uint16_t>(4 + i);
         const auto records = static_cast<uint8_t>(number == 511 ? 3 : 128);
-        PokeEntry(Image, i, MakeEntry(0, "HOLES", "DAT", number % 32, static_cast<uint8_t>(number / 32), records, {block}));
+        PokeEntry(Image, i,
+                  MakeEntry(0, "HOLES", "DAT", number % 32, static_cast<uint8_t>(number / 32), records, {block}));
         Poke(Image, BlockOffset(block), std::vector<uint8_t>(data.begin(), data.end()));
         expected.resize(static_cast<size_t>(number) * 16384, '\0');
         expected += data;
@@ -157,8 +151,7 @@ TEST_F(DiskManagerFilesTest, UnmappedRecordsOfAnExportAreHoles)
     EXPECT_TRUE(Prompts.Texts().empty()) << Prompts.LastText();
 }
 
-TEST_F(DiskManagerFilesTest, CreateDiskUsesTheFinalNameAndRefusesImagesInUse)
-{
+TEST_F(DiskManagerFilesTest, CreateDiskUsesTheFinalNameAndRefusesImagesInUse) {
     Prompts.FileAnswers = {Dir.File("fresh.img"), Dir.File("fresh.img"), Image};
     Prompts.DialogAnswers = {mrNo};
     Run(Page->DM_CreateDiskAct);
@@ -172,8 +165,7 @@ TEST_F(DiskManagerFilesTest, CreateDiskUsesTheFinalNameAndRefusesImagesInUse)
     EXPECT_EQ(Dir.Count(), 2);
 }
 
-TEST_F(DiskManagerFilesTest, CopyDiskRefusesTheSameOrAMountedImageAndChecksTheCopy)
-{
+TEST_F(DiskManagerFilesTest, CopyDiskRefusesTheSameOrAMountedImageAndChecksTheCopy) {
     Put({{"a.txt", "data"}});
     const std::string copy = Dir.File("copy.cpmdsk"), mounted = Dir.File("m.cpmdsk");
     MakeFreshImage(mounted);
@@ -195,13 +187,13 @@ TEST_F(DiskManagerFilesTest, CopyDiskRefusesTheSameOrAMountedImageAndChecksTheCo
     EXPECT_EQ(storetest::ReadFile(copy), "old copy");
 }
 
-TEST_F(DiskManagerFilesTest, DiskToHex32WritesTheWholeImageOrWarns)
-{
+TEST_F(DiskManagerFilesTest, DiskToHex32WritesTheWholeImageOrWarns) {
     Page->OpenManagerDisk(Image);
     Prompts.FileAnswers = {Dir.File("image")};
     Run(Page->DM_SaveDiskToHexAct);
     const TFileDialogRequest& request = Prompts.Log.front().File;
-    EXPECT_EQ(request.Title + request.Filter + request.FileName, "Save Disk As Hex FileIntel 32 bit hex file|*.hexwork.hex");
+    EXPECT_EQ(request.Title + request.Filter + request.FileName,
+              "Save Disk As Hex FileIntel 32 bit hex file|*.hexwork.hex");
     EXPECT_EQ(Prompts.LastText(), "The Hex32 file has been created.");
     const std::string hex = storetest::ReadFile(Dir.File("image.hex"));
     EXPECT_EQ(hex.substr(0, 26), ":020000040010EA\r\n:40000000");
@@ -211,11 +203,14 @@ TEST_F(DiskManagerFilesTest, DiskToHex32WritesTheWholeImageOrWarns)
     fs::create_directory(Dir.File("dir.hex"));
     const std::string old = HostFile("old.hex", "old hex");
     const std::string none = Dir.File("none.cpmdsk"), dir = Dir.File("dir.hex"), lost = Dir.File("no/x.hex");
-    const struct { std::string source, dest, message; } cases[] = {
+    const struct {
+        std::string source, dest, message;
+    } cases[] = {
         {none, Dir.File("x.hex"), "The disk file named \"" + none + "\" could not be accessed."},
         {Image, Image, "The source and destination file names can not be the same."},
         {Image, dir, "Output file \"" + dir + "\" already exists and can not be delete."},
-        {Image, lost, "The Hex32 file could not be written. Cannot create file \"" + lost + "\": No such file or directory"},
+        {Image, lost,
+         "The Hex32 file could not be written. Cannot create file \"" + lost + "\": No such file or directory"},
         {Image, old, "The Hex32 file could not be written."}};  // past the file size limit
     for (const auto& c : cases) {
         Prompts.Clear();
@@ -231,13 +226,11 @@ TEST_F(DiskManagerFilesTest, DiskToHex32WritesTheWholeImageOrWarns)
 
 // The import's size check, the one use of the list: the host files' sizes
 // totalled, a file named twice counted once, and -1 for one not found.
-TEST(FileList, TotalsTheSizesOfTheFilesToImport)
-{
+TEST(FileList, TotalsTheSizesOfTheFilesToImport) {
     storetest::TempFolder dir;
     storetest::WriteFile(dir / "five", "12345");
     TFileItemList list;
-    for (const char* name : {"five", "five", "missing"})
-        list.AddFile(dir / name, "", true);
+    for (const char* name : {"five", "five", "missing"}) list.AddFile(dir / name, "", true);
     EXPECT_EQ(list.TotalSize(), 4);
 }
 

@@ -18,8 +18,7 @@ namespace {
 
 using DiskManagerPageTest = dmtest::DiskManagerFixture;
 
-TEST_F(DiskManagerPageTest, HeaderRowsStatusAndABadImage)
-{
+TEST_F(DiskManagerPageTest, HeaderRowsStatusAndABadImage) {
     EXPECT_EQ(Page->DiskListHeader->text(), "Usr       FileName  Attr  Recs  Exts      Size     Space");
     Put({{"a.txt", std::string(300, 'x')}});
     EXPECT_EQ(List().item(0)->text(), " 0           A.TXT  rsa     3     1       384      2048");
@@ -36,35 +35,36 @@ TEST_F(DiskManagerPageTest, HeaderRowsStatusAndABadImage)
     EXPECT_TRUE(Page->ManagerDiskFile().empty());
 }
 
-TEST_F(DiskManagerPageTest, ActionsFollowDiskSelectionAndMount)
-{
+TEST_F(DiskManagerPageTest, ActionsFollowDiskSelectionAndMount) {
     Put({{"a.txt", "1"}, {"b.txt", "2"}, {"c.txt", "3"}});
     // Initials of Import T/B, Export T/B, Delete, reName, Attributes, View, Select, Refresh, Eject, Create, Copy, Hex.
     const char* letters = "tbTBdnavsrecxh";
-    const struct { const char* name; std::vector<int> selected; std::string enabled; } rows[] = {
-        {"nothing selected", {}, "tbsrecxh"}, {"one selected", {1}, "tbTBdnavsrecxh"},
-        {"two selected", {0, 2}, "tbTBdasrecxh"}, {"mounted in drive B", {1}, "TBvsrecxh"}, {"no disk", {}, "sc"}};
+    const struct {
+        const char* name;
+        std::vector<int> selected;
+        std::string enabled;
+    } rows[] = {{"nothing selected", {}, "tbsrecxh"},
+                {"one selected", {1}, "tbTBdnavsrecxh"},
+                {"two selected", {0, 2}, "tbTBdasrecxh"},
+                {"mounted in drive B", {1}, "TBvsrecxh"},
+                {"no disk", {}, "sc"}};
     for (const auto& r : rows) {
-        if (r.name == std::string("mounted in drive B"))
-            Machine.MountDrive(1, Image);
-        if (r.name == std::string("no disk"))
-            Page->DM_EjectDiskAct->trigger();
+        if (r.name == std::string("mounted in drive B")) Machine.MountDrive(1, Image);
+        if (r.name == std::string("no disk")) Page->DM_EjectDiskAct->trigger();
         List().setCurrentRow(-1);
-        if (!r.selected.empty())
-            Select({r.selected.front(), r.selected.back()});
+        if (!r.selected.empty()) Select({r.selected.front(), r.selected.back()});
         Page->UpdateActions();
         std::string enabled;
         for (size_t i = 0; i < Page->Actions().size(); ++i)
-            if (Page->Actions()[i].Action->isEnabled())
-                enabled += letters[i];
+            if (Page->Actions()[i].Action->isEnabled()) enabled += letters[i];
         EXPECT_EQ(enabled, r.enabled) << r.name;
     }
 }
 
-TEST_F(DiskManagerPageTest, ImportsTakeCpmNamesAndStopAtTheFirstRefusal)
-{
+TEST_F(DiskManagerPageTest, ImportsTakeCpmNamesAndStopAtTheFirstRefusal) {
     Put({});
-    Prompts.FilesAnswers.push_back(std::vector<std::string>{HostFile("readme.markdown", "# hi"), HostFile("Prog.Com", "x")});
+    Prompts.FilesAnswers.push_back(
+        std::vector<std::string>{HostFile("readme.markdown", "# hi"), HostFile("Prog.Com", "x")});
     ASSERT_TRUE(Run(Page->DM_ImportTextFileAct));
     EXPECT_EQ(Prompts.Log.front().File.Title, "Import Text Files");
     EXPECT_EQ(Names(), (std::vector<std::string>{"PROG.COM", "README.MAR"}));
@@ -74,8 +74,10 @@ TEST_F(DiskManagerPageTest, ImportsTakeCpmNamesAndStopAtTheFirstRefusal)
     const std::pair<std::vector<std::string>, std::string> refusals[] = {
         {{HostFile("big1", std::string(600000, 'b')), HostFile("big2", std::string(600000, 'c'))},
          "The files to be copied require more space then is available on the disk!"},
-        {{HostFile("ok.txt", "1"), HostFile(".profile", "2")}, "The file name \".profile\" does not make a CPM file name."},
-        {{HostFile("two.txt", "2"), Dir.File("readme.markdown"), HostFile("three.txt", "3")}, "The CPM file already exists!"}};
+        {{HostFile("ok.txt", "1"), HostFile(".profile", "2")},
+         "The file name \".profile\" does not make a CPM file name."},
+        {{HostFile("two.txt", "2"), Dir.File("readme.markdown"), HostFile("three.txt", "3")},
+         "The CPM file already exists!"}};
     for (const auto& [files, message] : refusals) {
         Prompts.FilesAnswers.push_back(files);
         Run(Page->DM_ImportBinaryFileAct);
@@ -87,8 +89,7 @@ TEST_F(DiskManagerPageTest, ImportsTakeCpmNamesAndStopAtTheFirstRefusal)
 // However many files an import brings, the list is rebuilt once: after the
 // last file, or after the first refusal when files came before it, with the
 // last file imported selected.
-TEST_F(DiskManagerPageTest, AnImportRebuildsTheListOnce)
-{
+TEST_F(DiskManagerPageTest, AnImportRebuildsTheListOnce) {
     Put({{"old.txt", "0"}});
     struct Row {
         std::vector<std::string> Files;
@@ -97,7 +98,10 @@ TEST_F(DiskManagerPageTest, AnImportRebuildsTheListOnce)
         std::string Selected;
     };
     const Row rows[] = {
-        {{HostFile("a.txt", "1"), HostFile("b.txt", "2"), HostFile("c.txt", "3"), HostFile("d.txt", "4")}, 1, 5, "D.TXT"},
+        {{HostFile("a.txt", "1"), HostFile("b.txt", "2"), HostFile("c.txt", "3"), HostFile("d.txt", "4")},
+         1,
+         5,
+         "D.TXT"},
         {{HostFile("e.txt", "5"), HostFile("f.txt", "6"), Dir.File("old.txt"), HostFile("g.txt", "7")}, 1, 7, "F.TXT"},
         {{Dir.File("old.txt"), HostFile("h.txt", "8")}, 0, 7, "F.TXT"}};
     for (const Row& r : rows) {
@@ -114,8 +118,7 @@ TEST_F(DiskManagerPageTest, AnImportRebuildsTheListOnce)
     }
 }
 
-TEST_F(DiskManagerPageTest, DeleteAndRenameAskAndKeepASelectionInRange)
-{
+TEST_F(DiskManagerPageTest, DeleteAndRenameAskAndKeepASelectionInRange) {
     Put({{"a.txt", "1"}, {"b.txt", "2"}, {"c.txt", "3"}, {"d.txt", "4"}});
     Select({3});
     Prompts.DialogAnswers = {mrCancel, mrOk};
@@ -142,8 +145,7 @@ TEST_F(DiskManagerPageTest, DeleteAndRenameAskAndKeepASelectionInRange)
     EXPECT_EQ(SelectedRows(), std::vector<int>{1});
 }
 
-TEST_F(DiskManagerPageTest, AttributesOfSeveralFilesKeepGrayedBitsAndMoveUsers)
-{
+TEST_F(DiskManagerPageTest, AttributesOfSeveralFilesKeepGrayedBitsAndMoveUsers) {
     Put({{"a.txt", "1"}, {"b.txt", "2"}, {"c.txt", "3"}});
     Select({0});
     Page->ExecAttributesDialog = [](TSetAttributesDlg& d) {
@@ -174,8 +176,7 @@ TEST_F(DiskManagerPageTest, AttributesOfSeveralFilesKeepGrayedBitsAndMoveUsers)
 
 // The dialog's last user area is a move like any other, and so is the way
 // back to the first.
-TEST_F(DiskManagerPageTest, AttributesMoveAFileToTheLastUserAreaAndBack)
-{
+TEST_F(DiskManagerPageTest, AttributesMoveAFileToTheLastUserAreaAndBack) {
     Put({{"a.txt", "1"}});
     for (const int user : {int(CpmMaxUser), 0}) {
         Select({0});
@@ -190,8 +191,7 @@ TEST_F(DiskManagerPageTest, AttributesMoveAFileToTheLastUserAreaAndBack)
     }
 }
 
-TEST_F(DiskManagerPageTest, DoubleClickViewsTheTextUpToItsEnd)
-{
+TEST_F(DiskManagerPageTest, DoubleClickViewsTheTextUpToItsEnd) {
     Put({{"notes.txt", std::string("line one\r\nline two\r\n\x1A tail")}});
     Select({0});
     Page->DiskFileListDblClick();
@@ -199,13 +199,11 @@ TEST_F(DiskManagerPageTest, DoubleClickViewsTheTextUpToItsEnd)
     EXPECT_TRUE(Viewer.isVisible());
 }
 
-TEST_F(DiskManagerPageTest, AttributeBoxesFollowTheArgumentsAndAGrayedBoxCycles)
-{
+TEST_F(DiskManagerPageTest, AttributeBoxesFollowTheArgumentsAndAGrayedBoxCycles) {
     TSetAttributesDlg& d = Attributes;
     const auto boxes = [&] {
         std::string s;
-        for (QCheckBox* b : {d.ReadFile, d.SysFile, d.ArcFile})
-            s += "-?x"[b->checkState()];
+        for (QCheckBox* b : {d.ReadFile, d.SysFile, d.ArcFile}) s += "-?x"[b->checkState()];
         return s;
     };
     const auto read = [&] {
@@ -214,11 +212,14 @@ TEST_F(DiskManagerPageTest, AttributeBoxesFollowTheArgumentsAndAGrayedBoxCycles)
         return std::to_string(attributes) + "/" + std::to_string(unchanged);
     };
     // Boxes read-only, system, archive ('?' grayed), the user row, and what the dialog gives back.
-    const struct { uint8_t attributes, unchanged, user; bool multi; std::string expected; } rows[] = {
-        {5, 7, 3, false, "x-x 4 5/0"},  // one file: never grayed
-        {1, 2, 0, true, "x?- 1 1/2"},
-        {0, 7, 15, true, "??? 16 0/7"},
-        {0, 0, 200, false, "--- 0 0/0"}};  // an unknown user is "No Change"
+    const struct {
+        uint8_t attributes, unchanged, user;
+        bool multi;
+        std::string expected;
+    } rows[] = {{5, 7, 3, false, "x-x 4 5/0"},  // one file: never grayed
+                {1, 2, 0, true, "x?- 1 1/2"},
+                {0, 7, 15, true, "??? 16 0/7"},
+                {0, 0, 200, false, "--- 0 0/0"}};  // an unknown user is "No Change"
     for (const auto& r : rows) {
         d.SetAttributes(r.attributes, r.unchanged, r.user, r.multi);
         EXPECT_EQ(boxes() + " " + std::to_string(d.UserAreaList->currentIndex()) + " " + read(), r.expected);
@@ -238,8 +239,7 @@ TEST_F(DiskManagerPageTest, AttributeBoxesFollowTheArgumentsAndAGrayedBoxCycles)
 }
 
 // The viewer searches on from the last match with its options.
-TEST_F(DiskManagerPageTest, ViewerSearchesOnAndFindNextNeedsAPhrase)
-{
+TEST_F(DiskManagerPageTest, ViewerSearchesOnAndFindNextNeedsAPhrase) {
     Viewer.LoadText("The cat sat.\r\nA Cat and a category.\r\n");
     const auto matches = [&](bool matchCase, bool wholeWord) {
         Viewer.TextViewer->moveCursor(QTextCursor::Start);
@@ -272,8 +272,7 @@ TEST_F(DiskManagerPageTest, ViewerSearchesOnAndFindNextNeedsAPhrase)
 
 // The viewer opens centred on the main window (kept on the screen when the
 // main window hangs over its edge); a later show keeps where it was moved.
-TEST(TextViewerPlacementTest, OpensCentredOnTheMainWindow)
-{
+TEST(TextViewerPlacementTest, OpensCentredOnTheMainWindow) {
     tavrin::test::QtTestApp();
     for (const QRect& mainRect : {QRect(40, 30, 700, 500), QRect(200, 150, 560, 420), QRect(600, 450, 400, 300)}) {
         SCOPED_TRACE(mainRect.x());

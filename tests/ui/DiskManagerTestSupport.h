@@ -19,53 +19,44 @@ namespace dmtest {
 
 class DiskManagerFixture : public ::testing::Test {
 protected:
-    DiskManagerFixture()
-    {
+    DiskManagerFixture() {
         Page->SetToolDialogs(&Viewer, &Attributes);
         cpmtest::MakeFreshImage(Image);
     }
-    std::string HostFile(const std::string& name, const std::string& data)
-    {
+    std::string HostFile(const std::string& name, const std::string& data) {
         storetest::WriteFile(Dir.File(name), data);
         return Dir.File(name);
     }
     // Opens the image and imports host files (binary, user 0) through the page.
-    void Put(const std::vector<std::pair<std::string, std::string>>& files)
-    {
+    void Put(const std::vector<std::pair<std::string, std::string>>& files) {
         Page->OpenManagerDisk(Image);
         std::vector<std::string> paths;
-        for (const auto& [name, data] : files)
-            paths.push_back(HostFile(name, data));
+        for (const auto& [name, data] : files) paths.push_back(HostFile(name, data));
         Page->ImportBinaryFiles(paths);
     }
     QListWidget& List() { return *Page->DiskFileList; }
-    std::vector<std::string> Names()
-    {
+    std::vector<std::string> Names() {
         std::vector<std::string> names;
         for (int i = 0; i < Page->ManagerFileList()->GetCount(); ++i)
             names.push_back(Page->ManagerFileList()->GetItem(i)->FileName);
         return names;
     }
-    std::vector<int> SelectedRows()
-    {
+    std::vector<int> SelectedRows() {
         std::vector<int> rows;
         for (int r = 0; r < List().count(); ++r)
-            if (List().item(r)->isSelected())
-                rows.push_back(r);
+            if (List().item(r)->isSelected()) rows.push_back(r);
         return rows;
     }
     // The first row becomes the current one.
-    void Select(std::initializer_list<int> rows)
-    {
+    void Select(std::initializer_list<int> rows) {
         for (int r : rows)
-            List().setCurrentRow(r, r == *rows.begin() ? QItemSelectionModel::ClearAndSelect : QItemSelectionModel::Select);
+            List().setCurrentRow(
+                r, r == *rows.begin() ? QItemSelectionModel::ClearAndSelect : QItemSelectionModel::Select);
     }
     // Runs the action as the menu would: only when its update enables it.
-    bool Run(QAction* action)
-    {
+    bool Run(QAction* action) {
         Page->UpdateActions();
-        if (action->isEnabled())
-            action->trigger();
+        if (action->isEnabled()) action->trigger();
         return action->isEnabled();
     }
 

@@ -27,13 +27,12 @@ namespace {
 
 // Whether the cell holds a pixel near the text colour (white on blue, black
 // on olive: either reads well).
-bool HasTextPixel(const QImage& image, const QRect& cell, const QColor& text)
-{
+bool HasTextPixel(const QImage& image, const QRect& cell, const QColor& text) {
     for (int y = cell.top(); y <= cell.bottom(); ++y)
         for (int x = cell.left(); x <= cell.right(); ++x) {
             const QColor c = image.pixelColor(x, y);
-            if (std::abs(c.red() - text.red()) + std::abs(c.green() - text.green()) +
-                    std::abs(c.blue() - text.blue()) < 48)
+            if (std::abs(c.red() - text.red()) + std::abs(c.green() - text.green()) + std::abs(c.blue() - text.blue()) <
+                48)
                 return true;
         }
     return false;
@@ -47,8 +46,7 @@ protected:
     TMapTermKeys Keys{Temp / "k.kmap"};
 };
 
-TEST_F(MapTermKeysDlgTest, UpdateStoresTheNormalisedTextForTheChosenState)
-{
+TEST_F(MapTermKeysDlgTest, UpdateStoresTheNormalisedTextForTheChosenState) {
     Keys.SetMapping(0, tksShift, "^[[1;2A");
     // 1Eh has no caret form; the edit box must hand the raw byte back intact.
     Keys.SetMapping(2, tksNormal, TMapTermKeys::EncodeKeyString("\x1E"));
@@ -97,8 +95,7 @@ TEST_F(MapTermKeysDlgTest, UpdateStoresTheNormalisedTextForTheChosenState)
     EXPECT_EQ(dlg.Edit1->text(), "^A");
 }
 
-TEST_F(MapTermKeysDlgTest, CaptionsWholeKeyNamesAndTextThatReadsWellOnEveryCell)
-{
+TEST_F(MapTermKeysDlgTest, CaptionsWholeKeyNamesAndTextThatReadsWellOnEveryCell) {
     Keys.SetMapping(0, tksNormal, "MMMM");
     Keys.SetMapping(1, tksNormal, "MMMM");
     Keys.SetMapping(3, tksNormal, std::string(200, 'x'));  // wider than the list
@@ -106,8 +103,7 @@ TEST_F(MapTermKeysDlgTest, CaptionsWholeKeyNamesAndTextThatReadsWellOnEveryCell)
     EXPECT_EQ(dlg.windowTitle(), "Map Terminal Keys");
     EXPECT_EQ(dlg.size(), QSize(338, 401));
     EXPECT_EQ(dlg.KeyState->title() + dlg.Button1->text(), " Key State Update");
-    for (int s = 0; s < 3; ++s)
-        EXPECT_EQ(StateButton(dlg, s)->text(), QStringList({"Normal", "Shift", "Ctrl"})[s]);
+    for (int s = 0; s < 3; ++s) EXPECT_EQ(StateButton(dlg, s)->text(), QStringList({"Normal", "Shift", "Ctrl"})[s]);
     EXPECT_TRUE(StateButton(dlg, 0)->isChecked());
     EXPECT_EQ(dlg.ListBox1->count(), TermKeyCount);
     const QFontMetrics metrics(dlg.ListBox1->font());
@@ -124,9 +120,15 @@ TEST_F(MapTermKeysDlgTest, CaptionsWholeKeyNamesAndTextThatReadsWellOnEveryCell)
     const QImage image = dlg.ListBox1->viewport()->grab().toImage();
     const int captionWidth = dlg.CaptionWidth();
     const QColor blue(0, 0, 255), olive(128, 128, 0);
-    const struct { const char* name; int Row; bool Caption; QColor Background; } cells[] = {
-        {"caption", 0, true, blue}, {"mapping", 0, false, olive},
-        {"selected caption", 1, true, blue}, {"selected mapping", 1, false, blue}};
+    const struct {
+        const char* name;
+        int Row;
+        bool Caption;
+        QColor Background;
+    } cells[] = {{"caption", 0, true, blue},
+                 {"mapping", 0, false, olive},
+                 {"selected caption", 1, true, blue},
+                 {"selected mapping", 1, false, blue}};
     for (const auto& c : cells) {
         const QRect row = dlg.ListBox1->visualItemRect(dlg.ListBox1->item(c.Row));
         EXPECT_EQ(row.height(), dlg.ItemHeight());
@@ -137,8 +139,7 @@ TEST_F(MapTermKeysDlgTest, CaptionsWholeKeyNamesAndTextThatReadsWellOnEveryCell)
     }
 }
 
-TEST_F(MapTermKeysDlgTest, ClosingSavesTheKeyMapOrReportsAFailedSave)
-{
+TEST_F(MapTermKeysDlgTest, ClosingSavesTheKeyMapOrReportsAFailedSave) {
     TMapTermKeysDlg dlg(Keys);
     dlg.ListBox1->setCurrentRow(11);
     StateButton(dlg, tksCtrl)->click();

@@ -22,15 +22,13 @@ struct Bevel {
     bool clean = true;
 };
 
-Bevel Measure(const QImage& image, const QColor& fill, const QColor& light, const QColor& dark)
-{
+Bevel Measure(const QImage& image, const QColor& fill, const QColor& light, const QColor& dark) {
     Bevel b;
     const int w = image.width(), h = image.height(), cx = w / 2, cy = h / 2;
     // Steps outwards from the centre while the fill lasts; the rest of the
     // way must be the side's own edge colour.
     const auto edge = [&](int x, int y, int dx, int dy, const QColor& colour, int& width) {
-        while (x >= 0 && y >= 0 && x < w && y < h && image.pixelColor(x, y) == fill)
-            x += dx, y += dy;
+        while (x >= 0 && y >= 0 && x < w && y < h && image.pixelColor(x, y) == fill) x += dx, y += dy;
         for (; x >= 0 && y >= 0 && x < w && y < h; x += dx, y += dy, ++width)
             b.clean = b.clean && image.pixelColor(x, y) == colour;
     };
@@ -49,8 +47,7 @@ Bevel Measure(const QImage& image, const QColor& fill, const QColor& light, cons
 
 const QColor Light(Qt::white), Dark(128, 128, 128);
 
-TEST(QnStatLt, PaintsItsColourInARaisedBevel)
-{
+TEST(QnStatLt, PaintsItsColourInARaisedBevel) {
     QtTestApp();
     TQnStatusLight lamp;
     EXPECT_EQ(lamp.size(), QSize(13, 13));
@@ -71,8 +68,7 @@ TEST(QnStatLt, PaintsItsColourInARaisedBevel)
 // At any screen scale the lamp fills its device pixels, the edges are whole
 // device pixels, as wide on every side, growing with the scale but staying
 // a thin rim.
-TEST(QnStatLt, BevelIsWholeDevicePixelsAtEveryScreenScale)
-{
+TEST(QnStatLt, BevelIsWholeDevicePixelsAtEveryScreenScale) {
     QtTestApp();
     TQnStatusLight lamp;
     lamp.SetLit(true);
@@ -90,8 +86,7 @@ TEST(QnStatLt, BevelIsWholeDevicePixelsAtEveryScreenScale)
     EXPECT_GT(previous, 1) << "a high scale widens the edges";
 }
 
-TEST(QnStatLt, OnlyVisibleColourChangesRepaint)
-{
+TEST(QnStatLt, OnlyVisibleColourChangesRepaint) {
     QtTestApp();
     struct PaintCounter : QObject {
         int paints = 0;
@@ -117,4 +112,4 @@ TEST(QnStatLt, OnlyVisibleColourChangesRepaint)
     EXPECT_EQ(paintsAfter([&] { lamp->SetNotLitColor(0xFF0000); }), 1);
 }
 
-} // namespace
+}  // namespace

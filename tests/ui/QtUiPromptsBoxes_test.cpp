@@ -16,8 +16,7 @@
 
 namespace {
 
-TEST(QtUiPrompts, LongPathBoxesStayWithinTheScreen)
-{
+TEST(QtUiPrompts, LongPathBoxesStayWithinTheScreen) {
     tavrin::test::QtTestApp();
     const std::string path = "/home/user/" + std::string(200, 'n') + "/" + std::string(60, 'q') + ".cpmdsk";
     const std::string text = "The disk \"" + path + "\" could not be found!";
@@ -48,8 +47,7 @@ TEST(QtUiPrompts, LongPathBoxesStayWithinTheScreen)
 
 // The font dialog opens on the font it is given, its style included, so
 // confirming it at once hands the same font back.
-TEST(QtUiPrompts, FontDialogStartsOnTheGivenFontAndStyle)
-{
+TEST(QtUiPrompts, FontDialogStartsOnTheGivenFontAndStyle) {
     tavrin::test::QtTestApp();
     QWidget window;
     window.show();

@@ -44,7 +44,8 @@ protected:
 
     // A client request answered through the Qt event loop, as in the program.
     std::vector<uint8_t> Ask(const TUdpClient& client, const std::vector<uint8_t>& request) {
-        return Transact(client, [] { QCoreApplication::processEvents(QEventLoop::AllEvents, 5); }, request)
+        return Transact(
+                   client, [] { QCoreApplication::processEvents(QEventLoop::AllEvents, 5); }, request)
             .value_or(std::vector<uint8_t>{});
     }
 
@@ -100,7 +101,10 @@ TEST_F(RemoteDiskPanel, RefusedPortsAreReportedAndNothingStarts) {
     const std::string held = std::to_string(holder.BoundPort());
     const std::string badNumber = "The server port must be a number from 1 to 65535!";
     const std::pair<std::string, std::string> rows[] = {
-        {"0", badNumber}, {"65536", badNumber}, {"123456", badNumber}, {"12 3", badNumber},
+        {"0", badNumber},
+        {"65536", badNumber},
+        {"123456", badNumber},
+        {"12 3", badNumber},
         {held, "The remote disk server could not be started. UDP port " + held + " is in use by another program!"}};
     for (const auto& [port, message] : rows) {
         Panel.C_DiskServerPort->setText(QString::fromStdString(port));
@@ -117,7 +121,8 @@ TEST_F(RemoteDiskPanel, RefusedPortsAreReportedAndNothingStarts) {
     Panel.ActivateRemoteDiskServerAct->trigger();
     EXPECT_EQ(Server.BaseUdpRx1.LocalPort, "999");
     EXPECT_FALSE(Server.GetActive());
-    EXPECT_EQ(Prompts.LastText(), "The remote disk server could not be started. The adapter address could not be resolved!");
+    EXPECT_EQ(Prompts.LastText(),
+              "The remote disk server could not be started. The adapter address could not be resolved!");
 }
 
 TEST_F(RemoteDiskPanel, ClientAppearsAtTheNextTickAndReadsDoNotRepaint) {
@@ -160,9 +165,9 @@ TEST(RemoteSessionLines, ShowTheClientTheImageAndTheTime) {
     strptime("2026-01-05 09:08:07", "%Y-%m-%d %H:%M:%S", &when);
     when.tm_isdst = -1;
     session.LastUsed = std::chrono::system_clock::from_time_t(std::mktime(&when));
-    EXPECT_EQ(RemoteSessionLines(session), (std::array<std::string, 3>{"Client: 192.168.1.20:1025  Disk: 2 RO",
-                                                                        "File name: Work.cpmdsk",
-                                                                        "Last used: Mon Jan 05 @ 09:08:07"}));
+    EXPECT_EQ(RemoteSessionLines(session),
+              (std::array<std::string, 3>{"Client: 192.168.1.20:1025  Disk: 2 RO", "File name: Work.cpmdsk",
+                                          "Last used: Mon Jan 05 @ 09:08:07"}));
     session.ReadOnly = false;
     EXPECT_EQ(RemoteSessionLines(session)[0], "Client: 192.168.1.20:1025  Disk: 2 RW");
 }

@@ -15,8 +15,7 @@ namespace {
 // A margin edit as the printer panel has one.
 class Rspin : public ::testing::Test {
 protected:
-    Rspin()
-    {
+    Rspin() {
         Edit.SetPrompts(&Prompts);
         Edit.SetMinValue(0.25);
         Edit.SetMaxValue(2.0);
@@ -28,13 +27,16 @@ protected:
     TRSpinEdit Edit;
 };
 
-TEST_F(Rspin, ValuesAreClampedAndFormatted)
-{
-    const struct { double minValue, maxValue; int digits; double value; const char* text; } rows[] = {
-        {0.25, 2.0, 2, 3, "2.00"}, {0.25, 2.0, 2, -1, "0.25"}, {0.25, 2.0, 3, 1.5, "1.500"},
-        {0.25, 2.0, 0, 1.24, "1.2"},        // at least one decimal
-        {0, 0, 1, 123.45, "123.5"},         // equal bounds mean no limits
-        {0.1, 1.0, 9, 0.1, "0.100000001"}}; // the minimum is held in single precision
+TEST_F(Rspin, ValuesAreClampedAndFormatted) {
+    const struct {
+        double minValue, maxValue;
+        int digits;
+        double value;
+        const char* text;
+    } rows[] = {{0.25, 2.0, 2, 3, "2.00"},        {0.25, 2.0, 2, -1, "0.25"},
+                {0.25, 2.0, 3, 1.5, "1.500"},     {0.25, 2.0, 0, 1.24, "1.2"},  // at least one decimal
+                {0, 0, 1, 123.45, "123.5"},                                     // equal bounds mean no limits
+                {0.1, 1.0, 9, 0.1, "0.100000001"}};  // the minimum is held in single precision
     for (const auto& r : rows) {
         Edit.SetMinValue(r.minValue);
         Edit.SetMaxValue(r.maxValue);
@@ -44,8 +46,7 @@ TEST_F(Rspin, ValuesAreClampedAndFormatted)
     }
 }
 
-TEST_F(Rspin, ArrowsAndLeavingKeepTheBoundsAndUnreadableTextIsTheMinimum)
-{
+TEST_F(Rspin, ArrowsAndLeavingKeepTheBoundsAndUnreadableTextIsTheMinimum) {
     EXPECT_EQ(TRSpinEdit().text().toStdString(), "0.0");
     Edit.SetValue(1.75);
     Edit.UpButton()->click();
@@ -70,12 +71,11 @@ TEST_F(Rspin, ArrowsAndLeavingKeepTheBoundsAndUnreadableTextIsTheMinimum)
     EXPECT_EQ(Text(), "1.3");
 }
 
-TEST_F(Rspin, KeysAreTypedOrRefusedWithABeep)
-{
+TEST_F(Rspin, KeysAreTypedOrRefusedWithABeep) {
     // The key, and whether it is taken without a beep.
-    const std::pair<Qt::Key, bool> rows[] = {
-        {Qt::Key_7, true}, {Qt::Key_Minus, true}, {Qt::Key_Period, true}, {Qt::Key_Backspace, true},
-        {Qt::Key_A, false}, {Qt::Key_Space, false}, {Qt::Key_Return, false}};
+    const std::pair<Qt::Key, bool> rows[] = {{Qt::Key_7, true},         {Qt::Key_Minus, true}, {Qt::Key_Period, true},
+                                             {Qt::Key_Backspace, true}, {Qt::Key_A, false},    {Qt::Key_Space, false},
+                                             {Qt::Key_Return, false}};
     for (const auto& [key, accepted] : rows) {
         Prompts.Clear();
         Edit.setText("1");

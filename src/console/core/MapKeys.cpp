@@ -7,34 +7,28 @@
 #include "platform/core/ProgramFolder.h"
 
 const std::array<const char*, TermKeyCount> TermKeyNames = {
-    "Up Arrow", "Down Arrow", "Left Arrow", "Right Arrow", "Page Down", "Page Up",
-    "Home",     "End",        "Backspace",  "Delete",      "Insert",    "F1",
-    "F2",       "F3",         "F4",         "F5",          "F6",        "F7",
-    "F8",       "F9",         "F10",        "F11",         "F12"};
+    "Up Arrow",  "Down Arrow", "Left Arrow", "Right Arrow", "Page Down", "Page Up", "Home", "End",
+    "Backspace", "Delete",     "Insert",     "F1",          "F2",        "F3",      "F4",   "F5",
+    "F6",        "F7",         "F8",         "F9",          "F10",       "F11",     "F12"};
 
 const std::array<uint16_t, TermKeyCount> TermKeyCodes = {
-    VK_UP,       VK_DOWN,     VK_LEFT,     VK_RIGHT,    VK_NEXT,     VK_PRIOR,
-    VK_HOME,     VK_END,      VK_BACK,     VK_DELETE,   VK_INSERT,   VK_F1,
-    VK_F1 + 1,   VK_F1 + 2,   VK_F1 + 3,   VK_F1 + 4,   VK_F1 + 5,   VK_F1 + 6,
-    VK_F1 + 7,   VK_F1 + 8,   VK_F1 + 9,   VK_F1 + 10,  VK_F12};
+    VK_UP,     VK_DOWN,   VK_LEFT,   VK_RIGHT,  VK_NEXT,   VK_PRIOR,   VK_HOME,   VK_END,
+    VK_BACK,   VK_DELETE, VK_INSERT, VK_F1,     VK_F1 + 1, VK_F1 + 2,  VK_F1 + 3, VK_F1 + 4,
+    VK_F1 + 5, VK_F1 + 6, VK_F1 + 7, VK_F1 + 8, VK_F1 + 9, VK_F1 + 10, VK_F12};
 
 const std::array<const char*, KeyStateCount> KeyStateNames = {"", "Shift", "Ctrl"};
 const std::array<const char*, KeyStateCount> KeyStateCaptions = {"Normal", "Shift", "Ctrl"};
 
 namespace {
 
-bool InRange(int index, int state) {
-    return index >= 0 && index < TermKeyCount && state >= 0 && state < KeyStateCount;
-}
+bool InRange(int index, int state) { return index >= 0 && index < TermKeyCount && state >= 0 && state < KeyStateCount; }
 
 // 1Eh, the one control byte without a caret form of its own.
 constexpr unsigned char kRecordSeparator = 0x1E;
 // A caret before a character below "@" decodes to nothing.
 constexpr const char* kNoByte = "^!";
 
-std::string SectionName(int state) {
-    return std::string("State_") + KeyStateNames[size_t(state)];
-}
+std::string SectionName(int state) { return std::string("State_") + KeyStateNames[size_t(state)]; }
 
 }  // namespace
 

@@ -5,8 +5,8 @@
 #include <string>
 
 EaaQueueUnderflow::EaaQueueUnderflow(int queued, int requested)
-    : std::runtime_error("Not enough data in queue (" + std::to_string(queued) +
-                         " bytes) to satisfy read request (" + std::to_string(requested) + " bytes)") {}
+    : std::runtime_error("Not enough data in queue (" + std::to_string(queued) + " bytes) to satisfy read request (" +
+                         std::to_string(requested) + " bytes)") {}
 
 EaaQueueOverflow::EaaQueueOverflow()
     : std::runtime_error("The byte queue cannot hold more than " + std::to_string(TaaByteQueue::MaxCapacity) +

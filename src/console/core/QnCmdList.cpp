@@ -71,9 +71,12 @@ bool QnTryStrToInt(const std::string& text, int32_t& value) {
     for (; i < text.size(); ++i) {
         const unsigned char c = static_cast<unsigned char>(text[i]);
         int digit;
-        if (c >= '0' && c <= '9') digit = c - '0';
-        else if (base == 16 && std::isxdigit(c)) digit = std::tolower(c) - 'a' + 10;
-        else return false;
+        if (c >= '0' && c <= '9')
+            digit = c - '0';
+        else if (base == 16 && std::isxdigit(c))
+            digit = std::tolower(c) - 'a' + 10;
+        else
+            return false;
         magnitude = magnitude * static_cast<uint64_t>(base) + static_cast<uint64_t>(digit);
         if (magnitude > 0xFFFFFFFFull) return false;
     }
@@ -87,6 +90,4 @@ bool QnTryStrToInt(const std::string& text, int32_t& value) {
     return true;
 }
 
-int QnMidInt(int a, int b, int c) {
-    return std::max(std::min(a, b), std::min(std::max(a, b), c));
-}
+int QnMidInt(int a, int b, int c) { return std::max(std::min(a, b), std::min(std::max(a, b), c)); }

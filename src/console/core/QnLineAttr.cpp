@@ -16,9 +16,7 @@ void TQnLineAttrArray::Sync() {
     FTop = 0;
 }
 
-int64_t TQnLineAttrArray::Index(int row) const {
-    return static_cast<int64_t>(row) + Size() - FBuffer.RowCount() - 1;
-}
+int64_t TQnLineAttrArray::Index(int row) const { return static_cast<int64_t>(row) + Size() - FBuffer.RowCount() - 1; }
 
 TQnLineAttr TQnLineAttrArray::GetAttr(int row) {
     Sync();

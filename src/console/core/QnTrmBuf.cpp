@@ -11,8 +11,7 @@ int ClampInt(int64_t v, int lo, int hi) {
 }
 }  // namespace
 
-TQnTerminalBuffer::TQnTerminalBuffer(bool useWideChars)
-    : FUseWideChars(useWideChars), FChars(useWideChars ? 2 : 1) {
+TQnTerminalBuffer::TQnTerminalBuffer(bool useWideChars) : FUseWideChars(useWideChars), FChars(useWideChars ? 2 : 1) {
     FChars.SetDefaultItem(useWideChars ? FDefWideChar : static_cast<uint8_t>(FDefChar));
     FCharSets.SetDefaultItem(FCharSet);
     FAttrs.SetDefaultItem(FCharAttrs);
@@ -106,13 +105,9 @@ void TQnTerminalBuffer::InvalidateScreenRect(int left, int top, int right, int b
     Notify();
 }
 
-void TQnTerminalBuffer::InvalidateRegion() {
-    InvalidateGrid(RegionTop(), 0, RegionBottom(), FColCount - 1);
-}
+void TQnTerminalBuffer::InvalidateRegion() { InvalidateGrid(RegionTop(), 0, RegionBottom(), FColCount - 1); }
 
-void TQnTerminalBuffer::InvalidateScreen() {
-    InvalidateGrid(FirstScreenRow(), 0, FSVRowCount - 1, FColCount - 1);
-}
+void TQnTerminalBuffer::InvalidateScreen() { InvalidateGrid(FirstScreenRow(), 0, FSVRowCount - 1, FColCount - 1); }
 
 void TQnTerminalBuffer::ScrollGrid(int count, int first, int last) {
     if (count == 0) return;
@@ -282,9 +277,7 @@ int TQnTerminalBuffer::GetRow() const {
     return UseAbsAddress ? FCursorRow - FirstScreenRow() + 1 : FCursorRow - FOriginRow + 1;
 }
 
-int TQnTerminalBuffer::GetCol() const {
-    return UseAbsAddress ? FCursorCol + 1 : FCursorCol - FOriginCol + 1;
-}
+int TQnTerminalBuffer::GetCol() const { return UseAbsAddress ? FCursorCol + 1 : FCursorCol - FOriginCol + 1; }
 
 void TQnTerminalBuffer::SetRow(int r) {
     FBeyondMargin = false;
@@ -326,8 +319,10 @@ bool TQnTerminalBuffer::HasCursorMoved() {
 void TQnTerminalBuffer::MoveCursorDown(bool scroll) {
     FBeyondMargin = false;
     if (InRegion(FCursorRow)) {
-        if (FCursorRow < RegionBottom()) SetCursorGrid(FCursorRow + 1, FCursorCol);
-        else if (scroll) ScrollUpRegion();
+        if (FCursorRow < RegionBottom())
+            SetCursorGrid(FCursorRow + 1, FCursorCol);
+        else if (scroll)
+            ScrollUpRegion();
     } else if (FCursorRow < FSVRowCount - 1) {
         // Outside the region the cursor only moves within the screen.
         SetCursorGrid(FCursorRow + 1, FCursorCol);
@@ -337,8 +332,10 @@ void TQnTerminalBuffer::MoveCursorDown(bool scroll) {
 void TQnTerminalBuffer::MoveCursorUp(bool scroll) {
     FBeyondMargin = false;
     if (InRegion(FCursorRow)) {
-        if (FCursorRow > RegionTop()) SetCursorGrid(FCursorRow - 1, FCursorCol);
-        else if (scroll) ScrollDownRegion();
+        if (FCursorRow > RegionTop())
+            SetCursorGrid(FCursorRow - 1, FCursorCol);
+        else if (scroll)
+            ScrollDownRegion();
     } else if (FCursorRow > FirstScreenRow()) {
         SetCursorGrid(FCursorRow - 1, FCursorCol);
     }
@@ -405,14 +402,20 @@ void TQnTerminalBuffer::DoHorzTab() {
     if (FColCount < 1) return;
     int target = RightMargin();
     for (int c = FCursorCol + 1; c <= RightMargin(); ++c)
-        if (FHorzTabs.Get(c)) { target = c; break; }
+        if (FHorzTabs.Get(c)) {
+            target = c;
+            break;
+        }
     SetCursorGrid(FCursorRow, target);
 }
 
 void TQnTerminalBuffer::DoBackHorzTab() {
     int target = FOriginCol;
     for (int c = FCursorCol - 1; c >= FOriginCol; --c)
-        if (FHorzTabs.Get(c)) { target = c; break; }
+        if (FHorzTabs.Get(c)) {
+            target = c;
+            break;
+        }
     const bool beyond = FBeyondMargin;
     SetCursorGrid(FCursorRow, target);
     FBeyondMargin = beyond;
@@ -423,7 +426,10 @@ void TQnTerminalBuffer::DoVertTab() {
     const int bottom = InRegion(FCursorRow) ? RegionBottom() : FSVRowCount - 1;
     int target = bottom;
     for (int g = std::max(FCursorRow + 1, FirstScreenRow()); g <= bottom; ++g)
-        if (FVertTabs.Get(g - FirstScreenRow())) { target = g; break; }
+        if (FVertTabs.Get(g - FirstScreenRow())) {
+            target = g;
+            break;
+        }
     if (target > FCursorRow) SetCursorGrid(target, FCursorCol);
 }
 
@@ -433,7 +439,10 @@ void TQnTerminalBuffer::DoBackVertTab() {
     const int top = InRegion(FCursorRow) ? RegionTop() : FirstScreenRow();
     int target = top;
     for (int g = FCursorRow - 1; g >= top; --g)
-        if (FVertTabs.Get(g - FirstScreenRow())) { target = g; break; }
+        if (FVertTabs.Get(g - FirstScreenRow())) {
+            target = g;
+            break;
+        }
     if (target < FCursorRow) SetCursorGrid(target, FCursorCol);
 }
 

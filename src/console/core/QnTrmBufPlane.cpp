@@ -12,17 +12,34 @@ TadTerminalArray::TadTerminalArray(int itemSize) : FItemSize(NormaliseItemSize(i
 
 uint32_t TadTerminalArray::ReadAt(const uint8_t* p) const {
     switch (FItemSize) {
-        case 1: return *p;
-        case 2: { uint16_t v; std::memcpy(&v, p, 2); return v; }
-        default: { uint32_t v; std::memcpy(&v, p, 4); return v; }
+        case 1:
+            return *p;
+        case 2: {
+            uint16_t v;
+            std::memcpy(&v, p, 2);
+            return v;
+        }
+        default: {
+            uint32_t v;
+            std::memcpy(&v, p, 4);
+            return v;
+        }
     }
 }
 
 void TadTerminalArray::WriteAt(uint8_t* p, uint32_t v) const {
     switch (FItemSize) {
-        case 1: *p = static_cast<uint8_t>(v); break;
-        case 2: { const uint16_t w = static_cast<uint16_t>(v); std::memcpy(p, &w, 2); break; }
-        default: std::memcpy(p, &v, 4); break;
+        case 1:
+            *p = static_cast<uint8_t>(v);
+            break;
+        case 2: {
+            const uint16_t w = static_cast<uint16_t>(v);
+            std::memcpy(p, &w, 2);
+            break;
+        }
+        default:
+            std::memcpy(p, &v, 4);
+            break;
     }
 }
 
@@ -41,9 +58,15 @@ void FillTyped(uint8_t* at, int count, T value) {
 void TadTerminalArray::FillWith(uint8_t* at, int count, uint32_t value) {
     if (count <= 0) return;
     switch (FItemSize) {
-        case 1: std::memset(at, static_cast<uint8_t>(value), static_cast<size_t>(count)); break;
-        case 2: FillTyped(at, count, static_cast<uint16_t>(value)); break;
-        default: FillTyped(at, count, value); break;
+        case 1:
+            std::memset(at, static_cast<uint8_t>(value), static_cast<size_t>(count));
+            break;
+        case 2:
+            FillTyped(at, count, static_cast<uint16_t>(value));
+            break;
+        default:
+            FillTyped(at, count, value);
+            break;
     }
 }
 
@@ -218,8 +241,10 @@ bool TQnBitSet::Get(int i) const {
 void TQnBitSet::Set(int i, bool on) {
     if (i < 0 || static_cast<size_t>(i) >= FCount) return;
     uint8_t& b = FBits[static_cast<size_t>(i) / 8];
-    if (on) b = static_cast<uint8_t>(b | (1u << (i % 8)));
-    else b = static_cast<uint8_t>(b & ~(1u << (i % 8)));
+    if (on)
+        b = static_cast<uint8_t>(b | (1u << (i % 8)));
+    else
+        b = static_cast<uint8_t>(b & ~(1u << (i % 8)));
 }
 
 void TQnBitSet::ClearAll() { std::fill(FBits.begin(), FBits.end(), 0); }

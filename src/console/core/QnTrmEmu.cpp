@@ -17,10 +17,18 @@ std::vector<std::pair<TQnTerminalHost*, TQnTerminalEmulator*>>& Pairs() {
 void ApplyAttrCommand(TQnTerminalBuffer& b, int op, TQnCharAttrs a) {
     const TQnCharAttrs cur = b.GetCharAttrs();
     switch (op) {
-        case 0: b.SetCharAttrs(cur | a); break;
-        case 1: b.SetCharAttrs(a); break;
-        case 2: b.SetCharAttrs(cur & ~a); break;
-        default: b.SetCharAttrs(cur ^ a); break;
+        case 0:
+            b.SetCharAttrs(cur | a);
+            break;
+        case 1:
+            b.SetCharAttrs(a);
+            break;
+        case 2:
+            b.SetCharAttrs(cur & ~a);
+            break;
+        default:
+            b.SetCharAttrs(cur ^ a);
+            break;
     }
 }
 }  // namespace
@@ -111,9 +119,9 @@ void TQnTerminalEmulator::SaveCursor() {
 void TQnTerminalEmulator::RestoreCursor() {
     TQnTerminalBuffer& b = *FBuffer;
     // Nothing saved yet: the cursor goes home with the default rendition.
-    const TSavedCursor s = FSaved.Valid ? FSaved
-                                        : TSavedCursor{true, b.DefCharAttrs(), b.DefBackColor(), b.DefCharSet(), 1,
-                                                       b.DefForeColor(), 1};
+    const TSavedCursor s =
+        FSaved.Valid ? FSaved
+                     : TSavedCursor{true, b.DefCharAttrs(), b.DefBackColor(), b.DefCharSet(), 1, b.DefForeColor(), 1};
     b.SetCharAttrs(s.Attrs);
     b.SetBackColor(s.Back);
     b.SetCharSet(s.CharSet);
@@ -156,39 +164,104 @@ void TQnTerminalEmulator::ExecuteCommand(TQnEmuCommand command, const TQnEmuComm
     const TQnEmuCommandParams& p = params ? *params : none;
     TQnTerminalBuffer& b = *FBuffer;
     switch (command) {
-        case ecNone: break;
-        case ecBell: if (FTerminal) FTerminal->Beep(); break;
-        case ecBackspace: b.DoBackspace(); break;
-        case ecTabHorz: b.DoHorzTab(); break;
-        case ecLF: b.DoLineFeed(); break;
-        case ecCR: b.DoCarriageReturn(); break;
-        case ecBackTabHorz: b.DoBackHorzTab(); break;
-        case ecCursorDown: b.MoveCursorDown(p.GetBoolean("Scroll", 0, false)); break;
-        case ecCursorUp: b.MoveCursorUp(p.GetBoolean("Scroll", 0, false)); break;
-        case ecCursorLeft: b.MoveCursorLeft(p.GetBoolean("Wrap", 0, false), p.GetBoolean("Scroll", 1, false)); break;
-        case ecCursorRight: b.MoveCursorRight(p.GetBoolean("Wrap", 0, false), p.GetBoolean("Scroll", 1, false)); break;
-        case ecCursorPos: b.SetHostCursorPosition(p.GetInteger("Row", 0, 1), p.GetInteger("Col", 1, 1)); break;
-        case ecDeleteChars: b.DeleteChars(p.GetInteger("Count", 0, 1)); break;
-        case ecDeleteLines: b.DeleteLines(p.GetInteger("Count", 0, 1)); break;
-        case ecInsertChars: b.InsertChars(p.GetInteger("Count", 0, 1)); break;
-        case ecInsertLines: b.InsertLines(p.GetInteger("Count", 0, 1)); break;
-        case ecEraseAll: b.EraseAll(); break;
-        case ecEraseChars: b.EraseChars(p.GetInteger("Count", 0, 1)); break;
-        case ecEraseFromBOW: b.EraseFromBOW(); break;
-        case ecEraseFromBOL: b.EraseFromBOL(); break;
-        case ecEraseLine: b.EraseLine(); break;
-        case ecEraseScreen: b.EraseScreen(); break;
-        case ecEraseToEOL: b.EraseToEOL(); break;
-        case ecEraseToEOW: b.EraseToEOW(); break;
-        case ecSetHorzTabStop: b.SetHorzTabStop(); break;
-        case ecClearHorzTabStop: b.ClearHorzTabStop(); break;
-        case ecClearVertTabStop: b.ClearVertTabStop(); break;
-        case ecClearAllHorzTabStops: b.ClearAllHorzTabStops(); break;
-        case ecSetVertTabStop: b.SetVertTabStop(); break;
-        case ecClearAllVertTabStops: b.ClearAllVertTabStops(); break;
-        case ecSetScrollRegion: b.SetScrollRegion(p.GetInteger("Top", 0, 1), p.GetInteger("Bottom", 1, 1)); break;
-        case ecTabVert: b.DoVertTab(); break;
-        case ecBackTabVert: b.DoBackVertTab(); break;
+        case ecNone:
+            break;
+        case ecBell:
+            if (FTerminal) FTerminal->Beep();
+            break;
+        case ecBackspace:
+            b.DoBackspace();
+            break;
+        case ecTabHorz:
+            b.DoHorzTab();
+            break;
+        case ecLF:
+            b.DoLineFeed();
+            break;
+        case ecCR:
+            b.DoCarriageReturn();
+            break;
+        case ecBackTabHorz:
+            b.DoBackHorzTab();
+            break;
+        case ecCursorDown:
+            b.MoveCursorDown(p.GetBoolean("Scroll", 0, false));
+            break;
+        case ecCursorUp:
+            b.MoveCursorUp(p.GetBoolean("Scroll", 0, false));
+            break;
+        case ecCursorLeft:
+            b.MoveCursorLeft(p.GetBoolean("Wrap", 0, false), p.GetBoolean("Scroll", 1, false));
+            break;
+        case ecCursorRight:
+            b.MoveCursorRight(p.GetBoolean("Wrap", 0, false), p.GetBoolean("Scroll", 1, false));
+            break;
+        case ecCursorPos:
+            b.SetHostCursorPosition(p.GetInteger("Row", 0, 1), p.GetInteger("Col", 1, 1));
+            break;
+        case ecDeleteChars:
+            b.DeleteChars(p.GetInteger("Count", 0, 1));
+            break;
+        case ecDeleteLines:
+            b.DeleteLines(p.GetInteger("Count", 0, 1));
+            break;
+        case ecInsertChars:
+            b.InsertChars(p.GetInteger("Count", 0, 1));
+            break;
+        case ecInsertLines:
+            b.InsertLines(p.GetInteger("Count", 0, 1));
+            break;
+        case ecEraseAll:
+            b.EraseAll();
+            break;
+        case ecEraseChars:
+            b.EraseChars(p.GetInteger("Count", 0, 1));
+            break;
+        case ecEraseFromBOW:
+            b.EraseFromBOW();
+            break;
+        case ecEraseFromBOL:
+            b.EraseFromBOL();
+            break;
+        case ecEraseLine:
+            b.EraseLine();
+            break;
+        case ecEraseScreen:
+            b.EraseScreen();
+            break;
+        case ecEraseToEOL:
+            b.EraseToEOL();
+            break;
+        case ecEraseToEOW:
+            b.EraseToEOW();
+            break;
+        case ecSetHorzTabStop:
+            b.SetHorzTabStop();
+            break;
+        case ecClearHorzTabStop:
+            b.ClearHorzTabStop();
+            break;
+        case ecClearVertTabStop:
+            b.ClearVertTabStop();
+            break;
+        case ecClearAllHorzTabStops:
+            b.ClearAllHorzTabStops();
+            break;
+        case ecSetVertTabStop:
+            b.SetVertTabStop();
+            break;
+        case ecClearAllVertTabStops:
+            b.ClearAllVertTabStops();
+            break;
+        case ecSetScrollRegion:
+            b.SetScrollRegion(p.GetInteger("Top", 0, 1), p.GetInteger("Bottom", 1, 1));
+            break;
+        case ecTabVert:
+            b.DoVertTab();
+            break;
+        case ecBackTabVert:
+            b.DoBackVertTab();
+            break;
         case ecBackColor:
             b.SetBackColor(p.GetColor("Color", 0, QnBlack));
             if (p.GetBoolean("Persistent", 1, true) && FTerminal) FTerminal->SetColor(b.BackColor());
@@ -205,20 +278,44 @@ void TQnTerminalEmulator::ExecuteCommand(TQnEmuCommand command, const TQnEmuComm
                 FTerminal->SetColor(b.BackColor());
             }
             break;
-        case ecAbsAddress: b.UseAbsAddress = true; break;
-        case ecNoAbsAddress: b.UseAbsAddress = false; break;
-        case ecAutoWrap: b.UseAutoWrap = true; break;
-        case ecNoAutoWrap: b.UseAutoWrap = false; break;
-        case ecAutoWrapDelay: b.UseAutoWrapDelay = true; break;
-        case ecNoAutoWrapDelay: b.UseAutoWrapDelay = false; break;
-        case ecInsertMode: b.UseInsertMode = true; break;
-        case ecNoInsertMode: b.UseInsertMode = false; break;
-        case ecNewLineMode: b.UseNewLineMode = true; break;
-        case ecNoNewLineMode: b.UseNewLineMode = false; break;
-        case ecScrollRegion: b.SetUseScrollRegion(true); break;
-        case ecNoScrollRegion: b.SetUseScrollRegion(false); break;
+        case ecAbsAddress:
+            b.UseAbsAddress = true;
+            break;
+        case ecNoAbsAddress:
+            b.UseAbsAddress = false;
+            break;
+        case ecAutoWrap:
+            b.UseAutoWrap = true;
+            break;
+        case ecNoAutoWrap:
+            b.UseAutoWrap = false;
+            break;
+        case ecAutoWrapDelay:
+            b.UseAutoWrapDelay = true;
+            break;
+        case ecNoAutoWrapDelay:
+            b.UseAutoWrapDelay = false;
+            break;
+        case ecInsertMode:
+            b.UseInsertMode = true;
+            break;
+        case ecNoInsertMode:
+            b.UseInsertMode = false;
+            break;
+        case ecNewLineMode:
+            b.UseNewLineMode = true;
+            break;
+        case ecNoNewLineMode:
+            b.UseNewLineMode = false;
+            break;
+        case ecScrollRegion:
+            b.SetUseScrollRegion(true);
+            break;
+        case ecNoScrollRegion:
+            b.SetUseScrollRegion(false);
+            break;
         case ecSetCharAttr: {
-            static const char* const names[] = {"Bold", "Underline", "Strikethrough", "Blink",
+            static const char* const names[] = {"Bold",    "Underline", "Strikethrough", "Blink",
                                                 "Reverse", "Invisible", "Selected"};
             TQnCharAttrs a = 0;
             for (int i = 0; i < 7; ++i)
@@ -226,38 +323,95 @@ void TQnTerminalEmulator::ExecuteCommand(TQnEmuCommand command, const TQnEmuComm
             b.SetCharAttrs(a);
             break;
         }
-        case ecAddBold: case ecBoldOnly: case ecRemoveBold: case ecInvertBold:
-            ApplyAttrCommand(b, command - ecAddBold, atBold); break;
-        case ecAddUnderLine: case ecUnderlineOnly: case ecRemoveUnderline: case ecInvertUnderline:
-            ApplyAttrCommand(b, command - ecAddUnderLine, atUnderline); break;
-        case ecAddStrikethrough: case ecStrikethroughOnly: case ecRemoveStrikethrough: case ecInvertStrikethrough:
-            ApplyAttrCommand(b, command - ecAddStrikethrough, atStrikethrough); break;
-        case ecAddBlink: case ecBlinkOnly: case ecRemoveBlink: case ecInvertBlink:
-            ApplyAttrCommand(b, command - ecAddBlink, atBlink); break;
-        case ecAddReverse: case ecReverseOnly: case ecRemoveReverse: case ecInvertReverse:
-            ApplyAttrCommand(b, command - ecAddReverse, atReverse); break;
-        case ecAddInvisible: case ecInvisibleOnly: case ecRemoveInvisible: case ecInvertInvisible:
-            ApplyAttrCommand(b, command - ecAddInvisible, atInvisible); break;
+        case ecAddBold:
+        case ecBoldOnly:
+        case ecRemoveBold:
+        case ecInvertBold:
+            ApplyAttrCommand(b, command - ecAddBold, atBold);
+            break;
+        case ecAddUnderLine:
+        case ecUnderlineOnly:
+        case ecRemoveUnderline:
+        case ecInvertUnderline:
+            ApplyAttrCommand(b, command - ecAddUnderLine, atUnderline);
+            break;
+        case ecAddStrikethrough:
+        case ecStrikethroughOnly:
+        case ecRemoveStrikethrough:
+        case ecInvertStrikethrough:
+            ApplyAttrCommand(b, command - ecAddStrikethrough, atStrikethrough);
+            break;
+        case ecAddBlink:
+        case ecBlinkOnly:
+        case ecRemoveBlink:
+        case ecInvertBlink:
+            ApplyAttrCommand(b, command - ecAddBlink, atBlink);
+            break;
+        case ecAddReverse:
+        case ecReverseOnly:
+        case ecRemoveReverse:
+        case ecInvertReverse:
+            ApplyAttrCommand(b, command - ecAddReverse, atReverse);
+            break;
+        case ecAddInvisible:
+        case ecInvisibleOnly:
+        case ecRemoveInvisible:
+        case ecInvertInvisible:
+            ApplyAttrCommand(b, command - ecAddInvisible, atInvisible);
+            break;
         // The selection group is listed in the order Add, Remove, Only, Invert.
-        case ecAddSelected: ApplyAttrCommand(b, 0, atSelected); break;
-        case ecRemoveSelected: ApplyAttrCommand(b, 2, atSelected); break;
-        case ecSelectedOnly: ApplyAttrCommand(b, 1, atSelected); break;
-        case ecInvertSelected: ApplyAttrCommand(b, 3, atSelected); break;
-        case ecRemoveAllAttr: b.SetCharAttrs(0); break;
-        case ecRemoveAllAttrIgnoreSelect: b.SetCharAttrs(b.GetCharAttrs() & atSelected); break;
-        case ecClearAndHome: b.EraseScreen(); b.SetCursorPosition(1, 1); break;
-        case ecHome: b.SetCursorPosition(1, 1); break;
-        case ecCursorEOL: b.SetCol(b.ColCount()); break;
-        case ecCursorBOL: b.SetCol(1); break;
-        case ecCursorTop: b.SetHostRow(1); break;
-        case ecCursorBottom: b.SetHostRow(b.RowCount()); break;
-        case ecWriteString: b.WriteString(p.GetString("String", 0, "")); break;
-        case ecSaveCursorPos: SaveCursor(); break;
-        case ecRestoreCursorPos: RestoreCursor(); break;
+        case ecAddSelected:
+            ApplyAttrCommand(b, 0, atSelected);
+            break;
+        case ecRemoveSelected:
+            ApplyAttrCommand(b, 2, atSelected);
+            break;
+        case ecSelectedOnly:
+            ApplyAttrCommand(b, 1, atSelected);
+            break;
+        case ecInvertSelected:
+            ApplyAttrCommand(b, 3, atSelected);
+            break;
+        case ecRemoveAllAttr:
+            b.SetCharAttrs(0);
+            break;
+        case ecRemoveAllAttrIgnoreSelect:
+            b.SetCharAttrs(b.GetCharAttrs() & atSelected);
+            break;
+        case ecClearAndHome:
+            b.EraseScreen();
+            b.SetCursorPosition(1, 1);
+            break;
+        case ecHome:
+            b.SetCursorPosition(1, 1);
+            break;
+        case ecCursorEOL:
+            b.SetCol(b.ColCount());
+            break;
+        case ecCursorBOL:
+            b.SetCol(1);
+            break;
+        case ecCursorTop:
+            b.SetHostRow(1);
+            break;
+        case ecCursorBottom:
+            b.SetHostRow(b.RowCount());
+            break;
+        case ecWriteString:
+            b.WriteString(p.GetString("String", 0, ""));
+            break;
+        case ecSaveCursorPos:
+            SaveCursor();
+            break;
+        case ecRestoreCursorPos:
+            RestoreCursor();
+            break;
         case ecDeviceAttributesReport: {
             const int type = p.GetInteger("Type", 0, 0);
-            if (type == 0) PortReply("\x1b[?1;0c");
-            else if (type == 52) PortReply("\x1b/Z");
+            if (type == 0)
+                PortReply("\x1b[?1;0c");
+            else if (type == 52)
+                PortReply("\x1b/Z");
             break;
         }
         case ecDeviceStatusReport: {
@@ -275,8 +429,12 @@ void TQnTerminalEmulator::ExecuteCommand(TQnEmuCommand command, const TQnEmuComm
             b.DoLineFeed();
             if (!b.UseNewLineMode) b.DoCarriageReturn();
             break;
-        case ecReset: b.Reset(); break;
-        case ecAnswerback: PortReply(Answerback); break;
+        case ecReset:
+            b.Reset();
+            break;
+        case ecAnswerback:
+            PortReply(Answerback);
+            break;
         case ecDECALN: {
             const char old = b.DefChar();
             b.SetDefChar('E');
@@ -284,9 +442,16 @@ void TQnTerminalEmulator::ExecuteCommand(TQnEmuCommand command, const TQnEmuComm
             b.SetDefChar(old);
             break;
         }
-        case ecCursorOff: if (FTerminal) FTerminal->SetCursorType(ctNone); break;
-        case ecCursorUnderline: if (FTerminal) FTerminal->SetCursorType(ctUnderline); break;
-        case ecCursorBlock: if (FTerminal) FTerminal->SetCursorType(ctBlock); break;
-        default: break;  // values beyond the vocabulary do nothing
+        case ecCursorOff:
+            if (FTerminal) FTerminal->SetCursorType(ctNone);
+            break;
+        case ecCursorUnderline:
+            if (FTerminal) FTerminal->SetCursorType(ctUnderline);
+            break;
+        case ecCursorBlock:
+            if (FTerminal) FTerminal->SetCursorType(ctBlock);
+            break;
+        default:
+            break;  // values beyond the vocabulary do nothing
     }
 }

@@ -108,8 +108,8 @@ public:
     // Fills `opaque` with `fill`, then draws the glyph bytes from (x, y) (top
     // left of the first cell) with a fixed advance per glyph. An empty font
     // name means the terminal's own font.
-    virtual void TextOut(int x, int y, const TQnRect& opaque, const char* glyphs, int count, int advance,
-                         TColor text, TColor fill, const std::string& fontName, bool doubleHeight) = 0;
+    virtual void TextOut(int x, int y, const TQnRect& opaque, const char* glyphs, int count, int advance, TColor text,
+                         TColor fill, const std::string& fontName, bool doubleHeight) = 0;
     virtual void Line(int x1, int y1, int x2, int y2, TColor color) = 0;
 };
 
@@ -124,9 +124,8 @@ class TQnTerminalEmulator : public TQnBaseComponent {
 public:
     // Per-character hook: may replace the character (ReplaceWith) and queue
     // generic commands, which are executed before the replacement is shown.
-    using TQnOnProcessChar = std::function<void(TQnTerminalEmulator& sender, char character,
-                                                std::string& replaceWith, TQnEmuCommandList& commands,
-                                                TQnCharSource source)>;
+    using TQnOnProcessChar = std::function<void(TQnTerminalEmulator& sender, char character, std::string& replaceWith,
+                                                TQnEmuCommandList& commands, TQnCharSource source)>;
 
     TQnTerminalEmulator();
     ~TQnTerminalEmulator() override;
@@ -215,6 +214,5 @@ private:
 // Text colour and fill colour of a cell as drawn, from its stored colours
 // and attributes: reverse (flipped again by selection and by a reversed
 // screen), invisible (text in the fill colour) and bold (brightened fore).
-void QnCellColors(TColor fore, TColor back, TQnCharAttrs attrs, bool reverseScreen, TColor& text,
-                  TColor& fill);
+void QnCellColors(TColor fore, TColor back, TQnCharAttrs attrs, bool reverseScreen, TColor& text, TColor& fill);
 TColor QnBrighten(TColor c);

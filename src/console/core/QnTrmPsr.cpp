@@ -32,14 +32,14 @@ struct TCsiFinal {
 };
 
 constexpr TCsiFinal CsiFinals[] = {
-    {0x40, vcICH, true, 1, 1, 1},   {'A', vcCUU, true, 1, 1, 1},       {'B', vcCUD, true, 1, 1, 1},
-    {'C', vcCUF, true, 1, 1, 1},    {'D', vcCUB, true, 1, 1, 1},       {'H', vcCUP, true, 2, 2, 1},
-    {'f', vcCUP, true, 2, 2, 1},    {'J', vcED, true, 1, 1, 0},        {'K', vcEL, true, 1, 1, 0},
-    {'L', vcIL, true, 1, 1, 1},     {'M', vcDL, true, 1, 1, 1},        {'P', vcDCH, true, 1, 1, 1},
-    {'X', vcECH, true, 1, 1, 1},    {'c', vcDA, true, 1, 1, 0},        {'g', vcTBC, true, 1, 1, 0},
-    {'h', vcSM, false, 0, 0, 0},    {'l', vcRM, false, 0, 0, 0},       {'m', vcSGR, true, 1, 30000, 0},
-    {'n', vcDSR, true, 1, 1, -1},   {'q', vcDECLL, true, 1, 30000, 0}, {'r', vcDECSTBM, false, 0, 0, 0},
-    {'s', vcDECSC, false, 0, 0, 0}, {'u', vcDECRC, false, 0, 0, 0},    {'x', vcDECREQTPARM, true, 1, 1, -1},
+    {0x40, vcICH, true, 1, 1, 1},    {'A', vcCUU, true, 1, 1, 1},       {'B', vcCUD, true, 1, 1, 1},
+    {'C', vcCUF, true, 1, 1, 1},     {'D', vcCUB, true, 1, 1, 1},       {'H', vcCUP, true, 2, 2, 1},
+    {'f', vcCUP, true, 2, 2, 1},     {'J', vcED, true, 1, 1, 0},        {'K', vcEL, true, 1, 1, 0},
+    {'L', vcIL, true, 1, 1, 1},      {'M', vcDL, true, 1, 1, 1},        {'P', vcDCH, true, 1, 1, 1},
+    {'X', vcECH, true, 1, 1, 1},     {'c', vcDA, true, 1, 1, 0},        {'g', vcTBC, true, 1, 1, 0},
+    {'h', vcSM, false, 0, 0, 0},     {'l', vcRM, false, 0, 0, 0},       {'m', vcSGR, true, 1, 30000, 0},
+    {'n', vcDSR, true, 1, 1, -1},    {'q', vcDECLL, true, 1, 30000, 0}, {'r', vcDECSTBM, false, 0, 0, 0},
+    {'s', vcDECSC, false, 0, 0, 0},  {'u', vcDECRC, false, 0, 0, 0},    {'x', vcDECREQTPARM, true, 1, 1, -1},
     {'y', vcDECTST, false, 0, 0, 0},
 };
 
@@ -159,16 +159,36 @@ TQnParseResult TQnVT100Parser::ProcessControl(uint8_t ch) {
     FSaved.CopyFrom(FSequence);
     FState = stResume;
     switch (ch) {
-        case 0x05: FSequence.Assign(ch); return Yield(vcENQ, {});
-        case 0x07: FSequence.Assign(ch); return Yield(vcBEL, {});
-        case 0x08: FSequence.Assign(ch); return Yield(vcBS, {});
-        case 0x09: FSequence.Assign(ch); return Yield(vcHT, {1});
-        case 0x0A: FSequence.Assign(ch); return Yield(vcLF, {});
-        case 0x0B: FSequence.Assign(ch); return Yield(vcVT, {1});
-        case 0x0C: FSequence.Assign(ch); return Yield(vcED, {2});  // form feed erases the screen
-        case 0x0D: FSequence.Assign(ch); return Yield(vcCR, {});
-        case 0x0E: FSequence.Assign(ch); return Yield(vcSO, {});
-        case 0x0F: FSequence.Assign(ch); return Yield(vcSI, {});
+        case 0x05:
+            FSequence.Assign(ch);
+            return Yield(vcENQ, {});
+        case 0x07:
+            FSequence.Assign(ch);
+            return Yield(vcBEL, {});
+        case 0x08:
+            FSequence.Assign(ch);
+            return Yield(vcBS, {});
+        case 0x09:
+            FSequence.Assign(ch);
+            return Yield(vcHT, {1});
+        case 0x0A:
+            FSequence.Assign(ch);
+            return Yield(vcLF, {});
+        case 0x0B:
+            FSequence.Assign(ch);
+            return Yield(vcVT, {1});
+        case 0x0C:
+            FSequence.Assign(ch);
+            return Yield(vcED, {2});  // form feed erases the screen
+        case 0x0D:
+            FSequence.Assign(ch);
+            return Yield(vcCR, {});
+        case 0x0E:
+            FSequence.Assign(ch);
+            return Yield(vcSO, {});
+        case 0x0F:
+            FSequence.Assign(ch);
+            return Yield(vcSI, {});
         case ESC:
             FSequence.Assign(ch);
             FArgumentCount = 0;
@@ -182,56 +202,98 @@ TQnParseResult TQnVT100Parser::ProcessControl(uint8_t ch) {
 
 TQnParseResult TQnVT100Parser::DispatchEscape(uint8_t ch) {
     switch (ch) {
-        case '#': FState = stLineSize; return prPending;
-        case '(': FState = stG0; return prPending;
-        case ')': FState = stG1; return prPending;
-        case '*': case '+': case '-': case '.': case '/': FState = stSwallow; return prPending;
+        case '#':
+            FState = stLineSize;
+            return prPending;
+        case '(':
+            FState = stG0;
+            return prPending;
+        case ')':
+            FState = stG1;
+            return prPending;
+        case '*':
+        case '+':
+        case '-':
+        case '.':
+        case '/':
+            FState = stSwallow;
+            return prPending;
         case '[':
             FState = stCsi;
             FScan.Start();
             return prPending;
-        default: break;
+        default:
+            break;
     }
     FState = stDone;
     switch (ch) {
-        case '1': case '2': return Yield(vcNone, {});
-        case '7': return Yield(vcDECSC, {});
-        case '8': return Yield(vcDECRC, {});
-        case '=': return Yield(vcSM, {QnPrivateMarker, 999});
-        case '>': return Yield(vcRM, {QnPrivateMarker, 999});
-        case 'D': return Yield(vcIND, {});
-        case 'E': return Yield(vcNEL, {});
-        case 'H': return Yield(vcHTS, {});
-        case 'M': return Yield(vcRI, {});
-        case 'Z': return Yield(vcDA, {0});
-        case 'c': return Yield(vcRIS, {});
-        default: return Nothing();
+        case '1':
+        case '2':
+            return Yield(vcNone, {});
+        case '7':
+            return Yield(vcDECSC, {});
+        case '8':
+            return Yield(vcDECRC, {});
+        case '=':
+            return Yield(vcSM, {QnPrivateMarker, 999});
+        case '>':
+            return Yield(vcRM, {QnPrivateMarker, 999});
+        case 'D':
+            return Yield(vcIND, {});
+        case 'E':
+            return Yield(vcNEL, {});
+        case 'H':
+            return Yield(vcHTS, {});
+        case 'M':
+            return Yield(vcRI, {});
+        case 'Z':
+            return Yield(vcDA, {0});
+        case 'c':
+            return Yield(vcRIS, {});
+        default:
+            return Nothing();
     }
 }
 
 TQnParseResult TQnVT100Parser::DispatchVT52(uint8_t ch) {
     FState = stDone;
     switch (ch) {
-        case '<': FVT52Mode = false; return Yield(vcSM, {QnPrivateMarker, 2});
-        case '=': return Yield(vcSM, {QnPrivateMarker, 999});
-        case '>': return Yield(vcRM, {QnPrivateMarker, 999});
-        case 'A': return Yield(vcCUU, {1});
-        case 'B': return Yield(vcCUD, {1});
-        case 'C': return Yield(vcCUF, {1});
-        case 'D': return Yield(vcCUB, {1});
-        case 'F': return Yield(vcSO, {});
-        case 'G': return Yield(vcSI, {});
-        case 'H': return Yield(vcCUP, {1, 1});
-        case 'I': return Yield(vcRI, {});
-        case 'J': return Yield(vcED, {0});
-        case 'K': return Yield(vcEL, {0});
+        case '<':
+            FVT52Mode = false;
+            return Yield(vcSM, {QnPrivateMarker, 2});
+        case '=':
+            return Yield(vcSM, {QnPrivateMarker, 999});
+        case '>':
+            return Yield(vcRM, {QnPrivateMarker, 999});
+        case 'A':
+            return Yield(vcCUU, {1});
+        case 'B':
+            return Yield(vcCUD, {1});
+        case 'C':
+            return Yield(vcCUF, {1});
+        case 'D':
+            return Yield(vcCUB, {1});
+        case 'F':
+            return Yield(vcSO, {});
+        case 'G':
+            return Yield(vcSI, {});
+        case 'H':
+            return Yield(vcCUP, {1, 1});
+        case 'I':
+            return Yield(vcRI, {});
+        case 'J':
+            return Yield(vcED, {0});
+        case 'K':
+            return Yield(vcEL, {0});
         case 'Y':
             FState = stVT52Address;
             FCommand = vcCUP;
             FArgumentCount = 0;
             return prPending;
-        case 'Z': return Yield(vcDA, {52});
-        default: return Nothing();
+        case 'Z':
+            return Yield(vcDA, {52});
+        default:
+            return Nothing();
     }
 }
 
@@ -251,12 +313,18 @@ TQnParseResult TQnVT100Parser::CollectVT52Address(uint8_t ch) {
 
 TQnParseResult TQnVT100Parser::DispatchLineSize(uint8_t ch) {
     switch (ch) {
-        case '3': return Yield(vcDECDHL, {0});
-        case '4': return Yield(vcDECDHL, {1});
-        case '5': return Yield(vcDECSWL, {});
-        case '6': return Yield(vcDECDWL, {});
-        case '8': return Yield(vcDECALN, {});
-        default: return Nothing();
+        case '3':
+            return Yield(vcDECDHL, {0});
+        case '4':
+            return Yield(vcDECDHL, {1});
+        case '5':
+            return Yield(vcDECSWL, {});
+        case '6':
+            return Yield(vcDECDWL, {});
+        case '8':
+            return Yield(vcDECALN, {});
+        default:
+            return Nothing();
     }
 }
 
@@ -266,12 +334,18 @@ TQnParseResult TQnVT100Parser::DispatchCharSet(uint8_t ch) {
     // Intermediates in between (ESC ( SP B) make the designation unknown.
     if (FSequence.Length != 3 || FSequence.Overflow) return Nothing();
     switch (ch) {
-        case '0': return Yield(vcSCS, {which, 0});
-        case '1': return Yield(vcSCS, {which, 1});
-        case '2': return Yield(vcSCS, {which, 2});
-        case 'A': return Yield(vcSCS, {which, 65});
-        case 'B': return Yield(vcSCS, {which, 66});
-        default: return Nothing();
+        case '0':
+            return Yield(vcSCS, {which, 0});
+        case '1':
+            return Yield(vcSCS, {which, 1});
+        case '2':
+            return Yield(vcSCS, {which, 2});
+        case 'A':
+            return Yield(vcSCS, {which, 65});
+        case 'B':
+            return Yield(vcSCS, {which, 66});
+        default:
+            return Nothing();
     }
 }
 
@@ -299,9 +373,12 @@ void TQnVT100Parser::TCsiScan::Append(int32_t value) {
 
 void TQnVT100Parser::TCsiScan::Finish() {
     if (Failed) return;
-    if (Digits == 0) Append(QnEmptyParameter);
-    else if (Value > std::numeric_limits<int32_t>::max()) Failed = true;
-    else Append(static_cast<int32_t>(Value));
+    if (Digits == 0)
+        Append(QnEmptyParameter);
+    else if (Value > std::numeric_limits<int32_t>::max())
+        Failed = true;
+    else
+        Append(static_cast<int32_t>(Value));
     Value = 0;
     Digits = 0;
 }

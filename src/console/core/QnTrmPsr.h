@@ -135,11 +135,20 @@ private:
         int Length = 0;
         bool Overflow = false;
         void Append(uint8_t b) {
-            if (Length < QnMaxSequence) Bytes[static_cast<size_t>(Length++)] = b;
-            else Overflow = true;
+            if (Length < QnMaxSequence)
+                Bytes[static_cast<size_t>(Length++)] = b;
+            else
+                Overflow = true;
         }
-        void Reset() { Length = 0; Overflow = false; }
-        void Assign(uint8_t b) { Length = 1; Bytes[0] = b; Overflow = false; }
+        void Reset() {
+            Length = 0;
+            Overflow = false;
+        }
+        void Assign(uint8_t b) {
+            Length = 1;
+            Bytes[0] = b;
+            Overflow = false;
+        }
         // Copies only the bytes in use: controls arrive between most characters.
         void CopyFrom(const TSequence& other) {
             Length = other.Length;
@@ -159,11 +168,11 @@ private:
     // the sequence on; controls in between never reach it.
     struct TCsiScan {
         std::vector<int32_t> Arguments;
-        int Count = 0;        // arguments found, at most QnMaxArguments
-        int64_t Value = 0;    // the parameter being read
+        int Count = 0;      // arguments found, at most QnMaxArguments
+        int64_t Value = 0;  // the parameter being read
         int Digits = 0;
-        bool First = true;    // the next byte is the sequence's third
-        bool Ended = false;   // an intermediate ended the scan
+        bool First = true;   // the next byte is the sequence's third
+        bool Ended = false;  // an intermediate ended the scan
         bool Failed = false;
         void Start();
         void Feed(uint8_t b);

@@ -12,8 +12,7 @@ TColor QnBrighten(TColor c) {
     return out;
 }
 
-void QnCellColors(TColor fore, TColor back, TQnCharAttrs attrs, bool reverseScreen, TColor& text,
-                  TColor& fill) {
+void QnCellColors(TColor fore, TColor back, TQnCharAttrs attrs, bool reverseScreen, TColor& text, TColor& fill) {
     bool reversed = (attrs & atReverse) != 0;
     reversed ^= reverseScreen;
     reversed ^= (attrs & atSelected) != 0;
@@ -34,11 +33,21 @@ void TQnTTYEmulator::KeyPress(char& key) { SendChar(key, true, csKeyboard); }
 void TQnTTYEmulator::HandleChar(char c) {
     TQnTerminalBuffer& b = *Buffer();
     switch (static_cast<uint8_t>(c)) {
-        case 0x07: ExecuteCommand(ecBell, nullptr); break;
-        case 0x08: b.DoBackspace(); break;
-        case 0x09: b.DoHorzTab(); break;
-        case 0x0A: b.DoLineFeed(); break;
-        case 0x0D: b.DoCarriageReturn(); break;
+        case 0x07:
+            ExecuteCommand(ecBell, nullptr);
+            break;
+        case 0x08:
+            b.DoBackspace();
+            break;
+        case 0x09:
+            b.DoHorzTab();
+            break;
+        case 0x0A:
+            b.DoLineFeed();
+            break;
+        case 0x0D:
+            b.DoCarriageReturn();
+            break;
         default:
             if (static_cast<uint8_t>(c) >= 0x20) b.WriteChar(c);
             break;  // every other control byte is ignored

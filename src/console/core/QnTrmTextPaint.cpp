@@ -13,7 +13,8 @@ void TQnTextPaint::LazyPaint(TQnTerminalHost& host, TQnTerminalBuffer& b, TQnTer
     if (repaintAll) {
         repaintAll = false;
         for (int row = 1; row <= b.RowCount(); ++row) PaintRow(painter, b, view, row, 1, b.ColCount());
-        while (b.GetInvalidRect(r)) {}
+        while (b.GetInvalidRect(r)) {
+        }
         return;
     }
     // Invalid rows are screen rows, the numbers the view counts in.

@@ -24,8 +24,8 @@ public:
     bool ReverseScreen = false;
 
 private:
-    void PaintRow(TQnTerminalPainter& painter, const TQnTerminalBuffer& buffer, const TQnTerminalView& view,
-                  int row, int fromCol, int toCol);
+    void PaintRow(TQnTerminalPainter& painter, const TQnTerminalBuffer& buffer, const TQnTerminalView& view, int row,
+                  int fromCol, int toCol);
 
     std::vector<char> FRunText;  // sized from the column count
 };

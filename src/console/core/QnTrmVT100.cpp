@@ -11,8 +11,9 @@ namespace {
 constexpr TColor SgrColors[8] = {0x000000, 0x000080, 0x008000, 0x008080, 0x800000, 0x800080, 0x808000, 0xC0C0C0};
 
 // Code page 437 box drawing B0h..DAh as line-drawing letters.
-constexpr char BoxLetters[] = "aaaxuuukkuxkjjjkmvwtqntt"  // B0h..C7h
-                              "mlvwtqnvvwwmmllnnjl";       // C8h..DAh
+constexpr char BoxLetters[] =
+    "aaaxuuukkuxkjjjkmvwtqntt"  // B0h..C7h
+    "mlvwtqnvvwwmmllnnjl";      // C8h..DAh
 static_assert(sizeof BoxLetters - 1 == 0xDA - 0xB0 + 1);
 
 }  // namespace
@@ -45,8 +46,10 @@ void TQnVT100Emulator::SetCol132Mode(bool on) {
     if (on == FCol132Mode) return;
     FCol132Mode = on;
     const int columns = on ? 132 : 80;
-    if (FTerminal) FTerminal->SetColumns(columns);
-    else Buffer()->SetColCount(columns);
+    if (FTerminal)
+        FTerminal->SetColumns(columns);
+    else
+        Buffer()->SetColCount(columns);
 }
 
 void TQnVT100Emulator::SetOriginMode(bool on) {
@@ -63,14 +66,20 @@ void TQnVT100Emulator::SetReverseScreen(bool on) {
 }
 
 void TQnVT100Emulator::SetMode(int mode, bool on) {
-    if (mode == 4) Buffer()->UseInsertMode = on;
-    else if (mode == 20) Buffer()->UseNewLineMode = on;
+    if (mode == 4)
+        Buffer()->UseInsertMode = on;
+    else if (mode == 20)
+        Buffer()->UseNewLineMode = on;
 }
 
 void TQnVT100Emulator::SetPrivateMode(int mode, bool on) {
     switch (mode) {
-        case 1: CursorKeyAppMode = on; break;
-        case 2: SetANSIMode(on); break;
+        case 1:
+            CursorKeyAppMode = on;
+            break;
+        case 2:
+            SetANSIMode(on);
+            break;
         case 3:
             // The host's column switch also clears the screen, homes the
             // cursor and drops the scroll region, as programs expect of it.
@@ -79,27 +88,42 @@ void TQnVT100Emulator::SetPrivateMode(int mode, bool on) {
             Buffer()->EraseScreen();
             Buffer()->SetHostCursorPosition(1, 1);
             break;
-        case 4: FSmoothScroll = on; break;
-        case 5: SetReverseScreen(on); break;
-        case 6: SetOriginMode(on); break;
+        case 4:
+            FSmoothScroll = on;
+            break;
+        case 5:
+            SetReverseScreen(on);
+            break;
+        case 6:
+            SetOriginMode(on);
+            break;
         case 7:
             // A character written into the last column while wrapping was
             // off leaves no wrap pending for the next one.
             if (on && !Buffer()->UseAutoWrap && Buffer()->BeyondMargin()) Buffer()->SetCol(Buffer()->GetCol());
             Buffer()->UseAutoWrap = on;
             break;
-        case 8: AutoRepeat = on; break;
-        case 9: FInterlace = on; break;
-        case 999: KeypadAppMode = on; break;
-        default: break;
+        case 8:
+            AutoRepeat = on;
+            break;
+        case 9:
+            FInterlace = on;
+            break;
+        case 999:
+            KeypadAppMode = on;
+            break;
+        default:
+            break;
     }
 }
 
 void TQnVT100Emulator::SetModes(bool on) {
     const int n = FParser.ArgumentCount();
     const int a0 = FParser.GetArgument(0);
-    if (n == 1) SetMode(a0, on);
-    else if (n == 2 && a0 == QnPrivateMarker) SetPrivateMode(FParser.GetArgument(1), on);
+    if (n == 1)
+        SetMode(a0, on);
+    else if (n == 2 && a0 == QnPrivateMarker)
+        SetPrivateMode(FParser.GetArgument(1), on);
 }
 
 // --- byte processing --------------------------------------------------------------
@@ -133,13 +157,20 @@ void TQnVT100Emulator::ProcessBlock(const uint8_t* data, int len, TQnCharSource 
 
 void TQnVT100Emulator::HandleByte(uint8_t ch) {
     switch (FParser.ProcessChar(ch)) {
-        case prChar: Buffer()->WriteChar(static_cast<char>(ch)); break;
-        case prHighChar:
-            if (DisplayUpperASCII) Buffer()->WriteChar(static_cast<char>(ch));
-            else WriteBoxChar(ch);
+        case prChar:
+            Buffer()->WriteChar(static_cast<char>(ch));
             break;
-        case prCommand: ProcessParserCommand(); break;
-        default: break;
+        case prHighChar:
+            if (DisplayUpperASCII)
+                Buffer()->WriteChar(static_cast<char>(ch));
+            else
+                WriteBoxChar(ch);
+            break;
+        case prCommand:
+            ProcessParserCommand();
+            break;
+        default:
+            break;
     }
 }
 
@@ -172,22 +203,36 @@ void TQnVT100Emulator::ProcessParserCommand() {
             if (n == 2) b.SetHostCursorPosition(std::max(a0, 1), std::max(a1, 1));
             break;
         case vcCUU:
-            if (n == 1) for (int k = Count(b.RowCount()); k > 0; --k) b.MoveCursorUp(false);
+            if (n == 1)
+                for (int k = Count(b.RowCount()); k > 0; --k) b.MoveCursorUp(false);
             break;
         case vcCUD:
-            if (n == 1) for (int k = Count(b.RowCount()); k > 0; --k) b.MoveCursorDown(false);
+            if (n == 1)
+                for (int k = Count(b.RowCount()); k > 0; --k) b.MoveCursorDown(false);
             break;
         case vcCUF:
-            if (n == 1) for (int k = Count(b.ColCount()); k > 0; --k) b.MoveCursorRight(false, false);
+            if (n == 1)
+                for (int k = Count(b.ColCount()); k > 0; --k) b.MoveCursorRight(false, false);
             break;
         case vcCUB:
-            if (n == 1) for (int k = Count(b.ColCount()); k > 0; --k) b.MoveCursorLeft(false, false);
+            if (n == 1)
+                for (int k = Count(b.ColCount()); k > 0; --k) b.MoveCursorLeft(false, false);
             break;
-        case vcSM: SetModes(true); break;
-        case vcRM: SetModes(false); break;
-        case vcSGR: SelectGraphicRendition(); break;
-        case vcDECSC: ExecuteCommand(ecSaveCursorPos, nullptr); break;
-        case vcDECRC: ExecuteCommand(ecRestoreCursorPos, nullptr); break;
+        case vcSM:
+            SetModes(true);
+            break;
+        case vcRM:
+            SetModes(false);
+            break;
+        case vcSGR:
+            SelectGraphicRendition();
+            break;
+        case vcDECSC:
+            ExecuteCommand(ecSaveCursorPos, nullptr);
+            break;
+        case vcDECRC:
+            ExecuteCommand(ecRestoreCursorPos, nullptr);
+            break;
         case vcDSR:
             if (n == 1 && a0 == 5) {
                 PortReply("\x1b[0n");
@@ -198,52 +243,94 @@ void TQnVT100Emulator::ProcessParserCommand() {
             }
             break;
         case vcHT:
-            if (n == 1) for (int k = std::min(a0, b.ColCount()); k > 0; --k) b.DoHorzTab();
+            if (n == 1)
+                for (int k = std::min(a0, b.ColCount()); k > 0; --k) b.DoHorzTab();
             break;
         case vcVT:
-            if (n == 1) for (int k = std::min(a0, b.RowCount()); k > 0; --k) b.DoVertTab();
+            if (n == 1)
+                for (int k = std::min(a0, b.RowCount()); k > 0; --k) b.DoVertTab();
             break;
         case vcDA:
-            if (n == 1 && a0 == 0) PortReply("\x1b[?1;0c");
-            else if (n == 1 && a0 == 52) PortReply("\x1b/Z");
+            if (n == 1 && a0 == 0)
+                PortReply("\x1b[?1;0c");
+            else if (n == 1 && a0 == 52)
+                PortReply("\x1b/Z");
             break;
-        case vcDCH: if (const int k = Count(b.ColCount())) b.DeleteChars(k); break;
-        case vcDL: if (const int k = Count(b.RowCount())) b.DeleteLines(k); break;
-        case vcECH: if (const int k = Count(b.ColCount())) b.EraseChars(k); break;
-        case vcICH: if (const int k = Count(b.ColCount())) b.InsertChars(k); break;
-        case vcIL: if (const int k = Count(b.RowCount())) b.InsertLines(k); break;
+        case vcDCH:
+            if (const int k = Count(b.ColCount())) b.DeleteChars(k);
+            break;
+        case vcDL:
+            if (const int k = Count(b.RowCount())) b.DeleteLines(k);
+            break;
+        case vcECH:
+            if (const int k = Count(b.ColCount())) b.EraseChars(k);
+            break;
+        case vcICH:
+            if (const int k = Count(b.ColCount())) b.InsertChars(k);
+            break;
+        case vcIL:
+            if (const int k = Count(b.RowCount())) b.InsertLines(k);
+            break;
         case vcED:
             if (n != 1) break;
-            if (a0 == 0) b.EraseToEOW();
-            else if (a0 == 1) b.EraseFromBOW();
-            else if (a0 == 2) b.EraseScreen();
+            if (a0 == 0)
+                b.EraseToEOW();
+            else if (a0 == 1)
+                b.EraseFromBOW();
+            else if (a0 == 2)
+                b.EraseScreen();
             break;
         case vcEL:
             if (n != 1) break;
-            if (a0 == 0) b.EraseToEOL();
-            else if (a0 == 1) b.EraseFromBOL();
-            else if (a0 == 2) b.EraseLine();
+            if (a0 == 0)
+                b.EraseToEOL();
+            else if (a0 == 1)
+                b.EraseFromBOL();
+            else if (a0 == 2)
+                b.EraseLine();
             break;
-        case vcHTS: b.SetHorzTabStop(); break;
+        case vcHTS:
+            b.SetHorzTabStop();
+            break;
         case vcTBC:
-            if (a0 == 0) b.ClearHorzTabStop();
-            else if (a0 == 3) b.ClearAllHorzTabStops();
+            if (a0 == 0)
+                b.ClearHorzTabStop();
+            else if (a0 == 3)
+                b.ClearAllHorzTabStops();
             break;
-        case vcNEL: ExecuteCommand(ecNEL, nullptr); break;
-        case vcRI: b.MoveCursorUp(true); break;
-        case vcIND: b.MoveCursorDown(true); break;
-        case vcRIS: Reset(); break;
+        case vcNEL:
+            ExecuteCommand(ecNEL, nullptr);
+            break;
+        case vcRI:
+            b.MoveCursorUp(true);
+            break;
+        case vcIND:
+            b.MoveCursorDown(true);
+            break;
+        case vcRIS:
+            Reset();
+            break;
         case vcDECSTBM: {
             const int top = (a0 == 0 || a0 == QnEmptyParameter) ? 1 : a0;
             const int bottom = (a1 == 0 || a1 == QnEmptyParameter) ? b.RowCount() : a1;
             b.SetScrollRegion(top, bottom);
             break;
         }
-        case vcENQ: PortReply(Answerback); break;
-        case vcBEL: ExecuteCommand(ecBell, nullptr); break;
-        case vcBS: b.DoBackspace(); break;
-        case vcLF: b.DoLineFeed(); break;
-        case vcCR: b.DoCarriageReturn(); break;
+        case vcENQ:
+            PortReply(Answerback);
+            break;
+        case vcBEL:
+            ExecuteCommand(ecBell, nullptr);
+            break;
+        case vcBS:
+            b.DoBackspace();
+            break;
+        case vcLF:
+            b.DoLineFeed();
+            break;
+        case vcCR:
+            b.DoCarriageReturn();
+            break;
         case vcSO:
             b.SetCharSet(ANSIMode() ? FG1CharSet : uint8_t{csLineDraw});
             FShiftOut = true;
@@ -252,24 +339,35 @@ void TQnVT100Emulator::ProcessParserCommand() {
             b.SetCharSet(ANSIMode() ? FG0CharSet : uint8_t{csUSASCII});
             FShiftOut = false;
             break;
-        case vcDECALN: ExecuteCommand(ecDECALN, nullptr); break;
+        case vcDECALN:
+            ExecuteCommand(ecDECALN, nullptr);
+            break;
         case vcDECDHL:
             if (n == 1) SetLineAttr(a0 == 0 ? laDblHeightTop : laDblHeightBottom);
             break;
-        case vcDECDWL: SetLineAttr(laDblWidth); break;
-        case vcDECSWL: SetLineAttr(laNormal); break;
+        case vcDECDWL:
+            SetLineAttr(laDblWidth);
+            break;
+        case vcDECSWL:
+            SetLineAttr(laNormal);
+            break;
         case vcDECLL:
             for (int i = 0; i < n; ++i) {
                 const int led = FParser.GetArgument(i);
-                if (led == 0) FLEDs = 0;
-                else if (led >= 1 && led <= 4) FLEDs = static_cast<uint8_t>(FLEDs | (1u << (led - 1)));
+                if (led == 0)
+                    FLEDs = 0;
+                else if (led >= 1 && led <= 4)
+                    FLEDs = static_cast<uint8_t>(FLEDs | (1u << (led - 1)));
             }
             break;
-        case vcDECREQTPARM: PortReply(FormatTermParamsReport(n == 1 ? std::clamp(a0, 0, 1) : 1)); break;
+        case vcDECREQTPARM:
+            PortReply(FormatTermParamsReport(n == 1 ? std::clamp(a0, 0, 1) : 1));
+            break;
         case vcSCS:
             if (n == 2) DesignateCharSet(a0, a1);
             break;
-        default: break;  // DECTST and unknown codes
+        default:
+            break;  // DECTST and unknown codes
     }
 }
 
@@ -285,28 +383,52 @@ void TQnVT100Emulator::SelectGraphicRendition() {
                 b.SetForeColor(b.DefForeColor());
                 b.SetBackColor(b.DefBackColor());
                 break;
-            case 1: b.SetCharAttrs(attrs | atBold); break;
-            case 4: b.SetCharAttrs(attrs | atUnderline); break;
-            case 5: b.SetCharAttrs(attrs | atBlink); break;
-            case 7: b.SetCharAttrs(attrs | atReverse); break;
-            case 8: b.SetCharAttrs(attrs | atInvisible); break;
-            case 22: b.SetCharAttrs(attrs & ~atBold); break;
-            case 24: b.SetCharAttrs(attrs & ~atUnderline); break;
-            case 25: b.SetCharAttrs(attrs & ~atBlink); break;
-            case 27: b.SetCharAttrs(attrs & ~atReverse); break;
-            case 28: b.SetCharAttrs(attrs & ~atInvisible); break;
+            case 1:
+                b.SetCharAttrs(attrs | atBold);
+                break;
+            case 4:
+                b.SetCharAttrs(attrs | atUnderline);
+                break;
+            case 5:
+                b.SetCharAttrs(attrs | atBlink);
+                break;
+            case 7:
+                b.SetCharAttrs(attrs | atReverse);
+                break;
+            case 8:
+                b.SetCharAttrs(attrs | atInvisible);
+                break;
+            case 22:
+                b.SetCharAttrs(attrs & ~atBold);
+                break;
+            case 24:
+                b.SetCharAttrs(attrs & ~atUnderline);
+                break;
+            case 25:
+                b.SetCharAttrs(attrs & ~atBlink);
+                break;
+            case 27:
+                b.SetCharAttrs(attrs & ~atReverse);
+                break;
+            case 28:
+                b.SetCharAttrs(attrs & ~atInvisible);
+                break;
             case 38:
             case 48: {
                 // Extended colours this terminal does not show: their
                 // sub-parameters (5;n or 2;r;g;b) are skipped, not read as renditions.
                 const int kind = FParser.GetArgument(i + 1);
-                if (kind == 5) i += 2;
-                else if (kind == 2) i += 4;
+                if (kind == 5)
+                    i += 2;
+                else if (kind == 2)
+                    i += 4;
                 break;
             }
             default:
-                if (a >= 30 && a <= 37) b.SetForeColor(SgrColors[a - 30]);
-                else if (a >= 40 && a <= 47) b.SetBackColor(SgrColors[a - 40]);
+                if (a >= 30 && a <= 37)
+                    b.SetForeColor(SgrColors[a - 30]);
+                else if (a >= 40 && a <= 47)
+                    b.SetBackColor(SgrColors[a - 40]);
                 break;
         }
     }
@@ -315,16 +437,30 @@ void TQnVT100Emulator::SelectGraphicRendition() {
 void TQnVT100Emulator::DesignateCharSet(int which, int final) {
     uint8_t set;
     switch (final) {
-        case 'B': set = csUSASCII; break;
-        case 'A': set = csUK; break;
-        case 0: set = csLineDraw; break;
-        case 1: set = csROM1; break;
-        case 2: set = csROM2; break;
-        default: return;
+        case 'B':
+            set = csUSASCII;
+            break;
+        case 'A':
+            set = csUK;
+            break;
+        case 0:
+            set = csLineDraw;
+            break;
+        case 1:
+            set = csROM1;
+            break;
+        case 2:
+            set = csROM2;
+            break;
+        default:
+            return;
     }
-    if (which == 0) FG0CharSet = set;
-    else if (which == 1) FG1CharSet = set;
-    else return;
+    if (which == 0)
+        FG0CharSet = set;
+    else if (which == 1)
+        FG1CharSet = set;
+    else
+        return;
     if ((which == 1) == FShiftOut) Buffer()->SetCharSet(set);
 }
 
@@ -361,14 +497,22 @@ namespace {
 // The VT100's code for a line speed; rates it does not know report as 19200.
 int SpeedCode(uint32_t baud) {
     switch (baud) {
-        case 150: return 32;
-        case 300: return 48;
-        case 600: return 56;
-        case 1200: return 64;
-        case 2400: return 88;
-        case 4800: return 104;
-        case 9600: return 112;
-        default: return 120;
+        case 150:
+            return 32;
+        case 300:
+            return 48;
+        case 600:
+            return 56;
+        case 1200:
+            return 64;
+        case 2400:
+            return 88;
+        case 4800:
+            return 104;
+        case 9600:
+            return 112;
+        default:
+            return 120;
     }
 }
 }  // namespace

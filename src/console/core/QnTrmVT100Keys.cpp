@@ -42,8 +42,10 @@ void TQnVT100Emulator::KeyDown(uint16_t& key, TShiftState shift) {
     if (terminalKey.empty()) return;
     // Cursor keys ("c") and keypad keys ("k") take the digit of the mode.
     char& last = terminalKey.back();
-    if (last == 'c') last = !ANSIMode() ? '0' : CursorKeyAppMode ? '2' : '1';
-    else if (last == 'k') last = ANSIMode() ? (KeypadAppMode ? '6' : '5') : (KeypadAppMode ? '4' : '3');
+    if (last == 'c')
+        last = !ANSIMode() ? '0' : CursorKeyAppMode ? '2' : '1';
+    else if (last == 'k')
+        last = ANSIMode() ? (KeypadAppMode ? '6' : '5') : (KeypadAppMode ? '4' : '3');
     const std::string text = FKeyMap.Get(terminalKey);
     if (text.empty()) return;
     SendKeyText(text);

@@ -42,7 +42,8 @@ void TQnVT100Paint::LazyPaint(TQnTerminalHost& host, TQnTerminalPainter& painter
         RepaintAll = false;
         for (int row = 1; row <= FBuffer.RowCount(); ++row)
             PaintRow(painter, view, row, 1, false, true, FBuffer.ColCount());
-        while (FBuffer.GetInvalidRect(r)) {}
+        while (FBuffer.GetInvalidRect(r)) {
+        }
         return;
     }
     // Invalid rectangles are in buffer columns, which on a double-size row

@@ -51,8 +51,7 @@ private:
     };
     void PaintRow(TQnTerminalPainter& painter, const TQnTerminalView& view, int row, int fromCol, bool colsAreChars,
                   bool drawText, int toCol);
-    void PaintRun(TQnTerminalPainter& painter, const TQnTerminalView& view, int row, int textRow,
-                  const TPaintRun& run);
+    void PaintRun(TQnTerminalPainter& painter, const TQnTerminalView& view, int row, int textRow, const TPaintRun& run);
     void BuildGlyphTable();
 
     TQnTerminalBuffer& FBuffer;

@@ -70,51 +70,65 @@ void TSimpTermParser::ProcessChar(uint8_t b) {
     };
 
     switch (FFamily) {
-    case 0:
-        FSequence.push_back(static_cast<char>(b));
-        if (b == 'C')
-            FFamily = 3;
-        else if (b == 'L')
-            FFamily = 2;
-        else if (b == 'S')
-            FFamily = 1;
-        else
-            replay();
-        break;
-    case 1:
-        switch (b) {
-        case 'c': command(cmdClearScreen); break;
-        case 'h': command(cmdHighVideoOn); break;
-        case 'l': command(cmdHighVideoOff); break;
-        default:
+        case 0:
             FSequence.push_back(static_cast<char>(b));
-            replay();
-        }
-        break;
-    case 2:
-        switch (b) {
-        case '>': command(cmdClearToEndOfLine); break;
-        case 'c': command(cmdClearLine); break;
-        case 'd': command(cmdDeleteLine); break;
-        case 'i': command(cmdInsertLine); break;
-        default:
-            FSequence.push_back(static_cast<char>(b));
-            replay();
-        }
-        break;
-    default:  // family 3, "C"
-        if (b == 'h') {
-            command(cmdCursorHome);
-        } else if (b == 'p') {
-            FSequence.push_back(static_cast<char>(b));
-            FPendingCommand = cmdGotoXY;
-            FArgsToCome = 2;
-            FFirstArg = 0;
-            FSecondArg = 0;
-        } else {
-            FSequence.push_back(static_cast<char>(b));
-            replay();
-        }
-        break;
+            if (b == 'C')
+                FFamily = 3;
+            else if (b == 'L')
+                FFamily = 2;
+            else if (b == 'S')
+                FFamily = 1;
+            else
+                replay();
+            break;
+        case 1:
+            switch (b) {
+                case 'c':
+                    command(cmdClearScreen);
+                    break;
+                case 'h':
+                    command(cmdHighVideoOn);
+                    break;
+                case 'l':
+                    command(cmdHighVideoOff);
+                    break;
+                default:
+                    FSequence.push_back(static_cast<char>(b));
+                    replay();
+            }
+            break;
+        case 2:
+            switch (b) {
+                case '>':
+                    command(cmdClearToEndOfLine);
+                    break;
+                case 'c':
+                    command(cmdClearLine);
+                    break;
+                case 'd':
+                    command(cmdDeleteLine);
+                    break;
+                case 'i':
+                    command(cmdInsertLine);
+                    break;
+                default:
+                    FSequence.push_back(static_cast<char>(b));
+                    replay();
+            }
+            break;
+        default:  // family 3, "C"
+            if (b == 'h') {
+                command(cmdCursorHome);
+            } else if (b == 'p') {
+                FSequence.push_back(static_cast<char>(b));
+                FPendingCommand = cmdGotoXY;
+                FArgsToCome = 2;
+                FFirstArg = 0;
+                FSecondArg = 0;
+            } else {
+                FSequence.push_back(static_cast<char>(b));
+                replay();
+            }
+            break;
     }
 }

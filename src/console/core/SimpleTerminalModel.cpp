@@ -53,24 +53,24 @@ void TSimpleTerminalModel::LineFeed() {
 
 void TSimpleTerminalModel::WriteChar(uint8_t ch) {
     switch (ch) {
-    case 0x08:  // BS
-        if (FCursorColumn > 0) {
-            --FCursorColumn;
+        case 0x08:  // BS
+            if (FCursorColumn > 0) {
+                --FCursorColumn;
+                CursorMoved();
+            }
+            return;
+        case 0x0A:  // LF: down only, the column stays
+            LineFeed();
             CursorMoved();
-        }
-        return;
-    case 0x0A:  // LF: down only, the column stays
-        LineFeed();
-        CursorMoved();
-        return;
-    case 0x0D:  // CR
-        if (FCursorColumn != 0) {
-            FCursorColumn = 0;
-            CursorMoved();
-        }
-        return;
-    default:
-        break;
+            return;
+        case 0x0D:  // CR
+            if (FCursorColumn != 0) {
+                FCursorColumn = 0;
+                CursorMoved();
+            }
+            return;
+        default:
+            break;
     }
     if (ch < 0x20) return;  // other control bytes (ESC included) are ignored
 
@@ -124,16 +124,14 @@ void TSimpleTerminalModel::ClearScreen() {
 
 void TSimpleTerminalModel::DeleteLineAt(int row) {
     if (row < 0 || row >= FRows) return;
-    for (int r = row; r < FRows - 1; ++r)
-        std::copy_n(FCells[r + 1].begin(), FColumns, FCells[r].begin());
+    for (int r = row; r < FRows - 1; ++r) std::copy_n(FCells[r + 1].begin(), FColumns, FCells[r].begin());
     BlankRow(FRows - 1, 0, FColumns);
     RowsChanged(row, FRows - 1);
 }
 
 void TSimpleTerminalModel::InsertLineAt(int row) {
     if (row < 0 || row >= FRows) return;
-    for (int r = FRows - 2; r >= row; --r)
-        std::copy_n(FCells[r].begin(), FColumns, FCells[r + 1].begin());
+    for (int r = FRows - 2; r >= row; --r) std::copy_n(FCells[r].begin(), FColumns, FCells[r + 1].begin());
     BlankRow(row, 0, FColumns);
     RowsChanged(row, FRows - 1);
 }

@@ -39,9 +39,7 @@ struct TTerminalCharAttributes {
         return *this;
     }
     constexpr bool Empty() const { return Bits == 0; }
-    friend constexpr bool operator==(TTerminalCharAttributes a, TTerminalCharAttributes b) {
-        return a.Bits == b.Bits;
-    }
+    friend constexpr bool operator==(TTerminalCharAttributes a, TTerminalCharAttributes b) { return a.Bits == b.Bits; }
 };
 
 // One grid cell: the attribute set, then the character byte. As one 16-bit
@@ -116,7 +114,7 @@ public:
     // From the cursor column rightwards, blanks cells until the first cell
     // already holding tca_Null or the end of the row (Columns).
     void ClearToEndOfText();
-    void ClearScreen();       // all Rows x Columns; the cursor stays
+    void ClearScreen();          // all Rows x Columns; the cursor stays
     void DeleteLineAt(int row);  // rows below move up; the last row becomes blank
     void DeleteLine() { DeleteLineAt(FCursorRow); }
     void InsertLineAt(int row);  // rows from there move down (last lost); the row becomes blank

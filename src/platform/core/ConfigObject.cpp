@@ -22,8 +22,7 @@ std::string NrUpperCase(const std::string& text) {
         const auto c = static_cast<unsigned char>(ch);
         // ASCII a-z and the Latin-1 small letters a-grave..thorn, except the
         // division sign F7h; sharp s and y-diaeresis have no capital here.
-        if ((c >= 'a' && c <= 'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7))
-            ch = static_cast<char>(c - 0x20);
+        if ((c >= 'a' && c <= 'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7)) ch = static_cast<char>(c - 0x20);
     }
     return result;
 }
@@ -148,8 +147,7 @@ bool TNrKeyValueSections::KeyExists(const std::string& section, const std::strin
     return list && list->IndexOf(key) >= 0;
 }
 
-void TNrKeyValueSections::SetValue(const std::string& section, const std::string& key,
-                                   const std::string& value) {
+void TNrKeyValueSections::SetValue(const std::string& section, const std::string& key, const std::string& value) {
     if (section.empty() || key.empty()) return;
     TNrKeyValueList* list = SectionToWrite(section);
     if (!list) {
@@ -213,19 +211,17 @@ std::string TNrKeyValueSections::ReadString(const std::string& section, const st
     return KeyExists(section, key) ? GetValue(section, key) : def;
 }
 
-void TNrKeyValueSections::WriteString(const std::string& section, const std::string& key,
-                                      const std::string& value) {
+void TNrKeyValueSections::WriteString(const std::string& section, const std::string& key, const std::string& value) {
     SetValue(section, key, value);
 }
 
-int32_t TNrKeyValueSections::ReadInteger(const std::string& section, const std::string& key,
-                                         int32_t def) const {
+int32_t TNrKeyValueSections::ReadInteger(const std::string& section, const std::string& key, int32_t def) const {
     int32_t value = def;
     return ParseInt32(ReadString(section, key, std::to_string(def)), value) ? value : def;
 }
 
-int32_t TNrKeyValueSections::ReadInteger(const std::string& section, const std::string& key, int32_t def,
-                                         int32_t min, int32_t max) const {
+int32_t TNrKeyValueSections::ReadInteger(const std::string& section, const std::string& key, int32_t def, int32_t min,
+                                         int32_t max) const {
     if (!KeyExists(section, key)) return def;
     int32_t value = def;
     if (ParseInt32(GetValue(section, key), value) && value >= min && value <= max) return value;
@@ -234,8 +230,8 @@ int32_t TNrKeyValueSections::ReadInteger(const std::string& section, const std::
     return def;
 }
 
-double TNrKeyValueSections::ReadFloat(const std::string& section, const std::string& key, double def,
-                                     double min, double max) const {
+double TNrKeyValueSections::ReadFloat(const std::string& section, const std::string& key, double def, double min,
+                                      double max) const {
     if (!KeyExists(section, key)) return def;
     double value = def;
     if (ParseDouble(GetValue(section, key), value) && value >= min && value <= max) return value;
@@ -413,8 +409,7 @@ bool TNrKeyValueSections::LoadFromFile(const std::string& fileName) {
         }
         if (n == 0) break;
         text.append(buf, static_cast<size_t>(n));
-        if (static_cast<off_t>(text.size()) > kMaxSize)
-            throw std::system_error(EFBIG, std::generic_category(), what);
+        if (static_cast<off_t>(text.size()) > kMaxSize) throw std::system_error(EFBIG, std::generic_category(), what);
     }
     SetText(text);
     return true;

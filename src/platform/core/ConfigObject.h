@@ -97,8 +97,7 @@ public:
     double ReadFloat(const std::string& section, const std::string& key, double def) const;
     // A finite number in min..max; otherwise as the ranged ReadInteger: def,
     // and a missing key quietly, anything else with one recorded problem.
-    double ReadFloat(const std::string& section, const std::string& key, double def, double min,
-                     double max) const;
+    double ReadFloat(const std::string& section, const std::string& key, double def, double min, double max) const;
     // Always writes "." as the decimal separator.
     void WriteFloat(const std::string& section, const std::string& key, double value);
     // True only for text that is the integer 1; non-integer text gives def.

@@ -18,9 +18,7 @@ namespace {
 
 using TStage = EFileReplaceError::TStage;
 
-[[noreturn]] void Fail(TStage stage, int err, const std::string& what) {
-    throw EFileReplaceError(stage, err, what);
-}
+[[noreturn]] void Fail(TStage stage, int err, const std::string& what) { throw EFileReplaceError(stage, err, what); }
 
 // The file a link points to, so that replacing keeps the link; the path
 // itself when it is no link or its target is missing.
@@ -200,8 +198,7 @@ int RemoveLeftoverReplacements(const std::string& path) {
         if (owner < 0 || ProcessRuns(owner)) continue;
         const std::string leftover = folder + "/" + entry->d_name;
         struct stat st {};
-        if (::lstat(leftover.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::unlink(leftover.c_str()) == 0)
-            ++removed;
+        if (::lstat(leftover.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::unlink(leftover.c_str()) == 0) ++removed;
     }
     ::closedir(dir);
     return removed;

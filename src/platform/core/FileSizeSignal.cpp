@@ -2,8 +2,7 @@
 
 #include <csignal>
 
-void IgnoreFileSizeSignal()
-{
+void IgnoreFileSizeSignal() {
     struct sigaction action {};
     action.sa_handler = SIG_IGN;
     sigemptyset(&action.sa_mask);

@@ -8,8 +8,7 @@ bool IsContinuation(unsigned char b) { return (b & 0xC0) == 0x80; }
 
 // Length of the valid UTF-8 sequence at text[i] and its code point; 0 when
 // the byte there starts none (overlong forms and surrogates are invalid).
-size_t DecodeOne(std::string_view text, size_t i, char32_t& cp)
-{
+size_t DecodeOne(std::string_view text, size_t i, char32_t& cp) {
     const auto at = [&](size_t k) { return static_cast<unsigned char>(text[i + k]); };
     const unsigned char b = at(0);
     if (b < 0x80) {
@@ -32,19 +31,15 @@ size_t DecodeOne(std::string_view text, size_t i, char32_t& cp)
     } else {
         return 0;
     }
-    if (i + length > text.size() || at(1) < low || at(1) > high)
-        return 0;
+    if (i + length > text.size() || at(1) < low || at(1) > high) return 0;
     for (size_t k = 2; k < length; ++k)
-        if (!IsContinuation(at(k)))
-            return 0;
+        if (!IsContinuation(at(k))) return 0;
     cp = b & (0x7F >> length);
-    for (size_t k = 1; k < length; ++k)
-        cp = (cp << 6) | (at(k) & 0x3F);
+    for (size_t k = 1; k < length; ++k) cp = (cp << 6) | (at(k) & 0x3F);
     return length;
 }
 
-void AppendUtf8(std::string& out, char32_t cp)
-{
+void AppendUtf8(std::string& out, char32_t cp) {
     if (cp < 0x80) {
         out += static_cast<char>(cp);
     } else if (cp < 0x800) {
@@ -62,10 +57,9 @@ void AppendUtf8(std::string& out, char32_t cp)
     }
 }
 
-} // namespace
+}  // namespace
 
-std::u16string HostPathToUtf16(std::string_view path)
-{
+std::u16string HostPathToUtf16(std::string_view path) {
     std::u16string text;
     text.reserve(path.size());
     for (size_t i = 0; i < path.size();) {
@@ -87,8 +81,7 @@ std::u16string HostPathToUtf16(std::string_view path)
     return text;
 }
 
-std::string HostPathFromUtf16(std::u16string_view text)
-{
+std::string HostPathFromUtf16(std::u16string_view text) {
     std::string path;
     path.reserve(text.size());
     for (size_t i = 0; i < text.size(); ++i) {

@@ -14,7 +14,7 @@ std::string ProgramFilePath(const std::string& extension);
 
 // Path helpers on the host separator.
 std::string ExtractFileName(const std::string& path);
-std::string ExtractFileDir(const std::string& path);   // with trailing separator, "" when none
+std::string ExtractFileDir(const std::string& path);  // with trailing separator, "" when none
 std::string ChangeFileExt(const std::string& path, const std::string& extension);
 std::string FileNameWithoutExt(const std::string& path);  // no folder, no extension
-bool FileExists(const std::string& path);               // a regular file (or a link to one)
+bool FileExists(const std::string& path);                 // a regular file (or a link to one)

@@ -73,8 +73,14 @@ struct TShiftState {
     constexpr TShiftState() = default;
     constexpr explicit TShiftState(uint8_t bits) : Bits(bits) {}
     constexpr bool Contains(TShiftStateElement e) const { return (Bits >> e) & 1u; }
-    constexpr TShiftState& Include(TShiftStateElement e) { Bits = uint8_t(Bits | (1u << e)); return *this; }
-    constexpr TShiftState& Exclude(TShiftStateElement e) { Bits = uint8_t(Bits & ~(1u << e)); return *this; }
+    constexpr TShiftState& Include(TShiftStateElement e) {
+        Bits = uint8_t(Bits | (1u << e));
+        return *this;
+    }
+    constexpr TShiftState& Exclude(TShiftStateElement e) {
+        Bits = uint8_t(Bits & ~(1u << e));
+        return *this;
+    }
     constexpr bool Empty() const { return Bits == 0; }
     // True when the set holds exactly the one element.
     constexpr bool Only(TShiftStateElement e) const { return Bits == (1u << e); }

@@ -6,30 +6,26 @@
 
 namespace tavrin::test {
 
-void LoadProgram(TTavrinMachine& m, uint16_t address, const std::vector<uint8_t>& code)
-{
+void LoadProgram(TTavrinMachine& m, uint16_t address, const std::vector<uint8_t>& code) {
     m.Cpu().WriteMemory(address, static_cast<uint16_t>(code.size()), code.data());
     m.Cpu().Reset(address);
 }
 
-uint8_t InPort(TTavrinMachine& m, uint8_t port, uint8_t presetA)
-{
+uint8_t InPort(TTavrinMachine& m, uint8_t port, uint8_t presetA) {
     LoadProgram(m, 0x8000, {0x3E, presetA, 0xDB, port});
     m.Cpu().ExecuteOpcode();
     m.Cpu().ExecuteOpcode();
     return m.Cpu().RegisterA();
 }
 
-void OutPort(TTavrinMachine& m, uint8_t port, uint8_t value)
-{
+void OutPort(TTavrinMachine& m, uint8_t port, uint8_t value) {
     LoadProgram(m, 0x8000, {0x3E, value, 0xD3, port});
     m.Cpu().ExecuteOpcode();
     m.Cpu().ExecuteOpcode();
 }
 
 // The disk layer's HEX writer, whose exact records its own tests pin down.
-std::string MakeHex(uint16_t origin, const std::vector<uint8_t>& bytes)
-{
+std::string MakeHex(uint16_t origin, const std::vector<uint8_t>& bytes) {
     std::string text;
     for (size_t pos = 0; pos < bytes.size(); pos += 16)
         text += TZilogHex32WriterStream::FormatDataRecord(static_cast<uint16_t>(origin + pos), bytes.data() + pos,
@@ -37,12 +33,10 @@ std::string MakeHex(uint16_t origin, const std::vector<uint8_t>& bytes)
     return text + TZilogHex32WriterStream::FormatEndRecord();
 }
 
-std::string Lines(std::initializer_list<std::string> lines)
-{
+std::string Lines(std::initializer_list<std::string> lines) {
     std::string text;
-    for (const std::string& line : lines)
-        text += line + "\r\n";
+    for (const std::string& line : lines) text += line + "\r\n";
     return text;
 }
 
-} // namespace tavrin::test
+}  // namespace tavrin::test

@@ -28,4 +28,4 @@ std::string MakeHex(uint16_t origin, const std::vector<uint8_t>& bytes);
 // Reply text of the system-manager channel: each line followed by CR LF.
 std::string Lines(std::initializer_list<std::string> lines);
 
-} // namespace tavrin::test
+}  // namespace tavrin::test

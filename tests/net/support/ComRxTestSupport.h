@@ -42,7 +42,7 @@ public:
     struct TState {
         std::mutex Lock;
         TComModemCounts Counts;  // under Lock
-        int PeerFd = -1;  // the test's end, closed with the state
+        int PeerFd = -1;         // the test's end, closed with the state
         ~TState();
     };
     explicit TFakeComDevice(std::shared_ptr<TState> state, int fd) : FState(std::move(state)), FFd(fd) {}
@@ -61,4 +61,4 @@ private:
     int FFd;
 };
 
-} // namespace tavrin::test
+}  // namespace tavrin::test

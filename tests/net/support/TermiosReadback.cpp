@@ -9,8 +9,7 @@
 
 namespace tavrin::test {
 
-TComTermios ReadTermios(int fd)
-{
+TComTermios ReadTermios(int fd) {
     termios2 k{};
     ::ioctl(fd, TCGETS2, &k);
     TComTermios t;
@@ -24,4 +23,4 @@ TComTermios ReadTermios(int fd)
     return t;
 }
 
-} // namespace tavrin::test
+}  // namespace tavrin::test

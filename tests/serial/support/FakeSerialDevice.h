@@ -47,8 +47,10 @@ public:
     void Stall(bool on) {
         std::lock_guard guard(lock_);
         stalled_ = on;
-        if (on) unstalled_.Reset();
-        else unstalled_.Signal();
+        if (on)
+            unstalled_.Reset();
+        else
+            unstalled_.Signal();
     }
 
     // Snapshots taken under the lock.
