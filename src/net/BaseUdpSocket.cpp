@@ -4,7 +4,6 @@
 #include <netdb.h>
 #include <poll.h>
 #include <sys/eventfd.h>
-#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -193,13 +192,9 @@ void TBaseUdpSocketThread::Stop() {
 
 namespace {
 constexpr int ReceivesPerWake = 64;
-constexpr int ReceiveThreadNice = 10;
 }  // namespace
 
 void TBaseUdpSocketThread::Execute() {
-    // Below the owner's thread on a busy host: a flood then costs datagrams
-    // the kernel drops, not the emulated machine's share of the processor.
-    ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), ReceiveThreadNice);
     pollfd fds[2] = {{FSocket->Handle(), POLLIN, 0}, {FStopFd, POLLIN, 0}};
     for (;;) {
         const int r = ::poll(fds, 2, -1);
