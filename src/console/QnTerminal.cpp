@@ -16,7 +16,6 @@
 
 #include "console/QnPaintRatio.h"
 #include "console/QnTerminalPaint.h"
-#include "console/core/QnTrmVT100.h"
 #include "platform/PlatformEvents.h"
 #include "platform/core/ProgramFolder.h"
 #include "platform/NumLockState.h"
@@ -62,7 +61,6 @@ TQnCustomTerminal::TQnCustomTerminal(QWidget* parent) : TQnBaseWinControl(parent
     setAttribute(Qt::WA_InputMethodEnabled, false);
     FDefaultEmulator = std::make_unique<TQnTTYEmulator>();
     FDefaultEmulator->SetInternal(true);
-    QnNumLockToggler = QnToggleNumLockState;
     FDefaultEmulator->SetTerminal(this);
     FCurrent = FDefaultEmulator.get();
     AttachBuffer(FCurrent);
@@ -402,6 +400,8 @@ void TQnCustomTerminal::KeyboardData(TQnTerminalEmulator& sender, char ch) {
 }
 
 void TQnCustomTerminal::Beep() { QApplication::beep(); }
+
+void TQnCustomTerminal::RestoreNumLock() { QnToggleNumLockState(); }
 
 // --- view -------------------------------------------------------------------------------
 

@@ -190,6 +190,7 @@ public:
     void BufferCursorMoved(TQnTerminalEmulator& sender, int row, int col) override;
     void KeyboardData(TQnTerminalEmulator& sender, char ch) override;
     void Beep() override;
+    void RestoreNumLock() override;
     void InvalidateRow(int row) override;
     bool PortOpen() const override;
     bool PortServesTerminal() const override;

@@ -42,6 +42,7 @@ public:
     void BufferCursorMoved(TQnTerminalEmulator&, int row, int col) override { moves.push_back({row, col}); }
     void KeyboardData(TQnTerminalEmulator&, char ch) override { keyboard += ch; }
     void Beep() override { ++beeps; }
+    void RestoreNumLock() override { ++numLockRestores; }
     bool PortOpen() const override { return portOpen; }
     bool PortServesTerminal() const override { return portOpen; }
     void PortWriteChar(char ch) override { port += ch; }
@@ -59,6 +60,7 @@ public:
     std::string keyboard;
     std::string port;
     int beeps = 0;
+    int numLockRestores = 0;
 };
 
 }  // namespace tavrin::test

@@ -88,6 +88,8 @@ public:
     // A character typed on the terminal, on its way to the host program.
     virtual void KeyboardData(TQnTerminalEmulator& sender, char ch) = 0;
     virtual void Beep() {}
+    // The NumLock key was sent as a terminal key: put the keyboard's lock back.
+    virtual void RestoreNumLock() {}
 
     // Serial-port link; a terminal without a port answers false, drops
     // output and has no line settings.

@@ -30,10 +30,6 @@ const char* QnVT100CharSetName(uint8_t number);
 inline constexpr const char* QnVT100KeyMapResource = "QNVT100KeyMap";
 inline constexpr const char* QnVT100CharSetResource = "QNVT100CharSet";
 
-// The platform's way to put the keyboard's NumLock back, installed by the
-// terminal window; the emulator itself stays free of any windowing system.
-extern void (*QnNumLockToggler)();
-
 class TQnVT100Emulator : public TQnTerminalEmulator {
 public:
     TQnVT100Emulator();
@@ -50,11 +46,6 @@ public:
     bool CursorKeyAppMode = false;
     bool KeypadAppMode = false;
     bool AutoRepeat = true;
-    // Called when the NumLock key was sent as a terminal key, to put the
-    // keyboard's NumLock state back (the platform's; empty: nothing).
-    std::function<void()> ToggleNumLockState = [] {
-        if (QnNumLockToggler) QnNumLockToggler();
-    };
     bool Col132Mode() const { return FCol132Mode; }
     void SetCol132Mode(bool on);
     bool OriginMode() const { return FOriginMode; }

@@ -5,8 +5,6 @@
 
 #include "console/core/QnTrmVT100.h"
 
-void (*QnNumLockToggler)() = nullptr;
-
 namespace {
 constexpr char ESC = 0x1B;
 
@@ -51,7 +49,7 @@ void TQnVT100Emulator::KeyDown(uint16_t& key, TShiftState shift) {
     SendKeyText(text);
     key = 0;
     // NumLock served as a terminal key (PF1): the keypad keeps its mode.
-    if (isNumLock && ToggleNumLockState) ToggleNumLockState();
+    if (isNumLock && Terminal()) Terminal()->RestoreNumLock();
 }
 
 // "\e" is ESC, "\x" and two hex digits a byte ("?" when they are not hex);
