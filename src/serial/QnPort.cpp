@@ -11,7 +11,6 @@
 
 namespace {
 
-constexpr int32_t NotOpen = -2007;
 constexpr int32_t NoPortSelected = -2011;
 constexpr int32_t NotAdopted = -2012;
 constexpr int32_t NoDeviceLayer = -3001;
@@ -101,7 +100,7 @@ void TQnCustomComPort::ValidateComNumber() {
 std::unique_ptr<TQnBaseDispatcher> TQnCustomComPort::ActivateDeviceLayer() {
     if (factory_) {
         auto dispatcher = factory_(*this);
-        if (!dispatcher) RaisePortError(NotOpen);
+        if (!dispatcher) RaisePortError(QnResultNotOpen);
         return dispatcher;
     }
     if (s_.DeviceLayer != 0) RaisePortError(NoDeviceLayer);
@@ -241,7 +240,7 @@ TQnBaseDispatcher* TQnCustomComPort::ValidDispatcher() {
 
 TQnBaseDispatcher& TQnCustomComPort::RequireDispatcher() {
     TQnBaseDispatcher* dispatcher = ValidDispatcher();
-    if (dispatcher == nullptr) RaisePortError(NotOpen);
+    if (dispatcher == nullptr) RaisePortError(QnResultNotOpen);
     return *dispatcher;
 }
 

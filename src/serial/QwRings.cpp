@@ -8,7 +8,6 @@
 
 namespace {
 
-constexpr int32_t NotOpen = -2007;
 constexpr int32_t BufferIsEmpty = -3007;
 constexpr int32_t OutputBufferTooSmall = -3006;
 constexpr int PurgeAcknowledgeMs = 5000;
@@ -112,14 +111,14 @@ int32_t TQnBaseDispatcher::PutChar(uint8_t byte) { return PutBlock(&byte, 1); }
 
 int32_t TQnBaseDispatcher::PutBlock(const uint8_t* bytes, uint32_t count) {
     if (count == 0) return 0;
-    if (!IsOpen()) return NotOpen;
+    if (!IsOpen()) return QnResultNotOpen;
     if (rs485Mode_) SetRts(true);
     {
         // The room check, the copy and the full flag are one locked step, so
         // no other writer can slip in between; the lock also keeps the
         // dispatch thread from closing the port meanwhile.
         std::lock_guard output(outputLock_);
-        if (!IsOpen()) return NotOpen;
+        if (!IsOpen()) return QnResultNotOpen;
         RefreshLineErrors();
         const uint32_t free = outSize_ - OutUsedLocked();
         if (count > free) return OutputBufferTooSmall;

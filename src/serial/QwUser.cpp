@@ -12,7 +12,6 @@
 namespace {
 
 constexpr int32_t BadArgument = -1002;
-constexpr int32_t NotOpen = -2007;
 constexpr int32_t AlreadyOpen = -2008;
 constexpr uint8_t KeepParity = 5;
 constexpr uint8_t KeepDataBits = 9;
@@ -157,7 +156,7 @@ void TQnBaseDispatcher::CloseDevice() {
 }
 
 int32_t TQnBaseDispatcher::SetLine(uint32_t baud, uint8_t parity, uint8_t dataBits, uint8_t stopBits) {
-    if (!IsOpen()) return NotOpen;
+    if (!IsOpen()) return QnResultNotOpen;
     if (parity > KeepParity || dataBits < 5 || dataBits > KeepDataBits) return BadArgument;
     if (stopBits == 0)
         stopBits = 1;
@@ -167,7 +166,7 @@ int32_t TQnBaseDispatcher::SetLine(uint32_t baud, uint8_t parity, uint8_t dataBi
     TQnLineState wanted;
     {
         std::lock_guard data(dataLock_);
-        if (!IsOpen()) return NotOpen;
+        if (!IsOpen()) return QnResultNotOpen;
         if (const int32_t failed = device_->ReadState(wanted)) return failed;
         const TQnLineState current = wanted;
         if (baud != 0) wanted.Baud = baud;
@@ -181,7 +180,7 @@ int32_t TQnBaseDispatcher::SetLine(uint32_t baud, uint8_t parity, uint8_t dataBi
     }
     WaitForOutputDrain();
     std::lock_guard data(dataLock_);
-    if (!IsOpen()) return NotOpen;
+    if (!IsOpen()) return QnResultNotOpen;
     TQnLineState state;
     if (const int32_t failed = device_->ReadState(state)) return failed;
     state.Baud = wanted.Baud;
@@ -193,7 +192,7 @@ int32_t TQnBaseDispatcher::SetLine(uint32_t baud, uint8_t parity, uint8_t dataBi
 
 int32_t TQnBaseDispatcher::GetLine(uint32_t& baud, uint16_t& parity, uint8_t& dataBits, uint8_t& stopBits) {
     std::lock_guard data(dataLock_);
-    if (!IsOpen()) return NotOpen;
+    if (!IsOpen()) return QnResultNotOpen;
     TQnLineState state;
     if (const int32_t failed = device_->ReadState(state)) return failed;
     baud = BaudRateFromIndex(state.Baud);
@@ -239,7 +238,7 @@ int32_t TQnBaseDispatcher::ApplyDeviceState(TQnLineState state) {
 
 int32_t TQnBaseDispatcher::DoEscape(QnEscape function) {
     std::lock_guard data(dataLock_);
-    if (!IsOpen()) return NotOpen;
+    if (!IsOpen()) return QnResultNotOpen;
     return device_->Escape(function);
 }
 
@@ -262,7 +261,7 @@ int32_t TQnBaseDispatcher::SetRts(bool on) {
 
 int32_t TQnBaseDispatcher::SetHardwareFlow(uint32_t full, uint32_t resume, uint32_t options) {
     std::lock_guard data(dataLock_);
-    if (!IsOpen()) return NotOpen;
+    if (!IsOpen()) return QnResultNotOpen;
     if (full < resume || full > inSize_ || full > 0xFFFF) return BadArgument;
     TQnLineState state;
     if (const int32_t failed = device_->ReadState(state)) return failed;
@@ -289,7 +288,7 @@ int32_t TQnBaseDispatcher::SetHardwareFlow(uint32_t full, uint32_t resume, uint3
 
 int32_t TQnBaseDispatcher::SetSoftwareFlow(uint32_t full, uint32_t resume, uint32_t options) {
     std::lock_guard data(dataLock_);
-    if (!IsOpen()) return NotOpen;
+    if (!IsOpen()) return QnResultNotOpen;
     if (full < resume || full > inSize_ || full > 0xFFFF) return BadArgument;
     TQnLineState state;
     if (const int32_t failed = device_->ReadState(state)) return failed;
@@ -308,7 +307,7 @@ int32_t TQnBaseDispatcher::SetSoftwareFlow(uint32_t full, uint32_t resume, uint3
 
 int32_t TQnBaseDispatcher::ClearSoftwareFlow() {
     std::lock_guard data(dataLock_);
-    if (!IsOpen()) return NotOpen;
+    if (!IsOpen()) return QnResultNotOpen;
     TQnLineState state;
     if (const int32_t failed = device_->ReadState(state)) return failed;
     state.Flags &= ~(QnFlowInX | QnFlowOutX);
@@ -317,7 +316,7 @@ int32_t TQnBaseDispatcher::ClearSoftwareFlow() {
 
 int32_t TQnBaseDispatcher::SetFlowChars(uint8_t xon, uint8_t xoff) {
     std::lock_guard data(dataLock_);
-    if (!IsOpen()) return NotOpen;
+    if (!IsOpen()) return QnResultNotOpen;
     TQnLineState state;
     if (const int32_t failed = device_->ReadState(state)) return failed;
     state.XonChar = xon;
@@ -327,7 +326,7 @@ int32_t TQnBaseDispatcher::SetFlowChars(uint8_t xon, uint8_t xoff) {
 
 int32_t TQnBaseDispatcher::GetFlowOptions(uint32_t& hardware, uint32_t& software, uint8_t& xon, uint8_t& xoff) {
     std::lock_guard data(dataLock_);
-    if (!IsOpen()) return NotOpen;
+    if (!IsOpen()) return QnResultNotOpen;
     TQnLineState state;
     const int32_t result = device_->ReadState(state);
     hardware = 0;

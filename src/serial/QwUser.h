@@ -27,6 +27,9 @@
 #include "serial/QnTrace.h"
 #include "serial/QnTriggers.h"
 
+// The result of any call on a dispatcher whose device is not open.
+inline constexpr int32_t QnResultNotOpen = -2007;
+
 inline constexpr uint32_t DispatchRingSize = 8192;
 
 // InitPort options.

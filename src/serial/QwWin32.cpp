@@ -8,7 +8,7 @@ std::unique_ptr<IQnSerialDevice> TQnWin32Dispatcher::OpenCom(const std::string& 
 
 std::unique_ptr<IQnSerialDevice> TQnTAPI32Dispatcher::OpenCom(const std::string&, int32_t& result) {
     if (adoptedFd_ < 0) {
-        result = -2007;
+        result = QnResultNotOpen;
         return nullptr;
     }
     return TQnTermiosDevice::Adopt(adoptedFd_, result);
