@@ -12,6 +12,7 @@
 #include <climits>
 #include <cstdio>
 #include <filesystem>
+#include <exception>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -22,18 +23,23 @@ namespace {
 
 std::string Quoted(const std::string& s) { return "\"" + s + "\""; }
 
-// A regular file's bytes; raises naming the file when it cannot be read.
-std::string ReadWholeFile(const std::string& Path, const char* What) {
-    std::error_code ec;
-    if (!fs::is_regular_file(Path, ec))
-        throw std::runtime_error(std::string(What) + " " + Quoted(Path) + " could not be opened.");
-    std::ifstream in(Path, std::ios::binary);
+// The rest of an open file; Path and What name it in the error.
+std::string ReadRest(std::ifstream& in, const std::string& Path, const char* What) {
     std::ostringstream data;
     // Copying an empty buffer counts as a failure, so an empty file is only
     // peeked at.
     if (!in || (in.peek() != std::ifstream::traits_type::eof() && !(data << in.rdbuf())) || in.bad())
         throw std::runtime_error(std::string(What) + " " + Quoted(Path) + " could not be read.");
     return std::move(data).str();
+}
+
+// A regular file's bytes; raises naming the file when it cannot be read.
+std::string ReadWholeFile(const std::string& Path, const char* What) {
+    std::error_code ec;
+    if (!fs::is_regular_file(Path, ec))
+        throw std::runtime_error(std::string(What) + " " + Quoted(Path) + " could not be opened.");
+    std::ifstream in(Path, std::ios::binary);
+    return ReadRest(in, Path, What);
 }
 
 }  // namespace
@@ -158,7 +164,7 @@ int ImportHostFile(TCpmDiskDrive& Drive, const std::string& CpmName, const std::
     std::istringstream text;
     // A text file too big for the image is refused as it is, unconverted.
     if (TextMode && !ec && size <= uintmax_t(Drive.FileList->Allocation.GetBlockCount()) * Drive.BlockSize) {
-        std::string converted = HostTextToCpm(ReadWholeFile(HostFile, "The file"));
+        std::string converted = HostTextToCpm(ReadRest(in, HostFile, "The file"));
         count = static_cast<int32_t>(converted.size());
         text.str(std::move(converted));
         source = &text;
@@ -174,16 +180,17 @@ void ImportCpmFiles(const std::string& DiskFile, const std::vector<std::string>&
                     TCpmDiskFileInfoList& Listing, TCpmImportResult& Result) {
     Result = {};
     TCpmDiskDrive drive(DiskFile);
+    std::exception_ptr failure;
     try {
         for (const std::string& file : HostFiles) {
             Result.LastIndex = ImportHostFile(drive, MakeCpmShortName(file), file, User, TextMode);
             ++Result.Imported;
         }
     } catch (...) {
-        if (Result.Imported > 0) drive.GetFileList(Listing);
-        throw;
+        failure = std::current_exception();
     }
-    drive.GetFileList(Listing);
+    if (!failure || Result.Imported > 0) drive.GetFileList(Listing);
+    if (failure) std::rethrow_exception(failure);
 }
 
 bool SameHostFile(const std::string& A, const std::string& B) {

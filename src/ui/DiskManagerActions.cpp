@@ -176,17 +176,18 @@ void TDiskManagerPage::ImportFiles(const std::vector<std::string>& Files, bool T
     // with the last file imported selected: a refill per file would cost
     // time in proportion to the rows already shown.
     TCpmImportResult result;
+    std::exception_ptr failure;
     try {
         ImportCpmFiles(FManagerDiskFile, Files, 0, TextMode, *FManagerFileList, result);
     } catch (...) {
-        if (result.Imported > 0) {
-            FillDiskFileList();
-            SelectRow(result.LastIndex);
-        }
-        throw;
+        failure = std::current_exception();
     }
-    FillDiskFileList();
-    SelectRow(result.LastIndex);
+    // A refusal part way still shows the files imported before it.
+    if (!failure || result.Imported > 0) {
+        FillDiskFileList();
+        SelectRow(result.LastIndex);
+    }
+    if (failure) std::rethrow_exception(failure);
 }
 
 // --- export and view ----------------------------------------------------------------
