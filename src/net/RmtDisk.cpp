@@ -13,7 +13,9 @@ TRmtDskMod::TRmtDskMod(std::string imageFolder)
                                    const sockaddr_in& from) { BaseUdpRx1Datagram(sender, data, size, handle, from); };
     // Unknown commands are never answered: a flood of them is dropped on the
     // receive thread and costs the machine's thread nothing.
-    BaseUdpRx1.Accept = [](const uint8_t* data, size_t size) { return TRequestView(data, size).Command() <= CmdWrite; };
+    BaseUdpRx1.Accept = [](const uint8_t* data, size_t size) {
+        return IsKnownCommand(TRequestView(data, size).Command());
+    };
 }
 
 TRmtDskMod::~TRmtDskMod() {

@@ -10,6 +10,8 @@
 namespace rmtdsk {
 
 enum TCommand : uint8_t { CmdNop = 0, CmdMount = 1, CmdUnmount = 2, CmdRead = 3, CmdWrite = 4 };
+// The commands the server answers; any other is ignored.
+inline bool IsKnownCommand(uint8_t command) { return command <= CmdWrite; }
 
 inline constexpr size_t BlockSize = 2048;
 inline constexpr uint16_t TrackCount = 256;
