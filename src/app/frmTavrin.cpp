@@ -86,11 +86,7 @@ TMainHalvoret::~TMainHalvoret() {
     // The machine holds pointers to devices and to this window's consoles.
     FTtyConsole.reset();
     FMachine->SetCrtConsole(nullptr);
-    FMachine->Events().OnDriveChanged = nullptr;
-    FMachine->Events().OnLampChanged = nullptr;
-    FMachine->Events().OnReaderClosed = nullptr;
-    FMachine->Events().OnPunchClosed = nullptr;
-    FMachine->Events().OnInputArrived = nullptr;
+    FMachine->Events() = {};
     FMachine->Mapping().OnChanged = nullptr;
     // The lines close (their threads joined) while the window still stands.
     FSerialLines.reset();

@@ -61,9 +61,6 @@ void TWindowSerialLines::ApplyComSettings(int line) {
 }
 
 void TWindowSerialLines::ComBreak(intptr_t line) {
-    if (line == 1)
-        FMachine.DropNextComBlock(1);
-    else if (line == 2)
-        FMachine.DropNextComBlock(2);
+    if (line == 1 || line == 2) FMachine.DropNextComBlock(static_cast<int>(line));
     if (OnReboot) OnReboot();
 }

@@ -261,7 +261,6 @@ void TSimpleTerminal::ComputeCellMetrics() {
     // the last columns of a narrow panel out of sight.
     FCellWidth = QnCharAdvance(FFont);
     FAscent = metrics.ascent();
-    FGlyphCache.clear();
 
     for (int i = 0; i < 4; ++i) {
         FStyledFonts[i] = FFont;

@@ -175,9 +175,8 @@ TEST(CpuPage, PanelShowsTheWholeOfItsLongestInstructionsSharply) {
         // At twice the scale the text is drawn anew, not enlarged.
         const QImage fine = tavrin::test::RenderAt(*panel.viewport(), 2);
         const QRect text(cw, 17 * ch, last * cw, ch);
-        EXPECT_GT(tavrin::test::PixelsBeyondEnlarged(fine, plain, text),
-                  tavrin::test::InkPixels(fine, text, background) / 10)
-            << r.name;
+        SCOPED_TRACE(r.name);
+        tavrin::test::ExpectDrawnAtItsRatio(fine, plain, text, background);
     }
 }
 
