@@ -1,22 +1,26 @@
 // The terminal window's serial port: hooking up to the port's dispatcher,
 // taking received bytes into the data queue, the port's open and close
 // notices, and the link through which keys and replies leave.
-#include <QCoreApplication>
 #include <QShowEvent>
 
+#include <functional>
 #include <mutex>
 #include <vector>
 
 #include "console/QnTerminal.h"
+#include "platform/GuiThreadPoster.h"
 #include "platform/PlatformEvents.h"
 
 // Received bytes on their way from the dispatch thread to the terminal. The
 // dispatcher keeps its own copy of the handler, which may still be running
 // when the terminal unhooks or goes away: the handler reaches the terminal
-// only through here, and Detach cuts that path under the lock.
+// only through here, and Detach cuts that path under the lock. The wake-up
+// crosses through the GUI-thread poster, and the data-available message is
+// then sent on the GUI thread, so no event made on the dispatch thread is
+// read by the terminal.
 class TQnPortInbox {
 public:
-    explicit TQnPortInbox(QObject* target) : FTarget(target) {}
+    explicit TQnPortInbox(QObject* target) : FTarget(target), FPostToGui(GuiThreadPoster(target)) {}
 
     bool Attached() {
         std::lock_guard lock(FLock);
@@ -29,7 +33,7 @@ public:
         FBytes.insert(FBytes.end(), bytes, bytes + count);
         if (FWakePosted) return;
         FWakePosted = true;
-        QCoreApplication::postEvent(FTarget, new TPlatformEvent(QnMsgDataAvailable, count, 0));
+        FPostToGui([target = FTarget, count] { SendPlatformEvent(target, QnMsgDataAvailable, count, 0); });
     }
     // GUI thread: the bytes delivered so far.
     std::vector<uint8_t> Take() {
@@ -47,6 +51,7 @@ public:
 private:
     std::mutex FLock;
     QObject* FTarget;
+    const std::function<void(std::function<void()>)> FPostToGui;
     std::vector<uint8_t> FBytes;
     bool FWakePosted = false;
 };

@@ -7,12 +7,12 @@
 //   Callbacks run one per event-loop turn, in the order they were posted
 //   from whatever threads, and cross over behind a lock the thread checkers
 //   can see. The COM ports' receive threads, the UDP receiver, the serial
-//   port component's window messages and the display of worker-thread
-//   exceptions hand over this way.
+//   port component's window messages, the terminal window's received bytes
+//   and the display of worker-thread exceptions hand over this way.
 // - PostPlatformEvent (PlatformEvents.h): the program's numbered private
-//   messages as Qt custom events. A sender that may flood keeps its data
-//   behind its own lock and posts one event at a time under a pending flag
-//   (the terminal window's received bytes).
+//   messages as Qt custom events, posted on the receiver's own thread. An
+//   event made on another thread would be read by the receiver without a
+//   hand-over the thread checkers can see, so workers use the poster.
 //
 // The TCP module's receive queues are no hand-over to the GUI: the emulated
 // CPU takes from them on its own turns.
