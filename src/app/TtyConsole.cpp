@@ -1,6 +1,7 @@
 #include "app/TtyConsole.h"
 
 #include "console/SimpleTerminal.h"
+#include "console/core/SimpTermCommands.h"
 
 TTtyConsole::TTtyConsole(TTavrinMachine& machine, TSimpleTerminal& terminal) : FMachine(machine), FTerminal(terminal) {
     FParser.OnCommand = [this](TSimpTermParser&, uint8_t cmd, int a, int b) { ParserCommand(cmd, a, b); };
@@ -17,39 +18,9 @@ void TTtyConsole::WriteTtyByte(uint8_t ch) { FParser.ProcessChar(ch); }
 
 void TTtyConsole::ParserWriteChar(uint8_t ch) { FTerminal.WriteChar(ch); }
 
-void TTtyConsole::ParserCommand(uint8_t cmd, int a, int b) {
-    TSimpleTerminal& t = FTerminal;
-    switch (cmd) {
-        case TSimpTermParser::cmdClearScreen:
-            t.ClearScreen();
-            break;
-        case TSimpTermParser::cmdHighVideoOn:
-            t.SetDefaultAttributes(t.DefaultAttributes().Include(tca_HighVideo));
-            break;
-        case TSimpTermParser::cmdHighVideoOff:
-            t.SetDefaultAttributes(t.DefaultAttributes().Exclude(tca_HighVideo));
-            break;
-        case TSimpTermParser::cmdClearLine:
-            t.ClearLine();
-            break;
-        case TSimpTermParser::cmdClearToEndOfLine:
-            t.ClearToEndOfLine();
-            break;
-        case TSimpTermParser::cmdInsertLine:
-            t.InsertLine();
-            break;
-        case TSimpTermParser::cmdDeleteLine:
-            t.DeleteLine();
-            break;
-        case TSimpTermParser::cmdGotoXY:
-            t.GotoXY(b, a);
-            break;
-        case TSimpTermParser::cmdCursorHome:
-            t.CursorHome();
-            break;
-        default:
-            break;
-    }
+// Screen work shows a cursor taken off, as the terminal's own operations do.
+void TTtyConsole::ParserCommand(uint8_t cmd, int row, int column) {
+    if (ApplySimpTermCommand(FTerminal.Model(), cmd, row, column) == TSimpTermEffect::Screen) FTerminal.ShowCursor();
 }
 
 void TTtyConsole::KeyPress(char& key) { FMachine.QueueKeys(TConsoleKeyboard::Tty, std::string_view(&key, 1)); }

@@ -34,7 +34,7 @@ public:
     TMapTermKeys& KeyMap() { return FKeyMap; }
 
     void WriteTtyByte(uint8_t ch) override;
-    void ParserCommand(uint8_t cmd, int a, int b);
+    void ParserCommand(uint8_t cmd, int row, int column);
     void ParserWriteChar(uint8_t ch);
     void KeyPress(char& key);
     void KeyDown(uint16_t& key, TShiftState shift);

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "console/core/SimpTermCommands.h"
 #include "console/core/SimpTermParser.h"
 #include "console/core/SimpleTerminalModel.h"
 #include "support/FuzzSupport.h"
@@ -12,41 +13,6 @@
 namespace {
 
 using tavrin::fuzz::Check;
-
-// The window's mapping of parser commands to screen operations.
-void Command(TSimpleTerminalModel& t, uint8_t cmd, int row, int column) {
-    switch (cmd) {
-        case TSimpTermParser::cmdClearScreen:
-            t.ClearScreen();
-            break;
-        case TSimpTermParser::cmdHighVideoOn:
-            t.DefaultAttributes.Include(tca_HighVideo);
-            break;
-        case TSimpTermParser::cmdHighVideoOff:
-            t.DefaultAttributes.Exclude(tca_HighVideo);
-            break;
-        case TSimpTermParser::cmdClearLine:
-            t.ClearLine();
-            break;
-        case TSimpTermParser::cmdClearToEndOfLine:
-            t.ClearToEndOfLine();
-            break;
-        case TSimpTermParser::cmdInsertLine:
-            t.InsertLine();
-            break;
-        case TSimpTermParser::cmdDeleteLine:
-            t.DeleteLine();
-            break;
-        case TSimpTermParser::cmdGotoXY:
-            t.GotoXY(column, row);
-            break;
-        case TSimpTermParser::cmdCursorHome:
-            t.CursorHome();
-            break;
-        default:
-            Check(false);  // the parser reports only the codes above
-    }
-}
 
 bool CursorInside(const TSimpleTerminalModel& t) {
     return t.CursorRow() >= 0 && t.CursorRow() < t.Rows() && t.CursorColumn() >= 0 && t.CursorColumn() < t.Columns();
@@ -78,7 +44,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     TSimpTermParser parser;
     parser.OnChar = [&t](TSimpTermParser&, uint8_t ch) { t.WriteChar(ch); };
-    parser.OnCommand = [&t](TSimpTermParser&, uint8_t cmd, int row, int column) { Command(t, cmd, row, column); };
+    // The parser reports only the codes the console knows.
+    parser.OnCommand = [&t](TSimpTermParser&, uint8_t cmd, int row, int column) {
+        Check(ApplySimpTermCommand(t, cmd, row, column) != TSimpTermEffect::None);
+    };
     for (size_t i = 3; i < size; ++i) {
         parser.ProcessChar(data[i]);
         Check(CursorInside(t));
