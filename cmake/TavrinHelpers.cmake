@@ -26,6 +26,15 @@ function(tavrin_library name folder)
   set_property(GLOBAL APPEND PROPERTY TAVRIN_LAYER_TARGETS ${name})
 endfunction()
 
+# Where tests find the shared data, the sources, the build and the program.
+function(tavrin_test_locations target)
+  target_compile_definitions(${target} PRIVATE
+    TAVRIN_SHARED_DIR="${TAVRIN_SHARED_DIR}"
+    TAVRIN_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
+    TAVRIN_BINARY_DIR="${CMAKE_BINARY_DIR}"
+    TAVRIN_PROGRAM_DIR="${TAVRIN_PROGRAM_DIR}")
+endfunction()
+
 # tavrin_test_support(NAME folder INCLUDE dir DEPS ...): the helpers of a test
 # folder (every .cpp in it), built once as a library the tests link, rather
 # than compiled again into each test. Nothing is made when there is no .cpp.
@@ -38,11 +47,7 @@ function(tavrin_test_support name folder)
   add_library(${name} STATIC ${sources})
   target_include_directories(${name} PUBLIC "${CMAKE_SOURCE_DIR}/src" "${CMAKE_SOURCE_DIR}/tests" ${ARG_INCLUDE})
   target_link_libraries(${name} PUBLIC ${ARG_DEPS} GTest::gtest)
-  target_compile_definitions(${name} PRIVATE
-    TAVRIN_SHARED_DIR="${TAVRIN_SHARED_DIR}"
-    TAVRIN_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
-    TAVRIN_BINARY_DIR="${CMAKE_BINARY_DIR}"
-    TAVRIN_PROGRAM_DIR="${TAVRIN_PROGRAM_DIR}")
+  tavrin_test_locations(${name})
 endfunction()
 
 # tavrin_tests(folder DEPS ...): one GoogleTest executable per *_test.cpp file,
@@ -66,11 +71,7 @@ function(tavrin_tests folder)
     add_executable(${target} ${test_source})
     target_link_libraries(${target} PRIVATE ${support} ${ARG_DEPS} GTest::gtest GTest::gtest_main GTest::gmock)
     target_include_directories(${target} PRIVATE "${CMAKE_SOURCE_DIR}/src" "${CMAKE_SOURCE_DIR}/tests" "${folder}")
-    target_compile_definitions(${target} PRIVATE
-      TAVRIN_SHARED_DIR="${TAVRIN_SHARED_DIR}"
-      TAVRIN_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
-      TAVRIN_BINARY_DIR="${CMAKE_BINARY_DIR}"
-      TAVRIN_PROGRAM_DIR="${TAVRIN_PROGRAM_DIR}")
+    tavrin_test_locations(${target})
     # Labelled with the executable's name, so a run can pick whole executables
     # (the thread checker does).
     gtest_discover_tests(${target}

@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <netinet/in.h>
 #include <poll.h>
 #include <set>
 #include <sys/socket.h>
@@ -49,19 +48,6 @@ std::string ReadZ80Now(TTcpPortModule& module) {
     std::string got;
     for (uint8_t b = 0; module.ReadByte(b);) got += static_cast<char>(b);
     return got;
-}
-
-// A client that takes little at a time, so output to it backs up soon.
-int ConnectWithSmallWindow(uint16_t port) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    const int size = 4096;
-    ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    a.sin_port = htons(port);
-    EXPECT_EQ(::connect(fd, reinterpret_cast<const sockaddr*>(&a), sizeof a), 0);
-    return fd;
 }
 
 // The Z80 writes to a client that reads nothing until the transmit queue
@@ -194,7 +180,9 @@ TEST_F(TcpPort, AClientThatLeavesTakesItsPendingBytesWithIt) {
         SCOPED_TRACE(row.Name);
         TTcpPortModule module;
         ActivateOn(module);
-        const int first = ConnectWithSmallWindow(module.ListeningPort());
+        // A client that takes little at a time, so output to it backs up soon.
+        const int first = ConnectTcp(module.ListeningPort(), 4096);
+        ASSERT_GE(first, 0);
         ASSERT_TRUE(WaitFor([&] { return module.ClientCount() == 1; }));
         if (row.LeavesOutputUnread) FillOutputTowards(module);
         const std::string input = Pattern(3000, 9);

@@ -24,9 +24,8 @@ public:
 
     // Writes every byte to the master side; throws when it cannot.
     void Send(const std::string& bytes) const;
-    // Reads from the master side until count bytes came or the line stays
-    // quiet for quietMs.
-    std::string Receive(std::size_t count, int quietMs = 5000) const;
+    // Reads from the master side until count bytes came or limitMs passed.
+    std::string Receive(std::size_t count, int limitMs = 5000) const;
 
 private:
     int FMaster = -1;

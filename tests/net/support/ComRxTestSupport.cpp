@@ -10,33 +10,6 @@
 
 namespace tavrin::test {
 
-void WriteAll(int fd, const std::string& bytes) {
-    for (size_t done = 0; done < bytes.size();) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno != EINTR) throw std::runtime_error("write failed");
-        done += n > 0 ? static_cast<size_t>(n) : 0;
-    }
-}
-
-std::string ReadFor(int fd, size_t count, std::chrono::milliseconds limit) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    std::string got;
-    char buffer[4096];
-    while (got.size() < count) {
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        pollfd p{fd, POLLIN, 0};
-        if (::poll(&p, 1, static_cast<int>(std::max<long>(left.count(), 0))) <= 0) {
-            if (left.count() <= 0) break;
-            continue;
-        }
-        const ssize_t n = ::read(fd, buffer, std::min(sizeof buffer, count - got.size()));
-        if (n <= 0 && !(n < 0 && (errno == EAGAIN || errno == EINTR))) break;
-        if (n > 0) got.append(buffer, static_cast<size_t>(n));
-    }
-    return got;
-}
-
 std::string Pattern(size_t count, unsigned seed) {
     std::string bytes(count, '\0');
     for (size_t i = 0; i < count; ++i) bytes[i] = static_cast<char>((i * 7 + seed + i / 256) & 0xFF);
@@ -51,8 +24,9 @@ static sockaddr_in Loopback(uint16_t port) {
     return a;
 }
 
-int ConnectTcp(uint16_t port) {
+int ConnectTcp(uint16_t port, int receiveBuffer) {
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (receiveBuffer > 0) ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
     const sockaddr_in a = Loopback(port);
     if (::connect(fd, reinterpret_cast<const sockaddr*>(&a), sizeof a) != 0) {
         ::close(fd);

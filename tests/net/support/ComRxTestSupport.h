@@ -11,6 +11,7 @@
 #include <string>
 
 #include "net/ComRx.h"
+#include "support/FdIo.h"
 #include "support/PostQueue.h"
 #include "support/Pty.h"
 #include "support/ReservedPort.h"
@@ -19,10 +20,6 @@ namespace tavrin::test {
 
 using namespace std::chrono_literals;
 
-// Writes everything to a blocking descriptor.
-void WriteAll(int fd, const std::string& bytes);
-// Reads until count bytes have come or limit passes; what came.
-std::string ReadFor(int fd, size_t count, std::chrono::milliseconds limit = 5s);
 // What is readable right now, without waiting.
 inline std::string ReadAvailable(int fd) { return ReadFor(fd, SIZE_MAX, 0ms); }
 // A pattern of count bytes covering every byte value.
@@ -31,8 +28,10 @@ std::string Pattern(size_t count, unsigned seed = 0);
 // The kernel's settings of a terminal device (TCGETS2).
 TComTermios ReadTermios(int fd);
 
-// A connected blocking client socket; -1 when refused.
-int ConnectTcp(uint16_t port);
+// A connected blocking client socket; -1 when refused. A receiveBuffer
+// above 0 is set as the socket's receive buffer before connecting, so the
+// window it offers stays that small and output to it backs up soon.
+int ConnectTcp(uint16_t port, int receiveBuffer = 0);
 
 // A serial device whose other end the test holds: bytes both ways through
 // a socket pair, modem-line counts the test bumps, and breaks as the kernel
