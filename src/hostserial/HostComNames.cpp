@@ -8,8 +8,10 @@ std::string ComDevicePath(int n) {
     if (n < 1) return {};
     const std::string variable = "TAVRIN_COM" + std::to_string(n);
     if (const char* path = std::getenv(variable.c_str()); path != nullptr && *path != '\0') return path;
-    return "/dev/ttyS" + std::to_string(n - 1);
+    return "/dev/" + LegacyComDeviceName(n);
 }
+
+std::string LegacyComDeviceName(int n) { return "ttyS" + std::to_string(n - 1); }
 
 std::string ResolveComPortName(const std::string& portName) {
     constexpr std::string_view prefix = "COM";

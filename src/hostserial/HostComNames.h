@@ -7,6 +7,9 @@
 
 // The device path of port n; empty for n below 1, which names no port.
 std::string ComDevicePath(int n);
+// The name under /dev that port n has when no variable points elsewhere:
+// ttyS(n-1).
+std::string LegacyComDeviceName(int n);
 
 // A port name as the settings give it: "COM" and a decimal number is that
 // port's device path (empty when the number names no port); any other name

@@ -28,8 +28,8 @@ std::string ComName(int n) { return "COM" + std::to_string(n); }
 bool IsPortAvailable(int n, const std::string& sysClassTty) {
     if (n <= 0) return false;
     const std::string path = ComDevicePath(n);
-    const std::string legacy = "/dev/ttyS" + std::to_string(n - 1);
-    if (path == legacy && !RealSerialDevice(sysClassTty, "ttyS" + std::to_string(n - 1))) return false;
+    const std::string legacy = LegacyComDeviceName(n);
+    if (path == "/dev/" + legacy && !RealSerialDevice(sysClassTty, legacy)) return false;
     int32_t result = 0;
     if (TQnTermiosDevice::Open(path, result) != nullptr) return true;
     return result == -EACCES || result == -EBUSY;
