@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <charconv>
 #include <climits>
 #include <cstdlib>
 #include <limits>
@@ -49,25 +50,31 @@ std::string NameOf(const std::string& path) {
 std::string TempPrefix(const std::string& target) { return "." + NameOf(target) + "."; }
 constexpr std::string_view TempSuffix = ".tmp";
 
+// Takes a run of decimal digits off the front of text; false when there is
+// none or it does not fit a long.
+bool TakeNumber(std::string_view& text, long& value) {
+    if (text.empty() || text.front() < '0' || text.front() > '9') return false;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    text.remove_prefix(static_cast<size_t>(end - text.data()));
+    return ec == std::errc();
+}
+
+bool TakeDash(std::string_view& text) {
+    if (!text.starts_with('-')) return false;
+    text.remove_prefix(1);
+    return true;
+}
+
 // The process id in a temporary name made for target's prefix, or -1 when
 // the name is not of that form.
 long TempOwner(std::string_view name, const std::string& prefix) {
-    if (name.size() <= prefix.size() + TempSuffix.size() || name.substr(0, prefix.size()) != prefix ||
-        name.substr(name.size() - TempSuffix.size()) != TempSuffix)
+    if (name.size() <= prefix.size() + TempSuffix.size() || !name.starts_with(prefix) || !name.ends_with(TempSuffix))
         return -1;
-    const std::string_view middle = name.substr(prefix.size(), name.size() - prefix.size() - TempSuffix.size());
-    long pid = -1;
-    size_t pos = 0;
-    for (int field = 0; field < 3; ++field) {
-        const size_t start = pos;
-        long value = 0;
-        while (pos < middle.size() && middle[pos] >= '0' && middle[pos] <= '9' && value < LONG_MAX / 10)
-            value = value * 10 + (middle[pos++] - '0');
-        if (pos == start) return -1;
-        if (field == 0) pid = value;
-        if (field < 2 && (pos >= middle.size() || middle[pos++] != '-')) return -1;
-    }
-    return pos == middle.size() && pid > 0 ? pid : -1;
+    std::string_view middle = name.substr(prefix.size(), name.size() - prefix.size() - TempSuffix.size());
+    long pid = 0, counter = 0, random = 0;
+    const bool wellFormed = TakeNumber(middle, pid) && TakeDash(middle) && TakeNumber(middle, counter) &&
+                            TakeDash(middle) && TakeNumber(middle, random) && middle.empty();
+    return wellFormed && pid > 0 ? pid : -1;
 }
 
 bool ProcessRuns(long pid) {
