@@ -1,6 +1,6 @@
 #include "app/RunLoop.h"
 
-#include "app/GuardedCall.h"
+#include "platform/GuardedCall.h"
 
 #include <QAction>
 #include <QTimer>

@@ -1,6 +1,6 @@
 #include "app/WindowSettings.h"
 
-#include "app/GuardedCall.h"
+#include "platform/GuardedCall.h"
 #include "app/LstPrinter.h"
 #include "app/TtyConsole.h"
 #include "app/WindowSerialLines.h"

@@ -3,7 +3,7 @@
 #include "app/frmTavrin.h"
 
 #include "app/CpuDisplay.h"
-#include "app/GuardedCall.h"
+#include "platform/GuardedCall.h"
 #include "app/LstPrinter.h"
 #include "app/RunLoop.h"
 #include "app/TtyConsole.h"

@@ -3,7 +3,7 @@
 
 #include "app/WindowSerialLines.h"
 
-#include "app/GuardedCall.h"
+#include "platform/GuardedCall.h"
 #include "net/ComRxGlue.h"
 #include "platform/GuiThreadPoster.h"
 #include "ui/ComSettingsPanel.h"
