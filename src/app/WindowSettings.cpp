@@ -1,13 +1,11 @@
 #include "app/WindowSettings.h"
 
-#include "platform/GuardedCall.h"
 #include "app/LstPrinter.h"
 #include "app/TtyConsole.h"
 #include "app/WindowSerialLines.h"
 #include "app/frmTavrin.h"
 #include "console/QnTerminal.h"
 #include "console/core/QnTrmVT100.h"
-#include "console/QtPrintTarget.h"
 #include "console/SimpleTerminal.h"
 #include "platform/core/FileReplace.h"
 #include "platform/core/ProgramFolder.h"
@@ -23,7 +21,6 @@
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QScreen>
-#include <QTabWidget>
 
 #include <algorithm>
 #include <climits>

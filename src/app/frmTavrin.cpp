@@ -12,7 +12,6 @@
 
 #include "console/QnTerminal.h"
 #include "console/core/QnTrmVT100.h"
-#include "net/ComRxGlue.h"
 #include "console/SimpleTerminal.h"
 #include "console/QtPrintTarget.h"
 #include "console/TTYDisplayOptionsDlg.h"
