@@ -10,6 +10,7 @@
 #include "platform/core/FileReplace.h"
 #include "platform/core/ProgramFolder.h"
 #include "platform/QtUiPrompts.h"
+#include "platform/WindowPlacement.h"
 #include "ui/CpuPage.h"
 #include "ui/DeviceFilePanels.h"
 #include "ui/DisksPage.h"
@@ -372,11 +373,10 @@ void TWindowSettings::Place() {
     w.resize(width, height);
     if (FPlacement.Top >= 0 || FPlacement.Left >= 0) {
         // The frame may be a little wider than the free area.
-        const QRect frame = w.frameGeometry();
-        const int lastX = std::max(free.left(), free.right() + 1 - frame.width());
-        const int lastY = std::max(free.top(), free.bottom() + 1 - frame.height());
-        w.move(std::clamp(FPlacement.Left >= 0 ? FPlacement.Left : w.pos().x(), free.left(), lastX),
-               std::clamp(FPlacement.Top >= 0 ? FPlacement.Top : w.pos().y(), free.top(), lastY));
+        QRect frame = w.frameGeometry();
+        frame.moveTopLeft(
+            {FPlacement.Left >= 0 ? FPlacement.Left : w.pos().x(), FPlacement.Top >= 0 ? FPlacement.Top : w.pos().y()});
+        w.move(KeptInside(frame, free));
     }
 }
 
