@@ -1,6 +1,6 @@
 #include "app/CpuDisplay.h"
 
-#include "app/GuardedCall.h"
+#include "platform/GuardedCall.h"
 #include "ui/CpuPage.h"
 
 #include <QTabWidget>

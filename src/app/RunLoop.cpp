@@ -1,6 +1,6 @@
 #include "app/RunLoop.h"
 
-#include "app/GuardedCall.h"
+#include "platform/GuardedCall.h"
 
 #include <QAction>
 #include <QTimer>
@@ -20,8 +20,9 @@ TRunLoop::~TRunLoop() { FIdleTimer->stop(); }
 
 void TRunLoop::Stop() { FIdleTimer->stop(); }
 
+bool TRunLoop::WaitsForInput() const { return FIdleTimer->interval() == IdleWaitMs; }
+
 void TRunLoop::SetRunning(bool on) {
-    FRunWaiting = false;
     FIdleTimer->setInterval(0);
     if (on && !FClosing)
         FIdleTimer->start();
@@ -30,8 +31,7 @@ void TRunLoop::SetRunning(bool on) {
 }
 
 void TRunLoop::WakeRun() {
-    if (!FRunWaiting) return;
-    FRunWaiting = false;
+    if (!WaitsForInput()) return;
     // Restarts the timer when it runs; a stopped run stays stopped.
     FIdleTimer->setInterval(0);
 }
@@ -83,11 +83,10 @@ void TRunLoop::Burst() {
         FPrompts.ShowMessage(text);
     }
 
-    if (result == TBurstResult::Idle && !FRunWaiting) {
+    if (result == TBurstResult::Idle && !WaitsForInput()) {
         // Waiting costs next to no CPU; keys and received data end it at
         // once, and the short timer bounds the wait for input that arrives
         // without telling the machine (the TCP server's queues).
-        FRunWaiting = true;
         FIdleTimer->setInterval(IdleWaitMs);
     } else if (result != TBurstResult::Idle) {
         WakeRun();

@@ -42,7 +42,8 @@ public:
     void Burst();
     // Back to bursts one after another (input arrived, or the Z80 works again).
     void WakeRun();
-    bool WaitsForInput() const { return FRunWaiting; }
+    // Bursts come IdleWaitMs apart.
+    bool WaitsForInput() const;
 
     // A modal box or dialog opens or closes: no burst runs while one is open.
     void EnterModal();
@@ -59,8 +60,9 @@ private:
     QAction& FRunCpuAct;
     IUiPrompts& FPrompts;
     THooks FHooks;
-    QTimer* FIdleTimer = nullptr;  // one burst per timeout
-    bool FRunWaiting = false;      // FIdleTimer runs at IdleWaitMs, not 0
+    // One burst per timeout; its interval is 0, or IdleWaitMs while the Z80
+    // waits for input.
+    QTimer* FIdleTimer = nullptr;
     bool FClosing = false;
     bool FInBurst = false;
     int FModalDepth = 0;

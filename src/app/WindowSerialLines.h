@@ -17,7 +17,8 @@ class TPortsPage;
 
 class TWindowSerialLines {
 public:
-    // window: where the ports' events are handed over to the GUI thread.
+    // window: where the ports' events are handed over to the GUI thread, and
+    // where a BREAK is sent as WM_COMBREAK.
     TWindowSerialLines(TTavrinMachine& machine, TPortsPage& page, IUiPrompts& prompts, QWidget& window);
     ~TWindowSerialLines();
     TWindowSerialLines(const TWindowSerialLines&) = delete;
@@ -29,8 +30,8 @@ public:
     void ApplyComSettings(int line);
     // The click of either enable box (sender: the box).
     void C_ComPortEnableBtnClick(QObject* sender);
-    // A BREAK arrived on the line: the block that carries it is dropped and
-    // OnReboot runs.
+    // A BREAK arrived on the line (the window's WM_COMBREAK): the block that
+    // carries it is dropped and OnReboot runs.
     void ComBreak(intptr_t line);
     std::function<void()> OnReboot;
 

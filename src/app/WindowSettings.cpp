@@ -1,17 +1,16 @@
 #include "app/WindowSettings.h"
 
-#include "app/GuardedCall.h"
 #include "app/LstPrinter.h"
 #include "app/TtyConsole.h"
 #include "app/WindowSerialLines.h"
 #include "app/frmTavrin.h"
 #include "console/QnTerminal.h"
 #include "console/core/QnTrmVT100.h"
-#include "console/QtPrintTarget.h"
 #include "console/SimpleTerminal.h"
 #include "platform/core/FileReplace.h"
 #include "platform/core/ProgramFolder.h"
 #include "platform/QtUiPrompts.h"
+#include "platform/WindowPlacement.h"
 #include "ui/CpuPage.h"
 #include "ui/DeviceFilePanels.h"
 #include "ui/DisksPage.h"
@@ -23,7 +22,6 @@
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QScreen>
-#include <QTabWidget>
 
 #include <algorithm>
 #include <climits>
@@ -61,6 +59,29 @@ QRect NormalGeometry(const QWidget& window) {
     return window.normalGeometry().isValid() ? window.normalGeometry() : window.geometry();
 }
 
+struct TPlacement {
+    int Top = -1;
+    int Left = -1;
+    int Width = 0;
+    int Height = 0;
+};
+
+// The saved size and a position placed in the file by hand, kept on the
+// screen the window is on: nothing wider or taller than its free area, and
+// no corner outside it.
+void Place(QWidget& w, const TPlacement& p) {
+    const QRect free = w.screen()->availableGeometry();
+    const int width = std::clamp(p.Width, std::min(w.minimumSizeHint().width(), free.width()), free.width());
+    const int height = std::clamp(p.Height, std::min(w.minimumSizeHint().height(), free.height()), free.height());
+    w.resize(width, height);
+    if (p.Top >= 0 || p.Left >= 0) {
+        // The frame may be a little wider than the free area.
+        QRect frame = w.frameGeometry();
+        frame.moveTopLeft({p.Left >= 0 ? p.Left : w.pos().x(), p.Top >= 0 ? p.Top : w.pos().y()});
+        w.move(KeptInside(frame, free));
+    }
+}
+
 }  // namespace
 
 TWindowSettings::TWindowSettings(TMainHalvoret& window, IUiPrompts& prompts) : FWindow(window), FPrompts(prompts) {
@@ -74,28 +95,26 @@ std::string TWindowSettings::FileName() const { return ProgramFilePath(".config"
 TWindowSettings::TKey TWindowSettings::Bool(const char* section, const char* key, std::function<bool()> get,
                                             std::function<void(bool)> set) {
     return {
-        section,
-        key,
-        {},
+        section, key,
         [get, set](const TNrKeyValueSections& store, const TKey& k) { set(store.ReadBool(k.Section, k.Key, get())); },
         [get](TNrKeyValueSections& store, const TKey& k) { store.WriteBool(k.Section, k.Key, get()); }};
 }
 
 TWindowSettings::TKey TWindowSettings::Integer(const char* section, const char* key, TRange range,
                                                std::function<int32_t()> get, std::function<void(int32_t)> set) {
-    return {section, key, range,
-            [get, set](const TNrKeyValueSections& store, const TKey& k) {
-                set(store.ReadInteger(k.Section, k.Key, get(), static_cast<int32_t>(k.Range.Min),
-                                      static_cast<int32_t>(k.Range.Max)));
+    return {section, key,
+            [get, set, range](const TNrKeyValueSections& store, const TKey& k) {
+                set(store.ReadInteger(k.Section, k.Key, get(), static_cast<int32_t>(range.Min),
+                                      static_cast<int32_t>(range.Max)));
             },
             [get](TNrKeyValueSections& store, const TKey& k) { store.WriteInteger(k.Section, k.Key, get()); }};
 }
 
 TWindowSettings::TKey TWindowSettings::Float(const char* section, const char* key, TRange range,
                                              std::function<double()> get, std::function<void(double)> set) {
-    return {section, key, range,
-            [get, set](const TNrKeyValueSections& store, const TKey& k) {
-                set(store.ReadFloat(k.Section, k.Key, get(), k.Range.Min, k.Range.Max));
+    return {section, key,
+            [get, set, range](const TNrKeyValueSections& store, const TKey& k) {
+                set(store.ReadFloat(k.Section, k.Key, get(), range.Min, range.Max));
             },
             [get](TNrKeyValueSections& store, const TKey& k) { store.WriteFloat(k.Section, k.Key, get()); }};
 }
@@ -103,17 +122,13 @@ TWindowSettings::TKey TWindowSettings::Float(const char* section, const char* ke
 TWindowSettings::TKey TWindowSettings::String(const char* section, const char* key, std::function<std::string()> get,
                                               std::function<void(const std::string&)> set) {
     return {
-        section,
-        key,
-        {},
+        section, key,
         [get, set](const TNrKeyValueSections& store, const TKey& k) { set(store.ReadString(k.Section, k.Key, get())); },
         [get](TNrKeyValueSections& store, const TKey& k) { store.WriteString(k.Section, k.Key, get()); }};
 }
 
 TWindowSettings::TKey TWindowSettings::Action(const char* section, const char* key, QAction& action) {
-    return {section,
-            key,
-            {},
+    return {section, key,
             [this, &action](const TNrKeyValueSections& store, const TKey& k) {
                 FWindow.UpdateAction(action);
                 const bool checked = action.isChecked();
@@ -124,8 +139,15 @@ TWindowSettings::TKey TWindowSettings::Action(const char* section, const char* k
             }};
 }
 
+TWindowSettings::TKey TWindowSettings::Group(const char* section,
+                                             std::function<void(const TNrKeyValueSections& store)> read,
+                                             std::function<void(TNrKeyValueSections& store)> write) {
+    return {section, nullptr, [read](const TNrKeyValueSections& store, const TKey&) { read(store); },
+            [write](TNrKeyValueSections& store, const TKey&) { write(store); }};
+}
+
 TWindowSettings::TKey TWindowSettings::Step(const char* section, std::function<void()> step) {
-    return {section, nullptr, {}, [step](const TNrKeyValueSections&, const TKey&) { step(); }, nullptr};
+    return {section, nullptr, [step](const TNrKeyValueSections&, const TKey&) { step(); }, nullptr};
 }
 
 std::vector<TWindowSettings::TKey> TWindowSettings::BuildTable() {
@@ -139,12 +161,25 @@ std::vector<TWindowSettings::TKey> TWindowSettings::BuildTable() {
     TTTYPrinterSetup& setup = printer.Setup();
     TPrinterPanel& printerPanel = *ui.PrinterPanel;
     // Each page-kept section reads and writes itself.
-    auto page = [](const char* section, auto* owner) {
-        return TKey{section,
-                    nullptr,
-                    {},
-                    [owner](const TNrKeyValueSections& store, const TKey&) { owner->LoadSettings(store); },
-                    [owner](TNrKeyValueSections& store, const TKey&) { owner->SaveSettings(store); }};
+    auto page = [this](const char* section, auto* owner) {
+        return Group(
+            section, [owner](const TNrKeyValueSections& store) { owner->LoadSettings(store); },
+            [owner](TNrKeyValueSections& store) { owner->SaveSettings(store); });
+    };
+    // A console font changes only when the saved one differs.
+    auto font = [this](const char* section, std::function<std::string()> face, std::function<int()> size,
+                       std::function<void(const std::string&, int)> set) {
+        return Group(
+            section,
+            [section, face, size, set](const TNrKeyValueSections& store) {
+                const std::string savedFace = store.ReadString(section, "FontFace", face());
+                const int savedSize = store.ReadInteger(section, "FontSize", size(), 1, MaxFontSize);
+                if (savedFace != face() || savedSize != size()) set(savedFace, savedSize);
+            },
+            [section, face, size](TNrKeyValueSections& store) {
+                store.WriteString(section, "FontFace", face());
+                store.WriteInteger(section, "FontSize", size());
+            });
     };
     auto comLine = [&](const char* section, int line) {
         TComLineSettings& c = line == 1 ? s.Com1 : s.Com2;
@@ -177,17 +212,24 @@ std::vector<TWindowSettings::TKey> TWindowSettings::BuildTable() {
 
     std::vector<TKey> t;
     // The saved size, and a position placed in the file by hand.
-    t.push_back(Integer(
-        Main, "DSP_TOP", {INT32_MIN, INT32_MAX}, [] { return -1; }, [this](int32_t v) { FPlacement.Top = v; }));
-    t.push_back(Integer(
-        Main, "DSP_LEFT", {INT32_MIN, INT32_MAX}, [] { return -1; }, [this](int32_t v) { FPlacement.Left = v; }));
-    t.push_back(Integer(
-        Main, "DSP_HEIGHT", {1, INT32_MAX}, [&w] { return NormalGeometry(w).height(); },
-        [this](int32_t v) { FPlacement.Height = v; }));
-    t.push_back(Integer(
-        Main, "DSP_WIDTH", {1, INT32_MAX}, [&w] { return NormalGeometry(w).width(); },
-        [this](int32_t v) { FPlacement.Width = v; }));
-    t.push_back(Step(Main, [this] { Place(); }));
+    t.push_back(Group(
+        Main,
+        [&w](const TNrKeyValueSections& store) {
+            const QRect now = NormalGeometry(w);
+            TPlacement p;
+            p.Top = store.ReadInteger(Main, "DSP_TOP", -1, INT32_MIN, INT32_MAX);
+            p.Left = store.ReadInteger(Main, "DSP_LEFT", -1, INT32_MIN, INT32_MAX);
+            p.Height = store.ReadInteger(Main, "DSP_HEIGHT", now.height(), 1, INT32_MAX);
+            p.Width = store.ReadInteger(Main, "DSP_WIDTH", now.width(), 1, INT32_MAX);
+            Place(w, p);
+        },
+        [&w](TNrKeyValueSections& store) {
+            const QRect now = NormalGeometry(w);
+            store.WriteInteger(Main, "DSP_TOP", -1);
+            store.WriteInteger(Main, "DSP_LEFT", -1);
+            store.WriteInteger(Main, "DSP_HEIGHT", now.height());
+            store.WriteInteger(Main, "DSP_WIDTH", now.width());
+        }));
 
     t.push_back(page("CPU", ui.CpuPage));
 
@@ -200,40 +242,35 @@ std::vector<TWindowSettings::TKey> TWindowSettings::BuildTable() {
             store.WriteString(k.Section, k.Key, FLoadedSettings.ReadString(k.Section, k.Key, "1"));
     };
     t.push_back(ansi);
-    t.push_back(String(
-        Crt, "FontFace", [&w] { return w.CrtFontName(); }, [this](const std::string& v) { FCrtFace = v; }));
-    t.push_back(Integer(
-        Crt, "FontSize", {1, MaxFontSize}, [&w] { return w.CrtFontSize(); }, [this](int32_t v) { FCrtSize = v; }));
-    t.push_back(Step(Crt, [this, &w] {
-        if (FCrtFace != w.CrtFontName() || FCrtSize != w.CrtFontSize()) w.SetCrtFontNameAndSize(FCrtFace, FCrtSize);
-    }));
+    t.push_back(font(
+        Crt, [&w] { return w.CrtFontName(); }, [&w] { return w.CrtFontSize(); },
+        [&w](const std::string& face, int size) { w.SetCrtFontNameAndSize(face, size); }));
 
     t.push_back(Action(Tty, "TTY132", *ui.TTY132Act));
-    t.push_back(String(
-        Tty, "FontFace", [&ttyTerminal] { return ttyTerminal.FontName(); },
-        [this](const std::string& v) { FTtyFace = v; }));
-    t.push_back(Integer(
-        Tty, "FontSize", {1, MaxFontSize}, [&ttyTerminal] { return ttyTerminal.FontSize(); },
-        [this](int32_t v) { FTtySize = v; }));
-    t.push_back(Step(Tty, [this, &ttyTerminal] {
-        if (FTtyFace != ttyTerminal.FontName() || FTtySize != ttyTerminal.FontSize())
-            ttyTerminal.SetFontNameAndSize(FTtyFace, FTtySize);
-    }));
-    auto color = [this, &tty](const char* key, uint32_t TTtyConsole::TDisplaySettings::*field,
-                              uint32_t TWindowSettings::*staged) {
-        return Integer(
-            Tty, key, {0, MaxColor}, [&tty, field] { return static_cast<int32_t>(tty.DisplaySettings().*field); },
-            [this, staged](int32_t v) { this->*staged = static_cast<uint32_t>(v); });
-    };
-    t.push_back(color("BgColor", &TTtyConsole::TDisplaySettings::Background, &TWindowSettings::FTtyBackground));
-    t.push_back(color("FontColor", &TTtyConsole::TDisplaySettings::FontColor, &TWindowSettings::FTtyFontColor));
-    t.push_back(color("CursorColor", &TTtyConsole::TDisplaySettings::CursorColor, &TWindowSettings::FTtyCursorColor));
-    t.push_back(Integer(
-        Tty, "DisplayRows", {1, 255}, [&tty] { return tty.DisplaySettings().Rows; },
-        [this](int32_t v) { FTtyRows = v; }));
-    t.push_back(Step(Tty, [this, &tty] {
-        tty.SetDisplaySettings({FTtyBackground, FTtyFontColor, FTtyRows, FTtyCursorColor});
-    }));
+    t.push_back(font(
+        Tty, [&ttyTerminal] { return ttyTerminal.FontName(); }, [&ttyTerminal] { return ttyTerminal.FontSize(); },
+        [&ttyTerminal](const std::string& face, int size) { ttyTerminal.SetFontNameAndSize(face, size); }));
+    // The colours and the rows are applied together.
+    t.push_back(Group(
+        Tty,
+        [&tty](const TNrKeyValueSections& store) {
+            TTtyConsole::TDisplaySettings d = tty.DisplaySettings();
+            auto color = [&store](const char* key, uint32_t& value) {
+                value = static_cast<uint32_t>(store.ReadInteger(Tty, key, static_cast<int32_t>(value), 0, MaxColor));
+            };
+            color("BgColor", d.Background);
+            color("FontColor", d.FontColor);
+            color("CursorColor", d.CursorColor);
+            d.Rows = store.ReadInteger(Tty, "DisplayRows", d.Rows, 1, 255);
+            tty.SetDisplaySettings(d);
+        },
+        [&tty](TNrKeyValueSections& store) {
+            const TTtyConsole::TDisplaySettings d = tty.DisplaySettings();
+            store.WriteInteger(Tty, "BgColor", static_cast<int32_t>(d.Background));
+            store.WriteInteger(Tty, "FontColor", static_cast<int32_t>(d.FontColor));
+            store.WriteInteger(Tty, "CursorColor", static_cast<int32_t>(d.CursorColor));
+            store.WriteInteger(Tty, "DisplayRows", d.Rows);
+        }));
 
     t.push_back(page("DISKS", ui.DisksPage));
 
@@ -300,9 +337,7 @@ std::vector<TWindowSettings::TKey> TWindowSettings::BuildTable() {
         [&inputName](const std::string& v) { inputName.setText(PathToQt(v)); }));
     // The highest option saved as chosen wins; none chosen keeps the option.
     for (int i = 0; i < 4; ++i)
-        t.push_back({InputSection,
-                     ReaderEndKeys[i],
-                     {},
+        t.push_back({InputSection, ReaderEndKeys[i],
                      [&s, i](const TNrKeyValueSections& store, const TKey& k) {
                          if (store.ReadBool(k.Section, k.Key, false)) s.ReaderEnd = static_cast<TReaderEndOption>(i);
                      },
@@ -360,26 +395,6 @@ void TWindowSettings::LoadStep(const std::function<void()>& step) {
         step();
     } catch (const std::exception& e) {
         FLoadFailures.push_back(e.what());
-    }
-}
-
-// The saved size and a position placed in the file by hand, kept on the
-// screen the window is on: nothing wider or taller than its free area, and
-// no corner outside it.
-void TWindowSettings::Place() {
-    QWidget& w = FWindow;
-    const QRect free = w.screen()->availableGeometry();
-    const int width = std::clamp(FPlacement.Width, std::min(w.minimumSizeHint().width(), free.width()), free.width());
-    const int height =
-        std::clamp(FPlacement.Height, std::min(w.minimumSizeHint().height(), free.height()), free.height());
-    w.resize(width, height);
-    if (FPlacement.Top >= 0 || FPlacement.Left >= 0) {
-        // The frame may be a little wider than the free area.
-        const QRect frame = w.frameGeometry();
-        const int lastX = std::max(free.left(), free.right() + 1 - frame.width());
-        const int lastY = std::max(free.top(), free.bottom() + 1 - frame.height());
-        w.move(std::clamp(FPlacement.Left >= 0 ? FPlacement.Left : w.pos().x(), free.left(), lastX),
-               std::clamp(FPlacement.Top >= 0 ? FPlacement.Top : w.pos().y(), free.top(), lastY));
     }
 }
 

@@ -39,12 +39,11 @@ private:
         double Max = 0;
     };
     // One key of the file. A row without a key is a step of its section:
-    // a page that keeps its keys itself (read and write), or a closing step
-    // of loading (read only).
+    // keys read together and applied at once, or a page that keeps its keys
+    // itself (read and write), or a closing step of loading (read only).
     struct TKey {
         const char* Section;
         const char* Key;
-        TRange Range;
         std::function<void(const TNrKeyValueSections& store, const TKey& key)> Read;
         std::function<void(TNrKeyValueSections& store, const TKey& key)> Write;
         // Loaded after the section's other rows: its enable key.
@@ -62,9 +61,12 @@ private:
     // A key backed by an action: the action executes when the saved state
     // differs from the checked one.
     TKey Action(const char* section, const char* key, QAction& action);
+    // Keys of the section read and written by one row, in the order both
+    // give them.
+    TKey Group(const char* section, std::function<void(const TNrKeyValueSections& store)> read,
+               std::function<void(TNrKeyValueSections& store)> write);
     TKey Step(const char* section, std::function<void()> step);
     void LoadStep(const std::function<void()>& step);
-    void Place();
 
     TMainHalvoret& FWindow;
     IUiPrompts& FPrompts;
@@ -76,16 +78,4 @@ private:
     std::vector<std::string> FLoadFailures;
     // The settings file exists but could not be read: it is kept as it is.
     bool FUnread = false;
-
-    // Values read for a closing step.
-    struct TPlacement {
-        int Top = -1;
-        int Left = -1;
-        int Width = 0;
-        int Height = 0;
-    } FPlacement;
-    std::string FCrtFace, FTtyFace;
-    int FCrtSize = 0, FTtySize = 0;
-    uint32_t FTtyBackground = 0, FTtyFontColor = 0, FTtyCursorColor = 0;
-    int FTtyRows = 0;
 };

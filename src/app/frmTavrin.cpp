@@ -3,7 +3,7 @@
 #include "app/frmTavrin.h"
 
 #include "app/CpuDisplay.h"
-#include "app/GuardedCall.h"
+#include "platform/GuardedCall.h"
 #include "app/LstPrinter.h"
 #include "app/RunLoop.h"
 #include "app/TtyConsole.h"
@@ -12,7 +12,6 @@
 
 #include "console/QnTerminal.h"
 #include "console/core/QnTrmVT100.h"
-#include "net/ComRxGlue.h"
 #include "console/SimpleTerminal.h"
 #include "console/QtPrintTarget.h"
 #include "console/TTYDisplayOptionsDlg.h"

@@ -13,7 +13,6 @@
 #include <QAction>
 #include <QMenu>
 #include <QMenuBar>
-#include <QTimer>
 
 void TMainHalvoret::BuildEjectActions() {
     static const char* names[4] = {"EjectADriveAct", "EjectBDriveAct", "EjectCDriveAct", "EjectDDriveAct"};

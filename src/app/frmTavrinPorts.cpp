@@ -5,7 +5,6 @@
 
 #include "app/LstPrinter.h"
 
-#include "console/QtPrintTarget.h"
 #include "disk/ImageRegistry.h"
 #include "platform/QtUiPrompts.h"
 #include "platform/ActionPump.h"

@@ -2,11 +2,8 @@
 
 #include "app/frmTavrin.h"
 
-#include "platform/ActionPump.h"
-#include "platform/core/ProgramFolder.h"
 #include "app/CpuDisplay.h"
 #include "app/RunLoop.h"
-#include "platform/QtUiPrompts.h"
 #include "ui/DisksPage.h"
 
 #include <QAction>

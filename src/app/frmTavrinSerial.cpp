@@ -3,9 +3,10 @@
 
 #include "app/WindowSerialLines.h"
 
-#include "app/GuardedCall.h"
+#include "platform/GuardedCall.h"
 #include "net/ComRxGlue.h"
 #include "platform/GuiThreadPoster.h"
+#include "platform/PlatformEvents.h"
 #include "ui/ComSettingsPanel.h"
 #include "ui/PortsPage.h"
 
@@ -23,8 +24,9 @@ TWindowSerialLines::TWindowSerialLines(TTavrinMachine& machine, TPortsPage& page
     // The ports' receive threads post their events here as queued calls;
     // ones that arrive after their port closed are dropped by the port.
     FComGlue = std::make_unique<TComGlue>(FMachine, GuiThreadPoster(&FWindow));
-    // A BREAK is handled at once, before the line's next block arrives.
-    FComGlue->OnComBreak = [this](int line) { ComBreak(line); };
+    // A BREAK goes to the window as WM_COMBREAK, sent rather than posted so
+    // that it is handled before the line's next block arrives.
+    FComGlue->OnComBreak = [this](int line) { SendPlatformEvent(&FWindow, WM_COMBREAK, line); };
     FMachine.Events().OnApplyComSettings = [this](TTavrinMachine&, int line) { ApplyComSettings(line); };
     for (int line : {1, 2}) {
         TComSettingsPanel* panel = PanelOf(&FPortsPage, line);

@@ -4,6 +4,7 @@
 
 #include "disk/CpmDiskDrive.h"
 #include "machine/TavrinMachine.h"
+#include "platform/GuardedCall.h"
 #include "platform/QtUiPrompts.h"
 #include "platform/core/ProgramFolder.h"
 #include "disk/DiskManagerFiles.h"
@@ -59,7 +60,7 @@ void TDiskManagerPage::BuildActions() {
         action->setToolTip(QString::fromLatin1(hint));
         action->setStatusTip(QString::fromLatin1(hint));
         connect(action, &QAction::triggered, this,
-                [this, execute] { RunGuarded([this, execute] { (this->*execute)(); }); });
+                [this, execute] { RunGuarded(FPrompts, [this, execute] { (this->*execute)(); }); });
         FActions.push_back({action, [enabled](QAction& a) { a.setEnabled(enabled()); }});
         return action;
     };
@@ -173,14 +174,6 @@ void TDiskManagerPage::UpdateActions() {
 }
 
 bool TDiskManagerPage::DiskMounted() const { return FMachine.ImageMounted(FManagerDiskFile); }
-
-void TDiskManagerPage::RunGuarded(const std::function<void()>& body) {
-    try {
-        body();
-    } catch (const std::exception& e) {
-        FPrompts.ShowError(e.what());
-    }
-}
 
 // --- listing ----------------------------------------------------------------------
 

@@ -132,7 +132,6 @@ private:
     // Asks where an image goes; the name with ".cpmdsk" or empty.
     std::string AskDiskFileName(const std::string& Title);
     bool ConfirmReplace(const std::string& Chosen, const std::string& Final);
-    void RunGuarded(const std::function<void()>& body);
 
     TTavrinMachine& FMachine;
     IUiPrompts& FPrompts;

@@ -2,6 +2,7 @@
 
 #include "platform/QtUiPrompts.h"
 #include "platform/UiPrompts.h"
+#include "platform/WindowPlacement.h"
 #include "platform/core/HostPathText.h"
 
 #include <QAction>
@@ -19,8 +20,6 @@
 #include <QTextDocument>
 #include <QToolBar>
 #include <QVBoxLayout>
-
-#include <algorithm>
 
 namespace {
 
@@ -112,11 +111,7 @@ void TTextViewer::CentreOnMainWindow() {
     if (!main) return;
     QRect frame = frameGeometry();
     frame.moveCenter(main->frameGeometry().center());
-    if (const QScreen* screen = main->screen()) {
-        const QRect free = screen->availableGeometry();
-        frame.moveLeft(std::clamp(frame.left(), free.left(), std::max(free.left(), free.right() + 1 - frame.width())));
-        frame.moveTop(std::clamp(frame.top(), free.top(), std::max(free.top(), free.bottom() + 1 - frame.height())));
-    }
+    if (const QScreen* screen = main->screen()) frame.moveTopLeft(KeptInside(frame, screen->availableGeometry()));
     move(frame.topLeft());
 }
 

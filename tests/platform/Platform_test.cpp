@@ -1,5 +1,5 @@
-// The platform layer: key events, colour values, and host paths that keep
-// every byte through the text a widget shows.
+// The platform layer: key events, colour values, host paths that keep every
+// byte through the text a widget shows, and windows kept on their screen.
 
 #include <gtest/gtest.h>
 
@@ -9,6 +9,7 @@
 #include "platform/QtColor.h"
 #include "platform/QtUiPrompts.h"
 #include "platform/VirtualKeys.h"
+#include "platform/WindowPlacement.h"
 #include "platform/core/HostPathText.h"
 #include "support/QtTestApp.h"
 
@@ -113,6 +114,24 @@ TEST(HostPathBytes, EveryByteStringOfTwoBytesRoundTrips) {
 
 TEST(HostPathBytes, TypedLoneSurrogatesBecomeReplacementCharacters) {
     EXPECT_EQ(HostPathFromUtf16(u"x\xD800y\xDC41"), "x\xEF\xBF\xBDy\xEF\xBF\xBD");
+}
+
+TEST(KeptInside, MovesAFrameOnlyAsFarAsItsFreeAreaNeeds) {
+    const QRect free(100, 50, 800, 600);  // the pixels 100..899 by 50..649
+    struct Case {
+        const char* name;
+        QRect frame;
+        QPoint expected;
+    };
+    const std::vector<Case> cases = {
+        {"inside stays", {200, 100, 300, 200}, {200, 100}},
+        {"touching the right and bottom edges stays", {600, 450, 300, 200}, {600, 450}},
+        {"over the right and bottom edges comes back", {700, 500, 300, 200}, {600, 450}},
+        {"over the left and top edges comes back", {20, -30, 300, 200}, {100, 50}},
+        {"wider and taller keeps the left and top edges", {-40, 700, 900, 700}, {100, 50}},
+        {"wider only keeps its top", {500, 300, 1000, 200}, {100, 300}},
+    };
+    for (const Case& c : cases) EXPECT_EQ(KeptInside(c.frame, free), c.expected) << c.name;
 }
 
 }  // namespace
