@@ -200,6 +200,10 @@ bool TQnCustomTerminal::event(QEvent* e) {
         BufferChanged();
         return true;
     }
+    if (type == WM_PASTE) {
+        PasteFromClipboard();
+        return true;
+    }
     if (PortEvent(type)) return true;
     return TQnBaseWinControl::event(e);
 }

@@ -196,9 +196,6 @@ bool TQnCustomTerminal::PortEvent(int type) {
             // Only the notices of this terminal's own port while it goes down.
             if (FComPort && FComPort->PortState() != TQnPortState::Open) UnhookPort();
             return true;
-        case WM_PASTE:
-            PasteFromClipboard();
-            return true;
         default:
             return false;
     }
