@@ -273,7 +273,7 @@ void TSimpleTerminal::ComputeCellMetrics() {
 void TSimpleTerminal::RebuildScreen(bool KeepText) {
     if (!KeepText) FModel.Clear();
     ComputeCellMetrics();
-    CreateBitmap(FBitmap.isNull() ? devicePixelRatioF() : FBitmap.devicePixelRatio());
+    CreateBitmap(QnStartingRatio(FBitmap, *this));
     if (FAutoSize) {
         updateGeometry();
         if (!(parentWidget() && parentWidget()->layout())) resize(sizeHint());
@@ -359,7 +359,7 @@ void TSimpleTerminal::RenderDirtyRows() {
         FPendingScrollRows = 0;
         // Rows on whole device pixels move as they are; between them the
         // rows would land a pixel off their place, so they are drawn again.
-        if (std::abs(lines * FBitmap.devicePixelRatio() - shift) > 1e-6) {
+        if (!QnOnDevicePixels(lines, FBitmap.devicePixelRatio())) {
             std::fill(FDirtyRows.begin(), FDirtyRows.end(), 1);
         } else if (shift < FBitmap.height()) {
             const qsizetype stride = FBitmap.bytesPerLine();
