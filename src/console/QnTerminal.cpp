@@ -200,6 +200,10 @@ bool TQnCustomTerminal::event(QEvent* e) {
         BufferChanged();
         return true;
     }
+    if (type == WM_PASTE) {
+        PasteFromClipboard();
+        return true;
+    }
     if (PortEvent(type)) return true;
     return TQnBaseWinControl::event(e);
 }
@@ -433,7 +437,7 @@ void TQnCustomTerminal::CalcCharSize() {
 void TQnCustomTerminal::EnsureCanvas(qreal ratio) {
     // Kept at the ratio it was last shown at: paintEvent passes the ratio of
     // what it really draws on, and a ratio change repaints the window.
-    if (ratio <= 0) ratio = FCanvas.isNull() ? devicePixelRatioF() : FCanvas.devicePixelRatio();
+    if (ratio <= 0) ratio = QnStartingRatio(FCanvas, *this);
     const QSize s = size().expandedTo(QSize(1, 1));
     if (FCanvas.deviceIndependentSize().toSize() != s || FCanvas.devicePixelRatio() != ratio) {
         FCanvas = QImage(QSize(qCeil(s.width() * ratio), qCeil(s.height() * ratio)), QImage::Format_RGB32);

@@ -239,6 +239,8 @@ protected:
 
 private:
     void PostDataAvailable(TQnCharSource source = csWriteChar);
+    // Bytes from the port into the queue, and the GUI thread woken for them.
+    void QueuePortBytes(const std::vector<uint8_t>& bytes);
     bool PortEvent(int type);
     void FindPortBeside();
     void ForgetPort();

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "console/QnPaintRatio.h"
 #include "console/core/CodePage437.h"
 
 namespace {
@@ -131,10 +132,10 @@ void TQnQtPainter::TextOut(int x, int y, const TQnRect& opaque, const char* glyp
     if (!glyphs || count < 0) count = 0;
     // A kept run is copied pixel for pixel, so only a box on whole device
     // pixels can take one (at a ratio of 1.5, every other cell).
-    const auto whole = [this](int v) { return std::abs(v * FRatio - std::round(v * FRatio)) < 1e-6; };
     const bool cacheable = FCache && !box.isEmpty() && x == box.left() && y == box.top() &&
-                           static_cast<int64_t>(box.width()) * box.height() <= 256 * 1024 && whole(box.left()) &&
-                           whole(box.top()) && whole(box.width()) && whole(box.height());
+                           static_cast<int64_t>(box.width()) * box.height() <= 256 * 1024 &&
+                           QnOnDevicePixels(box.left(), FRatio) && QnOnDevicePixels(box.top(), FRatio) &&
+                           QnOnDevicePixels(box.width(), FRatio) && QnOnDevicePixels(box.height(), FRatio);
     if (cacheable) {
         FKey.clear();
         AppendRaw(FKey, box.width());

@@ -164,17 +164,17 @@ void TQnCustomTerminal::UnhookPort() {
         // Bytes taken from the port already are still shown.
         const std::vector<uint8_t> rest = FInbox->Detach();
         FInbox.reset();
-        if (!rest.empty() && !FDestroying) {
-            FDataQueue.Put(rest.data(), static_cast<int>(rest.size()));
-            PostDataAvailable(csPort);
-        }
+        if (!FDestroying) QueuePortBytes(rest);
     }
     FHookupPending = FActive;
 }
 
 void TQnCustomTerminal::PortDataTrigger() {
     if (!FInbox) return;
-    const std::vector<uint8_t> bytes = FInbox->Take();
+    QueuePortBytes(FInbox->Take());
+}
+
+void TQnCustomTerminal::QueuePortBytes(const std::vector<uint8_t>& bytes) {
     if (bytes.empty()) return;
     FDataQueue.Put(bytes.data(), static_cast<int>(bytes.size()));
     PostDataAvailable(csPort);
@@ -195,9 +195,6 @@ bool TQnCustomTerminal::PortEvent(int type) {
         case static_cast<int>(QnMsgPortClosed):
             // Only the notices of this terminal's own port while it goes down.
             if (FComPort && FComPort->PortState() != TQnPortState::Open) UnhookPort();
-            return true;
-        case WM_PASTE:
-            PasteFromClipboard();
             return true;
         default:
             return false;

@@ -273,7 +273,7 @@ void TSimpleTerminal::ComputeCellMetrics() {
 void TSimpleTerminal::RebuildScreen(bool KeepText) {
     if (!KeepText) FModel.Clear();
     ComputeCellMetrics();
-    CreateBitmap(FBitmap.isNull() ? devicePixelRatioF() : FBitmap.devicePixelRatio());
+    CreateBitmap(QnStartingRatio(FBitmap, *this));
     if (FAutoSize) {
         updateGeometry();
         if (!(parentWidget() && parentWidget()->layout())) resize(sizeHint());
@@ -359,7 +359,7 @@ void TSimpleTerminal::RenderDirtyRows() {
         FPendingScrollRows = 0;
         // Rows on whole device pixels move as they are; between them the
         // rows would land a pixel off their place, so they are drawn again.
-        if (std::abs(lines * FBitmap.devicePixelRatio() - shift) > 1e-6) {
+        if (!QnOnDevicePixels(lines, FBitmap.devicePixelRatio())) {
             std::fill(FDirtyRows.begin(), FDirtyRows.end(), 1);
         } else if (shift < FBitmap.height()) {
             const qsizetype stride = FBitmap.bytesPerLine();
@@ -455,27 +455,26 @@ void TSimpleTerminal::LayoutScrollBars() {
     // Decide both bars from the space inside the frame, so that one bar
     // appearing (and narrowing the view) is taken into account for the other.
     const QSize client = contentsRect().size();
-    const int contentHeight = FModel.Rows() * FCellHeight;
-    const int contentWidth = FModel.Columns() * FCellWidth;
+    const QSize content = GridSize();
     QScrollBar* v = verticalScrollBar();
     QScrollBar* h = horizontalScrollBar();
     const int barWidth = v->sizeHint().width();
     const int barHeight = h->sizeHint().height();
-    bool needV = client.height() < contentHeight;
-    bool needH = client.width() < contentWidth;
+    bool needV = client.height() < content.height();
+    bool needH = client.width() < content.width();
     if (needV && !needH)
-        needH = client.width() - barWidth < contentWidth;
+        needH = client.width() - barWidth < content.width();
     else if (needH && !needV)
-        needV = client.height() - barHeight < contentHeight;
+        needV = client.height() - barHeight < content.height();
     const int viewWidth = client.width() - (needV ? barWidth : 0);
     const int viewHeight = client.height() - (needH ? barHeight : 0);
     FVerticalBarNeeded = needV;
     FHorizontalBarNeeded = needH;
 
-    v->setRange(0, needV ? std::max(1, contentHeight + 1 - viewHeight) : 0);
+    v->setRange(0, needV ? std::max(1, content.height() + 1 - viewHeight) : 0);
     v->setPageStep(FCellHeight);
     v->setSingleStep(FCellHeight / 4 + 1);
-    h->setRange(0, needH ? std::max(1, contentWidth - viewWidth) : 0);
+    h->setRange(0, needH ? std::max(1, content.width() - viewWidth) : 0);
     h->setPageStep(FCellWidth);
     h->setSingleStep(FCellWidth / 4 + 1);
 }

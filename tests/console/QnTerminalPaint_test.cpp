@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "console/QnPaintRatio.h"
 #include "console/QnTerminal.h"
 #include "console/core/QnTrmVT100.h"
 #include "support/NamedRows.h"
@@ -96,6 +97,21 @@ TEST(QnTerminalPaintColors, SystemColourValuesPaintTheColourTheyName) {
     }
     EXPECT_EQ(image.pixelColor(4, 4), QColor(255, 255, 255));
     EXPECT_EQ(image.pixelColor(12, 4), QColor(0x33, 0x99, 0xFF));
+}
+
+// Kept runs are copied and scrolled rows moved only by whole device pixels;
+// a product that misses an integer by rounding error still counts as whole.
+TEST(QnPaintRatioTable, OnDevicePixelsOnlyAtWholeProducts) {
+    struct Row {
+        int pixels;
+        qreal ratio;
+        bool whole;
+    };
+    const Row rows[] = {
+        {7, 1.0, true},  {1, 1.5, false}, {2, 1.5, true},  {-2, 1.5, true},      {3, 1.25, false}, {4, 1.25, true},
+        {4, 1.75, true}, {0, 1.75, true}, {10, 1.1, true}, {49, 1.0 / 49, true}, {1, 2.0, true},   {5, 1.05, false},
+    };
+    for (const Row& r : rows) EXPECT_EQ(QnOnDevicePixels(r.pixels, r.ratio), r.whole) << r.pixels << " at " << r.ratio;
 }
 
 }  // namespace

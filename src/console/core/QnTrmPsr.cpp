@@ -128,7 +128,7 @@ TQnParseResult TQnVT100Parser::ProcessChar(uint8_t ch) {
             return FVT52Mode ? DispatchVT52(ch) : DispatchEscape(ch);
         case stCsi:
             if (ch < 0x40 || ch >= 0x7F) {
-                FScan.Feed(ch);
+                FScan.Feed(ch, FSequence.Length == 3);
                 return prPending;
             }
             FState = stDone;
@@ -332,7 +332,7 @@ TQnParseResult TQnVT100Parser::DispatchCharSet(uint8_t ch) {
     const int32_t which = FState == stG0 ? 0 : 1;
     FState = stDone;
     // Intermediates in between (ESC ( SP B) make the designation unknown.
-    if (FSequence.Length != 3 || FSequence.Overflow) return Nothing();
+    if (FSequence.Length != 3) return Nothing();
     switch (ch) {
         case '0':
             return Yield(vcSCS, {which, 0});
@@ -358,7 +358,6 @@ void TQnVT100Parser::TCsiScan::Start() {
     Count = 0;
     Value = 0;
     Digits = 0;
-    First = true;
     Ended = false;
     Failed = false;
 }
@@ -386,14 +385,11 @@ void TQnVT100Parser::TCsiScan::Finish() {
 // A "?" as the third byte is the private marker; an intermediate ends the
 // scan (the bytes after it are not parameters); ";" ends a parameter; only
 // the first 255 digits of one count; any other byte fails the sequence.
-void TQnVT100Parser::TCsiScan::Feed(uint8_t b) {
+void TQnVT100Parser::TCsiScan::Feed(uint8_t b, bool third) {
     if (Ended || Failed) return;
-    if (First) {
-        First = false;
-        if (b == '?') {
-            Append(QnPrivateMarker);
-            return;
-        }
+    if (third && b == '?') {
+        Append(QnPrivateMarker);
+        return;
     }
     if (b >= 0x20 && b <= 0x2F) {
         Ended = true;
@@ -419,7 +415,7 @@ bool TQnVT100Parser::CheckArguments(int min, int max, int32_t def) {
 }
 
 TQnParseResult TQnVT100Parser::DispatchCSI(uint8_t final) {
-    if (!FSequence.Overflow && FSequence.Length == static_cast<int>(sizeof SoftReset61) &&
+    if (FSequence.Length == static_cast<int>(sizeof SoftReset61) &&
         std::memcmp(FSequence.Bytes.data(), SoftReset61, sizeof SoftReset61) == 0)
         return Yield(vcRIS, {});
     FScan.Finish();

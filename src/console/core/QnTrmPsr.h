@@ -128,31 +128,22 @@ public:
     uint8_t State() const { return FState; }
 
 private:
-    // A bounded byte buffer: bytes past the cap are dropped and remembered
-    // as an overflow (a designation that long is unknown).
+    // A bounded byte buffer: bytes past the cap are dropped. A sequence that
+    // long never matches a length a dispatcher asks for.
     struct TSequence {
         std::array<uint8_t, QnMaxSequence> Bytes{};
         int Length = 0;
-        bool Overflow = false;
         void Append(uint8_t b) {
-            if (Length < QnMaxSequence)
-                Bytes[static_cast<size_t>(Length++)] = b;
-            else
-                Overflow = true;
+            if (Length < QnMaxSequence) Bytes[static_cast<size_t>(Length++)] = b;
         }
-        void Reset() {
-            Length = 0;
-            Overflow = false;
-        }
+        void Reset() { Length = 0; }
         void Assign(uint8_t b) {
             Length = 1;
             Bytes[0] = b;
-            Overflow = false;
         }
         // Copies only the bytes in use: controls arrive between most characters.
         void CopyFrom(const TSequence& other) {
             Length = other.Length;
-            Overflow = other.Overflow;
             std::copy_n(other.Bytes.begin(), Length, Bytes.begin());
         }
     };
@@ -165,17 +156,17 @@ private:
     TQnParseResult DispatchLineSize(uint8_t ch);
     TQnParseResult CollectVT52Address(uint8_t ch);
     // The CSI parameter scan, fed one byte at a time from the third byte of
-    // the sequence on; controls in between never reach it.
+    // the sequence on; controls in between never reach it, and leave the
+    // sequence as it was, so its length tells which byte is being fed.
     struct TCsiScan {
         std::vector<int32_t> Arguments;
         int Count = 0;      // arguments found, at most QnMaxArguments
         int64_t Value = 0;  // the parameter being read
         int Digits = 0;
-        bool First = true;   // the next byte is the sequence's third
         bool Ended = false;  // an intermediate ended the scan
         bool Failed = false;
         void Start();
-        void Feed(uint8_t b);
+        void Feed(uint8_t b, bool third);
         void Append(int32_t value);
         // Ends the parameter being read: at ";" and at the final byte.
         void Finish();

@@ -10,7 +10,6 @@
 // Plain C++: the terminal is reached only through TQnTerminalHost.
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 
