@@ -44,11 +44,7 @@ void TMainHalvoret::ClearTTYActExecute() { FTtyConsole->Clear(); }
 
 void TMainHalvoret::ApplyCrtColors() {
     if (!QnVT100Emulator1) return;
-    TQnTerminalBuffer& buffer = *QnVT100Emulator1->Buffer();
-    buffer.SetDefBackColor(QnTerminal1->Color());
-    buffer.SetDefForeColor(QnTerminal1->FontColor());
-    buffer.SetBackColor(QnTerminal1->Color());
-    buffer.SetForeColor(QnTerminal1->FontColor());
+    QnVT100Emulator1->Buffer()->UseColors(QnTerminal1->Color(), QnTerminal1->FontColor());
 }
 
 namespace {

@@ -253,6 +253,13 @@ void TQnTerminalBuffer::SetDefBackColor(TColor c) {
     InvalidateScreen();
 }
 
+void TQnTerminalBuffer::UseColors(TColor back, TColor fore) {
+    SetDefBackColor(back);
+    SetBackColor(back);
+    SetDefForeColor(fore);
+    SetForeColor(fore);
+}
+
 void TQnTerminalBuffer::SetUseScrollRegion(bool on) {
     if (on == FUseScrollRegion) return;
     if (on) {

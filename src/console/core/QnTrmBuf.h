@@ -172,6 +172,9 @@ public:
     // the fill of new cells are left alone.
     void SetDefForeColor(TColor c);
     void SetDefBackColor(TColor c);
+    // A terminal's colours as both the defaults and the current colours:
+    // cells in the old defaults take them, and so does the text to come.
+    void UseColors(TColor back, TColor fore);
 
     // --- modes ----------------------------------------------------------------
     bool UseAbsAddress = true;

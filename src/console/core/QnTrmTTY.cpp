@@ -75,10 +75,7 @@ void TQnTTYEmulator::FollowTerminalColors() {
     const TColor back = FTerminal->Color();
     const TColor fore = FTerminal->FontColor();
     if (back == b.BackColor() && fore == b.ForeColor()) return;
-    b.SetDefBackColor(back);
-    b.SetBackColor(back);
-    b.SetDefForeColor(fore);
-    b.SetForeColor(fore);
+    b.UseColors(back, fore);
     FRepaintAll = true;
 }
 
