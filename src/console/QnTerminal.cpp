@@ -442,7 +442,7 @@ void TQnCustomTerminal::EnsureCanvas(qreal ratio) {
     if (FCanvas.deviceIndependentSize().toSize() != s || FCanvas.devicePixelRatio() != ratio) {
         FCanvas = QImage(QSize(qCeil(s.width() * ratio), qCeil(s.height() * ratio)), QImage::Format_RGB32);
         FCanvas.setDevicePixelRatio(ratio);
-        FRunCache.Clear();
+        // Kept runs stay good: their key holds their size and ratio.
         FCanvasStale = true;
     }
 }
