@@ -147,6 +147,10 @@ void ExportCpmFile(const std::string& DiskFile, const std::string& Name, const s
 
 namespace {
 
+// What fills the last record of an imported file past its end.
+constexpr uint8_t CpmTextPad = CpmEndOfText;
+constexpr uint8_t CpmBinaryPad = 0x00;
+
 // One host file into the open image: raises "The CPM file already exists!"
 // when the name is taken in User; returns the file's position in the
 // drive's listing.

@@ -4,7 +4,6 @@ namespace {
 
 constexpr char Cr = '\r';
 constexpr char Lf = '\n';
-constexpr char EndOfText = 0x1A;
 
 }  // namespace
 
@@ -17,7 +16,7 @@ std::string HostTextToCpm(std::string_view Text) {
         out += c;
         previous = c;
     }
-    out += EndOfText;
+    out += static_cast<char>(CpmEndOfText);
     return out;
 }
 
