@@ -75,7 +75,7 @@ uint8_t TTavrinMachine::InputStatus(uint8_t status) {
 void TTavrinMachine::CpuPortRead(TCpuEmu&, uint16_t port, uint8_t& dataByte) {
     const uint8_t p = port & 0xFF;
     if (IsDiskPort(p)) {
-        dataByte = FDiskController->ReadPort(p & 7);
+        dataByte = FDiskController.ReadPort(p & 7);
         FIdleWatch.Activity();
         return;
     }
@@ -144,7 +144,7 @@ void TTavrinMachine::CpuPortWrite(TCpuEmu&, uint16_t port, uint8_t dataByte) {
     FIdleWatch.Activity();
     const uint8_t p = port & 0xFF;
     if (IsDiskPort(p)) {
-        FDiskController->WritePort(p & 7, dataByte);
+        FDiskController.WritePort(p & 7, dataByte);
         return;
     }
     switch (p) {
