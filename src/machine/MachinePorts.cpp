@@ -15,6 +15,11 @@ namespace {
 
 bool IsDiskPort(uint8_t port) { return port >= DiskFirst && port <= DiskLast; }
 
+// A console keyboard always takes output and has input while keys wait.
+uint8_t KeyboardStatus(const TByteFIFO& keys) {
+    return keys.Count() > 0 ? StatusInputReady | StatusOutputReady : StatusOutputReady;
+}
+
 }  // namespace
 
 ISerialLine* TTavrinMachine::ComLine(int line) {
@@ -81,14 +86,14 @@ void TTavrinMachine::CpuPortRead(TCpuEmu&, uint16_t port, uint8_t& dataByte) {
     }
     switch (p) {
         case TtyStatus:
-            dataByte = InputStatus(FTtyKeyQueue.Count() > 0 ? StatusInputReady | StatusOutputReady : StatusOutputReady);
+            dataByte = InputStatus(KeyboardStatus(FTtyKeyQueue));
             return;
         case TtyData:
             FTtyKeyQueue.GetByte(FLastTtyKey);
             dataByte = FLastTtyKey;
             break;
         case CrtStatus:
-            dataByte = InputStatus(FCrtKeyQueue.Count() > 0 ? StatusInputReady | StatusOutputReady : StatusOutputReady);
+            dataByte = InputStatus(KeyboardStatus(FCrtKeyQueue));
             return;
         case CrtData:
             FCrtKeyQueue.GetByte(FLastCrtKey);
