@@ -1,6 +1,7 @@
 #pragma once
 // Shared by the benchmarks that run the processor workload or a window:
-// the workload image and the one offscreen QApplication.
+// the workload image, the one offscreen QApplication and, for those that
+// link tavrin_test_support, a program folder of their own.
 
 #include <QApplication>
 
@@ -11,6 +12,13 @@
 #include <stdexcept>
 #include <vector>
 
+#ifdef TAVRIN_CPU_WORKLOAD
+#include "cpu/z80Cpu.h"
+#endif
+#if __has_include("support/TempFolder.h")
+#include "support/TempFolder.h"
+#endif
+
 namespace tavrin::bench {
 
 #ifdef TAVRIN_CPU_WORKLOAD
@@ -20,6 +28,30 @@ inline std::vector<uint8_t> Workload() {
     if (!file) throw std::runtime_error("workload image missing: " TAVRIN_CPU_WORKLOAD);
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(file), {});
 }
+
+// The workload in memory and the processor reset to its start.
+inline void LoadWorkload(TCpuEmu& cpu) {
+    static const std::vector<uint8_t> image = Workload();
+    cpu.WriteMemory(0, static_cast<uint16_t>(image.size()), image.data());
+    cpu.Reset(0);
+}
+#endif
+
+#if __has_include("support/TempFolder.h")
+// A fresh temporary folder that TAVRIN_HOME names while this lives, so a
+// main window keeps its settings and images there.
+class TBenchHome {
+public:
+    TBenchHome() { ::setenv("TAVRIN_HOME", FFolder.Path().c_str(), 1); }
+    ~TBenchHome() { ::unsetenv("TAVRIN_HOME"); }
+    TBenchHome(const TBenchHome&) = delete;
+    TBenchHome& operator=(const TBenchHome&) = delete;
+
+    const tavrin::test::TTempFolder& Folder() const { return FFolder; }
+
+private:
+    tavrin::test::TTempFolder FFolder;
+};
 #endif
 
 // Created on first use, on the offscreen platform unless one is set.

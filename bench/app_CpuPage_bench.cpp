@@ -9,11 +9,6 @@
 #include <QApplication>
 #include <QTabWidget>
 
-#include <cstdlib>
-#include <filesystem>
-#include <unistd.h>
-#include <vector>
-
 #include "app/frmTavrin.h"
 #include "platform/ScriptedUiPrompts.h"
 #include "BenchSupport.h"
@@ -22,15 +17,12 @@
 namespace {
 
 using tavrin::bench::App;
-using tavrin::bench::Workload;
+using tavrin::bench::LoadWorkload;
 
 void BM_RunLoop(benchmark::State& state) {
     App();
     const bool cpuPageShown = state.range(0) != 0;
-    const std::string folder =
-        std::filesystem::temp_directory_path().string() + "/tavrin-cpubench-" + std::to_string(::getpid());
-    std::filesystem::create_directories(folder);
-    ::setenv("TAVRIN_HOME", folder.c_str(), 1);
+    const tavrin::bench::TBenchHome home;
     {
         TScriptedUiPrompts prompts;
         TMainHalvoret window(&prompts);
@@ -40,9 +32,7 @@ void BM_RunLoop(benchmark::State& state) {
                                                                 : window.Ui().TtyPage);
         QApplication::processEvents();
         TCpuEmu& cpu = window.Machine().Cpu();
-        const std::vector<uint8_t> image = Workload();
-        cpu.WriteMemory(0, static_cast<uint16_t>(image.size()), image.data());
-        cpu.Reset(0);
+        LoadWorkload(cpu);
         window.Ui().RunCpuAct->trigger();
         const int64_t start = cpu.OpcodeCount;
         for (auto _ : state) {
@@ -53,8 +43,6 @@ void BM_RunLoop(benchmark::State& state) {
         window.Ui().RunCpuAct->trigger();
         window.close();
     }
-    ::unsetenv("TAVRIN_HOME");
-    std::filesystem::remove_all(folder);
 }
 BENCHMARK(BM_RunLoop)->Arg(0)->Arg(1)->ArgName("cpu_page")->Unit(benchmark::kMillisecond)->MinTime(3.0)->UseRealTime();
 

@@ -34,39 +34,36 @@
 #include "net/RmtDisk.h"
 #include "platform/ScriptedUiPrompts.h"
 #include "BenchSupport.h"
+#include "support/ReservedPort.h"
 
 namespace {
 
 using namespace std::chrono;
 using tavrin::bench::App;
+using tavrin::bench::LoadWorkload;
 
 // A main window in a fresh program folder holding the example system images.
 class TBenchWindow {
 public:
     TBenchWindow() {
         App();
-        FFolder = std::filesystem::temp_directory_path() / ("tavrin-idle-bench-" + std::to_string(::getpid()));
-        std::filesystem::create_directories(FFolder);
         for (const char* name : {"zubios.hex", "cpm22.hex"})
-            std::filesystem::copy_file(std::filesystem::path(TAVRIN_PROGRAM_DIR) / name, FFolder / name,
+            std::filesystem::copy_file(std::filesystem::path(TAVRIN_PROGRAM_DIR) / name, FHome.Folder().File(name),
                                        std::filesystem::copy_options::overwrite_existing);
-        ::setenv("TAVRIN_HOME", FFolder.c_str(), 1);
         Window = std::make_unique<TMainHalvoret>(&FPrompts);
         Window->show();
     }
     ~TBenchWindow() {
         if (Window->Ui().RunCpuAct->isChecked()) Window->Ui().RunCpuAct->trigger();
         Window.reset();
-        ::unsetenv("TAVRIN_HOME");
-        std::filesystem::remove_all(FFolder);
     }
     TTavrinMachine& Machine() { return Window->Machine(); }
-    std::string File(const char* name) const { return (FFolder / name).string(); }
+    std::string File(const char* name) const { return FHome.Folder().File(name); }
 
     std::unique_ptr<TMainHalvoret> Window;
 
 private:
-    std::filesystem::path FFolder;
+    tavrin::bench::TBenchHome FHome;
     TScriptedUiPrompts FPrompts;
 };
 
@@ -105,9 +102,7 @@ void BM_ComputeThroughRunLoop(benchmark::State& state) {
     TBenchWindow bench;
     TTavrinMachine& m = bench.Machine();
     m.SetIdleWait(state.range(0) != 0);
-    const std::vector<uint8_t> image = tavrin::bench::Workload();
-    m.Cpu().WriteMemory(0, static_cast<uint16_t>(image.size()), image.data());
-    m.Cpu().Reset(0);
+    LoadWorkload(m.Cpu());
     bench.Window->Ui().RunCpuAct->trigger();
     const int64_t budget = 50 * int64_t{TTavrinMachine::BurstLength};
     for (auto _ : state) {
@@ -166,23 +161,15 @@ void BM_RunUnderUdpFlood(benchmark::State& state) {
         m.Cpu().WriteMemory(0x8000, sizeof code, code);
         m.Cpu().Reset(0x8000);
     } else {
-        const std::vector<uint8_t> image = tavrin::bench::Workload();
-        m.Cpu().WriteMemory(0, static_cast<uint16_t>(image.size()), image.data());
-        m.Cpu().Reset(0);
+        LoadWorkload(m.Cpu());
     }
     bench.Window->Ui().RunCpuAct->trigger();
 
     const double rate = double(state.range(0));
     const bool toServer = state.range(1) == 0;
     // The bare socket: bound, never read, so the kernel drops what overflows.
-    const int bare = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    sockaddr_in bareAddress{};
-    bareAddress.sin_family = AF_INET;
-    bareAddress.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t bareLength = sizeof bareAddress;
-    ::bind(bare, reinterpret_cast<const sockaddr*>(&bareAddress), sizeof bareAddress);
-    ::getsockname(bare, reinterpret_cast<sockaddr*>(&bareAddress), &bareLength);
-    const uint16_t target = toServer ? server.BaseUdpRx1.BoundPort() : ntohs(bareAddress.sin_port);
+    const tavrin::test::TReservedPort bare(SOCK_DGRAM);
+    const uint16_t target = toServer ? server.BaseUdpRx1.BoundPort() : bare.Port();
     const milliseconds window(1000);
     constexpr int Flooders = 2;  // one sender thread cannot keep up 250k/s
     std::atomic<bool> stop{false};
@@ -210,7 +197,6 @@ void BM_RunUnderUdpFlood(benchmark::State& state) {
     bench.Window->Ui().RunCpuAct->trigger();
     m.ClosePunchFile();
     server.SetActive(false);
-    ::close(bare);
     state.counters["punch B/s"] = bytes / wall;
     state.counters["instr/s"] = double(m.Cpu().OpcodeCount - firstInstruction) / wall;
     state.counters["junk/s"] = double(datagrams) / wall;

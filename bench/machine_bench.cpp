@@ -8,9 +8,7 @@
 #include <QApplication>
 #include <QTabWidget>
 
-#include <cstdlib>
 #include <filesystem>
-#include <vector>
 
 #include "machine/TavrinMachine.h"
 #include "app/frmTavrin.h"
@@ -20,13 +18,7 @@
 namespace {
 
 using tavrin::bench::App;
-using tavrin::bench::Workload;
-
-void LoadWorkload(TCpuEmu& cpu) {
-    static const std::vector<uint8_t> image = Workload();
-    cpu.WriteMemory(0, static_cast<uint16_t>(image.size()), image.data());
-    cpu.Reset(0);
-}
+using tavrin::bench::LoadWorkload;
 
 constexpr uint32_t Burst = 100001;
 
@@ -55,10 +47,7 @@ BENCHMARK(BM_MachineRunBurst)->Arg(0)->Arg(1)->ArgName("breakpoint")->Unit(bench
 
 void ConsoleThroughput(benchmark::State& state, uint8_t port) {
     App();
-    std::string folder =
-        std::filesystem::temp_directory_path().string() + "/tavrin-bench-" + std::to_string(::getpid());
-    std::filesystem::create_directories(folder);
-    ::setenv("TAVRIN_HOME", folder.c_str(), 1);
+    const tavrin::bench::TBenchHome home;
     {
         TScriptedUiPrompts prompts;
         TMainHalvoret window(&prompts);
@@ -87,8 +76,6 @@ void ConsoleThroughput(benchmark::State& state, uint8_t port) {
         window.Ui().RunCpuAct->trigger();
         window.close();
     }
-    ::unsetenv("TAVRIN_HOME");
-    std::filesystem::remove_all(folder);
 }
 void BM_TtyConsoleThroughput(benchmark::State& state) { ConsoleThroughput(state, 0x11); }
 void BM_CrtConsoleThroughput(benchmark::State& state) { ConsoleThroughput(state, 0x13); }

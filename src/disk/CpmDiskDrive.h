@@ -36,6 +36,10 @@ constexpr uint8_t CpmMaxUser = 15;      // highest listed user area
 // user byte above 31 may still hold data there, so no import reuses them.
 inline bool CpmEntryOwnsBlocks(const TCpmDirEntry& Entry) { return Entry[0] != CpmFreeEntry; }
 
+// Ends CP/M text: a text read stops at the first one, and an imported text
+// file's last record is padded with it.
+constexpr uint8_t CpmEndOfText = 0x1A;
+
 // File attribute bits.
 constexpr uint8_t CpmAttrReadOnly = 1;
 constexpr uint8_t CpmAttrSystem = 2;

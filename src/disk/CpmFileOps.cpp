@@ -17,7 +17,6 @@ std::string AsciiUpper(std::string s) {
     return s;
 }
 
-constexpr uint8_t EndOfText = 0x1A;
 // One entry maps 8 blocks of 16 records.
 constexpr int32_t RecordsPerExtent = 128;
 
@@ -163,7 +162,7 @@ void TCpmDiskDrive::ExportFile(const std::string& Name, bool TextMode, TCpmExpor
             continue;
         }
         ReadFileRecord(extents, r, record);
-        const int length = TextMode ? FindByteInRecord(record, EndOfText) : TDiskDrive::RecordSize;
+        const int length = TextMode ? FindByteInRecord(record, CpmEndOfText) : TDiskDrive::RecordSize;
         if (length > 0 && !Sink.Write(record, static_cast<size_t>(length)))
             throw std::runtime_error("Unable to save data read from CPM file to stream!");
         if (TextMode && length < TDiskDrive::RecordSize) return;

@@ -12,7 +12,6 @@
 #include <climits>
 #include <cstdio>
 #include <filesystem>
-#include <exception>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -147,6 +146,10 @@ void ExportCpmFile(const std::string& DiskFile, const std::string& Name, const s
 
 namespace {
 
+// What fills the last record of an imported file past its end.
+constexpr uint8_t CpmTextPad = CpmEndOfText;
+constexpr uint8_t CpmBinaryPad = 0x00;
+
 // One host file into the open image: raises "The CPM file already exists!"
 // when the name is taken in User; returns the file's position in the
 // drive's listing.
@@ -180,17 +183,16 @@ void ImportCpmFiles(const std::string& DiskFile, const std::vector<std::string>&
                     TCpmDiskFileInfoList& Listing, TCpmImportResult& Result) {
     Result = {};
     TCpmDiskDrive drive(DiskFile);
-    std::exception_ptr failure;
     try {
         for (const std::string& file : HostFiles) {
             Result.LastIndex = ImportHostFile(drive, MakeCpmShortName(file), file, User, TextMode);
             ++Result.Imported;
         }
     } catch (...) {
-        failure = std::current_exception();
+        if (Result.Imported > 0) drive.GetFileList(Listing);
+        throw;
     }
-    if (!failure || Result.Imported > 0) drive.GetFileList(Listing);
-    if (failure) std::rethrow_exception(failure);
+    drive.GetFileList(Listing);
 }
 
 bool SameHostFile(const std::string& A, const std::string& B) {

@@ -35,15 +35,13 @@ std::string ReadCpmFile(const std::string& DiskFile, const std::string& Name, bo
 // that no entry maps as holes.
 void ExportCpmFile(const std::string& DiskFile, const std::string& Name, const std::string& HostFile, bool TextMode,
                    uint8_t User);
-// Text gets CR LF line ends and the 1Ah end marker, and its last record is
-// padded with 1Ah; binary is copied as it is and padded with 00h.
-constexpr uint8_t CpmTextPad = 0x1A;
-constexpr uint8_t CpmBinaryPad = 0x00;
 // Imports host files in order, each under MakeCpmShortName of its name,
 // through one opening of the image, so the cost per file does not grow with
 // the files already on it. A name taken in User raises "The CPM file
 // already exists!". The first refusal ends the import and is raised; the
-// files before it stay, and Listing and Result describe them.
+// files before it stay, and Listing and Result describe them. Text gets CR
+// LF line ends and the 1Ah end marker, and its last record is padded with
+// 1Ah; binary is copied as it is and padded with 00h.
 struct TCpmImportResult {
     int Imported = 0;    // files imported
     int LastIndex = -1;  // listing position of the last one

@@ -4,7 +4,6 @@ namespace {
 
 constexpr char Cr = '\r';
 constexpr char Lf = '\n';
-constexpr char EndOfText = 0x1A;
 
 }  // namespace
 
@@ -17,18 +16,30 @@ std::string HostTextToCpm(std::string_view Text) {
         out += c;
         previous = c;
     }
-    out += EndOfText;
+    out += static_cast<char>(CpmEndOfText);
+    return out;
+}
+
+void AppendCpmTextAsHost(std::string& Out, std::string_view Text, bool& PendingCr) {
+    for (const char c : Text) {
+        if (PendingCr && c != Lf) Out += Cr;
+        PendingCr = c == Cr;
+        if (!PendingCr) Out += c;
+    }
+}
+
+std::string CpmTextToHost(std::string_view Text) {
+    std::string out;
+    out.reserve(Text.size());
+    bool pendingCr = false;
+    AppendCpmTextAsHost(out, Text, pendingCr);
+    if (pendingCr) out += Cr;
     return out;
 }
 
 bool TCpmTextExportSink::Write(const uint8_t* Data, size_t Count) {
     FOut.clear();
-    for (size_t i = 0; i < Count; ++i) {
-        const auto c = static_cast<char>(Data[i]);
-        if (FPendingCr && c != Lf) FOut += Cr;
-        FPendingCr = c == Cr;
-        if (!FPendingCr) FOut += c;
-    }
+    AppendCpmTextAsHost(FOut, std::string_view(reinterpret_cast<const char*>(Data), Count), FPendingCr);
     return FOut.empty() || FTarget.Write(reinterpret_cast<const uint8_t*>(FOut.data()), FOut.size());
 }
 

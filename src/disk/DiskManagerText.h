@@ -14,6 +14,14 @@
 // The host text as it goes onto the image.
 std::string HostTextToCpm(std::string_view Text);
 
+// Appends Text to Out with each CR that an LF follows dropped. A CR that ends
+// Text is not appended but left in PendingCr, since the next piece decides
+// it; a CR still pending on entry goes out unless Text starts with LF.
+void AppendCpmTextAsHost(std::string& Out, std::string_view Text, bool& PendingCr);
+
+// The CP/M text (already cut at its 1Ah) as it goes to the host.
+std::string CpmTextToHost(std::string_view Text);
+
 // Passes an export on to Target with CR LF turned into LF; a CR that ends
 // one write waits for the next. Finish passes on a CR still waiting.
 class TCpmTextExportSink : public TCpmExportSink {

@@ -78,15 +78,13 @@ void TTavrinMachine::WriteSystemTracks(const std::string& fileName) {
     }
 }
 
-bool TTavrinMachine::DriveMounted(uint8_t drive) const {
-    return drive < 4 && FDiskController && FDiskController->IsDriveMounted(drive);
-}
+bool TTavrinMachine::DriveMounted(uint8_t drive) const { return drive < 4 && FDiskController.IsDriveMounted(drive); }
 
 void TTavrinMachine::CheckImageToMount(uint8_t drive, const std::string& fileName) const {
     std::optional<TImageIdentity> id = TImageRegistry::IdentityOfPath(fileName);
     if (id) TImageRegistry::Instance().CheckNotHeldRemotely(*id);
     for (uint8_t d = 0; d < 4 && id; ++d) {
-        TDiskDrive* other = d == drive ? nullptr : FDiskController->GetDrive(d);
+        TDiskDrive* other = d == drive ? nullptr : FDiskController.GetDrive(d);
         if (other && other->Identity() == *id)
             throw EDiskError("The disk is already mounted in another drive!", EDiskError::NoDisk);
     }
@@ -102,8 +100,8 @@ void TTavrinMachine::CheckImageToMount(uint8_t drive, const std::string& fileNam
 }
 
 void TTavrinMachine::MountDrive(uint8_t drive, const std::string& fileName) {
-    if (!FDiskController || drive > 3) return;
-    const std::string previous = FDiskController->IsDriveMounted(drive) ? FDrivePaths[drive] : std::string();
+    if (drive > 3) return;
+    const std::string previous = FDiskController.IsDriveMounted(drive) ? FDrivePaths[drive] : std::string();
     std::string caption = "\"" + FileNameWithoutExt(fileName) + "\"";
     try {
         // Checked before anything changes, so a refused image leaves the
@@ -111,12 +109,12 @@ void TTavrinMachine::MountDrive(uint8_t drive, const std::string& fileName) {
         CheckImageToMount(drive, fileName);
         // Inserting the image a drive already holds is a fresh mount of it,
         // not a clash with "another drive" that would leave the drive empty.
-        if (TDiskDrive* current = FDiskController->GetDrive(drive)) {
+        if (TDiskDrive* current = FDiskController.GetDrive(drive)) {
             std::optional<TImageIdentity> id = TImageRegistry::IdentityOfPath(fileName);
-            if (id && current->Identity() == *id) FDiskController->UnmountDisk(drive);
+            if (id && current->Identity() == *id) FDiskController.UnmountDisk(drive);
         }
         if (drive == 0) WriteSystemTracks(fileName);
-        FDiskController->MountDisk(fileName, drive);
+        FDiskController.MountDisk(fileName, drive);
         FDriveCaptions[drive] = caption;
         FLamps[drive].NotLitColor = LampMountedColor;
         FDrivePaths[drive] = fileName;
@@ -129,9 +127,9 @@ void TTavrinMachine::MountDrive(uint8_t drive, const std::string& fileName) {
 
 bool TTavrinMachine::RestoreDrive(uint8_t drive, const std::string& previous) {
     if (previous.empty()) return false;
-    if (FDiskController->IsDriveMounted(drive)) return true;  // the failure came before the old disk was taken out
+    if (FDiskController.IsDriveMounted(drive)) return true;  // the failure came before the old disk was taken out
     try {
-        FDiskController->MountDisk(previous, drive);
+        FDiskController.MountDisk(previous, drive);
     } catch (...) {
         return false;
     }
@@ -139,9 +137,9 @@ bool TTavrinMachine::RestoreDrive(uint8_t drive, const std::string& previous) {
 }
 
 void TTavrinMachine::UnmountDrive(uint8_t drive) {
-    if (!FDiskController || drive > 3) return;
+    if (drive > 3) return;
     FDrivePaths[drive].clear();
-    FDiskController->UnmountDisk(drive);
+    FDiskController.UnmountDisk(drive);
     FDriveCaptions[drive] = "(no disk)";
     FLamps[drive].NotLitColor = LampEmptyColor;
     if (FEvents.OnDriveChanged) FEvents.OnDriveChanged(*this, drive);
@@ -154,7 +152,7 @@ void TTavrinMachine::BootSystem() {
     FTtyKeyQueue.Clear();
     FLastCrtKey = 0;
     FLastTtyKey = 0;
-    FDiskController->UnmountAll();
+    FDiskController.UnmountAll();
     for (uint8_t d = 0; d < 4; ++d) {
         // The paths stay: they are mounted again below.
         FDriveCaptions[d] = "(no disk)";

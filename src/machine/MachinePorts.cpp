@@ -15,6 +15,11 @@ namespace {
 
 bool IsDiskPort(uint8_t port) { return port >= DiskFirst && port <= DiskLast; }
 
+// A console keyboard always takes output and has input while keys wait.
+uint8_t KeyboardStatus(const TByteFIFO& keys) {
+    return keys.Count() > 0 ? StatusInputReady | StatusOutputReady : StatusOutputReady;
+}
+
 }  // namespace
 
 ISerialLine* TTavrinMachine::ComLine(int line) {
@@ -75,20 +80,20 @@ uint8_t TTavrinMachine::InputStatus(uint8_t status) {
 void TTavrinMachine::CpuPortRead(TCpuEmu&, uint16_t port, uint8_t& dataByte) {
     const uint8_t p = port & 0xFF;
     if (IsDiskPort(p)) {
-        dataByte = FDiskController->ReadPort(p & 7);
+        dataByte = FDiskController.ReadPort(p & 7);
         FIdleWatch.Activity();
         return;
     }
     switch (p) {
         case TtyStatus:
-            dataByte = InputStatus(FTtyKeyQueue.Count() > 0 ? StatusInputReady | StatusOutputReady : StatusOutputReady);
+            dataByte = InputStatus(KeyboardStatus(FTtyKeyQueue));
             return;
         case TtyData:
             FTtyKeyQueue.GetByte(FLastTtyKey);
             dataByte = FLastTtyKey;
             break;
         case CrtStatus:
-            dataByte = InputStatus(FCrtKeyQueue.Count() > 0 ? StatusInputReady | StatusOutputReady : StatusOutputReady);
+            dataByte = InputStatus(KeyboardStatus(FCrtKeyQueue));
             return;
         case CrtData:
             FCrtKeyQueue.GetByte(FLastCrtKey);
@@ -144,7 +149,7 @@ void TTavrinMachine::CpuPortWrite(TCpuEmu&, uint16_t port, uint8_t dataByte) {
     FIdleWatch.Activity();
     const uint8_t p = port & 0xFF;
     if (IsDiskPort(p)) {
-        FDiskController->WritePort(p & 7, dataByte);
+        FDiskController.WritePort(p & 7, dataByte);
         return;
     }
     switch (p) {

@@ -2,6 +2,8 @@
 
 #include "machine/SysCommand.h"
 
+#include "machine/MachinePortNumbers.h"
+
 #include <exception>
 
 namespace {
@@ -59,8 +61,8 @@ std::tm TSysCommandChannel::Now() const { return Clock ? Clock() : LocalNow(); }
 
 uint8_t TSysCommandChannel::StatusPortRead() const {
     uint8_t status = 0;
-    if (FSysReplyQueue.Count() > 0) status |= 0x02;
-    if (FSysCommandQueue.Count() < FSysCommandQueue.Capacity()) status |= 0x04;
+    if (FSysReplyQueue.Count() > 0) status |= StatusInputReady;
+    if (FSysCommandQueue.Count() < FSysCommandQueue.Capacity()) status |= StatusOutputReady;
     if (FSysDiskChanged) status |= 0x80;
     return status;
 }

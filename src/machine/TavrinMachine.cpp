@@ -24,16 +24,15 @@ TTavrinMachine::TTavrinMachine(const std::string& programFolder) : FProgramFolde
     FCpu.OnPortRead = [this](TCpuEmu& s, uint16_t port, uint8_t& b) { CpuPortRead(s, port, b); };
     FCpu.OnPortWrite = [this](TCpuEmu& s, uint16_t port, uint8_t b) { CpuPortWrite(s, port, b); };
 
-    FDiskController = std::make_unique<TDiskController>();
-    FDiskController->OnDmaFromMemory = [this](TDiskController& s, uint16_t a, uint16_t n, uint8_t* buf) {
+    FDiskController.OnDmaFromMemory = [this](TDiskController& s, uint16_t a, uint16_t n, uint8_t* buf) {
         DiskDmaFromMemory(s, a, n, buf);
     };
-    FDiskController->OnDmaToMemory = [this](TDiskController& s, uint16_t a, uint16_t n, uint8_t* buf) {
+    FDiskController.OnDmaToMemory = [this](TDiskController& s, uint16_t a, uint16_t n, uint8_t* buf) {
         DiskDmaToMemory(s, a, n, buf);
     };
-    FDiskController->OnDiskRead = [this](TDiskController& s, uint8_t d) { DiskReadLight(s, d); };
-    FDiskController->OnDiskWrite = [this](TDiskController& s, uint8_t d) { DiskWriteLight(s, d); };
-    FDiskController->OnReset = [this](TDiskController& s) { DiskLightsOff(s); };
+    FDiskController.OnDiskRead = [this](TDiskController& s, uint8_t d) { DiskReadLight(s, d); };
+    FDiskController.OnDiskWrite = [this](TDiskController& s, uint8_t d) { DiskWriteLight(s, d); };
+    FDiskController.OnReset = [this](TDiskController& s) { DiskLightsOff(s); };
 
     // The IOBYTE is CP/M's own memory; the lists reach it only once booted.
     FMapping.OnWriteIOByte = [this](TDeviceMapping&, uint8_t value) {
@@ -48,7 +47,7 @@ TTavrinMachine::~TTavrinMachine() {
     // The images are released with the machine, so another machine in the
     // same process (or a later format) does not find them still in use.
     try {
-        if (FDiskController) FDiskController->UnmountAll();
+        FDiskController.UnmountAll();
     } catch (...) {
     }
     CloseReaderFile();

@@ -12,7 +12,6 @@
 #include <array>
 #include <cstdint>
 #include <functional>
-#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -93,9 +92,9 @@ public:
     TDeviceMapping& Mapping() { return FMapping; }
     const TDeviceMapping& Mapping() const { return FMapping; }
     bool Booted() const { return FMapping.FBooted; }
-    TDiskController& DiskController() { return *FDiskController; }
+    TDiskController& DiskController() { return FDiskController; }
     // True while some drive has this image open.
-    bool ImageMounted(const std::string& fileName) const { return FDiskController->IsImageMounted(fileName); }
+    bool ImageMounted(const std::string& fileName) const { return FDiskController.IsImageMounted(fileName); }
     // The image a drive mounts at the next boot (or RestoreDrive).
     void SetDrivePath(uint8_t drive, const std::string& fileName) { FDrivePaths[drive & 3] = fileName; }
     TMachineEvents& Events() { return FEvents; }
@@ -240,7 +239,7 @@ private:
     TMachineSettings FSettings;
     TMachineEvents FEvents;
     TDeviceMapping FMapping;
-    std::unique_ptr<TDiskController> FDiskController;
+    TDiskController FDiskController;
     TMemoryImage FStagingImage{};
     std::array<std::string, 4> FDrivePaths;
 

@@ -1,5 +1,6 @@
 #include "ui/TextViewer.h"
 
+#include "disk/DiskManagerText.h"
 #include "platform/QtUiPrompts.h"
 #include "platform/UiPrompts.h"
 #include "platform/WindowPlacement.h"
@@ -115,13 +116,7 @@ void TTextViewer::CentreOnMainWindow() {
     move(frame.topLeft());
 }
 
-void TTextViewer::LoadText(const std::string& bytes) {
-    std::string text;
-    text.reserve(bytes.size());
-    for (size_t i = 0; i < bytes.size(); ++i)
-        if (!(bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n')) text += bytes[i];
-    TextViewer->setPlainText(Latin1(text));
-}
+void TTextViewer::LoadText(const std::string& bytes) { TextViewer->setPlainText(Latin1(CpmTextToHost(bytes))); }
 
 void TTextViewer::SetFileInfo(const std::string& DiskFile, const std::string& FileName, uint8_t User) {
     setWindowTitle(QStringLiteral("View [") + Latin1(FileName) + QStringLiteral(" user area: ") +
