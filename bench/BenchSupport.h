@@ -1,7 +1,6 @@
 #pragma once
 // Shared by the benchmarks that run the processor workload or a window:
-// the workload image, the one offscreen QApplication and, for those that
-// link tavrin_test_support, a program folder of their own.
+// the workload image and the one offscreen QApplication.
 
 #include <QApplication>
 
@@ -15,10 +14,6 @@
 #ifdef TAVRIN_CPU_WORKLOAD
 #include "cpu/z80Cpu.h"
 #endif
-#if __has_include("support/TempFolder.h")
-#include "support/TempFolder.h"
-#endif
-
 namespace tavrin::bench {
 
 #ifdef TAVRIN_CPU_WORKLOAD
@@ -35,23 +30,6 @@ inline void LoadWorkload(TCpuEmu& cpu) {
     cpu.WriteMemory(0, static_cast<uint16_t>(image.size()), image.data());
     cpu.Reset(0);
 }
-#endif
-
-#if __has_include("support/TempFolder.h")
-// A fresh temporary folder that TAVRIN_HOME names while this lives, so a
-// main window keeps its settings and images there.
-class TBenchHome {
-public:
-    TBenchHome() { ::setenv("TAVRIN_HOME", FFolder.Path().c_str(), 1); }
-    ~TBenchHome() { ::unsetenv("TAVRIN_HOME"); }
-    TBenchHome(const TBenchHome&) = delete;
-    TBenchHome& operator=(const TBenchHome&) = delete;
-
-    const tavrin::test::TTempFolder& Folder() const { return FFolder; }
-
-private:
-    tavrin::test::TTempFolder FFolder;
-};
 #endif
 
 // Created on first use, on the offscreen platform unless one is set.

@@ -11,6 +11,7 @@
 
 #include "app/frmTavrin.h"
 #include "platform/ScriptedUiPrompts.h"
+#include "BenchHome.h"
 #include "BenchSupport.h"
 #include "ui/CpuPage.h"
 

@@ -33,6 +33,7 @@
 #include "machine/TavrinMachine.h"
 #include "net/RmtDisk.h"
 #include "platform/ScriptedUiPrompts.h"
+#include "BenchHome.h"
 #include "BenchSupport.h"
 #include "support/ReservedPort.h"
 

@@ -13,6 +13,7 @@
 #include "machine/TavrinMachine.h"
 #include "app/frmTavrin.h"
 #include "platform/ScriptedUiPrompts.h"
+#include "BenchHome.h"
 #include "BenchSupport.h"
 
 namespace {
