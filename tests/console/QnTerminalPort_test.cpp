@@ -6,7 +6,6 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QKeyEvent>
-#include <QtTest/QTest>
 
 #include <cstdlib>
 #include <functional>
@@ -20,11 +19,12 @@
 #include "serial/support/FakeSerialDevice.h"
 #include "support/Pty.h"
 #include "support/NamedRows.h"
+#include "support/QtEventually.h"
 #include "support/QtTestApp.h"
 
 namespace {
 
-bool WaitFor(const std::function<bool()>& done) { return QTest::qWaitFor(done, 5000); }
+using tavrin::test::EventuallyWithEvents;
 
 // A screen row without its trailing blanks.
 std::string Row(const TQnTerminalEmulator& emu, int row) {
@@ -41,19 +41,19 @@ protected:
         term->SetEmulator(&emu);
         term->OnKeyboardData = [this](TQnTerminalEmulator&, char ch) { typed += ch; };
         term->SetComPort(port.get());
-        ASSERT_TRUE(WaitFor([&] { return port->Open(); }));  // the hookup opens it
+        ASSERT_TRUE(EventuallyWithEvents([&] { return port->Open(); }));  // the hookup opens it
     }
     void TearDown() override {
         ::unsetenv("TAVRIN_COM11");
         ::unsetenv("TAVRIN_COM12");
     }
     bool Shows(int row, const std::string& text) {
-        return WaitFor([&] { return Row(emu, row) == text; });
+        return EventuallyWithEvents([&] { return Row(emu, row) == text; });
     }
     // What the far side reads, while the terminal's events run, until count bytes came.
     std::string FarSide(std::size_t count) {
         std::string got;
-        WaitFor([&] {
+        EventuallyWithEvents([&] {
             got += pty.Receive(count - got.size(), 0);
             return got.size() >= count;
         });
@@ -61,7 +61,7 @@ protected:
     }
     // Received bytes that wait in the port because nobody takes them.
     bool HeldInPort(TQnCustomComPort& p, uint32_t count) {
-        return WaitFor([&] { return p.Dispatcher() && p.Dispatcher()->InBuffUsed() == count; });
+        return EventuallyWithEvents([&] { return p.Dispatcher() && p.Dispatcher()->InBuffUsed() == count; });
     }
 
     QApplication& app = tavrin::test::QtTestApp();
@@ -204,7 +204,7 @@ TEST_F(TerminalPort, HookupWaitsForAPortStillLoading) {
     QApplication::processEvents();
     EXPECT_FALSE(port->Open());
     port->Loaded();
-    ASSERT_TRUE(WaitFor([&] { return port->Open(); }));
+    ASSERT_TRUE(EventuallyWithEvents([&] { return port->Open(); }));
     pty.Send("late");
     EXPECT_TRUE(Shows(1, "late"));
 }
@@ -215,7 +215,7 @@ TEST_F(TerminalPort, AnotherPortTakesOver) {
     term->SetComPort(&other);
     EXPECT_EQ(port->Terminal(), nullptr);
     EXPECT_EQ(other.Terminal(), term.get());
-    ASSERT_TRUE(WaitFor([&] { return other.Open(); }));
+    ASSERT_TRUE(EventuallyWithEvents([&] { return other.Open(); }));
     pty.Send("old");
     otherPty.Send("new");
     EXPECT_TRUE(Shows(1, "new"));
@@ -253,9 +253,9 @@ TEST_P(TerminalPortParameters, GivesThePortsLineSettings) {
     TQnTerminal term;
     term.SetEmulator(&emu);
     term.SetComPort(&port);
-    ASSERT_TRUE(WaitFor([&] { return port.Open(); }));
+    ASSERT_TRUE(EventuallyWithEvents([&] { return port.Open(); }));
     term.WriteString(c.request);
-    EXPECT_TRUE(WaitFor([&] { return fake->Device().Written() == c.report; })) << fake->Device().Written();
+    EXPECT_TRUE(EventuallyWithEvents([&] { return fake->Device().Written() == c.report; })) << fake->Device().Written();
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, TerminalPortParameters,

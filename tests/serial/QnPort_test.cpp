@@ -20,6 +20,7 @@
 #include "support/FakeSerialDevice.h"
 #include "support/NamedRows.h"
 #include "support/Pty.h"
+#include "support/QtEventually.h"
 #include "support/QtTestApp.h"
 #include "support/TempFolder.h"
 
@@ -27,12 +28,7 @@ namespace {
 
 using tavrin::test::ReadFile;
 
-bool PumpUntil(const std::function<bool()>& done) {
-    return Eventually([&] {
-        QCoreApplication::processEvents();
-        return done();
-    });
-}
+using tavrin::test::EventuallyWithEvents;
 
 class UserWindow : public QObject {
 public:
@@ -152,7 +148,7 @@ TEST_P(TriggerEvent, ReachesItsEventAfterTheGeneralOnes) {
     else
         fake->SetStatusTrigger(static_cast<uint32_t>(fake->AddStatusTrigger(c.Kind)), c.Value, true);
     c.Cause(*fake);
-    ASSERT_TRUE(PumpUntil([&] { return seen.size() >= c.Events.size(); }));
+    ASSERT_TRUE(EventuallyWithEvents([&] { return seen.size() >= c.Events.size(); }));
     EXPECT_EQ(seen, c.Events);
 }
 
@@ -186,7 +182,7 @@ TEST_F(Port, HandlerMayCloseThePortItIsCalledFor) {
     port.SetComNumber(7);
     port.SetOpen(true);
     first.Send("bye");
-    ASSERT_TRUE(PumpUntil([&] { return !port.Open(); }));
+    ASSERT_TRUE(EventuallyWithEvents([&] { return !port.Open(); }));
     EXPECT_EQ(port.PortState(), TQnPortState::Closed);
     port.SetOpen(true);  // and it opens again
     EXPECT_TRUE(port.Open());
@@ -208,7 +204,7 @@ TEST_F(Port, NewNumberReopensWithTriggersAndTrace) {
     EXPECT_EQ(port.Settings().TraceState, QnLogOn);
     EXPECT_NE(ReadFile(folder.File("QUON.TRC")).find("abc"), std::string::npos);
     second.Send("go");
-    ASSERT_TRUE(PumpUntil([&] { return !data.empty(); }));
+    ASSERT_TRUE(EventuallyWithEvents([&] { return !data.empty(); }));
     EXPECT_EQ(data[0], static_cast<uint32_t>(handle));
 
     // A reopen that fails reports it and keeps the triggers for the next open.
