@@ -21,16 +21,12 @@
 #include "support/NamedRows.h"
 #include "support/QtEventually.h"
 #include "support/QtTestApp.h"
+#include "support/TerminalText.h"
 
 namespace {
 
+using tavrin::test::BufferRow;
 using tavrin::test::EventuallyWithEvents;
-
-// A screen row without its trailing blanks.
-std::string Row(const TQnTerminalEmulator& emu, int row) {
-    const std::string text = emu.Buffer()->LineText(row);
-    return text.substr(0, text.find_last_not_of(' ') + 1);
-}
 
 class TerminalPort : public testing::Test {
 protected:
@@ -48,7 +44,7 @@ protected:
         ::unsetenv("TAVRIN_COM12");
     }
     bool Shows(int row, const std::string& text) {
-        return EventuallyWithEvents([&] { return Row(emu, row) == text; });
+        return EventuallyWithEvents([&] { return BufferRow(*emu.Buffer(), row) == text; });
     }
     // What the far side reads, while the terminal's events run, until count bytes came.
     std::string FarSide(std::size_t count) {
@@ -134,7 +130,7 @@ TEST_F(TerminalPort, InactiveTerminalLeavesDataInThePortUntilActiveAgain) {
     pty.Send("held");
     ASSERT_TRUE(HeldInPort(*port, 4));
     QApplication::processEvents();
-    EXPECT_EQ(Row(emu, 1), "");
+    EXPECT_EQ(BufferRow(*emu.Buffer(), 1), "");
     term->SetActive(true);
     EXPECT_TRUE(Shows(1, "held"));
     pty.Send("!");
