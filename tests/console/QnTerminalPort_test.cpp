@@ -17,6 +17,7 @@
 #include "platform/PlatformEvents.h"
 #include "serial/QnPort.h"
 #include "serial/support/FakeSerialDevice.h"
+#include "support/EnvironmentVariable.h"
 #include "support/Pty.h"
 #include "support/NamedRows.h"
 #include "support/QtEventually.h"
@@ -31,17 +32,11 @@ using tavrin::test::EventuallyWithEvents;
 class TerminalPort : public testing::Test {
 protected:
     void SetUp() override {
-        ::setenv("TAVRIN_COM11", pty.SlavePath().c_str(), 1);
-        ::setenv("TAVRIN_COM12", otherPty.SlavePath().c_str(), 1);
         port->SetComNumber(11);
         term->SetEmulator(&emu);
         term->OnKeyboardData = [this](TQnTerminalEmulator&, char ch) { typed += ch; };
         term->SetComPort(port.get());
         ASSERT_TRUE(EventuallyWithEvents([&] { return port->Open(); }));  // the hookup opens it
-    }
-    void TearDown() override {
-        ::unsetenv("TAVRIN_COM11");
-        ::unsetenv("TAVRIN_COM12");
     }
     bool Shows(int row, const std::string& text) {
         return EventuallyWithEvents([&] { return BufferRow(*emu.Buffer(), row) == text; });
@@ -66,6 +61,9 @@ protected:
     TQnVT100Emulator emu;  // outlives the terminal
     std::unique_ptr<TQnComPort> port = std::make_unique<TQnComPort>();
     std::unique_ptr<TQnTerminal> term = std::make_unique<TQnTerminal>();
+    // Last, so the names are gone before the terminal and port are.
+    tavrin::test::TEnvironmentVariable com11{"TAVRIN_COM11", pty.SlavePath().c_str()};
+    tavrin::test::TEnvironmentVariable com12{"TAVRIN_COM12", otherPty.SlavePath().c_str()};
 };
 
 TEST_F(TerminalPort, FarSideBytesAppearOnTheScreen) {

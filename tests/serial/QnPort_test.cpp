@@ -17,6 +17,7 @@
 #include "serial/QnPort.h"
 #include "serial/QnSelCom.h"
 #include "serial/QnTicks.h"
+#include "support/EnvironmentVariable.h"
 #include "support/FakeSerialDevice.h"
 #include "support/NamedRows.h"
 #include "support/Pty.h"
@@ -42,14 +43,8 @@ class Port : public ::testing::Test {
 protected:
     void SetUp() override {
         tavrin::test::QtTestApp();
-        ::setenv("TAVRIN_COM7", first.SlavePath().c_str(), 1);
-        ::setenv("TAVRIN_COM8", second.SlavePath().c_str(), 1);
-        ::setenv("TAVRIN_COM9", "/nonexistent/tty", 1);
         port.SetTraceFileName(folder.File("QUON.TRC"));
         port.SetLogFileName(folder.File("QUON.LOG"));
-    }
-    void TearDown() override {
-        for (const char* name : {"TAVRIN_COM7", "TAVRIN_COM8", "TAVRIN_COM9"}) ::unsetenv(name);
     }
     termios Seen() {
         termios t{};
@@ -60,6 +55,10 @@ protected:
     tavrin::test::TTempFolder folder;
     tavrin::test::TPty first, second;
     TQnComPort port;
+    // Last, so the names are gone before the port is.
+    tavrin::test::TEnvironmentVariable com7{"TAVRIN_COM7", first.SlavePath().c_str()};
+    tavrin::test::TEnvironmentVariable com8{"TAVRIN_COM8", second.SlavePath().c_str()};
+    tavrin::test::TEnvironmentVariable com9{"TAVRIN_COM9", "/nonexistent/tty"};
 };
 
 TEST_F(Port, PropertiesOfAnOpenPortReachTheDevice) {
