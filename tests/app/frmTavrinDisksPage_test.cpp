@@ -226,8 +226,8 @@ TEST_F(WindowTest, DiskManagerMenuEjectActionsPageChangeAndViewer) {
 TEST(MainWindowRemoteDiskTest, SavedServerStartsAndLendsTheProgramFoldersImages) {
     TWindowHarness h;
     const tavrin::test::TReservedPort reserved(SOCK_DGRAM);
-    const std::string port = reserved.Text();
-    h.WriteSettings({{"DISK SERVER", "DiskServerPort", port}, {"DISK SERVER", "RemoteDiskServerActive", "1"}});
+    h.WriteSettings(
+        {{"DISK SERVER", "DiskServerPort", reserved.Text()}, {"DISK SERVER", "RemoteDiskServerActive", "1"}});
     nettest::MakeImage(h.Temp.File("Lent.cpmdsk"));
     TMainHalvoret& w = h.Open();
     EXPECT_TRUE(w.Ui().DisksPage->isAncestorOf(w.Ui().RemoteDiskPanel));
@@ -235,7 +235,7 @@ TEST(MainWindowRemoteDiskTest, SavedServerStartsAndLendsTheProgramFoldersImages)
     w.FormActivate();
     ASSERT_TRUE(w.Ui().RmtDskMod->GetActive()) << h.Prompts.LastText();
 
-    nettest::TUdpClient client(static_cast<uint16_t>(std::stoi(port)));
+    nettest::TUdpClient client(reserved.Port());
     // Answered through the window's event loop.
     const auto mounted = nettest::Transact(
         client, [] { QCoreApplication::processEvents(QEventLoop::AllEvents, 5); }, rmtreq::Mount(1, 0, "Lent"));

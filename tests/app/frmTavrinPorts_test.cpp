@@ -46,8 +46,7 @@ TEST_F(WindowTest, ThePunchFileAppendsOrTruncatesAsTicked) {
         W->Ui().OutputFilePanel->EnableOutputFileBtn->click();
         ASSERT_TRUE(W->Ui().EnableOutputFileAct->isChecked());
         EXPECT_EQ(InPort(W->Machine(), 0x1C), 0x04);
-        for (const char* c = r.Written; *c; ++c)
-            W->Machine().CpuPortWrite(W->Machine().Cpu(), 0x1D, static_cast<uint8_t>(*c));
+        PortOut(*W, 0x1D, r.Written);
         W->Ui().EnableOutputFileAct->trigger();
         EXPECT_FALSE(W->Machine().PunchOpen());
         EXPECT_FALSE(W->Ui().OutputFilePanel->EnableOutputFileBtn->isChecked());

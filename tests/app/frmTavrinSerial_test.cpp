@@ -9,6 +9,7 @@
 
 #include "net/ComRxGlue.h"
 #include "support/ComRxTestSupport.h"
+#include "support/EnvironmentVariable.h"
 #include "WindowTestSupport.h"
 
 using namespace tavrin::test;
@@ -16,7 +17,6 @@ using namespace tavrin::test;
 namespace {
 
 struct MainWindowSerial : WindowTest {
-    ~MainWindowSerial() override { ::unsetenv("TAVRIN_COM2"); }
     TComSettingsPanel& Panel(int line) {
         return *(line == 1 ? W->Ui().PortsPage->Com1Panel : W->Ui().PortsPage->Com2Panel);
     }
@@ -29,7 +29,7 @@ struct MainWindowSerial : WindowTest {
 
 TEST_F(MainWindowSerial, EnablingCom2OpensTheHostPortAndLocksItsControlsUntilClosed) {
     TPty pty;
-    ::setenv("TAVRIN_COM2", pty.SlavePath().c_str(), 1);
+    const TEnvironmentVariable com2("TAVRIN_COM2", pty.SlavePath().c_str());
     TComSettingsPanel& p = Panel(2);
     EXPECT_FALSE(Locked(p));
     p.BaudList->setCurrentIndex(14);
@@ -57,7 +57,7 @@ TEST_F(MainWindowSerial, EnablingCom2OpensTheHostPortAndLocksItsControlsUntilClo
 }
 
 TEST_F(MainWindowSerial, ALineThatCannotOpenWarnsAndUnticks) {
-    ::setenv("TAVRIN_COM2", "/dev/tavrin-missing", 1);
+    const TEnvironmentVariable com2("TAVRIN_COM2", "/dev/tavrin-missing");
     TComSettingsPanel& p = Panel(2);
     p.EnableBtn->click();
     ASSERT_EQ(H.Prompts.Log.size(), 1u);

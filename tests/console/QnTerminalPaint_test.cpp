@@ -16,6 +16,7 @@
 #include "support/NamedRows.h"
 #include "support/PixelGrab.h"
 #include "support/QtTestApp.h"
+#include "support/TerminalViewFixture.h"
 
 namespace {
 
@@ -23,27 +24,7 @@ using namespace tavrin::test;
 
 const QColor Black(0, 0, 0);  // the screen's background
 
-class CrtTest : public testing::Test {
-protected:
-    void Open(int pixelSize) {
-        font = TQnCustomTerminal::TerminalFont(QStringLiteral("DejaVu Sans Mono"), pixelSize);
-        term.SetTerminalFont(font);
-        emu.SetTerminal(&term);
-        term.SetUseLazyDisplay(false);
-        term.show();
-        term.resize(80 * term.CharWidth(), 24 * term.CharHeight());
-        QApplication::processEvents();
-    }
-    void Feed(const std::string& bytes) {
-        term.WriteString(bytes);
-        QApplication::processEvents();
-    }
-
-    QApplication& app = QtTestApp();
-    TQnVT100Emulator emu;  // outlives the terminal it is paired with
-    TQnTerminal term;
-    QFont font;
-};
+using CrtTest = TTerminalViewFixture<TQnVT100Emulator>;
 
 struct PitchCase {
     const char* name;
@@ -55,7 +36,6 @@ class CellPitch : public CrtTest, public testing::WithParamInterface<PitchCase> 
 TEST_P(CellPitch, IsTheFontsAdvanceAndLineDrawingJoins) {
     Open(GetParam().pixelSize);
     const int advance = QFontMetrics(font).horizontalAdvance(QLatin1Char('M'));
-    const int ch = term.CharHeight();
     Feed("\x1b[1;1H|\x1b[1;11H|\x1b[1;21H|\x1b[2;1H\x1b(0qqqqqqqqqq\x1b(B");
     const QImage image = RenderAt(term, 1);
 

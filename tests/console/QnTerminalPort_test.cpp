@@ -6,7 +6,6 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QKeyEvent>
-#include <QtTest/QTest>
 
 #include <cstdlib>
 #include <functional>
@@ -18,42 +17,34 @@
 #include "platform/PlatformEvents.h"
 #include "serial/QnPort.h"
 #include "serial/support/FakeSerialDevice.h"
+#include "support/EnvironmentVariable.h"
 #include "support/Pty.h"
 #include "support/NamedRows.h"
+#include "support/QtEventually.h"
 #include "support/QtTestApp.h"
+#include "support/TerminalText.h"
 
 namespace {
 
-bool WaitFor(const std::function<bool()>& done) { return QTest::qWaitFor(done, 5000); }
-
-// A screen row without its trailing blanks.
-std::string Row(const TQnTerminalEmulator& emu, int row) {
-    const std::string text = emu.Buffer()->LineText(row);
-    return text.substr(0, text.find_last_not_of(' ') + 1);
-}
+using tavrin::test::BufferRow;
+using tavrin::test::EventuallyWithEvents;
 
 class TerminalPort : public testing::Test {
 protected:
     void SetUp() override {
-        ::setenv("TAVRIN_COM11", pty.SlavePath().c_str(), 1);
-        ::setenv("TAVRIN_COM12", otherPty.SlavePath().c_str(), 1);
         port->SetComNumber(11);
         term->SetEmulator(&emu);
         term->OnKeyboardData = [this](TQnTerminalEmulator&, char ch) { typed += ch; };
         term->SetComPort(port.get());
-        ASSERT_TRUE(WaitFor([&] { return port->Open(); }));  // the hookup opens it
-    }
-    void TearDown() override {
-        ::unsetenv("TAVRIN_COM11");
-        ::unsetenv("TAVRIN_COM12");
+        ASSERT_TRUE(EventuallyWithEvents([&] { return port->Open(); }));  // the hookup opens it
     }
     bool Shows(int row, const std::string& text) {
-        return WaitFor([&] { return Row(emu, row) == text; });
+        return EventuallyWithEvents([&] { return BufferRow(*emu.Buffer(), row) == text; });
     }
     // What the far side reads, while the terminal's events run, until count bytes came.
     std::string FarSide(std::size_t count) {
         std::string got;
-        WaitFor([&] {
+        EventuallyWithEvents([&] {
             got += pty.Receive(count - got.size(), 0);
             return got.size() >= count;
         });
@@ -61,7 +52,7 @@ protected:
     }
     // Received bytes that wait in the port because nobody takes them.
     bool HeldInPort(TQnCustomComPort& p, uint32_t count) {
-        return WaitFor([&] { return p.Dispatcher() && p.Dispatcher()->InBuffUsed() == count; });
+        return EventuallyWithEvents([&] { return p.Dispatcher() && p.Dispatcher()->InBuffUsed() == count; });
     }
 
     QApplication& app = tavrin::test::QtTestApp();
@@ -70,6 +61,9 @@ protected:
     TQnVT100Emulator emu;  // outlives the terminal
     std::unique_ptr<TQnComPort> port = std::make_unique<TQnComPort>();
     std::unique_ptr<TQnTerminal> term = std::make_unique<TQnTerminal>();
+    // Last, so the names are gone before the terminal and port are.
+    tavrin::test::TEnvironmentVariable com11{"TAVRIN_COM11", pty.SlavePath().c_str()};
+    tavrin::test::TEnvironmentVariable com12{"TAVRIN_COM12", otherPty.SlavePath().c_str()};
 };
 
 TEST_F(TerminalPort, FarSideBytesAppearOnTheScreen) {
@@ -134,7 +128,7 @@ TEST_F(TerminalPort, InactiveTerminalLeavesDataInThePortUntilActiveAgain) {
     pty.Send("held");
     ASSERT_TRUE(HeldInPort(*port, 4));
     QApplication::processEvents();
-    EXPECT_EQ(Row(emu, 1), "");
+    EXPECT_EQ(BufferRow(*emu.Buffer(), 1), "");
     term->SetActive(true);
     EXPECT_TRUE(Shows(1, "held"));
     pty.Send("!");
@@ -204,7 +198,7 @@ TEST_F(TerminalPort, HookupWaitsForAPortStillLoading) {
     QApplication::processEvents();
     EXPECT_FALSE(port->Open());
     port->Loaded();
-    ASSERT_TRUE(WaitFor([&] { return port->Open(); }));
+    ASSERT_TRUE(EventuallyWithEvents([&] { return port->Open(); }));
     pty.Send("late");
     EXPECT_TRUE(Shows(1, "late"));
 }
@@ -215,7 +209,7 @@ TEST_F(TerminalPort, AnotherPortTakesOver) {
     term->SetComPort(&other);
     EXPECT_EQ(port->Terminal(), nullptr);
     EXPECT_EQ(other.Terminal(), term.get());
-    ASSERT_TRUE(WaitFor([&] { return other.Open(); }));
+    ASSERT_TRUE(EventuallyWithEvents([&] { return other.Open(); }));
     pty.Send("old");
     otherPty.Send("new");
     EXPECT_TRUE(Shows(1, "new"));
@@ -253,9 +247,9 @@ TEST_P(TerminalPortParameters, GivesThePortsLineSettings) {
     TQnTerminal term;
     term.SetEmulator(&emu);
     term.SetComPort(&port);
-    ASSERT_TRUE(WaitFor([&] { return port.Open(); }));
+    ASSERT_TRUE(EventuallyWithEvents([&] { return port.Open(); }));
     term.WriteString(c.request);
-    EXPECT_TRUE(WaitFor([&] { return fake->Device().Written() == c.report; })) << fake->Device().Written();
+    EXPECT_TRUE(EventuallyWithEvents([&] { return fake->Device().Written() == c.report; })) << fake->Device().Written();
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, TerminalPortParameters,

@@ -13,7 +13,7 @@
 #include "console/QnTerminal.h"
 #include "support/NamedRows.h"
 #include "console/core/QnTrmVT100.h"
-#include "support/QtTestApp.h"
+#include "support/TerminalViewFixture.h"
 
 namespace {
 
@@ -26,25 +26,9 @@ public:
     int lazyPaints = 0;
 };
 
-class ViewTest : public testing::Test {
+class ViewTest : public tavrin::test::TTerminalViewFixture<CountingEmulator> {
 protected:
-    void SetUp() override {
-        term.SetTerminalFont(TQnCustomTerminal::TerminalFont(QStringLiteral("DejaVu Sans Mono"), 16));
-        emu.SetTerminal(&term);
-        term.SetUseLazyDisplay(false);
-        cw = term.CharWidth();
-        ch = term.CharHeight();
-        term.show();
-        Resize(80 * cw, 24 * ch);
-    }
-    void Resize(int w, int h) {
-        term.resize(w, h);
-        QApplication::processEvents();
-    }
-    void Feed(const std::string& bytes) {
-        term.WriteString(bytes);
-        QApplication::processEvents();
-    }
+    void SetUp() override { Open(16); }
     void FeedLines(int from, int to) {  // "line N" on rows of their own
         std::string text;
         for (int i = from; i <= to; ++i) text += "\r\nline " + std::to_string(i);
@@ -75,11 +59,6 @@ protected:
         return n;
     }
     std::string Clipboard() const { return QGuiApplication::clipboard()->text().toStdString(); }
-
-    QApplication& app = tavrin::test::QtTestApp();  // before any widget
-    CountingEmulator emu;                           // outlives the terminal it is paired with
-    TQnTerminal term;
-    int cw = 1, ch = 1;
 };
 
 struct BarCase {

@@ -8,6 +8,7 @@
 #include "console/core/QnTrmVT100.h"
 #include "support/FakeTerminalHost.h"
 #include "support/NamedRows.h"
+#include "support/TerminalText.h"
 
 namespace {
 
@@ -29,11 +30,7 @@ struct Vt100 {
     void Feed(const std::string& s) {
         emu.ProcessBlock(reinterpret_cast<const uint8_t*>(s.data()), static_cast<int>(s.size()), csWriteChar);
     }
-    std::string Line(int row) {
-        std::string s = b().LineText(row);
-        while (!s.empty() && s.back() == ' ') s.pop_back();
-        return s;
-    }
+    std::string Line(int row) { return tavrin::test::BufferRow(b(), row); }
     std::pair<int, int> Cursor() { return {b().CursorScreenRow(), b().CursorScreenCol()}; }
 };
 

@@ -2,28 +2,15 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "hostserial/HostComNames.h"
+#include "support/EnvironmentVariable.h"
 
 namespace {
 
-// Sets or clears one variable for the test's lifetime.
-class TEnvironmentVariable {
-public:
-    TEnvironmentVariable(const char* name, const char* value) : FName(name) {
-        if (value)
-            ::setenv(name, value, 1);
-        else
-            ::unsetenv(name);
-    }
-    ~TEnvironmentVariable() { ::unsetenv(FName); }
-
-private:
-    const char* FName;
-};
+using tavrin::test::TEnvironmentVariable;
 
 TEST(HostComNames, NamesResolveToDevicePaths) {
     const TEnvironmentVariable com3("TAVRIN_COM3", nullptr);

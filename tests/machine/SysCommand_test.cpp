@@ -88,7 +88,7 @@ std::tm FixedTime(int hour, int minute, int second) {
 
 class SysChannel : public ::testing::Test {
 protected:
-    SysChannel() : Folder(Temp.Path().string() + "/"), Host(Folder), Channel(Host) {
+    SysChannel() : Folder(Temp.Folder()), Host(Folder), Channel(Host) {
         Channel.SetTimeLocale("C");
         Channel.Clock = [this] { return Time; };
     }

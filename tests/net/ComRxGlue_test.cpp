@@ -6,11 +6,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <optional>
 #include <thread>
 #include <unistd.h>
 
 #include "net/ComRxGlue.h"
 #include "support/ComRxTestSupport.h"
+#include "support/EnvironmentVariable.h"
 #include "support/TempFolder.h"
 
 using namespace tavrin::test;
@@ -24,11 +26,9 @@ protected:
             Warning = Glue.ApplyComSettings(line);
         };
     }
-    ~ComGlue() override { ::unsetenv(Variable); }
     // The line's host port is a fresh pseudo-terminal.
     TComLineSettings& UsePty(int line) {
-        Variable = line == 1 ? "TAVRIN_COM1" : "TAVRIN_COM2";
-        ::setenv(Variable, Pty.SlavePath().c_str(), 1);
+        PortName.emplace(line == 1 ? "TAVRIN_COM1" : "TAVRIN_COM2", Pty.SlavePath().c_str());
         TComLineSettings& s = line == 1 ? Machine.Settings().Com1 : Machine.Settings().Com2;
         s.Enabled = true;
         return s;
@@ -44,7 +44,7 @@ protected:
     TPostQueue Posts;
     TComGlue Glue{Machine, Posts.Dispatcher()};
     TPty Pty;
-    const char* Variable = "TAVRIN_COM1";
+    std::optional<TEnvironmentVariable> PortName;
     std::string Warning;
 };
 

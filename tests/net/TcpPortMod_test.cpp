@@ -15,16 +15,12 @@
 
 #include "net/TcpPortMod.h"
 #include "support/ComRxTestSupport.h"
+#include "support/Eventually.h"
 #include "support/ThreadStates.h"
 
 using namespace tavrin::test;
 
 namespace {
-
-bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds limit = 5s) {
-    TPostQueue idle;
-    return idle.PumpUntil(done, limit);
-}
 
 void ActivateOn(TTcpPortModule& module) {
     const TReservedPort reserved{SOCK_STREAM};  // held until the server has bound it
@@ -36,7 +32,7 @@ void ActivateOn(TTcpPortModule& module) {
 // What the Z80 reads of count bytes, waiting for each.
 std::string ReadZ80From(TTcpPortModule& module, size_t count) {
     std::string got;
-    while (got.size() < count && WaitFor([&] { return module.DataAvailable(); })) {
+    while (got.size() < count && Eventually([&] { return module.DataAvailable(); })) {
         uint8_t b = 0;
         if (module.ReadByte(b)) got += static_cast<char>(b);
     }
@@ -55,7 +51,7 @@ std::string ReadZ80Now(TTcpPortModule& module) {
 // output for the client that it cannot send.
 void FillOutputTowards(TTcpPortModule& module) {
     int quietChecks = 0;
-    ASSERT_TRUE(WaitFor(
+    ASSERT_TRUE(Eventually(
         [&] {
             bool wrote = false;
             for (int i = 0; i < 100000; ++i) {
@@ -87,7 +83,7 @@ protected:
     int Connect() {
         const int fd = ConnectTcp(Module.ListeningPort());
         EXPECT_GE(fd, 0);
-        EXPECT_TRUE(WaitFor([&] { return Module.ClientConnected(); }));
+        EXPECT_TRUE(Eventually([&] { return Module.ClientConnected(); }));
         return fd;
     }
     std::string ReadZ80(size_t count) { return ReadZ80From(Module, count); }
@@ -119,7 +115,7 @@ TEST_F(TcpPort, InactiveServerOffersNothingAndEachQueueHolds512Bytes) {
 
     const std::string in = Pattern(1000, 6);
     WriteAll(client, in);
-    ASSERT_TRUE(WaitFor([&] { return Module.DataAvailable(); }));
+    ASSERT_TRUE(Eventually([&] { return Module.DataAvailable(); }));
     // The server blocks once it can move nothing more: the queue is full.
     ASSERT_TRUE(WaitUntilBlocked(Server));
     std::string first;  // 512 bytes without waiting
@@ -134,7 +130,7 @@ TEST_F(TcpPort, ClientsShareTheQueuesAndTheNextComesWhenTheyLeave) {
     int client = Connect();
     const int second = ConnectTcp(Module.ListeningPort());
     ASSERT_GE(second, 0);
-    ASSERT_TRUE(WaitFor([&] { return Module.ClientCount() == 2; }));
+    ASSERT_TRUE(Eventually([&] { return Module.ClientCount() == 2; }));
     WriteAll(client, "one");
     EXPECT_EQ(ReadZ80(3), "one");
     WriteAll(second, "two");
@@ -142,7 +138,7 @@ TEST_F(TcpPort, ClientsShareTheQueuesAndTheNextComesWhenTheyLeave) {
     // Each byte from the Z80 goes to one client or the other, never to both.
     for (char c : std::string("abcdef")) Module.WriteByte(static_cast<uint8_t>(c));
     std::string toFirst, toSecond;
-    ASSERT_TRUE(WaitFor([&] {
+    ASSERT_TRUE(Eventually([&] {
         toFirst += ReadAvailable(client);
         toSecond += ReadAvailable(second);
         return toFirst.size() + toSecond.size() >= 6;
@@ -152,7 +148,7 @@ TEST_F(TcpPort, ClientsShareTheQueuesAndTheNextComesWhenTheyLeave) {
     EXPECT_EQ(both, "abcdef");
     ::close(second);
     ::close(client);
-    ASSERT_TRUE(WaitFor([&] { return !Module.ClientConnected(); }));
+    ASSERT_TRUE(Eventually([&] { return !Module.ClientConnected(); }));
 
     Module.WriteByte('q');  // waits for the next client
     client = Connect();
@@ -183,20 +179,20 @@ TEST_F(TcpPort, AClientThatLeavesTakesItsPendingBytesWithIt) {
         // A client that takes little at a time, so output to it backs up soon.
         const int first = ConnectTcp(module.ListeningPort(), 4096);
         ASSERT_GE(first, 0);
-        ASSERT_TRUE(WaitFor([&] { return module.ClientCount() == 1; }));
+        ASSERT_TRUE(Eventually([&] { return module.ClientCount() == 1; }));
         if (row.LeavesOutputUnread) FillOutputTowards(module);
         const std::string input = Pattern(3000, 9);
         WriteAll(first, input);
-        ASSERT_TRUE(WaitFor([&] { return module.DataAvailable(); }));
+        ASSERT_TRUE(Eventually([&] { return module.DataAvailable(); }));
         ::close(first);
-        ASSERT_TRUE(WaitFor([&] { return module.ClientCount() == 0; })) << "the close must be noticed";
+        ASSERT_TRUE(Eventually([&] { return module.ClientCount() == 0; })) << "the close must be noticed";
 
         const std::string queued = ReadZ80Now(module);
         EXPECT_LE(queued.size(), TTcpPortModule::QueueCapacity);
         EXPECT_EQ(queued, input.substr(0, queued.size())) << "in order";
 
         const int next = ConnectTcp(module.ListeningPort());
-        ASSERT_TRUE(WaitFor([&] { return module.ClientCount() == 1; }));
+        ASSERT_TRUE(Eventually([&] { return module.ClientCount() == 1; }));
         module.WriteByte('M');
         EXPECT_EQ(ReadFor(next, 1), "M") << "no output meant for the client that left";
         WriteAll(next, "typed by the next client");
@@ -216,7 +212,7 @@ TEST_F(TcpPort, NoClientLocksOthersOut) {
         std::vector<int> idle;
         for (size_t i = 0; i < count; ++i) {
             idle.push_back(ConnectTcp(module.ListeningPort()));
-            ASSERT_TRUE(WaitFor([&] { return module.ClientCount() == i + 1; }));
+            ASSERT_TRUE(Eventually([&] { return module.ClientCount() == i + 1; }));
         }
         const int newcomer = ConnectTcp(module.ListeningPort());
         WriteAll(newcomer, "let me in");

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QObject>
 #include <QThread>
 
@@ -13,20 +12,12 @@
 #include <vector>
 
 #include "platform/GuiThreadPoster.h"
+#include "support/QtEventually.h"
 #include "support/QtTestApp.h"
 
 namespace {
 
-// Turns the event loop until done() holds; false when the deadline passes.
-template <typename Done>
-bool PumpUntil(Done done) {
-    QDeadlineTimer deadline(10000);
-    while (!done()) {
-        if (deadline.hasExpired()) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    return true;
-}
+using namespace std::chrono_literals;
 
 TEST(GuiThreadPoster, CallbacksFromWorkersRunOnTheContextThreadInPostingOrder) {
     tavrin::test::QtTestApp();
@@ -48,12 +39,14 @@ TEST(GuiThreadPoster, CallbacksFromWorkersRunOnTheContextThreadInPostingOrder) {
                     });
             });
     }
-    ASSERT_TRUE(PumpUntil([&] {
-        std::lock_guard guard(lock);
-        for (const auto& calls : seen)
-            if (calls.size() < PerWorker) return false;
-        return true;
-    }));
+    ASSERT_TRUE(tavrin::test::EventuallyWithEvents(
+        [&] {
+            std::lock_guard guard(lock);
+            for (const auto& calls : seen)
+                if (calls.size() < PerWorker) return false;
+            return true;
+        },
+        10s));
     std::vector<int> expected(PerWorker);
     for (int i = 0; i < PerWorker; ++i) expected[i] = i;
     for (const auto& calls : seen) EXPECT_EQ(calls, expected);
@@ -70,7 +63,7 @@ TEST(GuiThreadPoster, PostersOfOneContextShareItsOrderAndNeverRunInline) {
     second([&] { ran.push_back(2); });
     first([&] { ran.push_back(3); });
     EXPECT_TRUE(ran.empty());
-    ASSERT_TRUE(PumpUntil([&] { return ran.size() == 3; }));
+    ASSERT_TRUE(tavrin::test::EventuallyWithEvents([&] { return ran.size() == 3; }, 10s));
     EXPECT_EQ(ran, (std::vector<int>{1, 2, 3}));
 }
 

@@ -17,9 +17,11 @@
 #include "serial/QnPort.h"
 #include "serial/QnSelCom.h"
 #include "serial/QnTicks.h"
+#include "support/EnvironmentVariable.h"
 #include "support/FakeSerialDevice.h"
 #include "support/NamedRows.h"
 #include "support/Pty.h"
+#include "support/QtEventually.h"
 #include "support/QtTestApp.h"
 #include "support/TempFolder.h"
 
@@ -27,12 +29,7 @@ namespace {
 
 using tavrin::test::ReadFile;
 
-bool PumpUntil(const std::function<bool()>& done) {
-    return Eventually([&] {
-        QCoreApplication::processEvents();
-        return done();
-    });
-}
+using tavrin::test::EventuallyWithEvents;
 
 class UserWindow : public QObject {
 public:
@@ -46,14 +43,8 @@ class Port : public ::testing::Test {
 protected:
     void SetUp() override {
         tavrin::test::QtTestApp();
-        ::setenv("TAVRIN_COM7", first.SlavePath().c_str(), 1);
-        ::setenv("TAVRIN_COM8", second.SlavePath().c_str(), 1);
-        ::setenv("TAVRIN_COM9", "/nonexistent/tty", 1);
         port.SetTraceFileName(folder.File("QUON.TRC"));
         port.SetLogFileName(folder.File("QUON.LOG"));
-    }
-    void TearDown() override {
-        for (const char* name : {"TAVRIN_COM7", "TAVRIN_COM8", "TAVRIN_COM9"}) ::unsetenv(name);
     }
     termios Seen() {
         termios t{};
@@ -64,6 +55,10 @@ protected:
     tavrin::test::TTempFolder folder;
     tavrin::test::TPty first, second;
     TQnComPort port;
+    // Last, so the names are gone before the port is.
+    tavrin::test::TEnvironmentVariable com7{"TAVRIN_COM7", first.SlavePath().c_str()};
+    tavrin::test::TEnvironmentVariable com8{"TAVRIN_COM8", second.SlavePath().c_str()};
+    tavrin::test::TEnvironmentVariable com9{"TAVRIN_COM9", "/nonexistent/tty"};
 };
 
 TEST_F(Port, PropertiesOfAnOpenPortReachTheDevice) {
@@ -152,7 +147,7 @@ TEST_P(TriggerEvent, ReachesItsEventAfterTheGeneralOnes) {
     else
         fake->SetStatusTrigger(static_cast<uint32_t>(fake->AddStatusTrigger(c.Kind)), c.Value, true);
     c.Cause(*fake);
-    ASSERT_TRUE(PumpUntil([&] { return seen.size() >= c.Events.size(); }));
+    ASSERT_TRUE(EventuallyWithEvents([&] { return seen.size() >= c.Events.size(); }));
     EXPECT_EQ(seen, c.Events);
 }
 
@@ -186,7 +181,7 @@ TEST_F(Port, HandlerMayCloseThePortItIsCalledFor) {
     port.SetComNumber(7);
     port.SetOpen(true);
     first.Send("bye");
-    ASSERT_TRUE(PumpUntil([&] { return !port.Open(); }));
+    ASSERT_TRUE(EventuallyWithEvents([&] { return !port.Open(); }));
     EXPECT_EQ(port.PortState(), TQnPortState::Closed);
     port.SetOpen(true);  // and it opens again
     EXPECT_TRUE(port.Open());
@@ -208,7 +203,7 @@ TEST_F(Port, NewNumberReopensWithTriggersAndTrace) {
     EXPECT_EQ(port.Settings().TraceState, QnLogOn);
     EXPECT_NE(ReadFile(folder.File("QUON.TRC")).find("abc"), std::string::npos);
     second.Send("go");
-    ASSERT_TRUE(PumpUntil([&] { return !data.empty(); }));
+    ASSERT_TRUE(EventuallyWithEvents([&] { return !data.empty(); }));
     EXPECT_EQ(data[0], static_cast<uint32_t>(handle));
 
     // A reopen that fails reports it and keeps the triggers for the next open.

@@ -3,7 +3,6 @@
 // to every kind of handler, which may leave during a delivery.
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
 #include <algorithm>
 #include <atomic>
 #include <mutex>
@@ -15,6 +14,7 @@
 #include "serial/QnExceptDisplay.h"
 #include "support/FakeSerialDevice.h"
 #include "support/NamedRows.h"
+#include "support/QtEventually.h"
 #include "support/QtTestApp.h"
 
 namespace {
@@ -581,10 +581,7 @@ TEST_P(ThreadFailure, IsShownAndEndsOnlyThatThread) {
     QObject window;
     TQnExceptionDisplayScope display(prompts, window);
     GetParam().cause(dispatcher);
-    ASSERT_TRUE(Eventually([&] {
-        QCoreApplication::processEvents();
-        return !prompts.Log.empty();
-    }));
+    ASSERT_TRUE(tavrin::test::EventuallyWithEvents([&] { return !prompts.Log.empty(); }));
     EXPECT_EQ(prompts.Log.size(), 1u);
     EXPECT_EQ(prompts.Log[0].Kind, TScriptedUiPrompts::TKind::Error);
     EXPECT_EQ(prompts.Log[0].Text, GetParam().text);

@@ -27,16 +27,8 @@ public:
     // Runs the posted calls waiting now; how many ran.
     size_t PumpPending() {
         size_t ran = 0;
-        for (;; ++ran) {
-            std::function<void()> call;
-            {
-                std::lock_guard lock(FLock);
-                if (FCalls.empty()) return ran;
-                call = std::move(FCalls.front());
-                FCalls.pop_front();
-            }
-            call();
-        }
+        while (PumpOne()) ++ran;
+        return ran;
     }
     // Runs the first posted call, as one turn of an event loop would; false
     // when none waits.

@@ -176,13 +176,12 @@ TEST_F(RemoteDiskPanel, SettingsRestartASavedServer) {
     TNrKeyValueSections store;
     tavrin::test::TReservedPort reserved(SOCK_DGRAM);
     Server.BaseUdpRx1.ReuseAddress = true;
-    const std::string port = reserved.Text();
-    store.WriteString("DISK SERVER", "DiskServerPort", port);
+    store.WriteString("DISK SERVER", "DiskServerPort", reserved.Text());
     store.WriteBool("DISK SERVER", "UseRemoteDiskAutoUnMount", false);
     store.WriteBool("DISK SERVER", "RemoteDiskServerActive", true);
     Panel.LoadSettings(store);
     EXPECT_TRUE(Server.GetActive()) << Prompts.LastText();
-    EXPECT_EQ(Server.BaseUdpRx1.BoundPort(), std::stoi(port));
+    EXPECT_EQ(Server.BaseUdpRx1.BoundPort(), reserved.Port());
     EXPECT_FALSE(Server.GetAutoUnmount());
     TNrKeyValueSections saved;
     Panel.SaveSettings(saved);

@@ -4,14 +4,11 @@
 // writes can be stalled, and every line-control call is journalled.
 
 #include <algorithm>
-#include <chrono>
 #include <deque>
-#include <functional>
 #include <mutex>
 #include <poll.h>
 #include <stdexcept>
 #include <string>
-#include <thread>
 #include <tuple>
 #include <utility>
 #include <vector>
@@ -19,6 +16,7 @@
 #include "serial/QnDevice.h"
 #include "serial/QnEvent.h"
 #include "serial/QwUser.h"
+#include "support/Eventually.h"
 
 class TFakeSerialDevice : public IQnSerialDevice {
 public:
@@ -195,15 +193,7 @@ private:
     TFakeSerialDevice* device_ = nullptr;
 };
 
-// Polls a condition until it holds or about five seconds pass.
-inline bool Eventually(const std::function<bool()>& condition) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
-}
+using tavrin::test::Eventually;
 
 inline const uint8_t* Bytes(const std::string& text) { return reinterpret_cast<const uint8_t*>(text.data()); }
 
