@@ -20,6 +20,17 @@ std::string AsciiUpper(std::string s) {
 // One entry maps 8 blocks of 16 records.
 constexpr int32_t RecordsPerExtent = 128;
 
+// The first of a file's extents (kept in order) numbered ExtentNo or above.
+auto ExtentAtOrAfter(const TCpmDiskExtentList& Extents, uint16_t ExtentNo) {
+    return std::lower_bound(Extents.Items.begin(), Extents.Items.end(), ExtentNo,
+                            [](const TCpmDiskExtentInfo& e, uint16_t no) { return e.ExtentNo < no; });
+}
+
+// The block that pointer p of an extent names; 0 for none.
+uint16_t BlockPointer(const TCpmDiskExtentInfo& Extent, int p) {
+    return static_cast<uint16_t>(Extent.Pointers[2 * p] | (Extent.Pointers[2 * p + 1] << 8));
+}
+
 }  // namespace
 
 bool TCpmDiskDrive::FileExists(const std::string& Name, uint8_t User) {
@@ -178,13 +189,11 @@ int TCpmDiskDrive::FindByteInRecord(const uint8_t* Record, uint8_t Value) {
 void TCpmDiskDrive::ReadFileRecord(const TCpmDiskExtentList& Extents, int32_t Record, uint8_t* Buffer) {
     const int recordsPerBlock = BlockSize / TDiskDrive::RecordSize;
     const auto extentNo = static_cast<uint16_t>(Record / RecordsPerExtent);
-    const auto extent = std::lower_bound(Extents.Items.begin(), Extents.Items.end(), extentNo,
-                                         [](const TCpmDiskExtentInfo& e, uint16_t no) { return e.ExtentNo < no; });
+    const auto extent = ExtentAtOrAfter(Extents, extentNo);
     const int inExtent = Record % RecordsPerExtent;
-    const int p = inExtent / recordsPerBlock;
     uint16_t block = 0;
     if (extent != Extents.Items.end() && extent->ExtentNo == extentNo)
-        block = static_cast<uint16_t>(extent->Pointers[2 * p] | (extent->Pointers[2 * p + 1] << 8));
+        block = BlockPointer(*extent, inExtent / recordsPerBlock);
     if (block == 0) {
         std::fill(Buffer, Buffer + TDiskDrive::RecordSize, uint8_t{0});
         return;
@@ -196,15 +205,13 @@ int32_t TCpmDiskDrive::NextMappedRecord(const TCpmDiskExtentList& Extents, int32
     const int recordsPerBlock = BlockSize / TDiskDrive::RecordSize;
     while (Record < Limit) {
         const auto extentNo = static_cast<uint16_t>(Record / RecordsPerExtent);
-        const auto extent = std::lower_bound(Extents.Items.begin(), Extents.Items.end(), extentNo,
-                                             [](const TCpmDiskExtentInfo& e, uint16_t no) { return e.ExtentNo < no; });
+        const auto extent = ExtentAtOrAfter(Extents, extentNo);
         if (extent == Extents.Items.end()) return Limit;
         if (extent->ExtentNo != extentNo) {
             Record = int32_t{extent->ExtentNo} * RecordsPerExtent;
             continue;
         }
-        const int p = Record % RecordsPerExtent / recordsPerBlock;
-        if ((extent->Pointers[2 * p] | extent->Pointers[2 * p + 1]) != 0) return Record;
+        if (BlockPointer(*extent, Record % RecordsPerExtent / recordsPerBlock) != 0) return Record;
         Record = (Record / recordsPerBlock + 1) * recordsPerBlock;
     }
     return Limit;
