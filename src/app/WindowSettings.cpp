@@ -234,12 +234,17 @@ std::vector<TWindowSettings::TKey> TWindowSettings::BuildTable() {
     t.push_back(page("CPU", ui.CpuPage));
 
     t.push_back(Action(Crt, "Crt132", *ui.Crt132Act));
+    // Without the emulator the mode is written back as it was read.
     TKey ansi = Action(Crt, "CrtAnsi", *ui.CrtAnsiAct);
+    ansi.Read = [this, read = ansi.Read](const TNrKeyValueSections& store, const TKey& k) {
+        FLoadedCrtAnsi = store.ReadString(k.Section, k.Key, "1");
+        read(store, k);
+    };
     ansi.Write = [this, &ui](TNrKeyValueSections& store, const TKey& k) {
         if (ui.QnVT100Emulator1)
             store.WriteBool(k.Section, k.Key, ui.QnVT100Emulator1->ANSIMode());
         else
-            store.WriteString(k.Section, k.Key, FLoadedSettings.ReadString(k.Section, k.Key, "1"));
+            store.WriteString(k.Section, k.Key, FLoadedCrtAnsi);
     };
     t.push_back(ansi);
     t.push_back(font(
@@ -418,7 +423,6 @@ bool TWindowSettings::LoadFile() {
     for (const std::string& problem : store.TakeReadProblems()) problems += (problems.empty() ? "" : "\n") + problem;
     for (const std::string& failure : FLoadFailures) problems += (problems.empty() ? "" : "\n") + failure;
     if (!problems.empty()) FPrompts.MessageDlg(problems, TMsgDlgType::Warning, mbOK);
-    FLoadedSettings.SetText(store.GetText());
     return true;
 }
 

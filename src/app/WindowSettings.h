@@ -71,9 +71,9 @@ private:
     TMainHalvoret& FWindow;
     IUiPrompts& FPrompts;
     std::vector<TKey> FTable;
-    // Settings read at start-up; a key whose control is missing is written
-    // back as it was read.
-    TNrKeyValueSections FLoadedSettings;
+    // The CRT's mode as read at start-up, written back when the CRT has no
+    // emulator.
+    std::string FLoadedCrtAnsi = "1";
     // Steps of the last loading that failed, for its one report.
     std::vector<std::string> FLoadFailures;
     // The settings file exists but could not be read: it is kept as it is.

@@ -249,6 +249,23 @@ TEST(SettingsValuesTest, AHugeWindowFitsTheScreen) {
     EXPECT_TRUE(h.Prompts.Log.empty());
 }
 
+// A CRT without its emulator has no mode to save: the one read at start-up,
+// or the first-run one, is written back.
+TEST(SettingsValuesTest, TheCrtModeIsWrittenBackWhenTheCrtHasNoEmulator) {
+    for (const char* saved : {"0", "1", ""}) {
+        SCOPED_TRACE(saved);
+        TWindowHarness h;
+        if (*saved) h.WriteSettings({{"CRT", "CrtAnsi", saved}});
+        TMainHalvoret& w = h.Open();
+        w.FormActivate();
+        w.Ui().QnVT100Emulator1.reset();
+        ASSERT_TRUE(w.close());
+        TNrKeyValueSections store;
+        ASSERT_TRUE(store.LoadFromFile(h.SettingsFile()));
+        EXPECT_EQ(store.ReadString("CRT", "CrtAnsi", "missing"), *saved ? saved : "1");
+    }
+}
+
 // A refused value keeps its default and is named in one warning with the
 // others; the values in range still apply.
 TEST(SettingsValuesTest, OutOfRangeValuesKeepTheDefaultAndAreReported) {
