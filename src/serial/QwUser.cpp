@@ -236,7 +236,13 @@ int32_t TQnBaseDispatcher::ApplyDeviceState(TQnLineState state) {
     }
     const int32_t result = device_->WriteState(state);
     if (result == 0) currentBaud_ = state.Baud;
-    SetDtr(dtrState_);
+    // No host device drops DTR as its input fills, so a DTR handshake holds
+    // the line raised: ready to receive. The level set by hand comes back
+    // when the handshake ends.
+    if (dtrFlowOwned_)
+        device_->Escape(QnEscape::SetDtr);
+    else
+        SetDtr(dtrState_);
     if (!rs485Mode_) SetRts(rtsState_);
     return result;
 }
