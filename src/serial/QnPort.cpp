@@ -121,16 +121,39 @@ void TQnCustomComPort::OpenDevice() {
     const int32_t result = dispatcher_->InitPort(path, s_.Baud, s_.Parity, s_.DataBits, s_.StopBits, s_.InBufferSize,
                                                  s_.OutBufferSize, options);
     if (result != 0) Check(OpenResult(result));
-    if (s_.DispatcherKind != 2) return;
-    // An adopted device keeps the settings its lender gave it.
+}
+
+// An adopted device keeps the settings its lender gave it: they become the
+// port's own before the open, which then applies them unchanged. Nothing is
+// taken unless everything could be read.
+void TQnCustomComPort::ReadAdoptedSettings() {
+    uint32_t baud = 0;
     uint16_t parity = 0;
-    Check(dispatcher_->GetLine(s_.Baud, parity, s_.DataBits, s_.StopBits));
-    s_.Parity = static_cast<uint8_t>(parity);
+    uint8_t dataBits = 0;
+    uint8_t stopBits = 0;
+    Check(dispatcher_->GetLine(baud, parity, dataBits, stopBits));
+    uint16_t xonLim = 0;
+    uint16_t xoffLim = 0;
+    Check(dispatcher_->GetFlowLimits(xonLim, xoffLim));
     uint32_t hardware = 0;
     uint32_t software = 0;
-    Check(dispatcher_->GetFlowOptions(hardware, software, s_.XonChar, s_.XoffChar));
+    uint8_t xon = 0;
+    uint8_t xoff = 0;
+    Check(dispatcher_->GetFlowOptions(hardware, software, xon, xoff));
+    s_.Baud = baud;
+    s_.Parity = static_cast<uint8_t>(parity);
+    s_.DataBits = dataBits;
+    s_.StopBits = stopBits;
+    // The device counts the free bytes that stop the input where the port
+    // counts held ones. A device without limits leaves both 0, so the flow
+    // in use fills in its defaults.
+    s_.BufferResume = xonLim;
+    s_.BufferFull =
+        xonLim == 0 && xoffLim == 0 ? 0 : static_cast<uint16_t>(s_.InBufferSize - std::min(xoffLim, s_.InBufferSize));
     s_.HardwareFlow = static_cast<uint8_t>(hardware);
     s_.SoftwareFlow = static_cast<uint8_t>(software == QnSwReceive ? 1 : software == QnSwTransmit ? 2 : software);
+    s_.XonChar = xon;
+    s_.XoffChar = xoff;
 }
 
 void TQnCustomComPort::OpenPort() {
@@ -138,6 +161,7 @@ void TQnCustomComPort::OpenPort() {
         if (s_.DispatcherKind != 2) ValidateComNumber();
         dispatcher_ = ActivateDeviceLayer();
         dispatcher_->SetDeviceName(ComName(s_.ComNumber));
+        if (s_.DispatcherKind == 2) ReadAdoptedSettings();
         OpenDevice();
         state_ = TQnPortState::Open;
         UpdateHandlerFlags();

@@ -223,6 +223,7 @@ private:
     bool Unchanged(bool same) const { return same && !force_; }
     // Open (or being opened) with a dispatcher: setters reach the device.
     bool Live() const { return state_ == TQnPortState::Open && dispatcher_ != nullptr; }
+    void ReadAdoptedSettings();
     void ApplyAllSettings();
     void ApplyLine();
     void FitFlowLimits(double full, double resume);

@@ -53,6 +53,25 @@ uint8_t ByteSizeOf(tcflag_t cflag) {
     }
 }
 
+// What termios itself holds of the line state; the flow flags only as far
+// as XON/XOFF.
+void ReadTermiosState(int fd, const termios& settings, TQnLineState& state) {
+    state.Baud = ReadLineSpeed(fd);
+    state.ByteSize = ByteSizeOf(settings.c_cflag);
+    if (!(settings.c_cflag & PARENB))
+        state.Parity = 0;
+    else if (settings.c_cflag & CMSPAR)
+        state.Parity = (settings.c_cflag & PARODD) ? 3 : 4;
+    else
+        state.Parity = (settings.c_cflag & PARODD) ? 1 : 2;
+    state.StopBits = (settings.c_cflag & CSTOPB) ? (state.ByteSize == 5 ? 1 : 2) : 0;
+    state.Flags = 0;
+    if (settings.c_iflag & IXON) state.Flags |= QnFlowOutX;
+    if (settings.c_iflag & IXOFF) state.Flags |= QnFlowInX;
+    state.XonChar = settings.c_cc[VSTART];
+    state.XoffChar = settings.c_cc[VSTOP];
+}
+
 }  // namespace
 
 TQnTermiosDevice::TQnTermiosDevice(int fd, int lenderFlags) : fd_(fd), lenderFlags_(lenderFlags) {}
@@ -122,23 +141,22 @@ int32_t TQnTermiosDevice::ReadState(TQnLineState& state) {
     termios settings{};
     if (::tcgetattr(fd_, &settings) != 0) return -errno;
     std::lock_guard guard(lock_);
-    state.Baud = ReadLineSpeed(fd_);
-    state.ByteSize = ByteSizeOf(settings.c_cflag);
-    if (!(settings.c_cflag & PARENB))
-        state.Parity = 0;
-    else if (settings.c_cflag & CMSPAR)
-        state.Parity = (settings.c_cflag & PARODD) ? 3 : 4;
-    else
-        state.Parity = (settings.c_cflag & PARODD) ? 1 : 2;
-    state.StopBits = (settings.c_cflag & CSTOPB) ? (state.ByteSize == 5 ? 1 : 2) : 0;
-    uint32_t flags = shadowFlags_;
-    if (settings.c_iflag & IXON) flags |= QnFlowOutX;
-    if (settings.c_iflag & IXOFF) flags |= QnFlowInX;
-    state.Flags = flags;
+    ReadTermiosState(fd_, settings, state);
+    state.Flags |= shadowFlags_;
     state.XonLim = xonLim_;
     state.XoffLim = xoffLim_;
-    state.XonChar = settings.c_cc[VSTART];
-    state.XoffChar = settings.c_cc[VSTOP];
+    return 0;
+}
+
+int32_t TQnTermiosDevice::ReadLentState(int fd, TQnLineState& state) {
+    termios settings{};
+    if (::tcgetattr(fd, &settings) != 0) return -errno;
+    ReadTermiosState(fd, settings, state);
+    // Nothing was kept beside a descriptor opened elsewhere: its hardware
+    // flow is the kernel's one switch for CTS and RTS, and it has no limits.
+    if (settings.c_cflag & CRTSCTS) state.Flags |= QnFlowOutCts | QnRtsHandshake;
+    state.XonLim = 0;
+    state.XoffLim = 0;
     return 0;
 }
 

@@ -20,6 +20,9 @@ public:
     // Takes over a duplicate of an already open descriptor; the lender keeps
     // its own, and gets its status flags back when the device closes.
     static std::unique_ptr<TQnTermiosDevice> Adopt(int fd, int32_t& result);
+    // The line state of a descriptor opened elsewhere, read without taking
+    // it over or changing it: 0, or minus the errno.
+    static int32_t ReadLentState(int fd, TQnLineState& state);
     ~TQnTermiosDevice() override;
 
     int32_t ReadState(TQnLineState& state) override;

@@ -190,11 +190,16 @@ int32_t TQnBaseDispatcher::SetLine(uint32_t baud, uint8_t parity, uint8_t dataBi
     return ApplyDeviceState(state);
 }
 
-int32_t TQnBaseDispatcher::GetLine(uint32_t& baud, uint16_t& parity, uint8_t& dataBits, uint8_t& stopBits) {
+int32_t TQnBaseDispatcher::ReadLentState(TQnLineState&) { return QnResultNotOpen; }
+
+int32_t TQnBaseDispatcher::ReadLineState(TQnLineState& state) {
     std::lock_guard data(dataLock_);
-    if (!IsOpen()) return QnResultNotOpen;
+    return IsOpen() ? device_->ReadState(state) : ReadLentState(state);
+}
+
+int32_t TQnBaseDispatcher::GetLine(uint32_t& baud, uint16_t& parity, uint8_t& dataBits, uint8_t& stopBits) {
     TQnLineState state;
-    if (const int32_t failed = device_->ReadState(state)) return failed;
+    if (const int32_t failed = ReadLineState(state)) return failed;
     baud = BaudRateFromIndex(state.Baud);
     parity = state.Parity;
     dataBits = state.ByteSize;
@@ -231,7 +236,13 @@ int32_t TQnBaseDispatcher::ApplyDeviceState(TQnLineState state) {
     }
     const int32_t result = device_->WriteState(state);
     if (result == 0) currentBaud_ = state.Baud;
-    SetDtr(dtrState_);
+    // No host device drops DTR as its input fills, so a DTR handshake holds
+    // the line raised: ready to receive. The level set by hand comes back
+    // when the handshake ends.
+    if (dtrFlowOwned_)
+        device_->Escape(QnEscape::SetDtr);
+    else
+        SetDtr(dtrState_);
     if (!rs485Mode_) SetRts(rtsState_);
     return result;
 }
@@ -325,10 +336,9 @@ int32_t TQnBaseDispatcher::SetFlowChars(uint8_t xon, uint8_t xoff) {
 }
 
 int32_t TQnBaseDispatcher::GetFlowOptions(uint32_t& hardware, uint32_t& software, uint8_t& xon, uint8_t& xoff) {
-    std::lock_guard data(dataLock_);
-    if (!IsOpen()) return QnResultNotOpen;
     TQnLineState state;
-    const int32_t result = device_->ReadState(state);
+    const int32_t result = ReadLineState(state);
+    if (result == QnResultNotOpen) return result;
     hardware = 0;
     if ((state.Flags & QnDtrControlMask) == QnDtrHandshake) hardware |= QnHwUseDtr;
     if ((state.Flags & QnRtsControlMask) == QnRtsHandshake) hardware |= QnHwUseRts;
@@ -340,6 +350,14 @@ int32_t TQnBaseDispatcher::GetFlowOptions(uint32_t& hardware, uint32_t& software
     xon = state.XonChar;
     xoff = state.XoffChar;
     return result;
+}
+
+int32_t TQnBaseDispatcher::GetFlowLimits(uint16_t& xonLim, uint16_t& xoffLim) {
+    TQnLineState state;
+    if (const int32_t failed = ReadLineState(state)) return failed;
+    xonLim = state.XonLim;
+    xoffLim = state.XoffLim;
+    return 0;
 }
 
 void TQnBaseDispatcher::SetOptionBits(uint32_t bits) {

@@ -99,6 +99,9 @@ public:
     int32_t ClearSoftwareFlow();
     int32_t SetFlowChars(uint8_t xon, uint8_t xoff);
     int32_t GetFlowOptions(uint32_t& hardware, uint32_t& software, uint8_t& xon, uint8_t& xoff);
+    // The device's input flow limits: XON is sent once no more than xonLim
+    // bytes are held, XOFF once fewer than xoffLim bytes are free.
+    int32_t GetFlowLimits(uint16_t& xonLim, uint16_t& xoffLim);
 
     void SetOptionBits(uint32_t bits);
     void ClearOptionBits(uint32_t bits);
@@ -160,6 +163,10 @@ protected:
     // Opens the device for InitPort: the device, or nullptr with a negative
     // result (minus the errno of the failing call).
     virtual std::unique_ptr<IQnSerialDevice> OpenCom(const std::string& name, int32_t& result) = 0;
+    // The settings of a device the dispatcher holds before InitPort (one
+    // lent to it), which GetLine, GetFlowOptions and GetFlowLimits report
+    // while the port is closed; QnResultNotOpen when it holds none.
+    virtual int32_t ReadLentState(TQnLineState& state);
 
 private:
     // DTR or RTS by hand; 1 (nothing done) while flow control owns the line.
@@ -174,6 +181,8 @@ private:
     bool ReadDevice();
 
     // Line state.
+    // The open device's state, or else the lent one (ReadLentState).
+    int32_t ReadLineState(TQnLineState& state);
     int32_t ApplyDeviceState(TQnLineState state);
     void WaitForOutputDrain();
 

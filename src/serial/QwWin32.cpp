@@ -13,3 +13,7 @@ std::unique_ptr<IQnSerialDevice> TQnTAPI32Dispatcher::OpenCom(const std::string&
     }
     return TQnTermiosDevice::Adopt(adoptedFd_, result);
 }
+
+int32_t TQnTAPI32Dispatcher::ReadLentState(TQnLineState& state) {
+    return adoptedFd_ < 0 ? QnResultNotOpen : TQnTermiosDevice::ReadLentState(adoptedFd_, state);
+}

@@ -21,6 +21,8 @@ public:
 
 protected:
     std::unique_ptr<IQnSerialDevice> OpenCom(const std::string& name, int32_t& result) override;
+    // The lent descriptor's settings, as its lender left them.
+    int32_t ReadLentState(TQnLineState& state) override;
 
 private:
     int adoptedFd_;

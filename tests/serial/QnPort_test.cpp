@@ -12,6 +12,7 @@
 #include <fstream>
 #include <termios.h>
 
+#include "hostserial/HostLineSpeed.h"
 #include "serial/QnComNames.h"
 #include "serial/QnMessagePump.h"
 #include "serial/QnPort.h"
@@ -85,6 +86,70 @@ TEST_F(Port, FlowControlFillsMissingLimitsFromTheBufferSize) {
     soft.SetSoftwareFlow(3);
     EXPECT_EQ(std::tuple(soft.Settings().BufferFull, soft.Settings().BufferResume), std::tuple(3072, 1024));
     EXPECT_THROW(soft.SetSoftwareFlow(4), EQnException);
+}
+
+// A descriptor lent to the port keeps the line its lender set up: the port
+// takes those settings before it opens, and opening leaves the line as it was.
+TEST_F(Port, AdoptedDescriptorKeepsTheLendersLine) {
+    termios lent = Seen();
+    cfsetspeed(&lent, B9600);
+    lent.c_cflag |= CSTOPB | CRTSCTS;
+    lent.c_iflag |= IXON | IXOFF;
+    lent.c_cc[VSTART] = 1;
+    lent.c_cc[VSTOP] = 2;
+    ASSERT_EQ(::tcsetattr(first.Slave(), TCSANOW, &lent), 0);
+    port.SetDispatcherKind(2);
+    port.SetAdoptedHandle(static_cast<uint16_t>(first.Slave()));
+    port.SetBufferFull(100);
+    port.SetBufferResume(50);
+    port.SetOpen(true);
+    const TQnComPortSettings& s = port.Settings();
+    EXPECT_EQ(std::tuple(s.Baud, s.StopBits, s.HardwareFlow, s.SoftwareFlow, s.XonChar, s.XoffChar),
+              std::tuple(9600u, 2, uint8_t{QnHwUseRts | QnHwRequireCts}, 3, 1, 2));
+    // A lent descriptor has no flow limits: hardware flow's defaults apply.
+    EXPECT_EQ(std::tuple(s.BufferFull, s.BufferResume), std::tuple(3686, 409));
+    const termios now = Seen();
+    EXPECT_EQ(ReadLineSpeed(first.Slave()), 9600u);
+    EXPECT_EQ(now.c_cflag & (CSTOPB | CRTSCTS), tcflag_t{CSTOPB | CRTSCTS});
+    EXPECT_EQ(now.c_iflag & (IXON | IXOFF), tcflag_t{IXON | IXOFF});
+    EXPECT_EQ(std::tuple(now.c_cc[VSTART], now.c_cc[VSTOP]), std::tuple(1, 2));
+}
+
+// A dispatcher lent a device that has flow limits.
+class LentFakeDispatcher : public TFakeDispatcher {
+public:
+    LentFakeDispatcher(void* owner, const TQnLineState& lent) : TFakeDispatcher(owner), lent_(lent) {}
+
+protected:
+    int32_t ReadLentState(TQnLineState& state) override {
+        state = lent_;
+        return 0;
+    }
+
+private:
+    TQnLineState lent_;
+};
+
+// Everything read back from an adopted device, the flow limits included,
+// reaches the device again unchanged when the port opens.
+TEST_F(Port, AdoptedDeviceSettingsAreReadBackBeforeTheOpen) {
+    TQnLineState lent{4800, QnFlowOutCts | QnRtsHandshake | QnFlowInX, 500, 1096, 7, 2, 2, 1, 2};
+    TFakeDispatcher* fake = nullptr;
+    port.SetDispatcherFactory([&](TQnCustomComPort& p) {
+        auto made = std::make_unique<LentFakeDispatcher>(&p, lent);
+        fake = made.get();
+        return made;
+    });
+    port.SetDispatcherKind(2);
+    port.SetOpen(true);
+    const TQnComPortSettings& s = port.Settings();
+    EXPECT_EQ(std::tuple(s.Baud, s.Parity, s.DataBits, s.StopBits), std::tuple(4800u, 2, 7, 2));
+    EXPECT_EQ(std::tuple(s.BufferFull, s.BufferResume), std::tuple(3000, 500));  // 4096 held less 1096 free
+    EXPECT_EQ(std::tuple(s.HardwareFlow, s.SoftwareFlow, s.XonChar, s.XoffChar),
+              std::tuple(uint8_t{QnHwUseRts | QnHwRequireCts}, 1, 1, 2));
+    TQnLineState reached = fake->Device().State();
+    reached.Flags &= ~QnDtrControlMask;  // DTR is the port's own
+    EXPECT_EQ(reached, lent);
 }
 
 // Without a number, opening asks only when allowed; an absent or cancelled

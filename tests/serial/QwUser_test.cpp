@@ -131,6 +131,24 @@ TEST_F(FakeDispatcher, OpenRaisesDtrAndRtsAndFlowOwnedLinesAreLeftAlone) {
     EXPECT_EQ(dispatcher.SetSoftwareFlow(5000, 0, QnSwReceive), -1002);
 }
 
+// A handshake the host cannot do keeps DTR raised, ready to receive, and
+// hands the line back at the level set by hand.
+TEST_F(FakeDispatcher, DtrHandshakeHoldsDtrRaised) {
+    auto lastDtr = [&] {
+        const auto journal = Device().Journal();
+        const auto last = std::ranges::find_if(journal.rbegin(), journal.rend(),
+                                               [](const std::string& call) { return call.starts_with("DTR"); });
+        return last == journal.rend() ? std::string() : *last;
+    };
+    ASSERT_EQ(dispatcher.SetDtr(false), 0);
+    ASSERT_EQ(dispatcher.SetHardwareFlow(3686, 409, QnHwUseDtr), 0);
+    EXPECT_EQ(lastDtr(), "DTR+");
+    EXPECT_EQ(dispatcher.SetDtr(false), 1);
+    EXPECT_EQ(lastDtr(), "DTR+");
+    ASSERT_EQ(dispatcher.SetHardwareFlow(3686, 409, 0), 0);
+    EXPECT_EQ(lastDtr(), "DTR-");
+}
+
 struct LineCase {
     const char* name;
     uint32_t baud;
