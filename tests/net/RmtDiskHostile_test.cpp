@@ -6,6 +6,7 @@
 
 #include <sys/stat.h>
 
+#include <climits>
 #include <cstring>
 #include <filesystem>
 
@@ -64,9 +65,6 @@ TEST_F(HostileRequests, RefusedNamesAnswerBadDiskAndTouchNothing) {
                                                          {"Absolute", "/tmp/Good"},
                                                          {"NulInside", std::string("Good\0x", 6)},
                                                          {"NulAtEnd", std::string("Good\0", 5)},
-                                                         {"Dot", "Good.cpmdsk"},
-                                                         {"Space", "Go od"},
-                                                         {"HighBytes", "G\xC3\xBCt"},
                                                          {"Backslash", "..\\Outside"},
                                                          {"Missing", "Nothing"},
                                                          {"InWorkingFolder", "Outside"}};
@@ -79,16 +77,57 @@ TEST_F(HostileRequests, RefusedNamesAnswerBadDiskAndTouchNothing) {
     fs::current_path(saved);
 }
 
-// A name length beyond the datagram takes only the bytes present.
-TEST_F(HostileRequests, NamesUpTo63CharactersAreServed) {
+// Names are taken as given, CP/M's included, unless they could leave the
+// folder or name something other than an image there. Every refused name
+// has a file it would otherwise reach.
+TEST_F(HostileRequests, ImageNamesAreTakenAsGivenUnlessTheyCouldLeaveTheFolder) {
+    fs::create_directory(Folder() + "sub");
+    MakeImage(Folder() + "sub/Good.cpmdsk");
+    MakeImage(Folder() + "Good");
+    const std::pair<const char*, std::string> accepted[] = {
+        {"CpmType", "WORK.1"},        {"Dollar", "A$B"},    {"SeveralDots", "a.b.c"},          {"TrailingDot", "Disk."},
+        {"Extension", "Good.cpmdsk"}, {"Space", "Go od"},   {"Punctuation", "~#%&+,:;=@!"},    {"Wildcards", "A*?[]"},
+        {"Utf8", "G\xC3\xBCt"},       {"Latin1", "G\xFCt"}, {"Longest", std::string(63, 'n')},
+    };
+    const std::pair<const char*, std::string> refused[] = {
+        {"Empty", ""},
+        {"Dot", "."},
+        {"DotDot", ".."},
+        {"Hidden", ".Good"},
+        {"Slash", "sub/Good"},
+        {"Backslash", "sub\\Good"},
+        {"NulCutsTheExtension", std::string("Good\0", 5)},
+        {"Tab", "Go\tod"},
+        {"NewLine", "Good\n"},
+        {"Escape", "\x1B[2J"},
+        {"Delete", "Go\x7Fod"},
+    };
+    for (const auto& [row, name] : accepted) {
+        MakeImage(Image(name));
+        const auto reply = MountRaw(name, static_cast<uint8_t>(name.size()));
+        ASSERT_EQ(reply.size(), 14u) << row;
+        EXPECT_EQ(Server.GetSession(0)->FileName, name + ".cpmdsk") << row;
+        EXPECT_EQ(Send(req::Read(2, req::Get32(reply, 4), 0, 0, 0)).size(), 2052u) << row;
+    }
+    Server.Sessions().Clear();
+    for (const auto& [row, name] : refused) {
+        if (name.find('\0') == std::string::npos && name.find('/') == std::string::npos) MakeImage(Image(name));
+        EXPECT_EQ(MountRaw(name, static_cast<uint8_t>(name.size())), kBadDisk) << row;
+    }
+    EXPECT_EQ(Server.SessionCount(), 0u);
+    EXPECT_EQ(TImageRegistry::Instance().OpenCount(), 0u) << "nothing left open";
+}
+
+// A mount carries at most 63 name bytes; one whose length byte claims more
+// takes only the bytes present. The session list itself refuses only names
+// too long for a file name.
+TEST_F(HostileRequests, NameLengthIsBoundByTheDatagramAndTheFileSystem) {
     EXPECT_EQ(MountRaw("Good", 200).size(), 14u);
     EXPECT_EQ(Server.GetSession(0)->FileName, "Good.cpmdsk");
-    const std::string name(63, 'n');
-    MakeImage(Image(name));
-    MakeImage(Image(name + "x"));
-    EXPECT_EQ(MountRaw(name, 63).size(), 14u);
-    // A longer name cannot arrive in a 72-byte mount; the session list refuses it all the same.
-    EXPECT_THROW(Server.Sessions().Mount({1, 1, 1}, true, name + "x"), EDiskError);
+    const std::string longest(NAME_MAX - std::string(".cpmdsk").size(), 'n');
+    MakeImage(Image(longest));
+    EXPECT_NE(Server.Sessions().Mount({1, 1, 1}, true, longest), 0u);
+    EXPECT_THROW(Server.Sessions().Mount({1, 1, 2}, true, longest + "n"), EDiskError);
 }
 
 TEST_F(HostileRequests, FilesOtherThanPlainImagesAnswerBadDisk) {

@@ -166,6 +166,15 @@ TEST_F(RemoteDisk, ErrorRepliesAreByteExact) {
     EXPECT_EQ(Server.SessionCount(), 1u);
 }
 
+TEST_F(RemoteDisk, CpmStyleNamesAreServedAsGiven) {
+    MakeImage(Image("WORK.1"), 0x42);
+    const uint32_t id = MountId(Client, 0, "WORK.1");
+    ASSERT_NE(id, 0u);
+    EXPECT_EQ(Server.GetSession(0)->FileName, "WORK.1.cpmdsk");
+    EXPECT_EQ(Ask(Client, req::Read(2, id, 0, 0, 0)).at(4), 0x42);
+    EXPECT_EQ(Ask(Client, req::Mount(3, 1, "../DiskB")), req::Error(3, 1, "Selected disk is bad!"));
+}
+
 TEST(RmtDiskWire, ErrorTextIsCutTo63AndCodeIsNeverZero) {
     const std::string longText(100, 'x');
     EXPECT_EQ(rmtdsk::ErrorReply(9, 255, longText), req::Error(9, 255, longText.substr(0, 63)));
