@@ -9,6 +9,7 @@
 #include <climits>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 
 #include "NetTestSupport.h"
 
@@ -234,6 +235,50 @@ TEST_F(HostileRequests, AFullTableGivesANewMountThePlaceOfTheSessionIdleLongest)
                   req::Error(2, 1, "Session is not valid!"));
         EXPECT_EQ(Send(req::Read(2, ids[2], row.Holder(2).ClientDisk, 0, 0), row.Holder(2)).size(), 2052u);
     }
+}
+
+// Mounting again needs no reply, so any sender, spoofed or not, can repeat
+// it: eight addresses repeating their eight mounts every 20 s hold the
+// table no longer than the idle minute. Reads keep a session alive.
+TEST_F(HostileRequests, RepeatedMountsKeepTheirSessionsButNotAlive) {
+    MakeImage(Image("Shared"));
+    TRmtDskTime now{};
+    Server.Sessions().Clock = [&now] { return now; };
+    const auto holder = [](uint32_t address, uint16_t disk) { return TRmtDskClientInfo{address, 1, disk}; };
+    const TRmtDskClientInfo reader = holder(10, 0), newcomer{99, 1, 0};
+    const auto mountAll = [&] {
+        std::vector<uint32_t> ids;
+        for (uint32_t address = 10; address < 18; ++address)
+            for (uint16_t disk = 0; disk < 8; ++disk) {
+                const auto reply = Send(req::Mount(1, disk, "Shared", true), holder(address, disk));
+                ids.push_back(reply.size() == 14 ? req::Get32(reply, 4) : 0);
+            }
+        return ids;
+    };
+    const std::vector<uint32_t> ids = mountAll();
+    ASSERT_EQ(Server.SessionCount(), TRmtDskSessionList::MaxSessions);
+    const std::vector<uint8_t> tooMany = req::Error(1, 255, "Too many remote disk sessions!");
+
+    std::optional<int> admittedAt;
+    for (int seconds = 20; seconds <= 180; seconds += 20) {
+        SCOPED_TRACE(seconds);
+        now = TRmtDskTime{} + std::chrono::seconds(seconds);
+        const std::vector<uint32_t> again = mountAll();
+        if (!admittedAt) {
+            EXPECT_EQ(again, ids) << "a repeated mount reuses its session";
+            EXPECT_EQ(Server.SessionCount(), TRmtDskSessionList::MaxSessions);
+        }
+        EXPECT_EQ(Send(req::Read(2, ids[0], 0, 0, 0), reader).size(), 2052u) << "the reader keeps its session";
+        if (!admittedAt) {
+            const auto reply = Send(req::Mount(1, 0, "Shared", true), newcomer);
+            if (reply.size() == 14)
+                admittedAt = seconds;
+            else
+                EXPECT_EQ(reply, tooMany);
+        }
+    }
+    EXPECT_EQ(admittedAt, 60) << "a place once the mounts have been idle a minute";
+    EXPECT_EQ(Server.SessionCount(), TRmtDskSessionList::MaxSessions);
 }
 
 }  // namespace
