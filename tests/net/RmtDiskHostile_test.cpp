@@ -281,4 +281,21 @@ TEST_F(HostileRequests, RepeatedMountsKeepTheirSessionsButNotAlive) {
     EXPECT_EQ(Server.SessionCount(), TRmtDskSessionList::MaxSessions);
 }
 
+// A session id that could be guessed would let any host use another's
+// session: two servers started together hand out neither the same nor
+// neighbouring ids, nor does one server count them up.
+TEST_F(HostileRequests, SessionIdsCannotBeGuessedFromAnother) {
+    MakeImage(Image("Shared"));
+    TRmtDskMod other{Folder()};
+    std::vector<uint32_t> ids;
+    for (TRmtDskMod* server : {&Server, &other})
+        for (uint16_t disk = 0; disk < 8; ++disk)
+            ids.push_back(server->Sessions().Mount({0x0100007F, 4000, disk}, true, "Shared"));
+    for (size_t i = 0; i < ids.size(); ++i)
+        for (size_t j = i + 1; j < ids.size(); ++j) {
+            const uint32_t gap = ids[i] > ids[j] ? ids[i] - ids[j] : ids[j] - ids[i];
+            EXPECT_GT(gap, 1u) << "ids " << i << " and " << j;
+        }
+}
+
 }  // namespace
