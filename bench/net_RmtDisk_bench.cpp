@@ -16,6 +16,7 @@
 #include <QObject>
 
 #include <atomic>
+#include <functional>
 #include <future>
 #include <memory>
 #include <thread>
@@ -30,7 +31,8 @@ using namespace nettest;
 namespace {
 
 // The owner thread as in the program: a Qt event loop, reached through the
-// program's own poster.
+// program's own poster. The poster is made on that thread, as its queue
+// must live there; anything made elsewhere would never be run.
 class QtOwnerThread {
 public:
     QtOwnerThread() {
@@ -40,6 +42,7 @@ public:
             QObject context;
             FLoop = &loop;
             FContext = &context;
+            FPoster = GuiThreadPoster(&context);
             ready.set_value();
             loop.exec();
         });
@@ -51,11 +54,18 @@ public:
             FContext, [loop] { loop->quit(); }, Qt::QueuedConnection);
         FThread.join();
     }
-    TCallbackPoster Poster() { return GuiThreadPoster(FContext); }
+    TCallbackPoster Poster() const { return FPoster; }
+    // Runs work on the owner thread and waits for it: the receiver is
+    // switched on and off there, as the program does on the GUI thread, so
+    // no handler still running can race it.
+    void Run(const std::function<void()>& work) {
+        QMetaObject::invokeMethod(FContext, work, Qt::BlockingQueuedConnection);
+    }
 
 private:
     QEventLoop* FLoop = nullptr;
     QObject* FContext = nullptr;
+    TCallbackPoster FPoster;
     std::thread FThread;
 };
 
@@ -71,9 +81,11 @@ struct ServerRig {
         Server.BaseUdpRx1.AdapterAddress = "127.0.0.1";
         Server.BaseUdpRx1.SynchronizeCallbacks = posted;
         Server.BaseUdpRx1.Poster = OwnerLoop.Poster();
-        Server.SetActive(true);
+        OwnerLoop.Run([this] { Server.SetActive(true); });
     }
-    ~ServerRig() { Server.SetActive(false); }
+    ~ServerRig() {
+        OwnerLoop.Run([this] { Server.SetActive(false); });
+    }
 };
 
 // A bare socket that answers every datagram on its own thread: with the
@@ -187,10 +199,10 @@ void BM_BareReplyThroughOwnerThread(benchmark::State& state) {
     rx.OnDatagram = [&reply](TBaseUdpRx& sender, const uint8_t*, int, int, const sockaddr_in& from) {
         sender.SendTo(from, 1000, static_cast<int>(reply.size()), reply.data());
     };
-    rx.SetActive(true);
+    owner.Run([&rx] { rx.SetActive(true); });
     TUdpClient client(rx.BoundPort());
     RepeatReadShapedRequest(state, client);
-    rx.SetActive(false);
+    owner.Run([&rx] { rx.SetActive(false); });
 }
 BENCHMARK(BM_BareReplyThroughOwnerThread)->UseRealTime();
 

@@ -4,11 +4,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <climits>
+
 namespace {
 
 const char* const kBadDisk = "Selected disk is bad!";
 
-constexpr size_t MaxNameLength = 63;
+// The longest name whose file name (with the extension) fits in a directory entry.
+constexpr size_t MaxNameLength = NAME_MAX - std::string_view(RemoteImageExtension).size();
 
 [[noreturn]] void BadDisk() { throw EDiskError(kBadDisk, EDiskError::NoDisk); }
 
@@ -21,11 +24,11 @@ int OpenFolder(const std::string& folder) {
 }  // namespace
 
 bool IsValidRemoteImageName(std::string_view name) {
-    if (name.empty() || name.size() > MaxNameLength) return false;
-    for (char c : name) {
-        const bool ok =
-            (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' || c == '-';
-        if (!ok) return false;
+    // A leading '.' would reach hidden files, "." and "..".
+    if (name.empty() || name.size() > MaxNameLength || name.front() == '.') return false;
+    for (const char c : name) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '/' || c == '\\' || byte < 0x20 || byte == 0x7F) return false;
     }
     return true;
 }

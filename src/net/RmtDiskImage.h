@@ -1,6 +1,9 @@
 #pragma once
-// Opening a disk image named by a remote client. Only plain names are
-// taken ([A-Za-z0-9_-], 1 to 63 characters, ".cpmdsk" added), resolved in
+// Opening a disk image named by a remote client. The name is taken as
+// given (CP/M names such as WORK.1 or A$B included) with ".cpmdsk" added,
+// unless it could leave the image folder or name something else there: an
+// empty name, one holding a slash, a backslash or a control byte, one
+// starting with '.', or one too long for a file name. It is resolved in
 // the image folder, never through a link, and only a regular file of
 // exactly one image's size is opened. Nothing is ever created.
 

@@ -44,10 +44,9 @@ TRmtDskSessionList::~TRmtDskSessionList() = default;
 uint32_t TRmtDskSessionList::Mount(const TRmtDskClientInfo& client, bool readOnly, const std::string& imageName) {
     if (TRmtDskSession* current = FindByClient(client)) {
         const auto identity = RemoteImageIdentity(FImageFolder, imageName);
-        if (identity && *identity == current->Disk->Identity() && current->ReadOnly == readOnly) {
-            current->LastUsed = Clock();
-            return current->Id;
-        }
+        // The same mount again keeps its session and its idle time: it needs
+        // no reply, so a sender that never hears one could keep it alive.
+        if (identity && *identity == current->Disk->Identity() && current->ReadOnly == readOnly) return current->Id;
         if (!AutoUnmount) throw EDiskError(kDiskMounted, EDiskError::DiskMounted);
         Unmount(current->Id, client, false);
     }

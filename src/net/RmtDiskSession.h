@@ -32,7 +32,7 @@ public:
     bool ReadOnly;
     std::string FileName;  // the image name as the client asked, with ".cpmdsk"
     TRmtDskClientInfo ClientInfo;
-    TRmtDskTime LastUsed;
+    TRmtDskTime LastUsed;  // the mount, then every read and write: the traffic that needs the id
     std::unique_ptr<TDiskDrive> Disk;
 };
 
@@ -44,6 +44,8 @@ public:
     // A full table gives a new mount the place of the session idle longest,
     // once that one has been idle this long: clients that vanish (or never
     // were, the sender address being unchecked) cannot hold it for good.
+    // Only reads and writes count as use, as only a client that heard the
+    // mount's reply knows the session id.
     static constexpr std::chrono::seconds IdleBeforeReplaced{60};
 
     // Images are looked up in imageFolder only.

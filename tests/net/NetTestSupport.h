@@ -22,16 +22,22 @@
 
 namespace nettest {
 
-// Connected to the server: it sends there and hears only from there.
+// Connected to the server: it sends there and hears only from there. Its
+// own address is sourceAddress, another of 127.0.0.0/8 standing for
+// another host.
 class TUdpClient {
 public:
-    explicit TUdpClient(uint16_t serverPort) {
+    explicit TUdpClient(uint16_t serverPort, const char* sourceAddress = "127.0.0.1") {
         FFd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        sockaddr_in local{};
+        local.sin_family = AF_INET;
         sockaddr_in server{};
         server.sin_family = AF_INET;
         server.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         server.sin_port = htons(serverPort);
-        if (FFd < 0 || ::connect(FFd, reinterpret_cast<const sockaddr*>(&server), sizeof(server)) != 0)
+        if (FFd < 0 || ::inet_pton(AF_INET, sourceAddress, &local.sin_addr) != 1 ||
+            ::bind(FFd, reinterpret_cast<const sockaddr*>(&local), sizeof(local)) != 0 ||
+            ::connect(FFd, reinterpret_cast<const sockaddr*>(&server), sizeof(server)) != 0)
             throw std::runtime_error("test client socket failed");
     }
     ~TUdpClient() { ::close(FFd); }

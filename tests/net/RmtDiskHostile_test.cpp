@@ -6,8 +6,10 @@
 
 #include <sys/stat.h>
 
+#include <climits>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 
 #include "NetTestSupport.h"
 
@@ -64,9 +66,6 @@ TEST_F(HostileRequests, RefusedNamesAnswerBadDiskAndTouchNothing) {
                                                          {"Absolute", "/tmp/Good"},
                                                          {"NulInside", std::string("Good\0x", 6)},
                                                          {"NulAtEnd", std::string("Good\0", 5)},
-                                                         {"Dot", "Good.cpmdsk"},
-                                                         {"Space", "Go od"},
-                                                         {"HighBytes", "G\xC3\xBCt"},
                                                          {"Backslash", "..\\Outside"},
                                                          {"Missing", "Nothing"},
                                                          {"InWorkingFolder", "Outside"}};
@@ -79,16 +78,57 @@ TEST_F(HostileRequests, RefusedNamesAnswerBadDiskAndTouchNothing) {
     fs::current_path(saved);
 }
 
-// A name length beyond the datagram takes only the bytes present.
-TEST_F(HostileRequests, NamesUpTo63CharactersAreServed) {
+// Names are taken as given, CP/M's included, unless they could leave the
+// folder or name something other than an image there. Every refused name
+// has a file it would otherwise reach.
+TEST_F(HostileRequests, ImageNamesAreTakenAsGivenUnlessTheyCouldLeaveTheFolder) {
+    fs::create_directory(Folder() + "sub");
+    MakeImage(Folder() + "sub/Good.cpmdsk");
+    MakeImage(Folder() + "Good");
+    const std::pair<const char*, std::string> accepted[] = {
+        {"CpmType", "WORK.1"},        {"Dollar", "A$B"},    {"SeveralDots", "a.b.c"},          {"TrailingDot", "Disk."},
+        {"Extension", "Good.cpmdsk"}, {"Space", "Go od"},   {"Punctuation", "~#%&+,:;=@!"},    {"Wildcards", "A*?[]"},
+        {"Utf8", "G\xC3\xBCt"},       {"Latin1", "G\xFCt"}, {"Longest", std::string(63, 'n')},
+    };
+    const std::pair<const char*, std::string> refused[] = {
+        {"Empty", ""},
+        {"Dot", "."},
+        {"DotDot", ".."},
+        {"Hidden", ".Good"},
+        {"Slash", "sub/Good"},
+        {"Backslash", "sub\\Good"},
+        {"NulCutsTheExtension", std::string("Good\0", 5)},
+        {"Tab", "Go\tod"},
+        {"NewLine", "Good\n"},
+        {"Escape", "\x1B[2J"},
+        {"Delete", "Go\x7Fod"},
+    };
+    for (const auto& [row, name] : accepted) {
+        MakeImage(Image(name));
+        const auto reply = MountRaw(name, static_cast<uint8_t>(name.size()));
+        ASSERT_EQ(reply.size(), 14u) << row;
+        EXPECT_EQ(Server.GetSession(0)->FileName, name + ".cpmdsk") << row;
+        EXPECT_EQ(Send(req::Read(2, req::Get32(reply, 4), 0, 0, 0)).size(), 2052u) << row;
+    }
+    Server.Sessions().Clear();
+    for (const auto& [row, name] : refused) {
+        if (name.find('\0') == std::string::npos && name.find('/') == std::string::npos) MakeImage(Image(name));
+        EXPECT_EQ(MountRaw(name, static_cast<uint8_t>(name.size())), kBadDisk) << row;
+    }
+    EXPECT_EQ(Server.SessionCount(), 0u);
+    EXPECT_EQ(TImageRegistry::Instance().OpenCount(), 0u) << "nothing left open";
+}
+
+// A mount carries at most 63 name bytes; one whose length byte claims more
+// takes only the bytes present. The session list itself refuses only names
+// too long for a file name.
+TEST_F(HostileRequests, NameLengthIsBoundByTheDatagramAndTheFileSystem) {
     EXPECT_EQ(MountRaw("Good", 200).size(), 14u);
     EXPECT_EQ(Server.GetSession(0)->FileName, "Good.cpmdsk");
-    const std::string name(63, 'n');
-    MakeImage(Image(name));
-    MakeImage(Image(name + "x"));
-    EXPECT_EQ(MountRaw(name, 63).size(), 14u);
-    // A longer name cannot arrive in a 72-byte mount; the session list refuses it all the same.
-    EXPECT_THROW(Server.Sessions().Mount({1, 1, 1}, true, name + "x"), EDiskError);
+    const std::string longest(NAME_MAX - std::string(".cpmdsk").size(), 'n');
+    MakeImage(Image(longest));
+    EXPECT_NE(Server.Sessions().Mount({1, 1, 1}, true, longest), 0u);
+    EXPECT_THROW(Server.Sessions().Mount({1, 1, 2}, true, longest + "n"), EDiskError);
 }
 
 TEST_F(HostileRequests, FilesOtherThanPlainImagesAnswerBadDisk) {
@@ -195,6 +235,67 @@ TEST_F(HostileRequests, AFullTableGivesANewMountThePlaceOfTheSessionIdleLongest)
                   req::Error(2, 1, "Session is not valid!"));
         EXPECT_EQ(Send(req::Read(2, ids[2], row.Holder(2).ClientDisk, 0, 0), row.Holder(2)).size(), 2052u);
     }
+}
+
+// Mounting again needs no reply, so any sender, spoofed or not, can repeat
+// it: eight addresses repeating their eight mounts every 20 s hold the
+// table no longer than the idle minute. Reads keep a session alive.
+TEST_F(HostileRequests, RepeatedMountsKeepTheirSessionsButNotAlive) {
+    MakeImage(Image("Shared"));
+    TRmtDskTime now{};
+    Server.Sessions().Clock = [&now] { return now; };
+    const auto holder = [](uint32_t address, uint16_t disk) { return TRmtDskClientInfo{address, 1, disk}; };
+    const TRmtDskClientInfo reader = holder(10, 0), newcomer{99, 1, 0};
+    const auto mountAll = [&] {
+        std::vector<uint32_t> ids;
+        for (uint32_t address = 10; address < 18; ++address)
+            for (uint16_t disk = 0; disk < 8; ++disk) {
+                const auto reply = Send(req::Mount(1, disk, "Shared", true), holder(address, disk));
+                ids.push_back(reply.size() == 14 ? req::Get32(reply, 4) : 0);
+            }
+        return ids;
+    };
+    const std::vector<uint32_t> ids = mountAll();
+    ASSERT_EQ(Server.SessionCount(), TRmtDskSessionList::MaxSessions);
+    const std::vector<uint8_t> tooMany = req::Error(1, 255, "Too many remote disk sessions!");
+
+    std::optional<int> admittedAt;
+    for (int seconds = 20; seconds <= 180; seconds += 20) {
+        SCOPED_TRACE(seconds);
+        now = TRmtDskTime{} + std::chrono::seconds(seconds);
+        const std::vector<uint32_t> again = mountAll();
+        if (!admittedAt) {
+            EXPECT_EQ(again, ids) << "a repeated mount reuses its session";
+            EXPECT_EQ(Server.SessionCount(), TRmtDskSessionList::MaxSessions);
+        }
+        EXPECT_EQ(Send(req::Read(2, ids[0], 0, 0, 0), reader).size(), 2052u) << "the reader keeps its session";
+        if (!admittedAt) {
+            const auto reply = Send(req::Mount(1, 0, "Shared", true), newcomer);
+            if (reply.size() == 14)
+                admittedAt = seconds;
+            else
+                EXPECT_EQ(reply, tooMany);
+        }
+    }
+    EXPECT_EQ(admittedAt, 60) << "a place once the mounts have been idle a minute";
+    EXPECT_EQ(Server.SessionCount(), TRmtDskSessionList::MaxSessions);
+}
+
+// A session id that could be guessed would let any host use another's
+// session: two servers started together hand out neither the same nor
+// neighbouring ids, nor does one server count them up.
+TEST_F(HostileRequests, SessionIdsCannotBeGuessedFromAnother) {
+    MakeImage(Image("Shared"));
+    TRmtDskMod other{Folder()};
+    std::vector<uint32_t> ids;
+    for (TRmtDskMod* server : {&Server, &other})
+        for (uint16_t disk = 0; disk < 8; ++disk)
+            ids.push_back(server->Sessions().Mount({0x0100007F, 4000, disk}, true, "Shared"));
+    for (size_t i = 0; i < ids.size(); ++i)
+        for (size_t j = i + 1; j < ids.size(); ++j) {
+            const uint32_t gap = ids[i] > ids[j] ? ids[i] - ids[j] : ids[j] - ids[i];
+            EXPECT_GT(gap, 1u) << "ids " << i << " and " << j;
+        }
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 
 #include "NetTestSupport.h"
 #include "disk/CpmDiskDrive.h"
@@ -164,6 +165,43 @@ TEST_F(RemoteDisk, ErrorRepliesAreByteExact) {
     for (const auto& c : cases)
         EXPECT_EQ(Ask(c.fromIntruder ? intruder : Client, c.request, c.reply.empty() ? 200 : 2000), c.reply) << c.name;
     EXPECT_EQ(Server.SessionCount(), 1u);
+}
+
+TEST_F(RemoteDisk, CpmStyleNamesAreServedAsGiven) {
+    MakeImage(Image("WORK.1"), 0x42);
+    const uint32_t id = MountId(Client, 0, "WORK.1");
+    ASSERT_NE(id, 0u);
+    EXPECT_EQ(Server.GetSession(0)->FileName, "WORK.1.cpmdsk");
+    EXPECT_EQ(Ask(Client, req::Read(2, id, 0, 0, 0)).at(4), 0x42);
+    EXPECT_EQ(Ask(Client, req::Mount(3, 1, "../DiskB")), req::Error(3, 1, "Selected disk is bad!"));
+}
+
+// Eight hosts repeating their eight mounts each hold the table only until
+// the mounts have been idle a minute; then a ninth host gets a place.
+TEST_F(RemoteDisk, HostsRepeatingTheirMountsHoldTheTableOnlyAMinute) {
+    TRmtDskTime now{};
+    Server.Sessions().Clock = [&now] { return now; };
+    std::vector<std::unique_ptr<TUdpClient>> hosts;
+    for (int host = 2; host < 10; ++host)
+        hosts.push_back(std::make_unique<TUdpClient>(Port(), ("127.0.0." + std::to_string(host)).c_str()));
+    const auto mountAll = [&] {
+        for (const auto& host : hosts)
+            for (uint16_t disk = 0; disk < 8; ++disk) ASSERT_NE(MountId(*host, disk, "DiskB", true), 0u);
+    };
+    mountAll();
+    ASSERT_EQ(Server.SessionCount(), TRmtDskSessionList::MaxSessions);
+    TUdpClient newcomer(Port(), "127.0.0.10");
+    const auto tooMany = req::Error(1, 255, "Too many remote disk sessions!");
+
+    now += std::chrono::seconds(40);
+    mountAll();
+    EXPECT_EQ(Ask(newcomer, req::Mount(1, 0, "DiskB", true)), tooMany);
+    now += std::chrono::seconds(20);
+    mountAll();
+    const uint32_t id = MountId(newcomer, 0, "DiskB", true);
+    ASSERT_NE(id, 0u);
+    EXPECT_EQ(Ask(newcomer, req::Read(2, id, 0, 0, 0)).size(), 2052u);
+    EXPECT_EQ(Server.SessionCount(), TRmtDskSessionList::MaxSessions);
 }
 
 TEST(RmtDiskWire, ErrorTextIsCutTo63AndCodeIsNeverZero) {
