@@ -93,11 +93,12 @@ public:
     TServerThread& operator=(const TServerThread&) = delete;
 
 private:
-    using Clock = std::chrono::steady_clock;
+    using Clock = TTcpClock;
 
     struct TClient {
-        explicit TClient(int fd) : Fd(fd), LastActive(Clock::now()) {}
+        TClient(int fd, uint32_t address) : Fd(fd), Address(address), LastActive(Clock::now()) {}
         int Fd;
+        uint32_t Address;
         std::array<uint8_t, TransferSize> RecvBuffer{};
         size_t RecvLen = 0;
         size_t RecvPos = 0;
@@ -146,25 +147,29 @@ private:
         }
     }
 
+    // A newcomer gets a place by the table's rules, or is closed at once.
     void Accept() {
-        const int fd = ::accept4(FListenFd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+        sockaddr_in from{};
+        socklen_t length = sizeof from;
+        const int fd = ::accept4(FListenFd, reinterpret_cast<sockaddr*>(&from), &length, SOCK_NONBLOCK | SOCK_CLOEXEC);
         if (fd < 0) return;
-        // Descriptors stay bounded, and no set of clients can keep a newcomer
-        // out: the one idle longest makes room.
-        if (FClients.size() >= MaxClients) {
-            const auto idlest = std::min_element(FClients.begin(), FClients.end(), [](const auto& a, const auto& b) {
-                return a->LastActive < b->LastActive;
-            });
-            Drop(static_cast<size_t>(idlest - FClients.begin()));
+        std::vector<TTcpClientPlace> places;
+        for (const auto& c : FClients) places.push_back({c->Address, c->LastActive, c->InputWaiting()});
+        const uint32_t address = ntohl(from.sin_addr.s_addr);
+        const TTcpNewcomerPlace place = TTcpClientPlaces::PlaceNewcomer(places, address, Clock::now());
+        if (!place.Admitted) {
+            ::close(fd);
+            return;
         }
+        if (place.Replaces) Drop(*place.Replaces);
         // A terminal line: each byte goes out at once, not held for more.
         const int on = 1;
         ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-        FClients.push_back(std::make_unique<TClient>(fd));
+        FClients.push_back(std::make_unique<TClient>(fd, address));
         FOwner.FClientCount = FClients.size();
     }
 
-    // Closes a client: the one idle longest, or every one when the server stops.
+    // Closes a client: a replaced one, or every one when the server stops.
     void Drop(size_t index) {
         TClient& c = *FClients[index];
         ::shutdown(c.Fd, SHUT_RDWR);

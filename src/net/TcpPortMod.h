@@ -17,13 +17,14 @@
 
 #include "machine/ByteFIFO.h"
 #include "machine/MachineDevices.h"
+#include "net/TcpClientPlaces.h"
 
 class TTcpPortModule : public ISerialLine {
 public:
     static constexpr uint16_t QueueCapacity = 512;
     static constexpr size_t TransferSize = 512;
-    // Clients served at once; a newcomer beyond this replaces the one idle longest.
-    static constexpr size_t MaxClients = 8;
+    // Clients served at once; who may take a place is TTcpClientPlaces' rule.
+    static constexpr size_t MaxClients = TTcpClientPlaces::MaxClients;
 
     TTcpPortModule();
     ~TTcpPortModule() override;

@@ -61,9 +61,9 @@ struct MainWindowSerial : WindowTest {
         EXPECT_TRUE(server.GetActive()) << H.Prompts.LastText();
         return server;
     }
-    int ConnectCom1(TTcpPortModule& server, int receiveBuffer = 0) {
+    int ConnectCom1(TTcpPortModule& server, const char* source = "127.0.0.1", int receiveBuffer = 0) {
         const size_t before = server.ClientCount();
-        const int fd = ConnectTcp(server.ListeningPort(), receiveBuffer);
+        const int fd = ConnectTcpFrom(source, server.ListeningPort(), receiveBuffer);
         EXPECT_GE(fd, 0);
         EXPECT_TRUE(Eventually([&] { return server.ClientCount() > before; }));
         return fd;
@@ -127,7 +127,7 @@ TEST_F(MainWindowSerial, Com1OverTcpListensWhileEnabled) {
 TEST_F(MainWindowSerial, Com1OutputWaitsForTheNextTcpClient) {
     TTcpPortModule& server = EnableCom1OverTcp();
     TCom1Ports com1(W->Machine());
-    const int leaver = ConnectCom1(server, 4096);
+    const int leaver = ConnectCom1(server, "127.0.0.1", 4096);
     const std::string written = FillOutput(com1, [](size_t i) { return static_cast<uint8_t>(i * 7 + i / 256); });
     SendThenLeave(leaver, "", TTcpLeave::Reset);
     ASSERT_TRUE(Eventually([&] { return server.ClientCount() == 0; }));
@@ -148,6 +148,24 @@ TEST_F(MainWindowSerial, EveryByteATcpClientSendsReachesTheCpu) {
     ::close(client);
     EXPECT_EQ(got.size(), sent.size());
     EXPECT_TRUE(got == sent) << "in order";
+}
+
+// Another host connecting again and again, more times than there are
+// places, does not push a typing user off COM1.
+TEST_F(MainWindowSerial, AReconnectingHostLeavesTheUserOnCom1) {
+    TTcpPortModule& server = EnableCom1OverTcp();
+    TCom1Ports com1(W->Machine());
+    const int user = ConnectCom1(server);
+    std::vector<int> others;
+    for (size_t i = 0; i < TTcpPortModule::MaxClients; ++i) {
+        others.push_back(ConnectTcpFrom("127.0.0.2", server.ListeningPort()));
+        WriteAll(others.back(), "x");
+        ASSERT_EQ(ReadZ80(com1, 1), "x") << "served";
+    }
+    WriteAll(user, "still here");
+    EXPECT_EQ(ReadZ80(com1, 10), "still here");
+    for (const int fd : others) ::close(fd);
+    ::close(user);
 }
 
 TEST_F(MainWindowSerial, TheCpusConfigurationByteShowsInThePanel) {

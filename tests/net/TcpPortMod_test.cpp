@@ -1,6 +1,7 @@
 // The TCP server for COM1 over 127.0.0.1 with real client sockets: the Z80
 // side's queues, back-pressure, clients coming and going, traffic both ways
-// at once, several clients sharing the line and clients that leave.
+// at once, several clients sharing the line, clients that leave, and places
+// for clients of several hosts.
 
 #include <gtest/gtest.h>
 
@@ -10,6 +11,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -200,28 +202,47 @@ TEST_F(TcpPort, EveryByteAClientSentBeforeLeavingReachesTheZ80) {
     }
 }
 
-// Neither an idle client nor a full house keeps a newcomer out; the server
-// holds at most MaxClients connections, the one idle longest making room.
-TEST_F(TcpPort, NoClientLocksOthersOut) {
-    const size_t holders[] = {1, TTcpPortModule::MaxClients};
-    for (const size_t count : holders) {
-        SCOPED_TRACE(count);
+// One host cannot crowd the others off: it holds a few places at most, its
+// newcomer beyond them takes the place of its own client idle longest, and
+// a full table turns a newcomer from another host away rather than drop a
+// client in use. Clients connect in order from 127.0.0.<host>.
+TEST_F(TcpPort, OneHostCannotCrowdTheOthersOff) {
+    const struct {
+        const char* Name;
+        std::vector<int> Hosts;
+        int Newcomer;
+        std::optional<size_t> Replaced;  // index into Hosts
+        bool Admitted;
+    } cases[] = {
+        {"a host beyond its places", {1, 2, 2, 2, 2}, 2, 1, true},
+        {"a full table, a host beyond its places", {1, 2, 2, 2, 2, 3, 4, 5}, 2, 1, true},
+        {"a full table, another host", {1, 2, 3, 4, 5, 6, 7, 8}, 9, std::nullopt, false},
+        {"room left", {1, 2, 2, 2}, 2, std::nullopt, true},
+    };
+    for (const auto& row : cases) {
+        SCOPED_TRACE(row.Name);
         TTcpPortModule module;
         ActivateOn(module);
-        std::vector<int> idle;
-        for (size_t i = 0; i < count; ++i) {
-            idle.push_back(ConnectTcp(module.ListeningPort()));
-            ASSERT_TRUE(Eventually([&] { return module.ClientCount() == i + 1; }));
+        const auto connectFrom = [&](int host) {
+            return ConnectTcpFrom(("127.0.0." + std::to_string(host)).c_str(), module.ListeningPort());
+        };
+        std::vector<int> held;
+        for (const int host : row.Hosts) {
+            held.push_back(connectFrom(host));
+            ASSERT_GE(held.back(), 0);
+            ASSERT_TRUE(Eventually([&] { return module.ClientCount() == held.size(); }));
         }
-        const int newcomer = ConnectTcp(module.ListeningPort());
-        WriteAll(newcomer, "let me in");
-        EXPECT_EQ(tavrin::test::ReadZ80(module, 9), "let me in");
-        EXPECT_EQ(module.ClientCount(), std::min(count + 1, TTcpPortModule::MaxClients));
-        if (count == TTcpPortModule::MaxClients) {
-            EXPECT_TRUE(ClosedByServer(idle.front())) << "the one idle longest";
-            EXPECT_FALSE(ClosedByServer(idle.back(), 0ms));
+        const int newcomer = connectFrom(row.Newcomer);
+        if (row.Admitted) {
+            WriteAll(newcomer, "let me in");
+            EXPECT_EQ(tavrin::test::ReadZ80(module, 9), "let me in");
+        } else {
+            EXPECT_TRUE(ClosedByServer(newcomer)) << "turned away";
         }
-        for (const int fd : idle) ::close(fd);
+        // The server decided on the newcomer before serving it.
+        for (size_t i = 0; i < held.size(); ++i)
+            EXPECT_EQ(ClosedByServer(held[i], row.Replaced == i ? 2s : 0ms), row.Replaced == i) << i;
+        for (const int fd : held) ::close(fd);
         ::close(newcomer);
     }
 }
