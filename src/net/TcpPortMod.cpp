@@ -67,10 +67,11 @@ uint16_t ParseTcpPort(const std::string& text) {
 // --- the server thread -----------------------------------------------------------
 
 // Serves every connected client (up to MaxClients) in one poll loop. The
-// clients share the two queues: each byte from the Z80 goes to whichever
-// client takes it first, and bytes from several clients interleave. What a
-// client has taken but not sent, or received but not queued, is its own: it
-// goes when the client goes, so nothing of one client reaches another.
+// clients share the two queues like a serial line: each byte from the Z80
+// goes to whichever client takes it first, bytes from several clients
+// interleave, and nothing queued either way is cleared when a client comes
+// or goes. Output taken from the queue but not yet sent belongs to the line,
+// not to a client, so a client leaving costs the others nothing.
 class TTcpPortModule::TServerThread {
 public:
     TServerThread(TTcpPortModule& owner, int listenFd) : FOwner(owner), FListenFd(listenFd) {
@@ -92,21 +93,20 @@ public:
     TServerThread& operator=(const TServerThread&) = delete;
 
 private:
-    using Clock = std::chrono::steady_clock;
+    using Clock = TTcpClock;
 
     struct TClient {
-        explicit TClient(int fd) : Fd(fd), LastActive(Clock::now()) {}
+        TClient(int fd, uint32_t address) : Fd(fd), Address(address), LastActive(Clock::now()) {}
         int Fd;
-        std::array<uint8_t, TransferSize> SendBuffer{};
-        size_t SendLen = 0;
-        size_t SendPos = 0;
+        uint32_t Address;
         std::array<uint8_t, TransferSize> RecvBuffer{};
         size_t RecvLen = 0;
         size_t RecvPos = 0;
-        Clock::time_point LastSend{};
         Clock::time_point LastActive;  // accepted, or last byte moved either way
-        std::optional<Clock::time_point> LingerUntil;
-        bool PeerClosed = false;  // it will send no more
+        // Closed, reset or failed: nothing more is sent to it, and it goes
+        // once everything it sent has been handed on.
+        bool Leaving = false;
+        bool InputWaiting() const { return RecvPos < RecvLen; }
     };
 
     void Execute() {
@@ -115,29 +115,26 @@ private:
         bool moved = false;
         for (;;) {
             fds.assign({{FStopFd, POLLIN, 0}, {FOwner.FWakeFd, POLLIN, 0}, {FListenFd, POLLIN, 0}});
-            // A peer's close is watched for even while its bytes wait for room.
-            for (const auto& c : FClients)
-                fds.push_back({c->Fd,
-                               static_cast<short>(POLLRDHUP | (c->RecvPos == c->RecvLen ? POLLIN : 0) |
-                                                  (c->SendPos < c->SendLen ? POLLOUT : 0)),
-                               0});
+            const bool outputWaiting = FPendingPos < FPendingLen;
+            for (const auto& c : FClients) {
+                // A client is read only once its last bytes are handed on, so
+                // its close is seen after everything it sent before.
+                const auto events = static_cast<short>((c->InputWaiting() ? 0 : POLLIN) |
+                                                       (c->Leaving ? 0 : POLLRDHUP | (outputWaiting ? POLLOUT : 0)));
+                // Nothing asked: a gone peer's hang-up would wake the poll for nothing.
+                fds.push_back({events ? c->Fd : -1, events, 0});
+            }
             timespec wait{0, 0};
-            const auto linger = EarliestLinger();
-            if (linger && !moved) {
-                const auto left = std::max(*linger - Clock::now(), Clock::duration::zero());
+            if (FLingerUntil && !moved) {
+                const auto left = std::max(*FLingerUntil - Clock::now(), Clock::duration::zero());
                 wait.tv_nsec = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
             }
-            const bool forever = !moved && !linger;
+            const bool forever = !moved && !FLingerUntil;
             if (::ppoll(fds.data(), fds.size(), forever ? nullptr : &wait, nullptr) < 0 && errno != EINTR) return;
             if (fds[0].revents) return;
             if (fds[1].revents) DrainEventFd(FOwner.FWakeFd);
-            for (size_t i = FClients.size(); i-- > 0;) {
-                const short events = fds[3 + i].revents;
-                if (events & (POLLHUP | POLLERR))
-                    Drop(i);  // reset or failed: nothing more can be read
-                else
-                    FClients[i]->PeerClosed = (events & POLLRDHUP) != 0;
-            }
+            for (size_t i = 0; i < FClients.size(); ++i)
+                if (fds[3 + i].revents & (POLLRDHUP | POLLHUP | POLLERR)) FClients[i]->Leaving = true;
             if (fds[2].revents & POLLIN) Accept();
             moved = false;
             for (size_t i = FClients.size(); i-- > 0;) {
@@ -150,88 +147,83 @@ private:
         }
     }
 
-    std::optional<Clock::time_point> EarliestLinger() const {
-        std::optional<Clock::time_point> earliest;
-        for (const auto& c : FClients)
-            if (c->LingerUntil && (!earliest || *c->LingerUntil < *earliest)) earliest = c->LingerUntil;
-        return earliest;
-    }
-
+    // A newcomer gets a place by the table's rules, or is closed at once.
     void Accept() {
-        const int fd = ::accept4(FListenFd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+        sockaddr_in from{};
+        socklen_t length = sizeof from;
+        const int fd = ::accept4(FListenFd, reinterpret_cast<sockaddr*>(&from), &length, SOCK_NONBLOCK | SOCK_CLOEXEC);
         if (fd < 0) return;
-        // Descriptors stay bounded, and no set of clients can keep a newcomer
-        // out: the one idle longest makes room.
-        if (FClients.size() >= MaxClients) {
-            const auto idlest = std::min_element(FClients.begin(), FClients.end(), [](const auto& a, const auto& b) {
-                return a->LastActive < b->LastActive;
-            });
-            Drop(static_cast<size_t>(idlest - FClients.begin()));
+        std::vector<TTcpClientPlace> places;
+        for (const auto& c : FClients) places.push_back({c->Address, c->LastActive, c->InputWaiting()});
+        const uint32_t address = ntohl(from.sin_addr.s_addr);
+        const TTcpNewcomerPlace place = TTcpClientPlaces::PlaceNewcomer(places, address, Clock::now());
+        if (!place.Admitted) {
+            ::close(fd);
+            return;
         }
+        if (place.Replaces) Drop(*place.Replaces);
         // A terminal line: each byte goes out at once, not held for more.
         const int on = 1;
         ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-        FClients.push_back(std::make_unique<TClient>(fd));
+        FClients.push_back(std::make_unique<TClient>(fd, address));
         FOwner.FClientCount = FClients.size();
     }
 
-    // Closes a client and drops what it still held. Output the Z80 wrote
-    // while the last client was there was meant for it and goes with it;
-    // bytes written while nobody is connected wait for the next client.
+    // Closes a client: a replaced one, or every one when the server stops.
     void Drop(size_t index) {
         TClient& c = *FClients[index];
         ::shutdown(c.Fd, SHUT_RDWR);
         ::close(c.Fd);
         FClients.erase(FClients.begin() + static_cast<std::ptrdiff_t>(index));
-        if (FClients.empty()) FOwner.DropTxData();
         FOwner.FClientCount = FClients.size();
     }
 
     // While the Z80 streams (the last send was moments ago), a few bytes in
     // the queue are left to gather for a moment so they leave in one segment
     // rather than one byte each; a byte after a pause goes out at once.
-    bool RefillDue(TClient& c) {
+    bool RefillDue() {
         const auto now = Clock::now();
-        if (c.LingerUntil) {
-            if (now < *c.LingerUntil) return false;
-            c.LingerUntil.reset();
+        if (FLingerUntil) {
+            if (now < *FLingerUntil) return false;
+            FLingerUntil.reset();
             return true;
         }
         const size_t waiting = FOwner.TxCount();
-        if (waiting > 0 && waiting < LingerBytes && now - c.LastSend < StreamGap) {
-            c.LingerUntil = now + LingerTime;
+        if (waiting > 0 && waiting < LingerBytes && now - FLastSend < StreamGap) {
+            FLingerUntil = now + LingerTime;
             return false;
         }
         return true;
     }
 
-    // One pass each way: whether any byte moved; nullopt when the client is
-    // gone (closed, reset or failed). A peer that closed has its bytes queued
-    // as far as the queue takes them now; the rest is dropped with it.
+    // Sends waiting output to c as far as it takes it; whether any went.
+    bool Send(TClient& c) {
+        if (FPendingPos == FPendingLen && RefillDue()) {
+            FPendingLen = FOwner.GetTxData(FPending.data(), FPending.size());
+            FPendingPos = 0;
+        }
+        if (FPendingPos == FPendingLen) return false;
+        const ssize_t n =
+            ::send(c.Fd, FPending.data() + FPendingPos, FPendingLen - FPendingPos, MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (n > 0) {
+            FPendingPos += static_cast<size_t>(n);
+            FLastSend = Clock::now();
+            return true;
+        }
+        if (n < 0 && !WouldBlock(errno)) c.Leaving = true;  // what it sent is still handed on
+        return false;
+    }
+
+    // One pass each way: whether any byte moved; nullopt when the client has
+    // ended (closed, reset or failed) and everything it sent is queued.
     std::optional<bool> Pump(TClient& c) {
-        const bool peerClosed = c.PeerClosed;
-        bool moved = false;
-        if (!peerClosed && c.SendPos == c.SendLen && RefillDue(c)) {
-            c.SendLen = FOwner.GetTxData(c.SendBuffer.data(), c.SendBuffer.size());
-            c.SendPos = 0;
-        }
-        if (!peerClosed && c.SendPos < c.SendLen) {
-            const ssize_t n =
-                ::send(c.Fd, c.SendBuffer.data() + c.SendPos, c.SendLen - c.SendPos, MSG_NOSIGNAL | MSG_DONTWAIT);
-            if (n > 0) {
-                c.SendPos += static_cast<size_t>(n);
-                c.LastSend = Clock::now();
-                moved = true;
-            } else if (n < 0 && !WouldBlock(errno)) {
-                return std::nullopt;
-            }
-        }
+        bool moved = !c.Leaving && Send(c);
         for (;;) {
-            if (c.RecvPos < c.RecvLen) {
+            if (c.InputWaiting()) {
                 const size_t taken = FOwner.PutRxData(c.RecvBuffer.data() + c.RecvPos, c.RecvLen - c.RecvPos);
                 c.RecvPos += taken;
                 moved = moved || taken > 0;
-                if (c.RecvPos < c.RecvLen) break;  // back-pressure: the rest waits for room
+                if (c.InputWaiting()) break;  // back-pressure: the rest waits for room
             }
             const ssize_t n = ::recv(c.Fd, c.RecvBuffer.data(), c.RecvBuffer.size(), MSG_DONTWAIT);
             if (n == 0 || (n < 0 && !WouldBlock(errno))) return std::nullopt;
@@ -239,7 +231,6 @@ private:
             c.RecvLen = static_cast<size_t>(n);
             c.RecvPos = 0;
         }
-        if (peerClosed) return std::nullopt;
         if (moved) c.LastActive = Clock::now();
         return moved;
     }
@@ -252,6 +243,13 @@ private:
     int FListenFd;
     int FStopFd = -1;
     std::vector<std::unique_ptr<TClient>> FClients;
+    // Output taken from the transmit queue that no client has sent yet; it
+    // waits for whichever client can take it, or for the next to come.
+    std::array<uint8_t, TransferSize> FPending{};
+    size_t FPendingLen = 0;
+    size_t FPendingPos = 0;
+    Clock::time_point FLastSend{};
+    std::optional<Clock::time_point> FLingerUntil;
     std::thread FThread;  // last: starts once everything above is set
 };
 
@@ -324,11 +322,6 @@ void TTcpPortModule::WriteByte(uint8_t b) {
 size_t TTcpPortModule::TxCount() {
     std::lock_guard lock(FLock);
     return FTxQueue.Count();
-}
-
-void TTcpPortModule::DropTxData() {
-    std::lock_guard lock(FLock);
-    FTxQueue.Clear();
 }
 
 size_t TTcpPortModule::GetTxData(uint8_t* buffer, size_t max) {

@@ -3,8 +3,10 @@
 // map) reads and writes two locked 512-byte queues; one server thread
 // accepts clients, several at once, and copies bytes between those queues
 // and the clients' sockets, both directions in every pass. A full receive
-// queue holds a client's bytes back (back-pressure); bytes written while
-// nobody is connected wait, up to 512, for the next client.
+// queue holds a client's bytes back (back-pressure), and every byte a client
+// sent before it closed reaches the queue. The queues live as long as the
+// module: bytes written while nobody is connected wait, up to 512, for the
+// next client.
 
 #include <atomic>
 #include <cstdint>
@@ -15,13 +17,14 @@
 
 #include "machine/ByteFIFO.h"
 #include "machine/MachineDevices.h"
+#include "net/TcpClientPlaces.h"
 
 class TTcpPortModule : public ISerialLine {
 public:
     static constexpr uint16_t QueueCapacity = 512;
     static constexpr size_t TransferSize = 512;
-    // Clients served at once; a newcomer beyond this replaces the one idle longest.
-    static constexpr size_t MaxClients = 8;
+    // Clients served at once; who may take a place is TTcpClientPlaces' rule.
+    static constexpr size_t MaxClients = TTcpClientPlaces::MaxClients;
 
     TTcpPortModule();
     ~TTcpPortModule() override;
@@ -57,7 +60,6 @@ private:
     class TServerThread;
     void Wake();
     size_t TxCount();
-    void DropTxData();
 
     std::mutex FLock;  // guards both queues
     TByteFIFO FRxQueue{QueueCapacity};

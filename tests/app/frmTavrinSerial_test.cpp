@@ -1,20 +1,43 @@
 // The main window's serial glue, offscreen: the COM panels open and close
 // the lines and lock their controls, failures warn and untick, the CPU's
-// configuration bytes show in the panels, and a BREAK reboots CP/M and
-// drops the block that carried it.
+// configuration bytes show in the panels, a BREAK reboots CP/M and drops
+// the block that carried it, and COM1 over TCP carries TCP clients' bytes
+// to and from the CPU's ports.
 
 #include <cstdlib>
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "machine/MachinePortNumbers.h"
 #include "net/ComRxGlue.h"
 #include "support/ComRxTestSupport.h"
 #include "support/EnvironmentVariable.h"
+#include "support/Eventually.h"
+#include "support/TcpLineTestSupport.h"
 #include "WindowTestSupport.h"
 
 using namespace tavrin::test;
 
 namespace {
+
+// COM1 as the CPU sees it: the status and data ports.
+class TCom1Ports : public ISerialLine {
+public:
+    explicit TCom1Ports(TTavrinMachine& machine) : FMachine(machine) {}
+    bool IsOpen() override { return Status() != 0; }
+    bool DataAvailable() override { return Status() & StatusInputReady; }
+    bool ReadByte(uint8_t& b) override {
+        if (!DataAvailable()) return false;
+        FMachine.CpuPortRead(FMachine.Cpu(), MachinePort::Com1Data, b);
+        return true;
+    }
+    bool CanWrite() override { return Status() & StatusOutputReady; }
+    void WriteByte(uint8_t b) override { FMachine.CpuPortWrite(FMachine.Cpu(), MachinePort::Com1Data, b); }
+
+private:
+    uint8_t Status() { return InPort(FMachine, MachinePort::Com1Status); }
+    TTavrinMachine& FMachine;
+};
 
 struct MainWindowSerial : WindowTest {
     TComSettingsPanel& Panel(int line) {
@@ -24,6 +47,26 @@ struct MainWindowSerial : WindowTest {
         return !p.PortNumber->isEnabled() && !p.BaudList->isEnabled() && !p.FormatList->isEnabled() &&
                !p.TwoStopBitsBtn->isEnabled() && !p.HandShake->isEnabled() &&
                (!p.UseTCP || (!p.UseTCP->isEnabled() && !p.TCPPort->isEnabled()));
+    }
+    // Ticks COM1's TCP choice and enable box on the panel; the server.
+    TTcpPortModule& EnableCom1OverTcp() {
+        TComSettingsPanel& p = Panel(1);
+        TReservedPort port(SOCK_STREAM);
+        p.UseTCP->setChecked(true);
+        p.TCPPort->setText(QString::fromStdString(port.Text()));
+        emit p.TCPPort->textEdited(p.TCPPort->text());
+        p.EnableBtn->click();
+        port.Release();
+        TTcpPortModule& server = W->SerialLines().ComLines().TcpPortModule;
+        EXPECT_TRUE(server.GetActive()) << H.Prompts.LastText();
+        return server;
+    }
+    int ConnectCom1(TTcpPortModule& server, const char* source = "127.0.0.1", int receiveBuffer = 0) {
+        const size_t before = server.ClientCount();
+        const int fd = ConnectTcpFrom(source, server.ListeningPort(), receiveBuffer);
+        EXPECT_GE(fd, 0);
+        EXPECT_TRUE(Eventually([&] { return server.ClientCount() > before; }));
+        return fd;
     }
 };
 
@@ -71,20 +114,58 @@ TEST_F(MainWindowSerial, ALineThatCannotOpenWarnsAndUnticks) {
 }
 
 TEST_F(MainWindowSerial, Com1OverTcpListensWhileEnabled) {
-    TComSettingsPanel& p = Panel(1);
-    TReservedPort port(SOCK_STREAM);
-    p.UseTCP->setChecked(true);
-    p.TCPPort->setText(QString::fromStdString(port.Text()));
-    emit p.TCPPort->textEdited(p.TCPPort->text());
-    p.EnableBtn->click();
-    port.Release();
-    ASSERT_TRUE(W->SerialLines().ComLines().TcpPortModule.GetActive()) << H.Prompts.LastText();
-    EXPECT_TRUE(Locked(p));
-    const int client = ConnectTcp(port.Port());
-    EXPECT_GE(client, 0);
+    TTcpPortModule& server = EnableCom1OverTcp();
+    ASSERT_TRUE(server.GetActive());
+    EXPECT_TRUE(Locked(Panel(1)));
+    ::close(ConnectCom1(server));
+    Panel(1).EnableBtn->click();
+    EXPECT_FALSE(server.GetActive());
+}
+
+// What the CPU wrote to COM1 that a client could not take before it went
+// (it reads nothing, then resets) reaches the next client, in order.
+TEST_F(MainWindowSerial, Com1OutputWaitsForTheNextTcpClient) {
+    TTcpPortModule& server = EnableCom1OverTcp();
+    TCom1Ports com1(W->Machine());
+    const int leaver = ConnectCom1(server, "127.0.0.1", 4096);
+    const std::string written = FillOutput(com1, [](size_t i) { return static_cast<uint8_t>(i * 7 + i / 256); });
+    SendThenLeave(leaver, "", TTcpLeave::Reset);
+    ASSERT_TRUE(Eventually([&] { return server.ClientCount() == 0; }));
+    const int next = ConnectCom1(server);
+    EXPECT_GT(SameTailSize(ReadUntilZ80Ends(next, com1), written), TTcpPortModule::QueueCapacity);
+    ::close(next);
+}
+
+// A client streams megabytes and half-closes: the CPU reads every byte.
+TEST_F(MainWindowSerial, EveryByteATcpClientSendsReachesTheCpu) {
+    TTcpPortModule& server = EnableCom1OverTcp();
+    TCom1Ports com1(W->Machine());
+    const int client = ConnectCom1(server);
+    const std::string sent = Pattern(4 << 20, 5);
+    std::thread sender([&] { SendThenLeave(client, sent, TTcpLeave::HalfClose); });
+    const std::string got = ReadInputUntilAlone(com1, [&] { return server.ClientCount(); });
+    sender.join();
     ::close(client);
-    p.EnableBtn->click();
-    EXPECT_FALSE(W->SerialLines().ComLines().TcpPortModule.GetActive());
+    EXPECT_EQ(got.size(), sent.size());
+    EXPECT_TRUE(got == sent) << "in order";
+}
+
+// Another host connecting again and again, more times than there are
+// places, does not push a typing user off COM1.
+TEST_F(MainWindowSerial, AReconnectingHostLeavesTheUserOnCom1) {
+    TTcpPortModule& server = EnableCom1OverTcp();
+    TCom1Ports com1(W->Machine());
+    const int user = ConnectCom1(server);
+    std::vector<int> others;
+    for (size_t i = 0; i < TTcpPortModule::MaxClients; ++i) {
+        others.push_back(ConnectTcpFrom("127.0.0.2", server.ListeningPort()));
+        WriteAll(others.back(), "x");
+        ASSERT_EQ(ReadZ80(com1, 1), "x") << "served";
+    }
+    WriteAll(user, "still here");
+    EXPECT_EQ(ReadZ80(com1, 10), "still here");
+    for (const int fd : others) ::close(fd);
+    ::close(user);
 }
 
 TEST_F(MainWindowSerial, TheCpusConfigurationByteShowsInThePanel) {

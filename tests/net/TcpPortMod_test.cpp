@@ -1,6 +1,7 @@
 // The TCP server for COM1 over 127.0.0.1 with real client sockets: the Z80
 // side's queues, back-pressure, clients coming and going, traffic both ways
-// at once, several clients sharing the line and clients that leave.
+// at once, several clients sharing the line, clients that leave, and places
+// for clients of several hosts.
 
 #include <gtest/gtest.h>
 
@@ -10,11 +11,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <optional>
 #include <thread>
 #include <vector>
 
 #include "net/TcpPortMod.h"
 #include "support/ComRxTestSupport.h"
+#include "support/TcpLineTestSupport.h"
 #include "support/Eventually.h"
 #include "support/ThreadStates.h"
 
@@ -27,43 +30,6 @@ void ActivateOn(TTcpPortModule& module) {
     module.Port = reserved.Text();
     module.SetActive(true);
     ASSERT_TRUE(module.GetActive());
-}
-
-// What the Z80 reads of count bytes, waiting for each.
-std::string ReadZ80From(TTcpPortModule& module, size_t count) {
-    std::string got;
-    while (got.size() < count && Eventually([&] { return module.DataAvailable(); })) {
-        uint8_t b = 0;
-        if (module.ReadByte(b)) got += static_cast<char>(b);
-    }
-    return got;
-}
-
-// What the Z80 finds queued now, without waiting.
-std::string ReadZ80Now(TTcpPortModule& module) {
-    std::string got;
-    for (uint8_t b = 0; module.ReadByte(b);) got += static_cast<char>(b);
-    return got;
-}
-
-// The Z80 writes to a client that reads nothing until the transmit queue
-// stays full, seen full at many checks in a row: the server then holds
-// output for the client that it cannot send.
-void FillOutputTowards(TTcpPortModule& module) {
-    int quietChecks = 0;
-    ASSERT_TRUE(Eventually(
-        [&] {
-            bool wrote = false;
-            for (int i = 0; i < 100000; ++i) {
-                if (module.CanWrite()) {
-                    module.WriteByte('e');
-                    wrote = true;
-                }
-            }
-            quietChecks = wrote ? 0 : quietChecks + 1;
-            return quietChecks >= 20;
-        },
-        20s));
 }
 
 // True when the server closes fd within the limit (a failure must not hang).
@@ -86,7 +52,7 @@ protected:
         EXPECT_TRUE(Eventually([&] { return Module.ClientConnected(); }));
         return fd;
     }
-    std::string ReadZ80(size_t count) { return ReadZ80From(Module, count); }
+    std::string ReadZ80(size_t count) { return tavrin::test::ReadZ80(Module, count); }
 
     // Held while the test runs, so the port is still free when the server
     // listens on it again.
@@ -164,65 +130,119 @@ TEST_F(TcpPort, ClientsShareTheQueuesAndTheNextComesWhenTheyLeave) {
     EXPECT_TRUE(Module.GetActive());
 }
 
-// A client leaves with its input waiting for the Z80 (closing, or resetting
-// with the Z80's output to it unread). Of its bytes only those already queued
-// reach the Z80; nothing of it, either way, reaches the next client.
-TEST_F(TcpPort, AClientThatLeavesTakesItsPendingBytesWithIt) {
+// Output the Z80 wrote that no client could take stays on the line when a
+// client leaves: it reaches the next client, or a client that stays. The
+// stayer has taken a first stream ('e's) and takes little more until it
+// reads; then a second stream (high bytes) fills the line towards the
+// leaver. What its socket took goes with it; what the server holds, more
+// than a queue's worth, reaches the other client as the stream's end.
+TEST_F(TcpPort, OutputNoClientTookWaitsForTheNextOrTheOthers) {
     const struct {
         const char* Name;
-        bool LeavesOutputUnread;
-    } cases[] = {{"closes", false}, {"resets with output unread", true}};
+        bool AnotherStays;
+    } cases[] = {{"the last client leaves", false}, {"another client stays", true}};
     for (const auto& row : cases) {
         SCOPED_TRACE(row.Name);
         TTcpPortModule module;
         ActivateOn(module);
-        // A client that takes little at a time, so output to it backs up soon.
-        const int first = ConnectTcp(module.ListeningPort(), 4096);
-        ASSERT_GE(first, 0);
-        ASSERT_TRUE(Eventually([&] { return module.ClientCount() == 1; }));
-        if (row.LeavesOutputUnread) FillOutputTowards(module);
-        const std::string input = Pattern(3000, 9);
-        WriteAll(first, input);
-        ASSERT_TRUE(Eventually([&] { return module.DataAvailable(); }));
-        ::close(first);
-        ASSERT_TRUE(Eventually([&] { return module.ClientCount() == 0; })) << "the close must be noticed";
+        // Clients that take little at a time, so output to them backs up soon.
+        int stayer = -1;
+        if (row.AnotherStays) {
+            stayer = ConnectTcp(module.ListeningPort(), 4096);
+            ASSERT_TRUE(Eventually([&] { return module.ClientCount() == 1; }));
+            FillOutput(module, [](size_t) { return 'e'; });
+        }
+        const int leaver = ConnectTcp(module.ListeningPort(), 4096);
+        ASSERT_TRUE(Eventually([&] { return module.ClientCount() == (row.AnotherStays ? 2u : 1u); }));
+        const std::string written =
+            FillOutput(module, [](size_t i) { return static_cast<uint8_t>(0x80 | ((i * 7 + i / 128) & 0x7F)); });
+        SendThenLeave(leaver, "", TTcpLeave::Reset);
+        ASSERT_TRUE(Eventually([&] { return module.ClientCount() == (row.AnotherStays ? 1u : 0u); }));
+        if (!row.AnotherStays) stayer = ConnectTcp(module.ListeningPort());
 
-        const std::string queued = ReadZ80Now(module);
-        EXPECT_LE(queued.size(), TTcpPortModule::QueueCapacity);
-        EXPECT_EQ(queued, input.substr(0, queued.size())) << "in order";
-
-        const int next = ConnectTcp(module.ListeningPort());
-        ASSERT_TRUE(Eventually([&] { return module.ClientCount() == 1; }));
-        module.WriteByte('M');
-        EXPECT_EQ(ReadFor(next, 1), "M") << "no output meant for the client that left";
-        WriteAll(next, "typed by the next client");
-        EXPECT_EQ(ReadZ80From(module, 24), "typed by the next client");
-        ::close(next);
+        const size_t held = SameTailSize(ReadUntilZ80Ends(stayer, module), written);
+        EXPECT_GT(held, TTcpPortModule::QueueCapacity) << "bytes the server held were lost";
+        ::close(stayer);
     }
 }
 
-// Neither an idle client nor a full house keeps a newcomer out; the server
-// holds at most MaxClients connections, the one idle longest making room.
-TEST_F(TcpPort, NoClientLocksOthersOut) {
-    const size_t holders[] = {1, TTcpPortModule::MaxClients};
-    for (const size_t count : holders) {
-        SCOPED_TRACE(count);
+// Every byte a client sends before it leaves reaches the Z80, in order:
+// a close and a half-close are seen only once its bytes are handed on, and
+// after a reset what already arrived still comes.
+TEST_F(TcpPort, EveryByteAClientSentBeforeLeavingReachesTheZ80) {
+    const struct {
+        const char* Name;
+        TTcpLeave How;
+        size_t Size;
+        bool ReadWhileSending;
+    } cases[] = {{"closes", TTcpLeave::Close, 4 << 20, true},
+                 {"half-closes", TTcpLeave::HalfClose, 4 << 20, true},
+                 // Small enough for the buffers on the way: the reset comes before the Z80 reads.
+                 {"resets", TTcpLeave::Reset, 32 << 10, false}};
+    for (const auto& row : cases) {
+        SCOPED_TRACE(row.Name);
+        TTcpPortModule module;
+        const std::set<pid_t> server = ThreadsStartedBy([&] { ActivateOn(module); });
+        const int client = ConnectTcp(module.ListeningPort());
+        ASSERT_TRUE(Eventually([&] { return module.ClientCount() == 1; }));
+        const std::string sent = Pattern(row.Size, 3);
+        std::thread sender([&] { SendThenLeave(client, sent, row.How); });
+        if (!row.ReadWhileSending) {
+            sender.join();
+            EXPECT_TRUE(WaitUntilBlocked(server)) << "the gone client's hang-up does not keep it busy";
+        }
+        const std::string got = ReadInputUntilAlone(module, [&] { return module.ClientCount(); });
+        if (sender.joinable()) sender.join();
+        EXPECT_EQ(got.size(), sent.size());
+        EXPECT_TRUE(got == sent) << "in order";
+        if (row.How == TTcpLeave::HalfClose) {
+            EXPECT_TRUE(ClosedByServer(client)) << "a half-close ends the client";
+            ::close(client);
+        }
+    }
+}
+
+// One host cannot crowd the others off: it holds a few places at most, its
+// newcomer beyond them takes the place of its own client idle longest, and
+// a full table turns a newcomer from another host away rather than drop a
+// client in use. Clients connect in order from 127.0.0.<host>.
+TEST_F(TcpPort, OneHostCannotCrowdTheOthersOff) {
+    const struct {
+        const char* Name;
+        std::vector<int> Hosts;
+        int Newcomer;
+        std::optional<size_t> Replaced;  // index into Hosts
+        bool Admitted;
+    } cases[] = {
+        {"a host beyond its places", {1, 2, 2, 2, 2}, 2, 1, true},
+        {"a full table, a host beyond its places", {1, 2, 2, 2, 2, 3, 4, 5}, 2, 1, true},
+        {"a full table, another host", {1, 2, 3, 4, 5, 6, 7, 8}, 9, std::nullopt, false},
+        {"room left", {1, 2, 2, 2}, 2, std::nullopt, true},
+    };
+    for (const auto& row : cases) {
+        SCOPED_TRACE(row.Name);
         TTcpPortModule module;
         ActivateOn(module);
-        std::vector<int> idle;
-        for (size_t i = 0; i < count; ++i) {
-            idle.push_back(ConnectTcp(module.ListeningPort()));
-            ASSERT_TRUE(Eventually([&] { return module.ClientCount() == i + 1; }));
+        const auto connectFrom = [&](int host) {
+            return ConnectTcpFrom(("127.0.0." + std::to_string(host)).c_str(), module.ListeningPort());
+        };
+        std::vector<int> held;
+        for (const int host : row.Hosts) {
+            held.push_back(connectFrom(host));
+            ASSERT_GE(held.back(), 0);
+            ASSERT_TRUE(Eventually([&] { return module.ClientCount() == held.size(); }));
         }
-        const int newcomer = ConnectTcp(module.ListeningPort());
-        WriteAll(newcomer, "let me in");
-        EXPECT_EQ(ReadZ80From(module, 9), "let me in");
-        EXPECT_EQ(module.ClientCount(), std::min(count + 1, TTcpPortModule::MaxClients));
-        if (count == TTcpPortModule::MaxClients) {
-            EXPECT_TRUE(ClosedByServer(idle.front())) << "the one idle longest";
-            EXPECT_FALSE(ClosedByServer(idle.back(), 0ms));
+        const int newcomer = connectFrom(row.Newcomer);
+        if (row.Admitted) {
+            WriteAll(newcomer, "let me in");
+            EXPECT_EQ(tavrin::test::ReadZ80(module, 9), "let me in");
+        } else {
+            EXPECT_TRUE(ClosedByServer(newcomer)) << "turned away";
         }
-        for (const int fd : idle) ::close(fd);
+        // The server decided on the newcomer before serving it.
+        for (size_t i = 0; i < held.size(); ++i)
+            EXPECT_EQ(ClosedByServer(held[i], row.Replaced == i ? 2s : 0ms), row.Replaced == i) << i;
+        for (const int fd : held) ::close(fd);
         ::close(newcomer);
     }
 }

@@ -16,19 +16,23 @@ std::string Pattern(size_t count, unsigned seed) {
     return bytes;
 }
 
-static sockaddr_in Loopback(uint16_t port) {
+static sockaddr_in Ipv4(const char* address, uint16_t port) {
     sockaddr_in a{};
     a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::inet_pton(AF_INET, address, &a.sin_addr);
     a.sin_port = htons(port);
     return a;
 }
 
-int ConnectTcp(uint16_t port, int receiveBuffer) {
+int ConnectTcp(uint16_t port, int receiveBuffer) { return ConnectTcpFrom("127.0.0.1", port, receiveBuffer); }
+
+int ConnectTcpFrom(const char* source, uint16_t port, int receiveBuffer) {
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (receiveBuffer > 0) ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
-    const sockaddr_in a = Loopback(port);
-    if (::connect(fd, reinterpret_cast<const sockaddr*>(&a), sizeof a) != 0) {
+    const sockaddr_in from = Ipv4(source, 0);
+    const sockaddr_in a = Ipv4("127.0.0.1", port);
+    if (::bind(fd, reinterpret_cast<const sockaddr*>(&from), sizeof from) != 0 ||
+        ::connect(fd, reinterpret_cast<const sockaddr*>(&a), sizeof a) != 0) {
         ::close(fd);
         return -1;
     }

@@ -32,6 +32,9 @@ TComTermios ReadTermios(int fd);
 // above 0 is set as the socket's receive buffer before connecting, so the
 // window it offers stays that small and output to it backs up soon.
 int ConnectTcp(uint16_t port, int receiveBuffer = 0);
+// The same from a source address of the loopback net 127.0.0.0/8, so that
+// tests can stand in for clients on several hosts.
+int ConnectTcpFrom(const char* source, uint16_t port, int receiveBuffer = 0);
 
 // A serial device whose other end the test holds: bytes both ways through
 // a socket pair, modem-line counts the test bumps, and breaks as the kernel

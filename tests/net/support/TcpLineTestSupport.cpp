@@ -1,0 +1,105 @@
+#include "support/TcpLineTestSupport.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <linux/sockios.h>
+#include <stdexcept>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+
+#include "support/Eventually.h"
+#include "support/FdIo.h"
+
+namespace tavrin::test {
+
+std::string FillOutput(ISerialLine& line, const std::function<uint8_t(size_t)>& byteAt) {
+    std::string written;
+    int quietChecks = 0;
+    const bool full = Eventually(
+        [&] {
+            bool wrote = false;
+            for (int i = 0; i < 100000; ++i) {
+                if (line.CanWrite()) {
+                    const uint8_t b = byteAt(written.size());
+                    line.WriteByte(b);
+                    written += static_cast<char>(b);
+                    wrote = true;
+                }
+            }
+            quietChecks = wrote ? 0 : quietChecks + 1;
+            return quietChecks >= 20;
+        },
+        20s);
+    if (!full) throw std::runtime_error("the line never stayed full");
+    return written;
+}
+
+std::string ReadZ80(ISerialLine& line, size_t count) {
+    std::string got;
+    while (got.size() < count && Eventually([&] { return line.DataAvailable(); })) {
+        uint8_t b = 0;
+        if (line.ReadByte(b)) got += static_cast<char>(b);
+    }
+    return got;
+}
+
+std::string ReadInputUntilAlone(ISerialLine& line, const std::function<size_t()>& clients,
+                                std::chrono::milliseconds limit) {
+    std::string got;
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < deadline) {
+        const bool alone = clients() == 0;  // before reading: what they sent is queued by then
+        for (uint8_t b = 0; line.ReadByte(b);) got += static_cast<char>(b);
+        if (alone) break;
+        std::this_thread::yield();
+    }
+    return got;
+}
+
+std::string ReadUntilZ80Ends(int fd, ISerialLine& line) {
+    std::string got;
+    bool ended = false;
+    const bool cameBack = Eventually([&] {
+        got += ReadFor(fd, SIZE_MAX, 0ms);
+        if (!ended && line.CanWrite()) {
+            line.WriteByte('\n');
+            ended = true;
+        }
+        return !got.empty() && got.back() == '\n';
+    });
+    if (!cameBack) throw std::runtime_error("the Z80's line feed never came");
+    got.pop_back();
+    return got;
+}
+
+size_t SameTailSize(const std::string& a, const std::string& b) {
+    const auto [endA, endB] = std::mismatch(a.rbegin(), a.rend(), b.rbegin(), b.rend());
+    return static_cast<size_t>(endA - a.rbegin());
+}
+
+void SendThenLeave(int fd, const std::string& bytes, TTcpLeave how) {
+    WriteAll(fd, bytes);
+    switch (how) {
+        case TTcpLeave::Close:
+            ::close(fd);
+            break;
+        case TTcpLeave::HalfClose:
+            ::shutdown(fd, SHUT_WR);
+            break;
+        case TTcpLeave::Reset: {
+            if (!Eventually([fd] {
+                    int unsent = 0;
+                    return ::ioctl(fd, SIOCOUTQ, &unsent) == 0 && unsent == 0;
+                }))
+                throw std::runtime_error("the bytes never left");
+            const linger now{1, 0};
+            ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &now, sizeof now);
+            ::close(fd);
+            break;
+        }
+    }
+}
+
+}  // namespace tavrin::test

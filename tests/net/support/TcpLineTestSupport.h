@@ -1,0 +1,42 @@
+#pragma once
+// COM1 over TCP driven from both ends: the Z80's side through any serial
+// line (the server itself, or the machine's COM1 ports) and clients that
+// fill the line or leave it.
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "machine/MachineDevices.h"
+
+namespace tavrin::test {
+
+using namespace std::chrono_literals;
+
+// Writes the stream byteAt(0), byteAt(1), ... while the line takes bytes,
+// until it stays full (seen full at many checks in a row: the server holds
+// output that no client can take); what was written.
+std::string FillOutput(ISerialLine& line, const std::function<uint8_t(size_t)>& byteAt);
+
+// What the Z80 reads of count bytes, waiting for each.
+std::string ReadZ80(ISerialLine& line, size_t count);
+
+// What the Z80 reads until clients() reports nobody connected and nothing
+// is left, or limit passes.
+std::string ReadInputUntilAlone(ISerialLine& line, const std::function<size_t()>& clients,
+                                std::chrono::milliseconds limit = 60s);
+
+// What the client fd receives until the Z80 ends its output: a line feed it
+// writes through the line once there is room; what came before it.
+std::string ReadUntilZ80Ends(int fd, ISerialLine& line);
+
+// How many bytes at the end of a and of b are the same.
+size_t SameTailSize(const std::string& a, const std::string& b);
+
+enum class TTcpLeave { Close, HalfClose, Reset };
+// Sends bytes, then leaves. Before a reset it waits until the other end has
+// taken in every byte, since a reset discards what is still unsent.
+void SendThenLeave(int fd, const std::string& bytes, TTcpLeave how);
+
+}  // namespace tavrin::test
