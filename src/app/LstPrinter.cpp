@@ -37,13 +37,15 @@ void TLstPrinter::ShowPrinterList() {
     FPanel->ShowOrientation(FPrinterObject->Landscape() ? 1 : 0);
 }
 
+bool TLstPrinter::HasPrinters() const { return !FPrinterObject->Printers().isEmpty(); }
+
 void TLstPrinter::PrintersListChange() {
-    if (FPrinterObject->Printers().isEmpty() || FPrinterObject->Printing()) return;
+    if (!HasPrinters() || FPrinterObject->Printing()) return;
     FPrinterObject->SetPrinterIndex(FPanel->PrinterIndex());
 }
 
 void TLstPrinter::OrientationClick() {
-    if (FPrinterObject->Printers().isEmpty() || FPrinterObject->Printing()) return;
+    if (!HasPrinters() || FPrinterObject->Printing()) return;
     FPrinterObject->SetLandscape(FPanel->OrientationIndex() == 1);
 }
 
@@ -53,17 +55,17 @@ void TLstPrinter::SetupActUpdate(QAction& action) {
 }
 
 void TLstPrinter::FontActUpdate(QAction& action) {
-    action.setEnabled(!FDevice && FPrinterObject->PrinterSelected() && !FPrinterObject->Printing());
+    action.setEnabled(!FDevice && HasPrinters() && !FPrinterObject->Printing());
 }
 
 void TLstPrinter::SetupActExecute() {
-    if (FPrinterObject->Printers().isEmpty() || !OnPrinterSetupDialog || !OnPrinterSetupDialog(*FPrinterObject)) return;
+    if (!HasPrinters() || !OnPrinterSetupDialog || !OnPrinterSetupDialog(*FPrinterObject)) return;
     FPrinterObject->RefreshPrinters();
     ShowPrinterList();
 }
 
 void TLstPrinter::FontActExecute() {
-    if (FPrinterObject->Printers().isEmpty() || FPrinterObject->Printing()) return;
+    if (!HasPrinters() || FPrinterObject->Printing()) return;
     const QFont& current = FPrinterObject->Font();
     TFontChoice font{current.family().toStdString(), current.pointSize(), current.bold(), current.italic()};
     if (!FPrompts.ChooseFont(font, true)) return;
@@ -73,9 +75,7 @@ void TLstPrinter::FontActExecute() {
     FPrinterObject->SetFont(chosen);
 }
 
-void TLstPrinter::EnableActUpdate(QAction& action) {
-    action.setEnabled(FPrinterObject->PrinterSelected() && !FPrinterObject->Printing());
-}
+void TLstPrinter::EnableActUpdate(QAction& action) { action.setEnabled(HasPrinters() && !FPrinterObject->Printing()); }
 
 void TLstPrinter::EnableActExecute() {
     if (FDevice && !FEnableAct->isChecked()) {

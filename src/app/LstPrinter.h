@@ -57,6 +57,10 @@ public:
     void Shutdown();
 
 private:
+    // The printer object has at least one printer to offer. Whether one is
+    // selected does not matter: the list must stay usable to pick one.
+    bool HasPrinters() const;
+
     TTavrinMachine& FMachine;
     IUiPrompts& FPrompts;
     TPrinterPanel* FPanel = nullptr;

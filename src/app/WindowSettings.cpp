@@ -8,6 +8,7 @@
 #include "console/core/QnTrmVT100.h"
 #include "console/SimpleTerminal.h"
 #include "platform/core/FileReplace.h"
+#include "platform/core/HostTextLimits.h"
 #include "platform/core/ProgramFolder.h"
 #include "platform/QtUiPrompts.h"
 #include "platform/WindowPlacement.h"
@@ -31,6 +32,10 @@ namespace {
 
 // Larger console fonts make grids far wider than any screen.
 constexpr int MaxFontSize = 72;
+// Longer than the name of any font family a system installs.
+constexpr size_t MaxFontFaceLength = 255;
+// A printer's name is at most 127 characters long.
+constexpr size_t MaxPrinterNameLength = 127;
 // Colours are 00BBGGRRh.
 constexpr int32_t MaxColor = 0x00FFFFFF;
 
@@ -67,19 +72,19 @@ struct TPlacement {
 };
 
 // The saved size and a position placed in the file by hand, kept on the
-// screen the window is on: nothing wider or taller than its free area, and
-// no corner outside it.
+// screen the window is on: a size saved on a larger screen shrinks until
+// the window with its frame fits the free area, and the window moves as
+// far as it must to lie wholly on it, wherever it was put.
 void Place(QWidget& w, const TPlacement& p) {
     const QRect free = w.screen()->availableGeometry();
-    const int width = std::clamp(p.Width, std::min(w.minimumSizeHint().width(), free.width()), free.width());
-    const int height = std::clamp(p.Height, std::min(w.minimumSizeHint().height(), free.height()), free.height());
-    w.resize(width, height);
-    if (p.Top >= 0 || p.Left >= 0) {
-        // The frame may be a little wider than the free area.
-        QRect frame = w.frameGeometry();
-        frame.moveTopLeft({p.Left >= 0 ? p.Left : w.pos().x(), p.Top >= 0 ? p.Top : w.pos().y()});
-        w.move(KeptInside(frame, free));
-    }
+    const QRect client = w.geometry();
+    const QRect outer = w.frameGeometry();
+    const QMargins frame(client.left() - outer.left(), client.top() - outer.top(), outer.right() - client.right(),
+                         outer.bottom() - client.bottom());
+    w.resize(FittedSize({p.Width, p.Height}, w.minimumSizeHint(), frame, free));
+    QRect placed = w.frameGeometry();
+    placed.moveTopLeft({p.Left >= 0 ? p.Left : placed.left(), p.Top >= 0 ? p.Top : placed.top()});
+    w.move(KeptInside(placed, free));
 }
 
 }  // namespace
@@ -119,12 +124,14 @@ TWindowSettings::TKey TWindowSettings::Float(const char* section, const char* ke
             [get](TNrKeyValueSections& store, const TKey& k) { store.WriteFloat(k.Section, k.Key, get()); }};
 }
 
-TWindowSettings::TKey TWindowSettings::String(const char* section, const char* key, std::function<std::string()> get,
+TWindowSettings::TKey TWindowSettings::String(const char* section, const char* key, size_t maxLength,
+                                              std::function<std::string()> get,
                                               std::function<void(const std::string&)> set) {
-    return {
-        section, key,
-        [get, set](const TNrKeyValueSections& store, const TKey& k) { set(store.ReadString(k.Section, k.Key, get())); },
-        [get](TNrKeyValueSections& store, const TKey& k) { store.WriteString(k.Section, k.Key, get()); }};
+    return {section, key,
+            [get, set, maxLength](const TNrKeyValueSections& store, const TKey& k) {
+                set(store.ReadString(k.Section, k.Key, get(), maxLength));
+            },
+            [get](TNrKeyValueSections& store, const TKey& k) { store.WriteString(k.Section, k.Key, get()); }};
 }
 
 TWindowSettings::TKey TWindowSettings::Action(const char* section, const char* key, QAction& action) {
@@ -172,7 +179,7 @@ std::vector<TWindowSettings::TKey> TWindowSettings::BuildTable() {
         return Group(
             section,
             [section, face, size, set](const TNrKeyValueSections& store) {
-                const std::string savedFace = store.ReadString(section, "FontFace", face());
+                const std::string savedFace = store.ReadString(section, "FontFace", face(), MaxFontFaceLength);
                 const int savedSize = store.ReadInteger(section, "FontSize", size(), 1, MaxFontSize);
                 if (savedFace != face() || savedSize != size()) set(savedFace, savedSize);
             },
@@ -195,7 +202,7 @@ std::vector<TWindowSettings::TKey> TWindowSettings::BuildTable() {
             keys.push_back(Bool(
                 section, "UseTCPasCom1", [&s] { return s.UseTCPasCom1; }, [&s](bool v) { s.UseTCPasCom1 = v; }));
             keys.push_back(String(
-                section, "Com1TCPPort", [&s] { return s.Com1TCPPort; },
+                section, "Com1TCPPort", MaxPortTextLength, [&s] { return s.Com1TCPPort; },
                 [&s](const std::string& v) { s.Com1TCPPort = v; }));
         }
         keys.push_back(Integer(
@@ -237,8 +244,10 @@ std::vector<TWindowSettings::TKey> TWindowSettings::BuildTable() {
     // Without the emulator the mode is written back as it was read.
     TKey ansi = Action(Crt, "CrtAnsi", *ui.CrtAnsiAct);
     ansi.Read = [this, read = ansi.Read](const TNrKeyValueSections& store, const TKey& k) {
-        FLoadedCrtAnsi = store.ReadString(k.Section, k.Key, "1");
         read(store, k);
+        // A refused value is not written back either.
+        const bool off = NrTrim(store.GetValue(k.Section, k.Key)) == "0";
+        FLoadedCrtAnsi.assign(1, off ? '0' : '1');
     };
     ansi.Write = [this, &ui](TNrKeyValueSections& store, const TKey& k) {
         if (ui.QnVT100Emulator1)
@@ -294,9 +303,27 @@ std::vector<TWindowSettings::TKey> TWindowSettings::BuildTable() {
     TKey printerEnable = Action(PrinterSection, "PrinterEnable", *ui.PrinterEnableAct);
     printerEnable.Last = true;
     t.push_back(printerEnable);
-    t.push_back(String(
-        PrinterSection, "PrinterName", [&printerPanel] { return printerPanel.SelectedPrinterName(); },
-        [&printerPanel](const std::string& v) { printerPanel.SelectPrinterName(v); }));
+    // A saved printer this computer does not have leaves none selected and
+    // is reported; its name is written back until the user picks another,
+    // so a printer that is away for a while is not forgotten.
+    TKey printerName = String(
+        PrinterSection, "PrinterName", MaxPrinterNameLength,
+        [&printerPanel] { return printerPanel.SelectedPrinterName(); },
+        [&printerPanel](const std::string& v) { printerPanel.SelectPrinterName(v); });
+    printerName.Read = [this, &printerPanel, read = printerName.Read](const TNrKeyValueSections& store, const TKey& k) {
+        read(store, k);
+        const std::string saved = store.ReadString(k.Section, k.Key, "");
+        FMissingPrinterName.clear();
+        if (saved.empty() || saved.size() > MaxPrinterNameLength || saved == printerPanel.SelectedPrinterName()) return;
+        FMissingPrinterName = saved;
+        store.RecordReadProblem(k.Section, k.Key, "not the name of a printer of this computer",
+                                "no printer is selected");
+    };
+    printerName.Write = [this, &printerPanel](TNrKeyValueSections& store, const TKey& k) {
+        const std::string selected = printerPanel.SelectedPrinterName();
+        store.WriteString(k.Section, k.Key, selected.empty() ? FMissingPrinterName : selected);
+    };
+    t.push_back(printerName);
     t.push_back(Integer(
         PrinterSection, "PrintOrientaion", {0, 1}, [&printerPanel] { return printerPanel.OrientationIndex(); },
         [&printerPanel, &printer](int32_t v) {
@@ -338,7 +365,7 @@ std::vector<TWindowSettings::TKey> TWindowSettings::BuildTable() {
     t.push_back(inputEnable);
     QLineEdit& inputName = *ui.InputFilePanel->C_InputFileNameEdit;
     t.push_back(String(
-        InputSection, "InputFileName", [&inputName] { return PathFromQt(inputName.text()); },
+        InputSection, "InputFileName", MaxHostPathLength, [&inputName] { return PathFromQt(inputName.text()); },
         [&inputName](const std::string& v) { inputName.setText(PathToQt(v)); }));
     // The highest option saved as chosen wins; none chosen keeps the option.
     for (int i = 0; i < 4; ++i)
@@ -359,7 +386,7 @@ std::vector<TWindowSettings::TKey> TWindowSettings::BuildTable() {
     t.push_back(outputEnable);
     QLineEdit& outputName = *ui.OutputFilePanel->C_OutputFileNameEdit;
     t.push_back(String(
-        OutputSection, "OutputFileName", [&outputName] { return PathFromQt(outputName.text()); },
+        OutputSection, "OutputFileName", MaxHostPathLength, [&outputName] { return PathFromQt(outputName.text()); },
         [&outputName](const std::string& v) { outputName.setText(PathToQt(v)); }));
     QCheckBox& append = *ui.OutputFilePanel->C_AppendOutputFileBtn;
     t.push_back(Bool(

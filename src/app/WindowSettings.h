@@ -56,7 +56,8 @@ private:
                  std::function<void(int32_t)> set);
     TKey Float(const char* section, const char* key, TRange range, std::function<double()> get,
                std::function<void(double)> set);
-    TKey String(const char* section, const char* key, std::function<std::string()> get,
+    // A value longer than maxLength is refused.
+    TKey String(const char* section, const char* key, size_t maxLength, std::function<std::string()> get,
                 std::function<void(const std::string&)> set);
     // A key backed by an action: the action executes when the saved state
     // differs from the checked one.
@@ -74,6 +75,9 @@ private:
     // The CRT's mode as read at start-up, written back when the CRT has no
     // emulator.
     std::string FLoadedCrtAnsi = "1";
+    // The saved printer this computer does not have, written back while no
+    // printer is selected.
+    std::string FMissingPrinterName;
     // Steps of the last loading that failed, for its one report.
     std::vector<std::string> FLoadFailures;
     // The settings file exists but could not be read: it is kept as it is.

@@ -7,6 +7,10 @@
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QPointer>
+#include <QSettings>
+
+#include <mutex>
 
 #include "platform/QtColor.h"
 
@@ -17,6 +21,19 @@ QString Q(const std::string& s) { return WrappableText(s); }
 // Fixed texts: titles, filters, suffixes.
 QString F(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
+// Qt's file dialogs keep their history and last folder, and its colour
+// dialog the custom colours, in a per-user "QtProject" settings file. The
+// program keeps nothing outside its own folder, so that file is placed
+// below a path that is no folder and can never become one: Qt finds
+// nothing there and writes nothing.
+void KeepQtDialogsFromUserSettings() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        for (QSettings::Format format : {QSettings::NativeFormat, QSettings::IniFormat})
+            QSettings::setPath(format, QSettings::UserScope, QStringLiteral("/dev/null"));
+    });
+}
+
 QString Caption() {
     QString title = QApplication::applicationDisplayName();
     return title.isEmpty() ? QStringLiteral("Tavrin") : title;
@@ -24,22 +41,43 @@ QString Caption() {
 
 }  // namespace
 
+// One box or dialog: it is parented to the window the request comes from,
+// and closing it returns there.
 class TQtUiPrompts::TModalScope {
 public:
-    explicit TModalScope(const TQtUiPrompts& owner) : FOwner(owner) {
+    explicit TModalScope(const TQtUiPrompts& owner) : FOwner(owner), FParent(owner.DialogParent()) {
         if (FOwner.OnModal) FOwner.OnModal(true);
     }
     ~TModalScope() {
+        // Without this the window system may hand the focus to the main
+        // window, which then covers the tool window the box came from.
+        if (FParent && FParent->isVisible()) {
+            FParent->raise();
+            FParent->activateWindow();
+        }
         if (FOwner.OnModal) FOwner.OnModal(false);
     }
+    QWidget* Parent() const { return FParent; }
 
 private:
     const TQtUiPrompts& FOwner;
+    QPointer<QWidget> FParent;
 };
+
+TQtUiPrompts::TQtUiPrompts(QWidget* parent) : FParent(parent) { KeepQtDialogsFromUserSettings(); }
+
+// The window the request comes from: a modal dialog that is open, else the
+// program's active window (a tool window the user works in), else the main
+// window.
+QWidget* TQtUiPrompts::DialogParent() const {
+    if (QWidget* modal = QApplication::activeModalWidget()) return modal;
+    if (QWidget* active = QApplication::activeWindow()) return active;
+    return FParent;
+}
 
 void TQtUiPrompts::ShowMessage(const std::string& text) {
     TModalScope scope(*this);
-    QMessageBox box(QMessageBox::NoIcon, Caption(), Q(text), QMessageBox::Ok, FParent);
+    QMessageBox box(QMessageBox::NoIcon, Caption(), Q(text), QMessageBox::Ok, scope.Parent());
     box.exec();
 }
 
@@ -75,7 +113,7 @@ int TQtUiPrompts::MessageDlg(const std::string& text, TMsgDlgType type, TMsgDlgB
     for (const auto& [b, q] : map)
         if (buttons & b) set |= q;
     if (!set) set = QMessageBox::Ok;
-    QMessageBox box(icon, title, Q(text), set, FParent);
+    QMessageBox box(icon, title, Q(text), set, scope.Parent());
     switch (box.exec()) {
         case QMessageBox::Yes:
             return mrYes;
@@ -100,7 +138,7 @@ int TQtUiPrompts::MessageDlg(const std::string& text, TMsgDlgType type, TMsgDlgB
 
 void TQtUiPrompts::ShowError(const std::string& text) {
     TModalScope scope(*this);
-    QMessageBox box(QMessageBox::Critical, Caption(), Q(text), QMessageBox::Ok, FParent);
+    QMessageBox box(QMessageBox::Critical, Caption(), Q(text), QMessageBox::Ok, scope.Parent());
     box.exec();
 }
 
@@ -134,7 +172,7 @@ std::string TQtUiPrompts::QtFilter(const std::string& filter) {
 
 bool TQtUiPrompts::OpenFileDialog(TFileDialogRequest& request) {
     TModalScope scope(*this);
-    QFileDialog dialog(FParent, F(request.Title), PathToQt(request.InitialDir), F(QtFilter(request.Filter)));
+    QFileDialog dialog(scope.Parent(), F(request.Title), PathToQt(request.InitialDir), F(QtFilter(request.Filter)));
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(request.MustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
     if (!request.DefaultExt.empty()) dialog.setDefaultSuffix(F(request.DefaultExt));
@@ -147,7 +185,7 @@ bool TQtUiPrompts::OpenFileDialog(TFileDialogRequest& request) {
 
 bool TQtUiPrompts::SaveFileDialog(TFileDialogRequest& request) {
     TModalScope scope(*this);
-    QFileDialog dialog(FParent, F(request.Title), PathToQt(request.InitialDir), F(QtFilter(request.Filter)));
+    QFileDialog dialog(scope.Parent(), F(request.Title), PathToQt(request.InitialDir), F(QtFilter(request.Filter)));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     if (!request.DefaultExt.empty()) dialog.setDefaultSuffix(F(request.DefaultExt));
@@ -160,7 +198,8 @@ bool TQtUiPrompts::SaveFileDialog(TFileDialogRequest& request) {
 bool TQtUiPrompts::InputQuery(const std::string& caption, const std::string& prompt, std::string& value) {
     TModalScope scope(*this);
     bool ok = false;
-    QString text = QInputDialog::getText(FParent, Q(caption), Q(prompt), QLineEdit::Normal, PathToQt(value), &ok);
+    QString text =
+        QInputDialog::getText(scope.Parent(), Q(caption), Q(prompt), QLineEdit::Normal, PathToQt(value), &ok);
     if (!ok) return false;
     value = PathFromQt(text);
     return true;
@@ -171,7 +210,7 @@ void TQtUiPrompts::Beep() { QApplication::beep(); }
 // Colours are 00BBGGRRh values outside this file.
 bool TQtUiPrompts::ChooseColor(TColor& color) {
     TModalScope scope(*this);
-    QColor chosen = QColorDialog::getColor(ToQColor(color), FParent);
+    QColor chosen = QColorDialog::getColor(ToQColor(color), scope.Parent());
     if (!chosen.isValid()) return false;
     color = FromQColor(chosen);
     return true;
@@ -189,7 +228,7 @@ bool TQtUiPrompts::ChooseFont(TFontChoice& font, bool fixedPitch) {
     QFont start(used.family(), wanted.pointSize());
     start.setStyleName(used.styleName());
     bool ok = false;
-    QFont chosen = QFontDialog::getFont(&ok, start, FParent, QString(),
+    QFont chosen = QFontDialog::getFont(&ok, start, scope.Parent(), QString(),
                                         fixedPitch ? QFontDialog::MonospacedFonts : QFontDialog::FontDialogOptions());
     if (!ok) return false;
     font.Family = chosen.family().toStdString();
@@ -201,7 +240,7 @@ bool TQtUiPrompts::ChooseFont(TFontChoice& font, bool fixedPitch) {
 
 bool TQtUiPrompts::OpenFilesDialog(TFileDialogRequest& request, std::vector<std::string>& files) {
     TModalScope scope(*this);
-    QFileDialog dialog(FParent, Q(request.Title), PathToQt(request.InitialDir), Q(QtFilter(request.Filter)));
+    QFileDialog dialog(scope.Parent(), Q(request.Title), PathToQt(request.InitialDir), Q(QtFilter(request.Filter)));
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFiles);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
@@ -213,7 +252,7 @@ bool TQtUiPrompts::OpenFilesDialog(TFileDialogRequest& request, std::vector<std:
 
 bool TQtUiPrompts::SelectDirectory(const std::string& caption, std::string& folder) {
     TModalScope scope(*this);
-    QFileDialog dialog(FParent, Q(caption), PathToQt(folder));
+    QFileDialog dialog(scope.Parent(), Q(caption), PathToQt(folder));
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     // A typed name of a folder that does not exist yet is taken too.
     dialog.setFileMode(QFileDialog::Directory);

@@ -1,6 +1,7 @@
 #pragma once
 // The user-facing implementation of IUiPrompts: Qt message boxes, file
-// dialogs and input dialogs, parented to the given window.
+// dialogs and input dialogs, each parented to the window it is raised from
+// (the given main window when no other of the program's windows is active).
 
 #include "platform/PathText.h"
 #include "platform/UiPrompts.h"
@@ -13,7 +14,9 @@ class QWidget;
 
 class TQtUiPrompts : public IUiPrompts {
 public:
-    explicit TQtUiPrompts(QWidget* parent) : FParent(parent) {}
+    // Also keeps Qt's dialogs from reading and writing a per-user settings
+    // file, for the whole program.
+    explicit TQtUiPrompts(QWidget* parent);
 
     // Called around every modal box, so the caller can hold work (the CPU
     // run) that must not start inside the box's own event loop.
@@ -35,6 +38,8 @@ public:
     static std::string QtFilter(const std::string& filter);
 
 private:
+    QWidget* DialogParent() const;
+
     QWidget* FParent;
     class TModalScope;
 };

@@ -3,6 +3,7 @@
 #include "ui/DisksPage.h"
 
 #include "platform/core/ConfigObject.h"
+#include "platform/core/HostTextLimits.h"
 #include "machine/TavrinMachine.h"
 #include "platform/QtUiPrompts.h"
 #include "ui/PathLabel.h"
@@ -145,8 +146,9 @@ void TDisksPage::ChangeDrive(uint8_t drive, const std::string& initialDir) {
 
 void TDisksPage::LoadSettings(const TNrKeyValueSections& store) {
     const TMachineSettings& s = FMachine.Settings();
-    C_CpmSourceFile->setText(PathToQt(store.ReadString("DISKS", "CpmSourceFile", s.CpmSourceFile)));
-    C_BiosSourceFile->setText(PathToQt(store.ReadString("DISKS", "BiosSourceFile", s.BiosSourceFile)));
+    C_CpmSourceFile->setText(PathToQt(store.ReadString("DISKS", "CpmSourceFile", s.CpmSourceFile, MaxHostPathLength)));
+    C_BiosSourceFile->setText(
+        PathToQt(store.ReadString("DISKS", "BiosSourceFile", s.BiosSourceFile, MaxHostPathLength)));
 }
 
 void TDisksPage::SaveSettings(TNrKeyValueSections& store) const {

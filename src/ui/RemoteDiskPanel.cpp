@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "platform/core/ConfigObject.h"
+#include "platform/core/HostTextLimits.h"
 #include "net/RmtDisk.h"
 #include "platform/UiPrompts.h"
 
@@ -252,7 +253,8 @@ std::array<std::string, 3> TRemoteDiskPanel::ItemLines(int index) const {
 int TRemoteDiskPanel::ItemCount() const { return FModel->rowCount(); }
 
 void TRemoteDiskPanel::LoadSettings(const TNrKeyValueSections& store) {
-    C_DiskServerPort->setText(Latin1(store.ReadString(kSection, "DiskServerPort", TRmtDskMod::DefaultPort)));
+    C_DiskServerPort->setText(
+        Latin1(store.ReadString(kSection, "DiskServerPort", TRmtDskMod::DefaultPort, MaxPortTextLength)));
     C_UseRemoteDiskAutoUnMount->setChecked(
         store.ReadBool(kSection, "UseRemoteDiskAutoUnMount", C_UseRemoteDiskAutoUnMount->isChecked()));
     C_UseRemoteDiskAutoUnMountClick();

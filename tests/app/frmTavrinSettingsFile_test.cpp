@@ -10,6 +10,7 @@
 #include "support/ComRxTestSupport.h"
 #include "WindowTestSupport.h"
 
+#include "console/QtPrintTarget.h"
 #include "platform/core/FileReplace.h"
 
 #include <sys/wait.h>
@@ -217,6 +218,51 @@ TEST_F(SettingsRestart, AFailingEnableIsReportedAndLoadingGoesOn) {
     EXPECT_NE(ReadFile(w.Settings().FileName()).find("DSP_TOP=-1\r\nDSP_LEFT=-1\r\n"), std::string::npos);
 }
 
+// A saved printer this computer lacks leaves none selected and is reported
+// with the other refused values; the list, Setup, Font and Enable stay
+// usable, a saved Enable still makes the device, and the name is kept in
+// the file until the user picks another printer.
+TEST_F(SettingsRestart, ASavedPrinterThatIsMissingLeavesThePanelUsable) {
+    for (const char* enabled : {"0", "1"}) {
+        SCOPED_TRACE(enabled);
+        H.Prompts.Log.clear();
+        H.WriteSettings({{"PORT_DEVICE_PRINTER", "PrinterEnable", enabled},
+                         {"PORT_DEVICE_PRINTER", "PrinterName", "Gone Printer"},
+                         {"PORT_DEVICE_COM2", "Com2Format", "9"}});
+        TMainHalvoret& w = Start();
+        ASSERT_EQ(H.Prompts.Log.size(), 1u);
+        const std::string& text = H.Prompts.Log[0].Text;
+        EXPECT_NE(text.find("PrinterName=Gone Printer"), std::string::npos) << text;
+        EXPECT_NE(text.find("Com2Format=9"), std::string::npos) << text;
+        EXPECT_EQ(w.Ui().PrinterPanel->PrinterIndex(), -1);
+        EXPECT_EQ(w.LstPrinter().Device() != nullptr, *enabled == '1') << "the saved Enable is kept";
+        w.UpdateAllActions();
+        EXPECT_TRUE(w.Ui().PrinterEnableAct->isEnabled());
+        if (!w.LstPrinter().Device()) {
+            EXPECT_TRUE(w.Ui().PrinterPanel->C_PrintersList->isEnabled());
+            EXPECT_TRUE(w.Ui().PrinterSetupAct->isEnabled());
+            EXPECT_TRUE(w.Ui().PrinterFontAct->isEnabled());
+        }
+        ASSERT_TRUE(w.close());
+        TNrKeyValueSections saved;
+        ASSERT_TRUE(saved.LoadFromFile(H.SettingsFile()));
+        EXPECT_EQ(saved.GetValue("PORT_DEVICE_PRINTER", "PrinterName"), "Gone Printer");
+    }
+    // Picking a printer replaces the missing one.
+    TMainHalvoret& w = Start();
+    w.UpdateAllActions();
+    if (w.LstPrinter().Device()) w.Ui().PrinterEnableAct->trigger();
+    w.UpdateAllActions();
+    QComboBox& list = *w.Ui().PrinterPanel->C_PrintersList;
+    ASSERT_TRUE(list.isEnabled());
+    list.setCurrentIndex(list.count() - 1);
+    EXPECT_TRUE(w.LstPrinter().PrinterObject().PdfSelected());
+    ASSERT_TRUE(w.close());
+    TNrKeyValueSections saved;
+    ASSERT_TRUE(saved.LoadFromFile(H.SettingsFile()));
+    EXPECT_EQ(saved.GetValue("PORT_DEVICE_PRINTER", "PrinterName"), TQtPrintTarget::PdfEntryName);
+}
+
 // Drive A's image named as the output file in the settings file is refused
 // at start-up, before the punch could empty it.
 TEST_F(SettingsRestart, DriveAsImageIsNoOutputFile) {
@@ -249,6 +295,23 @@ TEST(SettingsValuesTest, AHugeWindowFitsTheScreen) {
     EXPECT_TRUE(h.Prompts.Log.empty());
 }
 
+// A size saved on a larger desktop shrinks to this screen's free area, and
+// the window moves wholly onto it from wherever it stood when the file was
+// read.
+TEST(SettingsValuesTest, AWindowSavedOnALargerScreenLiesWhollyOnThisOne) {
+    TWindowHarness h;
+    TMainHalvoret& w = h.Open();
+    const QRect free = w.screen()->availableGeometry();
+    h.WriteSettings({{"MAIN", "DSP_WIDTH", std::to_string(free.width() * 2)},
+                     {"MAIN", "DSP_HEIGHT", std::to_string(free.height() + 232)}});
+    w.move(free.center());
+    w.FormActivate();
+    EXPECT_TRUE(free.contains(w.frameGeometry())) << w.frameGeometry().x() << "," << w.frameGeometry().y() << " "
+                                                  << w.frameGeometry().width() << "x" << w.frameGeometry().height();
+    EXPECT_EQ(w.frameGeometry().size(), free.size());
+    EXPECT_TRUE(h.Prompts.Log.empty());
+}
+
 // A CRT without its emulator has no mode to save: the one read at start-up,
 // or the first-run one, is written back.
 TEST(SettingsValuesTest, TheCrtModeIsWrittenBackWhenTheCrtHasNoEmulator) {
@@ -267,17 +330,29 @@ TEST(SettingsValuesTest, TheCrtModeIsWrittenBackWhenTheCrtHasNoEmulator) {
 }
 
 // A refused value keeps its default and is named in one warning with the
-// others; the values in range still apply.
+// others; the values in range still apply. One kind of key after the other:
+// Boolean, integer, enumerated, float, string and path; a string too long
+// for its use is refused, not kept or cut.
 TEST(SettingsValuesTest, OutOfRangeValuesKeepTheDefaultAndAreReported) {
     struct TCase {
         TKeyValue Entry;
         std::function<bool(TMainHalvoret&)> KeptDefault;
     };
     const TCase cases[] = {
+        {{"CPU", "HexMemoryDisplay", "banana"},
+         [](TMainHalvoret& w) { return w.Ui().CpuPage->HexMemoryDisplayAct->isChecked(); }},
+        {{"CRT", "Crt132", "2"}, [](TMainHalvoret& w) { return !w.Ui().Crt132Act->isChecked(); }},
+        {{"CRT", "CrtAnsi", "-1"}, [](TMainHalvoret& w) { return w.Ui().CrtAnsiAct->isChecked(); }},
+        {{"PORT_DEVICE_FILE_OUT", "AppendOutputFile", "yes"},
+         [](TMainHalvoret& w) { return !w.Ui().OutputFilePanel->C_AppendOutputFileBtn->isChecked(); }},
+        {{"DISK SERVER", "UseRemoteDiskAutoUnMount", "true"},
+         [](TMainHalvoret& w) { return w.Ui().RemoteDiskPanel->C_UseRemoteDiskAutoUnMount->isChecked(); }},
         {{"PORTS", "ColdBootDeviceMapping", "999"},
          [](TMainHalvoret& w) { return w.Machine().Mapping().FColdBootMapping == 1; }},
         {{"PORT_DEVICE_COM1", "Com1Port", "300"},
          [](TMainHalvoret& w) { return w.Machine().Settings().Com1.PortNumber == 1; }},
+        {{"PORT_DEVICE_PRINTER", "PrintOrientaion", "2"},
+         [](TMainHalvoret& w) { return w.Ui().PrinterPanel->OrientationIndex() == 0; }},
         {{"TTY", "BgColor", "-5"}, [](TMainHalvoret& w) { return w.Ui().SimpleTerminal1->Color() == 0xF0CAA6u; }},
         {{"TTY", "FontSize", "4000"}, [](TMainHalvoret& w) { return w.Ui().SimpleTerminal1->FontSize() == 9; }},
         {{"PORT_DEVICE_PRINTER", "TopBottomMargin", "1e308"},
@@ -288,6 +363,18 @@ TEST(SettingsValuesTest, OutOfRangeValuesKeepTheDefaultAndAreReported) {
          [](TMainHalvoret& w) { return w.LstPrinter().Setup().LineSpacing == 1.1; }},
         {{"PORT_DEVICE_PRINTER", "LineSpacing", "0,5"},
          [](TMainHalvoret& w) { return w.LstPrinter().Setup().LineSpacing == 1.1; }},
+        {{"CRT", "FontFace", std::string(5'000'000, 'F')},
+         [](TMainHalvoret& w) { return w.CrtFontName() == "Terminal"; }},
+        {{"TTY", "FontFace", std::string(256, 'F')},
+         [](TMainHalvoret& w) { return w.Ui().SimpleTerminal1->FontName() == "Terminal"; }},
+        {{"PORT_DEVICE_COM1", "Com1TCPPort", std::string(32, '9')},
+         [](TMainHalvoret& w) { return w.Machine().Settings().Com1TCPPort == "9999"; }},
+        {{"DISK SERVER", "DiskServerPort", std::string(40, '9')},
+         [](TMainHalvoret& w) { return w.Ui().RemoteDiskPanel->C_DiskServerPort->text() == "999"; }},
+        {{"DISKS", "CpmSourceFile", std::string(100'000, 'p')},
+         [](TMainHalvoret& w) { return w.Ui().DisksPage->C_CpmSourceFile->text() == "cpm22.hex"; }},
+        {{"PORT_DEVICE_FILE_IN", "InputFileName", "/" + std::string(5000, 'i')},
+         [](TMainHalvoret& w) { return w.Ui().InputFilePanel->C_InputFileNameEdit->text().isEmpty(); }},
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Entry.Key);
@@ -301,8 +388,16 @@ TEST(SettingsValuesTest, OutOfRangeValuesKeepTheDefaultAndAreReported) {
         ASSERT_EQ(h.Prompts.Log.size(), 1u);
         const std::string& text = h.Prompts.Log[0].Text;
         EXPECT_EQ(h.Prompts.Log[0].Type, TMsgDlgType::Warning);
-        EXPECT_NE(text.find(std::string(c.Entry.Key) + "=" + c.Entry.Value), std::string::npos) << text;
-        EXPECT_NE(text.find("Com2Format=9"), std::string::npos) << text;
+        // A long value is named by its start.
+        EXPECT_NE(text.find(std::string(c.Entry.Key) + "=" + c.Entry.Value.substr(0, 32)), std::string::npos)
+            << text.substr(0, 300);
+        EXPECT_LT(text.size(), 1000u);
+        EXPECT_NE(text.find("Com2Format=9"), std::string::npos) << text.substr(0, 300);
+        // The refused value is not written back.
+        ASSERT_TRUE(w.close());
+        TNrKeyValueSections saved;
+        ASSERT_TRUE(saved.LoadFromFile(h.SettingsFile()));
+        EXPECT_NE(saved.GetValue(c.Entry.Section, c.Entry.Key), c.Entry.Value);
     }
 }
 

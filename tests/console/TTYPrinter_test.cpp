@@ -185,6 +185,28 @@ TEST(TTYPrinter, PageCountIncludesOwedSheets) {
     }
 }
 
+// A new job on the same device counts its own pages from 0, however the
+// job before it ended.
+TEST(TTYPrinter, EachJobCountsItsPagesFromNought) {
+    const std::pair<const char*, std::function<void(Device&)>> endings[] = {
+        {"ctrl-z", [](Device& d) { d.Write("\x1A"); }},
+        {"eject", [](Device& d) { d.printer->EndJob(); }},
+        {"abort", [](Device& d) { d.printer->AbortJob(); }},
+    };
+    for (const auto& [name, end] : endings) {
+        SCOPED_TRACE(name);
+        Device d;
+        d.Write("A\fB\fC");
+        ASSERT_EQ(d.printer->GetPageCount(), 2);
+        end(d);
+        EXPECT_EQ(d.printer->GetPageCount(), 0) << "idle";
+        d.Write("D");
+        EXPECT_EQ(d.printer->GetPageCount(), 0) << "the next job's first page";
+        d.Write("\fE");
+        EXPECT_EQ(d.printer->GetPageCount(), 1);
+    }
+}
+
 TEST(TTYPrinter, EndingsCloseTheJobOnce) {
     const struct {
         const char* name;

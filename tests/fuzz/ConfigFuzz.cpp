@@ -64,8 +64,11 @@ void CheckReads(const TNrKeyValueSections& store, const std::string& section, co
     const bool b1 = store.ReadBool(section, key, false);
     const bool b2 = store.ReadBool(section, key, true);
     Check(b1 == b2 || (!b1 && b2));
-    // An integer text reads the same as a bool (1 is true, other integers false).
-    if (i1 == i2) Check(b1 == (i1 == 1) && b2 == b1);
+    // 1 and 0 read as true and false; any other text gives the default.
+    if (i1 == i2 && (i1 == 0 || i1 == 1))
+        Check(b1 == (i1 == 1) && b2 == b1);
+    else
+        Check(!b1 && b2);
 }
 
 void Reload(const TNrKeyValueSections& from, TNrKeyValueSections& to) {

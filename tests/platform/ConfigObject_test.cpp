@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <functional>
 #include <system_error>
 
 #include "platform/core/FileSizeSignal.h"
@@ -61,8 +62,8 @@ TEST(ConfigTyped, ValuesReadBackAndBadTextGivesTheDefault) {
         int32_t integer;  // default 7
         bool boolean;     // default true
     } cases[] = {
-        {"1", 1, true},          {"2", 2, false}, {"+1", 1, true}, {"yes", 7, true}, {"-2147483648", INT32_MIN, false},
-        {"2147483648", 7, true}, {"+-1", 7, true}};
+        {"1", 1, true},  {"2", 2, true},          {"+1", 1, true}, {"yes", 7, true}, {"-2147483648", INT32_MIN, true},
+        {"0", 0, false}, {"2147483648", 7, true}, {"+-1", 7, true}};
     for (const auto& c : cases) {
         store.WriteString("S", "k", c.stored);
         EXPECT_EQ(store.ReadInteger("S", "k", 7), c.integer) << c.stored;
@@ -125,6 +126,46 @@ TEST(SettingsRangeCheck, RealsOutOfRangeKeepTheDefault) {
     EXPECT_EQ(store.TakeReadProblems(),
               std::vector<std::string>{"The setting LineSpacing=1e308 in section [PRINTER] is not a number from 1 "
                                        "to 3; the default 1.1 is used."});
+}
+
+// A Boolean is 1 or 0 and a string fits its use; anything else keeps the
+// default and is reported once, a long value by its start and its length.
+TEST(SettingsRangeCheck, BooleansAndLongStringsKeepTheDefault) {
+    const struct {
+        const char* name;
+        std::string text;
+        std::function<std::string(const TNrKeyValueSections&)> read;
+        std::string expected;
+        std::string problem;  // empty: none
+    } cases[] = {
+        {"one", "1", [](auto& s) { return std::to_string(s.ReadBool("S", "k", false)); }, "1", ""},
+        {"zero", "0", [](auto& s) { return std::to_string(s.ReadBool("S", "k", true)); }, "0", ""},
+        {"two", "2", [](auto& s) { return std::to_string(s.ReadBool("S", "k", false)); }, "0",
+         "The setting k=2 in section [S] is neither 1 nor 0; the default 0 is used."},
+        {"minus one", "-1", [](auto& s) { return std::to_string(s.ReadBool("S", "k", true)); }, "1",
+         "The setting k=-1 in section [S] is neither 1 nor 0; the default 1 is used."},
+        {"word", "yes", [](auto& s) { return std::to_string(s.ReadBool("S", "k", false)); }, "0",
+         "The setting k=yes in section [S] is neither 1 nor 0; the default 0 is used."},
+        {"fits", "abcd", [](auto& s) { return s.ReadString("S", "k", "def", 4); }, "abcd", ""},
+        {"too long", "abcde", [](auto& s) { return s.ReadString("S", "k", "def", 4); }, "def",
+         "The setting k=abcde in section [S] is longer than 4 characters; the default def is used."},
+        {"far too long", std::string(100000, 'x'), [](auto& s) { return s.ReadString("S", "k", "def", 4); }, "def",
+         "The setting k=" + std::string(60, 'x') +
+             "... (100000 characters) in section [S] is longer than 4 characters; the default def is used."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TNrKeyValueSections store;
+        store.WriteString("S", "k", c.text);
+        EXPECT_EQ(c.read(store), c.expected);
+        EXPECT_EQ(c.read(store), c.expected);
+        EXPECT_EQ(store.TakeReadProblems(),
+                  c.problem.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.problem});
+    }
+    TNrKeyValueSections empty;
+    EXPECT_TRUE(empty.ReadBool("S", "k", true));
+    EXPECT_EQ(empty.ReadString("S", "k", "def", 0), "def");
+    EXPECT_TRUE(empty.TakeReadProblems().empty()) << "a missing key is no problem";
 }
 
 TEST(SettingsRangeCheckReport, NamesKeyValueAndRange) {

@@ -134,4 +134,28 @@ TEST(KeptInside, MovesAFrameOnlyAsFarAsItsFreeAreaNeeds) {
     for (const Case& c : cases) EXPECT_EQ(KeptInside(c.frame, free), c.expected) << c.name;
 }
 
+// A size saved on a larger screen shrinks until the window and its frame fit
+// this screen's free area; a size that fits stays, and a tiny one grows to
+// the window's least useful size.
+TEST(FittedSize, ShrinksTheWindowAndItsFrameToTheFreeArea) {
+    const QRect free(0, 0, 1366, 768);
+    const QMargins frame(4, 30, 4, 4);  // title bar and borders
+    const QSize floor(300, 200);
+    struct Case {
+        const char* name;
+        QSize wanted;
+        QSize expected;
+    };
+    const std::vector<Case> cases = {
+        {"fits stays", {800, 600}, {800, 600}},
+        {"saved on 1600 x 1000", {1580, 950}, {1358, 734}},
+        {"exactly the free area with its frame", {1358, 734}, {1358, 734}},
+        {"taller only", {800, 1000}, {800, 734}},
+        {"tiny grows to the floor", {10, 10}, {300, 200}},
+    };
+    for (const Case& c : cases) EXPECT_EQ(FittedSize(c.wanted, floor, frame, free), c.expected) << c.name;
+    EXPECT_EQ(FittedSize({500, 500}, {800, 600}, frame, QRect(0, 0, 640, 480)), QSize(632, 446))
+        << "a floor larger than the screen gives way";
+}
+
 }  // namespace

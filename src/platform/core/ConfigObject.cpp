@@ -211,6 +211,16 @@ std::string TNrKeyValueSections::ReadString(const std::string& section, const st
     return KeyExists(section, key) ? GetValue(section, key) : def;
 }
 
+std::string TNrKeyValueSections::ReadString(const std::string& section, const std::string& key, const std::string& def,
+                                            size_t maxLength) const {
+    if (!KeyExists(section, key)) return def;
+    std::string value = GetValue(section, key);
+    if (value.size() <= maxLength) return value;
+    RecordReadProblem(section, key, "longer than " + std::to_string(maxLength) + " characters",
+                      "the default " + def + " is used");
+    return def;
+}
+
 void TNrKeyValueSections::WriteString(const std::string& section, const std::string& key, const std::string& value) {
     SetValue(section, key, value);
 }
@@ -225,8 +235,8 @@ int32_t TNrKeyValueSections::ReadInteger(const std::string& section, const std::
     if (!KeyExists(section, key)) return def;
     int32_t value = def;
     if (ParseInt32(GetValue(section, key), value) && value >= min && value <= max) return value;
-    RecordReadProblem(section, key, "a whole number from " + std::to_string(min) + " to " + std::to_string(max),
-                      std::to_string(def));
+    RecordReadProblem(section, key, "not a whole number from " + std::to_string(min) + " to " + std::to_string(max),
+                      "the default " + std::to_string(def) + " is used");
     return def;
 }
 
@@ -235,20 +245,26 @@ double TNrKeyValueSections::ReadFloat(const std::string& section, const std::str
     if (!KeyExists(section, key)) return def;
     double value = def;
     if (ParseDouble(GetValue(section, key), value) && value >= min && value <= max) return value;
-    RecordReadProblem(section, key, "a number from " + FormatDouble(min) + " to " + FormatDouble(max),
-                      FormatDouble(def));
+    RecordReadProblem(section, key, "not a number from " + FormatDouble(min) + " to " + FormatDouble(max),
+                      "the default " + FormatDouble(def) + " is used");
     return def;
 }
 
 void TNrKeyValueSections::RecordReadProblem(const std::string& section, const std::string& key,
-                                            const std::string& expected, const std::string& def) const {
+                                            const std::string& problem, const std::string& outcome) const {
+    if (!KeyExists(section, key)) return;
     const TNrKeyValueList* list = FindSection(section);
     const TNrKeyValuePair* pair = list->GetPair(list->IndexOf(key));
-    // Named as stored, so reads in other letter case report it once.
-    const std::string problem = "The setting " + pair->Key + "=" + pair->Value + " in section [" + list->Name +
-                                "] is not " + expected + "; the default " + def + " is used.";
-    if (std::find(FReadProblems.begin(), FReadProblems.end(), problem) == FReadProblems.end())
-        FReadProblems.push_back(problem);
+    // Named as stored, so reads in other letter case report it once. A value
+    // far too long for the box is shown by its start and its length.
+    constexpr size_t Shown = 60;
+    const std::string value = pair->Value.size() <= Shown ? pair->Value
+                                                          : pair->Value.substr(0, Shown) + "... (" +
+                                                                std::to_string(pair->Value.size()) + " characters)";
+    const std::string sentence = "The setting " + pair->Key + "=" + value + " in section [" + list->Name + "] is " +
+                                 problem + "; " + outcome + ".";
+    if (std::find(FReadProblems.begin(), FReadProblems.end(), sentence) == FReadProblems.end())
+        FReadProblems.push_back(sentence);
 }
 
 std::vector<std::string> TNrKeyValueSections::TakeReadProblems() {
@@ -272,9 +288,11 @@ void TNrKeyValueSections::WriteFloat(const std::string& section, const std::stri
 }
 
 bool TNrKeyValueSections::ReadBool(const std::string& section, const std::string& key, bool def) const {
+    if (!KeyExists(section, key)) return def;
     int32_t value = 0;
-    if (!ParseInt32(ReadString(section, key, def ? "1" : "0"), value)) return def;
-    return value == 1;
+    if (ParseInt32(GetValue(section, key), value) && (value == 0 || value == 1)) return value == 1;
+    RecordReadProblem(section, key, "neither 1 nor 0", std::string("the default ") + (def ? "1" : "0") + " is used");
+    return def;
 }
 
 void TNrKeyValueSections::WriteBool(const std::string& section, const std::string& key, bool value) {

@@ -11,6 +11,7 @@
 // lookups stay fast for any number of them; lists keep insertion order.
 // Pairs and sections are handed out read-only so the index stays true.
 
+#include <cstddef>
 #include <cstdint>
 #include <iosfwd>
 #include <memory>
@@ -82,6 +83,10 @@ public:
     void SetValue(const std::string& section, const std::string& key, const std::string& value);
 
     std::string ReadString(const std::string& section, const std::string& key, const std::string& def) const;
+    // At most maxLength bytes; a longer value gives def and records one
+    // problem, as the ranged ReadInteger does: its use could not take it.
+    std::string ReadString(const std::string& section, const std::string& key, const std::string& def,
+                           size_t maxLength) const;
     void WriteString(const std::string& section, const std::string& key, const std::string& value);
     int32_t ReadInteger(const std::string& section, const std::string& key, int32_t def) const;
     // An integer in min..max. A missing key gives def quietly; text that is
@@ -89,9 +94,14 @@ public:
     // problem sentence (once per key) for TakeReadProblems.
     int32_t ReadInteger(const std::string& section, const std::string& key, int32_t def, int32_t min,
                         int32_t max) const;
-    // The problems recorded by ranged reads, in reading order; clears them,
+    // The problems recorded by checked reads, in reading order; clears them,
     // so a caller reports each once.
     std::vector<std::string> TakeReadProblems();
+    // Records a stored value its reader refused for a reason of its own:
+    // "The setting KEY=VALUE in section [SECTION] is " + problem + "; " +
+    // outcome + ".", once. Nothing when the key is missing.
+    void RecordReadProblem(const std::string& section, const std::string& key, const std::string& problem,
+                           const std::string& outcome) const;
     void WriteInteger(const std::string& section, const std::string& key, int32_t value);
     // Accepts "." or "," as the decimal separator.
     double ReadFloat(const std::string& section, const std::string& key, double def) const;
@@ -100,7 +110,8 @@ public:
     double ReadFloat(const std::string& section, const std::string& key, double def, double min, double max) const;
     // Always writes "." as the decimal separator.
     void WriteFloat(const std::string& section, const std::string& key, double value);
-    // True only for text that is the integer 1; non-integer text gives def.
+    // The integer 1 is true and 0 false. Any other text gives def and records
+    // one problem, as the ranged ReadInteger does.
     bool ReadBool(const std::string& section, const std::string& key, bool def) const;
     void WriteBool(const std::string& section, const std::string& key, bool value);
 
@@ -128,10 +139,6 @@ public:
 
 private:
     TNrKeyValueList* SectionToWrite(const std::string& name);
-    // The stored pair of a refused value, named as stored, in one sentence
-    // with what was expected, at most once per key and text.
-    void RecordReadProblem(const std::string& section, const std::string& key, const std::string& expected,
-                           const std::string& def) const;
     // One line of the text form; current is the section it falls in.
     void ParseLine(std::string_view line, std::string& current);
 
