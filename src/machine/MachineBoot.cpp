@@ -82,7 +82,7 @@ bool TTavrinMachine::DriveMounted(uint8_t drive) const { return drive < 4 && FDi
 
 void TTavrinMachine::CheckImageToMount(uint8_t drive, const std::string& fileName) const {
     std::optional<TImageIdentity> id = TImageRegistry::IdentityOfPath(fileName);
-    if (id) TImageRegistry::Instance().CheckNotHeldRemotely(*id);
+    if (id) TImageRegistry::Instance().CheckMountable(*id);
     for (uint8_t d = 0; d < 4 && id; ++d) {
         TDiskDrive* other = d == drive ? nullptr : FDiskController.GetDrive(d);
         if (other && other->Identity() == *id)

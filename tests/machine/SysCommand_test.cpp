@@ -369,4 +369,32 @@ TEST(SysChannelTest, DriveCommandTranscripts) {
         << "the system tracks of the disk mounted into A";
 }
 
+// The reader or punch file is no disk (the punch would overwrite it): SYS
+// MOUNT refuses it before drive A's system tracks could be written, and the
+// drive keeps the disk it held. Closed again, the file mounts.
+TEST(SysChannelTest, TheReaderOrPunchFileIsRefusedAsADisk) {
+    TTempFolder temp;
+    const std::string games = temp.File("GAMES.cpmdsk");
+    const std::string p2 = temp.File("P2.cpmdsk");
+    for (const bool punch : {false, true}) {
+        SCOPED_TRACE(punch ? "punch" : "reader");
+        TDiskDrive::FormatDiskImage(games);
+        TDiskDrive::FormatDiskImage(p2);
+        const std::string image = ReadFile(p2);
+        TTavrinMachine m(temp.Folder());
+        m.MountDrive(1, games);
+        punch ? m.OpenPunchFile(p2, false) : m.OpenReaderFile(p2);
+        for (const char* command : {"MOUNT B: P2", "MOUNT A: P2"}) {
+            const TTranscript t = RunTranscript(m, command);
+            EXPECT_EQ(t.Reply, Lines({"", "Disk is in use!"})) << command;
+            EXPECT_EQ(t.Status, 0x06) << command;
+        }
+        EXPECT_EQ(m.DriveCaption(1), "\"GAMES\"");
+        EXPECT_FALSE(m.DriveMounted(0));
+        EXPECT_EQ(ReadFile(p2), image);
+        punch ? m.ClosePunchFile() : m.CloseReaderFile();
+        EXPECT_EQ(RunTranscript(m, "MOUNT B: P2").Reply, Lines({"", "Mounted \"P2\" in drive \"B\"!"}));
+    }
+}
+
 }  // namespace
