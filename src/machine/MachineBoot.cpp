@@ -61,6 +61,8 @@ void TTavrinMachine::WriteSystemTracks(const std::string& fileName) {
     if (load.Length > SystemTrackBytes)
         throw std::runtime_error("The CPM and BIOS images need " + std::to_string(load.Length) +
                                  " bytes, more than the 8192 bytes of the system tracks!");
+    // A write-protected disk cannot take the system tracks drive A needs.
+    TDiskDrive::CheckWritable(fileName);
     uint32_t records = (load.Length + 127) / 128;
     TDiskDrive drive(fileName);
     drive.Sector = 0;
