@@ -15,7 +15,7 @@ constexpr int DirEntrySize = 32;
 
 TCpmDiskDrive::TCpmDiskDrive(const std::string& FileName) {
     Disk = std::make_unique<TDiskDrive>(FileName, TImageRole::DiskManager, this);
-    TImageRegistry::Instance().CheckNotHeldRemotely(Disk->Identity());
+    TImageRegistry::Instance().CheckMountable(Disk->Identity());
     ReservedTracks = 2;
     DirEntries = static_cast<uint16_t>(TDiskDrive::GetDirEntryCount());
     BlockSize = static_cast<uint16_t>(TDiskDrive::GetBlockSize());

@@ -161,7 +161,7 @@ void TDiskController::MountDisk(const std::string& fileName, uint8_t drive) {
     const uint8_t d = drive & 3;
     UnmountDisk(d);
     auto disk = std::make_unique<TDiskDrive>(fileName, TImageRole::Drive, this);
-    TImageRegistry::Instance().CheckNotHeldRemotely(disk->Identity());
+    TImageRegistry::Instance().CheckMountable(disk->Identity());
 
     // The path may have been swapped for another drive's image between the
     // check and the open; the opened file decides.

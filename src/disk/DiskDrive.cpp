@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <stdexcept>
 
@@ -16,13 +17,25 @@ const char* const kBadDisk = "Selected disk is bad!";
 const char* const kReadFailed = "Read from disk failed!";
 const char* const kWriteFailed = "Write to disk failed!";
 const char* const kFormatFailed = "Unable to format the virtual drive, the drive could not be written to!";
+const char* const kReadOnlyDisk = "The disk image is read-only and can not be changed!";
 
-// Opens an existing regular file for reading and writing; -1 otherwise.
-// O_NONBLOCK keeps a FIFO or device from blocking the open; it is cleared
-// again once the file is known to be a plain file.
+int OpenImage(const std::string& fileName, int access) {
+    return ::open(fileName.c_str(), access | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+}
+
+// The open failed because the file may be read but not written: a read-only
+// file system, no write permission, an immutable file.
+bool WriteRefused(int error) { return error == EROFS || error == EACCES || error == EPERM || error == ETXTBSY; }
+
+// Opens an existing regular file for reading and writing, or for reading
+// only when it cannot be written (a write-protected disk: its writes fail
+// with code 8); -1 otherwise. O_NONBLOCK keeps a FIFO or device from
+// blocking the open; it is cleared again once the file is known to be a
+// plain file.
 int OpenImageFile(const std::string& fileName) {
     if (fileName.empty()) return -1;
-    const int fd = ::open(fileName.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    int fd = OpenImage(fileName, O_RDWR);
+    if (fd < 0 && WriteRefused(errno)) fd = OpenImage(fileName, O_RDONLY);
     if (fd < 0) return -1;
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
@@ -71,6 +84,16 @@ void TDiskDrive::FormatDiskImage(const std::string& fileName) {
         if (e.Stage == EFileReplaceError::TStage::Write) throw std::runtime_error(kFormatFailed);
         throw;
     }
+}
+
+void TDiskDrive::CheckWritable(const std::string& fileName) {
+    const int fd = OpenImage(fileName, O_RDWR);
+    if (fd >= 0) {
+        ::close(fd);
+        return;
+    }
+    if (WriteRefused(errno) && ::access(fileName.c_str(), F_OK) == 0)
+        throw EDiskError(kReadOnlyDisk, EDiskError::WriteFailed);
 }
 
 void TDiskDrive::CheckPosition() const {

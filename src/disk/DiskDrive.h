@@ -36,7 +36,8 @@ public:
     static constexpr int WindowRecords = 64;
     static constexpr uint8_t FillByte = 0xE5;
 
-    // Opens an existing regular file read/write; any failure is
+    // Opens an existing regular file read/write, or read-only when the file
+    // cannot be written (its writes then fail with code 8); any failure is
     // EDiskError("Selected disk is bad!", 1). The open image is registered
     // in TImageRegistry under role and owner until the drive is destroyed.
     explicit TDiskDrive(const std::string& fileName, TImageRole role = TImageRole::Other, const void* owner = nullptr);
@@ -64,6 +65,11 @@ public:
     // cannot be written; a file that cannot be created or renamed into place
     // raises EFileReplaceError (a std::system_error). The old file is kept.
     static void FormatDiskImage(const std::string& fileName);
+
+    // Before changing an image: raises EDiskError("The disk image is
+    // read-only and can not be changed!", 8) when the file exists but
+    // cannot be opened for writing. Other failures are left to the change.
+    static void CheckWritable(const std::string& fileName);
 
     // EDiskError code 2 when Sector >= 32 (tested first) or Track >= 256.
     void CheckPosition() const;

@@ -116,12 +116,19 @@ size_t TImageRegistry::OpenCount() const {
 bool TImageRegistry::IsImageInUse(const std::string& path, const std::vector<std::string>& chosenImages) const {
     const auto identity = IdentityOfPath(path);
     if (!identity) return false;
-    return IsOpen(*identity) || std::any_of(chosenImages.begin(), chosenImages.end(), [&](const std::string& image) {
-               return IdentityOfPath(image) == identity;
-           });
+    const auto entries = EntriesFor(*identity);
+    const bool openAsDisk =
+        std::any_of(entries.begin(), entries.end(), [](const TEntry& e) { return e.Role != TImageRole::DeviceFile; });
+    return openAsDisk || std::any_of(chosenImages.begin(), chosenImages.end(),
+                                     [&](const std::string& image) { return IdentityOfPath(image) == identity; });
 }
 
 void TImageRegistry::CheckNotHeldRemotely(const TImageIdentity& identity) const {
     if (IsOpenAs(identity, TImageRole::RemoteSession))
         throw EDiskError("The remote disk server holds this disk for a client!", EDiskError::NoDisk);
+}
+
+void TImageRegistry::CheckMountable(const TImageIdentity& identity) const {
+    CheckNotHeldRemotely(identity);
+    if (IsOpenAs(identity, TImageRole::DeviceFile)) throw EDiskError("Disk is in use!", EDiskError::DiskInUse);
 }

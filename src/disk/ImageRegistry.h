@@ -27,6 +27,7 @@ enum class TImageRole : uint8_t {
     RemoteSession,  // a remote disk client's read/write session
     RemoteReader,   // a remote disk client's read-only session
     DiskManager,    // a file-system operation of the Disk Manager
+    DeviceFile,     // the machine's reader or punch file: no disk at all
 };
 
 class TImageRegistry {
@@ -80,13 +81,18 @@ public:
     std::vector<TEntry> EntriesFor(const std::string& path) const;
     // Number of registrations of all images.
     size_t OpenCount() const;
-    // Whether path names an image the program uses: one open now, or one of
-    // chosenImages (images picked but not held open, such as a drive's
-    // before boot). False when the path names no existing file.
+    // Whether path names an image the program uses as a disk: one open now
+    // (the reader and punch files do not count), or one of chosenImages
+    // (images picked but not held open, such as a drive's before boot).
+    // False when the path names no existing file.
     bool IsImageInUse(const std::string& path, const std::vector<std::string>& chosenImages) const;
     // A remote disk client writing an image has it to itself: raises
     // EDiskError (code 1) saying that the remote disk server holds it.
     void CheckNotHeldRemotely(const TImageIdentity& identity) const;
+    // Whether a drive or the Disk Manager may use the image as a disk:
+    // CheckNotHeldRemotely, and EDiskError("Disk is in use!", 16) while it
+    // is the reader or punch file (the punch would overwrite it).
+    void CheckMountable(const TImageIdentity& identity) const;
 
 private:
     TImageRegistry() = default;

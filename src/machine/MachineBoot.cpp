@@ -61,6 +61,8 @@ void TTavrinMachine::WriteSystemTracks(const std::string& fileName) {
     if (load.Length > SystemTrackBytes)
         throw std::runtime_error("The CPM and BIOS images need " + std::to_string(load.Length) +
                                  " bytes, more than the 8192 bytes of the system tracks!");
+    // A write-protected disk cannot take the system tracks drive A needs.
+    TDiskDrive::CheckWritable(fileName);
     uint32_t records = (load.Length + 127) / 128;
     TDiskDrive drive(fileName);
     drive.Sector = 0;
@@ -82,7 +84,7 @@ bool TTavrinMachine::DriveMounted(uint8_t drive) const { return drive < 4 && FDi
 
 void TTavrinMachine::CheckImageToMount(uint8_t drive, const std::string& fileName) const {
     std::optional<TImageIdentity> id = TImageRegistry::IdentityOfPath(fileName);
-    if (id) TImageRegistry::Instance().CheckNotHeldRemotely(*id);
+    if (id) TImageRegistry::Instance().CheckMountable(*id);
     for (uint8_t d = 0; d < 4 && id; ++d) {
         TDiskDrive* other = d == drive ? nullptr : FDiskController.GetDrive(d);
         if (other && other->Identity() == *id)

@@ -18,6 +18,16 @@ int OpenOrThrow(const std::string& fileName, int flags) {
     return fd;
 }
 
+// A plain file open as the reader or punch is known to the image registry
+// for as long as it is open, so no drive, Disk Manager or remote client
+// takes it for a disk (the punch would overwrite it under them).
+TImageRegistry::TRegistration RegisterDeviceFile(int fd, const std::string& fileName, const void* owner) {
+    const auto identity = TImageRegistry::IdentityOfFd(fd);
+    struct stat st {};
+    if (!identity || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return {};
+    return TImageRegistry::Instance().Register(*identity, TImageRole::DeviceFile, owner, fileName);
+}
+
 }  // namespace
 
 TTavrinMachine::TTavrinMachine(const std::string& programFolder) : FProgramFolder(programFolder) {
@@ -95,12 +105,14 @@ void TTavrinMachine::DiskLightsOff(TDiskController&) {
 void TTavrinMachine::OpenReaderFile(const std::string& fileName) {
     CloseReaderFile();
     FReaderFd = OpenOrThrow(fileName, O_RDONLY);
+    FReaderRegistration = RegisterDeviceFile(FReaderFd, fileName, this);
     FReaderIndex = 0;
     FReaderCount = 0;
     InputArrived();
 }
 
 void TTavrinMachine::CloseReaderFile() {
+    FReaderRegistration.Release();
     if (FReaderFd >= 0) ::close(FReaderFd);
     FReaderFd = -1;
     FReaderIndex = 0;
@@ -113,11 +125,13 @@ void TTavrinMachine::OpenPunchFile(const std::string& fileName, bool append) {
     // first byte: enabling the file (as loading the settings does) loses
     // nothing by itself. Devices and pipes have nothing to empty.
     FPunchFd = OpenOrThrow(fileName, O_WRONLY | O_CREAT | (append ? O_APPEND : 0));
+    FPunchRegistration = RegisterDeviceFile(FPunchFd, fileName, this);
     struct stat st {};
     FPunchTruncatePending = !append && ::fstat(FPunchFd, &st) == 0 && S_ISREG(st.st_mode);
 }
 
 void TTavrinMachine::ClosePunchFile() {
+    FPunchRegistration.Release();
     if (FPunchFd >= 0) ::close(FPunchFd);
     FPunchFd = -1;
     FPunchTruncatePending = false;

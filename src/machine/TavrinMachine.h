@@ -18,6 +18,7 @@
 
 #include "cpu/z80Cpu.h"
 #include "disk/DiskController.h"
+#include "disk/ImageRegistry.h"
 #include "machine/ByteFIFO.h"
 #include "machine/HexImage.h"
 #include "machine/IdlePollWatch.h"
@@ -266,10 +267,12 @@ private:
     std::array<std::string, 4> FDriveCaptions;
 
     int FReaderFd = -1;
+    TImageRegistry::TRegistration FReaderRegistration;
     int FReaderIndex = 0;
     int FReaderCount = 0;
     std::array<uint8_t, 512> FReaderBuffer{};
     int FPunchFd = -1;
+    TImageRegistry::TRegistration FPunchRegistration;
     TIdlePollWatch FIdleWatch;
     bool FPunchTruncatePending = false;  // the old contents go at the first byte
 };

@@ -19,10 +19,10 @@ const char* const kTooManySessions = "Too many remote disk sessions!";
 
 // Whether the registry allows this mount: nothing may hold the image for a
 // remote writer, and a writer needs the image to itself (no local drive, no
-// reading session).
+// reading session). The reader or punch file is no disk for anyone.
 bool MayShare(const TImageIdentity& identity, bool readOnly) {
     for (const auto& entry : TImageRegistry::Instance().EntriesFor(identity))
-        if (!readOnly || entry.Role == TImageRole::RemoteSession) return false;
+        if (!readOnly || entry.Role == TImageRole::RemoteSession || entry.Role == TImageRole::DeviceFile) return false;
     return true;
 }
 

@@ -89,6 +89,12 @@ bool TDiskManagerPage::ImageInUse(const std::string& FileName) const {
     return TImageRegistry::Instance().IsOpen(FileName) || (FMachine.ImageMounted(FileName));
 }
 
+// Refused before any question, so nobody answers one for a change that
+// cannot be made.
+void TDiskManagerPage::CheckDiskChangeable() const {
+    if (DiskOpen()) TDiskDrive::CheckWritable(FManagerDiskFile);
+}
+
 void TDiskManagerPage::DM_CreateDiskActExecute() {
     const std::string name = AskDiskFileName("Create New Disk File");
     if (name.empty()) return;
@@ -151,6 +157,7 @@ void TDiskManagerPage::DM_ImportTextFileActExecute() { AskAndImport("Import Text
 void TDiskManagerPage::DM_ImportBinaryFileActExecute() { AskAndImport("Import Binary Files", false); }
 
 void TDiskManagerPage::AskAndImport(const std::string& Title, bool TextMode) {
+    CheckDiskChangeable();
     TFileDialogRequest request;
     request.Title = Title;
     std::vector<std::string> files;
@@ -272,6 +279,7 @@ void TDiskManagerPage::ViewCpmFile(const std::string& DiskFile, const std::strin
 void TDiskManagerPage::DM_DeleteFileActExecute() {
     const std::vector<TCpmDiskFileInfo> items = SelectedItems();
     if (items.empty() || !GetSelectedFileInfo()) return;
+    CheckDiskChangeable();
     const std::string question = items.size() == 1
                                      ? "Delete File " + Quoted(items.front().FileName) + "?"
                                      : "Delete the " + std::to_string(items.size()) + " selected files from the disk?";
@@ -292,6 +300,7 @@ void TDiskManagerPage::DM_RenameFileActExecute() {
     const TCpmDiskFileInfo* info = GetSelectedFileInfo();
     if (!info) return;
     const TCpmDiskFileInfo entry = *info;
+    CheckDiskChangeable();
     std::string value = entry.FileName;
     if (!FPrompts.InputQuery("Rename File", "Old File Name: " + entry.FileName, value) || value.empty()) return;
     const int index = RenameCpmFile(FManagerDiskFile, entry.FileName, value, entry.User, *FManagerFileList);
@@ -302,6 +311,7 @@ void TDiskManagerPage::DM_RenameFileActExecute() {
 void TDiskManagerPage::DM_SetAttributesActExecute() {
     const TCpmDiskFileInfo* info = GetSelectedFileInfo();
     if (!info || !FSetAttributesDlg) return;
+    CheckDiskChangeable();
     const TCpmDiskFileInfo first = *info;
     const std::vector<TCpmDiskFileInfo> items = SelectedItems();
     const bool multi = items.size() > 1;

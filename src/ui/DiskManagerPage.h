@@ -123,6 +123,9 @@ private:
     bool DiskOpen() const { return !FManagerDiskFile.empty(); }
     bool DiskMounted() const;
     bool ImageInUse(const std::string& FileName) const;
+    // A disk the page can only read refuses the changing actions with a
+    // clear message; listing, viewing and export still work.
+    void CheckDiskChangeable() const;
     // Copies of the items of the selected rows, in list order.
     std::vector<TCpmDiskFileInfo> SelectedItems() const;
     void SelectRow(int Row, bool ClearOthers = true);

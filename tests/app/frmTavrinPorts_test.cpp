@@ -72,6 +72,15 @@ TEST_F(WindowTest, AFileThatCannotOpenWarnsAndStaysUnchecked) {
     }
 }
 
+// Names the input or output file and turns it on; its Enable action.
+QAction* TurnDeviceFileOn(TMainHalvoret& w, bool input, const std::string& name) {
+    QAction* action = input ? w.Ui().EnableInputFileAct : w.Ui().EnableOutputFileAct;
+    QLineEdit* edit = input ? w.Ui().InputFilePanel->C_InputFileNameEdit : w.Ui().OutputFilePanel->C_OutputFileNameEdit;
+    edit->setText(QString::fromStdString(name));
+    action->trigger();
+    return action;
+}
+
 // A disk image the program uses is no reader or punch file, by any name or
 // link: the punch would empty it, even under a running CP/M.
 TEST_F(WindowTest, ADiskImageInUseIsRefusedAsInputOrOutputFile) {
@@ -98,17 +107,40 @@ TEST_F(WindowTest, ADiskImageInUseIsRefusedAsInputOrOutputFile) {
     for (const auto& [row, image] : images) {
         for (const bool input : {true, false}) {
             SCOPED_TRACE(std::string(row) + (input ? ", input" : ", output"));
-            QAction* action = input ? W->Ui().EnableInputFileAct : W->Ui().EnableOutputFileAct;
-            QLineEdit* edit =
-                input ? W->Ui().InputFilePanel->C_InputFileNameEdit : W->Ui().OutputFilePanel->C_OutputFileNameEdit;
-            edit->setText(QString::fromStdString(image));
-            action->trigger();
+            const QAction* action = TurnDeviceFileOn(*W, input, image);
             EXPECT_FALSE(action->isChecked());
             EXPECT_FALSE(input ? W->Machine().ReaderOpen() : W->Machine().PunchOpen());
             EXPECT_EQ(H.Prompts.LastText(), std::string("The ") + (input ? "input" : "output") + " file \"" + image +
                                                 "\" is a disk image in use!");
             EXPECT_EQ(ReadFile(image), formatted) << "the image keeps its bytes";
         }
+    }
+}
+
+// The other way round: an image turned on as the input or output file
+// first is no disk for the Disk Manager, so nothing it imports meets the
+// punch's first byte; turned off, the image is a disk again.
+TEST_F(WindowTest, TheDiskManagerRefusesTheInputOrOutputFilesImage) {
+    const std::string image = H.Temp.File("P2.cpmdsk");
+    TDiskDrive::FormatDiskImage(image);
+    const std::string formatted = ReadFile(image);
+    TDiskManagerPage& manager = *W->Ui().DiskManagerPage;
+    for (const bool input : {true, false}) {
+        SCOPED_TRACE(input ? "input" : "output");
+        QAction* action = TurnDeviceFileOn(*W, input, image);
+        ASSERT_TRUE(action->isChecked());
+        H.Prompts.FileAnswers = {image};
+        manager.DM_SelectDiskFileAct->trigger();
+        EXPECT_EQ(H.Prompts.LastText(), "Disk is in use!");
+        EXPECT_TRUE(manager.ManagerDiskFile().empty());
+        EXPECT_EQ(manager.DiskFileList->count(), 0);
+        EXPECT_EQ(ReadFile(image), formatted);
+
+        action->trigger();
+        H.Prompts.FileAnswers = {image};
+        manager.DM_SelectDiskFileAct->trigger();
+        EXPECT_EQ(manager.ManagerDiskFile(), image);
+        manager.DM_EjectDiskAct->trigger();
     }
 }
 

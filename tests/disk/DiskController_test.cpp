@@ -17,6 +17,7 @@
 #include "disk/HexStream.h"
 #include "disk/StreamCache.h"
 #include "support/NamedRows.h"
+#include "support/WriteProtectedFile.h"
 
 using storetest::TempFolder;
 
@@ -110,6 +111,56 @@ INSTANTIATE_TEST_SUITE_P(
                       CommandCase{"Undefined255", false, 0, 0, 255, 9, {}},
                       CommandCase{"Reset", true, 9, 9, 0, 0, {"reset"}}),
     tavrin::test::RowName);
+
+// An image that can be read but not written (on a read-only medium) is a
+// write-protected disk: it mounts and reads, and every write gets status 8,
+// also after the reset has opened it again.
+TEST_F(ControllerTest, AnImageThatCannotBeWrittenIsAWriteProtectedDisk) {
+    const std::string image = dir / "ro.cpmdsk";
+    const std::vector<uint8_t> data = cpmtest::Pattern(cpmtest::ImageBytes, 3);
+    cpmtest::WriteFileBytes(image, data);
+    tavrin::test::TWriteProtectedFile protect(image);
+    ASSERT_TRUE(protect.Holds());
+    ctl.MountDisk(image, 1);
+    for (const bool reset : {false, true}) {
+        SCOPED_TRACE(reset ? "after the reset" : "as mounted");
+        if (reset) {
+            EXPECT_EQ(Command(0), 0);
+        }
+        Select(1, 7, 3, 0x2000);
+        EXPECT_EQ(Command(2), 0);
+        const auto sector = data.begin() + (7 * 32 + 3) * 128;
+        EXPECT_TRUE(std::equal(sector, sector + 128, memory.begin() + 0x2000));
+        EXPECT_EQ(Command(3), 8);
+        EXPECT_TRUE(ctl.IsDriveMounted(1));
+    }
+    EXPECT_EQ(cpmtest::ReadFileBytes(image), data);
+}
+
+// Changes are refused up front only for an image that cannot be written;
+// any other trouble is left to the change itself.
+TEST(DiskDriveCheckWritable, RefusesOnlyAnImageThatCannotBeWritten) {
+    TempFolder dir;
+    const std::string writable = dir / "rw.cpmdsk";
+    const std::string readOnly = dir / "ro.cpmdsk";
+    for (const std::string& image : {writable, readOnly}) cpmtest::MakeFreshImage(image);
+    tavrin::test::TWriteProtectedFile protect(readOnly);
+    ASSERT_TRUE(protect.Holds());
+    const std::pair<std::string, bool> rows[] = {{writable, false}, {readOnly, true}, {dir / "missing.cpmdsk", false}};
+    for (const auto& [image, refused] : rows) {
+        SCOPED_TRACE(image);
+        std::string refusal;
+        int code = 0;
+        try {
+            TDiskDrive::CheckWritable(image);
+        } catch (const EDiskError& e) {
+            refusal = e.what();
+            code = e.Code;
+        }
+        EXPECT_EQ(refusal, refused ? "The disk image is read-only and can not be changed!" : "");
+        EXPECT_EQ(code, refused ? EDiskError::WriteFailed : 0);
+    }
+}
 
 // Records land in place and in the drive's read window; ranges past the
 // image are refused before anything is written.

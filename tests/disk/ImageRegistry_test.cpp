@@ -1,5 +1,6 @@
 // The registry of open images: which files count as images in use, by any
-// name, and how an image a remote client writes is refused locally.
+// name, and how an image a remote client writes, or the reader or punch
+// file, is refused as a disk.
 
 #include "disk/ImageRegistry.h"
 
@@ -30,6 +31,10 @@ TEST(ImageRegistry, AnImageIsInUseWhenOpenOrChosenByAnyName) {
     std::filesystem::create_symlink(open, folder.File("open-link"));
     std::filesystem::create_hard_link(chosen, folder.File("chosen-link"));
     TDiskDrive drive(open, TImageRole::Drive);
+    // The reader or punch file is no disk in use: both may be one file.
+    const auto device = TImageRegistry::IdentityOfPath(plain);
+    ASSERT_TRUE(device);
+    const auto reader = TImageRegistry::Instance().Register(*device, TImageRole::DeviceFile, nullptr, plain);
 
     const std::pair<const char*, bool> paths[] = {{"OPEN.cpmdsk", true}, {"open-link", true},  {"CHOSEN.cpmdsk", true},
                                                   {"chosen-link", true}, {"plain.txt", false}, {"missing.txt", false}};
@@ -40,7 +45,8 @@ TEST(ImageRegistry, AnImageIsInUseWhenOpenOrChosenByAnyName) {
 }
 
 // A writing remote client has the image to itself; a reading one lends it.
-TEST(ImageRegistry, AnImageARemoteClientWritesIsRefusedNamingTheServer) {
+// The reader or punch file is no disk: the punch would overwrite it.
+TEST(ImageRegistry, AnImageARemoteWriterOrTheReaderOrPunchHoldsIsRefused) {
     TTempFolder folder;
     const std::string image = folder.File("SHARED.cpmdsk");
     TDiskDrive::FormatDiskImage(image);
@@ -48,6 +54,7 @@ TEST(ImageRegistry, AnImageARemoteClientWritesIsRefusedNamingTheServer) {
     ASSERT_TRUE(identity);
     const std::pair<TImageRole, std::optional<std::string>> holders[] = {
         {TImageRole::RemoteSession, "The remote disk server holds this disk for a client!"},
+        {TImageRole::DeviceFile, "Disk is in use!"},
         {TImageRole::RemoteReader, std::nullopt}};
     for (const auto& [role, refusal] : holders) {
         SCOPED_TRACE(static_cast<int>(role));

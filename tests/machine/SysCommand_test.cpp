@@ -4,6 +4,7 @@
 #include "disk/DiskDrive.h"
 #include "machine/SysCommand.h"
 #include "support/MachineTestSupport.h"
+#include "support/WriteProtectedFile.h"
 
 #include <gtest/gtest.h>
 
@@ -367,6 +368,67 @@ TEST(SysChannelTest, DriveCommandTranscripts) {
     }
     EXPECT_EQ(ReadFile(temp.File("WORK.cpmdsk")).substr(0, 128), std::string(cpm.begin(), cpm.begin() + 128))
         << "the system tracks of the disk mounted into A";
+}
+
+// The reader or punch file is no disk (the punch would overwrite it): SYS
+// MOUNT refuses it before drive A's system tracks could be written, and the
+// drive keeps the disk it held. Closed again, the file mounts.
+TEST(SysChannelTest, TheReaderOrPunchFileIsRefusedAsADisk) {
+    TTempFolder temp;
+    const std::string games = temp.File("GAMES.cpmdsk");
+    const std::string p2 = temp.File("P2.cpmdsk");
+    for (const bool punch : {false, true}) {
+        SCOPED_TRACE(punch ? "punch" : "reader");
+        TDiskDrive::FormatDiskImage(games);
+        TDiskDrive::FormatDiskImage(p2);
+        const std::string image = ReadFile(p2);
+        TTavrinMachine m(temp.Folder());
+        m.MountDrive(1, games);
+        punch ? m.OpenPunchFile(p2, false) : m.OpenReaderFile(p2);
+        for (const char* command : {"MOUNT B: P2", "MOUNT A: P2"}) {
+            const TTranscript t = RunTranscript(m, command);
+            EXPECT_EQ(t.Reply, Lines({"", "Disk is in use!"})) << command;
+            EXPECT_EQ(t.Status, 0x06) << command;
+        }
+        EXPECT_EQ(m.DriveCaption(1), "\"GAMES\"");
+        EXPECT_FALSE(m.DriveMounted(0));
+        EXPECT_EQ(ReadFile(p2), image);
+        punch ? m.ClosePunchFile() : m.CloseReaderFile();
+        EXPECT_EQ(RunTranscript(m, "MOUNT B: P2").Reply, Lines({"", "Mounted \"P2\" in drive \"B\"!"}));
+    }
+}
+
+// A disk that cannot be written (on a read-only medium) mounts for reading:
+// the BIOS reads its sectors, and a write gets status 8 and changes nothing.
+// Drive A, whose system tracks are written at the mount, refuses it.
+TEST(SysChannelTest, ADiskThatCannotBeWrittenMountsWriteProtected) {
+    TTempFolder temp;
+    WriteFile(temp.File("cpm22.hex"), MakeHex(0xE400, std::vector<uint8_t>(0x600, 0x76)));
+    WriteFile(temp.File("zubios.hex"), MakeHex(0xFA00, {0xC3, 0x00, 0xFA}));
+    const std::string ro = temp.File("RO.cpmdsk");
+    std::string image(1048576, '\0');
+    for (size_t i = 0; i < image.size(); ++i) image[i] = static_cast<char>(i * 13 + (i >> 7));
+    WriteFile(ro, image);
+    TWriteProtectedFile protect(ro);
+    ASSERT_TRUE(protect.Holds());
+    TTavrinMachine m(temp.Folder());
+    EXPECT_EQ(RunTranscript(m, "MOUNT A: RO").Reply,
+              Lines({"", "The disk image is read-only and can not be changed!"}));
+    EXPECT_FALSE(m.DriveMounted(0));
+    EXPECT_EQ(RunTranscript(m, "MOUNT B: RO").Reply, Lines({"", "Mounted \"RO\" in drive \"B\"!"}));
+
+    // Drive B, sector 9 of track 5, DMA address 9000h.
+    const std::pair<uint8_t, uint8_t> registers[] = {{0x71, 1}, {0x72, 9},    {0x73, 0},   {0x74, 5},
+                                                     {0x75, 0}, {0x76, 0x00}, {0x77, 0x90}};
+    for (const auto& [port, value] : registers) OutPort(m, port, value);
+    OutPort(m, 0x70, 2);
+    EXPECT_EQ(InPort(m, 0x70), 0);
+    std::string sector(128, '\0');
+    for (uint16_t i = 0; i < 128; ++i) sector[i] = static_cast<char>(m.Cpu().ReadMemoryByte(0x9000 + i));
+    EXPECT_EQ(sector, image.substr((5 * 32 + 9) * 128, 128));
+    OutPort(m, 0x70, 3);
+    EXPECT_EQ(InPort(m, 0x70), 8);
+    EXPECT_EQ(ReadFile(ro), image);
 }
 
 }  // namespace

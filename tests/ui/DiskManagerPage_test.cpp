@@ -4,6 +4,7 @@
 // text viewer.
 
 #include "DiskManagerTestSupport.h"
+#include "support/WriteProtectedFile.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -189,6 +190,40 @@ TEST_F(DiskManagerPageTest, AttributesMoveAFileToTheLastUserAreaAndBack) {
         ASSERT_EQ(list.GetCount(), 1);
         EXPECT_EQ(list.GetKey(0), std::to_string(user) + ":A.TXT");
     }
+}
+
+// An image the page can only read (on a read-only medium) is listed and
+// exported; every change is refused with a clear message before anything
+// is asked, and the image keeps its bytes.
+TEST_F(DiskManagerPageTest, AnImageThatCannotBeWrittenIsListedAndExportedButNotChanged) {
+    Put({{"a.txt", "alpha"}, {"b.txt", "beta"}});
+    const std::string image = storetest::ReadFile(Image);
+    Run(Page->DM_EjectDiskAct);
+    tavrin::test::TWriteProtectedFile protect(Image);
+    ASSERT_TRUE(protect.Holds());
+    Prompts.FileAnswers.push_back(Image);
+    Run(Page->DM_SelectDiskFileAct);
+    ASSERT_NE(Page->ManagerFileList(), nullptr) << Prompts.LastText();
+    EXPECT_EQ(Names(), (std::vector<std::string>{"A.TXT", "B.TXT"}));
+    Select({1});
+    Prompts.FileAnswers.push_back(Dir.File("b.out"));
+    ASSERT_TRUE(Run(Page->DM_ExportBinaryFileAct));
+    EXPECT_EQ(storetest::ReadFile(Dir.File("b.out")), "beta" + std::string(124, '\0'));
+
+    Page->ExecAttributesDialog = [](TSetAttributesDlg&) {
+        ADD_FAILURE() << "the attribute dialog was shown";
+        return int(QDialog::Rejected);
+    };
+    for (QAction* action : {Page->DM_ImportTextFileAct, Page->DM_ImportBinaryFileAct, Page->DM_DeleteFileAct,
+                            Page->DM_RenameFileAct, Page->DM_SetAttributesAct}) {
+        SCOPED_TRACE(action->text().toStdString());
+        Prompts.Clear();
+        Select({0});
+        ASSERT_TRUE(Run(action));
+        EXPECT_EQ(Prompts.Texts(), std::vector<std::string>{"The disk image is read-only and can not be changed!"});
+        EXPECT_EQ(Prompts.Log.size(), 1u) << "nothing is asked before the refusal";
+    }
+    EXPECT_EQ(storetest::ReadFile(Image), image);
 }
 
 TEST_F(DiskManagerPageTest, DoubleClickViewsTheTextUpToItsEnd) {
