@@ -7,6 +7,7 @@
 #include "disk/ImageRegistry.h"
 #include "machine/TavrinMachine.h"
 #include "platform/UiPrompts.h"
+#include "platform/core/FileReplace.h"
 #include "platform/core/ProgramFolder.h"
 #include "disk/DiskManagerFiles.h"
 #include "ui/FileList.h"
@@ -197,6 +198,8 @@ void TDiskManagerPage::DM_ExportTextFileActExecute() { ExportSelection(true); }
 void TDiskManagerPage::DM_ExportBinaryFileActExecute() { ExportSelection(false); }
 
 // One selected row asks for a file, several for a folder; none does nothing.
+// Before writing into a folder, each removes the temporary files that
+// exports killed part-way left there.
 void TDiskManagerPage::ExportSelection(bool TextMode) {
     const int count = SelectedCount();
     if (count == 1)
@@ -215,6 +218,7 @@ void TDiskManagerPage::ExportSelectedFile(bool TextMode) {
     request.FileName = MakeHostSafeName(entry.FileName);
     if (!FPrompts.SaveFileDialog(request)) return;
     FLastExportDir = ExtractFileDir(request.FileName);
+    RemoveLeftoverReplacementsIn(FLastExportDir.empty() ? "." : FLastExportDir);
     ExportCpmFile(FManagerDiskFile, entry.FileName, request.FileName, TextMode, entry.User);
 }
 
@@ -227,6 +231,7 @@ void TDiskManagerPage::ExportSelectedFiles(bool TextMode) {
         throw std::runtime_error("The folder " + Quoted(folder) + " could not be created.");
     folder = AppendMissingChar(folder, '/');
     FLastExportDir = folder;
+    RemoveLeftoverReplacementsIn(folder);
     bool all = false;
     // A file that cannot be exported (a damaged entry, a host error) does
     // not stop the others; all such files are reported together at the end.

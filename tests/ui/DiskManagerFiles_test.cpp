@@ -4,12 +4,16 @@
 // that totals the sizes of an import.
 
 #include "DiskManagerTestSupport.h"
+#include "platform/core/FileReplace.h"
 #include "ui/FileList.h"
 
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
+#include <set>
 
 using namespace cpmtest;
 namespace fs = std::filesystem;
@@ -149,6 +153,52 @@ TEST_F(DiskManagerFilesTest, UnmappedRecordsOfAnExportAreHoles) {
         fs::remove(target);
     }
     EXPECT_TRUE(Prompts.Texts().empty()) << Prompts.LastText();
+}
+
+// An export killed part-way leaves its temporary file beside its target
+// for good; the next export into that folder, of one file or many, removes
+// it, and keeps what is not such a leftover: another name, and a file still
+// being written.
+TEST_F(DiskManagerFilesTest, AnExportIntoAFolderRemovesLeftoversOfKilledExports) {
+    Put({{"a.txt", "alpha\x1A"}, {"c.txt", "gamma\x1A"}});
+    const std::string out = Dir.File("out");
+    fs::create_directory(out);
+    const auto names = [&out] {
+        std::set<std::string> all;
+        for (const auto& entry : fs::directory_iterator(out)) all.insert(entry.path().filename().string());
+        return all;
+    };
+    storetest::WriteFile(out + "/.notes.tmp", "not a leftover");
+    TReplacementFile running(out + "/B.TXT");
+    running.Write("still being written");
+    const std::set<std::string> kept = names();
+    for (const bool many : {false, true}) {
+        SCOPED_TRACE(many ? "many files" : "one file");
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            TReplacementFile killed(out + "/OLD.TXT");
+            killed.Write("half an export");
+            ::_exit(0);  // no destructor: as if killed before the rename
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        ASSERT_EQ(names().size(), kept.size() + 1) << "the killed export left no file";
+        if (many) {
+            ExportAll(out);
+        } else {
+            Select({0});
+            Prompts.FileAnswers = {out + "/A.TXT"};
+            Run(Page->DM_ExportTextFileAct);
+        }
+        std::set<std::string> expected = kept;
+        expected.insert("A.TXT");
+        if (many) expected.insert("C.TXT");
+        EXPECT_EQ(names(), expected);
+        for (const char* name : {"/A.TXT", "/C.TXT"}) fs::remove(out + name);
+    }
+    EXPECT_TRUE(Prompts.Texts().empty()) << Prompts.LastText();
+    running.Commit();
+    EXPECT_EQ(storetest::ReadFile(out + "/B.TXT"), "still being written");
 }
 
 TEST_F(DiskManagerFilesTest, CreateDiskUsesTheFinalNameAndRefusesImagesInUse) {
