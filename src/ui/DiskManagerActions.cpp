@@ -90,6 +90,12 @@ bool TDiskManagerPage::ImageInUse(const std::string& FileName) const {
     return TImageRegistry::Instance().IsOpen(FileName) || (FMachine.ImageMounted(FileName));
 }
 
+// A file no copy may replace: an image in use, or the one this page shows,
+// by whatever name it is reached.
+bool TDiskManagerPage::DestinationInUse(const std::string& Dest) const {
+    return Dest == FManagerDiskFile || SameHostFile(Dest, FManagerDiskFile) || ImageInUse(Dest);
+}
+
 void TDiskManagerPage::DM_CreateDiskActExecute() {
     const std::string name = AskDiskFileName("Create New Disk File");
     if (name.empty()) return;
@@ -104,7 +110,7 @@ void TDiskManagerPage::DM_BackupDiskActExecute() {
     if (!DiskOpen()) return;
     const std::string dest = AskDiskFileName("Copy Disk File " + Quoted(FileNameWithoutExt(FManagerDiskFile)));
     if (dest.empty()) return;
-    if (dest == FManagerDiskFile || SameHostFile(dest, FManagerDiskFile) || ImageInUse(dest)) {
+    if (DestinationInUse(dest)) {
         FPrompts.MessageDlg(DiskInUse, TMsgDlgType::Warning, mbOK);
         return;
     }
@@ -218,6 +224,10 @@ void TDiskManagerPage::ExportSelectedFile(bool TextMode) {
     request.FileName = MakeHostSafeName(entry.FileName);
     if (!FPrompts.SaveFileDialog(request)) return;
     FLastExportDir = ExtractFileDir(request.FileName);
+    if (DestinationInUse(request.FileName)) {
+        FPrompts.MessageDlg(DiskInUse, TMsgDlgType::Warning, mbOK);
+        return;
+    }
     RemoveLeftoverReplacementsIn(FLastExportDir.empty() ? "." : FLastExportDir);
     ExportCpmFile(FManagerDiskFile, entry.FileName, request.FileName, TextMode, entry.User);
 }
@@ -233,12 +243,20 @@ void TDiskManagerPage::ExportSelectedFiles(bool TextMode) {
     FLastExportDir = folder;
     RemoveLeftoverReplacementsIn(folder);
     bool all = false;
-    // A file that cannot be exported (a damaged entry, a host error) does
-    // not stop the others; all such files are reported together at the end.
+    // A file that cannot be exported (a damaged entry, a target in use, a host
+    // error) does not stop the others; all such files are reported together
+    // at the end.
     std::string failures;
+    const auto fail = [&failures](const TCpmDiskFileInfo& item, const std::string& why) {
+        failures += "\n" + Quoted(item.FileName) + " in user area " + std::to_string(item.User) + ": " + why;
+    };
     for (const TCpmDiskFileInfo& item : items) {
         const std::string name = MakeHostSafeName(item.FileName);
         const std::string target = folder + name;
+        if (DestinationInUse(target)) {
+            fail(item, DiskInUse);
+            continue;
+        }
         if (!all && fs::exists(fs::symlink_status(target, ec))) {
             const int answer = FPrompts.MessageDlg("Overwrite existing file " + Quoted(name) + "?",
                                                    TMsgDlgType::Confirmation, mbYes | mbNo | mbCancel | mbAll);
@@ -249,7 +267,7 @@ void TDiskManagerPage::ExportSelectedFiles(bool TextMode) {
         try {
             ExportCpmFile(FManagerDiskFile, item.FileName, target, TextMode, item.User);
         } catch (const std::exception& e) {
-            failures += "\n" + Quoted(item.FileName) + " in user area " + std::to_string(item.User) + ": " + e.what();
+            fail(item, e.what());
         }
     }
     if (!failures.empty())

@@ -123,6 +123,7 @@ private:
     bool DiskOpen() const { return !FManagerDiskFile.empty(); }
     bool DiskMounted() const;
     bool ImageInUse(const std::string& FileName) const;
+    bool DestinationInUse(const std::string& Dest) const;
     // Copies of the items of the selected rows, in list order.
     std::vector<TCpmDiskFileInfo> SelectedItems() const;
     void SelectRow(int Row, bool ClearOthers = true);

@@ -201,6 +201,38 @@ TEST_F(DiskManagerFilesTest, AnExportIntoAFolderRemovesLeftoversOfKilledExports)
     EXPECT_EQ(storetest::ReadFile(out + "/B.TXT"), "still being written");
 }
 
+// An export never replaces an image in use: one in a drive, by any name,
+// or the one the page shows. A single export warns; a many-file export lists
+// it with the files that failed and writes the others.
+TEST_F(DiskManagerFilesTest, ExportsRefuseImagesInUse) {
+    Put({{"a.txt", "alpha\x1A"}, {"c.txt", "gamma\x1A"}});
+    fs::create_directory(Dir.File("out"));
+    const std::string mounted = Dir.File("out/A.TXT");
+    MakeFreshImage(mounted);
+    Machine.MountDrive(1, mounted);
+    fs::create_symlink(mounted, Dir.File("alias.cpmdsk"));
+    const std::string image = storetest::ReadFile(Image);
+    const std::string targets[] = {mounted, Dir.File("alias.cpmdsk"), Image, Dir.File("out/../work.cpmdsk")};
+    for (const std::string& target : targets) {
+        SCOPED_TRACE(target);
+        Prompts.Clear();
+        Select({0});
+        Prompts.FileAnswers = {target};
+        Run(Page->DM_ExportBinaryFileAct);
+        ASSERT_EQ(Prompts.Texts(), std::vector<std::string>{InUse});
+        EXPECT_EQ(Prompts.Log.back().Type, TMsgDlgType::Warning);
+    }
+    Prompts.Clear();
+    Prompts.DialogAnswers = {mrAll};
+    ExportAll(Dir.File("out"));
+    EXPECT_EQ(Prompts.LastText(), "These files could not be exported:\n\"A.TXT\" in user area 0: " + InUse);
+    EXPECT_EQ(storetest::ReadFile(Dir.File("out/C.TXT")), "gamma");
+    EXPECT_EQ(storetest::ReadFile(mounted), std::string(ImageBytes, '\xE5'));
+    EXPECT_EQ(storetest::ReadFile(Image), image);
+    EXPECT_TRUE(TImageRegistry::IdentityOfPath(mounted) == Machine.DiskController().GetDrive(1)->Identity())
+        << "the drive holds the file the name reaches";
+}
+
 TEST_F(DiskManagerFilesTest, CreateDiskUsesTheFinalNameAndRefusesImagesInUse) {
     Prompts.FileAnswers = {Dir.File("fresh.img"), Dir.File("fresh.img"), Image};
     Prompts.DialogAnswers = {mrNo};
