@@ -129,7 +129,9 @@ INSTANTIATE_TEST_SUITE_P(
             "ShortExtentBeforeTheLast",
             {{5, MakeEntry(0, "FILE", "DAT", 1, 0, 10, {32})}, {2, MakeEntry(0, "FILE", "DAT", 0, 0, 20, {30, 31})}},
             17664},
-        TLayoutCase{"OnlyAHighExtent", {{0, MakeEntry(0, "FILE", "DAT", 33, 1, 3, {40})}}, 33 * 16384 + 384}),
+        TLayoutCase{"OnlyAHighExtent", {{0, MakeEntry(0, "FILE", "DAT", 33, 1, 3, {40})}}, 33 * 16384 + 384},
+        // The record count, not the last block, ends the file.
+        TLayoutCase{"LastRecordsInAHole", {{0, MakeEntry(0, "FILE", "DAT", 0, 0, 128, {4})}}, 16384}),
     tavrin::test::RowName);
 
 }  // namespace

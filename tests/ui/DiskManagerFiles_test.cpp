@@ -122,22 +122,22 @@ TEST_F(DiskManagerFilesTest, AManyFileExportWritesWhatItCanAndListsTheRest) {
 }
 
 // Extents far apart keep their places in the host file, and the records
-// between them are holes: an 8 MB file of three blocks takes a few blocks of
-// the host disk, in either mode.
+// between them are holes, as are the records after the last block that the
+// last entry's record count still counts: an 8 MB file of three blocks takes
+// a few blocks of the host disk, in either mode.
 TEST_F(DiskManagerFilesTest, UnmappedRecordsOfAnExportAreHoles) {
     const std::pair<int, std::string> extents[] = {
-        {0, std::string(2048, 'a')}, {200, std::string(2048, 'b')}, {511, std::string(384, 'c')}};
+        {0, std::string(2048, 'a')}, {200, std::string(2048, 'b')}, {511, std::string(2048, 'c')}};
     std::string expected;
     for (int i = 0; i < 3; ++i) {
         const auto& [number, data] = extents[i];
         const auto block = static_cast<uint16_t>(4 + i);
-        const auto records = static_cast<uint8_t>(number == 511 ? 3 : 128);
-        PokeEntry(Image, i,
-                  MakeEntry(0, "HOLES", "DAT", number % 32, static_cast<uint8_t>(number / 32), records, {block}));
+        PokeEntry(Image, i, MakeEntry(0, "HOLES", "DAT", number % 32, static_cast<uint8_t>(number / 32), 128, {block}));
         Poke(Image, BlockOffset(block), std::vector<uint8_t>(data.begin(), data.end()));
         expected.resize(static_cast<size_t>(number) * 16384, '\0');
         expected += data;
     }
+    expected.resize(size_t{512} * 16384, '\0');
     Page->OpenManagerDisk(Image);
     for (QAction* action : {Page->DM_ExportBinaryFileAct, Page->DM_ExportTextFileAct}) {
         SCOPED_TRACE(action->text().toStdString());
