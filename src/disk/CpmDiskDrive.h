@@ -247,7 +247,9 @@ public:
     void ExportFile(const std::string& Name, bool TextMode, std::ostream& Stream, uint8_t User);
     void ExportFile(const std::string& Name, bool TextMode, TCpmExportSink& Sink, uint8_t User);
     // Copies Size bytes of Stream into a new file; returns the bytes written
-    // (whole records). A failure of any kind leaves the image as it was.
+    // (whole records). A failure of any kind leaves the image as it was, and
+    // so does a process killed part-way: the directory entries, written
+    // last and at once, are all that make the file.
     int32_t ImportFile(const std::string& Name, std::istream& Stream, int32_t Size, int& Index, uint8_t User,
                        uint8_t PadByte);
 
@@ -280,6 +282,9 @@ private:
     // Limit when there is none.
     int32_t NextMappedRecord(const TCpmDiskExtentList& Extents, int32_t Record, int32_t Limit) const;
     int FindFreeDirEntry(int From);
+    std::vector<uint16_t> FindImportEntries(int32_t Size);
+    void WriteDirEntries(const std::vector<uint16_t>& Slots, const std::vector<TCpmDirEntry>& Entries,
+                         TImportJournal& Journal);
     int32_t WriteExtent(TCpmDirEntry& Entry, const std::string& Name, uint8_t User, int X, int32_t Remaining,
                         std::istream& Stream, uint8_t PadByte, TImportJournal& Journal);
     int32_t WriteDataBlock(uint16_t Block, int& Records, int32_t Remaining, std::istream& Stream, uint8_t PadByte,

@@ -1,19 +1,28 @@
-// Import of a host stream as a new CP/M file. Everything the import changes
-// on the image is journalled, so a failure (short stream, full disk, full
-// directory, image write error) puts the image back as it was.
+// Import of a host stream as a new CP/M file. The file's data blocks are
+// written first and its directory entries last, all in one write, so a
+// process killed part-way leaves the whole file or none of it: blocks that no
+// entry names are free again at the next opening. A full disk or directory
+// is refused before anything is written; any other failure (short stream,
+// image write error) puts back what the import had overwritten.
 
 #include <algorithm>
 #include <array>
-#include <vector>
+#include <cstring>
 #include <istream>
 #include <stdexcept>
+#include <vector>
 
 #include "disk/CpmDiskDrive.h"
+
+namespace {
+
+constexpr int EntriesPerRecord = TDiskDrive::RecordSize / static_cast<int>(sizeof(TCpmDirEntry));
+
+}  // namespace
 
 struct TCpmDiskDrive::TImportJournal {
     TCpmDiskFileInfoList Listing;
     std::vector<uint16_t> Claims;
-    std::vector<std::pair<uint16_t, TCpmDirEntry>> Entries;
     std::vector<std::pair<int32_t, std::array<uint8_t, TDiskDrive::RecordSize>>> Records;
 };
 
@@ -23,33 +32,24 @@ int32_t TCpmDiskDrive::ImportFile(const std::string& Name, std::istream& Stream,
     if (!Disk) return 0;
     CheckCpmFileName(Name);
     const uint8_t user = User & 0x0F;
+    const std::vector<uint16_t> slots = FindImportEntries(Size);
+    if (slots.empty()) return 0;
 
     TImportJournal journal;
     journal.Listing.Assign(*FileList);
     journal.Claims = FClaims;
 
     int32_t total = 0;
-    TCpmDirEntry last{};
+    std::vector<TCpmDirEntry> entries;
     try {
-        int x = 0;
-        int p = 0;
-        while (total < Size) {
-            p = FindFreeDirEntry(p);
-            if (p < 0) throw std::runtime_error("Copy to CPM file failed, all available directory entries are used!");
+        for (int x = 0; total < Size && entries.size() < slots.size(); ++x) {
             TCpmDirEntry entry;
             const int32_t n = WriteExtent(entry, Name, user, x, Size - total, Stream, PadByte, journal);
             if (n <= 0) break;
-            TCpmDirEntry old;
-            ReadDirEntry(static_cast<uint16_t>(p), old);
-            journal.Entries.emplace_back(static_cast<uint16_t>(p), old);
-            WriteDirEntry(static_cast<uint16_t>(p), entry);
-            FileList->AddDirEntry(entry, Use16BitBlocks);
-            ClaimBlocks(static_cast<uint16_t>(p), entry);
-            last = entry;
+            entries.push_back(entry);
             total += n;
-            ++x;
-            ++p;
         }
+        WriteDirEntries(slots, entries, journal);
     } catch (...) {
         // Undo in reverse order; a write that fails here cannot be helped,
         // and the original error is the one worth reporting.
@@ -59,18 +59,37 @@ int32_t TCpmDiskDrive::ImportFile(const std::string& Name, std::istream& Stream,
             } catch (...) {
             }
         }
-        for (auto it = journal.Entries.rbegin(); it != journal.Entries.rend(); ++it) {
-            try {
-                WriteDirEntry(it->first, it->second);
-            } catch (...) {
-            }
-        }
         FileList->Assign(journal.Listing);
         FClaims = journal.Claims;
         throw;
     }
-    if (total > 0) Index = FileList->IndexOf(CpmFileKey(user, CpmEntryGetFullName(last)));
+    for (size_t i = 0; i < entries.size(); ++i) {
+        FileList->AddDirEntry(entries[i], Use16BitBlocks);
+        ClaimBlocks(slots[i], entries[i]);
+    }
+    if (!entries.empty()) Index = FileList->IndexOf(CpmFileKey(user, CpmEntryGetFullName(entries.back())));
     return total;
+}
+
+// One free entry per extent of a file of Size bytes, first fit. Refuses the
+// file as writing it extent by extent would: an extent with no entry left
+// is a full directory, one whose blocks are not free a full disk.
+std::vector<uint16_t> TCpmDiskDrive::FindImportEntries(int32_t Size) {
+    const int recordsPerBlock = BlockSize / TDiskDrive::RecordSize;
+    const int recordsPerEntry = 8 * recordsPerBlock;
+    int64_t records = (int64_t{std::max(Size, 0)} + TDiskDrive::RecordSize - 1) / TDiskDrive::RecordSize;
+    int64_t blocks = 0;
+    std::vector<uint16_t> slots;
+    for (int from = 0; records > 0; records -= recordsPerEntry) {
+        const int p = FindFreeDirEntry(from);
+        if (p < 0) throw std::runtime_error("Copy to CPM file failed, all available directory entries are used!");
+        slots.push_back(static_cast<uint16_t>(p));
+        from = p + 1;
+        blocks += (std::min<int64_t>(records, recordsPerEntry) + recordsPerBlock - 1) / recordsPerBlock;
+        if (blocks > FileList->Allocation.FreeCount)
+            throw std::runtime_error("Unable to write CPM file, not enough free space remaining!");
+    }
+    return slots;
 }
 
 int TCpmDiskDrive::FindFreeDirEntry(int From) {
@@ -80,6 +99,30 @@ int TCpmDiskDrive::FindFreeDirEntry(int From) {
         if (entry[0] == CpmFreeEntry) return i;
     }
     return -1;
+}
+
+// The directory records from the first entry's to the last one's, with the
+// entries put in, go out in one write: the file appears whole or not at all.
+// The records in between go out as they were.
+void TCpmDiskDrive::WriteDirEntries(const std::vector<uint16_t>& Slots, const std::vector<TCpmDirEntry>& Entries,
+                                    TImportJournal& Journal) {
+    if (Entries.empty()) return;
+    constexpr int recordSize = TDiskDrive::RecordSize;
+    const int first = Slots.front() / EntriesPerRecord;
+    const int count = Slots[Entries.size() - 1] / EntriesPerRecord - first + 1;
+    std::vector<uint8_t> records(static_cast<size_t>(count) * recordSize);
+    std::array<uint8_t, recordSize> old;
+    // The directory's records are counted from track 2 sector 0, as the data.
+    for (int k = 0; k < count; ++k) {
+        ReadDataRecord(first + k, old.data());
+        Journal.Records.emplace_back(first + k, old);
+        std::copy(old.begin(), old.end(), records.begin() + k * recordSize);
+    }
+    for (size_t i = 0; i < Entries.size(); ++i)
+        std::memcpy(records.data() + (Slots[i] - first * EntriesPerRecord) * sizeof(TCpmDirEntry), Entries[i].data(),
+                    sizeof(TCpmDirEntry));
+    SelectRecord(first);
+    Disk->WriteSectors(records.data(), count);
 }
 
 int32_t TCpmDiskDrive::WriteExtent(TCpmDirEntry& Entry, const std::string& Name, uint8_t User, int X, int32_t Remaining,

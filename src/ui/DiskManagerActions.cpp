@@ -7,6 +7,7 @@
 #include "disk/ImageRegistry.h"
 #include "machine/TavrinMachine.h"
 #include "platform/UiPrompts.h"
+#include "platform/core/FileReplace.h"
 #include "platform/core/ProgramFolder.h"
 #include "disk/DiskManagerFiles.h"
 #include "ui/FileList.h"
@@ -95,6 +96,12 @@ void TDiskManagerPage::CheckDiskChangeable() const {
     if (DiskOpen()) TDiskDrive::CheckWritable(FManagerDiskFile);
 }
 
+// A file no copy may replace: an image in use, or the one this page shows,
+// by whatever name it is reached.
+bool TDiskManagerPage::DestinationInUse(const std::string& Dest) const {
+    return Dest == FManagerDiskFile || SameHostFile(Dest, FManagerDiskFile) || ImageInUse(Dest);
+}
+
 void TDiskManagerPage::DM_CreateDiskActExecute() {
     const std::string name = AskDiskFileName("Create New Disk File");
     if (name.empty()) return;
@@ -109,7 +116,7 @@ void TDiskManagerPage::DM_BackupDiskActExecute() {
     if (!DiskOpen()) return;
     const std::string dest = AskDiskFileName("Copy Disk File " + Quoted(FileNameWithoutExt(FManagerDiskFile)));
     if (dest.empty()) return;
-    if (dest == FManagerDiskFile || SameHostFile(dest, FManagerDiskFile) || ImageInUse(dest)) {
+    if (DestinationInUse(dest)) {
         FPrompts.MessageDlg(DiskInUse, TMsgDlgType::Warning, mbOK);
         return;
     }
@@ -204,6 +211,8 @@ void TDiskManagerPage::DM_ExportTextFileActExecute() { ExportSelection(true); }
 void TDiskManagerPage::DM_ExportBinaryFileActExecute() { ExportSelection(false); }
 
 // One selected row asks for a file, several for a folder; none does nothing.
+// Before writing into a folder, each removes the temporary files that
+// exports killed part-way left there.
 void TDiskManagerPage::ExportSelection(bool TextMode) {
     const int count = SelectedCount();
     if (count == 1)
@@ -222,6 +231,11 @@ void TDiskManagerPage::ExportSelectedFile(bool TextMode) {
     request.FileName = MakeHostSafeName(entry.FileName);
     if (!FPrompts.SaveFileDialog(request)) return;
     FLastExportDir = ExtractFileDir(request.FileName);
+    if (DestinationInUse(request.FileName)) {
+        FPrompts.MessageDlg(DiskInUse, TMsgDlgType::Warning, mbOK);
+        return;
+    }
+    RemoveLeftoverReplacementsIn(FLastExportDir.empty() ? "." : FLastExportDir);
     ExportCpmFile(FManagerDiskFile, entry.FileName, request.FileName, TextMode, entry.User);
 }
 
@@ -234,13 +248,22 @@ void TDiskManagerPage::ExportSelectedFiles(bool TextMode) {
         throw std::runtime_error("The folder " + Quoted(folder) + " could not be created.");
     folder = AppendMissingChar(folder, '/');
     FLastExportDir = folder;
+    RemoveLeftoverReplacementsIn(folder);
     bool all = false;
-    // A file that cannot be exported (a damaged entry, a host error) does
-    // not stop the others; all such files are reported together at the end.
+    // A file that cannot be exported (a damaged entry, a target in use, a host
+    // error) does not stop the others; all such files are reported together
+    // at the end.
     std::string failures;
+    const auto fail = [&failures](const TCpmDiskFileInfo& item, const std::string& why) {
+        failures += "\n" + Quoted(item.FileName) + " in user area " + std::to_string(item.User) + ": " + why;
+    };
     for (const TCpmDiskFileInfo& item : items) {
         const std::string name = MakeHostSafeName(item.FileName);
         const std::string target = folder + name;
+        if (DestinationInUse(target)) {
+            fail(item, DiskInUse);
+            continue;
+        }
         if (!all && fs::exists(fs::symlink_status(target, ec))) {
             const int answer = FPrompts.MessageDlg("Overwrite existing file " + Quoted(name) + "?",
                                                    TMsgDlgType::Confirmation, mbYes | mbNo | mbCancel | mbAll);
@@ -251,7 +274,7 @@ void TDiskManagerPage::ExportSelectedFiles(bool TextMode) {
         try {
             ExportCpmFile(FManagerDiskFile, item.FileName, target, TextMode, item.User);
         } catch (const std::exception& e) {
-            failures += "\n" + Quoted(item.FileName) + " in user area " + std::to_string(item.User) + ": " + e.what();
+            fail(item, e.what());
         }
     }
     if (!failures.empty())

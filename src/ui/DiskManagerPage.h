@@ -126,6 +126,7 @@ private:
     // A disk the page can only read refuses the changing actions with a
     // clear message; listing, viewing and export still work.
     void CheckDiskChangeable() const;
+    bool DestinationInUse(const std::string& Dest) const;
     // Copies of the items of the selected rows, in list order.
     std::vector<TCpmDiskFileInfo> SelectedItems() const;
     void SelectRow(int Row, bool ClearOthers = true);

@@ -4,12 +4,16 @@
 // that totals the sizes of an import.
 
 #include "DiskManagerTestSupport.h"
+#include "platform/core/FileReplace.h"
 #include "ui/FileList.h"
 
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
+#include <set>
 
 using namespace cpmtest;
 namespace fs = std::filesystem;
@@ -118,22 +122,22 @@ TEST_F(DiskManagerFilesTest, AManyFileExportWritesWhatItCanAndListsTheRest) {
 }
 
 // Extents far apart keep their places in the host file, and the records
-// between them are holes: an 8 MB file of three blocks takes a few blocks of
-// the host disk, in either mode.
+// between them are holes, as are the records after the last block that the
+// last entry's record count still counts: an 8 MB file of three blocks takes
+// a few blocks of the host disk, in either mode.
 TEST_F(DiskManagerFilesTest, UnmappedRecordsOfAnExportAreHoles) {
     const std::pair<int, std::string> extents[] = {
-        {0, std::string(2048, 'a')}, {200, std::string(2048, 'b')}, {511, std::string(384, 'c')}};
+        {0, std::string(2048, 'a')}, {200, std::string(2048, 'b')}, {511, std::string(2048, 'c')}};
     std::string expected;
     for (int i = 0; i < 3; ++i) {
         const auto& [number, data] = extents[i];
         const auto block = static_cast<uint16_t>(4 + i);
-        const auto records = static_cast<uint8_t>(number == 511 ? 3 : 128);
-        PokeEntry(Image, i,
-                  MakeEntry(0, "HOLES", "DAT", number % 32, static_cast<uint8_t>(number / 32), records, {block}));
+        PokeEntry(Image, i, MakeEntry(0, "HOLES", "DAT", number % 32, static_cast<uint8_t>(number / 32), 128, {block}));
         Poke(Image, BlockOffset(block), std::vector<uint8_t>(data.begin(), data.end()));
         expected.resize(static_cast<size_t>(number) * 16384, '\0');
         expected += data;
     }
+    expected.resize(size_t{512} * 16384, '\0');
     Page->OpenManagerDisk(Image);
     for (QAction* action : {Page->DM_ExportBinaryFileAct, Page->DM_ExportTextFileAct}) {
         SCOPED_TRACE(action->text().toStdString());
@@ -149,6 +153,84 @@ TEST_F(DiskManagerFilesTest, UnmappedRecordsOfAnExportAreHoles) {
         fs::remove(target);
     }
     EXPECT_TRUE(Prompts.Texts().empty()) << Prompts.LastText();
+}
+
+// An export killed part-way leaves its temporary file beside its target
+// for good; the next export into that folder, of one file or many, removes
+// it, and keeps what is not such a leftover: another name, and a file still
+// being written.
+TEST_F(DiskManagerFilesTest, AnExportIntoAFolderRemovesLeftoversOfKilledExports) {
+    Put({{"a.txt", "alpha\x1A"}, {"c.txt", "gamma\x1A"}});
+    const std::string out = Dir.File("out");
+    fs::create_directory(out);
+    const auto names = [&out] {
+        std::set<std::string> all;
+        for (const auto& entry : fs::directory_iterator(out)) all.insert(entry.path().filename().string());
+        return all;
+    };
+    storetest::WriteFile(out + "/.notes.tmp", "not a leftover");
+    TReplacementFile running(out + "/B.TXT");
+    running.Write("still being written");
+    const std::set<std::string> kept = names();
+    for (const bool many : {false, true}) {
+        SCOPED_TRACE(many ? "many files" : "one file");
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            TReplacementFile killed(out + "/OLD.TXT");
+            killed.Write("half an export");
+            ::_exit(0);  // no destructor: as if killed before the rename
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        ASSERT_EQ(names().size(), kept.size() + 1) << "the killed export left no file";
+        if (many) {
+            ExportAll(out);
+        } else {
+            Select({0});
+            Prompts.FileAnswers = {out + "/A.TXT"};
+            Run(Page->DM_ExportTextFileAct);
+        }
+        std::set<std::string> expected = kept;
+        expected.insert("A.TXT");
+        if (many) expected.insert("C.TXT");
+        EXPECT_EQ(names(), expected);
+        for (const char* name : {"/A.TXT", "/C.TXT"}) fs::remove(out + name);
+    }
+    EXPECT_TRUE(Prompts.Texts().empty()) << Prompts.LastText();
+    running.Commit();
+    EXPECT_EQ(storetest::ReadFile(out + "/B.TXT"), "still being written");
+}
+
+// An export never replaces an image in use: one in a drive, by any name,
+// or the one the page shows. A single export warns; a many-file export lists
+// it with the files that failed and writes the others.
+TEST_F(DiskManagerFilesTest, ExportsRefuseImagesInUse) {
+    Put({{"a.txt", "alpha\x1A"}, {"c.txt", "gamma\x1A"}});
+    fs::create_directory(Dir.File("out"));
+    const std::string mounted = Dir.File("out/A.TXT");
+    MakeFreshImage(mounted);
+    Machine.MountDrive(1, mounted);
+    fs::create_symlink(mounted, Dir.File("alias.cpmdsk"));
+    const std::string image = storetest::ReadFile(Image);
+    const std::string targets[] = {mounted, Dir.File("alias.cpmdsk"), Image, Dir.File("out/../work.cpmdsk")};
+    for (const std::string& target : targets) {
+        SCOPED_TRACE(target);
+        Prompts.Clear();
+        Select({0});
+        Prompts.FileAnswers = {target};
+        Run(Page->DM_ExportBinaryFileAct);
+        ASSERT_EQ(Prompts.Texts(), std::vector<std::string>{InUse});
+        EXPECT_EQ(Prompts.Log.back().Type, TMsgDlgType::Warning);
+    }
+    Prompts.Clear();
+    Prompts.DialogAnswers = {mrAll};
+    ExportAll(Dir.File("out"));
+    EXPECT_EQ(Prompts.LastText(), "These files could not be exported:\n\"A.TXT\" in user area 0: " + InUse);
+    EXPECT_EQ(storetest::ReadFile(Dir.File("out/C.TXT")), "gamma");
+    EXPECT_EQ(storetest::ReadFile(mounted), std::string(ImageBytes, '\xE5'));
+    EXPECT_EQ(storetest::ReadFile(Image), image);
+    EXPECT_TRUE(TImageRegistry::IdentityOfPath(mounted) == Machine.DiskController().GetDrive(1)->Identity())
+        << "the drive holds the file the name reaches";
 }
 
 TEST_F(DiskManagerFilesTest, CreateDiskUsesTheFinalNameAndRefusesImagesInUse) {

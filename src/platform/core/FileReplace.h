@@ -20,7 +20,8 @@ public:
 
 // A new file written beside path and put in its place by Commit. Until then
 // the old file stays as it was; a replacement destroyed uncommitted removes
-// its temporary file. A path that is a link to a file replaces the file the
+// its temporary file, and one whose process dies leaves it unlocked for
+// RemoveLeftoverReplacements. A path that is a link to a file replaces the file the
 // link points to, keeping the link. Failures throw EFileReplaceError naming
 // the path.
 class TReplacementFile {
@@ -48,6 +49,9 @@ private:
     std::string FTarget;  // the file that is replaced
     std::string FTempPath;
     int FFd = -1;
+    int FLockFd = -1;  // holds the temporary file's lock until it is renamed or removed
+
+    void ReleaseLock();
 };
 
 // The whole contents at once.
@@ -56,6 +60,9 @@ void ReplaceFileContents(const std::string& path, std::string_view data, bool to
 // Removes the temporary files that replacements of path left behind when
 // their process ended between writing and renaming (killed, or a power
 // loss). Only names of this unit's own pattern for path count, and only
-// those of processes no longer running; returns how many went. Errors are
-// ignored: a leftover only takes room.
+// files whose writer has gone: a writer holds a lock on its temporary file
+// while it lives, whatever process id its name carries. Returns how many
+// went. Errors are ignored: a leftover only takes room.
 int RemoveLeftoverReplacements(const std::string& path);
+// The same for the leftovers of replacements of any file in folder.
+int RemoveLeftoverReplacementsIn(const std::string& folder);
