@@ -1,6 +1,7 @@
 #pragma once
 // Shared by the benchmarks that run the processor workload or a window:
-// the workload image and the one offscreen QApplication.
+// the workload image, the one offscreen QApplication and a terminal window
+// sized to its cells.
 
 #include <QApplication>
 
@@ -42,6 +43,14 @@ inline QApplication& App() {
         return new QApplication(argc, argv);
     }();
     return *app;
+}
+
+// A CRT terminal window whose client area (inside its border) holds exactly
+// `columns` x `rows` cells.
+template <typename Terminal>
+void ResizeToCells(Terminal& term, int columns, int rows) {
+    const int border = term.width() - term.ClientRect().width();
+    term.resize(term.CharWidth() * columns + border, term.CharHeight() * rows + border);
 }
 
 }  // namespace tavrin::bench

@@ -33,7 +33,7 @@ void BM_Vt100WriteCharToScreen(benchmark::State& state) {
     term.SetFreezeScrollBack(false);
     term.SetMinRepaintInterval(static_cast<int>(state.range(1)));
     term.SetFontColor(0x00FF00);
-    term.resize(term.CharWidth() * 80, term.CharHeight() * 24);
+    tavrin::bench::ResizeToCells(term, 80, 24);
     term.show();
     QApplication::processEvents();
     for (auto _ : state) {

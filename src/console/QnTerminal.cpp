@@ -438,7 +438,7 @@ void TQnCustomTerminal::EnsureCanvas(qreal ratio) {
     // Kept at the ratio it was last shown at: paintEvent passes the ratio of
     // what it really draws on, and a ratio change repaints the window.
     if (ratio <= 0) ratio = QnStartingRatio(FCanvas, *this);
-    const QSize s = size().expandedTo(QSize(1, 1));
+    const QSize s = ClientRect().size().expandedTo(QSize(1, 1));
     if (FCanvas.deviceIndependentSize().toSize() != s || FCanvas.devicePixelRatio() != ratio) {
         FCanvas = QImage(QSize(qCeil(s.width() * ratio), qCeil(s.height() * ratio)), QImage::Format_RGB32);
         FCanvas.setDevicePixelRatio(ratio);
@@ -483,10 +483,10 @@ void TQnCustomTerminal::FlushPendingPaint() {
 }
 
 void TQnCustomTerminal::InvalidateArea(const QRect& r) {
-    const QRect clipped = r & rect();
+    const QRect clipped = r & QRect(QPoint(0, 0), ClientRect().size());
     if (clipped.isEmpty()) return;
     FPendingPaint |= clipped;
-    update(clipped);
+    UpdateClient(clipped);
 }
 
 void TQnCustomTerminal::InvalidateRow(int row) {
@@ -523,7 +523,7 @@ void TQnCustomTerminal::LazyRepaint() {
     if (!area.isEmpty()) {
         TQnQtPainter painter(FCanvas, font(), area, &FRunCache, FCellAscent);
         FCurrent->LazyPaint(painter);
-        if (!painter.Dirty().isEmpty()) update(painter.Dirty());
+        if (!painter.Dirty().isEmpty()) UpdateClient(painter.Dirty());
     }
     ShowCaretIfHidden();
 }
@@ -532,7 +532,11 @@ void TQnCustomTerminal::paintEvent(QPaintEvent*) {
     QPainter p(this);
     EnsureCanvas(QnPaintRatio(p));
     FlushPendingPaint();
-    // The painter is clipped to the region to update.
+    PaintBorder(p);
+    // The painter is clipped to the region to update, and now to the client area.
+    const QRect client = ClientRect();
+    p.setClipRect(client, Qt::IntersectClip);
+    p.translate(client.topLeft());
     p.drawImage(QPoint(0, 0), FCanvas);
     if (FCaretShown && FCaretOn && !FCaretRect.isEmpty()) {
         // The caret inverts the cell it covers.
@@ -564,7 +568,7 @@ void TQnCustomTerminal::changeEvent(QEvent* e) {
 void TQnCustomTerminal::HideCaretIfShown() {
     if (!FCaretShown) return;
     FCaretShown = false;
-    update(FCaretRect);
+    UpdateClient(FCaretRect);
 }
 
 void TQnCustomTerminal::ShowCaretIfHidden() {
@@ -588,7 +592,7 @@ void TQnCustomTerminal::PositionCaret() {
     // A caret that has just moved shows at once.
     FCaretOn = true;
     FCaretElapsed = 0;
-    update(FCaretRect);
+    UpdateClient(FCaretRect);
 }
 
 void TQnCustomTerminal::SetCaretBlinkTime(int ms) {
@@ -596,7 +600,7 @@ void TQnCustomTerminal::SetCaretBlinkTime(int ms) {
     FCaretElapsed = 0;
     if (!FCaretOn) {
         FCaretOn = true;
-        if (FCaretShown) update(FCaretRect);
+        if (FCaretShown) UpdateClient(FCaretRect);
     }
 }
 
@@ -606,7 +610,7 @@ void TQnCustomTerminal::BlinkCaret() {
     if (FCaretElapsed < FCaretBlinkTime) return;
     FCaretElapsed = 0;
     FCaretOn = !FCaretOn;
-    update(FCaretRect);
+    UpdateClient(FCaretRect);
 }
 
 void TQnCustomTerminal::focusInEvent(QFocusEvent* e) {
@@ -636,7 +640,7 @@ void TQnCustomTerminal::TimerTick() {
                 if (!area.isEmpty()) {
                     TQnQtPainter painter(FCanvas, font(), area, &FRunCache, FCellAscent);
                     FCurrent->BlinkPaint(painter, FBlinkPhase);
-                    if (!painter.Dirty().isEmpty()) update(painter.Dirty());
+                    if (!painter.Dirty().isEmpty()) UpdateClient(painter.Dirty());
                 }
                 ShowCaretIfHidden();
             }

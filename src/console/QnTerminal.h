@@ -30,6 +30,7 @@
 #include <QRegion>
 #include <QTimer>
 
+class QPainter;
 class QScrollBar;
 
 #include <cstdio>
@@ -49,6 +50,9 @@ class QScrollBar;
 class TQnPortInbox;
 
 enum TQnCaptureMode : uint8_t { cmOff = 0, cmOn = 1, cmAppend = 2 };
+// The window's border: none, or a single one (a sunken edge two pixels wide
+// while Ctl3D is on, a one-pixel line otherwise).
+enum TBorderStyle : uint8_t { bsNone = 0, bsSingle = 1 };
 
 // Raised when the capture file cannot be created or opened.
 class EQnCaptureError : public std::runtime_error {
@@ -82,6 +86,10 @@ public:
     void SetComPort(TQnCustomComPort* port);
     bool AutoCopy() const { return FAutoCopy; }
     void SetAutoCopy(bool v) { FAutoCopy = v; }
+    TBorderStyle BorderStyle() const { return FBorderStyle; }
+    void SetBorderStyle(TBorderStyle style);
+    bool Ctl3D() const { return FCtl3D; }
+    void SetCtl3D(bool v);
     bool AutoScrollback() const { return FAutoScrollback; }
     void SetAutoScrollback(bool v);
     int BlinkTime() const { return FBlinkTime; }
@@ -153,7 +161,10 @@ public:
     void SetTopRow(int row);
     int FullCols() const { return FFullCols; }
     int FullRows() const { return FFullRows; }
-    // The client area left for the cells: the window less the shown bars.
+    // The window less its border, in window pixels. Client pixels (mouse
+    // positions, the caret, what the emulator paints) count from its top left.
+    QRect ClientRect() const;
+    // The client area left for the cells: the client rectangle less the shown bars.
     int ClientWidth() const;
     int ClientHeight() const;
     // The scroll bars (children of the window; hidden while not needed).
@@ -258,6 +269,13 @@ private:
     void AttachBuffer(TQnTerminalEmulator* emulator);
     void DetachBuffer(TQnTerminalEmulator* emulator);
     void ClampViewOrigin();
+    // Pixels of border on each side.
+    int BorderWidth() const;
+    void PaintBorder(QPainter& painter) const;
+    // A new border: the client area and everything laid out in it change.
+    void BorderChanged();
+    // Schedules the window's paint of an area given in client pixels.
+    void UpdateClient(const QRect& r);
     void ViewMoved();
     void SetHorzScrollInfo();
     void SetVertScrollInfo();
@@ -342,6 +360,8 @@ private:
     bool FActive = true;
     bool FAutoCopy = true;
     bool FAutoScrollback = true;
+    TBorderStyle FBorderStyle = bsSingle;
+    bool FCtl3D = true;
     int FBlinkTime = 500;
     TQnCaptureMode FCapture = cmOff;
     std::string FCaptureFile = "QUONTERM.CAP";

@@ -3,6 +3,7 @@
 // notices, and the link through which keys and replies leave.
 #include <QShowEvent>
 
+#include <algorithm>
 #include <functional>
 #include <mutex>
 #include <vector>
@@ -22,16 +23,18 @@ class TQnPortInbox {
 public:
     explicit TQnPortInbox(QObject* target) : FTarget(target), FPostToGui(GuiThreadPoster(target)) {}
 
-    bool Attached() {
-        std::lock_guard lock(FLock);
-        return FTarget != nullptr;
-    }
-    // Dispatch thread: keeps the bytes and wakes the terminal once per batch.
-    void Deliver(const uint8_t* bytes, uint32_t count) {
+    // Dispatch thread: while attached, takes `count` bytes from the port
+    // with `read`, keeps them and wakes the terminal once per batch. Taking
+    // and keeping are one step under the lock: bytes read from the port are
+    // never dropped by a Detach in between, and after one none are read.
+    void Receive(uint32_t count, const std::function<int32_t(uint8_t*, uint32_t)>& read) {
         std::lock_guard lock(FLock);
         if (FTarget == nullptr) return;
-        FBytes.insert(FBytes.end(), bytes, bytes + count);
-        if (FWakePosted) return;
+        const size_t kept = FBytes.size();
+        FBytes.resize(kept + count);
+        const int32_t got = read(FBytes.data() + kept, count);
+        FBytes.resize(kept + static_cast<size_t>(std::max(got, 0)));
+        if (got <= 0 || FWakePosted) return;
         FWakePosted = true;
         FPostToGui([target = FTarget, count] { SendPlatformEvent(target, QnMsgDataAvailable, count, 0); });
     }
@@ -143,10 +146,8 @@ void TQnCustomTerminal::HookPort() {
     if (!FActive || !dispatcher || !FComPort) return;
     auto inbox = std::make_shared<TQnPortInbox>(this);
     FHookToken = dispatcher->RegisterEventHandler([inbox, dispatcher](uint32_t msg, uint32_t count, uint32_t) {
-        if (msg != QnMsgDataAvailable || count == 0 || !inbox->Attached()) return;
-        std::vector<uint8_t> bytes(count);
-        if (dispatcher->GetBlock(bytes.data(), count) == static_cast<int32_t>(count))
-            inbox->Deliver(bytes.data(), count);
+        if (msg != QnMsgDataAvailable || count == 0) return;
+        inbox->Receive(count, [dispatcher](uint8_t* bytes, uint32_t n) { return dispatcher->GetBlock(bytes, n); });
     });
     FInbox = std::move(inbox);
     FHookedDispatcher = dispatcher;

@@ -186,7 +186,7 @@ void TQnCustomTerminal::mousePressEvent(QMouseEvent* e) {
     if (e->button() != Qt::LeftButton) return;
     if (!hasFocus()) setFocus(Qt::MouseFocusReason);
     FSelecting = true;
-    FLastMouse = e->position().toPoint();
+    FLastMouse = e->position().toPoint() - ClientRect().topLeft();
     const QPoint p = ClampToCells(FLastMouse);
     if (FMouseSelect) StartSelection(p.x(), p.y());
 }
@@ -194,7 +194,7 @@ void TQnCustomTerminal::mousePressEvent(QMouseEvent* e) {
 void TQnCustomTerminal::mouseMoveEvent(QMouseEvent* e) {
     TQnBaseWinControl::mouseMoveEvent(e);
     if (!FSelecting) return;
-    FLastMouse = e->position().toPoint();
+    FLastMouse = e->position().toPoint() - ClientRect().topLeft();
     const QPoint p = ClampToCells(FLastMouse);
     if (FMouseSelect) ExtendSelection(p.x(), p.y());
 }

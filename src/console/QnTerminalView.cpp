@@ -1,21 +1,81 @@
-// The terminal window's view onto its buffer: visible cells, scroll bars,
-// scroll-back viewing and keeping the cursor in view.
+// The terminal window's view onto its buffer: the border and the client
+// area inside it, visible cells, scroll bars, scroll-back viewing and keeping
+// the cursor in view.
+#include <QPainter>
 #include <QScrollBar>
 
 #include <algorithm>
 
 #include "console/QnTerminal.h"
+#include "platform/QtColor.h"
 
 TQnTerminalView TQnCustomTerminal::View() const {
     return TQnTerminalView{FLeftCol, FTopRow, FDrawCols, FDrawRows, CharWidth(), CharHeight()};
 }
 
+int TQnCustomTerminal::BorderWidth() const {
+    if (FBorderStyle == bsNone) return 0;
+    return FCtl3D ? 2 : 1;
+}
+
+QRect TQnCustomTerminal::ClientRect() const {
+    const int b = BorderWidth();
+    return QRect(b, b, std::max(width() - 2 * b, 0), std::max(height() - 2 * b, 0));
+}
+
+void TQnCustomTerminal::UpdateClient(const QRect& r) { update(r.translated(ClientRect().topLeft())); }
+
+void TQnCustomTerminal::PaintBorder(QPainter& painter) const {
+    const int b = BorderWidth();
+    if (b == 0) return;
+    const QRect r = rect();
+    // Windows' system colours: window frame; button shadow and highlight
+    // outside, dark shadow and light inside a sunken edge.
+    if (b == 1) {
+        painter.setPen(ToQColor(0xFF000006));
+        painter.drawRect(r.adjusted(0, 0, -1, -1));
+        return;
+    }
+    const auto edge = [&](const QRect& e, TColor topLeft, TColor bottomRight) {
+        painter.setPen(ToQColor(topLeft));
+        painter.drawLine(e.topLeft(), e.topRight() - QPoint(1, 0));
+        painter.drawLine(e.topLeft(), e.bottomLeft() - QPoint(0, 1));
+        painter.setPen(ToQColor(bottomRight));
+        painter.drawLine(e.bottomLeft(), e.bottomRight());
+        painter.drawLine(e.topRight(), e.bottomRight());
+    };
+    edge(r, 0xFF000010, 0xFF000014);
+    edge(r.adjusted(1, 1, -1, -1), 0xFF000015, 0xFF000016);
+}
+
+void TQnCustomTerminal::SetBorderStyle(TBorderStyle style) {
+    if (style == FBorderStyle) return;
+    FBorderStyle = style;
+    BorderChanged();
+}
+
+void TQnCustomTerminal::SetCtl3D(bool v) {
+    if (v == FCtl3D) return;
+    FCtl3D = v;
+    // Without a border the 3D look changes nothing.
+    if (FBorderStyle == bsSingle) BorderChanged();
+}
+
+void TQnCustomTerminal::BorderChanged() {
+    HideCaretIfShown();
+    PlaceScrollBars();
+    ClampViewOrigin();
+    FCanvasStale = true;
+    update();
+    ShowCaretIfHidden();
+}
+
 int TQnCustomTerminal::ClientWidth() const {
-    return std::max(width() - (FVertBar && !FVertBar->isHidden() ? FVertBar->sizeHint().width() : 0), 0);
+    return std::max(ClientRect().width() - (FVertBar && !FVertBar->isHidden() ? FVertBar->sizeHint().width() : 0), 0);
 }
 
 int TQnCustomTerminal::ClientHeight() const {
-    return std::max(height() - (FHorzBar && !FHorzBar->isHidden() ? FHorzBar->sizeHint().height() : 0), 0);
+    return std::max(ClientRect().height() - (FHorzBar && !FHorzBar->isHidden() ? FHorzBar->sizeHint().height() : 0), 0);
 }
 
 int TQnCustomTerminal::LowestRow() const { return Rows() - ScrollbackRows() + 1; }
@@ -39,9 +99,10 @@ void TQnCustomTerminal::UpdateViewMetrics() {
     // Starting from no bars, a bar shown takes room that may call for the
     // other: a few rounds settle it.
     bool horz = false, vert = false;
+    const QRect client = ClientRect();
     for (int round = 0; round < 3; ++round) {
-        const int w = std::max(width() - (vert ? FVertBar->sizeHint().width() : 0), 0);
-        const int h = std::max(height() - (horz ? FHorzBar->sizeHint().height() : 0), 0);
+        const int w = std::max(client.width() - (vert ? FVertBar->sizeHint().width() : 0), 0);
+        const int h = std::max(client.height() - (horz ? FHorzBar->sizeHint().height() : 0), 0);
         FDrawCols = std::max(0, std::min((w + cw - 1) / cw, c - FLeftCol + 1));
         FFullCols = std::max(0, std::min(w / cw, c - FLeftCol + 1));
         FDrawRows = std::max(0, std::min((h + ch - 1) / ch, r - FTopRow + 1));
@@ -71,8 +132,9 @@ void TQnCustomTerminal::PlaceScrollBars() {
     if (!FHorzBar) return;
     const int barW = FVertBar->isHidden() ? 0 : FVertBar->sizeHint().width();
     const int barH = FHorzBar->isHidden() ? 0 : FHorzBar->sizeHint().height();
-    FVertBar->setGeometry(width() - barW, 0, barW, height() - barH);
-    FHorzBar->setGeometry(0, height() - barH, width() - barW, barH);
+    const QRect c = ClientRect();
+    FVertBar->setGeometry(c.right() + 1 - barW, c.top(), barW, c.height() - barH);
+    FHorzBar->setGeometry(c.left(), c.bottom() + 1 - barH, c.width() - barW, barH);
 }
 
 void TQnCustomTerminal::SetHorzScrollInfo() {

@@ -15,12 +15,14 @@
 #include <cstring>
 
 #include "console/QnPaintRatio.h"
-#include "console/QnTerminalPaint.h"
 #include "console/core/CodePage437.h"
 
 namespace {
 
 constexpr int kCursorBarHeight = 4;
+// Text whose average glyph width and height give the cell size.
+constexpr char kMetricsSample[] = "1234567890ABCDEFGHIJKLMNOP~1!@#$%^&*()_{}[]><?gjq";
+constexpr int kMetricsSampleLength = sizeof(kMetricsSample) - 1;  // 49
 
 }  // namespace
 
@@ -257,9 +259,9 @@ void TSimpleTerminal::RedrawAll() {
 void TSimpleTerminal::ComputeCellMetrics() {
     const QFontMetrics metrics(FFont);
     FCellHeight = metrics.height() + 2;
-    // Exactly the advance: any more spreads the letters apart and pushes
-    // the last columns of a narrow panel out of sight.
-    FCellWidth = QnCharAdvance(FFont);
+    // The average glyph rounded up, and two pixels between letters.
+    const int w = metrics.horizontalAdvance(QString::fromLatin1(kMetricsSample, kMetricsSampleLength));
+    FCellWidth = w / kMetricsSampleLength + (w % kMetricsSampleLength != 0 ? 1 : 0) + 2;
     FAscent = metrics.ascent();
 
     for (int i = 0; i < 4; ++i) {
@@ -427,7 +429,10 @@ void TSimpleTerminal::paintEvent(QPaintEvent* event) {
     const int ox = horizontalScrollBar()->value();  // 0 while the bar is not needed
     const int oy = verticalScrollBar()->value();
     const QRect area = event->rect();
-    const QRect image = QRect(QPoint(0, 0), GridSize()).translated(-ox, -oy);
+    // The image shows in the view less its last pixel column and row.
+    const QSize view = ViewSize();
+    const QRect shownArea(0, 0, view.width() - 1, view.height() - 1);
+    const QRect image = QRect(QPoint(0, 0), GridSize()).translated(-ox, -oy) & shownArea;
     // Outside the grid the control shows its background colour.
     const QRegion outside = QRegion(area) - QRegion(image);
     for (const QRect& r : outside) painter.fillRect(r, ToQColor(FColor));
@@ -445,6 +450,7 @@ void TSimpleTerminal::paintEvent(QPaintEvent* event) {
         const int height = DevicePos(kCursorBarHeight) - DevicePos(0);
         const QRectF bar(cell.left() / ratio - ox, (cell.bottom() + 1 - height) / ratio - oy, cell.width() / ratio,
                          height / ratio);
+        painter.setClipRect(image, Qt::IntersectClip);
         painter.fillRect(bar, ToQColor(FCursorColor));
     }
 }
@@ -460,12 +466,17 @@ void TSimpleTerminal::LayoutScrollBars() {
     QScrollBar* h = horizontalScrollBar();
     const int barWidth = v->sizeHint().width();
     const int barHeight = h->sizeHint().height();
-    bool needV = client.height() < content.height();
-    bool needH = client.width() < content.width();
+    // A bar switched off for good does not exist.
+    const bool hasV = verticalScrollBarPolicy() != Qt::ScrollBarAlwaysOff;
+    const bool hasH = horizontalScrollBarPolicy() != Qt::ScrollBarAlwaysOff;
+    bool needV = hasV && client.height() < content.height();
+    bool needH = hasH && client.width() < content.width();
+    // A bar that leaves the other way no more than the grid takes the other
+    // bar too.
     if (needV && !needH)
-        needH = client.width() - barWidth < content.width();
+        needH = hasH && client.width() - barWidth <= content.width();
     else if (needH && !needV)
-        needV = client.height() - barHeight < content.height();
+        needV = hasV && client.height() - barHeight <= content.height();
     const int viewWidth = client.width() - (needV ? barWidth : 0);
     const int viewHeight = client.height() - (needH ? barHeight : 0);
     FVerticalBarNeeded = needV;
@@ -477,6 +488,12 @@ void TSimpleTerminal::LayoutScrollBars() {
     h->setRange(0, needH ? std::max(1, content.width() - viewWidth) : 0);
     h->setPageStep(FCellWidth);
     h->setSingleStep(FCellWidth / 4 + 1);
+}
+
+QSize TSimpleTerminal::ViewSize() const {
+    // A shown bar takes its own size and a pixel beside it.
+    const QSize port = viewport()->size();
+    return QSize(port.width() - (FVerticalBarNeeded ? 1 : 0), port.height() - (FHorizontalBarNeeded ? 1 : 0));
 }
 
 void TSimpleTerminal::resizeEvent(QResizeEvent* event) {
@@ -495,12 +512,14 @@ void TSimpleTerminal::ScrollCursorIntoView() {
     const bool hShown = FHorizontalBarNeeded;
     const int c = FModel.CursorColumn();
     const int r = FModel.CursorRow();
-    const QSize view = viewport()->size();
+    const QSize view = ViewSize();
+    // Cell edges are one past the cell; the visible edges are the last
+    // pixel in view.
     if (vShown) {
         const int cellTop = r * FCellHeight;
         const int cellBottom = cellTop + FCellHeight;
         const int visibleTop = v->value();
-        const int visibleBottom = visibleTop + view.height();
+        const int visibleBottom = visibleTop + view.height() - 1;
         if (cellBottom - visibleBottom >= 1)
             v->setValue(v->value() + (cellBottom - visibleBottom));
         else if (visibleTop - cellTop > 0)
@@ -510,7 +529,7 @@ void TSimpleTerminal::ScrollCursorIntoView() {
         const int cellLeft = c * FCellWidth;
         const int cellRight = cellLeft + FCellWidth;
         const int visibleLeft = h->value();
-        const int visibleRight = visibleLeft + view.width();
+        const int visibleRight = visibleLeft + view.width() - 1;
         if (cellRight - visibleRight >= 1)
             h->setValue(h->value() + (cellRight - visibleRight));
         else if (visibleLeft - cellLeft > 0)

@@ -134,8 +134,8 @@ public:
     // The same from a size in points at 96 dots per inch.
     static QFont MakeFontPoints(const std::string& family, int pointSize);
 
-    // Pixels per cell (from the font: sample text height + 2; the font's
-    // character advance).
+    // Pixels per cell (from the font: sample text height + 2; its average
+    // glyph width rounded up + 2).
     int CellWidth() const { return FCellWidth; }
     int CellHeight() const { return FCellHeight; }
 
@@ -170,6 +170,9 @@ private:
     int DevicePos(int pixels) const;
     QRect DeviceCell(int column, int row) const;
     void LayoutScrollBars();
+    // The part of the viewport the grid shows in: less a pixel beside each
+    // shown bar. Its last pixel column and row stay in the background colour.
+    QSize ViewSize() const;
     void RenderDirtyRows();
     void RequestRepaint();
     void MarkAllDirty();

@@ -93,7 +93,8 @@ TCpuPage::TCpuPage(TTavrinMachine& machine, IUiPrompts& prompts, const TCpuPageA
     SimpleTerminal2->SetWantReturns(false);
     SimpleTerminal2->SetWantArrowKeys(false);
     SimpleTerminal2->SetWantTabs(false);
-    SimpleTerminal2->setFixedWidth(180);
+    // As wide as its 20 columns (the control's AutoSize), whatever the font.
+    SimpleTerminal2->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
     SimpleTerminal2->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     SimpleTerminal2->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     body->addWidget(SimpleTerminal2);

@@ -116,7 +116,7 @@ TEST(CrtGrabTest, WindowShowsTheProgramsScreenCellByCell) {
     ASSERT_TRUE(h.RunUntil([&h] { return h.CrtRow(24); }, "end", 400)) << h.CrtText();
     w.Ui().RunCpuAct->trigger();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !w.Ui().QnVT100Emulator1->NeedsUpdate(); }, 2000));
-    const QImage grab = term.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QImage grab = term.grab(term.ClientRect()).toImage().convertToFormat(QImage::Format_RGB32);
 
     // The same bytes, painted by an emulator of the same colours onto an image.
     TFakeTerminalHost host;

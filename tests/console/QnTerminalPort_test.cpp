@@ -1,12 +1,14 @@
 // The terminal window with a serial port on a pseudo-terminal (offscreen, a
-// VT100 emulator): received bytes, keys and replies, Active, paste, and the
-// lifetimes of port and terminal.
+// VT100 emulator): received bytes, keys and replies, Active (bytes already
+// taken from the port are kept), paste, and the lifetimes of port and
+// terminal.
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QClipboard>
 #include <QKeyEvent>
 
+#include <atomic>
 #include <cstdlib>
 #include <functional>
 #include <memory>
@@ -18,6 +20,7 @@
 #include "serial/QnPort.h"
 #include "serial/support/FakeSerialDevice.h"
 #include "support/EnvironmentVariable.h"
+#include "support/Eventually.h"
 #include "support/Pty.h"
 #include "support/NamedRows.h"
 #include "support/QtEventually.h"
@@ -133,6 +136,24 @@ TEST_F(TerminalPort, InactiveTerminalLeavesDataInThePortUntilActiveAgain) {
     EXPECT_TRUE(Shows(1, "held"));
     pty.Send("!");
     EXPECT_TRUE(Shows(1, "held!"));
+}
+
+TEST_F(TerminalPort, BytesTakenFromThePortBeforeGoingInactiveStillShow) {
+    // The terminal's handler reads the bytes out of the port on the dispatch
+    // thread; the terminal is only told of them once its events run, and
+    // none run before it goes inactive.
+    std::atomic<uint32_t> announced{0};  // bytes the dispatcher offered its handlers
+    TQnBaseDispatcher& dispatcher = *port->Dispatcher();
+    const TQnHandlerToken counter =
+        dispatcher.RegisterEventHandler([&announced](uint32_t msg, uint32_t count, uint32_t) {
+            if (msg == QnMsgDataAvailable) announced += count;
+        });
+    pty.Send("taken");
+    const bool taken = tavrin::test::Eventually([&] { return announced == 5 && dispatcher.InBuffUsed() == 0; });
+    dispatcher.DeregisterEventHandler(counter);
+    ASSERT_TRUE(taken);
+    term->SetActive(false);
+    EXPECT_TRUE(Shows(1, "taken"));
 }
 
 struct PasteCase {

@@ -37,8 +37,9 @@ protected:
     void Mouse(QEvent::Type type, int col, int row) {  // cells of the view
         MouseAt(type, QPointF((col - 1) * cw + cw / 2, (row - 1) * ch + ch / 2));
     }
-    void MouseAt(QEvent::Type type, const QPointF& at) {  // client pixels
+    void MouseAt(QEvent::Type type, const QPointF& client) {
         const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
+        const QPointF at = client + term.ClientRect().topLeft();
         QMouseEvent e(type, at, term.mapToGlobal(at), Qt::LeftButton, held, Qt::NoModifier);
         QApplication::sendEvent(&term, &e);
     }

@@ -179,4 +179,73 @@ TEST_P(PixelTable, CellsShowAsExpected) {
 
 INSTANTIATE_TEST_SUITE_P(QnVT100Paint, PixelTable, testing::ValuesIn(Cases()), tavrin::test::RowName);
 
+// Notes the cells the blink-off phase clears, as "row:first-last" runs.
+class BlinkRunRecorder : public TQnTerminalPainter {
+public:
+    explicit BlinkRunRecorder(const TQnTerminalView& view) : FView(view) {}
+    TQnRect ClipBox() const override { return TQnRect{0, 0, 80 * FView.CharWidth, 24 * FView.CharHeight}; }
+    void FillRect(const TQnRect& r, TColor) override {
+        const int row = r.Top / FView.CharHeight + FView.TopRow;
+        const int first = r.Left / FView.CharWidth + FView.LeftCol, last = r.Right / FView.CharWidth;
+        runs +=
+            (runs.empty() ? "" : " ") + std::to_string(row) + ":" + std::to_string(first) + "-" + std::to_string(last);
+    }
+    void TextOut(int, int, const TQnRect&, const char*, int, int, TColor, TColor, const std::string&, bool) override {}
+    void Line(int, int, int, int, TColor) override {}
+    std::string runs;
+
+private:
+    TQnTerminalView FView;
+};
+
+struct BlinkCase {
+    const char* name;
+    std::string input;
+    bool clearScreen;  // the emulator's ClearScreen afterwards (the console's "Clear CRT Display")
+    int topRow;        // of the view; 0 shows the newest scrollback row first
+    std::string runs;  // the blinking cells in view, by row
+};
+TAVRIN_PRINT_AS_NAME(BlinkCase)
+class BlinkingCells : public testing::TestWithParam<BlinkCase> {};
+
+TEST_P(BlinkingCells, FollowTheTextAsItIsWrittenErasedAndScrolled) {
+    const BlinkCase& c = GetParam();
+    TFakeTerminalHost host;
+    host.view.TopRow = c.topRow;
+    TQnVT100Emulator emu;
+    emu.SetTerminal(&host);
+    // A byte at a time, as a program printing character by character sends them.
+    for (char ch : c.input) {
+        const auto byte = static_cast<uint8_t>(ch);
+        emu.ProcessBlock(&byte, 1, csPort);
+    }
+    if (c.clearScreen) emu.ClearScreen();
+    BlinkRunRecorder painter(host.view);
+    emu.BlinkPaint(painter, false);
+    EXPECT_EQ(painter.runs, c.runs);
+    EXPECT_EQ(emu.HasBlinkingText(), !c.runs.empty());
+}
+
+const std::string Blink = "\x1b[5m", Plain = "\x1b[0m";
+INSTANTIATE_TEST_SUITE_P(
+    QnVT100Paint, BlinkingCells,
+    testing::Values(
+        BlinkCase{"Written", Blink + "AB" + Plain + "C", false, 1, "1:1-2"},
+        BlinkCase{"OnTwoRows", Blink + "A\r\nB", false, 1, "1:1-1 2:1-1"},
+        BlinkCase{"Overwritten", Blink + "AB" + Plain + "\rX", false, 1, "1:2-2"},
+        BlinkCase{"ErasedLine", Blink + "AB" + Plain + "\x1b[2K", false, 1, ""},
+        BlinkCase{"ErasedScreen", Blink + "AB" + Plain + "\x1b[2J", false, 1, ""},
+        BlinkCase{"ErasedByTheCurrentRendition", "AB" + Blink + "\x1b[K", false, 1, "1:3-80"},
+        BlinkCase{"ClearedByTheConsole", Blink + "AB" + Plain, true, 1, ""},
+        BlinkCase{"InsertedBefore", Blink + "AB" + Plain + "\x1b[H\x1b[2@", false, 1, "1:3-4"},
+        BlinkCase{"DeletedBefore", "xy" + Blink + "AB" + Plain + "\x1b[H\x1b[2P", false, 1, "1:1-2"},
+        BlinkCase{"LineDeletedAbove", "\r\n" + Blink + "AB" + Plain + "\x1b[H\x1b[M", false, 1, "1:1-2"},
+        BlinkCase{"ScrolledDownByReverseIndex", Blink + "AB" + Plain + "\x1b[H\x1bM", false, 1, "2:1-2"},
+        BlinkCase{"ScrolledOutOfView", Blink + "AB" + Plain + "\x1b[24;1H\n", false, 1, ""},
+        BlinkCase{"ScrolledIntoTheScrollbackInView", Blink + "AB" + Plain + "\x1b[24;1H\n", false, 0, "0:1-2"},
+        BlinkCase{"ScrolledInRegion", "\x1b[2;5r\x1b[5;1H" + Blink + "AB" + Plain + "\n", false, 1, "4:1-2"},
+        BlinkCase{"ScrolledOffTheRegionTop", "\x1b[2;5r\x1b[2;1H" + Blink + "AB" + Plain + "\x1b[5;1H\n", false, 1,
+                  ""}),
+    tavrin::test::RowName);
+
 }  // namespace

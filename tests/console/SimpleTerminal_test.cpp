@@ -1,10 +1,12 @@
 // The TTY console control's painting, offscreen: the cell pitch is the
-// font's advance, and at a screen scale above 1 the text is drawn at the
-// screen's resolution, not enlarged.
+// font's average glyph plus two pixels, the scroll bars and the shown part
+// of the grid keep to their pixel rules, and at a screen scale above 1 the
+// text is drawn at the screen's resolution, not enlarged.
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QFontMetrics>
+#include <QScrollBar>
 
 #include <string>
 #include <vector>
@@ -46,22 +48,89 @@ struct PitchCase {
 TAVRIN_PRINT_AS_NAME(PitchCase)
 class TtyCellPitch : public testing::TestWithParam<PitchCase> {};
 
-TEST_P(TtyCellPitch, IsTheFontsAdvance) {
+// The 49 characters whose average width, rounded up, sets the cell width.
+const QString MetricsSample = QStringLiteral("1234567890ABCDEFGHIJKLMNOP~1!@#$%^&*()_{}[]><?gjq");
+
+TEST_P(TtyCellPitch, IsTheAverageGlyphRoundedUpPlusTwo) {
     TtyHarness h(GetParam().font);
-    const int advance = QFontMetrics(h.tty.TerminalFont()).horizontalAdvance(QLatin1Char('M'));
-    EXPECT_EQ(h.tty.CellWidth(), advance);
+    const QFontMetrics metrics(h.tty.TerminalFont());
+    const int sample = metrics.horizontalAdvance(MetricsSample);
+    const int pitch = (sample + 48) / 49 + 2;
+    EXPECT_EQ(std::pair(h.tty.CellWidth(), h.tty.CellHeight()), std::pair(pitch, metrics.height() + 2));
     for (int column : {0, 10, 20}) {
         h.tty.GotoXY(column, 0);
         h.tty.WriteChar('|');
     }
-    const std::vector<int> bars = InkRunStarts(h.Render(1), QRect(0, 0, 30 * advance, h.tty.CellHeight()), White);
+    const std::vector<int> bars = InkRunStarts(h.Render(1), QRect(0, 0, 30 * pitch, h.tty.CellHeight()), White);
     ASSERT_EQ(bars.size(), 3u);
-    EXPECT_EQ(std::pair(bars[1] - bars[0], bars[2] - bars[1]), std::pair(10 * advance, 10 * advance));
+    EXPECT_EQ(std::pair(bars[1] - bars[0], bars[2] - bars[1]), std::pair(10 * pitch, 10 * pitch));
 }
 
 INSTANTIATE_TEST_SUITE_P(SimpleTerminal, TtyCellPitch,
                          testing::Values(PitchCase{"Terminal9pt", Terminal9pt}, PitchCase{"Mono16px", Mono16px}),
                          RowName);
+
+// Pixels in bar sizes and plain pixels: bars * the bar's size + pixels.
+struct Span {
+    int bars, pixels;
+};
+
+struct ViewCase {
+    const char* name;
+    Span clientWidth, clientHeight;  // beyond the grid's width and height
+    bool vertical, horizontal;       // bars shown
+    Span inkedWidth, inkedHeight;    // of the grid shown, beyond its width and height
+};
+TAVRIN_PRINT_AS_NAME(ViewCase)
+class TtyView : public testing::TestWithParam<ViewCase> {};
+
+// A row (column) of pixels from `from` that keeps the grid's colour: how long.
+int InkedRun(const QImage& image, QPoint from, QPoint step, const QColor& ink) {
+    int n = 0;
+    for (QPoint p = from; image.rect().contains(p) && image.pixelColor(p) == ink; p += step) ++n;
+    return n;
+}
+
+TEST_P(TtyView, BarsAndTheShownGridKeepToTheirPixelRules) {
+    const ViewCase& c = GetParam();
+    TtyHarness h(Terminal9pt);
+    TSimpleTerminal& t = h.tty;
+    t.SetLineWrap(false);
+    t.SetDefaultAttributes({tca_Inverted});  // every cell black all over
+    for (int row = 0; row < t.Rows(); ++row) {
+        t.GotoXY(0, row);
+        t.WriteString(std::string(size_t(t.Columns()), ' '));
+    }
+    const QSize grid(t.Columns() * t.CellWidth(), t.Rows() * t.CellHeight());
+    const int barWidth = t.verticalScrollBar()->sizeHint().width();
+    const int barHeight = t.horizontalScrollBar()->sizeHint().height();
+    const auto width = [&](Span s) { return grid.width() + s.bars * barWidth + s.pixels; };
+    const auto height = [&](Span s) { return grid.height() + s.bars * barHeight + s.pixels; };
+    t.SetAutoSize(false);
+    const int frame = 2 * t.frameWidth();
+    t.resize(width(c.clientWidth) + frame, height(c.clientHeight) + frame);
+    QApplication::processEvents();
+
+    EXPECT_EQ(std::pair(t.verticalScrollBar()->isVisibleTo(&t), t.horizontalScrollBar()->isVisibleTo(&t)),
+              std::pair(c.vertical, c.horizontal));
+    const QImage image = h.Render(1);
+    const QColor black(0, 0, 0);
+    EXPECT_EQ(std::pair(InkedRun(image, QPoint(0, 1), QPoint(1, 0), black),
+                        InkedRun(image, QPoint(1, 0), QPoint(0, 1), black)),
+              std::pair(width(c.inkedWidth), height(c.inkedHeight)));
+}
+
+// The grid shows less its last pixel column and row, and less one more
+// beside a shown bar; a bar that leaves the other way exactly the grid's
+// size brings the other bar.
+INSTANTIATE_TEST_SUITE_P(
+    SimpleTerminal, TtyView,
+    testing::Values(ViewCase{"GridFits", {0, 0}, {0, 0}, false, false, {0, -1}, {0, -1}},
+                    ViewCase{"TallGrid", {1, 1}, {0, -20}, true, false, {0, -1}, {0, -21}},
+                    ViewCase{"TallGridBarLeavesItsWidth", {1, 0}, {0, -20}, true, true, {0, -2}, {-1, -22}},
+                    ViewCase{"WideGrid", {0, -20}, {1, 1}, false, true, {0, -21}, {0, -1}},
+                    ViewCase{"WideGridBarLeavesItsHeight", {0, -20}, {1, 0}, true, true, {-1, -22}, {0, -2}}),
+    RowName);
 
 struct ScaleCase {
     const char* name;

@@ -385,6 +385,28 @@ TEST_F(FakeDispatcher, StatusTriggerFiresOnceUntilArmedAgain) {
     ASSERT_TRUE(Eventually([&] { return events.Of(QnMsgStatusTrigger).size() == 2; }));
 }
 
+// Output used at or below 0: quiet while queued bytes wait to be written,
+// fired with the count 0 once the last one has gone.
+TEST_F(FakeDispatcher, OutputCountTriggerOfZeroFiresOnAnEmptyOutputBuffer) {
+    Listen(events);
+    dispatcher.SetDataTriggerLength(1);
+    const int32_t handle = dispatcher.AddStatusTrigger(QnStatusOutUsed);
+    ASSERT_GT(handle, 0);
+    Device().Stall(true);
+    ASSERT_EQ(dispatcher.PutBlock(Bytes("abc"), 3), 0);
+    ASSERT_TRUE(Eventually([&] { return Device().WriterBlocked(); }));
+    ASSERT_EQ(dispatcher.SetStatusTrigger(static_cast<uint32_t>(handle), 0, true), 0);
+    // A pass of the dispatch thread with the bytes still queued.
+    Device().Feed("z");
+    ASSERT_TRUE(Eventually([&] { return !events.Of(QnMsgDataAvailable).empty(); }));
+    EXPECT_TRUE(events.Of(QnMsgStatusTrigger).empty());
+    Device().Stall(false);
+    ASSERT_TRUE(Eventually([&] { return events.Of(QnMsgStatusTrigger).size() == 1; }));
+    const Message fired = events.Of(QnMsgStatusTrigger)[0];
+    EXPECT_EQ(std::pair(fired.WParam, fired.LParam), std::pair(static_cast<uint32_t>(handle), 0u));
+    EXPECT_EQ(Device().Written(), "abc");
+}
+
 // The owner's window alone is not served; an unanswered window gets the
 // notice again.
 TEST_F(FakeDispatcher, WindowsReceiveMessagesOnceServed) {

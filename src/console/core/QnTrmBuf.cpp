@@ -21,6 +21,7 @@ TQnTerminalBuffer::TQnTerminalBuffer(bool useWideChars) : FUseWideChars(useWideC
         p->SetRowCount(FSVRowCount);
         p->SetColCount(FColCount);
     }
+    FBlinkRows.CountAll(FAttrs);
     FHorzTabs.Resize(FColCount);
     FVertTabs.Resize(FRowCount);
     ResetHorzTabs(0);
@@ -112,6 +113,7 @@ void TQnTerminalBuffer::InvalidateScreen() { InvalidateGrid(FirstScreenRow(), 0,
 void TQnTerminalBuffer::ScrollGrid(int count, int first, int last) {
     if (count == 0) return;
     for (TadTerminalArray* p : Planes()) p->ScrollRows(count, first, last);
+    FBlinkRows.Scroll(FAttrs, count, first, last);
     if (OnScroll) {
         const int shift = FRowCount - FSVRowCount + 1;
         OnScroll(*this, count, first + shift, last + shift);
@@ -137,6 +139,7 @@ void TQnTerminalBuffer::EraseCells(int row, int fromCol, int toCol) {
     toCol = std::min(toCol, FColCount - 1);
     if (fromCol > toCol) return;
     for (TadTerminalArray* p : Planes()) p->ClearItems(row, fromCol, toCol);
+    FBlinkRows.Count(FAttrs, row);
     InvalidateGrid(row, fromCol, row, toCol);
 }
 
@@ -156,6 +159,7 @@ void TQnTerminalBuffer::SetColCount(int n) {
     const int old = FColCount;
     FHorzTabs.Resize(n);
     for (TadTerminalArray* p : Planes()) p->SetColCount(n);
+    FBlinkRows.CountAll(FAttrs);
     FColCount = n;
     ResetHorzTabs(old);  // only the new columns get the default stops
     FBeyondMargin = false;
@@ -200,6 +204,7 @@ void TQnTerminalBuffer::SetSVRowCount(int n) {
     FScrollBottom += delta;
     FSVRowCount = n;
     for (TadTerminalArray* p : Planes()) p->SetRowCount(n);
+    FBlinkRows.CountAll(FAttrs);
     FScrollTop = ClampInt(FScrollTop, FirstScreenRow(), n - 1);
     FScrollBottom = ClampInt(FScrollBottom, FirstScreenRow(), n - 1);
     RecomputeRegion();
@@ -464,6 +469,7 @@ void TQnTerminalBuffer::StoreCell(uint16_t ch) {
     const int col = FCursorCol;
     if (UseInsertMode) {
         for (TadTerminalArray* p : Planes()) p->InsertItems(1, row, col);
+        FBlinkRows.Count(FAttrs, row);
         InvalidateGrid(row, col, row, RightMargin());
     }
     if (FUseWideChars) {
@@ -472,6 +478,7 @@ void TQnTerminalBuffer::StoreCell(uint16_t ch) {
         *p = static_cast<uint8_t>(ch);
     }
     if (uint8_t* p = FCharSets.GetItemPtr(row, col)) *p = FCharSet;
+    FBlinkRows.Overwrite(FAttrs, row, col, 1, FCharAttrs);
     if (uint8_t* p = FAttrs.GetItemPtr(row, col)) *p = FCharAttrs;
     if (uint8_t* p = FFores.GetItemPtr(row, col)) std::memcpy(p, &FForeColor, 4);
     if (uint8_t* p = FBacks.GetItemPtr(row, col)) std::memcpy(p, &FBackColor, 4);
@@ -506,6 +513,7 @@ void TQnTerminalBuffer::WriteRun(const char* text, int count) {
         }
         FChars.WriteItems(text, k, col, row);
         FCharSets.FillValue(row, col, k, FCharSet);
+        FBlinkRows.Overwrite(FAttrs, row, col, k, FCharAttrs);
         FAttrs.FillValue(row, col, k, FCharAttrs);
         FFores.FillValue(row, col, k, FForeColor);
         FBacks.FillValue(row, col, k, FBackColor);
@@ -533,6 +541,7 @@ void TQnTerminalBuffer::InsertChars(int n) {
     n = std::min(n, RightMargin() - FCursorCol + 1);
     if (n <= 0) return;
     for (TadTerminalArray* p : Planes()) p->InsertItems(n, FCursorRow, FCursorCol);
+    FBlinkRows.Count(FAttrs, FCursorRow);
     InvalidateGrid(FCursorRow, FCursorCol, FCursorRow, RightMargin());
 }
 
@@ -542,6 +551,7 @@ void TQnTerminalBuffer::DeleteChars(int n) {
     n = std::min(n, RightMargin() - FCursorCol + 1);
     if (n <= 0) return;
     for (TadTerminalArray* p : Planes()) p->DeleteItems(n, FCursorRow, FCursorCol);
+    FBlinkRows.Count(FAttrs, FCursorRow);
     InvalidateGrid(FCursorRow, FCursorCol, FCursorRow, RightMargin());
 }
 
@@ -611,6 +621,7 @@ void TQnTerminalBuffer::EraseScreen() {
 void TQnTerminalBuffer::EraseAll() {
     FBeyondMargin = false;
     for (TadTerminalArray* p : Planes()) p->Clear();
+    FBlinkRows.CountAll(FAttrs);
     SetCursorPosition(1, 1);
     // The scrollback was cleared as well, so a view onto it must repaint.
     InvalidateGrid(0, 0, FSVRowCount - 1, FColCount - 1);
@@ -640,6 +651,7 @@ void TQnTerminalBuffer::Reset() {
     FFores.SetDefaultItem(FForeColor);
     FBacks.SetDefaultItem(FBackColor);
     for (TadTerminalArray* p : Planes()) p->Clear();
+    FBlinkRows.CountAll(FAttrs);
     FHorzTabs.ClearAll();
     FVertTabs.ClearAll();
     ResetHorzTabs(0);

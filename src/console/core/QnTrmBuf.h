@@ -130,6 +130,36 @@ private:
     size_t FCount = 0;
 };
 
+// How many cells of each row of an attribute plane carry atBlink, kept in
+// step with the plane by whoever changes it: blinking text is then found
+// without reading the whole screen after every change. Rows 0-based, as the
+// plane's.
+class TQnBlinkRows {
+public:
+    // Every row counted afresh from the plane (after it was resized or cleared).
+    void CountAll(const TadTerminalArray& attrs);
+    void Count(const TadTerminalArray& attrs, int row);
+    // Before cells [col, col + n) of a row take the attributes `now`.
+    void Overwrite(const TadTerminalArray& attrs, int row, int col, int n, TQnCharAttrs now);
+    // The plane's rows moved as TadTerminalArray::ScrollRows moves them; the
+    // freed rows hold the plane's default item.
+    void Scroll(const TadTerminalArray& attrs, int count, int first, int last);
+    // 0 outside the plane.
+    int Of(int row) const { return Has(row) ? FCounts[Phys(row)] : 0; }
+
+private:
+    bool Has(int row) const { return row >= 0 && static_cast<size_t>(row) < FCounts.size(); }
+    // A ring like the plane's, so that scrolling a long scrollback moves nothing.
+    size_t Phys(int row) const {
+        const size_t p = static_cast<size_t>(row) + FTop;
+        return p >= FCounts.size() ? p - FCounts.size() : p;
+    }
+    int& At(int row) { return FCounts[Phys(row)]; }
+    int FilledRow(const TadTerminalArray& attrs) const;
+    std::vector<int> FCounts;
+    size_t FTop = 0;
+};
+
 class TQnTerminalBuffer {
 public:
     // Receives every scroll of rows: count (> 0 up), first and last row as
@@ -258,7 +288,10 @@ public:
     const TColor* GetLineForeColorPtr(int row) const;
     const TColor* GetLineBackColorPtr(int row) const;
     // Writable attributes of a row (the selection marks cells through it).
+    // Only atSelected may be changed through it.
     TQnCharAttrs* GetLineAttrPtrForWrite(int row);
+    // How many cells of a row carry atBlink; 0 outside the grid.
+    int BlinkingCells(int row) const { return FBlinkRows.Of(GridRowFromScreen(row)); }
     // Single cells (1-based screen row and column); defaults outside the grid.
     char CharAt(int row, int col) const;
     TQnCharAttrs AttrAt(int row, int col) const;
@@ -349,5 +382,6 @@ private:
     TadTerminalArray FAttrs{1};
     TadTerminalArray FFores{4};
     TadTerminalArray FBacks{4};
+    TQnBlinkRows FBlinkRows;
     TChangeNotify FNotify;
 };

@@ -1,4 +1,5 @@
-// The cell planes and flag sets of the terminal screen buffer.
+// The cell planes, flag sets and blinking-cell counts of the terminal screen
+// buffer.
 #include <algorithm>
 #include <cstring>
 
@@ -248,3 +249,63 @@ void TQnBitSet::Set(int i, bool on) {
 }
 
 void TQnBitSet::ClearAll() { std::fill(FBits.begin(), FBits.end(), 0); }
+
+// ---------------------------------------------------------------------------
+
+namespace {
+int BlinkingIn(const uint8_t* attrs, int n) {
+    int blinking = 0;
+    for (int i = 0; i < n; ++i) blinking += (attrs[i] & atBlink) != 0;
+    return blinking;
+}
+}  // namespace
+
+int TQnBlinkRows::FilledRow(const TadTerminalArray& attrs) const {
+    return (attrs.DefaultItem() & atBlink) ? attrs.ColCount() : 0;
+}
+
+void TQnBlinkRows::CountAll(const TadTerminalArray& attrs) {
+    FCounts.assign(static_cast<size_t>(std::max(attrs.RowCount(), 0)), 0);
+    FTop = 0;
+    for (int row = 0; row < attrs.RowCount(); ++row) Count(attrs, row);
+}
+
+void TQnBlinkRows::Count(const TadTerminalArray& attrs, int row) {
+    const uint8_t* cells = attrs.GetItemPtr(row, 0);
+    if (cells && Has(row)) At(row) = BlinkingIn(cells, attrs.ColCount());
+}
+
+void TQnBlinkRows::Overwrite(const TadTerminalArray& attrs, int row, int col, int n, TQnCharAttrs now) {
+    const uint8_t* cells = attrs.GetItemPtr(row, col);
+    if (!cells || !Has(row)) return;
+    n = std::min(n, attrs.ColCount() - col);
+    int& count = At(row);
+    // A row without blinking cells is not read.
+    if (count > 0) count -= BlinkingIn(cells, n);
+    if (now & atBlink) count += n;
+}
+
+void TQnBlinkRows::Scroll(const TadTerminalArray& attrs, int count, int first, int last) {
+    if (FCounts.empty() || count == 0) return;
+    if (first > last) std::swap(first, last);
+    const int rows = static_cast<int>(FCounts.size());
+    first = std::max(first, 0);
+    last = std::min(last, rows - 1);
+    if (first > last) return;
+    const int64_t n = count > 0 ? static_cast<int64_t>(count) : -static_cast<int64_t>(count);
+    const int k = static_cast<int>(std::min<int64_t>(n, last - first + 1));
+    const int filled = FilledRow(attrs);
+    if (first == 0 && last == rows - 1) {
+        // The whole plane turns its ring, and so do the counts.
+        const auto turn = static_cast<size_t>(count > 0 ? k : rows - k);
+        FTop = (FTop + turn) % FCounts.size();
+    } else if (count > 0) {
+        for (int r = first; r <= last - k; ++r) At(r) = At(r + k);
+    } else {
+        for (int r = last; r >= first + k; --r) At(r) = At(r - k);
+    }
+    if (count > 0)
+        for (int r = last - k + 1; r <= last; ++r) At(r) = filled;
+    else
+        for (int r = first; r < first + k; ++r) At(r) = filled;
+}

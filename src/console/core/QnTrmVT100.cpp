@@ -148,11 +148,6 @@ void TQnVT100Emulator::ProcessBlock(const uint8_t* data, int len, TQnCharSource 
         const std::string replace = RunProcessCharHook(static_cast<char>(data[i]), source);
         for (char c : replace) HandleByte(static_cast<uint8_t>(c));
     }
-    // Blinking cells may have come or gone.
-    if (FTerminal && Buffer()->HasDisplayChanged()) {
-        FBlinkView = FTerminal->View();
-        FPaint->BuildBlinkRuns(FBlinkView);
-    }
 }
 
 void TQnVT100Emulator::HandleByte(uint8_t ch) {
@@ -551,13 +546,4 @@ void TQnVT100Emulator::BlinkPaint(TQnTerminalPainter& painter, bool phase) {
     if (FTerminal) FPaint->BlinkPaint(*FTerminal, painter, phase);
 }
 
-bool TQnVT100Emulator::HasBlinkingText() {
-    if (!FTerminal) return false;
-    // The runs cover the rows in view; a view that moved needs them anew.
-    const TQnTerminalView view = FTerminal->View();
-    if (view.TopRow != FBlinkView.TopRow || view.DrawRows != FBlinkView.DrawRows) {
-        FBlinkView = view;
-        FPaint->BuildBlinkRuns(view);
-    }
-    return FPaint->HasBlinkingText();
-}
+bool TQnVT100Emulator::HasBlinkingText() { return FTerminal && FPaint->HasBlinkingText(FTerminal->View()); }

@@ -104,7 +104,6 @@ private:
     TQnCharSetMapping FCharSetMap;
     std::unique_ptr<TQnLineAttrArray> FLineAttrs;
     std::unique_ptr<TQnVT100Paint> FPaint;
-    TQnTerminalView FBlinkView;  // the view the blink runs were found for
     std::string FMapLoadError;
 
     bool FCol132Mode = false;

@@ -54,17 +54,29 @@ void TQnVT100Paint::LazyPaint(TQnTerminalHost& host, TQnTerminalPainter& painter
 
 void TQnVT100Paint::BlinkPaint(TQnTerminalHost& host, TQnTerminalPainter& painter, bool phase) {
     const TQnTerminalView view = host.View();
+    BuildBlinkRuns(view);
     for (const TBlinkRun& run : FBlinkRuns) PaintRow(painter, view, run.Row, run.First, true, phase, run.Last);
+}
+
+std::pair<int, int> TQnVT100Paint::RowsInView(const TQnTerminalView& view) const {
+    return {std::max(view.TopRow, FBuffer.RowCount() - FBuffer.SVRowCount() + 1),
+            std::min(view.TopRow + view.DrawRows - 1, FBuffer.RowCount())};
+}
+
+bool TQnVT100Paint::HasBlinkingText(const TQnTerminalView& view) const {
+    const auto [first, last] = RowsInView(view);
+    for (int row = first; row <= last; ++row)
+        if (FBuffer.BlinkingCells(row) > 0) return true;
+    return false;
 }
 
 void TQnVT100Paint::BuildBlinkRuns(const TQnTerminalView& view) {
     FBlinkRuns.clear();
-    // Only rows that are drawn and exist in the buffer.
-    const int first = std::max(view.TopRow, FBuffer.RowCount() - FBuffer.SVRowCount() + 1);
-    const int last = std::min(view.TopRow + view.DrawRows - 1, FBuffer.RowCount());
+    // Only rows that are drawn, exist in the buffer and blink somewhere.
+    const auto [first, last] = RowsInView(view);
     const int cols = FBuffer.ColCount();
     for (int row = first; row <= last; ++row) {
-        const TQnCharAttrs* attrs = FBuffer.GetLineAttrPtr(row);
+        const TQnCharAttrs* attrs = FBuffer.BlinkingCells(row) > 0 ? FBuffer.GetLineAttrPtr(row) : nullptr;
         if (!attrs) continue;
         for (int c = 0; c < cols; ++c) {
             if (!(attrs[c] & atBlink)) continue;

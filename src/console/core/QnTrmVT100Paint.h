@@ -11,6 +11,7 @@
 
 #include <array>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "console/core/QnLineAttr.h"
@@ -29,12 +30,12 @@ public:
     void Paint(TQnTerminalHost& host, TQnTerminalPainter& painter);
     // Repaints the buffer's invalid cells, or every row after RepaintAll.
     void LazyPaint(TQnTerminalHost& host, TQnTerminalPainter& painter);
-    // Repaints the blinking runs: their text for phase true, only their
-    // background for false.
+    // Repaints the blinking runs of the rows in view: their text for phase
+    // true, only their background for false.
     void BlinkPaint(TQnTerminalHost& host, TQnTerminalPainter& painter, bool phase);
-    bool HasBlinkingText() const { return !FBlinkRuns.empty(); }
-    // Finds the blinking cells of the rows in view.
-    void BuildBlinkRuns(const TQnTerminalView& view);
+    // Whether a row in view holds blinking cells. The buffer keeps count of
+    // them per row as cells change, so neither this nor writing reads the screen.
+    bool HasBlinkingText(const TQnTerminalView& view) const;
 
     bool ReverseScreen = false;
     bool RepaintAll = false;
@@ -53,6 +54,10 @@ private:
                   bool drawText, int toCol);
     void PaintRun(TQnTerminalPainter& painter, const TQnTerminalView& view, int row, int textRow, const TPaintRun& run);
     void BuildGlyphTable();
+    // The rows in view that exist in the buffer.
+    std::pair<int, int> RowsInView(const TQnTerminalView& view) const;
+    // Finds the blinking cells of the rows in view.
+    void BuildBlinkRuns(const TQnTerminalView& view);
 
     TQnTerminalBuffer& FBuffer;
     TQnLineAttrArray& FLineAttrs;

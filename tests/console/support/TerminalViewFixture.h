@@ -1,7 +1,7 @@
 #pragma once
 // A terminal window shown offscreen with an emulator of the test's choice,
-// sized to 80 x 24 cells of the terminal font, painting at once (no lazy
-// display), so what a test feeds is on screen when Feed returns.
+// its client area sized to 80 x 24 cells of the terminal font, painting at
+// once (no lazy display), so what a test feeds is on screen when Feed returns.
 
 #include <gtest/gtest.h>
 
@@ -28,8 +28,10 @@ protected:
         term.show();
         Resize(80 * cw, 24 * ch);
     }
+    // The client area's size: the window is as much bigger as its border takes.
     void Resize(int w, int h) {
-        term.resize(w, h);
+        const int border = term.ClientRect().left();
+        term.resize(w + 2 * border, h + 2 * border);
         QApplication::processEvents();
     }
     void Feed(const std::string& bytes) {
