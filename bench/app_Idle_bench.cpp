@@ -1,6 +1,8 @@
 // The run loop of the main window, offscreen, driven by its own timers:
-// - the process's CPU use while the booted example system sits at its
-//   prompt, with the idle wait and without it;
+// - the process's CPU use (and the Z80's instructions per second) while the
+//   booted example system sits at its prompt, with the idle wait and
+//   without it, with the CRT page shown, the CPU page shown, and the
+//   register dialog open over the CRT page;
 // - instructions per second of the processor workload (a program that
 //   computes and never waits), with the idle wait and without it;
 // - bytes per second of a program that punches without pause (and
@@ -14,6 +16,7 @@
 #include <QApplication>
 #include <QAction>
 #include <QEventLoop>
+#include <QTabWidget>
 #include <QTimer>
 
 #include <sys/resource.h>
@@ -30,6 +33,7 @@
 #include <vector>
 
 #include "app/frmTavrin.h"
+#include "ui/CpuPage.h"
 #include "machine/TavrinMachine.h"
 #include "net/RmtDisk.h"
 #include "platform/ScriptedUiPrompts.h"
@@ -82,12 +86,19 @@ double ProcessCpuSeconds() {
     return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
+// What is on screen while the prompt waits.
+enum TPromptView : int64_t { CrtPageShown, CpuPageShown, RegisterDialogShown };
+
 void BM_CpuUseAtThePrompt(benchmark::State& state) {
     TBenchWindow bench;
     bench.Machine().SetIdleWait(state.range(0) != 0);
+    TMainWindowUi& ui = bench.Window->Ui();
+    if (state.range(1) == CpuPageShown) ui.PageControl1->setCurrentWidget(ui.CpuPage);
+    if (state.range(1) == RegisterDialogShown) ui.CpuPage->ShowCPUWindowAct->trigger();
     bench.Window->Ui().ResetCPMAct->trigger();
     RunEventLoop(milliseconds(1000));  // boot to the prompt
     double cpu = 0, wall = 0;
+    const int64_t firstInstruction = bench.Machine().Cpu().OpcodeCount;
     for (auto _ : state) {
         const double cpuStart = ProcessCpuSeconds();
         const auto start = steady_clock::now();
@@ -96,8 +107,13 @@ void BM_CpuUseAtThePrompt(benchmark::State& state) {
         wall += duration<double>(steady_clock::now() - start).count();
     }
     state.counters["cpu%"] = 100.0 * cpu / wall;
+    state.counters["instr/s"] = double(bench.Machine().Cpu().OpcodeCount - firstInstruction) / wall;
 }
-BENCHMARK(BM_CpuUseAtThePrompt)->Arg(1)->Arg(0)->ArgName("idlewait")->Iterations(2)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CpuUseAtThePrompt)
+    ->ArgsProduct({{1, 0}, {CrtPageShown, CpuPageShown, RegisterDialogShown}})
+    ->ArgNames({"idlewait", "view"})
+    ->Iterations(2)
+    ->Unit(benchmark::kMillisecond);
 
 void BM_ComputeThroughRunLoop(benchmark::State& state) {
     TBenchWindow bench;

@@ -2,7 +2,7 @@
 // The CPU page and the register dialog kept up to date: at once after a
 // step or a load, and while the CPU runs at most once a RunRefreshInterval
 // (the page when it is shown, else the dialog); a refresh skipped is owed
-// to the next tick of a timer of its own.
+// and comes from a timer of its own when due, or at once when the run stops.
 
 #include <chrono>
 #include <functional>
@@ -24,6 +24,8 @@ public:
     // The CPU page (and register dialog) redraws from the CPU.
     void Update();
     void RefreshWhileRunning();
+    // "Run CPU" was turned off.
+    void RunStopped();
 
     // Told after the page (or, while running on another page, the register
     // dialog) has redrawn.
@@ -31,11 +33,15 @@ public:
     std::function<void()> OnRefreshRegisterDialog;
 
 private:
+    bool PageShown() const;
+    // The page when it is shown, else the register dialog.
+    void Refresh();
+
     TCpuPage& FPage;
     IUiPrompts& FPrompts;
     QTabWidget& FPages;
-    QTimer* FRunRefreshTimer = nullptr;
+    // Active while a refresh is owed.
+    QTimer* FOwedRefreshTimer = nullptr;
     std::chrono::steady_clock::time_point FLastPageRefresh{};
     std::chrono::steady_clock::time_point FLastDialogRefresh{};
-    bool FRunRefreshOwed = false;
 };

@@ -96,7 +96,9 @@ void TRunLoop::Burst() {
     if (FClosing) {
         if (FRunCpuAct.isChecked()) FRunCpuAct.trigger();
         FHooks.Close();
-    } else {
+    } else if (result != TBurstResult::Idle) {
+        // A burst that only polled for input changed nothing an action
+        // shows; the action pump's own timer still runs.
         FHooks.UpdateAllActions();
     }
 }

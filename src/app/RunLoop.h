@@ -18,7 +18,9 @@ class TRunLoop {
 public:
     // While the Z80 only polls for input that is not there, bursts come this
     // far apart instead of back to back; arriving input ends the wait at once.
-    static constexpr int IdleWaitMs = 5;
+    // A waiting burst runs about 4,000 instructions, so the Z80 polls at
+    // about the pace of a real one and costs next to nothing.
+    static constexpr int IdleWaitMs = 10;
 
     // What the window does around a burst.
     struct THooks {

@@ -208,7 +208,10 @@ void TMainHalvoret::BuildActions() {
     ResetCPMAct = make("ResetCPMAct", "Boot CPM System", [this] { ResetCPMActExecute(); });
     RunCpuAct = make("RunCpuAct", "Run CPU", [this] { RunCpuActExecute(); });
     RunCpuAct->setCheckable(true);
-    connect(RunCpuAct, &QAction::toggled, this, [this](bool on) { FRunLoop->SetRunning(on); });
+    connect(RunCpuAct, &QAction::toggled, this, [this](bool on) {
+        FRunLoop->SetRunning(on);
+        if (!on && FCpuDisplay) FCpuDisplay->RunStopped();
+    });
     StepCpuAct = make(
         "StepCpuAct", "Execute Next", [this] { StepCpuActExecute(); },
         [this](QAction& a) { a.setEnabled(!RunCpuAct->isChecked()); });

@@ -39,8 +39,9 @@ struct TDriveLamp {
     uint32_t NotLitColor = LampEmptyColor;
 };
 
-// How a run burst ended. Idle: the Z80 was only polling for input that is
-// not there, so the burst ended early and the run may wait for input.
+// How a run burst ended. Idle: the Z80 has done nothing but poll for input
+// that is not there for about a burst's length, so the burst ended early (or
+// just at its end) and the run may wait for input.
 enum class TBurstResult : uint8_t { Completed, BreakPoint, Idle };
 
 // The two keyboards the CPU reads: TTY on ports 10h/11h, CRT on 12h/13h.
@@ -201,9 +202,10 @@ public:
 
     // --- run ---------------------------------------------------------------
     // Up to maxCount instructions; stops after the instruction that leaves
-    // the next PC on the armed break point, or early with Idle when the Z80
-    // has only been polling for input that is not there (unless IdleWait is
-    // off, which benchmarks use for comparison).
+    // the next PC on the armed break point, or with Idle once the Z80 has
+    // done nothing but poll for input that is not there, without a break,
+    // for about a burst's length (unless IdleWait is off, which benchmarks
+    // use for comparison).
     TBurstResult RunBurst(uint32_t maxCount = BurstLength);
     void SetIdleWait(bool on) { FIdleWait = on; }
     void StepCpu() { FCpu.ExecuteOpcode(); }

@@ -148,6 +148,7 @@ void TCpuPage::DrawRegisterLabels() {
     TSimpleTerminal& t = *SimpleTerminal2;
     t.SetDefaultAttributes({});
     t.RebuildScreen(false);
+    FPanelText = {};
     t.SetDefaultAttributes(TTerminalCharAttributes{tca_Bold});
     for (int i = 0; i < 13; ++i) {
         t.GotoXY(1, i + 1);
@@ -157,47 +158,60 @@ void TCpuPage::DrawRegisterLabels() {
     t.SetDefaultAttributes({});
 }
 
-void TCpuPage::WriteInstructionRow(int row, uint16_t address, bool known) {
+void TCpuPage::WritePanelRow(int row, int column, const std::string& text) {
+    std::string& shown = FPanelText[static_cast<size_t>(row)];
+    if (shown == text) return;
+    shown = text;
     TSimpleTerminal& t = *SimpleTerminal2;
-    t.GotoXY(1, row);
+    t.GotoXY(column, row);
+    t.WriteString(text);
+    t.ClearToEndOfText();
+}
+
+void TCpuPage::WriteInstructionRow(int row, uint16_t address, bool known) {
+    std::string text = "----";
     if (known) {
         const TCpuEmu& cpu = FMachine.Cpu();
         uint32_t bytes = 0;
         for (int i = 3; i >= 0; --i) bytes = (bytes << 8) | cpu.ReadMemoryByte(static_cast<uint16_t>(address + i));
         char head[8];
         std::snprintf(head, sizeof head, "%04X ", address);
-        t.WriteString(head + DisassembleOpcode(bytes));
-    } else {
-        t.WriteString("----");
+        text = head + DisassembleOpcode(bytes);
     }
-    t.ClearToEndOfText();
+    WritePanelRow(row, 1, text);
+}
+
+void TCpuPage::WriteFlagsRow(uint8_t f) {
+    // In bit order: a set bit upper case and inverted, a clear one lower case.
+    std::string letters;
+    for (int bit = 0; bit < 8; ++bit)
+        letters += static_cast<char>((f >> bit) & 1 ? FlagLetters[bit] : FlagLetters[bit] + ('a' - 'A'));
+    std::string& shown = FPanelText[static_cast<size_t>(FlagsRow)];
+    if (shown == letters) return;
+    shown = letters;
+    TSimpleTerminal& t = *SimpleTerminal2;
+    t.GotoXY(1, FlagsRow);
+    for (const char letter : letters) {
+        const bool set = letter >= 'A' && letter <= 'Z';
+        t.SetDefaultAttributes(set ? TTerminalCharAttributes{tca_Inverted} : TTerminalCharAttributes{});
+        t.WriteChar(static_cast<uint8_t>(letter));
+    }
+    t.SetDefaultAttributes({});
 }
 
 void TCpuPage::UpdateCpuDisplay() {
+    // Only what changed is written, so a CPU that only polls for input
+    // redraws a few rows and no memory.
     const TCpuEmu& cpu = FMachine.Cpu();
-    TSimpleTerminal& t = *SimpleTerminal2;
-    t.SetDefaultAttributes({});
+    SimpleTerminal2->SetDefaultAttributes({});
     const uint8_t pairs[12][2] = {{cpu.RegisterPCH(), cpu.RegisterPCL()}, {cpu.RegisterSPH(), cpu.RegisterSPL()},
                                   {cpu.RegisterIXH(), cpu.RegisterIXL()}, {cpu.RegisterIYH(), cpu.RegisterIYL()},
                                   {cpu.RegisterB(), cpu.RegisterC()},     {cpu.RegisterD(), cpu.RegisterE()},
                                   {cpu.RegisterH(), cpu.RegisterL()},     {cpu.RegisterA(), cpu.StatusFlags()},
                                   {cpu.ExRegisterB(), cpu.ExRegisterC()}, {cpu.ExRegisterD(), cpu.ExRegisterE()},
                                   {cpu.ExRegisterH(), cpu.ExRegisterL()}, {cpu.ExRegisterA(), cpu.ExStatusFlags()}};
-    for (int i = 0; i < 12; ++i) {
-        t.GotoXY(6, i + 1);
-        t.WriteString(Hex2(pairs[i][0]) + " " + Hex2(pairs[i][1]));
-        t.ClearToEndOfText();
-    }
-    // Flags in bit order: a set bit upper case and inverted, a clear one
-    // lower case.
-    t.GotoXY(1, 14);
-    const uint8_t f = cpu.StatusFlags();
-    for (int bit = 0; bit < 8; ++bit) {
-        const bool set = (f >> bit) & 1;
-        t.SetDefaultAttributes(set ? TTerminalCharAttributes{tca_Inverted} : TTerminalCharAttributes{});
-        t.WriteChar(static_cast<uint8_t>(set ? FlagLetters[bit] : FlagLetters[bit] + ('a' - 'A')));
-    }
-    t.SetDefaultAttributes({});
+    for (int i = 0; i < 12; ++i) WritePanelRow(i + 1, 6, Hex2(pairs[i][0]) + " " + Hex2(pairs[i][1]));
+    WriteFlagsRow(cpu.StatusFlags());
     WriteInstructionRow(16, cpu.LastPC, cpu.OpcodeCount > 0);
     WriteInstructionRow(17, cpu.NextPC, true);
     MemoryModel->Refresh();

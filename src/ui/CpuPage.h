@@ -8,7 +8,9 @@
 
 #include <QFrame>
 
+#include <array>
 #include <chrono>
+#include <string>
 
 class IUiPrompts;
 class QAction;
@@ -75,9 +77,16 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    static constexpr int FlagsRow = 14;
+    // Writes text at column of a panel row, clearing the rest, unless the
+    // row shows it already.
+    void WritePanelRow(int row, int column, const std::string& text);
     void WriteInstructionRow(int row, uint16_t address, bool known);
+    void WriteFlagsRow(uint8_t f);
 
     TTavrinMachine& FMachine;
     IUiPrompts& FPrompts;
     TZ80RegistersDlg* FRegistersDlg = nullptr;
+    // What each panel row shows after its label, as last written.
+    std::array<std::string, 18> FPanelText;
 };

@@ -46,15 +46,31 @@ const char* const FlagItems[8] = {"C - carry", "N - negative",   "P - parity / o
 
 void TRegisterGridModel::SetCpu(TCpuEmu* cpu) {
     FCpu = cpu;
-    Refresh();
+    RefreshAll();
 }
 
 void TRegisterGridModel::SetHex(bool hex) {
     FHex = hex;
-    Refresh();
+    RefreshAll();
 }
 
-void TRegisterGridModel::Refresh() { emit dataChanged(index(0, 0), index(RegisterRows - 1, 1)); }
+void TRegisterGridModel::RefreshAll() {
+    for (int row = 0; FCpu && row < RegisterRows; ++row)
+        for (int column = 0; column < 2; ++column) FShown[size_t(row)][size_t(column)] = Byte(row, column);
+    emit dataChanged(index(0, 0), index(RegisterRows - 1, 1));
+}
+
+void TRegisterGridModel::Refresh() {
+    if (!FCpu) return;
+    for (int row = 0; row < RegisterRows; ++row)
+        for (int column = 0; column < 2; ++column) {
+            uint8_t& shown = FShown[size_t(row)][size_t(column)];
+            const uint8_t b = Byte(row, column);
+            if (b == shown) continue;
+            shown = b;
+            emit dataChanged(index(row, column), index(row, column));
+        }
+}
 
 uint8_t TRegisterGridModel::Byte(int row, int column) const { return (FCpu->*RegisterTable[row].Get[column])(); }
 

@@ -8,6 +8,7 @@
 #include <QAbstractTableModel>
 #include <QDialog>
 
+#include <array>
 #include <cstdint>
 #include <functional>
 
@@ -31,6 +32,8 @@ public:
     TCpuEmu* Cpu() const { return FCpu; }
     void SetHex(bool hex);
     bool Hex() const { return FHex; }
+    // Tells the view of the register bytes that changed since it was last
+    // told, so registers that stayed the same are not drawn again.
     void Refresh();
     // After a register was changed through the grid.
     std::function<void()> OnChanged;
@@ -47,8 +50,13 @@ public:
     bool setData(const QModelIndex& index, const QVariant& value, int role) override;
 
 private:
+    // Every cell changed (another CPU, another base).
+    void RefreshAll();
+
     TCpuEmu* FCpu = nullptr;
     bool FHex = true;
+    // The bytes as the view was last told of them, row by row.
+    std::array<std::array<uint8_t, 2>, RegisterRows> FShown{};
 };
 
 class TZ80RegistersDlg : public QDialog {

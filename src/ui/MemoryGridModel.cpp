@@ -9,6 +9,7 @@
 #include <charconv>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 std::optional<int64_t> ParseGridInteger(const std::string& text, bool hex) {
     // A sign is allowed before decimal digits only.
@@ -61,7 +62,7 @@ TMemoryGridModel::TMemoryGridModel(QObject* parent) : QAbstractTableModel(parent
 
 void TMemoryGridModel::SetCpu(TCpuEmu* cpu) {
     FCpu = cpu;
-    Refresh();
+    RefreshAll();
 }
 
 void TMemoryGridModel::SetHex(bool hex) {
@@ -69,12 +70,39 @@ void TMemoryGridModel::SetHex(bool hex) {
     FHex = hex;
     emit headerDataChanged(Qt::Horizontal, 0, ByteColumns - 1);
     emit headerDataChanged(Qt::Vertical, 0, ByteRows - 1);
-    Refresh();
+    RefreshAll();
 }
 
 QString TMemoryGridModel::CornerText() const { return FHex ? QStringLiteral("Hex") : QStringLiteral("Dec"); }
 
-void TMemoryGridModel::Refresh() { emit dataChanged(index(0, 0), index(ByteRows - 1, TextColumn)); }
+void TMemoryGridModel::RefreshAll() {
+    if (FCpu)
+        for (int row = 0; row < ByteRows; ++row)
+            FCpu->ReadMemory(static_cast<uint16_t>(row * ByteColumns), ByteColumns, &FShown[size_t(row) * ByteColumns]);
+    emit dataChanged(index(0, 0), index(ByteRows - 1, TextColumn));
+}
+
+void TMemoryGridModel::Refresh() {
+    if (!FCpu) return;
+    for (int row = 0; row < ByteRows; ++row) {
+        const uint16_t start = static_cast<uint16_t>(row * ByteColumns);
+        uint8_t bytes[ByteColumns];
+        FCpu->ReadMemory(start, ByteColumns, bytes);
+        uint8_t* shown = &FShown[start];
+        if (std::memcmp(bytes, shown, ByteColumns) == 0) continue;
+        // Each run of changed bytes is one change.
+        for (int c = 0; c < ByteColumns;) {
+            if (bytes[c] == shown[c]) {
+                ++c;
+                continue;
+            }
+            const int first = c;
+            for (; c < ByteColumns && bytes[c] != shown[c]; ++c) shown[c] = bytes[c];
+            emit dataChanged(index(row, first), index(row, c - 1));
+        }
+        emit dataChanged(index(row, TextColumn), index(row, TextColumn));
+    }
+}
 
 int TMemoryGridModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : ByteRows; }
 
@@ -139,6 +167,7 @@ bool TMemoryGridModel::setData(const QModelIndex& index, const QVariant& value, 
         return false;
     }
     FCpu->WriteMemoryByte(Address(index), static_cast<uint8_t>(*number & 0xFF));
+    FShown[Address(index)] = FCpu->ReadMemoryByte(Address(index));
     const QModelIndex text = this->index(index.row(), TextColumn);
     emit dataChanged(index, index);
     emit dataChanged(text, text);

@@ -11,6 +11,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 class TCpuEmu;
 
@@ -41,7 +42,8 @@ public:
     void SetHex(bool hex);
     // "Hex" or "Dec".
     QString CornerText() const;
-    // Every cell may have changed (the views repaint what they show).
+    // Tells the views of the bytes that changed since they were last told,
+    // so a refresh of memory that stayed the same repaints nothing.
     void Refresh();
     // A text that does not convert calls this and writes nothing.
     std::function<void()> OnBadValue;
@@ -59,7 +61,11 @@ public:
 
 private:
     QString RowText(int row) const;
+    // Every cell changed (another CPU, another base).
+    void RefreshAll();
 
     TCpuEmu* FCpu = nullptr;
     bool FHex = true;
+    // The 64 KB as the views were last told of them.
+    std::vector<uint8_t> FShown = std::vector<uint8_t>(size_t{ByteRows} * ByteColumns);
 };

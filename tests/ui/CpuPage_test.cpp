@@ -18,6 +18,7 @@
 #include "console/SimpleTerminal.h"
 #include "machine/TavrinMachine.h"
 #include "platform/ScriptedUiPrompts.h"
+#include "support/PaintRecorder.h"
 #include "support/PixelGrab.h"
 #include "support/QtTestApp.h"
 #include "support/TerminalText.h"
@@ -27,6 +28,7 @@
 #include "ui/MemoryGridView.h"
 
 using tavrin::test::QtTestApp;
+using tavrin::test::TPaintRecorder;
 
 namespace {
 
@@ -213,6 +215,61 @@ TEST(CpuPage, BreakPointIsSetOrWarnedAndClearDisarmsAtOnce) {
     EXPECT_FALSE(h.page.ClearBreakPointAct->isEnabled());
 }
 
+// Runs the posted paints, then starts the recorders afresh.
+void Settle(std::initializer_list<TPaintRecorder*> recorders) {
+    for (int i = 0; i < 3; ++i) QApplication::processEvents();
+    for (TPaintRecorder* r : recorders) r->Clear();
+}
+
+// A refresh draws again only the memory cells, panel rows and dialog cells
+// whose values changed: with nothing changed nothing is painted.
+TEST(CpuPage, ARefreshRepaintsOnlyWhatChanged) {
+    PageHarness h;
+    h.page.resize(900, 500);
+    h.page.show();
+    TMemoryGridView& grid = *h.page.CpuMemoryGrid;
+    TPaintRecorder gridPaints(*grid.viewport());
+    TPaintRecorder panelPaints(*h.page.SimpleTerminal2->viewport());
+    TCpuEmu& cpu = h.machine.Cpu();
+    auto cells = [&](int row, int column) { return QRegion(grid.visualRect(h.Model().index(row, column))); };
+    const struct {
+        const char* Name;
+        std::function<void()> Change;
+        QRegion Grid;  // what the grid may paint; nothing when empty
+        bool Panel;
+    } rows[] = {
+        {"nothing", [] {}, {}, false},
+        {"a byte in view", [&] { cpu.WriteMemoryByte(0x0012, 0x3C); }, cells(1, 2) + cells(1, 16), false},
+        {"two bytes in view",
+         [&] {
+             cpu.WriteMemoryByte(0x0020, 0x01);
+             cpu.WriteMemoryByte(0x0025, 0x02);
+         },
+         cells(2, 0) + cells(2, 5) + cells(2, 16), false},
+        {"a byte out of view", [&] { cpu.WriteMemoryByte(0xF000, 0x3C); }, {}, false},
+        {"a register",
+         [&] {
+             cpu.SetRegisterH(0x12);
+             cpu.SetRegisterL(0x34);
+         },
+         {},
+         true},
+        {"nothing again", [] {}, {}, false},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.Name);
+        Settle({&gridPaints, &panelPaints});
+        r.Change();
+        h.page.UpdateCpuDisplay();
+        QApplication::processEvents();
+        EXPECT_EQ(gridPaints.Paints > 0, !r.Grid.isEmpty());
+        EXPECT_TRUE((gridPaints.Painted - r.Grid).isEmpty()) << "no cell that did not change";
+        EXPECT_EQ(panelPaints.Paints > 0, r.Panel);
+    }
+    EXPECT_EQ(h.PanelRow(7), "HL : 12 34");
+    EXPECT_EQ(h.Cell(1, 2), "3C");
+}
+
 struct DialogHarness {
     QApplication& app = QtTestApp();
     TCpuEmu cpu;
@@ -271,6 +328,24 @@ TEST(CpuRegistersDlg, EntrySetsTheRegisterOrIgnoresTheText) {
         EXPECT_EQ(h.Cell(r.row, r.column), r.shown) << row;
         EXPECT_EQ(h.cpu.NextPC >> 8, r.row == 0 && r.applied ? 0xFF : 1) << row;  // a PC edit moves the next too
     }
+}
+
+TEST(CpuRegistersDlg, ARefreshRepaintsOnlyTheRegistersThatChanged) {
+    DialogHarness h;
+    h.dialog.show();
+    QTableView& grid = *h.dialog.DrawGrid1;
+    TPaintRecorder paints(*grid.viewport());
+    Settle({&paints});
+    h.dialog.RefreshGrid();
+    QApplication::processEvents();
+    EXPECT_EQ(paints.Paints, 0) << "nothing changed";
+
+    h.cpu.SetRegisterC(0x42);
+    h.dialog.RefreshGrid();
+    QApplication::processEvents();
+    EXPECT_GT(paints.Paints, 0);
+    EXPECT_TRUE((paints.Painted - QRegion(grid.visualRect(h.Model().index(5, 1)))).isEmpty()) << "C alone";
+    EXPECT_EQ(h.Cell(5, 1), "42");
 }
 
 TEST(CpuRegistersDlg, FlagClicksSetFAndAlternateFLeavesTheList) {
