@@ -19,8 +19,8 @@ std::optional<size_t> Idlest(const std::vector<TTcpClientPlace>& clients, std::o
 
 TTcpNewcomerPlace TTcpClientPlaces::PlaceNewcomer(const std::vector<TTcpClientPlace>& clients, uint32_t address,
                                                   TTcpClock::time_point now) {
-    const auto fromAddress = std::count_if(clients.begin(), clients.end(),
-                                           [&](const TTcpClientPlace& c) { return c.Address == address; });
+    const auto fromAddress =
+        std::count_if(clients.begin(), clients.end(), [&](const TTcpClientPlace& c) { return c.Address == address; });
     if (static_cast<size_t>(fromAddress) >= MaxClientsPerAddress) {
         const std::optional<size_t> own = Idlest(clients, address);
         return {own.has_value(), own};

@@ -14,9 +14,9 @@
 using TTcpClock = std::chrono::steady_clock;
 
 struct TTcpClientPlace {
-    uint32_t Address = 0;  // IPv4 source address
+    uint32_t Address = 0;              // IPv4 source address
     TTcpClock::time_point LastActive;  // accepted, or last byte moved either way
-    bool InputWaiting = false;  // bytes it sent wait for room in the receive queue
+    bool InputWaiting = false;         // bytes it sent wait for room in the receive queue
 };
 
 struct TTcpNewcomerPlace {
