@@ -47,6 +47,11 @@ function(tavrin_test_support name folder)
   add_library(${name} STATIC ${sources})
   target_include_directories(${name} PUBLIC "${CMAKE_SOURCE_DIR}/src" "${CMAKE_SOURCE_DIR}/tests" ${ARG_INCLUDE})
   target_link_libraries(${name} PUBLIC ${ARG_DEPS} GTest::gtest)
+  # A folder's helpers may build on the shared ones; linking them here keeps
+  # the link order right wherever the folder's helpers are used.
+  if(NOT name STREQUAL "tavrin_test_support" AND TARGET tavrin_test_support)
+    target_link_libraries(${name} PUBLIC tavrin_test_support)
+  endif()
   tavrin_test_locations(${name})
 endfunction()
 
