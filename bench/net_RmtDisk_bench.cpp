@@ -26,7 +26,7 @@
 #include "net/NetTestSupport.h"
 #include "platform/GuiThreadPoster.h"
 
-using namespace nettest;
+using namespace tavrin::test;
 
 namespace {
 
@@ -71,7 +71,7 @@ private:
 
 // A server on a free loopback port serving one image, on its own owner thread.
 struct ServerRig {
-    storetest::TempFolder Folder;
+    TTempFolder Folder;
     QtOwnerThread OwnerLoop;
     TRmtDskMod Server{Folder.Path().string() + "/"};
 
@@ -131,23 +131,23 @@ std::vector<uint8_t> RoundTrip(const TUdpClient& client, const std::vector<uint8
 }
 
 void ReadSequentially(benchmark::State& state, const TUdpClient& client, uint16_t disk) {
-    const auto mount = RoundTrip(client, rmtreq::Mount(1, disk, "Bench", true));
+    const auto mount = RoundTrip(client, MountRequest(1, disk, "Bench", true));
     if (mount.size() != 14) {
         state.SkipWithError("mount failed");
         return;
     }
-    const uint32_t id = rmtreq::Get32(mount, 4);
+    const uint32_t id = Get32(mount, 4);
     uint32_t block = 0;
     for (auto _ : state) {
-        const auto reply = RoundTrip(client, rmtreq::Read(2, id, disk, static_cast<uint16_t>(block / 2 % 256),
-                                                          static_cast<uint16_t>(block % 2 * 16)));
+        const auto reply = RoundTrip(client, ReadRequest(2, id, disk, static_cast<uint16_t>(block / 2 % 256),
+                                                         static_cast<uint16_t>(block % 2 * 16)));
         if (reply.size() != 2052) {
             state.SkipWithError("read failed");
             return;
         }
         ++block;
     }
-    RoundTrip(client, rmtreq::Session(2, 3, id, disk));
+    RoundTrip(client, SessionRequest(2, 3, id, disk));
     state.SetBytesProcessed(state.iterations() * 2048);
     state.SetItemsProcessed(state.iterations());
 }
@@ -166,7 +166,7 @@ BENCHMARK(BM_BareEcho2048)->UseRealTime();
 // One read request sent over and over to a peer that answers every
 // datagram with a reply the size of a read's.
 void RepeatReadShapedRequest(benchmark::State& state, const TUdpClient& client) {
-    const auto request = rmtreq::Read(2, 1, 0, 0, 0);
+    const auto request = ReadRequest(2, 1, 0, 0, 0);
     for (auto _ : state)
         if (RoundTrip(client, request).size() != 2052) state.SkipWithError("reply lost");
     state.SetBytesProcessed(state.iterations() * 2048);
@@ -224,12 +224,12 @@ void BM_ServerReadsEightClients(benchmark::State& state) {
     std::vector<uint32_t> ids;
     for (uint16_t c = 0; c < Clients; ++c) {
         clients.push_back(std::make_unique<TUdpClient>(rig.Server.BaseUdpRx1.BoundPort()));
-        const auto mount = RoundTrip(*clients.back(), rmtreq::Mount(1, c, "Bench", true));
+        const auto mount = RoundTrip(*clients.back(), MountRequest(1, c, "Bench", true));
         if (mount.size() != 14) {
             state.SkipWithError("mount failed");
             return;
         }
-        ids.push_back(rmtreq::Get32(mount, 4));
+        ids.push_back(Get32(mount, 4));
     }
     std::atomic<bool> failed{false};
     for (auto _ : state) {
@@ -238,7 +238,7 @@ void BM_ServerReadsEightClients(benchmark::State& state) {
             readers.emplace_back([&, c] {
                 for (int k = 0; k < ReadsEach; ++k) {
                     const auto request =
-                        rmtreq::Read(2, ids[c], c, static_cast<uint16_t>(k / 2), static_cast<uint16_t>(k % 2 * 16));
+                        ReadRequest(2, ids[c], c, static_cast<uint16_t>(k / 2), static_cast<uint16_t>(k % 2 * 16));
                     if (RoundTrip(*clients[c], request).size() != 2052) failed = true;
                 }
             });

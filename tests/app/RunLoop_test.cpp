@@ -1,6 +1,9 @@
-// The run of the CPU as the window drives it: no burst inside a modal box's
-// own event loop, nested boxes included, and the run going on once the last
-// one closes (real boxes and dialogs, the run driven by the window's own
+// The run of the CPU on a machine of its own, with a bare "Run CPU" action
+// and hooks that count: what each kind of burst tells the window, when no
+// burst may run, the wait for input and what ends it, and the timer that
+// drives the bursts. Then as the window drives it: no burst inside a modal
+// box's own event loop, nested boxes included, and the run going on once the
+// last one closes (real boxes and dialogs, the run driven by the window's own
 // timers); once the run stops, the CPU page and the register dialog are left
 // alone.
 
@@ -16,9 +19,292 @@
 #include "support/QtEventually.h"
 #include "support/TerminalText.h"
 
+#include <ostream>
+#include <stdexcept>
+
 using namespace tavrin::test;
 
 namespace {
+
+// A printer whose next byte runs what the test gives it, from inside an
+// instruction of the burst.
+struct TPrinterHook : IPrinterDevice {
+    std::function<void()> OnNextWrite;
+    int Writes = 0;
+    int Depth = 0;
+    int MaxDepth = 0;
+    bool IsReady() override { return true; }
+    void WriteChar(uint8_t) override {
+        ++Writes;
+        MaxDepth = std::max(MaxDepth, ++Depth);
+        struct TLeave {
+            int& Depth;
+            ~TLeave() { --Depth; }
+        } leave{Depth};
+        if (OnNextWrite) std::exchange(OnNextWrite, nullptr)();
+    }
+};
+
+// 8000h: OUT (19h),A; JR 8000h
+const std::vector<uint8_t> PrintLoop = {0xD3, 0x19, 0x18, 0xFC};
+// 8000h: INC HL; JR 8000h
+const std::vector<uint8_t> WorkLoop = {0x23, 0x18, 0xFD};
+// 8000h: IN A,(10h); JR 8000h: polls the TTY keyboard
+const std::vector<uint8_t> PollLoop = {0xDB, 0x10, 0x18, 0xFC};
+// 8000h: NOP; NOP; JR 8000h
+const std::vector<uint8_t> NopLoop = {0x00, 0x00, 0x18, 0xFC};
+
+// A run loop on a machine of its own. "Run CPU" is a checkable action wired
+// to the loop as the window wires it; the hooks count their calls.
+struct TRunHarness {
+    struct TCalls {
+        int CpuDisplay = 0;
+        int RefreshWhileRunning = 0;
+        int UpdateAllActions = 0;
+        int Close = 0;
+        bool operator==(const TCalls&) const = default;
+        friend std::ostream& operator<<(std::ostream& out, const TCalls& c) {
+            return out << "{display " << c.CpuDisplay << ", refresh " << c.RefreshWhileRunning << ", actions "
+                       << c.UpdateAllActions << ", close " << c.Close << "}";
+        }
+    };
+
+    QApplication& App = QtTestApp();
+    TTempFolder Temp;
+    TPrinterHook Printer;
+    TTavrinMachine Machine{Temp.Folder()};
+    TScriptedUiPrompts Prompts;
+    QObject Owner;
+    QAction RunCpu{"Run CPU"};
+    TCalls Calls;
+    std::function<void()> OnRefresh;
+    TRunLoop Loop{Machine, RunCpu, Prompts, Owner,
+                  TRunLoop::THooks{[this] { ++Calls.CpuDisplay; },
+                                   [this] {
+                                       ++Calls.RefreshWhileRunning;
+                                       if (OnRefresh) OnRefresh();
+                                   },
+                                   [this] { ++Calls.UpdateAllActions; }, [this] { ++Calls.Close; }}};
+
+    TRunHarness() {
+        RunCpu.setCheckable(true);
+        QObject::connect(&RunCpu, &QAction::toggled, &Owner, [this](bool on) { Loop.SetRunning(on); });
+        Machine.SetPrinter(&Printer);
+    }
+    ~TRunHarness() { Machine.SetPrinter(nullptr); }
+    void Start(const std::vector<uint8_t>& program) {
+        LoadProgram(Machine, 0x8000, program);
+        RunCpu.setChecked(true);
+    }
+    // The loop's timer: it runs one burst per timeout.
+    QTimer& Timer() { return *Owner.findChild<QTimer*>(); }
+    bool BurstsComing() { return Timer().isActive(); }
+    int64_t Ran() const { return Machine.Cpu().OpcodeCount; }
+};
+
+// Each way a burst can end, and what the loop then tells the window.
+TEST(RunLoopAlone, EachWayABurstEndsTellsTheWindowWhatItMust) {
+    using TCalls = TRunHarness::TCalls;
+    const struct {
+        const char* Name;
+        std::vector<uint8_t> Program;
+        std::function<void(TRunHarness&)> Arrange;
+        bool RunsOn;
+        TCalls Calls;
+        std::vector<std::string> Texts;
+        TScriptedUiPrompts::TKind Kind = TScriptedUiPrompts::TKind::Message;
+    } cases[] = {
+        {"the CPU works", WorkLoop, {}, true, {0, 1, 1, 0}, {}},
+        // The display is owed whatever a burst did; the actions only after work.
+        {"the CPU waits for input", PollLoop, [](TRunHarness& h) { h.Machine.RunBurst(); }, true, {0, 1, 0, 0}, {}},
+        {"break point",
+         NopLoop,
+         [](TRunHarness& h) { h.Machine.SetBreakPoint(0x8001); },
+         false,
+         {1, 0, 1, 0},
+         {"Reached break point at 8001"}},
+        {"a device fails",
+         PrintLoop,
+         [](TRunHarness& h) {
+             h.Printer.OnNextWrite = [] { throw std::runtime_error("The printer is out of paper."); };
+         },
+         false,
+         {1, 0, 1, 0},
+         {"The printer is out of paper."},
+         TScriptedUiPrompts::TKind::Error},
+        {"a device fails with no message",
+         PrintLoop,
+         [](TRunHarness& h) { h.Printer.OnNextWrite = [] { throw 42; }; },
+         false,
+         {1, 0, 1, 0},
+         {"Unknown error in a device."},
+         TScriptedUiPrompts::TKind::Error},
+        {"the window is asked to close",
+         PrintLoop,
+         [](TRunHarness& h) { h.Printer.OnNextWrite = [&h] { h.Loop.BeginClosing(); }; },
+         false,
+         {0, 0, 0, 1},
+         {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TRunHarness h;
+        h.Start(c.Program);
+        if (c.Arrange) c.Arrange(h);
+        h.Loop.Burst();
+        EXPECT_EQ(h.RunCpu.isChecked(), c.RunsOn);
+        EXPECT_EQ(h.BurstsComing(), c.RunsOn);
+        EXPECT_EQ(h.Calls, c.Calls);
+        EXPECT_EQ(h.Prompts.Texts(), c.Texts);
+        if (!c.Texts.empty()) {
+            EXPECT_EQ(h.Prompts.Log.back().Kind, c.Kind);
+        }
+
+        // A stopped run stays stopped, so what stopped it is reported once.
+        const int64_t ran = h.Ran();
+        h.Loop.Burst();
+        EXPECT_EQ(h.Prompts.Texts(), c.Texts);
+        EXPECT_EQ(h.Ran() > ran, c.RunsOn);
+    }
+}
+
+TEST(RunLoopAlone, NoBurstRunsWhileTheRunIsOffTheWindowClosesOrABoxIsOpen) {
+    const struct {
+        const char* Name;
+        std::function<void(TRunHarness&)> Arrange;
+    } cases[] = {
+        {"run off", [](TRunHarness& h) { h.RunCpu.setChecked(false); }},
+        {"window closing", [](TRunHarness& h) { h.Loop.BeginClosing(); }},
+        {"a box open", [](TRunHarness& h) { h.Loop.EnterModal(); }},
+        {"one of two boxes closed",
+         [](TRunHarness& h) {
+             h.Loop.EnterModal();
+             h.Loop.EnterModal();
+             EXPECT_FALSE(h.Loop.LeaveModal());
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TRunHarness h;
+        h.Start(WorkLoop);
+        c.Arrange(h);
+        const int64_t ran = h.Ran();
+        h.Loop.Burst();
+        QApplication::processEvents();
+        EXPECT_EQ(h.Ran(), ran);
+        EXPECT_FALSE(h.BurstsComing());
+        EXPECT_EQ(h.Calls, TRunHarness::TCalls{});
+    }
+}
+
+TEST(RunLoopAlone, TheLastBoxClosingResumesOnlyARunThatIsOn) {
+    for (const bool on : {true, false}) {
+        SCOPED_TRACE(on ? "run on" : "run off");
+        TRunHarness h;
+        h.Start(WorkLoop);
+        h.Loop.EnterModal();
+        h.RunCpu.setChecked(on);
+        EXPECT_FALSE(h.BurstsComing()) << "not while the box is open";
+        EXPECT_TRUE(h.Loop.LeaveModal());
+        EXPECT_EQ(h.BurstsComing(), on);
+    }
+
+    // Once closing, nothing starts the run again.
+    TRunHarness h;
+    h.Loop.BeginClosing();
+    h.Start(WorkLoop);
+    EXPECT_FALSE(h.BurstsComing());
+    h.Loop.EnterModal();
+    h.Loop.LeaveModal();
+    EXPECT_FALSE(h.BurstsComing());
+}
+
+// A device that re-enters the loop from inside an instruction, as a timer
+// would inside the event loop of a box the device opened.
+TEST(RunLoopAlone, NoBurstStartsInsideAnother) {
+    const struct {
+        const char* Name;
+        std::function<void(TRunHarness&)> Reenter;
+    } cases[] = {
+        {"the idle handler again", [](TRunHarness& h) { h.Loop.Burst(); }},
+        {"a box that runs the event loop",
+         [](TRunHarness& h) {
+             h.Loop.EnterModal();
+             QApplication::processEvents();
+             h.Loop.Burst();
+             h.Loop.LeaveModal();
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TRunHarness h;
+        h.Printer.OnNextWrite = [&h, &c] { c.Reenter(h); };
+        h.Start(PrintLoop);
+        h.Loop.Burst();
+        EXPECT_EQ(h.Printer.MaxDepth, 1);
+        EXPECT_EQ(h.Ran(), int64_t{TTavrinMachine::BurstLength}) << "one burst";
+        EXPECT_EQ(h.Calls.RefreshWhileRunning, 1);
+        EXPECT_TRUE(h.RunCpu.isChecked());
+        EXPECT_TRUE(h.Prompts.Log.empty());
+    }
+}
+
+// While the Z80 only polls for input the bursts come IdleWaitMs apart; a
+// wake brings them back to back, and only a run that is on.
+TEST(RunLoopAlone, WaitingForInputSpacesTheBurstsUntilWoken) {
+    TRunHarness h;
+    h.Start(PollLoop);
+    for (int i = 0; i < 3 && !h.Loop.WaitsForInput(); ++i) h.Loop.Burst();
+    ASSERT_TRUE(h.Loop.WaitsForInput());
+    EXPECT_EQ(h.Timer().interval(), TRunLoop::IdleWaitMs);
+    EXPECT_TRUE(h.BurstsComing());
+
+    h.Loop.WakeRun();
+    EXPECT_FALSE(h.Loop.WaitsForInput());
+    EXPECT_EQ(h.Timer().interval(), 0);
+    EXPECT_TRUE(h.BurstsComing());
+
+    // A burst that works ends the wait as well.
+    h.Loop.Burst();
+    ASSERT_TRUE(h.Loop.WaitsForInput());
+    LoadProgram(h.Machine, 0x8000, WorkLoop);
+    h.Loop.Burst();
+    EXPECT_FALSE(h.Loop.WaitsForInput());
+
+    // A wake while a box is open starts no burst before the box closes.
+    LoadProgram(h.Machine, 0x8000, PollLoop);
+    for (int i = 0; i < 3 && !h.Loop.WaitsForInput(); ++i) h.Loop.Burst();
+    ASSERT_TRUE(h.Loop.WaitsForInput());
+    h.Loop.EnterModal();
+    h.Loop.WakeRun();
+    EXPECT_FALSE(h.BurstsComing());
+    h.Loop.LeaveModal();
+    EXPECT_TRUE(h.BurstsComing());
+
+    // Stopping ends the wait; a wake leaves a stopped run stopped.
+    for (int i = 0; i < 3 && !h.Loop.WaitsForInput(); ++i) h.Loop.Burst();
+    ASSERT_TRUE(h.Loop.WaitsForInput());
+    h.RunCpu.setChecked(false);
+    EXPECT_FALSE(h.Loop.WaitsForInput());
+    h.Loop.WakeRun();
+    EXPECT_FALSE(h.BurstsComing());
+}
+
+// The timer alone runs the bursts; what a hook raises there is reported and
+// the run goes on.
+TEST(RunLoopAlone, TheTimerRunsTheBurstsAndReportsWhatAHookRaises) {
+    TRunHarness h;
+    h.OnRefresh = [thrown = false]() mutable {
+        if (!std::exchange(thrown, true)) throw std::runtime_error("The display failed.");
+    };
+    h.Start(WorkLoop);
+    ASSERT_TRUE(EventuallyWithEvents([&] { return h.Ran() > 3 * int64_t{TTavrinMachine::BurstLength}; }));
+    EXPECT_EQ(h.Prompts.Texts(), std::vector<std::string>{"The display failed."});
+    EXPECT_TRUE(h.RunCpu.isChecked());
+
+    h.Loop.Stop();
+    EXPECT_FALSE(h.BurstsComing());
+}
 
 TEST_F(WindowTest, NoBurstRunsWhileAModalBoxIsOpen) {
     TTavrinMachine& m = W->Machine();
@@ -82,17 +368,8 @@ private:
     QTimer FTimer;
 };
 
-// A printer that opens a box from inside an instruction on its first byte.
-struct TBoxingPrinter : IPrinterDevice {
-    std::function<void()> OnFirstWrite;
-    bool IsReady() override { return true; }
-    void WriteChar(uint8_t) override {
-        if (OnFirstWrite) std::exchange(OnFirstWrite, nullptr)();
-    }
-};
-
 TEST_F(RealBoxesTest, TheRunGoesOnAfterABoxOrDialogCloses) {
-    TBoxingPrinter printer;
+    TPrinterHook printer;
     W->Machine().SetPrinter(&printer);
     // 7FFEh: NOP; NOP; 8000h: INC HL; OUT (19h),A; JR 8000h
     LoadProgram(W->Machine(), 0x7FFE, {0x00, 0x00, 0x23, 0xD3, 0x19, 0x18, 0xFB});
@@ -124,7 +401,7 @@ TEST_F(RealBoxesTest, TheRunGoesOnAfterABoxOrDialogCloses) {
         {"box opened by a device inside a burst",
          [&] {
              bool shown = false;
-             printer.OnFirstWrite = [&] {
+             printer.OnNextWrite = [&] {
                  W->Prompts().ShowMessage("from the printer");
                  shown = true;
              };

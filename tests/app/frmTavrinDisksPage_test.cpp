@@ -228,17 +228,17 @@ TEST(MainWindowRemoteDiskTest, SavedServerStartsAndLendsTheProgramFoldersImages)
     const tavrin::test::TReservedPort reserved(SOCK_DGRAM);
     h.WriteSettings(
         {{"DISK SERVER", "DiskServerPort", reserved.Text()}, {"DISK SERVER", "RemoteDiskServerActive", "1"}});
-    nettest::MakeImage(h.Temp.File("Lent.cpmdsk"));
+    MakeImage(h.Temp.File("Lent.cpmdsk"));
     TMainHalvoret& w = h.Open();
     EXPECT_TRUE(w.Ui().DisksPage->isAncestorOf(w.Ui().RemoteDiskPanel));
     w.Ui().RmtDskMod->BaseUdpRx1.ReuseAddress = true;  // shares the port with the reservation until it is bound
     w.FormActivate();
     ASSERT_TRUE(w.Ui().RmtDskMod->GetActive()) << h.Prompts.LastText();
 
-    nettest::TUdpClient client(reserved.Port());
+    TUdpClient client(reserved.Port());
     // Answered through the window's event loop.
-    const auto mounted = nettest::Transact(
-        client, [] { QCoreApplication::processEvents(QEventLoop::AllEvents, 5); }, rmtreq::Mount(1, 0, "Lent"));
+    const auto mounted = Transact(
+        client, [] { QCoreApplication::processEvents(QEventLoop::AllEvents, 5); }, MountRequest(1, 0, "Lent"));
     ASSERT_TRUE(mounted && mounted->size() == 14u);
     w.Ui().RemoteDiskPanel->RemoteDiskStatusTimer();
     ASSERT_EQ(w.Ui().RemoteDiskPanel->ItemCount(), 1);

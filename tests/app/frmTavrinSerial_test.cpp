@@ -1,24 +1,265 @@
-// The main window's serial glue, offscreen: the COM panels open and close
-// the lines and lock their controls, failures warn and untick, the CPU's
-// configuration bytes show in the panels, a BREAK reboots CP/M and drops
-// the block that carried it, and COM1 over TCP carries TCP clients' bytes
-// to and from the CPU's ports.
+// The serial lines on a machine, a Ports page and a window of their own:
+// which line serves COM1, a panel's enable box opening and closing its line,
+// edits reaching the model of their line, lines that cannot open, the CPU's
+// settings in the panels, a BREAK handed to the window before the block
+// after it, and the lines letting go of the machine. Then the main window's
+// serial glue, offscreen: the COM panels open and close the lines and lock
+// their controls, failures warn and untick, the CPU's configuration bytes
+// show in the panels, a BREAK reboots CP/M and drops the block that carried
+// it, and COM1 over TCP carries TCP clients' bytes to and from the CPU's
+// ports.
 
 #include <cstdlib>
 #include <fcntl.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include "machine/MachinePortNumbers.h"
 #include "net/ComRxGlue.h"
+#include "platform/PlatformEvents.h"
 #include "support/ComRxTestSupport.h"
 #include "support/EnvironmentVariable.h"
 #include "support/Eventually.h"
+#include "support/QtEventually.h"
 #include "support/TcpLineTestSupport.h"
 #include "WindowTestSupport.h"
 
 using namespace tavrin::test;
 
 namespace {
+
+// The panel's settings controls cannot be changed (its line is enabled).
+bool Locked(TComSettingsPanel& p) {
+    return !p.PortNumber->isEnabled() && !p.BaudList->isEnabled() && !p.FormatList->isEnabled() &&
+           !p.TwoStopBitsBtn->isEnabled() && !p.HandShake->isEnabled() &&
+           (!p.UseTCP || (!p.UseTCP->isEnabled() && !p.TCPPort->isEnabled()));
+}
+
+// A window that hands its WM_COMBREAK on as the main window does.
+class TBreakWindow : public QWidget {
+public:
+    std::function<void(intptr_t line)> OnComBreak;
+
+protected:
+    bool event(QEvent* event) override {
+        if (static_cast<int>(event->type()) != WM_COMBREAK) return QWidget::event(event);
+        if (auto* message = dynamic_cast<TPlatformEvent*>(event); message && OnComBreak) OnComBreak(message->WParam);
+        return true;
+    }
+};
+
+// Serial lines whose host ports are fake devices the test holds the other
+// end of.
+struct TLinesHarness {
+    QApplication& App = QtTestApp();
+    TTempFolder Temp;
+    TTavrinMachine Machine{Temp.Folder()};
+    TScriptedUiPrompts Prompts;
+    TBreakWindow Window;
+    TPortsPage* Page = new TPortsPage(&Window);
+    std::unique_ptr<TWindowSerialLines> Lines = std::make_unique<TWindowSerialLines>(Machine, *Page, Prompts, Window);
+    std::shared_ptr<TFakeComDevice::TState> Devices[2];
+    int Reboots = 0;
+
+    TLinesHarness() {
+        for (int line : {1, 2}) HostPort(line).DeviceOpener = TFakeComDevice::Opener(Devices[line - 1]);
+        Lines->OnReboot = [this] { ++Reboots; };
+        Window.OnComBreak = [this](intptr_t line) { Lines->ComBreak(line); };
+    }
+    ~TLinesHarness() {
+        Lines.reset();
+        QApplication::processEvents();  // events the closed ports had posted
+    }
+    TComRx& HostPort(int line) { return line == 1 ? Lines->ComLines().ComRx1 : Lines->ComLines().ComRx2; }
+    TTcpPortModule& Server() { return Lines->ComLines().TcpPortModule; }
+    TComSettingsPanel& Panel(int line) { return *(line == 1 ? Page->Com1Panel : Page->Com2Panel); }
+    // COM1's TCP choice and port as the user enters them.
+    void UseTcpForCom1(const std::string& port) {
+        Panel(1).UseTCP->setChecked(true);
+        Panel(1).TCPPort->setText(QString::fromStdString(port));
+        emit Panel(1).TCPPort->textEdited(Panel(1).TCPPort->text());
+    }
+    // Which of COM1's host port, COM2's host port and the TCP server are open.
+    std::vector<bool> Open() { return {HostPort(1).Active(), HostPort(2).Active(), Server().GetActive()}; }
+};
+
+TEST(SerialLinesAlone, TheEnableBoxOpensTheLineThatServesItsCom) {
+    const struct {
+        const char* Name;
+        int Line;
+        bool Com1OverTcp;
+        std::vector<bool> Open;  // COM1's host port, COM2's host port, the TCP server
+    } cases[] = {
+        {"COM1 on its host port", 1, false, {true, false, false}},
+        {"COM1 over TCP", 1, true, {false, false, true}},
+        {"COM2 on its host port", 2, false, {false, true, false}},
+        {"COM2 on its host port while COM1 is over TCP", 2, true, {false, true, false}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TLinesHarness h;
+        TReservedPort port(SOCK_STREAM);
+        if (c.Com1OverTcp) h.UseTcpForCom1(port.Text());
+        h.Panel(c.Line).EnableBtn->click();
+        port.Release();
+        EXPECT_EQ(h.Open(), c.Open) << h.Prompts.LastText();
+        EXPECT_TRUE(Locked(h.Panel(c.Line)));
+        EXPECT_FALSE(Locked(h.Panel(3 - c.Line)));
+
+        h.Panel(c.Line).EnableBtn->click();
+        EXPECT_EQ(h.Open(), (std::vector<bool>{false, false, false}));
+        EXPECT_FALSE(Locked(h.Panel(c.Line)));
+        EXPECT_TRUE(h.Prompts.Log.empty());
+    }
+}
+
+// An edit on a panel goes into its own line's settings; nothing opens.
+TEST(SerialLinesAlone, EditsReachTheSettingsOfTheirLineOnly) {
+    const struct {
+        const char* Name;
+        int Line;
+        std::function<void(TComSettingsPanel&)> Edit;
+        std::function<bool(const TMachineSettings&)> Took;
+    } cases[] = {
+        {"baud rate", 2, [](TComSettingsPanel& p) { p.BaudList->setCurrentIndex(14); },
+         [](const TMachineSettings& s) { return s.Com2.BaudIndex == 14; }},
+        {"data format", 1, [](TComSettingsPanel& p) { p.FormatList->setCurrentIndex(3); },
+         [](const TMachineSettings& s) { return s.Com1.FormatIndex == 3; }},
+        {"two stop bits", 2, [](TComSettingsPanel& p) { p.TwoStopBitsBtn->setChecked(true); },
+         [](const TMachineSettings& s) { return s.Com2.TwoStopBits; }},
+        {"handshake", 1, [](TComSettingsPanel& p) { p.HandShake->setChecked(true); },
+         [](const TMachineSettings& s) { return s.Com1.HandShake; }},
+        {"TCP port", 1,
+         [](TComSettingsPanel& p) {
+             p.TCPPort->setText("2323");
+             emit p.TCPPort->textEdited("2323");
+         },
+         [](const TMachineSettings& s) { return s.Com1TCPPort == "2323"; }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TLinesHarness h;
+        const TComLineSettings other = c.Line == 1 ? h.Machine.Settings().Com2 : h.Machine.Settings().Com1;
+        const uint8_t received = 'r';
+        h.Machine.ComDataBlock(c.Line, &received, 1);
+        c.Edit(h.Panel(c.Line));
+        EXPECT_EQ(h.Machine.ComBytesWaiting(c.Line), 1) << "the line is not applied again";
+        EXPECT_TRUE(c.Took(h.Machine.Settings()));
+        const TComLineSettings& otherNow = c.Line == 1 ? h.Machine.Settings().Com2 : h.Machine.Settings().Com1;
+        EXPECT_EQ(std::tie(otherNow.BaudIndex, otherNow.FormatIndex, otherNow.TwoStopBits, otherNow.HandShake),
+                  std::tie(other.BaudIndex, other.FormatIndex, other.TwoStopBits, other.HandShake));
+        EXPECT_EQ(h.Open(), (std::vector<bool>{false, false, false}));
+    }
+}
+
+// A line that cannot open warns once, naming its COM and the reason, and is
+// left closed, unticked and editable.
+TEST(SerialLinesAlone, ALineThatCannotOpenWarnsAndIsLeftClosed) {
+    const auto refused = [](const std::string&, const TComTermios&, TComOpenError& error) {
+        error = TComOpenError::InvalidPort;
+        return std::unique_ptr<IComDevice>();
+    };
+    const struct {
+        const char* Name;
+        int Line;
+        std::function<void(TLinesHarness&)> Arrange;
+        std::string Warning;
+    } cases[] = {
+        {"COM1's host port refused", 1, [&](TLinesHarness& h) { h.HostPort(1).DeviceOpener = refused; },
+         "Unable to activate Com Port 1, "},
+        {"COM2's host port refused", 2, [&](TLinesHarness& h) { h.HostPort(2).DeviceOpener = refused; },
+         "Unable to activate Com Port 2, "},
+        {"COM1's TCP port no number", 1, [](TLinesHarness& h) { h.UseTcpForCom1("x"); },
+         "Unable to activate Com Port 1, The TCP port must be a number from 1 to 65535."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TLinesHarness h;
+        c.Arrange(h);
+        h.Panel(c.Line).EnableBtn->click();
+        ASSERT_EQ(h.Prompts.Log.size(), 1u);
+        EXPECT_EQ(h.Prompts.Log[0].Type, TMsgDlgType::Warning);
+        EXPECT_THAT(h.Prompts.LastText(), StartsWith(c.Warning));
+        EXPECT_GT(h.Prompts.LastText().size(), std::string("Unable to activate Com Port 1, ").size()) << "a reason";
+        EXPECT_FALSE((c.Line == 1 ? h.Machine.Settings().Com1 : h.Machine.Settings().Com2).Enabled);
+        EXPECT_FALSE(h.Panel(c.Line).EnableBtn->isChecked());
+        EXPECT_FALSE(Locked(h.Panel(c.Line)));
+        EXPECT_EQ(h.Open(), (std::vector<bool>{false, false, false}));
+    }
+}
+
+// The CPU's configuration byte of a line shows in that line's panel, and an
+// open line opens again with it.
+TEST(SerialLinesAlone, TheCpusSettingsShowInThePanelOfTheirLine) {
+    for (const int line : {1, 2}) {
+        SCOPED_TRACE(line);
+        TLinesHarness h;
+        h.Panel(line).EnableBtn->click();
+        ASSERT_TRUE(h.HostPort(line).Active()) << h.Prompts.LastText();
+        const auto opened = h.Devices[line - 1];
+        h.Machine.CpuPortWrite(h.Machine.Cpu(), line == 1 ? MachinePort::Com1Config : MachinePort::Com2Config, 0x45);
+        TComSettingsPanel& p = h.Panel(line);
+        EXPECT_EQ(p.BaudList->currentText().toStdString(), "9600 baud");
+        EXPECT_EQ(p.FormatList->currentText().toStdString(), "7 bits no parity");
+        EXPECT_TRUE(p.HandShake->isChecked());
+        EXPECT_EQ(h.Panel(3 - line).BaudList->currentIndex(), -1) << "the other line untouched";
+        EXPECT_TRUE(h.HostPort(line).Active());
+        EXPECT_NE(h.Devices[line - 1], opened) << "opened again";
+        EXPECT_TRUE(h.Prompts.Log.empty());
+    }
+}
+
+// A BREAK reaches the window before the block after it; the line it came on
+// drops the block that carries it, and CP/M reboots.
+TEST(SerialLinesAlone, ABreakReachesTheWindowBeforeTheBlockAfterIt) {
+    TLinesHarness h;
+    std::vector<std::pair<intptr_t, uint16_t>> breaks;  // line, bytes waiting then
+    h.Window.OnComBreak = [&](intptr_t line) {
+        breaks.emplace_back(line, h.Machine.ComBytesWaiting(2));
+        h.Lines->ComBreak(line);
+    };
+    h.Panel(2).EnableBtn->click();
+    ASSERT_TRUE(h.HostPort(2).Active()) << h.Prompts.LastText();
+    WriteAll(h.Devices[1]->PeerFd, "ab");
+    ASSERT_TRUE(EventuallyWithEvents([&] { return h.Machine.ComBytesWaiting(2) == 2; }));
+    WriteAll(h.Devices[1]->PeerFd, std::string("\xFF\x00\x00", 3));
+    ASSERT_TRUE(EventuallyWithEvents([&] { return h.Reboots == 1; }));
+    WriteAll(h.Devices[1]->PeerFd, "cd");
+    ASSERT_TRUE(EventuallyWithEvents([&] { return h.Machine.ComBytesWaiting(2) == 4; }));
+    EXPECT_EQ(breaks, (std::vector<std::pair<intptr_t, uint16_t>>{{2, 2}}));
+    std::string received;
+    for (uint8_t b = 0; h.Machine.ComBytesWaiting(2) > 0; received += static_cast<char>(b))
+        h.Machine.CpuPortRead(h.Machine.Cpu(), MachinePort::Com2Data, b);
+    EXPECT_EQ(received, "abcd") << "the break's own byte dropped";
+}
+
+TEST(SerialLinesAlone, ABreakDropsTheNextBlockOfItsOwnLineAndReboots) {
+    for (const int line : {1, 2, 0}) {
+        SCOPED_TRACE(line);
+        TLinesHarness h;
+        h.Lines->ComBreak(line);
+        EXPECT_EQ(h.Reboots, 1);
+        const uint8_t x = 'x';
+        for (const int other : {1, 2}) {
+            h.Machine.ComDataBlock(other, &x, 1);
+            EXPECT_EQ(h.Machine.ComBytesWaiting(other), other == line ? 0 : 1) << other;
+        }
+    }
+}
+
+// Gone, the lines are closed and the machine no longer calls on them.
+TEST(SerialLinesAlone, GoneTheyCloseTheLinesAndLetGoOfTheMachine) {
+    TLinesHarness h;
+    h.Panel(2).EnableBtn->click();
+    ASSERT_TRUE(h.HostPort(2).Active()) << h.Prompts.LastText();
+    const std::shared_ptr<TFakeComDevice::TState> device = h.Devices[1];
+    h.Lines.reset();
+    char byte = 0;
+    EXPECT_EQ(::recv(device->PeerFd, &byte, 1, MSG_DONTWAIT), 0) << "the device is closed";
+    EXPECT_FALSE(h.Machine.Events().OnApplyComSettings);
+    h.Machine.CpuPortWrite(h.Machine.Cpu(), MachinePort::Com2Config, 0x45);
+    EXPECT_EQ(h.Machine.Settings().Com2.BaudIndex, 5);
+}
 
 // COM1 as the CPU sees it: the status and data ports.
 class TCom1Ports : public ISerialLine {
@@ -42,11 +283,6 @@ private:
 struct MainWindowSerial : WindowTest {
     TComSettingsPanel& Panel(int line) {
         return *(line == 1 ? W->Ui().PortsPage->Com1Panel : W->Ui().PortsPage->Com2Panel);
-    }
-    static bool Locked(TComSettingsPanel& p) {
-        return !p.PortNumber->isEnabled() && !p.BaudList->isEnabled() && !p.FormatList->isEnabled() &&
-               !p.TwoStopBitsBtn->isEnabled() && !p.HandShake->isEnabled() &&
-               (!p.UseTCP || (!p.UseTCP->isEnabled() && !p.TCPPort->isEnabled()));
     }
     // Ticks COM1's TCP choice and enable box on the panel; the server.
     TTcpPortModule& EnableCom1OverTcp() {

@@ -27,10 +27,9 @@
 #include "support/QtTestApp.h"
 #include "support/TerminalText.h"
 
-namespace {
+using namespace tavrin::test;
 
-using tavrin::test::BufferRow;
-using tavrin::test::EventuallyWithEvents;
+namespace {
 
 class TerminalPort : public testing::Test {
 protected:

@@ -8,7 +8,7 @@
 
 #include "CpmTestSupport.h"
 
-using namespace cpmtest;
+using namespace tavrin::test;
 
 namespace {
 
@@ -16,7 +16,7 @@ class CpmDisk : public ::testing::Test {
 protected:
     void SetUp() override {
         Image = Dir.File("disk.cpmdsk");
-        MakeFreshImage(Image);
+        MakeImage(Image);
     }
 
     void Import(const std::string& name, const std::vector<uint8_t>& data) {
@@ -50,7 +50,7 @@ protected:
         return "(no exception)";
     }
 
-    TempDir Dir;
+    TTempFolder Dir;
     std::string Image;
 };
 
@@ -146,12 +146,12 @@ TEST_F(CpmDisk, FailedImportsLeaveTheImageAsItWas) {
         {"bad name", [] {}, importString("a*b", 3, 3), "The name \"a*b\" is not a valid CPM file name!"},
     };
     for (const auto& c : cases) {
-        MakeFreshImage(Image);
-        Import("keep.txt", Pattern(5000, 6));  // entry 0, blocks 4-6
+        MakeImage(Image);
+        Import("keep.txt", CpmFilePattern(5000, 6));  // entry 0, blocks 4-6
         c.setup();
         // Junk in the free blocks, so that restoring old contents shows.
         for (int b = 7; b < 508; ++b) {
-            if (b % 3 == 0) Poke(Image, BlockOffset(b) + 100, Pattern(200, static_cast<uint32_t>(b)));
+            if (b % 3 == 0) Poke(Image, BlockOffset(b) + 100, CpmFilePattern(200, static_cast<uint32_t>(b)));
         }
         const std::vector<uint8_t> before = ReadFileBytes(Image);
 
@@ -168,7 +168,7 @@ TEST_F(CpmDisk, FailedImportsLeaveTheImageAsItWas) {
         EXPECT_EQ(drive.ImportFile("later.txt", in, 5, index, 0, 0x1A), 128) << c.label;
         EXPECT_EQ(CpmEntryGetPointer(PeekEntry(Image, 1), 0), c.laterBlock) << c.label;
     }
-    EXPECT_EQ(Export("KEEP.TXT", true), AsString(Pattern(5000, 6)));
+    EXPECT_EQ(Export("KEEP.TXT", true), AsString(CpmFilePattern(5000, 6)));
 }
 
 TEST_F(CpmDisk, DeleteFreesEveryPointerButNeverTheDirectory) {
@@ -217,7 +217,7 @@ TEST_F(CpmDisk, FileOperationsReachTheFirstAndLastUserAreas) {
     };
     for (const auto& [from, to] : {std::pair<uint8_t, uint8_t>{0, CpmMaxUser}, {CpmMaxUser, 0}}) {
         SCOPED_TRACE(int(from));
-        MakeFreshImage(Image);
+        MakeImage(Image);
         int index = -2;
         {
             TCpmDiskDrive drive(Image);
@@ -292,7 +292,7 @@ TEST_F(CpmDisk, RepeatedExtentIsReportedAndRefused) {
 TEST_F(CpmDisk, RepeatedExtentIsFoundUpToTheLastUserArea) {
     const std::pair<uint8_t, std::size_t> rows[] = {{CpmMaxUser, 1}, {static_cast<uint8_t>(CpmMaxUser + 1), 0}};
     for (const auto& [user, problems] : rows) {
-        MakeFreshImage(Image);
+        MakeImage(Image);
         PokeEntry(Image, 0, MakeEntry(user, "TWICE", "TXT", 0, 0, 16, {4}));
         PokeEntry(Image, 3, MakeEntry(user, "TWICE", "TXT", 0, 0, 16, {5}));
         TCpmDiskDrive drive(Image);
@@ -304,7 +304,7 @@ TEST_F(CpmDisk, RepeatedExtentIsFoundUpToTheLastUserArea) {
 // user byte.
 TEST_F(CpmDisk, ForeignEntriesKeepTheirBlocks) {
     for (uint8_t user : {0x21, 0x7F, 0x80, 0xE4, 0xE6, 0xFF}) {
-        MakeFreshImage(Image);
+        MakeImage(Image);
         PokeEntry(Image, 0, MakeEntry(user, "KEEP", "", 0, 0, 32, {4, 5}));  // the first free blocks
         const std::vector<uint8_t> kept = Peek(Image, BlockOffset(4), 4096);
         Import("NEW.DAT", std::vector<uint8_t>(5000, 'n'));

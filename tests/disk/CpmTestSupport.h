@@ -1,6 +1,7 @@
 #pragma once
-// Helpers for the CP/M file-system tests: fresh images, and raw access to
-// directory entries and blocks by file offset.
+// Helpers for the CP/M file-system tests: raw access to directory entries
+// and blocks by file offset, and file contents (blank images come from
+// StoreTestSupport.h).
 
 #include <cstdint>
 #include <fstream>
@@ -13,26 +14,21 @@
 #include "StoreTestSupport.h"
 #include "disk/CpmDiskDrive.h"
 
-namespace cpmtest {
+namespace tavrin::test {
 
 constexpr int64_t DirOffset = 2 * 32 * 128;  // track 2 sector 0
 constexpr int64_t BlockBytes = 2048;
-constexpr int64_t ImageBytes = 1048576;
 
 inline int64_t BlockOffset(int block) { return DirOffset + int64_t{block} * BlockBytes; }
 
-using TempDir = storetest::TempFolder;
-
 inline std::vector<uint8_t> ReadFileBytes(const std::string& path) {
-    const std::string s = storetest::ReadFile(path);
+    const std::string s = ReadFile(path);
     return {s.begin(), s.end()};
 }
 
 inline void WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
-    storetest::WriteFile(path, std::string(bytes.begin(), bytes.end()));
+    WriteFile(path, std::string(bytes.begin(), bytes.end()));
 }
-
-inline void MakeFreshImage(const std::string& path) { WriteFileBytes(path, std::vector<uint8_t>(ImageBytes, 0xE5)); }
 
 inline void Poke(const std::string& path, int64_t offset, const std::vector<uint8_t>& bytes) {
     std::fstream f(path, std::ios::binary | std::ios::in | std::ios::out);
@@ -80,7 +76,7 @@ inline TCpmDirEntry PeekEntry(const std::string& path, int index) {
 }
 
 // Deterministic filler that never contains 1Ah, so text exports keep it all.
-inline std::vector<uint8_t> Pattern(size_t count, uint32_t seed) {
+inline std::vector<uint8_t> CpmFilePattern(size_t count, uint32_t seed) {
     std::vector<uint8_t> v(count);
     uint32_t x = seed * 2654435761u + 1;
     for (auto& b : v) {
@@ -93,4 +89,4 @@ inline std::vector<uint8_t> Pattern(size_t count, uint32_t seed) {
 
 inline std::string AsString(const std::vector<uint8_t>& v) { return std::string(v.begin(), v.end()); }
 
-}  // namespace cpmtest
+}  // namespace tavrin::test

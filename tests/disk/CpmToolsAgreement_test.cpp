@@ -6,7 +6,7 @@
 #include "CpmToolsFixture.h"
 #include "support/NamedRows.h"
 
-using namespace cpmtest;
+using namespace tavrin::test;
 
 namespace {
 
@@ -25,7 +25,7 @@ TEST_F(CpmToolsAgreement, FilesWeWriteCheckListAndCopyOutAlike) {
         {"NOEXT", 5000, 0, 0x1A, "0:noext"},        {"GONE.TMP", 9000, 0, 0x00, "0:gone.tmp"},
         {"OLD.NAM", 2048, 7, 0x00, "7:new.nam"},
     };
-    for (const auto& f : files) Import(f.name, Pattern(f.size, static_cast<uint32_t>(f.size)), f.user, f.pad);
+    for (const auto& f : files) Import(f.name, CpmFilePattern(f.size, static_cast<uint32_t>(f.size)), f.user, f.pad);
     {
         TCpmDiskDrive drive(Image);
         int index;
@@ -43,7 +43,8 @@ TEST_F(CpmToolsAgreement, FilesWeWriteCheckListAndCopyOutAlike) {
             continue;
         }
         ASSERT_EQ(r.status, 0) << f.ref << ": " << r.output;
-        EXPECT_TRUE(ReadFileBytes(Dir.File(host)) == Padded(Pattern(f.size, static_cast<uint32_t>(f.size)), f.pad))
+        EXPECT_TRUE(ReadFileBytes(Dir.File(host)) ==
+                    Padded(CpmFilePattern(f.size, static_cast<uint32_t>(f.size)), f.pad))
             << f.ref;
     }
 }
@@ -59,7 +60,7 @@ TEST_F(CpmToolsAgreement, FilesTheyWriteListAndExportAlike) {
         {"big.dat", 300000, "12"}, {"noext", 4096, "0"},    {"mid.com", 20480, "0"},
     };
     for (const auto& f : files) {
-        WriteFileBytes(Dir.File("host-" + f.name), Pattern(f.size, static_cast<uint32_t>(f.size) + 1));
+        WriteFileBytes(Dir.File("host-" + f.name), CpmFilePattern(f.size, static_cast<uint32_t>(f.size) + 1));
         const ToolResult r = Tool("cpmcp", "img.cpmdsk host-" + f.name + " " + f.user + ":" + f.name);
         ASSERT_EQ(r.status, 0) << f.name << ": " << r.output;
     }
@@ -72,7 +73,7 @@ TEST_F(CpmToolsAgreement, FilesTheyWriteListAndExportAlike) {
         if (f.name == "mid.com") continue;
         std::string upper = f.name;
         for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-        const auto data = Pattern(f.size, static_cast<uint32_t>(f.size) + 1);
+        const auto data = CpmFilePattern(f.size, static_cast<uint32_t>(f.size) + 1);
         const std::string exported = Export(upper, static_cast<uint8_t>(std::stoi(f.user)));
         // Whole records come out; the tool fills the last one with zeros.
         EXPECT_EQ(exported, AsString(Padded(data, 0x00))) << f.name;
@@ -85,14 +86,14 @@ TEST_F(CpmToolsAgreement, FilesTheyWriteListAndExportAlike) {
         drive.DeleteFile("noext", 0);
         drive.RenameFile("SHORT.TXT", "renamed.txt", index, 0);
     }
-    const auto data = Pattern(20480, 99);
+    const auto data = CpmFilePattern(20480, 99);
     Import("AGAIN.COM", data, 0, 0x00);
     ExpectSameListing();
     ASSERT_EQ(Tool("cpmcp", "img.cpmdsk 0:again.com again.out").status, 0);
     EXPECT_TRUE(ReadFileBytes(Dir.File("again.out")) == data);
     // The tool's own byte count in the entry survives our rename.
     ASSERT_EQ(Tool("cpmcp", "img.cpmdsk 0:renamed.txt r.out").status, 0);
-    EXPECT_TRUE(ReadFileBytes(Dir.File("r.out")) == Pattern(127, 128));
+    EXPECT_TRUE(ReadFileBytes(Dir.File("r.out")) == CpmFilePattern(127, 128));
 }
 
 struct TLayoutCase {
@@ -108,7 +109,7 @@ TEST_P(CpmSparseExport, AgreesWithCpmtools) {
     for (const auto& [index, entry] : GetParam().Entries) {
         PokeEntry(Image, index, entry);
         for (int p = 0; p < 8; ++p)
-            if (const uint16_t b = CpmEntryGetPointer(entry, p)) Poke(Image, BlockOffset(b), Pattern(2048, b));
+            if (const uint16_t b = CpmEntryGetPointer(entry, p)) Poke(Image, BlockOffset(b), CpmFilePattern(2048, b));
     }
     const std::string ours = Export("FILE.DAT", 0);
     EXPECT_EQ(ours.size(), GetParam().Size);

@@ -12,7 +12,7 @@
 
 #include "CpmTestSupport.h"
 
-namespace cpmtest {
+namespace tavrin::test {
 
 struct ToolResult {
     int status = -1;
@@ -32,7 +32,7 @@ protected:
         defs << "diskdef cpmdsk1m\n  seclen 128\n  tracks 256\n  sectrk 32\n  blocksize 2048\n"
                 "  maxdir 256\n  skew 0\n  boottrk 2\n  os 2.2\nend\n";
         Image = Dir.File("img.cpmdsk");
-        MakeFreshImage(Image);
+        MakeImage(Image);
     }
 
     ToolResult Run(const std::string& args) {
@@ -121,7 +121,7 @@ protected:
         return out.str();
     }
 
-    TempDir Dir;
+    TTempFolder Dir;
     std::string Image;
 };
 
@@ -131,4 +131,4 @@ inline std::vector<uint8_t> Padded(std::vector<uint8_t> v, uint8_t pad) {
     return v;
 }
 
-}  // namespace cpmtest
+}  // namespace tavrin::test

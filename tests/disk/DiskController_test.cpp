@@ -19,7 +19,7 @@
 #include "support/NamedRows.h"
 #include "support/WriteProtectedFile.h"
 
-using storetest::TempFolder;
+using namespace tavrin::test;
 
 namespace {
 
@@ -53,7 +53,7 @@ protected:
         return ctl.ReadPort(0x70);
     }
 
-    TempFolder dir;
+    TTempFolder dir;
     TDiskController ctl;
     std::array<uint8_t, 65536> memory{};
     std::vector<std::string> log;
@@ -82,7 +82,7 @@ TEST_P(ControllerCommand, StatusAndEvents) {
         ctl.MountDisk(dir / "b.cpmdsk", 1);
     }
     Select(1, c.track, c.sector, 0x1234);
-    const auto image = c.mounted ? storetest::ReadFile(ctl.GetDriveFileName(1)) : std::string();
+    const auto image = c.mounted ? ReadFile(ctl.GetDriveFileName(1)) : std::string();
     // Only reset and a successful home change registers other than the status.
     auto registers = ctl.Registers;
     if (c.command == 0) registers.fill(0);
@@ -93,7 +93,7 @@ TEST_P(ControllerCommand, StatusAndEvents) {
     EXPECT_EQ(ctl.IsDriveMounted(1), c.mounted);
     EXPECT_EQ(log, c.events);
     if (c.mounted && c.status != 0) {
-        EXPECT_EQ(storetest::ReadFile(ctl.GetDriveFileName(1)), image) << "image changed";
+        EXPECT_EQ(ReadFile(ctl.GetDriveFileName(1)), image) << "image changed";
     }
 }
 
@@ -117,8 +117,8 @@ INSTANTIATE_TEST_SUITE_P(
 // also after the reset has opened it again.
 TEST_F(ControllerTest, AnImageThatCannotBeWrittenIsAWriteProtectedDisk) {
     const std::string image = dir / "ro.cpmdsk";
-    const std::vector<uint8_t> data = cpmtest::Pattern(cpmtest::ImageBytes, 3);
-    cpmtest::WriteFileBytes(image, data);
+    const std::vector<uint8_t> data = CpmFilePattern(ImageBytes, 3);
+    WriteFileBytes(image, data);
     tavrin::test::TWriteProtectedFile protect(image);
     ASSERT_TRUE(protect.Holds());
     ctl.MountDisk(image, 1);
@@ -134,16 +134,16 @@ TEST_F(ControllerTest, AnImageThatCannotBeWrittenIsAWriteProtectedDisk) {
         EXPECT_EQ(Command(3), 8);
         EXPECT_TRUE(ctl.IsDriveMounted(1));
     }
-    EXPECT_EQ(cpmtest::ReadFileBytes(image), data);
+    EXPECT_EQ(ReadFileBytes(image), data);
 }
 
 // Changes are refused up front only for an image that cannot be written;
 // any other trouble is left to the change itself.
 TEST(DiskDriveCheckWritable, RefusesOnlyAnImageThatCannotBeWritten) {
-    TempFolder dir;
+    TTempFolder dir;
     const std::string writable = dir / "rw.cpmdsk";
     const std::string readOnly = dir / "ro.cpmdsk";
-    for (const std::string& image : {writable, readOnly}) cpmtest::MakeFreshImage(image);
+    for (const std::string& image : {writable, readOnly}) MakeImage(image);
     tavrin::test::TWriteProtectedFile protect(readOnly);
     ASSERT_TRUE(protect.Holds());
     const std::pair<std::string, bool> rows[] = {{writable, false}, {readOnly, true}, {dir / "missing.cpmdsk", false}};
@@ -165,20 +165,19 @@ TEST(DiskDriveCheckWritable, RefusesOnlyAnImageThatCannotBeWritten) {
 // Records land in place and in the drive's read window; ranges past the
 // image are refused before anything is written.
 TEST(BlockWrite, RecordsLandInPlaceAndInTheWindowOrNotAtAll) {
-    TempFolder dir;
+    TTempFolder dir;
     const std::string image = dir.File("w.cpmdsk");
-    cpmtest::MakeFreshImage(image);
+    MakeImage(image);
     TDiskDrive drive(image);
     std::array<uint8_t, 128> record{};
     drive.Track = 255;
     drive.Sector = 29;
     drive.ReadSector(record.data());  // the window holds the records written below
-    const std::vector<uint8_t> data = cpmtest::Pattern(4 * 128, 9);
+    const std::vector<uint8_t> data = CpmFilePattern(4 * 128, 9);
     for (int count : {4, -1}) EXPECT_THROW(drive.WriteSectors(data.data(), count), EDiskError);
-    EXPECT_EQ(storetest::ReadFile(image), std::string(cpmtest::ImageBytes, '\xE5'));
+    EXPECT_EQ(ReadFile(image), std::string(ImageBytes, '\xE5'));
     drive.WriteSectors(data.data(), 3);
-    EXPECT_EQ(cpmtest::Peek(image, cpmtest::ImageBytes - 3 * 128, 3 * 128),
-              std::vector<uint8_t>(data.begin(), data.end() - 128));
+    EXPECT_EQ(Peek(image, ImageBytes - 3 * 128, 3 * 128), std::vector<uint8_t>(data.begin(), data.end() - 128));
     drive.Sector = 31;
     drive.ReadSector(record.data());
     EXPECT_TRUE(std::equal(record.begin(), record.end(), data.begin() + 256));
@@ -207,8 +206,8 @@ TEST_P(StreamCacheWindow, LoadsAroundTheRecord) {
     // Every record holds its own number (low byte), so loads can be checked.
     std::string image(static_cast<size_t>(c.records) * 128, '\0');
     for (size_t i = 0; i < image.size(); ++i) image[i] = static_cast<char>(i / 128);
-    TempFolder dir;
-    storetest::WriteFile(dir / "records", image);
+    TTempFolder dir;
+    WriteFile(dir / "records", image);
     TDiskFileStream stream(::open((dir / "records").c_str(), O_RDONLY));
     TStreamCache cache(&stream, 0, c.records, 128, c.window);
     EXPECT_EQ(cache.FirstCached(), -1);
@@ -253,11 +252,11 @@ std::string WriteHex(const std::string& path, uint32_t start, uint16_t recordLen
         }
         if (!finishByDestructor) out.Finish();
     }
-    return storetest::ReadFile(path);
+    return ReadFile(path);
 }
 
 TEST(HexWriter, ExactFilesForSmallCases) {
-    TempFolder dir;
+    TTempFolder dir;
     std::vector<uint8_t> ramp(64);
     for (int i = 0; i < 64; ++i) ramp[static_cast<size_t>(i)] = static_cast<uint8_t>(i);
     std::string fff0 = TZilogHex32WriterStream::FormatDataRecord(0xFFF0, ramp.data(), 16);

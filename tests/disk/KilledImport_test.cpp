@@ -14,7 +14,7 @@
 #include "CpmToolsFixture.h"
 #include "disk/DiskManagerFiles.h"
 
-using namespace cpmtest;
+using namespace tavrin::test;
 
 namespace {
 
@@ -76,7 +76,7 @@ TEST_F(KilledImport, LeavesEachFileWholeOrAbsent) {
     std::map<std::string, std::vector<uint8_t>> expected;  // CP/M name -> exported bytes
     for (int i = 0; i < 4; ++i) {
         const std::string name = "part" + std::to_string(i) + ".bin";
-        const auto data = Pattern(40000, static_cast<uint32_t>(i) + 40);
+        const auto data = CpmFilePattern(40000, static_cast<uint32_t>(i) + 40);
         WriteFileBytes(Dir.File(name), data);
         hostFiles.push_back(Dir.File(name));
         expected["PART" + std::to_string(i) + ".BIN"] = Padded(data, 0x00);
@@ -90,7 +90,7 @@ TEST_F(KilledImport, LeavesEachFileWholeOrAbsent) {
     std::set<size_t> filesSeen;
     for (int limit = 0;; ++limit) {
         SCOPED_TRACE("killed at write " + std::to_string(limit));
-        MakeFreshImage(Image);
+        MakeImage(Image);
         const TTracedRun run = RunKilledAtWrite(limit, import);
 
         TCpmDiskDrive drive(Image);

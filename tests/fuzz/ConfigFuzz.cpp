@@ -17,7 +17,7 @@
 
 namespace {
 
-using tavrin::fuzz::Check;
+using tavrin::test::Check;
 
 // Sections and keys in order, with their spelling, and values. A key
 // starting with "=" (only a damaged line makes one) is saved as "=x=" and

@@ -19,8 +19,8 @@ namespace {
 constexpr size_t ImageBytes = 1048576;
 constexpr size_t DirOffset = 8192;
 
-using tavrin::fuzz::Check;
-using tavrin::fuzz::ScratchFile;
+using tavrin::test::Check;
+using tavrin::test::ScratchFile;
 
 // Snapshots of the image file in reused buffers (no fresh pages per run).
 struct Snapshot {

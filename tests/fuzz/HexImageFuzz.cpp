@@ -16,8 +16,8 @@
 
 namespace {
 
-using tavrin::fuzz::Check;
-using tavrin::fuzz::ScratchFile;
+using tavrin::test::Check;
+using tavrin::test::ScratchFile;
 
 // The image between two guard areas: a store outside the image lands in a
 // guard, inside the same object, where the address sanitizer cannot see it.

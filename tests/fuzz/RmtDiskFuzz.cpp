@@ -33,7 +33,7 @@ struct World {
 };
 
 World* g = nullptr;
-using tavrin::fuzz::Check;
+using tavrin::test::Check;
 
 void WriteImage(const fs::path& path, size_t size) {
     std::ofstream(path, std::ios::binary);

@@ -12,7 +12,7 @@
 
 namespace {
 
-using tavrin::fuzz::Check;
+using tavrin::test::Check;
 
 bool CursorInside(const TSimpleTerminalModel& t) {
     return t.CursorRow() >= 0 && t.CursorRow() < t.Rows() && t.CursorColumn() >= 0 && t.CursorColumn() < t.Columns();

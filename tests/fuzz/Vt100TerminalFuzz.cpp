@@ -13,10 +13,10 @@
 
 namespace {
 
-using tavrin::fuzz::Check;
-using tavrin::fuzz::RandomRepaint;
-using tavrin::fuzz::RandomStartSize;
-using tavrin::fuzz::ResizeBuffer;
+using tavrin::test::Check;
+using tavrin::test::RandomRepaint;
+using tavrin::test::RandomStartSize;
+using tavrin::test::ResizeBuffer;
 
 constexpr int MaxCols = 300;
 constexpr int MaxSVRows = 400;

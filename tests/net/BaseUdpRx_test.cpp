@@ -12,7 +12,7 @@
 #include "NetTestSupport.h"
 #include "support/ThreadStates.h"
 
-using namespace nettest;
+using namespace tavrin::test;
 
 namespace {
 

@@ -20,7 +20,7 @@
 #include "support/PostQueue.h"
 #include "support/RmtDiskRequests.h"
 
-namespace nettest {
+namespace tavrin::test {
 
 // Connected to the server: it sends there and hears only from there. Its
 // own address is sourceAddress, another of 127.0.0.0/8 standing for
@@ -79,21 +79,17 @@ inline std::optional<std::vector<uint8_t>> Transact(const TUdpClient& client, co
     return std::nullopt;
 }
 
-inline std::vector<uint8_t> Pattern(uint8_t seed) {
+inline std::vector<uint8_t> BlockPattern(uint8_t seed) {
     std::vector<uint8_t> block(2048);
     for (size_t i = 0; i < block.size(); ++i) block[i] = static_cast<uint8_t>(seed + i * 7);
     return block;
 }
 
-inline void MakeImage(const std::string& path, uint8_t fill = 0xE5) {
-    storetest::WriteFile(path, std::string(1048576, static_cast<char>(fill)));
-}
-
 // A server on a free port of 127.0.0.1 whose images live in a fresh folder;
 // its datagrams wait in Queue for the test to run them.
 struct TServerFixture {
-    storetest::TempFolder Folder;
-    tavrin::test::TPostQueue Queue;
+    TTempFolder Folder;
+    TPostQueue Queue;
     TRmtDskMod Server{Folder.Path().string() + "/"};
 
     TServerFixture() {
@@ -112,10 +108,10 @@ struct TServerFixture {
     }
     // The session id of a mount; 0 when it failed.
     uint32_t MountId(const TUdpClient& client, uint16_t disk, const std::string& name, bool readOnly = false) {
-        const auto reply = Ask(client, rmtreq::Mount(0x1234, disk, name, readOnly));
-        return reply.size() == 14 && rmtreq::Get16(reply, 0) == 0 ? rmtreq::Get32(reply, 4) : 0;
+        const auto reply = Ask(client, MountRequest(0x1234, disk, name, readOnly));
+        return reply.size() == 14 && Get16(reply, 0) == 0 ? Get32(reply, 4) : 0;
     }
     std::string Image(const std::string& name) const { return Folder.File(name + ".cpmdsk"); }
 };
 
-}  // namespace nettest
+}  // namespace tavrin::test

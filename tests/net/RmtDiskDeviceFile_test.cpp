@@ -7,8 +7,7 @@
 #include "NetTestSupport.h"
 #include "machine/TavrinMachine.h"
 
-using namespace nettest;
-namespace req = rmtreq;
+using namespace tavrin::test;
 
 namespace {
 
@@ -27,15 +26,15 @@ TEST_F(DeviceFileImage, IsNoDiskForARemoteClientUntilClosed) {
         MakeImage(image, 0x5A);
         punch ? Machine.OpenPunchFile(image, false) : Machine.OpenReaderFile(image);
         for (const bool readOnly : {false, true})
-            EXPECT_EQ(Ask(Client, req::Mount(3, 0, "P2", readOnly)), req::Error(3, 16, "Disk is in use!"))
+            EXPECT_EQ(Ask(Client, MountRequest(3, 0, "P2", readOnly)), ErrorReply(3, 16, "Disk is in use!"))
                 << (readOnly ? "read-only" : "read/write");
         EXPECT_EQ(Server.SessionCount(), 0u);
-        EXPECT_EQ(storetest::ReadFile(image), std::string(1048576, '\x5A'));
+        EXPECT_EQ(ReadFile(image), std::string(1048576, '\x5A'));
 
         punch ? Machine.ClosePunchFile() : Machine.CloseReaderFile();
         const uint32_t id = MountId(Client, 0, "P2");
         ASSERT_NE(id, 0u);
-        EXPECT_EQ(Ask(Client, req::Session(2, 4, id, 0)), req::Status(4));
+        EXPECT_EQ(Ask(Client, SessionRequest(2, 4, id, 0)), StatusReply(4));
     }
 }
 

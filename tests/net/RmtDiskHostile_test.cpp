@@ -13,8 +13,7 @@
 
 #include "NetTestSupport.h"
 
-using namespace nettest;
-namespace req = rmtreq;
+using namespace tavrin::test;
 namespace fs = std::filesystem;
 
 namespace {
@@ -40,17 +39,17 @@ protected:
     }
 
     std::vector<uint8_t> MountRaw(const std::string& nameBytes, uint8_t length) {
-        auto request = req::Mount(1, 0, nameBytes);
+        auto request = MountRequest(1, 0, nameBytes);
         request[8] = length;
         return Send(request);
     }
 
-    storetest::TempFolder Root;
+    TTempFolder Root;
     TRmtDskMod Server{Folder()};
     std::vector<std::vector<uint8_t>> Replies;
 };
 
-const std::vector<uint8_t> kBadDisk = req::Error(1, 1, "Selected disk is bad!");
+const std::vector<uint8_t> kBadDisk = ErrorReply(1, 1, "Selected disk is bad!");
 
 TEST_F(HostileRequests, RefusedNamesAnswerBadDiskAndTouchNothing) {
     // Targets a traversal would reach, in the parent folder, which is the working folder too.
@@ -108,7 +107,7 @@ TEST_F(HostileRequests, ImageNamesAreTakenAsGivenUnlessTheyCouldLeaveTheFolder) 
         const auto reply = MountRaw(name, static_cast<uint8_t>(name.size()));
         ASSERT_EQ(reply.size(), 14u) << row;
         EXPECT_EQ(Server.GetSession(0)->FileName, name + ".cpmdsk") << row;
-        EXPECT_EQ(Send(req::Read(2, req::Get32(reply, 4), 0, 0, 0)).size(), 2052u) << row;
+        EXPECT_EQ(Send(ReadRequest(2, Get32(reply, 4), 0, 0, 0)).size(), 2052u) << row;
     }
     Server.Sessions().Clear();
     for (const auto& [row, name] : refused) {
@@ -137,9 +136,9 @@ TEST_F(HostileRequests, FilesOtherThanPlainImagesAnswerBadDisk) {
         {"SymlinkOutside", [](const std::string& p) { fs::create_symlink("/etc/passwd", p); }},
         {"Fifo", [](const std::string& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0600), 0); }},
         {"Directory", [](const std::string& p) { fs::create_directory(p); }},
-        {"TooSmall", [](const std::string& p) { storetest::WriteFile(p, std::string(1048575, 0)); }},
-        {"TooLarge", [](const std::string& p) { storetest::WriteFile(p, std::string(1048704, 0)); }},
-        {"Empty", [](const std::string& p) { storetest::WriteFile(p, ""); }}};
+        {"TooSmall", [](const std::string& p) { WriteFile(p, std::string(1048575, 0)); }},
+        {"TooLarge", [](const std::string& p) { WriteFile(p, std::string(1048704, 0)); }},
+        {"Empty", [](const std::string& p) { WriteFile(p, ""); }}};
     for (const auto& [row, make] : files) {
         make(Image(row));
         EXPECT_EQ(MountRaw(row, static_cast<uint8_t>(std::strlen(row))), kBadDisk) << row;
@@ -164,24 +163,24 @@ TEST_F(HostileRequests, TheReceiveThreadDropsExactlyTheUnansweredRequests) {
 
 TEST_F(HostileRequests, AFloodOfMountsIsBoundedPerAddressAndInAll) {
     for (int i = 0; i < 70; ++i) MakeImage(Image("I" + std::to_string(i)));
-    const std::vector<uint8_t> tooMany = req::Error(1, 255, "Too many remote disk sessions!");
+    const std::vector<uint8_t> tooMany = ErrorReply(1, 255, "Too many remote disk sessions!");
     const size_t openBefore = TImageRegistry::Instance().OpenCount();
 
     for (uint16_t k = 0; k < TRmtDskSessionList::MaxSessionsPerAddress; ++k)
-        EXPECT_EQ(Send(req::Mount(1, k, "I" + std::to_string(k), true), {0x0100007F, k, k}).size(), 14u);
-    EXPECT_EQ(Send(req::Mount(1, 9, "I9", true), {0x0100007F, 9, 9}), tooMany);
+        EXPECT_EQ(Send(MountRequest(1, k, "I" + std::to_string(k), true), {0x0100007F, k, k}).size(), 14u);
+    EXPECT_EQ(Send(MountRequest(1, 9, "I9", true), {0x0100007F, 9, 9}), tooMany);
 
     int image = 10;
     for (uint32_t address = 2; Server.SessionCount() < TRmtDskSessionList::MaxSessions; ++address)
-        EXPECT_EQ(Send(req::Mount(1, 0, "I" + std::to_string(image++), true), {address, 1, 0}).size(), 14u);
-    EXPECT_EQ(Send(req::Mount(1, 0, "I69", true), {0xFFFF, 1, 0}), tooMany);
+        EXPECT_EQ(Send(MountRequest(1, 0, "I" + std::to_string(image++), true), {address, 1, 0}).size(), 14u);
+    EXPECT_EQ(Send(MountRequest(1, 0, "I69", true), {0xFFFF, 1, 0}), tooMany);
     EXPECT_EQ(TImageRegistry::Instance().OpenCount(), openBefore + TRmtDskSessionList::MaxSessions);
 
     // Reads from a session still work, and an unmount makes room again.
     const TRmtDskSession& first = *Server.GetSession(0);
-    EXPECT_EQ(Send(req::Read(2, first.Id, 0, 0, 0), first.ClientInfo).size(), 2052u);
-    EXPECT_EQ(Send(req::Session(2, 3, first.Id, 0), first.ClientInfo), req::Status(3));
-    EXPECT_EQ(Send(req::Mount(1, 0, "I69", true), {0xFFFF, 1, 0}).size(), 14u);
+    EXPECT_EQ(Send(ReadRequest(2, first.Id, 0, 0, 0), first.ClientInfo).size(), 2052u);
+    EXPECT_EQ(Send(SessionRequest(2, 3, first.Id, 0), first.ClientInfo), StatusReply(3));
+    EXPECT_EQ(Send(MountRequest(1, 0, "I69", true), {0xFFFF, 1, 0}).size(), 14u);
 }
 
 // A full table gives a new mount the place of the session idle longest once
@@ -191,7 +190,7 @@ TEST_F(HostileRequests, AFullTableGivesANewMountThePlaceOfTheSessionIdleLongest)
     TRmtDskTime now{};
     Server.Sessions().Clock = [&now] { return now; };
     const auto at = [](int seconds) { return TRmtDskTime{} + std::chrono::seconds(seconds); };
-    const std::vector<uint8_t> tooMany = req::Error(1, 255, "Too many remote disk sessions!");
+    const std::vector<uint8_t> tooMany = ErrorReply(1, 255, "Too many remote disk sessions!");
     const struct {
         const char* Name;
         uint16_t Holders;
@@ -218,22 +217,22 @@ TEST_F(HostileRequests, AFullTableGivesANewMountThePlaceOfTheSessionIdleLongest)
         for (uint16_t k = 0; k < row.Holders; ++k) {
             now = at(k);
             const auto reply =
-                Send(req::Mount(1, row.Holder(k).ClientDisk, "I" + std::to_string(k), true), row.Holder(k));
+                Send(MountRequest(1, row.Holder(k).ClientDisk, "I" + std::to_string(k), true), row.Holder(k));
             ASSERT_EQ(reply.size(), 14u);
-            ids.push_back(req::Get32(reply, 4));
+            ids.push_back(Get32(reply, 4));
         }
         now = at(row.Holders);  // the first is used again: the second is idle longest now
-        ASSERT_EQ(Send(req::Read(2, ids[0], row.Holder(0).ClientDisk, 0, 0), row.Holder(0)).size(), 2052u);
+        ASSERT_EQ(Send(ReadRequest(2, ids[0], row.Holder(0).ClientDisk, 0, 0), row.Holder(0)).size(), 2052u);
 
-        const auto mount = req::Mount(1, row.Newcomer.ClientDisk, "I64", true);
+        const auto mount = MountRequest(1, row.Newcomer.ClientDisk, "I64", true);
         now = at(1) + TRmtDskSessionList::IdleBeforeReplaced - std::chrono::seconds(1);
         EXPECT_EQ(Send(mount, row.Newcomer), tooMany) << "idle for less than a minute";
         now = at(1) + TRmtDskSessionList::IdleBeforeReplaced;
         EXPECT_EQ(Send(mount, row.Newcomer).size(), 14u);
         EXPECT_EQ(Server.SessionCount(), row.Holders);
-        EXPECT_EQ(Send(req::Read(2, ids[1], row.Holder(1).ClientDisk, 0, 0), row.Holder(1)),
-                  req::Error(2, 1, "Session is not valid!"));
-        EXPECT_EQ(Send(req::Read(2, ids[2], row.Holder(2).ClientDisk, 0, 0), row.Holder(2)).size(), 2052u);
+        EXPECT_EQ(Send(ReadRequest(2, ids[1], row.Holder(1).ClientDisk, 0, 0), row.Holder(1)),
+                  ErrorReply(2, 1, "Session is not valid!"));
+        EXPECT_EQ(Send(ReadRequest(2, ids[2], row.Holder(2).ClientDisk, 0, 0), row.Holder(2)).size(), 2052u);
     }
 }
 
@@ -250,14 +249,14 @@ TEST_F(HostileRequests, RepeatedMountsKeepTheirSessionsButNotAlive) {
         std::vector<uint32_t> ids;
         for (uint32_t address = 10; address < 18; ++address)
             for (uint16_t disk = 0; disk < 8; ++disk) {
-                const auto reply = Send(req::Mount(1, disk, "Shared", true), holder(address, disk));
-                ids.push_back(reply.size() == 14 ? req::Get32(reply, 4) : 0);
+                const auto reply = Send(MountRequest(1, disk, "Shared", true), holder(address, disk));
+                ids.push_back(reply.size() == 14 ? Get32(reply, 4) : 0);
             }
         return ids;
     };
     const std::vector<uint32_t> ids = mountAll();
     ASSERT_EQ(Server.SessionCount(), TRmtDskSessionList::MaxSessions);
-    const std::vector<uint8_t> tooMany = req::Error(1, 255, "Too many remote disk sessions!");
+    const std::vector<uint8_t> tooMany = ErrorReply(1, 255, "Too many remote disk sessions!");
 
     std::optional<int> admittedAt;
     for (int seconds = 20; seconds <= 180; seconds += 20) {
@@ -268,9 +267,9 @@ TEST_F(HostileRequests, RepeatedMountsKeepTheirSessionsButNotAlive) {
             EXPECT_EQ(again, ids) << "a repeated mount reuses its session";
             EXPECT_EQ(Server.SessionCount(), TRmtDskSessionList::MaxSessions);
         }
-        EXPECT_EQ(Send(req::Read(2, ids[0], 0, 0, 0), reader).size(), 2052u) << "the reader keeps its session";
+        EXPECT_EQ(Send(ReadRequest(2, ids[0], 0, 0, 0), reader).size(), 2052u) << "the reader keeps its session";
         if (!admittedAt) {
-            const auto reply = Send(req::Mount(1, 0, "Shared", true), newcomer);
+            const auto reply = Send(MountRequest(1, 0, "Shared", true), newcomer);
             if (reply.size() == 14)
                 admittedAt = seconds;
             else

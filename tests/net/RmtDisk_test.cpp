@@ -18,8 +18,7 @@
 #include "disk/DiskController.h"
 #include "machine/TavrinMachine.h"
 
-using namespace nettest;
-namespace req = rmtreq;
+using namespace tavrin::test;
 
 namespace {
 
@@ -34,11 +33,11 @@ protected:
 
 // Bit 7 of the command byte is ignored.
 TEST_F(RemoteDisk, MountReplyIsByteExactAndARepeatedMountKeepsItsId) {
-    auto mount = req::Mount(0xBEEF, 2, "DiskB");
+    auto mount = MountRequest(0xBEEF, 2, "DiskB");
     mount[0] |= 0x80;
     const auto reply = Ask(Client, mount);
     ASSERT_EQ(reply.size(), 14u);
-    const uint32_t id = req::Get32(reply, 4);
+    const uint32_t id = Get32(reply, 4);
     const std::vector<uint8_t> expected = {
         0,    0,    0xEF, 0xBE, uint8_t(id), uint8_t(id >> 8), uint8_t(id >> 16), uint8_t(id >> 24), 0x00,
         0x08, 0x00, 0x01, 0x20, 0x00};
@@ -54,26 +53,26 @@ TEST_F(RemoteDisk, MountReplyIsByteExactAndARepeatedMountKeepsItsId) {
 
 TEST_F(RemoteDisk, WriteThenReadBackAndEndWithANop) {
     const uint32_t id = MountId(Client, 1, "DiskB");
-    const auto block = Pattern(3);
-    EXPECT_EQ(Ask(Client, req::Write(7, id, 1, 10, 16, block)), req::Status(7));
+    const auto block = BlockPattern(3);
+    EXPECT_EQ(Ask(Client, WriteRequest(7, id, 1, 10, 16, block)), StatusReply(7));
 
     // Sector 17 reads the upper half of the track, where the block went.
-    auto reply = req::Status(8);
+    auto reply = StatusReply(8);
     reply.insert(reply.end(), block.begin(), block.end());
-    EXPECT_EQ(Ask(Client, req::Read(8, id, 1, 10, 17)), reply);
+    EXPECT_EQ(Ask(Client, ReadRequest(8, id, 1, 10, 17)), reply);
 
     // The block is sectors 16-31 of track 10 in the file.
-    const std::string file = storetest::ReadFile(Image("DiskB"));
+    const std::string file = ReadFile(Image("DiskB"));
     EXPECT_EQ(file.substr((10 * 32 + 16) * 128, 2048), std::string(block.begin(), block.end()));
     EXPECT_EQ(file.substr((10 * 32 + 15) * 128, 128), std::string(128, '\xE5'));
 
     // A nop ends the session as an unmount does, without moving the activity time.
     const TRmtDskTime before = Server.LastActivity;
-    EXPECT_EQ(Ask(Client, req::Session(0, 9, id, 1)), req::Status(9));
+    EXPECT_EQ(Ask(Client, SessionRequest(0, 9, id, 1)), StatusReply(9));
     EXPECT_EQ(Server.SessionCount(), 0u);
     EXPECT_EQ(Server.LastActivity, before);
-    EXPECT_EQ(Ask(Client, req::Read(10, id, 1, 0, 0)), req::Error(10, 1, "Session is not valid!"));
-    EXPECT_EQ(Ask(Client, req::Session(2, 6, id, 1)), req::Status(6)) << "unknown id unmounts as success";
+    EXPECT_EQ(Ask(Client, ReadRequest(10, id, 1, 0, 0)), ErrorReply(10, 1, "Session is not valid!"));
+    EXPECT_EQ(Ask(Client, SessionRequest(2, 6, id, 1)), StatusReply(6)) << "unknown id unmounts as success";
     EXPECT_GT(Server.LastActivity, before);
 }
 
@@ -81,9 +80,10 @@ TEST_F(RemoteDisk, ReadOnlySessionsShareAndRefuseWritesUntilDeactivationClosesTh
     TUdpClient second(Port()), third(Port());
     const uint32_t a = MountId(Client, 0, "DiskB", true);
     EXPECT_NE(MountId(second, 0, "DiskB", true), 0u);
-    EXPECT_EQ(Ask(third, req::Mount(4, 0, "DiskB", false)), req::Error(4, 16, "Disk is in use!"));
-    EXPECT_EQ(Ask(Client, req::Write(5, a, 0, 2, 0, Pattern(1))), req::Error(5, 8, "Disk is mounted read-only!"));
-    EXPECT_EQ(storetest::ReadFile(Image("DiskB")), std::string(1048576, '\xE5'));
+    EXPECT_EQ(Ask(third, MountRequest(4, 0, "DiskB", false)), ErrorReply(4, 16, "Disk is in use!"));
+    EXPECT_EQ(Ask(Client, WriteRequest(5, a, 0, 2, 0, BlockPattern(1))),
+              ErrorReply(5, 8, "Disk is mounted read-only!"));
+    EXPECT_EQ(ReadFile(Image("DiskB")), std::string(1048576, '\xE5'));
 
     // The read-only session holds the file open for reading only.
     int readOnlyDescriptors = 0;
@@ -98,14 +98,14 @@ TEST_F(RemoteDisk, ReadOnlySessionsShareAndRefuseWritesUntilDeactivationClosesTh
     Server.SetActive(false);
     EXPECT_EQ(Server.SessionCount(), 0u);
     EXPECT_FALSE(TImageRegistry::Instance().IsOpen(Image("DiskB")));
-    EXPECT_TRUE(Ask(Client, req::Mount(1, 0, "DiskB"), 200).empty());
+    EXPECT_TRUE(Ask(Client, MountRequest(1, 0, "DiskB"), 200).empty());
 }
 
 TEST_F(RemoteDisk, AutoUnmountDecidesWhatAnotherImageDoes) {
     const uint32_t a = MountId(Client, 0, "DiskB");
     Server.SetAutoUnmount(false);
-    EXPECT_EQ(Ask(Client, req::Mount(3, 0, "DiskC")), req::Error(3, 64, "Disk is mounted!"));
-    EXPECT_EQ(Ask(Client, req::Mount(3, 0, "DiskB", true)), req::Error(3, 64, "Disk is mounted!"))
+    EXPECT_EQ(Ask(Client, MountRequest(3, 0, "DiskC")), ErrorReply(3, 64, "Disk is mounted!"));
+    EXPECT_EQ(Ask(Client, MountRequest(3, 0, "DiskB", true)), ErrorReply(3, 64, "Disk is mounted!"))
         << "another flag is another mount";
     ASSERT_EQ(Server.SessionCount(), 1u);
     EXPECT_EQ(Server.GetSession(0)->Id, a);
@@ -116,7 +116,7 @@ TEST_F(RemoteDisk, AutoUnmountDecidesWhatAnotherImageDoes) {
     EXPECT_EQ(Server.GetSession(0)->FileName, "DiskC.cpmdsk");
 
     // A failing mount after the auto unmount leaves the drive without a session.
-    EXPECT_EQ(Ask(Client, req::Mount(4, 0, "Missing")), req::Error(4, 1, "Selected disk is bad!"));
+    EXPECT_EQ(Ask(Client, MountRequest(4, 0, "Missing")), ErrorReply(4, 1, "Selected disk is bad!"));
     EXPECT_EQ(Server.SessionCount(), 0u);
 }
 
@@ -130,33 +130,35 @@ std::vector<uint8_t> Resized(std::vector<uint8_t> request, size_t size) {
 // Unknown commands get no reply at all.
 TEST_F(RemoteDisk, ErrorRepliesAreByteExact) {
     const uint32_t id = MountId(Client, 0, "DiskB");
-    const auto block = Pattern(0);
+    const auto block = BlockPattern(0);
     const auto command = [&](uint8_t code) { return std::vector<uint8_t>{code, 0, 1, 0}; };
-    const auto mismatch = [](uint16_t tag) { return req::Error(tag, 16, "Client info does not match!"); };
+    const auto mismatch = [](uint16_t tag) { return ErrorReply(tag, 16, "Client info does not match!"); };
     TUdpClient intruder(Port());
     const struct {
         const char* name;
         std::vector<uint8_t> request, reply;
         bool fromIntruder = false;
     } cases[] = {
-        {"IntruderRead", req::Read(1, id, 0, 0, 0), mismatch(1), true},
-        {"IntruderWrite", req::Write(2, id, 0, 0, 0, block), mismatch(2), true},
-        {"IntruderUnmount", req::Session(2, 3, id, 0), mismatch(3), true},
-        {"OwnersOtherDrive", req::Read(5, id, 1, 0, 0), mismatch(5)},
-        {"IntruderMount", req::Mount(4, 0, "DiskB", true), req::Error(4, 16, "Disk is in use!"), true},
-        {"OwnersOtherDriveMount", req::Mount(5, 1, "DiskB"), req::Error(5, 16, "Disk is in use!")},
-        {"ReadTooShort", Resized(req::Read(0x4242, id, 0, 0, 0), 13), req::Error(0x4242, 32, "Invalid read request")},
-        {"ReadTooLong", Resized(req::Read(1, id, 0, 0, 0), 15), req::Error(1, 32, "Invalid read request")},
-        {"WriteTooShort", Resized(req::Write(2, id, 0, 0, 0, block), 2061), req::Error(2, 32, "Invalid write request")},
-        {"WriteTooLong", Resized(req::Write(2, id, 0, 0, 0, block), 2063), req::Error(2, 32, "Invalid write request")},
-        {"NopTooShort", Resized(req::Session(0, 3, id, 0), 9), req::Error(3, 32, "Invalid nop request")},
-        {"UnmountTooLong", Resized(req::Session(2, 4, id, 0), 11), req::Error(4, 32, "Invalid unmount request")},
-        {"MountTooShort", Resized(req::Mount(5, 0, "DiskB"), 9), req::Error(5, 32, "Invalid mount request")},
-        {"MountTooLong", Resized(req::Mount(5, 0, "DiskB"), 73), req::Error(5, 32, "Invalid mount request")},
-        {"OneByte", {3}, req::Error(0, 32, "Invalid read request")},
-        {"TagCutShort", {3, 0, 0x77}, req::Error(0x77, 32, "Invalid read request")},
-        {"SectorOutOfRange", req::Read(6, id, 0, 0, 40), req::Error(6, 2, "Invalid track sector (40)!")},
-        {"TrackOutOfRange", req::Write(7, id, 0, 256, 0, block), req::Error(7, 2, "Invalid disk track (256)!")},
+        {"IntruderRead", ReadRequest(1, id, 0, 0, 0), mismatch(1), true},
+        {"IntruderWrite", WriteRequest(2, id, 0, 0, 0, block), mismatch(2), true},
+        {"IntruderUnmount", SessionRequest(2, 3, id, 0), mismatch(3), true},
+        {"OwnersOtherDrive", ReadRequest(5, id, 1, 0, 0), mismatch(5)},
+        {"IntruderMount", MountRequest(4, 0, "DiskB", true), ErrorReply(4, 16, "Disk is in use!"), true},
+        {"OwnersOtherDriveMount", MountRequest(5, 1, "DiskB"), ErrorReply(5, 16, "Disk is in use!")},
+        {"ReadTooShort", Resized(ReadRequest(0x4242, id, 0, 0, 0), 13), ErrorReply(0x4242, 32, "Invalid read request")},
+        {"ReadTooLong", Resized(ReadRequest(1, id, 0, 0, 0), 15), ErrorReply(1, 32, "Invalid read request")},
+        {"WriteTooShort", Resized(WriteRequest(2, id, 0, 0, 0, block), 2061),
+         ErrorReply(2, 32, "Invalid write request")},
+        {"WriteTooLong", Resized(WriteRequest(2, id, 0, 0, 0, block), 2063),
+         ErrorReply(2, 32, "Invalid write request")},
+        {"NopTooShort", Resized(SessionRequest(0, 3, id, 0), 9), ErrorReply(3, 32, "Invalid nop request")},
+        {"UnmountTooLong", Resized(SessionRequest(2, 4, id, 0), 11), ErrorReply(4, 32, "Invalid unmount request")},
+        {"MountTooShort", Resized(MountRequest(5, 0, "DiskB"), 9), ErrorReply(5, 32, "Invalid mount request")},
+        {"MountTooLong", Resized(MountRequest(5, 0, "DiskB"), 73), ErrorReply(5, 32, "Invalid mount request")},
+        {"OneByte", {3}, ErrorReply(0, 32, "Invalid read request")},
+        {"TagCutShort", {3, 0, 0x77}, ErrorReply(0x77, 32, "Invalid read request")},
+        {"SectorOutOfRange", ReadRequest(6, id, 0, 0, 40), ErrorReply(6, 2, "Invalid track sector (40)!")},
+        {"TrackOutOfRange", WriteRequest(7, id, 0, 256, 0, block), ErrorReply(7, 2, "Invalid disk track (256)!")},
         {"Command5", command(5), {}},
         {"Command7", command(7), {}},
         {"Command7F", command(0x7F), {}},
@@ -172,8 +174,8 @@ TEST_F(RemoteDisk, CpmStyleNamesAreServedAsGiven) {
     const uint32_t id = MountId(Client, 0, "WORK.1");
     ASSERT_NE(id, 0u);
     EXPECT_EQ(Server.GetSession(0)->FileName, "WORK.1.cpmdsk");
-    EXPECT_EQ(Ask(Client, req::Read(2, id, 0, 0, 0)).at(4), 0x42);
-    EXPECT_EQ(Ask(Client, req::Mount(3, 1, "../DiskB")), req::Error(3, 1, "Selected disk is bad!"));
+    EXPECT_EQ(Ask(Client, ReadRequest(2, id, 0, 0, 0)).at(4), 0x42);
+    EXPECT_EQ(Ask(Client, MountRequest(3, 1, "../DiskB")), ErrorReply(3, 1, "Selected disk is bad!"));
 }
 
 // Eight hosts repeating their eight mounts each hold the table only until
@@ -191,23 +193,23 @@ TEST_F(RemoteDisk, HostsRepeatingTheirMountsHoldTheTableOnlyAMinute) {
     mountAll();
     ASSERT_EQ(Server.SessionCount(), TRmtDskSessionList::MaxSessions);
     TUdpClient newcomer(Port(), "127.0.0.10");
-    const auto tooMany = req::Error(1, 255, "Too many remote disk sessions!");
+    const auto tooMany = ErrorReply(1, 255, "Too many remote disk sessions!");
 
     now += std::chrono::seconds(40);
     mountAll();
-    EXPECT_EQ(Ask(newcomer, req::Mount(1, 0, "DiskB", true)), tooMany);
+    EXPECT_EQ(Ask(newcomer, MountRequest(1, 0, "DiskB", true)), tooMany);
     now += std::chrono::seconds(20);
     mountAll();
     const uint32_t id = MountId(newcomer, 0, "DiskB", true);
     ASSERT_NE(id, 0u);
-    EXPECT_EQ(Ask(newcomer, req::Read(2, id, 0, 0, 0)).size(), 2052u);
+    EXPECT_EQ(Ask(newcomer, ReadRequest(2, id, 0, 0, 0)).size(), 2052u);
     EXPECT_EQ(Server.SessionCount(), TRmtDskSessionList::MaxSessions);
 }
 
 TEST(RmtDiskWire, ErrorTextIsCutTo63AndCodeIsNeverZero) {
     const std::string longText(100, 'x');
-    EXPECT_EQ(rmtdsk::ErrorReply(9, 255, longText), req::Error(9, 255, longText.substr(0, 63)));
-    EXPECT_EQ(req::Get16(rmtdsk::ErrorReply(1, 0, "x"), 0), 255);
+    EXPECT_EQ(rmtdsk::ErrorReply(9, 255, longText), ErrorReply(9, 255, longText.substr(0, 63)));
+    EXPECT_EQ(Get16(rmtdsk::ErrorReply(1, 0, "x"), 0), 255);
 }
 
 TEST_F(RemoteDisk, ImageHeldForRemoteWritingIsRefusedLocally) {
@@ -222,12 +224,12 @@ TEST_F(RemoteDisk, ImageHeldForRemoteWritingIsRefusedLocally) {
     // Drive A would get the system tracks written: refused before that.
     TTavrinMachine machine(Folder.Path().string() + "/");
     EXPECT_THAT([&] { machine.MountDrive(0, Image("DiskB")); }, refused);
-    EXPECT_EQ(storetest::ReadFile(Image("DiskB")), std::string(1048576, '\xE5'));
+    EXPECT_EQ(ReadFile(Image("DiskB")), std::string(1048576, '\xE5'));
 
     // A local drive lends the image to remote readers only.
-    ASSERT_EQ(Ask(Client, req::Session(2, 2, id, 0)), req::Status(2));
+    ASSERT_EQ(Ask(Client, SessionRequest(2, 2, id, 0)), StatusReply(2));
     EXPECT_NO_THROW(controller.MountDisk(Image("DiskB"), 2));
-    EXPECT_EQ(Ask(Client, req::Mount(1, 0, "DiskB")), req::Error(1, 16, "Disk is in use!"));
+    EXPECT_EQ(Ask(Client, MountRequest(1, 0, "DiskB")), ErrorReply(1, 16, "Disk is in use!"));
     EXPECT_NE(MountId(Client, 0, "DiskB", true), 0u);
     EXPECT_NO_THROW(TCpmDiskDrive manager(Image("DiskB")));
 }
@@ -244,7 +246,7 @@ TEST_F(RemoteDisk, ImageCopiedBlockByBlockOverTheNetworkCopiesOutAlikeInCpmTools
     };
     std::string text;
     for (int i = 0; i < 400; ++i) text += "Line " + std::to_string(i) + " of the remote copy test\r\n";
-    storetest::WriteFile(Folder.File("note.txt"), text);
+    WriteFile(Folder.File("note.txt"), text);
     MakeImage(Image("Source"));
     ASSERT_EQ(tool("cpmcp -f cpmdsk1m -T raw Source.cpmdsk note.txt 0:NOTE.TXT"), 0);
 
@@ -252,16 +254,16 @@ TEST_F(RemoteDisk, ImageCopiedBlockByBlockOverTheNetworkCopiesOutAlikeInCpmTools
     const uint32_t target = MountId(Client, 1, "DiskB");
     for (uint16_t track = 0; track < 256; ++track) {
         for (uint16_t sector : {0, 16}) {
-            const auto reply = Ask(Client, req::Read(3, source, 0, track, sector));
+            const auto reply = Ask(Client, ReadRequest(3, source, 0, track, sector));
             ASSERT_EQ(reply.size(), 2052u);
             const std::vector<uint8_t> block(reply.begin() + 4, reply.end());
-            ASSERT_EQ(Ask(Client, req::Write(4, target, 1, track, sector, block)), req::Status(4));
+            ASSERT_EQ(Ask(Client, WriteRequest(4, target, 1, track, sector, block)), StatusReply(4));
         }
     }
 
     ASSERT_EQ(tool("cpmcp -f cpmdsk1m -T raw DiskB.cpmdsk 0:NOTE.TXT back.txt"), 0);
-    EXPECT_EQ(storetest::ReadFile(Folder.File("back.txt")).substr(0, text.size()), text);
-    EXPECT_EQ(storetest::ReadFile(Image("Source")), storetest::ReadFile(Image("DiskB")));
+    EXPECT_EQ(ReadFile(Folder.File("back.txt")).substr(0, text.size()), text);
+    EXPECT_EQ(ReadFile(Image("Source")), ReadFile(Image("DiskB")));
 }
 
 }  // namespace

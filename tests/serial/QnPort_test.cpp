@@ -26,11 +26,9 @@
 #include "support/QtTestApp.h"
 #include "support/TempFolder.h"
 
+using namespace tavrin::test;
+
 namespace {
-
-using tavrin::test::ReadFile;
-
-using tavrin::test::EventuallyWithEvents;
 
 class UserWindow : public QObject {
 public:

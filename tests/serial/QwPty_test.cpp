@@ -15,6 +15,8 @@
 #include "support/TempFolder.h"
 #include "support/ThreadStates.h"
 
+using namespace tavrin::test;
+
 namespace {
 
 class PtyDispatcher : public ::testing::Test {

@@ -17,6 +17,8 @@
 #include "support/QtEventually.h"
 #include "support/QtTestApp.h"
 
+using namespace tavrin::test;
+
 namespace {
 
 struct Message {

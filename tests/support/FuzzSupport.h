@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <string>
 
-namespace tavrin::fuzz {
+namespace tavrin::test {
 
 inline void Check(bool ok) {
     if (!ok) __builtin_trap();
@@ -31,4 +31,4 @@ inline const TScratchFile& ScratchFile() {
     return file;
 }
 
-}  // namespace tavrin::fuzz
+}  // namespace tavrin::test

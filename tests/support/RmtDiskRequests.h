@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace rmtreq {
+namespace tavrin::test {
 
 inline void Put16(std::vector<uint8_t>& out, size_t offset, uint16_t value) {
     out[offset] = static_cast<uint8_t>(value);
@@ -27,7 +27,7 @@ inline uint32_t Get32(const std::vector<uint8_t>& in, size_t offset) {
     return Get16(in, offset) | static_cast<uint32_t>(Get16(in, offset + 2)) << 16;
 }
 
-inline std::vector<uint8_t> Mount(uint16_t tag, uint16_t disk, const std::string& name, bool readOnly = false) {
+inline std::vector<uint8_t> MountRequest(uint16_t tag, uint16_t disk, const std::string& name, bool readOnly = false) {
     std::vector<uint8_t> out(9 + name.size(), 0);
     out[0] = 1;
     Put16(out, 2, tag);
@@ -40,7 +40,7 @@ inline std::vector<uint8_t> Mount(uint16_t tag, uint16_t disk, const std::string
 }
 
 // Nop (command 0) or unmount (command 2).
-inline std::vector<uint8_t> Session(uint8_t command, uint16_t tag, uint32_t id, uint16_t disk) {
+inline std::vector<uint8_t> SessionRequest(uint8_t command, uint16_t tag, uint32_t id, uint16_t disk) {
     std::vector<uint8_t> out(10, 0);
     out[0] = command;
     Put16(out, 2, tag);
@@ -49,7 +49,7 @@ inline std::vector<uint8_t> Session(uint8_t command, uint16_t tag, uint32_t id, 
     return out;
 }
 
-inline std::vector<uint8_t> Read(uint16_t tag, uint32_t id, uint16_t disk, uint16_t track, uint16_t sector) {
+inline std::vector<uint8_t> ReadRequest(uint16_t tag, uint32_t id, uint16_t disk, uint16_t track, uint16_t sector) {
     std::vector<uint8_t> out(14, 0);
     out[0] = 3;
     Put16(out, 2, tag);
@@ -60,10 +60,10 @@ inline std::vector<uint8_t> Read(uint16_t tag, uint32_t id, uint16_t disk, uint1
     return out;
 }
 
-inline std::vector<uint8_t> Write(uint16_t tag, uint32_t id, uint16_t disk, uint16_t track, uint16_t sector,
-                                  const std::vector<uint8_t>& block) {
+inline std::vector<uint8_t> WriteRequest(uint16_t tag, uint32_t id, uint16_t disk, uint16_t track, uint16_t sector,
+                                         const std::vector<uint8_t>& block) {
     std::vector<uint8_t> out(14 + 2048, 0);
-    const std::vector<uint8_t> header = Read(tag, id, disk, track, sector);
+    const std::vector<uint8_t> header = ReadRequest(tag, id, disk, track, sector);
     std::copy(header.begin(), header.end(), out.begin());
     out[0] = 4;
     std::copy_n(block.begin(), std::min<size_t>(block.size(), 2048), out.begin() + 14);
@@ -71,7 +71,7 @@ inline std::vector<uint8_t> Write(uint16_t tag, uint32_t id, uint16_t disk, uint
 }
 
 // The 68-byte error reply a server must send.
-inline std::vector<uint8_t> Error(uint16_t tag, uint16_t code, const std::string& text) {
+inline std::vector<uint8_t> ErrorReply(uint16_t tag, uint16_t code, const std::string& text) {
     std::vector<uint8_t> out(68, 0);
     Put16(out, 0, code);
     Put16(out, 2, tag);
@@ -80,10 +80,10 @@ inline std::vector<uint8_t> Error(uint16_t tag, uint16_t code, const std::string
     return out;
 }
 
-inline std::vector<uint8_t> Status(uint16_t tag) {
+inline std::vector<uint8_t> StatusReply(uint16_t tag) {
     std::vector<uint8_t> out(4, 0);
     Put16(out, 2, tag);
     return out;
 }
 
-}  // namespace rmtreq
+}  // namespace tavrin::test

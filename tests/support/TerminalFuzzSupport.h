@@ -11,7 +11,7 @@
 #include "support/FakeTerminalHost.h"
 #include "support/FuzzSupport.h"
 
-namespace tavrin::fuzz {
+namespace tavrin::test {
 
 // Reads every glyph it is given, so a run past the end of a row shows.
 class TCheckingPainter : public TQnTerminalPainter {
@@ -59,7 +59,7 @@ inline void RandomStartSize(TQnTerminalBuffer& b, FuzzedDataProvider& in, int ma
 
 // What a window scrolled anywhere over the buffer would show, including a
 // partly visible last column and row, painted in full or lazily.
-inline void RandomRepaint(tavrin::test::TFakeTerminalHost& host, TQnTerminalEmulator& emu, FuzzedDataProvider& in) {
+inline void RandomRepaint(TFakeTerminalHost& host, TQnTerminalEmulator& emu, FuzzedDataProvider& in) {
     const TQnTerminalBuffer& b = *emu.Buffer();
     TQnTerminalView v;
     v.CharWidth = in.ConsumeIntegralInRange<int>(1, 12);
@@ -79,4 +79,4 @@ inline void RandomRepaint(tavrin::test::TFakeTerminalHost& host, TQnTerminalEmul
         emu.LazyPaint(painter);
 }
 
-}  // namespace tavrin::fuzz
+}  // namespace tavrin::test

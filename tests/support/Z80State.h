@@ -49,35 +49,33 @@ inline std::string Describe(const TZ80State& s) {
 inline int Z80ModeFromCode(int code) { return code <= 1 ? 0 : code - 1; }
 inline uint8_t Z80CodeFromMode(int mode) { return mode == 0 ? 0 : uint8_t(mode + 1); }
 
-namespace z80state {
-struct TPair {
+// How TZ80State's register pairs are read from and written to TCpuEmu.
+struct TZ80RegisterPair {
     uint16_t TZ80State::*field;
     uint8_t (TCpuEmu::*high)() const;
     uint8_t (TCpuEmu::*low)() const;
     void (TCpuEmu::*setHigh)(uint8_t);
     void (TCpuEmu::*setLow)(uint8_t);
 };
-using C = TCpuEmu;
-using S = TZ80State;
-inline const TPair kPairs[] = {
-    {&S::af, &C::RegisterA, &C::StatusFlags, &C::SetRegisterA, &C::SetStatusFlags},
-    {&S::bc, &C::RegisterB, &C::RegisterC, &C::SetRegisterB, &C::SetRegisterC},
-    {&S::de, &C::RegisterD, &C::RegisterE, &C::SetRegisterD, &C::SetRegisterE},
-    {&S::hl, &C::RegisterH, &C::RegisterL, &C::SetRegisterH, &C::SetRegisterL},
-    {&S::af2, &C::ExRegisterA, &C::ExStatusFlags, &C::SetExRegisterA, &C::SetExStatusFlags},
-    {&S::bc2, &C::ExRegisterB, &C::ExRegisterC, &C::SetExRegisterB, &C::SetExRegisterC},
-    {&S::de2, &C::ExRegisterD, &C::ExRegisterE, &C::SetExRegisterD, &C::SetExRegisterE},
-    {&S::hl2, &C::ExRegisterH, &C::ExRegisterL, &C::SetExRegisterH, &C::SetExRegisterL},
-    {&S::ix, &C::RegisterIXH, &C::RegisterIXL, &C::SetRegisterIXH, &C::SetRegisterIXL},
-    {&S::iy, &C::RegisterIYH, &C::RegisterIYL, &C::SetRegisterIYH, &C::SetRegisterIYL},
-    {&S::sp, &C::RegisterSPH, &C::RegisterSPL, &C::SetRegisterSPH, &C::SetRegisterSPL},
-    {&S::pc, &C::RegisterPCH, &C::RegisterPCL, &C::SetRegisterPCH, &C::SetRegisterPCL},
+inline const TZ80RegisterPair Z80RegisterPairs[] = {
+    {&TZ80State::af, &TCpuEmu::RegisterA, &TCpuEmu::StatusFlags, &TCpuEmu::SetRegisterA, &TCpuEmu::SetStatusFlags},
+    {&TZ80State::bc, &TCpuEmu::RegisterB, &TCpuEmu::RegisterC, &TCpuEmu::SetRegisterB, &TCpuEmu::SetRegisterC},
+    {&TZ80State::de, &TCpuEmu::RegisterD, &TCpuEmu::RegisterE, &TCpuEmu::SetRegisterD, &TCpuEmu::SetRegisterE},
+    {&TZ80State::hl, &TCpuEmu::RegisterH, &TCpuEmu::RegisterL, &TCpuEmu::SetRegisterH, &TCpuEmu::SetRegisterL},
+    {&TZ80State::af2, &TCpuEmu::ExRegisterA, &TCpuEmu::ExStatusFlags, &TCpuEmu::SetExRegisterA,
+     &TCpuEmu::SetExStatusFlags},
+    {&TZ80State::bc2, &TCpuEmu::ExRegisterB, &TCpuEmu::ExRegisterC, &TCpuEmu::SetExRegisterB, &TCpuEmu::SetExRegisterC},
+    {&TZ80State::de2, &TCpuEmu::ExRegisterD, &TCpuEmu::ExRegisterE, &TCpuEmu::SetExRegisterD, &TCpuEmu::SetExRegisterE},
+    {&TZ80State::hl2, &TCpuEmu::ExRegisterH, &TCpuEmu::ExRegisterL, &TCpuEmu::SetExRegisterH, &TCpuEmu::SetExRegisterL},
+    {&TZ80State::ix, &TCpuEmu::RegisterIXH, &TCpuEmu::RegisterIXL, &TCpuEmu::SetRegisterIXH, &TCpuEmu::SetRegisterIXL},
+    {&TZ80State::iy, &TCpuEmu::RegisterIYH, &TCpuEmu::RegisterIYL, &TCpuEmu::SetRegisterIYH, &TCpuEmu::SetRegisterIYL},
+    {&TZ80State::sp, &TCpuEmu::RegisterSPH, &TCpuEmu::RegisterSPL, &TCpuEmu::SetRegisterSPH, &TCpuEmu::SetRegisterSPL},
+    {&TZ80State::pc, &TCpuEmu::RegisterPCH, &TCpuEmu::RegisterPCL, &TCpuEmu::SetRegisterPCH, &TCpuEmu::SetRegisterPCL},
 };
-}  // namespace z80state
 
 // `extraState` adds state bits of TCpuEmu's own (the poll skip, HALT).
 inline void LoadZ80State(TCpuEmu& c, const TZ80State& s, uint8_t modeCode, uint8_t extraState = 0) {
-    for (const auto& p : z80state::kPairs) {
+    for (const auto& p : Z80RegisterPairs) {
         (c.*p.setHigh)(uint8_t(s.*p.field >> 8));
         (c.*p.setLow)(uint8_t(s.*p.field));
     }
@@ -89,7 +87,7 @@ inline void LoadZ80State(TCpuEmu& c, const TZ80State& s, uint8_t modeCode, uint8
 
 inline TZ80State SaveZ80State(const TCpuEmu& c) {
     TZ80State s;
-    for (const auto& p : z80state::kPairs) s.*p.field = uint16_t((c.*p.high)() << 8 | (c.*p.low)());
+    for (const auto& p : Z80RegisterPairs) s.*p.field = uint16_t((c.*p.high)() << 8 | (c.*p.low)());
     s.i = c.RegisterI();
     s.r = c.RegisterR();
     s.iff1 = (c.CpuState() & TCpuEmu::kStateIff1) != 0;

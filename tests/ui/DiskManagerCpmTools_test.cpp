@@ -12,14 +12,14 @@
 #include <map>
 #include <sstream>
 
-using namespace cpmtest;
+using namespace tavrin::test;
 
 namespace {
 
 // "user:NAME.EXT" -> records and attribute bits.
 using Listing = std::map<std::string, std::pair<int, int>>;
 
-class DiskManagerCpmTools : public dmtest::DiskManagerFixture {
+class DiskManagerCpmTools : public DiskManagerFixture {
 protected:
     void SetUp() override {
         ASSERT_EQ(std::system("command -v cpmls >/dev/null && command -v fsck.cpm >/dev/null"), 0)
@@ -34,7 +34,7 @@ protected:
         const std::string cmd =
             "cd '" + Dir.Path().string() + "' && " + tool + " -f cpmdsk1m -T raw " + args + " >'" + out + "' 2>&1";
         const int status = std::system(cmd.c_str());
-        const std::string text = storetest::ReadFile(out);
+        const std::string text = ReadFile(out);
         std::remove(out.c_str());
         EXPECT_EQ(status, 0) << cmd << "\n" << text;
         return status == 0 ? text : std::string();
@@ -74,15 +74,15 @@ protected:
 // The tools put two files on the image, then the page imports, deletes,
 // renames and sets attributes and user areas beside them.
 TEST_F(DiskManagerCpmTools, WhatThePageAndTheToolsDidChecksListsAndExportsAlike) {
-    const std::string alpha = HostFile("alpha.txt", AsString(Pattern(3000, 7)));
-    const std::string beta = HostFile("beta.dat", AsString(Pattern(33000, 8)));
+    const std::string alpha = HostFile("alpha.txt", AsString(CpmFilePattern(3000, 7)));
+    const std::string beta = HostFile("beta.dat", AsString(CpmFilePattern(33000, 8)));
     Cpm("cpmcp", "work.cpmdsk alpha.txt 0:alpha.txt");
     Cpm("cpmcp", "work.cpmdsk beta.dat 4:beta.dat");
     Cpm("cpmchattr", "work.cpmdsk ra 4:beta.dat");
     const std::vector<std::pair<std::string, std::string>> files = {
-        {"keep.txt", AsString(Pattern(300, 1))},   {"big.bin", AsString(Pattern(40000, 2))},
-        {"edge.bin", AsString(Pattern(16384, 3))}, {"gone.tmp", AsString(Pattern(9000, 4))},
-        {"old.nam", AsString(Pattern(2048, 5))},   {"move.me", AsString(Pattern(5000, 6))}};
+        {"keep.txt", AsString(CpmFilePattern(300, 1))},   {"big.bin", AsString(CpmFilePattern(40000, 2))},
+        {"edge.bin", AsString(CpmFilePattern(16384, 3))}, {"gone.tmp", AsString(CpmFilePattern(9000, 4))},
+        {"old.nam", AsString(CpmFilePattern(2048, 5))},   {"move.me", AsString(CpmFilePattern(5000, 6))}};
     Put(files);
     EXPECT_EQ(List().item(RowOf("4:BETA.DAT"))->text().toStdString().substr(0, 23), " 4        BETA.DAT  RsA");
     Page->ImportTextFiles({HostFile("notes.markdown", "text\r\n")});
@@ -115,13 +115,13 @@ TEST_F(DiskManagerCpmTools, WhatThePageAndTheToolsDidChecksListsAndExportsAlike)
     EXPECT_EQ(listing.count("0:NOTES.MAR") + listing.count("9:BIG.BIN") + listing.count("0:NEW.NAM"), 3u);
     EXPECT_EQ(listing.at("0:KEEP.TXT").second, CpmAttrReadOnly | CpmAttrSystem);
     Cpm("cpmcp", "work.cpmdsk 9:big.bin 0:edge.bin .");
-    EXPECT_EQ(storetest::ReadFile(Dir.File("big.bin")).substr(0, 40000), files[1].second);
-    EXPECT_EQ(storetest::ReadFile(Dir.File("edge.bin")), files[2].second);
+    EXPECT_EQ(ReadFile(Dir.File("big.bin")).substr(0, 40000), files[1].second);
+    EXPECT_EQ(ReadFile(Dir.File("edge.bin")), files[2].second);
     Select({RowOf("0:ALPHA.TXT"), RowOf("4:BETA.DAT")});
     Prompts.FolderAnswers = {Dir.File("out")};
     Run(Page->DM_ExportBinaryFileAct);
-    EXPECT_EQ(storetest::ReadFile(Dir.File("out/ALPHA.TXT")).substr(0, 3000), storetest::ReadFile(alpha));
-    EXPECT_EQ(storetest::ReadFile(Dir.File("out/BETA.DAT")).substr(0, 33000), storetest::ReadFile(beta));
+    EXPECT_EQ(ReadFile(Dir.File("out/ALPHA.TXT")).substr(0, 3000), ReadFile(alpha));
+    EXPECT_EQ(ReadFile(Dir.File("out/BETA.DAT")).substr(0, 33000), ReadFile(beta));
 }
 
 // Text imports put on the image what cpmcp -t puts there: each LF becomes
@@ -145,14 +145,14 @@ TEST_F(DiskManagerCpmTools, TextImportsPutWhatCpmcpTextPuts) {
     for (const auto& forms : rows) {
         SCOPED_TRACE(forms.front().substr(0, 8));
         HostFile("t.txt", forms.front());
-        MakeFreshImage(Dir.File("tool.cpmdsk"));
+        MakeImage(Dir.File("tool.cpmdsk"));
         Cpm("cpmcp", "-t tool.cpmdsk t.txt 0:t.txt");
         Cpm("cpmcp", "tool.cpmdsk 0:t.txt tool.bin");
-        std::string expected = storetest::ReadFile(Dir.File("tool.bin"));
+        std::string expected = ReadFile(Dir.File("tool.bin"));
         expected.erase(expected.find_last_not_of('\0') + 1);
         expected.resize((expected.size() + 127) / 128 * 128, '\x1A');
         for (const std::string& text : forms) {
-            MakeFreshImage(Image);
+            MakeImage(Image);
             Page->OpenManagerDisk(Image);
             Page->ImportTextFiles({HostFile("t.txt", text)});
             EXPECT_EQ(ReadCpmFile(Image, "T.TXT", false, 0), expected) << text.substr(0, 8);
@@ -173,11 +173,11 @@ TEST_F(DiskManagerCpmTools, TextExportsWriteWhatCpmcpTextWrites) {
                                 std::string(128, 'f')};
     for (const std::string& data : rows) {
         SCOPED_TRACE(data.substr(0, 8));
-        MakeFreshImage(Image);
+        MakeImage(Image);
         Put({{"d.txt", data}});
         ExportCpmFile(Image, "D.TXT", Dir.File("page.txt"), true, 0);
         Cpm("cpmcp", "-t work.cpmdsk 0:d.txt tool.txt");
-        EXPECT_EQ(storetest::ReadFile(Dir.File("page.txt")), storetest::ReadFile(Dir.File("tool.txt")));
+        EXPECT_EQ(ReadFile(Dir.File("page.txt")), ReadFile(Dir.File("tool.txt")));
     }
 }
 
@@ -192,10 +192,10 @@ TEST_F(DiskManagerCpmTools, TextExportsKeepLoneCrs) {
         {"\r\r\nz\x1A", "\r\nz"}};
     for (const auto& [data, expected] : rows) {
         SCOPED_TRACE(data.substr(0, 8));
-        MakeFreshImage(Image);
+        MakeImage(Image);
         Put({{"d.txt", data}});
         ExportCpmFile(Image, "D.TXT", Dir.File("page.txt"), true, 0);
-        EXPECT_EQ(storetest::ReadFile(Dir.File("page.txt")), expected);
+        EXPECT_EQ(ReadFile(Dir.File("page.txt")), expected);
     }
 }
 

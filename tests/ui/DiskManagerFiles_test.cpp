@@ -15,12 +15,12 @@
 #include <filesystem>
 #include <set>
 
-using namespace cpmtest;
+using namespace tavrin::test;
 namespace fs = std::filesystem;
 
 namespace {
 
-class DiskManagerFilesTest : public dmtest::DiskManagerFixture {
+class DiskManagerFilesTest : public DiskManagerFixture {
 protected:
     void ExportAll(const std::string& folder) {
         List().selectAll();
@@ -39,8 +39,8 @@ TEST_F(DiskManagerFilesTest, ExportAsksPerExistingFileUntilAllOrCancel) {
     for (const auto& [answers, expected] : rows) {
         fs::remove_all(Dir.File("out"));
         fs::create_directory(Dir.File("out"));
-        storetest::WriteFile(Dir.File("out/A.TXT"), "old");
-        storetest::WriteFile(Dir.File("out/B.TXT"), "old");
+        WriteFile(Dir.File("out/A.TXT"), "old");
+        WriteFile(Dir.File("out/B.TXT"), "old");
         Prompts.Clear();
         Prompts.DialogAnswers = answers;
         ExportAll(Dir.File("out"));
@@ -48,7 +48,7 @@ TEST_F(DiskManagerFilesTest, ExportAsksPerExistingFileUntilAllOrCancel) {
         EXPECT_EQ(Prompts.Texts().front(), "Overwrite existing file \"A.TXT\"?");
         std::string found;
         for (const char* name : {"A.TXT", "B.TXT", "C.TXT"})
-            found += fs::exists(Dir.File("out/") + name) ? storetest::ReadFile(Dir.File("out/") + name)[0] : '-';
+            found += fs::exists(Dir.File("out/") + name) ? ReadFile(Dir.File("out/") + name)[0] : '-';
         EXPECT_EQ(found, expected);
     }
     EXPECT_EQ(Page->FLastExportDir, Dir.File("out/"));
@@ -82,11 +82,11 @@ TEST_F(DiskManagerFilesTest, SingleExportAsksForTheFileAndAFailureKeepsTheOldOne
     Run(Page->DM_ExportBinaryFileAct);
     EXPECT_EQ(Prompts.Log.front().File.Title, "Export Text File");
     EXPECT_EQ(Prompts.Log.front().File.FileName, "BAD.TXT");
-    EXPECT_EQ(storetest::ReadFile(target), "precious");
+    EXPECT_EQ(ReadFile(target), "precious");
     EXPECT_EQ(Dir.Count(), 3);  // the image, doc.txt and keep.txt: no stray file
     Select({1});
     Run(Page->DM_ExportTextFileAct);
-    EXPECT_EQ(storetest::ReadFile(target), "text");
+    EXPECT_EQ(ReadFile(target), "text");
 }
 
 // Files that cannot be exported (damaged entries, a host name taken by a
@@ -101,8 +101,8 @@ TEST_F(DiskManagerFilesTest, AManyFileExportWritesWhatItCanAndListsTheRest) {
     Prompts.DialogAnswers = {mrYes};  // to replacing what is in C.TXT's way
     ExportAll(Dir.File("out"));
 
-    EXPECT_EQ(storetest::ReadFile(Dir.File("out/A.TXT")), "alpha");
-    EXPECT_EQ(storetest::ReadFile(Dir.File("out/B.TXT")), "beta");
+    EXPECT_EQ(ReadFile(Dir.File("out/A.TXT")), "alpha");
+    EXPECT_EQ(ReadFile(Dir.File("out/B.TXT")), "beta");
     ASSERT_EQ(Prompts.Texts().size(), 2u);
     EXPECT_EQ(Prompts.Texts().front(), "Overwrite existing file \"C.TXT\"?");
     EXPECT_EQ(Prompts.Log.back().Type, TMsgDlgType::Warning);
@@ -149,7 +149,7 @@ TEST_F(DiskManagerFilesTest, UnmappedRecordsOfAnExportAreHoles) {
         ASSERT_EQ(::stat(target.c_str(), &st), 0);
         EXPECT_EQ(static_cast<size_t>(st.st_size), expected.size());
         EXPECT_LT(int64_t{st.st_blocks} * 512, 256 * 1024);
-        EXPECT_TRUE(storetest::ReadFile(target) == expected);
+        EXPECT_TRUE(ReadFile(target) == expected);
         fs::remove(target);
     }
     EXPECT_TRUE(Prompts.Texts().empty()) << Prompts.LastText();
@@ -168,7 +168,7 @@ TEST_F(DiskManagerFilesTest, AnExportIntoAFolderRemovesLeftoversOfKilledExports)
         for (const auto& entry : fs::directory_iterator(out)) all.insert(entry.path().filename().string());
         return all;
     };
-    storetest::WriteFile(out + "/.notes.tmp", "not a leftover");
+    WriteFile(out + "/.notes.tmp", "not a leftover");
     TReplacementFile running(out + "/B.TXT");
     running.Write("still being written");
     const std::set<std::string> kept = names();
@@ -198,7 +198,7 @@ TEST_F(DiskManagerFilesTest, AnExportIntoAFolderRemovesLeftoversOfKilledExports)
     }
     EXPECT_TRUE(Prompts.Texts().empty()) << Prompts.LastText();
     running.Commit();
-    EXPECT_EQ(storetest::ReadFile(out + "/B.TXT"), "still being written");
+    EXPECT_EQ(ReadFile(out + "/B.TXT"), "still being written");
 }
 
 // An export never replaces an image in use: one in a drive, by any name,
@@ -208,10 +208,10 @@ TEST_F(DiskManagerFilesTest, ExportsRefuseImagesInUse) {
     Put({{"a.txt", "alpha\x1A"}, {"c.txt", "gamma\x1A"}});
     fs::create_directory(Dir.File("out"));
     const std::string mounted = Dir.File("out/A.TXT");
-    MakeFreshImage(mounted);
+    MakeImage(mounted);
     Machine.MountDrive(1, mounted);
     fs::create_symlink(mounted, Dir.File("alias.cpmdsk"));
-    const std::string image = storetest::ReadFile(Image);
+    const std::string image = ReadFile(Image);
     const std::string targets[] = {mounted, Dir.File("alias.cpmdsk"), Image, Dir.File("out/../work.cpmdsk")};
     for (const std::string& target : targets) {
         SCOPED_TRACE(target);
@@ -226,9 +226,9 @@ TEST_F(DiskManagerFilesTest, ExportsRefuseImagesInUse) {
     Prompts.DialogAnswers = {mrAll};
     ExportAll(Dir.File("out"));
     EXPECT_EQ(Prompts.LastText(), "These files could not be exported:\n\"A.TXT\" in user area 0: " + InUse);
-    EXPECT_EQ(storetest::ReadFile(Dir.File("out/C.TXT")), "gamma");
-    EXPECT_EQ(storetest::ReadFile(mounted), std::string(ImageBytes, '\xE5'));
-    EXPECT_EQ(storetest::ReadFile(Image), image);
+    EXPECT_EQ(ReadFile(Dir.File("out/C.TXT")), "gamma");
+    EXPECT_EQ(ReadFile(mounted), std::string(ImageBytes, '\xE5'));
+    EXPECT_EQ(ReadFile(Image), image);
     EXPECT_TRUE(TImageRegistry::IdentityOfPath(mounted) == Machine.DiskController().GetDrive(1)->Identity())
         << "the drive holds the file the name reaches";
 }
@@ -238,7 +238,7 @@ TEST_F(DiskManagerFilesTest, CreateDiskUsesTheFinalNameAndRefusesImagesInUse) {
     Prompts.DialogAnswers = {mrNo};
     Run(Page->DM_CreateDiskAct);
     EXPECT_EQ(Prompts.Log.front().File.Title, "Create New Disk File");
-    EXPECT_EQ(storetest::ReadFile(Dir.File("fresh.cpmdsk")), std::string(1048576, '\xE5'));
+    EXPECT_EQ(ReadFile(Dir.File("fresh.cpmdsk")), std::string(1048576, '\xE5'));
     Run(Page->DM_CreateDiskAct);
     EXPECT_EQ(Prompts.LastText(), Dir.File("fresh.cpmdsk") + " already exists.\nDo you want to replace it?");
     Machine.MountDrive(2, Image);
@@ -250,23 +250,23 @@ TEST_F(DiskManagerFilesTest, CreateDiskUsesTheFinalNameAndRefusesImagesInUse) {
 TEST_F(DiskManagerFilesTest, CopyDiskRefusesTheSameOrAMountedImageAndChecksTheCopy) {
     Put({{"a.txt", "data"}});
     const std::string copy = Dir.File("copy.cpmdsk"), mounted = Dir.File("m.cpmdsk");
-    MakeFreshImage(mounted);
+    MakeImage(mounted);
     Machine.MountDrive(3, mounted);
     fs::create_symlink(Image, Dir.File("alias.cpmdsk"));
     Prompts.FileAnswers = {copy, Dir.File("alias.cpmdsk"), mounted, copy};
     Run(Page->DM_BackupDiskAct);
     EXPECT_EQ(Prompts.Log[0].File.Title, "Copy Disk File \"work\"");
-    EXPECT_EQ(storetest::ReadFile(copy), storetest::ReadFile(Image));
+    EXPECT_EQ(ReadFile(copy), ReadFile(Image));
     Run(Page->DM_BackupDiskAct);
     Run(Page->DM_BackupDiskAct);
     EXPECT_EQ(Prompts.Texts(), std::vector<std::string>(2, InUse));
-    storetest::WriteFile(copy, "old copy");
+    WriteFile(copy, "old copy");
     {
-        storetest::FileSizeLimit limit(4096);
+        TFileSizeLimit limit(4096);
         Run(Page->DM_BackupDiskAct);
     }
     EXPECT_EQ(Prompts.LastText().rfind("The disk file could not be copied to \"" + copy + "\".", 0), 0u);
-    EXPECT_EQ(storetest::ReadFile(copy), "old copy");
+    EXPECT_EQ(ReadFile(copy), "old copy");
 }
 
 TEST_F(DiskManagerFilesTest, DiskToHex32WritesTheWholeImageOrWarns) {
@@ -277,7 +277,7 @@ TEST_F(DiskManagerFilesTest, DiskToHex32WritesTheWholeImageOrWarns) {
     EXPECT_EQ(request.Title + request.Filter + request.FileName,
               "Save Disk As Hex FileIntel 32 bit hex file|*.hexwork.hex");
     EXPECT_EQ(Prompts.LastText(), "The Hex32 file has been created.");
-    const std::string hex = storetest::ReadFile(Dir.File("image.hex"));
+    const std::string hex = ReadFile(Dir.File("image.hex"));
     EXPECT_EQ(hex.substr(0, 26), ":020000040010EA\r\n:40000000");
     EXPECT_EQ(std::count(hex.begin(), hex.end(), '\n'), 16384 + 16 + 1);
 
@@ -296,21 +296,21 @@ TEST_F(DiskManagerFilesTest, DiskToHex32WritesTheWholeImageOrWarns) {
         {Image, old, "The Hex32 file could not be written."}};  // past the file size limit
     for (const auto& c : cases) {
         Prompts.Clear();
-        storetest::FileSizeLimit limit(65536);
+        TFileSizeLimit limit(65536);
         Page->SaveDiskToHex32(c.source, c.dest, TDiskManagerPage::Hex32StartAddress);
         ASSERT_EQ(Prompts.Texts().size(), 1u);
         EXPECT_EQ(Prompts.LastText().substr(0, c.message.size()), c.message);
         EXPECT_EQ(Prompts.Log.back().Type, TMsgDlgType::Warning);
     }
-    EXPECT_EQ(storetest::ReadFile(old), "old hex");
+    EXPECT_EQ(ReadFile(old), "old hex");
     EXPECT_EQ(Dir.Count(), 4);  // the image, image.hex, old.hex and dir.hex
 }
 
 // The import's size check, the one use of the list: the host files' sizes
 // totalled, a file named twice counted once, and -1 for one not found.
 TEST(FileList, TotalsTheSizesOfTheFilesToImport) {
-    storetest::TempFolder dir;
-    storetest::WriteFile(dir / "five", "12345");
+    TTempFolder dir;
+    WriteFile(dir / "five", "12345");
     TFileItemList list;
     for (const char* name : {"five", "five", "missing"}) list.AddFile(dir / name, "", true);
     EXPECT_EQ(list.TotalSize(), 4);

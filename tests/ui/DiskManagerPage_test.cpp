@@ -13,11 +13,11 @@
 #include <QScreen>
 #include <QtTest/QTest>
 
-using namespace cpmtest;
+using namespace tavrin::test;
 
 namespace {
 
-using DiskManagerPageTest = dmtest::DiskManagerFixture;
+using DiskManagerPageTest = DiskManagerFixture;
 
 TEST_F(DiskManagerPageTest, HeaderRowsStatusAndABadImage) {
     EXPECT_EQ(Page->DiskListHeader->text(), "Usr       FileName  Attr  Recs  Exts      Size     Space");
@@ -197,7 +197,7 @@ TEST_F(DiskManagerPageTest, AttributesMoveAFileToTheLastUserAreaAndBack) {
 // is asked, and the image keeps its bytes.
 TEST_F(DiskManagerPageTest, AnImageThatCannotBeWrittenIsListedAndExportedButNotChanged) {
     Put({{"a.txt", "alpha"}, {"b.txt", "beta"}});
-    const std::string image = storetest::ReadFile(Image);
+    const std::string image = ReadFile(Image);
     Run(Page->DM_EjectDiskAct);
     tavrin::test::TWriteProtectedFile protect(Image);
     ASSERT_TRUE(protect.Holds());
@@ -208,7 +208,7 @@ TEST_F(DiskManagerPageTest, AnImageThatCannotBeWrittenIsListedAndExportedButNotC
     Select({1});
     Prompts.FileAnswers.push_back(Dir.File("b.out"));
     ASSERT_TRUE(Run(Page->DM_ExportBinaryFileAct));
-    EXPECT_EQ(storetest::ReadFile(Dir.File("b.out")), "beta" + std::string(124, '\0'));
+    EXPECT_EQ(ReadFile(Dir.File("b.out")), "beta" + std::string(124, '\0'));
 
     Page->ExecAttributesDialog = [](TSetAttributesDlg&) {
         ADD_FAILURE() << "the attribute dialog was shown";
@@ -223,7 +223,7 @@ TEST_F(DiskManagerPageTest, AnImageThatCannotBeWrittenIsListedAndExportedButNotC
         EXPECT_EQ(Prompts.Texts(), std::vector<std::string>{"The disk image is read-only and can not be changed!"});
         EXPECT_EQ(Prompts.Log.size(), 1u) << "nothing is asked before the refusal";
     }
-    EXPECT_EQ(storetest::ReadFile(Image), image);
+    EXPECT_EQ(ReadFile(Image), image);
 }
 
 TEST_F(DiskManagerPageTest, DoubleClickViewsTheTextUpToItsEnd) {

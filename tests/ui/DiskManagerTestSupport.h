@@ -15,16 +15,16 @@
 #include "ui/SetAttributesDlg.h"
 #include "ui/TextViewer.h"
 
-namespace dmtest {
+namespace tavrin::test {
 
 class DiskManagerFixture : public ::testing::Test {
 protected:
     DiskManagerFixture() {
         Page->SetToolDialogs(&Viewer, &Attributes);
-        cpmtest::MakeFreshImage(Image);
+        MakeImage(Image);
     }
     std::string HostFile(const std::string& name, const std::string& data) {
-        storetest::WriteFile(Dir.File(name), data);
+        WriteFile(Dir.File(name), data);
         return Dir.File(name);
     }
     // Opens the image and imports host files (binary, user 0) through the page.
@@ -60,8 +60,8 @@ protected:
         return action->isEnabled();
     }
 
-    bool FApp = (tavrin::test::QtTestApp(), true);  // before any widget
-    cpmtest::TempDir Dir;
+    bool FApp = (QtTestApp(), true);  // before any widget
+    TTempFolder Dir;
     TScriptedUiPrompts Prompts;
     TTavrinMachine Machine{Dir.Path().string() + "/"};
     std::unique_ptr<TDiskManagerPage> Page =
@@ -71,4 +71,4 @@ protected:
     std::string Image = Dir.File("work.cpmdsk");
 };
 
-}  // namespace dmtest
+}  // namespace tavrin::test

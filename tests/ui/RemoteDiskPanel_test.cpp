@@ -22,7 +22,7 @@
 #include "support/QtTestApp.h"
 #include "support/ReservedPort.h"
 
-using namespace nettest;
+using namespace tavrin::test;
 
 namespace {
 
@@ -50,7 +50,7 @@ protected:
     }
 
     QApplication& App = tavrin::test::QtTestApp();
-    storetest::TempFolder Folder;
+    TTempFolder Folder;
     TRmtDskMod Server{Folder.Path().string() + "/"};
     TScriptedUiPrompts Prompts;
     TRemoteDiskPanel Panel{&Server, Prompts};
@@ -133,7 +133,7 @@ TEST_F(RemoteDiskPanel, ClientAppearsAtTheNextTickAndReadsDoNotRepaint) {
     EXPECT_EQ(Panel.ItemCount(), 0);
 
     TUdpClient client(Server.BaseUdpRx1.BoundPort());
-    const auto mounted = Ask(client, rmtreq::Mount(1, 2, "Remote", true));
+    const auto mounted = Ask(client, MountRequest(1, 2, "Remote", true));
     ASSERT_EQ(mounted.size(), 14u);
     EXPECT_EQ(Panel.ItemCount(), 0) << "nothing before the tick";
     Panel.RemoteDiskStatusTimer();
@@ -145,14 +145,14 @@ TEST_F(RemoteDiskPanel, ClientAppearsAtTheNextTickAndReadsDoNotRepaint) {
 
     // A read moves the session's time but not the server's activity mark.
     Server.Sessions().GetSession(0)->LastUsed = std::chrono::system_clock::from_time_t(0);
-    ASSERT_EQ(Ask(client, rmtreq::Read(2, rmtreq::Get32(mounted, 4), 2, 0, 0)).size(), 2052u);
+    ASSERT_EQ(Ask(client, ReadRequest(2, Get32(mounted, 4), 2, 0, 0)).size(), 2052u);
     Server.Sessions().GetSession(0)->LastUsed = std::chrono::system_clock::from_time_t(86400 * 3);
     Panel.RemoteDiskStatusTimer();
     EXPECT_EQ(Panel.ItemLines(0), lines);
     Panel.Refresh->click();
     EXPECT_NE(Panel.ItemLines(0)[2], lines[2]);
 
-    ASSERT_EQ(Ask(client, rmtreq::Session(2, 3, rmtreq::Get32(mounted, 4), 2)), rmtreq::Status(3));
+    ASSERT_EQ(Ask(client, SessionRequest(2, 3, Get32(mounted, 4), 2)), StatusReply(3));
     Panel.RemoteDiskStatusTimer();
     EXPECT_EQ(Panel.ItemCount(), 0);
 }

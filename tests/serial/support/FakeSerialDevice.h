@@ -18,6 +18,8 @@
 #include "serial/QwUser.h"
 #include "support/Eventually.h"
 
+namespace tavrin::test {
+
 class TFakeSerialDevice : public IQnSerialDevice {
 public:
     void Feed(const std::string& bytes) {
@@ -193,8 +195,6 @@ private:
     TFakeSerialDevice* device_ = nullptr;
 };
 
-using tavrin::test::Eventually;
-
 inline const uint8_t* Bytes(const std::string& text) { return reinterpret_cast<const uint8_t*>(text.data()); }
 
 // Takes received bytes from the dispatcher's ring as they arrive until
@@ -218,3 +218,5 @@ inline std::tuple<int64_t, int, int, int> LineOf(TQnBaseDispatcher& dispatcher) 
     if (dispatcher.GetLine(baud, parity, bits, stops) != 0) return {-1, -1, -1, -1};
     return {baud, parity, bits, stops};
 }
+
+}  // namespace tavrin::test
