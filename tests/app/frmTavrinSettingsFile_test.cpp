@@ -312,23 +312,6 @@ TEST(SettingsValuesTest, AWindowSavedOnALargerScreenLiesWhollyOnThisOne) {
     EXPECT_TRUE(h.Prompts.Log.empty());
 }
 
-// A CRT without its emulator has no mode to save: the one read at start-up,
-// or the first-run one, is written back.
-TEST(SettingsValuesTest, TheCrtModeIsWrittenBackWhenTheCrtHasNoEmulator) {
-    for (const char* saved : {"0", "1", ""}) {
-        SCOPED_TRACE(saved);
-        TWindowHarness h;
-        if (*saved) h.WriteSettings({{"CRT", "CrtAnsi", saved}});
-        TMainHalvoret& w = h.Open();
-        w.FormActivate();
-        w.Ui().QnVT100Emulator1.reset();
-        ASSERT_TRUE(w.close());
-        TNrKeyValueSections store;
-        ASSERT_TRUE(store.LoadFromFile(h.SettingsFile()));
-        EXPECT_EQ(store.ReadString("CRT", "CrtAnsi", "missing"), *saved ? saved : "1");
-    }
-}
-
 // A refused value keeps its default and is named in one warning with the
 // others; the values in range still apply. One kind of key after the other:
 // Boolean, integer, enumerated, float, string and path; a string too long
@@ -364,7 +347,7 @@ TEST(SettingsValuesTest, OutOfRangeValuesKeepTheDefaultAndAreReported) {
         {{"PORT_DEVICE_PRINTER", "LineSpacing", "0,5"},
          [](TMainHalvoret& w) { return w.LstPrinter().Setup().LineSpacing == 1.1; }},
         {{"CRT", "FontFace", std::string(5'000'000, 'F')},
-         [](TMainHalvoret& w) { return w.CrtFontName() == "Terminal"; }},
+         [](TMainHalvoret& w) { return w.CrtConsole().FontName() == "Terminal"; }},
         {{"TTY", "FontFace", std::string(256, 'F')},
          [](TMainHalvoret& w) { return w.Ui().SimpleTerminal1->FontName() == "Terminal"; }},
         {{"PORT_DEVICE_COM1", "Com1TCPPort", std::string(32, '9')},
