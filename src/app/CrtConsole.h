@@ -27,7 +27,8 @@ public:
     // Sets the terminal up, gives it its emulator (from makeEmulator when
     // given) and becomes the machine's CRT console. Errors are shown through
     // prompts once the event loop runs.
-    TCrtConsole(TTavrinMachine& machine, TQnTerminal& terminal, IUiPrompts& prompts, TEmulatorFactory makeEmulator = {});
+    TCrtConsole(TTavrinMachine& machine, TQnTerminal& terminal, IUiPrompts& prompts,
+                TEmulatorFactory makeEmulator = {});
     ~TCrtConsole() override;
     TCrtConsole(const TCrtConsole&) = delete;
     TCrtConsole& operator=(const TCrtConsole&) = delete;

@@ -5,7 +5,7 @@
 #include "app/TtyConsole.h"
 #include "console/SimpleTerminal.h"
 #include "machine/MachineSettings.h"
-#include "machine/MappingByte.h"
+#include "machine/DeviceMapping.h"
 #include "platform/core/FileReplace.h"
 #include "platform/core/HostTextLimits.h"
 #include "platform/core/ProgramFolder.h"
@@ -163,7 +163,7 @@ std::vector<TWindowSettings::TKey> TWindowSettings::BuildTable() {
     TTtyConsole& tty = parts.Tty;
     TSimpleTerminal& ttyTerminal = parts.TtyTerminal;
     TLstPrinter& printer = parts.Printer;
-    TTTYPrinterSetup& setup = printer.Setup();
+    TLstPrinterSetup& setup = printer.Setup();
     TPrinterPanel& printerPanel = parts.PrinterPanel;
     // Each page-kept section reads and writes itself.
     auto page = [this](const char* section, ISettingsSection& owner) {

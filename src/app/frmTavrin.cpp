@@ -27,11 +27,11 @@
 #include "platform/GuiThreadPoster.h"
 #include "ui/SetAttributesDlg.h"
 #include "ui/TextViewer.h"
-#include "platform/ActionPump.h"
+#include "platform/ActionUpdatePump.h"
 #include "platform/PlatformEvents.h"
 #include "platform/core/ProgramFolder.h"
 #include "platform/QtUiPrompts.h"
-#include "serial/QnExceptDisplay.h"
+#include "serial/QnExceptionDisplayScope.h"
 
 #include <QAction>
 #include <QApplication>

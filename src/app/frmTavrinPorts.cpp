@@ -6,7 +6,7 @@
 #include "app/LstPrinter.h"
 #include "app/ReaderPunchFiles.h"
 
-#include "platform/ActionPump.h"
+#include "platform/ActionUpdatePump.h"
 #include "ui/CpuPage.h"
 #include "ui/DiskManagerPage.h"
 #include "ui/DeviceFilePanels.h"
