@@ -47,6 +47,7 @@ struct TWindowSettingsParts {
     TDeviceMapping& Mapping;
     // Opens or closes COM line 1 or 2 as its values now say.
     std::function<void(int line)> ApplyComSettings;
+    // Attached to PrinterPanel and PrinterEnableAct.
     TLstPrinter& Printer;
     TPrinterPanel& PrinterPanel;
     QAction& PrinterEnableAct;
