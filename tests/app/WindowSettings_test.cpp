@@ -82,35 +82,36 @@ protected:
         Crt = std::make_unique<TCrtConsole>(Machine, CrtTerminal, Prompts, std::move(makeEmulator));
         Printer.Attach(PrinterPanel, PrinterEnable);
         Settings = std::make_unique<TWindowSettings>(
-            TWindowSettingsParts{
-                .Window = Window,
-                .UpdateAction = [this](QAction& action) {
-                    if (UpdateAction) UpdateAction(action);
-                },
-                .CpuPage = Cpu,
-                .Crt = *Crt,
-                .Crt132Act = Crt132,
-                .CrtAnsiAct = CrtAnsi,
-                .Tty = Tty,
-                .TtyTerminal = TtyTerminal,
-                .Tty132Act = Tty132,
-                .DisksPage = Disks,
-                .Machine = Machine.Settings(),
-                .Mapping = Machine.Mapping(),
-                .ApplyComSettings =
-                    [this](int line) {
-                        const TComLineSettings& c = line == 1 ? Machine.Settings().Com1 : Machine.Settings().Com2;
-                        ComApplied.push_back({line, c.PortNumber, c.Enabled});
-                    },
-                .Printer = Printer,
-                .PrinterPanel = PrinterPanel,
-                .PrinterEnableAct = PrinterEnable,
-                .InputFilePanel = InputPanel,
-                .EnableInputFileAct = EnableInput,
-                .OutputFilePanel = OutputPanel,
-                .EnableOutputFileAct = EnableOutput,
-                .DiskServer = DiskServer,
-                .KeyMapFile = Temp / "keys.kmap"},
+            TWindowSettingsParts{.Window = Window,
+                                 .UpdateAction =
+                                     [this](QAction& action) {
+                                         if (UpdateAction) UpdateAction(action);
+                                     },
+                                 .CpuPage = Cpu,
+                                 .Crt = *Crt,
+                                 .Crt132Act = Crt132,
+                                 .CrtAnsiAct = CrtAnsi,
+                                 .Tty = Tty,
+                                 .TtyTerminal = TtyTerminal,
+                                 .Tty132Act = Tty132,
+                                 .DisksPage = Disks,
+                                 .Machine = Machine.Settings(),
+                                 .Mapping = Machine.Mapping(),
+                                 .ApplyComSettings =
+                                     [this](int line) {
+                                         const TComLineSettings& c =
+                                             line == 1 ? Machine.Settings().Com1 : Machine.Settings().Com2;
+                                         ComApplied.push_back({line, c.PortNumber, c.Enabled});
+                                     },
+                                 .Printer = Printer,
+                                 .PrinterPanel = PrinterPanel,
+                                 .PrinterEnableAct = PrinterEnable,
+                                 .InputFilePanel = InputPanel,
+                                 .EnableInputFileAct = EnableInput,
+                                 .OutputFilePanel = OutputPanel,
+                                 .EnableOutputFileAct = EnableOutput,
+                                 .DiskServer = DiskServer,
+                                 .KeyMapFile = Temp / "keys.kmap"},
             Prompts);
         return *Settings;
     }
