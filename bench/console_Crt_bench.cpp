@@ -60,7 +60,7 @@ void BM_CrtWriteCharToScreen(benchmark::State& state) {
 }
 BENCHMARK(BM_CrtWriteCharToScreen)->Arg(64)->Arg(512)->Arg(2048)->Arg(16384)->Unit(benchmark::kMicrosecond);
 
-void BM_TtyEmulatorOnly(benchmark::State& state) {
+void BM_TeletypeEmulatorOnly(benchmark::State& state) {
     tavrin::bench::App();
     const std::string text = Workload(static_cast<size_t>(state.range(0)));
     TQnTTYEmulator emu;
@@ -69,7 +69,7 @@ void BM_TtyEmulatorOnly(benchmark::State& state) {
     benchmark::DoNotOptimize(emu.Buffer()->CharAt(1, 1));
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * state.range(0));
 }
-BENCHMARK(BM_TtyEmulatorOnly)->Arg(16384)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_TeletypeEmulatorOnly)->Arg(16384)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

@@ -21,7 +21,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "net/ComRxGlue.h"
+#include "net/MachineSerialLines.h"
 #include "net/support/ComRxTestSupport.h"
 
 namespace {
@@ -46,7 +46,7 @@ public:
         FMachine.Settings().Com1.Enabled = true;
         tavrin::test::TReservedPort port(SOCK_STREAM);
         FMachine.Settings().Com1TCPPort = port.Text();
-        const std::string warning = FGlue.ApplyComSettings(1);
+        const std::string warning = FLines.ApplyComSettings(1);
         port.Release();
         if (!warning.empty()) throw std::runtime_error(warning);
         FRun = std::thread([this] {
@@ -57,11 +57,11 @@ public:
         FStop = true;
         FRun.join();
     }
-    uint16_t Port() const override { return FGlue.TcpPortModule.ListeningPort(); }
+    uint16_t Port() const override { return FLines.TcpPortModule.ListeningPort(); }
 
 private:
     TTavrinMachine FMachine{"/tmp/"};
-    TComGlue FGlue{FMachine, [](std::function<void()> call) { call(); }};
+    TMachineSerialLines FLines{FMachine, [](std::function<void()> call) { call(); }};
     std::atomic<bool> FStop{false};
     std::thread FRun;
 };

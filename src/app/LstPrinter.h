@@ -31,8 +31,8 @@ public:
     // The LST device; null while printing is disabled.
     TTTYPrinter* Device() const { return FDevice.get(); }
     // The values a device takes when "Enable" creates it.
-    TTTYPrinterSetup& Setup() { return FSetup; }
-    const TTTYPrinterSetup& Setup() const { return FSetup; }
+    TLstPrinterSetup& Setup() { return FSetup; }
+    const TLstPrinterSetup& Setup() const { return FSetup; }
     // Shows the host printer set-up for the printer object; true on OK.
     // Replaceable so that tests can answer it.
     std::function<bool(TQtPrintTarget& printer)> OnPrinterSetupDialog;
@@ -67,5 +67,5 @@ private:
     QAction* FEnableAct = nullptr;
     std::unique_ptr<TQtPrintTarget> FPrinterObject;
     std::unique_ptr<TTTYPrinter> FDevice;
-    TTTYPrinterSetup FSetup;
+    TLstPrinterSetup FSetup;
 };

@@ -51,8 +51,9 @@ struct TMainWindowUi {
     // On the Disks page: starts and stops the remote disk server, lists its clients.
     TRemoteDiskPanel* RemoteDiskPanel = nullptr;
     TQnTerminal* QnTerminal1 = nullptr;
-    // The CRT terminal's emulator; null when it could not be created.
-    std::unique_ptr<TQnVT100Emulator> QnVT100Emulator1;
+    // The CRT terminal's emulator, which the CRT console owns; null when it
+    // could not be created.
+    TQnVT100Emulator* QnVT100Emulator1 = nullptr;
     TSimpleTerminal* SimpleTerminal1 = nullptr;
 
     // --- actions ------------------------------------------------------------
@@ -87,8 +88,12 @@ struct TMainWindowUi {
     QAction* CrtAnsiAct = nullptr;
 
     // --- tool dialogs, created once and reused ----------------------------
+    // Owned by the window, to go before the TTY console whose key map it
+    // edits.
     TMapTermKeysDlg* MapTermKeys = nullptr;
     // The remote disk server; its datagrams are handled on the window's thread.
+    // Its thread is joined when it goes, after the window's features and
+    // before the widgets.
     std::unique_ptr<TRmtDskMod> RmtDskMod;
     TZ80RegistersDlg* Z80RegistersDlg = nullptr;
     TTTYDisplaySettingsDlg* TTYDisplaySettingsDlg = nullptr;

@@ -14,9 +14,13 @@ TRunLoop::TRunLoop(TTavrinMachine& machine, QAction& runCpuAct, IUiPrompts& prom
     // Display hooks run after the burst; nothing they raise may leave the
     // timer's slot.
     QObject::connect(FIdleTimer, &QTimer::timeout, &owner, [this] { RunGuarded(FPrompts, [this] { Burst(); }); });
+    FMachine.Events().OnInputArrived = [this](TTavrinMachine&) { WakeRun(); };
 }
 
-TRunLoop::~TRunLoop() { FIdleTimer->stop(); }
+TRunLoop::~TRunLoop() {
+    FMachine.Events().OnInputArrived = nullptr;
+    FIdleTimer->stop();
+}
 
 void TRunLoop::Stop() { FIdleTimer->stop(); }
 

@@ -32,7 +32,8 @@ public:
         std::function<void()> Close;
     };
 
-    // The timer is a child of owner; runCpuAct is "Run CPU".
+    // The timer is a child of owner; runCpuAct is "Run CPU". Input arriving
+    // at the machine wakes the run (its OnInputArrived).
     TRunLoop(TTavrinMachine& machine, QAction& runCpuAct, IUiPrompts& prompts, QObject& owner, THooks hooks);
     ~TRunLoop();
     TRunLoop(const TRunLoop&) = delete;

@@ -12,7 +12,7 @@
 
 class QObject;
 class QWidget;
-class TComGlue;
+class TMachineSerialLines;
 class TPortsPage;
 
 class TWindowSerialLines {
@@ -25,7 +25,7 @@ public:
     TWindowSerialLines& operator=(const TWindowSerialLines&) = delete;
 
     // The host ports COM1 and COM2 and the TCP server for COM1.
-    TComGlue& ComLines() { return *FComGlue; }
+    TMachineSerialLines& ComLines() { return *FLines; }
 
     void ApplyComSettings(int line);
     // The click of either enable box (sender: the box).
@@ -42,5 +42,5 @@ private:
     TPortsPage& FPortsPage;
     IUiPrompts& FPrompts;
     QWidget& FWindow;
-    std::unique_ptr<TComGlue> FComGlue;
+    std::unique_ptr<TMachineSerialLines> FLines;
 };

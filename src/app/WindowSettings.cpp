@@ -1,22 +1,18 @@
 #include "app/WindowSettings.h"
 
+#include "app/CrtConsole.h"
 #include "app/LstPrinter.h"
 #include "app/TtyConsole.h"
-#include "app/WindowSerialLines.h"
-#include "app/frmTavrin.h"
-#include "console/QnTerminal.h"
-#include "console/core/QnTrmVT100.h"
 #include "console/SimpleTerminal.h"
+#include "machine/MachineSettings.h"
+#include "machine/DeviceMapping.h"
 #include "platform/core/FileReplace.h"
 #include "platform/core/HostTextLimits.h"
 #include "platform/core/ProgramFolder.h"
 #include "platform/QtUiPrompts.h"
 #include "platform/WindowPlacement.h"
-#include "ui/CpuPage.h"
 #include "ui/DeviceFilePanels.h"
-#include "ui/DisksPage.h"
 #include "ui/PrinterPanel.h"
-#include "ui/RemoteDiskPanel.h"
 #include "ui/Rspin.h"
 
 #include <QAction>
@@ -26,6 +22,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <optional>
 #include <string_view>
 
 namespace {
@@ -89,7 +86,8 @@ void Place(QWidget& w, const TPlacement& p) {
 
 }  // namespace
 
-TWindowSettings::TWindowSettings(TMainHalvoret& window, IUiPrompts& prompts) : FWindow(window), FPrompts(prompts) {
+TWindowSettings::TWindowSettings(TWindowSettingsParts parts, IUiPrompts& prompts)
+    : FParts(std::move(parts)), FPrompts(prompts) {
     FTable = BuildTable();
 }
 
@@ -137,7 +135,7 @@ TWindowSettings::TKey TWindowSettings::String(const char* section, const char* k
 TWindowSettings::TKey TWindowSettings::Action(const char* section, const char* key, QAction& action) {
     return {section, key,
             [this, &action](const TNrKeyValueSections& store, const TKey& k) {
-                FWindow.UpdateAction(action);
+                if (FParts.UpdateAction) FParts.UpdateAction(action);
                 const bool checked = action.isChecked();
                 if (store.ReadBool(k.Section, k.Key, checked) != checked && action.isEnabled()) action.trigger();
             },
@@ -158,20 +156,20 @@ TWindowSettings::TKey TWindowSettings::Step(const char* section, std::function<v
 }
 
 std::vector<TWindowSettings::TKey> TWindowSettings::BuildTable() {
-    TMainHalvoret& w = FWindow;
-    TMainWindowUi& ui = w.Ui();
-    TTavrinMachine& m = w.Machine();
-    TMachineSettings& s = m.Settings();
-    TTtyConsole& tty = w.TtyConsole();
-    TSimpleTerminal& ttyTerminal = *ui.SimpleTerminal1;
-    TLstPrinter& printer = w.LstPrinter();
-    TTTYPrinterSetup& setup = printer.Setup();
-    TPrinterPanel& printerPanel = *ui.PrinterPanel;
+    const TWindowSettingsParts& parts = FParts;
+    QWidget& w = parts.Window;
+    TMachineSettings& s = parts.Machine;
+    TCrtConsole& crt = parts.Crt;
+    TTtyConsole& tty = parts.Tty;
+    TSimpleTerminal& ttyTerminal = parts.TtyTerminal;
+    TLstPrinter& printer = parts.Printer;
+    TLstPrinterSetup& setup = printer.Setup();
+    TPrinterPanel& printerPanel = parts.PrinterPanel;
     // Each page-kept section reads and writes itself.
-    auto page = [this](const char* section, auto* owner) {
+    auto page = [this](const char* section, ISettingsSection& owner) {
         return Group(
-            section, [owner](const TNrKeyValueSections& store) { owner->LoadSettings(store); },
-            [owner](TNrKeyValueSections& store) { owner->SaveSettings(store); });
+            section, [&owner](const TNrKeyValueSections& store) { owner.LoadSettings(store); },
+            [&owner](TNrKeyValueSections& store) { owner.SaveSettings(store); });
     };
     // A console font changes only when the saved one differs.
     auto font = [this](const char* section, std::function<std::string()> face, std::function<int()> size,
@@ -213,7 +211,7 @@ std::vector<TWindowSettings::TKey> TWindowSettings::BuildTable() {
             section, n.Format, {-1, 3}, [&c] { return c.FormatIndex; }, [&c](int32_t v) { c.FormatIndex = v; }));
         // Opened (or closed) once all its values are in, the enable box
         // last, as if clicked into its saved state.
-        keys.push_back(Step(section, [this, line] { FWindow.SerialLines().ApplyComSettings(line); }));
+        keys.push_back(Step(section, [this, line] { FParts.ApplyComSettings(line); }));
         return keys;
     };
 
@@ -238,29 +236,29 @@ std::vector<TWindowSettings::TKey> TWindowSettings::BuildTable() {
             store.WriteInteger(Main, "DSP_WIDTH", now.width());
         }));
 
-    t.push_back(page("CPU", ui.CpuPage));
+    t.push_back(page("CPU", parts.CpuPage));
 
-    t.push_back(Action(Crt, "Crt132", *ui.Crt132Act));
+    t.push_back(Action(Crt, "Crt132", parts.Crt132Act));
     // Without the emulator the mode is written back as it was read.
-    TKey ansi = Action(Crt, "CrtAnsi", *ui.CrtAnsiAct);
+    TKey ansi = Action(Crt, "CrtAnsi", parts.CrtAnsiAct);
     ansi.Read = [this, read = ansi.Read](const TNrKeyValueSections& store, const TKey& k) {
         read(store, k);
         // A refused value is not written back either.
         const bool off = NrTrim(store.GetValue(k.Section, k.Key)) == "0";
         FLoadedCrtAnsi.assign(1, off ? '0' : '1');
     };
-    ansi.Write = [this, &ui](TNrKeyValueSections& store, const TKey& k) {
-        if (ui.QnVT100Emulator1)
-            store.WriteBool(k.Section, k.Key, ui.QnVT100Emulator1->ANSIMode());
+    ansi.Write = [this, &crt](TNrKeyValueSections& store, const TKey& k) {
+        if (const std::optional<bool> on = crt.AnsiMode())
+            store.WriteBool(k.Section, k.Key, *on);
         else
             store.WriteString(k.Section, k.Key, FLoadedCrtAnsi);
     };
     t.push_back(ansi);
     t.push_back(font(
-        Crt, [&w] { return w.CrtFontName(); }, [&w] { return w.CrtFontSize(); },
-        [&w](const std::string& face, int size) { w.SetCrtFontNameAndSize(face, size); }));
+        Crt, [&crt] { return crt.FontName(); }, [&crt] { return crt.FontSize(); },
+        [&crt](const std::string& face, int size) { crt.SetFontNameAndSize(face, size); }));
 
-    t.push_back(Action(Tty, "TTY132", *ui.TTY132Act));
+    t.push_back(Action(Tty, "TTY132", parts.Tty132Act));
     t.push_back(font(
         Tty, [&ttyTerminal] { return ttyTerminal.FontName(); }, [&ttyTerminal] { return ttyTerminal.FontSize(); },
         [&ttyTerminal](const std::string& face, int size) { ttyTerminal.SetFontNameAndSize(face, size); }));
@@ -286,9 +284,9 @@ std::vector<TWindowSettings::TKey> TWindowSettings::BuildTable() {
             store.WriteInteger(Tty, "DisplayRows", d.Rows);
         }));
 
-    t.push_back(page("DISKS", ui.DisksPage));
+    t.push_back(page("DISKS", parts.DisksPage));
 
-    TDeviceMapping& mapping = m.Mapping();
+    TDeviceMapping& mapping = parts.Mapping;
     t.push_back(Integer(
         "PORTS", "ColdBootDeviceMapping", {0, 255}, [&mapping] { return mapping.FColdBootMapping; },
         [&mapping](int32_t v) {
@@ -300,7 +298,7 @@ std::vector<TWindowSettings::TKey> TWindowSettings::BuildTable() {
     for (TKey& k : comLine(Com2, 2)) t.push_back(std::move(k));
 
     // The values the device is made with are in place before "Enable" runs.
-    TKey printerEnable = Action(PrinterSection, "PrinterEnable", *ui.PrinterEnableAct);
+    TKey printerEnable = Action(PrinterSection, "PrinterEnable", parts.PrinterEnableAct);
     printerEnable.Last = true;
     t.push_back(printerEnable);
     // A saved printer this computer does not have leaves none selected and
@@ -360,10 +358,10 @@ std::vector<TWindowSettings::TKey> TWindowSettings::BuildTable() {
     }));
 
     // Each file's name and options are in place before its "Enable" runs.
-    TKey inputEnable = Action(InputSection, "EnableInputFile", *ui.EnableInputFileAct);
+    TKey inputEnable = Action(InputSection, "EnableInputFile", parts.EnableInputFileAct);
     inputEnable.Last = true;
     t.push_back(inputEnable);
-    QLineEdit& inputName = *ui.InputFilePanel->C_InputFileNameEdit;
+    QLineEdit& inputName = *parts.InputFilePanel.C_InputFileNameEdit;
     t.push_back(String(
         InputSection, "InputFileName", MaxHostPathLength, [&inputName] { return PathFromQt(inputName.text()); },
         [&inputName](const std::string& v) { inputName.setText(PathToQt(v)); }));
@@ -379,21 +377,21 @@ std::vector<TWindowSettings::TKey> TWindowSettings::BuildTable() {
     t.push_back(Integer(
         InputSection, "InFileChangeCon", {0, 3}, [&s] { return s.InFileChangeCon; },
         [&s](int32_t v) { s.InFileChangeCon = v; }));
-    t.push_back(Step(InputSection, [&ui] { ui.InputFilePanel->ShowSettings(); }));
+    t.push_back(Step(InputSection, [&input = parts.InputFilePanel] { input.ShowSettings(); }));
 
-    TKey outputEnable = Action(OutputSection, "EnableOutputFile", *ui.EnableOutputFileAct);
+    TKey outputEnable = Action(OutputSection, "EnableOutputFile", parts.EnableOutputFileAct);
     outputEnable.Last = true;
     t.push_back(outputEnable);
-    QLineEdit& outputName = *ui.OutputFilePanel->C_OutputFileNameEdit;
+    QLineEdit& outputName = *parts.OutputFilePanel.C_OutputFileNameEdit;
     t.push_back(String(
         OutputSection, "OutputFileName", MaxHostPathLength, [&outputName] { return PathFromQt(outputName.text()); },
         [&outputName](const std::string& v) { outputName.setText(PathToQt(v)); }));
-    QCheckBox& append = *ui.OutputFilePanel->C_AppendOutputFileBtn;
+    QCheckBox& append = *parts.OutputFilePanel.C_AppendOutputFileBtn;
     t.push_back(Bool(
         OutputSection, "AppendOutputFile", [&append] { return append.isChecked(); },
         [&append](bool v) { append.setChecked(v); }));
 
-    t.push_back(page("DISK SERVER", ui.RemoteDiskPanel));
+    t.push_back(page("DISK SERVER", parts.DiskServer));
     return t;
 }
 
@@ -434,7 +432,7 @@ bool TWindowSettings::LoadFile() {
     // A save ended between writing and renaming left its temporary file
     // beside the settings, which themselves stayed whole.
     RemoveLeftoverReplacements(FileName());
-    RemoveLeftoverReplacements(FWindow.TtyConsole().KeyMap().FileName());
+    RemoveLeftoverReplacements(FParts.KeyMapFile);
     TNrKeyValueSections store;
     // Until the file has been read, closing must not replace it with the
     // first-run values.

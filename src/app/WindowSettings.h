@@ -12,14 +12,58 @@
 #include <vector>
 
 #include "platform/core/ConfigObject.h"
+#include "platform/core/SettingsSection.h"
 #include "platform/UiPrompts.h"
 
 class QAction;
-class TMainHalvoret;
+class QWidget;
+class TCrtConsole;
+class TDeviceMapping;
+class TInputFilePanel;
+class TLstPrinter;
+class TOutputFilePanel;
+class TPrinterPanel;
+class TSimpleTerminal;
+class TTtyConsole;
+struct TMachineSettings;
+
+// What the file keeps, section by section; every part outlives the settings.
+struct TWindowSettingsParts {
+    // MAIN: its size, and a position placed in the file by hand.
+    QWidget& Window;
+    // Brings an action's checked state up to date before a saved one is
+    // compared with it.
+    std::function<void(QAction& action)> UpdateAction;
+    ISettingsSection& CpuPage;
+    TCrtConsole& Crt;
+    QAction& Crt132Act;
+    QAction& CrtAnsiAct;
+    TTtyConsole& Tty;
+    TSimpleTerminal& TtyTerminal;
+    QAction& Tty132Act;
+    ISettingsSection& DisksPage;
+    // The COM lines' values, the reader's options and the device mapping.
+    TMachineSettings& Machine;
+    TDeviceMapping& Mapping;
+    // Opens or closes COM line 1 or 2 as its values now say.
+    std::function<void(int line)> ApplyComSettings;
+    // Attached to PrinterPanel and PrinterEnableAct.
+    TLstPrinter& Printer;
+    TPrinterPanel& PrinterPanel;
+    QAction& PrinterEnableAct;
+    TInputFilePanel& InputFilePanel;
+    QAction& EnableInputFileAct;
+    TOutputFilePanel& OutputFilePanel;
+    QAction& EnableOutputFileAct;
+    ISettingsSection& DiskServer;
+    // The TTY key map's file, whose left-over temporary files go at loading
+    // like the settings' own.
+    std::string KeyMapFile;
+};
 
 class TWindowSettings {
 public:
-    TWindowSettings(TMainHalvoret& window, IUiPrompts& prompts);
+    TWindowSettings(TWindowSettingsParts parts, IUiPrompts& prompts);
     TWindowSettings(const TWindowSettings&) = delete;
     TWindowSettings& operator=(const TWindowSettings&) = delete;
 
@@ -69,7 +113,7 @@ private:
     TKey Step(const char* section, std::function<void()> step);
     void LoadStep(const std::function<void()>& step);
 
-    TMainHalvoret& FWindow;
+    TWindowSettingsParts FParts;
     IUiPrompts& FPrompts;
     std::vector<TKey> FTable;
     // The CRT's mode as read at start-up, written back when the CRT has no

@@ -3,15 +3,16 @@
 #include "app/frmTavrin.h"
 
 #include "app/CpuDisplay.h"
+#include "app/CrtConsole.h"
 #include "platform/GuardedCall.h"
 #include "app/LstPrinter.h"
+#include "app/ReaderPunchFiles.h"
 #include "app/RunLoop.h"
 #include "app/TtyConsole.h"
 #include "app/WindowSerialLines.h"
 #include "app/WindowSettings.h"
 
 #include "console/QnTerminal.h"
-#include "console/core/QnTrmVT100.h"
 #include "console/SimpleTerminal.h"
 #include "console/QtPrintTarget.h"
 #include "console/TTYDisplayOptionsDlg.h"
@@ -26,11 +27,11 @@
 #include "platform/GuiThreadPoster.h"
 #include "ui/SetAttributesDlg.h"
 #include "ui/TextViewer.h"
-#include "platform/ActionPump.h"
+#include "platform/ActionUpdatePump.h"
 #include "platform/PlatformEvents.h"
 #include "platform/core/ProgramFolder.h"
 #include "platform/QtUiPrompts.h"
-#include "serial/QnExceptDisplay.h"
+#include "serial/QnExceptionDisplayScope.h"
 
 #include <QAction>
 #include <QApplication>
@@ -44,13 +45,6 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
-
-namespace {
-
-// The CRT's text colour: lime, as a Windows colour value.
-constexpr TColor CrtFontColor = 0x00FF00;
-
-}  // namespace
 
 TMainHalvoret::TMainHalvoret(IUiPrompts* prompts, QWidget* parent) : QMainWindow(parent) {
     if (prompts) {
@@ -73,23 +67,8 @@ TMainHalvoret::TMainHalvoret(IUiPrompts* prompts, QWidget* parent) : QMainWindow
     CreateToolDialogs();
 }
 
-TMainHalvoret::~TMainHalvoret() {
-    FRunLoop->Stop();
-    FActionPump->StopTimer();
-    // The server's thread is joined and its images closed before the panel goes.
-    RmtDskMod->SetActive(false);
-    // The dialog works on the key map, which goes before the child widgets.
-    delete MapTermKeys;
-    MapTermKeys = nullptr;
-    FLstPrinter->Shutdown();
-    // The machine holds pointers to devices and to this window's consoles.
-    FTtyConsole.reset();
-    FMachine->SetCrtConsole(nullptr);
-    FMachine->Events() = {};
-    FMachine->Mapping().OnChanged = nullptr;
-    // The lines close (their threads joined) while the window still stands.
-    FSerialLines.reset();
-}
+// Each member goes in its turn (see the header).
+TMainHalvoret::~TMainHalvoret() = default;
 
 void TMainHalvoret::FormCreate() {
     setWindowTitle(QStringLiteral("Tavrin"));
@@ -113,11 +92,8 @@ void TMainHalvoret::FormCreate() {
     FSerialLines->OnReboot = [this] { ResetCPMAct->trigger(); };
     FSerialLines->ApplyComSettings(1);  // start-up applies COM1 only; the settings apply both
 
-    BuildCrtEmulator();
     QnTerminal1->SetWantAllKeys(true);
     QnTerminal1->OnKeyboardData = [this](TQnTerminalEmulator&, char ch) { QnTerminal1KeyboardData(ch); };
-    FCrtConsole = std::make_unique<TCrtConsoleAdapter>(*QnTerminal1);
-    m.SetCrtConsole(FCrtConsole.get());
     PageControl1->setCurrentWidget(CrtPage);
 
     m.Events().OnDriveChanged = [this](TTavrinMachine&, uint8_t d) { DriveChanged(d); };
@@ -129,9 +105,8 @@ void TMainHalvoret::FormCreate() {
 
     FDefaultDir = m.ProgramFolderPath();
 
-    m.Events().OnInputArrived = [this](TTavrinMachine&) { FRunLoop->WakeRun(); };
     FCpuDisplay = std::make_unique<TCpuDisplay>(*CpuPage, *PageControl1, *FPrompts, *this);
-    FSettings = std::make_unique<TWindowSettings>(*this, *FPrompts);
+    FSettings = std::make_unique<TWindowSettings>(SettingsParts(), *FPrompts);
 
     QnTerminal1->setFocus();
     UpdateCpuDisplay();
@@ -145,34 +120,30 @@ void TMainHalvoret::FormCreate() {
     }
 }
 
-// The CRT runs the VT100 emulator with ANSI mode on, cursor-key and keypad
-// application modes off, auto-repeat on, and Page Down, Page Up, Home and End
-// sending PF3, PF4, PF1 and PF2. Should the emulator not come up, the
-// terminal keeps its own teletype emulator and the reason is shown.
-void TMainHalvoret::BuildCrtEmulator() {
-    auto report = [this](const std::string& text) {
-        QTimer::singleShot(0, this, [this, text] { FPrompts->ShowError(text); });
-    };
-    try {
-        auto emulator = std::make_unique<TQnVT100Emulator>();
-        emulator->Answerback.clear();
-        emulator->DisplayUpperASCII = true;
-        emulator->SetANSIMode(true);
-        emulator->CursorKeyAppMode = false;
-        emulator->KeypadAppMode = false;
-        emulator->AutoRepeat = true;
-        TQnKeyboardMapping& keys = emulator->KeyboardMap();
-        keys.Add("VK_NEXT", "DEC_PF3k");
-        keys.Add("VK_PRIOR", "DEC_PF4k");
-        keys.Add("VK_HOME", "DEC_PF1k");
-        keys.Add("VK_END", "DEC_PF2k");
-        emulator->SetTerminal(QnTerminal1);
-        if (!emulator->MapLoadError().empty()) report(emulator->MapLoadError());
-        QnVT100Emulator1 = std::move(emulator);
-        ApplyCrtColors();
-    } catch (const std::exception& e) {
-        report(e.what());
-    }
+TWindowSettingsParts TMainHalvoret::SettingsParts() {
+    TTavrinMachine& m = *FMachine;
+    return {.Window = *this,
+            .UpdateAction = [this](QAction& action) { UpdateAction(action); },
+            .CpuPage = *CpuPage,
+            .Crt = *FCrtConsole,
+            .Crt132Act = *Crt132Act,
+            .CrtAnsiAct = *CrtAnsiAct,
+            .Tty = *FTtyConsole,
+            .TtyTerminal = *SimpleTerminal1,
+            .Tty132Act = *TTY132Act,
+            .DisksPage = *DisksPage,
+            .Machine = m.Settings(),
+            .Mapping = m.Mapping(),
+            .ApplyComSettings = [this](int line) { FSerialLines->ApplyComSettings(line); },
+            .Printer = *FLstPrinter,
+            .PrinterPanel = *PrinterPanel,
+            .PrinterEnableAct = *PrinterEnableAct,
+            .InputFilePanel = *InputFilePanel,
+            .EnableInputFileAct = *EnableInputFileAct,
+            .OutputFilePanel = *OutputFilePanel,
+            .EnableOutputFileAct = *EnableOutputFileAct,
+            .DiskServer = *RemoteDiskPanel,
+            .KeyMapFile = FTtyConsole->KeyMap().FileName()};
 }
 
 // The tool dialogs exist after the window has built the machine, as the
@@ -185,7 +156,8 @@ void TMainHalvoret::CreateToolDialogs() {
         // in its place is never saved over it.
         QTimer::singleShot(0, this, [this, text = std::string(e.what())] { FPrompts->ShowError(text); });
     }
-    MapTermKeys = new TMapTermKeysDlg(FTtyConsole->KeyMap(), FPrompts, this);
+    FMapTermKeys = std::make_unique<TMapTermKeysDlg>(FTtyConsole->KeyMap(), FPrompts, this);
+    MapTermKeys = FMapTermKeys.get();
     Z80RegistersDlg = new TZ80RegistersDlg(this);
     TTYDisplaySettingsDlg = new TTTYDisplaySettingsDlg(*FPrompts, this);
     CpuPage->SetRegisterDialog(Z80RegistersDlg);
@@ -195,7 +167,7 @@ void TMainHalvoret::CreateToolDialogs() {
 }
 
 void TMainHalvoret::BuildActions() {
-    FActionPump = new TActionUpdatePump(this);
+    FActionPump = std::make_unique<TActionUpdatePump>();
     auto make = [this](const char* name, const char* caption, std::function<void()> execute,
                        std::function<void(QAction&)> update = {}) {
         auto* action = new QAction(QString::fromLatin1(caption), this);
@@ -282,7 +254,10 @@ void TMainHalvoret::BuildPages() {
     {
         auto* layout = new QVBoxLayout(CrtPage);
         layout->setContentsMargins(0, 0, 0, 0);
-        BuildCrtTerminal();
+        QnTerminal1 = new TQnTerminal(CrtPage);
+        QnTerminal1->setObjectName(QStringLiteral("QnTerminal1"));
+        FCrtConsole = std::make_unique<TCrtConsole>(*FMachine, *QnTerminal1, *FPrompts);
+        QnVT100Emulator1 = FCrtConsole->Emulator();
         layout->addWidget(QnTerminal1);
     }
     TtyPage = new QWidget(PageControl1);
@@ -324,27 +299,6 @@ void TMainHalvoret::BuildPages() {
     // The form's size, on screens that have room for it.
     const QSize free = screen()->availableGeometry().size();
     resize(std::min(900, free.width()), std::min(700, free.height()));
-}
-
-// The CRT console as the form sets it up: green on black, underline caret,
-// every data event painted at once, no scrollback or mouse selection.
-void TMainHalvoret::BuildCrtTerminal() {
-    QnTerminal1 = new TQnTerminal(CrtPage);
-    QnTerminal1->setObjectName(QStringLiteral("QnTerminal1"));
-    QnTerminal1->SetAutoScrollback(false);
-    QnTerminal1->SetCaptureFile("QUONTERM.CAP");
-    QnTerminal1->SetCursorType(ctUnderline);
-    QnTerminal1->SetLazyByteDelay(1);
-    QnTerminal1->SetLazyTimeDelay(1);
-    QnTerminal1->SetMouseSelect(false);
-    QnTerminal1->SetScrollback(false);
-    QnTerminal1->SetUseLazyDisplay(false);
-    QnTerminal1->SetMinRepaintInterval(15);
-    QnTerminal1->SetFreezeScrollBack(false);
-    QnTerminal1->SetColor(QnBlack);
-    QnTerminal1->SetFontColor(CrtFontColor);
-    SetCrtFontNameAndSize(FCrtFontName, FCrtFontSize);
-    QnTerminal1->setFocusPolicy(Qt::StrongFocus);
 }
 
 void TMainHalvoret::BuildMenus() {
@@ -417,9 +371,7 @@ void TMainHalvoret::LampChanged(uint8_t drive) {
     if (DisksPage) DisksPage->ShowLamp(drive);
 }
 
-void TMainHalvoret::QnTerminal1KeyboardData(char ch) {
-    FMachine->QueueKeys(TConsoleKeyboard::Crt, std::string_view(&ch, 1));
-}
+void TMainHalvoret::QnTerminal1KeyboardData(char ch) { FCrtConsole->KeyboardData(ch); }
 
 void TMainHalvoret::TTYMapKeysActExecute() {
     if (MapTermKeys) MapTermKeys->exec();
@@ -492,7 +444,8 @@ void TMainHalvoret::FormActivate() {
     // The printer starts with the CRT terminal's font.
     TQtPrintTarget& printer = FLstPrinter->PrinterObject();
     if (printer.PrinterSelected())
-        printer.SetFont(TQnCustomTerminal::TerminalFont(QString::fromStdString(FCrtFontName), 0, FCrtFontSize));
+        printer.SetFont(TQnCustomTerminal::TerminalFont(QString::fromStdString(FCrtConsole->FontName()), 0,
+                                                        FCrtConsole->FontSize()));
     RemoteDiskPanel->SetupRemoteDiskStatusList();
     if (!FSettings->LoadFile()) return;
     PageControl1->setCurrentWidget(FMachine->Mapping().ItemIndex(TMappedDevice::Con) == 0 ? TtyPage : CrtPage);

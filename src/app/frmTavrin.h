@@ -3,15 +3,9 @@
 // shows it on six pages, each a widget of its own (src/ui) that the window
 // creates, lays out and wires. Each feature keeps its state in a class of
 // its own that the window owns: the run of the CPU (TRunLoop), the CPU
-// display, the LST printer, the TTY console, the serial lines and the
-// settings file. The handlers of the actions stay here under their own names
-// and delegate to them.
-//
-// The CRT console is the terminal window QnTerminal1 on the first page: port
-// 13h output reaches it through a TCrtConsoleAdapter and its keyboard data
-// comes back through QnTerminal1KeyboardData into the CRT key queue. It runs
-// the VT100 emulator QnVT100Emulator1, set up in FormCreate; the terminal's
-// own teletype emulator stays as the fallback.
+// display, the LST printer, the CRT and TTY consoles, the reader and punch
+// files, the serial lines and the settings file. The handlers of the actions
+// stay here under their own names and delegate to them.
 
 #include <QMainWindow>
 
@@ -19,19 +13,22 @@
 #include <memory>
 #include <string>
 
-#include "app/CrtConsoleAdapter.h"
 #include "app/MainWindowUi.h"
 #include "machine/TavrinMachine.h"
 #include "platform/UiPrompts.h"
 
 class TActionUpdatePump;
 class TCpuDisplay;
+class TCrtConsole;
 class TLstPrinter;
+class TMapTermKeysDlg;
 class TQnExceptionDisplayScope;
+class TReaderPunchFiles;
 class TRunLoop;
 class TTtyConsole;
 class TWindowSerialLines;
 class TWindowSettings;
+struct TWindowSettingsParts;
 
 class TMainHalvoret : public QMainWindow, private TMainWindowUi {
     Q_OBJECT
@@ -57,6 +54,8 @@ public:
     TCpuDisplay& CpuDisplay() { return *FCpuDisplay; }
     TLstPrinter& LstPrinter() { return *FLstPrinter; }
     TTtyConsole& TtyConsole() { return *FTtyConsole; }
+    TCrtConsole& CrtConsole() { return *FCrtConsole; }
+    TReaderPunchFiles& ReaderPunchFiles() { return *FReaderPunchFiles; }
     TWindowSerialLines& SerialLines() { return *FSerialLines; }
     TWindowSettings& Settings() { return *FSettings; }
 
@@ -65,13 +64,6 @@ public:
     void UpdateAllActions();
     // First activation: loads the settings file.
     void FormActivate();
-
-    // The CRT font as the settings keep it: the face asked for and its size
-    // in points at 96 dots per inch. The style chosen in the font dialog is
-    // kept with it for the run; the settings file has no key for it.
-    const std::string& CrtFontName() const { return FCrtFontName; }
-    int CrtFontSize() const { return FCrtFontSize; }
-    void SetCrtFontNameAndSize(const std::string& name, int pointSize);
     // Refreshes one action from its update handler.
     void UpdateAction(QAction& action);
 
@@ -86,13 +78,12 @@ private:
     void CreateToolDialogs();
     void BuildActions();
     void BuildPages();
-    void BuildCrtTerminal();
-    void BuildCrtEmulator();
     void BuildTtyTerminal();
     void BuildMenus();
     void BuildEjectActions();
     void BuildDiskManagerMenu();
     void BuildPortsPage();
+    TWindowSettingsParts SettingsParts();
     bool FormCloseQuery();
     // The console of the page shown (CRT or TTY); null on the other pages.
     QWidget* PageConsole() const;
@@ -123,9 +114,6 @@ private:
     // Disk Manager's disk and, on the Ports page, the IOBYTE.
     void EnableInputFileActExecute();
     void EnableOutputFileActExecute();
-    // Refuses, with a warning, a reader or punch file that is a disk image in
-    // use (the punch would empty it); true when it did.
-    bool RefusedAsDeviceFile(const std::string& name, const char* which);
     void PageControl1Change();
     // View actions: console fonts and the TTY display settings.
     void SetCrtFontExecute();
@@ -134,32 +122,35 @@ private:
     // Checked while the CRT's VT100 emulator is in ANSI mode (not VT52).
     void CrtAnsiActUpdate(QAction& action);
     void CrtAnsiActExecute();
-    // The CRT's colours (the terminal's font colour on its Color) as the
-    // buffer's default and current colours: the text after start, a reset
-    // and a clear all shows them.
-    void ApplyCrtColors();
     // Every character the CRT terminal's keyboard produces (escape sequences
     // of function and cursor keys included).
     void QnTerminal1KeyboardData(char ch);
 
-    std::unique_ptr<TTavrinMachine> FMachine;
-    std::unique_ptr<IUiPrompts> FOwnPrompts;
+    // The members go in the reverse of their order here, each before what it
+    // uses, and all before the widgets, which as the window's children go
+    // last. So the features go before the machine they work on, and the
+    // serial lines are closed (their threads joined) while the window they
+    // post to still stands.
     IUiPrompts* FPrompts = nullptr;
-    // Shows what ends a serial-port worker thread; goes before the prompts.
+    std::unique_ptr<IUiPrompts> FOwnPrompts;
+    // Shows what ends a serial-port worker thread.
     std::unique_ptr<TQnExceptionDisplayScope> FThreadErrors;
-    std::unique_ptr<TCrtConsoleAdapter> FCrtConsole;
-    TActionUpdatePump* FActionPump = nullptr;
-    std::unique_ptr<TRunLoop> FRunLoop;
-    std::unique_ptr<TCpuDisplay> FCpuDisplay;
+    // Fires no event while it goes.
+    std::unique_ptr<TTavrinMachine> FMachine;
+    // A running job is finished and printed when it goes.
     std::unique_ptr<TLstPrinter> FLstPrinter;
+    std::unique_ptr<TCpuDisplay> FCpuDisplay;
     std::unique_ptr<TTtyConsole> FTtyConsole;
-    // After the machine, so its lines close before the machine goes.
+    // The "Map TTY Keys" dialog works on the TTY console's key map.
+    std::unique_ptr<TMapTermKeysDlg> FMapTermKeys;
+    std::unique_ptr<TCrtConsole> FCrtConsole;
+    std::unique_ptr<TReaderPunchFiles> FReaderPunchFiles;
     std::unique_ptr<TWindowSerialLines> FSerialLines;
     std::unique_ptr<TWindowSettings> FSettings;
-    std::string FCrtFontName = "Terminal";
-    int FCrtFontSize = 9;
-    bool FCrtFontBold = false;
-    bool FCrtFontItalic = false;
+    // Its update handlers reach every feature above.
+    std::unique_ptr<TActionUpdatePump> FActionPump;
+    // The first to go: no burst runs on a window that is going.
+    std::unique_ptr<TRunLoop> FRunLoop;
     std::string FDefaultDir;
     bool FFirstActivate = true;
 };

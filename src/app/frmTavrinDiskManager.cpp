@@ -6,7 +6,7 @@
 
 #include "app/RunLoop.h"
 
-#include "platform/ActionPump.h"
+#include "platform/ActionUpdatePump.h"
 #include "ui/DiskManagerPage.h"
 #include "ui/SetAttributesDlg.h"
 

@@ -4,10 +4,9 @@
 #include "app/frmTavrin.h"
 
 #include "app/LstPrinter.h"
+#include "app/ReaderPunchFiles.h"
 
-#include "disk/ImageRegistry.h"
-#include "platform/QtUiPrompts.h"
-#include "platform/ActionPump.h"
+#include "platform/ActionUpdatePump.h"
 #include "ui/CpuPage.h"
 #include "ui/DiskManagerPage.h"
 #include "ui/DeviceFilePanels.h"
@@ -43,65 +42,15 @@ void TMainHalvoret::BuildPortsPage() {
     OutputFilePanel = new TOutputFilePanel(*EnableOutputFileAct, *FPrompts, PortsPage);
     PortsPage->AddDevicePanel(OutputFilePanel, QStringLiteral("Output File"));
 
-    // The reader closes itself at its end; the punch after a failed write.
-    m.Events().OnReaderClosed = [this](TTavrinMachine&) { EnableInputFileAct->setChecked(false); };
-    m.Events().OnPunchClosed = [this](TTavrinMachine&) { EnableOutputFileAct->setChecked(false); };
+    FReaderPunchFiles = std::make_unique<TReaderPunchFiles>(m, *InputFilePanel, *EnableInputFileAct, *OutputFilePanel,
+                                                            *EnableOutputFileAct, *FPrompts,
+                                                            [this] { return DiskManagerPage->ManagerDiskFile(); });
     connect(PageControl1, &QTabWidget::currentChanged, this, [this] { RunGuarded([this] { PageControl1Change(); }); });
 }
 
-void TMainHalvoret::EnableInputFileActExecute() {
-    TTavrinMachine& m = *FMachine;
-    if (m.ReaderOpen()) {
-        // Nothing read ahead from the old file reaches the CPU.
-        m.CloseReaderFile();
-    } else {
-        const std::string name = PathFromQt(InputFilePanel->C_InputFileNameEdit->text());
-        if (RefusedAsDeviceFile(name, "input")) {
-            EnableInputFileAct->setChecked(false);
-            return;
-        }
-        try {
-            m.OpenReaderFile(name);
-        } catch (const std::exception&) {
-            EnableInputFileAct->setChecked(false);
-            FPrompts->MessageDlg("Unable to open the input file \"" + name + "\".", TMsgDlgType::Warning, mbOK);
-        }
-    }
-    EnableInputFileAct->setChecked(m.ReaderOpen());
-}
+void TMainHalvoret::EnableInputFileActExecute() { FReaderPunchFiles->ToggleReader(); }
 
-void TMainHalvoret::EnableOutputFileActExecute() {
-    TTavrinMachine& m = *FMachine;
-    if (m.PunchOpen()) {
-        m.ClosePunchFile();
-    } else {
-        const std::string name = PathFromQt(OutputFilePanel->C_OutputFileNameEdit->text());
-        if (RefusedAsDeviceFile(name, "output")) {
-            EnableOutputFileAct->setChecked(false);
-            return;
-        }
-        try {
-            // Append on a missing file creates it, as the truncate does.
-            m.OpenPunchFile(name, OutputFilePanel->C_AppendOutputFileBtn->isChecked());
-        } catch (const std::exception&) {
-            EnableOutputFileAct->setChecked(false);
-            FPrompts->MessageDlg("Unable to open the output file \"" + name + "\".", TMsgDlgType::Warning, mbOK);
-        }
-    }
-    EnableOutputFileAct->setChecked(m.PunchOpen());
-}
-
-// Compared by file identity, so no other name or link of an image gets past.
-bool TMainHalvoret::RefusedAsDeviceFile(const std::string& name, const char* which) {
-    const TTavrinMachine& m = *FMachine;
-    std::vector<std::string> chosen;
-    for (uint8_t d = 0; d < 4; ++d) chosen.push_back(m.DrivePath(d));
-    chosen.push_back(DiskManagerPage->ManagerDiskFile());
-    if (!TImageRegistry::Instance().IsImageInUse(name, chosen)) return false;
-    FPrompts->MessageDlg("The " + std::string(which) + " file \"" + name + "\" is a disk image in use!",
-                         TMsgDlgType::Warning, mbOK);
-    return true;
-}
+void TMainHalvoret::EnableOutputFileActExecute() { FReaderPunchFiles->TogglePunch(); }
 
 void TMainHalvoret::PageControl1Change() {
     FActionPump->UpdateAction(DiskManagerPage->DM_RefreshDisplayAct);

@@ -24,8 +24,8 @@
 #include "machine/IdlePollWatch.h"
 #include "machine/MachineDevices.h"
 #include "machine/MachineSettings.h"
-#include "machine/MappingByte.h"
-#include "machine/SysCommand.h"
+#include "machine/DeviceMapping.h"
+#include "machine/SysCommandChannel.h"
 
 // Lamp colours as Windows colour values (00BBGGRRh).
 inline constexpr uint32_t LampReadColor = 0x00FFFF;     // yellow

@@ -157,7 +157,7 @@ void TComRxThread::Deliver(std::function<void(TComRx& owner)> call) {
 
 TComRx::TComRx() {
     DeviceOpener = [](const std::string& portName, const TComTermios& settings, TComOpenError& error) {
-        return OpenTtyComDevice(ResolveComPortName(portName), settings, error);
+        return OpenHostComDevice(ResolveComPortName(portName), settings, error);
     };
 }
 

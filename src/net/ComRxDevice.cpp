@@ -25,10 +25,10 @@ void CopyToKernel(const TComTermios& from, termios2& to) {
     to.c_ospeed = from.c_ospeed;
 }
 
-class TTtyComDevice : public IComDevice {
+class THostComDevice : public IComDevice {
 public:
-    explicit TTtyComDevice(int fd) : FFd(fd) {}
-    ~TTtyComDevice() override { CloseExclusive(FFd); }
+    explicit THostComDevice(int fd) : FFd(fd) {}
+    ~THostComDevice() override { CloseExclusive(FFd); }
     int PollFd() const override { return FFd; }
     ssize_t Read(uint8_t* buffer, size_t size) override { return ::read(FFd, buffer, size); }
     ssize_t Write(const uint8_t* data, size_t size) override { return ::write(FFd, data, size); }
@@ -73,8 +73,8 @@ bool Configure(int fd, const TComTermios& settings) {
 
 }  // namespace
 
-std::unique_ptr<IComDevice> OpenTtyComDevice(const std::string& path, const TComTermios& settings,
-                                             TComOpenError& error) {
+std::unique_ptr<IComDevice> OpenHostComDevice(const std::string& path, const TComTermios& settings,
+                                              TComOpenError& error) {
     const THostOpenResult opened = OpenExclusive(path);
     if (opened.Fd < 0) {
         if (opened.Failed == THostOpenStep::Exclusive)
@@ -83,7 +83,7 @@ std::unique_ptr<IComDevice> OpenTtyComDevice(const std::string& path, const TCom
             error = opened.Error == EBUSY ? TComOpenError::PortInUse : TComOpenError::InvalidPort;
         return nullptr;
     }
-    auto device = std::make_unique<TTtyComDevice>(opened.Fd);
+    auto device = std::make_unique<THostComDevice>(opened.Fd);
     if (!Configure(opened.Fd, settings)) {
         error = TComOpenError::SetOptions;
         return nullptr;

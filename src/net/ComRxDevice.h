@@ -40,5 +40,5 @@ enum class TComOpenError : uint8_t { None, InvalidPort, PortInUse, SetOptions };
 // Opens the terminal device at path for reading and writing, locked for this
 // process alone (flock and TIOCEXCL), and applies the settings. Null with the
 // reason in error when that fails.
-std::unique_ptr<IComDevice> OpenTtyComDevice(const std::string& path, const TComTermios& settings,
-                                             TComOpenError& error);
+std::unique_ptr<IComDevice> OpenHostComDevice(const std::string& path, const TComTermios& settings,
+                                              TComOpenError& error);

@@ -9,8 +9,14 @@
 #include <functional>
 #include <string>
 
+class QFont;
 class QString;
 class QWidget;
+
+// Where the font dialog opens for a console drawn with font: on the family
+// that really draws it (a face asked for but not installed is drawn by a
+// stand-in) and on its style.
+TFontChoice FontChoiceInUse(const QFont& font, int pointSize);
 
 class TQtUiPrompts : public IUiPrompts {
 public:

@@ -83,7 +83,7 @@ int32_t CheckPortResult(const IQnPortLoading* port, int32_t code);
 
 // The standard display of an exception that ended a worker thread of the
 // stack. The GUI installs one that hands the text to its thread (see
-// QnExceptDisplay.h); without one the text goes to standard error. Called on
+// QnExceptionDisplayScope.h); without one the text goes to standard error. Called on
 // the failing thread, so a display must not wait for another thread.
 using TQnExceptionDisplay = std::function<void(const std::string& text)>;
 // Installs display for owner, replacing any other. Returns once no thread is

@@ -12,12 +12,13 @@
 #include <chrono>
 #include <string>
 
+#include "platform/core/SettingsSection.h"
+
 class IUiPrompts;
 class QAction;
 class QToolBar;
 class TMemoryGridModel;
 class TMemoryGridView;
-class TNrKeyValueSections;
 class TSimpleTerminal;
 class TTavrinMachine;
 class TZ80RegistersDlg;
@@ -29,7 +30,7 @@ struct TCpuPageActions {
     QAction* StepCpu = nullptr;
 };
 
-class TCpuPage : public QFrame {
+class TCpuPage : public QFrame, public ISettingsSection {
     Q_OBJECT
 public:
     // How often the page redraws while the CPU runs.
@@ -59,8 +60,8 @@ public:
     void HexMemoryDisplayActExecute();
 
     // Key HexMemoryDisplay of section CPU.
-    void LoadSettings(const TNrKeyValueSections& store);
-    void SaveSettings(TNrKeyValueSections& store) const;
+    void LoadSettings(const TNrKeyValueSections& store) override;
+    void SaveSettings(TNrKeyValueSections& store) const override;
 
     QAction* HexMemoryDisplayAct = nullptr;
     QAction* SetBreakPoint = nullptr;

@@ -1,7 +1,7 @@
 #include "ui/DeviceFilePanels.h"
 
 #include "machine/MachineSettings.h"
-#include "machine/MappingByte.h"
+#include "machine/DeviceMapping.h"
 #include "platform/QtUiPrompts.h"
 #include "platform/UiPrompts.h"
 #include "ui/ActionCheckBox.h"

@@ -1,6 +1,6 @@
 #include "ui/DeviceMappingPanel.h"
 
-#include "machine/MappingByte.h"
+#include "machine/DeviceMapping.h"
 
 #include <QComboBox>
 #include <QFormLayout>

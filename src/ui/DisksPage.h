@@ -10,11 +10,12 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/core/SettingsSection.h"
+
 class QAction;
 class QLabel;
 class QLineEdit;
 class IUiPrompts;
-class TNrKeyValueSections;
 class TQnStatusLight;
 class TTavrinMachine;
 
@@ -26,7 +27,7 @@ struct TDisksPageActions {
     QAction* Boot = nullptr;
 };
 
-class TDisksPage : public QWidget {
+class TDisksPage : public QWidget, public ISettingsSection {
     Q_OBJECT
 public:
     TDisksPage(TTavrinMachine& machine, IUiPrompts& prompts, const TDisksPageActions& actions,
@@ -47,8 +48,8 @@ public:
     void ChangeDrive(uint8_t drive, const std::string& initialDir);
 
     // The DISKS section of the settings file.
-    void LoadSettings(const TNrKeyValueSections& store);
-    void SaveSettings(TNrKeyValueSections& store) const;
+    void LoadSettings(const TNrKeyValueSections& store) override;
+    void SaveSettings(TNrKeyValueSections& store) const override;
 
     QLineEdit* C_CpmSourceFile = nullptr;
     QLineEdit* C_BiosSourceFile = nullptr;

@@ -36,7 +36,7 @@ QCheckBox* OptionBox(const char* name, const char* text, bool checked, const cha
 
 }  // namespace
 
-TPrinterPanel::TPrinterPanel(TTTYPrinterSetup& setup, const TPrinterPanelActions& actions, QWidget* parent)
+TPrinterPanel::TPrinterPanel(TLstPrinterSetup& setup, const TPrinterPanelActions& actions, QWidget* parent)
     : QWidget(parent), FSetup(setup) {
     auto* layout = new QVBoxLayout(this);
     auto* top = new QHBoxLayout;
@@ -154,7 +154,7 @@ int TPrinterPanel::OrientationIndex() const { return LandscapeBtn->isChecked() ?
 void TPrinterPanel::ShowSetup() {
     // The edits clamp what they show, and their change handlers put the
     // shown values back into the model.
-    const TTTYPrinterSetup shown = FSetup;
+    const TLstPrinterSetup shown = FSetup;
     C_TabSpacingEdit->setValue(shown.TabSpacing);
     FSetup.TabSpacing = C_TabSpacingEdit->value();
     C_TopBottomMarginEdit->SetValue(shown.TopBottomMargin);

@@ -2,7 +2,7 @@
 // The Ports page's "Printer" panel: enable, the host printer list, set-up
 // and font, orientation, tab spacing, margins and line spacing, abort and
 // eject, and three option boxes. The panel edits the window's
-// TTTYPrinterSetup, which a new printer device takes when "Enable" creates
+// TLstPrinterSetup, which a new printer device takes when "Enable" creates
 // it; the option boxes also reach an existing device at once through
 // OptionsChanged. The window locks the list, orientation and spin edits
 // while the device exists.
@@ -19,7 +19,7 @@ class QSpinBox;
 class QToolButton;
 class QGroupBox;
 class TRSpinEdit;
-struct TTTYPrinterSetup;
+struct TLstPrinterSetup;
 
 // The window's actions behind the panel's buttons.
 struct TPrinterPanelActions {
@@ -33,7 +33,7 @@ struct TPrinterPanelActions {
 class TPrinterPanel : public QWidget {
     Q_OBJECT
 public:
-    TPrinterPanel(TTTYPrinterSetup& setup, const TPrinterPanelActions& actions, QWidget* parent = nullptr);
+    TPrinterPanel(TLstPrinterSetup& setup, const TPrinterPanelActions& actions, QWidget* parent = nullptr);
 
     // The list of printer names with one selected (-1: none), without signals.
     void ShowPrinters(const QStringList& names, int index);
@@ -78,5 +78,5 @@ private:
     TRSpinEdit* MakeRealEdit(const char* name, double min, double max, double step, const char* hint);
     void ReadOptions();
 
-    TTTYPrinterSetup& FSetup;
+    TLstPrinterSetup& FSetup;
 };

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "net/RmtDiskSession.h"
+#include "platform/core/SettingsSection.h"
 
 class QAction;
 class QCheckBox;
@@ -20,7 +21,6 @@ class QListView;
 class QPushButton;
 class QTimer;
 class IUiPrompts;
-class TNrKeyValueSections;
 class TRmtDskMod;
 class TRemoteSessionListModel;
 
@@ -29,7 +29,7 @@ std::string IpAddressToStr(uint32_t address);
 // The three lines the list shows for one session.
 std::array<std::string, 3> RemoteSessionLines(const TRmtDskSession& session);
 
-class TRemoteDiskPanel : public QWidget {
+class TRemoteDiskPanel : public QWidget, public ISettingsSection {
     Q_OBJECT
 public:
     static constexpr int StatusIntervalMs = 1000;
@@ -62,8 +62,8 @@ public:
     int ItemCount() const;
 
     // The DISK SERVER section; a saved running server is started again.
-    void LoadSettings(const TNrKeyValueSections& store);
-    void SaveSettings(TNrKeyValueSections& store) const;
+    void LoadSettings(const TNrKeyValueSections& store) override;
+    void SaveSettings(TNrKeyValueSections& store) const override;
 
 private:
     TRmtDskMod* FServer;

@@ -31,7 +31,9 @@
 #include <string>
 
 #include "app/CpuDisplay.h"
+#include "app/CrtConsole.h"
 #include "app/LstPrinter.h"
+#include "app/ReaderPunchFiles.h"
 #include "app/RunLoop.h"
 #include "app/TtyConsole.h"
 #include "app/WindowSerialLines.h"

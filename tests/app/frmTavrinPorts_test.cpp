@@ -278,10 +278,10 @@ TEST_F(PrinterWindow, TheDeviceTakesThePanelsValuesAndLocksThem) {
 TEST_F(PrinterWindow, TheDeviceTakesEveryPanelValue) {
     TPrinterPanel& p = *W->Ui().PrinterPanel;
     const double widest = p.C_LeftRightMarginEdit->MaxValue();  // the panel stops short of the device's limit
-    const TTTYPrinterSetup rows[] = {
+    const TLstPrinterSetup rows[] = {
         {TTTYPrinter::MinTabSpacing, widest, TTTYPrinter::MinMargin, TTTYPrinter::MaxLineSpacing, true, false, true},
         {TTTYPrinter::MaxTabSpacing, TTTYPrinter::MinMargin, widest, TTTYPrinter::MinLineSpacing, false, true, false}};
-    for (const TTTYPrinterSetup& r : rows) {
+    for (const TLstPrinterSetup& r : rows) {
         SCOPED_TRACE(r.TabSpacing);
         p.C_TabSpacingEdit->setValue(r.TabSpacing);
         p.C_TopBottomMarginEdit->SetValue(r.TopBottomMargin);

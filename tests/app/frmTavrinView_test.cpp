@@ -104,7 +104,8 @@ TEST_F(WindowTest, CrtAnsiTwiceReturnsTheModeAndFollowsTheEmulator) {
 TEST_F(WindowTest, CancelledFontDialogsLeaveTheConsoleFonts) {
     W->Ui().SetCrtFont->trigger();
     W->Ui().SetTttyFont->trigger();
-    EXPECT_EQ(std::make_pair(W->CrtFontName(), W->CrtFontSize()), std::make_pair(std::string("Terminal"), 9));
+    EXPECT_EQ(std::make_pair(W->CrtConsole().FontName(), W->CrtConsole().FontSize()),
+              std::make_pair(std::string("Terminal"), 9));
     EXPECT_EQ(W->Ui().SimpleTerminal1->FontName(), "Terminal");
     ASSERT_EQ(H.Prompts.FontsShown.size(), 2u);
 }

@@ -253,15 +253,15 @@ TEST(TTYPrinter, MarginChangeRecomputesLimits) {
 
 // The panel's set-up, every value at one end of its range and the options
 // opposite, applied over the other row: each value lands where it belongs.
-TEST(TTYPrinterSetup, ApplyAllGivesTheDeviceEveryValue) {
-    const TTTYPrinterSetup low{TTTYPrinter::MinTabSpacing,
+TEST(LstPrinterSetup, ApplyAllGivesTheDeviceEveryValue) {
+    const TLstPrinterSetup low{TTTYPrinter::MinTabSpacing,
                                TTTYPrinter::MinMargin,
                                TTTYPrinter::MaxMargin,
                                TTTYPrinter::MinLineSpacing,
                                true,
                                false,
                                false};
-    const TTTYPrinterSetup high{TTTYPrinter::MaxTabSpacing,
+    const TLstPrinterSetup high{TTTYPrinter::MaxTabSpacing,
                                 TTTYPrinter::MaxMargin,
                                 TTTYPrinter::MinMargin,
                                 TTTYPrinter::MaxLineSpacing,
@@ -272,7 +272,7 @@ TEST(TTYPrinterSetup, ApplyAllGivesTheDeviceEveryValue) {
         return std::tuple(p.TabSpacing(), p.TopMargin(), p.BottomMargin(), p.LeftMargin(), p.RightMargin(),
                           p.LineSpacing(), p.IgnoreFormFeed, p.AutoLineWrap, p.CtrlZEndsJob);
     };
-    const auto expected = [](const TTTYPrinterSetup& s) {
+    const auto expected = [](const TLstPrinterSetup& s) {
         return std::tuple(s.TabSpacing, s.TopBottomMargin, s.TopBottomMargin, s.LeftRightMargin, s.LeftRightMargin,
                           s.LineSpacing, s.IgnoreFormFeed, s.AutoLineWrap, s.CtrlZEndsJob);
     };

@@ -11,7 +11,7 @@
 
 #include "platform/ScriptedUiPrompts.h"
 #include "serial/QnExcept.h"
-#include "serial/QnExceptDisplay.h"
+#include "serial/QnExceptionDisplayScope.h"
 #include "support/FakeSerialDevice.h"
 #include "support/NamedRows.h"
 #include "support/QtEventually.h"

@@ -173,13 +173,13 @@ void TTTYPrinter::PrintGlyph(uint8_t b) {
     FJobDrawn = true;
 }
 
-void TTTYPrinterSetup::ApplyOptions(TTTYPrinter& printer) const {
+void TLstPrinterSetup::ApplyOptions(TTTYPrinter& printer) const {
     printer.AutoLineWrap = AutoLineWrap;
     printer.IgnoreFormFeed = IgnoreFormFeed;
     printer.CtrlZEndsJob = CtrlZEndsJob;
 }
 
-void TTTYPrinterSetup::ApplyAll(TTTYPrinter& printer) const {
+void TLstPrinterSetup::ApplyAll(TTTYPrinter& printer) const {
     printer.SetTabSpacing(TabSpacing);
     printer.SetLeftMargin(LeftRightMargin);
     printer.SetRightMargin(LeftRightMargin);

@@ -14,7 +14,7 @@
 
 #include "console/core/PrintTarget.h"
 #include "machine/MachineDevices.h"
-#include "machine/SysCommand.h"
+#include "machine/SysCommandChannel.h"
 
 class TTTYPrinter : public IPrinterDevice, public ISysPrinter {
 public:
@@ -112,7 +112,7 @@ private:
 
 // The printer panel's values: a device takes them all when it is created,
 // and the three option flags again whenever they change.
-struct TTTYPrinterSetup {
+struct TLstPrinterSetup {
     int TabSpacing = 8;
     double TopBottomMargin = 0.25;
     double LeftRightMargin = 0.25;

@@ -2,7 +2,7 @@
 // as the machine serves it through IN and OUT instructions.
 
 #include "disk/DiskDrive.h"
-#include "machine/SysCommand.h"
+#include "machine/SysCommandChannel.h"
 #include "support/MachineTestSupport.h"
 #include "support/WriteProtectedFile.h"
 

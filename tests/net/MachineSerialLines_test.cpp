@@ -1,4 +1,4 @@
-// The serial glue on the machine: the settings model opens the host ports
+// The machine's serial lines: the settings model opens the host ports
 // at the chosen speed, the configuration bytes reopen an open line, bad TCP
 // ports give the COM1 warning, and end to end a Z80 program echoes COM1 (a
 // TCP client) and COM2 (a pseudo-terminal) through ports 14h-17h.
@@ -10,7 +10,7 @@
 #include <thread>
 #include <unistd.h>
 
-#include "net/ComRxGlue.h"
+#include "net/MachineSerialLines.h"
 #include "support/ComRxTestSupport.h"
 #include "support/EnvironmentVariable.h"
 #include "support/TempFolder.h"
@@ -19,11 +19,11 @@ using namespace tavrin::test;
 
 namespace {
 
-class ComGlue : public testing::Test {
+class MachineSerialLines : public testing::Test {
 protected:
-    ComGlue() {
+    MachineSerialLines() {
         Machine.Events().OnApplyComSettings = [this](TTavrinMachine&, int line) {
-            Warning = Glue.ApplyComSettings(line);
+            Warning = Lines.ApplyComSettings(line);
         };
     }
     // The line's host port is a fresh pseudo-terminal.
@@ -42,32 +42,33 @@ protected:
 
     TTavrinMachine Machine{"/tmp/"};
     TPostQueue Posts;
-    TComGlue Glue{Machine, Posts.Dispatcher()};
+    TMachineSerialLines Lines{Machine, Posts.Dispatcher()};
     TPty Pty;
     std::optional<TEnvironmentVariable> PortName;
     std::string Warning;
 };
 
 // Both lines map all sixteen list entries (COM2 too: 57600 and above).
-class ComGlueBaud : public ComGlue, public testing::WithParamInterface<std::tuple<int, int, uint32_t>> {};
+class MachineSerialLinesBaud : public MachineSerialLines,
+                               public testing::WithParamInterface<std::tuple<int, int, uint32_t>> {};
 
-TEST_P(ComGlueBaud, EveryListIndexOpensAtItsSpeed) {
+TEST_P(MachineSerialLinesBaud, EveryListIndexOpensAtItsSpeed) {
     const auto [line, index, speed] = GetParam();
     UsePty(line).BaudIndex = index;
-    EXPECT_EQ(Glue.ApplyComSettings(line), "");
-    ASSERT_TRUE((line == 1 ? Glue.ComRx1 : Glue.ComRx2).Active());
+    EXPECT_EQ(Lines.ApplyComSettings(line), "");
+    ASSERT_TRUE((line == 1 ? Lines.ComRx1 : Lines.ComRx2).Active());
     EXPECT_EQ(Speed(), speed);
     EXPECT_EQ(In(line == 1 ? 0x30 : 0x31) & 7, index & 7);
 }
 
-INSTANTIATE_TEST_SUITE_P(All, ComGlueBaud,
+INSTANTIATE_TEST_SUITE_P(All, MachineSerialLinesBaud,
                          testing::Values(std::make_tuple(1, 0, 300u), std::make_tuple(1, 9, 115200u),
                                          std::make_tuple(2, 5, 9600u), std::make_tuple(2, 8, 57600u),
                                          std::make_tuple(2, 15, 921600u)));
 
-TEST_F(ComGlue, ConfigurationByteReopensAnOpenLineWithNewSettings) {
+TEST_F(MachineSerialLines, ConfigurationByteReopensAnOpenLineWithNewSettings) {
     UsePty(2).BaudIndex = 7;
-    ASSERT_EQ(Glue.ApplyComSettings(2), "");
+    ASSERT_EQ(Lines.ApplyComSettings(2), "");
     EXPECT_EQ(Speed(), 38400u);
     Machine.CpuPortWrite(Machine.Cpu(), 0x31, 0x02);  // 1200 baud, 7 bits, one stop bit, no handshake
     EXPECT_EQ(Speed(), 1200u);
@@ -76,7 +77,7 @@ TEST_F(ComGlue, ConfigurationByteReopensAnOpenLineWithNewSettings) {
     EXPECT_EQ(Warning, "");
 }
 
-TEST_F(ComGlue, BadTcpPortsGiveTheCom1Warning) {
+TEST_F(MachineSerialLines, BadTcpPortsGiveTheCom1Warning) {
     TTcpPortModule holder;
     TReservedPort port(SOCK_STREAM);
     holder.Port = port.Text();
@@ -89,14 +90,14 @@ TEST_F(ComGlue, BadTcpPortsGiveTheCom1Warning) {
     for (const auto& [text, reason] : cases) {
         Machine.Settings().Com1.Enabled = true;
         Machine.Settings().Com1TCPPort = text;
-        EXPECT_EQ(Glue.ApplyComSettings(1), "Unable to activate Com Port 1, " + reason);
+        EXPECT_EQ(Lines.ApplyComSettings(1), "Unable to activate Com Port 1, " + reason);
         EXPECT_FALSE(Machine.Settings().Com1.Enabled);
-        EXPECT_FALSE(Glue.TcpPortModule.GetActive());
+        EXPECT_FALSE(Lines.TcpPortModule.GetActive());
     }
 }
 
 // The echo program runs in bursts, with posted port events in between.
-class SerialEcho : public ComGlue {
+class SerialEcho : public MachineSerialLines {
 protected:
     void SetUp() override {
         const std::string program = ReadFile(TAVRIN_SERIAL_ECHO_BIN);
@@ -122,9 +123,9 @@ TEST_F(SerialEcho, ATcpClientTalksToCom1) {
     Machine.Settings().Com1.Enabled = true;
     TReservedPort port(SOCK_STREAM);
     Machine.Settings().Com1TCPPort = port.Text();
-    ASSERT_EQ(Glue.ApplyComSettings(1), "");
+    ASSERT_EQ(Lines.ApplyComSettings(1), "");
     port.Release();
-    const int client = ConnectTcp(Glue.TcpPortModule.ListeningPort());
+    const int client = ConnectTcp(Lines.TcpPortModule.ListeningPort());
     ASSERT_GE(client, 0);
     const std::string text = "Hello, CP/M!\r\n" + Pattern(20000, 9);
     std::thread writer([&] { WriteAll(client, text); });
@@ -136,7 +137,7 @@ TEST_F(SerialEcho, ATcpClientTalksToCom1) {
 
 TEST_F(SerialEcho, APseudoTerminalCarriesCom2) {
     UsePty(2).BaudIndex = 9;
-    ASSERT_EQ(Glue.ApplyComSettings(2), "");
+    ASSERT_EQ(Lines.ApplyComSettings(2), "");
     // A host line has no back-pressure into the 512-byte queue: send in
     // chunks the queue can hold and wait for each echo.
     std::string echoed;

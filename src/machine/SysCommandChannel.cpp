@@ -1,6 +1,6 @@
 // The channel's ports, the command dispatch and the PRINT command.
 
-#include "machine/SysCommand.h"
+#include "machine/SysCommandChannel.h"
 
 #include "machine/MachinePortNumbers.h"
 

@@ -1,4 +1,4 @@
-#include "net/ComRxGlue.h"
+#include "net/MachineSerialLines.h"
 
 #include <array>
 
@@ -19,7 +19,7 @@ constexpr std::array<TListFormat, 4> ListFormats = {
 
 TComBaudRate ComBaudRateOfListIndex(int index) { return ListBaudRates[static_cast<size_t>(index) & 15]; }
 
-TComGlue::TComGlue(TTavrinMachine& machine, TComDispatcher dispatcher) : FMachine(machine) {
+TMachineSerialLines::TMachineSerialLines(TTavrinMachine& machine, TComDispatcher dispatcher) : FMachine(machine) {
     int line = 1;
     for (TComRx* port : {&ComRx1, &ComRx2}) {
         port->SyncCallbacks = true;
@@ -34,16 +34,16 @@ TComGlue::TComGlue(TTavrinMachine& machine, TComDispatcher dispatcher) : FMachin
     FMachine.SetTcpCom1(&TcpPortModule);
 }
 
-TComGlue::~TComGlue() {
+TMachineSerialLines::~TMachineSerialLines() {
     FMachine.SetHostComPorts(nullptr, nullptr);
     FMachine.SetTcpCom1(nullptr);
 }
 
-void TComGlue::ModemSignal(int line, TComModemEvents events) {
+void TMachineSerialLines::ModemSignal(int line, TComModemEvents events) {
     if ((events & ComEvents(cme_BREAK)) && OnComBreak) OnComBreak(line);
 }
 
-void TComGlue::ConfigurePort(TComRx& port, const TComLineSettings& s) {
+void TMachineSerialLines::ConfigurePort(TComRx& port, const TComLineSettings& s) {
     port.PortName = "COM" + std::to_string(s.PortNumber);
     TComOptions& options = port.Options();
     // Both lines map every list entry; no selection keeps the rate.
@@ -60,7 +60,7 @@ void TComGlue::ConfigurePort(TComRx& port, const TComLineSettings& s) {
     flow.SetRxRTSState(s.HandShake ? Com_rtsHandshake : Com_rtsEnabled);
 }
 
-std::string TComGlue::ApplyComSettings(int line) {
+std::string TMachineSerialLines::ApplyComSettings(int line) {
     const bool first = line == 1;
     TComRx& port = first ? ComRx1 : ComRx2;
     TMachineSettings& settings = FMachine.Settings();

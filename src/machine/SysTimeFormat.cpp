@@ -1,7 +1,7 @@
 // Date and time texts for the system-manager channel, through the POSIX
 // locale of the host (LC_TIME) without touching the process's global locale.
 
-#include "machine/SysCommand.h"
+#include "machine/SysCommandChannel.h"
 
 #include <cstdio>
 #include <cstring>

@@ -4,7 +4,7 @@
 #include "app/WindowSerialLines.h"
 
 #include "platform/GuardedCall.h"
-#include "net/ComRxGlue.h"
+#include "net/MachineSerialLines.h"
 #include "platform/GuiThreadPoster.h"
 #include "platform/PlatformEvents.h"
 #include "ui/ComSettingsPanel.h"
@@ -23,10 +23,10 @@ TWindowSerialLines::TWindowSerialLines(TTavrinMachine& machine, TPortsPage& page
     : FMachine(machine), FPortsPage(page), FPrompts(prompts), FWindow(window) {
     // The ports' receive threads post their events here as queued calls;
     // ones that arrive after their port closed are dropped by the port.
-    FComGlue = std::make_unique<TComGlue>(FMachine, GuiThreadPoster(&FWindow));
+    FLines = std::make_unique<TMachineSerialLines>(FMachine, GuiThreadPoster(&FWindow));
     // A BREAK goes to the window as WM_COMBREAK, sent rather than posted so
     // that it is handled before the line's next block arrives.
-    FComGlue->OnComBreak = [this](int line) { SendPlatformEvent(&FWindow, WM_COMBREAK, line); };
+    FLines->OnComBreak = [this](int line) { SendPlatformEvent(&FWindow, WM_COMBREAK, line); };
     FMachine.Events().OnApplyComSettings = [this](TTavrinMachine&, int line) { ApplyComSettings(line); };
     for (int line : {1, 2}) {
         TComSettingsPanel* panel = PanelOf(&FPortsPage, line);
@@ -41,7 +41,7 @@ TWindowSerialLines::TWindowSerialLines(TTavrinMachine& machine, TPortsPage& page
 TWindowSerialLines::~TWindowSerialLines() {
     // The lines close (their threads joined) while the window still stands.
     FMachine.Events().OnApplyComSettings = nullptr;
-    FComGlue.reset();
+    FLines.reset();
 }
 
 void TWindowSerialLines::C_ComPortEnableBtnClick(QObject* sender) {
@@ -56,7 +56,7 @@ void TWindowSerialLines::ComSettingsEdited(int line) {
 }
 
 void TWindowSerialLines::ApplyComSettings(int line) {
-    const std::string warning = FComGlue->ApplyComSettings(line);
+    const std::string warning = FLines->ApplyComSettings(line);
     const TMachineSettings& s = FMachine.Settings();
     PanelOf(&FPortsPage, line)->ShowSettings(line == 1 ? s.Com1 : s.Com2, s.UseTCPasCom1, s.Com1TCPPort);
     if (!warning.empty()) FPrompts.MessageDlg(warning, TMsgDlgType::Warning, mbOK);

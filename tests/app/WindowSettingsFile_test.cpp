@@ -5,7 +5,7 @@
 // the screen are reported and stop nothing after them (an unreadable file:
 // frmTavrin_test.cpp).
 
-#include "net/ComRxGlue.h"
+#include "net/MachineSerialLines.h"
 #include "net/NetTestSupport.h"
 #include "support/ComRxTestSupport.h"
 #include "WindowTestSupport.h"
@@ -50,7 +50,7 @@ TEST_F(WindowTest, CloseStopsTheRunAndWritesTheSettingsFile) {
     EXPECT_NE(ReadFile(file).find("\r\n[DISKS]\r\nCpmSourceFile=mine.hex\r\n"), std::string::npos);
 }
 
-struct SettingsRestart : ::testing::Test {
+struct WindowSettingsRestart : ::testing::Test {
     TWindowHarness H;
     std::shared_ptr<TFakeComDevice::TState> Com2Device;
     // Held for both runs, so the second finds the saved server port free.
@@ -121,7 +121,7 @@ struct SettingsRestart : ::testing::Test {
     }
 };
 
-TEST_F(SettingsRestart, EveryChangedControlComesBack) {
+TEST_F(WindowSettingsRestart, EveryChangedControlComesBack) {
     TMainHalvoret& first = Start();
     ChangeEverything(first);
     ASSERT_TRUE(first.close());
@@ -163,7 +163,7 @@ TEST_F(SettingsRestart, EveryChangedControlComesBack) {
 // COM1 and COM2 at opposite ends of every range, then the other way round:
 // a key written or read for the wrong line, or a refused end of a range,
 // brings a value back that differs from the one set.
-TEST_F(SettingsRestart, EachComLineKeepsItsOwnValuesAtTheEndsOfTheRanges) {
+TEST_F(WindowSettingsRestart, EachComLineKeepsItsOwnValuesAtTheEndsOfTheRanges) {
     using TLine = std::tuple<int, int, int, bool, bool>;  // port, baud, format, two stop bits, handshake
     const TLine low{1, 0, 0, false, false};
     const TLine high{255, 15, 3, true, true};
@@ -198,7 +198,7 @@ TEST_F(SettingsRestart, EachComLineKeepsItsOwnValuesAtTheEndsOfTheRanges) {
     }
 }
 
-TEST_F(SettingsRestart, AFailingEnableIsReportedAndLoadingGoesOn) {
+TEST_F(WindowSettingsRestart, AFailingEnableIsReportedAndLoadingGoesOn) {
     H.WriteSettings({{"PORT_DEVICE_FILE_IN", "InputFileName", H.Temp.File("gone.txt")},
                      {"PORT_DEVICE_FILE_IN", "EnableInputFile", "1"},
                      {"PORT_DEVICE_FILE_OUT", "OutputFileName", H.Temp.File("out.txt")},
@@ -222,7 +222,7 @@ TEST_F(SettingsRestart, AFailingEnableIsReportedAndLoadingGoesOn) {
 // with the other refused values; the list, Setup, Font and Enable stay
 // usable, a saved Enable still makes the device, and the name is kept in
 // the file until the user picks another printer.
-TEST_F(SettingsRestart, ASavedPrinterThatIsMissingLeavesThePanelUsable) {
+TEST_F(WindowSettingsRestart, ASavedPrinterThatIsMissingLeavesThePanelUsable) {
     for (const char* enabled : {"0", "1"}) {
         SCOPED_TRACE(enabled);
         H.Prompts.Log.clear();
@@ -265,7 +265,7 @@ TEST_F(SettingsRestart, ASavedPrinterThatIsMissingLeavesThePanelUsable) {
 
 // Drive A's image named as the output file in the settings file is refused
 // at start-up, before the punch could empty it.
-TEST_F(SettingsRestart, DriveAsImageIsNoOutputFile) {
+TEST_F(WindowSettingsRestart, DriveAsImageIsNoOutputFile) {
     const std::string driveA = H.Temp.File("DiskA.cpmdsk");
     TDiskDrive::FormatDiskImage(driveA);
     const std::string formatted = ReadFile(driveA);
@@ -280,7 +280,7 @@ TEST_F(SettingsRestart, DriveAsImageIsNoOutputFile) {
 
 // A window saved on a larger screen is clamped to this one and kept on it,
 // which is not an error.
-TEST(SettingsValuesTest, AHugeWindowFitsTheScreen) {
+TEST(WindowSettingsValuesTest, AHugeWindowFitsTheScreen) {
     TWindowHarness h;
     h.WriteSettings({{"MAIN", "DSP_WIDTH", "40000"},
                      {"MAIN", "DSP_HEIGHT", "40000"},
@@ -298,7 +298,7 @@ TEST(SettingsValuesTest, AHugeWindowFitsTheScreen) {
 // A size saved on a larger desktop shrinks to this screen's free area, and
 // the window moves wholly onto it from wherever it stood when the file was
 // read.
-TEST(SettingsValuesTest, AWindowSavedOnALargerScreenLiesWhollyOnThisOne) {
+TEST(WindowSettingsValuesTest, AWindowSavedOnALargerScreenLiesWhollyOnThisOne) {
     TWindowHarness h;
     TMainHalvoret& w = h.Open();
     const QRect free = w.screen()->availableGeometry();
@@ -312,28 +312,11 @@ TEST(SettingsValuesTest, AWindowSavedOnALargerScreenLiesWhollyOnThisOne) {
     EXPECT_TRUE(h.Prompts.Log.empty());
 }
 
-// A CRT without its emulator has no mode to save: the one read at start-up,
-// or the first-run one, is written back.
-TEST(SettingsValuesTest, TheCrtModeIsWrittenBackWhenTheCrtHasNoEmulator) {
-    for (const char* saved : {"0", "1", ""}) {
-        SCOPED_TRACE(saved);
-        TWindowHarness h;
-        if (*saved) h.WriteSettings({{"CRT", "CrtAnsi", saved}});
-        TMainHalvoret& w = h.Open();
-        w.FormActivate();
-        w.Ui().QnVT100Emulator1.reset();
-        ASSERT_TRUE(w.close());
-        TNrKeyValueSections store;
-        ASSERT_TRUE(store.LoadFromFile(h.SettingsFile()));
-        EXPECT_EQ(store.ReadString("CRT", "CrtAnsi", "missing"), *saved ? saved : "1");
-    }
-}
-
 // A refused value keeps its default and is named in one warning with the
 // others; the values in range still apply. One kind of key after the other:
 // Boolean, integer, enumerated, float, string and path; a string too long
 // for its use is refused, not kept or cut.
-TEST(SettingsValuesTest, OutOfRangeValuesKeepTheDefaultAndAreReported) {
+TEST(WindowSettingsValuesTest, OutOfRangeValuesKeepTheDefaultAndAreReported) {
     struct TCase {
         TKeyValue Entry;
         std::function<bool(TMainHalvoret&)> KeptDefault;
@@ -364,7 +347,7 @@ TEST(SettingsValuesTest, OutOfRangeValuesKeepTheDefaultAndAreReported) {
         {{"PORT_DEVICE_PRINTER", "LineSpacing", "0,5"},
          [](TMainHalvoret& w) { return w.LstPrinter().Setup().LineSpacing == 1.1; }},
         {{"CRT", "FontFace", std::string(5'000'000, 'F')},
-         [](TMainHalvoret& w) { return w.CrtFontName() == "Terminal"; }},
+         [](TMainHalvoret& w) { return w.CrtConsole().FontName() == "Terminal"; }},
         {{"TTY", "FontFace", std::string(256, 'F')},
          [](TMainHalvoret& w) { return w.Ui().SimpleTerminal1->FontName() == "Terminal"; }},
         {{"PORT_DEVICE_COM1", "Com1TCPPort", std::string(32, '9')},
@@ -405,7 +388,7 @@ TEST(SettingsValuesTest, OutOfRangeValuesKeepTheDefaultAndAreReported) {
 // the old file whole and a temporary file beside it, which the next start
 // removes; other files' temporaries, other names and a save still running
 // stay.
-TEST(SettingsLeftoversTest, TheNextStartRemovesTheTemporaryFilesOfKilledSaves) {
+TEST(WindowSettingsLeftoversTest, TheNextStartRemovesTheTemporaryFilesOfKilledSaves) {
     TWindowHarness h;
     h.WriteSettings({{"DISKS", "CpmSourceFile", "kept.hex"}});
     auto names = [&h] {

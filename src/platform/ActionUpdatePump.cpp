@@ -1,4 +1,4 @@
-#include "platform/ActionPump.h"
+#include "platform/ActionUpdatePump.h"
 
 #include <QAction>
 #include <QMenu>

@@ -2,7 +2,7 @@
 // Names come from the emulated program, so they never leave that folder, and
 // they match file names without regard to case, as CP/M users expect.
 
-#include "machine/SysCommand.h"
+#include "machine/SysCommandChannel.h"
 
 #include <algorithm>
 #include <dirent.h>

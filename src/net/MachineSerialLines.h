@@ -29,13 +29,13 @@ private:
 // The port's baud rate of a baud-list index 0-15 (300 .. 921600 baud).
 TComBaudRate ComBaudRateOfListIndex(int index);
 
-class TComGlue {
+class TMachineSerialLines {
 public:
     // dispatcher: runs the ports' events on the machine's thread, in order.
-    TComGlue(TTavrinMachine& machine, TComDispatcher dispatcher);
-    ~TComGlue();
-    TComGlue(const TComGlue&) = delete;
-    TComGlue& operator=(const TComGlue&) = delete;
+    TMachineSerialLines(TTavrinMachine& machine, TComDispatcher dispatcher);
+    ~TMachineSerialLines();
+    TMachineSerialLines(const TMachineSerialLines&) = delete;
+    TMachineSerialLines& operator=(const TMachineSerialLines&) = delete;
 
     TComRx ComRx1;
     TComRx ComRx2;

@@ -15,7 +15,7 @@
 #include <unistd.h>
 
 #include "machine/MachinePortNumbers.h"
-#include "net/ComRxGlue.h"
+#include "net/MachineSerialLines.h"
 #include "platform/PlatformEvents.h"
 #include "support/ComRxTestSupport.h"
 #include "support/EnvironmentVariable.h"
@@ -280,7 +280,7 @@ private:
     TTavrinMachine& FMachine;
 };
 
-struct MainWindowSerial : WindowTest {
+struct WindowSerialLines : WindowTest {
     TComSettingsPanel& Panel(int line) {
         return *(line == 1 ? W->Ui().PortsPage->Com1Panel : W->Ui().PortsPage->Com2Panel);
     }
@@ -306,7 +306,7 @@ struct MainWindowSerial : WindowTest {
     }
 };
 
-TEST_F(MainWindowSerial, EnablingCom2OpensTheHostPortAndLocksItsControlsUntilClosed) {
+TEST_F(WindowSerialLines, EnablingCom2OpensTheHostPortAndLocksItsControlsUntilClosed) {
     TPty pty;
     const TEnvironmentVariable com2("TAVRIN_COM2", pty.SlavePath().c_str());
     TComSettingsPanel& p = Panel(2);
@@ -335,7 +335,7 @@ TEST_F(MainWindowSerial, EnablingCom2OpensTheHostPortAndLocksItsControlsUntilClo
     QApplication::processEvents();  // events the closed port had posted
 }
 
-TEST_F(MainWindowSerial, ALineThatCannotOpenWarnsAndUnticks) {
+TEST_F(WindowSerialLines, ALineThatCannotOpenWarnsAndUnticks) {
     const TEnvironmentVariable com2("TAVRIN_COM2", "/dev/tavrin-missing");
     TComSettingsPanel& p = Panel(2);
     p.EnableBtn->click();
@@ -349,7 +349,7 @@ TEST_F(MainWindowSerial, ALineThatCannotOpenWarnsAndUnticks) {
     EXPECT_FALSE(W->SerialLines().ComLines().ComRx2.Active());
 }
 
-TEST_F(MainWindowSerial, Com1OverTcpListensWhileEnabled) {
+TEST_F(WindowSerialLines, Com1OverTcpListensWhileEnabled) {
     TTcpPortModule& server = EnableCom1OverTcp();
     ASSERT_TRUE(server.GetActive());
     EXPECT_TRUE(Locked(Panel(1)));
@@ -360,7 +360,7 @@ TEST_F(MainWindowSerial, Com1OverTcpListensWhileEnabled) {
 
 // What the CPU wrote to COM1 that a client could not take before it went
 // (it reads nothing, then resets) reaches the next client, in order.
-TEST_F(MainWindowSerial, Com1OutputWaitsForTheNextTcpClient) {
+TEST_F(WindowSerialLines, Com1OutputWaitsForTheNextTcpClient) {
     TTcpPortModule& server = EnableCom1OverTcp();
     TCom1Ports com1(W->Machine());
     const int leaver = ConnectCom1(server, "127.0.0.1", 4096);
@@ -373,7 +373,7 @@ TEST_F(MainWindowSerial, Com1OutputWaitsForTheNextTcpClient) {
 }
 
 // A client streams megabytes and half-closes: the CPU reads every byte.
-TEST_F(MainWindowSerial, EveryByteATcpClientSendsReachesTheCpu) {
+TEST_F(WindowSerialLines, EveryByteATcpClientSendsReachesTheCpu) {
     TTcpPortModule& server = EnableCom1OverTcp();
     TCom1Ports com1(W->Machine());
     const int client = ConnectCom1(server);
@@ -388,7 +388,7 @@ TEST_F(MainWindowSerial, EveryByteATcpClientSendsReachesTheCpu) {
 
 // Another host connecting again and again, more times than there are
 // places, does not push a typing user off COM1.
-TEST_F(MainWindowSerial, AReconnectingHostLeavesTheUserOnCom1) {
+TEST_F(WindowSerialLines, AReconnectingHostLeavesTheUserOnCom1) {
     TTcpPortModule& server = EnableCom1OverTcp();
     TCom1Ports com1(W->Machine());
     const int user = ConnectCom1(server);
@@ -404,7 +404,7 @@ TEST_F(MainWindowSerial, AReconnectingHostLeavesTheUserOnCom1) {
     ::close(user);
 }
 
-TEST_F(MainWindowSerial, TheCpusConfigurationByteShowsInThePanel) {
+TEST_F(WindowSerialLines, TheCpusConfigurationByteShowsInThePanel) {
     TTavrinMachine& m = W->Machine();
     m.CpuPortWrite(m.Cpu(), 0x30, 0x45);
     TComSettingsPanel& p = Panel(1);
@@ -415,7 +415,7 @@ TEST_F(MainWindowSerial, TheCpusConfigurationByteShowsInThePanel) {
     EXPECT_EQ(Panel(2).BaudList->currentIndex(), -1) << "COM2 untouched";
 }
 
-TEST_F(MainWindowSerial, ABreakRebootsAndDropsItsOwnBlock) {
+TEST_F(WindowSerialLines, ABreakRebootsAndDropsItsOwnBlock) {
     std::shared_ptr<TFakeComDevice::TState> device;
     W->SerialLines().ComLines().ComRx2.DeviceOpener = TFakeComDevice::Opener(device);
     Panel(2).EnableBtn->click();

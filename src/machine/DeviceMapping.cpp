@@ -1,4 +1,4 @@
-#include "machine/MappingByte.h"
+#include "machine/DeviceMapping.h"
 
 namespace {
 

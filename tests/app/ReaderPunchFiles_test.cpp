@@ -1,0 +1,193 @@
+// The reader and punch files on their own: a machine, the two file panels
+// with their Enable actions, the user played by scripted prompts and the
+// Disk Manager's image given by the test. Files that cannot be opened and
+// disk images in use are refused with a warning; each action stays checked
+// exactly while its file is open, also when the machine closes the file.
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QLineEdit>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "app/ReaderPunchFiles.h"
+#include "machine/MachinePortNumbers.h"
+#include "platform/ScriptedUiPrompts.h"
+#include "support/MachineTestSupport.h"
+#include "support/NamedRows.h"
+#include "support/QtTestApp.h"
+#include "support/TempFolder.h"
+#include "ui/DeviceFilePanels.h"
+
+using namespace tavrin::test;
+
+namespace {
+
+QAction& Checkable(QAction& action) {
+    action.setCheckable(true);
+    return action;
+}
+
+class ReaderPunchFilesTest : public ::testing::Test {
+protected:
+    // As the auto-checking action does, before its handler runs.
+    void ClickReader(const std::string& name) {
+        InputPanel.C_InputFileNameEdit->setText(QString::fromStdString(name));
+        EnableInput.toggle();
+        Files->ToggleReader();
+    }
+    void ClickPunch(const std::string& name, bool append = false) {
+        OutputPanel.C_OutputFileNameEdit->setText(QString::fromStdString(name));
+        OutputPanel.C_AppendOutputFileBtn->setChecked(append);
+        EnableOutput.toggle();
+        Files->TogglePunch();
+    }
+
+    QApplication& App = QtTestApp();
+    TTempFolder Temp;
+    TTavrinMachine Machine{Temp.Folder()};
+    TScriptedUiPrompts Prompts;
+    QAction EnableInput;
+    QAction EnableOutput;
+    TInputFilePanel InputPanel{Machine.Settings(), Checkable(EnableInput), Prompts};
+    TOutputFilePanel OutputPanel{Checkable(EnableOutput), Prompts};
+    std::string ManagerDisk;
+    std::unique_ptr<TReaderPunchFiles> Files = std::make_unique<TReaderPunchFiles>(
+        Machine, InputPanel, EnableInput, OutputPanel, EnableOutput, Prompts, [this] { return ManagerDisk; });
+};
+
+TEST_F(ReaderPunchFilesTest, EachActionOpensAndClosesItsFile) {
+    WriteFile(Temp / "in.txt", "A");
+    ClickReader(Temp / "in.txt");
+    ClickPunch(Temp / "out.txt");
+    EXPECT_TRUE(Machine.ReaderOpen());
+    EXPECT_TRUE(Machine.PunchOpen());
+    EXPECT_TRUE(EnableInput.isChecked());
+    EXPECT_TRUE(EnableOutput.isChecked());
+    EXPECT_EQ(InPort(Machine, MachinePort::ReaderData), 'A');
+
+    ClickReader(Temp / "in.txt");
+    ClickPunch(Temp / "out.txt");
+    EXPECT_FALSE(Machine.ReaderOpen());
+    EXPECT_FALSE(Machine.PunchOpen());
+    EXPECT_FALSE(EnableInput.isChecked());
+    EXPECT_FALSE(EnableOutput.isChecked());
+    EXPECT_TRUE(Prompts.Log.empty());
+}
+
+// Append keeps what an existing file holds; otherwise it is emptied. Either
+// way a missing file is created.
+TEST_F(ReaderPunchFilesTest, ThePunchAppendsOrStartsAfresh) {
+    for (const bool append : {true, false}) {
+        SCOPED_TRACE(append);
+        WriteFile(Temp / "out.txt", "abc");
+        ClickPunch(Temp / "out.txt", append);
+        OutPort(Machine, MachinePort::PunchData, 'd');
+        ClickPunch(Temp / "out.txt", append);
+        EXPECT_EQ(ReadFile(Temp / "out.txt"), append ? "abcd" : "d");
+        std::filesystem::remove(Temp / "new.txt");
+        ClickPunch(Temp / "new.txt", append);
+        EXPECT_TRUE(std::filesystem::exists(Temp / "new.txt"));
+        ClickPunch(Temp / "new.txt", append);
+    }
+}
+
+struct TRefusedCase {
+    const char* name;
+    bool Punch;
+    std::string File;  // in the temporary folder; empty: no name at all
+    std::string Warning;
+};
+TAVRIN_PRINT_AS_NAME(TRefusedCase)
+
+class ReaderPunchFilesRefused : public ReaderPunchFilesTest, public ::testing::WithParamInterface<TRefusedCase> {};
+
+TEST_P(ReaderPunchFilesRefused, FilesThatCannotBeOpenedAreReportedAndLeftClosed) {
+    const TRefusedCase& c = GetParam();
+    const std::string name = c.File.empty() ? std::string() : Temp / c.File;
+    c.Punch ? ClickPunch(name) : ClickReader(name);
+    EXPECT_FALSE(Machine.ReaderOpen());
+    EXPECT_FALSE(Machine.PunchOpen());
+    EXPECT_FALSE(EnableInput.isChecked());
+    EXPECT_FALSE(EnableOutput.isChecked());
+    ASSERT_EQ(Prompts.Log.size(), 1u);
+    EXPECT_EQ(Prompts.Log[0].Type, TMsgDlgType::Warning);
+    EXPECT_EQ(Prompts.Log[0].Text, std::string(c.Warning).replace(c.Warning.find('@'), 1, name));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, ReaderPunchFilesRefused,
+    ::testing::Values(TRefusedCase{"MissingInput", false, "missing.txt", "Unable to open the input file \"@\"."},
+                      TRefusedCase{"NoInputName", false, "", "Unable to open the input file \"@\"."},
+                      TRefusedCase{"OutputInAMissingFolder", true, "no/such/out.txt",
+                                   "Unable to open the output file \"@\"."}),
+    RowName);
+
+struct TInUseCase {
+    const char* name;
+    bool Punch;
+    bool ManagerDisk;  // else drive C's image
+    bool ByLink;       // named through a symbolic link
+};
+TAVRIN_PRINT_AS_NAME(TInUseCase)
+
+class ReaderPunchFilesInUse : public ReaderPunchFilesTest, public ::testing::WithParamInterface<TInUseCase> {};
+
+// Compared by identity: another name of the image is refused too, and the
+// punch never empties it.
+TEST_P(ReaderPunchFilesInUse, ADiskImageInUseIsRefused) {
+    const TInUseCase& c = GetParam();
+    const std::string image = Temp / "work.cpmdsk";
+    WriteFile(image, "image bytes");
+    if (c.ManagerDisk)
+        ManagerDisk = image;
+    else
+        Machine.SetDrivePath(2, image);
+    std::string name = image;
+    if (c.ByLink) {
+        name = Temp / "link.txt";
+        std::filesystem::create_symlink(image, name);
+    }
+    c.Punch ? ClickPunch(name) : ClickReader(name);
+    EXPECT_FALSE(Machine.ReaderOpen());
+    EXPECT_FALSE(Machine.PunchOpen());
+    EXPECT_FALSE((c.Punch ? EnableOutput : EnableInput).isChecked());
+    EXPECT_EQ(ReadFile(image), "image bytes");
+    EXPECT_EQ(Prompts.LastText(),
+              std::string("The ") + (c.Punch ? "output" : "input") + " file \"" + name + "\" is a disk image in use!");
+}
+
+INSTANTIATE_TEST_SUITE_P(Images, ReaderPunchFilesInUse,
+                         ::testing::Values(TInUseCase{"ReaderOnADrive", false, false, false},
+                                           TInUseCase{"PunchOnADrive", true, false, false},
+                                           TInUseCase{"PunchOnTheManagersDisk", true, true, false},
+                                           TInUseCase{"ReaderThroughALink", false, true, true}),
+                         RowName);
+
+// The reader closes itself at its end, the punch after a failed write; the
+// actions follow, until the files' owner has gone.
+TEST_F(ReaderPunchFilesTest, FilesTheMachineClosesUncheckTheirActions) {
+    WriteFile(Temp / "empty.txt", "");
+    ClickReader(Temp / "empty.txt");
+    ClickPunch("/dev/full");
+    ASSERT_TRUE(EnableInput.isChecked() && EnableOutput.isChecked());
+    InPort(Machine, MachinePort::ReaderData);
+    OutPort(Machine, MachinePort::PunchData, 'x');
+    EXPECT_FALSE(Machine.ReaderOpen());
+    EXPECT_FALSE(Machine.PunchOpen());
+    EXPECT_FALSE(EnableInput.isChecked());
+    EXPECT_FALSE(EnableOutput.isChecked());
+
+    ClickReader(Temp / "empty.txt");
+    Files.reset();
+    InPort(Machine, MachinePort::ReaderData);
+    EXPECT_FALSE(Machine.ReaderOpen());
+    EXPECT_TRUE(EnableInput.isChecked()) << "no longer the files' action";
+}
+
+}  // namespace
