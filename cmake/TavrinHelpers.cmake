@@ -1,3 +1,15 @@
+# tavrin_subdirectories(folder ...): add_subdirectory for each folder of the
+# source tree, which must hold a CMakeLists.txt.
+function(tavrin_subdirectories)
+  foreach(folder ${ARGN})
+    if(NOT EXISTS "${CMAKE_SOURCE_DIR}/${folder}/CMakeLists.txt")
+      message(FATAL_ERROR "${folder}/CMakeLists.txt is missing: the build lists ${folder} in "
+                          "${CMAKE_CURRENT_LIST_FILE}; restore the folder or take it off that list")
+    endif()
+    add_subdirectory("${CMAKE_SOURCE_DIR}/${folder}" "${CMAKE_BINARY_DIR}/${folder}")
+  endforeach()
+endfunction()
+
 # tavrin_library(NAME folder DEPS ... [NO_QT]): one library per subsystem folder,
 # built from every .cpp in it so that adding a unit needs no edit here.
 # EXCLUDE names files of the folder that another target builds; FILES names

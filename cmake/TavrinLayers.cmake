@@ -1,35 +1,50 @@
 # The layering the build enforces. The libraries and their DEPS (the
 # tavrin_library calls beside each folder's sources) are the one table of what
 # may use what: a library's sources may include the headers of the libraries
-# it links, directly or through others, and none of a library that links no
-# Qt may include a Qt header.
+# it names in DEPS, and no others; a header that a library only reaches
+# through another's DEPS is that library's business, not its own. No library
+# that links no Qt may include a Qt header.
 
-# The tavrin_* libraries name links to, through the whole link chain, and
-# whether Qt comes in anywhere on it.
-function(tavrin_layer_closure target out_libs out_qt)
-  set(seen "")
-  set(visited "")
+# The tavrin_* libraries a target names in its own links, and whether it links
+# Qt itself.
+function(tavrin_layer_direct target out_libs out_qt)
+  set(libs "")
   set(qt OFF)
+  get_target_property(links ${target} LINK_LIBRARIES)
+  foreach(item IN LISTS links)
+    string(REGEX REPLACE "^\\$<LINK_ONLY:(.*)>$" "\\1" item "${item}")
+    if(item MATCHES "^Qt6?::")
+      set(qt ON)
+    elseif(TARGET ${item})
+      get_target_property(layer_member ${item} TAVRIN_LAYER_MEMBER)
+      if(layer_member)
+        list(APPEND libs ${item})
+      endif()
+    endif()
+  endforeach()
+  set(${out_libs} "${libs}" PARENT_SCOPE)
+  set(${out_qt} ${qt} PARENT_SCOPE)
+endfunction()
+
+# Whether Qt comes in anywhere on a target's link chain.
+function(tavrin_layer_reaches_qt target out_qt)
+  set(visited "")
   get_target_property(pending ${target} LINK_LIBRARIES)
   while(pending)
     list(POP_FRONT pending item)
     string(REGEX REPLACE "^\\$<LINK_ONLY:(.*)>$" "\\1" item "${item}")
     if(item MATCHES "^Qt6?::")
-      set(qt ON)
+      set(${out_qt} ON PARENT_SCOPE)
+      return()
     elseif(TARGET ${item} AND NOT item IN_LIST visited)
       list(APPEND visited ${item})
-      get_target_property(layer_member ${item} TAVRIN_LAYER_MEMBER)
-      if(layer_member)
-        list(APPEND seen ${item})
-      endif()
       get_target_property(more ${item} INTERFACE_LINK_LIBRARIES)
       if(more)
         list(APPEND pending ${more})
       endif()
     endif()
   endwhile()
-  set(${out_libs} "${seen}" PARENT_SCOPE)
-  set(${out_qt} ${qt} PARENT_SCOPE)
+  set(${out_qt} OFF PARENT_SCOPE)
 endfunction()
 
 # Called once all libraries exist: stops the configuration when a NO_QT
@@ -41,10 +56,13 @@ function(tavrin_check_layers manifest)
   endforeach()
   set(text "set(LAYER_TARGETS ${targets})\n")
   foreach(target ${targets})
-    tavrin_layer_closure(${target} allowed qt)
+    tavrin_layer_direct(${target} allowed qt)
     get_target_property(no_qt ${target} TAVRIN_NO_QT)
-    if(no_qt AND qt)
-      message(FATAL_ERROR "${target} is declared free of Qt but links Qt")
+    if(no_qt)
+      tavrin_layer_reaches_qt(${target} reaches_qt)
+      if(reaches_qt)
+        message(FATAL_ERROR "${target} is declared free of Qt but links Qt")
+      endif()
     endif()
     get_target_property(folder ${target} SOURCE_DIR)
     get_target_property(sources ${target} SOURCES)

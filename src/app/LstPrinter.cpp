@@ -81,18 +81,18 @@ void TLstPrinter::EnableActExecute() {
     if (FDevice && !FEnableAct->isChecked()) {
         // A running job is finished and printed first; a printing error is
         // reported, and the device goes all the same.
-        std::unique_ptr<TTTYPrinter> device = std::move(FDevice);
+        std::unique_ptr<TLstPrinterAdapter> device = std::move(FDevice);
         FMachine.SetPrinter(nullptr);
         device->EndJob();
     } else if (!FDevice && FEnableAct->isChecked()) {
-        FDevice = std::make_unique<TTTYPrinter>(*FPrinterObject);
-        FSetup.ApplyAll(*FDevice);
+        FDevice = std::make_unique<TLstPrinterAdapter>(*FPrinterObject);
+        FSetup.ApplyAll(FDevice->Printer());
         FMachine.SetPrinter(FDevice.get());
     }
 }
 
 void TLstPrinter::OptionsChanged() {
-    if (FDevice) FSetup.ApplyOptions(*FDevice);
+    if (FDevice) FSetup.ApplyOptions(FDevice->Printer());
 }
 
 void TLstPrinter::JobActUpdate(QAction& action) { action.setEnabled(FDevice && FDevice->IsPrinting()); }

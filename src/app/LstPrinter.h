@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 
+#include "app/LstPrinterAdapter.h"
 #include "console/core/TTYPrinter.h"
 #include "machine/TavrinMachine.h"
 #include "platform/UiPrompts.h"
@@ -29,7 +30,7 @@ public:
     // The host's printer object: its list, selection, orientation and font.
     TQtPrintTarget& PrinterObject() { return *FPrinterObject; }
     // The LST device; null while printing is disabled.
-    TTTYPrinter* Device() const { return FDevice.get(); }
+    TTTYPrinter* Device() const { return FDevice ? &FDevice->Printer() : nullptr; }
     // The values a device takes when "Enable" creates it.
     TLstPrinterSetup& Setup() { return FSetup; }
     const TLstPrinterSetup& Setup() const { return FSetup; }
@@ -66,6 +67,6 @@ private:
     TPrinterPanel* FPanel = nullptr;
     QAction* FEnableAct = nullptr;
     std::unique_ptr<TQtPrintTarget> FPrinterObject;
-    std::unique_ptr<TTTYPrinter> FDevice;
+    std::unique_ptr<TLstPrinterAdapter> FDevice;
     TLstPrinterSetup FSetup;
 };

@@ -6,7 +6,7 @@
 #include <QWidget>
 #include <string>
 
-#include "serial/QnMisc.h"
+#include "console/core/QnMisc.h"
 
 class TQnBaseWinControl : public QWidget {
 public:

@@ -215,8 +215,8 @@ void TQnCustomTerminal::CloseCapture() {
     FCaptureStream = nullptr;
 }
 
-void TQnCustomTerminal::WriteCapture(const uint8_t* data, int n) {
-    if (std::fwrite(data, 1, static_cast<size_t>(n), FCaptureStream) != static_cast<size_t>(n)) return;
+void TQnCustomTerminal::WriteCapture(const uint8_t* bytes, int n) {
+    if (std::fwrite(bytes, 1, static_cast<size_t>(n), FCaptureStream) != static_cast<size_t>(n)) return;
     std::fflush(FCaptureStream);
 }
 

@@ -288,7 +288,7 @@ private:
     void WipeSelectionMarks();
     QPoint ClampToCells(const QPoint& p) const;
     int LowestRow() const;
-    void WriteCapture(const uint8_t* data, int n);
+    void WriteCapture(const uint8_t* bytes, int n);
     void CloseCapture();
 
     TaaByteQueue FDataQueue;

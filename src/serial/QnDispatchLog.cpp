@@ -5,7 +5,7 @@
 #include <cstring>
 #include <iterator>
 
-#include "serial/QnMisc.h"
+#include "console/core/QnMisc.h"
 #include "serial/QnDumpText.h"
 #include "serial/QnExcept.h"
 #include "serial/QnTicks.h"

@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "serial/QnMisc.h"
+#include "console/core/QnMisc.h"
 #include "serial/QnExcept.h"
 #include "serial/QnPortWindow.h"
 #include "serial/QwUser.h"

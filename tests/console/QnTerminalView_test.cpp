@@ -196,7 +196,7 @@ class EscapeKey : public ViewTest, public testing::WithParamInterface<EscCase> {
 TEST_P(EscapeKey, CancelsOnlyASelectionInProgress) {
     const EscCase& c = GetParam();
     std::string typed;
-    term.OnKeyboardData = [&typed](TQnTerminalEmulator&, char ch) { typed += ch; };
+    term.OnKeyboardData = [&typed](TQnTerminalEmulator&, char key) { typed += key; };
     term.SetMouseSelect(c.mouseSelect);
     QGuiApplication::clipboard()->setText(QStringLiteral("before"));
     Feed("hello world");

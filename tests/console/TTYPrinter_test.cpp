@@ -83,7 +83,7 @@ INSTANTIATE_TEST_SUITE_P(
                       MetricsCase{"HalfLineRoundsToEvenDown", 20, 15, 100, 1.5, 0.25, 10, 22, 25, 825, 1075},
                       MetricsCase{"HalfMarginRoundsToEven", 20, 20, 102, 1.0, 0.25, 10, 20, 26, 824, 1074},
                       MetricsCase{"WideMargins", 20, 20, 100, 3.0, 2.0, 10, 60, 200, 650, 900}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& row) { return std::string(row.param.name); });
 
 struct StreamCase {
     const char* name;
@@ -159,7 +159,7 @@ INSTANTIATE_TEST_SUITE_P(
                    2,
                    "open",
                    "'B' 25,25"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& row) { return std::string(row.param.name); });
 
 // The PRINT command's page count counts a break as it happens, although
 // its sheet waits for the next glyph.

@@ -217,8 +217,8 @@ TEST_P(VttestScreens, RenderAsLibvtermRendersThem) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Vt100Reference, VttestScreens, testing::Values("cursor.bin", "screen.bin", "charsets.bin"),
-                         [](const testing::TestParamInfo<std::string>& info) {
-                             return info.param.substr(0, info.param.find('.'));
+                         [](const testing::TestParamInfo<std::string>& row) {
+                             return row.param.substr(0, row.param.find('.'));
                          });
 
 // Streams the generated ones below do not reach: writing on rows outside a

@@ -1,27 +1,33 @@
-# The include check on a small tree with one fault of each kind: a library
-# including a header of one above it, a Qt header in a library without Qt,
-# and a header that belongs to no library. Clean includes (beside the file,
-# of a linked library, standard headers) must pass unreported.
-#   cmake -DCHECKER=<CheckLayers.cmake> -DFIXTURE=<tree> -DWORK=<folder> -P CheckLayersSelfTest.cmake
+# The layering check on a small faulty tree of its own (fixture/): a library
+# including a header of one above it, a header of one it reaches only through
+# another's DEPS, a Qt header in a library without Qt, and a header that
+# belongs to no library. The tree is configured with the build's helpers, so
+# the table of what each library may include is made as the real tree's is.
+# Clean includes (beside the file, of a library in DEPS, standard headers)
+# must pass unreported.
+#   cmake -DHELPERS=<TavrinHelpers.cmake> -DCHECKER=<CheckLayers.cmake> -DFIXTURE=<tree>
+#         -DWORK=<folder> -DGENERATOR=<name> -DCXX=<compiler> -P CheckLayersSelfTest.cmake
 cmake_minimum_required(VERSION 3.25)
+file(REMOVE_RECURSE "${WORK}/fixture-build")
 file(MAKE_DIRECTORY "${WORK}")
-file(WRITE "${WORK}/fixture-layers.cmake"
-  "set(LAYER_TARGETS low high)\n"
-  "set(LAYER_low_QT OFF)\n"
-  "set(LAYER_low_ALLOWED low)\n"
-  "set(LAYER_low_FILES \"${FIXTURE}/low/Low.h;${FIXTURE}/low/Low.cpp\")\n"
-  "set(LAYER_high_QT ON)\n"
-  "set(LAYER_high_ALLOWED high low)\n"
-  "set(LAYER_high_FILES \"${FIXTURE}/high/High.h;${FIXTURE}/high/High.cpp\")\n")
+set(manifest "${WORK}/fixture-layers.cmake")
 execute_process(
-  COMMAND ${CMAKE_COMMAND} -DMANIFEST=${WORK}/fixture-layers.cmake -DSOURCE_ROOT=${FIXTURE} -P ${CHECKER}
+  COMMAND ${CMAKE_COMMAND} -S ${FIXTURE} -B "${WORK}/fixture-build" -G "${GENERATOR}" "-DCMAKE_CXX_COMPILER=${CXX}"
+          -DTAVRIN_HELPERS=${HELPERS} -DMANIFEST=${manifest}
+  RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE output)
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "the fixture tree did not configure:\n${output}")
+endif()
+execute_process(
+  COMMAND ${CMAKE_COMMAND} -DMANIFEST=${manifest} -DSOURCE_ROOT=${FIXTURE} -P ${CHECKER}
   RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE output)
 
 set(expected
   "low/Low.cpp: low links no Qt but includes <QString>"
-  "low/Low.cpp: low includes \"high/High.h\" of high, which it does not link"
+  "low/Low.cpp: low includes \"high/High.h\" of high, which is not in its DEPS"
+  "high/High.cpp: high includes \"low/Low.h\" of low, which is not in its DEPS"
   "high/High.cpp: includes \"stray/Stray.h\", which belongs to no library"
-  "3 include\\(s\\) break the layering")
+  "4 include\\(s\\) break the layering")
 if(result EQUAL 0)
   message(FATAL_ERROR "the check passed a tree that breaks the layering:\n${output}")
 endif()

@@ -250,6 +250,6 @@ INSTANTIATE_TEST_SUITE_P(All, ComRxMarks,
                                                     "Ay"s},
                                                    "[xAy]"},
                                          TMarkCase{"nulsPassed", {"\0z\0"s}, "[\0z\0]"s}),
-                         [](const testing::TestParamInfo<TMarkCase>& info) { return std::string(info.param.Name); });
+                         [](const testing::TestParamInfo<TMarkCase>& row) { return std::string(row.param.Name); });
 
 }  // namespace

@@ -102,7 +102,7 @@ INSTANTIATE_TEST_SUITE_P(Paths, HostPathBytesTest,
                                            TPathCase{"Overlong", "\xC0\xAF", u"\xDCC0\xDCAF"},
                                            TPathCase{"EncodedSurrogate", "\xED\xB3\xA9", u"\xDCED\xDCB3\xDCA9"},
                                            TPathCase{"PastU10FFFF", "\xF4\x90\x80\x80", u""}),
-                         [](const ::testing::TestParamInfo<TPathCase>& info) { return std::string(info.param.Name); });
+                         [](const ::testing::TestParamInfo<TPathCase>& row) { return std::string(row.param.Name); });
 
 TEST(HostPathBytes, EveryByteStringOfTwoBytesRoundTrips) {
     for (int a = 1; a < 256; ++a)

@@ -112,7 +112,7 @@ INSTANTIATE_TEST_SUITE_P(
                       RAISE(-13853, ETapiInvalPointer, ETapi), RAISE(-13886, ETapiNoMultipleInstance, ETapi),
                       RAISE(-13928, ETapiBusy, ETapi), RAISE(-13942, ETapiTranslateFail, ETapi),
                       RAISE(-13980, ERasLoadFail, ERas)),
-    [](const auto& info) { return std::string(info.param.name) + "_" + std::to_string(-info.param.code); });
+    [](const auto& row) { return std::string(row.param.name) + "_" + std::to_string(-row.param.code); });
 
 // No leaf for these table codes, nor for codes that only alias a leaf code
 // in 16 bits, nor for codes beyond the table.

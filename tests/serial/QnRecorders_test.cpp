@@ -68,7 +68,7 @@ INSTANTIATE_TEST_SUITE_P(
                       GoldenCase{"decimal", {{'T', "A B\r"}, {'R', "\xC8"}, {'X', "\x07"}}, false, false},
                       GoldenCase{"wrap", {{'T', std::string(100, 'a')}}, true, false},
                       GoldenCase{"allhex", {{'R', std::string(25, '\xFF')}}, false, true}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& row) { return std::string(row.param.name); });
 
 TEST_F(Trace, RingKeepsTheNewestEntriesInArrivalOrder) {
     trace.InitTracing(3);

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "console/core/QnCmdList.h"
-#include "serial/QnMisc.h"
+#include "console/core/QnMisc.h"
 #include "console/core/QnTrmBuf.h"
 #include "console/core/QnTrmTextPaint.h"
 #include "platform/core/VirtualKeyCodes.h"

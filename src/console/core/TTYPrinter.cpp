@@ -60,7 +60,7 @@ void TTTYPrinter::RecalcMetrics() {
     FBottomLimit = FPageHeight - RoundEven(FBottomMargin * ppi);
 }
 
-bool TTTYPrinter::IsPrinting() { return FTarget.PrinterSelected() && FTarget.Printing() && !FTarget.Aborted(); }
+bool TTTYPrinter::IsPrinting() const { return FTarget.PrinterSelected() && FTarget.Printing() && !FTarget.Aborted(); }
 
 void TTTYPrinter::StartJob() {
     if (!FTarget.PrinterSelected()) return;

@@ -13,10 +13,10 @@
 #include <cstdint>
 
 #include "console/core/PrintTarget.h"
-#include "machine/MachineDevices.h"
-#include "machine/SysCommandChannel.h"
 
-class TTTYPrinter : public IPrinterDevice, public ISysPrinter {
+// The machine reaches the device through the main window's adapter, so this
+// engine knows nothing of the machine.
+class TTTYPrinter {
 public:
     static constexpr double MinMargin = 0.25;
     static constexpr double MaxMargin = 2.5;
@@ -29,7 +29,7 @@ public:
     explicit TTTYPrinter(IPrintTarget& target);
     // A running job is finished and printed. Errors of the printing system
     // are swallowed here: a destructor cannot report them.
-    ~TTTYPrinter() override;
+    ~TTTYPrinter();
     TTTYPrinter(const TTTYPrinter&) = delete;
     TTTYPrinter& operator=(const TTTYPrinter&) = delete;
 
@@ -55,13 +55,13 @@ public:
     void SetTabSpacing(int characters);
 
     // --- the device ---------------------------------------------------------
-    void WriteChar(uint8_t b) override;
-    bool IsReady() override { return FTarget.PrinterSelected(); }
-    bool IsPrinting() override;
+    void WriteChar(uint8_t b);
+    bool IsReady() const { return FTarget.PrinterSelected(); }
+    bool IsPrinting() const;
     // Page breaks in the running job, owed sheets included; 0 when idle.
-    int GetPageCount() override { return IsPrinting() ? FPageCount : 0; }
-    void EndJob() override;
-    void AbortJob() override;
+    int GetPageCount() const { return IsPrinting() ? FPageCount : 0; }
+    void EndJob();
+    void AbortJob();
 
     // --- the print position, in printer pixels (for tests and display) -------
     int X() const { return FX; }

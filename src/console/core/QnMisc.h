@@ -2,8 +2,9 @@
 // Common roots of the terminal and serial-port component family, and the
 // resolution of the family's high-resolution millisecond clock.
 //
-// This header is Qt-free: the non-visual root lives here. The two widget
-// roots (windowed and graphic controls) are in QnMiscControls.h.
+// This header is Qt-free and sits at the bottom of the console core, so the
+// serial stack's port component shares the root with the emulators. The two
+// widget roots (windowed and graphic controls) are in console/QnMiscControls.h.
 
 #include <cstdint>
 #include <string>

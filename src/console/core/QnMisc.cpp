@@ -1,4 +1,4 @@
-#include "serial/QnMisc.h"
+#include "console/core/QnMisc.h"
 
 #include <chrono>
 
