@@ -16,20 +16,21 @@ namespace tavrin::test {
 
 std::string FillOutput(ISerialLine& line, const std::function<uint8_t(size_t)>& byteAt) {
     std::string written;
-    int quietChecks = 0;
+    // Full means no room for half a second on end: long enough that a server
+    // thread held off the processor by a busy machine has had its turn to
+    // take what it can, so what stays held is really held.
+    auto lastWrite = std::chrono::steady_clock::now();
     const bool full = Eventually(
         [&] {
-            bool wrote = false;
             for (int i = 0; i < 100000; ++i) {
                 if (line.CanWrite()) {
                     const uint8_t b = byteAt(written.size());
                     line.WriteByte(b);
                     written += static_cast<char>(b);
-                    wrote = true;
+                    lastWrite = std::chrono::steady_clock::now();
                 }
             }
-            quietChecks = wrote ? 0 : quietChecks + 1;
-            return quietChecks >= 20;
+            return std::chrono::steady_clock::now() - lastWrite >= 500ms;
         },
         // Byte by byte into the kernel's socket buffers: slow under the
         // thread checker on a busy machine, so the deadline is generous.

@@ -15,8 +15,8 @@ namespace tavrin::test {
 using namespace std::chrono_literals;
 
 // Writes the stream byteAt(0), byteAt(1), ... while the line takes bytes,
-// until it stays full (seen full at many checks in a row: the server holds
-// output that no client can take); what was written.
+// until it stays full (no room for half a second: the server holds output
+// that no client can take); what was written.
 std::string FillOutput(ISerialLine& line, const std::function<uint8_t(size_t)>& byteAt);
 
 // What the Z80 reads of count bytes, waiting for each.
