@@ -28,11 +28,11 @@ public:
     bool DataAvailable() override { return Status() & StatusInputReady; }
     bool ReadByte(uint8_t& b) override {
         if (!DataAvailable()) return false;
-        FMachine.CpuPortRead(FMachine.Cpu(), MachinePort::Com1Data, b);
+        b = InPort(FMachine, MachinePort::Com1Data, b);
         return true;
     }
     bool CanWrite() override { return Status() & StatusOutputReady; }
-    void WriteByte(uint8_t b) override { FMachine.CpuPortWrite(FMachine.Cpu(), MachinePort::Com1Data, b); }
+    void WriteByte(uint8_t b) override { OutPort(FMachine, MachinePort::Com1Data, b); }
 
 private:
     uint8_t Status() { return InPort(FMachine, MachinePort::Com1Status); }
@@ -170,7 +170,7 @@ TEST_F(MainWindowSerial, AReconnectingHostLeavesTheUserOnCom1) {
 
 TEST_F(MainWindowSerial, TheCpusConfigurationByteShowsInThePanel) {
     TTavrinMachine& m = W->Machine();
-    m.CpuPortWrite(m.Cpu(), 0x30, 0x45);
+    OutPort(m, 0x30, 0x45);
     TComSettingsPanel& p = Panel(1);
     EXPECT_EQ(p.BaudList->currentText().toStdString(), "9600 baud");
     EXPECT_EQ(p.FormatList->currentText().toStdString(), "7 bits no parity");
@@ -193,9 +193,7 @@ TEST_F(MainWindowSerial, ABreakRebootsAndDropsItsOwnBlock) {
     W->Ui().RunCpuAct->trigger();  // stop the run the boot started
     WriteAll(device->PeerFd, "cd");
     ASSERT_TRUE(QTest::qWaitFor([&] { return m.ComBytesWaiting(2) == 2; }));
-    uint8_t b = 0;
-    m.CpuPortRead(m.Cpu(), 0x17, b);
-    EXPECT_EQ(b, 'c') << "the boot emptied the queue and the break's own byte was dropped";
+    EXPECT_EQ(InPort(m, 0x17), 'c') << "the boot emptied the queue and the break's own byte was dropped";
     const uint8_t e = 'e';
     m.ComDataBlock(2, &e, 1);
     EXPECT_EQ(m.ComBytesWaiting(2), 2) << "no drop is left pending";

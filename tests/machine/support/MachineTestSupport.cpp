@@ -24,6 +24,26 @@ void OutPort(TTavrinMachine& m, uint8_t port, uint8_t value) {
     m.Cpu().ExecuteOpcode();
 }
 
+void OutPortBC(TTavrinMachine& m, uint16_t port, uint8_t value) {
+    LoadProgram(m, 0x8000,
+                {0x01, static_cast<uint8_t>(port), static_cast<uint8_t>(port >> 8), 0x3E, value, 0xED, 0x79});
+    for (int i = 0; i < 3; ++i) m.Cpu().ExecuteOpcode();
+}
+
+void SendSysCommand(TTavrinMachine& m, const std::string& command) {
+    OutPort(m, 0x40, 0);
+    for (char c : command) OutPort(m, 0x41, static_cast<uint8_t>(c));
+    OutPort(m, 0x40, 1);
+}
+
+TTranscript RunTranscript(TTavrinMachine& m, const std::string& command) {
+    SendSysCommand(m, command);
+    TTranscript t;
+    t.Status = InPort(m, 0x40);
+    for (uint8_t b; t.Reply.size() < 20000 && (b = InPort(m, 0x41)) != 0x1A;) t.Reply += static_cast<char>(b);
+    return t;
+}
+
 // The disk layer's HEX writer, whose exact records its own tests pin down.
 std::string MakeHex(uint16_t origin, const std::vector<uint8_t>& bytes) {
     std::string text;
