@@ -288,10 +288,10 @@ std::vector<TWindowSettings::TKey> TWindowSettings::BuildTable() {
 
     TDeviceMapping& mapping = parts.Mapping;
     t.push_back(Integer(
-        "PORTS", "ColdBootDeviceMapping", {0, 255}, [&mapping] { return mapping.FColdBootMapping; },
+        "PORTS", "ColdBootDeviceMapping", {0, 255}, [&mapping] { return mapping.ColdBootMapping(); },
         [&mapping](int32_t v) {
-            mapping.FColdBootMapping = static_cast<uint8_t>(v);
-            mapping.SetMappingCombos(mapping.FColdBootMapping);
+            mapping.SetColdBootMapping(static_cast<uint8_t>(v));
+            mapping.SetMappingCombos(mapping.ColdBootMapping());
         }));
 
     for (TKey& k : comLine(Com1, 1)) t.push_back(std::move(k));

@@ -75,7 +75,7 @@ void TMainHalvoret::FormCreate() {
     FMachine = std::make_unique<TTavrinMachine>(ProgramFolder());
     TTavrinMachine& m = *FMachine;
 
-    m.Mapping().FColdBootMapping = DefaultColdBootMapping;
+    m.Mapping().SetColdBootMapping(DefaultColdBootMapping);
     m.Mapping().SetMappingCombos(DefaultColdBootMapping);
 
     FLstPrinter = std::make_unique<TLstPrinter>(m, *FPrompts, *this);

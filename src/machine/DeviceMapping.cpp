@@ -57,20 +57,20 @@ void TDeviceMapping::SetItemIndex(TMappedDevice device, int index) {
     MappingChanged();
 }
 
-void TDeviceMapping::SetDefaults() {
-    FColdBootMapping = GetMappingByte();
+void TDeviceMapping::SetColdBootMapping(uint8_t value) {
+    FColdBootMapping = value;
     if (OnChanged) OnChanged(*this);
 }
 
+void TDeviceMapping::SetDefaults() { SetColdBootMapping(GetMappingByte()); }
+
 void TDeviceMapping::RestoreDefaults() {
     SetMappingCombos(FColdBootMapping);
-    if (FBooted) WriteIOByte(FColdBootMapping);
+    IOByteChanged(FColdBootMapping);
 }
 
-void TDeviceMapping::MappingChanged() {
-    if (FBooted) WriteIOByte(GetMappingByte());
-}
+void TDeviceMapping::MappingChanged() { IOByteChanged(GetMappingByte()); }
 
-void TDeviceMapping::WriteIOByte(uint8_t value) {
-    if (OnWriteIOByte) OnWriteIOByte(*this, value);
+void TDeviceMapping::IOByteChanged(uint8_t value) {
+    if (OnIOByteChanged) OnIOByteChanged(*this, value);
 }

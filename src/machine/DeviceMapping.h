@@ -23,14 +23,15 @@ std::string ConLstLabelText(uint8_t value);
 std::string PtrPtpLabelText(uint8_t value);
 
 // The Ports page's "Device Mapping" panel as a plain model: the four list
-// selections, the cold-boot default and the booted state that decides
-// whether a change reaches memory.
+// selections and the cold-boot default. Whether a change reaches memory is
+// the machine's business: it writes the IOBYTE only once the system is booted.
 class TDeviceMapping {
 public:
     static constexpr uint16_t IOByteAddress = 0x0003;
 
-    // Writes the IOBYTE into memory 0003h (the machine's WriteMemoryByte).
-    std::function<void(TDeviceMapping& sender, uint8_t value)> OnWriteIOByte;
+    // The lists (or "Defaults") gave the IOBYTE a new value; the machine
+    // writes it to 0003h while the system is booted.
+    std::function<void(TDeviceMapping& sender, uint8_t value)> OnIOByteChanged;
     // The selections or the default changed from this side (for example the
     // reader switching the console); the panel redraws.
     std::function<void(TDeviceMapping& sender)> OnChanged;
@@ -38,12 +39,12 @@ public:
     // Item index of each list, -1 = no selection.
     int ItemIndex(TMappedDevice device) const { return FItemIndex[static_cast<size_t>(device) & 3]; }
 
-    uint8_t FColdBootMapping = 1;
-    // Set by a successful boot; from then on changes are written to 0003h.
-    bool FBooted = false;
+    // The mapping the BIOS reads at cold boot; 1 until set.
+    uint8_t ColdBootMapping() const { return FColdBootMapping; }
+    // A new cold-boot mapping (start-up, the settings file); the lists and
+    // memory are not touched.
+    void SetColdBootMapping(uint8_t value);
 
-    // The byte the four lists show; a list without a selection gives 3.
-    uint8_t GetMappingByte() const;
     // Each list's item index := its two-bit field. Memory is not touched.
     void SetMappingCombos(uint8_t value);
 
@@ -55,19 +56,23 @@ public:
     std::string PtrPtpDeviceLabel() const { return PtrPtpLabelText(FColdBootMapping); }
 
     // The user picked an item (index -1..3; others are refused): the
-    // change reaches 0003h while booted.
+    // IOBYTE follows.
     void SetItemIndex(TMappedDevice device, int index);
     // "Set Defaults": the lists become the cold-boot mapping.
     void SetDefaults();
-    // "Defaults": the lists return to the cold-boot mapping, which reaches
-    // 0003h while booted.
+    // "Defaults": the lists return to the cold-boot mapping, and so does the
+    // IOBYTE.
     void RestoreDefaults();
     // Memory 0003h shown in the lists (the Ports page opened while booted).
     void ShowIOByte(uint8_t value) { SetMappingCombos(value); }
-    // A change of the lists: writes GetMappingByte to 0003h while booted.
-    void MappingChanged();
 
 private:
-    void WriteIOByte(uint8_t value);
+    // The byte the four lists show; a list without a selection gives 3.
+    uint8_t GetMappingByte() const;
+    // A change of the lists: the IOBYTE follows GetMappingByte.
+    void MappingChanged();
+    void IOByteChanged(uint8_t value);
+
+    uint8_t FColdBootMapping = 1;
     std::array<int, 4> FItemIndex{1, 0, 0, 0};
 };

@@ -86,16 +86,10 @@ public:
     TSysCommandChannel(const TSysCommandChannel&) = delete;
     TSysCommandChannel& operator=(const TSysCommandChannel&) = delete;
 
-    TByteFIFO FSysCommandQueue{CommandCapacity};
-    TByteFIFO FSysReplyQueue{ReplyCapacity};
-    // Set by a MOUNT into a drive that already held a disk.
-    bool FSysDiskChanged = false;
-
     // Local time now; replaceable for a fixed clock.
     std::function<std::tm()> Clock;
 
     // "" = the environment's locale (see TSysTimeFormat).
-    const std::string& TimeLocale() const { return FTimeLocale; }
     void SetTimeLocale(const std::string& localeName);
 
     // --- the four port operations ------------------------------------------
@@ -108,6 +102,9 @@ public:
     // OUT (41h): one command byte; dropped when the queue is full.
     void CommandPortWrite(uint8_t value);
 
+private:
+    using TLines = std::vector<std::string>;
+
     // Takes the command queue, runs it and fills the reply queue.
     void ExecuteSysCommand();
     // The reply to one trimmed command line.
@@ -116,9 +113,6 @@ public:
     std::string SysMountCommand(const std::string& arguments);
     std::string SysUnmountCommand(const std::string& arguments);
     std::string SysPrintCommand(const std::string& arguments);
-
-private:
-    using TLines = std::vector<std::string>;
 
     // Each line followed by CR LF.
     static std::string JoinLines(const TLines& lines);
@@ -135,6 +129,10 @@ private:
     std::tm Now() const;
 
     ISysHost& FHost;
+    TByteFIFO FSysCommandQueue{CommandCapacity};
+    TByteFIFO FSysReplyQueue{ReplyCapacity};
+    // Set by a MOUNT into a drive that already held a disk.
+    bool FSysDiskChanged = false;
     std::string FTimeLocale;
     std::unique_ptr<TSysTimeFormat> FTimeFormat;
 };

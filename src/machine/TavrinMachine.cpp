@@ -45,8 +45,8 @@ TTavrinMachine::TTavrinMachine(const std::string& programFolder) : FProgramFolde
     FDiskController.OnReset = [this](TDiskController& s) { DiskLightsOff(s); };
 
     // The IOBYTE is CP/M's own memory; the lists reach it only once booted.
-    FMapping.OnWriteIOByte = [this](TDeviceMapping&, uint8_t value) {
-        FCpu.WriteMemoryByte(TDeviceMapping::IOByteAddress, value);
+    FMapping.OnIOByteChanged = [this](TDeviceMapping&, uint8_t value) {
+        if (FBooted) FCpu.WriteMemoryByte(TDeviceMapping::IOByteAddress, value);
     };
 
     FDrivePaths[0] = FProgramFolder + "DiskA" + ".cpmdsk";

@@ -89,16 +89,14 @@ public:
     // The settings model the window's controls edit.
     TMachineSettings& Settings() { return FSettings; }
     const TMachineSettings& Settings() const { return FSettings; }
-    // The mapping lists, the cold-boot default (port 48h) and the booted
-    // flag (set by BootSystem) that lets list changes reach 0003h.
+    // The mapping lists and the cold-boot default (port 48h); their changes
+    // reach 0003h once the system is booted.
     TDeviceMapping& Mapping() { return FMapping; }
     const TDeviceMapping& Mapping() const { return FMapping; }
-    bool Booted() const { return FMapping.FBooted; }
-    TDiskController& DiskController() { return FDiskController; }
+    // Set by a successful BootSystem, never cleared.
+    bool Booted() const { return FBooted; }
     // True while some drive has this image open.
     bool ImageMounted(const std::string& fileName) const { return FDiskController.IsImageMounted(fileName); }
-    // The image a drive mounts at the next boot (or RestoreDrive).
-    void SetDrivePath(uint8_t drive, const std::string& fileName) { FDrivePaths[drive & 3] = fileName; }
     TMachineEvents& Events() { return FEvents; }
 
     // --- break point ----------------------------------------------------------
@@ -121,14 +119,7 @@ public:
     // The TCP server that serves COM1 while the settings say so.
     void SetTcpCom1(ISerialLine* server) { FTcpCom1 = server; }
 
-    // --- port map ----------------------------------------------------------
-    void CpuPortRead(TCpuEmu& sender, uint16_t port, uint8_t& dataByte);
-    void CpuPortWrite(TCpuEmu& sender, uint16_t port, uint8_t dataByte);
-    void DiskDmaToMemory(TDiskController& sender, uint16_t address, uint16_t count, uint8_t* buffer);
-    void DiskDmaFromMemory(TDiskController& sender, uint16_t address, uint16_t count, uint8_t* buffer);
-    void DiskReadLight(TDiskController& sender, uint8_t drive);
-    void DiskWriteLight(TDiskController& sender, uint8_t drive);
-    void DiskLightsOff(TDiskController& sender);
+    // --- drive lamps ------------------------------------------------------
     const TDriveLamp& Lamp(uint8_t drive) const { return FLamps[drive & 3]; }
 
     // --- reader and punch files --------------------------------------------
@@ -145,46 +136,27 @@ public:
     // The one road of typed bytes to the CPU: appended in order to the
     // keyboard's queue; bytes that find it full are dropped.
     void QueueKeys(TConsoleKeyboard keyboard, std::string_view bytes);
+    // Bytes the CPU has not read yet; reading them through the ports would
+    // take them away.
     uint16_t KeysWaiting(TConsoleKeyboard keyboard) const;
 
     // --- serial glue helpers -----------------------------------------------
-    uint8_t GetComConfigByte(int line) const;
-    void SetComConfigByte(int line, uint8_t value);
     // Bytes received on line 1 or 2 (dropped when the drop flag is set).
     void ComDataBlock(int line, const uint8_t* data, size_t count);
     // A BREAK arrived: the block that carries its byte is not received.
     void DropNextComBlock(int line);
     // The line is reopened: what it received before goes.
     void ClearComReceived(int line);
+    // Like KeysWaiting, for line 1 or 2.
     uint16_t ComBytesWaiting(int line) const;
 
     // --- system-manager channel (host side) ---------------------------------
-    TSysCommandChannel& SysChannel() { return FSysChannel; }
     std::string DrivePath(uint8_t d) const override { return d < 4 ? FDrivePaths[d] : std::string(); }
-    // The printer device when it also serves the PRINT command.
-    ISysPrinter* SysPrinter() override { return dynamic_cast<ISysPrinter*>(FPrinter); }
     std::optional<std::string> SelectedPrinterName() override;
 
     // --- boot and loading --------------------------------------------------
-    std::string ResolveImagePath(const std::string& name, const std::string& defaultName) const;
-    struct TSystemLoad {
-        uint16_t BiosFirst = 0;
-        uint16_t CpmFirst = 0;
-        uint16_t NextFree = 0;
-        uint16_t Start = 0;   // the loaded span: CpmFirst when CP/M lies lowest
-        uint32_t Length = 0;  // bytes of the span
-    };
-    TSystemLoad LoadSystemImages(TMemoryImage& image);
-    // After a failed mount: puts the previous image back (its caption,
-    // lamp and path were never changed); false when there is none or it
-    // cannot be opened again.
-    bool RestoreDrive(uint8_t drive, const std::string& previous);
-    void WriteSystemTracks(const std::string& fileName);
     void MountDrive(uint8_t drive, const std::string& fileName) override;
     void UnmountDrive(uint8_t drive) override;
-    // Refusals of MountDrive that come before anything changes: an image in
-    // another drive, a missing file, or one that is no disk image.
-    void CheckImageToMount(uint8_t drive, const std::string& fileName) const;
     bool DriveMounted(uint8_t drive) const override;
     // "(no disk)" or the image name in double quotes.
     const std::string& DriveCaption(uint8_t drive) const override { return FDriveCaptions[drive & 3]; }
@@ -213,6 +185,39 @@ public:
     const std::string& ProgramFolderPath() const override { return FProgramFolder; }
 
 private:
+    // --- port map ----------------------------------------------------------
+    void CpuPortRead(TCpuEmu& sender, uint16_t port, uint8_t& dataByte);
+    void CpuPortWrite(TCpuEmu& sender, uint16_t port, uint8_t dataByte);
+    void DiskDmaToMemory(TDiskController& sender, uint16_t address, uint16_t count, uint8_t* buffer);
+    void DiskDmaFromMemory(TDiskController& sender, uint16_t address, uint16_t count, uint8_t* buffer);
+    void DiskReadLight(TDiskController& sender, uint8_t drive);
+    void DiskWriteLight(TDiskController& sender, uint8_t drive);
+    void DiskLightsOff(TDiskController& sender);
+    // The COM line's settings as the byte of port 30h or 31h.
+    uint8_t GetComConfigByte(int line) const;
+    void SetComConfigByte(int line, uint8_t value);
+    // The printer device when it also serves the PRINT command.
+    ISysPrinter* SysPrinter() override { return dynamic_cast<ISysPrinter*>(FPrinter); }
+
+    // --- boot and loading --------------------------------------------------
+    std::string ResolveImagePath(const std::string& name, const std::string& defaultName) const;
+    struct TSystemLoad {
+        uint16_t BiosFirst = 0;
+        uint16_t CpmFirst = 0;
+        uint16_t NextFree = 0;
+        uint16_t Start = 0;   // the loaded span: CpmFirst when CP/M lies lowest
+        uint32_t Length = 0;  // bytes of the span
+    };
+    TSystemLoad LoadSystemImages(TMemoryImage& image);
+    // After a failed mount: puts the previous image back (its caption,
+    // lamp and path were never changed); false when there is none or it
+    // cannot be opened again.
+    bool RestoreDrive(uint8_t drive, const std::string& previous);
+    void WriteSystemTracks(const std::string& fileName);
+    // Refusals of MountDrive that come before anything changes: an image in
+    // another drive, a missing file, or one that is no disk image.
+    void CheckImageToMount(uint8_t drive, const std::string& fileName) const;
+
     // COM2, or COM1 on its host port: the port sends, the machine's queue
     // holds what it received.
     class THostComLine : public ISerialLine {
@@ -242,6 +247,8 @@ private:
     TMachineSettings FSettings;
     TMachineEvents FEvents;
     TDeviceMapping FMapping;
+    // From a successful boot on, mapping changes reach 0003h.
+    bool FBooted = false;
     TDiskController FDiskController;
     TMemoryImage FStagingImage{};
     std::array<std::string, 4> FDrivePaths;

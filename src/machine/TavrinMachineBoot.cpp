@@ -169,7 +169,7 @@ void TTavrinMachine::BootSystem() {
     for (uint8_t d = 1; d < 4; ++d)
         if (FileExists(FDrivePaths[d])) MountDrive(d, FDrivePaths[d]);
     FCpu.Reset(load.BiosFirst);
-    FMapping.FBooted = true;
+    FBooted = true;
 }
 
 THexLoadResult TTavrinMachine::LoadHexToMemory(const std::string& fileName) {

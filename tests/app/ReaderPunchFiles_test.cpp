@@ -143,11 +143,12 @@ class ReaderPunchFilesInUse : public ReaderPunchFilesTest, public ::testing::Wit
 TEST_P(ReaderPunchFilesInUse, ADiskImageInUseIsRefused) {
     const TInUseCase& c = GetParam();
     const std::string image = Temp / "work.cpmdsk";
-    WriteFile(image, "image bytes");
+    const std::string contents(1 << 20, '\xE5');
+    WriteFile(image, contents);
     if (c.ManagerDisk)
         ManagerDisk = image;
     else
-        Machine.SetDrivePath(2, image);
+        Machine.MountDrive(2, image);
     std::string name = image;
     if (c.ByLink) {
         name = Temp / "link.txt";
@@ -157,7 +158,7 @@ TEST_P(ReaderPunchFilesInUse, ADiskImageInUseIsRefused) {
     EXPECT_FALSE(Machine.ReaderOpen());
     EXPECT_FALSE(Machine.PunchOpen());
     EXPECT_FALSE((c.Punch ? EnableOutput : EnableInput).isChecked());
-    EXPECT_EQ(ReadFile(image), "image bytes");
+    EXPECT_TRUE(ReadFile(image) == contents) << "the image is untouched";
     EXPECT_EQ(Prompts.LastText(),
               std::string("The ") + (c.Punch ? "output" : "input") + " file \"" + name + "\" is a disk image in use!");
 }

@@ -31,7 +31,7 @@ struct TTtyHarness {
     }
     // Bytes written to port 11h by the CPU.
     void Out(const std::string& bytes) {
-        for (char c : bytes) Machine.CpuPortWrite(Machine.Cpu(), 0x11, static_cast<uint8_t>(c));
+        for (char c : bytes) OutPort(Machine, 0x11, static_cast<uint8_t>(c));
     }
     std::string Row(int row) const { return TerminalRow(Terminal, row); }
     // Whether the terminal paints its cursor bar.

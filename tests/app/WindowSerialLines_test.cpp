@@ -197,7 +197,7 @@ TEST(SerialLinesAlone, TheCpusSettingsShowInThePanelOfTheirLine) {
         h.Panel(line).EnableBtn->click();
         ASSERT_TRUE(h.HostPort(line).Active()) << h.Prompts.LastText();
         const auto opened = h.Devices[line - 1];
-        h.Machine.CpuPortWrite(h.Machine.Cpu(), line == 1 ? MachinePort::Com1Config : MachinePort::Com2Config, 0x45);
+        OutPort(h.Machine, line == 1 ? MachinePort::Com1Config : MachinePort::Com2Config, 0x45);
         TComSettingsPanel& p = h.Panel(line);
         EXPECT_EQ(p.BaudList->currentText().toStdString(), "9600 baud");
         EXPECT_EQ(p.FormatList->currentText().toStdString(), "7 bits no parity");
@@ -228,8 +228,7 @@ TEST(SerialLinesAlone, ABreakReachesTheWindowBeforeTheBlockAfterIt) {
     ASSERT_TRUE(EventuallyWithEvents([&] { return h.Machine.ComBytesWaiting(2) == 4; }));
     EXPECT_EQ(breaks, (std::vector<std::pair<intptr_t, uint16_t>>{{2, 2}}));
     std::string received;
-    for (uint8_t b = 0; h.Machine.ComBytesWaiting(2) > 0; received += static_cast<char>(b))
-        h.Machine.CpuPortRead(h.Machine.Cpu(), MachinePort::Com2Data, b);
+    while (h.Machine.ComBytesWaiting(2) > 0) received += static_cast<char>(InPort(h.Machine, MachinePort::Com2Data));
     EXPECT_EQ(received, "abcd") << "the break's own byte dropped";
 }
 
@@ -257,7 +256,7 @@ TEST(SerialLinesAlone, GoneTheyCloseTheLinesAndLetGoOfTheMachine) {
     char byte = 0;
     EXPECT_EQ(::recv(device->PeerFd, &byte, 1, MSG_DONTWAIT), 0) << "the device is closed";
     EXPECT_FALSE(h.Machine.Events().OnApplyComSettings);
-    h.Machine.CpuPortWrite(h.Machine.Cpu(), MachinePort::Com2Config, 0x45);
+    OutPort(h.Machine, MachinePort::Com2Config, 0x45);
     EXPECT_EQ(h.Machine.Settings().Com2.BaudIndex, 5);
 }
 
@@ -269,11 +268,11 @@ public:
     bool DataAvailable() override { return Status() & StatusInputReady; }
     bool ReadByte(uint8_t& b) override {
         if (!DataAvailable()) return false;
-        FMachine.CpuPortRead(FMachine.Cpu(), MachinePort::Com1Data, b);
+        b = InPort(FMachine, MachinePort::Com1Data, b);
         return true;
     }
     bool CanWrite() override { return Status() & StatusOutputReady; }
-    void WriteByte(uint8_t b) override { FMachine.CpuPortWrite(FMachine.Cpu(), MachinePort::Com1Data, b); }
+    void WriteByte(uint8_t b) override { OutPort(FMachine, MachinePort::Com1Data, b); }
 
 private:
     uint8_t Status() { return InPort(FMachine, MachinePort::Com1Status); }
@@ -406,7 +405,7 @@ TEST_F(WindowSerialLines, AReconnectingHostLeavesTheUserOnCom1) {
 
 TEST_F(WindowSerialLines, TheCpusConfigurationByteShowsInThePanel) {
     TTavrinMachine& m = W->Machine();
-    m.CpuPortWrite(m.Cpu(), 0x30, 0x45);
+    OutPort(m, 0x30, 0x45);
     TComSettingsPanel& p = Panel(1);
     EXPECT_EQ(p.BaudList->currentText().toStdString(), "9600 baud");
     EXPECT_EQ(p.FormatList->currentText().toStdString(), "7 bits no parity");
@@ -429,9 +428,7 @@ TEST_F(WindowSerialLines, ABreakRebootsAndDropsItsOwnBlock) {
     W->Ui().RunCpuAct->trigger();  // stop the run the boot started
     WriteAll(device->PeerFd, "cd");
     ASSERT_TRUE(QTest::qWaitFor([&] { return m.ComBytesWaiting(2) == 2; }));
-    uint8_t b = 0;
-    m.CpuPortRead(m.Cpu(), 0x17, b);
-    EXPECT_EQ(b, 'c') << "the boot emptied the queue and the break's own byte was dropped";
+    EXPECT_EQ(InPort(m, 0x17), 'c') << "the boot emptied the queue and the break's own byte was dropped";
     const uint8_t e = 'e';
     m.ComDataBlock(2, &e, 1);
     EXPECT_EQ(m.ComBytesWaiting(2), 2) << "no drop is left pending";

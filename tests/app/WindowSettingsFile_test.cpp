@@ -331,7 +331,7 @@ TEST(WindowSettingsValuesTest, OutOfRangeValuesKeepTheDefaultAndAreReported) {
         {{"DISK SERVER", "UseRemoteDiskAutoUnMount", "true"},
          [](TMainHalvoret& w) { return w.Ui().RemoteDiskPanel->C_UseRemoteDiskAutoUnMount->isChecked(); }},
         {{"PORTS", "ColdBootDeviceMapping", "999"},
-         [](TMainHalvoret& w) { return w.Machine().Mapping().FColdBootMapping == 1; }},
+         [](TMainHalvoret& w) { return w.Machine().Mapping().ColdBootMapping() == 1; }},
         {{"PORT_DEVICE_COM1", "Com1Port", "300"},
          [](TMainHalvoret& w) { return w.Machine().Settings().Com1.PortNumber == 1; }},
         {{"PORT_DEVICE_PRINTER", "PrintOrientaion", "2"},

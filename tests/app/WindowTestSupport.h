@@ -156,7 +156,7 @@ struct WindowTest : ::testing::Test {
 // Bytes written to an output port as the CPU would, then handed on by the
 // event loop.
 inline void PortOut(TMainHalvoret& w, uint16_t port, const std::string& bytes) {
-    for (char c : bytes) w.Machine().CpuPortWrite(w.Machine().Cpu(), port, static_cast<uint8_t>(c));
+    for (char c : bytes) OutPortBC(w.Machine(), port, static_cast<uint8_t>(c));
     QApplication::processEvents();
 }
 

@@ -55,9 +55,9 @@ TEST_P(DriveRowTest, FollowsTheControllersMountState) {
     TTavrinMachine& m = W->Machine();
     const std::string image = H.Temp.File("Disk.cpmdsk");
     TDiskDrive::FormatDiskImage(image);
-    if (c.Drive == 0) m.SetDrivePath(0, image);
     m.MountDrive(static_cast<uint8_t>(c.Drive), image);
-    m.DiskReadLight(m.DiskController(), static_cast<uint8_t>(c.Drive));
+    OutPort(m, 0x71, static_cast<uint8_t>(c.Drive));
+    OutPort(m, 0x70, 2);  // a sector read
     ASSERT_EQ(LampColor(*W, c.Drive), Yellow);
     c.Act(H, *W);
     W->UpdateAllActions();
@@ -90,21 +90,20 @@ INSTANTIATE_TEST_SUITE_P(
                       TMountCase{"VanishedImage", 1,
                                  [](TWindowHarness& h, TMainHalvoret& w) {
                                      std::filesystem::remove(h.Temp.File("Disk.cpmdsk"));
-                                     w.Machine().DiskController().Reset();  // the warm boot's controller reset
+                                     OutPort(w.Machine(), 0x70, 0);  // the warm boot's controller reset
                                      EXPECT_EQ(w.Machine().DriveCaption(1), "(no disk)");
                                  },
                                  EmptyB},
-                      TMountCase{
-                          "UnmountedByTheCpu", 1,
-                          [](TWindowHarness&, TMainHalvoret& w) { w.Machine().SysChannel().RunCommand("UNMOUNT B:"); },
-                          EmptyB},
+                      TMountCase{"UnmountedByTheCpu", 1,
+                                 [](TWindowHarness&, TMainHalvoret& w) { RunTranscript(w.Machine(), "UNMOUNT B:"); },
+                                 EmptyB},
                       TMountCase{"MountedByTheCpu",
                                  2,
                                  [](TWindowHarness& h, TMainHalvoret& w) {
                                      TDiskDrive::FormatDiskImage(h.Temp.File("WORK.cpmdsk"));
-                                     w.Machine().SysChannel().RunCommand("UNMOUNT C:");
-                                     w.Machine().DiskController().Reset();
-                                     w.Machine().SysChannel().RunCommand("MOUNT C: WORK");
+                                     RunTranscript(w.Machine(), "UNMOUNT C:");
+                                     OutPort(w.Machine(), 0x70, 0);
+                                     RunTranscript(w.Machine(), "MOUNT C: WORK");
                                  },
                                  {"\"WORK\"", Blue, "Change C:"}}),
     tavrin::test::RowName);

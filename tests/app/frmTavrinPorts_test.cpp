@@ -166,7 +166,7 @@ TEST_F(WindowTest, MappingListsReachTheIOByteOnlyAfterBoot) {
     p.C_CpmListPortId->setCurrentIndex(2);
     EXPECT_EQ(m.Cpu().ReadMemoryByte(0x0003), 0x77) << "before boot nothing is written";
     p.SetDefaultMappingsBtn->click();
-    EXPECT_EQ(m.Mapping().FColdBootMapping, 0x81);
+    EXPECT_EQ(m.Mapping().ColdBootMapping(), 0x81);
     EXPECT_EQ(p.ConLstDeviceLabel->text().toStdString(), "CON=CRT, LST=LPT");
     EXPECT_EQ(p.PtrPtpDeviceLabel->text().toStdString(), "RDR=TTY, PUN=TTY");
 
@@ -211,14 +211,14 @@ TEST_F(PrinterWindow, AZ80ProgramPrintsTwoPagesIntoAPdf) {
     ASSERT_NE(W->LstPrinter().Device(), nullptr);
     PrintOneBurst("Invoice 1\r\nTotal 42\r\n\fSecond sheet\r\n");
 
-    const std::string status = W->Machine().SysChannel().RunCommand("PRINT");
+    const std::string status = RunTranscript(W->Machine(), "PRINT").Reply;
     EXPECT_NE(status.find("Selected Printer: \"PDF File\""), std::string::npos) << status;
     EXPECT_NE(status.find("Printer is active, 2 pages in the current print job."), std::string::npos) << status;
     W->UpdateAllActions();
     EXPECT_TRUE(W->Ui().PrinterEjectAct->isEnabled());
     EXPECT_FALSE(W->Ui().PrinterEnableAct->isEnabled()) << "locked while printing";
 
-    W->Machine().SysChannel().RunCommand("PRINT EJECT");
+    RunTranscript(W->Machine(), "PRINT EJECT");
     std::vector<std::string> pages = PdfPages(Pdf);
     ASSERT_EQ(pages.size(), 2u);
     EXPECT_NE(pages[0].find("Invoice 1"), std::string::npos);
@@ -259,7 +259,7 @@ TEST_F(PrinterWindow, TheDeviceTakesThePanelsValuesAndLocksThem) {
     W->UpdateAllActions();
     p.C_EnablePrinterBtn->click();
     EXPECT_EQ(W->LstPrinter().Device(), nullptr);
-    EXPECT_EQ(W->Machine().SysPrinter(), nullptr);
+    EXPECT_EQ(RunTranscript(W->Machine(), "PRINT EJECT").Reply, Lines({"", "Printer is not enabled."}));
     W->UpdateAllActions();
     EXPECT_TRUE(p.C_PrintersList->isEnabled());
 

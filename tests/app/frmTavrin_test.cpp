@@ -102,7 +102,7 @@ struct MainWindowBootTest : WindowTest {
                   "  blocksize 2048\n  maxdir 256\n  skew 0\n  boottrk 2\n  os 2.2\nend\n");
         const std::string copy = "cd '" + H.Temp.Folder() + "' && cpmcp -f cpmdsk1m -T raw DiskA.cpmdsk HELLO.TXT 0:";
         ASSERT_EQ(std::system(copy.c_str()), 0) << copy;
-        W->Machine().Mapping().FColdBootMapping = 0;
+        W->Machine().Mapping().SetColdBootMapping(0);
     }
 };
 
@@ -311,11 +311,7 @@ TEST(MainWindowMessagesTest, BootFailuresAreReportedAndLeaveTheRunStopped) {
          "A disk must be selected for drive A before you may boot CPM!", "(no disk)"},
         {"missing BIOS", [](TWindowHarness& h) { std::filesystem::remove(h.Temp.File("zubios.hex")); },
          "Cannot open file \"@zubios.hex\". No such file or directory", "(no disk)"},
-        {"drive A in B",
-         [](TWindowHarness& h) {
-             h.Window->Machine().SetDrivePath(1, h.Temp.File("DiskA.cpmdsk"));
-             h.Window->Machine().MountDrive(1, h.Temp.File("DiskA.cpmdsk"));
-         },
+        {"drive A in B", [](TWindowHarness& h) { h.Window->Machine().MountDrive(1, h.Temp.File("DiskA.cpmdsk")); },
          "The disk is already mounted in another drive!", "\"DiskA\""},
         {"drive A written remotely",
          [&remote](TWindowHarness& h) {

@@ -294,22 +294,6 @@ INSTANTIATE_TEST_SUITE_P(
                           "  Printer is active, 3 pages in the current print job.", ""}),
                   0, 0}));
 
-struct TTranscript {
-    std::string Reply;
-    uint8_t Status = 0;  // IN (40h) right after the command ran
-};
-
-// As Transact, one IN or OUT instruction at a time, and IN (40h) after the command.
-TTranscript RunTranscript(TTavrinMachine& m, const std::string& command) {
-    OutPort(m, 0x40, 0);
-    for (char c : command) OutPort(m, 0x41, static_cast<uint8_t>(c));
-    OutPort(m, 0x40, 1);
-    TTranscript t;
-    t.Status = InPort(m, 0x40);
-    for (uint8_t b; t.Reply.size() < 20000 && (b = InPort(m, 0x41)) != 0x1A;) t.Reply += static_cast<char>(b);
-    return t;
-}
-
 struct TDriveCase {
     const char* Name;
     int Held;  // the drive holding Image before the command, -1 none

@@ -27,9 +27,10 @@ protected:
 TEST_F(BootTest, BootLoadsMemoryMountsDrivesAndStartsAtTheBios) {
     TTavrinMachine m(Temp.Folder());
     m.EnsureDriveAImage();
-    TDiskDrive::FormatDiskImage(Temp.File("B.cpmdsk"));
-    m.SetDrivePath(1, Temp.File("B.cpmdsk"));
-    m.SetDrivePath(2, Temp.File("gone.cpmdsk"));
+    for (const char* name : {"B", "gone"}) TDiskDrive::FormatDiskImage(Temp.File(name + std::string(".cpmdsk")));
+    m.MountDrive(1, Temp.File("B.cpmdsk"));
+    m.MountDrive(2, Temp.File("gone.cpmdsk"));
+    std::filesystem::remove(Temp.File("gone.cpmdsk"));
     m.QueueKeys(TConsoleKeyboard::Tty, "qx");
     ASSERT_EQ(InPort(m, 0x11), 'q');  // the last key read
     m.BootSystem();

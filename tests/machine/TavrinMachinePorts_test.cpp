@@ -116,16 +116,18 @@ TEST_F(PortMapTest, StatusPortsReportWaitingInputAndReadiness) {
         {"sys idle", 0x40, [](TTavrinMachine&) {}, 0x04},
         {"sys reply and changed", 0x40,
          [](TTavrinMachine& m) {
-             m.SysChannel().FSysReplyQueue.PutByte('a');
-             m.SysChannel().FSysDiskChanged = true;
+             for (const char* name : {"ONE", "TWO"})
+                 TDiskDrive::FormatDiskImage(m.ProgramFolderPath() + name + ".cpmdsk");
+             m.MountDrive(1, m.ProgramFolderPath() + "ONE.cpmdsk");
+             SendSysCommand(m, "MOUNT B: TWO");
          },
          0x86},
         {"sys command full", 0x40,
          [](TTavrinMachine& m) {
-             for (int i = 0; i < 512; ++i) m.SysChannel().FSysCommandQueue.PutByte('a');
+             for (int i = 0; i < 512; ++i) OutPort(m, 0x41, 'a');
          },
          0x00},
-        {"cold boot mapping", 0x48, [](TTavrinMachine& m) { m.Mapping().FColdBootMapping = 0xAB; }, 0xAB},
+        {"cold boot mapping", 0x48, [](TTavrinMachine& m) { m.Mapping().SetColdBootMapping(0xAB); }, 0xAB},
         {"com2 config", 0x31, [](TTavrinMachine& m) { m.Settings().Com2 = {false, 2, 5, 0, true, false}; }, 0x25},
     };
     for (const TStatusCase& c : cases) {
@@ -298,12 +300,15 @@ TEST_F(PortMapTest, ReaderEndOfStreamBehaviours) {
     };
     std::string file = Temp.File("in.txt");
     WriteFile(file, "abc");
+    WriteFile(Temp.File("cpm22.hex"), MakeHex(0xE400, {0x76}));
+    WriteFile(Temp.File("zubios.hex"), MakeHex(0xFA00, {0x76}));
     for (const TReaderCase& c : cases) {
         SCOPED_TRACE(c.Name);
         TTavrinMachine m(Temp.Folder());
         m.Settings().ReaderEnd = c.Option;
         m.Settings().InFileChangeCon = 3;
-        m.Mapping().FBooted = true;
+        m.EnsureDriveAImage();
+        m.BootSystem();
         m.Cpu().WriteMemoryByte(3, 0x55);
         int closed = 0;
         m.Events().OnReaderClosed = [&](TTavrinMachine&) { ++closed; };

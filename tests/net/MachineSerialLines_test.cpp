@@ -13,6 +13,7 @@
 #include "net/MachineSerialLines.h"
 #include "support/ComRxTestSupport.h"
 #include "support/EnvironmentVariable.h"
+#include "support/MachineTestSupport.h"
 #include "support/TempFolder.h"
 
 using namespace tavrin::test;
@@ -34,11 +35,7 @@ protected:
         return s;
     }
     uint32_t Speed() { return ReadTermios(Pty.Master()).c_ospeed; }
-    uint8_t In(uint8_t port) {
-        uint8_t value = 0x5A;
-        Machine.CpuPortRead(Machine.Cpu(), port, value);
-        return value;
-    }
+    uint8_t In(uint8_t port) { return InPort(Machine, port); }
 
     TTavrinMachine Machine{"/tmp/"};
     TPostQueue Posts;
@@ -70,7 +67,7 @@ TEST_F(MachineSerialLines, ConfigurationByteReopensAnOpenLineWithNewSettings) {
     UsePty(2).BaudIndex = 7;
     ASSERT_EQ(Lines.ApplyComSettings(2), "");
     EXPECT_EQ(Speed(), 38400u);
-    Machine.CpuPortWrite(Machine.Cpu(), 0x31, 0x02);  // 1200 baud, 7 bits, one stop bit, no handshake
+    OutPort(Machine, 0x31, 0x02);  // 1200 baud, 7 bits, one stop bit, no handshake
     EXPECT_EQ(Speed(), 1200u);
     EXPECT_EQ(In(0x31), 0x02);
     EXPECT_EQ(In(0x30), 0x5F) << "COM1 untouched";
