@@ -26,25 +26,6 @@ using namespace tavrin::test;
 
 namespace {
 
-// A printer whose next byte runs what the test gives it, from inside an
-// instruction of the burst.
-struct TPrinterHook : IPrinterDevice {
-    std::function<void()> OnNextWrite;
-    int Writes = 0;
-    int Depth = 0;
-    int MaxDepth = 0;
-    bool IsReady() override { return true; }
-    void WriteChar(uint8_t) override {
-        ++Writes;
-        MaxDepth = std::max(MaxDepth, ++Depth);
-        struct TLeave {
-            int& Depth;
-            ~TLeave() { --Depth; }
-        } leave{Depth};
-        if (OnNextWrite) std::exchange(OnNextWrite, nullptr)();
-    }
-};
-
 // 8000h: OUT (19h),A; JR 8000h
 const std::vector<uint8_t> PrintLoop = {0xD3, 0x19, 0x18, 0xFC};
 // 8000h: INC HL; JR 8000h

@@ -29,6 +29,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "app/CpuDisplay.h"
 #include "app/CrtConsole.h"
@@ -45,6 +46,7 @@
 #include "console/QnTerminal.h"
 #include "console/SimpleTerminal.h"
 #include "disk/DiskDrive.h"
+#include "machine/MachineDevices.h"
 #include "platform/core/ProgramFolder.h"
 #include "platform/ScriptedUiPrompts.h"
 #include "support/MachineTestSupport.h"
@@ -63,6 +65,25 @@
 namespace tavrin::test {
 
 using ::testing::StartsWith;
+
+// A printer whose next byte runs what the test gives it, from inside an
+// instruction of the burst.
+struct TPrinterHook : IPrinterDevice {
+    std::function<void()> OnNextWrite;
+    int Writes = 0;
+    int Depth = 0;
+    int MaxDepth = 0;
+    bool IsReady() override { return true; }
+    void WriteChar(uint8_t) override {
+        ++Writes;
+        MaxDepth = std::max(MaxDepth, ++Depth);
+        struct TLeave {
+            int& Depth;
+            ~TLeave() { --Depth; }
+        } leave{Depth};
+        if (OnNextWrite) std::exchange(OnNextWrite, nullptr)();
+    }
+};
 
 struct TKeyValue {
     const char* Section;

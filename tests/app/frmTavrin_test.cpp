@@ -216,32 +216,18 @@ TEST_F(WindowTest, OnlyWaitingForInputSlowsTheRun) {
     EXPECT_TRUE(H.Prompts.Log.empty());
 }
 
-// A device that re-enters the run loop from inside an instruction, as a
-// timer would inside the event loop of a box opened by a port handler.
-struct TReentrantPrinter : IPrinterDevice {
-    std::function<void()> OnFirstWrite;
-    int Calls = 0;
-    int Depth = 0;
-    int MaxDepth = 0;
-    bool IsReady() override { return true; }
-    void WriteChar(uint8_t) override {
-        ++Calls;
-        MaxDepth = std::max(MaxDepth, ++Depth);
-        if (Calls == 1 && OnFirstWrite) OnFirstWrite();
-        --Depth;
-    }
-};
-
 TEST_F(WindowTest, NoBurstStartsInsideAnother) {
-    TReentrantPrinter printer;
-    printer.OnFirstWrite = [this] { W->ApplicationEvents1Idle(); };
+    // Re-enters the run loop from inside an instruction, as a timer would
+    // inside the event loop of a box opened by a port handler.
+    TPrinterHook printer;
+    printer.OnNextWrite = [this] { W->ApplicationEvents1Idle(); };
     W->Machine().SetPrinter(&printer);
     // 8000h: OUT (19h),A; JP 8000h
     LoadProgram(W->Machine(), 0x8000, {0xD3, 0x19, 0xC3, 0x00, 0x80});
     W->Ui().RunCpuAct->trigger();
     W->ApplicationEvents1Idle();
     EXPECT_EQ(printer.MaxDepth, 1);
-    EXPECT_EQ(printer.Calls, static_cast<int>((TTavrinMachine::BurstLength + 1) / 2))
+    EXPECT_EQ(printer.Writes, static_cast<int>((TTavrinMachine::BurstLength + 1) / 2))
         << "one burst of 100,001 instructions, half of them OUTs";
     EXPECT_TRUE(W->Ui().RunCpuAct->isChecked());
     EXPECT_TRUE(H.Prompts.Log.empty());
