@@ -31,44 +31,42 @@ TReaderPunchFiles::~TReaderPunchFiles() {
 
 void TReaderPunchFiles::ToggleReader() {
     TTavrinMachine& m = FMachine;
-    if (m.ReaderOpen()) {
+    if (m.ReaderOpen())
         // Nothing read ahead from the old file reaches the CPU.
         m.CloseReaderFile();
-    } else {
-        const std::string name = PathFromQt(FInputPanel.C_InputFileNameEdit->text());
-        if (RefusedAsDeviceFile(name, "input")) {
-            FEnableInput.setChecked(false);
-            return;
-        }
-        try {
-            m.OpenReaderFile(name);
-        } catch (const std::exception&) {
-            FEnableInput.setChecked(false);
-            FPrompts.MessageDlg("Unable to open the input file \"" + name + "\".", TMsgDlgType::Warning, mbOK);
-        }
-    }
+    else
+        OpenDeviceFile(FInputPanel.C_InputFileNameEdit->text(), "input", FEnableInput,
+                       [&m](const std::string& name) { m.OpenReaderFile(name); });
     FEnableInput.setChecked(m.ReaderOpen());
 }
 
 void TReaderPunchFiles::TogglePunch() {
     TTavrinMachine& m = FMachine;
-    if (m.PunchOpen()) {
+    if (m.PunchOpen())
         m.ClosePunchFile();
-    } else {
-        const std::string name = PathFromQt(FOutputPanel.C_OutputFileNameEdit->text());
-        if (RefusedAsDeviceFile(name, "output")) {
-            FEnableOutput.setChecked(false);
-            return;
-        }
-        try {
-            // Append on a missing file creates it, as the truncate does.
-            m.OpenPunchFile(name, FOutputPanel.C_AppendOutputFileBtn->isChecked());
-        } catch (const std::exception&) {
-            FEnableOutput.setChecked(false);
-            FPrompts.MessageDlg("Unable to open the output file \"" + name + "\".", TMsgDlgType::Warning, mbOK);
-        }
-    }
+    else
+        // Append on a missing file creates it, as the truncate does.
+        OpenDeviceFile(FOutputPanel.C_OutputFileNameEdit->text(), "output", FEnableOutput,
+                       [&m, append = FOutputPanel.C_AppendOutputFileBtn->isChecked()](const std::string& name) {
+                           m.OpenPunchFile(name, append);
+                       });
     FEnableOutput.setChecked(m.PunchOpen());
+}
+
+void TReaderPunchFiles::OpenDeviceFile(const QString& text, const char* which, QAction& enable,
+                                       const std::function<void(const std::string&)>& open) {
+    const std::string name = PathFromQt(text);
+    if (RefusedAsDeviceFile(name, which)) {
+        enable.setChecked(false);
+        return;
+    }
+    try {
+        open(name);
+    } catch (const std::exception&) {
+        enable.setChecked(false);
+        FPrompts.MessageDlg("Unable to open the " + std::string(which) + " file \"" + name + "\".",
+                            TMsgDlgType::Warning, mbOK);
+    }
 }
 
 // Compared by file identity, so no other name or link of an image gets past.

@@ -15,6 +15,7 @@
 #include "platform/UiPrompts.h"
 
 class QAction;
+class QString;
 class TInputFilePanel;
 class TOutputFilePanel;
 
@@ -33,6 +34,10 @@ public:
     void TogglePunch();
 
 private:
+    // Opens the file the panel's text names with open, unless it is refused;
+    // which ("input", "output") names it in the warnings.
+    void OpenDeviceFile(const QString& text, const char* which, QAction& enable,
+                        const std::function<void(const std::string&)>& open);
     // Refuses, with a warning, a file that is a disk image in use; true when
     // it did.
     bool RefusedAsDeviceFile(const std::string& name, const char* which);
