@@ -1,7 +1,8 @@
 #pragma once
-// Helpers for the disk image, controller and settings-store tests: blank
-// disk images, and a file size limit that makes writes fail for real
-// (permissions do not stop root). The temporary folder is the shared one.
+// Helpers for the tests that need disk images (here, and in the remote disk,
+// Disk Manager and window tests and the benchmarks): blank disk images, and a
+// file size limit that makes writes fail for real (permissions do not stop
+// root). The temporary folder is the shared one.
 
 #include <signal.h>
 #include <sys/resource.h>

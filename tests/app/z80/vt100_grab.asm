@@ -1,5 +1,5 @@
 ; Draws, through the BIOS console output, a VT100 screen for a grab of the
-; window (the bytes: Screen in frmTavrinGrab_test.cpp), then waits.
+; window (the bytes: Screen in frmTavrinCrt_test.cpp), then waits.
 
         include "print_screen.inc"
 
