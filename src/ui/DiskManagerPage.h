@@ -79,7 +79,8 @@ public:
     // --- state ------------------------------------------------------------------
     const std::string& ManagerDiskFile() const { return FManagerDiskFile; }
     const TCpmDiskFileInfoList* ManagerFileList() const { return FManagerFileList.get(); }
-    std::string FLastExportDir;
+    // The folder the next export dialog opens in: the last one exported to.
+    const std::string& LastExportDir() const { return FLastExportDir; }
 
     // --- routines -------------------------------------------------------------
     void OpenManagerDisk(const std::string& FileName);
@@ -137,6 +138,7 @@ private:
     std::string AskDiskFileName(const std::string& Title);
     bool ConfirmReplace(const std::string& Chosen, const std::string& Final);
 
+    std::string FLastExportDir;
     TTavrinMachine& FMachine;
     IUiPrompts& FPrompts;
     std::string FDefaultDir;

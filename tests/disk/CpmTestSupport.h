@@ -1,7 +1,7 @@
 #pragma once
 // Helpers for the CP/M file-system tests: raw access to directory entries
 // and blocks by file offset, and file contents (blank images come from
-// StoreTestSupport.h).
+// support/DiskImage.h).
 
 #include <cstdint>
 #include <fstream>
@@ -11,7 +11,7 @@
 
 #include <gtest/gtest.h>
 
-#include "StoreTestSupport.h"
+#include "support/DiskImage.h"
 #include "disk/CpmDiskDrive.h"
 
 namespace tavrin::test {

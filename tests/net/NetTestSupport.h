@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "disk/StoreTestSupport.h"
+#include "support/DiskImage.h"
 #include "net/BaseUdpRx.h"
 #include "net/RmtDisk.h"
 #include "support/PostQueue.h"

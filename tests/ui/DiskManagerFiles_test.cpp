@@ -5,6 +5,7 @@
 
 #include "DiskManagerTestSupport.h"
 #include "platform/core/FileReplace.h"
+#include "support/FileSizeLimit.h"
 #include "ui/FileList.h"
 
 #include <sys/stat.h>
@@ -51,7 +52,7 @@ TEST_F(DiskManagerFilesTest, ExportAsksPerExistingFileUntilAllOrCancel) {
             found += fs::exists(Dir.File("out/") + name) ? ReadFile(Dir.File("out/") + name)[0] : '-';
         EXPECT_EQ(found, expected);
     }
-    EXPECT_EQ(Page->FLastExportDir, Dir.File("out/"));
+    EXPECT_EQ(Page->LastExportDir(), Dir.File("out/"));
 }
 
 TEST_F(DiskManagerFilesTest, HostileNamesStayInsideAFolderMadeForThem) {
