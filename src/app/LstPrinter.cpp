@@ -17,9 +17,7 @@ TLstPrinter::TLstPrinter(TTavrinMachine& machine, IUiPrompts& prompts, QWidget& 
     };
 }
 
-TLstPrinter::~TLstPrinter() { Shutdown(); }
-
-void TLstPrinter::Shutdown() {
+TLstPrinter::~TLstPrinter() {
     // A running print job is finished and printed before the printer object goes.
     FMachine.SetPrinter(nullptr);
     FMachine.Events().OnSelectedPrinterName = nullptr;

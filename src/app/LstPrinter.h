@@ -20,6 +20,7 @@ class TLstPrinter {
 public:
     // PDF jobs go into the machine's program folder; parent: the set-up dialog's.
     TLstPrinter(TTavrinMachine& machine, IUiPrompts& prompts, QWidget& parent);
+    // A running job is finished and printed.
     ~TLstPrinter();
     TLstPrinter(const TLstPrinter&) = delete;
     TLstPrinter& operator=(const TLstPrinter&) = delete;
@@ -54,8 +55,6 @@ public:
     void SetupActExecute();
     void FontActUpdate(QAction& action);
     void FontActExecute();
-    // Before the window goes: a running job is finished and printed.
-    void Shutdown();
 
 private:
     // The printer object has at least one printer to offer. Whether one is

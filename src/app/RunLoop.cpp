@@ -22,8 +22,6 @@ TRunLoop::~TRunLoop() {
     FIdleTimer->stop();
 }
 
-void TRunLoop::Stop() { FIdleTimer->stop(); }
-
 bool TRunLoop::WaitsForInput() const { return FIdleTimer->interval() == IdleWaitMs; }
 
 void TRunLoop::SetRunning(bool on) {

@@ -56,7 +56,6 @@ public:
     // The window is closing: no run starts again.
     void BeginClosing() { FClosing = true; }
     bool Closing() const { return FClosing; }
-    void Stop();
 
 private:
     TTavrinMachine& FMachine;

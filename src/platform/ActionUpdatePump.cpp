@@ -33,5 +33,3 @@ void TActionUpdatePump::WatchMenu(QMenu* menu) {
 }
 
 void TActionUpdatePump::StartTimer(int intervalMs) { FTimer->start(intervalMs); }
-
-void TActionUpdatePump::StopTimer() { FTimer->stop(); }

@@ -26,9 +26,8 @@ public:
     void UpdateAction(QAction* action);
     // The menu runs the pump before it shows.
     void WatchMenu(QMenu* menu);
-    // Starts or stops the periodic pump (default 100 ms).
+    // Starts the periodic pump (default 100 ms); it stops with the pump.
     void StartTimer(int intervalMs = 100);
-    void StopTimer();
 
     const std::vector<QAction*>& Actions() const { return FActions; }
 

@@ -283,7 +283,7 @@ TEST(RunLoopAlone, TheTimerRunsTheBurstsAndReportsWhatAHookRaises) {
     EXPECT_EQ(h.Prompts.Texts(), std::vector<std::string>{"The display failed."});
     EXPECT_TRUE(h.RunCpu.isChecked());
 
-    h.Loop.Stop();
+    h.RunCpu.setChecked(false);
     EXPECT_FALSE(h.BurstsComing());
 }
 
