@@ -216,13 +216,13 @@ bool TQtUiPrompts::ChooseColor(TColor& color) {
     return true;
 }
 
-// The dialog selects its style by name: an upright font asked for by weight
-// and slant alone lands on the family's first style, often the oblique one.
-// So it starts from the family and style the font really resolves to.
 TFontChoice FontChoiceInUse(const QFont& font, int pointSize) {
     return {QFontInfo(font).family().toStdString(), pointSize, font.bold(), font.italic()};
 }
 
+// The dialog selects its style by name: an upright font asked for by weight
+// and slant alone lands on the family's first style, often the oblique one.
+// So it starts from the family and style the font really resolves to.
 bool TQtUiPrompts::ChooseFont(TFontChoice& font, bool fixedPitch) {
     TModalScope scope(*this);
     QFont wanted(F(font.Family), font.PointSize > 0 ? font.PointSize : 9);
