@@ -21,16 +21,11 @@
 #include "support/NamedRows.h"
 #include "support/QtTestApp.h"
 #include "support/TempFolder.h"
+#include "support/TerminalText.h"
 
 using namespace tavrin::test;
 
 namespace {
-
-std::string Trimmed(std::string text) {
-    for (char& c : text)
-        if (c == '\0') c = ' ';
-    return text.erase(text.find_last_not_of(' ') + 1);
-}
 
 class CrtConsoleTest : public ::testing::Test {
 protected:
@@ -38,7 +33,7 @@ protected:
         Crt = std::make_unique<TCrtConsole>(Machine, Terminal, Prompts, std::move(makeEmulator));
     }
     // Row r (1-based) of the screen the terminal shows, whatever emulator it runs.
-    std::string Row(int row) const { return Trimmed(Terminal.CurrentEmulator()->Buffer()->LineText(row)); }
+    std::string Row(int row) const { return BufferRow(*Terminal.CurrentEmulator()->Buffer(), row); }
     void Write(const std::string& bytes) {
         for (char c : bytes) OutPort(Machine, MachinePort::CrtData, static_cast<uint8_t>(c));
         QApplication::processEvents();

@@ -15,6 +15,7 @@
 #include <memory>
 #include <string>
 
+#include "WindowTestSupport.h"
 #include "app/ReaderPunchFiles.h"
 #include "machine/MachinePortNumbers.h"
 #include "platform/ScriptedUiPrompts.h"
@@ -27,11 +28,6 @@
 using namespace tavrin::test;
 
 namespace {
-
-QAction& Checkable(QAction& action) {
-    action.setCheckable(true);
-    return action;
-}
 
 class ReaderPunchFilesTest : public ::testing::Test {
 protected:

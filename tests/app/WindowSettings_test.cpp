@@ -23,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "WindowTestSupport.h"
 #include "app/CrtConsole.h"
 #include "app/LstPrinter.h"
 #include "app/TtyConsole.h"
@@ -63,11 +64,6 @@ private:
     std::string FSection;
     std::vector<std::string>& FApplied;
 };
-
-QAction& Checkable(QAction& action) {
-    action.setCheckable(true);
-    return action;
-}
 
 class WindowSettingsTest : public ::testing::Test {
 protected:

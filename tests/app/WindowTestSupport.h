@@ -85,6 +85,12 @@ struct TPrinterHook : IPrinterDevice {
     }
 };
 
+// The action, made checkable, as the window's toggles are.
+inline QAction& Checkable(QAction& action) {
+    action.setCheckable(true);
+    return action;
+}
+
 struct TKeyValue {
     const char* Section;
     const char* Key;
