@@ -13,6 +13,8 @@
 #include "console/QnTerminal.h"
 #include "support/NamedRows.h"
 #include "console/core/QnTrmVT100.h"
+#include "support/PixelGrab.h"
+#include "support/QtEventually.h"
 #include "support/TerminalViewFixture.h"
 
 namespace {
@@ -23,7 +25,14 @@ public:
         ++lazyPaints;
         TQnVT100Emulator::LazyPaint(painter);
     }
+    void BlinkPaint(TQnTerminalPainter& painter, bool phase) override {
+        ++blinkPaints;
+        blinkPhase = phase;
+        TQnVT100Emulator::BlinkPaint(painter, phase);
+    }
     int lazyPaints = 0;
+    int blinkPaints = 0;
+    bool blinkPhase = false;
 };
 
 class ViewTest : public tavrin::test::TTerminalViewFixture<CountingEmulator> {
@@ -262,6 +271,31 @@ INSTANTIATE_TEST_SUITE_P(QnTerminalView, DragPastEdge,
                          testing::Values(EdgeCase{"Right", 1, 0}, EdgeCase{"Left", -1, 0}, EdgeCase{"Down", 0, 1},
                                          EdgeCase{"Up", 0, -1}, EdgeCase{"DownRight", 1, 1}),
                          tavrin::test::RowName);
+
+// The window's timer blinks what is left of a blinking word after some of
+// its letters were overwritten with plain text: off, then on again.
+TEST_F(ViewTest, WordOverwrittenInPartKeepsBlinkingWhatIsLeft) {
+    term.SetBlinkTime(250);
+    Feed("\x1b[5mHELLO");                 // the word in one write
+    Feed("\x1b[0m\x1b[1;2Hxy\x1b[5;1H");  // "EL" made plain; the caret leaves the row
+    const QRect client = term.ClientRect();
+    auto ink = [&](const QImage& image, int col) {
+        return tavrin::test::InkPixels(image, QRect(client.left() + (col - 1) * cw, client.top(), cw, ch), Qt::black);
+    };
+    for (const bool phase : {false, true}) {
+        SCOPED_TRACE(phase ? "blink on" : "blink off");
+        const int before = emu.blinkPaints;
+        ASSERT_TRUE(tavrin::test::EventuallyWithEvents([&] {
+            return emu.blinkPaints > before && emu.blinkPhase == phase;
+        })) << "the blink timer runs on";
+        const QImage image = tavrin::test::RenderAt(term, 1);
+        EXPECT_EQ(ink(image, 1) > 0, phase) << "H";
+        EXPECT_GT(ink(image, 2), 0) << "x, plain";
+        EXPECT_GT(ink(image, 3), 0) << "y, plain";
+        EXPECT_EQ(ink(image, 4) > 0, phase) << "L";
+        EXPECT_EQ(ink(image, 5) > 0, phase) << "O";
+    }
+}
 
 class Coalescing : public ViewTest, public testing::WithParamInterface<int> {};
 

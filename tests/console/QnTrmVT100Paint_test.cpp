@@ -201,9 +201,10 @@ private:
 struct BlinkCase {
     const char* name;
     std::string input;
-    bool clearScreen;  // the emulator's ClearScreen afterwards (the console's "Clear CRT Display")
-    int topRow;        // of the view; 0 shows the newest scrollback row first
-    std::string runs;  // the blinking cells in view, by row
+    bool clearScreen;       // the emulator's ClearScreen afterwards (the console's "Clear CRT Display")
+    int topRow;             // of the view; 0 shows the newest scrollback row first
+    std::string runs;       // the blinking cells in view, by row
+    bool oneBlock = false;  // the input handed over at once, as the console passes on a burst of bytes
 };
 TAVRIN_PRINT_AS_NAME(BlinkCase)
 class BlinkingCells : public testing::TestWithParam<BlinkCase> {};
@@ -214,10 +215,15 @@ TEST_P(BlinkingCells, FollowTheTextAsItIsWrittenErasedAndScrolled) {
     host.view.TopRow = c.topRow;
     TQnVT100Emulator emu;
     emu.SetTerminal(&host);
-    // A byte at a time, as a program printing character by character sends them.
-    for (char ch : c.input) {
-        const auto byte = static_cast<uint8_t>(ch);
-        emu.ProcessBlock(&byte, 1, csPort);
+    if (c.oneBlock) {
+        // Its text between sequences is stored a run at a time.
+        emu.ProcessBlock(reinterpret_cast<const uint8_t*>(c.input.data()), static_cast<int>(c.input.size()), csPort);
+    } else {
+        // A byte at a time, as a program printing character by character sends them.
+        for (char ch : c.input) {
+            const auto byte = static_cast<uint8_t>(ch);
+            emu.ProcessBlock(&byte, 1, csPort);
+        }
     }
     if (c.clearScreen) emu.ClearScreen();
     BlinkRunRecorder painter(host.view);
@@ -233,6 +239,9 @@ INSTANTIATE_TEST_SUITE_P(
         BlinkCase{"Written", Blink + "AB" + Plain + "C", false, 1, "1:1-2"},
         BlinkCase{"OnTwoRows", Blink + "A\r\nB", false, 1, "1:1-1 2:1-1"},
         BlinkCase{"Overwritten", Blink + "AB" + Plain + "\rX", false, 1, "1:2-2"},
+        BlinkCase{"OverwrittenInPartInOneBlock", Blink + "HELLO" + Plain + "\x1b[1;2Hxy", false, 1, "1:1-1 1:4-5",
+                  true},
+        BlinkCase{"OverwrittenWhollyInOneBlock", Blink + "HELLO" + Plain + "\rabcde", false, 1, "", true},
         BlinkCase{"ErasedLine", Blink + "AB" + Plain + "\x1b[2K", false, 1, ""},
         BlinkCase{"ErasedScreen", Blink + "AB" + Plain + "\x1b[2J", false, 1, ""},
         BlinkCase{"ErasedByTheCurrentRendition", "AB" + Blink + "\x1b[K", false, 1, "1:3-80"},

@@ -182,6 +182,39 @@ TEST(CpuPage, PanelShowsTheWholeOfItsLongestInstructionsSharply) {
     }
 }
 
+// An instruction row that shows a shorter instruction than before keeps
+// nothing of the old text: not in its cells, not on screen.
+TEST(CpuPage, AShorterInstructionLeavesNothingOfTheLongerOneBehind) {
+    PageHarness h;
+    TSimpleTerminal& panel = *h.page.SimpleTerminal2;
+    panel.SetLowVideoFontColor(0x000000);  // black text stands out from any background
+    TCpuEmu& cpu = h.machine.Cpu();
+    const uint8_t program[] = {0xDD, 0x36, 0x05, 0x00, 0x00, 0x00};  // LD (IX+05),00; NOP; NOP
+    cpu.WriteMemory(0x0100, sizeof program, program);
+    cpu.Reset(0x0100);
+    h.page.show();
+    QApplication::processEvents();
+    ASSERT_EQ(h.PanelRow(17), "0100 LD (IX+05),00");
+    // The last and the next instruction after each step: the next row, then
+    // the last row, turns from the long instruction to a short one.
+    const std::pair<const char*, const char*> steps[] = {{"0100 LD (IX+05),00", "0104 NOP"}, {"0104 NOP", "0105 NOP"}};
+    const int cw = panel.CellWidth(), ch = panel.CellHeight();
+    const QColor background = ToQColor(panel.Color());
+    for (const auto& [last, next] : steps) {
+        SCOPED_TRACE(next);
+        cpu.ExecuteOpcode();
+        h.page.UpdateCpuDisplay();
+        QApplication::processEvents();
+        EXPECT_EQ(h.PanelRow(16) + "|" + h.PanelRow(17), std::string(last) + "|" + next);
+        const QImage image = tavrin::test::RenderAt(*panel.viewport(), 1);
+        for (const auto& [row, text] : {std::pair(16, last), std::pair(17, next)}) {
+            const int end = 1 + static_cast<int>(std::string(text).size());  // the column after the text
+            const QRect rest(end * cw, row * ch, (panel.Columns() - end) * cw, ch);
+            EXPECT_EQ(tavrin::test::InkPixels(image, rest, background), 0) << "row " << row << " after its text";
+        }
+    }
+}
+
 TEST(CpuPage, BreakPointIsSetOrWarnedAndClearDisarmsAtOnce) {
     // The answer (nullopt: Cancel), the message ("" when none), and the break point afterwards.
     const struct {
@@ -221,8 +254,8 @@ void Settle(std::initializer_list<TPaintRecorder*> recorders) {
     for (TPaintRecorder* r : recorders) r->Clear();
 }
 
-// A refresh draws again only the memory cells, panel rows and dialog cells
-// whose values changed: with nothing changed nothing is painted.
+// A refresh draws again the memory cells, panel rows and dialog cells whose
+// values changed, and only those: with nothing changed nothing is painted.
 TEST(CpuPage, ARefreshRepaintsOnlyWhatChanged) {
     PageHarness h;
     h.page.resize(900, 500);
@@ -231,21 +264,41 @@ TEST(CpuPage, ARefreshRepaintsOnlyWhatChanged) {
     TPaintRecorder gridPaints(*grid.viewport());
     TPaintRecorder panelPaints(*h.page.SimpleTerminal2->viewport());
     TCpuEmu& cpu = h.machine.Cpu();
-    auto cells = [&](int row, int column) { return QRegion(grid.visualRect(h.Model().index(row, column))); };
+    using Cells = std::vector<std::pair<int, int>>;  // (row, column), in reading order
+    auto rectOf = [&](int row, int column) { return grid.visualRect(h.Model().index(row, column)); };
+    // The cells in view the grid painted into: a range of cells repaints the
+    // grid lines between them too, so a cell counts by its inside.
+    auto paintedCells = [&] {
+        Cells painted;
+        const int lastRow = grid.rowAt(grid.viewport()->height() - 1);
+        for (int row = grid.rowAt(0); row <= (lastRow < 0 ? h.Model().rowCount() - 1 : lastRow); ++row)
+            for (int column = 0; column < h.Model().columnCount(); ++column)
+                if (gridPaints.Painted.intersects(rectOf(row, column).adjusted(2, 2, -2, -2)))
+                    painted.emplace_back(row, column);
+        return painted;
+    };
     const struct {
         const char* Name;
         std::function<void()> Change;
-        QRegion Grid;  // what the grid may paint; nothing when empty
+        Cells Grid;  // the cells the grid repaints, each whole
         bool Panel;
     } rows[] = {
         {"nothing", [] {}, {}, false},
-        {"a byte in view", [&] { cpu.WriteMemoryByte(0x0012, 0x3C); }, cells(1, 2) + cells(1, 16), false},
+        {"a byte in view", [&] { cpu.WriteMemoryByte(0x0012, 0x3C); }, {{1, 2}, {1, 16}}, false},
         {"two bytes in view",
          [&] {
              cpu.WriteMemoryByte(0x0020, 0x01);
              cpu.WriteMemoryByte(0x0025, 0x02);
          },
-         cells(2, 0) + cells(2, 5) + cells(2, 16), false},
+         {{2, 0}, {2, 5}, {2, 16}},
+         false},
+        {"adjacent bytes in view",
+         [&] {
+             const uint8_t bytes[] = {0x41, 0x42, 0x43};
+             cpu.WriteMemory(0x0033, sizeof bytes, bytes);
+         },
+         {{3, 3}, {3, 4}, {3, 5}, {3, 16}},
+         false},
         {"a byte out of view", [&] { cpu.WriteMemoryByte(0xF000, 0x3C); }, {}, false},
         {"a register",
          [&] {
@@ -262,12 +315,16 @@ TEST(CpuPage, ARefreshRepaintsOnlyWhatChanged) {
         r.Change();
         h.page.UpdateCpuDisplay();
         QApplication::processEvents();
-        EXPECT_EQ(gridPaints.Paints > 0, !r.Grid.isEmpty());
-        EXPECT_TRUE((gridPaints.Painted - r.Grid).isEmpty()) << "no cell that did not change";
+        EXPECT_EQ(gridPaints.Paints > 0, !r.Grid.empty());
+        EXPECT_EQ(paintedCells(), r.Grid);
+        for (const auto& [row, column] : r.Grid)
+            EXPECT_TRUE((QRegion(rectOf(row, column)) - gridPaints.Painted).isEmpty())
+                << "cell " << row << "," << column << " wholly";
         EXPECT_EQ(panelPaints.Paints > 0, r.Panel);
     }
     EXPECT_EQ(h.PanelRow(7), "HL : 12 34");
     EXPECT_EQ(h.Cell(1, 2), "3C");
+    EXPECT_EQ(h.Cell(3, 16), "...ABC..........");
 }
 
 struct DialogHarness {
