@@ -105,7 +105,8 @@ bool TDiskManagerPage::DestinationInUse(const std::string& Dest) const {
 void TDiskManagerPage::DM_CreateDiskActExecute() {
     const std::string name = AskDiskFileName("Create New Disk File");
     if (name.empty()) return;
-    if (ImageInUse(name)) {
+    // The page's own image too: it would go on listing files that are gone.
+    if (DestinationInUse(name)) {
         FPrompts.MessageDlg(DiskInUse, TMsgDlgType::Warning, mbOK);
         return;
     }

@@ -247,6 +247,27 @@ TEST_F(DiskManagerFilesTest, CreateDiskUsesTheFinalNameAndRefusesImagesInUse) {
     EXPECT_EQ(Dir.Count(), 2);
 }
 
+// The image the page shows is in use too: a fresh image in its place would
+// leave the page listing files that are gone. Any name of it is refused.
+TEST_F(DiskManagerFilesTest, CreateDiskRefusesTheImageThePageShows) {
+    Put({{"a.txt", "data"}});
+    fs::create_symlink(Image, Dir.File("alias.cpmdsk"));
+    const std::string image = ReadFile(Image);
+    for (const std::string& target : {Image, Dir.File("alias.cpmdsk")}) {
+        SCOPED_TRACE(target);
+        Prompts.Clear();
+        Prompts.FileAnswers = {target};
+        Prompts.DialogAnswers = {mrYes};
+        Run(Page->DM_CreateDiskAct);
+        EXPECT_EQ(Prompts.Texts(), std::vector<std::string>{InUse});
+        EXPECT_TRUE(ReadFile(Image) == image) << "the image was formatted";
+    }
+    Prompts.Clear();
+    Select({0});
+    Run(Page->DM_ViewFileAct);
+    EXPECT_TRUE(Prompts.Texts().empty()) << "the listed file is still there: " << Prompts.LastText();
+}
+
 TEST_F(DiskManagerFilesTest, CopyDiskRefusesTheSameOrAMountedImageAndChecksTheCopy) {
     Put({{"a.txt", "data"}});
     const std::string copy = Dir.File("copy.cpmdsk"), mounted = Dir.File("m.cpmdsk");
