@@ -85,9 +85,11 @@ bool TDiskManagerPage::ConfirmReplace(const std::string& Chosen, const std::stri
                                mbYes | mbNo) == mrYes;
 }
 
-// Open anywhere in the program (by identity), or the name a drive holds.
+// Open anywhere in the program (by identity), the name a drive holds, or
+// written by another program.
 bool TDiskManagerPage::ImageInUse(const std::string& FileName) const {
-    return TImageRegistry::Instance().IsOpen(FileName) || (FMachine.ImageMounted(FileName));
+    const TImageRegistry& registry = TImageRegistry::Instance();
+    return registry.IsOpen(FileName) || FMachine.ImageMounted(FileName) || registry.HeldByAnotherProgram(FileName);
 }
 
 // Refused before any question, so nobody answers one for a change that
