@@ -78,8 +78,8 @@ INSTANTIATE_TEST_SUITE_P(
     Import, DiskManagerImportRoom,
     ::testing::Values(TRoomCase{"EveryFreeBlock", Nothing, FreeBlocksOfAnEmptyImage * 2048, ""},
                       TRoomCase{"OneBlockMore", Nothing, FreeBlocksOfAnEmptyImage * 2048 + 1, NoSpace},
-                      TRoomCase{"EveryFreeEntry", FillDirectory, FreeEntriesLeft * ExtentBytes, ""},
-                      TRoomCase{"OneEntryMore", FillDirectory, FreeEntriesLeft * ExtentBytes + 1, NoEntry}),
+                      TRoomCase{"EveryFreeEntry", FillDirectory, FreeEntriesLeft* ExtentBytes, ""},
+                      TRoomCase{"OneEntryMore", FillDirectory, FreeEntriesLeft* ExtentBytes + 1, NoEntry}),
     RowName);
 
 }  // namespace
