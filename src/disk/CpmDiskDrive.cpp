@@ -13,8 +13,8 @@ constexpr int DirEntrySize = 32;
 
 }  // namespace
 
-TCpmDiskDrive::TCpmDiskDrive(const std::string& FileName) {
-    Disk = std::make_unique<TDiskDrive>(FileName, TImageRole::DiskManager, this);
+TCpmDiskDrive::TCpmDiskDrive(const std::string& FileName, TDiskAccess Access) {
+    Disk = std::make_unique<TDiskDrive>(FileName, TImageRole::DiskManager, this, Access);
     TImageRegistry::Instance().CheckMountable(Disk->Identity());
     ReservedTracks = 2;
     DirEntries = static_cast<uint16_t>(TDiskDrive::GetDirEntryCount());

@@ -217,8 +217,10 @@ class TCpmDiskDrive {
 public:
     // Opens the image (EDiskError 1 "Selected disk is bad!" when it cannot)
     // and reads the directory. A damaged directory does not stop the open:
-    // its faults are listed by Problems() and refused when followed.
-    explicit TCpmDiskDrive(const std::string& FileName);
+    // its faults are listed by Problems() and refused when followed. Access
+    // ReadOnly serves a listing or an export: it never keeps another program
+    // from writing the image, nor is refused while one does.
+    explicit TCpmDiskDrive(const std::string& FileName, TDiskAccess Access = TDiskAccess::ReadWrite);
     ~TCpmDiskDrive();
     TCpmDiskDrive(const TCpmDiskDrive&) = delete;
     TCpmDiskDrive& operator=(const TCpmDiskDrive&) = delete;

@@ -18,6 +18,7 @@ const char* const kReadFailed = "Read from disk failed!";
 const char* const kWriteFailed = "Write to disk failed!";
 const char* const kFormatFailed = "Unable to format the virtual drive, the drive could not be written to!";
 const char* const kReadOnlyDisk = "The disk image is read-only and can not be changed!";
+const char* const kDiskInUse = "Disk is in use!";
 
 int OpenImage(const std::string& fileName, int access) {
     return ::open(fileName.c_str(), access | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
@@ -29,13 +30,13 @@ bool WriteRefused(int error) { return error == EROFS || error == EACCES || error
 
 // Opens an existing regular file for reading and writing, or for reading
 // only when it cannot be written (a write-protected disk: its writes fail
-// with code 8); -1 otherwise. O_NONBLOCK keeps a FIFO or device from
-// blocking the open; it is cleared again once the file is known to be a
-// plain file.
-int OpenImageFile(const std::string& fileName) {
+// with code 8) or access asks for no more; -1 otherwise. O_NONBLOCK keeps a
+// FIFO or device from blocking the open; it is cleared again once the file
+// is known to be a plain file.
+int OpenImageFile(const std::string& fileName, TDiskAccess access) {
     if (fileName.empty()) return -1;
-    int fd = OpenImage(fileName, O_RDWR);
-    if (fd < 0 && WriteRefused(errno)) fd = OpenImage(fileName, O_RDONLY);
+    int fd = OpenImage(fileName, access == TDiskAccess::ReadOnly ? O_RDONLY : O_RDWR);
+    if (fd < 0 && access == TDiskAccess::ReadWrite && WriteRefused(errno)) fd = OpenImage(fileName, O_RDONLY);
     if (fd < 0) return -1;
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
@@ -47,10 +48,15 @@ int OpenImageFile(const std::string& fileName) {
     return fd;
 }
 
+bool OpenForWriting(int fd) {
+    const int flags = ::fcntl(fd, F_GETFL);
+    return flags >= 0 && (flags & O_ACCMODE) != O_RDONLY;
+}
+
 }  // namespace
 
-TDiskDrive::TDiskDrive(const std::string& fileName, TImageRole role, const void* owner)
-    : TDiskDrive(OpenImageFile(fileName), fileName, role, owner) {}
+TDiskDrive::TDiskDrive(const std::string& fileName, TImageRole role, const void* owner, TDiskAccess access)
+    : TDiskDrive(OpenImageFile(fileName, access), fileName, role, owner) {}
 
 TDiskDrive::TDiskDrive(int fd, const std::string& fileName, TImageRole role, const void* owner)
     : FFileName(fileName), FRole(role) {
@@ -64,7 +70,9 @@ TDiskDrive::TDiskDrive(int fd, const std::string& fileName, TImageRole role, con
     // A trailing part-record is ignored; nothing past the full image is used.
     const int64_t records = std::min<int64_t>(size / RecordSize, RecordTotal);
     FCache = std::make_unique<TStreamCache>(FStream.get(), 0, static_cast<int32_t>(records), RecordSize, WindowRecords);
-    FRegistration = TImageRegistry::Instance().Register(*identity, role, owner, fileName);
+    TImageRegistry& registry = TImageRegistry::Instance();
+    FRegistration = OpenForWriting(fd) ? registry.RegisterWriter(fd, *identity, role, owner, fileName)
+                                       : registry.Register(*identity, role, owner, fileName);
 }
 
 TDiskDrive::~TDiskDrive() {
@@ -74,8 +82,10 @@ TDiskDrive::~TDiskDrive() {
 }
 
 void TDiskDrive::FormatDiskImage(const std::string& fileName) {
-    // Never replace an image that something in this process holds open.
-    if (TImageRegistry::Instance().IsOpen(fileName)) throw std::runtime_error(kFormatFailed);
+    // Never replace an image that something in this program holds open, or
+    // that another program writes.
+    const TImageRegistry& registry = TImageRegistry::Instance();
+    if (registry.IsOpen(fileName) || registry.HeldByAnotherProgram(fileName)) throw std::runtime_error(kFormatFailed);
 
     const std::string image(static_cast<size_t>(ImageSize), static_cast<char>(FillByte));
     try {
@@ -90,6 +100,8 @@ void TDiskDrive::CheckWritable(const std::string& fileName) {
     const int fd = OpenImage(fileName, O_RDWR);
     if (fd >= 0) {
         ::close(fd);
+        if (TImageRegistry::Instance().HeldByAnotherProgram(fileName))
+            throw EDiskError(kDiskInUse, EDiskError::DiskInUse);
         return;
     }
     if (WriteRefused(errno) && ::access(fileName.c_str(), F_OK) == 0)

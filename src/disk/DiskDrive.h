@@ -26,6 +26,12 @@ public:
     int Code;
 };
 
+// How a drive opens an image by name.
+enum class TDiskAccess : uint8_t {
+    ReadWrite,  // for reading and writing; for reading only when the file cannot be written
+    ReadOnly,   // for reading only: a listing or a copy out never keeps another program from writing
+};
+
 class TDiskDrive {
 public:
     static constexpr int RecordSize = 128;
@@ -37,12 +43,17 @@ public:
     static constexpr uint8_t FillByte = 0xE5;
 
     // Opens an existing regular file read/write, or read-only when the file
-    // cannot be written (its writes then fail with code 8); any failure is
-    // EDiskError("Selected disk is bad!", 1). The open image is registered
-    // in TImageRegistry under role and owner until the drive is destroyed.
-    explicit TDiskDrive(const std::string& fileName, TImageRole role = TImageRole::Other, const void* owner = nullptr);
-    // Takes over a descriptor the caller opened (read-only or read/write);
-    // it is closed with the drive, or at once when the constructor raises.
+    // cannot be written or access asks for reading only (its writes then
+    // fail with code 8); any failure is EDiskError("Selected disk is bad!",
+    // 1). The open image is registered in TImageRegistry under role and
+    // owner until the drive is destroyed; an image another program has open
+    // for writing is refused for writing with EDiskError("Disk is in use!",
+    // 16).
+    explicit TDiskDrive(const std::string& fileName, TImageRole role = TImageRole::Other, const void* owner = nullptr,
+                        TDiskAccess access = TDiskAccess::ReadWrite);
+    // Takes over a descriptor the caller opened (read-only or read/write,
+    // which decides as above); it is closed with the drive, or at once when
+    // the constructor raises.
     TDiskDrive(int fd, const std::string& fileName, TImageRole role, const void* owner);
     ~TDiskDrive();
     TDiskDrive(const TDiskDrive&) = delete;
@@ -61,14 +72,17 @@ public:
     // Makes a fresh image (1,048,576 bytes of E5h), written to a temporary
     // file and renamed into place. Raises std::runtime_error("Unable to
     // format the virtual drive, the drive could not be written to!") when the
-    // image is open anywhere in the process (checked by identity) or the data
-    // cannot be written; a file that cannot be created or renamed into place
-    // raises EFileReplaceError (a std::system_error). The old file is kept.
+    // image is open anywhere in the process (checked by identity), another
+    // program writes it, or the data cannot be written; a file that cannot be
+    // created or renamed into place raises EFileReplaceError (a
+    // std::system_error). The old file is kept.
     static void FormatDiskImage(const std::string& fileName);
 
     // Before changing an image: raises EDiskError("The disk image is
     // read-only and can not be changed!", 8) when the file exists but
-    // cannot be opened for writing. Other failures are left to the change.
+    // cannot be opened for writing, and EDiskError("Disk is in use!", 16)
+    // while another program has it open for writing. Other failures are
+    // left to the change.
     static void CheckWritable(const std::string& fileName);
 
     // EDiskError code 2 when Sector >= 32 (tested first) or Track >= 256.

@@ -73,7 +73,7 @@ std::string FormatThousands(int64_t Value) {
 }
 
 void ReadCpmListing(const std::string& DiskFile, TCpmDiskFileInfoList& Listing) {
-    TCpmDiskDrive drive(DiskFile);
+    TCpmDiskDrive drive(DiskFile, TDiskAccess::ReadOnly);
     drive.GetFileList(Listing);
 }
 
@@ -101,7 +101,7 @@ int RenameCpmFile(const std::string& DiskFile, const std::string& OldName, const
 
 std::string ReadCpmFile(const std::string& DiskFile, const std::string& Name, bool TextMode, uint8_t User) {
     std::ostringstream out;
-    TCpmDiskDrive drive(DiskFile);
+    TCpmDiskDrive drive(DiskFile, TDiskAccess::ReadOnly);
     drive.ExportFile(Name, TextMode, out, User);
     return std::move(out).str();
 }
@@ -129,7 +129,7 @@ private:
 
 void ExportCpmFile(const std::string& DiskFile, const std::string& Name, const std::string& HostFile, bool TextMode,
                    uint8_t User) {
-    TCpmDiskDrive drive(DiskFile);
+    TCpmDiskDrive drive(DiskFile, TDiskAccess::ReadOnly);
     TReplacementFile file(HostFile);
     TReplacementFileSink sink(file);
     if (TextMode) {

@@ -3,7 +3,9 @@
 // Every routine opens a TCpmDiskDrive on the image, does one thing, copies
 // the new listing out (where it changes) and closes the drive, also when the
 // action fails. Host files are written beside their final name and renamed
-// into place, so a failure never leaves a damaged file behind.
+// into place, so a failure never leaves a damaged file behind. The listing,
+// reading and export open the image for reading only: they go on while
+// another program writes it.
 
 #include <cstdint>
 #include <string>

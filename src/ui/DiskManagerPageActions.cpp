@@ -85,9 +85,11 @@ bool TDiskManagerPage::ConfirmReplace(const std::string& Chosen, const std::stri
                                mbYes | mbNo) == mrYes;
 }
 
-// Open anywhere in the program (by identity), or the name a drive holds.
+// Open anywhere in the program (by identity), the name a drive holds, or
+// written by another program.
 bool TDiskManagerPage::ImageInUse(const std::string& FileName) const {
-    return TImageRegistry::Instance().IsOpen(FileName) || (FMachine.ImageMounted(FileName));
+    const TImageRegistry& registry = TImageRegistry::Instance();
+    return registry.IsOpen(FileName) || FMachine.ImageMounted(FileName) || registry.HeldByAnotherProgram(FileName);
 }
 
 // Refused before any question, so nobody answers one for a change that
@@ -105,7 +107,8 @@ bool TDiskManagerPage::DestinationInUse(const std::string& Dest) const {
 void TDiskManagerPage::DM_CreateDiskActExecute() {
     const std::string name = AskDiskFileName("Create New Disk File");
     if (name.empty()) return;
-    if (ImageInUse(name)) {
+    // The page's own image too: it would go on listing files that are gone.
+    if (DestinationInUse(name)) {
         FPrompts.MessageDlg(DiskInUse, TMsgDlgType::Warning, mbOK);
         return;
     }

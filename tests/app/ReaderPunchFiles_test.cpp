@@ -19,6 +19,8 @@
 #include "app/ReaderPunchFiles.h"
 #include "machine/MachinePortNumbers.h"
 #include "platform/ScriptedUiPrompts.h"
+#include "support/DiskImage.h"
+#include "support/ImageHeldElsewhere.h"
 #include "support/MachineTestSupport.h"
 #include "support/NamedRows.h"
 #include "support/QtTestApp.h"
@@ -165,6 +167,76 @@ INSTANTIATE_TEST_SUITE_P(Images, ReaderPunchFilesInUse,
                                            TInUseCase{"PunchOnTheManagersDisk", true, true, false},
                                            TInUseCase{"ReaderThroughALink", false, true, true}),
                          RowName);
+
+struct TDriveCase {
+    std::string name;
+    uint8_t Drive;
+    bool Mounted;  // else only chosen: the drive keeps its image for the next boot
+    bool Punch;
+};
+TAVRIN_PRINT_AS_NAME(TDriveCase)
+
+std::vector<TDriveCase> DriveCases() {
+    std::vector<TDriveCase> cases;
+    for (uint8_t drive = 0; drive < 4; ++drive)
+        for (const bool mounted : {true, false})
+            for (const bool punch : {false, true})
+                cases.push_back({std::string(punch ? "Punch" : "Reader") + "On" + char('A' + drive) +
+                                     (mounted ? "Mounted" : "Chosen"),
+                                 drive, mounted, punch});
+    return cases;
+}
+
+class ReaderPunchFilesDrives : public ReaderPunchFilesTest, public ::testing::WithParamInterface<TDriveCase> {};
+
+// Each of the four drives guards its image, whether it is mounted or only
+// chosen for the next boot (a boot that failed leaves every drive so).
+TEST_P(ReaderPunchFilesDrives, TheImageOfEveryDriveIsRefused) {
+    const TDriveCase& c = GetParam();
+    for (const char* hex : {"cpm22.hex", "zubios.hex"})
+        WriteFile(Temp / hex, ReadFile(std::string(TAVRIN_PROGRAM_DIR) + "/" + hex));
+    const std::string image = Temp / "work.cpmdsk";
+    MakeImage(image);
+    Machine.MountDrive(c.Drive, image);
+    if (!c.Mounted) {
+        Machine.Settings().CpmSourceFile = Temp / "missing.hex";
+        EXPECT_ANY_THROW(Machine.BootSystem());
+    }
+    ASSERT_EQ(Machine.DrivePath(c.Drive), image);
+    ASSERT_EQ(Machine.DriveMounted(c.Drive), c.Mounted);
+    const std::string contents = ReadFile(image);
+
+    c.Punch ? ClickPunch(image) : ClickReader(image);
+    EXPECT_FALSE(Machine.ReaderOpen());
+    EXPECT_FALSE(Machine.PunchOpen());
+    EXPECT_FALSE((c.Punch ? EnableOutput : EnableInput).isChecked());
+    EXPECT_TRUE(ReadFile(image) == contents) << "the image is untouched";
+    EXPECT_EQ(Prompts.LastText(),
+              std::string("The ") + (c.Punch ? "output" : "input") + " file \"" + image + "\" is a disk image in use!");
+}
+
+INSTANTIATE_TEST_SUITE_P(Drives, ReaderPunchFilesDrives, ::testing::ValuesIn(DriveCases()), RowName);
+
+// An image another running program writes is in use here too; once that
+// program has gone it may be read or punched.
+TEST_F(ReaderPunchFilesTest, AnImageAnotherProgramWritesIsRefused) {
+    const std::string image = Temp / "other.cpmdsk";
+    MakeImage(image);
+    TImageHeldElsewhere other(image);
+    ASSERT_TRUE(other.Holding());
+    ClickReader(image);
+    ClickPunch(image);
+    EXPECT_FALSE(Machine.ReaderOpen());
+    EXPECT_FALSE(Machine.PunchOpen());
+    EXPECT_EQ(Prompts.Texts(), (std::vector<std::string>{"The input file \"" + image + "\" is a disk image in use!",
+                                                         "The output file \"" + image + "\" is a disk image in use!"}));
+    EXPECT_TRUE(ReadFile(image) == std::string(ImageBytes, '\xE5')) << "the punch emptied it";
+
+    other.Kill();
+    Prompts.Clear();
+    ClickReader(image);
+    EXPECT_TRUE(Machine.ReaderOpen()) << Prompts.LastText();
+}
 
 // The reader closes itself at its end, the punch after a failed write; the
 // actions follow, until the files' owner has gone.

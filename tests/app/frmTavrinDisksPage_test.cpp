@@ -5,10 +5,12 @@
 // The Disk Manager's menu, eject actions, reread at every page change and
 // viewer; the remote disk server started from the settings file, lending the
 // program folder's images through the window's event loop and refusing them
-// to the local drives meanwhile.
+// to the local drives meanwhile; a second copy of the program on the same
+// folder leaving the first one's drive A alone.
 
 #include "disk/CpmDiskDrive.h"
 #include "net/NetTestSupport.h"
+#include "support/ImageHeldElsewhere.h"
 #include "support/ReservedPort.h"
 #include "ui/DiskManagerPage.h"
 #include "ui/PathLabel.h"
@@ -247,6 +249,30 @@ TEST(MainWindowRemoteDiskTest, SavedServerStartsAndLendsTheProgramFoldersImages)
     EXPECT_FALSE(w.Machine().DriveMounted(1));
 
     EXPECT_TRUE(w.close()) << "with a client's disk lent";
+}
+
+// Two copies of the program started on one folder both boot from its
+// DiskA: the second is refused with "Disk is in use!" and writes nothing
+// (not even the system tracks) while the first runs; once the first has
+// gone, the second may insert it.
+TEST_F(WindowTest, ASecondCopyOnTheSameFolderLeavesTheFirstOnesDriveAAlone) {
+    const std::string diskA = H.Temp.File("DiskA.cpmdsk");
+    ASSERT_EQ(W->Machine().DrivePath(0), diskA);
+    ASSERT_TRUE(std::filesystem::exists(diskA));
+    TImageHeldElsewhere first(diskA);
+    ASSERT_TRUE(first.Holding());
+    const std::string before = ReadFile(diskA);
+
+    W->Ui().ResetCPMAct->trigger();
+    EXPECT_EQ(H.Prompts.Texts(), std::vector<std::string>{"Disk is in use!"});
+    EXPECT_FALSE(W->Machine().DriveMounted(0));
+    EXPECT_TRUE(ReadFile(diskA) == before) << "the second copy wrote the first one's disk";
+
+    first.Kill();
+    H.Prompts.Clear();
+    H.Prompts.FileAnswers = {diskA};
+    W->Ui().ChangeDriveActs[0]->trigger();
+    EXPECT_TRUE(W->Machine().DriveMounted(0)) << H.Prompts.LastText();
 }
 
 }  // namespace

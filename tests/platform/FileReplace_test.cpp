@@ -174,4 +174,28 @@ TEST(LeftoverReplacements, AReplacementInProgressHereIsKept) {
     EXPECT_EQ(Names(temp), std::set<std::string>{"f.cfg"});
 }
 
+// A replacement whose final rename fails (the target has meanwhile become
+// a folder with files in it) removes its temporary file at once, full size
+// as it is, rather than leaving it for a later sweep; both for a settings
+// save, flushed to the device, and for an export, which is not.
+TEST(FileReplacement, AFailedRenameLeavesNoTemporaryFile) {
+    for (const bool toDevice : {true, false}) {
+        SCOPED_TRACE(toDevice ? "flushed" : "not flushed");
+        TTempFolder temp;
+        const std::string target = temp / "f.cfg";
+        TReplacementFile replacement(target);
+        replacement.Write(std::string(1 << 20, 'x'));
+        std::filesystem::create_directory(target);
+        tavrin::test::WriteFile(temp / "f.cfg/inside", "kept");
+        try {
+            replacement.Commit(toDevice);
+            ADD_FAILURE() << "the rename over a folder succeeded";
+        } catch (const EFileReplaceError& e) {
+            EXPECT_EQ(e.Stage, EFileReplaceError::TStage::Rename);
+        }
+        EXPECT_EQ(Names(temp), std::set<std::string>{"f.cfg"});
+        EXPECT_EQ(tavrin::test::ReadFile(temp / "f.cfg/inside"), "kept");
+    }
+}
+
 }  // namespace

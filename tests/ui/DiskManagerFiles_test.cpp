@@ -6,6 +6,7 @@
 #include "DiskManagerTestSupport.h"
 #include "platform/core/FileReplace.h"
 #include "support/FileSizeLimit.h"
+#include "support/ImageHeldElsewhere.h"
 #include "ui/FileList.h"
 
 #include <sys/stat.h>
@@ -245,6 +246,59 @@ TEST_F(DiskManagerFilesTest, CreateDiskUsesTheFinalNameAndRefusesImagesInUse) {
     Run(Page->DM_CreateDiskAct);
     EXPECT_EQ(Prompts.LastText(), InUse);
     EXPECT_EQ(Dir.Count(), 2);
+}
+
+// The image the page shows is in use too: a fresh image in its place would
+// leave the page listing files that are gone. Any name of it is refused.
+TEST_F(DiskManagerFilesTest, CreateDiskRefusesTheImageThePageShows) {
+    Put({{"a.txt", "data"}});
+    fs::create_symlink(Image, Dir.File("alias.cpmdsk"));
+    const std::string image = ReadFile(Image);
+    for (const std::string& target : {Image, Dir.File("alias.cpmdsk")}) {
+        SCOPED_TRACE(target);
+        Prompts.Clear();
+        Prompts.FileAnswers = {target};
+        Prompts.DialogAnswers = {mrYes};
+        Run(Page->DM_CreateDiskAct);
+        EXPECT_EQ(Prompts.Texts(), std::vector<std::string>{InUse});
+        EXPECT_TRUE(ReadFile(Image) == image) << "the image was formatted";
+    }
+    Prompts.Clear();
+    Select({0});
+    Run(Page->DM_ViewFileAct);
+    EXPECT_TRUE(Prompts.Texts().empty()) << "the listed file is still there: " << Prompts.LastText();
+}
+
+// An image another running program writes is no destination: Create Disk,
+// Copy Disk and an export onto it are refused and leave it whole, and once
+// that program has gone each may replace it.
+TEST_F(DiskManagerFilesTest, AnImageAnotherProgramWritesIsNotReplaced) {
+    Put({{"a.txt", "data"}});
+    const std::string other = Dir.File("other.cpmdsk");
+    MakeImage(other, 0x11);
+    TImageHeldElsewhere holder(other);
+    ASSERT_TRUE(holder.Holding());
+    const auto replace = [&](QAction* action) {
+        Prompts.FileAnswers = {other};
+        Select({0});
+        Run(action);
+    };
+    for (QAction* action : {Page->DM_CreateDiskAct, Page->DM_BackupDiskAct, Page->DM_ExportBinaryFileAct}) {
+        SCOPED_TRACE(action->text().toStdString());
+        Prompts.Clear();
+        replace(action);
+        EXPECT_EQ(Prompts.Texts(), std::vector<std::string>{InUse});
+        EXPECT_TRUE(ReadFile(other) == std::string(ImageBytes, '\x11')) << "the image changed";
+    }
+    holder.Kill();
+    Prompts.Clear();
+    replace(Page->DM_CreateDiskAct);
+    EXPECT_TRUE(ReadFile(other) == std::string(ImageBytes, '\xE5'));
+    replace(Page->DM_BackupDiskAct);
+    EXPECT_TRUE(ReadFile(other) == ReadFile(Image));
+    replace(Page->DM_ExportBinaryFileAct);
+    EXPECT_EQ(ReadFile(other), "data" + std::string(124, '\0'));
+    EXPECT_TRUE(Prompts.Texts().empty()) << Prompts.LastText();
 }
 
 TEST_F(DiskManagerFilesTest, CopyDiskRefusesTheSameOrAMountedImageAndChecksTheCopy) {

@@ -4,6 +4,7 @@
 // text viewer.
 
 #include "DiskManagerTestSupport.h"
+#include "support/ImageHeldElsewhere.h"
 #include "support/WriteProtectedFile.h"
 
 #include <QComboBox>
@@ -224,6 +225,51 @@ TEST_F(DiskManagerPageTest, AnImageThatCannotBeWrittenIsListedAndExportedButNotC
         EXPECT_EQ(Prompts.Log.size(), 1u) << "nothing is asked before the refusal";
     }
     EXPECT_EQ(ReadFile(Image), image);
+}
+
+// An image another running program writes (a second copy of this program
+// with it in a drive) is listed, viewed and exported; every change is
+// refused before anything is asked, until that program has gone.
+TEST_F(DiskManagerPageTest, AnImageAnotherProgramWritesIsListedAndExportedButNotChanged) {
+    Put({{"a.txt", "alpha\x1A"}, {"b.txt", "beta"}});
+    const std::string image = ReadFile(Image);
+    Run(Page->DM_EjectDiskAct);
+    TImageHeldElsewhere other(Image);
+    ASSERT_TRUE(other.Holding());
+    Prompts.FileAnswers.push_back(Image);
+    Run(Page->DM_SelectDiskFileAct);
+    ASSERT_NE(Page->ManagerFileList(), nullptr) << Prompts.LastText();
+    EXPECT_EQ(Names(), (std::vector<std::string>{"A.TXT", "B.TXT"}));
+    Select({0});
+    ASSERT_TRUE(Run(Page->DM_ViewFileAct));
+    EXPECT_EQ(Viewer.TextViewer->toPlainText(), "alpha");
+    Select({1});
+    Prompts.FileAnswers.push_back(Dir.File("b.out"));
+    ASSERT_TRUE(Run(Page->DM_ExportBinaryFileAct));
+    EXPECT_EQ(ReadFile(Dir.File("b.out")), "beta" + std::string(124, '\0'));
+    EXPECT_TRUE(Prompts.Texts().empty()) << Prompts.LastText();
+
+    Page->ExecAttributesDialog = [](TSetAttributesDlg&) {
+        ADD_FAILURE() << "the attribute dialog was shown";
+        return int(QDialog::Rejected);
+    };
+    for (QAction* action : {Page->DM_ImportTextFileAct, Page->DM_ImportBinaryFileAct, Page->DM_DeleteFileAct,
+                            Page->DM_RenameFileAct, Page->DM_SetAttributesAct}) {
+        SCOPED_TRACE(action->text().toStdString());
+        Prompts.Clear();
+        Select({0});
+        ASSERT_TRUE(Run(action));
+        EXPECT_EQ(Prompts.Texts(), std::vector<std::string>{"Disk is in use!"});
+        EXPECT_EQ(Prompts.Log.size(), 1u) << "nothing is asked before the refusal";
+    }
+    EXPECT_TRUE(ReadFile(Image) == image) << "the image changed";
+
+    other.Kill();
+    Prompts.Clear();
+    Prompts.DialogAnswers = {mrOk};
+    Select({0});
+    Run(Page->DM_DeleteFileAct);
+    EXPECT_EQ(Names(), std::vector<std::string>{"B.TXT"}) << Prompts.LastText();
 }
 
 TEST_F(DiskManagerPageTest, DoubleClickViewsTheTextUpToItsEnd) {
