@@ -53,8 +53,9 @@ TZilogHex32WriterStream::TZilogHex32WriterStream(const std::string& FileName, ui
         UpperAddress = StartAddress & SegmentMask;
         ExtPending = true;
     }
-    // Never replace a disk image that something in this program holds open.
-    if (TImageRegistry::Instance().IsOpen(FileName))
+    // Never replace a disk image that this program or another holds open.
+    const TImageRegistry& registry = TImageRegistry::Instance();
+    if (registry.IsOpen(FileName) || registry.HeldByAnotherProgram(FileName))
         throw std::system_error(EBUSY, std::generic_category(), "Cannot create file " + Quoted(FileName));
     HexFile = std::make_unique<TReplacementFile>(FileName);
 }

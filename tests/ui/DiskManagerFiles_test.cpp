@@ -290,6 +290,10 @@ TEST_F(DiskManagerFilesTest, AnImageAnotherProgramWritesIsNotReplaced) {
         EXPECT_EQ(Prompts.Texts(), std::vector<std::string>{InUse});
         EXPECT_TRUE(ReadFile(other) == std::string(ImageBytes, '\x11')) << "the image changed";
     }
+    Prompts.Clear();
+    Page->SaveDiskToHex32(Image, other, TDiskManagerPage::Hex32StartAddress);
+    EXPECT_EQ(Prompts.LastText().substr(0, 36), "The Hex32 file could not be written.");
+    EXPECT_TRUE(ReadFile(other) == std::string(ImageBytes, '\x11')) << "Disk to Hex32 replaced the image";
     holder.Kill();
     Prompts.Clear();
     replace(Page->DM_CreateDiskAct);
