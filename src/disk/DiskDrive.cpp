@@ -27,15 +27,14 @@ int OpenImage(const std::string& fileName, int access) {
 // file system, no write permission, an immutable file.
 bool WriteRefused(int error) { return error == EROFS || error == EACCES || error == EPERM || error == ETXTBSY; }
 
-// Opens an existing regular file for reading and writing, or for reading
-// only when it cannot be written (a write-protected disk: its writes fail
-// with code 8); -1 otherwise. O_NONBLOCK keeps a FIFO or device from
-// blocking the open; it is cleared again once the file is known to be a
-// plain file.
-int OpenImageFile(const std::string& fileName) {
+}  // namespace
+
+// O_NONBLOCK keeps a FIFO or device from blocking the open; it is cleared
+// again once the file is known to be a plain file.
+int TDiskDrive::OpenImageFile(const std::string& fileName, bool readOnly) {
     if (fileName.empty()) return -1;
-    int fd = OpenImage(fileName, O_RDWR);
-    if (fd < 0 && WriteRefused(errno)) fd = OpenImage(fileName, O_RDONLY);
+    int fd = readOnly ? -1 : OpenImage(fileName, O_RDWR);
+    if (fd < 0 && (readOnly || WriteRefused(errno))) fd = OpenImage(fileName, O_RDONLY);
     if (fd < 0) return -1;
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
@@ -46,8 +45,6 @@ int OpenImageFile(const std::string& fileName) {
     if (flags >= 0) (void)::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
     return fd;
 }
-
-}  // namespace
 
 TDiskDrive::TDiskDrive(const std::string& fileName, TImageRole role, const void* owner)
     : TDiskDrive(OpenImageFile(fileName), fileName, role, owner) {}

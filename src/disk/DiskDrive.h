@@ -41,6 +41,11 @@ public:
     // EDiskError("Selected disk is bad!", 1). The open image is registered
     // in TImageRegistry under role and owner until the drive is destroyed.
     explicit TDiskDrive(const std::string& fileName, TImageRole role = TImageRole::Other, const void* owner = nullptr);
+    // Opens an image file as a drive does: an existing regular file (links
+    // followed) of any length, for reading and writing, or for reading only
+    // when it cannot be written or readOnly asks so. The descriptor belongs
+    // to the caller; -1 when the file cannot be used.
+    static int OpenImageFile(const std::string& fileName, bool readOnly = false);
     // Takes over a descriptor the caller opened (read-only or read/write);
     // it is closed with the drive, or at once when the constructor raises.
     TDiskDrive(int fd, const std::string& fileName, TImageRole role, const void* owner);
