@@ -69,13 +69,13 @@ TEST_P(FailedMount, EndsNoSession) {
     EXPECT_EQ(session->Id, id);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, FailedMount,
-    ::testing::Values(TFailedMount{"MissingImage", false, "Missing", false, kBadDisk},
-                      TFailedMount{"RefusedName", false, "../DiskC", false, kBadDisk},
-                      TFailedMount{"OtherImageInUse", false, "DiskC", false, kInUse, "DiskC"},
-                      TFailedMount{"WritingWhereOthersRead", true, "DiskB", false, kInUse, "DiskB"}),
-    RowName);
+INSTANTIATE_TEST_SUITE_P(Table, FailedMount,
+                         ::testing::Values(TFailedMount{"MissingImage", false, "Missing", false, kBadDisk},
+                                           TFailedMount{"RefusedName", false, "../DiskC", false, kBadDisk},
+                                           TFailedMount{"OtherImageInUse", false, "DiskC", false, kInUse, "DiskC"},
+                                           TFailedMount{"WritingWhereOthersRead", true, "DiskB", false, kInUse,
+                                                        "DiskB"}),
+                         RowName);
 
 // The session a mount replaces does not count as another holder of its image.
 TEST_F(RemoteMount, AnotherModeOfTheHeldImageReplacesTheSession) {
@@ -92,10 +92,10 @@ TEST_F(RemoteMount, AnotherModeOfTheHeldImageReplacesTheSession) {
     }
 }
 
-// Eight drives of one host fill its share of the table, or eight hosts of
-// eight drives the whole table. Once they have been idle a minute a
-// newcomer may take the place of the idlest, but only with a mount that
-// succeeds.
+// Eight drives of one host fill its share of the table, or eight hosts'
+// drives and a writer the whole table. Once the drives have been idle a
+// minute a newcomer may take the place of the idlest, but only with a
+// mount that succeeds.
 struct TFullTable {
     const char* name;
     int hosts;
@@ -197,10 +197,7 @@ const TImageFile kImageFiles[] = {
     {"Short", true, [](const std::string& p, const std::string&) { WriteFile(p, std::string(3000, '\xE5')); }},
     {"Empty", true, [](const std::string& p, const std::string&) { WriteFile(p, ""); }},
     {"Long", true, [](const std::string& p, const std::string&) { WriteFile(p, std::string(1048704, '\xE5')); }},
-    {"LinkInFolder", true,
-     [](const std::string& p, const std::string&) {
-         fs::create_symlink("DiskC.cpmdsk", p);
-     }},
+    {"LinkInFolder", true, [](const std::string& p, const std::string&) { fs::create_symlink("DiskC.cpmdsk", p); }},
     {"LinkOutOfFolder", true,
      [](const std::string& p, const std::string& outside) {
          MakeImage(outside + "Elsewhere.cpmdsk");
