@@ -28,12 +28,11 @@ int OpenImage(const std::string& fileName, int access) {
 // file system, no write permission, an immutable file.
 bool WriteRefused(int error) { return error == EROFS || error == EACCES || error == EPERM || error == ETXTBSY; }
 
-// Opens an existing regular file for reading and writing, or for reading
-// only when it cannot be written (a write-protected disk: its writes fail
-// with code 8) or access asks for no more; -1 otherwise. O_NONBLOCK keeps a
-// FIFO or device from blocking the open; it is cleared again once the file
-// is known to be a plain file.
-int OpenImageFile(const std::string& fileName, TDiskAccess access) {
+}  // namespace
+
+// O_NONBLOCK keeps a FIFO or device from blocking the open; it is cleared
+// again once the file is known to be a plain file.
+int TDiskDrive::OpenImageFile(const std::string& fileName, TDiskAccess access) {
     if (fileName.empty()) return -1;
     int fd = OpenImage(fileName, access == TDiskAccess::ReadOnly ? O_RDONLY : O_RDWR);
     if (fd < 0 && access == TDiskAccess::ReadWrite && WriteRefused(errno)) fd = OpenImage(fileName, O_RDONLY);
@@ -47,6 +46,8 @@ int OpenImageFile(const std::string& fileName, TDiskAccess access) {
     if (flags >= 0) (void)::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
     return fd;
 }
+
+namespace {
 
 bool OpenForWriting(int fd) {
     const int flags = ::fcntl(fd, F_GETFL);

@@ -51,6 +51,11 @@ public:
     // 16).
     explicit TDiskDrive(const std::string& fileName, TImageRole role = TImageRole::Other, const void* owner = nullptr,
                         TDiskAccess access = TDiskAccess::ReadWrite);
+    // Opens an image file as a drive does: an existing regular file (links
+    // followed) of any length, for reading and writing, or for reading only
+    // when it cannot be written or access asks for no more. The descriptor
+    // belongs to the caller; -1 when the file cannot be used.
+    static int OpenImageFile(const std::string& fileName, TDiskAccess access = TDiskAccess::ReadWrite);
     // Takes over a descriptor the caller opened (read-only or read/write,
     // which decides as above); it is closed with the drive, or at once when
     // the constructor raises.

@@ -1,24 +1,18 @@
 #include "net/RmtDiskImage.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <climits>
+#include <filesystem>
 
 namespace {
-
-const char* const kBadDisk = "Selected disk is bad!";
 
 // The longest name whose file name (with the extension) fits in a directory entry.
 constexpr size_t MaxNameLength = NAME_MAX - std::string_view(RemoteImageExtension).size();
 
-[[noreturn]] void BadDisk() { throw EDiskError(kBadDisk, EDiskError::NoDisk); }
-
-// The folder as a descriptor to resolve names against; -1 when it cannot be
-// used. An empty folder is refused rather than taken as the current one.
-int OpenFolder(const std::string& folder) {
-    return folder.empty() ? -1 : ::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+// folder/name.cpmdsk; nullopt for a refused name. An empty folder is
+// refused rather than taken as the current one.
+std::optional<std::string> ImagePath(const std::string& folder, const std::string& name) {
+    if (folder.empty() || !IsValidRemoteImageName(name)) return std::nullopt;
+    return (std::filesystem::path(folder) / (name + RemoteImageExtension)).string();
 }
 
 }  // namespace
@@ -34,31 +28,13 @@ bool IsValidRemoteImageName(std::string_view name) {
 }
 
 std::optional<TImageIdentity> RemoteImageIdentity(const std::string& folder, const std::string& name) {
-    if (!IsValidRemoteImageName(name)) return std::nullopt;
-    const int dir = OpenFolder(folder);
-    if (dir < 0) return std::nullopt;
-    struct stat st {};
-    const int r = ::fstatat(dir, (name + RemoteImageExtension).c_str(), &st, AT_SYMLINK_NOFOLLOW);
-    ::close(dir);
-    if (r != 0) return std::nullopt;
-    return TImageIdentity{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
+    const auto path = ImagePath(folder, name);
+    return path ? TImageRegistry::IdentityOfPath(*path) : std::nullopt;
 }
 
 int OpenRemoteImage(const std::string& folder, const std::string& name, bool readOnly) {
-    if (!IsValidRemoteImageName(name)) BadDisk();
-    const int dir = OpenFolder(folder);
-    if (dir < 0) BadDisk();
-    // O_NONBLOCK keeps a FIFO from blocking the open; O_NOFOLLOW refuses a link.
-    const int fd = ::openat(dir, (name + RemoteImageExtension).c_str(),
-                            (readOnly ? O_RDONLY : O_RDWR) | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    ::close(dir);
-    if (fd < 0) BadDisk();
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size != TDiskDrive::ImageSize) {
-        ::close(fd);
-        BadDisk();
-    }
-    const int flags = ::fcntl(fd, F_GETFL);
-    if (flags >= 0) (void)::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    const auto path = ImagePath(folder, name);
+    const int fd = path ? TDiskDrive::OpenImageFile(*path, readOnly ? TDiskAccess::ReadOnly : TDiskAccess::ReadWrite) : -1;
+    if (fd < 0) throw EDiskError("Selected disk is bad!", EDiskError::NoDisk);
     return fd;
 }

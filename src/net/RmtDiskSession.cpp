@@ -19,10 +19,17 @@ const char* const kTooManySessions = "Too many remote disk sessions!";
 
 // Whether the registry allows this mount: nothing may hold the image for a
 // remote writer, and a writer needs the image to itself (no local drive, no
-// reading session). The reader or punch file is no disk for anyone.
-bool MayShare(const TImageIdentity& identity, bool readOnly) {
-    for (const auto& entry : TImageRegistry::Instance().EntriesFor(identity))
+// reading session). The reader or punch file is no disk for anyone. The
+// session the mount would end (ending, may be null) does not count.
+bool MayShare(const TImageIdentity& identity, bool readOnly, const TRmtDskSession* ending) {
+    bool endingPassed = !ending || ending->Disk->Identity() != identity;
+    for (const auto& entry : TImageRegistry::Instance().EntriesFor(identity)) {
+        if (!endingPassed && entry.Role == ending->Disk->Role()) {
+            endingPassed = true;
+            continue;
+        }
         if (!readOnly || entry.Role == TImageRole::RemoteSession || entry.Role == TImageRole::DeviceFile) return false;
+    }
     return true;
 }
 
@@ -35,6 +42,7 @@ TRmtDskSession::TRmtDskSession(uint32_t id, bool readOnly, std::string fileName,
       FileName(std::move(fileName)),
       ClientInfo(client),
       LastUsed(lastUsed),
+      LastTransfer(lastUsed),
       Disk(std::move(disk)) {}
 
 TRmtDskSessionList::TRmtDskSessionList(std::string imageFolder) : FImageFolder(std::move(imageFolder)) {}
@@ -42,22 +50,29 @@ TRmtDskSessionList::TRmtDskSessionList(std::string imageFolder) : FImageFolder(s
 TRmtDskSessionList::~TRmtDskSessionList() = default;
 
 uint32_t TRmtDskSessionList::Mount(const TRmtDskClientInfo& client, bool readOnly, const std::string& imageName) {
-    if (TRmtDskSession* current = FindByClient(client)) {
+    TRmtDskSession* current = FindByClient(client);
+    if (current) {
         const auto identity = RemoteImageIdentity(FImageFolder, imageName);
-        // The same mount again keeps its session and its idle time: it needs
-        // no reply, so a sender that never hears one could keep it alive.
-        if (identity && *identity == current->Disk->Identity() && current->ReadOnly == readOnly) return current->Id;
+        // The same mount again keeps its session. It shows as use but does
+        // not keep the session from going idle: it needs no reply, so a
+        // sender that never hears one could keep it alive.
+        if (identity && *identity == current->Disk->Identity() && current->ReadOnly == readOnly) {
+            current->LastUsed = Clock();
+            return current->Id;
+        }
         if (!AutoUnmount) throw EDiskError(kDiskMounted, EDiskError::DiskMounted);
-        Unmount(current->Id, client, false);
     }
-    return MountNew(client, readOnly, imageName);
+    // The session the new one takes the place of ends only once the new
+    // image is open: a mount that fails (from anyone, since the sender's
+    // address is not checked) ends nothing.
+    return MountNew(client, readOnly, imageName, current ? current : SessionToReplace(client));
 }
 
-uint32_t TRmtDskSessionList::MountNew(const TRmtDskClientInfo& client, bool readOnly, const std::string& imageName) {
-    MakeRoomFor(client);
+uint32_t TRmtDskSessionList::MountNew(const TRmtDskClientInfo& client, bool readOnly, const std::string& imageName,
+                                      const TRmtDskSession* ending) {
     const int fd = OpenRemoteImage(FImageFolder, imageName, readOnly);
     const auto identity = TImageRegistry::IdentityOfFd(fd);
-    if (!identity || !MayShare(*identity, readOnly)) {
+    if (!identity || !MayShare(*identity, readOnly, ending)) {
         ::close(fd);
         if (!identity) throw EDiskError("Selected disk is bad!", EDiskError::NoDisk);
         throw EDiskError(kDiskInUse, EDiskError::DiskInUse);
@@ -66,29 +81,37 @@ uint32_t TRmtDskSessionList::MountNew(const TRmtDskClientInfo& client, bool read
     const std::string fileName = imageName + RemoteImageExtension;
     auto disk = std::make_unique<TDiskDrive>(fd, fileName,
                                              readOnly ? TImageRole::RemoteReader : TImageRole::RemoteSession, this);
-    FSessions.push_back(std::make_unique<TRmtDskSession>(id, readOnly, fileName, client, std::move(disk), Clock()));
+    auto session = std::make_unique<TRmtDskSession>(id, readOnly, fileName, client, std::move(disk), Clock());
+    if (ending) std::erase_if(FSessions, [ending](const auto& s) { return s.get() == ending; });
+    FSessions.push_back(std::move(session));
     return id;
 }
 
-void TRmtDskSessionList::MakeRoomFor(const TRmtDskClientInfo& client) {
+// The session a new one must take the place of to keep within the bounds:
+// none when there is room, else the idlest of the client's address or of
+// all, once it has been idle long enough.
+TRmtDskSession* TRmtDskSessionList::SessionToReplace(const TRmtDskClientInfo& client) const {
     const auto fromAddress = [&](const TRmtDskSession& s) { return s.ClientInfo.Address == client.Address; };
     const auto sameAddress =
         std::count_if(FSessions.begin(), FSessions.end(), [&](const auto& s) { return fromAddress(*s); });
-    if (static_cast<size_t>(sameAddress) >= MaxSessionsPerAddress && !ReplaceIdlest(fromAddress))
-        throw std::runtime_error(kTooManySessions);
-    if (FSessions.size() >= MaxSessions && !ReplaceIdlest([](const TRmtDskSession&) { return true; }))
-        throw std::runtime_error(kTooManySessions);
+    TRmtDskSession* idlest = nullptr;
+    if (static_cast<size_t>(sameAddress) >= MaxSessionsPerAddress)
+        idlest = IdlestReplaceable(fromAddress);
+    else if (FSessions.size() >= MaxSessions)
+        idlest = IdlestReplaceable([](const TRmtDskSession&) { return true; });
+    else
+        return nullptr;
+    if (!idlest) throw std::runtime_error(kTooManySessions);
+    return idlest;
 }
 
-// Ends the session idle longest of those chosen, when it has been idle long
-// enough; whether it did.
-bool TRmtDskSessionList::ReplaceIdlest(const std::function<bool(const TRmtDskSession&)>& among) {
-    auto idlest = FSessions.end();
-    for (auto it = FSessions.begin(); it != FSessions.end(); ++it)
-        if (among(**it) && (idlest == FSessions.end() || (*it)->LastUsed < (*idlest)->LastUsed)) idlest = it;
-    if (idlest == FSessions.end() || Clock() - (*idlest)->LastUsed < IdleBeforeReplaced) return false;
-    FSessions.erase(idlest);
-    return true;
+// The session idle longest of those chosen, when it has been idle long
+// enough; null otherwise.
+TRmtDskSession* TRmtDskSessionList::IdlestReplaceable(const std::function<bool(const TRmtDskSession&)>& among) const {
+    TRmtDskSession* idlest = nullptr;
+    for (const auto& s : FSessions)
+        if (among(*s) && (!idlest || s->LastTransfer < idlest->LastTransfer)) idlest = s.get();
+    return idlest && Clock() - idlest->LastTransfer >= IdleBeforeReplaced ? idlest : nullptr;
 }
 
 // Ids are random, so a client cannot guess another's session; never 0 and
@@ -121,7 +144,7 @@ void TRmtDskSessionList::ReadBlock(uint32_t id, uint16_t track, uint16_t sector,
     session.Disk->Track = track;
     session.Disk->Sector = sector;
     session.Disk->ReadBlock(block);
-    session.LastUsed = Clock();
+    session.LastUsed = session.LastTransfer = Clock();
 }
 
 void TRmtDskSessionList::WriteBlock(uint32_t id, uint16_t track, uint16_t sector, const TRmtDskClientInfo& client,
@@ -131,7 +154,7 @@ void TRmtDskSessionList::WriteBlock(uint32_t id, uint16_t track, uint16_t sector
     session.Disk->Track = track;
     session.Disk->Sector = sector;
     session.Disk->WriteBlock(block);
-    session.LastUsed = Clock();
+    session.LastUsed = session.LastTransfer = Clock();
 }
 
 TRmtDskSession* TRmtDskSessionList::FindById(uint32_t id) const {

@@ -32,7 +32,8 @@ public:
     bool ReadOnly;
     std::string FileName;  // the image name as the client asked, with ".cpmdsk"
     TRmtDskClientInfo ClientInfo;
-    TRmtDskTime LastUsed;  // the mount, then every read and write: the traffic that needs the id
+    TRmtDskTime LastUsed;      // every mount, read and write: what the panel shows
+    TRmtDskTime LastTransfer;  // the first mount, then every read and write: the traffic that needs the id
     std::unique_ptr<TDiskDrive> Disk;
 };
 
@@ -44,8 +45,8 @@ public:
     // A full table gives a new mount the place of the session idle longest,
     // once that one has been idle this long: clients that vanish (or never
     // were, the sender address being unchecked) cannot hold it for good.
-    // Only reads and writes count as use, as only a client that heard the
-    // mount's reply knows the session id.
+    // Only reads and writes count here (LastTransfer), as only a client
+    // that heard the mount's reply knows the session id.
     static constexpr std::chrono::seconds IdleBeforeReplaced{60};
 
     // Images are looked up in imageFolder only.
@@ -76,10 +77,11 @@ public:
 
 private:
     TRmtDskSession& OwnedSession(uint32_t id, const TRmtDskClientInfo& client) const;
-    void MakeRoomFor(const TRmtDskClientInfo& client);
-    bool ReplaceIdlest(const std::function<bool(const TRmtDskSession&)>& among);
+    TRmtDskSession* SessionToReplace(const TRmtDskClientInfo& client) const;
+    TRmtDskSession* IdlestReplaceable(const std::function<bool(const TRmtDskSession&)>& among) const;
     uint32_t NewId() const;
-    uint32_t MountNew(const TRmtDskClientInfo& client, bool readOnly, const std::string& imageName);
+    uint32_t MountNew(const TRmtDskClientInfo& client, bool readOnly, const std::string& imageName,
+                      const TRmtDskSession* ending);
 
     std::string FImageFolder;
     std::vector<std::unique_ptr<TRmtDskSession>> FSessions;

@@ -157,6 +157,30 @@ TEST_F(RemoteDiskPanel, ClientAppearsAtTheNextTickAndReadsDoNotRepaint) {
     EXPECT_EQ(Panel.ItemCount(), 0);
 }
 
+// Every mount is use: mounting the same image again shows at the next tick.
+TEST_F(RemoteDiskPanel, ARepeatedMountShowsInLastUsed) {
+    const auto at = [](const char* text) {
+        std::tm when{};
+        strptime(text, "%Y-%m-%d %H:%M:%S", &when);
+        when.tm_isdst = -1;
+        return std::chrono::system_clock::from_time_t(std::mktime(&when));
+    };
+    TRmtDskTime now = at("2026-01-05 09:08:07");
+    Server.Sessions().Clock = [&now] { return now; };
+    Start();
+    TUdpClient client(Server.BaseUdpRx1.BoundPort());
+    const auto mounted = Ask(client, MountRequest(1, 2, "Remote", true));
+    ASSERT_EQ(mounted.size(), 14u);
+    Panel.RemoteDiskStatusTimer();
+    ASSERT_EQ(Panel.ItemCount(), 1);
+    EXPECT_EQ(Panel.ItemLines(0)[2], "Last used: Mon Jan 05 @ 09:08:07");
+
+    now = at("2026-01-06 10:00:00");
+    ASSERT_EQ(Get32(Ask(client, MountRequest(2, 2, "Remote", true)), 4), Get32(mounted, 4)) << "the same session";
+    Panel.RemoteDiskStatusTimer();
+    EXPECT_EQ(Panel.ItemLines(0)[2], "Last used: Tue Jan 06 @ 10:00:00");
+}
+
 TEST(RemoteSessionLines, ShowTheClientTheImageAndTheTime) {
     in_addr address{};
     inet_pton(AF_INET, "192.168.1.20", &address);
