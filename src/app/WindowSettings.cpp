@@ -20,7 +20,6 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QLineEdit>
-#include <QScreen>
 
 #include <algorithm>
 #include <climits>
@@ -72,18 +71,11 @@ struct TPlacement {
 
 // The saved size and a position placed in the file by hand, kept on the
 // screen the window is on: a size saved on a larger screen shrinks until
-// the window with its frame fits the free area, and the window moves as
-// far as it must to lie wholly on it, wherever it was put.
+// the window with its frame fits the free area, and the frame moves as far
+// as it must to lie wholly on it, wherever it was put.
 void Place(QWidget& w, const TPlacement& p) {
-    const QRect free = w.screen()->availableGeometry();
-    const QRect client = w.geometry();
-    const QRect outer = w.frameGeometry();
-    const QMargins frame(client.left() - outer.left(), client.top() - outer.top(), outer.right() - client.right(),
-                         outer.bottom() - client.bottom());
-    w.resize(FittedSize({p.Width, p.Height}, w.minimumSizeHint(), frame, free));
-    QRect placed = w.frameGeometry();
-    placed.moveTopLeft({p.Left >= 0 ? p.Left : placed.left(), p.Top >= 0 ? p.Top : placed.top()});
-    w.move(KeptInside(placed, free));
+    const QRect frame = w.frameGeometry();
+    PlaceWindow(w, {p.Width, p.Height}, {p.Left >= 0 ? p.Left : frame.left(), p.Top >= 0 ? p.Top : frame.top()});
 }
 
 }  // namespace

@@ -12,7 +12,9 @@
 
 #include "console/QtPrintTarget.h"
 #include "platform/core/FileReplace.h"
+#include "platform/WindowPlacement.h"
 #include "support/EnvironmentVariable.h"
+#include "support/QtEventually.h"
 
 #include <sys/wait.h>
 #include <unistd.h>
@@ -311,6 +313,29 @@ TEST(WindowSettingsValuesTest, AWindowSavedOnALargerScreenLiesWhollyOnThisOne) {
                                                   << w.frameGeometry().width() << "x" << w.frameGeometry().height();
     EXPECT_EQ(w.frameGeometry().size(), free.size());
     EXPECT_TRUE(h.Prompts.Log.empty());
+}
+
+// A window restored from a larger screen fits this one with its frame: the
+// frame appears only once the window shows (and, on a desktop, once the
+// window manager has decorated it), whether the settings load before that
+// or once it shows.
+TEST(WindowSettingsValuesTest, ARestoredWindowsWholeFrameIsOnTheScreen) {
+    for (const bool loadFirst : {true, false}) {
+        SCOPED_TRACE(loadFirst ? "loaded before it shows" : "loaded once it shows");
+        TWindowHarness h;
+        TMainHalvoret& w = h.Open();
+        const QRect free = w.screen()->availableGeometry();
+        h.WriteSettings({{"MAIN", "DSP_WIDTH", std::to_string(free.width() + 300)},
+                         {"MAIN", "DSP_HEIGHT", std::to_string(free.height() + 200)}});
+        if (loadFirst) w.FormActivate();
+        w.show();
+        ASSERT_TRUE(EventuallyWithEvents([&] {
+            return !FrameMarginsNow(w).isNull() && free.contains(w.frameGeometry()) && w.height() > free.height() / 2;
+        })) << w.frameGeometry().x() << "," << w.frameGeometry().y() << " " << w.frameGeometry().width() << "x"
+            << w.frameGeometry().height() << " on " << free.width() << "x" << free.height();
+        EXPECT_EQ(w.frameGeometry().bottom(), free.bottom()) << "as large as the screen allows";
+        EXPECT_TRUE(h.Prompts.Log.empty());
+    }
 }
 
 // A refused value keeps its default and is named in one warning with the
