@@ -315,6 +315,11 @@ TEST(WindowSettingsValuesTest, AWindowSavedOnALargerScreenLiesWhollyOnThisOne) {
     EXPECT_TRUE(h.Prompts.Log.empty());
 }
 
+std::string Text(const QRect& r) {
+    return std::to_string(r.x()) + "," + std::to_string(r.y()) + " " + std::to_string(r.width()) + "x" +
+           std::to_string(r.height());
+}
+
 // A window restored from a larger screen fits this one with its frame: the
 // frame appears only once the window shows (and, on a desktop, once the
 // window manager has decorated it), whether the settings load before that
@@ -331,8 +336,8 @@ TEST(WindowSettingsValuesTest, ARestoredWindowsWholeFrameIsOnTheScreen) {
         w.show();
         ASSERT_TRUE(EventuallyWithEvents([&] {
             return !FrameMarginsNow(w).isNull() && free.contains(w.frameGeometry()) && w.height() > free.height() / 2;
-        })) << w.frameGeometry().x() << "," << w.frameGeometry().y() << " " << w.frameGeometry().width() << "x"
-            << w.frameGeometry().height() << " on " << free.width() << "x" << free.height();
+        })) << Text(w.frameGeometry())
+            << " on " << Text(free);
         EXPECT_EQ(w.frameGeometry().bottom(), free.bottom()) << "as large as the screen allows";
         EXPECT_TRUE(h.Prompts.Log.empty());
     }
@@ -438,10 +443,10 @@ TEST(WindowSettingsValuesTest, EveryProblemOfTheLoadIsInOneReport) {
     ASSERT_EQ(h.Prompts.Log.size(), 1u) << ::testing::PrintToString(h.Prompts.Texts());
     EXPECT_EQ(h.Prompts.Log[0].Type, TMsgDlgType::Warning);
     const std::string& report = h.Prompts.Log[0].Text;
-    for (const std::string& part : {std::string("Com1TCPPort=999999"), std::string("DiskServerPort=0"),
-                                    std::string("Unable to activate Com Port 1, "), std::string("/dev/tavrin-missing-1"),
-                                    std::string("Unable to activate Com Port 2, "), std::string("/dev/tavrin-missing-2"),
-                                    "\"" + input + "\""})
+    for (const std::string& part :
+         {std::string("Com1TCPPort=999999"), std::string("DiskServerPort=0"),
+          std::string("Unable to activate Com Port 1, "), std::string("/dev/tavrin-missing-1"),
+          std::string("Unable to activate Com Port 2, "), std::string("/dev/tavrin-missing-2"), "\"" + input + "\""})
         EXPECT_NE(report.find(part), std::string::npos) << part << " in:\n" << report;
     EXPECT_EQ(w.Machine().Settings().Com1TCPPort, "9999");
     EXPECT_FALSE(w.Ui().RemoteDiskPanel->C_UseRemoteDiskAutoUnMount->isChecked()) << "the keys after them apply";

@@ -178,7 +178,12 @@ TEST(PlacedClient, PutsTheWholeFrameOnTheFreeArea) {
     const std::vector<Case> cases = {
         {"fits stays where it was", screen, title, {800, 600}, {100, 50}, {104, 80, 800, 600}},
         {"saved on 1600 x 1000", screen, title, {1580, 950}, {0, 0}, {4, 30, 1358, 734}},
-        {"saved on 1600 x 1000, placed far off by hand", screen, title, {1580, 950}, {90000, 90000}, {4, 30, 1358, 734}},
+        {"saved on 1600 x 1000, placed far off by hand",
+         screen,
+         title,
+         {1580, 950},
+         {90000, 90000},
+         {4, 30, 1358, 734}},
         {"over the bottom edge comes up", screen, title, {800, 600}, {100, 500}, {104, 164, 800, 600}},
         {"scale 1.5, saved on 1600 x 1000", scaled, scaledTitle, {1580, 950}, {0, 0}, {3, 20, 905, 489}},
         {"a free area below a top panel", {0, 27, 1366, 741}, title, {1580, 950}, {0, 0}, {4, 57, 1358, 707}},
