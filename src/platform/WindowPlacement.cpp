@@ -58,9 +58,12 @@ public:
     static QString Name() { return QStringLiteral("TavrinFrameWatch"); }
 
     bool eventFilter(QObject* watched, QEvent* event) override {
+        // The window manager moves a window as it decorates it, and
+        // activates it once it is decorated.
         const QEvent::Type type = event->type();
-        if (watched == &FWindow && (type == QEvent::Show || type == QEvent::Move || type == QEvent::Resize) &&
-            !FrameMarginsNow(FWindow).isNull()) {
+        const bool mayHaveFrame =
+            type == QEvent::Show || type == QEvent::Move || type == QEvent::Resize || type == QEvent::ActivationChange;
+        if (watched == &FWindow && mayHaveFrame && !FrameMarginsNow(FWindow).isNull()) {
             FWindow.removeEventFilter(this);
             // After the event: the window system is in the middle of it.
             QTimer::singleShot(0, &FWindow, [window = &FWindow, wanted = FWanted, framePos = FFramePos] {
