@@ -1,9 +1,11 @@
 #include "app/LstPrinter.h"
 
 #include "console/QtPrintTarget.h"
+#include "platform/QtUiPrompts.h"
 #include "ui/PrinterPanel.h"
 
 #include <QAction>
+#include <QFontInfo>
 #include <QPageSetupDialog>
 
 TLstPrinter::TLstPrinter(TTavrinMachine& machine, IUiPrompts& prompts, QWidget& parent)
@@ -65,8 +67,13 @@ void TLstPrinter::SetupActExecute() {
 void TLstPrinter::FontActExecute() {
     if (!HasPrinters() || FPrinterObject->Printing()) return;
     const QFont& current = FPrinterObject->Font();
-    TFontChoice font{current.family().toStdString(), current.pointSize(), current.bold(), current.italic()};
-    if (!FPrompts.ChooseFont(font, true)) return;
+    // The dialog opens on the face that really prints, as the consoles' do;
+    // confirmed as it opened, it keeps the font as it was, stand-in faces
+    // and hints included.
+    const TFontChoice shown =
+        FontChoiceInUse(current, current.pointSize() > 0 ? current.pointSize() : QFontInfo(current).pointSize());
+    TFontChoice font = shown;
+    if (!FPrompts.ChooseFont(font, true) || font == shown) return;
     QFont chosen(QString::fromStdString(font.Family), font.PointSize);
     chosen.setBold(font.Bold);
     chosen.setItalic(font.Italic);

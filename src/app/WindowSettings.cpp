@@ -1,11 +1,13 @@
 #include "app/WindowSettings.h"
 
 #include "app/CrtConsole.h"
+#include "app/GatheringPrompts.h"
 #include "app/LstPrinter.h"
 #include "app/TtyConsole.h"
 #include "console/SimpleTerminal.h"
 #include "machine/MachineSettings.h"
 #include "machine/DeviceMapping.h"
+#include "net/TcpPortMod.h"
 #include "platform/core/FileReplace.h"
 #include "platform/core/HostTextLimits.h"
 #include "platform/core/ProgramFolder.h"
@@ -18,7 +20,6 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QLineEdit>
-#include <QScreen>
 
 #include <algorithm>
 #include <climits>
@@ -70,23 +71,16 @@ struct TPlacement {
 
 // The saved size and a position placed in the file by hand, kept on the
 // screen the window is on: a size saved on a larger screen shrinks until
-// the window with its frame fits the free area, and the window moves as
-// far as it must to lie wholly on it, wherever it was put.
+// the window with its frame fits the free area, and the frame moves as far
+// as it must to lie wholly on it, wherever it was put.
 void Place(QWidget& w, const TPlacement& p) {
-    const QRect free = w.screen()->availableGeometry();
-    const QRect client = w.geometry();
-    const QRect outer = w.frameGeometry();
-    const QMargins frame(client.left() - outer.left(), client.top() - outer.top(), outer.right() - client.right(),
-                         outer.bottom() - client.bottom());
-    w.resize(FittedSize({p.Width, p.Height}, w.minimumSizeHint(), frame, free));
-    QRect placed = w.frameGeometry();
-    placed.moveTopLeft({p.Left >= 0 ? p.Left : placed.left(), p.Top >= 0 ? p.Top : placed.top()});
-    w.move(KeptInside(placed, free));
+    const QRect frame = w.frameGeometry();
+    PlaceWindow(w, {p.Width, p.Height}, {p.Left >= 0 ? p.Left : frame.left(), p.Top >= 0 ? p.Top : frame.top()});
 }
 
 }  // namespace
 
-TWindowSettings::TWindowSettings(TWindowSettingsParts parts, IUiPrompts& prompts)
+TWindowSettings::TWindowSettings(TWindowSettingsParts parts, TGatheringPrompts& prompts)
     : FParts(std::move(parts)), FPrompts(prompts) {
     FTable = BuildTable();
 }
@@ -199,9 +193,20 @@ std::vector<TWindowSettings::TKey> TWindowSettings::BuildTable() {
         if (line == 1) {
             keys.push_back(Bool(
                 section, "UseTCPasCom1", [&s] { return s.UseTCPasCom1; }, [&s](bool v) { s.UseTCPasCom1 = v; }));
-            keys.push_back(String(
+            // A port the server could never listen on is refused here, with
+            // the other values, not first when COM1 opens over TCP.
+            TKey tcpPort = String(
                 section, "Com1TCPPort", MaxPortTextLength, [&s] { return s.Com1TCPPort; },
-                [&s](const std::string& v) { s.Com1TCPPort = v; }));
+                [&s](const std::string& v) { s.Com1TCPPort = v; });
+            tcpPort.Read = [&s](const TNrKeyValueSections& store, const TKey& k) {
+                const std::string saved = store.ReadString(k.Section, k.Key, s.Com1TCPPort, MaxPortTextLength);
+                if (ParseTcpPort(saved) != 0)
+                    s.Com1TCPPort = saved;
+                else
+                    store.RecordReadProblem(k.Section, k.Key, "not a port number from 1 to 65535",
+                                            "the default " + s.Com1TCPPort + " is used");
+            };
+            keys.push_back(std::move(tcpPort));
         }
         keys.push_back(Integer(
             section, n.Port, {1, 255}, [&c] { return c.PortNumber; }, [&c](int32_t v) { c.PortNumber = v; }));
@@ -441,12 +446,23 @@ bool TWindowSettings::LoadFile() {
     FUnread = false;
     if (!found) return false;
     FLoadFailures.clear();
-    Load(store);
-    // Values the reads refused (out of range, not numbers) and steps that
-    // failed, all in one box.
+    FPrompts.Gather();
+    try {
+        Load(store);
+    } catch (...) {
+        FPrompts.TakeGathered();
+        throw;
+    }
+    const std::vector<std::string> reports = FPrompts.TakeGathered();
+    // Values the reads refused (out of range, not numbers), steps that
+    // failed and what the applied actions reported, all in one box.
     std::string problems;
-    for (const std::string& problem : store.TakeReadProblems()) problems += (problems.empty() ? "" : "\n") + problem;
-    for (const std::string& failure : FLoadFailures) problems += (problems.empty() ? "" : "\n") + failure;
+    const auto add = [&problems](const std::vector<std::string>& lines) {
+        for (const std::string& line : lines) problems += (problems.empty() ? "" : "\n") + line;
+    };
+    add(store.TakeReadProblems());
+    add(FLoadFailures);
+    add(reports);
     if (!problems.empty()) FPrompts.MessageDlg(problems, TMsgDlgType::Warning, mbOK);
     return true;
 }

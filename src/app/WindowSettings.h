@@ -5,7 +5,8 @@
 // the table's order: a section's closing step (opening its line, placing
 // the window) follows its values, and its enable key, where it has one,
 // comes last, as if clicked into its saved state. Each step runs in its own
-// guard; the failures and the refused values are reported once, together.
+// guard; the refused values, the failed steps and what the applied actions
+// report are shown once, together.
 
 #include <functional>
 #include <string>
@@ -13,11 +14,10 @@
 
 #include "platform/core/ConfigObject.h"
 #include "platform/core/SettingsSection.h"
-#include "platform/UiPrompts.h"
-
 class QAction;
 class QWidget;
 class TCrtConsole;
+class TGatheringPrompts;
 class TDeviceMapping;
 class TInputFilePanel;
 class TLstPrinter;
@@ -63,7 +63,9 @@ struct TWindowSettingsParts {
 
 class TWindowSettings {
 public:
-    TWindowSettings(TWindowSettingsParts parts, IUiPrompts& prompts);
+    // prompts: those the parts report through, so that loading can gather
+    // their reports.
+    TWindowSettings(TWindowSettingsParts parts, TGatheringPrompts& prompts);
     TWindowSettings(const TWindowSettings&) = delete;
     TWindowSettings& operator=(const TWindowSettings&) = delete;
 
@@ -72,7 +74,8 @@ public:
     void Save(TNrKeyValueSections& store) const;
     void Load(const TNrKeyValueSections& store);
     // Reads and applies the file, when there is one, and reports what was
-    // refused or failed in one box; false without a file.
+    // refused or failed, and what the applied actions reported, in one box;
+    // false without a file.
     bool LoadFile();
     // Writes the file, unless it exists but could not be read.
     void SaveFile() const;
@@ -114,7 +117,7 @@ private:
     void LoadStep(const std::function<void()>& step);
 
     TWindowSettingsParts FParts;
-    IUiPrompts& FPrompts;
+    TGatheringPrompts& FPrompts;
     std::vector<TKey> FTable;
     // The CRT's mode as read at start-up, written back when the CRT has no
     // emulator.

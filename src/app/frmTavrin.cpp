@@ -4,6 +4,7 @@
 
 #include "app/CpuDisplay.h"
 #include "app/CrtConsole.h"
+#include "app/GatheringPrompts.h"
 #include "platform/GuardedCall.h"
 #include "app/LstPrinter.h"
 #include "app/ReaderPunchFiles.h"
@@ -62,6 +63,9 @@ TMainHalvoret::TMainHalvoret(IUiPrompts* prompts, QWidget* parent) : QMainWindow
         FPrompts = qtPrompts.get();
         FOwnPrompts = std::move(qtPrompts);
     }
+    // Everything the window builds reports through it.
+    FGatheringPrompts = std::make_unique<TGatheringPrompts>(*FPrompts);
+    FPrompts = FGatheringPrompts.get();
     FThreadErrors = std::make_unique<TQnExceptionDisplayScope>(*FPrompts, *this);
     FormCreate();
     CreateToolDialogs();
@@ -106,7 +110,7 @@ void TMainHalvoret::FormCreate() {
     FDefaultDir = m.ProgramFolderPath();
 
     FCpuDisplay = std::make_unique<TCpuDisplay>(*CpuPage, *PageControl1, *FPrompts, *this);
-    FSettings = std::make_unique<TWindowSettings>(SettingsParts(), *FPrompts);
+    FSettings = std::make_unique<TWindowSettings>(SettingsParts(), *FGatheringPrompts);
 
     QnTerminal1->setFocus();
     UpdateCpuDisplay();

@@ -20,6 +20,7 @@
 class TActionUpdatePump;
 class TCpuDisplay;
 class TCrtConsole;
+class TGatheringPrompts;
 class TLstPrinter;
 class TMapTermKeysDlg;
 class TQnExceptionDisplayScope;
@@ -133,6 +134,8 @@ private:
     // post to still stands.
     IUiPrompts* FPrompts = nullptr;
     std::unique_ptr<IUiPrompts> FOwnPrompts;
+    // In front of the prompts: holds back reports while the settings load.
+    std::unique_ptr<TGatheringPrompts> FGatheringPrompts;
     // Shows what ends a serial-port worker thread.
     std::unique_ptr<TQnExceptionDisplayScope> FThreadErrors;
     // Fires no event while it goes.

@@ -60,9 +60,11 @@ private:
             }
             value = value * 16 + static_cast<uint32_t>(d);
         }
+        // The conversion's own words, then which line of which file is no
+        // HEX record: a text or binary file picked by mistake fails here.
         if (!ok)
-            throw EConvertError("'$" + field + "' is not a valid integer value (file \"" + FFileName + "\", line " +
-                                std::to_string(FLineNumber) + ")");
+            throw EConvertError("'$" + field + "' is not a valid integer value: line " + std::to_string(FLineNumber) +
+                                " of \"" + FFileName + "\" is not an Intel HEX record.");
         return value;
     }
 

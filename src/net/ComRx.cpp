@@ -5,16 +5,25 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
-EComInvalidPort::EComInvalidPort()
-    : std::runtime_error(
-          "The request could not be completed because the specified comunications port could not be accessed!") {}
+namespace {
 
-EComPortInUse::EComPortInUse()
-    : std::runtime_error(
-          "The request could not be completed because the specified comunications port in currently in use!") {}
+std::string DeviceTried(const std::string& device) { return " (device \"" + device + "\")"; }
 
-EComSetOptions::EComSetOptions()
-    : std::runtime_error("Unable to configure selected comunications port with the specified options!") {}
+}  // namespace
+
+EComInvalidPort::EComInvalidPort(const std::string& device)
+    : std::runtime_error(
+          "The request could not be completed because the specified comunications port could not be accessed!" +
+          DeviceTried(device)) {}
+
+EComPortInUse::EComPortInUse(const std::string& device)
+    : std::runtime_error(
+          "The request could not be completed because the specified comunications port in currently in use!" +
+          DeviceTried(device)) {}
+
+EComSetOptions::EComSetOptions(const std::string& device)
+    : std::runtime_error("Unable to configure selected comunications port with the specified options!" +
+                         DeviceTried(device)) {}
 
 // --- receive thread ------------------------------------------------------------
 
@@ -176,9 +185,10 @@ void TComRx::Open() {
     TComOpenError error = TComOpenError::InvalidPort;
     FDevice = DeviceOpener ? DeviceOpener(PortName, ComOptionsToTermios(FOptions.Record()), error) : nullptr;
     if (!FDevice) {
-        if (error == TComOpenError::PortInUse) throw EComPortInUse();
-        if (error == TComOpenError::SetOptions) throw EComSetOptions();
-        throw EComInvalidPort();
+        const std::string device = ResolveComPortName(PortName);
+        if (error == TComOpenError::PortInUse) throw EComPortInUse(device);
+        if (error == TComOpenError::SetOptions) throw EComSetOptions(device);
+        throw EComInvalidPort(device);
     }
     FSession = std::make_shared<int>(0);
     TComRxThread::TEvents events;

@@ -17,17 +17,19 @@
 #include "net/ComRxDevice.h"
 #include "net/ComRxOptions.h"
 
+// The failures of an open; each names the device path it tried, after the
+// fixed sentence.
 class EComInvalidPort : public std::runtime_error {
 public:
-    EComInvalidPort();
+    explicit EComInvalidPort(const std::string& device);
 };
 class EComPortInUse : public std::runtime_error {
 public:
-    EComPortInUse();
+    explicit EComPortInUse(const std::string& device);
 };
 class EComSetOptions : public std::runtime_error {
 public:
-    EComSetOptions();
+    explicit EComSetOptions(const std::string& device);
 };
 
 enum TComModemEvent : uint8_t { cme_RING, cme_CTS, cme_DSR, cme_RLSD, cme_BREAK };

@@ -55,6 +55,7 @@ struct TFontChoice {
     int PointSize = 9;
     bool Bold = false;
     bool Italic = false;
+    bool operator==(const TFontChoice&) const = default;
 };
 
 class IUiPrompts {

@@ -1,5 +1,10 @@
 #include "platform/WindowPlacement.h"
 
+#include <QEvent>
+#include <QScreen>
+#include <QTimer>
+#include <QWidget>
+
 #include <algorithm>
 
 QPoint KeptInside(const QRect& frame, const QRect& free) {
@@ -15,4 +20,72 @@ QSize FittedSize(const QSize& wanted, const QSize& floor, const QMargins& frame,
     };
     return {fit(wanted.width(), floor.width(), free.width() - frame.left() - frame.right()),
             fit(wanted.height(), floor.height(), free.height() - frame.top() - frame.bottom())};
+}
+
+QRect PlacedClient(const QSize& wanted, const QPoint& framePos, const QSize& floor, const QMargins& frame,
+                   const QRect& free) {
+    const QSize client = FittedSize(wanted, floor, frame, free);
+    const QRect outer(framePos, client.grownBy(frame));
+    return {KeptInside(outer, free) + QPoint(frame.left(), frame.top()), client};
+}
+
+QMargins FrameMarginsNow(const QWidget& window) {
+    const QRect client = window.geometry();
+    const QRect outer = window.frameGeometry();
+    return {client.left() - outer.left(), client.top() - outer.top(), outer.right() - client.right(),
+            outer.bottom() - client.bottom()};
+}
+
+namespace {
+
+void PlaceNow(QWidget& window, const QSize& wanted, const QPoint& framePos) {
+    const QScreen* screen = window.screen();
+    if (!screen) return;
+    window.setGeometry(
+        PlacedClient(wanted, framePos, window.minimumSizeHint(), FrameMarginsNow(window), screen->availableGeometry()));
+}
+
+// Watches a window placed before its frame appeared, and places it once
+// more when the frame has appeared; then it goes.
+class TFrameWatch : public QObject {
+public:
+    TFrameWatch(QWidget& window, const QSize& wanted, const QPoint& framePos)
+        : QObject(&window), FWindow(window), FWanted(wanted), FFramePos(framePos) {
+        setObjectName(Name());
+        window.installEventFilter(this);
+    }
+
+    static QString Name() { return QStringLiteral("TavrinFrameWatch"); }
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        // The window manager moves a window as it decorates it, and
+        // activates it once it is decorated.
+        const QEvent::Type type = event->type();
+        const bool mayHaveFrame =
+            type == QEvent::Show || type == QEvent::Move || type == QEvent::Resize || type == QEvent::ActivationChange;
+        if (watched == &FWindow && mayHaveFrame && !FrameMarginsNow(FWindow).isNull()) {
+            FWindow.removeEventFilter(this);
+            // After the event: the window system is in the middle of it.
+            QTimer::singleShot(0, &FWindow, [window = &FWindow, wanted = FWanted, framePos = FFramePos] {
+                PlaceNow(*window, wanted, framePos);
+            });
+            deleteLater();
+        }
+        return false;
+    }
+
+private:
+    QWidget& FWindow;
+    QSize FWanted;
+    QPoint FFramePos;
+};
+
+}  // namespace
+
+void PlaceWindow(QWidget& window, const QSize& wanted, const QPoint& framePos) {
+    // A placement made before replaces the one still waiting for the frame.
+    for (QObject* old : window.findChildren<QObject*>(TFrameWatch::Name(), Qt::FindDirectChildrenOnly)) delete old;
+    PlaceNow(window, wanted, framePos);
+    if (FrameMarginsNow(window).isNull() && window.isWindow() && !(window.windowFlags() & Qt::FramelessWindowHint))
+        new TFrameWatch(window, wanted, framePos);
 }

@@ -1,10 +1,13 @@
 #pragma once
-// Where a window goes so that it stays on the free area of its screen.
+// Where a window goes so that it stays on the free area of its screen,
+// frame (title bar and borders) included.
 
 #include <QMargins>
 #include <QPoint>
 #include <QRect>
 #include <QSize>
+
+class QWidget;
 
 // The top-left corner nearest to frame's that keeps frame inside free; a
 // frame wider or taller than free keeps its left or top edge on free's.
@@ -13,3 +16,21 @@ QPoint KeptInside(const QRect& frame, const QRect& free);
 // The client size nearest to wanted whose frame (the client plus the
 // frame's margins) fits on free; at least floor where free has room for it.
 QSize FittedSize(const QSize& wanted, const QSize& floor, const QMargins& frame, const QRect& free);
+
+// The client area of a window whose whole frame must lie on free: the size
+// FittedSize gives, and the frame's top-left as near framePos as keeps the
+// frame inside free.
+QRect PlacedClient(const QSize& wanted, const QPoint& framePos, const QSize& floor, const QMargins& frame,
+                   const QRect& free);
+
+// The window's frame margins as the window system has them now: none before
+// it has put a frame around the window (not shown yet, or not yet
+// decorated by the window manager).
+QMargins FrameMarginsNow(const QWidget& window);
+
+// Gives a top-level window the client size nearest to wanted and its frame
+// the top-left nearest to framePos that keep the whole frame on its
+// screen's free area (PlacedClient). A window whose frame has not appeared
+// yet is placed again, the same way, once it appears: placed without its
+// title bar, it would reach below the screen.
+void PlaceWindow(QWidget& window, const QSize& wanted, const QPoint& framePos);

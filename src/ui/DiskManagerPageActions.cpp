@@ -184,11 +184,13 @@ void TDiskManagerPage::ImportFiles(const std::vector<std::string>& Files, bool T
     for (const std::string& file : Files) hostFiles.AddFile(file, "", true);
     if (hostFiles.TotalSize() > int64_t{FManagerFileList->Allocation.FreeCount} * FManagerFileList->BlockSize)
         throw std::runtime_error("The files to be copied require more space then is available on the disk!");
-    // A host name that leaves no CP/M name is refused before anything is copied.
+    // A host name that leaves no CP/M name is refused before anything is
+    // copied; with several files the user is told the others were not.
     for (const std::string& file : Files)
         if (!CpmIsValidName(MakeCpmShortName(file)))
             throw std::runtime_error("The file name " + Quoted(file.substr(ExtractFileDir(file).size())) +
-                                     " does not make a CPM file name.");
+                                     " does not make a CPM file name." +
+                                     (Files.size() > 1 ? " No file was copied." : ""));
     // The list is refilled once, after the last file or the first refusal,
     // with the last file imported selected: a refill per file would cost
     // time in proportion to the rows already shown.

@@ -253,8 +253,15 @@ std::array<std::string, 3> TRemoteDiskPanel::ItemLines(int index) const {
 int TRemoteDiskPanel::ItemCount() const { return FModel->rowCount(); }
 
 void TRemoteDiskPanel::LoadSettings(const TNrKeyValueSections& store) {
-    C_DiskServerPort->setText(
-        Latin1(store.ReadString(kSection, "DiskServerPort", TRmtDskMod::DefaultPort, MaxPortTextLength)));
+    // A port the server could never bind is refused here, with the other
+    // values, not first when the server starts; empty is the default port.
+    std::string port = store.ReadString(kSection, "DiskServerPort", TRmtDskMod::DefaultPort, MaxPortTextLength);
+    if (!port.empty() && !ValidPortText(port)) {
+        store.RecordReadProblem(kSection, "DiskServerPort", "not a port number from 1 to 65535",
+                                std::string("the default ") + TRmtDskMod::DefaultPort + " is used");
+        port = TRmtDskMod::DefaultPort;
+    }
+    C_DiskServerPort->setText(Latin1(port));
     C_UseRemoteDiskAutoUnMount->setChecked(
         store.ReadBool(kSection, "UseRemoteDiskAutoUnMount", C_UseRemoteDiskAutoUnMount->isChecked()));
     C_UseRemoteDiskAutoUnMountClick();

@@ -342,7 +342,7 @@ TEST_F(WindowSerialLines, ALineThatCannotOpenWarnsAndUnticks) {
     EXPECT_EQ(H.Prompts.Log[0].Type, TMsgDlgType::Warning);
     EXPECT_EQ(H.Prompts.LastText(),
               "Unable to activate Com Port 2, The request could not be completed because the "
-              "specified comunications port could not be accessed!");
+              "specified comunications port could not be accessed! (device \"/dev/tavrin-missing\")");
     EXPECT_FALSE(p.EnableBtn->isChecked());
     EXPECT_FALSE(Locked(p));
     EXPECT_FALSE(W->SerialLines().ComLines().ComRx2.Active());

@@ -12,6 +12,9 @@
 
 #include "console/QtPrintTarget.h"
 #include "platform/core/FileReplace.h"
+#include "platform/WindowPlacement.h"
+#include "support/EnvironmentVariable.h"
+#include "support/QtEventually.h"
 
 #include <sys/wait.h>
 #include <unistd.h>
@@ -312,6 +315,34 @@ TEST(WindowSettingsValuesTest, AWindowSavedOnALargerScreenLiesWhollyOnThisOne) {
     EXPECT_TRUE(h.Prompts.Log.empty());
 }
 
+std::string Text(const QRect& r) {
+    return std::to_string(r.x()) + "," + std::to_string(r.y()) + " " + std::to_string(r.width()) + "x" +
+           std::to_string(r.height());
+}
+
+// A window restored from a larger screen fits this one with its frame: the
+// frame appears only once the window shows (and, on a desktop, once the
+// window manager has decorated it), whether the settings load before that
+// or once it shows.
+TEST(WindowSettingsValuesTest, ARestoredWindowsWholeFrameIsOnTheScreen) {
+    for (const bool loadFirst : {true, false}) {
+        SCOPED_TRACE(loadFirst ? "loaded before it shows" : "loaded once it shows");
+        TWindowHarness h;
+        TMainHalvoret& w = h.Open();
+        const QRect free = w.screen()->availableGeometry();
+        h.WriteSettings({{"MAIN", "DSP_WIDTH", std::to_string(free.width() + 300)},
+                         {"MAIN", "DSP_HEIGHT", std::to_string(free.height() + 200)}});
+        if (loadFirst) w.FormActivate();
+        w.show();
+        ASSERT_TRUE(EventuallyWithEvents([&] {
+            return !FrameMarginsNow(w).isNull() && free.contains(w.frameGeometry()) && w.height() > free.height() / 2;
+        })) << Text(w.frameGeometry())
+            << " on " << Text(free);
+        EXPECT_EQ(w.frameGeometry().bottom(), free.bottom()) << "as large as the screen allows";
+        EXPECT_TRUE(h.Prompts.Log.empty());
+    }
+}
+
 // A refused value keeps its default and is named in one warning with the
 // others; the values in range still apply. One kind of key after the other:
 // Boolean, integer, enumerated, float, string and path; a string too long
@@ -354,6 +385,14 @@ TEST(WindowSettingsValuesTest, OutOfRangeValuesKeepTheDefaultAndAreReported) {
          [](TMainHalvoret& w) { return w.Machine().Settings().Com1TCPPort == "9999"; }},
         {{"DISK SERVER", "DiskServerPort", std::string(40, '9')},
          [](TMainHalvoret& w) { return w.Ui().RemoteDiskPanel->C_DiskServerPort->text() == "999"; }},
+        {{"PORT_DEVICE_COM1", "Com1TCPPort", "999999"},
+         [](TMainHalvoret& w) { return w.Machine().Settings().Com1TCPPort == "9999"; }},
+        {{"PORT_DEVICE_COM1", "Com1TCPPort", "0"},
+         [](TMainHalvoret& w) { return w.Machine().Settings().Com1TCPPort == "9999"; }},
+        {{"DISK SERVER", "DiskServerPort", "70000"},
+         [](TMainHalvoret& w) { return w.Ui().RemoteDiskPanel->C_DiskServerPort->text() == "999"; }},
+        {{"DISK SERVER", "DiskServerPort", "port"},
+         [](TMainHalvoret& w) { return w.Ui().RemoteDiskPanel->C_DiskServerPort->text() == "999"; }},
         {{"DISKS", "CpmSourceFile", std::string(100'000, 'p')},
          [](TMainHalvoret& w) { return w.Ui().DisksPage->C_CpmSourceFile->text() == "cpm22.hex"; }},
         {{"PORT_DEVICE_FILE_IN", "InputFileName", "/" + std::string(5000, 'i')},
@@ -382,6 +421,41 @@ TEST(WindowSettingsValuesTest, OutOfRangeValuesKeepTheDefaultAndAreReported) {
         ASSERT_TRUE(saved.LoadFromFile(h.SettingsFile()));
         EXPECT_NE(saved.GetValue(c.Entry.Section, c.Entry.Key), c.Entry.Value);
     }
+}
+
+// Refused values and the devices that fail while the settings load (COM
+// lines whose devices are missing, an input file that is not there) make one
+// report, not a box each; the values after them still apply.
+TEST(WindowSettingsValuesTest, EveryProblemOfTheLoadIsInOneReport) {
+    TWindowHarness h;
+    const TEnvironmentVariable com1("TAVRIN_COM1", "/dev/tavrin-missing-1");
+    const TEnvironmentVariable com2("TAVRIN_COM2", "/dev/tavrin-missing-2");
+    const std::string input = h.Temp.File("no-such-input.txt");
+    h.WriteSettings({{"PORT_DEVICE_COM1", "Com1Enable", "1"},
+                     {"PORT_DEVICE_COM1", "Com1TCPPort", "999999"},
+                     {"PORT_DEVICE_COM2", "Com2Enable", "1"},
+                     {"PORT_DEVICE_FILE_IN", "InputFileName", input},
+                     {"PORT_DEVICE_FILE_IN", "EnableInputFile", "1"},
+                     {"DISK SERVER", "DiskServerPort", "0"},
+                     {"DISK SERVER", "UseRemoteDiskAutoUnMount", "0"}});
+    TMainHalvoret& w = h.Open();
+    w.FormActivate();
+    ASSERT_EQ(h.Prompts.Log.size(), 1u) << ::testing::PrintToString(h.Prompts.Texts());
+    EXPECT_EQ(h.Prompts.Log[0].Type, TMsgDlgType::Warning);
+    const std::string& report = h.Prompts.Log[0].Text;
+    for (const std::string& part :
+         {std::string("Com1TCPPort=999999"), std::string("DiskServerPort=0"),
+          std::string("Unable to activate Com Port 1, "), std::string("/dev/tavrin-missing-1"),
+          std::string("Unable to activate Com Port 2, "), std::string("/dev/tavrin-missing-2"), "\"" + input + "\""})
+        EXPECT_NE(report.find(part), std::string::npos) << part << " in:\n" << report;
+    EXPECT_EQ(w.Machine().Settings().Com1TCPPort, "9999");
+    EXPECT_FALSE(w.Ui().RemoteDiskPanel->C_UseRemoteDiskAutoUnMount->isChecked()) << "the keys after them apply";
+    EXPECT_FALSE(w.Machine().Settings().Com1.Enabled);
+
+    // Once loaded, a failure shows its own box again.
+    h.Prompts.Clear();
+    w.Ui().PortsPage->Com1Panel->EnableBtn->click();
+    EXPECT_EQ(h.Prompts.Log.size(), 1u);
 }
 
 // A save ended between writing and renaming (the process killed) leaves

@@ -25,6 +25,7 @@
 
 #include "WindowTestSupport.h"
 #include "app/CrtConsole.h"
+#include "app/GatheringPrompts.h"
 #include "app/LstPrinter.h"
 #include "app/TtyConsole.h"
 #include "app/WindowSettings.h"
@@ -108,7 +109,7 @@ protected:
                                  .EnableOutputFileAct = EnableOutput,
                                  .DiskServer = DiskServer,
                                  .KeyMapFile = Temp / "keys.kmap"},
-            Prompts);
+            Gathering);
         return *Settings;
     }
     void WriteSettings(const std::string& text) const { WriteFile(SettingsFile(), text); }
@@ -124,6 +125,7 @@ protected:
     TEnvironmentVariable Home{"TAVRIN_HOME", Temp.Folder().c_str()};
     TTavrinMachine Machine{Temp.Folder()};
     TScriptedUiPrompts Prompts;
+    TGatheringPrompts Gathering{Prompts};
     std::vector<std::string> Applied;
     std::vector<TComApplied> ComApplied;
     std::function<void(QAction&)> UpdateAction;

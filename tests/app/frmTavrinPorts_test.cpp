@@ -3,6 +3,7 @@
 // through LST into a PDF that pdftotext reads back, and the printer panel
 // feeds the device and is locked while it exists.
 
+#include <QFontInfo>
 #include <QGroupBox>
 
 #include <filesystem>
@@ -271,6 +272,49 @@ TEST_F(PrinterWindow, TheDeviceTakesThePanelsValuesAndLocksThem) {
     EXPECT_TRUE(p.C_PrintersList->isEnabled());
     for (QAction* a : {W->Ui().PrinterSetupAct, W->Ui().PrinterFontAct, W->Ui().PrinterEnableAct})
         EXPECT_TRUE(a->isEnabled()) << "none selected: " << a->objectName().toStdString();
+}
+
+// The font dialog opens on the face that really prints the CRT's font the
+// printer starts with; OK without a change keeps that font exactly, and the
+// next job prints in the same face; a real choice is taken with its style.
+TEST_F(PrinterWindow, TheFontDialogKeepsTheFontWhenConfirmedUnchanged) {
+    TQtPrintTarget& printer = W->LstPrinter().PrinterObject();
+    W->FormActivate();  // the printer takes the CRT terminal's font
+    const QFont before = printer.Font();
+    int jobs = 0;
+    // One job into its own PDF (LstPrinter.pdf, then LstPrinter-2.pdf, ...);
+    // the fonts it was printed with.
+    const auto printJob = [&] {
+        W->Ui().PrinterEnableAct->trigger();
+        PrintOneBurst("Font check\r\n");
+        RunTranscript(W->Machine(), "PRINT EJECT");
+        W->UpdateAllActions();
+        W->Ui().PrinterEnableAct->trigger();
+        W->UpdateAllActions();
+        return PdfFontNames(++jobs == 1 ? Pdf : H.Temp.File("LstPrinter-" + std::to_string(jobs) + ".pdf"));
+    };
+    const std::vector<std::string> printedBefore = printJob();
+    ASSERT_FALSE(printedBefore.empty());
+
+    ASSERT_TRUE(W->Ui().PrinterFontAct->isEnabled());
+    W->Ui().PrinterFontAct->trigger();  // cancelled
+    ASSERT_EQ(H.Prompts.FontsShown.size(), 1u);
+    const TFontChoice shown = H.Prompts.FontsShown[0];
+    EXPECT_EQ(shown.Family, QFontInfo(before).family().toStdString());
+    EXPECT_EQ(std::tuple(shown.PointSize, shown.Bold, shown.Italic), std::tuple(before.pointSize(), false, false));
+
+    H.Prompts.FontAnswers = {shown};
+    W->Ui().PrinterFontAct->trigger();
+    EXPECT_EQ(printer.Font(), before) << printer.Font().toString().toStdString();
+    EXPECT_EQ(printJob(), printedBefore);
+
+    H.Prompts.FontAnswers = {TFontChoice{shown.Family, 12, true, false}};
+    W->Ui().PrinterFontAct->trigger();
+    EXPECT_EQ(std::tuple(printer.Font().pointSize(), printer.Font().bold(), printer.Font().italic()),
+              std::tuple(12, true, false));
+    const std::vector<std::string> printedBold = printJob();
+    ASSERT_EQ(printedBold.size(), 1u);
+    EXPECT_THAT(printedBold[0], testing::EndsWith("-Bold"));
 }
 
 // Every value of the panel, each row at the opposite end of its range from

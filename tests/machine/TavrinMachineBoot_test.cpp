@@ -200,21 +200,23 @@ TEST_P(HexLoadErrorTest, RefusedWithFileAndLineAndNothingChanged) {
               std::vector<int>({0xC3, 0x77, 0x1234}));
 }
 
-INSTANTIATE_TEST_SUITE_P(Files, HexLoadErrorTest,
-                         ::testing::Values(TErrorCase{"BadDigitOnLineTwo", ":0101000011ED\r\n:0h01000011ED\r\n",
-                                                      "'$0h' is not a valid integer value (file \"FILE\", line 2)"},
-                                           TErrorCase{"ShortLineAfterCrOnly", ":0101000011ED\r:0101\r",
-                                                      "'$01' is not a valid integer value (file \"FILE\", line 2)"},
-                                           TErrorCase{"MissingData", ":02010000AA",
-                                                      "'$' is not a valid integer value (file \"FILE\", line 1)"},
-                                           TErrorCase{"OnlyLineEnds", std::string(100000, '\n'),
-                                                      "'$' is not a valid integer value (file \"FILE\", line 1)"},
-                                           TErrorCase{"Empty", "", "The file \"FILE\" holds no data records."},
-                                           TErrorCase{"OnlyTheEndRecord", ":00000001FF\r\n:0101000011ED\r\n",
-                                                      "The file \"FILE\" holds no data records."},
-                                           TErrorCase{"NoFile", "<none>",
-                                                      "Cannot open file \"FILE\". No such file or directory"}),
-                         RowName);
+INSTANTIATE_TEST_SUITE_P(
+    Files, HexLoadErrorTest,
+    ::testing::Values(TErrorCase{"BadDigitOnLineTwo", ":0101000011ED\r\n:0h01000011ED\r\n",
+                                 "'$0h' is not a valid integer value: line 2 of \"FILE\" is not an Intel HEX record."},
+                      TErrorCase{"ShortLineAfterCrOnly", ":0101000011ED\r:0101\r",
+                                 "'$01' is not a valid integer value: line 2 of \"FILE\" is not an Intel HEX record."},
+                      TErrorCase{"MissingData", ":02010000AA",
+                                 "'$' is not a valid integer value: line 1 of \"FILE\" is not an Intel HEX record."},
+                      TErrorCase{"OnlyLineEnds", std::string(100000, '\n'),
+                                 "'$' is not a valid integer value: line 1 of \"FILE\" is not an Intel HEX record."},
+                      TErrorCase{"PlainText", "Hello, world\r\n",
+                                 "'$el' is not a valid integer value: line 1 of \"FILE\" is not an Intel HEX record."},
+                      TErrorCase{"Empty", "", "The file \"FILE\" holds no data records."},
+                      TErrorCase{"OnlyTheEndRecord", ":00000001FF\r\n:0101000011ED\r\n",
+                                 "The file \"FILE\" holds no data records."},
+                      TErrorCase{"NoFile", "<none>", "Cannot open file \"FILE\". No such file or directory"}),
+    RowName);
 
 TEST(HexLoadLinesTest, CharactersPastTheLastRecordByteAreNotKept) {
     TTempFolder temp;

@@ -145,7 +145,8 @@ TEST_F(ComRxPty, ClosingDropsEventsStillPostedAndFreesThePort) {
     Port.Open();
     TComRx other;
     other.PortName = Pty.SlavePath();
-    EXPECT_THROW(other.Open(), EComPortInUse);
+    EXPECT_THAT([&] { other.Open(); },
+                testing::ThrowsMessage<EComPortInUse>(testing::EndsWith(" (device \"" + Pty.SlavePath() + "\")")));
     WriteAll(Pty.Master(), "late");
     ASSERT_TRUE(Posts.WaitPending(1));  // the block is posted, not yet run
     Port.Close();
@@ -173,9 +174,36 @@ TEST(ComRxOpen, ComNamesMapToHostPortsAndFailuresRaiseTheirExceptions) {
     port.PortName = "/dev/tavrin-no-such-port";
     EXPECT_THAT([&] { port.Open(); }, testing::ThrowsMessage<EComInvalidPort>(testing::StrEq(
                                           "The request could not be completed because the specified comunications "
-                                          "port could not be accessed!")));
+                                          "port could not be accessed! (device \"/dev/tavrin-no-such-port\")")));
     port.PortName = "/dev/null";  // not a terminal
-    EXPECT_THROW(port.Open(), EComSetOptions);
+    EXPECT_THAT([&] { port.Open(); },
+                testing::ThrowsMessage<EComSetOptions>(testing::StrEq(
+                    "Unable to configure selected comunications port with the specified options! (device "
+                    "\"/dev/null\")")));
+}
+
+// A "COM"n name fails with the device path it stands for, the one the open tried.
+TEST(ComRxOpen, AFailedOpenNamesTheDevicePathItTried) {
+    const struct {
+        const char* Override;
+        std::string Expected;
+    } rows[] = {{nullptr, "/dev/ttyS6"}, {"/dev/tavrin-no-such-adapter", "/dev/tavrin-no-such-adapter"}};
+    for (const auto& r : rows) {
+        if (r.Override)
+            ::setenv("TAVRIN_COM7", r.Override, 1);
+        else
+            ::unsetenv("TAVRIN_COM7");
+        TComRx port;
+        port.PortName = "COM7";
+        // Whether /dev/ttyS6 exists or not, the open fails one way or another.
+        port.DeviceOpener = [](const std::string&, const TComTermios&, TComOpenError& error) {
+            error = TComOpenError::InvalidPort;
+            return std::unique_ptr<IComDevice>();
+        };
+        EXPECT_THAT([&] { port.Open(); },
+                    testing::ThrowsMessage<EComInvalidPort>(testing::EndsWith(" (device \"" + r.Expected + "\")")));
+    }
+    ::unsetenv("TAVRIN_COM7");
 }
 
 class ComRxFake : public testing::Test {

@@ -158,4 +158,42 @@ TEST(FittedSize, ShrinksTheWindowAndItsFrameToTheFreeArea) {
         << "a floor larger than the screen gives way";
 }
 
+// The whole frame, title bar included, lies on the free area: a window
+// restored from a larger screen sits below its title bar with its bottom
+// (the Disk Manager's status line) on the screen, at scale 1 and at 1.5,
+// where the same screen has fewer logical pixels and a thinner frame.
+TEST(PlacedClient, PutsTheWholeFrameOnTheFreeArea) {
+    struct Case {
+        const char* name;
+        QRect free;
+        QMargins frame;
+        QSize wanted;
+        QPoint framePos;
+        QRect expected;  // the client area
+    };
+    const QRect screen(0, 0, 1366, 768);
+    const QRect scaled(0, 0, 911, 512);  // 1366 x 768 at scale 1.5
+    const QMargins title(4, 30, 4, 4);
+    const QMargins scaledTitle(3, 20, 3, 3);
+    const std::vector<Case> cases = {
+        {"fits stays where it was", screen, title, {800, 600}, {100, 50}, {104, 80, 800, 600}},
+        {"saved on 1600 x 1000", screen, title, {1580, 950}, {0, 0}, {4, 30, 1358, 734}},
+        {"saved on 1600 x 1000, placed far off by hand",
+         screen,
+         title,
+         {1580, 950},
+         {90000, 90000},
+         {4, 30, 1358, 734}},
+        {"over the bottom edge comes up", screen, title, {800, 600}, {100, 500}, {104, 164, 800, 600}},
+        {"scale 1.5, saved on 1600 x 1000", scaled, scaledTitle, {1580, 950}, {0, 0}, {3, 20, 905, 489}},
+        {"a free area below a top panel", {0, 27, 1366, 741}, title, {1580, 950}, {0, 0}, {4, 57, 1358, 707}},
+        {"no frame", screen, {}, {1580, 950}, {0, 0}, {0, 0, 1366, 768}},
+    };
+    for (const Case& c : cases) {
+        const QRect client = PlacedClient(c.wanted, c.framePos, {300, 200}, c.frame, c.free);
+        EXPECT_EQ(client, c.expected) << c.name;
+        EXPECT_TRUE(c.free.contains(client.marginsAdded(c.frame))) << c.name;
+    }
+}
+
 }  // namespace

@@ -77,7 +77,8 @@ TEST_F(DiskManagerPageTest, ImportsTakeCpmNamesAndStopAtTheFirstRefusal) {
         {{HostFile("big1", std::string(600000, 'b')), HostFile("big2", std::string(600000, 'c'))},
          "The files to be copied require more space then is available on the disk!"},
         {{HostFile("ok.txt", "1"), HostFile(".profile", "2")},
-         "The file name \".profile\" does not make a CPM file name."},
+         "The file name \".profile\" does not make a CPM file name. No file was copied."},
+        {{HostFile(".hidden", "2")}, "The file name \".hidden\" does not make a CPM file name."},
         {{HostFile("two.txt", "2"), Dir.File("readme.markdown"), HostFile("three.txt", "3")},
          "The CPM file already exists!"}};
     for (const auto& [files, message] : refusals) {
