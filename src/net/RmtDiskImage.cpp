@@ -34,7 +34,8 @@ std::optional<TImageIdentity> RemoteImageIdentity(const std::string& folder, con
 
 int OpenRemoteImage(const std::string& folder, const std::string& name, bool readOnly) {
     const auto path = ImagePath(folder, name);
-    const int fd = path ? TDiskDrive::OpenImageFile(*path, readOnly ? TDiskAccess::ReadOnly : TDiskAccess::ReadWrite) : -1;
+    const int fd =
+        path ? TDiskDrive::OpenImageFile(*path, readOnly ? TDiskAccess::ReadOnly : TDiskAccess::ReadWrite) : -1;
     if (fd < 0) throw EDiskError("Selected disk is bad!", EDiskError::NoDisk);
     return fd;
 }
