@@ -14,8 +14,11 @@ endfunction()
 # built from every .cpp in it so that adding a unit needs no edit here.
 # EXCLUDE names files of the folder that another target builds; FILES names
 # the only files of the folder this target builds. DEPS is also what the
-# library's sources may include (tavrin_check_layers); NO_QT declares that
-# nothing it links may bring in Qt.
+# library's sources may include, and each library named there must be
+# included by one of them (tavrin_check_layers); NO_QT declares that nothing
+# it links may bring in Qt. A library needed only at link time (its headers
+# included nowhere here) is linked with target_link_libraries beside the call,
+# not named in DEPS.
 function(tavrin_library name folder)
   cmake_parse_arguments(ARG "NO_QT" "" "DEPS;EXCLUDE;FILES" ${ARGN})
   if(ARG_FILES)
@@ -29,6 +32,7 @@ function(tavrin_library name folder)
   add_library(${name} STATIC ${sources})
   target_include_directories(${name} PUBLIC "${CMAKE_SOURCE_DIR}/src")
   target_link_libraries(${name} PUBLIC ${ARG_DEPS})
+  set_target_properties(${name} PROPERTIES TAVRIN_DEPS "${ARG_DEPS}")
   if(ARG_NO_QT)
     set_target_properties(${name} PROPERTIES AUTOMOC OFF TAVRIN_NO_QT ON)
     if(TAVRIN_FUZZ)
