@@ -101,6 +101,24 @@ function(tavrin_tests folder)
   endforeach()
 endfunction()
 
+# tavrin_threaded_tests_list(file): once every test folder is in, the target
+# threaded_tests builds the executables declared THREADED, and file lists
+# them (one a line) for scripts/test-threads.
+function(tavrin_threaded_tests_list file)
+  get_property(threaded GLOBAL PROPERTY TAVRIN_THREADED_TESTS)
+  list(JOIN threaded "\n" text)
+  file(WRITE "${file}" "${text}\n")
+  add_custom_target(threaded_tests DEPENDS ${threaded})
+endfunction()
+
+# tavrin_remove_outputs(path...): removes files and folders of the build
+# folder left by an earlier configuration that built them.
+function(tavrin_remove_outputs)
+  foreach(path ${ARGN})
+    file(REMOVE_RECURSE "${CMAKE_BINARY_DIR}/${path}")
+  endforeach()
+endfunction()
+
 # tavrin_z80asm(OUTPUT_VAR source.asm out.bin): assemble a Z80 program at build time.
 # Files named *.inc beside the source may be included by it.
 function(tavrin_z80asm out_var source output)
