@@ -71,13 +71,21 @@ function(tavrin_test_support name folder)
   tavrin_test_locations(${name})
 endfunction()
 
-# tavrin_tests(folder DEPS ...): one GoogleTest executable per *_test.cpp file,
-# so a unit's tests build and run on their own. The folder's support/*.cpp
-# become the library <folder>_test_support.
+# tavrin_tests(folder DEPS ... [THREADED name... | ALL_THREADED]): one GoogleTest
+# executable per *_test.cpp file, so a unit's tests build and run on their
+# own. The folder's support/*.cpp become the library <folder>_test_support.
+# THREADED names the tests (by file name without _test.cpp) that start
+# threads, ALL_THREADED says every test of the folder does: scripts/test-threads
+# runs those under ThreadSanitizer (tavrin_threaded_tests_list).
 function(tavrin_tests folder)
-  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "ALL_THREADED" "" "DEPS;THREADED" ${ARGN})
   file(GLOB tests CONFIGURE_DEPENDS "${folder}/*_test.cpp")
   get_filename_component(folder_name ${folder} NAME)
+  foreach(threaded ${ARG_THREADED})
+    if(NOT EXISTS "${folder}/${threaded}_test.cpp")
+      message(FATAL_ERROR "THREADED names ${threaded}, but ${folder}/${threaded}_test.cpp is not there")
+    endif()
+  endforeach()
   tavrin_test_support(${folder_name}_test_support "${folder}/support" INCLUDE "${folder}" DEPS ${ARG_DEPS})
   set(support)
   if(TARGET ${folder_name}_test_support)
@@ -93,6 +101,10 @@ function(tavrin_tests folder)
     target_link_libraries(${target} PRIVATE ${support} ${ARG_DEPS} GTest::gtest GTest::gtest_main GTest::gmock)
     target_include_directories(${target} PRIVATE "${CMAKE_SOURCE_DIR}/src" "${CMAKE_SOURCE_DIR}/tests" "${folder}")
     tavrin_test_locations(${target})
+    string(REGEX REPLACE "_test$" "" stem "${test_name}")
+    if(ARG_ALL_THREADED OR stem IN_LIST ARG_THREADED)
+      set_property(GLOBAL APPEND PROPERTY TAVRIN_THREADED_TESTS ${target})
+    endif()
     # Labelled with the executable's name, so a run can pick whole executables
     # (the thread checker does).
     gtest_discover_tests(${target}
