@@ -124,8 +124,12 @@ function(tavrin_threaded_tests_list file)
 endfunction()
 
 # tavrin_remove_outputs(path...): removes files and folders of the build
-# folder left by an earlier configuration that built them.
+# folder left by an earlier configuration that built them. Never in a build
+# inside the source tree, where those paths are the sources themselves.
 function(tavrin_remove_outputs)
+  if(CMAKE_BINARY_DIR STREQUAL CMAKE_SOURCE_DIR)
+    return()
+  endif()
   foreach(path ${ARGN})
     file(REMOVE_RECURSE "${CMAKE_BINARY_DIR}/${path}")
   endforeach()
