@@ -1,7 +1,10 @@
 # Include check of the layering: cmake -DMANIFEST=<table> -DSOURCE_ROOT=<src> -P CheckLayers.cmake
 # MANIFEST is the table tavrin_check_layers writes: for each library its
-# files, the libraries whose headers it may include, and whether it has Qt.
-# Every violation is listed; the script fails when there is one.
+# files, the libraries whose headers it may include (its DEPS), and whether
+# DEPS names Qt. An include the DEPS do not allow breaks the layering, and so
+# does a library in DEPS (or Qt) that none of the library's files includes:
+# the table would claim a use that is not there. Every violation is listed;
+# the script fails when there is one.
 cmake_minimum_required(VERSION 3.25)
 if(NOT MANIFEST OR NOT SOURCE_ROOT)
   message(FATAL_ERROR "usage: cmake -DMANIFEST=<table> -DSOURCE_ROOT=<src> -P CheckLayers.cmake")
@@ -22,11 +25,14 @@ macro(violation text)
 endmacro()
 
 foreach(target ${LAYER_TARGETS})
+  set(used "")
+  set(uses_qt OFF)
   foreach(file ${LAYER_${target}_FILES})
     cmake_path(GET file PARENT_PATH folder)
     file(STRINGS "${file}" lines REGEX "^[ \t]*#[ \t]*include[ \t]*[<\"]")
     foreach(line ${lines})
       if(line MATCHES "<((Qt[A-Za-z]*/)?Q[A-Za-z_]*)>")
+        set(uses_qt ON)
         if(NOT LAYER_${target}_QT)
           violation("${file}: ${target} links no Qt but includes <${CMAKE_MATCH_1}>")
         endif()
@@ -46,13 +52,23 @@ foreach(target ${LAYER_TARGETS})
           violation("${file}: includes \"${name}\", which belongs to no library")
         elseif(NOT owner IN_LIST LAYER_${target}_ALLOWED)
           violation("${file}: ${target} includes \"${name}\" of ${owner}, which is not in its DEPS")
+        else()
+          list(APPEND used ${owner})
         endif()
       endif()
     endforeach()
   endforeach()
+  foreach(dep ${LAYER_${target}_ALLOWED})
+    if(NOT dep STREQUAL target AND NOT dep IN_LIST used)
+      violation("${target} names ${dep} in its DEPS, but none of its files includes a header of it")
+    endif()
+  endforeach()
+  if(LAYER_${target}_QT AND NOT uses_qt)
+    violation("${target} names Qt in its DEPS, but none of its files includes a Qt header")
+  endif()
 endforeach()
 
 if(violations GREATER 0)
-  message(FATAL_ERROR "${violations} include(s) break the layering")
+  message(FATAL_ERROR "${violations} fault(s) break the layering")
 endif()
 message("Layering holds")

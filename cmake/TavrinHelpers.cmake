@@ -14,8 +14,11 @@ endfunction()
 # built from every .cpp in it so that adding a unit needs no edit here.
 # EXCLUDE names files of the folder that another target builds; FILES names
 # the only files of the folder this target builds. DEPS is also what the
-# library's sources may include (tavrin_check_layers); NO_QT declares that
-# nothing it links may bring in Qt.
+# library's sources may include, and each library named there must be
+# included by one of them (tavrin_check_layers); NO_QT declares that nothing
+# it links may bring in Qt. A library needed only at link time (its headers
+# included nowhere here) is linked with target_link_libraries beside the call,
+# not named in DEPS.
 function(tavrin_library name folder)
   cmake_parse_arguments(ARG "NO_QT" "" "DEPS;EXCLUDE;FILES" ${ARGN})
   if(ARG_FILES)
@@ -29,6 +32,7 @@ function(tavrin_library name folder)
   add_library(${name} STATIC ${sources})
   target_include_directories(${name} PUBLIC "${CMAKE_SOURCE_DIR}/src")
   target_link_libraries(${name} PUBLIC ${ARG_DEPS})
+  set_target_properties(${name} PROPERTIES TAVRIN_DEPS "${ARG_DEPS}")
   if(ARG_NO_QT)
     set_target_properties(${name} PROPERTIES AUTOMOC OFF TAVRIN_NO_QT ON)
     if(TAVRIN_FUZZ)
@@ -67,13 +71,21 @@ function(tavrin_test_support name folder)
   tavrin_test_locations(${name})
 endfunction()
 
-# tavrin_tests(folder DEPS ...): one GoogleTest executable per *_test.cpp file,
-# so a unit's tests build and run on their own. The folder's support/*.cpp
-# become the library <folder>_test_support.
+# tavrin_tests(folder DEPS ... [THREADED name... | ALL_THREADED]): one GoogleTest
+# executable per *_test.cpp file, so a unit's tests build and run on their
+# own. The folder's support/*.cpp become the library <folder>_test_support.
+# THREADED names the tests (by file name without _test.cpp) that start
+# threads, ALL_THREADED says every test of the folder does: scripts/test-threads
+# runs those under ThreadSanitizer (tavrin_threaded_tests_list).
 function(tavrin_tests folder)
-  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "ALL_THREADED" "" "DEPS;THREADED" ${ARGN})
   file(GLOB tests CONFIGURE_DEPENDS "${folder}/*_test.cpp")
   get_filename_component(folder_name ${folder} NAME)
+  foreach(threaded ${ARG_THREADED})
+    if(NOT EXISTS "${folder}/${threaded}_test.cpp")
+      message(FATAL_ERROR "THREADED names ${threaded}, but ${folder}/${threaded}_test.cpp is not there")
+    endif()
+  endforeach()
   tavrin_test_support(${folder_name}_test_support "${folder}/support" INCLUDE "${folder}" DEPS ${ARG_DEPS})
   set(support)
   if(TARGET ${folder_name}_test_support)
@@ -89,11 +101,37 @@ function(tavrin_tests folder)
     target_link_libraries(${target} PRIVATE ${support} ${ARG_DEPS} GTest::gtest GTest::gtest_main GTest::gmock)
     target_include_directories(${target} PRIVATE "${CMAKE_SOURCE_DIR}/src" "${CMAKE_SOURCE_DIR}/tests" "${folder}")
     tavrin_test_locations(${target})
+    string(REGEX REPLACE "_test$" "" stem "${test_name}")
+    if(ARG_ALL_THREADED OR stem IN_LIST ARG_THREADED)
+      set_property(GLOBAL APPEND PROPERTY TAVRIN_THREADED_TESTS ${target})
+    endif()
     # Labelled with the executable's name, so a run can pick whole executables
     # (the thread checker does).
     gtest_discover_tests(${target}
       PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" LABELS ${target}
       DISCOVERY_TIMEOUT 60)
+  endforeach()
+endfunction()
+
+# tavrin_threaded_tests_list(file): once every test folder is in, the target
+# threaded_tests builds the executables declared THREADED, and file lists
+# them (one a line) for scripts/test-threads.
+function(tavrin_threaded_tests_list file)
+  get_property(threaded GLOBAL PROPERTY TAVRIN_THREADED_TESTS)
+  list(JOIN threaded "\n" text)
+  file(WRITE "${file}" "${text}\n")
+  add_custom_target(threaded_tests DEPENDS ${threaded})
+endfunction()
+
+# tavrin_remove_outputs(path...): removes files and folders of the build
+# folder left by an earlier configuration that built them. Never in a build
+# inside the source tree, where those paths are the sources themselves.
+function(tavrin_remove_outputs)
+  if(CMAKE_BINARY_DIR STREQUAL CMAKE_SOURCE_DIR)
+    return()
+  endif()
+  foreach(path ${ARGN})
+    file(REMOVE_RECURSE "${CMAKE_BINARY_DIR}/${path}")
   endforeach()
 endfunction()
 

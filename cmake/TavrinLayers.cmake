@@ -2,17 +2,17 @@
 # tavrin_library calls beside each folder's sources) are the one table of what
 # may use what: a library's sources may include the headers of the libraries
 # it names in DEPS, and no others; a header that a library only reaches
-# through another's DEPS is that library's business, not its own. No library
-# that links no Qt may include a Qt header.
+# through another's DEPS is that library's business, not its own. Each
+# library in DEPS must be used so, or the table claims a use that is not
+# there. No library that names no Qt target in DEPS may include a Qt header.
+# Links made beside DEPS (target_link_libraries) are for the linker only.
 
-# The tavrin_* libraries a target names in its own links, and whether it links
-# Qt itself.
+# The tavrin_* libraries a target names in its DEPS, and whether DEPS names Qt.
 function(tavrin_layer_direct target out_libs out_qt)
   set(libs "")
   set(qt OFF)
-  get_target_property(links ${target} LINK_LIBRARIES)
+  get_target_property(links ${target} TAVRIN_DEPS)
   foreach(item IN LISTS links)
-    string(REGEX REPLACE "^\\$<LINK_ONLY:(.*)>$" "\\1" item "${item}")
     if(item MATCHES "^Qt6?::")
       set(qt ON)
     elseif(TARGET ${item})

@@ -1,10 +1,12 @@
 # The layering check on a small faulty tree of its own (fixture/): a library
 # including a header of one above it, a header of one it reaches only through
-# another's DEPS, a Qt header in a library without Qt, and a header that
-# belongs to no library. The tree is configured with the build's helpers, so
-# the table of what each library may include is made as the real tree's is.
-# Clean includes (beside the file, of a library in DEPS, standard headers)
-# must pass unreported.
+# another's DEPS, a Qt header in a library without Qt, a header that belongs
+# to no library, a library in DEPS whose headers nothing includes, and Qt in
+# DEPS with no Qt header included. The tree is configured with the build's
+# helpers, so the table of what each library may include is made as the real
+# tree's is. Clean includes (beside the file, of a library in DEPS, standard
+# headers) and a library linked beside DEPS for the linker only must pass
+# unreported.
 #   cmake -DHELPERS=<TavrinHelpers.cmake> -DCHECKER=<CheckLayers.cmake> -DFIXTURE=<tree>
 #         -DWORK=<folder> -DGENERATOR=<name> -DCXX=<compiler> -P CheckLayersSelfTest.cmake
 cmake_minimum_required(VERSION 3.25)
@@ -27,7 +29,9 @@ set(expected
   "low/Low.cpp: low includes \"high/High.h\" of high, which is not in its DEPS"
   "high/High.cpp: high includes \"low/Low.h\" of low, which is not in its DEPS"
   "high/High.cpp: includes \"stray/Stray.h\", which belongs to no library"
-  "4 include\\(s\\) break the layering")
+  "high names spare in its DEPS, but none of its files includes a header of it"
+  "spare names Qt in its DEPS, but none of its files includes a Qt header"
+  "6 fault\\(s\\) break the layering")
 if(result EQUAL 0)
   message(FATAL_ERROR "the check passed a tree that breaks the layering:\n${output}")
 endif()
@@ -36,3 +40,6 @@ foreach(text ${expected})
     message(FATAL_ERROR "missing \"${text}\" in:\n${output}")
   endif()
 endforeach()
+if(output MATCHES "spare names low|mid names low")
+  message(FATAL_ERROR "a link beside DEPS, or a library in DEPS that is included, was reported:\n${output}")
+endif()

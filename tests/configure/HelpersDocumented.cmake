@@ -1,0 +1,90 @@
+# tests/support/README.md has a row for every shared helper header (the
+# headers of tests/support, tests/<folder>/*Support.h and *Fixture.h, and
+# tests/<folder>/support/*.h), each name such a header declares in the
+# namespace tavrin::test (and each macro it defines) stands in a row of its
+# file, and no row names a header that is gone. The .cpp files beside them
+# only define what their headers declare.
+#   cmake -DSOURCE=<tree> -P HelpersDocumented.cmake
+cmake_minimum_required(VERSION 3.25)
+set(tests "${SOURCE}/tests")
+
+# A file's lines as a list; ";" would split a line, and "@" stands for it.
+function(read_lines file out)
+  file(READ "${file}" text)
+  string(REPLACE ";" "@" text "${text}")
+  string(REPLACE "\n" ";" text "${text}")
+  set(${out} "${text}" PARENT_SCOPE)
+endfunction()
+
+# The README's rows: each file's name cells joined, per file.
+read_lines("${tests}/support/README.md" readme)
+set(documented "")
+foreach(row IN LISTS readme)
+  if(row MATCHES "^\\| ([^ |]+\\.h) \\| ([^|]*) \\|")
+    set(file "${CMAKE_MATCH_1}")
+    string(APPEND "row_names_${file}" " ${CMAKE_MATCH_2}")
+    list(APPEND documented "${file}")
+  endif()
+endforeach()
+
+# The names a header gives: classes, structs, enums, aliases, functions and
+# constants at the namespace's own level (clang-format keeps them at the left
+# margin, and everything inside them indented), and macros.
+function(declared_names header out)
+  read_lines("${header}" lines)
+  set(names "")
+  set(inside OFF)
+  set(ident "[A-Za-z_][A-Za-z0-9_]*")
+  foreach(line IN LISTS lines)
+    if(line MATCHES "^#define (${ident})")
+      list(APPEND names "${CMAKE_MATCH_1}")
+    elseif(line MATCHES "^namespace tavrin::test \\{")
+      set(inside ON)
+    elseif(line MATCHES "^\\}  // namespace tavrin::test")
+      set(inside OFF)
+    elseif(NOT inside OR line MATCHES "^(public|protected|private):|^template|^using (namespace|::)|^[^A-Za-z]")
+      continue()
+    elseif(line MATCHES "^(class|struct|enum class|enum) (${ident})")
+      set(name "${CMAKE_MATCH_2}")
+      if(NOT line MATCHES "^[a-z ]+ ${ident}@")  # not a forward declaration
+        list(APPEND names "${name}")
+      endif()
+    elseif(line MATCHES "^using (${ident}) =")
+      list(APPEND names "${CMAKE_MATCH_1}")
+    elseif(line MATCHES "^([^(=[{]*[^A-Za-z0-9_(=[{])?(${ident}) *[(=[{]")
+      list(APPEND names "${CMAKE_MATCH_2}")
+    endif()
+  endforeach()
+  set(${out} "${names}" PARENT_SCOPE)
+endfunction()
+
+file(GLOB shared RELATIVE "${tests}/support" "${tests}/support/*.h")
+file(GLOB folder_helpers RELATIVE "${tests}" "${tests}/*/*Support.h" "${tests}/*/*Fixture.h" "${tests}/*/support/*.h")
+list(FILTER folder_helpers EXCLUDE REGEX "^support/")
+set(faults "")
+foreach(file ${shared} ${folder_helpers})
+  if(file IN_LIST shared)
+    set(path "${tests}/support/${file}")
+  else()
+    set(path "${tests}/${file}")
+  endif()
+  if(NOT file IN_LIST documented)
+    string(APPEND faults "\n  ${file}: no row")
+    continue()
+  endif()
+  declared_names("${path}" names)
+  foreach(name ${names})
+    if(NOT row_names_${file} MATCHES "`${name}`")
+      string(APPEND faults "\n  ${file}: `${name}` is in no row")
+    endif()
+  endforeach()
+endforeach()
+list(REMOVE_DUPLICATES documented)
+foreach(file ${documented})
+  if(NOT file IN_LIST shared AND NOT file IN_LIST folder_helpers)
+    string(APPEND faults "\n  ${file}: a row for a helper header that is not there")
+  endif()
+endforeach()
+if(faults)
+  message(FATAL_ERROR "tests/support/README.md does not match the helpers:${faults}")
+endif()
