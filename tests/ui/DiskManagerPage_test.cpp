@@ -18,7 +18,26 @@ using namespace tavrin::test;
 
 namespace {
 
-using DiskManagerPageTest = DiskManagerFixture;
+class DiskManagerPageTest : public DiskManagerFixture {
+protected:
+    // Every changing action on the first file is refused with message alone:
+    // nothing is asked and no dialog shown before the refusal.
+    void ExpectEveryChangeRefused(const std::string& message) {
+        Page->ExecAttributesDialog = [](TSetAttributesDlg&) {
+            ADD_FAILURE() << "the attribute dialog was shown";
+            return int(QDialog::Rejected);
+        };
+        for (QAction* action : {Page->DM_ImportTextFileAct, Page->DM_ImportBinaryFileAct, Page->DM_DeleteFileAct,
+                                Page->DM_RenameFileAct, Page->DM_SetAttributesAct}) {
+            SCOPED_TRACE(action->text().toStdString());
+            Prompts.Clear();
+            Select({0});
+            ASSERT_TRUE(Run(action));
+            EXPECT_EQ(Prompts.Texts(), std::vector<std::string>{message});
+            EXPECT_EQ(Prompts.Log.size(), 1u) << "nothing is asked before the refusal";
+        }
+    }
+};
 
 TEST_F(DiskManagerPageTest, HeaderRowsStatusAndABadImage) {
     EXPECT_EQ(Page->DiskListHeader->text(), "Usr       FileName  Attr  Recs  Exts      Size     Space");
@@ -212,19 +231,7 @@ TEST_F(DiskManagerPageTest, AnImageThatCannotBeWrittenIsListedAndExportedButNotC
     ASSERT_TRUE(Run(Page->DM_ExportBinaryFileAct));
     EXPECT_EQ(ReadFile(Dir.File("b.out")), "beta" + std::string(124, '\0'));
 
-    Page->ExecAttributesDialog = [](TSetAttributesDlg&) {
-        ADD_FAILURE() << "the attribute dialog was shown";
-        return int(QDialog::Rejected);
-    };
-    for (QAction* action : {Page->DM_ImportTextFileAct, Page->DM_ImportBinaryFileAct, Page->DM_DeleteFileAct,
-                            Page->DM_RenameFileAct, Page->DM_SetAttributesAct}) {
-        SCOPED_TRACE(action->text().toStdString());
-        Prompts.Clear();
-        Select({0});
-        ASSERT_TRUE(Run(action));
-        EXPECT_EQ(Prompts.Texts(), std::vector<std::string>{"The disk image is read-only and can not be changed!"});
-        EXPECT_EQ(Prompts.Log.size(), 1u) << "nothing is asked before the refusal";
-    }
+    ExpectEveryChangeRefused("The disk image is read-only and can not be changed!");
     EXPECT_EQ(ReadFile(Image), image);
 }
 
@@ -250,19 +257,7 @@ TEST_F(DiskManagerPageTest, AnImageAnotherProgramWritesIsListedAndExportedButNot
     EXPECT_EQ(ReadFile(Dir.File("b.out")), "beta" + std::string(124, '\0'));
     EXPECT_TRUE(Prompts.Texts().empty()) << Prompts.LastText();
 
-    Page->ExecAttributesDialog = [](TSetAttributesDlg&) {
-        ADD_FAILURE() << "the attribute dialog was shown";
-        return int(QDialog::Rejected);
-    };
-    for (QAction* action : {Page->DM_ImportTextFileAct, Page->DM_ImportBinaryFileAct, Page->DM_DeleteFileAct,
-                            Page->DM_RenameFileAct, Page->DM_SetAttributesAct}) {
-        SCOPED_TRACE(action->text().toStdString());
-        Prompts.Clear();
-        Select({0});
-        ASSERT_TRUE(Run(action));
-        EXPECT_EQ(Prompts.Texts(), std::vector<std::string>{"Disk is in use!"});
-        EXPECT_EQ(Prompts.Log.size(), 1u) << "nothing is asked before the refusal";
-    }
+    ExpectEveryChangeRefused("Disk is in use!");
     EXPECT_TRUE(ReadFile(Image) == image) << "the image changed";
 
     other.Kill();
