@@ -177,7 +177,7 @@ TEST_F(TcpPort, EveryByteAClientSentBeforeLeavingReachesTheZ80) {
             sender.join();
             EXPECT_TRUE(WaitUntilBlocked(server)) << "the gone client's hang-up does not keep it busy";
         }
-        const std::string got = ReadInputUntilAlone(module, [&] { return InputComing(module); });
+        const std::string got = ReadInputUntilAlone(module, module);
         if (sender.joinable()) sender.join();
         EXPECT_EQ(got.size(), sent.size());
         EXPECT_TRUE(got == sent) << "in order";

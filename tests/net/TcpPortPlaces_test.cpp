@@ -190,7 +190,7 @@ TEST_P(TcpPortLeftBehind, IsBoundedAndGoesWhenTcpCom1IsTurnedOff) {
         module.SetActive(true);
         EXPECT_EQ(module.LeftBehind(), 0u);
     }
-    const std::string read = ReadInputUntilAlone(module, [&] { return InputComing(module); });
+    const std::string read = ReadInputUntilAlone(module, module);
     const size_t expected = row.TurnedOff ? TTcpPortModule::QueueCapacity : kept;
     EXPECT_EQ(read.size(), expected);
     EXPECT_TRUE(read == sent.substr(0, expected)) << "the oldest bytes, in order";

@@ -70,18 +70,13 @@ bool ClosedByServer(int fd, std::chrono::milliseconds limit) {
     return ::poll(&p, 1, static_cast<int>(limit.count())) > 0 && ::recv(fd, &c, 1, MSG_DONTWAIT) <= 0;
 }
 
-size_t InputComing(const TTcpPortModule& module) {
-    // Clients first: one that leaves adds what it left before it goes.
-    const size_t clients = module.ClientCount();
-    return clients + module.LeftBehind();
-}
-
-std::string ReadInputUntilAlone(ISerialLine& line, const std::function<size_t()>& coming,
-                                std::chrono::milliseconds limit) {
+std::string ReadInputUntilAlone(ISerialLine& line, const TTcpPortModule& server, std::chrono::milliseconds limit) {
     std::string got;
     const auto deadline = std::chrono::steady_clock::now() + limit;
     while (std::chrono::steady_clock::now() < deadline) {
-        const bool alone = coming() == 0;  // before reading: what came is queued by then
+        // Before reading, so what came is queued by then; clients first: one
+        // that leaves adds what it left behind before it goes.
+        const bool alone = server.ClientCount() == 0 && server.LeftBehind() == 0;
         for (uint8_t b = 0; line.ReadByte(b);) got += static_cast<char>(b);
         if (alone) break;
         std::this_thread::yield();

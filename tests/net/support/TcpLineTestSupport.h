@@ -32,14 +32,10 @@ int ConnectFromHost(const TTcpPortModule& module, int host);
 // True when the server closes fd within the limit (a failure must not hang).
 bool ClosedByServer(int fd, std::chrono::milliseconds limit = 2s);
 
-// Bytes that still come to the Z80 from module's clients: 0 once nobody is
-// connected and what closed clients left behind is in the receive queue.
-size_t InputComing(const TTcpPortModule& module);
-
-// What the Z80 reads until coming() reports nothing more will come and
-// nothing is left, or limit passes.
-std::string ReadInputUntilAlone(ISerialLine& line, const std::function<size_t()>& coming,
-                                std::chrono::milliseconds limit = 60s);
+// What the Z80 reads through line until nobody is connected to server and
+// every byte its clients sent has been read (what closed clients left
+// behind included), or limit passes.
+std::string ReadInputUntilAlone(ISerialLine& line, const TTcpPortModule& server, std::chrono::milliseconds limit = 60s);
 
 // What the client fd receives until the Z80 ends its output: a line feed it
 // writes through the line once there is room; what came before it.
