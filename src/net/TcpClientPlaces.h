@@ -3,20 +3,24 @@
 // crowd the others out: it holds a few places at most, its newcomers take
 // the places of its own clients, and a full table lets a host in only in the
 // place of a client idle for a long while. A client whose bytes still wait
-// for the Z80 keeps its place: they are handed on before it goes.
+// (read out of its socket or not) keeps its place; one that has closed has
+// given its place up already.
 
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
 
 using TTcpClock = std::chrono::steady_clock;
+// The time the places are kept by: TTcpClock::now, or a test's own clock.
+using TTcpNow = std::function<TTcpClock::time_point()>;
 
 struct TTcpClientPlace {
     uint32_t Address = 0;              // IPv4 source address
     TTcpClock::time_point LastActive;  // accepted, or last byte moved either way
-    bool InputWaiting = false;         // bytes it sent wait for room in the receive queue
+    bool InputWaiting = false;         // bytes it sent wait for the receive queue, in the server or its socket
 };
 
 struct TTcpNewcomerPlace {

@@ -8,9 +8,11 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <span>
 #include <stdexcept>
 #include <vector>
 #include <sys/eventfd.h>
+#include <sys/ioctl.h>
 #include <sys/prctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -27,6 +29,8 @@ void DrainEventFd(int fd) {
     [[maybe_unused]] ssize_t n = ::read(fd, &count, sizeof count);
 }
 
+constexpr int ClientReceiveBuffer = 64 * 1024;
+
 bool WouldBlock(int error) { return error == EAGAIN || error == EWOULDBLOCK || error == EINTR; }
 
 [[noreturn]] void ThrowListenError(int error) {
@@ -41,6 +45,11 @@ int Listen(uint16_t port, uint16_t& boundPort) {
     if (fd < 0) ThrowListenError(errno);
     const int on = 1;
     ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    // Inherited by every client: the kernel holds at most about twice this
+    // of what a client sent, so one that closes with all of it unread fits
+    // in what closed clients may leave behind.
+    const int receiveBuffer = ClientReceiveBuffer;
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_ANY);
@@ -71,7 +80,10 @@ uint16_t ParseTcpPort(const std::string& text) {
 // goes to whichever client takes it first, bytes from several clients
 // interleave, and nothing queued either way is cleared when a client comes
 // or goes. Output taken from the queue but not yet sent belongs to the line,
-// not to a client, so a client leaving costs the others nothing.
+// not to a client, so a client leaving costs the others nothing. A client
+// that closes gives its place up at once; what it sent that the Z80 has not
+// read stays behind for the Z80 (bounded), so closed clients never hold
+// COM1 however much they left unread.
 class TTcpPortModule::TServerThread {
 public:
     TServerThread(TTcpPortModule& owner, int listenFd) : FOwner(owner), FListenFd(listenFd) {
@@ -85,7 +97,9 @@ public:
     ~TServerThread() {
         SignalEventFd(FStopFd);
         FThread.join();
-        while (!FClients.empty()) Drop(FClients.size() - 1);
+        for (const auto& c : FClients) Close(c->Fd);
+        FOwner.FClientCount = 0;
+        FOwner.FLeftBehind = 0;  // what closed clients left goes with the server
         ::close(FListenFd);
         ::close(FStopFd);
     }
@@ -96,16 +110,13 @@ private:
     using Clock = TTcpClock;
 
     struct TClient {
-        TClient(int fd, uint32_t address) : Fd(fd), Address(address), LastActive(Clock::now()) {}
+        TClient(int fd, uint32_t address, Clock::time_point now) : Fd(fd), Address(address), LastActive(now) {}
         int Fd;
         uint32_t Address;
         std::array<uint8_t, TransferSize> RecvBuffer{};
         size_t RecvLen = 0;
         size_t RecvPos = 0;
         Clock::time_point LastActive;  // accepted, or last byte moved either way
-        // Closed, reset or failed: nothing more is sent to it, and it goes
-        // once everything it sent has been handed on.
-        bool Leaving = false;
         bool InputWaiting() const { return RecvPos < RecvLen; }
     };
 
@@ -117,12 +128,11 @@ private:
             fds.assign({{FStopFd, POLLIN, 0}, {FOwner.FWakeFd, POLLIN, 0}, {FListenFd, POLLIN, 0}});
             const bool outputWaiting = FPendingPos < FPendingLen;
             for (const auto& c : FClients) {
-                // A client is read only once its last bytes are handed on, so
-                // its close is seen after everything it sent before.
-                const auto events = static_cast<short>((c->InputWaiting() ? 0 : POLLIN) |
-                                                       (c->Leaving ? 0 : POLLRDHUP | (outputWaiting ? POLLOUT : 0)));
-                // Nothing asked: a gone peer's hang-up would wake the poll for nothing.
-                fds.push_back({events ? c->Fd : -1, events, 0});
+                // Read only once its last bytes are handed on (back-pressure);
+                // its close is seen at once all the same.
+                const auto events =
+                    static_cast<short>((c->InputWaiting() ? 0 : POLLIN) | POLLRDHUP | (outputWaiting ? POLLOUT : 0));
+                fds.push_back({c->Fd, events, 0});
             }
             timespec wait{0, 0};
             if (FLingerUntil && !moved) {
@@ -133,49 +143,98 @@ private:
             if (::ppoll(fds.data(), fds.size(), forever ? nullptr : &wait, nullptr) < 0 && errno != EINTR) return;
             if (fds[0].revents) return;
             if (fds[1].revents) DrainEventFd(FOwner.FWakeFd);
-            for (size_t i = 0; i < FClients.size(); ++i)
-                if (fds[3 + i].revents & (POLLRDHUP | POLLHUP | POLLERR)) FClients[i]->Leaving = true;
-            if (fds[2].revents & POLLIN) Accept();
+            // The clients before a newcomer: what they sent is read out and
+            // their closes are seen before a place is given away.
             moved = false;
             for (size_t i = FClients.size(); i-- > 0;) {
-                const std::optional<bool> pumped = Pump(*FClients[i]);
+                const bool ended = fds[3 + i].revents & (POLLRDHUP | POLLHUP | POLLERR);
+                const std::optional<bool> pumped = ended ? std::nullopt : Pump(*FClients[i]);
                 if (!pumped)
-                    Drop(i);
+                    Leave(i);
                 else
                     moved = moved || *pumped;
             }
+            moved = HandOnLeftBehind() || moved;
+            // A newcomer is served in the next pass, without waiting: output
+            // may wait for it that wakes nothing.
+            if ((fds[2].revents & POLLIN) && Accept()) moved = true;
         }
     }
 
-    // A newcomer gets a place by the table's rules, or is closed at once.
-    void Accept() {
+    // A newcomer gets a place by the table's rules, or is closed at once;
+    // whether it got one.
+    bool Accept() {
         sockaddr_in from{};
         socklen_t length = sizeof from;
         const int fd = ::accept4(FListenFd, reinterpret_cast<sockaddr*>(&from), &length, SOCK_NONBLOCK | SOCK_CLOEXEC);
-        if (fd < 0) return;
+        if (fd < 0) return false;
         std::vector<TTcpClientPlace> places;
-        for (const auto& c : FClients) places.push_back({c->Address, c->LastActive, c->InputWaiting()});
+        for (const auto& c : FClients)
+            places.push_back({c->Address, c->LastActive, c->InputWaiting() || SocketHoldsBytes(c->Fd)});
         const uint32_t address = ntohl(from.sin_addr.s_addr);
-        const TTcpNewcomerPlace place = TTcpClientPlaces::PlaceNewcomer(places, address, Clock::now());
+        const Clock::time_point now = FOwner.FNow();
+        const TTcpNewcomerPlace place = TTcpClientPlaces::PlaceNewcomer(places, address, now);
         if (!place.Admitted) {
             ::close(fd);
-            return;
+            return false;
         }
-        if (place.Replaces) Drop(*place.Replaces);
+        if (place.Replaces) Leave(*place.Replaces);
         // A terminal line: each byte goes out at once, not held for more.
         const int on = 1;
         ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-        FClients.push_back(std::make_unique<TClient>(fd, address));
+        FClients.push_back(std::make_unique<TClient>(fd, address, now));
+        FOwner.FClientCount = FClients.size();
+        return true;
+    }
+
+    static bool SocketHoldsBytes(int fd) {
+        int unread = 0;
+        return ::ioctl(fd, FIONREAD, &unread) == 0 && unread > 0;
+    }
+
+    static void Close(int fd) {
+        ::shutdown(fd, SHUT_RDWR);
+        ::close(fd);
+    }
+
+    // A client goes: one that has closed, reset or failed, or one whose place
+    // a newcomer takes. What it sent that is not in the receive queue yet,
+    // in its buffer and then in its socket, stays behind for the Z80.
+    void Leave(size_t index) {
+        TClient& c = *FClients[index];
+        KeepLeftBehind(c.RecvBuffer.data() + c.RecvPos, c.RecvLen - c.RecvPos);
+        // The socket holds what arrived (its receive buffer's worth at most);
+        // past the bound it is read out only to be refused.
+        std::array<uint8_t, 4096> chunk;
+        for (size_t read = 0; read < TTcpLeftBehind::Capacity;) {
+            const ssize_t n = ::recv(c.Fd, chunk.data(), chunk.size(), MSG_DONTWAIT);
+            if (n <= 0) break;
+            KeepLeftBehind(chunk.data(), static_cast<size_t>(n));
+            read += static_cast<size_t>(n);
+        }
+        Close(c.Fd);
+        FClients.erase(FClients.begin() + static_cast<std::ptrdiff_t>(index));
         FOwner.FClientCount = FClients.size();
     }
 
-    // Closes a client: a replaced one, or every one when the server stops.
-    void Drop(size_t index) {
-        TClient& c = *FClients[index];
-        ::shutdown(c.Fd, SHUT_RDWR);
-        ::close(c.Fd);
-        FClients.erase(FClients.begin() + static_cast<std::ptrdiff_t>(index));
-        FOwner.FClientCount = FClients.size();
+    void KeepLeftBehind(const uint8_t* data, size_t count) {
+        FLeftBehind.Append(data, count);
+        FOwner.FLeftBehind = FLeftBehind.Size();
+    }
+
+    // Moves what closed clients left into the receive queue as far as it
+    // has room; whether any moved.
+    bool HandOnLeftBehind() {
+        bool moved = false;
+        while (FLeftBehind.Size() > 0) {
+            const std::span<const uint8_t> oldest = FLeftBehind.Oldest();
+            const size_t taken = FOwner.PutRxData(oldest.data(), oldest.size());
+            if (taken == 0) break;
+            FLeftBehind.Consume(taken);
+            FOwner.FLeftBehind = FLeftBehind.Size();
+            moved = true;
+        }
+        return moved;
     }
 
     // While the Z80 streams (the last send was moments ago), a few bytes in
@@ -196,8 +255,9 @@ private:
         return true;
     }
 
-    // Sends waiting output to c as far as it takes it; whether any went.
-    bool Send(TClient& c) {
+    // Sends waiting output to c as far as it takes it; whether any went,
+    // nullopt when its socket has failed.
+    std::optional<bool> Send(TClient& c) {
         if (FPendingPos == FPendingLen && RefillDue()) {
             FPendingLen = FOwner.GetTxData(FPending.data(), FPending.size());
             FPendingPos = 0;
@@ -210,14 +270,16 @@ private:
             FLastSend = Clock::now();
             return true;
         }
-        if (n < 0 && !WouldBlock(errno)) c.Leaving = true;  // what it sent is still handed on
+        if (n < 0 && !WouldBlock(errno)) return std::nullopt;
         return false;
     }
 
-    // One pass each way: whether any byte moved; nullopt when the client has
-    // ended (closed, reset or failed) and everything it sent is queued.
+    // One pass each way: whether any byte moved, read out of its socket
+    // included; nullopt when the client has closed, reset or failed.
     std::optional<bool> Pump(TClient& c) {
-        bool moved = !c.Leaving && Send(c);
+        const std::optional<bool> sent = Send(c);
+        if (!sent) return std::nullopt;
+        bool moved = *sent;
         for (;;) {
             if (c.InputWaiting()) {
                 const size_t taken = FOwner.PutRxData(c.RecvBuffer.data() + c.RecvPos, c.RecvLen - c.RecvPos);
@@ -230,8 +292,9 @@ private:
             if (n < 0) break;
             c.RecvLen = static_cast<size_t>(n);
             c.RecvPos = 0;
+            moved = true;
         }
-        if (moved) c.LastActive = Clock::now();
+        if (moved) c.LastActive = FOwner.FNow();
         return moved;
     }
 
@@ -250,12 +313,13 @@ private:
     size_t FPendingPos = 0;
     Clock::time_point FLastSend{};
     std::optional<Clock::time_point> FLingerUntil;
+    TTcpLeftBehind FLeftBehind;
     std::thread FThread;  // last: starts once everything above is set
 };
 
 // --- the module ------------------------------------------------------------------
 
-TTcpPortModule::TTcpPortModule() {
+TTcpPortModule::TTcpPortModule(TTcpNow now) : FNow(std::move(now)) {
     FWakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     if (FWakeFd < 0) throw std::runtime_error("Unable to create the TCP server of COM1.");
 }

@@ -3,10 +3,11 @@
 // map) reads and writes two locked 512-byte queues; one server thread
 // accepts clients, several at once, and copies bytes between those queues
 // and the clients' sockets, both directions in every pass. A full receive
-// queue holds a client's bytes back (back-pressure), and every byte a client
-// sent before it closed reaches the queue. The queues live as long as the
-// module: bytes written while nobody is connected wait, up to 512, for the
-// next client.
+// queue holds a client's bytes back (back-pressure). A client that closes
+// gives its place up at once; the bytes it sent still reach the queue, up to
+// LeftBehindCapacity for all closed clients together. The queues live as
+// long as the module: bytes written while nobody is connected wait, up to
+// 512, for the next client.
 
 #include <atomic>
 #include <cstdint>
@@ -18,15 +19,19 @@
 #include "machine/ByteFIFO.h"
 #include "machine/MachineDevices.h"
 #include "net/TcpClientPlaces.h"
+#include "net/TcpLeftBehind.h"
 
 class TTcpPortModule : public ISerialLine {
 public:
     static constexpr uint16_t QueueCapacity = 512;
     static constexpr size_t TransferSize = 512;
+    // What clients that have closed may leave for the Z80, all told.
+    static constexpr size_t LeftBehindCapacity = TTcpLeftBehind::Capacity;
     // Clients served at once; who may take a place is TTcpClientPlaces' rule.
     static constexpr size_t MaxClients = TTcpClientPlaces::MaxClients;
 
-    TTcpPortModule();
+    // now: the time the clients' places are kept by.
+    explicit TTcpPortModule(TTcpNow now = TTcpClock::now);
     ~TTcpPortModule() override;
     TTcpPortModule(const TTcpPortModule&) = delete;
     TTcpPortModule& operator=(const TTcpPortModule&) = delete;
@@ -45,6 +50,9 @@ public:
     // Clients connected now.
     size_t ClientCount() const { return FClientCount.load(); }
     bool ClientConnected() const { return ClientCount() > 0; }
+    // Bytes that clients which have closed sent and that have not reached
+    // the receive queue yet; dropped when the server stops.
+    size_t LeftBehind() const { return FLeftBehind.load(); }
 
     bool DataAvailable() override;
     bool ReadByte(uint8_t& b) override;
@@ -67,6 +75,8 @@ private:
     int FWakeFd = -1;  // the server thread rechecks the queues
     uint16_t FListeningPort = 0;
     std::atomic<size_t> FClientCount{0};
+    std::atomic<size_t> FLeftBehind{0};
+    TTcpNow FNow;
     std::unique_ptr<TServerThread> FThread;
 };
 

@@ -1,19 +1,24 @@
 // The machine's serial lines: the settings model opens the host ports
 // at the chosen speed, the configuration bytes reopen an open line, bad TCP
 // ports give the COM1 warning, and end to end a Z80 program echoes COM1 (a
-// TCP client) and COM2 (a pseudo-terminal) through ports 14h-17h.
+// TCP client, also after clients that closed) and COM2 (a pseudo-terminal)
+// through ports 14h-17h.
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <optional>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
 #include "net/MachineSerialLines.h"
 #include "support/ComRxTestSupport.h"
 #include "support/EnvironmentVariable.h"
+#include "support/Eventually.h"
 #include "support/MachineTestSupport.h"
+#include "support/TcpLineTestSupport.h"
 #include "support/TempFolder.h"
 
 using namespace tavrin::test;
@@ -130,6 +135,44 @@ TEST_F(SerialEcho, ATcpClientTalksToCom1) {
     writer.join();
     EXPECT_TRUE(echoed == text) << "echo differs, " << echoed.size() << " bytes back";
     ::close(client);
+}
+
+// Clients that send and close while the Z80 echoes (as CP/M does with CON
+// on COM1) leave COM1 free, though the echo waits for output room that no
+// closed client gives: the next client gets in and every byte comes back.
+TEST_F(SerialEcho, ClientsThatCloseLeaveCom1Free) {
+    Machine.Settings().UseTCPasCom1 = true;
+    Machine.Settings().Com1.Enabled = true;
+    TReservedPort port(SOCK_STREAM);
+    Machine.Settings().Com1TCPPort = port.Text();
+    ASSERT_EQ(Lines.ApplyComSettings(1), "");
+    port.Release();
+    TTcpPortModule& server = Lines.TcpPortModule;
+    std::vector<int> clients;
+    for (int host : {1, 1, 1, 1, 2, 2, 2, 2}) clients.push_back(ConnectFromHost(server, host));
+    ASSERT_TRUE(Eventually([&] { return server.ClientCount() == clients.size(); }));
+    std::string sent;
+    for (size_t k = 0; k < clients.size(); ++k) {
+        const std::string bytes = Pattern(2048, static_cast<unsigned>(k));
+        SendThenLeave(clients[k], bytes, TTcpLeave::Close);
+        sent += bytes;
+    }
+    ASSERT_TRUE(Eventually([&] {
+        Posts.PumpPending();
+        Machine.RunBurst(2000);
+        return !server.CanWrite() && server.ClientCount() == 0;
+    })) << "the echo never waited for room, or closed clients hold COM1";
+
+    const int next = ConnectFromHost(server, 3);
+    const std::string typed = "Hello, CP/M!";
+    WriteAll(next, typed);
+    sent += typed;
+    std::string echoed = RunUntilEchoed(next, sent.size());
+    EXPECT_EQ(echoed.size(), sent.size());
+    std::sort(echoed.begin(), echoed.end());
+    std::sort(sent.begin(), sent.end());
+    EXPECT_TRUE(echoed == sent) << "every byte came back once";
+    ::close(next);
 }
 
 TEST_F(SerialEcho, APseudoTerminalCarriesCom2) {

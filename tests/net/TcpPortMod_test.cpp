@@ -25,20 +25,6 @@ using namespace tavrin::test;
 
 namespace {
 
-void ActivateOn(TTcpPortModule& module) {
-    const TReservedPort reserved{SOCK_STREAM};  // held until the server has bound it
-    module.Port = reserved.Text();
-    module.SetActive(true);
-    ASSERT_TRUE(module.GetActive());
-}
-
-// True when the server closes fd within the limit (a failure must not hang).
-bool ClosedByServer(int fd, std::chrono::milliseconds limit = 2s) {
-    pollfd p{fd, POLLIN, 0};
-    char c;
-    return ::poll(&p, 1, static_cast<int>(limit.count())) > 0 && ::recv(fd, &c, 1, MSG_DONTWAIT) <= 0;
-}
-
 class TcpPort : public testing::Test {
 protected:
     void Activate() {
@@ -144,7 +130,7 @@ TEST_F(TcpPort, OutputNoClientTookWaitsForTheNextOrTheOthers) {
     for (const auto& row : cases) {
         SCOPED_TRACE(row.Name);
         TTcpPortModule module;
-        ActivateOn(module);
+        ActivateOnReservedPort(module);
         // Clients that take little at a time, so output to them backs up soon.
         int stayer = -1;
         if (row.AnotherStays) {
@@ -182,7 +168,7 @@ TEST_F(TcpPort, EveryByteAClientSentBeforeLeavingReachesTheZ80) {
     for (const auto& row : cases) {
         SCOPED_TRACE(row.Name);
         TTcpPortModule module;
-        const std::set<pid_t> server = ThreadsStartedBy([&] { ActivateOn(module); });
+        const std::set<pid_t> server = ThreadsStartedBy([&] { ActivateOnReservedPort(module); });
         const int client = ConnectTcp(module.ListeningPort());
         ASSERT_TRUE(Eventually([&] { return module.ClientCount() == 1; }));
         const std::string sent = Pattern(row.Size, 3);
@@ -191,7 +177,7 @@ TEST_F(TcpPort, EveryByteAClientSentBeforeLeavingReachesTheZ80) {
             sender.join();
             EXPECT_TRUE(WaitUntilBlocked(server)) << "the gone client's hang-up does not keep it busy";
         }
-        const std::string got = ReadInputUntilAlone(module, [&] { return module.ClientCount(); });
+        const std::string got = ReadInputUntilAlone(module, module);
         if (sender.joinable()) sender.join();
         EXPECT_EQ(got.size(), sent.size());
         EXPECT_TRUE(got == sent) << "in order";
@@ -222,7 +208,7 @@ TEST_F(TcpPort, OneHostCannotCrowdTheOthersOff) {
     for (const auto& row : cases) {
         SCOPED_TRACE(row.Name);
         TTcpPortModule module;
-        ActivateOn(module);
+        ActivateOnReservedPort(module);
         const auto connectFrom = [&](int host) {
             return ConnectTcpFrom(("127.0.0." + std::to_string(host)).c_str(), module.ListeningPort());
         };

@@ -3,14 +3,17 @@
 #include <algorithm>
 #include <cstdint>
 #include <linux/sockios.h>
+#include <poll.h>
 #include <stdexcept>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
 
+#include "support/ComRxTestSupport.h"
 #include "support/Eventually.h"
 #include "support/FdIo.h"
+#include "support/ReservedPort.h"
 
 namespace tavrin::test {
 
@@ -48,12 +51,32 @@ std::string ReadZ80(ISerialLine& line, size_t count) {
     return got;
 }
 
-std::string ReadInputUntilAlone(ISerialLine& line, const std::function<size_t()>& clients,
-                                std::chrono::milliseconds limit) {
+void ActivateOnReservedPort(TTcpPortModule& module) {
+    const TReservedPort reserved{SOCK_STREAM};  // held until the server has bound it
+    module.Port = reserved.Text();
+    module.SetActive(true);
+    if (!module.GetActive()) throw std::runtime_error("the server did not listen");
+}
+
+int ConnectFromHost(const TTcpPortModule& module, int host) {
+    const int fd = ConnectTcpFrom(("127.0.0." + std::to_string(host)).c_str(), module.ListeningPort());
+    if (fd < 0) throw std::runtime_error("the server refused a connection");
+    return fd;
+}
+
+bool ClosedByServer(int fd, std::chrono::milliseconds limit) {
+    pollfd p{fd, POLLIN, 0};
+    char c;
+    return ::poll(&p, 1, static_cast<int>(limit.count())) > 0 && ::recv(fd, &c, 1, MSG_DONTWAIT) <= 0;
+}
+
+std::string ReadInputUntilAlone(ISerialLine& line, const TTcpPortModule& server, std::chrono::milliseconds limit) {
     std::string got;
     const auto deadline = std::chrono::steady_clock::now() + limit;
     while (std::chrono::steady_clock::now() < deadline) {
-        const bool alone = clients() == 0;  // before reading: what they sent is queued by then
+        // Before reading, so what came is queued by then; clients first: one
+        // that leaves adds what it left behind before it goes.
+        const bool alone = server.ClientCount() == 0 && server.LeftBehind() == 0;
         for (uint8_t b = 0; line.ReadByte(b);) got += static_cast<char>(b);
         if (alone) break;
         std::this_thread::yield();

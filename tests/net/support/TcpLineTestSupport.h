@@ -9,6 +9,7 @@
 #include <string>
 
 #include "machine/MachineDevices.h"
+#include "net/TcpPortMod.h"
 
 namespace tavrin::test {
 
@@ -22,10 +23,19 @@ std::string FillOutput(ISerialLine& line, const std::function<uint8_t(size_t)>& 
 // What the Z80 reads of count bytes, waiting for each.
 std::string ReadZ80(ISerialLine& line, size_t count);
 
-// What the Z80 reads until clients() reports nobody connected and nothing
-// is left, or limit passes.
-std::string ReadInputUntilAlone(ISerialLine& line, const std::function<size_t()>& clients,
-                                std::chrono::milliseconds limit = 60s);
+// Listens on a port held for the test; throws when it cannot.
+void ActivateOnReservedPort(TTcpPortModule& module);
+
+// A client of module from 127.0.0.<host>, standing for one of several hosts.
+int ConnectFromHost(const TTcpPortModule& module, int host);
+
+// True when the server closes fd within the limit (a failure must not hang).
+bool ClosedByServer(int fd, std::chrono::milliseconds limit = 2s);
+
+// What the Z80 reads through line until nobody is connected to server and
+// every byte its clients sent has been read (what closed clients left
+// behind included), or limit passes.
+std::string ReadInputUntilAlone(ISerialLine& line, const TTcpPortModule& server, std::chrono::milliseconds limit = 60s);
 
 // What the client fd receives until the Z80 ends its output: a line feed it
 // writes through the line once there is room; what came before it.

@@ -1,0 +1,315 @@
+// Who holds the places of the COM1 TCP server, with real sockets from
+// several loopback addresses and a clock the test moves: clients that close
+// give their places up at once and their bytes still reach the Z80, what
+// they leave behind is bounded, a newcomer never costs the bytes of the
+// client it replaces, and the client in use stays while an idle one goes.
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <dirent.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <deque>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "net/TcpPortMod.h"
+#include "support/ComRxTestSupport.h"
+#include "support/Eventually.h"
+#include "support/NamedRows.h"
+#include "support/TcpLineTestSupport.h"
+
+using namespace tavrin::test;
+
+namespace {
+
+// The places' time, moved only by the test.
+class TTestClock {
+public:
+    TTcpNow Source() {
+        return [this] { return TTcpClock::time_point{} + TTcpClock::duration(FTicks.load()); };
+    }
+    void Advance(TTcpClock::duration by) { FTicks += by.count(); }
+
+private:
+    std::atomic<TTcpClock::rep> FTicks{std::chrono::duration_cast<TTcpClock::duration>(1h).count()};
+};
+
+// Client k's bytes: k in the high nibble, so what the Z80 reads can be
+// sorted by client; the low nibble counts, so a lost or reordered byte shows.
+std::string Tagged(size_t k, size_t count) {
+    std::string bytes(count, '\0');
+    for (size_t i = 0; i < count; ++i) bytes[i] = static_cast<char>(k << 4 | (i & 15));
+    return bytes;
+}
+
+// The bytes of client k among what the Z80 read, in the order read.
+std::string OfClient(const std::string& read, size_t k) {
+    std::string bytes;
+    for (const char c : read)
+        if (static_cast<uint8_t>(c) >> 4 == k) bytes += c;
+    return bytes;
+}
+
+// A client socket of 127.0.0.<host>, bound ahead so that connecting is
+// one call.
+int BoundFromHost(int host) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in from{};
+    from.sin_family = AF_INET;
+    from.sin_addr.s_addr = htonl(INADDR_LOOPBACK - 1 + static_cast<uint32_t>(host));
+    if (fd < 0 || ::bind(fd, reinterpret_cast<const sockaddr*>(&from), sizeof from) != 0)
+        throw std::runtime_error("test client socket failed");
+    return fd;
+}
+
+void ConnectTo(int fd, const TTcpPortModule& module) {
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    to.sin_port = htons(module.ListeningPort());
+    if (::connect(fd, reinterpret_cast<const sockaddr*>(&to), sizeof to) != 0)
+        throw std::runtime_error("the server refused a connection");
+}
+
+size_t OpenDescriptors() {
+    size_t count = 0;
+    DIR* dir = ::opendir("/proc/self/fd");
+    while (::readdir(dir) != nullptr) ++count;
+    ::closedir(dir);
+    return count;
+}
+
+// --- clients that have closed ------------------------------------------------------
+
+struct TClosedRow {
+    const char* name;
+    size_t Sent;  // by each of the eight
+    bool Echo;    // the Z80 echoes what it reads (CON on COM1), until its output backs up
+};
+TAVRIN_PRINT_AS_NAME(TClosedRow)
+
+class TcpPortClosedClients : public testing::TestWithParam<TClosedRow> {};
+
+// Eight clients from two hosts fill every place, send and close while the
+// Z80 reads nothing, or echoes into an output queue nobody takes. Their
+// places are free at once, for their hosts and for others, and every byte
+// they sent still reaches the Z80, each client's in order.
+TEST_P(TcpPortClosedClients, GiveTheirPlacesUpAtOnceAndTheirBytesStillCome) {
+    const TClosedRow& row = GetParam();
+    TTcpPortModule module;
+    ActivateOnReservedPort(module);
+    std::vector<int> clients;
+    for (int host : {1, 1, 1, 1, 2, 2, 2, 2}) clients.push_back(ConnectFromHost(module, host));
+    ASSERT_TRUE(Eventually([&] { return module.ClientCount() == TTcpPortModule::MaxClients; }));
+    for (size_t k = 0; k < clients.size(); ++k) SendThenLeave(clients[k], Tagged(k, row.Sent), TTcpLeave::Close);
+
+    std::string read;
+    const auto z80Step = [&] {
+        uint8_t b = 0;
+        if ((!row.Echo || module.CanWrite()) && module.ReadByte(b)) {
+            read += static_cast<char>(b);
+            if (row.Echo) module.WriteByte(b);
+        }
+    };
+    // The Z80 takes what it can and stops: its output has nowhere to go.
+    if (row.Echo) {
+        ASSERT_TRUE(Eventually([&] {
+            for (int i = 0; i < 1000; ++i) z80Step();
+            return !module.CanWrite();
+        }));
+    }
+    ASSERT_TRUE(Eventually([&] { return module.ClientCount() == 0; })) << "closed clients hold their places";
+
+    // A host that held four places and a new one both get in.
+    const std::vector<int> newcomers{ConnectFromHost(module, 1), ConnectFromHost(module, 3)};
+    ASSERT_TRUE(Eventually([&] { return module.ClientCount() == newcomers.size(); }));
+    for (size_t k = 0; k < newcomers.size(); ++k) WriteAll(newcomers[k], Tagged(clients.size() + k, 100));
+
+    const size_t total = clients.size() * row.Sent + newcomers.size() * 100;
+    size_t echoed = 0;
+    EXPECT_TRUE(Eventually(
+        [&] {
+            for (int i = 0; i < 1000; ++i) z80Step();
+            for (const int fd : newcomers) echoed += ReadAvailable(fd).size();
+            return read.size() == total && (!row.Echo || echoed == total);
+        },
+        30s))
+        << read.size() << " of " << total << " bytes read, " << echoed << " echoed";
+    for (size_t k = 0; k < clients.size() + newcomers.size(); ++k)
+        EXPECT_TRUE(OfClient(read, k) == Tagged(k, k < clients.size() ? row.Sent : 100)) << "client " << k;
+    for (const int fd : newcomers) ::close(fd);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, TcpPortClosedClients,
+                         testing::Values(TClosedRow{"TheZ80ReadsNothing", 600, false},
+                                         TClosedRow{"TheZ80EchoesUntilItsOutputBacksUp", 2048, true}),
+                         RowName);
+
+struct TLeftBehindRow {
+    const char* name;
+    bool TurnedOff;  // TCP COM1 is turned off and on again before the Z80 reads
+};
+TAVRIN_PRINT_AS_NAME(TLeftBehindRow)
+
+class TcpPortLeftBehind : public testing::TestWithParam<TLeftBehindRow> {};
+
+// Clients one after another send and close while the Z80 reads nothing,
+// more than the bound all told. The server keeps none of their descriptors;
+// the Z80 reads the receive queue and then the oldest of what is left, up
+// to the bound: the newest bytes are refused, as a serial line overruns.
+// Turning TCP COM1 off drops what is left; the receive queue stays.
+TEST_P(TcpPortLeftBehind, IsBoundedAndGoesWhenTcpCom1IsTurnedOff) {
+    const TLeftBehindRow& row = GetParam();
+    TTcpPortModule module;
+    ActivateOnReservedPort(module);
+    const size_t descriptors = OpenDescriptors();
+    constexpr size_t each = 16 << 10;
+    constexpr size_t kept = TTcpPortModule::QueueCapacity + TTcpPortModule::LeftBehindCapacity;
+    std::string sent;
+    for (size_t k = 0; sent.size() <= kept + each; ++k) {
+        const std::string bytes = Pattern(each, static_cast<unsigned>(k));
+        const int client = ConnectFromHost(module, 1 + static_cast<int>(k % 2));
+        // Half-closed, it learns when the server has let it go.
+        SendThenLeave(client, bytes, TTcpLeave::HalfClose);
+        sent += bytes;
+        const bool letGo = ClosedByServer(client, 5s);
+        ::close(client);
+        ASSERT_TRUE(letGo) << "client " << k << " holds its place";
+    }
+    // The last one's is closed just after it learnt it was let go.
+    EXPECT_TRUE(Eventually([&] { return OpenDescriptors() == descriptors; })) << "descriptors kept";
+    EXPECT_EQ(module.LeftBehind(), TTcpPortModule::LeftBehindCapacity);
+
+    if (row.TurnedOff) {
+        module.SetActive(false);
+        module.SetActive(true);
+        EXPECT_EQ(module.LeftBehind(), 0u);
+    }
+    const std::string read = ReadInputUntilAlone(module, module);
+    const size_t expected = row.TurnedOff ? TTcpPortModule::QueueCapacity : kept;
+    EXPECT_EQ(read.size(), expected);
+    EXPECT_TRUE(read == sent.substr(0, expected)) << "the oldest bytes, in order";
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, TcpPortLeftBehind,
+                         testing::Values(TLeftBehindRow{"TheZ80ReadsTheOldest", false},
+                                         TLeftBehindRow{"TurningTcpCom1OffDropsIt", true}),
+                         RowName);
+
+// --- a newcomer taking a place ------------------------------------------------------
+
+struct TRaceRow {
+    const char* name;
+    std::vector<int> Hosts;    // the table, in connection order
+    TTcpClock::duration Idle;  // how long the clients have been idle when the newcomer comes
+    int NewcomerHost;          // 0: a new host each round
+};
+TAVRIN_PRINT_AS_NAME(TRaceRow)
+
+class TcpPortNewcomerRace : public testing::TestWithParam<TRaceRow> {};
+
+// Round after round, the client idle longest sends its last bytes and closes
+// and a newcomer that could take its place connects at once, so both often
+// arrive in one wake-up of the server. Not one of those bytes is lost, and
+// the newcomer takes the place given up, no other client's.
+TEST_P(TcpPortNewcomerRace, NeverCostsTheBytesOfTheClientItCouldReplace) {
+    const TRaceRow& row = GetParam();
+    TTestClock clock;
+    TTcpPortModule module(clock.Source());
+    ActivateOnReservedPort(module);
+    std::deque<int> held;  // idlest first
+    for (const int host : row.Hosts) {
+        held.push_back(ConnectFromHost(module, host));
+        ASSERT_TRUE(Eventually([&] { return module.ClientCount() == held.size(); }));
+        clock.Advance(1s);
+    }
+    for (int round = 0; round < 100; ++round) {
+        SCOPED_TRACE(testing::Message() << "round " << round);
+        clock.Advance(row.Idle);
+        const std::string last = Tagged(static_cast<size_t>(round % 16), 100);
+        const int newcomer = BoundFromHost(row.NewcomerHost != 0 ? row.NewcomerHost : 10 + round);
+        SendThenLeave(held.front(), last, TTcpLeave::Close);
+        ConnectTo(newcomer, module);
+        held.pop_front();
+        held.push_back(newcomer);
+        ASSERT_EQ(ReadZ80(module, last.size()), last);
+        ASSERT_TRUE(Eventually([&] { return module.ClientCount() == held.size(); })) << "the newcomer got in";
+        // It took the place given up, not another's.
+        for (const int fd : held) ASSERT_FALSE(ClosedByServer(fd, 0ms));
+    }
+    for (const int fd : held) ::close(fd);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, TcpPortNewcomerRace,
+                         testing::Values(TRaceRow{"AFifthFromTheHost", {1, 1, 1, 1}, 1s, 1},
+                                         TRaceRow{"AFullTableAndAClientIdleAMinute",
+                                                  {1, 1, 1, 1, 2, 2, 2, 2},
+                                                  TTcpClientPlaces::IdleBeforeReplaced,
+                                                  0}),
+                         RowName);
+
+struct TChoiceRow {
+    const char* name;
+    std::vector<int> Hosts;    // the table, in connection order, a second apart
+    size_t Typist;             // the client someone types on
+    TTcpClock::duration Idle;  // how long the others have been idle when the typing comes
+    int NewcomerHost;
+    std::optional<size_t> Replaced;  // the client whose place the newcomer takes; none: turned away
+};
+TAVRIN_PRINT_AS_NAME(TChoiceRow)
+
+class TcpPortReplacedClient : public testing::TestWithParam<TChoiceRow> {};
+
+// Clients connect a second apart, the others stay idle, and someone types on
+// one of them just before a newcomer comes: the newcomer takes the place of
+// the client idle longest by use, whatever the order they connected in, and
+// never the one in use.
+TEST_P(TcpPortReplacedClient, IsTheOneIdleLongestNeverTheOneInUse) {
+    const TChoiceRow& row = GetParam();
+    TTestClock clock;
+    TTcpPortModule module(clock.Source());
+    ActivateOnReservedPort(module);
+    std::vector<int> held;
+    for (const int host : row.Hosts) {
+        held.push_back(ConnectFromHost(module, host));
+        ASSERT_TRUE(Eventually([&] { return module.ClientCount() == held.size(); }));
+        clock.Advance(1s);
+    }
+    clock.Advance(row.Idle);
+    WriteAll(held[row.Typist], "typed");
+    ASSERT_EQ(ReadZ80(module, 5), "typed");
+    clock.Advance(1s);
+
+    const int newcomer = ConnectFromHost(module, row.NewcomerHost);
+    if (row.Replaced) {
+        WriteAll(newcomer, "let me in");
+        EXPECT_EQ(ReadZ80(module, 9), "let me in");
+    } else {
+        EXPECT_TRUE(ClosedByServer(newcomer)) << "turned away";
+    }
+    // The server placed the newcomer before serving it.
+    for (size_t i = 0; i < held.size(); ++i)
+        EXPECT_EQ(ClosedByServer(held[i], row.Replaced == i ? 2s : 0ms), row.Replaced == i) << "client " << i;
+    for (const int fd : held) ::close(fd);
+    ::close(newcomer);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, TcpPortReplacedClient,
+    testing::Values(TChoiceRow{"AFifthFromAHostTheTypistConnectedFirst", {1, 1, 1, 1}, 0, 10s, 1, 1},
+                    TChoiceRow{"AFifthFromAHostTheTypistConnectedLast", {1, 1, 1, 1}, 3, 10s, 1, 0},
+                    TChoiceRow{"AFifthFromAHostTheTypistBetween", {2, 1, 1, 1, 1}, 1, 10s, 1, 2},
+                    TChoiceRow{"AFullTableAFifthFromAHost", {1, 1, 1, 1, 2, 2, 2, 2}, 0, 10s, 1, 1},
+                    TChoiceRow{"AFullTableAnotherHostTheTypistConnectedFirst", {1, 2, 3, 4, 5, 6, 7, 8}, 0, 60s, 9, 1},
+                    TChoiceRow{"AFullTableAnotherHostTheTypistConnectedLast", {1, 2, 3, 4, 5, 6, 7, 8}, 7, 60s, 9, 0},
+                    TChoiceRow{
+                        "AFullTableAnotherHostNobodyIdleAMinute", {1, 2, 3, 4, 5, 6, 7, 8}, 0, 50s, 9, std::nullopt}),
+    RowName);
+
+}  // namespace
