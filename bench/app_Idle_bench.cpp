@@ -9,7 +9,14 @@
 //   instructions per second of the processor workload), unloaded and
 //   while junk datagrams flood the remote disk server on 127.0.0.1; beside
 //   it the same flood to a bare socket nobody reads, which shows what the
-//   flooding threads alone take from the machine's thread on a busy host.
+//   flooding threads alone take from the machine's thread on a busy host;
+// - the process's CPU use while the example BIOS's output routine waits on
+//   a device that is not ready (LST on a printer that is off or has no
+//   printer chosen, COM1 over TCP with its output queue full and no client),
+//   with the idle wait and without it;
+// - bytes per second through the BIOS's output routine once the device is
+//   ready: LST on a printer that takes every byte, COM1 over TCP to a client
+//   that reads everything.
 
 #include <benchmark/benchmark.h>
 
@@ -19,6 +26,7 @@
 #include <QTabWidget>
 #include <QTimer>
 
+#include <poll.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -32,13 +40,18 @@
 #include <thread>
 #include <vector>
 
+#include "app/LstPrinter.h"
+#include "app/WindowSerialLines.h"
+#include "net/MachineSerialLines.h"
 #include "app/frmTavrin.h"
+#include "console/QtPrintTarget.h"
 #include "ui/CpuPage.h"
 #include "machine/TavrinMachine.h"
 #include "net/RmtDisk.h"
 #include "platform/ScriptedUiPrompts.h"
 #include "BenchHome.h"
 #include "BenchSupport.h"
+#include "net/support/ComRxTestSupport.h"
 #include "support/ReservedPort.h"
 
 namespace {
@@ -226,6 +239,167 @@ BENCHMARK(BM_RunUnderUdpFlood)
     ->Args({250000, 0, 1})
     ->Args({250000, 1, 1})
     ->ArgNames({"junk_per_s", "to_bare_socket", "computes"})
+    ->Iterations(3)
+    ->Unit(benchmark::kMillisecond);
+
+// The example BIOS's console and list output routines (C = the byte).
+constexpr uint16_t BiosConout = 0xFA0C;
+constexpr uint16_t BiosList = 0xFA0F;
+
+// Boots the example system, then runs a program at 0100h that sends 'x'
+// through a BIOS output routine without end: 0100h: LD SP,0100h;
+// loop: LD C,'x'; CALL routine; JR loop.
+void StartOutputLoop(TBenchWindow& bench, uint16_t routine) {
+    bench.Window->Ui().ResetCPMAct->trigger();
+    RunEventLoop(milliseconds(1000));
+    const uint8_t code[] = {0x31, 0x00, 0x01, 0x0E, 'x', 0xCD, uint8_t(routine), uint8_t(routine >> 8), 0x18, 0xF9};
+    bench.Machine().Cpu().WriteMemory(0x0100, sizeof code, code);
+    bench.Machine().Cpu().Reset(0x0100);
+}
+
+// COM1 as a TCP server on a free port, the console mapped to it.
+uint16_t MapConsoleToTcpCom1(TBenchWindow& bench) {
+    TTavrinMachine& m = bench.Machine();
+    tavrin::test::TReservedPort port(SOCK_STREAM);
+    m.Settings().UseTCPasCom1 = true;
+    m.Settings().Com1.Enabled = true;
+    m.Settings().Com1TCPPort = port.Text();
+    bench.Window->SerialLines().ApplyComSettings(1);
+    port.Release();
+    m.Mapping().SetItemIndex(TMappedDevice::Con, 3);
+    return bench.Window->SerialLines().ComLines().TcpPortModule.ListeningPort();
+}
+
+// Runs the event loop until the Z80 runs at most 10 million instructions a
+// second (a waiting run does about 400,000, one at full speed hundreds of
+// millions), or until limit.
+void SettleIntoWait(TTavrinMachine& m, milliseconds limit) {
+    const auto end = steady_clock::now() + limit;
+    while (steady_clock::now() < end) {
+        const int64_t before = m.Cpu().OpcodeCount;
+        RunEventLoop(milliseconds(100));
+        if (m.Cpu().OpcodeCount - before < 1000000) return;
+    }
+}
+
+// What the output routine waits on. COM1's queue fills with no client, or
+// with a client that sent a byte and reads nothing (input waits beside the
+// full output queue).
+enum TOutputWait : int64_t { PrinterOff, NoPrinterChosen, Com1QueueFull, Com1FullInputWaiting };
+
+void BM_CpuUseWhileOutputWaits(benchmark::State& state) {
+    TBenchWindow bench;
+    TTavrinMachine& m = bench.Machine();
+    m.SetIdleWait(state.range(0) != 0);
+    const auto wait = TOutputWait(state.range(1));
+    if (wait == NoPrinterChosen) {
+        bench.Window->LstPrinter().PrinterObject().SetPrinterIndex(-1);
+        bench.Window->Ui().PrinterEnableAct->trigger();
+    }
+    const bool com1 = wait == Com1QueueFull || wait == Com1FullInputWaiting;
+    StartOutputLoop(bench, com1 ? BiosConout : BiosList);
+    int fd = -1;
+    if (com1) {
+        const uint16_t port = MapConsoleToTcpCom1(bench);
+        if (port != 0 && wait == Com1FullInputWaiting) {
+            fd = tavrin::test::ConnectTcp(port, 4096);
+            if (fd >= 0) ::send(fd, "k", 1, 0);
+        }
+        if (port == 0 || (wait == Com1FullInputWaiting && fd < 0)) {
+            state.SkipWithError("the TCP server of COM1 did not start");
+            return;
+        }
+    } else {
+        m.Mapping().SetItemIndex(TMappedDevice::Lst, 2);
+    }
+    // The queue fills, and the client's socket and the server's send buffer
+    // (up to megabytes), before the output waits; without the idle wait it
+    // never does.
+    if (state.range(0) != 0)
+        SettleIntoWait(m, seconds(15));
+    else
+        RunEventLoop(milliseconds(300));
+    double cpu = 0, wall = 0;
+    for (auto _ : state) {
+        const double cpuStart = ProcessCpuSeconds();
+        const auto start = steady_clock::now();
+        RunEventLoop(milliseconds(1000));
+        cpu += ProcessCpuSeconds() - cpuStart;
+        wall += duration<double>(steady_clock::now() - start).count();
+    }
+    if (fd >= 0) ::close(fd);
+    state.counters["cpu%"] = 100.0 * cpu / wall;
+}
+BENCHMARK(BM_CpuUseWhileOutputWaits)
+    ->ArgsProduct({{1, 0}, {PrinterOff, NoPrinterChosen, Com1QueueFull, Com1FullInputWaiting}})
+    ->ArgNames({"idlewait", "waits_on"})
+    ->Iterations(2)
+    ->Unit(benchmark::kMillisecond);
+
+// A printer that takes every byte at once and counts them.
+struct TCountingPrinter : IPrinterDevice {
+    int64_t Bytes = 0;
+    bool IsReady() override { return true; }
+    void WriteChar(uint8_t) override { ++Bytes; }
+};
+
+// Reads everything a TCP client is sent until stop; counts it.
+void ReadAll(int fd, const std::atomic<bool>& stop, std::atomic<int64_t>& bytes) {
+    char buffer[65536];
+    while (!stop) {
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, 50) <= 0) continue;
+        const ssize_t n = ::recv(fd, buffer, sizeof buffer, MSG_DONTWAIT);
+        if (n == 0) return;
+        if (n > 0) bytes += n;
+    }
+}
+
+enum TReadyDevice : int64_t { CountingPrinter, Com1Client };
+
+void BM_OutputThroughReadyDevice(benchmark::State& state) {
+    TBenchWindow bench;
+    TTavrinMachine& m = bench.Machine();
+    m.SetIdleWait(state.range(0) != 0);
+    const auto device = TReadyDevice(state.range(1));
+    TCountingPrinter printer;
+    std::atomic<int64_t> received{0};
+    std::atomic<bool> stop{false};
+    std::thread client;
+    int fd = -1;
+    StartOutputLoop(bench, device == Com1Client ? BiosConout : BiosList);
+    if (device == Com1Client) {
+        const uint16_t port = MapConsoleToTcpCom1(bench);
+        fd = port ? tavrin::test::ConnectTcp(port) : -1;
+        if (fd < 0) {
+            state.SkipWithError("no client on the TCP server of COM1");
+            return;
+        }
+        client = std::thread(ReadAll, fd, std::cref(stop), std::ref(received));
+    } else {
+        m.SetPrinter(&printer);
+        m.Mapping().SetItemIndex(TMappedDevice::Lst, 2);
+    }
+    const auto sent = [&] { return device == Com1Client ? received.load() : printer.Bytes; };
+    RunEventLoop(milliseconds(300));
+    double bytes = 0, wall = 0;
+    for (auto _ : state) {
+        const int64_t before = sent();
+        const auto start = steady_clock::now();
+        RunEventLoop(milliseconds(1000));
+        bytes += double(sent() - before);
+        wall += duration<double>(steady_clock::now() - start).count();
+    }
+    bench.Window->Ui().RunCpuAct->trigger();
+    m.SetPrinter(nullptr);
+    stop = true;
+    if (client.joinable()) client.join();
+    if (fd >= 0) ::close(fd);
+    state.counters["bytes/s"] = bytes / wall;
+}
+BENCHMARK(BM_OutputThroughReadyDevice)
+    ->ArgsProduct({{1, 0}, {CountingPrinter, Com1Client}})
+    ->ArgNames({"idlewait", "device"})
     ->Iterations(3)
     ->Unit(benchmark::kMillisecond);
 

@@ -42,6 +42,8 @@ bool TLstPrinter::HasPrinters() const { return !FPrinterObject->Printers().isEmp
 void TLstPrinter::PrintersListChange() {
     if (!HasPrinters() || FPrinterObject->Printing()) return;
     FPrinterObject->SetPrinterIndex(FPanel->PrinterIndex());
+    // An enabled device with a printer chosen now is ready for output.
+    if (FDevice) FMachine.DeviceReady();
 }
 
 void TLstPrinter::OrientationClick() {

@@ -14,17 +14,19 @@ TRunLoop::TRunLoop(TTavrinMachine& machine, QAction& runCpuAct, IUiPrompts& prom
     // Display hooks run after the burst; nothing they raise may leave the
     // timer's slot.
     QObject::connect(FIdleTimer, &QTimer::timeout, &owner, [this] { RunGuarded(FPrompts, [this] { Burst(); }); });
-    FMachine.Events().OnInputArrived = [this](TTavrinMachine&) { WakeRun(); };
+    FMachine.Events().OnDeviceReady = [this](TTavrinMachine&) { WakeRun(); };
 }
 
 TRunLoop::~TRunLoop() {
-    FMachine.Events().OnInputArrived = nullptr;
+    FMachine.Events().OnDeviceReady = nullptr;
+    FMachine.IdleWake().Disarm();
     FIdleTimer->stop();
 }
 
-bool TRunLoop::WaitsForInput() const { return FIdleTimer->interval() == IdleWaitMs; }
+bool TRunLoop::WaitsForDevice() const { return FIdleTimer->interval() == IdleWaitMs; }
 
 void TRunLoop::SetRunning(bool on) {
+    FMachine.IdleWake().Disarm();
     FIdleTimer->setInterval(0);
     if (on && !FClosing)
         FIdleTimer->start();
@@ -33,7 +35,8 @@ void TRunLoop::SetRunning(bool on) {
 }
 
 void TRunLoop::WakeRun() {
-    if (!WaitsForInput()) return;
+    if (!WaitsForDevice()) return;
+    FMachine.IdleWake().Disarm();
     // Restarts the timer when it runs; a stopped run stays stopped.
     FIdleTimer->setInterval(0);
 }
@@ -85,11 +88,13 @@ void TRunLoop::Burst() {
         FPrompts.ShowMessage(text);
     }
 
-    if (result == TBurstResult::Idle && !WaitsForInput()) {
-        // Waiting costs next to no CPU; keys and received data end it at
-        // once, and the short timer bounds the wait for input that arrives
-        // without telling the machine (the TCP server's queues).
-        FIdleTimer->setInterval(IdleWaitMs);
+    if (result == TBurstResult::Idle && !WaitsForDevice()) {
+        // Waiting costs next to no CPU; whatever makes a device ready ends
+        // it at once (the machine's OnDeviceReady, or a Ready on the wake
+        // latch from another thread; a failed arming means one came already).
+        // The short timer bounds the wait for what tells nobody: a host
+        // serial port that can send again, memory edited on the CPU page.
+        if (FMachine.IdleWake().Arm()) FIdleTimer->setInterval(IdleWaitMs);
     } else if (result != TBurstResult::Idle) {
         WakeRun();
     }

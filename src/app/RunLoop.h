@@ -1,9 +1,9 @@
 #pragma once
 // The run of the CPU while "Run CPU" is checked: one burst per timeout of a
 // zero-interval timer, a few milliseconds apart while the Z80 only waits for
-// input, never a burst inside another or inside a modal box's own event
-// loop. A failing device or the break point stops the run and is reported
-// once.
+// a device that is not ready, never a burst inside another or inside a modal
+// box's own event loop. A failing device or the break point stops the run
+// and is reported once.
 
 #include <functional>
 
@@ -16,10 +16,10 @@ class QTimer;
 
 class TRunLoop {
 public:
-    // While the Z80 only polls for input that is not there, bursts come this
-    // far apart instead of back to back; arriving input ends the wait at once.
-    // A waiting burst runs about 4,000 instructions, so the Z80 polls at
-    // about the pace of a real one and costs next to nothing.
+    // While the Z80 only polls devices that are not ready, bursts come this
+    // far apart instead of back to back; a device that gets ready ends the
+    // wait at once. A waiting burst runs about 4,000 instructions, so the Z80
+    // polls at about the pace of a real one and costs next to nothing.
     static constexpr int IdleWaitMs = 10;
 
     // What the window does around a burst.
@@ -32,8 +32,8 @@ public:
         std::function<void()> Close;
     };
 
-    // The timer is a child of owner; runCpuAct is "Run CPU". Input arriving
-    // at the machine wakes the run (its OnInputArrived).
+    // The timer is a child of owner; runCpuAct is "Run CPU". A device that
+    // gets ready wakes the run (the machine's OnDeviceReady).
     TRunLoop(TTavrinMachine& machine, QAction& runCpuAct, IUiPrompts& prompts, QObject& owner, THooks hooks);
     ~TRunLoop();
     TRunLoop(const TRunLoop&) = delete;
@@ -43,10 +43,11 @@ public:
     void SetRunning(bool on);
     // One run burst (the idle handler).
     void Burst();
-    // Back to bursts one after another (input arrived, or the Z80 works again).
+    // Back to bursts one after another (a device got ready, or the Z80 works
+    // again).
     void WakeRun();
     // Bursts come IdleWaitMs apart.
-    bool WaitsForInput() const;
+    bool WaitsForDevice() const;
 
     // A modal box or dialog opens or closes: no burst runs while one is open.
     void EnterModal();
@@ -63,7 +64,7 @@ private:
     IUiPrompts& FPrompts;
     THooks FHooks;
     // One burst per timeout; its interval is 0, or IdleWaitMs while the Z80
-    // waits for input.
+    // waits for a device.
     QTimer* FIdleTimer = nullptr;
     bool FClosing = false;
     bool FInBurst = false;

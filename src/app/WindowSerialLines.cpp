@@ -57,6 +57,8 @@ void TWindowSerialLines::ComSettingsEdited(int line) {
 
 void TWindowSerialLines::ApplyComSettings(int line) {
     const std::string warning = FLines->ApplyComSettings(line);
+    // A line that opened can take output now.
+    FMachine.DeviceReady();
     const TMachineSettings& s = FMachine.Settings();
     PanelOf(&FPortsPage, line)->ShowSettings(line == 1 ? s.Com1 : s.Com2, s.UseTCPasCom1, s.Com1TCPPort);
     if (!warning.empty()) FPrompts.MessageDlg(warning, TMsgDlgType::Warning, mbOK);

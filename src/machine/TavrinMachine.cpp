@@ -45,8 +45,11 @@ TTavrinMachine::TTavrinMachine(const std::string& programFolder) : FProgramFolde
     FDiskController.OnReset = [this](TDiskController& s) { DiskLightsOff(s); };
 
     // The IOBYTE is CP/M's own memory; the lists reach it only once booted.
+    // A routine waiting on one device may find another there now.
     FMapping.OnIOByteChanged = [this](TDeviceMapping&, uint8_t value) {
-        if (FBooted) FCpu.WriteMemoryByte(TDeviceMapping::IOByteAddress, value);
+        if (!FBooted) return;
+        FCpu.WriteMemoryByte(TDeviceMapping::IOByteAddress, value);
+        DeviceReady();
     };
 
     FDrivePaths[0] = FProgramFolder + "DiskA" + ".cpmdsk";
@@ -108,7 +111,7 @@ void TTavrinMachine::OpenReaderFile(const std::string& fileName) {
     FReaderRegistration = RegisterDeviceFile(FReaderFd, fileName, this);
     FReaderIndex = 0;
     FReaderCount = 0;
-    InputArrived();
+    DeviceReady();
 }
 
 void TTavrinMachine::CloseReaderFile() {
@@ -128,6 +131,7 @@ void TTavrinMachine::OpenPunchFile(const std::string& fileName, bool append) {
     FPunchRegistration = RegisterDeviceFile(FPunchFd, fileName, this);
     struct stat st {};
     FPunchTruncatePending = !append && ::fstat(FPunchFd, &st) == 0 && S_ISREG(st.st_mode);
+    DeviceReady();
 }
 
 void TTavrinMachine::ClosePunchFile() {
@@ -142,15 +146,20 @@ void TTavrinMachine::ClosePunchFile() {
 void TTavrinMachine::QueueKeys(TConsoleKeyboard keyboard, std::string_view bytes) {
     TByteFIFO& queue = keyboard == TConsoleKeyboard::Tty ? FTtyKeyQueue : FCrtKeyQueue;
     for (char c : bytes) queue.PutByte(static_cast<uint8_t>(c));
-    if (!bytes.empty()) InputArrived();
+    if (!bytes.empty()) DeviceReady();
 }
 
 uint16_t TTavrinMachine::KeysWaiting(TConsoleKeyboard keyboard) const {
     return (keyboard == TConsoleKeyboard::Tty ? FTtyKeyQueue : FCrtKeyQueue).Count();
 }
 
-void TTavrinMachine::InputArrived() {
-    if (FEvents.OnInputArrived) FEvents.OnInputArrived(*this);
+void TTavrinMachine::DeviceReady() {
+    if (FEvents.OnDeviceReady) FEvents.OnDeviceReady(*this);
+}
+
+void TTavrinMachine::SetPrinter(IPrinterDevice* printer) {
+    FPrinter = printer;
+    if (printer) DeviceReady();
 }
 
 // --- serial glue ------------------------------------------------------------
@@ -180,7 +189,7 @@ void TTavrinMachine::ComDataBlock(int line, const uint8_t* data, size_t count) {
         return;
     }
     for (size_t i = 0; i < count; ++i) queue.PutByte(data[i]);
-    if (count > 0) InputArrived();
+    if (count > 0) DeviceReady();
 }
 
 void TTavrinMachine::DropNextComBlock(int line) { HostLine(line).DropNextBlock = true; }
@@ -209,6 +218,7 @@ TBurstResult TTavrinMachine::RunBurst(uint32_t maxCount) {
     const bool breakPointSet = FBreakPointSet;
     const uint16_t breakPoint = FBreakPoint;
     FIdleWatch.StartBurst();
+    FIdleWake.BurstStarts();
     for (uint32_t done = 0; done < maxCount;) {
         const uint32_t chunk = std::min(maxCount - done, TIdlePollWatch::ChunkLength);
         if (!breakPointSet) {

@@ -22,6 +22,7 @@
 #include "machine/ByteFIFO.h"
 #include "machine/HexImage.h"
 #include "machine/IdlePollWatch.h"
+#include "machine/IdleWake.h"
 #include "machine/MachineDevices.h"
 #include "machine/MachineSettings.h"
 #include "machine/DeviceMapping.h"
@@ -39,9 +40,9 @@ struct TDriveLamp {
     uint32_t NotLitColor = LampEmptyColor;
 };
 
-// How a run burst ended. Idle: the Z80 has done nothing but poll for input
-// that is not there for about a burst's length, so the burst ended early (or
-// just at its end) and the run may wait for input.
+// How a run burst ended. Idle: the Z80 has done nothing but poll devices
+// that are not ready for about a burst's length, so the burst ended early
+// (or just at its end) and the run may wait until a device is ready.
 enum class TBurstResult : uint8_t { Completed, BreakPoint, Idle };
 
 // The two keyboards the CPU reads: TTY on ports 10h/11h, CRT on 12h/13h.
@@ -65,9 +66,9 @@ struct TMachineEvents {
     std::function<void(TTavrinMachine& sender)> OnReaderClosed;
     // The punch file was closed after a failed write.
     std::function<void(TTavrinMachine& sender)> OnPunchClosed;
-    // Input for the CPU arrived (keys, serial data, a reader file), so a run
-    // waiting for input should go on at once.
-    std::function<void(TTavrinMachine& sender)> OnInputArrived;
+    // A device may have become ready (see DeviceReady), so a run waiting
+    // for one should go on at once.
+    std::function<void(TTavrinMachine& sender)> OnDeviceReady;
 };
 
 class TTavrinMachine : public ISysHost {
@@ -112,7 +113,8 @@ public:
     // --- devices (null = absent) -------------------------------------------
     void SetTtyConsole(ITtyConsole* console) { FTtyConsole = console; }
     void SetCrtConsole(ICrtConsole* console) { FCrtConsole = console; }
-    void SetPrinter(IPrinterDevice* printer) { FPrinter = printer; }
+    // A printer given wakes a run that waits for one.
+    void SetPrinter(IPrinterDevice* printer);
     // The host ports behind COM1 and COM2; their received bytes come in
     // through ComDataBlock.
     void SetHostComPorts(IHostSerialPort* com1, IHostSerialPort* com2);
@@ -181,6 +183,13 @@ public:
     TBurstResult RunBurst(uint32_t maxCount = BurstLength);
     void SetIdleWait(bool on) { FIdleWait = on; }
     void StepCpu() { FCpu.ExecuteOpcode(); }
+    // Something outside the port map may have made a device ready: a key,
+    // received data, a file, a printer, a line opened, a mapping changed.
+    // Tells OnDeviceReady; the machine calls it for what it is given itself.
+    void DeviceReady();
+    // How devices served by other threads wake a waiting run: the run arms
+    // it, a Ready that returns true is handed to DeviceReady on this thread.
+    TIdleWake& IdleWake() { return FIdleWake; }
 
     const std::string& ProgramFolderPath() const override { return FProgramFolder; }
 
@@ -188,6 +197,10 @@ private:
     // --- port map ----------------------------------------------------------
     void CpuPortRead(TCpuEmu& sender, uint16_t port, uint8_t& dataByte);
     void CpuPortWrite(TCpuEmu& sender, uint16_t port, uint8_t dataByte);
+    // One handler per port (the low byte); each says what its access tells
+    // the idle wait.
+    TPortActivity ReadPort(uint8_t port, uint8_t& dataByte);
+    TPortActivity WritePort(uint8_t port, uint8_t dataByte);
     void DiskDmaToMemory(TDiskController& sender, uint16_t address, uint16_t count, uint8_t* buffer);
     void DiskDmaFromMemory(TDiskController& sender, uint16_t address, uint16_t count, uint8_t* buffer);
     void DiskReadLight(TDiskController& sender, uint8_t drive);
@@ -237,10 +250,7 @@ private:
     ISerialLine* ComLine(int line);
     uint8_t SerialStatus(int line);
     void ReaderRefill();
-    // A status read of an input port: counts as waiting only when it
-    // reports nothing ready (bit 1 clear).
-    uint8_t InputStatus(uint8_t status);
-    void InputArrived();
+    void PunchByte(uint8_t dataByte);
     void SetLamp(uint8_t drive, bool lit, uint32_t color);
 
     TCpuEmu FCpu;
@@ -283,5 +293,6 @@ private:
     int FPunchFd = -1;
     TImageRegistry::TRegistration FPunchRegistration;
     TIdlePollWatch FIdleWatch;
+    TIdleWake FIdleWake;
     bool FPunchTruncatePending = false;  // the old contents go at the first byte
 };

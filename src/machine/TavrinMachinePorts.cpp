@@ -1,6 +1,11 @@
 // The I/O port map: only the low byte of the port is decoded. Data ports with
-// nothing to give leave the CPU's destination register as it was. Every
-// access also tells the idle watch whether the Z80 works or only waits.
+// nothing to give leave the CPU's destination register as it was.
+//
+// Every handler also says what its access tells the idle wait: a status read
+// that finds its device not ready is a wait poll, anything else is work. Each
+// case returns its own answer, so a port added here cannot take one from its
+// neighbour: the compiler warns on a fall-through and on a path without a
+// return, and every CI build makes a warning an error.
 
 #include "machine/TavrinMachine.h"
 
@@ -15,9 +20,20 @@ namespace {
 
 bool IsDiskPort(uint8_t port) { return port >= DiskFirst && port <= DiskLast; }
 
+constexpr uint8_t BothWays = StatusInputReady | StatusOutputReady;
+
 // A console keyboard always takes output and has input while keys wait.
 uint8_t KeyboardStatus(const TByteFIFO& keys) {
     return keys.Count() > 0 ? StatusInputReady | StatusOutputReady : StatusOutputReady;
+}
+
+// A status read of a device that serves the ways in serves (input, output
+// or both): a wait poll unless it is ready every one of those ways. A program
+// that finds the device ready for what it waits for acts on it, which is
+// work; one that does not polls on, whichever way it waits.
+TPortActivity Status(uint8_t& dataByte, uint8_t status, uint8_t serves) {
+    dataByte = status;
+    return (status & serves) == serves ? TPortActivity::Work : TPortActivity::WaitPoll;
 }
 
 }  // namespace
@@ -69,132 +85,126 @@ void TTavrinMachine::ReaderRefill() {
     }
 }
 
-uint8_t TTavrinMachine::InputStatus(uint8_t status) {
-    if (status & StatusInputReady)
-        FIdleWatch.Activity();
-    else
-        FIdleWatch.EmptyPoll();
-    return status;
-}
-
 void TTavrinMachine::CpuPortRead(TCpuEmu&, uint16_t port, uint8_t& dataByte) {
-    const uint8_t p = port & 0xFF;
-    if (IsDiskPort(p)) {
-        dataByte = FDiskController.ReadPort(p & 7);
-        FIdleWatch.Activity();
-        return;
-    }
-    switch (p) {
-        case TtyStatus:
-            dataByte = InputStatus(KeyboardStatus(FTtyKeyQueue));
-            return;
-        case TtyData:
-            FTtyKeyQueue.GetByte(FLastTtyKey);
-            dataByte = FLastTtyKey;
-            break;
-        case CrtStatus:
-            dataByte = InputStatus(KeyboardStatus(FCrtKeyQueue));
-            return;
-        case CrtData:
-            FCrtKeyQueue.GetByte(FLastCrtKey);
-            dataByte = FLastCrtKey;
-            break;
-        case Com1Status:
-            dataByte = InputStatus(SerialStatus(1));
-            return;
-        case Com2Status:
-            dataByte = InputStatus(SerialStatus(2));
-            return;
-        case Com1Data:
-        case Com2Data:
-            if (ISerialLine* com = ComLine(p == Com1Data ? 1 : 2)) com->ReadByte(dataByte);
-            break;
-        case PrinterStatus:
-            dataByte = (FPrinter && FPrinter->IsReady()) ? StatusOutputReady : 0x00;
-            break;
-        case ReaderStatus:
-            ReaderRefill();
-            dataByte = InputStatus(FReaderIndex < FReaderCount ? StatusInputReady : 0x00);
-            return;
-        case ReaderData:
-            ReaderRefill();
-            if (FReaderIndex < FReaderCount) dataByte = FReaderBuffer[static_cast<size_t>(FReaderIndex++)];
-            break;
-        case PunchStatus:
-            dataByte = FPunchFd >= 0 ? StatusOutputReady : 0x00;
-            break;
-        case Com1Config:
-            dataByte = GetComConfigByte(1);
-            break;
-        case Com2Config:
-            dataByte = GetComConfigByte(2);
-            break;
-        case SysStatusControl:
-            dataByte = FSysChannel.StatusPortRead();
-            break;
-        case SysReplyCommand:
-            dataByte = FSysChannel.ReplyPortRead();
-            break;
-        case DeviceMapping:
-            dataByte = FMapping.MappingPortRead();
-            break;
-        default:  // the printer and punch data ports included: output only
-            dataByte = 0xFF;
-            break;
-    }
-    FIdleWatch.Activity();
+    FIdleWatch.Count(ReadPort(port & 0xFF, dataByte));
 }
 
 void TTavrinMachine::CpuPortWrite(TCpuEmu&, uint16_t port, uint8_t dataByte) {
-    FIdleWatch.Activity();
-    const uint8_t p = port & 0xFF;
+    FIdleWatch.Count(WritePort(port & 0xFF, dataByte));
+}
+
+TPortActivity TTavrinMachine::ReadPort(uint8_t p, uint8_t& dataByte) {
+    if (IsDiskPort(p)) {
+        dataByte = FDiskController.ReadPort(p & 7);
+        return TPortActivity::Work;
+    }
+    switch (p) {
+        case TtyStatus:
+            return Status(dataByte, KeyboardStatus(FTtyKeyQueue), BothWays);
+        case TtyData:
+            FTtyKeyQueue.GetByte(FLastTtyKey);
+            dataByte = FLastTtyKey;
+            return TPortActivity::Work;
+        case CrtStatus:
+            return Status(dataByte, KeyboardStatus(FCrtKeyQueue), BothWays);
+        case CrtData:
+            FCrtKeyQueue.GetByte(FLastCrtKey);
+            dataByte = FLastCrtKey;
+            return TPortActivity::Work;
+        case Com1Status:
+            return Status(dataByte, SerialStatus(1), BothWays);
+        case Com2Status:
+            return Status(dataByte, SerialStatus(2), BothWays);
+        case Com1Data:
+        case Com2Data:
+            if (ISerialLine* com = ComLine(p == Com1Data ? 1 : 2)) com->ReadByte(dataByte);
+            return TPortActivity::Work;
+        case PrinterStatus:
+            return Status(dataByte, (FPrinter && FPrinter->IsReady()) ? StatusOutputReady : 0x00, StatusOutputReady);
+        case ReaderStatus:
+            ReaderRefill();
+            return Status(dataByte, FReaderIndex < FReaderCount ? StatusInputReady : 0x00, StatusInputReady);
+        case ReaderData:
+            ReaderRefill();
+            if (FReaderIndex < FReaderCount) dataByte = FReaderBuffer[static_cast<size_t>(FReaderIndex++)];
+            return TPortActivity::Work;
+        case PunchStatus:
+            return Status(dataByte, FPunchFd >= 0 ? StatusOutputReady : 0x00, StatusOutputReady);
+        case Com1Config:
+            dataByte = GetComConfigByte(1);
+            return TPortActivity::Work;
+        case Com2Config:
+            dataByte = GetComConfigByte(2);
+            return TPortActivity::Work;
+        case SysStatusControl:
+            // The channel answers within the program's own OUT; nothing
+            // outside the program makes it ready, so its status is no wait.
+            dataByte = FSysChannel.StatusPortRead();
+            return TPortActivity::Work;
+        case SysReplyCommand:
+            dataByte = FSysChannel.ReplyPortRead();
+            return TPortActivity::Work;
+        case DeviceMapping:
+            dataByte = FMapping.MappingPortRead();
+            return TPortActivity::Work;
+        default:  // the printer and punch data ports included: output only
+            dataByte = 0xFF;
+            return TPortActivity::Work;
+    }
+}
+
+TPortActivity TTavrinMachine::WritePort(uint8_t p, uint8_t dataByte) {
     if (IsDiskPort(p)) {
         FDiskController.WritePort(p & 7, dataByte);
-        return;
+        return TPortActivity::Work;
     }
     switch (p) {
         case TtyData:
             if (FTtyConsole) FTtyConsole->WriteTtyByte(dataByte);
-            break;
+            return TPortActivity::Work;
         case CrtData:
             if (FCrtConsole) FCrtConsole->WriteChar(dataByte);
-            break;
+            return TPortActivity::Work;
         case Com1Data:
         case Com2Data: {
             ISerialLine* com = ComLine(p == Com1Data ? 1 : 2);
             if (com && com->IsOpen()) com->WriteByte(dataByte);
-            break;
+            return TPortActivity::Work;
         }
         case PrinterData:
             if (FPrinter) FPrinter->WriteChar(dataByte);
-            break;
+            return TPortActivity::Work;
         case PunchData:
-            if (FPunchFd >= 0) {
-                ssize_t written = -1;
-                if (FPunchTruncatePending && ::ftruncate(FPunchFd, 0) == 0) FPunchTruncatePending = false;
-                if (!FPunchTruncatePending) {
-                    do written = ::write(FPunchFd, &dataByte, 1);
-                    while (written < 0 && errno == EINTR);
-                }
-                if (written != 1) {
-                    ClosePunchFile();
-                    if (FEvents.OnPunchClosed) FEvents.OnPunchClosed(*this);
-                }
-            }
-            break;
+            PunchByte(dataByte);
+            return TPortActivity::Work;
         case Com1Config:
             SetComConfigByte(1, dataByte);
-            break;
+            return TPortActivity::Work;
         case Com2Config:
             SetComConfigByte(2, dataByte);
-            break;
+            return TPortActivity::Work;
         case SysStatusControl:
             FSysChannel.ControlPortWrite(dataByte);
-            break;
+            return TPortActivity::Work;
         case SysReplyCommand:
             FSysChannel.CommandPortWrite(dataByte);
-            break;
-        default:
-            break;
+            return TPortActivity::Work;
+        default:  // nothing behind it, the status ports included
+            return TPortActivity::Work;
+    }
+}
+
+// The byte goes to the punch file; a write that fails closes the file.
+void TTavrinMachine::PunchByte(uint8_t dataByte) {
+    if (FPunchFd < 0) return;
+    ssize_t written = -1;
+    if (FPunchTruncatePending && ::ftruncate(FPunchFd, 0) == 0) FPunchTruncatePending = false;
+    if (!FPunchTruncatePending) {
+        do written = ::write(FPunchFd, &dataByte, 1);
+        while (written < 0 && errno == EINTR);
+    }
+    if (written != 1) {
+        ClosePunchFile();
+        if (FEvents.OnPunchClosed) FEvents.OnPunchClosed(*this);
     }
 }

@@ -32,9 +32,15 @@ TMachineSerialLines::TMachineSerialLines(TTavrinMachine& machine, TComDispatcher
     }
     FMachine.SetHostComPorts(&FLine1, &FLine2);
     FMachine.SetTcpCom1(&TcpPortModule);
+    // Bytes the TCP server moves may end a wait on COM1; only the move that
+    // finds the run waiting is handed over.
+    TcpPortModule.OnQueueMoved = [&machine = FMachine, dispatcher] {
+        if (machine.IdleWake().Ready()) dispatcher([&machine] { machine.DeviceReady(); });
+    };
 }
 
 TMachineSerialLines::~TMachineSerialLines() {
+    TcpPortModule.SetActive(false);
     FMachine.SetHostComPorts(nullptr, nullptr);
     FMachine.SetTcpCom1(nullptr);
 }

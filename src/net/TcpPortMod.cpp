@@ -389,15 +389,21 @@ size_t TTcpPortModule::TxCount() {
 }
 
 size_t TTcpPortModule::GetTxData(uint8_t* buffer, size_t max) {
-    std::lock_guard lock(FLock);
     size_t count = 0;
-    while (count < max && FTxQueue.GetByte(buffer[count])) ++count;
+    {
+        std::lock_guard lock(FLock);
+        while (count < max && FTxQueue.GetByte(buffer[count])) ++count;
+    }
+    if (count > 0 && OnQueueMoved) OnQueueMoved();
     return count;
 }
 
 size_t TTcpPortModule::PutRxData(const uint8_t* buffer, size_t max) {
-    std::lock_guard lock(FLock);
     size_t count = 0;
-    while (count < max && FRxQueue.PutByte(buffer[count])) ++count;
+    {
+        std::lock_guard lock(FLock);
+        while (count < max && FRxQueue.PutByte(buffer[count])) ++count;
+    }
+    if (count > 0 && OnQueueMoved) OnQueueMoved();
     return count;
 }

@@ -11,6 +11,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -63,6 +64,9 @@ public:
     // into the receive queue; the number moved.
     size_t GetTxData(uint8_t* buffer, size_t max);
     size_t PutRxData(const uint8_t* buffer, size_t max);
+    // Called on the server thread after either of those moved a byte: the
+    // Z80 may have room to send or input to read now. Set before activating.
+    std::function<void()> OnQueueMoved;
 
 private:
     class TServerThread;

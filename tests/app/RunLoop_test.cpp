@@ -235,27 +235,27 @@ TEST(RunLoopAlone, NoBurstStartsInsideAnother) {
 TEST(RunLoopAlone, WaitingForInputSpacesTheBurstsUntilWoken) {
     TRunHarness h;
     h.Start(PollLoop);
-    for (int i = 0; i < 3 && !h.Loop.WaitsForInput(); ++i) h.Loop.Burst();
-    ASSERT_TRUE(h.Loop.WaitsForInput());
+    for (int i = 0; i < 3 && !h.Loop.WaitsForDevice(); ++i) h.Loop.Burst();
+    ASSERT_TRUE(h.Loop.WaitsForDevice());
     EXPECT_EQ(h.Timer().interval(), TRunLoop::IdleWaitMs);
     EXPECT_TRUE(h.BurstsComing());
 
     h.Loop.WakeRun();
-    EXPECT_FALSE(h.Loop.WaitsForInput());
+    EXPECT_FALSE(h.Loop.WaitsForDevice());
     EXPECT_EQ(h.Timer().interval(), 0);
     EXPECT_TRUE(h.BurstsComing());
 
     // A burst that works ends the wait as well.
     h.Loop.Burst();
-    ASSERT_TRUE(h.Loop.WaitsForInput());
+    ASSERT_TRUE(h.Loop.WaitsForDevice());
     LoadProgram(h.Machine, 0x8000, WorkLoop);
     h.Loop.Burst();
-    EXPECT_FALSE(h.Loop.WaitsForInput());
+    EXPECT_FALSE(h.Loop.WaitsForDevice());
 
     // A wake while a box is open starts no burst before the box closes.
     LoadProgram(h.Machine, 0x8000, PollLoop);
-    for (int i = 0; i < 3 && !h.Loop.WaitsForInput(); ++i) h.Loop.Burst();
-    ASSERT_TRUE(h.Loop.WaitsForInput());
+    for (int i = 0; i < 3 && !h.Loop.WaitsForDevice(); ++i) h.Loop.Burst();
+    ASSERT_TRUE(h.Loop.WaitsForDevice());
     h.Loop.EnterModal();
     h.Loop.WakeRun();
     EXPECT_FALSE(h.BurstsComing());
@@ -263,10 +263,10 @@ TEST(RunLoopAlone, WaitingForInputSpacesTheBurstsUntilWoken) {
     EXPECT_TRUE(h.BurstsComing());
 
     // Stopping ends the wait; a wake leaves a stopped run stopped.
-    for (int i = 0; i < 3 && !h.Loop.WaitsForInput(); ++i) h.Loop.Burst();
-    ASSERT_TRUE(h.Loop.WaitsForInput());
+    for (int i = 0; i < 3 && !h.Loop.WaitsForDevice(); ++i) h.Loop.Burst();
+    ASSERT_TRUE(h.Loop.WaitsForDevice());
     h.RunCpu.setChecked(false);
-    EXPECT_FALSE(h.Loop.WaitsForInput());
+    EXPECT_FALSE(h.Loop.WaitsForDevice());
     h.Loop.WakeRun();
     EXPECT_FALSE(h.BurstsComing());
 }

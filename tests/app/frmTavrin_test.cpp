@@ -177,7 +177,7 @@ TEST_F(MainWindowBootTest, AtThePromptTheRunWaitsAndAKeyWakesIt) {
     auto waitingAt = [&](const std::string& screen) {
         return QTest::qWaitFor(
             [&] {
-                return H.TtyText().find(screen) != std::string::npos && W->RunLoop().WaitsForInput() &&
+                return H.TtyText().find(screen) != std::string::npos && W->RunLoop().WaitsForDevice() &&
                        !BurstsBackToBack(*W);
             },
             10000);
@@ -186,7 +186,7 @@ TEST_F(MainWindowBootTest, AtThePromptTheRunWaitsAndAKeyWakesIt) {
     EXPECT_TRUE(W->Ui().RunCpuAct->isChecked());
 
     QTest::keyClick(W->Ui().SimpleTerminal1, Qt::Key_K);
-    EXPECT_FALSE(W->RunLoop().WaitsForInput());
+    EXPECT_FALSE(W->RunLoop().WaitsForDevice());
     EXPECT_TRUE(BurstsBackToBack(*W)) << "the key wakes the run before any timer";
     EXPECT_TRUE(waitingAt("> k")) << H.TtyText();
     EXPECT_TRUE(H.Prompts.Log.empty());
@@ -208,10 +208,10 @@ TEST_F(WindowTest, OnlyWaitingForInputSlowsTheRun) {
         LoadProgram(W->Machine(), 0x8000, c.Loop);
         W->Ui().RunCpuAct->setChecked(true);
         for (int i = 0; i < 3; ++i) W->ApplicationEvents1Idle();
-        EXPECT_EQ(W->RunLoop().WaitsForInput(), c.Waits);
+        EXPECT_EQ(W->RunLoop().WaitsForDevice(), c.Waits);
         EXPECT_EQ(BurstsBackToBack(*W), !c.Waits);
         W->Ui().RunCpuAct->setChecked(false);
-        EXPECT_FALSE(W->RunLoop().WaitsForInput());
+        EXPECT_FALSE(W->RunLoop().WaitsForDevice());
     }
     EXPECT_TRUE(H.Prompts.Log.empty());
 }

@@ -1,6 +1,7 @@
 // The run bursts of programs that poll for input: only polling that goes on
 // unbroken is taken for waiting, so a program that polls for a while between
-// pieces of work runs every burst in full.
+// pieces of work runs every burst in full. And the latch through which a
+// device served by another thread wakes a waiting run.
 
 #include <gtest/gtest.h>
 
@@ -59,6 +60,37 @@ TEST(IdleWait, UnbrokenPollingWaitsUntilTheProgramWorksAgain) {
     const TBurstCount working = RunBursts(m, 1);
     EXPECT_EQ(working.Idle, 0);
     EXPECT_EQ(working.Full, 1);
+}
+
+// Steps on the latch: B a burst starts, A the run arms it (1 or 0: whether
+// it may wait), R a device gets ready (1 or 0: whether this one must wake
+// the run), D the run stops waiting for another reason.
+TEST(IdleWake, ADeviceReadyWakesAWaitingRunOnceAndIsNeverLost) {
+    const struct {
+        const char* Name;
+        const char* Steps;  // with the results expected of A and R
+    } cases[] = {
+        {"ready while the run waits wakes it once", "BA1R1R0"},
+        {"ready while the run works wakes nothing", "BR0"},
+        {"ready during the burst keeps the run from waiting", "BR0A0R0"},
+        {"ready before the burst is past", "R0BA1R1"},
+        {"a run woken otherwise is not woken again", "BA1DR0"},
+        {"the next wait is armed anew", "BA1R1BA1R1"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TIdleWake wake;
+        std::string got;
+        for (const char* step = c.Steps; *step; ++step) {
+            got += *step;
+            if (*step == 'B') wake.BurstStarts();
+            if (*step == 'D') wake.Disarm();
+            if (*step == 'A') got += wake.Arm() ? '1' : '0';
+            if (*step == 'R') got += wake.Ready() ? '1' : '0';
+            if (*step == 'A' || *step == 'R') ++step;
+        }
+        EXPECT_EQ(got, c.Steps);
+    }
 }
 
 }  // namespace

@@ -5,8 +5,10 @@
 
 #include "disk/DiskDrive.h"
 #include "support/MachineTestSupport.h"
+#include "support/WriteProtectedFile.h"
 
 #include <functional>
+#include <optional>
 
 using namespace tavrin::test;
 
@@ -28,9 +30,10 @@ struct TFakeSerial : IHostSerialPort {
 struct TFakeTcp : ISerialLine {
     bool Active = true;
     bool HasData = false;
+    bool Full = false;
     bool IsOpen() override { return Active; }
     bool DataAvailable() override { return Active && HasData; }
-    bool CanWrite() override { return Active; }
+    bool CanWrite() override { return Active && !Full; }
     std::string Sent;
     bool ReadByte(uint8_t& b) override {
         if (!DataAvailable()) return false;
@@ -186,8 +189,8 @@ TEST_F(PortMapTest, OutputOnlyAndUnmappedPortsReadFF) {
     }
 }
 
-// Whether a burst of a loop ends early as idle: only dense status reads of
-// input ports that report nothing ready count as waiting.
+// Whether a burst of a loop ends early as idle: only dense status reads that
+// find their device not ready, for input or to send, count as waiting.
 struct TIdleCase {
     const char* Name;
     std::vector<uint8_t> Loop;  // at 8000h
@@ -195,10 +198,13 @@ struct TIdleCase {
     TBurstResult Expected;
 };
 
-TEST_F(PortMapTest, BurstsOfPollingForMissingInputEndEarlyAsIdle) {
-    static TFakeSerial closedLine, openLine;
-    static TFakePrinter notReady;
+TEST_F(PortMapTest, BurstsOfPollingADeviceThatIsNotReadyEndEarlyAsIdle) {
+    static TFakeSerial closedLine, openLine, busyLine;
+    static TFakeTcp fullTcp;
+    static TFakePrinter notReady, ready;
     closedLine.Open = false;
+    busyLine.Writable = false;
+    fullTcp.Full = true;
     notReady.Ready = false;
     auto poll = [](uint8_t port) { return std::vector<uint8_t>{0xDB, port, 0x18, 0xFC}; };  // IN A,(p); JR $-2
     auto none = [](TTavrinMachine&) {};
@@ -219,8 +225,24 @@ TEST_F(PortMapTest, BurstsOfPollingForMissingInputEndEarlyAsIdle) {
              Receive(m, 2);
          },
          TBurstResult::Completed},
-        {"printer not ready is output", poll(0x18), [](TTavrinMachine& m) { m.SetPrinter(&notReady); },
+        {"printer absent", poll(0x18), none, TBurstResult::Idle},
+        {"printer not ready", poll(0x18), [](TTavrinMachine& m) { m.SetPrinter(&notReady); }, TBurstResult::Idle},
+        {"printer ready", poll(0x18), [](TTavrinMachine& m) { m.SetPrinter(&ready); }, TBurstResult::Completed},
+        {"punch without file", poll(0x1C), none, TBurstResult::Idle},
+        {"punch with file", poll(0x1C), [](TTavrinMachine& m) { m.OpenPunchFile("/dev/null", false); },
          TBurstResult::Completed},
+        {"com1 data waiting, cannot send", poll(0x14),
+         [](TTavrinMachine& m) {
+             m.SetHostComPorts(&busyLine, nullptr);
+             Receive(m, 1);
+         },
+         TBurstResult::Idle},
+        {"com1 tcp queue full", poll(0x14),
+         [](TTavrinMachine& m) {
+             m.Settings().UseTCPasCom1 = true;
+             m.SetTcpCom1(&fullTcp);
+         },
+         TBurstResult::Idle},
         {"system manager status", poll(0x40), none, TBurstResult::Completed},
         {"disk controller status", poll(0x77), none, TBurstResult::Completed},
         {"key data port", poll(0x11), none, TBurstResult::Completed},
@@ -254,13 +276,22 @@ TEST_F(PortMapTest, BurstsOfPollingForMissingInputEndEarlyAsIdle) {
     }
 }
 
-// A waiting run learns of input the machine is given.
-TEST_F(PortMapTest, ArrivingInputIsAnnounced) {
+// A waiting run learns of whatever the machine is given that may make a
+// device ready.
+TEST_F(PortMapTest, WhatMayMakeADeviceReadyIsAnnounced) {
     WriteFile(Temp.File("reader.txt"), "r");
+    WriteFile(Temp.File("cpm22.hex"), MakeHex(0xE400, {0x76}));
+    WriteFile(Temp.File("zubios.hex"), MakeHex(0xFA00, {0x76}));
+    static TFakePrinter printer;
+    const auto boot = [](TTavrinMachine& m) {
+        m.EnsureDriveAImage();
+        m.BootSystem();
+    };
     const struct {
         const char* Name;
         std::function<void(TTavrinMachine&)> Give;
         int Expected;
+        std::function<void(TTavrinMachine&)> Arrange = nullptr;
     } cases[] = {
         {"tty key", [](TTavrinMachine& m) { m.QueueKeys(TConsoleKeyboard::Tty, "a"); }, 1},
         {"crt keys", [](TTavrinMachine& m) { m.QueueKeys(TConsoleKeyboard::Crt, "ab"); }, 1},
@@ -273,14 +304,59 @@ TEST_F(PortMapTest, ArrivingInputIsAnnounced) {
          1},
         {"com1 empty block", [](TTavrinMachine& m) { m.ComDataBlock(1, nullptr, 0); }, 0},
         {"reader file", [this](TTavrinMachine& m) { m.OpenReaderFile(Temp.File("reader.txt")); }, 1},
+        {"punch file", [this](TTavrinMachine& m) { m.OpenPunchFile(Temp.File("punch.txt"), false); }, 1},
+        {"printer", [](TTavrinMachine& m) { m.SetPrinter(&printer); }, 1},
+        {"printer taken away", [](TTavrinMachine& m) { m.SetPrinter(nullptr); }, 0},
+        {"mapping changed while booted", [](TTavrinMachine& m) { m.Mapping().SetItemIndex(TMappedDevice::Lst, 0); }, 1,
+         boot},
+        {"mapping changed before boot", [](TTavrinMachine& m) { m.Mapping().SetItemIndex(TMappedDevice::Lst, 0); }, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Name);
         TTavrinMachine m(Temp.Folder());
+        if (c.Arrange) c.Arrange(m);
         int told = 0;
-        m.Events().OnInputArrived = [&](TTavrinMachine&) { ++told; };
+        m.Events().OnDeviceReady = [&](TTavrinMachine&) { ++told; };
         c.Give(m);
         EXPECT_EQ(told, c.Expected);
+    }
+}
+
+// HOME on a mounted drive sets the controller's status to OK and the
+// position to track 0, sector 0, whatever failure the command before it
+// left in the status.
+TEST_F(PortMapTest, HomeOnAMountedDriveClearsAFailedStatus) {
+    const struct {
+        const char* Name;
+        uint8_t Command;  // 2 read, 3 write
+        uint16_t Track;
+        uint16_t Sector;
+        bool WriteProtected;
+        uint8_t Failed;  // the status the command leaves
+    } cases[] = {
+        {"read past the last sector", 2, 0, 40, false, 2},
+        {"read past the last track", 2, 256, 0, false, 2},
+        {"write past the last track", 3, 300, 0, false, 2},
+        {"write to a write-protected disk", 3, 5, 3, true, 8},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TTavrinMachine m(Temp.Folder());
+        const std::string image = Temp.File("home.cpmdsk");
+        TDiskDrive::FormatDiskImage(image);
+        std::optional<TWriteProtectedFile> protect;
+        if (c.WriteProtected) protect.emplace(image);
+        m.MountDrive(1, image);
+        const uint8_t registers[] = {
+            1, uint8_t(c.Sector), uint8_t(c.Sector >> 8), uint8_t(c.Track), uint8_t(c.Track >> 8), 0x00, 0x20};
+        for (uint8_t r = 0; r < 7; ++r) OutPort(m, uint8_t(0x71 + r), registers[r]);
+        OutPort(m, 0x70, c.Command);
+        ASSERT_EQ(InPort(m, 0x70), c.Failed);
+
+        OutPort(m, 0x70, 1);
+        EXPECT_EQ(InPort(m, 0x70), TDiskController::StatusOk);
+        for (uint8_t port : {0x72, 0x73, 0x74, 0x75}) EXPECT_EQ(InPort(m, port), 0) << int(port);
+        m.UnmountDrive(1);
     }
 }
 
