@@ -107,6 +107,15 @@ protected:
         Machine.Cpu().WriteMemory(0x0100, static_cast<uint16_t>(program.size()), program.data());
         Machine.Cpu().Reset(0x0100);
     }
+    // COM1 is a TCP server on a port held for the test.
+    void ServeCom1OverTcp() {
+        Machine.Settings().UseTCPasCom1 = true;
+        Machine.Settings().Com1.Enabled = true;
+        TReservedPort port(SOCK_STREAM);
+        Machine.Settings().Com1TCPPort = port.Text();
+        ASSERT_EQ(Lines.ApplyComSettings(1), "");
+        port.Release();
+    }
     // Runs the machine until peer has read count bytes back; what came back.
     std::string RunUntilEchoed(int peer, size_t count) {
         std::string echoed;
@@ -121,12 +130,7 @@ protected:
 };
 
 TEST_F(SerialEcho, ATcpClientTalksToCom1) {
-    Machine.Settings().UseTCPasCom1 = true;
-    Machine.Settings().Com1.Enabled = true;
-    TReservedPort port(SOCK_STREAM);
-    Machine.Settings().Com1TCPPort = port.Text();
-    ASSERT_EQ(Lines.ApplyComSettings(1), "");
-    port.Release();
+    ASSERT_NO_FATAL_FAILURE(ServeCom1OverTcp());
     const int client = ConnectTcp(Lines.TcpPortModule.ListeningPort());
     ASSERT_GE(client, 0);
     const std::string text = "Hello, CP/M!\r\n" + Pattern(20000, 9);
@@ -141,12 +145,7 @@ TEST_F(SerialEcho, ATcpClientTalksToCom1) {
 // on COM1) leave COM1 free, though the echo waits for output room that no
 // closed client gives: the next client gets in and every byte comes back.
 TEST_F(SerialEcho, ClientsThatCloseLeaveCom1Free) {
-    Machine.Settings().UseTCPasCom1 = true;
-    Machine.Settings().Com1.Enabled = true;
-    TReservedPort port(SOCK_STREAM);
-    Machine.Settings().Com1TCPPort = port.Text();
-    ASSERT_EQ(Lines.ApplyComSettings(1), "");
-    port.Release();
+    ASSERT_NO_FATAL_FAILURE(ServeCom1OverTcp());
     TTcpPortModule& server = Lines.TcpPortModule;
     std::vector<int> clients;
     for (int host : {1, 1, 1, 1, 2, 2, 2, 2}) clients.push_back(ConnectFromHost(server, host));
