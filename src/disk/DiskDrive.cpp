@@ -85,8 +85,7 @@ TDiskDrive::~TDiskDrive() {
 void TDiskDrive::FormatDiskImage(const std::string& fileName) {
     // Never replace an image that something in this program holds open, or
     // that another program writes.
-    const TImageRegistry& registry = TImageRegistry::Instance();
-    if (registry.IsOpen(fileName) || registry.HeldByAnotherProgram(fileName)) throw std::runtime_error(kFormatFailed);
+    if (TImageRegistry::Instance().OpenInAnyProgram(fileName)) throw std::runtime_error(kFormatFailed);
 
     const std::string image(static_cast<size_t>(ImageSize), static_cast<char>(FillByte));
     try {

@@ -54,8 +54,7 @@ TZilogHex32WriterStream::TZilogHex32WriterStream(const std::string& FileName, ui
         ExtPending = true;
     }
     // Never replace a disk image that this program or another holds open.
-    const TImageRegistry& registry = TImageRegistry::Instance();
-    if (registry.IsOpen(FileName) || registry.HeldByAnotherProgram(FileName))
+    if (TImageRegistry::Instance().OpenInAnyProgram(FileName))
         throw std::system_error(EBUSY, std::generic_category(), "Cannot create file " + Quoted(FileName));
     HexFile = std::make_unique<TReplacementFile>(FileName);
 }

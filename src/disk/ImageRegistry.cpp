@@ -182,6 +182,10 @@ bool TImageRegistry::IsOpen(const std::string& path) const {
     return identity && IsOpen(*identity);
 }
 
+bool TImageRegistry::OpenInAnyProgram(const std::string& path) const {
+    return IsOpen(path) || HeldByAnotherProgram(path);
+}
+
 bool TImageRegistry::IsOpenAs(const TImageIdentity& identity, TImageRole role) const {
     std::lock_guard<std::mutex> lock(FLock);
     return std::any_of(FEntries.begin(), FEntries.end(),

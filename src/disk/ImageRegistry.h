@@ -98,6 +98,9 @@ public:
     // Whether another program has the file path names open for writing as
     // an image; false for a path that names no plain file.
     bool HeldByAnotherProgram(const std::string& path) const;
+    // Whether a file must not be replaced: path names an image open in this
+    // program (any role) or one another program writes.
+    bool OpenInAnyProgram(const std::string& path) const;
     // Whether path names an image in use as a disk: one open in this program
     // (the reader and punch files do not count), one of chosenImages (images
     // picked but not held open, such as a drive's before boot), or one

@@ -88,8 +88,7 @@ bool TDiskManagerPage::ConfirmReplace(const std::string& Chosen, const std::stri
 // Open anywhere in the program (by identity), the name a drive holds, or
 // written by another program.
 bool TDiskManagerPage::ImageInUse(const std::string& FileName) const {
-    const TImageRegistry& registry = TImageRegistry::Instance();
-    return registry.IsOpen(FileName) || FMachine.ImageMounted(FileName) || registry.HeldByAnotherProgram(FileName);
+    return TImageRegistry::Instance().OpenInAnyProgram(FileName) || FMachine.ImageMounted(FileName);
 }
 
 // Refused before any question, so nobody answers one for a change that
