@@ -7,7 +7,7 @@
 #include "console/SimpleTerminal.h"
 #include "machine/MachineSettings.h"
 #include "machine/DeviceMapping.h"
-#include "net/TcpPortMod.h"
+#include "net/PortNumber.h"
 #include "platform/core/FileReplace.h"
 #include "platform/core/HostTextLimits.h"
 #include "platform/core/ProgramFolder.h"
@@ -200,10 +200,10 @@ std::vector<TWindowSettings::TKey> TWindowSettings::BuildTable() {
                 [&s](const std::string& v) { s.Com1TCPPort = v; });
             tcpPort.Read = [&s](const TNrKeyValueSections& store, const TKey& k) {
                 const std::string saved = store.ReadString(k.Section, k.Key, s.Com1TCPPort, MaxPortTextLength);
-                if (ParseTcpPort(saved) != 0)
+                if (ParsePortNumber(saved) != 0)
                     s.Com1TCPPort = saved;
                 else
-                    store.RecordReadProblem(k.Section, k.Key, "not a port number from 1 to 65535",
+                    store.RecordReadProblem(k.Section, k.Key, NotAPortNumber,
                                             "the default " + s.Com1TCPPort + " is used");
             };
             keys.push_back(std::move(tcpPort));

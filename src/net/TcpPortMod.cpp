@@ -17,6 +17,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "net/PortNumber.h"
+
 namespace {
 
 void SignalEventFd(int fd) {
@@ -66,12 +68,6 @@ int Listen(uint16_t port, uint16_t& boundPort) {
 }
 
 }  // namespace
-
-uint16_t ParseTcpPort(const std::string& text) {
-    if (text.empty() || text.size() > 5 || text.find_first_not_of("0123456789") != std::string::npos) return 0;
-    const unsigned long value = std::stoul(text);
-    return value >= 1 && value <= 65535 ? static_cast<uint16_t>(value) : 0;
-}
 
 // --- the server thread -----------------------------------------------------------
 
@@ -336,7 +332,7 @@ void TTcpPortModule::SetActive(bool value) {
         FListeningPort = 0;
         return;
     }
-    const uint16_t port = ParseTcpPort(Port);
+    const uint16_t port = ParsePortNumber(Port);
     if (port == 0) throw std::runtime_error("The TCP port must be a number from 1 to 65535.");
     uint16_t bound = 0;
     const int fd = Listen(port, bound);

@@ -83,6 +83,3 @@ private:
     TTcpNow FNow;
     std::unique_ptr<TServerThread> FThread;
 };
-
-// The port text as a TCP port number; 0 when it is not one from 1 to 65535.
-uint16_t ParseTcpPort(const std::string& text);

@@ -24,6 +24,7 @@
 
 #include "platform/core/ConfigObject.h"
 #include "platform/core/HostTextLimits.h"
+#include "net/PortNumber.h"
 #include "net/RmtDisk.h"
 #include "platform/UiPrompts.h"
 
@@ -48,13 +49,6 @@ std::string FormatLastUsed(TRmtDskTime when) {
     std::snprintf(text, sizeof(text), "%s %s %02d @ %02d:%02d:%02d", days[local.tm_wday % 7], months[local.tm_mon % 12],
                   local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
     return text;
-}
-
-// Empty text means the default port; otherwise only 1..65535 is taken.
-bool ValidPortText(const std::string& text) {
-    if (text.empty() || text.size() > 5 || text.find_first_not_of("0123456789") != std::string::npos) return false;
-    const int port = std::stoi(text);
-    return port >= 1 && port <= 65535;
 }
 
 }  // namespace
@@ -210,7 +204,7 @@ void TRemoteDiskPanel::ActivateRemoteDiskServerActExecute() {
     if (!FServer->GetActive()) {
         std::string port = C_DiskServerPort->text().trimmed().toStdString();
         if (port.empty()) port = TRmtDskMod::DefaultPort;
-        if (!ValidPortText(port)) {
+        if (ParsePortNumber(port) == 0) {
             FPrompts.ShowError(kBadPort);
         } else {
             C_UseRemoteDiskAutoUnMountClick();
@@ -256,8 +250,8 @@ void TRemoteDiskPanel::LoadSettings(const TNrKeyValueSections& store) {
     // A port the server could never bind is refused here, with the other
     // values, not first when the server starts; empty is the default port.
     std::string port = store.ReadString(kSection, "DiskServerPort", TRmtDskMod::DefaultPort, MaxPortTextLength);
-    if (!port.empty() && !ValidPortText(port)) {
-        store.RecordReadProblem(kSection, "DiskServerPort", "not a port number from 1 to 65535",
+    if (!port.empty() && ParsePortNumber(port) == 0) {
+        store.RecordReadProblem(kSection, "DiskServerPort", NotAPortNumber,
                                 std::string("the default ") + TRmtDskMod::DefaultPort + " is used");
         port = TRmtDskMod::DefaultPort;
     }

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "net/TcpPortMod.h"
+#include "net/PortNumber.h"
 #include "support/ComRxTestSupport.h"
 #include "support/TcpLineTestSupport.h"
 #include "support/Eventually.h"
@@ -271,7 +272,7 @@ TEST(TcpPortText, OnlyPortNumbersParse) {
                                                       {"-80", 0},
                                                       {"000080", 0},
                                                       {"99999999999999999999", 0}};
-    for (const auto& [text, port] : cases) EXPECT_EQ(ParseTcpPort(text), port) << text;
+    for (const auto& [text, port] : cases) EXPECT_EQ(ParsePortNumber(text), port) << text;
 }
 
 }  // namespace

@@ -1,0 +1,12 @@
+#pragma once
+// The port numbers a setting may name for the program's servers (COM1 over
+// TCP, the remote disk server): decimal text for 1 to 65535, nothing else.
+
+#include <cstdint>
+#include <string>
+
+// The text as a port number; 0 when it is not one from 1 to 65535.
+uint16_t ParsePortNumber(const std::string& text);
+
+// How a settings read describes a refused port text.
+inline constexpr const char* NotAPortNumber = "not a port number from 1 to 65535";
