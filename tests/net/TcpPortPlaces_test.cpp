@@ -48,6 +48,21 @@ std::string Tagged(size_t k, size_t count) {
     return bytes;
 }
 
+// Clients of hosts, in order, each accepted a second of clock after the
+// one before; empty when the server did not take one in time.
+std::vector<int> ConnectASecondApart(TTcpPortModule& module, TTestClock& clock, const std::vector<int>& hosts) {
+    std::vector<int> clients;
+    for (const int host : hosts) {
+        clients.push_back(ConnectFromHost(module, host));
+        if (!Eventually([&] { return module.ClientCount() == clients.size(); })) {
+            for (const int fd : clients) ::close(fd);
+            return {};
+        }
+        clock.Advance(1s);
+    }
+    return clients;
+}
+
 // The bytes of client k among what the Z80 read, in the order read.
 std::string OfClient(const std::string& read, size_t k) {
     std::string bytes;
@@ -223,12 +238,9 @@ TEST_P(TcpPortNewcomerRace, NeverCostsTheBytesOfTheClientItCouldReplace) {
     TTestClock clock;
     TTcpPortModule module(clock.Source());
     ActivateOnReservedPort(module);
-    std::deque<int> held;  // idlest first
-    for (const int host : row.Hosts) {
-        held.push_back(ConnectFromHost(module, host));
-        ASSERT_TRUE(Eventually([&] { return module.ClientCount() == held.size(); }));
-        clock.Advance(1s);
-    }
+    const std::vector<int> table = ConnectASecondApart(module, clock, row.Hosts);
+    ASSERT_EQ(table.size(), row.Hosts.size()) << "the table filled";
+    std::deque<int> held(table.begin(), table.end());  // idlest first
     for (int round = 0; round < 100; ++round) {
         SCOPED_TRACE(testing::Message() << "round " << round);
         clock.Advance(row.Idle);
@@ -275,12 +287,8 @@ TEST_P(TcpPortReplacedClient, IsTheOneIdleLongestNeverTheOneInUse) {
     TTestClock clock;
     TTcpPortModule module(clock.Source());
     ActivateOnReservedPort(module);
-    std::vector<int> held;
-    for (const int host : row.Hosts) {
-        held.push_back(ConnectFromHost(module, host));
-        ASSERT_TRUE(Eventually([&] { return module.ClientCount() == held.size(); }));
-        clock.Advance(1s);
-    }
+    const std::vector<int> held = ConnectASecondApart(module, clock, row.Hosts);
+    ASSERT_EQ(held.size(), row.Hosts.size()) << "the table filled";
     clock.Advance(row.Idle);
     WriteAll(held[row.Typist], "typed");
     ASSERT_EQ(ReadZ80(module, 5), "typed");
