@@ -99,6 +99,24 @@ double ProcessCpuSeconds() {
     return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
+// The event loop run for period in each iteration of state: the wall
+// seconds that took, and the process's CPU use over them in per cent.
+struct TLoopCpu {
+    double Wall = 0;
+    double CpuPercent = 0;
+};
+TLoopCpu RunEventLoopMeasured(benchmark::State& state, milliseconds period) {
+    double cpu = 0, wall = 0;
+    for (auto _ : state) {
+        const double cpuStart = ProcessCpuSeconds();
+        const auto start = steady_clock::now();
+        RunEventLoop(period);
+        cpu += ProcessCpuSeconds() - cpuStart;
+        wall += duration<double>(steady_clock::now() - start).count();
+    }
+    return {wall, 100.0 * cpu / wall};
+}
+
 // What is on screen while the prompt waits.
 enum TPromptView : int64_t { CrtPageShown, CpuPageShown, RegisterDialogShown };
 
@@ -110,17 +128,10 @@ void BM_CpuUseAtThePrompt(benchmark::State& state) {
     if (state.range(1) == RegisterDialogShown) ui.CpuPage->ShowCPUWindowAct->trigger();
     bench.Window->Ui().ResetCPMAct->trigger();
     RunEventLoop(milliseconds(1000));  // boot to the prompt
-    double cpu = 0, wall = 0;
     const int64_t firstInstruction = bench.Machine().Cpu().OpcodeCount;
-    for (auto _ : state) {
-        const double cpuStart = ProcessCpuSeconds();
-        const auto start = steady_clock::now();
-        RunEventLoop(milliseconds(2000));
-        cpu += ProcessCpuSeconds() - cpuStart;
-        wall += duration<double>(steady_clock::now() - start).count();
-    }
-    state.counters["cpu%"] = 100.0 * cpu / wall;
-    state.counters["instr/s"] = double(bench.Machine().Cpu().OpcodeCount - firstInstruction) / wall;
+    const TLoopCpu run = RunEventLoopMeasured(state, milliseconds(2000));
+    state.counters["cpu%"] = run.CpuPercent;
+    state.counters["instr/s"] = double(bench.Machine().Cpu().OpcodeCount - firstInstruction) / run.Wall;
 }
 BENCHMARK(BM_CpuUseAtThePrompt)
     ->ArgsProduct({{1, 0}, {CrtPageShown, CpuPageShown, RegisterDialogShown}})
@@ -319,16 +330,9 @@ void BM_CpuUseWhileOutputWaits(benchmark::State& state) {
         SettleIntoWait(m, seconds(15));
     else
         RunEventLoop(milliseconds(300));
-    double cpu = 0, wall = 0;
-    for (auto _ : state) {
-        const double cpuStart = ProcessCpuSeconds();
-        const auto start = steady_clock::now();
-        RunEventLoop(milliseconds(1000));
-        cpu += ProcessCpuSeconds() - cpuStart;
-        wall += duration<double>(steady_clock::now() - start).count();
-    }
+    const TLoopCpu run = RunEventLoopMeasured(state, milliseconds(1000));
     if (fd >= 0) ::close(fd);
-    state.counters["cpu%"] = 100.0 * cpu / wall;
+    state.counters["cpu%"] = run.CpuPercent;
 }
 BENCHMARK(BM_CpuUseWhileOutputWaits)
     ->ArgsProduct({{1, 0}, {PrinterOff, NoPrinterChosen, Com1QueueFull, Com1FullInputWaiting}})
