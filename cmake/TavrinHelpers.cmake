@@ -124,14 +124,30 @@ function(tavrin_threaded_tests_list file)
 endfunction()
 
 # tavrin_remove_outputs(path...): removes files and folders of the build
-# folder left by an earlier configuration that built them. Never in a build
-# inside the source tree, where those paths are the sources themselves.
+# folder left by an earlier configuration that built them. Only what a
+# configuration made goes: never the source tree's own path of the same name
+# (whatever spelling of the folders led there), nor a folder without the
+# generator's CMakeFiles or with a CMakeLists.txt of its own.
 function(tavrin_remove_outputs)
-  if(CMAKE_BINARY_DIR STREQUAL CMAKE_SOURCE_DIR)
+  file(REAL_PATH "${CMAKE_SOURCE_DIR}" source)
+  file(REAL_PATH "${CMAKE_BINARY_DIR}" binary)
+  if(binary STREQUAL source)
     return()
   endif()
   foreach(path ${ARGN})
-    file(REMOVE_RECURSE "${CMAKE_BINARY_DIR}/${path}")
+    set(output "${CMAKE_BINARY_DIR}/${path}")
+    if(NOT EXISTS "${output}" AND NOT IS_SYMLINK "${output}")
+      continue()
+    endif()
+    file(REAL_PATH "${output}" real_output)
+    file(REAL_PATH "${CMAKE_SOURCE_DIR}/${path}" real_source_path)
+    if(real_output STREQUAL real_source_path OR real_output STREQUAL source)
+      continue()
+    endif()
+    if(IS_DIRECTORY "${output}" AND (NOT IS_DIRECTORY "${output}/CMakeFiles" OR EXISTS "${output}/CMakeLists.txt"))
+      continue()
+    endif()
+    file(REMOVE_RECURSE "${output}")
   endforeach()
 endfunction()
 

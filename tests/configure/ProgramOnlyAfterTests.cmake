@@ -1,8 +1,7 @@
 # A build folder configured with the tests and then for the program alone (as
 # a build by hand may be) keeps nothing of the tests: a bare ctest there finds
 # no test, rather than running executables older than the code and reporting
-# them passing, and no benchmark stays for scripts/bench-smoke. A build inside
-# the source tree loses no source so.
+# them passing, and no benchmark stays for scripts/bench-smoke.
 #   cmake -DSOURCE=<tree> -DWORK=<folder> -DCC=<c> -DCXX=<c++> -DCTEST=<ctest> -P ProgramOnlyAfterTests.cmake
 cmake_minimum_required(VERSION 3.25)
 include("${CMAKE_CURRENT_LIST_DIR}/Configure.cmake")
@@ -41,15 +40,3 @@ foreach(left tests/app/app_frmTavrin_test bench/cpu_bench)
   endif()
 endforeach()
 
-# Built inside the source tree, those paths are the sources: they stay.
-file(COPY "${SOURCE}/CMakeLists.txt" "${SOURCE}/cmake" "${SOURCE}/src" "${SOURCE}/examples" "${SOURCE}/tests"
-          "${SOURCE}/bench" DESTINATION "${WORK}/in-source")
-tavrin_configure("${WORK}/in-source" "${WORK}/in-source" result output -DBUILD_TESTING=OFF -DTAVRIN_BENCH=OFF)
-if(NOT result EQUAL 0)
-  message(FATAL_ERROR "the program alone did not configure inside its source tree:\n${output}")
-endif()
-foreach(kept tests/app/CMakeLists.txt bench/CMakeLists.txt)
-  if(NOT EXISTS "${WORK}/in-source/${kept}")
-    message(FATAL_ERROR "configuring inside the source tree removed ${kept}")
-  endif()
-endforeach()
