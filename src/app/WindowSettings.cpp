@@ -7,13 +7,13 @@
 #include "console/SimpleTerminal.h"
 #include "machine/MachineSettings.h"
 #include "machine/DeviceMapping.h"
-#include "net/PortNumber.h"
 #include "platform/core/FileReplace.h"
 #include "platform/core/HostTextLimits.h"
 #include "platform/core/ProgramFolder.h"
 #include "platform/QtUiPrompts.h"
 #include "platform/WindowPlacement.h"
 #include "ui/DeviceFilePanels.h"
+#include "ui/PortSetting.h"
 #include "ui/PrinterPanel.h"
 #include "ui/Rspin.h"
 
@@ -199,12 +199,7 @@ std::vector<TWindowSettings::TKey> TWindowSettings::BuildTable() {
                 section, "Com1TCPPort", MaxPortTextLength, [&s] { return s.Com1TCPPort; },
                 [&s](const std::string& v) { s.Com1TCPPort = v; });
             tcpPort.Read = [&s](const TNrKeyValueSections& store, const TKey& k) {
-                const std::string saved = store.ReadString(k.Section, k.Key, s.Com1TCPPort, MaxPortTextLength);
-                if (ParsePortNumber(saved) != 0)
-                    s.Com1TCPPort = saved;
-                else
-                    store.RecordReadProblem(k.Section, k.Key, NotAPortNumber,
-                                            "the default " + s.Com1TCPPort + " is used");
+                s.Com1TCPPort = ReadPortSetting(store, k.Section, k.Key, s.Com1TCPPort, EEmptyPortText::Refused);
             };
             keys.push_back(std::move(tcpPort));
         }

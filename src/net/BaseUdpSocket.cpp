@@ -10,6 +10,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "net/PortNumber.h"
+
 namespace {
 
 bool WaitFor(int fd, short events, int timeoutMs) {
@@ -73,11 +75,9 @@ std::string TBaseUdpSocket::ResolveHost(const std::string& name) {
 uint16_t TBaseUdpSocket::ResolvePort(const std::string& text) {
     if (text.empty()) return 0;
     if (servent* service = ::getservbyname(text.c_str(), "udp")) return ntohs(static_cast<uint16_t>(service->s_port));
-    if (text.size() > 5 || text.find_first_not_of("0123456789") != std::string::npos)
-        throw EUdpSocketError("\"" + text.substr(0, 32) + "\" is not a valid port number!");
-    const unsigned long value = std::stoul(text);
-    if (value > 65535) throw EUdpSocketError("\"" + text + "\" is not a valid port number!");
-    return static_cast<uint16_t>(value);
+    const uint16_t port = ParsePortNumber(text);
+    if (port == 0) throw EUdpSocketError(RefusedPortText(text));
+    return port;
 }
 
 void TBaseUdpSocket::SetAdapterAddress(const std::string& name) {

@@ -53,8 +53,9 @@ public:
     // "0.0.0.0" for an empty name; a host name is looked up (first IPv4
     // address); a dotted address is kept. Empty when nothing fits.
     static std::string ResolveHost(const std::string& name);
-    // 0 for empty text; a service name's UDP port; else a decimal number in
-    // 0..65535. Anything else raises EUdpSocketError.
+    // 0 (any port) for empty text; a service name's UDP port; else the
+    // program's one port-number rule (1..65535). Anything else raises
+    // EUdpSocketError.
     static uint16_t ResolvePort(const std::string& text);
     // BindAddress := the resolved name; a name that does not resolve raises.
     void SetAdapterAddress(const std::string& name);

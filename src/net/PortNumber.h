@@ -1,6 +1,7 @@
 #pragma once
-// The port numbers a setting may name for the program's servers (COM1 over
-// TCP, the remote disk server): decimal text for 1 to 65535, nothing else.
+// The port numbers the program's servers take (COM1 over TCP, the remote disk
+// server): decimal text for 1 to 65535, nothing else, and how a refused text
+// is told.
 
 #include <cstdint>
 #include <string>
@@ -10,3 +11,6 @@ uint16_t ParsePortNumber(const std::string& text);
 
 // How a settings read describes a refused port text.
 inline constexpr const char* NotAPortNumber = "not a port number from 1 to 65535";
+
+// The sentence that refuses a port text: "<text>" is not a port number from 1 to 65535.
+std::string RefusedPortText(const std::string& text);

@@ -333,7 +333,7 @@ void TTcpPortModule::SetActive(bool value) {
         return;
     }
     const uint16_t port = ParsePortNumber(Port);
-    if (port == 0) throw std::runtime_error("The TCP port must be a number from 1 to 65535.");
+    if (port == 0) throw std::runtime_error(RefusedPortText(Port));
     uint16_t bound = 0;
     const int fd = Listen(port, bound);
     FThread = std::make_unique<TServerThread>(*this, fd);

@@ -23,15 +23,14 @@
 #include <vector>
 
 #include "platform/core/ConfigObject.h"
-#include "platform/core/HostTextLimits.h"
 #include "net/PortNumber.h"
 #include "net/RmtDisk.h"
 #include "platform/UiPrompts.h"
+#include "ui/PortSetting.h"
 
 namespace {
 
 const char* const kSection = "DISK SERVER";
-const char* const kBadPort = "The server port must be a number from 1 to 65535!";
 
 QString Latin1(const std::string& text) {
     return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
@@ -205,7 +204,7 @@ void TRemoteDiskPanel::ActivateRemoteDiskServerActExecute() {
         std::string port = C_DiskServerPort->text().trimmed().toStdString();
         if (port.empty()) port = TRmtDskMod::DefaultPort;
         if (ParsePortNumber(port) == 0) {
-            FPrompts.ShowError(kBadPort);
+            FPrompts.ShowError(RefusedPortText(port));
         } else {
             C_UseRemoteDiskAutoUnMountClick();
             FServer->BaseUdpRx1.LocalPort = port;
@@ -249,12 +248,8 @@ int TRemoteDiskPanel::ItemCount() const { return FModel->rowCount(); }
 void TRemoteDiskPanel::LoadSettings(const TNrKeyValueSections& store) {
     // A port the server could never bind is refused here, with the other
     // values, not first when the server starts; empty is the default port.
-    std::string port = store.ReadString(kSection, "DiskServerPort", TRmtDskMod::DefaultPort, MaxPortTextLength);
-    if (!port.empty() && ParsePortNumber(port) == 0) {
-        store.RecordReadProblem(kSection, "DiskServerPort", NotAPortNumber,
-                                std::string("the default ") + TRmtDskMod::DefaultPort + " is used");
-        port = TRmtDskMod::DefaultPort;
-    }
+    const std::string port =
+        ReadPortSetting(store, kSection, "DiskServerPort", TRmtDskMod::DefaultPort, EEmptyPortText::MeansTheDefault);
     C_DiskServerPort->setText(Latin1(port));
     C_UseRemoteDiskAutoUnMount->setChecked(
         store.ReadBool(kSection, "UseRemoteDiskAutoUnMount", C_UseRemoteDiskAutoUnMount->isChecked()));

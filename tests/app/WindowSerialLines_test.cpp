@@ -170,7 +170,7 @@ TEST(SerialLinesAlone, ALineThatCannotOpenWarnsAndIsLeftClosed) {
         {"COM2's host port refused", 2, [&](TLinesHarness& h) { h.HostPort(2).DeviceOpener = refused; },
          "Unable to activate Com Port 2, "},
         {"COM1's TCP port no number", 1, [](TLinesHarness& h) { h.UseTcpForCom1("x"); },
-         "Unable to activate Com Port 1, The TCP port must be a number from 1 to 65535."},
+         "Unable to activate Com Port 1, \"x\" is not a port number from 1 to 65535."},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Name);

@@ -82,9 +82,10 @@ TEST_F(Receiver, BindFailuresLeaveItInactiveWithAReason) {
     const std::string held = std::to_string(holder.BoundPort());
     const std::tuple<std::string, std::string, std::string> cases[] = {
         {held, "127.0.0.1", "UDP port " + held + " is in use by another program!"},
-        {"65536", "127.0.0.1", "\"65536\" is not a valid port number!"},
-        {"99999999999", "127.0.0.1", "\"99999999999\" is not a valid port number!"},
-        {"nosuchservice", "127.0.0.1", "\"nosuchservice\" is not a valid port number!"},
+        {"65536", "127.0.0.1", "\"65536\" is not a port number from 1 to 65535."},
+        {"0", "127.0.0.1", "\"0\" is not a port number from 1 to 65535."},
+        {"99999999999", "127.0.0.1", "\"99999999999\" is not a port number from 1 to 65535."},
+        {"nosuchservice", "127.0.0.1", "\"nosuchservice\" is not a port number from 1 to 65535."},
         {"", "no-such-host.invalid", "The adapter address could not be resolved!"}};
     for (const auto& [port, adapter, reason] : cases) {
         Rx.LocalPort = port;

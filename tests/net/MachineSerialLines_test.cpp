@@ -85,9 +85,9 @@ TEST_F(MachineSerialLines, BadTcpPortsGiveTheCom1Warning) {
     holder.Port = port.Text();
     holder.SetActive(true);
     port.Release();
-    const std::string notAPort = "The TCP port must be a number from 1 to 65535.";
+    const std::string notAPort = "is not a port number from 1 to 65535.";
     const std::pair<std::string, std::string> cases[] = {
-        {"0", notAPort}, {"99x", notAPort}, {holder.Port, "The TCP port is already in use."}};
+        {"0", "\"0\" " + notAPort}, {"99x", "\"99x\" " + notAPort}, {holder.Port, "The TCP port is already in use."}};
     Machine.Settings().UseTCPasCom1 = true;
     for (const auto& [text, reason] : cases) {
         Machine.Settings().Com1.Enabled = true;

@@ -99,12 +99,12 @@ TEST_F(RemoteDiskPanel, RefusedPortsAreReportedAndNothingStarts) {
     TBaseUdpSocket holder;
     ASSERT_TRUE(holder.Open());
     const std::string held = std::to_string(holder.BoundPort());
-    const std::string badNumber = "The server port must be a number from 1 to 65535!";
+    const std::string badNumber = " is not a port number from 1 to 65535.";
     const std::pair<std::string, std::string> rows[] = {
-        {"0", badNumber},
-        {"65536", badNumber},
-        {"123456", badNumber},
-        {"12 3", badNumber},
+        {"0", "\"0\"" + badNumber},
+        {"65536", "\"65536\"" + badNumber},
+        {"123456", "\"123456\"" + badNumber},
+        {"12 3", "\"12 3\"" + badNumber},
         {held, "The remote disk server could not be started. UDP port " + held + " is in use by another program!"}};
     for (const auto& [port, message] : rows) {
         Panel.C_DiskServerPort->setText(QString::fromStdString(port));
@@ -212,6 +212,23 @@ TEST_F(RemoteDiskPanel, SettingsRestartASavedServer) {
     EXPECT_FALSE(saved.ReadBool("DISK SERVER", "UseRemoteDiskAutoUnMount", true));
     Panel.C_UseRemoteDiskAutoUnMount->click();
     EXPECT_TRUE(Server.GetAutoUnmount());
+}
+
+// The saved port text: empty means the default port and is kept as it is, a
+// port number stays, anything else is reported and the default shown.
+TEST_F(RemoteDiskPanel, SavedPortTexts) {
+    const struct {
+        std::string Saved, Shown;
+        bool Reported;
+    } rows[] = {{"", "", false}, {"1234", "1234", false}, {"0", "999", true}, {"http", "999", true}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE("DiskServerPort=" + row.Saved);
+        TNrKeyValueSections store;
+        store.WriteString("DISK SERVER", "DiskServerPort", row.Saved);
+        Panel.LoadSettings(store);
+        EXPECT_EQ(Panel.C_DiskServerPort->text().toStdString(), row.Shown);
+        EXPECT_EQ(store.TakeReadProblems().size(), row.Reported ? 1u : 0u);
+    }
 }
 
 }  // namespace
