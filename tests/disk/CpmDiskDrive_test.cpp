@@ -242,6 +242,22 @@ TEST_F(CpmDisk, FileOperationsReachTheFirstAndLastUserAreas) {
     }
 }
 
+// A rename rewrites the name bytes but keeps the attribute bits in them.
+TEST_F(CpmDisk, RenameKeepsTheAttributes) {
+    Import("OLD.TXT", std::vector<uint8_t>(300, 'r'));
+    const uint8_t all = CpmAttrReadOnly | CpmAttrSystem | CpmAttrArchive;
+    {
+        TCpmDiskDrive drive(Image);
+        int index;
+        drive.SetFileAttributes("OLD.TXT", all, index, 0, 0);
+        drive.RenameFile("OLD.TXT", "NEW.TXT", index, 0);
+    }
+    const TCpmDiskFileInfoList list = Listing();
+    ASSERT_EQ(list.GetCount(), 1);
+    EXPECT_EQ(list.GetKey(0), "0:NEW.TXT");
+    EXPECT_EQ(list.GetItem(0)->Attributes, all);
+}
+
 // Extent numbers span two bytes (EX and S2); a block count counts pointers.
 TEST(CpmEntryNumbers, ExtentNumberAndBlockCount) {
     struct Case {
