@@ -258,6 +258,13 @@ TEST_F(CpmDisk, RenameKeepsTheAttributes) {
     EXPECT_EQ(list.GetItem(0)->Attributes, all);
 }
 
+// An entry maps 128 records at most: a larger record count in the last one
+// ends the file no further.
+TEST_F(CpmDisk, ARecordCountAbove128EndsTheFileAtTheEntrysLastRecord) {
+    PokeEntry(Image, 0, MakeEntry(0, "OVER", "DAT", 0, 0, 200, {4, 5, 6, 7, 8, 9, 10, 11}));
+    EXPECT_EQ(Export("OVER.DAT", false).size(), 128u * 128);
+}
+
 // Extent numbers span two bytes (EX and S2); a block count counts pointers.
 TEST(CpmEntryNumbers, ExtentNumberAndBlockCount) {
     struct Case {
