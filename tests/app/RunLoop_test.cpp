@@ -271,6 +271,32 @@ TEST(RunLoopAlone, WaitingForInputSpacesTheBurstsUntilWoken) {
     EXPECT_FALSE(h.BurstsComing());
 }
 
+// A Ready on the wake latch while an idle burst still runs (another thread's
+// device, before the run could arm the latch) starts the next burst at once.
+TEST(RunLoopAlone, AReadyDuringAnIdleBurstKeepsTheRunFromWaiting) {
+    struct TBusyPrinter : IPrinterDevice {
+        std::function<void()> OnNextPoll;
+        bool IsReady() override {
+            if (OnNextPoll) std::exchange(OnNextPoll, nullptr)();
+            return false;
+        }
+        void WriteChar(uint8_t) override {}
+    } printer;
+    TRunHarness h;
+    h.Machine.SetPrinter(&printer);
+    // 8000h: IN A,(18h); JR 8000h: polls the printer
+    h.Start({0xDB, 0x18, 0x18, 0xFC});
+    for (int i = 0; i < 3 && !h.Loop.WaitsForDevice(); ++i) h.Loop.Burst();
+    ASSERT_TRUE(h.Loop.WaitsForDevice());
+    h.Loop.WakeRun();
+
+    printer.OnNextPoll = [&h] { h.Machine.IdleWake().Ready(); };
+    const int64_t from = h.Ran();
+    h.Loop.Burst();
+    ASSERT_LT(h.Ran() - from, int64_t{TTavrinMachine::BurstLength}) << "the burst ended as idle";
+    EXPECT_FALSE(h.Loop.WaitsForDevice());
+}
+
 // The timer alone runs the bursts; what a hook raises there is reported and
 // the run goes on.
 TEST(RunLoopAlone, TheTimerRunsTheBurstsAndReportsWhatAHookRaises) {

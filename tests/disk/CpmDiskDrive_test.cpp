@@ -242,6 +242,29 @@ TEST_F(CpmDisk, FileOperationsReachTheFirstAndLastUserAreas) {
     }
 }
 
+// A rename rewrites the name bytes but keeps the attribute bits in them.
+TEST_F(CpmDisk, RenameKeepsTheAttributes) {
+    Import("OLD.TXT", std::vector<uint8_t>(300, 'r'));
+    const uint8_t all = CpmAttrReadOnly | CpmAttrSystem | CpmAttrArchive;
+    {
+        TCpmDiskDrive drive(Image);
+        int index;
+        drive.SetFileAttributes("OLD.TXT", all, index, 0, 0);
+        drive.RenameFile("OLD.TXT", "NEW.TXT", index, 0);
+    }
+    const TCpmDiskFileInfoList list = Listing();
+    ASSERT_EQ(list.GetCount(), 1);
+    EXPECT_EQ(list.GetKey(0), "0:NEW.TXT");
+    EXPECT_EQ(list.GetItem(0)->Attributes, all);
+}
+
+// An entry maps 128 records at most: a larger record count in the last one
+// ends the file no further.
+TEST_F(CpmDisk, ARecordCountAbove128EndsTheFileAtTheEntrysLastRecord) {
+    PokeEntry(Image, 0, MakeEntry(0, "OVER", "DAT", 0, 0, 200, {4, 5, 6, 7, 8, 9, 10, 11}));
+    EXPECT_EQ(Export("OVER.DAT", false).size(), 128u * 128);
+}
+
 // Extent numbers span two bytes (EX and S2); a block count counts pointers.
 TEST(CpmEntryNumbers, ExtentNumberAndBlockCount) {
     struct Case {

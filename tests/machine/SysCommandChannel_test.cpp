@@ -197,6 +197,12 @@ TEST_F(SysChannel, TimeOfDayOnATwelveHourClock) {
     }
 }
 
+// OUT (40h),0 drops the command text written before it.
+TEST_F(SysChannel, StartingACommandDropsTheTextBeforeIt) {
+    for (char c : std::string("XYZ")) Channel.CommandPortWrite(static_cast<uint8_t>(c));
+    EXPECT_EQ(Transact("TIME"), "\r\n8:05:09 pm\r\n");
+}
+
 TEST_F(SysChannel, MountFailuresBecomeReplyLines) {
     WriteFile(Disk("BAD"), "disk");
     Host.Insert(1, Disk("OLD"));

@@ -360,6 +360,26 @@ TEST_F(PortMapTest, HomeOnAMountedDriveClearsAFailedStatus) {
     }
 }
 
+// A sector write takes its 128 bytes from the DMA address on, going on at
+// 0000h past FFFFh.
+TEST_F(PortMapTest, ASectorWriteFromTheTopOfMemoryWrapsToZero) {
+    const std::string image = Temp.File("top.cpmdsk");
+    TDiskDrive::FormatDiskImage(image);
+    M.MountDrive(1, image);
+    std::string sector;
+    for (int i = 0; i < 128; ++i) {
+        sector += static_cast<char>(i + 1);
+        M.Cpu().WriteMemoryByte(uint16_t(0xFFC0 + i), uint8_t(i + 1));
+    }
+    // Drive B, track 2, sector 0, DMA address FFC0h.
+    const uint8_t registers[] = {1, 0, 0, 2, 0, 0xC0, 0xFF};
+    for (uint8_t r = 0; r < 7; ++r) OutPort(M, uint8_t(0x71 + r), registers[r]);
+    OutPort(M, 0x70, 3);
+    ASSERT_EQ(InPort(M, 0x70), TDiskController::StatusOk);
+    M.UnmountDrive(1);
+    EXPECT_EQ(ReadFile(image).substr(2 * 32 * 128, 128), sector);
+}
+
 struct TReaderCase {
     const char* Name;
     TReaderEndOption Option;
