@@ -20,12 +20,16 @@ int OpenOrThrow(const std::string& fileName, int flags) {
 
 // A plain file open as the reader or punch is known to the image registry
 // for as long as it is open, so no drive, Disk Manager or remote client
-// takes it for a disk (the punch would overwrite it under them).
-TImageRegistry::TRegistration RegisterDeviceFile(int fd, const std::string& fileName, const void* owner) {
+// takes it for a disk (the punch would overwrite it under them). The punch
+// writes, so it holds the file against other programs as a drive holds its
+// image; it raises EDiskError while another program writes the file.
+TImageRegistry::TRegistration RegisterDeviceFile(int fd, const std::string& fileName, const void* owner, bool writes) {
     const auto identity = TImageRegistry::IdentityOfFd(fd);
     struct stat st {};
     if (!identity || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return {};
-    return TImageRegistry::Instance().Register(*identity, TImageRole::DeviceFile, owner, fileName);
+    TImageRegistry& registry = TImageRegistry::Instance();
+    return writes ? registry.RegisterWriter(fd, *identity, TImageRole::DeviceFile, owner, fileName)
+                  : registry.Register(*identity, TImageRole::DeviceFile, owner, fileName);
 }
 
 }  // namespace
@@ -108,7 +112,7 @@ void TTavrinMachine::DiskLightsOff(TDiskController&) {
 void TTavrinMachine::OpenReaderFile(const std::string& fileName) {
     CloseReaderFile();
     FReaderFd = OpenOrThrow(fileName, O_RDONLY);
-    FReaderRegistration = RegisterDeviceFile(FReaderFd, fileName, this);
+    FReaderRegistration = RegisterDeviceFile(FReaderFd, fileName, this, false);
     FReaderIndex = 0;
     FReaderCount = 0;
     DeviceReady();
@@ -127,8 +131,14 @@ void TTavrinMachine::OpenPunchFile(const std::string& fileName, bool append) {
     // Without append the old contents go only when this run writes its
     // first byte: enabling the file (as loading the settings does) loses
     // nothing by itself. Devices and pipes have nothing to empty.
-    FPunchFd = OpenOrThrow(fileName, O_WRONLY | O_CREAT | (append ? O_APPEND : 0));
-    FPunchRegistration = RegisterDeviceFile(FPunchFd, fileName, this);
+    const int fd = OpenOrThrow(fileName, O_WRONLY | O_CREAT | (append ? O_APPEND : 0));
+    try {
+        FPunchRegistration = RegisterDeviceFile(fd, fileName, this, true);
+    } catch (...) {
+        ::close(fd);
+        throw;
+    }
+    FPunchFd = fd;
     struct stat st {};
     FPunchTruncatePending = !append && ::fstat(FPunchFd, &st) == 0 && S_ISREG(st.st_mode);
     DeviceReady();

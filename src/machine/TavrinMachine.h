@@ -126,7 +126,9 @@ public:
 
     // --- reader and punch files --------------------------------------------
     // Throw std::runtime_error with the system's reason when the file cannot
-    // be opened; an open file is closed first.
+    // be opened; an open file is closed first. The punch is refused, as a
+    // drive is, with EDiskError("Disk is in use!") while another program
+    // writes the file, and holds it against other programs while open.
     void OpenReaderFile(const std::string& fileName);
     void CloseReaderFile();
     bool ReaderOpen() const { return FReaderFd >= 0; }

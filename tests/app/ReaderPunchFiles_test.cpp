@@ -3,6 +3,7 @@
 // Disk Manager's image given by the test. Files that cannot be opened and
 // disk images in use are refused with a warning; each action stays checked
 // exactly while its file is open, also when the machine closes the file.
+// The open punch file is in use for other programs as a drive's image is.
 
 #include <gtest/gtest.h>
 
@@ -17,6 +18,8 @@
 
 #include "WindowTestSupport.h"
 #include "app/ReaderPunchFiles.h"
+#include "disk/DiskDrive.h"
+#include "disk/ImageRegistry.h"
 #include "machine/MachinePortNumbers.h"
 #include "platform/ScriptedUiPrompts.h"
 #include "support/DiskImage.h"
@@ -236,6 +239,87 @@ TEST_F(ReaderPunchFilesTest, AnImageAnotherProgramWritesIsRefused) {
     Prompts.Clear();
     ClickReader(image);
     EXPECT_TRUE(Machine.ReaderOpen()) << Prompts.LastText();
+}
+
+enum class TLetGo { ClosedOnThePage, OpenedOnAnotherFile };
+
+struct TPunchHoldCase {
+    const char* name;
+    bool Append;
+    std::string Punched;  // bytes the CPU punches before the other program tries
+    TLetGo LetGo;
+};
+TAVRIN_PRINT_AS_NAME(TPunchHoldCase)
+
+class ReaderPunchFilesHold : public ReaderPunchFilesTest, public ::testing::WithParamInterface<TPunchHoldCase> {};
+
+// The other way round: while an image is this program's punch file, another
+// program may not write it, whether the punch has written yet or not; the
+// hold goes with the punch, and the punch goes on meanwhile.
+TEST_P(ReaderPunchFilesHold, ThePunchHoldsItsImageForOtherProgramsUntilItLetsGo) {
+    const TPunchHoldCase& c = GetParam();
+    const std::string image = Temp / "punched.cpmdsk";
+    const std::string next = Temp / "next.txt";
+    MakeImage(image);
+    const std::string before = ReadFile(image);
+    ClickPunch(image, c.Append);
+    ASSERT_TRUE(Machine.PunchOpen()) << Prompts.LastText();
+    for (const char byte : c.Punched) OutPort(Machine, MachinePort::PunchData, static_cast<uint8_t>(byte));
+
+    {
+        TImageHeldElsewhere other(image);
+        EXPECT_FALSE(other.Holding());
+        EXPECT_EQ(other.Refusal(), "Disk is in use!");
+    }
+    EXPECT_TRUE(Machine.PunchOpen());
+    EXPECT_TRUE(EnableOutput.isChecked());
+
+    if (c.LetGo == TLetGo::ClosedOnThePage)
+        ClickPunch(image);
+    else
+        Machine.OpenPunchFile(next, true);
+    EXPECT_TRUE(TImageHeldElsewhere(image).Holding()) << "still held after the punch let go";
+    if (c.LetGo == TLetGo::OpenedOnAnotherFile) {
+        EXPECT_FALSE(TImageHeldElsewhere(next).Holding()) << "the hold moved with the punch";
+    }
+    const bool emptied = !c.Append && !c.Punched.empty();
+    EXPECT_TRUE(ReadFile(image) == (emptied ? c.Punched : before + c.Punched)) << "the punch went wrong";
+    EXPECT_TRUE(Prompts.Log.empty()) << Prompts.LastText();
+}
+
+INSTANTIATE_TEST_SUITE_P(Punch, ReaderPunchFilesHold,
+                         ::testing::Values(TPunchHoldCase{"StartingAfreshClosed", false, "AB", TLetGo::ClosedOnThePage},
+                                           TPunchHoldCase{"AppendingClosed", true, "AB", TLetGo::ClosedOnThePage},
+                                           TPunchHoldCase{"NothingPunchedYetClosed", false, "",
+                                                          TLetGo::ClosedOnThePage},
+                                           TPunchHoldCase{"AppendingMovedOn", true, "C", TLetGo::OpenedOnAnotherFile}),
+                         RowName);
+
+// A punch opened past the Ports page's check, as another program took the
+// image just after it, is refused as a drive is: nothing opened, nothing
+// emptied, nothing left in use here.
+TEST_F(ReaderPunchFilesTest, TheMachineDoesNotPunchAnImageAnotherProgramWrites) {
+    const std::string image = Temp / "other.cpmdsk";
+    MakeImage(image);
+    TImageHeldElsewhere other(image);
+    ASSERT_TRUE(other.Holding());
+    for (const bool append : {false, true}) {
+        SCOPED_TRACE(append);
+        try {
+            Machine.OpenPunchFile(image, append);
+            ADD_FAILURE() << "not refused";
+        } catch (const EDiskError& e) {
+            EXPECT_STREQ(e.what(), "Disk is in use!");
+        }
+        EXPECT_FALSE(Machine.PunchOpen());
+        EXPECT_FALSE(TImageRegistry::Instance().IsOpen(image));
+        OutPort(Machine, MachinePort::PunchData, 'x');
+    }
+    EXPECT_TRUE(ReadFile(image) == std::string(ImageBytes, '\xE5')) << "the punch wrote it";
+
+    other.Kill();
+    Machine.OpenPunchFile(image, true);
+    EXPECT_TRUE(Machine.PunchOpen());
 }
 
 // The reader closes itself at its end, the punch after a failed write; the

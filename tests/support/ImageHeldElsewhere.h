@@ -3,8 +3,8 @@
 // second copy of this program holds the image in its drive: the small
 // program tests/disk/holder/ImageHolder.cpp opens it through TDiskDrive in
 // a process of its own and keeps it until it is killed, which ends its hold
-// as a crash would. Tests that use it depend on the target
-// disk_image_holder.
+// as a crash would; when it cannot, it tells why. Tests that use it depend
+// on the target disk_image_holder.
 
 #include <fcntl.h>
 #include <signal.h>
@@ -39,7 +39,10 @@ public:
         ::close(toChild[0]);
         ::close(fromChild[1]);
         FInput = toChild[1];
-        FHolding = FPid > 0 && ReadFor(fromChild[0], 1) == "1";
+        const std::string answer = FPid > 0 ? ReadFor(fromChild[0], 1) : std::string();
+        FHolding = answer == "1";
+        // A refused program says why and ends, which closes the pipe.
+        if (answer == "0") FRefusal = ReadFor(fromChild[0], 256);
         ::close(fromChild[0]);
     }
     ~TImageHeldElsewhere() { Kill(); }
@@ -48,6 +51,8 @@ public:
 
     // False when the other program could not open the image for writing.
     bool Holding() const { return FHolding; }
+    // Why it could not, as its user would read it; empty while it holds.
+    const std::string& Refusal() const { return FRefusal; }
     // Ends the other program at once; its hold has gone on return.
     void Kill() {
         if (FInput >= 0) ::close(FInput);
@@ -64,6 +69,7 @@ private:
     pid_t FPid = -1;
     int FInput = -1;  // the other program's standard input: it also ends when this closes
     bool FHolding = false;
+    std::string FRefusal;
 };
 
 }  // namespace tavrin::test
