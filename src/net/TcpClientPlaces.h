@@ -3,8 +3,8 @@
 // crowd the others out: it holds a few places at most, its newcomers take
 // the places of its own clients, and a full table lets a host in only in the
 // place of a client idle for a long while. A client whose bytes still wait
-// (read out of its socket or not) keeps its place; one that has closed has
-// given its place up already.
+// (read out of its socket or not) keeps its place; one that has closed or
+// shut its sending side has given its place up already.
 
 #include <chrono>
 #include <cstddef>

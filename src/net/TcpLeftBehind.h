@@ -1,8 +1,9 @@
 #pragma once
-// What clients of the COM1 TCP server sent before they closed and the Z80
-// has not read yet. It outlives their places, in the order it came, up to
-// one fixed total; past that the newest bytes are refused, as a serial line
-// overruns, so peers that send and close cannot grow it without end.
+// What clients of the COM1 TCP server sent before they closed (or shut
+// their sending side) and the Z80 has not read yet. It outlives their
+// places, in the order it came, up to one fixed total; past that the newest
+// bytes are refused, as a serial line overruns, so peers that send and
+// close cannot grow it without end.
 
 #include <cstddef>
 #include <cstdint>

@@ -76,10 +76,18 @@ int Listen(uint16_t port, uint16_t& boundPort) {
 // goes to whichever client takes it first, bytes from several clients
 // interleave, and nothing queued either way is cleared when a client comes
 // or goes. Output taken from the queue but not yet sent belongs to the line,
-// not to a client, so a client leaving costs the others nothing. A client
-// that closes gives its place up at once; what it sent that the Z80 has not
-// read stays behind for the Z80 (bounded), so closed clients never hold
-// COM1 however much they left unread.
+// not to a client, so a client leaving costs the others nothing.
+//
+// Input reaches the Z80 in the order it came: each pass reads the clients
+// oldest first, and what clients whose input has ended left unread goes
+// before anything read from a client after it.
+//
+// A client whose input ends (it shut its sending side, or closed: the two
+// look alike until a write fails) gives its place up at once; what it sent
+// that the Z80 has not read stays behind for the Z80 (bounded), so it never
+// holds COM1 however much it left unread. It stays on the line for output,
+// after every client still sending, until a write to it fails, its socket
+// is reset, or a newcomer takes its place.
 class TTcpPortModule::TServerThread {
 public:
     TServerThread(TTcpPortModule& owner, int listenFd) : FOwner(owner), FListenFd(listenFd) {
@@ -113,7 +121,16 @@ private:
         size_t RecvLen = 0;
         size_t RecvPos = 0;
         Clock::time_point LastActive;  // accepted, or last byte moved either way
+        // Its input has ended: it holds no place and only takes output.
+        // The number orders the ends, the earliest first.
+        std::optional<uint64_t> InputEnded;
+        short Events = 0;     // what the pass's poll reported
+        bool Failed = false;  // reset or failed: let go at the pass's end
         bool InputWaiting() const { return RecvPos < RecvLen; }
+        bool Sending() const { return !InputEnded; }
+        // Seen in this pass's poll: its input has ended, or its socket has failed.
+        bool EndSeen() const { return Events & (POLLRDHUP | POLLHUP | POLLERR); }
+        bool SocketFailed() const { return Failed || (Events & (POLLHUP | POLLERR)); }
     };
 
     void Execute() {
@@ -123,11 +140,18 @@ private:
         for (;;) {
             fds.assign({{FStopFd, POLLIN, 0}, {FOwner.FWakeFd, POLLIN, 0}, {FListenFd, POLLIN, 0}});
             const bool outputWaiting = FPendingPos < FPendingLen;
+            const bool anySending = SendingCount() > 0;
+            // While what ended clients left waits for room, nobody else is read.
+            const bool readable = FLeftBehind.Size() == 0;
             for (const auto& c : FClients) {
-                // Read only once its last bytes are handed on (back-pressure);
-                // its close is seen at once all the same.
-                const auto events =
-                    static_cast<short>((c->InputWaiting() ? 0 : POLLIN) | POLLRDHUP | (outputWaiting ? POLLOUT : 0));
+                short events = 0;
+                if (c->Sending())
+                    // Read only once its last bytes are handed on (back-pressure);
+                    // the end of its input is seen at once all the same.
+                    events = static_cast<short>((readable && !c->InputWaiting() ? POLLIN : 0) | POLLRDHUP |
+                                                (outputWaiting ? POLLOUT : 0));
+                else if (outputWaiting && !anySending)
+                    events = POLLOUT;
                 fds.push_back({c->Fd, events, 0});
             }
             timespec wait{0, 0};
@@ -139,34 +163,43 @@ private:
             if (::ppoll(fds.data(), fds.size(), forever ? nullptr : &wait, nullptr) < 0 && errno != EINTR) return;
             if (fds[0].revents) return;
             if (fds[1].revents) DrainEventFd(FOwner.FWakeFd);
+            for (size_t i = 0; i < FClients.size(); ++i) FClients[i]->Events = fds[3 + i].revents;
             // The clients before a newcomer: what they sent is read out and
-            // their closes are seen before a place is given away.
-            moved = false;
-            for (size_t i = FClients.size(); i-- > 0;) {
-                const bool ended = fds[3 + i].revents & (POLLRDHUP | POLLHUP | POLLERR);
-                const std::optional<bool> pumped = ended ? std::nullopt : Pump(*FClients[i]);
-                if (!pumped)
-                    Leave(i);
-                else
-                    moved = moved || *pumped;
-            }
-            moved = HandOnLeftBehind() || moved;
+            // the ends of their input are seen before a place is given away.
+            moved = SendOutput();
+            moved = ReceiveInput() || moved;
+            for (size_t i = FClients.size(); i-- > 0;)
+                if (FClients[i]->SocketFailed()) Leave(i);
             // A newcomer is served in the next pass, without waiting: output
             // may wait for it that wakes nothing.
             if ((fds[2].revents & POLLIN) && Accept()) moved = true;
         }
     }
 
+    size_t SendingCount() const {
+        return static_cast<size_t>(
+            std::count_if(FClients.begin(), FClients.end(), [](const auto& c) { return c->Sending(); }));
+    }
+
+    void CountPlaces() { FOwner.FClientCount = SendingCount(); }
+
     // A newcomer gets a place by the table's rules, or is closed at once;
-    // whether it got one.
+    // whether it got one. Clients whose input has ended hold no place: an
+    // admitted newcomer that replaces nobody still sending takes the place
+    // of the one whose input ended first, and that one is let go.
     bool Accept() {
         sockaddr_in from{};
         socklen_t length = sizeof from;
         const int fd = ::accept4(FListenFd, reinterpret_cast<sockaddr*>(&from), &length, SOCK_NONBLOCK | SOCK_CLOEXEC);
         if (fd < 0) return false;
         std::vector<TTcpClientPlace> places;
-        for (const auto& c : FClients)
-            places.push_back({c->Address, c->LastActive, c->InputWaiting() || SocketHoldsBytes(c->Fd)});
+        std::vector<size_t> placeHolders;  // index into FClients of each place
+        for (size_t i = 0; i < FClients.size(); ++i) {
+            const TClient& c = *FClients[i];
+            if (!c.Sending()) continue;
+            places.push_back({c.Address, c.LastActive, c.InputWaiting() || SocketHoldsBytes(c.Fd)});
+            placeHolders.push_back(i);
+        }
         const uint32_t address = ntohl(from.sin_addr.s_addr);
         const Clock::time_point now = FOwner.FNow();
         const TTcpNewcomerPlace place = TTcpClientPlaces::PlaceNewcomer(places, address, now);
@@ -174,13 +207,25 @@ private:
             ::close(fd);
             return false;
         }
-        if (place.Replaces) Leave(*place.Replaces);
+        if (place.Replaces)
+            Leave(placeHolders[*place.Replaces]);
+        else if (const std::optional<size_t> given = EndedFirst())
+            Leave(*given);
         // A terminal line: each byte goes out at once, not held for more.
         const int on = 1;
         ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
         FClients.push_back(std::make_unique<TClient>(fd, address, now));
-        FOwner.FClientCount = FClients.size();
+        CountPlaces();
         return true;
+    }
+
+    // The client whose input ended first, if any has.
+    std::optional<size_t> EndedFirst() const {
+        std::optional<size_t> first;
+        for (size_t i = 0; i < FClients.size(); ++i)
+            if (FClients[i]->InputEnded && (!first || *FClients[i]->InputEnded < *FClients[*first]->InputEnded))
+                first = i;
+        return first;
     }
 
     static bool SocketHoldsBytes(int fd) {
@@ -193,12 +238,14 @@ private:
         ::close(fd);
     }
 
-    // A client goes: one that has closed, reset or failed, or one whose place
-    // a newcomer takes. What it sent that is not in the receive queue yet,
-    // in its buffer and then in its socket, stays behind for the Z80.
-    void Leave(size_t index) {
-        TClient& c = *FClients[index];
+    // The client's input has ended (or its socket failed, or it is let
+    // go): it gives its place up. What it sent that is not in the receive
+    // queue yet, in its buffer and then in its socket, stays behind for the
+    // Z80, after what others left before.
+    void EndInput(TClient& c) {
+        if (c.InputEnded) return;
         KeepLeftBehind(c.RecvBuffer.data() + c.RecvPos, c.RecvLen - c.RecvPos);
+        c.RecvPos = c.RecvLen = 0;
         // The socket holds what arrived (its receive buffer's worth at most);
         // past the bound it is read out only to be refused.
         std::array<uint8_t, 4096> chunk;
@@ -208,9 +255,17 @@ private:
             KeepLeftBehind(chunk.data(), static_cast<size_t>(n));
             read += static_cast<size_t>(n);
         }
-        Close(c.Fd);
+        c.InputEnded = FEndings++;
+        CountPlaces();
+    }
+
+    // A client goes: one whose socket was reset or failed, or one whose
+    // place a newcomer takes.
+    void Leave(size_t index) {
+        EndInput(*FClients[index]);
+        Close(FClients[index]->Fd);
         FClients.erase(FClients.begin() + static_cast<std::ptrdiff_t>(index));
-        FOwner.FClientCount = FClients.size();
+        CountPlaces();
     }
 
     void KeepLeftBehind(const uint8_t* data, size_t count) {
@@ -218,7 +273,7 @@ private:
         FOwner.FLeftBehind = FLeftBehind.Size();
     }
 
-    // Moves what closed clients left into the receive queue as far as it
+    // Moves what ended clients left into the receive queue as far as it
     // has room; whether any moved.
     bool HandOnLeftBehind() {
         bool moved = false;
@@ -251,9 +306,28 @@ private:
         return true;
     }
 
-    // Sends waiting output to c as far as it takes it; whether any went,
-    // nullopt when its socket has failed.
-    std::optional<bool> Send(TClient& c) {
+    // Offers waiting output to the clients, newest first, as far as each
+    // takes it. A client whose input has ended takes output only while no
+    // client still sends: one that has gone for good looks the same until a
+    // write to it fails, and must not take what a connected client would read.
+    bool SendOutput() {
+        const bool anySending =
+            std::any_of(FClients.begin(), FClients.end(), [](const auto& c) { return c->Sending() && !c->EndSeen(); });
+        bool moved = false;
+        for (size_t i = FClients.size(); i-- > 0;) {
+            TClient& c = *FClients[i];
+            if (c.SocketFailed() || (anySending && (!c.Sending() || c.EndSeen()))) continue;
+            if (Send(c)) {
+                c.LastActive = FOwner.FNow();
+                moved = true;
+            }
+        }
+        return moved;
+    }
+
+    // Sends waiting output to c as far as it takes it; whether any went.
+    // A failed send marks c failed.
+    bool Send(TClient& c) {
         if (FPendingPos == FPendingLen && RefillDue()) {
             FPendingLen = FOwner.GetTxData(FPending.data(), FPending.size());
             FPendingPos = 0;
@@ -266,17 +340,42 @@ private:
             FLastSend = Clock::now();
             return true;
         }
-        if (n < 0 && !WouldBlock(errno)) return std::nullopt;
+        if (n < 0 && !WouldBlock(errno)) c.Failed = true;
         return false;
     }
 
-    // One pass each way: whether any byte moved, read out of its socket
-    // included; nullopt when the client has closed, reset or failed.
-    std::optional<bool> Pump(TClient& c) {
-        const std::optional<bool> sent = Send(c);
-        if (!sent) return std::nullopt;
-        bool moved = *sent;
-        for (;;) {
+    // Hands input on in the order it came: first what ended clients left,
+    // then each client still sending, oldest first, whose end, if seen,
+    // puts what it left behind the others'. Whether any byte moved, read
+    // out of a socket included.
+    bool ReceiveInput() {
+        bool moved = HandOnLeftBehind();
+        for (const auto& client : FClients) {
+            TClient& c = *client;
+            if (!c.Sending()) continue;
+            if (c.EndSeen() || c.Failed) {
+                EndInput(c);
+                moved = HandOnLeftBehind() || moved;
+                continue;
+            }
+            const std::optional<bool> received = Receive(c);
+            if (!received) {
+                EndInput(c);
+                moved = HandOnLeftBehind() || moved;
+            } else if (*received) {
+                c.LastActive = FOwner.FNow();
+                moved = true;
+            }
+        }
+        return moved;
+    }
+
+    // Hands c's input on and reads more while the receive queue takes it,
+    // once nothing left by ended clients waits; whether any byte moved,
+    // nullopt when its input has ended or its socket has failed.
+    std::optional<bool> Receive(TClient& c) {
+        bool moved = false;
+        while (FLeftBehind.Size() == 0) {
             if (c.InputWaiting()) {
                 const size_t taken = FOwner.PutRxData(c.RecvBuffer.data() + c.RecvPos, c.RecvLen - c.RecvPos);
                 c.RecvPos += taken;
@@ -284,13 +383,16 @@ private:
                 if (c.InputWaiting()) break;  // back-pressure: the rest waits for room
             }
             const ssize_t n = ::recv(c.Fd, c.RecvBuffer.data(), c.RecvBuffer.size(), MSG_DONTWAIT);
-            if (n == 0 || (n < 0 && !WouldBlock(errno))) return std::nullopt;
+            if (n == 0) return std::nullopt;
+            if (n < 0 && !WouldBlock(errno)) {
+                c.Failed = true;
+                return std::nullopt;
+            }
             if (n < 0) break;
             c.RecvLen = static_cast<size_t>(n);
             c.RecvPos = 0;
             moved = true;
         }
-        if (moved) c.LastActive = FOwner.FNow();
         return moved;
     }
 
@@ -301,7 +403,8 @@ private:
     TTcpPortModule& FOwner;
     int FListenFd;
     int FStopFd = -1;
-    std::vector<std::unique_ptr<TClient>> FClients;
+    std::vector<std::unique_ptr<TClient>> FClients;  // in the order they came
+    uint64_t FEndings = 0;
     // Output taken from the transmit queue that no client has sent yet; it
     // waits for whichever client can take it, or for the next to come.
     std::array<uint8_t, TransferSize> FPending{};

@@ -3,11 +3,13 @@
 // map) reads and writes two locked 512-byte queues; one server thread
 // accepts clients, several at once, and copies bytes between those queues
 // and the clients' sockets, both directions in every pass. A full receive
-// queue holds a client's bytes back (back-pressure). A client that closes
+// queue holds a client's bytes back (back-pressure); bytes reach the queue
+// in the order they came. A client that closes or shuts its sending side
 // gives its place up at once; the bytes it sent still reach the queue, up to
-// LeftBehindCapacity for all closed clients together. The queues live as
-// long as the module: bytes written while nobody is connected wait, up to
-// 512, for the next client.
+// LeftBehindCapacity for all such clients together, and it is still sent
+// output while no other client sends, until a write to it fails or a
+// newcomer takes its place. The queues live as long as the module: bytes
+// written while nobody is connected wait, up to 512, for the next client.
 
 #include <atomic>
 #include <cstdint>
@@ -48,11 +50,14 @@ public:
     bool IsOpen() override { return GetActive(); }
     // The port actually listened on (useful when Port is taken by the system).
     uint16_t ListeningPort() const { return FListeningPort; }
-    // Clients connected now.
+    // Clients that hold a place now: connected and still sending. One that
+    // has closed or shut its sending side counts no more, though it may
+    // still be sent output.
     size_t ClientCount() const { return FClientCount.load(); }
     bool ClientConnected() const { return ClientCount() > 0; }
-    // Bytes that clients which have closed sent and that have not reached
-    // the receive queue yet; dropped when the server stops.
+    // Bytes that clients which have closed or shut their sending side sent
+    // and that have not reached the receive queue yet; dropped when the
+    // server stops.
     size_t LeftBehind() const { return FLeftBehind.load(); }
 
     bool DataAvailable() override;

@@ -142,8 +142,10 @@ TEST_F(SerialEcho, ATcpClientTalksToCom1) {
 }
 
 // Clients that send and close while the Z80 echoes (as CP/M does with CON
-// on COM1) leave COM1 free, though the echo waits for output room that no
-// closed client gives: the next client gets in and every byte comes back.
+// on COM1) leave COM1 free. They look like clients that only shut their
+// sending side, so the echo goes to them until a write to each fails; then
+// it waits for output room. The next client gets in and gets the rest of
+// the echo, in order, up to what it typed.
 TEST_F(SerialEcho, ClientsThatCloseLeaveCom1Free) {
     ASSERT_NO_FATAL_FAILURE(ServeCom1OverTcp());
     TTcpPortModule& server = Lines.TcpPortModule;
@@ -166,11 +168,15 @@ TEST_F(SerialEcho, ClientsThatCloseLeaveCom1Free) {
     const std::string typed = "Hello, CP/M!";
     WriteAll(next, typed);
     sent += typed;
-    std::string echoed = RunUntilEchoed(next, sent.size());
-    EXPECT_EQ(echoed.size(), sent.size());
-    std::sort(echoed.begin(), echoed.end());
-    std::sort(sent.begin(), sent.end());
-    EXPECT_TRUE(echoed == sent) << "every byte came back once";
+    std::string echoed;
+    const auto deadline = std::chrono::steady_clock::now() + 20s;
+    while (!echoed.ends_with(typed) && std::chrono::steady_clock::now() < deadline) {
+        Posts.PumpPending();
+        Machine.RunBurst(2000);
+        echoed += ReadAvailable(next);
+    }
+    EXPECT_TRUE(echoed.ends_with(typed)) << "what it typed never came back";
+    EXPECT_EQ(SameTailSize(echoed, sent), echoed.size()) << "the echo is out of order, or a byte came twice";
     ::close(next);
 }
 

@@ -1,8 +1,10 @@
 // Who holds the places of the COM1 TCP server, with real sockets from
-// several loopback addresses and a clock the test moves: clients that close
-// give their places up at once and their bytes still reach the Z80, what
-// they leave behind is bounded, a newcomer never costs the bytes of the
-// client it replaces, and the client in use stays while an idle one goes.
+// several loopback addresses and a clock the test moves (or holds): clients
+// that close give their places up at once and their bytes still reach the
+// Z80, in the order they were sent, what they leave behind is bounded, a
+// newcomer never costs the bytes of the client it replaces, the client in
+// use stays while an idle one goes, and a client that shuts only its sending
+// side still gets its answer.
 
 #include <gtest/gtest.h>
 
@@ -12,7 +14,9 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <condition_variable>
 #include <deque>
+#include <mutex>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -28,16 +32,49 @@ using namespace tavrin::test;
 
 namespace {
 
-// The places' time, moved only by the test.
+// The places' time, moved only by the test. It can also hold the server
+// thread when it next reads the time (as it places a newcomer), so that
+// several things happen on the sockets before the server sees any of them:
+// the interleaving is forced, not raced.
 class TTestClock {
 public:
+    ~TTestClock() { Release(); }
     TTcpNow Source() {
-        return [this] { return TTcpClock::time_point{} + TTcpClock::duration(FTicks.load()); };
+        return [this] {
+            std::unique_lock lock(FLock);
+            if (FHolding) {
+                FHeld = true;
+                FChanged.notify_all();
+                // Bounded, so a test that fails before releasing cannot hang.
+                FChanged.wait_for(lock, 30s, [this] { return !FHolding; });
+            }
+            return TTcpClock::time_point{} + TTcpClock::duration(FTicks.load());
+        };
     }
     void Advance(TTcpClock::duration by) { FTicks += by.count(); }
+    // The server's next reading of the time waits until Release.
+    void HoldNext() {
+        std::lock_guard lock(FLock);
+        FHolding = true;
+        FHeld = false;
+    }
+    // Whether the server is held now.
+    bool WaitHeld() {
+        std::unique_lock lock(FLock);
+        return FChanged.wait_for(lock, 10s, [this] { return FHeld; });
+    }
+    void Release() {
+        std::lock_guard lock(FLock);
+        FHolding = false;
+        FChanged.notify_all();
+    }
 
 private:
     std::atomic<TTcpClock::rep> FTicks{std::chrono::duration_cast<TTcpClock::duration>(1h).count()};
+    std::mutex FLock;
+    std::condition_variable FChanged;
+    bool FHolding = false;  // under FLock
+    bool FHeld = false;     // under FLock
 };
 
 // Client k's bytes: k in the high nibble, so what the Z80 reads can be
@@ -112,9 +149,11 @@ TAVRIN_PRINT_AS_NAME(TClosedRow)
 class TcpPortClosedClients : public testing::TestWithParam<TClosedRow> {};
 
 // Eight clients from two hosts fill every place, send and close while the
-// Z80 reads nothing, or echoes into an output queue nobody takes. Their
-// places are free at once, for their hosts and for others, and every byte
-// they sent still reaches the Z80, each client's in order.
+// Z80 reads nothing, or echoes: then, looking like clients that only shut
+// their sending side, they are sent the echo until a write to each fails.
+// Their places are free at once, for their hosts and for others, every byte
+// they sent still reaches the Z80, each client's in order, and the
+// newcomers get the echo of what they send.
 TEST_P(TcpPortClosedClients, GiveTheirPlacesUpAtOnceAndTheirBytesStillCome) {
     const TClosedRow& row = GetParam();
     TTcpPortModule module;
@@ -132,7 +171,8 @@ TEST_P(TcpPortClosedClients, GiveTheirPlacesUpAtOnceAndTheirBytesStillCome) {
             if (row.Echo) module.WriteByte(b);
         }
     };
-    // The Z80 takes what it can and stops: its output has nowhere to go.
+    // The Z80 takes what it can and stops: its output has nowhere to go
+    // once every write to a closed client has failed.
     if (row.Echo) {
         ASSERT_TRUE(Eventually([&] {
             for (int i = 0; i < 1000; ++i) z80Step();
@@ -147,17 +187,23 @@ TEST_P(TcpPortClosedClients, GiveTheirPlacesUpAtOnceAndTheirBytesStillCome) {
     for (size_t k = 0; k < newcomers.size(); ++k) WriteAll(newcomers[k], Tagged(clients.size() + k, 100));
 
     const size_t total = clients.size() * row.Sent + newcomers.size() * 100;
-    size_t echoed = 0;
+    std::string echoed;
+    const auto newcomersEchoed = [&] {
+        std::string own;
+        for (size_t k = clients.size(); k < clients.size() + newcomers.size(); ++k) own += OfClient(echoed, k);
+        return own.size();
+    };
     EXPECT_TRUE(Eventually(
         [&] {
             for (int i = 0; i < 1000; ++i) z80Step();
-            for (const int fd : newcomers) echoed += ReadAvailable(fd).size();
-            return read.size() == total && (!row.Echo || echoed == total);
+            for (const int fd : newcomers) echoed += ReadAvailable(fd);
+            return read.size() == total && (!row.Echo || newcomersEchoed() == newcomers.size() * 100);
         },
         30s))
-        << read.size() << " of " << total << " bytes read, " << echoed << " echoed";
+        << read.size() << " of " << total << " bytes read, " << newcomersEchoed() << " of the newcomers' echoed";
     for (size_t k = 0; k < clients.size() + newcomers.size(); ++k)
         EXPECT_TRUE(OfClient(read, k) == Tagged(k, k < clients.size() ? row.Sent : 100)) << "client " << k;
+    EXPECT_LE(echoed.size(), total) << "a byte echoed twice";
     for (const int fd : newcomers) ::close(fd);
 }
 
@@ -174,11 +220,13 @@ TAVRIN_PRINT_AS_NAME(TLeftBehindRow)
 
 class TcpPortLeftBehind : public testing::TestWithParam<TLeftBehindRow> {};
 
-// Clients one after another send and close while the Z80 reads nothing,
-// more than the bound all told. The server keeps none of their descriptors;
-// the Z80 reads the receive queue and then the oldest of what is left, up
-// to the bound: the newest bytes are refused, as a serial line overruns.
-// Turning TCP COM1 off drops what is left; the receive queue stays.
+// Clients one after another send and shut their sending side while the Z80
+// reads nothing, more than the bound all told. Each newcomer takes the place
+// the one before gave up, which is let go; the last is let go once it has
+// closed and a write to it fails, so the server keeps none of their
+// descriptors. The Z80 reads the receive queue and then the oldest of what
+// is left, up to the bound: the newest bytes are refused, as a serial line
+// overruns. Turning TCP COM1 off drops what is left; the receive queue stays.
 TEST_P(TcpPortLeftBehind, IsBoundedAndGoesWhenTcpCom1IsTurnedOff) {
     const TLeftBehindRow& row = GetParam();
     TTcpPortModule module;
@@ -187,17 +235,23 @@ TEST_P(TcpPortLeftBehind, IsBoundedAndGoesWhenTcpCom1IsTurnedOff) {
     constexpr size_t each = 16 << 10;
     constexpr size_t kept = TTcpPortModule::QueueCapacity + TTcpPortModule::LeftBehindCapacity;
     std::string sent;
+    int previous = -1;
     for (size_t k = 0; sent.size() <= kept + each; ++k) {
         const std::string bytes = Pattern(each, static_cast<unsigned>(k));
         const int client = ConnectFromHost(module, 1 + static_cast<int>(k % 2));
+        if (previous >= 0) {
+            const bool letGo = ClosedByServer(previous, 5s);
+            ::close(previous);
+            ASSERT_TRUE(letGo) << "client " << k - 1 << " kept for a newcomer";
+        }
         // Half-closed, it learns when the server has let it go.
         SendThenLeave(client, bytes, TTcpLeave::HalfClose);
         sent += bytes;
-        const bool letGo = ClosedByServer(client, 5s);
-        ::close(client);
-        ASSERT_TRUE(letGo) << "client " << k << " holds its place";
+        previous = client;
+        ASSERT_TRUE(Eventually([&] { return module.ClientCount() == 0; })) << "client " << k << " holds its place";
     }
-    // The last one's is closed just after it learnt it was let go.
+    ::close(previous);
+    module.WriteByte('x');
     EXPECT_TRUE(Eventually([&] { return OpenDescriptors() == descriptors; })) << "descriptors kept";
     EXPECT_EQ(module.LeftBehind(), TTcpPortModule::LeftBehindCapacity);
 
@@ -318,6 +372,135 @@ INSTANTIATE_TEST_SUITE_P(
                     TChoiceRow{"AFullTableAnotherHostTheTypistConnectedLast", {1, 2, 3, 4, 5, 6, 7, 8}, 7, 60s, 9, 0},
                     TChoiceRow{
                         "AFullTableAnotherHostNobodyIdleAMinute", {1, 2, 3, 4, 5, 6, 7, 8}, 0, 50s, 9, std::nullopt}),
+    RowName);
+
+// --- the order input reaches the Z80 in ------------------------------------------------
+
+struct TSend {
+    size_t Client;  // index into the table; its size: the newcomer
+    size_t Size;
+    bool Closes;  // it shuts its sending side once its bytes are in: to the server, a close
+};
+
+struct TOrderRow {
+    const char* name;
+    std::vector<int> Hosts;  // the table, in connection order, a second apart
+    int NewcomerHost;
+    std::vector<TSend> Held;   // while the server is held placing the newcomer
+    std::vector<TSend> Later;  // each once the server has seen every close before it
+};
+TAVRIN_PRINT_AS_NAME(TOrderRow)
+
+class TcpPortInputOrder : public testing::TestWithParam<TOrderRow> {};
+
+// Clients send, and some close, in a set order while the Z80 reads nothing:
+// the sends that are held come all at once to the server, which is held
+// placing a newcomer; the later ones come one by one. The Z80 reads every
+// byte in the order it was sent.
+TEST_P(TcpPortInputOrder, IsTheOrderTheBytesWereSentIn) {
+    const TOrderRow& row = GetParam();
+    TTestClock clock;
+    TTcpPortModule module(clock.Source());
+    ActivateOnReservedPort(module);
+    std::vector<int> clients = ConnectASecondApart(module, clock, row.Hosts);
+    ASSERT_EQ(clients.size(), row.Hosts.size()) << "the table filled";
+    clock.HoldNext();
+    clients.push_back(ConnectFromHost(module, row.NewcomerHost));
+    ASSERT_TRUE(clock.WaitHeld()) << "the server never placed the newcomer";
+
+    std::string expected;
+    size_t closed = 0;
+    const auto send = [&](const TSend& step) {
+        const std::string bytes = Tagged(expected.size() % 16, step.Size);
+        WriteAll(clients[step.Client], bytes);
+        if (step.Closes) ::shutdown(clients[step.Client], SHUT_WR);
+        WaitUntilDelivered(clients[step.Client]);
+        if (step.Closes) ++closed;
+        expected += bytes;
+    };
+    for (const TSend& step : row.Held) send(step);
+    clock.Release();
+    for (const TSend& step : row.Later) {
+        ASSERT_TRUE(Eventually([&] { return module.ClientCount() == clients.size() - closed; }));
+        send(step);
+    }
+    const std::string read = ReadZ80(module, expected.size());
+    EXPECT_EQ(read.size(), expected.size());
+    EXPECT_TRUE(read == expected) << "in the order sent";
+    for (const int fd : clients) ::close(fd);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, TcpPortInputOrder,
+    testing::Values(
+        TOrderRow{"TwoClientsSendAtOnce", {1, 2}, 3, {{0, 20, false}, {1, 20, false}}, {}},
+        TOrderRow{"TwoClientsSendAndCloseOneAfterTheOther", {1, 2}, 3, {{0, 20, true}, {1, 20, true}}, {}},
+        TOrderRow{"AClientClosesAndTheNewcomerInItsPlaceSends", {1, 1, 1, 1}, 1, {{0, 20, true}, {4, 20, false}}, {}},
+        // More than the receive queue holds: the rest waits behind it.
+        TOrderRow{
+            "WhatAClosedClientLeftGoesBeforeWhatAnotherSendsLater", {1, 2}, 3, {{0, 600, true}}, {{1, 20, false}}}),
+    RowName);
+
+// --- a client that shuts its sending side -------------------------------------------------
+
+struct THalfCloseRow {
+    const char* name;
+    std::vector<int> Others;  // hosts of clients still sending, connected before it
+    int Host;
+    int NewcomerHost;  // 0: none comes after it has shut its sending side
+    bool GetsTheAnswer;
+    bool LetGo;
+};
+TAVRIN_PRINT_AS_NAME(THalfCloseRow)
+
+class TcpPortHalfClosedClient : public testing::TestWithParam<THalfCloseRow> {};
+
+// A client sends a command and shuts its sending side, as `printf 'DIR\r' |
+// socat - TCP:...` does, and waits for the reply. Its place is given up at
+// once; it still gets the Z80's answer unless a client that still sends is
+// there to take it, and a newcomer takes its place at once, letting it go.
+TEST_P(TcpPortHalfClosedClient, GetsTheAnswerWhileNoClientStillSendingTakesIt) {
+    const THalfCloseRow& row = GetParam();
+    TTestClock clock;
+    TTcpPortModule module(clock.Source());
+    ActivateOnReservedPort(module);
+    std::vector<int> sending = ConnectASecondApart(module, clock, row.Others);
+    ASSERT_EQ(sending.size(), row.Others.size()) << "the table filled";
+    const int asker = ConnectFromHost(module, row.Host);
+    ASSERT_TRUE(Eventually([&] { return module.ClientCount() == sending.size() + 1; }));
+    SendThenLeave(asker, "DIR\r", TTcpLeave::HalfClose);
+    ASSERT_TRUE(Eventually([&] { return module.ClientCount() == sending.size(); })) << "its place is given up";
+    ASSERT_EQ(ReadZ80(module, 4), "DIR\r");
+    if (row.NewcomerHost != 0) {
+        sending.push_back(ConnectFromHost(module, row.NewcomerHost));
+        ASSERT_TRUE(Eventually([&] { return module.ClientCount() == sending.size(); })) << "the newcomer got in";
+    }
+
+    const std::string answer = "A: TAVRIN   COM\r\nA>";
+    for (const char c : answer) module.WriteByte(static_cast<uint8_t>(c));
+    if (row.GetsTheAnswer) {
+        EXPECT_EQ(ReadFor(asker, answer.size(), 2s), answer);
+    } else {
+        std::string taken;
+        EXPECT_TRUE(Eventually([&] {
+            for (const int fd : sending) taken += ReadAvailable(fd);
+            return taken.size() >= answer.size();
+        })) << "the answer went nowhere";
+        EXPECT_EQ(taken.size(), answer.size());
+        EXPECT_EQ(ReadAvailable(asker), "") << "it took output a client still sending would read";
+    }
+    EXPECT_EQ(ClosedByServer(asker, row.LetGo ? 2s : 0ms), row.LetGo);
+    for (size_t i = 0; i < sending.size(); ++i) EXPECT_FALSE(ClosedByServer(sending[i], 0ms)) << "client " << i;
+    for (const int fd : sending) ::close(fd);
+    ::close(asker);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, TcpPortHalfClosedClient,
+    testing::Values(THalfCloseRow{"AloneItGetsTheAnswer", {}, 1, 0, true, false},
+                    THalfCloseRow{"AClientStillSendingTakesTheAnswer", {2}, 1, 0, false, false},
+                    THalfCloseRow{"ANewcomerTakesItsPlace", {}, 1, 2, false, true},
+                    THalfCloseRow{"ANewcomerOfItsHostTakesItsPlaceNotAnothers", {1, 1, 1}, 1, 1, false, true}),
     RowName);
 
 }  // namespace

@@ -105,6 +105,15 @@ size_t SameTailSize(const std::string& a, const std::string& b) {
     return static_cast<size_t>(endA - a.rbegin());
 }
 
+void WaitUntilDelivered(int fd) {
+    // Counts what the other end has not acknowledged, a shut end included.
+    if (!Eventually([fd] {
+            int unsent = 0;
+            return ::ioctl(fd, SIOCOUTQ, &unsent) == 0 && unsent == 0;
+        }))
+        throw std::runtime_error("the bytes never left");
+}
+
 void SendThenLeave(int fd, const std::string& bytes, TTcpLeave how) {
     WriteAll(fd, bytes);
     switch (how) {
@@ -115,11 +124,7 @@ void SendThenLeave(int fd, const std::string& bytes, TTcpLeave how) {
             ::shutdown(fd, SHUT_WR);
             break;
         case TTcpLeave::Reset: {
-            if (!Eventually([fd] {
-                    int unsent = 0;
-                    return ::ioctl(fd, SIOCOUTQ, &unsent) == 0 && unsent == 0;
-                }))
-                throw std::runtime_error("the bytes never left");
+            WaitUntilDelivered(fd);
             const linger now{1, 0};
             ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &now, sizeof now);
             ::close(fd);

@@ -44,6 +44,10 @@ std::string ReadUntilZ80Ends(int fd, ISerialLine& line);
 // How many bytes at the end of a and of b are the same.
 size_t SameTailSize(const std::string& a, const std::string& b);
 
+// Waits until the other end has taken in every byte sent on fd, and its
+// end of sending if it was shut; throws when that never happens.
+void WaitUntilDelivered(int fd);
+
 enum class TTcpLeave { Close, HalfClose, Reset };
 // Sends bytes, then leaves. Before a reset it waits until the other end has
 // taken in every byte, since a reset discards what is still unsent.
