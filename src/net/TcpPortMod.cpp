@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <chrono>
+#include <linux/sockios.h>
 #include <optional>
 #include <cerrno>
 #include <netinet/in.h>
@@ -87,7 +88,10 @@ int Listen(uint16_t port, uint16_t& boundPort) {
 // that the Z80 has not read stays behind for the Z80 (bounded), so it never
 // holds COM1 however much it left unread. It stays on the line for output,
 // after every client still sending, until a write to it fails, its socket
-// is reset, or a newcomer takes its place.
+// is reset, or a newcomer takes its place. What such a client has not
+// acknowledged stays the line's until it does: a client that had closed for
+// good answers its first bytes with a reset, and they go back to the front
+// of the output, for whoever takes output next.
 class TTcpPortModule::TServerThread {
 public:
     TServerThread(TTcpPortModule& owner, int listenFd) : FOwner(owner), FListenFd(listenFd) {
@@ -126,7 +130,11 @@ private:
         std::optional<uint64_t> InputEnded;
         short Events = 0;     // what the pass's poll reported
         bool Failed = false;  // reset or failed: let go at the pass's end
+        // Output sent after its input ended that its peer has not
+        // acknowledged yet, oldest first.
+        std::vector<uint8_t> Unconfirmed;
         bool InputWaiting() const { return RecvPos < RecvLen; }
+        bool Unconfirming() const { return Unconfirmed.size() >= UnconfirmedLimit; }
         bool Sending() const { return !InputEnded; }
         // Seen in this pass's poll: its input has ended, or its socket has failed.
         bool EndSeen() const { return Events & (POLLRDHUP | POLLHUP | POLLERR); }
@@ -139,8 +147,9 @@ private:
         bool moved = false;
         for (;;) {
             fds.assign({{FStopFd, POLLIN, 0}, {FOwner.FWakeFd, POLLIN, 0}, {FListenFd, POLLIN, 0}});
-            const bool outputWaiting = FPendingPos < FPendingLen;
+            const bool outputWaiting = !FReturned.empty() || FPendingPos < FPendingLen;
             const bool anySending = SendingCount() > 0;
+            bool awaitingAcks = false;
             // While what ended clients left waits for room, nobody else is read.
             const bool readable = FLeftBehind.Size() == 0;
             for (const auto& c : FClients) {
@@ -150,20 +159,27 @@ private:
                     // the end of its input is seen at once all the same.
                     events = static_cast<short>((readable && !c->InputWaiting() ? POLLIN : 0) | POLLRDHUP |
                                                 (outputWaiting ? POLLOUT : 0));
-                else if (outputWaiting && !anySending)
+                else if (outputWaiting && !anySending && !c->Unconfirming())
                     events = POLLOUT;
+                else if (outputWaiting && !anySending)
+                    awaitingAcks = true;  // its acknowledgements wake nothing: look again shortly
                 fds.push_back({c->Fd, events, 0});
             }
             timespec wait{0, 0};
             if (FLingerUntil && !moved) {
                 const auto left = std::max(*FLingerUntil - Clock::now(), Clock::duration::zero());
                 wait.tv_nsec = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
+            } else if (awaitingAcks && !moved) {
+                wait.tv_nsec = std::chrono::duration_cast<std::chrono::nanoseconds>(AckCheck).count();
             }
-            const bool forever = !moved && !FLingerUntil;
+            const bool forever = !moved && !FLingerUntil && !awaitingAcks;
             if (::ppoll(fds.data(), fds.size(), forever ? nullptr : &wait, nullptr) < 0 && errno != EINTR) return;
             if (fds[0].revents) return;
             if (fds[1].revents) DrainEventFd(FOwner.FWakeFd);
-            for (size_t i = 0; i < FClients.size(); ++i) FClients[i]->Events = fds[3 + i].revents;
+            for (size_t i = 0; i < FClients.size(); ++i) {
+                FClients[i]->Events = fds[3 + i].revents;
+                Confirm(*FClients[i]);
+            }
             // The clients before a newcomer: what they sent is read out and
             // the ends of their input are seen before a place is given away.
             moved = SendOutput();
@@ -259,9 +275,24 @@ private:
         CountPlaces();
     }
 
+    // Forgets the output c's peer has acknowledged; what it has not stays
+    // counted in its socket (unsent or unacknowledged), also after a reset.
+    static void Confirm(TClient& c) {
+        int unacknowledged = 0;
+        if (c.Unconfirmed.empty() || ::ioctl(c.Fd, SIOCOUTQ, &unacknowledged) != 0) return;
+        const size_t kept = std::min(c.Unconfirmed.size(), static_cast<size_t>(std::max(unacknowledged, 0)));
+        c.Unconfirmed.erase(c.Unconfirmed.begin(), c.Unconfirmed.end() - static_cast<std::ptrdiff_t>(kept));
+    }
+
     // A client goes: one whose socket was reset or failed, or one whose
-    // place a newcomer takes.
+    // place a newcomer takes. Output it has not acknowledged goes back before
+    // all other output: a client that closed for good may not have answered
+    // with its reset yet, and a byte that reaches two clients is better than
+    // one that reaches none.
     void Leave(size_t index) {
+        TClient& c = *FClients[index];
+        Confirm(c);
+        FReturned.insert(FReturned.begin(), c.Unconfirmed.begin(), c.Unconfirmed.end());
         EndInput(*FClients[index]);
         Close(FClients[index]->Fd);
         FClients.erase(FClients.begin() + static_cast<std::ptrdiff_t>(index));
@@ -326,17 +357,27 @@ private:
     }
 
     // Sends waiting output to c as far as it takes it; whether any went.
-    // A failed send marks c failed.
+    // A failed send marks c failed. A client whose input has ended keeps a
+    // copy of what it was sent until its peer acknowledges it, up to a bound.
     bool Send(TClient& c) {
-        if (FPendingPos == FPendingLen && RefillDue()) {
+        if (FReturned.empty() && FPendingPos == FPendingLen && RefillDue()) {
             FPendingLen = FOwner.GetTxData(FPending.data(), FPending.size());
             FPendingPos = 0;
         }
-        if (FPendingPos == FPendingLen) return false;
-        const ssize_t n =
-            ::send(c.Fd, FPending.data() + FPendingPos, FPendingLen - FPendingPos, MSG_NOSIGNAL | MSG_DONTWAIT);
+        const bool returned = !FReturned.empty();
+        const uint8_t* const data = returned ? FReturned.data() : FPending.data() + FPendingPos;
+        size_t length = returned ? FReturned.size() : FPendingLen - FPendingPos;
+        if (!c.Sending())
+            length = std::min(length, UnconfirmedLimit - std::min(UnconfirmedLimit, c.Unconfirmed.size()));
+        if (length == 0) return false;
+        const ssize_t n = ::send(c.Fd, data, length, MSG_NOSIGNAL | MSG_DONTWAIT);
         if (n > 0) {
-            FPendingPos += static_cast<size_t>(n);
+            const auto sent = static_cast<size_t>(n);
+            if (!c.Sending()) c.Unconfirmed.insert(c.Unconfirmed.end(), data, data + sent);
+            if (returned)
+                FReturned.erase(FReturned.begin(), FReturned.begin() + n);
+            else
+                FPendingPos += sent;
             FLastSend = Clock::now();
             return true;
         }
@@ -397,6 +438,10 @@ private:
     }
 
     static constexpr size_t LingerBytes = 128;
+    // How much output a client whose input has ended may hold unacknowledged,
+    // and how soon the server looks again once it holds that much.
+    static constexpr size_t UnconfirmedLimit = 16 * 1024;
+    static constexpr Clock::duration AckCheck = std::chrono::milliseconds(5);
     static constexpr Clock::duration LingerTime = std::chrono::microseconds(50);
     static constexpr Clock::duration StreamGap = std::chrono::milliseconds(1);
 
@@ -410,6 +455,8 @@ private:
     std::array<uint8_t, TransferSize> FPending{};
     size_t FPendingLen = 0;
     size_t FPendingPos = 0;
+    // Output a failed client never acknowledged; it goes before FPending.
+    std::vector<uint8_t> FReturned;
     Clock::time_point FLastSend{};
     std::optional<Clock::time_point> FLingerUntil;
     TTcpLeftBehind FLeftBehind;
