@@ -23,6 +23,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <exception>
 #include <optional>
 #include <string_view>
 
@@ -447,11 +448,13 @@ bool TWindowSettings::LoadFile() {
     if (!found) return false;
     FLoadFailures.clear();
     FPrompts.Gather();
+    // What was found before an exception that ends the loading is still
+    // reported; the exception goes on after it.
+    std::exception_ptr ended;
     try {
         Load(store);
     } catch (...) {
-        FPrompts.TakeGathered();
-        throw;
+        ended = std::current_exception();
     }
     const std::vector<std::string> reports = FPrompts.TakeGathered();
     // Values the reads refused (out of range, not numbers), steps that
@@ -464,6 +467,7 @@ bool TWindowSettings::LoadFile() {
     add(FLoadFailures);
     add(reports);
     if (!problems.empty()) FPrompts.MessageDlg(problems, TMsgDlgType::Warning, mbOK);
+    if (ended) std::rethrow_exception(ended);
     return true;
 }
 

@@ -75,7 +75,8 @@ public:
     void Load(const TNrKeyValueSections& store);
     // Reads and applies the file, when there is one, and reports what was
     // refused or failed, and what the applied actions reported, in one box;
-    // false without a file.
+    // false without a file. An exception that ends the loading leaves after
+    // the box.
     bool LoadFile();
     // Writes the file, unless it exists but could not be read.
     void SaveFile() const;
