@@ -1,11 +1,13 @@
 #include "platform/WindowPlacement.h"
 
 #include <QEvent>
+#include <QPointer>
 #include <QScreen>
 #include <QTimer>
 #include <QWidget>
 
 #include <algorithm>
+#include <optional>
 
 QPoint KeptInside(const QRect& frame, const QRect& free) {
     // right() and bottom() are the last pixels inside, hence the + 1.
@@ -38,18 +40,23 @@ QMargins FrameMarginsNow(const QWidget& window) {
 
 namespace {
 
-void PlaceNow(QWidget& window, const QSize& wanted, const QPoint& framePos) {
+void PlaceNow(QWidget& window, const QSize& wanted, const std::optional<QPoint>& framePos) {
     const QScreen* screen = window.screen();
     if (!screen) return;
-    window.setGeometry(
-        PlacedClient(wanted, framePos, window.minimumSizeHint(), FrameMarginsNow(window), screen->availableGeometry()));
+    const QRect client = PlacedClient(wanted, framePos.value_or(window.frameGeometry().topLeft()),
+                                      window.minimumSizeHint(), FrameMarginsNow(window), screen->availableGeometry());
+    // A window not shown yet has no place of the window system's to keep.
+    if (framePos || window.isVisible())
+        window.setGeometry(client);
+    else
+        window.resize(client.size());
 }
 
 // Watches a window placed before its frame appeared, and places it once
 // more when the frame has appeared; then it goes.
 class TFrameWatch : public QObject {
 public:
-    TFrameWatch(QWidget& window, const QSize& wanted, const QPoint& framePos)
+    TFrameWatch(QWidget& window, const QSize& wanted, const std::optional<QPoint>& framePos)
         : QObject(&window), FWindow(window), FWanted(wanted), FFramePos(framePos) {
         setObjectName(Name());
         window.installEventFilter(this);
@@ -65,27 +72,44 @@ public:
             type == QEvent::Show || type == QEvent::Move || type == QEvent::Resize || type == QEvent::ActivationChange;
         if (watched == &FWindow && mayHaveFrame && !FrameMarginsNow(FWindow).isNull()) {
             FWindow.removeEventFilter(this);
-            // After the event: the window system is in the middle of it.
-            QTimer::singleShot(0, &FWindow, [window = &FWindow, wanted = FWanted, framePos = FFramePos] {
-                PlaceNow(*window, wanted, framePos);
+            // After the event: the window system is in the middle of it. A
+            // placement made meanwhile has taken this one's place.
+            QTimer::singleShot(0, &FWindow, [watch = QPointer<TFrameWatch>(this)] {
+                if (watch) watch->PlaceAndGo();
             });
-            deleteLater();
         }
         return false;
     }
 
 private:
+    void PlaceAndGo() {
+        QWidget& window = FWindow;
+        const QSize wanted = FWanted;
+        const std::optional<QPoint> framePos = FFramePos;
+        delete this;
+        PlaceNow(window, wanted, framePos);
+    }
+
     QWidget& FWindow;
     QSize FWanted;
-    QPoint FFramePos;
+    std::optional<QPoint> FFramePos;
 };
 
-}  // namespace
+TFrameWatch* PendingWatch(const QWidget& window) {
+    // Only a watch has this name.
+    return static_cast<TFrameWatch*>(window.findChild<QObject*>(TFrameWatch::Name(), Qt::FindDirectChildrenOnly));
+}
 
-void PlaceWindow(QWidget& window, const QSize& wanted, const QPoint& framePos) {
-    // A placement made before replaces the one still waiting for the frame.
-    for (QObject* old : window.findChildren<QObject*>(TFrameWatch::Name(), Qt::FindDirectChildrenOnly)) delete old;
+void Place(QWidget& window, const QSize& wanted, const std::optional<QPoint>& framePos) {
+    // A placement made before gives way to this one.
+    while (TFrameWatch* old = PendingWatch(window)) delete old;
     PlaceNow(window, wanted, framePos);
     if (FrameMarginsNow(window).isNull() && window.isWindow() && !(window.windowFlags() & Qt::FramelessWindowHint))
         new TFrameWatch(window, wanted, framePos);
 }
+
+}  // namespace
+
+void PlaceWindow(QWidget& window, const QSize& wanted, const QPoint& framePos) { Place(window, wanted, framePos); }
+
+void PlaceWindow(QWidget& window, const QSize& wanted) { Place(window, wanted, std::nullopt); }

@@ -32,5 +32,9 @@ QMargins FrameMarginsNow(const QWidget& window);
 // the top-left nearest to framePos that keep the whole frame on its
 // screen's free area (PlacedClient). A window whose frame has not appeared
 // yet is placed again, the same way, once it appears: placed without its
-// title bar, it would reach below the screen.
+// title bar, it would reach below the screen. The last placement made
+// before the frame appears is the one that holds.
 void PlaceWindow(QWidget& window, const QSize& wanted, const QPoint& framePos);
+// The same without a place: the frame stays where the window system puts
+// it, as far as the free area allows.
+void PlaceWindow(QWidget& window, const QSize& wanted);
