@@ -466,8 +466,17 @@ bool TWindowSettings::LoadFile() {
     add(store.TakeReadProblems());
     add(FLoadFailures);
     add(reports);
-    if (!problems.empty()) FPrompts.MessageDlg(problems, TMsgDlgType::Warning, mbOK);
-    if (ended) std::rethrow_exception(ended);
+    const auto report = [&prompts = FPrompts, problems] {
+        if (!problems.empty()) prompts.MessageDlg(problems, TMsgDlgType::Warning, mbOK);
+    };
+    if (ended) {
+        // At once: the exception may end the program before the window
+        // is placed.
+        report();
+        std::rethrow_exception(ended);
+    }
+    // Over the window where it stays, not where it waits for its frame.
+    WhenPlaced(FParts.Window, report);
     return true;
 }
 

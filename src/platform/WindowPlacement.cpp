@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <optional>
+#include <utility>
+#include <vector>
 
 QPoint KeptInside(const QRect& frame, const QRect& free) {
     // right() and bottom() are the last pixels inside, hence the + 1.
@@ -40,6 +42,9 @@ QMargins FrameMarginsNow(const QWidget& window) {
 
 namespace {
 
+// Long enough for any window manager to frame a window it is mapping.
+constexpr int FramePatienceMs = 1000;
+
 void PlaceNow(QWidget& window, const QSize& wanted, const std::optional<QPoint>& framePos) {
     const QScreen* screen = window.screen();
     if (!screen) return;
@@ -53,7 +58,8 @@ void PlaceNow(QWidget& window, const QSize& wanted, const std::optional<QPoint>&
 }
 
 // Watches a window placed before its frame appeared, and places it once
-// more when the frame has appeared; then it goes.
+// more when the frame has appeared; then it runs what waited for that
+// placement, and goes.
 class TFrameWatch : public QObject {
 public:
     TFrameWatch(QWidget& window, const QSize& wanted, const std::optional<QPoint>& framePos)
@@ -63,6 +69,20 @@ public:
     }
 
     static QString Name() { return QStringLiteral("TavrinFrameWatch"); }
+
+    // then runs after the placement, or once the frame is overdue.
+    void AddWhenPlaced(std::function<void()> then) {
+        FWhenPlaced.push_back(std::move(then));
+        QTimer::singleShot(FramePatienceMs, &FWindow, [watch = QPointer<TFrameWatch>(this)] {
+            if (watch) RunAll(watch->TakeWhenPlaced());
+        });
+    }
+
+    std::vector<std::function<void()>> TakeWhenPlaced() { return std::exchange(FWhenPlaced, {}); }
+
+    static void RunAll(const std::vector<std::function<void()>>& calls) {
+        for (const std::function<void()>& call : calls) call();
+    }
 
     bool eventFilter(QObject* watched, QEvent* event) override {
         // The window manager moves a window as it decorates it, and
@@ -86,13 +106,16 @@ private:
         QWidget& window = FWindow;
         const QSize wanted = FWanted;
         const std::optional<QPoint> framePos = FFramePos;
+        const std::vector<std::function<void()>> waiting = TakeWhenPlaced();
         delete this;
         PlaceNow(window, wanted, framePos);
+        RunAll(waiting);
     }
 
     QWidget& FWindow;
     QSize FWanted;
     std::optional<QPoint> FFramePos;
+    std::vector<std::function<void()>> FWhenPlaced;
 };
 
 TFrameWatch* PendingWatch(const QWidget& window) {
@@ -101,11 +124,20 @@ TFrameWatch* PendingWatch(const QWidget& window) {
 }
 
 void Place(QWidget& window, const QSize& wanted, const std::optional<QPoint>& framePos) {
-    // A placement made before gives way to this one.
-    while (TFrameWatch* old = PendingWatch(window)) delete old;
+    // A placement made before gives way to this one, and what waited for it
+    // waits for this one.
+    std::vector<std::function<void()>> waiting;
+    while (TFrameWatch* old = PendingWatch(window)) {
+        for (std::function<void()>& then : old->TakeWhenPlaced()) waiting.push_back(std::move(then));
+        delete old;
+    }
     PlaceNow(window, wanted, framePos);
-    if (FrameMarginsNow(window).isNull() && window.isWindow() && !(window.windowFlags() & Qt::FramelessWindowHint))
-        new TFrameWatch(window, wanted, framePos);
+    if (FrameMarginsNow(window).isNull() && window.isWindow() && !(window.windowFlags() & Qt::FramelessWindowHint)) {
+        auto* watch = new TFrameWatch(window, wanted, framePos);
+        for (std::function<void()>& then : waiting) watch->AddWhenPlaced(std::move(then));
+    } else {
+        TFrameWatch::RunAll(waiting);
+    }
 }
 
 }  // namespace
@@ -113,3 +145,11 @@ void Place(QWidget& window, const QSize& wanted, const std::optional<QPoint>& fr
 void PlaceWindow(QWidget& window, const QSize& wanted, const QPoint& framePos) { Place(window, wanted, framePos); }
 
 void PlaceWindow(QWidget& window, const QSize& wanted) { Place(window, wanted, std::nullopt); }
+
+void WhenPlaced(QWidget& window, std::function<void()> then) {
+    TFrameWatch* watch = PendingWatch(window);
+    if (watch && window.isVisible())
+        watch->AddWhenPlaced(std::move(then));
+    else
+        then();
+}

@@ -21,6 +21,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <optional>
 #include <regex>
 #include <set>
 
@@ -387,6 +388,48 @@ TEST(WindowSettingsValuesTest, AFirstStartsWholeFrameIsOnTheScreen) {
             << " on " << Text(free);
         EXPECT_EQ(w.frameGeometry().width(), free.width()) << "as wide as the screen allows";
         EXPECT_TRUE(h.Prompts.Log.empty());
+    }
+}
+
+// Notes where the window's frame stood when a box showed: nowhere while
+// the window had none.
+struct TPromptsThatSeeTheWindow : TScriptedUiPrompts {
+    int MessageDlg(const std::string& text, TMsgDlgType type, TMsgDlgButtons buttons) override {
+        FrameWhenShown.reset();
+        if (Window && !FrameMarginsNow(*Window).isNull()) FrameWhenShown = Window->frameGeometry();
+        return TScriptedUiPrompts::MessageDlg(text, type, buttons);
+    }
+    const QWidget* Window = nullptr;
+    std::optional<QRect> FrameWhenShown;
+};
+
+// The start-up report shows once the window stands with its whole frame on
+// the screen, not while it waits for the frame where it was first put; a
+// window that is never framed (no window manager) still shows it.
+TEST(WindowSettingsValuesTest, TheStartUpReportShowsOnceTheWindowIsPlaced) {
+    for (const bool framed : {true, false}) {
+        SCOPED_TRACE(framed ? "framed after the settings load" : "never framed");
+        TWindowHarness h;
+        TPromptsThatSeeTheWindow prompts;
+        TMainHalvoret w(&prompts);
+        prompts.Window = &w;
+        const QRect free = w.screen()->availableGeometry();
+        h.WriteSettings({{"MAIN", "DSP_WIDTH", std::to_string(free.width() + 300)},
+                         {"MAIN", "DSP_HEIGHT", std::to_string(free.height() + 200)},
+                         {"TTY", "DisplayRows", "0"}});
+        ShowUnframed(w);
+        w.FormActivate();
+        if (framed) {
+            EXPECT_TRUE(prompts.Log.empty()) << "shown before the window has its frame";
+            Frame(w);
+        }
+        ASSERT_TRUE(EventuallyWithEvents([&] { return !prompts.Log.empty(); }));
+        ASSERT_EQ(prompts.Log.size(), 1u) << ::testing::PrintToString(prompts.Texts());
+        EXPECT_NE(prompts.Log[0].Text.find("DisplayRows=0"), std::string::npos) << prompts.Log[0].Text;
+        if (!framed) continue;
+        ASSERT_TRUE(prompts.FrameWhenShown) << "shown before the window has its frame";
+        EXPECT_TRUE(free.contains(*prompts.FrameWhenShown)) << Text(*prompts.FrameWhenShown) << " on " << Text(free);
+        EXPECT_EQ(prompts.FrameWhenShown->bottom(), free.bottom()) << "placed as the settings say";
     }
 }
 
