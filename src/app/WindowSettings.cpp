@@ -23,6 +23,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <exception>
 #include <optional>
 #include <string_view>
 
@@ -442,11 +443,13 @@ bool TWindowSettings::LoadFile() {
     if (!found) return false;
     FLoadFailures.clear();
     FPrompts.Gather();
+    // What was found before an exception that ends the loading is still
+    // reported; the exception goes on after it.
+    std::exception_ptr ended;
     try {
         Load(store);
     } catch (...) {
-        FPrompts.TakeGathered();
-        throw;
+        ended = std::current_exception();
     }
     const std::vector<std::string> reports = FPrompts.TakeGathered();
     // Values the reads refused (out of range, not numbers), steps that
@@ -458,7 +461,17 @@ bool TWindowSettings::LoadFile() {
     add(store.TakeReadProblems());
     add(FLoadFailures);
     add(reports);
-    if (!problems.empty()) FPrompts.MessageDlg(problems, TMsgDlgType::Warning, mbOK);
+    const auto report = [&prompts = FPrompts, problems] {
+        if (!problems.empty()) prompts.MessageDlg(problems, TMsgDlgType::Warning, mbOK);
+    };
+    if (ended) {
+        // At once: the exception may end the program before the window
+        // is placed.
+        report();
+        std::rethrow_exception(ended);
+    }
+    // Over the window where it stays, not where it waits for its frame.
+    WhenPlaced(FParts.Window, report);
     return true;
 }
 

@@ -74,8 +74,9 @@ public:
     void Save(TNrKeyValueSections& store) const;
     void Load(const TNrKeyValueSections& store);
     // Reads and applies the file, when there is one, and reports what was
-    // refused or failed, and what the applied actions reported, in one box;
-    // false without a file.
+    // refused or failed, and what the applied actions reported, in one box,
+    // once the window is placed; false without a file. An exception that
+    // ends the loading leaves after the box, which then shows at once.
     bool LoadFile();
     // Writes the file, unless it exists but could not be read.
     void SaveFile() const;

@@ -32,6 +32,7 @@
 #include "platform/PlatformEvents.h"
 #include "platform/core/ProgramFolder.h"
 #include "platform/QtUiPrompts.h"
+#include "platform/WindowPlacement.h"
 #include "serial/QnExceptionDisplayScope.h"
 
 #include <QAction>
@@ -39,13 +40,10 @@
 #include <QCloseEvent>
 #include <QMenu>
 #include <QMenuBar>
-#include <QScreen>
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
-
-#include <algorithm>
 
 TMainHalvoret::TMainHalvoret(IUiPrompts* prompts, QWidget* parent) : QMainWindow(parent) {
     if (prompts) {
@@ -300,9 +298,9 @@ void TMainHalvoret::BuildPages() {
     PageControl1->addTab(DiskManagerPage, QStringLiteral("Disk Manager"));
     PageControl1->addTab(DisksPage, QStringLiteral("Disks"));
     PageControl1->addTab(PortsPage, QStringLiteral("Ports"));
-    // The form's size, on screens that have room for it.
-    const QSize free = screen()->availableGeometry().size();
-    resize(std::min(900, free.width()), std::min(700, free.height()));
+    // The form's size, fitted with the whole frame to the screen's free area
+    // as a restored size is; the window system chooses the place.
+    PlaceWindow(*this, {900, 700});
 }
 
 void TMainHalvoret::BuildMenus() {

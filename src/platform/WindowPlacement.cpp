@@ -1,11 +1,15 @@
 #include "platform/WindowPlacement.h"
 
 #include <QEvent>
+#include <QPointer>
 #include <QScreen>
 #include <QTimer>
 #include <QWidget>
 
 #include <algorithm>
+#include <optional>
+#include <utility>
+#include <vector>
 
 QPoint KeptInside(const QRect& frame, const QRect& free) {
     // right() and bottom() are the last pixels inside, hence the + 1.
@@ -38,24 +42,47 @@ QMargins FrameMarginsNow(const QWidget& window) {
 
 namespace {
 
-void PlaceNow(QWidget& window, const QSize& wanted, const QPoint& framePos) {
+// Long enough for any window manager to frame a window it is mapping.
+constexpr int FramePatienceMs = 1000;
+
+void PlaceNow(QWidget& window, const QSize& wanted, const std::optional<QPoint>& framePos) {
     const QScreen* screen = window.screen();
     if (!screen) return;
-    window.setGeometry(
-        PlacedClient(wanted, framePos, window.minimumSizeHint(), FrameMarginsNow(window), screen->availableGeometry()));
+    const QRect client = PlacedClient(wanted, framePos.value_or(window.frameGeometry().topLeft()),
+                                      window.minimumSizeHint(), FrameMarginsNow(window), screen->availableGeometry());
+    // A window not shown yet has no place of the window system's to keep.
+    if (framePos || window.isVisible())
+        window.setGeometry(client);
+    else
+        window.resize(client.size());
 }
 
 // Watches a window placed before its frame appeared, and places it once
-// more when the frame has appeared; then it goes.
+// more when the frame has appeared; then it runs what waited for that
+// placement, and goes.
 class TFrameWatch : public QObject {
 public:
-    TFrameWatch(QWidget& window, const QSize& wanted, const QPoint& framePos)
+    TFrameWatch(QWidget& window, const QSize& wanted, const std::optional<QPoint>& framePos)
         : QObject(&window), FWindow(window), FWanted(wanted), FFramePos(framePos) {
         setObjectName(Name());
         window.installEventFilter(this);
     }
 
     static QString Name() { return QStringLiteral("TavrinFrameWatch"); }
+
+    // then runs after the placement, or once the frame is overdue.
+    void AddWhenPlaced(std::function<void()> then) {
+        FWhenPlaced.push_back(std::move(then));
+        QTimer::singleShot(FramePatienceMs, &FWindow, [watch = QPointer<TFrameWatch>(this)] {
+            if (watch) RunAll(watch->TakeWhenPlaced());
+        });
+    }
+
+    std::vector<std::function<void()>> TakeWhenPlaced() { return std::exchange(FWhenPlaced, {}); }
+
+    static void RunAll(const std::vector<std::function<void()>>& calls) {
+        for (const std::function<void()>& call : calls) call();
+    }
 
     bool eventFilter(QObject* watched, QEvent* event) override {
         // The window manager moves a window as it decorates it, and
@@ -65,27 +92,64 @@ public:
             type == QEvent::Show || type == QEvent::Move || type == QEvent::Resize || type == QEvent::ActivationChange;
         if (watched == &FWindow && mayHaveFrame && !FrameMarginsNow(FWindow).isNull()) {
             FWindow.removeEventFilter(this);
-            // After the event: the window system is in the middle of it.
-            QTimer::singleShot(0, &FWindow, [window = &FWindow, wanted = FWanted, framePos = FFramePos] {
-                PlaceNow(*window, wanted, framePos);
+            // After the event: the window system is in the middle of it. A
+            // placement made meanwhile has taken this one's place.
+            QTimer::singleShot(0, &FWindow, [watch = QPointer<TFrameWatch>(this)] {
+                if (watch) watch->PlaceAndGo();
             });
-            deleteLater();
         }
         return false;
     }
 
 private:
+    void PlaceAndGo() {
+        QWidget& window = FWindow;
+        const QSize wanted = FWanted;
+        const std::optional<QPoint> framePos = FFramePos;
+        const std::vector<std::function<void()>> waiting = TakeWhenPlaced();
+        delete this;
+        PlaceNow(window, wanted, framePos);
+        RunAll(waiting);
+    }
+
     QWidget& FWindow;
     QSize FWanted;
-    QPoint FFramePos;
+    std::optional<QPoint> FFramePos;
+    std::vector<std::function<void()>> FWhenPlaced;
 };
+
+TFrameWatch* PendingWatch(const QWidget& window) {
+    // Only a watch has this name.
+    return static_cast<TFrameWatch*>(window.findChild<QObject*>(TFrameWatch::Name(), Qt::FindDirectChildrenOnly));
+}
+
+void Place(QWidget& window, const QSize& wanted, const std::optional<QPoint>& framePos) {
+    // A placement made before gives way to this one, and what waited for it
+    // waits for this one.
+    std::vector<std::function<void()>> waiting;
+    while (TFrameWatch* old = PendingWatch(window)) {
+        for (std::function<void()>& then : old->TakeWhenPlaced()) waiting.push_back(std::move(then));
+        delete old;
+    }
+    PlaceNow(window, wanted, framePos);
+    if (FrameMarginsNow(window).isNull() && window.isWindow() && !(window.windowFlags() & Qt::FramelessWindowHint)) {
+        auto* watch = new TFrameWatch(window, wanted, framePos);
+        for (std::function<void()>& then : waiting) watch->AddWhenPlaced(std::move(then));
+    } else {
+        TFrameWatch::RunAll(waiting);
+    }
+}
 
 }  // namespace
 
-void PlaceWindow(QWidget& window, const QSize& wanted, const QPoint& framePos) {
-    // A placement made before replaces the one still waiting for the frame.
-    for (QObject* old : window.findChildren<QObject*>(TFrameWatch::Name(), Qt::FindDirectChildrenOnly)) delete old;
-    PlaceNow(window, wanted, framePos);
-    if (FrameMarginsNow(window).isNull() && window.isWindow() && !(window.windowFlags() & Qt::FramelessWindowHint))
-        new TFrameWatch(window, wanted, framePos);
+void PlaceWindow(QWidget& window, const QSize& wanted, const QPoint& framePos) { Place(window, wanted, framePos); }
+
+void PlaceWindow(QWidget& window, const QSize& wanted) { Place(window, wanted, std::nullopt); }
+
+void WhenPlaced(QWidget& window, std::function<void()> then) {
+    TFrameWatch* watch = PendingWatch(window);
+    if (watch && window.isVisible())
+        watch->AddWhenPlaced(std::move(then));
+    else
+        then();
 }

@@ -1,11 +1,14 @@
 #pragma once
 // Where a window goes so that it stays on the free area of its screen,
-// frame (title bar and borders) included.
+// frame (title bar and borders) included, and what waits until it stands
+// there.
 
 #include <QMargins>
 #include <QPoint>
 #include <QRect>
 #include <QSize>
+
+#include <functional>
 
 class QWidget;
 
@@ -32,5 +35,15 @@ QMargins FrameMarginsNow(const QWidget& window);
 // the top-left nearest to framePos that keep the whole frame on its
 // screen's free area (PlacedClient). A window whose frame has not appeared
 // yet is placed again, the same way, once it appears: placed without its
-// title bar, it would reach below the screen.
+// title bar, it would reach below the screen. The last placement made
+// before the frame appears is the one that holds.
 void PlaceWindow(QWidget& window, const QSize& wanted, const QPoint& framePos);
+// The same without a place: the frame stays where the window system puts
+// it, as far as the free area allows.
+void PlaceWindow(QWidget& window, const QSize& wanted);
+
+// Runs then once the window stands where the user sees it: at once, unless
+// it shows and a placement waits for its frame; then right after that
+// placement, or after a second without a frame (a desktop without a window
+// manager frames no window).
+void WhenPlaced(QWidget& window, std::function<void()> then);

@@ -21,6 +21,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <optional>
 #include <regex>
 #include <set>
 
@@ -320,26 +321,115 @@ std::string Text(const QRect& r) {
            std::to_string(r.height());
 }
 
+// Plays a window manager that frames a window some while after it shows:
+// the window shows without a frame, and is framed, and activated as
+// decorating it ends, only when the test says.
+void ShowUnframed(QWidget& window) {
+    window.setAttribute(Qt::WA_DontShowOnScreen);
+    window.show();
+}
+void Frame(QWidget& window) {
+    window.setAttribute(Qt::WA_DontShowOnScreen, false);
+    QEvent activation(QEvent::ActivationChange);
+    QApplication::sendEvent(&window, &activation);
+}
+
 // A window restored from a larger screen fits this one with its frame: the
 // frame appears only once the window shows (and, on a desktop, once the
 // window manager has decorated it), whether the settings load before that
-// or once it shows.
+// or once it shows. Placed twice before its frame appears, it ends at the
+// second place.
 TEST(WindowSettingsValuesTest, ARestoredWindowsWholeFrameIsOnTheScreen) {
-    for (const bool loadFirst : {true, false}) {
-        SCOPED_TRACE(loadFirst ? "loaded before it shows" : "loaded once it shows");
+    struct TStart {
+        const char* Name;
+        bool PlacedBefore;
+        bool LoadFirst;
+    };
+    for (const TStart& start :
+         {TStart{"loaded before it shows", false, true}, TStart{"loaded once it shows", false, false},
+          TStart{"placed small, then loaded, before it shows", true, true}}) {
+        SCOPED_TRACE(start.Name);
         TWindowHarness h;
         TMainHalvoret& w = h.Open();
         const QRect free = w.screen()->availableGeometry();
         h.WriteSettings({{"MAIN", "DSP_WIDTH", std::to_string(free.width() + 300)},
                          {"MAIN", "DSP_HEIGHT", std::to_string(free.height() + 200)}});
-        if (loadFirst) w.FormActivate();
+        if (start.PlacedBefore) PlaceWindow(w, free.size() / 3, free.center());
+        if (start.LoadFirst) w.FormActivate();
         w.show();
         ASSERT_TRUE(EventuallyWithEvents([&] {
             return !FrameMarginsNow(w).isNull() && free.contains(w.frameGeometry()) && w.height() > free.height() / 2;
         })) << Text(w.frameGeometry())
             << " on " << Text(free);
-        EXPECT_EQ(w.frameGeometry().bottom(), free.bottom()) << "as large as the screen allows";
+        EXPECT_EQ(Text(w.frameGeometry()), Text(free)) << "as large as the screen allows";
         EXPECT_TRUE(h.Prompts.Log.empty());
+    }
+}
+
+// With no settings file the window has the form's size, fitted with its
+// whole frame to the free area as a restored size is, whenever the frame
+// appears. The form is wider than the offscreen screen.
+TEST(WindowSettingsValuesTest, AFirstStartsWholeFrameIsOnTheScreen) {
+    for (const bool framedLater : {false, true}) {
+        SCOPED_TRACE(framedLater ? "framed after it shows" : "framed as it shows");
+        TWindowHarness h;
+        TMainHalvoret& w = h.Open();
+        const QRect free = w.screen()->availableGeometry();
+        if (framedLater) {
+            ShowUnframed(w);
+            w.FormActivate();
+            Frame(w);
+        } else {
+            w.show();
+        }
+        EXPECT_TRUE(EventuallyWithEvents([&] {
+            return !FrameMarginsNow(w).isNull() && free.contains(w.frameGeometry());
+        })) << Text(w.frameGeometry())
+            << " on " << Text(free);
+        EXPECT_EQ(w.frameGeometry().width(), free.width()) << "as wide as the screen allows";
+        EXPECT_TRUE(h.Prompts.Log.empty());
+    }
+}
+
+// Notes where the window's frame stood when a box showed: nowhere while
+// the window had none.
+struct TPromptsThatSeeTheWindow : TScriptedUiPrompts {
+    int MessageDlg(const std::string& text, TMsgDlgType type, TMsgDlgButtons buttons) override {
+        FrameWhenShown.reset();
+        if (Window && !FrameMarginsNow(*Window).isNull()) FrameWhenShown = Window->frameGeometry();
+        return TScriptedUiPrompts::MessageDlg(text, type, buttons);
+    }
+    const QWidget* Window = nullptr;
+    std::optional<QRect> FrameWhenShown;
+};
+
+// The start-up report shows once the window stands with its whole frame on
+// the screen, not while it waits for the frame where it was first put; a
+// window that is never framed (no window manager) still shows it.
+TEST(WindowSettingsValuesTest, TheStartUpReportShowsOnceTheWindowIsPlaced) {
+    for (const bool framed : {true, false}) {
+        SCOPED_TRACE(framed ? "framed after the settings load" : "never framed");
+        TWindowHarness h;
+        TPromptsThatSeeTheWindow prompts;
+        TMainHalvoret w(&prompts);
+        prompts.Window = &w;
+        const QRect free = w.screen()->availableGeometry();
+        h.WriteSettings({{"MAIN", "DSP_WIDTH", std::to_string(free.width() + 300)},
+                         {"MAIN", "DSP_HEIGHT", std::to_string(free.height() + 200)},
+                         {"TTY", "DisplayRows", "0"}});
+        ShowUnframed(w);
+        w.FormActivate();
+        if (framed) {
+            EXPECT_TRUE(prompts.Log.empty()) << "shown before the window has its frame";
+            Frame(w);
+        }
+        ASSERT_TRUE(EventuallyWithEvents([&] { return !prompts.Log.empty(); }));
+        ASSERT_EQ(prompts.Log.size(), 1u) << ::testing::PrintToString(prompts.Texts());
+        EXPECT_NE(prompts.Log[0].Text.find("DisplayRows=0"), std::string::npos) << prompts.Log[0].Text;
+        if (!framed) continue;
+        ASSERT_TRUE(prompts.FrameWhenShown) << "shown before the window has its frame";
+        EXPECT_TRUE(free.contains(*prompts.FrameWhenShown)) << Text(*prompts.FrameWhenShown) << " on " << Text(free);
+        EXPECT_EQ(prompts.FrameWhenShown->bottom(), free.bottom()) << "placed as the settings say";
     }
 }
 

@@ -46,6 +46,10 @@ using namespace tavrin::test;
 
 namespace {
 
+// An exception of no standard type, which no step's guard takes: it ends
+// the loading.
+struct TLoadingEnded {};
+
 // A section a page keeps itself: one key, "Value".
 class TFakeSection : public ISettingsSection {
 public:
@@ -55,11 +59,13 @@ public:
         Value = store.ReadString(FSection, "Value", Value);
         FApplied.push_back(FSection);
         if (Fails) throw std::runtime_error(FSection + " could not be applied");
+        if (EndsTheLoading) throw TLoadingEnded{};
     }
     void SaveSettings(TNrKeyValueSections& store) const override { store.WriteString(FSection, "Value", Value); }
 
     std::string Value = "first run";
     bool Fails = false;
+    bool EndsTheLoading = false;
 
 private:
     std::string FSection;
@@ -226,6 +232,25 @@ TEST_F(WindowSettingsTest, RefusedValuesAndFailedStepsAreReportedTogetherOnce) {
     EXPECT_EQ(Tty.DisplaySettings().Background, 255u);
     EXPECT_EQ(Disks.Value, "saved disks");
     EXPECT_EQ(Applied, (std::vector<std::string>{"CPU", "DISKS", "DISK SERVER"}));
+}
+
+// A loading that an exception ends still shows, in its one report, the
+// refused values, the failed steps and what the actions reported before
+// it; the exception goes on to the caller, and later boxes show at once.
+TEST_F(WindowSettingsTest, WhatTheLoadingFoundBeforeAnExceptionEndedItIsReported) {
+    Disks.Fails = true;
+    DiskServer.EndsTheLoading = true;
+    UpdateAction = [this](QAction& action) {
+        if (&action == &Tty132) Gathering.ShowError("reported by TTY 132");
+    };
+    WriteSettings("[TTY]\r\nDisplayRows=0\r\n[DISKS]\r\nValue=saved disks\r\n");
+    EXPECT_THROW(Open().LoadFile(), TLoadingEnded);
+    ASSERT_EQ(Prompts.Log.size(), 1u) << ::testing::PrintToString(Prompts.Texts());
+    EXPECT_EQ(Prompts.Log[0].Type, TMsgDlgType::Warning);
+    for (const char* part : {"DisplayRows=0", "DISKS could not be applied", "reported by TTY 132"})
+        EXPECT_NE(Prompts.Log[0].Text.find(part), std::string::npos) << part << " in:\n" << Prompts.Log[0].Text;
+    Gathering.ShowError("after the loading");
+    EXPECT_EQ(Prompts.LastText(), "after the loading");
 }
 
 TEST_F(WindowSettingsTest, TheCrtFontIsTheCrtConsoles) {
