@@ -88,10 +88,12 @@ int Listen(uint16_t port, uint16_t& boundPort) {
 // that the Z80 has not read stays behind for the Z80 (bounded), so it never
 // holds COM1 however much it left unread. It stays on the line for output,
 // after every client still sending, until a write to it fails, its socket
-// is reset, or a newcomer takes its place. What such a client has not
-// acknowledged stays the line's until it does: a client that had closed for
-// good answers its first bytes with a reset, and they go back to the front
-// of the output, for whoever takes output next.
+// is reset, or a newcomer takes its place.
+//
+// Output a client has not acknowledged stays the line's until it does: a
+// client that has closed for good answers the bytes sent to it with a
+// reset, and they go back to the front of the output, for whoever takes
+// output next.
 class TTcpPortModule::TServerThread {
 public:
     TServerThread(TTcpPortModule& owner, int listenFd) : FOwner(owner), FListenFd(listenFd) {
@@ -130,8 +132,8 @@ private:
         std::optional<uint64_t> InputEnded;
         short Events = 0;     // what the pass's poll reported
         bool Failed = false;  // reset or failed: let go at the pass's end
-        // Output sent after its input ended that its peer has not
-        // acknowledged yet, oldest first.
+        // Output sent to it that its peer has not acknowledged yet, oldest
+        // first: the line's still, should the client turn out to be gone.
         std::vector<uint8_t> Unconfirmed;
         bool InputWaiting() const { return RecvPos < RecvLen; }
         bool Unconfirming() const { return Unconfirmed.size() >= UnconfirmedLimit; }
@@ -149,20 +151,19 @@ private:
             fds.assign({{FStopFd, POLLIN, 0}, {FOwner.FWakeFd, POLLIN, 0}, {FListenFd, POLLIN, 0}});
             const bool outputWaiting = !FReturned.empty() || FPendingPos < FPendingLen;
             const bool anySending = SendingCount() > 0;
+            // Acknowledgements wake nothing: while output waits on them, look again shortly.
             bool awaitingAcks = false;
             // While what ended clients left waits for room, nobody else is read.
             const bool readable = FLeftBehind.Size() == 0;
             for (const auto& c : FClients) {
                 short events = 0;
+                const bool offered = c->Sending() ? !c->Unconfirming() : !anySending && OffersEndedOutput(*c);
                 if (c->Sending())
                     // Read only once its last bytes are handed on (back-pressure);
                     // the end of its input is seen at once all the same.
-                    events = static_cast<short>((readable && !c->InputWaiting() ? POLLIN : 0) | POLLRDHUP |
-                                                (outputWaiting ? POLLOUT : 0));
-                else if (outputWaiting && !anySending && !c->Unconfirming())
-                    events = POLLOUT;
-                else if (outputWaiting && !anySending)
-                    awaitingAcks = true;  // its acknowledgements wake nothing: look again shortly
+                    events = static_cast<short>((readable && !c->InputWaiting() ? POLLIN : 0) | POLLRDHUP);
+                if (outputWaiting && offered) events |= POLLOUT;
+                awaitingAcks = awaitingAcks || (outputWaiting && c->Unconfirming());
                 fds.push_back({c->Fd, events, 0});
             }
             timespec wait{0, 0};
@@ -337,6 +338,16 @@ private:
         return true;
     }
 
+    // Whether c, whose input has ended, may be sent output while nobody else
+    // sends: one such client at a time holds output unacknowledged, so what
+    // a reset hands back goes before all output sent since.
+    bool OffersEndedOutput(const TClient& c) const {
+        const auto holder = std::find_if(FClients.begin(), FClients.end(), [](const auto& other) {
+            return !other->Sending() && !other->Unconfirmed.empty();
+        });
+        return (holder == FClients.end() || holder->get() == &c) && !c.Unconfirming();
+    }
+
     // Offers waiting output to the clients, newest first, as far as each
     // takes it. A client whose input has ended takes output only while no
     // client still sends: one that has gone for good looks the same until a
@@ -348,6 +359,7 @@ private:
         for (size_t i = FClients.size(); i-- > 0;) {
             TClient& c = *FClients[i];
             if (c.SocketFailed() || (anySending && (!c.Sending() || c.EndSeen()))) continue;
+            if (!c.Sending() && !OffersEndedOutput(c)) continue;
             if (Send(c)) {
                 c.LastActive = FOwner.FNow();
                 moved = true;
@@ -357,8 +369,8 @@ private:
     }
 
     // Sends waiting output to c as far as it takes it; whether any went.
-    // A failed send marks c failed. A client whose input has ended keeps a
-    // copy of what it was sent until its peer acknowledges it, up to a bound.
+    // A failed send marks c failed. The client keeps a copy of what it was
+    // sent until its peer acknowledges it, up to a bound.
     bool Send(TClient& c) {
         if (FReturned.empty() && FPendingPos == FPendingLen && RefillDue()) {
             FPendingLen = FOwner.GetTxData(FPending.data(), FPending.size());
@@ -367,13 +379,12 @@ private:
         const bool returned = !FReturned.empty();
         const uint8_t* const data = returned ? FReturned.data() : FPending.data() + FPendingPos;
         size_t length = returned ? FReturned.size() : FPendingLen - FPendingPos;
-        if (!c.Sending())
-            length = std::min(length, UnconfirmedLimit - std::min(UnconfirmedLimit, c.Unconfirmed.size()));
+        length = std::min(length, UnconfirmedLimit - std::min(UnconfirmedLimit, c.Unconfirmed.size()));
         if (length == 0) return false;
         const ssize_t n = ::send(c.Fd, data, length, MSG_NOSIGNAL | MSG_DONTWAIT);
         if (n > 0) {
             const auto sent = static_cast<size_t>(n);
-            if (!c.Sending()) c.Unconfirmed.insert(c.Unconfirmed.end(), data, data + sent);
+            c.Unconfirmed.insert(c.Unconfirmed.end(), data, data + sent);
             if (returned)
                 FReturned.erase(FReturned.begin(), FReturned.begin() + n);
             else
@@ -438,9 +449,9 @@ private:
     }
 
     static constexpr size_t LingerBytes = 128;
-    // How much output a client whose input has ended may hold unacknowledged,
-    // and how soon the server looks again once it holds that much.
-    static constexpr size_t UnconfirmedLimit = 16 * 1024;
+    // How much output a client may hold unacknowledged, and how soon the
+    // server looks again once one holds that much.
+    static constexpr size_t UnconfirmedLimit = 64 * 1024;
     static constexpr Clock::duration AckCheck = std::chrono::milliseconds(5);
     static constexpr Clock::duration LingerTime = std::chrono::microseconds(50);
     static constexpr Clock::duration StreamGap = std::chrono::milliseconds(1);
