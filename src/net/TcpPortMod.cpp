@@ -294,8 +294,8 @@ private:
         TClient& c = *FClients[index];
         Confirm(c);
         FReturned.insert(FReturned.begin(), c.Unconfirmed.begin(), c.Unconfirmed.end());
-        EndInput(*FClients[index]);
-        Close(FClients[index]->Fd);
+        EndInput(c);
+        Close(c.Fd);
         FClients.erase(FClients.begin() + static_cast<std::ptrdiff_t>(index));
         CountPlaces();
     }
@@ -405,12 +405,7 @@ private:
         for (const auto& client : FClients) {
             TClient& c = *client;
             if (!c.Sending()) continue;
-            if (c.EndSeen() || c.Failed) {
-                EndInput(c);
-                moved = HandOnLeftBehind() || moved;
-                continue;
-            }
-            const std::optional<bool> received = Receive(c);
+            const std::optional<bool> received = c.EndSeen() || c.Failed ? std::nullopt : Receive(c);
             if (!received) {
                 EndInput(c);
                 moved = HandOnLeftBehind() || moved;
@@ -466,7 +461,7 @@ private:
     std::array<uint8_t, TransferSize> FPending{};
     size_t FPendingLen = 0;
     size_t FPendingPos = 0;
-    // Output a failed client never acknowledged; it goes before FPending.
+    // Output a client that went never acknowledged; it goes before FPending.
     std::vector<uint8_t> FReturned;
     Clock::time_point FLastSend{};
     std::optional<Clock::time_point> FLingerUntil;
