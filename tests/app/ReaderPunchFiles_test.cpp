@@ -48,6 +48,18 @@ protected:
         EnableOutput.toggle();
         Files->TogglePunch();
     }
+    // The image in use, chosen by name as the reader or punch file, is
+    // refused with a warning, and neither file opens nor touches it.
+    void ExpectInUseRefused(bool punch, const std::string& name, const std::string& image,
+                            const std::string& contents) {
+        punch ? ClickPunch(name) : ClickReader(name);
+        EXPECT_FALSE(Machine.ReaderOpen());
+        EXPECT_FALSE(Machine.PunchOpen());
+        EXPECT_FALSE((punch ? EnableOutput : EnableInput).isChecked());
+        EXPECT_TRUE(ReadFile(image) == contents) << "the image is untouched";
+        EXPECT_EQ(Prompts.LastText(), std::string("The ") + (punch ? "output" : "input") + " file \"" + name +
+                                          "\" is a disk image in use!");
+    }
 
     QApplication& App = QtTestApp();
     TTempFolder Temp;
@@ -155,13 +167,7 @@ TEST_P(ReaderPunchFilesInUse, ADiskImageInUseIsRefused) {
         name = Temp / "link.txt";
         std::filesystem::create_symlink(image, name);
     }
-    c.Punch ? ClickPunch(name) : ClickReader(name);
-    EXPECT_FALSE(Machine.ReaderOpen());
-    EXPECT_FALSE(Machine.PunchOpen());
-    EXPECT_FALSE((c.Punch ? EnableOutput : EnableInput).isChecked());
-    EXPECT_TRUE(ReadFile(image) == contents) << "the image is untouched";
-    EXPECT_EQ(Prompts.LastText(),
-              std::string("The ") + (c.Punch ? "output" : "input") + " file \"" + name + "\" is a disk image in use!");
+    ExpectInUseRefused(c.Punch, name, image, contents);
 }
 
 INSTANTIATE_TEST_SUITE_P(Images, ReaderPunchFilesInUse,
@@ -207,15 +213,7 @@ TEST_P(ReaderPunchFilesDrives, TheImageOfEveryDriveIsRefused) {
     }
     ASSERT_EQ(Machine.DrivePath(c.Drive), image);
     ASSERT_EQ(Machine.DriveMounted(c.Drive), c.Mounted);
-    const std::string contents = ReadFile(image);
-
-    c.Punch ? ClickPunch(image) : ClickReader(image);
-    EXPECT_FALSE(Machine.ReaderOpen());
-    EXPECT_FALSE(Machine.PunchOpen());
-    EXPECT_FALSE((c.Punch ? EnableOutput : EnableInput).isChecked());
-    EXPECT_TRUE(ReadFile(image) == contents) << "the image is untouched";
-    EXPECT_EQ(Prompts.LastText(),
-              std::string("The ") + (c.Punch ? "output" : "input") + " file \"" + image + "\" is a disk image in use!");
+    ExpectInUseRefused(c.Punch, image, image, ReadFile(image));
 }
 
 INSTANTIATE_TEST_SUITE_P(Drives, ReaderPunchFilesDrives, ::testing::ValuesIn(DriveCases()), RowName);
