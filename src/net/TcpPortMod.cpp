@@ -19,6 +19,7 @@
 #include <unistd.h>
 
 #include "net/PortNumber.h"
+#include "net/TcpOutputRuns.h"
 
 namespace {
 
@@ -92,8 +93,8 @@ int Listen(uint16_t port, uint16_t& boundPort) {
 //
 // Output a client has not acknowledged stays the line's until it does: a
 // client that has closed for good answers the bytes sent to it with a
-// reset, and they go back to the front of the output, for whoever takes
-// output next.
+// reset, and they go out again to whoever takes output next, in the order
+// the Z80 wrote them, before anything it wrote after them.
 class TTcpPortModule::TServerThread {
 public:
     TServerThread(TTcpPortModule& owner, int listenFd) : FOwner(owner), FListenFd(listenFd) {
@@ -132,11 +133,11 @@ private:
         std::optional<uint64_t> InputEnded;
         short Events = 0;     // what the pass's poll reported
         bool Failed = false;  // reset or failed: let go at the pass's end
-        // Output sent to it that its peer has not acknowledged yet, oldest
-        // first: the line's still, should the client turn out to be gone.
-        std::vector<uint8_t> Unconfirmed;
+        // Output sent to it that its peer has not acknowledged yet: the
+        // line's still, should the client turn out to be gone.
+        TTcpSentOutput Unconfirmed;
         bool InputWaiting() const { return RecvPos < RecvLen; }
-        bool Unconfirming() const { return Unconfirmed.size() >= UnconfirmedLimit; }
+        bool Unconfirming() const { return Unconfirmed.Size() >= UnconfirmedLimit; }
         bool Sending() const { return !InputEnded; }
         // Seen in this pass's poll: its input has ended, or its socket has failed.
         bool EndSeen() const { return Events & (POLLRDHUP | POLLHUP | POLLERR); }
@@ -149,7 +150,7 @@ private:
         bool moved = false;
         for (;;) {
             fds.assign({{FStopFd, POLLIN, 0}, {FOwner.FWakeFd, POLLIN, 0}, {FListenFd, POLLIN, 0}});
-            const bool outputWaiting = !FReturned.empty() || FPendingPos < FPendingLen;
+            const bool outputWaiting = !FReturned.Empty() || FPendingPos < FPendingLen;
             const bool anySending = SendingCount() > 0;
             // Acknowledgements wake nothing: while output waits on them, look again shortly.
             bool awaitingAcks = false;
@@ -280,20 +281,19 @@ private:
     // counted in its socket (unsent or unacknowledged), also after a reset.
     static void Confirm(TClient& c) {
         int unacknowledged = 0;
-        if (c.Unconfirmed.empty() || ::ioctl(c.Fd, SIOCOUTQ, &unacknowledged) != 0) return;
-        const size_t kept = std::min(c.Unconfirmed.size(), static_cast<size_t>(std::max(unacknowledged, 0)));
-        c.Unconfirmed.erase(c.Unconfirmed.begin(), c.Unconfirmed.end() - static_cast<std::ptrdiff_t>(kept));
+        if (c.Unconfirmed.Empty() || ::ioctl(c.Fd, SIOCOUTQ, &unacknowledged) != 0) return;
+        c.Unconfirmed.KeepLast(static_cast<size_t>(std::max(unacknowledged, 0)));
     }
 
     // A client goes: one whose socket was reset or failed, or one whose
-    // place a newcomer takes. Output it has not acknowledged goes back before
-    // all other output: a client that closed for good may not have answered
-    // with its reset yet, and a byte that reaches two clients is better than
-    // one that reaches none.
+    // place a newcomer takes. Output it has not acknowledged goes back, to be
+    // sent again before all output written after it: a client that closed
+    // for good may not have answered with its reset yet, and a byte that
+    // reaches two clients is better than one that reaches none.
     void Leave(size_t index) {
         TClient& c = *FClients[index];
         Confirm(c);
-        FReturned.insert(FReturned.begin(), c.Unconfirmed.begin(), c.Unconfirmed.end());
+        FReturned.Return(c.Unconfirmed.TakeAll());
         EndInput(c);
         Close(c.Fd);
         FClients.erase(FClients.begin() + static_cast<std::ptrdiff_t>(index));
@@ -343,7 +343,7 @@ private:
     // a reset hands back goes before all output sent since.
     bool OffersEndedOutput(const TClient& c) const {
         const auto holder = std::find_if(FClients.begin(), FClients.end(), [](const auto& other) {
-            return !other->Sending() && !other->Unconfirmed.empty();
+            return !other->Sending() && !other->Unconfirmed.Empty();
         });
         return (holder == FClients.end() || holder->get() == &c) && !c.Unconfirming();
     }
@@ -372,21 +372,25 @@ private:
     // A failed send marks c failed. The client keeps a copy of what it was
     // sent until its peer acknowledges it, up to a bound.
     bool Send(TClient& c) {
-        if (FReturned.empty() && FPendingPos == FPendingLen && RefillDue()) {
+        if (FReturned.Empty() && FPendingPos == FPendingLen && RefillDue()) {
+            FPendingPlace += FPendingLen;
             FPendingLen = FOwner.GetTxData(FPending.data(), FPending.size());
             FPendingPos = 0;
         }
-        const bool returned = !FReturned.empty();
-        const uint8_t* const data = returned ? FReturned.data() : FPending.data() + FPendingPos;
-        size_t length = returned ? FReturned.size() : FPendingLen - FPendingPos;
-        length = std::min(length, UnconfirmedLimit - std::min(UnconfirmedLimit, c.Unconfirmed.size()));
+        const bool returned = !FReturned.Empty();
+        const std::span<const uint8_t> waiting =
+            returned ? FReturned.Earliest()
+                     : std::span<const uint8_t>(FPending).subspan(FPendingPos, FPendingLen - FPendingPos);
+        const uint64_t place = returned ? FReturned.EarliestPlace() : FPendingPlace + FPendingPos;
+        const size_t length =
+            std::min(waiting.size(), UnconfirmedLimit - std::min(UnconfirmedLimit, c.Unconfirmed.Size()));
         if (length == 0) return false;
-        const ssize_t n = ::send(c.Fd, data, length, MSG_NOSIGNAL | MSG_DONTWAIT);
+        const ssize_t n = ::send(c.Fd, waiting.data(), length, MSG_NOSIGNAL | MSG_DONTWAIT);
         if (n > 0) {
             const auto sent = static_cast<size_t>(n);
-            c.Unconfirmed.insert(c.Unconfirmed.end(), data, data + sent);
+            c.Unconfirmed.Add(place, waiting.first(sent));
             if (returned)
-                FReturned.erase(FReturned.begin(), FReturned.begin() + n);
+                FReturned.Consume(sent);
             else
                 FPendingPos += sent;
             FLastSend = Clock::now();
@@ -461,8 +465,9 @@ private:
     std::array<uint8_t, TransferSize> FPending{};
     size_t FPendingLen = 0;
     size_t FPendingPos = 0;
-    // Output a client that went never acknowledged; it goes before FPending.
-    std::vector<uint8_t> FReturned;
+    uint64_t FPendingPlace = 0;  // in the line's output, of FPending[0]
+    // Output clients that went never acknowledged; it goes before FPending.
+    TTcpReturnedOutput FReturned;
     Clock::time_point FLastSend{};
     std::optional<Clock::time_point> FLingerUntil;
     TTcpLeftBehind FLeftBehind;

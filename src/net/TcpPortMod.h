@@ -8,9 +8,10 @@
 // gives its place up at once; the bytes it sent still reach the queue, up to
 // LeftBehindCapacity for all such clients together, and it is still sent
 // output while no other client sends, until a write to it fails or a
-// newcomer takes its place; output it never acknowledged goes back to the
-// front. The queues live as long as the module: bytes
-// written while nobody is connected wait, up to 512, for the next client.
+// newcomer takes its place; output it never acknowledged goes out again,
+// in the order the Z80 wrote it, before anything written after it. The
+// queues live as long as the module: bytes written while nobody is
+// connected wait, up to 512, for the next client.
 
 #include <atomic>
 #include <cstdint>

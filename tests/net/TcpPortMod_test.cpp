@@ -1,10 +1,11 @@
 // The TCP server for COM1 over 127.0.0.1 with real client sockets: the Z80
 // side's queues, back-pressure, clients coming and going, traffic both ways
-// at once, several clients sharing the line, clients that leave, and places
-// for clients of several hosts.
+// at once, several clients sharing the line, clients that leave (and the
+// output they never took), and places for clients of several hosts.
 
 #include <gtest/gtest.h>
 
+#include <netinet/in.h>
 #include <poll.h>
 #include <set>
 #include <sys/socket.h>
@@ -20,6 +21,7 @@
 #include "support/ComRxTestSupport.h"
 #include "support/TcpLineTestSupport.h"
 #include "support/Eventually.h"
+#include "support/TcpTestClock.h"
 #include "support/ThreadStates.h"
 
 using namespace tavrin::test;
@@ -149,6 +151,61 @@ TEST_F(TcpPort, OutputNoClientTookWaitsForTheNextOrTheOthers) {
 
         const size_t held = SameTailSize(ReadUntilZ80Ends(stayer, module), written);
         EXPECT_GT(held, TTcpPortModule::QueueCapacity) << "bytes the server held were lost";
+        ::close(stayer);
+    }
+}
+
+sockaddr_in EndOf(int fd, bool peer) {
+    sockaddr_in address{};
+    socklen_t length = sizeof address;
+    (peer ? ::getpeername : ::getsockname)(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    return address;
+}
+
+// Clients that have closed, though the server has not seen it yet, are sent
+// output in one pass, newest first, one block each, and answer with resets:
+// what they never took reaches the client that stays in the order the Z80
+// wrote it. The server is held after each send while the clients close and
+// the Z80 writes the next block, and until every reset has come.
+TEST(TcpPortReturnedOutput, ReachesTheClientThatStaysInTheOrderWritten) {
+    for (const size_t closing : {2, 3}) {
+        SCOPED_TRACE(testing::Message() << closing << " clients closing");
+        TTestClock clock;
+        TTcpPortModule module(clock.Source());
+        ActivateOnReservedPort(module);
+        std::vector<int> closers;
+        for (size_t k = 0; k < closing; ++k) closers.push_back(ConnectFromHost(module, 1 + static_cast<int>(k)));
+        ASSERT_TRUE(Eventually([&] { return module.ClientCount() == closers.size(); }));
+        clock.HoldNext();
+        const int stayer = ConnectFromHost(module, 9);
+        ASSERT_TRUE(clock.WaitHeld()) << "the server never placed the stayer";
+
+        std::string written;
+        // A block the server takes whole (no lingering) and hands to one client.
+        const auto nextBlock = [&](const char* whose) {
+            const std::string block = Pattern(300, static_cast<unsigned>(written.size() / 300 * 40));
+            for (const char c : block) module.WriteByte(static_cast<uint8_t>(c));
+            written += block;
+            clock.Step();
+            return clock.WaitHeld() ? testing::AssertionSuccess()
+                                    : testing::AssertionFailure() << whose << " sent nothing";
+        };
+        ASSERT_TRUE(nextBlock("the stayer"));
+        std::vector<std::pair<sockaddr_in, sockaddr_in>> closed;  // each closer's two ends
+        for (const int fd : closers) {
+            closed.emplace_back(EndOf(fd, false), EndOf(fd, true));
+            ::close(fd);
+        }
+        for (size_t k = 0; k < closers.size(); ++k) ASSERT_TRUE(nextBlock("a closing client"));
+        EXPECT_TRUE(Eventually([&] {
+            return std::none_of(closed.begin(), closed.end(),
+                                [](const auto& ends) { return TcpConnectionListed(ends.first, ends.second); });
+        })) << "a closed client took output without a reset";
+        clock.Release();
+
+        const std::string read = ReadFor(stayer, written.size(), 5s);
+        EXPECT_EQ(read.size(), written.size());
+        EXPECT_TRUE(read == written) << "in the order written";
         ::close(stayer);
     }
 }

@@ -13,10 +13,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <atomic>
-#include <condition_variable>
 #include <deque>
-#include <mutex>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -27,55 +24,11 @@
 #include "support/Eventually.h"
 #include "support/NamedRows.h"
 #include "support/TcpLineTestSupport.h"
+#include "support/TcpTestClock.h"
 
 using namespace tavrin::test;
 
 namespace {
-
-// The places' time, moved only by the test. It can also hold the server
-// thread when it next reads the time (as it places a newcomer), so that
-// several things happen on the sockets before the server sees any of them:
-// the interleaving is forced, not raced.
-class TTestClock {
-public:
-    ~TTestClock() { Release(); }
-    TTcpNow Source() {
-        return [this] {
-            std::unique_lock lock(FLock);
-            if (FHolding) {
-                FHeld = true;
-                FChanged.notify_all();
-                // Bounded, so a test that fails before releasing cannot hang.
-                FChanged.wait_for(lock, 30s, [this] { return !FHolding; });
-            }
-            return TTcpClock::time_point{} + TTcpClock::duration(FTicks.load());
-        };
-    }
-    void Advance(TTcpClock::duration by) { FTicks += by.count(); }
-    // The server's next reading of the time waits until Release.
-    void HoldNext() {
-        std::lock_guard lock(FLock);
-        FHolding = true;
-        FHeld = false;
-    }
-    // Whether the server is held now.
-    bool WaitHeld() {
-        std::unique_lock lock(FLock);
-        return FChanged.wait_for(lock, 10s, [this] { return FHeld; });
-    }
-    void Release() {
-        std::lock_guard lock(FLock);
-        FHolding = false;
-        FChanged.notify_all();
-    }
-
-private:
-    std::atomic<TTcpClock::rep> FTicks{std::chrono::duration_cast<TTcpClock::duration>(1h).count()};
-    std::mutex FLock;
-    std::condition_variable FChanged;
-    bool FHolding = false;  // under FLock
-    bool FHeld = false;     // under FLock
-};
 
 // Client k's bytes: k in the high nibble, so what the Z80 reads can be
 // sorted by client; the low nibble counts, so a lost or reordered byte shows.

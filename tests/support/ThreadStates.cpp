@@ -3,9 +3,12 @@
 #include <dirent.h>
 #include <sched.h>
 
+#include <algorithm>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
+#include <vector>
 
 namespace tavrin::test {
 
@@ -55,20 +58,65 @@ bool WaitUntilBlocked(const std::set<pid_t>& threads, int samples, std::chrono::
     return true;
 }
 
-long UdpReceiveQueue(uint16_t port) {
-    std::ifstream table("/proc/net/udp");
+namespace {
+
+// One end of a socket as a /proc/net table gives it: the address as stored
+// (network order), the port in host order.
+struct TSocketEnd {
+    uint32_t Address = 0;
+    uint16_t Port = 0;
+    bool operator==(const TSocketEnd&) const = default;
+};
+
+struct TSocketRow {
+    TSocketEnd Local, Remote;
+    int State;
+    long ReceiveQueue;
+};
+
+std::optional<TSocketEnd> ParseEnd(const std::string& text) {
+    const size_t colon = text.find(':');
+    if (colon == std::string::npos) return std::nullopt;
+    return TSocketEnd{static_cast<uint32_t>(std::stoul(text.substr(0, colon), nullptr, 16)),
+                      static_cast<uint16_t>(std::stoul(text.substr(colon + 1), nullptr, 16))};
+}
+
+// The IPv4 sockets a /proc/net table lists.
+std::vector<TSocketRow> SocketRows(const char* table) {
+    std::ifstream file(table);
+    std::vector<TSocketRow> rows;
     std::string line;
-    std::getline(table, line);  // the heading
-    while (std::getline(table, line)) {
+    std::getline(file, line);  // the heading
+    while (std::getline(file, line)) {
         std::istringstream fields(line);
         std::string slot, local, remote, state, queues;
         fields >> slot >> local >> remote >> state >> queues;
-        const size_t colon = local.find(':'), split = queues.find(':');
-        if (colon == std::string::npos || split == std::string::npos) continue;
-        if (std::stoul(local.substr(colon + 1), nullptr, 16) == port)
-            return std::stol(queues.substr(split + 1), nullptr, 16);
+        const auto localEnd = ParseEnd(local), remoteEnd = ParseEnd(remote);
+        const size_t split = queues.find(':');  // transmit:receive
+        if (!localEnd || !remoteEnd || split == std::string::npos) continue;
+        rows.push_back(
+            {*localEnd, *remoteEnd, std::stoi(state, nullptr, 16), std::stol(queues.substr(split + 1), nullptr, 16)});
     }
+    return rows;
+}
+
+TSocketEnd EndOf(const sockaddr_in& address) { return {address.sin_addr.s_addr, ntohs(address.sin_port)}; }
+
+}  // namespace
+
+long UdpReceiveQueue(uint16_t port) {
+    for (const TSocketRow& row : SocketRows("/proc/net/udp"))
+        if (row.Local.Port == port) return row.ReceiveQueue;
     return -1;
+}
+
+bool TcpConnectionListed(const sockaddr_in& oneEnd, const sockaddr_in& otherEnd) {
+    constexpr int TimeWait = 6;
+    const TSocketEnd a = EndOf(oneEnd), b = EndOf(otherEnd);
+    const std::vector<TSocketRow> rows = SocketRows("/proc/net/tcp");
+    return std::any_of(rows.begin(), rows.end(), [&](const TSocketRow& row) {
+        return row.State != TimeWait && ((row.Local == a && row.Remote == b) || (row.Local == b && row.Remote == a));
+    });
 }
 
 }  // namespace tavrin::test

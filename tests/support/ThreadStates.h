@@ -3,6 +3,7 @@
 // that must know a worker has gone idle (blocked, not spinning) without
 // sleeping for a guessed time.
 
+#include <netinet/in.h>
 #include <sys/types.h>
 
 #include <chrono>
@@ -22,5 +23,9 @@ bool WaitUntilBlocked(const std::set<pid_t>& threads, int samples = 50,
 // The bytes waiting in the receive queue of the UDP socket bound to port on
 // IPv4; -1 when there is none.
 long UdpReceiveQueue(uint16_t port);
+// Whether the kernel still lists the IPv4 TCP connection between the two
+// ends, at either end, short of TIME_WAIT: a reset connection is gone from
+// the list at both ends.
+bool TcpConnectionListed(const sockaddr_in& oneEnd, const sockaddr_in& otherEnd);
 
 }  // namespace tavrin::test
