@@ -81,8 +81,10 @@ int Listen(uint16_t port, uint16_t& boundPort) {
 // not to a client, so a client leaving costs the others nothing.
 //
 // Input reaches the Z80 in the order it came: each pass reads the clients
-// oldest first, and what clients whose input has ended left unread goes
-// before anything read from a client after it.
+// oldest first, a client whose bytes wait for room keeps every client after
+// it waiting too, and what clients whose input has ended left unread goes
+// after what the clients before them had sent and before anything read from
+// a client after it.
 //
 // A client whose input ends (it shut its sending side, or closed: the two
 // look alike until a write fails) gives its place up at once; what it sent
@@ -154,15 +156,18 @@ private:
             const bool anySending = SendingCount() > 0;
             // Acknowledgements wake nothing: while output waits on them, look again shortly.
             bool awaitingAcks = false;
-            // While what ended clients left waits for room, nobody else is read.
-            const bool readable = FLeftBehind.Size() == 0;
+            // While what ended clients left waits for room, nobody else is
+            // read; while a client's bytes wait for room, nobody after it.
+            bool readable = FLeftBehind.Size() == 0;
             for (const auto& c : FClients) {
                 short events = 0;
                 const bool offered = c->Sending() ? !c->Unconfirming() : !anySending && OffersEndedOutput(*c);
-                if (c->Sending())
+                if (c->Sending()) {
                     // Read only once its last bytes are handed on (back-pressure);
                     // the end of its input is seen at once all the same.
-                    events = static_cast<short>((readable && !c->InputWaiting() ? POLLIN : 0) | POLLRDHUP);
+                    readable = readable && !c->InputWaiting();
+                    events = static_cast<short>((readable ? POLLIN : 0) | POLLRDHUP);
+                }
                 if (outputWaiting && offered) events |= POLLOUT;
                 awaitingAcks = awaitingAcks || (outputWaiting && c->Unconfirming());
                 fds.push_back({c->Fd, events, 0});
@@ -259,9 +264,14 @@ private:
     // The client's input has ended (or its socket failed, or it is let
     // go): it gives its place up. What it sent that is not in the receive
     // queue yet, in its buffer and then in its socket, stays behind for the
-    // Z80, after what others left before.
+    // Z80, after what others left before and after what the clients before
+    // it that still send have sent so far.
     void EndInput(TClient& c) {
         if (c.InputEnded) return;
+        for (const auto& other : FClients) {
+            if (other.get() == &c) break;
+            if (other->Sending()) PutArrivedBehind(*other);
+        }
         KeepLeftBehind(c.RecvBuffer.data() + c.RecvPos, c.RecvLen - c.RecvPos);
         c.RecvPos = c.RecvLen = 0;
         // The socket holds what arrived (its receive buffer's worth at most);
@@ -275,6 +285,25 @@ private:
         }
         c.InputEnded = FEndings++;
         CountPlaces();
+    }
+
+    // What c, still sending, has sent that is not in the receive queue yet,
+    // in its buffer and then in its socket, joins what ended clients left,
+    // as far as it fits there; the rest stays with c, so none is lost.
+    void PutArrivedBehind(TClient& c) {
+        const auto room = [this] { return TTcpLeftBehind::Capacity - FLeftBehind.Size(); };
+        const size_t waiting = c.RecvLen - c.RecvPos;
+        if (waiting > room()) return;
+        KeepLeftBehind(c.RecvBuffer.data() + c.RecvPos, waiting);
+        c.RecvPos = c.RecvLen = 0;
+        int unread = 0;
+        if (::ioctl(c.Fd, FIONREAD, &unread) != 0) return;
+        for (size_t left = std::min(static_cast<size_t>(std::max(unread, 0)), room()); left > 0;) {
+            const ssize_t n = ::recv(c.Fd, c.RecvBuffer.data(), std::min(left, c.RecvBuffer.size()), MSG_DONTWAIT);
+            if (n <= 0) break;
+            KeepLeftBehind(c.RecvBuffer.data(), static_cast<size_t>(n));
+            left -= static_cast<size_t>(n);
+        }
     }
 
     // Forgets the output c's peer has acknowledged; what it has not stays
@@ -402,14 +431,21 @@ private:
 
     // Hands input on in the order it came: first what ended clients left,
     // then each client still sending, oldest first, whose end, if seen,
-    // puts what it left behind the others'. Whether any byte moved, read
-    // out of a socket included.
+    // puts what it left behind the others'. A client whose bytes wait for
+    // room keeps every client after it from being read. Whether any byte
+    // moved, read out of a socket included.
     bool ReceiveInput() {
         bool moved = HandOnLeftBehind();
+        bool behind = false;  // an earlier client's bytes wait for room
         for (const auto& client : FClients) {
             TClient& c = *client;
             if (!c.Sending()) continue;
-            const std::optional<bool> received = c.EndSeen() || c.Failed ? std::nullopt : Receive(c);
+            std::optional<bool> received = false;
+            if (c.EndSeen() || c.Failed)
+                received = std::nullopt;
+            else if (!behind)
+                received = Receive(c);
+            behind = behind || c.InputWaiting();
             if (!received) {
                 EndInput(c);
                 moved = HandOnLeftBehind() || moved;

@@ -155,7 +155,11 @@ TEST_F(SerialEcho, ClientsThatCloseLeaveCom1Free) {
     std::string sent;
     for (size_t k = 0; k < clients.size(); ++k) {
         const std::string bytes = Pattern(2048, static_cast<unsigned>(k));
-        SendThenLeave(clients[k], bytes, TTcpLeave::Close);
+        // At the server before the next client sends: the kernel may hand on
+        // sends on different sockets out of the order they were made in.
+        WriteAll(clients[k], bytes);
+        WaitUntilDelivered(clients[k]);
+        ::close(clients[k]);
         sent += bytes;
     }
     ASSERT_TRUE(Eventually([&] {

@@ -342,15 +342,19 @@ struct TOrderRow {
     int NewcomerHost;
     std::vector<TSend> Held;   // while the server is held placing the newcomer
     std::vector<TSend> Later;  // each once the server has seen every close before it
+    // Read by the Z80 while the server is held again, once it has handed on
+    // the first bytes it read after placing the newcomer.
+    size_t ReadBetween = 0;
 };
 TAVRIN_PRINT_AS_NAME(TOrderRow)
 
 class TcpPortInputOrder : public testing::TestWithParam<TOrderRow> {};
 
-// Clients send, and some close, in a set order while the Z80 reads nothing:
-// the sends that are held come all at once to the server, which is held
-// placing a newcomer; the later ones come one by one. The Z80 reads every
-// byte in the order it was sent.
+// Clients send, and some close, in a set order while the Z80 reads nothing
+// (or reads a few bytes just as the server hands some on): the sends that
+// are held come all at once to the server, which is held placing a
+// newcomer; the later ones come one by one. The Z80 reads every byte in the
+// order it was sent.
 TEST_P(TcpPortInputOrder, IsTheOrderTheBytesWereSentIn) {
     const TOrderRow& row = GetParam();
     TTestClock clock;
@@ -373,12 +377,18 @@ TEST_P(TcpPortInputOrder, IsTheOrderTheBytesWereSentIn) {
         expected += bytes;
     };
     for (const TSend& step : row.Held) send(step);
+    std::string read;
+    if (row.ReadBetween > 0) {
+        clock.Step();
+        ASSERT_TRUE(clock.WaitHeld()) << "the server handed nothing on";
+        read = ReadZ80(module, row.ReadBetween);
+    }
     clock.Release();
     for (const TSend& step : row.Later) {
         ASSERT_TRUE(Eventually([&] { return module.ClientCount() == clients.size() - closed; }));
         send(step);
     }
-    const std::string read = ReadZ80(module, expected.size());
+    read += ReadZ80(module, expected.size() - read.size());
     EXPECT_EQ(read.size(), expected.size());
     EXPECT_TRUE(read == expected) << "in the order sent";
     for (const int fd : clients) ::close(fd);
@@ -392,7 +402,11 @@ INSTANTIATE_TEST_SUITE_P(
         TOrderRow{"AClientClosesAndTheNewcomerInItsPlaceSends", {1, 1, 1, 1}, 1, {{0, 20, true}, {4, 20, false}}, {}},
         // More than the receive queue holds: the rest waits behind it.
         TOrderRow{
-            "WhatAClosedClientLeftGoesBeforeWhatAnotherSendsLater", {1, 2}, 3, {{0, 600, true}}, {{1, 20, false}}}),
+            "WhatAClosedClientLeftGoesBeforeWhatAnotherSendsLater", {1, 2}, 3, {{0, 600, true}}, {{1, 20, false}}},
+        // The first client's bytes wait for room in the receive queue.
+        TOrderRow{
+            "WhatWaitsForRoomGoesBeforeWhatAnotherClientSentAfter", {1}, 2, {{0, 600, false}, {1, 20, false}}, {}, 100},
+        TOrderRow{"WhatWaitsForRoomGoesBeforeWhatALaterClientLeft", {1, 2}, 3, {{0, 2000, false}, {1, 20, true}}, {}}),
     RowName);
 
 // --- a client that shuts its sending side -------------------------------------------------
