@@ -129,11 +129,8 @@ endfunction()
 # (whatever spelling of the folders led there), nor a folder without the
 # generator's CMakeFiles or with a CMakeLists.txt of its own.
 function(tavrin_remove_outputs)
+  # A build folder that is the source folder is refused before this runs.
   file(REAL_PATH "${CMAKE_SOURCE_DIR}" source)
-  file(REAL_PATH "${CMAKE_BINARY_DIR}" binary)
-  if(binary STREQUAL source)
-    return()
-  endif()
   foreach(path ${ARGN})
     set(output "${CMAKE_BINARY_DIR}/${path}")
     if(NOT EXISTS "${output}" AND NOT IS_SYMLINK "${output}")

@@ -220,7 +220,7 @@ private:
         for (size_t i = 0; i < FClients.size(); ++i) {
             const TClient& c = *FClients[i];
             if (!c.Sending()) continue;
-            places.push_back({c.Address, c.LastActive, c.InputWaiting() || SocketHoldsBytes(c.Fd)});
+            places.push_back({c.Address, c.LastActive, c.InputWaiting() || UnreadBytes(c.Fd) > 0});
             placeHolders.push_back(i);
         }
         const uint32_t address = ntohl(from.sin_addr.s_addr);
@@ -251,9 +251,10 @@ private:
         return first;
     }
 
-    static bool SocketHoldsBytes(int fd) {
+    // What has arrived in fd that nobody has read yet.
+    static size_t UnreadBytes(int fd) {
         int unread = 0;
-        return ::ioctl(fd, FIONREAD, &unread) == 0 && unread > 0;
+        return ::ioctl(fd, FIONREAD, &unread) == 0 ? static_cast<size_t>(std::max(unread, 0)) : 0;
     }
 
     static void Close(int fd) {
@@ -272,17 +273,10 @@ private:
             if (other.get() == &c) break;
             if (other->Sending()) PutArrivedBehind(*other);
         }
-        KeepLeftBehind(c.RecvBuffer.data() + c.RecvPos, c.RecvLen - c.RecvPos);
-        c.RecvPos = c.RecvLen = 0;
+        KeepWaitingBehind(c);
         // The socket holds what arrived (its receive buffer's worth at most);
         // past the bound it is read out only to be refused.
-        std::array<uint8_t, 4096> chunk;
-        for (size_t read = 0; read < TTcpLeftBehind::Capacity;) {
-            const ssize_t n = ::recv(c.Fd, chunk.data(), chunk.size(), MSG_DONTWAIT);
-            if (n <= 0) break;
-            KeepLeftBehind(chunk.data(), static_cast<size_t>(n));
-            read += static_cast<size_t>(n);
-        }
+        KeepSocketBehind(c, TTcpLeftBehind::Capacity);
         c.InputEnded = FEndings++;
         CountPlaces();
     }
@@ -292,16 +286,24 @@ private:
     // as far as it fits there; the rest stays with c, so none is lost.
     void PutArrivedBehind(TClient& c) {
         const auto room = [this] { return TTcpLeftBehind::Capacity - FLeftBehind.Size(); };
-        const size_t waiting = c.RecvLen - c.RecvPos;
-        if (waiting > room()) return;
-        KeepLeftBehind(c.RecvBuffer.data() + c.RecvPos, waiting);
+        if (c.RecvLen - c.RecvPos > room()) return;
+        KeepWaitingBehind(c);
+        KeepSocketBehind(c, std::min(UnreadBytes(c.Fd), room()));
+    }
+
+    // What c read and has not handed on joins what ended clients left.
+    void KeepWaitingBehind(TClient& c) {
+        KeepLeftBehind(c.RecvBuffer.data() + c.RecvPos, c.RecvLen - c.RecvPos);
         c.RecvPos = c.RecvLen = 0;
-        int unread = 0;
-        if (::ioctl(c.Fd, FIONREAD, &unread) != 0) return;
-        for (size_t left = std::min(static_cast<size_t>(std::max(unread, 0)), room()); left > 0;) {
-            const ssize_t n = ::recv(c.Fd, c.RecvBuffer.data(), std::min(left, c.RecvBuffer.size()), MSG_DONTWAIT);
+    }
+
+    // Reads up to limit bytes out of c's socket into what ended clients left.
+    void KeepSocketBehind(TClient& c, size_t limit) {
+        std::array<uint8_t, 4096> chunk;
+        for (size_t left = limit; left > 0;) {
+            const ssize_t n = ::recv(c.Fd, chunk.data(), std::min(left, chunk.size()), MSG_DONTWAIT);
             if (n <= 0) break;
-            KeepLeftBehind(c.RecvBuffer.data(), static_cast<size_t>(n));
+            KeepLeftBehind(chunk.data(), static_cast<size_t>(n));
             left -= static_cast<size_t>(n);
         }
     }
