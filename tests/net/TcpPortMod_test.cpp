@@ -8,6 +8,7 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <set>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -21,6 +22,7 @@
 #include "support/ComRxTestSupport.h"
 #include "support/TcpLineTestSupport.h"
 #include "support/Eventually.h"
+#include "support/NamedRows.h"
 #include "support/TcpTestClock.h"
 #include "support/ThreadStates.h"
 
@@ -162,53 +164,87 @@ sockaddr_in EndOf(int fd, bool peer) {
     return address;
 }
 
+struct TReturnedRow {
+    const char* name;
+    size_t Closing;  // clients that close before the server sees it, sent one block each
+    // Before them, a client that stopped reading takes output until it has
+    // 64 KiB unacknowledged, in many sends, and resets.
+    bool StoppedReaderResets;
+};
+TAVRIN_PRINT_AS_NAME(TReturnedRow)
+
+class TcpPortReturnedOutput : public testing::TestWithParam<TReturnedRow> {};
+
+// What its host took in and the client never read.
+size_t UnreadBytes(int fd) {
+    int unread = 0;
+    return ::ioctl(fd, FIONREAD, &unread) == 0 ? static_cast<size_t>(unread) : 0;
+}
+
 // Clients that have closed, though the server has not seen it yet, are sent
 // output in one pass, newest first, one block each, and answer with resets:
 // what they never took reaches the client that stays in the order the Z80
 // wrote it. The server is held after each send while the clients close and
-// the Z80 writes the next block, and until every reset has come.
-TEST(TcpPortReturnedOutput, ReachesTheClientThatStaysInTheOrderWritten) {
-    for (const size_t closing : {2, 3}) {
-        SCOPED_TRACE(testing::Message() << closing << " clients closing");
-        TTestClock clock;
-        TTcpPortModule module(clock.Source());
-        ActivateOnReservedPort(module);
-        std::vector<int> closers;
-        for (size_t k = 0; k < closing; ++k) closers.push_back(ConnectFromHost(module, 1 + static_cast<int>(k)));
-        ASSERT_TRUE(Eventually([&] { return module.ClientCount() == closers.size(); }));
-        clock.HoldNext();
-        const int stayer = ConnectFromHost(module, 9);
-        ASSERT_TRUE(clock.WaitHeld()) << "the server never placed the stayer";
-
-        std::string written;
-        // A block the server takes whole (no lingering) and hands to one client.
-        const auto nextBlock = [&](const char* whose) {
-            const std::string block = Pattern(300, static_cast<unsigned>(written.size() / 300 * 40));
-            for (const char c : block) module.WriteByte(static_cast<uint8_t>(c));
-            written += block;
-            clock.Step();
-            return clock.WaitHeld() ? testing::AssertionSuccess()
-                                    : testing::AssertionFailure() << whose << " sent nothing";
-        };
-        ASSERT_TRUE(nextBlock("the stayer"));
-        std::vector<std::pair<sockaddr_in, sockaddr_in>> closed;  // each closer's two ends
-        for (const int fd : closers) {
-            closed.emplace_back(EndOf(fd, false), EndOf(fd, true));
-            ::close(fd);
-        }
-        for (size_t k = 0; k < closers.size(); ++k) ASSERT_TRUE(nextBlock("a closing client"));
-        EXPECT_TRUE(Eventually([&] {
-            return std::none_of(closed.begin(), closed.end(),
-                                [](const auto& ends) { return TcpConnectionListed(ends.first, ends.second); });
-        })) << "a closed client took output without a reset";
-        clock.Release();
-
-        const std::string read = ReadFor(stayer, written.size(), 5s);
-        EXPECT_EQ(read.size(), written.size());
-        EXPECT_TRUE(read == written) << "in the order written";
-        ::close(stayer);
+// the Z80 writes the next block, and until every reset has come. What a
+// client that stopped reading never acknowledged comes back whole; what its
+// host took in goes with it.
+TEST_P(TcpPortReturnedOutput, ReachesTheClientThatStaysInTheOrderWritten) {
+    const TReturnedRow& row = GetParam();
+    TTestClock clock;
+    TTcpPortModule module(clock.Source());
+    ActivateOnReservedPort(module);
+    std::string written;
+    size_t lost = 0;
+    if (row.StoppedReaderResets) {
+        const int reader = ConnectTcp(module.ListeningPort(), 4096);
+        ASSERT_TRUE(Eventually([&] { return module.ClientCount() == 1; }));
+        written = FillOutput(module, [](size_t i) { return static_cast<uint8_t>(i * 7 + i / 251); });
+        lost = UnreadBytes(reader);
+        SendThenLeave(reader, "", TTcpLeave::Reset);
+        ASSERT_TRUE(Eventually([&] { return module.ClientCount() == 0; }));
     }
+    std::vector<int> closers;
+    for (size_t k = 0; k < row.Closing; ++k) closers.push_back(ConnectFromHost(module, 1 + static_cast<int>(k)));
+    ASSERT_TRUE(Eventually([&] { return module.ClientCount() == closers.size(); }));
+    clock.HoldNext();
+    const int stayer = ConnectFromHost(module, 9);
+    ASSERT_TRUE(clock.WaitHeld()) << "the server never placed the stayer";
+
+    // A block the server takes whole (no lingering) and hands to one client.
+    const auto nextBlock = [&](const char* whose) {
+        const std::string block = Pattern(300, static_cast<unsigned>(written.size() / 300 * 40));
+        for (const char c : block) module.WriteByte(static_cast<uint8_t>(c));
+        written += block;
+        clock.Step();
+        return clock.WaitHeld() ? testing::AssertionSuccess() : testing::AssertionFailure() << whose << " sent nothing";
+    };
+    if (!closers.empty()) {
+        ASSERT_TRUE(nextBlock("the stayer"));
+    }
+    std::vector<std::pair<sockaddr_in, sockaddr_in>> closed;  // each closer's two ends
+    for (const int fd : closers) {
+        closed.emplace_back(EndOf(fd, false), EndOf(fd, true));
+        ::close(fd);
+    }
+    for (size_t k = 0; k < closers.size(); ++k) ASSERT_TRUE(nextBlock("a closing client"));
+    EXPECT_TRUE(Eventually([&] {
+        return std::none_of(closed.begin(), closed.end(),
+                            [](const auto& ends) { return TcpConnectionListed(ends.first, ends.second); });
+    })) << "a closed client took output without a reset";
+    clock.Release();
+
+    const std::string expected = written.substr(lost);
+    const std::string read = ReadFor(stayer, expected.size(), 5s);
+    EXPECT_EQ(read.size(), expected.size());
+    EXPECT_TRUE(read == expected) << "in the order written";
+    ::close(stayer);
 }
+
+INSTANTIATE_TEST_SUITE_P(Table, TcpPortReturnedOutput,
+                         testing::Values(TReturnedRow{"TwoClientsClosing", 2, false},
+                                         TReturnedRow{"ThreeClientsClosing", 3, false},
+                                         TReturnedRow{"AClientThatStoppedReadingResets", 0, true}),
+                         RowName);
 
 // Every byte a client sends before it leaves reaches the Z80, in order:
 // what it sent before a close or a half-close is handed on after it, and

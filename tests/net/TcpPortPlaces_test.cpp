@@ -281,6 +281,12 @@ struct TChoiceRow {
     TTcpClock::duration Idle;  // how long the others have been idle when the typing comes
     int NewcomerHost;
     std::optional<size_t> Replaced;  // the client whose place the newcomer takes; none: turned away
+    // A client that shuts its sending side before the typing: it holds no
+    // place, yet stays in the server's list ahead of the others.
+    std::optional<size_t> HalfCloses{};
+    // A client whose bytes wait unread in its socket when the newcomer comes:
+    // the client before it has sent more than the receive queue holds.
+    std::optional<size_t> WaitsUnread{};
 };
 TAVRIN_PRINT_AS_NAME(TChoiceRow)
 
@@ -297,15 +303,30 @@ TEST_P(TcpPortReplacedClient, IsTheOneIdleLongestNeverTheOneInUse) {
     ActivateOnReservedPort(module);
     const std::vector<int> held = ConnectASecondApart(module, clock, row.Hosts);
     ASSERT_EQ(held.size(), row.Hosts.size()) << "the table filled";
+    if (row.HalfCloses) {
+        SendThenLeave(held[*row.HalfCloses], "", TTcpLeave::HalfClose);
+        ASSERT_TRUE(Eventually([&] { return module.ClientCount() == held.size() - 1; })) << "its place is given up";
+    }
     clock.Advance(row.Idle);
     WriteAll(held[row.Typist], "typed");
     ASSERT_EQ(ReadZ80(module, 5), "typed");
     clock.Advance(1s);
 
+    std::string queued;  // sent before the newcomer comes, not read by the Z80 yet
+    if (row.WaitsUnread) {
+        const int filler = held[*row.WaitsUnread - 1];
+        queued = Pattern(2000, 5);
+        WriteAll(filler, queued);
+        WaitUntilDelivered(filler);
+        ASSERT_TRUE(Eventually([&] { return module.DataAvailable(); }));
+        WriteAll(held[*row.WaitsUnread], "wait");
+        WaitUntilDelivered(held[*row.WaitsUnread]);
+        queued += "wait";
+    }
     const int newcomer = ConnectFromHost(module, row.NewcomerHost);
     if (row.Replaced) {
         WriteAll(newcomer, "let me in");
-        EXPECT_EQ(ReadZ80(module, 9), "let me in");
+        EXPECT_TRUE(ReadZ80(module, queued.size() + 9) == queued + "let me in");
     } else {
         EXPECT_TRUE(ClosedByServer(newcomer)) << "turned away";
     }
@@ -318,14 +339,16 @@ TEST_P(TcpPortReplacedClient, IsTheOneIdleLongestNeverTheOneInUse) {
 
 INSTANTIATE_TEST_SUITE_P(
     Table, TcpPortReplacedClient,
-    testing::Values(TChoiceRow{"AFifthFromAHostTheTypistConnectedFirst", {1, 1, 1, 1}, 0, 10s, 1, 1},
-                    TChoiceRow{"AFifthFromAHostTheTypistConnectedLast", {1, 1, 1, 1}, 3, 10s, 1, 0},
-                    TChoiceRow{"AFifthFromAHostTheTypistBetween", {2, 1, 1, 1, 1}, 1, 10s, 1, 2},
-                    TChoiceRow{"AFullTableAFifthFromAHost", {1, 1, 1, 1, 2, 2, 2, 2}, 0, 10s, 1, 1},
-                    TChoiceRow{"AFullTableAnotherHostTheTypistConnectedFirst", {1, 2, 3, 4, 5, 6, 7, 8}, 0, 60s, 9, 1},
-                    TChoiceRow{"AFullTableAnotherHostTheTypistConnectedLast", {1, 2, 3, 4, 5, 6, 7, 8}, 7, 60s, 9, 0},
-                    TChoiceRow{
-                        "AFullTableAnotherHostNobodyIdleAMinute", {1, 2, 3, 4, 5, 6, 7, 8}, 0, 50s, 9, std::nullopt}),
+    testing::Values(
+        TChoiceRow{"AFifthFromAHostTheTypistConnectedFirst", {1, 1, 1, 1}, 0, 10s, 1, 1},
+        TChoiceRow{"AFifthFromAHostTheTypistConnectedLast", {1, 1, 1, 1}, 3, 10s, 1, 0},
+        TChoiceRow{"AFifthFromAHostTheTypistBetween", {2, 1, 1, 1, 1}, 1, 10s, 1, 2},
+        TChoiceRow{"AFullTableAFifthFromAHost", {1, 1, 1, 1, 2, 2, 2, 2}, 0, 10s, 1, 1},
+        TChoiceRow{"AFullTableAnotherHostTheTypistConnectedFirst", {1, 2, 3, 4, 5, 6, 7, 8}, 0, 60s, 9, 1},
+        TChoiceRow{"AFullTableAnotherHostTheTypistConnectedLast", {1, 2, 3, 4, 5, 6, 7, 8}, 7, 60s, 9, 0},
+        TChoiceRow{"AFullTableAnotherHostNobodyIdleAMinute", {1, 2, 3, 4, 5, 6, 7, 8}, 0, 50s, 9, std::nullopt},
+        TChoiceRow{"AFifthFromAHostAHalfClosedClientBeforeIt", {2, 1, 1, 1, 1}, 1, 10s, 1, 2, 0},
+        TChoiceRow{"AFifthFromAHostTheIdlestsBytesWaitUnread", {1, 1, 1, 1}, 3, 10s, 1, 2, std::nullopt, 1}),
     RowName);
 
 // --- the order input reaches the Z80 in ------------------------------------------------
@@ -392,6 +415,7 @@ TEST_P(TcpPortInputOrder, IsTheOrderTheBytesWereSentIn) {
     EXPECT_EQ(read.size(), expected.size());
     EXPECT_TRUE(read == expected) << "in the order sent";
     for (const int fd : clients) ::close(fd);
+    EXPECT_EQ(ReadInputUntilAlone(module, module).size(), 0u) << "bytes came twice";
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -418,6 +442,9 @@ struct THalfCloseRow {
     int NewcomerHost;  // 0: none comes after it has shut its sending side
     bool GetsTheAnswer;
     bool LetGo;
+    // Another client, connected just before it, shuts its sending side after
+    // it: of the two, the one whose input ended first goes for a newcomer.
+    bool AnEarlierClientEndsLater = false;
 };
 TAVRIN_PRINT_AS_NAME(THalfCloseRow)
 
@@ -434,11 +461,17 @@ TEST_P(TcpPortHalfClosedClient, GetsTheAnswerWhileNoClientStillSendingTakesIt) {
     ActivateOnReservedPort(module);
     std::vector<int> sending = ConnectASecondApart(module, clock, row.Others);
     ASSERT_EQ(sending.size(), row.Others.size()) << "the table filled";
+    const int earlier = row.AnEarlierClientEndsLater ? ConnectFromHost(module, row.Host) : -1;
+    const size_t places = sending.size() + (earlier >= 0 ? 1 : 0);
     const int asker = ConnectFromHost(module, row.Host);
-    ASSERT_TRUE(Eventually([&] { return module.ClientCount() == sending.size() + 1; }));
+    ASSERT_TRUE(Eventually([&] { return module.ClientCount() == places + 1; }));
     SendThenLeave(asker, "DIR\r", TTcpLeave::HalfClose);
-    ASSERT_TRUE(Eventually([&] { return module.ClientCount() == sending.size(); })) << "its place is given up";
+    ASSERT_TRUE(Eventually([&] { return module.ClientCount() == places; })) << "its place is given up";
     ASSERT_EQ(ReadZ80(module, 4), "DIR\r");
+    if (earlier >= 0) {
+        SendThenLeave(earlier, "", TTcpLeave::HalfClose);
+        ASSERT_TRUE(Eventually([&] { return module.ClientCount() == sending.size(); }));
+    }
     if (row.NewcomerHost != 0) {
         sending.push_back(ConnectFromHost(module, row.NewcomerHost));
         ASSERT_TRUE(Eventually([&] { return module.ClientCount() == sending.size(); })) << "the newcomer got in";
@@ -459,6 +492,10 @@ TEST_P(TcpPortHalfClosedClient, GetsTheAnswerWhileNoClientStillSendingTakesIt) {
     }
     EXPECT_EQ(ClosedByServer(asker, row.LetGo ? 2s : 0ms), row.LetGo);
     for (size_t i = 0; i < sending.size(); ++i) EXPECT_FALSE(ClosedByServer(sending[i], 0ms)) << "client " << i;
+    if (earlier >= 0) {
+        EXPECT_FALSE(ClosedByServer(earlier, 0ms)) << "the client whose input ended later was let go";
+        ::close(earlier);
+    }
     for (const int fd : sending) ::close(fd);
     ::close(asker);
 }
@@ -468,7 +505,8 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(THalfCloseRow{"AloneItGetsTheAnswer", {}, 1, 0, true, false},
                     THalfCloseRow{"AClientStillSendingTakesTheAnswer", {2}, 1, 0, false, false},
                     THalfCloseRow{"ANewcomerTakesItsPlace", {}, 1, 2, false, true},
-                    THalfCloseRow{"ANewcomerOfItsHostTakesItsPlaceNotAnothers", {1, 1, 1}, 1, 1, false, true}),
+                    THalfCloseRow{"ANewcomerOfItsHostTakesItsPlaceNotAnothers", {1, 1, 1}, 1, 1, false, true},
+                    THalfCloseRow{"ANewcomerTakesThePlaceOfTheFirstToEnd", {}, 1, 2, false, true, true}),
     RowName);
 
 }  // namespace
