@@ -58,7 +58,7 @@ int Listen(uint16_t port, uint16_t& boundPort) {
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_ANY);
     address.sin_port = htons(port);
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(fd, 4) != 0) {
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(fd, SOMAXCONN) != 0) {
         const int error = errno;
         ::close(fd);
         ThrowListenError(error);
@@ -75,28 +75,36 @@ int Listen(uint16_t port, uint16_t& boundPort) {
 
 // Serves every connected client (up to MaxClients) in one poll loop. The
 // clients share the two queues like a serial line: each byte from the Z80
-// goes to whichever client takes it first, bytes from several clients
+// goes to one client, whichever takes it first, bytes from several clients
 // interleave, and nothing queued either way is cleared when a client comes
 // or goes. Output taken from the queue but not yet sent belongs to the line,
 // not to a client, so a client leaving costs the others nothing.
 //
-// Input reaches the Z80 in the order it came: each pass reads the clients
-// oldest first, a client whose bytes wait for room keeps every client after
-// it waiting too, and what clients whose input has ended left unread goes
-// after what the clients before them had sent and before anything read from
-// a client after it.
+// Each pass asks two questions of every client, once to choose what the
+// poll waits for and again to act on what it reported: may its socket be
+// read now (MayRead), and may it be sent output now (MayTakeOutput). The
+// pass waits on nothing else but the time gathered output may go and, while
+// a client holds all the output it may hold unacknowledged, a short look
+// again; with nobody to send to it waits for a client, a wake or the stop.
+//
+// Input reaches the Z80 in the order each client sent it: each pass reads
+// the clients oldest first, a client whose bytes wait for room keeps every
+// client after it waiting too, and what clients whose input has ended left
+// unread goes after what the clients before them had sent and before
+// anything read from a client after it.
 //
 // A client whose input ends (it shut its sending side, or closed: the two
 // look alike until a write fails) gives its place up at once; what it sent
 // that the Z80 has not read stays behind for the Z80 (bounded), so it never
-// holds COM1 however much it left unread. It stays on the line for output,
-// after every client still sending, until a write to it fails, its socket
-// is reset, or a newcomer takes its place.
+// holds COM1 however much it left unread. It stays on the line for output
+// that no client still sending can take, until a write to it fails, its
+// socket is reset, or a newcomer takes its place.
 //
 // Output a client has not acknowledged stays the line's until it does: a
 // client that has closed for good answers the bytes sent to it with a
-// reset, and they go out again to whoever takes output next, in the order
-// the Z80 wrote them, before anything it wrote after them.
+// reset, and they go out again, in the order the Z80 wrote them, before
+// anything it wrote after them. A client let go while still connected keeps
+// what it was sent: no byte reaches two clients.
 class TTcpPortModule::TServerThread {
 public:
     TServerThread(TTcpPortModule& owner, int listenFd) : FOwner(owner), FListenFd(listenFd) {
@@ -135,11 +143,14 @@ private:
         std::optional<uint64_t> InputEnded;
         short Events = 0;     // what the pass's poll reported
         bool Failed = false;  // reset or failed: let go at the pass's end
+        // Its socket took less than it was offered: it takes no output until
+        // the poll reports room.
+        bool Blocked = false;
         // Output sent to it that its peer has not acknowledged yet: the
         // line's still, should the client turn out to be gone.
         TTcpSentOutput Unconfirmed;
         bool InputWaiting() const { return RecvPos < RecvLen; }
-        bool Unconfirming() const { return Unconfirmed.Size() >= UnconfirmedLimit; }
+        bool AtUnconfirmedLimit() const { return Unconfirmed.Size() >= UnconfirmedLimit; }
         bool Sending() const { return !InputEnded; }
         // Seen in this pass's poll: its input has ended, or its socket has failed.
         bool EndSeen() const { return Events & (POLLRDHUP | POLLHUP | POLLERR); }
@@ -151,45 +162,25 @@ private:
         std::vector<pollfd> fds;
         bool moved = false;
         for (;;) {
+            const std::optional<Clock::time_point> due = OutputDue();
+            const bool outputNow = due && *due <= Clock::now();
             fds.assign({{FStopFd, POLLIN, 0}, {FOwner.FWakeFd, POLLIN, 0}, {FListenFd, POLLIN, 0}});
-            const bool outputWaiting = !FReturned.Empty() || FPendingPos < FPendingLen;
-            const bool anySending = SendingCount() > 0;
-            // Acknowledgements wake nothing: while output waits on them, look again shortly.
-            bool awaitingAcks = false;
-            // While what ended clients left waits for room, nobody else is
-            // read; while a client's bytes wait for room, nobody after it.
-            bool readable = FLeftBehind.Size() == 0;
-            for (const auto& c : FClients) {
-                short events = 0;
-                const bool offered = c->Sending() ? !c->Unconfirming() : !anySending && OffersEndedOutput(*c);
-                if (c->Sending()) {
-                    // Read only once its last bytes are handed on (back-pressure);
-                    // the end of its input is seen at once all the same.
-                    readable = readable && !c->InputWaiting();
-                    events = static_cast<short>((readable ? POLLIN : 0) | POLLRDHUP);
-                }
-                if (outputWaiting && offered) events |= POLLOUT;
-                awaitingAcks = awaitingAcks || (outputWaiting && c->Unconfirming());
-                fds.push_back({c->Fd, events, 0});
-            }
-            timespec wait{0, 0};
-            if (FLingerUntil && !moved) {
-                const auto left = std::max(*FLingerUntil - Clock::now(), Clock::duration::zero());
-                wait.tv_nsec = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
-            } else if (awaitingAcks && !moved) {
-                wait.tv_nsec = std::chrono::duration_cast<std::chrono::nanoseconds>(AckCheck).count();
-            }
-            const bool forever = !moved && !FLingerUntil && !awaitingAcks;
-            if (::ppoll(fds.data(), fds.size(), forever ? nullptr : &wait, nullptr) < 0 && errno != EINTR) return;
+            for (const auto& c : FClients) fds.push_back({c->Fd, Interest(*c, outputNow), 0});
+            const std::optional<timespec> timeout = moved ? timespec{0, 0} : Timeout(due);
+            if (::ppoll(fds.data(), fds.size(), timeout ? &*timeout : nullptr, nullptr) < 0 && errno != EINTR) return;
             if (fds[0].revents) return;
             if (fds[1].revents) DrainEventFd(FOwner.FWakeFd);
             for (size_t i = 0; i < FClients.size(); ++i) {
-                FClients[i]->Events = fds[3 + i].revents;
-                Confirm(*FClients[i]);
+                TClient& c = *FClients[i];
+                c.Events = fds[3 + i].revents;
+                if (c.Events & POLLOUT) c.Blocked = false;
+                Confirm(c);
             }
             // The clients before a newcomer: what they sent is read out and
-            // the ends of their input are seen before a place is given away.
+            // the ends of their input are settled before a place is given away.
+            SettleEnds();
             moved = SendOutput();
+            SettleEnds();  // sockets that failed as output went to them
             moved = ReceiveInput() || moved;
             for (size_t i = FClients.size(); i-- > 0;)
                 if (FClients[i]->SocketFailed()) Leave(i);
@@ -197,6 +188,71 @@ private:
             // may wait for it that wakes nothing.
             if ((fds[2].revents & POLLIN) && Accept()) moved = true;
         }
+    }
+
+    // What the poll waits for on c: what the pass would do with it.
+    short Interest(const TClient& c, bool outputNow) const {
+        short events = 0;
+        // The end of its input is seen at once, even while it may not be read.
+        if (c.Sending()) events = static_cast<short>(POLLRDHUP | (MayRead(c) ? POLLIN : 0));
+        // A client that could not take all it was offered is watched until it has room again.
+        if (c.Blocked || (outputNow && MayTakeOutput(c))) events |= POLLOUT;
+        return events;
+    }
+
+    // How long the poll may wait for a descriptor: until gathered output may
+    // go to a client that may take it, or, while a client holds all the
+    // output it may hold unacknowledged, a moment (acknowledgements wake
+    // nothing); forever (nullopt) when neither is awaited.
+    std::optional<timespec> Timeout(std::optional<Clock::time_point> due) const {
+        if (!due) return std::nullopt;
+        std::optional<Clock::duration> wait;
+        if (*due > Clock::now() && AnyClient([this](const TClient& c) { return MayTakeOutput(c); }))
+            wait = *due - Clock::now();
+        if (AnyClient([](const TClient& c) { return !c.SocketFailed() && c.AtUnconfirmedLimit(); }))
+            wait = std::min(wait.value_or(AckCheck), AckCheck);
+        if (!wait) return std::nullopt;
+        const auto nanoseconds =
+            std::chrono::duration_cast<std::chrono::nanoseconds>(std::max(*wait, Clock::duration::zero()));
+        return timespec{static_cast<time_t>(nanoseconds.count() / 1'000'000'000),
+                        static_cast<long>(nanoseconds.count() % 1'000'000'000)};
+    }
+
+    template <typename Predicate>
+    bool AnyClient(Predicate predicate) const {
+        return std::any_of(FClients.begin(), FClients.end(), [&](const auto& c) { return predicate(*c); });
+    }
+
+    // Whether c's input may be handed on now: nothing ended clients left
+    // waits, and no client before it has bytes waiting for room.
+    bool InputTurn(const TClient& c) const {
+        if (FLeftBehind.Size() > 0) return false;
+        for (const auto& other : FClients) {
+            if (other.get() == &c) break;
+            if (other->Sending() && other->InputWaiting()) return false;
+        }
+        return true;
+    }
+
+    // Whether c's socket may be read now: its turn has come and it has
+    // handed on all it read before (back-pressure).
+    bool MayRead(const TClient& c) const {
+        return c.Sending() && !c.SocketFailed() && !c.InputWaiting() && InputTurn(c);
+    }
+
+    // Whether c may be sent output now: its socket took all it was offered
+    // last, and it holds less than its bound unacknowledged. A client whose
+    // input has ended may have gone for good, which only a failed write
+    // tells: it takes only output that no client still sending can take, and
+    // one such client at a time holds output unacknowledged, so that what a
+    // reset hands back goes out before all output sent since.
+    bool MayTakeOutput(const TClient& c) const {
+        if (c.SocketFailed() || c.Blocked || c.AtUnconfirmedLimit()) return false;
+        if (c.Sending()) return true;
+        const bool anotherHolds = AnyClient(
+            [&c](const TClient& other) { return &other != &c && !other.Sending() && !other.Unconfirmed.Empty(); });
+        return !anotherHolds &&
+               !AnyClient([this](const TClient& other) { return other.Sending() && MayTakeOutput(other); });
     }
 
     size_t SendingCount() const {
@@ -257,9 +313,25 @@ private:
         return ::ioctl(fd, FIONREAD, &unread) == 0 ? static_cast<size_t>(std::max(unread, 0)) : 0;
     }
 
+    // Whether fd's connection has failed (a reset came) though no call on it
+    // has said so yet.
+    static bool ConnectionFailed(int fd) {
+        int error = 0;
+        socklen_t length = sizeof error;
+        return ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error != 0;
+    }
+
     static void Close(int fd) {
         ::shutdown(fd, SHUT_RDWR);
         ::close(fd);
+    }
+
+    // The ends this pass has met, the poll's or a failed socket's: each
+    // client gives its place up, in the order of the list, before output is
+    // offered, so that it takes output only as a client whose input has ended.
+    void SettleEnds() {
+        for (const auto& c : FClients)
+            if (c->Sending() && (c->EndSeen() || c->Failed)) EndInput(*c);
     }
 
     // The client's input has ended (or its socket failed, or it is let
@@ -317,15 +389,17 @@ private:
     }
 
     // A client goes: one whose socket was reset or failed, or one whose
-    // place a newcomer takes. Output it has not acknowledged goes back, to be
-    // sent again before all output written after it: a client that closed
-    // for good may not have answered with its reset yet, and a byte that
-    // reaches two clients is better than one that reaches none.
+    // place a newcomer takes. What it sent stays behind for the Z80. Output
+    // a failed socket never got acknowledged goes back (its peer refused
+    // it), to be sent again before all output written after it. A client
+    // still connected keeps what it was sent, which a plain close still
+    // delivers: some of it may have reached it already, so none of it may
+    // go to another client too.
     void Leave(size_t index) {
         TClient& c = *FClients[index];
-        Confirm(c);
-        FReturned.Return(c.Unconfirmed.TakeAll());
         EndInput(c);
+        Confirm(c);
+        if (c.SocketFailed() || ConnectionFailed(c.Fd)) FReturned.Return(c.Unconfirmed.TakeAll());
         Close(c.Fd);
         FClients.erase(FClients.begin() + static_cast<std::ptrdiff_t>(index));
         CountPlaces();
@@ -351,47 +425,29 @@ private:
         return moved;
     }
 
-    // While the Z80 streams (the last send was moments ago), a few bytes in
-    // the queue are left to gather for a moment so they leave in one segment
-    // rather than one byte each; a byte after a pause goes out at once.
-    bool RefillDue() {
+    // When the waiting output may go: now for what came back or was taken
+    // from the transmit queue; for the queue's own bytes, now, or while the
+    // Z80 streams (the last send was moments ago) and only a few wait, a
+    // moment later, so that they gather and leave in one segment rather than
+    // one byte each; nullopt when no output waits.
+    std::optional<Clock::time_point> OutputDue() {
         const auto now = Clock::now();
-        if (FLingerUntil) {
-            if (now < *FLingerUntil) return false;
-            FLingerUntil.reset();
-            return true;
-        }
+        if (!FReturned.Empty() || FPendingPos < FPendingLen) return now;
         const size_t waiting = FOwner.TxCount();
-        if (waiting > 0 && waiting < LingerBytes && now - FLastSend < StreamGap) {
-            FLingerUntil = now + LingerTime;
-            return false;
-        }
-        return true;
+        if (waiting == 0) return std::nullopt;
+        if (!FLingerUntil) FLingerUntil = waiting < LingerBytes && now - FLastSend < StreamGap ? now + LingerTime : now;
+        return FLingerUntil;
     }
 
-    // Whether c, whose input has ended, may be sent output while nobody else
-    // sends: one such client at a time holds output unacknowledged, so what
-    // a reset hands back goes before all output sent since.
-    bool OffersEndedOutput(const TClient& c) const {
-        const auto holder = std::find_if(FClients.begin(), FClients.end(), [](const auto& other) {
-            return !other->Sending() && !other->Unconfirmed.Empty();
-        });
-        return (holder == FClients.end() || holder->get() == &c) && !c.Unconfirming();
-    }
-
-    // Offers waiting output to the clients, newest first, as far as each
-    // takes it. A client whose input has ended takes output only while no
-    // client still sends: one that has gone for good looks the same until a
-    // write to it fails, and must not take what a connected client would read.
+    // Offers waiting output to the clients that may take it, each as far as
+    // its socket takes it: the clients still sending first, then those whose
+    // input has ended, newest first.
     bool SendOutput() {
-        const bool anySending =
-            std::any_of(FClients.begin(), FClients.end(), [](const auto& c) { return c->Sending() && !c->EndSeen(); });
         bool moved = false;
-        for (size_t i = FClients.size(); i-- > 0;) {
-            TClient& c = *FClients[i];
-            if (c.SocketFailed() || (anySending && (!c.Sending() || c.EndSeen()))) continue;
-            if (!c.Sending() && !OffersEndedOutput(c)) continue;
-            if (Send(c)) {
+        for (const bool sending : {true, false}) {
+            for (size_t i = FClients.size(); i-- > 0;) {
+                TClient& c = *FClients[i];
+                if (c.Sending() != sending || !MayTakeOutput(c) || !Send(c)) continue;
                 c.LastActive = FOwner.FNow();
                 moved = true;
             }
@@ -400,54 +456,52 @@ private:
     }
 
     // Sends waiting output to c as far as it takes it; whether any went.
-    // A failed send marks c failed. The client keeps a copy of what it was
-    // sent until its peer acknowledges it, up to a bound.
+    // A failed send marks c failed, a short one blocked. The client keeps a
+    // copy of what it was sent until its peer acknowledges it, up to a bound.
     bool Send(TClient& c) {
-        if (FReturned.Empty() && FPendingPos == FPendingLen && RefillDue()) {
+        if (FReturned.Empty() && FPendingPos == FPendingLen) {
+            const std::optional<Clock::time_point> due = OutputDue();
+            if (!due || *due > Clock::now()) return false;
             FPendingPlace += FPendingLen;
             FPendingLen = FOwner.GetTxData(FPending.data(), FPending.size());
             FPendingPos = 0;
+            FLingerUntil.reset();
         }
         const bool returned = !FReturned.Empty();
         const std::span<const uint8_t> waiting =
             returned ? FReturned.Earliest()
                      : std::span<const uint8_t>(FPending).subspan(FPendingPos, FPendingLen - FPendingPos);
         const uint64_t place = returned ? FReturned.EarliestPlace() : FPendingPlace + FPendingPos;
-        const size_t length =
-            std::min(waiting.size(), UnconfirmedLimit - std::min(UnconfirmedLimit, c.Unconfirmed.Size()));
+        const size_t length = std::min(waiting.size(), UnconfirmedLimit - c.Unconfirmed.Size());
         if (length == 0) return false;
         const ssize_t n = ::send(c.Fd, waiting.data(), length, MSG_NOSIGNAL | MSG_DONTWAIT);
-        if (n > 0) {
-            const auto sent = static_cast<size_t>(n);
-            c.Unconfirmed.Add(place, waiting.first(sent));
-            if (returned)
-                FReturned.Consume(sent);
+        if (n < 0) {
+            if (WouldBlock(errno))
+                c.Blocked = true;
             else
-                FPendingPos += sent;
-            FLastSend = Clock::now();
-            return true;
+                c.Failed = true;
+            return false;
         }
-        if (n < 0 && !WouldBlock(errno)) c.Failed = true;
-        return false;
+        const auto sent = static_cast<size_t>(n);
+        c.Blocked = sent < length;
+        c.Unconfirmed.Add(place, waiting.first(sent));
+        if (returned)
+            FReturned.Consume(sent);
+        else
+            FPendingPos += sent;
+        FLastSend = Clock::now();
+        return sent > 0;
     }
 
     // Hands input on in the order it came: first what ended clients left,
-    // then each client still sending, oldest first, whose end, if seen,
-    // puts what it left behind the others'. A client whose bytes wait for
-    // room keeps every client after it from being read. Whether any byte
-    // moved, read out of a socket included.
+    // then each client still sending, oldest first, in its turn. Whether any
+    // byte moved, read out of a socket included.
     bool ReceiveInput() {
         bool moved = HandOnLeftBehind();
-        bool behind = false;  // an earlier client's bytes wait for room
         for (const auto& client : FClients) {
             TClient& c = *client;
-            if (!c.Sending()) continue;
-            std::optional<bool> received = false;
-            if (c.EndSeen() || c.Failed)
-                received = std::nullopt;
-            else if (!behind)
-                received = Receive(c);
-            behind = behind || c.InputWaiting();
+            if (!c.Sending() || !InputTurn(c)) continue;
+            const std::optional<bool> received = Receive(c);
             if (!received) {
                 EndInput(c);
                 moved = HandOnLeftBehind() || moved;
@@ -459,30 +513,29 @@ private:
         return moved;
     }
 
-    // Hands c's input on and reads more while the receive queue takes it,
-    // once nothing left by ended clients waits; whether any byte moved,
-    // nullopt when its input has ended or its socket has failed.
+    // Hands c's input on and reads more while the receive queue takes it;
+    // whether any byte moved, nullopt when its input has ended or its socket
+    // has failed.
     std::optional<bool> Receive(TClient& c) {
         bool moved = false;
-        while (FLeftBehind.Size() == 0) {
+        for (;;) {
             if (c.InputWaiting()) {
                 const size_t taken = FOwner.PutRxData(c.RecvBuffer.data() + c.RecvPos, c.RecvLen - c.RecvPos);
                 c.RecvPos += taken;
                 moved = moved || taken > 0;
-                if (c.InputWaiting()) break;  // back-pressure: the rest waits for room
             }
+            if (!MayRead(c)) return moved;
             const ssize_t n = ::recv(c.Fd, c.RecvBuffer.data(), c.RecvBuffer.size(), MSG_DONTWAIT);
             if (n == 0) return std::nullopt;
             if (n < 0 && !WouldBlock(errno)) {
                 c.Failed = true;
                 return std::nullopt;
             }
-            if (n < 0) break;
+            if (n < 0) return moved;
             c.RecvLen = static_cast<size_t>(n);
             c.RecvPos = 0;
             moved = true;
         }
-        return moved;
     }
 
     static constexpr size_t LingerBytes = 128;
@@ -507,6 +560,8 @@ private:
     // Output clients that went never acknowledged; it goes before FPending.
     TTcpReturnedOutput FReturned;
     Clock::time_point FLastSend{};
+    // When the transmit queue's bytes may go; set when they are first
+    // looked at, cleared when they are taken.
     std::optional<Clock::time_point> FLingerUntil;
     TTcpLeftBehind FLeftBehind;
     std::thread FThread;  // last: starts once everything above is set

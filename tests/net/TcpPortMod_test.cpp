@@ -284,6 +284,43 @@ TEST_F(TcpPort, EveryByteAClientSentBeforeLeavingReachesTheZ80) {
     }
 }
 
+// The server rests once nobody is connected, also when the last client
+// left while the Z80 was still writing: it wakes for a client, the Z80 or
+// the stop, and costs no processor time meanwhile. Each round leaves at
+// some other point of the output.
+TEST(TcpPortAtRest, TheServerRestsOnceTheLastClientLeftMidOutput) {
+    const struct {
+        const char* Name;
+        TTcpLeave How;
+    } cases[] = {{"resets", TTcpLeave::Reset}, {"closes", TTcpLeave::Close}};
+    for (const auto& row : cases) {
+        for (int round = 0; round < 12; ++round) {
+            SCOPED_TRACE(testing::Message() << row.Name << ", round " << round);
+            TTcpPortModule module;
+            const std::set<pid_t> server = ThreadsStartedBy([&] { ActivateOnReservedPort(module); });
+            const int client = ConnectTcp(module.ListeningPort());
+            ASSERT_TRUE(Eventually([&] { return module.ClientCount() == 1; }));
+            // The Z80 writes while there is room, until the line stays full
+            // once the client has left.
+            std::atomic<bool> left{false};
+            std::thread z80([&] {
+                for (bool full = false; !(left && full);) {
+                    full = !module.CanWrite();
+                    if (!full) module.WriteByte('o');
+                }
+            });
+            ReadFor(client, 2000 + 500 * static_cast<size_t>(round), 5s);
+            SendThenLeave(client, "", row.How);
+            left = true;
+            z80.join();
+            ASSERT_TRUE(Eventually([&] { return module.ClientCount() == 0; }));
+            const auto ran = ThreadCpuTime(server);
+            EXPECT_TRUE(WaitUntilBlocked(server)) << "the server never rests";
+            EXPECT_LT(ThreadCpuTime(server) - ran, 100ms) << "the server spins with nobody connected";
+        }
+    }
+}
+
 // One host cannot crowd the others off: it holds a few places at most, its
 // newcomer beyond them takes the place of its own client idle longest, and
 // a full table turns a newcomer from another host away rather than drop a

@@ -58,6 +58,17 @@ bool WaitUntilBlocked(const std::set<pid_t>& threads, int samples, std::chrono::
     return true;
 }
 
+std::chrono::nanoseconds ThreadCpuTime(const std::set<pid_t>& threads) {
+    std::chrono::nanoseconds total{0};
+    for (const pid_t id : threads) {
+        // The first figure is the time on a processor, in nanoseconds.
+        std::ifstream schedstat("/proc/self/task/" + std::to_string(id) + "/schedstat");
+        long long ran = 0;
+        if (schedstat >> ran) total += std::chrono::nanoseconds(ran);
+    }
+    return total;
+}
+
 namespace {
 
 // One end of a socket as a /proc/net table gives it: the address as stored

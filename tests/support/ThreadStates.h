@@ -20,6 +20,9 @@ std::set<pid_t> ThreadsStartedBy(const std::function<void()>& start);
 // that stays ready is never seen blocked.
 bool WaitUntilBlocked(const std::set<pid_t>& threads, int samples = 50,
                       std::chrono::milliseconds limit = std::chrono::seconds(5));
+// How long the threads have run on a processor, all told (a thread that
+// has gone counts nothing).
+std::chrono::nanoseconds ThreadCpuTime(const std::set<pid_t>& threads);
 // The bytes waiting in the receive queue of the UDP socket bound to port on
 // IPv4; -1 when there is none.
 long UdpReceiveQueue(uint16_t port);

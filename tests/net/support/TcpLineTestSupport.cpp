@@ -58,8 +58,8 @@ void ActivateOnReservedPort(TTcpPortModule& module) {
     if (!module.GetActive()) throw std::runtime_error("the server did not listen");
 }
 
-int ConnectFromHost(const TTcpPortModule& module, int host) {
-    const int fd = ConnectTcpFrom(("127.0.0." + std::to_string(host)).c_str(), module.ListeningPort());
+int ConnectFromHost(const TTcpPortModule& module, int host, int receiveBuffer) {
+    const int fd = ConnectTcpFrom(("127.0.0." + std::to_string(host)).c_str(), module.ListeningPort(), receiveBuffer);
     if (fd < 0) throw std::runtime_error("the server refused a connection");
     return fd;
 }

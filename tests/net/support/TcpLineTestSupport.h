@@ -26,8 +26,9 @@ std::string ReadZ80(ISerialLine& line, size_t count);
 // Listens on a port held for the test; throws when it cannot.
 void ActivateOnReservedPort(TTcpPortModule& module);
 
-// A client of module from 127.0.0.<host>, standing for one of several hosts.
-int ConnectFromHost(const TTcpPortModule& module, int host);
+// A client of module from 127.0.0.<host>, standing for one of several hosts;
+// a receiveBuffer above 0 keeps the window it offers that small.
+int ConnectFromHost(const TTcpPortModule& module, int host, int receiveBuffer = 0);
 
 // True when the server closes fd within the limit (a failure must not hang).
 bool ClosedByServer(int fd, std::chrono::milliseconds limit = 2s);
