@@ -12,8 +12,9 @@
 //   flooding threads alone take from the machine's thread on a busy host;
 // - the process's CPU use while the example BIOS's output routine waits on
 //   a device that is not ready (LST on a printer that is off or has no
-//   printer chosen, COM1 over TCP with its output queue full and no client),
-//   with the idle wait and without it;
+//   printer chosen, COM1 over TCP with its output queue full and no client,
+//   also once the last client left in the middle of the output), with the
+//   idle wait and without it;
 // - bytes per second through the BIOS's output routine once the device is
 //   ready: LST on a printer that takes every byte, COM1 over TCP to a client
 //   that reads everything.
@@ -293,10 +294,40 @@ void SettleIntoWait(TTavrinMachine& m, milliseconds limit) {
     }
 }
 
-// What the output routine waits on. COM1's queue fills with no client, or
-// with a client that sent a byte and reads nothing (input waits beside the
-// full output queue).
-enum TOutputWait : int64_t { PrinterOff, NoPrinterChosen, Com1QueueFull, Com1FullInputWaiting };
+// Reads everything a TCP client is sent until stop; counts it.
+void ReadAll(int fd, const std::atomic<bool>& stop, std::atomic<int64_t>& bytes) {
+    char buffer[65536];
+    while (!stop) {
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, 50) <= 0) continue;
+        const ssize_t n = ::recv(fd, buffer, sizeof buffer, MSG_DONTWAIT);
+        if (n == 0) return;
+        if (n > 0) bytes += n;
+    }
+}
+
+// What the output routine waits on. COM1's queue fills with no client, with
+// a client that sent a byte and reads nothing (input waits beside the full
+// output queue), or after the only client, which read the output as it
+// came, reset its connection in the middle of it.
+enum TOutputWait : int64_t { PrinterOff, NoPrinterChosen, Com1QueueFull, Com1FullInputWaiting, Com1ClientLeft };
+
+// A client reads COM1's output for a moment and resets its connection in
+// the middle of it; whether it could connect.
+bool ReadThenReset(uint16_t port) {
+    const int fd = tavrin::test::ConnectTcp(port);
+    if (fd < 0) return false;
+    std::atomic<bool> stop{false};
+    std::atomic<int64_t> received{0};
+    std::thread client(ReadAll, fd, std::cref(stop), std::ref(received));
+    RunEventLoop(milliseconds(300));
+    stop = true;
+    client.join();
+    const linger now{1, 0};
+    ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &now, sizeof now);
+    ::close(fd);
+    return received > 0;
+}
 
 void BM_CpuUseWhileOutputWaits(benchmark::State& state) {
     TBenchWindow bench;
@@ -307,7 +338,7 @@ void BM_CpuUseWhileOutputWaits(benchmark::State& state) {
         bench.Window->LstPrinter().PrinterObject().SetPrinterIndex(-1);
         bench.Window->Ui().PrinterEnableAct->trigger();
     }
-    const bool com1 = wait == Com1QueueFull || wait == Com1FullInputWaiting;
+    const bool com1 = wait == Com1QueueFull || wait == Com1FullInputWaiting || wait == Com1ClientLeft;
     StartOutputLoop(bench, com1 ? BiosConout : BiosList);
     int fd = -1;
     if (com1) {
@@ -318,6 +349,10 @@ void BM_CpuUseWhileOutputWaits(benchmark::State& state) {
         }
         if (port == 0 || (wait == Com1FullInputWaiting && fd < 0)) {
             state.SkipWithError("the TCP server of COM1 did not start");
+            return;
+        }
+        if (wait == Com1ClientLeft && !ReadThenReset(port)) {
+            state.SkipWithError("the client of COM1 got no output");
             return;
         }
     } else {
@@ -335,7 +370,7 @@ void BM_CpuUseWhileOutputWaits(benchmark::State& state) {
     state.counters["cpu%"] = run.CpuPercent;
 }
 BENCHMARK(BM_CpuUseWhileOutputWaits)
-    ->ArgsProduct({{1, 0}, {PrinterOff, NoPrinterChosen, Com1QueueFull, Com1FullInputWaiting}})
+    ->ArgsProduct({{1, 0}, {PrinterOff, NoPrinterChosen, Com1QueueFull, Com1FullInputWaiting, Com1ClientLeft}})
     ->ArgNames({"idlewait", "waits_on"})
     ->Iterations(2)
     ->Unit(benchmark::kMillisecond);
@@ -346,18 +381,6 @@ struct TCountingPrinter : IPrinterDevice {
     bool IsReady() override { return true; }
     void WriteChar(uint8_t) override { ++Bytes; }
 };
-
-// Reads everything a TCP client is sent until stop; counts it.
-void ReadAll(int fd, const std::atomic<bool>& stop, std::atomic<int64_t>& bytes) {
-    char buffer[65536];
-    while (!stop) {
-        pollfd p{fd, POLLIN, 0};
-        if (::poll(&p, 1, 50) <= 0) continue;
-        const ssize_t n = ::recv(fd, buffer, sizeof buffer, MSG_DONTWAIT);
-        if (n == 0) return;
-        if (n > 0) bytes += n;
-    }
-}
 
 enum TReadyDevice : int64_t { CountingPrinter, Com1Client };
 

@@ -143,8 +143,9 @@ private:
         std::optional<uint64_t> InputEnded;
         short Events = 0;     // what the pass's poll reported
         bool Failed = false;  // reset or failed: let go at the pass's end
-        // Its socket took less than it was offered: it takes no output until
-        // the poll reports room.
+        // Its socket had no room at the last look (it took less than it was
+        // offered, or the poll found it full): it takes no output until the
+        // poll reports room.
         bool Blocked = false;
         // Output sent to it that its peer has not acknowledged yet: the
         // line's still, should the client turn out to be gone.
@@ -162,18 +163,22 @@ private:
         std::vector<pollfd> fds;
         bool moved = false;
         for (;;) {
-            const std::optional<Clock::time_point> due = OutputDue();
-            const bool outputNow = due && *due <= Clock::now();
+            // One instant for the whole plan: output due by then is offered,
+            // output due later is waited for.
+            const Clock::time_point now = Clock::now();
+            const std::optional<Clock::time_point> due = OutputDue(now);
+            const bool outputNow = due && *due <= now;
             fds.assign({{FStopFd, POLLIN, 0}, {FOwner.FWakeFd, POLLIN, 0}, {FListenFd, POLLIN, 0}});
             for (const auto& c : FClients) fds.push_back({c->Fd, Interest(*c, outputNow), 0});
-            const std::optional<timespec> timeout = moved ? timespec{0, 0} : Timeout(due);
+            const std::optional<timespec> timeout = moved ? timespec{0, 0} : Timeout(due, now);
             if (::ppoll(fds.data(), fds.size(), timeout ? &*timeout : nullptr, nullptr) < 0 && errno != EINTR) return;
             if (fds[0].revents) return;
             if (fds[1].revents) DrainEventFd(FOwner.FWakeFd);
             for (size_t i = 0; i < FClients.size(); ++i) {
                 TClient& c = *FClients[i];
                 c.Events = fds[3 + i].revents;
-                if (c.Events & POLLOUT) c.Blocked = false;
+                // Asked whether it has room, its socket says whether it may take output.
+                if (fds[3 + i].events & POLLOUT) c.Blocked = !(c.Events & POLLOUT);
                 Confirm(c);
             }
             // The clients before a newcomer: what they sent is read out and
@@ -204,16 +209,14 @@ private:
     // go to a client that may take it, or, while a client holds all the
     // output it may hold unacknowledged, a moment (acknowledgements wake
     // nothing); forever (nullopt) when neither is awaited.
-    std::optional<timespec> Timeout(std::optional<Clock::time_point> due) const {
+    std::optional<timespec> Timeout(std::optional<Clock::time_point> due, Clock::time_point now) const {
         if (!due) return std::nullopt;
         std::optional<Clock::duration> wait;
-        if (*due > Clock::now() && AnyClient([this](const TClient& c) { return MayTakeOutput(c); }))
-            wait = *due - Clock::now();
+        if (*due > now && AnyClient([this](const TClient& c) { return MayTakeOutput(c); })) wait = *due - now;
         if (AnyClient([](const TClient& c) { return !c.SocketFailed() && c.AtUnconfirmedLimit(); }))
             wait = std::min(wait.value_or(AckCheck), AckCheck);
         if (!wait) return std::nullopt;
-        const auto nanoseconds =
-            std::chrono::duration_cast<std::chrono::nanoseconds>(std::max(*wait, Clock::duration::zero()));
+        const auto nanoseconds = std::chrono::duration_cast<std::chrono::nanoseconds>(*wait);
         return timespec{static_cast<time_t>(nanoseconds.count() / 1'000'000'000),
                         static_cast<long>(nanoseconds.count() % 1'000'000'000)};
     }
@@ -430,8 +433,7 @@ private:
     // Z80 streams (the last send was moments ago) and only a few wait, a
     // moment later, so that they gather and leave in one segment rather than
     // one byte each; nullopt when no output waits.
-    std::optional<Clock::time_point> OutputDue() {
-        const auto now = Clock::now();
+    std::optional<Clock::time_point> OutputDue(Clock::time_point now) {
         if (!FReturned.Empty() || FPendingPos < FPendingLen) return now;
         const size_t waiting = FOwner.TxCount();
         if (waiting == 0) return std::nullopt;
@@ -460,8 +462,9 @@ private:
     // copy of what it was sent until its peer acknowledges it, up to a bound.
     bool Send(TClient& c) {
         if (FReturned.Empty() && FPendingPos == FPendingLen) {
-            const std::optional<Clock::time_point> due = OutputDue();
-            if (!due || *due > Clock::now()) return false;
+            const Clock::time_point now = Clock::now();
+            const std::optional<Clock::time_point> due = OutputDue(now);
+            if (!due || *due > now) return false;
             FPendingPlace += FPendingLen;
             FPendingLen = FOwner.GetTxData(FPending.data(), FPending.size());
             FPendingPos = 0;

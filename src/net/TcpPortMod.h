@@ -2,15 +2,29 @@
 // A TCP server standing in for the emulated COM1 line. The Z80 side (the port
 // map) reads and writes two locked 512-byte queues; one server thread
 // accepts clients, several at once, and copies bytes between those queues
-// and the clients' sockets, both directions in every pass. A full receive
-// queue holds a client's bytes back (back-pressure); bytes reach the queue
-// in the order they came. A client that closes or shuts its sending side
-// gives its place up at once; the bytes it sent still reach the queue, up to
-// LeftBehindCapacity for all such clients together, and it is still sent
-// output while no other client sends, until a write to it fails or a
-// newcomer takes its place; output it never acknowledged goes out again,
-// in the order the Z80 wrote it, before anything written after it. The
-// queues live as long as the module: bytes written while nobody is
+// and the clients' sockets, both directions in every pass; with nobody to
+// send to and nothing to read it sleeps until a client, a wake or the stop.
+//
+// Input: a full receive queue holds a client's bytes back (back-pressure).
+// Each client's bytes reach the queue in the order it sent them; bytes of
+// several clients that reach the server together are taken in the order the
+// clients connected, and what reaches it later goes after them. A client
+// that closes or shuts its sending side gives its place up at once; the
+// bytes it sent still reach the queue, up to LeftBehindCapacity for all
+// such clients together.
+//
+// Output: each byte goes to one client. Clients still sending take it
+// first; a client whose input has ended (it cannot be told from one that
+// has closed until a write to it fails) takes what none of them can take,
+// until a write to it fails or a newcomer takes its place. Output a client
+// never acknowledged comes back when its socket fails (a closed client
+// answers with a reset) and goes out again before what has not gone out yet
+// (a client still connected may have read later output already); output
+// its host acknowledged but the client never read is lost with it, as on a
+// line whose terminal is switched off. A client let go while still
+// connected keeps what it was sent.
+//
+// The queues live as long as the module: bytes written while nobody is
 // connected wait, up to 512, for the next client.
 
 #include <atomic>

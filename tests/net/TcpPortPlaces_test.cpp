@@ -384,8 +384,11 @@ TEST_P(TcpPortLetGoClient, KeepsNoByteAnotherClientGets) {
     std::vector<int> readers = ConnectASecondApart(module, clock, row.Readers);
     ASSERT_EQ(readers.size(), row.Readers.size()) << "the table filled";
     readers.push_back(ConnectFromHost(module, row.NewcomerHost));
+    // Once the newcomer is served, the client it replaced has been let go.
+    WriteAll(readers.back(), "n");
+    ASSERT_EQ(ReadZ80(module, 1), "n") << "the newcomer got in";
 
-    // Until the server lets it go: a reset or an end.
+    // What it was sent, until its end.
     std::string got = ReadFor(stopped, SIZE_MAX, 5s);
     const size_t ownShare = got.size();
     EXPECT_TRUE(Eventually([&] {
@@ -504,7 +507,7 @@ struct THalfCloseRow {
     // it: of the two, the one whose input ended first goes for a newcomer.
     bool AnEarlierClientEndsLater = false;
     // The others read nothing: the Z80 fills the line before it comes, and
-    // they hold all the output they may hold unacknowledged.
+    // they hold what their hosts and sockets take in.
     bool OthersReadNothing = false;
 };
 TAVRIN_PRINT_AS_NAME(THalfCloseRow)
@@ -522,8 +525,7 @@ TEST_P(TcpPortHalfClosedClient, GetsTheAnswerWhileNoClientStillSendingTakesIt) {
     ActivateOnReservedPort(module);
     std::vector<int> sending = ConnectASecondApart(module, clock, row.Others, row.OthersReadNothing ? 4096 : 0);
     ASSERT_EQ(sending.size(), row.Others.size()) << "the table filled";
-    // What the Z80 wrote before the asker came; what the others did not take reaches the asker first.
-    const std::string before = row.OthersReadNothing ? FillOutput(module, [](size_t i) { return 'a' + i % 26; }) : "";
+    if (row.OthersReadNothing) FillOutput(module, [](size_t i) { return static_cast<uint8_t>('a' + i % 26); });
     const int earlier = row.AnEarlierClientEndsLater ? ConnectFromHost(module, row.Host) : -1;
     const size_t places = sending.size() + (earlier >= 0 ? 1 : 0);
     const int asker = ConnectFromHost(module, row.Host);
@@ -541,19 +543,31 @@ TEST_P(TcpPortHalfClosedClient, GetsTheAnswerWhileNoClientStillSendingTakesIt) {
     }
 
     const std::string answer = "A: TAVRIN   COM\r\nA>";
-    for (const char c : answer) {
-        ASSERT_TRUE(Eventually([&] { return module.CanWrite(); })) << "the answer has no room";
-        module.WriteByte(static_cast<uint8_t>(c));
-    }
+    size_t answered = 0;  // answer bytes written, the answer over and over
+    const auto writeAnswer = [&](size_t count) {
+        for (; count > 0 && Eventually([&] { return module.CanWrite(); }); --count, ++answered)
+            module.WriteByte(static_cast<uint8_t>(answer[answered % answer.size()]));
+    };
+    writeAnswer(answer.size());
     if (row.GetsTheAnswer) {
         std::string got;
-        EXPECT_TRUE(Eventually([&] {
-            got += ReadAvailable(asker);
-            return got.ends_with(answer);
-        })) << got.size()
-            << " bytes came";
-        const std::string earlierOutput = got.substr(0, got.size() - std::min(got.size(), answer.size()));
-        EXPECT_TRUE(before.ends_with(earlierOutput)) << "before the answer, what the others did not take";
+        EXPECT_TRUE(Eventually(
+            [&] {
+                got += ReadAvailable(asker);
+                if (got.find(answer) != std::string::npos) return true;
+                // A client that reads nothing takes more now and then, as
+                // its host makes room and until it holds all it may hold
+                // unacknowledged: the Z80 answers again while there is room,
+                // until the asker has had one whole answer.
+                if (row.OthersReadNothing)
+                    while (module.CanWrite()) writeAnswer(1);
+                return false;
+            },
+            30s))
+            << got.size() << " bytes came";
+        if (!row.OthersReadNothing) {
+            EXPECT_EQ(got, answer);
+        }
     } else {
         std::string taken;
         EXPECT_TRUE(Eventually([&] {

@@ -39,7 +39,8 @@ bool ClosedByServer(int fd, std::chrono::milliseconds limit = 2s);
 std::string ReadInputUntilAlone(ISerialLine& line, const TTcpPortModule& server, std::chrono::milliseconds limit = 60s);
 
 // What the client fd receives until the Z80 ends its output: a line feed it
-// writes through the line once there is room; what came before it.
+// writes through the line once there is room; what came before it. The
+// stream before it must hold no line feed.
 std::string ReadUntilZ80Ends(int fd, ISerialLine& line);
 
 // How many bytes at the end of a and of b are the same.
