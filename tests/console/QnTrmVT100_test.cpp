@@ -281,6 +281,9 @@ struct ModeCase {
     const char* name;
     std::string set, reset;
     bool (*read)(Vt100&);
+    // The bytes go to the parser alone, so the row sees the mode the parser
+    // keeps by itself: the emulator sets it from the mode commands as well.
+    bool parserAlone = false;
 };
 TAVRIN_PRINT_AS_NAME(ModeCase)
 
@@ -288,11 +291,17 @@ class Modes : public testing::TestWithParam<ModeCase> {};
 
 TEST_P(Modes, SetAndReset) {
     Vt100 t;
-    t.Feed(GetParam().reset);
+    const auto feed = [&t](const std::string& bytes) {
+        if (GetParam().parserAlone)
+            for (char b : bytes) t.emu.Parser().ProcessChar(static_cast<uint8_t>(b));
+        else
+            t.Feed(bytes);
+    };
+    feed(GetParam().reset);
     EXPECT_FALSE(GetParam().read(t));
-    t.Feed(GetParam().set);
+    feed(GetParam().set);
     EXPECT_TRUE(GetParam().read(t));
-    t.Feed(GetParam().reset);
+    feed(GetParam().reset);
     EXPECT_FALSE(GetParam().read(t));
 }
 
@@ -301,6 +310,18 @@ const ModeCase ModeCases[] = {
     {"NewLine", CSI + "20h", CSI + "20l", [](Vt100& t) { return t.emu.NewLineMode() && t.b().UseNewLineMode; }},
     {"CursorKeys", CSI + "?1h", CSI + "?1l", [](Vt100& t) { return t.emu.CursorKeyAppMode; }},
     {"Ansi", E + "<" + CSI + "?2h", CSI + "?2l", [](Vt100& t) { return t.emu.ANSIMode(); }},
+    // Back in ANSI mode after ESC <, ESC [ A is a cursor up and ESC A no longer is.
+    {"AnsiInTheParserAlone", E + "<", CSI + "?2l",
+     [](Vt100& t) {
+         TQnVT100Parser& p = t.emu.Parser();
+         const auto cursorUp = [&p](const std::string& bytes) {
+             TQnParseResult last = prNone;
+             for (char b : bytes) last = p.ProcessChar(static_cast<uint8_t>(b));
+             return last == prCommand && p.Command() == vcCUU;
+         };
+         return cursorUp(CSI + "A") && !cursorUp(E + "A");
+     },
+     true},
     {"Columns132", CSI + "?3h", CSI + "?3l", [](Vt100& t) { return t.emu.Col132Mode() && t.b().ColCount() == 132; }},
     {"ReverseScreen", CSI + "?5h", CSI + "?5l", [](Vt100& t) { return t.emu.ReverseScreen(); }},
     {"Origin", CSI + "?6h", CSI + "?6l", [](Vt100& t) { return t.emu.OriginMode() && !t.b().UseAbsAddress; }},

@@ -263,6 +263,13 @@ TEST(HexWriter, ExactFilesForSmallCases) {
     fff0 += ":020000040001F9\r\n";
     fff0 += TZilogHex32WriterStream::FormatDataRecord(0, ramp.data() + 16, 48);
     fff0 += ":00000001FF\r\n";
+    // From 1FFF0h the very first record crosses a boundary: segment 1 must be
+    // announced before its first half, not only segment 2 before the second.
+    std::string high = ":020000040001F9\r\n";
+    high += TZilogHex32WriterStream::FormatDataRecord(0xFFF0, ramp.data(), 16);
+    high += ":020000040002F8\r\n";
+    high += TZilogHex32WriterStream::FormatDataRecord(0, ramp.data() + 16, 48);
+    high += ":00000001FF\r\n";
 
     const struct {
         std::string label;
@@ -277,6 +284,7 @@ TEST(HexWriter, ExactFilesForSmallCases) {
         {"ten bytes at 100000h", 0x100000, 64, std::vector<uint8_t>(10, 0xAA),
          ":020000040010EA\r\n:0A000000AAAAAAAAAAAAAAAAAAAA52\r\n:00000001FF\r\n"},
         {"split at a segment boundary", 0xFFF0, 64, ramp, fff0},
+        {"split at 20000h, the start's segment announced first", 0x1FFF0, 64, ramp, high},
         {"full record then a short one",
          0x0000,
          2,

@@ -125,6 +125,13 @@ TEST_F(PortMapTest, StatusPortsReportWaitingInputAndReadiness) {
              SendSysCommand(m, "MOUNT B: TWO");
          },
          0x86},
+        {"sys last reply byte still waits", 0x40,
+         [](TTavrinMachine& m) {
+             const size_t length = RunTranscript(m, "MOUNT B").Reply.size();
+             SendSysCommand(m, "MOUNT B");
+             for (size_t i = 1; i < length; ++i) InPort(m, 0x41);
+         },
+         0x06},
         {"sys command full", 0x40,
          [](TTavrinMachine& m) {
              for (int i = 0; i < 512; ++i) OutPort(m, 0x41, 'a');

@@ -19,12 +19,16 @@ using tavrin::test::ReadFile;
 namespace {
 
 // Text -> the value found under section/key (nullptr: the key is absent).
+// With write set, that value is then written to the key and the store's
+// text must equal saved.
 struct ParseCase {
     const char* name;
     const char* text;
     const char* section;
     const char* key;
     const char* value;
+    const char* write = nullptr;
+    const char* saved = nullptr;
 };
 
 TAVRIN_PRINT_AS_NAME(ParseCase)
@@ -38,6 +42,10 @@ TEST_P(ConfigParse, ReadsLineByTheRules) {
     if (c.value) {
         EXPECT_EQ(store.ReadString(c.section, c.key, "default"), c.value);
     }
+    if (c.write) {
+        store.WriteString(c.section, c.key, c.write);
+        EXPECT_EQ(store.GetText(), c.saved);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -48,7 +56,11 @@ INSTANTIATE_TEST_SUITE_P(
                       ParseCase{"ValueWithEquals", "[S]\r\nk==x=\r\n", "S", "k", "=x="},
                       ParseCase{"BeforeFirstHeaderDropped", "k=1\r\n[S]\r\nj=2\r\n", "S", "k", nullptr},
                       ParseCase{"EmptyHeaderKeepsSection", "[S]\r\n[]\r\nk=1\r\n", "S", "k", "1"},
-                      ParseCase{"LoneCR", "[S]\rk=1\rj=2", "S", "j", "2"}),
+                      ParseCase{"LoneCR", "[S]\rk=1\rj=2", "S", "j", "2"},
+                      // A changed value rewrites its line (the section's first one here), so a
+                      // loaded file saves back as long as it was.
+                      ParseCase{"ChangedKeyKeepsItsLine", "[S]\r\nk=1\r\nj=2\r\n\r\n", "S", "k", "1", "9",
+                                "[S]\r\nk=9\r\nj=2\r\n\r\n"}),
     tavrin::test::RowName);
 
 TEST(ConfigTyped, ValuesReadBackAndBadTextGivesTheDefault) {
