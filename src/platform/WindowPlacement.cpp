@@ -7,6 +7,7 @@
 #include <QWidget>
 
 #include <algorithm>
+#include <cmath>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -26,11 +27,77 @@ QSize FittedSize(const QSize& wanted, const QSize& floor, const QMargins& frame,
             fit(wanted.height(), floor.height(), free.height() - frame.top() - frame.bottom())};
 }
 
+namespace {
+
+// Qt reports window and screen geometry in logical pixels, each position,
+// size and margin rounded on its own to the nearest from the window
+// system's device pixels, and sets what it is given the same way: at scale
+// 1.5 a title bar of 20 device pixels reads 13, and 13 set is 19.5.
+class TDevicePixels {
+public:
+    explicit TDevicePixels(qreal scale) : FScale(scale) {}
+
+    // What Qt sets for a logical value.
+    int Of(int logical) const { return qRound(logical * FScale); }
+    // The fewest and the most device pixels that Qt may have rounded to logical.
+    int Fewest(int logical) const { return static_cast<int>(std::ceil((logical - 0.5) * FScale)); }
+    int Most(int logical) const { return static_cast<int>(std::ceil((logical + 0.5) * FScale)) - 1; }
+    // The fewest logical pixels that Qt sets as at least device pixels, and
+    // the most that it sets as no more.
+    int LogicalAtLeast(int device) const {
+        int logical = static_cast<int>(std::floor(device / FScale));
+        while (Of(logical) < device) ++logical;
+        while (Of(logical - 1) >= device) --logical;
+        return logical;
+    }
+    int LogicalAtMost(int device) const {
+        int logical = static_cast<int>(std::ceil(device / FScale));
+        while (Of(logical) > device) --logical;
+        while (Of(logical + 1) <= device) ++logical;
+        return logical;
+    }
+
+private:
+    qreal FScale;
+};
+
+// Where a client may lie along one axis so that its frame stays on the free
+// area whatever device pixels the logical ones stand for: between the
+// device pixels surely on the free area, less the most the frame's margin
+// before and after the client may take.
+class TAxisRoom {
+public:
+    TAxisRoom(int freeStart, int freeLength, int before, int after, const TDevicePixels& device)
+        : FDevice(device),
+          FFirst(device.Most(freeStart) + device.Most(before)),
+          FEnd(device.Fewest(freeStart) + device.Fewest(freeLength) - device.Most(after)) {}
+
+    int LowestStart() const { return FDevice.LogicalAtLeast(FFirst); }
+    // The longest client that fits from the lowest start.
+    int Room() const { return FDevice.LogicalAtMost(FEnd - FDevice.Of(LowestStart())); }
+    // The highest start of a client length long: below the lowest when it
+    // does not fit.
+    int HighestStart(int length) const { return FDevice.LogicalAtMost(FEnd - FDevice.Of(length)); }
+
+private:
+    const TDevicePixels& FDevice;
+    int FFirst;  // the first device pixel the client may cover
+    int FEnd;    // the device pixel after the last one it may cover
+};
+
+}  // namespace
+
 QRect PlacedClient(const QSize& wanted, const QPoint& framePos, const QSize& floor, const QMargins& frame,
-                   const QRect& free) {
-    const QSize client = FittedSize(wanted, floor, frame, free);
-    const QRect outer(framePos, client.grownBy(frame));
-    return {KeptInside(outer, free) + QPoint(frame.left(), frame.top()), client};
+                   const QRect& free, qreal scale) {
+    const TDevicePixels device(scale);
+    const TAxisRoom across(free.left(), free.width(), frame.left(), frame.right(), device);
+    const TAxisRoom down(free.top(), free.height(), frame.top(), frame.bottom(), device);
+    const QSize client = FittedSize(wanted, floor, {}, QRect(0, 0, across.Room(), down.Room()));
+    // The client's top-left as near the frame's as the starts that keep
+    // the frame on free allow (the lowest when none does).
+    const QRect starts(QPoint(across.LowestStart(), down.LowestStart()),
+                       QPoint(across.HighestStart(client.width()), down.HighestStart(client.height())));
+    return {KeptInside(QRect(framePos + QPoint(frame.left(), frame.top()), QSize(1, 1)), starts), client};
 }
 
 QMargins FrameMarginsNow(const QWidget& window) {
@@ -48,8 +115,12 @@ constexpr int FramePatienceMs = 1000;
 void PlaceNow(QWidget& window, const QSize& wanted, const std::optional<QPoint>& framePos) {
     const QScreen* screen = window.screen();
     if (!screen) return;
-    const QRect client = PlacedClient(wanted, framePos.value_or(window.frameGeometry().topLeft()),
-                                      window.minimumSizeHint(), FrameMarginsNow(window), screen->availableGeometry());
+    // Qt scales from the screen's top-left.
+    const QPoint origin = screen->geometry().topLeft();
+    const QRect client = PlacedClient(wanted, framePos.value_or(window.frameGeometry().topLeft()) - origin,
+                                      window.minimumSizeHint(), FrameMarginsNow(window),
+                                      screen->availableGeometry().translated(-origin), screen->devicePixelRatio())
+                             .translated(origin);
     // A window not shown yet has no place of the window system's to keep.
     if (framePos || window.isVisible())
         window.setGeometry(client);

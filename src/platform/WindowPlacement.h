@@ -22,9 +22,13 @@ QSize FittedSize(const QSize& wanted, const QSize& floor, const QMargins& frame,
 
 // The client area of a window whose whole frame must lie on free: the size
 // FittedSize gives, and the frame's top-left as near framePos as keeps the
-// frame inside free.
+// frame inside free. All is in logical pixels of scale device pixels each,
+// counted from the top-left of the screen, where Qt's scaling starts. Qt
+// rounds the frame and the free area from device pixels to the nearest
+// logical pixel, so at a scale such as 1.5 the fit allows for the most
+// device pixels the frame and the fewest the free area may stand for.
 QRect PlacedClient(const QSize& wanted, const QPoint& framePos, const QSize& floor, const QMargins& frame,
-                   const QRect& free);
+                   const QRect& free, qreal scale = 1);
 
 // The window's frame margins as the window system has them now: none before
 // it has put a frame around the window (not shown yet, or not yet

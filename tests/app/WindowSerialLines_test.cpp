@@ -10,6 +10,7 @@
 // ports.
 
 #include <cstdlib>
+#include <functional>
 #include <fcntl.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -279,6 +280,33 @@ private:
     TTavrinMachine& FMachine;
 };
 
+// Writes the stream byteAt(0), byteAt(1), ... through line as it takes
+// bytes, until more than count have gone in and it has no room; what was
+// written.
+std::string WriteBeyond(ISerialLine& line, size_t count, const std::function<uint8_t(size_t)>& byteAt) {
+    std::string written;
+    const bool beyond = Eventually(
+        [&] {
+            while (line.CanWrite()) {
+                const uint8_t b = byteAt(written.size());
+                line.WriteByte(b);
+                written += static_cast<char>(b);
+            }
+            return written.size() > count;
+        },
+        60s);
+    EXPECT_TRUE(beyond) << written.size() << " of " << count << " written";
+    return written;
+}
+
+// The most a socket's kernel takes in for it.
+size_t ReceiveBufferSize(int fd) {
+    int size = 0;
+    socklen_t length = sizeof size;
+    EXPECT_EQ(::getsockopt(fd, SOL_SOCKET, SO_RCVBUF, &size, &length), 0);
+    return static_cast<size_t>(size);
+}
+
 struct WindowSerialLines : WindowTest {
     TComSettingsPanel& Panel(int line) {
         return *(line == 1 ? W->Ui().PortsPage->Com1Panel : W->Ui().PortsPage->Com2Panel);
@@ -363,7 +391,11 @@ TEST_F(WindowSerialLines, Com1OutputWaitsForTheNextTcpClient) {
     TTcpPortModule& server = EnableCom1OverTcp();
     TCom1Ports com1(W->Machine());
     const int leaver = ConnectCom1(server, "127.0.0.1", 4096);
-    const std::string written = FillOutput(com1, [](size_t i) { return static_cast<uint8_t>(i * 7 + i / 256); });
+    // More than the queue and the leaver's socket hold, so some of it is
+    // still the server's when the leaver goes. The high bit keeps the stream
+    // clear of the line feed that ends it.
+    const std::string written = WriteBeyond(com1, TTcpPortModule::QueueCapacity + ReceiveBufferSize(leaver),
+                                            [](size_t i) { return static_cast<uint8_t>(0x80 | (i * 7 + i / 256)); });
     SendThenLeave(leaver, "", TTcpLeave::Reset);
     ASSERT_TRUE(Eventually([&] { return server.ClientCount() == 0; }));
     const int next = ConnectCom1(server);

@@ -158,10 +158,21 @@ TEST(FittedSize, ShrinksTheWindowAndItsFrameToTheFreeArea) {
         << "a floor larger than the screen gives way";
 }
 
+// Qt's rounding between device and logical pixels: each position, size and
+// margin on its own, to the nearest pixel.
+QRect Scaled(const QRect& r, qreal by) {
+    return {qRound(r.x() * by), qRound(r.y() * by), qRound(r.width() * by), qRound(r.height() * by)};
+}
+QMargins Scaled(const QMargins& m, qreal by) {
+    return {qRound(m.left() * by), qRound(m.top() * by), qRound(m.right() * by), qRound(m.bottom() * by)};
+}
+
 // The whole frame, title bar included, lies on the free area: a window
 // restored from a larger screen sits below its title bar with its bottom
 // (the Disk Manager's status line) on the screen, at scale 1 and at 1.5,
-// where the same screen has fewer logical pixels and a thinner frame.
+// where the same screen has fewer logical pixels and a thinner frame. A row
+// with a scale gives the free area and the frame in device pixels; the
+// placement sees them in logical pixels, as Qt reports them.
 TEST(PlacedClient, PutsTheWholeFrameOnTheFreeArea) {
     struct Case {
         const char* name;
@@ -169,7 +180,8 @@ TEST(PlacedClient, PutsTheWholeFrameOnTheFreeArea) {
         QMargins frame;
         QSize wanted;
         QPoint framePos;
-        QRect expected;  // the client area
+        QRect expected;   // the client area, in logical pixels
+        qreal scale = 1;  // device pixels to a logical one
     };
     const QRect screen(0, 0, 1366, 768);
     const QRect scaled(0, 0, 911, 512);  // 1366 x 768 at scale 1.5
@@ -188,11 +200,19 @@ TEST(PlacedClient, PutsTheWholeFrameOnTheFreeArea) {
         {"scale 1.5, saved on 1600 x 1000", scaled, scaledTitle, {1580, 950}, {0, 0}, {3, 20, 905, 489}},
         {"a free area below a top panel", {0, 27, 1366, 741}, title, {1580, 950}, {0, 0}, {4, 57, 1358, 707}},
         {"no frame", screen, {}, {1580, 950}, {0, 0}, {0, 0, 1366, 768}},
+        {"scale 1.5, a title bar of 20 device pixels",
+         screen,
+         {1, 20, 1, 5},
+         {900, 700},
+         {0, 0},
+         {1, 13, 900, 495},
+         1.5},
     };
     for (const Case& c : cases) {
-        const QRect client = PlacedClient(c.wanted, c.framePos, {300, 200}, c.frame, c.free);
+        const QRect client = PlacedClient(c.wanted, c.framePos, {300, 200}, Scaled(c.frame, 1 / c.scale),
+                                          Scaled(c.free, 1 / c.scale), c.scale);
         EXPECT_EQ(client, c.expected) << c.name;
-        EXPECT_TRUE(c.free.contains(client.marginsAdded(c.frame))) << c.name;
+        EXPECT_TRUE(c.free.contains(Scaled(client, c.scale).marginsAdded(c.frame))) << c.name;
     }
 }
 
