@@ -67,7 +67,7 @@ public:
     TBenchWindow() {
         App();
         for (const char* name : {"zubios.hex", "cpm22.hex"})
-            std::filesystem::copy_file(std::filesystem::path(TAVRIN_PROGRAM_DIR) / name, FHome.Folder().File(name),
+            std::filesystem::copy_file(std::filesystem::path(TAVRIN_EXAMPLES_DIR) / name, FHome.Folder().File(name),
                                        std::filesystem::copy_options::overwrite_existing);
         Window = std::make_unique<TMainHalvoret>(&FPrompts);
         Window->show();

@@ -42,13 +42,16 @@ function(tavrin_library name folder)
   set_property(GLOBAL APPEND PROPERTY TAVRIN_LAYER_TARGETS ${name})
 endfunction()
 
-# Where tests find the shared data, the sources, the build and the program.
+# Where tests find the shared data, the sources, the build, the program and
+# the example images (those the build made, whatever image a user put in the
+# program folder).
 function(tavrin_test_locations target)
   target_compile_definitions(${target} PRIVATE
     TAVRIN_SHARED_DIR="${TAVRIN_SHARED_DIR}"
     TAVRIN_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
     TAVRIN_BINARY_DIR="${CMAKE_BINARY_DIR}"
-    TAVRIN_PROGRAM_DIR="${TAVRIN_PROGRAM_DIR}")
+    TAVRIN_PROGRAM_DIR="${TAVRIN_PROGRAM_DIR}"
+    TAVRIN_EXAMPLES_DIR="${TAVRIN_EXAMPLES_DIR}")
 endfunction()
 
 # tavrin_test_support(NAME folder INCLUDE dir DEPS ...): the helpers of a test

@@ -203,7 +203,7 @@ class ReaderPunchFilesDrives : public ReaderPunchFilesTest, public ::testing::Wi
 TEST_P(ReaderPunchFilesDrives, TheImageOfEveryDriveIsRefused) {
     const TDriveCase& c = GetParam();
     for (const char* hex : {"cpm22.hex", "zubios.hex"})
-        WriteFile(Temp / hex, ReadFile(std::string(TAVRIN_PROGRAM_DIR) + "/" + hex));
+        WriteFile(Temp / hex, ReadFile(std::string(TAVRIN_EXAMPLES_DIR) + "/" + hex));
     const std::string image = Temp / "work.cpmdsk";
     MakeImage(image);
     Machine.MountDrive(c.Drive, image);

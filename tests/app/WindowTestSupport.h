@@ -104,7 +104,7 @@ public:
         QtTestApp();
         ::setenv("TAVRIN_HOME", Temp.Folder().c_str(), 1);
         for (const char* name : {"zubios.hex", "cpm22.hex"})
-            WriteFile(Temp.File(name), ReadFile(std::string(TAVRIN_PROGRAM_DIR) + "/" + name));
+            WriteFile(Temp.File(name), ReadFile(std::string(TAVRIN_EXAMPLES_DIR) + "/" + name));
     }
     ~TWindowHarness() {
         Window.reset();

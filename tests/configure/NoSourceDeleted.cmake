@@ -1,8 +1,9 @@
 # A configuration deletes no source. A build folder that is the source folder
-# is refused, however it is spelled, and the attempt deletes nothing of the
-# tree. In a build folder of its own, the removal of what an earlier
-# configuration built leaves what no configuration made: a folder of the
-# user's, and a link to the sources. Run on a copy of the tree.
+# is refused, however it is spelled (a link, "..", a trailing slash), and the
+# attempt deletes nothing of the tree. In a build folder of its own, the
+# removal of what an earlier configuration built leaves what no configuration
+# made: a folder of the user's, and a link to the sources. Run on a copy of
+# the tree.
 #   cmake -DSOURCE=<tree> -DWORK=<folder> -DCC=<c> -DCXX=<c++> -P NoSourceDeleted.cmake
 cmake_minimum_required(VERSION 3.25)
 include("${CMAKE_CURRENT_LIST_DIR}/Configure.cmake")
@@ -12,7 +13,7 @@ file(COPY "${SOURCE}/CMakeLists.txt" "${SOURCE}/cmake" "${SOURCE}/src" "${SOURCE
 file(CREATE_LINK "${WORK}/tree" "${WORK}/link" SYMBOLIC)
 file(GLOB_RECURSE sources LIST_DIRECTORIES true RELATIVE "${WORK}/tree" "${WORK}/tree/*")
 
-foreach(spelling "${WORK}/link" "${WORK}/tree/src/..")
+foreach(spelling "${WORK}/link" "${WORK}/tree/src/.." "${WORK}/tree/")
   tavrin_configure("${WORK}/tree" "${spelling}" result output -DBUILD_TESTING=OFF -DTAVRIN_BENCH=OFF)
   if(result EQUAL 0)
     message(FATAL_ERROR "a build in the source folder spelled ${spelling} was not refused:\n${output}")
