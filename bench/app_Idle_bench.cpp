@@ -53,6 +53,7 @@
 #include "BenchHome.h"
 #include "BenchSupport.h"
 #include "net/support/ComRxTestSupport.h"
+#include "net/support/TcpLineTestSupport.h"
 #include "support/ReservedPort.h"
 
 namespace {
@@ -323,9 +324,7 @@ bool ReadThenReset(uint16_t port) {
     RunEventLoop(milliseconds(300));
     stop = true;
     client.join();
-    const linger now{1, 0};
-    ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &now, sizeof now);
-    ::close(fd);
+    tavrin::test::SendThenLeave(fd, "", tavrin::test::TTcpLeave::Reset);
     return received > 0;
 }
 

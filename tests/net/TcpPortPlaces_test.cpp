@@ -365,9 +365,9 @@ TAVRIN_PRINT_AS_NAME(TLetGoRow)
 class TcpPortLetGoClient : public testing::TestWithParam<TLetGoRow> {};
 
 // A client from 127.0.0.1 that reads nothing holds as much output as it may
-// hold unacknowledged when a newcomer takes its place. What its socket never
-// sent goes to the others, and only that: every byte the Z80 wrote reaches
-// exactly one client, the one let go included.
+// hold unacknowledged when a newcomer takes its place. Still connected, it
+// keeps what it was sent, and none of that goes to the others: every byte
+// the Z80 wrote reaches exactly one client, the one let go included.
 TEST_P(TcpPortLetGoClient, KeepsNoByteAnotherClientGets) {
     const TLetGoRow& row = GetParam();
     TTestClock clock;
